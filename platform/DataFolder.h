@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+namespace platform {
+
+// The folder that holds the settings file, the database and the monitor files:
+// $TAVO_HOME, or ~/.local/share/Brenik/Tavo when unset. Created on first use.
+QString DataFolder();
+
+// Full path of a file inside the data folder.
+QString DataFilePath(const QString &name);
+
+} // namespace platform

@@ -1,0 +1,36 @@
+#include "platform/TavoApplication.h"
+
+#include "platform/Asker.h"
+
+#include <QFont>
+
+#include <exception>
+
+namespace platform {
+
+TavoApplication::TavoApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    InstallFontSubstitutions();
+}
+
+bool TavoApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        ShowError(QString::fromUtf8(e.what()));
+    } catch (...) {
+        ShowError(QStringLiteral("不明なエラーが発生しました。"));
+    }
+    return false;
+}
+
+void InstallFontSubstitutions()
+{
+    QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));
+    QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
+    QFont::insertSubstitution(QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"));
+}
+
+} // namespace platform

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QApplication>
+
+namespace platform {
+
+// The application object: maps the original's font names onto installed fonts and turns an
+// exception escaping any event handler into the standard error box, ending that handler only.
+class TavoApplication : public QApplication {
+public:
+    TavoApplication(int &argc, char **argv);
+    bool notify(QObject *receiver, QEvent *event) override;
+};
+
+// "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.
+void InstallFontSubstitutions();
+
+} // namespace platform

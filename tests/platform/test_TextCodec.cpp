@@ -1,0 +1,16 @@
+#include "platform/TextCodec.h"
+
+#include <gtest/gtest.h>
+
+TEST(TextCodec, Cp932RoundTripsJapaneseAndSymbolsShiftJisLacks)
+{
+    const QString text = QStringLiteral("大会コントロール ①～－ abc");
+    QByteArray bytes = platform::ToCp932(text);
+    EXPECT_EQ(bytes.left(2), QByteArray("\x91\xe5"));
+    EXPECT_EQ(platform::FromCp932(bytes), text);
+}
+
+TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
+{
+    EXPECT_EQ(platform::ToCp932(QStringLiteral("a😀b")), QByteArray("a?b"));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "platform/Asker.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <deque>
+#include <memory>
+
+class QWidget;
+
+namespace testing_support {
+
+// Points TAVO_HOME at a fresh temporary folder for the life of the object, and restores it after.
+class TempHome {
+public:
+    TempHome();
+    ~TempHome();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_previous;
+    bool m_hadPrevious;
+};
+
+// An asker that answers Yes/No questions from a script (Yes when the script is empty) and
+// records every text it was shown. Installed for the life of the object.
+class ScriptedAsker {
+public:
+    ScriptedAsker();
+    ~ScriptedAsker();
+    void answer(bool yes) { m_state->answers.push_back(yes); }
+    const QStringList &questions() const { return m_state->questions; }
+    const QStringList &messages() const { return m_state->messages; }
+    const QStringList &errors() const { return m_state->errors; }
+
+    struct State {
+        std::deque<bool> answers;
+        QStringList questions, messages, errors;
+    };
+
+private:
+    std::shared_ptr<State> m_state;
+    std::unique_ptr<platform::Asker> m_previous;
+};
+
+// Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
+// (default: test-png under the current folder) and returns the file's path.
+QString SaveGrab(QWidget *widget, const QString &name);
+
+} // namespace testing_support
