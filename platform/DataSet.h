@@ -1,0 +1,206 @@
+#pragma once
+
+// The program's small data-set layer over SQLite: the stand-in for the original's database
+// engine and its table, query and data-source components. Callers build SQL as text (quoted
+// integers, 'mm/dd/yyyy' dates and H:MM:SS times as written) and read fields by name; the layer
+// makes SQLite compare and sort those literals by value.
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+namespace platform {
+
+// Raised for every failure of the database: the text is SQLite's own message, prefixed
+// where useful with what was being done.
+class DatabaseError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+    QString message() const { return QString::fromUtf8(what()); }
+};
+
+// One database file. Opened in WAL mode with a busy time-out so that the outside programs
+// (the monitor, the results program) can read and write the same file at the same time.
+class Database {
+public:
+    Database();
+    ~Database();
+    Database(const Database &) = delete;
+    Database &operator=(const Database &) = delete;
+
+    // Path of the database file; by default "tavo.db" in the data folder.
+    void setPath(const QString &path);
+    QString path() const;
+
+    void setConnected(bool connected); // Connected := true opens, false closes
+    bool connected() const;
+
+    // Runs one statement (or several separated by ';') that returns no rows.
+    // Returns the number of rows changed by the last statement.
+    int execute(const QString &sql);
+    // True when the table exists in the database.
+    bool tableExists(const QString &name) const;
+
+    struct Impl;
+    Impl *impl() const { return m_impl.get(); }
+
+private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+class DataSet;
+
+// A column of the current row, read and written by name. NULL reads as 0 or empty text.
+class Field {
+public:
+    QString FieldName() const { return m_name; }
+    bool IsNull() const;
+    QString AsString() const;
+    int AsInteger() const;
+    double AsFloat() const;
+    QDateTime AsDateTime() const;
+    QVariant Value() const;
+
+    // Writing needs the data set in Edit or Insert state.
+    void SetAsString(const QString &v);
+    void SetAsInteger(int v);
+    void SetAsFloat(double v);
+    void SetValue(const QVariant &v);
+    void Clear();
+
+private:
+    friend class DataSet;
+    Field(DataSet *owner, int index, QString name) : m_owner(owner), m_index(index), m_name(std::move(name)) {}
+    DataSet *m_owner;
+    int m_index;
+    QString m_name;
+};
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+// Rows of a select held in memory with a cursor, like the original's data sets. A live result
+// (RequestLive on a query, always on a table) can be changed with Edit/Append/Post/Delete; the
+// changes are written to the underlying table by its rowid.
+class DataSet : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSet(Database *db, QObject *parent = nullptr);
+    ~DataSet() override;
+
+    Database *database() const { return m_db; }
+
+    void Open();
+    void Close();
+    bool Active() const;
+    void SetActive(bool active) { active ? Open() : Close(); }
+    // Re-runs the select and keeps the cursor on the same row where it still exists.
+    void Refresh();
+
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const;
+    bool Bof() const;
+    int RecordCount() const;
+    int RecNo() const; // 1-based; 0 when there is no row
+    void MoveTo(int recNo); // 1-based
+
+    int FieldCount() const;
+    Field *Fields(int index);
+    Field *FieldByName(const QString &name); // raises DatabaseError when missing (case-insensitive)
+    Field *FindField(const QString &name);   // nullptr when missing
+    QStringList FieldNames() const;
+
+    DataSetState State() const;
+    void Edit();
+    void Append();
+    void Insert();
+    void Post();
+    void Cancel();
+    void Delete();
+
+    // Moves to the first row whose fields equal the values (compared as text); false when none.
+    bool Locate(const QStringList &fields, const QVariantList &values);
+    bool Locate(const QString &field, const QVariant &value) { return Locate(QStringList{field}, {value}); }
+
+    using Bookmark = qint64; // the row's rowid
+    Bookmark GetBookmark() const;
+    bool GotoBookmark(Bookmark b);
+
+    // The raw value of a cell, for models.
+    QVariant cell(int row, int column) const;
+
+signals:
+    void opened();
+    void closed();
+    void rowsChanged();    // rows re-read, added or removed
+    void currentChanged(); // the cursor moved or the current row's values changed
+
+protected:
+    // The select that fills the data set, and the table that live changes go to ("" when read-only).
+    virtual QString selectSql() const = 0;
+    virtual QString liveTable() const = 0;
+
+private:
+    friend class Field;
+    struct Rows;
+    Database *m_db;
+    std::unique_ptr<Rows> m_rows;
+};
+
+// The original's TQuery: SQL lines cleared, added, opened or executed.
+class Query : public DataSet {
+    Q_OBJECT
+public:
+    explicit Query(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
+
+    QStringList SQL; // SQL.clear(); SQL << "..."; or the helpers below
+    void ClearSQL() { SQL.clear(); }
+    void AddSQL(const QString &line) { SQL << line; }
+    bool RequestLive = false;
+
+    // Runs the statement(s) that return no rows. Returns rows changed by the last one.
+    int ExecSQL();
+    int RowsAffected() const { return m_rowsAffected; }
+
+protected:
+    QString selectSql() const override;
+    QString liveTable() const override;
+
+private:
+    int m_rowsAffected = 0;
+};
+
+// The original's TTable: every row of one table, always live.
+class Table : public DataSet {
+    Q_OBJECT
+public:
+    explicit Table(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
+    QString TableName; // "taikai" or "taikai.DB": the extension is dropped
+
+protected:
+    QString selectSql() const override;
+    QString liveTable() const override;
+};
+
+// The original's TDataSource: what data-aware controls attach to.
+class DataSource : public QObject {
+    Q_OBJECT
+public:
+    explicit DataSource(DataSet *dataSet = nullptr, QObject *parent = nullptr)
+        : QObject(parent), DataSet_(dataSet) {}
+    DataSet *dataSet() const { return DataSet_; }
+    void setDataSet(DataSet *ds) { DataSet_ = ds; }
+
+private:
+    DataSet *DataSet_;
+};
+
+} // namespace platform

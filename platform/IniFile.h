@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+namespace platform {
+
+// The settings file in the original's INI format, stored as CP932 text with CR LF line ends.
+// Sections and keys are case-insensitive; keys the program does not know are kept; a write
+// changes the line in place (or appends it to its section). Writes reach the file at once.
+class IniFile {
+public:
+    explicit IniFile(const QString &path);
+    ~IniFile();
+
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
+    void WriteString(const QString &section, const QString &key, const QString &value);
+    void WriteInteger(const QString &section, const QString &key, int value);
+    bool ValueExists(const QString &section, const QString &key) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace platform
