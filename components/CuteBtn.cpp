@@ -364,6 +364,8 @@ void TCuteButton::SetHovered(bool inside)
 void TCuteButton::mousePressEvent(QMouseEvent *e)
 {
     const QPoint at = e->position().toPoint();
+    // A press is proof that the mouse is over the button, even if no enter event came first.
+    m_hovered = true;
     MouseDown(e->button(), { e->modifiers(), e->buttons() }, at.x(), at.y());
     e->accept();
 }

@@ -256,12 +256,19 @@ TEST_F(CuteButtonTest, MarginsBelowMinusOneClampAndShiftNothing)
 
 TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
 {
+    QStringList seen;
+    button->OnMouseEnter = [&](TCuteButton *sender, TShiftState, int, int) {
+        EXPECT_EQ(sender, button);
+        seen << QStringLiteral("enter");
+    };
+    button->OnMouseLeave = [&](TCuteButton *, TShiftState, int, int) { seen << QStringLiteral("leave"); };
     button->clearFocus();
     EXPECT_EQ(button->BevelOuter(), bvNone);
     QTest::mouseMove(button, inside);
     EXPECT_EQ(button->BevelOuter(), bvRaised);
     QTest::mouseMove(&window, QPoint(180, 90));
     EXPECT_EQ(button->BevelOuter(), bvNone);
+    EXPECT_EQ(seen, QStringList({ QStringLiteral("enter"), QStringLiteral("leave") }));
 
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
     EXPECT_EQ(button->BevelOuter(), bvLowered);
@@ -278,6 +285,15 @@ TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 80));
     EXPECT_EQ(button->BevelOuter(), bvNone);
     EXPECT_EQ(clicks, 1);
+
+    // Held and dragged off the button it comes up; back on it goes down again.
+    QTest::mousePress(button, Qt::LeftButton, {}, inside);
+    QTest::mouseMove(button, QPoint(150, 80));
+    EXPECT_EQ(button->BevelOuter(), bvNone);
+    QTest::mouseMove(button, inside);
+    EXPECT_EQ(button->BevelOuter(), bvLowered);
+    QTest::mouseRelease(button, Qt::LeftButton, {}, inside);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
