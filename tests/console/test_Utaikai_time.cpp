@@ -3,6 +3,7 @@
 
 #include <QDateTime>
 #include <gtest/gtest.h>
+#include <ostream>
 
 using namespace console;
 
@@ -12,6 +13,8 @@ struct TextToTenths {
     const char* text;
     qint64 tenths;
 };
+
+void PrintTo(const TextToTenths& c, std::ostream* os) { *os << '"' << c.text << "\" -> " << c.tenths; }
 
 class TimeStrToTenthsTable : public ::testing::TestWithParam<TextToTenths> { };
 
@@ -32,6 +35,8 @@ struct TenthsToText {
     qint64 n;
     const char* text;
 };
+
+void PrintTo(const TenthsToText& c, std::ostream* os) { *os << c.n << " -> \"" << c.text << '"'; }
 
 class TenthsToHMSTTable : public ::testing::TestWithParam<TenthsToText> { };
 
