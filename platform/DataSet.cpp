@@ -13,7 +13,7 @@ namespace platform {
 
 namespace {
 
-// The rowid read in front of a live (or plain single-table) select's own columns.
+// The rowid read after a live (or plain single-table) select's own columns.
 const QString kRowidAlias = QStringLiteral("tavo_rowid_");
 const QDate kZeroDate(1899, 12, 30); // the date of a time alone, as the original's date-times had it
 
@@ -236,6 +236,9 @@ QVariant StorageOf(const Column &c, const QVariant &v)
             return sql::StoredTime(v.toTime());
         if (type == QMetaType::QDateTime)
             return sql::StoredDateTime(v.toDateTime());
+        // An emptied number field holds nothing rather than an empty text.
+        if (type == QMetaType::QString && v.toString().trimmed().isEmpty() && !sql::HasTextAffinity(c.declType))
+            return QVariant();
         return v;
     }
     if (type != QMetaType::QString)
@@ -545,9 +548,9 @@ void DataSet::Open()
         Fail(QStringLiteral("結果を返さない文は開けません。"));
 
     std::vector<Column> cols;
-    const int first = hasRowid ? 1 : 0;
+    const int last = hasRowid ? n - 1 : n; // the rowid comes after the select's own columns
     const QString table = hasRowid ? live : QString();
-    for (int i = first; i < n; ++i) {
+    for (int i = 0; i < last; ++i) {
         Column c;
         c.name = Statement::text(sqlite3_column_name(st->get(), i));
         c.declType = Statement::text(sqlite3_column_decltype(st->get(), i));
@@ -562,12 +565,12 @@ void DataSet::Open()
     std::vector<qint64> rowids;
     while (st->step()) {
         std::vector<QVariant> row;
-        row.reserve(size_t(n - first));
-        for (int i = first; i < n; ++i)
+        row.reserve(size_t(last));
+        for (int i = 0; i < last; ++i)
             row.push_back(st->column(i));
         data.push_back(std::move(row));
         if (hasRowid)
-            rowids.push_back(sqlite3_column_int64(st->get(), 0));
+            rowids.push_back(sqlite3_column_int64(st->get(), last));
     }
 
     r.sql = sql;

@@ -1,5 +1,4 @@
 #include "platform/DataSet.h"
-#include "platform/SqlDialect.h"
 
 #include "support/TestSupport.h"
 
@@ -473,15 +472,4 @@ TEST_F(DataSetTest, OutsideProgramReadsWhileWeWrite)
     outside.execute("create table result (tcode integer, round smallint, heat smallint)");
     outside.execute("insert into result values ('202403092','1','2')");
     EXPECT_EQ(column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList{"2"});
-}
-
-// ---- the helpers for table creation -----------------------------------------------------------------------
-
-TEST(SqlDialect, ColumnTypesCarryTheCollations)
-{
-    EXPECT_EQ(platform::sql::ColumnType("date"), "date COLLATE TAVODATE");
-    EXPECT_EQ(platform::sql::ColumnType("TIME"), "TIME COLLATE TAVOTIME");
-    EXPECT_EQ(platform::sql::ColumnType("timestamp"), "timestamp COLLATE TAVODATE");
-    EXPECT_EQ(platform::sql::ColumnType("memo"), "text");
-    EXPECT_EQ(platform::sql::ColumnType("varchar(8)"), "varchar(8)");
 }
