@@ -412,6 +412,8 @@ struct DataSet::Rows {
     bool active = false;
     DataSetState state = DataSetState::Inactive;
     QString sql;   // the select as opened
+    quint64 version = 0;
+    QString requested; // the live table asked for when opened
     QString table; // the table that changes go to; "" when read-only
     bool hasRowid = false;
     std::vector<Column> cols;
@@ -518,8 +520,8 @@ void DataSet::Open()
     const QString sql = selectSql();
     const QString live = liveTable();
     Rows &r = *m_rows;
-    if (r.active && sql == r.sql && (live.isEmpty() == r.table.isEmpty()))
-        return; // already open on the same select
+    if (r.active && sql == r.sql && textVersion() == r.version && live == r.requested)
+        return; // already open on the same, untouched select
     if (r.active)
         Close();
 
@@ -574,6 +576,8 @@ void DataSet::Open()
     }
 
     r.sql = sql;
+    r.version = textVersion();
+    r.requested = live;
     r.table = table;
     r.hasRowid = hasRowid;
     r.cols = std::move(cols);
@@ -1033,7 +1037,7 @@ void Field::Clear() { SetValue(QVariant()); }
 
 // ---- Query and Table -------------------------------------------------------------------------------
 
-QString Query::selectSql() const { return SQL.join(u'\n'); }
+QString Query::selectSql() const { return SQL.Text(); }
 
 QString Query::liveTable() const
 {

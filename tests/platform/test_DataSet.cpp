@@ -267,6 +267,24 @@ TEST_F(DataSetTest, SingleRowLoopsEndAtOnce)
     EXPECT_EQ(n, 1);
 }
 
+TEST_F(DataSetTest, OpenRereadsOnlyWhenTheLinesWereChanged)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.Open();
+    q.Last();
+    db.execute("delete from taikai where tname='A'");
+    q.Open(); // already open on untouched lines: nothing happens
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.RecNo(), 3);
+    q.SQL.clear();
+    q.SQL << "select * from taikai order by tdate"; // the same text again reads afresh
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.RecNo(), 1);
+}
+
 // ---- live results ---------------------------------------------------------------------------------------
 
 TEST_F(DataSetTest, LiveEditPostWritesTheRow)
