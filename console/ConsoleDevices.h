@@ -1,0 +1,76 @@
+#pragma once
+
+// What the console's logic touches outside itself, as small interfaces. The console form backs
+// them with its components (the board's serial port, the modem-line ports, media players, the
+// monitor file writer); tests back them with recording fakes and drive the logic in simulated time.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace platform {
+class Asker;
+class Clock;
+} // namespace platform
+
+namespace console {
+
+class MonitorFiles;
+
+// The display board's serial link. A closed port drops what it is given.
+class BoardPort {
+public:
+    virtual ~BoardPort() = default;
+    virtual void SendString(const QByteArray& bytes) = 0;
+};
+
+// The three serial ports whose RTS and DTR lines switch the signal outputs. Ports are numbered
+// 1 to 3; other numbers do nothing, and the line calls do nothing on a port that is not open.
+class SignalLines {
+public:
+    virtual ~SignalLines() = default;
+    virtual bool Open(int port) = 0;
+    virtual void Close(int port) = 0;
+    virtual void SetRts(int port, bool high) = 0;
+    virtual void SetDtr(int port, bool high) = 0;
+};
+
+// One sound cue player: a file is opened, played from the start, stopped and closed.
+class CuePlayer {
+public:
+    virtual ~CuePlayer() = default;
+    virtual bool Open(const QString& fileName) = 0;
+    virtual void Play() = 0;
+    virtual void Stop() = 0;
+    virtual void Close() = 0;
+    // The file opened last; empty when the player holds no cue.
+    virtual QString FileName() const = 0;
+    // Called when a cue has played to its end.
+    std::function<void()> OnEnded;
+};
+
+// A source of random whole numbers.
+class RandomSource {
+public:
+    virtual ~RandomSource() = default;
+    // A number from 0 to n - 1; 0 when n is 0 or below.
+    virtual int Below(int n) = 0;
+};
+
+// Random numbers from the system's generator.
+class SystemRandomSource final : public RandomSource {
+public:
+    int Below(int n) override;
+};
+
+// What the console's logic is given; the console form fills it and owns what it points to.
+struct ConsoleDevices {
+    const platform::Clock* clock = nullptr;
+    platform::Asker* asker = nullptr;
+    BoardPort* board = nullptr;
+    SignalLines* signalLines = nullptr;
+    MonitorFiles* monitor = nullptr;
+    RandomSource* random = nullptr;
+};
+
+} // namespace console

@@ -1,0 +1,90 @@
+#include "console/MonitorFiles.h"
+
+#include "console/Utaikai_time.h"
+#include "platform/DataFolder.h"
+#include "platform/TextCodec.h"
+
+#include <QDir>
+#include <QSaveFile>
+
+namespace console {
+namespace {
+
+const QString LineEnd = QStringLiteral("\r\n");
+
+// Every line of `text` ended by CR LF, whatever line ends it came with.
+QString WithCrLf(QString text)
+{
+    text.replace(LineEnd, QStringLiteral("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text.replace(QLatin1Char('\n'), LineEnd);
+    return text;
+}
+
+} // namespace
+
+QByteArray DtimeFileBytes(const QString& clockText, QChar letter)
+{
+    return platform::ToCp932(clockText.left(8) + letter + LineEnd);
+}
+
+QByteArray RInfoFileBytes(const std::vector<ScheduleLine>& rows)
+{
+    QString text;
+    for (const ScheduleLine& row : rows)
+        text += row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu + LineEnd;
+    return platform::ToCp932(text);
+}
+
+QByteArray RInfomemFileBytes(const QString& memo, bool shown)
+{
+    return shown ? platform::ToCp932(WithCrLf(memo) + LineEnd) : QByteArray();
+}
+
+bool MonitorFiles::WriteClosed()
+{
+    const bool time = WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
+    const bool schedule = WriteSchedule({});
+    const bool memo = WriteMemo(QString(), false);
+    return time && schedule && memo;
+}
+
+MonitorFileWriter::MonitorFileWriter()
+    : m_folder(platform::DataFolder())
+{
+}
+
+MonitorFileWriter::MonitorFileWriter(QString folder)
+    : m_folder(std::move(folder))
+{
+}
+
+QString MonitorFileWriter::FilePath(const QString& name) const { return QDir(m_folder).filePath(name); }
+
+bool MonitorFileWriter::WriteTime(const QString& clockText, QChar letter)
+{
+    return Replace(DtimeFileName, DtimeFileBytes(clockText, letter));
+}
+
+bool MonitorFileWriter::WriteSchedule(const std::vector<ScheduleLine>& rows)
+{
+    return Replace(RInfoFileName, RInfoFileBytes(rows));
+}
+
+bool MonitorFileWriter::WriteMemo(const QString& memo, bool shown)
+{
+    return Replace(RInfomemFileName, RInfomemFileBytes(memo, shown));
+}
+
+bool MonitorFileWriter::Replace(const QString& name, const QByteArray& bytes) const
+{
+    // A temporary file in the same folder renamed over the old one: the monitor reads either
+    // the old content or the new, never a truncated file.
+    QSaveFile file(FilePath(name));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Left uncommitted, the temporary file is removed and the old content stays.
+    return file.write(bytes) == bytes.size() && file.commit();
+}
+
+} // namespace console

@@ -1,0 +1,29 @@
+#include "console/MonitorFiles.h"
+#include "platform/DataSet.h"
+
+namespace console {
+
+std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QString& eventCode)
+{
+    QString code = eventCode;
+    code.replace(QLatin1Char('\''), QStringLiteral("''"));
+    platform::Query q(&db);
+    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + code + QLatin1Char('\''));
+    // By start time: SQLite keeps no row order of its own, and the monitor lists the rows as given.
+    q.AddSQL(QStringLiteral("order by btime"));
+    q.Open();
+    std::vector<ScheduleLine> lines;
+    for (q.First(); !q.Eof(); q.Next())
+        lines.push_back({ q.FieldByName(QStringLiteral("btime"))->AsString(),
+            q.FieldByName(QStringLiteral("etime"))->AsString(),
+            q.FieldByName(QStringLiteral("rmenu"))->AsString() });
+    q.Close();
+    return lines;
+}
+
+bool Writeinfo(platform::Database& db, const QString& eventCode, MonitorFiles& files)
+{
+    return files.WriteSchedule(ReadScheduleLines(db, eventCode));
+}
+
+} // namespace console

@@ -1,0 +1,159 @@
+#include "ConsoleFakes.h"
+#include "console/BoardLine.h"
+
+#include <gtest/gtest.h>
+#include <ostream>
+
+using namespace console;
+
+namespace {
+
+BoardLineInput WarmUp(qint64 remaining, qint64 blind = 30, bool blindSettingOn = true, bool on = true)
+{
+    BoardLineInput in;
+    in.kind = BoardLineKind::WarmUp;
+    in.tenths = remaining;
+    in.blindTenths = blind;
+    in.blindSettingOn = blindSettingOn;
+    in.boardOn = on;
+    return in;
+}
+
+BoardLineInput Lettered(
+    BoardLineKind kind, qint64 remaining, const char* prefix = "", bool on = true, bool fromNetwork = false)
+{
+    BoardLineInput in;
+    in.kind = kind;
+    in.tenths = remaining;
+    in.prefix = QString::fromUtf8(prefix);
+    in.boardOn = on;
+    in.boardFromNetwork = fromNetwork;
+    return in;
+}
+
+BoardLineInput Plain(BoardLineKind kind, qint64 tenths, bool on = true)
+{
+    BoardLineInput in;
+    in.kind = kind;
+    in.tenths = tenths;
+    in.boardOn = on;
+    // Fields that these kinds must ignore.
+    in.prefix = QStringLiteral("A");
+    in.blindTenths = 1000000;
+    return in;
+}
+
+struct LineCase {
+    const char* name;
+    BoardLineInput in;
+    QByteArray bytes; // empty: nothing is sent
+};
+
+// The lines are written out character by character: "8", seven blanks, the field, five blanks, CR.
+// clang-format off
+const LineCase Cases[] = {
+    { "warm-up 5:00 above the blind time", WarmUp(3000), QByteArray("8       " "    5:00" "     \r") },
+    { "warm-up within the blind time is blank", WarmUp(24), QByteArray("8       " "        " "     \r") },
+    { "warm-up at the blind time is blank", WarmUp(30), QByteArray("8       " "        " "     \r") },
+    { "warm-up just above the blind time", WarmUp(32), QByteArray("8       " "       3" "     \r") },
+    { "warm-up at zero with the blind setting on", WarmUp(0), QByteArray("8       " "        " "     \r") },
+    { "warm-up at zero with the blind setting off", WarmUp(0, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up below one second, blind off", WarmUp(8, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up past its end shows zero", WarmUp(-1, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up odd tenths", WarmUp(3001), QByteArray() },
+    { "warm-up board OFF", WarmUp(3000, 30, true, false), QByteArray() },
+    { "warm-up odd tenths past an hour", WarmUp(61235), QByteArray() },
+    { "warm-up 1:42:03", WarmUp(61232), QByteArray("8       " " 1:42:03" "     \r") },
+    { "warm-up never carries the prefix",
+        [] {
+            BoardLineInput in = WarmUp(3000);
+            in.prefix = QStringLiteral("A");
+            return in;
+        }(), QByteArray("8       " "    5:00" "     \r") },
+
+    { "race R1:42:03", Lettered(BoardLineKind::Race, 61234), QByteArray("8       " "R1:42:03" "     \r") },
+    { "race odd tenths sends nothing", Lettered(BoardLineKind::Race, 5), QByteArray() },
+    { "race below one second shows 0 without letter", Lettered(BoardLineKind::Race, 4), QByteArray("8       " "       0" "     \r") },
+    { "race finished", Lettered(BoardLineKind::Race, -3), QByteArray("8       " "       0" "     \r") },
+    { "race 5:00", Lettered(BoardLineKind::Race, 3000), QByteArray("8       " "R   5:00" "     \r") },
+    { "race of ten hours takes no letter", Lettered(BoardLineKind::Race, 360000), QByteArray("8       " "10:00:00" "     \r") },
+    { "race is sent with the board OFF", Lettered(BoardLineKind::Race, 3000, "", false), QByteArray("8       " "R   5:00" "     \r") },
+    { "race line belongs to the network", Lettered(BoardLineKind::Race, 3000, "", true, true), QByteArray() },
+    { "race with prefix A is 23 bytes", Lettered(BoardLineKind::Race, 3000, "A"), QByteArray("A" "8       " "R   5:00" "     \r") },
+    { "over-time O 10", Lettered(BoardLineKind::OverTime, 100), QByteArray("8       " "O     10" "     \r") },
+    { "over-time with prefix", Lettered(BoardLineKind::OverTime, 100, "AB"), QByteArray("AB" "8       " "O     10" "     \r") },
+    { "over-time ignores the network flag", Lettered(BoardLineKind::OverTime, 100, "", true, true), QByteArray("8       " "O     10" "     \r") },
+    { "over-time odd tenths", Lettered(BoardLineKind::OverTime, 99), QByteArray() },
+
+    { "interval 3:00", Plain(BoardLineKind::Interval, 1800), QByteArray("8       " "    3:00" "     \r") },
+    { "interval below one second", Plain(BoardLineKind::Interval, 6), QByteArray("8       " "       0" "     \r") },
+    { "interval past its end", Plain(BoardLineKind::Interval, -5), QByteArray("8       " "       0" "     \r") },
+    { "interval odd tenths", Plain(BoardLineKind::Interval, 7), QByteArray() },
+    { "interval board OFF", Plain(BoardLineKind::Interval, 1800, false), QByteArray() },
+
+    { "clock at midnight", Plain(BoardLineKind::Clock, 0), QByteArray("8       " "       0" "     \r") },
+    { "clock 9:05:03", Plain(BoardLineKind::Clock, 327031), QByteArray("8       " " 9:05:03" "     \r") },
+    { "clock 12:00:00", Plain(BoardLineKind::Clock, 432000), QByteArray("8       " "12:00:00" "     \r") },
+    { "clock 0:00:59 has no even-tenths gate", Plain(BoardLineKind::Clock, 595), QByteArray("8       " "      59" "     \r") },
+    { "clock board OFF", Plain(BoardLineKind::Clock, 432000, false), QByteArray() },
+};
+// clang-format on
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
+
+class BoardLineTable : public ::testing::TestWithParam<LineCase> { };
+
+TEST_P(BoardLineTable, Bytes)
+{
+    const LineCase& c = GetParam();
+    const QByteArray line = BoardLine(c.in);
+    EXPECT_EQ(line, c.bytes) << c.name << ": got [" << line.toStdString() << "]";
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, BoardLineTable, ::testing::ValuesIn(Cases));
+
+TEST(BoardLine, FieldsWithoutTheGates)
+{
+    EXPECT_EQ(BoardField(WarmUp(25)), QStringLiteral("        "));
+    EXPECT_EQ(BoardField(WarmUp(3000)), QStringLiteral("    5:00"));
+    EXPECT_EQ(BoardField(Lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
+    EXPECT_EQ(BoardField(Lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
+    EXPECT_EQ(BoardField(Lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));
+    EXPECT_EQ(BoardField(Plain(BoardLineKind::Interval, 9)), QStringLiteral("       0"));
+}
+
+TEST(BoardLine, ReducesClockTexts)
+{
+    EXPECT_EQ(ReduceClockText(QStringLiteral("00:05:00.0")), QStringLiteral("5:00"));
+    EXPECT_EQ(ReduceClockText(QStringLiteral("01:42:03.4")), QStringLiteral("1:42:03"));
+    EXPECT_EQ(ReduceClockText(QStringLiteral("00:00:09.9")), QStringLiteral("9"));
+    EXPECT_EQ(ReduceClockText(QStringLiteral("00:00:00.7")), QString());
+    EXPECT_EQ(ReduceClockText(QStringLiteral("12:00:00")), QStringLiteral("12:00:00"));
+}
+
+TEST(BoardLine, CountdownLinesGoOutFiveTimesASecond)
+{
+    int sent = 0;
+    for (qint64 remaining = 3000; remaining > 2990; --remaining)
+        sent += BoardLine(Lettered(BoardLineKind::Race, remaining)).isEmpty() ? 0 : 1;
+    EXPECT_EQ(sent, 5);
+}
+
+TEST(BoardLine, FixedFrames)
+{
+    EXPECT_EQ(BoardBlankLine(), QByteArray(22, ' ') + '\r');
+    // The network's field fills the same frame.
+    EXPECT_EQ(BoardTimeFrame("R   1:23"), QByteArray("8       R   1:23     \r"));
+}
+
+TEST(BoardLine, SendsOnlyWhenThereIsALine)
+{
+    testing_support::FakeBoardPort port;
+    EXPECT_TRUE(SendBoardLine(port, Lettered(BoardLineKind::Race, 3000)));
+    EXPECT_FALSE(SendBoardLine(port, Lettered(BoardLineKind::Race, 2999)));
+    EXPECT_FALSE(SendBoardLine(port, Lettered(BoardLineKind::Race, 2998, "", true, true)));
+    ASSERT_EQ(port.sent.size(), 1);
+    EXPECT_EQ(port.sent[0], QByteArray("8       R   5:00     \r"));
+}
+
+} // namespace

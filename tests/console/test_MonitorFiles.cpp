@@ -1,0 +1,130 @@
+#include "ConsoleFakes.h"
+#include "console/MonitorFiles.h"
+#include "console/Utaikai_time.h"
+#include "platform/DataFolder.h"
+#include "platform/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <gtest/gtest.h>
+
+using namespace console;
+
+namespace {
+
+QByteArray Cp932(const char* utf8) { return platform::ToCp932(QString::fromUtf8(utf8)); }
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+TEST(MonitorFileBytes, TimeFileIsEightCharactersLetterAndCrLf)
+{
+    EXPECT_EQ(DtimeFileBytes(TenthsToHMST(2990), QLatin1Char('B')), QByteArray("00:04:59B\r\n"));
+    EXPECT_EQ(DtimeFileBytes(TenthsToHMST(-7), QLatin1Char('R')), QByteArray("00:00:00R\r\n"));
+    EXPECT_EQ(DtimeFileBytes(SecondsToHMS(180), QLatin1Char('W')), QByteArray("00:03:00W\r\n"));
+    EXPECT_EQ(DtimeFileBytes(QStringLiteral("00:00:00"), QLatin1Char('T')), QByteArray("00:00:00T\r\n"));
+}
+
+TEST(MonitorFileBytes, ScheduleLinesInCp932)
+{
+    const std::vector<ScheduleLine> rows {
+        { QStringLiteral("9:30:00"), QStringLiteral("9:45:00"), QStringLiteral("予選①ラウンド") },
+        { QStringLiteral("9:45:00"), QStringLiteral("10:00:00"), QStringLiteral("決勝、A～B") },
+    };
+    const QByteArray expected = QByteArray("9:30:00,9:45:00,") + Cp932("予選①ラウンド") + "\r\n"
+        + "9:45:00,10:00:00," + Cp932("決勝、A～B") + "\r\n";
+    EXPECT_EQ(RInfoFileBytes(rows), expected);
+    // ① and ～ are CP932 characters that plain Shift-JIS lacks: the bytes must be Windows' own.
+    EXPECT_TRUE(expected.contains(QByteArray("\x87\x40")));
+    EXPECT_TRUE(expected.contains(QByteArray("\x81\x60")));
+    EXPECT_EQ(RInfoFileBytes({}), QByteArray());
+}
+
+TEST(MonitorFileBytes, MemoEndsEveryLineWithCrLf)
+{
+    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("A"), true), QByteArray("A\r\n"));
+    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("お知らせ\n本日は晴天"), true),
+        Cp932("お知らせ") + "\r\n" + Cp932("本日は晴天") + "\r\n");
+    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("a\r\nb"), true), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("A"), false), QByteArray());
+}
+
+class MonitorFileWriterTest : public ::testing::Test {
+protected:
+    testing_support::TempHome home;
+    MonitorFileWriter writer;
+};
+
+TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
+{
+    EXPECT_EQ(writer.FilePath(DtimeFileName), platform::DataFilePath(QStringLiteral("Dtime.txt")));
+    ASSERT_TRUE(writer.WriteTime(TenthsToHMST(12340), QLatin1Char('B')));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
+    ASSERT_TRUE(writer.WriteSchedule(
+        { { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("練習走行") } }));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))),
+        QByteArray("9:00:00,9:10:00,") + Cp932("練習走行") + "\r\n");
+    ASSERT_TRUE(writer.WriteMemo(QStringLiteral("ピット閉鎖"), true));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), Cp932("ピット閉鎖") + "\r\n");
+}
+
+TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
+{
+    writer.WriteTime(QStringLiteral("00:01:00.0"), QLatin1Char('Y'));
+    writer.WriteSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
+    writer.WriteMemo(QStringLiteral("memo"), true);
+    ASSERT_TRUE(writer.WriteClosed());
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
+}
+
+// The monitor may have the file open while the console rewrites it: the content it is reading
+// must stay whole, and the next open must see the whole new content. A rewrite in place
+// (truncate, then write) would show the reader an empty or partial file.
+TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
+{
+    ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:05:00.0"), QLatin1Char('R')));
+    QFile reader(home.file(QStringLiteral("Dtime.txt")));
+    ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
+
+    ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
+    EXPECT_EQ(reader.readAll(), QByteArray("00:05:00R\r\n"));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
+    // No temporary files are left beside the monitor files.
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList { QStringLiteral("Dtime.txt") });
+}
+
+TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
+{
+    MonitorFileWriter missing(home.file(QStringLiteral("no-such-folder")));
+    EXPECT_FALSE(missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T')));
+    EXPECT_FALSE(missing.WriteClosed());
+    EXPECT_FALSE(QDir(home.file(QStringLiteral("no-such-folder"))).exists());
+
+    // A folder in the place of the file: the old entry stays as it was.
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("RInfo.txt")));
+    EXPECT_FALSE(writer.WriteSchedule({}));
+    EXPECT_TRUE(QFileInfo(home.file(QStringLiteral("RInfo.txt"))).isDir());
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList());
+}
+
+TEST(MonitorFiles, ClosedStateGoesThroughTheInterface)
+{
+    testing_support::FakeMonitorFiles files;
+    EXPECT_TRUE(files.WriteClosed());
+    EXPECT_EQ(files.times, QStringList { QStringLiteral("00:00:00T") });
+    ASSERT_EQ(files.schedules.size(), 1u);
+    EXPECT_TRUE(files.schedules[0].empty());
+    EXPECT_EQ(files.memos, QStringList { QString() });
+    files.failing = true;
+    EXPECT_FALSE(files.WriteClosed());
+    EXPECT_EQ(files.times.size(), 2); // a failing file does not stop the others
+    EXPECT_EQ(files.memos.size(), 2);
+}
+
+} // namespace
