@@ -84,8 +84,8 @@ private:
 // but the code bits is stored. Code bits fill each byte from its least significant bit upwards.
 class TBRCompress {
 public:
-    // A coder appending code bytes to `out`.
-    explicit TBRCompress(QByteArray &out);
+    // A coder appending code bytes to `*out`.
+    explicit TBRCompress(QByteArray *out);
     // A decoder reading code bytes from `in`, which must outlive it.
     explicit TBRCompress(QByteArrayView in);
     // A coder writes its partly filled last byte (remaining high bits 0).

@@ -6,7 +6,7 @@ constexpr int LeafBase = 256;
 constexpr int MaxNode = 512;
 } // namespace
 
-TBRCompress::TBRCompress(QByteArray &out) : m_compressing(true), m_out(&out), m_bitPos(0)
+TBRCompress::TBRCompress(QByteArray *out) : m_compressing(true), m_out(out), m_bitPos(0)
 {
     InitTree();
 }
@@ -125,7 +125,7 @@ QByteArray TBRCompress::Compress(QByteArrayView data)
     QByteArray out;
     out.reserve(data.size() / 2 + 16);
     {
-        TBRCompress coder(out);
+        TBRCompress coder(&out);
         for (char c : data)
             coder.Encode(static_cast<std::uint8_t>(c));
     }

@@ -13,7 +13,6 @@
 
 #include <QColor>
 #include <QList>
-#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -184,7 +183,7 @@ protected:
 private:
     double m_width = 40.0;
     double m_height = 20.0;
-    QPointer<QWidget> m_band;
+    QWidget *m_band; // the band owns this holder
 };
 
 // The report's page: paper, orientation, margins and columns.
@@ -290,5 +289,5 @@ private:
     bool m_drawRight = false;
     Qt::PenStyle m_style = Qt::SolidLine;
     int m_width = 1;
-    QPointer<QWidget> m_owner;
+    QWidget *m_owner; // the control owns its frame
 };
