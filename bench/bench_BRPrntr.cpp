@@ -8,25 +8,23 @@
 #include "platform/TavoApplication.h"
 #include "tests/report/BRPageSamples.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QGuiApplication>
-
+#include <benchmark/benchmark.h>
 #include <limits>
 
 namespace {
 
 constexpr int StorePages = 200;
 
-const QByteArray &PageBytes()
+const QByteArray& PageBytes()
 {
     static const QByteArray bytes = page_samples::PictureBytes(page_samples::RecordPage(1, 40));
     return bytes;
 }
 
-void BM_Compress(benchmark::State &state)
+void BM_Compress(benchmark::State& state)
 {
-    const QByteArray &page = PageBytes();
+    const QByteArray& page = PageBytes();
     qsizetype codeSize = 0;
     for (auto _ : state) {
         const QByteArray code = TBRCompress::Compress(page);
@@ -39,9 +37,9 @@ void BM_Compress(benchmark::State &state)
 }
 BENCHMARK(BM_Compress);
 
-void BM_Expand(benchmark::State &state)
+void BM_Expand(benchmark::State& state)
 {
-    const QByteArray &page = PageBytes();
+    const QByteArray& page = PageBytes();
     const QByteArray code = TBRCompress::Compress(page);
     for (auto _ : state) {
         const auto back = TBRCompress::Expand(code, page.size());
@@ -54,17 +52,17 @@ BENCHMARK(BM_Expand);
 std::unique_ptr<TBRPageList> MakeStore(bool spilled, bool compressed)
 {
     auto list = std::make_unique<TBRPageList>();
-    list->SetStream(TBRStream::CreateInMemory(spilled ? TBRStream::DefaultMemoryLimit
-                                                      : std::numeric_limits<qint32>::max()));
+    list->SetStream(TBRStream::CreateInMemory(
+        spilled ? TBRStream::DefaultMemoryLimit : std::numeric_limits<qint32>::max()));
     list->SetCompression(compressed);
     return list;
 }
 
-void BM_AddPages(benchmark::State &state)
+void BM_AddPages(benchmark::State& state)
 {
     const bool spilled = state.range(0) != 0;
     const bool compressed = state.range(1) != 0;
-    const QByteArray &page = PageBytes();
+    const QByteArray& page = PageBytes();
     for (auto _ : state) {
         auto list = MakeStore(spilled, compressed);
         for (int n = 0; n < StorePages; ++n)
@@ -75,9 +73,9 @@ void BM_AddPages(benchmark::State &state)
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * StorePages);
 }
-BENCHMARK(BM_AddPages)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AddPages)->ArgsProduct({ { 0, 1 }, { 0, 1 } })->Unit(benchmark::kMillisecond);
 
-void BM_FetchPages(benchmark::State &state)
+void BM_FetchPages(benchmark::State& state)
 {
     const bool spilled = state.range(0) != 0;
     const bool compressed = state.range(1) != 0;
@@ -93,11 +91,11 @@ void BM_FetchPages(benchmark::State &state)
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * (StorePages + 1));
 }
-BENCHMARK(BM_FetchPages)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FetchPages)->ArgsProduct({ { 0, 1 }, { 0, 1 } })->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     // Recording pages needs fonts, hence a GUI application; no display is needed.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))

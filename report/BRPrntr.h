@@ -21,7 +21,6 @@
 #include <QPointer>
 #include <QRect>
 #include <QString>
-
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -49,9 +48,9 @@ constexpr int BRPageDotsPerInch = 96;
 // The report engine's exception: a message for the operator.
 class EBRError : public std::exception {
 public:
-    explicit EBRError(const QString &message);
-    const QString &Message() const { return m_message; }
-    const char *what() const noexcept override { return m_utf8.constData(); }
+    explicit EBRError(const QString& message);
+    const QString& Message() const { return m_message; }
+    const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
     QString m_message;
@@ -62,12 +61,16 @@ private:
 class EBRStoreError : public EBRError {
 public:
     enum class Kind {
-        OpenFailed,   // the file is missing or cannot be opened
-        WriteFailed,  // a file or the page stream cannot be written
-        Damaged,      // the bytes do not form a valid store
+        OpenFailed, // the file is missing or cannot be opened
+        WriteFailed, // a file or the page stream cannot be written
+        Damaged, // the bytes do not form a valid store
         ForeignPages, // the pages are Windows metafiles, which this program cannot show
     };
-    EBRStoreError(Kind kind, const QString &message) : EBRError(message), m_kind(kind) {}
+    EBRStoreError(Kind kind, const QString& message)
+        : EBRError(message)
+        , m_kind(kind)
+    {
+    }
     Kind kind() const { return m_kind; }
 
 private:
@@ -85,17 +88,17 @@ private:
 class TBRCompress {
 public:
     // A coder appending code bytes to `*out`.
-    explicit TBRCompress(QByteArray *out);
+    explicit TBRCompress(QByteArray* out);
     // A decoder reading code bytes from `in`, which must outlive it.
     explicit TBRCompress(QByteArrayView in);
     // A coder writes its partly filled last byte (remaining high bits 0).
     ~TBRCompress();
-    TBRCompress(const TBRCompress &) = delete;
-    TBRCompress &operator=(const TBRCompress &) = delete;
+    TBRCompress(const TBRCompress&) = delete;
+    TBRCompress& operator=(const TBRCompress&) = delete;
 
     void Encode(std::uint8_t b);
     // False when the code bytes end before the byte's code does; b is then unchanged.
-    bool Decode(std::uint8_t &b);
+    bool Decode(std::uint8_t& b);
     // Code bytes the decoder has fetched so far.
     qsizetype CodeBytesRead() const { return m_inPos; }
 
@@ -109,14 +112,14 @@ private:
     void Flush();
 
     bool m_compressing;
-    QByteArray *m_out = nullptr;
+    QByteArray* m_out = nullptr;
     QByteArrayView m_in;
     qsizetype m_inPos = 0;
     int m_bitPos;
     std::uint8_t m_byte = 0;
-    std::array<std::uint16_t, 256> m_left{};
-    std::array<std::uint16_t, 256> m_right{};
-    std::array<std::uint8_t, 513> m_up{};
+    std::array<std::uint16_t, 256> m_left {};
+    std::array<std::uint16_t, 256> m_right {};
+    std::array<std::uint8_t, 513> m_up {};
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -134,14 +137,14 @@ public:
 
     static std::unique_ptr<TBRStream> CreateInMemory(qint32 memoryLimit = DefaultMemoryLimit);
     // Read-only; raises EBRStoreError (OpenFailed) when the file cannot be opened.
-    static std::unique_ptr<TBRStream> CreateFromFile(const QString &fileName);
+    static std::unique_ptr<TBRStream> CreateFromFile(const QString& fileName);
     ~TBRStream();
-    TBRStream(const TBRStream &) = delete;
-    TBRStream &operator=(const TBRStream &) = delete;
+    TBRStream(const TBRStream&) = delete;
+    TBRStream& operator=(const TBRStream&) = delete;
 
     // Byte counts as done; 0 at the end, -1 on failure (a read-only stream refuses writes).
-    qint64 Read(void *data, qint64 count);
-    qint64 Write(const void *data, qint64 count);
+    qint64 Read(void* data, qint64 count);
+    qint64 Write(const void* data, qint64 count);
     // The new position, or -1 when it would lie before the start.
     qint64 Seek(qint64 offset, Origin origin = Origin::Begin);
     qint64 Position() const;
@@ -149,9 +152,9 @@ public:
 
     // Copies the whole stream, from position 0, in chunks of CopyChunk bytes; false when the
     // destination refuses a write. The position is kept.
-    bool SaveToStream(QIODevice &destination);
+    bool SaveToStream(QIODevice& destination);
     // Copies bytes [from, to) to the destination.
-    bool CopyRange(QIODevice &destination, qint64 from, qint64 to);
+    bool CopyRange(QIODevice& destination, qint64 from, qint64 to);
 
     bool InMemory() const;
     bool ReadOnly() const { return m_readOnly; }
@@ -184,7 +187,7 @@ private:
 // their code. Older files have a 124- or 96-byte header.
 
 // Days since 30 December 1899, the fraction being the time of day.
-double BRDaysFromDateTime(const QDateTime &t);
+double BRDaysFromDateTime(const QDateTime& t);
 QDateTime BRDateTimeFromDays(double days);
 
 // The fields of a stored report file's header.
@@ -196,7 +199,7 @@ struct TBRFileHeader {
 
 // 124, 96 or 128: the header size of the file in the stream, told by where the first page's
 // Windows metafile signature lies. The position is kept.
-int ReportFileHeaderSize(TBRStream &stream);
+int ReportFileHeaderSize(TBRStream& stream);
 
 class TBROutline;
 
@@ -209,8 +212,8 @@ public:
 
     TBRPageList();
     ~TBRPageList();
-    TBRPageList(const TBRPageList &) = delete;
-    TBRPageList &operator=(const TBRPageList &) = delete;
+    TBRPageList(const TBRPageList&) = delete;
+    TBRPageList& operator=(const TBRPageList&) = delete;
 
     // Forgets the pages (page count 0); the stream is left as it is and the next page starts
     // it afresh.
@@ -218,7 +221,7 @@ public:
     // The list owns its stream; SetStream starts an empty list on it.
     void SetStream(std::unique_ptr<TBRStream> stream);
     std::unique_ptr<TBRStream> TakeStream();
-    TBRStream *Stream() const;
+    TBRStream* Stream() const;
 
     bool Compression() const;
     void SetCompression(bool on);
@@ -226,8 +229,8 @@ public:
 
     // Appends a page (an in-memory stream is made when none is attached). Raises EBRStoreError
     // (WriteFailed) when the stream refuses the bytes; the list is then as before.
-    void AddPage(const QPicture &page);
-    void AddPageData(const QByteArray &pictureBytes);
+    void AddPage(const QPicture& page);
+    void AddPageData(const QByteArray& pictureBytes);
     // Page n (1 <= n <= PageCount) as a new picture; nothing for other n. Raises EBRStoreError
     // when the record is damaged or holds a Windows metafile; the list stays usable. The stream
     // is left at the next record's start.
@@ -250,13 +253,13 @@ public:
 
     // Replaces the pages by the file's. Raises EBRStoreError and keeps the current pages when
     // the file cannot be opened, is damaged or holds Windows metafile pages.
-    void LoadFromFile(const QString &fileName);
+    void LoadFromFile(const QString& fileName);
     // Writes the finished pages, with a header that counts exactly them; raises EBRStoreError
     // (WriteFailed) when the file cannot be written (an existing file is then left unchanged).
-    void SaveToFile(const QString &fileName);
+    void SaveToFile(const QString& fileName);
 
-    TBROutline &Outline();
-    void SetClock(const platform::Clock &clock);
+    TBROutline& Outline();
+    void SetClock(const platform::Clock& clock);
 
 private:
     struct Record {
@@ -275,8 +278,8 @@ private:
     int m_finishedCount = -1;
     std::unique_ptr<TBRStream> m_stream;
     std::unique_ptr<TBROutline> m_outline;
-    const platform::Clock *m_clock;
-    QByteArray m_header;          // the header in the 128-byte layout
+    const platform::Clock* m_clock;
+    QByteArray m_header; // the header in the 128-byte layout
     int m_headerSize = HeaderSize; // as found in the stream
     std::vector<Record> m_records; // where each page's record lies
 };
@@ -290,7 +293,7 @@ struct TBROutlineEntry {
     int level = 0;
     QRect rect;
     int page = 0;
-    QTreeWidgetItem *node = nullptr;
+    QTreeWidgetItem* node = nullptr;
 };
 
 // Outline entries of a report, shown in the preview's tree view.
@@ -299,14 +302,14 @@ public:
     static constexpr int MaxLevels = 32;
 
     void Clear();
-    void AddEntry(const QString &caption, int level, const QRect &rect, int page);
-    const QList<TBROutlineEntry> &Entries() const { return m_entries; }
+    void AddEntry(const QString& caption, int level, const QRect& rect, int page);
+    const QList<TBROutlineEntry>& Entries() const { return m_entries; }
     // Remembers the view (not owned) and fills it at once.
-    void SetTreeView(QTreeWidget *view);
-    QTreeWidget *TreeView() const;
+    void SetTreeView(QTreeWidget* view);
+    QTreeWidget* TreeView() const;
     void FillTreeView();
     // The page of the entry shown by `node` (its rectangle into *rect); 0 when none matches.
-    int FindEntry(const QTreeWidgetItem *node, QRect *rect = nullptr) const;
+    int FindEntry(const QTreeWidgetItem* node, QRect* rect = nullptr) const;
 
 private:
     QList<TBROutlineEntry> m_entries;
@@ -318,19 +321,19 @@ private:
 // ---------------------------------------------------------------------------------------------
 
 // A handler for links that start with its prefix: gets the rest of the link and the preview.
-using TBRInternalLinkHandler = std::function<void(const QString &rest, QObject *preview)>;
+using TBRInternalLinkHandler = std::function<void(const QString& rest, QObject* preview)>;
 
-void RegisterInternalLinkHandler(const QString &prefix, TBRInternalLinkHandler handler);
-void UnregisterInternalLinkHandler(const QString &prefix);
+void RegisterInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler);
+void UnregisterInternalLinkHandler(const QString& prefix);
 // Hands the link to the first handler whose prefix it starts with (case-sensitive); true when one
 // took it.
-bool DispatchInternalLink(const QString &link, QObject *preview);
+bool DispatchInternalLink(const QString& link, QObject* preview);
 // Opens the text with the desktop's handler (a web address, a file).
-void OpenExternalLink(const QString &link);
+void OpenExternalLink(const QString& link);
 // Replaces how external links are opened (tests); returns the previous opener. An empty opener
 // restores the desktop's.
-using TBRExternalLinkOpener = std::function<void(const QString &link)>;
+using TBRExternalLinkOpener = std::function<void(const QString& link)>;
 TBRExternalLinkOpener SetExternalLinkOpener(TBRExternalLinkOpener opener);
 // Follows a clicked link: "EXT:" opens the rest outside, "INT:" dispatches the rest to the
 // handlers, anything else goes to the handlers and else outside.
-void BRHandleHyperlink(const QString &link, QObject *preview);
+void BRHandleHyperlink(const QString& link, QObject* preview);

@@ -6,12 +6,18 @@ constexpr int LeafBase = 256;
 constexpr int MaxNode = 512;
 } // namespace
 
-TBRCompress::TBRCompress(QByteArray *out) : m_compressing(true), m_out(out), m_bitPos(0)
+TBRCompress::TBRCompress(QByteArray* out)
+    : m_compressing(true)
+    , m_out(out)
+    , m_bitPos(0)
 {
     InitTree();
 }
 
-TBRCompress::TBRCompress(QByteArrayView in) : m_compressing(false), m_in(in), m_bitPos(7)
+TBRCompress::TBRCompress(QByteArrayView in)
+    : m_compressing(false)
+    , m_in(in)
+    , m_bitPos(7)
 {
     // Starting at bit 7 makes the first bit fetch read a byte.
     InitTree();
@@ -91,7 +97,7 @@ void TBRCompress::Encode(std::uint8_t b)
     Splay(b);
 }
 
-bool TBRCompress::Decode(std::uint8_t &b)
+bool TBRCompress::Decode(std::uint8_t& b)
 {
     int a = Root;
     while (a < LeafBase) {

@@ -7,7 +7,6 @@
 #include <QSaveFile>
 #include <QTemporaryFile>
 #include <QtEndian>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -21,28 +20,25 @@ using Kind = EBRStoreError::Kind;
 
 namespace {
 
-QString Native(const QString &fileName)
-{
-    return QDir::toNativeSeparators(fileName);
-}
+QString Native(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
-[[noreturn]] void Damaged(const QString &detail)
+[[noreturn]] void Damaged(const QString& detail)
 {
-    throw EBRStoreError(Kind::Damaged,
-                        QStringLiteral("保存レポートのデータが壊れています（%1）。").arg(detail));
+    throw EBRStoreError(
+        Kind::Damaged, QStringLiteral("保存レポートのデータが壊れています（%1）。").arg(detail));
 }
 
 [[noreturn]] void WriteFailed()
 {
-    throw EBRStoreError(Kind::WriteFailed,
-                        QStringLiteral("ページを書き込めません。ディスクの空きを確認してください。"));
+    throw EBRStoreError(
+        Kind::WriteFailed, QStringLiteral("ページを書き込めません。ディスクの空きを確認してください。"));
 }
 
 [[noreturn]] void ForeignPages()
 {
     throw EBRStoreError(Kind::ForeignPages,
-                        QStringLiteral("この保存レポートのページは Windows のメタファイル形式のため、"
-                                       "表示できません。"));
+        QStringLiteral("この保存レポートのページは Windows のメタファイル形式のため、"
+                       "表示できません。"));
 }
 
 } // namespace
@@ -58,14 +54,13 @@ std::unique_ptr<TBRStream> TBRStream::CreateInMemory(qint32 memoryLimit)
     return s;
 }
 
-std::unique_ptr<TBRStream> TBRStream::CreateFromFile(const QString &fileName)
+std::unique_ptr<TBRStream> TBRStream::CreateFromFile(const QString& fileName)
 {
     std::unique_ptr<TBRStream> s(new TBRStream);
     s->m_file = std::make_unique<QFile>(fileName);
     if (!s->m_file->open(QIODevice::ReadOnly)) {
         throw EBRStoreError(Kind::OpenFailed,
-                            QStringLiteral("ファイル %1 を開けません。%2")
-                                .arg(Native(fileName), s->m_file->errorString()));
+            QStringLiteral("ファイル %1 を開けません。%2").arg(Native(fileName), s->m_file->errorString()));
     }
     s->m_inMemory = false;
     s->m_readOnly = true;
@@ -87,13 +82,13 @@ QString TBRStream::FileName() const
     return m_file ? m_file->fileName() : QString();
 }
 
-qint64 TBRStream::Read(void *data, qint64 count)
+qint64 TBRStream::Read(void* data, qint64 count)
 {
     std::lock_guard guard(m_lock);
     if (count <= 0)
         return 0;
     if (!m_inMemory)
-        return m_file->read(static_cast<char *>(data), count);
+        return m_file->read(static_cast<char*>(data), count);
     const qint64 n = std::clamp<qint64>(m_memory.size() - m_pos, 0, count);
     if (n > 0)
         std::memcpy(data, m_memory.constData() + m_pos, static_cast<std::size_t>(n));
@@ -101,7 +96,7 @@ qint64 TBRStream::Read(void *data, qint64 count)
     return n;
 }
 
-qint64 TBRStream::Write(const void *data, qint64 count)
+qint64 TBRStream::Write(const void* data, qint64 count)
 {
     std::lock_guard guard(m_lock);
     if (m_readOnly)
@@ -109,7 +104,7 @@ qint64 TBRStream::Write(const void *data, qint64 count)
     if (count <= 0)
         return 0;
     if (!m_inMemory)
-        return m_file->write(static_cast<const char *>(data), count);
+        return m_file->write(static_cast<const char*>(data), count);
     const qint64 end = m_pos + count;
     if (end > m_memory.size())
         m_memory.resize(end, '\0');
@@ -165,7 +160,7 @@ qint64 TBRStream::Size() const
     return m_inMemory ? m_memory.size() : m_file->size();
 }
 
-bool TBRStream::CopyRange(QIODevice &destination, qint64 from, qint64 to)
+bool TBRStream::CopyRange(QIODevice& destination, qint64 from, qint64 to)
 {
     std::lock_guard guard(m_lock);
     const qint64 keep = Position();
@@ -182,7 +177,7 @@ bool TBRStream::CopyRange(QIODevice &destination, qint64 from, qint64 to)
     return ok;
 }
 
-bool TBRStream::SaveToStream(QIODevice &destination)
+bool TBRStream::SaveToStream(QIODevice& destination)
 {
     std::lock_guard guard(m_lock);
     return CopyRange(destination, 0, Size());
@@ -203,21 +198,15 @@ constexpr int CompressedOffset = 25;
 constexpr int RecordOverhead = 12;
 constexpr int LengthFieldSize = 4;
 
-const QDate &DayZero()
+const QDate& DayZero()
 {
     static const QDate zero(1899, 12, 30);
     return zero;
 }
 
-qint32 GetI32(const QByteArray &b, qsizetype at)
-{
-    return qFromLittleEndian<qint32>(b.constData() + at);
-}
+qint32 GetI32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
-void PutI32(QByteArray &b, qsizetype at, qint32 v)
-{
-    qToLittleEndian<qint32>(v, b.data() + at);
-}
+void PutI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
 
 QByteArray I32Bytes(qint32 v)
 {
@@ -227,7 +216,7 @@ QByteArray I32Bytes(qint32 v)
 }
 
 // Reads exactly `count` bytes at `at`, or nothing.
-std::optional<QByteArray> ReadAt(TBRStream &s, qint64 at, qint64 count)
+std::optional<QByteArray> ReadAt(TBRStream& s, qint64 at, qint64 count)
 {
     if (at < 0 || count < 0 || at + count > s.Size() || s.Seek(at) < 0)
         return std::nullopt;
@@ -237,7 +226,7 @@ std::optional<QByteArray> ReadAt(TBRStream &s, qint64 at, qint64 count)
     return b;
 }
 
-std::optional<qint32> ReadI32At(TBRStream &s, qint64 at)
+std::optional<qint32> ReadI32At(TBRStream& s, qint64 at)
 {
     auto b = ReadAt(s, at, 4);
     if (!b)
@@ -245,12 +234,9 @@ std::optional<qint32> ReadI32At(TBRStream &s, qint64 at)
     return GetI32(*b, 0);
 }
 
-bool WriteAll(TBRStream &s, const QByteArray &b)
-{
-    return s.Write(b.constData(), b.size()) == b.size();
-}
+bool WriteAll(TBRStream& s, const QByteArray& b) { return s.Write(b.constData(), b.size()) == b.size(); }
 
-bool IsWindowsMetafile(const QByteArray &payload)
+bool IsWindowsMetafile(const QByteArray& payload)
 {
     // The EMF header record: type 1, and " EMF" at offset 40.
     return payload.size() >= 44 && GetI32(payload, 0) == 1 && payload.mid(40, 4) == " EMF";
@@ -258,7 +244,7 @@ bool IsWindowsMetafile(const QByteArray &payload)
 
 } // namespace
 
-double BRDaysFromDateTime(const QDateTime &t)
+double BRDaysFromDateTime(const QDateTime& t)
 {
     const qint64 days = DayZero().daysTo(t.date());
     return static_cast<double>(days) + t.time().msecsSinceStartOfDay() / 86400000.0;
@@ -271,7 +257,7 @@ QDateTime BRDateTimeFromDays(double days)
     return QDateTime(DayZero().addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
 }
 
-int ReportFileHeaderSize(TBRStream &stream)
+int ReportFileHeaderSize(TBRStream& stream)
 {
     // The letters EMF sit 49 bytes after the header in an uncompressed first page (8 bytes of
     // record head, then offset 41 of the metafile header).
@@ -295,8 +281,9 @@ int ReportFileHeaderSize(TBRStream &stream)
 // ---------------------------------------------------------------------------------------------
 
 TBRPageList::TBRPageList()
-    : m_outline(std::make_unique<TBROutline>()), m_clock(&platform::DefaultClock()),
-      m_header(HeaderSize, '\0')
+    : m_outline(std::make_unique<TBROutline>())
+    , m_clock(&platform::DefaultClock())
+    , m_header(HeaderSize, '\0')
 {
 }
 
@@ -325,7 +312,7 @@ std::unique_ptr<TBRStream> TBRPageList::TakeStream()
     return std::move(m_stream);
 }
 
-TBRStream *TBRPageList::Stream() const
+TBRStream* TBRPageList::Stream() const
 {
     std::lock_guard guard(m_lock);
     return m_stream.get();
@@ -349,12 +336,9 @@ int TBRPageList::PageCount() const
     return m_pageCount;
 }
 
-TBROutline &TBRPageList::Outline()
-{
-    return *m_outline;
-}
+TBROutline& TBRPageList::Outline() { return *m_outline; }
 
-void TBRPageList::SetClock(const platform::Clock &clock)
+void TBRPageList::SetClock(const platform::Clock& clock)
 {
     std::lock_guard guard(m_lock);
     m_clock = &clock;
@@ -415,12 +399,9 @@ bool TBRPageList::Finished() const
     return m_finishedCount == m_pageCount;
 }
 
-void TBRPageList::AddPage(const QPicture &page)
-{
-    AddPageData(QByteArray(page.data(), page.size()));
-}
+void TBRPageList::AddPage(const QPicture& page) { AddPageData(QByteArray(page.data(), page.size())); }
 
-void TBRPageList::AddPageData(const QByteArray &pictureBytes)
+void TBRPageList::AddPageData(const QByteArray& pictureBytes)
 {
     std::lock_guard guard(m_lock);
     EnsureStream();
@@ -460,7 +441,7 @@ void TBRPageList::AddPageData(const QByteArray &pictureBytes)
         m_pageCount = number - 1;
         WriteFailed();
     }
-    m_records.push_back({start, end});
+    m_records.push_back({ start, end });
     m_pageCount = number;
 }
 
@@ -473,10 +454,7 @@ bool TBRPageList::SeekToPage(int n)
     return true;
 }
 
-bool TBRPageList::SeekToFirstPage()
-{
-    return SeekToPage(1);
-}
+bool TBRPageList::SeekToFirstPage() { return SeekToPage(1); }
 
 bool TBRPageList::SeekToLastPage()
 {
@@ -488,8 +466,8 @@ QByteArray TBRPageList::ReadPayload(int n)
 {
     // The record was checked when it was indexed, but a stored file may change under us (it is
     // opened for others to write): check again, and never read outside the record.
-    const Record &r = m_records[static_cast<std::size_t>(n - 1)];
-    TBRStream &s = *m_stream;
+    const Record& r = m_records[static_cast<std::size_t>(n - 1)];
+    TBRStream& s = *m_stream;
     const auto head = ReadAt(s, r.start, 8);
     const auto tail = ReadI32At(s, r.end - 4);
     if (!head || !tail || GetI32(*head, 0) != n || GetI32(*head, 4) != r.end || *tail != r.start)
@@ -544,7 +522,7 @@ std::unique_ptr<QPicture> TBRPageList::GetPage(int n)
 
 void TBRPageList::ReadHeaderLocked()
 {
-    TBRStream &s = *m_stream;
+    TBRStream& s = *m_stream;
     const qint64 size = s.Size();
     const int headerSize = ReportFileHeaderSize(s);
     const auto raw = ReadAt(s, 0, headerSize);
@@ -597,7 +575,7 @@ void TBRPageList::ReadHeaderLocked()
             if (!length || *length < 0 || *length > MaxPageBytes || *length / 8 > codeBytes)
                 Damaged(QStringLiteral("%1 ページの長さ %2").arg(n).arg(length.value_or(-1)));
         }
-        records.push_back({at, next});
+        records.push_back({ at, next });
         at = next;
     }
 
@@ -616,7 +594,7 @@ void TBRPageList::ReadHeader()
     ReadHeaderLocked();
 }
 
-void TBRPageList::LoadFromFile(const QString &fileName)
+void TBRPageList::LoadFromFile(const QString& fileName)
 {
     std::lock_guard guard(m_lock);
     // Read into a list of its own, so that a file that fails leaves the current pages alone.
@@ -626,7 +604,7 @@ void TBRPageList::LoadFromFile(const QString &fileName)
         loaded.ReadHeaderLocked();
         // Reading the last page finds a truncated or foreign file at once.
         loaded.GetPage(loaded.m_pageCount);
-    } catch (const EBRStoreError &e) {
+    } catch (const EBRStoreError& e) {
         if (e.kind() != Kind::Damaged)
             throw;
         throw EBRStoreError(Kind::Damaged, QStringLiteral("%1\n%2").arg(Native(fileName), e.Message()));
@@ -640,7 +618,7 @@ void TBRPageList::LoadFromFile(const QString &fileName)
     m_records = std::move(loaded.m_records);
 }
 
-void TBRPageList::SaveToFile(const QString &fileName)
+void TBRPageList::SaveToFile(const QString& fileName)
 {
     std::lock_guard guard(m_lock);
     // Only complete records are written, under a header that counts exactly them, whether or
@@ -657,14 +635,14 @@ void TBRPageList::SaveToFile(const QString &fileName)
                 if (head.size() == m_headerSize)
                     PutI32(head, PageCountOffset, m_pageCount);
             }
-            ok = head.size() == m_headerSize && file.write(head) == head.size() &&
-                 m_stream->CopyRange(file, m_headerSize, end);
+            ok = head.size() == m_headerSize && file.write(head) == head.size()
+                && m_stream->CopyRange(file, m_headerSize, end);
         } else {
             ok = file.write(HeaderBytes()) == HeaderSize;
         }
     }
     if (!ok || !file.commit()) {
-        throw EBRStoreError(Kind::WriteFailed, QStringLiteral("ファイル %1 に保存できません。%2")
-                                                   .arg(Native(fileName), file.errorString()));
+        throw EBRStoreError(Kind::WriteFailed,
+            QStringLiteral("ファイル %1 に保存できません。%2").arg(Native(fileName), file.errorString()));
     }
 }

@@ -6,7 +6,6 @@
 #include <QPen>
 #include <QScreen>
 #include <QWidget>
-
 #include <cmath>
 #include <cstdlib>
 
@@ -16,7 +15,7 @@
 
 namespace {
 
-std::optional<TBRUnit> &DefaultUnitOverride()
+std::optional<TBRUnit>& DefaultUnitOverride()
 {
     static std::optional<TBRUnit> unit;
     return unit;
@@ -30,19 +29,13 @@ int UsableFontSize(int size)
 
 } // namespace
 
-double BRCharsPerCmX(double fontSize)
-{
-    return 80.0 / fontSize / 2.54;
-}
+double BRCharsPerCmX(double fontSize) { return 80.0 / fontSize / 2.54; }
 
-double BRCharsPerCmY(double fontSize)
-{
-    return 145.3 / fontSize / 2.54;
-}
+double BRCharsPerCmY(double fontSize) { return 145.3 / fontSize / 2.54; }
 
 TBRUnit BRDefaultUnit()
 {
-    auto &unit = DefaultUnitOverride();
+    auto& unit = DefaultUnitOverride();
     if (!unit) {
         // Only the U.S. system counts as inches: the British one prints on metric paper.
         unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? TBRUnit::Inches
@@ -51,15 +44,12 @@ TBRUnit BRDefaultUnit()
     return *unit;
 }
 
-void BRSetDefaultUnit(TBRUnit unit)
-{
-    DefaultUnitOverride() = unit;
-}
+void BRSetDefaultUnit(TBRUnit unit) { DefaultUnitOverride() = unit; }
 
 int BRScreenPixelsPerInch()
 {
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
             int ppi = qRound(screen->logicalDotsPerInchY());
             if (ppi > 0)
                 return ppi;
@@ -68,8 +58,9 @@ int BRScreenPixelsPerInch()
     return 96;
 }
 
-TBRUnitBase::TBRUnitBase(TBRUnitOwner *report)
-    : m_pixelsPerInch(BRScreenPixelsPerInch()), m_report(report)
+TBRUnitBase::TBRUnitBase(TBRUnitOwner* report)
+    : m_pixelsPerInch(BRScreenPixelsPerInch())
+    , m_report(report)
 {
 }
 
@@ -120,10 +111,7 @@ void TBRUnitBase::SaveUnits()
     m_units = TBRUnit::Pixels;
 }
 
-void TBRUnitBase::RestoreUnits()
-{
-    SetUnits(m_savedUnits);
-}
+void TBRUnitBase::RestoreUnits() { SetUnits(m_savedUnits); }
 
 void TBRUnitBase::SetZoom(int percent)
 {
@@ -146,22 +134,22 @@ namespace {
 
 // Width x length in millimetres, portrait, for codes 1..69 (record of code c at c - 1). Some
 // envelope and transverse papers are stored wider than long and are used as stored.
-constexpr std::array<TBRPaperDimensions, 69> PaperTable{{
-    {215.9, 279.4},  {215.9, 279.4},  {279.4, 431.8}, {431.8, 279.4}, {215.9, 355.6}, // 1-5
-    {139.7, 215.9},  {190.5, 254.0},  {297, 420},     {210, 297},     {210, 297},     // 6-10
-    {148, 210},      {250, 354},      {182, 257},     {215.9, 330.2}, {215, 275},     // 11-15
-    {254.0, 355.6},  {279.4, 431.8},  {215.9, 279.4}, {98.43, 225.4}, {104.8, 241.3}, // 16-20
-    {114.3, 263.5},  {120.7, 279.4},  {127.0, 292.1}, {431.8, 558.8}, {558.8, 863.6}, // 21-25
-    {863.6, 1117.6}, {110, 220},      {162, 229},     {324, 458},     {229, 324},     // 26-30
-    {114, 162},      {114, 229},      {250, 353},     {176, 250},     {176, 125},     // 31-35
-    {110, 230},      {98.43, 190.5},  {92.01, 165.1}, {377.8, 279.4}, {215.9, 304.8}, // 36-40
-    {215.9, 330.2},  {250, 353},      {100, 148},     {228.6, 279.4}, {254.0, 279.4}, // 41-45
-    {381.0, 279.4},  {220, 220},      {100, 100},     {100, 100},     {241.3, 304.8}, // 46-50
-    {241.3, 381.0},  {296.9, 457.2},  {236, 322},     {279.4, 215.9}, {297, 210},     // 51-55
-    {304.8, 241.3},  {227, 356},      {305, 487},     {215.9, 322.3}, {210, 330},     // 56-60
-    {210, 148},      {257, 182},      {322, 445},     {174, 235},     {201, 276},     // 61-65
-    {420, 594},      {420, 297},      {445, 322},     {0, 0},                         // 66-69
-}};
+constexpr std::array<TBRPaperDimensions, 69> PaperTable { {
+    { 215.9, 279.4 }, { 215.9, 279.4 }, { 279.4, 431.8 }, { 431.8, 279.4 }, { 215.9, 355.6 }, // 1-5
+    { 139.7, 215.9 }, { 190.5, 254.0 }, { 297, 420 }, { 210, 297 }, { 210, 297 }, // 6-10
+    { 148, 210 }, { 250, 354 }, { 182, 257 }, { 215.9, 330.2 }, { 215, 275 }, // 11-15
+    { 254.0, 355.6 }, { 279.4, 431.8 }, { 215.9, 279.4 }, { 98.43, 225.4 }, { 104.8, 241.3 }, // 16-20
+    { 114.3, 263.5 }, { 120.7, 279.4 }, { 127.0, 292.1 }, { 431.8, 558.8 }, { 558.8, 863.6 }, // 21-25
+    { 863.6, 1117.6 }, { 110, 220 }, { 162, 229 }, { 324, 458 }, { 229, 324 }, // 26-30
+    { 114, 162 }, { 114, 229 }, { 250, 353 }, { 176, 250 }, { 176, 125 }, // 31-35
+    { 110, 230 }, { 98.43, 190.5 }, { 92.01, 165.1 }, { 377.8, 279.4 }, { 215.9, 304.8 }, // 36-40
+    { 215.9, 330.2 }, { 250, 353 }, { 100, 148 }, { 228.6, 279.4 }, { 254.0, 279.4 }, // 41-45
+    { 381.0, 279.4 }, { 220, 220 }, { 100, 100 }, { 100, 100 }, { 241.3, 304.8 }, // 46-50
+    { 241.3, 381.0 }, { 296.9, 457.2 }, { 236, 322 }, { 279.4, 215.9 }, { 297, 210 }, // 51-55
+    { 304.8, 241.3 }, { 227, 356 }, { 305, 487 }, { 215.9, 322.3 }, { 210, 330 }, // 56-60
+    { 210, 148 }, { 257, 182 }, { 322, 445 }, { 174, 235 }, { 201, 276 }, // 61-65
+    { 420, 594 }, { 420, 297 }, { 445, 322 }, { 0, 0 }, // 66-69
+} };
 
 } // namespace
 
@@ -190,14 +178,14 @@ std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixe
     // Papers of the same size share the table; the lowest code is the one people mean (Letter,
     // not Note; A4, not A4Small), so the candidates come in ascending order.
     for (int code = 1; code <= 26; ++code) {
-        const TBRPaperDimensions &d = PaperTable[code - 1];
+        const TBRPaperDimensions& d = PaperTable[code - 1];
         const auto w = static_cast<long long>(d.width / 4.0);
         const auto l = static_cast<long long>(d.length / 4.0);
         const auto paper = static_cast<TBRPaperSize>(code);
         if (w == pageWidth && l == pageLength)
-            result.push_back({paper, TPrinterOrientation::poPortrait});
+            result.push_back({ paper, TPrinterOrientation::poPortrait });
         if (w == pageLength && l == pageWidth)
-            result.push_back({paper, TPrinterOrientation::poLandscape});
+            result.push_back({ paper, TPrinterOrientation::poLandscape });
     }
     return result;
 }
@@ -206,7 +194,9 @@ std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixe
 // Size holders
 // ---------------------------------------------------------------------------------------------
 
-TBRBandSize::TBRBandSize(QWidget *band, TBRUnitOwner *report) : TBRUnitBase(report), m_band(band)
+TBRBandSize::TBRBandSize(QWidget* band, TBRUnitOwner* report)
+    : TBRUnitBase(report)
+    , m_band(band)
 {
 }
 
@@ -222,12 +212,9 @@ void TBRBandSize::SetWidth(double value)
     Changed();
 }
 
-QList<double> TBRBandSize::WriteValues() const
-{
-    return {m_height, m_width};
-}
+QList<double> TBRBandSize::WriteValues() const { return { m_height, m_width }; }
 
-void TBRBandSize::ReadValues(const QList<double> &values)
+void TBRBandSize::ReadValues(const QList<double>& values)
 {
     if (values.size() < 2)
         return;
@@ -251,7 +238,9 @@ void TBRBandSize::ApplySize()
     SetUpdating(false);
 }
 
-TBRPage::TBRPage(TBRUnitOwner *report) : TBRUnitBase(report), m_paperSize(TBRPaperSize::Default)
+TBRPage::TBRPage(TBRUnitOwner* report)
+    : TBRUnitBase(report)
+    , m_paperSize(TBRPaperSize::Default)
 {
     // The report is still being built: set up the page without calling back into it.
     SetReport(nullptr);
@@ -269,16 +258,13 @@ TBRPage::TBRPage(TBRUnitOwner *report) : TBRUnitBase(report), m_paperSize(TBRPap
 void TBRPage::SetUnits(TBRUnit units)
 {
     TBRUnitBase::SetUnits(units);
-    if (TBRUnitOwner *r = Report())
+    if (TBRUnitOwner* r = Report())
         r->PageUnitsChanged();
 }
 
 namespace {
 // Indices 0..2 run down the page, 3..6 across it.
-bool IsHorizontal(int index)
-{
-    return index >= TBRPage::WidthIndex;
-}
+bool IsHorizontal(int index) { return index >= TBRPage::WidthIndex; }
 } // namespace
 
 double TBRPage::Value(int index) const
@@ -300,7 +286,7 @@ void TBRPage::SetValue(int index, double value)
 void TBRPage::StoreMeasure(int index, double native)
 {
     m_values[static_cast<std::size_t>(index)] = native;
-    TBRUnitOwner *r = Report();
+    TBRUnitOwner* r = Report();
     if (r)
         r->PageLayoutChanged();
     switch (index) {
@@ -321,7 +307,7 @@ void TBRPage::SetColumns(int columns)
     if (columns <= 0 || columns == m_columns)
         return;
     m_columns = columns;
-    if (TBRUnitOwner *r = Report())
+    if (TBRUnitOwner* r = Report())
         r->ColumnsChanged();
 }
 
@@ -344,24 +330,21 @@ void TBRPage::SetPaperSize(TBRPaperSize paper)
         SetWidth(portrait ? d.width : d.length);
         SetLength(portrait ? d.length : d.width);
         SetUnitsQuietly(units);
-        if (TBRUnitOwner *r = Report())
+        if (TBRUnitOwner* r = Report())
             r->PageLayoutChanged();
     }
     m_paperSize = paper;
 }
 
-QList<double> TBRPage::WriteValues() const
-{
-    return QList<double>(m_values.begin(), m_values.end());
-}
+QList<double> TBRPage::WriteValues() const { return QList<double>(m_values.begin(), m_values.end()); }
 
-void TBRPage::ReadValues(const QList<double> &values)
+void TBRPage::ReadValues(const QList<double>& values)
 {
     if (values.size() < MeasureCount)
         return;
     for (int i = 0; i < MeasureCount; ++i)
         m_values[static_cast<std::size_t>(i)] = values[i];
-    if (TBRUnitOwner *r = Report())
+    if (TBRUnitOwner* r = Report())
         r->PageLayoutChanged();
 }
 
@@ -375,7 +358,7 @@ void TBRFrame::Repaint()
         m_owner->update();
 }
 
-void TBRFrame::SetColor(const QColor &c)
+void TBRFrame::SetColor(const QColor& c)
 {
     m_color = c;
     Repaint();
@@ -417,14 +400,14 @@ void TBRFrame::SetWidth(int points)
     Repaint();
 }
 
-void TBRFrame::SetPen(QPen &pen) const
+void TBRFrame::SetPen(QPen& pen) const
 {
     pen.setWidth(1);
     pen.setStyle(m_style);
     pen.setColor(m_color);
 }
 
-void TBRFrame::PaintIt(QPainter &painter, const QRect &rect, double factorX, double factorY) const
+void TBRFrame::PaintIt(QPainter& painter, const QRect& rect, double factorX, double factorY) const
 {
     // Points to tenths of a millimetre to device pixels; a line of at least one point never
     // vanishes on a coarse device.

@@ -13,7 +13,6 @@
 
 #include <QColor>
 #include <QList>
-
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -55,22 +54,22 @@ public:
     // The report font's size in points; its absolute value drives the Characters unit.
     virtual int UnitFontSize() const = 0;
     // The page geometry changed: recompute the page layout.
-    virtual void PageLayoutChanged() {}
+    virtual void PageLayoutChanged() { }
     // The page's display unit changed: re-lay out the bands.
-    virtual void PageUnitsChanged() {}
+    virtual void PageUnitsChanged() { }
     // Repaint the report at design time.
-    virtual void DesignRepaint() {}
+    virtual void DesignRepaint() { }
     // The number of columns changed: re-lay out and repaint.
-    virtual void ColumnsChanged() {}
+    virtual void ColumnsChanged() { }
 };
 
 // Base of the size holders: converts lengths between native units and the display unit.
 class TBRUnitBase {
 public:
-    explicit TBRUnitBase(TBRUnitOwner *report = nullptr);
+    explicit TBRUnitBase(TBRUnitOwner* report = nullptr);
     virtual ~TBRUnitBase() = default;
-    TBRUnitBase(const TBRUnitBase &) = delete;
-    TBRUnitBase &operator=(const TBRUnitBase &) = delete;
+    TBRUnitBase(const TBRUnitBase&) = delete;
+    TBRUnitBase& operator=(const TBRUnitBase&) = delete;
 
     // Native value (0.1 mm) to the current unit, and back. `horizontal` matters only for
     // Characters.
@@ -87,21 +86,21 @@ public:
 
     // The streamed "Values" property: the holder's measures in native units, whatever Units is.
     virtual QList<double> WriteValues() const { return {}; }
-    virtual void ReadValues(const QList<double> &) {}
+    virtual void ReadValues(const QList<double>&) { }
 
     int Zoom() const { return m_zoom; }
     void SetZoom(int percent);
     int PixelsPerInch() const { return m_pixelsPerInch; }
     void SetPixelsPerInch(int ppi);
 
-    TBRUnitOwner *Report() const { return m_report; }
-    void SetReport(TBRUnitOwner *report) { m_report = report; }
+    TBRUnitOwner* Report() const { return m_report; }
+    void SetReport(TBRUnitOwner* report) { m_report = report; }
     bool Updating() const { return m_updating; }
 
 protected:
     // Raised when a measure changes; applies the size to the owner.
     virtual void Changed() { ApplySize(); }
-    virtual void ApplySize() {}
+    virtual void ApplySize() { }
     void SetUpdating(bool on) { m_updating = on; }
     // Switches the unit without telling anyone (internal work in a fixed unit).
     void SetUnitsQuietly(TBRUnit units) { m_units = units; }
@@ -111,7 +110,7 @@ private:
     int m_pixelsPerInch;
     TBRUnit m_units = TBRUnit::MM;
     TBRUnit m_savedUnits = TBRUnit::MM;
-    TBRUnitOwner *m_report;
+    TBRUnitOwner* m_report;
     bool m_updating = false;
     int m_zoom = 100;
 };
@@ -122,20 +121,82 @@ private:
 
 // Codes 1..68 are the Windows paper numbers; Custom goes to a printer as 256.
 enum class TBRPaperSize : std::uint8_t {
-    Default, Letter, LetterSmall, Tabloid, Ledger, Legal, Statement, Executive, A3, A4, A4Small,
-    A5, B4, B5, Folio, Quarto, br10X14, br11X17, Note, Env9, Env10, Env11, Env12, Env14, CSheet,
-    DSheet, ESheet, EnvDL, EnvC5, EnvC3, EnvC4, EnvC6, EnvC65, EnvB4, EnvB5, EnvB6, EnvItaly,
-    EnvMonarch, EnvPersonal, FanfoldUSStd, FanfoldGerStd, FanfoldGerLegal, B4ISO, PostcardJap,
-    br9X11, br10X11, br15X11, EnvInvite, Reserved1, Reserved2, LetterExtra, LegalExtra,
-    TabloidExtra, A4Extra, LetterTrans, A4Trans, LetterExtraTrans, SuperASuperAA4, SuperBSuperBA3,
-    LetterPlus, A4Plus, A5Trans, B5Trans, A3Extra, A5Extra, B5Extra, A2, A3Trans, A3ExtraTrans,
+    Default,
+    Letter,
+    LetterSmall,
+    Tabloid,
+    Ledger,
+    Legal,
+    Statement,
+    Executive,
+    A3,
+    A4,
+    A4Small,
+    A5,
+    B4,
+    B5,
+    Folio,
+    Quarto,
+    br10X14,
+    br11X17,
+    Note,
+    Env9,
+    Env10,
+    Env11,
+    Env12,
+    Env14,
+    CSheet,
+    DSheet,
+    ESheet,
+    EnvDL,
+    EnvC5,
+    EnvC3,
+    EnvC4,
+    EnvC6,
+    EnvC65,
+    EnvB4,
+    EnvB5,
+    EnvB6,
+    EnvItaly,
+    EnvMonarch,
+    EnvPersonal,
+    FanfoldUSStd,
+    FanfoldGerStd,
+    FanfoldGerLegal,
+    B4ISO,
+    PostcardJap,
+    br9X11,
+    br10X11,
+    br15X11,
+    EnvInvite,
+    Reserved1,
+    Reserved2,
+    LetterExtra,
+    LegalExtra,
+    TabloidExtra,
+    A4Extra,
+    LetterTrans,
+    A4Trans,
+    LetterExtraTrans,
+    SuperASuperAA4,
+    SuperBSuperBA3,
+    LetterPlus,
+    A4Plus,
+    A5Trans,
+    B5Trans,
+    A3Extra,
+    A5Extra,
+    B5Extra,
+    A2,
+    A3Trans,
+    A3ExtraTrans,
     Custom
 };
 
 constexpr int BRPaperSizeCount = 70;
 
 struct TBRPaperDimensions {
-    double width;  // millimetres, as the table stores it
+    double width; // millimetres, as the table stores it
     double length; // millimetres
 };
 
@@ -148,7 +209,7 @@ int BRPaperToDevMode(TBRPaperSize paper);
 struct TBRPaperGuess {
     TBRPaperSize paper;
     TPrinterOrientation orientation;
-    bool operator==(const TBRPaperGuess &) const = default;
+    bool operator==(const TBRPaperGuess&) const = default;
 };
 
 // The papers that a stored page of widthPx x heightPx pixels at pixelsPerInch fits, compared in
@@ -163,7 +224,7 @@ std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixe
 // A band's height and width. Writing a measure resizes the band control.
 class TBRBandSize : public TBRUnitBase {
 public:
-    explicit TBRBandSize(QWidget *band = nullptr, TBRUnitOwner *report = nullptr);
+    explicit TBRBandSize(QWidget* band = nullptr, TBRUnitOwner* report = nullptr);
 
     double Height() const { return LoadUnit(m_height, false); }
     double Width() const { return LoadUnit(m_width, true); }
@@ -172,10 +233,10 @@ public:
 
     // Native values (Height, then Width).
     QList<double> WriteValues() const override;
-    void ReadValues(const QList<double> &values) override;
+    void ReadValues(const QList<double>& values) override;
 
-    QWidget *Band() const { return m_band; }
-    void SetBand(QWidget *band) { m_band = band; }
+    QWidget* Band() const { return m_band; }
+    void SetBand(QWidget* band) { m_band = band; }
 
 protected:
     void ApplySize() override;
@@ -183,7 +244,7 @@ protected:
 private:
     double m_width = 40.0;
     double m_height = 20.0;
-    QWidget *m_band; // the band owns this holder
+    QWidget* m_band; // the band owns this holder
 };
 
 // The report's page: paper, orientation, margins and columns.
@@ -200,7 +261,7 @@ public:
         MeasureCount = 7
     };
 
-    explicit TBRPage(TBRUnitOwner *report = nullptr);
+    explicit TBRPage(TBRUnitOwner* report = nullptr);
 
     void SetUnits(TBRUnit units) override;
 
@@ -234,12 +295,12 @@ public:
 
     // The seven measures in native units, in index order.
     QList<double> WriteValues() const override;
-    void ReadValues(const QList<double> &values) override;
+    void ReadValues(const QList<double>& values) override;
 
 private:
     void StoreMeasure(int index, double native);
 
-    std::array<double, MeasureCount> m_values{};
+    std::array<double, MeasureCount> m_values {};
     int m_columns = 1;
     TPrinterOrientation m_orientation = TPrinterOrientation::poPortrait;
     TBRPaperSize m_paperSize;
@@ -253,10 +314,13 @@ private:
 // The frame drawn around a band or printable: any of its four sides as filled strips.
 class TBRFrame {
 public:
-    explicit TBRFrame(QWidget *owner = nullptr) : m_owner(owner) {}
+    explicit TBRFrame(QWidget* owner = nullptr)
+        : m_owner(owner)
+    {
+    }
 
     QColor Color() const { return m_color; }
-    void SetColor(const QColor &c);
+    void SetColor(const QColor& c);
     bool DrawTop() const { return m_drawTop; }
     bool DrawBottom() const { return m_drawBottom; }
     bool DrawLeft() const { return m_drawLeft; }
@@ -275,9 +339,9 @@ public:
 
     // Draws the frame inside `rect` (device pixels; right and bottom edges exclusive). The factors
     // are device pixels per tenth of a millimetre.
-    void PaintIt(QPainter &painter, const QRect &rect, double factorX, double factorY) const;
+    void PaintIt(QPainter& painter, const QRect& rect, double factorX, double factorY) const;
     // Pen width 1 with the frame's style and colour.
-    void SetPen(QPen &pen) const;
+    void SetPen(QPen& pen) const;
 
 private:
     void Repaint();
@@ -289,5 +353,5 @@ private:
     bool m_drawRight = false;
     Qt::PenStyle m_style = Qt::SolidLine;
     int m_width = 1;
-    QWidget *m_owner; // the control owns its frame
+    QWidget* m_owner; // the control owns its frame
 };

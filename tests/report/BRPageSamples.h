@@ -9,7 +9,6 @@
 #include <QFont>
 #include <QPainter>
 #include <QPicture>
-
 #include <cmath>
 
 namespace page_samples {
@@ -17,8 +16,8 @@ namespace page_samples {
 // A4 at the store's resolution.
 inline QSize A4Pixels()
 {
-    return {static_cast<int>(std::lround(2100 * BRPageDotsPerInch / 254.0)),
-            static_cast<int>(std::lround(2970 * BRPageDotsPerInch / 254.0))};
+    return { static_cast<int>(std::lround(2100 * BRPageDotsPerInch / 254.0)),
+        static_cast<int>(std::lround(2970 * BRPageDotsPerInch / 254.0)) };
 }
 
 // A schedule-like page: a framed title, Japanese column titles and `rows` lines of text.
@@ -39,8 +38,8 @@ inline QPicture RecordPage(int number, int rows = 20)
     frame.SetDrawLeft(true);
     frame.SetDrawRight(true);
     frame.SetWidth(2);
-    const QRect title(std::lround(100 * f), std::lround(100 * f), std::lround(1900 * f),
-                      std::lround(150 * f));
+    const QRect title(
+        std::lround(100 * f), std::lround(100 * f), std::lround(1900 * f), std::lround(150 * f));
     frame.PaintIt(p, title, f, f);
     p.setPen(Qt::black);
     p.drawText(title, Qt::AlignCenter, QStringLiteral("レーススケジュール Race schedule"));
@@ -53,26 +52,25 @@ inline QPicture RecordPage(int number, int rows = 20)
     p.drawLine(std::lround(100 * f), top + 6, std::lround(2000 * f), top + 6);
     for (int r = 0; r < rows; ++r) {
         const int y = top + 24 + r * 20;
-        p.drawText(std::lround(120 * f), y, QStringLiteral("%1:%2:00").arg(9 + r / 6).arg(r % 6 * 10, 2, 10, QLatin1Char('0')));
-        p.drawText(std::lround(800 * f), y, QStringLiteral("予選 %1 ヒート %2 (page %3)").arg(r / 4 + 1).arg(r % 4 + 1).arg(number));
+        p.drawText(std::lround(120 * f), y,
+            QStringLiteral("%1:%2:00").arg(9 + r / 6).arg(r % 6 * 10, 2, 10, QLatin1Char('0')));
+        p.drawText(std::lround(800 * f), y,
+            QStringLiteral("予選 %1 ヒート %2 (page %3)").arg(r / 4 + 1).arg(r % 4 + 1).arg(number));
     }
     p.drawText(std::lround(1000 * f), size.height() - 30, QStringLiteral("- %1 -").arg(number));
     p.end();
     return pic;
 }
 
-inline QByteArray PictureBytes(const QPicture &pic)
-{
-    return QByteArray(pic.data(), pic.size());
-}
+inline QByteArray PictureBytes(const QPicture& pic) { return QByteArray(pic.data(), pic.size()); }
 
-inline QByteArray ReadFile(const QString &name)
+inline QByteArray ReadFile(const QString& name)
 {
     QFile f(name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline bool WriteFile(const QString &name, const QByteArray &bytes)
+inline bool WriteFile(const QString& name, const QByteArray& bytes)
 {
     QFile f(name);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();

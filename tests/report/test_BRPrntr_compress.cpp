@@ -1,7 +1,6 @@
 #include "report/BRPrntr.h"
 
 #include <gtest/gtest.h>
-
 #include <random>
 
 namespace {
@@ -23,7 +22,7 @@ QByteArray RandomBytes(qsizetype n, unsigned seed)
     return b;
 }
 
-void ExpectRoundTrip(const QByteArray &data)
+void ExpectRoundTrip(const QByteArray& data)
 {
     const QByteArray code = TBRCompress::Compress(data);
     const auto back = TBRCompress::Expand(code, data.size());
@@ -44,20 +43,20 @@ TEST(BRPrntrCompress, EmptyInputWritesNoCodeByte)
 TEST(BRPrntrCompress, FirstByteCodesOfAFreshTree)
 {
     // Byte 0: path 0,0,0,0,0,0,0,1 from the root, first bit in bit 0 of the code byte.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({0})), Bytes({0x80}));
-    EXPECT_EQ(TBRCompress::Compress(Bytes({1})), Bytes({0x40}));
-    EXPECT_EQ(TBRCompress::Compress(Bytes({254})), Bytes({0xFF}));
+    EXPECT_EQ(TBRCompress::Compress(Bytes({ 0 })), Bytes({ 0x80 }));
+    EXPECT_EQ(TBRCompress::Compress(Bytes({ 1 })), Bytes({ 0x40 }));
+    EXPECT_EQ(TBRCompress::Compress(Bytes({ 254 })), Bytes({ 0xFF }));
     // Byte 255 lies one level deeper: nine 0 bits, so a second, partly filled byte.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({255})), Bytes({0x00, 0x00}));
+    EXPECT_EQ(TBRCompress::Compress(Bytes({ 255 })), Bytes({ 0x00, 0x00 }));
     for (int b = 0; b < 255; ++b)
-        EXPECT_EQ(TBRCompress::Compress(Bytes({b})).size(), 1) << b;
+        EXPECT_EQ(TBRCompress::Compress(Bytes({ b })).size(), 1) << b;
 }
 
 TEST(BRPrntrCompress, RepeatedByteGetsAShorterCode)
 {
     // After the first 0 the leaf sits four levels down, on the right each time.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({0, 0})), Bytes({0x80, 0x0F}));
-    ExpectRoundTrip(Bytes({0, 0}));
+    EXPECT_EQ(TBRCompress::Compress(Bytes({ 0, 0 })), Bytes({ 0x80, 0x0F }));
+    ExpectRoundTrip(Bytes({ 0, 0 }));
 }
 
 TEST(BRPrntrCompress, LongRunsShrink)
@@ -78,7 +77,7 @@ TEST(BRPrntrCompress, AllByteValuesRoundTrip)
             all.append(static_cast<char>(round % 2 ? 255 - b : b));
     ExpectRoundTrip(all);
     for (int b = 0; b < 256; ++b)
-        ExpectRoundTrip(Bytes({b}));
+        ExpectRoundTrip(Bytes({ b }));
 }
 
 TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
@@ -91,9 +90,15 @@ TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
     std::mt19937 rng(42);
     while (big.size() < 1024 * 1024) {
         switch (rng() % 3) {
-        case 0: big += RandomBytes(rng() % 4096, rng()); break;
-        case 1: big += QByteArray(static_cast<qsizetype>(rng() % 8192), static_cast<char>(rng())); break;
-        default: big += QByteArray("QPicture drawText 開始時刻 終了時刻 ").repeated(rng() % 50); break;
+        case 0:
+            big += RandomBytes(rng() % 4096, rng());
+            break;
+        case 1:
+            big += QByteArray(static_cast<qsizetype>(rng() % 8192), static_cast<char>(rng()));
+            break;
+        default:
+            big += QByteArray("QPicture drawText 開始時刻 終了時刻 ").repeated(rng() % 50);
+            break;
         }
     }
     big.truncate(1024 * 1024);
@@ -104,7 +109,7 @@ TEST(BRPrntrCompress, DecoderReportsACodeThatEndsEarly)
 {
     const QByteArray data = RandomBytes(5000, 7);
     const QByteArray code = TBRCompress::Compress(data);
-    for (qsizetype cut : {qsizetype(0), qsizetype(1), code.size() / 2, code.size() - 1})
+    for (qsizetype cut : { qsizetype(0), qsizetype(1), code.size() / 2, code.size() - 1 })
         EXPECT_FALSE(TBRCompress::Expand(code.left(cut), data.size()).has_value()) << cut;
     // Asking for fewer bytes than were coded is fine: the rest of the bits is ignored.
     const auto head = TBRCompress::Expand(code, 100);

@@ -1,11 +1,9 @@
 #include "BRPageSamples.h"
 
-#include <gtest/gtest.h>
-
 #include <QTemporaryDir>
 #include <QtEndian>
-
 #include <chrono>
+#include <gtest/gtest.h>
 #include <random>
 
 using namespace page_samples;
@@ -13,15 +11,9 @@ using Kind = EBRStoreError::Kind;
 
 namespace {
 
-void PutI32(QByteArray &b, qsizetype at, qint32 v)
-{
-    qToLittleEndian<qint32>(v, b.data() + at);
-}
+void PutI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
 
-qint32 I32(const QByteArray &b, qsizetype at)
-{
-    return qFromLittleEndian<qint32>(b.constData() + at);
-}
+qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
 // The bytes of a Windows metafile header record: type 1, size, bounds, then " EMF" at 40.
 QByteArray MetafileBytes()
@@ -71,7 +63,7 @@ protected:
     }
 
     // Loads the bytes and reads every page; returns the kind of the error raised, if any.
-    std::optional<Kind> LoadAll(const QByteArray &bytes)
+    std::optional<Kind> LoadAll(const QByteArray& bytes)
     {
         EXPECT_TRUE(WriteFile(path, bytes));
         try {
@@ -79,7 +71,7 @@ protected:
             list.LoadFromFile(path);
             for (int n = 1; n <= list.PageCount(); ++n)
                 list.GetPage(n);
-        } catch (const EBRStoreError &e) {
+        } catch (const EBRStoreError& e) {
             EXPECT_FALSE(e.Message().isEmpty());
             return e.kind();
         }
@@ -134,13 +126,13 @@ TEST_P(Damage, LoopingAndBackwardRecordsAreRejected)
 TEST_P(Damage, ImpossibleCountsAndLengthsAreRejected)
 {
     const QByteArray f = GoodFile(2);
-    for (qint32 count : {-1, 3, 1000, 0x7FFFFFFF}) {
+    for (qint32 count : { -1, 3, 1000, 0x7FFFFFFF }) {
         QByteArray c = f;
         PutI32(c, 8, count);
         EXPECT_EQ(LoadAll(c), Kind::Damaged) << count;
     }
     if (GetParam()) {
-        for (qint32 length : {-1, 0x7FFFFFFF, 0x10000000}) {
+        for (qint32 length : { -1, 0x7FFFFFFF, 0x10000000 }) {
             QByteArray c = f;
             PutI32(c, 128 + 8, length);
             EXPECT_EQ(LoadAll(c), Kind::Damaged) << length;
@@ -153,7 +145,8 @@ TEST_P(Damage, RandomMutationsNeverEscape)
     const QByteArray good = GoodFile(3);
     std::mt19937 rng(GetParam() ? 2024 : 1999);
     // QPicture warns about bad checksums; keep the log readable.
-    const QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
+    const QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
     const auto started = std::chrono::steady_clock::now();
     int rejected = 0;
     for (int i = 0; i < 400; ++i) {
@@ -178,7 +171,7 @@ TEST(BRPrntrDamage, ShortCodeInsideASoundRecordIsReported)
     list.AddPage(RecordPage(1, 3));
     list.Finish();
     // Claim more bytes than the code holds, within what the code could hold at best.
-    TBRStream &s = *list.Stream();
+    TBRStream& s = *list.Stream();
     s.Seek(128 + 8);
     char b[4];
     s.Read(b, 4);
@@ -189,7 +182,7 @@ TEST(BRPrntrDamage, ShortCodeInsideASoundRecordIsReported)
     try {
         list.GetPage(1);
         FAIL() << "no error";
-    } catch (const EBRStoreError &e) {
+    } catch (const EBRStoreError& e) {
         EXPECT_EQ(e.kind(), Kind::Damaged);
         EXPECT_TRUE(e.Message().contains(QStringLiteral("途中で切れています"))) << e.what();
     }
@@ -219,11 +212,11 @@ TEST_P(Damage, OtherPayloadsAreDamage)
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, Damage, ::testing::Bool(),
-                         [](const auto &info) { return info.param ? "Compressed" : "Plain"; });
+    [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
 
 TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
 {
-    for (int size : {124, 96}) {
+    for (int size : { 124, 96 }) {
         const QByteArray f = OldFile(size, 40000.5);
         auto s = TBRStream::CreateInMemory();
         s->Write(f.constData(), f.size());
@@ -232,7 +225,7 @@ TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
         EXPECT_EQ(s->Position(), 17);
     }
     // Our own files, compressed or not, have the 128-byte header.
-    for (bool compressed : {false, true}) {
+    for (bool compressed : { false, true }) {
         TBRPageList list;
         list.SetCompression(compressed);
         list.AddPage(RecordPage(1));
@@ -269,14 +262,14 @@ TEST(BRPrntrOldHeaders, OlderHeadersAreReadAndTheirPagesRefused)
         EXPECT_EQ(list.GetPageData(1), MetafileBytes());
     }
     QTemporaryDir dir;
-    for (int size : {124, 96}) {
+    for (int size : { 124, 96 }) {
         const QString name = dir.filePath(QStringLiteral("old%1.BRP").arg(size));
         ASSERT_TRUE(WriteFile(name, OldFile(size, 40000.5)));
         TBRPageList list;
         try {
             list.LoadFromFile(name);
             FAIL() << "loaded";
-        } catch (const EBRStoreError &e) {
+        } catch (const EBRStoreError& e) {
             EXPECT_EQ(e.kind(), Kind::ForeignPages) << size;
             EXPECT_TRUE(e.Message().contains(QStringLiteral("メタファイル")));
         }

@@ -1,8 +1,5 @@
 #include "BRPageSamples.h"
-
 #include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <QLabel>
 #include <QPixmap>
@@ -10,12 +7,13 @@
 #include <QTemporaryDir>
 #include <QTextLayout>
 #include <QTreeWidget>
+#include <gtest/gtest.h>
 
 using namespace page_samples;
 
 namespace {
 
-QImage Render(const QPicture &pic)
+QImage Render(const QPicture& pic)
 {
     const QRect r = pic.boundingRect();
     QImage img(r.size(), QImage::Format_RGB32);
@@ -26,20 +24,20 @@ QImage Render(const QPicture &pic)
     return img;
 }
 
-int DifferentPixels(const QImage &a, const QImage &b, int tolerance)
+int DifferentPixels(const QImage& a, const QImage& b, int tolerance)
 {
     int differ = 0;
     for (int y = 0; y < a.height(); ++y)
         for (int x = 0; x < a.width(); ++x) {
             const QRgb pa = a.pixel(x, y), pb = b.pixel(x, y);
-            if (std::abs(qRed(pa) - qRed(pb)) > tolerance || std::abs(qGreen(pa) - qGreen(pb)) > tolerance ||
-                std::abs(qBlue(pa) - qBlue(pb)) > tolerance)
+            if (std::abs(qRed(pa) - qRed(pb)) > tolerance || std::abs(qGreen(pa) - qGreen(pb)) > tolerance
+                || std::abs(qBlue(pa) - qBlue(pb)) > tolerance)
                 ++differ;
         }
     return differ;
 }
 
-int DarkPixels(const QImage &img, const QRect &area)
+int DarkPixels(const QImage& img, const QRect& area)
 {
     int dark = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -58,7 +56,7 @@ TEST(BRPrntrPage, JapaneseGlyphsExistInThePageFont)
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
-    for (const QGlyphRun &run : layout.glyphRuns())
+    for (const QGlyphRun& run : layout.glyphRuns())
         for (quint32 g : run.glyphIndexes())
             EXPECT_NE(g, 0u) << run.rawFont().familyName().toStdString();
 }
@@ -95,7 +93,7 @@ TEST(BRPrntrPage, RecordedPageSurvivesSaveAndLoad)
     EXPECT_GT(qGray(after.pixel(400, frameTop + 3)), 200);
     const int titles = static_cast<int>(std::lround(300 * f));
     EXPECT_GT(DarkPixels(after, QRect(45, titles - 15, 80, 17)), 40); // 開始時刻
-    EXPECT_EQ(DarkPixels(after, QRect(45, 900, 600, 100)), 0);       // blank lower page
+    EXPECT_EQ(DarkPixels(after, QRect(45, 900, 600, 100)), 0); // blank lower page
 
     QLabel view;
     view.setPixmap(QPixmap::fromImage(after));
@@ -116,7 +114,7 @@ TEST(BRPrntrOutline, FillsTheTreeByLevelAndFindsEntries)
     // An entry deeper than any before it has no parent and stands at the top.
     ASSERT_EQ(view.topLevelItemCount(), 3);
     EXPECT_EQ(view.topLevelItem(2)->text(0), QStringLiteral("too deep"));
-    const QTreeWidgetItem *first = view.topLevelItem(0);
+    const QTreeWidgetItem* first = view.topLevelItem(0);
     EXPECT_EQ(first->text(0), QStringLiteral("予選"));
     ASSERT_EQ(first->childCount(), 2);
     EXPECT_EQ(first->child(1)->text(0), QStringLiteral("ヒート 2"));
@@ -135,7 +133,7 @@ class Links : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous = SetExternalLinkOpener([this](const QString &l) { opened << l; });
+        previous = SetExternalLinkOpener([this](const QString& l) { opened << l; });
     }
     void TearDown() override
     {
@@ -150,14 +148,14 @@ TEST_F(Links, ExternalPrefixInAnyCaseGoesOutsideWithoutPrefix)
 {
     BRHandleHyperlink(QStringLiteral("ext:https://example.com/x"), nullptr);
     BRHandleHyperlink(QStringLiteral("EXT:file.pdf"), nullptr);
-    EXPECT_EQ(opened, (QStringList{QStringLiteral("https://example.com/x"), QStringLiteral("file.pdf")}));
+    EXPECT_EQ(opened, (QStringList { QStringLiteral("https://example.com/x"), QStringLiteral("file.pdf") }));
 }
 
 TEST_F(Links, InternalLinksGoToTheFirstMatchingHandler)
 {
     QObject preview;
-    QObject *seen = nullptr;
-    RegisterInternalLinkHandler(QStringLiteral("heat"), [&](const QString &rest, QObject *p) {
+    QObject* seen = nullptr;
+    RegisterInternalLinkHandler(QStringLiteral("heat"), [&](const QString& rest, QObject* p) {
         dispatched << rest;
         seen = p;
     });
@@ -165,9 +163,9 @@ TEST_F(Links, InternalLinksGoToTheFirstMatchingHandler)
     BRHandleHyperlink(QStringLiteral("heat4"), &preview);
     BRHandleHyperlink(QStringLiteral("int:Heat5"), &preview); // prefixes are case-sensitive
     BRHandleHyperlink(QStringLiteral("https://example.com"), &preview);
-    EXPECT_EQ(dispatched, (QStringList{QStringLiteral("3"), QStringLiteral("4")}));
+    EXPECT_EQ(dispatched, (QStringList { QStringLiteral("3"), QStringLiteral("4") }));
     EXPECT_EQ(seen, &preview);
     // An unhandled INT: link goes nowhere; a plain one goes outside whole.
-    EXPECT_EQ(opened, QStringList{QStringLiteral("https://example.com")});
+    EXPECT_EQ(opened, QStringList { QStringLiteral("https://example.com") });
     EXPECT_FALSE(DispatchInternalLink(QStringLiteral("other"), nullptr));
 }

@@ -1,25 +1,20 @@
 #include "BRPageSamples.h"
-
 #include "platform/Clock.h"
-
-#include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <gtest/gtest.h>
 
 using namespace page_samples;
 
 namespace {
 
-qint32 I32(const QByteArray &b, qsizetype at)
-{
-    return qFromLittleEndian<qint32>(b.constData() + at);
-}
+qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
-QByteArray StreamBytes(TBRStream &s)
+QByteArray StreamBytes(TBRStream& s)
 {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
@@ -28,7 +23,7 @@ QByteArray StreamBytes(TBRStream &s)
 }
 
 // Record starts found by walking the bytes' chain, independently of the page list.
-std::vector<qint64> RecordStarts(const QByteArray &file)
+std::vector<qint64> RecordStarts(const QByteArray& file)
 {
     std::vector<qint64> starts;
     const int count = I32(file, 8);
@@ -64,7 +59,7 @@ TEST(BRPrntrStream, ExactlyTheLimitStaysInMemoryOneByteMoreSpills)
 
 TEST(BRPrntrStream, ReadWriteSeekInBothModes)
 {
-    for (qint32 limit : {1 << 20, 10}) {
+    for (qint32 limit : { 1 << 20, 10 }) {
         auto s = TBRStream::CreateInMemory(limit);
         s->Write("0123456789abcdef", 16);
         EXPECT_EQ(s->Seek(4), 4);
@@ -105,7 +100,7 @@ TEST(BRPrntrStream, FileStreamIsReadOnlyAndMissingFileIsAnError)
     try {
         TBRStream::CreateFromFile(dir.filePath(QStringLiteral("missing.BRP")));
         FAIL() << "no error";
-    } catch (const EBRStoreError &e) {
+    } catch (const EBRStoreError& e) {
         EXPECT_EQ(e.kind(), EBRStoreError::Kind::OpenFailed);
         EXPECT_TRUE(e.Message().contains(QStringLiteral("missing.BRP")));
     }
@@ -130,7 +125,7 @@ protected:
         return list;
     }
 
-    platform::ManualClock clock{QDateTime(QDate(2024, 3, 9), QTime(9, 0))};
+    platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 0)) };
     std::vector<QByteArray> pages;
     QTemporaryDir dir;
 };
@@ -139,7 +134,7 @@ TEST_P(BRPrntrPageList, PagesComeBackAsTheyWent)
 {
     auto list = Store(6);
     EXPECT_EQ(list->PageCount(), 6);
-    for (int n : {1, 2, 3, 4, 5, 6, 3, 1}) {
+    for (int n : { 1, 2, 3, 4, 5, 6, 3, 1 }) {
         const auto page = list->GetPage(n);
         ASSERT_TRUE(page);
         EXPECT_EQ(PictureBytes(*page), pages[static_cast<std::size_t>(n - 1)]) << n;
@@ -178,7 +173,7 @@ TEST_P(BRPrntrPageList, SeeksForwardAndBackward)
     const std::vector<qint64> starts = RecordStarts(StreamBytes(*list->Stream()));
     ASSERT_EQ(starts.size(), 8u);
     EXPECT_EQ(starts[0], 128);
-    for (int n : {1, 5, 8, 2, 7, 1, 8, 3}) {
+    for (int n : { 1, 5, 8, 2, 7, 1, 8, 3 }) {
         ASSERT_TRUE(list->SeekToPage(n));
         EXPECT_EQ(list->Stream()->Position(), starts[static_cast<std::size_t>(n - 1)]) << n;
     }
@@ -205,7 +200,7 @@ TEST_P(BRPrntrPageList, HeaderLayout)
     // 9 March 2024 09:00 is day 45360 after 30 December 1899, plus 3/8 of a day.
     EXPECT_DOUBLE_EQ(qFromLittleEndian<double>(b.constData() + 16), 45360.375);
     EXPECT_DOUBLE_EQ(list->Header().dateTime, 45360.375);
-    for (int i : {4, 5, 6, 7, 12, 13, 14, 15, 24})
+    for (int i : { 4, 5, 6, 7, 12, 13, 14, 15, 24 })
         EXPECT_EQ(b[i], 0) << i;
     EXPECT_EQ(b.mid(26, 102), QByteArray(102, '\0'));
     EXPECT_EQ(I32(b, 128), 1);
@@ -294,13 +289,13 @@ TEST_P(BRPrntrPageList, SavingToAnUnwritablePlaceIsAnError)
     try {
         list->SaveToFile(dir.filePath(QStringLiteral("no/such/folder/x.BRP")));
         FAIL() << "no error";
-    } catch (const EBRStoreError &e) {
+    } catch (const EBRStoreError& e) {
         EXPECT_EQ(e.kind(), EBRStoreError::Kind::WriteFailed);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, BRPrntrPageList, ::testing::Bool(),
-                         [](const auto &info) { return info.param ? "Compressed" : "Plain"; });
+    [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
 
 TEST(BRPrntrDate, DaysSinceTheEndOf1899)
 {
@@ -308,4 +303,32 @@ TEST(BRPrntrDate, DaysSinceTheEndOf1899)
     EXPECT_DOUBLE_EQ(BRDaysFromDateTime(QDateTime(QDate(1900, 1, 1), QTime(12, 0))), 2.5);
     const QDateTime t(QDate(2024, 3, 9), QTime(18, 30, 15));
     EXPECT_EQ(BRDateTimeFromDays(BRDaysFromDateTime(t)), t);
+}
+
+TEST(BRPrntrPaperGuess, StoredPageSizeGivesTheCommonPaper)
+{
+    // A Letter page and a landscape A4 page, as the printer records them.
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("sizes.BRP"));
+    {
+        TBRPageList list;
+        for (QSize size : { QSize(816, 1056), QSize(1123, 794) }) {
+            QPicture pic;
+            pic.setBoundingRect(QRect(QPoint(0, 0), size));
+            QPainter p(&pic);
+            p.drawRect(10, 10, 100, 100);
+            p.end();
+            list.AddPage(pic);
+        }
+        list.Finish();
+        list.SaveToFile(name);
+    }
+    TBRPageList loaded;
+    loaded.LoadFromFile(name);
+    const QSize letter = loaded.GetPage(1)->boundingRect().size();
+    const QSize a4 = loaded.GetPage(2)->boundingRect().size();
+    EXPECT_EQ(BRPaperCandidates(letter.width(), letter.height(), BRPageDotsPerInch).front(),
+        (TBRPaperGuess { TBRPaperSize::Letter, TPrinterOrientation::poPortrait }));
+    EXPECT_EQ(BRPaperCandidates(a4.width(), a4.height(), BRPageDotsPerInch).front(),
+        (TBRPaperGuess { TBRPaperSize::A4, TPrinterOrientation::poLandscape }));
 }

@@ -1,10 +1,9 @@
 #include "report/BandRpt.h"
 
-#include <gtest/gtest.h>
-
 #include <QImage>
 #include <QPainter>
 #include <QWidget>
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,14 +21,18 @@ struct FakeReport : TBRUnitOwner {
 // Sets the locale's unit for the pages made inside one test.
 class DefaultUnit {
 public:
-    explicit DefaultUnit(TBRUnit u) : m_previous(BRDefaultUnit()) { BRSetDefaultUnit(u); }
+    explicit DefaultUnit(TBRUnit u)
+        : m_previous(BRDefaultUnit())
+    {
+        BRSetDefaultUnit(u);
+    }
     ~DefaultUnit() { BRSetDefaultUnit(m_previous); }
 
 private:
     TBRUnit m_previous;
 };
 
-double NativeOf(TBRPage &page, int index)
+double NativeOf(TBRPage& page, int index)
 {
     const TBRUnit u = page.Units();
     page.SetUnits(TBRUnit::Native);
@@ -45,11 +48,11 @@ TEST(BandRptUnits, EveryUnitRoundTripsBothWays)
     FakeReport report;
     TBRBandSize size(nullptr, &report);
     size.SetPixelsPerInch(96);
-    for (TBRUnit u : {TBRUnit::MM, TBRUnit::Inches, TBRUnit::Pixels, TBRUnit::Characters,
-                      TBRUnit::Native}) {
+    for (TBRUnit u :
+        { TBRUnit::MM, TBRUnit::Inches, TBRUnit::Pixels, TBRUnit::Characters, TBRUnit::Native }) {
         size.SetUnits(u);
-        for (double v : {0.0, 1.0, 2100.0, 2970.5, -35.25, 123456.0}) {
-            for (bool horizontal : {true, false}) {
+        for (double v : { 0.0, 1.0, 2100.0, 2970.5, -35.25, 123456.0 }) {
+            for (bool horizontal : { true, false }) {
                 EXPECT_NEAR(size.SaveUnit(size.LoadUnit(v, horizontal), horizontal), v, 1e-9)
                     << "unit " << int(u) << " value " << v;
             }
@@ -113,8 +116,8 @@ TEST(BandRptPage, MetricLocaleGivesA4WithTenMillimetreMargins)
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::A4);
     EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::WidthIndex), 2100);
     EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::LengthIndex), 2970);
-    for (int i : {TBRPage::TopMarginIndex, TBRPage::BottomMarginIndex, TBRPage::LeftMarginIndex,
-                  TBRPage::RightMarginIndex})
+    for (int i : { TBRPage::TopMarginIndex, TBRPage::BottomMarginIndex, TBRPage::LeftMarginIndex,
+             TBRPage::RightMarginIndex })
         EXPECT_DOUBLE_EQ(NativeOf(page, i), 100);
     EXPECT_DOUBLE_EQ(page.ColumnSpace(), 0);
     EXPECT_EQ(page.Columns(), 1);
@@ -246,9 +249,9 @@ TEST(BandRptBandSize, WritesResizeTheBandInScreenPixels)
     EXPECT_EQ(band.geometry(), QRect(5, 7, 192, 96));
     EXPECT_DOUBLE_EQ(size.Height(), 254);
     size.SetZoom(50);
-    size.ReadValues({508, 254});
+    size.ReadValues({ 508, 254 });
     EXPECT_EQ(band.geometry(), QRect(5, 7, 48, 96));
-    EXPECT_EQ(size.WriteValues(), (QList<double>{508, 254}));
+    EXPECT_EQ(size.WriteValues(), (QList<double> { 508, 254 }));
     EXPECT_FALSE(size.Updating());
 }
 
@@ -270,12 +273,12 @@ TEST(BandRptPaper, GuessTakesTheCommonCodeFirst)
     // A Letter page at 96 dots per inch: 816 x 1056 pixels.
     const auto letter = BRPaperCandidates(816, 1056, 96);
     ASSERT_FALSE(letter.empty());
-    EXPECT_EQ(letter.front(), (TBRPaperGuess{TBRPaperSize::Letter, TPrinterOrientation::poPortrait}));
+    EXPECT_EQ(letter.front(), (TBRPaperGuess { TBRPaperSize::Letter, TPrinterOrientation::poPortrait }));
     EXPECT_EQ(letter.size(), 3u); // Letter, LetterSmall, Note
 
     const auto a4Landscape = BRPaperCandidates(1123, 794, 96);
     ASSERT_FALSE(a4Landscape.empty());
-    EXPECT_EQ(a4Landscape.front(), (TBRPaperGuess{TBRPaperSize::A4, TPrinterOrientation::poLandscape}));
+    EXPECT_EQ(a4Landscape.front(), (TBRPaperGuess { TBRPaperSize::A4, TPrinterOrientation::poLandscape }));
 
     EXPECT_TRUE(BRPaperCandidates(100, 100, 96).empty());
     EXPECT_TRUE(BRPaperCandidates(816, 1056, 0).empty());
@@ -283,7 +286,7 @@ TEST(BandRptPaper, GuessTakesTheCommonCodeFirst)
 
 namespace {
 
-QImage Framed(const TBRFrame &frame, double factor)
+QImage Framed(const TBRFrame& frame, double factor)
 {
     QImage img(60, 40, QImage::Format_RGB32);
     img.fill(Qt::white);
@@ -292,10 +295,7 @@ QImage Framed(const TBRFrame &frame, double factor)
     return img;
 }
 
-bool Black(const QImage &img, int x, int y)
-{
-    return img.pixel(x, y) == qRgb(0, 0, 0);
-}
+bool Black(const QImage& img, int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); }
 
 } // namespace
 
@@ -309,7 +309,7 @@ TEST(BandRptFrame, SidesAreStripsOfThePointWidth)
     frame.SetWidth(3); // 3 pt at 96 dpi: 4 pixels
     const QImage img = Framed(frame, 96 / 254.0);
     EXPECT_TRUE(Black(img, 10, 5));
-    EXPECT_TRUE(Black(img, 49, 8));  // top strip runs to the right edge
+    EXPECT_TRUE(Black(img, 49, 8)); // top strip runs to the right edge
     EXPECT_FALSE(Black(img, 49, 9)); // and is 4 pixels high
     EXPECT_TRUE(Black(img, 13, 34));
     EXPECT_FALSE(Black(img, 14, 20));
