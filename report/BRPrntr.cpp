@@ -1,0 +1,149 @@
+#include "report/BRPrntr.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QTreeWidget>
+#include <QUrl>
+#include <algorithm>
+
+// ---------------------------------------------------------------------------------------------
+// Errors
+// ---------------------------------------------------------------------------------------------
+
+EBRError::EBRError(const QString& message)
+    : m_message(message)
+    , m_utf8(message.toUtf8())
+{
+}
+
+// ---------------------------------------------------------------------------------------------
+// Outline
+// ---------------------------------------------------------------------------------------------
+
+void TBROutline::Clear()
+{
+    m_entries.clear();
+    // The view's nodes belong to the entries just dropped.
+    if (m_view)
+        m_view->clear();
+}
+
+void TBROutline::AddEntry(const QString& caption, int level, const QRect& rect, int page)
+{
+    m_entries.append({ caption, level, rect, page, nullptr });
+}
+
+void TBROutline::SetTreeView(QTreeWidget* view)
+{
+    m_view = view;
+    if (view)
+        FillTreeView();
+}
+
+QTreeWidget* TBROutline::TreeView() const { return m_view; }
+
+void TBROutline::FillTreeView()
+{
+    if (!m_view)
+        return;
+    m_view->setUpdatesEnabled(false);
+    m_view->clear();
+    // The node last added on each level; an entry hangs below the last node one level up.
+    std::array<QTreeWidgetItem*, MaxLevels> last {};
+    for (TBROutlineEntry& e : m_entries) {
+        const int level = std::clamp(e.level, 0, MaxLevels - 1);
+        QTreeWidgetItem* parent = level > 0 ? last[static_cast<std::size_t>(level - 1)] : nullptr;
+        auto* node = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(m_view.data());
+        node->setText(0, e.caption);
+        e.node = node;
+        last[static_cast<std::size_t>(level)] = node;
+    }
+    m_view->setUpdatesEnabled(true);
+}
+
+int TBROutline::FindEntry(const QTreeWidgetItem* node, QRect* rect) const
+{
+    if (!node)
+        return 0;
+    for (const TBROutlineEntry& e : m_entries) {
+        if (e.node == node) {
+            if (rect)
+                *rect = e.rect;
+            return e.page;
+        }
+    }
+    return 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Hyperlinks
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+struct LinkHandler {
+    QString prefix;
+    TBRInternalLinkHandler handler;
+};
+
+std::vector<LinkHandler>& InternalLinkHandlers()
+{
+    static std::vector<LinkHandler> handlers;
+    return handlers;
+}
+
+TBRExternalLinkOpener& ExternalOpener()
+{
+    static TBRExternalLinkOpener opener;
+    return opener;
+}
+
+} // namespace
+
+void RegisterInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler)
+{
+    InternalLinkHandlers().push_back({ prefix, std::move(handler) });
+}
+
+void UnregisterInternalLinkHandler(const QString& prefix)
+{
+    auto& h = InternalLinkHandlers();
+    std::erase_if(h, [&](const LinkHandler& l) { return l.prefix == prefix; });
+}
+
+bool DispatchInternalLink(const QString& link, QObject* preview)
+{
+    for (const LinkHandler& l : InternalLinkHandlers()) {
+        if (link.startsWith(l.prefix, Qt::CaseSensitive)) {
+            l.handler(link.mid(l.prefix.size()), preview);
+            return true;
+        }
+    }
+    return false;
+}
+
+void OpenExternalLink(const QString& link)
+{
+    if (const TBRExternalLinkOpener& opener = ExternalOpener()) {
+        opener(link);
+        return;
+    }
+    QDesktopServices::openUrl(QUrl::fromUserInput(link, QDir::currentPath(), QUrl::AssumeLocalFile));
+}
+
+TBRExternalLinkOpener SetExternalLinkOpener(TBRExternalLinkOpener opener)
+{
+    return std::exchange(ExternalOpener(), std::move(opener));
+}
+
+void BRHandleHyperlink(const QString& link, QObject* preview)
+{
+    const QString prefix = link.left(4).toUpper();
+    if (prefix == QLatin1String("EXT:")) {
+        OpenExternalLink(link.mid(4));
+    } else if (prefix == QLatin1String("INT:")) {
+        DispatchInternalLink(link.mid(4), preview);
+    } else if (!DispatchInternalLink(link, preview)) {
+        OpenExternalLink(link);
+    }
+}
