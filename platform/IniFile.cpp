@@ -3,6 +3,7 @@
 #include "platform/TextCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <stdexcept>
@@ -114,10 +115,11 @@ struct IniFile::Impl {
 
     void load()
     {
-        QFile file(path);
-        if (!file.exists())
+        const QFileInfo info(path);
+        if (!info.exists())
             return;
-        if (!file.open(QIODevice::ReadOnly))
+        QFile file(path);
+        if (!info.isFile() || !file.open(QIODevice::ReadOnly))
             throw std::runtime_error(
                 QStringLiteral("設定ファイル %1 を読み込めません。(%2)").arg(path, file.errorString()).toStdString());
         QString text = FromCp932(file.readAll());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 
 namespace {
@@ -105,4 +106,11 @@ TEST(IniFile, UnwritableFileRaisesInsteadOfLosingTheWriteSilently)
     testing_support::TempHome home;
     platform::IniFile ini(home.file("no-such-folder/Tavo.ini"));
     EXPECT_THROW(ini.WriteString("Env", "Dt", "1"), std::runtime_error);
+}
+
+TEST(IniFile, PathThatIsNoFileRaisesOnLoadSoNothingIsWrittenOverIt)
+{
+    testing_support::TempHome home;
+    ASSERT_TRUE(QDir(home.path()).mkdir("Tavo.ini"));
+    EXPECT_THROW(platform::IniFile ini(home.file("Tavo.ini")), std::runtime_error);
 }
