@@ -44,8 +44,10 @@ public:
     // Runs one statement (or several separated by ';') that returns no rows.
     // Returns the number of rows changed by the last statement.
     int execute(const QString &sql);
-    // True when the table exists in the database.
+    // True when the table exists in the database ("taikai" or "taikai.DB", any case).
     bool tableExists(const QString &name) const;
+    // Column names of a table as declared, in order; empty when the table does not exist.
+    QStringList columnNames(const QString &table) const;
 
     struct Impl;
     Impl *impl() const { return m_impl.get(); }
@@ -64,8 +66,12 @@ public:
     QString AsString() const;
     int AsInteger() const;
     double AsFloat() const;
-    QDateTime AsDateTime() const;
+    QDateTime AsDateTime() const; // a time alone comes on 1899/12/30, NULL as 1899/12/30 0:00:00
+    QDate AsDate() const;
+    QTime AsTime() const;
     QVariant Value() const;
+    // The column's declared type as the database gives it ("" for computed columns).
+    QString DeclaredType() const;
 
     // Writing needs the data set in Edit or Insert state.
     void SetAsString(const QString &v);
@@ -134,8 +140,15 @@ public:
     Bookmark GetBookmark() const;
     bool GotoBookmark(Bookmark b);
 
-    // The raw value of a cell, for models.
+    // The value of a cell as Field::Value gives it, and its text as Field::AsString, for models.
+    // row and column count from 0.
     QVariant cell(int row, int column) const;
+    QString cellText(int row, int column) const;
+    // True when the result is live (changes go to its table) and the column is one of the table's.
+    bool CanModify() const;
+    bool CanModifyField(int column) const;
+    // Field values changed since Edit/Append/Insert and not yet posted.
+    bool Modified() const;
 
 signals:
     void opened();
@@ -150,6 +163,7 @@ protected:
 
 private:
     friend class Field;
+    friend struct DataSetAccess;
     struct Rows;
     Database *m_db;
     std::unique_ptr<Rows> m_rows;
@@ -197,7 +211,16 @@ public:
     explicit DataSource(DataSet *dataSet = nullptr, QObject *parent = nullptr)
         : QObject(parent), DataSet_(dataSet) {}
     DataSet *dataSet() const { return DataSet_; }
-    void setDataSet(DataSet *ds) { DataSet_ = ds; }
+    void setDataSet(DataSet *ds)
+    {
+        if (ds == DataSet_)
+            return;
+        DataSet_ = ds;
+        emit dataSetChanged();
+    }
+
+signals:
+    void dataSetChanged();
 
 private:
     DataSet *DataSet_;
