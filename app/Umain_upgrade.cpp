@@ -19,7 +19,7 @@ using platform::Query;
 
 class Upgrader {
 public:
-    Upgrader(TDM1 &dm, LayoutUpgradeResult &result) : m_q(*dm.Qtemp), m_result(result) {}
+    Upgrader(TDM1 &dm, LayoutUpgradeResult &result) : m_db(*dm.Database1), m_q(*dm.Qtemp), m_result(result) {}
 
     int readVersion()
     {
@@ -76,13 +76,7 @@ public:
             exec(QStringLiteral("alter table %1 add %2").arg(table, clauses.join(QStringLiteral(",add "))));
     }
 
-    QStringList columnsOf(const QString &table)
-    {
-        open(QStringLiteral("select * from %1").arg(table), false);
-        const QStringList names = m_q.FieldNames();
-        m_q.Close();
-        return names;
-    }
+    QStringList columnsOf(const QString &table) { return m_db.columnNames(table); }
 
     // Gives the column `column` of the table the integer type, keeping each row's value: a new
     // column is filled from the old one before the old one goes, so no row loses its code.
@@ -140,6 +134,7 @@ public:
     Query &query() { return m_q; }
 
 private:
+    platform::Database &m_db;
     Query &m_q;
     LayoutUpgradeResult &m_result;
 };
