@@ -13,7 +13,7 @@ namespace platform {
 
 namespace {
 
-// The rowid read in front of a live (or plain single-table) select's own columns.
+// The rowid read after a live (or plain single-table) select's own columns.
 const QString kRowidAlias = QStringLiteral("tavo_rowid_");
 const QDate kZeroDate(1899, 12, 30); // the date of a time alone, as the original's date-times had it
 
@@ -236,6 +236,9 @@ QVariant StorageOf(const Column &c, const QVariant &v)
             return sql::StoredTime(v.toTime());
         if (type == QMetaType::QDateTime)
             return sql::StoredDateTime(v.toDateTime());
+        // An emptied number field holds nothing rather than an empty text.
+        if (type == QMetaType::QString && v.toString().trimmed().isEmpty() && !sql::HasTextAffinity(c.declType))
+            return QVariant();
         return v;
     }
     if (type != QMetaType::QString)
@@ -409,6 +412,8 @@ struct DataSet::Rows {
     bool active = false;
     DataSetState state = DataSetState::Inactive;
     QString sql;   // the select as opened
+    quint64 version = 0;
+    QString requested; // the live table asked for when opened
     QString table; // the table that changes go to; "" when read-only
     bool hasRowid = false;
     std::vector<Column> cols;
@@ -515,8 +520,8 @@ void DataSet::Open()
     const QString sql = selectSql();
     const QString live = liveTable();
     Rows &r = *m_rows;
-    if (r.active && sql == r.sql && (live.isEmpty() == r.table.isEmpty()))
-        return; // already open on the same select
+    if (r.active && sql == r.sql && textVersion() == r.version && live == r.requested)
+        return; // already open on the same, untouched select
     if (r.active)
         Close();
 
@@ -545,9 +550,9 @@ void DataSet::Open()
         Fail(QStringLiteral("結果を返さない文は開けません。"));
 
     std::vector<Column> cols;
-    const int first = hasRowid ? 1 : 0;
+    const int last = hasRowid ? n - 1 : n; // the rowid comes after the select's own columns
     const QString table = hasRowid ? live : QString();
-    for (int i = first; i < n; ++i) {
+    for (int i = 0; i < last; ++i) {
         Column c;
         c.name = Statement::text(sqlite3_column_name(st->get(), i));
         c.declType = Statement::text(sqlite3_column_decltype(st->get(), i));
@@ -562,15 +567,17 @@ void DataSet::Open()
     std::vector<qint64> rowids;
     while (st->step()) {
         std::vector<QVariant> row;
-        row.reserve(size_t(n - first));
-        for (int i = first; i < n; ++i)
+        row.reserve(size_t(last));
+        for (int i = 0; i < last; ++i)
             row.push_back(st->column(i));
         data.push_back(std::move(row));
         if (hasRowid)
-            rowids.push_back(sqlite3_column_int64(st->get(), 0));
+            rowids.push_back(sqlite3_column_int64(st->get(), last));
     }
 
     r.sql = sql;
+    r.version = textVersion();
+    r.requested = live;
     r.table = table;
     r.hasRowid = hasRowid;
     r.cols = std::move(cols);
@@ -1030,7 +1037,7 @@ void Field::Clear() { SetValue(QVariant()); }
 
 // ---- Query and Table -------------------------------------------------------------------------------
 
-QString Query::selectSql() const { return SQL.join(u'\n'); }
+QString Query::selectSql() const { return SQL.Text(); }
 
 QString Query::liveTable() const
 {

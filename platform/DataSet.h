@@ -160,6 +160,8 @@ protected:
     // The select that fills the data set, and the table that live changes go to ("" when read-only).
     virtual QString selectSql() const = 0;
     virtual QString liveTable() const = 0;
+    // Counts changes of the select's text; Open re-reads an open data set when it moved.
+    virtual quint64 textVersion() const { return 0; }
 
 private:
     friend class Field;
@@ -169,13 +171,54 @@ private:
     std::unique_ptr<Rows> m_rows;
 };
 
+// The SQL lines of a query. Every change is counted, so that a query whose lines were cleared
+// and added again reads its rows afresh at the next Open, even when the text came out the same.
+class SqlLines : public QStringList {
+public:
+    using QStringList::QStringList;
+    SqlLines &operator=(const QStringList &lines)
+    {
+        QStringList::operator=(lines);
+        ++m_changes;
+        return *this;
+    }
+    void clear()
+    {
+        QStringList::clear();
+        ++m_changes;
+    }
+    void append(const QString &line)
+    {
+        QStringList::append(line);
+        ++m_changes;
+    }
+    SqlLines &operator<<(const QString &line)
+    {
+        append(line);
+        return *this;
+    }
+    SqlLines &operator<<(const QStringList &lines)
+    {
+        QStringList::append(lines);
+        ++m_changes;
+        return *this;
+    }
+    void Clear() { clear(); }
+    void Add(const QString &line) { append(line); }
+    QString Text() const { return join(u'\n'); }
+    quint64 changes() const { return m_changes; }
+
+private:
+    quint64 m_changes = 0;
+};
+
 // The original's TQuery: SQL lines cleared, added, opened or executed.
 class Query : public DataSet {
     Q_OBJECT
 public:
     explicit Query(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
 
-    QStringList SQL; // SQL.clear(); SQL << "..."; or the helpers below
+    SqlLines SQL; // SQL.clear(); SQL << "..."; or the helpers below
     void ClearSQL() { SQL.clear(); }
     void AddSQL(const QString &line) { SQL << line; }
     bool RequestLive = false;
@@ -187,6 +230,7 @@ public:
 protected:
     QString selectSql() const override;
     QString liveTable() const override;
+    quint64 textVersion() const override { return SQL.changes(); }
 
 private:
     int m_rowsAffected = 0;

@@ -345,6 +345,13 @@ Temporal TemporalOf(const QString &declaredType)
     return Temporal::None;
 }
 
+bool HasTextAffinity(const QString &declaredType)
+{
+    const QString t = declaredType.toUpper();
+    return !t.contains(QLatin1String("INT")) &&
+           (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) || t.contains(QLatin1String("TEXT")));
+}
+
 QString CollationFor(const QString &declaredType)
 {
     switch (TemporalOf(declaredType)) {
@@ -421,9 +428,6 @@ SelectShape AnalyzeSelect(const QString &statement)
     const std::vector<Token> t = Tokenize(statement);
     if (t.size() < 4 || !isWord(t[0], "SELECT"))
         return shape;
-    size_t listStart = 1;
-    if (isWord(t[1], "ALL"))
-        listStart = 2;
     const bool distinct = isWord(t[1], "DISTINCT");
     // Find the top-level FROM, and anything that makes the rows other than table rows.
     int depth = 0;
@@ -464,7 +468,7 @@ SelectShape AnalyzeSelect(const QString &statement)
         return shape;
     shape.table = table;
     if (!distinct)
-        shape.rowidInsert = t[listStart].begin;
+        shape.rowidInsert = t[from].begin; // last in the list, so "order by 2" keeps its meaning
     return shape;
 }
 
@@ -473,7 +477,7 @@ QString WithRowid(const QString &statement, const SelectShape &shape, const QStr
     if (shape.rowidInsert < 0)
         return statement;
     QString s = statement;
-    s.insert(shape.rowidInsert, QStringLiteral("rowid AS %1, ").arg(alias));
+    s.insert(shape.rowidInsert, QStringLiteral(", rowid AS %1 ").arg(alias));
     return s;
 }
 

@@ -26,6 +26,8 @@ enum class Temporal { None, Date, Time, Timestamp };
 
 // The kind of a declared column type: "date", "time", "timestamp"/"datetime".
 Temporal TemporalOf(const QString &declaredType);
+// True when SQLite keeps values of the declared type as text (char, varchar, text, clob).
+bool HasTextAffinity(const QString &declaredType);
 // The collation that belongs to a declared type ("" for none).
 QString CollationFor(const QString &declaredType);
 // A column type as the program's tables declare it: "date" -> "date COLLATE TAVODATE";
@@ -49,10 +51,10 @@ QStringList Rewrite(const QString &statement);
 // and where a rowid column can be put into its result list.
 struct SelectShape {
     QString table;        // "" when not a plain single-table select
-    int rowidInsert = -1; // offset in the text where "rowid, " can go; -1 when not possible
+    int rowidInsert = -1; // offset in the text where ", rowid" can go (before FROM); -1 when not possible
 };
 SelectShape AnalyzeSelect(const QString &statement);
-// The statement with the rowid read first under the given column name.
+// The statement with the rowid read as the last column, under the given name.
 QString WithRowid(const QString &statement, const SelectShape &shape, const QString &alias);
 
 // Date and time texts as statements write them. Parsing accepts mm/dd/yyyy, yyyy/mm/dd and

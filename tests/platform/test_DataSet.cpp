@@ -1,5 +1,4 @@
 #include "platform/DataSet.h"
-#include "platform/SqlDialect.h"
 
 #include "support/TestSupport.h"
 
@@ -268,6 +267,24 @@ TEST_F(DataSetTest, SingleRowLoopsEndAtOnce)
     EXPECT_EQ(n, 1);
 }
 
+TEST_F(DataSetTest, OpenRereadsOnlyWhenTheLinesWereChanged)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.Open();
+    q.Last();
+    db.execute("delete from taikai where tname='A'");
+    q.Open(); // already open on untouched lines: nothing happens
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.RecNo(), 3);
+    q.SQL.clear();
+    q.SQL << "select * from taikai order by tdate"; // the same text again reads afresh
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.RecNo(), 1);
+}
+
 // ---- live results ---------------------------------------------------------------------------------------
 
 TEST_F(DataSetTest, LiveEditPostWritesTheRow)
@@ -473,15 +490,4 @@ TEST_F(DataSetTest, OutsideProgramReadsWhileWeWrite)
     outside.execute("create table result (tcode integer, round smallint, heat smallint)");
     outside.execute("insert into result values ('202403092','1','2')");
     EXPECT_EQ(column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList{"2"});
-}
-
-// ---- the helpers for table creation -----------------------------------------------------------------------
-
-TEST(SqlDialect, ColumnTypesCarryTheCollations)
-{
-    EXPECT_EQ(platform::sql::ColumnType("date"), "date COLLATE TAVODATE");
-    EXPECT_EQ(platform::sql::ColumnType("TIME"), "TIME COLLATE TAVOTIME");
-    EXPECT_EQ(platform::sql::ColumnType("timestamp"), "timestamp COLLATE TAVODATE");
-    EXPECT_EQ(platform::sql::ColumnType("memo"), "text");
-    EXPECT_EQ(platform::sql::ColumnType("varchar(8)"), "varchar(8)");
 }
