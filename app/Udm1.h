@@ -20,7 +20,7 @@ inline constexpr int CurrentLayoutVersion = 8;
 class TDM1 : public QObject {
     Q_OBJECT
 public:
-    explicit TDM1(QObject *parent = nullptr);
+    explicit TDM1(QObject* parent = nullptr);
     ~TDM1() override;
 
     // Disconnects and connects Database1 again, then creates the tables an empty data folder
@@ -32,36 +32,36 @@ public:
     // database that already holds taikai gets checkv from the layout upgrade instead.
     void CreateMissingTables();
 
-    platform::Database *Database1;
+    platform::Database* Database1;
 
-    platform::Table *Tbtaikai; // "taikai.DB": live event rows behind the console's memo
-    platform::Table *Tbdt;     // "DTime.DB": held open while the console is open
+    platform::Table* Tbtaikai; // "taikai.DB": live event rows behind the console's memo
+    platform::Table* Tbdt; // "DTime.DB": held open while the console is open
 
-    platform::Query *Qtaikai;  // "select * from taikai" / "order by tdate"
-    platform::Query *Qtemp;    // scratch
-    platform::Query *Qedit;    // editor and console statements
-    platform::Query *Qresu;    // tnow update
-    platform::Query *Qrmenu;   // "select * from rmenu"
-    platform::Query *Qnext;    // "select * from rmenu"
-    platform::Query *Qwarm;    // "select * from music"
-    platform::Query *Qrace;    // "select * from music"
-    platform::Query *Qover;    // "select * from music"
-    platform::Query *Qint;     // "select * from music"
-    platform::Query *Qdtime;   // live query on dtime
-    platform::Query *Qimg;     // picture paths of the event
-    platform::Query *Qresult;  // "select * from rmenu"
-    platform::Query *Qtemp2;   // second scratch
+    platform::Query* Qtaikai; // "select * from taikai" / "order by tdate"
+    platform::Query* Qtemp; // scratch
+    platform::Query* Qedit; // editor and console statements
+    platform::Query* Qresu; // tnow update
+    platform::Query* Qrmenu; // "select * from rmenu"
+    platform::Query* Qnext; // "select * from rmenu"
+    platform::Query* Qwarm; // "select * from music"
+    platform::Query* Qrace; // "select * from music"
+    platform::Query* Qover; // "select * from music"
+    platform::Query* Qint; // "select * from music"
+    platform::Query* Qdtime; // live query on dtime
+    platform::Query* Qimg; // picture paths of the event
+    platform::Query* Qresult; // "select * from rmenu"
+    platform::Query* Qtemp2; // second scratch
 
-    platform::DataSource *DSwarm;
-    platform::DataSource *DSrace;
-    platform::DataSource *DSover;
-    platform::DataSource *DSint;
-    platform::DataSource *DStaikai; // on Tbtaikai
-    platform::DataSource *DSrmenu;
-    platform::DataSource *DSnext;
-    platform::DataSource *DStemp;
-    platform::DataSource *DSresult;
+    platform::DataSource* DSwarm;
+    platform::DataSource* DSrace;
+    platform::DataSource* DSover;
+    platform::DataSource* DSint;
+    platform::DataSource* DStaikai; // on Tbtaikai
+    platform::DataSource* DSrmenu;
+    platform::DataSource* DSnext;
+    platform::DataSource* DStemp;
+    platform::DataSource* DSresult;
 };
 
 // The process-wide data module, created first by the main block.
-extern TDM1 *DM1;
+extern TDM1* DM1;

@@ -13,10 +13,9 @@
 #include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
-
 #include <cmath>
 
-TFmain *Fmain = nullptr;
+TFmain* Fmain = nullptr;
 
 namespace {
 
@@ -24,9 +23,9 @@ const int kClientWidth = 658;
 const int kClientHeight = 313;
 const QSize kPictureSize(457, 153);
 
-QPushButton *FlatButton(QWidget *parent, const char *name, const QString &caption, const QString &face)
+QPushButton* FlatButton(QWidget* parent, const char* name, const QString& caption, const QString& face)
 {
-    auto *button = new QPushButton(caption, parent);
+    auto* button = new QPushButton(caption, parent);
     button->setObjectName(QLatin1String(name));
     button->setFlat(true);
     button->setFocusPolicy(Qt::TabFocus);
@@ -43,7 +42,7 @@ QPushButton *FlatButton(QWidget *parent, const char *name, const QString &captio
 
 // A chequered flag waving over the picture's left part: rows of squares whose columns sway on a
 // sine, black and white alternating.
-void PaintChequeredFlag(QPainter &p, const QRectF &area)
+void PaintChequeredFlag(QPainter& p, const QRectF& area)
 {
     const int cols = 8;
     const int rows = 6;
@@ -74,10 +73,7 @@ void PaintChequeredFlag(QPainter &p, const QRectF &area)
 
 } // namespace
 
-QString ProgramVersionText()
-{
-    return QStringLiteral("Version 1.0");
-}
+QString ProgramVersionText() { return QStringLiteral("Version 1.0"); }
 
 QPixmap TFmain::TitlePicture()
 {
@@ -110,12 +106,14 @@ QPixmap TFmain::TitlePicture()
     sub.setItalic(true);
     p.setFont(sub);
     p.setPen(QColor(255, 220, 0));
-    p.drawText(QRect(172, 88, 280, 28), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Race schedule control"));
+    p.drawText(
+        QRect(172, 88, 280, 28), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Race schedule control"));
     p.end();
     return picture;
 }
 
-TFmain::TFmain(QWidget *parent) : QWidget(parent, Qt::Window)
+TFmain::TFmain(QWidget* parent)
+    : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("Fmain"));
     setWindowTitle(QStringLiteral("Race schedule control"));
@@ -147,7 +145,7 @@ TFmain::TFmain(QWidget *parent) : QWidget(parent, Qt::Window)
     connect(CuteButton1, &QPushButton::clicked, this, &TFmain::CuteButton1Click);
     connect(CuteButton2, &QPushButton::clicked, this, &TFmain::CuteButton2Click);
 
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());
         frame.moveCenter(screen->availableGeometry().center());
         move(frame.topLeft());
@@ -169,13 +167,14 @@ void TFmain::FormCreate()
     if (DM1) {
         try {
             DM1->Reconnect();
-        } catch (const std::exception &e) {
-            platform::ShowError(QStringLiteral("データベースに接続できません。\n%1").arg(QString::fromUtf8(e.what())));
+        } catch (const std::exception& e) {
+            platform::ShowError(
+                QStringLiteral("データベースに接続できません。\n%1").arg(QString::fromUtf8(e.what())));
         }
     }
     try {
         LoadSettings();
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         platform::ShowError(QString::fromUtf8(e.what()));
     }
 }
@@ -209,14 +208,14 @@ bool TFmain::SaveBeforeEnd()
     try {
         SaveSettings();
         return true;
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         return platform::AskYesNo(QStringLiteral("確認してください。"),
-                                  QStringLiteral("設定ファイルに保存できませんでした。\n%1\n保存せずに終了しますか？")
-                                      .arg(QString::fromUtf8(e.what())));
+            QStringLiteral("設定ファイルに保存できませんでした。\n%1\n保存せずに終了しますか？")
+                .arg(QString::fromUtf8(e.what())));
     }
 }
 
-void TFmain::showEvent(QShowEvent *event)
+void TFmain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     // Restoring from the task bar is no new showing.
@@ -224,7 +223,7 @@ void TFmain::showEvent(QShowEvent *event)
         FormShow();
 }
 
-void TFmain::closeEvent(QCloseEvent *event)
+void TFmain::closeEvent(QCloseEvent* event)
 {
     // The window manager's close (Alt+F4, the session ending) ends the program the same way
     // as "ＣＬＯＳＥ", settings saved.

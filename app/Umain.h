@@ -8,7 +8,6 @@
 
 #include <QPixmap>
 #include <QWidget>
-
 #include <functional>
 
 class QLabel;
@@ -17,16 +16,16 @@ class QPushButton;
 class TFmain : public QWidget {
     Q_OBJECT
 public:
-    explicit TFmain(QWidget *parent = nullptr);
+    explicit TFmain(QWidget* parent = nullptr);
     ~TFmain() override;
 
-    QLabel *Image1;
-    QLabel *Label1; // version
-    QPushButton *CuteButton1; // "大会実行"
-    QPushButton *CuteButton2; // "ＣＬＯＳＥ"
+    QLabel* Image1;
+    QLabel* Label1; // version
+    QPushButton* CuteButton1; // "大会実行"
+    QPushButton* CuteButton2; // "ＣＬＯＳＥ"
 
     // Opens the event list modally, owned by the start window. Set by whoever provides it.
-    std::function<void(QWidget *owner)> OpenEventList;
+    std::function<void(QWidget* owner)> OpenEventList;
 
     void FormCreate();
     void FormShow();
@@ -34,14 +33,14 @@ public:
     void CuteButton2Click();
 
     // What the last layout upgrade did (for the start's diagnostics and tests).
-    const LayoutUpgradeResult &LastUpgrade() const { return m_lastUpgrade; }
+    const LayoutUpgradeResult& LastUpgrade() const { return m_lastUpgrade; }
 
     // The title picture shown in Image1 (457 x 153).
     static QPixmap TitlePicture();
 
 protected:
-    void showEvent(QShowEvent *event) override;
-    void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // Saves the settings; false when saving failed and the operator chose not to end.
@@ -52,7 +51,7 @@ private:
 };
 
 // The start window, created second by the main block.
-extern TFmain *Fmain;
+extern TFmain* Fmain;
 
 // The program's version as the start window shows it.
 QString ProgramVersionText();

@@ -49,10 +49,7 @@ const QString kDefaultTimeServerAddress = QStringLiteral("192.168.0.10");
 
 } // namespace
 
-QString SettingsFilePath()
-{
-    return platform::DataFilePath(QStringLiteral("Tavo.ini"));
-}
+QString SettingsFilePath() { return platform::DataFilePath(QStringLiteral("Tavo.ini")); }
 
 void LoadSettings()
 {
@@ -88,8 +85,8 @@ bool SaveSettings()
 {
     if (!g_settingsLoaded)
         return false;
-    for (QString *preset : {&WarmUpTimePreset, &RaceTimePreset, &OverTimePreset, &BlankTimePreset,
-                            &AutoIntervalPreset})
+    for (QString* preset :
+        { &WarmUpTimePreset, &RaceTimePreset, &OverTimePreset, &BlankTimePreset, &AutoIntervalPreset })
         if (preset->isEmpty())
             *preset = kZeroTime;
 
@@ -119,17 +116,11 @@ bool SaveSettings()
     return true;
 }
 
-bool SettingsLoaded()
-{
-    return g_settingsLoaded;
-}
+bool SettingsLoaded() { return g_settingsLoaded; }
 
-void ResetSettingsLoaded()
-{
-    g_settingsLoaded = false;
-}
+void ResetSettingsLoaded() { g_settingsLoaded = false; }
 
-QString EscapeApostrophes(const QString &text)
+QString EscapeApostrophes(const QString& text)
 {
     QString result;
     result.reserve(text.size() + 8);
@@ -141,12 +132,12 @@ QString EscapeApostrophes(const QString &text)
     return result;
 }
 
-QString ShortDateText(const QDate &date)
+QString ShortDateText(const QDate& date)
 {
     return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }
 
-QString EventCodeDateDigits(const QString &shortDateText)
+QString EventCodeDateDigits(const QString& shortDateText)
 {
     return shortDateText.mid(0, 4) + shortDateText.mid(5, 2) + shortDateText.mid(8, 2);
 }

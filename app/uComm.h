@@ -9,35 +9,35 @@
 class QDate;
 
 // Settings, loaded from Tavo.ini (section/key in the comment).
-extern QString CurrentEventCode;    // Env/Tcode: tcode of the open (or last opened) event; never written back
-extern int OffControlMode;          // Env/Cont: 0 = signal 5 OFF before the start, 1 = after
-extern int SignalPortNo1;           // Env/Pcom2: COM number carrying signals 1 and 2
-extern int SignalPortNo2;           // Env/Pcom3: signals 3 and 4
-extern int SignalPortNo3;           // Env/Pcom4: signal 5 and the start signal
-extern int BoardPortNo;             // Env/Pcom5: display board
-extern QString WarmUpTimePreset;    // Env/Dtp1v: H:MM:SS
-extern QString RaceTimePreset;      // Env/Dtp2v
-extern QString OverTimePreset;      // Env/Dtp3v
-extern QString BlankTimePreset;     // Env/Dtp4v
-extern QString AutoIntervalPreset;  // Env/Dtp5v
-extern int DelaySetting;            // Env/Dt
-extern QString BlindTimeTenths;     // Env/Brindt: decimal tenths of a second
-extern QString HideClockPausedWarmUp;   // Env/Dpwup: "0"/"1"
-extern QString HideClockPausedRace;     // Env/Dprace
+extern QString CurrentEventCode; // Env/Tcode: tcode of the open (or last opened) event; never written back
+extern int OffControlMode; // Env/Cont: 0 = signal 5 OFF before the start, 1 = after
+extern int SignalPortNo1; // Env/Pcom2: COM number carrying signals 1 and 2
+extern int SignalPortNo2; // Env/Pcom3: signals 3 and 4
+extern int SignalPortNo3; // Env/Pcom4: signal 5 and the start signal
+extern int BoardPortNo; // Env/Pcom5: display board
+extern QString WarmUpTimePreset; // Env/Dtp1v: H:MM:SS
+extern QString RaceTimePreset; // Env/Dtp2v
+extern QString OverTimePreset; // Env/Dtp3v
+extern QString BlankTimePreset; // Env/Dtp4v
+extern QString AutoIntervalPreset; // Env/Dtp5v
+extern int DelaySetting; // Env/Dt
+extern QString BlindTimeTenths; // Env/Brindt: decimal tenths of a second
+extern QString HideClockPausedWarmUp; // Env/Dpwup: "0"/"1"
+extern QString HideClockPausedRace; // Env/Dprace
 extern QString HideClockPausedOverTime; // Env/Dpover
-extern QString ReportTitleStart;    // Print/TLstart
-extern QString ReportTitleEnd;      // Print/TLend
+extern QString ReportTitleStart; // Print/TLstart
+extern QString ReportTitleEnd; // Print/TLend
 extern QString ReportTitleSchedule; // Print/TLschedule
-extern QString ReportTitleNote;     // Print/TLnote
+extern QString ReportTitleNote; // Print/TLnote
 extern QString ReportPrintDatePrefix; // Print/TLdate
-extern QString TimeServerAddress;   // TCP/TCPadd
-extern QString TimeServerPort;      // TCP/Portnum
-extern int BoardBitRateIndex;       // D-Line/Brate: 0 = 2400, 1 = 9600 bit/s; never written back
+extern QString TimeServerAddress; // TCP/TCPadd
+extern QString TimeServerPort; // TCP/Portnum
+extern int BoardBitRateIndex; // D-Line/Brate: 0 = 2400, 1 = 9600 bit/s; never written back
 
 // Run-time values, never persisted.
-extern int ReportPageCount;                // pages of the schedule report found by the counting pass
-extern unsigned char TimeServerConnected;  // 1 while the timing-server link is connected
-extern unsigned char BoardFromNetwork;     // 1 while the board's race time comes from the timing server
+extern int ReportPageCount; // pages of the schedule report found by the counting pass
+extern unsigned char TimeServerConnected; // 1 while the timing-server link is connected
+extern unsigned char BoardFromNetwork; // 1 while the board's race time comes from the timing server
 
 // Full path of the settings file (Tavo.ini in the data folder).
 QString SettingsFilePath();
@@ -59,11 +59,11 @@ bool SettingsLoaded();
 void ResetSettingsLoaded();
 
 // Doubles every apostrophe, for text placed between apostrophes in SQL.
-QString EscapeApostrophes(const QString &text);
+QString EscapeApostrophes(const QString& text);
 
 // The program's short date format "yyyy/mm/dd": event codes and printed dates are cut from
 // this text by character position.
-QString ShortDateText(const QDate &date);
+QString ShortDateText(const QDate& date);
 // The eight digits yyyymmdd of an event code, cut from a short date text (characters 1-4, 6-7
 // and 9-10).
-QString EventCodeDateDigits(const QString &shortDateText);
+QString EventCodeDateDigits(const QString& shortDateText);

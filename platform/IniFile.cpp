@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-
 #include <stdexcept>
 #include <vector>
 
@@ -13,14 +12,11 @@ namespace platform {
 
 namespace {
 
-bool SameName(const QString &a, const QString &b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // "[name]" on a line of its own (blanks around it allowed); the name without brackets, or a
 // null string when the line is no section header.
-QString SectionName(const QString &line)
+QString SectionName(const QString& line)
 {
     const QString t = line.trimmed();
     if (t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
@@ -28,14 +24,14 @@ QString SectionName(const QString &line)
     return QString();
 }
 
-bool IsComment(const QString &line)
+bool IsComment(const QString& line)
 {
     const QString t = line.trimmed();
     return t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'));
 }
 
 // Splits "key=value"; false for lines without '=' or with an empty key.
-bool SplitEntry(const QString &line, QString &key, QString &value)
+bool SplitEntry(const QString& line, QString& key, QString& value)
 {
     if (IsComment(line))
         return false;
@@ -76,7 +72,7 @@ struct IniFile::Impl {
     std::vector<QString> lines; // the file's lines without line ends, comments and all
 
     // Index of the section header line, or -1.
-    int findSection(const QString &section) const
+    int findSection(const QString& section) const
     {
         for (size_t i = 0; i < lines.size(); ++i) {
             const QString name = SectionName(lines[i]);
@@ -96,7 +92,7 @@ struct IniFile::Impl {
     }
 
     // Index of the key's line in the section, or -1. The first of duplicate keys wins, as on Windows.
-    int findKey(const QString &section, const QString &key, QString *value = nullptr) const
+    int findKey(const QString& section, const QString& key, QString* value = nullptr) const
     {
         const int header = findSection(section);
         if (header < 0)
@@ -120,8 +116,9 @@ struct IniFile::Impl {
             return;
         QFile file(path);
         if (!info.isFile() || !file.open(QIODevice::ReadOnly))
-            throw std::runtime_error(
-                QStringLiteral("設定ファイル %1 を読み込めません。(%2)").arg(path, file.errorString()).toStdString());
+            throw std::runtime_error(QStringLiteral("設定ファイル %1 を読み込めません。(%2)")
+                                         .arg(path, file.errorString())
+                                         .toStdString());
         QString text = FromCp932(file.readAll());
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -135,15 +132,16 @@ struct IniFile::Impl {
     void save() const
     {
         QString text;
-        for (const QString &line : lines)
+        for (const QString& line : lines)
             text += line + QStringLiteral("\r\n");
         QSaveFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(ToCp932(text)) < 0 || !file.commit())
-            throw std::runtime_error(
-                QStringLiteral("設定ファイル %1 に書き込めません。(%2)").arg(path, file.errorString()).toStdString());
+            throw std::runtime_error(QStringLiteral("設定ファイル %1 に書き込めません。(%2)")
+                                         .arg(path, file.errorString())
+                                         .toStdString());
     }
 
-    void write(const QString &section, const QString &key, const QString &value)
+    void write(const QString& section, const QString& key, const QString& value)
     {
         QString current;
         const int at = findKey(section, key, &current);
@@ -151,7 +149,7 @@ struct IniFile::Impl {
             if (current == value && StoredValue(value) == value)
                 return;
             // Keep the key as the file spells it.
-            const QString &line = lines[static_cast<size_t>(at)];
+            const QString& line = lines[static_cast<size_t>(at)];
             const QString spelled = line.left(line.indexOf(QLatin1Char('='))).trimmed();
             lines[static_cast<size_t>(at)] = spelled + QLatin1Char('=') + StoredValue(value);
         } else {
@@ -174,7 +172,8 @@ struct IniFile::Impl {
     }
 };
 
-IniFile::IniFile(const QString &path) : m_impl(std::make_unique<Impl>())
+IniFile::IniFile(const QString& path)
+    : m_impl(std::make_unique<Impl>())
 {
     m_impl->path = path;
     m_impl->load();
@@ -182,13 +181,13 @@ IniFile::IniFile(const QString &path) : m_impl(std::make_unique<Impl>())
 
 IniFile::~IniFile() = default;
 
-QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
+QString IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
 {
     QString value;
     return m_impl->findKey(section, key, &value) >= 0 ? value : defaultValue;
 }
 
-int IniFile::ReadInteger(const QString &section, const QString &key, int defaultValue) const
+int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
 {
     const QString text = ReadString(section, key, QString()).trimmed();
     if (text.isEmpty())
@@ -205,17 +204,17 @@ int IniFile::ReadInteger(const QString &section, const QString &key, int default
     return ok ? value : defaultValue;
 }
 
-void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
+void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     m_impl->write(section, key, value);
 }
 
-void IniFile::WriteInteger(const QString &section, const QString &key, int value)
+void IniFile::WriteInteger(const QString& section, const QString& key, int value)
 {
     m_impl->write(section, key, QString::number(value));
 }
 
-bool IniFile::ValueExists(const QString &section, const QString &key) const
+bool IniFile::ValueExists(const QString& section, const QString& key) const
 {
     return m_impl->findKey(section, key) >= 0;
 }

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));

@@ -5,18 +5,16 @@
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-
+#include <gtest/gtest.h>
 #include <memory>
 
 namespace {
 
-QString ReadText(const QString &path)
+QString ReadText(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
@@ -24,7 +22,7 @@ QString ReadText(const QString &path)
     return platform::FromCp932(f.readAll());
 }
 
-void WriteText(const QString &path, const QString &text)
+void WriteText(const QString& path, const QString& text)
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -79,7 +77,7 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
 
     EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
-    for (const char *t : {"taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime"})
+    for (const char* t : { "taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime" })
         EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
 
     const QImage picture = QImage(testing_support::SaveGrab(window.get(), "start_window"));
@@ -96,8 +94,8 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
 TEST_F(StartWindow, OpenButtonCallsTheEventListHook)
 {
     start();
-    QWidget *owner = nullptr;
-    window->OpenEventList = [&](QWidget *w) { owner = w; };
+    QWidget* owner = nullptr;
+    window->OpenEventList = [&](QWidget* w) { owner = w; };
     window->CuteButton1->click();
     EXPECT_EQ(owner, window.get());
 }
@@ -144,7 +142,7 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
     window->CuteButton2->click();
     EXPECT_FALSE(window->isVisible());
     const QString ini = ReadText(home.file("Tavo.ini"));
-    for (const QString &line : original.split("\r\n", Qt::SkipEmptyParts))
+    for (const QString& line : original.split("\r\n", Qt::SkipEmptyParts))
         EXPECT_TRUE(ini.contains(line + "\r\n")) << line.toStdString();
 }
 
@@ -158,4 +156,21 @@ TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOver)
     window->CuteButton2->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(QFileInfo(home.file("Tavo.ini")).isDir());
+}
+
+TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
+{
+    start();
+    window->show();
+    // The settings file turns into something that cannot be written.
+    QFile::remove(home.file("Tavo.ini"));
+    QDir(home.path()).mkdir("Tavo.ini");
+    asker.answer(false);
+    window->CuteButton2->click();
+    ASSERT_EQ(asker.questions().size(), 1);
+    EXPECT_TRUE(asker.questions().first().contains(QStringLiteral("設定ファイルに保存できませんでした。")));
+    EXPECT_TRUE(window->isVisible());
+    asker.answer(true);
+    window->CuteButton2->click();
+    EXPECT_FALSE(window->isVisible());
 }

@@ -3,21 +3,20 @@
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDate>
 #include <QFile>
+#include <gtest/gtest.h>
 
 namespace {
 
-QString ReadText(const QString &path)
+QString ReadText(const QString& path)
 {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     return platform::FromCp932(f.readAll());
 }
 
-void WriteText(const QString &path, const QString &text)
+void WriteText(const QString& path, const QString& text)
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -42,8 +41,8 @@ TEST_F(Settings, FirstStartWithoutFileGivesTheDefaults)
     EXPECT_EQ(SignalPortNo2, 3);
     EXPECT_EQ(SignalPortNo3, 4);
     EXPECT_EQ(BoardPortNo, 5);
-    for (const QString *p : {&WarmUpTimePreset, &RaceTimePreset, &OverTimePreset, &BlankTimePreset,
-                             &AutoIntervalPreset})
+    for (const QString* p :
+        { &WarmUpTimePreset, &RaceTimePreset, &OverTimePreset, &BlankTimePreset, &AutoIntervalPreset })
         EXPECT_EQ(*p, "0:00:00");
     EXPECT_EQ(DelaySetting, 0);
     EXPECT_EQ(BlindTimeTenths, "3");
@@ -64,11 +63,12 @@ TEST_F(Settings, FirstStartWithoutFileGivesTheDefaults)
 TEST_F(Settings, HandWrittenCp932FileLoads)
 {
     WriteText(home.file("Tavo.ini"),
-              QStringLiteral("[Env]\r\nTcode=202403092\r\nCont=1\r\nPcom2=12\r\nPcom3=13\r\nPcom4=14\r\nPcom5=15\r\n"
-                             "Dtp1v=0:03:00\r\nDtp2v=0:05:00\r\nDtp3v=0:00:30\r\nDtp4v=0:00:10\r\nDtp5v=0:02:00\r\n"
-                             "Dt=2\r\nBrindt=30\r\nDpwup=1\r\nDprace=0\r\nDpover=0\r\n"
-                             "[Print]\r\nTLstart=開始\r\nTLend=終了\r\nTLschedule=内容\r\nTLnote=備考\r\nTLdate=印刷日 /\r\n"
-                             "[TCP]\r\nTCPadd=10.0.0.5\r\nPortnum=6000\r\n[D-Line]\r\nBrate=1\r\n"));
+        QStringLiteral(
+            "[Env]\r\nTcode=202403092\r\nCont=1\r\nPcom2=12\r\nPcom3=13\r\nPcom4=14\r\nPcom5=15\r\n"
+            "Dtp1v=0:03:00\r\nDtp2v=0:05:00\r\nDtp3v=0:00:30\r\nDtp4v=0:00:10\r\nDtp5v=0:02:00\r\n"
+            "Dt=2\r\nBrindt=30\r\nDpwup=1\r\nDprace=0\r\nDpover=0\r\n"
+            "[Print]\r\nTLstart=開始\r\nTLend=終了\r\nTLschedule=内容\r\nTLnote=備考\r\nTLdate=印刷日 /\r\n"
+            "[TCP]\r\nTCPadd=10.0.0.5\r\nPortnum=6000\r\n[D-Line]\r\nBrate=1\r\n"));
     LoadSettings();
     EXPECT_EQ(CurrentEventCode, "202403092");
     EXPECT_EQ(OffControlMode, 1);
@@ -113,13 +113,14 @@ TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
     EXPECT_EQ(SignalPortNo3, 9);
     EXPECT_EQ(RaceTimePreset, "0:07:00");
     EXPECT_EQ(ReportTitleNote, QStringLiteral("備考①"));
-    EXPECT_EQ(CurrentEventCode, "1");  // not remembered
-    EXPECT_EQ(BoardBitRateIndex, 0);   // lasts only until the program ends
+    EXPECT_EQ(CurrentEventCode, "1"); // not remembered
+    EXPECT_EQ(BoardBitRateIndex, 0); // lasts only until the program ends
 }
 
 TEST_F(Settings, SaveKeepsTcodeBrateAndUnknownKeysAlreadyInTheFile)
 {
-    WriteText(home.file("Tavo.ini"), QStringLiteral("[Env]\r\nTcode=202403092\r\nMemo=メモ\r\n[D-Line]\r\nBrate=1\r\n"));
+    WriteText(home.file("Tavo.ini"),
+        QStringLiteral("[Env]\r\nTcode=202403092\r\nMemo=メモ\r\n[D-Line]\r\nBrate=1\r\n"));
     LoadSettings();
     BoardBitRateIndex = 0;
     ASSERT_TRUE(SaveSettings());

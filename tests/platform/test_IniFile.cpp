@@ -2,21 +2,20 @@
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QDir>
 #include <QFile>
+#include <gtest/gtest.h>
 
 namespace {
 
-QByteArray ReadBytes(const QString &path)
+QByteArray ReadBytes(const QString& path)
 {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     return f.readAll();
 }
 
-void WriteBytes(const QString &path, const QByteArray &bytes)
+void WriteBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -40,8 +39,9 @@ TEST(IniFile, ReadsCp932FileWithCrLfCaseInsensitively)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    WriteBytes(path, platform::ToCp932(QStringLiteral("; 設定\r\n[Env]\r\nPcom2=7\r\nDtp1v = 0:05:00 \r\n"
-                                                      "[Print]\r\nTLstart=開始①\r\nTLdate=\"Print / \"\r\n")));
+    WriteBytes(path,
+        platform::ToCp932(QStringLiteral("; 設定\r\n[Env]\r\nPcom2=7\r\nDtp1v = 0:05:00 \r\n"
+                                         "[Print]\r\nTLstart=開始①\r\nTLdate=\"Print / \"\r\n")));
     platform::IniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("ENV", "pcom2", 2), 7);
     EXPECT_EQ(ini.ReadString("env", "DTP1V", ""), "0:05:00");
@@ -67,8 +67,9 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    WriteBytes(path, platform::ToCp932(QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=2\r\n"
-                                                      "Other=残す\r\n\r\n[D-Line]\r\nBrate=1\r\n")));
+    WriteBytes(path,
+        platform::ToCp932(QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=2\r\n"
+                                         "Other=残す\r\n\r\n[D-Line]\r\nBrate=1\r\n")));
     {
         platform::IniFile ini(path);
         ini.WriteInteger("env", "pcom2", 6);
@@ -79,16 +80,16 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
         EXPECT_EQ(other.ReadInteger("Env", "Pcom2", 0), 6);
     }
     EXPECT_EQ(platform::FromCp932(ReadBytes(path)),
-              QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=6\r\nOther=残す\r\nDtp1v=0:10:00\r\n"
-                             "\r\n[D-Line]\r\nBrate=1\r\n\r\n[TCP]\r\nTCPadd=192.168.1.10\r\n"));
+        QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=6\r\nOther=残す\r\nDtp1v=0:10:00\r\n"
+                       "\r\n[D-Line]\r\nBrate=1\r\n\r\n[TCP]\r\nTCPadd=192.168.1.10\r\n"));
 }
 
 TEST(IniFile, WrittenValuesReadBackTheSame)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    const QStringList values{QStringLiteral("予選 ヒート①～－"), QStringLiteral(" lead and trail "),
-                             QStringLiteral("\"quoted\""), QString(), QStringLiteral("a=b;c")};
+    const QStringList values { QStringLiteral("予選 ヒート①～－"), QStringLiteral(" lead and trail "),
+        QStringLiteral("\"quoted\""), QString(), QStringLiteral("a=b;c") };
     {
         platform::IniFile ini(path);
         for (int i = 0; i < values.size(); ++i)
