@@ -174,3 +174,31 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
     window->CuteButton2->click();
     EXPECT_FALSE(window->isVisible());
 }
+
+TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
+{
+    {
+        TDM1 old;
+        old.Database1->setConnected(true);
+        for (const char* sql :
+            { "create table taikai (tcode varchar(10), tname varchar(60), tdate date, status smallint)",
+                "create table rmenu (tcode varchar(10), rr integer, btime time, etime time, kara varchar(2),"
+                " rmenu varchar(60))",
+                "create table music (tcode varchar(10), bun varchar(1), tno time, mname varchar(255))",
+                "insert into taikai (tcode,tname,tdate) values ('7','Old','05/04/2023')",
+                "insert into rmenu (tcode,rr,btime,etime,kara,rmenu) values "
+                "('7',1,'9:00:00','9:10:00','-','A')" })
+            old.Database1->execute(QLatin1String(sql));
+    }
+    start();
+    window->show();
+    EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
+    EXPECT_EQ(window->LastUpgrade().versionBefore, 1);
+    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    dm->Qtemp2->SQL = QStringList { "select * from rmenu where tcode='202305041'" };
+    dm->Qtemp2->Open();
+    EXPECT_EQ(dm->Qtemp2->RecordCount(), 1);
+    EXPECT_EQ(dm->Qtemp2->FieldByName("uc")->AsInteger(), 1);
+    for (const char* t : { "tnow", "result", "dtime" })
+        EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
+}
