@@ -1,11 +1,21 @@
+#include "app/Udm1.h"
+#include "app/Umain.h"
 #include "platform/TavoApplication.h"
 
-#include <QLabel>
+#include <memory>
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     platform::TavoApplication app(argc, argv);
-    QLabel label(QStringLiteral("Tavo"));
-    label.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Tavo"));
+
+    auto dataModule = std::make_unique<TDM1>();
+    DM1 = dataModule.get();
+    auto startWindow = std::make_unique<TFmain>();
+    Fmain = startWindow.get();
+    Fmain->show();
+    const int rc = QApplication::exec();
+    startWindow.reset();
+    dataModule.reset();
+    return rc;
 }

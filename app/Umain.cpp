@@ -1,0 +1,236 @@
+#include "app/Umain.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "platform/Asker.h"
+#include "platform/DataSet.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <cmath>
+
+TFmain* Fmain = nullptr;
+
+namespace {
+
+const int kClientWidth = 658;
+const int kClientHeight = 313;
+const QSize kPictureSize(457, 153);
+
+QPushButton* FlatButton(QWidget* parent, const char* name, const QString& caption, const QString& face)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setFlat(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    QFont font = parent->font();
+    font.setPixelSize(16);
+    font.setBold(true);
+    button->setFont(font);
+    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: none; }"
+                                         "QPushButton:pressed { background-color: #808080; }")
+                              .arg(face));
+    button->resize(145, 41);
+    return button;
+}
+
+// A chequered flag waving over the picture's left part: rows of squares whose columns sway on a
+// sine, black and white alternating.
+void PaintChequeredFlag(QPainter& p, const QRectF& area)
+{
+    const int cols = 8;
+    const int rows = 6;
+    const qreal w = area.width() / cols;
+    const qreal h = area.height() / rows;
+    auto point = [&](int c, int r) {
+        const qreal x = area.left() + c * w;
+        const qreal wave = 6.0 * std::sin((c / qreal(cols)) * 3.14159 * 1.6);
+        return QPointF(x, area.top() + r * h + wave);
+    };
+    p.setPen(Qt::NoPen);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            QPainterPath cell;
+            cell.moveTo(point(c, r));
+            cell.lineTo(point(c + 1, r));
+            cell.lineTo(point(c + 1, r + 1));
+            cell.lineTo(point(c, r + 1));
+            cell.closeSubpath();
+            p.setBrush((r + c) % 2 ? QColor(20, 20, 20) : QColor(250, 250, 250));
+            p.drawPath(cell);
+        }
+    }
+    // The pole.
+    p.setBrush(QColor(170, 170, 170));
+    p.drawRect(QRectF(area.left() - 5, area.top() - 4, 4, area.height() + 40));
+}
+
+} // namespace
+
+QString ProgramVersionText() { return QStringLiteral("Version 1.0"); }
+
+QPixmap TFmain::TitlePicture()
+{
+    QPixmap picture(kPictureSize);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, kPictureSize.height());
+    sky.setColorAt(0, QColor(0, 40, 120));
+    sky.setColorAt(1, QColor(0, 110, 200));
+    p.fillRect(picture.rect(), sky);
+    // A track stripe along the bottom.
+    p.fillRect(QRect(0, 128, kPictureSize.width(), 25), QColor(60, 60, 60));
+    for (int x = 0; x < kPictureSize.width(); x += 40)
+        p.fillRect(QRect(x, 139, 22, 3), QColor(240, 240, 240));
+
+    PaintChequeredFlag(p, QRectF(26, 22, 120, 84));
+
+    QFont title(QStringLiteral("DejaVu Sans"));
+    title.setPixelSize(64);
+    title.setBold(true);
+    title.setItalic(true);
+    p.setFont(title);
+    p.setPen(QColor(0, 0, 0, 90));
+    p.drawText(QRect(173, 14, 270, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tavo"));
+    p.setPen(Qt::white);
+    p.drawText(QRect(170, 11, 270, 80), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tavo"));
+
+    QFont sub(QStringLiteral("DejaVu Sans"));
+    sub.setPixelSize(17);
+    sub.setItalic(true);
+    p.setFont(sub);
+    p.setPen(QColor(255, 220, 0));
+    p.drawText(
+        QRect(172, 88, 280, 28), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Race schedule control"));
+    p.end();
+    return picture;
+}
+
+TFmain::TFmain(QWidget* parent)
+    : QWidget(parent, Qt::Window)
+{
+    setObjectName(QStringLiteral("Fmain"));
+    setWindowTitle(QStringLiteral("Race schedule control"));
+    // Minimize and maximize only: "ＣＬＯＳＥ" is the way to end the program.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(12);
+    setFont(font);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setAutoFillBackground(true);
+    resize(kClientWidth, kClientHeight);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(QRect(QPoint((kClientWidth - kPictureSize.width()) / 2, 16), kPictureSize));
+    Image1->setPixmap(TitlePicture());
+
+    Label1 = new QLabel(ProgramVersionText(), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
+
+    CuteButton1 = FlatButton(this, "CuteButton1", QStringLiteral("大会実行"), QStringLiteral("#0000ff"));
+    CuteButton1->move(kClientWidth / 2 - 145 - 16, 236);
+    CuteButton2 = FlatButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"), QStringLiteral("#000000"));
+    CuteButton2->move(kClientWidth / 2 + 16, 236);
+    connect(CuteButton1, &QPushButton::clicked, this, &TFmain::CuteButton1Click);
+    connect(CuteButton2, &QPushButton::clicked, this, &TFmain::CuteButton2Click);
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(), size());
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+
+    FormCreate();
+}
+
+TFmain::~TFmain()
+{
+    if (Fmain == this)
+        Fmain = nullptr;
+}
+
+void TFmain::FormCreate()
+{
+    // The database and the settings are independent: a database that does not open must not
+    // keep the settings from loading, or "ＣＬＯＳＥ" would write empty values over them.
+    if (DM1) {
+        try {
+            DM1->Reconnect();
+        } catch (const std::exception& e) {
+            platform::ShowError(
+                QStringLiteral("データベースに接続できません。\n%1").arg(QString::fromUtf8(e.what())));
+        }
+    }
+    try {
+        LoadSettings();
+    } catch (const std::exception& e) {
+        platform::ShowError(QString::fromUtf8(e.what()));
+    }
+}
+
+void TFmain::FormShow()
+{
+    if (!DM1 || !DM1->Database1->connected())
+        return;
+    m_lastUpgrade = UpgradeTableLayout(*DM1);
+    if (!m_lastUpgrade.failure.isEmpty())
+        platform::ShowError(QStringLiteral("データベースのテーブル構成を更新できませんでした。\n%1")
+                                .arg(m_lastUpgrade.failure));
+}
+
+void TFmain::CuteButton1Click()
+{
+    if (OpenEventList)
+        OpenEventList(this);
+}
+
+void TFmain::CuteButton2Click()
+{
+    if (!SaveBeforeEnd())
+        return;
+    m_ending = true;
+    close();
+}
+
+bool TFmain::SaveBeforeEnd()
+{
+    try {
+        SaveSettings();
+        return true;
+    } catch (const std::exception& e) {
+        return platform::AskYesNo(QStringLiteral("確認してください。"),
+            QStringLiteral("設定ファイルに保存できませんでした。\n%1\n保存せずに終了しますか？")
+                .arg(QString::fromUtf8(e.what())));
+    }
+}
+
+void TFmain::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // Restoring from the task bar is no new showing.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TFmain::closeEvent(QCloseEvent* event)
+{
+    // The window manager's close (Alt+F4, the session ending) ends the program the same way
+    // as "ＣＬＯＳＥ", settings saved.
+    if (m_ending || SaveBeforeEnd()) {
+        m_ending = true;
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}

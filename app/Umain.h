@@ -1,0 +1,57 @@
+#pragma once
+
+// The start window: the program's main window. It reconnects the database and loads the
+// settings when created, brings the tables to the current layout when shown, opens the event
+// list on "大会実行" and saves the settings and ends the program on "ＣＬＯＳＥ".
+
+#include "app/Umain_upgrade.h"
+
+#include <QPixmap>
+#include <QWidget>
+#include <functional>
+
+class QLabel;
+class QPushButton;
+
+class TFmain : public QWidget {
+    Q_OBJECT
+public:
+    explicit TFmain(QWidget* parent = nullptr);
+    ~TFmain() override;
+
+    QLabel* Image1;
+    QLabel* Label1; // version
+    QPushButton* CuteButton1; // "大会実行"
+    QPushButton* CuteButton2; // "ＣＬＯＳＥ"
+
+    // Opens the event list modally, owned by the start window. Set by whoever provides it.
+    std::function<void(QWidget* owner)> OpenEventList;
+
+    void FormCreate();
+    void FormShow();
+    void CuteButton1Click();
+    void CuteButton2Click();
+
+    // What the last layout upgrade did (for the start's diagnostics and tests).
+    const LayoutUpgradeResult& LastUpgrade() const { return m_lastUpgrade; }
+
+    // The title picture shown in Image1 (457 x 153).
+    static QPixmap TitlePicture();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    // Saves the settings; false when saving failed and the operator chose not to end.
+    bool SaveBeforeEnd();
+
+    bool m_ending = false;
+    LayoutUpgradeResult m_lastUpgrade;
+};
+
+// The start window, created second by the main block.
+extern TFmain* Fmain;
+
+// The program's version as the start window shows it.
+QString ProgramVersionText();

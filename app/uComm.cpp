@@ -1,0 +1,143 @@
+#include "app/uComm.h"
+
+#include "platform/DataFolder.h"
+#include "platform/IniFile.h"
+
+#include <QDate>
+
+QString CurrentEventCode;
+int OffControlMode = 0;
+int SignalPortNo1 = 0;
+int SignalPortNo2 = 0;
+int SignalPortNo3 = 0;
+int BoardPortNo = 0;
+QString WarmUpTimePreset;
+QString RaceTimePreset;
+QString OverTimePreset;
+QString BlankTimePreset;
+QString AutoIntervalPreset;
+int DelaySetting = 0;
+QString BlindTimeTenths;
+QString HideClockPausedWarmUp;
+QString HideClockPausedRace;
+QString HideClockPausedOverTime;
+QString ReportTitleStart;
+QString ReportTitleEnd;
+QString ReportTitleSchedule;
+QString ReportTitleNote;
+QString ReportPrintDatePrefix;
+QString TimeServerAddress;
+QString TimeServerPort;
+int BoardBitRateIndex = 0;
+
+int ReportPageCount = 0;
+unsigned char TimeServerConnected = 0;
+unsigned char BoardFromNetwork = 0;
+
+namespace {
+
+bool g_settingsLoaded = false;
+
+const QString kEnv = QStringLiteral("Env");
+const QString kPrint = QStringLiteral("Print");
+const QString kTcp = QStringLiteral("TCP");
+const QString kDLine = QStringLiteral("D-Line");
+const QString kZeroTime = QStringLiteral("0:00:00");
+
+// The timing server's usual place on the track's local network.
+const QString kDefaultTimeServerAddress = QStringLiteral("192.168.0.10");
+
+} // namespace
+
+QString SettingsFilePath() { return platform::DataFilePath(QStringLiteral("Tavo.ini")); }
+
+void LoadSettings()
+{
+    const platform::IniFile ini(SettingsFilePath());
+    CurrentEventCode = ini.ReadString(kEnv, QStringLiteral("Tcode"), QStringLiteral("1"));
+    OffControlMode = ini.ReadInteger(kEnv, QStringLiteral("Cont"), 0);
+    SignalPortNo1 = ini.ReadInteger(kEnv, QStringLiteral("Pcom2"), 2);
+    SignalPortNo2 = ini.ReadInteger(kEnv, QStringLiteral("Pcom3"), 3);
+    SignalPortNo3 = ini.ReadInteger(kEnv, QStringLiteral("Pcom4"), 4);
+    BoardPortNo = ini.ReadInteger(kEnv, QStringLiteral("Pcom5"), 5);
+    WarmUpTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp1v"), kZeroTime);
+    RaceTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp2v"), kZeroTime);
+    OverTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp3v"), kZeroTime);
+    BlankTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp4v"), kZeroTime);
+    AutoIntervalPreset = ini.ReadString(kEnv, QStringLiteral("Dtp5v"), kZeroTime);
+    DelaySetting = ini.ReadInteger(kEnv, QStringLiteral("Dt"), 0);
+    BlindTimeTenths = ini.ReadString(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"));
+    HideClockPausedWarmUp = ini.ReadString(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"));
+    HideClockPausedRace = ini.ReadString(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"));
+    HideClockPausedOverTime = ini.ReadString(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"));
+    ReportTitleStart = ini.ReadString(kPrint, QStringLiteral("TLstart"), QStringLiteral("Start"));
+    ReportTitleEnd = ini.ReadString(kPrint, QStringLiteral("TLend"), QStringLiteral("End"));
+    ReportTitleSchedule = ini.ReadString(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
+    ReportTitleNote = ini.ReadString(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
+    ReportPrintDatePrefix = ini.ReadString(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
+    TimeServerAddress = ini.ReadString(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress);
+    TimeServerPort = ini.ReadString(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"));
+    BoardBitRateIndex = ini.ReadInteger(kDLine, QStringLiteral("Brate"), 0);
+    g_settingsLoaded = true;
+}
+
+bool SaveSettings()
+{
+    if (!g_settingsLoaded)
+        return false;
+    for (QString* preset :
+        { &WarmUpTimePreset, &RaceTimePreset, &OverTimePreset, &BlankTimePreset, &AutoIntervalPreset })
+        if (preset->isEmpty())
+            *preset = kZeroTime;
+
+    platform::IniFile ini(SettingsFilePath());
+    ini.WriteInteger(kEnv, QStringLiteral("Cont"), OffControlMode);
+    ini.WriteInteger(kEnv, QStringLiteral("Pcom2"), SignalPortNo1);
+    ini.WriteInteger(kEnv, QStringLiteral("Pcom3"), SignalPortNo2);
+    ini.WriteInteger(kEnv, QStringLiteral("Pcom4"), SignalPortNo3);
+    ini.WriteInteger(kEnv, QStringLiteral("Pcom5"), BoardPortNo);
+    ini.WriteString(kEnv, QStringLiteral("Dtp1v"), WarmUpTimePreset);
+    ini.WriteString(kEnv, QStringLiteral("Dtp2v"), RaceTimePreset);
+    ini.WriteString(kEnv, QStringLiteral("Dtp3v"), OverTimePreset);
+    ini.WriteString(kEnv, QStringLiteral("Dtp4v"), BlankTimePreset);
+    ini.WriteString(kEnv, QStringLiteral("Dtp5v"), AutoIntervalPreset);
+    ini.WriteInteger(kEnv, QStringLiteral("Dt"), DelaySetting);
+    ini.WriteString(kEnv, QStringLiteral("Brindt"), BlindTimeTenths);
+    ini.WriteString(kEnv, QStringLiteral("Dpwup"), HideClockPausedWarmUp);
+    ini.WriteString(kEnv, QStringLiteral("Dprace"), HideClockPausedRace);
+    ini.WriteString(kEnv, QStringLiteral("Dpover"), HideClockPausedOverTime);
+    ini.WriteString(kPrint, QStringLiteral("TLstart"), ReportTitleStart);
+    ini.WriteString(kPrint, QStringLiteral("TLend"), ReportTitleEnd);
+    ini.WriteString(kPrint, QStringLiteral("TLschedule"), ReportTitleSchedule);
+    ini.WriteString(kPrint, QStringLiteral("TLnote"), ReportTitleNote);
+    ini.WriteString(kPrint, QStringLiteral("TLdate"), ReportPrintDatePrefix);
+    ini.WriteString(kTcp, QStringLiteral("TCPadd"), TimeServerAddress);
+    ini.WriteString(kTcp, QStringLiteral("Portnum"), TimeServerPort);
+    return true;
+}
+
+bool SettingsLoaded() { return g_settingsLoaded; }
+
+void ResetSettingsLoaded() { g_settingsLoaded = false; }
+
+QString EscapeApostrophes(const QString& text)
+{
+    QString result;
+    result.reserve(text.size() + 8);
+    for (const QChar c : text) {
+        result += c;
+        if (c == QLatin1Char('\''))
+            result += c;
+    }
+    return result;
+}
+
+QString ShortDateText(const QDate& date)
+{
+    return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
+}
+
+QString EventCodeDateDigits(const QString& shortDateText)
+{
+    return shortDateText.mid(0, 4) + shortDateText.mid(5, 2) + shortDateText.mid(8, 2);
+}

@@ -1,0 +1,204 @@
+#include "app/Udm1.h"
+#include "app/Umain.h"
+#include "app/uComm.h"
+#include "platform/DataSet.h"
+#include "platform/TextCodec.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+QString ReadText(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return platform::FromCp932(f.readAll());
+}
+
+void WriteText(const QString& path, const QString& text)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(platform::ToCp932(text));
+}
+
+// The program's start: the data module first, then the start window.
+class StartWindow : public ::testing::Test {
+protected:
+    void SetUp() override { ResetSettingsLoaded(); }
+    void TearDown() override
+    {
+        window.reset();
+        DM1 = nullptr;
+        ResetSettingsLoaded();
+    }
+
+    void start()
+    {
+        dm = std::make_unique<TDM1>();
+        DM1 = dm.get();
+        window = std::make_unique<TFmain>();
+        Fmain = window.get();
+    }
+
+    testing_support::TempHome home;
+    testing_support::ScriptedAsker asker;
+    std::unique_ptr<TDM1> dm;
+    std::unique_ptr<TFmain> window;
+};
+
+} // namespace
+
+TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
+{
+    start();
+    window->show();
+    EXPECT_EQ(window->windowTitle(), "Race schedule control");
+    EXPECT_EQ(window->size(), QSize(658, 313));
+    EXPECT_EQ(window->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
+    EXPECT_EQ(window->font().pixelSize(), 12);
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowCloseButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(window->Image1->pixmap().size(), QSize(457, 153));
+    EXPECT_EQ(window->Image1->y(), 16);
+    EXPECT_EQ(window->CuteButton1->text(), QStringLiteral("大会実行"));
+    EXPECT_EQ(window->CuteButton1->size(), QSize(145, 41));
+    EXPECT_EQ(window->CuteButton2->text(), QStringLiteral("ＣＬＯＳＥ"));
+    EXPECT_TRUE(window->geometry().contains(window->CuteButton2->geometry().translated(window->pos())));
+    EXPECT_FALSE(window->Label1->text().isEmpty());
+    EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
+
+    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    for (const char* t : { "taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime" })
+        EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
+
+    const QImage picture = QImage(testing_support::SaveGrab(window.get(), "start_window"));
+    ASSERT_FALSE(picture.isNull());
+    // White client area, blue face of "大会実行", black face of "ＣＬＯＳＥ".
+    EXPECT_EQ(picture.pixelColor(4, 300), QColor(Qt::white));
+    const QPoint b1 = window->CuteButton1->geometry().topLeft() + QPoint(4, 4);
+    const QPoint b2 = window->CuteButton2->geometry().topLeft() + QPoint(4, 4);
+    EXPECT_EQ(picture.pixelColor(b1), QColor(0, 0, 255));
+    EXPECT_EQ(picture.pixelColor(b2), QColor(0, 0, 0));
+    testing_support::SaveGrab(window->Image1, "start_window_title_picture");
+}
+
+TEST_F(StartWindow, OpenButtonCallsTheEventListHook)
+{
+    start();
+    QWidget* owner = nullptr;
+    window->OpenEventList = [&](QWidget* w) { owner = w; };
+    window->CuteButton1->click();
+    EXPECT_EQ(owner, window.get());
+}
+
+TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
+{
+    start();
+    window->show();
+    RaceTimePreset = "0:06:00";
+    BoardBitRateIndex = 1;
+    CurrentEventCode = "202403092";
+    window->CuteButton2->click();
+    EXPECT_FALSE(window->isVisible());
+    const QString ini = ReadText(home.file("Tavo.ini"));
+    EXPECT_TRUE(ini.contains("Dtp2v=0:06:00\r\n"));
+    EXPECT_TRUE(ini.contains("[Print]\r\nTLstart=Start\r\n"));
+    EXPECT_FALSE(ini.contains("Tcode", Qt::CaseInsensitive));
+    EXPECT_FALSE(ini.contains("Brate", Qt::CaseInsensitive));
+}
+
+TEST_F(StartWindow, WindowManagerCloseSavesLikeTheCloseButton)
+{
+    start();
+    window->show();
+    DelaySetting = 4;
+    EXPECT_TRUE(window->close());
+    EXPECT_TRUE(ReadText(home.file("Tavo.ini")).contains("Dt=4\r\n"));
+}
+
+TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
+{
+    const QString original = QStringLiteral("[Env]\r\nTcode=202403092\r\nPcom2=11\r\nDtp1v=0:04:00\r\n"
+                                            "[Print]\r\nTLstart=開始\r\n[D-Line]\r\nBrate=1\r\n");
+    WriteText(home.file("Tavo.ini"), original);
+    QDir(home.path()).mkdir("tavo.db"); // a folder where the database file should be
+    start();
+    window->show();
+    ASSERT_EQ(asker.errors().size(), 1);
+    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("データベースに接続できません。")));
+    EXPECT_EQ(SignalPortNo1, 11);
+    EXPECT_EQ(WarmUpTimePreset, "0:04:00");
+    EXPECT_EQ(ReportTitleStart, QStringLiteral("開始"));
+
+    window->CuteButton2->click();
+    EXPECT_FALSE(window->isVisible());
+    const QString ini = ReadText(home.file("Tavo.ini"));
+    for (const QString& line : original.split("\r\n", Qt::SkipEmptyParts))
+        EXPECT_TRUE(ini.contains(line + "\r\n")) << line.toStdString();
+}
+
+TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOver)
+{
+    QDir(home.path()).mkdir("Tavo.ini"); // cannot be read as a file
+    start();
+    ASSERT_FALSE(asker.errors().isEmpty());
+    EXPECT_FALSE(SettingsLoaded());
+    window->show();
+    window->CuteButton2->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(QFileInfo(home.file("Tavo.ini")).isDir());
+}
+
+TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
+{
+    start();
+    window->show();
+    // The settings file turns into something that cannot be written.
+    QFile::remove(home.file("Tavo.ini"));
+    QDir(home.path()).mkdir("Tavo.ini");
+    asker.answer(false);
+    window->CuteButton2->click();
+    ASSERT_EQ(asker.questions().size(), 1);
+    EXPECT_TRUE(asker.questions().first().contains(QStringLiteral("設定ファイルに保存できませんでした。")));
+    EXPECT_TRUE(window->isVisible());
+    asker.answer(true);
+    window->CuteButton2->click();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
+{
+    {
+        TDM1 old;
+        old.Database1->setConnected(true);
+        for (const char* sql :
+            { "create table taikai (tcode varchar(10), tname varchar(60), tdate date, status smallint)",
+                "create table rmenu (tcode varchar(10), rr integer, btime time, etime time, kara varchar(2),"
+                " rmenu varchar(60))",
+                "create table music (tcode varchar(10), bun varchar(1), tno time, mname varchar(255))",
+                "insert into taikai (tcode,tname,tdate) values ('7','Old','05/04/2023')",
+                "insert into rmenu (tcode,rr,btime,etime,kara,rmenu) values "
+                "('7',1,'9:00:00','9:10:00','-','A')" })
+            old.Database1->execute(QLatin1String(sql));
+    }
+    start();
+    window->show();
+    EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
+    EXPECT_EQ(window->LastUpgrade().versionBefore, 1);
+    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    dm->Qtemp2->SQL = QStringList { "select * from rmenu where tcode='202305041'" };
+    dm->Qtemp2->Open();
+    EXPECT_EQ(dm->Qtemp2->RecordCount(), 1);
+    EXPECT_EQ(dm->Qtemp2->FieldByName("uc")->AsInteger(), 1);
+    for (const char* t : { "tnow", "result", "dtime" })
+        EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
+}
