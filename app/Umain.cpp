@@ -2,6 +2,8 @@
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
+#include "app/uselecttaikai.h"
+#include "components/CuteBtn.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
 
@@ -11,7 +13,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QScreen>
 #include <cmath>
 
@@ -23,19 +24,18 @@ const int kClientWidth = 658;
 const int kClientHeight = 313;
 const QSize kPictureSize(457, 153);
 
-QPushButton* FlatButton(QWidget* parent, const char* name, const QString& caption, const QString& face)
+components::TCuteButton* FlatButton(
+    QWidget* parent, const char* name, const QString& caption, platform::TColor face)
 {
-    auto* button = new QPushButton(caption, parent);
+    auto* button = new components::TCuteButton(parent);
     button->setObjectName(QLatin1String(name));
-    button->setFlat(true);
-    button->setFocusPolicy(Qt::TabFocus);
+    button->SetCaption(caption);
+    button->SetColor(face);
+    button->SetFontColor(platform::clWhite);
     QFont font = parent->font();
     font.setPixelSize(16);
     font.setBold(true);
     button->setFont(font);
-    button->setStyleSheet(QStringLiteral("QPushButton { background-color: %1; color: white; border: none; }"
-                                         "QPushButton:pressed { background-color: #808080; }")
-                              .arg(face));
     button->resize(145, 41);
     return button;
 }
@@ -138,12 +138,13 @@ TFmain::TFmain(QWidget* parent)
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
 
-    CuteButton1 = FlatButton(this, "CuteButton1", QStringLiteral("大会実行"), QStringLiteral("#0000ff"));
+    CuteButton1 = FlatButton(this, "CuteButton1", QStringLiteral("大会実行"), 0x00FF0000);
     CuteButton1->move(kClientWidth / 2 - 145 - 16, 236);
-    CuteButton2 = FlatButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"), QStringLiteral("#000000"));
+    CuteButton2 = FlatButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"), platform::clBlack);
     CuteButton2->move(kClientWidth / 2 + 16, 236);
-    connect(CuteButton1, &QPushButton::clicked, this, &TFmain::CuteButton1Click);
-    connect(CuteButton2, &QPushButton::clicked, this, &TFmain::CuteButton2Click);
+    CuteButton1->OnClick = [this] { CuteButton1Click(); };
+    CuteButton2->OnClick = [this] { CuteButton2Click(); };
+    OpenEventList = RunEventList;
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());

@@ -11,7 +11,10 @@
 #include <functional>
 
 class QLabel;
-class QPushButton;
+
+namespace components {
+class TCuteButton;
+}
 
 class TFmain : public QWidget {
     Q_OBJECT
@@ -21,10 +24,11 @@ public:
 
     QLabel* Image1;
     QLabel* Label1; // version
-    QPushButton* CuteButton1; // "大会実行"
-    QPushButton* CuteButton2; // "ＣＬＯＳＥ"
+    components::TCuteButton* CuteButton1; // "大会実行"
+    components::TCuteButton* CuteButton2; // "ＣＬＯＳＥ"
 
-    // Opens the event list modally, owned by the start window. Set by whoever provides it.
+    // Opens the event list modally, owned by the start window: a fresh one on each press
+    // (RunEventList unless replaced).
     std::function<void(QWidget* owner)> OpenEventList;
 
     void FormCreate();

@@ -28,13 +28,12 @@
 
 #include "platform/ColorRef.h"
 
+#include <QMenu>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
 #include <functional>
-
-class QMenu;
 
 namespace components {
 

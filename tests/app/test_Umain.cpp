@@ -1,6 +1,7 @@
 #include "app/Udm1.h"
 #include "app/Umain.h"
 #include "app/uComm.h"
+#include "components/CuteBtn.h"
 #include "platform/DataSet.h"
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
@@ -8,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QPushButton>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -69,9 +69,13 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     EXPECT_TRUE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
     EXPECT_EQ(window->Image1->pixmap().size(), QSize(457, 153));
     EXPECT_EQ(window->Image1->y(), 16);
-    EXPECT_EQ(window->CuteButton1->text(), QStringLiteral("大会実行"));
+    EXPECT_EQ(window->CuteButton1->Caption(), QStringLiteral("大会実行"));
     EXPECT_EQ(window->CuteButton1->size(), QSize(145, 41));
-    EXPECT_EQ(window->CuteButton2->text(), QStringLiteral("ＣＬＯＳＥ"));
+    EXPECT_EQ(window->CuteButton1->Color(), platform::TColor(0x00FF0000));
+    EXPECT_EQ(window->CuteButton1->FontColor(), platform::clWhite);
+    EXPECT_EQ(window->CuteButton2->Color(), platform::clBlack);
+    EXPECT_EQ(window->CuteButton2->FontColor(), platform::clWhite);
+    EXPECT_EQ(window->CuteButton2->Caption(), QStringLiteral("ＣＬＯＳＥ"));
     EXPECT_TRUE(window->geometry().contains(window->CuteButton2->geometry().translated(window->pos())));
     EXPECT_FALSE(window->Label1->text().isEmpty());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
@@ -96,7 +100,7 @@ TEST_F(StartWindow, OpenButtonCallsTheEventListHook)
     start();
     QWidget* owner = nullptr;
     window->OpenEventList = [&](QWidget* w) { owner = w; };
-    window->CuteButton1->click();
+    window->CuteButton1->Click();
     EXPECT_EQ(owner, window.get());
 }
 
@@ -107,7 +111,7 @@ TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
     RaceTimePreset = "0:06:00";
     BoardBitRateIndex = 1;
     CurrentEventCode = "202403092";
-    window->CuteButton2->click();
+    window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
     const QString ini = ReadText(home.file("Tavo.ini"));
     EXPECT_TRUE(ini.contains("Dtp2v=0:06:00\r\n"));
@@ -139,7 +143,7 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
     EXPECT_EQ(WarmUpTimePreset, "0:04:00");
     EXPECT_EQ(ReportTitleStart, QStringLiteral("開始"));
 
-    window->CuteButton2->click();
+    window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
     const QString ini = ReadText(home.file("Tavo.ini"));
     for (const QString& line : original.split("\r\n", Qt::SkipEmptyParts))
@@ -153,7 +157,7 @@ TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOver)
     ASSERT_FALSE(asker.errors().isEmpty());
     EXPECT_FALSE(SettingsLoaded());
     window->show();
-    window->CuteButton2->click();
+    window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(QFileInfo(home.file("Tavo.ini")).isDir());
 }
@@ -166,12 +170,12 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
     QFile::remove(home.file("Tavo.ini"));
     QDir(home.path()).mkdir("Tavo.ini");
     asker.answer(false);
-    window->CuteButton2->click();
+    window->CuteButton2->Click();
     ASSERT_EQ(asker.questions().size(), 1);
     EXPECT_TRUE(asker.questions().first().contains(QStringLiteral("設定ファイルに保存できませんでした。")));
     EXPECT_TRUE(window->isVisible());
     asker.answer(true);
-    window->CuteButton2->click();
+    window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
 }
 
