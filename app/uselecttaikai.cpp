@@ -256,7 +256,7 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
 TFselecttaikai::~TFselecttaikai()
 {
     // The scratch query belongs to the data module: leave it read-only and closed for others.
-    if (DM1 && Panel6->isVisible()) {
+    if (DM1 && !Panel6->isHidden()) {
         DM1->Qtemp->Close();
         DM1->Qtemp->RequestLive = false;
     }
@@ -285,6 +285,17 @@ void TFselecttaikai::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
     if (!event->spontaneous())
         FormShow();
+}
+
+void TFselecttaikai::keyPressEvent(QKeyEvent* event)
+{
+    // Esc would close the whole list and drop what is typed in the editor: the list closes by
+    // "×" only.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 bool TFselecttaikai::eventFilter(QObject* watched, QEvent* event)

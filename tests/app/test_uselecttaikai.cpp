@@ -408,8 +408,13 @@ TEST_F(EventList, EnterMovesThroughTheEditor)
 {
     open();
     window->activateWindow();
-    proposeFor(QDate(2024, 3, 9));
+    window->bAddClick();
+    // Enter reaches the picker's own text box while the operator types the date.
+    auto* dateText = window->DTP1->findChild<QLineEdit*>();
+    ASSERT_NE(dateText, nullptr);
+    QTest::keyClick(dateText, Qt::Key_Return);
     EXPECT_EQ(window->Edit2->text(), "1");
+    EXPECT_EQ(window->focusWidget(), window->Edit2);
     QTest::keyClick(window->Edit2, Qt::Key_Return);
     EXPECT_EQ(window->focusWidget(), window->eTName);
     QTest::keyClick(window->eTName, Qt::Key_Return);
@@ -631,4 +636,39 @@ TEST_F(EventList, StartWindowMakesAFreshListOnEachPress)
     }
     EXPECT_EQ(seen, (QStringList { "Fselecttaikai", "Fselecttaikai" }));
     ResetSettingsLoaded();
+}
+
+TEST_F(EventList, EscapeKeepsTheListAndWhatIsTyped)
+{
+    open();
+    window->bAddClick();
+    window->eTName->setText("Half typed");
+    QTest::keyClick(window.get(), Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->eTName->text(), "Half typed");
+}
+
+TEST_F(EventList, ClosingWithTheMaintenancePanelOpenLeavesTheScratchQueryReadOnly)
+{
+    open();
+    window->CuteButton2Click();
+    EXPECT_TRUE(dm->Qtemp->RequestLive);
+    window->CuteButton6Click();
+    EXPECT_FALSE(window->isVisible());
+    window.reset();
+    EXPECT_FALSE(dm->Qtemp->RequestLive);
+    EXPECT_FALSE(dm->Qtemp->Active());
+}
+
+TEST_F(EventList, ChoosingInAnEmptyListDoesNothing)
+{
+    int consoles = 0;
+    OpenRaceConsole = [&](QWidget*) { ++consoles; };
+    open();
+    window->CuteButton1->Click();
+    EXPECT_EQ(consoles, 0);
+    EXPECT_TRUE(asker.messages().isEmpty());
+    EXPECT_TRUE(asker.errors().isEmpty());
+    EXPECT_EQ(column("select tcode from tnow"), QStringList { "0" });
 }
