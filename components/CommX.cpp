@@ -74,18 +74,18 @@ struct TCustomCommX::Session {
     }
 
     // The send thread: writes the queued chunks, reports each one, frames bursts for half duplex.
+    // A burst lasts while chunks keep coming, so one Write goes out under one RTS frame.
     void sendLoop()
     {
         while (!stopping) {
-            std::deque<QByteArray> batch;
             {
                 std::unique_lock lock(queueMutex);
                 queueWake.wait_for(lock, std::chrono::milliseconds(100),
                                    [this] { return stopping || !queue.empty(); });
-                batch.swap(queue);
             }
             bool wrote = false;
-            for (const QByteArray &chunk : batch) {
+            QByteArray chunk;
+            while (takeChunk(&chunk)) {
                 if (!purging && !stopping) {
                     if (!wrote)
                         beginSend();
@@ -103,6 +103,16 @@ struct TCustomCommX::Session {
             if (wrote)
                 endSend();
         }
+    }
+
+    bool takeChunk(QByteArray *chunk)
+    {
+        std::lock_guard lock(queueMutex);
+        if (queue.empty())
+            return false;
+        *chunk = std::move(queue.front());
+        queue.pop_front();
+        return true;
     }
 
     // The receive thread: turns port events into events on the owner's thread, one at a time.

@@ -134,6 +134,7 @@ public:
     {
         std::unique_lock lock(m_device->m_mutex);
         FakeSerialDevice &d = *m_device;
+        ++d.m_waitCount;
         d.m_changed.wait_for(lock, Ms(timeoutMs), [&] { return d.m_cancelWait || (d.m_pendingEvents & mask); });
         if (std::exchange(d.m_cancelWait, false))
             return 0;
@@ -247,6 +248,12 @@ int FakeSerialDevice::openCount() const
 {
     std::lock_guard lock(m_mutex);
     return m_openCount;
+}
+
+int FakeSerialDevice::waitCount() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_waitCount;
 }
 
 void FakeSerialDevice::setRefuseOpen(bool refuse)

@@ -50,6 +50,8 @@ public:
     LineSettings settings() const;
     bool isOpen() const;
     int openCount() const;
+    // How often someone waited for port events.
+    int waitCount() const;
 
     // --- behaviour ---
     void setRefuseOpen(bool refuse);
@@ -68,6 +70,7 @@ private:
     bool m_refuseOpen = false;
     bool m_refuseModemLines = false;
     int m_openCount = 0;
+    int m_waitCount = 0;
     unsigned m_outputs = 0;
     unsigned m_inputs = kLineCts | kLineDsr;
     unsigned m_pendingErrors = 0;

@@ -84,6 +84,8 @@ public:
 
     ~TermiosLine() override
     {
+        // The exclusive mark outlives this open while anyone else holds the device.
+        ::ioctl(m_fd, TIOCNXCL);
         ::close(m_fd);
         ::close(m_wakeFd);
         ::close(m_abortFd);
