@@ -1,11 +1,13 @@
 #include "app/Udm1.h"
 #include "app/Umain.h"
+#include "platform/Sockets.h"
 #include "platform/TavoApplication.h"
 
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    platform::StartSockets();
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
 
