@@ -1,0 +1,138 @@
+// Fields of data sets as values of the expression language.
+
+#include "platform/DataSet.h"
+#include "report/BRConst.h"
+#include "report/BRExpr.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <limits>
+
+std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList &dataSets, const QString &name)
+{
+    const qsizetype dot = name.indexOf(u'.');
+    const QString table = dot >= 0 ? name.left(dot) : QString();
+    const QString field = dot >= 0 ? name.mid(dot + 1) : name;
+    for (platform::DataSet *ds : dataSets) {
+        if (!ds)
+            continue;
+        if (dot >= 0 && ds->objectName().compare(table, Qt::CaseInsensitive) != 0)
+            continue;
+        const QStringList names = ds->FieldNames();
+        for (int i = 0; i < names.size(); ++i)
+            if (names[i].compare(field, Qt::CaseInsensitive) == 0)
+                return std::make_unique<TBREvElementDataField>(ds, i, names[i]);
+        if (dot >= 0)
+            break; // the first data set of that name is the one asked
+    }
+    return nullptr;
+}
+
+namespace {
+
+EvResult WholeNumber(std::int64_t v)
+{
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+        return EvResult::Float(double(v));
+    return EvResult::Integer(std::int32_t(v));
+}
+
+} // namespace
+
+EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName)
+{
+    const QString dateFormat = QString::fromUtf8(BRShortDateFormat);
+    const QString timeFormat = QString::fromUtf8(BRLongTimeFormat);
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QChar:
+        return EvResult::String(value.toString());
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return WholeNumber(value.toLongLong());
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong u = value.toULongLong();
+        return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::Float(double(u))
+                                                                         : WholeNumber(std::int64_t(u));
+    }
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return EvResult::Float(value.toDouble());
+    case QMetaType::Bool:
+        return EvResult::Boolean(value.toBool());
+    case QMetaType::QDate:
+        return EvResult::String(value.toDate().toString(dateFormat));
+    case QMetaType::QTime:
+        return EvResult::String(value.toTime().toString(timeFormat));
+    case QMetaType::QDateTime: {
+        // A date-time at midnight shows as its date alone.
+        const QDateTime dt = value.toDateTime();
+        QString text = dt.date().toString(dateFormat);
+        if (dt.time() != QTime(0, 0))
+            text += u' ' + dt.time().toString(timeFormat);
+        return EvResult::String(text);
+    }
+    default:
+        return EvResult::Error(BRFormat(SBRFieldUnknownType, fieldName));
+    }
+}
+
+EvResultKind TBREvElementDataField::ColumnKind()
+{
+    if (m_columnKind == EvResultKind::Error) {
+        // Learn the column's kind from its first value that is not NULL.
+        const int rows = DataSet->RecordCount();
+        for (int row = 0; row < rows; ++row) {
+            const QVariant v = DataSet->cell(row, FieldIndex);
+            if (!v.isNull()) {
+                m_columnKind = BRFieldValueToResult(v, FieldName).Kind;
+                break;
+            }
+        }
+    }
+    return m_columnKind;
+}
+
+EvResult TBREvElementDataField::Value(TBRFiFo &)
+{
+    // The field object is fetched afresh by position (checked by name) at every read, so that a
+    // data set reopened since the expression was prepared is read correctly.
+    platform::Field *field = nullptr;
+    if (FieldIndex < DataSet->FieldCount()) {
+        field = DataSet->Fields(FieldIndex);
+        if (field && field->FieldName().compare(FieldName, Qt::CaseInsensitive) != 0)
+            field = nullptr;
+    }
+    if (!field) {
+        field = DataSet->FindField(FieldName);
+        if (!field)
+            return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
+        FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
+    }
+    if (!field->IsNull()) {
+        EvResult r = BRFieldValueToResult(field->Value(), FieldName);
+        if (!r.IsError())
+            m_columnKind = r.Kind;
+        return r;
+    }
+    // NULL reads as the empty value of the column's kind (text when nothing tells the kind).
+    switch (ColumnKind()) {
+    case EvResultKind::Integer:
+        return EvResult::Integer(0);
+    case EvResultKind::Float:
+        return EvResult::Float(0.0);
+    case EvResultKind::Boolean:
+        return EvResult::Boolean(false);
+    default:
+        return EvResult::String(QString());
+    }
+}
