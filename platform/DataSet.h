@@ -44,8 +44,10 @@ public:
     // Runs one statement (or several separated by ';') that returns no rows.
     // Returns the number of rows changed by the last statement.
     int execute(const QString &sql);
-    // True when the table exists in the database.
+    // True when the table exists in the database ("taikai" or "taikai.DB", any case).
     bool tableExists(const QString &name) const;
+    // Column names of a table as declared, in order; empty when the table does not exist.
+    QStringList columnNames(const QString &table) const;
 
     struct Impl;
     Impl *impl() const { return m_impl.get(); }
@@ -64,8 +66,12 @@ public:
     QString AsString() const;
     int AsInteger() const;
     double AsFloat() const;
-    QDateTime AsDateTime() const;
+    QDateTime AsDateTime() const; // a time alone comes on 1899/12/30, NULL as 1899/12/30 0:00:00
+    QDate AsDate() const;
+    QTime AsTime() const;
     QVariant Value() const;
+    // The column's declared type as the database gives it ("" for computed columns).
+    QString DeclaredType() const;
 
     // Writing needs the data set in Edit or Insert state.
     void SetAsString(const QString &v);
@@ -134,8 +140,15 @@ public:
     Bookmark GetBookmark() const;
     bool GotoBookmark(Bookmark b);
 
-    // The raw value of a cell, for models.
+    // The value of a cell as Field::Value gives it, and its text as Field::AsString, for models.
+    // row and column count from 0.
     QVariant cell(int row, int column) const;
+    QString cellText(int row, int column) const;
+    // True when the result is live (changes go to its table) and the column is one of the table's.
+    bool CanModify() const;
+    bool CanModifyField(int column) const;
+    // Field values changed since Edit/Append/Insert and not yet posted.
+    bool Modified() const;
 
 signals:
     void opened();
@@ -147,12 +160,56 @@ protected:
     // The select that fills the data set, and the table that live changes go to ("" when read-only).
     virtual QString selectSql() const = 0;
     virtual QString liveTable() const = 0;
+    // Counts changes of the select's text; Open re-reads an open data set when it moved.
+    virtual quint64 textVersion() const { return 0; }
 
 private:
     friend class Field;
+    friend struct DataSetAccess;
     struct Rows;
     Database *m_db;
     std::unique_ptr<Rows> m_rows;
+};
+
+// The SQL lines of a query. Every change is counted, so that a query whose lines were cleared
+// and added again reads its rows afresh at the next Open, even when the text came out the same.
+class SqlLines : public QStringList {
+public:
+    using QStringList::QStringList;
+    SqlLines &operator=(const QStringList &lines)
+    {
+        QStringList::operator=(lines);
+        ++m_changes;
+        return *this;
+    }
+    void clear()
+    {
+        QStringList::clear();
+        ++m_changes;
+    }
+    void append(const QString &line)
+    {
+        QStringList::append(line);
+        ++m_changes;
+    }
+    SqlLines &operator<<(const QString &line)
+    {
+        append(line);
+        return *this;
+    }
+    SqlLines &operator<<(const QStringList &lines)
+    {
+        QStringList::append(lines);
+        ++m_changes;
+        return *this;
+    }
+    void Clear() { clear(); }
+    void Add(const QString &line) { append(line); }
+    QString Text() const { return join(u'\n'); }
+    quint64 changes() const { return m_changes; }
+
+private:
+    quint64 m_changes = 0;
 };
 
 // The original's TQuery: SQL lines cleared, added, opened or executed.
@@ -161,7 +218,7 @@ class Query : public DataSet {
 public:
     explicit Query(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
 
-    QStringList SQL; // SQL.clear(); SQL << "..."; or the helpers below
+    SqlLines SQL; // SQL.clear(); SQL << "..."; or the helpers below
     void ClearSQL() { SQL.clear(); }
     void AddSQL(const QString &line) { SQL << line; }
     bool RequestLive = false;
@@ -173,6 +230,7 @@ public:
 protected:
     QString selectSql() const override;
     QString liveTable() const override;
+    quint64 textVersion() const override { return SQL.changes(); }
 
 private:
     int m_rowsAffected = 0;
@@ -197,7 +255,16 @@ public:
     explicit DataSource(DataSet *dataSet = nullptr, QObject *parent = nullptr)
         : QObject(parent), DataSet_(dataSet) {}
     DataSet *dataSet() const { return DataSet_; }
-    void setDataSet(DataSet *ds) { DataSet_ = ds; }
+    void setDataSet(DataSet *ds)
+    {
+        if (ds == DataSet_)
+            return;
+        DataSet_ = ds;
+        emit dataSetChanged();
+    }
+
+signals:
+    void dataSetChanged();
 
 private:
     DataSet *DataSet_;

@@ -3,6 +3,9 @@
 #include <QAbstractTableModel>
 #include <QPointer>
 
+#include <map>
+#include <vector>
+
 namespace platform {
 
 class DataSource;
@@ -29,10 +32,26 @@ public:
 
     DataSet *dataSet() const;
 
+    // Aligns the cells of one column (by default numbers right, texts left).
+    void setAlignment(int column, Qt::Alignment alignment);
+
+    // The grid's row and the data set's cursor: a view calls setCurrentRow when the operator
+    // selects a row and follows currentRowChanged when code moves the cursor. -1: no row.
+    void setCurrentRow(int row);
+    int currentRow() const;
+
+signals:
+    void currentRowChanged(int row);
+
 private:
     void reset();
+    void bind();
+    int fieldIndex(int column) const;
     QPointer<DataSource> m_source;
+    QPointer<DataSet> m_bound;
     QStringList m_fields, m_titles;
+    std::vector<int> m_columns; // data set field index per model column (-1: not in the result)
+    std::map<int, Qt::Alignment> m_alignment;
 };
 
 } // namespace platform

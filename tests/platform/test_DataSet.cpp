@@ -1,0 +1,493 @@
+#include "platform/DataSet.h"
+
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+using platform::DatabaseError;
+using platform::DataSetState;
+using platform::Query;
+using platform::Table;
+
+namespace {
+
+// A fresh data folder with the program's database in it.
+class DataSetTest : public ::testing::Test {
+protected:
+    void SetUp() override { db.setConnected(true); }
+
+    QStringList column(const QString &sql, const QString &field)
+    {
+        Query q(&db);
+        q.SQL << sql;
+        q.Open();
+        QStringList out;
+        for (q.First(); !q.Eof(); q.Next())
+            out << q.FieldByName(field)->AsString();
+        return out;
+    }
+
+    void makeEvents()
+    {
+        db.execute("create table taikai (tcode integer, tname varchar(40), tdate date, status smallint,"
+                   " on1 time, tmem memo)");
+        db.execute("insert into taikai (tcode,tname,tdate,status,on1) values ('202403092','B','03/09/2024','1','0:00:50');"
+                   "insert into taikai (tcode,tname,tdate,status,on1) values ('202312313','A','12/31/2023','1','10:00:00');"
+                   "insert into taikai (tcode,tname,tdate,status,on1) values ('202401011','C','01/01/2024','1','9:30:00')");
+    }
+
+    testing_support::TempHome home;
+    platform::Database db;
+};
+
+} // namespace
+
+// ---- literal forms as the program writes them ----------------------------------------------------
+
+TEST_F(DataSetTest, DatabaseIsTheProgramsFileInTheDataFolderInWalMode)
+{
+    EXPECT_EQ(db.path(), home.file("tavo.db"));
+    EXPECT_TRUE(QFile::exists(home.file("tavo.db")));
+    Query q(&db);
+    q.SQL << "PRAGMA journal_mode";
+    q.Open();
+    EXPECT_EQ(q.Fields(0)->AsString(), "wal");
+}
+
+TEST_F(DataSetTest, QuotedCodeFindsIntegerColumn)
+{
+    makeEvents();
+    EXPECT_EQ(column("select * from taikai where tcode='202403092'", "tname"), QStringList{"B"});
+    EXPECT_EQ(column("select * from taikai where tcode>='202401011' and tcode<='202401019' order by tcode",
+                     "TCODE"),
+              QStringList{"202401011"});
+    EXPECT_EQ(db.execute("delete from taikai where tcode='202403092'"), 1);
+}
+
+TEST_F(DataSetTest, DatesCompareAndSortAcrossYears)
+{
+    makeEvents();
+    EXPECT_EQ(column("select * from taikai order by tdate desc", "tname"), (QStringList{"B", "C", "A"}));
+    EXPECT_EQ(column("select * from taikai where tdate>='01/01/2024' order by tdate", "tname"),
+              (QStringList{"C", "B"}));
+    EXPECT_EQ(column("select * from taikai where tdate='1/1/2024'", "tname"), QStringList{"C"});
+}
+
+TEST_F(DataSetTest, TimesWithOneOrTwoHourDigitsCompareAndSortAsTimes)
+{
+    db.execute("create table rmenu (tcode integer, btime time, etime time, rmenu varchar(24))");
+    db.execute("insert into rmenu values ('1','10:00:00','10:30:00','late');"
+               "insert into rmenu values ('1','9:30:00','10:00:00','early');"
+               "insert into rmenu values ('1','0:15:00','0:45:00','night')");
+    EXPECT_EQ(column("select * from rmenu where tcode='1' order by btime", "rmenu"),
+              (QStringList{"night", "early", "late"}));
+    EXPECT_EQ(column("select * from rmenu where btime>='9:30:00' order by btime", "rmenu"),
+              (QStringList{"early", "late"}));
+    EXPECT_EQ(column("select * from rmenu where etime>='9:59:59' order by etime desc", "rmenu"),
+              (QStringList{"late", "early"}));
+}
+
+TEST_F(DataSetTest, AlterWithSeveralAddsAndDrop)
+{
+    db.execute("create table rmenu (tcode integer, rmenu varchar(24))");
+    Query q(&db);
+    q.SQL << "alter table rmenu add ITT time,add WUT time ,add RCT time,"
+          << "add OVT time,add ROUND smallint,add HEAT smallint,add SCT time";
+    q.ExecSQL();
+    EXPECT_EQ(db.columnNames("rmenu"),
+              (QStringList{"tcode", "rmenu", "ITT", "WUT", "RCT", "OVT", "ROUND", "HEAT", "SCT"}));
+    db.execute("alter table rmenu drop rmenu");
+    EXPECT_EQ(db.columnNames("RMENU").size(), 8);
+    EXPECT_FALSE(db.columnNames("rmenu").contains("rmenu"));
+    // The added time columns order by value too.
+    db.execute("insert into rmenu (tcode,ITT) values (1,'10:00:00');insert into rmenu (tcode,ITT) values (1,'9:00:00')");
+    EXPECT_EQ(column("select * from rmenu order by itt", "itt"), (QStringList{"9:00:00", "10:00:00"}));
+}
+
+TEST_F(DataSetTest, FailingAddLeavesTableAsItWas)
+{
+    db.execute("create table taikai (tcode integer, sq2 varchar(8))");
+    EXPECT_THROW(db.execute("alter table taikai add sq1 varchar(8),add sq2 varchar(8)"), DatabaseError);
+    EXPECT_EQ(db.columnNames("taikai"), (QStringList{"tcode", "sq2"}));
+}
+
+TEST_F(DataSetTest, UpdateMatchingNoRowSucceedsWithZeroRows)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "update taikai set tname='X'" << "where tcode='999999999'";
+    EXPECT_EQ(q.ExecSQL(), 0);
+    EXPECT_EQ(q.RowsAffected(), 0);
+    q.SQL.clear();
+    q.SQL << "update taikai set status=0";
+    EXPECT_EQ(q.ExecSQL(), 3);
+}
+
+TEST_F(DataSetTest, BadSqlRaisesSqlitesMessage)
+{
+    Query q(&db);
+    q.SQL << "select * from nosuchtable";
+    try {
+        q.Open();
+        FAIL() << "no error";
+    } catch (const DatabaseError &e) {
+        EXPECT_TRUE(e.message().contains("no such table: nosuchtable")) << e.message().toStdString();
+    }
+    EXPECT_FALSE(q.Active());
+    q.SQL.clear();
+    q.SQL << "selec 1";
+    EXPECT_THROW(q.ExecSQL(), DatabaseError);
+}
+
+TEST_F(DataSetTest, TableNamesWithParadoxExtension)
+{
+    makeEvents();
+    EXPECT_TRUE(db.tableExists("taikai.DB"));
+    EXPECT_TRUE(db.tableExists("TAIKAI"));
+    EXPECT_FALSE(db.tableExists("checkv"));
+    Table t(&db);
+    t.TableName = "Taikai.DB";
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_TRUE(t.CanModify());
+}
+
+// ---- reading fields ----------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, FieldsReadByDeclaredType)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai where tcode='202403092'";
+    q.Open();
+    EXPECT_EQ(q.FieldByName("TDATE")->AsString(), "2024/03/09");
+    EXPECT_EQ(q.FieldByName("tdate")->AsDateTime(), QDateTime(QDate(2024, 3, 9), QTime(0, 0)));
+    EXPECT_EQ(q.FieldByName("on1")->AsString(), "0:00:50");
+    EXPECT_EQ(q.FieldByName("on1")->AsTime(), QTime(0, 0, 50));
+    EXPECT_EQ(q.FieldByName("tcode")->AsString(), "202403092");
+    EXPECT_EQ(q.FieldByName("tcode")->AsInteger(), 202403092);
+    EXPECT_EQ(q.FieldByName("status")->AsString(), "1");
+    EXPECT_THROW(q.FieldByName("nosuch"), DatabaseError);
+    EXPECT_EQ(q.FindField("nosuch"), nullptr);
+}
+
+TEST_F(DataSetTest, NullsReadAsZeroOrEmpty)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai where tcode='202403092'";
+    q.Open();
+    for (const char *f : {"tmem"}) {
+        EXPECT_TRUE(q.FieldByName(f)->IsNull());
+        EXPECT_EQ(q.FieldByName(f)->AsString(), "");
+        EXPECT_EQ(q.FieldByName(f)->AsInteger(), 0);
+        EXPECT_EQ(q.FieldByName(f)->AsFloat(), 0.0);
+    }
+    q.SQL.clear();
+    q.SQL << "select max(tcode) as vmax from taikai where tcode='1'";
+    q.Open();
+    ASSERT_EQ(q.RecordCount(), 1);
+    EXPECT_TRUE(q.FieldByName("vmax")->IsNull());
+    EXPECT_EQ(q.FieldByName("vmax")->AsInteger() + 1, 1);
+    EXPECT_EQ(q.FieldByName("vmax")->AsString(), "");
+}
+
+TEST_F(DataSetTest, TimeStoredWithLeadingZeroReadsWithout)
+{
+    db.execute("create table t (a time, b date)");
+    db.execute("insert into t values ('09:05:00','2024-03-09')");
+    Query q(&db);
+    q.SQL << "select * from t";
+    q.Open();
+    EXPECT_EQ(q.FieldByName("a")->AsString(), "9:05:00");
+    EXPECT_EQ(q.FieldByName("b")->AsString(), "2024/03/09");
+}
+
+// ---- navigation ---------------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, NavigationBothWays)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai" << "order by tdate";
+    q.Open();
+    EXPECT_TRUE(q.Bof());
+    EXPECT_FALSE(q.Eof());
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.RecNo(), 1);
+    QStringList forward, backward;
+    while (!q.Eof()) {
+        forward << q.FieldByName("tname")->AsString();
+        q.Next();
+    }
+    EXPECT_EQ(q.RecNo(), 3);
+    q.Last();
+    EXPECT_TRUE(q.Eof());
+    EXPECT_FALSE(q.Bof());
+    while (!q.Bof()) {
+        backward << q.FieldByName("tname")->AsString();
+        q.Prior();
+    }
+    EXPECT_EQ(forward, (QStringList{"A", "C", "B"}));
+    EXPECT_EQ(backward, (QStringList{"B", "C", "A"}));
+    q.MoveTo(2);
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
+    EXPECT_FALSE(q.Bof() || q.Eof());
+}
+
+TEST_F(DataSetTest, EmptyResultIsBothBofAndEof)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai where tcode='1'";
+    q.Open();
+    EXPECT_TRUE(q.Bof());
+    EXPECT_TRUE(q.Eof());
+    EXPECT_EQ(q.RecordCount(), 0);
+    EXPECT_EQ(q.RecNo(), 0);
+    q.Next();
+    q.Prior();
+    q.Last();
+    EXPECT_TRUE(q.Bof() && q.Eof());
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "");
+    EXPECT_TRUE(q.FieldByName("tname")->IsNull());
+}
+
+TEST_F(DataSetTest, SingleRowLoopsEndAtOnce)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai where tcode='202403092'";
+    q.Open();
+    int n = 0;
+    for (q.Last(); !q.Bof(); q.Prior())
+        ++n;
+    EXPECT_EQ(n, 1);
+}
+
+TEST_F(DataSetTest, OpenRereadsOnlyWhenTheLinesWereChanged)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.Open();
+    q.Last();
+    db.execute("delete from taikai where tname='A'");
+    q.Open(); // already open on untouched lines: nothing happens
+    EXPECT_EQ(q.RecordCount(), 3);
+    EXPECT_EQ(q.RecNo(), 3);
+    q.SQL.clear();
+    q.SQL << "select * from taikai order by tdate"; // the same text again reads afresh
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.RecNo(), 1);
+}
+
+// ---- live results ---------------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, LiveEditPostWritesTheRow)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.RequestLive = true;
+    q.Open();
+    ASSERT_TRUE(q.CanModify());
+    for (q.First(); !q.Eof(); q.Next()) {
+        const QString d = q.FieldByName("tdate")->AsString();
+        q.Edit();
+        q.FieldByName("tcode")->SetAsString(d.mid(0, 4) + d.mid(5, 2) + d.mid(8, 2) + "1");
+        EXPECT_EQ(q.State(), DataSetState::Edit);
+        q.Post();
+    }
+    EXPECT_EQ(column("select * from taikai order by tcode", "tcode"),
+              (QStringList{"202312311", "202401011", "202403091"}));
+    // Stored as integers: the quoted literal still finds them.
+    EXPECT_EQ(column("select * from taikai where tcode='202401011'", "tname"), QStringList{"C"});
+}
+
+TEST_F(DataSetTest, DateFieldWritesStoreStatementForm)
+{
+    makeEvents();
+    Table t(&db);
+    t.TableName = "taikai";
+    t.Open();
+    ASSERT_TRUE(t.Locate("tcode", "202403092"));
+    t.Edit();
+    t.FieldByName("tdate")->SetAsString("2025/01/02");
+    t.FieldByName("on1")->SetValue(QTime(9, 5, 0));
+    t.Post();
+    EXPECT_EQ(t.FieldByName("tdate")->AsString(), "2025/01/02");
+    EXPECT_EQ(column("select * from taikai where tdate='01/02/2025'", "on1"), QStringList{"9:05:00"});
+    t.Edit();
+    t.FieldByName("tdate")->SetValue(QDate(2023, 1, 1));
+    t.Post();
+    EXPECT_EQ(column("select * from taikai order by tdate", "tname"), (QStringList{"B", "A", "C"}));
+    t.Edit();
+    EXPECT_THROW(t.FieldByName("tdate")->SetAsString("not a date"), DatabaseError);
+    t.Cancel();
+}
+
+TEST_F(DataSetTest, AppendPostAddsRowAndCancelDropsIt)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select tname, tcode from taikai";
+    q.RequestLive = true;
+    q.Open();
+    q.Append();
+    EXPECT_EQ(q.State(), DataSetState::Insert);
+    EXPECT_EQ(q.RecordCount(), 4);
+    q.FieldByName("tcode")->SetAsString("202405051");
+    q.FieldByName("tname")->SetAsString("D");
+    q.Post();
+    EXPECT_EQ(q.RecNo(), 4);
+    EXPECT_EQ(q.FieldByName("tcode")->AsInteger(), 202405051);
+    EXPECT_EQ(column("select * from taikai where tcode='202405051'", "tname"), QStringList{"D"});
+
+    q.Append();
+    q.FieldByName("tname")->SetAsString("never");
+    q.Cancel();
+    EXPECT_EQ(q.RecordCount(), 4);
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "D");
+    EXPECT_EQ(db.execute("delete from taikai where tname='never'"), 0);
+}
+
+TEST_F(DataSetTest, EditCancelKeepsStoredValues)
+{
+    makeEvents();
+    Table t(&db);
+    t.TableName = "taikai";
+    t.Open();
+    t.Edit();
+    t.FieldByName("tname")->SetAsString("changed");
+    EXPECT_EQ(t.FieldByName("tname")->AsString(), "changed");
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("tname")->AsString(), "B");
+    EXPECT_EQ(column("select * from taikai where tname='changed'", "tname"), QStringList{});
+}
+
+TEST_F(DataSetTest, MovingPostsPendingEdit)
+{
+    makeEvents();
+    Table t(&db);
+    t.TableName = "taikai";
+    t.Open();
+    t.Edit();
+    t.FieldByName("tmem")->SetAsString("memo text");
+    t.Next();
+    EXPECT_EQ(t.State(), DataSetState::Browse);
+    EXPECT_EQ(column("select * from taikai where tmem='memo text'", "tname"), QStringList{"B"});
+}
+
+TEST_F(DataSetTest, DeleteRemovesRowAndKeepsLoopGoing)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.RequestLive = true;
+    q.Open();
+    // Delete every row dated 2024, the usual loop shape.
+    while (!q.Eof()) {
+        if (q.FieldByName("tdate")->AsString().startsWith("2024"))
+            q.Delete();
+        else
+            q.Next();
+    }
+    EXPECT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(column("select * from taikai", "tname"), QStringList{"A"});
+}
+
+TEST_F(DataSetTest, ReadOnlyQueryRefusesChanges)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai";
+    q.Open();
+    EXPECT_FALSE(q.CanModify());
+    EXPECT_THROW(q.Edit(), DatabaseError);
+    EXPECT_THROW(q.FieldByName("tname")->SetAsString("x"), DatabaseError);
+    Query grouped(&db);
+    grouped.SQL << "select distinct(tname) from taikai";
+    grouped.RequestLive = true;
+    grouped.Open();
+    EXPECT_EQ(grouped.RecordCount(), 3);
+    EXPECT_EQ(grouped.FieldNames(), QStringList{"tname"});
+    EXPECT_FALSE(grouped.CanModify());
+}
+
+// ---- Locate, bookmarks, Refresh ------------------------------------------------------------------------
+
+TEST_F(DataSetTest, LocateAndBookmarkAfterReopening)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate desc";
+    q.Open();
+    ASSERT_TRUE(q.Locate("tcode", "202401011"));
+    EXPECT_EQ(q.RecNo(), 2);
+    const auto mark = q.GetBookmark();
+    db.execute("insert into taikai (tcode,tname,tdate) values ('202402021','E','02/02/2024')");
+    q.Close();
+    q.Open();
+    EXPECT_EQ(q.RecNo(), 1);
+    ASSERT_TRUE(q.GotoBookmark(mark));
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
+    EXPECT_EQ(q.RecNo(), 3);
+    EXPECT_FALSE(q.Locate("tcode", "1"));
+    EXPECT_EQ(q.RecNo(), 3);
+    EXPECT_TRUE(q.Locate("tdate", "12/31/2023"));
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "A");
+    EXPECT_TRUE(q.Locate(QStringList{"tname", "status"}, {"B", 1}));
+    db.execute("delete from taikai where tname='B'");
+    q.Close();
+    q.Open();
+    EXPECT_FALSE(q.GotoBookmark(mark + 1000));
+}
+
+TEST_F(DataSetTest, RefreshKeepsTheCursorOnTheSameRow)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select * from taikai order by tdate";
+    q.Open();
+    q.Locate("tname", "C");
+    db.execute("insert into taikai (tcode,tname,tdate) values ('202001011','Z','01/01/2020')");
+    int rowsSignals = 0, closedSignals = 0;
+    QObject::connect(&q, &platform::DataSet::rowsChanged, [&] { ++rowsSignals; });
+    QObject::connect(&q, &platform::DataSet::closed, [&] { ++closedSignals; });
+    q.Refresh();
+    EXPECT_EQ(rowsSignals, 1);
+    EXPECT_EQ(closedSignals, 0);
+    EXPECT_EQ(q.RecordCount(), 4);
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
+    EXPECT_EQ(q.RecNo(), 3);
+}
+
+// ---- several connections --------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, OutsideProgramReadsWhileWeWrite)
+{
+    makeEvents();
+    platform::Database outside;
+    outside.setConnected(true); // same file, as the monitor program opens it
+    db.execute("create table tnow (tcode integer); insert into tnow values (0)");
+    Query reader(&outside);
+    reader.SQL << "select * from tnow";
+    reader.Open();
+    EXPECT_EQ(reader.FieldByName("tcode")->AsInteger(), 0);
+
+    // A write inside an open transaction does not block the outside reader (WAL).
+    db.execute("begin; update tnow set tcode='202403092'");
+    reader.Refresh();
+    EXPECT_EQ(reader.FieldByName("tcode")->AsInteger(), 0);
+    db.execute("commit");
+    reader.Refresh();
+    EXPECT_EQ(reader.FieldByName("tcode")->AsInteger(), 202403092);
+    // And the outside program's writes reach us.
+    outside.execute("create table result (tcode integer, round smallint, heat smallint)");
+    outside.execute("insert into result values ('202403092','1','2')");
+    EXPECT_EQ(column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList{"2"});
+}
