@@ -86,18 +86,54 @@ EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName)
     }
 }
 
+namespace {
+
+// The kind of values a column declares, by the database's own affinity rules (plus booleans and
+// the original's currency and memo types); Error when the declaration does not tell.
+EvResultKind DeclaredKind(const QString &declaredType)
+{
+    const QString t = declaredType.toUpper();
+    auto has = [&t](const char *part) { return t.contains(QLatin1String(part)); };
+    if (has("BOOL"))
+        return EvResultKind::Boolean;
+    if (has("INT"))
+        return EvResultKind::Integer;
+    if (has("CHAR") || has("CLOB") || has("TEXT") || has("MEMO") || has("DATE") || has("TIME"))
+        return EvResultKind::String;
+    if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC") || has("CURR") || has("MONEY"))
+        return EvResultKind::Float;
+    return EvResultKind::Error;
+}
+
+EvResult EmptyValue(EvResultKind kind)
+{
+    switch (kind) {
+    case EvResultKind::Integer:
+        return EvResult::Integer(0);
+    case EvResultKind::Float:
+        return EvResult::Float(0.0);
+    case EvResultKind::Boolean:
+        return EvResult::Boolean(false);
+    default:
+        return EvResult::String(QString());
+    }
+}
+
+} // namespace
+
 EvResultKind TBREvElementDataField::ColumnKind()
 {
     if (m_columnKind == EvResultKind::Error) {
-        // Learn the column's kind from its first value that is not NULL.
+        // Undeclared (a computed column): learn the kind from the column's first value.
         const int rows = DataSet->RecordCount();
         for (int row = 0; row < rows; ++row) {
             const QVariant v = DataSet->cell(row, FieldIndex);
-            if (!v.isNull()) {
+            if (!v.isNull() && !(v.typeId() == QMetaType::QString && v.toString().isEmpty())) {
                 m_columnKind = BRFieldValueToResult(v, FieldName).Kind;
-                break;
+                return m_columnKind;
             }
         }
+        m_columnKind = EvResultKind::String; // nothing tells: NULL reads as empty text
     }
     return m_columnKind;
 }
@@ -117,22 +153,16 @@ EvResult TBREvElementDataField::Value(TBRFiFo &)
         if (!field)
             return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
         FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
+        m_columnKind = EvResultKind::Error;
     }
-    if (!field->IsNull()) {
-        EvResult r = BRFieldValueToResult(field->Value(), FieldName);
-        if (!r.IsError())
-            m_columnKind = r.Kind;
-        return r;
-    }
-    // NULL reads as the empty value of the column's kind (text when nothing tells the kind).
-    switch (ColumnKind()) {
-    case EvResultKind::Integer:
-        return EvResult::Integer(0);
-    case EvResultKind::Float:
-        return EvResult::Float(0.0);
-    case EvResultKind::Boolean:
-        return EvResult::Boolean(false);
-    default:
-        return EvResult::String(QString());
-    }
+    if (m_columnKind == EvResultKind::Error)
+        m_columnKind = DeclaredKind(field->DeclaredType());
+    if (field->IsNull())
+        return EmptyValue(ColumnKind()); // NULL reads as the empty value of the column's kind
+    EvResult r = BRFieldValueToResult(field->Value(), FieldName);
+    if (m_columnKind == EvResultKind::Boolean && r.Kind == EvResultKind::Integer)
+        return EvResult::Boolean(r.IntResult != 0); // booleans are stored as 0 and 1
+    if (m_columnKind == EvResultKind::Float && r.Kind == EvResultKind::Integer)
+        return EvResult::Float(r.IntResult); // a whole amount in a float column stays a float
+    return r;
 }
