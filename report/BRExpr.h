@@ -60,6 +60,9 @@ struct EvResult {
     QString ErrorMessage() const { return Kind == EvResultKind::Error ? StrResult : QString(); }
 };
 
+// One evaluated argument of a function element.
+using TBREvResultClass = EvResult;
+
 // Raised for the few misuses that are not errors of an expression.
 class EBRExprError : public std::runtime_error {
 public:
@@ -226,7 +229,7 @@ protected:
     static EvResult QueueRanShort();
     int ArgumentCount() const { return int(Arguments.size()); }
     const EvResult &Argument(int i) const { return Arguments[std::size_t(i)]; }
-    std::vector<EvResult> Arguments;
+    std::vector<TBREvResultClass> Arguments; // filled just before Calculate, emptied after
 };
 
 // The element queue in prefix order; owns its elements.

@@ -120,7 +120,8 @@ TEST(Environment, UnknownNamesAndDeletedVariables)
     env.AddFunction(QStringLiteral("X"), QStringLiteral("7"));
     env.Prepare();
     EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("Y"))).left(5), QStringLiteral("error"));
-    auto *err = dynamic_cast<TBREvElementError *>(env.GetFunction(QStringLiteral("yy")).get());
+    const std::unique_ptr<TBREvElement> missing = env.GetFunction(QStringLiteral("yy"));
+    auto *err = dynamic_cast<TBREvElementError *>(missing.get());
     ASSERT_NE(err, nullptr);
     EXPECT_EQ(err->Message, QStringLiteral("Unknown function : yy"));
     EXPECT_NE(dynamic_cast<TBREvElementWrapper *>(env.GetFunction(QStringLiteral("x")).get()), nullptr);

@@ -162,7 +162,8 @@ TEST(FunctionsLibrary, GetItemMakesANewElementOrAnError)
     EXPECT_NE(a.get(), b.get());
     EXPECT_TRUE(a->IsAggregate);
     EXPECT_FALSE(lib.GetItem(QStringLiteral("UPPER"))->IsAggregate);
-    auto *err = dynamic_cast<TBREvElementError *>(lib.GetItem(QStringLiteral("Nope")).get());
+    const std::unique_ptr<TBREvElement> missing = lib.GetItem(QStringLiteral("Nope"));
+    auto *err = dynamic_cast<TBREvElementError *>(missing.get());
     ASSERT_NE(err, nullptr);
     EXPECT_EQ(err->Message, QStringLiteral("Unknown function : Nope"));
 }
