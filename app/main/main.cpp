@@ -1,6 +1,7 @@
 #include "app/Udm1.h"
 #include "app/Umain.h"
 #include "platform/Sockets.h"
+#include "report/BRExpr.h"
 #include "platform/TavoApplication.h"
 
 #include <memory>
@@ -10,6 +11,7 @@ int main(int argc, char** argv)
     platform::StartSockets();
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
+    BRExprStartUp();
 
     auto dataModule = std::make_unique<TDM1>();
     DM1 = dataModule.get();
