@@ -1,0 +1,36 @@
+#include "components/RcvThd.h"
+
+TRecvThd::TRecvThd(platform::SocketHandle Socket, TRecvTerminateEvent OnTerminateHandler)
+    : Socket(Socket), OnTerminate(std::move(OnTerminateHandler))
+{
+    platform::StartSockets();
+    // The object lives on its creator's thread, so this runs there once the receive is done.
+    connect(this, &QThread::finished, this, &TRecvThd::finish, Qt::QueuedConnection);
+    start();
+}
+
+TRecvThd::~TRecvThd()
+{
+    wait();
+}
+
+void TRecvThd::run()
+{
+    Data.resize(kReceiveSize);
+    int error = 0;
+    const qint64 n = platform::ReceiveSocket(Socket, Data.data(), Data.size(), &error);
+    if (n >= 0) {
+        Data.truncate(n);
+    } else {
+        Data.clear();
+        ErrorCode = error;
+    }
+}
+
+void TRecvThd::finish()
+{
+    wait();
+    if (OnTerminate)
+        OnTerminate(this);
+    deleteLater();
+}
