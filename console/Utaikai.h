@@ -13,6 +13,10 @@
 #include "console/Utaikai_time.h"
 #include "platform/Sockets.h"
 
+namespace platform {
+class Asker;
+}
+
 #include <QDialog>
 #include <QFile>
 #include <QStringList>
@@ -225,6 +229,7 @@ private:
     void ReportFailures(const QStringList& failures);
     ClosingState CollectClosingState() const;
     TDM1& Dm() const;
+    platform::Asker& Asker() const;
 
     ConsoleDevices m_dev;
     // Devices the form built for itself.

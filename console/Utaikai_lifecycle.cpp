@@ -50,8 +50,6 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
 {
     if (!m_dev.clock)
         m_dev.clock = &platform::DefaultClock();
-    if (!m_dev.asker)
-        m_dev.asker = &platform::CurrentAsker();
     if (!m_dev.dm)
         m_dev.dm = DM1;
     BuildForm();
@@ -80,6 +78,10 @@ void TFtaikai::ConnectHandlers()
 }
 
 TDM1& TFtaikai::Dm() const { return *m_dev.dm; }
+
+// The asker given, or else the program's current one, looked up at each use: the current asker
+// can be replaced while the console is open.
+platform::Asker& TFtaikai::Asker() const { return m_dev.asker ? *m_dev.asker : platform::CurrentAsker(); }
 
 void TFtaikai::FormCreate()
 {
@@ -211,7 +213,7 @@ void TFtaikai::FormClose()
 void TFtaikai::ReportFailures(const QStringList& failures)
 {
     if (!failures.isEmpty())
-        m_dev.asker->error(failures.join(QStringLiteral("\n\n")));
+        Asker().error(failures.join(QStringLiteral("\n\n")));
 }
 
 void TFtaikai::CuteButton13Click()
@@ -269,7 +271,7 @@ void TFtaikai::showEvent(QShowEvent* event)
     try {
         FormShow();
     } catch (const platform::DatabaseError& e) {
-        m_dev.asker->error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
+        Asker().error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
     }
     PageChanged(PageControl1->currentIndex());
 }

@@ -215,3 +215,21 @@ TEST_F(UtaikaiLifecycle, TheTimingServerLogStartsEmptyInTheDataFolder)
     f->close();
     EXPECT_FALSE(f->TcpLogFile.isOpen());
 }
+
+TEST_F(UtaikaiLifecycle, TheBoardClockGoesOutOnlyWhileTheBoardIsOnAndNoCountDownRuns)
+{
+    auto f = Open();
+    f->TmsTimer();
+    EXPECT_TRUE(board.sent.isEmpty()) << "the board starts OFF";
+
+    f->RGgaz->SetItemIndex(0);
+    f->TmsTimer();
+    ASSERT_EQ(board.sent.size(), 1);
+    EXPECT_EQ(board.sent[0], QByteArray("8        9:35:00     \r"));
+
+    f->Tm1.start();
+    f->TmsTimer();
+    EXPECT_EQ(board.sent.size(), 1);
+    f->Tm1.stop();
+    f->close();
+}
