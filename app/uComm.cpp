@@ -2,6 +2,7 @@
 
 #include "platform/DataFolder.h"
 #include "platform/IniFile.h"
+#include "platform/SerialLine.h"
 
 #include <QDate>
 
@@ -42,6 +43,7 @@ const QString kEnv = QStringLiteral("Env");
 const QString kPrint = QStringLiteral("Print");
 const QString kTcp = QStringLiteral("TCP");
 const QString kDLine = QStringLiteral("D-Line");
+constexpr int kHighestPortNo = 99;
 const QString kZeroTime = QStringLiteral("0:00:00");
 
 // The timing server's usual place on the track's local network.
@@ -50,6 +52,19 @@ const QString kDefaultTimeServerAddress = QStringLiteral("192.168.0.10");
 } // namespace
 
 QString SettingsFilePath() { return platform::DataFilePath(QStringLiteral("Tavo.ini")); }
+
+// Section "Ports" maps a port number to a device, e.g. "COM5=/dev/ttyUSB0", for adapters that
+// do not appear as /dev/ttyS<N-1>. Read only: the program never writes this section.
+static void LoadSerialPortPaths(const platform::IniFile& ini)
+{
+    std::map<int, QString> paths;
+    for (int n = 1; n <= kHighestPortNo; ++n) {
+        const QString path = ini.ReadString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(n), QString());
+        if (!path.isEmpty())
+            paths[n] = path;
+    }
+    platform::SetSerialPortOverrides(paths);
+}
 
 void LoadSettings()
 {
@@ -78,6 +93,7 @@ void LoadSettings()
     TimeServerAddress = ini.ReadString(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress);
     TimeServerPort = ini.ReadString(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"));
     BoardBitRateIndex = ini.ReadInteger(kDLine, QStringLiteral("Brate"), 0);
+    LoadSerialPortPaths(ini);
     g_settingsLoaded = true;
 }
 

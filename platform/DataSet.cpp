@@ -473,13 +473,22 @@ struct DataSetAccess {
         return {r.cols[size_t(index)], r.cur >= 0 ? r.value(r.cur, index) : QVariant()};
     }
     static DataSet::Rows &rows(DataSet *owner) { return *owner->m_rows; }
-    // The rows of an open data set, any pending edit posted first: what moving the cursor needs.
+    // Leaving a row that is being edited posts its changes; a row without changes is left as
+    // it was (a new row that was never filled in is dropped, not written empty).
+    static void leaveEdit(DataSet *owner)
+    {
+        if (owner->Modified())
+            owner->Post();
+        else
+            owner->Cancel();
+    }
+    // The rows of an open data set with no edit pending: what moving the cursor needs.
     static DataSet::Rows &browse(DataSet *owner)
     {
         DataSet::Rows &r = *owner->m_rows;
         RequireActive(r.active);
         if (r.editing())
-            owner->Post();
+            leaveEdit(owner);
         return r;
     }
     // One row forward or back; at either end the cursor stays and Eof or Bof is set.
@@ -689,7 +698,9 @@ void DataSet::MoveTo(int recNo)
     if (r.data.empty())
         return;
     if (r.editing() && recNo != r.cur + 1)
-        Post();
+        DataSetAccess::leaveEdit(this);
+    if (r.data.empty())
+        return;
     r.cur = std::clamp(recNo, 1, r.count()) - 1;
     r.bof = r.eof = false;
     emit currentChanged();

@@ -42,7 +42,10 @@ public:
     bool connected() const;
 
     // Runs one statement (or several separated by ';') that returns no rows.
-    // Returns the number of rows changed by the last statement.
+    // Returns the number of rows changed by the last statement (0 for an UPDATE that matched
+    // nothing, which is no error). "create table" and "alter table ... add" declare date, time
+    // and timestamp columns with the collations of platform/SqlDialect.h, and an alter with
+    // several add/drop clauses runs clause by clause, all or nothing.
     int execute(const QString &sql);
     // True when the table exists in the database ("taikai" or "taikai.DB", any case).
     bool tableExists(const QString &name) const;

@@ -1,13 +1,17 @@
 #include "app/Udm1.h"
 #include "app/Umain.h"
+#include "platform/Sockets.h"
+#include "report/BRExpr.h"
 #include "platform/TavoApplication.h"
 
 #include <memory>
 
 int main(int argc, char** argv)
 {
+    platform::StartSockets();
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
+    BRExprStartUp();
 
     auto dataModule = std::make_unique<TDM1>();
     DM1 = dataModule.get();

@@ -1,5 +1,6 @@
 #include "app/uComm.h"
 #include "platform/IniFile.h"
+#include "platform/SerialLine.h"
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
@@ -155,4 +156,18 @@ TEST(ShortDate, EventCodeDigitsAreCutFromTheShortDateText)
     EXPECT_EQ(ShortDateText(QDate(2024, 12, 31)), "2024/12/31");
     EXPECT_EQ(EventCodeDateDigits(ShortDateText(QDate(2024, 12, 31))) + "3", "202412313");
     EXPECT_EQ(EventCodeDateDigits(ShortDateText(QDate(2024, 3, 9))), "20240309");
+}
+
+TEST_F(Settings, PortsSectionMapsPortNumbersToDevicesAndIsNeverWritten)
+{
+    WriteText(SettingsFilePath(), QStringLiteral("[Env]\r\nPcom5=5\r\n[Ports]\r\nCOM5=/dev/ttyUSB0\r\n"));
+    LoadSettings();
+    EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyUSB0");
+    EXPECT_EQ(platform::SerialDevicePath(2), "/dev/ttyS1");
+    ASSERT_TRUE(SaveSettings());
+    EXPECT_TRUE(ReadText(SettingsFilePath()).contains("COM5=/dev/ttyUSB0"));
+
+    WriteText(SettingsFilePath(), QStringLiteral("[Env]\r\n"));
+    LoadSettings();
+    EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyS4");
 }

@@ -382,6 +382,21 @@ TEST_F(DataSetTest, MovingPostsPendingEdit)
     EXPECT_EQ(column("select * from taikai where tmem='memo text'", "tname"), QStringList{"B"});
 }
 
+TEST_F(DataSetTest, LeavingAnUnfilledNewRowWritesNothing)
+{
+    makeEvents();
+    Table t(&db);
+    t.TableName = "taikai";
+    t.Open();
+    t.Append();
+    t.First();
+    EXPECT_EQ(t.RecordCount(), 3);
+    t.Insert();
+    t.Refresh();
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_EQ(column("select count(*) as n from taikai", "n"), QStringList{"3"});
+}
+
 TEST_F(DataSetTest, DeleteRemovesRowAndKeepsLoopGoing)
 {
     makeEvents();

@@ -1,0 +1,83 @@
+// The expression language on a typical group and total: a field comparison, a running SUM, and a
+// text joined with a function call. Parse-and-evaluate (a Prepare per use) against evaluate-only
+// (prepared once, as a report run does).
+
+#include "platform/DataSet.h"
+#include "report/BRExpr.h"
+
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+const char *const Expressions[] = {
+    "[laps] >= 3",
+    "SUM(amount)",
+    "UPPER(name) + ' - ' + STR(id) + ' ' + FORMATNUMERIC('#,##0.00', amount)",
+};
+
+// A small query of race entries, shared by all runs.
+struct Fixture {
+    Fixture()
+    {
+        db.setPath(dir.filePath("bench.db"));
+        db.setConnected(true);
+        db.execute("create table entry (id integer, name varchar(20), amount float, laps smallint)");
+        for (int i = 1; i <= 100; ++i)
+            db.execute(QStringLiteral("insert into entry values (%1, 'driver%1', %2, %3)")
+                           .arg(i)
+                           .arg(i * 1.25)
+                           .arg(i % 7));
+        q.SQL << "select * from entry order by id";
+        q.Open();
+    }
+    QTemporaryDir dir;
+    platform::Database db;
+    platform::Query q{&db};
+};
+
+Fixture &Data()
+{
+    static Fixture f;
+    return f;
+}
+
+void ParseAndEvaluate(benchmark::State &state)
+{
+    Fixture &f = Data();
+    const QString text = QString::fromUtf8(Expressions[state.range(0)]);
+    f.q.First();
+    for (auto _ : state) {
+        TBREvaluator ev;
+        ev.SetDataSets({&f.q});
+        ev.Prepare(text);
+        ev.Accumulate();
+        benchmark::DoNotOptimize(ev.Value());
+    }
+    state.SetLabel(Expressions[state.range(0)]);
+}
+
+void EvaluateOnly(benchmark::State &state)
+{
+    Fixture &f = Data();
+    TBREvaluator ev;
+    ev.SetDataSets({&f.q});
+    ev.Prepare(QString::fromUtf8(Expressions[state.range(0)]));
+    f.q.First();
+    for (auto _ : state) {
+        ev.Accumulate();
+        benchmark::DoNotOptimize(ev.Value());
+        f.q.Next();
+        if (f.q.Eof())
+            f.q.First();
+    }
+    state.SetLabel(Expressions[state.range(0)]);
+}
+
+} // namespace
+
+BENCHMARK(ParseAndEvaluate)->DenseRange(0, 2);
+BENCHMARK(EvaluateOnly)->DenseRange(0, 2);
+
+BENCHMARK_MAIN();

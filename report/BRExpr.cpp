@@ -1,0 +1,435 @@
+// Values, the element queue, operators and the evaluator's public operations.
+
+#include "report/BRExpr.h"
+
+#include "platform/Clock.h"
+#include "report/BRConst.h"
+
+#include <cmath>
+#include <limits>
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+EvResult EvResult::Integer(std::int32_t v)
+{
+    EvResult r;
+    r.Kind = EvResultKind::Integer;
+    r.IntResult = v;
+    return r;
+}
+
+EvResult EvResult::Float(double v)
+{
+    EvResult r;
+    r.Kind = EvResultKind::Float;
+    r.FloatResult = v;
+    return r;
+}
+
+EvResult EvResult::String(const QString &v)
+{
+    EvResult r;
+    r.Kind = EvResultKind::String;
+    r.StrResult = BRCutText(v);
+    return r;
+}
+
+EvResult EvResult::Boolean(bool v)
+{
+    EvResult r;
+    r.Kind = EvResultKind::Boolean;
+    r.BoolResult = v;
+    return r;
+}
+
+EvResult EvResult::Error(const QString &message)
+{
+    EvResult r;
+    r.Kind = EvResultKind::Error;
+    r.StrResult = BRCutText(message);
+    return r;
+}
+
+QString BRCutText(const QString &text, int max)
+{
+    if (text.size() <= max)
+        return text;
+    qsizetype cut = max;
+    // Keep a surrogate pair whole: drop its first half rather than split the character.
+    if (cut > 0 && text[cut - 1].isHighSurrogate())
+        --cut;
+    return text.left(cut);
+}
+
+QString EvResultToString(const EvResult &r)
+{
+    switch (r.Kind) {
+    case EvResultKind::Integer:
+        return QString::number(r.IntResult);
+    case EvResultKind::Float:
+        return BRFloatToText(r.FloatResult);
+    case EvResultKind::String:
+        return r.StrResult;
+    case EvResultKind::Boolean:
+        return QString::fromUtf8(r.BoolResult ? SBRTrue : SBRFalse);
+    case EvResultKind::Error:
+        break;
+    }
+    throw EBRExprError(BRFormat(SBRErrorInExpression, r.StrResult));
+}
+
+namespace {
+platform::Clock *g_clock = nullptr;
+}
+
+void BRExprSetClock(platform::Clock *clock)
+{
+    g_clock = clock;
+}
+
+platform::Clock &BRExprClock()
+{
+    return g_clock ? *g_clock : platform::DefaultClock();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Elements
+
+namespace {
+
+EvResult MissingOperand()
+{
+    return EvResult::Error(BRFormat(SBRMissing, QString::fromUtf8(SBROperand)));
+}
+
+} // namespace
+
+EvResult TBREvElement::Value(TBRFiFo &)
+{
+    return EvResult();
+}
+
+EvResult EvaluateNext(TBRFiFo &fifo)
+{
+    TBREvElement *e = fifo.Next();
+    if (!e)
+        return MissingOperand();
+    return e->Value(fifo);
+}
+
+EvResult TBREvElementArgumentEnd::Value(TBRFiFo &)
+{
+    // Only argument gathering consumes an argument end; met anywhere else, an operand is missing.
+    return MissingOperand();
+}
+
+EvResult TBREvElementNot::Value(TBRFiFo &fifo)
+{
+    EvResult r = EvaluateNext(fifo);
+    if (r.Kind != EvResultKind::Boolean)
+        return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
+    return EvResult::Boolean(!r.BoolResult);
+}
+
+EvResult TBREvElementOperator::Value(TBRFiFo &fifo)
+{
+    EvResult left = EvaluateNext(fifo);
+    EvResult right = EvaluateNext(fifo);
+    return BRApplyOperator(Operator, std::move(left), std::move(right));
+}
+
+namespace {
+
+const char *const OperatorTexts[] = {"<", "<=", ">", ">=", "=", "<>", "+", "-", "OR", "*", "/", "AND"};
+const char *const OperatorVerbs[] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                     SBRAdd,  SBRSubtract, nullptr, SBRMultiply, SBRDivide, nullptr};
+
+enum Op { OpLess, OpLessEq, OpGreater, OpGreaterEq, OpEqual, OpNotEqual, OpAdd, OpSub, OpOr, OpMul, OpDiv, OpAnd };
+
+EvResult Incompatible(int op, const char *kindWord)
+{
+    return EvResult::Error(BRFormat(SBRIncompatibleOperator, QString::fromUtf8(OperatorTexts[op]),
+                                    QString::fromUtf8(kindWord)));
+}
+
+EvResult Cannot(int op, const char *kindWord)
+{
+    return EvResult::Error(
+        BRFormat(SBRCannotOperate, QString::fromUtf8(OperatorVerbs[op]), QString::fromUtf8(kindWord)));
+}
+
+template <typename T> EvResult Compare(int op, const T &l, const T &r)
+{
+    switch (op) {
+    case OpLess:
+        return EvResult::Boolean(l < r);
+    case OpLessEq:
+        return EvResult::Boolean(l <= r);
+    case OpGreater:
+        return EvResult::Boolean(l > r);
+    case OpGreaterEq:
+        return EvResult::Boolean(l >= r);
+    case OpEqual:
+        return EvResult::Boolean(l == r);
+    default:
+        return EvResult::Boolean(l != r);
+    }
+}
+
+// Whole-number results that leave the 32-bit range become floats instead of wrapping.
+EvResult IntegerOrFloat(std::int64_t v)
+{
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+        return EvResult::Float(double(v));
+    return EvResult::Integer(std::int32_t(v));
+}
+
+EvResult ApplyInteger(int op, std::int32_t l, std::int32_t r)
+{
+    const std::int64_t a = l, b = r;
+    switch (op) {
+    case OpAdd:
+        return IntegerOrFloat(a + b);
+    case OpSub:
+        return IntegerOrFloat(a - b);
+    case OpMul:
+        return IntegerOrFloat(a * b);
+    case OpDiv:
+        if (r == 0)
+            return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
+        return EvResult::Float(double(l) / double(r));
+    case OpOr:
+        return EvResult::Integer(l | r);
+    case OpAnd:
+        return EvResult::Integer(l & r);
+    default:
+        return Compare(op, l, r);
+    }
+}
+
+EvResult ApplyFloat(int op, double l, double r)
+{
+    switch (op) {
+    case OpAdd:
+        return EvResult::Float(l + r);
+    case OpSub:
+        return EvResult::Float(l - r);
+    case OpMul:
+        return EvResult::Float(l * r);
+    case OpDiv:
+        if (r == 0.0)
+            return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
+        return EvResult::Float(l / r);
+    case OpOr:
+    case OpAnd:
+        return Incompatible(op, SBRNumeric);
+    default:
+        return Compare(op, l, r);
+    }
+}
+
+EvResult ApplyString(int op, const QString &l, const QString &r)
+{
+    switch (op) {
+    case OpAdd:
+        return EvResult::String(l + r);
+    case OpSub:
+    case OpMul:
+    case OpDiv:
+        return Cannot(op, SBRString);
+    case OpOr:
+    case OpAnd:
+        return Incompatible(op, SBRString);
+    default:
+        // Ordinal comparison by character code, case-sensitive.
+        return Compare(op, QString::compare(l, r, Qt::CaseSensitive), 0);
+    }
+}
+
+EvResult ApplyBoolean(int op, bool l, bool r)
+{
+    switch (op) {
+    case OpEqual:
+        return EvResult::Boolean(l == r);
+    case OpNotEqual:
+        return EvResult::Boolean(l != r);
+    case OpOr:
+        return EvResult::Boolean(l || r);
+    case OpAnd:
+        return EvResult::Boolean(l && r);
+    case OpAdd:
+    case OpSub:
+    case OpMul:
+    case OpDiv:
+        return Cannot(op, SBRBoolean);
+    default:
+        return Incompatible(op, SBRBoolean);
+    }
+}
+
+} // namespace
+
+EvResult BRApplyOperator(int op, EvResult left, EvResult right)
+{
+    if (left.IsError())
+        return left;
+    if (right.IsError())
+        return right;
+    if (left.Kind != right.Kind) {
+        if (left.IsNumeric() && right.IsNumeric()) {
+            left = EvResult::Float(left.AsDouble());
+            right = EvResult::Float(right.AsDouble());
+        } else {
+            left = EvResult::String(EvResultToString(left));
+            right = EvResult::String(EvResultToString(right));
+        }
+    }
+    switch (left.Kind) {
+    case EvResultKind::Integer:
+        return ApplyInteger(op, left.IntResult, right.IntResult);
+    case EvResultKind::Float:
+        return ApplyFloat(op, left.FloatResult, right.FloatResult);
+    case EvResultKind::String:
+        return ApplyString(op, left.StrResult, right.StrResult);
+    case EvResultKind::Boolean:
+        return ApplyBoolean(op, left.BoolResult, right.BoolResult);
+    case EvResultKind::Error:
+        break;
+    }
+    return left;
+}
+
+bool TBREvElementFunction::GatherArguments(TBRFiFo &fifo)
+{
+    Arguments.clear();
+    for (;;) {
+        TBREvElement *e = fifo.Next();
+        if (!e)
+            return false;
+        if (dynamic_cast<TBREvElementArgumentEnd *>(e))
+            return true;
+        Arguments.push_back(e->Value(fifo));
+    }
+}
+
+EvResult TBREvElementFunction::Value(TBRFiFo &fifo)
+{
+    if (!GatherArguments(fifo)) {
+        Arguments.clear();
+        return QueueRanShort();
+    }
+    if (fifo.AggregateFlag)
+        Aggregate();
+    EvResult r = Calculate();
+    Arguments.clear();
+    return r;
+}
+
+EvResult TBREvElementFunction::QueueRanShort()
+{
+    return MissingOperand();
+}
+
+EvResult TBREvElementFunction::Calculate()
+{
+    return EvResult();
+}
+
+void TBRFiFo::Append(std::unique_ptr<TBREvElement> element)
+{
+    m_items.push_back(std::move(element));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Evaluator
+
+QChar BRArgumentSeparator = u',';
+
+TBREvaluator::TBREvaluator() = default;
+
+TBREvaluator::~TBREvaluator()
+{
+    if (m_prepared)
+        Unprepare();
+}
+
+void TBREvaluator::Prepare(const QString &text)
+{
+    if (m_prepared)
+        Unprepare();
+    // The global variables are parsed once, by the first evaluator prepared, and stay prepared.
+    TBREvEnvironment &global = BRGlobalEnvironment();
+    if (!global.Prepared())
+        global.Prepare();
+    m_queue = std::make_unique<TBRFiFo>();
+    ParseExpression(text.isEmpty() ? QStringLiteral("' '") : text);
+    m_prepared = true;
+}
+
+void TBREvaluator::Unprepare()
+{
+    m_queue.reset();
+    m_prepared = false;
+}
+
+void TBREvaluator::Reset()
+{
+    if (!m_queue)
+        return;
+    for (int i = 0; i < m_queue->Count(); ++i)
+        m_queue->Item(i)->Reset();
+}
+
+EvResult TBREvaluator::Evaluate()
+{
+    if (!m_prepared)
+        throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
+    m_queue->Rewind();
+    TBREvElement *first = m_queue->Next();
+    if (!first)
+        return EvResult();
+    return first->Value(*m_queue);
+}
+
+EvResult TBREvaluator::Value()
+{
+    return Evaluate();
+}
+
+void TBREvaluator::Accumulate()
+{
+    if (!m_prepared)
+        throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
+    struct FlagGuard {
+        TBRFiFo &q;
+        ~FlagGuard() { q.AggregateFlag = false; }
+    } guard{*m_queue};
+    m_queue->AggregateFlag = true;
+    Evaluate();
+}
+
+bool TBREvaluator::HasAggregate() const
+{
+    if (!m_queue)
+        return false;
+    for (int i = 0; i < m_queue->Count(); ++i)
+        if (m_queue->Item(i)->IsAggregate)
+            return true;
+    return false;
+}
+
+TBREvElement *TBREvaluator::FirstElement() const
+{
+    return m_queue && m_queue->Count() > 0 ? m_queue->Item(0) : nullptr;
+}
+
+void TBREvaluator::Append(std::unique_ptr<TBREvElement> element)
+{
+    m_queue->Append(std::move(element));
+}
+
+void TBREvaluator::AppendError(const QString &message)
+{
+    Append(std::make_unique<TBREvElementError>(message));
+}

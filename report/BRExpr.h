@@ -1,0 +1,453 @@
+#pragma once
+
+// The report engine's expression language: values, the element queue, the evaluator with its
+// parser, the function library and the environments of named expressions (variables).
+//
+// A text such as "SUM([Qty]) * 2" or "'Page ' + STR(PAGENUMBER)" is parsed once into a queue of
+// elements in prefix order and then evaluated again and again as the report moves through its
+// data. Errors in the text or in evaluation never raise: they travel as results of kind Error
+// carrying their message, and the first error met wins. Only the misuse of an evaluator that is
+// not prepared, and converting an error result to text, raise EBRExprError.
+//
+// Texts are Unicode: lengths, substrings and the 255-character limit count characters, and a
+// character made of a UTF-16 surrogate pair is never split.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <vector>
+
+class QDataStream;
+class QDateTime;
+class QVariant;
+
+namespace platform {
+class Clock;
+class DataSet;
+} // namespace platform
+
+// ---------------------------------------------------------------------------------------------
+// Values
+
+enum class EvResultKind : std::uint8_t { Integer = 0, Float = 1, String = 2, Boolean = 3, Error = 4 };
+
+// Longest text a string result or an error message holds; longer texts are cut.
+inline constexpr int BRMaxTextLength = 255;
+
+// The value of an expression or of one element. Only the field that belongs to Kind is meaningful.
+struct EvResult {
+    EvResultKind Kind = EvResultKind::Error;
+    std::int32_t IntResult = 0;
+    double FloatResult = 0.0;
+    QString StrResult; // the string value, or the message of an error
+    bool BoolResult = false;
+
+    static EvResult Integer(std::int32_t v);
+    static EvResult Float(double v);
+    static EvResult String(const QString &v); // cut to BRMaxTextLength
+    static EvResult Boolean(bool v);
+    static EvResult Error(const QString &message); // cut to BRMaxTextLength
+
+    bool IsError() const { return Kind == EvResultKind::Error; }
+    bool IsNumeric() const { return Kind == EvResultKind::Integer || Kind == EvResultKind::Float; }
+    // The numeric value as a float (integer or float kinds).
+    double AsDouble() const { return Kind == EvResultKind::Integer ? IntResult : FloatResult; }
+    QString ErrorMessage() const { return Kind == EvResultKind::Error ? StrResult : QString(); }
+};
+
+// One evaluated argument of a function element.
+using TBREvResultClass = EvResult;
+
+// Raised for the few misuses that are not errors of an expression.
+class EBRExprError : public std::runtime_error {
+public:
+    explicit EBRExprError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    QString message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// The text of a value: integer in decimal, float as the general float text, the string itself,
+// "True"/"False". An error raises EBRExprError("Error in expression : <message>").
+QString EvResultToString(const EvResult &r);
+
+// The text cut to at most `max` characters, never inside a surrogate pair.
+QString BRCutText(const QString &text, int max = BRMaxTextLength);
+
+// The general float text: up to 15 significant digits, no trailing zeros, "." as the decimal
+// point; scientific ("1.5E-7", "1E20") when the number needs more than 15 integer digits or is
+// smaller than 0.00001. Independent of the process locale.
+QString BRFloatToText(double v);
+
+// Formats a number with a format mask: up to three sections "positive;negative;zero", digit
+// placeholders "0" (always shown) and "#" (shown when significant), "." decimal point, ","
+// thousands grouping, "E+"/"E-"/"e+"/"e-" exponent, 'text' and "text" literals. Returns false
+// when the mask is unusable (unterminated literal) or the number is not finite.
+bool BRFormatFloat(const QString &mask, double value, QString &out);
+
+// Date and time texts of the TIME and DATE functions and the program's start variables.
+inline constexpr const char *BRShortDateFormat = "yyyy/MM/dd";
+inline constexpr const char *BRLongTimeFormat = "H:mm:ss";
+
+// The clock that TIME, DATE and the start variables read (the system clock unless set).
+void BRExprSetClock(platform::Clock *clock);
+platform::Clock &BRExprClock();
+
+// ---------------------------------------------------------------------------------------------
+// Elements and the queue
+
+class TBRFiFo;
+class TBREvaluator;
+class TBREvEnvironment;
+class TBREvEmbeddedFunction;
+
+using TBRDataSetList = QList<platform::DataSet *>;
+
+// Base of every queue element.
+class TBREvElement {
+public:
+    virtual ~TBREvElement() = default;
+    // Evaluates this element, taking the elements of its operands from the queue.
+    virtual EvResult Value(TBRFiFo &fifo);
+    // Starts aggregates again from nothing.
+    virtual void Reset() {}
+    bool IsAggregate = false;
+};
+
+// Evaluates the next element of the queue; an error result when the queue has run short.
+EvResult EvaluateNext(TBRFiFo &fifo);
+
+// A two-operand operator. Codes: 0 "<", 1 "<=", 2 ">", 3 ">=", 4 "=", 5 "<>", 6 "+", 7 "-",
+// 8 "OR", 9 "*", 10 "/", 11 "AND".
+class TBREvElementOperator : public TBREvElement {
+public:
+    explicit TBREvElementOperator(int op) : Operator(op) {}
+    EvResult Value(TBRFiFo &fifo) override;
+    int Operator;
+};
+
+// Applies an operator to two values (kinds unified, the first error passing through).
+EvResult BRApplyOperator(int op, EvResult left, EvResult right);
+
+// The negation "not <operand>".
+class TBREvElementNot : public TBREvElement {
+public:
+    EvResult Value(TBRFiFo &fifo) override;
+};
+
+// A numeric literal (integer or float).
+class TBREvElementConstant : public TBREvElement {
+public:
+    explicit TBREvElementConstant(const EvResult &r) : Result(r) {}
+    EvResult Value(TBRFiFo &) override { return Result; }
+    EvResult Result;
+};
+
+// A quoted string literal.
+class TBREvElementString : public TBREvElement {
+public:
+    explicit TBREvElementString(const QString &text) : Text(BRCutText(text)) {}
+    EvResult Value(TBRFiFo &) override { return EvResult::String(Text); }
+    QString Text;
+};
+
+// A field of a data set; read afresh at every evaluation.
+class TBREvElementDataField : public TBREvElement {
+public:
+    TBREvElementDataField(platform::DataSet *dataSet, int index, const QString &name)
+        : DataSet(dataSet), FieldIndex(index), FieldName(name)
+    {
+    }
+    EvResult Value(TBRFiFo &) override;
+    platform::DataSet *DataSet;
+    int FieldIndex;
+    QString FieldName;
+
+private:
+    // The kind of the column's values, learnt from the values read, for reading NULL cells.
+    EvResultKind ColumnKind();
+    EvResultKind m_columnKind = EvResultKind::Error;
+};
+
+// The value of a field's cell: text -> string, whole number -> integer (float beyond 32 bits),
+// real -> float, boolean -> boolean, date/time -> string in the program's formats; anything
+// else (blobs) -> "Field %s is of unknown type".
+EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName);
+
+// The field element for a name ("FIELD" or "DATASET.FIELD", case-insensitive) in the first data
+// set that holds it, or nullptr.
+std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList &dataSets, const QString &name);
+
+// A variable: a reference to a named expression of an environment (not owned; a variable that
+// has since been deleted yields "Unknown function : <name>").
+class TBREvElementWrapper : public TBREvElement {
+public:
+    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString &name)
+        : Function(std::move(function)), Name(name)
+    {
+    }
+    EvResult Value(TBRFiFo &) override;
+    std::weak_ptr<TBREvEmbeddedFunction> Function;
+    QString Name;
+};
+
+// Ends the argument list of a function in the queue.
+class TBREvElementArgumentEnd : public TBREvElement {
+public:
+    EvResult Value(TBRFiFo &) override;
+};
+
+// A parse error; its value is the error.
+class TBREvElementError : public TBREvElement {
+public:
+    explicit TBREvElementError(const QString &message) : Message(BRCutText(message)) {}
+    EvResult Value(TBRFiFo &) override { return EvResult::Error(Message); }
+    QString Message;
+};
+
+// Base of every library function. Value gathers the evaluated arguments up to the argument end,
+// accumulates when the queue says so, then calculates.
+class TBREvElementFunction : public TBREvElement {
+public:
+    EvResult Value(TBRFiFo &fifo) override;
+    virtual void Aggregate() {}
+    virtual EvResult Calculate();
+
+protected:
+    // Evaluates every argument up to the argument end into Arguments; false when the queue ran short.
+    bool GatherArguments(TBRFiFo &fifo);
+    // The result when the queue ran short of elements.
+    static EvResult QueueRanShort();
+    int ArgumentCount() const { return int(Arguments.size()); }
+    const EvResult &Argument(int i) const { return Arguments[std::size_t(i)]; }
+    std::vector<TBREvResultClass> Arguments; // filled just before Calculate, emptied after
+};
+
+// The element queue in prefix order; owns its elements.
+class TBRFiFo {
+public:
+    void Append(std::unique_ptr<TBREvElement> element);
+    void Rewind() { m_cursor = 0; }
+    TBREvElement *Next() { return m_cursor < m_items.size() ? m_items[m_cursor++].get() : nullptr; }
+    int Count() const { return int(m_items.size()); }
+    TBREvElement *Item(int i) const { return m_items[std::size_t(i)].get(); }
+    // Set while the evaluator accumulates: function elements then run their Aggregate step.
+    bool AggregateFlag = false;
+
+private:
+    std::vector<std::unique_ptr<TBREvElement>> m_items;
+    std::size_t m_cursor = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// The evaluator
+
+// Parses an expression text into a queue and evaluates it. Field names are bound to the data
+// sets given before Prepare; plain names resolve as library function, data-set field, variable
+// of the evaluator's own environment, variable of the global environment, in that order.
+//
+// Typical use (a printed expression or a group):
+//     TBREvaluator ev;
+//     ev.SetDataSets({query});          // before Prepare: fields are bound while parsing
+//     ev.SetEnvironment(&reportEnv);    // optional: the report's variables
+//     ev.Prepare("SUM([Qty]) * 2");
+//     per record: ev.Accumulate();      // aggregates take the current record
+//     to print:   EvResultToString(ev.Value())  (or inspect the EvResult)
+//     new group:  ev.Reset();
+//     after run:  ev.Unprepare();
+class TBREvaluator {
+public:
+    TBREvaluator();
+    virtual ~TBREvaluator();
+    TBREvaluator(const TBREvaluator &) = delete;
+    TBREvaluator &operator=(const TBREvaluator &) = delete;
+
+    void SetDataSets(const TBRDataSetList &dataSets) { m_dataSets = dataSets; }
+    const TBRDataSetList &DataSets() const { return m_dataSets; }
+    // The evaluator's own environment, searched for variables before the global one (not owned).
+    void SetEnvironment(TBREvEnvironment *environment) { m_environment = environment; }
+    TBREvEnvironment *Environment() const { return m_environment; }
+
+    // Parses the text into a new queue (an empty text is the string of one blank).
+    void Prepare(const QString &text);
+    void Unprepare();
+    bool Prepared() const { return m_prepared; }
+    // Resets every element: aggregates start again from nothing.
+    void Reset();
+    // The value of the prepared expression; raises EBRExprError when not prepared.
+    EvResult Value();
+    // Lets every aggregate take the current record.
+    void Accumulate();
+    bool HasAggregate() const;
+    // The first element of the queue, or nullptr when not prepared or empty.
+    TBREvElement *FirstElement() const;
+
+protected:
+    // Resolution of names; a descendant can widen the name space.
+    virtual void LookupFunction(const QString &name, const QString &arguments);
+    virtual void LookupField(const QString &name);
+
+    void ParseExpression(const QString &text);
+    void ParseSimpleExpression(const QString &text);
+    void ParseTerm(const QString &text);
+    void ParseFactor(const QString &text);
+    void ParseNumber(const QString &text);
+    void ParseString(const QString &text);
+    void ParseFunctionCall(const QString &text);
+    void Append(std::unique_ptr<TBREvElement> element);
+    void AppendError(const QString &message);
+
+private:
+    EvResult Evaluate();
+
+    TBRDataSetList m_dataSets;
+    TBREvEnvironment *m_environment = nullptr;
+    std::unique_ptr<TBRFiFo> m_queue;
+    bool m_prepared = false;
+};
+
+// The character that separates function arguments.
+extern QChar BRArgumentSeparator;
+
+// Position (0-based) of the first argument separator at the top level of the text (outside
+// quotes, brackets and parentheses, not in the last position), or -1.
+int FindArgumentSeparator(const QString &text);
+// The text with the characters a and b exchanged wherever they are operators at the top level
+// (outside quotes, brackets and parentheses; a sign such as the one in "2 * -3" or "1e-5" stays).
+QString SwapOperatorsOutsideQuotes(const QString &text, QChar a, QChar b);
+
+// ---------------------------------------------------------------------------------------------
+// The function library
+
+using TBRFunctionFactory = std::function<std::unique_ptr<TBREvElementFunction>()>;
+
+struct TBRLibraryEntry {
+    QString Name;          // upper case
+    QString Description;   // syntax text, "|", description text
+    QString Specification; // category digit, then N/S/B/V per argument
+    QString Vendor;
+    TBRFunctionFactory ItemClass;
+};
+
+class TBRLibrary {
+public:
+    void Add(TBRFunctionFactory itemClass, const QString &name, const QString &description,
+             const QString &specification, const QString &vendor);
+    // A new element for the name, or a TBREvElementError "Unknown function : <name>".
+    std::unique_ptr<TBREvElement> GetItem(const QString &name) const;
+    // The entry of that name (case-insensitive), or nullptr.
+    const TBRLibraryEntry *Find(const QString &name) const;
+    int Count() const { return int(m_entries.size()); }
+    const TBRLibraryEntry &Entry(int i) const { return m_entries[std::size_t(i)]; }
+
+private:
+    std::vector<TBRLibraryEntry> m_entries;
+};
+
+// The global function library with the built-in functions.
+TBRLibrary &TBRFunctionLibrary();
+void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString &name, const QString &description,
+                             const QString &specification, const QString &vendor);
+
+// ---------------------------------------------------------------------------------------------
+// Variables
+
+// One variable: a named expression with its own evaluator.
+class TBREvEmbeddedFunction : public TBREvElement {
+public:
+    explicit TBREvEmbeddedFunction(const QString &expression);
+    ~TBREvEmbeddedFunction() override;
+    // The expression's value; "Recursive calls not allowed" when it is already being evaluated.
+    EvResult Value(TBRFiFo &) override { return Value(); }
+    EvResult Value();
+    void Reset() override;
+    QString Expression() const { return m_expression; }
+    // Changes the expression; the caller prepares the evaluator again.
+    void SetExpression(const QString &expression) { m_expression = expression; }
+    TBREvaluator &Evaluator() { return *m_evaluator; }
+    // The first element of the evaluator's queue, or nullptr when not prepared.
+    TBREvElement *FirstElement() const { return m_evaluator->FirstElement(); }
+
+private:
+    QString m_expression;
+    std::unique_ptr<TBREvaluator> m_evaluator;
+    bool m_inUse = false;
+};
+
+// A list of variables by upper-case name, in insertion order.
+//
+// A report keeps one: AddFunction("PAGENUMBER", "0"), Prepare() before the run, then
+// SetIntegerConstant(ElementByName("PAGENUMBER"), page) for each page; every expression whose
+// evaluator has this environment (SetEnvironment) sees the new number at its next evaluation.
+class TBREvEnvironment {
+public:
+    TBREvEnvironment();
+    ~TBREvEnvironment();
+    TBREvEnvironment(const TBREvEnvironment &) = delete;
+    TBREvEnvironment &operator=(const TBREvEnvironment &) = delete;
+
+    int Count() const { return int(m_entries.size()); }
+    QString Name(int i) const { return m_entries[std::size_t(i)].Name; }
+    TBREvEmbeddedFunction *Function(int i) const { return m_entries[std::size_t(i)].Function.get(); }
+
+    void Clear();
+    // Adds a variable unless one of that name exists (the first expression is kept).
+    void AddFunction(const QString &name, const QString &expression);
+    void DeleteFunction(const QString &name);
+    // A wrapper for the named variable, or a TBREvElementError "Unknown function : <name>".
+    std::unique_ptr<TBREvElement> GetFunction(const QString &name) const;
+    std::shared_ptr<TBREvEmbeddedFunction> FindFunction(const QString &name) const;
+    // The first element of the named variable's queue (its constant), or nullptr.
+    TBREvElement *ElementByName(const QString &name) const;
+    // Change a variable's constant in place; nothing happens for an element of another class.
+    static void SetStringConstant(TBREvElement *element, const QString &text);
+    static void SetIntegerConstant(TBREvElement *element, std::int32_t value);
+    static void SetResultConstant(TBREvElement *element, const EvResult &value);
+    // The named variable's value; an error when there is none.
+    EvResult Evaluate(const QString &name) const;
+
+    // Reference counted: the first Prepare parses every entry, the last Unprepare frees them.
+    void Prepare();
+    void Unprepare();
+    bool Prepared() const { return m_prepareCount > 0; }
+
+    void SetDataSets(const TBRDataSetList &dataSets) { m_dataSets = dataSets; }
+    TBRDataSetList &DataSetList() { return m_dataSets; }
+
+    // Streaming: the names, and "DATA", the expressions in entry order (matched by position).
+    QStringList Names() const;
+    QStringList WriteData() const;
+    void ReadData(const QStringList &expressions);
+    // Replaces every entry by the names with their expressions.
+    void Assign(const QStringList &names, const QStringList &expressions);
+    void Save(QDataStream &out) const;
+    void Load(QDataStream &in);
+
+private:
+    struct Entry {
+        QString Name;
+        std::shared_ptr<TBREvEmbeddedFunction> Function;
+    };
+    int IndexOf(const QString &name) const;
+    void PrepareEntry(Entry &entry);
+
+    std::vector<Entry> m_entries;
+    int m_prepareCount = 0;
+    TBRDataSetList m_dataSets;
+};
+
+// The global environment: AppStartTime, AppStartDate and AppName, fixed when first used.
+TBREvEnvironment &BRGlobalEnvironment();
+// Defines the program's start variables in an environment.
+void BRDefineStartVariables(TBREvEnvironment &env, const QDateTime &start, const QString &appTitle);
+// Makes the global library and environment exist now (so that AppStartTime is the program's start).
+void BRExprStartUp();

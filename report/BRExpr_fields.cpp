@@ -1,0 +1,168 @@
+// Fields of data sets as values of the expression language.
+
+#include "platform/DataSet.h"
+#include "report/BRConst.h"
+#include "report/BRExpr.h"
+
+#include <QDate>
+#include <QTime>
+
+#include <limits>
+
+std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList &dataSets, const QString &name)
+{
+    const qsizetype dot = name.indexOf(u'.');
+    const QString table = dot >= 0 ? name.left(dot) : QString();
+    const QString field = dot >= 0 ? name.mid(dot + 1) : name;
+    for (platform::DataSet *ds : dataSets) {
+        if (!ds)
+            continue;
+        if (dot >= 0 && ds->objectName().compare(table, Qt::CaseInsensitive) != 0)
+            continue;
+        const QStringList names = ds->FieldNames();
+        for (int i = 0; i < names.size(); ++i)
+            if (names[i].compare(field, Qt::CaseInsensitive) == 0)
+                return std::make_unique<TBREvElementDataField>(ds, i, names[i]);
+        if (dot >= 0)
+            break; // the first data set of that name is the one asked
+    }
+    return nullptr;
+}
+
+namespace {
+
+EvResult WholeNumber(std::int64_t v)
+{
+    if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
+        return EvResult::Float(double(v));
+    return EvResult::Integer(std::int32_t(v));
+}
+
+} // namespace
+
+EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName)
+{
+    const QString dateFormat = QString::fromUtf8(BRShortDateFormat);
+    const QString timeFormat = QString::fromUtf8(BRLongTimeFormat);
+    switch (value.typeId()) {
+    case QMetaType::QString:
+    case QMetaType::QChar:
+        return EvResult::String(value.toString());
+    case QMetaType::Int:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::Char:
+    case QMetaType::SChar:
+    case QMetaType::UChar:
+    case QMetaType::UInt:
+    case QMetaType::Long:
+    case QMetaType::LongLong:
+        return WholeNumber(value.toLongLong());
+    case QMetaType::ULong:
+    case QMetaType::ULongLong: {
+        const qulonglong u = value.toULongLong();
+        return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::Float(double(u))
+                                                                         : WholeNumber(std::int64_t(u));
+    }
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return EvResult::Float(value.toDouble());
+    case QMetaType::Bool:
+        return EvResult::Boolean(value.toBool());
+    case QMetaType::QDate:
+        return EvResult::String(value.toDate().toString(dateFormat));
+    case QMetaType::QTime:
+        return EvResult::String(value.toTime().toString(timeFormat));
+    case QMetaType::QDateTime: {
+        // A date-time at midnight shows as its date alone.
+        const QDateTime dt = value.toDateTime();
+        QString text = dt.date().toString(dateFormat);
+        if (dt.time() != QTime(0, 0))
+            text += u' ' + dt.time().toString(timeFormat);
+        return EvResult::String(text);
+    }
+    default:
+        return EvResult::Error(BRFormat(SBRFieldUnknownType, fieldName));
+    }
+}
+
+namespace {
+
+// The kind of values a column declares, by the database's own affinity rules (plus booleans and
+// the original's currency and memo types); Error when the declaration does not tell.
+EvResultKind DeclaredKind(const QString &declaredType)
+{
+    const QString t = declaredType.toUpper();
+    auto has = [&t](const char *part) { return t.contains(QLatin1String(part)); };
+    if (has("BOOL"))
+        return EvResultKind::Boolean;
+    if (has("INT"))
+        return EvResultKind::Integer;
+    if (has("CHAR") || has("CLOB") || has("TEXT") || has("MEMO") || has("DATE") || has("TIME"))
+        return EvResultKind::String;
+    if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC") || has("CURR") || has("MONEY"))
+        return EvResultKind::Float;
+    return EvResultKind::Error;
+}
+
+EvResult EmptyValue(EvResultKind kind)
+{
+    switch (kind) {
+    case EvResultKind::Integer:
+        return EvResult::Integer(0);
+    case EvResultKind::Float:
+        return EvResult::Float(0.0);
+    case EvResultKind::Boolean:
+        return EvResult::Boolean(false);
+    default:
+        return EvResult::String(QString());
+    }
+}
+
+} // namespace
+
+EvResultKind TBREvElementDataField::ColumnKind()
+{
+    if (m_columnKind == EvResultKind::Error) {
+        // Undeclared (a computed column): learn the kind from the column's first value.
+        const int rows = DataSet->RecordCount();
+        for (int row = 0; row < rows; ++row) {
+            const QVariant v = DataSet->cell(row, FieldIndex);
+            if (!v.isNull() && !(v.typeId() == QMetaType::QString && v.toString().isEmpty())) {
+                m_columnKind = BRFieldValueToResult(v, FieldName).Kind;
+                return m_columnKind;
+            }
+        }
+        m_columnKind = EvResultKind::String; // nothing tells: NULL reads as empty text
+    }
+    return m_columnKind;
+}
+
+EvResult TBREvElementDataField::Value(TBRFiFo &)
+{
+    // The field object is fetched afresh by position (checked by name) at every read, so that a
+    // data set reopened since the expression was prepared is read correctly.
+    platform::Field *field = nullptr;
+    if (FieldIndex < DataSet->FieldCount()) {
+        field = DataSet->Fields(FieldIndex);
+        if (field && field->FieldName().compare(FieldName, Qt::CaseInsensitive) != 0)
+            field = nullptr;
+    }
+    if (!field) {
+        field = DataSet->FindField(FieldName);
+        if (!field)
+            return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
+        FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
+        m_columnKind = EvResultKind::Error;
+    }
+    if (m_columnKind == EvResultKind::Error)
+        m_columnKind = DeclaredKind(field->DeclaredType());
+    if (field->IsNull())
+        return EmptyValue(ColumnKind()); // NULL reads as the empty value of the column's kind
+    EvResult r = BRFieldValueToResult(field->Value(), FieldName);
+    if (m_columnKind == EvResultKind::Boolean && r.Kind == EvResultKind::Integer)
+        return EvResult::Boolean(r.IntResult != 0); // booleans are stored as 0 and 1
+    if (m_columnKind == EvResultKind::Float && r.Kind == EvResultKind::Integer)
+        return EvResult::Float(r.IntResult); // a whole amount in a float column stays a float
+    return r;
+}

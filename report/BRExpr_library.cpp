@@ -1,0 +1,493 @@
+// The function library: the registry and the built-in functions and aggregates.
+
+#include "platform/Clock.h"
+#include "report/BRConst.h"
+#include "report/BRExpr.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <optional>
+
+void TBRLibrary::Add(TBRFunctionFactory itemClass, const QString &name, const QString &description,
+                     const QString &specification, const QString &vendor)
+{
+    m_entries.push_back({name.toUpper(), description, specification, vendor, std::move(itemClass)});
+}
+
+const TBRLibraryEntry *TBRLibrary::Find(const QString &name) const
+{
+    for (const TBRLibraryEntry &e : m_entries)
+        if (e.Name.compare(name, Qt::CaseInsensitive) == 0)
+            return &e;
+    return nullptr;
+}
+
+std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString &name) const
+{
+    if (const TBRLibraryEntry *e = Find(name))
+        return e->ItemClass();
+    return std::make_unique<TBREvElementError>(BRFormat(SBRUnknownFunction, name));
+}
+
+namespace {
+
+EvResult WrongArguments(const char *name)
+{
+    return EvResult::Error(BRFormat(SBRWrongArguments, QString::fromUtf8(name)));
+}
+
+EvResult Text(const char *text)
+{
+    return EvResult::Error(QString::fromUtf8(text));
+}
+
+bool IsInt32(double v)
+{
+    return v >= double(std::numeric_limits<std::int32_t>::min())
+        && v <= double(std::numeric_limits<std::int32_t>::max());
+}
+
+// A whole number as an integer result when it fits 32 bits, otherwise as a float.
+EvResult WholeNumber(double v)
+{
+    return IsInt32(v) ? EvResult::Integer(std::int32_t(v)) : EvResult::Float(v);
+}
+
+class TBREvIfFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::Boolean)
+            return WrongArguments("IF");
+        return Argument(0).BoolResult ? Argument(1) : Argument(2);
+    }
+};
+
+class TBREvStrFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() == 1) {
+            const EvResult &a = Argument(0);
+            if (a.Kind == EvResultKind::Integer || a.Kind == EvResultKind::Float
+                || a.Kind == EvResultKind::Boolean)
+                return EvResult::String(EvResultToString(a));
+        }
+        return Text(SBRConversionError);
+    }
+};
+
+// UPPER, LOWER and PRETTY: one string argument changed by Convert.
+class TBREvTextFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 1)
+            return EvResult::Error(BRFormat(SBRMissingArgument, QString::fromUtf8(Name())));
+        const EvResult &a = Argument(0);
+        if (a.IsError())
+            return a;
+        if (a.Kind != EvResultKind::String)
+            return WrongArguments(Name());
+        return EvResult::String(Convert(a.StrResult));
+    }
+
+protected:
+    virtual const char *Name() const = 0;
+    virtual QString Convert(const QString &s) const = 0;
+};
+
+class TBREvUpperFunction : public TBREvTextFunction {
+    const char *Name() const override { return "UPPER"; }
+    QString Convert(const QString &s) const override { return s.toUpper(); }
+};
+
+class TBREvLowerFunction : public TBREvTextFunction {
+    const char *Name() const override { return "LOWER"; }
+    QString Convert(const QString &s) const override { return s.toLower(); }
+};
+
+class TBREvPrettyFunction : public TBREvTextFunction {
+    const char *Name() const override { return "PRETTY"; }
+    QString Convert(const QString &s) const override
+    {
+        if (s.isEmpty())
+            return s;
+        // The first character whole, also when it is a surrogate pair.
+        const int first = s.size() >= 2 && s[0].isHighSurrogate() && s[1].isLowSurrogate() ? 2 : 1;
+        return s.left(first).toUpper() + s.mid(first).toLower();
+    }
+};
+
+// TIME and DATE: the clock's time or date as text.
+class TBREvClockFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 0)
+            return Text(SBRTooManyArguments);
+        return EvResult::String(BRExprClock().now().toString(QString::fromUtf8(Format())));
+    }
+
+protected:
+    virtual const char *Format() const = 0;
+};
+
+class TBREvTimeFunction : public TBREvClockFunction {
+    const char *Format() const override { return BRLongTimeFormat; }
+};
+
+class TBREvDateFunction : public TBREvClockFunction {
+    const char *Format() const override { return BRShortDateFormat; }
+};
+
+class TBREvCopyFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::String
+            || Argument(1).Kind != EvResultKind::Integer || Argument(2).Kind != EvResultKind::Integer)
+            return WrongArguments("COPY");
+        const QString &s = Argument(0).StrResult;
+        const std::int64_t size = s.size();
+        // Positions count characters from 1. Clamp before looking at any character.
+        std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, size + 1);
+        std::int64_t length = std::clamp<std::int64_t>(Argument(2).IntResult, 0, size - start + 1);
+        // Never begin on the second half of a surrogate pair, nor end on the first half.
+        if (length > 0 && s[start - 1].isLowSurrogate() && start >= 2 && s[start - 2].isHighSurrogate()) {
+            ++start;
+            --length;
+        }
+        if (length > 0 && s[start + length - 2].isHighSurrogate())
+            --length;
+        return EvResult::String(s.mid(start - 1, length));
+    }
+};
+
+class TBREvTrue : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        return ArgumentCount() == 0 ? EvResult::Boolean(true) : Text(SBRTooManyArguments);
+    }
+};
+
+class TBREvFalse : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        return ArgumentCount() == 0 ? EvResult::Boolean(false) : Text(SBRTooManyArguments);
+    }
+};
+
+class TBREvIntFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 1 || !Argument(0).IsNumeric())
+            return WrongArguments("INT");
+        if (Argument(0).Kind == EvResultKind::Integer)
+            return Argument(0);
+        // A float beyond the integer range keeps its whole part as a float.
+        return WholeNumber(std::trunc(Argument(0).FloatResult));
+    }
+};
+
+class TBREvFracFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 1 || !Argument(0).IsNumeric())
+            return WrongArguments("FRAC");
+        if (Argument(0).Kind == EvResultKind::Integer)
+            return EvResult::Float(0.0);
+        const double v = Argument(0).FloatResult;
+        return EvResult::Float(std::isinf(v) ? 0.0 : v - std::trunc(v));
+    }
+};
+
+class TBREvSQRTFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 1 || !Argument(0).IsNumeric() || Argument(0).AsDouble() < 0)
+            return Text(SBRInvalidSqrt);
+        return EvResult::Float(std::sqrt(Argument(0).AsDouble()));
+    }
+};
+
+class TBREvDivFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 2 || !Argument(0).IsNumeric() || !Argument(1).IsNumeric())
+            return WrongArguments("DIV");
+        // Floats go to the nearest whole number first, halves to the even neighbour.
+        const double x = Whole(Argument(0)), y = Whole(Argument(1));
+        if (y == 0.0)
+            return Text(SBRDivisionByZero);
+        constexpr double limit = 9.0e18; // well inside the 64-bit range
+        if (std::fabs(x) < limit && std::fabs(y) < limit) {
+            // Exact in 64 bits; the smallest integer divided by -1 becomes a float.
+            const std::int64_t q = std::int64_t(x) / std::int64_t(y);
+            return WholeNumber(double(q));
+        }
+        return WholeNumber(std::trunc(x / y));
+    }
+
+private:
+    static double Whole(const EvResult &r)
+    {
+        return r.Kind == EvResultKind::Integer ? double(r.IntResult) : std::nearbyint(r.FloatResult);
+    }
+};
+
+class TBREvTypeOfFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 1)
+            return WrongArguments("TypeOf");
+        static const char *const names[] = {"INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR"};
+        return EvResult::String(QString::fromUtf8(names[int(Argument(0).Kind)]));
+    }
+};
+
+class TBREvFormatNumericFunction : public TBREvElementFunction {
+public:
+    EvResult Calculate() override
+    {
+        if (ArgumentCount() != 2 || Argument(0).Kind != EvResultKind::String || !Argument(1).IsNumeric())
+            return WrongArguments("FORMATNUMERIC");
+        QString out;
+        if (!BRFormatFloat(Argument(0).StrResult, Argument(1).AsDouble(), out))
+            return Text(SBRInvalidFormat);
+        return EvResult::String(out);
+    }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Aggregates
+
+class TBREvSumFunction : public TBREvElementFunction {
+public:
+    TBREvSumFunction() { IsAggregate = true; }
+    void Reset() override
+    {
+        m_sum = EvResult();
+        m_hasValue = false;
+    }
+    void Aggregate() override
+    {
+        if (ArgumentCount() != 1) {
+            m_sum = WrongArguments(Name());
+            m_hasValue = true;
+            return;
+        }
+        const EvResult &v = Argument(0);
+        if (!m_hasValue) {
+            m_hasValue = true;
+            m_sum = v.IsNumeric() || v.IsError() ? v : WrongArguments(Name());
+        } else if (m_sum.IsError()) {
+            return;
+        } else if (v.IsNumeric()) {
+            // Integer totals that leave the 32-bit range, and mixed totals, continue as floats.
+            m_sum = BRApplyOperator(6, m_sum, v);
+        } else if (v.Kind == EvResultKind::String) {
+            m_sum = WrongArguments(Name());
+        }
+    }
+    EvResult Calculate() override { return m_hasValue ? m_sum : EvResult::Integer(0); }
+
+protected:
+    virtual const char *Name() const { return "SUM"; }
+
+private:
+    EvResult m_sum;
+    bool m_hasValue = false;
+};
+
+class TBREvAverageFunction : public TBREvSumFunction {
+public:
+    void Reset() override
+    {
+        TBREvSumFunction::Reset();
+        m_count = 0;
+        m_average = EvResult::Float(0.0);
+    }
+    void Aggregate() override
+    {
+        TBREvSumFunction::Aggregate();
+        ++m_count;
+        const EvResult total = TBREvSumFunction::Calculate();
+        m_average = total.IsNumeric() ? EvResult::Float(total.AsDouble() / double(m_count))
+            : total.IsError()         ? total
+                                      : WrongArguments(Name());
+    }
+    EvResult Calculate() override { return m_average; }
+
+protected:
+    const char *Name() const override { return "AVERAGE"; }
+
+private:
+    std::int64_t m_count = 0;
+    EvResult m_average = EvResult::Float(0.0);
+};
+
+// MAX and MIN: the greatest or smallest value so far, compared by the stored value's kind.
+class TBREvExtremeFunction : public TBREvElementFunction {
+public:
+    TBREvExtremeFunction() { IsAggregate = true; }
+    void Reset() override
+    {
+        m_value = EvResult();
+        m_hasValue = false;
+    }
+    void Aggregate() override
+    {
+        if (ArgumentCount() != 1) {
+            m_value = WrongArguments(Name());
+            m_hasValue = true;
+            return;
+        }
+        const EvResult &v = Argument(0);
+        if (!m_hasValue) {
+            m_value = v;
+            m_hasValue = true;
+            return;
+        }
+        const std::optional<int> order = CompareValues(v, m_value);
+        if (order && Replaces(*order))
+            m_value = v;
+    }
+    EvResult Calculate() override { return m_hasValue ? m_value : EvResult::Integer(0); }
+
+protected:
+    virtual const char *Name() const = 0;
+    // Whether a value that compares so (-1 smaller, 1 greater) with the stored one replaces it.
+    virtual bool Replaces(int order) const = 0;
+
+private:
+    // How a compares with b; nothing when the kinds cannot be compared (or the stored one is an error).
+    static std::optional<int> CompareValues(const EvResult &a, const EvResult &b)
+    {
+        auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
+        if (a.Kind == EvResultKind::Integer && b.Kind == EvResultKind::Integer)
+            return sign(a.IntResult, b.IntResult);
+        if (a.IsNumeric() && b.IsNumeric())
+            return sign(a.AsDouble(), b.AsDouble());
+        if (a.Kind != b.Kind)
+            return std::nullopt;
+        if (a.Kind == EvResultKind::String)
+            return sign(QString::compare(a.StrResult, b.StrResult, Qt::CaseSensitive), 0);
+        if (a.Kind == EvResultKind::Boolean)
+            return sign(int(a.BoolResult), int(b.BoolResult));
+        return std::nullopt;
+    }
+
+    EvResult m_value;
+    bool m_hasValue = false;
+};
+
+class TBREvMaxFunction : public TBREvExtremeFunction {
+    const char *Name() const override { return "MAX"; }
+    bool Replaces(int order) const override { return order > 0; }
+};
+
+class TBREvMinFunction : public TBREvExtremeFunction {
+    const char *Name() const override { return "MIN"; }
+    bool Replaces(int order) const override { return order < 0; }
+};
+
+// COUNT takes no argument and counts the accumulations.
+class TBREvCountFunction : public TBREvElementFunction {
+public:
+    TBREvCountFunction() { IsAggregate = true; }
+    EvResult Value(TBRFiFo &fifo) override
+    {
+        const bool complete = GatherArguments(fifo);
+        const bool hasArguments = !Arguments.empty();
+        Arguments.clear();
+        if (!complete)
+            return QueueRanShort();
+        if (hasArguments)
+            return EvResult::Error(QString::fromUtf8(SBRCountPrefix) + QString::fromUtf8(SBRTooManyArguments));
+        if (fifo.AggregateFlag && m_count < std::numeric_limits<std::int32_t>::max())
+            ++m_count;
+        return EvResult::Integer(m_count);
+    }
+    void Reset() override { m_count = 0; }
+
+private:
+    std::int32_t m_count = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// Registration
+
+template <typename T> TBRFunctionFactory Factory()
+{
+    return [] { return std::unique_ptr<TBREvElementFunction>(new T); };
+}
+
+struct BuiltIn {
+    TBRFunctionFactory factory;
+    const char *name, *syntax, *specification, *description;
+};
+
+const char *const Vendor = "Tavo";
+
+void RegisterBuiltIns(TBRLibrary &lib)
+{
+    const BuiltIn builtIns[] = {
+        {Factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
+         "Returns <X> or <Y> depending on the boolean expression <Exp>"},
+        {Factory<TBREvStrFunction>(), "STR", "STR(<X>)", "7N", "Convert a numeric <X> to a string"},
+        {Factory<TBREvUpperFunction>(), "UPPER", "UPPER(<X>)", "7S", "Converts a string to upper case letters"},
+        {Factory<TBREvLowerFunction>(), "LOWER", "LOWER(<X>)", "7S", "Converts a string to lower case letters"},
+        {Factory<TBREvPrettyFunction>(), "PRETTY", "PRETTY(<X>)", "7S",
+         "Makes the first character upper case and the rest lower case"},
+        {Factory<TBREvTimeFunction>(), "TIME", "TIME", "1", "Return current time as a string"},
+        {Factory<TBREvDateFunction>(), "DATE", "DATE", "1", "Return current date as a string"},
+        {Factory<TBREvCopyFunction>(), "COPY", "COPY(<X>, <St>,<Len>)", "7SNN", "Returns a substring of string X"},
+        {Factory<TBREvSumFunction>(), "SUM", "SUM(<X>)", "3N", "Sums the numeric <X>"},
+        {Factory<TBREvCountFunction>(), "COUNT", "COUNT", "3", "Increments for each iteration"},
+        {Factory<TBREvMaxFunction>(), "MAX", "MAX(<X>)", "3V", "Returns the highest <X>"},
+        {Factory<TBREvMinFunction>(), "MIN", "MIN(<X>)", "3V", "Returns the lowest <X>"},
+        {Factory<TBREvAverageFunction>(), "AVERAGE", "AVERAGE(<X>)", "3N", "Returns the average of numeric <X>"},
+        {Factory<TBREvTrue>(), "TRUE", "TRUE", "5", "boolean value"},
+        {Factory<TBREvFalse>(), "FALSE", "FALSE", "5", "boolean value"},
+        {Factory<TBREvIntFunction>(), "INT", "INT(<X>)", "2N", "Returns the integer part of <X>"},
+        {Factory<TBREvFracFunction>(), "FRAC", "FRAC(<X>)", "2N", "Returns the fractional part of <X>"},
+        {Factory<TBREvSQRTFunction>(), "SQRT", "SQRT(<X>)", "2N", "Returns square root of <X>"},
+        {Factory<TBREvDivFunction>(), "DIV", "DIV(<X>, <Y>) ", "2NN", " Integer division of <X> by <Y>"},
+        {Factory<TBREvTypeOfFunction>(), "TYPEOF", "TYPEOF(<Exp>)", "6N", "Returns the data type of <Exp>"},
+        {Factory<TBREvFormatNumericFunction>(), "FORMATNUMERIC", "FORMATNUMERIC(<F>,<N>)", "7SN",
+         "Formats numeric <N> using the mask in <F>"},
+    };
+    for (const BuiltIn &b : builtIns)
+        lib.Add(b.factory, QString::fromUtf8(b.name),
+                QString::fromUtf8(b.syntax) + u'|' + QString::fromUtf8(b.description),
+                QString::fromUtf8(b.specification), QString::fromUtf8(Vendor));
+}
+
+} // namespace
+
+TBRLibrary &TBRFunctionLibrary()
+{
+    static TBRLibrary *library = [] {
+        static TBRLibrary lib;
+        RegisterBuiltIns(lib);
+        return &lib;
+    }();
+    return *library;
+}
+
+void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString &name, const QString &description,
+                             const QString &specification, const QString &vendor)
+{
+    TBRFunctionLibrary().Add(std::move(itemClass), name, description, specification, vendor);
+}
