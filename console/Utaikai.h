@@ -86,6 +86,10 @@ public:
     void Tmr3Timer();
     void TmsTimer();
 
+    // Sends the race (letter "R") or over-time (letter "O") line for the clock text of the
+    // remaining time, with the prefix of Edit11, at even tenths only; Edit8 shows the text.
+    void dpgaz(QChar letter, const QString& clockText);
+
     // Rewrites RInfo.txt from the event's schedule.
     void Writeinfo();
     // Reloads the four cue grids of the open event.

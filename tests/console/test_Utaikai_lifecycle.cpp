@@ -233,3 +233,17 @@ TEST_F(UtaikaiLifecycle, TheBoardClockGoesOutOnlyWhileTheBoardIsOnAndNoCountDown
     f->Tm1.stop();
     f->close();
 }
+
+TEST_F(UtaikaiLifecycle, RaceAndOverTimeLinesCarryTheLetterAndPrefixWhateverTheBoardSwitch)
+{
+    auto f = Open();
+    f->dpgaz(QLatin1Char('R'), console::TenthsToHMST(61234));
+    f->dpgaz(QLatin1Char('R'), console::TenthsToHMST(5)); // odd tenths: nothing
+    f->dpgaz(QLatin1Char('O'), console::TenthsToHMST(100));
+    f->Edit11->setText(QStringLiteral("A"));
+    f->dpgaz(QLatin1Char('R'), console::TenthsToHMST(4));
+    EXPECT_EQ(board.sent,
+        QByteArrayList({ "8       R1:42:03     \r", "8       O     10     \r", "A8              0     \r" }));
+    EXPECT_EQ(f->Edit8->text(), "00:00:00.4");
+    f->close();
+}
