@@ -1,8 +1,15 @@
 #include "console/ConsoleDevices.h"
 
 #include <QRandomGenerator>
+#include <QThread>
 
 namespace console {
+
+void ThreadSleeper::Sleep(int ms)
+{
+    if (ms > 0)
+        QThread::msleep(static_cast<unsigned long>(ms));
+}
 
 int SystemRandomSource::Below(int n) { return n > 0 ? QRandomGenerator::global()->bounded(n) : 0; }
 

@@ -7,6 +7,9 @@
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <memory>
+
+class TDM1;
 
 namespace platform {
 class Asker;
@@ -22,6 +25,8 @@ class BoardPort {
 public:
     virtual ~BoardPort() = default;
     virtual void SendString(const QByteArray& bytes) = 0;
+    // Releases the port; nothing when it is closed. Never fails.
+    virtual void Close() = 0;
 };
 
 // The three serial ports whose RTS and DTR lines switch the signal outputs. Ports are numbered
@@ -63,7 +68,24 @@ public:
     int Below(int n) override;
 };
 
-// What the console's logic is given; the console form fills it and owns what it points to.
+// Waits that the devices need (the board between two lines, a signal pulse). Blocks the caller.
+class Sleeper {
+public:
+    virtual ~Sleeper() = default;
+    virtual void Sleep(int ms) = 0;
+};
+
+// Blocks the calling thread for the time given.
+class ThreadSleeper final : public Sleeper {
+public:
+    void Sleep(int ms) override;
+};
+
+// Makes the cue player of the slot named (MP1, MPt3, ...).
+using CuePlayerFactory = std::function<std::unique_ptr<CuePlayer>(const QString& name)>;
+
+// What the console's logic is given. The console form fills the members left empty with the real
+// devices (its own components) and owns those; what a caller passes stays the caller's.
 struct ConsoleDevices {
     const platform::Clock* clock = nullptr;
     platform::Asker* asker = nullptr;
@@ -71,6 +93,9 @@ struct ConsoleDevices {
     SignalLines* signalLines = nullptr;
     MonitorFiles* monitor = nullptr;
     RandomSource* random = nullptr;
+    Sleeper* sleeper = nullptr;
+    TDM1* dm = nullptr;
+    CuePlayerFactory makeCuePlayer;
 };
 
 } // namespace console

@@ -17,8 +17,26 @@ namespace testing_support {
 // Keeps every line the console sends to the board.
 class FakeBoardPort final : public console::BoardPort {
 public:
-    void SendString(const QByteArray& bytes) override { sent << bytes; }
+    void SendString(const QByteArray& bytes) override
+    {
+        sent << bytes;
+        calls << QStringLiteral("send");
+    }
+    void Close() override
+    {
+        ++closes;
+        calls << QStringLiteral("close");
+    }
     QByteArrayList sent;
+    int closes = 0;
+    QStringList calls; // "send" and "close" in order
+};
+
+// Records the waits instead of waiting.
+class FakeSleeper final : public console::Sleeper {
+public:
+    void Sleep(int ms) override { waits.push_back(ms); }
+    std::vector<int> waits;
 };
 
 // Keeps the state of the three ports' lines and every call in order ("open 1", "rts 1 on", ...).

@@ -1,0 +1,153 @@
+#include "console/ConsoleLifecycle.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "console/BoardLine.h"
+#include "console/ConsoleDevices.h"
+#include "console/Utaikai_time.h"
+#include "platform/DataSet.h"
+
+namespace console {
+namespace {
+
+const char* const kSignalColumns[SignalSlotCount]
+    = { "on1", "on2", "on3", "on4", "on5", "ons", "of1", "of2", "of3", "of4", "of5" };
+
+QString Quoted(const QString& code) { return EscapeApostrophes(code); }
+
+} // namespace
+
+QString SignalColumn(int slot)
+{
+    return slot >= 0 && slot < SignalSlotCount ? QLatin1String(kSignalColumns[slot]) : QString();
+}
+
+EventSignals ReadEventSignals(TDM1& dm, const QString& eventCode)
+{
+    platform::Query& q = *dm.Qtemp;
+    q.Close();
+    q.ClearSQL();
+    q.AddSQL(QStringLiteral("select * from taikai where tcode='") + Quoted(eventCode) + QLatin1Char('\''));
+    q.Open();
+    EventSignals result;
+    q.First();
+    if (!q.Eof()) {
+        result.found = true;
+        for (int slot = 0; slot < SignalSlotCount; ++slot)
+            result.triggers[slot] = TimeStrToTenths(q.FieldByName(SignalColumn(slot))->AsString());
+        result.offControlMode = q.FieldByName(QStringLiteral("cont"))->AsInteger();
+    }
+    q.Close();
+    return result;
+}
+
+QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode)
+{
+    platform::Query& q = *dm.Qtemp;
+    q.Close();
+    q.ClearSQL();
+    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + Quoted(eventCode) + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("order by btime"));
+    q.Open();
+    QTime end(0, 0);
+    q.Last();
+    if (q.RecordCount() > 0) {
+        const QTime t = q.FieldByName(QStringLiteral("etime"))->AsTime();
+        if (t.isValid())
+            end = t;
+    }
+    q.Close();
+    return end;
+}
+
+QTime PickerTimeOfTenths(qint64 tenths)
+{
+    if (tenths < 0 || tenths >= TicksPerDay)
+        return QTime(0, 0);
+    return QTime::fromMSecsSinceStartOfDay(static_cast<int>(tenths * 100));
+}
+
+QTime PickerTimeOfText(const QString& clockText)
+{
+    return PickerTimeOfTenths(TimeStrToTenths(clockText.trimmed()));
+}
+
+QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& state)
+{
+    const auto& t = state.signalTimes;
+    auto pair = [&](int n) {
+        return QStringList { QStringLiteral(",on%1='").arg(n) + t[SlotOn1 + n - 1] + QLatin1Char('\''),
+            QStringLiteral(",of%1='").arg(n) + t[SlotOff1 + n - 1] + QLatin1Char('\'') };
+    };
+    QStringList lines { QStringLiteral("update taikai set") };
+    lines << QStringLiteral("on1='") + t[SlotOn1] + QLatin1Char('\'');
+    lines << QStringLiteral(",of1='") + t[SlotOff1] + QLatin1Char('\'');
+    for (int n = 2; n <= 5; ++n)
+        lines << pair(n);
+    lines << QStringLiteral(",ons='") + t[SlotOnStart] + QLatin1Char('\'');
+    lines << QStringLiteral(",cont='") + QString::number(state.offControlMode) + QLatin1Char('\'');
+    for (int i = 0; i < 5; ++i)
+        lines << QStringLiteral(",sq%1='").arg(i + 1) + state.presets[i] + QLatin1Char('\'');
+    lines << QStringLiteral("where tcode='") + Quoted(eventCode) + QLatin1Char('\'');
+    return lines;
+}
+
+QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const ClosingState& state)
+{
+    QStringList failures;
+    auto run = [&](const QStringList& lines, const QString& what) {
+        platform::Query& q = *dm.Qtemp;
+        try {
+            q.Close();
+            q.ClearSQL();
+            for (const QString& line : lines)
+                q.AddSQL(line);
+            q.ExecSQL();
+        } catch (const platform::DatabaseError& e) {
+            failures << what + QStringLiteral("\n") + e.message();
+        }
+    };
+    run({ QStringLiteral("update tnow set tcode='0'") },
+        QStringLiteral("大会の終了を記録できませんでした（tnow）。"));
+    run(TaikaiUpdateLines(eventCode, state),
+        QStringLiteral("大会の設定（シグナル時刻・プリセット）を保存できませんでした。"));
+    return failures;
+}
+
+QString ReopenEventList(TDM1& dm, const QString& eventCode)
+{
+    try {
+        dm.Qtaikai->Close();
+        dm.Qtaikai->Open();
+        dm.Qtaikai->Locate(QStringLiteral("tcode"), eventCode);
+    } catch (const platform::DatabaseError& e) {
+        return QStringLiteral("大会一覧を読み直せませんでした。\n") + e.message();
+    }
+    return {};
+}
+
+DeviceRelease::DeviceRelease(Steps steps)
+    : m_steps(std::move(steps))
+{
+}
+
+bool DeviceRelease::Run()
+{
+    if (m_done)
+        return false;
+    m_done = true;
+    if (m_steps.board) {
+        m_steps.board->SendString(BoardBlankLine());
+        if (m_steps.sleeper)
+            m_steps.sleeper->Sleep(BlankPauseMs);
+        m_steps.board->SendString(BoardBlankLine());
+        m_steps.board->Close();
+    }
+    if (m_steps.dropTimeServer)
+        m_steps.dropTimeServer();
+    if (m_steps.closeLog)
+        m_steps.closeLog();
+    return true;
+}
+
+} // namespace console

@@ -1,0 +1,63 @@
+#pragma once
+
+// The console's devices backed by its own components: the display board on the TCommX port, the
+// signal lines on the three Trs232c ports. Cue players stay quiet until sound playback is built.
+
+#include "console/ConsoleDevices.h"
+
+#include <array>
+
+class TCustomCommX;
+class Trs232c;
+
+namespace console {
+
+// The board line over CommX1. Sends while the port is closed are dropped.
+class CommXBoardPort final : public BoardPort {
+public:
+    explicit CommXBoardPort(TCustomCommX& port)
+        : m_port(port)
+    {
+    }
+    void SendString(const QByteArray& bytes) override;
+    void Close() override;
+
+private:
+    TCustomCommX& m_port;
+};
+
+// Signal ports 1 to 3 over rs232c1..rs232c3; results of the components are ignored.
+class Rs232cSignalLines final : public SignalLines {
+public:
+    explicit Rs232cSignalLines(std::array<Trs232c*, 3> ports)
+        : m_ports(ports)
+    {
+    }
+    bool Open(int port) override;
+    void Close(int port) override;
+    void SetRts(int port, bool high) override;
+    void SetDtr(int port, bool high) override;
+
+private:
+    Trs232c* Port(int port) const;
+    std::array<Trs232c*, 3> m_ports;
+};
+
+// A player that remembers its file and plays nothing.
+class QuietCuePlayer final : public CuePlayer {
+public:
+    bool Open(const QString& fileName) override
+    {
+        m_file = fileName;
+        return true;
+    }
+    void Play() override { }
+    void Stop() override { }
+    void Close() override { m_file.clear(); }
+    QString FileName() const override { return m_file; }
+
+private:
+    QString m_file;
+};
+
+} // namespace console

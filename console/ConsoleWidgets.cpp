@@ -1,0 +1,85 @@
+#include "console/ConsoleWidgets.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QRadioButton>
+
+namespace console {
+
+TPanel::TPanel(QWidget* parent)
+    : QLabel(parent)
+{
+    setAlignment(Qt::AlignCenter);
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setAutoFillBackground(true);
+    ApplyColors();
+}
+
+void TPanel::SetColor(platform::TColor color)
+{
+    m_color = color;
+    ApplyColors();
+}
+
+void TPanel::SetFontColor(platform::TColor color)
+{
+    m_fontColor = color;
+    ApplyColors();
+}
+
+void TPanel::ApplyColors()
+{
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, platform::ColorFromRef(m_color));
+    pal.setColor(QPalette::WindowText, platform::ColorFromRef(m_fontColor));
+    setPalette(pal);
+    update();
+}
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent, int columns)
+    : QGroupBox(caption, parent)
+{
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(8, 4, 4, 4);
+    layout->setSpacing(2);
+    m_group = new QButtonGroup(this);
+    auto* group = m_group;
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items[i], this);
+        group->addButton(button, i);
+        layout->addWidget(button, i / columns, i % columns);
+        m_buttons.push_back(button);
+    }
+    connect(group, &QButtonGroup::idClicked, this, [this](int) {
+        if (OnClick)
+            OnClick();
+    });
+}
+
+int TRadioGroup::ItemIndex() const
+{
+    for (size_t i = 0; i < m_buttons.size(); ++i)
+        if (m_buttons[i]->isChecked())
+            return static_cast<int>(i);
+    return -1;
+}
+
+void TRadioGroup::SetItemIndex(int index)
+{
+    if (index >= 0 && index < Count()) {
+        m_buttons[static_cast<size_t>(index)]->setChecked(true);
+        return;
+    }
+    // No item chosen: an exclusive group refuses to uncheck its last button.
+    m_group->setExclusive(false);
+    for (QRadioButton* b : m_buttons)
+        b->setChecked(false);
+    m_group->setExclusive(true);
+}
+
+QRadioButton* TRadioGroup::Button(int index) const
+{
+    return index >= 0 && index < Count() ? m_buttons[static_cast<size_t>(index)] : nullptr;
+}
+
+} // namespace console

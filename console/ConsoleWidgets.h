@@ -1,0 +1,54 @@
+#pragma once
+
+// Small standard controls of the console's form that Qt has no direct match for: a coloured
+// panel with a caption (the signal lamps, status lines, framed areas) and a radio group that
+// is read and set by item index.
+
+#include "platform/ColorRef.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QStringList>
+#include <functional>
+#include <vector>
+
+class QButtonGroup;
+class QRadioButton;
+
+namespace console {
+
+// A panel: a face colour, a sunken or flat frame and a centred caption.
+class TPanel : public QLabel {
+public:
+    explicit TPanel(QWidget* parent = nullptr);
+    platform::TColor Color() const { return m_color; }
+    void SetColor(platform::TColor color);
+    platform::TColor FontColor() const { return m_fontColor; }
+    void SetFontColor(platform::TColor color);
+    QString Caption() const { return text(); }
+    void SetCaption(const QString& caption) { setText(caption); }
+
+private:
+    void ApplyColors();
+    platform::TColor m_color = platform::clBtnFace;
+    platform::TColor m_fontColor = platform::clWhite;
+};
+
+// A framed group of radio buttons, one per item, read and set by index (-1: none chosen).
+// Setting the index by code does not run OnClick; a choice of the operator does.
+class TRadioGroup : public QGroupBox {
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr, int columns = 1);
+    int ItemIndex() const;
+    void SetItemIndex(int index);
+    int Count() const { return static_cast<int>(m_buttons.size()); }
+    QRadioButton* Button(int index) const;
+
+    std::function<void()> OnClick;
+
+private:
+    QButtonGroup* m_group;
+    std::vector<QRadioButton*> m_buttons;
+};
+
+} // namespace console

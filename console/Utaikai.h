@@ -1,0 +1,251 @@
+#pragma once
+
+// TFtaikai "大会コントロール": the race console for the open event (CurrentEventCode). The event
+// list opens it modally through RunRaceConsole. Its handlers keep the names the operators'
+// documentation uses (FormShow, CuteButton13Click, Tm1Timer, ...) and stay thin: they read the
+// controls, call the console's plain classes, and show the result.
+//
+// The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
+// controls, Utaikai_lifecycle.cpp opens and closes the console.
+
+#include "console/ConsoleDevices.h"
+#include "console/ConsoleLifecycle.h"
+#include "console/Utaikai_time.h"
+#include "platform/Sockets.h"
+
+namespace platform {
+class Asker;
+}
+
+#include <QDialog>
+#include <QFile>
+#include <QStringList>
+#include <QTime>
+#include <QTimer>
+#include <array>
+#include <memory>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QTableView;
+class QTimeEdit;
+class QLabel;
+class QWidget;
+class TCommX;
+class Trs232c;
+
+namespace components {
+class TCuteButton;
+class TLED7Seg;
+} // namespace components
+
+namespace console {
+
+class TPanel;
+class TRadioGroup;
+
+// Opens the race console for CurrentEventCode as a modal window over `owner` (997 x 696, centred
+// on it), runs it until it closes and destroys it. Returns the dialog's result code.
+int RunRaceConsole(QWidget* owner, ConsoleDevices devices = {});
+
+// Holds the path of one monitor file, as the form's file holders did.
+struct PathHolder {
+    QString FileName;
+};
+
+class TFtaikai : public QDialog {
+public:
+    // Devices left empty in `devices` are built from the form's own components.
+    explicit TFtaikai(QWidget* owner = nullptr, ConsoleDevices devices = {});
+    ~TFtaikai() override;
+
+    // Lifecycle.
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void CuteButton13Click();
+
+    // Page shows: run when the page becomes current, and for the current page once after FormShow.
+    void TabSheet1Show();
+    void TabSheet2Show();
+    void TabSheet4Show();
+    void TabSheet5Show();
+
+    // Timers.
+    void Tm1Timer();
+    void tmr2Timer();
+    void Tmr3Timer();
+    void TmsTimer();
+
+    // Sends the race (letter "R") or over-time (letter "O") line for the clock text of the
+    // remaining time, with the prefix of Edit11, at even tenths only; Edit8 shows the text.
+    void dpgaz(QChar letter, const QString& clockText);
+
+    // Rewrites RInfo.txt from the event's schedule.
+    void Writeinfo();
+    // Reloads the four cue grids of the open event.
+    void resetdbg();
+    // Reloads the schedule grid and offers the editor's buttons by the number of rows.
+    void checkctb();
+    // Fills the round-title and heat-word lists from every schedule row.
+    void setcbx();
+    // Signal port wrappers: port 1..3, anything else does nothing.
+    void SignalPortOpen(int port);
+    void SignalPortClose(int port);
+
+    // What the console was given (and built).
+    const ConsoleDevices& Devices() const { return m_dev; }
+    // True once the console's devices have been released (the close has run).
+    bool Closed() const { return m_closeDone; }
+
+    // ---- Pages ----
+    QTabWidget* PageControl1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet4 = nullptr, *TabSheet5 = nullptr,
+            *TabSheet3 = nullptr;
+    components::TCuteButton* CuteButton13 = nullptr; // "×"
+
+    // ---- Control page ----
+    std::array<components::TLED7Seg*, 6> SegWarm {}; // Seg1..Seg6
+    std::array<components::TLED7Seg*, 6> SegRace {}; // Seg21..Seg26
+    std::array<components::TLED7Seg*, 6> SegOver {}; // Seg31..Seg36
+    QTimeEdit *DTP1 = nullptr, *DTP2 = nullptr, *DTP3 = nullptr, *DTP4 = nullptr, *DTPauto = nullptr;
+    components::TCuteButton *CuteButton1 = nullptr, *CuteButton2 = nullptr, *CuteButton5 = nullptr;
+    components::TCuteButton *CTBa = nullptr, *CTBm = nullptr, *CuteButton22 = nullptr,
+                            *CuteButton23 = nullptr;
+    QLineEdit *Edit1 = nullptr, *Edit6 = nullptr, *Edit7 = nullptr, *Edit8 = nullptr;
+    TRadioGroup* RGgaz = nullptr;
+    std::array<TPanel*, 6> PLd {}; // PLd1..PLd5, PLds
+    TPanel* Panel15 = nullptr;
+    QLabel *Label11 = nullptr, *Label14 = nullptr, *Label15 = nullptr, *Label31 = nullptr, *Label33 = nullptr,
+           *Label30 = nullptr;
+    std::array<QLabel*, 5> Lb {}; // Lb1..Lb5
+    QPlainTextEdit *Memo1 = nullptr, *Memo2 = nullptr;
+    QCheckBox* CkBauto = nullptr;
+    QPushButton* Button1 = nullptr;
+
+    // ---- Sound set page ----
+    std::array<QTableView*, 4> CueGrids {}; // DBGrid1, DBGrid2, DBGrid3, DBGrid5
+    std::array<QTimeEdit*, 4> CueTimes {}; // DTP21..DTP24
+    std::array<QLineEdit*, 4> CueFiles {}; // Ed21..Ed24
+    std::array<components::TCuteButton*, 4> CueSetButtons {}; // CuteButton3, 4, 6, 24
+    std::array<components::TCuteButton*, 4> CueTestButtons {}; // CuteButton7, 8, 9, 25
+    std::array<QMenu*, 4> CueGridMenus {}; // PopupMenu4, 5, 6, 8
+    std::array<QMenu*, 4> CueFileMenus {}; // with Open1, Open2, Open3, N2
+    components::TCuteButton *CuteButton10 = nullptr, *CuteButton20 = nullptr, *CuteButton21 = nullptr;
+    TPanel* Panel14 = nullptr;
+    QLineEdit* Eddelay = nullptr;
+
+    // ---- Race information page ----
+    QTableView* DBGrid4 = nullptr;
+    QMenu* PopupMenu7 = nullptr;
+    QAction *edt = nullptr, *N7 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N6 = nullptr;
+    QTimeEdit *DTPb = nullptr, *DTPe = nullptr;
+    QLineEdit *Edit2 = nullptr, *Edit4 = nullptr;
+    QCheckBox* CkBround = nullptr;
+    TPanel *Panel13 = nullptr, *Panel16 = nullptr;
+    QSpinBox *SEdround = nullptr, *SEdheat = nullptr;
+    QComboBox *CBxround = nullptr, *CBxheat = nullptr;
+    components::TCuteButton *CTBadd = nullptr, *CTBins = nullptr, *CTBedi = nullptr, *CTBdel = nullptr;
+    components::TCuteButton *CuteButton14 = nullptr, *CuteButton15 = nullptr, *CuteButton16 = nullptr,
+                            *CuteButton17 = nullptr, *CuteButton18 = nullptr;
+    QPlainTextEdit* DBMemo1 = nullptr;
+    QLabel* Lbdp = nullptr;
+    TRadioGroup* RGrang = nullptr;
+
+    // ---- Settings page ----
+    std::array<QTimeEdit*, SignalSlotCount> DTPsig {}; // DTPsigon1..5, DTPsigons, DTPsigoff1..5
+    QTimeEdit* DTPsigoffs = nullptr;
+    std::array<components::TCuteButton*, 6> CBrson {}; // CBrson1..CBrson5, CBrsonS
+    std::array<components::TCuteButton*, 6> CBrsof {}; // CBrsof1..CBrsof5, CBrsofS
+    std::array<TPanel*, 6> Pnl {}; // Pnl1..Pnl6
+    components::TCuteButton* CuteButton19 = nullptr; // "初期化"
+    TRadioGroup *RGcont = nullptr, *RGbrate = nullptr;
+    QTimeEdit* DTP = nullptr; // blind time
+    QSlider* TBarbright = nullptr;
+    components::TCuteButton *CuteButton26 = nullptr, *CuteButton27 = nullptr, *CuteButton28 = nullptr,
+                            *CuteButton29 = nullptr, *CuteButton30 = nullptr, *CuteButton31 = nullptr,
+                            *CuteButton11 = nullptr, *CuteButton12 = nullptr;
+    QCheckBox *CkBwup = nullptr, *CkBrace = nullptr, *CkBover = nullptr;
+    QLineEdit *Edit3 = nullptr, *Edit5 = nullptr, *Edit9 = nullptr, *Edit10 = nullptr, *Edit11 = nullptr;
+    QPushButton* Button2 = nullptr;
+    TPanel* Panel17 = nullptr;
+
+    // ---- Sound check page: one stand-in per cue player ----
+    std::vector<QLabel*> PlayerViews;
+
+    // ---- Components ----
+    TCommX* CommX1 = nullptr;
+    Trs232c *rs232c1 = nullptr, *rs232c2 = nullptr, *rs232c3 = nullptr;
+    std::array<std::unique_ptr<CuePlayer>, 13> MP; // MP1..MP13
+    std::array<std::unique_ptr<CuePlayer>, 14> MPt; // MPt1..MPt14
+    std::array<std::unique_ptr<CuePlayer>, 9> MPo; // MPo1..MPo9
+    std::array<std::unique_ptr<CuePlayer>, 3> MPi; // MPi1..MPi3
+    PathHolder SD1, SD2, SD3; // Dtime.txt, RInfo.txt, RInfomem.txt
+
+    // ---- Timers ----
+    QTimer Tm1, tmr2, Tmr3, Tms;
+
+    // ---- Window state ----
+    QStringList CueList, CueListCopy;
+    QTime ScheduleEndTime;
+    QString ScheduleEndText;
+    std::array<qint64, SignalSlotCount> SignalSlots {};
+    std::array<bool, 3> SignalPortOpened {};
+    int ScheduleAdded = 0;
+    int CueStep = 1;
+    int ResetDone = 0;
+    qint32 LastTick = 0;
+    bool TcpConnected = false;
+    platform::SocketHandle TimeServerSocket = platform::kInvalidSocket;
+    QFile TcpLogFile;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+public:
+    // Every way out (the "×", the window's close, Esc, the owner ending the dialog) goes through
+    // here, so the devices are released and the state stored exactly once.
+    void done(int result) override;
+
+private:
+    void BuildForm();
+    void BuildControlPage();
+    void BuildSoundSetPage();
+    void BuildRaceInfoPage();
+    void BuildSettingsPage();
+    void BuildSoundCheckPage();
+    void BuildDevices();
+    void ConnectHandlers();
+    void PageChanged(int index);
+    // The "×" steps and the close steps; runs once.
+    void Teardown();
+    void DropTimeServer();
+    void ReportFailures(const QStringList& failures);
+    ClosingState CollectClosingState() const;
+    TDM1& Dm() const;
+    platform::Asker& Asker() const;
+
+    ConsoleDevices m_dev;
+    // Devices the form built for itself.
+    std::unique_ptr<BoardPort> m_ownBoard;
+    std::unique_ptr<SignalLines> m_ownSignals;
+    std::unique_ptr<MonitorFiles> m_ownMonitor;
+    std::unique_ptr<RandomSource> m_ownRandom;
+    std::unique_ptr<Sleeper> m_ownSleeper;
+    std::unique_ptr<CountdownTicks> m_ticks;
+    std::unique_ptr<DeviceRelease> m_release;
+    bool m_shown = false;
+    bool m_closeDone = false;
+};
+
+} // namespace console

@@ -1,0 +1,87 @@
+// The console's grids: the cue lists of the sound page and the schedule of the race information page.
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "components/CuteBtn.h"
+#include "console/Utaikai.h"
+#include "platform/DataSet.h"
+
+#include <QComboBox>
+#include <QMenu>
+#include <QTimeEdit>
+
+namespace console {
+namespace {
+
+QString EventFilter()
+{
+    return QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(CurrentEventCode)
+        + QLatin1Char('\'');
+}
+
+void Reopen(platform::Query& q, const QStringList& lines)
+{
+    q.Close();
+    q.ClearSQL();
+    for (const QString& line : lines)
+        q.AddSQL(line);
+    q.Open();
+}
+
+void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
+{
+    Reopen(q, { QStringLiteral("select distinct(%1) from rmenu").arg(column) });
+    box->clear();
+    for (q.First(); !q.Eof(); q.Next()) {
+        const QString value = q.Fields(0)->AsString();
+        if (!value.isEmpty())
+            box->addItem(value);
+    }
+    q.Close();
+    box->setCurrentIndex(box->count() > 0 ? 0 : -1);
+}
+
+} // namespace
+
+void TFtaikai::resetdbg()
+{
+    if (!m_dev.dm)
+        return;
+    const QString code = EscapeApostrophes(CurrentEventCode);
+    const std::pair<platform::Query*, const char*> grids[4]
+        = { { Dm().Qwarm, "w" }, { Dm().Qrace, "r" }, { Dm().Qover, "o" }, { Dm().Qint, "i" } };
+    for (const auto& [query, bun] : grids)
+        Reopen(*query,
+            { QStringLiteral("select * from music where tcode='") + code + QLatin1Char('\''),
+                QStringLiteral("and bun='%1'").arg(QLatin1String(bun)), QStringLiteral("order by tno") });
+}
+
+void TFtaikai::checkctb()
+{
+    if (!m_dev.dm)
+        return;
+    platform::Query& q = *Dm().Qrmenu;
+    Reopen(q, { EventFilter(), QStringLiteral("order by btime") });
+    const int rows = q.RecordCount();
+    DTPb->setEnabled(rows == 0);
+    if (rows == 0)
+        CTBedi->hide();
+    CTBins->setVisible(rows > 1);
+    CTBdel->setVisible(rows > 1);
+    if (ScheduleAdded == 0) {
+        q.Close();
+        q.Open();
+    } else {
+        q.Last();
+    }
+}
+
+void TFtaikai::setcbx()
+{
+    if (!m_dev.dm)
+        return;
+    FillDistinct(*Dm().Qtemp, QStringLiteral("roundtl"), CBxround);
+    FillDistinct(*Dm().Qtemp, QStringLiteral("heattl"), CBxheat);
+}
+
+} // namespace console

@@ -1,0 +1,325 @@
+// Opening and closing the race console: what it loads for its event and what it stores back.
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "components/CommX.h"
+#include "components/CuteBtn.h"
+#include "components/rs232c.h"
+#include "console/ConsoleWidgets.h"
+#include "console/MonitorFiles.h"
+#include "console/Utaikai.h"
+#include "platform/Asker.h"
+#include "platform/Clock.h"
+#include "platform/DataFolder.h"
+#include "platform/DataSet.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+namespace console {
+namespace {
+
+const QString kTcpLogName = QStringLiteral("TCPDATA.txt");
+
+void SetLabelFace(QLabel* label, platform::TColor face)
+{
+    QPalette pal = label->palette();
+    pal.setColor(QPalette::Window, platform::ColorFromRef(face));
+    label->setPalette(pal);
+}
+
+} // namespace
+
+int RunRaceConsole(QWidget* owner, ConsoleDevices devices)
+{
+    TFtaikai console(owner, std::move(devices));
+    console.resize(997, 696);
+    return console.exec();
+}
+
+TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
+    : QDialog(owner)
+    , m_dev(std::move(devices))
+{
+    if (!m_dev.clock)
+        m_dev.clock = &platform::DefaultClock();
+    if (!m_dev.dm)
+        m_dev.dm = DM1;
+    BuildForm();
+    BuildDevices();
+    ConnectHandlers();
+    m_ticks = std::make_unique<CountdownTicks>(*m_dev.clock);
+    m_release = std::make_unique<DeviceRelease>(DeviceRelease::Steps {
+        m_dev.board, m_dev.sleeper, [this] { DropTimeServer(); }, [this] { TcpLogFile.close(); } });
+    FormCreate();
+}
+
+TFtaikai::~TFtaikai()
+{
+    // A console destroyed without being closed (its owner went first) still lets go of everything.
+    Teardown();
+}
+
+void TFtaikai::ConnectHandlers()
+{
+    CuteButton13->OnClick = [this] { CuteButton13Click(); };
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TFtaikai::PageChanged);
+    connect(&Tm1, &QTimer::timeout, this, &TFtaikai::Tm1Timer);
+    connect(&tmr2, &QTimer::timeout, this, &TFtaikai::tmr2Timer);
+    connect(&Tmr3, &QTimer::timeout, this, &TFtaikai::Tmr3Timer);
+    connect(&Tms, &QTimer::timeout, this, &TFtaikai::TmsTimer);
+}
+
+TDM1& TFtaikai::Dm() const { return *m_dev.dm; }
+
+// The asker given, or else the program's current one, looked up at each use: the current asker
+// can be replaced while the console is open.
+platform::Asker& TFtaikai::Asker() const { return m_dev.asker ? *m_dev.asker : platform::CurrentAsker(); }
+
+void TFtaikai::FormCreate()
+{
+    for (QTimeEdit* picker : { DTP1, DTP2, DTP3, DTP4 })
+        picker->setTime(QTime(0, 0));
+    PageControl1->setCurrentWidget(TabSheet1);
+    PageControl1->resize(PageControl1->width(), 633);
+    ScheduleAdded = 0;
+    Label31->setText(QStringLiteral("00:00:00"));
+    Eddelay->setText(QString::number(DelaySetting));
+    CueList.clear();
+    CueListCopy.clear();
+    Panel14->move(178, 248);
+    // The timing server's log starts empty with every console. It lives in the data folder with
+    // the other files, not in whatever folder the program happened to be started from.
+    TcpLogFile.setFileName(QDir(platform::DataFolder()).filePath(kTcpLogName));
+    if (!TcpLogFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        TcpLogFile.setFileName(QString());
+    Tmr3.start();
+    Tms.start();
+}
+
+void TFtaikai::FormShow()
+{
+    rs232c1->portname = QStringLiteral("COM") + QString::number(SignalPortNo1);
+    rs232c2->portname = QStringLiteral("COM") + QString::number(SignalPortNo2);
+    rs232c3->portname = QStringLiteral("COM") + QString::number(SignalPortNo3);
+    CommX1->SetPortNo(BoardPortNo);
+
+    const QDir folder(platform::DataFolder());
+    SD1.FileName = folder.filePath(DtimeFileName);
+    SD2.FileName = folder.filePath(RInfoFileName);
+    SD3.FileName = folder.filePath(RInfomemFileName);
+    Writeinfo();
+    if (m_dev.dm)
+        Dm().Tbdt->Open();
+
+    // The console opens in manual operation.
+    for (QLabel* l : { static_cast<QLabel*>(Panel15), Label14, Label15, Label33 })
+        SetLabelFace(l, platform::clBlack);
+    Panel15->SetColor(platform::clBlack);
+    CTBm->SetColor(platform::clYellow);
+    CTBm->SetFontColor(platform::clBlue);
+    CTBa->SetColor(platform::clBlack);
+    CTBa->SetFontColor(platform::clWhite);
+
+    CueStep = 1;
+    resetdbg();
+    checkctb();
+
+    for (int port = 1; port <= 3; ++port)
+        SignalPortClose(port);
+    SignalPortOpened = {};
+    for (size_t i = 0; i < 6; ++i) {
+        Pnl[i]->SetColor(platform::clGray);
+        PLd[i]->SetColor(platform::clGray);
+    }
+
+    ScheduleEndTime = m_dev.dm ? ReadScheduleEnd(Dm(), CurrentEventCode) : QTime(0, 0);
+    ScheduleEndText = LongTimeText(ScheduleEndTime);
+    const EventSignals event = m_dev.dm ? ReadEventSignals(Dm(), CurrentEventCode) : EventSignals {};
+    SignalSlots = event.triggers;
+    OffControlMode = event.offControlMode;
+    for (int slot = 0; slot < SignalSlotCount; ++slot)
+        DTPsig[static_cast<size_t>(slot)]->setTime(
+            PickerTimeOfTenths(SignalSlots[static_cast<size_t>(slot)]));
+    RGcont->SetItemIndex(OffControlMode);
+
+    DTP1->setTime(PickerTimeOfText(WarmUpTimePreset));
+    DTP2->setTime(PickerTimeOfText(RaceTimePreset));
+    DTP3->setTime(PickerTimeOfText(OverTimePreset));
+    DTP4->setTime(PickerTimeOfText(BlankTimePreset));
+    DTPauto->setTime(PickerTimeOfText(AutoIntervalPreset));
+
+    ResetDone = 0;
+    LastTick = m_ticks->Tick();
+
+    DTP->setTime(QTime(0, 0));
+    DTP->setTime(PickerTimeOfTenths(BlindTimeTenths.trimmed().toLongLong()));
+
+    CkBwup->setChecked(HideClockPausedWarmUp != QLatin1String("1"));
+    CkBrace->setChecked(HideClockPausedRace != QLatin1String("1"));
+    CkBover->setChecked(HideClockPausedOverTime != QLatin1String("1"));
+
+    Panel13->SetColor(platform::clBlack);
+    Panel16->SetColor(platform::clBlack);
+    setcbx();
+
+    Edit9->setText(TimeServerAddress);
+    Edit10->setText(TimeServerPort);
+    RGbrate->SetItemIndex(BoardBitRateIndex);
+}
+
+ClosingState TFtaikai::CollectClosingState() const
+{
+    ClosingState state;
+    for (size_t slot = 0; slot < DTPsig.size(); ++slot)
+        state.signalTimes[slot] = LongTimeText(DTPsig[slot]->time());
+    state.offControlMode = OffControlMode;
+    const QTimeEdit* presets[5] = { DTP1, DTP2, DTP3, DTP4, DTPauto };
+    for (size_t i = 0; i < 5; ++i)
+        state.presets[i] = LongTimeText(presets[i]->time());
+    return state;
+}
+
+void TFtaikai::FormClose()
+{
+    QStringList failures;
+    if (m_dev.dm) {
+        try {
+            Dm().Tbdt->Close();
+        } catch (const platform::DatabaseError&) {
+            // Closing a data set that cannot close leaves nothing to store.
+        }
+    }
+    m_dev.board->Close();
+    if (m_dev.dm)
+        failures << StoreClosingState(Dm(), CurrentEventCode, CollectClosingState());
+    // The monitor is told that no event runs; a file it holds open keeps its old content.
+    m_dev.monitor->WriteClosed();
+    if (m_dev.dm) {
+        const QString reopen = ReopenEventList(Dm(), CurrentEventCode);
+        if (!reopen.isEmpty())
+            failures << reopen;
+    }
+    ReportFailures(failures);
+}
+
+void TFtaikai::ReportFailures(const QStringList& failures)
+{
+    if (!failures.isEmpty())
+        Asker().error(failures.join(QStringLiteral("\n\n")));
+}
+
+void TFtaikai::CuteButton13Click()
+{
+    m_release->Run();
+    close();
+}
+
+void TFtaikai::DropTimeServer()
+{
+    if (!TcpConnected)
+        return;
+    TimeServerConnected = 0;
+    BoardFromNetwork = 0;
+    platform::CloseSocket(TimeServerSocket);
+    TimeServerSocket = platform::kInvalidSocket;
+    TcpConnected = false;
+    Panel17->SetCaption(QStringLiteral("切断しました"));
+    Button2->setText(QStringLiteral("接続"));
+}
+
+void TFtaikai::Teardown()
+{
+    if (m_closeDone)
+        return;
+    m_closeDone = true;
+    for (QTimer* t : { &Tm1, &tmr2, &Tmr3, &Tms })
+        t->stop();
+    // The "×" steps run on every way out: the board is left blank and the link dropped.
+    m_release->Run();
+    FormClose();
+    for (int port = 1; port <= 3; ++port)
+        SignalPortClose(port);
+    SignalPortOpened = {};
+    auto quiet = [](auto& bank) {
+        for (auto& player : bank) {
+            if (player && !player->FileName().isEmpty()) {
+                player->Stop();
+                player->Close();
+            }
+        }
+    };
+    quiet(MP);
+    quiet(MPt);
+    quiet(MPo);
+    quiet(MPi);
+}
+
+void TFtaikai::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    try {
+        FormShow();
+    } catch (const platform::DatabaseError& e) {
+        Asker().error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
+    }
+    PageChanged(PageControl1->currentIndex());
+}
+
+void TFtaikai::closeEvent(QCloseEvent* event)
+{
+    Teardown();
+    QDialog::closeEvent(event);
+}
+
+void TFtaikai::done(int result)
+{
+    Teardown();
+    QDialog::done(result);
+}
+
+void TFtaikai::PageChanged(int index)
+{
+    // Pages shown while the window is still being built or is already closed run nothing.
+    if (!m_shown || m_closeDone)
+        return;
+    QWidget* page = PageControl1->widget(index);
+    if (page == TabSheet1)
+        TabSheet1Show();
+    else if (page == TabSheet2)
+        TabSheet2Show();
+    else if (page == TabSheet4)
+        TabSheet4Show();
+    else if (page == TabSheet5)
+        TabSheet5Show();
+}
+
+void TFtaikai::Writeinfo()
+{
+    if (m_dev.dm)
+        console::Writeinfo(*Dm().Database1, CurrentEventCode, *m_dev.monitor);
+}
+
+void TFtaikai::SignalPortOpen(int port)
+{
+    if (port >= 1 && port <= 3)
+        m_dev.signalLines->Open(port);
+}
+
+void TFtaikai::SignalPortClose(int port)
+{
+    if (port >= 1 && port <= 3)
+        m_dev.signalLines->Close(port);
+}
+
+} // namespace console

@@ -1,0 +1,118 @@
+// What the console loads and stores for its event, and the release of its devices, without a window.
+
+#include "ConsoleFixture.h"
+#include "console/BoardLine.h"
+#include "console/ConsoleLifecycle.h"
+
+using namespace console;
+using testing_support::ConsoleFixture;
+
+namespace {
+
+class ConsoleLifecycle : public ConsoleFixture { };
+
+ClosingState SampleClosing()
+{
+    ClosingState s;
+    for (int slot = 0; slot < SignalSlotCount; ++slot)
+        s.signalTimes[static_cast<size_t>(slot)] = QStringLiteral("0:00:%1").arg(slot + 10);
+    s.offControlMode = 1;
+    s.presets = { "0:05:00", "0:10:00", "0:01:00", "0:00:05", "0:03:00" };
+    return s;
+}
+
+} // namespace
+
+TEST(ConsoleClosingStatement, ListsTheColumnsInTheirStoredOrder)
+{
+    const QStringList lines = TaikaiUpdateLines(QStringLiteral("202403091"), SampleClosing());
+    EXPECT_EQ(lines,
+        QStringList(
+            { "update taikai set", "on1='0:00:10'", ",of1='0:00:16'", ",on2='0:00:11'", ",of2='0:00:17'",
+                ",on3='0:00:12'", ",of3='0:00:18'", ",on4='0:00:13'", ",of4='0:00:19'", ",on5='0:00:14'",
+                ",of5='0:00:20'", ",ons='0:00:15'", ",cont='1'", ",sq1='0:05:00'", ",sq2='0:10:00'",
+                ",sq3='0:01:00'", ",sq4='0:00:05'", ",sq5='0:03:00'", "where tcode='202403091'" }));
+}
+
+TEST(ConsoleClosingStatement, AnApostropheInTheEventCodeStaysInsideItsLiteral)
+{
+    const QStringList lines = TaikaiUpdateLines(QStringLiteral("1' or '1'='1"), SampleClosing());
+    EXPECT_EQ(lines.last(), "where tcode='1'' or ''1''=''1'");
+}
+
+TEST(ConsolePickerTimes, TenthsWithinOneDayBecomeTheirTimeOthersMidnight)
+{
+    EXPECT_EQ(PickerTimeOfTenths(0), QTime(0, 0));
+    EXPECT_EQ(PickerTimeOfTenths(600), QTime(0, 1));
+    EXPECT_EQ(PickerTimeOfTenths(15), QTime(0, 0, 1, 500));
+    EXPECT_EQ(PickerTimeOfTenths(TicksPerDay - 1), QTime(23, 59, 59, 900));
+    EXPECT_EQ(PickerTimeOfTenths(TicksPerDay), QTime(0, 0));
+    EXPECT_EQ(PickerTimeOfTenths(-1), QTime(0, 0));
+    EXPECT_EQ(PickerTimeOfText(QStringLiteral("0:05:00")), QTime(0, 5));
+    EXPECT_EQ(PickerTimeOfText(QStringLiteral("")), QTime(0, 0));
+    EXPECT_EQ(PickerTimeOfText(QStringLiteral("12:30:15")), QTime(12, 30, 15));
+}
+
+TEST_F(ConsoleLifecycle, ReadsTheEventRowsSignalsAndOffControl)
+{
+    const EventSignals e = ReadEventSignals(*dm, kCode);
+    EXPECT_TRUE(e.found);
+    EXPECT_EQ(e.triggers[SlotOn1], 600);
+    EXPECT_EQ(e.triggers[SlotOnStart], 30);
+    EXPECT_EQ(e.triggers[SlotOff4], 0);
+    EXPECT_EQ(e.triggers[SlotOff5], 150);
+    EXPECT_EQ(e.offControlMode, 1);
+
+    const EventSignals none = ReadEventSignals(*dm, QStringLiteral("202403099"));
+    EXPECT_FALSE(none.found);
+    EXPECT_EQ(none.triggers, (std::array<qint64, SignalSlotCount> {}));
+}
+
+TEST_F(ConsoleLifecycle, ScheduleEndIsTheEndOfTheLastRowByStartTime)
+{
+    EXPECT_EQ(ReadScheduleEnd(*dm, kCode), QTime(0, 0));
+    // Stored out of order, and with a one-digit hour that sorts after "10:..." as text.
+    AddScheduleRow("10:00:00", "10:20:00", "決勝", 3);
+    AddScheduleRow("9:00:00", "9:30:00", "受付", 1);
+    AddScheduleRow("9:30:00", "10:00:00", "予選", 2);
+    EXPECT_EQ(ReadScheduleEnd(*dm, kCode), QTime(10, 20));
+}
+
+TEST_F(ConsoleLifecycle, StoresTheStateAndSetsTnowBack)
+{
+    EXPECT_TRUE(StoreClosingState(*dm, kCode, SampleClosing()).isEmpty());
+    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:20");
+    EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
+    EXPECT_EQ(Scalar("select cont from taikai"), "1");
+}
+
+TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
+{
+    Exec("drop table tnow");
+    const QStringList failures = StoreClosingState(*dm, kCode, SampleClosing());
+    ASSERT_EQ(failures.size(), 1);
+    EXPECT_TRUE(failures[0].contains(QStringLiteral("tnow"))) << failures[0].toStdString();
+    EXPECT_EQ(Scalar("select sq1 from taikai"), "0:05:00");
+
+    Exec("drop table taikai");
+    const QStringList both = StoreClosingState(*dm, kCode, SampleClosing());
+    EXPECT_EQ(both.size(), 2);
+}
+
+TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)
+{
+    testing_support::FakeBoardPort board;
+    testing_support::FakeSleeper sleeper;
+    QStringList order;
+    DeviceRelease release({ &board, &sleeper, [&] { order << "link"; }, [&] { order << "log"; } });
+    EXPECT_TRUE(release.Run());
+    EXPECT_EQ(board.calls, QStringList({ "send", "send", "close" }));
+    EXPECT_EQ(board.sent, QByteArrayList({ BoardBlankLine(), BoardBlankLine() }));
+    EXPECT_EQ(sleeper.waits, std::vector<int>({ DeviceRelease::BlankPauseMs }));
+    EXPECT_EQ(order, QStringList({ "link", "log" }));
+
+    EXPECT_FALSE(release.Run());
+    EXPECT_EQ(board.calls.size(), 3);
+    EXPECT_EQ(order.size(), 2);
+}
