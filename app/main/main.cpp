@@ -1,5 +1,7 @@
 #include "app/Udm1.h"
 #include "app/Umain.h"
+#include "app/uselecttaikai.h"
+#include "console/Utaikai.h"
 #include "platform/Sockets.h"
 #include "report/BRExpr.h"
 #include "platform/TavoApplication.h"
@@ -12,6 +14,9 @@ int main(int argc, char** argv)
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     BRExprStartUp();
+
+    // The event list opens the race console for the chosen event.
+    OpenRaceConsole = [](QWidget* owner) { console::RunRaceConsole(owner); };
 
     auto dataModule = std::make_unique<TDM1>();
     DM1 = dataModule.get();
