@@ -318,13 +318,15 @@ void TBREvaluator::ParseString(const QString &text)
 
 void TBREvaluator::ParseFunctionCall(const QString &text)
 {
+    // The name is the text before the first "(" as written, so "SUM (x)" names no function.
+    // Without its closing ")" the call has no name at all and ends as an unknown name.
     const int open = int(text.indexOf(u'('));
     if (open < 0)
         LookupFunction(text, QString());
     else if (text.endsWith(u')'))
-        LookupFunction(TrimBlanks(text.left(open)), text.mid(open + 1, text.size() - open - 2));
+        LookupFunction(text.left(open), text.mid(open + 1, text.size() - open - 2));
     else
-        AppendError(BRFormat(SBRMissing, QStringLiteral(")")));
+        LookupFunction(QString(), QString());
 }
 
 void TBREvaluator::LookupFunction(const QString &name, const QString &arguments)

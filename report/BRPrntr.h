@@ -153,7 +153,8 @@ public:
     // Copies the whole stream, from position 0, in chunks of CopyChunk bytes; false when the
     // destination refuses a write. The position is kept.
     bool SaveToStream(QIODevice& destination);
-    // Copies bytes [from, to) to the destination.
+    // Copies bytes [from, to) to the destination; false when the stream ends before `to` or the
+    // destination refuses a write.
     bool CopyRange(QIODevice& destination, qint64 from, qint64 to);
 
     bool InMemory() const;

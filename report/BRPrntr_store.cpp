@@ -166,7 +166,8 @@ bool TBRStream::CopyRange(QIODevice& destination, qint64 from, qint64 to)
     const qint64 keep = Position();
     bool ok = Seek(from) >= 0;
     QByteArray chunk(CopyChunk, Qt::Uninitialized);
-    for (qint64 at = from; ok && at < to;) {
+    qint64 at = from;
+    while (ok && at < to) {
         const qint64 n = Read(chunk.data(), std::min(CopyChunk, to - at));
         if (n <= 0)
             break;
@@ -174,7 +175,9 @@ bool TBRStream::CopyRange(QIODevice& destination, qint64 from, qint64 to)
         at += n;
     }
     Seek(keep);
-    return ok;
+    // A stream that ends before `to` (a stored file cut short since it was opened) is a
+    // failure, not a shorter copy.
+    return ok && at >= to;
 }
 
 bool TBRStream::SaveToStream(QIODevice& destination)
@@ -252,6 +255,9 @@ double BRDaysFromDateTime(const QDateTime& t)
 
 QDateTime BRDateTimeFromDays(double days)
 {
+    // A damaged header can hold any double: beyond the dates a calendar keeps there is no date.
+    if (!std::isfinite(days) || std::fabs(days) > 1.0e9)
+        return QDateTime();
     const double whole = std::floor(days);
     const auto ms = static_cast<int>(std::lround((days - whole) * 86400000.0));
     return QDateTime(DayZero().addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);

