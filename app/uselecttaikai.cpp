@@ -624,8 +624,10 @@ void TFselecttaikai::CuteButton1Click()
 {
     try {
         opentaikai();
-    } catch (const platform::DatabaseError&) {
-        platform::ShowMessage(kConnectionFailure);
+    } catch (const platform::DatabaseError& e) {
+        // The usual advice, and under it what the database said, so that a missing column or
+        // table is not taken for a database that is down.
+        platform::ShowMessage(kConnectionFailure + QLatin1Char('\n') + e.message());
         close();
     } catch (const std::exception& e) {
         platform::ShowError(QString::fromUtf8(e.what()));

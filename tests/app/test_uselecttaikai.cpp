@@ -496,7 +496,7 @@ TEST_F(EventList, ADatabaseFailureWhenChoosingClosesTheListWithTheConnectionMess
     OpenRaceConsole = [](QWidget*) { throw platform::DatabaseError("no such table: rmenu"); };
     open();
     window->CuteButton1->Click();
-    EXPECT_EQ(asker.messages(), QStringList { kConnectionFailure });
+    EXPECT_EQ(asker.messages(), QStringList { kConnectionFailure + "\nno such table: rmenu" });
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(window->Panel5->isHidden());
 }
