@@ -187,12 +187,21 @@ struct TCustomCommX::Session {
             std::condition_variable done;
             bool handled = false;
         };
+        // Handled also when the handler throws: the thread would otherwise wait until Close
+        // and no later event of the port would arrive.
+        struct MarkHandled {
+            Handshake &handshake;
+            ~MarkHandled()
+            {
+                std::lock_guard lock(handshake.mutex);
+                handshake.handled = true;
+                handshake.done.notify_all();
+            }
+        };
         auto handshake = std::make_shared<Handshake>();
         post([handshake, call](TCustomCommX *c) {
+            const MarkHandled mark {*handshake};
             call(c);
-            std::lock_guard lock(handshake->mutex);
-            handshake->handled = true;
-            handshake->done.notify_all();
         });
         std::unique_lock lock(handshake->mutex);
         while (!handshake->handled && !stopping)

@@ -30,7 +30,8 @@ void TRecvThd::run()
 void TRecvThd::finish()
 {
     wait();
+    // Freed once control is back in the event loop, also when the handler throws.
+    deleteLater();
     if (OnTerminate)
         OnTerminate(this);
-    deleteLater();
 }

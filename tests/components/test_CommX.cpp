@@ -1,6 +1,7 @@
 #include "components/CommX.h"
 #include "platform/FakeSerialLine.h"
 #include "support/DeviceTestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -385,6 +386,22 @@ TEST_F(CommXOnFakeLine, LineErrorsAndSignalsReachTheirEvents)
     RunEvents(20);
     EXPECT_EQ(errors.size(), 1u) << "a break alone is no overrun, parity or framing error";
     EXPECT_EQ(signalMasks.size(), 1u) << "a break alone raises no OnSignal";
+}
+
+TEST_F(CommXOnFakeLine, AThrowingHandlerDoesNotStopLaterEvents)
+{
+    testing_support::ScriptedAsker asker; // the application's error box
+    int receives = 0;
+    comm.OnReceive = [&](QObject *, int) {
+        if (++receives == 1)
+            throw std::runtime_error("受信エラー");
+    };
+    comm.Open();
+    device->feed("a");
+    ASSERT_TRUE(WaitUntil([&] { return receives == 1; }));
+    device->feed("b");
+    EXPECT_TRUE(WaitUntil([&] { return receives == 2; })) << "the receive thread still delivers";
+    EXPECT_EQ(asker.errors(), QStringList{QStringLiteral("受信エラー")});
 }
 
 TEST_F(CommXOnFakeLine, SettingPortNoWhileOpenMovesToTheOtherPort)

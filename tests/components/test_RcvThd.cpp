@@ -1,5 +1,6 @@
 #include "components/RcvThd.h"
 #include "support/DeviceTestSupport.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -123,4 +124,13 @@ TEST_F(RecvThdTest, AResetConnectionReportsItsErrorNumber)
     ASSERT_TRUE(WaitUntil([&] { return results.size() == 1; }));
     EXPECT_TRUE(results[0].data.isEmpty());
     EXPECT_EQ(results[0].error, ECONNRESET);
+}
+
+TEST_F(RecvThdTest, AThrowingHandlerStillFreesTheThread)
+{
+    testing_support::ScriptedAsker asker; // the application's error box
+    QPointer<TRecvThd> receiver = new TRecvThd(socket, [](TRecvThd *) { throw std::runtime_error("切断"); });
+    peer->disconnectFromHost();
+    ASSERT_TRUE(WaitUntil([&] { return !asker.errors().isEmpty(); }));
+    EXPECT_TRUE(WaitUntil([&] { return receiver.isNull(); }, 1000));
 }
