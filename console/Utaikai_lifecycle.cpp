@@ -155,6 +155,7 @@ void TFtaikai::FormShow()
     DTP3->setTime(PickerTimeOfText(OverTimePreset));
     DTP4->setTime(PickerTimeOfText(BlankTimePreset));
     DTPauto->setTime(PickerTimeOfText(AutoIntervalPreset));
+    m_eventLoaded = true;
 
     ResetDone = 0;
     LastTick = m_ticks->Tick();
@@ -199,7 +200,8 @@ void TFtaikai::FormClose()
     }
     m_dev.board->Close();
     if (m_dev.dm)
-        failures << StoreClosingState(Dm(), CurrentEventCode, CollectClosingState());
+        failures << StoreClosingState(
+            Dm(), CurrentEventCode, m_eventLoaded ? std::optional(CollectClosingState()) : std::nullopt);
     // The monitor is told that no event runs; a file it holds open keeps its old content.
     m_dev.monitor->WriteClosed();
     if (m_dev.dm) {
