@@ -174,6 +174,9 @@ void TFtaikai::FormShow()
     Edit9->setText(TimeServerAddress);
     Edit10->setText(TimeServerPort);
     RGbrate->SetItemIndex(BoardBitRateIndex);
+    // The board's port runs at the rate the group shows (the port is closed here: this only
+    // stores the rate, which the next opening applies).
+    CommX1->SetBitRate(BoardBitRateIndex == 0 ? 2400 : 9600);
 }
 
 ClosingState TFtaikai::CollectClosingState() const

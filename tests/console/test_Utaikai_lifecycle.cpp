@@ -1,6 +1,7 @@
 // The race console opened for an event and closed every way the operator can close it.
 
 #include "ConsoleFixture.h"
+#include "components/CommX.h"
 #include "components/CuteBtn.h"
 #include "components/rs232c.h"
 #include "console/BoardLine.h"
@@ -79,6 +80,21 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_FALSE(f->tmr2.isActive());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     f->close();
+}
+
+TEST_F(UtaikaiLifecycle, TheBoardPortTakesTheBitRateTheGroupShows)
+{
+    BoardBitRateIndex = 0;
+    auto slow = Open();
+    EXPECT_EQ(slow->RGbrate->ItemIndex(), 0);
+    EXPECT_EQ(slow->CommX1->BitRate(), 2400);
+    EXPECT_EQ(slow->CommX1->PortNo(), 5);
+    slow->close();
+
+    BoardBitRateIndex = 1;
+    auto fast = Open();
+    EXPECT_EQ(fast->CommX1->BitRate(), 9600);
+    fast->close();
 }
 
 TEST_F(UtaikaiLifecycle, AnEventWithoutScheduleRowsOpensWithScheduleEndZero)
