@@ -92,7 +92,7 @@ QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& stat
     return lines;
 }
 
-QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const ClosingState& state)
+QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state)
 {
     QStringList failures;
     auto run = [&](const QStringList& lines, const QString& what) {
@@ -109,7 +109,9 @@ QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const ClosingS
     };
     run({ QStringLiteral("update tnow set tcode='0'") },
         QStringLiteral("大会の終了を記録できませんでした（tnow）。"));
-    run(TaikaiUpdateLines(eventCode, state),
+    if (!state)
+        return failures;
+    run(TaikaiUpdateLines(eventCode, *state),
         QStringLiteral("大会の設定（シグナル時刻・プリセット）を保存できませんでした。"));
     return failures;
 }

@@ -10,6 +10,7 @@
 #include <QtGlobal>
 #include <array>
 #include <functional>
+#include <optional>
 
 class TDM1;
 
@@ -69,7 +70,9 @@ QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& stat
 
 // Runs the close statements: table tnow back to "0", then the event row. A failing statement does
 // not stop the other; each failure comes back as one Japanese message for the operator.
-QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const ClosingState& state);
+// Without a state (the console never got the event's values into its controls) the event row
+// keeps what it holds: storing the controls' defaults would wipe the event's settings.
+QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state);
 
 // Reopens the event list's query and puts it on the event, so that the list shows the event just
 // closed. A failure comes back as a message (empty when none).

@@ -245,6 +245,9 @@ private:
     std::unique_ptr<CountdownTicks> m_ticks;
     std::unique_ptr<DeviceRelease> m_release;
     bool m_shown = false;
+    // The event's signal times, OFF control and presets are in the controls: only then does the
+    // close store the controls back into the event row.
+    bool m_eventLoaded = false;
     bool m_closeDone = false;
 };
 

@@ -155,6 +155,7 @@ void TFtaikai::FormShow()
     DTP3->setTime(PickerTimeOfText(OverTimePreset));
     DTP4->setTime(PickerTimeOfText(BlankTimePreset));
     DTPauto->setTime(PickerTimeOfText(AutoIntervalPreset));
+    m_eventLoaded = true;
 
     ResetDone = 0;
     LastTick = m_ticks->Tick();
@@ -173,6 +174,9 @@ void TFtaikai::FormShow()
     Edit9->setText(TimeServerAddress);
     Edit10->setText(TimeServerPort);
     RGbrate->SetItemIndex(BoardBitRateIndex);
+    // The board's port runs at the rate the group shows (the port is closed here: this only
+    // stores the rate, which the next opening applies).
+    CommX1->SetBitRate(BoardBitRateIndex == 0 ? 2400 : 9600);
 }
 
 ClosingState TFtaikai::CollectClosingState() const
@@ -199,7 +203,8 @@ void TFtaikai::FormClose()
     }
     m_dev.board->Close();
     if (m_dev.dm)
-        failures << StoreClosingState(Dm(), CurrentEventCode, CollectClosingState());
+        failures << StoreClosingState(
+            Dm(), CurrentEventCode, m_eventLoaded ? std::optional(CollectClosingState()) : std::nullopt);
     // The monitor is told that no event runs; a file it holds open keeps its old content.
     m_dev.monitor->WriteClosed();
     if (m_dev.dm) {

@@ -1,3 +1,4 @@
+#include "app/uComm.h"
 #include "console/MonitorFiles.h"
 #include "platform/DataSet.h"
 
@@ -5,10 +6,9 @@ namespace console {
 
 std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QString& eventCode)
 {
-    QString code = eventCode;
-    code.replace(QLatin1Char('\''), QStringLiteral("''"));
     platform::Query q(&db);
-    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + code + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(eventCode)
+        + QLatin1Char('\''));
     // By start time: SQLite keeps no row order of its own, and the monitor lists the rows as given.
     q.AddSQL(QStringLiteral("order by btime"));
     q.Open();

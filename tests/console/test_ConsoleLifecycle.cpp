@@ -100,6 +100,14 @@ TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
     EXPECT_EQ(both.size(), 2);
 }
 
+TEST_F(ConsoleLifecycle, WithoutAStateOnlyTnowIsSetBack)
+{
+    EXPECT_TRUE(StoreClosingState(*dm, kCode, std::nullopt).isEmpty());
+    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(Scalar("select of1 from taikai"), "0:00:10");
+    EXPECT_EQ(Scalar("select sq4 from taikai"), "0:00:05");
+}
+
 TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)
 {
     testing_support::FakeBoardPort board;

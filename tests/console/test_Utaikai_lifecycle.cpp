@@ -1,6 +1,7 @@
 // The race console opened for an event and closed every way the operator can close it.
 
 #include "ConsoleFixture.h"
+#include "components/CommX.h"
 #include "components/CuteBtn.h"
 #include "components/rs232c.h"
 #include "console/BoardLine.h"
@@ -79,6 +80,21 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_FALSE(f->tmr2.isActive());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     f->close();
+}
+
+TEST_F(UtaikaiLifecycle, TheBoardPortTakesTheBitRateTheGroupShows)
+{
+    BoardBitRateIndex = 0;
+    auto slow = Open();
+    EXPECT_EQ(slow->RGbrate->ItemIndex(), 0);
+    EXPECT_EQ(slow->CommX1->BitRate(), 2400);
+    EXPECT_EQ(slow->CommX1->PortNo(), 5);
+    slow->close();
+
+    BoardBitRateIndex = 1;
+    auto fast = Open();
+    EXPECT_EQ(fast->CommX1->BitRate(), 9600);
+    fast->close();
 }
 
 TEST_F(UtaikaiLifecycle, AnEventWithoutScheduleRowsOpensWithScheduleEndZero)
@@ -186,6 +202,36 @@ TEST_F(UtaikaiLifecycle, AFailingStoreIsReportedAndTheWindowStillCloses)
         << "the database's own message is shown: " << error.toStdString();
     EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the other statement still ran";
     EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+}
+
+// When the show fails before the event's values reach the controls, the controls hold only their
+// defaults: closing must not write those over the event's stored signal times and presets.
+TEST_F(UtaikaiLifecycle, AShowThatCouldNotLoadTheEventLeavesItsRowAsStored)
+{
+    Exec("drop table rmenu");
+    auto f = Open();
+    ASSERT_EQ(asker.errors().size(), 1);
+    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("読み込めませんでした")));
+    f->CuteButton13->Click();
+
+    EXPECT_TRUE(f->Closed());
+    EXPECT_EQ(Scalar("select on1 from taikai"), "0:01:00");
+    EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:15");
+    EXPECT_EQ(Scalar("select sq1 from taikai"), "0:05:00");
+    EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
+    EXPECT_EQ(Scalar("select cont from taikai"), "1");
+    EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the monitor still learns that no event runs";
+    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(asker.errors().size(), 1) << "the close itself has nothing to report";
+}
+
+TEST_F(UtaikaiLifecycle, AConsoleDestroyedBeforeItWasShownLeavesTheEventRowAlone)
+{
+    auto f = std::make_unique<TFtaikai>(nullptr, Devices());
+    f.reset();
+    EXPECT_EQ(Scalar("select sq2 from taikai"), "0:10:00");
+    EXPECT_EQ(Scalar("select on2 from taikai"), "0:00:50");
+    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
 }
 
 TEST_F(UtaikaiLifecycle, TheEventListOpensTheConsoleModally)
