@@ -59,7 +59,8 @@ static void LoadSerialPortPaths(const platform::IniFile& ini)
 {
     std::map<int, QString> paths;
     for (int n = 1; n <= kHighestPortNo; ++n) {
-        const QString path = ini.ReadString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(n), QString());
+        const QString path
+            = ini.ReadString(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(n), QString());
         if (!path.isEmpty())
             paths[n] = path;
     }

@@ -6,12 +6,11 @@
 #include "report/BRExpr.h"
 
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
 
 namespace {
 
-const char *const Expressions[] = {
+const char* const Expressions[] = {
     "[laps] >= 3",
     "SUM(amount)",
     "UPPER(name) + ' - ' + STR(id) + ' ' + FORMATNUMERIC('#,##0.00', amount)",
@@ -34,23 +33,23 @@ struct Fixture {
     }
     QTemporaryDir dir;
     platform::Database db;
-    platform::Query q{&db};
+    platform::Query q { &db };
 };
 
-Fixture &Data()
+Fixture& Data()
 {
     static Fixture f;
     return f;
 }
 
-void ParseAndEvaluate(benchmark::State &state)
+void ParseAndEvaluate(benchmark::State& state)
 {
-    Fixture &f = Data();
+    Fixture& f = Data();
     const QString text = QString::fromUtf8(Expressions[state.range(0)]);
     f.q.First();
     for (auto _ : state) {
         TBREvaluator ev;
-        ev.SetDataSets({&f.q});
+        ev.SetDataSets({ &f.q });
         ev.Prepare(text);
         ev.Accumulate();
         benchmark::DoNotOptimize(ev.Value());
@@ -58,11 +57,11 @@ void ParseAndEvaluate(benchmark::State &state)
     state.SetLabel(Expressions[state.range(0)]);
 }
 
-void EvaluateOnly(benchmark::State &state)
+void EvaluateOnly(benchmark::State& state)
 {
-    Fixture &f = Data();
+    Fixture& f = Data();
     TBREvaluator ev;
-    ev.SetDataSets({&f.q});
+    ev.SetDataSets({ &f.q });
     ev.Prepare(QString::fromUtf8(Expressions[state.range(0)]));
     f.q.First();
     for (auto _ : state) {

@@ -3,11 +3,9 @@
 #include "platform/DataSet.h"
 #include "platform/SqlDialect.h"
 
-#include <benchmark/benchmark.h>
-
 #include <QCoreApplication>
 #include <QTemporaryDir>
-
+#include <benchmark/benchmark.h>
 #include <cstring>
 
 namespace {
@@ -18,24 +16,31 @@ struct Fixture {
     explicit Fixture(int rows)
     {
         db.setPath(dir.filePath("bench.db"));
-        db.execute("create table rmenu (tcode integer, btime time, etime time, rmenu varchar(60), uc integer)");
+        db.execute(
+            "create table rmenu (tcode integer, btime time, etime time, rmenu varchar(60), uc integer)");
         db.execute("begin");
         for (int i = 0; i < rows; ++i) {
             const int s = (i * 7919) % 86000; // start times in no order
-            const QString b = QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'));
-            db.execute(QStringLiteral("insert into rmenu values ('202403092','%1','%1','item %2','%2')").arg(b).arg(i));
+            const QString b = QStringLiteral("%1:%2:%3")
+                                  .arg(s / 3600)
+                                  .arg(s / 60 % 60, 2, 10, QChar(u'0'))
+                                  .arg(s % 60, 2, 10, QChar(u'0'));
+            db.execute(QStringLiteral("insert into rmenu values ('202403092','%1','%1','item %2','%2')")
+                           .arg(b)
+                           .arg(i));
         }
         db.execute("commit");
     }
 };
 
-void OpenScheduleOrderedByTime(benchmark::State &state)
+void OpenScheduleOrderedByTime(benchmark::State& state)
 {
     Fixture f(int(state.range(0)));
     platform::Query q(&f.db);
     for (auto _ : state) {
         q.SQL.clear();
-        q.SQL << "select * from rmenu where tcode='202403092'" << "order by btime";
+        q.SQL << "select * from rmenu where tcode='202403092'"
+              << "order by btime";
         q.Open();
         int n = 0;
         for (q.First(); !q.Eof(); q.Next())
@@ -46,7 +51,7 @@ void OpenScheduleOrderedByTime(benchmark::State &state)
 }
 BENCHMARK(OpenScheduleOrderedByTime)->Arg(100)->Arg(1000);
 
-void CompareTimeTexts(benchmark::State &state)
+void CompareTimeTexts(benchmark::State& state)
 {
     const char *a = "9:30:00", *b = "10:00:00";
     for (auto _ : state)
@@ -56,7 +61,7 @@ BENCHMARK(CompareTimeTexts);
 
 } // namespace
 
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);

@@ -3,7 +3,6 @@
 #include "platform/TextCodec.h"
 
 #include <QCoreApplication>
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -14,23 +13,23 @@
 
 namespace {
 
-const char *const kAlreadyOpen = "ポートは、すでにオープンされています";
-const char *const kCannotOpen = "ポートをオープンできませんでした";
-const char *const kNoSendThread = "送信用スレッドを生成できませんでした";
-const char *const kNoReceiveThread = "受信用スレッドを生成できませんでした";
-const char *const kBitRateFailed = "通信速度の設定でエラーが発生しました";
-const char *const kCharSizeFailed = "通信ビット数の設定でエラーが発生しました";
-const char *const kParityFailed = "通信パリティチェックの設定でエラーが発生しました";
-const char *const kStopBitFailed = "通信ストップビット数の設定でエラーが発生しました";
-const char *const kFlowFailed = "通信フロー制御の設定で失敗しました";
-const char *const kTimeOutFailed = "通信タイムアウト時間の設定で失敗しました";
-const char *const kBufferFailed = "通信用ポートのバッファを準備できませんでした";
+const char* const kAlreadyOpen = "ポートは、すでにオープンされています";
+const char* const kCannotOpen = "ポートをオープンできませんでした";
+const char* const kNoSendThread = "送信用スレッドを生成できませんでした";
+const char* const kNoReceiveThread = "受信用スレッドを生成できませんでした";
+const char* const kBitRateFailed = "通信速度の設定でエラーが発生しました";
+const char* const kCharSizeFailed = "通信ビット数の設定でエラーが発生しました";
+const char* const kParityFailed = "通信パリティチェックの設定でエラーが発生しました";
+const char* const kStopBitFailed = "通信ストップビット数の設定でエラーが発生しました";
+const char* const kFlowFailed = "通信フロー制御の設定で失敗しました";
+const char* const kTimeOutFailed = "通信タイムアウト時間の設定で失敗しました";
+const char* const kBufferFailed = "通信用ポートのバッファを準備できませんでした";
 
 constexpr int kMaxQueuedChunks = 32;
-constexpr unsigned kWatchedEvents = 0x1F9;    // RXCHAR, CTS, DSR, RLSD, BREAK, ERR, RING
-constexpr unsigned kSignalEvents = 0x178;     // CTS, DSR, RLSD, BREAK, RING
+constexpr unsigned kWatchedEvents = 0x1F9; // RXCHAR, CTS, DSR, RLSD, BREAK, ERR, RING
+constexpr unsigned kSignalEvents = 0x178; // CTS, DSR, RLSD, BREAK, RING
 constexpr unsigned kLineSignalEvents = 0x138; // CTS, DSR, RLSD, RING
-constexpr unsigned kReportedErrors = 0x0E;    // overrun, parity, framing
+constexpr unsigned kReportedErrors = 0x0E; // overrun, parity, framing
 
 // The flag word of each flow setting.
 unsigned FlowWord(TCommFlowCtrls flow)
@@ -57,19 +56,21 @@ void SleepMs(int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-[[noreturn]] void Fail(const char *message)
-{
-    throw ECommError(QString::fromUtf8(message));
-}
+[[noreturn]] void Fail(const char* message) { throw ECommError(QString::fromUtf8(message)); }
 
 } // namespace
 
-ECommError::ECommError(const QString &message) : std::runtime_error(message.toStdString()) {}
+ECommError::ECommError(const QString& message)
+    : std::runtime_error(message.toStdString())
+{
+}
 
 // One open port: the line, the two threads and what they share. Lives from Open to Close.
 struct TCustomCommX::Session {
-    Session(TCustomCommX *owner, std::unique_ptr<platform::SerialLine> line, quint64 id)
-        : owner(owner), line(std::move(line)), id(id)
+    Session(TCustomCommX* owner, std::unique_ptr<platform::SerialLine> line, quint64 id)
+        : owner(owner)
+        , line(std::move(line))
+        , id(id)
     {
     }
 
@@ -80,8 +81,8 @@ struct TCustomCommX::Session {
         while (!stopping) {
             {
                 std::unique_lock lock(queueMutex);
-                queueWake.wait_for(lock, std::chrono::milliseconds(100),
-                                   [this] { return stopping || !queue.empty(); });
+                queueWake.wait_for(
+                    lock, std::chrono::milliseconds(100), [this] { return stopping || !queue.empty(); });
             }
             bool wrote = false;
             QByteArray chunk;
@@ -94,7 +95,7 @@ struct TCustomCommX::Session {
                     if (n != chunk.size())
                         reportLineErrors(false);
                 }
-                post([size = int(chunk.size())](TCustomCommX *c) { c->DoTrans(size); });
+                post([size = int(chunk.size())](TCustomCommX* c) { c->DoTrans(size); });
                 std::lock_guard lock(counterMutex);
                 pendingBytes = pendingBytes - chunk.size() < 1 ? 0 : pendingBytes - chunk.size();
                 if (pendingChunks > 0)
@@ -105,7 +106,7 @@ struct TCustomCommX::Session {
         }
     }
 
-    bool takeChunk(QByteArray *chunk)
+    bool takeChunk(QByteArray* chunk)
     {
         std::lock_guard lock(queueMutex);
         if (queue.empty())
@@ -124,9 +125,9 @@ struct TCustomCommX::Session {
                 break;
             reportLineErrors(true);
             if (events & kSignalEvents)
-                deliver([events](TCustomCommX *c) { c->DoSignal(int(events)); });
+                deliver([events](TCustomCommX* c) { c->DoSignal(int(events)); });
             if (events & platform::kEvRxChar)
-                deliver([](TCustomCommX *c) { c->DoReceive(); });
+                deliver([](TCustomCommX* c) { c->DoReceive(); });
         }
     }
 
@@ -158,7 +159,7 @@ struct TCustomCommX::Session {
         const unsigned errors = line->takeLineErrors() & kReportedErrors;
         if (!errors)
             return;
-        auto call = [errors](TCustomCommX *c) { c->DoError(int(errors)); };
+        auto call = [errors](TCustomCommX* c) { c->DoError(int(errors)); };
         if (wait)
             deliver(call);
         else
@@ -168,7 +169,7 @@ struct TCustomCommX::Session {
     // Runs call on the owner's thread later, if this port is still the open one by then.
     template <typename Call> void post(Call call)
     {
-        TCustomCommX *c = owner;
+        TCustomCommX* c = owner;
         const quint64 session = id;
         QMetaObject::invokeMethod(
             c,
@@ -190,7 +191,7 @@ struct TCustomCommX::Session {
         // Handled also when the handler throws: the thread would otherwise wait until Close
         // and no later event of the port would arrive.
         struct MarkHandled {
-            Handshake &handshake;
+            Handshake& handshake;
             ~MarkHandled()
             {
                 std::lock_guard lock(handshake.mutex);
@@ -199,8 +200,8 @@ struct TCustomCommX::Session {
             }
         };
         auto handshake = std::make_shared<Handshake>();
-        post([handshake, call](TCustomCommX *c) {
-            const MarkHandled mark {*handshake};
+        post([handshake, call](TCustomCommX* c) {
+            const MarkHandled mark { *handshake };
             call(c);
         });
         std::unique_lock lock(handshake->mutex);
@@ -253,13 +254,13 @@ struct TCustomCommX::Session {
             receiver.join();
     }
 
-    TCustomCommX *const owner;
+    TCustomCommX* const owner;
     const std::unique_ptr<platform::SerialLine> line;
     const quint64 id;
-    std::atomic<bool> stopping {false};
-    std::atomic<bool> purging {false};
-    std::atomic<int> timeOutTrans {0};
-    std::atomic<int> flowCtrl {cfcNone};
+    std::atomic<bool> stopping { false };
+    std::atomic<bool> purging { false };
+    std::atomic<int> timeOutTrans { 0 };
+    std::atomic<int> flowCtrl { cfcNone };
 
     std::mutex queueMutex;
     std::condition_variable queueWake;
@@ -273,7 +274,10 @@ struct TCustomCommX::Session {
     std::thread receiver;
 };
 
-TCustomCommX::TCustomCommX(QObject *AOwner) : QObject(AOwner) {}
+TCustomCommX::TCustomCommX(QObject* AOwner)
+    : QObject(AOwner)
+{
+}
 
 TCustomCommX::~TCustomCommX()
 {
@@ -285,12 +289,13 @@ void TCustomCommX::Open()
 {
     if (m_session)
         Fail(kAlreadyOpen);
-    std::unique_ptr<platform::SerialLine> line = platform::OpenSerialLine(platform::SerialDevicePath(m_portNo));
+    std::unique_ptr<platform::SerialLine> line
+        = platform::OpenSerialLine(platform::SerialDevicePath(m_portNo));
     if (!line)
         Fail(kCannotOpen);
     m_session = std::make_unique<Session>(this, std::move(line), ++m_lastSessionId);
     try {
-        Session &s = *m_session;
+        Session& s = *m_session;
         applyBufferSizes();
         s.line->purge(true, true);
         m_portState = s.line->settings();
@@ -305,12 +310,12 @@ void TCustomCommX::Open()
         applyTimeOuts();
         try {
             s.sender = std::thread([&s] { s.sendLoop(); });
-        } catch (const std::system_error &) {
+        } catch (const std::system_error&) {
             Fail(kNoSendThread);
         }
         try {
             s.receiver = std::thread([&s] { s.receiveLoop(); });
-        } catch (const std::system_error &) {
+        } catch (const std::system_error&) {
             Fail(kNoReceiveThread);
         }
         settle();
@@ -336,14 +341,14 @@ void TCustomCommX::Close()
     settle();
 }
 
-bool TCustomCommX::Write(const void *Buffer, int Count)
+bool TCustomCommX::Write(const void* Buffer, int Count)
 {
     if (Count == 0)
         return true;
     if (!m_session || !Buffer || Count < 0)
         return false;
     const quint64 session = m_session->id;
-    const char *data = static_cast<const char *>(Buffer);
+    const char* data = static_cast<const char*>(Buffer);
     const int chunkSize = m_bufLenTrans > 0 ? m_bufLenTrans : 1;
     for (int offset = 0; offset < Count; offset += chunkSize) {
         while (m_session->queuedChunks() >= kMaxQueuedChunks) {
@@ -355,21 +360,21 @@ bool TCustomCommX::Write(const void *Buffer, int Count)
         try {
             if (!m_session->enqueue(QByteArray(data + offset, std::min(chunkSize, Count - offset))))
                 return false;
-        } catch (const std::bad_alloc &) {
+        } catch (const std::bad_alloc&) {
             return false;
         }
     }
     return true;
 }
 
-int TCustomCommX::Read(void *Buffer, int Count)
+int TCustomCommX::Read(void* Buffer, int Count)
 {
     if (!m_session || !Buffer)
         return -1;
     if (Count <= 0)
         return 0;
     const quint64 session = m_session->id;
-    char *data = static_cast<char *>(Buffer);
+    char* data = static_cast<char*>(Buffer);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeOutReceive);
     int got = 0;
     for (;;) {
@@ -377,7 +382,7 @@ int TCustomCommX::Read(void *Buffer, int Count)
         if (n < 0) {
             const unsigned errors = m_session->line->takeLineErrors() & kReportedErrors;
             if (errors)
-                m_session->post([errors](TCustomCommX *c) { c->DoError(int(errors)); });
+                m_session->post([errors](TCustomCommX* c) { c->DoError(int(errors)); });
             return -1;
         }
         got += int(n);
@@ -390,28 +395,22 @@ int TCustomCommX::Read(void *Buffer, int Count)
     }
 }
 
-bool TCustomCommX::SendString(const QByteArray &S)
+bool TCustomCommX::SendString(const QByteArray& S)
 {
     if (S.isEmpty())
         return true;
     return Write(S.constData(), int(S.size()));
 }
 
-bool TCustomCommX::SendString(const QString &S)
-{
-    return SendString(platform::ToCp932(S));
-}
+bool TCustomCommX::SendString(const QString& S) { return SendString(platform::ToCp932(S)); }
 
-bool TCustomCommX::SendString(const char *S)
-{
-    return SendString(QByteArray(S));
-}
+bool TCustomCommX::SendString(const char* S) { return SendString(QByteArray(S)); }
 
 void TCustomCommX::PurgeTrans()
 {
     if (!m_session)
         return;
-    Session &s = *m_session;
+    Session& s = *m_session;
     if (!s.sender.joinable()) {
         s.line->purge(true, false);
         return;
@@ -431,10 +430,7 @@ void TCustomCommX::PurgeReceive()
         m_session->line->purge(false, true);
 }
 
-int TCustomCommX::ReceiveCount() const
-{
-    return m_session ? m_session->line->inputQueued() : 0;
-}
+int TCustomCommX::ReceiveCount() const { return m_session ? m_session->line->inputQueued() : 0; }
 
 void TCustomCommX::SetRTS(bool Value)
 {
@@ -523,10 +519,7 @@ void TCustomCommX::SetBufLenReceive(int Value)
     }
 }
 
-int TCustomCommX::Handle() const
-{
-    return m_session ? m_session->line->handle() : -1;
-}
+int TCustomCommX::Handle() const { return m_session ? m_session->line->handle() : -1; }
 
 platform::LineSettings TCustomCommX::PortSettings() const
 {
@@ -588,7 +581,7 @@ platform::LineSettings TCustomCommX::settingsForLine() const
 
 // Gives the port the current settings. A setting the port refuses raises its own message; a
 // failure of the port as a whole raises the message of the step being done.
-void TCustomCommX::applyLine(const QString &stepMessage)
+void TCustomCommX::applyLine(const QString& stepMessage)
 {
     const platform::LineSettings s = settingsForLine();
     switch (m_session->line->apply(s)) {
@@ -625,12 +618,6 @@ void TCustomCommX::applyBufferSizes()
         Fail(kBufferFailed);
 }
 
-bool TCustomCommX::isCurrent(quint64 session) const
-{
-    return m_session && m_session->id == session;
-}
+bool TCustomCommX::isCurrent(quint64 session) const { return m_session && m_session->id == session; }
 
-void TCustomCommX::settle() const
-{
-    SleepMs(m_settleDelayMs);
-}
+void TCustomCommX::settle() const { SleepMs(m_settleDelayMs); }

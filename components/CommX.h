@@ -31,7 +31,6 @@
 #include <QByteArray>
 #include <QObject>
 #include <QString>
-
 #include <functional>
 #include <memory>
 #include <stdexcept>
@@ -43,20 +42,20 @@ enum TCommFlowCtrls { cfcRtsCts, cfcDtrDsr, cfcXonXoff, cfcHalfHigh, cfcHalfLow,
 // The failure of a step of opening or configuring the port; what() is the Japanese message (UTF-8).
 class ECommError : public std::runtime_error {
 public:
-    explicit ECommError(const QString &message);
+    explicit ECommError(const QString& message);
     QString Message() const { return QString::fromUtf8(what()); }
 };
 
-using TCommTransEvent = std::function<void(QObject *Sender, int TransSize)>;
-using TCommReceiveEvent = std::function<void(QObject *Sender, int ReceiveSize)>;
-using TCommSignalEvent = std::function<void(QObject *Sender, int EventMask)>;
-using TCommBreakEvent = std::function<void(QObject *Sender)>;
-using TCommErrEvent = std::function<void(QObject *Sender, int ErrorBits)>;
+using TCommTransEvent = std::function<void(QObject* Sender, int TransSize)>;
+using TCommReceiveEvent = std::function<void(QObject* Sender, int ReceiveSize)>;
+using TCommSignalEvent = std::function<void(QObject* Sender, int EventMask)>;
+using TCommBreakEvent = std::function<void(QObject* Sender)>;
+using TCommErrEvent = std::function<void(QObject* Sender, int ErrorBits)>;
 
 class TCustomCommX : public QObject {
     Q_OBJECT
 public:
-    explicit TCustomCommX(QObject *AOwner = nullptr);
+    explicit TCustomCommX(QObject* AOwner = nullptr);
     ~TCustomCommX() override;
 
     // Opens and configures the port and starts both threads. Throws ECommError; a failure after
@@ -67,14 +66,14 @@ public:
 
     // Queues Count bytes for sending. True when every chunk was queued (not sent); false when the
     // port is closed, or was closed (or a chunk could not be queued) before all were.
-    virtual bool Write(const void *Buffer, int Count);
+    virtual bool Write(const void* Buffer, int Count);
     // Reads up to Count bytes, waiting at most TimeOutReceive ms (0: only what has arrived) while
     // the event loop runs. Returns the bytes read, -1 when closed or on a line failure.
-    virtual int Read(void *Buffer, int Count);
+    virtual int Read(void* Buffer, int Count);
     // Writes the text's bytes (one byte per character; a QString goes out as CP932). No terminator.
-    bool SendString(const QByteArray &S);
-    bool SendString(const QString &S);
-    bool SendString(const char *S);
+    bool SendString(const QByteArray& S);
+    bool SendString(const QString& S);
+    bool SendString(const char* S);
 
     // Drops what waits to be sent (the send thread reports each dropped chunk through OnTrans).
     void PurgeTrans();
@@ -134,7 +133,7 @@ private:
     friend struct Session;
 
     platform::LineSettings settingsForLine() const;
-    void applyLine(const QString &stepMessage);
+    void applyLine(const QString& stepMessage);
     void applyTimeOuts();
     void applyBufferSizes();
     bool isCurrent(quint64 session) const;

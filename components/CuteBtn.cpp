@@ -3,10 +3,9 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
-
 #include <algorithm>
 #include <utility>
 
@@ -17,24 +16,24 @@ namespace {
 // Runs its action when the scope ends, normally or by an exception.
 template <typename F> class ScopeExit {
 public:
-    explicit ScopeExit(F f) : m_f(std::move(f)) {}
+    explicit ScopeExit(F f)
+        : m_f(std::move(f))
+    {
+    }
     ~ScopeExit() { m_f(); }
-    ScopeExit(const ScopeExit &) = delete;
-    ScopeExit &operator=(const ScopeExit &) = delete;
+    ScopeExit(const ScopeExit&) = delete;
+    ScopeExit& operator=(const ScopeExit&) = delete;
 
 private:
     F m_f;
 };
 
-bool IsEnterKey(int key)
-{
-    return key == Qt::Key_Return || key == Qt::Key_Enter;
-}
+bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 // A 3-D frame of `width` lines just inside `r`, which then shrinks to the area inside the frame.
 // The top-left colour takes the left column and the top row except its last pixel; the
 // bottom-right colour takes the right column and the whole bottom row.
-void Frame3D(QPainter &p, QRect &r, const QColor &topLeft, const QColor &bottomRight, int width)
+void Frame3D(QPainter& p, QRect& r, const QColor& topLeft, const QColor& bottomRight, int width)
 {
     for (int i = 0; i < width && r.width() > 0 && r.height() > 0; ++i) {
         const int l = r.left(), t = r.top(), rt = r.right(), b = r.bottom();
@@ -48,7 +47,9 @@ void Frame3D(QPainter &p, QRect &r, const QColor &topLeft, const QColor &bottomR
 
 } // namespace
 
-TCuteButton::TCuteButton(QWidget *parent) : QWidget(parent), m_dropDownTimer(this)
+TCuteButton::TCuteButton(QWidget* parent)
+    : QWidget(parent)
+    , m_dropDownTimer(this)
 {
     resize(75, 25);
     setFocusPolicy(Qt::StrongFocus);
@@ -60,7 +61,7 @@ TCuteButton::TCuteButton(QWidget *parent) : QWidget(parent), m_dropDownTimer(thi
 
 TCuteButton::~TCuteButton() = default;
 
-void TCuteButton::SetCaption(const QString &caption)
+void TCuteButton::SetCaption(const QString& caption)
 {
     if (caption == m_caption)
         return;
@@ -160,7 +161,7 @@ void TCuteButton::SetUseDisabledColor(bool use)
         update();
 }
 
-void TCuteButton::SetDropDownMenu(QMenu *menu)
+void TCuteButton::SetDropDownMenu(QMenu* menu)
 {
     m_dropDownMenu = menu;
     update();
@@ -241,10 +242,7 @@ void TCuteButton::DropDown()
     m_dropDownRunning = false;
 }
 
-void TCuteButton::ReleaseLook()
-{
-    SetBevelOuter(m_tabFocusUp ? bvRaised : bvNone);
-}
+void TCuteButton::ReleaseLook() { SetBevelOuter(m_tabFocusUp ? bvRaised : bvNone); }
 
 TShiftState TCuteButton::CurrentShift() const
 {
@@ -335,7 +333,7 @@ void TCuteButton::PressFromKeyboard()
         DropDown();
 }
 
-bool TCuteButton::event(QEvent *e)
+bool TCuteButton::event(QEvent* e)
 {
     if (e->type() == QEvent::Shortcut) {
         const bool parentShown = !parentWidget() || parentWidget()->isVisible();
@@ -361,7 +359,7 @@ void TCuteButton::SetHovered(bool inside)
         MouseLeave(shift, at.x(), at.y());
 }
 
-void TCuteButton::mousePressEvent(QMouseEvent *e)
+void TCuteButton::mousePressEvent(QMouseEvent* e)
 {
     const QPoint at = e->position().toPoint();
     // A press is proof that the mouse is over the button, even if no enter event came first.
@@ -370,7 +368,7 @@ void TCuteButton::mousePressEvent(QMouseEvent *e)
     e->accept();
 }
 
-void TCuteButton::mouseReleaseEvent(QMouseEvent *e)
+void TCuteButton::mouseReleaseEvent(QMouseEvent* e)
 {
     const QPoint at = e->position().toPoint();
     const TShiftState shift { e->modifiers(), e->buttons() };
@@ -385,7 +383,7 @@ void TCuteButton::mouseReleaseEvent(QMouseEvent *e)
     e->accept();
 }
 
-void TCuteButton::mouseMoveEvent(QMouseEvent *e)
+void TCuteButton::mouseMoveEvent(QMouseEvent* e)
 {
     // While the button is held the mouse stays with it; leaving and re-entering still change the look.
     if (m_leftDown)
@@ -393,19 +391,19 @@ void TCuteButton::mouseMoveEvent(QMouseEvent *e)
     QWidget::mouseMoveEvent(e);
 }
 
-void TCuteButton::enterEvent(QEnterEvent *e)
+void TCuteButton::enterEvent(QEnterEvent* e)
 {
     QWidget::enterEvent(e);
     SetHovered(true);
 }
 
-void TCuteButton::leaveEvent(QEvent *e)
+void TCuteButton::leaveEvent(QEvent* e)
 {
     QWidget::leaveEvent(e);
     SetHovered(false);
 }
 
-void TCuteButton::keyPressEvent(QKeyEvent *e)
+void TCuteButton::keyPressEvent(QKeyEvent* e)
 {
     if (KeyDown(e->key(), e->modifiers()))
         e->accept();
@@ -413,7 +411,7 @@ void TCuteButton::keyPressEvent(QKeyEvent *e)
         QWidget::keyPressEvent(e);
 }
 
-void TCuteButton::keyReleaseEvent(QKeyEvent *e)
+void TCuteButton::keyReleaseEvent(QKeyEvent* e)
 {
     // Held keys repeat presses only; the one release comes when the key is let go.
     if (e->isAutoRepeat())
@@ -422,7 +420,7 @@ void TCuteButton::keyReleaseEvent(QKeyEvent *e)
     QWidget::keyReleaseEvent(e);
 }
 
-void TCuteButton::focusInEvent(QFocusEvent *e)
+void TCuteButton::focusInEvent(QFocusEvent* e)
 {
     QWidget::focusInEvent(e);
     if (e->reason() == Qt::PopupFocusReason)
@@ -431,7 +429,7 @@ void TCuteButton::focusInEvent(QFocusEvent *e)
         SetBevelOuter(bvRaised);
 }
 
-void TCuteButton::focusOutEvent(QFocusEvent *e)
+void TCuteButton::focusOutEvent(QFocusEvent* e)
 {
     QWidget::focusOutEvent(e);
     // Our own drop-down menu taking the keyboard does not make the button lose its look.
@@ -439,14 +437,14 @@ void TCuteButton::focusOutEvent(QFocusEvent *e)
         SetBevelOuter(bvNone);
 }
 
-void TCuteButton::changeEvent(QEvent *e)
+void TCuteButton::changeEvent(QEvent* e)
 {
     QWidget::changeEvent(e);
     if (e->type() == QEvent::EnabledChange)
         update();
 }
 
-void TCuteButton::contextMenuEvent(QContextMenuEvent *e)
+void TCuteButton::contextMenuEvent(QContextMenuEvent* e)
 {
     if (m_popupMenu) {
         m_popupMenu->exec(e->globalPos());
@@ -456,7 +454,7 @@ void TCuteButton::contextMenuEvent(QContextMenuEvent *e)
     }
 }
 
-void TCuteButton::paintEvent(QPaintEvent *)
+void TCuteButton::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     const bool disabled = !isEnabled();

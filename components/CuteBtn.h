@@ -32,7 +32,6 @@
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
-
 #include <functional>
 
 namespace components {
@@ -50,13 +49,13 @@ struct TShiftState {
 class TCuteButton : public QWidget {
 public:
     using TNotifyEvent = std::function<void()>;
-    using TMouseMoveEvent = std::function<void(TCuteButton *Sender, TShiftState Shift, int X, int Y)>;
+    using TMouseMoveEvent = std::function<void(TCuteButton* Sender, TShiftState Shift, int X, int Y)>;
 
-    explicit TCuteButton(QWidget *parent = nullptr);
+    explicit TCuteButton(QWidget* parent = nullptr);
     ~TCuteButton() override;
 
     QString Caption() const { return m_caption; }
-    void SetCaption(const QString &caption);
+    void SetCaption(const QString& caption);
     platform::TColor Color() const { return m_color; }
     void SetColor(platform::TColor color);
     platform::TColor FontColor() const { return m_fontColor; }
@@ -91,10 +90,10 @@ public:
 
     int DropDownDelay() const { return m_dropDownDelay; }
     void SetDropDownDelay(int ms) { m_dropDownDelay = ms; }
-    QMenu *DropDownMenu() const { return m_dropDownMenu; }
-    void SetDropDownMenu(QMenu *menu);
-    QMenu *PopupMenu() const { return m_popupMenu; }
-    void SetPopupMenu(QMenu *menu) { m_popupMenu = menu; }
+    QMenu* DropDownMenu() const { return m_dropDownMenu; }
+    void SetDropDownMenu(QMenu* menu);
+    QMenu* PopupMenu() const { return m_popupMenu; }
+    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
 
     bool EgnoreContClick() const { return m_egnoreContClick; }
     void SetEgnoreContClick(bool on) { m_egnoreContClick = on; }
@@ -127,19 +126,19 @@ protected:
     virtual bool KeyDown(int key, Qt::KeyboardModifiers shift);
     virtual void KeyUp(int key, Qt::KeyboardModifiers shift);
 
-    bool event(QEvent *event) override;
-    void paintEvent(QPaintEvent *event) override;
-    void mousePressEvent(QMouseEvent *event) override;
-    void mouseReleaseEvent(QMouseEvent *event) override;
-    void mouseMoveEvent(QMouseEvent *event) override;
-    void enterEvent(QEnterEvent *event) override;
-    void leaveEvent(QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-    void keyReleaseEvent(QKeyEvent *event) override;
-    void focusInEvent(QFocusEvent *event) override;
-    void focusOutEvent(QFocusEvent *event) override;
-    void changeEvent(QEvent *event) override;
-    void contextMenuEvent(QContextMenuEvent *event) override;
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void enterEvent(QEnterEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void DropDownDelayExpired();

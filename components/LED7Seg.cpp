@@ -1,7 +1,6 @@
 #include "components/LED7Seg.h"
 
 #include <QPainter>
-
 #include <algorithm>
 
 namespace components {
@@ -14,7 +13,7 @@ struct Shape {
 };
 
 // One table for the whole program: a changed shape shows on every digit.
-std::array<Shape, TLED7Seg::SegmentCount> &Shapes()
+std::array<Shape, TLED7Seg::SegmentCount>& Shapes()
 {
     static std::array<Shape, TLED7Seg::SegmentCount> shapes = { {
         { 7, { { { 50, 10 }, { 150, 10 }, { 155, 15 }, { 126, 40 }, { 66, 40 }, { 38, 30 }, { 40, 20 } } } },
@@ -62,16 +61,14 @@ constexpr int kMillesSegment = 9;
 
 } // namespace
 
-TLED7Seg::TLED7Seg(QWidget *parent) : QWidget(parent)
+TLED7Seg::TLED7Seg(QWidget* parent)
+    : QWidget(parent)
 {
     resize(34, 56);
     ResetSegments();
 }
 
-void TLED7Seg::ResetSegments()
-{
-    m_segments.fill({ m_segClear, m_bdrColor });
-}
+void TLED7Seg::ResetSegments() { m_segments.fill({ m_segClear, m_bdrColor }); }
 
 void TLED7Seg::Loaded()
 {
@@ -111,21 +108,21 @@ void TLED7Seg::DrawSegment(int segment, platform::TColor fill, platform::TColor 
     update();
 }
 
-void TLED7Seg::SetSegmentShape(int segment, int count, const TSegmentPoints &points)
+void TLED7Seg::SetSegmentShape(int segment, int count, const TSegmentPoints& points)
 {
     if (!ValidSegment(segment) || count < 0 || count > MaxShapePoints)
         return;
-    Shape &shape = Shapes()[std::size_t(segment - 1)];
+    Shape& shape = Shapes()[std::size_t(segment - 1)];
     shape.count = count;
     std::copy_n(points.begin(), count, shape.points.begin());
     update();
 }
 
-void TLED7Seg::GetSegmentShape(int segment, int &count, TSegmentPoints &points) const
+void TLED7Seg::GetSegmentShape(int segment, int& count, TSegmentPoints& points) const
 {
     if (!ValidSegment(segment))
         return;
-    const Shape &shape = Shapes()[std::size_t(segment - 1)];
+    const Shape& shape = Shapes()[std::size_t(segment - 1)];
     count = shape.count;
     std::copy_n(shape.points.begin(), count, points.begin());
 }
@@ -135,7 +132,7 @@ QPolygon TLED7Seg::SegmentPolygon(int segment) const
     QPolygon polygon;
     if (!ValidSegment(segment))
         return polygon;
-    const Shape &shape = Shapes()[std::size_t(segment - 1)];
+    const Shape& shape = Shapes()[std::size_t(segment - 1)];
     // Whole-pixel scaling, truncating, exactly as the digit has always been drawn.
     const qint64 w = width(), h = height();
     for (int i = 0; i < shape.count; ++i)
@@ -154,7 +151,7 @@ platform::TColor TLED7Seg::SegmentOutline(int segment) const
     return ValidSegment(segment) ? m_segments[std::size_t(segment - 1)].outline : m_bdrColor;
 }
 
-void TLED7Seg::paintEvent(QPaintEvent *)
+void TLED7Seg::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -162,7 +159,7 @@ void TLED7Seg::paintEvent(QPaintEvent *)
         const QPolygon polygon = SegmentPolygon(segment);
         if (polygon.isEmpty())
             continue;
-        const SegmentColors &colors = m_segments[std::size_t(segment - 1)];
+        const SegmentColors& colors = m_segments[std::size_t(segment - 1)];
         painter.setPen(QPen(platform::ColorFromRef(colors.outline), 1));
         painter.setBrush(platform::ColorFromRef(colors.fill));
         painter.drawPolygon(polygon);

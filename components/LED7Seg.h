@@ -25,7 +25,6 @@
 #include <QPoint>
 #include <QPolygon>
 #include <QWidget>
-
 #include <array>
 
 namespace components {
@@ -38,7 +37,7 @@ public:
     static constexpr int DesignHeight = 280;
     using TSegmentPoints = std::array<QPoint, MaxShapePoints>;
 
-    explicit TLED7Seg(QWidget *parent = nullptr);
+    explicit TLED7Seg(QWidget* parent = nullptr);
 
     platform::TColor SegColor() const { return m_segColor; }
     void SetSegColor(platform::TColor color) { m_segColor = color; }
@@ -63,8 +62,8 @@ public:
 
     // The shared shape of a segment: Count points (0..10) of the design grid. Out-of-range
     // segments or counts are ignored; a count of 0 stops the segment being drawn anywhere.
-    virtual void SetSegmentShape(int segment, int count, const TSegmentPoints &points);
-    virtual void GetSegmentShape(int segment, int &count, TSegmentPoints &points) const;
+    virtual void SetSegmentShape(int segment, int count, const TSegmentPoints& points);
+    virtual void GetSegmentShape(int segment, int& count, TSegmentPoints& points) const;
 
     // The segment's polygon at the digit's present size (empty when it has no shape).
     QPolygon SegmentPolygon(int segment) const;
@@ -73,7 +72,7 @@ public:
     platform::TColor SegmentOutline(int segment) const;
 
 protected:
-    void paintEvent(QPaintEvent *event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     struct SegmentColors {

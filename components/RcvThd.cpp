@@ -1,7 +1,8 @@
 #include "components/RcvThd.h"
 
 TRecvThd::TRecvThd(platform::SocketHandle Socket, TRecvTerminateEvent OnTerminateHandler)
-    : Socket(Socket), OnTerminate(std::move(OnTerminateHandler))
+    : Socket(Socket)
+    , OnTerminate(std::move(OnTerminateHandler))
 {
     platform::StartSockets();
     // The object lives on its creator's thread, so this runs there once the receive is done.
@@ -9,10 +10,7 @@ TRecvThd::TRecvThd(platform::SocketHandle Socket, TRecvTerminateEvent OnTerminat
     start();
 }
 
-TRecvThd::~TRecvThd()
-{
-    wait();
-}
+TRecvThd::~TRecvThd() { wait(); }
 
 void TRecvThd::run()
 {

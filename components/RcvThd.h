@@ -21,11 +21,10 @@
 
 #include <QByteArray>
 #include <QThread>
-
 #include <functional>
 
 class TRecvThd;
-using TRecvTerminateEvent = std::function<void(TRecvThd *Sender)>;
+using TRecvTerminateEvent = std::function<void(TRecvThd* Sender)>;
 
 class TRecvThd : public QThread {
     Q_OBJECT

@@ -3,8 +3,10 @@
 #include "components/rs232c.h"
 #include "platform/SerialLine.h"
 
-tcommthread::tcommthread(Trs232c *owner, platform::SerialLine *port, unsigned eventMask)
-    : m_owner(owner), m_port(port), m_mask(eventMask)
+tcommthread::tcommthread(Trs232c* owner, platform::SerialLine* port, unsigned eventMask)
+    : m_owner(owner)
+    , m_port(port)
+    , m_mask(eventMask)
 {
 }
 

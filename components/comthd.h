@@ -15,10 +15,10 @@ class SerialLine;
 
 class tcommthread {
 public:
-    tcommthread(Trs232c *owner, platform::SerialLine *port, unsigned eventMask);
+    tcommthread(Trs232c* owner, platform::SerialLine* port, unsigned eventMask);
     ~tcommthread();
-    tcommthread(const tcommthread &) = delete;
-    tcommthread &operator=(const tcommthread &) = delete;
+    tcommthread(const tcommthread&) = delete;
+    tcommthread& operator=(const tcommthread&) = delete;
 
     void Resume();
     // Asks the thread to end and wakes its wait.
@@ -32,10 +32,10 @@ public:
 private:
     void Execute();
 
-    Trs232c *const m_owner;
-    platform::SerialLine *const m_port;
+    Trs232c* const m_owner;
+    platform::SerialLine* const m_port;
     const unsigned m_mask;
-    std::atomic<bool> m_terminated {false};
-    std::atomic<unsigned> m_lastEvents {0};
+    std::atomic<bool> m_terminated { false };
+    std::atomic<unsigned> m_lastEvents { 0 };
     std::thread m_thread;
 };

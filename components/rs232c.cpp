@@ -15,22 +15,22 @@ struct ParityWords {
     QStringList words;
 };
 
-const std::vector<ParityWords> &ParityTable()
+const std::vector<ParityWords>& ParityTable()
 {
     static const std::vector<ParityWords> table = {
-        {Parity::None, {QStringLiteral("無し"), QStringLiteral("なし")}},
-        {Parity::Odd,
-         {QStringLiteral("奇数"), QStringLiteral("きすう"), QStringLiteral("ODD"), QStringLiteral("odd"),
-          QStringLiteral("ＯＤＤ"), QStringLiteral("ｏｄｄ")}},
-        {Parity::Even,
-         {QStringLiteral("偶数"), QStringLiteral("ぐうすう"), QStringLiteral("EVEN"), QStringLiteral("even"),
-          QStringLiteral("ＥＶＥＮ"), QStringLiteral("ｅｖｅｎ")}},
-        {Parity::Mark,
-         {QStringLiteral("マーク"), QStringLiteral("まーく"), QStringLiteral("MARK"), QStringLiteral("mark"),
-          QStringLiteral("ＭＡＲＫ"), QStringLiteral("ｍａｒｋ")}},
-        {Parity::Space,
-         {QStringLiteral("スペース"), QStringLiteral("すぺーす"), QStringLiteral("SPACE"), QStringLiteral("space"),
-          QStringLiteral("ＳＰＡＣＥ"), QStringLiteral("ｓｐａｃｅ")}},
+        { Parity::None, { QStringLiteral("無し"), QStringLiteral("なし") } },
+        { Parity::Odd,
+            { QStringLiteral("奇数"), QStringLiteral("きすう"), QStringLiteral("ODD"), QStringLiteral("odd"),
+                QStringLiteral("ＯＤＤ"), QStringLiteral("ｏｄｄ") } },
+        { Parity::Even,
+            { QStringLiteral("偶数"), QStringLiteral("ぐうすう"), QStringLiteral("EVEN"),
+                QStringLiteral("even"), QStringLiteral("ＥＶＥＮ"), QStringLiteral("ｅｖｅｎ") } },
+        { Parity::Mark,
+            { QStringLiteral("マーク"), QStringLiteral("まーく"), QStringLiteral("MARK"),
+                QStringLiteral("mark"), QStringLiteral("ＭＡＲＫ"), QStringLiteral("ｍａｒｋ") } },
+        { Parity::Space,
+            { QStringLiteral("スペース"), QStringLiteral("すぺーす"), QStringLiteral("SPACE"),
+                QStringLiteral("space"), QStringLiteral("ＳＰＡＣＥ"), QStringLiteral("ｓｐａｃｅ") } },
     };
     return table;
 }
@@ -42,23 +42,25 @@ struct EventHandler {
 };
 
 constexpr EventHandler kLineEvents[] = {
-    {platform::kEvBreak, &Trs232c::OnBREAK}, {platform::kEvCts, &Trs232c::OnCTS},
-    {platform::kEvDsr, &Trs232c::OnDSR},     {platform::kEvErr, &Trs232c::OnERR},
-    {platform::kEvRing, &Trs232c::OnRING},   {platform::kEvRlsd, &Trs232c::OnRLSD},
+    { platform::kEvBreak, &Trs232c::OnBREAK },
+    { platform::kEvCts, &Trs232c::OnCTS },
+    { platform::kEvDsr, &Trs232c::OnDSR },
+    { platform::kEvErr, &Trs232c::OnERR },
+    { platform::kEvRing, &Trs232c::OnRING },
+    { platform::kEvRlsd, &Trs232c::OnRLSD },
 };
 
 } // namespace
 
-Trs232c::Trs232c(QObject *AOwner, TNotifyEvent OnCreate) : QObject(AOwner), OnCreate(std::move(OnCreate))
+Trs232c::Trs232c(QObject* AOwner, TNotifyEvent OnCreate)
+    : QObject(AOwner)
+    , OnCreate(std::move(OnCreate))
 {
     if (this->OnCreate)
         this->OnCreate(this);
 }
 
-Trs232c::~Trs232c()
-{
-    Close();
-}
+Trs232c::~Trs232c() { Close(); }
 
 bool Trs232c::Open()
 {
@@ -84,7 +86,7 @@ bool Trs232c::Open()
         s.stopBits = platform::StopBits::OnePointFive;
     else if (stopbit == QLatin1String("2"))
         s.stopBits = platform::StopBits::Two;
-    for (const ParityWords &p : ParityTable())
+    for (const ParityWords& p : ParityTable())
         if (p.words.contains(paritymode))
             s.parity = p.parity;
     s.dataBits = charbit;
@@ -111,7 +113,7 @@ bool Trs232c::Open()
         return failOpen(QStringLiteral("タイムアウト時間設定エラー"));
 
     m_eventMask = 0;
-    for (const EventHandler &e : kLineEvents)
+    for (const EventHandler& e : kLineEvents)
         if (this->*e.handler)
             m_eventMask |= e.event;
     if (OnRXCHAR || OnPACKET)
@@ -136,7 +138,7 @@ bool Trs232c::Open()
     return true;
 }
 
-bool Trs232c::failOpen(const QString &message)
+bool Trs232c::failOpen(const QString& message)
 {
     m_port->purge(true, true);
     m_port.reset();
@@ -163,31 +165,19 @@ bool Trs232c::Close()
     return true;
 }
 
-bool Trs232c::SetRTS(bool Value)
-{
-    return m_opened && m_port->setModemLine(platform::kLineRts, Value);
-}
+bool Trs232c::SetRTS(bool Value) { return m_opened && m_port->setModemLine(platform::kLineRts, Value); }
 
-bool Trs232c::SetDTR(bool Value)
-{
-    return m_opened && m_port->setModemLine(platform::kLineDtr, Value);
-}
+bool Trs232c::SetDTR(bool Value) { return m_opened && m_port->setModemLine(platform::kLineDtr, Value); }
 
-rsflowset Trs232c::flow() const
-{
-    return rsflowset::fromInt(unsigned(flowflag) & 0x7FFFu);
-}
+rsflowset Trs232c::flow() const { return rsflowset::fromInt(unsigned(flowflag) & 0x7FFFu); }
 
-void Trs232c::Setflow(rsflowset Value)
-{
-    flowflag = int(Value.toInt());
-}
+void Trs232c::Setflow(rsflowset Value) { flowflag = int(Value.toInt()); }
 
 void Trs232c::DispatchCommEvents(unsigned mask)
 {
     const quint64 session = m_session;
     mask &= m_eventMask;
-    for (const EventHandler &e : kLineEvents)
+    for (const EventHandler& e : kLineEvents)
         if (mask & e.event)
             raise(session, e.handler);
     if (mask & platform::kEvRxChar) {

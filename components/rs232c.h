@@ -31,7 +31,6 @@
 #include <QFlags>
 #include <QObject>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -41,7 +40,7 @@ namespace platform {
 class SerialLine;
 }
 
-using TNotifyEvent = std::function<void(QObject *Sender)>;
+using TNotifyEvent = std::function<void(QObject* Sender)>;
 
 // The bits of the flow flag word, bit 0 to bit 14.
 enum rsflow : unsigned {
@@ -67,7 +66,7 @@ Q_DECLARE_OPERATORS_FOR_FLAGS(rsflowset)
 class Trs232c : public QObject {
     Q_OBJECT
 public:
-    explicit Trs232c(QObject *AOwner = nullptr, TNotifyEvent OnCreate = {});
+    explicit Trs232c(QObject* AOwner = nullptr, TNotifyEvent OnCreate = {});
     ~Trs232c() override;
 
     // Opens and configures the port. False when already open or on failure.
@@ -110,7 +109,7 @@ public:
     void DispatchCommEvents(unsigned mask);
 
 private:
-    bool failOpen(const QString &message);
+    bool failOpen(const QString& message);
     void raise(quint64 session, TNotifyEvent Trs232c::*handler);
 
     std::unique_ptr<platform::SerialLine> m_port;

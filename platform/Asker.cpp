@@ -6,40 +6,37 @@
 namespace platform {
 namespace {
 
-std::unique_ptr<Asker> &Slot()
+std::unique_ptr<Asker>& Slot()
 {
     static std::unique_ptr<Asker> asker = std::make_unique<MessageBoxAsker>();
     return asker;
 }
 
-QString Title(const QString &caption)
+QString Title(const QString& caption)
 {
     return caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
 }
 
 } // namespace
 
-bool MessageBoxAsker::askYesNo(const QString &caption, const QString &text)
+bool MessageBoxAsker::askYesNo(const QString& caption, const QString& text)
 {
     return QMessageBox::question(QApplication::activeWindow(), Title(caption), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
 
-void MessageBoxAsker::inform(const QString &caption, const QString &text)
+void MessageBoxAsker::inform(const QString& caption, const QString& text)
 {
     QMessageBox::information(QApplication::activeWindow(), Title(caption), text);
 }
 
-void MessageBoxAsker::error(const QString &text)
+void MessageBoxAsker::error(const QString& text)
 {
     QMessageBox::critical(QApplication::activeWindow(), Title(QString()), text);
 }
 
-Asker &CurrentAsker()
-{
-    return *Slot();
-}
+Asker& CurrentAsker() { return *Slot(); }
 
 std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker)
 {

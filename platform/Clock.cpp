@@ -4,10 +4,7 @@
 
 namespace platform {
 
-QDateTime SystemClock::now() const
-{
-    return QDateTime::currentDateTime();
-}
+QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
 
 std::int64_t SystemClock::monotonicMs() const
 {
@@ -15,7 +12,10 @@ std::int64_t SystemClock::monotonicMs() const
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-ManualClock::ManualClock(QDateTime start) : m_now(std::move(start)) {}
+ManualClock::ManualClock(QDateTime start)
+    : m_now(std::move(start))
+{
+}
 
 void ManualClock::advanceMs(std::int64_t ms)
 {
@@ -23,7 +23,7 @@ void ManualClock::advanceMs(std::int64_t ms)
     m_now = m_now.addMSecs(ms);
 }
 
-Clock &DefaultClock()
+Clock& DefaultClock()
 {
     static SystemClock clock;
     return clock;

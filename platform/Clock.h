@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QDateTime>
-
 #include <cstdint>
 
 namespace platform {
@@ -30,7 +29,7 @@ public:
     QDateTime now() const override { return m_now; }
     std::int64_t monotonicMs() const override { return m_mono; }
     void advanceMs(std::int64_t ms);
-    void setNow(const QDateTime &t) { m_now = t; }
+    void setNow(const QDateTime& t) { m_now = t; }
 
 private:
     QDateTime m_now;
@@ -38,6 +37,6 @@ private:
 };
 
 // The clock the program uses unless a caller passes its own.
-Clock &DefaultClock();
+Clock& DefaultClock();
 
 } // namespace platform

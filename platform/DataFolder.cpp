@@ -13,9 +13,6 @@ QString DataFolder()
     return QDir(folder).absolutePath();
 }
 
-QString DataFilePath(const QString &name)
-{
-    return DataFolder() + QLatin1Char('/') + name;
-}
+QString DataFilePath(const QString& name) { return DataFolder() + QLatin1Char('/') + name; }
 
 } // namespace platform

@@ -9,6 +9,6 @@ namespace platform {
 QString DataFolder();
 
 // Full path of a file inside the data folder.
-QString DataFilePath(const QString &name);
+QString DataFilePath(const QString& name);
 
 } // namespace platform

@@ -3,11 +3,10 @@
 #include "platform/DataFolder.h"
 #include "platform/SqlDialect.h"
 
-#include <sqlite3.h>
-
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <sqlite3.h>
 
 namespace platform {
 
@@ -17,22 +16,23 @@ namespace {
 const QString kRowidAlias = QStringLiteral("tavo_rowid_");
 const QDate kZeroDate(1899, 12, 30); // the date of a time alone, as the original's date-times had it
 
-[[noreturn]] void Fail(const QString &message) { throw DatabaseError(message.toStdString()); }
+[[noreturn]] void Fail(const QString& message) { throw DatabaseError(message.toStdString()); }
 
 // A prepared statement that is finalized whatever happens.
 class Statement {
 public:
-    Statement(sqlite3 *db, const QString &sql) : m_db(db)
+    Statement(sqlite3* db, const QString& sql)
+        : m_db(db)
     {
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
             Fail(QString::fromUtf8(sqlite3_errmsg(db)));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
-    Statement(const Statement &) = delete;
-    Statement &operator=(const Statement &) = delete;
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
 
-    sqlite3_stmt *get() const { return m_stmt; }
+    sqlite3_stmt* get() const { return m_stmt; }
     bool step() // true while rows come
     {
         const int rc = sqlite3_step(m_stmt);
@@ -42,7 +42,7 @@ public:
             return false;
         Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
-    void bind(int index, const QVariant &v)
+    void bind(int index, const QVariant& v)
     {
         int rc;
         switch (v.typeId()) {
@@ -62,7 +62,8 @@ public:
             break;
         case QMetaType::QByteArray: {
             const QByteArray b = v.toByteArray();
-            rc = sqlite3_bind_blob64(m_stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
+            rc = sqlite3_bind_blob64(
+                m_stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT);
             break;
         }
         default: {
@@ -71,8 +72,8 @@ public:
                 break;
             }
             const QByteArray b = v.toString().toUtf8();
-            rc = sqlite3_bind_text64(m_stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT,
-                                     SQLITE_UTF8);
+            rc = sqlite3_bind_text64(
+                m_stmt, index, b.constData(), sqlite3_uint64(b.size()), SQLITE_TRANSIENT, SQLITE_UTF8);
             break;
         }
         }
@@ -87,34 +88,34 @@ public:
         case SQLITE_FLOAT:
             return QVariant(sqlite3_column_double(m_stmt, i));
         case SQLITE_BLOB: {
-            const void *p = sqlite3_column_blob(m_stmt, i);
-            return QVariant(QByteArray(static_cast<const char *>(p), sqlite3_column_bytes(m_stmt, i)));
+            const void* p = sqlite3_column_blob(m_stmt, i);
+            return QVariant(QByteArray(static_cast<const char*>(p), sqlite3_column_bytes(m_stmt, i)));
         }
         case SQLITE_NULL:
             return QVariant();
         default: {
-            const auto *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+            const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, i));
             return QVariant(QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, i)));
         }
         }
     }
-    static QString text(const char *p) { return p ? QString::fromUtf8(p) : QString(); }
+    static QString text(const char* p) { return p ? QString::fromUtf8(p) : QString(); }
 
 private:
-    sqlite3 *m_db;
-    sqlite3_stmt *m_stmt = nullptr;
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
 };
 
 struct Column {
-    QString name;        // as the result names it
-    QString declType;    // declared type of the table column; "" for expressions
+    QString name; // as the result names it
+    QString declType; // declared type of the table column; "" for expressions
     QString originTable; // table and column it comes from; "" for expressions
     QString originName;
     sql::Temporal kind = sql::Temporal::None;
     bool writable = false;
 };
 
-QString PlainText(const QVariant &v)
+QString PlainText(const QVariant& v)
 {
     switch (v.typeId()) {
     case QMetaType::UnknownType:
@@ -129,7 +130,7 @@ QString PlainText(const QVariant &v)
 }
 
 // The number a value holds: 0 for NULL and empty text, nothing for text that is no number.
-std::optional<double> NumberOf(const QVariant &v)
+std::optional<double> NumberOf(const QVariant& v)
 {
     switch (v.typeId()) {
     case QMetaType::UnknownType:
@@ -151,7 +152,7 @@ std::optional<double> NumberOf(const QVariant &v)
 }
 
 // The text of a stored value as the program reads it: dates yyyy/mm/dd, times H:MM:SS.
-QString TextOf(const Column &c, const QVariant &v)
+QString TextOf(const Column& c, const QVariant& v)
 {
     if (v.isNull())
         return QString();
@@ -179,7 +180,7 @@ QString TextOf(const Column &c, const QVariant &v)
 }
 
 // The typed value: QDate, QTime or QDateTime for date and time columns that parse.
-QVariant TypedOf(const Column &c, const QVariant &v)
+QVariant TypedOf(const Column& c, const QVariant& v)
 {
     if (v.isNull() || c.kind == sql::Temporal::None)
         return v;
@@ -205,7 +206,7 @@ QVariant TypedOf(const Column &c, const QVariant &v)
 
 // A value as it is stored in a column: dates as 'mm/dd/yyyy' and times as H:MM:SS, like the
 // statements write them, so that stored values compare alike whoever wrote them.
-QVariant StorageOf(const Column &c, const QVariant &v)
+QVariant StorageOf(const Column& c, const QVariant& v)
 {
     if (v.isNull())
         return QVariant();
@@ -237,7 +238,8 @@ QVariant StorageOf(const Column &c, const QVariant &v)
         if (type == QMetaType::QDateTime)
             return sql::StoredDateTime(v.toDateTime());
         // An emptied number field holds nothing rather than an empty text.
-        if (type == QMetaType::QString && v.toString().trimmed().isEmpty() && !sql::HasTextAffinity(c.declType))
+        if (type == QMetaType::QString && v.toString().trimmed().isEmpty()
+            && !sql::HasTextAffinity(c.declType))
             return QVariant();
         return v;
     }
@@ -273,7 +275,7 @@ QVariant StorageOf(const Column &c, const QVariant &v)
 
 struct Database::Impl {
     QString path;
-    sqlite3 *db = nullptr;
+    sqlite3* db = nullptr;
 
     ~Impl() { close(); }
 
@@ -282,10 +284,11 @@ struct Database::Impl {
         if (db)
             return;
         const QString file = path.isEmpty() ? DataFilePath(QStringLiteral("tavo.db")) : path;
-        const int rc = sqlite3_open_v2(file.toUtf8().constData(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+        const int rc = sqlite3_open_v2(
+            file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
-            const QString message = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            const QString message
+                = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close(db);
             db = nullptr;
             Fail(message + QStringLiteral(": ") + file);
@@ -295,8 +298,7 @@ struct Database::Impl {
         sql::RegisterCollations(db);
         try {
             Statement wal(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-            while (wal.step()) {
-            }
+            while (wal.step()) { }
         } catch (...) {
             close();
             throw;
@@ -310,25 +312,24 @@ struct Database::Impl {
         db = nullptr;
     }
 
-    sqlite3 *handle()
+    sqlite3* handle()
     {
         open();
         return db;
     }
 
     // Runs one statement as SQLite takes it; returns the rows it changed.
-    int run(const QString &statement)
+    int run(const QString& statement)
     {
         const int before = sqlite3_total_changes(db);
         Statement st(db, statement);
-        while (st.step()) {
-        }
+        while (st.step()) { }
         return sqlite3_total_changes(db) != before ? sqlite3_changes(db) : 0;
     }
 
     // Runs one statement of the program's SQL, which may become several for SQLite; those
     // run together or not at all.
-    int runRewritten(const QString &statement)
+    int runRewritten(const QString& statement)
     {
         const QStringList parts = sql::Rewrite(statement);
         if (parts.size() == 1)
@@ -336,7 +337,7 @@ struct Database::Impl {
         run(QStringLiteral("SAVEPOINT tavo_split"));
         try {
             int changes = 0;
-            for (const QString &p : parts)
+            for (const QString& p : parts)
                 changes = run(p);
             run(QStringLiteral("RELEASE tavo_split"));
             return changes;
@@ -347,10 +348,13 @@ struct Database::Impl {
     }
 };
 
-Database::Database() : m_impl(std::make_unique<Impl>()) {}
+Database::Database()
+    : m_impl(std::make_unique<Impl>())
+{
+}
 Database::~Database() = default;
 
-void Database::setPath(const QString &path)
+void Database::setPath(const QString& path)
 {
     if (path == m_impl->path)
         return;
@@ -376,27 +380,28 @@ void Database::setConnected(bool connected)
 
 bool Database::connected() const { return m_impl->db != nullptr; }
 
-int Database::execute(const QString &sql)
+int Database::execute(const QString& sql)
 {
     m_impl->open();
     const QStringList statements = sql::SplitStatements(sql);
     if (statements.isEmpty())
         Fail(QStringLiteral("SQL文がありません。"));
     int changes = 0;
-    for (const QString &s : statements)
+    for (const QString& s : statements)
         changes = m_impl->runRewritten(s);
     return changes;
 }
 
-bool Database::tableExists(const QString &name) const
+bool Database::tableExists(const QString& name) const
 {
-    Statement st(m_impl->handle(), QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
-                                                  "AND name = ?1 COLLATE NOCASE"));
+    Statement st(m_impl->handle(),
+        QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
+                       "AND name = ?1 COLLATE NOCASE"));
     st.bind(1, sql::PlainTableName(name));
     return st.step();
 }
 
-QStringList Database::columnNames(const QString &table) const
+QStringList Database::columnNames(const QString& table) const
 {
     Statement st(m_impl->handle(), QStringLiteral("SELECT name FROM pragma_table_info(?1)"));
     st.bind(1, sql::PlainTableName(table));
@@ -411,7 +416,7 @@ QStringList Database::columnNames(const QString &table) const
 struct DataSet::Rows {
     bool active = false;
     DataSetState state = DataSetState::Inactive;
-    QString sql;   // the select as opened
+    QString sql; // the select as opened
     quint64 version = 0;
     QString requested; // the live table asked for when opened
     QString table; // the table that changes go to; "" when read-only
@@ -424,11 +429,11 @@ struct DataSet::Rows {
     std::vector<QVariant> buffer; // the current row while editing or inserting
     std::vector<bool> changed;
     std::vector<std::unique_ptr<Field>> fields; // kept across reopening: callers may hold them
-    std::vector<Field *> byIndex;
+    std::vector<Field*> byIndex;
 
     int count() const { return int(data.size()); }
     bool editing() const { return state == DataSetState::Edit || state == DataSetState::Insert; }
-    const QVariant &value(int row, int col) const
+    const QVariant& value(int row, int col) const
     {
         if (editing() && row == cur)
             return buffer[size_t(col)];
@@ -436,7 +441,12 @@ struct DataSet::Rows {
     }
 };
 
-DataSet::DataSet(Database *db, QObject *parent) : QObject(parent), m_db(db), m_rows(std::make_unique<Rows>()) {}
+DataSet::DataSet(Database* db, QObject* parent)
+    : QObject(parent)
+    , m_db(db)
+    , m_rows(std::make_unique<Rows>())
+{
+}
 
 DataSet::~DataSet() = default;
 
@@ -462,20 +472,20 @@ void RequireLive(bool canModify)
 
 // What a field reads: its column and its value in the current row (or the edit buffer).
 struct DataSetAccess {
-    const Column &column;
+    const Column& column;
     QVariant value;
 
-    static DataSetAccess of(const DataSet *owner, int index, const QString &name)
+    static DataSetAccess of(const DataSet* owner, int index, const QString& name)
     {
-        const DataSet::Rows &r = *owner->m_rows;
+        const DataSet::Rows& r = *owner->m_rows;
         if (index < 0 || index >= int(r.cols.size()))
             Fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
-        return {r.cols[size_t(index)], r.cur >= 0 ? r.value(r.cur, index) : QVariant()};
+        return { r.cols[size_t(index)], r.cur >= 0 ? r.value(r.cur, index) : QVariant() };
     }
-    static DataSet::Rows &rows(DataSet *owner) { return *owner->m_rows; }
+    static DataSet::Rows& rows(DataSet* owner) { return *owner->m_rows; }
     // Leaving a row that is being edited posts its changes; a row without changes is left as
     // it was (a new row that was never filled in is dropped, not written empty).
-    static void leaveEdit(DataSet *owner)
+    static void leaveEdit(DataSet* owner)
     {
         if (owner->Modified())
             owner->Post();
@@ -483,18 +493,18 @@ struct DataSetAccess {
             owner->Cancel();
     }
     // The rows of an open data set with no edit pending: what moving the cursor needs.
-    static DataSet::Rows &browse(DataSet *owner)
+    static DataSet::Rows& browse(DataSet* owner)
     {
-        DataSet::Rows &r = *owner->m_rows;
+        DataSet::Rows& r = *owner->m_rows;
         RequireActive(r.active);
         if (r.editing())
             leaveEdit(owner);
         return r;
     }
     // One row forward or back; at either end the cursor stays and Eof or Bof is set.
-    static void step(DataSet *owner, int delta)
+    static void step(DataSet* owner, int delta)
     {
-        DataSet::Rows &r = browse(owner);
+        DataSet::Rows& r = browse(owner);
         const int to = r.cur + delta;
         if (to >= 0 && to < r.count()) {
             r.cur = to;
@@ -507,9 +517,9 @@ struct DataSetAccess {
         emit owner->currentChanged();
     }
     // A blank row at the end (append) or before the current row (insert), in Insert state.
-    static void startInsert(DataSet *owner, bool atEnd)
+    static void startInsert(DataSet* owner, bool atEnd)
     {
-        DataSet::Rows &r = browse(owner);
+        DataSet::Rows& r = browse(owner);
         RequireLive(owner->CanModify());
         const int at = atEnd ? r.count() : std::max(r.cur, 0);
         r.data.insert(r.data.begin() + at, std::vector<QVariant>(r.cols.size()));
@@ -528,7 +538,7 @@ void DataSet::Open()
 {
     const QString sql = selectSql();
     const QString live = liveTable();
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     if (r.active && sql == r.sql && textVersion() == r.version && live == r.requested)
         return; // already open on the same, untouched select
     if (r.active)
@@ -539,7 +549,7 @@ void DataSet::Open()
         Fail(QStringLiteral("SQL文がありません。"));
     if (statements.size() > 1)
         Fail(QStringLiteral("一度に開ける文は一つだけです。"));
-    sqlite3 *db = m_db->impl()->handle();
+    sqlite3* db = m_db->impl()->handle();
 
     const sql::SelectShape shape = sql::AnalyzeSelect(statements.front());
     std::unique_ptr<Statement> st;
@@ -548,7 +558,7 @@ void DataSet::Open()
         try {
             st = std::make_unique<Statement>(db, sql::WithRowid(statements.front(), shape, kRowidAlias));
             hasRowid = true;
-        } catch (const DatabaseError &) {
+        } catch (const DatabaseError&) {
             // A view has no rowid: read it as written (a real error shows up again below).
         }
     }
@@ -568,8 +578,8 @@ void DataSet::Open()
         c.originTable = Statement::text(sqlite3_column_table_name(st->get(), i));
         c.originName = Statement::text(sqlite3_column_origin_name(st->get(), i));
         c.kind = sql::TemporalOf(c.declType);
-        c.writable = !table.isEmpty() && !c.originName.isEmpty() &&
-                     c.originTable.compare(table, Qt::CaseInsensitive) == 0;
+        c.writable = !table.isEmpty() && !c.originName.isEmpty()
+            && c.originTable.compare(table, Qt::CaseInsensitive) == 0;
         cols.push_back(c);
     }
     std::vector<std::vector<QVariant>> data;
@@ -600,11 +610,11 @@ void DataSet::Open()
 
     // Bind the field objects to the new columns, keeping those of earlier opens.
     r.byIndex.assign(r.cols.size(), nullptr);
-    for (auto &f : r.fields)
+    for (auto& f : r.fields)
         f->m_index = -1;
     for (size_t i = 0; i < r.cols.size(); ++i) {
-        Field *field = nullptr;
-        for (auto &f : r.fields) {
+        Field* field = nullptr;
+        for (auto& f : r.fields) {
             if (f->m_index < 0 && f->m_name.compare(r.cols[i].name, Qt::CaseInsensitive) == 0) {
                 field = f.get();
                 break;
@@ -624,7 +634,7 @@ void DataSet::Open()
 
 void DataSet::Close()
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     if (!r.active)
         return;
     r.active = false;
@@ -633,7 +643,7 @@ void DataSet::Close()
     r.rowids.clear();
     r.cols.clear();
     r.byIndex.clear();
-    for (auto &f : r.fields)
+    for (auto& f : r.fields)
         f->m_index = -1;
     r.cur = -1;
     r.bof = r.eof = true;
@@ -646,7 +656,7 @@ bool DataSet::Active() const { return m_rows->active; }
 
 void DataSet::Refresh()
 {
-    Rows &r = DataSetAccess::browse(this);
+    Rows& r = DataSetAccess::browse(this);
     const bool hadRowid = r.hasRowid && r.cur >= 0;
     const qint64 rowid = hadRowid ? r.rowids[size_t(r.cur)] : 0;
     const int index = r.cur;
@@ -667,7 +677,7 @@ void DataSet::Refresh()
 
 void DataSet::First()
 {
-    Rows &r = DataSetAccess::browse(this);
+    Rows& r = DataSetAccess::browse(this);
     r.cur = r.data.empty() ? -1 : 0;
     r.bof = true;
     r.eof = r.data.empty();
@@ -679,7 +689,7 @@ void DataSet::Prior() { DataSetAccess::step(this, -1); }
 
 void DataSet::Last()
 {
-    Rows &r = DataSetAccess::browse(this);
+    Rows& r = DataSetAccess::browse(this);
     r.cur = r.count() - 1;
     r.eof = true;
     r.bof = r.data.empty();
@@ -693,7 +703,7 @@ int DataSet::RecNo() const { return m_rows->active ? m_rows->cur + 1 : 0; }
 
 void DataSet::MoveTo(int recNo)
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     RequireActive(r.active);
     if (r.data.empty())
         return;
@@ -708,24 +718,24 @@ void DataSet::MoveTo(int recNo)
 
 int DataSet::FieldCount() const { return int(m_rows->byIndex.size()); }
 
-Field *DataSet::Fields(int index)
+Field* DataSet::Fields(int index)
 {
     if (index < 0 || index >= FieldCount())
         Fail(QStringLiteral("フィールド番号 %1 は範囲外です。").arg(index));
     return m_rows->byIndex[size_t(index)];
 }
 
-Field *DataSet::FindField(const QString &name)
+Field* DataSet::FindField(const QString& name)
 {
-    for (Field *f : m_rows->byIndex)
+    for (Field* f : m_rows->byIndex)
         if (f->m_name.compare(name, Qt::CaseInsensitive) == 0)
             return f;
     return nullptr;
 }
 
-Field *DataSet::FieldByName(const QString &name)
+Field* DataSet::FieldByName(const QString& name)
 {
-    if (Field *f = FindField(name))
+    if (Field* f = FindField(name))
         return f;
     Fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
 }
@@ -733,7 +743,7 @@ Field *DataSet::FieldByName(const QString &name)
 QStringList DataSet::FieldNames() const
 {
     QStringList names;
-    for (const Column &c : m_rows->cols)
+    for (const Column& c : m_rows->cols)
         names << c.name;
     return names;
 }
@@ -744,19 +754,19 @@ bool DataSet::CanModify() const { return m_rows->active && !m_rows->table.isEmpt
 
 bool DataSet::CanModifyField(int column) const
 {
-    return CanModify() && column >= 0 && column < int(m_rows->cols.size()) && m_rows->cols[size_t(column)].writable;
+    return CanModify() && column >= 0 && column < int(m_rows->cols.size())
+        && m_rows->cols[size_t(column)].writable;
 }
 
 bool DataSet::Modified() const
 {
-    const Rows &r = *m_rows;
+    const Rows& r = *m_rows;
     return r.editing() && std::find(r.changed.begin(), r.changed.end(), true) != r.changed.end();
 }
 
-
 void DataSet::Edit()
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     RequireActive(r.active);
     if (r.editing())
         return;
@@ -775,10 +785,10 @@ void DataSet::Insert() { DataSetAccess::startInsert(this, false); }
 
 void DataSet::Post()
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     if (!r.editing())
         return;
-    sqlite3 *db = m_db->impl()->handle();
+    sqlite3* db = m_db->impl()->handle();
     const QString table = sql::QuoteIdentifier(r.table);
     std::vector<size_t> changed;
     for (size_t i = 0; i < r.cols.size(); ++i)
@@ -790,10 +800,13 @@ void DataSet::Post()
         if (!changed.empty()) {
             QStringList sets;
             for (size_t k = 0; k < changed.size(); ++k)
-                sets << QStringLiteral("%1=?%2").arg(sql::QuoteIdentifier(r.cols[changed[k]].originName)).arg(k + 1);
-            Statement st(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?%3")
-                                 .arg(table, sets.join(u','))
-                                 .arg(changed.size() + 1));
+                sets << QStringLiteral("%1=?%2")
+                            .arg(sql::QuoteIdentifier(r.cols[changed[k]].originName))
+                            .arg(k + 1);
+            Statement st(db,
+                QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?%3")
+                    .arg(table, sets.join(u','))
+                    .arg(changed.size() + 1));
             for (size_t k = 0; k < changed.size(); ++k)
                 st.bind(int(k + 1), r.buffer[changed[k]]);
             st.bind(int(changed.size() + 1), rowid);
@@ -807,10 +820,9 @@ void DataSet::Post()
             names << sql::QuoteIdentifier(r.cols[changed[k]].originName);
             marks << QStringLiteral("?%1").arg(k + 1);
         }
-        const QString text = changed.empty()
-                                 ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
-                                 : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                                       .arg(table, names.join(u','), marks.join(u','));
+        const QString text = changed.empty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
+                                             : QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                                   .arg(table, names.join(u','), marks.join(u','));
         Statement st(db, text);
         for (size_t k = 0; k < changed.size(); ++k)
             st.bind(int(k + 1), r.buffer[changed[k]]);
@@ -845,7 +857,7 @@ void DataSet::Post()
 
 void DataSet::Cancel()
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     if (!r.editing())
         return;
     const bool inserting = r.state == DataSetState::Insert;
@@ -865,7 +877,7 @@ void DataSet::Cancel()
 
 void DataSet::Delete()
 {
-    Rows &r = *m_rows;
+    Rows& r = *m_rows;
     RequireActive(r.active);
     if (r.state == DataSetState::Insert) {
         Cancel();
@@ -875,7 +887,8 @@ void DataSet::Delete()
     if (r.data.empty())
         Fail(QStringLiteral("空のデータセットでは実行できません。"));
     r.state = DataSetState::Browse;
-    Statement st(m_db->impl()->handle(), QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(sql::QuoteIdentifier(r.table)));
+    Statement st(m_db->impl()->handle(),
+        QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(sql::QuoteIdentifier(r.table)));
     st.bind(1, r.rowids[size_t(r.cur)]);
     st.step();
     const bool wasLast = r.cur == r.count() - 1;
@@ -889,20 +902,20 @@ void DataSet::Delete()
     emit currentChanged();
 }
 
-bool DataSet::Locate(const QStringList &fields, const QVariantList &values)
+bool DataSet::Locate(const QStringList& fields, const QVariantList& values)
 {
-    Rows &r = DataSetAccess::browse(this);
+    Rows& r = DataSetAccess::browse(this);
     std::vector<int> cols;
     QStringList wanted;
     for (int k = 0; k < fields.size(); ++k) {
-        const Field *f = FieldByName(fields[k]);
-        const Column &c = r.cols[size_t(f->m_index)];
+        const Field* f = FieldByName(fields[k]);
+        const Column& c = r.cols[size_t(f->m_index)];
         cols.push_back(f->m_index);
         QVariant v = k < values.size() ? values[k] : QVariant();
         // Compare as the field reads: a date given as 'mm/dd/yyyy' finds the row showing yyyy/mm/dd.
         try {
             v = StorageOf(c, v);
-        } catch (const DatabaseError &) {
+        } catch (const DatabaseError&) {
         }
         wanted << TextOf(c, v);
     }
@@ -922,7 +935,7 @@ bool DataSet::Locate(const QStringList &fields, const QVariantList &values)
 
 DataSet::Bookmark DataSet::GetBookmark() const
 {
-    const Rows &r = *m_rows;
+    const Rows& r = *m_rows;
     if (!r.active || r.cur < 0)
         return 0;
     // Without a rowid (a grouped or joined select) the row number stands in.
@@ -931,7 +944,7 @@ DataSet::Bookmark DataSet::GetBookmark() const
 
 bool DataSet::GotoBookmark(Bookmark b)
 {
-    Rows &r = DataSetAccess::browse(this);
+    Rows& r = DataSetAccess::browse(this);
     int row = -1;
     if (r.hasRowid) {
         const auto it = std::find(r.rowids.begin(), r.rowids.end(), b);
@@ -950,7 +963,7 @@ bool DataSet::GotoBookmark(Bookmark b)
 
 QVariant DataSet::cell(int row, int column) const
 {
-    const Rows &r = *m_rows;
+    const Rows& r = *m_rows;
     if (row < 0 || row >= r.count() || column < 0 || column >= int(r.cols.size()))
         return QVariant();
     return TypedOf(r.cols[size_t(column)], r.value(row, column));
@@ -958,7 +971,7 @@ QVariant DataSet::cell(int row, int column) const
 
 QString DataSet::cellText(int row, int column) const
 {
-    const Rows &r = *m_rows;
+    const Rows& r = *m_rows;
     if (row < 0 || row >= r.count() || column < 0 || column >= int(r.cols.size()))
         return QString();
     return TextOf(r.cols[size_t(column)], r.value(row, column));
@@ -1028,9 +1041,9 @@ QString Field::DeclaredType() const
     return a.column.declType;
 }
 
-void Field::SetValue(const QVariant &v)
+void Field::SetValue(const QVariant& v)
 {
-    DataSet::Rows &r = DataSetAccess::rows(m_owner);
+    DataSet::Rows& r = DataSetAccess::rows(m_owner);
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
     if (!r.editing())
         Fail(QStringLiteral("データセットが編集モードではありません。"));
@@ -1041,7 +1054,7 @@ void Field::SetValue(const QVariant &v)
     emit m_owner->currentChanged();
 }
 
-void Field::SetAsString(const QString &v) { SetValue(QVariant(v)); }
+void Field::SetAsString(const QString& v) { SetValue(QVariant(v)); }
 void Field::SetAsInteger(int v) { SetValue(QVariant(qlonglong(v))); }
 void Field::SetAsFloat(double v) { SetValue(QVariant(v)); }
 void Field::Clear() { SetValue(QVariant()); }

@@ -10,7 +10,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -31,11 +30,11 @@ class Database {
 public:
     Database();
     ~Database();
-    Database(const Database &) = delete;
-    Database &operator=(const Database &) = delete;
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
 
     // Path of the database file; by default "tavo.db" in the data folder.
-    void setPath(const QString &path);
+    void setPath(const QString& path);
     QString path() const;
 
     void setConnected(bool connected); // Connected := true opens, false closes
@@ -46,14 +45,14 @@ public:
     // nothing, which is no error). "create table" and "alter table ... add" declare date, time
     // and timestamp columns with the collations of platform/SqlDialect.h, and an alter with
     // several add/drop clauses runs clause by clause, all or nothing.
-    int execute(const QString &sql);
+    int execute(const QString& sql);
     // True when the table exists in the database ("taikai" or "taikai.DB", any case).
-    bool tableExists(const QString &name) const;
+    bool tableExists(const QString& name) const;
     // Column names of a table as declared, in order; empty when the table does not exist.
-    QStringList columnNames(const QString &table) const;
+    QStringList columnNames(const QString& table) const;
 
     struct Impl;
-    Impl *impl() const { return m_impl.get(); }
+    Impl* impl() const { return m_impl.get(); }
 
 private:
     std::unique_ptr<Impl> m_impl;
@@ -77,16 +76,21 @@ public:
     QString DeclaredType() const;
 
     // Writing needs the data set in Edit or Insert state.
-    void SetAsString(const QString &v);
+    void SetAsString(const QString& v);
     void SetAsInteger(int v);
     void SetAsFloat(double v);
-    void SetValue(const QVariant &v);
+    void SetValue(const QVariant& v);
     void Clear();
 
 private:
     friend class DataSet;
-    Field(DataSet *owner, int index, QString name) : m_owner(owner), m_index(index), m_name(std::move(name)) {}
-    DataSet *m_owner;
+    Field(DataSet* owner, int index, QString name)
+        : m_owner(owner)
+        , m_index(index)
+        , m_name(std::move(name))
+    {
+    }
+    DataSet* m_owner;
     int m_index;
     QString m_name;
 };
@@ -99,10 +103,10 @@ enum class DataSetState { Inactive, Browse, Edit, Insert };
 class DataSet : public QObject {
     Q_OBJECT
 public:
-    explicit DataSet(Database *db, QObject *parent = nullptr);
+    explicit DataSet(Database* db, QObject* parent = nullptr);
     ~DataSet() override;
 
-    Database *database() const { return m_db; }
+    Database* database() const { return m_db; }
 
     void Open();
     void Close();
@@ -122,9 +126,9 @@ public:
     void MoveTo(int recNo); // 1-based
 
     int FieldCount() const;
-    Field *Fields(int index);
-    Field *FieldByName(const QString &name); // raises DatabaseError when missing (case-insensitive)
-    Field *FindField(const QString &name);   // nullptr when missing
+    Field* Fields(int index);
+    Field* FieldByName(const QString& name); // raises DatabaseError when missing (case-insensitive)
+    Field* FindField(const QString& name); // nullptr when missing
     QStringList FieldNames() const;
 
     DataSetState State() const;
@@ -136,8 +140,11 @@ public:
     void Delete();
 
     // Moves to the first row whose fields equal the values (compared as text); false when none.
-    bool Locate(const QStringList &fields, const QVariantList &values);
-    bool Locate(const QString &field, const QVariant &value) { return Locate(QStringList{field}, {value}); }
+    bool Locate(const QStringList& fields, const QVariantList& values);
+    bool Locate(const QString& field, const QVariant& value)
+    {
+        return Locate(QStringList { field }, { value });
+    }
 
     using Bookmark = qint64; // the row's rowid
     Bookmark GetBookmark() const;
@@ -156,7 +163,7 @@ public:
 signals:
     void opened();
     void closed();
-    void rowsChanged();    // rows re-read, added or removed
+    void rowsChanged(); // rows re-read, added or removed
     void currentChanged(); // the cursor moved or the current row's values changed
 
 protected:
@@ -170,7 +177,7 @@ private:
     friend class Field;
     friend struct DataSetAccess;
     struct Rows;
-    Database *m_db;
+    Database* m_db;
     std::unique_ptr<Rows> m_rows;
 };
 
@@ -179,7 +186,7 @@ private:
 class SqlLines : public QStringList {
 public:
     using QStringList::QStringList;
-    SqlLines &operator=(const QStringList &lines)
+    SqlLines& operator=(const QStringList& lines)
     {
         QStringList::operator=(lines);
         ++m_changes;
@@ -190,24 +197,24 @@ public:
         QStringList::clear();
         ++m_changes;
     }
-    void append(const QString &line)
+    void append(const QString& line)
     {
         QStringList::append(line);
         ++m_changes;
     }
-    SqlLines &operator<<(const QString &line)
+    SqlLines& operator<<(const QString& line)
     {
         append(line);
         return *this;
     }
-    SqlLines &operator<<(const QStringList &lines)
+    SqlLines& operator<<(const QStringList& lines)
     {
         QStringList::append(lines);
         ++m_changes;
         return *this;
     }
     void Clear() { clear(); }
-    void Add(const QString &line) { append(line); }
+    void Add(const QString& line) { append(line); }
     QString Text() const { return join(u'\n'); }
     quint64 changes() const { return m_changes; }
 
@@ -219,11 +226,14 @@ private:
 class Query : public DataSet {
     Q_OBJECT
 public:
-    explicit Query(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
+    explicit Query(Database* db, QObject* parent = nullptr)
+        : DataSet(db, parent)
+    {
+    }
 
     SqlLines SQL; // SQL.clear(); SQL << "..."; or the helpers below
     void ClearSQL() { SQL.clear(); }
-    void AddSQL(const QString &line) { SQL << line; }
+    void AddSQL(const QString& line) { SQL << line; }
     bool RequestLive = false;
 
     // Runs the statement(s) that return no rows. Returns rows changed by the last one.
@@ -243,7 +253,10 @@ private:
 class Table : public DataSet {
     Q_OBJECT
 public:
-    explicit Table(Database *db, QObject *parent = nullptr) : DataSet(db, parent) {}
+    explicit Table(Database* db, QObject* parent = nullptr)
+        : DataSet(db, parent)
+    {
+    }
     QString TableName; // "taikai" or "taikai.DB": the extension is dropped
 
 protected:
@@ -255,10 +268,13 @@ protected:
 class DataSource : public QObject {
     Q_OBJECT
 public:
-    explicit DataSource(DataSet *dataSet = nullptr, QObject *parent = nullptr)
-        : QObject(parent), DataSet_(dataSet) {}
-    DataSet *dataSet() const { return DataSet_; }
-    void setDataSet(DataSet *ds)
+    explicit DataSource(DataSet* dataSet = nullptr, QObject* parent = nullptr)
+        : QObject(parent)
+        , DataSet_(dataSet)
+    {
+    }
+    DataSet* dataSet() const { return DataSet_; }
+    void setDataSet(DataSet* ds)
     {
         if (ds == DataSet_)
             return;
@@ -270,7 +286,7 @@ signals:
     void dataSetChanged();
 
 private:
-    DataSet *DataSet_;
+    DataSet* DataSet_;
 };
 
 } // namespace platform

@@ -5,7 +5,9 @@
 
 namespace platform {
 
-DataSetModel::DataSetModel(DataSource *source, QObject *parent) : QAbstractTableModel(parent), m_source(source)
+DataSetModel::DataSetModel(DataSource* source, QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_source(source)
 {
     if (source)
         connect(source, &DataSource::dataSetChanged, this, [this] {
@@ -16,7 +18,7 @@ DataSetModel::DataSetModel(DataSource *source, QObject *parent) : QAbstractTable
     reset();
 }
 
-DataSet *DataSetModel::dataSet() const { return m_source ? m_source->dataSet() : nullptr; }
+DataSet* DataSetModel::dataSet() const { return m_source ? m_source->dataSet() : nullptr; }
 
 void DataSetModel::bind()
 {
@@ -44,14 +46,14 @@ void DataSetModel::reset()
 {
     beginResetModel();
     m_columns.clear();
-    DataSet *ds = m_bound;
+    DataSet* ds = m_bound;
     if (ds && ds->Active()) {
         if (m_fields.isEmpty()) {
             for (int i = 0; i < ds->FieldCount(); ++i)
                 m_columns.push_back(i);
         } else {
             const QStringList names = ds->FieldNames();
-            for (const QString &f : m_fields) {
+            for (const QString& f : m_fields) {
                 int found = -1;
                 for (int i = 0; i < names.size(); ++i)
                     if (names[i].compare(f, Qt::CaseInsensitive) == 0)
@@ -65,7 +67,7 @@ void DataSetModel::reset()
     endResetModel();
 }
 
-void DataSetModel::setColumns(const QStringList &fields, const QStringList &titles)
+void DataSetModel::setColumns(const QStringList& fields, const QStringList& titles)
 {
     m_fields = fields;
     m_titles = titles;
@@ -76,7 +78,7 @@ void DataSetModel::setAlignment(int column, Qt::Alignment alignment)
 {
     m_alignment[column] = alignment;
     if (rowCount() > 0 && column >= 0 && column < columnCount())
-        emit dataChanged(index(0, column), index(rowCount() - 1, column), {Qt::TextAlignmentRole});
+        emit dataChanged(index(0, column), index(rowCount() - 1, column), { Qt::TextAlignmentRole });
 }
 
 int DataSetModel::fieldIndex(int column) const
@@ -84,19 +86,19 @@ int DataSetModel::fieldIndex(int column) const
     return column >= 0 && column < int(m_columns.size()) ? m_columns[size_t(column)] : -1;
 }
 
-int DataSetModel::rowCount(const QModelIndex &parent) const
+int DataSetModel::rowCount(const QModelIndex& parent) const
 {
     if (parent.isValid() || !m_bound || !m_bound->Active())
         return 0;
     return m_bound->RecordCount();
 }
 
-int DataSetModel::columnCount(const QModelIndex &parent) const
+int DataSetModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_columns.size());
 }
 
-QVariant DataSetModel::data(const QModelIndex &index, int role) const
+QVariant DataSetModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || !m_bound)
         return QVariant();
@@ -133,7 +135,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) cons
     return QVariant();
 }
 
-Qt::ItemFlags DataSetModel::flags(const QModelIndex &index) const
+Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
@@ -143,7 +145,7 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex &index) const
     return f;
 }
 
-bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int role)
+bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const int field = fieldIndex(index.column());
     if (role != Qt::EditRole || !index.isValid() || !m_bound || !m_bound->CanModifyField(field))
@@ -156,7 +158,7 @@ bool DataSetModel::setData(const QModelIndex &index, const QVariant &value, int 
         m_bound->Fields(field)->SetValue(value);
         m_bound->Post();
         return true;
-    } catch (const DatabaseError &e) {
+    } catch (const DatabaseError& e) {
         m_bound->Cancel();
         ShowError(e.message());
         return false;

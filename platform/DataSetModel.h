@@ -2,7 +2,6 @@
 
 #include <QAbstractTableModel>
 #include <QPointer>
-
 #include <map>
 #include <vector>
 
@@ -18,19 +17,19 @@ class DataSet;
 class DataSetModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit DataSetModel(DataSource *source, QObject *parent = nullptr);
+    explicit DataSetModel(DataSource* source, QObject* parent = nullptr);
 
     // Shows only these fields, in this order, with these titles (empty: every field, by name).
-    void setColumns(const QStringList &fields, const QStringList &titles = {});
+    void setColumns(const QStringList& fields, const QStringList& titles = {});
 
-    int rowCount(const QModelIndex &parent = {}) const override;
-    int columnCount(const QModelIndex &parent = {}) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation o, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
-    DataSet *dataSet() const;
+    DataSet* dataSet() const;
 
     // Aligns the cells of one column (by default numbers right, texts left).
     void setAlignment(int column, Qt::Alignment alignment);

@@ -6,22 +6,17 @@
 namespace platform {
 namespace {
 
-std::chrono::milliseconds Ms(int ms)
-{
-    return std::chrono::milliseconds(ms < 0 ? 0 : ms);
-}
+std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms < 0 ? 0 : ms); }
 
-QString LineName(unsigned line)
-{
-    return line == kLineRts ? QStringLiteral("RTS") : QStringLiteral("DTR");
-}
+QString LineName(unsigned line) { return line == kLineRts ? QStringLiteral("RTS") : QStringLiteral("DTR"); }
 
 } // namespace
 
 class FakeSerialLine final : public SerialLine {
 public:
     FakeSerialLine(std::shared_ptr<FakeSerialDevice> device, int handle)
-        : m_device(std::move(device)), m_handle(handle)
+        : m_device(std::move(device))
+        , m_handle(handle)
     {
     }
 
@@ -37,7 +32,7 @@ public:
 
     LineSettings settings() const override { return m_device->settings(); }
 
-    LineSettingError apply(const LineSettings &s) override
+    LineSettingError apply(const LineSettings& s) override
     {
         if (s.bitRate <= 0)
             return LineSettingError::BitRate;
@@ -55,16 +50,15 @@ public:
 
     bool setBufferSizes(int receive, int transmit) override { return receive > 0 && transmit > 0; }
 
-    qint64 write(const char *data, qint64 size, int timeoutMs) override
+    qint64 write(const char* data, qint64 size, int timeoutMs) override
     {
         std::unique_lock lock(m_device->m_mutex);
-        FakeSerialDevice &d = *m_device;
+        FakeSerialDevice& d = *m_device;
         const unsigned generation = d.m_purgeGeneration;
         const bool ctsFlow = (d.m_settings.flowFlags & flow::kOutxCtsFlow)
             || flow::RtsControl(d.m_settings.flowFlags) == flow::kControlHandshake;
-        const bool sendable = d.m_changed.wait_for(lock, Ms(timeoutMs), [&] {
-            return !ctsFlow || (d.m_inputs & kLineCts) || d.m_purgeGeneration != generation;
-        });
+        const bool sendable = d.m_changed.wait_for(lock, Ms(timeoutMs),
+            [&] { return !ctsFlow || (d.m_inputs & kLineCts) || d.m_purgeGeneration != generation; });
         if (!sendable || d.m_purgeGeneration != generation) {
             d.record(QStringLiteral("write timed out"));
             return 0;
@@ -76,10 +70,10 @@ public:
         return size;
     }
 
-    qint64 read(char *data, qint64 size, int timeoutMs) override
+    qint64 read(char* data, qint64 size, int timeoutMs) override
     {
         std::unique_lock lock(m_device->m_mutex);
-        FakeSerialDevice &d = *m_device;
+        FakeSerialDevice& d = *m_device;
         d.m_changed.wait_for(lock, Ms(timeoutMs), [&] { return !d.m_input.isEmpty(); });
         const qint64 n = std::min<qint64>(size, d.m_input.size());
         std::copy_n(d.m_input.constData(), n, data);
@@ -115,7 +109,7 @@ public:
         return true;
     }
 
-    bool modemLines(unsigned *lines) override
+    bool modemLines(unsigned* lines) override
     {
         std::lock_guard lock(m_device->m_mutex);
         if (m_device->m_refuseModemLines)
@@ -133,9 +127,10 @@ public:
     unsigned waitEvent(unsigned mask, int timeoutMs) override
     {
         std::unique_lock lock(m_device->m_mutex);
-        FakeSerialDevice &d = *m_device;
+        FakeSerialDevice& d = *m_device;
         ++d.m_waitCount;
-        d.m_changed.wait_for(lock, Ms(timeoutMs), [&] { return d.m_cancelWait || (d.m_pendingEvents & mask); });
+        d.m_changed.wait_for(
+            lock, Ms(timeoutMs), [&] { return d.m_cancelWait || (d.m_pendingEvents & mask); });
         if (std::exchange(d.m_cancelWait, false))
             return 0;
         const unsigned events = d.m_pendingEvents & mask;
@@ -155,7 +150,10 @@ private:
     const int m_handle;
 };
 
-FakeSerialDevice::FakeSerialDevice(QString path) : m_path(std::move(path)) {}
+FakeSerialDevice::FakeSerialDevice(QString path)
+    : m_path(std::move(path))
+{
+}
 
 std::unique_ptr<SerialLine> FakeSerialDevice::open()
 {
@@ -176,7 +174,7 @@ std::unique_ptr<SerialLine> FakeSerialDevice::open()
     return std::make_unique<FakeSerialLine>(shared_from_this(), 1000 + m_openCount);
 }
 
-void FakeSerialDevice::feed(const QByteArray &bytes)
+void FakeSerialDevice::feed(const QByteArray& bytes)
 {
     std::lock_guard lock(m_mutex);
     m_input.append(bytes);
@@ -268,14 +266,11 @@ void FakeSerialDevice::setRefuseModemLines(bool refuse)
     m_refuseModemLines = refuse;
 }
 
-void FakeSerialDevice::record(const QString &entry)
-{
-    m_history.append(entry);
-}
+void FakeSerialDevice::record(const QString& entry) { m_history.append(entry); }
 
 void FakeSerialDevice::setOutputLocked(unsigned line, bool on)
 {
-    for (unsigned one : {kLineRts, kLineDtr}) {
+    for (unsigned one : { kLineRts, kLineDtr }) {
         if (!(line & one) || bool(m_outputs & one) == on)
             continue;
         m_outputs = on ? (m_outputs | one) : (m_outputs & ~one);
@@ -288,10 +283,11 @@ struct FakeSerialPorts::State {
     std::map<QString, std::shared_ptr<FakeSerialDevice>> devices;
 };
 
-FakeSerialPorts::FakeSerialPorts() : m_state(std::make_shared<State>())
+FakeSerialPorts::FakeSerialPorts()
+    : m_state(std::make_shared<State>())
 {
     std::weak_ptr<State> weak = m_state;
-    m_previous = SetSerialLineOpener([weak](const QString &path) -> std::unique_ptr<SerialLine> {
+    m_previous = SetSerialLineOpener([weak](const QString& path) -> std::unique_ptr<SerialLine> {
         const auto state = weak.lock();
         if (!state)
             return nullptr;
@@ -307,12 +303,9 @@ FakeSerialPorts::FakeSerialPorts() : m_state(std::make_shared<State>())
     });
 }
 
-FakeSerialPorts::~FakeSerialPorts()
-{
-    SetSerialLineOpener(std::move(m_previous));
-}
+FakeSerialPorts::~FakeSerialPorts() { SetSerialLineOpener(std::move(m_previous)); }
 
-std::shared_ptr<FakeSerialDevice> FakeSerialPorts::add(const QString &path)
+std::shared_ptr<FakeSerialDevice> FakeSerialPorts::add(const QString& path)
 {
     auto device = std::make_shared<FakeSerialDevice>(path);
     std::lock_guard lock(m_state->mutex);
@@ -320,7 +313,7 @@ std::shared_ptr<FakeSerialDevice> FakeSerialPorts::add(const QString &path)
     return device;
 }
 
-std::shared_ptr<FakeSerialDevice> FakeSerialPorts::device(const QString &path) const
+std::shared_ptr<FakeSerialDevice> FakeSerialPorts::device(const QString& path) const
 {
     std::lock_guard lock(m_state->mutex);
     const auto it = m_state->devices.find(path);

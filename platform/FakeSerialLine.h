@@ -16,7 +16,6 @@
 
 #include <QByteArray>
 #include <QStringList>
-
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -33,7 +32,7 @@ public:
 
     // --- the far end ---
     // Bytes arriving on the line.
-    void feed(const QByteArray &bytes);
+    void feed(const QByteArray& bytes);
     // Everything the program wrote (and the line accepted).
     QByteArray sent() const;
     // Waits at most timeoutMs until at least size bytes were written in all.
@@ -60,7 +59,7 @@ public:
 
 private:
     friend class FakeSerialLine;
-    void record(const QString &entry);
+    void record(const QString& entry);
     void setOutputLocked(unsigned line, bool on);
 
     const QString m_path;
@@ -89,11 +88,11 @@ class FakeSerialPorts {
 public:
     FakeSerialPorts();
     ~FakeSerialPorts();
-    FakeSerialPorts(const FakeSerialPorts &) = delete;
-    FakeSerialPorts &operator=(const FakeSerialPorts &) = delete;
+    FakeSerialPorts(const FakeSerialPorts&) = delete;
+    FakeSerialPorts& operator=(const FakeSerialPorts&) = delete;
 
-    std::shared_ptr<FakeSerialDevice> add(const QString &path);
-    std::shared_ptr<FakeSerialDevice> device(const QString &path) const;
+    std::shared_ptr<FakeSerialDevice> add(const QString& path);
+    std::shared_ptr<FakeSerialDevice> device(const QString& path) const;
 
 private:
     struct State;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <memory>
 
 namespace platform {
@@ -11,14 +10,14 @@ namespace platform {
 // changes the line in place (or appends it to its section). Writes reach the file at once.
 class IniFile {
 public:
-    explicit IniFile(const QString &path);
+    explicit IniFile(const QString& path);
     ~IniFile();
 
-    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
-    int ReadInteger(const QString &section, const QString &key, int defaultValue) const;
-    void WriteString(const QString &section, const QString &key, const QString &value);
-    void WriteInteger(const QString &section, const QString &key, int value);
-    bool ValueExists(const QString &section, const QString &key) const;
+    QString ReadString(const QString& section, const QString& key, const QString& defaultValue) const;
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    void WriteString(const QString& section, const QString& key, const QString& value);
+    void WriteInteger(const QString& section, const QString& key, int value);
+    bool ValueExists(const QString& section, const QString& key) const;
 
 private:
     struct Impl;

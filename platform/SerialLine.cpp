@@ -1,7 +1,6 @@
 #include "platform/SerialLine.h"
 
 #include <QRegularExpression>
-
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -27,20 +26,42 @@ struct Speed {
     speed_t code;
 };
 
-constexpr std::array kSpeeds{
-    Speed{50, B50},           Speed{75, B75},           Speed{110, B110},         Speed{134, B134},
-    Speed{150, B150},         Speed{200, B200},         Speed{300, B300},         Speed{600, B600},
-    Speed{1200, B1200},       Speed{1800, B1800},       Speed{2400, B2400},       Speed{4800, B4800},
-    Speed{9600, B9600},       Speed{19200, B19200},     Speed{38400, B38400},     Speed{57600, B57600},
-    Speed{115200, B115200},   Speed{230400, B230400},   Speed{460800, B460800},   Speed{500000, B500000},
-    Speed{576000, B576000},   Speed{921600, B921600},   Speed{1000000, B1000000}, Speed{1152000, B1152000},
-    Speed{1500000, B1500000}, Speed{2000000, B2000000}, Speed{2500000, B2500000}, Speed{3000000, B3000000},
-    Speed{3500000, B3500000}, Speed{4000000, B4000000},
+constexpr std::array kSpeeds {
+    Speed { 50, B50 },
+    Speed { 75, B75 },
+    Speed { 110, B110 },
+    Speed { 134, B134 },
+    Speed { 150, B150 },
+    Speed { 200, B200 },
+    Speed { 300, B300 },
+    Speed { 600, B600 },
+    Speed { 1200, B1200 },
+    Speed { 1800, B1800 },
+    Speed { 2400, B2400 },
+    Speed { 4800, B4800 },
+    Speed { 9600, B9600 },
+    Speed { 19200, B19200 },
+    Speed { 38400, B38400 },
+    Speed { 57600, B57600 },
+    Speed { 115200, B115200 },
+    Speed { 230400, B230400 },
+    Speed { 460800, B460800 },
+    Speed { 500000, B500000 },
+    Speed { 576000, B576000 },
+    Speed { 921600, B921600 },
+    Speed { 1000000, B1000000 },
+    Speed { 1152000, B1152000 },
+    Speed { 1500000, B1500000 },
+    Speed { 2000000, B2000000 },
+    Speed { 2500000, B2500000 },
+    Speed { 3000000, B3000000 },
+    Speed { 3500000, B3500000 },
+    Speed { 4000000, B4000000 },
 };
 
-bool SpeedCode(int rate, speed_t *code)
+bool SpeedCode(int rate, speed_t* code)
 {
-    for (const Speed &s : kSpeeds)
+    for (const Speed& s : kSpeeds)
         if (s.rate == rate) {
             *code = s.code;
             return true;
@@ -50,7 +71,7 @@ bool SpeedCode(int rate, speed_t *code)
 
 int SpeedRate(speed_t code)
 {
-    for (const Speed &s : kSpeeds)
+    for (const Speed& s : kSpeeds)
         if (s.code == code)
             return s.rate;
     return 0;
@@ -65,8 +86,7 @@ int RemainingMs(SteadyClock::time_point deadline)
 void DrainEventFd(int fd)
 {
     eventfd_t value;
-    while (eventfd_read(fd, &value) == 0) {
-    }
+    while (eventfd_read(fd, &value) == 0) { }
 }
 
 constexpr unsigned kModemEvents = kEvCts | kEvDsr | kEvRlsd | kEvRing;
@@ -74,7 +94,10 @@ constexpr unsigned kCounterEvents = kEvBreak | kEvErr;
 
 class TermiosLine final : public SerialLine {
 public:
-    TermiosLine(int fd, int wakeFd, int abortFd) : m_fd(fd), m_wakeFd(wakeFd), m_abortFd(abortFd)
+    TermiosLine(int fd, int wakeFd, int abortFd)
+        : m_fd(fd)
+        , m_wakeFd(wakeFd)
+        , m_abortFd(abortFd)
     {
         m_kept = readSettings();
         serial_icounter_struct counts {};
@@ -99,14 +122,15 @@ public:
         return m_kept;
     }
 
-    LineSettingError apply(const LineSettings &s) override
+    LineSettingError apply(const LineSettings& s) override
     {
         speed_t speed;
         if (!SpeedCode(s.bitRate, &speed))
             return LineSettingError::BitRate;
         if (s.dataBits < 5 || s.dataBits > 8)
             return LineSettingError::DataBits;
-        if (s.xonLimit < 0 || s.xoffLimit < 0 || ((s.flowFlags & (flow::kOutX | flow::kInX)) && s.xonChar == s.xoffChar))
+        if (s.xonLimit < 0 || s.xoffLimit < 0
+            || ((s.flowFlags & (flow::kOutX | flow::kInX)) && s.xonChar == s.xoffChar))
             return LineSettingError::Flow;
 
         termios t {};
@@ -116,7 +140,7 @@ public:
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
         t.c_cflag &= ~tcflag_t(CSIZE);
-        static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+        static constexpr tcflag_t kSizes[] = { CS5, CS6, CS7, CS8 };
         t.c_cflag |= kSizes[s.dataBits - 5];
         t.c_cflag &= ~tcflag_t(PARENB | PARODD | CMSPAR);
         switch (s.parity) {
@@ -169,7 +193,7 @@ public:
 
     bool setBufferSizes(int receive, int transmit) override { return receive > 0 && transmit > 0; }
 
-    qint64 write(const char *data, qint64 size, int timeoutMs) override
+    qint64 write(const char* data, qint64 size, int timeoutMs) override
     {
         const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
         const unsigned generation = m_purgeGeneration.load();
@@ -189,7 +213,7 @@ public:
                 ::tcflush(m_fd, TCOFLUSH);
                 return written;
             }
-            pollfd fds[2] = {{m_fd, POLLOUT, 0}, {m_abortFd, POLLIN, 0}};
+            pollfd fds[2] = { { m_fd, POLLOUT, 0 }, { m_abortFd, POLLIN, 0 } };
             if (::poll(fds, 2, left) < 0 && errno != EINTR)
                 return -1;
             if (fds[1].revents & POLLIN) {
@@ -201,11 +225,11 @@ public:
         return written;
     }
 
-    qint64 read(char *data, qint64 size, int timeoutMs) override
+    qint64 read(char* data, qint64 size, int timeoutMs) override
     {
         if (size <= 0)
             return 0;
-        pollfd fd = {m_fd, POLLIN, 0};
+        pollfd fd = { m_fd, POLLIN, 0 };
         int r;
         do
             r = ::poll(&fd, 1, timeoutMs < 0 ? 0 : timeoutMs);
@@ -259,7 +283,7 @@ public:
         return ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0;
     }
 
-    bool modemLines(unsigned *lines) override
+    bool modemLines(unsigned* lines) override
     {
         int bits = 0;
         if (::ioctl(m_fd, TIOCMGET, &bits) != 0)
@@ -301,7 +325,7 @@ public:
             int slice = RemainingMs(deadline);
             if (sampling || ((mask & kEvRxChar) && !watchInput))
                 slice = std::min(slice, 10);
-            pollfd fds[2] = {{m_wakeFd, POLLIN, 0}, {m_fd, POLLIN, 0}};
+            pollfd fds[2] = { { m_wakeFd, POLLIN, 0 }, { m_fd, POLLIN, 0 } };
             const bool watch = watchInput && !m_hungUp;
             if (::poll(fds, watch ? 2 : 1, watch ? slice : std::min(slice, 10)) < 0 && errno != EINTR)
                 return 0;
@@ -320,7 +344,7 @@ public:
     void cancelWait() override { eventfd_write(m_wakeFd, 1); }
 
 private:
-    static void MakeRaw(termios *t)
+    static void MakeRaw(termios* t)
     {
         ::cfmakeraw(t);
         t->c_cflag |= CLOCAL | CREAD;
@@ -329,11 +353,11 @@ private:
         t->c_cc[VTIME] = 0;
     }
 
-    static unsigned ErrorsBetween(const serial_icounter_struct &a, const serial_icounter_struct &b)
+    static unsigned ErrorsBetween(const serial_icounter_struct& a, const serial_icounter_struct& b)
     {
-        return (b.buf_overrun != a.buf_overrun ? kErrReceiveOverflow : 0) | (b.overrun != a.overrun ? kErrOverrun : 0)
-            | (b.parity != a.parity ? kErrParity : 0) | (b.frame != a.frame ? kErrFraming : 0)
-            | (b.brk != a.brk ? kErrBreak : 0);
+        return (b.buf_overrun != a.buf_overrun ? kErrReceiveOverflow : 0)
+            | (b.overrun != a.overrun ? kErrOverrun : 0) | (b.parity != a.parity ? kErrParity : 0)
+            | (b.frame != a.frame ? kErrFraming : 0) | (b.brk != a.brk ? kErrBreak : 0);
     }
 
     LineSettings readSettings()
@@ -426,7 +450,7 @@ private:
     mutable std::mutex m_mutex;
     LineSettings m_kept;
     serial_icounter_struct m_errorBase {};
-    std::atomic<unsigned> m_purgeGeneration {0};
+    std::atomic<unsigned> m_purgeGeneration { 0 };
     // State of the event waiter.
     bool m_waitStarted = false;
     unsigned m_waitLines = 0;
@@ -442,7 +466,7 @@ struct PortRegistry {
     std::map<int, QString> overrides;
 };
 
-PortRegistry &Registry()
+PortRegistry& Registry()
 {
     static PortRegistry registry;
     return registry;
@@ -450,7 +474,7 @@ PortRegistry &Registry()
 
 } // namespace
 
-std::unique_ptr<SerialLine> OpenTermiosLine(const QString &path)
+std::unique_ptr<SerialLine> OpenTermiosLine(const QString& path)
 {
     if (path.isEmpty())
         return nullptr;
@@ -466,7 +490,7 @@ std::unique_ptr<SerialLine> OpenTermiosLine(const QString &path)
     const int wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     const int abortFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd < 0 || abortFd < 0) {
-        for (int f : {fd, wakeFd, abortFd})
+        for (int f : { fd, wakeFd, abortFd })
             if (f >= 0)
                 ::close(f);
         return nullptr;
@@ -474,7 +498,7 @@ std::unique_ptr<SerialLine> OpenTermiosLine(const QString &path)
     return std::make_unique<TermiosLine>(fd, wakeFd, abortFd);
 }
 
-std::unique_ptr<SerialLine> OpenSerialLine(const QString &path)
+std::unique_ptr<SerialLine> OpenSerialLine(const QString& path)
 {
     SerialLineOpener opener;
     {
@@ -495,7 +519,8 @@ QString SerialDevicePath(int n)
 {
     if (n < 1)
         return QString();
-    const QByteArray fromEnvironment = qgetenv(QByteArray(QByteArray("TAVO_COM") + QByteArray::number(n)).constData());
+    const QByteArray fromEnvironment
+        = qgetenv(QByteArray(QByteArray("TAVO_COM") + QByteArray::number(n)).constData());
     if (!fromEnvironment.isEmpty())
         return QString::fromLocal8Bit(fromEnvironment);
     {
@@ -507,9 +532,10 @@ QString SerialDevicePath(int n)
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
-QString ResolveSerialPortName(const QString &name)
+QString ResolveSerialPortName(const QString& name)
 {
-    static const QRegularExpression com(QStringLiteral("^COM(\\d+)$"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression com(
+        QStringLiteral("^COM(\\d+)$"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = com.match(name.trimmed());
     return m.hasMatch() ? SerialDevicePath(m.captured(1).toInt()) : name;
 }

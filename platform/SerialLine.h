@@ -19,7 +19,6 @@
 
 #include <QString>
 #include <QtGlobal>
-
 #include <functional>
 #include <map>
 #include <memory>
@@ -39,33 +38,34 @@ inline constexpr unsigned kLineCd = 0x20;
 
 // Line errors, as the components report them to their handlers.
 inline constexpr unsigned kErrReceiveOverflow = 0x01; // the driver's input buffer overflowed
-inline constexpr unsigned kErrOverrun = 0x02;         // the UART lost a character
+inline constexpr unsigned kErrOverrun = 0x02; // the UART lost a character
 inline constexpr unsigned kErrParity = 0x04;
 inline constexpr unsigned kErrFraming = 0x08;
 inline constexpr unsigned kErrBreak = 0x10;
 
 // Port events, as the components report them to their handlers.
-inline constexpr unsigned kEvRxChar = 0x001;  // a character arrived
-inline constexpr unsigned kEvRxFlag = 0x002;  // the event character arrived (never reported: Linux cannot see it)
+inline constexpr unsigned kEvRxChar = 0x001; // a character arrived
+inline constexpr unsigned kEvRxFlag
+    = 0x002; // the event character arrived (never reported: Linux cannot see it)
 inline constexpr unsigned kEvTxEmpty = 0x004; // the output queue ran empty
-inline constexpr unsigned kEvCts = 0x008;     // CTS changed
-inline constexpr unsigned kEvDsr = 0x010;     // DSR changed
-inline constexpr unsigned kEvRlsd = 0x020;    // carrier detect changed
-inline constexpr unsigned kEvBreak = 0x040;   // a break arrived
-inline constexpr unsigned kEvErr = 0x080;     // a line error happened
-inline constexpr unsigned kEvRing = 0x100;    // the ring indicator changed
+inline constexpr unsigned kEvCts = 0x008; // CTS changed
+inline constexpr unsigned kEvDsr = 0x010; // DSR changed
+inline constexpr unsigned kEvRlsd = 0x020; // carrier detect changed
+inline constexpr unsigned kEvBreak = 0x040; // a break arrived
+inline constexpr unsigned kEvErr = 0x080; // a line error happened
+inline constexpr unsigned kEvRing = 0x100; // the ring indicator changed
 
 // Bits of the flow-control flag word that both serial components speak.
 namespace flow {
 inline constexpr unsigned kBinary = 1u << 0;
-inline constexpr unsigned kParity = 1u << 1;      // check parity on input
+inline constexpr unsigned kParity = 1u << 1; // check parity on input
 inline constexpr unsigned kOutxCtsFlow = 1u << 2; // output waits for CTS
 inline constexpr unsigned kOutxDsrFlow = 1u << 3; // output waits for DSR (no Linux equivalent)
-inline constexpr int kDtrControlShift = 4;        // 2 bits: 0 low, 1 high, 2 handshake
+inline constexpr int kDtrControlShift = 4; // 2 bits: 0 low, 1 high, 2 handshake
 inline constexpr unsigned kDsrSensitivity = 1u << 6;
 inline constexpr unsigned kTxContinueOnXoff = 1u << 7;
 inline constexpr unsigned kOutX = 1u << 8; // XON/XOFF on output
-inline constexpr unsigned kInX = 1u << 9;  // XON/XOFF on input
+inline constexpr unsigned kInX = 1u << 9; // XON/XOFF on input
 inline constexpr unsigned kErrorChar = 1u << 10;
 inline constexpr unsigned kNull = 1u << 11;
 inline constexpr int kRtsControlShift = 12; // 2 bits: 0 low, 1 high, 2 handshake, 3 toggle
@@ -93,7 +93,7 @@ struct LineSettings {
     char eofChar = 0;
     char evtChar = 0;
 
-    bool operator==(const LineSettings &) const = default;
+    bool operator==(const LineSettings&) const = default;
 };
 
 // Which setting a port refused.
@@ -110,17 +110,17 @@ public:
     virtual LineSettings settings() const = 0;
     // Applies the settings and switches DTR and RTS as the flag word says (low, high, or under the
     // port's control). Returns the first setting the port refused; then nothing is changed.
-    virtual LineSettingError apply(const LineSettings &settings) = 0;
+    virtual LineSettingError apply(const LineSettings& settings) = 0;
     // Driver buffer sizes: Linux keeps its own, so they are only checked (positive) and kept.
     virtual bool setBufferSizes(int receive, int transmit) = 0;
 
     // Writes size bytes, waiting at most timeoutMs for the port to take them (a port held by CTS
     // flow control would otherwise block for ever). Returns the bytes written, -1 on a line failure.
     // On a time-out what did not leave is discarded, as the port gave up on it.
-    virtual qint64 write(const char *data, qint64 size, int timeoutMs) = 0;
+    virtual qint64 write(const char* data, qint64 size, int timeoutMs) = 0;
     // Reads what has arrived, up to size bytes, waiting at most timeoutMs for the first byte.
     // Returns the bytes read (0 after the time-out), -1 on a line failure.
-    virtual qint64 read(char *data, qint64 size, int timeoutMs) = 0;
+    virtual qint64 read(char* data, qint64 size, int timeoutMs) = 0;
     // Waits at most timeoutMs until everything written has left the port. False on time-out.
     virtual bool drain(int timeoutMs) = 0;
     // Discards what is queued for sending (and ends a write in progress) and/or what was received.
@@ -131,7 +131,7 @@ public:
     // Raises or drops RTS or DTR. False when the port refuses (a pseudo-terminal always does).
     virtual bool setModemLine(unsigned line, bool on) = 0;
     // The state of all modem lines (kLine... bits). False when the port cannot tell.
-    virtual bool modemLines(unsigned *lines) = 0;
+    virtual bool modemLines(unsigned* lines) = 0;
     // The line errors (kErr... bits) that happened since the last call.
     virtual unsigned takeLineErrors() = 0;
 
@@ -143,20 +143,20 @@ public:
 };
 
 // Opens a port by device path; nullptr when it does not exist, is no terminal or is in use.
-using SerialLineOpener = std::function<std::unique_ptr<SerialLine>(const QString &path)>;
+using SerialLineOpener = std::function<std::unique_ptr<SerialLine>(const QString& path)>;
 
 // Opens a port through the installed opener (the termios one unless replaced).
-std::unique_ptr<SerialLine> OpenSerialLine(const QString &path);
+std::unique_ptr<SerialLine> OpenSerialLine(const QString& path);
 // Replaces the opener; an empty function restores the termios one. Returns the previous opener.
 SerialLineOpener SetSerialLineOpener(SerialLineOpener opener);
 // Opens a real port: exclusive, non-blocking, raw. Modem lines are left as the kernel set them.
-std::unique_ptr<SerialLine> OpenTermiosLine(const QString &path);
+std::unique_ptr<SerialLine> OpenTermiosLine(const QString& path);
 
 // The device path of port number n ("COM<n>"); empty for n < 1.
 QString SerialDevicePath(int n);
 // A port name as the components take it: "COM<n>" (any case) becomes SerialDevicePath(n),
 // anything else is a device path already.
-QString ResolveSerialPortName(const QString &name);
+QString ResolveSerialPortName(const QString& name);
 // Port number -> device path overrides, set by the program from its settings file at start.
 void SetSerialPortOverrides(std::map<int, QString> overrides);
 

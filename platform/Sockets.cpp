@@ -23,7 +23,7 @@ struct SocketTable {
     std::set<SocketHandle> closing;
 };
 
-SocketTable &Table()
+SocketTable& Table()
 {
     static SocketTable table;
     return table;
@@ -37,7 +37,7 @@ void StartSockets()
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
 }
 
-bool ParseIPv4(const QString &text, quint32 *address)
+bool ParseIPv4(const QString& text, quint32* address)
 {
     in_addr a {};
     if (::inet_pton(AF_INET, text.trimmed().toLatin1().constData(), &a) != 1)
@@ -46,21 +46,21 @@ bool ParseIPv4(const QString &text, quint32 *address)
     return true;
 }
 
-int LookUpHostIPv4(const QString &name, quint32 *address)
+int LookUpHostIPv4(const QString& name, quint32* address)
 {
     addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo *result = nullptr;
+    addrinfo* result = nullptr;
     const int rc = ::getaddrinfo(name.trimmed().toUtf8().constData(), nullptr, &hints, &result);
     if (rc != 0)
         return rc == EAI_SYSTEM ? errno : (rc < 0 ? -rc : rc);
-    *address = reinterpret_cast<const sockaddr_in *>(result->ai_addr)->sin_addr.s_addr;
+    *address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(result);
     return 0;
 }
 
-SocketHandle CreateStreamSocket(int *error)
+SocketHandle CreateStreamSocket(int* error)
 {
     StartSockets();
     const SocketHandle s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -81,14 +81,14 @@ int ConnectSocket(SocketHandle socket, quint32 address, quint16 port)
     to.sin_port = htons(port);
     int rc;
     do
-        rc = ::connect(socket, reinterpret_cast<const sockaddr *>(&to), sizeof to);
+        rc = ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     while (rc != 0 && errno == EINTR);
     return rc == 0 ? 0 : errno;
 }
 
-qint64 ReceiveSocket(SocketHandle socket, char *buffer, qint64 size, int *error)
+qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
 {
-    SocketTable &t = Table();
+    SocketTable& t = Table();
     {
         std::lock_guard lock(t.mutex);
         if (t.closing.count(socket))
@@ -124,7 +124,7 @@ qint64 ReceiveSocket(SocketHandle socket, char *buffer, qint64 size, int *error)
 
 void CloseSocket(SocketHandle socket)
 {
-    SocketTable &t = Table();
+    SocketTable& t = Table();
     std::lock_guard lock(t.mutex);
     if (!t.open.count(socket) || t.closing.count(socket))
         return;

@@ -31,17 +31,17 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 void StartSockets();
 
 // A dotted IPv4 address ("192.168.0.10") in network byte order; false when text is not one.
-bool ParseIPv4(const QString &text, quint32 *address);
+bool ParseIPv4(const QString& text, quint32* address);
 // Looks a host name up; the first IPv4 address in network byte order. Returns 0 or an error number.
-int LookUpHostIPv4(const QString &name, quint32 *address);
+int LookUpHostIPv4(const QString& name, quint32* address);
 
 // A new IPv4 TCP socket; kInvalidSocket with *error set on failure.
-SocketHandle CreateStreamSocket(int *error);
+SocketHandle CreateStreamSocket(int* error);
 // Connects (blocking) to address (network byte order) and port (host order). Returns 0 or an error number.
 int ConnectSocket(SocketHandle socket, quint32 address, quint16 port);
 // One receive of at most size bytes. Returns the bytes received (0: the peer closed the
 // connection, or the socket was closed meanwhile), or -1 with *error set.
-qint64 ReceiveSocket(SocketHandle socket, char *buffer, qint64 size, int *error);
+qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error);
 // Shuts the socket down and releases it (once a receive in progress has returned).
 void CloseSocket(SocketHandle socket);
 

@@ -1,9 +1,8 @@
 #include "platform/SqlDialect.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cstring>
+#include <sqlite3.h>
 #include <utility>
 #include <vector>
 
@@ -17,13 +16,13 @@ struct Token {
     enum Kind { Word, Quoted, String, Number, Punct };
     Kind kind;
     int begin, end; // offsets into the statement text
-    QString text;   // the word (upper-cased for words), the punctuation character, or the source
+    QString text; // the word (upper-cased for words), the punctuation character, or the source
 };
 
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
 // Tokens of SQL text; whitespace and comments are skipped. Unterminated quotes run to the end.
-std::vector<Token> Tokenize(const QString &s)
+std::vector<Token> Tokenize(const QString& s)
 {
     std::vector<Token> out;
     const int n = int(s.size());
@@ -54,37 +53,37 @@ std::vector<Token> Tokenize(const QString &s)
             i = e < 0 ? n : e + 2;
         } else if (c == u'\'') {
             const int e = closeQuote(i, u'\'');
-            out.push_back({Token::String, i, e, s.mid(i, e - i)});
+            out.push_back({ Token::String, i, e, s.mid(i, e - i) });
             i = e;
         } else if (c == u'"' || c == u'`' || c == u'[') {
             const int e = closeQuote(i, c == u'[' ? QChar(u']') : c);
-            out.push_back({Token::Quoted, i, e, s.mid(i, e - i)});
+            out.push_back({ Token::Quoted, i, e, s.mid(i, e - i) });
             i = e;
         } else if (c.isDigit()) {
             int e = i;
             while (e < n && (s[e].isLetterOrNumber() || s[e] == u'.'))
                 ++e;
-            out.push_back({Token::Number, i, e, s.mid(i, e - i)});
+            out.push_back({ Token::Number, i, e, s.mid(i, e - i) });
             i = e;
         } else if (isWordChar(c)) {
             int e = i;
             while (e < n && isWordChar(s[e]))
                 ++e;
-            out.push_back({Token::Word, i, e, s.mid(i, e - i).toUpper()});
+            out.push_back({ Token::Word, i, e, s.mid(i, e - i).toUpper() });
             i = e;
         } else {
-            out.push_back({Token::Punct, i, i + 1, QString(c)});
+            out.push_back({ Token::Punct, i, i + 1, QString(c) });
             ++i;
         }
     }
     return out;
 }
 
-bool isWord(const Token &t, const char *w) { return t.kind == Token::Word && t.text == QLatin1String(w); }
-bool isPunct(const Token &t, char c) { return t.kind == Token::Punct && t.text == QChar(QLatin1Char(c)); }
+bool isWord(const Token& t, const char* w) { return t.kind == Token::Word && t.text == QLatin1String(w); }
+bool isPunct(const Token& t, char c) { return t.kind == Token::Punct && t.text == QChar(QLatin1Char(c)); }
 
 // Ranges [first, last) of tokens separated by top-level commas between tokens first and last.
-std::vector<std::pair<size_t, size_t>> SplitAtCommas(const std::vector<Token> &t, size_t first, size_t last)
+std::vector<std::pair<size_t, size_t>> SplitAtCommas(const std::vector<Token>& t, size_t first, size_t last)
 {
     std::vector<std::pair<size_t, size_t>> parts;
     int depth = 0;
@@ -103,7 +102,7 @@ std::vector<std::pair<size_t, size_t>> SplitAtCommas(const std::vector<Token> &t
     return parts;
 }
 
-QString Source(const QString &s, const std::vector<Token> &t, size_t first, size_t last)
+QString Source(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
 {
     if (first >= last)
         return QString();
@@ -112,12 +111,12 @@ QString Source(const QString &s, const std::vector<Token> &t, size_t first, size
 
 // A column definition's tokens [first, last): the text to insert (and where) so that a date or
 // time column gets its collation and a memo column becomes text. Returns the edited definition.
-QString FixColumnDefinition(const QString &s, const std::vector<Token> &t, size_t first, size_t last)
+QString FixColumnDefinition(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
 {
     QString def = Source(s, t, first, last);
     if (last - first < 2 || t[first + 1].kind != Token::Word)
         return def;
-    const Token &type = t[first + 1];
+    const Token& type = t[first + 1];
     const int base = t[first].begin;
     if (type.text == QLatin1String("MEMO")) {
         def.replace(type.begin - base, type.end - type.begin, QStringLiteral("text"));
@@ -132,7 +131,7 @@ QString FixColumnDefinition(const QString &s, const std::vector<Token> &t, size_
     return def + QStringLiteral(" COLLATE ") + collation;
 }
 
-QStringList RewriteAlter(const QString &s, const std::vector<Token> &t)
+QStringList RewriteAlter(const QString& s, const std::vector<Token>& t)
 {
     // ALTER TABLE name clause[, clause...] where clause is ADD [COLUMN] def or DROP [COLUMN] name.
     size_t i = 2;
@@ -140,30 +139,31 @@ QStringList RewriteAlter(const QString &s, const std::vector<Token> &t)
     while (nameEnd < t.size() && !isWord(t[nameEnd], "ADD") && !isWord(t[nameEnd], "DROP"))
         ++nameEnd;
     if (nameEnd == i || nameEnd >= t.size())
-        return {s};
+        return { s };
     const QString table = Source(s, t, i, nameEnd);
     QStringList out;
-    for (const auto &[first, last] : SplitAtCommas(t, nameEnd, t.size())) {
+    for (const auto& [first, last] : SplitAtCommas(t, nameEnd, t.size())) {
         size_t f = first;
         if (f >= last)
-            return {s};
+            return { s };
         const bool add = isWord(t[f], "ADD");
         if (!add && !isWord(t[f], "DROP"))
-            return {s}; // not a form we split: let SQLite judge it as written
+            return { s }; // not a form we split: let SQLite judge it as written
         ++f;
         if (f < last && isWord(t[f], "COLUMN"))
             ++f;
         if (f >= last)
-            return {s};
+            return { s };
         if (add)
-            out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2").arg(table, FixColumnDefinition(s, t, f, last));
+            out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
+                       .arg(table, FixColumnDefinition(s, t, f, last));
         else
             out << QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, Source(s, t, f, last));
     }
     return out;
 }
 
-QString RewriteCreate(const QString &s, const std::vector<Token> &t)
+QString RewriteCreate(const QString& s, const std::vector<Token>& t)
 {
     // CREATE [TEMP|TEMPORARY] TABLE [IF NOT EXISTS] name ( defs ) ...
     size_t i = 1;
@@ -190,16 +190,16 @@ QString RewriteCreate(const QString &s, const std::vector<Token> &t)
         QString text;
     };
     std::vector<Edit> edits;
-    for (const auto &[first, last] : SplitAtCommas(t, open + 1, close)) {
+    for (const auto& [first, last] : SplitAtCommas(t, open + 1, close)) {
         if (last - first < 2)
             continue;
-        const Token &head = t[first];
-        if (isWord(head, "CONSTRAINT") || isWord(head, "PRIMARY") || isWord(head, "UNIQUE") ||
-            isWord(head, "CHECK") || isWord(head, "FOREIGN"))
+        const Token& head = t[first];
+        if (isWord(head, "CONSTRAINT") || isWord(head, "PRIMARY") || isWord(head, "UNIQUE")
+            || isWord(head, "CHECK") || isWord(head, "FOREIGN"))
             continue;
         const QString fixed = FixColumnDefinition(s, t, first, last);
         if (fixed != Source(s, t, first, last))
-            edits.push_back({t[first].begin, t[last - 1].end, fixed});
+            edits.push_back({ t[first].begin, t[last - 1].end, fixed });
     }
     // Replace from the back so that earlier offsets stay valid.
     QString out = s;
@@ -211,7 +211,7 @@ QString RewriteCreate(const QString &s, const std::vector<Token> &t)
 // ---- date and time texts --------------------------------------------------------------------
 
 // Reads 1..maxDigits digits; false when none.
-bool Digits(const char *&p, const char *e, int maxDigits, int &value, int &count)
+bool Digits(const char*& p, const char* e, int maxDigits, int& value, int& count)
 {
     value = 0;
     count = 0;
@@ -223,14 +223,14 @@ bool Digits(const char *&p, const char *e, int maxDigits, int &value, int &count
     return count > 0;
 }
 
-void SkipSpaces(const char *&p, const char *e)
+void SkipSpaces(const char*& p, const char* e)
 {
     while (p < e && (*p == ' ' || *p == '\t'))
         ++p;
 }
 
 // H:MM[:SS[.fff]] as milliseconds since midnight; -1 when it does not parse.
-qint64 TimeKey(const char *&p, const char *e)
+qint64 TimeKey(const char*& p, const char* e)
 {
     int h, m, sec = 0, ms = 0, n;
     if (!Digits(p, e, 2, h, n) || p >= e || *p != ':')
@@ -254,7 +254,7 @@ qint64 TimeKey(const char *&p, const char *e)
 }
 
 // A date as yyyymmdd; -1 when it does not parse.
-qint64 DateKey(const char *&p, const char *e)
+qint64 DateKey(const char*& p, const char* e)
 {
     int a, b, c, na, nb, nc;
     if (!Digits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
@@ -279,7 +279,7 @@ qint64 DateKey(const char *&p, const char *e)
 }
 
 // Whole-text keys: -1 when the text is not of the form.
-qint64 WholeTimeKey(const char *p, const char *e)
+qint64 WholeTimeKey(const char* p, const char* e)
 {
     SkipSpaces(p, e);
     const qint64 k = TimeKey(p, e);
@@ -287,14 +287,14 @@ qint64 WholeTimeKey(const char *p, const char *e)
     return p == e ? k : -1;
 }
 
-qint64 WholeDateKey(const char *p, const char *e)
+qint64 WholeDateKey(const char* p, const char* e)
 {
     SkipSpaces(p, e);
     const qint64 d = DateKey(p, e);
     if (d < 0)
         return -1;
     qint64 t = 0;
-    const char *afterDate = p;
+    const char* afterDate = p;
     SkipSpaces(p, e);
     if (p < e && (*p == 'T' || p != afterDate)) {
         if (*p == 'T')
@@ -309,7 +309,7 @@ qint64 WholeDateKey(const char *p, const char *e)
 
 // Texts that parse come after those that do not (which keep byte order among themselves),
 // and order by value among themselves.
-int CompareKeys(qint64 ka, qint64 kb, const char *a, int na, const char *b, int nb)
+int CompareKeys(qint64 ka, qint64 kb, const char* a, int na, const char* b, int nb)
 {
     if (ka >= 0 && kb >= 0)
         return ka < kb ? -1 : ka > kb ? 1 : 0;
@@ -321,19 +321,19 @@ int CompareKeys(qint64 ka, qint64 kb, const char *a, int na, const char *b, int 
     return r != 0 ? r : na - nb;
 }
 
-int DateCollate(void *, int na, const void *a, int nb, const void *b)
+int DateCollate(void*, int na, const void* a, int nb, const void* b)
 {
-    return CompareDateTexts(static_cast<const char *>(a), na, static_cast<const char *>(b), nb);
+    return CompareDateTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
 }
 
-int TimeCollate(void *, int na, const void *a, int nb, const void *b)
+int TimeCollate(void*, int na, const void* a, int nb, const void* b)
 {
-    return CompareTimeTexts(static_cast<const char *>(a), na, static_cast<const char *>(b), nb);
+    return CompareTimeTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
 }
 
 } // namespace
 
-Temporal TemporalOf(const QString &declaredType)
+Temporal TemporalOf(const QString& declaredType)
 {
     const QString t = declaredType.trimmed().section(u' ', 0, 0).section(u'(', 0, 0).toLower();
     if (t == QLatin1String("date"))
@@ -345,14 +345,15 @@ Temporal TemporalOf(const QString &declaredType)
     return Temporal::None;
 }
 
-bool HasTextAffinity(const QString &declaredType)
+bool HasTextAffinity(const QString& declaredType)
 {
     const QString t = declaredType.toUpper();
-    return !t.contains(QLatin1String("INT")) &&
-           (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB")) || t.contains(QLatin1String("TEXT")));
+    return !t.contains(QLatin1String("INT"))
+        && (t.contains(QLatin1String("CHAR")) || t.contains(QLatin1String("CLOB"))
+            || t.contains(QLatin1String("TEXT")));
 }
 
-QString CollationFor(const QString &declaredType)
+QString CollationFor(const QString& declaredType)
 {
     switch (TemporalOf(declaredType)) {
     case Temporal::Date:
@@ -366,7 +367,7 @@ QString CollationFor(const QString &declaredType)
     return QString();
 }
 
-QString ColumnType(const QString &type)
+QString ColumnType(const QString& type)
 {
     if (type.trimmed().compare(QLatin1String("memo"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("text");
@@ -374,7 +375,7 @@ QString ColumnType(const QString &type)
     return c.isEmpty() ? type : type + QStringLiteral(" COLLATE ") + c;
 }
 
-QString PlainTableName(const QString &name)
+QString PlainTableName(const QString& name)
 {
     QString n = name.trimmed();
     if (n.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
@@ -382,32 +383,32 @@ QString PlainTableName(const QString &name)
     return n;
 }
 
-QString QuoteIdentifier(const QString &name)
+QString QuoteIdentifier(const QString& name)
 {
     QString n = name;
     n.replace(u'"', QLatin1String("\"\""));
     return u'"' + n + u'"';
 }
 
-QStringList SplitStatements(const QString &sql)
+QStringList SplitStatements(const QString& sql)
 {
     QStringList out;
     int start = 0;
-    for (const Token &t : Tokenize(sql)) {
+    for (const Token& t : Tokenize(sql)) {
         if (t.kind == Token::Punct && t.text == QLatin1String(";")) {
             out << sql.mid(start, t.begin - start).trimmed();
             start = t.end;
         }
     }
     out << sql.mid(start).trimmed();
-    out.removeIf([](const QString &s) {
+    out.removeIf([](const QString& s) {
         // A piece holding only a comment is no statement.
         return s.isEmpty() || Tokenize(s).empty();
     });
     return out;
 }
 
-QStringList Rewrite(const QString &statement)
+QStringList Rewrite(const QString& statement)
 {
     const std::vector<Token> t = Tokenize(statement);
     if (t.size() >= 4 && isWord(t[0], "ALTER") && isWord(t[1], "TABLE"))
@@ -417,12 +418,12 @@ QStringList Rewrite(const QString &statement)
         if (isWord(t[i], "TEMP") || isWord(t[i], "TEMPORARY"))
             ++i;
         if (isWord(t[i], "TABLE"))
-            return {RewriteCreate(statement, t)};
+            return { RewriteCreate(statement, t) };
     }
-    return {statement};
+    return { statement };
 }
 
-SelectShape AnalyzeSelect(const QString &statement)
+SelectShape AnalyzeSelect(const QString& statement)
 {
     SelectShape shape;
     const std::vector<Token> t = Tokenize(statement);
@@ -440,17 +441,17 @@ SelectShape AnalyzeSelect(const QString &statement)
         else if (depth == 0 && t[i].kind == Token::Word) {
             if (t[i].text == QLatin1String("FROM") && from == 0)
                 from = i;
-            else if (t[i].text == QLatin1String("GROUP") || t[i].text == QLatin1String("UNION") ||
-                     t[i].text == QLatin1String("INTERSECT") || t[i].text == QLatin1String("EXCEPT") ||
-                     t[i].text == QLatin1String("HAVING") || t[i].text == QLatin1String("WINDOW") ||
-                     t[i].text == QLatin1String("JOIN") || t[i].text == QLatin1String("VALUES"))
+            else if (t[i].text == QLatin1String("GROUP") || t[i].text == QLatin1String("UNION")
+                || t[i].text == QLatin1String("INTERSECT") || t[i].text == QLatin1String("EXCEPT")
+                || t[i].text == QLatin1String("HAVING") || t[i].text == QLatin1String("WINDOW")
+                || t[i].text == QLatin1String("JOIN") || t[i].text == QLatin1String("VALUES"))
                 return shape;
         }
     }
     if (from == 0 || from + 1 >= t.size())
         return shape;
     size_t i = from + 1;
-    const Token &name = t[i];
+    const Token& name = t[i];
     if (name.kind != Token::Word && name.kind != Token::Quoted)
         return shape;
     QString table = name.kind == Token::Word ? statement.mid(name.begin, name.end - name.begin)
@@ -461,8 +462,8 @@ SelectShape AnalyzeSelect(const QString &statement)
     // Optional alias.
     if (i < t.size() && isWord(t[i], "AS"))
         i += 2;
-    else if (i < t.size() && t[i].kind == Token::Word && t[i].text != QLatin1String("WHERE") &&
-             t[i].text != QLatin1String("ORDER") && t[i].text != QLatin1String("LIMIT"))
+    else if (i < t.size() && t[i].kind == Token::Word && t[i].text != QLatin1String("WHERE")
+        && t[i].text != QLatin1String("ORDER") && t[i].text != QLatin1String("LIMIT"))
         ++i;
     if (i < t.size() && !isWord(t[i], "WHERE") && !isWord(t[i], "ORDER") && !isWord(t[i], "LIMIT"))
         return shape;
@@ -472,7 +473,7 @@ SelectShape AnalyzeSelect(const QString &statement)
     return shape;
 }
 
-QString WithRowid(const QString &statement, const SelectShape &shape, const QString &alias)
+QString WithRowid(const QString& statement, const SelectShape& shape, const QString& alias)
 {
     if (shape.rowidInsert < 0)
         return statement;
@@ -483,7 +484,7 @@ QString WithRowid(const QString &statement, const SelectShape &shape, const QStr
 
 // ---- date and time values ---------------------------------------------------------------------
 
-std::optional<QDate> ParseDate(const QString &text)
+std::optional<QDate> ParseDate(const QString& text)
 {
     const auto dt = ParseDateTime(text);
     if (!dt)
@@ -491,7 +492,7 @@ std::optional<QDate> ParseDate(const QString &text)
     return dt->date();
 }
 
-std::optional<QTime> ParseTime(const QString &text)
+std::optional<QTime> ParseTime(const QString& text)
 {
     const QByteArray b = text.toUtf8();
     const qint64 k = WholeTimeKey(b.constData(), b.constData() + b.size());
@@ -500,7 +501,7 @@ std::optional<QTime> ParseTime(const QString &text)
     return QTime::fromMSecsSinceStartOfDay(int(k));
 }
 
-std::optional<QDateTime> ParseDateTime(const QString &text)
+std::optional<QDateTime> ParseDateTime(const QString& text)
 {
     const QByteArray b = text.toUtf8();
     const qint64 k = WholeDateKey(b.constData(), b.constData() + b.size());
@@ -513,26 +514,23 @@ std::optional<QDateTime> ParseDateTime(const QString &text)
     return QDateTime(d, QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-QString StoredDate(const QDate &d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
-QString StoredTime(const QTime &t) { return t.toString(QStringLiteral("H:mm:ss")); }
-QString StoredDateTime(const QDateTime &dt)
-{
-    return StoredDate(dt.date()) + u' ' + StoredTime(dt.time());
-}
-QString ShownDate(const QDate &d) { return d.toString(QStringLiteral("yyyy/MM/dd")); }
-QString ShownTime(const QTime &t) { return t.toString(QStringLiteral("H:mm:ss")); }
+QString StoredDate(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
+QString StoredTime(const QTime& t) { return t.toString(QStringLiteral("H:mm:ss")); }
+QString StoredDateTime(const QDateTime& dt) { return StoredDate(dt.date()) + u' ' + StoredTime(dt.time()); }
+QString ShownDate(const QDate& d) { return d.toString(QStringLiteral("yyyy/MM/dd")); }
+QString ShownTime(const QTime& t) { return t.toString(QStringLiteral("H:mm:ss")); }
 
-int CompareDateTexts(const char *a, int na, const char *b, int nb)
+int CompareDateTexts(const char* a, int na, const char* b, int nb)
 {
     return CompareKeys(WholeDateKey(a, a + na), WholeDateKey(b, b + nb), a, na, b, nb);
 }
 
-int CompareTimeTexts(const char *a, int na, const char *b, int nb)
+int CompareTimeTexts(const char* a, int na, const char* b, int nb)
 {
     return CompareKeys(WholeTimeKey(a, a + na), WholeTimeKey(b, b + nb), a, na, b, nb);
 }
 
-void RegisterCollations(sqlite3 *db)
+void RegisterCollations(sqlite3* db)
 {
     sqlite3_create_collation_v2(db, DateCollation, SQLITE_UTF8, nullptr, &DateCollate, nullptr);
     sqlite3_create_collation_v2(db, TimeCollation, SQLITE_UTF8, nullptr, &TimeCollate, nullptr);

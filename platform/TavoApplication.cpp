@@ -3,21 +3,21 @@
 #include "platform/Asker.h"
 
 #include <QFont>
-
 #include <exception>
 
 namespace platform {
 
-TavoApplication::TavoApplication(int &argc, char **argv) : QApplication(argc, argv)
+TavoApplication::TavoApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
 {
     InstallFontSubstitutions();
 }
 
-bool TavoApplication::notify(QObject *receiver, QEvent *event)
+bool TavoApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const std::exception &e) {
+    } catch (const std::exception& e) {
         ShowError(QString::fromUtf8(e.what()));
     } catch (...) {
         ShowError(QStringLiteral("不明なエラーが発生しました。"));

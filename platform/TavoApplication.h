@@ -8,8 +8,8 @@ namespace platform {
 // exception escaping any event handler into the standard error box, ending that handler only.
 class TavoApplication : public QApplication {
 public:
-    TavoApplication(int &argc, char **argv);
-    bool notify(QObject *receiver, QEvent *event) override;
+    TavoApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
 };
 
 // "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.

@@ -1,27 +1,26 @@
 #include "platform/TextCodec.h"
 
-#include <iconv.h>
-
 #include <cerrno>
+#include <iconv.h>
 #include <stdexcept>
 
 namespace platform {
 namespace {
 
 // Converts with iconv, replacing what cannot be converted by `replacement` and going on.
-QByteArray Convert(const char *to, const char *from, const QByteArray &in, const QByteArray &replacement,
-                   int unitSize)
+QByteArray Convert(
+    const char* to, const char* from, const QByteArray& in, const QByteArray& replacement, int unitSize)
 {
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
         throw std::runtime_error(std::string("iconv_open failed: ") + from + " -> " + to);
     QByteArray out;
     out.reserve(in.size() * 2 + 16);
-    char *src = const_cast<char *>(in.constData());
+    char* src = const_cast<char*>(in.constData());
     size_t srcLeft = static_cast<size_t>(in.size());
     char buffer[4096];
     while (srcLeft > 0) {
-        char *dst = buffer;
+        char* dst = buffer;
         size_t dstLeft = sizeof buffer;
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
         out.append(buffer, static_cast<qsizetype>(dst - buffer));
@@ -47,12 +46,12 @@ QByteArray Convert(const char *to, const char *from, const QByteArray &in, const
 
 } // namespace
 
-QByteArray ToCp932(const QString &text)
+QByteArray ToCp932(const QString& text)
 {
     return Convert("CP932", "UTF-8", text.toUtf8(), QByteArrayLiteral("?"), 0);
 }
 
-QString FromCp932(const QByteArray &bytes)
+QString FromCp932(const QByteArray& bytes)
 {
     return QString::fromUtf8(Convert("UTF-8", "CP932", bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
 }

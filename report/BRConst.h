@@ -6,46 +6,53 @@
 #include <QString>
 
 // Expression language: parse errors.
-inline constexpr const char *SBRMissing = "Missing %s";
-inline constexpr const char *SBRErrorInExpression = "Error in expression : %s";
-inline constexpr const char *SBRIllegalNumericChar = "Illegal character in numeric contant \"%s\"";
-inline constexpr const char *SBRUnknownFunction = "Unknown function : %s";
-inline constexpr const char *SBROperand = "operand";
+inline constexpr const char* SBRMissing = "Missing %s";
+inline constexpr const char* SBRErrorInExpression = "Error in expression : %s";
+inline constexpr const char* SBRIllegalNumericChar = "Illegal character in numeric contant \"%s\"";
+inline constexpr const char* SBRUnknownFunction = "Unknown function : %s";
+inline constexpr const char* SBROperand = "operand";
 
 // Expression language: evaluation.
-inline constexpr const char *SBRIncompatibleOperator = "Operator %s is not compatible with %s expressions";
-inline constexpr const char *SBRCannotOperate = "Cannot %s %s expressions";
-inline constexpr const char *SBRCannotDivideByZero = "Cannot divide by 0";
-inline constexpr const char *SBRInvalidNot = "Invalid use of NOT";
-inline constexpr const char *SBRFieldUnknownType = "Field %s is of unknown type";
-inline constexpr const char *SBREvaluatorNotPrepared = "Evaluator not prepared";
-inline constexpr const char *SBRAdd = "add";
-inline constexpr const char *SBRSubtract = "subtract";
-inline constexpr const char *SBRMultiply = "multiply";
-inline constexpr const char *SBRDivide = "divide";
-inline constexpr const char *SBRNumeric = "numeric";
-inline constexpr const char *SBRString = "string";
-inline constexpr const char *SBRBoolean = "boolean";
-inline constexpr const char *SBRTrue = "True";
-inline constexpr const char *SBRFalse = "False";
+inline constexpr const char* SBRIncompatibleOperator = "Operator %s is not compatible with %s expressions";
+inline constexpr const char* SBRCannotOperate = "Cannot %s %s expressions";
+inline constexpr const char* SBRCannotDivideByZero = "Cannot divide by 0";
+inline constexpr const char* SBRInvalidNot = "Invalid use of NOT";
+inline constexpr const char* SBRFieldUnknownType = "Field %s is of unknown type";
+inline constexpr const char* SBREvaluatorNotPrepared = "Evaluator not prepared";
+inline constexpr const char* SBRAdd = "add";
+inline constexpr const char* SBRSubtract = "subtract";
+inline constexpr const char* SBRMultiply = "multiply";
+inline constexpr const char* SBRDivide = "divide";
+inline constexpr const char* SBRNumeric = "numeric";
+inline constexpr const char* SBRString = "string";
+inline constexpr const char* SBRBoolean = "boolean";
+inline constexpr const char* SBRTrue = "True";
+inline constexpr const char* SBRFalse = "False";
 
 // Expression language: function library.
-inline constexpr const char *SBRWrongArguments = "Wrong arguments for %s";
-inline constexpr const char *SBRConversionError = "Conversion error";
-inline constexpr const char *SBRMissingArgument = "Missing argument for %s";
-inline constexpr const char *SBRTooManyArguments = "Too many arguments";
-inline constexpr const char *SBRCountPrefix = "COUNT - ";
-inline constexpr const char *SBRInvalidSqrt = "Invalid argument to SQRT function";
-inline constexpr const char *SBRDivisionByZero = "Division by Zero";
-inline constexpr const char *SBRInvalidFormat = "Invalid format or value specified";
+inline constexpr const char* SBRWrongArguments = "Wrong arguments for %s";
+inline constexpr const char* SBRConversionError = "Conversion error";
+inline constexpr const char* SBRMissingArgument = "Missing argument for %s";
+inline constexpr const char* SBRTooManyArguments = "Too many arguments";
+inline constexpr const char* SBRCountPrefix = "COUNT - ";
+inline constexpr const char* SBRInvalidSqrt = "Invalid argument to SQRT function";
+inline constexpr const char* SBRDivisionByZero = "Division by Zero";
+inline constexpr const char* SBRInvalidFormat = "Invalid format or value specified";
 
 // Expression language: variables.
-inline constexpr const char *SBRRecursiveCall = "Recursive calls not allowed";
+inline constexpr const char* SBRRecursiveCall = "Recursive calls not allowed";
 
 // Categories of the function library, indexed by the first digit of an argument specification.
-inline constexpr const char *SBRFunctionCategories[] = {
-    "All", "Date & time", "Math & trig", "Statistical", "Database", "Logical", "Information", "Other",
+inline constexpr const char* SBRFunctionCategories[] = {
+    "All",
+    "Date & time",
+    "Math & trig",
+    "Statistical",
+    "Database",
+    "Logical",
+    "Information",
+    "Other",
 };
 
 // Fills each "%s" of the text with the next argument, in order.
-QString BRFormat(const char *text, const QString &a = QString(), const QString &b = QString());
+QString BRFormat(const char* text, const QString& a = QString(), const QString& b = QString());

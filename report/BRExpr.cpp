@@ -27,7 +27,7 @@ EvResult EvResult::Float(double v)
     return r;
 }
 
-EvResult EvResult::String(const QString &v)
+EvResult EvResult::String(const QString& v)
 {
     EvResult r;
     r.Kind = EvResultKind::String;
@@ -43,7 +43,7 @@ EvResult EvResult::Boolean(bool v)
     return r;
 }
 
-EvResult EvResult::Error(const QString &message)
+EvResult EvResult::Error(const QString& message)
 {
     EvResult r;
     r.Kind = EvResultKind::Error;
@@ -51,7 +51,7 @@ EvResult EvResult::Error(const QString &message)
     return r;
 }
 
-QString BRCutText(const QString &text, int max)
+QString BRCutText(const QString& text, int max)
 {
     if (text.size() <= max)
         return text;
@@ -62,7 +62,7 @@ QString BRCutText(const QString &text, int max)
     return text.left(cut);
 }
 
-QString EvResultToString(const EvResult &r)
+QString EvResultToString(const EvResult& r)
 {
     switch (r.Kind) {
     case EvResultKind::Integer:
@@ -80,51 +80,39 @@ QString EvResultToString(const EvResult &r)
 }
 
 namespace {
-platform::Clock *g_clock = nullptr;
+platform::Clock* g_clock = nullptr;
 }
 
-void BRExprSetClock(platform::Clock *clock)
-{
-    g_clock = clock;
-}
+void BRExprSetClock(platform::Clock* clock) { g_clock = clock; }
 
-platform::Clock &BRExprClock()
-{
-    return g_clock ? *g_clock : platform::DefaultClock();
-}
+platform::Clock& BRExprClock() { return g_clock ? *g_clock : platform::DefaultClock(); }
 
 // ---------------------------------------------------------------------------------------------
 // Elements
 
 namespace {
 
-EvResult MissingOperand()
-{
-    return EvResult::Error(BRFormat(SBRMissing, QString::fromUtf8(SBROperand)));
-}
+EvResult MissingOperand() { return EvResult::Error(BRFormat(SBRMissing, QString::fromUtf8(SBROperand))); }
 
 } // namespace
 
-EvResult TBREvElement::Value(TBRFiFo &)
-{
-    return EvResult();
-}
+EvResult TBREvElement::Value(TBRFiFo&) { return EvResult(); }
 
-EvResult EvaluateNext(TBRFiFo &fifo)
+EvResult EvaluateNext(TBRFiFo& fifo)
 {
-    TBREvElement *e = fifo.Next();
+    TBREvElement* e = fifo.Next();
     if (!e)
         return MissingOperand();
     return e->Value(fifo);
 }
 
-EvResult TBREvElementArgumentEnd::Value(TBRFiFo &)
+EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
 {
     // Only argument gathering consumes an argument end; met anywhere else, an operand is missing.
     return MissingOperand();
 }
 
-EvResult TBREvElementNot::Value(TBRFiFo &fifo)
+EvResult TBREvElementNot::Value(TBRFiFo& fifo)
 {
     EvResult r = EvaluateNext(fifo);
     if (r.Kind != EvResultKind::Boolean)
@@ -132,7 +120,7 @@ EvResult TBREvElementNot::Value(TBRFiFo &fifo)
     return EvResult::Boolean(!r.BoolResult);
 }
 
-EvResult TBREvElementOperator::Value(TBRFiFo &fifo)
+EvResult TBREvElementOperator::Value(TBRFiFo& fifo)
 {
     EvResult left = EvaluateNext(fifo);
     EvResult right = EvaluateNext(fifo);
@@ -141,25 +129,38 @@ EvResult TBREvElementOperator::Value(TBRFiFo &fifo)
 
 namespace {
 
-const char *const OperatorTexts[] = {"<", "<=", ">", ">=", "=", "<>", "+", "-", "OR", "*", "/", "AND"};
-const char *const OperatorVerbs[] = {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                     SBRAdd,  SBRSubtract, nullptr, SBRMultiply, SBRDivide, nullptr};
+const char* const OperatorTexts[] = { "<", "<=", ">", ">=", "=", "<>", "+", "-", "OR", "*", "/", "AND" };
+const char* const OperatorVerbs[] = { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, SBRAdd,
+    SBRSubtract, nullptr, SBRMultiply, SBRDivide, nullptr };
 
-enum Op { OpLess, OpLessEq, OpGreater, OpGreaterEq, OpEqual, OpNotEqual, OpAdd, OpSub, OpOr, OpMul, OpDiv, OpAnd };
+enum Op {
+    OpLess,
+    OpLessEq,
+    OpGreater,
+    OpGreaterEq,
+    OpEqual,
+    OpNotEqual,
+    OpAdd,
+    OpSub,
+    OpOr,
+    OpMul,
+    OpDiv,
+    OpAnd
+};
 
-EvResult Incompatible(int op, const char *kindWord)
+EvResult Incompatible(int op, const char* kindWord)
 {
-    return EvResult::Error(BRFormat(SBRIncompatibleOperator, QString::fromUtf8(OperatorTexts[op]),
-                                    QString::fromUtf8(kindWord)));
+    return EvResult::Error(
+        BRFormat(SBRIncompatibleOperator, QString::fromUtf8(OperatorTexts[op]), QString::fromUtf8(kindWord)));
 }
 
-EvResult Cannot(int op, const char *kindWord)
+EvResult Cannot(int op, const char* kindWord)
 {
     return EvResult::Error(
         BRFormat(SBRCannotOperate, QString::fromUtf8(OperatorVerbs[op]), QString::fromUtf8(kindWord)));
 }
 
-template <typename T> EvResult Compare(int op, const T &l, const T &r)
+template <typename T> EvResult Compare(int op, const T& l, const T& r)
 {
     switch (op) {
     case OpLess:
@@ -229,7 +230,7 @@ EvResult ApplyFloat(int op, double l, double r)
     }
 }
 
-EvResult ApplyString(int op, const QString &l, const QString &r)
+EvResult ApplyString(int op, const QString& l, const QString& r)
 {
     switch (op) {
     case OpAdd:
@@ -300,20 +301,20 @@ EvResult BRApplyOperator(int op, EvResult left, EvResult right)
     return left;
 }
 
-bool TBREvElementFunction::GatherArguments(TBRFiFo &fifo)
+bool TBREvElementFunction::GatherArguments(TBRFiFo& fifo)
 {
     Arguments.clear();
     for (;;) {
-        TBREvElement *e = fifo.Next();
+        TBREvElement* e = fifo.Next();
         if (!e)
             return false;
-        if (dynamic_cast<TBREvElementArgumentEnd *>(e))
+        if (dynamic_cast<TBREvElementArgumentEnd*>(e))
             return true;
         Arguments.push_back(e->Value(fifo));
     }
 }
 
-EvResult TBREvElementFunction::Value(TBRFiFo &fifo)
+EvResult TBREvElementFunction::Value(TBRFiFo& fifo)
 {
     if (!GatherArguments(fifo)) {
         Arguments.clear();
@@ -326,20 +327,11 @@ EvResult TBREvElementFunction::Value(TBRFiFo &fifo)
     return r;
 }
 
-EvResult TBREvElementFunction::QueueRanShort()
-{
-    return MissingOperand();
-}
+EvResult TBREvElementFunction::QueueRanShort() { return MissingOperand(); }
 
-EvResult TBREvElementFunction::Calculate()
-{
-    return EvResult();
-}
+EvResult TBREvElementFunction::Calculate() { return EvResult(); }
 
-void TBRFiFo::Append(std::unique_ptr<TBREvElement> element)
-{
-    m_items.push_back(std::move(element));
-}
+void TBRFiFo::Append(std::unique_ptr<TBREvElement> element) { m_items.push_back(std::move(element)); }
 
 // ---------------------------------------------------------------------------------------------
 // Evaluator
@@ -354,12 +346,12 @@ TBREvaluator::~TBREvaluator()
         Unprepare();
 }
 
-void TBREvaluator::Prepare(const QString &text)
+void TBREvaluator::Prepare(const QString& text)
 {
     if (m_prepared)
         Unprepare();
     // The global variables are parsed once, by the first evaluator prepared, and stay prepared.
-    TBREvEnvironment &global = BRGlobalEnvironment();
+    TBREvEnvironment& global = BRGlobalEnvironment();
     if (!global.Prepared())
         global.Prepare();
     m_queue = std::make_unique<TBRFiFo>();
@@ -386,25 +378,22 @@ EvResult TBREvaluator::Evaluate()
     if (!m_prepared)
         throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
     m_queue->Rewind();
-    TBREvElement *first = m_queue->Next();
+    TBREvElement* first = m_queue->Next();
     if (!first)
         return EvResult();
     return first->Value(*m_queue);
 }
 
-EvResult TBREvaluator::Value()
-{
-    return Evaluate();
-}
+EvResult TBREvaluator::Value() { return Evaluate(); }
 
 void TBREvaluator::Accumulate()
 {
     if (!m_prepared)
         throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
     struct FlagGuard {
-        TBRFiFo &q;
+        TBRFiFo& q;
         ~FlagGuard() { q.AggregateFlag = false; }
-    } guard{*m_queue};
+    } guard { *m_queue };
     m_queue->AggregateFlag = true;
     Evaluate();
 }
@@ -419,17 +408,14 @@ bool TBREvaluator::HasAggregate() const
     return false;
 }
 
-TBREvElement *TBREvaluator::FirstElement() const
+TBREvElement* TBREvaluator::FirstElement() const
 {
     return m_queue && m_queue->Count() > 0 ? m_queue->Item(0) : nullptr;
 }
 
-void TBREvaluator::Append(std::unique_ptr<TBREvElement> element)
-{
-    m_queue->Append(std::move(element));
-}
+void TBREvaluator::Append(std::unique_ptr<TBREvElement> element) { m_queue->Append(std::move(element)); }
 
-void TBREvaluator::AppendError(const QString &message)
+void TBREvaluator::AppendError(const QString& message)
 {
     Append(std::make_unique<TBREvElementError>(message));
 }

@@ -15,7 +15,6 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
-
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -49,9 +48,9 @@ struct EvResult {
 
     static EvResult Integer(std::int32_t v);
     static EvResult Float(double v);
-    static EvResult String(const QString &v); // cut to BRMaxTextLength
+    static EvResult String(const QString& v); // cut to BRMaxTextLength
     static EvResult Boolean(bool v);
-    static EvResult Error(const QString &message); // cut to BRMaxTextLength
+    static EvResult Error(const QString& message); // cut to BRMaxTextLength
 
     bool IsError() const { return Kind == EvResultKind::Error; }
     bool IsNumeric() const { return Kind == EvResultKind::Integer || Kind == EvResultKind::Float; }
@@ -66,8 +65,9 @@ using TBREvResultClass = EvResult;
 // Raised for the few misuses that are not errors of an expression.
 class EBRExprError : public std::runtime_error {
 public:
-    explicit EBRExprError(const QString &message)
-        : std::runtime_error(message.toStdString()), m_message(message)
+    explicit EBRExprError(const QString& message)
+        : std::runtime_error(message.toStdString())
+        , m_message(message)
     {
     }
     QString message() const { return m_message; }
@@ -78,10 +78,10 @@ private:
 
 // The text of a value: integer in decimal, float as the general float text, the string itself,
 // "True"/"False". An error raises EBRExprError("Error in expression : <message>").
-QString EvResultToString(const EvResult &r);
+QString EvResultToString(const EvResult& r);
 
 // The text cut to at most `max` characters, never inside a surrogate pair.
-QString BRCutText(const QString &text, int max = BRMaxTextLength);
+QString BRCutText(const QString& text, int max = BRMaxTextLength);
 
 // The general float text: up to 15 significant digits, no trailing zeros, "." as the decimal
 // point; scientific ("1.5E-7", "1E20") when the number needs more than 15 integer digits or is
@@ -92,15 +92,15 @@ QString BRFloatToText(double v);
 // placeholders "0" (always shown) and "#" (shown when significant), "." decimal point, ","
 // thousands grouping, "E+"/"E-"/"e+"/"e-" exponent, 'text' and "text" literals. Returns false
 // when the mask is unusable (unterminated literal) or the number is not finite.
-bool BRFormatFloat(const QString &mask, double value, QString &out);
+bool BRFormatFloat(const QString& mask, double value, QString& out);
 
 // Date and time texts of the TIME and DATE functions and the program's start variables.
-inline constexpr const char *BRShortDateFormat = "yyyy/MM/dd";
-inline constexpr const char *BRLongTimeFormat = "H:mm:ss";
+inline constexpr const char* BRShortDateFormat = "yyyy/MM/dd";
+inline constexpr const char* BRLongTimeFormat = "H:mm:ss";
 
 // The clock that TIME, DATE and the start variables read (the system clock unless set).
-void BRExprSetClock(platform::Clock *clock);
-platform::Clock &BRExprClock();
+void BRExprSetClock(platform::Clock* clock);
+platform::Clock& BRExprClock();
 
 // ---------------------------------------------------------------------------------------------
 // Elements and the queue
@@ -110,28 +110,31 @@ class TBREvaluator;
 class TBREvEnvironment;
 class TBREvEmbeddedFunction;
 
-using TBRDataSetList = QList<platform::DataSet *>;
+using TBRDataSetList = QList<platform::DataSet*>;
 
 // Base of every queue element.
 class TBREvElement {
 public:
     virtual ~TBREvElement() = default;
     // Evaluates this element, taking the elements of its operands from the queue.
-    virtual EvResult Value(TBRFiFo &fifo);
+    virtual EvResult Value(TBRFiFo& fifo);
     // Starts aggregates again from nothing.
-    virtual void Reset() {}
+    virtual void Reset() { }
     bool IsAggregate = false;
 };
 
 // Evaluates the next element of the queue; an error result when the queue has run short.
-EvResult EvaluateNext(TBRFiFo &fifo);
+EvResult EvaluateNext(TBRFiFo& fifo);
 
 // A two-operand operator. Codes: 0 "<", 1 "<=", 2 ">", 3 ">=", 4 "=", 5 "<>", 6 "+", 7 "-",
 // 8 "OR", 9 "*", 10 "/", 11 "AND".
 class TBREvElementOperator : public TBREvElement {
 public:
-    explicit TBREvElementOperator(int op) : Operator(op) {}
-    EvResult Value(TBRFiFo &fifo) override;
+    explicit TBREvElementOperator(int op)
+        : Operator(op)
+    {
+    }
+    EvResult Value(TBRFiFo& fifo) override;
     int Operator;
 };
 
@@ -141,34 +144,42 @@ EvResult BRApplyOperator(int op, EvResult left, EvResult right);
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {
 public:
-    EvResult Value(TBRFiFo &fifo) override;
+    EvResult Value(TBRFiFo& fifo) override;
 };
 
 // A numeric literal (integer or float).
 class TBREvElementConstant : public TBREvElement {
 public:
-    explicit TBREvElementConstant(const EvResult &r) : Result(r) {}
-    EvResult Value(TBRFiFo &) override { return Result; }
+    explicit TBREvElementConstant(const EvResult& r)
+        : Result(r)
+    {
+    }
+    EvResult Value(TBRFiFo&) override { return Result; }
     EvResult Result;
 };
 
 // A quoted string literal.
 class TBREvElementString : public TBREvElement {
 public:
-    explicit TBREvElementString(const QString &text) : Text(BRCutText(text)) {}
-    EvResult Value(TBRFiFo &) override { return EvResult::String(Text); }
+    explicit TBREvElementString(const QString& text)
+        : Text(BRCutText(text))
+    {
+    }
+    EvResult Value(TBRFiFo&) override { return EvResult::String(Text); }
     QString Text;
 };
 
 // A field of a data set; read afresh at every evaluation.
 class TBREvElementDataField : public TBREvElement {
 public:
-    TBREvElementDataField(platform::DataSet *dataSet, int index, const QString &name)
-        : DataSet(dataSet), FieldIndex(index), FieldName(name)
+    TBREvElementDataField(platform::DataSet* dataSet, int index, const QString& name)
+        : DataSet(dataSet)
+        , FieldIndex(index)
+        , FieldName(name)
     {
     }
-    EvResult Value(TBRFiFo &) override;
-    platform::DataSet *DataSet;
+    EvResult Value(TBRFiFo&) override;
+    platform::DataSet* DataSet;
     int FieldIndex;
     QString FieldName;
 
@@ -181,21 +192,22 @@ private:
 // The value of a field's cell: text -> string, whole number -> integer (float beyond 32 bits),
 // real -> float, boolean -> boolean, date/time -> string in the program's formats; anything
 // else (blobs) -> "Field %s is of unknown type".
-EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName);
+EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName);
 
 // The field element for a name ("FIELD" or "DATASET.FIELD", case-insensitive) in the first data
 // set that holds it, or nullptr.
-std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList &dataSets, const QString &name);
+std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dataSets, const QString& name);
 
 // A variable: a reference to a named expression of an environment (not owned; a variable that
 // has since been deleted yields "Unknown function : <name>").
 class TBREvElementWrapper : public TBREvElement {
 public:
-    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString &name)
-        : Function(std::move(function)), Name(name)
+    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name)
+        : Function(std::move(function))
+        , Name(name)
     {
     }
-    EvResult Value(TBRFiFo &) override;
+    EvResult Value(TBRFiFo&) override;
     std::weak_ptr<TBREvEmbeddedFunction> Function;
     QString Name;
 };
@@ -203,14 +215,17 @@ public:
 // Ends the argument list of a function in the queue.
 class TBREvElementArgumentEnd : public TBREvElement {
 public:
-    EvResult Value(TBRFiFo &) override;
+    EvResult Value(TBRFiFo&) override;
 };
 
 // A parse error; its value is the error.
 class TBREvElementError : public TBREvElement {
 public:
-    explicit TBREvElementError(const QString &message) : Message(BRCutText(message)) {}
-    EvResult Value(TBRFiFo &) override { return EvResult::Error(Message); }
+    explicit TBREvElementError(const QString& message)
+        : Message(BRCutText(message))
+    {
+    }
+    EvResult Value(TBRFiFo&) override { return EvResult::Error(Message); }
     QString Message;
 };
 
@@ -218,17 +233,17 @@ public:
 // accumulates when the queue says so, then calculates.
 class TBREvElementFunction : public TBREvElement {
 public:
-    EvResult Value(TBRFiFo &fifo) override;
-    virtual void Aggregate() {}
+    EvResult Value(TBRFiFo& fifo) override;
+    virtual void Aggregate() { }
     virtual EvResult Calculate();
 
 protected:
     // Evaluates every argument up to the argument end into Arguments; false when the queue ran short.
-    bool GatherArguments(TBRFiFo &fifo);
+    bool GatherArguments(TBRFiFo& fifo);
     // The result when the queue ran short of elements.
     static EvResult QueueRanShort();
     int ArgumentCount() const { return int(Arguments.size()); }
-    const EvResult &Argument(int i) const { return Arguments[std::size_t(i)]; }
+    const EvResult& Argument(int i) const { return Arguments[std::size_t(i)]; }
     std::vector<TBREvResultClass> Arguments; // filled just before Calculate, emptied after
 };
 
@@ -237,9 +252,9 @@ class TBRFiFo {
 public:
     void Append(std::unique_ptr<TBREvElement> element);
     void Rewind() { m_cursor = 0; }
-    TBREvElement *Next() { return m_cursor < m_items.size() ? m_items[m_cursor++].get() : nullptr; }
+    TBREvElement* Next() { return m_cursor < m_items.size() ? m_items[m_cursor++].get() : nullptr; }
     int Count() const { return int(m_items.size()); }
-    TBREvElement *Item(int i) const { return m_items[std::size_t(i)].get(); }
+    TBREvElement* Item(int i) const { return m_items[std::size_t(i)].get(); }
     // Set while the evaluator accumulates: function elements then run their Aggregate step.
     bool AggregateFlag = false;
 
@@ -268,17 +283,17 @@ class TBREvaluator {
 public:
     TBREvaluator();
     virtual ~TBREvaluator();
-    TBREvaluator(const TBREvaluator &) = delete;
-    TBREvaluator &operator=(const TBREvaluator &) = delete;
+    TBREvaluator(const TBREvaluator&) = delete;
+    TBREvaluator& operator=(const TBREvaluator&) = delete;
 
-    void SetDataSets(const TBRDataSetList &dataSets) { m_dataSets = dataSets; }
-    const TBRDataSetList &DataSets() const { return m_dataSets; }
+    void SetDataSets(const TBRDataSetList& dataSets) { m_dataSets = dataSets; }
+    const TBRDataSetList& DataSets() const { return m_dataSets; }
     // The evaluator's own environment, searched for variables before the global one (not owned).
-    void SetEnvironment(TBREvEnvironment *environment) { m_environment = environment; }
-    TBREvEnvironment *Environment() const { return m_environment; }
+    void SetEnvironment(TBREvEnvironment* environment) { m_environment = environment; }
+    TBREvEnvironment* Environment() const { return m_environment; }
 
     // Parses the text into a new queue (an empty text is the string of one blank).
-    void Prepare(const QString &text);
+    void Prepare(const QString& text);
     void Unprepare();
     bool Prepared() const { return m_prepared; }
     // Resets every element: aggregates start again from nothing.
@@ -289,28 +304,28 @@ public:
     void Accumulate();
     bool HasAggregate() const;
     // The first element of the queue, or nullptr when not prepared or empty.
-    TBREvElement *FirstElement() const;
+    TBREvElement* FirstElement() const;
 
 protected:
     // Resolution of names; a descendant can widen the name space.
-    virtual void LookupFunction(const QString &name, const QString &arguments);
-    virtual void LookupField(const QString &name);
+    virtual void LookupFunction(const QString& name, const QString& arguments);
+    virtual void LookupField(const QString& name);
 
-    void ParseExpression(const QString &text);
-    void ParseSimpleExpression(const QString &text);
-    void ParseTerm(const QString &text);
-    void ParseFactor(const QString &text);
-    void ParseNumber(const QString &text);
-    void ParseString(const QString &text);
-    void ParseFunctionCall(const QString &text);
+    void ParseExpression(const QString& text);
+    void ParseSimpleExpression(const QString& text);
+    void ParseTerm(const QString& text);
+    void ParseFactor(const QString& text);
+    void ParseNumber(const QString& text);
+    void ParseString(const QString& text);
+    void ParseFunctionCall(const QString& text);
     void Append(std::unique_ptr<TBREvElement> element);
-    void AppendError(const QString &message);
+    void AppendError(const QString& message);
 
 private:
     EvResult Evaluate();
 
     TBRDataSetList m_dataSets;
-    TBREvEnvironment *m_environment = nullptr;
+    TBREvEnvironment* m_environment = nullptr;
     std::unique_ptr<TBRFiFo> m_queue;
     bool m_prepared = false;
 };
@@ -320,10 +335,10 @@ extern QChar BRArgumentSeparator;
 
 // Position (0-based) of the first argument separator at the top level of the text (outside
 // quotes, brackets and parentheses, not in the last position), or -1.
-int FindArgumentSeparator(const QString &text);
+int FindArgumentSeparator(const QString& text);
 // The text with the characters a and b exchanged wherever they are operators at the top level
 // (outside quotes, brackets and parentheses; a sign such as the one in "2 * -3" or "1e-5" stays).
-QString SwapOperatorsOutsideQuotes(const QString &text, QChar a, QChar b);
+QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b);
 
 // ---------------------------------------------------------------------------------------------
 // The function library
@@ -331,8 +346,8 @@ QString SwapOperatorsOutsideQuotes(const QString &text, QChar a, QChar b);
 using TBRFunctionFactory = std::function<std::unique_ptr<TBREvElementFunction>()>;
 
 struct TBRLibraryEntry {
-    QString Name;          // upper case
-    QString Description;   // syntax text, "|", description text
+    QString Name; // upper case
+    QString Description; // syntax text, "|", description text
     QString Specification; // category digit, then N/S/B/V per argument
     QString Vendor;
     TBRFunctionFactory ItemClass;
@@ -340,23 +355,23 @@ struct TBRLibraryEntry {
 
 class TBRLibrary {
 public:
-    void Add(TBRFunctionFactory itemClass, const QString &name, const QString &description,
-             const QString &specification, const QString &vendor);
+    void Add(TBRFunctionFactory itemClass, const QString& name, const QString& description,
+        const QString& specification, const QString& vendor);
     // A new element for the name, or a TBREvElementError "Unknown function : <name>".
-    std::unique_ptr<TBREvElement> GetItem(const QString &name) const;
+    std::unique_ptr<TBREvElement> GetItem(const QString& name) const;
     // The entry of that name (case-insensitive), or nullptr.
-    const TBRLibraryEntry *Find(const QString &name) const;
+    const TBRLibraryEntry* Find(const QString& name) const;
     int Count() const { return int(m_entries.size()); }
-    const TBRLibraryEntry &Entry(int i) const { return m_entries[std::size_t(i)]; }
+    const TBRLibraryEntry& Entry(int i) const { return m_entries[std::size_t(i)]; }
 
 private:
     std::vector<TBRLibraryEntry> m_entries;
 };
 
 // The global function library with the built-in functions.
-TBRLibrary &TBRFunctionLibrary();
-void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString &name, const QString &description,
-                             const QString &specification, const QString &vendor);
+TBRLibrary& TBRFunctionLibrary();
+void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, const QString& description,
+    const QString& specification, const QString& vendor);
 
 // ---------------------------------------------------------------------------------------------
 // Variables
@@ -364,18 +379,18 @@ void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString &name, 
 // One variable: a named expression with its own evaluator.
 class TBREvEmbeddedFunction : public TBREvElement {
 public:
-    explicit TBREvEmbeddedFunction(const QString &expression);
+    explicit TBREvEmbeddedFunction(const QString& expression);
     ~TBREvEmbeddedFunction() override;
     // The expression's value; "Recursive calls not allowed" when it is already being evaluated.
-    EvResult Value(TBRFiFo &) override { return Value(); }
+    EvResult Value(TBRFiFo&) override { return Value(); }
     EvResult Value();
     void Reset() override;
     QString Expression() const { return m_expression; }
     // Changes the expression; the caller prepares the evaluator again.
-    void SetExpression(const QString &expression) { m_expression = expression; }
-    TBREvaluator &Evaluator() { return *m_evaluator; }
+    void SetExpression(const QString& expression) { m_expression = expression; }
+    TBREvaluator& Evaluator() { return *m_evaluator; }
     // The first element of the evaluator's queue, or nullptr when not prepared.
-    TBREvElement *FirstElement() const { return m_evaluator->FirstElement(); }
+    TBREvElement* FirstElement() const { return m_evaluator->FirstElement(); }
 
 private:
     QString m_expression;
@@ -392,53 +407,53 @@ class TBREvEnvironment {
 public:
     TBREvEnvironment();
     ~TBREvEnvironment();
-    TBREvEnvironment(const TBREvEnvironment &) = delete;
-    TBREvEnvironment &operator=(const TBREvEnvironment &) = delete;
+    TBREvEnvironment(const TBREvEnvironment&) = delete;
+    TBREvEnvironment& operator=(const TBREvEnvironment&) = delete;
 
     int Count() const { return int(m_entries.size()); }
     QString Name(int i) const { return m_entries[std::size_t(i)].Name; }
-    TBREvEmbeddedFunction *Function(int i) const { return m_entries[std::size_t(i)].Function.get(); }
+    TBREvEmbeddedFunction* Function(int i) const { return m_entries[std::size_t(i)].Function.get(); }
 
     void Clear();
     // Adds a variable unless one of that name exists (the first expression is kept).
-    void AddFunction(const QString &name, const QString &expression);
-    void DeleteFunction(const QString &name);
+    void AddFunction(const QString& name, const QString& expression);
+    void DeleteFunction(const QString& name);
     // A wrapper for the named variable, or a TBREvElementError "Unknown function : <name>".
-    std::unique_ptr<TBREvElement> GetFunction(const QString &name) const;
-    std::shared_ptr<TBREvEmbeddedFunction> FindFunction(const QString &name) const;
+    std::unique_ptr<TBREvElement> GetFunction(const QString& name) const;
+    std::shared_ptr<TBREvEmbeddedFunction> FindFunction(const QString& name) const;
     // The first element of the named variable's queue (its constant), or nullptr.
-    TBREvElement *ElementByName(const QString &name) const;
+    TBREvElement* ElementByName(const QString& name) const;
     // Change a variable's constant in place; nothing happens for an element of another class.
-    static void SetStringConstant(TBREvElement *element, const QString &text);
-    static void SetIntegerConstant(TBREvElement *element, std::int32_t value);
-    static void SetResultConstant(TBREvElement *element, const EvResult &value);
+    static void SetStringConstant(TBREvElement* element, const QString& text);
+    static void SetIntegerConstant(TBREvElement* element, std::int32_t value);
+    static void SetResultConstant(TBREvElement* element, const EvResult& value);
     // The named variable's value; an error when there is none.
-    EvResult Evaluate(const QString &name) const;
+    EvResult Evaluate(const QString& name) const;
 
     // Reference counted: the first Prepare parses every entry, the last Unprepare frees them.
     void Prepare();
     void Unprepare();
     bool Prepared() const { return m_prepareCount > 0; }
 
-    void SetDataSets(const TBRDataSetList &dataSets) { m_dataSets = dataSets; }
-    TBRDataSetList &DataSetList() { return m_dataSets; }
+    void SetDataSets(const TBRDataSetList& dataSets) { m_dataSets = dataSets; }
+    TBRDataSetList& DataSetList() { return m_dataSets; }
 
     // Streaming: the names, and "DATA", the expressions in entry order (matched by position).
     QStringList Names() const;
     QStringList WriteData() const;
-    void ReadData(const QStringList &expressions);
+    void ReadData(const QStringList& expressions);
     // Replaces every entry by the names with their expressions.
-    void Assign(const QStringList &names, const QStringList &expressions);
-    void Save(QDataStream &out) const;
-    void Load(QDataStream &in);
+    void Assign(const QStringList& names, const QStringList& expressions);
+    void Save(QDataStream& out) const;
+    void Load(QDataStream& in);
 
 private:
     struct Entry {
         QString Name;
         std::shared_ptr<TBREvEmbeddedFunction> Function;
     };
-    int IndexOf(const QString &name) const;
-    void PrepareEntry(Entry &entry);
+    int IndexOf(const QString& name) const;
+    void PrepareEntry(Entry& entry);
 
     std::vector<Entry> m_entries;
     int m_prepareCount = 0;
@@ -446,8 +461,8 @@ private:
 };
 
 // The global environment: AppStartTime, AppStartDate and AppName, fixed when first used.
-TBREvEnvironment &BRGlobalEnvironment();
+TBREvEnvironment& BRGlobalEnvironment();
 // Defines the program's start variables in an environment.
-void BRDefineStartVariables(TBREvEnvironment &env, const QDateTime &start, const QString &appTitle);
+void BRDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle);
 // Makes the global library and environment exist now (so that AppStartTime is the program's start).
 void BRExprStartUp();

@@ -8,8 +8,9 @@
 #include <QDataStream>
 #include <QDateTime>
 
-TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString &expression)
-    : m_expression(expression), m_evaluator(std::make_unique<TBREvaluator>())
+TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
+    : m_expression(expression)
+    , m_evaluator(std::make_unique<TBREvaluator>())
 {
 }
 
@@ -22,19 +23,20 @@ EvResult TBREvEmbeddedFunction::Value()
     // Cleared however the evaluation ends, so that a failure does not leave the variable
     // reporting a recursion for ever after.
     struct InUse {
-        bool &flag;
-        explicit InUse(bool &f) : flag(f) { flag = true; }
+        bool& flag;
+        explicit InUse(bool& f)
+            : flag(f)
+        {
+            flag = true;
+        }
         ~InUse() { flag = false; }
     } inUse(m_inUse);
     return m_evaluator->Value();
 }
 
-void TBREvEmbeddedFunction::Reset()
-{
-    m_evaluator->Reset();
-}
+void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
 
-EvResult TBREvElementWrapper::Value(TBRFiFo &)
+EvResult TBREvElementWrapper::Value(TBRFiFo&)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
         return f->Value();
@@ -45,10 +47,7 @@ EvResult TBREvElementWrapper::Value(TBRFiFo &)
 
 TBREvEnvironment::TBREvEnvironment() = default;
 
-TBREvEnvironment::~TBREvEnvironment()
-{
-    Clear();
-}
+TBREvEnvironment::~TBREvEnvironment() { Clear(); }
 
 void TBREvEnvironment::Clear()
 {
@@ -56,7 +55,7 @@ void TBREvEnvironment::Clear()
         m_entries.pop_back();
 }
 
-int TBREvEnvironment::IndexOf(const QString &name) const
+int TBREvEnvironment::IndexOf(const QString& name) const
 {
     const QString upper = name.toUpper();
     for (std::size_t i = 0; i < m_entries.size(); ++i)
@@ -65,70 +64,70 @@ int TBREvEnvironment::IndexOf(const QString &name) const
     return -1;
 }
 
-void TBREvEnvironment::PrepareEntry(Entry &entry)
+void TBREvEnvironment::PrepareEntry(Entry& entry)
 {
-    TBREvaluator &ev = entry.Function->Evaluator();
+    TBREvaluator& ev = entry.Function->Evaluator();
     ev.SetDataSets(m_dataSets);
     ev.SetEnvironment(this);
     ev.Prepare(entry.Function->Expression());
 }
 
-void TBREvEnvironment::AddFunction(const QString &name, const QString &expression)
+void TBREvEnvironment::AddFunction(const QString& name, const QString& expression)
 {
     if (IndexOf(name) >= 0)
         return; // the first definition stays, prepared as it is
-    m_entries.push_back({name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(expression)});
+    m_entries.push_back({ name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(expression) });
     if (Prepared())
         PrepareEntry(m_entries.back());
 }
 
-void TBREvEnvironment::DeleteFunction(const QString &name)
+void TBREvEnvironment::DeleteFunction(const QString& name)
 {
     const int i = IndexOf(name);
     if (i >= 0)
         m_entries.erase(m_entries.begin() + i);
 }
 
-std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::FindFunction(const QString &name) const
+std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::FindFunction(const QString& name) const
 {
     const int i = IndexOf(name);
     return i >= 0 ? m_entries[std::size_t(i)].Function : nullptr;
 }
 
-std::unique_ptr<TBREvElement> TBREvEnvironment::GetFunction(const QString &name) const
+std::unique_ptr<TBREvElement> TBREvEnvironment::GetFunction(const QString& name) const
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
         return std::make_unique<TBREvElementWrapper>(f, name);
     return std::make_unique<TBREvElementError>(BRFormat(SBRUnknownFunction, name));
 }
 
-TBREvElement *TBREvEnvironment::ElementByName(const QString &name) const
+TBREvElement* TBREvEnvironment::ElementByName(const QString& name) const
 {
     const int i = IndexOf(name);
     return i >= 0 ? m_entries[std::size_t(i)].Function->FirstElement() : nullptr;
 }
 
-void TBREvEnvironment::SetStringConstant(TBREvElement *element, const QString &text)
+void TBREvEnvironment::SetStringConstant(TBREvElement* element, const QString& text)
 {
-    if (auto *s = dynamic_cast<TBREvElementString *>(element))
+    if (auto* s = dynamic_cast<TBREvElementString*>(element))
         s->Text = BRCutText(text);
 }
 
-void TBREvEnvironment::SetIntegerConstant(TBREvElement *element, std::int32_t value)
+void TBREvEnvironment::SetIntegerConstant(TBREvElement* element, std::int32_t value)
 {
-    if (auto *c = dynamic_cast<TBREvElementConstant *>(element))
+    if (auto* c = dynamic_cast<TBREvElementConstant*>(element))
         c->Result = EvResult::Integer(value);
 }
 
-void TBREvEnvironment::SetResultConstant(TBREvElement *element, const EvResult &value)
+void TBREvEnvironment::SetResultConstant(TBREvElement* element, const EvResult& value)
 {
-    if (auto *c = dynamic_cast<TBREvElementConstant *>(element))
+    if (auto* c = dynamic_cast<TBREvElementConstant*>(element))
         c->Result = value;
-    else if (auto *s = dynamic_cast<TBREvElementString *>(element); s && value.Kind == EvResultKind::String)
+    else if (auto* s = dynamic_cast<TBREvElementString*>(element); s && value.Kind == EvResultKind::String)
         s->Text = value.StrResult;
 }
 
-EvResult TBREvEnvironment::Evaluate(const QString &name) const
+EvResult TBREvEnvironment::Evaluate(const QString& name) const
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
         return f->Value();
@@ -147,14 +146,14 @@ void TBREvEnvironment::Unprepare()
 {
     if (m_prepareCount == 0 || --m_prepareCount > 0)
         return;
-    for (Entry &e : m_entries)
+    for (Entry& e : m_entries)
         e.Function->Evaluator().Unprepare();
 }
 
 QStringList TBREvEnvironment::Names() const
 {
     QStringList names;
-    for (const Entry &e : m_entries)
+    for (const Entry& e : m_entries)
         names << e.Name;
     return names;
 }
@@ -162,16 +161,16 @@ QStringList TBREvEnvironment::Names() const
 QStringList TBREvEnvironment::WriteData() const
 {
     QStringList data;
-    for (const Entry &e : m_entries)
+    for (const Entry& e : m_entries)
         data << e.Function->Expression();
     return data;
 }
 
-void TBREvEnvironment::ReadData(const QStringList &expressions)
+void TBREvEnvironment::ReadData(const QStringList& expressions)
 {
     const qsizetype n = qMin<qsizetype>(expressions.size(), qsizetype(m_entries.size()));
     for (qsizetype i = 0; i < n; ++i) {
-        Entry &e = m_entries[std::size_t(i)];
+        Entry& e = m_entries[std::size_t(i)];
         // The same variable object takes the new expression, so that expressions already using
         // it keep a valid reference; in a prepared environment it is usable at once.
         e.Function->SetExpression(expressions[i]);
@@ -180,23 +179,20 @@ void TBREvEnvironment::ReadData(const QStringList &expressions)
     }
 }
 
-void TBREvEnvironment::Assign(const QStringList &names, const QStringList &expressions)
+void TBREvEnvironment::Assign(const QStringList& names, const QStringList& expressions)
 {
     Clear();
-    for (const QString &name : names)
-        m_entries.push_back({name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(QString())});
+    for (const QString& name : names)
+        m_entries.push_back({ name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(QString()) });
     ReadData(expressions);
     if (Prepared())
         for (qsizetype i = expressions.size(); i < qsizetype(m_entries.size()); ++i)
             PrepareEntry(m_entries[std::size_t(i)]);
 }
 
-void TBREvEnvironment::Save(QDataStream &out) const
-{
-    out << Names() << WriteData();
-}
+void TBREvEnvironment::Save(QDataStream& out) const { out << Names() << WriteData(); }
 
-void TBREvEnvironment::Load(QDataStream &in)
+void TBREvEnvironment::Load(QDataStream& in)
 {
     QStringList names, data;
     in >> names >> data;
@@ -206,7 +202,7 @@ void TBREvEnvironment::Load(QDataStream &in)
 
 // ---------------------------------------------------------------------------------------------
 
-void BRDefineStartVariables(TBREvEnvironment &env, const QDateTime &start, const QString &appTitle)
+void BRDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle)
 {
     auto literal = [](QString text) -> QString {
         // A literal has no escape for its quote character: show a title's apostrophe as a
@@ -214,14 +210,16 @@ void BRDefineStartVariables(TBREvEnvironment &env, const QDateTime &start, const
         text.replace(u'\'', QChar(0x2019));
         return QStringLiteral("'") + text + QStringLiteral("'");
     };
-    env.AddFunction(QStringLiteral("AppStartTime"), literal(start.toString(QString::fromUtf8(BRLongTimeFormat))));
-    env.AddFunction(QStringLiteral("AppStartDate"), literal(start.toString(QString::fromUtf8(BRShortDateFormat))));
+    env.AddFunction(
+        QStringLiteral("AppStartTime"), literal(start.toString(QString::fromUtf8(BRLongTimeFormat))));
+    env.AddFunction(
+        QStringLiteral("AppStartDate"), literal(start.toString(QString::fromUtf8(BRShortDateFormat))));
     env.AddFunction(QStringLiteral("AppName"), literal(appTitle));
 }
 
-TBREvEnvironment &BRGlobalEnvironment()
+TBREvEnvironment& BRGlobalEnvironment()
 {
-    static TBREvEnvironment *global = [] {
+    static TBREvEnvironment* global = [] {
         static TBREvEnvironment env;
         BRDefineStartVariables(env, BRExprClock().now(), QCoreApplication::applicationName());
         return &env;

@@ -6,15 +6,14 @@
 
 #include <QDate>
 #include <QTime>
-
 #include <limits>
 
-std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList &dataSets, const QString &name)
+std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dataSets, const QString& name)
 {
     const qsizetype dot = name.indexOf(u'.');
     const QString table = dot >= 0 ? name.left(dot) : QString();
     const QString field = dot >= 0 ? name.mid(dot + 1) : name;
-    for (platform::DataSet *ds : dataSets) {
+    for (platform::DataSet* ds : dataSets) {
         if (!ds)
             continue;
         if (dot >= 0 && ds->objectName().compare(table, Qt::CaseInsensitive) != 0)
@@ -40,7 +39,7 @@ EvResult WholeNumber(std::int64_t v)
 
 } // namespace
 
-EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName)
+EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
 {
     const QString dateFormat = QString::fromUtf8(BRShortDateFormat);
     const QString timeFormat = QString::fromUtf8(BRLongTimeFormat);
@@ -62,7 +61,7 @@ EvResult BRFieldValueToResult(const QVariant &value, const QString &fieldName)
     case QMetaType::ULongLong: {
         const qulonglong u = value.toULongLong();
         return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::Float(double(u))
-                                                                         : WholeNumber(std::int64_t(u));
+                                                                        : WholeNumber(std::int64_t(u));
     }
     case QMetaType::Double:
     case QMetaType::Float:
@@ -90,10 +89,10 @@ namespace {
 
 // The kind of values a column declares, by the database's own affinity rules (plus booleans and
 // the original's currency and memo types); Error when the declaration does not tell.
-EvResultKind DeclaredKind(const QString &declaredType)
+EvResultKind DeclaredKind(const QString& declaredType)
 {
     const QString t = declaredType.toUpper();
-    auto has = [&t](const char *part) { return t.contains(QLatin1String(part)); };
+    auto has = [&t](const char* part) { return t.contains(QLatin1String(part)); };
     if (has("BOOL"))
         return EvResultKind::Boolean;
     if (has("INT"))
@@ -138,11 +137,11 @@ EvResultKind TBREvElementDataField::ColumnKind()
     return m_columnKind;
 }
 
-EvResult TBREvElementDataField::Value(TBRFiFo &)
+EvResult TBREvElementDataField::Value(TBRFiFo&)
 {
     // The field object is fetched afresh by position (checked by name) at every read, so that a
     // data set reopened since the expression was prepared is read correctly.
-    platform::Field *field = nullptr;
+    platform::Field* field = nullptr;
     if (FieldIndex < DataSet->FieldCount()) {
         field = DataSet->Fields(FieldIndex);
         if (field && field->FieldName().compare(FieldName, Qt::CaseInsensitive) != 0)

@@ -4,7 +4,6 @@
 #include "report/BRExpr.h"
 
 #include <QLocale>
-
 #include <cmath>
 #include <optional>
 
@@ -19,7 +18,7 @@ struct Decimal {
 };
 
 // Parses the "d.ddde+XX" text Qt gives for a finite non-negative number.
-Decimal FromScientific(const QString &s)
+Decimal FromScientific(const QString& s)
 {
     Decimal d;
     const qsizetype e = s.indexOf(u'e');
@@ -41,7 +40,7 @@ Decimal ShortestDigits(double absValue)
 }
 
 // Keeps `keep` digits (counted from the first), rounding half away from zero.
-void RoundDigits(Decimal &d, int keep)
+void RoundDigits(Decimal& d, int keep)
 {
     if (keep >= d.digits.size())
         return;
@@ -71,14 +70,14 @@ void RoundDigits(Decimal &d, int keep)
 }
 
 // Rounds to `decimals` digits after the point.
-void RoundDecimals(Decimal &d, int decimals)
+void RoundDecimals(Decimal& d, int decimals)
 {
     if (!d.IsZero())
         RoundDigits(d, d.exponent + decimals);
 }
 
 // The digits before the point and after it (after: exactly as many as the number has).
-void SplitFixed(const Decimal &d, QString &intPart, QString &fracPart)
+void SplitFixed(const Decimal& d, QString& intPart, QString& fracPart)
 {
     intPart.clear();
     fracPart.clear();
@@ -97,17 +96,17 @@ void SplitFixed(const Decimal &d, QString &intPart, QString &fracPart)
 // Format masks
 
 struct MaskLayout {
-    int intCount = 0;      // digit placeholders before the point
-    int minInt = 0;        // of which shown always (from the first "0" on)
-    int fracCount = 0;     // placeholders after the point
-    int minFrac = 0;       // of which shown always (up to the last "0")
+    int intCount = 0; // digit placeholders before the point
+    int minInt = 0; // of which shown always (from the first "0" on)
+    int fracCount = 0; // placeholders after the point
+    int minFrac = 0; // of which shown always (up to the last "0")
     bool thousands = false;
     bool scientific = false;
     int expDigits = 0;
 };
 
 // Reads the layout of one section; false for an unterminated literal.
-bool ReadLayout(const QString &s, MaskLayout &m)
+bool ReadLayout(const QString& s, MaskLayout& m)
 {
     bool point = false;
     int firstIntZero = -1;
@@ -154,7 +153,7 @@ struct Rendered {
     bool zero = true;
 };
 
-Rendered Render(double absValue, const MaskLayout &m)
+Rendered Render(double absValue, const MaskLayout& m)
 {
     Rendered r;
     Decimal d = ShortestDigits(absValue);
@@ -176,7 +175,7 @@ Rendered Render(double absValue, const MaskLayout &m)
     return r;
 }
 
-QString Assemble(const QString &s, const MaskLayout &m, const Rendered &r)
+QString Assemble(const QString& s, const MaskLayout& m, const Rendered& r)
 {
     QString out;
     const int len = int(r.intDigits.size());
@@ -216,7 +215,7 @@ QString Assemble(const QString &s, const MaskLayout &m, const Rendered &r)
         } else if (c == u',' || c == u'.') {
             continue;
         } else if (m.scientific && (c == u'E' || c == u'e') && i + 1 < s.size()
-                   && (s[i + 1] == u'+' || s[i + 1] == u'-')) {
+            && (s[i + 1] == u'+' || s[i + 1] == u'-')) {
             out += c;
             if (r.exponent < 0)
                 out += u'-';
@@ -237,7 +236,7 @@ QString Assemble(const QString &s, const MaskLayout &m, const Rendered &r)
 }
 
 // Splits a mask into its sections at ";" outside literals.
-QStringList Sections(const QString &mask)
+QStringList Sections(const QString& mask)
 {
     QStringList sections;
     QString current;
@@ -284,7 +283,7 @@ QString BRFloatToText(double v)
     return sign + mantissa + u'E' + QString::number(e10);
 }
 
-bool BRFormatFloat(const QString &mask, double value, QString &out)
+bool BRFormatFloat(const QString& mask, double value, QString& out)
 {
     if (!std::isfinite(value))
         return false;

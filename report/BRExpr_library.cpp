@@ -5,44 +5,40 @@
 #include "report/BRExpr.h"
 
 #include <QDateTime>
-
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
 
-void TBRLibrary::Add(TBRFunctionFactory itemClass, const QString &name, const QString &description,
-                     const QString &specification, const QString &vendor)
+void TBRLibrary::Add(TBRFunctionFactory itemClass, const QString& name, const QString& description,
+    const QString& specification, const QString& vendor)
 {
-    m_entries.push_back({name.toUpper(), description, specification, vendor, std::move(itemClass)});
+    m_entries.push_back({ name.toUpper(), description, specification, vendor, std::move(itemClass) });
 }
 
-const TBRLibraryEntry *TBRLibrary::Find(const QString &name) const
+const TBRLibraryEntry* TBRLibrary::Find(const QString& name) const
 {
-    for (const TBRLibraryEntry &e : m_entries)
+    for (const TBRLibraryEntry& e : m_entries)
         if (e.Name.compare(name, Qt::CaseInsensitive) == 0)
             return &e;
     return nullptr;
 }
 
-std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString &name) const
+std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString& name) const
 {
-    if (const TBRLibraryEntry *e = Find(name))
+    if (const TBRLibraryEntry* e = Find(name))
         return e->ItemClass();
     return std::make_unique<TBREvElementError>(BRFormat(SBRUnknownFunction, name));
 }
 
 namespace {
 
-EvResult WrongArguments(const char *name)
+EvResult WrongArguments(const char* name)
 {
     return EvResult::Error(BRFormat(SBRWrongArguments, QString::fromUtf8(name)));
 }
 
-EvResult Text(const char *text)
-{
-    return EvResult::Error(QString::fromUtf8(text));
-}
+EvResult Text(const char* text) { return EvResult::Error(QString::fromUtf8(text)); }
 
 bool IsInt32(double v)
 {
@@ -71,7 +67,7 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() == 1) {
-            const EvResult &a = Argument(0);
+            const EvResult& a = Argument(0);
             if (a.Kind == EvResultKind::Integer || a.Kind == EvResultKind::Float
                 || a.Kind == EvResultKind::Boolean)
                 return EvResult::String(EvResultToString(a));
@@ -87,7 +83,7 @@ public:
     {
         if (ArgumentCount() != 1)
             return EvResult::Error(BRFormat(SBRMissingArgument, QString::fromUtf8(Name())));
-        const EvResult &a = Argument(0);
+        const EvResult& a = Argument(0);
         if (a.IsError())
             return a;
         if (a.Kind != EvResultKind::String)
@@ -96,23 +92,23 @@ public:
     }
 
 protected:
-    virtual const char *Name() const = 0;
-    virtual QString Convert(const QString &s) const = 0;
+    virtual const char* Name() const = 0;
+    virtual QString Convert(const QString& s) const = 0;
 };
 
 class TBREvUpperFunction : public TBREvTextFunction {
-    const char *Name() const override { return "UPPER"; }
-    QString Convert(const QString &s) const override { return s.toUpper(); }
+    const char* Name() const override { return "UPPER"; }
+    QString Convert(const QString& s) const override { return s.toUpper(); }
 };
 
 class TBREvLowerFunction : public TBREvTextFunction {
-    const char *Name() const override { return "LOWER"; }
-    QString Convert(const QString &s) const override { return s.toLower(); }
+    const char* Name() const override { return "LOWER"; }
+    QString Convert(const QString& s) const override { return s.toLower(); }
 };
 
 class TBREvPrettyFunction : public TBREvTextFunction {
-    const char *Name() const override { return "PRETTY"; }
-    QString Convert(const QString &s) const override
+    const char* Name() const override { return "PRETTY"; }
+    QString Convert(const QString& s) const override
     {
         if (s.isEmpty())
             return s;
@@ -133,15 +129,15 @@ public:
     }
 
 protected:
-    virtual const char *Format() const = 0;
+    virtual const char* Format() const = 0;
 };
 
 class TBREvTimeFunction : public TBREvClockFunction {
-    const char *Format() const override { return BRLongTimeFormat; }
+    const char* Format() const override { return BRLongTimeFormat; }
 };
 
 class TBREvDateFunction : public TBREvClockFunction {
-    const char *Format() const override { return BRShortDateFormat; }
+    const char* Format() const override { return BRShortDateFormat; }
 };
 
 class TBREvCopyFunction : public TBREvElementFunction {
@@ -151,7 +147,7 @@ public:
         if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::String
             || Argument(1).Kind != EvResultKind::Integer || Argument(2).Kind != EvResultKind::Integer)
             return WrongArguments("COPY");
-        const QString &s = Argument(0).StrResult;
+        const QString& s = Argument(0).StrResult;
         const std::int64_t size = s.size();
         // Positions count characters from 1. Clamp before looking at any character.
         std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, size + 1);
@@ -239,7 +235,7 @@ public:
     }
 
 private:
-    static double Whole(const EvResult &r)
+    static double Whole(const EvResult& r)
     {
         return r.Kind == EvResultKind::Integer ? double(r.IntResult) : std::nearbyint(r.FloatResult);
     }
@@ -251,7 +247,7 @@ public:
     {
         if (ArgumentCount() != 1)
             return WrongArguments("TypeOf");
-        static const char *const names[] = {"INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR"};
+        static const char* const names[] = { "INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR" };
         return EvResult::String(QString::fromUtf8(names[int(Argument(0).Kind)]));
     }
 };
@@ -287,7 +283,7 @@ public:
             m_hasValue = true;
             return;
         }
-        const EvResult &v = Argument(0);
+        const EvResult& v = Argument(0);
         if (!m_hasValue) {
             m_hasValue = true;
             m_sum = v.IsNumeric() || v.IsError() ? v : WrongArguments(Name());
@@ -303,7 +299,7 @@ public:
     EvResult Calculate() override { return m_hasValue ? m_sum : EvResult::Integer(0); }
 
 protected:
-    virtual const char *Name() const { return "SUM"; }
+    virtual const char* Name() const { return "SUM"; }
 
 private:
     EvResult m_sum;
@@ -330,7 +326,7 @@ public:
     EvResult Calculate() override { return m_average; }
 
 protected:
-    const char *Name() const override { return "AVERAGE"; }
+    const char* Name() const override { return "AVERAGE"; }
 
 private:
     std::int64_t m_count = 0;
@@ -353,7 +349,7 @@ public:
             m_hasValue = true;
             return;
         }
-        const EvResult &v = Argument(0);
+        const EvResult& v = Argument(0);
         if (!m_hasValue) {
             m_value = v;
             m_hasValue = true;
@@ -366,13 +362,13 @@ public:
     EvResult Calculate() override { return m_hasValue ? m_value : EvResult::Integer(0); }
 
 protected:
-    virtual const char *Name() const = 0;
+    virtual const char* Name() const = 0;
     // Whether a value that compares so (-1 smaller, 1 greater) with the stored one replaces it.
     virtual bool Replaces(int order) const = 0;
 
 private:
     // How a compares with b; nothing when the kinds cannot be compared (or the stored one is an error).
-    static std::optional<int> CompareValues(const EvResult &a, const EvResult &b)
+    static std::optional<int> CompareValues(const EvResult& a, const EvResult& b)
     {
         auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
         if (a.Kind == EvResultKind::Integer && b.Kind == EvResultKind::Integer)
@@ -393,12 +389,12 @@ private:
 };
 
 class TBREvMaxFunction : public TBREvExtremeFunction {
-    const char *Name() const override { return "MAX"; }
+    const char* Name() const override { return "MAX"; }
     bool Replaces(int order) const override { return order > 0; }
 };
 
 class TBREvMinFunction : public TBREvExtremeFunction {
-    const char *Name() const override { return "MIN"; }
+    const char* Name() const override { return "MIN"; }
     bool Replaces(int order) const override { return order < 0; }
 };
 
@@ -406,7 +402,7 @@ class TBREvMinFunction : public TBREvExtremeFunction {
 class TBREvCountFunction : public TBREvElementFunction {
 public:
     TBREvCountFunction() { IsAggregate = true; }
-    EvResult Value(TBRFiFo &fifo) override
+    EvResult Value(TBRFiFo& fifo) override
     {
         const bool complete = GatherArguments(fifo);
         const bool hasArguments = !Arguments.empty();
@@ -414,7 +410,8 @@ public:
         if (!complete)
             return QueueRanShort();
         if (hasArguments)
-            return EvResult::Error(QString::fromUtf8(SBRCountPrefix) + QString::fromUtf8(SBRTooManyArguments));
+            return EvResult::Error(
+                QString::fromUtf8(SBRCountPrefix) + QString::fromUtf8(SBRTooManyArguments));
         if (fifo.AggregateFlag && m_count < std::numeric_limits<std::int32_t>::max())
             ++m_count;
         return EvResult::Integer(m_count);
@@ -438,47 +435,51 @@ struct BuiltIn {
     const char *name, *syntax, *specification, *description;
 };
 
-const char *const Vendor = "Tavo";
+const char* const Vendor = "Tavo";
 
-void RegisterBuiltIns(TBRLibrary &lib)
+void RegisterBuiltIns(TBRLibrary& lib)
 {
     const BuiltIn builtIns[] = {
-        {Factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
-         "Returns <X> or <Y> depending on the boolean expression <Exp>"},
-        {Factory<TBREvStrFunction>(), "STR", "STR(<X>)", "7N", "Convert a numeric <X> to a string"},
-        {Factory<TBREvUpperFunction>(), "UPPER", "UPPER(<X>)", "7S", "Converts a string to upper case letters"},
-        {Factory<TBREvLowerFunction>(), "LOWER", "LOWER(<X>)", "7S", "Converts a string to lower case letters"},
-        {Factory<TBREvPrettyFunction>(), "PRETTY", "PRETTY(<X>)", "7S",
-         "Makes the first character upper case and the rest lower case"},
-        {Factory<TBREvTimeFunction>(), "TIME", "TIME", "1", "Return current time as a string"},
-        {Factory<TBREvDateFunction>(), "DATE", "DATE", "1", "Return current date as a string"},
-        {Factory<TBREvCopyFunction>(), "COPY", "COPY(<X>, <St>,<Len>)", "7SNN", "Returns a substring of string X"},
-        {Factory<TBREvSumFunction>(), "SUM", "SUM(<X>)", "3N", "Sums the numeric <X>"},
-        {Factory<TBREvCountFunction>(), "COUNT", "COUNT", "3", "Increments for each iteration"},
-        {Factory<TBREvMaxFunction>(), "MAX", "MAX(<X>)", "3V", "Returns the highest <X>"},
-        {Factory<TBREvMinFunction>(), "MIN", "MIN(<X>)", "3V", "Returns the lowest <X>"},
-        {Factory<TBREvAverageFunction>(), "AVERAGE", "AVERAGE(<X>)", "3N", "Returns the average of numeric <X>"},
-        {Factory<TBREvTrue>(), "TRUE", "TRUE", "5", "boolean value"},
-        {Factory<TBREvFalse>(), "FALSE", "FALSE", "5", "boolean value"},
-        {Factory<TBREvIntFunction>(), "INT", "INT(<X>)", "2N", "Returns the integer part of <X>"},
-        {Factory<TBREvFracFunction>(), "FRAC", "FRAC(<X>)", "2N", "Returns the fractional part of <X>"},
-        {Factory<TBREvSQRTFunction>(), "SQRT", "SQRT(<X>)", "2N", "Returns square root of <X>"},
-        {Factory<TBREvDivFunction>(), "DIV", "DIV(<X>, <Y>) ", "2NN", " Integer division of <X> by <Y>"},
-        {Factory<TBREvTypeOfFunction>(), "TYPEOF", "TYPEOF(<Exp>)", "6N", "Returns the data type of <Exp>"},
-        {Factory<TBREvFormatNumericFunction>(), "FORMATNUMERIC", "FORMATNUMERIC(<F>,<N>)", "7SN",
-         "Formats numeric <N> using the mask in <F>"},
+        { Factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
+            "Returns <X> or <Y> depending on the boolean expression <Exp>" },
+        { Factory<TBREvStrFunction>(), "STR", "STR(<X>)", "7N", "Convert a numeric <X> to a string" },
+        { Factory<TBREvUpperFunction>(), "UPPER", "UPPER(<X>)", "7S",
+            "Converts a string to upper case letters" },
+        { Factory<TBREvLowerFunction>(), "LOWER", "LOWER(<X>)", "7S",
+            "Converts a string to lower case letters" },
+        { Factory<TBREvPrettyFunction>(), "PRETTY", "PRETTY(<X>)", "7S",
+            "Makes the first character upper case and the rest lower case" },
+        { Factory<TBREvTimeFunction>(), "TIME", "TIME", "1", "Return current time as a string" },
+        { Factory<TBREvDateFunction>(), "DATE", "DATE", "1", "Return current date as a string" },
+        { Factory<TBREvCopyFunction>(), "COPY", "COPY(<X>, <St>,<Len>)", "7SNN",
+            "Returns a substring of string X" },
+        { Factory<TBREvSumFunction>(), "SUM", "SUM(<X>)", "3N", "Sums the numeric <X>" },
+        { Factory<TBREvCountFunction>(), "COUNT", "COUNT", "3", "Increments for each iteration" },
+        { Factory<TBREvMaxFunction>(), "MAX", "MAX(<X>)", "3V", "Returns the highest <X>" },
+        { Factory<TBREvMinFunction>(), "MIN", "MIN(<X>)", "3V", "Returns the lowest <X>" },
+        { Factory<TBREvAverageFunction>(), "AVERAGE", "AVERAGE(<X>)", "3N",
+            "Returns the average of numeric <X>" },
+        { Factory<TBREvTrue>(), "TRUE", "TRUE", "5", "boolean value" },
+        { Factory<TBREvFalse>(), "FALSE", "FALSE", "5", "boolean value" },
+        { Factory<TBREvIntFunction>(), "INT", "INT(<X>)", "2N", "Returns the integer part of <X>" },
+        { Factory<TBREvFracFunction>(), "FRAC", "FRAC(<X>)", "2N", "Returns the fractional part of <X>" },
+        { Factory<TBREvSQRTFunction>(), "SQRT", "SQRT(<X>)", "2N", "Returns square root of <X>" },
+        { Factory<TBREvDivFunction>(), "DIV", "DIV(<X>, <Y>) ", "2NN", " Integer division of <X> by <Y>" },
+        { Factory<TBREvTypeOfFunction>(), "TYPEOF", "TYPEOF(<Exp>)", "6N", "Returns the data type of <Exp>" },
+        { Factory<TBREvFormatNumericFunction>(), "FORMATNUMERIC", "FORMATNUMERIC(<F>,<N>)", "7SN",
+            "Formats numeric <N> using the mask in <F>" },
     };
-    for (const BuiltIn &b : builtIns)
+    for (const BuiltIn& b : builtIns)
         lib.Add(b.factory, QString::fromUtf8(b.name),
-                QString::fromUtf8(b.syntax) + u'|' + QString::fromUtf8(b.description),
-                QString::fromUtf8(b.specification), QString::fromUtf8(Vendor));
+            QString::fromUtf8(b.syntax) + u'|' + QString::fromUtf8(b.description),
+            QString::fromUtf8(b.specification), QString::fromUtf8(Vendor));
 }
 
 } // namespace
 
-TBRLibrary &TBRFunctionLibrary()
+TBRLibrary& TBRFunctionLibrary()
 {
-    static TBRLibrary *library = [] {
+    static TBRLibrary* library = [] {
         static TBRLibrary lib;
         RegisterBuiltIns(lib);
         return &lib;
@@ -486,8 +487,8 @@ TBRLibrary &TBRFunctionLibrary()
     return *library;
 }
 
-void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString &name, const QString &description,
-                             const QString &specification, const QString &vendor)
+void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, const QString& description,
+    const QString& specification, const QString& vendor)
 {
     TBRFunctionLibrary().Add(std::move(itemClass), name, description, specification, vendor);
 }

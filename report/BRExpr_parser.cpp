@@ -6,20 +6,11 @@
 
 namespace {
 
-bool IsBlank(QChar c)
-{
-    return c.unicode() <= u' ';
-}
+bool IsBlank(QChar c) { return c.unicode() <= u' '; }
 
-bool IsAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-bool IsAsciiLetter(QChar c)
-{
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
+bool IsAsciiLetter(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // Where a scan stands: inside a quoted literal, inside a bracketed name, how deep in parentheses.
 struct ScanState {
@@ -47,7 +38,7 @@ struct ScanState {
 };
 
 // True when the word ending just before `end` (exclusive) is one of the word operators.
-bool WordOperatorBefore(const QString &t, int end)
+bool WordOperatorBefore(const QString& t, int end)
 {
     int start = end;
     while (start > 0 && IsAsciiLetter(t[start - 1]))
@@ -61,7 +52,7 @@ bool WordOperatorBefore(const QString &t, int end)
 // A "+" or "-" at position i is a sign rather than an operator when nothing but another operator
 // (or the start of the text) stands before it, as in "2 * -3" or "x < -1", or when it is the
 // exponent sign of a number, as in "1e-5".
-bool IsSignAt(const QString &t, int i)
+bool IsSignAt(const QString& t, int i)
 {
     int j = i - 1;
     while (j >= 0 && IsBlank(t[j]))
@@ -84,14 +75,14 @@ bool IsSignAt(const QString &t, int i)
 }
 
 struct Split {
-    int op = -1;  // operator code, -1 when none was found
-    int pos = 0;  // where the operator begins
+    int op = -1; // operator code, -1 when none was found
+    int pos = 0; // where the operator begins
     int width = 0;
 };
 
 // The leftmost operator at the top level that `test` recognises, from the second character on;
 // the last character is never taken as an operator.
-template <typename Test> Split FindOperator(const QString &t, Test test)
+template <typename Test> Split FindOperator(const QString& t, Test test)
 {
     ScanState s;
     const int n = int(t.size());
@@ -107,54 +98,54 @@ template <typename Test> Split FindOperator(const QString &t, Test test)
 }
 
 // A word operator ("or", "and") standing between blanks, found at the blank before it.
-bool WordOperatorAt(const QString &t, int i, QStringView word)
+bool WordOperatorAt(const QString& t, int i, QStringView word)
 {
     const int end = i + 1 + int(word.size());
     return IsBlank(t[i]) && end < t.size() && IsBlank(t[end])
         && QStringView(t).mid(i + 1, word.size()).compare(word, Qt::CaseInsensitive) == 0;
 }
 
-Split RelationalAt(const QString &t, int i)
+Split RelationalAt(const QString& t, int i)
 {
     const QChar c = t[i];
     const QChar next = t[i + 1];
     if (c == u'<') {
         if (next == u'>')
-            return {5, i, 2};
+            return { 5, i, 2 };
         if (next == u'=')
-            return {1, i, 2};
-        return {0, i, 1};
+            return { 1, i, 2 };
+        return { 0, i, 1 };
     }
     if (c == u'>')
-        return next == u'=' ? Split{3, i, 2} : Split{2, i, 1};
+        return next == u'=' ? Split { 3, i, 2 } : Split { 2, i, 1 };
     if (c == u'=')
-        return {4, i, 1};
+        return { 4, i, 1 };
     return {};
 }
 
-Split AdditiveAt(const QString &t, int i)
+Split AdditiveAt(const QString& t, int i)
 {
     const QChar c = t[i];
     if ((c == u'+' || c == u'-') && !IsSignAt(t, i))
-        return {c == u'+' ? 6 : 7, i, 1};
+        return { c == u'+' ? 6 : 7, i, 1 };
     if (WordOperatorAt(t, i, u"or"))
-        return {8, i + 1, 2};
+        return { 8, i + 1, 2 };
     return {};
 }
 
-Split MultiplicativeAt(const QString &t, int i)
+Split MultiplicativeAt(const QString& t, int i)
 {
     const QChar c = t[i];
     if (c == u'*')
-        return {9, i, 1};
+        return { 9, i, 1 };
     if (c == u'/')
-        return {10, i, 1};
+        return { 10, i, 1 };
     if (WordOperatorAt(t, i, u"and"))
-        return {11, i + 1, 3};
+        return { 11, i + 1, 3 };
     return {};
 }
 
-QString TrimBlanks(const QString &t)
+QString TrimBlanks(const QString& t)
 {
     int b = 0, e = int(t.size());
     while (b < e && IsBlank(t[b]))
@@ -166,7 +157,7 @@ QString TrimBlanks(const QString &t)
 
 } // namespace
 
-int FindArgumentSeparator(const QString &text)
+int FindArgumentSeparator(const QString& text)
 {
     ScanState s;
     const int n = int(text.size());
@@ -178,7 +169,7 @@ int FindArgumentSeparator(const QString &text)
     return -1;
 }
 
-QString SwapOperatorsOutsideQuotes(const QString &text, QChar a, QChar b)
+QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
 {
     QString out = text;
     ScanState s;
@@ -194,7 +185,7 @@ QString SwapOperatorsOutsideQuotes(const QString &text, QChar a, QChar b)
     return out;
 }
 
-void TBREvaluator::ParseExpression(const QString &text)
+void TBREvaluator::ParseExpression(const QString& text)
 {
     const Split sp = FindOperator(text, RelationalAt);
     if (sp.op < 0) {
@@ -206,7 +197,7 @@ void TBREvaluator::ParseExpression(const QString &text)
     ParseSimpleExpression(text.mid(sp.pos + sp.width));
 }
 
-void TBREvaluator::ParseSimpleExpression(const QString &text)
+void TBREvaluator::ParseSimpleExpression(const QString& text)
 {
     const Split sp = FindOperator(text, AdditiveAt);
     if (sp.op < 0) {
@@ -221,7 +212,7 @@ void TBREvaluator::ParseSimpleExpression(const QString &text)
     ParseSimpleExpression(sp.op == 7 ? SwapOperatorsOutsideQuotes(right, u'+', u'-') : right);
 }
 
-void TBREvaluator::ParseTerm(const QString &text)
+void TBREvaluator::ParseTerm(const QString& text)
 {
     const Split sp = FindOperator(text, MultiplicativeAt);
     if (sp.op < 0) {
@@ -234,7 +225,7 @@ void TBREvaluator::ParseTerm(const QString &text)
     ParseTerm(sp.op == 10 ? SwapOperatorsOutsideQuotes(right, u'*', u'/') : right);
 }
 
-void TBREvaluator::ParseFactor(const QString &text)
+void TBREvaluator::ParseFactor(const QString& text)
 {
     const QString t = TrimBlanks(text);
     if (t.isEmpty()) {
@@ -275,7 +266,7 @@ void TBREvaluator::ParseFactor(const QString &text)
     }
 }
 
-void TBREvaluator::ParseNumber(const QString &text)
+void TBREvaluator::ParseNumber(const QString& text)
 {
     const int n = int(text.size());
     int i = 0;
@@ -311,12 +302,9 @@ void TBREvaluator::ParseNumber(const QString &text)
     Append(std::make_unique<TBREvElementConstant>(EvResult::Float(d)));
 }
 
-void TBREvaluator::ParseString(const QString &text)
-{
-    Append(std::make_unique<TBREvElementString>(text));
-}
+void TBREvaluator::ParseString(const QString& text) { Append(std::make_unique<TBREvElementString>(text)); }
 
-void TBREvaluator::ParseFunctionCall(const QString &text)
+void TBREvaluator::ParseFunctionCall(const QString& text)
 {
     // The name is the text before the first "(" as written, so "SUM (x)" names no function.
     // Without its closing ")" the call has no name at all and ends as an unknown name.
@@ -329,10 +317,10 @@ void TBREvaluator::ParseFunctionCall(const QString &text)
         LookupFunction(QString(), QString());
 }
 
-void TBREvaluator::LookupFunction(const QString &name, const QString &arguments)
+void TBREvaluator::LookupFunction(const QString& name, const QString& arguments)
 {
     const QString upper = name.toUpper();
-    const TBRLibraryEntry *entry = TBRFunctionLibrary().Find(upper);
+    const TBRLibraryEntry* entry = TBRFunctionLibrary().Find(upper);
     if (entry) {
         Append(entry->ItemClass());
         QString rest = arguments;
@@ -354,7 +342,7 @@ void TBREvaluator::LookupFunction(const QString &name, const QString &arguments)
     }
 }
 
-void TBREvaluator::LookupField(const QString &name)
+void TBREvaluator::LookupField(const QString& name)
 {
     if (!m_dataSets.isEmpty()) {
         if (auto field = BRFindDataField(m_dataSets, name)) {

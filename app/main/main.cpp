@@ -3,8 +3,8 @@
 #include "app/uselecttaikai.h"
 #include "console/Utaikai.h"
 #include "platform/Sockets.h"
-#include "report/BRExpr.h"
 #include "platform/TavoApplication.h"
+#include "report/BRExpr.h"
 
 #include <memory>
 

@@ -3,12 +3,10 @@
 #include "support/DeviceTestSupport.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
-
+#include <gtest/gtest.h>
 #include <termios.h>
 
 using namespace platform;
@@ -18,11 +16,11 @@ using testing_support::WaitUntil;
 
 namespace {
 
-QString Message(const std::function<void()> &action)
+QString Message(const std::function<void()>& action)
 {
     try {
         action();
-    } catch (const ECommError &e) {
+    } catch (const ECommError& e) {
         return e.Message();
     }
     return QString();
@@ -34,11 +32,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.ok());
-        SetSerialPortOverrides({{7, pty.path()}});
+        SetSerialPortOverrides({ { 7, pty.path() } });
         comm.SetSettleDelay(0);
         comm.SetPortNo(7);
         comm.SetFlowCtrl(cfcNone);
-        comm.OnTrans = [this](QObject *, int size) { transSizes.push_back(size); };
+        comm.OnTrans = [this](QObject*, int size) { transSizes.push_back(size); };
     }
     void TearDown() override { SetSerialPortOverrides({}); }
 
@@ -55,7 +53,7 @@ protected:
         device = ports.add(SerialDevicePath(3));
         comm.SetSettleDelay(0);
         comm.SetPortNo(3);
-        comm.OnTrans = [this](QObject *, int size) { transSizes.push_back(size); };
+        comm.OnTrans = [this](QObject*, int size) { transSizes.push_back(size); };
     }
 
     FakeSerialPorts ports;
@@ -107,7 +105,7 @@ TEST_F(CommXOnPty, WritesAreCutIntoChunksWithOneEventEach)
     EXPECT_EQ(pty.receive(5000), data);
     ASSERT_TRUE(WaitUntil([&] { return transSizes.size() >= 3; }));
     RunEvents(20);
-    EXPECT_EQ(transSizes, (std::vector<int>{2048, 2048, 904}));
+    EXPECT_EQ(transSizes, (std::vector<int> { 2048, 2048, 904 }));
 }
 
 TEST_F(CommXOnPty, EmptySendStringSucceedsWithoutSending)
@@ -124,8 +122,8 @@ TEST_F(CommXOnPty, EmptySendStringSucceedsWithoutSending)
 TEST_F(CommXOnPty, ReceivedBytesRaiseOnReceiveOnTheMainThread)
 {
     QByteArray received;
-    QThread *handlerThread = nullptr;
-    comm.OnReceive = [&](QObject *sender, int size) {
+    QThread* handlerThread = nullptr;
+    comm.OnReceive = [&](QObject* sender, int size) {
         handlerThread = QThread::currentThread();
         EXPECT_EQ(sender, &comm);
         QByteArray buffer(size, '\0');
@@ -162,11 +160,13 @@ TEST_F(CommXOnPty, BitRateIsStoredWhileClosedAndAppliedByOpen)
     comm.SetBitRate(9600); // applied at once while open
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
-    EXPECT_EQ(Message([&] { comm.SetBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
+    EXPECT_EQ(
+        Message([&] { comm.SetBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600)) << "a refused setting leaves the port as it was";
     comm.SetBitRate(4800);
-    EXPECT_EQ(Message([&] { comm.SetCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
+    EXPECT_EQ(
+        Message([&] { comm.SetCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
 }
 
 TEST_F(CommXOnPty, FailingOpenClosesThePortAgain)
@@ -213,13 +213,16 @@ TEST_F(CommXOnPty, FlowSettingsReachTheDevice)
         bool crtscts, ixon, ixoff;
     };
     const Row rows[] = {
-        {cfcRtsCts, 0x2017, true, false, false},  {cfcDtrDsr, 0x102B, false, false, false},
-        {cfcXonXoff, 0x1313, false, true, true},  {cfcHalfHigh, 0x0013, false, false, false},
-        {cfcHalfLow, 0x1013, false, false, false}, {cfcNone, 0x1013, false, false, false},
+        { cfcRtsCts, 0x2017, true, false, false },
+        { cfcDtrDsr, 0x102B, false, false, false },
+        { cfcXonXoff, 0x1313, false, true, true },
+        { cfcHalfHigh, 0x0013, false, false, false },
+        { cfcHalfLow, 0x1013, false, false, false },
+        { cfcNone, 0x1013, false, false, false },
     };
     comm.SetBufLenReceive(1000);
     comm.Open();
-    for (const Row &row : rows) {
+    for (const Row& row : rows) {
         comm.SetFlowCtrl(row.flow);
         const termios t = pty.deviceSettings();
         EXPECT_EQ(bool(t.c_cflag & CRTSCTS), row.crtscts) << row.flow;
@@ -354,23 +357,23 @@ TEST_F(CommXOnFakeLine, HalfDuplexFramesEachBurstWithOneRtsPulse)
     QByteArray data(5000, 'h');
     ASSERT_TRUE(comm.Write(data.constData(), int(data.size())));
     ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 3 && !(device->outputLines() & kLineRts); }));
-    EXPECT_EQ(device->history(), (QStringList{"RTS=1", "write 2048", "write 2048", "write 904", "RTS=0"}));
+    EXPECT_EQ(device->history(), (QStringList { "RTS=1", "write 2048", "write 2048", "write 904", "RTS=0" }));
 
     comm.SetFlowCtrl(cfcHalfLow);
     EXPECT_EQ(device->outputLines(), kLineRts | kLineDtr) << "RTS rests high";
     device->clearHistory();
     ASSERT_TRUE(comm.SendString("low"));
     ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 4 && (device->outputLines() & kLineRts); }));
-    EXPECT_EQ(device->history(), (QStringList{"RTS=0", "write 3", "RTS=1"}));
+    EXPECT_EQ(device->history(), (QStringList { "RTS=0", "write 3", "RTS=1" }));
 }
 
 TEST_F(CommXOnFakeLine, LineErrorsAndSignalsReachTheirEvents)
 {
     std::vector<int> errors, signalMasks;
     int breaks = 0;
-    comm.OnError = [&](QObject *, int bits) { errors.push_back(bits); };
-    comm.OnSignal = [&](QObject *, int mask) { signalMasks.push_back(mask); };
-    comm.OnBreak = [&](QObject *) { ++breaks; };
+    comm.OnError = [&](QObject*, int bits) { errors.push_back(bits); };
+    comm.OnSignal = [&](QObject*, int mask) { signalMasks.push_back(mask); };
+    comm.OnBreak = [&](QObject*) { ++breaks; };
     comm.Open();
 
     device->raiseLineErrors(kErrFraming | kErrOverrun);
@@ -392,7 +395,7 @@ TEST_F(CommXOnFakeLine, AThrowingHandlerDoesNotStopLaterEvents)
 {
     testing_support::ScriptedAsker asker; // the application's error box
     int receives = 0;
-    comm.OnReceive = [&](QObject *, int) {
+    comm.OnReceive = [&](QObject*, int) {
         if (++receives == 1)
             throw std::runtime_error("受信エラー");
     };
@@ -401,7 +404,7 @@ TEST_F(CommXOnFakeLine, AThrowingHandlerDoesNotStopLaterEvents)
     ASSERT_TRUE(WaitUntil([&] { return receives == 1; }));
     device->feed("b");
     EXPECT_TRUE(WaitUntil([&] { return receives == 2; })) << "the receive thread still delivers";
-    EXPECT_EQ(asker.errors(), QStringList{QStringLiteral("受信エラー")});
+    EXPECT_EQ(asker.errors(), QStringList { QStringLiteral("受信エラー") });
 }
 
 TEST_F(CommXOnFakeLine, SettingPortNoWhileOpenMovesToTheOtherPort)

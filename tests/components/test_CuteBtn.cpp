@@ -1,8 +1,6 @@
 #include "components/CuteBtn.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QApplication>
 #include <QFontMetrics>
 #include <QMenu>
@@ -10,8 +8,8 @@
 #include <QTest>
 #include <QTextLayout>
 #include <QTimer>
-
 #include <cstdlib>
+#include <gtest/gtest.h>
 #include <stdexcept>
 
 using components::TCuteButton;
@@ -20,14 +18,11 @@ using namespace platform;
 
 namespace {
 
-QImage Render(QWidget &w)
-{
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage Render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A drop-down menu for the button that closes itself as soon as it is up, and counts how often it came up.
 struct MenuWatch {
-    MenuWatch(TCuteButton &button, int delay)
+    MenuWatch(TCuteButton& button, int delay)
     {
         menu.addAction(QStringLiteral("削除"));
         QObject::connect(&menu, &QMenu::aboutToShow, &menu, [this] {
@@ -43,27 +38,26 @@ struct MenuWatch {
 
 // Reaches the button's own mouse handlers.
 struct MouseProbe : TCuteButton {
-    void Press(QMouseEvent *e) { mousePressEvent(e); }
-    void Release(QMouseEvent *e) { mouseReleaseEvent(e); }
+    void Press(QMouseEvent* e) { mousePressEvent(e); }
+    void Release(QMouseEvent* e) { mouseReleaseEvent(e); }
 };
 
-void PostClick(QWidget *w)
+void PostClick(QWidget* w)
 {
     const QPointF at(5, 5);
     const QPointF global = w->mapToGlobal(at);
     QCoreApplication::postEvent(w,
-        new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        new QMouseEvent(
+            QEvent::MouseButtonPress, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
     QCoreApplication::postEvent(w,
-        new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        new QMouseEvent(
+            QEvent::MouseButtonRelease, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
 }
 
 // The delayed drop-down's timer, run out at once.
-QTimer *DelayTimer(TCuteButton &b)
-{
-    return b.findChild<QTimer *>(QStringLiteral("TCuteButtonTimer"));
-}
+QTimer* DelayTimer(TCuteButton& b) { return b.findChild<QTimer*>(QStringLiteral("TCuteButtonTimer")); }
 
-void RunOut(QTimer *timer)
+void RunOut(QTimer* timer)
 {
     ASSERT_TRUE(timer->isActive());
     QMetaObject::invokeMethod(timer, "timeout");
@@ -87,7 +81,7 @@ protected:
 
     const QPoint inside { 20, 12 };
     QWidget window;
-    TCuteButton *button = nullptr;
+    TCuteButton* button = nullptr;
     int clicks = 0;
 };
 
@@ -161,8 +155,10 @@ TEST_F(CuteButtonTest, AThrowingHandlerStaysAttached)
     MouseProbe probe;
     probe.SetEgnoreContClick(true);
     probe.OnClick = button->OnClick;
-    QMouseEvent press(QEvent::MouseButtonPress, inside, inside, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, inside, inside, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(
+        QEvent::MouseButtonPress, inside, inside, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(
+        QEvent::MouseButtonRelease, inside, inside, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     probe.Press(&press);
     EXPECT_EQ(probe.BevelOuter(), bvLowered);
     EXPECT_THROW(probe.Release(&release), std::runtime_error);
@@ -204,7 +200,7 @@ TEST_F(CuteButtonTest, ReleaseBeforeTheDelayIsAPlainClick)
     MenuWatch watch(*button, 300);
 
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
-    QTimer *timer = DelayTimer(*button);
+    QTimer* timer = DelayTimer(*button);
     ASSERT_TRUE(timer->isActive());
     EXPECT_EQ(timer->interval(), 300);
     QTest::mouseRelease(button, Qt::LeftButton, {}, inside);
@@ -269,11 +265,11 @@ TEST_F(CuteButtonTest, MarginsBelowMinusOneClampAndShiftNothing)
 TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
 {
     QStringList seen;
-    button->OnMouseEnter = [&](TCuteButton *sender, TShiftState, int, int) {
+    button->OnMouseEnter = [&](TCuteButton* sender, TShiftState, int, int) {
         EXPECT_EQ(sender, button);
         seen << QStringLiteral("enter");
     };
-    button->OnMouseLeave = [&](TCuteButton *, TShiftState, int, int) { seen << QStringLiteral("leave"); };
+    button->OnMouseLeave = [&](TCuteButton*, TShiftState, int, int) { seen << QStringLiteral("leave"); };
     button->clearFocus();
     EXPECT_EQ(button->BevelOuter(), bvNone);
     QTest::mouseMove(button, inside);
@@ -378,7 +374,7 @@ TEST_F(CuteButtonTest, JapaneseCaptionHasRealGlyphs)
     layout.beginLayout();
     layout.createLine();
     layout.endLayout();
-    for (const QGlyphRun &run : layout.glyphRuns())
+    for (const QGlyphRun& run : layout.glyphRuns())
         for (quint32 glyph : run.glyphIndexes())
             EXPECT_NE(glyph, 0u);
 }
@@ -395,8 +391,8 @@ TEST_F(CuteButtonTest, PictureOfEveryState)
     font.setPixelSize(16);
     font.setBold(true);
 
-    auto make = [&](int x, int y, const QString &caption, TColor face, TColor text) {
-        auto *b = new TCuteButton(&board);
+    auto make = [&](int x, int y, const QString& caption, TColor face, TColor text) {
+        auto* b = new TCuteButton(&board);
         b->setGeometry(x, y, 145, 41);
         b->setFont(font);
         b->SetCaption(caption);
@@ -404,25 +400,25 @@ TEST_F(CuteButtonTest, PictureOfEveryState)
         b->SetFontColor(text);
         return b;
     };
-    make(8, 8, QStringLiteral("大会実行"), clBlue, clWhite);                      // at rest
+    make(8, 8, QStringLiteral("大会実行"), clBlue, clWhite); // at rest
     make(161, 8, QStringLiteral("ＣＬＯＳＥ"), clBlack, clWhite)->SetBevelOuter(bvRaised); // hovered
-    make(314, 8, QStringLiteral("スタート"), clGreen, clWhite)->SetBevelOuter(bvLowered);  // pressed
-    make(467, 8, QStringLiteral("ストップ"), clMaroon, clYellow)->setEnabled(false);     // disabled
-    auto *grey = make(8, 66, QStringLiteral("リセット"), clBtnFace, clWindowText);
+    make(314, 8, QStringLiteral("スタート"), clGreen, clWhite)->SetBevelOuter(bvLowered); // pressed
+    make(467, 8, QStringLiteral("ストップ"), clMaroon, clYellow)->setEnabled(false); // disabled
+    auto* grey = make(8, 66, QStringLiteral("リセット"), clBtnFace, clWindowText);
     grey->setEnabled(false);
     grey->SetUseDisabledColor(true);
     QMenu menu;
     make(161, 66, QStringLiteral("再生"), clTeal, clWhite)->SetDropDownMenu(&menu); // with a menu
-    auto *left = make(314, 66, QStringLiteral("標準データに登録"), clNavy, clWhite);
+    auto* left = make(314, 66, QStringLiteral("標準データに登録"), clNavy, clWhite);
     left->SetAlignment(taLeftJustify);
     left->SetMarginX(10);
-    auto *flat = make(467, 66, QStringLiteral("×"), clBlack, clYellow);
+    auto* flat = make(467, 66, QStringLiteral("×"), clBlack, clYellow);
     flat->SetFlat(true);
     flat->SetBevelOuter(bvRaised);
-    auto *plain = make(8, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
+    auto* plain = make(8, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
     plain->resize(75, 25);
     plain->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
-    auto *down = make(100, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
+    auto* down = make(100, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
     down->resize(75, 25);
     down->setFont(plain->font());
     down->SetBevelOuter(bvLowered);

@@ -1,40 +1,32 @@
 #include "components/LED7Seg.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QImage>
 #include <QPalette>
 #include <QSet>
-
 #include <climits>
+#include <gtest/gtest.h>
 
 using components::TLED7Seg;
 using namespace platform;
 
 namespace {
 
-QImage Render(QWidget &w)
-{
-    return w.grab().toImage().convertToFormat(QImage::Format_RGB32);
-}
+QImage Render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A point well inside the segment: the average of its corners.
-QPoint Centre(const QPolygon &polygon)
+QPoint Centre(const QPolygon& polygon)
 {
     QPoint sum;
-    for (const QPoint &p : polygon)
+    for (const QPoint& p : polygon)
         sum += p;
     return sum / polygon.size();
 }
 
-QColor At(const QImage &image, QPoint p)
-{
-    return image.pixelColor(p);
-}
+QColor At(const QImage& image, QPoint p) { return image.pixelColor(p); }
 
 // Which of segments 1 to 7 light up for -2 .. 16, as the digit is meant to show them.
-const char *const kLitSegments[] = {
+const char* const kLitSegments[] = {
     "0000000", // -2 blank
     "0000001", // -1 minus
     "1111110", "0110000", "1101101", "1111001", "0110011", // 0 1 2 3 4
@@ -45,10 +37,7 @@ const char *const kLitSegments[] = {
 
 class LED7SegTest : public ::testing::Test {
 protected:
-    LED7SegTest()
-    {
-        digit.resize(TLED7Seg::DesignWidth, TLED7Seg::DesignHeight);
-    }
+    LED7SegTest() { digit.resize(TLED7Seg::DesignWidth, TLED7Seg::DesignHeight); }
     TLED7Seg digit;
 };
 
@@ -94,7 +83,7 @@ TEST_F(LED7SegTest, EveryValueLightsItsSegments)
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), value);
         const QImage image = Render(digit);
-        const char *lit = kLitSegments[value + 2];
+        const char* lit = kLitSegments[value + 2];
         for (int s = 1; s <= 7; ++s) {
             const QColor expected = ColorFromRef(lit[s - 1] == '1' ? clLime : clSilver);
             EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), expected)
@@ -111,7 +100,8 @@ TEST_F(LED7SegTest, ValuesOutsideTheTableShowBlank)
         EXPECT_EQ(digit.Value(), -2) << value;
         const QImage image = Render(digit);
         for (int s = 1; s <= 9; ++s)
-            EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), ColorFromRef(clSilver)) << value << " " << s;
+            EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), ColorFromRef(clSilver))
+                << value << " " << s;
     }
 }
 
@@ -191,8 +181,8 @@ TEST_F(LED7SegTest, DrawsWithoutAntialiasing)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             colours.insert(image.pixel(x, y));
-    const QSet<QRgb> expected { QColor(Qt::black).rgb(), ColorFromRef(clRed).rgb(), ColorFromRef(clSilver).rgb(),
-        ColorFromRef(clGray).rgb() };
+    const QSet<QRgb> expected { QColor(Qt::black).rgb(), ColorFromRef(clRed).rgb(),
+        ColorFromRef(clSilver).rgb(), ColorFromRef(clGray).rgb() };
     EXPECT_EQ(colours, expected);
 }
 
@@ -218,7 +208,8 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
     other.SetValue(8);
     const QImage image = Render(other);
     // Where the middle bar was, the background shows.
-    EXPECT_EQ(At(image, Centre(QPolygon({ QPoint(58, 120), QPoint(112, 150) }))), other.palette().color(QPalette::Window));
+    EXPECT_EQ(At(image, Centre(QPolygon({ QPoint(58, 120), QPoint(112, 150) }))),
+        other.palette().color(QPalette::Window));
 
     // A segment without shape keeps its colours.
     other.DrawSegment(7, clBlue, clBlue);
@@ -244,7 +235,7 @@ TEST_F(LED7SegTest, PictureOfAllDigits)
     const int values[] = { 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, -1, -2, 17 };
     int i = 0;
     for (int value : values) {
-        auto *small = new TLED7Seg(&row);
+        auto* small = new TLED7Seg(&row);
         small->move(4 + i * 38, 4);
         small->SetSegColor(i % 2 ? clLime : clRed);
         small->SetSegClear(0x303030);
@@ -253,7 +244,7 @@ TEST_F(LED7SegTest, PictureOfAllDigits)
         small->SetMilles(i % 4 == 0);
         small->SetValue(value);
         if (i < 8) {
-            auto *big = new TLED7Seg(&row);
+            auto* big = new TLED7Seg(&row);
             big->setGeometry(4 + i * 88, 68, 84, 120);
             big->SetSegColor(clYellow);
             big->SetPeriod(i == 1);

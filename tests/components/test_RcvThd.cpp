@@ -2,14 +2,12 @@
 #include "support/DeviceTestSupport.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
-
 #include <arpa/inet.h>
 #include <cerrno>
+#include <gtest/gtest.h>
 #include <sys/socket.h>
 
 using platform::SocketHandle;
@@ -43,15 +41,15 @@ protected:
     // Starts one receive whose result is appended to results.
     void startReceive()
     {
-        new TRecvThd(socket, [this](TRecvThd *Sender) {
-            results.push_back({Sender->Data, Sender->ErrorCode, QThread::currentThread() == thread()});
+        new TRecvThd(socket, [this](TRecvThd* Sender) {
+            results.push_back({ Sender->Data, Sender->ErrorCode, QThread::currentThread() == thread() });
             finished.push_back(Sender);
         });
     }
-    QThread *thread() const { return server.thread(); }
+    QThread* thread() const { return server.thread(); }
 
     QTcpServer server;
-    QTcpSocket *peer = nullptr;
+    QTcpSocket* peer = nullptr;
     SocketHandle socket = platform::kInvalidSocket;
     std::vector<Result> results;
     std::vector<QPointer<TRecvThd>> finished;
@@ -117,7 +115,7 @@ TEST_F(RecvThdTest, ClosingTheSocketEndsAWaitingReceive)
 TEST_F(RecvThdTest, AResetConnectionReportsItsErrorNumber)
 {
     // Closing with a zero linger time resets the connection instead of closing it.
-    linger reset {1, 0};
+    linger reset { 1, 0 };
     ASSERT_EQ(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     peer->abort();
     startReceive();
@@ -129,7 +127,7 @@ TEST_F(RecvThdTest, AResetConnectionReportsItsErrorNumber)
 TEST_F(RecvThdTest, AThrowingHandlerStillFreesTheThread)
 {
     testing_support::ScriptedAsker asker; // the application's error box
-    QPointer<TRecvThd> receiver = new TRecvThd(socket, [](TRecvThd *) { throw std::runtime_error("切断"); });
+    QPointer<TRecvThd> receiver = new TRecvThd(socket, [](TRecvThd*) { throw std::runtime_error("切断"); });
     peer->disconnectFromHost();
     ASSERT_TRUE(WaitUntil([&] { return !asker.errors().isEmpty(); }));
     EXPECT_TRUE(WaitUntil([&] { return receiver.isNull(); }, 1000));

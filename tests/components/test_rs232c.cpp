@@ -3,9 +3,8 @@
 #include "support/DeviceTestSupport.h"
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QThread>
+#include <gtest/gtest.h>
 
 using namespace platform;
 using testing_support::RunEvents;
@@ -31,7 +30,7 @@ protected:
 TEST(Rs232c, StartsWithItsDefaults)
 {
     bool created = false;
-    Trs232c port(nullptr, [&](QObject *) { created = true; });
+    Trs232c port(nullptr, [&](QObject*) { created = true; });
     EXPECT_TRUE(created);
     EXPECT_EQ(port.charbit, 8);
     EXPECT_EQ(port.stopbit, QStringLiteral("1"));
@@ -73,7 +72,7 @@ TEST(Rs232c, AMissingPortFailsQuietlyUnlessDebugging)
     EXPECT_TRUE(asker.messages().isEmpty());
     port.debug = true;
     EXPECT_FALSE(port.Open());
-    EXPECT_EQ(asker.messages(), QStringList{QStringLiteral("回線オープンエラー")});
+    EXPECT_EQ(asker.messages(), QStringList { QStringLiteral("回線オープンエラー") });
 }
 
 TEST_F(Rs232cOnFakeLine, BothLinesAreLowRightAfterOpen)
@@ -83,7 +82,7 @@ TEST_F(Rs232cOnFakeLine, BothLinesAreLowRightAfterOpen)
     // Linux raised them as the port opened; they are dropped before anything else is done.
     const QStringList history = device->history();
     ASSERT_GE(history.size(), 5);
-    EXPECT_EQ(history.mid(0, 5), (QStringList{"open", "RTS=1", "DTR=1", "RTS=0", "DTR=0"}));
+    EXPECT_EQ(history.mid(0, 5), (QStringList { "open", "RTS=1", "DTR=1", "RTS=0", "DTR=0" }));
     EXPECT_EQ(history.size(), 5) << "nothing raises them again";
 }
 
@@ -134,11 +133,15 @@ TEST_F(Rs232cOnFakeLine, ParityAndStopBitWordsConfigureThePort)
     EXPECT_EQ(s.stopBits, StopBits::OnePointFive);
     port.Close();
 
-    const std::pair<const char *, Parity> words[] = {
-        {"なし", Parity::None}, {"きすう", Parity::Odd},   {"ｏｄｄ", Parity::Odd},
-        {"偶数", Parity::Even}, {"ＭＡＲＫ", Parity::Mark}, {"すぺーす", Parity::Space},
+    const std::pair<const char*, Parity> words[] = {
+        { "なし", Parity::None },
+        { "きすう", Parity::Odd },
+        { "ｏｄｄ", Parity::Odd },
+        { "偶数", Parity::Even },
+        { "ＭＡＲＫ", Parity::Mark },
+        { "すぺーす", Parity::Space },
     };
-    for (const auto &[word, parity] : words) {
+    for (const auto& [word, parity] : words) {
         port.paritymode = QString::fromUtf8(word);
         ASSERT_TRUE(port.Open());
         EXPECT_EQ(device->settings().parity, parity) << word;
@@ -159,7 +162,7 @@ TEST_F(Rs232cOnFakeLine, ASettingThePortRefusesClosesItAgain)
     port.txtimeout = -1;
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(asker.messages(),
-              (QStringList{"バッファサイズ設定エラー", "通信条件設定エラー", "タイムアウト時間設定エラー"}));
+        (QStringList { "バッファサイズ設定エラー", "通信条件設定エラー", "タイムアウト時間設定エラー" }));
     EXPECT_FALSE(device->isOpen());
     port.txtimeout = 30000;
     EXPECT_TRUE(port.Open());
@@ -178,18 +181,18 @@ TEST_F(Rs232cOnFakeLine, WithoutHandlersNoEventThreadRuns)
 TEST_F(Rs232cOnFakeLine, PortEventsRaiseTheirHandlersOnTheMainThread)
 {
     int cts = 0, dsr = 0, err = 0, brk = 0;
-    QThread *handlerThread = nullptr;
-    port.OnCTS = [&](QObject *sender) {
+    QThread* handlerThread = nullptr;
+    port.OnCTS = [&](QObject* sender) {
         EXPECT_EQ(sender, &port);
         handlerThread = QThread::currentThread();
         ++cts;
     };
-    port.OnDSR = [&](QObject *) { ++dsr; };
-    port.OnERR = [&](QObject *) { ++err; };
-    port.OnBREAK = [&](QObject *) { ++brk; };
+    port.OnDSR = [&](QObject*) { ++dsr; };
+    port.OnERR = [&](QObject*) { ++err; };
+    port.OnBREAK = [&](QObject*) { ++brk; };
     int opened = 0, closed = 0;
-    port.OnOpen = [&](QObject *) { ++opened; };
-    port.OnClose = [&](QObject *) { ++closed; };
+    port.OnOpen = [&](QObject*) { ++opened; };
+    port.OnClose = [&](QObject*) { ++closed; };
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(opened, 1);
     device->setInputLines(kLineDsr); // CTS drops
@@ -211,8 +214,8 @@ TEST_F(Rs232cOnFakeLine, PacketSizeRaisesOnPacketOnceEnoughHasCome)
 {
     int packets = 0, chars = 0;
     port.packetsize = 4;
-    port.OnPACKET = [&](QObject *) { ++packets; };
-    port.OnRXCHAR = [&](QObject *) { ++chars; };
+    port.OnPACKET = [&](QObject*) { ++packets; };
+    port.OnRXCHAR = [&](QObject*) { ++chars; };
     ASSERT_TRUE(port.Open());
     device->feed("abc");
     ASSERT_TRUE(WaitUntil([&] { return chars == 1; }));

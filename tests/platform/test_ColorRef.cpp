@@ -17,7 +17,7 @@ TEST(ColorRef, PlainColoursAreBlueGreenRedFromTheTop)
         { clSilver, QColor(192, 192, 192) },
         { 0x00123456, QColor(0x56, 0x34, 0x12) },
     };
-    for (const auto &c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(ColorFromRef(c.color), c.expected) << std::hex << c.color;
 }
 

@@ -1,10 +1,8 @@
 #include "platform/DataSet.h"
-
 #include "support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QFile>
+#include <gtest/gtest.h>
 
 using platform::DatabaseError;
 using platform::DataSetState;
@@ -18,7 +16,7 @@ class DataSetTest : public ::testing::Test {
 protected:
     void SetUp() override { db.setConnected(true); }
 
-    QStringList column(const QString &sql, const QString &field)
+    QStringList column(const QString& sql, const QString& field)
     {
         Query q(&db);
         q.SQL << sql;
@@ -33,9 +31,12 @@ protected:
     {
         db.execute("create table taikai (tcode integer, tname varchar(40), tdate date, status smallint,"
                    " on1 time, tmem memo)");
-        db.execute("insert into taikai (tcode,tname,tdate,status,on1) values ('202403092','B','03/09/2024','1','0:00:50');"
-                   "insert into taikai (tcode,tname,tdate,status,on1) values ('202312313','A','12/31/2023','1','10:00:00');"
-                   "insert into taikai (tcode,tname,tdate,status,on1) values ('202401011','C','01/01/2024','1','9:30:00')");
+        db.execute("insert into taikai (tcode,tname,tdate,status,on1) values "
+                   "('202403092','B','03/09/2024','1','0:00:50');"
+                   "insert into taikai (tcode,tname,tdate,status,on1) values "
+                   "('202312313','A','12/31/2023','1','10:00:00');"
+                   "insert into taikai (tcode,tname,tdate,status,on1) values "
+                   "('202401011','C','01/01/2024','1','9:30:00')");
     }
 
     testing_support::TempHome home;
@@ -59,20 +60,20 @@ TEST_F(DataSetTest, DatabaseIsTheProgramsFileInTheDataFolderInWalMode)
 TEST_F(DataSetTest, QuotedCodeFindsIntegerColumn)
 {
     makeEvents();
-    EXPECT_EQ(column("select * from taikai where tcode='202403092'", "tname"), QStringList{"B"});
+    EXPECT_EQ(column("select * from taikai where tcode='202403092'", "tname"), QStringList { "B" });
     EXPECT_EQ(column("select * from taikai where tcode>='202401011' and tcode<='202401019' order by tcode",
-                     "TCODE"),
-              QStringList{"202401011"});
+                  "TCODE"),
+        QStringList { "202401011" });
     EXPECT_EQ(db.execute("delete from taikai where tcode='202403092'"), 1);
 }
 
 TEST_F(DataSetTest, DatesCompareAndSortAcrossYears)
 {
     makeEvents();
-    EXPECT_EQ(column("select * from taikai order by tdate desc", "tname"), (QStringList{"B", "C", "A"}));
+    EXPECT_EQ(column("select * from taikai order by tdate desc", "tname"), (QStringList { "B", "C", "A" }));
     EXPECT_EQ(column("select * from taikai where tdate>='01/01/2024' order by tdate", "tname"),
-              (QStringList{"C", "B"}));
-    EXPECT_EQ(column("select * from taikai where tdate='1/1/2024'", "tname"), QStringList{"C"});
+        (QStringList { "C", "B" }));
+    EXPECT_EQ(column("select * from taikai where tdate='1/1/2024'", "tname"), QStringList { "C" });
 }
 
 TEST_F(DataSetTest, TimesWithOneOrTwoHourDigitsCompareAndSortAsTimes)
@@ -82,11 +83,11 @@ TEST_F(DataSetTest, TimesWithOneOrTwoHourDigitsCompareAndSortAsTimes)
                "insert into rmenu values ('1','9:30:00','10:00:00','early');"
                "insert into rmenu values ('1','0:15:00','0:45:00','night')");
     EXPECT_EQ(column("select * from rmenu where tcode='1' order by btime", "rmenu"),
-              (QStringList{"night", "early", "late"}));
+        (QStringList { "night", "early", "late" }));
     EXPECT_EQ(column("select * from rmenu where btime>='9:30:00' order by btime", "rmenu"),
-              (QStringList{"early", "late"}));
+        (QStringList { "early", "late" }));
     EXPECT_EQ(column("select * from rmenu where etime>='9:59:59' order by etime desc", "rmenu"),
-              (QStringList{"late", "early"}));
+        (QStringList { "late", "early" }));
 }
 
 TEST_F(DataSetTest, AlterWithSeveralAddsAndDrop)
@@ -97,27 +98,29 @@ TEST_F(DataSetTest, AlterWithSeveralAddsAndDrop)
           << "add OVT time,add ROUND smallint,add HEAT smallint,add SCT time";
     q.ExecSQL();
     EXPECT_EQ(db.columnNames("rmenu"),
-              (QStringList{"tcode", "rmenu", "ITT", "WUT", "RCT", "OVT", "ROUND", "HEAT", "SCT"}));
+        (QStringList { "tcode", "rmenu", "ITT", "WUT", "RCT", "OVT", "ROUND", "HEAT", "SCT" }));
     db.execute("alter table rmenu drop rmenu");
     EXPECT_EQ(db.columnNames("RMENU").size(), 8);
     EXPECT_FALSE(db.columnNames("rmenu").contains("rmenu"));
     // The added time columns order by value too.
-    db.execute("insert into rmenu (tcode,ITT) values (1,'10:00:00');insert into rmenu (tcode,ITT) values (1,'9:00:00')");
-    EXPECT_EQ(column("select * from rmenu order by itt", "itt"), (QStringList{"9:00:00", "10:00:00"}));
+    db.execute("insert into rmenu (tcode,ITT) values (1,'10:00:00');insert into rmenu (tcode,ITT) values "
+               "(1,'9:00:00')");
+    EXPECT_EQ(column("select * from rmenu order by itt", "itt"), (QStringList { "9:00:00", "10:00:00" }));
 }
 
 TEST_F(DataSetTest, FailingAddLeavesTableAsItWas)
 {
     db.execute("create table taikai (tcode integer, sq2 varchar(8))");
     EXPECT_THROW(db.execute("alter table taikai add sq1 varchar(8),add sq2 varchar(8)"), DatabaseError);
-    EXPECT_EQ(db.columnNames("taikai"), (QStringList{"tcode", "sq2"}));
+    EXPECT_EQ(db.columnNames("taikai"), (QStringList { "tcode", "sq2" }));
 }
 
 TEST_F(DataSetTest, UpdateMatchingNoRowSucceedsWithZeroRows)
 {
     makeEvents();
     Query q(&db);
-    q.SQL << "update taikai set tname='X'" << "where tcode='999999999'";
+    q.SQL << "update taikai set tname='X'"
+          << "where tcode='999999999'";
     EXPECT_EQ(q.ExecSQL(), 0);
     EXPECT_EQ(q.RowsAffected(), 0);
     q.SQL.clear();
@@ -132,7 +135,7 @@ TEST_F(DataSetTest, BadSqlRaisesSqlitesMessage)
     try {
         q.Open();
         FAIL() << "no error";
-    } catch (const DatabaseError &e) {
+    } catch (const DatabaseError& e) {
         EXPECT_TRUE(e.message().contains("no such table: nosuchtable")) << e.message().toStdString();
     }
     EXPECT_FALSE(q.Active());
@@ -179,7 +182,7 @@ TEST_F(DataSetTest, NullsReadAsZeroOrEmpty)
     Query q(&db);
     q.SQL << "select * from taikai where tcode='202403092'";
     q.Open();
-    for (const char *f : {"tmem"}) {
+    for (const char* f : { "tmem" }) {
         EXPECT_TRUE(q.FieldByName(f)->IsNull());
         EXPECT_EQ(q.FieldByName(f)->AsString(), "");
         EXPECT_EQ(q.FieldByName(f)->AsInteger(), 0);
@@ -211,7 +214,8 @@ TEST_F(DataSetTest, NavigationBothWays)
 {
     makeEvents();
     Query q(&db);
-    q.SQL << "select * from taikai" << "order by tdate";
+    q.SQL << "select * from taikai"
+          << "order by tdate";
     q.Open();
     EXPECT_TRUE(q.Bof());
     EXPECT_FALSE(q.Eof());
@@ -230,8 +234,8 @@ TEST_F(DataSetTest, NavigationBothWays)
         backward << q.FieldByName("tname")->AsString();
         q.Prior();
     }
-    EXPECT_EQ(forward, (QStringList{"A", "C", "B"}));
-    EXPECT_EQ(backward, (QStringList{"B", "C", "A"}));
+    EXPECT_EQ(forward, (QStringList { "A", "C", "B" }));
+    EXPECT_EQ(backward, (QStringList { "B", "C", "A" }));
     q.MoveTo(2);
     EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
     EXPECT_FALSE(q.Bof() || q.Eof());
@@ -303,9 +307,9 @@ TEST_F(DataSetTest, LiveEditPostWritesTheRow)
         q.Post();
     }
     EXPECT_EQ(column("select * from taikai order by tcode", "tcode"),
-              (QStringList{"202312311", "202401011", "202403091"}));
+        (QStringList { "202312311", "202401011", "202403091" }));
     // Stored as integers: the quoted literal still finds them.
-    EXPECT_EQ(column("select * from taikai where tcode='202401011'", "tname"), QStringList{"C"});
+    EXPECT_EQ(column("select * from taikai where tcode='202401011'", "tname"), QStringList { "C" });
 }
 
 TEST_F(DataSetTest, DateFieldWritesStoreStatementForm)
@@ -320,11 +324,11 @@ TEST_F(DataSetTest, DateFieldWritesStoreStatementForm)
     t.FieldByName("on1")->SetValue(QTime(9, 5, 0));
     t.Post();
     EXPECT_EQ(t.FieldByName("tdate")->AsString(), "2025/01/02");
-    EXPECT_EQ(column("select * from taikai where tdate='01/02/2025'", "on1"), QStringList{"9:05:00"});
+    EXPECT_EQ(column("select * from taikai where tdate='01/02/2025'", "on1"), QStringList { "9:05:00" });
     t.Edit();
     t.FieldByName("tdate")->SetValue(QDate(2023, 1, 1));
     t.Post();
-    EXPECT_EQ(column("select * from taikai order by tdate", "tname"), (QStringList{"B", "A", "C"}));
+    EXPECT_EQ(column("select * from taikai order by tdate", "tname"), (QStringList { "B", "A", "C" }));
     t.Edit();
     EXPECT_THROW(t.FieldByName("tdate")->SetAsString("not a date"), DatabaseError);
     t.Cancel();
@@ -345,7 +349,7 @@ TEST_F(DataSetTest, AppendPostAddsRowAndCancelDropsIt)
     q.Post();
     EXPECT_EQ(q.RecNo(), 4);
     EXPECT_EQ(q.FieldByName("tcode")->AsInteger(), 202405051);
-    EXPECT_EQ(column("select * from taikai where tcode='202405051'", "tname"), QStringList{"D"});
+    EXPECT_EQ(column("select * from taikai where tcode='202405051'", "tname"), QStringList { "D" });
 
     q.Append();
     q.FieldByName("tname")->SetAsString("never");
@@ -366,7 +370,7 @@ TEST_F(DataSetTest, EditCancelKeepsStoredValues)
     EXPECT_EQ(t.FieldByName("tname")->AsString(), "changed");
     t.Cancel();
     EXPECT_EQ(t.FieldByName("tname")->AsString(), "B");
-    EXPECT_EQ(column("select * from taikai where tname='changed'", "tname"), QStringList{});
+    EXPECT_EQ(column("select * from taikai where tname='changed'", "tname"), QStringList {});
 }
 
 TEST_F(DataSetTest, MovingPostsPendingEdit)
@@ -379,7 +383,7 @@ TEST_F(DataSetTest, MovingPostsPendingEdit)
     t.FieldByName("tmem")->SetAsString("memo text");
     t.Next();
     EXPECT_EQ(t.State(), DataSetState::Browse);
-    EXPECT_EQ(column("select * from taikai where tmem='memo text'", "tname"), QStringList{"B"});
+    EXPECT_EQ(column("select * from taikai where tmem='memo text'", "tname"), QStringList { "B" });
 }
 
 TEST_F(DataSetTest, LeavingAnUnfilledNewRowWritesNothing)
@@ -394,7 +398,7 @@ TEST_F(DataSetTest, LeavingAnUnfilledNewRowWritesNothing)
     t.Insert();
     t.Refresh();
     EXPECT_EQ(t.RecordCount(), 3);
-    EXPECT_EQ(column("select count(*) as n from taikai", "n"), QStringList{"3"});
+    EXPECT_EQ(column("select count(*) as n from taikai", "n"), QStringList { "3" });
 }
 
 TEST_F(DataSetTest, DeleteRemovesRowAndKeepsLoopGoing)
@@ -412,7 +416,7 @@ TEST_F(DataSetTest, DeleteRemovesRowAndKeepsLoopGoing)
             q.Next();
     }
     EXPECT_EQ(q.RecordCount(), 1);
-    EXPECT_EQ(column("select * from taikai", "tname"), QStringList{"A"});
+    EXPECT_EQ(column("select * from taikai", "tname"), QStringList { "A" });
 }
 
 TEST_F(DataSetTest, ReadOnlyQueryRefusesChanges)
@@ -429,7 +433,7 @@ TEST_F(DataSetTest, ReadOnlyQueryRefusesChanges)
     grouped.RequestLive = true;
     grouped.Open();
     EXPECT_EQ(grouped.RecordCount(), 3);
-    EXPECT_EQ(grouped.FieldNames(), QStringList{"tname"});
+    EXPECT_EQ(grouped.FieldNames(), QStringList { "tname" });
     EXPECT_FALSE(grouped.CanModify());
 }
 
@@ -455,7 +459,7 @@ TEST_F(DataSetTest, LocateAndBookmarkAfterReopening)
     EXPECT_EQ(q.RecNo(), 3);
     EXPECT_TRUE(q.Locate("tdate", "12/31/2023"));
     EXPECT_EQ(q.FieldByName("tname")->AsString(), "A");
-    EXPECT_TRUE(q.Locate(QStringList{"tname", "status"}, {"B", 1}));
+    EXPECT_TRUE(q.Locate(QStringList { "tname", "status" }, { "B", 1 }));
     db.execute("delete from taikai where tname='B'");
     q.Close();
     q.Open();
@@ -504,5 +508,6 @@ TEST_F(DataSetTest, OutsideProgramReadsWhileWeWrite)
     // And the outside program's writes reach us.
     outside.execute("create table result (tcode integer, round smallint, heat smallint)");
     outside.execute("insert into result values ('202403092','1','2')");
-    EXPECT_EQ(column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList{"2"});
+    EXPECT_EQ(
+        column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList { "2" });
 }

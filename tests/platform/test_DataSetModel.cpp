@@ -1,14 +1,11 @@
-#include "platform/DataSetModel.h"
-
 #include "platform/DataSet.h"
-
+#include "platform/DataSetModel.h"
 #include "support/TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <QHeaderView>
 #include <QImage>
 #include <QTableView>
+#include <gtest/gtest.h>
 
 using platform::DataSetModel;
 using platform::DataSource;
@@ -20,18 +17,20 @@ class DataSetModelTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        db.execute("create table rmenu (tcode integer, btime time, kara varchar(2), etime time, rmenu varchar(24), uc integer)");
+        db.execute("create table rmenu (tcode integer, btime time, kara varchar(2), etime time, rmenu "
+                   "varchar(24), uc integer)");
         db.execute("insert into rmenu values ('202403092','10:00:00','-','10:30:00','決勝 Aメイン',3);"
                    "insert into rmenu values ('202403092','9:00:00','-','9:30:00','予選 1 ヒート 1',1);"
                    "insert into rmenu values ('202403092','9:30:00','-','10:00:00','予選 1 ヒート 2',2);"
                    "insert into rmenu values ('0','9:00:00','-','9:05:00','template',1)");
-        q.SQL << "select * from rmenu where tcode='202403092'" << "order by btime";
+        q.SQL << "select * from rmenu where tcode='202403092'"
+              << "order by btime";
     }
 
     testing_support::TempHome home;
     platform::Database db;
-    Query q{&db};
-    DataSource source{&q};
+    Query q { &db };
+    DataSource source { &q };
 };
 
 } // namespace
@@ -63,7 +62,7 @@ TEST_F(DataSetModelTest, RowsAndColumnsFollowTheDataSet)
 TEST_F(DataSetModelTest, ChosenColumnsWithTitles)
 {
     DataSetModel model(&source);
-    model.setColumns({"BTIME", "kara", "etime", "nosuch", "rmenu"}, {"開始", "～", "終了", "", "内容"});
+    model.setColumns({ "BTIME", "kara", "etime", "nosuch", "rmenu" }, { "開始", "～", "終了", "", "内容" });
     q.Open();
     ASSERT_EQ(model.columnCount(), 5);
     EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "開始");
@@ -83,7 +82,7 @@ TEST_F(DataSetModelTest, RowsMapToTheCursor)
     EXPECT_EQ(q.FieldByName("uc")->AsInteger(), 3);
     q.First();
     EXPECT_EQ(model.currentRow(), 0);
-    EXPECT_EQ(seen, (QList<int>{2, 0}));
+    EXPECT_EQ(seen, (QList<int> { 2, 0 }));
 }
 
 TEST_F(DataSetModelTest, EditingACellOfALiveResultWritesTheRow)
@@ -127,7 +126,7 @@ TEST_F(DataSetModelTest, ModelFollowsAppendAndDelete)
 TEST_F(DataSetModelTest, GridShowsTheSchedule)
 {
     DataSetModel model(&source);
-    model.setColumns({"btime", "kara", "etime", "rmenu"}, {"開始", "～", "終了", "内容"});
+    model.setColumns({ "btime", "kara", "etime", "rmenu" }, { "開始", "～", "終了", "内容" });
     model.setAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
     model.setAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
     q.Open();

@@ -2,10 +2,8 @@
 #include "platform/SerialLine.h"
 #include "support/DeviceTestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
-
+#include <gtest/gtest.h>
 #include <termios.h>
 #include <thread>
 
@@ -209,7 +207,7 @@ TEST(SerialPortNames, NumbersNameDevices)
 
 TEST(SerialPortNames, SettingsAndEnvironmentMapNumbers)
 {
-    SetSerialPortOverrides({{2, QStringLiteral("/dev/serial/by-id/usb-lamp")}});
+    SetSerialPortOverrides({ { 2, QStringLiteral("/dev/serial/by-id/usb-lamp") } });
     EXPECT_EQ(SerialDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-lamp"));
     EXPECT_EQ(SerialDevicePath(3), QStringLiteral("/dev/ttyS2"));
     qputenv("TAVO_COM2", "/dev/ttyUSB7");

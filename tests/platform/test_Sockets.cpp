@@ -1,14 +1,12 @@
 #include "platform/Sockets.h"
 
-#include <gtest/gtest.h>
-
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
-
 #include <arpa/inet.h>
 #include <cerrno>
+#include <gtest/gtest.h>
 #include <thread>
 
 using namespace platform;

@@ -1,22 +1,20 @@
 #include "platform/SqlDialect.h"
 
-#include <gtest/gtest.h>
-
 #include <QStringList>
-
 #include <cstring>
+#include <gtest/gtest.h>
 
 namespace sql = platform::sql;
 
 namespace {
 
-int CompareTimes(const char *a, const char *b)
+int CompareTimes(const char* a, const char* b)
 {
     const int r = sql::CompareTimeTexts(a, int(strlen(a)), b, int(strlen(b)));
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
-int CompareDates(const char *a, const char *b)
+int CompareDates(const char* a, const char* b)
 {
     const int r = sql::CompareDateTexts(a, int(strlen(a)), b, int(strlen(b)));
     return r < 0 ? -1 : r > 0 ? 1 : 0;
@@ -27,71 +25,74 @@ int CompareDates(const char *a, const char *b)
 TEST(SqlDialect, StatementsSplitAtSemicolonsOutsideQuotesAndComments)
 {
     EXPECT_EQ(sql::SplitStatements("update t set a='x;y'; delete from t -- gone; really\n;"),
-              (QStringList{"update t set a='x;y'", "delete from t -- gone; really"}));
-    EXPECT_EQ(sql::SplitStatements("  ;; /* only a comment; */ "), QStringList{});
-    EXPECT_EQ(sql::SplitStatements("select 'it''s;' from \"a;b\""), QStringList{"select 'it''s;' from \"a;b\""});
+        (QStringList { "update t set a='x;y'", "delete from t -- gone; really" }));
+    EXPECT_EQ(sql::SplitStatements("  ;; /* only a comment; */ "), QStringList {});
+    EXPECT_EQ(
+        sql::SplitStatements("select 'it''s;' from \"a;b\""), QStringList { "select 'it''s;' from \"a;b\"" });
 }
 
 TEST(SqlDialect, AlterWithSeveralClausesBecomesOneStatementEach)
 {
     struct Case {
-        const char *in;
+        const char* in;
         QStringList out;
     } cases[] = {
-        {"alter table taikai add sq1 varchar(8),add sq2 varchar(8)\n,add sq3 varchar(8)",
-         {"ALTER TABLE taikai ADD COLUMN sq1 varchar(8)", "ALTER TABLE taikai ADD COLUMN sq2 varchar(8)",
-          "ALTER TABLE taikai ADD COLUMN sq3 varchar(8)"}},
-        {"alter table rmenu add ITT time,add ROUND smallint",
-         {"ALTER TABLE rmenu ADD COLUMN ITT time COLLATE TAVOTIME", "ALTER TABLE rmenu ADD COLUMN ROUND smallint"}},
-        {"alter table taikai drop tcode", {"ALTER TABLE taikai DROP COLUMN tcode"}},
-        {"ALTER TABLE t ADD COLUMN d date, DROP COLUMN x",
-         {"ALTER TABLE t ADD COLUMN d date COLLATE TAVODATE", "ALTER TABLE t DROP COLUMN x"}},
-        {"alter table t add n numeric(10,2)", {"ALTER TABLE t ADD COLUMN n numeric(10,2)"}},
-        {"alter table t add m memo", {"ALTER TABLE t ADD COLUMN m text"}},
-        {"alter table t rename to u", {"alter table t rename to u"}},
+        { "alter table taikai add sq1 varchar(8),add sq2 varchar(8)\n,add sq3 varchar(8)",
+            { "ALTER TABLE taikai ADD COLUMN sq1 varchar(8)", "ALTER TABLE taikai ADD COLUMN sq2 varchar(8)",
+                "ALTER TABLE taikai ADD COLUMN sq3 varchar(8)" } },
+        { "alter table rmenu add ITT time,add ROUND smallint",
+            { "ALTER TABLE rmenu ADD COLUMN ITT time COLLATE TAVOTIME",
+                "ALTER TABLE rmenu ADD COLUMN ROUND smallint" } },
+        { "alter table taikai drop tcode", { "ALTER TABLE taikai DROP COLUMN tcode" } },
+        { "ALTER TABLE t ADD COLUMN d date, DROP COLUMN x",
+            { "ALTER TABLE t ADD COLUMN d date COLLATE TAVODATE", "ALTER TABLE t DROP COLUMN x" } },
+        { "alter table t add n numeric(10,2)", { "ALTER TABLE t ADD COLUMN n numeric(10,2)" } },
+        { "alter table t add m memo", { "ALTER TABLE t ADD COLUMN m text" } },
+        { "alter table t rename to u", { "alter table t rename to u" } },
     };
-    for (const auto &c : cases)
+    for (const auto& c : cases)
         EXPECT_EQ(sql::Rewrite(c.in), c.out) << c.in;
 }
 
 TEST(SqlDialect, CreateTableDeclaresCollationsOnDatesAndTimes)
 {
-    EXPECT_EQ(sql::Rewrite("create table rmenu (tcode integer, btime time, tdate date, tmem memo, x varchar(20))"),
-              QStringList{"create table rmenu (tcode integer, btime time COLLATE TAVOTIME, tdate date COLLATE "
-                          "TAVODATE, tmem text, x varchar(20))"});
+    EXPECT_EQ(
+        sql::Rewrite("create table rmenu (tcode integer, btime time, tdate date, tmem memo, x varchar(20))"),
+        QStringList { "create table rmenu (tcode integer, btime time COLLATE TAVOTIME, tdate date COLLATE "
+                      "TAVODATE, tmem text, x varchar(20))" });
     // Already declared, a table constraint, and create ... as select stay as written.
-    for (const char *kept : {"create table t (a time collate binary, primary key (a))",
-                             "create table t as select * from u", "create temp table t (a int)"})
-        EXPECT_EQ(sql::Rewrite(kept), QStringList{kept});
+    for (const char* kept : { "create table t (a time collate binary, primary key (a))",
+             "create table t as select * from u", "create temp table t (a int)" })
+        EXPECT_EQ(sql::Rewrite(kept), QStringList { kept });
 }
 
 TEST(SqlDialect, PlainSelectsNameTheirTable)
 {
     struct Case {
-        const char *sql;
-        const char *table;
+        const char* sql;
+        const char* table;
         bool rowid;
     } cases[] = {
-        {"select * from rmenu where tcode='1' order by btime", "rmenu", true},
-        {"select * from taikai", "taikai", true},
-        {"select max(uc) as vmax from rmenu where tcode='1'", "rmenu", true},
-        {"select * from \"DTime\" d where d.x=1", "DTime", true},
-        {"select distinct(roundtl) from rmenu", "rmenu", false},
-        {"select tcode, count(*) from rmenu group by tcode", "", false},
-        {"select * from a, b", "", false},
-        {"select * from a join b on a.x=b.x", "", false},
-        {"select * from (select * from a)", "", false},
-        {"select * from a union select * from b", "", false},
-        {"update t set a=1", "", false},
+        { "select * from rmenu where tcode='1' order by btime", "rmenu", true },
+        { "select * from taikai", "taikai", true },
+        { "select max(uc) as vmax from rmenu where tcode='1'", "rmenu", true },
+        { "select * from \"DTime\" d where d.x=1", "DTime", true },
+        { "select distinct(roundtl) from rmenu", "rmenu", false },
+        { "select tcode, count(*) from rmenu group by tcode", "", false },
+        { "select * from a, b", "", false },
+        { "select * from a join b on a.x=b.x", "", false },
+        { "select * from (select * from a)", "", false },
+        { "select * from a union select * from b", "", false },
+        { "update t set a=1", "", false },
     };
-    for (const auto &c : cases) {
+    for (const auto& c : cases) {
         const auto shape = sql::AnalyzeSelect(c.sql);
         EXPECT_EQ(shape.table, QString(c.table)) << c.sql;
         EXPECT_EQ(shape.rowidInsert >= 0, c.rowid) << c.sql;
     }
     const QString s = "select tname, tdate from taikai order by 2";
     EXPECT_EQ(sql::WithRowid(s, sql::AnalyzeSelect(s), "r"),
-              "select tname, tdate , rowid AS r from taikai order by 2");
+        "select tname, tdate , rowid AS r from taikai order by 2");
 }
 
 TEST(SqlDialect, TimesOrderByValue)

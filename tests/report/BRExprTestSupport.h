@@ -3,16 +3,14 @@
 #include "report/BRExpr.h"
 
 #include <QString>
-
 #include <gtest/gtest.h>
-
 #include <ostream>
 
 namespace brexpr_test {
 
 // A value as "kind text", e.g. "integer 5", "float 3.5", "string abc", "boolean true",
 // "error Cannot divide by 0": one comparable text per case of a table.
-inline QString Describe(const EvResult &r)
+inline QString Describe(const EvResult& r)
 {
     switch (r.Kind) {
     case EvResultKind::Integer:
@@ -30,7 +28,7 @@ inline QString Describe(const EvResult &r)
 }
 
 // Prepares and evaluates a text with an evaluator of its own.
-inline EvResult Eval(const QString &text, TBREvEnvironment *env = nullptr)
+inline EvResult Eval(const QString& text, TBREvEnvironment* env = nullptr)
 {
     TBREvaluator ev;
     ev.SetEnvironment(env);
@@ -38,28 +36,22 @@ inline EvResult Eval(const QString &text, TBREvEnvironment *env = nullptr)
     return ev.Value();
 }
 
-inline QString EvalText(const QString &text, TBREvEnvironment *env = nullptr)
+inline QString EvalText(const QString& text, TBREvEnvironment* env = nullptr)
 {
     return Describe(Eval(text, env));
 }
 
 // One row of a data-driven table: the expression and its expected description.
 struct Case {
-    const char *text;
-    const char *expected;
+    const char* text;
+    const char* expected;
 };
 
-inline std::ostream &operator<<(std::ostream &os, const Case &c)
-{
-    return os << c.text;
-}
+inline std::ostream& operator<<(std::ostream& os, const Case& c) { return os << c.text; }
 
 // Tables of expressions and their values: each file instantiates its own rows.
-class ExpressionTable : public ::testing::TestWithParam<Case> {};
+class ExpressionTable : public ::testing::TestWithParam<Case> { };
 
 } // namespace brexpr_test
 
-inline std::ostream &operator<<(std::ostream &os, const QString &s)
-{
-    return os << s.toStdString();
-}
+inline std::ostream& operator<<(std::ostream& os, const QString& s) { return os << s.toStdString(); }

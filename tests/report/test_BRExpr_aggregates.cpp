@@ -4,7 +4,6 @@
 #include "BRExprTestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <vector>
 
 using namespace brexpr_test;
@@ -20,10 +19,10 @@ protected:
         ev.SetEnvironment(&env);
     }
     // Accumulates each value as one record; returns the value after the last one.
-    QString Over(const QString &expression, const std::vector<EvResult> &values)
+    QString Over(const QString& expression, const std::vector<EvResult>& values)
     {
         ev.Prepare(expression);
-        for (const EvResult &v : values) {
+        for (const EvResult& v : values) {
             TBREvEnvironment::SetResultConstant(env.ElementByName(QStringLiteral("V")), v);
             ev.Accumulate();
         }
@@ -31,7 +30,7 @@ protected:
     }
     static EvResult I(int v) { return EvResult::Integer(v); }
     static EvResult F(double v) { return EvResult::Float(v); }
-    static EvResult S(const char *v) { return EvResult::String(QString::fromUtf8(v)); }
+    static EvResult S(const char* v) { return EvResult::String(QString::fromUtf8(v)); }
     static EvResult B(bool v) { return EvResult::Boolean(v); }
 
     TBREvEnvironment env;
@@ -43,12 +42,12 @@ TEST_F(Aggregates, SumRunsAndResets)
     ev.Prepare(QStringLiteral("SUM(V)"));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0")); // before the first record
     QStringList seen;
-    for (int v : {1, 2, 3}) {
+    for (int v : { 1, 2, 3 }) {
         TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("V")), v);
         ev.Accumulate();
         seen << Describe(ev.Value());
     }
-    EXPECT_EQ(seen, QStringList({"integer 1", "integer 3", "integer 6"}));
+    EXPECT_EQ(seen, QStringList({ "integer 1", "integer 3", "integer 6" }));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 6")); // Value alone does not add
     ev.Reset();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
@@ -59,26 +58,26 @@ TEST_F(Aggregates, SumRunsAndResets)
 TEST_F(Aggregates, SumCases)
 {
     EXPECT_EQ(Over("SUM(V)", {}), "integer 0");
-    EXPECT_EQ(Over("SUM(V)", {F(1.5), F(2.5)}), "float 4");
-    EXPECT_EQ(Over("SUM(V)", {I(1), F(2.5)}), "float 3.5");
-    EXPECT_EQ(Over("SUM(V)", {F(2.5), I(1)}), "float 3.5");
-    EXPECT_EQ(Over("SUM(V)", {I(1), B(true), I(2)}), "integer 3");
-    EXPECT_EQ(Over("SUM(V)", {S("a")}), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V)", {I(1), S("a"), I(2)}), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V)", {I(2147483647), I(1)}), "float 2147483648");
-    EXPECT_EQ(Over("SUM(V, 1)", {I(1)}), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V * 2) + SUM(V)", {I(1), I(2)}), "integer 9"); // two totals, not shared
+    EXPECT_EQ(Over("SUM(V)", { F(1.5), F(2.5) }), "float 4");
+    EXPECT_EQ(Over("SUM(V)", { I(1), F(2.5) }), "float 3.5");
+    EXPECT_EQ(Over("SUM(V)", { F(2.5), I(1) }), "float 3.5");
+    EXPECT_EQ(Over("SUM(V)", { I(1), B(true), I(2) }), "integer 3");
+    EXPECT_EQ(Over("SUM(V)", { S("a") }), "error Wrong arguments for SUM");
+    EXPECT_EQ(Over("SUM(V)", { I(1), S("a"), I(2) }), "error Wrong arguments for SUM");
+    EXPECT_EQ(Over("SUM(V)", { I(2147483647), I(1) }), "float 2147483648");
+    EXPECT_EQ(Over("SUM(V, 1)", { I(1) }), "error Wrong arguments for SUM");
+    EXPECT_EQ(Over("SUM(V * 2) + SUM(V)", { I(1), I(2) }), "integer 9"); // two totals, not shared
 }
 
 TEST_F(Aggregates, CountCases)
 {
     EXPECT_EQ(Over("COUNT", {}), "integer 0");
-    EXPECT_EQ(Over("COUNT", {I(5), I(5), I(5)}), "integer 3");
-    EXPECT_EQ(Over("COUNT()", {I(5)}), "integer 1");
-    EXPECT_EQ(Over("COUNT(1)", {I(5)}), "error COUNT - Too many arguments");
+    EXPECT_EQ(Over("COUNT", { I(5), I(5), I(5) }), "integer 3");
+    EXPECT_EQ(Over("COUNT()", { I(5) }), "integer 1");
+    EXPECT_EQ(Over("COUNT(1)", { I(5) }), "error COUNT - Too many arguments");
     ev.Reset();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("error COUNT - Too many arguments"));
-    EXPECT_EQ(Over("COUNT", {I(1), I(2)}), "integer 2");
+    EXPECT_EQ(Over("COUNT", { I(1), I(2) }), "integer 2");
     ev.Reset();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
 }
@@ -86,10 +85,10 @@ TEST_F(Aggregates, CountCases)
 TEST_F(Aggregates, AverageCases)
 {
     EXPECT_EQ(Over("AVERAGE(V)", {}), "float 0");
-    EXPECT_EQ(Over("AVERAGE(V)", {I(1), I(2)}), "float 1.5");
-    EXPECT_EQ(Over("AVERAGE(V)", {F(1.0), F(2.0), F(6.0)}), "float 3");
-    EXPECT_EQ(Over("AVERAGE(V)", {S("x")}), "error Wrong arguments for AVERAGE");
-    EXPECT_EQ(Over("AVERAGE(V)", {I(4), I(6)}), "float 5");
+    EXPECT_EQ(Over("AVERAGE(V)", { I(1), I(2) }), "float 1.5");
+    EXPECT_EQ(Over("AVERAGE(V)", { F(1.0), F(2.0), F(6.0) }), "float 3");
+    EXPECT_EQ(Over("AVERAGE(V)", { S("x") }), "error Wrong arguments for AVERAGE");
+    EXPECT_EQ(Over("AVERAGE(V)", { I(4), I(6) }), "float 5");
     ev.Reset();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("float 0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("V")), 8);
@@ -101,26 +100,26 @@ TEST_F(Aggregates, MaxMinCases)
 {
     EXPECT_EQ(Over("MAX(V)", {}), "integer 0");
     EXPECT_EQ(Over("MIN(V)", {}), "integer 0");
-    EXPECT_EQ(Over("MAX(V)", {I(3), I(7), I(5)}), "integer 7");
-    EXPECT_EQ(Over("MIN(V)", {I(3), I(7), I(5)}), "integer 3");
-    EXPECT_EQ(Over("MIN(V)", {B(true), B(false), B(true)}), "boolean false");
-    EXPECT_EQ(Over("MAX(V)", {B(true), B(false), B(true)}), "boolean true");
-    EXPECT_EQ(Over("MAX(V)", {S("b"), S("a"), S("c")}), "string c");
-    EXPECT_EQ(Over("MIN(V)", {S("b"), S("a"), S("c")}), "string a");
-    EXPECT_EQ(Over("MAX(V)", {I(3), F(7.5), I(5)}), "float 7.5");
-    EXPECT_EQ(Over("MIN(V)", {F(2.5), I(1)}), "integer 1");
-    EXPECT_EQ(Over("MAX(V)", {I(3), S("zzz"), I(4)}), "integer 4"); // other kinds are passed over
-    EXPECT_EQ(Over("MAX(V)", {S("x"), I(5)}), "string x");
-    EXPECT_EQ(Over("MAX(V, 1)", {I(1)}), "error Wrong arguments for MAX");
-    EXPECT_EQ(Over("MIN(1 / 0)", {I(1), I(2)}), "error Cannot divide by 0"); // a stored error stays
+    EXPECT_EQ(Over("MAX(V)", { I(3), I(7), I(5) }), "integer 7");
+    EXPECT_EQ(Over("MIN(V)", { I(3), I(7), I(5) }), "integer 3");
+    EXPECT_EQ(Over("MIN(V)", { B(true), B(false), B(true) }), "boolean false");
+    EXPECT_EQ(Over("MAX(V)", { B(true), B(false), B(true) }), "boolean true");
+    EXPECT_EQ(Over("MAX(V)", { S("b"), S("a"), S("c") }), "string c");
+    EXPECT_EQ(Over("MIN(V)", { S("b"), S("a"), S("c") }), "string a");
+    EXPECT_EQ(Over("MAX(V)", { I(3), F(7.5), I(5) }), "float 7.5");
+    EXPECT_EQ(Over("MIN(V)", { F(2.5), I(1) }), "integer 1");
+    EXPECT_EQ(Over("MAX(V)", { I(3), S("zzz"), I(4) }), "integer 4"); // other kinds are passed over
+    EXPECT_EQ(Over("MAX(V)", { S("x"), I(5) }), "string x");
+    EXPECT_EQ(Over("MAX(V, 1)", { I(1) }), "error Wrong arguments for MAX");
+    EXPECT_EQ(Over("MIN(1 / 0)", { I(1), I(2) }), "error Cannot divide by 0"); // a stored error stays
     ev.Reset();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
 }
 
 TEST_F(Aggregates, IfStillAccumulatesTheBranchNotChosen)
 {
-    EXPECT_EQ(Over("IF(FALSE, SUM(V), COUNT)", {I(2), I(3)}), "integer 2");
-    EXPECT_EQ(Over("IF(TRUE, SUM(V), COUNT)", {I(2), I(3)}), "integer 5");
+    EXPECT_EQ(Over("IF(FALSE, SUM(V), COUNT)", { I(2), I(3) }), "integer 2");
+    EXPECT_EQ(Over("IF(TRUE, SUM(V), COUNT)", { I(2), I(3) }), "integer 5");
 }
 
 TEST_F(Aggregates, HasAggregateAndPrepareDropsTotals)

@@ -2,12 +2,10 @@
 // count, streaming, and the mended faults of the in-use flag and of adding to a prepared list.
 
 #include "BRExprTestSupport.h"
-
 #include "platform/Clock.h"
 
 #include <QBuffer>
 #include <QDataStream>
-
 #include <gtest/gtest.h>
 
 using namespace brexpr_test;
@@ -21,7 +19,8 @@ TEST(Environment, RecursionIsRefused)
     env.AddFunction(QStringLiteral("B"), QStringLiteral("C * 2"));
     env.AddFunction(QStringLiteral("C"), QStringLiteral("B"));
     env.Prepare();
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("A"))), QStringLiteral("error Recursive calls not allowed"));
+    EXPECT_EQ(
+        Describe(env.Evaluate(QStringLiteral("A"))), QStringLiteral("error Recursive calls not allowed"));
     EXPECT_EQ(EvalText(QStringLiteral("A"), &env), QStringLiteral("error Recursive calls not allowed"));
     EXPECT_EQ(EvalText(QStringLiteral("B + 1"), &env), QStringLiteral("error Recursive calls not allowed"));
     // Not stuck: the guard is for re-entry only.
@@ -81,7 +80,7 @@ TEST(Environment, LookupOrderAndShadowing)
     // The evaluator's own environment comes before the global one.
     EXPECT_EQ(EvalText(QStringLiteral("AppName"), &env), QStringLiteral("string Mine"));
     EXPECT_EQ(EvalText(QStringLiteral("AppName")),
-              QStringLiteral("string ") + BRGlobalEnvironment().Evaluate(QStringLiteral("APPNAME")).StrResult);
+        QStringLiteral("string ") + BRGlobalEnvironment().Evaluate(QStringLiteral("APPNAME")).StrResult);
     EXPECT_EQ(EvalText(QStringLiteral("AppStartDate = AppStartDate"), &env), QStringLiteral("boolean true"));
 }
 
@@ -98,12 +97,15 @@ TEST(Environment, ConstantsAreChangedInPlace)
     ev.Prepare(QStringLiteral("REPORTTITLE + ' p.' + STR(PAGENUMBER)"));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string  p.0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("PAGENUMBER")), 3);
-    TBREvEnvironment::SetStringConstant(env.ElementByName(QStringLiteral("reporttitle")), QStringLiteral("予定表"));
+    TBREvEnvironment::SetStringConstant(
+        env.ElementByName(QStringLiteral("reporttitle")), QStringLiteral("予定表"));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string 予定表 p.3"));
-    TBREvEnvironment::SetResultConstant(env.ElementByName(QStringLiteral("PAGENUMBER")), EvResult::Float(2.5));
-    TBREvEnvironment::SetResultConstant(env.ElementByName(QStringLiteral("REPORTTITLE")),
-                                        EvResult::String(QStringLiteral("T")));
-    TBREvEnvironment::SetResultConstant(env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::Integer(9));
+    TBREvEnvironment::SetResultConstant(
+        env.ElementByName(QStringLiteral("PAGENUMBER")), EvResult::Float(2.5));
+    TBREvEnvironment::SetResultConstant(
+        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::String(QStringLiteral("T")));
+    TBREvEnvironment::SetResultConstant(
+        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::Integer(9));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string T p.2.5"));
     // Setters pass over elements of another class.
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("SUMMED")), 99);
@@ -121,10 +123,10 @@ TEST(Environment, UnknownNamesAndDeletedVariables)
     env.Prepare();
     EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("Y"))).left(5), QStringLiteral("error"));
     const std::unique_ptr<TBREvElement> missing = env.GetFunction(QStringLiteral("yy"));
-    auto *err = dynamic_cast<TBREvElementError *>(missing.get());
+    auto* err = dynamic_cast<TBREvElementError*>(missing.get());
     ASSERT_NE(err, nullptr);
     EXPECT_EQ(err->Message, QStringLiteral("Unknown function : yy"));
-    EXPECT_NE(dynamic_cast<TBREvElementWrapper *>(env.GetFunction(QStringLiteral("x")).get()), nullptr);
+    EXPECT_NE(dynamic_cast<TBREvElementWrapper*>(env.GetFunction(QStringLiteral("x")).get()), nullptr);
 
     TBREvaluator ev;
     ev.SetEnvironment(&env);
@@ -193,20 +195,20 @@ TEST(Environment, StreamingRestoresNamesAndExpressionsInOrder)
         QDataStream in(&buf);
         back.Load(in);
     }
-    EXPECT_EQ(back.Names(), QStringList({"ZETA", "ALPHA", "MID"}));
+    EXPECT_EQ(back.Names(), QStringList({ "ZETA", "ALPHA", "MID" }));
     EXPECT_EQ(back.WriteData(), env.WriteData());
     back.Prepare();
     EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 20"));
     EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string 日本x"));
 
     // DATA read into a prepared list replaces by position and is usable at once.
-    back.ReadData({QStringLiteral("5"), QStringLiteral("'y'")});
+    back.ReadData({ QStringLiteral("5"), QStringLiteral("'y'") });
     EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 50"));
     EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string y"));
 
     // Fewer expressions than names: the rest evaluate to the empty expression.
     TBREvEnvironment partial;
-    partial.Assign({QStringLiteral("A"), QStringLiteral("B")}, {QStringLiteral("3")});
+    partial.Assign({ QStringLiteral("A"), QStringLiteral("B") }, { QStringLiteral("3") });
     partial.Prepare();
     EXPECT_EQ(Describe(partial.Evaluate(QStringLiteral("B"))), QStringLiteral("string  "));
 }
@@ -221,9 +223,11 @@ TEST(Environment, StartVariables)
     EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("AppStartDate"))), QStringLiteral("string 2024/03/09"));
 
     TBREvEnvironment quoted;
-    BRDefineStartVariables(quoted, QDateTime(QDate(2024, 3, 9), QTime(9, 0)), QStringLiteral("Bob's Race - Day"));
+    BRDefineStartVariables(
+        quoted, QDateTime(QDate(2024, 3, 9), QTime(9, 0)), QStringLiteral("Bob's Race - Day"));
     quoted.Prepare();
-    EXPECT_EQ(Describe(quoted.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Bob’s Race - Day"));
+    EXPECT_EQ(
+        Describe(quoted.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Bob’s Race - Day"));
 }
 
 TEST(Environment, GlobalStartTimeStaysFixed)

@@ -2,7 +2,6 @@
 // name, lookup order, and aggregates over the records of a query.
 
 #include "BRExprTestSupport.h"
-
 #include "platform/DataSet.h"
 #include "support/TestSupport.h"
 
@@ -26,9 +25,9 @@ protected:
         q.setObjectName("Q1");
         q.SQL << "select * from entry order by id";
         q.Open();
-        ev.SetDataSets({&q});
+        ev.SetDataSets({ &q });
     }
-    QString At(int recNo, const char *text)
+    QString At(int recNo, const char* text)
     {
         ev.Prepare(QString::fromUtf8(text));
         q.MoveTo(recNo);
@@ -37,7 +36,7 @@ protected:
 
     testing_support::TempHome home;
     platform::Database db;
-    platform::Query q{&db};
+    platform::Query q { &db };
     TBREvaluator ev;
 };
 
@@ -72,7 +71,7 @@ TEST_F(Fields, ExpressionsFollowTheCursor)
     QStringList seen;
     for (q.First(); !q.Eof(); q.Next())
         seen << Describe(ev.Value());
-    EXPECT_EQ(seen, QStringList({"string yes 10", "string no 20", "string no 30"}));
+    EXPECT_EQ(seen, QStringList({ "string yes 10", "string no 20", "string no 30" }));
 }
 
 TEST_F(Fields, TablePartOfANameChoosesTheDataSet)
@@ -89,7 +88,7 @@ TEST_F(Fields, FirstDataSetHoldingTheNameWinsAndFieldsComeBeforeVariables)
     other.setObjectName("Q2");
     other.SQL << "select 'other' as name, 42 as extra";
     other.Open();
-    ev.SetDataSets({&other, &q});
+    ev.SetDataSets({ &other, &q });
     EXPECT_EQ(At(1, "name"), "string other");
     EXPECT_EQ(At(1, "Q1.name"), "string あいう");
     EXPECT_EQ(At(1, "extra + id"), "integer 43");
@@ -107,13 +106,13 @@ TEST_F(Fields, AggregatesOverTheRecords)
 {
     ev.Prepare("SUM(amount)");
     TBREvaluator count, average, maxName;
-    for (TBREvaluator *e : {&count, &average, &maxName})
-        e->SetDataSets({&q});
+    for (TBREvaluator* e : { &count, &average, &maxName })
+        e->SetDataSets({ &q });
     count.Prepare("COUNT");
     average.Prepare("AVERAGE(laps)");
     maxName.Prepare("MAX(name)");
     for (q.First(); !q.Eof(); q.Next())
-        for (TBREvaluator *e : {&ev, &count, &average, &maxName})
+        for (TBREvaluator* e : { &ev, &count, &average, &maxName })
             e->Accumulate();
     EXPECT_EQ(Describe(ev.Value()), "float 3.75");
     EXPECT_EQ(Describe(count.Value()), "integer 3");
@@ -134,13 +133,15 @@ TEST_F(Fields, ReopenedDataSetIsStillRead)
 TEST(FieldValues, ConversionOfCellValues)
 {
     EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(qlonglong(-7)), "f")), "integer -7");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(qulonglong(1) << 63), "f")), "float 9.22337203685478E18");
+    EXPECT_EQ(
+        Describe(BRFieldValueToResult(QVariant(qulonglong(1) << 63), "f")), "float 9.22337203685478E18");
     EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(true), "f")), "boolean true");
     EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(0, 0))), "f")),
-              "string 2024/03/09");
+        "string 2024/03/09");
     EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(13, 1, 2))), "f")),
-              "string 2024/03/09 13:01:02");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QByteArray("x")), "pic")), "error Field pic is of unknown type");
+        "string 2024/03/09 13:01:02");
+    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QByteArray("x")), "pic")),
+        "error Field pic is of unknown type");
     EXPECT_EQ(BRFieldValueToResult(QVariant(QString(300, u'x')), "f").StrResult.size(), 255);
 }
 

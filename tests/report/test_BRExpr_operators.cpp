@@ -2,7 +2,6 @@
 // overflow, and the evaluator's own operations.
 
 #include "BRExprTestSupport.h"
-
 #include "report/BRConst.h"
 
 #include <gtest/gtest.h>
@@ -11,62 +10,59 @@ using namespace brexpr_test;
 
 namespace {
 
-INSTANTIATE_TEST_SUITE_P(
-    Unification, ExpressionTable,
-    ::testing::Values(Case{"1 + 2.5", "float 3.5"}, Case{"2.5 + 1", "float 3.5"}, Case{"'A' + 1", "string A1"},
-                      Case{"1 + 'A'", "string 1A"}, Case{"'v' + 1.5", "string v1.5"},
-                      Case{"'x' = TRUE", "boolean false"}, Case{"'True' = TRUE", "boolean true"},
-                      Case{"2 = 2.0", "boolean true"}, Case{"1.5 < 2", "boolean true"},
-                      Case{"'10' < 9", "boolean true"}));
+INSTANTIATE_TEST_SUITE_P(Unification, ExpressionTable,
+    ::testing::Values(Case { "1 + 2.5", "float 3.5" }, Case { "2.5 + 1", "float 3.5" },
+        Case { "'A' + 1", "string A1" }, Case { "1 + 'A'", "string 1A" }, Case { "'v' + 1.5", "string v1.5" },
+        Case { "'x' = TRUE", "boolean false" }, Case { "'True' = TRUE", "boolean true" },
+        Case { "2 = 2.0", "boolean true" }, Case { "1.5 < 2", "boolean true" },
+        Case { "'10' < 9", "boolean true" }));
 
-INSTANTIATE_TEST_SUITE_P(
-    Arithmetic, ExpressionTable,
-    ::testing::Values(Case{"7 / 2", "float 3.5"}, Case{"6 / 2", "float 3"}, Case{"7 / 0", "error Cannot divide by 0"},
-                      Case{"7.5 / 0.0", "error Cannot divide by 0"}, Case{"7.5 / 0", "error Cannot divide by 0"},
-                      Case{"2.5 * 2", "float 5"}, Case{"5 - 7.5", "float -2.5"}, Case{"6 or 3", "integer 7"},
-                      Case{"6 and 3", "integer 2"}, Case{"TRUE or FALSE", "boolean true"},
-                      Case{"TRUE and FALSE", "boolean false"}));
+INSTANTIATE_TEST_SUITE_P(Arithmetic, ExpressionTable,
+    ::testing::Values(Case { "7 / 2", "float 3.5" }, Case { "6 / 2", "float 3" },
+        Case { "7 / 0", "error Cannot divide by 0" }, Case { "7.5 / 0.0", "error Cannot divide by 0" },
+        Case { "7.5 / 0", "error Cannot divide by 0" }, Case { "2.5 * 2", "float 5" },
+        Case { "5 - 7.5", "float -2.5" }, Case { "6 or 3", "integer 7" }, Case { "6 and 3", "integer 2" },
+        Case { "TRUE or FALSE", "boolean true" }, Case { "TRUE and FALSE", "boolean false" }));
 
-INSTANTIATE_TEST_SUITE_P(
-    Overflow, ExpressionTable,
-    ::testing::Values(Case{"2147483647 + 1", "float 2147483648"}, Case{"-2147483647 - 2", "float -2147483649"},
-                      Case{"65536 * 65536", "float 4294967296"}, Case{"46341 * 46341", "float 2147488281"},
-                      Case{"46340 * 46340", "integer 2147395600"}, Case{"2147483646 + 1", "integer 2147483647"}));
+INSTANTIATE_TEST_SUITE_P(Overflow, ExpressionTable,
+    ::testing::Values(Case { "2147483647 + 1", "float 2147483648" },
+        Case { "-2147483647 - 2", "float -2147483649" }, Case { "65536 * 65536", "float 4294967296" },
+        Case { "46341 * 46341", "float 2147488281" }, Case { "46340 * 46340", "integer 2147395600" },
+        Case { "2147483646 + 1", "integer 2147483647" }));
 
-INSTANTIATE_TEST_SUITE_P(
-    Comparison, ExpressionTable,
-    ::testing::Values(Case{"1 < 2", "boolean true"}, Case{"2 <= 2", "boolean true"}, Case{"3 > 2", "boolean true"},
-                      Case{"2 >= 3", "boolean false"}, Case{"2 <> 2", "boolean false"},
-                      Case{"'a' < 'B'", "boolean false"}, Case{"'B' < 'a'", "boolean true"},
-                      Case{"'ab' < 'abc'", "boolean true"}, Case{"'abc' >= 'abc'", "boolean true"},
-                      Case{"'abc' <> 'abd'", "boolean true"}, Case{"'あ' < 'い'", "boolean true"},
-                      Case{"TRUE = TRUE", "boolean true"}, Case{"TRUE <> FALSE", "boolean true"}));
+INSTANTIATE_TEST_SUITE_P(Comparison, ExpressionTable,
+    ::testing::Values(Case { "1 < 2", "boolean true" }, Case { "2 <= 2", "boolean true" },
+        Case { "3 > 2", "boolean true" }, Case { "2 >= 3", "boolean false" },
+        Case { "2 <> 2", "boolean false" }, Case { "'a' < 'B'", "boolean false" },
+        Case { "'B' < 'a'", "boolean true" }, Case { "'ab' < 'abc'", "boolean true" },
+        Case { "'abc' >= 'abc'", "boolean true" }, Case { "'abc' <> 'abd'", "boolean true" },
+        Case { "'あ' < 'い'", "boolean true" }, Case { "TRUE = TRUE", "boolean true" },
+        Case { "TRUE <> FALSE", "boolean true" }));
 
-INSTANTIATE_TEST_SUITE_P(
-    Messages, ExpressionTable,
-    ::testing::Values(Case{"1.5 or 2", "error Operator OR is not compatible with numeric expressions"},
-                      Case{"1.5 and 2", "error Operator AND is not compatible with numeric expressions"},
-                      Case{"'a' or 'b'", "error Operator OR is not compatible with string expressions"},
-                      Case{"'a' and 'b'", "error Operator AND is not compatible with string expressions"},
-                      Case{"'abc' - 'a'", "error Cannot subtract string expressions"},
-                      Case{"'a' * 'b'", "error Cannot multiply string expressions"},
-                      Case{"'a' / 'b'", "error Cannot divide string expressions"},
-                      Case{"TRUE + TRUE", "error Cannot add boolean expressions"},
-                      Case{"TRUE - TRUE", "error Cannot subtract boolean expressions"},
-                      Case{"TRUE * TRUE", "error Cannot multiply boolean expressions"},
-                      Case{"TRUE / TRUE", "error Cannot divide boolean expressions"},
-                      Case{"TRUE < FALSE", "error Operator < is not compatible with boolean expressions"},
-                      Case{"TRUE <= FALSE", "error Operator <= is not compatible with boolean expressions"},
-                      Case{"TRUE > FALSE", "error Operator > is not compatible with boolean expressions"},
-                      Case{"TRUE >= FALSE", "error Operator >= is not compatible with boolean expressions"}));
+INSTANTIATE_TEST_SUITE_P(Messages, ExpressionTable,
+    ::testing::Values(Case { "1.5 or 2", "error Operator OR is not compatible with numeric expressions" },
+        Case { "1.5 and 2", "error Operator AND is not compatible with numeric expressions" },
+        Case { "'a' or 'b'", "error Operator OR is not compatible with string expressions" },
+        Case { "'a' and 'b'", "error Operator AND is not compatible with string expressions" },
+        Case { "'abc' - 'a'", "error Cannot subtract string expressions" },
+        Case { "'a' * 'b'", "error Cannot multiply string expressions" },
+        Case { "'a' / 'b'", "error Cannot divide string expressions" },
+        Case { "TRUE + TRUE", "error Cannot add boolean expressions" },
+        Case { "TRUE - TRUE", "error Cannot subtract boolean expressions" },
+        Case { "TRUE * TRUE", "error Cannot multiply boolean expressions" },
+        Case { "TRUE / TRUE", "error Cannot divide boolean expressions" },
+        Case { "TRUE < FALSE", "error Operator < is not compatible with boolean expressions" },
+        Case { "TRUE <= FALSE", "error Operator <= is not compatible with boolean expressions" },
+        Case { "TRUE > FALSE", "error Operator > is not compatible with boolean expressions" },
+        Case { "TRUE >= FALSE", "error Operator >= is not compatible with boolean expressions" }));
 
 INSTANTIATE_TEST_SUITE_P(FirstErrorWins, ExpressionTable,
-                         ::testing::Values(Case{"(1 / 0) + ('a' - 'b')", "error Cannot divide by 0"},
-                                           Case{"('a' - 'b') + (1 / 0)", "error Cannot subtract string expressions"},
-                                           Case{"1 + (1 / 0)", "error Cannot divide by 0"},
-                                           Case{"'a' + FOO(1)", "error Unknown function : FOO"},
-                                           Case{"(1 + (2 * (3 / 0))) = 5", "error Cannot divide by 0"},
-                                           Case{"not (1 / 0)", "error Invalid use of NOT"}));
+    ::testing::Values(Case { "(1 / 0) + ('a' - 'b')", "error Cannot divide by 0" },
+        Case { "('a' - 'b') + (1 / 0)", "error Cannot subtract string expressions" },
+        Case { "1 + (1 / 0)", "error Cannot divide by 0" },
+        Case { "'a' + FOO(1)", "error Unknown function : FOO" },
+        Case { "(1 + (2 * (3 / 0))) = 5", "error Cannot divide by 0" },
+        Case { "not (1 / 0)", "error Invalid use of NOT" }));
 
 TEST(OperatorStrings, ConcatenationIsCutTo255Characters)
 {
@@ -91,7 +87,7 @@ TEST(EvaluatorLifecycle, ValueOfAnEvaluatorNotPreparedRaises)
     try {
         ev.Value();
         FAIL() << "no exception";
-    } catch (const EBRExprError &e) {
+    } catch (const EBRExprError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Evaluator not prepared"));
     }
     ev.Prepare(QStringLiteral("1"));
@@ -117,7 +113,7 @@ TEST(EvaluatorLifecycle, ErrorResultToTextRaises)
     try {
         EvResultToString(EvResult::Error(QStringLiteral("boom")));
         FAIL() << "no exception";
-    } catch (const EBRExprError &e) {
+    } catch (const EBRExprError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Error in expression : boom"));
     }
 }
@@ -153,9 +149,9 @@ TEST(EvaluatorQueue, PrefixOrderOfTheQueue)
     // 1 + SUM(2) * 3: operator +, constant 1, operator *, SUM, constant 2, argument end, constant 3.
     TBREvaluator ev;
     ev.Prepare(QStringLiteral("1 + SUM(2) * 3"));
-    TBREvElement *first = ev.FirstElement();
+    TBREvElement* first = ev.FirstElement();
     ASSERT_NE(first, nullptr);
-    auto *plus = dynamic_cast<TBREvElementOperator *>(first);
+    auto* plus = dynamic_cast<TBREvElementOperator*>(first);
     ASSERT_NE(plus, nullptr);
     EXPECT_EQ(plus->Operator, 6);
     EXPECT_TRUE(ev.HasAggregate());
@@ -166,7 +162,7 @@ TEST(EvaluatorQueue, PrefixOrderOfTheQueue)
 // A descendant widens the name space: the parser asks the virtual lookups only.
 class MagicEvaluator : public TBREvaluator {
 protected:
-    void LookupField(const QString &name) override
+    void LookupField(const QString& name) override
     {
         if (name.compare(QStringLiteral("magic"), Qt::CaseInsensitive) == 0)
             Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(42)));
@@ -187,7 +183,7 @@ TEST(EvaluatorQueue, DescendantLookupWidensNames)
 TEST(EvaluatorTexts, FormatFillsPlaceholdersInOrder)
 {
     EXPECT_EQ(BRFormat(SBRCannotOperate, QStringLiteral("add"), QStringLiteral("boolean")),
-              QStringLiteral("Cannot add boolean expressions"));
+        QStringLiteral("Cannot add boolean expressions"));
     EXPECT_EQ(BRFormat(SBRMissing, QStringLiteral("%s")), QStringLiteral("Missing %s"));
 }
 

@@ -9,7 +9,6 @@
 #include <QElapsedTimer>
 #include <QString>
 #include <QThread>
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -57,8 +56,8 @@ public:
         if (m_slave >= 0)
             ::close(m_slave);
     }
-    PseudoTerminal(const PseudoTerminal &) = delete;
-    PseudoTerminal &operator=(const PseudoTerminal &) = delete;
+    PseudoTerminal(const PseudoTerminal&) = delete;
+    PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
     bool ok() const { return !m_path.isEmpty(); }
     // The device path a port opens.
@@ -67,7 +66,10 @@ public:
     int slaveFd() const { return m_slave; }
 
     // Bytes the device sends to the port.
-    void send(const QByteArray &bytes) { [[maybe_unused]] auto n = ::write(m_master, bytes.constData(), bytes.size()); }
+    void send(const QByteArray& bytes)
+    {
+        [[maybe_unused]] auto n = ::write(m_master, bytes.constData(), bytes.size());
+    }
 
     // Reads what the port sent until size bytes have come or timeoutMs have passed.
     QByteArray receive(qint64 size, int timeoutMs = 3000)
@@ -76,7 +78,7 @@ public:
         QElapsedTimer timer;
         timer.start();
         while (got.size() < size && timer.elapsed() < timeoutMs) {
-            pollfd fd = {m_master, POLLIN, 0};
+            pollfd fd = { m_master, POLLIN, 0 };
             ::poll(&fd, 1, 10);
             char buffer[4096];
             const ssize_t n = ::read(m_master, buffer, sizeof buffer);

@@ -7,7 +7,8 @@
 namespace testing_support {
 
 TempHome::TempHome()
-    : m_previous(qgetenv("TAVO_HOME")), m_hadPrevious(qEnvironmentVariableIsSet("TAVO_HOME"))
+    : m_previous(qgetenv("TAVO_HOME"))
+    , m_hadPrevious(qEnvironmentVariableIsSet("TAVO_HOME"))
 {
     qputenv("TAVO_HOME", m_dir.path().toUtf8());
 }
@@ -24,8 +25,11 @@ namespace {
 
 class Recorder final : public platform::Asker {
 public:
-    explicit Recorder(std::shared_ptr<ScriptedAsker::State> s) : m_s(std::move(s)) {}
-    bool askYesNo(const QString &, const QString &text) override
+    explicit Recorder(std::shared_ptr<ScriptedAsker::State> s)
+        : m_s(std::move(s))
+    {
+    }
+    bool askYesNo(const QString&, const QString& text) override
     {
         m_s->questions << text;
         if (m_s->answers.empty())
@@ -34,8 +38,8 @@ public:
         m_s->answers.pop_front();
         return yes;
     }
-    void inform(const QString &, const QString &text) override { m_s->messages << text; }
-    void error(const QString &text) override { m_s->errors << text; }
+    void inform(const QString&, const QString& text) override { m_s->messages << text; }
+    void error(const QString& text) override { m_s->errors << text; }
 
 private:
     std::shared_ptr<ScriptedAsker::State> m_s;
@@ -43,23 +47,22 @@ private:
 
 } // namespace
 
-ScriptedAsker::ScriptedAsker() : m_state(std::make_shared<State>())
+ScriptedAsker::ScriptedAsker()
+    : m_state(std::make_shared<State>())
 {
     m_previous = platform::SetAsker(std::make_unique<Recorder>(m_state));
 }
 
-ScriptedAsker::~ScriptedAsker()
-{
-    platform::SetAsker(std::move(m_previous));
-}
+ScriptedAsker::~ScriptedAsker() { platform::SetAsker(std::move(m_previous)); }
 
-QString SaveGrab(QWidget *widget, const QString &name)
+QString SaveGrab(QWidget* widget, const QString& name)
 {
     QString dir = qEnvironmentVariable("TAVO_TEST_PNG_DIR");
     if (dir.isEmpty())
         dir = QDir::current().filePath(QStringLiteral("test-png"));
     QDir().mkpath(dir);
-    QString path = QDir(dir).filePath(name.endsWith(QLatin1String(".png")) ? name : name + QStringLiteral(".png"));
+    QString path
+        = QDir(dir).filePath(name.endsWith(QLatin1String(".png")) ? name : name + QStringLiteral(".png"));
     widget->grab().save(path);
     return path;
 }

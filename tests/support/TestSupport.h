@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <deque>
 #include <memory>
 
@@ -19,7 +18,7 @@ public:
     TempHome();
     ~TempHome();
     QString path() const { return m_dir.path(); }
-    QString file(const QString &name) const { return m_dir.filePath(name); }
+    QString file(const QString& name) const { return m_dir.filePath(name); }
 
 private:
     QTemporaryDir m_dir;
@@ -34,9 +33,9 @@ public:
     ScriptedAsker();
     ~ScriptedAsker();
     void answer(bool yes) { m_state->answers.push_back(yes); }
-    const QStringList &questions() const { return m_state->questions; }
-    const QStringList &messages() const { return m_state->messages; }
-    const QStringList &errors() const { return m_state->errors; }
+    const QStringList& questions() const { return m_state->questions; }
+    const QStringList& messages() const { return m_state->messages; }
+    const QStringList& errors() const { return m_state->errors; }
 
     struct State {
         std::deque<bool> answers;
@@ -50,6 +49,6 @@ private:
 
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
-QString SaveGrab(QWidget *widget, const QString &name);
+QString SaveGrab(QWidget* widget, const QString& name);
 
 } // namespace testing_support

@@ -1,12 +1,10 @@
 #include "platform/TavoApplication.h"
 
+#include <QTemporaryDir>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-
-#include <cstdlib>
-
-int main(int argc, char **argv)
+int main(int argc, char** argv)
 {
     // Test discovery runs this binary outside ctest's environment: never try to reach a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
