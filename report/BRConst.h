@@ -42,7 +42,7 @@ inline constexpr const char* SBRInvalidFormat = "Invalid format or value specifi
 // Expression language: variables.
 inline constexpr const char* SBRRecursiveCall = "Recursive calls not allowed";
 
-// Categories of the function library, indexed by the first digit of an argument specification.
+// Categories of the function library, indexed by the first digit of an argument spec.
 inline constexpr const char* SBRFunctionCategories[] = {
     "All",
     "Date & time",

@@ -348,7 +348,7 @@ using TBRFunctionFactory = std::function<std::unique_ptr<TBREvElementFunction>()
 struct TBRLibraryEntry {
     QString Name; // upper case
     QString Description; // syntax text, "|", description text
-    QString Specification; // category digit, then N/S/B/V per argument
+    QString ArgumentSpec; // category digit, then N/S/B/V per argument
     QString Vendor;
     TBRFunctionFactory ItemClass;
 };
@@ -356,7 +356,7 @@ struct TBRLibraryEntry {
 class TBRLibrary {
 public:
     void Add(TBRFunctionFactory itemClass, const QString& name, const QString& description,
-        const QString& specification, const QString& vendor);
+        const QString& argumentSpec, const QString& vendor);
     // A new element for the name, or a TBREvElementError "Unknown function : <name>".
     std::unique_ptr<TBREvElement> GetItem(const QString& name) const;
     // The entry of that name (case-insensitive), or nullptr.
@@ -371,7 +371,7 @@ private:
 // The global function library with the built-in functions.
 TBRLibrary& TBRFunctionLibrary();
 void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, const QString& description,
-    const QString& specification, const QString& vendor);
+    const QString& argumentSpec, const QString& vendor);
 
 // ---------------------------------------------------------------------------------------------
 // Variables

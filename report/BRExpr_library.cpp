@@ -11,9 +11,9 @@
 #include <optional>
 
 void TBRLibrary::Add(TBRFunctionFactory itemClass, const QString& name, const QString& description,
-    const QString& specification, const QString& vendor)
+    const QString& argumentSpec, const QString& vendor)
 {
-    m_entries.push_back({ name.toUpper(), description, specification, vendor, std::move(itemClass) });
+    m_entries.push_back({ name.toUpper(), description, argumentSpec, vendor, std::move(itemClass) });
 }
 
 const TBRLibraryEntry* TBRLibrary::Find(const QString& name) const
@@ -432,7 +432,7 @@ template <typename T> TBRFunctionFactory Factory()
 
 struct BuiltIn {
     TBRFunctionFactory factory;
-    const char *name, *syntax, *specification, *description;
+    const char *name, *syntax, *argumentSpec, *description;
 };
 
 const char* const Vendor = "Tavo";
@@ -472,7 +472,7 @@ void RegisterBuiltIns(TBRLibrary& lib)
     for (const BuiltIn& b : builtIns)
         lib.Add(b.factory, QString::fromUtf8(b.name),
             QString::fromUtf8(b.syntax) + u'|' + QString::fromUtf8(b.description),
-            QString::fromUtf8(b.specification), QString::fromUtf8(Vendor));
+            QString::fromUtf8(b.argumentSpec), QString::fromUtf8(Vendor));
 }
 
 } // namespace
@@ -488,7 +488,7 @@ TBRLibrary& TBRFunctionLibrary()
 }
 
 void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, const QString& description,
-    const QString& specification, const QString& vendor)
+    const QString& argumentSpec, const QString& vendor)
 {
-    TBRFunctionLibrary().Add(std::move(itemClass), name, description, specification, vendor);
+    TBRFunctionLibrary().Add(std::move(itemClass), name, description, argumentSpec, vendor);
 }

@@ -150,7 +150,7 @@ TEST(FunctionsLibrary, BuiltInsAreRegisteredInOrderWithTheirDescriptions)
         EXPECT_EQ(lib.Entry(i).Name, expected[i]) << i;
     EXPECT_EQ(lib.Entry(0).Description,
         QStringLiteral("IF(<Exp>, <X>, <Y>)|Returns <X> or <Y> depending on the boolean expression <Exp>"));
-    EXPECT_EQ(lib.Entry(0).Specification, QStringLiteral("5BVV"));
+    EXPECT_EQ(lib.Entry(0).ArgumentSpec, QStringLiteral("5BVV"));
     EXPECT_EQ(lib.Find(QStringLiteral("div"))->Description,
         QStringLiteral("DIV(<X>, <Y>) | Integer division of <X> by <Y>"));
     EXPECT_EQ(lib.Find(QStringLiteral("nothing")), nullptr);
