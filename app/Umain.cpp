@@ -6,6 +6,7 @@
 #include "components/CuteBtn.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
+#include "platform/TavoApplication.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -119,9 +120,7 @@ TFmain::TFmain(QWidget* parent)
     setWindowTitle(QStringLiteral("Race schedule control"));
     // Minimize and maximize only: "ＣＬＯＳＥ" is the way to end the program.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(platform::FormFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);

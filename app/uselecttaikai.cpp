@@ -8,6 +8,7 @@
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
 #include "platform/SqlDialect.h"
+#include "platform/TavoApplication.h"
 
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -133,9 +134,7 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     setObjectName(QStringLiteral("Fselecttaikai"));
     setWindowTitle(QStringLiteral("大会選択"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(12);
-    setFont(font);
+    setFont(platform::FormFont());
     setFixedSize(kClientWidth, kClientHeight);
 
     DataSource1 = new platform::DataSource(nullptr, this);
@@ -203,10 +202,7 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     Panel5->setLineWidth(2);
     Panel5->setAlignment(Qt::AlignCenter);
     Panel5->setAutoFillBackground(true);
-    QFont loading = font;
-    loading.setPixelSize(16);
-    loading.setBold(true);
-    Panel5->setFont(loading);
+    Panel5->setFont(platform::FormFont(16, true));
     Panel5->setGeometry(144, 160, 400, 64);
     Panel5->hide();
 

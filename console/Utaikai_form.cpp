@@ -10,6 +10,7 @@
 #include "console/MonitorFiles.h"
 #include "console/Utaikai.h"
 #include "platform/DataSetModel.h"
+#include "platform/TavoApplication.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -35,15 +36,7 @@ using components::TCuteButton;
 using components::TLED7Seg;
 using platform::TColor;
 
-const QString kFontName = QStringLiteral("ＭＳ Ｐゴシック");
-
-QFont ConsoleFont(int pixels, bool bold = false)
-{
-    QFont f(kFontName);
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
+QFont ConsoleFont(int pixels, bool bold = false) { return platform::FormFont(pixels, bold); }
 
 template <class W> W* Named(W* w, const char* name, const QRect& r)
 {

@@ -25,6 +25,14 @@ bool TavoApplication::notify(QObject* receiver, QEvent* event)
     return false;
 }
 
+QFont FormFont(int pixels, bool bold)
+{
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
 void InstallFontSubstitutions()
 {
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QFont>
 
 namespace platform {
 
@@ -14,5 +15,8 @@ public:
 
 // "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.
 void InstallFontSubstitutions();
+
+// The forms' font: "ＭＳ Ｐゴシック" at the given pixel height.
+QFont FormFont(int pixels = 12, bool bold = false);
 
 } // namespace platform

@@ -14,20 +14,8 @@
 
 namespace {
 
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return platform::FromCp932(f.readAll());
-}
-
-void WriteText(const QString& path, const QString& text)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(platform::ToCp932(text));
-}
+using testing_support::ReadCp932File;
+using testing_support::WriteCp932File;
 
 // The program's start: the data module first, then the start window.
 class StartWindow : public ::testing::Test {
@@ -113,7 +101,7 @@ TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
     CurrentEventCode = "202403092";
     window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
-    const QString ini = ReadText(home.file("Tavo.ini"));
+    const QString ini = ReadCp932File(home.file("Tavo.ini"));
     EXPECT_TRUE(ini.contains("Dtp2v=0:06:00\r\n"));
     EXPECT_TRUE(ini.contains("[Print]\r\nTLstart=Start\r\n"));
     EXPECT_FALSE(ini.contains("Tcode", Qt::CaseInsensitive));
@@ -126,14 +114,14 @@ TEST_F(StartWindow, WindowManagerCloseSavesLikeTheCloseButton)
     window->show();
     DelaySetting = 4;
     EXPECT_TRUE(window->close());
-    EXPECT_TRUE(ReadText(home.file("Tavo.ini")).contains("Dt=4\r\n"));
+    EXPECT_TRUE(ReadCp932File(home.file("Tavo.ini")).contains("Dt=4\r\n"));
 }
 
 TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
 {
     const QString original = QStringLiteral("[Env]\r\nTcode=202403092\r\nPcom2=11\r\nDtp1v=0:04:00\r\n"
                                             "[Print]\r\nTLstart=開始\r\n[D-Line]\r\nBrate=1\r\n");
-    WriteText(home.file("Tavo.ini"), original);
+    WriteCp932File(home.file("Tavo.ini"), original);
     QDir(home.path()).mkdir("tavo.db"); // a folder where the database file should be
     start();
     window->show();
@@ -145,7 +133,7 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
 
     window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
-    const QString ini = ReadText(home.file("Tavo.ini"));
+    const QString ini = ReadCp932File(home.file("Tavo.ini"));
     for (const QString& line : original.split("\r\n", Qt::SkipEmptyParts))
         EXPECT_TRUE(ini.contains(line + "\r\n")) << line.toStdString();
 }

@@ -10,19 +10,8 @@
 
 namespace {
 
-QString ReadText(const QString& path)
-{
-    QFile f(path);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
-    return platform::FromCp932(f.readAll());
-}
-
-void WriteText(const QString& path, const QString& text)
-{
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(platform::ToCp932(text));
-}
+using testing_support::ReadCp932File;
+using testing_support::WriteCp932File;
 
 class Settings : public ::testing::Test {
 protected:
@@ -63,7 +52,7 @@ TEST_F(Settings, FirstStartWithoutFileGivesTheDefaults)
 
 TEST_F(Settings, HandWrittenCp932FileLoads)
 {
-    WriteText(home.file("Tavo.ini"),
+    WriteCp932File(home.file("Tavo.ini"),
         QStringLiteral(
             "[Env]\r\nTcode=202403092\r\nCont=1\r\nPcom2=12\r\nPcom3=13\r\nPcom4=14\r\nPcom5=15\r\n"
             "Dtp1v=0:03:00\r\nDtp2v=0:05:00\r\nDtp3v=0:00:30\r\nDtp4v=0:00:10\r\nDtp5v=0:02:00\r\n"
@@ -100,7 +89,7 @@ TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
     ASSERT_TRUE(SaveSettings());
     EXPECT_EQ(OverTimePreset, "0:00:00"); // emptied presets are set in the global too
 
-    const QString text = ReadText(home.file("Tavo.ini"));
+    const QString text = ReadCp932File(home.file("Tavo.ini"));
     EXPECT_FALSE(text.contains("Tcode", Qt::CaseInsensitive));
     EXPECT_FALSE(text.contains("Brate", Qt::CaseInsensitive));
     EXPECT_TRUE(text.startsWith("[Env]\r\nCont=1\r\nPcom2=2\r\nPcom3=3\r\nPcom4=9\r\nPcom5=5\r\n"));
@@ -120,7 +109,7 @@ TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
 
 TEST_F(Settings, SaveKeepsTcodeBrateAndUnknownKeysAlreadyInTheFile)
 {
-    WriteText(home.file("Tavo.ini"),
+    WriteCp932File(home.file("Tavo.ini"),
         QStringLiteral("[Env]\r\nTcode=202403092\r\nMemo=メモ\r\n[D-Line]\r\nBrate=1\r\n"));
     LoadSettings();
     BoardBitRateIndex = 0;
@@ -134,10 +123,10 @@ TEST_F(Settings, SaveKeepsTcodeBrateAndUnknownKeysAlreadyInTheFile)
 TEST_F(Settings, NothingIsWrittenWhenTheSettingsWereNeverLoaded)
 {
     const QString original = QStringLiteral("[Env]\r\nPcom2=11\r\n");
-    WriteText(home.file("Tavo.ini"), original);
+    WriteCp932File(home.file("Tavo.ini"), original);
     SignalPortNo1 = 0;
     EXPECT_FALSE(SaveSettings());
-    EXPECT_EQ(ReadText(home.file("Tavo.ini")), original);
+    EXPECT_EQ(ReadCp932File(home.file("Tavo.ini")), original);
 }
 
 TEST(EscapeApostrophes, DoublesEveryApostropheAndNothingElse)
@@ -160,14 +149,15 @@ TEST(ShortDate, EventCodeDigitsAreCutFromTheShortDateText)
 
 TEST_F(Settings, PortsSectionMapsPortNumbersToDevicesAndIsNeverWritten)
 {
-    WriteText(SettingsFilePath(), QStringLiteral("[Env]\r\nPcom5=5\r\n[Ports]\r\nCOM5=/dev/ttyUSB0\r\n"));
+    WriteCp932File(
+        SettingsFilePath(), QStringLiteral("[Env]\r\nPcom5=5\r\n[Ports]\r\nCOM5=/dev/ttyUSB0\r\n"));
     LoadSettings();
     EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyUSB0");
     EXPECT_EQ(platform::SerialDevicePath(2), "/dev/ttyS1");
     ASSERT_TRUE(SaveSettings());
-    EXPECT_TRUE(ReadText(SettingsFilePath()).contains("COM5=/dev/ttyUSB0"));
+    EXPECT_TRUE(ReadCp932File(SettingsFilePath()).contains("COM5=/dev/ttyUSB0"));
 
-    WriteText(SettingsFilePath(), QStringLiteral("[Env]\r\n"));
+    WriteCp932File(SettingsFilePath(), QStringLiteral("[Env]\r\n"));
     LoadSettings();
     EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyS4");
 }

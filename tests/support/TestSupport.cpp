@@ -1,8 +1,12 @@
 #include "support/TestSupport.h"
 
+#include "platform/TextCodec.h"
+
 #include <QDir>
+#include <QFile>
 #include <QPixmap>
 #include <QWidget>
+#include <stdexcept>
 
 namespace testing_support {
 
@@ -54,6 +58,22 @@ ScriptedAsker::ScriptedAsker()
 }
 
 ScriptedAsker::~ScriptedAsker() { platform::SetAsker(std::move(m_previous)); }
+
+QString ReadCp932File(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return QString();
+    return platform::FromCp932(f.readAll());
+}
+
+void WriteCp932File(const QString& path, const QString& text)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        throw std::runtime_error("cannot write " + path.toStdString());
+    f.write(platform::ToCp932(text));
+}
 
 QString SaveGrab(QWidget* widget, const QString& name)
 {

@@ -47,6 +47,11 @@ private:
     std::unique_ptr<platform::Asker> m_previous;
 };
 
+// Reads a CP932 text file (empty when it cannot be read) and writes one, as the program's
+// settings and monitor files are stored.
+QString ReadCp932File(const QString& path);
+void WriteCp932File(const QString& path, const QString& text);
+
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
 QString SaveGrab(QWidget* widget, const QString& name);
