@@ -392,6 +392,48 @@ int Database::execute(const QString& sql)
     return changes;
 }
 
+bool Database::inTransaction() const { return m_impl->db && !sqlite3_get_autocommit(m_impl->db); }
+
+Transaction::Transaction(Database& db)
+    : m_db(db)
+{
+    sqlite3* h = db.impl()->handle();
+    if (sqlite3_get_autocommit(h)) {
+        db.impl()->run(QStringLiteral("BEGIN IMMEDIATE"));
+        return;
+    }
+    static int counter = 0;
+    m_savepoint = QStringLiteral("tavo_tx_%1").arg(++counter);
+    db.impl()->run(QStringLiteral("SAVEPOINT ") + m_savepoint);
+}
+
+Transaction::~Transaction()
+{
+    if (m_done)
+        return;
+    sqlite3* h = m_db.impl()->db;
+    if (!h)
+        return;
+    // A rollback cannot be reported from a destructor; it only fails when the connection is gone.
+    if (m_savepoint.isEmpty()) {
+        if (!sqlite3_get_autocommit(h))
+            sqlite3_exec(h, "ROLLBACK", nullptr, nullptr, nullptr);
+    } else {
+        const QByteArray sp = m_savepoint.toUtf8();
+        const QByteArray undo = "ROLLBACK TO " + sp + "; RELEASE " + sp;
+        sqlite3_exec(h, undo.constData(), nullptr, nullptr, nullptr);
+    }
+}
+
+void Transaction::Commit()
+{
+    if (m_done)
+        return;
+    m_db.impl()->run(
+        m_savepoint.isEmpty() ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE ") + m_savepoint);
+    m_done = true;
+}
+
 bool Database::tableExists(const QString& name) const
 {
     Statement st(m_impl->handle(),

@@ -51,11 +51,35 @@ public:
     // Column names of a table as declared, in order; empty when the table does not exist.
     QStringList columnNames(const QString& table) const;
 
+    // True while a transaction (or savepoint) of this connection is open.
+    bool inTransaction() const;
+
     struct Impl;
     Impl* impl() const { return m_impl.get(); }
 
 private:
     std::unique_ptr<Impl> m_impl;
+};
+
+// A write transaction on a database: every statement run on the connection while it lives is
+// part of it, and they all take effect at Commit or none does. The outermost one begins as a
+// writer (BEGIN IMMEDIATE), so that it waits out another program's write lock for the busy
+// time-out instead of failing when a read would have to turn into a write; one opened inside
+// another is a savepoint of it. Rolled back when destroyed uncommitted (an exception, an early
+// return).
+class Transaction {
+public:
+    explicit Transaction(Database& db);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void Commit();
+
+private:
+    Database& m_db;
+    QString m_savepoint; // empty for the outermost transaction
+    bool m_done = false;
 };
 
 class DataSet;

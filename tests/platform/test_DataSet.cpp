@@ -2,7 +2,9 @@
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 using platform::DatabaseError;
 using platform::DataSetState;
@@ -510,4 +512,52 @@ TEST_F(DataSetTest, OutsideProgramReadsWhileWeWrite)
     outside.execute("insert into result values ('202403092','1','2')");
     EXPECT_EQ(
         column("select * from result where tcode='202403092' and round='1'", "heat"), QStringList { "2" });
+}
+
+TEST_F(DataSetTest, TransactionsCommitRollBackAndNest)
+{
+    db.execute("create table t (n integer)");
+    {
+        platform::Transaction outer(db);
+        EXPECT_TRUE(db.inTransaction());
+        db.execute("insert into t values (1)");
+        {
+            platform::Transaction inner(db); // a savepoint of the outer one
+            db.execute("insert into t values (2)");
+        } // not committed: only the inner insert goes
+        {
+            platform::Transaction inner(db);
+            db.execute("insert into t values (3)");
+            inner.Commit();
+        }
+        outer.Commit();
+    }
+    EXPECT_FALSE(db.inTransaction());
+    EXPECT_EQ(column("select n from t order by n", "n"), (QStringList { "1", "3" }));
+    try {
+        platform::Transaction tx(db);
+        db.execute("insert into t values (4)");
+        throw std::runtime_error("stop");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "2" });
+}
+
+TEST_F(DataSetTest, TransactionWaitsForAnotherWriterInsteadOfFailing)
+{
+    db.execute("create table t (n integer)");
+    platform::Database outside;
+    outside.setConnected(true);
+    outside.execute("begin immediate; insert into t values (1)");
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        outside.execute("commit");
+    });
+    {
+        platform::Transaction tx(db); // waits for the outside writer's commit
+        db.execute("insert into t values (2)");
+        tx.Commit();
+    }
+    releaser.join();
+    EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "2" });
 }
