@@ -45,13 +45,16 @@ class CuePlayer {
 public:
     virtual ~CuePlayer() = default;
     virtual bool Open(const QString& fileName) = 0;
-    virtual void Play() = 0;
+    // Starts the opened file from its beginning; false when playing could not start.
+    virtual bool Play() = 0;
     virtual void Stop() = 0;
     virtual void Close() = 0;
     // The file opened last; empty when the player holds no cue.
     virtual QString FileName() const = 0;
     // Called when a cue has played to its end.
     std::function<void()> OnEnded;
+    // Called when playing fails after it started (the message says what failed).
+    std::function<void(const QString&)> OnError;
 };
 
 // A source of random whole numbers.

@@ -51,7 +51,7 @@ public:
         m_file = fileName;
         return true;
     }
-    void Play() override { }
+    bool Play() override { return !m_file.isEmpty(); }
     void Stop() override { }
     void Close() override { m_file.clear(); }
     QString FileName() const override { return m_file; }

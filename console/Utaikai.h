@@ -6,7 +6,9 @@
 // controls, call the console's plain classes, and show the result.
 //
 // The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
-// controls, Utaikai_lifecycle.cpp opens and closes the console.
+// controls, Utaikai_lifecycle.cpp opens and closes the console, Utaikai_countdown.cpp runs the
+// count-downs, Utaikai_board.cpp the display board, Utaikai_sound.cpp the sound cues,
+// Utaikai_link.cpp the timing-server link and Utaikai_schedule.cpp the race information schedule.
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -101,6 +103,16 @@ public:
     // Signal port wrappers: port 1..3, anything else does nothing.
     void SignalPortOpen(int port);
     void SignalPortClose(int port);
+
+    // ---- Count-down handlers (Utaikai_countdown.cpp) ----
+
+    // ---- Display board and signal handlers (Utaikai_board.cpp) ----
+
+    // ---- Sound cue handlers (Utaikai_sound.cpp) ----
+
+    // ---- Timing-server link handlers (Utaikai_link.cpp) ----
+
+    // ---- Schedule handlers (Utaikai_schedule.cpp) ----
 
     // What the console was given (and built).
     const ConsoleDevices& Devices() const { return m_dev; }
@@ -232,6 +244,12 @@ private:
     void DropTimeServer();
     void ReportFailures(const QStringList& failures);
     ClosingState CollectClosingState() const;
+    // Each concern wires its own controls and timers.
+    void ConnectCountdownHandlers();
+    void ConnectBoardHandlers();
+    void ConnectSoundHandlers();
+    void ConnectLinkHandlers();
+    void ConnectScheduleHandlers();
     TDM1& Dm() const;
     platform::Asker& Asker() const;
 
@@ -249,6 +267,16 @@ private:
     // close store the controls back into the event row.
     bool m_eventLoaded = false;
     bool m_closeDone = false;
+
+    // ---- Count-down state ----
+
+    // ---- Display board and signal state ----
+
+    // ---- Sound cue state ----
+
+    // ---- Timing-server link state ----
+
+    // ---- Schedule state ----
 };
 
 } // namespace console

@@ -75,7 +75,15 @@ void TFtaikai::ConnectHandlers()
     connect(&tmr2, &QTimer::timeout, this, &TFtaikai::tmr2Timer);
     connect(&Tmr3, &QTimer::timeout, this, &TFtaikai::Tmr3Timer);
     connect(&Tms, &QTimer::timeout, this, &TFtaikai::TmsTimer);
+    ConnectCountdownHandlers();
+    ConnectBoardHandlers();
+    ConnectSoundHandlers();
+    ConnectLinkHandlers();
+    ConnectScheduleHandlers();
 }
+
+// The settings page has nothing to refresh when shown.
+void TFtaikai::TabSheet5Show() { }
 
 TDM1& TFtaikai::Dm() const { return *m_dev.dm; }
 

@@ -85,10 +85,11 @@ public:
         file = fileName;
         return true;
     }
-    void Play() override
+    bool Play() override
     {
         calls << QStringLiteral("play");
         playing = true;
+        return true;
     }
     void Stop() override
     {
