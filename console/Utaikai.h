@@ -109,6 +109,10 @@ public:
     // ---- Display board and signal handlers (Utaikai_board.cpp) ----
 
     // ---- Sound cue handlers (Utaikai_sound.cpp) ----
+    // Loads the event's cues into the players and builds the cue list (run by every reset).
+    void setmp();
+    // Closes every cue player.
+    void clearmp();
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
 
@@ -202,6 +206,11 @@ public:
     std::array<std::unique_ptr<CuePlayer>, 9> MPo; // MPo1..MPo9
     std::array<std::unique_ptr<CuePlayer>, 3> MPi; // MPi1..MPi3
     PathHolder SD1, SD2, SD3; // Dtime.txt, RInfo.txt, RInfomem.txt
+
+    // ---- Status line under the pages ----
+    QLabel* StatusLine = nullptr;
+    // Shows a problem for the operator; replaces what the line said before.
+    void ShowStatus(const QString& text);
 
     // ---- Timers ----
     QTimer Tm1, tmr2, Tmr3, Tms;

@@ -234,6 +234,10 @@ void TFtaikai::BuildForm()
         platform::clBlack, platform::clYellow, 27);
     CuteButton13->raise();
 
+    // Problems met while the console runs (a port that does not open, a board that takes no data,
+    // a cue that fails) are said here, never in a box that would stop the count-down.
+    StatusLine = MakeLabel(this, "StatusLine", QString(), QRect(4, 636, 989, 24), platform::clYellow, 13);
+
     Tm1.setObjectName(QStringLiteral("Tm1"));
     Tm1.setInterval(100);
     tmr2.setObjectName(QStringLiteral("tmr2"));

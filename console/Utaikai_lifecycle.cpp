@@ -82,6 +82,8 @@ void TFtaikai::ConnectHandlers()
     ConnectScheduleHandlers();
 }
 
+void TFtaikai::ShowStatus(const QString& text) { StatusLine->setText(text); }
+
 // The settings page has nothing to refresh when shown.
 void TFtaikai::TabSheet5Show() { }
 

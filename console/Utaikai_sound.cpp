@@ -8,4 +8,8 @@ void TFtaikai::ConnectSoundHandlers() { }
 
 void TFtaikai::TabSheet2Show() { }
 
+void TFtaikai::setmp() { }
+
+void TFtaikai::clearmp() { }
+
 } // namespace console
