@@ -747,6 +747,7 @@ private:
     void AbortJob();
     void SetFactors(double dotsPerInchX, double dotsPerInchY);
     void GuessPaper();
+    TBRQueueJob QueueOptions() const;
     PrintOutcome PrintPages(int from, int to);
 
     TBRPrinterOwner* m_owner;

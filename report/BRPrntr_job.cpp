@@ -98,7 +98,7 @@ TBRPrintJob::TBRPrintJob() = default;
 TBRPrintJob::~TBRPrintJob() { Abort(); }
 
 bool TBRPrintJob::Begin(
-    const QPrinter& model, const TBRPrintTarget& target, const QString& title, int resolution)
+    const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
 {
     m_target = target;
     // The PDF is written next to its final place, so that moving it there replaces the old file
@@ -126,22 +126,12 @@ bool TBRPrintJob::Begin(
     p.setResolution(resolution > 0 ? resolution : model.resolution());
     p.setFullPage(true);
     p.setPageLayout(model.pageLayout());
-    p.setDocName(title);
+    p.setDocName(options.title);
     p.setCreator(QStringLiteral("Tavo"));
     p.setColorMode(model.colorMode());
-    m_queueJob = { target.queue, m_file->fileName(), title, model.copyCount(), model.collateCopies(),
-        BRDuplexSimplex };
-    switch (model.duplex()) {
-    case QPrinter::DuplexLongSide:
-    case QPrinter::DuplexAuto:
-        m_queueJob.duplexCode = BRDuplexLongEdge;
-        break;
-    case QPrinter::DuplexShortSide:
-        m_queueJob.duplexCode = BRDuplexShortEdge;
-        break;
-    default:
-        break;
-    }
+    m_queueJob = options;
+    m_queueJob.queue = target.queue;
+    m_queueJob.fileName = m_file->fileName();
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&p)) {
         m_error = QStringLiteral("PDF ファイル %1 を書き込めません。").arg(Native(m_file->fileName()));

@@ -24,9 +24,11 @@ public:
     TBRPrintJob(const TBRPrintJob&) = delete;
     TBRPrintJob& operator=(const TBRPrintJob&) = delete;
 
-    // Opens the job with the paper, orientation, copies, collation and duplex of `model`;
-    // `resolution` 0 takes the model's. False (ErrorString says why) when no file can be made.
-    bool Begin(const QPrinter& model, const TBRPrintTarget& target, const QString& title, int resolution);
+    // Opens the job on the paper and orientation of `model`; `resolution` 0 takes the model's.
+    // A queue gets the job's title, copies, collation and duplex from `options`. False
+    // (ErrorString says why) when no file can be made.
+    bool Begin(
+        const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution);
     QPainter* Painter() const;
     int Resolution() const;
     bool Active() const;

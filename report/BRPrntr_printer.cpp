@@ -121,6 +121,16 @@ TBRPrintTarget TBRPrinter::Target() const
     return { QString(), file };
 }
 
+TBRQueueJob TBRPrinter::QueueOptions() const
+{
+    TBRQueueJob job;
+    job.title = m_title;
+    job.copies = m_settings->Copies();
+    job.collate = m_settings->Collate() != 0;
+    job.duplexCode = m_settings->DuplexCode();
+    return job;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Geometry
 // ---------------------------------------------------------------------------------------------
@@ -269,7 +279,7 @@ bool TBRPrinter::StartPrinterPage()
 {
     if (!m_job) {
         auto job = std::make_unique<TBRPrintJob>();
-        if (!job->Begin(*m_printer, Target(), m_title, 0)) {
+        if (!job->Begin(*m_printer, Target(), QueueOptions(), 0)) {
             // The run goes on into throw-away pages; the caller finds the reason in LastError.
             m_lastError = job->ErrorString();
             return false;
