@@ -124,8 +124,8 @@ bool TBRPrintJob::Begin(
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(m_file->fileName());
     p.setResolution(resolution > 0 ? resolution : model.resolution());
-    p.setFullPage(true);
     p.setPageLayout(model.pageLayout());
+    p.setFullPage(true); // after the layout, which brings its own mode
     p.setDocName(options.title);
     p.setCreator(QStringLiteral("Tavo"));
     p.setColorMode(model.colorMode());

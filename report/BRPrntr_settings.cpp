@@ -259,8 +259,12 @@ void TPrinterSettings::ApplySettings()
     } else if (m_paperSize != TBRPaperSize::Default) {
         size = PageSizeOfPaper(m_paperSize);
     }
+    // Size and orientation one by one: a queue refuses a whole layout whose margins lie inside
+    // its unprintable edge. The drawing origin is the sheet's corner (full-page mode).
+    p.setPageSize(size);
+    p.setPageOrientation(orientation);
+    p.setPageMargins(QMarginsF());
     p.setFullPage(true);
-    p.setPageLayout(QPageLayout(size, orientation, QMarginsF()));
     p.setCopyCount(std::max(1, m_copies));
     p.setDuplex(DuplexModeOf(DuplexCode()));
     p.setCollateCopies(m_collate != 0);
