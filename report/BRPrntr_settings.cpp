@@ -194,12 +194,15 @@ void TPrinterSettings::ReadSettings()
     m_xResolution = m_yResolution = p.resolution();
     m_copies = std::max(1, p.copyCount());
 
-    // Bins never reach the printer through Qt: OutputBin stays as set.
-    const int duplex = BRPrinterDuplexCode(p);
-    m_duplex = duplex != BRDuplexSimplex;
-    // A code the printer cannot take stays as the designer set it.
-    if (Expressible(m_extendedDuplex))
-        m_extendedDuplex = duplex;
+    // Bins never reach the printer through Qt: OutputBin stays as set. PDF output has no
+    // duplex: the designer's choice stays too.
+    if (p.outputFormat() == QPrinter::NativeFormat) {
+        const int duplex = BRPrinterDuplexCode(p);
+        m_duplex = duplex != BRDuplexSimplex;
+        // A code the printer cannot take stays as the designer set it.
+        if (Expressible(m_extendedDuplex))
+            m_extendedDuplex = duplex;
+    }
 
     const QPageLayout layout = p.pageLayout();
     const QRectF sheet = layout.fullRect(QPageLayout::Millimeter);

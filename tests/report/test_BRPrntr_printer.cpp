@@ -5,6 +5,7 @@
 #include <QPicture>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using namespace printer_support;
@@ -231,4 +232,40 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     EXPECT_EQ(loader.Settings().Orientation(), TPrinterOrientation::poLandscape);
     EXPECT_EQ(loader.PaperWidth(), 2970);
     EXPECT_TRUE(SearchMetafileText(QStringLiteral("seite 2"), *loader.GetPage(2), false));
+}
+
+TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
+{
+    TBRPrinter printer;
+    EXPECT_EQ(printer.PreviewForm(), nullptr);
+    printer.StartPreview(); // nothing registered: nothing shown
+
+    struct Preview : TBRPreviewInterface {
+        QWidget* form;
+        TBRPrinter** seen;
+        QWidget* Show(TBRPrinter* p) override
+        {
+            *seen = p;
+            return form;
+        }
+    };
+    QWidget form;
+    TBRPrinter* seen = nullptr;
+    const auto previous = SetPreviewInterfaceClass([&] {
+        auto p = std::make_unique<Preview>();
+        p->form = &form;
+        p->seen = &seen;
+        return p;
+    });
+    printer.StartPreview();
+    EXPECT_EQ(seen, &printer);
+    EXPECT_EQ(printer.PreviewForm(), &form);
+
+    int own = 0;
+    printer.OnPreview = [&](TBRPrinter* p) { own += p == &printer; };
+    seen = nullptr;
+    printer.StartPreview();
+    EXPECT_EQ(own, 1);
+    EXPECT_EQ(seen, nullptr);
+    SetPreviewInterfaceClass(previous);
 }

@@ -214,3 +214,16 @@ TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
     EXPECT_TRUE(printer.Settings().PrintMetaFile());
     EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/y.pdf"));
 }
+
+TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    s.SetDuplex(true);
+    s.SetExtendedDuplex(2);
+    s.ApplySettings();
+    s.ReadSettings();
+    EXPECT_TRUE(s.Duplex());
+    EXPECT_EQ(s.DuplexCode(), 2);
+}
