@@ -232,6 +232,16 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     EXPECT_EQ(loader.Settings().Orientation(), TPrinterOrientation::poLandscape);
     EXPECT_EQ(loader.PaperWidth(), 2970);
     EXPECT_TRUE(SearchMetafileText(QStringLiteral("seite 2"), *loader.GetPage(2), false));
+
+    // Printed on the guessed paper at the pages' own size.
+    const QString pdf = dir.filePath(QStringLiteral("loaded.pdf"));
+    loader.SetOutputFileName(pdf);
+    ASSERT_EQ(loader.Print(), TBRPrinter::PrintOutcome::Printed);
+    const QList<QSizeF> sizes = PdfPageSizes(pdf);
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_NEAR(sizes[1].width(), 841.9, 1.0);
+    EXPECT_NEAR(sizes[1].height(), 595.3, 1.0);
+    EXPECT_TRUE(PdfPageTexts(pdf)[1].contains(QStringLiteral("予選ヒート 2")));
 }
 
 TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
