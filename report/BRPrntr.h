@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -663,6 +664,11 @@ public:
 
     // Stored page n as a new picture; nothing unless busy or ready and 1 <= n <= PageCount.
     std::unique_ptr<QPicture> GetPage(int n);
+    // Page n as GetPage gives it, or nothing when it cannot be read: a damaged page is announced
+    // once (PageDamaged) and skipped quietly from then on, so that paging, thumbnails, search
+    // and printing go on with the other pages.
+    std::unique_ptr<QPicture> ReadPage(int n);
+    bool PageDamagedBefore(int n) const { return m_damagedPages.contains(n); }
     TBRPageList& PageList() { return *m_pageList; }
     void SetCompression(bool on);
 
@@ -741,6 +747,8 @@ signals:
     void PrintRequested();
     // The preview closed (delivered at once).
     void ClientClosed(TBRPrinter* printer);
+    // Page n of the store cannot be read (delivered at once, once per page and store).
+    void PageDamaged(int page, const QString& message);
 
 private:
     void Post(std::function<void()> emitter);
@@ -785,6 +793,7 @@ private:
     QPointer<QObject> m_client;
     QPointer<QWidget> m_previewForm;
     bool m_complete = false;
+    QSet<int> m_damagedPages;
     bool m_printing = false;
     bool m_closeAfterPrint = false;
     bool m_cleanupAfterPrint = false;
