@@ -637,6 +637,8 @@ void TBRStandardPreview::BRPreviewPageAvailable(int)
 
 void TBRStandardPreview::BRPreviewProgressUpdate(int progress)
 {
+    // A run without a data set counts its records against 1: never show more than done.
+    progress = std::clamp(progress, 0, 100);
     if (progress >= m_lastProgress + 5) {
         StatusPanel0->setText(QString::number(progress) + u'%');
         m_lastProgress = progress;
