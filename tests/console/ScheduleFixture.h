@@ -36,7 +36,8 @@ protected:
 
     int Uc(const QString& text)
     {
-        return Scalar(QStringLiteral("select uc from rmenu where rmenu='%1'").arg(text)).toInt();
+        return Scalar(QStringLiteral("select uc from rmenu where rmenu='%1'").arg(EscapeApostrophes(text)))
+            .toInt();
     }
 
     // Three plain rows A, B, C: 9:00-9:30, 9:30-9:40, 9:40-10:00.
