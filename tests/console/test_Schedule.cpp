@@ -258,9 +258,9 @@ TEST_F(ScheduleTest, DeleteHeatRemovesTheHighestNumberedHeat)
 TEST_F(ScheduleTest, DeleteRoundAsksWithItsNumberAndRemovesOnlyThatRound)
 {
     AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 2, 2);
-    AddRound("予選 2 ヒート 2", "決勝", 2, 1);
-    const ScheduleOutcome out = Sched().DeleteRound(Uc("予選 2 ヒート 1"));
+    AddRound("受付", "O'Neil", 2, 2);
+    AddRound("O'Neil 2 ヒート 2", "決勝", 2, 1);
+    const ScheduleOutcome out = Sched().DeleteRound(Uc("O'Neil 2 ヒート 1"));
     EXPECT_EQ(asker.questions().last(), "選択したラウンド 2 を削除してよろしいですか？");
     EXPECT_EQ(out.place, Place::Leave);
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-10:00:00 受付", "10:00:00-10:05:00 決勝 2 ヒート 1" }));

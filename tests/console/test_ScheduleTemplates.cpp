@@ -40,7 +40,8 @@ TEST_F(ScheduleTemplatesTest, ScheduleSavedAndLoadedTwiceGivesTheSameRows)
     const QString event = Rows("202403091");
     ASSERT_TRUE(Templates().SaveSchedule());
     EXPECT_EQ(Rows("0"), event);
-    EXPECT_TRUE(event.contains("9:30:00,9:35:00,O'Neil Cup 1 ヒート 1,1-1.1,2,O'Neil Cup,ヒート")) << event.toStdString();
+    EXPECT_TRUE(event.contains("9:30:00,9:35:00,O'Neil Cup 1 ヒート 1,1-1.1,2,O'Neil Cup,ヒート"))
+        << event.toStdString();
 
     Exec("delete from rmenu where tcode=202403091");
     AddScheduleRow("13:00:00", "13:10:00", "old", 9);

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
@@ -161,4 +162,14 @@ TEST_F(UtaikaiSchedule, TheControlPageFollowsTheClockAndATemplateLoad)
     EXPECT_EQ(f->Label33->text(), "");
     EXPECT_EQ(f->Label14->text(), "A");
     EXPECT_EQ(f->NextItemStart(), QTime(10, 0));
+}
+
+TEST_F(UtaikaiSchedule, TheInformationMemoShowsAndKeepsTheEventsText)
+{
+    Exec("update taikai set tmem='本日は晴天'");
+    auto f = OpenOnSchedule();
+    EXPECT_EQ(f->DBMemo1->toPlainText(), "本日は晴天");
+    EXPECT_EQ(f->Edit4->text(), "select * from rmenu where tcode='202403091' order by btime");
+    f->DBMemo1->setPlainText(QStringLiteral("雨天順延"));
+    EXPECT_EQ(Scalar("select tmem from taikai"), "雨天順延");
 }
