@@ -15,16 +15,10 @@ using namespace schedule_sql;
 
 namespace {
 
-// A command refused after its transaction began: the transaction is rolled back, then the
-// operator is told why.
-struct Refusal {
-    QString message;
-};
-
 void RefuseIfPastMidnight(qint64 end)
 {
     if (end >= SecondsPerDay)
-        throw Refusal { schedule_text::PastMidnight };
+        throw ScheduleRefusal { schedule_text::PastMidnight };
 }
 
 ScheduleOutcome Placed(ScheduleOutcome::Place place, int uc = 0) { return { true, place, uc, {} }; }
@@ -186,7 +180,7 @@ template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
         if (out.done)
             tx.Commit();
         return out;
-    } catch (const Refusal& refusal) {
+    } catch (const ScheduleRefusal& refusal) {
         // The transaction is gone by now: no lock is held while the box is open.
         Ask().inform(QString(), refusal.message);
         return {};
@@ -345,7 +339,7 @@ ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const
     const bool taken = !q2.Eof();
     q2.Close();
     if (taken)
-        throw Refusal { schedule_text::DuplicateRound };
+        throw ScheduleRefusal { schedule_text::DuplicateRound };
 
     // After the selected plain row, or after the last heat of the selected round.
     int start = after.End();
@@ -378,7 +372,7 @@ ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int
     return RunOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
         const ScheduleRow& row = rows[at];
         if (row.IsRound() && at + 1 < rows.size() && SameRound(rows[at + 1], row))
-            throw Refusal { schedule_text::InsertInRound };
+            throw ScheduleRefusal { schedule_text::InsertInRound };
         const int uc = NewUc();
         const int start = row.End();
         RefuseIfPastMidnight(start + duration);
@@ -520,7 +514,7 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
             platform::Query& q = *m_dm.Qtemp;
             const int length = last.Duration();
             if (length == 0)
-                throw Refusal { schedule_text::ZeroDuration };
+                throw ScheduleRefusal { schedule_text::ZeroDuration };
             const int start = last.End();
             RefuseIfPastMidnight(start + length);
             const int number = last.heat.toInt() + 1;

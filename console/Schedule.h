@@ -101,6 +101,12 @@ inline const QString DeleteHeat = QStringLiteral("選択中のラウンドから
 QString DeleteRound(const QString& round);
 } // namespace schedule_text
 
+// Raised inside a command that finds, after its transaction began, that it must not go on (a row
+// would end past midnight, a round is taken): the command rolls back, then tells the operator.
+struct ScheduleRefusal {
+    QString message;
+};
+
 // The schedule commands over the data module's queries. `selected` is the item number of the
 // grid's current row (none when the grid is empty); a command given a row that no longer exists
 // does nothing. Failing statements raise platform::DatabaseError after the transaction has been
@@ -130,8 +136,8 @@ public:
 
     // Lays the rows back to back in `order` ("rr,btime" or "btime"): the first keeps its times,
     // every next one keeps its duration and starts where the one before ends. With a start text
-    // only the rows that start at or after it are laid. Refuses (raises the past-midnight
-    // refusal) before writing when a row would end at or past 24:00:00. Runs inside the caller's
+    // only the rows that start at or after it are laid. Raises ScheduleRefusal before writing
+    // when a row would end at or past 24:00:00. Runs inside the caller's
     // transaction; returns the select it ran.
     QString RechainSchedule(const QString& order, const QString& startText = {});
     // The re-chain of the rows from a start time on, after the rows marked to go in front.

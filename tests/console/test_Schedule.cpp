@@ -25,6 +25,10 @@ TEST_F(ScheduleTest, RechainKeepsTheRowsMarkedInFrontAndLaysTheOthersBehind)
     Sched().RechainSchedule(QStringLiteral("rr,btime"));
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:50:00 B", "9:50:00-10:10:00 C" }));
     EXPECT_EQ(Marks(), "1");
+
+    Exec("update rmenu set etime='23:30:00' where uc=1");
+    EXPECT_THROW(Sched().RechainSchedule(QStringLiteral("btime")), console::ScheduleRefusal);
+    EXPECT_EQ(Chain()[1], "9:30:00-9:50:00 B") << "refused before the first row is written";
 }
 
 TEST_F(ScheduleTest, AddOnAnEmptyScheduleStartsItAtThePickersTimeInRoundModeToo)
