@@ -102,14 +102,3 @@ TEST(BRPrintDialog, CancelChangesNothing)
     EXPECT_EQ(dialog.Orientation, 7);
     EXPECT_EQ(dialog.Collate, !collate);
 }
-
-TEST(BRPrintDialog, WorksOnTheSharedPrinterUntilGivenAnother)
-{
-    TBRPrintDialog dialog;
-    EXPECT_EQ(dialog.Printer(), &BRStandardPrinter());
-    QPrinter own;
-    dialog.SetPrinter(&own);
-    EXPECT_EQ(dialog.Printer(), &own);
-    dialog.SetPrinter(nullptr);
-    EXPECT_EQ(dialog.Printer(), &BRStandardPrinter());
-}

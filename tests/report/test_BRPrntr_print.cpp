@@ -266,13 +266,6 @@ TEST(BRPrintJob, RefusedQueueJobIsAFailure)
     EXPECT_FALSE(nowhere.ErrorString().isEmpty());
 }
 
-TEST(BRPrintJob, DefaultPdfNameIsTheTitleInTheDataFolder)
-{
-    EXPECT_TRUE(BRDefaultPdfFileName(QStringLiteral("a/b:c")).endsWith(QStringLiteral("/a_b_c.pdf")));
-    EXPECT_TRUE(BRDefaultPdfFileName(QString()).endsWith(QStringLiteral("/report.pdf")));
-    EXPECT_TRUE(BRDefaultPdfFileName(QStringLiteral("x")).startsWith(qEnvironmentVariable("TAVO_HOME")));
-}
-
 TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)
 {
     struct Case {

@@ -48,6 +48,7 @@ TEST(BRPrinter, RunIntoTheStoreAnnouncesPagesAndKeepsThem)
     ASSERT_TRUE(page);
     // A4 at 96 dpi.
     EXPECT_EQ(page->boundingRect(), QRect(0, 0, 794, 1123));
+    EXPECT_EQ(printer.ToDeviceWidth(254), 96);
     EXPECT_EQ(PageTexts(*page), (QStringList { QStringLiteral("Seite 2"), QStringLiteral("予選ヒート 2") }));
     EXPECT_TRUE(printer.PageList().Finished());
 }
@@ -120,16 +121,6 @@ TEST(BRPrinter, PaperTurnsOnlyForTablePapers)
         EXPECT_EQ(printer.PaperWidth(), c.width) << int(c.paper);
         EXPECT_EQ(printer.PaperLength(), c.length) << int(c.paper);
     }
-}
-
-TEST(BRPrinter, StoreCoordinatesAre96DotsPerInch)
-{
-    TBRPrinter printer;
-    printer.BeginDoc();
-    EXPECT_EQ(printer.ToDeviceWidth(254), 96);
-    EXPECT_EQ(printer.ToDeviceX(2540), 960);
-    EXPECT_EQ(printer.ToDeviceHeight(100), 38);
-    EXPECT_DOUBLE_EQ(printer.VerticalFactor(), 96 / 254.0);
 }
 
 TEST(BRPrinter, TheTemporaryPageFileGoesWithThePrinter)
