@@ -4,10 +4,16 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPrinter>
+#include <QVariant>
 
 // ---------------------------------------------------------------------------------------------
 // The page store of a run
 // ---------------------------------------------------------------------------------------------
+
+namespace {
+// Set on a page store once its preview-closed event has run.
+constexpr const char* PreviewClosedTold = "tavoPreviewClosedTold";
+} // namespace
 
 std::unique_ptr<TBRPrinter> TCustomBandReport::InitPrinter()
 {
@@ -26,7 +32,8 @@ void TCustomBandReport::HookPrinter(TBRPrinter& printer)
         if (AfterPrint)
             AfterPrint(this);
     };
-    printer.OnPreviewClosed = [this] {
+    printer.OnPreviewClosed = [this, store = &printer] {
+        store->setProperty(PreviewClosedTold, true);
         if (AfterPreview)
             AfterPreview(this);
     };
@@ -131,6 +138,10 @@ void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
         return;
     if (printer->PreviewShowing())
         printer->CancelIfRequested(false);
+    // The preview may have stopped showing the store before it said it closed: AfterPreview is
+    // still due once.
+    if (!printer->property(PreviewClosedTold).toBool() && printer->OnPreviewClosed)
+        printer->OnPreviewClosed();
     // The store goes once the printer has finished telling about it.
     m_printer.release()->deleteLater();
 }
