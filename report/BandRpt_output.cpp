@@ -128,12 +128,6 @@ void TCustomBandReport::Print()
 
 void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
 {
-    if (!m_available) {
-        m_cancelled = true;
-        if (m_printer)
-            m_printer->Cancel();
-        return;
-    }
     if (printer != m_printer.get())
         return;
     if (printer->PreviewShowing())
@@ -142,6 +136,12 @@ void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
     // still due once.
     if (!printer->property(PreviewClosedTold).toBool() && printer->OnPreviewClosed)
         printer->OnPreviewClosed();
+    if (!m_available) {
+        // The run stops at the next record; PreviewModal then lets the store go.
+        m_cancelled = true;
+        printer->Cancel();
+        return;
+    }
     // The store goes once the printer has finished telling about it.
     m_printer.release()->deleteLater();
 }
