@@ -384,6 +384,9 @@ constexpr int BRDuplexSimplex = 1;
 constexpr int BRDuplexLongEdge = 2;
 constexpr int BRDuplexShortEdge = 3;
 
+// The duplex code of what a printer is set to (automatic counts as long edge).
+int BRPrinterDuplexCode(const QPrinter& printer);
+
 // What a report's designer chose for printing; the print dialog reads and writes it too.
 struct TBRPrinterSettings {
     static constexpr int DefaultMemoryLimit = 250000;
@@ -544,6 +547,10 @@ class QPainter;
 class QWidget;
 class TBRPrinter;
 class TBRPrintJob;
+
+// The program's shared printer object (used by reports whose settings ask for it, and by the
+// print dialog until it is given another).
+QPrinter& BRStandardPrinter();
 
 // What a report printer needs from the report that owns it.
 class TBRPrinterOwner {

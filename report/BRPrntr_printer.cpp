@@ -17,12 +17,6 @@
 
 namespace {
 
-QPrinter& StandardPrinter()
-{
-    static QPrinter printer(QPrinter::HighResolution);
-    return printer;
-}
-
 TBRPreviewInterfaceFactory& PreviewFactory()
 {
     static TBRPreviewInterfaceFactory factory;
@@ -54,6 +48,13 @@ int Round(double v) { return static_cast<int>(std::lround(v)); }
 
 } // namespace
 
+QPrinter& BRStandardPrinter()
+{
+    // Never destroyed: it may outlive the application object, which a printer must not.
+    static auto* printer = new QPrinter(QPrinter::HighResolution);
+    return *printer;
+}
+
 TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
 {
     return std::exchange(PreviewFactory(), std::move(factory));
@@ -76,7 +77,7 @@ TBRPrinter::TBRPrinter(TBRPrinterOwner* owner, QObject* parent)
         m_settings->SetMemoryLimit(s.MemoryLimit);
     }
     if (m_settings->UseStandardPrinter()) {
-        m_printer = &StandardPrinter();
+        m_printer = &BRStandardPrinter();
     } else {
         m_ownPrinter = NewPrinter(-1);
         m_printer = m_ownPrinter.get();

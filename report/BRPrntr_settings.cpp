@@ -56,9 +56,13 @@ QPrinter::DuplexMode DuplexModeOf(int code)
     }
 }
 
-int DuplexCodeOf(QPrinter::DuplexMode mode)
+bool Expressible(int duplexCode) { return duplexCode >= 0 && duplexCode <= BRDuplexShortEdge; }
+
+} // namespace
+
+int BRPrinterDuplexCode(const QPrinter& printer)
 {
-    switch (mode) {
+    switch (printer.duplex()) {
     case QPrinter::DuplexLongSide:
     case QPrinter::DuplexAuto:
         return BRDuplexLongEdge;
@@ -68,10 +72,6 @@ int DuplexCodeOf(QPrinter::DuplexMode mode)
         return BRDuplexSimplex;
     }
 }
-
-bool Expressible(int duplexCode) { return duplexCode >= 0 && duplexCode <= BRDuplexShortEdge; }
-
-} // namespace
 
 int BRBinToDevMode(TBRBin bin) { return BinCodes[static_cast<std::size_t>(bin)]; }
 
@@ -194,12 +194,15 @@ void TPrinterSettings::ReadSettings()
     m_xResolution = m_yResolution = p.resolution();
     m_copies = std::max(1, p.copyCount());
 
-    // Bins never reach the printer through Qt: OutputBin stays as set.
-    const int duplex = DuplexCodeOf(p.duplex());
-    m_duplex = duplex != BRDuplexSimplex;
-    // A code the printer cannot take stays as the designer set it.
-    if (Expressible(m_extendedDuplex))
-        m_extendedDuplex = duplex;
+    // Bins never reach the printer through Qt: OutputBin stays as set. PDF output has no
+    // duplex: the designer's choice stays too.
+    if (p.outputFormat() == QPrinter::NativeFormat) {
+        const int duplex = BRPrinterDuplexCode(p);
+        m_duplex = duplex != BRDuplexSimplex;
+        // A code the printer cannot take stays as the designer set it.
+        if (Expressible(m_extendedDuplex))
+            m_extendedDuplex = duplex;
+    }
 
     const QPageLayout layout = p.pageLayout();
     const QRectF sheet = layout.fullRect(QPageLayout::Millimeter);

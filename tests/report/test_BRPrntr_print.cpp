@@ -266,13 +266,6 @@ TEST(BRPrintJob, RefusedQueueJobIsAFailure)
     EXPECT_FALSE(nowhere.ErrorString().isEmpty());
 }
 
-TEST(BRPrintJob, DefaultPdfNameIsTheTitleInTheDataFolder)
-{
-    EXPECT_TRUE(BRDefaultPdfFileName(QStringLiteral("a/b:c")).endsWith(QStringLiteral("/a_b_c.pdf")));
-    EXPECT_TRUE(BRDefaultPdfFileName(QString()).endsWith(QStringLiteral("/report.pdf")));
-    EXPECT_TRUE(BRDefaultPdfFileName(QStringLiteral("x")).startsWith(qEnvironmentVariable("TAVO_HOME")));
-}
-
 TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)
 {
     struct Case {
@@ -337,4 +330,26 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     printer.SetTitle(QStringLiteral("Tavo test page"));
     RunPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Printed) << printer.LastError().toStdString();
+}
+
+TEST(BRPrinter, PrintShowsTheProgressFormWhenTheReportAsks)
+{
+    struct Owner : TBRPrinterOwner {
+        TBandReportPrinterSettings s;
+        const TBRPrinterSettings& OwnerPrinterSettings() const override { return s; }
+        bool OwnerShowProgress() const override { return true; }
+    } owner;
+    QTemporaryDir dir;
+    TBRPrinter printer(&owner);
+    printer.SetOutputFileName(dir.filePath(QStringLiteral("p.pdf")));
+    RunPages(printer, 3);
+    QObject preview;
+    printer.SetMessageReceiver(&preview);
+    int whileFormShown = 0;
+    QObject::connect(&printer, &TBRPrinter::ProgressUpdate, &printer,
+        [&] { whileFormShown += qobject_cast<TBRProgressForm*>(printer.MessageReceiver()) != nullptr; });
+    EXPECT_EQ(printer.Print(), Outcome::Printed);
+    // Reports of pages 1 and 2 arrive while the form shows; the last one after it has gone.
+    EXPECT_EQ(whileFormShown, 2);
+    EXPECT_EQ(printer.MessageReceiver(), &preview);
 }

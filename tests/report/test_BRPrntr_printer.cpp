@@ -5,6 +5,7 @@
 #include <QPicture>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <gtest/gtest.h>
 
 using namespace printer_support;
@@ -47,6 +48,7 @@ TEST(BRPrinter, RunIntoTheStoreAnnouncesPagesAndKeepsThem)
     ASSERT_TRUE(page);
     // A4 at 96 dpi.
     EXPECT_EQ(page->boundingRect(), QRect(0, 0, 794, 1123));
+    EXPECT_EQ(printer.ToDeviceWidth(254), 96);
     EXPECT_EQ(PageTexts(*page), (QStringList { QStringLiteral("Seite 2"), QStringLiteral("予選ヒート 2") }));
     EXPECT_TRUE(printer.PageList().Finished());
 }
@@ -119,16 +121,6 @@ TEST(BRPrinter, PaperTurnsOnlyForTablePapers)
         EXPECT_EQ(printer.PaperWidth(), c.width) << int(c.paper);
         EXPECT_EQ(printer.PaperLength(), c.length) << int(c.paper);
     }
-}
-
-TEST(BRPrinter, StoreCoordinatesAre96DotsPerInch)
-{
-    TBRPrinter printer;
-    printer.BeginDoc();
-    EXPECT_EQ(printer.ToDeviceWidth(254), 96);
-    EXPECT_EQ(printer.ToDeviceX(2540), 960);
-    EXPECT_EQ(printer.ToDeviceHeight(100), 38);
-    EXPECT_DOUBLE_EQ(printer.VerticalFactor(), 96 / 254.0);
 }
 
 TEST(BRPrinter, TheTemporaryPageFileGoesWithThePrinter)
@@ -231,4 +223,50 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     EXPECT_EQ(loader.Settings().Orientation(), TPrinterOrientation::poLandscape);
     EXPECT_EQ(loader.PaperWidth(), 2970);
     EXPECT_TRUE(SearchMetafileText(QStringLiteral("seite 2"), *loader.GetPage(2), false));
+
+    // Printed on the guessed paper at the pages' own size.
+    const QString pdf = dir.filePath(QStringLiteral("loaded.pdf"));
+    loader.SetOutputFileName(pdf);
+    ASSERT_EQ(loader.Print(), TBRPrinter::PrintOutcome::Printed);
+    const QList<QSizeF> sizes = PdfPageSizes(pdf);
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_NEAR(sizes[1].width(), 841.9, 1.0);
+    EXPECT_NEAR(sizes[1].height(), 595.3, 1.0);
+    EXPECT_TRUE(PdfPageTexts(pdf)[1].contains(QStringLiteral("予選ヒート 2")));
+}
+
+TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
+{
+    TBRPrinter printer;
+    EXPECT_EQ(printer.PreviewForm(), nullptr);
+    printer.StartPreview(); // nothing registered: nothing shown
+
+    struct Preview : TBRPreviewInterface {
+        QWidget* form;
+        TBRPrinter** seen;
+        QWidget* Show(TBRPrinter* p) override
+        {
+            *seen = p;
+            return form;
+        }
+    };
+    QWidget form;
+    TBRPrinter* seen = nullptr;
+    const auto previous = SetPreviewInterfaceClass([&] {
+        auto p = std::make_unique<Preview>();
+        p->form = &form;
+        p->seen = &seen;
+        return p;
+    });
+    printer.StartPreview();
+    EXPECT_EQ(seen, &printer);
+    EXPECT_EQ(printer.PreviewForm(), &form);
+
+    int own = 0;
+    printer.OnPreview = [&](TBRPrinter* p) { own += p == &printer; };
+    seen = nullptr;
+    printer.StartPreview();
+    EXPECT_EQ(own, 1);
+    EXPECT_EQ(seen, nullptr);
+    SetPreviewInterfaceClass(previous);
 }

@@ -80,23 +80,6 @@ TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
     }
 }
 
-TEST(BRPrinterSettings, DuplexCodes)
-{
-    struct Case {
-        bool duplex;
-        int extended;
-        int code;
-    };
-    const Case cases[]
-        = { { false, 0, 1 }, { true, 0, 3 }, { false, 2, 2 }, { true, 1, 1 }, { false, 5, 5 } };
-    for (const Case& c : cases) {
-        TPrinterSettings s;
-        s.SetDuplex(c.duplex);
-        s.SetExtendedDuplex(c.extended);
-        EXPECT_EQ(s.DuplexCode(), c.code);
-    }
-}
-
 TEST(BRPrinterSettings, CustomSheetIsNotTurnedTwice)
 {
     const auto printer = PdfPrinter();
@@ -210,7 +193,23 @@ TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
     EXPECT_EQ(printer.FirstPage(), 2);
     EXPECT_EQ(printer.LastPage(), 5);
     EXPECT_EQ(printer.Settings().DuplexCode(), 3);
+    r.ExtendedDuplex = 2; // wins whatever Duplex says
+    printer.AssignSettings(r);
+    EXPECT_EQ(printer.Settings().DuplexCode(), 2);
     EXPECT_EQ(printer.Settings().BinCode(), 2);
     EXPECT_TRUE(printer.Settings().PrintMetaFile());
     EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/y.pdf"));
+}
+
+TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    s.SetDuplex(true);
+    s.SetExtendedDuplex(2);
+    s.ApplySettings();
+    s.ReadSettings();
+    EXPECT_TRUE(s.Duplex());
+    EXPECT_EQ(s.DuplexCode(), 2);
 }
