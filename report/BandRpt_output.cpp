@@ -1,9 +1,11 @@
 #include "report/BRPrgres.h"
+#include "report/BRPrnSu.h"
 #include "report/BandRpt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QVariant>
 
 // ---------------------------------------------------------------------------------------------
@@ -158,6 +160,42 @@ TCustomBandReport::PrintDialogRunner& DialogRunner()
     return runner;
 }
 
+// The print dialog on the program's printer, preset with the report's printer, orientation,
+// copies and page range.
+bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
+{
+    TBRPrintDialog dialog;
+    QPrinter& printer = *dialog.Printer();
+    const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
+    if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
+        printer.setPrinterName(queues[c.PrinterIndex].printerName());
+    printer.setPageOrientation(
+        c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    dialog.SetCopies(c.Copies);
+    dialog.MinPage = c.MinPage;
+    dialog.MaxPage = c.MaxPage;
+    if (c.PageNumbersEnabled)
+        dialog.Options |= poPageNums;
+    if (!dialog.Execute())
+        return false;
+    c.PrinterIndex = dialog.PrinterIndex;
+    c.Copies = dialog.Copies();
+    c.Orientation
+        = dialog.Orientation == 2 ? TPrinterOrientation::poLandscape : TPrinterOrientation::poPortrait;
+    c.PageRange = dialog.PrintRange == TBRPrintRange::prPageNums;
+    c.FromPage = dialog.FromPage;
+    c.ToPage = dialog.ToPage;
+    c.Duplex = dialog.Duplex;
+    c.ExtendedDuplex = dialog.DuplexCode;
+    c.PrintQuality = dialog.PrintQuality;
+    c.Collate = dialog.Collate ? 1 : 0;
+    c.ColorOption = dialog.ColorOption;
+    c.BinCode = dialog.OutputBin;
+    c.PaperCode = dialog.PaperSize;
+    c.FileName = dialog.PrintToFile ? dialog.FileName : QString();
+    return true;
+}
+
 } // namespace
 
 TCustomBandReport::PrintDialogRunner TCustomBandReport::SetPrintDialogRunner(PrintDialogRunner runner)
@@ -176,7 +214,8 @@ bool TCustomBandReport::PrinterSetup()
         choice.PageNumbersEnabled = true;
     }
     const PrintDialogRunner& runner = DialogRunner();
-    if (!runner || !runner(m_printer.get(), choice)) {
+    const bool confirmed = runner ? runner(m_printer.get(), choice) : RunPrintDialog(choice);
+    if (!confirmed) {
         Tag = 1;
         return false;
     }

@@ -2,6 +2,8 @@
 #include "BandRptTestSupport.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -81,9 +83,13 @@ TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
         A4(b);
         b.Columns(3, 50);
         TBRBand* title = b.Band(TBRBandType::rbTitle, 60);
-        b.Label(title, QStringList(400, QStringLiteral("行")).join(u'\r'), { .width = 500, .autoSize = false, .autoStretch = true });
+        b.Label(title, QStringList(400, QStringLiteral("行")).join(u'\r'),
+            { .width = 500, .autoSize = false, .autoStretch = true });
         b.Band(TBRBandType::rbColumnHeader, 40)->BeforePrint = [&](TBRCustomBand*, bool&) {
-            starts << QStringLiteral("p%1 c%2 x%3").arg(report.PageNumber()).arg(report.CurrentColumn()).arg(report.CurrentX());
+            starts << QStringLiteral("p%1 c%2 x%3")
+                          .arg(report.PageNumber())
+                          .arg(report.CurrentColumn())
+                          .arg(report.CurrentX());
         };
     }
     int rows = 0;
@@ -115,8 +121,8 @@ TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
     r.Run();
     ASSERT_EQ(r.report.BRPrinter()->PageCount(), 3);
     EXPECT_EQ(t.lines,
-        (QStringList { "PageFooterBand1 p1 y2790-2870", "PageHeaderBand1 p2 y100-300", "PageFooterBand1 p2 y2790-2870",
-            "PageHeaderBand1 p3 y100-300" }));
+        (QStringList { "PageFooterBand1 p1 y2790-2870", "PageHeaderBand1 p2 y100-300",
+            "PageFooterBand1 p2 y2790-2870", "PageHeaderBand1 p3 y100-300" }));
 }
 
 TEST(BandRptRun, AvailableSpaceIsZeroOutsideTheRunAndARunInsideARunDoesNothing)
@@ -228,9 +234,10 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     ASSERT_EQ(sizes.size(), 2);
     EXPECT_NEAR(sizes[0].width(), 595.3, 1); // A4 in points
     EXPECT_NEAR(sizes[0].height(), 841.9, 1);
-    printer_support::Run(QStringLiteral("pdftoppm"), { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"),
-        QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf,
-        dir.filePath(QStringLiteral("range")) });
+    printer_support::Run(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"),
+            QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf,
+            dir.filePath(QStringLiteral("range")) });
     const QImage page(dir.filePath(QStringLiteral("range-1.png")));
     ASSERT_FALSE(page.isNull());
     SavePage(page, QStringLiteral("BandRpt_printer_page3"));
@@ -304,20 +311,21 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     r.Run();
     TCustomBandReport::TBRSetupChoice offered;
     bool confirm = false;
-    const auto previous = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
-        offered = c;
-        if (!confirm)
-            return false;
-        c.Copies = 3;
-        c.PrinterIndex = 0;
-        c.Orientation = TPrinterOrientation::poLandscape;
-        c.PageRange = true;
-        c.FromPage = 2;
-        c.ToPage = 3;
-        c.Duplex = true;
-        c.BinCode = 256 + 4; // Manual
-        return true;
-    });
+    const auto previous
+        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+              offered = c;
+              if (!confirm)
+                  return false;
+              c.Copies = 3;
+              c.PrinterIndex = 0;
+              c.Orientation = TPrinterOrientation::poLandscape;
+              c.PageRange = true;
+              c.FromPage = 2;
+              c.ToPage = 3;
+              c.Duplex = true;
+              c.BinCode = 256 + 4; // Manual
+              return true;
+          });
     const TBandReportPrinterSettings before = r.report.PrinterSettings;
     EXPECT_FALSE(r.report.PrinterSetup());
     EXPECT_EQ(r.report.Tag, 1);
@@ -337,4 +345,13 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     EXPECT_EQ(r.report.SetupResult().OutputBin, TBRBin::Manual);
     EXPECT_TRUE(r.report.SetupResult().Duplex);
     TCustomBandReport::SetPrintDialogRunner(previous);
+
+    // The standard dialog: the operator cancels it.
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    EXPECT_FALSE(r.report.PrinterSetup());
+    EXPECT_EQ(r.report.Tag, 1);
+    EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
 }
