@@ -474,7 +474,8 @@ void TBRStandardPreview::BuildSidePanel()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({ 193, 600 });
-    ThumbGrid->installEventFilter(this);
+    // The cells follow the width the grid gives them.
+    ThumbGrid->viewport()->installEventFilter(this);
 }
 
 void TBRStandardPreview::BuildStatusBar()
@@ -933,7 +934,7 @@ bool TBRStandardPreview::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         if (FormKeyDown(key->key(), key->modifiers()))
             return true;
-    } else if (watched == ThumbGrid && event->type() == QEvent::Resize) {
+    } else if (watched == ThumbGrid->viewport() && event->type() == QEvent::Resize) {
         ThumbGridResize();
     }
     return QMainWindow::eventFilter(watched, event);

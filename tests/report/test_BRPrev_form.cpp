@@ -4,6 +4,7 @@
 #include "report/BRPrgres.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -625,4 +626,54 @@ TEST(BRExportFilterLibrary, TheStoredReportFileComesFirst)
     EXPECT_EQ(library.DialogFilters(),
         (QStringList { QStringLiteral("Trelvin file(*.BRP)"), QStringLiteral("PDF (*.pdf)") }));
     library.Filters.clear();
+}
+
+TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)
+{
+    TBRPrinter printer;
+    RunTextPages(printer, NumberedPages(2));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TBRStandardPreview*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(form);
+        shown = form->StatusPanel1->text();
+        form->close();
+    });
+    TBRStandardPreviewInterface preview;
+    EXPECT_EQ(preview.ShowModal(&printer), nullptr);
+    EXPECT_EQ(shown, PageLine(1, 2));
+    EXPECT_FALSE(printer.PreviewShowing());
+    EXPECT_EQ(printer.MessageReceiver(), nullptr);
+}
+
+TEST(PreviewThumbnails, RowsFollowTheSheetAndNeverDivideByZero)
+{
+    const struct {
+        TBRPaperSize paper;
+        TPrinterOrientation orientation;
+        int width, length; // Custom only
+        double ratio; // length / width of the sheet as drawn
+    } cases[] = {
+        { TBRPaperSize::A4, TPrinterOrientation::poPortrait, 0, 0, 2970.0 / 2100 },
+        { TBRPaperSize::A4, TPrinterOrientation::poLandscape, 0, 0, 2100.0 / 2970 },
+        { TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 0, 0, 2794.0 / 2159 }, // laid out as Letter
+    };
+    for (const auto& c : cases) {
+        TBRPrinter printer;
+        printer.SetSettingsPaperSize(c.paper);
+        printer.SetOrientation(c.orientation);
+        printer.SetPaperWidth(c.width);
+        printer.SetPaperLength(c.length);
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, &printer);
+        form->setWindowState(Qt::WindowNoState);
+        form->resize(800, 639);
+        form->show();
+        Pump();
+        const int label = QFontMetrics(form->ThumbGrid->font()).height();
+        ASSERT_GT(form->ThumbWidth(), 100);
+        EXPECT_NEAR(static_cast<double>(form->ThumbRowHeight() + label) / form->ThumbWidth(), c.ratio, 0.02)
+            << static_cast<int>(c.paper) << " " << static_cast<int>(c.orientation);
+        form->close();
+        Pump();
+    }
 }
