@@ -51,15 +51,36 @@ EvResult EvResult::Error(const QString& message)
     return r;
 }
 
+namespace {
+bool PairAt(QStringView s, qsizetype at)
+{
+    return at + 1 < s.size() && s[at].isHighSurrogate() && s[at + 1].isLowSurrogate();
+}
+} // namespace
+
+qsizetype BRCharacterCount(QStringView text)
+{
+    qsizetype count = 0;
+    for (qsizetype at = 0; at < text.size(); at += PairAt(text, at) ? 2 : 1)
+        ++count;
+    return count;
+}
+
+qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters)
+{
+    qsizetype at = from;
+    for (; characters > 0 && at < text.size(); --characters)
+        at += PairAt(text, at) ? 2 : 1;
+    return at;
+}
+
 QString BRCutText(const QString& text, int max)
 {
+    // No more UTF-16 units than the limit: no more characters either.
     if (text.size() <= max)
         return text;
-    qsizetype cut = max;
-    // Keep a surrogate pair whole: drop its first half rather than split the character.
-    if (cut > 0 && text[cut - 1].isHighSurrogate())
-        --cut;
-    return text.left(cut);
+    const qsizetype at = BRCharacterOffset(text, 0, max);
+    return at == text.size() ? text : text.left(at);
 }
 
 QString EvResultToString(const EvResult& r)

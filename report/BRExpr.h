@@ -82,6 +82,10 @@ QString EvResultToString(const EvResult& r);
 
 // The text cut to at most `max` characters, never inside a surrogate pair.
 QString BRCutText(const QString& text, int max = BRMaxTextLength);
+// Characters of a text, a surrogate pair being one character (a lone half is one too).
+qsizetype BRCharacterCount(QStringView text);
+// The UTF-16 offset that lies `characters` characters after offset `from`, at most the text's end.
+qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters);
 
 // The general float text: up to 15 significant digits, no trailing zeros, "." as the decimal
 // point; scientific ("1.5E-7", "1E20") when the number needs more than 15 integer digits or is
