@@ -28,6 +28,7 @@ class QVariant;
 namespace platform {
 class Clock;
 class DataSet;
+class Field;
 } // namespace platform
 
 // ---------------------------------------------------------------------------------------------
@@ -210,6 +211,7 @@ private:
     // The kind of the column's values, learnt from the values read, for reading NULL cells.
     EvResultKind ColumnKind();
     EvResultKind m_columnKind = EvResultKind::Error;
+    platform::Field* m_field = nullptr; // the field object last found at FieldIndex
 };
 
 // The value of a field's cell: text -> string, whole number -> integer (float beyond 32 bits),
