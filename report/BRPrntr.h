@@ -249,7 +249,7 @@ public:
     bool SeekToLastPage();
     bool SeekToPage(int n);
 
-    // Writes the header with the final page count.
+    // Writes the header with the final page count, dated now (by the list's clock).
     void Finish();
     bool Finished() const;
     // Reads the header and the chain of records from the stream; raises EBRStoreError (Damaged)
@@ -278,6 +278,7 @@ private:
     void ReadHeaderLocked();
     QByteArray ReadPayload(int n);
     QByteArray HeaderBytes() const;
+    void StampHeaderDate();
 
     mutable std::recursive_mutex m_lock;
     bool m_compression = false;
