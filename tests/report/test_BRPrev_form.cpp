@@ -11,7 +11,6 @@
 #include <QListWidget>
 #include <QPicture>
 #include <QPointer>
-#include <QPushButton>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -276,18 +275,6 @@ TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
     EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("No matching text"));
     form->SearchResultBoxClick(); // a line without a page goes to page 1
     EXPECT_EQ(Shown(), PageLine(1, 10));
-}
-
-TEST(SearchDlg, SearchAndCancelSetTheCancelledFlag)
-{
-    TSearchDlg dialog;
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Search for Text"));
-    EXPECT_EQ(dialog.CheckBox1->text(), QStringLiteral("Match case"));
-    EXPECT_TRUE(dialog.Cancelled()); // closed by the window: cancelled
-    dialog.SpeedButton2->click();
-    EXPECT_FALSE(dialog.Cancelled());
-    dialog.SpeedButton1->click();
-    EXPECT_TRUE(dialog.Cancelled());
 }
 
 TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
@@ -615,17 +602,6 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     EXPECT_TRUE(r.report.PrinterSettings.Duplex);
     form->close();
     Pump();
-}
-
-TEST(BRExportFilterLibrary, TheStoredReportFileComesFirst)
-{
-    TBRExportFilterLibrary& library = TBRExportFilterLibrary::Instance();
-    EXPECT_EQ(library.SaveDialogFilter(), QStringLiteral("Trelvin file(*.BRP)|*.BRP"));
-    library.Filters.append({ QStringLiteral("PDF"), QStringLiteral("pdf") });
-    EXPECT_EQ(library.SaveDialogFilter(), QStringLiteral("Trelvin file(*.BRP)|*.BRP|PDF (*.pdf)|*.pdf"));
-    EXPECT_EQ(library.DialogFilters(),
-        (QStringList { QStringLiteral("Trelvin file(*.BRP)"), QStringLiteral("PDF (*.pdf)") }));
-    library.Filters.clear();
 }
 
 TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)
