@@ -295,3 +295,27 @@ TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
         EXPECT_FALSE(texts.contains("脚注2"));
     }
 }
+
+TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
+{
+    Rows r(1);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 300);
+        b.Label(detail, QStringLiteral("■■■■■■■■"), { .left = 0, .top = 0, .pointSize = 14 });
+        // White on the white band, but over the squares: it still hides them.
+        b.Label(detail, QString(), { .left = 100, .top = 0, .width = 200, .height = 150, .autoSize = false });
+        b.Label(detail, QStringLiteral("黄"),
+             { .left = 1000, .top = 0, .width = 300, .height = 150, .autoSize = false })
+            ->SetColor(Qt::yellow);
+    }
+    r.Run();
+    const QImage page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_opaque_labels"));
+    // Squares left of the white label, none under it, then squares again after it.
+    EXPECT_GT(DarkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
+    EXPECT_EQ(DarkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
+    EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
+    EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
+}
