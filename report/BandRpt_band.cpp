@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <cmath>
+#include <utility>
 
 // ---------------------------------------------------------------------------------------------
 // Band types
@@ -123,8 +124,11 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
 
 TBRCustomBand::~TBRCustomBand()
 {
-    if (m_report && !m_report->Destroying())
-        m_report->RemoveBand(this);
+    // Off the report's children first, or rebuilding its band list would find this band again.
+    TCustomBandReport* report = std::exchange(m_report, nullptr);
+    QObject::setParent(nullptr);
+    if (report && !report->Destroying())
+        report->RemoveBand(this);
 }
 
 void TBRCustomBand::SetParentReport(TCustomBandReport* report)
