@@ -1088,6 +1088,8 @@ public:
     void ArrangeBands();
     // A new band of the type, named after it with the lowest free number ("DetailBand1").
     TBRBand* CreateBand(TBRBandType type);
+    // The base followed by the lowest number from 1 that no component of the form uses.
+    QString UniqueName(const QString& base) const;
     // The printables placed directly on the report (printed on every page).
     QList<TBRPrintable*> PagePrintables() const { return Printables(); }
     // Registers a printable to be told about each detail the main controller prints.
@@ -1281,8 +1283,6 @@ public:
     void Finish();
 
 private:
-    void Name(QObject* object, const QString& base);
-
     TCustomBandReport& m_report;
     QList<TBRLabel*> m_labels;
     bool m_finished = false;

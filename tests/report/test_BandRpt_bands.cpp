@@ -132,17 +132,23 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     EXPECT_EQ(AllTexts(r.report), QStringList { "行1" });
 }
 
+namespace {
+
+// 100-tenth details over a page footer of 80 with a child of 40; returns the child.
+TBRChildBand* FooterWithChild(Rows& r)
+{
+    TBRReportBuilder b(r.report);
+    A4(b);
+    b.Band(TBRBandType::rbDetail, 100);
+    return b.Child(b.Band(TBRBandType::rbPageFooter, 80), 40);
+}
+
+} // namespace
+
 TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 {
     Rows r(60);
-    TBRChildBand* child;
-    {
-        TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 100);
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 80);
-        child = b.Child(footer, 40);
-    }
+    TBRChildBand* child = FooterWithChild(r);
     const QStringList lines = r.Run();
     // 2770 - 120 reserve: 26 rows a page.
     EXPECT_TRUE(lines.contains("DetailBand1 p1 y2600-2700"));
@@ -156,14 +162,7 @@ TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 TEST(BandRptBands, AFooterChildThatThrowsGivesItsBorrowedTypeBack)
 {
     Rows r(60);
-    TBRChildBand* child;
-    {
-        TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 100);
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 80);
-        child = b.Child(footer, 40);
-    }
+    TBRChildBand* child = FooterWithChild(r);
     const QStringList clean = r.Run();
     child->BeforePrint = [](TBRCustomBand*, bool&) { throw std::runtime_error("footer failed"); };
     EXPECT_THROW(r.Run(), std::runtime_error);
