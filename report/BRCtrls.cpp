@@ -201,6 +201,8 @@ void TBRCustomLabel::FormatParagraph(const QString& paragraph)
         // blanks to break at).
         while (!fits(word)) {
             const qsizetype n = fittingLength(word, true);
+            if (n >= word.size())
+                break; // a single character wider than the label stands alone
             m_formattedLines << word.left(n);
             word = word.mid(n);
         }

@@ -792,7 +792,8 @@ class TBRGroup;
 using TBROnNeedDataEvent = std::function<void(QObject* sender, bool& moreData)>;
 
 // Drives the data of one level of a report: prints the detail band once per record and around
-// it the header, footer, group bands and the controllers of nested levels.
+// it the header, footer, group bands and the controllers of nested levels. Owned by its owner
+// link (the report or the band that made it).
 class TBRCustomController : public QObject {
 public:
     explicit TBRCustomController(QObject* ownerLink = nullptr);

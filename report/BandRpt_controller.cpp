@@ -31,7 +31,8 @@ void PostRunProgress(TBRPrinter* printer, int percent)
 } // namespace
 
 TBRCustomController::TBRCustomController(QObject* ownerLink)
-    : m_ownerLink(ownerLink)
+    : QObject(ownerLink)
+    , m_ownerLink(ownerLink)
     , m_masterIdentity(this)
 {
 }

@@ -1,13 +1,21 @@
 #include "report/BRPrgres.h"
+#include "report/BRPrnSu.h"
 #include "report/BandRpt.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPrinter>
+#include <QPrinterInfo>
+#include <QVariant>
 
 // ---------------------------------------------------------------------------------------------
 // The page store of a run
 // ---------------------------------------------------------------------------------------------
+
+namespace {
+// Set on a page store once its preview-closed event has run.
+constexpr const char* PreviewClosedTold = "tavoPreviewClosedTold";
+} // namespace
 
 std::unique_ptr<TBRPrinter> TCustomBandReport::InitPrinter()
 {
@@ -26,7 +34,8 @@ void TCustomBandReport::HookPrinter(TBRPrinter& printer)
         if (AfterPrint)
             AfterPrint(this);
     };
-    printer.OnPreviewClosed = [this] {
+    printer.OnPreviewClosed = [this, store = &printer] {
+        store->setProperty(PreviewClosedTold, true);
         if (AfterPreview)
             AfterPreview(this);
     };
@@ -121,16 +130,20 @@ void TCustomBandReport::Print()
 
 void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
 {
-    if (!m_available) {
-        m_cancelled = true;
-        if (m_printer)
-            m_printer->Cancel();
-        return;
-    }
     if (printer != m_printer.get())
         return;
     if (printer->PreviewShowing())
         printer->CancelIfRequested(false);
+    // The preview may have stopped showing the store before it said it closed: AfterPreview is
+    // still due once.
+    if (!printer->property(PreviewClosedTold).toBool() && printer->OnPreviewClosed)
+        printer->OnPreviewClosed();
+    if (!m_available) {
+        // The run stops at the next record; PreviewModal then lets the store go.
+        m_cancelled = true;
+        printer->Cancel();
+        return;
+    }
     // The store goes once the printer has finished telling about it.
     m_printer.release()->deleteLater();
 }
@@ -145,6 +158,42 @@ TCustomBandReport::PrintDialogRunner& DialogRunner()
 {
     static TCustomBandReport::PrintDialogRunner runner;
     return runner;
+}
+
+// The print dialog on the program's printer, preset with the report's printer, orientation,
+// copies and page range.
+bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
+{
+    TBRPrintDialog dialog;
+    QPrinter& printer = *dialog.Printer();
+    const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
+    if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
+        printer.setPrinterName(queues[c.PrinterIndex].printerName());
+    printer.setPageOrientation(
+        c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    dialog.SetCopies(c.Copies);
+    dialog.MinPage = c.MinPage;
+    dialog.MaxPage = c.MaxPage;
+    if (c.PageNumbersEnabled)
+        dialog.Options |= poPageNums;
+    if (!dialog.Execute())
+        return false;
+    c.PrinterIndex = dialog.PrinterIndex;
+    c.Copies = dialog.Copies();
+    c.Orientation
+        = dialog.Orientation == 2 ? TPrinterOrientation::poLandscape : TPrinterOrientation::poPortrait;
+    c.PageRange = dialog.PrintRange == TBRPrintRange::prPageNums;
+    c.FromPage = dialog.FromPage;
+    c.ToPage = dialog.ToPage;
+    c.Duplex = dialog.Duplex;
+    c.ExtendedDuplex = dialog.DuplexCode;
+    c.PrintQuality = dialog.PrintQuality;
+    c.Collate = dialog.Collate ? 1 : 0;
+    c.ColorOption = dialog.ColorOption;
+    c.BinCode = dialog.OutputBin;
+    c.PaperCode = dialog.PaperSize;
+    c.FileName = dialog.PrintToFile ? dialog.FileName : QString();
+    return true;
 }
 
 } // namespace
@@ -165,7 +214,8 @@ bool TCustomBandReport::PrinterSetup()
         choice.PageNumbersEnabled = true;
     }
     const PrintDialogRunner& runner = DialogRunner();
-    if (!runner || !runner(m_printer.get(), choice)) {
+    const bool confirmed = runner ? runner(m_printer.get(), choice) : RunPrintDialog(choice);
+    if (!confirmed) {
         Tag = 1;
         return false;
     }

@@ -78,6 +78,7 @@ TCustomBandReport::TCustomBandReport(QObject* owner)
     m_functions->AddFunction(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
     m_functions->AddFunction(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));
     m_page->SetPixelsPerInch(BRLayoutDotsPerInch);
+    m_controller->setParent(nullptr);
     m_controller->SetMasterIdentity(this);
     m_controller->SetParentReport(this);
     // The paper of the default printer, when it has one the page knows.
@@ -99,6 +100,9 @@ TCustomBandReport::~TCustomBandReport()
 
 void TCustomBandReport::ReplaceController(std::unique_ptr<TBRCustomController> controller)
 {
+    // The report holds its main controller itself: it is none of the form's components, which
+    // the controllers search for their clients.
+    controller->setParent(nullptr);
     controller->SetMasterIdentity(this);
     controller->SetParentReport(this);
     controller->PrintIfEmpty = m_controller->PrintIfEmpty;

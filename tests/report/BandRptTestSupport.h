@@ -12,6 +12,9 @@
 #include <QPicture>
 #include <gtest/gtest.h>
 
+// Test failures show texts as text.
+inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
 namespace band_samples {
 
 // A4 portrait, 10 mm margins, one column: 1900 x 2770 tenths of printable area.
