@@ -184,32 +184,25 @@ TEST(BRPicture, MetafilesAndUnreadableFilesAreRefused)
     emf[0] = 1;
     emf.replace(40, 4, " EMF");
     QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        Quarters().save(&buffer, "PNG");
-    }
-    const struct {
-        QString file;
-        const char* message; // empty: read
-    } cases[] = {
-        { write("header.png", emf), "メタファイル" },
-        { write("picture.wmf", png), "メタファイル" },
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    Quarters().save(&buffer, "PNG");
+    const std::pair<QString, const char*> cases[] = {
+        { write("header.png", emf), "メタファイル" }, { write("picture.wmf", png), "メタファイル" },
         { write("placeable.bmp", QByteArray::fromHex("d7cdc69a0000")), "メタファイル" },
         { write("broken.png", "not a picture"), "画像ファイルを読み込めません" },
         { dir.filePath("missing.jpg"), "画像ファイルを読み込めません" },
-        { write("quarters.png", png), "" },
+        { write("quarters.png", png), nullptr }, // read
     };
-    for (const auto& c : cases) {
+    for (const auto& [file, message] : cases) {
         TBRPicture picture;
         try {
-            picture.LoadFromFile(c.file);
-            EXPECT_STREQ(c.message, "") << c.file;
+            picture.LoadFromFile(file);
+            EXPECT_EQ(message, nullptr) << file;
             EXPECT_EQ(picture.Width(), 200);
         } catch (const EBRError& e) {
-            EXPECT_TRUE(e.Message().contains(QString::fromUtf8(c.message))) << e.Message();
-            EXPECT_TRUE(e.Message().contains(c.file));
-            EXPECT_TRUE(picture.IsEmpty());
+            EXPECT_TRUE(message && e.Message().contains(QString::fromUtf8(message))) << e.Message();
+            EXPECT_TRUE(e.Message().contains(file) && picture.IsEmpty());
         }
     }
 }
@@ -220,39 +213,19 @@ namespace {
 
 TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
 {
-    testing_support::TempHome home;
-    platform::Database db;
-    db.setConnected(true);
-    db.execute("create table rmenu (tcode integer, btime time, etime time, rmenu varchar(60))");
-    for (int i = 0; i < 30; ++i)
-        db.execute(QStringLiteral("insert into rmenu values (1, '%1:%2:00', '%1:%3:00', '予選 %4 ヒート')")
-                       .arg(9 + i / 6)
-                       .arg(i % 6 * 10, 2, 10, QChar(u'0'))
-                       .arg(i % 6 * 10 + 8, 2, 10, QChar(u'0'))
-                       .arg(i + 1));
-    QObject form;
-    auto* query = new platform::Query(&db, &form);
-    query->SQL << "select * from rmenu order by btime";
-    query->Open();
-    auto* report = new TBandReport(&form);
-    report->SetDataSet(query);
-    // Design pixels of the schedule form to tenths of a millimetre.
+    ctrls_samples::EntryForm f; // the schedule's time fields, a text and rules, under a picture
     const auto t = [](double px) { return px / BRLayoutPixelsPerTenth; };
-    TBRReportBuilder b(*report);
+    TBRReportBuilder b(*f.report);
     b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 150);
     TBRBand* header = b.Band(TBRBandType::rbPageHeader, t(200));
     TBRImage* banner = b.Image(header, QRectF(t(4), t(4), t(673), t(119)));
     b.Label(header, "第1戦 スケジュール",
         { .top = t(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true });
     b.Shape(header, TBRShapeType::brsHorLine, QRectF(t(8), t(150), t(660), t(14)), 2);
-    b.Label(header, "開始時刻", { .left = t(22), .top = t(174), .pointSize = 12 });
-    b.Label(header, "内容", { .left = t(248), .top = t(174), .pointSize = 12 });
-    b.Shape(header, TBRShapeType::brsHorLine, QRectF(t(8), t(183), t(660), t(14)), 2);
     TBRBand* detail = b.Band(TBRBandType::rbDetail, t(30));
-    b.DBText(detail, query, "btime", { .left = t(24), .top = t(2), .pointSize = 12 });
-    b.Label(detail, "～", { .left = t(103), .top = t(3), .pointSize = 12 });
-    b.DBText(detail, query, "etime", { .left = t(140), .top = t(2), .pointSize = 12 }, "hh:mm");
-    b.DBText(detail, query, "rmenu", { .left = t(248), .top = t(2), .pointSize = 12 });
+    b.DBText(detail, f.q1, "at", { .left = t(24), .top = t(2), .pointSize = 12 });
+    b.DBText(detail, f.q1, "day", { .left = t(140), .top = t(2), .pointSize = 12 }, "m/d(ddd)");
+    b.DBText(detail, f.q1, "name", { .left = t(248), .top = t(2), .pointSize = 12 });
     b.Shape(detail, TBRShapeType::brsHorLine, QRectF(t(8), t(19), t(660), t(14)), 2);
     b.Finish();
     QImage picture(673, 119, QImage::Format_RGB32);
@@ -260,13 +233,12 @@ TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
     banner->SetPicture(picture);
     banner->SetStretch(true);
 
-    report->Prepare();
-    const QImage page = Pages(*report).value(0);
+    f.report->Prepare();
+    const QImage page = Pages(*f.report).value(0);
     SavePage(page, "BRCtrls_schedule_page");
-    const QStringList texts = Texts(*report, 1);
-    EXPECT_TRUE(texts.contains("9:00:00"));
-    EXPECT_TRUE(texts.contains("09:08"));
-    EXPECT_TRUE(texts.contains("予選 1 ヒート"));
+    const QStringList texts = Texts(*f.report, 1);
+    for (const char* text : { "9:05:00", "3/9(土)", "あいう", "23:59:59" })
+        EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
     EXPECT_EQ(page.pixel(At(t(300) - 50, t(50) - 50)) & 0xFFFFFF, 0x1E50A0U);
 }
 

@@ -107,15 +107,19 @@ TEST_F(DBTextCase, FieldsShowTheirDisplayTextOrTheMask)
 TEST_F(DBTextCase, MemoFieldsPrintTheirLines)
 {
     TBRReportBuilder b(*f.report);
-    TBRBand* detail = b.Band(TBRBandType::rbDetail, 120);
+    TBRBand* detail = b.Band(TBRBandType::rbDetail, 40); // one line high
     TBRDBText* memo = b.DBText(detail, f.q1, "note", { .autoStretch = true });
     b.Finish();
     f.report->SetPrintIfEmpty(false);
     f.q1->SQL.clear();
     f.q1->SQL << "select * from entry where id = 1";
     f.q1->Open();
+    double needed = 0;
+    detail->BeforePrint = [&](TBRCustomBand* band, bool&) { needed = band->StretchHeight(); };
     f.report->Prepare();
     EXPECT_FALSE(memo->CaptionBased());
+    // The band needs the memo's two lines (and the gap below the label).
+    EXPECT_NEAR(needed, 2 * f.report->TextHeight(memo->Font(), "W") / BRLayoutPixelsPerTenth, 10);
     const QStringList texts = Texts(*f.report, 1);
     EXPECT_EQ(texts, QStringList({ "first line", "second line" }));
 }
