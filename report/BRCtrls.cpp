@@ -293,7 +293,9 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         else if (Alignment() == TAlignment::taCenter)
             x = left - (width - entryWidth) / 2;
     }
-    if (canvas && !Transparent())
+    // An opaque label shows its colour; where the band's fresh background of that colour shows
+    // already, filling it again would only make the page longer.
+    if (canvas && !Transparent() && !PrintContext().ShowsAlready(QRectF(x, top, width, height), Color()))
         canvas->fillRect(DeviceRect(x, top, x + width, top + height), Color());
 
     double textTop = top;
@@ -339,12 +341,17 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     const double toDeviceY = printer ? printer->VerticalFactor() / BRLayoutPixelsPerTenth : 1.0;
     const double ascent = BRTextAscent(font) * toDeviceY;
     if (canvas) {
-        canvas->setFont(font);
-        canvas->setPen(FontColor);
-        canvas->setLayoutDirection(
-            BiDiMode == TBiDiMode::bdLeftToRight || BiDiMode == TBiDiMode::bdRightToLeftNoAlign
-                ? Qt::LeftToRight
-                : Qt::RightToLeft);
+        // A recorded page keeps every change of the painter's state: change only what differs.
+        if (canvas->font() != font)
+            canvas->setFont(font);
+        if (canvas->pen() != QPen(FontColor))
+            canvas->setPen(FontColor);
+        const Qt::LayoutDirection direction
+            = BiDiMode == TBiDiMode::bdLeftToRight || BiDiMode == TBiDiMode::bdRightToLeftNoAlign
+            ? Qt::LeftToRight
+            : Qt::RightToLeft;
+        if (canvas->layoutDirection() != direction)
+            canvas->setLayoutDirection(direction);
     }
     while (LineIndex < count && room()) {
         const QString& line = m_formattedLines[LineIndex];
@@ -368,10 +375,10 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     const bool linesLeft = LineIndex < count;
     if (!linesLeft || !AutoStretch) {
         SetPrintFinished(true);
-    } else if (!BreakContext().mayBreak) {
+    } else if (!PrintContext().mayBreak) {
         // A page header or footer cannot move on: what does not fit is dropped.
         SetPrintFinished(true);
-    } else if (BreakContext().freshColumn && LineIndex == firstLine) {
+    } else if (PrintContext().freshColumn && LineIndex == firstLine) {
         // Nothing fits even at the top of a column: another break would not help.
         SetPrintFinished(true);
     } else {

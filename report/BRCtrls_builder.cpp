@@ -41,7 +41,7 @@ void TBRReportBuilder::PlaceBox(TBRPrintable* printable, const QRectF& box)
 TBRShape* TBRReportBuilder::Shape(TBRBasePanel* panel, TBRShapeType kind, const QRectF& box, int penWidth)
 {
     auto* shape = new TBRShape(panel);
-    Name(shape, QStringLiteral("BRShape"));
+    shape->setObjectName(m_report.UniqueName(QStringLiteral("BRShape")));
     shape->SetShape(kind);
     shape->Pen.setWidth(penWidth);
     PlaceBox(shape, box);
@@ -51,7 +51,7 @@ TBRShape* TBRReportBuilder::Shape(TBRBasePanel* panel, TBRShapeType kind, const 
 TBRImage* TBRReportBuilder::Image(TBRBasePanel* panel, const QRectF& box)
 {
     auto* image = new TBRImage(panel);
-    Name(image, QStringLiteral("BRImage"));
+    image->setObjectName(m_report.UniqueName(QStringLiteral("BRImage")));
     PlaceBox(image, box);
     return image;
 }

@@ -480,13 +480,22 @@ private:
     TBRPrintable* m_printable; // the printable owns this holder
 };
 
-// Where a band's print call stands, as its printables need to know to stretch.
-struct TBRBreakContext {
+// Where a band's print call stands, as its printables need to know to stretch and to paint.
+struct TBRPrintContext {
     // The band may continue on a new column or page (false for page headers and footers and
     // what they print, which are printed while a page is begun or closed).
     bool mayBreak = true;
     // The band stands at the top of a column: a break would give no more room.
     bool freshColumn = false;
+    // The band's background colour where it has just been painted (invalid otherwise), the
+    // area painted (tenths of a millimetre), and the areas the band's printables painted since.
+    QColor background;
+    QRectF backgroundRect;
+    const QList<QRectF>* paintedSince = nullptr;
+
+    // True when an area of the colour would show nothing new: it lies in the fresh background
+    // and nothing has been painted over that since.
+    bool ShowsAlready(const QRectF& area, const QColor& color) const;
 };
 
 // Base of everything a report prints inside a band or on the page: position and size in tenths
@@ -564,8 +573,8 @@ public:
     virtual void DrawStretched(QPainter&, const QRect&) { }
 
     // Set by the band before each Print.
-    void SetBreakContext(const TBRBreakContext& context) { m_breakContext = context; }
-    const TBRBreakContext& BreakContext() const { return m_breakContext; }
+    void SetPrintContext(const TBRPrintContext& context) { m_printContext = context; }
+    const TBRPrintContext& PrintContext() const { return m_printContext; }
 
 protected:
     void SetPrintFinished(bool on) { m_printFinished = on; }
@@ -592,7 +601,7 @@ private:
     bool m_printFinished = true;
     bool m_aligning = false;
     int m_left = 0, m_top = 0, m_width = 10, m_height = 10;
-    TBRBreakContext m_breakContext;
+    TBRPrintContext m_printContext;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -749,7 +758,7 @@ protected:
     void DetachFromReport() { m_report = nullptr; }
 
 private:
-    void PrintPrintables();
+    void PrintPrintables(const TBRPrintContext& background);
     bool MayBreakHere() const;
 
     TCustomBandReport* m_report = nullptr;
@@ -1169,6 +1178,8 @@ public:
     void ArrangeBands();
     // A new band of the type, named after it with the lowest free number ("DetailBand1").
     TBRBand* CreateBand(TBRBandType type);
+    // The base followed by the lowest number from 1 that no component of the form uses.
+    QString UniqueName(const QString& base) const;
     // The printables placed directly on the report (printed on every page).
     QList<TBRPrintable*> PagePrintables() const { return Printables(); }
     // Registers a printable to be told about each detail the main controller prints.
@@ -1382,7 +1393,6 @@ public:
     void Finish();
 
 private:
-    void Name(QObject* object, const QString& base);
     // A label's name, font, switches and place, before its text; and, after it, its height
     // and alignment in the band.
     void StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec);

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <cmath>
+#include <utility>
 
 // ---------------------------------------------------------------------------------------------
 // Band types
@@ -123,8 +124,11 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
 
 TBRCustomBand::~TBRCustomBand()
 {
-    if (m_report && !m_report->Destroying())
-        m_report->RemoveBand(this);
+    // Off the report's children first, or rebuilding its band list would find this band again.
+    TCustomBandReport* report = std::exchange(m_report, nullptr);
+    QObject::setParent(nullptr);
+    if (report && !report->Destroying())
+        report->RemoveBand(this);
 }
 
 void TBRCustomBand::SetParentReport(TCustomBandReport* report)
@@ -313,17 +317,21 @@ void TBRCustomBand::Print()
             r->NewColumn();
         TBRPrinter* printer = r->BRPrinter();
         QPainter* canvas = printer ? printer->Canvas() : nullptr;
+        TBRPrintContext background;
         if (!TransparentBand && printer) {
             const double h = PreCaluculateBandHeight ? StretchHeight() : m_size.NativeHeight();
             const int x = r->CurrentX(), y = r->CurrentY();
             const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
             BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
                 printer->ToDeviceY(y + h) - top);
-            if (m_pixelHeight != 0 && canvas)
+            if (m_pixelHeight != 0 && canvas) {
                 canvas->fillRect(BandRect, Color);
+                background.background = Color;
+                background.backgroundRect = QRectF(x, y, m_size.NativeWidth(), h);
+            }
         }
         if (m_pixelHeight != 0)
-            PrintPrintables();
+            PrintPrintables(background);
     }
     if (AfterPrint)
         AfterPrint(this, printBand);
@@ -341,7 +349,7 @@ void TBRCustomBand::Print()
         r->m_headerJustPrinted = false;
 }
 
-void TBRCustomBand::PrintPrintables()
+void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
 {
     TCustomBandReport* r = m_report;
     TBRPrinter* printer = r->BRPrinter();
@@ -358,15 +366,28 @@ void TBRCustomBand::PrintPrintables()
         }
     };
     bool firstPass = true;
+    QList<QRectF> painted;
     for (;;) {
         bool allDone = true;
-        const TBRBreakContext context { !r->InPageEdge(), !firstPass || r->CurrentY() == r->ColumnTopY() };
+        // The background is fresh only in the band's first pass; a continuation in a new column
+        // has none.
+        TBRPrintContext context = firstPass ? background : TBRPrintContext();
+        context.mayBreak = !r->InPageEdge();
+        context.freshColumn = !firstPass || r->CurrentY() == r->ColumnTopY();
+        context.paintedSince = &painted;
+        painted.clear();
         for (TBRPrintable* p : printables) {
             if (!p->IsEnabled())
                 continue;
             if (firstPass || !p->PrintFinished()) {
-                p->SetBreakContext(context);
+                p->SetPrintContext(context);
                 p->Print(r->CurrentX(), r->CurrentY());
+                // What the printable may have covered, stretching included.
+                const TBRPrintableSize& size = p->Size();
+                painted.append(QRectF(r->CurrentX() + size.NativeValue(TBRPrintableSize::LeftIndex),
+                    r->CurrentY() + size.NativeValue(TBRPrintableSize::TopIndex),
+                    size.NativeValue(TBRPrintableSize::WidthIndex),
+                    size.NativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0));
             }
             allDone = allDone && p->PrintFinished();
         }

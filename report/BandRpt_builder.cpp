@@ -64,25 +64,11 @@ void SizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
 
 } // namespace
 
-void TBRReportBuilder::Name(QObject* object, const QString& base)
-{
-    QSet<QString> used;
-    QObject* root = &m_report;
-    while (root->parent())
-        root = root->parent();
-    for (QObject* o : root->findChildren<QObject*>())
-        used.insert(o->objectName());
-    int n = 1;
-    while (used.contains(base + QString::number(n)))
-        ++n;
-    object->setObjectName(base + QString::number(n));
-}
-
 TBRBand* TBRReportBuilder::Band(TBRBandType type, double height)
 {
     auto* band = new TBRBand(&m_report, type);
     SizeBand(m_report, band, height);
-    Name(band, BRBandTypeNameBase(type));
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(type)));
     return band;
 }
 
@@ -91,7 +77,7 @@ TBRChildBand* TBRReportBuilder::Child(TBRCustomBand* parent, double height)
     auto* band = new TBRChildBand(&m_report);
     band->SetParentBand(parent);
     SizeBand(m_report, band, height);
-    Name(band, BRBandTypeNameBase(TBRBandType::rbChild));
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbChild)));
     return band;
 }
 
@@ -101,7 +87,7 @@ TBRGroup* TBRReportBuilder::Group(const QString& expression, double height, TBRB
     group->Expression = expression;
     group->SetFooterBand(footer);
     SizeBand(m_report, group, height);
-    Name(group, BRBandTypeNameBase(TBRBandType::rbGroupHeader));
+    group->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbGroupHeader)));
     return group;
 }
 
@@ -111,13 +97,13 @@ TBRSubDetail* TBRReportBuilder::SubDetail(QObject* master, platform::DataSet* da
     band->SetMaster(master);
     band->SetDataSet(dataSet);
     SizeBand(m_report, band, height);
-    Name(band, BRBandTypeNameBase(TBRBandType::rbSubDetail));
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbSubDetail)));
     return band;
 }
 
 void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec)
 {
-    Name(label, nameBase);
+    label->setObjectName(m_report.UniqueName(nameBase));
     if (spec.pointSize > 0 || spec.bold) {
         QFont font = label->Font();
         if (spec.pointSize > 0)

@@ -1,9 +1,11 @@
 #include "report/BandRpt.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <cmath>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -31,30 +33,61 @@ const QImage& ReferenceDevice()
     return device;
 }
 
-// Font metrics are looked up for every printed line; a report uses a handful of fonts.
-const QFontMetricsF& MetricsOf(const QFont& font)
+// A font's metrics on the reference, with the widths of the texts measured in it: a report
+// measures the same texts (times, class names, captions) again and again, and shaping a text
+// costs far more than finding it.
+struct MeasuredFont {
+    QFont font;
+    QFontMetricsF metrics;
+    QHash<QString, double> advances;
+};
+
+MeasuredFont& Measured(const QFont& font)
 {
-    static std::vector<std::pair<QFont, QFontMetricsF>> cache;
+    static std::vector<std::unique_ptr<MeasuredFont>> cache;
     for (const auto& entry : cache) {
-        if (entry.first == font)
-            return entry.second;
+        if (entry->font == font)
+            return *entry;
     }
     if (cache.size() >= 32)
         cache.erase(cache.begin());
-    cache.emplace_back(font, QFontMetricsF(font, &ReferenceDevice()));
-    return cache.back().second;
+    cache.push_back(
+        std::make_unique<MeasuredFont>(MeasuredFont { font, QFontMetricsF(font, &ReferenceDevice()), {} }));
+    return *cache.back();
 }
 
 } // namespace
 
 double BRTextAdvance(const QFont& font, const QString& text)
 {
-    return text.isEmpty() ? 0.0 : MetricsOf(font).horizontalAdvance(text);
+    if (text.isEmpty())
+        return 0.0;
+    MeasuredFont& m = Measured(font);
+    if (const auto it = m.advances.constFind(text); it != m.advances.cend())
+        return *it;
+    if (m.advances.size() >= 8192)
+        m.advances.clear();
+    const double advance = m.metrics.horizontalAdvance(text);
+    m.advances.insert(text, advance);
+    return advance;
 }
 
-double BRTextCellHeight(const QFont& font) { return MetricsOf(font).height(); }
+double BRTextCellHeight(const QFont& font) { return Measured(font).metrics.height(); }
 
-double BRTextAscent(const QFont& font) { return MetricsOf(font).ascent(); }
+double BRTextAscent(const QFont& font) { return Measured(font).metrics.ascent(); }
+
+bool TBRPrintContext::ShowsAlready(const QRectF& area, const QColor& color) const
+{
+    if (!background.isValid() || color != background || !backgroundRect.contains(area))
+        return false;
+    if (paintedSince) {
+        for (const QRectF& painted : *paintedSince) {
+            if (painted.intersects(area))
+                return false;
+        }
+    }
+    return true;
+}
 
 // ---------------------------------------------------------------------------------------------
 // TBRPrintableSize

@@ -268,17 +268,21 @@ void TCustomBandReport::ArrangeBands()
     }
 }
 
-TBRBand* TCustomBandReport::CreateBand(TBRBandType type)
+QString TCustomBandReport::UniqueName(const QString& base) const
 {
-    auto* band = new TBRBand(this, type);
-    const QString base = BRBandTypeNameBase(type);
     QSet<QString> used;
     for (QObject* o : OwnerForm()->findChildren<QObject*>())
         used.insert(o->objectName());
     int n = 1;
     while (used.contains(base + QString::number(n)))
         ++n;
-    band->setObjectName(base + QString::number(n));
+    return base + QString::number(n);
+}
+
+TBRBand* TCustomBandReport::CreateBand(TBRBandType type)
+{
+    auto* band = new TBRBand(this, type);
+    band->setObjectName(UniqueName(BRBandTypeNameBase(type)));
     return band;
 }
 

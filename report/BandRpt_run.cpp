@@ -269,10 +269,13 @@ void TCustomBandReport::EndPage()
 
 void TCustomBandReport::PaintPageFrame()
 {
+    TBRPrintContext context;
+    context.mayBreak = false;
+    context.freshColumn = true;
     for (TBRPrintable* p : Printables()) {
         if (p == m_backImage.data())
             continue;
-        p->SetBreakContext({ false, true });
+        p->SetPrintContext(context);
         p->Print(0, 0);
     }
     QPainter* canvas = m_printer->Canvas();

@@ -132,17 +132,23 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     EXPECT_EQ(AllTexts(r.report), QStringList { "行1" });
 }
 
+namespace {
+
+// 100-tenth details over a page footer of 80 with a child of 40; returns the child.
+TBRChildBand* FooterWithChild(Rows& r)
+{
+    TBRReportBuilder b(r.report);
+    A4(b);
+    b.Band(TBRBandType::rbDetail, 100);
+    return b.Child(b.Band(TBRBandType::rbPageFooter, 80), 40);
+}
+
+} // namespace
+
 TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 {
     Rows r(60);
-    TBRChildBand* child;
-    {
-        TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 100);
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 80);
-        child = b.Child(footer, 40);
-    }
+    TBRChildBand* child = FooterWithChild(r);
     const QStringList lines = r.Run();
     // 2770 - 120 reserve: 26 rows a page.
     EXPECT_TRUE(lines.contains("DetailBand1 p1 y2600-2700"));
@@ -156,14 +162,7 @@ TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 TEST(BandRptBands, AFooterChildThatThrowsGivesItsBorrowedTypeBack)
 {
     Rows r(60);
-    TBRChildBand* child;
-    {
-        TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 100);
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 80);
-        child = b.Child(footer, 40);
-    }
+    TBRChildBand* child = FooterWithChild(r);
     const QStringList clean = r.Run();
     child->BeforePrint = [](TBRCustomBand*, bool&) { throw std::runtime_error("footer failed"); };
     EXPECT_THROW(r.Run(), std::runtime_error);
@@ -294,4 +293,28 @@ TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
         EXPECT_EQ(texts.count("脚注1"), 1);
         EXPECT_FALSE(texts.contains("脚注2"));
     }
+}
+
+TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
+{
+    Rows r(1);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 300);
+        b.Label(detail, QStringLiteral("■■■■■■■■"), { .left = 0, .top = 0, .pointSize = 14 });
+        // White on the white band, but over the squares: it still hides them.
+        b.Label(detail, QString(), { .left = 100, .top = 0, .width = 200, .height = 150, .autoSize = false });
+        b.Label(detail, QStringLiteral("黄"),
+             { .left = 1000, .top = 0, .width = 300, .height = 150, .autoSize = false })
+            ->SetColor(Qt::yellow);
+    }
+    r.Run();
+    const QImage page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_opaque_labels"));
+    // Squares left of the white label, none under it, then squares again after it.
+    EXPECT_GT(DarkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
+    EXPECT_EQ(DarkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
+    EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
+    EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
 }
