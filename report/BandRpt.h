@@ -691,6 +691,8 @@ public:
 
     TBRBandSize& Size() { return m_size; }
     const TBRBandSize& Size() const { return m_size; }
+    // The control's height in pixels, as a form's code sets it (Size follows).
+    void SetPixelHeight(int pixels);
 
     TBRBandAfterPrintEvent AfterPrint;
     TBRBandBeforePrintEvent BeforePrint;

@@ -160,6 +160,14 @@ void TBRCustomBand::SetZoom(int percent)
     m_size.SetUnits(units);
 }
 
+void TBRCustomBand::SetPixelHeight(int pixels)
+{
+    const TBRUnit units = m_size.Units();
+    m_size.SetUnits(TBRUnit::Pixels);
+    m_size.SetHeight(pixels);
+    m_size.SetUnits(units);
+}
+
 void TBRCustomBand::SetBandType(TBRBandType type)
 {
     m_bandType = type;

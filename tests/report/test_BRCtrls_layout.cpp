@@ -111,7 +111,7 @@ TEST(BRCtrlsLayout, LongJapaneseTextWrapsBetweenCharactersWithNothingLost)
     EXPECT_EQ(label->FormattedLines().first(), QStringLiteral("決勝 "));
     EXPECT_EQ(label->FormattedLines().join(QString()), QStringLiteral("決勝 ") + text);
 
-    // Without word wrap the Part's dropping stays: what fits of the word, nothing after.
+    // Without word wrap what fits of the word is kept and the rest of the paragraph dropped.
     label->WordWrap = false;
     label->FormatLines();
     ASSERT_EQ(label->FormattedLines().size(), 2);

@@ -83,6 +83,10 @@ TEST(BandRptComponent, UnitsAreReexpressedEverywhereAndTheRunRestoresThem)
     EXPECT_DOUBLE_EQ(label->Size().Left(), 1.0);
     EXPECT_DOUBLE_EQ(band->Size().Height(), 60 / 254.0);
     EXPECT_DOUBLE_EQ(report.Page().Width(), 2100 / 254.0);
+    // A form's code sets a band's height in pixels.
+    band->SetPixelHeight(96);
+    EXPECT_DOUBLE_EQ(band->Size().Height(), 1.0);
+    EXPECT_EQ(band->PixelHeight(), 96);
     int rows = 0;
     report.OnNeedData = [&](QObject*, bool& more) {
         more = ++rows <= 1;
