@@ -148,6 +148,7 @@ enum class TBRFieldClass : std::uint8_t {
     Blob,
 };
 
+// Memo columns are kept as "text", short texts as "char" or "varchar".
 TBRFieldClass BRFieldClass(platform::Field& field);
 
 // Prints the current value of one field of a data set: the field's display text, or, for
@@ -166,7 +167,8 @@ public:
     // The format for number and date-time fields (empty: the field's display text).
     QString Mask;
 
-    // Settled at Prepare.
+    // Settled at Prepare. The field object is the data set's and is valid only while it stays
+    // open: each print takes it again by FieldNo.
     platform::Field* Field() const { return m_field; }
     int FieldNo() const { return m_fieldNo; }
     bool FieldOK() const { return m_fieldOK; }
