@@ -65,6 +65,12 @@ inline constexpr const char* SBRPrintingProgress = "Printing progress";
 inline constexpr const char* SBRCompleted = " Completed";
 inline constexpr const char* SBRCancel = "Cancel";
 
+// Data-bound and expression text, pictures.
+inline constexpr const char* SBRNone = "none";
+inline constexpr const char* SBRMetafileRefused
+    = "メタファイル (WMF/EMF) の画像は使えません。PNG、JPEG、BMP の画像を選んでください。\n%s";
+inline constexpr const char* SBRPictureUnreadable = "画像ファイルを読み込めません。\n%s";
+
 // Preview control, standard preview form and search dialog.
 inline constexpr const char* SBRZoomToFit = "Zoom to fit";
 inline constexpr const char* SBRZoomToWidth = "Zoom to width";

@@ -11,6 +11,8 @@
 //   6. Bands: TBRBandType, TBRBasePanel, TBRCustomBand, TBRBand, TBRChildBand (BandRpt_band.cpp).
 //   7. Controllers and groups: TBRCustomController, TBRController, TBRGroup
 //      (BandRpt_controller.cpp).
+//   7b. Sub-detail bands: TBRControllerBand, TBRSubDetail, TBRSubDetailGroupBands
+//      (BandRpt_subdetail.cpp).
 //   8. The report: TBandReportBands, TCustomBandReport, TBandReport (BandRpt_report.cpp), its run
 //      (BandRpt_run.cpp) and BRBindQueryParams.
 //   9. Building a report in code: TBRReportBuilder (BandRpt_builder.cpp).
@@ -678,7 +680,7 @@ public:
     TCustomBandReport* ParentReport() const { return m_report; }
     // Places the band on a report (nullptr takes it off): it joins the report's band list and
     // takes its units and zoom. A band placed on another band stands on that band's report.
-    void SetParentReport(TCustomBandReport* report);
+    virtual void SetParentReport(TCustomBandReport* report);
     TBRUnit PanelUnits() const override { return m_size.Units(); }
     int PixelWidth() const override { return m_pixelWidth; }
     int PixelHeight() const { return m_pixelHeight; }
@@ -941,6 +943,94 @@ private:
     EvResult m_value;
     bool m_open = false;
     int m_headerPage = 1;
+};
+
+// ---------------------------------------------------------------------------------------------
+// 7b. Sub-detail bands
+// ---------------------------------------------------------------------------------------------
+
+// A band that owns a controller: under each record of its Master, the controller prints this
+// band once per record of its own data. The controller is created with the band and freed
+// with it.
+class TBRControllerBand : public TBRCustomBand {
+public:
+    explicit TBRControllerBand(TCustomBandReport* report = nullptr);
+    ~TBRControllerBand() override;
+
+    TBRController* OwnedController() const override { return m_ownController.get(); }
+    // The report, controller or controller band under whose records this band runs; nullptr
+    // when none (a master that is freed is forgotten).
+    QObject* Master() const { return m_master; }
+    // Refused (false, nothing changes) when the master's chain of controller bands leads back to
+    // this band, or the controller does not accept it; the band itself is ignored (true).
+    bool SetMaster(QObject* master);
+    // A band placed on a report without a master runs under the report.
+    void SetParentReport(TCustomBandReport* report) override;
+    // Registers a printable to be told about each record this band's controller prints.
+    void AddNotifyClient(TBRPrintable* printable) { m_ownController->AddNotifyClient(printable); }
+
+protected:
+    TBRController& OwnController() const { return *m_ownController; }
+    // Rebuilds and arranges the report's band list, unless the report is going away.
+    void RebuildReportBands();
+
+private:
+    std::unique_ptr<TBRController> m_ownController;
+    QPointer<QObject> m_master;
+};
+
+class TBRSubDetail;
+
+// The header and footer switches of a sub-detail: each reads true when the band is assigned;
+// switching on makes a new group header (footer) band, switching off frees it.
+class TBRSubDetailGroupBands {
+public:
+    explicit TBRSubDetailGroupBands(TBRSubDetail* band)
+        : m_band(band)
+    {
+    }
+    bool HasHeader() const;
+    bool HasFooter() const;
+    void SetHasHeader(bool on) { Switch(TBRBandType::rbGroupHeader, on); }
+    void SetHasFooter(bool on) { Switch(TBRBandType::rbGroupFooter, on); }
+
+private:
+    void Switch(TBRBandType type, bool on);
+
+    TBRSubDetail* m_band;
+};
+
+// The records of a second data set (or of OnNeedData) printed under each record of a master:
+// for every master record its controller prints the header band, this band once per record and
+// the footer band, before or after the master's detail band.
+class TBRSubDetail : public TBRControllerBand {
+public:
+    explicit TBRSubDetail(TCustomBandReport* report = nullptr);
+
+    TBRSubDetailGroupBands& Bands() { return m_bands; }
+    platform::DataSet* DataSet() const { return OwnController().DataSet(); }
+    void SetDataSet(platform::DataSet* dataSet) { OwnController().SetDataSet(dataSet); }
+    TBRCustomBand* HeaderBand() const { return OwnController().Header(); }
+    TBRCustomBand* FooterBand() const { return OwnController().Footer(); }
+    // An assigned band becomes a group header (footer); one that is freed is cleared.
+    void SetHeaderBand(TBRCustomBand* band) { SetGroupBand(TBRBandType::rbGroupHeader, band); }
+    void SetFooterBand(TBRCustomBand* band) { SetGroupBand(TBRBandType::rbGroupFooter, band); }
+    // The header (type rbGroupHeader) or footer (rbGroupFooter) band.
+    void SetGroupBand(TBRBandType type, TBRCustomBand* band);
+    // Supplies the records when there is no data set.
+    void SetOnNeedData(TBROnNeedDataEvent event) { OwnController().OnNeedData = std::move(event); }
+    // False: the band runs after the master's detail band; true: before it.
+    bool PrintBefore() const { return OwnController().PrintBefore(); }
+    void SetPrintBefore(bool on);
+    // True: a master record without records of its own still prints header, band and footer once.
+    bool PrintIfEmpty() const { return OwnController().PrintIfEmpty; }
+    void SetPrintIfEmpty(bool on) { OwnController().PrintIfEmpty = on; }
+
+    // The header band, this band and the footer band, each with its child chain.
+    void AddToBandList(QList<TBRCustomBand*>& list) override;
+
+private:
+    TBRSubDetailGroupBands m_bands;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -1242,6 +1332,12 @@ void BRBindQueryParams(platform::DataSet* query, TBREvEnvironment& environment);
 // ---------------------------------------------------------------------------------------------
 
 class TBRLabel;
+class TBRCustomLabel;
+class TBRDBText;
+class TBRExpr;
+class TBRShape;
+class TBRImage;
+enum class TBRShapeType : std::uint8_t;
 
 // Where a label stands on its band and how it looks: positions in tenths of a millimetre, the
 // font size in points.
@@ -1280,12 +1376,33 @@ public:
     TBRChildBand* Child(TBRCustomBand* parent, double height);
     TBRGroup* Group(const QString& expression, double height, TBRBand* footer = nullptr);
     TBRLabel* Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec);
+    // A field of a data set, shown with the mask (empty: the field's display text).
+    TBRDBText* DBText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
+        const TBRLabelSpec& spec, const QString& mask = QString());
+    // An expression's value, shown with the mask; its aggregates take the records of `master`
+    // (nullptr: the report's, when it has any).
+    TBRExpr* Expr(TBRBasePanel* panel, const QString& expression, const TBRLabelSpec& spec,
+        const QString& mask = QString(), QObject* master = nullptr);
+    // A shape in the box (tenths of a millimetre) with a pen `penWidth` reference pixels wide.
+    TBRShape* Shape(TBRBasePanel* panel, TBRShapeType kind, const QRectF& box, int penWidth = 1);
+    // A picture in the box (tenths of a millimetre); it is given its picture later.
+    TBRImage* Image(TBRBasePanel* panel, const QRectF& box);
+    // A sub-detail band under `master` (the report, a controller or a controller band) over the
+    // data set (nullptr: records from OnNeedData).
+    TBRSubDetail* SubDetail(QObject* master, platform::DataSet* dataSet, double height);
 
     // Ends loading; the report is ready to run.
     void Finish();
 
 private:
+    // A label's name, font, switches and place, before its text; and, after it, its height
+    // and alignment in the band.
+    void StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec);
+    void EndLabel(TBRCustomLabel* label, const TBRLabelSpec& spec);
+    // Places a printable in the box, in tenths of a millimetre.
+    static void PlaceBox(TBRPrintable* printable, const QRectF& box);
+
     TCustomBandReport& m_report;
-    QList<TBRLabel*> m_labels;
+    QList<TBRCustomLabel*> m_labels;
     bool m_finished = false;
 };

@@ -91,10 +91,19 @@ TBRGroup* TBRReportBuilder::Group(const QString& expression, double height, TBRB
     return group;
 }
 
-TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
+TBRSubDetail* TBRReportBuilder::SubDetail(QObject* master, platform::DataSet* dataSet, double height)
 {
-    auto* label = new TBRLabel(panel);
-    label->setObjectName(m_report.UniqueName(QStringLiteral("BRLabel")));
+    auto* band = new TBRSubDetail(&m_report);
+    band->SetMaster(master);
+    band->SetDataSet(dataSet);
+    SizeBand(m_report, band, height);
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbSubDetail)));
+    return band;
+}
+
+void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec)
+{
+    label->setObjectName(m_report.UniqueName(nameBase));
     if (spec.pointSize > 0 || spec.bold) {
         QFont font = label->Font();
         if (spec.pointSize > 0)
@@ -116,12 +125,23 @@ TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, c
     if (spec.height > 0)
         size.SetHeight(spec.height);
     size.SetUnits(units);
-    label->SetCaption(caption);
+}
+
+void TBRReportBuilder::EndLabel(TBRCustomLabel* label, const TBRLabelSpec& spec)
+{
     // One line high when no height was given: what formatting the caption makes it.
     if (spec.height <= 0)
         label->SetHeight(0);
     label->SetAlignToBand(spec.alignToBand);
     m_labels.append(label);
+}
+
+TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
+{
+    auto* label = new TBRLabel(panel);
+    StartLabel(label, QStringLiteral("BRLabel"), spec);
+    label->SetCaption(caption);
+    EndLabel(label, spec);
     return label;
 }
 
@@ -129,7 +149,7 @@ void TBRReportBuilder::Finish()
 {
     m_finished = true;
     m_report.EndLoading();
-    for (TBRLabel* label : std::as_const(m_labels)) {
+    for (TBRCustomLabel* label : std::as_const(m_labels)) {
         label->FormatLines();
         label->AlignInBand();
     }

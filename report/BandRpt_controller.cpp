@@ -289,6 +289,24 @@ void TBRController::PrintEmptyController()
     TCustomBandReport* r = ParentReport();
     if (!r)
         return;
+    // No record is printed: the detail's aggregating clients (a COUNT in a sub-detail's footer)
+    // take nothing, whether or not this controller has driven the detail before.
+    struct Undriven {
+        QPointer<TBRCustomBand> band;
+        QPointer<TBRCustomController> driver;
+        explicit Undriven(TBRCustomBand* b)
+            : band(b)
+            , driver(b ? b->Controller() : nullptr)
+        {
+            if (band)
+                band->SetController(nullptr);
+        }
+        ~Undriven()
+        {
+            if (band)
+                band->SetController(driver);
+        }
+    } undriven(m_detail);
     r->PrintBand(m_header);
     ExecuteBefore();
     r->PrintBand(m_detail);

@@ -210,6 +210,9 @@ void TCustomBandReport::RemoveBand(TBRCustomBand* band)
         return;
     m_bandList.removeAll(band);
     RebuildBandList();
+    // A band that is going away is still found among the report's children and named by the
+    // controllers until its destruction ends: it must not come back into the list.
+    m_bandList.removeAll(band);
     ArrangeBands();
 }
 
