@@ -652,6 +652,10 @@ void TFtaikai::BuildDevices()
         m_ownSleeper = std::make_unique<ThreadSleeper>();
         m_dev.sleeper = m_ownSleeper.get();
     }
+    if (!m_dev.scheduler) {
+        m_ownScheduler = std::make_unique<QtScheduler>(*this);
+        m_dev.scheduler = m_ownScheduler.get();
+    }
     if (!m_dev.makeCuePlayer)
         m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<QuietCuePlayer>(); };
     auto fill = [this](auto& bank, const char* prefix) {
