@@ -572,7 +572,8 @@ void CountdownEngine::PlayCue(Phase phase, int step)
         if (player && !player->FileName().isEmpty())
             player->Stop();
     CuePlayer* player = players[static_cast<size_t>(step - 1)];
-    if (!player)
+    // A slot the loader left empty has nothing to play.
+    if (!player || player->FileName().isEmpty())
         return;
     m_sounding = player;
     if (!player->Play())

@@ -255,6 +255,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 public:
@@ -264,6 +266,8 @@ public:
 
 private:
     void BuildForm();
+    // Keeps the window, frame included, at its size.
+    void FitToFrame();
     void BuildControlPage();
     void BuildSoundSetPage();
     void BuildRaceInfoPage();

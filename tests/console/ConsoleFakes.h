@@ -7,10 +7,10 @@
 #include "console/MonitorFiles.h"
 
 #include <QByteArrayList>
-#include <algorithm>
-#include <functional>
 #include <QStringList>
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -41,7 +41,10 @@ public:
         open = opens;
         return opens;
     }
-    QString OpenError() const override { return opens ? QString() : QStringLiteral("ポートをオープンできませんでした"); }
+    QString OpenError() const override
+    {
+        return opens ? QString() : QStringLiteral("ポートをオープンできませんでした");
+    }
     void SetBitRate(int bitRate) override
     {
         this->bitRate = bitRate;

@@ -74,8 +74,14 @@ public:
         return fake.Open(port);
     }
     void Close(int port) override { fake.Close(port); }
-    void SetRts(int port, bool high) override { Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts); }
-    void SetDtr(int port, bool high) override { Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr); }
+    void SetRts(int port, bool high) override
+    {
+        Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts);
+    }
+    void SetDtr(int port, bool high) override
+    {
+        Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr);
+    }
     FakeSignalLines fake;
 
 private:
@@ -166,7 +172,10 @@ public:
     }
     void SetRowColor(Phase row, platform::TColor color) override { colors[static_cast<size_t>(row)] = color; }
     void ShowCut(const QString& text) override { cut = text; }
-    void ShowSignalRemaining(int signal, const QString& text) override { lb[static_cast<size_t>(signal)] = text; }
+    void ShowSignalRemaining(int signal, const QString& text) override
+    {
+        lb[static_cast<size_t>(signal)] = text;
+    }
     void ShowTicks(qint32, qint32, bool) override { }
     void ShowBoardText(const QString&) override { }
     void ShowIntervalText(const QString& text) override { intervalText = text; }
@@ -215,7 +224,8 @@ struct CountdownRig {
         devices.sleeper = &sleeper;
         devices.scheduler = &scheduler;
         console::SignalOutputs::View view;
-        view.lamp = [this](int output, platform::TColor color) { lamps[static_cast<size_t>(output)] = color; };
+        view.lamp
+            = [this](int output, platform::TColor color) { lamps[static_cast<size_t>(output)] = color; };
         view.status = [this](const QString& text) { panel.statuses << text; };
         outputs = std::make_unique<console::SignalOutputs>(lines, sleeper, scheduler, view);
         console::BoardControl::View boardView;
@@ -230,7 +240,8 @@ struct CountdownRig {
             std::vector<console::CuePlayer*> list;
             for (int i = 1; i <= bank.second; ++i) {
                 const QString name = QLatin1String(bank.first) + QString::number(i);
-                players[name] = std::make_unique<TranscriptPlayer>(transcript, name, name + QStringLiteral(".wav"));
+                players[name]
+                    = std::make_unique<TranscriptPlayer>(transcript, name, name + QStringLiteral(".wav"));
                 list.push_back(players[name].get());
             }
             engine->SetPlayers(phase, list);

@@ -5,7 +5,6 @@
 #include "app/uComm.h"
 
 #include <QRegularExpression>
-
 #include <gtest/gtest.h>
 
 using console::Phase;
@@ -140,8 +139,8 @@ TEST_F(CountdownEngine, CutDisplayAndBlankingFollowTheirThresholds)
     const std::pair<int, const char*> cuts[] = { { 37, "3.7" }, { 5, "0.5" }, { 0, "0.0" }, { 499, "49.9" } };
     for (const auto& [cut, text] : cuts)
         EXPECT_EQ(console::CountdownEngine::CutDisplay(cut), text);
-    const std::pair<qint64, int> blanks[]
-        = { { 36000, 0 }, { 35999, 1 }, { 6000, 1 }, { 5999, 2 }, { 600, 2 }, { 599, 3 }, { 100, 3 }, { 99, 4 } };
+    const std::pair<qint64, int> blanks[] = { { 36000, 0 }, { 35999, 1 }, { 6000, 1 }, { 5999, 2 },
+        { 600, 2 }, { 599, 3 }, { 100, 3 }, { 99, 4 } };
     for (const auto& [remaining, count] : blanks)
         EXPECT_EQ(console::CountdownEngine::BlankedDigits(remaining), count) << remaining;
     EXPECT_EQ(console::CountdownEngine::RowDigits("1:30:00.0"), (std::array<int, 6> { 1, 3, 0, 0, 0, 0 }));
@@ -259,8 +258,9 @@ TEST_F(CountdownEngine, TheStartPulseLastsOneHundredMillisecondsInBlue)
     outputs.StartPulse(100);
     EXPECT_EQ(fake.calls, QStringList({ "open 3", "dtr 3 on", "dtr 3 off" }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 100 }));
-    EXPECT_EQ(seen, (std::vector<platform::TColor> { console::SignalOutputs::LampPulse, 0xABCDEF,
-                        console::SignalOutputs::LampOff }));
+    EXPECT_EQ(seen,
+        (std::vector<platform::TColor> {
+            console::SignalOutputs::LampPulse, 0xABCDEF, console::SignalOutputs::LampOff }));
 }
 
 TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTriedAgain)
@@ -429,8 +429,11 @@ TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
     e().Start();
     Ticks(52);
     EXPECT_EQ(panel.memo, QStringList({ "B-0:09:58", "-" }));
+    players["MPt1"]->plays = false;
     Ticks(20);
     EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
+    EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav") << "said, and the run goes on";
+    EXPECT_TRUE(e().Tm1On);
 }
 
 TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTime)

@@ -89,7 +89,8 @@ TEST_F(UtaikaiLifecycle, TheBoardPortTakesTheBitRateTheGroupShows)
     BoardBitRateIndex = 0;
     auto slow = Open();
     EXPECT_EQ(slow->RGbrate->ItemIndex(), 0);
-    EXPECT_EQ(board.calls.mid(0, 2), QStringList({ "close", "bitrate 2400" })) << "the rate goes through the port";
+    EXPECT_EQ(board.calls.mid(0, 2), QStringList({ "close", "bitrate 2400" }))
+        << "the rate goes through the port";
     EXPECT_EQ(slow->CommX1->PortNo(), 5);
     slow->close();
 
