@@ -186,7 +186,6 @@ public:
     static constexpr platform::TColor CutColor = 0x0080FF00;
 
 private:
-    struct Busy;
     platform::Asker& Asker() const;
     // Takes the tick; false when it equals the last handled one.
     bool TakeTick(qint32* tick);

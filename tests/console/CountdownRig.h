@@ -191,7 +191,7 @@ public:
     }
     void LookupResults() override { ++lookups; }
 
-    // Digits of a row as text, blanks as "_": "05000" style for easy reading ("__5:00.0" -> "__5000").
+    // Digits of a row as text, blanks as "_": 0:05:00.0 with two digits blanked reads "__5000".
     QString Row(Phase row) const
     {
         QString s;

@@ -432,7 +432,8 @@ TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
     players["MPt1"]->plays = false;
     Ticks(20);
     EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
-    EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav") << "said, and the run goes on";
+    EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav")
+        << "said, and the run goes on";
     EXPECT_TRUE(e().Tm1On);
 }
 

@@ -274,10 +274,14 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     asker.answer(true);
     f.CuteButton5->Click();
     f.CuteButton1->Click();
-    QElapsedTimer wall;
-    wall.start();
-    Ticks(f, 11 + 400); // 40 s of race: 200 lines, far beyond the queue
-    EXPECT_LT(wall.elapsed(), 2000) << "no tick waited on the board";
+    qint64 slowest = 0;
+    for (int i = 0; i < 11 + 400; ++i) { // 40 s of race: 200 lines, far beyond the queue
+        QElapsedTimer wall;
+        wall.start();
+        Ticks(f, 1);
+        slowest = std::max(slowest, wall.elapsed());
+    }
+    EXPECT_LT(slowest, 1000) << "no tick waited for the board's send time-out (3 s)";
     EXPECT_EQ(Digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
     EXPECT_GE(comm.QueuedChunks(), TCustomCommX::MaxQueuedChunks - 1) << "the queue stays full";
     EXPECT_GT(port.DroppedLines(), 150);
