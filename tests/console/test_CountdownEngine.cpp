@@ -244,25 +244,6 @@ TEST_F(CountdownEngine, OffFiveAfterTheStartCountsOnlyTheRunningRace)
     EXPECT_EQ(e().EndWarm - raceStart, -1) << "EndWarm stays where the warm-up ended";
 }
 
-TEST_F(CountdownEngine, TheStartPulseLastsOneHundredMillisecondsInBlue)
-{
-    std::vector<platform::TColor> seen;
-    console::SignalOutputs::View view;
-    view.lamp = [&](int output, platform::TColor color) {
-        if (output == console::SignalOutputs::StartOutput)
-            seen.push_back(color);
-    };
-    view.repaint = [&] { seen.push_back(0xABCDEF); };
-    testing_support::FakeSignalLines fake;
-    console::SignalOutputs outputs(fake, sleeper, scheduler, view);
-    outputs.StartPulse(100);
-    EXPECT_EQ(fake.calls, QStringList({ "open 3", "dtr 3 on", "dtr 3 off" }));
-    EXPECT_EQ(sleeper.waits, std::vector<int>({ 100 }));
-    EXPECT_EQ(seen,
-        (std::vector<platform::TColor> {
-            console::SignalOutputs::LampPulse, 0xABCDEF, console::SignalOutputs::LampOff }));
-}
-
 TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTriedAgain)
 {
     testing_support::FakeSignalLines fake;
@@ -475,23 +456,6 @@ TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOve
     EXPECT_FALSE(e().Tm1On);
     EXPECT_EQ(e().IntervalTenths, 1800);
     EXPECT_EQ(e().EndInterval, interval - 1) << "a cut was drawn";
-}
-
-TEST_F(CountdownEngine, TheClockLineIsHiddenOnlyWhilePausedInAPhaseWhoseOptionSaysSo)
-{
-    panel.presets[Preset::Warm] = "0:00:01";
-    Reset();
-    e().Start();
-    EXPECT_FALSE(e().ClockLineHidden(true, true, true)) << "running, not paused";
-    Ticks(5);
-    e().Stop();
-    EXPECT_TRUE(e().ClockLineHidden(true, false, false));
-    EXPECT_FALSE(e().ClockLineHidden(false, true, true));
-    e().Start();
-    Ticks(10);
-    e().Stop();
-    EXPECT_TRUE(e().ClockLineHidden(false, true, false));
-    EXPECT_FALSE(e().ClockLineHidden(true, false, true));
 }
 
 } // namespace
