@@ -11,6 +11,7 @@ inline constexpr const char* SBRErrorInExpression = "Error in expression : %s";
 inline constexpr const char* SBRIllegalNumericChar = "Illegal character in numeric contant \"%s\"";
 inline constexpr const char* SBRUnknownFunction = "Unknown function : %s";
 inline constexpr const char* SBROperand = "operand";
+inline constexpr const char* SBRNestedTooDeeply = "Expression nested too deeply";
 
 // Expression language: evaluation.
 inline constexpr const char* SBRIncompatibleOperator = "Operator %s is not compatible with %s expressions";
