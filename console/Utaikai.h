@@ -13,7 +13,6 @@
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
 #include "console/Utaikai_time.h"
-#include "platform/Sockets.h"
 
 namespace platform {
 class Asker;
@@ -54,6 +53,7 @@ namespace console {
 
 class TPanel;
 class TRadioGroup;
+class TimeServerLink;
 
 // Opens the race console for CurrentEventCode as a modal window over `owner` (997 x 696, centred
 // on it), runs it until it closes and destroys it. Returns the dialog's result code.
@@ -115,6 +115,12 @@ public:
     void clearmp();
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
+    // Connects to the server of Edit9 and Edit10, disconnects, or cancels a connect in progress.
+    void Button2Click();
+    // Shows and logs one received line and, while the network drives the race display, sends
+    // its time to the board.
+    void TimeServerLineReceived(const QByteArray& line);
+    TimeServerLink& Link() const { return *m_link; }
 
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
 
@@ -225,8 +231,6 @@ public:
     int CueStep = 1;
     int ResetDone = 0;
     qint32 LastTick = 0;
-    bool TcpConnected = false;
-    platform::SocketHandle TimeServerSocket = platform::kInvalidSocket;
     QFile TcpLogFile;
 
 protected:
@@ -284,6 +288,7 @@ private:
     // ---- Sound cue state ----
 
     // ---- Timing-server link state ----
+    std::unique_ptr<TimeServerLink> m_link;
 
     // ---- Schedule state ----
 };

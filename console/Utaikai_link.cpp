@@ -1,9 +1,71 @@
-// The console's link to the timing server.
+// The console's link to the timing server: the connect button, the link's status on the
+// settings page, and what each received line leads to.
 
+#include "app/uComm.h"
+#include "console/ConsoleDevices.h"
+#include "console/ConsoleWidgets.h"
+#include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
 
-namespace console {
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 
-void TFtaikai::ConnectLinkHandlers() { }
+namespace console {
+namespace {
+
+// Memo2 shows the latest lines only: the server sends one a second or more for hours.
+constexpr int Memo2Lines = 200;
+
+} // namespace
+
+void TFtaikai::ConnectLinkHandlers()
+{
+    TimeServerLink::Handlers handlers;
+    handlers.status = [this](const QString& text) { Panel17->SetCaption(text); };
+    handlers.stateChanged = [this](LinkState state) {
+        Button2->setText(state == LinkState::Connected ? QStringLiteral("切断")
+                : state == LinkState::Connecting       ? QStringLiteral("中止")
+                                                       : QStringLiteral("接続"));
+        Button1->setEnabled(state == LinkState::Connected);
+        // The console stays usable while connecting; the cursor only tells that work goes on.
+        if (state == LinkState::Connecting)
+            setCursor(Qt::BusyCursor);
+        else
+            unsetCursor();
+    };
+    handlers.line = [this](const QByteArray& line) { TimeServerLineReceived(line); };
+    handlers.problem = [this](const QString& text) { ShowStatus(text); };
+    m_link = std::make_unique<TimeServerLink>(std::move(handlers));
+
+    Memo2->setMaximumBlockCount(Memo2Lines);
+    Button1->setEnabled(false);
+    connect(Button2, &QPushButton::clicked, this, &TFtaikai::Button2Click);
+}
+
+void TFtaikai::Button2Click()
+{
+    TimeServerAddress = Edit9->text();
+    TimeServerPort = Edit10->text();
+    m_link->Button2Click(Edit9->text(), Edit10->text());
+}
+
+void TFtaikai::TimeServerLineReceived(const QByteArray& line)
+{
+    // The line itself is shown, logged and read, never its echo in the memo, which may wrap it.
+    Memo2->appendPlainText(QString::fromLatin1(line));
+    // Flushed line by line, so that the log is complete whenever someone reads it.
+    if (!TcpLogFile.isOpen())
+        ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません"));
+    else if (TcpLogFile.write(line + "\r\n") != line.size() + 2 || !TcpLogFile.flush())
+        ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + TcpLogFile.errorString());
+    if (BoardFromNetwork != 1)
+        return;
+    QString problem;
+    if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem))
+        m_dev.board->SendString(*board);
+    else if (!problem.isEmpty())
+        ShowStatus(problem);
+}
 
 } // namespace console
