@@ -6,6 +6,7 @@
 #include "console/ConsoleWidgets.h"
 #include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
+#include "platform/TextCodec.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -53,7 +54,8 @@ void TFtaikai::Button2Click()
 void TFtaikai::TimeServerLineReceived(const QByteArray& line)
 {
     // The line itself is shown, logged and read, never its echo in the memo, which may wrap it.
-    Memo2->appendPlainText(QString::fromLatin1(line));
+    // Shown as the track PC's programs write text; the feed itself is ASCII.
+    Memo2->appendPlainText(platform::FromCp932(line));
     // Flushed line by line, so that the log is complete whenever someone reads it.
     if (!TcpLogFile.isOpen())
         ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません"));

@@ -155,7 +155,7 @@ TEST_F(TimeServerLinkTest, AStalledServerLeavesTheEventLoopLiveAndDisconnectsAtO
     QElapsedTimer disconnect;
     disconnect.start();
     link.Button2Click(kHost, server.portText());
-    EXPECT_LT(disconnect.elapsed(), 100) << "the waiting receive ends at once";
+    EXPECT_LT(disconnect.elapsed(), 500) << "the waiting receive ends at once";
 }
 
 TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink)

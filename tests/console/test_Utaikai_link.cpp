@@ -140,13 +140,13 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheConsoleLiveAndCanBeCancelledOrTimeOut)
     testing_support::SilentPort silent;
     auto f = Open();
     f->RGgaz->SetItemIndex(0); // the board clock runs on a console timer
-    f->Link().SetConnectTimeoutMs(1500);
+    f->Link().SetConnectTimeoutMs(2000);
     f->Edit9->setText(QStringLiteral("127.0.0.1"));
     f->Edit10->setText(silent.portText());
     f->Button2->click();
     EXPECT_EQ(f->Button2->text(), "中止");
     EXPECT_FALSE(f->Button1->isEnabled());
-    RunEvents(800);
+    RunEvents(1000);
     EXPECT_GE(board.sent.size(), 2) << "the console's timers kept running";
     EXPECT_EQ(f->Panel17->Caption(), "サーバを見つけました 接続します");
     f->Button2->click();
@@ -156,7 +156,7 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheConsoleLiveAndCanBeCancelledOrTimeOut)
     f->Button2->click();
     ASSERT_TRUE(WaitUntil([&] { return f->Button2->text() == QStringLiteral("接続"); }, 5000))
         << f->Panel17->Caption().toStdString() << f->Button2->text().toStdString();
-    EXPECT_EQ(f->Panel17->Caption(), "接続のエラーです タイムアウトしました (1.5秒)");
+    EXPECT_EQ(f->Panel17->Caption(), "接続のエラーです タイムアウトしました (2秒)");
     EXPECT_EQ(TimeServerConnected, 0);
     f->close();
 }

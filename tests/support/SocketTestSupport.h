@@ -37,11 +37,12 @@ public:
     }
     QTcpSocket* client() const { return m_client; }
 
+    // Sends the bytes and waits until they are out, with the event loop running: a client that
+    // reads only from its event loop must not stall a long feed.
     void send(const QByteArray& bytes)
     {
         m_client->write(bytes);
-        m_client->flush();
-        m_client->waitForBytesWritten(1000);
+        WaitUntil([&] { return m_client->bytesToWrite() == 0; });
     }
     // Closes the connection in order (the client reads an end of stream).
     void close() { m_client->disconnectFromHost(); }
