@@ -2,8 +2,9 @@
 // settings page, and what each received line leads to.
 
 #include "app/uComm.h"
-#include "console/ConsoleDevices.h"
+#include "console/BoardControl.h"
 #include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
 #include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
 #include "platform/TextCodec.h"
@@ -63,9 +64,16 @@ void TFtaikai::TimeServerLineReceived(const QByteArray& line)
         ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + TcpLogFile.errorString());
     if (BoardFromNetwork != 1)
         return;
+    // While the warm-up runs, a time within the blind seconds of Edit5 shows blank; an Edit5 that
+    // holds no number blanks nothing.
+    std::optional<int> blindSeconds;
+    bool isNumber = false;
+    const int seconds = Edit5->text().trimmed().toInt(&isNumber);
+    if (isNumber && m_countdown->StateWarm == PhaseState::On)
+        blindSeconds = seconds;
     QString problem;
-    if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem))
-        m_dev.board->SendString(*board);
+    if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem, blindSeconds))
+        m_boardControl->SendFrame(*board);
     else if (!problem.isEmpty())
         ShowStatus(problem);
 }

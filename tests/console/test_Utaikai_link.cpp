@@ -3,7 +3,9 @@
 
 #include "ConsoleFixture.h"
 #include "components/CuteBtn.h"
+#include "components/LED7Seg.h"
 #include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
 #include "console/TimeServerLink.h"
 #include "support/SocketTestSupport.h"
 
@@ -112,6 +114,13 @@ TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
     EXPECT_TRUE(f->StatusLine->text().isEmpty()) << f->StatusLine->text().toStdString();
     f->PageControl1->setCurrentWidget(f->TabSheet1);
     testing_support::SaveGrab(f.get(), QStringLiteral("console_link_memo"));
+
+    // While the warm-up runs, a time within the blind seconds shows blank.
+    f->Engine().StateWarm = console::PhaseState::On;
+    server.send("$F,1,\"00:00:03\",\"x\"\r\n$F,1,\"00:00:04\",\"x\"\r\n");
+    ASSERT_TRUE(WaitUntil([&] { return board.sent.size() == feed.board.size() + 2; }));
+    EXPECT_EQ(board.sent.mid(feed.board.size()),
+        QByteArrayList({ "8                    \r", "8       R   0:04     \r" }));
     f->close();
 }
 
@@ -135,29 +144,39 @@ TEST_F(UtaikaiLink, FailuresWhileHandlingLinesShowInTheStatusLineAndTheLinkGoesO
     f->close();
 }
 
-TEST_F(UtaikaiLink, ConnectingLeavesTheConsoleLiveAndCanBeCancelledOrTimeOut)
+TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOut)
 {
     testing_support::SilentPort silent;
     auto f = Open();
-    f->RGgaz->SetItemIndex(0); // the board clock runs on a console timer
+    f->RGgaz->SetItemIndex(0);
     f->Link().SetConnectTimeoutMs(2000);
+    asker.answer(true);
+    f->CuteButton5->Click(); // reset, then start the warm-up
+    f->CuteButton1->Click();
+    // Simulated time runs on while the real Tm1 ticks the count-down.
+    QTimer time;
+    QObject::connect(&time, &QTimer::timeout, [&] { clock.advanceMs(100); });
+    time.start(20);
     f->Edit9->setText(QStringLiteral("127.0.0.1"));
     f->Edit10->setText(silent.portText());
     f->Button2->click();
     EXPECT_EQ(f->Button2->text(), "中止");
     EXPECT_FALSE(f->Button1->isEnabled());
+    const qsizetype before = board.sent.size();
     RunEvents(1000);
-    EXPECT_GE(board.sent.size(), 2) << "the console's timers kept running";
+    EXPECT_GE(board.sent.size() - before, 2) << "the warm-up kept sending its board lines";
+    EXPECT_EQ(f->Engine().StateWarm, console::PhaseState::On);
+    EXPECT_EQ(f->SegWarm[2]->Value(), 4) << "the warm-up of 5:00 has counted down";
     EXPECT_EQ(f->Panel17->Caption(), "サーバを見つけました 接続します");
     f->Button2->click();
     EXPECT_EQ(f->Panel17->Caption(), "接続を中止しました");
     EXPECT_EQ(f->Button2->text(), "接続");
 
     f->Button2->click();
-    ASSERT_TRUE(WaitUntil([&] { return f->Button2->text() == QStringLiteral("接続"); }, 5000))
-        << f->Panel17->Caption().toStdString() << f->Button2->text().toStdString();
+    ASSERT_TRUE(WaitUntil([&] { return f->Button2->text() == QStringLiteral("接続"); }, 5000));
     EXPECT_EQ(f->Panel17->Caption(), "接続のエラーです タイムアウトしました (2秒)");
     EXPECT_EQ(TimeServerConnected, 0);
+    EXPECT_TRUE(f->Tm1.isActive());
     f->close();
 }
 
