@@ -46,7 +46,8 @@ CuePlayerView::CuePlayerView(const QString& name, CuePlayer* player, QWidget* pa
 void CuePlayerView::Refresh()
 {
     const QString file = m_player ? m_player->FileName() : QString();
-    m_file->setText(file.isEmpty() ? QStringLiteral("－") : QFileInfo(file).fileName());
+    const QString shown = file.isEmpty() ? QStringLiteral("－") : QFileInfo(file).fileName();
+    m_file->setText(m_file->fontMetrics().elidedText(shown, Qt::ElideRight, m_file->width()));
     m_file->setToolTip(file);
     m_play->setEnabled(!file.isEmpty());
     m_stop->setEnabled(!file.isEmpty());

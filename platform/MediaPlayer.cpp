@@ -57,82 +57,83 @@ MediaPlayer::MediaPlayer(QObject* parent)
 
 MediaPlayer::~MediaPlayer() = default;
 
-void MediaPlayer::EnsurePlayer()
+void MediaPlayer::StartBackEnd()
 {
-    if (m_player)
-        return;
     ChooseBackEnd();
     m_player = std::make_unique<QMediaPlayer>();
     m_output = std::make_unique<QAudioOutput>();
     m_player->setAudioOutput(m_output.get());
+    // Both are told from the event loop, never from inside the back end's own signals: whoever
+    // hears them may stop, close or reopen this player, which destroys the back end.
     connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
         if (s == QMediaPlayer::EndOfMedia && !m_failed)
-            emit ended();
+            Tell([this] { emit ended(); });
     });
     connect(m_player.get(), &QMediaPlayer::errorOccurred, this,
         [this](QMediaPlayer::Error error, const QString& message) {
             // The back end reports one failure in several steps; the first says most.
-            if (error == QMediaPlayer::NoError || m_failed || m_fileName.isEmpty())
+            if (error == QMediaPlayer::NoError || m_failed)
                 return;
             m_failed = true;
-            // Told from the event loop, not from inside the back end's signal: whoever hears it
-            // may close or reopen the player, which replaces the failed back end.
-            QMetaObject::invokeMethod(
-                this,
-                [this, file = m_fileName, message] {
-                    if (m_failed && m_fileName == file)
-                        emit failed(message);
-                },
-                Qt::QueuedConnection);
+            Tell([this, message] { emit failed(message); });
         });
+    m_player->setSource(QUrl::fromLocalFile(QFileInfo(m_fileName).absoluteFilePath()));
 }
 
-// A back end that has failed on a file blocks for a second on every later state change of its
-// pipeline (stop, a new source); destroying it does not. So a failed player is replaced.
-void MediaPlayer::Release()
+void MediaPlayer::Tell(std::function<void()> signal)
 {
-    if (m_failed) {
-        m_player.reset();
-        m_output.reset();
-    } else if (m_player) {
-        m_player->stop();
-        m_player->setSource(QUrl());
-    }
-    m_fileName.clear();
-    m_failed = false;
+    QMetaObject::invokeMethod(
+        this,
+        [this, file = m_fileName, generation = m_generation, signal = std::move(signal)] {
+            if (m_fileName == file && m_generation == generation)
+                signal();
+        },
+        Qt::QueuedConnection);
+}
+
+// Destroying the back end is quick in every state, whereas stopping one that has failed blocks
+// for a second.
+void MediaPlayer::StopBackEnd()
+{
+    ++m_generation;
+    m_player.reset();
+    m_output.reset();
 }
 
 bool MediaPlayer::Open(const QString& fileName, QString* problem)
 {
-    Release();
+    Close();
     const QString why = SoundFileProblem(fileName);
     if (problem)
         *problem = why;
-    if (!why.isEmpty())
-        return false;
-    EnsurePlayer();
-    m_fileName = fileName;
-    m_player->setSource(QUrl::fromLocalFile(QFileInfo(fileName).absoluteFilePath()));
-    return true;
+    if (why.isEmpty())
+        m_fileName = fileName;
+    return why.isEmpty();
 }
 
 bool MediaPlayer::Play()
 {
-    if (!m_player || m_fileName.isEmpty() || m_failed)
+    if (m_fileName.isEmpty() || m_failed)
         return false;
-    // From the beginning, also when it is playing or has played to its end.
-    m_player->stop();
+    if (m_player) {
+        // From the beginning, also when it is playing or has played to its end.
+        ++m_generation;
+        m_player->stop();
+    } else {
+        StartBackEnd();
+    }
     m_player->play();
     return true;
 }
 
-void MediaPlayer::Stop()
-{
-    if (m_player && !m_failed)
-        m_player->stop();
-}
+void MediaPlayer::Stop() { StopBackEnd(); }
 
-void MediaPlayer::Close() { Release(); }
+void MediaPlayer::Close()
+{
+    StopBackEnd();
+    m_fileName.clear();
+    m_failed = false;
+}
 
 bool MediaPlayer::Playing() const
 {

@@ -6,10 +6,14 @@
 //
 // Qt loads media in the background: whether a file can be opened is decided at once from the
 // file itself (it exists, can be read and holds sound or video by its content); a failure that
-// the back end finds later comes as `failed`, once per opened file.
+// the back end finds when playing comes as `failed`, once per opened file.
+//
+// The back end's pipeline (about half a megabyte each) lives only while the file plays, from
+// Play to Stop or Close: a console holds 39 opened players, of which one or two play at a time.
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 class QAudioOutput;
@@ -26,7 +30,7 @@ public:
     explicit MediaPlayer(QObject* parent = nullptr);
     ~MediaPlayer() override;
 
-    // Loads the file for playing. False, with the reason in `problem`, when the file cannot be
+    // Takes the file for playing. False, with the reason in `problem`, when the file cannot be
     // played; the player then holds nothing.
     bool Open(const QString& fileName, QString* problem = nullptr);
     // Plays the opened file from its beginning. False when nothing is open or the back end has
@@ -46,14 +50,17 @@ signals:
     void failed(const QString& message);
 
 private:
-    void Release();
-    void EnsurePlayer();
+    void StartBackEnd();
+    void StopBackEnd();
+    // Emits from the event loop, unless the player has moved on (stopped, restarted, another
+    // file) by then.
+    void Tell(std::function<void()> signal);
 
-    // Made at the first Open: a player that never holds a file costs nothing.
     std::unique_ptr<QMediaPlayer> m_player;
     std::unique_ptr<QAudioOutput> m_output;
     QString m_fileName;
-    bool m_failed = false;
+    bool m_failed = false; // the back end refused the file; kept until another file is opened
+    quint64 m_generation = 0;
 };
 
 } // namespace platform
