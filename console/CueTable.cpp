@@ -62,6 +62,7 @@ int CueTable::Count(const QStringList& lines)
 {
     Run(m_q, lines, true);
     const int n = m_q.RecordCount();
+    m_q.Close();
     return n;
 }
 
@@ -75,7 +76,6 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
 
     // A full phase takes nothing more, not even a changed file at an existing time.
     if (Count({ EventLine(m_code), PhaseLine(phase) }) >= PhaseInfo(phase).slotCount) {
-        m_q.Close();
         m_asker.inform(QString(), QStringLiteral("データの登録数が制限に達しています。"));
         return CueRegistration::Refused;
     }
@@ -106,7 +106,6 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
                 QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun },
             false);
     const bool timeTaken = Count({ EventLine(m_code), PhaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
-    m_q.Close();
     if (!timeTaken)
         Run(m_q,
             { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),

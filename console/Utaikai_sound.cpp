@@ -202,12 +202,11 @@ void TFtaikai::RegisterCue(CuePhase phase)
     const size_t k = Index(phase);
     try {
         CueTable table(*Dm().Qtemp, Asker(), CurrentEventCode);
-        if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) != CueRegistration::Registered)
-            return;
+        if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
+            ReopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
     }
-    ReopenCueGrid(phase);
 }
 
 void TFtaikai::TakeGridRow(CuePhase phase)
@@ -233,10 +232,10 @@ void TFtaikai::DeleteGridRow(CuePhase phase)
     }
     try {
         CueTable(*Dm().Qtemp, Asker(), CurrentEventCode).Delete(phase, tno);
+        ReopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
     }
-    ReopenCueGrid(phase);
 }
 
 void TFtaikai::TestPlay(CuePhase phase)

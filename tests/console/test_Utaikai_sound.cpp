@@ -116,6 +116,21 @@ TEST_F(UtaikaiSound, ResetLoadsThePlayersAndEndsTheCueListPastAFileThatDoesNotOp
     f->close();
 }
 
+TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
+{
+    auto f = OpenWithPlayers();
+    Exec("drop table music");
+    f->setmp();
+    EXPECT_EQ(f->CueList, QStringList { "-" });
+    EXPECT_EQ(f->CueListCopy, QStringList { "-" });
+    EXPECT_TRUE(f->StatusLine->text().startsWith("音声データを読み込めませんでした"))
+        << f->StatusLine->text().toStdString();
+    f->CueFiles[0]->setText("/w.wav");
+    f->CuteButton3Click();
+    EXPECT_EQ(asker.errors().size(), 1);
+    f->close();
+}
+
 TEST_F(UtaikaiSound, ACueThatFailsWhilePlayingIsSaidOnTheStatusLine)
 {
     AddCue('r', "0:01:00", "/r.wav");
