@@ -2,6 +2,8 @@
 
 #include "platform/DataSet.h"
 
+#include <vector>
+
 TDM1* DM1 = nullptr;
 
 namespace {
@@ -110,24 +112,27 @@ void TDM1::Reconnect()
 
 void TDM1::CreateMissingTables()
 {
+    std::vector<const TableLayout*> missing;
+    for (const TableLayout& t : kTables)
+        if (!Database1->tableExists(QLatin1String(t.name)))
+            missing.push_back(&t);
+    if (missing.empty())
+        return; // the usual start: nothing to write, so no need to wait for another writer
     const bool firstStart = !Database1->tableExists(QStringLiteral("taikai"));
-    Database1->execute(QStringLiteral("savepoint create_tables"));
-    try {
-        for (const TableLayout& t : kTables) {
-            const QString name = QLatin1String(t.name);
-            if (Database1->tableExists(name))
-                continue;
-            Database1->execute(QStringLiteral("create table %1 (%2)").arg(name, QLatin1String(t.columns)));
-            if (name == QLatin1String("tnow"))
-                Database1->execute(QStringLiteral("insert into tnow values (0)"));
-        }
-        if (firstStart && !Database1->tableExists(QStringLiteral("checkv"))) {
-            Database1->execute(QStringLiteral("create table checkv (checkv smallint)"));
-            Database1->execute(QStringLiteral("insert into checkv values (%1)").arg(CurrentLayoutVersion));
-        }
-        Database1->execute(QStringLiteral("release create_tables"));
-    } catch (...) {
-        Database1->execute(QStringLiteral("rollback to create_tables; release create_tables"));
-        throw;
+    // All tables or none, begun as a writer: a results program writing at the same moment is
+    // waited for instead of failing the first start.
+    platform::Transaction create(*Database1);
+    for (const TableLayout* t : missing) {
+        const QString name = QLatin1String(t->name);
+        if (Database1->tableExists(name))
+            continue; // made meanwhile by another copy of the program
+        Database1->execute(QStringLiteral("create table %1 (%2)").arg(name, QLatin1String(t->columns)));
+        if (name == QLatin1String("tnow"))
+            Database1->execute(QStringLiteral("insert into tnow values (0)"));
     }
+    if (firstStart && !Database1->tableExists(QStringLiteral("checkv"))) {
+        Database1->execute(QStringLiteral("create table checkv (checkv smallint)"));
+        Database1->execute(QStringLiteral("insert into checkv values (%1)").arg(CurrentLayoutVersion));
+    }
+    create.Commit();
 }

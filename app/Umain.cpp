@@ -125,7 +125,8 @@ TFmain::TFmain(QWidget* parent)
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     setAutoFillBackground(true);
-    resize(kClientWidth, kClientHeight);
+    // A fixed layout, like the event list: nothing grows with the window.
+    setFixedSize(kClientWidth, kClientHeight);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
@@ -175,7 +176,8 @@ void TFmain::FormCreate()
     try {
         LoadSettings();
     } catch (const std::exception& e) {
-        platform::ShowError(QString::fromUtf8(e.what()));
+        m_settingsFailure = QString::fromUtf8(e.what());
+        platform::ShowError(m_settingsFailure);
     }
 }
 
@@ -205,6 +207,15 @@ void TFmain::CuteButton2Click()
 
 bool TFmain::SaveBeforeEnd()
 {
+    // Settings never read are never written over the operator's file; say so, since the
+    // changes made in this session are lost with the program.
+    if (!SettingsLoaded()) {
+        QString text = QStringLiteral("起動時に設定ファイルを読み込めなかったため、設定は保存されません。\n");
+        if (!m_settingsFailure.isEmpty())
+            text += m_settingsFailure + QLatin1Char('\n');
+        return platform::AskYesNo(
+            QStringLiteral("確認してください。"), text + QStringLiteral("保存せずに終了しますか？"));
+    }
     try {
         SaveSettings();
         return true;

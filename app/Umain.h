@@ -47,10 +47,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    // Saves the settings; false when saving failed and the operator chose not to end.
+    // Saves the settings; false when they could not be saved (never read at start, or the
+    // write failed) and the operator chose not to end.
     bool SaveBeforeEnd();
 
     bool m_ending = false;
+    QString m_settingsFailure; // why the settings file could not be read at start
     LayoutUpgradeResult m_lastUpgrade;
 };
 

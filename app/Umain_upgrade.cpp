@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QHash>
 #include <QSet>
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -15,6 +16,15 @@ namespace {
 
 using platform::DatabaseError;
 using platform::Query;
+using Columns = std::vector<std::pair<QString, QString>>;
+
+// The columns each step adds.
+const Columns kPresetColumns { { "sq1", "varchar(8)" }, { "sq2", "varchar(8)" }, { "sq3", "varchar(8)" },
+    { "sq4", "varchar(8)" }, { "sq5", "varchar(8)" } };
+const Columns kTimeColumns { { "ITT", "time" }, { "WUT", "time" }, { "RCT", "time" }, { "OVT", "time" },
+    { "ROUND", "smallint" }, { "HEAT", "smallint" }, { "SCT", "time" } };
+const Columns kSerialColumns { { "uc", "integer" } };
+const Columns kTitleColumns { { "ROUNDTL", "varchar(20)" }, { "HEATTL", "varchar(20)" } };
 
 class Upgrader {
 public:
@@ -33,43 +43,88 @@ public:
         return version;
     }
 
-    void createVersionTableWhenMissing()
+    // Reads the version to start from. When it was lost (no checkv table, or no row in it),
+    // a database whose tables already have the current layout is recorded at the current
+    // version, so that no step rewrites rows the operator has changed since; any other starts
+    // at version 1.
+    void startVersion()
     {
+        bool haveTable = true;
         try {
             m_result.versionBefore = readVersion();
-            return;
         } catch (const DatabaseError&) {
             m_q.Close();
+            haveTable = false;
         }
-        exec(QStringLiteral("create table checkv (checkv smallint)"));
-        exec(QStringLiteral("insert into checkv values (1)"));
-        m_result.versionBefore = 1;
+        if (m_result.versionBefore > 0)
+            return;
+        const int found = hasCurrentLayout() ? CurrentLayoutVersion : 1;
+        platform::Transaction record(m_db);
+        if (haveTable)
+            exec(QStringLiteral("delete from checkv"));
+        else
+            exec(QStringLiteral("create table checkv (checkv smallint)"));
+        exec(QStringLiteral("insert into checkv values (%1)").arg(found));
+        record.Commit();
+        m_result.versionBefore = found;
     }
 
     // Runs the step when the version is at most `atMost`; false when it failed (then nothing
-    // of it remains and the version stays).
-    bool step(int atMost, const std::function<void()>& body)
+    // of it remains and the version stays). The step begins as a writer, so that another
+    // program writing the database is waited for (the busy time-out) instead of failing the
+    // step at its first write.
+    bool step(int atMost, const QString& title, const std::function<void()>& body)
     {
-        if (readVersion() > atMost)
+        int version = readVersion();
+        if (version > atMost)
             return true;
-        exec(QStringLiteral("savepoint layout_step"));
         try {
+            platform::Transaction whole(m_db);
+            version = readVersion(); // another copy of the program may have done it meanwhile
+            if (version > atMost)
+                return true;
             body();
             setVersion(atMost + 1);
-            exec(QStringLiteral("release layout_step"));
+            whole.Commit();
             return true;
         } catch (const DatabaseError& e) {
             m_q.Close();
             m_q.RequestLive = false;
-            exec(QStringLiteral("rollback to layout_step"));
-            exec(QStringLiteral("release layout_step"));
-            m_result.failure = QStringLiteral("%1 (version %2)").arg(e.message()).arg(atMost);
+            m_result.failure
+                = QStringLiteral("手順「%1」で止まりました。データベースはバージョン %2 のままで、"
+                                 "次回の起動時にこの手順からやり直します。\n%3")
+                      .arg(title)
+                      .arg(version)
+                      .arg(e.message());
             return false;
         }
     }
 
+    bool hasColumns(const QString& table, const Columns& columns)
+    {
+        const QStringList have = columnsOf(table);
+        return std::all_of(columns.begin(), columns.end(),
+            [&](const auto& c) { return have.contains(c.first, Qt::CaseInsensitive); });
+    }
+
+    bool hasIntegerCode(const QString& table)
+    {
+        return m_db.columnType(table, QStringLiteral("tcode"))
+            .contains(QLatin1String("int"), Qt::CaseInsensitive);
+    }
+
+    // Every column the steps add is there, and the event codes are integers.
+    bool hasCurrentLayout()
+    {
+        const QString taikai = QStringLiteral("taikai");
+        const QString rmenu = QStringLiteral("rmenu");
+        return hasColumns(taikai, kPresetColumns) && hasIntegerCode(taikai) && hasIntegerCode(rmenu)
+            && hasColumns(rmenu, kTimeColumns) && hasColumns(rmenu, kSerialColumns)
+            && hasColumns(rmenu, kTitleColumns);
+    }
+
     // Adds the columns the table lacks, in one statement; a column already there is left alone.
-    void addColumns(const QString& table, const std::vector<std::pair<QString, QString>>& columns)
+    void addColumns(const QString& table, const Columns& columns)
     {
         const QStringList have = columnsOf(table);
         QStringList clauses;
@@ -198,6 +253,28 @@ std::pair<QString, QString> TitlesFromHeatText(const QString& text)
     return { round, rest };
 }
 
+// The eight date digits of the event on the query's current row, zeros when it has no date.
+// A date that cannot be read stops the step with a message that names the event and the value,
+// so that the operator can mend it in the maintenance panel before the next start.
+QString DateDigitsOf(Query& q, const QString& code)
+{
+    platform::Field* date = q.FieldByName(QStringLiteral("tdate"));
+    if (date->IsNull())
+        return QStringLiteral("00000000");
+    try {
+        return EventCodeDateDigits(ShortDateText(date->AsDateTime().date()));
+    } catch (const DatabaseError&) {
+        const platform::Field* title = q.FindField(QStringLiteral("tname"));
+        throw DatabaseError(
+            QStringLiteral("大会「%1」(大会コード %2) の開催日 '%3' は日付として読めません。\n"
+                           "「大会実行」の「Mente」で、この大会の tdate を mm/dd/yyyy "
+                           "の形 (例: 12/31/2024) に直してください。")
+                .arg(title ? title->AsString() : QString(), code.isEmpty() ? QStringLiteral("なし") : code,
+                    date->AsString())
+                .toStdString());
+    }
+}
+
 void RebuildEventCodes(Upgrader& u)
 {
     Query& q = u.query();
@@ -210,9 +287,7 @@ void RebuildEventCodes(Upgrader& u)
         EventRow e;
         if (hadCode)
             e.oldCode = q.FieldByName(QStringLiteral("tcode"))->AsString().trimmed();
-        platform::Field* date = q.FieldByName(QStringLiteral("tdate"));
-        e.digits = date->IsNull() ? QStringLiteral("00000000")
-                                  : EventCodeDateDigits(ShortDateText(date->AsDateTime().date()));
+        e.digits = DateDigitsOf(q, e.oldCode);
         events.push_back(e);
         marks.push_back(q.GetBookmark());
     }
@@ -224,18 +299,23 @@ void RebuildEventCodes(Upgrader& u)
         u.forEachRow(taikaiSelect, [&](Query& row) {
             // Rows come in the same order as read above; the bookmark check guards that.
             if (i >= events.size() || row.GetBookmark() != marks[i])
-                throw DatabaseError("taikai changed while its codes were rebuilt");
+                throw DatabaseError(
+                    QStringLiteral("大会コードを作り直す間に taikai が変更されました。").toStdString());
             row.FieldByName(QStringLiteral("tcode_new"))->SetAsString(events[i++].newCode);
             return true;
         });
     });
 
-    // Schedule and cue rows follow their event to its new code.
+    // Schedule, cue and result rows follow their event to its new code, and so does the open
+    // event in tnow: the console and the outside programs look them up by the event's code.
     QHash<QString, QString> newCodeOf;
     for (const EventRow& e : events)
         if (!e.oldCode.isEmpty() && e.oldCode != QLatin1String("0") && !newCodeOf.contains(e.oldCode))
             newCodeOf.insert(e.oldCode, e.newCode);
-    for (const QString& table : { QStringLiteral("rmenu"), QStringLiteral("music") }) {
+    for (const QString& table : { QStringLiteral("rmenu"), QStringLiteral("music"), QStringLiteral("result"),
+             QStringLiteral("tnow") }) {
+        if (!u.columnsOf(table).contains(QStringLiteral("tcode"), Qt::CaseInsensitive))
+            continue; // a table the results program has not made yet
         u.forEachRow(QStringLiteral("select * from ") + table, [&](Query& row) {
             platform::Field* code = row.FieldByName(QStringLiteral("tcode"));
             const auto it = newCodeOf.constFind(code->AsString().trimmed());
@@ -256,32 +336,29 @@ LayoutUpgradeResult UpgradeTableLayout(TDM1& dm)
     const QString rmenu = QStringLiteral("rmenu");
     const QString taikai = QStringLiteral("taikai");
 
-    u.createVersionTableWhenMissing();
+    u.startVersion();
 
-    const bool done = u.step(2, [&] {
-        u.addColumns(taikai,
-            { { "sq1", "varchar(8)" }, { "sq2", "varchar(8)" }, { "sq3", "varchar(8)" },
-                { "sq4", "varchar(8)" }, { "sq5", "varchar(8)" } });
-    }) && u.step(3, [&] {
+    // Each step's title says in the operator's words what stopped when it fails.
+    const bool done = u.step(2, QStringLiteral("大会にプリセット時間の列を追加"), [&] {
+        u.addColumns(taikai, kPresetColumns);
+    }) && u.step(3, QStringLiteral("大会コードを開催日から作り直し"), [&] {
         RebuildEventCodes(u);
-    }) && u.step(4, [&] {
+    }) && u.step(4, QStringLiteral("スケジュールの大会コードを数値に変更"), [&] {
         u.makeIntegerColumn(rmenu, QStringLiteral("tcode"), [&] {
             // Numeric texts become integers through the column's type; the rest stays as it was.
             u.exec(QStringLiteral("update rmenu set tcode_new=tcode"));
         });
-    }) && u.step(5, [&] {
-        u.addColumns(rmenu,
-            { { "ITT", "time" }, { "WUT", "time" }, { "RCT", "time" }, { "OVT", "time" },
-                { "ROUND", "smallint" }, { "HEAT", "smallint" }, { "SCT", "time" } });
-    }) && u.step(6, [&] {
-        u.addColumns(rmenu, { { "uc", "integer" } });
+    }) && u.step(5, QStringLiteral("スケジュールに時間・ラウンド・ヒートの列を追加"), [&] {
+        u.addColumns(rmenu, kTimeColumns);
+    }) && u.step(6, QStringLiteral("スケジュールに通し番号を付与"), [&] {
+        u.addColumns(rmenu, kSerialColumns);
         int uc = 0;
         u.forEachRow(QStringLiteral("select * from rmenu"), [&](Query& row) {
             row.FieldByName(QStringLiteral("uc"))->SetAsInteger(++uc);
             return true;
         });
-    }) && u.step(7, [&] {
-        u.addColumns(rmenu, { { "ROUNDTL", "varchar(20)" }, { "HEATTL", "varchar(20)" } });
+    }) && u.step(7, QStringLiteral("スケジュールにラウンド名・ヒート名を追加"), [&] {
+        u.addColumns(rmenu, kTitleColumns);
         u.forEachRow(QStringLiteral("select * from rmenu where round<>'0' and round<>''"), [&](Query& row) {
             const auto [roundTitle, heatTitle]
                 = TitlesFromHeatText(row.FieldByName(QStringLiteral("rmenu"))->AsString());

@@ -14,9 +14,14 @@ struct LayoutUpgradeResult {
     int versionBefore = 0; // as read at the start (1 when checkv had to be created)
     int versionAfter = 0;
     QStringList statements; // every statement run, in order
-    QString failure; // the failing step's error; empty when every step needed ran
+    // For the operator: which step stopped, the version the database stays at, and the error;
+    // empty when every step needed ran.
+    QString failure;
 };
 
-// Runs on DM1's scratch query Qtemp. The creation of a missing checkv is not guarded: its
-// failure raises platform::DatabaseError. A failing step is reported in the result.
+// Runs on DM1's scratch query Qtemp. Every step is a write transaction begun as a writer, so
+// that another program writing the database is waited for. When the version was lost, a
+// database already at the current layout is recorded as such, without rewriting its rows.
+// The recording of a missing version is not guarded: its failure raises
+// platform::DatabaseError. A failing step is reported in the result.
 LayoutUpgradeResult UpgradeTableLayout(TDM1& dm);

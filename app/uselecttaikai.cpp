@@ -21,6 +21,7 @@
 #include <QRegularExpressionValidator>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 std::function<void(QWidget* owner)> OpenRaceConsole;
 
@@ -110,19 +111,6 @@ bool ReturnsRows(const QString& statement)
 QString StatementDate(const QString& shortDateText)
 {
     return shortDateText.mid(5, 5) + QLatin1Char('/') + shortDateText.mid(0, 4);
-}
-
-// Runs statements inside a savepoint: all of them change the database, or none does.
-template <typename Body> void AllOrNothing(platform::Database* db, const QString& name, Body body)
-{
-    db->execute(QStringLiteral("savepoint ") + name);
-    try {
-        body();
-    } catch (...) {
-        db->execute(QStringLiteral("rollback to %1; release %1").arg(name));
-        throw;
-    }
-    db->execute(QStringLiteral("release ") + name);
 }
 
 } // namespace
@@ -556,13 +544,13 @@ void TFselecttaikai::CommitDelete()
     const QString code = m_rowCode;
     platform::Query* edit = DM1->Qedit;
     // The event's cues go with it: a later event of the same date and digit must start without them.
-    AllOrNothing(DM1->Database1, QStringLiteral("delete_event"), [&] {
-        for (const char* table : { "taikai", "rmenu", "music" }) {
-            edit->SQL.clear();
-            edit->SQL << QStringLiteral("delete from %1 where tcode='%2'").arg(QLatin1String(table), code);
-            edit->ExecSQL();
-        }
-    });
+    platform::Transaction remove(*DM1->Database1);
+    for (const char* table : { "taikai", "rmenu", "music" }) {
+        edit->SQL.clear();
+        edit->SQL << QStringLiteral("delete from %1 where tcode='%2'").arg(QLatin1String(table), code);
+        edit->ExecSQL();
+    }
+    remove.Commit();
     EndMode();
     ReopenList();
 }
@@ -598,6 +586,7 @@ void TFselecttaikai::opentaikai()
 
     // Outside programs read the open event from tnow's one row: make sure there is one.
     try {
+        platform::Transaction mark(*DM1->Database1);
         platform::Query* resu = DM1->Qresu;
         resu->SQL = QStringList { QStringLiteral("update tnow set tcode='") + CurrentEventCode
             + QLatin1Char('\'') };
@@ -606,6 +595,7 @@ void TFselecttaikai::opentaikai()
                 + QStringLiteral("')") };
             resu->ExecSQL();
         }
+        mark.Commit();
     } catch (const platform::DatabaseError&) {
         platform::ShowMessage(kTnowMissing);
     }
@@ -678,18 +668,24 @@ void TFselecttaikai::RunMaintenanceText(bool openLast)
     if (statements.isEmpty())
         return;
     const bool showLast = openLast || ReturnsRows(statements.last());
+    // Reads alone take no write lock, so that looking at the tables never waits for the results
+    // program; anything that writes begins as a writer and waits for it instead of failing.
+    const bool writes = !std::all_of(statements.begin(), statements.end(), ReturnsRows);
     try {
-        AllOrNothing(DM1->Database1, QStringLiteral("maintenance"), [&] {
-            for (int i = 0; i < statements.size(); ++i) {
-                temp->SQL = QStringList { statements[i] };
-                if (i == statements.size() - 1 && showLast) {
-                    temp->RequestLive = true;
-                    temp->Open();
-                } else {
-                    temp->ExecSQL();
-                }
+        std::optional<platform::Transaction> all;
+        if (writes)
+            all.emplace(*DM1->Database1);
+        for (int i = 0; i < statements.size(); ++i) {
+            temp->SQL = QStringList { statements[i] };
+            if (i == statements.size() - 1 && showLast) {
+                temp->RequestLive = true;
+                temp->Open();
+            } else {
+                temp->ExecSQL();
             }
-        });
+        }
+        if (all)
+            all->Commit();
     } catch (const std::exception& e) {
         temp->Close();
         platform::ShowError(QString::fromUtf8(e.what()));

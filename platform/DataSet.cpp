@@ -326,26 +326,6 @@ struct Database::Impl {
         while (st.step()) { }
         return sqlite3_total_changes(db) != before ? sqlite3_changes(db) : 0;
     }
-
-    // Runs one statement of the program's SQL, which may become several for SQLite; those
-    // run together or not at all.
-    int runRewritten(const QString& statement)
-    {
-        const QStringList parts = sql::Rewrite(statement);
-        if (parts.size() == 1)
-            return run(parts.front());
-        run(QStringLiteral("SAVEPOINT tavo_split"));
-        try {
-            int changes = 0;
-            for (const QString& p : parts)
-                changes = run(p);
-            run(QStringLiteral("RELEASE tavo_split"));
-            return changes;
-        } catch (...) {
-            sqlite3_exec(db, "ROLLBACK TO tavo_split; RELEASE tavo_split", nullptr, nullptr, nullptr);
-            throw;
-        }
-    }
 };
 
 Database::Database()
@@ -387,8 +367,19 @@ int Database::execute(const QString& sql)
     if (statements.isEmpty())
         Fail(QStringLiteral("SQL文がありません。"));
     int changes = 0;
-    for (const QString& s : statements)
-        changes = m_impl->runRewritten(s);
+    for (const QString& s : statements) {
+        const QStringList parts = sql::Rewrite(s);
+        if (parts.size() == 1) {
+            changes = m_impl->run(parts.front());
+            continue;
+        }
+        // One statement of the program's SQL that SQLite takes as several: they run together or
+        // not at all, and begin as a writer like every other write transaction.
+        Transaction whole(*this);
+        for (const QString& p : parts)
+            changes = m_impl->run(p);
+        whole.Commit();
+    }
     return changes;
 }
 
@@ -451,6 +442,15 @@ QStringList Database::columnNames(const QString& table) const
     while (st.step())
         names << st.column(0).toString();
     return names;
+}
+
+QString Database::columnType(const QString& table, const QString& column) const
+{
+    Statement st(m_impl->handle(),
+        QStringLiteral("SELECT type FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE"));
+    st.bind(1, sql::PlainTableName(table));
+    st.bind(2, column);
+    return st.step() ? st.column(0).toString() : QString();
 }
 
 // ---- DataSet -------------------------------------------------------------------------------------

@@ -50,6 +50,9 @@ public:
     bool tableExists(const QString& name) const;
     // Column names of a table as declared, in order; empty when the table does not exist.
     QStringList columnNames(const QString& table) const;
+    // A column's declared type as the table was created ("integer", "varchar(10)"); empty when
+    // the table or the column does not exist.
+    QString columnType(const QString& table, const QString& column) const;
 
     // True while a transaction (or savepoint) of this connection is open.
     bool inTransaction() const;

@@ -67,17 +67,40 @@ QString StoredValue(QString value)
 
 } // namespace
 
+// One line of the file: its text, and the bytes it was read as. A line the program does not
+// change is written back as those bytes, so that lines and sections other programs own keep
+// every byte (CP932 has two codes for some characters, and decoding and encoding again would
+// pick one of them).
+struct IniLine {
+    QString text;
+    QByteArray bytes; // without the line end; empty for a line the program wrote
+    QByteArray end; // "\r\n", "\n", "\r", or empty for a last line without one
+    bool changed = false;
+
+    // A last line keeps its missing line end; one that gets lines after it ends in CR LF.
+    QByteArray stored(bool last) const
+    {
+        const QByteArray ending = end.isEmpty() && !last ? QByteArrayLiteral("\r\n") : end;
+        return (changed ? ToCp932(text) : bytes) + ending;
+    }
+};
+
+IniLine WrittenLine(const QString& text) { return { text, {}, QByteArrayLiteral("\r\n"), true }; }
+
 struct IniFile::Impl {
     QString path;
-    std::vector<QString> lines; // the file's lines without line ends, comments and all
+    std::vector<IniLine> lines; // the file's lines, comments and all
+
+    const QString& text(int i) const { return lines[static_cast<size_t>(i)].text; }
+    int count() const { return static_cast<int>(lines.size()); }
 
     // Index of the section header line, or -1.
     int findSection(const QString& section) const
     {
-        for (size_t i = 0; i < lines.size(); ++i) {
-            const QString name = SectionName(lines[i]);
+        for (int i = 0; i < count(); ++i) {
+            const QString name = SectionName(text(i));
             if (!name.isNull() && SameName(name, section))
-                return static_cast<int>(i);
+                return i;
         }
         return -1;
     }
@@ -85,10 +108,10 @@ struct IniFile::Impl {
     // One past the last line of the section that starts at header.
     int sectionEnd(int header) const
     {
-        size_t i = static_cast<size_t>(header) + 1;
-        while (i < lines.size() && SectionName(lines[i]).isNull())
+        int i = header + 1;
+        while (i < count() && SectionName(text(i)).isNull())
             ++i;
-        return static_cast<int>(i);
+        return i;
     }
 
     // Index of the key's line in the section, or -1. The first of duplicate keys wins, as on Windows.
@@ -100,7 +123,7 @@ struct IniFile::Impl {
         const int end = sectionEnd(header);
         for (int i = header + 1; i < end; ++i) {
             QString k, v;
-            if (SplitEntry(lines[static_cast<size_t>(i)], k, v) && SameName(k, key)) {
+            if (SplitEntry(text(i), k, v) && SameName(k, key)) {
                 if (value)
                     *value = v;
                 return i;
@@ -119,23 +142,29 @@ struct IniFile::Impl {
             throw std::runtime_error(QStringLiteral("設定ファイル %1 を読み込めません。(%2)")
                                          .arg(path, file.errorString())
                                          .toStdString());
-        QString text = FromCp932(file.readAll());
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-        const QStringList parts = text.split(QLatin1Char('\n'));
-        lines.assign(parts.begin(), parts.end());
-        // The text's last line end gives an empty last part: not a line of its own.
-        if (!lines.empty() && lines.back().isEmpty())
-            lines.pop_back();
+        // CR and LF never occur inside a CP932 character, so the bytes split into lines as the text does.
+        const QByteArray all = file.readAll();
+        qsizetype start = 0;
+        while (start < all.size()) {
+            qsizetype stop = start;
+            while (stop < all.size() && all[stop] != '\r' && all[stop] != '\n')
+                ++stop;
+            qsizetype next = stop;
+            if (next < all.size())
+                next += (all[next] == '\r' && next + 1 < all.size() && all[next + 1] == '\n') ? 2 : 1;
+            const QByteArray bytes = all.mid(start, stop - start);
+            lines.push_back({ FromCp932(bytes), bytes, all.mid(stop, next - stop), false });
+            start = next;
+        }
     }
 
     void save() const
     {
-        QString text;
-        for (const QString& line : lines)
-            text += line + QStringLiteral("\r\n");
+        QByteArray bytes;
+        for (size_t i = 0; i < lines.size(); ++i)
+            bytes += lines[i].stored(i + 1 == lines.size());
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(ToCp932(text)) < 0 || !file.commit())
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit())
             throw std::runtime_error(QStringLiteral("設定ファイル %1 に書き込めません。(%2)")
                                          .arg(path, file.errorString())
                                          .toStdString());
@@ -146,26 +175,28 @@ struct IniFile::Impl {
         QString current;
         const int at = findKey(section, key, &current);
         if (at >= 0) {
-            if (current == value && StoredValue(value) == value)
+            // A line that already reads as the value keeps its bytes.
+            if (current == value)
                 return;
             // Keep the key as the file spells it.
-            const QString& line = lines[static_cast<size_t>(at)];
-            const QString spelled = line.left(line.indexOf(QLatin1Char('='))).trimmed();
-            lines[static_cast<size_t>(at)] = spelled + QLatin1Char('=') + StoredValue(value);
+            IniLine& line = lines[static_cast<size_t>(at)];
+            const QString spelled = line.text.left(line.text.indexOf(QLatin1Char('='))).trimmed();
+            line.text = spelled + QLatin1Char('=') + StoredValue(value);
+            line.changed = true;
         } else {
             const QString entry = key + QLatin1Char('=') + StoredValue(value);
             const int header = findSection(section);
             if (header >= 0) {
                 // After the section's last entry, before the blank lines that part it from the next.
                 int pos = sectionEnd(header);
-                while (pos > header + 1 && lines[static_cast<size_t>(pos - 1)].trimmed().isEmpty())
+                while (pos > header + 1 && text(pos - 1).trimmed().isEmpty())
                     --pos;
-                lines.insert(lines.begin() + pos, entry);
+                lines.insert(lines.begin() + pos, WrittenLine(entry));
             } else {
-                if (!lines.empty() && !lines.back().trimmed().isEmpty())
-                    lines.emplace_back();
-                lines.push_back(QLatin1Char('[') + section + QLatin1Char(']'));
-                lines.push_back(entry);
+                if (!lines.empty() && !lines.back().text.trimmed().isEmpty())
+                    lines.push_back(WrittenLine(QString()));
+                lines.push_back(WrittenLine(QLatin1Char('[') + section + QLatin1Char(']')));
+                lines.push_back(WrittenLine(entry));
             }
         }
         save();

@@ -6,8 +6,9 @@
 namespace platform {
 
 // The settings file in the original's INI format, stored as CP932 text with CR LF line ends.
-// Sections and keys are case-insensitive; keys the program does not know are kept; a write
-// changes the line in place (or appends it to its section). Writes reach the file at once.
+// Sections and keys are case-insensitive. A write changes the key's line in place (or appends
+// it to its section) and reaches the file at once; every other line, and a line whose value
+// is already the one written, keeps its bytes exactly.
 class IniFile {
 public:
     explicit IniFile(const QString& path);

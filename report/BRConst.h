@@ -56,3 +56,10 @@ inline constexpr const char* SBRFunctionCategories[] = {
 
 // Fills each "%s" of the text with the next argument, in order.
 QString BRFormat(const char* text, const QString& a = QString(), const QString& b = QString());
+
+// Report printer, progress form.
+inline constexpr const char* SBRPrinterNotReady = "BRPrinter not ready";
+inline constexpr const char* SBRIllegalNewPage = "Illegal call to NewPage";
+inline constexpr const char* SBRPrintingProgress = "Printing progress";
+inline constexpr const char* SBRCompleted = " Completed";
+inline constexpr const char* SBRCancel = "Cancel";

@@ -9,6 +9,10 @@
 //   4. Page store and stored report file: TBRPageList, TBRFileHeader (BRPrntr_store.cpp).
 //   5. Outline: TBROutline (BRPrntr.cpp).
 //   6. Hyperlinks (BRPrntr.cpp).
+//   7. Printer settings: TBRBin, TBRPrinterSettings, TBandReportPrinterSettings, TPrinterSettings
+//      (BRPrntr_settings.cpp).
+//   8. Report printer: TBRPrinter (BRPrntr_printer.cpp; printing stored pages and the print job
+//      in BRPrntr_print.cpp), the preview interface and the text search of a page.
 //
 // A page is a QPicture recorded at BRPageDotsPerInch, whose bounding rectangle is the whole
 // page; its bytes are the page's payload in the store and in a stored report file (".BRP").
@@ -18,9 +22,11 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QObject>
 #include <QPointer>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -338,3 +344,456 @@ TBRExternalLinkOpener SetExternalLinkOpener(TBRExternalLinkOpener opener);
 // Follows a clicked link: "EXT:" opens the rest outside, "INT:" dispatches the rest to the
 // handlers, anything else goes to the handlers and else outside.
 void BRHandleHyperlink(const QString& link, QObject* preview);
+
+// ---------------------------------------------------------------------------------------------
+// 7. Printer settings
+// ---------------------------------------------------------------------------------------------
+
+// Declared with the report's units (BandRpt.h); the report's header includes this one.
+enum class TBRPaperSize : std::uint8_t;
+enum class TPrinterOrientation : std::uint8_t;
+
+class QPrinter;
+
+// Paper sources, in the order the report's form stores them.
+enum class TBRBin : std::uint8_t {
+    First,
+    Upper,
+    Lower,
+    Middle,
+    Manual,
+    Envelope,
+    EnvManual,
+    Auto,
+    Tractor,
+    SmallFormat,
+    LargeFormat,
+    LargeCapacity,
+    Cassette,
+    Last
+};
+constexpr int BRBinCount = 14;
+
+// The Windows paper-source number of a bin (First and Upper are both 1, Cassette and Last 14).
+int BRBinToDevMode(TBRBin bin);
+// The first bin whose number is `code`; nothing when no bin has it.
+std::optional<TBRBin> BRBinFromDevMode(int code);
+
+// Duplex codes as the report's settings keep them.
+constexpr int BRDuplexSimplex = 1;
+constexpr int BRDuplexLongEdge = 2;
+constexpr int BRDuplexShortEdge = 3;
+
+// The duplex code of what a printer is set to (automatic counts as long edge).
+int BRPrinterDuplexCode(const QPrinter& printer);
+
+// What a report's designer chose for printing; the print dialog reads and writes it too.
+struct TBRPrinterSettings {
+    static constexpr int DefaultMemoryLimit = 250000;
+    // A stored form leaves PrintQuality out when it has this value.
+    static constexpr int StoredDefaultPrintQuality = 600;
+
+    int Copies = 1;
+    TBRBin OutputBin = TBRBin::Auto;
+    bool Duplex = false;
+    int FirstPage = 0; // 0: from the first page
+    int LastPage = 0; // 0: to the last page
+    bool UseStandardprinter = false; // share the program's printer object
+    bool UseCustomBinCode = false;
+    int CustomBinCode = 0;
+    int ExtendedDuplex = 0; // a duplex code that, when not 0, wins over Duplex
+    bool UseCustomPaperCode = false;
+    int CustomPaperCode = 0;
+    bool PrintMetaFile = false; // print the stored pages instead of running the report again
+    int MemoryLimit = DefaultMemoryLimit; // bytes the page store keeps in memory
+    int PrintQuality = 0;
+    int Collate = 0; // 1: collate copies
+    int ColorOption = 0; // 1 monochrome, 2 colour; read from the printer, never written
+    // Printers are numbered as QPrinterInfo::availablePrinters() lists them; -1 is the default
+    // queue.
+    int PrinterIndex = -1;
+    // PDF output: a file name makes every print a PDF file of that name. Without one, printing
+    // goes to the chosen queue, or to a PDF file in the data folder when the system has none.
+    QString OutputFileName;
+
+    bool operator==(const TBRPrinterSettings&) const = default;
+};
+
+// The report's published PrinterSettings.
+struct TBandReportPrinterSettings : TBRPrinterSettings { };
+
+class TPrinterSettings;
+// Sender, Cancel (enters false), the printer whose settings are read or written.
+using TBRPrinterEvent = std::function<void(QObject* sender, bool& cancel, QPrinter* printer)>;
+
+// The working printer settings of a report printer: read from the bound printer object and
+// written into it before a document starts. Lengths are tenths of a millimetre.
+//
+// Qt Print Support carries copies, collation, duplex (simplex, long edge, short edge), paper
+// and orientation to CUPS and PDF output. Bins, custom bin codes, print quality, custom paper
+// codes Qt does not know and duplex codes other than 1..3 are kept here and read back as set.
+class TPrinterSettings {
+public:
+    TPrinterSettings();
+
+    // Binds the printer object (not owned) and reads its settings.
+    void SetPrinter(QPrinter* printer);
+    QPrinter* Printer() const { return m_printer; }
+    void ReadSettings();
+    void ApplySettings();
+
+    // Values as Windows printer drivers numbered them (kept for the stored forms).
+    int Copies() const { return m_copies; }
+    void SetCopies(int copies);
+    bool Duplex() const { return m_duplex; }
+    void SetDuplex(bool on) { m_duplex = on; }
+    int ExtendedDuplex() const { return m_extendedDuplex; }
+    void SetExtendedDuplex(int code) { m_extendedDuplex = code; }
+    // The duplex code ApplySettings sends.
+    int DuplexCode() const;
+    TBRBin OutputBin() const { return m_outputBin; }
+    void SetOutputBin(TBRBin bin) { m_outputBin = bin; }
+    bool UseCustomBinCode() const { return m_useCustomBinCode; }
+    void SetUseCustomBinCode(bool on) { m_useCustomBinCode = on; }
+    int CustomBinCode() const { return m_customBinCode; }
+    void SetCustomBinCode(int code) { m_customBinCode = code; }
+    // The paper source ApplySettings would send (kept only: CUPS takes no bins through Qt).
+    int BinCode() const;
+    bool UseCustomPaperCode() const { return m_useCustomPaperCode; }
+    void SetUseCustomPaperCode(bool on) { m_useCustomPaperCode = on; }
+    int CustomPaperCode() const { return m_customPaperCode; }
+    void SetCustomPaperCode(int code) { m_customPaperCode = code; }
+    int PrintQuality() const { return m_printQuality; }
+    void SetPrintQuality(int q) { m_printQuality = q; }
+    int Collate() const { return m_collate; }
+    void SetCollate(int c) { m_collate = c; }
+    int ColorOption() const { return m_colorOption; }
+    void SetColorOption(int c) { m_colorOption = c; }
+    int MemoryLimit() const { return m_memoryLimit; }
+    void SetMemoryLimit(int bytes) { m_memoryLimit = bytes; }
+    bool PrintMetaFile() const { return m_printMetaFile; }
+    void SetPrintMetaFile(bool on) { m_printMetaFile = on; }
+    bool UseStandardPrinter() const { return m_useStandardPrinter; }
+    void SetUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
+    QString OutputFileName() const { return m_outputFileName; }
+    void SetOutputFileName(const QString& name) { m_outputFileName = name; }
+
+    TPrinterOrientation Orientation() const { return m_orientation; }
+    void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
+    TBRPaperSize PaperSize() const { return m_paperSize; }
+    // Taken when the printer has the paper, and always for Default and Custom; false when refused.
+    bool SetPaperSize(TBRPaperSize paper);
+    bool Supported(TBRPaperSize paper) const;
+    // Marks the papers the printer lists (nothing listed leaves the marks as they are); Custom
+    // is always supported.
+    void SetSupportedPapers(const QList<int>& windowsPaperCodes);
+
+    // The paper's width and length in the settings' own terms: from the paper table for table
+    // papers (portrait), the printer's or the designer's sheet for Default and Custom.
+    int PaperWidth() const;
+    int PaperLength() const;
+    void SetPaperWidth(int tenths) { m_paperWidth = tenths; }
+    void SetPaperLength(int tenths) { m_paperLength = tenths; }
+    int XResolution() const { return m_xResolution; }
+    int YResolution() const { return m_yResolution; }
+    // Where the printer's drawing origin lies from the sheet's corner (0 in full-page mode).
+    int TopOffset() const { return m_topOffset; }
+    int LeftOffset() const { return m_leftOffset; }
+
+    void SetGetSettingsEvent(TBRPrinterEvent e) { m_onGetSettings = std::move(e); }
+    void SetApplySettingsEvent(TBRPrinterEvent e) { m_onApplySettings = std::move(e); }
+    // The Sender the two events are given (the report printer).
+    void SetEventSender(QObject* sender) { m_sender = sender; }
+
+    // Copies the designer's choices (not the printer-bound values) from a report's settings.
+    void Assign(const TBRPrinterSettings& s);
+
+private:
+    QPrinter* m_printer = nullptr;
+    QObject* m_sender = nullptr;
+    int m_copies = 1;
+    bool m_duplex = false;
+    int m_extendedDuplex = 0;
+    bool m_printMetaFile = false;
+    bool m_useStandardPrinter = false;
+    TBRPrinterEvent m_onGetSettings;
+    TBRPrinterEvent m_onApplySettings;
+    bool m_useCustomBinCode = false;
+    int m_customBinCode = 0;
+    int m_printQuality = 0;
+    int m_collate = 0;
+    int m_colorOption = 0;
+    int m_memoryLimit = TBRPrinterSettings::DefaultMemoryLimit;
+    bool m_useCustomPaperCode = false;
+    int m_customPaperCode = 0;
+    QString m_outputFileName;
+    TPrinterOrientation m_orientation;
+    TBRBin m_outputBin = TBRBin::Auto;
+    TBRPaperSize m_paperSize;
+    std::array<bool, 70> m_supported {};
+    int m_paperWidth = 2100;
+    int m_paperLength = 2970;
+    int m_xResolution = BRPageDotsPerInch;
+    int m_yResolution = BRPageDotsPerInch;
+    int m_topOffset = 0;
+    int m_leftOffset = 0;
+};
+
+// ---------------------------------------------------------------------------------------------
+// 8. Report printer
+// ---------------------------------------------------------------------------------------------
+
+class QPainter;
+class QWidget;
+class TBRPrinter;
+class TBRPrintJob;
+
+// The program's shared printer object (used by reports whose settings ask for it, and by the
+// print dialog until it is given another).
+QPrinter& BRStandardPrinter();
+
+// What a report printer needs from the report that owns it.
+class TBRPrinterOwner {
+public:
+    virtual ~TBRPrinterOwner() = default;
+    // UseStandardprinter and MemoryLimit are taken from here when the printer is made.
+    virtual const TBRPrinterSettings& OwnerPrinterSettings() const = 0;
+    // Printing stored pages shows the progress form when this is true.
+    virtual bool OwnerShowProgress() const { return true; }
+};
+
+// Opens a preview window for a report printer. The preview form registers a subclass; without
+// one the report printer shows nothing.
+class TBRPreviewInterface {
+public:
+    virtual ~TBRPreviewInterface() = default;
+    virtual QWidget* Show(TBRPrinter*) { return nullptr; }
+    virtual QWidget* ShowModal(TBRPrinter*) { return nullptr; }
+};
+using TBRPreviewInterfaceFactory = std::function<std::unique_ptr<TBRPreviewInterface>()>;
+// Registers the preview interface class; returns the one registered before.
+TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory);
+
+// Where a print job goes: a CUPS queue or a PDF file.
+struct TBRPrintTarget {
+    QString queue; // a CUPS queue name; empty for PDF output
+    QString fileName; // the PDF file, when queue is empty
+    bool IsPdf() const { return queue.isEmpty(); }
+};
+
+// A finished PDF handed to a CUPS queue.
+struct TBRQueueJob {
+    QString queue;
+    QString fileName;
+    QString title;
+    int copies = 1;
+    bool collate = false;
+    int duplexCode = BRDuplexSimplex;
+};
+// Hands a job to its queue; false with a message when the queue refuses it.
+using TBRQueueSubmitter = std::function<bool(const TBRQueueJob& job, QString* error)>;
+// Replaces how jobs reach CUPS (tests); returns the previous submitter. An empty one restores
+// the system's (libcups).
+TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter);
+
+// The output side of a report run: pages into the page store (for preview, printing, saving)
+// or straight to a printer. Messages to the preview, the progress form and the owning report
+// are signals; PageAvailable, Progress and PrintRequested are always delivered later from the
+// event loop, as posted messages were.
+class TBRPrinter : public QObject {
+    Q_OBJECT
+public:
+    enum class Status : std::uint8_t { Idle = 0, Busy = 1, Ready = 2 };
+    enum class Destination : std::uint8_t { Store = 0, Printer = 1 };
+    enum class PrintOutcome {
+        Printed, // every page of the range reached the printer
+        Requested, // the owning report was asked to run itself again for the printer
+        NothingToPrint, // the range holds no page
+        Cancelled,
+        Refused, // not ready, or a print is already running
+        Failed, // the file or queue refused the job: LastError() says why
+    };
+
+    explicit TBRPrinter(TBRPrinterOwner* owner = nullptr, QObject* parent = nullptr);
+    ~TBRPrinter() override;
+
+    TBRPrinterOwner* Owner() const { return m_owner; }
+    Status GetStatus() const { return m_status; }
+    Destination GetDestination() const { return m_destination; }
+    void SetDestination(Destination d) { m_destination = d; }
+    int PageCount() const { return m_pageCount; }
+    int CurrentPage() const { return m_currentPage; }
+    bool SetCurrentPage(int n);
+    int Progress() const { return m_progress; }
+    bool Cancelled() const { return m_cancel; }
+    int FirstPage() const { return m_firstPage; }
+    int LastPage() const { return m_lastPage; }
+    void SetFirstPage(int n) { m_firstPage = n; }
+    void SetLastPage(int n) { m_lastPage = n; }
+    bool Complete() const { return m_complete; }
+    void SetComplete(bool on) { m_complete = on; }
+    QString Title() const { return m_title; }
+    void SetTitle(const QString& title) { m_title = title; }
+    QString LastError() const { return m_lastError; }
+
+    // Device pixels per tenth of a millimetre on the current page.
+    double HorizontalFactor() const { return m_factorX; }
+    double VerticalFactor() const { return m_factorY; }
+    int ToDeviceX(double tenths) const;
+    int ToDeviceY(double tenths) const;
+    int ToDeviceWidth(double tenths) const;
+    int ToDeviceHeight(double tenths) const;
+    // The sheet in tenths of a millimetre as the pages are drawn: a table paper turned for
+    // landscape; Default and Custom sheets as they stand.
+    int PaperWidth() const;
+    int PaperLength() const;
+
+    // A document: BeginDoc, NewPage for every page (the first included), drawing on Canvas(),
+    // then EndDoc, or FinishPage when the run was cancelled.
+    void BeginDoc();
+    void NewPage();
+    QPainter* Canvas() const { return m_canvas; }
+    void EndDoc();
+    // Ends a cancelled run: a printer job is dropped; the open page goes into the store unless
+    // dropOpenPage.
+    void FinishPage(bool dropOpenPage = false);
+    void Cancel() { m_cancel = true; }
+    void Cleanup();
+    bool InPrintRange() const;
+
+    // Stored page n as a new picture; nothing unless busy or ready and 1 <= n <= PageCount.
+    std::unique_ptr<QPicture> GetPage(int n);
+    TBRPageList& PageList() { return *m_pageList; }
+    void SetCompression(bool on);
+
+    // A stored report file. Save needs a ready store; both raise EBRStoreError on failure.
+    // Load refuses (false) while a print runs.
+    void Save(const QString& fileName);
+    bool Load(const QString& fileName);
+
+    // Prints the ready pages (or asks the owning report to run again for the printer).
+    PrintOutcome Print();
+    bool Printing() const { return m_printing; }
+    // Shows the preview: the preview event when set, else the registered preview interface.
+    void StartPreview();
+    QWidget* PreviewForm() const;
+
+    // The preview that shows this store tells when it starts (true) and stops (false) showing
+    // it; stopping cancels a busy run and calls the preview-closed event.
+    void CancelIfRequested(bool showing);
+    bool PreviewShowing() const { return m_previewShowing; }
+    // The preview window closed: tells the owning report (ClientClosed), after a running print.
+    void NotifyClientClosed();
+    // The owning report, which runs itself again for the printer on PrintRequested.
+    void SetClient(QObject* client);
+    QObject* Client() const;
+    // The preview or progress form that shows this printer's pages and progress.
+    void SetMessageReceiver(QObject* receiver);
+    QObject* MessageReceiver() const;
+    void SetOutlineTarget(QTreeWidget* view);
+
+    // Settings pass-through, each into the working settings.
+    TPrinterSettings& Settings() { return *m_settings; }
+    const TPrinterSettings& Settings() const { return *m_settings; }
+    void SetCopies(int n) { m_settings->SetCopies(n); }
+    void SetOutputBin(TBRBin bin) { m_settings->SetOutputBin(bin); }
+    void SetDuplex(bool on) { m_settings->SetDuplex(on); }
+    void SetExtendedDuplex(int code) { m_settings->SetExtendedDuplex(code); }
+    void SetUseCustomBinCode(bool on) { m_settings->SetUseCustomBinCode(on); }
+    void SetCustomBinCode(int code) { m_settings->SetCustomBinCode(code); }
+    void SetUseCustomPaperCode(bool on) { m_settings->SetUseCustomPaperCode(on); }
+    void SetCustomPaperCode(int code) { m_settings->SetCustomPaperCode(code); }
+    void SetPrintQuality(int q) { m_settings->SetPrintQuality(q); }
+    void SetCollate(int c) { m_settings->SetCollate(c); }
+    void SetColorOption(int c) { m_settings->SetColorOption(c); }
+    bool SetSettingsPaperSize(TBRPaperSize paper) { return m_settings->SetPaperSize(paper); }
+    void SetPaperWidth(int tenths) { m_settings->SetPaperWidth(tenths); }
+    void SetPaperLength(int tenths) { m_settings->SetPaperLength(tenths); }
+    void SetOrientation(TPrinterOrientation o) { m_settings->SetOrientation(o); }
+    void SetPrintMetaFile(bool on) { m_settings->SetPrintMetaFile(on); }
+    void SetUseStandardPrinter(bool on) { m_settings->SetUseStandardPrinter(on); }
+    void SetOutputFileName(const QString& name) { m_settings->SetOutputFileName(name); }
+    // Copies every designer's choice of a report's settings, the page range included.
+    void AssignSettings(const TBRPrinterSettings& s);
+    // Selects printer i (-1 the default queue) with its default settings, read afresh.
+    void SetPrinterIndex(int i);
+    int PrinterIndex() const { return m_printerIndex; }
+    void SetGetSettingsEvent(TBRPrinterEvent e) { m_settings->SetGetSettingsEvent(std::move(e)); }
+    void SetApplySettingsEvent(TBRPrinterEvent e) { m_settings->SetApplySettingsEvent(std::move(e)); }
+    // The printer object the settings are bound to (the print dialog works on it).
+    QPrinter* PrinterObject() const { return m_printer; }
+    // The queue or file a print goes to now.
+    TBRPrintTarget Target() const;
+
+    // Events, installed by the owning report; each is called only when set.
+    std::function<void(TBRPrinter*)> OnPreview;
+    std::function<void()> OnAfterPrint;
+    std::function<void()> OnPreviewClosed;
+    std::function<void()> OnSetup;
+    std::function<void()> OnExport;
+
+signals:
+    // Percent done of a run or print.
+    void ProgressUpdate(int percent);
+    // A new page is in the store (or the count at the end of a run).
+    void PageAvailable(int pageCount);
+    // Asks the owning report to print by running itself again.
+    void PrintRequested();
+    // The preview closed (delivered at once).
+    void ClientClosed(TBRPrinter* printer);
+
+private:
+    void Post(std::function<void()> emitter);
+    void AnnouncePage();
+    void PostProgress(int percent);
+    void NewMetafilePage();
+    void StorePage();
+    void DropPage();
+    bool StartPrinterPage();
+    void EndPrinterPage();
+    void AbortJob();
+    void SetFactors(double dotsPerInchX, double dotsPerInchY);
+    void GuessPaper();
+    TBRQueueJob QueueOptions() const;
+    PrintOutcome PrintPages(int from, int to);
+
+    TBRPrinterOwner* m_owner;
+    QPrinter* m_printer = nullptr;
+    std::unique_ptr<QPrinter> m_ownPrinter;
+    int m_printerIndex = -1;
+    Status m_status = Status::Idle;
+    Destination m_destination = Destination::Store;
+    int m_pageCount = 0;
+    int m_currentPage = 0;
+    int m_pagesAnnounced = 0;
+    int m_progress = 0;
+    bool m_cancel = false;
+    bool m_previewShowing = false;
+    int m_firstPage = 0;
+    int m_lastPage = 0;
+    double m_factorX = BRPageDotsPerInch / 254.0;
+    double m_factorY = BRPageDotsPerInch / 254.0;
+    int m_leftOffset = 0;
+    int m_topOffset = 0;
+    std::unique_ptr<TBRPageList> m_pageList;
+    std::unique_ptr<QPicture> m_page;
+    std::unique_ptr<QPainter> m_pagePainter; // on m_page
+    QPainter* m_canvas = nullptr; // the page painter or the print job's
+    std::unique_ptr<TBRPrintJob> m_job;
+    QString m_title;
+    QPointer<QObject> m_receiver;
+    QPointer<QObject> m_client;
+    QPointer<QWidget> m_previewForm;
+    bool m_complete = false;
+    bool m_printing = false;
+    bool m_closeAfterPrint = false;
+    bool m_cleanupAfterPrint = false;
+    QString m_lastError;
+    std::unique_ptr<TPrinterSettings> m_settings;
+};
+
+// True when one of the page's drawn texts holds `text` (a line drawn in several runs counts as
+// one text). Without case sensitivity, case is folded for every script.
+bool SearchMetafileText(const QString& text, const QPicture& page, bool caseSensitive);
+// The texts drawn on a page, one per drawn line, in drawing order.
+QStringList PageTexts(const QPicture& page);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program.
+# Installs what is missing, builds the program alone (no tests, no benchmarks) into build/
+# (BUILD_DIR overrides), and starts it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/build.sh
-exec "${BUILD_DIR:-build}/tavo"
+export BUILD_DIR=${BUILD_DIR:-build}
+scripts/build.sh tavo
+exec "$BUILD_DIR/tavo"

@@ -50,6 +50,9 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     window->show();
     EXPECT_EQ(window->windowTitle(), "Race schedule control");
     EXPECT_EQ(window->size(), QSize(658, 313));
+    // A fixed layout: dragging the frame does not resize it.
+    EXPECT_EQ(window->minimumSize(), QSize(658, 313));
+    EXPECT_EQ(window->maximumSize(), QSize(658, 313));
     EXPECT_EQ(window->font().family(), QStringLiteral("ＭＳ Ｐゴシック"));
     EXPECT_EQ(window->font().pixelSize(), 12);
     EXPECT_FALSE(window->windowFlags() & Qt::WindowCloseButtonHint);
@@ -138,14 +141,27 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
         EXPECT_TRUE(ini.contains(line + "\r\n")) << line.toStdString();
 }
 
-TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOver)
+TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOverAndCloseAsksFirst)
 {
     QDir(home.path()).mkdir("Tavo.ini"); // cannot be read as a file
     start();
     ASSERT_FALSE(asker.errors().isEmpty());
     EXPECT_FALSE(SettingsLoaded());
     window->show();
+    // "ＣＬＯＳＥ" says that this session's settings are lost, and why, and asks first.
+    asker.answer(false);
     window->CuteButton2->Click();
+    ASSERT_EQ(asker.questions().size(), 1);
+    const QString question = asker.questions().first();
+    EXPECT_TRUE(question.startsWith(
+        QStringLiteral("起動時に設定ファイルを読み込めなかったため、設定は保存されません。\n")
+        + asker.errors().first()))
+        << question.toStdString();
+    EXPECT_TRUE(question.endsWith(QStringLiteral("保存せずに終了しますか？")));
+    EXPECT_TRUE(window->isVisible());
+    asker.answer(true);
+    EXPECT_TRUE(window->close()); // the window manager's close asks the same
+    EXPECT_EQ(asker.questions().size(), 2);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(QFileInfo(home.file("Tavo.ini")).isDir());
 }

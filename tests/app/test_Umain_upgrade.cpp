@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+using namespace std::chrono_literals;
+
 namespace {
 
 class LayoutUpgrade : public ::testing::Test {
@@ -70,6 +72,12 @@ protected:
         exec("insert into music values ('1','w','0:01:00','/snd/one.wav')");
         exec("insert into music values ('2','r','0:02:00','/snd/two.wav')");
         exec("insert into music values ('0','o','0:00:30','/snd/template.wav')");
+    }
+
+    // The results program's table of the first releases.
+    void createResults()
+    {
+        exec("create table result (tcode varchar(10), round smallint, heat smallint, rank smallint)");
     }
 
     // The current layout less the columns of the last two steps.
@@ -201,20 +209,115 @@ TEST_F(LayoutUpgrade, FailingRowLoopTakesBackTheColumnItsStepAdded)
     const QString before = schema();
     const LayoutUpgradeResult r = UpgradeTableLayout(dm);
     EXPECT_TRUE(r.failure.contains("refused")) << r.failure.toStdString();
+    // The step in the operator's words and the version the database stays at.
+    EXPECT_TRUE(r.failure.startsWith(QStringLiteral("手順「スケジュールに通し番号を付与」で止まりました。"
+                                                    "データベースはバージョン 6 のまま")))
+        << r.failure.toStdString();
     EXPECT_EQ(r.versionAfter, 6);
     EXPECT_FALSE(columns("rmenu").contains("uc", Qt::CaseInsensitive));
     EXPECT_EQ(schema(), before);
     EXPECT_EQ(rows("select rmenu from rmenu"), QStringList { "A" });
 }
 
-TEST_F(LayoutUpgrade, MissingVersionRowCountsAsVersion1AndIsWritten)
+TEST_F(LayoutUpgrade, LostVersionOfACurrentDatabaseIsRecordedWithoutRewritingRows)
 {
-    dm.CreateMissingTables();
-    exec("delete from checkv");
+    for (const char* loss : { "drop table checkv", "delete from checkv", "update checkv set checkv=null" }) {
+        SCOPED_TRACE(loss);
+        exec("drop table if exists taikai; drop table if exists rmenu");
+        dm.CreateMissingTables();
+        // An event whose date was edited keeps its code; numbers and titles the operator set.
+        exec("insert into taikai (tcode,tname,tdate) values (202403091,'Moved','04/01/2024')");
+        exec("insert into rmenu (tcode,rr,btime,etime,rmenu,uc,round,roundtl,heattl) values "
+             "(202403091,1,'9:00:00','9:10:00','予選 1 ヒート 1',7,'1','Qualify','Heat A')");
+        exec(QLatin1String(loss));
+        const QString before = schema();
+        const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+        EXPECT_EQ(r.failure, "");
+        EXPECT_EQ(r.versionBefore, 8);
+        EXPECT_EQ(rows("select checkv from checkv"), QStringList { "8" });
+        EXPECT_EQ(rows("select tcode, tdate from taikai"), QStringList { "202403091|2024/04/01" });
+        EXPECT_EQ(rows("select uc, roundtl, heattl from rmenu"), QStringList { "7|Qualify|Heat A" });
+        if (QLatin1String(loss) != QLatin1String("drop table checkv")) {
+            EXPECT_EQ(schema(), before);
+        }
+        for (const QString& s : r.statements)
+            EXPECT_FALSE(
+                s.startsWith("alter", Qt::CaseInsensitive) || s.startsWith("update", Qt::CaseInsensitive))
+                << s.toStdString();
+    }
+}
+
+TEST_F(LayoutUpgrade, LostVersionOfAnOldLayoutStartsAtVersion1)
+{
+    createVersion1(false);
+    exec("create table checkv (checkv smallint)"); // the table is there, its row is not
     const LayoutUpgradeResult r = UpgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
-    EXPECT_EQ(r.versionAfter, 8);
+    EXPECT_EQ(r.versionBefore, 1);
     EXPECT_EQ(rows("select checkv from checkv"), QStringList { "8" });
+}
+
+TEST_F(LayoutUpgrade, WaitsForAnotherProgramWritingTheDatabase)
+{
+    createVersion1(false);
+    createResults();
+    // The results program writes for a whole second while the program starts.
+    {
+        const testing_support::OtherWriter results(
+            dm.Database1->path(), "insert into result values ('1', 1, 2, 1)", 1000ms);
+        const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+        EXPECT_EQ(r.failure, "");
+        EXPECT_EQ(r.versionAfter, 8);
+    }
+    // Its row was in before the codes were rebuilt, and follows its event.
+    EXPECT_EQ(rows("select tcode, heat from result"), QStringList { "202403092|2" });
+}
+
+TEST_F(LayoutUpgrade, ResultAndTnowRowsFollowTheirEventToItsNewCode)
+{
+    createVersion1(false);
+    createResults();
+    exec("insert into result values ('1', 1, 1, 1); insert into result values ('2', 1, 1, 1);"
+         "insert into result values ('202403091', 2, 1, 3); insert into result values ('9', 1, 1, 1)");
+    exec("update tnow set tcode='2'");
+    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    EXPECT_EQ(r.failure, "");
+    // A row of no event (code 9) is left as it was.
+    EXPECT_EQ(rows("select tcode, rank from result order by rowid"),
+        (QStringList { "202403092|1", "202403093|1", "202403091|3", "9|1" }));
+    EXPECT_EQ(scalar("select tcode from tnow"), "202403093");
+    // The console's results lookup finds the rows by the event's new code.
+    EXPECT_EQ(scalar("select count(*) from result where tcode='202403092' and round='1' and heat='1'"), "1");
+}
+
+TEST_F(LayoutUpgrade, UnreadableEventDateIsNamedAndTheNextStartGoesOnOnceMended)
+{
+    createVersion1(false);
+    // Written by another program, past the data layer's date checks.
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(dm.Database1->path().toUtf8().constData(), &raw), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(raw, "update taikai set tdate='2024/13/45' where tname='Second'", nullptr, nullptr,
+                  nullptr),
+        SQLITE_OK);
+    sqlite3_close(raw);
+
+    LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    EXPECT_EQ(r.versionAfter, 3);
+    for (const QString& part : { QStringLiteral("手順「大会コードを開催日から作り直し」"),
+             QStringLiteral("バージョン 3 のまま"), QStringLiteral("大会「Second」(大会コード 2)"),
+             QStringLiteral("'2024/13/45'"), QStringLiteral("Mente") })
+        EXPECT_TRUE(r.failure.contains(part)) << part.toStdString() << "\n" << r.failure.toStdString();
+    EXPECT_EQ(rows("select tcode from taikai order by rowid"),
+        (QStringList { "1", "2", "202412313", "202403091" }));
+
+    // Mended the way the message says, in the maintenance panel.
+    exec("update taikai set tdate='03/10/2024' where tcode='2'");
+    r = UpgradeTableLayout(dm);
+    EXPECT_EQ(r.failure, "");
+    EXPECT_EQ(r.versionBefore, 3);
+    EXPECT_EQ(r.versionAfter, 8);
+    EXPECT_EQ(scalar("select tcode from taikai where tname='Second'"), "202403101");
+    EXPECT_EQ(scalar("select tcode from rmenu where rmenu='Second A'"), "202403101");
 }
 
 TEST_F(LayoutUpgrade, TenthEventOfADateGetsATwoDigitSequenceRatherThanASharedCode)

@@ -120,6 +120,43 @@ TEST_F(Settings, SaveKeepsTcodeBrateAndUnknownKeysAlreadyInTheFile)
     EXPECT_EQ(ini.ReadString("Env", "Memo", ""), QStringLiteral("メモ"));
 }
 
+TEST_F(Settings, SaveLeavesEveryLineItDoesNotChangeByteForByte)
+{
+    // "≒" and "纊" each have two CP932 codes: here the ones that decoding and encoding again
+    // would not give back (0x8790 for 0x81E0, 0xED40 for 0xFA5C). A foreign section uses LF
+    // line ends, and the file ends without one.
+    const QByteArray nearlyEqual("\x87\x90"), oldKanji("\xED\x40");
+    const QByteArray original = "; \x90\xdd\x92\xe8 " + nearlyEqual
+        + "\r\n"
+          "[Env]\r\nTcode=202403092\r\nCont=0\r\nPcom2=2\r\nPcom3=3\r\nPcom4=4\r\nPcom5=5\r\n"
+          "Dtp1v=0:03:00\r\nDtp2v=0:05:00\r\nDtp3v=0:00:30\r\nDtp4v=0:00:10\r\nDtp5v=0:02:00\r\n"
+          "Dt=0\r\nBrindt=3\r\nDpwup=0\r\nDprace=1\r\nDpover=1\r\nMemo="
+        + oldKanji + nearlyEqual
+        + "\r\n"
+          "[Timing]\nClub="
+        + oldKanji + "\nNote=" + nearlyEqual
+        + "\n\n"
+          "[Print]\r\nTLstart=Start "
+        + nearlyEqual
+        + "\r\nTLend=End\r\nTLschedule=Schedule\r\n"
+          "TLnote=Note\r\nTLdate=Print /\r\n[TCP]\r\nTCPadd=10.0.0.5\r\nPortnum=5000\r\n"
+          "[D-Line]\r\nBrate=1";
+    {
+        QFile f(home.file("Tavo.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    LoadSettings();
+    EXPECT_EQ(ReportTitleStart, QStringLiteral("Start ≒"));
+    SignalPortNo1 = 7;
+    ASSERT_TRUE(SaveSettings());
+    QFile f(home.file("Tavo.ini"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray expected = original;
+    expected.replace("Pcom2=2\r\n", "Pcom2=7\r\n");
+    EXPECT_EQ(f.readAll(), expected);
+}
+
 TEST_F(Settings, NothingIsWrittenWhenTheSettingsWereNeverLoaded)
 {
     const QString original = QStringLiteral("[Env]\r\nPcom2=11\r\n");

@@ -564,6 +564,33 @@ TEST_F(EventList, MaintenancePanelOpensSelectsAndRunsStatements)
     EXPECT_FALSE(dm->Qtemp->RequestLive);
 }
 
+TEST_F(EventList, ChangesWaitForTheResultsProgramWritingInsteadOfFailing)
+{
+    using namespace std::chrono_literals;
+    addEvent("202403091", "Spring", "03/09/2024");
+    addEvent("202403092", "Other", "03/09/2024");
+    open();
+    {
+        // A maintenance text that reads before it writes.
+        const testing_support::OtherWriter results(
+            dm->Database1->path(), "insert into result (tcode, round, heat) values (202403092, 1, 1)", 300ms);
+        window->CuteButton2Click();
+        window->Memo1->setPlainText("select count(*) from result; update taikai set tname='Renamed' "
+                                    "where tcode='202403092'");
+        window->CuteButton4Click();
+    }
+    {
+        const testing_support::OtherWriter results(
+            dm->Database1->path(), "insert into result (tcode, round, heat) values (202403092, 1, 2)", 300ms);
+        selectCode("202403091");
+        window->bDelClick();
+        window->Btouroku->Click();
+    }
+    EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
+    EXPECT_EQ(column("select tname from taikai"), QStringList { "Renamed" });
+    EXPECT_EQ(column("select count(*) from result"), QStringList { "2" });
+}
+
 TEST_F(EventList, NavigatorMovesTheMaintenanceGrid)
 {
     for (int d = 1; d <= 3; ++d)

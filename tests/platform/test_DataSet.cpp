@@ -10,6 +10,7 @@ using platform::DatabaseError;
 using platform::DataSetState;
 using platform::Query;
 using platform::Table;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -543,21 +544,24 @@ TEST_F(DataSetTest, TransactionsCommitRollBackAndNest)
     EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "2" });
 }
 
-TEST_F(DataSetTest, TransactionWaitsForAnotherWriterInsteadOfFailing)
+TEST_F(DataSetTest, WritersWaitForAnotherProgramsWriteInsteadOfFailing)
 {
     db.execute("create table t (n integer)");
-    platform::Database outside;
-    outside.setConnected(true);
-    outside.execute("begin immediate; insert into t values (1)");
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        outside.execute("commit");
-    });
     {
-        platform::Transaction tx(db); // waits for the outside writer's commit
+        // A transaction that reads before it writes would fail at once if it began as a reader.
+        const testing_support::OtherWriter results(db.path(), "insert into t values (1)", 300ms);
+        platform::Transaction tx(db);
+        EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "1" });
         db.execute("insert into t values (2)");
         tx.Commit();
     }
-    releaser.join();
-    EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "2" });
+    {
+        // One statement the layer runs as several (an alter with two clauses) waits alike.
+        const testing_support::OtherWriter results(db.path(), "insert into t values (3)", 300ms);
+        db.execute("alter table t add a integer, add b date");
+    }
+    EXPECT_EQ(column("select count(*) as c from t", "c"), QStringList { "3" });
+    EXPECT_EQ(db.columnNames("t"), (QStringList { "n", "a", "b" }));
+    EXPECT_EQ(db.columnType("t", "B"), "date");
+    EXPECT_EQ(db.columnType("t", "none"), "");
 }

@@ -115,3 +115,12 @@ TEST(IniFile, PathThatIsNoFileRaisesOnLoadSoNothingIsWrittenOverIt)
     ASSERT_TRUE(QDir(home.path()).mkdir("Tavo.ini"));
     EXPECT_THROW(platform::IniFile ini(home.file("Tavo.ini")), std::runtime_error);
 }
+
+TEST(IniFile, KeyAddedAfterALastLineWithoutLineEndStartsOnALineOfItsOwn)
+{
+    testing_support::TempHome home;
+    const QString path = home.file("Tavo.ini");
+    WriteBytes(path, "[D-Line]\nBrate=1");
+    platform::IniFile(path).WriteString("TCP", "Portnum", "5000");
+    EXPECT_EQ(ReadBytes(path), "[D-Line]\nBrate=1\r\n\r\n[TCP]\r\nPortnum=5000\r\n");
+}

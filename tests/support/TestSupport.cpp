@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "platform/DataSet.h"
 #include "platform/TextCodec.h"
 
 #include <QDir>
@@ -58,6 +59,20 @@ ScriptedAsker::ScriptedAsker()
 }
 
 ScriptedAsker::~ScriptedAsker() { platform::SetAsker(std::move(m_previous)); }
+
+OtherWriter::OtherWriter(const QString& databasePath, const QString& sql, std::chrono::milliseconds hold)
+    : m_db(std::make_unique<platform::Database>())
+{
+    m_db->setPath(databasePath);
+    m_db->execute(QStringLiteral("begin immediate"));
+    m_db->execute(sql);
+    m_committer = std::thread([this, hold] {
+        std::this_thread::sleep_for(hold);
+        m_db->execute(QStringLiteral("commit"));
+    });
+}
+
+OtherWriter::~OtherWriter() { m_committer.join(); }
 
 QString ReadCp932File(const QString& path)
 {

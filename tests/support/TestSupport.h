@@ -5,10 +5,16 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <chrono>
 #include <deque>
 #include <memory>
+#include <thread>
 
 class QWidget;
+
+namespace platform {
+class Database;
+}
 
 namespace testing_support {
 
@@ -45,6 +51,18 @@ public:
 private:
     std::shared_ptr<State> m_state;
     std::unique_ptr<platform::Asker> m_previous;
+};
+
+// Another program writing the database file (the results program during a race day): takes
+// the write lock at once, runs its statement, and commits after `hold` from a thread of its own.
+class OtherWriter {
+public:
+    OtherWriter(const QString& databasePath, const QString& sql, std::chrono::milliseconds hold);
+    ~OtherWriter(); // waits for the commit
+
+private:
+    std::unique_ptr<platform::Database> m_db;
+    std::thread m_committer;
 };
 
 // Reads a CP932 text file (empty when it cannot be read) and writes one, as the program's

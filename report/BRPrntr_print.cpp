@@ -1,0 +1,101 @@
+#include "report/BRPrgres.h"
+#include "report/BRPrntr.h"
+#include "report/BRPrntr_job.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPicture>
+#include <QPrinter>
+#include <cmath>
+
+// Printing the stored pages: each page was recorded at 96 dpi as a whole sheet, so the job runs
+// at that resolution in full-page mode and every picture is drawn at the origin as it is; a
+// picture rescales itself to the device on replay.
+
+TBRPrinter::PrintOutcome TBRPrinter::Print()
+{
+    if (m_printing)
+        return PrintOutcome::Refused;
+    // A store made for the screen is printed by running the report again for the printer.
+    if (m_client && !m_complete && !m_settings->PrintMetaFile() && m_status == Status::Ready) {
+        Post([this] { emit PrintRequested(); });
+        return PrintOutcome::Requested;
+    }
+    if (m_status != Status::Ready)
+        return PrintOutcome::Refused;
+
+    // The range is clamped to the pages there are and decided before any job starts, so that a
+    // range beyond the pages never prints blank sheets.
+    const int from = std::max(m_firstPage, 1);
+    const int to = m_lastPage > 0 ? std::min(m_lastPage, m_pageCount) : m_pageCount;
+    m_cancel = false;
+    m_lastError.clear();
+    PrintOutcome outcome = PrintOutcome::NothingToPrint;
+    if (from <= to) {
+        m_printing = true;
+        try {
+            outcome = PrintPages(from, to);
+        } catch (const EBRError& e) {
+            m_lastError = e.Message();
+            outcome = PrintOutcome::Failed;
+        }
+        m_printing = false;
+    }
+    if (OnAfterPrint)
+        OnAfterPrint();
+    if (std::exchange(m_cleanupAfterPrint, false))
+        Cleanup();
+    // Last: the owning report may free this printer when it hears that its preview closed.
+    if (std::exchange(m_closeAfterPrint, false))
+        NotifyClientClosed();
+    return outcome;
+}
+
+TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
+{
+    m_settings->ApplySettings();
+    TBRPrintJob job;
+    if (!job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch)) {
+        m_lastError = job.ErrorString();
+        return PrintOutcome::Failed;
+    }
+    const QPointer<QObject> previousReceiver = m_receiver;
+    std::unique_ptr<TBRProgressForm> progress;
+    if (m_owner && m_owner->OwnerShowProgress()) {
+        progress = std::make_unique<TBRProgressForm>(this);
+        progress->show();
+        m_receiver = progress.get();
+    }
+    const auto restoreReceiver = [&] {
+        progress.reset();
+        m_receiver = previousReceiver;
+    };
+
+    for (int i = from; i <= to; ++i) {
+        QCoreApplication::processEvents();
+        PostProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
+        m_currentPage = i;
+        std::unique_ptr<QPicture> page;
+        try {
+            page = m_pageList->GetPage(i);
+        } catch (...) {
+            restoreReceiver();
+            throw; // the job goes with its temporary file
+        }
+        if (page)
+            job.Painter()->drawPicture(0, 0, *page);
+        if (i < to)
+            job.NewPage();
+        if (m_cancel) {
+            job.Abort();
+            restoreReceiver();
+            return PrintOutcome::Cancelled;
+        }
+    }
+    restoreReceiver();
+    if (!job.Finish()) {
+        m_lastError = job.ErrorString();
+        return PrintOutcome::Failed;
+    }
+    return PrintOutcome::Printed;
+}

@@ -1,0 +1,497 @@
+#include "report/BRConst.h"
+#include "report/BRPrntr.h"
+#include "report/BRPrntr_job.h"
+#include "report/BandRpt.h"
+
+#include <QCoreApplication>
+#include <QPainter>
+#include <QPicture>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QWidget>
+#include <cmath>
+
+// ---------------------------------------------------------------------------------------------
+// The program's shared printer object and the preview interface
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+TBRPreviewInterfaceFactory& PreviewFactory()
+{
+    static TBRPreviewInterfaceFactory factory;
+    return factory;
+}
+
+// The queue of printer `index` in the system's list; the default queue for -1 or an index the
+// list does not have; null when the system has no queue.
+QPrinterInfo QueueOf(int index)
+{
+    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+    if (index >= 0 && index < printers.size())
+        return printers[index];
+    return QPrinterInfo::defaultPrinter();
+}
+
+std::unique_ptr<QPrinter> NewPrinter(int index)
+{
+    const QPrinterInfo queue = QueueOf(index);
+    if (queue.isNull()) {
+        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        p->setOutputFormat(QPrinter::PdfFormat);
+        return p;
+    }
+    return std::make_unique<QPrinter>(queue, QPrinter::HighResolution);
+}
+
+int Round(double v) { return static_cast<int>(std::lround(v)); }
+
+} // namespace
+
+QPrinter& BRStandardPrinter()
+{
+    // Never destroyed: it may outlive the application object, which a printer must not.
+    static auto* printer = new QPrinter(QPrinter::HighResolution);
+    return *printer;
+}
+
+TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
+{
+    return std::exchange(PreviewFactory(), std::move(factory));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation
+// ---------------------------------------------------------------------------------------------
+
+TBRPrinter::TBRPrinter(TBRPrinterOwner* owner, QObject* parent)
+    : QObject(parent)
+    , m_owner(owner)
+    , m_pageList(std::make_unique<TBRPageList>())
+    , m_settings(std::make_unique<TPrinterSettings>())
+{
+    m_settings->SetEventSender(this);
+    if (owner) {
+        const TBRPrinterSettings& s = owner->OwnerPrinterSettings();
+        m_settings->SetUseStandardPrinter(s.UseStandardprinter);
+        m_settings->SetMemoryLimit(s.MemoryLimit);
+    }
+    if (m_settings->UseStandardPrinter()) {
+        m_printer = &BRStandardPrinter();
+    } else {
+        m_ownPrinter = NewPrinter(-1);
+        m_printer = m_ownPrinter.get();
+    }
+    m_settings->SetPrinter(m_printer);
+}
+
+TBRPrinter::~TBRPrinter()
+{
+    if (m_status != Status::Idle)
+        Cleanup();
+}
+
+void TBRPrinter::SetPrinterIndex(int i)
+{
+    m_printerIndex = i;
+    if (!m_ownPrinter)
+        return;
+    // A printer object made afresh carries the queue's own defaults.
+    m_ownPrinter = NewPrinter(i);
+    m_printer = m_ownPrinter.get();
+    m_settings->SetPrinter(m_printer);
+}
+
+void TBRPrinter::AssignSettings(const TBRPrinterSettings& s)
+{
+    m_settings->Assign(s);
+    m_firstPage = s.FirstPage;
+    m_lastPage = s.LastPage;
+}
+
+TBRPrintTarget TBRPrinter::Target() const
+{
+    QString file = m_settings->OutputFileName();
+    if (file.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat
+        && !m_printer->printerName().isEmpty())
+        return { m_printer->printerName(), QString() };
+    if (file.isEmpty())
+        file = m_printer->outputFileName();
+    if (file.isEmpty())
+        file = BRDefaultPdfFileName(m_title);
+    return { QString(), file };
+}
+
+TBRQueueJob TBRPrinter::QueueOptions() const
+{
+    TBRQueueJob job;
+    job.title = m_title;
+    job.copies = m_settings->Copies();
+    job.collate = m_settings->Collate() != 0;
+    job.duplexCode = m_settings->DuplexCode();
+    return job;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Geometry
+// ---------------------------------------------------------------------------------------------
+
+void TBRPrinter::SetFactors(double dotsPerInchX, double dotsPerInchY)
+{
+    m_factorX = dotsPerInchX / 254.0;
+    m_factorY = dotsPerInchY / 254.0;
+}
+
+int TBRPrinter::ToDeviceX(double tenths) const { return Round((tenths - m_leftOffset) * m_factorX); }
+
+int TBRPrinter::ToDeviceY(double tenths) const { return Round((tenths - m_topOffset) * m_factorY); }
+
+int TBRPrinter::ToDeviceWidth(double tenths) const { return Round(tenths * m_factorX); }
+
+int TBRPrinter::ToDeviceHeight(double tenths) const { return Round(tenths * m_factorY); }
+
+namespace {
+
+// A table paper turns with the orientation; Default and Custom sheets are already the sheet as
+// drawn (the page's own rule) and are not turned again.
+bool Turned(const TPrinterSettings& s)
+{
+    const TBRPaperSize paper = s.PaperSize();
+    return paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom
+        && s.Orientation() == TPrinterOrientation::poLandscape;
+}
+
+} // namespace
+
+int TBRPrinter::PaperWidth() const
+{
+    return Turned(*m_settings) ? m_settings->PaperLength() : m_settings->PaperWidth();
+}
+
+int TBRPrinter::PaperLength() const
+{
+    return Turned(*m_settings) ? m_settings->PaperWidth() : m_settings->PaperLength();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------------------------
+
+void TBRPrinter::Post(std::function<void()> emitter)
+{
+    // Queued on this object: dropped if the printer is gone before the loop delivers it.
+    QMetaObject::invokeMethod(this, std::move(emitter), Qt::QueuedConnection);
+}
+
+void TBRPrinter::AnnouncePage()
+{
+    const int n = ++m_pagesAnnounced;
+    Post([this, n] { emit PageAvailable(n); });
+}
+
+void TBRPrinter::PostProgress(int percent)
+{
+    m_progress = percent;
+    Post([this, percent] { emit ProgressUpdate(percent); });
+}
+
+void TBRPrinter::SetClient(QObject* client) { m_client = client; }
+
+QObject* TBRPrinter::Client() const { return m_client; }
+
+void TBRPrinter::SetMessageReceiver(QObject* receiver) { m_receiver = receiver; }
+
+QObject* TBRPrinter::MessageReceiver() const { return m_receiver; }
+
+void TBRPrinter::SetOutlineTarget(QTreeWidget* view) { m_pageList->Outline().SetTreeView(view); }
+
+// ---------------------------------------------------------------------------------------------
+// Documents
+// ---------------------------------------------------------------------------------------------
+
+void TBRPrinter::BeginDoc()
+{
+    // A printer with a document open or a store held is refused before anything changes.
+    if (m_status != Status::Idle)
+        throw EBRError(QString::fromUtf8(SBRPrinterNotReady));
+    m_currentPage = 0;
+    m_pagesAnnounced = 0;
+    m_progress = 0;
+    m_cancel = false;
+    m_lastError.clear();
+    if (m_destination == Destination::Printer) {
+        m_settings->ApplySettings();
+        m_leftOffset = m_settings->LeftOffset();
+        m_topOffset = m_settings->TopOffset();
+    } else {
+        m_leftOffset = 0;
+        m_topOffset = 0;
+    }
+    m_pageCount = 0;
+    m_status = Status::Busy;
+    if (m_destination == Destination::Store) {
+        m_pageList->SetStream(TBRStream::CreateInMemory(m_settings->MemoryLimit()));
+        SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+    } else {
+        const double x = m_settings->XResolution();
+        const double y = m_settings->YResolution();
+        SetFactors(x / 254.0 > 0.1 ? x : BRPageDotsPerInch, y / 254.0 > 0.1 ? y : BRPageDotsPerInch);
+    }
+}
+
+bool TBRPrinter::InPrintRange() const
+{
+    if (m_firstPage > 0 && m_pageCount < m_firstPage)
+        return false;
+    if (m_lastPage > 0 && m_pageCount > m_lastPage)
+        return false;
+    return true;
+}
+
+void TBRPrinter::NewMetafilePage()
+{
+    SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+    m_page = std::make_unique<QPicture>();
+    // The picture's bounding rectangle carries the page's size into the store.
+    m_page->setBoundingRect(QRect(0, 0, ToDeviceWidth(PaperWidth()), ToDeviceHeight(PaperLength())));
+    m_pagePainter = std::make_unique<QPainter>(m_page.get());
+    m_canvas = m_pagePainter.get();
+}
+
+void TBRPrinter::DropPage()
+{
+    if (m_canvas == m_pagePainter.get())
+        m_canvas = nullptr;
+    m_pagePainter.reset();
+    m_page.reset();
+}
+
+void TBRPrinter::StorePage()
+{
+    if (!m_page)
+        return;
+    m_pagePainter.reset();
+    m_canvas = nullptr;
+    const std::unique_ptr<QPicture> page = std::move(m_page);
+    m_pageList->AddPage(*page);
+}
+
+bool TBRPrinter::StartPrinterPage()
+{
+    if (!m_job) {
+        auto job = std::make_unique<TBRPrintJob>();
+        if (!job->Begin(*m_printer, Target(), QueueOptions(), 0)) {
+            // The run goes on into throw-away pages; the caller finds the reason in LastError.
+            m_lastError = job->ErrorString();
+            return false;
+        }
+        m_job = std::move(job);
+    }
+    m_canvas = m_job->Painter();
+    const double y = m_job->Resolution() / 254.0;
+    m_factorX = m_job->Resolution() / 254.0;
+    m_factorY = y > 0.1 ? y : 1.0;
+    return true;
+}
+
+void TBRPrinter::EndPrinterPage()
+{
+    // The next device page is opened now, except after the last page of the range, so that the
+    // document never ends on a blank sheet.
+    if (m_job && m_currentPage != m_lastPage)
+        m_job->NewPage();
+    m_canvas = nullptr;
+}
+
+void TBRPrinter::AbortJob()
+{
+    if (m_job)
+        m_job->Abort();
+    m_job.reset();
+    if (m_canvas && m_canvas != m_pagePainter.get())
+        m_canvas = nullptr;
+}
+
+void TBRPrinter::NewPage()
+{
+    if (m_status != Status::Busy)
+        throw EBRError(QString::fromUtf8(SBRIllegalNewPage));
+    if (m_currentPage > 0) {
+        if (m_destination == Destination::Store)
+            StorePage();
+        else if (InPrintRange() && m_job && !m_page)
+            EndPrinterPage();
+        else
+            DropPage();
+        AnnouncePage();
+    }
+    ++m_pageCount;
+    ++m_currentPage;
+    if (m_destination == Destination::Printer && InPrintRange() && StartPrinterPage())
+        return;
+    NewMetafilePage();
+}
+
+void TBRPrinter::EndDoc()
+{
+    if (m_status != Status::Busy)
+        return;
+    if (m_destination == Destination::Store) {
+        if (m_currentPage > 0)
+            StorePage();
+    } else {
+        DropPage();
+        m_canvas = nullptr;
+        if (m_job) {
+            if (!m_job->Finish())
+                m_lastError = m_job->ErrorString();
+            m_job.reset();
+        }
+    }
+    m_status = Status::Ready;
+    m_pagesAnnounced = m_pageCount;
+    const int n = m_pageCount;
+    Post([this, n] { emit PageAvailable(n); });
+    QCoreApplication::processEvents();
+    if (m_destination == Destination::Store)
+        m_pageList->Finish();
+    else if (OnAfterPrint)
+        OnAfterPrint();
+}
+
+void TBRPrinter::FinishPage(bool dropOpenPage)
+{
+    if (m_destination == Destination::Printer) {
+        AbortJob();
+        DropPage();
+    } else if (m_page) {
+        if (dropOpenPage)
+            DropPage();
+        else
+            StorePage();
+    }
+    m_status = Status::Ready;
+}
+
+void TBRPrinter::Cleanup()
+{
+    if (m_printing) {
+        // The pages are being printed: they go once the print has returned.
+        m_cleanupAfterPrint = true;
+        return;
+    }
+    if (m_status == Status::Busy)
+        Cancel();
+    AbortJob();
+    DropPage();
+    m_pageList->TakeStream();
+    m_pageList->Clear();
+    m_pageCount = 0;
+    m_currentPage = 0;
+    m_status = Status::Idle;
+}
+
+bool TBRPrinter::SetCurrentPage(int n)
+{
+    if (n < 1 || n > m_pageCount)
+        return false;
+    m_currentPage = n;
+    return true;
+}
+
+std::unique_ptr<QPicture> TBRPrinter::GetPage(int n)
+{
+    if (m_status == Status::Idle || n < 1 || n > m_pageCount)
+        return nullptr;
+    return m_pageList->GetPage(n);
+}
+
+void TBRPrinter::SetCompression(bool on) { m_pageList->SetCompression(on); }
+
+// ---------------------------------------------------------------------------------------------
+// Preview
+// ---------------------------------------------------------------------------------------------
+
+void TBRPrinter::StartPreview()
+{
+    if (OnPreview) {
+        OnPreview(this);
+        return;
+    }
+    if (const TBRPreviewInterfaceFactory& factory = PreviewFactory()) {
+        const std::unique_ptr<TBRPreviewInterface> preview = factory();
+        if (preview)
+            m_previewForm = preview->Show(this);
+    }
+}
+
+QWidget* TBRPrinter::PreviewForm() const { return m_previewForm; }
+
+void TBRPrinter::CancelIfRequested(bool showing)
+{
+    const bool closing = m_previewShowing && !showing;
+    m_previewShowing = showing;
+    if (!closing)
+        return;
+    if (m_status == Status::Busy)
+        Cancel();
+    if (OnPreviewClosed)
+        OnPreviewClosed();
+}
+
+void TBRPrinter::NotifyClientClosed()
+{
+    if (m_printing) {
+        // The owning report frees this store when told: not while its pages are printing.
+        m_closeAfterPrint = true;
+        return;
+    }
+    m_previewShowing = false;
+    emit ClientClosed(this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Stored report file
+// ---------------------------------------------------------------------------------------------
+
+void TBRPrinter::Save(const QString& fileName)
+{
+    if (m_status == Status::Ready)
+        m_pageList->SaveToFile(fileName);
+}
+
+bool TBRPrinter::Load(const QString& fileName)
+{
+    // Neither a print nor a run may lose the pages it works on.
+    if (m_printing || m_status == Status::Busy)
+        return false;
+    // The list keeps its pages when the file cannot be read.
+    m_pageList->LoadFromFile(fileName);
+    AbortJob();
+    DropPage();
+    m_pageCount = m_pageList->PageCount();
+    m_currentPage = 0;
+    SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+    GuessPaper();
+    m_status = Status::Ready;
+    OnSetup = nullptr;
+    OnExport = nullptr;
+    m_complete = true;
+    return true;
+}
+
+void TBRPrinter::GuessPaper()
+{
+    if (m_pageCount < 1)
+        return;
+    const std::unique_ptr<QPicture> first = m_pageList->GetPage(1);
+    if (!first)
+        return;
+    const QRect r = first->boundingRect();
+    for (const TBRPaperGuess& g : BRPaperCandidates(r.width(), r.height(), BRPageDotsPerInch)) {
+        if (m_settings->SetPaperSize(g.paper)) {
+            m_settings->SetOrientation(g.orientation);
+            return;
+        }
+    }
+}

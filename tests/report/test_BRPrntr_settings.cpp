@@ -1,0 +1,215 @@
+#include "report/BRPrntr.h"
+#include "report/BandRpt.h"
+
+#include <QPageLayout>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <gtest/gtest.h>
+
+namespace {
+
+std::unique_ptr<QPrinter> PdfPrinter()
+{
+    auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    p->setOutputFormat(QPrinter::PdfFormat);
+    return p;
+}
+
+QSizeF SheetMM(const QPrinter& p)
+{
+    const QRectF r = p.pageLayout().fullRect(QPageLayout::Millimeter);
+    return { std::round(r.width()), std::round(r.height()) };
+}
+
+} // namespace
+
+TEST(BRPrinterSettings, BinCodesBothWays)
+{
+    EXPECT_EQ(BRBinToDevMode(TBRBin::First), 1);
+    EXPECT_EQ(BRBinToDevMode(TBRBin::Upper), 1);
+    EXPECT_EQ(BRBinToDevMode(TBRBin::Auto), 7);
+    EXPECT_EQ(BRBinToDevMode(TBRBin::Cassette), 14);
+    EXPECT_EQ(BRBinToDevMode(TBRBin::Last), 14);
+    EXPECT_EQ(BRBinFromDevMode(1), TBRBin::First);
+    EXPECT_EQ(BRBinFromDevMode(14), TBRBin::Cassette);
+    EXPECT_EQ(BRBinFromDevMode(12), std::nullopt);
+    const TBandReportPrinterSettings s;
+    EXPECT_EQ(s.Copies, 1);
+    EXPECT_EQ(s.OutputBin, TBRBin::Auto);
+    EXPECT_EQ(s.MemoryLimit, 250000);
+    EXPECT_EQ(s.PrinterIndex, -1);
+}
+
+TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
+{
+    struct Case {
+        TBRPaperSize paper;
+        TPrinterOrientation orientation;
+        QSizeF sheet; // mm, as drawn
+    };
+    const auto L = TPrinterOrientation::poLandscape;
+    const auto P = TPrinterOrientation::poPortrait;
+    const Case cases[] = {
+        { TBRPaperSize::A5, L, { 210, 148 } },
+        { TBRPaperSize::A3, P, { 297, 420 } },
+        { TBRPaperSize::Letter, P, { 216, 279 } },
+        { TBRPaperSize::B5, L, { 257, 182 } },
+    };
+    for (const Case& c : cases) {
+        const auto printer = PdfPrinter();
+        TPrinterSettings s;
+        s.SetPrinter(printer.get());
+        ASSERT_TRUE(s.SetPaperSize(c.paper));
+        s.SetOrientation(c.orientation);
+        s.SetCopies(2);
+        s.SetCollate(1);
+        s.ApplySettings();
+        EXPECT_EQ(SheetMM(*printer), c.sheet) << int(c.paper);
+        EXPECT_EQ(printer->copyCount(), 2);
+        EXPECT_TRUE(printer->collateCopies());
+        EXPECT_TRUE(printer->fullPage());
+
+        TPrinterSettings back;
+        back.SetPrinter(printer.get());
+        EXPECT_EQ(back.PaperSize(), c.paper);
+        EXPECT_EQ(back.Orientation(), c.orientation);
+        EXPECT_EQ(back.Copies(), 2);
+        EXPECT_EQ(back.Collate(), 1);
+        EXPECT_EQ(back.TopOffset(), 0);
+        EXPECT_EQ(back.XResolution(), printer->resolution());
+    }
+}
+
+TEST(BRPrinterSettings, CustomSheetIsNotTurnedTwice)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    s.SetPaperSize(TBRPaperSize::Custom);
+    s.SetPaperWidth(3000);
+    s.SetPaperLength(1000);
+    s.SetOrientation(TPrinterOrientation::poLandscape);
+    s.ApplySettings();
+    EXPECT_EQ(SheetMM(*printer), QSizeF(300, 100));
+    s.SetOrientation(TPrinterOrientation::poPortrait);
+    s.ApplySettings();
+    EXPECT_EQ(SheetMM(*printer), QSizeF(300, 100));
+    s.SetPaperWidth(1000);
+    s.SetPaperLength(3000);
+    s.SetOrientation(TPrinterOrientation::poLandscape);
+    s.ApplySettings();
+    EXPECT_EQ(SheetMM(*printer), QSizeF(100, 300));
+}
+
+TEST(BRPrinterSettings, PapersTheQueueLacksAreRefused)
+{
+    TPrinterSettings s;
+    EXPECT_TRUE(s.Supported(TBRPaperSize::A3)); // PDF output takes any paper
+    s.SetSupportedPapers({ 1, 9, 11 }); // Letter, A4, A5
+    EXPECT_FALSE(s.SetPaperSize(TBRPaperSize::A3));
+    EXPECT_EQ(s.PaperSize(), TBRPaperSize::A4);
+    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::A5));
+    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::Default));
+    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::Custom));
+    s.SetSupportedPapers({}); // a driver that lists nothing changes nothing
+    EXPECT_FALSE(s.Supported(TBRPaperSize::A3));
+    EXPECT_TRUE(s.Supported(TBRPaperSize::Letter));
+}
+
+TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    s.SetOutputBin(TBRBin::Tractor);
+    s.SetUseCustomBinCode(true);
+    s.SetCustomBinCode(261);
+    s.SetExtendedDuplex(7);
+    s.SetUseCustomPaperCode(true);
+    s.SetCustomPaperCode(300);
+    s.ApplySettings();
+    s.ReadSettings();
+    EXPECT_EQ(s.OutputBin(), TBRBin::Tractor);
+    EXPECT_EQ(s.BinCode(), 261);
+    EXPECT_EQ(s.ExtendedDuplex(), 7);
+    EXPECT_EQ(s.CustomPaperCode(), 300);
+    // A custom code Qt knows is used: 11 is A5.
+    s.SetCustomPaperCode(11);
+    s.ApplySettings();
+    EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A5);
+}
+
+TEST(BRPrinterSettings, EventsCanStopReadingAndWriting)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    QObject sender;
+    s.SetEventSender(&sender);
+    QObject* seen = nullptr;
+    s.SetApplySettingsEvent([&](QObject* from, bool& cancel, QPrinter* p) {
+        seen = from;
+        EXPECT_EQ(p->copyCount(), 4); // written before the event
+        cancel = true;
+    });
+    s.SetCopies(4);
+    s.SetPaperSize(TBRPaperSize::A3);
+    s.ApplySettings();
+    EXPECT_EQ(seen, &sender);
+    EXPECT_EQ(printer->copyCount(), 1);
+    EXPECT_NE(printer->pageLayout().pageSize().id(), QPageSize::A3);
+
+    printer->setCopyCount(6);
+    s.SetGetSettingsEvent([](QObject*, bool& cancel, QPrinter*) { cancel = true; });
+    s.ReadSettings();
+    EXPECT_EQ(s.Copies(), 4);
+}
+
+TEST(BRPrinterSettings, WithoutQueuesTheDefaultPrinterIsPdfOutput)
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "this system has print queues";
+    TBRPrinter printer;
+    printer.SetPrinterIndex(-1);
+    EXPECT_TRUE(printer.Target().IsPdf());
+    EXPECT_TRUE(printer.Target().fileName.endsWith(QStringLiteral("report.pdf")));
+    printer.SetOutputFileName(QStringLiteral("/tmp/x.pdf"));
+    EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/x.pdf"));
+}
+
+TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
+{
+    TBandReportPrinterSettings r;
+    r.Copies = 3;
+    r.FirstPage = 2;
+    r.LastPage = 5;
+    r.Duplex = true;
+    r.OutputBin = TBRBin::Lower;
+    r.PrintMetaFile = true;
+    r.OutputFileName = QStringLiteral("/tmp/y.pdf");
+    TBRPrinter printer;
+    printer.AssignSettings(r);
+    EXPECT_EQ(printer.Settings().Copies(), 3);
+    EXPECT_EQ(printer.FirstPage(), 2);
+    EXPECT_EQ(printer.LastPage(), 5);
+    EXPECT_EQ(printer.Settings().DuplexCode(), 3);
+    r.ExtendedDuplex = 2; // wins whatever Duplex says
+    printer.AssignSettings(r);
+    EXPECT_EQ(printer.Settings().DuplexCode(), 2);
+    EXPECT_EQ(printer.Settings().BinCode(), 2);
+    EXPECT_TRUE(printer.Settings().PrintMetaFile());
+    EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/y.pdf"));
+}
+
+TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
+{
+    const auto printer = PdfPrinter();
+    TPrinterSettings s;
+    s.SetPrinter(printer.get());
+    s.SetDuplex(true);
+    s.SetExtendedDuplex(2);
+    s.ApplySettings();
+    s.ReadSettings();
+    EXPECT_TRUE(s.Duplex());
+    EXPECT_EQ(s.DuplexCode(), 2);
+}
