@@ -13,6 +13,8 @@
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
 #include "console/CueBank.h"
+#include "console/Schedule.h"
+#include "console/ScheduleItems.h"
 #include "console/Utaikai_time.h"
 #include "platform/Sockets.h"
 
@@ -27,6 +29,7 @@ class Query;
 #include <QTime>
 #include <QTimer>
 #include <array>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -155,6 +158,32 @@ public:
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
 
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
+    // The schedule editor's buttons and the grid's popup menu.
+    void CTBaddClick();
+    void CTBinsClick();
+    void CTBediClick();
+    void CTBdelClick();
+    void edtClick();
+    void CkBroundClick();
+    void PopupMenu7Popup();
+    void N3Click();
+    void N4Click();
+    void N5Click();
+    void N6Click();
+    // The standard templates: schedule to and from the template, cues to and from it.
+    void CuteButton17Click();
+    void CuteButton18Click();
+    void CuteButton20Click();
+    void CuteButton21Click();
+    // Loads the grid's current row into the editor.
+    void DBGrid4CellClick();
+    void DBGrid4KeyUp();
+    // Shows the field with the last statement shown.
+    void DBGrid4DblClick();
+    // ScheduleEndTime := the latest end of the schedule.
+    void getendtime();
+    // The start of the item the control page shows as next.
+    QTime NextItemStart() const;
 
     // What the console was given (and built).
     const ConsoleDevices& Devices() const { return m_dev; }
@@ -200,7 +229,7 @@ public:
     QFileDialog* OD1 = nullptr;
 
     // ---- Race information page ----
-    QTableView* DBGrid4 = nullptr;
+    TDBGrid* DBGrid4 = nullptr;
     QMenu* PopupMenu7 = nullptr;
     QAction *edt = nullptr, *N7 = nullptr, *N3 = nullptr, *N4 = nullptr, *N5 = nullptr, *N6 = nullptr;
     QTimeEdit *DTPb = nullptr, *DTPe = nullptr;
@@ -339,6 +368,20 @@ private:
     // ---- Timing-server link state ----
 
     // ---- Schedule state ----
+    // Runs a schedule command; when it changed the schedule, the refresh follows. A database
+    // failure is reported to the operator.
+    void RunScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command);
+    // Runs a step of the schedule page; a database failure is reported to the operator.
+    void GuardSchedule(const std::function<void()>& step);
+    void RefreshSchedule(const ScheduleOutcome& outcome);
+    std::optional<int> SelectedScheduleRow() const;
+    ScheduleEditor ScheduleEditorInput() const;
+    void ShowItemLabels(const ItemLabels& labels);
+    ScheduleItems& Items();
+    void LoadInformationMemo();
+    void StoreInformationMemo();
+    std::unique_ptr<ScheduleItems> m_items;
+    bool m_memoLoading = false;
 };
 
 } // namespace console

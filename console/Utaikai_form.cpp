@@ -137,29 +137,6 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const char* name, const QRect& r)
     return m;
 }
 
-QTableView* MakeGrid(QWidget* parent, const char* name, const QRect& r)
-{
-    auto* g = Named(new QTableView(parent), name, r);
-    g->setFont(ConsoleFont(12));
-    g->setSelectionBehavior(QAbstractItemView::SelectRows);
-    g->setSelectionMode(QAbstractItemView::SingleSelection);
-    g->verticalHeader()->setDefaultSectionSize(18);
-    g->verticalHeader()->setFixedWidth(14);
-    g->horizontalHeader()->setFont(ConsoleFont(12));
-    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return g;
-}
-
-void BindGrid(
-    QTableView* grid, platform::DataSource* source, const QStringList& fields, const QStringList& titles)
-{
-    if (!source)
-        return;
-    auto* model = new platform::DataSetModel(source, grid);
-    model->setColumns(fields, titles);
-    grid->setModel(model);
-}
-
 QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption)
 {
     auto* page = new QWidget;
@@ -429,21 +406,18 @@ void TFtaikai::BuildRaceInfoPage()
     TDM1* dm = m_dev.dm;
     Caption(p, QStringLiteral("表内データを右クリックすると「設定」ボタンが表示され変更する事が出来ます。"),
         QRect(10, 6, 560, 16), platform::clYellow);
-    DBGrid4 = MakeGrid(p, "DBGrid4", QRect(10, 26, 560, 474));
-    BindGrid(DBGrid4, dm ? dm->DSrmenu : nullptr,
-        { QStringLiteral("btime"), QStringLiteral("kara"), QStringLiteral("etime"), QString(),
-            QStringLiteral("rmenu") },
-        { QStringLiteral("開始"), QStringLiteral("～"), QStringLiteral("終了"), QString(),
-            QStringLiteral("内容") });
-    if (auto* model = qobject_cast<platform::DataSetModel*>(DBGrid4->model())) {
-        model->setAlignment(0, Qt::AlignRight | Qt::AlignVCenter);
-        model->setAlignment(1, Qt::AlignCenter);
-        model->setAlignment(2, Qt::AlignRight | Qt::AlignVCenter);
-    }
-    DBGrid4->setColumnWidth(0, 70);
-    DBGrid4->setColumnWidth(1, 24);
-    DBGrid4->setColumnWidth(2, 70);
-    DBGrid4->setColumnWidth(3, 8);
+    // The grid's row is Qrmenu's current row: the commands act on the row the operator selected.
+    DBGrid4 = Named(new TDBGrid(dm ? dm->DSrmenu : nullptr, p), "DBGrid4", QRect(10, 26, 560, 474));
+    DBGrid4->setFont(ConsoleFont(12));
+    DBGrid4->horizontalHeader()->setFont(ConsoleFont(12));
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+    DBGrid4->SetColumns({ { QStringLiteral("btime"), QStringLiteral("開始"), 70, right },
+        { QStringLiteral("kara"), QStringLiteral("～"), 24, Qt::AlignCenter },
+        { QStringLiteral("etime"), QStringLiteral("終了"), 70, right }, { QString(), QString(), 8 },
+        { QStringLiteral("rmenu"), QStringLiteral("内容"), 300 } });
+    DBGrid4->Model()->setAlignment(0, right);
+    DBGrid4->Model()->setAlignment(1, Qt::AlignCenter);
+    DBGrid4->Model()->setAlignment(2, right);
     DBGrid4->horizontalHeader()->setStretchLastSection(true);
     DBGrid4->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu7 = new QMenu(p);

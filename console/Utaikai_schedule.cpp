@@ -1,16 +1,375 @@
 // The console's race information schedule: its rows, editor commands, rounds and heats, the
-// current and next item, and the standard templates.
+// current and next item, and the standard templates. The handlers read the page's controls and
+// call the plain classes (Schedule, ScheduleItems, ScheduleTemplates); every command that
+// changed the schedule is followed by the same refresh of grid, monitor file and schedule end.
 
+#include "app/DBControls.h"
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "components/CuteBtn.h"
+#include "console/ConsoleWidgets.h"
+#include "console/ScheduleSql.h"
+#include "console/ScheduleTemplates.h"
 #include "console/Utaikai.h"
+#include "platform/Asker.h"
+#include "platform/Clock.h"
+#include "platform/DataSet.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QTimeEdit>
 
 namespace console {
+namespace {
 
-void TFtaikai::ConnectScheduleHandlers() { }
+// Calls back on every key release of the widget it watches (the grid's key-up).
+class KeyUpFilter : public QObject {
+public:
+    KeyUpFilter(QObject* watched, std::function<void()> onKeyUp)
+        : QObject(watched)
+        , m_onKeyUp(std::move(onKeyUp))
+    {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyRelease)
+            m_onKeyUp();
+        return false;
+    }
 
-void TFtaikai::Tmr3Timer() { }
+private:
+    std::function<void()> m_onKeyUp;
+};
 
-void TFtaikai::TabSheet1Show() { }
+const QString kItemsUnread = QStringLiteral("予定を読み込めませんでした: ");
 
-void TFtaikai::TabSheet4Show() { }
+QTime TimeOfSeconds(int seconds) { return QTime::fromMSecsSinceStartOfDay((seconds % SecondsPerDay) * 1000); }
+
+} // namespace
+
+void TFtaikai::ConnectScheduleHandlers()
+{
+    CTBadd->OnClick = [this] { CTBaddClick(); };
+    CTBins->OnClick = [this] { CTBinsClick(); };
+    CTBedi->OnClick = [this] { CTBediClick(); };
+    CTBdel->OnClick = [this] { CTBdelClick(); };
+    CuteButton17->OnClick = [this] { CuteButton17Click(); };
+    CuteButton18->OnClick = [this] { CuteButton18Click(); };
+    CuteButton20->OnClick = [this] { CuteButton20Click(); };
+    CuteButton21->OnClick = [this] { CuteButton21Click(); };
+    connect(edt, &QAction::triggered, this, &TFtaikai::edtClick);
+    connect(N3, &QAction::triggered, this, &TFtaikai::N3Click);
+    connect(N4, &QAction::triggered, this, &TFtaikai::N4Click);
+    connect(N5, &QAction::triggered, this, &TFtaikai::N5Click);
+    connect(N6, &QAction::triggered, this, &TFtaikai::N6Click);
+    // Ticked or unticked, by the operator or by a completed round add.
+    connect(CkBround, &QCheckBox::toggled, this, &TFtaikai::CkBroundClick);
+
+    connect(DBGrid4, &QAbstractItemView::clicked, this, &TFtaikai::DBGrid4CellClick);
+    new KeyUpFilter(DBGrid4, [this] { DBGrid4KeyUp(); });
+    DBGrid4->OnDblClick = [this] { DBGrid4DblClick(); };
+    connect(DBGrid4, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        // A right click on another row selects that row first, as a left click would.
+        const QModelIndex at = DBGrid4->indexAt(pos);
+        if (at.isValid() && at.row() != DBGrid4->currentIndex().row()) {
+            DBGrid4->selectRow(at.row());
+            DBGrid4CellClick();
+        }
+        PopupMenu7Popup();
+        PopupMenu7->popup(DBGrid4->viewport()->mapToGlobal(pos));
+    });
+    connect(DBMemo1, &QPlainTextEdit::textChanged, this, &TFtaikai::StoreInformationMemo);
+}
+
+// ---- Refresh and shared steps -----------------------------------------------------------------
+
+void TFtaikai::GuardSchedule(const std::function<void()>& step)
+{
+    if (!m_dev.dm)
+        return;
+    try {
+        step();
+    } catch (const platform::DatabaseError& e) {
+        Asker().error(e.message());
+    }
+}
+
+void TFtaikai::RunScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command)
+{
+    GuardSchedule([&] {
+        Schedule schedule(Dm(), CurrentEventCode, m_dev.asker);
+        const ScheduleOutcome outcome = command(schedule);
+        if (!outcome.shownSql.isEmpty())
+            Edit4->setText(outcome.shownSql);
+        if (outcome.done)
+            RefreshSchedule(outcome);
+    });
+}
+
+void TFtaikai::RefreshSchedule(const ScheduleOutcome& outcome)
+{
+    checkctb();
+    Writeinfo();
+    getendtime();
+    CTBedi->hide();
+    platform::Query& q = *Dm().Qrmenu;
+    switch (outcome.place) {
+    case ScheduleOutcome::Place::Leave:
+        break;
+    case ScheduleOutcome::Place::Last:
+        q.Last();
+        break;
+    case ScheduleOutcome::Place::Row:
+        q.Locate(QStringLiteral("uc"), outcome.uc);
+        break;
+    }
+}
+
+std::optional<int> TFtaikai::SelectedScheduleRow() const
+{
+    const platform::Query& q = *Dm().Qrmenu;
+    if (!q.Active() || q.RecordCount() == 0 || q.RecNo() < 1)
+        return std::nullopt;
+    return ReadScheduleRow(*Dm().Qrmenu).uc;
+}
+
+ScheduleEditor TFtaikai::ScheduleEditorInput() const { return { DTPb->time(), DTPe->time(), Edit2->text() }; }
+
+void TFtaikai::getendtime()
+{
+    ScheduleEndTime = Schedule(Dm(), CurrentEventCode, m_dev.asker).LatestEnd();
+    ScheduleEndText = LongTimeText(ScheduleEndTime);
+}
+
+// ---- Editor commands --------------------------------------------------------------------------
+
+void TFtaikai::CTBaddClick()
+{
+    RunScheduleCommand([this](Schedule& schedule) {
+        const bool wasEmpty = Dm().Qrmenu->RecordCount() == 0;
+        std::optional<RoundEditor> round;
+        if (CkBround->isChecked())
+            round = RoundEditor { SEdround->value(), CBxround->currentText(), SEdheat->value(),
+                CBxheat->currentText() };
+        const ScheduleOutcome outcome = schedule.Add(ScheduleEditorInput(), SelectedScheduleRow(), round);
+        if (outcome.done) {
+            ScheduleAdded = 1;
+            // The first row of a schedule is a plain row, even in round mode.
+            if (round && !wasEmpty) {
+                CkBround->setChecked(false);
+                setcbx();
+            }
+        }
+        return outcome;
+    });
+}
+
+void TFtaikai::CTBinsClick()
+{
+    RunScheduleCommand(
+        [this](Schedule& s) { return s.Insert(ScheduleEditorInput(), SelectedScheduleRow()); });
+}
+
+void TFtaikai::CTBediClick()
+{
+    RunScheduleCommand(
+        [this](Schedule& s) { return s.Change(ScheduleEditorInput(), SelectedScheduleRow()); });
+}
+
+void TFtaikai::CTBdelClick()
+{
+    RunScheduleCommand([this](Schedule& s) { return s.Delete(SelectedScheduleRow()); });
+}
+
+void TFtaikai::edtClick() { CTBedi->show(); }
+
+void TFtaikai::CkBroundClick()
+{
+    const bool round = CkBround->isChecked();
+    Panel13->setVisible(round);
+    Panel16->setVisible(!round);
+    Edit2->setVisible(!round);
+}
+
+// ---- Rounds and heats -------------------------------------------------------------------------
+
+void TFtaikai::PopupMenu7Popup()
+{
+    // The round items are offered only on a heat; on an empty grid there is no row to act on.
+    bool round = false;
+    GuardSchedule([&] {
+        if (SelectedScheduleRow())
+            round = ReadScheduleRow(*Dm().Qrmenu).IsRound();
+    });
+    for (QAction* item : { N7, N3, N4, N5, N6 })
+        item->setVisible(round);
+}
+
+void TFtaikai::N3Click()
+{
+    RunScheduleCommand([this](Schedule& s) { return s.HeatOrder(SelectedScheduleRow()); });
+}
+
+void TFtaikai::N4Click()
+{
+    RunScheduleCommand([this](Schedule& s) { return s.DeleteRound(SelectedScheduleRow()); });
+}
+
+void TFtaikai::N5Click()
+{
+    RunScheduleCommand([this](Schedule& s) { return s.AddHeat(SelectedScheduleRow()); });
+}
+
+void TFtaikai::N6Click()
+{
+    RunScheduleCommand([this](Schedule& s) { return s.DeleteHeat(SelectedScheduleRow()); });
+}
+
+// ---- Grid -------------------------------------------------------------------------------------
+
+void TFtaikai::DBGrid4CellClick()
+{
+    GuardSchedule([this] {
+        platform::Query& q = *Dm().Qrmenu;
+        if (!q.Active() || q.RecordCount() == 0)
+            return;
+        const ScheduleRow row = ReadScheduleRow(q);
+        // The start can be set only for the first row: it is the start of the whole schedule.
+        DTPb->setEnabled(q.RecNo() == 1);
+        Edit2->setText(row.rmenu);
+        DTPb->setTime(TimeOfSeconds(row.btime));
+        DTPe->setTime(TimeOfSeconds(row.Duration()));
+    });
+}
+
+void TFtaikai::DBGrid4KeyUp() { DBGrid4CellClick(); }
+
+void TFtaikai::DBGrid4DblClick() { Edit4->show(); }
+
+void TFtaikai::TabSheet4Show()
+{
+    GuardSchedule([this] {
+        platform::Query& q = *Dm().Qrmenu;
+        q.Open();
+        Edit4->setText(q.SQL.join(QLatin1Char(' ')));
+        LoadInformationMemo();
+        DTPb->setEnabled(q.RecordCount() == 0);
+    });
+}
+
+void TFtaikai::LoadInformationMemo()
+{
+    platform::Table& event = *Dm().Tbtaikai;
+    event.Open();
+    const bool found = event.Locate(QStringLiteral("tcode"), CurrentEventCode);
+    m_memoLoading = true;
+    DBMemo1->setPlainText(found ? event.FieldByName(QStringLiteral("tmem"))->AsString() : QString());
+    m_memoLoading = false;
+}
+
+void TFtaikai::StoreInformationMemo()
+{
+    if (m_memoLoading)
+        return;
+    GuardSchedule([this] {
+        platform::Table& event = *Dm().Tbtaikai;
+        if (!event.Active() || event.RecordCount() == 0
+            || event.FieldByName(QStringLiteral("tcode"))->AsString() != CurrentEventCode)
+            return;
+        event.Edit();
+        event.FieldByName(QStringLiteral("tmem"))->SetAsString(DBMemo1->toPlainText());
+        event.Post();
+    });
+}
+
+// ---- Standard templates -----------------------------------------------------------------------
+
+void TFtaikai::CuteButton17Click()
+{
+    GuardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
+}
+
+void TFtaikai::CuteButton18Click()
+{
+    GuardSchedule([this] {
+        if (!ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadSchedule())
+            return;
+        checkctb();
+        Writeinfo();
+        getendtime();
+        CTBedi->hide();
+        ShowItemLabels(Items().Show(m_dev.clock->now().time()));
+    });
+}
+
+void TFtaikai::CuteButton20Click()
+{
+    GuardSchedule([this] {
+        if (ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadCues())
+            resetdbg();
+    });
+}
+
+void TFtaikai::CuteButton21Click()
+{
+    GuardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
+}
+
+// ---- Current and next item --------------------------------------------------------------------
+
+ScheduleItems& TFtaikai::Items()
+{
+    if (!m_items)
+        m_items = std::make_unique<ScheduleItems>(Dm(), CurrentEventCode);
+    return *m_items;
+}
+
+QTime TFtaikai::NextItemStart() const { return m_items ? m_items->NextItemStart() : QTime(0, 0); }
+
+void TFtaikai::ShowItemLabels(const ItemLabels& labels)
+{
+    Label33->setText(labels.current);
+    Label14->setText(labels.next);
+    Label15->setText(labels.nextTimes);
+}
+
+void TFtaikai::TabSheet1Show()
+{
+    Tmr3.start();
+    if (RGgaz->ItemIndex() == 0)
+        Tms.start();
+    if (!m_dev.dm)
+        return;
+    // The control page is where the races are run: a schedule that cannot be read is said in the
+    // status line, never in a box.
+    try {
+        ShowItemLabels(Items().Show(m_dev.clock->now().time()));
+        schedule_sql::Open(*Dm().Qdtime, { QStringLiteral("select * from dtime") }, true);
+    } catch (const platform::DatabaseError& e) {
+        ShowStatus(kItemsUnread + e.message());
+    }
+}
+
+void TFtaikai::Tmr3Timer()
+{
+    const QTime now = m_dev.clock->now().time();
+    Label11->setText(LongTimeText(now));
+    if (!m_dev.dm)
+        return;
+    // The next tick tries again.
+    try {
+        ShowItemLabels(Items().Tick(now, ScheduleEndTime));
+    } catch (const platform::DatabaseError& e) {
+        ShowStatus(kItemsUnread + e.message());
+    }
+}
 
 } // namespace console

@@ -1,0 +1,551 @@
+#include "console/Schedule.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "console/ScheduleSql.h"
+#include "platform/Asker.h"
+#include "platform/DataSet.h"
+
+#include <algorithm>
+#include <functional>
+
+namespace console {
+
+using namespace schedule_sql;
+
+namespace {
+
+void RefuseIfPastMidnight(qint64 end)
+{
+    if (end >= SecondsPerDay)
+        throw ScheduleRefusal { schedule_text::PastMidnight };
+}
+
+ScheduleOutcome Placed(ScheduleOutcome::Place place, int uc = 0) { return { true, place, uc, {} }; }
+
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
+}
+
+// A row to insert. Heats carry their round and heat numbers and titles; plain rows are round
+// and heat "0" without titles.
+struct NewRow {
+    int rr = 1;
+    int start = 0;
+    int end = 0;
+    QString text;
+    int uc = 0;
+    QString round = QStringLiteral("0");
+    QString heat = QStringLiteral("0");
+    bool titled = false;
+    QString roundtl;
+    QString heattl;
+};
+
+NewRow PlainRow(int start, int end, const QString& text, int uc)
+{
+    NewRow row;
+    row.start = start;
+    row.end = end;
+    row.text = text;
+    row.uc = uc;
+    return row;
+}
+
+void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
+{
+    Exec(q,
+        { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,round,heat,uc")
+                + (row.titled ? QStringLiteral(",roundtl,heattl)values(") : QStringLiteral(")values(")),
+            Quoted(code) + QLatin1Char(',') + QString::number(row.rr) + QLatin1Char(',')
+                + Quoted(TimeText(row.start)) + QLatin1Char(','),
+            Quoted(TimeText(row.end)) + QStringLiteral(",'-',") + Quoted(row.text) + QLatin1Char(','),
+            Quoted(row.round) + QLatin1Char(',') + Quoted(row.heat) + QLatin1Char(',')
+                + Quoted(QString::number(row.uc)),
+            row.titled ? QLatin1Char(',') + Quoted(row.roundtl) + QLatin1Char(',') + Quoted(row.heattl)
+                    + QLatin1Char(')')
+                       : QStringLiteral(")") });
+}
+
+// "and round='R' and roundtl='T'": the heats of one round.
+QString RoundFilter(const ScheduleRow& heat)
+{
+    return QStringLiteral("and round=") + Quoted(heat.round) + QStringLiteral(" and roundtl=")
+        + Quoted(heat.roundtl);
+}
+
+QString UcFilter(int uc) { return QStringLiteral(" and uc=") + Quoted(QString::number(uc)); }
+
+// The heats of a round are numbered 1, 2, ... 10, 11: they compare and sort as numbers.
+const QString HeatNumber = QStringLiteral("cast(heat as integer)");
+
+std::optional<size_t> IndexOf(const std::vector<ScheduleRow>& rows, std::optional<int> uc)
+{
+    if (!uc)
+        return std::nullopt;
+    const auto it = std::find_if(rows.begin(), rows.end(), [&](const ScheduleRow& r) { return r.uc == *uc; });
+    return it == rows.end() ? std::nullopt : std::optional(size_t(it - rows.begin()));
+}
+
+bool SameRound(const ScheduleRow& a, const ScheduleRow& b)
+{
+    return a.round == b.round && a.roundtl == b.roundtl;
+}
+
+// Every row of an open query; the query is closed after.
+std::vector<ScheduleRow> ReadAll(platform::Query& q)
+{
+    std::vector<ScheduleRow> rows;
+    for (q.First(); !q.Eof(); q.Next())
+        rows.push_back(ReadScheduleRow(q));
+    q.Close();
+    return rows;
+}
+
+// Live edits of the scratch query end with a closed, read-only query however the command ends.
+struct LiveEdits {
+    platform::Query& q;
+    ~LiveEdits()
+    {
+        q.Close();
+        q.RequestLive = false;
+    }
+};
+
+} // namespace
+
+bool ScheduleRow::IsRound() const { return !round.isEmpty() && round != QLatin1String("0"); }
+
+int ScheduleRow::Duration() const
+{
+    const int d = etime - btime;
+    return d >= 0 ? d : d + SecondsPerDay;
+}
+
+QString HeatText(const QString& title, const QString& round, const QString& heatWord, int heat)
+{
+    const bool numbered = !round.isEmpty() && round != QLatin1String("0");
+    const QString name = numbered ? title + QLatin1Char(' ') + round : title;
+    return name + QLatin1Char(' ') + heatWord + QLatin1Char(' ') + QString::number(heat);
+}
+
+QString schedule_text::DeleteRound(const QString& round)
+{
+    return QStringLiteral("選択したラウンド ") + round + QStringLiteral(" を削除してよろしいですか？");
+}
+
+ScheduleRow ReadScheduleRow(platform::Query& q)
+{
+    auto text = [&q](const char* name) {
+        platform::Field* f = q.FindField(QLatin1String(name));
+        return f ? f->AsString() : QString();
+    };
+    ScheduleRow row;
+    row.uc = text("uc").toInt();
+    row.btime = Seconds(q.FieldByName(QStringLiteral("btime"))->AsTime());
+    row.etime = Seconds(q.FieldByName(QStringLiteral("etime"))->AsTime());
+    row.rmenu = text("rmenu");
+    row.round = text("round");
+    row.heat = text("heat");
+    row.roundtl = text("roundtl");
+    row.heattl = text("heattl");
+    return row;
+}
+
+Schedule::Schedule(TDM1& dm, QString eventCode, platform::Asker* asker)
+    : m_dm(dm)
+    , m_code(std::move(eventCode))
+    , m_asker(asker)
+{
+}
+
+platform::Asker& Schedule::Ask() const { return m_asker ? *m_asker : platform::CurrentAsker(); }
+
+bool Schedule::ZeroRefused(int duration) const
+{
+    // A row of no length would share its start with the next row, which the first-row test of a
+    // change and the search for a row by its start cannot tell apart.
+    if (duration != 0)
+        return false;
+    Ask().inform(QString(), schedule_text::ZeroDuration);
+    return true;
+}
+
+template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
+{
+    try {
+        platform::Transaction tx(*m_dm.Database1);
+        ScheduleOutcome out = body();
+        if (out.done)
+            tx.Commit();
+        return out;
+    } catch (const ScheduleRefusal& refusal) {
+        // The transaction is gone by now: no lock is held while the box is open.
+        Ask().inform(QString(), refusal.message);
+        return {};
+    }
+}
+
+std::vector<ScheduleRow> Schedule::Rows()
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q, { EventRows(m_code), QStringLiteral("order by btime") });
+    return ReadAll(q);
+}
+
+std::vector<ScheduleRow> Schedule::Heats(const ScheduleRow& heat, const QString& order)
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q, { EventRows(m_code), RoundFilter(heat), QStringLiteral("order by ") + order });
+    return ReadAll(q);
+}
+
+std::optional<ScheduleRow> Schedule::Row(int uc)
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q, { EventRows(m_code), UcFilter(uc) });
+    std::optional<ScheduleRow> row;
+    if (!q.Eof())
+        row = ReadScheduleRow(q);
+    q.Close();
+    return row;
+}
+
+std::optional<ScheduleRow> Schedule::AskOnHeat(
+    std::optional<int> selected, const std::function<QString(const ScheduleRow&)>& question)
+{
+    if (!selected)
+        return std::nullopt;
+    std::optional<ScheduleRow> row = Row(*selected);
+    if (!row || !row->IsRound() || !Ask().askYesNo(schedule_text::Confirm, question(*row)))
+        return std::nullopt;
+    return row;
+}
+
+template <class Body> ScheduleOutcome Schedule::RunOnRow(std::optional<int> selected, Body&& body)
+{
+    return Run([&] {
+        const std::vector<ScheduleRow> rows = Rows();
+        const std::optional<size_t> at = IndexOf(rows, selected);
+        return at ? body(rows, *at) : ScheduleOutcome {};
+    });
+}
+
+template <class Body>
+ScheduleOutcome Schedule::RunOnRound(std::optional<int> selected,
+    const std::function<QString(const ScheduleRow&)>& question, const QString& order, Body&& body)
+{
+    const std::optional<ScheduleRow> heat = AskOnHeat(selected, question);
+    if (!heat)
+        return {};
+    return Run([&] {
+        const std::vector<ScheduleRow> heats = Heats(*heat, order);
+        return heats.empty() ? ScheduleOutcome {} : body(*heat, heats);
+    });
+}
+
+int Schedule::NewUc()
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q, { QStringLiteral("select max(uc) as vmax from rmenu ") + EventWhere(m_code) });
+    const int highest = q.FieldByName(QStringLiteral("vmax"))->AsString().toInt();
+    q.Close();
+    return highest + 1;
+}
+
+QTime Schedule::LatestEnd()
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q, { EventRows(m_code), QStringLiteral("order by etime desc") });
+    const QTime end = q.Eof() ? QTime(0, 0) : q.FieldByName(QStringLiteral("etime"))->AsTime();
+    q.Close();
+    return end;
+}
+
+QString Schedule::RechainSchedule(const QString& order, const QString& startText)
+{
+    platform::Query& q = *m_dm.Qtemp;
+    Open(q,
+        { EventRows(m_code),
+            startText.isEmpty() ? QString(QStringLiteral("order by ") + order)
+                                : QString(QStringLiteral("and btime>=") + Quoted(startText)
+                                    + QStringLiteral(" order by ") + order) });
+    const QString select = q.SQL.join(QLatin1Char(' '));
+
+    // Every new time is known and checked before the first row is written.
+    struct Laid {
+        int uc, start, end;
+    };
+    std::vector<Laid> laid;
+    for (q.First(); !q.Eof(); q.Next()) {
+        const ScheduleRow row = ReadScheduleRow(q);
+        const int start = laid.empty() ? row.btime : laid.back().end;
+        RefuseIfPastMidnight(start + row.Duration());
+        laid.push_back({ row.uc, start, start + row.Duration() });
+    }
+    q.Close();
+    if (laid.empty())
+        return select;
+    for (const Laid& row : laid)
+        Exec(*m_dm.Qedit,
+            { QStringLiteral("update rmenu set btime=") + Quoted(TimeText(row.start)),
+                QStringLiteral(",etime=") + Quoted(TimeText(row.end)) + QStringLiteral(",rr='-1'"),
+                EventWhere(m_code) + UcFilter(row.uc) });
+    Exec(q, { QStringLiteral("update rmenu set rr=1 ") + EventWhere(m_code) });
+    return select;
+}
+
+QString Schedule::resettime(const QString& startText)
+{
+    return RechainSchedule(QStringLiteral("rr,btime"), startText);
+}
+
+ScheduleOutcome Schedule::Add(
+    const ScheduleEditor& editor, std::optional<int> selected, const std::optional<RoundEditor>& round)
+{
+    const int duration = Seconds(editor.duration);
+    if (ZeroRefused(duration))
+        return {};
+    return Run([&] {
+        const int uc = NewUc();
+        const std::vector<ScheduleRow> rows = Rows();
+        if (rows.empty()) {
+            // The first row starts the schedule, in round mode too.
+            const int start = Seconds(editor.start);
+            RefuseIfPastMidnight(start + duration);
+            InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+            return Placed(ScheduleOutcome::Place::Last);
+        }
+        if (round) {
+            const std::optional<size_t> at = IndexOf(rows, selected);
+            return AddRound(*round, duration, rows[at.value_or(rows.size() - 1)], uc);
+        }
+        const int start = rows.back().End();
+        RefuseIfPastMidnight(start + duration);
+        InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+        return Placed(ScheduleOutcome::Place::Last);
+    });
+}
+
+ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc)
+{
+    platform::Query& q2 = *m_dm.Qtemp2;
+    const QString number = QString::number(round.round);
+    ScheduleRow newRound;
+    newRound.round = number;
+    newRound.roundtl = round.title;
+    Open(q2, { EventRows(m_code), RoundFilter(newRound) });
+    const bool taken = !q2.Eof();
+    q2.Close();
+    if (taken)
+        throw ScheduleRefusal { schedule_text::DuplicateRound };
+
+    // After the selected plain row, or after the last heat of the selected round.
+    int start = after.End();
+    if (after.IsRound()) {
+        Open(q2, { EventRows(m_code), RoundFilter(after), QStringLiteral("order by btime desc") });
+        if (!q2.Eof())
+            start = ReadScheduleRow(q2).End();
+        q2.Close();
+    }
+    const int heats = std::max(0, round.heats);
+    RefuseIfPastMidnight(start + qint64(heats) * duration);
+    for (int i = 1; i <= heats; ++i) {
+        const int heatStart = start + (i - 1) * duration;
+        InsertRow(*m_dm.Qtemp, m_code,
+            { -1, heatStart, heatStart + duration, HeatText(round.title, number, round.heatWord, i),
+                uc + i - 1, number, QString::number(i), true, round.title, round.heatWord });
+    }
+    // The new heats (marked to go in front) keep their times; the rows that followed the
+    // round's start move back behind them.
+    ScheduleOutcome out = Placed(ScheduleOutcome::Place::Last);
+    out.shownSql = resettime(TimeText(start));
+    return out;
+}
+
+ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int> selected)
+{
+    const int duration = Seconds(editor.duration);
+    if (ZeroRefused(duration))
+        return {};
+    return RunOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
+        const ScheduleRow& row = rows[at];
+        if (row.IsRound() && at + 1 < rows.size() && SameRound(rows[at + 1], row))
+            throw ScheduleRefusal { schedule_text::InsertInRound };
+        const int uc = NewUc();
+        const int start = row.End();
+        RefuseIfPastMidnight(start + duration);
+        Exec(*m_dm.Qtemp,
+            { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
+                QStringLiteral("and btime>=") + Quoted(TimeText(start)) });
+        InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+        RechainSchedule(QStringLiteral("rr,btime"));
+        return Placed(ScheduleOutcome::Place::Row, uc);
+    });
+}
+
+ScheduleOutcome Schedule::Change(const ScheduleEditor& editor, std::optional<int> selected)
+{
+    if (!selected)
+        return {};
+    const int duration = Seconds(editor.duration);
+    if (ZeroRefused(duration))
+        return {};
+    const std::optional<ScheduleRow> chosen = Row(*selected);
+    if (!chosen)
+        return {};
+    if (chosen->IsRound()) {
+        if (!Ask().askYesNo(schedule_text::Confirm, schedule_text::ChangeRound))
+            return {};
+        return Run([&] {
+            // Every heat of the round takes the new duration from its own start.
+            const std::vector<ScheduleRow> heats = Heats(*chosen, QStringLiteral("btime"));
+            for (const ScheduleRow& heat : heats)
+                RefuseIfPastMidnight(heat.btime + duration);
+            for (const ScheduleRow& heat : heats)
+                Exec(*m_dm.Qedit,
+                    { QStringLiteral("update rmenu set etime=") + Quoted(TimeText(heat.btime + duration)),
+                        EventWhere(m_code) + UcFilter(heat.uc) });
+            RechainSchedule(QStringLiteral("rr,btime"));
+            return Placed(ScheduleOutcome::Place::Row, chosen->uc);
+        });
+    }
+    return RunOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
+        const ScheduleRow& row = rows[at];
+        // Only the first row takes the start picker's time: it is the start of the schedule.
+        const int start = rows.front().btime == row.btime ? Seconds(editor.start) : row.btime;
+        RefuseIfPastMidnight(start + duration);
+        Exec(*m_dm.Qedit,
+            { QStringLiteral("update rmenu set rr='-1' ") + EventWhere(m_code),
+                QStringLiteral("and btime<=") + Quoted(TimeText(row.btime)) });
+        Exec(*m_dm.Qedit,
+            { QStringLiteral("update rmenu set btime=") + Quoted(TimeText(start)) + QStringLiteral(",etime=")
+                    + Quoted(TimeText(start + duration)) + QStringLiteral(",rr='-1'"),
+                QStringLiteral(",rmenu=") + Quoted(editor.text) + QLatin1Char(' ') + EventWhere(m_code)
+                    + UcFilter(row.uc) });
+        RechainSchedule(QStringLiteral("rr,btime"));
+        return Placed(ScheduleOutcome::Place::Row, row.uc);
+    });
+}
+
+ScheduleOutcome Schedule::Delete(std::optional<int> selected)
+{
+    const std::vector<ScheduleRow> rows = Rows();
+    const std::optional<size_t> at = IndexOf(rows, selected);
+    if (!at)
+        return {};
+    const ScheduleRow row = rows[*at];
+    if (row.IsRound()) {
+        Ask().inform(QString(), schedule_text::DeleteRoundRow);
+        return {};
+    }
+    if (rows.front().btime == row.btime
+        && !Ask().askYesNo(schedule_text::Confirm, schedule_text::DeleteFirst))
+        return {};
+    // The grid goes to the row that takes the deleted one's place: the next, else the one before.
+    std::optional<int> follow;
+    if (*at + 1 < rows.size())
+        follow = rows[*at + 1].uc;
+    else if (*at > 0)
+        follow = rows[*at - 1].uc;
+    return Run([&] {
+        ScheduleOutcome out = follow ? Placed(ScheduleOutcome::Place::Row, *follow) : Placed({});
+        out.shownSql = Exec(*m_dm.Qtemp,
+            { QStringLiteral("delete from rmenu ") + EventWhere(m_code), UcFilter(row.uc).mid(1) });
+        RechainSchedule(QStringLiteral("btime"));
+        return out;
+    });
+}
+
+ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
+{
+    const auto question = [](const ScheduleRow&) { return schedule_text::HeatOrder; };
+    return RunOnRound(
+        selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto& byStart) {
+            // Every heat takes the slot length of the round's earliest heat, from its start on.
+            const int length = byStart.front().Duration();
+            int start = byStart.front().btime;
+            RefuseIfPastMidnight(start + qint64(byStart.size()) * length);
+            platform::Query& q = *m_dm.Qtemp;
+
+            // The selected heat and those numbered after it, then those numbered before it.
+            const QString number = QString::number(heat.heat.toInt());
+            LiveEdits live { q };
+            for (const char* compare : { ">=", "<" }) {
+                Open(q,
+                    { EventRows(m_code),
+                        RoundFilter(heat) + QStringLiteral(" and ") + HeatNumber + QLatin1String(compare)
+                            + number,
+                        QStringLiteral("order by ") + HeatNumber },
+                    true);
+                for (q.First(); !q.Eof(); q.Next()) {
+                    q.Edit();
+                    q.FieldByName(QStringLiteral("btime"))->SetAsString(TimeText(start));
+                    q.FieldByName(QStringLiteral("etime"))->SetAsString(TimeText(start + length));
+                    q.FieldByName(QStringLiteral("rr"))->SetAsInteger(-1);
+                    q.Post();
+                    start += length;
+                }
+            }
+            Exec(q, { QStringLiteral("update rmenu set rr=1 ") + EventWhere(m_code) });
+            return Placed(ScheduleOutcome::Place::Row, heat.uc);
+        });
+}
+
+ScheduleOutcome Schedule::DeleteRound(std::optional<int> selected)
+{
+    const auto question = [](const ScheduleRow& heat) { return schedule_text::DeleteRound(heat.round); };
+    return RunOnRound(selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto&) {
+        ScheduleOutcome out = Placed({});
+        out.shownSql = Exec(
+            *m_dm.Qtemp, { QStringLiteral("delete from rmenu ") + EventWhere(m_code), RoundFilter(heat) });
+        RechainSchedule(QStringLiteral("btime"));
+        return out;
+    });
+}
+
+ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
+{
+    const auto question = [](const ScheduleRow&) { return schedule_text::AddHeat; };
+    return RunOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
+        [&](const ScheduleRow& heat, const auto& byNumber) {
+            const ScheduleRow& last = byNumber.front();
+            platform::Query& q = *m_dm.Qtemp;
+            const int length = last.Duration();
+            if (length == 0)
+                throw ScheduleRefusal { schedule_text::ZeroDuration };
+            const int start = last.End();
+            RefuseIfPastMidnight(start + length);
+            const int number = last.heat.toInt() + 1;
+            const int uc = NewUc();
+            Exec(q,
+                { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
+                    QStringLiteral("and btime>=") + Quoted(TimeText(start)) });
+            // The text is built from the round's titles, which may hold blanks of their own.
+            InsertRow(q, m_code,
+                { 1, start, start + length, HeatText(heat.roundtl, heat.round, heat.heattl, number), uc,
+                    heat.round, QString::number(number), true, heat.roundtl, heat.heattl });
+            RechainSchedule(QStringLiteral("rr,btime"));
+            return Placed(ScheduleOutcome::Place::Row, uc);
+        });
+}
+
+ScheduleOutcome Schedule::DeleteHeat(std::optional<int> selected)
+{
+    const auto question = [](const ScheduleRow&) { return schedule_text::DeleteHeat; };
+    return RunOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
+        [&](const ScheduleRow& heat, const auto& byNumber) {
+            const int removed = byNumber.front().uc;
+            Exec(*m_dm.Qtemp,
+                { QStringLiteral("delete from rmenu ") + EventWhere(m_code), UcFilter(removed).mid(1) });
+            RechainSchedule(QStringLiteral("rr,btime"));
+            // The grid stays on the selected heat; when that was the one removed, on the round's new
+            // last heat.
+            if (heat.uc != removed)
+                return Placed(ScheduleOutcome::Place::Row, heat.uc);
+            return byNumber.size() > 1 ? Placed(ScheduleOutcome::Place::Row, byNumber[1].uc) : Placed({});
+        });
+}
+
+} // namespace console

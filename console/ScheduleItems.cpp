@@ -1,0 +1,85 @@
+#include "console/ScheduleItems.h"
+
+#include "app/Udm1.h"
+#include "console/Schedule.h"
+#include "console/ScheduleSql.h"
+#include "platform/DataSet.h"
+
+namespace console {
+
+using namespace schedule_sql;
+
+ScheduleItems::ScheduleItems(TDM1& dm, QString eventCode)
+    : m_dm(dm)
+    , m_code(std::move(eventCode))
+{
+}
+
+void ScheduleItems::SetNext(int start, int end, const QString& text, int now)
+{
+    m_nextStart = QTime::fromMSecsSinceStartOfDay(start * 1000);
+    m_labels.next = text;
+    m_labels.nextTimes = TimeText(start) + QLatin1Char('-') + TimeText(end);
+    // A next item that should have started already (rows that overlap) is not watched: the
+    // ticker would otherwise work the items out afresh at every tick.
+    m_waiting = start >= now;
+}
+
+const ItemLabels& ScheduleItems::Show(const QTime& now)
+{
+    const int second = Seconds(now);
+    platform::Query& q = *m_dm.Qnext;
+    Open(q,
+        { EventRows(m_code), QStringLiteral("and etime>='") + TimeText(second) + QLatin1Char('\''),
+            QStringLiteral("order by btime") });
+    m_labels = {};
+    m_waiting = false;
+    q.First();
+    if (q.Eof())
+        return m_labels;
+    ScheduleRow row = ReadScheduleRow(q);
+    if (now.msecsSinceStartOfDay() > row.btime * 1000) {
+        m_labels.current = row.rmenu;
+        q.Next();
+        if (q.Eof())
+            return m_labels;
+        row = ReadScheduleRow(q);
+    }
+    SetNext(row.btime, row.etime, row.rmenu, second);
+    return m_labels;
+}
+
+const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd)
+{
+    const int second = Seconds(now);
+    const int start = Seconds(m_nextStart);
+    if (m_waiting && second == start) {
+        platform::Query& q = *m_dm.Qnext;
+        Open(q,
+            { EventRows(m_code), QStringLiteral("and btime>='") + TimeText(second) + QLatin1Char('\''),
+                QStringLiteral("order by btime") });
+        q.First();
+        if (!q.Eof() && ReadScheduleRow(q).btime == second) {
+            m_labels.current = ReadScheduleRow(q).rmenu;
+            q.Next();
+            if (q.Eof()) {
+                m_labels.next.clear();
+                m_labels.nextTimes.clear();
+                m_waiting = false;
+            } else {
+                const ScheduleRow next = ReadScheduleRow(q);
+                SetNext(next.btime, next.etime, next.rmenu, second);
+            }
+        } else {
+            // The item has gone from the schedule: never show one that has not started.
+            Show(now);
+        }
+    } else if (m_waiting && second > start) {
+        Show(now);
+    }
+    if (second > Seconds(scheduleEnd))
+        m_labels = {};
+    return m_labels;
+}
+
+} // namespace console

@@ -1,0 +1,42 @@
+#include "console/ScheduleSql.h"
+
+#include "app/uComm.h"
+#include "console/Utaikai_time.h"
+#include "platform/DataSet.h"
+
+#include <QTime>
+
+namespace console::schedule_sql {
+
+void Open(platform::Query& q, const QStringList& lines, bool live)
+{
+    q.Close();
+    q.RequestLive = live;
+    q.SQL = lines;
+    q.Open();
+}
+
+QString Exec(platform::Query& q, const QStringList& lines)
+{
+    q.Close();
+    q.RequestLive = false;
+    q.SQL = lines;
+    q.ExecSQL();
+    return q.SQL.join(QLatin1Char(' '));
+}
+
+int Seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
+
+QString TimeText(int seconds) { return LongTimeTextOfSeconds(seconds); }
+
+QString EventRows(const QString& eventCode)
+{
+    return QStringLiteral("select * from rmenu ") + EventWhere(eventCode);
+}
+
+QString EventWhere(const QString& eventCode)
+{
+    return QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
+}
+
+} // namespace console::schedule_sql

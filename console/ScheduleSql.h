@@ -1,0 +1,32 @@
+#pragma once
+
+// Small pieces shared by the schedule's classes: statements run on the data module's queries as
+// lines, and times as whole seconds since midnight written as H:MM:SS texts.
+
+#include <QString>
+#include <QStringList>
+
+class QTime;
+
+namespace platform {
+class Query;
+}
+
+namespace console::schedule_sql {
+
+// Replaces the query's lines and opens it (with live results when asked).
+void Open(platform::Query& q, const QStringList& lines, bool live = false);
+// Replaces the query's lines and runs them; returns the query's text as run.
+QString Exec(platform::Query& q, const QStringList& lines);
+
+// Whole seconds since midnight of a time; an invalid time counts as 0:00:00.
+int Seconds(const QTime& time);
+// H:MM:SS of a count of seconds since midnight.
+QString TimeText(int seconds);
+
+// "select * from rmenu where tcode='<code>'", the code's apostrophes doubled.
+QString EventRows(const QString& eventCode);
+// "where tcode='<code>'".
+QString EventWhere(const QString& eventCode);
+
+} // namespace console::schedule_sql

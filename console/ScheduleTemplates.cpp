@@ -1,0 +1,86 @@
+#include "console/ScheduleTemplates.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "console/ScheduleSql.h"
+#include "platform/Asker.h"
+#include "platform/DataSet.h"
+
+namespace console {
+
+using namespace schedule_sql;
+
+namespace {
+
+const QString Template = QStringLiteral("0");
+
+// A value between apostrophes, or null for an empty number (so that an empty item number never
+// becomes a text that sorts above every number).
+QString Literal(platform::Query& q, const char* column, bool number = false)
+{
+    const QString text = q.FieldByName(QLatin1String(column))->AsString();
+    if (number && text.isEmpty())
+        return QStringLiteral("null");
+    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
+}
+
+// The code as a statement writes it: the template's 0 bare, an event's code quoted.
+QString CodeLiteral(const QString& code)
+{
+    return code == Template ? code : QLatin1Char('\'') + EscapeApostrophes(code) + QLatin1Char('\'');
+}
+
+QStringList ScheduleInsert(platform::Query& row, const QString& code)
+{
+    return { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,"),
+        QStringLiteral("rmenu,round,heat,uc,roundtl,heattl)values("),
+        CodeLiteral(code) + QStringLiteral(",1,") + Literal(row, "btime") + QLatin1Char(',')
+            + Literal(row, "etime") + QStringLiteral(",'-',"),
+        Literal(row, "rmenu") + QLatin1Char(',') + Literal(row, "round", true) + QLatin1Char(',')
+            + Literal(row, "heat", true) + QLatin1Char(',') + Literal(row, "uc", true) + QLatin1Char(',')
+            + Literal(row, "roundtl") + QLatin1Char(',') + Literal(row, "heattl") + QLatin1Char(')') };
+}
+
+QStringList CueInsert(platform::Query& row, const QString& code)
+{
+    return { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
+        CodeLiteral(code) + QLatin1Char(',') + Literal(row, "bun") + QLatin1Char(',') + Literal(row, "tno")
+            + QLatin1Char(',') + Literal(row, "mname") + QLatin1Char(')') };
+}
+
+} // namespace
+
+ScheduleTemplates::ScheduleTemplates(TDM1& dm, QString eventCode, platform::Asker* asker)
+    : m_dm(dm)
+    , m_code(std::move(eventCode))
+    , m_asker(asker)
+{
+}
+
+bool ScheduleTemplates::SaveSchedule() { return Copy(template_text::SaveSchedule, true, m_code, Template); }
+bool ScheduleTemplates::LoadSchedule() { return Copy(template_text::LoadSchedule, true, Template, m_code); }
+bool ScheduleTemplates::SaveCues() { return Copy(template_text::SaveCues, false, m_code, Template); }
+bool ScheduleTemplates::LoadCues() { return Copy(template_text::LoadCues, false, Template, m_code); }
+
+bool ScheduleTemplates::Copy(const QString& question, bool schedule, const QString& from, const QString& to)
+{
+    platform::Asker& asker = m_asker ? *m_asker : platform::CurrentAsker();
+    if (!asker.askYesNo(QStringLiteral("確認してください。"), question))
+        return false;
+    const QString table = schedule ? QStringLiteral("rmenu") : QStringLiteral("music");
+    platform::Query& rows = *m_dm.Qtemp;
+    platform::Transaction tx(*m_dm.Database1);
+    Exec(
+        rows, { QStringLiteral("delete from ") + table + QStringLiteral(" where tcode=") + CodeLiteral(to) });
+    // The schedule goes across in the order the grid shows it.
+    Open(rows,
+        { QStringLiteral("select * from ") + table + QStringLiteral(" where tcode=") + CodeLiteral(from),
+            schedule ? QStringLiteral("order by btime") : QStringLiteral("order by bun,tno") });
+    for (rows.First(); !rows.Eof(); rows.Next())
+        Exec(*m_dm.Qedit, schedule ? ScheduleInsert(rows, to) : CueInsert(rows, to));
+    rows.Close();
+    tx.Commit();
+    return true;
+}
+
+} // namespace console

@@ -1,0 +1,100 @@
+// The running and next schedule item as the control page shows them, on a simulated clock.
+
+#include "ScheduleFixture.h"
+#include "console/ScheduleItems.h"
+
+using console::ItemLabels;
+using console::ScheduleItems;
+using testing_support::ScheduleFixture;
+
+namespace console {
+void PrintTo(const ItemLabels& l, std::ostream* os)
+{
+    *os << '[' << l.current.toStdString() << " | " << l.next.toStdString() << " | "
+        << l.nextTimes.toStdString() << ']';
+}
+} // namespace console
+
+namespace {
+
+class ScheduleItemsTest : public ScheduleFixture {
+protected:
+    static QTime T(const char* text)
+    {
+        return QTime::fromString(QLatin1String(text), QStringLiteral("H:mm:ss.zzz"));
+    }
+    void SetUp() override
+    {
+        ScheduleFixture::SetUp();
+        shown.emplace(*dm, kCode);
+    }
+    std::optional<ScheduleItems> shown; // made once the data module exists
+    const QTime end { 10, 0 };
+};
+
+const ItemLabels kNone {};
+
+} // namespace
+
+TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
+{
+    AddAbc();
+    struct Case {
+        const char* now;
+        ItemLabels labels;
+    };
+    const Case cases[] = {
+        { "8:50:00.000", { "", "A", "9:00:00-9:30:00" } },
+        { "9:35:00.000", { "B", "C", "9:40:00-10:00:00" } },
+        { "9:45:00.000", { "C", "", "" } },
+        { "10:00:01.000", kNone },
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(shown->Show(T(c.now)), c.labels) << c.now;
+}
+
+TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
+{
+    AddAbc();
+    shown->Show(T("9:35:00.000"));
+    EXPECT_EQ(shown->NextItemStart(), QTime(9, 40));
+    struct Step {
+        const char* now;
+        ItemLabels labels;
+    };
+    const Step steps[] = {
+        { "9:39:59.750", { "B", "C", "9:40:00-10:00:00" } },
+        { "9:40:00.000", { "C", "", "" } },
+        { "9:59:59.750", { "C", "", "" } },
+        { "10:00:00.500", { "C", "", "" } },
+        { "10:00:01.000", kNone },
+    };
+    for (const Step& s : steps)
+        EXPECT_EQ(shown->Tick(T(s.now), end), s.labels) << s.now;
+}
+
+TEST_F(ScheduleItemsTest, AStalledSecondAtAStartIsCaughtUpOnce)
+{
+    AddAbc();
+    shown->Show(T("9:35:00.000"));
+    shown->Tick(T("9:39:59.900"), end);
+    EXPECT_EQ(shown->Tick(T("9:40:01.300"), end), ItemLabels({ "C", "", "" }));
+    // Worked out once: later ticks do not read the schedule again.
+    Exec("delete from rmenu where rmenu='C'");
+    EXPECT_EQ(shown->Tick(T("9:40:02.000"), end), ItemLabels({ "C", "", "" }));
+}
+
+TEST_F(ScheduleItemsTest, AnItemThatHasNotStartedIsNeverShownAsRunning)
+{
+    AddAbc();
+    shown->Show(T("9:35:00.000"));
+    Exec("update rmenu set btime='9:45:00' where rmenu='C'");
+    EXPECT_EQ(shown->Tick(T("9:40:00.000"), end), ItemLabels({ "B", "C", "9:45:00-10:00:00" }));
+    EXPECT_EQ(shown->Tick(T("9:45:00.250"), end), ItemLabels({ "C", "", "" }));
+}
+
+TEST_F(ScheduleItemsTest, AScheduleWithoutRowsShowsNothing)
+{
+    EXPECT_EQ(shown->Show(T("9:35:00.000")), kNone);
+    EXPECT_EQ(shown->Tick(T("9:35:00.250"), QTime(0, 0)), kNone);
+}
