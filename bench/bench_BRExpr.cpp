@@ -1,6 +1,8 @@
 // The expression language on a typical group and total: a field comparison, a running SUM, and a
 // text joined with a function call. Parse-and-evaluate (a Prepare per use) against evaluate-only
-// (prepared once, as a report run does).
+// (prepared once, as a report run does: Value alone) and per record (Accumulate, Value and the
+// step to the next record, as a detail band does). Then parsing hostile texts of growing length:
+// a flat sum, nested parentheses and nested IF (both beyond the nesting bound), each linear.
 
 #include "platform/DataSet.h"
 #include "report/BRExpr.h"
@@ -64,6 +66,20 @@ void EvaluateOnly(benchmark::State& state)
     ev.SetDataSets({ &f.q });
     ev.Prepare(QString::fromUtf8(Expressions[state.range(0)]));
     f.q.First();
+    f.q.MoveTo(4); // laps 4: the comparison is true
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ev.Value());
+    state.SetItemsProcessed(state.iterations());
+    state.SetLabel(Expressions[state.range(0)]);
+}
+
+void PerRecord(benchmark::State& state)
+{
+    Fixture& f = Data();
+    TBREvaluator ev;
+    ev.SetDataSets({ &f.q });
+    ev.Prepare(QString::fromUtf8(Expressions[state.range(0)]));
+    f.q.First();
     for (auto _ : state) {
         ev.Accumulate();
         benchmark::DoNotOptimize(ev.Value());
@@ -71,12 +87,46 @@ void EvaluateOnly(benchmark::State& state)
         if (f.q.Eof())
             f.q.First();
     }
+    state.SetItemsProcessed(state.iterations());
     state.SetLabel(Expressions[state.range(0)]);
+}
+
+QString HostileText(int shape, int n)
+{
+    switch (shape) {
+    case 0: {
+        QString sum = QStringLiteral("1");
+        sum.reserve(n * 4);
+        for (int i = 1; i < n; ++i)
+            sum += QStringLiteral(" + 1");
+        return sum;
+    }
+    case 1:
+        return QString(n, u'(') + u'1' + QString(n, u')');
+    default:
+        return QStringLiteral("IF(TRUE, ").repeated(n) + u'1' + QStringLiteral(", 2)").repeated(n);
+    }
+}
+
+void ParseHostile(benchmark::State& state)
+{
+    const int shape = int(state.range(0));
+    const QString text = HostileText(shape, int(state.range(1)));
+    for (auto _ : state) {
+        TBREvaluator ev;
+        ev.Prepare(text);
+        benchmark::DoNotOptimize(ev.Value());
+    }
+    state.SetBytesProcessed(state.iterations() * text.size());
+    static const char* const shapes[] = { "flat sum", "nested parentheses", "nested IF" };
+    state.SetLabel(shapes[shape]);
 }
 
 } // namespace
 
 BENCHMARK(ParseAndEvaluate)->DenseRange(0, 2);
 BENCHMARK(EvaluateOnly)->DenseRange(0, 2);
+BENCHMARK(PerRecord)->DenseRange(0, 2);
+BENCHMARK(ParseHostile)->ArgsProduct({ { 0, 1, 2 }, { 1000, 10000, 100000 } })->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

@@ -4,8 +4,8 @@
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
-#include "components/LED7Seg.h"
 #include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
 #include "console/CueBank.h"
 #include "console/CuePlayerView.h"
 #include "console/Utaikai.h"
@@ -17,7 +17,6 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimeEdit>
 
@@ -139,12 +138,19 @@ void TFtaikai::ReopenCueGrid(CuePhase phase)
     q->Open();
 }
 
-bool TFtaikai::RunResumable() const { return false; }
+bool TFtaikai::RunResumable() const
+{
+    const CountdownEngine& run = *m_countdown;
+    const bool phaseOn = run.StateWarm == PhaseState::On || run.StateRace == PhaseState::On
+        || run.StateOver == PhaseState::On || run.StateInterval == PhaseState::On;
+    return run.Paused == 1 && phaseOn && run.ResetDone == 1;
+}
 
 void TFtaikai::TabSheet2Show()
 {
-    const bool counting = Tm1.isActive() || tmr2.isActive();
+    const bool counting = m_countdown->CountingDown();
     // The warning stays readable: everything else on the page is switched off while counting.
+    // A run stopped part-way keeps its players, its reset and its digits, so that Start resumes it.
     for (QWidget* w : TabSheet2->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
         if (w != Panel14)
             w->setEnabled(!counting);
@@ -153,15 +159,12 @@ void TFtaikai::TabSheet2Show()
     if (counting || RunResumable())
         return;
     clearmp();
-    ResetDone = 0;
-    for (const auto* row : { &SegWarm, &SegRace, &SegOver })
-        for (components::TLED7Seg* seg : *row)
-            seg->SetValue(-2);
+    m_countdown->ResetDone = 0;
+    segclear();
 }
 
 void TFtaikai::setmp()
 {
-    CueList.clear();
     CueRows rows;
     if (m_dev.dm) {
         try {
@@ -173,9 +176,8 @@ void TFtaikai::setmp()
     }
     const CueBank::Loaded loaded = m_cueBank->Load(rows);
     m_testPlaying = {};
-    CueList = loaded.cueList;
-    CueListCopy = CueList;
-    Memo1->setPlainText(CueList.join(QLatin1Char('\n')));
+    // The count-down keeps the list and the copy a fresh run starts from; the memo mirrors it.
+    m_countdown->SetCueList(loaded.cueList);
     if (!loaded.skipped.isEmpty())
         ShowStatus(QStringLiteral("開けない音声ファイルは鳴らしません: ")
             + loaded.skipped.join(QStringLiteral("、")));

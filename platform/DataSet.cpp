@@ -3,6 +3,7 @@
 #include "platform/DataFolder.h"
 #include "platform/SqlDialect.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -606,6 +607,11 @@ void DataSet::Open()
     }
     if (!st)
         st = std::make_unique<Statement>(db, statements.front());
+    for (const BoundValue& p : parameterValues()) {
+        const QByteArray name = p.name.toUtf8();
+        if (const int index = sqlite3_bind_parameter_index(st->get(), name.constData()))
+            st->bind(index, p.value);
+    }
     const int n = sqlite3_column_count(st->get());
     if (n == 0)
         Fail(QStringLiteral("結果を返さない文は開けません。"));
@@ -1102,6 +1108,219 @@ void Field::SetAsFloat(double v) { SetValue(QVariant(v)); }
 void Field::Clear() { SetValue(QVariant()); }
 
 // ---- Query and Table -------------------------------------------------------------------------------
+
+QStringList ParameterNames(const QString& sql)
+{
+    QStringList names;
+    const qsizetype n = sql.size();
+    const auto isNameChar = [](QChar c) { return c.isLetterOrNumber() || c == u'_'; };
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = sql[i];
+        if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+            const QChar close = c == u'[' ? QChar(u']') : c;
+            const qsizetype end = sql.indexOf(close, i + 1);
+            i = end < 0 ? n : end;
+        } else if (c == u'-' && i + 1 < n && sql[i + 1] == u'-') {
+            const qsizetype end = sql.indexOf(u'\n', i);
+            i = end < 0 ? n : end;
+        } else if (c == u'/' && i + 1 < n && sql[i + 1] == u'*') {
+            const qsizetype end = sql.indexOf(QStringLiteral("*/"), i + 2);
+            i = end < 0 ? n : end + 1;
+        } else if (c == u':' && i + 1 < n && (sql[i + 1].isLetter() || sql[i + 1] == u'_')) {
+            qsizetype j = i + 1;
+            while (j < n && isNameChar(sql[j]))
+                ++j;
+            const QString name = sql.mid(i + 1, j - i - 1);
+            if (!names.contains(name, Qt::CaseInsensitive))
+                names << name;
+            i = j - 1;
+        }
+    }
+    return names;
+}
+
+namespace {
+
+// A parameter's value as a date, time or date-time: typed values as they are, texts in the
+// program's formats (yyyy/mm/dd, H:MM:SS) or as statements write them.
+std::optional<QDate> DateOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
+        return v.toDate();
+    if (v.typeId() == QMetaType::QString)
+        return sql::ParseDate(v.toString().trimmed());
+    return std::nullopt;
+}
+
+std::optional<QTime> TimeOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QTime || v.typeId() == QMetaType::QDateTime)
+        return v.toTime();
+    if (v.typeId() == QMetaType::QString)
+        return sql::ParseTime(v.toString().trimmed());
+    return std::nullopt;
+}
+
+std::optional<QDateTime> DateTimeOf(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    if (v.typeId() == QMetaType::QDate)
+        return QDateTime(v.toDate(), QTime(0, 0));
+    if (v.typeId() == QMetaType::QString)
+        return sql::ParseDateTime(v.toString().trimmed());
+    return std::nullopt;
+}
+
+} // namespace
+
+void Param::Set(FieldType kind, const QVariant& v)
+{
+    if (m_type == FieldType::ftUnknown)
+        m_type = kind;
+    m_value = v;
+    ++m_owner->m_paramChanges;
+}
+
+void Param::SetDataType(FieldType type)
+{
+    m_type = type;
+    ++m_owner->m_paramChanges;
+}
+
+void Param::SetAsString(const QString& v) { Set(FieldType::ftString, v); }
+void Param::SetAsInteger(int v) { Set(FieldType::ftInteger, v); }
+void Param::SetAsFloat(double v) { Set(FieldType::ftFloat, v); }
+void Param::SetAsBoolean(bool v) { Set(FieldType::ftBoolean, v); }
+void Param::SetAsDate(const QDate& v) { Set(FieldType::ftDate, v); }
+void Param::SetAsTime(const QTime& v) { Set(FieldType::ftTime, v); }
+void Param::SetAsDateTime(const QDateTime& v) { Set(FieldType::ftDateTime, v); }
+
+void Param::Clear()
+{
+    m_value = QVariant();
+    ++m_owner->m_paramChanges;
+}
+
+QString Param::AsString() const
+{
+    switch (m_value.typeId()) {
+    case QMetaType::QDate:
+        return sql::ShownDate(m_value.toDate());
+    case QMetaType::QTime:
+        return sql::ShownTime(m_value.toTime());
+    case QMetaType::QDateTime: {
+        const QDateTime dt = m_value.toDateTime();
+        return sql::ShownDate(dt.date()) + u' ' + sql::ShownTime(dt.time());
+    }
+    default:
+        return PlainText(m_value);
+    }
+}
+
+int Param::AsInteger() const { return m_value.toInt(); }
+double Param::AsFloat() const { return m_value.toDouble(); }
+bool Param::AsBoolean() const { return m_value.toBool(); }
+
+QVariant Param::BoundValue() const
+{
+    if (m_value.isNull())
+        return QVariant();
+    // A value is sent as the parameter's type asks, whatever kind it was given as.
+    switch (m_type) {
+    case FieldType::ftString:
+        return AsString();
+    case FieldType::ftSmallint:
+    case FieldType::ftInteger:
+    case FieldType::ftWord:
+        return QVariant(qlonglong(m_value.toLongLong()));
+    case FieldType::ftBoolean:
+        return QVariant(qlonglong(m_value.toBool() ? 1 : 0));
+    case FieldType::ftFloat:
+    case FieldType::ftCurrency:
+    case FieldType::ftBCD:
+        return m_value.toDouble();
+    case FieldType::ftDate:
+        if (const auto d = DateOf(m_value))
+            return sql::StoredDate(*d);
+        break;
+    case FieldType::ftTime:
+        if (const auto t = TimeOf(m_value))
+            return sql::StoredTime(*t);
+        break;
+    case FieldType::ftDateTime:
+        if (const auto dt = DateTimeOf(m_value))
+            return dt->time() == QTime(0, 0) ? sql::StoredDate(dt->date()) : sql::StoredDateTime(*dt);
+        break;
+    case FieldType::ftUnknown:
+        break;
+    }
+    return m_value;
+}
+
+Query::Query(Database* db, QObject* parent)
+    : DataSet(db, parent)
+{
+}
+
+Query::~Query() = default;
+
+void Query::SyncParams() const
+{
+    if (m_paramsVersion == SQL.changes())
+        return;
+    m_paramsVersion = SQL.changes();
+    std::vector<std::unique_ptr<Param>> params;
+    for (const QString& name : ParameterNames(SQL.Text())) {
+        auto same = std::find_if(m_params.begin(), m_params.end(), [&](const std::unique_ptr<Param>& p) {
+            return p && p->m_name.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (same != m_params.end()) {
+            params.push_back(std::move(*same));
+        } else {
+            params.push_back(std::unique_ptr<Param>(new Param(const_cast<Query*>(this), name)));
+        }
+    }
+    m_params = std::move(params);
+}
+
+int Query::ParamCount() const
+{
+    SyncParams();
+    return int(m_params.size());
+}
+
+Param* Query::Params(int index) const
+{
+    SyncParams();
+    return index >= 0 && index < int(m_params.size()) ? m_params[size_t(index)].get() : nullptr;
+}
+
+Param* Query::FindParam(const QString& name) const
+{
+    SyncParams();
+    for (const auto& p : m_params)
+        if (p->m_name.compare(name, Qt::CaseInsensitive) == 0)
+            return p.get();
+    return nullptr;
+}
+
+Param* Query::ParamByName(const QString& name) const
+{
+    if (Param* p = FindParam(name))
+        return p;
+    Fail(QStringLiteral("パラメータ '%1' が見つかりません。").arg(name));
+}
+
+std::vector<DataSet::BoundValue> Query::parameterValues() const
+{
+    SyncParams();
+    std::vector<BoundValue> values;
+    values.reserve(m_params.size());
+    for (const auto& p : m_params)
+        values.push_back({ u':' + p->m_name, p->BoundValue() });
+    return values;
+}
 
 QString Query::selectSql() const { return SQL.Text(); }
 

@@ -199,6 +199,12 @@ protected:
     virtual QString liveTable() const = 0;
     // Counts changes of the select's text; Open re-reads an open data set when it moved.
     virtual quint64 textVersion() const { return 0; }
+    // Values for the select's named parameters (":name" as written in the text).
+    struct BoundValue {
+        QString name; // with its leading ':'
+        QVariant value;
+    };
+    virtual std::vector<BoundValue> parameterValues() const { return {}; }
 
 private:
     friend class Field;
@@ -249,19 +255,86 @@ private:
     quint64 m_changes = 0;
 };
 
+// The types a query parameter can be given, as the original's field types name them.
+enum class FieldType {
+    ftUnknown,
+    ftString,
+    ftSmallint,
+    ftInteger,
+    ftWord,
+    ftBoolean,
+    ftFloat,
+    ftCurrency,
+    ftBCD,
+    ftDate,
+    ftTime,
+    ftDateTime
+};
+
+class Query;
+
+// A named parameter of a query's select (":name" in its text). Setting a value by kind also
+// gives the parameter that type when it has none yet. Dates, times and date-times are bound as
+// the tables store them ('mm/dd/yyyy', H:MM:SS), so that they compare with stored values.
+class Param {
+public:
+    QString Name() const { return m_name; }
+    FieldType DataType() const { return m_type; }
+    void SetDataType(FieldType type);
+    bool IsNull() const { return m_value.isNull(); }
+    QVariant Value() const { return m_value; }
+
+    void SetAsString(const QString& v);
+    void SetAsInteger(int v);
+    void SetAsFloat(double v);
+    void SetAsBoolean(bool v);
+    void SetAsDate(const QDate& v);
+    void SetAsTime(const QTime& v);
+    void SetAsDateTime(const QDateTime& v);
+    void Clear();
+
+    QString AsString() const;
+    int AsInteger() const;
+    double AsFloat() const;
+    bool AsBoolean() const;
+
+    // The value as the statement receives it.
+    QVariant BoundValue() const;
+
+private:
+    friend class Query;
+    Param(Query* owner, QString name)
+        : m_owner(owner)
+        , m_name(std::move(name))
+    {
+    }
+    void Set(FieldType kind, const QVariant& v);
+
+    Query* m_owner;
+    QString m_name;
+    FieldType m_type = FieldType::ftUnknown;
+    QVariant m_value;
+};
+
 // The original's TQuery: SQL lines cleared, added, opened or executed.
 class Query : public DataSet {
     Q_OBJECT
 public:
-    explicit Query(Database* db, QObject* parent = nullptr)
-        : DataSet(db, parent)
-    {
-    }
+    explicit Query(Database* db, QObject* parent = nullptr);
+    ~Query() override;
 
     SqlLines SQL; // SQL.clear(); SQL << "..."; or the helpers below
     void ClearSQL() { SQL.clear(); }
     void AddSQL(const QString& line) { SQL << line; }
     bool RequestLive = false;
+
+    // The parameters named in the select's text, in the order they first appear. A parameter
+    // keeps its type and value while the text names it; the next Open binds the values (a
+    // parameter without value binds NULL) and re-reads the rows when a value changed.
+    int ParamCount() const;
+    Param* Params(int index) const;
+    Param* FindParam(const QString& name) const; // case-insensitive; nullptr when missing
+    Param* ParamByName(const QString& name) const; // raises DatabaseError when missing
 
     // Runs the statement(s) that return no rows. Returns rows changed by the last one.
     int ExecSQL();
@@ -270,11 +343,22 @@ public:
 protected:
     QString selectSql() const override;
     QString liveTable() const override;
-    quint64 textVersion() const override { return SQL.changes(); }
+    quint64 textVersion() const override { return SQL.changes() + m_paramChanges; }
+    std::vector<BoundValue> parameterValues() const override;
 
 private:
+    friend class Param;
+    void SyncParams() const;
+
     int m_rowsAffected = 0;
+    quint64 m_paramChanges = 0;
+    mutable quint64 m_paramsVersion = ~quint64(0);
+    mutable std::vector<std::unique_ptr<Param>> m_params;
 };
+
+// The parameter names in a statement text (":name", outside quotes and comments), in order of
+// first appearance, without the colon.
+QStringList ParameterNames(const QString& sql);
 
 // The original's TTable: every row of one table, always live.
 class Table : public DataSet {

@@ -7,6 +7,8 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // Values
@@ -51,15 +53,36 @@ EvResult EvResult::Error(const QString& message)
     return r;
 }
 
+namespace {
+bool PairAt(QStringView s, qsizetype at)
+{
+    return at + 1 < s.size() && s[at].isHighSurrogate() && s[at + 1].isLowSurrogate();
+}
+} // namespace
+
+qsizetype BRCharacterCount(QStringView text)
+{
+    qsizetype count = 0;
+    for (qsizetype at = 0; at < text.size(); at += PairAt(text, at) ? 2 : 1)
+        ++count;
+    return count;
+}
+
+qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters)
+{
+    qsizetype at = from;
+    for (; characters > 0 && at < text.size(); --characters)
+        at += PairAt(text, at) ? 2 : 1;
+    return at;
+}
+
 QString BRCutText(const QString& text, int max)
 {
+    // No more UTF-16 units than the limit: no more characters either.
     if (text.size() <= max)
         return text;
-    qsizetype cut = max;
-    // Keep a surrogate pair whole: drop its first half rather than split the character.
-    if (cut > 0 && text[cut - 1].isHighSurrogate())
-        --cut;
-    return text.left(cut);
+    const qsizetype at = BRCharacterOffset(text, 0, max);
+    return at == text.size() ? text : text.left(at);
 }
 
 QString EvResultToString(const EvResult& r)
@@ -114,17 +137,51 @@ EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
 
 EvResult TBREvElementNot::Value(TBRFiFo& fifo)
 {
+    // "not not ... x" negates in a loop, so that a long run of them costs no stack. A value
+    // that is not a boolean makes the innermost negation an error, and every outer one too.
+    bool negate = true;
+    while (TBREvElement* next = fifo.Peek()) {
+        if (next->ElementRole() != Role::Not)
+            break;
+        fifo.Next();
+        negate = !negate;
+    }
     EvResult r = EvaluateNext(fifo);
     if (r.Kind != EvResultKind::Boolean)
         return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
-    return EvResult::Boolean(!r.BoolResult);
+    return EvResult::Boolean(r.BoolResult != negate);
 }
+
+namespace {
+
+// The parser builds a chain a + b - c ... as a + (b - (c ...)): the right operand is the next
+// operator. The operands are evaluated in queue order as ever and the operators applied from the
+// innermost out, in a loop, so that a long chain costs no stack.
+Q_NEVER_INLINE EvResult EvaluateChain(int op, EvResult left, TBRFiFo& fifo)
+{
+    std::vector<std::pair<int, EvResult>> pending;
+    pending.emplace_back(op, std::move(left));
+    for (TBREvElement* next = fifo.Peek(); next && next->ElementRole() == TBREvElement::Role::Operator;
+         next = fifo.Peek()) {
+        fifo.Next();
+        const int nextOp = static_cast<TBREvElementOperator*>(next)->Operator;
+        pending.emplace_back(nextOp, EvaluateNext(fifo));
+    }
+    EvResult r = EvaluateNext(fifo);
+    for (auto it = pending.rbegin(); it != pending.rend(); ++it)
+        r = BRApplyOperator(it->first, std::move(it->second), std::move(r));
+    return r;
+}
+
+} // namespace
 
 EvResult TBREvElementOperator::Value(TBRFiFo& fifo)
 {
     EvResult left = EvaluateNext(fifo);
-    EvResult right = EvaluateNext(fifo);
-    return BRApplyOperator(Operator, std::move(left), std::move(right));
+    const TBREvElement* next = fifo.Peek();
+    if (next && next->ElementRole() == Role::Operator)
+        return EvaluateChain(Operator, std::move(left), fifo);
+    return BRApplyOperator(Operator, std::move(left), EvaluateNext(fifo));
 }
 
 namespace {
@@ -308,7 +365,7 @@ bool TBREvElementFunction::GatherArguments(TBRFiFo& fifo)
         TBREvElement* e = fifo.Next();
         if (!e)
             return false;
-        if (dynamic_cast<TBREvElementArgumentEnd*>(e))
+        if (e->ElementRole() == TBREvElement::Role::ArgumentEnd)
             return true;
         Arguments.push_back(e->Value(fifo));
     }
@@ -418,4 +475,14 @@ void TBREvaluator::Append(std::unique_ptr<TBREvElement> element) { m_queue->Appe
 void TBREvaluator::AppendError(const QString& message)
 {
     Append(std::make_unique<TBREvElementError>(message));
+}
+
+void TBREvaluator::AppendError(const char* text, QStringView argument)
+{
+    AppendError(BRFormat(text, argument.toString()));
+}
+
+void TBREvaluator::AppendError(const char* text, const char* argument)
+{
+    AppendError(BRFormat(text, QString::fromUtf8(argument)));
 }

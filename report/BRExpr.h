@@ -28,6 +28,7 @@ class QVariant;
 namespace platform {
 class Clock;
 class DataSet;
+class Field;
 } // namespace platform
 
 // ---------------------------------------------------------------------------------------------
@@ -82,6 +83,10 @@ QString EvResultToString(const EvResult& r);
 
 // The text cut to at most `max` characters, never inside a surrogate pair.
 QString BRCutText(const QString& text, int max = BRMaxTextLength);
+// Characters of a text, a surrogate pair being one character (a lone half is one too).
+qsizetype BRCharacterCount(QStringView text);
+// The UTF-16 offset that lies `characters` characters after offset `from`, at most the text's end.
+qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters);
 
 // The general float text: up to 15 significant digits, no trailing zeros, "." as the decimal
 // point; scientific ("1.5E-7", "1E20") when the number needs more than 15 integer digits or is
@@ -115,12 +120,26 @@ using TBRDataSetList = QList<platform::DataSet*>;
 // Base of every queue element.
 class TBREvElement {
 public:
+    // What the evaluation walk needs to know of an element without asking for its class.
+    enum class Role : std::uint8_t { Plain, Operator, Not, ArgumentEnd };
+
+    TBREvElement() = default;
     virtual ~TBREvElement() = default;
     // Evaluates this element, taking the elements of its operands from the queue.
     virtual EvResult Value(TBRFiFo& fifo);
     // Starts aggregates again from nothing.
     virtual void Reset() { }
+    Role ElementRole() const { return m_role; }
     bool IsAggregate = false;
+
+protected:
+    explicit TBREvElement(Role role)
+        : m_role(role)
+    {
+    }
+
+private:
+    Role m_role = Role::Plain;
 };
 
 // Evaluates the next element of the queue; an error result when the queue has run short.
@@ -131,7 +150,8 @@ EvResult EvaluateNext(TBRFiFo& fifo);
 class TBREvElementOperator : public TBREvElement {
 public:
     explicit TBREvElementOperator(int op)
-        : Operator(op)
+        : TBREvElement(Role::Operator)
+        , Operator(op)
     {
     }
     EvResult Value(TBRFiFo& fifo) override;
@@ -144,6 +164,10 @@ EvResult BRApplyOperator(int op, EvResult left, EvResult right);
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {
 public:
+    TBREvElementNot()
+        : TBREvElement(Role::Not)
+    {
+    }
     EvResult Value(TBRFiFo& fifo) override;
 };
 
@@ -187,6 +211,7 @@ private:
     // The kind of the column's values, learnt from the values read, for reading NULL cells.
     EvResultKind ColumnKind();
     EvResultKind m_columnKind = EvResultKind::Error;
+    platform::Field* m_field = nullptr; // the field object last found at FieldIndex
 };
 
 // The value of a field's cell: text -> string, whole number -> integer (float beyond 32 bits),
@@ -215,6 +240,10 @@ public:
 // Ends the argument list of a function in the queue.
 class TBREvElementArgumentEnd : public TBREvElement {
 public:
+    TBREvElementArgumentEnd()
+        : TBREvElement(Role::ArgumentEnd)
+    {
+    }
     EvResult Value(TBRFiFo&) override;
 };
 
@@ -253,6 +282,8 @@ public:
     void Append(std::unique_ptr<TBREvElement> element);
     void Rewind() { m_cursor = 0; }
     TBREvElement* Next() { return m_cursor < m_items.size() ? m_items[m_cursor++].get() : nullptr; }
+    // The element Next would return, left in the queue.
+    TBREvElement* Peek() const { return m_cursor < m_items.size() ? m_items[m_cursor].get() : nullptr; }
     int Count() const { return int(m_items.size()); }
     TBREvElement* Item(int i) const { return m_items[std::size_t(i)].get(); }
     // Set while the evaluator accumulates: function elements then run their Aggregate step.
@@ -307,28 +338,56 @@ public:
     TBREvElement* FirstElement() const;
 
 protected:
-    // Resolution of names; a descendant can widen the name space.
-    virtual void LookupFunction(const QString& name, const QString& arguments);
+    // Resolution of names; a descendant can widen the name space. The arguments are a part of
+    // the text being parsed: handing that view (or a part of it) back to ParseExpression keeps
+    // the parse linear in the length of the text.
+    virtual void LookupFunction(const QString& name, QStringView arguments);
     virtual void LookupField(const QString& name);
 
-    void ParseExpression(const QString& text);
-    void ParseSimpleExpression(const QString& text);
-    void ParseTerm(const QString& text);
-    void ParseFactor(const QString& text);
-    void ParseNumber(const QString& text);
-    void ParseString(const QString& text);
-    void ParseFunctionCall(const QString& text);
+    // The parse levels. Each appends to the queue; a text that is not a part of the text being
+    // parsed is parsed on its own.
+    void ParseExpression(QStringView text);
+    void ParseSimpleExpression(QStringView text);
+    void ParseTerm(QStringView text);
+    void ParseFactor(QStringView text);
+    void ParseNumber(QStringView text);
+    void ParseString(QStringView text);
+    void ParseFunctionCall(QStringView text);
     void Append(std::unique_ptr<TBREvElement> element);
     void AppendError(const QString& message);
 
 private:
+    struct ParseText;
+    class ParseScope;
     EvResult Evaluate();
+    // The parse levels on the part [b, e) of the text being parsed.
+    void ParseExpressionAt(int b, int e);
+    void ParseSimpleExpressionAt(int b, int e, bool exchanged);
+    void ParseTermAt(int b, int e);
+    void ParseFactorAt(int b, int e);
+    void ParseFunctionCallAt(int b, int e);
+    void ParseArgumentsAt(int b, int e);
+    Q_NEVER_INLINE void LookupFieldAt(int b, int e); // its text kept out of ParseFactorAt's frame
+    // An error whose message is `text` with `argument` in place of its "%s" (built in a call of
+    // its own, away from the parse levels' frames).
+    void AppendError(const char* text, QStringView argument);
+    void AppendError(const char* text, const char* argument);
+    // Runs `parse` on the range of the text being parsed that `text` covers, or on a text of its own.
+    template <typename Parse> void ParseView(QStringView text, Parse parse);
+    void ParseOwnText(QStringView text, const std::function<void(int, int)>& parse);
 
     TBRDataSetList m_dataSets;
     TBREvEnvironment* m_environment = nullptr;
     std::unique_ptr<TBRFiFo> m_queue;
     bool m_prepared = false;
+    ParseText* m_text = nullptr; // while parsing
+    int m_nesting = 0; // parentheses and function calls open while parsing
 };
+
+// How deep parentheses and function calls may nest in an expression. A deeper one (only a damaged
+// or machine-made text nests so) is the error "Expression nested too deeply" as a whole, so that
+// neither parsing nor evaluating it can exhaust the stack.
+inline constexpr int BRMaxNesting = 100;
 
 // The character that separates function arguments.
 extern QChar BRArgumentSeparator;

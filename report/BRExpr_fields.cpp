@@ -39,14 +39,28 @@ EvResult WholeNumber(std::int64_t v)
 
 } // namespace
 
+namespace {
+// Built once: a field is read once per record and expression.
+const QString& DateFormat()
+{
+    static const QString format = QString::fromUtf8(BRShortDateFormat);
+    return format;
+}
+const QString& TimeFormat()
+{
+    static const QString format = QString::fromUtf8(BRLongTimeFormat);
+    return format;
+}
+} // namespace
+
 EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
 {
-    const QString dateFormat = QString::fromUtf8(BRShortDateFormat);
-    const QString timeFormat = QString::fromUtf8(BRLongTimeFormat);
     switch (value.typeId()) {
     case QMetaType::QString:
     case QMetaType::QChar:
         return EvResult::String(value.toString());
+    case QMetaType::LongLong: // what the database gives for whole numbers
+        return WholeNumber(*static_cast<const qlonglong*>(value.constData()));
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::UShort:
@@ -55,7 +69,6 @@ EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
     case QMetaType::UChar:
     case QMetaType::UInt:
     case QMetaType::Long:
-    case QMetaType::LongLong:
         return WholeNumber(value.toLongLong());
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
@@ -64,20 +77,21 @@ EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
                                                                         : WholeNumber(std::int64_t(u));
     }
     case QMetaType::Double:
+        return EvResult::Float(*static_cast<const double*>(value.constData()));
     case QMetaType::Float:
         return EvResult::Float(value.toDouble());
     case QMetaType::Bool:
         return EvResult::Boolean(value.toBool());
     case QMetaType::QDate:
-        return EvResult::String(value.toDate().toString(dateFormat));
+        return EvResult::String(value.toDate().toString(DateFormat()));
     case QMetaType::QTime:
-        return EvResult::String(value.toTime().toString(timeFormat));
+        return EvResult::String(value.toTime().toString(TimeFormat()));
     case QMetaType::QDateTime: {
         // A date-time at midnight shows as its date alone.
         const QDateTime dt = value.toDateTime();
-        QString text = dt.date().toString(dateFormat);
+        QString text = dt.date().toString(DateFormat());
         if (dt.time() != QTime(0, 0))
-            text += u' ' + dt.time().toString(timeFormat);
+            text += u' ' + dt.time().toString(TimeFormat());
         return EvResult::String(text);
     }
     default:
@@ -139,26 +153,32 @@ EvResultKind TBREvElementDataField::ColumnKind()
 
 EvResult TBREvElementDataField::Value(TBRFiFo&)
 {
-    // The field object is fetched afresh by position (checked by name) at every read, so that a
-    // data set reopened since the expression was prepared is read correctly.
-    platform::Field* field = nullptr;
-    if (FieldIndex < DataSet->FieldCount()) {
-        field = DataSet->Fields(FieldIndex);
+    // The field object is fetched afresh by position at every read, so that a data set reopened
+    // since the expression was prepared is read correctly. A field object keeps its name (give or
+    // take case) for as long as it lives, so the name is checked only when another one stands there.
+    platform::Field* field = FieldIndex < DataSet->FieldCount() ? DataSet->Fields(FieldIndex) : nullptr;
+    if (!field || field != m_field) {
         if (field && field->FieldName().compare(FieldName, Qt::CaseInsensitive) != 0)
             field = nullptr;
-    }
-    if (!field) {
-        field = DataSet->FindField(FieldName);
-        if (!field)
-            return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
-        FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
-        m_columnKind = EvResultKind::Error;
+        if (!field) {
+            field = DataSet->FindField(FieldName);
+            if (!field)
+                return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
+            FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
+            m_columnKind = EvResultKind::Error;
+        }
+        m_field = field;
     }
     if (m_columnKind == EvResultKind::Error)
         m_columnKind = DeclaredKind(field->DeclaredType());
-    if (field->IsNull())
-        return EmptyValue(ColumnKind()); // NULL reads as the empty value of the column's kind
-    EvResult r = BRFieldValueToResult(field->Value(), FieldName);
+    // The current row's cell, read once (as the field would give it).
+    const QVariant value = DataSet->cell(DataSet->RecNo() - 1, FieldIndex);
+    if (value.isNull()
+        || (value.typeId() == QMetaType::QString
+            && static_cast<const QString*>(value.constData())->isEmpty()))
+        return EmptyValue(
+            ColumnKind()); // NULL (or an empty text) reads as the empty value of the column's kind
+    EvResult r = BRFieldValueToResult(value, FieldName);
     if (m_columnKind == EvResultKind::Boolean && r.Kind == EvResultKind::Integer)
         return EvResult::Boolean(r.IntResult != 0); // booleans are stored as 0 and 1
     if (m_columnKind == EvResultKind::Float && r.Kind == EvResultKind::Integer)

@@ -113,7 +113,7 @@ class TBREvPrettyFunction : public TBREvTextFunction {
         if (s.isEmpty())
             return s;
         // The first character whole, also when it is a surrogate pair.
-        const int first = s.size() >= 2 && s[0].isHighSurrogate() && s[1].isLowSurrogate() ? 2 : 1;
+        const qsizetype first = BRCharacterOffset(s, 0, 1);
         return s.left(first).toUpper() + s.mid(first).toLower();
     }
 };
@@ -148,18 +148,13 @@ public:
             || Argument(1).Kind != EvResultKind::Integer || Argument(2).Kind != EvResultKind::Integer)
             return WrongArguments("COPY");
         const QString& s = Argument(0).StrResult;
-        const std::int64_t size = s.size();
-        // Positions count characters from 1. Clamp before looking at any character.
-        std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, size + 1);
-        std::int64_t length = std::clamp<std::int64_t>(Argument(2).IntResult, 0, size - start + 1);
-        // Never begin on the second half of a surrogate pair, nor end on the first half.
-        if (length > 0 && s[start - 1].isLowSurrogate() && start >= 2 && s[start - 2].isHighSurrogate()) {
-            ++start;
-            --length;
-        }
-        if (length > 0 && s[start + length - 2].isHighSurrogate())
-            --length;
-        return EvResult::String(s.mid(start - 1, length));
+        // Positions and the length count characters from 1, a surrogate pair being one character.
+        // Clamp before looking at any character.
+        const std::int64_t count = BRCharacterCount(s);
+        const std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, count + 1);
+        const std::int64_t length = std::clamp<std::int64_t>(Argument(2).IntResult, 0, count - start + 1);
+        const qsizetype from = BRCharacterOffset(s, 0, start - 1);
+        return EvResult::String(s.mid(from, BRCharacterOffset(s, from, length) - from));
     }
 };
 

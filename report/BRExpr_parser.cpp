@@ -1,8 +1,18 @@
 // The parser: splits an expression text recursively (relational, additive, multiplicative level,
 // factor) and fills the evaluator's queue in prefix order. Parse errors become error elements.
+//
+// Every level works on a range of one copy of the text, and a scan at one level jumps over the
+// parenthesised groups inside its range, so each character is looked at a fixed number of times
+// per level it belongs to and a text is parsed in time and memory linear in its length. Chains
+// of operators (a + b + c ...) and of signs and "not" are loops, not recursion; only parentheses
+// and function calls recurse, and their depth is bounded by BRMaxNesting.
 
 #include "report/BRConst.h"
 #include "report/BRExpr.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -34,44 +44,60 @@ struct ScanState {
                 --depth;
         }
     }
-    bool TopLevel() const { return !quote && !bracket && depth == 0; }
+    bool Clean() const { return !quote && !bracket; }
+    bool TopLevel() const { return Clean() && depth == 0; }
 };
 
-// True when the word ending just before `end` (exclusive) is one of the word operators.
-bool WordOperatorBefore(const QString& t, int end)
+bool IsWordOperator(QStringView word)
 {
-    int start = end;
-    while (start > 0 && IsAsciiLetter(t[start - 1]))
-        --start;
-    if (start == end || (start > 0 && !IsBlank(t[start - 1]) && t[start - 1] != u'('))
-        return false;
-    const QString word = t.mid(start, end - start).toLower();
-    return word == u"or" || word == u"and" || word == u"not";
+    return word.compare(u"or", Qt::CaseInsensitive) == 0 || word.compare(u"and", Qt::CaseInsensitive) == 0
+        || word.compare(u"not", Qt::CaseInsensitive) == 0;
 }
 
-// A "+" or "-" at position i is a sign rather than an operator when nothing but another operator
-// (or the start of the text) stands before it, as in "2 * -3" or "x < -1", or when it is the
-// exponent sign of a number, as in "1e-5".
-bool IsSignAt(const QString& t, int i)
+// True when the word ending just before `end` (exclusive), not reaching before `lo`, is one of
+// the word operators.
+bool WordOperatorBefore(const QChar* t, int lo, int end)
+{
+    int start = end;
+    while (start > lo && IsAsciiLetter(t[start - 1]))
+        --start;
+    if (start == end || (start > lo && !IsBlank(t[start - 1]) && t[start - 1] != u'('))
+        return false;
+    return IsWordOperator(QStringView(t + start, end - start));
+}
+
+// A "+" or "-" at position i of the text that starts at `lo` is a sign rather than an operator
+// when nothing but another operator (or the start of the text) stands before it, as in "2 * -3"
+// or "x < -1", or when it is the exponent sign of a number, as in "1e-5".
+bool IsSignAt(const QChar* t, int lo, int i)
 {
     int j = i - 1;
-    while (j >= 0 && IsBlank(t[j]))
+    while (j >= lo && IsBlank(t[j]))
         --j;
-    if (j < 0)
+    if (j < lo)
         return true;
     const QChar p = t[j];
     if (QStringView(u"+-*/<>=(,").contains(p) || p == BRArgumentSeparator)
         return true;
-    if (IsAsciiLetter(p) && WordOperatorBefore(t, j + 1))
+    if (IsAsciiLetter(p) && WordOperatorBefore(t, lo, j + 1))
         return true;
     if ((p == u'e' || p == u'E') && j == i - 1) {
         int k = j;
-        while (k > 0 && (IsAsciiDigit(t[k - 1]) || t[k - 1] == u'.'))
+        while (k > lo && (IsAsciiDigit(t[k - 1]) || t[k - 1] == u'.'))
             --k;
-        if (k < j && IsAsciiDigit(t[k]) && (k == 0 || !(IsAsciiLetter(t[k - 1]) || t[k - 1] == u'_')))
+        if (k < j && IsAsciiDigit(t[k]) && (k == lo || !(IsAsciiLetter(t[k - 1]) || t[k - 1] == u'_')))
             return true;
     }
     return false;
+}
+
+// A word operator ("or", "and") standing between blanks, found at the blank before it; the text
+// ends at `end`.
+bool WordOperatorAt(const QChar* t, int i, int end, QStringView word)
+{
+    const int after = i + 1 + int(word.size());
+    return IsBlank(t[i]) && after < end && IsBlank(t[after])
+        && QStringView(t + i + 1, word.size()).compare(word, Qt::CaseInsensitive) == 0;
 }
 
 struct Split {
@@ -80,32 +106,7 @@ struct Split {
     int width = 0;
 };
 
-// The leftmost operator at the top level that `test` recognises, from the second character on;
-// the last character is never taken as an operator.
-template <typename Test> Split FindOperator(const QString& t, Test test)
-{
-    ScanState s;
-    const int n = int(t.size());
-    for (int i = 0; i < n - 1; ++i) {
-        s.Feed(t[i]);
-        if (i >= 1 && s.TopLevel()) {
-            const Split sp = test(t, i);
-            if (sp.op >= 0)
-                return sp;
-        }
-    }
-    return {};
-}
-
-// A word operator ("or", "and") standing between blanks, found at the blank before it.
-bool WordOperatorAt(const QString& t, int i, QStringView word)
-{
-    const int end = i + 1 + int(word.size());
-    return IsBlank(t[i]) && end < t.size() && IsBlank(t[end])
-        && QStringView(t).mid(i + 1, word.size()).compare(word, Qt::CaseInsensitive) == 0;
-}
-
-Split RelationalAt(const QString& t, int i)
+Split RelationalAt(const QChar* t, int i)
 {
     const QChar c = t[i];
     const QChar next = t[i + 1];
@@ -123,39 +124,219 @@ Split RelationalAt(const QString& t, int i)
     return {};
 }
 
-Split AdditiveAt(const QString& t, int i)
-{
-    const QChar c = t[i];
-    if ((c == u'+' || c == u'-') && !IsSignAt(t, i))
-        return { c == u'+' ? 6 : 7, i, 1 };
-    if (WordOperatorAt(t, i, u"or"))
-        return { 8, i + 1, 2 };
-    return {};
-}
-
-Split MultiplicativeAt(const QString& t, int i)
-{
-    const QChar c = t[i];
-    if (c == u'*')
-        return { 9, i, 1 };
-    if (c == u'/')
-        return { 10, i, 1 };
-    if (WordOperatorAt(t, i, u"and"))
-        return { 11, i + 1, 3 };
-    return {};
-}
-
-QString TrimBlanks(const QString& t)
-{
-    int b = 0, e = int(t.size());
-    while (b < e && IsBlank(t[b]))
-        ++b;
-    while (e > b && IsBlank(t[e - 1]))
-        --e;
-    return t.mid(b, e - b);
-}
+QChar Exchanged(QChar c, QChar a, QChar b) { return c == a ? b : (c == b ? a : c); }
 
 } // namespace
+
+// The text being parsed, with what a scan of any part of it needs, worked out in one pass from
+// its start: for each position whether that scan stands outside quotes and brackets and how deep
+// in parentheses it is, and for each "(" that opens a group, where the group closes.
+//
+// Every part the parser scans starts where the scan from the text's start stands outside quotes
+// and brackets (the text's start, a position after an operator or separator found at the top
+// level, the inside of a group), so a scan of the part sees the same quotes and brackets and the
+// same parentheses shifted by the depth at its start. A part whose start is not such a place
+// (only a descendant's own texts) is scanned character by character.
+//
+// The parser rewrites operators in place where the right side of a subtraction or division has
+// them exchanged (a - b + c is a - (b - c)); positions of brackets, quotes and parentheses never
+// change, so the tables stay true.
+struct TBREvaluator::ParseText {
+    explicit ParseText(QStringView source)
+        : text(source.toString())
+        , size(int(text.size()))
+        , depth(std::size_t(size) + 1)
+        , clean(std::size_t(size) + 1)
+        , close(std::size_t(size), -1)
+    {
+        chars = text.data(); // detached: the parser rewrites operators in place
+        ScanState s;
+        std::vector<int> open;
+        for (int i = 0; i < size; ++i) {
+            depth[std::size_t(i)] = s.depth;
+            clean[std::size_t(i)] = s.Clean();
+            const bool opens = s.Clean() && chars[i] == u'(';
+            const bool closes = s.Clean() && chars[i] == u')';
+            s.Feed(chars[i]);
+            if (opens) {
+                open.push_back(i);
+            } else if (closes && !open.empty()) {
+                close[std::size_t(open.back())] = i;
+                open.pop_back();
+            }
+        }
+        depth[std::size_t(size)] = s.depth;
+        clean[std::size_t(size)] = s.Clean();
+    }
+
+    // The positions of [b, e - 1) where a scan of the part [b, e) from a fresh state stands at
+    // its top level after the character there, in order; a parenthesised group is passed in one
+    // step. The last position of a part is never an operator or a separator, so it is not walked.
+    class Walk {
+    public:
+        Walk(const ParseText& t, int b, int e)
+            : m_t(t)
+            , m_pos(b)
+            , m_end(e)
+            , m_aligned(t.clean[std::size_t(b)] != 0)
+            , m_base(t.depth[std::size_t(b)])
+        {
+        }
+
+        // The next position, or -1.
+        int Next()
+        {
+            while (m_pos < m_end - 1) {
+                const int i = m_pos++;
+                if (!m_aligned) {
+                    m_state.Feed(m_t.chars[i]);
+                    if (m_state.TopLevel())
+                        return i;
+                    continue;
+                }
+                const std::size_t at = std::size_t(i);
+                if (m_t.chars[i] == u'(' && m_t.clean[at] && m_t.depth[at] == m_base) {
+                    // Nothing inside the group is at the top level; the scan is back there
+                    // after its ")".
+                    const int j = m_t.close[at];
+                    if (j < 0 || j >= m_end - 1) {
+                        m_pos = m_end;
+                        return -1;
+                    }
+                    m_pos = j + 1;
+                    return j;
+                }
+                if (m_t.clean[at + 1] && m_t.depth[at + 1] == m_base)
+                    return i;
+            }
+            return -1;
+        }
+
+    private:
+        const ParseText& m_t;
+        int m_pos;
+        int m_end;
+        bool m_aligned;
+        int m_base;
+        ScanState m_state;
+    };
+
+    // Whether a scan of the part that starts at b stands at its top level after position i.
+    bool TopLevelAfter(int b, int i) const
+    {
+        if (clean[std::size_t(b)])
+            return clean[std::size_t(i) + 1] && depth[std::size_t(i) + 1] == depth[std::size_t(b)];
+        ScanState s;
+        for (int k = b; k <= i; ++k)
+            s.Feed(chars[k]);
+        return s.TopLevel();
+    }
+
+    // Exchanges the last character of [b, e) when it is a + or - at the top level that is no sign,
+    // as exchanging the operators of the whole part would.
+    void ExchangeLastSign(int b, int e)
+    {
+        const int last = e - 1;
+        if (last >= b && (chars[last] == u'+' || chars[last] == u'-') && TopLevelAfter(b, last)
+            && !IsSignAt(chars, b, last))
+            chars[last] = Exchanged(chars[last], u'+', u'-');
+    }
+
+    // Whether the view lies in this text; its range when it does.
+    bool Holds(QStringView v, int& b, int& e) const
+    {
+        const auto first = reinterpret_cast<std::uintptr_t>(v.data());
+        const auto start = reinterpret_cast<std::uintptr_t>(chars);
+        if (!v.data() || v.size() > size || first < start
+            || first - start > std::uintptr_t(size - v.size()) * sizeof(QChar))
+            return false;
+        b = int((first - start) / sizeof(QChar));
+        e = b + int(v.size());
+        return true;
+    }
+
+    QStringView View(int b, int e) const { return QStringView(chars + b, e - b); }
+
+    QString text;
+    QChar* chars;
+    int size;
+    std::vector<std::int32_t> depth; // before each position, and at the end
+    std::vector<std::uint8_t> clean; // before each position, and at the end
+    std::vector<std::int32_t> close; // for a "(" that opens a group: its ")", else -1
+};
+
+namespace {
+
+// A sign written after an operator and a word operator, as the "-" in "a - b +not -c", is a
+// sign for a scan of the text behind the operator, where the word stands first, but not for a
+// scan that starts before the operator, where the word is glued to it and no operator. So the
+// earlier exchanges rewrote it and the later ones do not: it is rewritten here, where the
+// operator is found; `at` is the position after the operator.
+void ExchangeSignAfterWord(QChar* t, int at, int e)
+{
+    int k = at;
+    while (k < e && IsAsciiLetter(t[k]))
+        ++k;
+    if (!IsWordOperator(QStringView(t + at, k - at)))
+        return;
+    while (k < e && IsBlank(t[k]))
+        ++k;
+    if (k < e && (t[k] == u'+' || t[k] == u'-'))
+        t[k] = Exchanged(t[k], u'+', u'-');
+}
+
+// A leading "-": the subtraction from zero whose right side is the rest of the factor.
+Q_NEVER_INLINE void AppendSubtractionFromZero(TBRFiFo& queue)
+{
+    queue.Append(std::make_unique<TBREvElementOperator>(7));
+    queue.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(0)));
+}
+
+// Raised inside the parser when the nesting bound is passed; the outermost parse turns it into
+// the error.
+struct NestedTooDeeply { };
+
+// One more level of parentheses or function calls for as long as it lives.
+class NestingLevel {
+public:
+    explicit NestingLevel(int& nesting)
+        : m_nesting(nesting)
+    {
+        if (++m_nesting > BRMaxNesting) {
+            --m_nesting;
+            throw NestedTooDeeply();
+        }
+    }
+    ~NestingLevel() { --m_nesting; }
+    NestingLevel(const NestingLevel&) = delete;
+    NestingLevel& operator=(const NestingLevel&) = delete;
+
+private:
+    int& m_nesting;
+};
+
+} // namespace
+
+// Sets up the text being parsed for the duration of a parse, and puts back what was there.
+class TBREvaluator::ParseScope {
+public:
+    ParseScope(TBREvaluator& ev, QStringView text)
+        : m_ev(ev)
+        , m_text(text)
+        , m_previous(ev.m_text)
+    {
+        ev.m_text = &m_text;
+    }
+    ~ParseScope() { m_ev.m_text = m_previous; }
+    ParseScope(const ParseScope&) = delete;
+    ParseScope& operator=(const ParseScope&) = delete;
+    int Size() const { return m_text.size; }
+
+private:
+    TBREvaluator& m_ev;
+    ParseText m_text;
+    ParseText* m_previous;
+};
 
 int FindArgumentSeparator(const QString& text)
 {
@@ -178,95 +359,236 @@ QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
         s.Feed(c);
         if (!s.TopLevel() || (c != a && c != b))
             continue;
-        if ((c == u'+' || c == u'-') && IsSignAt(text, i))
+        if ((c == u'+' || c == u'-') && IsSignAt(text.constData(), 0, i))
             continue;
         out[i] = c == a ? b : a;
     }
     return out;
 }
 
-void TBREvaluator::ParseExpression(const QString& text)
+// ---------------------------------------------------------------------------------------------
+// Entry points on views
+
+template <typename Parse> void TBREvaluator::ParseView(QStringView text, Parse parse)
 {
-    const Split sp = FindOperator(text, RelationalAt);
-    if (sp.op < 0) {
-        ParseSimpleExpression(text);
-        return;
-    }
-    Append(std::make_unique<TBREvElementOperator>(sp.op));
-    ParseSimpleExpression(text.left(sp.pos));
-    ParseSimpleExpression(text.mid(sp.pos + sp.width));
+    int b = 0, e = 0;
+    if (m_text && m_text->Holds(text, b, e))
+        parse(b, e);
+    else
+        ParseOwnText(text, parse);
 }
 
-void TBREvaluator::ParseSimpleExpression(const QString& text)
+void TBREvaluator::ParseOwnText(QStringView text, const std::function<void(int, int)>& parse)
 {
-    const Split sp = FindOperator(text, AdditiveAt);
-    if (sp.op < 0) {
-        ParseTerm(text);
-        return;
-    }
-    Append(std::make_unique<TBREvElementOperator>(sp.op));
-    ParseTerm(text.left(sp.pos));
-    // The right side is parsed as one operand; exchanging + and - there keeps a - b + c equal
-    // to a - (b - c), that is, left to right.
-    const QString right = text.mid(sp.pos + sp.width);
-    ParseSimpleExpression(sp.op == 7 ? SwapOperatorsOutsideQuotes(right, u'+', u'-') : right);
-}
-
-void TBREvaluator::ParseTerm(const QString& text)
-{
-    const Split sp = FindOperator(text, MultiplicativeAt);
-    if (sp.op < 0) {
-        ParseFactor(text);
-        return;
-    }
-    Append(std::make_unique<TBREvElementOperator>(sp.op));
-    ParseFactor(text.left(sp.pos));
-    const QString right = text.mid(sp.pos + sp.width);
-    ParseTerm(sp.op == 10 ? SwapOperatorsOutsideQuotes(right, u'*', u'/') : right);
-}
-
-void TBREvaluator::ParseFactor(const QString& text)
-{
-    const QString t = TrimBlanks(text);
-    if (t.isEmpty()) {
-        AppendError(BRFormat(SBRMissing, QString::fromUtf8(SBROperand)));
-        return;
-    }
-    const QChar first = t[0];
-    const QChar last = t[t.size() - 1];
-    const bool enclosed = t.size() >= 2;
-    if (t.left(3).compare(u"not", Qt::CaseInsensitive) == 0) {
-        Append(std::make_unique<TBREvElementNot>());
-        ParseSimpleExpression(t.mid(3));
-    } else if (first == u'\'') {
-        if (enclosed && last == u'\'')
-            ParseString(t.mid(1, t.size() - 2));
-        else
-            AppendError(BRFormat(SBRMissing, QStringLiteral("'")));
-    } else if (first == u'(') {
-        if (enclosed && last == u')')
-            ParseExpression(t.mid(1, t.size() - 2));
-        else
-            AppendError(BRFormat(SBRMissing, QStringLiteral(")")));
-    } else if (first == u'+') {
-        ParseFactor(t.mid(1));
-    } else if (first == u'-') {
-        ParseSimpleExpression(QStringLiteral("0-") + t.mid(1));
-    } else if (IsAsciiDigit(first)) {
-        ParseNumber(t);
-    } else if (IsAsciiLetter(first)) {
-        ParseFunctionCall(t);
-    } else if (first == u'[') {
-        if (enclosed && last == u']')
-            LookupField(t.mid(1, t.size() - 2));
-        else
-            AppendError(BRFormat(SBRMissing, QStringLiteral("]")));
-    } else {
-        AppendError(BRFormat(SBRErrorInExpression, t));
+    const bool outermost = !m_text;
+    try {
+        ParseScope scope(*this, text);
+        parse(0, scope.Size());
+    } catch (const NestedTooDeeply&) {
+        if (!outermost)
+            throw;
+        // Nothing of a text nested so deeply is kept: the whole expression is the one error.
+        m_queue = std::make_unique<TBRFiFo>();
+        AppendError(QString::fromUtf8(SBRNestedTooDeeply));
     }
 }
 
-void TBREvaluator::ParseNumber(const QString& text)
+void TBREvaluator::ParseExpression(QStringView text)
+{
+    ParseView(text, [this](int b, int e) { ParseExpressionAt(b, e); });
+}
+
+void TBREvaluator::ParseSimpleExpression(QStringView text)
+{
+    ParseView(text, [this](int b, int e) { ParseSimpleExpressionAt(b, e, false); });
+}
+
+void TBREvaluator::ParseTerm(QStringView text)
+{
+    ParseView(text, [this](int b, int e) { ParseTermAt(b, e); });
+}
+
+void TBREvaluator::ParseFactor(QStringView text)
+{
+    ParseView(text, [this](int b, int e) { ParseFactorAt(b, e); });
+}
+
+void TBREvaluator::ParseFunctionCall(QStringView text)
+{
+    ParseView(text, [this](int b, int e) { ParseFunctionCallAt(b, e); });
+}
+
+void TBREvaluator::ParseString(QStringView text)
+{
+    Append(std::make_unique<TBREvElementString>(text.toString()));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The levels
+
+void TBREvaluator::ParseExpressionAt(int b, int e)
+{
+    const ParseText& t = *m_text;
+    ParseText::Walk walk(t, b, e);
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        if (i < b + 1)
+            continue;
+        const Split sp = RelationalAt(t.chars, i);
+        if (sp.op < 0)
+            continue;
+        // A comparison never nests: both sides go to the additive level.
+        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        ParseSimpleExpressionAt(b, sp.pos, false);
+        ParseSimpleExpressionAt(sp.pos + sp.width, e, false);
+        return;
+    }
+    ParseSimpleExpressionAt(b, e, false);
+}
+
+// The operands are parsed in turn: each operator found is appended, then the operand before it.
+// The right side of a subtraction is one operand with + and - exchanged at its top level, which
+// keeps a - b + c equal to a - (b - c), that is, left to right; `exchanged` says whether the
+// text at hand has been exchanged an odd number of times, so nothing is rewritten but the last
+// character, the only top-level + or - that is not an operator or a sign.
+void TBREvaluator::ParseSimpleExpressionAt(int b, int e, bool exchanged)
+{
+    ParseText& t = *m_text;
+    ParseText::Walk walk(t, b, e);
+    int s = b; // where the operand at hand starts
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        if (i < s + 1)
+            continue;
+        const QChar c = t.chars[i];
+        Split sp;
+        if ((c == u'+' || c == u'-') && !IsSignAt(t.chars, s, i))
+            sp = { (c == u'+') != exchanged ? 6 : 7, i, 1 };
+        else if (WordOperatorAt(t.chars, i, e, u"or"))
+            sp = { 8, i + 1, 2 };
+        if (sp.op < 0)
+            continue;
+        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        ParseTermAt(s, sp.pos);
+        if (exchanged && sp.op != 8)
+            ExchangeSignAfterWord(t.chars, sp.pos + 1, e);
+        if (sp.op == 7)
+            exchanged = !exchanged;
+        s = sp.pos + sp.width;
+    }
+    if (exchanged)
+        t.ExchangeLastSign(s, e);
+    ParseTermAt(s, e);
+}
+
+// As the additive level, with * and / exchanged on the right side of a division. There the first
+// character of each operand and the last character of the text can be a top-level * or / that is
+// not an operator; they are rewritten as the exchange would have left them.
+void TBREvaluator::ParseTermAt(int b, int e)
+{
+    ParseText& t = *m_text;
+    ParseText::Walk walk(t, b, e);
+    bool exchanged = false;
+    int s = b;
+    const auto exchange = [&t](int at) {
+        if (t.chars[at] == u'*' || t.chars[at] == u'/')
+            t.chars[at] = Exchanged(t.chars[at], u'*', u'/');
+    };
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        if (i < s + 1)
+            continue;
+        const QChar c = t.chars[i];
+        Split sp;
+        if (c == u'*' || c == u'/')
+            sp = { (c == u'*') != exchanged ? 9 : 10, i, 1 };
+        else if (WordOperatorAt(t.chars, i, e, u"and"))
+            sp = { 11, i + 1, 3 };
+        if (sp.op < 0)
+            continue;
+        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        ParseFactorAt(s, sp.pos);
+        if (sp.op == 10)
+            exchanged = !exchanged;
+        s = sp.pos + sp.width;
+        // The operand's first character is never tested as an operator; the walk reads only the
+        // scan tables, so rewriting it does not disturb the walk.
+        if (exchanged && s < e)
+            exchange(s);
+    }
+    if (exchanged && e - 1 > s && t.TopLevelAfter(s, e - 1))
+        exchange(e - 1);
+    ParseFactorAt(s, e);
+}
+
+// Signs and "not" in front of a factor are taken in a loop. A leading "-" is a subtraction from
+// zero whose right side is the rest of the factor, exchanged as any right side of a subtraction.
+// What follows a sign or "not" holds no top-level operator (the levels above would have split
+// there), so the additive and multiplicative levels have nothing to do with it.
+void TBREvaluator::ParseFactorAt(int b, int e)
+{
+    // Everything that builds a text is done in calls of its own: this frame is on the stack once
+    // per level of nesting.
+    ParseText& t = *m_text;
+    for (;;) {
+        while (b < e && IsBlank(t.chars[b]))
+            ++b;
+        while (e > b && IsBlank(t.chars[e - 1]))
+            --e;
+        if (b == e) {
+            AppendError(SBRMissing, SBROperand);
+            return;
+        }
+        const QChar first = t.chars[b];
+        const QChar last = t.chars[e - 1];
+        const bool enclosed = e - b >= 2;
+        if (e - b >= 3 && t.View(b, b + 3).compare(u"not", Qt::CaseInsensitive) == 0) {
+            Append(std::make_unique<TBREvElementNot>());
+            b += 3;
+        } else if (first == u'\'') {
+            if (enclosed && last == u'\'')
+                ParseString(t.View(b + 1, e - 1));
+            else
+                AppendError(SBRMissing, u"'");
+            return;
+        } else if (first == u'(') {
+            if (enclosed && last == u')') {
+                NestingLevel level(m_nesting);
+                ParseExpressionAt(b + 1, e - 1);
+            } else {
+                AppendError(SBRMissing, u")");
+            }
+            return;
+        } else if (first == u'+') {
+            ++b;
+        } else if (first == u'-') {
+            if (e - b == 1) {
+                // "0-" with nothing to subtract: the number parser's error for that text.
+                AppendError(SBRIllegalNumericChar, u"0-");
+                return;
+            }
+            AppendSubtractionFromZero(*m_queue);
+            ++b;
+            t.ExchangeLastSign(b, e);
+        } else if (IsAsciiDigit(first)) {
+            ParseNumber(t.View(b, e));
+            return;
+        } else if (IsAsciiLetter(first)) {
+            ParseFunctionCallAt(b, e);
+            return;
+        } else if (first == u'[') {
+            if (enclosed && last == u']')
+                LookupFieldAt(b + 1, e - 1);
+            else
+                AppendError(SBRMissing, u"]");
+            return;
+        } else {
+            AppendError(SBRErrorInExpression, t.View(b, e));
+            return;
+        }
+    }
+}
+
+void TBREvaluator::LookupFieldAt(int b, int e) { LookupField(m_text->View(b, e).toString()); }
+
+void TBREvaluator::ParseNumber(QStringView text)
 {
     const int n = int(text.size());
     int i = 0;
@@ -281,7 +603,7 @@ void TBREvaluator::ParseNumber(const QString& text)
             isFloat = true;
             continue;
         }
-        AppendError(BRFormat(SBRIllegalNumericChar, text));
+        AppendError(BRFormat(SBRIllegalNumericChar, text.toString()));
         return;
     }
     bool ok = false;
@@ -292,54 +614,64 @@ void TBREvaluator::ParseNumber(const QString& text)
             return;
         }
     }
-    // Beyond 32 bits, or written with a point or exponent. QString::toDouble reads "." whatever
-    // the process locale is.
+    // Beyond 32 bits, or written with a point or exponent. QStringView::toDouble reads "."
+    // whatever the process locale is.
     const double d = text.toDouble(&ok);
     if (!ok) {
-        AppendError(BRFormat(SBRIllegalNumericChar, text));
+        AppendError(BRFormat(SBRIllegalNumericChar, text.toString()));
         return;
     }
     Append(std::make_unique<TBREvElementConstant>(EvResult::Float(d)));
 }
 
-void TBREvaluator::ParseString(const QString& text) { Append(std::make_unique<TBREvElementString>(text)); }
-
-void TBREvaluator::ParseFunctionCall(const QString& text)
+void TBREvaluator::ParseFunctionCallAt(int b, int e)
 {
     // The name is the text before the first "(" as written, so "SUM (x)" names no function.
     // Without its closing ")" the call has no name at all and ends as an unknown name.
+    const ParseText& t = *m_text;
+    const QStringView text = t.View(b, e);
     const int open = int(text.indexOf(u'('));
     if (open < 0)
-        LookupFunction(text, QString());
+        LookupFunction(text.toString(), QStringView());
     else if (text.endsWith(u')'))
-        LookupFunction(text.left(open), text.mid(open + 1, text.size() - open - 2));
+        LookupFunction(text.left(open).toString(), t.View(b + open + 1, e - 1));
     else
-        LookupFunction(QString(), QString());
+        LookupFunction(QString(), QStringView());
 }
 
-void TBREvaluator::LookupFunction(const QString& name, const QString& arguments)
+void TBREvaluator::LookupFunction(const QString& name, QStringView arguments)
 {
     const QString upper = name.toUpper();
     const TBRLibraryEntry* entry = TBRFunctionLibrary().Find(upper);
     if (entry) {
         Append(entry->ItemClass());
-        QString rest = arguments;
-        for (;;) {
-            const int sep = FindArgumentSeparator(rest);
-            if (sep < 0) {
-                if (!rest.isEmpty())
-                    ParseExpression(rest);
-                break;
-            }
-            ParseExpression(rest.left(sep));
-            rest = rest.mid(sep + 1);
+        if (!arguments.isEmpty()) {
+            NestingLevel level(m_nesting);
+            ParseView(arguments, [this](int b, int e) { ParseArgumentsAt(b, e); });
         }
         Append(std::make_unique<TBREvElementArgumentEnd>());
     } else if (arguments.isEmpty()) {
         LookupField(name);
     } else {
-        AppendError(BRFormat(SBRUnknownFunction, upper));
+        AppendError(SBRUnknownFunction, upper);
     }
+}
+
+// Each argument up to a top-level separator, then the rest if any; a separator in the last
+// position is not one, so it stays part of the last argument.
+void TBREvaluator::ParseArgumentsAt(int b, int e)
+{
+    const ParseText& t = *m_text;
+    ParseText::Walk walk(t, b, e);
+    int s = b;
+    for (int i = walk.Next(); i >= 0; i = walk.Next()) {
+        if (t.chars[i] != BRArgumentSeparator)
+            continue;
+        ParseExpressionAt(s, i);
+        s = i + 1;
+    }
+    if (s < e)
+        ParseExpressionAt(s, e);
 }
 
 void TBREvaluator::LookupField(const QString& name)

@@ -25,6 +25,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <array>
@@ -102,30 +103,36 @@ public:
     TBRCompress(const TBRCompress&) = delete;
     TBRCompress& operator=(const TBRCompress&) = delete;
 
+    // Code bytes reach `*out` four at a time, and the last ones when the coder is destroyed.
     void Encode(std::uint8_t b);
     // False when the code bytes end before the byte's code does; b is then unchanged.
     bool Decode(std::uint8_t& b);
-    // Code bytes the decoder has fetched so far.
-    qsizetype CodeBytesRead() const { return m_inPos; }
+    // Code bytes the decoder has used so far.
+    qsizetype CodeBytesRead() const;
 
     static QByteArray Compress(QByteArrayView data);
     // Decodes exactly `length` bytes; nothing when the code ends early or length is negative.
     static std::optional<QByteArray> Expand(QByteArrayView code, qsizetype length);
 
 private:
+    // Up to 257 nodes from a leaf to the root, each as parent * 2 + side.
+    using Path = std::array<std::uint16_t, 260>;
     void InitTree();
     void Splay(int b);
+    template <typename Ups> void SplayPath(unsigned leaf, int length, Ups ups);
+    void PutBits(std::uint64_t bits, int count); // count <= 32
+    void PutCode(std::uint64_t bits, int count); // count <= 64
+    bool Refill();
     void Flush();
 
     bool m_compressing;
     QByteArray* m_out = nullptr;
     QByteArrayView m_in;
     qsizetype m_inPos = 0;
-    int m_bitPos;
-    std::uint8_t m_byte = 0;
-    std::array<std::uint16_t, 256> m_left {};
-    std::array<std::uint16_t, 256> m_right {};
-    std::array<std::uint8_t, 513> m_up {};
+    std::uint64_t m_bits = 0; // code bits waiting to be written, or fetched and not yet used; first in bit 0
+    int m_bitCount = 0;
+    std::array<std::array<std::uint16_t, 2>, 256> m_child {}; // [node][0 left, 1 right]
+    std::array<std::uint16_t, 513> m_up {}; // parent * 2 + 1 for a right child, + 0 for a left one
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -249,7 +256,7 @@ public:
     bool SeekToLastPage();
     bool SeekToPage(int n);
 
-    // Writes the header with the final page count.
+    // Writes the header with the final page count, dated now (by the list's clock).
     void Finish();
     bool Finished() const;
     // Reads the header and the chain of records from the stream; raises EBRStoreError (Damaged)
@@ -278,6 +285,7 @@ private:
     void ReadHeaderLocked();
     QByteArray ReadPayload(int n);
     QByteArray HeaderBytes() const;
+    void StampHeaderDate();
 
     mutable std::recursive_mutex m_lock;
     bool m_compression = false;
@@ -663,6 +671,11 @@ public:
 
     // Stored page n as a new picture; nothing unless busy or ready and 1 <= n <= PageCount.
     std::unique_ptr<QPicture> GetPage(int n);
+    // Page n as GetPage gives it, or nothing when it cannot be read: a damaged page is announced
+    // once (PageDamaged) and skipped quietly from then on, so that paging, thumbnails, search
+    // and printing go on with the other pages.
+    std::unique_ptr<QPicture> ReadPage(int n);
+    bool PageDamagedBefore(int n) const { return m_damagedPages.contains(n); }
     TBRPageList& PageList() { return *m_pageList; }
     void SetCompression(bool on);
 
@@ -741,6 +754,8 @@ signals:
     void PrintRequested();
     // The preview closed (delivered at once).
     void ClientClosed(TBRPrinter* printer);
+    // Page n of the store cannot be read (delivered at once, once per page and store).
+    void PageDamaged(int page, const QString& message);
 
 private:
     void Post(std::function<void()> emitter);
@@ -785,6 +800,7 @@ private:
     QPointer<QObject> m_client;
     QPointer<QWidget> m_previewForm;
     bool m_complete = false;
+    QSet<int> m_damagedPages;
     bool m_printing = false;
     bool m_closeAfterPrint = false;
     bool m_cleanupAfterPrint = false;

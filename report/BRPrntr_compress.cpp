@@ -1,15 +1,21 @@
 #include "report/BRPrntr.h"
 
+#include <QtEndian>
+
+// The tree is kept as child[node][side] (side 1 = right) and up[node] = parent * 2 + side, so that
+// walking a path needs no comparison to learn which way it turns. Code bits go through a 64-bit
+// word in both directions: the coder collects a byte's whole path in one word and writes code
+// bytes four at a time, the decoder takes code bytes a few at a time and its bits one by one.
+
 namespace {
-constexpr int Root = 0;
-constexpr int LeafBase = 256;
-constexpr int MaxNode = 512;
+constexpr unsigned Root = 0;
+constexpr unsigned LeafBase = 256;
+constexpr unsigned MaxNode = 512;
 } // namespace
 
 TBRCompress::TBRCompress(QByteArray* out)
     : m_compressing(true)
     , m_out(out)
-    , m_bitPos(0)
 {
     InitTree();
 }
@@ -17,9 +23,7 @@ TBRCompress::TBRCompress(QByteArray* out)
 TBRCompress::TBRCompress(QByteArrayView in)
     : m_compressing(false)
     , m_in(in)
-    , m_bitPos(7)
 {
-    // Starting at bit 7 makes the first bit fetch read a byte.
     InitTree();
 }
 
@@ -32,98 +36,147 @@ TBRCompress::~TBRCompress()
 void TBRCompress::InitTree()
 {
     // A complete two-way tree: leaves 256..510 (bytes 0..254) at depth 8, leaves 511 and 512 at
-    // depth 9 below node 255.
-    for (int i = 1; i <= MaxNode; ++i)
-        m_up[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>((i - 1) / 2);
-    for (int j = 0; j < 256; ++j) {
-        m_left[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(2 * j + 1);
-        m_right[static_cast<std::size_t>(j)] = static_cast<std::uint16_t>(2 * j + 2);
+    // depth 9 below node 255. Node i is the left child of (i - 1) / 2 when i is odd.
+    for (unsigned i = 1; i <= MaxNode; ++i)
+        m_up[i] = static_cast<std::uint16_t>((i - 1) / 2 * 2 + (i % 2 == 0 ? 1 : 0));
+    for (unsigned j = 0; j < 256; ++j) {
+        m_child[j][0] = static_cast<std::uint16_t>(2 * j + 1);
+        m_child[j][1] = static_cast<std::uint16_t>(2 * j + 2);
+    }
+}
+
+// Semi-splaying along the path just walked: the node and its grandparent's other subtree change
+// places, halving the depth of the path. ups(i) is parent * 2 + side of the i-th node of the path
+// from the leaf (i = 0) up to the root, as it was before the splay; the splay never changes the
+// parent of a node it goes on from, so the path walked for the code serves for the splay too and
+// the splay's reads do not wait for one another.
+template <typename Ups> void TBRCompress::SplayPath(unsigned leaf, int length, Ups ups)
+{
+    unsigned a = leaf;
+    for (int k = 0; k + 1 < length; k += 2) {
+        const unsigned upA = ups(k);
+        const unsigned c = upA >> 1;
+        const unsigned upC = ups(k + 1);
+        const unsigned d = upC >> 1;
+        const unsigned other = (upC & 1u) ^ 1u; // the side of d that c is not on
+        const unsigned x = m_child[d][other];
+        m_child[d][other] = static_cast<std::uint16_t>(a);
+        m_child[c][upA & 1u] = static_cast<std::uint16_t>(x);
+        m_up[a] = static_cast<std::uint16_t>(d << 1 | other);
+        m_up[x] = static_cast<std::uint16_t>(c << 1 | (upA & 1u));
+        a = d;
     }
 }
 
 void TBRCompress::Splay(int b)
 {
-    // Semi-splaying: the node and its grandparent's other subtree change places, halving the
-    // depth of the path.
-    int a = b + LeafBase;
-    for (;;) {
-        const int c = m_up[static_cast<std::size_t>(a)];
-        if (c == Root)
-            return;
-        const int d = m_up[static_cast<std::size_t>(c)];
-        int x;
-        if (m_left[static_cast<std::size_t>(d)] == c) {
-            x = m_right[static_cast<std::size_t>(d)];
-            m_right[static_cast<std::size_t>(d)] = static_cast<std::uint16_t>(a);
-        } else {
-            x = m_left[static_cast<std::size_t>(d)];
-            m_left[static_cast<std::size_t>(d)] = static_cast<std::uint16_t>(a);
-        }
-        if (m_left[static_cast<std::size_t>(c)] == a)
-            m_left[static_cast<std::size_t>(c)] = static_cast<std::uint16_t>(x);
-        else
-            m_right[static_cast<std::size_t>(c)] = static_cast<std::uint16_t>(x);
-        m_up[static_cast<std::size_t>(a)] = static_cast<std::uint8_t>(d);
-        m_up[static_cast<std::size_t>(x)] = static_cast<std::uint8_t>(c);
-        a = d;
-        if (a == Root)
-            return;
+    Path ups;
+    int length = 0;
+    for (unsigned a = static_cast<unsigned>(b) + LeafBase; a != Root; a = ups[std::size_t(length++)] >> 1)
+        ups[std::size_t(length)] = m_up[a];
+    SplayPath(static_cast<unsigned>(b) + LeafBase, length, [&ups](int i) { return ups[std::size_t(i)]; });
+}
+
+void TBRCompress::PutBits(std::uint64_t bits, int count)
+{
+    // At most 32 bits at a time, so that they always fit beside the fewer than 32 waiting.
+    m_bits |= bits << m_bitCount;
+    m_bitCount += count;
+    if (m_bitCount >= 32) {
+        char word[4];
+        qToLittleEndian<quint32>(static_cast<quint32>(m_bits), word);
+        m_out->append(word, 4);
+        m_bits >>= 32;
+        m_bitCount -= 32;
     }
+}
+
+void TBRCompress::PutCode(std::uint64_t bits, int count)
+{
+    if (count > 32) {
+        PutBits(bits & 0xFFFFFFFFu, 32);
+        bits >>= 32;
+        count -= 32;
+    }
+    PutBits(bits, count);
 }
 
 void TBRCompress::Encode(std::uint8_t b)
 {
-    // The path from the leaf up to the root, one bit per node: 1 for a right child.
-    std::array<bool, MaxNode + 1> bits;
-    int depth = 0;
-    int a = b + LeafBase;
-    while (a != Root) {
-        const int parent = m_up[static_cast<std::size_t>(a)];
-        bits[static_cast<std::size_t>(depth++)] = m_right[static_cast<std::size_t>(parent)] == a;
-        a = parent;
-    }
-    // Emitted root first.
-    while (depth > 0) {
-        if (bits[static_cast<std::size_t>(--depth)])
-            m_byte = static_cast<std::uint8_t>(m_byte | (1u << m_bitPos));
-        if (m_bitPos == 7) {
-            m_out->append(static_cast<char>(m_byte));
-            m_bitPos = 0;
-            m_byte = 0;
-        } else {
-            ++m_bitPos;
+    // The path from the leaf up to the root, one bit per node (1 for a right child). Each step
+    // shifts the bits so far up by one, so the root's bit ends in bit 0 and goes out first. A path
+    // longer than 64 nodes (only skewed data makes the tree that deep) is kept in 64-bit parts.
+    Path ups;
+    std::array<std::uint64_t, 4> parts;
+    int partCount = 0;
+    std::uint64_t code = 0;
+    int codeLength = 0;
+    int length = 0;
+    const unsigned leaf = b + LeafBase;
+    for (unsigned a = leaf; a != Root; ++length) {
+        const unsigned up = m_up[a];
+        ups[std::size_t(length)] = static_cast<std::uint16_t>(up);
+        code = code << 1 | (up & 1u);
+        a = up >> 1;
+        if (++codeLength == 64) {
+            parts[static_cast<std::size_t>(partCount++)] = code;
+            code = 0;
+            codeLength = 0;
         }
     }
-    Splay(b);
+    PutCode(code, codeLength);
+    while (partCount > 0)
+        PutCode(parts[static_cast<std::size_t>(--partCount)], 64);
+    SplayPath(leaf, length, [&ups](int i) { return ups[std::size_t(i)]; });
+}
+
+bool TBRCompress::Refill()
+{
+    while (m_bitCount <= 56 && m_inPos < m_in.size()) {
+        m_bits |= std::uint64_t(static_cast<std::uint8_t>(m_in[m_inPos++])) << m_bitCount;
+        m_bitCount += 8;
+    }
+    return m_bitCount > 0;
 }
 
 bool TBRCompress::Decode(std::uint8_t& b)
 {
-    int a = Root;
-    while (a < LeafBase) {
-        if (m_bitPos == 7) {
-            if (m_inPos >= m_in.size())
-                return false; // the code ends inside this byte's path
-            m_byte = static_cast<std::uint8_t>(m_in[m_inPos++]);
-            m_bitPos = 0;
-        } else {
-            ++m_bitPos;
-        }
-        const bool one = (m_byte >> m_bitPos) & 1u;
-        a = one ? m_right[static_cast<std::size_t>(a)] : m_left[static_cast<std::size_t>(a)];
-    }
+    // The path from the root down, as parent * 2 + side of each node below the root.
+    Path down;
+    int length = 0;
+    unsigned a = Root;
+    do {
+        if (m_bitCount == 0 && !Refill())
+            return false; // the code ends inside this byte's path
+        const unsigned side = m_bits & 1u;
+        down[std::size_t(length++)] = static_cast<std::uint16_t>(a << 1 | side);
+        a = m_child[a][side];
+        m_bits >>= 1;
+        --m_bitCount;
+    } while (a < LeafBase);
     b = static_cast<std::uint8_t>(a - LeafBase);
-    Splay(b);
+    if (a == MaxNode)
+        Splay(b); // the leaf no byte has, met only in damaged code: the coder's move for b
+    else
+        SplayPath(a, length, [&down, length](int i) { return down[std::size_t(length - 1 - i)]; });
     return true;
+}
+
+qsizetype TBRCompress::CodeBytesRead() const
+{
+    // A code byte counts as read once its first bit is used.
+    return (m_inPos * 8 - m_bitCount + 7) / 8;
 }
 
 void TBRCompress::Flush()
 {
-    if (m_bitPos != 0) {
-        m_out->append(static_cast<char>(m_byte));
-        m_bitPos = 0;
-        m_byte = 0;
+    // The waiting bits, the last byte partly filled (its remaining high bits 0).
+    for (; m_bitCount > 0; m_bitCount -= 8) {
+        m_out->append(static_cast<char>(m_bits & 0xFFu));
+        m_bits >>= 8;
     }
+    m_bits = 0;
+    m_bitCount = 0;
 }
 
 QByteArray TBRCompress::Compress(QByteArrayView data)
@@ -147,12 +200,13 @@ std::optional<QByteArray> TBRCompress::Expand(QByteArrayView code, qsizetype len
     if (length / 8 > code.size())
         return std::nullopt;
     QByteArray out(length, Qt::Uninitialized);
+    char* to = out.data();
     TBRCompress decoder(code);
     for (qsizetype i = 0; i < length; ++i) {
         std::uint8_t b;
         if (!decoder.Decode(b))
             return std::nullopt;
-        out[i] = static_cast<char>(b);
+        to[i] = static_cast<char>(b);
     }
     return out;
 }

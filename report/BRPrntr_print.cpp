@@ -71,21 +71,24 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
         m_receiver = previousReceiver;
     };
 
+    // A damaged page is reported once (PageDamaged) and gets no sheet.
+    bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
         QCoreApplication::processEvents();
         PostProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
         std::unique_ptr<QPicture> page;
         try {
-            page = m_pageList->GetPage(i);
+            page = ReadPage(i);
         } catch (...) {
             restoreReceiver();
             throw; // the job goes with its temporary file
         }
-        if (page)
+        if (page) {
+            if (std::exchange(sheetUsed, true))
+                job.NewPage();
             job.Painter()->drawPicture(0, 0, *page);
-        if (i < to)
-            job.NewPage();
+        }
         if (m_cancel) {
             job.Abort();
             restoreReceiver();

@@ -228,6 +228,7 @@ void TBRPrinter::BeginDoc()
         m_topOffset = 0;
     }
     m_pageCount = 0;
+    m_damagedPages.clear();
     m_status = Status::Busy;
     if (m_destination == Destination::Store) {
         m_pageList->SetStream(TBRStream::CreateInMemory(m_settings->MemoryLimit()));
@@ -387,6 +388,7 @@ void TBRPrinter::Cleanup()
     m_pageList->TakeStream();
     m_pageList->Clear();
     m_pageCount = 0;
+    m_damagedPages.clear();
     m_currentPage = 0;
     m_status = Status::Idle;
 }
@@ -404,6 +406,19 @@ std::unique_ptr<QPicture> TBRPrinter::GetPage(int n)
     if (m_status == Status::Idle || n < 1 || n > m_pageCount)
         return nullptr;
     return m_pageList->GetPage(n);
+}
+
+std::unique_ptr<QPicture> TBRPrinter::ReadPage(int n)
+{
+    if (m_damagedPages.contains(n))
+        return nullptr;
+    try {
+        return GetPage(n);
+    } catch (const EBRStoreError& e) {
+        m_damagedPages.insert(n);
+        emit PageDamaged(n, e.Message());
+        return nullptr;
+    }
 }
 
 void TBRPrinter::SetCompression(bool on) { m_pageList->SetCompression(on); }
@@ -470,6 +485,7 @@ bool TBRPrinter::Load(const QString& fileName)
     AbortJob();
     DropPage();
     m_pageCount = m_pageList->PageCount();
+    m_damagedPages.clear();
     m_currentPage = 0;
     SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
     GuessPaper();

@@ -392,9 +392,16 @@ void TBRPageList::WriteHeader()
     WriteHeaderLocked();
 }
 
+void TBRPageList::StampHeaderDate()
+{
+    qToLittleEndian<double>(BRDaysFromDateTime(m_clock->now()), m_header.data() + DateOffset);
+}
+
 void TBRPageList::Finish()
 {
     std::lock_guard guard(m_lock);
+    // The header carries the date and time the pages were complete, not when the first came.
+    StampHeaderDate();
     WriteHeaderLocked();
     m_finishedCount = m_pageCount;
 }
@@ -413,9 +420,9 @@ void TBRPageList::AddPageData(const QByteArray& pictureBytes)
     EnsureStream();
     const int number = m_pageCount + 1;
     if (number == 1) {
-        // A fresh store: the header first, dated now.
+        // A fresh store: the header first, dated now until Finish dates it again.
         m_header.fill('\0');
-        qToLittleEndian<double>(BRDaysFromDateTime(m_clock->now()), m_header.data() + DateOffset);
+        StampHeaderDate();
         m_pageCount = 1;
         try {
             WriteHeaderLocked();
@@ -628,7 +635,9 @@ void TBRPageList::SaveToFile(const QString& fileName)
 {
     std::lock_guard guard(m_lock);
     // Only complete records are written, under a header that counts exactly them, whether or
-    // not the run that made them was finished.
+    // not the run that made them was finished; pages not finished are dated as they are saved.
+    if (m_finishedCount != m_pageCount)
+        StampHeaderDate();
     QSaveFile file(fileName);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) {

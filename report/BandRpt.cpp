@@ -225,7 +225,7 @@ void TBRBandSize::ReadValues(const QList<double>& values)
 
 void TBRBandSize::ApplySize()
 {
-    if (!m_band)
+    if (!m_band && !m_resize)
         return;
     SetUpdating(true);
     // The band control is sized in screen pixels at the holder's zoom.
@@ -234,7 +234,10 @@ void TBRBandSize::ApplySize()
     const int w = static_cast<int>(std::lround(LoadUnit(m_width, true)));
     const int h = static_cast<int>(std::lround(LoadUnit(m_height, false)));
     SetUnitsQuietly(units);
-    m_band->setGeometry(m_band->x(), m_band->y(), w, h);
+    if (m_band)
+        m_band->setGeometry(m_band->x(), m_band->y(), w, h);
+    if (m_resize)
+        m_resize(w, h);
     SetUpdating(false);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Sockets.h"
 #include "platform/TavoApplication.h"
 #include "report/BRExpr.h"
+#include "report/BRPrev.h"
 
 #include <memory>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv)
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     BRExprStartUp();
+    BRPrevStartUp();
 
     // The event list opens the race console for the chosen event.
     OpenRaceConsole = [](QWidget* owner) { console::RunRaceConsole(owner); };

@@ -26,6 +26,55 @@ namespace {
 
 class UtaikaiSound : public testing_support::CueConsoleFixture {
 protected:
+    // A confirmed reset for a run of a five-second warm-up without a blank window.
+    void Reset(console::TFtaikai& f)
+    {
+        f.DTP1->setTime(QTime(0, 0, 5));
+        f.DTP4->setTime(QTime(0, 0, 0));
+        asker.answer(true);
+        f.CuteButton5->Click();
+    }
+    void Tick(console::TFtaikai& f, int tenths)
+    {
+        for (int i = 0; i < tenths; ++i) {
+            clock.advanceMs(100);
+            f.Tm1Timer();
+        }
+    }
+    // Every player's play and stop, by the tenth of the run at which it came.
+    QStringList RunTranscript(console::TFtaikai& f, int tenths)
+    {
+        QStringList transcript;
+        std::map<QString, qsizetype> seen;
+        for (const auto& [name, player] : players)
+            seen[name] = player->calls.size();
+        for (int t = 1; t <= tenths; ++t) {
+            Tick(f, 1);
+            for (const QString& name : PlayerOrder()) {
+                const QStringList& calls = players[name]->calls;
+                for (qsizetype i = seen[name]; i < calls.size(); ++i)
+                    if (calls[i] == "play" || calls[i] == "stop")
+                        transcript << QStringLiteral("%1 %2 %3").arg(t).arg(calls[i], name);
+                seen[name] = calls.size();
+            }
+        }
+        return transcript;
+    }
+    static QStringList PlayerOrder()
+    {
+        QStringList names;
+        for (auto [prefix, n] : { std::pair { "MP", 13 }, { "MPt", 14 }, { "MPo", 9 }, { "MPi", 3 } })
+            for (int i = 1; i <= n; ++i)
+                names << QLatin1String(prefix) + QString::number(i);
+        return names;
+    }
+    static QString WarmDigits(const console::TFtaikai& f)
+    {
+        QString s;
+        for (const auto* seg : f.SegWarm)
+            s += QString::number(seg->Value()) + ' ';
+        return s;
+    }
     static QStringList GridRows(const TDBGrid* grid)
     {
         QStringList rows;
@@ -96,8 +145,8 @@ TEST_F(UtaikaiSound, ResetLoadsThePlayersAndEndsTheCueListPastAFileThatDoesNotOp
     f->setmp();
 
     const QStringList expected { "R-0:04:00", "R-0:02:00", "Y-0:00:30", "-" };
-    EXPECT_EQ(f->CueList, expected);
-    EXPECT_EQ(f->CueListCopy, expected);
+    EXPECT_EQ(f->Engine().CueList, expected);
+    EXPECT_EQ(f->Engine().CueListCopy, expected);
     EXPECT_EQ(f->Memo1->toPlainText(), expected.join('\n'));
     EXPECT_EQ(players["MP1"]->file, "/w4.wav");
     EXPECT_EQ(players["MP2"]->file, "/w2.wav");
@@ -111,7 +160,7 @@ TEST_F(UtaikaiSound, ResetLoadsThePlayersAndEndsTheCueListPastAFileThatDoesNotOp
     // Without cues the list is only its terminator.
     Exec("delete from music");
     f->setmp();
-    EXPECT_EQ(f->CueList, QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
     EXPECT_TRUE(players["MP1"]->file.isEmpty());
     f->close();
 }
@@ -121,8 +170,8 @@ TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
     auto f = OpenWithPlayers();
     Exec("drop table music");
     f->setmp();
-    EXPECT_EQ(f->CueList, QStringList { "-" });
-    EXPECT_EQ(f->CueListCopy, QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueListCopy, QStringList { "-" });
     EXPECT_TRUE(f->StatusLine->text().startsWith("音声データを読み込めませんでした"))
         << f->StatusLine->text().toStdString();
     f->CueFiles[0]->setText("/w.wav");
@@ -191,35 +240,88 @@ TEST_F(UtaikaiSound, SoundStopStopsEveryLoadedPlayerAndAnyTestPlay)
 
 TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForAReset)
 {
-    AddCue('w', "0:01:00", "/w.wav");
+    AddCue('w', "0:00:03", "/w.wav");
     auto f = OpenWithPlayers();
-    f->setmp();
-    f->ResetDone = 1;
-    for (auto* seg : f->SegRace)
-        seg->SetValue(5);
+    Reset(*f);
+    ASSERT_EQ(f->Engine().ResetDone, 1);
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_TRUE(players["MP1"]->file.isEmpty());
-    EXPECT_EQ(f->ResetDone, 0);
+    EXPECT_EQ(f->Engine().ResetDone, 0);
     for (const auto* row : { &f->SegWarm, &f->SegRace, &f->SegOver })
         for (const auto* seg : *row)
             EXPECT_EQ(seg->Value(), -2);
     EXPECT_FALSE(f->Panel14->isVisible());
     EXPECT_TRUE(f->CueSetButtons[0]->isEnabled());
-
-    // While a count-down runs the page only says so.
     f->PageControl1->setCurrentWidget(f->TabSheet1);
-    f->setmp();
-    f->ResetDone = 1;
-    f->Tm1.start();
+    f->CuteButton1->Click();
+    EXPECT_FALSE(f->Tm1.isActive()) << "Start waits for a new reset";
+
+    // While a count-down runs the page only says so, and the run keeps its cues.
+    Reset(*f);
+    f->CuteButton1->Click();
+    Tick(*f, 5);
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_TRUE(f->Panel14->isVisible());
     EXPECT_TRUE(f->Panel14->isEnabled());
     EXPECT_FALSE(f->CueSetButtons[0]->isEnabled());
     EXPECT_FALSE(f->CueGrids[0]->isEnabled());
     EXPECT_EQ(players["MP1"]->file, "/w.wav");
-    EXPECT_EQ(f->ResetDone, 1);
+    EXPECT_EQ(f->Engine().ResetDone, 1);
     testing_support::SaveGrab(f.get(), "console-sound-set-counting");
-    f->Tm1.stop();
+    f->close();
+}
+
+TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
+{
+    AddCue('w', "0:00:03", "/w3.wav");
+    AddCue('w', "0:00:01", "/w1.wav");
+    auto f = OpenWithPlayers();
+    Reset(*f);
+    f->CuteButton1->Click();
+    Tick(*f, 25); // the 0:00:03 cue has sounded
+    f->CuteButton2->Click();
+    const QString warmDigits = WarmDigits(*f);
+
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    EXPECT_FALSE(f->Panel14->isVisible());
+    EXPECT_EQ(f->Engine().ResetDone, 1);
+    EXPECT_EQ(players["MP2"]->file, "/w1.wav");
+    EXPECT_EQ(WarmDigits(*f), warmDigits) << "the paused time stays on the digits";
+    f->PageControl1->setCurrentWidget(f->TabSheet1);
+
+    clock.advanceMs(60000);
+    f->CuteButton1->Click();
+    ASSERT_TRUE(f->Tm1.isActive()) << "Start resumes";
+    Tick(*f, 20);
+    EXPECT_TRUE(players["MP2"]->playing) << "the next cue sounds at its time";
+    f->close();
+}
+
+TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
+{
+    AddCue('w', "0:00:03", "/w3.wav");
+    AddCue('w', "0:00:02", "/missing.wav");
+    AddCue('w', "0:00:01", "/w1.wav");
+    AddCue('r', "0:00:02", "/r2.wav");
+    AddCue('o', "0:00:01", "/o1.wav");
+    unopenable = QStringList { "/missing.wav" };
+    auto f = OpenWithPlayers();
+    f->DTP2->setTime(QTime(0, 0, 5));
+    f->DTP3->setTime(QTime(0, 0, 2));
+    Reset(*f);
+    EXPECT_EQ(f->Engine().ResetDone, 1) << "a file that does not open does not stop the reset";
+    EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav"));
+    EXPECT_EQ(f->Engine().CueList, QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
+
+    // Warm-up 5 s, race 5 s, over-time 2 s; a cue at T sounds at the first tenth below T.
+    const QStringList run { "21 play MP1", "41 stop MP1", "41 play MP2", "81 stop MP1", "81 stop MP2",
+        "81 play MPt1", "111 stop MPt1", "111 play MPo1" };
+    for (int n = 0; n < 2; ++n) {
+        f->CuteButton1->Click();
+        EXPECT_EQ(RunTranscript(*f, 130), run) << "run " << n + 1;
+        EXPECT_FALSE(f->Tm1.isActive());
+        EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
+    }
     f->close();
 }
 

@@ -565,3 +565,85 @@ TEST_F(DataSetTest, WritersWaitForAnotherProgramsWriteInsteadOfFailing)
     EXPECT_EQ(db.columnType("t", "B"), "date");
     EXPECT_EQ(db.columnType("t", "none"), "");
 }
+
+// ---- query parameters --------------------------------------------------------------------------------
+
+TEST_F(DataSetTest, ParametersAreFoundInTheTextOutsideQuotesAndComments)
+{
+    EXPECT_EQ(platform::ParameterNames("select * from t where a=:A and b=':no' and c=:b_2 -- :not\n"
+                                       "and d=:a /* :nor */ and e=\":neither\""),
+        (QStringList { "A", "b_2" }));
+    EXPECT_EQ(platform::ParameterNames("select '12:30:00' from t"), QStringList());
+}
+
+TEST_F(DataSetTest, ParametersBindByNameAndReopenWhenAValueChanges)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "select tname from taikai where tdate >= :from and status = :st order by tdate";
+    ASSERT_EQ(q.ParamCount(), 2);
+    platform::Param* from = q.ParamByName("FROM");
+    from->SetDataType(platform::FieldType::ftDate);
+    from->SetAsString("2024/01/01"); // the program's date format, stored as 'mm/dd/yyyy'
+    q.ParamByName("st")->SetAsInteger(1);
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
+
+    from->SetAsDate(QDate(2024, 3, 1));
+    q.Open(); // same text, new value: read again
+    EXPECT_EQ(q.RecordCount(), 1);
+    EXPECT_EQ(from->AsString(), "2024/03/01");
+
+    // Changing the text keeps the parameters it still names, with their values.
+    q.SQL.clear();
+    q.SQL << "select tname from taikai where tdate < :from";
+    EXPECT_EQ(q.ParamCount(), 1);
+    EXPECT_EQ(q.ParamByName("from")->DataType(), platform::FieldType::ftDate);
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 2);
+    EXPECT_EQ(q.FindParam("st"), nullptr);
+    EXPECT_THROW(q.ParamByName("st"), DatabaseError);
+
+    q.ParamByName("from")->Clear(); // NULL matches nothing
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 0);
+}
+
+TEST_F(DataSetTest, ParameterTypesDecideWhatIsBound)
+{
+    struct Case {
+        platform::FieldType type;
+        QVariant given;
+        QVariant bound;
+    };
+    using platform::FieldType;
+    const Case cases[] = {
+        { FieldType::ftString, 42, "42" },
+        { FieldType::ftInteger, "7", qlonglong(7) },
+        { FieldType::ftBoolean, true, qlonglong(1) },
+        { FieldType::ftFloat, "2.5", 2.5 },
+        { FieldType::ftDate, "2024/3/9", "03/09/2024" },
+        { FieldType::ftDate, QDate(2024, 12, 31), "12/31/2024" },
+        { FieldType::ftTime, "9:05:00", "9:05:00" },
+        { FieldType::ftDateTime, "2024/03/09 10:00:00", "03/09/2024 10:00:00" },
+        { FieldType::ftDate, "not a date", "not a date" },
+    };
+    Query q(&db);
+    q.SQL << "select :p";
+    for (const Case& c : cases) {
+        platform::Param* p = q.ParamByName("p");
+        p->SetDataType(c.type);
+        if (c.given.typeId() == QMetaType::QDate)
+            p->SetAsDate(c.given.toDate());
+        else if (c.given.typeId() == QMetaType::Int)
+            p->SetAsInteger(c.given.toInt());
+        else if (c.given.typeId() == QMetaType::Bool)
+            p->SetAsBoolean(c.given.toBool());
+        else
+            p->SetAsString(c.given.toString());
+        EXPECT_EQ(p->BoundValue(), c.bound) << c.given.toString().toStdString();
+        q.Open();
+        EXPECT_EQ(q.Fields(0)->Value(), c.bound) << c.given.toString().toStdString();
+    }
+}

@@ -52,9 +52,10 @@ INSTANTIATE_TEST_SUITE_P(Copy, ExpressionTable,
         // Characters, not bytes: Japanese text is never cut inside a character.
         Case { "COPY('日本語', 2, 1)", "string 本" }, Case { "COPY('日本語', 1, 1)", "string 日" },
         Case { "COPY('日本語テキスト', 2, 3)", "string 本語テ" },
-        // A character outside the basic plane is a pair of UTF-16 units: kept whole.
-        Case { "COPY('𠮷野家', 2, 2)", "string 野" }, Case { "COPY('𠮷野家', 1, 1)", "string " },
-        Case { "COPY('𠮷野家', 1, 2)", "string 𠮷" },
+        // A character outside the basic plane (a pair of UTF-16 units) counts as one.
+        Case { "COPY('𠮷野家', 2, 2)", "string 野家" }, Case { "COPY('𠮷野家', 1, 1)", "string 𠮷" },
+        Case { "COPY('𠮷野家', 1, 2)", "string 𠮷野" }, Case { "COPY('野𠮷家', 2, 1)", "string 𠮷" },
+        Case { "COPY('𠮷𠮷𠮷', 3, 5)", "string 𠮷" }, Case { "COPY('𠮷𠮷𠮷', 4, 1)", "string " },
         Case { "COPY('hello', 1.0, 2)", "error Wrong arguments for COPY" },
         Case { "COPY('hello', 1)", "error Wrong arguments for COPY" }));
 

@@ -55,6 +55,16 @@ INSTANTIATE_TEST_SUITE_P(OperatorsAtTheEnds, ExpressionTable,
         Case { "*2", "error Error in expression : *2" }, Case { "1 + ", "error Missing operand" },
         Case { "()", "error Missing operand" }, Case { "@", "error Error in expression : @" }));
 
+// The right side of a subtraction (division) is read with + and - (* and /) exchanged: where such
+// a character is no operator, the exchanged one shows, as in the messages here.
+INSTANTIATE_TEST_SUITE_P(ExchangedRightSides, ExpressionTable,
+    ::testing::Values(Case { "3 - 2 -", "error Illegal character in numeric contant \"2 +\"" },
+        Case { "-3-", "error Illegal character in numeric contant \"3+\"" },
+        Case { "6 //2", "error Error in expression : *2" },
+        Case { "8 / 2 / 2 *", "error Illegal character in numeric contant \"2 /\"" },
+        // The sign after "+not" is exchanged by the subtraction before it: not +TRUE.
+        Case { "1 - 2 +not -TRUE", "error Cannot subtract string expressions" }));
+
 INSTANTIATE_TEST_SUITE_P(MissingErrors, ExpressionTable,
     ::testing::Values(Case { "'abc", "error Missing '" }, Case { "'", "error Missing '" },
         Case { "1 + '", "error Missing '" }, Case { "(1 + 2", "error Missing )" },

@@ -4,6 +4,7 @@
 #include "BRExprTestSupport.h"
 #include "report/BRConst.h"
 
+#include <QVariant>
 #include <gtest/gtest.h>
 
 using namespace brexpr_test;
@@ -72,13 +73,20 @@ TEST(OperatorStrings, ConcatenationIsCutTo255Characters)
     EXPECT_EQ(r.StrResult.size(), 255);
 }
 
-TEST(OperatorStrings, CutNeverSplitsASurrogatePair)
+TEST(OperatorStrings, CutCountsCharactersAndNeverSplitsASurrogatePair)
 {
     const QString pair = QString::fromUtf8("𠮷");
     ASSERT_EQ(pair.size(), 2);
-    const QString text = QString(254, u'x') + pair;
-    EXPECT_EQ(BRCutText(text), QString(254, u'x'));
-    EXPECT_EQ(BRCutText(QString(253, u'x') + pair), QString(253, u'x') + pair);
+    EXPECT_EQ(BRCutText(QString(254, u'x') + pair), QString(254, u'x') + pair);
+    EXPECT_EQ(BRCutText(QString(255, u'x') + pair), QString(255, u'x'));
+    EXPECT_EQ(BRCutText(pair.repeated(300)), pair.repeated(255));
+    // A literal, a concatenation and a field's text all hold 255 characters.
+    EXPECT_EQ(Eval(u'\'' + pair.repeated(200) + u'\'').StrResult, pair.repeated(200));
+    EXPECT_EQ(
+        Eval(u'\'' + pair.repeated(200) + QStringLiteral("' + '") + pair.repeated(200) + u'\'').StrResult,
+        pair.repeated(255));
+    EXPECT_EQ(BRFieldValueToResult(QVariant(pair.repeated(256)), QStringLiteral("f")).StrResult,
+        pair.repeated(255));
 }
 
 TEST(EvaluatorLifecycle, ValueOfAnEvaluatorNotPreparedRaises)

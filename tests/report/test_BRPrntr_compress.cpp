@@ -105,6 +105,19 @@ TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
     ExpectRoundTrip(big);
 }
 
+TEST(BRPrntrCompress, CodesLongerThanAWordRoundTrip)
+{
+    // Sixteen sweeps up and down the byte values leave byte 236's leaf 77 levels deep: its code
+    // is longer than 64 bits.
+    QByteArray data;
+    for (int i = 0; i < 16 * 256; ++i)
+        data.append(static_cast<char>(i / 256 % 2 == 0 ? i % 256 : 255 - i % 256));
+    data += Bytes({ 236, 236, 1, 2, 3 });
+    ExpectRoundTrip(data);
+    const QByteArray code = TBRCompress::Compress(data);
+    EXPECT_EQ(TBRCompress::Expand(code, data.size() - 4), data.left(data.size() - 4));
+}
+
 TEST(BRPrntrCompress, DecoderReportsACodeThatEndsEarly)
 {
     const QByteArray data = RandomBytes(5000, 7);

@@ -257,6 +257,40 @@ TEST_P(BRPrntrPageList, EmptyStoreSavesAHeaderOnly)
     EXPECT_EQ(loaded.GetPage(1), nullptr);
 }
 
+TEST_P(BRPrntrPageList, HeaderIsDatedWhenThePagesAreFinished)
+{
+    const auto dateAt = [](const QByteArray& b) { return qFromLittleEndian<double>(b.constData() + 16); };
+    // 15:00 on 9 March 2024, the first page having come at 9:00.
+    const QDateTime afternoon(QDate(2024, 3, 9), QTime(15, 0));
+    TBRPageList list;
+    list.SetClock(clock);
+    list.SetCompression(compressed());
+    list.AddPage(RecordPage(1));
+    clock.setNow(afternoon);
+    list.Finish();
+    EXPECT_DOUBLE_EQ(dateAt(StreamBytes(*list.Stream())), 45360.625);
+    EXPECT_EQ(BRDateTimeFromDays(list.Header().dateTime), afternoon);
+
+    // A store without pages is dated too, never 30 December 1899; so is one saved unfinished.
+    TBRPageList empty;
+    empty.SetClock(clock);
+    empty.Finish();
+    EXPECT_DOUBLE_EQ(empty.Header().dateTime, 45360.625);
+    TBRPageList unfinished;
+    unfinished.SetClock(clock);
+    const QString name = dir.filePath(QStringLiteral("unfinished.BRP"));
+    unfinished.SaveToFile(name);
+    EXPECT_DOUBLE_EQ(dateAt(ReadFile(name)), 45360.625);
+
+    // Saving a finished or loaded store keeps its date.
+    clock.setNow(QDateTime(QDate(2024, 3, 10), QTime(8, 0)));
+    list.SaveToFile(name);
+    TBRPageList loaded;
+    loaded.LoadFromFile(name);
+    loaded.SaveToFile(name);
+    EXPECT_DOUBLE_EQ(dateAt(ReadFile(name)), 45360.625);
+}
+
 TEST_P(BRPrntrPageList, ClearStartsAfresh)
 {
     auto list = Store(4);

@@ -1,0 +1,403 @@
+#include "report/BRCtrls.h"
+
+#include <QPainter>
+#include <QTextBoundaryFinder>
+#include <algorithm>
+#include <cmath>
+
+QFont BRDefaultReportFont()
+{
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPointSize(9);
+    return font;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRCustomLabel
+// ---------------------------------------------------------------------------------------------
+
+TBRCustomLabel::TBRCustomLabel(TBRBasePanel* parent)
+    : TBRPrintable(parent)
+    , m_font(BRDefaultReportFont())
+{
+    FormatLines();
+}
+
+QFont TBRCustomLabel::Font() const
+{
+    if (m_parentFont) {
+        if (const TBRCustomBand* band = ParentBand())
+            return band->Font();
+        if (const TCustomBandReport* report = ParentReport())
+            return report->Font();
+    }
+    return m_font;
+}
+
+void TBRCustomLabel::SetFont(const QFont& font)
+{
+    m_font = font;
+    m_parentFont = false;
+    FormatLines();
+}
+
+void TBRCustomLabel::SetParentFont(bool on)
+{
+    if (!on && m_parentFont)
+        m_font = Font();
+    m_parentFont = on;
+    FormatLines();
+}
+
+void TBRCustomLabel::SetFontSize(double points)
+{
+    QFont font = Font();
+    if (points > 0)
+        font.setPointSizeF(points);
+    SetFont(font);
+}
+
+void TBRCustomLabel::SetCaption(const QString& caption)
+{
+    m_caption = caption;
+    PrintCaption = caption;
+    FormatLines();
+}
+
+void TBRCustomLabel::SetName(const QString& name)
+{
+    if (m_caption.isEmpty() || m_caption == Name())
+        SetCaption(name);
+    TBRPrintable::SetName(name);
+}
+
+bool TBRCustomLabel::UseRightToLeftAlignment() const { return BiDiMode == TBiDiMode::bdRightToLeft; }
+
+TAlignment TBRCustomLabel::EffectiveAlignment() const
+{
+    const TAlignment a = Alignment();
+    if (!UseRightToLeftAlignment() || a == TAlignment::taCenter)
+        return a;
+    return a == TAlignment::taLeftJustify ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
+}
+
+double TBRCustomLabel::LayoutTextWidth(const QString& text) const
+{
+    if (const TCustomBandReport* report = ParentReport())
+        return report->TextWidth(Font(), text) * Size().Zoom() / 100.0;
+    return std::ceil(BRTextAdvance(Font(), text)) + 1;
+}
+
+int TBRCustomLabel::OneLineHeight() const
+{
+    const TCustomBandReport* report = ParentReport();
+    const int h = report ? report->TextHeight(Font(), QStringLiteral("W"))
+                         : static_cast<int>(std::ceil(BRTextCellHeight(Font())));
+    return h * Size().Zoom() / 100 + 1;
+}
+
+void TBRCustomLabel::FormatLines()
+{
+    if (!Parent())
+        return;
+    m_formattedLines.clear();
+    if (CaptionBased()) {
+        FormatText(PrintCaption);
+        if (ParentReport() && !m_formatting) {
+            const int h = OneLineHeight();
+            if (Height() < h) {
+                m_formatting = true;
+                SetHeight(h);
+                m_formatting = false;
+            }
+        }
+    } else if (!Lines.isEmpty()) {
+        if (AutoSize) {
+            m_formattedLines = Lines;
+        } else {
+            for (const QString& line : Lines)
+                FormatText(line);
+        }
+    }
+    if (AutoSize && ParentReport() && !m_formatting)
+        AutoSizeWidth();
+}
+
+void TBRCustomLabel::FormatText(const QString& text)
+{
+    QString t = text;
+    t.remove(QChar(u'\n'));
+    // Every CR starts a new paragraph; a trailing CR leaves a last, empty one.
+    for (const QString& paragraph : t.split(QChar(u'\r')))
+        FormatParagraph(paragraph);
+}
+
+namespace {
+
+// The words of a paragraph: each ends after a blank or a hyphen, which it keeps.
+QStringList Words(const QString& paragraph)
+{
+    QStringList words;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < paragraph.size(); ++i) {
+        if (paragraph[i] == u' ' || paragraph[i] == u'-') {
+            words << paragraph.mid(start, i + 1 - start);
+            start = i + 1;
+        }
+    }
+    if (start < paragraph.size() || words.isEmpty())
+        words << paragraph.mid(start);
+    return words;
+}
+
+} // namespace
+
+void TBRCustomLabel::FormatParagraph(const QString& paragraph)
+{
+    if (AutoSize) {
+        m_formattedLines << paragraph;
+        return;
+    }
+    const int width = Width();
+    const auto fits = [&](const QString& s) { return LayoutTextWidth(s) <= width; };
+    // How many code units of the word fit the label's width, cut between characters; with
+    // atLeastOne, one character even when nothing fits, so that wrapping always moves on.
+    const auto fittingLength = [&](const QString& word, bool atLeastOne) -> qsizetype {
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, word);
+        qsizetype best = 0;
+        qsizetype first = -1;
+        for (qsizetype pos = finder.toNextBoundary(); pos > 0; pos = finder.toNextBoundary()) {
+            if (first < 0)
+                first = pos;
+            if (!fits(word.left(pos)))
+                break;
+            best = pos;
+        }
+        return best == 0 && atLeastOne && first > 0 ? first : best;
+    };
+
+    QString line;
+    for (QString word : Words(paragraph)) {
+        if (fits(line + word)) {
+            line += word;
+            continue;
+        }
+        if (!line.isEmpty()) {
+            m_formattedLines << line;
+            line.clear();
+            if (fits(word)) {
+                if (!WordWrap)
+                    return; // the word and the rest of the paragraph are dropped
+                line = word;
+                continue;
+            }
+        }
+        // The word alone is wider than the label.
+        if (!WordWrap) {
+            m_formattedLines << word.left(fittingLength(word, false));
+            return;
+        }
+        // Cut it between characters and carry the rest on to the next line (Japanese has no
+        // blanks to break at).
+        while (!fits(word)) {
+            const qsizetype n = fittingLength(word, true);
+            if (n >= word.size())
+                break; // a single character wider than the label stands alone
+            m_formattedLines << word.left(n);
+            word = word.mid(n);
+        }
+        line = word;
+    }
+    m_formattedLines << line;
+}
+
+void TBRCustomLabel::AutoSizeWidth()
+{
+    m_formatting = true;
+    double widest = 0.0;
+    for (const QString& line : std::as_const(m_formattedLines))
+        widest = std::max(widest, LayoutTextWidth(line));
+    int newWidth = static_cast<int>(std::ceil(widest));
+    const TBRFrame& frame = Frame();
+    if (frame.DrawLeft())
+        newWidth += frame.Width();
+    if (frame.DrawRight())
+        newWidth += frame.Width();
+    const int oldWidth = Width();
+    int left = Left();
+    switch (EffectiveAlignment()) {
+    case TAlignment::taRightJustify:
+        left += oldWidth - newWidth;
+        break;
+    case TAlignment::taCenter:
+        left += (oldWidth - newWidth) / 2;
+        break;
+    case TAlignment::taLeftJustify:
+        break;
+    }
+    SetBounds(left, Top(), newWidth, Height());
+    const int h = OneLineHeight();
+    if (Height() < h)
+        SetHeight(h);
+    m_formatting = false;
+}
+
+void TBRCustomLabel::Prepare()
+{
+    TBRPrintable::Prepare();
+    SetCaption(m_caption);
+}
+
+void TBRCustomLabel::Unprepare() { TBRPrintable::Unprepare(); }
+
+void TBRCustomLabel::Print(int ofsX, int ofsY)
+{
+    if (!IsEnabled())
+        return;
+    TBRPrinter* printer = BRPrinter();
+    QPainter* canvas = printer ? printer->Canvas() : nullptr;
+    const TBRPrintableSize& size = Size();
+    double left = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
+    double top = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
+    double height = size.NativeValue(TBRPrintableSize::HeightIndex);
+    const double entryWidth = size.NativeValue(TBRPrintableSize::WidthIndex);
+    QFont font = Font();
+    double lineHeight = BRTextCellHeight(font) / BRLayoutPixelsPerTenth;
+    if (const TCustomBandReport* report = ParentReport())
+        lineHeight = report->TextHeight(font, QStringLiteral("W")) / BRLayoutPixelsPerTenth;
+
+    const QString ownCaption = PrintCaption;
+    bool captionChanged = false;
+    if (OnPrint) {
+        QString value = PrintCaption;
+        OnPrint(this, value);
+        // The handler may have changed the font or the size.
+        font = Font();
+        height = size.NativeValue(TBRPrintableSize::HeightIndex);
+        lineHeight = ParentReport()
+            ? ParentReport()->TextHeight(font, QStringLiteral("W")) / BRLayoutPixelsPerTenth
+            : BRTextCellHeight(font) / BRLayoutPixelsPerTenth;
+        if (value != PrintCaption) {
+            PrintCaption = value;
+            captionChanged = true;
+        }
+    }
+    FormatLines();
+    const double width = size.NativeValue(TBRPrintableSize::WidthIndex);
+
+    // With AutoSize a label that grew keeps its right edge or centre where it was designed.
+    double x = left;
+    if (AutoSize) {
+        if (Alignment() == TAlignment::taRightJustify)
+            x = left - (width - entryWidth);
+        else if (Alignment() == TAlignment::taCenter)
+            x = left - (width - entryWidth) / 2;
+    }
+    // An opaque label shows its colour; where the band's fresh background of that colour shows
+    // already, filling it again would only make the page longer.
+    if (canvas && !Transparent() && !PrintContext().ShowsAlready(QRectF(x, top, width, height), Color()))
+        canvas->fillRect(DeviceRect(x, top, x + width, top + height), Color());
+
+    double textTop = top;
+    double textLeft = x;
+    const TBRFrame& frame = Frame();
+    if (frame.HasSides()) {
+        const double inset = std::lround(frame.Width() / 72.0 * 254.0);
+        if (frame.DrawTop())
+            textTop += inset;
+        if (frame.DrawLeft())
+            textLeft += inset;
+    }
+
+    if (PrintFinished())
+        LineIndex = 0;
+    const int firstLine = LineIndex;
+    double bottom = textTop + height + 1.0;
+    double expanded = 0.0;
+    bool expansionDone = false;
+    double y = textTop;
+    const qsizetype count = m_formattedLines.size();
+
+    // Room for the next line: inside the label, or by growing the band when the label may
+    // stretch and the band can grow on this column.
+    const auto room = [&]() {
+        if (y + lineHeight <= bottom)
+            return true;
+        if (!AutoStretch)
+            return false;
+        TBRCustomBand* band = ParentBand();
+        if (!band || !band->CanExpand(lineHeight))
+            return false;
+        const double previousBottom = bottom;
+        band->ExpandBand(lineHeight, expanded, expansionDone);
+        bottom = textTop + height + 1.0 + expanded;
+        if (canvas && !Transparent())
+            canvas->fillRect(DeviceRect(x, previousBottom, x + width, bottom), Color());
+        return true;
+    };
+
+    const TAlignment alignment = EffectiveAlignment();
+    const double toDeviceX = printer ? printer->HorizontalFactor() / BRLayoutPixelsPerTenth : 1.0;
+    const double toDeviceY = printer ? printer->VerticalFactor() / BRLayoutPixelsPerTenth : 1.0;
+    const double ascent = BRTextAscent(font) * toDeviceY;
+    if (canvas) {
+        // A recorded page keeps every change of the painter's state: change only what differs.
+        if (canvas->font() != font)
+            canvas->setFont(font);
+        if (canvas->pen() != QPen(FontColor))
+            canvas->setPen(FontColor);
+        const Qt::LayoutDirection direction
+            = BiDiMode == TBiDiMode::bdLeftToRight || BiDiMode == TBiDiMode::bdRightToLeftNoAlign
+            ? Qt::LeftToRight
+            : Qt::RightToLeft;
+        if (canvas->layoutDirection() != direction)
+            canvas->setLayoutDirection(direction);
+    }
+    while (LineIndex < count && room()) {
+        const QString& line = m_formattedLines[LineIndex];
+        if (canvas && !line.isEmpty()) {
+            double anchor = textLeft;
+            if (alignment == TAlignment::taRightJustify)
+                anchor = textLeft + width;
+            else if (alignment == TAlignment::taCenter)
+                anchor = textLeft + width / 2;
+            double dx = printer->ToDeviceX(anchor);
+            if (alignment != TAlignment::taLeftJustify) {
+                const double advance = BRTextAdvance(font, line) * toDeviceX;
+                dx -= alignment == TAlignment::taRightJustify ? advance : advance / 2;
+            }
+            canvas->drawText(QPointF(dx, printer->ToDeviceY(y) + ascent), line);
+        }
+        y += lineHeight;
+        ++LineIndex;
+    }
+
+    const bool linesLeft = LineIndex < count;
+    if (!linesLeft || !AutoStretch) {
+        SetPrintFinished(true);
+    } else if (!PrintContext().mayBreak) {
+        // A page header or footer cannot move on: what does not fit is dropped.
+        SetPrintFinished(true);
+    } else if (PrintContext().freshColumn && LineIndex == firstLine) {
+        // Nothing fits even at the top of a column: another break would not help.
+        SetPrintFinished(true);
+    } else {
+        SetPrintFinished(false);
+    }
+
+    if (captionChanged)
+        PrintCaption = ownCaption;
+    if (canvas && frame.HasSides()) {
+        frame.PaintIt(*canvas, DeviceRect(x, top, x + width, top + height + expanded),
+            printer->HorizontalFactor(), printer->VerticalFactor());
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRLabel
+// ---------------------------------------------------------------------------------------------
+
+TBRLabel::TBRLabel(TBRBasePanel* parent)
+    : TBRCustomLabel(parent)
+{
+}

@@ -1,0 +1,478 @@
+#include "report/BandRpt.h"
+
+#include <QPainter>
+#include <cmath>
+#include <utility>
+
+// ---------------------------------------------------------------------------------------------
+// Band types
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+struct BandTypeTexts {
+    const char* caption;
+    const char* nameBase;
+};
+
+constexpr BandTypeTexts TypeTexts[] = {
+    { "Title", "TitleBand" },
+    { "Page Header", "PageHeaderBand" },
+    { "Detail", "DetailBand" },
+    { "Page Footer", "PageFooterBand" },
+    { "Summary", "SummaryBand" },
+    { "Group Header", "GroupHeaderBand" },
+    { "Group Footer", "GroupFooterBand" },
+    { "Sub Detail", "SubDetailBand" },
+    { "Column Header", "ColumnHeaderBand" },
+    { "Overlay", "OverlayBand" },
+    { "Child", "ChildBand" },
+};
+
+} // namespace
+
+QString BRBandTypeCaption(TBRBandType type)
+{
+    return QString::fromLatin1(TypeTexts[static_cast<int>(type)].caption);
+}
+
+QString BRBandTypeNameBase(TBRBandType type)
+{
+    return QString::fromLatin1(TypeTexts[static_cast<int>(type)].nameBase);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRBasePanel
+// ---------------------------------------------------------------------------------------------
+
+TBRBasePanel::TBRBasePanel(QObject* parent)
+    : QObject(parent)
+{
+}
+
+void TBRBasePanel::SetZoom(int percent)
+{
+    if (percent == 0)
+        return;
+    m_zoom = percent;
+    for (TBRPrintable* p : Printables()) {
+        p->Size().SetZoom(percent);
+        p->Size().SetParentSizes();
+    }
+    for (TBRBasePanel* panel : Panels())
+        panel->SetZoom(percent);
+}
+
+QList<TBRPrintable*> TBRBasePanel::Printables() const
+{
+    QList<TBRPrintable*> list;
+    for (QObject* child : children()) {
+        if (auto* p = dynamic_cast<TBRPrintable*>(child))
+            list.append(p);
+    }
+    return list;
+}
+
+void TBRBasePanel::PreparePrintables()
+{
+    for (TBRPrintable* p : Printables())
+        p->Prepare();
+    for (TBRBasePanel* panel : Panels())
+        panel->PreparePrintables();
+}
+
+void TBRBasePanel::UnpreparePrintables()
+{
+    for (TBRPrintable* p : Printables())
+        p->Unprepare();
+    for (TBRBasePanel* panel : Panels())
+        panel->UnpreparePrintables();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRCustomBand
+// ---------------------------------------------------------------------------------------------
+
+TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
+    : m_size(nullptr, report)
+    , m_font(report ? report->Font() : QFont())
+{
+    m_size.SetPixelsPerInch(BRLayoutDotsPerInch);
+    m_size.SetResizeTarget([this](int w, int h) {
+        m_pixelWidth = w;
+        m_pixelHeight = h;
+        for (TBRPrintable* p : Printables()) {
+            if (p->AlignToBand())
+                p->ReportNotify(this, 2);
+        }
+    });
+    // A new band is 40 pixels high and as wide as the page between its margins.
+    const TBRUnit units = m_size.Units();
+    m_size.SetUnits(TBRUnit::Pixels);
+    m_size.SetHeight(40);
+    m_size.SetUnits(units);
+    if (report) {
+        const TBRPage& page = report->Page();
+        const double width = page.NativeValue(TBRPage::WidthIndex)
+            - page.NativeValue(TBRPage::LeftMarginIndex) - page.NativeValue(TBRPage::RightMarginIndex);
+        m_size.SetUnits(TBRUnit::Native);
+        m_size.SetWidth(std::max(width, 0.0));
+        m_size.SetUnits(units);
+        SetParentReport(report);
+    }
+}
+
+TBRCustomBand::~TBRCustomBand()
+{
+    // Off the report's children first, or rebuilding its band list would find this band again.
+    TCustomBandReport* report = std::exchange(m_report, nullptr);
+    QObject::setParent(nullptr);
+    if (report && !report->Destroying())
+        report->RemoveBand(this);
+}
+
+void TBRCustomBand::SetParentReport(TCustomBandReport* report)
+{
+    if (report == m_report)
+        return;
+    if (m_report)
+        m_report->RemoveBand(this);
+    m_report = report;
+    QObject::setParent(report);
+    if (report) {
+        m_size.SetReport(report);
+        m_size.SetUnits(report->Units());
+        SetZoom(report->Zoom());
+        report->AddBand(this);
+    }
+}
+
+void TBRCustomBand::SetZoom(int percent)
+{
+    if (percent == 0)
+        return;
+    m_size.SetZoom(percent);
+    TBRBasePanel::SetZoom(percent);
+    // The control follows the size at the new zoom.
+    const TBRUnit units = m_size.Units();
+    m_size.SetUnits(TBRUnit::Native);
+    m_size.SetHeight(m_size.NativeHeight());
+    m_size.SetUnits(units);
+}
+
+void TBRCustomBand::SetPixelHeight(int pixels)
+{
+    const TBRUnit units = m_size.Units();
+    m_size.SetUnits(TBRUnit::Pixels);
+    m_size.SetHeight(pixels);
+    m_size.SetUnits(units);
+}
+
+void TBRCustomBand::SetBandType(TBRBandType type)
+{
+    m_bandType = type;
+    if (m_report) {
+        m_report->RebuildBandList();
+        m_report->ArrangeBands();
+    }
+}
+
+QFont TBRCustomBand::Font() const
+{
+    if (m_parentFont && m_report)
+        return m_report->Font();
+    return m_font;
+}
+
+void TBRCustomBand::SetFont(const QFont& font)
+{
+    m_font = font;
+    m_parentFont = false;
+}
+
+TBRChildBand* TBRCustomBand::GetChildBand() const
+{
+    if (!m_report)
+        return nullptr;
+    for (QObject* o : m_report->children()) {
+        auto* child = dynamic_cast<TBRChildBand*>(o);
+        if (child && child->ParentBand() == this)
+            return child;
+    }
+    return nullptr;
+}
+
+bool TBRCustomBand::HasChild() const { return GetChildBand() != nullptr; }
+
+void TBRCustomBand::SetHasChild(bool on)
+{
+    TBRChildBand* child = GetChildBand();
+    if (on && !child && m_report) {
+        auto* band = new TBRChildBand(m_report);
+        band->SetParentBand(this);
+    } else if (!on && child) {
+        // The chain stays linked: a grandchild moves up to this band.
+        if (TBRChildBand* grandchild = child->GetChildBand())
+            grandchild->SetParentBand(this);
+        delete child;
+    }
+}
+
+bool TBRCustomBand::SetLinkBand(TBRCustomBand* band)
+{
+    for (TBRCustomBand* b = band; b; b = b->LinkBand()) {
+        if (b == this)
+            return false;
+    }
+    m_linkBand = band;
+    return true;
+}
+
+void TBRCustomBand::AddToBandList(QList<TBRCustomBand*>& list)
+{
+    if (list.contains(this))
+        return;
+    list.append(this);
+    for (TBRChildBand* c = GetChildBand(); c && !list.contains(c); c = c->GetChildBand())
+        list.append(c);
+}
+
+double TBRCustomBand::BandHeight(bool includeLinks) const
+{
+    double h = m_size.NativeHeight();
+    // A linked band counts once, with its own links.
+    if (includeLinks && m_linkBand)
+        h += m_linkBand->BandHeight(true);
+    return h;
+}
+
+bool TBRCustomBand::CanExpand(double amount) const
+{
+    return m_report && BRRound(m_size.NativeHeight() + ExpandedHeight + amount) <= m_report->AvailableSpace();
+}
+
+bool TBRCustomBand::ExpandBand(double amount, double& newExpanded, bool& done)
+{
+    if (!CanExpand(amount))
+        return false;
+    if (!done && amount < ExpandedHeight) {
+        newExpanded = ExpandedHeight;
+        done = true;
+        return true;
+    }
+    ExpandedHeight += amount;
+    newExpanded = ExpandedHeight;
+    done = true;
+    return false;
+}
+
+double TBRCustomBand::StretchHeight()
+{
+    double maximum = m_size.NativeHeight();
+    double gap = 0.0;
+    for (TBRPrintable* p : Printables()) {
+        if (!p->StretchesBand() || !p->IsEnabled())
+            continue;
+        double needed = p->Height();
+        p->GetExpandedHeight(needed);
+        const double candidate = (needed + p->Top()) / BRLayoutPixelsPerTenth;
+        if (candidate > maximum) {
+            maximum = candidate;
+            gap = std::max(0.0, (m_pixelHeight - p->Top() - p->Height() + 1) / BRLayoutPixelsPerTenth);
+        }
+    }
+    StretchedHeight = maximum + gap;
+    return StretchedHeight;
+}
+
+bool TBRCustomBand::MayBreakHere() const
+{
+    switch (m_bandType) {
+    case TBRBandType::rbTitle:
+    case TBRBandType::rbPageHeader:
+    case TBRBandType::rbPageFooter:
+    case TBRBandType::rbOverlay:
+        return false;
+    default:
+        return m_report->PageNumber() > 0 && !m_report->InPageEdge();
+    }
+}
+
+void TBRCustomBand::Print()
+{
+    TCustomBandReport* r = m_report;
+    if (!r)
+        return;
+    bool printBand = m_enabled;
+    if (m_enabled && BeforePrint)
+        BeforePrint(this, printBand);
+    if (!printBand) {
+        if (!m_enabled && m_controller)
+            m_controller->NotifyClients(false);
+    } else {
+        const bool mayBreak = MayBreakHere();
+        if (ForceNewPage && !r->BreakInProgress && mayBreak) {
+            r->ForceNewPage();
+            r->BreakInProgress = false;
+        } else if (ForceNewColumn && mayBreak) {
+            r->ForceNewColumn();
+        } else {
+            MakeSpace();
+        }
+        if (m_controller)
+            m_controller->NotifyClients(true);
+        if (KeepOnOnePage && !r->InPageEdge() && StretchHeight() > r->AvailableSpace())
+            r->NewColumn();
+        TBRPrinter* printer = r->BRPrinter();
+        QPainter* canvas = printer ? printer->Canvas() : nullptr;
+        TBRPrintContext background;
+        if (!TransparentBand && printer) {
+            const double h = PreCaluculateBandHeight ? StretchHeight() : m_size.NativeHeight();
+            const int x = r->CurrentX(), y = r->CurrentY();
+            const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
+            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
+                printer->ToDeviceY(y + h) - top);
+            if (m_pixelHeight != 0 && canvas) {
+                canvas->fillRect(BandRect, Color);
+                background.background = Color;
+                background.backgroundRect = QRectF(x, y, m_size.NativeWidth(), h);
+            }
+        }
+        if (m_pixelHeight != 0)
+            PrintPrintables(background);
+    }
+    if (AfterPrint)
+        AfterPrint(this, printBand);
+    if (TBRChildBand* child = GetChildBand()) {
+        // A page footer's child is printed as part of the footer; the borrowed type is given
+        // back whatever happens, or later runs would count the child twice in the footer reserve.
+        TBRCustomBand* borrower = child;
+        TBRRestore<TBRBandType> giveBack(borrower->m_bandType);
+        if (m_bandType == TBRBandType::rbPageFooter)
+            borrower->m_bandType = TBRBandType::rbPageFooter;
+        r->PrintBand(child);
+    }
+    r->BreakInProgress = false;
+    if (!r->InPageEdge())
+        r->m_headerJustPrinted = false;
+}
+
+void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
+{
+    TCustomBandReport* r = m_report;
+    TBRPrinter* printer = r->BRPrinter();
+    QPainter* canvas = printer ? printer->Canvas() : nullptr;
+    const QList<TBRPrintable*> printables = Printables();
+    ExpandedHeight = 0.0;
+    const double rememberedHeight = m_size.NativeHeight();
+    const auto restoreHeight = [&] {
+        if (m_size.NativeHeight() != rememberedHeight) {
+            const TBRUnit units = m_size.Units();
+            m_size.SetUnits(TBRUnit::Native);
+            m_size.SetHeight(rememberedHeight);
+            m_size.SetUnits(units);
+        }
+    };
+    bool firstPass = true;
+    QList<QRectF> painted;
+    for (;;) {
+        bool allDone = true;
+        // The background is fresh only in the band's first pass; a continuation in a new column
+        // has none.
+        TBRPrintContext context = firstPass ? background : TBRPrintContext();
+        context.mayBreak = !r->InPageEdge();
+        context.freshColumn = !firstPass || r->CurrentY() == r->ColumnTopY();
+        context.paintedSince = &painted;
+        painted.clear();
+        for (TBRPrintable* p : printables) {
+            if (!p->IsEnabled())
+                continue;
+            if (firstPass || !p->PrintFinished()) {
+                p->SetPrintContext(context);
+                p->Print(r->CurrentX(), r->CurrentY());
+                // What the printable may have covered, stretching included.
+                const TBRPrintableSize& size = p->Size();
+                painted.append(QRectF(r->CurrentX() + size.NativeValue(TBRPrintableSize::LeftIndex),
+                    r->CurrentY() + size.NativeValue(TBRPrintableSize::TopIndex),
+                    size.NativeValue(TBRPrintableSize::WidthIndex),
+                    size.NativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0));
+            }
+            allDone = allDone && p->PrintFinished();
+        }
+        if (printer) {
+            const int x = r->CurrentX(), y = r->CurrentY();
+            const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
+            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
+                printer->ToDeviceY(y + m_size.NativeHeight() + ExpandedHeight + 1.0) - top);
+            if (canvas && Frame().HasSides())
+                Frame().PaintIt(*canvas, BandRect, printer->HorizontalFactor(), printer->VerticalFactor());
+        }
+        if (allDone)
+            break;
+        r->BreakInProgress = true;
+        r->NewColumn();
+        r->BreakInProgress = false;
+        restoreHeight();
+        ExpandedHeight = 0.0;
+        firstPass = false;
+    }
+    r->SetCurrentY(r->CurrentY() + BRRound(m_size.NativeHeight() + ExpandedHeight));
+    restoreHeight();
+}
+
+void TBRCustomBand::MakeSpace()
+{
+    TCustomBandReport* r = m_report;
+    // Bands printed while a page is begun or closed never break: a break from there would
+    // begin or close a page again, without end.
+    if (r->InPageEdge())
+        return;
+    const int needed = BRRound(BandHeight(true));
+    const TBRPage& page = r->Page();
+    const double emptyPage = r->PageLength()
+        - (page.NativeValue(TBRPage::TopMarginIndex) + page.NativeValue(TBRPage::BottomMarginIndex));
+    const bool isDetail = m_bandType == TBRBandType::rbDetail;
+    if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace() && needed <= emptyPage) {
+        r->BreakInProgress = isDetail;
+        r->NewColumn();
+        return;
+    }
+    if (r->PageNumber() == 0) {
+        r->BreakInProgress = isDetail;
+        r->NewColumn();
+    } else if (isDetail) {
+        r->BreakInProgress = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRBand, TBRChildBand
+// ---------------------------------------------------------------------------------------------
+
+TBRBand::TBRBand(TCustomBandReport* report, TBRBandType type)
+    : TBRCustomBand(report)
+{
+    SetBandType(type);
+}
+
+TBRChildBand::TBRChildBand(TCustomBandReport* report)
+    : TBRCustomBand(report)
+{
+    SetBandTypeQuietly(TBRBandType::rbChild);
+}
+
+bool TBRChildBand::SetParentBand(TBRCustomBand* band)
+{
+    for (TBRCustomBand* b = band; b;) {
+        if (b == this)
+            return false;
+        auto* child = dynamic_cast<TBRChildBand*>(b);
+        b = child ? child->ParentBand() : nullptr;
+    }
+    m_parentBand = band;
+    if (TCustomBandReport* r = ParentReport(); r && !r->Destroying()) {
+        r->RebuildBandList();
+        r->ArrangeBands();
+    }
+    return true;
+}

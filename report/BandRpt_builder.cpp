@@ -1,0 +1,156 @@
+#include "report/BRCtrls.h"
+
+TBRReportBuilder::TBRReportBuilder(TCustomBandReport& report)
+    : m_report(report)
+{
+    m_report.BeginLoading();
+}
+
+TBRReportBuilder::~TBRReportBuilder()
+{
+    if (!m_finished)
+        Finish();
+}
+
+TBRReportBuilder& TBRReportBuilder::Page(TBRPaperSize paper, TPrinterOrientation orientation, double margin)
+{
+    TBRPage& page = m_report.Page();
+    const TBRUnit units = page.Units();
+    page.SetUnits(TBRUnit::Native);
+    page.SetOrientation(orientation);
+    page.SetPaperSize(paper);
+    page.SetTopMargin(margin);
+    page.SetBottomMargin(margin);
+    page.SetLeftMargin(margin);
+    page.SetRightMargin(margin);
+    page.SetUnits(units);
+    return *this;
+}
+
+TBRReportBuilder& TBRReportBuilder::Columns(int columns, double columnSpace)
+{
+    TBRPage& page = m_report.Page();
+    page.SetColumns(columns);
+    const TBRUnit units = page.Units();
+    page.SetUnits(TBRUnit::Native);
+    page.SetColumnSpace(columnSpace);
+    page.SetUnits(units);
+    return *this;
+}
+
+TBRReportBuilder& TBRReportBuilder::FontSize(double points)
+{
+    QFont font = m_report.Font();
+    font.setPointSizeF(points);
+    m_report.SetFont(font);
+    return *this;
+}
+
+namespace {
+
+// Writes a band's height and width in tenths of a millimetre; the width is the page's between
+// its margins.
+void SizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
+{
+    const TBRPage& page = report.Page();
+    TBRBandSize& size = band->Size();
+    const TBRUnit units = size.Units();
+    size.SetUnits(TBRUnit::Native);
+    size.SetHeight(height);
+    size.SetWidth(page.NativeValue(TBRPage::WidthIndex) - page.NativeValue(TBRPage::LeftMarginIndex)
+        - page.NativeValue(TBRPage::RightMarginIndex));
+    size.SetUnits(units);
+}
+
+} // namespace
+
+TBRBand* TBRReportBuilder::Band(TBRBandType type, double height)
+{
+    auto* band = new TBRBand(&m_report, type);
+    SizeBand(m_report, band, height);
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(type)));
+    return band;
+}
+
+TBRChildBand* TBRReportBuilder::Child(TBRCustomBand* parent, double height)
+{
+    auto* band = new TBRChildBand(&m_report);
+    band->SetParentBand(parent);
+    SizeBand(m_report, band, height);
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbChild)));
+    return band;
+}
+
+TBRGroup* TBRReportBuilder::Group(const QString& expression, double height, TBRBand* footer)
+{
+    auto* group = new TBRGroup(&m_report);
+    group->Expression = expression;
+    group->SetFooterBand(footer);
+    SizeBand(m_report, group, height);
+    group->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbGroupHeader)));
+    return group;
+}
+
+TBRSubDetail* TBRReportBuilder::SubDetail(QObject* master, platform::DataSet* dataSet, double height)
+{
+    auto* band = new TBRSubDetail(&m_report);
+    band->SetMaster(master);
+    band->SetDataSet(dataSet);
+    SizeBand(m_report, band, height);
+    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbSubDetail)));
+    return band;
+}
+
+void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec)
+{
+    label->setObjectName(m_report.UniqueName(nameBase));
+    if (spec.pointSize > 0 || spec.bold) {
+        QFont font = label->Font();
+        if (spec.pointSize > 0)
+            font.setPointSizeF(spec.pointSize);
+        font.setBold(spec.bold);
+        label->SetFont(font);
+    }
+    label->AutoSize = spec.autoSize;
+    label->AutoStretch = spec.autoStretch;
+    label->WordWrap = spec.wordWrap;
+    label->SetTransparent(spec.transparent);
+    label->SetAlignment(spec.alignment);
+    TBRPrintableSize& size = label->Size();
+    const TBRUnit units = size.Units();
+    size.SetUnits(TBRUnit::Native);
+    size.SetLeft(spec.left);
+    size.SetTop(spec.top);
+    size.SetWidth(spec.width);
+    if (spec.height > 0)
+        size.SetHeight(spec.height);
+    size.SetUnits(units);
+}
+
+void TBRReportBuilder::EndLabel(TBRCustomLabel* label, const TBRLabelSpec& spec)
+{
+    // One line high when no height was given: what formatting the caption makes it.
+    if (spec.height <= 0)
+        label->SetHeight(0);
+    label->SetAlignToBand(spec.alignToBand);
+    m_labels.append(label);
+}
+
+TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
+{
+    auto* label = new TBRLabel(panel);
+    StartLabel(label, QStringLiteral("BRLabel"), spec);
+    label->SetCaption(caption);
+    EndLabel(label, spec);
+    return label;
+}
+
+void TBRReportBuilder::Finish()
+{
+    m_finished = true;
+    m_report.EndLoading();
+    for (TBRCustomLabel* label : std::as_const(m_labels)) {
+        label->FormatLines();
+        label->AlignInBand();
+    }
+}

@@ -1,0 +1,248 @@
+#include "report/BRPrgres.h"
+#include "report/BRPrnSu.h"
+#include "report/BandRpt.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QVariant>
+
+// ---------------------------------------------------------------------------------------------
+// The page store of a run
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+// Set on a page store once its preview-closed event has run.
+constexpr const char* PreviewClosedTold = "tavoPreviewClosedTold";
+} // namespace
+
+std::unique_ptr<TBRPrinter> TCustomBandReport::InitPrinter()
+{
+    if (!m_available)
+        return nullptr;
+    auto printer = std::make_unique<TBRPrinter>(this);
+    if (m_printer)
+        printer->SetMessageReceiver(m_printer->MessageReceiver());
+    HookPrinter(*printer);
+    return printer;
+}
+
+void TCustomBandReport::HookPrinter(TBRPrinter& printer)
+{
+    printer.OnAfterPrint = [this] {
+        if (AfterPrint)
+            AfterPrint(this);
+    };
+    printer.OnPreviewClosed = [this, store = &printer] {
+        store->setProperty(PreviewClosedTold, true);
+        if (AfterPreview)
+            AfterPreview(this);
+    };
+    printer.OnSetup = [this] { PrinterSetup(); };
+    printer.SetClient(this);
+    QObject::connect(&printer, &TBRPrinter::PrintRequested, this, [this] { Print(); });
+    QObject::connect(&printer, &TBRPrinter::ClientClosed, this,
+        [this](TBRPrinter* closed) { PrinterClientClosed(closed); });
+}
+
+void TCustomBandReport::SetPrinterValues()
+{
+    TBRPrinter& p = *m_printer;
+    p.SetPrinterIndex(PrinterSettings.PrinterIndex);
+    const TBRPage& page = *m_page;
+    p.SetOrientation(page.Orientation());
+    if (page.PaperSize() == TBRPaperSize::Custom) {
+        p.SetPaperWidth(BRRound(page.NativeValue(TBRPage::WidthIndex)));
+        p.SetPaperLength(BRRound(page.NativeValue(TBRPage::LengthIndex)));
+    }
+    p.SetSettingsPaperSize(page.PaperSize());
+    p.AssignSettings(PrinterSettings);
+    p.SetGetSettingsEvent(OnGetPrinterSettings);
+    p.SetApplySettingsEvent(OnApplyPrinterSettings);
+}
+
+bool TCustomBandReport::StartStoreRun()
+{
+    std::unique_ptr<TBRPrinter> printer = InitPrinter();
+    if (!printer)
+        return false;
+    // The store of the previous run goes now; a preview still showing it lets go of it.
+    m_printer = std::move(printer);
+    m_printer->SetDestination(TBRPrinter::Destination::Store);
+    m_printer->SetTitle(ReportTitle);
+    if (OnPreview)
+        m_printer->OnPreview = OnPreview;
+    return true;
+}
+
+void TCustomBandReport::Prepare()
+{
+    if (!StartStoreRun())
+        return;
+    CreateReport();
+    if (m_printer)
+        m_printer->SetComplete(true);
+}
+
+void TCustomBandReport::PreviewModal()
+{
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    if (!StartStoreRun())
+        return;
+    SetPrinterValues();
+    m_printer->StartPreview();
+    CreateReport();
+    if (!m_printer)
+        return;
+    m_printer->SetComplete(true);
+    if (m_cancelled) {
+        m_printer.reset();
+        return;
+    }
+    while (m_printer && m_printer->PreviewShowing() && !QCoreApplication::closingDown())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void TCustomBandReport::Print()
+{
+    if (!m_available)
+        return;
+    std::unique_ptr<TBRPrinter> remembered = std::move(m_printer);
+    m_printer = InitPrinter();
+    m_printer->SetDestination(TBRPrinter::Destination::Printer);
+    m_printer->SetTitle(ReportTitle);
+    std::unique_ptr<TBRProgressForm> progress;
+    if (ShowProgress) {
+        progress = std::make_unique<TBRProgressForm>(m_printer.get());
+        m_printer->SetMessageReceiver(progress.get());
+        progress->show();
+    }
+    // The temporary store goes and the previous one comes back whatever happens.
+    struct PutBack {
+        TCustomBandReport& r;
+        std::unique_ptr<TBRPrinter>& remembered;
+        ~PutBack() { r.m_printer = std::move(remembered); }
+    } putBack { *this, remembered };
+    CreateReport();
+}
+
+void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
+{
+    if (printer != m_printer.get())
+        return;
+    if (printer->PreviewShowing())
+        printer->CancelIfRequested(false);
+    // The preview may have stopped showing the store before it said it closed: AfterPreview is
+    // still due once.
+    if (!printer->property(PreviewClosedTold).toBool() && printer->OnPreviewClosed)
+        printer->OnPreviewClosed();
+    if (!m_available) {
+        // The run stops at the next record; PreviewModal then lets the store go.
+        m_cancelled = true;
+        printer->Cancel();
+        return;
+    }
+    // The store goes once the printer has finished telling about it.
+    m_printer.release()->deleteLater();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printer setup
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+TCustomBandReport::PrintDialogRunner& DialogRunner()
+{
+    static TCustomBandReport::PrintDialogRunner runner;
+    return runner;
+}
+
+// The print dialog on the program's printer, preset with the report's printer, orientation,
+// copies and page range.
+bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
+{
+    TBRPrintDialog dialog;
+    QPrinter& printer = *dialog.Printer();
+    const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
+    if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
+        printer.setPrinterName(queues[c.PrinterIndex].printerName());
+    printer.setPageOrientation(
+        c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    dialog.SetCopies(c.Copies);
+    dialog.MinPage = c.MinPage;
+    dialog.MaxPage = c.MaxPage;
+    if (c.PageNumbersEnabled)
+        dialog.Options |= poPageNums;
+    if (!dialog.Execute())
+        return false;
+    c.PrinterIndex = dialog.PrinterIndex;
+    c.Copies = dialog.Copies();
+    c.Orientation
+        = dialog.Orientation == 2 ? TPrinterOrientation::poLandscape : TPrinterOrientation::poPortrait;
+    c.PageRange = dialog.PrintRange == TBRPrintRange::prPageNums;
+    c.FromPage = dialog.FromPage;
+    c.ToPage = dialog.ToPage;
+    c.Duplex = dialog.Duplex;
+    c.ExtendedDuplex = dialog.DuplexCode;
+    c.PrintQuality = dialog.PrintQuality;
+    c.Collate = dialog.Collate ? 1 : 0;
+    c.ColorOption = dialog.ColorOption;
+    c.BinCode = dialog.OutputBin;
+    c.PaperCode = dialog.PaperSize;
+    c.FileName = dialog.PrintToFile ? dialog.FileName : QString();
+    return true;
+}
+
+} // namespace
+
+TCustomBandReport::PrintDialogRunner TCustomBandReport::SetPrintDialogRunner(PrintDialogRunner runner)
+{
+    return std::exchange(DialogRunner(), std::move(runner));
+}
+
+bool TCustomBandReport::PrinterSetup()
+{
+    TBRSetupChoice choice;
+    choice.PrinterIndex = PrinterSettings.PrinterIndex;
+    choice.Copies = PrinterSettings.Copies;
+    choice.Orientation = m_page->Orientation();
+    if (m_printer && m_printer->Complete() && m_printer->GetStatus() == TBRPrinter::Status::Ready) {
+        choice.MaxPage = m_printer->PageCount();
+        choice.PageNumbersEnabled = true;
+    }
+    const PrintDialogRunner& runner = DialogRunner();
+    const bool confirmed = runner ? runner(m_printer.get(), choice) : RunPrintDialog(choice);
+    if (!confirmed) {
+        Tag = 1;
+        return false;
+    }
+    PrinterSettings.Copies = choice.Copies;
+    PrinterSettings.PrinterIndex = choice.PrinterIndex;
+    m_page->SetOrientation(choice.Orientation);
+    m_setupResult.Copies = choice.Copies;
+    m_setupResult.PrinterIndex = choice.PrinterIndex;
+    m_setupResult.Duplex = choice.Duplex;
+    m_setupResult.ExtendedDuplex = choice.ExtendedDuplex;
+    m_setupResult.PrintQuality = choice.PrintQuality;
+    m_setupResult.Collate = choice.Collate;
+    m_setupResult.ColorOption = choice.ColorOption;
+    m_setupResult.UseCustomBinCode = false;
+    m_setupResult.CustomBinCode = choice.BinCode;
+    m_setupResult.UseCustomPaperCode = false;
+    m_setupResult.CustomPaperCode = choice.PaperCode;
+    // The bin is looked up among the known paper sources; an unknown one keeps the report's.
+    const int bin = choice.BinCode > 255 ? choice.BinCode - 256 : choice.BinCode;
+    m_setupResult.OutputBin = BRBinFromDevMode(bin).value_or(PrinterSettings.OutputBin);
+    m_setupResult.OutputFileName = choice.FileName;
+    const int first = choice.PageRange ? choice.FromPage : 0;
+    const int last = choice.PageRange ? choice.ToPage : 0;
+    m_setupResult.FirstPage = first;
+    m_setupResult.LastPage = last;
+    PrinterSettings.FirstPage = first;
+    PrinterSettings.LastPage = last;
+    Tag = 0;
+    return true;
+}

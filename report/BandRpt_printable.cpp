@@ -1,0 +1,294 @@
+#include "report/BandRpt.h"
+
+#include <QFontMetricsF>
+#include <QHash>
+#include <QImage>
+#include <QPainter>
+#include <cmath>
+#include <memory>
+#include <utility>
+#include <vector>
+
+static_assert(BRLayoutDotsPerInch == BRPageDotsPerInch, "pages are drawn in layout coordinates");
+
+int BRRound(double value) { return static_cast<int>(std::nearbyint(value)); }
+
+// ---------------------------------------------------------------------------------------------
+// Text measuring on the layout reference
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// A paint device of exactly 96 dots per inch, whatever the screen says, so that a font's point
+// size gives the same pixels on every machine.
+const QImage& ReferenceDevice()
+{
+    static const QImage device = [] {
+        QImage img(1, 1, QImage::Format_RGB32);
+        const int dotsPerMeter = static_cast<int>(std::lround(BRLayoutDotsPerInch / 0.0254));
+        img.setDotsPerMeterX(dotsPerMeter);
+        img.setDotsPerMeterY(dotsPerMeter);
+        return img;
+    }();
+    return device;
+}
+
+// A font's metrics on the reference, with the widths of the texts measured in it: a report
+// measures the same texts (times, class names, captions) again and again, and shaping a text
+// costs far more than finding it.
+struct MeasuredFont {
+    QFont font;
+    QFontMetricsF metrics;
+    QHash<QString, double> advances;
+};
+
+MeasuredFont& Measured(const QFont& font)
+{
+    static std::vector<std::unique_ptr<MeasuredFont>> cache;
+    for (const auto& entry : cache) {
+        if (entry->font == font)
+            return *entry;
+    }
+    if (cache.size() >= 32)
+        cache.erase(cache.begin());
+    cache.push_back(
+        std::make_unique<MeasuredFont>(MeasuredFont { font, QFontMetricsF(font, &ReferenceDevice()), {} }));
+    return *cache.back();
+}
+
+} // namespace
+
+double BRTextAdvance(const QFont& font, const QString& text)
+{
+    if (text.isEmpty())
+        return 0.0;
+    MeasuredFont& m = Measured(font);
+    if (const auto it = m.advances.constFind(text); it != m.advances.cend())
+        return *it;
+    if (m.advances.size() >= 8192)
+        m.advances.clear();
+    const double advance = m.metrics.horizontalAdvance(text);
+    m.advances.insert(text, advance);
+    return advance;
+}
+
+double BRTextCellHeight(const QFont& font) { return Measured(font).metrics.height(); }
+
+double BRTextAscent(const QFont& font) { return Measured(font).metrics.ascent(); }
+
+bool TBRPrintContext::ShowsAlready(const QRectF& area, const QColor& color) const
+{
+    if (!background.isValid() || color != background || !backgroundRect.contains(area))
+        return false;
+    if (paintedSince) {
+        for (const QRectF& painted : *paintedSince) {
+            if (painted.intersects(area))
+                return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRPrintableSize
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+bool IsHorizontalMeasure(int index)
+{
+    return index == TBRPrintableSize::LeftIndex || index == TBRPrintableSize::WidthIndex;
+}
+} // namespace
+
+TBRPrintableSize::TBRPrintableSize(TBRPrintable* printable)
+    : m_printable(printable)
+{
+    SetPixelsPerInch(BRLayoutDotsPerInch);
+}
+
+double TBRPrintableSize::Value(int index) const
+{
+    if (index < 0 || index >= IndexCount)
+        return 0.0;
+    return LoadUnit(m_values[static_cast<std::size_t>(index)], IsHorizontalMeasure(index));
+}
+
+void TBRPrintableSize::SetValue(int index, double value)
+{
+    if (index < 0 || index >= IndexCount)
+        return;
+    m_values[static_cast<std::size_t>(index)] = SaveUnit(value, IsHorizontalMeasure(index));
+    SetParentSizes();
+}
+
+void TBRPrintableSize::SetParentSizes()
+{
+    if (!m_printable)
+        return;
+    const double perTenth = PixelsPerInch() / 254.0 * Zoom() / 100.0;
+    const auto px = [&](int index) {
+        return static_cast<int>(std::lround(m_values[static_cast<std::size_t>(index)] * perTenth));
+    };
+    SetUpdating(true);
+    m_printable->SetBounds(px(LeftIndex), px(TopIndex), px(WidthIndex), px(HeightIndex));
+    SetUpdating(false);
+}
+
+QList<double> TBRPrintableSize::WriteValues() const
+{
+    return QList<double>(m_values.begin(), m_values.end());
+}
+
+void TBRPrintableSize::ReadValues(const QList<double>& values)
+{
+    if (values.size() < IndexCount)
+        return;
+    for (int i = 0; i < IndexCount; ++i)
+        m_values[static_cast<std::size_t>(i)] = values[i];
+    Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRPrintable
+// ---------------------------------------------------------------------------------------------
+
+TBRPrintable::TBRPrintable(TBRBasePanel* parent)
+    : m_size(this)
+{
+    m_size.SetParentSizes();
+    if (parent)
+        SetParent(parent);
+}
+
+TBRPrintable::~TBRPrintable() = default;
+
+void TBRPrintable::SetName(const QString& name) { setObjectName(name); }
+
+TBRCustomBand* TBRPrintable::ParentBand() const { return dynamic_cast<TBRCustomBand*>(m_parent); }
+
+void TBRPrintable::SetParent(TBRBasePanel* parent)
+{
+    QObject::setParent(parent);
+    m_parent = parent;
+    if (auto* report = dynamic_cast<TCustomBandReport*>(parent)) {
+        m_size.SetUnits(report->Units());
+        m_report = report;
+        m_size.SetReport(report);
+        m_size.SetZoom(report->Zoom());
+        SetTop(m_top);
+        SetLeft(m_left);
+    } else if (auto* band = dynamic_cast<TBRCustomBand*>(parent)) {
+        m_size.SetUnits(band->PanelUnits());
+        if (TCustomBandReport* report = band->ParentReport()) {
+            m_report = report;
+            m_size.SetReport(report);
+            m_size.SetZoom(report->Zoom());
+        }
+        SetTop(m_top);
+        SetLeft(m_left);
+    }
+    if (parent)
+        ParentChanged();
+}
+
+void TBRPrintable::SetBounds(int left, int top, int width, int height)
+{
+    if (m_size.Updating()) {
+        m_left = left;
+        m_top = top;
+        m_width = width;
+        m_height = height;
+    } else {
+        // Pixels are coarser than tenths of a millimetre: a measure is stored again only when
+        // its pixel value really changes, so that a designed position survives a move that
+        // leaves it in the same pixel.
+        const TBRUnit units = m_size.Units();
+        m_size.SetUnits(TBRUnit::Pixels);
+        const auto differs = [&](int index, int px) { return std::lround(m_size.Value(index)) != px; };
+        if (differs(TBRPrintableSize::HeightIndex, height))
+            m_size.SetHeight(height);
+        if (differs(TBRPrintableSize::WidthIndex, width))
+            m_size.SetWidth(width);
+        if (differs(TBRPrintableSize::TopIndex, top))
+            m_size.SetTop(top);
+        if (differs(TBRPrintableSize::LeftIndex, left))
+            m_size.SetLeft(left);
+        m_size.SetUnits(units);
+    }
+    if (m_alignToBand && !m_aligning)
+        AlignInBand();
+}
+
+void TBRPrintable::AlignInBand()
+{
+    if (!m_alignToBand)
+        return;
+    m_aligning = true;
+    TBRCustomBand* band = ParentBand();
+    switch (m_alignment) {
+    case TAlignment::taLeftJustify:
+        SetLeft(0);
+        break;
+    case TAlignment::taRightJustify:
+        if (band)
+            SetLeft(band->PixelWidth() - m_width);
+        break;
+    case TAlignment::taCenter:
+        if (band)
+            SetLeft((band->PixelWidth() - m_width) / 2);
+        break;
+    }
+    m_aligning = false;
+}
+
+void TBRPrintable::SetAlignment(TAlignment value)
+{
+    m_alignment = value;
+    if (m_alignToBand)
+        AlignInBand();
+}
+
+void TBRPrintable::SetAlignToBand(bool on)
+{
+    m_alignToBand = on;
+    AlignInBand();
+}
+
+void TBRPrintable::Prepare()
+{
+    m_isPrinting = true;
+    m_printer = m_report ? m_report->BRPrinter() : nullptr;
+}
+
+void TBRPrintable::Unprepare() { m_isPrinting = false; }
+
+QRect TBRPrintable::DeviceRect(double left, double top, double right, double bottom) const
+{
+    if (!m_printer)
+        return {};
+    const int l = m_printer->ToDeviceX(left);
+    const int t = m_printer->ToDeviceY(top);
+    return QRect(l, t, m_printer->ToDeviceX(right) - l, m_printer->ToDeviceY(bottom) - t);
+}
+
+void TBRPrintable::Print(int ofsX, int ofsY)
+{
+    QPainter* canvas = m_printer ? m_printer->Canvas() : nullptr;
+    if (!canvas || !m_frame.HasSides())
+        return;
+    const double left = ofsX + m_size.NativeValue(TBRPrintableSize::LeftIndex);
+    const double top = ofsY + m_size.NativeValue(TBRPrintableSize::TopIndex);
+    const QRect r = DeviceRect(left, top, left + m_size.NativeValue(TBRPrintableSize::WidthIndex),
+        top + m_size.NativeValue(TBRPrintableSize::HeightIndex));
+    m_frame.PaintIt(*canvas, r, m_printer->HorizontalFactor(), m_printer->VerticalFactor());
+}
+
+void TBRPrintable::ReportNotify(QObject*, int operation)
+{
+    if (operation == 2)
+        AlignInBand();
+}
+
+void TBRPrintable::GetExpandedHeight(double&) { }
+
+void TBRPrintable::GetFieldText(QString& text) { text.clear(); }

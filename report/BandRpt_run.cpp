@@ -1,0 +1,407 @@
+#include "platform/DataSet.h"
+#include "report/BandRpt.h"
+
+#include <QPainter>
+#include <QTime>
+
+// ---------------------------------------------------------------------------------------------
+// The run
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+double Native(const TBRPage& page, int index) { return page.NativeValue(index); }
+
+} // namespace
+
+void TCustomBandReport::CollectDataSets()
+{
+    m_dataSets.clear();
+    for (platform::DataSet* ds : OwnerForm()->findChildren<platform::DataSet*>()) {
+        if (!m_dataSets.contains(ds))
+            m_dataSets.append(ds);
+    }
+}
+
+void TCustomBandReport::SetBandReport()
+{
+    for (TBRPrintable* p : Printables())
+        p->SetParentReport(this);
+}
+
+double TCustomBandReport::PageFooterSpace() const
+{
+    double reserve = 0.0;
+    for (QObject* o : children()) {
+        auto* band = dynamic_cast<TBRCustomBand*>(o);
+        if (!band || band->BandType() != TBRBandType::rbPageFooter || !band->Enabled())
+            continue;
+        reserve += band->Size().NativeHeight();
+        for (TBRChildBand* c = band->GetChildBand(); c; c = c->GetChildBand())
+            reserve += c->Size().NativeHeight();
+    }
+    return reserve;
+}
+
+void TCustomBandReport::CreateReport()
+{
+    if (!m_available || !m_printer)
+        return;
+    // Margins that leave no page are dropped, for this and later runs.
+    TBRPage& page = *m_page;
+    {
+        const TBRUnit units = page.Units();
+        page.SetUnits(TBRUnit::Native);
+        if (page.Width() - page.LeftMargin() - page.RightMargin() < 0) {
+            page.SetLeftMargin(0);
+            page.SetRightMargin(0);
+        }
+        if (page.Length() - page.TopMargin() - page.BottomMargin() < 0) {
+            page.SetTopMargin(0);
+            page.SetBottomMargin(0);
+        }
+        page.SetUnits(units);
+    }
+
+    // Whatever happens from here on, the report is available again at the end and the run's
+    // own state is gone.
+    m_available = false;
+    m_cancelled = false;
+    m_finalPage = false;
+    m_headerJustPrinted = false;
+    m_firstForcedColumn = false;
+    BreakInProgress = false;
+    m_pageEdge = 0;
+    struct RunEnd {
+        TCustomBandReport& r;
+        ~RunEnd()
+        {
+            r.m_dataSets.clear();
+            r.m_functions->SetDataSets({});
+            r.BreakInProgress = false;
+            r.m_pageEdge = 0;
+            r.m_currentY = -1;
+            r.m_available = true;
+        }
+    } runEnd { *this };
+
+    CollectDataSets();
+    m_backImage = nullptr;
+    for (TBRPrintable* p : Printables()) {
+        if (p->CanBeBackImage() && p->Name() == BackImageControl)
+            m_backImage = p;
+    }
+    bool printReport = true;
+    if (BeforePrint)
+        BeforePrint(this, printReport);
+    if (!printReport)
+        return;
+
+    const TBRUnit savedUnits = Units();
+    bool documentBegun = false;
+    bool environmentPrepared = false;
+    bool controllerPrepared = false;
+    bool printablesPrepared = false;
+    const auto finish = [&](bool completed) {
+        SetUnits(savedUnits);
+        if (printablesPrepared)
+            UnpreparePrintables();
+        if (controllerPrepared)
+            m_controller->Unprepare();
+        if (environmentPrepared) {
+            m_functions->Unprepare();
+            BRGlobalEnvironment().Unprepare();
+        }
+        m_pageNumberElement = m_columnNumberElement = m_reportTitleElement = nullptr;
+        if (documentBegun) {
+            if (completed && !m_cancelled)
+                m_printer->EndDoc();
+            else
+                m_printer->FinishPage();
+        }
+    };
+    try {
+        SetUnits(TBRUnit::Native);
+        SetPrinterValues();
+        m_printer->SetTitle(ReportTitle);
+        m_printer->SetCompression(Options.testFlag(TBROption::Compression));
+        m_printer->BeginDoc();
+        documentBegun = true;
+        // One page length for placing bands, for the page end and for the sheet recorded: that
+        // of the paper the page store actually uses.
+        m_pageLength = m_printer->PaperLength();
+        m_currentY = -1;
+        m_pageNumber = 0;
+        m_currentColumn = page.Columns();
+        m_fullFooterReserve = PageFooterSpace();
+        m_footerReserve = m_fullFooterReserve;
+        SetBandReport();
+        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+        HandStandardBands();
+        m_controller->PrepareTree();
+        BRGlobalEnvironment().Prepare();
+        m_functions->SetDataSets(m_dataSets);
+        m_functions->Prepare();
+        environmentPrepared = true;
+        m_pageNumberElement = m_functions->ElementByName(QStringLiteral("PAGENUMBER"));
+        m_columnNumberElement = m_functions->ElementByName(QStringLiteral("COLUMNNUMBER"));
+        m_reportTitleElement = m_functions->ElementByName(QStringLiteral("REPORTTITLE"));
+        TBREvEnvironment::SetStringConstant(m_reportTitleElement, ReportTitle);
+        controllerPrepared = true;
+        m_controller->Prepare();
+        printablesPrepared = true;
+        PreparePrintables();
+
+        RunController();
+
+        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+        m_finalPage = true;
+        if (!m_cancelled)
+            EndPage();
+    } catch (...) {
+        finish(false);
+        throw;
+    }
+    finish(true);
+}
+
+void TCustomBandReport::PrintBand(TBRCustomBand* band)
+{
+    if (!band)
+        return;
+    if (!band->AlignToBottom) {
+        band->Print();
+        return;
+    }
+    // The reserve a summary gives up (no footer follows it on the last page) is only its own.
+    TBRRestore<double> reserve(m_footerReserve);
+    if (band->BandType() == TBRBandType::rbSummary && !Options.testFlag(TBROption::LastPageFooter))
+        m_footerReserve = 0.0;
+    const double bottomMargin = Native(*m_page, TBRPage::BottomMarginIndex);
+    const double height = band->Size().NativeHeight();
+    const int needed = BRRound(height + bottomMargin + m_footerReserve);
+    if (needed <= BRRound(m_pageLength) - m_currentY)
+        m_currentY = BRRound(m_pageLength) - BRRound(height) - BRRound(bottomMargin + m_footerReserve);
+    band->Print();
+}
+
+int TCustomBandReport::AvailableSpace() const
+{
+    if (m_available || m_currentY == -1)
+        return 0;
+    return BRRound(m_pageLength - Native(*m_page, TBRPage::BottomMarginIndex) - m_footerReserve - m_currentY);
+}
+
+void TCustomBandReport::NewColumn()
+{
+    const TBRPage& page = *m_page;
+    if (m_currentColumn >= page.Columns()) {
+        m_currentColumn = 1;
+        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+        NewPage();
+    } else {
+        int width;
+        if (TBRCustomBand* detail = m_bands->GetBand(4)) {
+            width = BRRound(detail->Size().NativeWidth());
+        } else {
+            const int columns = page.Columns();
+            width = (BRRound(Native(page, TBRPage::WidthIndex)
+                         - (Native(page, TBRPage::LeftMarginIndex) + Native(page, TBRPage::RightMarginIndex)))
+                        - (columns - 1) * BRRound(Native(page, TBRPage::ColumnSpaceIndex)))
+                / columns;
+        }
+        m_currentX += width + BRRound(Native(page, TBRPage::ColumnSpaceIndex));
+        m_currentY = m_columnTopY;
+        ++m_currentColumn;
+    }
+    TBREvEnvironment::SetIntegerConstant(m_columnNumberElement, m_currentColumn);
+    if (!(m_currentColumn == 1 && m_pageNumber == 1))
+        PrintBand(m_bands->GetBand(3));
+    m_controller->CheckReprintGroups();
+}
+
+void TCustomBandReport::NewPage()
+{
+    EndPage();
+    ++m_pageNumber;
+    TBREvEnvironment::SetIntegerConstant(m_pageNumberElement, m_pageNumber);
+    m_printer->NewPage();
+    m_currentY = BRRound(Native(*m_page, TBRPage::TopMarginIndex));
+    if (OnStartPage)
+        OnStartPage(this);
+    if (m_backImage && m_printer->Canvas()) {
+        const TBRPrintableSize& s = m_backImage->Size();
+        const QRect target(m_printer->ToDeviceX(s.NativeValue(TBRPrintableSize::LeftIndex)),
+            m_printer->ToDeviceY(s.NativeValue(TBRPrintableSize::TopIndex)),
+            BRRound(s.NativeValue(TBRPrintableSize::WidthIndex) * m_printer->HorizontalFactor()),
+            BRRound(s.NativeValue(TBRPrintableSize::HeightIndex) * m_printer->VerticalFactor()));
+        m_backImage->DrawStretched(*m_printer->Canvas(), target);
+    }
+    if (m_pageNumber > 1 || Options.testFlag(TBROption::FirstPageHeader)) {
+        TBRRestore<int> leaveEdge(m_pageEdge);
+        ++m_pageEdge;
+        PrintBand(m_bands->GetBand(2));
+    }
+    m_columnTopY = m_currentY;
+    if (m_pageNumber == 1) {
+        if (TBRCustomBand* title = m_bands->GetBand(1))
+            m_columnTopY += BRRound(title->Size().NativeHeight());
+    }
+}
+
+void TCustomBandReport::EndPage()
+{
+    if (m_pageNumber == 0)
+        return;
+    const TBRPage& page = *m_page;
+    TBRRestore<int> leaveEdge(m_pageEdge);
+    ++m_pageEdge;
+    // The footer stands above the whole reserve: a summary that gave its reserve up (no footer
+    // on the last page) may still have moved on to a page that has one.
+    m_currentY = BRRound(m_pageLength - Native(page, TBRPage::BottomMarginIndex) - m_fullFooterReserve);
+    m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+    if (!(m_finalPage && !Options.testFlag(TBROption::LastPageFooter)))
+        PrintBand(m_bands->GetBand(6));
+    PaintPageFrame();
+    if (OnEndPage)
+        OnEndPage(this);
+}
+
+void TCustomBandReport::PaintPageFrame()
+{
+    TBRPrintContext context;
+    context.mayBreak = false;
+    context.freshColumn = true;
+    for (TBRPrintable* p : Printables()) {
+        if (p == m_backImage.data())
+            continue;
+        p->SetPrintContext(context);
+        p->Print(0, 0);
+    }
+    QPainter* canvas = m_printer->Canvas();
+    if (!canvas || !Frame().HasSides())
+        return;
+    const TBRPage& page = *m_page;
+    const int left = m_printer->ToDeviceX(Native(page, TBRPage::LeftMarginIndex));
+    const int top = m_printer->ToDeviceY(Native(page, TBRPage::TopMarginIndex));
+    const int right
+        = m_printer->ToDeviceX(Native(page, TBRPage::WidthIndex) - Native(page, TBRPage::RightMarginIndex));
+    const int bottom = m_printer->ToDeviceY(m_pageLength - Native(page, TBRPage::BottomMarginIndex));
+    Frame().PaintIt(*canvas, QRect(left, top, right - left, bottom - top), m_printer->HorizontalFactor(),
+        m_printer->VerticalFactor());
+}
+
+void TCustomBandReport::ForceNewPage()
+{
+    if (m_available)
+        return;
+    if (m_headerJustPrinted) {
+        m_headerJustPrinted = false;
+        return;
+    }
+    do {
+        NewColumn();
+    } while (m_currentColumn != 1);
+}
+
+void TCustomBandReport::ForceNewColumn()
+{
+    if (m_available)
+        return;
+    if (!m_firstForcedColumn && m_currentColumn < 2) {
+        m_firstForcedColumn = true;
+        return;
+    }
+    NewColumn();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Query parameters
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Texts in the program's formats: yyyy/mm/dd dates, H:MM:SS times.
+QDate ProgramDate(const QString& text)
+{
+    return QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
+}
+
+QTime ProgramTime(const QString& text)
+{
+    const QString t = text.trimmed();
+    QTime time = QTime::fromString(t, QStringLiteral("H:mm:ss"));
+    return time.isValid() ? time : QTime::fromString(t, QStringLiteral("H:mm"));
+}
+
+QDateTime ProgramDateTime(const QString& text)
+{
+    const QString t = text.trimmed();
+    const qsizetype blank = t.indexOf(u' ');
+    const QDate date = ProgramDate(blank < 0 ? t : t.left(blank));
+    const QTime time = blank < 0 ? QTime(0, 0) : ProgramTime(t.mid(blank + 1));
+    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
+}
+
+} // namespace
+
+void BRBindQueryParams(platform::DataSet* dataSet, TBREvEnvironment& environment)
+{
+    auto* query = dynamic_cast<platform::Query*>(dataSet);
+    if (!query)
+        return;
+    using platform::FieldType;
+    query->Close();
+    for (int i = 0; i < query->ParamCount(); ++i) {
+        platform::Param* p = query->Params(i);
+        const QString name = p->Name().toUpper();
+        if (!environment.FindFunction(name))
+            continue;
+        const EvResult r = environment.Evaluate(name);
+        switch (p->DataType()) {
+        case FieldType::ftString:
+            if (r.Kind == EvResultKind::String)
+                p->SetAsString(r.StrResult);
+            break;
+        case FieldType::ftSmallint:
+        case FieldType::ftInteger:
+        case FieldType::ftWord:
+            if (r.Kind == EvResultKind::Integer)
+                p->SetAsInteger(r.IntResult);
+            break;
+        case FieldType::ftBoolean:
+            if (r.Kind == EvResultKind::Boolean)
+                p->SetAsBoolean(r.BoolResult);
+            break;
+        case FieldType::ftFloat:
+        case FieldType::ftCurrency:
+        case FieldType::ftBCD:
+            if (r.Kind == EvResultKind::Float)
+                p->SetAsFloat(r.FloatResult);
+            break;
+        case FieldType::ftDate:
+            if (r.Kind == EvResultKind::String) {
+                if (const QDate d = ProgramDate(r.StrResult); d.isValid())
+                    p->SetAsDate(d);
+            }
+            break;
+        case FieldType::ftTime:
+            if (r.Kind == EvResultKind::String) {
+                if (const QTime t = ProgramTime(r.StrResult); t.isValid())
+                    p->SetAsTime(t);
+            }
+            break;
+        case FieldType::ftDateTime:
+            if (r.Kind == EvResultKind::String) {
+                if (const QDateTime dt = ProgramDateTime(r.StrResult); dt.isValid())
+                    p->SetAsDateTime(dt);
+            }
+            break;
+        case FieldType::ftUnknown:
+            break;
+        }
+    }
+    query->Open();
+}
+
+void TCustomBandReport::RunController() { m_controller->Execute(); }

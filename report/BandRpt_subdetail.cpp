@@ -1,0 +1,112 @@
+// Bands that own a controller: the sub-detail band and its header and footer switches.
+
+#include "report/BandRpt.h"
+
+// ---------------------------------------------------------------------------------------------
+// TBRControllerBand
+// ---------------------------------------------------------------------------------------------
+
+TBRControllerBand::TBRControllerBand(TCustomBandReport* report)
+    : TBRCustomBand(report)
+    , m_ownController(std::make_unique<TBRController>(this))
+{
+    m_ownController->SetDetail(this);
+    m_ownController->SetMasterIdentity(this);
+    // The base placed the band on the report before this part existed.
+    if (report && !m_master)
+        SetMaster(report);
+}
+
+TBRControllerBand::~TBRControllerBand() = default;
+
+void TBRControllerBand::RebuildReportBands()
+{
+    TCustomBandReport* r = ParentReport();
+    if (r && !r->Destroying()) {
+        r->RebuildBandList();
+        r->ArrangeBands();
+    }
+}
+
+bool TBRControllerBand::SetMaster(QObject* master)
+{
+    if (master == this)
+        return true;
+    // Following the masters of controller bands from the new one must not come back here.
+    for (QObject* m = master; m;) {
+        if (m == this)
+            return false;
+        auto* band = dynamic_cast<TBRControllerBand*>(m);
+        m = band ? band->Master() : nullptr;
+    }
+    if (!m_ownController->SetMaster(master))
+        return false;
+    m_master = master;
+    RebuildReportBands();
+    return true;
+}
+
+void TBRControllerBand::SetParentReport(TCustomBandReport* report)
+{
+    TBRCustomBand::SetParentReport(report);
+    if (report && !m_master && m_ownController)
+        SetMaster(report);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRSubDetail
+// ---------------------------------------------------------------------------------------------
+
+TBRSubDetail::TBRSubDetail(TCustomBandReport* report)
+    : TBRControllerBand(report)
+    , m_bands(this)
+{
+    SetBandType(TBRBandType::rbSubDetail);
+}
+
+void TBRSubDetail::SetGroupBand(TBRBandType type, TBRCustomBand* band)
+{
+    if (type == TBRBandType::rbGroupHeader)
+        OwnController().SetHeader(band);
+    else
+        OwnController().SetFooter(band);
+    if (band)
+        band->SetBandType(type);
+    RebuildReportBands();
+}
+
+void TBRSubDetail::SetPrintBefore(bool on)
+{
+    if (on == PrintBefore())
+        return;
+    OwnController().SetPrintBefore(on);
+    RebuildReportBands();
+}
+
+void TBRSubDetail::AddToBandList(QList<TBRCustomBand*>& list)
+{
+    if (TBRCustomBand* header = HeaderBand())
+        header->AddToBandList(list);
+    TBRCustomBand::AddToBandList(list);
+    if (TBRCustomBand* footer = FooterBand())
+        footer->AddToBandList(list);
+}
+
+// ---------------------------------------------------------------------------------------------
+// TBRSubDetailGroupBands
+// ---------------------------------------------------------------------------------------------
+
+bool TBRSubDetailGroupBands::HasHeader() const { return m_band->HeaderBand() != nullptr; }
+
+bool TBRSubDetailGroupBands::HasFooter() const { return m_band->FooterBand() != nullptr; }
+
+void TBRSubDetailGroupBands::Switch(TBRBandType type, bool on)
+{
+    TBRCustomBand* band = type == TBRBandType::rbGroupHeader ? m_band->HeaderBand() : m_band->FooterBand();
+    if (on && !band && m_band->ParentReport()) {
+        m_band->SetGroupBand(type, m_band->ParentReport()->CreateBand(type));
+    } else if (!on && band) {
+        delete band;
+        m_band->SetGroupBand(type, nullptr);
+    }
+}

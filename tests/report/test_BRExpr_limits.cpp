@@ -1,0 +1,88 @@
+// Hostile texts: expressions come from report definitions, so a long, deeply nested or damaged one
+// must parse and evaluate quickly and in little stack, to a value or to an error result.
+
+#include "BRExprTestSupport.h"
+
+#include <QThread>
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace brexpr_test;
+
+namespace {
+
+// Runs f on a thread with a 1 MB stack, the least any thread of the program gets.
+template <typename F> void OnSmallStack(F f)
+{
+    std::unique_ptr<QThread> thread(QThread::create(f));
+    thread->setStackSize(1024 * 1024);
+    thread->start();
+    thread->wait();
+}
+
+QString Repeated(const char* text, int n) { return QString::fromUtf8(text).repeated(n); }
+
+QString Joined(const char* item, const char* separator, int n)
+{
+    QStringList items;
+    for (int i = 0; i < n; ++i)
+        items << QString::fromUtf8(item);
+    return items.join(QString::fromUtf8(separator));
+}
+
+QString NestedIf(int n) { return Repeated("IF(TRUE, ", n) + u'1' + Repeated(", 2)", n); }
+
+QString Nested(int n) { return Repeated("(", n) + u'1' + Repeated(")", n); }
+
+const QString TooDeep = QStringLiteral("error Expression nested too deeply");
+
+} // namespace
+
+TEST(ExpressionLimits, LongChainsAndRunsOfSignsEvaluate)
+{
+    OnSmallStack([] {
+        EXPECT_EQ(EvalText(Joined("1", " + ", 5000)), QStringLiteral("integer 5000"));
+        EXPECT_EQ(EvalText(Joined("1", " - ", 5000)), QStringLiteral("integer -4998"));
+        EXPECT_EQ(EvalText(Joined("2 * 3", " - ", 3000) + QStringLiteral(" + 1")),
+            QStringLiteral("integer -17987"));
+        EXPECT_EQ(EvalText(Joined("(1 = 1)", " and ", 5000)), QStringLiteral("boolean true"));
+        EXPECT_EQ(EvalText(QStringLiteral("4 / 2 * ") + Joined("1", " / ", 2000)), QStringLiteral("float 2"));
+        EXPECT_EQ(EvalText(Repeated("not ", 10000) + QStringLiteral("TRUE")), QStringLiteral("boolean true"));
+        EXPECT_EQ(EvalText(Repeated("not ", 10001) + QStringLiteral("1")),
+            QStringLiteral("error Invalid use of NOT"));
+        EXPECT_EQ(EvalText(Repeated("-", 10001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+        EXPECT_EQ(EvalText(Repeated("+ ", 10000) + QStringLiteral("7")), QStringLiteral("integer 7"));
+    });
+}
+
+TEST(ExpressionLimits, NestingBeyondTheBoundIsOneErrorForTheWholeText)
+{
+    OnSmallStack([] {
+        EXPECT_EQ(EvalText(Nested(BRMaxNesting)), QStringLiteral("integer 1"));
+        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting)), QStringLiteral("integer 1"));
+        EXPECT_EQ(EvalText(Nested(BRMaxNesting + 1)), TooDeep);
+        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting + 1)), TooDeep);
+        EXPECT_EQ(EvalText(Nested(10000)), TooDeep);
+        EXPECT_EQ(EvalText(NestedIf(10000)), TooDeep);
+        // Parentheses and calls count together; the bound holds in any branch, chosen or not.
+        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting / 2) + QStringLiteral(" + ") + Nested(BRMaxNesting)),
+            QStringLiteral("integer 2"));
+        const int half = BRMaxNesting / 2 + 1;
+        EXPECT_EQ(EvalText(Repeated("IF(TRUE, 1, (", half) + u'1' + Repeated("))", half)), TooDeep);
+        // A damaged text of unbalanced parentheses is an ordinary error.
+        EXPECT_EQ(EvalText(Repeated("(", 10000) + u'1'), QStringLiteral("error Missing )"));
+        EXPECT_TRUE(EvalText(QStringLiteral("1 + ") + Repeated("(1)", 10000))
+                        .startsWith(QStringLiteral("error Illegal character in numeric contant \"1)(1)(")));
+    });
+}
+
+TEST(ExpressionLimits, AnEvaluatorPreparedAfterATooDeepTextWorks)
+{
+    TBREvaluator ev;
+    ev.Prepare(Nested(10000));
+    EXPECT_EQ(Describe(ev.Value()), TooDeep);
+    ev.Prepare(QStringLiteral("SUM(2)"));
+    ev.Accumulate();
+    ev.Accumulate();
+    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 4"));
+}

@@ -1,0 +1,655 @@
+#include "BRPrevTestSupport.h"
+#include "BRPrinterTestSupport.h"
+#include "report/BRCtrls.h"
+#include "report/BRPrgres.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPicture>
+#include <QPointer>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+using namespace preview_support;
+
+namespace {
+
+// Pages 2 and 7 hold a final besides their numbered lines.
+QList<QStringList> TenPages()
+{
+    QList<QStringList> pages = NumberedPages(10);
+    pages[1] << QStringLiteral("決勝 Aメイン");
+    pages[6] << QStringLiteral("決勝 Aメイン");
+    return pages;
+}
+
+QString PageLine(int n, int count) { return QStringLiteral("Page %1 of %2").arg(n).arg(count); }
+
+// Bytes of a file, and the file written back.
+QByteArray Bytes(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void Write(const QString& name, const QByteArray& bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+qint32 I32(const QByteArray& b, qsizetype at)
+{
+    qint32 v = 0;
+    std::memcpy(&v, b.constData() + at, 4);
+    return v;
+}
+
+// Spoils the picture of page n of an uncompressed stored file, leaving its record in place.
+void SpoilPage(const QString& file, int n)
+{
+    QByteArray b = Bytes(file);
+    qsizetype at = TBRPageList::HeaderSize;
+    for (int i = 1; i < n; ++i)
+        at = I32(b, at + 4);
+    ASSERT_EQ(b.mid(at + 8, 4), QByteArray("QPIC"));
+    b[at + 9] = 'X';
+    Write(file, b);
+}
+
+// "Seite <n>" numbers on each page of a PDF.
+QList<int> PdfSeiten(const QString& pdf)
+{
+    QList<int> pages;
+    static const QRegularExpression re(QStringLiteral("Seite (\\d+)"));
+    for (const QString& text : printer_support::PdfPageTexts(pdf))
+        pages << re.match(text).captured(1).toInt();
+    return pages;
+}
+
+class PreviewForm : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        RunTextPages(printer, TenPages());
+        form = Open(printer);
+    }
+    void TearDown() override
+    {
+        for (const QPointer<TBRStandardPreview>& f : forms)
+            if (f)
+                f->close();
+        Pump();
+        for (const QPointer<TBRStandardPreview>& f : forms)
+            EXPECT_TRUE(f.isNull()); // a closed form frees itself
+    }
+    TBRStandardPreview* Open(TBRPrinter& p)
+    {
+        auto* f = new TBRStandardPreview(nullptr, &p);
+        f->setWindowState(Qt::WindowNoState);
+        f->resize(800, 639);
+        f->show();
+        f->UpdateInfo();
+        Pump();
+        forms << f;
+        return f;
+    }
+    QString Shown() const { return form->StatusPanel1->text(); }
+    QStringList ShownTexts() const
+    {
+        const QPicture* page = form->BRPreview->Image()->Page();
+        return page ? PageTexts(*page) : QStringList();
+    }
+
+    QTemporaryDir dir;
+    TBRPrinter printer;
+    QPointer<TBRStandardPreview> form;
+    QList<QPointer<TBRStandardPreview>> forms;
+    ScriptedDialogs dialogs;
+    testing_support::ScriptedAsker asker;
+};
+
+// A report over rows given by OnNeedData: a page header and one "行 <n>" line per row.
+struct RowReport {
+    explicit RowReport(int rows)
+        : rowCount(rows)
+    {
+        TBRReportBuilder b(report);
+        b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 100);
+        TBRBand* header = b.Band(TBRBandType::rbPageHeader, 200);
+        b.Label(header, QStringLiteral("レース スケジュール"),
+            { .top = 20, .pointSize = 14, .alignment = TAlignment::taCenter, .alignToBand = true });
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+        TBRLabel* text = b.Label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
+        b.Finish();
+        report.ReportTitle = QStringLiteral("スケジュール");
+        report.BeforePrint = [this](TCustomBandReport*, bool&) {
+            ++runs;
+            row = 0;
+        };
+        report.OnNeedData = [this](QObject*, bool& more) {
+            more = ++row <= rowCount;
+            if (OnRow)
+                OnRow(row);
+        };
+        text->OnPrint
+            = [this](TBRCustomLabel*, QString& v) { v = QStringLiteral("行 %1 予選ヒート").arg(row); };
+    }
+    TBandReport report;
+    int rowCount;
+    int row = 0;
+    int runs = 0;
+    std::function<void(int)> OnRow;
+};
+
+} // namespace
+
+TEST_F(PreviewForm, StatusShowsThePagePosition)
+{
+    form->GoToPage(3);
+    EXPECT_EQ(Shown(), QStringLiteral("Page 3 of 10"));
+    EXPECT_EQ(form->ThumbGrid->currentRow(), 2);
+    EXPECT_EQ(form->ThumbGrid->rowCount(), 10);
+    EXPECT_TRUE(form->Print->isEnabled());
+    EXPECT_FALSE(form->PrintSetup->isEnabled()); // the store belongs to no report
+}
+
+TEST_F(PreviewForm, GoToPageTakesOnlyAPageThatExists)
+{
+    const struct {
+        int from;
+        std::optional<QString> answer;
+        int expected;
+    } cases[] = {
+        { 5, QStringLiteral("0"), 1 }, { 5, QStringLiteral("-1"), 1 }, { 5, QStringLiteral("abc"), 1 },
+        { 5, QStringLiteral("11"), 1 }, { 5, QStringLiteral("7"), 7 }, { 5, QStringLiteral(" 10 "), 10 },
+        { 4, std::nullopt, 4 }, // cancelled: the preset, the current page
+    };
+    for (const auto& c : cases) {
+        form->GoToPage(c.from);
+        dialogs.state().inputs.push_back(c.answer);
+        form->GotoPageButtonClick();
+        EXPECT_EQ(Shown(), PageLine(c.expected, 10))
+            << c.answer.value_or(QStringLiteral("(cancel)")).toStdString();
+        EXPECT_EQ(form->ThumbGrid->currentRow(), c.expected - 1);
+    }
+    EXPECT_EQ(
+        dialogs.state().asked.first(), QStringLiteral("Select a page from 1 to 10|Enter page number|5"));
+}
+
+TEST_F(PreviewForm, KeysTurnThePages)
+{
+    const struct {
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        int expected;
+    } cases[] = {
+        { Qt::Key_PageDown, Qt::ControlModifier, 10 },
+        { Qt::Key_PageDown, Qt::ShiftModifier, 6 },
+        { Qt::Key_PageDown, Qt::ControlModifier | Qt::ShiftModifier, 6 },
+        { Qt::Key_PageDown, Qt::NoModifier, 6 },
+        { Qt::Key_PageUp, Qt::ControlModifier, 1 },
+        { Qt::Key_PageUp, Qt::NoModifier, 4 },
+        { Qt::Key_Home, Qt::NoModifier, 1 },
+        { Qt::Key_End, Qt::NoModifier, 10 },
+    };
+    for (const auto& c : cases) {
+        form->GoToPage(5);
+        // Key preview: the form sees the key whichever control has the focus.
+        QTest::keyClick(form->ThumbGrid, static_cast<Qt::Key>(c.key), c.modifiers);
+        EXPECT_EQ(form->BRPreview->PageNumber(), c.expected) << c.key << " " << c.modifiers;
+    }
+    form->GoToPage(10);
+    form->NextPageClick();
+    EXPECT_EQ(Shown(), PageLine(10, 10));
+}
+
+TEST_F(PreviewForm, ArrowsScrollAndTurnThePageAtTheEnds)
+{
+    form->ZoomTo100Click();
+    QScrollBar* bar = form->BRPreview->verticalScrollBar();
+    ASSERT_GT(bar->maximum(), 100); // an A4 page at 100 % is taller than the view
+    form->GoToPage(2);
+    QTest::keyClick(form->BRPreview, Qt::Key_Down);
+    EXPECT_EQ(bar->value(), bar->singleStep());
+    QTest::keyClick(form->BRPreview, Qt::Key_Up);
+    QTest::keyClick(form->BRPreview, Qt::Key_Up); // at the top: the previous page, near its bottom
+    EXPECT_EQ(form->BRPreview->PageNumber(), 1);
+    EXPECT_EQ(bar->value(), bar->maximum() - bar->singleStep());
+    QTest::keyClick(form->BRPreview, Qt::Key_Down);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    QTest::keyClick(form->BRPreview, Qt::Key_Down); // at the bottom: the next page, from its top
+    EXPECT_EQ(form->BRPreview->PageNumber(), 2);
+    EXPECT_EQ(bar->value(), 0);
+    EXPECT_TRUE(form->Zoom100->isChecked());
+}
+
+TEST_F(PreviewForm, ProgressShowsEveryFivePercent)
+{
+    const struct {
+        int progress;
+        const char* shown;
+    } cases[] = { { 3, "" }, { 6, "6%" }, { 8, "6%" }, { 12, "12%" }, { 100, "" }, { 4, "" }, { 5, "5%" },
+        { 250, "" } };
+    for (const auto& c : cases) {
+        form->BRPreviewProgressUpdate(c.progress);
+        EXPECT_EQ(form->StatusPanel0->text(), QString::fromUtf8(c.shown)) << c.progress;
+    }
+}
+
+TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
+{
+    dialogs.state().searches = { { QStringLiteral("決勝") }, { QStringLiteral("aメイン"), false },
+        { QStringLiteral("aメイン"), true }, { QStringLiteral("Seite"), false, true } };
+    form->FindButtonClick();
+    ASSERT_EQ(form->SearchResultBox->count(), 2);
+    EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("Page 2"));
+    EXPECT_EQ(form->SearchResultBox->item(1)->text(), QStringLiteral("Page 7"));
+    EXPECT_EQ(form->SearchTextLabel->text(), QStringLiteral("決勝"));
+    EXPECT_EQ(form->Tabs->currentWidget(), form->TabSearchResult);
+    Pump();
+    QListWidget* list = form->SearchResultBox;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(Shown(), PageLine(7, 10));
+    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("決勝 Aメイン")));
+
+    form->FindButtonClick(); // without case: "a" finds "A"
+    EXPECT_EQ(form->SearchResultBox->count(), 2);
+    form->FindButtonClick(); // with case: nothing
+    ASSERT_EQ(form->SearchResultBox->count(), 1);
+    EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("No matching text"));
+    EXPECT_FALSE(form->SearchResultBox->isEnabled());
+    form->FindButtonClick(); // cancelled: the list stays
+    EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("No matching text"));
+    form->SearchResultBoxClick(); // a line without a page goes to page 1
+    EXPECT_EQ(Shown(), PageLine(1, 10));
+}
+
+TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
+{
+    const QString file = dir.filePath(QStringLiteral("schedule.BRP"));
+    dialogs.state().files = { file };
+    form->SaveClick();
+    ASSERT_TRUE(QFile::exists(file));
+    EXPECT_EQ(dialogs.state().asked.last(), QStringLiteral("Save report|Trelvin file(*.BRP)"));
+
+    TBRPrinter other;
+    RunTextPages(other, NumberedPages(2));
+    TBRStandardPreview* second = Open(other);
+    second->GoToPage(2);
+    dialogs.state().files = { dir.filePath(QStringLiteral("missing.BRP")), file };
+    second->LoadClick();
+    EXPECT_EQ(asker.messages(), QStringList { QStringLiteral("File does not exist") });
+    EXPECT_EQ(other.PageCount(), 2);
+    second->LoadClick();
+    EXPECT_EQ(dialogs.state().asked.last(), QStringLiteral("Load report|Trelvin file (*.BRP)|*.BRP"));
+    EXPECT_EQ(other.PageCount(), 10);
+    EXPECT_EQ(second->StatusPanel1->text(), PageLine(1, 10));
+    EXPECT_EQ(second->StatusPanel2->text(), file);
+    EXPECT_EQ(second->ThumbGrid->rowCount(), 10);
+    EXPECT_EQ(second->ThumbGrid->currentRow(), 0);
+    EXPECT_TRUE(second->LoadedFromFile());
+    EXPECT_TRUE(second->Print->isEnabled());
+    ASSERT_TRUE(second->BRPreview->Image()->HasPage());
+    EXPECT_TRUE(PageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 1")));
+    second->LastPageClick();
+    EXPECT_TRUE(PageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 10")));
+    EXPECT_TRUE(asker.errors().isEmpty());
+}
+
+TEST_F(PreviewForm, ADamagedFileIsRefusedAndThePagesStay)
+{
+    const QString file = dir.filePath(QStringLiteral("damaged.BRP"));
+    printer.Save(file);
+    Write(file, Bytes(file).left(2000));
+    form->GoToPage(3);
+    dialogs.state().files = { file };
+    form->LoadClick();
+    ASSERT_EQ(asker.errors().size(), 1);
+    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("壊れています")))
+        << asker.errors().first().toStdString();
+    EXPECT_EQ(printer.PageCount(), 10);
+    EXPECT_EQ(Shown(), PageLine(3, 10));
+    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 3")));
+    EXPECT_FALSE(form->LoadedFromFile());
+    form->NextPageClick(); // still usable
+    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 4")));
+}
+
+TEST_F(PreviewForm, LoadIsRefusedWhileTheStoreIsBusy)
+{
+    const QString file = dir.filePath(QStringLiteral("a.BRP"));
+    printer.Save(file);
+    TBRPrinter running;
+    running.BeginDoc();
+    running.NewPage();
+    running.NewPage();
+    TBRStandardPreview* busy = Open(running);
+    EXPECT_FALSE(busy->LoadReport->isEnabled());
+    EXPECT_FALSE(busy->SaveReport->isEnabled());
+    EXPECT_FALSE(busy->Print->isEnabled());
+    dialogs.state().files = { file };
+    busy->LoadClick();
+    EXPECT_TRUE(dialogs.state().asked.isEmpty());
+    EXPECT_EQ(running.PageCount(), 2);
+    running.EndDoc();
+    Pump();
+    EXPECT_TRUE(busy->LoadReport->isEnabled());
+    EXPECT_EQ(busy->StatusPanel1->text(), PageLine(1, 2));
+}
+
+TEST_F(PreviewForm, ADamagedPageIsReportedOnceAndSkipped)
+{
+    const QString file = dir.filePath(QStringLiteral("spoilt.BRP"));
+    printer.Save(file);
+    SpoilPage(file, 2);
+    dialogs.state().files = { file };
+    form->LoadClick();
+    ASSERT_TRUE(asker.errors().isEmpty());
+    ASSERT_EQ(printer.PageCount(), 10);
+
+    form->GoToPage(2); // paging
+    EXPECT_EQ(Shown(), PageLine(2, 10));
+    EXPECT_FALSE(form->BRPreview->Image()->HasPage());
+    form->GoToPage(3);
+    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 3")));
+    testing_support::SaveGrab(form, QStringLiteral("BRStandardPreview_damaged")); // thumbnails
+    dialogs.state().searches = { { QStringLiteral("Seite") } };
+    form->FindButtonClick();
+    EXPECT_EQ(form->SearchResultBox->count(), 9);
+    const QString pdf = dir.filePath(QStringLiteral("spoilt.pdf"));
+    printer.SetOutputFileName(pdf);
+    form->PrintClick();
+    Pump();
+    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
+    ASSERT_EQ(asker.errors().size(), 1);
+    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("2 ページ")));
+}
+
+TEST(PreviewFormReport, TheReportChoosesSizeTitleAndPanels)
+{
+    const struct {
+        bool thumbs, search;
+    } cases[] = { { true, false }, { false, true }, { false, false } };
+    for (const auto& c : cases) {
+        RowReport r(5);
+        r.report.PrevShowThumbs = c.thumbs;
+        r.report.PrevShowSearch = c.search;
+        r.report.PreviewWidth = 640;
+        r.report.PreviewHeight = 0; // read as 500
+        r.report.PrevInitialZoom = TBRZoomState::brZoomToWidth;
+        r.report.Prepare();
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+        form->show();
+        EXPECT_EQ(form->size(), QSize(640, 500));
+        EXPECT_EQ(form->windowTitle(), QStringLiteral("Report Preview : スケジュール"));
+        EXPECT_EQ(form->FindButton->isVisibleTo(form), c.search);
+        EXPECT_EQ(form->Tabs->isTabVisible(form->Tabs->indexOf(form->TabSearchResult)), c.search);
+        EXPECT_EQ(form->Tabs->isTabVisible(form->Tabs->indexOf(form->TabThumbs)), c.thumbs);
+        EXPECT_EQ(form->Tabs->isVisibleTo(form), c.thumbs || c.search);
+        EXPECT_TRUE(form->ZoomToWidth->isChecked());
+        EXPECT_TRUE(form->PrintSetup->isEnabled());
+        form->close();
+        Pump();
+        EXPECT_TRUE(form.isNull());
+    }
+}
+
+namespace {
+
+// A prepared report printing to a PDF file, and a stored file of `storedPages` numbered pages.
+struct ReportAndFile {
+    explicit ReportAndFile(int storedPages)
+        : stored(dir.filePath(QStringLiteral("stored.BRP")))
+        , pdf(dir.filePath(QStringLiteral("out.pdf")))
+    {
+        TBRPrinter other;
+        RunTextPages(other, NumberedPages(storedPages));
+        other.Save(stored);
+        r.report.PrinterSettings.OutputFileName = pdf;
+        r.report.Prepare();
+    }
+    QPointer<TBRStandardPreview> Open()
+    {
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+        form->show();
+        return form;
+    }
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    testing_support::ScriptedAsker asker;
+    QString stored;
+    QString pdf;
+    RowReport r { 5 };
+};
+
+} // namespace
+
+TEST(PreviewFormReport, PrintAfterLoadPrintsTheLoadedPages)
+{
+    ReportAndFile t(3);
+    ASSERT_EQ(t.r.runs, 1);
+    QPointer<TBRStandardPreview> form = t.Open();
+    form->PrintClick(); // pages made for the screen: the report runs again for the printer
+    EXPECT_EQ(t.r.runs, 2);
+    EXPECT_TRUE(printer_support::PdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 1")));
+
+    t.dialogs.state().files = { t.stored };
+    form->LoadClick();
+    ASSERT_TRUE(form->LoadedFromFile());
+    form->PrintClick();
+    EXPECT_EQ(t.r.runs, 2);
+    EXPECT_EQ(PdfSeiten(t.pdf), (QList<int> { 1, 2, 3 }));
+    EXPECT_TRUE(t.asker.errors().isEmpty());
+    form->close();
+    Pump();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(t.r.report.BRPrinter(), nullptr); // the closed preview let its store go
+}
+
+TEST(PreviewFormReport, ClosingThePreviewWhileItPrints)
+{
+    ReportAndFile t(6);
+    TBRPrinter* store = t.r.report.BRPrinter();
+    QPointer<TBRStandardPreview> form = t.Open();
+    t.dialogs.state().files = { t.stored };
+    form->LoadClick();
+
+    int progress = 0;
+    QObject::connect(store, &TBRPrinter::ProgressUpdate, [&](int) {
+        if (++progress == 2)
+            form->close();
+    });
+    form->PrintClick();
+    // The print ran to its end in the closed form; the form and the store go afterwards.
+    EXPECT_GE(progress, 2);
+    EXPECT_EQ(PdfSeiten(t.pdf), (QList<int> { 1, 2, 3, 4, 5, 6 }));
+    Pump();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_EQ(t.r.report.BRPrinter(), nullptr);
+
+    // Closed while the report runs again for the printer: that print, too, ends first.
+    t.r.report.Prepare();
+    form = t.Open();
+    t.r.OnRow = [&](int row) {
+        if (row == 3 && form)
+            form->close();
+    };
+    QFile::remove(t.pdf);
+    form->PrintClick();
+    EXPECT_TRUE(printer_support::PdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 5")));
+    Pump();
+    EXPECT_TRUE(form.isNull());
+    EXPECT_TRUE(t.asker.errors().isEmpty());
+}
+
+TEST(PreviewFormReport, TheFormOutlivesItsStore)
+{
+    ScriptedDialogs dialogs;
+    RowReport r(5);
+    r.report.Prepare();
+    QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+    form->show();
+    Pump();
+    r.report.Prepare(); // the next run frees the store the form shows
+    EXPECT_EQ(form->Printer(), nullptr);
+    form->UpdateInfo();
+    EXPECT_EQ(form->StatusPanel1->text(), PageLine(1, 0));
+    form->NextPageClick();
+    form->LastPageClick();
+    form->GotoPageButtonClick();
+    form->FindButtonClick();
+    form->PrintClick();
+    form->PrintSetupClick();
+    form->SaveClick();
+    form->LoadClick();
+    form->ZoomToFitClick();
+    QTest::keyClick(form->BRPreview, Qt::Key_Down);
+    form->grab();
+    form->close();
+    Pump();
+    EXPECT_TRUE(form.isNull());
+}
+
+TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
+{
+    const auto previous
+        = SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+    RowReport r(100); // 42 rows a page: three pages; at row 60 page 2 is being drawn
+    QStringList duringRun;
+    r.OnRow = [&](int row) {
+        if (row != 60)
+            return;
+        auto* form = qobject_cast<TBRStandardPreview*>(r.report.BRPrinter()->PreviewForm());
+        ASSERT_TRUE(form);
+        duringRun << form->StatusPanel1->text();
+        duringRun << QString::number(form->BRPreview->Image()->HasPage());
+        duringRun << QString::number(form->Print->isEnabled());
+    };
+    QPointer<TBRStandardPreview> shown;
+    QString png;
+    QStringList finished;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        TBRPrinter* store = r.report.BRPrinter();
+        if (!r.report.Available() || !store || !store->Complete())
+            return;
+        shown = qobject_cast<TBRStandardPreview*>(store->PreviewForm());
+        if (!shown)
+            return;
+        poll.stop();
+        shown->GoToPage(2);
+        finished << shown->StatusPanel1->text() << QString::number(shown->ThumbGrid->rowCount())
+                 << QString::number(shown->Print->isEnabled());
+        png = testing_support::SaveGrab(shown, QStringLiteral("BRStandardPreview_report"));
+        shown->close();
+    });
+    poll.start(10);
+    r.report.PreviewModal();
+    SetPreviewInterfaceClass(previous);
+
+    EXPECT_EQ(duringRun, (QStringList { PageLine(1, 2), QStringLiteral("1"), QStringLiteral("0") }));
+    EXPECT_EQ(finished, (QStringList { PageLine(2, 3), QStringLiteral("3"), QStringLiteral("1") }));
+    ASSERT_FALSE(png.isEmpty());
+    EXPECT_EQ(r.report.BRPrinter(), nullptr); // closing the preview ended the wait and freed the store
+    Pump();
+    EXPECT_TRUE(shown.isNull());
+}
+
+TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
+{
+    RowReport r(5);
+    r.report.Prepare();
+    TBRPrinter* store = r.report.BRPrinter();
+    bool cancel = true;
+    const auto previous
+        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+              c.Copies = 3;
+              c.PageRange = true;
+              c.FromPage = 2;
+              c.ToPage = 3;
+              c.Collate = 1;
+              c.Duplex = true;
+              return !cancel;
+          });
+    QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, store);
+    const QSize sheet(store->PaperWidth(), store->PaperLength());
+    form->PrintSetupClick(); // cancelled: nothing changes
+    EXPECT_EQ(store->Settings().Copies(), 1);
+    EXPECT_EQ(r.report.PrinterSettings.Collate, 0);
+    cancel = false;
+    form->PrintSetupClick();
+    TCustomBandReport::SetPrintDialogRunner(previous);
+    EXPECT_EQ(store->Settings().Copies(), 3);
+    EXPECT_EQ(store->FirstPage(), 2);
+    EXPECT_EQ(store->LastPage(), 3);
+    EXPECT_EQ(store->Settings().Collate(), 1);
+    EXPECT_TRUE(store->Settings().Duplex());
+    EXPECT_EQ(QSize(store->PaperWidth(), store->PaperLength()), sheet); // the pages keep their sheet
+    EXPECT_EQ(r.report.PrinterSettings.Collate, 1);
+    EXPECT_TRUE(r.report.PrinterSettings.Duplex);
+    form->close();
+    Pump();
+}
+
+TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)
+{
+    TBRPrinter printer;
+    RunTextPages(printer, NumberedPages(2));
+    QString shown;
+    QTimer::singleShot(0, [&] {
+        auto* form = qobject_cast<TBRStandardPreview*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(form);
+        shown = form->StatusPanel1->text();
+        form->close();
+    });
+    TBRStandardPreviewInterface preview;
+    EXPECT_EQ(preview.ShowModal(&printer), nullptr);
+    EXPECT_EQ(shown, PageLine(1, 2));
+    EXPECT_FALSE(printer.PreviewShowing());
+    EXPECT_EQ(printer.MessageReceiver(), nullptr);
+}
+
+TEST(PreviewThumbnails, RowsFollowTheSheetAndNeverDivideByZero)
+{
+    const struct {
+        TBRPaperSize paper;
+        TPrinterOrientation orientation;
+        int width, length; // Custom only
+        double ratio; // length / width of the sheet as drawn
+    } cases[] = {
+        { TBRPaperSize::A4, TPrinterOrientation::poPortrait, 0, 0, 2970.0 / 2100 },
+        { TBRPaperSize::A4, TPrinterOrientation::poLandscape, 0, 0, 2100.0 / 2970 },
+        { TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 0, 0, 2794.0 / 2159 }, // laid out as Letter
+    };
+    for (const auto& c : cases) {
+        TBRPrinter printer;
+        printer.SetSettingsPaperSize(c.paper);
+        printer.SetOrientation(c.orientation);
+        printer.SetPaperWidth(c.width);
+        printer.SetPaperLength(c.length);
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, &printer);
+        form->setWindowState(Qt::WindowNoState);
+        form->resize(800, 639);
+        form->show();
+        Pump();
+        const int label = QFontMetrics(form->ThumbGrid->font()).height();
+        ASSERT_GT(form->ThumbWidth(), 100);
+        EXPECT_NEAR(static_cast<double>(form->ThumbRowHeight() + label) / form->ThumbWidth(), c.ratio, 0.02)
+            << static_cast<int>(c.paper) << " " << static_cast<int>(c.orientation);
+        form->close();
+        Pump();
+    }
+}

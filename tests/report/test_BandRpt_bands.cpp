@@ -1,0 +1,320 @@
+#include "BandRptTestSupport.h"
+
+#include <stdexcept>
+
+using namespace band_samples;
+
+namespace {
+
+// A report over `rows` records handed out by OnNeedData, built by the test.
+struct Rows {
+    explicit Rows(int n)
+        : rows(n)
+    {
+        report.OnNeedData = [this](QObject*, bool& more) { more = ++row <= rows; };
+    }
+    QStringList Run()
+    {
+        if (!attached) {
+            transcript.Attach(report);
+            attached = true;
+        }
+        row = 0;
+        transcript.lines.clear();
+        report.Prepare();
+        return transcript.lines;
+    }
+    int Pages() const { return report.BRPrinter() ? report.BRPrinter()->PageCount() : 0; }
+    TBandReport report;
+    Transcript transcript;
+    int row = 0;
+    int rows;
+    bool attached = false;
+};
+
+// The lines of every stored page, in order.
+QStringList AllTexts(TCustomBandReport& report)
+{
+    QStringList all;
+    for (int n = 1; n <= report.BRPrinter()->PageCount(); ++n)
+        all << Texts(report, n);
+    return all;
+}
+
+QString Numbered(int count, const QString& prefix = QStringLiteral("行"))
+{
+    QStringList lines;
+    for (int i = 1; i <= count; ++i)
+        lines << prefix + QString::number(i);
+    return lines.join(u'\r');
+}
+
+} // namespace
+
+TEST(BandRptBands, DisabledAndSuppressedBandsAndTheirChildren)
+{
+    Rows r(3);
+    TBRBand* title;
+    TBRBand* detail;
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        title = b.Band(TBRBandType::rbTitle, 80);
+        detail = b.Band(TBRBandType::rbDetail, 100);
+        b.Child(detail, 50);
+    }
+    int titleAsked = 0;
+    title->SetEnabled(false);
+    title->BeforePrint = [&](TBRCustomBand*, bool&) { ++titleAsked; };
+    detail->BeforePrint = [&](TBRCustomBand*, bool& print) { print = r.row != 2; };
+    EXPECT_EQ(r.Run(),
+        (QStringList { "TitleBand1 skipped", "DetailBand1 p1 y100-200", "ChildBand1 p1 y200-250",
+            // Suppressed: no space made, the position stays, the child still prints.
+            "DetailBand1 skipped", "ChildBand1 p1 y250-300", "DetailBand1 p1 y300-400",
+            "ChildBand1 p1 y400-450" }));
+    EXPECT_EQ(titleAsked, 0);
+}
+
+TEST(BandRptBands, BandsMoveOnWhenTheRestOfThePageIsTooShort)
+{
+    Rows r(3);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        b.Band(TBRBandType::rbDetail, 1000);
+        b.Band(TBRBandType::rbPageFooter, 100);
+    }
+    EXPECT_EQ(r.Run(),
+        (QStringList { "DetailBand1 p1 y100-1100", "DetailBand1 p1 y1100-2100",
+            "PageFooterBand1 p1 y2770-2870", "DetailBand1 p2 y100-1100", "PageFooterBand1 p2 y2770-2870" }));
+}
+
+TEST(BandRptBands, ABandTallerThanAnEmptyPagePrintsWhereItStands)
+{
+    Rows r(2);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        b.Band(TBRBandType::rbDetail, 3000);
+    }
+    EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-3100", "DetailBand1 p1 y3100-6100" }));
+    EXPECT_EQ(r.Pages(), 1);
+}
+
+TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
+{
+    Rows r(1);
+    TBRLabel* label;
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+        label = b.Label(detail, Numbered(120), { .width = 1900, .autoSize = false, .autoStretch = true });
+        b.Band(TBRBandType::rbPageFooter, 100);
+    }
+    r.Run();
+    ASSERT_EQ(r.Pages(), 2);
+    QStringList expected;
+    for (int i = 1; i <= 120; ++i)
+        expected << QStringLiteral("行%1").arg(i);
+    EXPECT_EQ(AllTexts(r.report), expected);
+    // Page 1 is full down to the footer: the band (60) grows a line at a time while it fits the
+    // 2670 tenths above the footer; its first line needs no growth.
+    const double lineHeight = r.report.TextHeight(label->Font(), "W") / BRLayoutPixelsPerTenth;
+    EXPECT_EQ(Texts(r.report, 1).size(), 1 + static_cast<int>((2670 - 60) / lineHeight));
+    const QList<QImage> pages = Pages(r.report);
+    SavePage(pages[0], QStringLiteral("BandRpt_stretch_page1"));
+    SavePage(pages[1], QStringLiteral("BandRpt_stretch_page2"));
+    // Without AutoStretch the lines beyond the label's height are dropped.
+    label->AutoStretch = false;
+    r.Run();
+    EXPECT_EQ(r.Pages(), 1);
+    EXPECT_EQ(AllTexts(r.report), QStringList { "行1" });
+}
+
+namespace {
+
+// 100-tenth details over a page footer of 80 with a child of 40; returns the child.
+TBRChildBand* FooterWithChild(Rows& r)
+{
+    TBRReportBuilder b(r.report);
+    A4(b);
+    b.Band(TBRBandType::rbDetail, 100);
+    return b.Child(b.Band(TBRBandType::rbPageFooter, 80), 40);
+}
+
+} // namespace
+
+TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
+{
+    Rows r(60);
+    TBRChildBand* child = FooterWithChild(r);
+    const QStringList lines = r.Run();
+    // 2770 - 120 reserve: 26 rows a page.
+    EXPECT_TRUE(lines.contains("DetailBand1 p1 y2600-2700"));
+    EXPECT_TRUE(lines.contains("PageFooterBand1 p1 y2750-2830"));
+    EXPECT_TRUE(lines.contains("ChildBand1 p1 y2830-2870"));
+    EXPECT_TRUE(lines.contains("ChildBand1 p3 y2830-2870"));
+    EXPECT_EQ(r.Pages(), 3);
+    EXPECT_EQ(child->BandType(), TBRBandType::rbChild);
+}
+
+TEST(BandRptBands, AFooterChildThatThrowsGivesItsBorrowedTypeBack)
+{
+    Rows r(60);
+    TBRChildBand* child = FooterWithChild(r);
+    const QStringList clean = r.Run();
+    child->BeforePrint = [](TBRCustomBand*, bool&) { throw std::runtime_error("footer failed"); };
+    EXPECT_THROW(r.Run(), std::runtime_error);
+    EXPECT_EQ(child->BandType(), TBRBandType::rbChild);
+    EXPECT_DOUBLE_EQ(r.report.PageFooterSpace(), 120);
+    child->BeforePrint = nullptr;
+    EXPECT_EQ(r.Run(), clean);
+}
+
+TEST(BandRptBands, ASummaryAtTheBottomGivesUpTheFooterReserveOnlyForItself)
+{
+    Rows r(26);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        b.Band(TBRBandType::rbDetail, 100);
+        b.Band(TBRBandType::rbPageFooter, 100);
+        b.Band(TBRBandType::rbSummary, 500)->AlignToBottom = true;
+    }
+    r.report.Options = TBROption::FirstPageHeader;
+    const QStringList lines = r.Run();
+    // The summary does not fit under the 26 rows: page 1 keeps its footer where footers go,
+    // and the summary stands against the bottom margin of page 2, which has no footer.
+    EXPECT_EQ(lines.mid(26), (QStringList { "PageFooterBand1 p1 y2770-2870", "SummaryBand1 p2 y2370-2870" }));
+}
+
+TEST(BandRptBands, ForcedPagesAfterTheHeaderAreSwallowedOnceOnly)
+{
+    Rows r(3);
+    TBRBand* detail;
+    TBRBand* summary;
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        b.Band(TBRBandType::rbPageHeader, 50)->ForceNewPage = true; // ignored
+        b.Band(TBRBandType::rbTitle, 80);
+        detail = b.Band(TBRBandType::rbDetail, 100);
+        summary = b.Band(TBRBandType::rbSummary, 100);
+    }
+    detail->ForceNewPage = true;
+    EXPECT_EQ(r.Run(),
+        (QStringList { "PageHeaderBand1 p1 y100-150", "TitleBand1 p1 y150-230", "DetailBand1 p1 y230-330",
+            "PageHeaderBand1 p2 y100-150", "DetailBand1 p2 y150-250", "PageHeaderBand1 p3 y100-150",
+            "DetailBand1 p3 y150-250", "SummaryBand1 p3 y250-350" }));
+    // A forced page further on is not swallowed by the header printed long before.
+    detail->ForceNewPage = false;
+    summary->ForceNewPage = true;
+    EXPECT_EQ(r.Run().mid(4),
+        (QStringList {
+            "DetailBand1 p1 y430-530", "PageHeaderBand1 p2 y100-150", "SummaryBand1 p2 y150-250" }));
+}
+
+namespace {
+
+// A text laid out from Lines, as a memo field's is: it has no one-line minimum height.
+class MemoText : public TBRCustomLabel {
+public:
+    using TBRCustomLabel::TBRCustomLabel;
+    bool CaptionBased() const override { return false; }
+};
+
+} // namespace
+
+TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEver)
+{
+    Rows r(2);
+    MemoText* memo;
+    {
+        TBRReportBuilder b(r.report);
+        b.Page(TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 100);
+        r.report.Page().SetUnits(TBRUnit::Native);
+        r.report.Page().SetLength(400); // 200 tenths between the margins
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+        memo = new MemoText(detail);
+        memo->AutoStretch = true;
+        memo->AutoSize = false;
+        memo->SetFontSize(96); // one line is 128 pixels: 339 tenths
+        memo->Size().SetUnits(TBRUnit::Native);
+        memo->Size().SetWidth(1900);
+        memo->Size().SetHeight(20);
+    }
+    memo->Lines = QStringList { "大", "大" };
+    // Every break moves the run on: a record whose text does not fit goes to a fresh page once,
+    // and what does not fit there either is dropped.
+    EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
+    EXPECT_EQ(r.Pages(), 2);
+    EXPECT_TRUE(AllTexts(r.report).isEmpty());
+}
+
+TEST(BandRptBands, ALabelNarrowerThanOneCharacterGoesOnACharacterALine)
+{
+    Rows r(1);
+    const QString text = QStringLiteral("予選第一ヒート決勝");
+    {
+        TBRReportBuilder b(r.report);
+        b.Page(TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 100);
+        r.report.Page().SetUnits(TBRUnit::Native);
+        r.report.Page().SetLength(400);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+        b.Label(detail, text, { .width = 1, .autoSize = false, .autoStretch = true });
+    }
+    r.Run();
+    EXPECT_EQ(AllTexts(r.report), text.split(QString(), Qt::SkipEmptyParts));
+    EXPECT_EQ(r.Pages(), 2);
+}
+
+TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
+{
+    Rows r(30);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* header = b.Band(TBRBandType::rbPageHeader, 60);
+        b.Label(header, Numbered(20, QStringLiteral("見出し")),
+            { .width = 1900, .autoSize = false, .autoStretch = true });
+        b.Band(TBRBandType::rbDetail, 200);
+        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 60);
+        b.Label(footer, Numbered(5, QStringLiteral("脚注")),
+            { .width = 1900, .autoSize = false, .autoStretch = true });
+    }
+    r.Run();
+    ASSERT_GE(r.Pages(), 3);
+    for (int n = 1; n <= r.Pages(); ++n) {
+        const QStringList texts = Texts(r.report, n);
+        // The header grows as far as the page allows; the footer has no room to grow.
+        EXPECT_EQ(texts.count("見出し1"), 1);
+        EXPECT_TRUE(texts.contains("見出し20"));
+        EXPECT_EQ(texts.count("脚注1"), 1);
+        EXPECT_FALSE(texts.contains("脚注2"));
+    }
+}
+
+TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
+{
+    Rows r(1);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 300);
+        b.Label(detail, QStringLiteral("■■■■■■■■"), { .left = 0, .top = 0, .pointSize = 14 });
+        // White on the white band, but over the squares: it still hides them.
+        b.Label(detail, QString(), { .left = 100, .top = 0, .width = 200, .height = 150, .autoSize = false });
+        b.Label(detail, QStringLiteral("黄"),
+             { .left = 1000, .top = 0, .width = 300, .height = 150, .autoSize = false })
+            ->SetColor(Qt::yellow);
+    }
+    r.Run();
+    const QImage page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_opaque_labels"));
+    // Squares left of the white label, none under it, then squares again after it.
+    EXPECT_GT(DarkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
+    EXPECT_EQ(DarkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
+    EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
+    EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
+}

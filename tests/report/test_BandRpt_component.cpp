@@ -1,0 +1,143 @@
+#include "BandRptTestSupport.h"
+
+using namespace band_samples;
+
+TEST(BandRptComponent, ANewReportHasItsDefaults)
+{
+    TBandReport report;
+    EXPECT_EQ(report.Options, (TBROptions { TBROption::FirstPageHeader, TBROption::LastPageFooter }));
+    EXPECT_EQ(report.Zoom(), 100);
+    EXPECT_TRUE(report.ShowProgress);
+    EXPECT_EQ(report.PreviewWidth, 500);
+    EXPECT_TRUE(report.PrintIfEmpty());
+    EXPECT_TRUE(report.Available());
+    EXPECT_EQ(report.Functions().Names(), (QStringList { "PAGENUMBER", "COLUMNNUMBER", "REPORTTITLE" }));
+    report.SetZoom(0);
+    report.SetZoom(301);
+    EXPECT_EQ(report.Zoom(), 100);
+    report.SetZoom(300);
+    EXPECT_EQ(report.Zoom(), 300);
+}
+
+TEST(BandRptComponent, BandSwitchesCreateAndFreeBandsOfTheirType)
+{
+    TBandReport report;
+    EXPECT_FALSE(report.Bands().HasDetail());
+    EXPECT_FALSE(report.Bands().HasTitle());
+    EXPECT_EQ(report.Bands().GetBand(5), nullptr);
+    report.CreateBand(TBRBandType::rbDetail)->setObjectName("DetailBand1");
+    report.Bands().SetHasDetail(false);
+    report.Bands().SetHasDetail(true);
+    report.Bands().SetHasPageFooter(true);
+    report.Bands().SetHasPageHeader(true);
+    EXPECT_EQ(report.Bands().GetBand(4)->objectName(), "DetailBand1");
+    EXPECT_EQ(report.Bands().GetBand(6)->objectName(), "PageFooterBand1");
+    QStringList order;
+    for (TBRCustomBand* band : report.BandList())
+        order << band->objectName();
+    EXPECT_EQ(order, (QStringList { "PageHeaderBand1", "DetailBand1", "PageFooterBand1" }));
+    report.Bands().SetHasPageHeader(false);
+    EXPECT_EQ(report.BandList().size(), 2);
+}
+
+TEST(BandRptComponent, ChildChainsAndLinksStayFreeOfCycles)
+{
+    TBandReport report;
+    TBRBand* band = report.CreateBand(TBRBandType::rbDetail);
+    band->SetHasChild(true);
+    TBRChildBand* child = band->GetChildBand();
+    ASSERT_TRUE(child);
+    child->SetHasChild(true);
+    TBRChildBand* grandchild = child->GetChildBand();
+    EXPECT_FALSE(child->SetParentBand(grandchild));
+    EXPECT_EQ(child->ParentBand(), band);
+    // Freeing the child leaves the grandchild attached to the band.
+    band->SetHasChild(false);
+    EXPECT_EQ(band->GetChildBand(), grandchild);
+    EXPECT_EQ(grandchild->ParentBand(), band);
+
+    TBRBand* other = report.CreateBand(TBRBandType::rbSummary);
+    EXPECT_TRUE(band->SetLinkBand(other));
+    EXPECT_FALSE(other->SetLinkBand(band));
+    // A linked band counts once in the height a band needs.
+    band->Size().SetUnits(TBRUnit::Native);
+    other->Size().SetUnits(TBRUnit::Native);
+    band->Size().SetHeight(100);
+    other->Size().SetHeight(50);
+    EXPECT_DOUBLE_EQ(band->BandHeight(true), 150);
+    EXPECT_DOUBLE_EQ(band->BandHeight(false), 100);
+}
+
+TEST(BandRptComponent, UnitsAreReexpressedEverywhereAndTheRunRestoresThem)
+{
+    TBandReport report;
+    TBRBand* band;
+    TBRLabel* label;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        band = b.Band(TBRBandType::rbDetail, 60);
+        label = b.Label(band, QStringLiteral("開始"), { .left = 254, .top = 10 });
+    }
+    report.SetUnits(TBRUnit::Inches);
+    EXPECT_DOUBLE_EQ(label->Size().Left(), 1.0);
+    EXPECT_DOUBLE_EQ(band->Size().Height(), 60 / 254.0);
+    EXPECT_DOUBLE_EQ(report.Page().Width(), 2100 / 254.0);
+    // A form's code sets a band's height in pixels.
+    band->SetPixelHeight(96);
+    EXPECT_DOUBLE_EQ(band->Size().Height(), 1.0);
+    EXPECT_EQ(band->PixelHeight(), 96);
+    int rows = 0;
+    report.OnNeedData = [&](QObject*, bool& more) {
+        more = ++rows <= 1;
+        EXPECT_EQ(label->Size().Units(), TBRUnit::Native);
+    };
+    report.Prepare();
+    EXPECT_EQ(report.Units(), TBRUnit::Inches);
+    EXPECT_EQ(label->Size().Units(), TBRUnit::Inches);
+}
+
+TEST(BandRptComponent, AChangedTextFromOnPrintIsPrintedOnce)
+{
+    TBandReport report;
+    TBRLabel* label;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        label = b.Label(b.Band(TBRBandType::rbDetail, 60), QStringLiteral("予選"), {});
+    }
+    int rows = 0;
+    report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 3; };
+    label->OnPrint = [&](TBRCustomLabel*, QString& v) {
+        if (rows == 2)
+            v = QStringLiteral("決勝");
+    };
+    report.Prepare();
+    EXPECT_EQ(Texts(report, 1), (QStringList { "予選", "決勝", "予選" }));
+    EXPECT_EQ(label->PrintCaption, QStringLiteral("予選"));
+}
+
+TEST(BandRptComponent, ATransparentBandDrawsItsFrameOnly)
+{
+    TBandReport report;
+    TBRBand* band;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        band = b.Band(TBRBandType::rbDetail, 200);
+    }
+    band->Color = Qt::cyan;
+    band->TransparentBand = true;
+    band->Frame().SetDrawTop(true);
+    band->Frame().SetWidth(2);
+    int rows = 0;
+    report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 1; };
+    report.Prepare();
+    const QImage page = Pages(report).first();
+    EXPECT_EQ(page.pixelColor(Px(500), Px(100)), QColor(Qt::black));
+    EXPECT_EQ(page.pixelColor(Px(500), Px(200)), QColor(Qt::white));
+    band->TransparentBand = false;
+    rows = 0;
+    report.Prepare();
+    EXPECT_EQ(Pages(report).first().pixelColor(Px(500), Px(200)), QColor(Qt::cyan));
+}

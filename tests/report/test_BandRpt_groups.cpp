@@ -1,0 +1,210 @@
+#include "BandRptTestSupport.h"
+#include "platform/DataSet.h"
+#include "support/TestSupport.h"
+
+#include <QSignalSpy>
+
+using namespace band_samples;
+
+namespace {
+
+// A report over the races table, with the transcript of its bands by name and page.
+class GroupsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db.setConnected(true);
+        db.execute("create table races (cls varchar(10), heat integer, name varchar(20), rdate date)");
+        for (const char* row : { "'A',1,'x','03/01/2024'", "'A',1,'y','03/01/2024'", "'A',2,'z','03/02/2024'",
+                 "'B',1,'v','03/02/2024'", "'B',1,'w','03/03/2024'" })
+            db.execute(QStringLiteral("insert into races values (%1)").arg(QString::fromLatin1(row)));
+        query.SQL << "select * from races order by cls, heat, name";
+        query.Open();
+        report.SetDataSet(&query);
+    }
+    // Band names and pages, in print order.
+    QStringList Run()
+    {
+        if (!attached) {
+            transcript.Attach(report);
+            attached = true;
+        }
+        transcript.lines.clear();
+        report.Prepare();
+        QStringList names;
+        for (const QString& line : std::as_const(transcript.lines))
+            names << line.section(u' ', 0, 1);
+        return names;
+    }
+    QString Name() { return query.FieldByName("name")->AsString(); }
+
+    testing_support::TempHome home;
+    platform::Database db;
+    platform::Query query { &db };
+    TBandReport report;
+    Transcript transcript;
+    bool attached = false;
+};
+
+} // namespace
+
+TEST_F(GroupsTest, OuterAndInnerGroupsPrintTheirBandsWhenTheyChange)
+{
+    TBRBand* innerFooter;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        TBRBand* outerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
+        innerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
+        b.Group("cls", 50, outerFooter);
+        b.Group("heat", 40, innerFooter);
+        b.Band(TBRBandType::rbDetail, 60);
+        b.Band(TBRBandType::rbSummary, 60);
+    }
+    QStringList footerSees;
+    innerFooter->BeforePrint = [&](TBRCustomBand*, bool&) { footerSees << Name(); };
+    EXPECT_EQ(Run(),
+        (QStringList { "GroupHeaderBand1 p1", "GroupHeaderBand2 p1", "DetailBand1 p1", "DetailBand1 p1",
+            // heat 1 -> 2 within A: only the inner group
+            "GroupFooterBand2 p1", "GroupHeaderBand2 p1", "DetailBand1 p1",
+            // A -> B: inner footer, outer footer, outer header, inner header
+            "GroupFooterBand2 p1", "GroupFooterBand1 p1", "GroupHeaderBand1 p1", "GroupHeaderBand2 p1",
+            "DetailBand1 p1", "DetailBand1 p1",
+            // end of data: every footer, inner first, then the summary
+            "GroupFooterBand2 p1", "GroupFooterBand1 p1", "SummaryBand1 p1" }));
+    // Footers see the last record of the group that ends.
+    EXPECT_EQ(footerSees, (QStringList { "y", "z", "w" }));
+    // The band list puts the groups around the detail, footers inner first.
+    QStringList order;
+    for (TBRCustomBand* band : report.BandList())
+        order << band->objectName();
+    EXPECT_EQ(order,
+        (QStringList { "GroupHeaderBand1", "GroupHeaderBand2", "DetailBand1", "GroupFooterBand2",
+            "GroupFooterBand1", "SummaryBand1" }));
+}
+
+TEST_F(GroupsTest, AGroupWhoseRecordsGoOnOnANewPageRepeatsItsHeaderThere)
+{
+    TBRGroup* group;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Band(TBRBandType::rbPageHeader, 100);
+        group = b.Group("cls", 100);
+        b.Band(TBRBandType::rbDetail, 1200);
+    }
+    group->ReprintOnNewPage = true;
+    EXPECT_EQ(Run(),
+        (QStringList { "PageHeaderBand1 p1", "GroupHeaderBand1 p1", "DetailBand1 p1", "DetailBand1 p1",
+            // A goes on with z: its header again; then B begins
+            "PageHeaderBand1 p2", "GroupHeaderBand1 p2", "DetailBand1 p2", "GroupHeaderBand1 p2",
+            "DetailBand1 p2",
+            // B goes on with w
+            "PageHeaderBand1 p3", "GroupHeaderBand1 p3", "DetailBand1 p3" }));
+    group->ReprintOnNewPage = false;
+    EXPECT_EQ(Run().count("GroupHeaderBand1 p3"), 0);
+}
+
+TEST_F(GroupsTest, AnErrorInTheExpressionNeverCountsAsAChange)
+{
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Group("heat / 0", 50);
+        b.Band(TBRBandType::rbDetail, 60);
+    }
+    EXPECT_EQ(Run().count("GroupHeaderBand1 p1"), 1);
+}
+
+TEST_F(GroupsTest, AnEmptyDataSetPrintsTheEmptyReportOnlyWhenAsked)
+{
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Band(TBRBandType::rbTitle, 50);
+        b.Band(TBRBandType::rbDetail, 60);
+        b.Band(TBRBandType::rbSummary, 60);
+    }
+    query.SQL.clear();
+    query.SQL << "select * from races where cls = 'none'";
+    query.Open();
+    EXPECT_EQ(Run(), (QStringList { "TitleBand1 p1", "DetailBand1 p1", "SummaryBand1 p1" }));
+    report.SetPrintIfEmpty(false);
+    EXPECT_EQ(Run(), QStringList());
+    EXPECT_EQ(report.BRPrinter()->PageCount(), 0);
+    // Without a data set the first call of OnNeedData decides, whatever PrintIfEmpty says.
+    report.SetDataSet(nullptr);
+    report.SetPrintIfEmpty(true);
+    int calls = 0;
+    report.OnNeedData = [&](QObject*, bool& more) {
+        ++calls;
+        more = false;
+    };
+    EXPECT_EQ(Run(), QStringList());
+    EXPECT_EQ(calls, 1);
+}
+
+TEST_F(GroupsTest, ProgressReachesOneHundredAtTheLastRecord)
+{
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Band(TBRBandType::rbDetail, 60);
+    }
+    QList<int> progress;
+    report.OnStartPage = [&](TCustomBandReport* r) {
+        QObject::connect(r->BRPrinter(), &TBRPrinter::ProgressUpdate, [&](int p) { progress << p; });
+    };
+    Run();
+    EXPECT_EQ(progress, (QList<int> { 20, 40, 60, 80, 100 }));
+}
+
+TEST_F(GroupsTest, QueryParametersTakeTheReportsVariables)
+{
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Band(TBRBandType::rbDetail, 60);
+    }
+    query.SQL.clear();
+    query.SQL << "select * from races where rdate >= :FromDate and heat = :Heat order by name";
+    query.ParamByName("FromDate")->SetDataType(platform::FieldType::ftDate);
+    query.ParamByName("Heat")->SetDataType(platform::FieldType::ftInteger);
+    query.ParamByName("Heat")->SetAsInteger(2);
+    query.Open();
+    report.Functions().AddFunction("FROMDATE", "'2024/03/02'");
+    report.Functions().AddFunction("HEAT", "'one'"); // a text: the integer parameter keeps its 2
+    EXPECT_EQ(Run().size(), 1);
+    EXPECT_EQ(query.ParamByName("FromDate")->AsString(), "2024/03/02");
+    EXPECT_EQ(query.ParamByName("Heat")->AsInteger(), 2);
+    report.Functions().DeleteFunction("HEAT");
+    report.Functions().AddFunction("HEAT", "1");
+    EXPECT_EQ(Run().size(), 2);
+}
+
+TEST_F(GroupsTest, ControllersRefuseMastersThatLeadBackToThem)
+{
+    auto* a = new TBRController(&report);
+    auto* b = new TBRController(&report);
+    EXPECT_FALSE(report.Controller().SetMaster(&report)); // its own master identity
+    EXPECT_FALSE(a->SetMaster(a));
+    EXPECT_TRUE(a->SetMaster(b));
+    EXPECT_FALSE(b->SetMaster(a));
+    EXPECT_FALSE(b->SetMaster(&query)); // not a report, controller or controller band
+    EXPECT_EQ(b->Master(), nullptr);
+    // A controller under the report runs after each of its records.
+    EXPECT_TRUE(b->SetMaster(&report));
+    TBRBand* sub;
+    {
+        TBRReportBuilder builder(report);
+        A4(builder);
+        builder.Band(TBRBandType::rbDetail, 60);
+        sub = builder.Band(TBRBandType::rbSubDetail, 30);
+    }
+    b->SetDetail(sub);
+    a->SetDetail(sub);
+
+    EXPECT_EQ(Run().mid(0, 6),
+        (QStringList { "DetailBand1 p1", "SubDetailBand1 p1", "SubDetailBand1 p1", "DetailBand1 p1",
+            "SubDetailBand1 p1", "SubDetailBand1 p1" }));
+}

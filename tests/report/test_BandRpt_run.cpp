@@ -1,0 +1,357 @@
+#include "BRPrinterTestSupport.h"
+#include "BandRptTestSupport.h"
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <stdexcept>
+
+using namespace band_samples;
+
+namespace {
+
+// A report over rows given by OnNeedData: page header, detail, page footer with "n/N".
+struct ListReport {
+    explicit ListReport(int rows, double detailHeight = 60)
+        : rowCount(rows)
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        header = b.Band(TBRBandType::rbPageHeader, 200);
+        b.Label(header, QStringLiteral("レース スケジュール"),
+            { .top = 20, .pointSize = 14, .alignment = TAlignment::taCenter, .alignToBand = true });
+        detail = b.Band(TBRBandType::rbDetail, detailHeight);
+        text = b.Label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
+        footer = b.Band(TBRBandType::rbPageFooter, 80);
+        pageLabel = b.Label(footer, QString(),
+            { .left = 1900, .top = 10, .pointSize = 9, .alignment = TAlignment::taRightJustify });
+        b.Finish();
+        report.OnNeedData = [this](QObject*, bool& more) { more = ++row <= rowCount; };
+        text->OnPrint
+            = [this](TBRCustomLabel*, QString& v) { v = QStringLiteral("行 %1 予選ヒート").arg(row); };
+        pageLabel->OnPrint = [this](TBRCustomLabel*, QString& v) {
+            v = QStringLiteral("%1/%2").arg(report.PageNumber()).arg(pages);
+        };
+    }
+    void Run()
+    {
+        row = 0;
+        report.Prepare();
+    }
+    TBandReport report;
+    TBRBand* header;
+    TBRBand* detail;
+    TBRBand* footer;
+    TBRLabel* text;
+    TBRLabel* pageLabel;
+    int row = 0;
+    int rowCount;
+    int pages = 0;
+};
+
+} // namespace
+
+TEST(BandRptRun, PrepareGivesThePageCountAndShowsNothing)
+{
+    ListReport r(100);
+    bool previewed = false;
+    r.report.OnPreview = [&](TBRPrinter*) { previewed = true; };
+    r.Run();
+    ASSERT_TRUE(r.report.BRPrinter());
+    // 2770 - 200 header - 80 footer = 2490 per page: 41 rows of 60.
+    EXPECT_EQ(r.report.BRPrinter()->PageCount(), 3);
+    EXPECT_FALSE(previewed);
+    r.pages = r.report.BRPrinter()->PageCount();
+    r.Run();
+    const QList<QImage> pages = Pages(r.report);
+    ASSERT_EQ(pages.size(), 3);
+    for (int i = 0; i < pages.size(); ++i)
+        SavePage(pages[i], QStringLiteral("BandRpt_list_page%1").arg(i + 1));
+    EXPECT_TRUE(Texts(r.report, 3).contains(QStringLiteral("3/3")));
+    EXPECT_TRUE(Texts(r.report, 1).contains(QStringLiteral("行 1 予選ヒート")));
+}
+
+TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
+{
+    TBandReport report;
+    QStringList starts;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        b.Columns(3, 50);
+        TBRBand* title = b.Band(TBRBandType::rbTitle, 60);
+        b.Label(title, QStringList(400, QStringLiteral("行")).join(u'\r'),
+            { .width = 500, .autoSize = false, .autoStretch = true });
+        b.Band(TBRBandType::rbColumnHeader, 40)->BeforePrint = [&](TBRCustomBand*, bool&) {
+            starts << QStringLiteral("p%1 c%2 x%3")
+                          .arg(report.PageNumber())
+                          .arg(report.CurrentColumn())
+                          .arg(report.CurrentX());
+        };
+    }
+    int rows = 0;
+    report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 1; };
+    report.Prepare();
+    // No detail band: (1900 - 2 * 50) div 3 = 600 a column. (Column 1 of page 1 gets its column
+    // header from the controller, after the title, which here runs on over several columns.)
+    EXPECT_EQ(starts.mid(0, 3), (QStringList { "p1 c2 x750", "p1 c3 x1400", "p2 c1 x100" }));
+
+    // A detail band narrower than the page: columns step by its width and the column space.
+    auto* detail = report.CreateBand(TBRBandType::rbDetail);
+    detail->Size().SetUnits(TBRUnit::Native);
+    detail->Size().SetWidth(500);
+    detail->Size().SetHeight(0);
+    starts.clear();
+    rows = 0;
+    report.Prepare();
+    EXPECT_EQ(starts.mid(0, 3), (QStringList { "p1 c2 x650", "p1 c3 x1200", "p2 c1 x100" }));
+    SavePage(Pages(report).first(), QStringLiteral("BandRpt_columns"));
+}
+
+TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
+{
+    ListReport r(100);
+    Transcript t;
+    t.Attach(r.report, r.header);
+    t.Attach(r.report, r.footer);
+    r.report.Options = {};
+    r.Run();
+    ASSERT_EQ(r.report.BRPrinter()->PageCount(), 3);
+    EXPECT_EQ(t.lines,
+        (QStringList { "PageFooterBand1 p1 y2790-2870", "PageHeaderBand1 p2 y100-300",
+            "PageFooterBand1 p2 y2790-2870", "PageHeaderBand1 p3 y100-300" }));
+}
+
+TEST(BandRptRun, AvailableSpaceIsZeroOutsideTheRunAndARunInsideARunDoesNothing)
+{
+    ListReport r(10);
+    EXPECT_EQ(r.report.AvailableSpace(), 0);
+    QList<int> seen;
+    r.header->BeforePrint = [&](TBRCustomBand*, bool&) {
+        seen << r.report.AvailableSpace();
+        // Every public operation refuses while the report runs.
+        TBRPrinter* store = r.report.BRPrinter();
+        r.report.Prepare();
+        r.report.Print();
+        r.report.CreateReport();
+        EXPECT_EQ(r.report.BRPrinter(), store);
+    };
+    r.Run();
+    // The header is printed once the page has begun: 2970 - 100 - 80 - 100.
+    EXPECT_EQ(seen, QList<int> { 2690 });
+    EXPECT_EQ(r.report.AvailableSpace(), 0);
+    EXPECT_EQ(r.report.BRPrinter()->PageCount(), 1);
+}
+
+TEST(BandRptRun, AHandlerThatThrowsLeavesTheReportUsable)
+{
+    ListReport r(100);
+    r.report.SetUnits(TBRUnit::MM);
+    r.text->OnPrint = [&](TBRCustomLabel*, QString&) {
+        if (r.row == 50)
+            throw std::runtime_error("handler failed");
+    };
+    EXPECT_THROW(r.Run(), std::runtime_error);
+    EXPECT_TRUE(r.report.Available());
+    EXPECT_EQ(r.report.Units(), TBRUnit::MM);
+    EXPECT_FALSE(r.report.BreakInProgress);
+    EXPECT_FALSE(r.text->IsPrinting());
+    // The pages made before the failure are kept; the next run starts afresh and completes.
+    EXPECT_EQ(r.report.BRPrinter()->PageCount(), 2);
+    r.text->OnPrint = nullptr;
+    r.Run();
+    EXPECT_EQ(r.report.BRPrinter()->PageCount(), 3);
+}
+
+TEST(BandRptRun, BandsAndTheFooterGoByThePaperThePageStoreUses)
+{
+    ListReport r(100);
+    Transcript t;
+    t.Attach(r.report, r.footer);
+    // The page names a sheet of its own length, then leaves the paper to the printer: the
+    // store records the printer's sheet, and the footer stands at its foot.
+    TBRPage& page = r.report.Page();
+    page.SetUnits(TBRUnit::Native);
+    page.SetPaperSize(TBRPaperSize::Custom);
+    page.SetLength(1500);
+    page.SetPaperSize(TBRPaperSize::Default);
+    r.Run();
+    const int sheet = r.report.BRPrinter()->PaperLength();
+    ASSERT_NE(sheet, 1500);
+    EXPECT_EQ(t.lines.first(), QStringLiteral("PageFooterBand1 p1 y%1-%2").arg(sheet - 180).arg(sheet - 100));
+    EXPECT_EQ(Pages(r.report).first().height(), Px(sheet));
+}
+
+TEST(BandRptRun, ThePreviousPageStoreIsFreedWhenANewRunReplacesIt)
+{
+    QPointer<TBRPrinter> first;
+    QString spilled;
+    {
+        ListReport r(300);
+        r.report.PrinterSettings.MemoryLimit = 1000;
+        r.Run();
+        first = r.report.BRPrinter();
+        ASSERT_TRUE(first);
+        spilled = first->PageList().Stream()->FileName();
+        ASSERT_FALSE(spilled.isEmpty());
+        EXPECT_TRUE(QFile::exists(spilled));
+        r.Run();
+        EXPECT_FALSE(first);
+        EXPECT_FALSE(QFile::exists(spilled));
+        first = r.report.BRPrinter();
+        spilled = first->PageList().Stream()->FileName();
+    }
+    // And when the report goes.
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(QFile::exists(spilled));
+}
+
+TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("range.pdf"));
+    ListReport r(180); // five pages
+    r.pages = 5;
+    r.report.ShowProgress = false;
+    r.report.PrinterSettings.FirstPage = 3;
+    r.report.PrinterSettings.LastPage = 4;
+    r.report.PrinterSettings.OutputFileName = pdf;
+    int afterPrint = 0;
+    r.report.AfterPrint = [&](TCustomBandReport*) { ++afterPrint; };
+    r.row = 0;
+    r.report.Print();
+    EXPECT_EQ(afterPrint, 1);
+    EXPECT_FALSE(r.report.BRPrinter()); // no store was kept: there was none before
+    const QStringList texts = printer_support::PdfPageTexts(pdf);
+    ASSERT_EQ(texts.size(), 2);
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("3/5")));
+    EXPECT_TRUE(texts[0].contains(QStringLiteral("行 83 予選ヒート")));
+    EXPECT_TRUE(texts[1].contains(QStringLiteral("4/5")));
+    const QList<QSizeF> sizes = printer_support::PdfPageSizes(pdf);
+    ASSERT_EQ(sizes.size(), 2);
+    EXPECT_NEAR(sizes[0].width(), 595.3, 1); // A4 in points
+    EXPECT_NEAR(sizes[0].height(), 841.9, 1);
+    printer_support::Run(QStringLiteral("pdftoppm"),
+        { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"),
+            QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf,
+            dir.filePath(QStringLiteral("range")) });
+    const QImage page(dir.filePath(QStringLiteral("range-1.png")));
+    ASSERT_FALSE(page.isNull());
+    SavePage(page, QStringLiteral("BandRpt_printer_page3"));
+    // The same layout as in the store: the title centred at the top, rows from the left margin.
+    EXPECT_GT(DarkPixels(page, QRect(300, 40, 200, 30)), 50);
+    EXPECT_GT(DarkPixels(page, QRect(36, 110, 100, 20)), 20);
+}
+
+TEST(BandRptRun, PrintPutsThePreviousStoreBack)
+{
+    QTemporaryDir dir;
+    ListReport r(10);
+    r.Run();
+    TBRPrinter* store = r.report.BRPrinter();
+    r.report.ShowProgress = true;
+    r.report.PrinterSettings.OutputFileName = dir.filePath(QStringLiteral("again.pdf"));
+    r.row = 0;
+    r.report.Print();
+    EXPECT_EQ(r.report.BRPrinter(), store);
+    EXPECT_EQ(printer_support::PdfPageSizes(dir.filePath(QStringLiteral("again.pdf"))).size(), 1);
+}
+
+TEST(BandRptRun, PreviewModalWaitsForThePreviewToClose)
+{
+    ListReport r(60);
+    int afterPreview = 0;
+    int pagesSeen = 0;
+    r.report.AfterPreview = [&](TCustomBandReport*) { ++afterPreview; };
+    QTimer closer;
+    r.report.OnPreview = [&](TBRPrinter* printer) {
+        printer->CancelIfRequested(true);
+        // The operator closes the preview once the run is over.
+        QObject::connect(&closer, &QTimer::timeout, printer, [&, printer] {
+            if (!r.report.Available())
+                return;
+            closer.stop();
+            pagesSeen = printer->PageCount();
+            printer->NotifyClientClosed();
+        });
+        closer.start(1);
+    };
+    r.row = 0;
+    r.report.PreviewModal();
+    EXPECT_EQ(pagesSeen, 2); // the run had finished when the preview was closed
+    EXPECT_EQ(afterPreview, 1);
+    EXPECT_FALSE(r.report.BRPrinter());
+}
+
+TEST(BandRptRun, ClosingThePreviewDuringTheRunCancelsIt)
+{
+    ListReport r(500);
+    r.report.OnPreview = [&](TBRPrinter* printer) { printer->CancelIfRequested(true); };
+    r.text->OnPrint = [&](TBRCustomLabel*, QString& v) {
+        v = QString::number(r.row);
+        if (r.row == 60)
+            r.report.BRPrinter()->NotifyClientClosed();
+    };
+    int afterPreview = 0;
+    r.report.AfterPreview = [&](TCustomBandReport*) { ++afterPreview; };
+    r.row = 0;
+    r.report.PreviewModal();
+    EXPECT_EQ(afterPreview, 1);
+    EXPECT_LT(r.row, 70);
+    EXPECT_FALSE(r.report.BRPrinter());
+    EXPECT_TRUE(r.report.Available());
+}
+
+TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
+{
+    ListReport r(100);
+    r.Run();
+    TCustomBandReport::TBRSetupChoice offered;
+    bool confirm = false;
+    const auto previous
+        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+              offered = c;
+              if (!confirm)
+                  return false;
+              c.Copies = 3;
+              c.PrinterIndex = 0;
+              c.Orientation = TPrinterOrientation::poLandscape;
+              c.PageRange = true;
+              c.FromPage = 2;
+              c.ToPage = 3;
+              c.Duplex = true;
+              c.BinCode = 256 + 4; // Manual
+              return true;
+          });
+    const TBandReportPrinterSettings before = r.report.PrinterSettings;
+    EXPECT_FALSE(r.report.PrinterSetup());
+    EXPECT_EQ(r.report.Tag, 1);
+    EXPECT_EQ(r.report.PrinterSettings, before);
+    // A finished run offers its own pages.
+    EXPECT_TRUE(offered.PageNumbersEnabled);
+    EXPECT_EQ(offered.MaxPage, 3);
+
+    confirm = true;
+    EXPECT_TRUE(r.report.PrinterSetup());
+    EXPECT_EQ(r.report.Tag, 0);
+    EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
+    EXPECT_EQ(r.report.PrinterSettings.PrinterIndex, 0);
+    EXPECT_EQ(r.report.PrinterSettings.FirstPage, 2);
+    EXPECT_EQ(r.report.PrinterSettings.LastPage, 3);
+    EXPECT_EQ(r.report.Page().Orientation(), TPrinterOrientation::poLandscape);
+    EXPECT_EQ(r.report.SetupResult().OutputBin, TBRBin::Manual);
+    EXPECT_TRUE(r.report.SetupResult().Duplex);
+    TCustomBandReport::SetPrintDialogRunner(previous);
+
+    // The standard dialog: the operator cancels it.
+    QTimer::singleShot(0, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    EXPECT_FALSE(r.report.PrinterSetup());
+    EXPECT_EQ(r.report.Tag, 1);
+    EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
+}

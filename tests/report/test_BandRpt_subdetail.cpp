@@ -1,0 +1,125 @@
+// Sub-detail bands: the records of a second data set under each master record, before or after
+// the master's detail band, with header and footer, empty children, and master links.
+
+#include "BRCtrlsTestSupport.h"
+
+using namespace band_samples;
+using namespace ctrls_samples;
+
+namespace {
+
+// Race entries 1..3 with their heats: two for the first, none for the second, one for the
+// third. Sub-detail A runs the heats after each entry (with header, footer and a count per
+// entry); sub-detail B gives one line before each entry from OnNeedData.
+struct HeatReport {
+    HeatReport()
+    {
+        f.db.execute("create table heat (race integer, name varchar(20));"
+                     "insert into heat values (1, 'H1a'); insert into heat values (1, 'H1b');"
+                     "insert into heat values (3, 'H3a')");
+        f.q1->SQL.clear();
+        f.q1->SQL << "select * from entry where id <= 3 order by id";
+        f.q1->Open();
+        heats->setObjectName("Q2");
+        heats->SQL << "select * from heat where race = :RACE order by name";
+        heats->ParamByName("RACE")->SetAsInteger(0);
+        heats->Open();
+        f.report->Functions().AddFunction("RACE", "[Q1.id]");
+
+        TBRReportBuilder b(*f.report);
+        A4(b);
+        detail = b.Band(TBRBandType::rbDetail, 60);
+        b.DBText(detail, f.q1, "name", {});
+        a = b.SubDetail(f.report, heats, 50);
+        b.DBText(a, heats, "name", { .left = 100 });
+        a->Bands().SetHasHeader(true);
+        a->Bands().SetHasFooter(true);
+        count = b.Expr(a->FooterBand(), "COUNT", { .left = 100 }, "0 'heats'", a);
+        count->ResetAfterPrint = true;
+        a->SetPrintIfEmpty(false);
+        before = b.SubDetail(f.report, nullptr, 40);
+        before->SetPrintBefore(true);
+        before->SetOnNeedData([this](QObject*, bool& more) {
+            more = !given;
+            given = !given;
+        });
+        b.Finish();
+        RecordBands(*f.report, bands);
+    }
+    EntryForm f;
+    platform::Query* heats = new platform::Query(&f.db, &f.form);
+    TBRBand* detail;
+    TBRSubDetail* a;
+    TBRSubDetail* before;
+    TBRExpr* count;
+    bool given = false;
+    QStringList bands;
+};
+
+TEST(BRSubDetail, RunsBeforeAndAfterTheDetailOfEachMasterRecord)
+{
+    HeatReport r;
+    QStringList order;
+    for (TBRCustomBand* band : r.f.report->BandList())
+        order << band->objectName();
+    EXPECT_EQ(order,
+        QStringList(
+            { "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
+    r.f.report->Prepare();
+    EXPECT_EQ(r.bands,
+        QStringList({ "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "SubDetailBand1",
+            "GroupFooterBand1", //
+            "SubDetailBand2", "DetailBand1", //
+            "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
+    EXPECT_EQ(r.f.PageTexts().value(0),
+        QStringList({ "あいう", "H1a", "H1b", "2 heats", "Bee", "Cee", "H3a", "1 heats" }));
+    SavePage(Pages(*r.f.report).value(0), "BRSubDetail_heats");
+}
+
+TEST(BRSubDetail, AnEmptyChildPrintsOnceWithPrintIfEmpty)
+{
+    HeatReport r;
+    r.a->SetPrintIfEmpty(true);
+    r.f.report->Prepare();
+    const QStringList second = r.bands.mid(6, 5);
+    EXPECT_EQ(second,
+        QStringList(
+            { "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
+    // The empty print is no record: the count says so.
+    EXPECT_EQ(r.f.PageTexts().value(0),
+        QStringList({ "あいう", "H1a", "H1b", "2 heats", "Bee", "0 heats", "Cee", "H3a", "1 heats" }));
+}
+
+TEST(BRSubDetail, MasterLinks)
+{
+    HeatReport r;
+    EXPECT_EQ(r.a->Master(), r.f.report); // a band dropped on a report runs under it
+    TBRSubDetail* inner = new TBRSubDetail(r.f.report);
+    EXPECT_TRUE(inner->SetMaster(r.a));
+    EXPECT_FALSE(r.a->SetMaster(inner)); // circular
+    EXPECT_EQ(r.a->Master(), r.f.report);
+    EXPECT_FALSE(r.a->SetMaster(r.detail)); // not a controller's band
+    EXPECT_TRUE(r.a->SetMaster(r.a)); // ignored
+    EXPECT_EQ(r.a->Master(), r.f.report);
+
+    delete r.a->HeaderBand(); // freed by hand: cleared
+    EXPECT_FALSE(r.a->Bands().HasHeader());
+    r.a->Bands().SetHasFooter(false);
+    EXPECT_EQ(r.a->FooterBand(), nullptr);
+    r.a->Bands().SetHasHeader(true);
+    EXPECT_EQ(r.a->HeaderBand()->BandType(), TBRBandType::rbGroupHeader);
+
+    delete r.a; // its inner sub-detail loses its master
+    EXPECT_EQ(inner->Master(), nullptr);
+}
+
+TEST(BRSubDetail, AFreedSubDetailIsNoLongerRun)
+{
+    HeatReport r;
+    delete r.a;
+    r.f.report->Prepare();
+    EXPECT_EQ(r.bands.filter("SubDetailBand1"), QStringList());
+    EXPECT_EQ(r.bands.count("DetailBand1"), 3);
+}
+
+} // namespace
