@@ -56,13 +56,20 @@ std::vector<CuePlayer*> FirstPlayers(const std::array<std::unique_ptr<CuePlayer>
 
 size_t Index(CuePhase phase) { return size_t(PhaseIndex(phase)); }
 
+// The cue phases are the count-down's phases, in the same order.
+static_assert(int(CuePhase::Warm) == int(Phase::Warm) && int(CuePhase::Race) == int(Phase::Race)
+    && int(CuePhase::Over) == int(Phase::Over) && int(CuePhase::Interval) == int(Phase::Interval));
+
 } // namespace
 
 void TFtaikai::ConnectSoundHandlers()
 {
+    // The slots of each phase; MPo4..MPo9 never take a cue. The count-down plays the same players.
     m_cueBank = std::make_unique<CueBank>(
         CueBank::Players { FirstPlayers(MP, MP.size()), FirstPlayers(MPt, MPt.size()),
             FirstPlayers(MPo, size_t(PhaseInfo(CuePhase::Over).slotCount)), FirstPlayers(MPi, MPi.size()) });
+    for (CuePhase phase : AllCuePhases)
+        m_countdown->SetPlayers(static_cast<Phase>(PhaseIndex(phase)), m_cueBank->AllPlayers()[Index(phase)]);
 
     // Every player in the order of the sound check page: MP1.., MPt1.., MPo1.., MPi1..
     std::vector<CuePlayer*> all;
