@@ -134,37 +134,6 @@ TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
     f->close();
 }
 
-TEST_F(UtaikaiSound, ResetLoadsThePlayersAndEndsTheCueListPastAFileThatDoesNotOpen)
-{
-    AddCue('w', "0:04:00", "/w4.wav");
-    AddCue('w', "0:03:00", "/missing.wav");
-    AddCue('w', "0:02:00", "/w2.wav");
-    AddCue('o', "0:00:30", "/o.wav");
-    unopenable = QStringList { "/missing.wav" };
-    auto f = OpenWithPlayers();
-    f->setmp();
-
-    const QStringList expected { "R-0:04:00", "R-0:02:00", "Y-0:00:30", "-" };
-    EXPECT_EQ(f->Engine().CueList, expected);
-    EXPECT_EQ(f->Engine().CueListCopy, expected);
-    EXPECT_EQ(f->Memo1->toPlainText(), expected.join('\n'));
-    EXPECT_EQ(players["MP1"]->file, "/w4.wav");
-    EXPECT_EQ(players["MP2"]->file, "/w2.wav");
-    EXPECT_EQ(players["MP3"]->file, "");
-    EXPECT_EQ(players["MPo1"]->file, "/o.wav");
-    EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav")) << f->StatusLine->text().toStdString();
-    EXPECT_TRUE(asker.errors().isEmpty());
-    EXPECT_TRUE(sleeper.waits.empty()) << "loading waits for nothing";
-    EXPECT_EQ(f->PlayerViews[0]->findChildren<QLabel*>()[1]->text(), "w4.wav");
-
-    // Without cues the list is only its terminator.
-    Exec("delete from music");
-    f->setmp();
-    EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
-    EXPECT_TRUE(players["MP1"]->file.isEmpty());
-    f->close();
-}
-
 TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
 {
     auto f = OpenWithPlayers();
@@ -380,6 +349,8 @@ TEST_F(UtaikaiSound, GrabsBothSoundPages)
     testing_support::SaveGrab(f.get(), "console-sound-check-loaded");
     EXPECT_EQ(f->PlayerViews.size(), 39u);
     EXPECT_EQ(f->PlayerViews[13]->Player(), players["MPt1"]);
+    EXPECT_EQ(f->PlayerViews[13]->findChildren<QLabel*>()[1]->toolTip(), "/sounds/race 5min.wav");
+    EXPECT_EQ(f->PlayerViews[15]->findChildren<QLabel*>()[1]->text(), "－") << "MPt3 holds nothing";
     f->close();
 }
 
