@@ -34,8 +34,8 @@ class Query;
 #include <vector>
 
 class QCheckBox;
-class QFileDialog;
 class QComboBox;
+class QFileDialog;
 class QLineEdit;
 class QMenu;
 class QAction;
@@ -388,7 +388,7 @@ private:
     std::unique_ptr<BoardControl> m_boardControl;
 
     // ---- Sound cue state ----
-    // The phase's picker, file box and grid query.
+    // The handlers of one phase's column of the sound set page (picker, file box, grid).
     void RegisterCue(CuePhase phase);
     void TakeGridRow(CuePhase phase);
     void DeleteGridRow(CuePhase phase);

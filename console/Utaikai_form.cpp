@@ -17,7 +17,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -429,11 +428,6 @@ void TFtaikai::BuildSoundSetPage()
     Eddelay = MakeEdit(p, "Eddelay", QStringLiteral("1"), QRect(400, 554, 40, 24));
     Eddelay->setFrame(false);
     Eddelay->setStyleSheet(QStringLiteral("QLineEdit { background: black; color: black; }"));
-    OD1 = new QFileDialog(this, QString());
-    OD1->setObjectName(QStringLiteral("OD1"));
-    OD1->setFileMode(QFileDialog::ExistingFile);
-    OD1->setNameFilters(
-        { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
     Panel14 = MakePanel(p, "Panel14", QStringLiteral("タイマー カウント中はこの画面の処理は出来ません。"),
         QRect(0, 0, 640, 60), platform::clBlack, platform::clYellow);
     Panel14->setFont(ConsoleFont(20, true));

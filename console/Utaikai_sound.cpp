@@ -273,6 +273,14 @@ void TFtaikai::TestPlay(CuePhase phase)
 
 void TFtaikai::PickCueFile(CuePhase phase)
 {
+    // The file dialog is made when first asked for: a dialog sets up a whole file system view.
+    if (!OD1) {
+        OD1 = new QFileDialog(this, QString());
+        OD1->setObjectName(QStringLiteral("OD1"));
+        OD1->setFileMode(QFileDialog::ExistingFile);
+        OD1->setNameFilters(
+            { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
+    }
     QLineEdit* box = CueFiles[Index(phase)];
     if (!box->text().isEmpty())
         OD1->selectFile(box->text());

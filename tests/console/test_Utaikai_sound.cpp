@@ -12,6 +12,7 @@
 #include "support/SoundFiles.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimeEdit>
+#include <QTimer>
 
 using console::CuePhase;
 
@@ -306,6 +308,21 @@ TEST_F(UtaikaiSound, PrePlaysTheFirstLoadedPlayersHalfASecondEach)
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 500, 500, 500 })) << "MP1, MP2, MPo1; no interval player";
     EXPECT_EQ(players["MP2"]->calls.mid(players["MP2"]->calls.size() - 2), QStringList({ "play", "stop" }));
     EXPECT_TRUE(players["MPi1"]->calls.filter("play").isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
+{
+    const QString tone = home.file("tone.wav");
+    ASSERT_TRUE(testing_support::WriteWav(tone, 100));
+    auto f = OpenWithPlayers();
+    QTimer::singleShot(0, f.get(), [&] {
+        EXPECT_EQ(f->OD1->nameFilters().value(0), "wavファイル (*.wav *.wma)");
+        f->OD1->selectFile(tone);
+        static_cast<QDialog*>(f->OD1)->accept();
+    });
+    f->N2Click();
+    EXPECT_EQ(f->CueFiles[3]->text(), tone);
     f->close();
 }
 
