@@ -16,7 +16,6 @@
 #include "console/Schedule.h"
 #include "console/ScheduleItems.h"
 #include "console/Utaikai_time.h"
-#include "platform/Sockets.h"
 
 namespace platform {
 class Asker;
@@ -66,6 +65,7 @@ class CuePlayerView;
 class SignalOutputs;
 class TPanel;
 class TRadioGroup;
+class TimeServerLink;
 
 // Opens the race console for CurrentEventCode as a modal window over `owner` (997 x 696, centred
 // on it), runs it until it closes and destroys it. Returns the dialog's result code.
@@ -185,6 +185,12 @@ public:
     void EddelayDblClick();
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
+    // Connects to the server of Edit9 and Edit10, disconnects, or cancels a connect in progress.
+    void Button2Click();
+    // Shows and logs one received line and, while the network drives the race display, sends
+    // its time to the board.
+    void TimeServerLineReceived(const QByteArray& line);
+    TimeServerLink& Link() const { return *m_link; }
 
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
     // The schedule editor's buttons and the grid's popup menu.
@@ -317,8 +323,6 @@ public:
     QString ScheduleEndText;
     std::array<qint64, SignalSlotCount> SignalSlots {};
     int ScheduleAdded = 0;
-    bool TcpConnected = false;
-    platform::SocketHandle TimeServerSocket = platform::kInvalidSocket;
     QFile TcpLogFile;
 
 protected:
@@ -404,6 +408,7 @@ private:
     std::array<bool, CuePhaseCount> m_testPlaying {};
 
     // ---- Timing-server link state ----
+    std::unique_ptr<TimeServerLink> m_link;
 
     // ---- Schedule state ----
     // Runs a schedule command; when it changed the schedule, the refresh follows. A database
