@@ -4,8 +4,10 @@
 #include "ConsoleFixture.h"
 #include "app/DBControls.h"
 #include "components/CuteBtn.h"
+#include "support/SoundFiles.h"
 
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTimeEdit>
 
@@ -130,6 +132,11 @@ TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
 // starting, switching back before its end lets it start.
 TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
 {
+    const QString cue = home.file(QStringLiteral("gong.wav"));
+    ASSERT_TRUE(testing_support::WriteWav(cue, 100));
+    dm->Database1->execute(
+        QStringLiteral("insert into music (tcode,bun,tno,mname) values (202403091,'i','0:00:02','%1')")
+            .arg(cue));
     auto f = Open();
     for (QTimeEdit* t : { f->DTP1, f->DTP2, f->DTP3 })
         t->setTime(QTime(0, 0, 1));
@@ -142,10 +149,12 @@ TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
     ASSERT_TRUE(f->tmr2.isActive());
     EXPECT_FALSE(f->Tm1.isActive());
     EXPECT_EQ(f->Label31->text(), "00:00:01.8");
+    EXPECT_EQ(f->Memo1->toPlainText(), "-") << "the interval's cue has sounded";
     EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:03W\r\n"));
     EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-control-interval")).isEmpty());
     Ticks(*f, 18);
     EXPECT_TRUE(f->Tm1.isActive()) << "the next run started by itself";
+    EXPECT_EQ(f->Memo1->toPlainText(), "X-0:00:02\n-") << "with the cues as loaded";
     EXPECT_FALSE(f->tmr2.isActive());
 
     Ticks(*f, 30 + 12);
