@@ -348,6 +348,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Esc does not close the console: it closes by its "×" and the window's own close only.
+    void keyPressEvent(QKeyEvent* event) override;
 
 public:
     // Every way out (the "×", the window's close, Esc, the owner ending the dialog) goes through

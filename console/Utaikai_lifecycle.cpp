@@ -21,6 +21,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -292,6 +293,17 @@ void TFtaikai::closeEvent(QCloseEvent* event)
 {
     Teardown();
     QDialog::closeEvent(event);
+}
+
+void TFtaikai::keyPressEvent(QKeyEvent* event)
+{
+    // An Esc meant for a field (leaving a picker, a half-typed content text) would otherwise end
+    // the races: the count-down, the board and the link all stop when the console closes.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TFtaikai::done(int result)

@@ -13,6 +13,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTabWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 
@@ -173,7 +175,21 @@ TEST_F(UtaikaiLifecycle, TheWindowsOwnCloseRunsTheSameStepsAsTheCross)
     EXPECT_FALSE(f->Tmr3.isActive());
 }
 
-TEST_F(UtaikaiLifecycle, EscapeAndTheOwnersEndCloseOnceAndCompletely)
+TEST_F(UtaikaiLifecycle, TheEscapeKeyLeavesTheConsoleOpen)
+{
+    auto f = Open();
+    f->PageControl1->setCurrentWidget(f->TabSheet4);
+    for (QWidget* w :
+        { static_cast<QWidget*>(f->Edit2), static_cast<QWidget*>(f->DTPe), static_cast<QWidget*>(f.get()) }) {
+        QTest::keyClick(w, Qt::Key_Escape);
+        EXPECT_FALSE(f->Closed()) << w->objectName().toStdString();
+    }
+    EXPECT_TRUE(f->isVisible());
+    EXPECT_TRUE(board.sent.isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiLifecycle, TheOwnersEndClosesOnceAndCompletely)
 {
     auto f = Open();
     f->reject();
