@@ -13,8 +13,6 @@ namespace {
 const char* const kSignalColumns[SignalSlotCount]
     = { "on1", "on2", "on3", "on4", "on5", "ons", "of1", "of2", "of3", "of4", "of5" };
 
-QString Quoted(const QString& code) { return EscapeApostrophes(code); }
-
 } // namespace
 
 QString SignalColumn(int slot)
@@ -27,7 +25,8 @@ EventSignals ReadEventSignals(TDM1& dm, const QString& eventCode)
     platform::Query& q = *dm.Qtemp;
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from taikai where tcode='") + Quoted(eventCode) + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("select * from taikai where tcode='") + EscapeApostrophes(eventCode)
+        + QLatin1Char('\''));
     q.Open();
     EventSignals result;
     q.First();
@@ -46,7 +45,8 @@ QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode)
     platform::Query& q = *dm.Qtemp;
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + Quoted(eventCode) + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(eventCode)
+        + QLatin1Char('\''));
     q.AddSQL(QStringLiteral("order by btime"));
     q.Open();
     QTime end(0, 0);
@@ -88,7 +88,7 @@ QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& stat
     lines << QStringLiteral(",cont='") + QString::number(state.offControlMode) + QLatin1Char('\'');
     for (int i = 0; i < 5; ++i)
         lines << QStringLiteral(",sq%1='").arg(i + 1) + state.presets[i] + QLatin1Char('\'');
-    lines << QStringLiteral("where tcode='") + Quoted(eventCode) + QLatin1Char('\'');
+    lines << QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
     return lines;
 }
 

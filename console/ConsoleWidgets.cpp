@@ -82,4 +82,19 @@ QRadioButton* TRadioGroup::Button(int index) const
     return index >= 0 && index < Count() ? m_buttons[static_cast<size_t>(index)] : nullptr;
 }
 
+EventHook::EventHook(QObject* target, QEvent::Type type, std::function<void()> run)
+    : QObject(target)
+    , m_type(type)
+    , m_run(std::move(run))
+{
+    target->installEventFilter(this);
+}
+
+bool EventHook::eventFilter(QObject*, QEvent* event)
+{
+    if (event->type() == m_type)
+        m_run();
+    return false;
+}
+
 } // namespace console

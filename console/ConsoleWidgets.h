@@ -1,11 +1,12 @@
 #pragma once
 
 // Small standard controls of the console's form that Qt has no direct match for: a coloured
-// panel with a caption (the signal lamps, status lines, framed areas) and a radio group that
-// is read and set by item index.
+// panel with a caption (the signal lamps, status lines, framed areas), a radio group that
+// is read and set by item index, and the form's handlers of events Qt has no signal for.
 
 #include "platform/ColorRef.h"
 
+#include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QStringList>
@@ -49,6 +50,19 @@ public:
 private:
     QButtonGroup* m_group;
     std::vector<QRadioButton*> m_buttons;
+};
+
+// Runs a callback on every event of one kind that a widget receives (a key released on a grid,
+// a double-click on a box, the focus leaving it); the event then goes on as usual. Owned by the
+// widget.
+class EventHook : public QObject {
+public:
+    EventHook(QObject* target, QEvent::Type type, std::function<void()> run);
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_run;
 };
 
 } // namespace console

@@ -366,12 +366,14 @@ void CountdownEngine::WriteTimeFile(const QString& clockText, QChar letter)
         m_dev.monitor->WriteTime(clockText, letter);
 }
 
-void CountdownEngine::SendLettered(QChar letter, const QString& clockText, qint64 remaining)
+void CountdownEngine::dpgaz(QChar letter, const QString& clockText)
 {
     m_host.ShowBoardText(clockText);
     BoardLineInput line;
     line.kind = letter == QLatin1Char('O') ? BoardLineKind::OverTime : BoardLineKind::Race;
-    line.tenths = remaining;
+    // The clock text of a remaining time converts back to the same tenths; past the end it reads
+    // 00:00:00.0, which is zero.
+    line.tenths = TimeStrToTenths(clockText);
     line.prefix = m_controls.BoardPrefix();
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
@@ -457,7 +459,7 @@ void CountdownEngine::RaceBlock(qint32 tick)
     const QString text = TenthsToHMST(remaining);
     m_host.ShowTicks(EndRace, tick, remaining < 0);
     if (!BoardFromNetwork)
-        SendLettered(QLatin1Char('R'), text, remaining);
+        dpgaz(QLatin1Char('R'), text);
     if (!ShowRow(Phase::Race, text, remaining))
         m_host.ShowStatus(QStringLiteral("B1"));
     WriteTimeFile(text, QLatin1Char('B'));
@@ -489,7 +491,7 @@ void CountdownEngine::OverBlock(qint32 tick)
     const qint64 remaining = qint64(EndOver) - tick;
     const QString text = TenthsToHMST(remaining);
     m_host.ShowTicks(EndOver, tick, remaining < 0);
-    SendLettered(QLatin1Char('O'), text, remaining);
+    dpgaz(QLatin1Char('O'), text);
     ShowRow(Phase::Over, text, remaining);
     WriteTimeFile(text, QLatin1Char('Y'));
 

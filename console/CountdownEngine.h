@@ -138,6 +138,10 @@ public:
 
     // A count-down (phase or interval) is running.
     bool CountingDown() const { return Tm1On || Tmr2On; }
+    // The race (letter "R") or over-time (letter "O") board line for the clock text of the
+    // remaining time, at even tenths only, with the prefix; the host shows the text.
+    void dpgaz(QChar letter, const QString& clockText);
+
     // While paused in a phase whose option says so, the board shows no time of day.
     bool ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
     // The current count-down tick.
@@ -208,7 +212,6 @@ private:
     bool ShowRow(Phase row, const QString& clockText, qint64 remaining);
     void WriteTimeFile(const QString& clockText, QChar letter);
     void WarmSignals(qint64 remaining);
-    void SendLettered(QChar letter, const QString& clockText, qint64 remaining);
 
     // The cue step of a running phase; `endsNow`: the phase ends in this tick.
     void StepCues(Phase phase, qint64 remaining, bool endsNow);

@@ -1,11 +1,17 @@
 #include "console/CueTable.h"
 
 #include "app/uComm.h"
+#include "console/ScheduleSql.h"
 #include "console/Utaikai_time.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
 
 namespace console {
+
+using schedule_sql::Exec;
+using schedule_sql::Open;
+using schedule_sql::Quoted;
+
 namespace {
 
 const CuePhaseInfo kPhases[CuePhaseCount] = {
@@ -15,11 +21,6 @@ const CuePhaseInfo kPhases[CuePhaseCount] = {
     { 'i', "X-", 3 },
 };
 
-QString Quoted(const QString& text)
-{
-    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
-}
-
 QString EventLine(const QString& escapedCode)
 {
     return QStringLiteral("select * from music where tcode='") + escapedCode + QLatin1Char('\'');
@@ -28,18 +29,6 @@ QString EventLine(const QString& escapedCode)
 QString PhaseLine(CuePhase phase)
 {
     return QStringLiteral("and bun='") + QLatin1Char(PhaseInfo(phase).letter) + QLatin1Char('\'');
-}
-
-void Run(platform::Query& q, const QStringList& lines, bool select)
-{
-    q.Close();
-    q.ClearSQL();
-    for (const QString& line : lines)
-        q.AddSQL(line);
-    if (select)
-        q.Open();
-    else
-        q.ExecSQL();
 }
 
 } // namespace
@@ -60,7 +49,7 @@ CueTable::CueTable(platform::Query& scratch, platform::Asker& asker, QString eve
 
 int CueTable::Count(const QStringList& lines)
 {
-    Run(m_q, lines, true);
+    Open(m_q, lines);
     const int n = m_q.RecordCount();
     m_q.Close();
     return n;
@@ -81,7 +70,7 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     }
 
     bool move = false;
-    Run(m_q, { EventLine(m_code), QStringLiteral("and mname=") + f }, true);
+    Open(m_q, { EventLine(m_code), QStringLiteral("and mname=") + f });
     if (m_q.RecordCount() > 0) {
         m_q.First();
         const QString registeredPhase = m_q.FieldByName(QStringLiteral("bun"))->AsString();
@@ -101,34 +90,30 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     // The move and the new row belong together: a failure between them must not lose the cue.
     platform::Transaction tx(*m_q.database());
     if (move)
-        Run(m_q,
+        Exec(m_q,
             { QStringLiteral("delete from music where tcode='") + m_code + QLatin1Char('\''),
-                QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun },
-            false);
+                QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun });
     const bool timeTaken = Count({ EventLine(m_code), PhaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
     if (!timeTaken)
-        Run(m_q,
+        Exec(m_q,
             { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
                 QLatin1Char('\'') + m_code + QStringLiteral("','") + QLatin1Char(PhaseInfo(phase).letter)
                     + QStringLiteral("',"),
-                t + QLatin1Char(',') + f + QLatin1Char(')') },
-            false);
+                t + QLatin1Char(',') + f + QLatin1Char(')') });
     else
-        Run(m_q,
+        Exec(m_q,
             { QStringLiteral("update music set mname=") + f,
                 QStringLiteral("where tcode='") + m_code + QStringLiteral("' and tno=") + t,
-                QStringLiteral("and ") + bun },
-            false);
+                QStringLiteral("and ") + bun });
     tx.Commit();
     return CueRegistration::Registered;
 }
 
 void CueTable::Delete(CuePhase phase, const QString& tno)
 {
-    Run(m_q,
+    Exec(m_q,
         { QStringLiteral("delete from music where tcode='") + m_code + QLatin1Char('\''), PhaseLine(phase),
-            QStringLiteral("and tno=") + Quoted(tno) },
-        false);
+            QStringLiteral("and tno=") + Quoted(tno) });
 }
 
 CueRows ReadRunCues(platform::Query& q, const QString& eventCode, const CueRunLengths& lengths)
@@ -148,7 +133,7 @@ CueRows ReadRunCues(platform::Query& q, const QString& eventCode, const CueRunLe
     };
     CueRows rows;
     for (int i = 0; i < CuePhaseCount; ++i) {
-        Run(q, selects[size_t(i)], true);
+        Open(q, selects[size_t(i)]);
         for (q.First(); !q.Eof(); q.Next())
             rows[size_t(i)].push_back({ q.FieldByName(QStringLiteral("tno"))->AsString(),
                 q.FieldByName(QStringLiteral("mname"))->AsString() });

@@ -1,7 +1,6 @@
 #include "console/Schedule.h"
 
 #include "app/Udm1.h"
-#include "app/uComm.h"
 #include "console/ScheduleSql.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
@@ -22,11 +21,6 @@ void RefuseIfPastMidnight(qint64 end)
 }
 
 ScheduleOutcome Placed(ScheduleOutcome::Place place, int uc = 0) { return { true, place, uc, {} }; }
-
-QString Quoted(const QString& text)
-{
-    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
-}
 
 // A row to insert. Heats carry their round and heat numbers and titles; plain rows are round
 // and heat "0" without titles.

@@ -25,6 +25,11 @@ QString Exec(platform::Query& q, const QStringList& lines)
     return q.SQL.join(QLatin1Char(' '));
 }
 
+QString Quoted(const QString& text)
+{
+    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
+}
+
 int Seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
 
 QString TimeText(int seconds) { return LongTimeTextOfSeconds(seconds); }

@@ -1,7 +1,8 @@
 #pragma once
 
-// Small pieces shared by the schedule's classes: statements run on the data module's queries as
-// lines, and times as whole seconds since midnight written as H:MM:SS texts.
+// Small pieces shared by the console's classes that run statements (the schedule, the cues, the
+// templates): statements run on the data module's queries as lines, text literals, and times as
+// whole seconds since midnight written as H:MM:SS texts.
 
 #include <QString>
 #include <QStringList>
@@ -18,6 +19,9 @@ namespace console::schedule_sql {
 void Open(platform::Query& q, const QStringList& lines, bool live = false);
 // Replaces the query's lines and runs them; returns the query's text as run.
 QString Exec(platform::Query& q, const QStringList& lines);
+
+// A text between apostrophes for a statement, its own apostrophes doubled.
+QString Quoted(const QString& text);
 
 // Whole seconds since midnight of a time; an invalid time counts as 0:00:00.
 int Seconds(const QTime& time);

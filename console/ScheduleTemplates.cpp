@@ -1,7 +1,6 @@
 #include "console/ScheduleTemplates.h"
 
 #include "app/Udm1.h"
-#include "app/uComm.h"
 #include "console/ScheduleSql.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
@@ -21,14 +20,11 @@ QString Literal(platform::Query& q, const char* column, bool number = false)
     const QString text = q.FieldByName(QLatin1String(column))->AsString();
     if (number && text.isEmpty())
         return QStringLiteral("null");
-    return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
+    return Quoted(text);
 }
 
 // The code as a statement writes it: the template's 0 bare, an event's code quoted.
-QString CodeLiteral(const QString& code)
-{
-    return code == Template ? code : QLatin1Char('\'') + EscapeApostrophes(code) + QLatin1Char('\'');
-}
+QString CodeLiteral(const QString& code) { return code == Template ? code : Quoted(code); }
 
 QStringList ScheduleInsert(platform::Query& row, const QString& code)
 {

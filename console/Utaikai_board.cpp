@@ -66,17 +66,7 @@ void TFtaikai::TmsTimer()
     m_boardControl->Send(line);
 }
 
-void TFtaikai::dpgaz(QChar letter, const QString& clockText)
-{
-    Edit8->setText(clockText);
-    BoardLineInput line;
-    line.kind = letter == QLatin1Char('O') ? BoardLineKind::OverTime : BoardLineKind::Race;
-    // The clock text of a remaining time converts back to the same tenths; an empty text is zero.
-    line.tenths = TimeStrToTenths(clockText);
-    line.prefix = Edit11->text();
-    line.boardOn = RGgaz->ItemIndex() == 0;
-    m_boardControl->Send(line);
-}
+void TFtaikai::dpgaz(QChar letter, const QString& clockText) { m_countdown->dpgaz(letter, clockText); }
 
 void TFtaikai::RGgazClick()
 {

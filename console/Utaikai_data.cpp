@@ -3,6 +3,7 @@
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
+#include "console/ScheduleSql.h"
 #include "console/Utaikai.h"
 #include "platform/DataSet.h"
 
@@ -19,18 +20,9 @@ QString EventFilter()
         + QLatin1Char('\'');
 }
 
-void Reopen(platform::Query& q, const QStringList& lines)
-{
-    q.Close();
-    q.ClearSQL();
-    for (const QString& line : lines)
-        q.AddSQL(line);
-    q.Open();
-}
-
 void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
 {
-    Reopen(q, { QStringLiteral("select distinct(%1) from rmenu").arg(column) });
+    schedule_sql::Open(q, { QStringLiteral("select distinct(%1) from rmenu").arg(column) });
     box->clear();
     for (q.First(); !q.Eof(); q.Next()) {
         const QString value = q.Fields(0)->AsString();
@@ -54,7 +46,7 @@ void TFtaikai::checkctb()
     if (!m_dev.dm)
         return;
     platform::Query& q = *Dm().Qrmenu;
-    Reopen(q, { EventFilter(), QStringLiteral("order by btime") });
+    schedule_sql::Open(q, { EventFilter(), QStringLiteral("order by btime") });
     const int rows = q.RecordCount();
     DTPb->setEnabled(rows == 0);
     if (rows == 0)

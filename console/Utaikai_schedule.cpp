@@ -18,7 +18,6 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -28,26 +27,6 @@
 
 namespace console {
 namespace {
-
-// Calls back on every key release of the widget it watches (the grid's key-up).
-class KeyUpFilter : public QObject {
-public:
-    KeyUpFilter(QObject* watched, std::function<void()> onKeyUp)
-        : QObject(watched)
-        , m_onKeyUp(std::move(onKeyUp))
-    {
-        watched->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == QEvent::KeyRelease)
-            m_onKeyUp();
-        return false;
-    }
-
-private:
-    std::function<void()> m_onKeyUp;
-};
 
 const QString kItemsUnread = QStringLiteral("予定を読み込めませんでした: ");
 
@@ -74,7 +53,7 @@ void TFtaikai::ConnectScheduleHandlers()
     connect(CkBround, &QCheckBox::toggled, this, &TFtaikai::CkBroundClick);
 
     connect(DBGrid4, &QAbstractItemView::clicked, this, &TFtaikai::DBGrid4CellClick);
-    new KeyUpFilter(DBGrid4, [this] { DBGrid4KeyUp(); });
+    new EventHook(DBGrid4, QEvent::KeyRelease, [this] { DBGrid4KeyUp(); });
     DBGrid4->OnDblClick = [this] { DBGrid4DblClick(); };
     connect(DBGrid4, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         // A right click on another row selects that row first, as a left click would.

@@ -13,7 +13,6 @@
 #include "platform/DataSet.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -22,28 +21,6 @@
 
 namespace console {
 namespace {
-
-// Runs a callback for the events of one kind that a widget receives.
-class EventHook : public QObject {
-public:
-    EventHook(QWidget* target, QEvent::Type type, std::function<void()> run)
-        : QObject(target)
-        , m_type(type)
-        , m_run(std::move(run))
-    {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject*, QEvent* event) override
-    {
-        if (event->type() == m_type)
-            m_run();
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-    std::function<void()> m_run;
-};
 
 template <size_t N>
 std::vector<CuePlayer*> FirstPlayers(const std::array<std::unique_ptr<CuePlayer>, N>& bank, size_t n)
