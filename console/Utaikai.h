@@ -8,7 +8,8 @@
 // The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
 // controls, Utaikai_lifecycle.cpp opens and closes the console, Utaikai_countdown.cpp runs the
 // count-downs, Utaikai_board.cpp the display board, Utaikai_sound.cpp the sound cues,
-// Utaikai_link.cpp the timing-server link and Utaikai_schedule.cpp the race information schedule.
+// Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race information schedule
+// and Utaikai_print.cpp its printout.
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -119,6 +120,12 @@ public:
     void clearmp();
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
+
+    // ---- Schedule printout handlers (Utaikai_print.cpp) ----
+    // "印刷": previews the event's schedule report, from which the operator prints.
+    void CuteButton15Click();
+    // "ﾍｯﾀﾞｰ･ﾌｯﾀｰ": the picker of the printout's header and footer pictures.
+    void CuteButton16Click();
 
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
     // The schedule editor's buttons and the grid's popup menu.
@@ -289,6 +296,7 @@ private:
     void ConnectSoundHandlers();
     void ConnectLinkHandlers();
     void ConnectScheduleHandlers();
+    void ConnectPrintHandlers();
     TDM1& Dm() const;
     platform::Asker& Asker() const;
 

@@ -80,6 +80,7 @@ void TFtaikai::ConnectHandlers()
     ConnectSoundHandlers();
     ConnectLinkHandlers();
     ConnectScheduleHandlers();
+    ConnectPrintHandlers();
 }
 
 void TFtaikai::ShowStatus(const QString& text) { StatusLine->setText(text); }
