@@ -25,7 +25,6 @@ const char* const kFlowFailed = "通信フロー制御の設定で失敗しま�
 const char* const kTimeOutFailed = "通信タイムアウト時間の設定で失敗しました";
 const char* const kBufferFailed = "通信用ポートのバッファを準備できませんでした";
 
-constexpr int kMaxQueuedChunks = 32;
 constexpr unsigned kWatchedEvents = 0x1F9; // RXCHAR, CTS, DSR, RLSD, BREAK, ERR, RING
 constexpr unsigned kSignalEvents = 0x178; // CTS, DSR, RLSD, BREAK, RING
 constexpr unsigned kLineSignalEvents = 0x138; // CTS, DSR, RLSD, RING
@@ -351,7 +350,7 @@ bool TCustomCommX::Write(const void* Buffer, int Count)
     const char* data = static_cast<const char*>(Buffer);
     const int chunkSize = m_bufLenTrans > 0 ? m_bufLenTrans : 1;
     for (int offset = 0; offset < Count; offset += chunkSize) {
-        while (m_session->queuedChunks() >= kMaxQueuedChunks) {
+        while (m_session->queuedChunks() >= MaxQueuedChunks) {
             QCoreApplication::processEvents();
             SleepMs(1);
             if (!isCurrent(session))
@@ -422,6 +421,13 @@ void TCustomCommX::PurgeTrans()
         SleepMs(1);
     } while (s.queuedBytes() > 0);
     s.purging = false;
+}
+
+int TCustomCommX::QueuedChunks() const { return m_session ? m_session->queuedChunks() : 0; }
+
+bool TCustomCommX::AllSent() const
+{
+    return !m_session || (m_session->queuedChunks() == 0 && m_session->line->drain(0));
 }
 
 void TCustomCommX::PurgeReceive()

@@ -77,6 +77,13 @@ public:
 
     // Drops what waits to be sent (the send thread reports each dropped chunk through OnTrans).
     void PurgeTrans();
+    // Chunks handed to Write that the send thread has not finished with; 0 while closed. Write
+    // waits while MaxQueuedChunks of them are queued, so a caller that must not wait checks first.
+    int QueuedChunks() const;
+    static constexpr int MaxQueuedChunks = 32;
+    // True when nothing handed to Write is left to send: no chunk queued and the port's own
+    // output queue empty. Never waits; true while closed.
+    bool AllSent() const;
     // Drops what was received and not read.
     void PurgeReceive();
     // Bytes waiting to be read; 0 when closed.

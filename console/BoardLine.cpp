@@ -4,6 +4,8 @@
 #include "console/Utaikai_time.h"
 #include "platform/TextCodec.h"
 
+#include <algorithm>
+
 namespace console {
 namespace {
 
@@ -60,6 +62,34 @@ QByteArray BoardTimeFrame(const QByteArray& field, const QByteArray& prefix)
 }
 
 QByteArray BoardBlankLine() { return QByteArray(22, ' ') + '\r'; }
+
+QByteArray BoardFrame(BoardTestFrame frame)
+{
+    switch (frame) {
+    case BoardTestFrame::AllNull:
+        return BoardBlankLine();
+    case BoardTestFrame::All8:
+        return QByteArrayLiteral("8888888888:88:88.88 88\r");
+    case BoardTestFrame::OneToZero:
+        return QByteArrayLiteral("0000000012:34:56.78 90\r");
+    case BoardTestFrame::AllOneToZero:
+        return QByteArrayLiteral("0000000000:00:00.00 00\r");
+    case BoardTestFrame::AToZ:
+        return QByteArrayLiteral("8ABCDEFGAB:CD:EF.GH 88\r");
+    case BoardTestFrame::Hidden1:
+        return QByteArrayLiteral("888     00:00:08.88 00\r");
+    case BoardTestFrame::Hidden2:
+        return QByteArrayLiteral("        00:00:0 .   00\r");
+    case BoardTestFrame::AllSegments:
+        return QByteArrayLiteral("888     88:88:88.88 88\r");
+    }
+    return BoardBlankLine();
+}
+
+QByteArray BoardBrightnessFrame(int level)
+{
+    return QByteArrayLiteral("K    ") + char('0' + std::clamp(level, 1, 9)) + '\r';
+}
 
 QString BoardField(const BoardLineInput& in)
 {

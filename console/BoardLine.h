@@ -55,6 +55,23 @@ QByteArray BoardTimeFrame(const QByteArray& field, const QByteArray& prefix = QB
 // The line that clears the board: 22 blanks and CR.
 QByteArray BoardBlankLine();
 
+// The frames of the board's settings: brightness and the test patterns. Each is 22 characters
+// for the board's positions left to right and CR, but the brightness command ("K", four blanks,
+// the level 1-9 and CR).
+enum class BoardTestFrame {
+    AllNull, // "All Null"
+    All8, // "All 8"
+    OneToZero, // "1 to 0"
+    AllOneToZero, // "All 1 to 0"
+    AToZ, // "A to Z"
+    Hidden1, // the hidden "Test1"
+    Hidden2, // the hidden "Test2"
+    AllSegments, // every segment lit, sent after a brightness command
+};
+QByteArray BoardFrame(BoardTestFrame frame);
+// The brightness command for a level 1 to 9 (levels outside are brought within).
+QByteArray BoardBrightnessFrame(int level);
+
 // Sends the line for `in` when there is one; true when something was sent.
 bool SendBoardLine(BoardPort& port, const BoardLineInput& in);
 

@@ -20,13 +20,30 @@ namespace console {
 
 class MonitorFiles;
 
-// The display board's serial link. A closed port drops what it is given.
+// The display board's serial link. A closed port drops what it is given. Nothing here waits on
+// the board: the count-down sends through it ten times a second.
 class BoardPort {
 public:
     virtual ~BoardPort() = default;
+    // Hands the bytes over for sending. When the port's send queue is full (a board holding CTS
+    // low takes nothing) the bytes are dropped and counted: the next line supersedes them.
     virtual void SendString(const QByteArray& bytes) = 0;
-    // Releases the port; nothing when it is closed. Never fails.
+    // Releases the port at once, dropping what has not gone out; nothing when it is closed.
     virtual void Close() = 0;
+
+    // The members below have defaults for ports that are always there (recorders, tests).
+
+    // Opens the port; true when it is open afterwards, also when it was open already. On failure
+    // OpenError() says why.
+    virtual bool Open() { return true; }
+    virtual QString OpenError() const { return {}; }
+    // Bits per second; kept while closed and used by the next Open.
+    virtual void SetBitRate(int bitRate) { (void)bitRate; }
+    // How many sends were dropped because the send queue was full, since the port was made.
+    virtual int DroppedLines() const { return 0; }
+    // Closes once what was handed over has gone out (bounded by the send time-out), without
+    // waiting for it: the blank line that switches the board off must reach it.
+    virtual void CloseWhenSent() { Close(); }
 };
 
 // The three serial ports whose RTS and DTR lines switch the signal outputs. Ports are numbered
@@ -84,6 +101,15 @@ public:
     void Sleep(int ms) override;
 };
 
+// Runs work later on the console's thread, so that a timed sequence (the signal sweep, the
+// brightness frames) never blocks the count-down.
+class Scheduler {
+public:
+    virtual ~Scheduler() = default;
+    // Runs `work` once, `ms` milliseconds from now.
+    virtual void After(int ms, std::function<void()> work) = 0;
+};
+
 // Makes the cue player of the slot named (MP1, MPt3, ...).
 using CuePlayerFactory = std::function<std::unique_ptr<CuePlayer>(const QString& name)>;
 
@@ -97,6 +123,7 @@ struct ConsoleDevices {
     MonitorFiles* monitor = nullptr;
     RandomSource* random = nullptr;
     Sleeper* sleeper = nullptr;
+    Scheduler* scheduler = nullptr;
     TDM1* dm = nullptr;
     CuePlayerFactory makeCuePlayer;
 };

@@ -3,11 +3,87 @@
 #include "components/CommX.h"
 #include "components/rs232c.h"
 
+#include <algorithm>
+
 namespace console {
 
-void CommXBoardPort::SendString(const QByteArray& bytes) { m_port.SendString(bytes); }
+CommXBoardPort::CommXBoardPort(TCustomCommX& port)
+    : m_port(port)
+{
+    m_drainTimer.setInterval(DrainPollMs);
+    QObject::connect(&m_drainTimer, &QTimer::timeout, &m_drainTimer, [this] { PollDrain(); });
+}
 
-void CommXBoardPort::Close() { m_port.Close(); }
+void CommXBoardPort::SendString(const QByteArray& bytes)
+{
+    if (bytes.isEmpty() || m_port.Handle() < 0 || m_drainTimer.isActive())
+        return;
+    // Write waits (running the event loop) while the queue is full; the board is never worth
+    // that wait. Lines still queued are not a reason to drop: only a full queue is.
+    const int chunkSize = std::max(1, m_port.BufLenTrans());
+    const int chunks = int((bytes.size() + chunkSize - 1) / chunkSize);
+    if (m_port.QueuedChunks() + chunks > TCustomCommX::MaxQueuedChunks) {
+        ++m_dropped;
+        return;
+    }
+    m_port.SendString(bytes);
+}
+
+void CommXBoardPort::Close()
+{
+    StopDraining();
+    m_port.Close();
+}
+
+bool CommXBoardPort::Open()
+{
+    // A close still waiting for its last line is called off: the port stays as it is.
+    StopDraining();
+    m_openError.clear();
+    if (m_port.Handle() >= 0)
+        return true;
+    try {
+        m_port.Open();
+    } catch (const ECommError& e) {
+        m_openError = e.Message();
+        return false;
+    }
+    return true;
+}
+
+void CommXBoardPort::SetBitRate(int bitRate)
+{
+    try {
+        m_port.SetBitRate(bitRate);
+    } catch (const ECommError& e) {
+        // Only an open port applies the rate at once; the caller closes it first.
+        m_openError = e.Message();
+    }
+}
+
+void CommXBoardPort::CloseWhenSent()
+{
+    if (m_port.Handle() < 0)
+        return;
+    m_drainSince.start();
+    m_drainTimer.start();
+    PollDrain();
+}
+
+void CommXBoardPort::PollDrain()
+{
+    if (!m_drainTimer.isActive())
+        return;
+    if (m_port.AllSent() || m_drainSince.elapsed() >= m_port.TimeOutTrans())
+        Close();
+}
+
+void CommXBoardPort::StopDraining() { m_drainTimer.stop(); }
+
+void QtScheduler::After(int ms, std::function<void()> work)
+{
+    QTimer::singleShot(std::max(0, ms), &m_owner, std::move(work));
+}
 
 Trs232c* Rs232cSignalLines::Port(int port) const
 {

@@ -5,6 +5,8 @@
 
 #include "console/ConsoleDevices.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <array>
 
 class TCustomCommX;
@@ -12,18 +14,45 @@ class Trs232c;
 
 namespace console {
 
-// The board line over CommX1. Sends while the port is closed are dropped.
+// The board line over CommX1. Sends while the port is closed are dropped; so are sends that
+// would have to wait for room in the port's send queue.
 class CommXBoardPort final : public BoardPort {
 public:
-    explicit CommXBoardPort(TCustomCommX& port)
-        : m_port(port)
-    {
-    }
+    explicit CommXBoardPort(TCustomCommX& port);
     void SendString(const QByteArray& bytes) override;
     void Close() override;
+    bool Open() override;
+    QString OpenError() const override { return m_openError; }
+    void SetBitRate(int bitRate) override;
+    int DroppedLines() const override { return m_dropped; }
+    void CloseWhenSent() override;
+
+    // How often a pending close looks whether everything went out.
+    static constexpr int DrainPollMs = 10;
 
 private:
+    void PollDrain();
+    void StopDraining();
+
     TCustomCommX& m_port;
+    QString m_openError;
+    int m_dropped = 0;
+    // Set while a close waits for the last line to go out; sends meanwhile are dropped.
+    QTimer m_drainTimer;
+    QElapsedTimer m_drainSince;
+};
+
+// Work for later on the owner's thread; what is pending when the owner goes is dropped.
+class QtScheduler final : public Scheduler {
+public:
+    explicit QtScheduler(QObject& owner)
+        : m_owner(owner)
+    {
+    }
+    void After(int ms, std::function<void()> work) override;
+
+private:
+    QObject& m_owner;
 };
 
 // Signal ports 1 to 3 over rs232c1..rs232c3; results of the components are ignored.

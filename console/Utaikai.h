@@ -57,6 +57,10 @@ class TLED7Seg;
 
 namespace console {
 
+class BoardControl;
+class CountdownEngine;
+class CountdownHost;
+class SignalOutputs;
 class TPanel;
 class TRadioGroup;
 
@@ -110,8 +114,33 @@ public:
     void SignalPortClose(int port);
 
     // ---- Count-down handlers (Utaikai_countdown.cpp) ----
+    void CuteButton1Click(); // Start
+    void CuteButton2Click(); // Stop
+    void CuteButton5Click(); // Reset
+    void Button1Click(); // the hidden reset
+    // Blanks all eighteen digits.
+    void segclear();
+    // The phase count-down with the console's phase state and cue list.
+    CountdownEngine& Engine() { return *m_countdown; }
 
     // ---- Display board and signal handlers (Utaikai_board.cpp) ----
+    void RGgazClick();
+    void RGbrateClick();
+    void RGcontClick();
+    void CuteButton19Click(); // "初期化"
+    void CuteButton26Click(); // brightness "Set"
+    void CkBwupClick();
+    void CkBraceClick();
+    void CkBoverClick();
+    // ON 1-5 and START (output 0..5), OFF 1-5 and ALL OFF.
+    void CBrsonClick(int output);
+    void CBrsofClick(int output);
+    // A signal picker lost the focus: its slot follows it.
+    void DTPsigExit(int slot);
+    // The start pulse in milliseconds (the hidden box Edit3).
+    int PulseMs() const;
+    SignalOutputs& Signals() { return *m_signals; }
+    BoardControl& Board() { return *m_boardControl; }
 
     // ---- Sound cue handlers (Utaikai_sound.cpp) ----
     // Loads the event's cues into the players and builds the cue list (run by every reset).
@@ -253,21 +282,18 @@ public:
     QTimer Tm1, tmr2, Tmr3, Tms;
 
     // ---- Window state ----
-    QStringList CueList, CueListCopy;
     QTime ScheduleEndTime;
     QString ScheduleEndText;
     std::array<qint64, SignalSlotCount> SignalSlots {};
-    std::array<bool, 3> SignalPortOpened {};
     int ScheduleAdded = 0;
-    int CueStep = 1;
-    int ResetDone = 0;
-    qint32 LastTick = 0;
     bool TcpConnected = false;
     platform::SocketHandle TimeServerSocket = platform::kInvalidSocket;
     QFile TcpLogFile;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 public:
@@ -277,6 +303,8 @@ public:
 
 private:
     void BuildForm();
+    // Keeps the window, frame included, at its size.
+    void FitToFrame();
     void BuildControlPage();
     void BuildSoundSetPage();
     void BuildRaceInfoPage();
@@ -307,7 +335,7 @@ private:
     std::unique_ptr<MonitorFiles> m_ownMonitor;
     std::unique_ptr<RandomSource> m_ownRandom;
     std::unique_ptr<Sleeper> m_ownSleeper;
-    std::unique_ptr<CountdownTicks> m_ticks;
+    std::unique_ptr<Scheduler> m_ownScheduler;
     std::unique_ptr<DeviceRelease> m_release;
     bool m_shown = false;
     // The event's signal times, OFF control and presets are in the controls: only then does the
@@ -316,8 +344,18 @@ private:
     bool m_closeDone = false;
 
     // ---- Count-down state ----
+    friend class CountdownFace;
+    // Builds the count-down with the board and signal controls it drives.
+    void BuildCountdown();
+    // Keeps the timers as the count-down wants them.
+    void SyncTimers();
+    // The form as the count-down sees it (its controls and displays).
+    std::unique_ptr<CountdownHost> m_countdownFace;
+    std::unique_ptr<CountdownEngine> m_countdown;
 
     // ---- Display board and signal state ----
+    std::unique_ptr<SignalOutputs> m_signals;
+    std::unique_ptr<BoardControl> m_boardControl;
 
     // ---- Sound cue state ----
 

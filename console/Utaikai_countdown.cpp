@@ -1,14 +1,210 @@
 // The console's count-downs: the phase count-down with Start, Stop and Reset, and the interval
-// that can start the next race by itself.
+// that can start the next race by itself. The work is the count-down engine's; the handlers
+// here only call it, and the form shows what it says.
 
+#include "app/uComm.h"
+#include "components/CuteBtn.h"
+#include "components/LED7Seg.h"
+#include "console/BoardControl.h"
+#include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
+#include "console/ResultLookup.h"
+#include "console/SignalOutputs.h"
 #include "console/Utaikai.h"
+#include "platform/Clock.h"
+#include "platform/DataSet.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTimeEdit>
 
 namespace console {
 
-void TFtaikai::ConnectCountdownHandlers() { }
+// The form as the count-down sees it: the pickers and switches it reads, the digits and
+// read-outs it writes.
+class CountdownFace final : public CountdownHost, public CountdownControls {
+public:
+    explicit CountdownFace(TFtaikai& form)
+        : f(form)
+    {
+    }
 
-void TFtaikai::Tm1Timer() { }
+    // ---- Controls ----
+    QString PresetText(Preset preset) const override { return LongTimeText(Picker(preset)->time()); }
+    bool BoardOn() const override { return f.RGgaz->ItemIndex() == 0; }
+    int OffControl() const override { return f.RGcont->ItemIndex(); }
+    QString BoardPrefix() const override { return f.Edit11->text(); }
+    qint64 BlindTenths() const override { return TimeStrToTenths(LongTimeText(f.DTP->time())); }
+    bool BlindSettingOn() const override { return BlindTimeTenths.trimmed().toLongLong() > 0; }
+    // The picker's own shown/hidden state: it stays shown while another page is in front.
+    bool Automatic() const override { return !f.DTPauto->isHidden(); }
+    qint64 TriggerSlot(int slot) const override
+    {
+        return slot >= 0 && slot < SignalSlotCount ? f.SignalSlots[static_cast<size_t>(slot)] : 0;
+    }
+    int PulseMs() const override { return f.PulseMs(); }
+
+    // ---- Host ----
+    void ShowDigits(Phase row, const std::array<int, 6>& values) override
+    {
+        const auto& segs = Row(row);
+        for (size_t i = 0; i < segs.size(); ++i)
+            segs[i]->SetValue(values[i]);
+    }
+    void SetRowColor(Phase row, platform::TColor color) override
+    {
+        for (components::TLED7Seg* seg : Row(row))
+            seg->SetSegColor(color);
+    }
+    void ShowCut(const QString& text) override { f.Edit1->setText(text); }
+    void ShowSignalRemaining(int signal, const QString& text) override
+    {
+        if (signal >= 0 && signal < 5)
+            f.Lb[static_cast<size_t>(signal)]->setText(text);
+    }
+    void ShowTicks(qint32 endTick, qint32 tick, bool pastEnd) override
+    {
+        const QString text = QString::number(endTick) + QLatin1Char('/') + QString::number(tick);
+        f.Edit6->setText(text);
+        if (pastEnd)
+            f.Edit7->setText(text);
+    }
+    void ShowBoardText(const QString& clockText) override { f.Edit8->setText(clockText); }
+    void ShowIntervalText(const QString& text) override { f.Label31->setText(text); }
+    void CueListChanged(const QStringList& list) override
+    {
+        f.Memo1->setPlainText(list.join(QLatin1Char('\n')));
+    }
+    void CueHeadRemoved() override
+    {
+        QTextCursor cursor(f.Memo1->document());
+        cursor.movePosition(QTextCursor::Start);
+        if (!cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor))
+            cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        cursor.removeSelectedText();
+    }
+    void ShowStatus(const QString& text) override { f.ShowStatus(text); }
+    void TimersChanged() override { f.SyncTimers(); }
+    void ReloadCues() override { f.setmp(); }
+    void LookupResults() override
+    {
+        if (!f.CkBauto->isChecked() || !f.Devices().dm)
+            return;
+        f.Edit8->show();
+        try {
+            const NextHeat next = LookupNextHeatResults(
+                *f.Devices().dm, CurrentEventCode, LongTimeText(f.Devices().clock->now().time()));
+            f.Label30->setText(next.label);
+        } catch (const platform::DatabaseError& e) {
+            f.ShowStatus(QStringLiteral("結果を読み込めませんでした。") + e.message());
+        }
+    }
+
+private:
+    QTimeEdit* Picker(Preset preset) const
+    {
+        switch (preset) {
+        case Preset::Warm:
+            return f.DTP1;
+        case Preset::Race:
+            return f.DTP2;
+        case Preset::Over:
+            return f.DTP3;
+        case Preset::Blank:
+            return f.DTP4;
+        case Preset::Interval:
+            return f.DTPauto;
+        }
+        return f.DTP1;
+    }
+    const std::array<components::TLED7Seg*, 6>& Row(Phase row) const
+    {
+        return row == Phase::Warm ? f.SegWarm : row == Phase::Race ? f.SegRace : f.SegOver;
+    }
+
+    TFtaikai& f;
+};
+
+void TFtaikai::BuildCountdown()
+{
+    SignalOutputs::View signalView;
+    signalView.lamp = [this](int output, platform::TColor color) {
+        Pnl[static_cast<size_t>(output)]->SetColor(color);
+        PLd[static_cast<size_t>(output)]->SetColor(color);
+    };
+    signalView.repaint = [this] {
+        Pnl[SignalOutputs::StartOutput]->repaint();
+        PLd[SignalOutputs::StartOutput]->repaint();
+    };
+    signalView.status = [this](const QString& text) { ShowStatus(text); };
+    m_signals
+        = std::make_unique<SignalOutputs>(*m_dev.signalLines, *m_dev.sleeper, *m_dev.scheduler, signalView);
+
+    BoardControl::View boardView;
+    boardView.status = [this](const QString& text) { ShowStatus(text); };
+    boardView.shownOff = [this] { RGgaz->SetItemIndex(1); };
+    m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, boardView);
+
+    auto face = std::make_unique<CountdownFace>(*this);
+    CountdownControls& controls = *face;
+    m_countdown = std::make_unique<CountdownEngine>(
+        CountdownEngine::Parts { m_dev, controls, *face, *m_signals, *m_boardControl });
+    m_countdownFace = std::move(face);
+
+    auto players = [](auto& bank, size_t count) {
+        std::vector<CuePlayer*> list;
+        for (size_t i = 0; i < count && i < bank.size(); ++i)
+            list.push_back(bank[i].get());
+        return list;
+    };
+    m_countdown->SetPlayers(Phase::Warm, players(MP, MP.size()));
+    m_countdown->SetPlayers(Phase::Race, players(MPt, MPt.size()));
+    // MPo4..MPo9 never take a cue.
+    m_countdown->SetPlayers(Phase::Over, players(MPo, 3));
+    m_countdown->SetPlayers(Phase::Interval, players(MPi, MPi.size()));
+}
+
+void TFtaikai::SyncTimers()
+{
+    auto sync = [](QTimer& timer, bool on) {
+        if (on && !timer.isActive())
+            timer.start();
+        else if (!on && timer.isActive())
+            timer.stop();
+    };
+    sync(Tm1, m_countdown->Tm1On);
+    sync(tmr2, m_countdown->Tmr2On);
+    // The board clock runs whenever the console is open; a stop hands the board back to it.
+    if (!m_closeDone && !Tms.isActive())
+        Tms.start();
+}
+
+void TFtaikai::ConnectCountdownHandlers()
+{
+    BuildCountdown();
+    CuteButton1->OnClick = [this] { CuteButton1Click(); };
+    CuteButton2->OnClick = [this] { CuteButton2Click(); };
+    CuteButton5->OnClick = [this] { CuteButton5Click(); };
+    connect(Button1, &QPushButton::clicked, this, &TFtaikai::Button1Click);
+}
+
+void TFtaikai::Tm1Timer() { m_countdown->PhaseTick(); }
 
 void TFtaikai::tmr2Timer() { }
+
+void TFtaikai::CuteButton1Click() { m_countdown->Start(); }
+
+void TFtaikai::CuteButton2Click() { m_countdown->Stop(); }
+
+void TFtaikai::CuteButton5Click() { m_countdown->Reset(); }
+
+void TFtaikai::Button1Click() { m_countdown->HiddenReset(); }
+
+void TFtaikai::segclear() { m_countdown->segclear(); }
 
 } // namespace console

@@ -33,6 +33,14 @@
 namespace console {
 namespace {
 
+// The window's outer size, frame and title bar included, as the event list sets it.
+constexpr QSize kWindowSize(997, 696);
+// The tabs' row; the "×" takes its height.
+constexpr int TabHeight = 24;
+constexpr int CloseButtonWidth = 34;
+// The status line lies under the pages.
+constexpr int StatusTop = 635;
+
 using components::TCuteButton;
 using components::TLED7Seg;
 using platform::TColor;
@@ -207,14 +215,15 @@ void TFtaikai::BuildForm()
     pal.setColor(QPalette::Window, Qt::black);
     pal.setColor(QPalette::WindowText, Qt::white);
     setPalette(pal);
-    resize(997, 696);
+    resize(kWindowSize);
 
     PageControl1 = Named(new QTabWidget(this), "PageControl1", QRect(0, 0, 997, 633));
     PageControl1->setFont(ConsoleFont(12));
     PageControl1->tabBar()->setStyleSheet(
-        QStringLiteral("QTabBar::tab { width: 116px; height: 22px; background: #303030; color: white;"
+        QStringLiteral("QTabBar::tab { width: 116px; height: %1px; background: #303030; color: white;"
                        " border: 1px solid #808080; border-bottom: none; margin-right: 2px; }"
-                       "QTabBar::tab:selected { background: black; color: yellow; }"));
+                       "QTabBar::tab:selected { background: black; color: yellow; }")
+            .arg(TabHeight - 1));
     PageControl1->setStyleSheet(QStringLiteral("QTabWidget::pane { border: 1px solid #808080; }"));
 
     TabSheet1 = MakePage(PageControl1, "TabSheet1", QStringLiteral("コントロール"));
@@ -231,13 +240,17 @@ void TFtaikai::BuildForm()
     BuildSettingsPage();
     BuildSoundCheckPage();
 
-    CuteButton13 = MakeButton(this, "CuteButton13", QStringLiteral("×"), QRect(958, 0, 36, 30),
-        platform::clBlack, platform::clYellow, 27);
+    // The "×" sits in the row of the tabs, right of them, above the pages' frame (placed by
+    // resizeEvent).
+    CuteButton13 = MakeButton(this, "CuteButton13", QStringLiteral("×"),
+        QRect(0, 0, CloseButtonWidth, TabHeight), platform::clBlack, platform::clYellow, 27);
     CuteButton13->raise();
 
     // Problems met while the console runs (a port that does not open, a board that takes no data,
     // a cue that fails) are said here, never in a box that would stop the count-down.
-    StatusLine = MakeLabel(this, "StatusLine", QString(), QRect(4, 636, 989, 24), platform::clYellow, 13);
+    StatusLine
+        = MakeLabel(this, "StatusLine", QString(), QRect(4, StatusTop, 989, 20), platform::clYellow, 13);
+    StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     Tm1.setObjectName(QStringLiteral("Tm1"));
     Tm1.setInterval(100);
@@ -247,6 +260,33 @@ void TFtaikai::BuildForm()
     Tmr3.setInterval(250);
     Tms.setObjectName(QStringLiteral("Tms"));
     Tms.setInterval(250);
+}
+
+void TFtaikai::FitToFrame()
+{
+    // The window manager adds its frame around the inside: once the frame is known, the inside
+    // shrinks so that the window as a whole keeps its size.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize inside = kWindowSize - frame;
+    if (!frame.isNull() && size() != inside)
+        resize(inside);
+}
+
+void TFtaikai::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!PageControl1 || !StatusLine || !CuteButton13)
+        return;
+    PageControl1->resize(width(), PageControl1->height());
+    CuteButton13->move(width() - CloseButtonWidth - 2, 0);
+    StatusLine->resize(width() - 8, StatusLine->height());
+    FitToFrame();
+}
+
+void TFtaikai::moveEvent(QMoveEvent* event)
+{
+    QDialog::moveEvent(event);
+    FitToFrame();
 }
 
 void TFtaikai::BuildControlPage()
@@ -544,6 +584,13 @@ void TFtaikai::BuildSettingsPage()
     TBarbright->setRange(1, 9);
     TBarbright->setValue(1);
     TBarbright->setTickPosition(QSlider::TicksBelow);
+    // One mark per level: left to the style, a range starting at 1 gets only its first mark.
+    TBarbright->setTickInterval(1);
+    // The marks take a shade of the window and highlight colours, dark on this black page.
+    QPalette sliderPalette = TBarbright->palette();
+    for (QPalette::ColorRole role : { QPalette::Window, QPalette::Highlight })
+        sliderPalette.setColor(role, platform::ColorFromRef(platform::clSilver));
+    TBarbright->setPalette(sliderPalette);
     CuteButton26 = MakeButton(p, "CuteButton26", QStringLiteral("Set"), QRect(762, 64, 64, 28));
     const char* tests[5] = { "CuteButton27", "CuteButton28", "CuteButton29", "CuteButton30", "CuteButton31" };
     const QString testCaptions[5] = { QStringLiteral("All Null"), QStringLiteral("All 8"),
@@ -649,6 +696,10 @@ void TFtaikai::BuildDevices()
     if (!m_dev.sleeper) {
         m_ownSleeper = std::make_unique<ThreadSleeper>();
         m_dev.sleeper = m_ownSleeper.get();
+    }
+    if (!m_dev.scheduler) {
+        m_ownScheduler = std::make_unique<QtScheduler>(*this);
+        m_dev.scheduler = m_ownScheduler.get();
     }
     if (!m_dev.makeCuePlayer)
         m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<QuietCuePlayer>(); };

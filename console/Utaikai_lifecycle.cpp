@@ -5,8 +5,11 @@
 #include "components/CommX.h"
 #include "components/CuteBtn.h"
 #include "components/rs232c.h"
+#include "console/BoardControl.h"
 #include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
 #include "console/MonitorFiles.h"
+#include "console/SignalOutputs.h"
 #include "console/Utaikai.h"
 #include "platform/Asker.h"
 #include "platform/Clock.h"
@@ -55,7 +58,6 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
     BuildForm();
     BuildDevices();
     ConnectHandlers();
-    m_ticks = std::make_unique<CountdownTicks>(*m_dev.clock);
     m_release = std::make_unique<DeviceRelease>(DeviceRelease::Steps {
         m_dev.board, m_dev.sleeper, [this] { DropTimeServer(); }, [this] { TcpLogFile.close(); } });
     FormCreate();
@@ -103,8 +105,7 @@ void TFtaikai::FormCreate()
     ScheduleAdded = 0;
     Label31->setText(QStringLiteral("00:00:00"));
     Eddelay->setText(QString::number(DelaySetting));
-    CueList.clear();
-    CueListCopy.clear();
+    m_countdown->SetCueList({});
     Panel14->move(178, 248);
     // The timing server's log starts empty with every console. It lives in the data folder with
     // the other files, not in whatever folder the program happened to be started from.
@@ -139,17 +140,12 @@ void TFtaikai::FormShow()
     CTBa->SetColor(platform::clBlack);
     CTBa->SetFontColor(platform::clWhite);
 
-    CueStep = 1;
+    m_countdown->CueStep = 1;
     resetdbg();
     checkctb();
 
-    for (int port = 1; port <= 3; ++port)
-        SignalPortClose(port);
-    SignalPortOpened = {};
-    for (size_t i = 0; i < 6; ++i) {
-        Pnl[i]->SetColor(platform::clGray);
-        PLd[i]->SetColor(platform::clGray);
-    }
+    m_signals->SetPortNames({ rs232c1->portname, rs232c2->portname, rs232c3->portname });
+    m_signals->CloseAll();
 
     ScheduleEndTime = m_dev.dm ? ReadScheduleEnd(Dm(), CurrentEventCode) : QTime(0, 0);
     ScheduleEndText = LongTimeText(ScheduleEndTime);
@@ -160,6 +156,8 @@ void TFtaikai::FormShow()
         DTPsig[static_cast<size_t>(slot)]->setTime(
             PickerTimeOfTenths(SignalSlots[static_cast<size_t>(slot)]));
     RGcont->SetItemIndex(OffControlMode);
+    // Setting the choice runs its handler, as a click on it would.
+    RGcontClick();
 
     DTP1->setTime(PickerTimeOfText(WarmUpTimePreset));
     DTP2->setTime(PickerTimeOfText(RaceTimePreset));
@@ -168,8 +166,7 @@ void TFtaikai::FormShow()
     DTPauto->setTime(PickerTimeOfText(AutoIntervalPreset));
     m_eventLoaded = true;
 
-    ResetDone = 0;
-    LastTick = m_ticks->Tick();
+    m_countdown->ConsoleOpened();
 
     DTP->setTime(QTime(0, 0));
     DTP->setTime(PickerTimeOfTenths(BlindTimeTenths.trimmed().toLongLong()));
@@ -185,9 +182,9 @@ void TFtaikai::FormShow()
     Edit9->setText(TimeServerAddress);
     Edit10->setText(TimeServerPort);
     RGbrate->SetItemIndex(BoardBitRateIndex);
-    // The board's port runs at the rate the group shows (the port is closed here: this only
-    // stores the rate, which the next opening applies).
-    CommX1->SetBitRate(BoardBitRateIndex == 0 ? 2400 : 9600);
+    // Setting the rate runs its handler: the board's port takes the rate the group shows (it is
+    // closed here, so the next opening applies it).
+    RGbrateClick();
 }
 
 ClosingState TFtaikai::CollectClosingState() const
@@ -213,6 +210,8 @@ void TFtaikai::FormClose()
         }
     }
     m_dev.board->Close();
+    // The next console starts with the board's race line its own.
+    BoardFromNetwork = 0;
     if (m_dev.dm)
         failures << StoreClosingState(
             Dm(), CurrentEventCode, m_eventLoaded ? std::optional(CollectClosingState()) : std::nullopt);
@@ -261,9 +260,7 @@ void TFtaikai::Teardown()
     // The "×" steps run on every way out: the board is left blank and the link dropped.
     m_release->Run();
     FormClose();
-    for (int port = 1; port <= 3; ++port)
-        SignalPortClose(port);
-    SignalPortOpened = {};
+    m_signals->CloseAll();
     auto quiet = [](auto& bank) {
         for (auto& player : bank) {
             if (player && !player->FileName().isEmpty()) {

@@ -8,28 +8,98 @@
 
 #include <QByteArrayList>
 #include <QStringList>
+#include <algorithm>
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
 namespace testing_support {
 
-// Keeps every line the console sends to the board.
+// Keeps every line the console sends to the board, and what it does with the port.
 class FakeBoardPort final : public console::BoardPort {
 public:
     void SendString(const QByteArray& bytes) override
     {
+        if (full) {
+            ++dropped;
+            calls << QStringLiteral("drop");
+            return;
+        }
         sent << bytes;
         calls << QStringLiteral("send");
     }
     void Close() override
     {
         ++closes;
+        open = false;
         calls << QStringLiteral("close");
+    }
+    bool Open() override
+    {
+        calls << QStringLiteral("open");
+        open = opens;
+        return opens;
+    }
+    QString OpenError() const override
+    {
+        return opens ? QString() : QStringLiteral("ポートをオープンできませんでした");
+    }
+    void SetBitRate(int bitRate) override
+    {
+        this->bitRate = bitRate;
+        calls << QStringLiteral("bitrate %1").arg(bitRate);
+    }
+    int DroppedLines() const override { return dropped; }
+    void CloseWhenSent() override
+    {
+        ++closes;
+        open = false;
+        calls << QStringLiteral("close when sent");
     }
     QByteArrayList sent;
     int closes = 0;
-    QStringList calls; // "send" and "close" in order
+    QStringList calls; // "send", "close", "open", "bitrate 9600", "drop", "close when sent" in order
+    bool opens = true; // what Open reports
+    bool full = false; // the send queue is full: sends are dropped
+    bool open = false;
+    int dropped = 0;
+    int bitRate = 0;
+};
+
+// Holds the work given to it until the test lets time pass.
+class FakeScheduler final : public console::Scheduler {
+public:
+    void After(int ms, std::function<void()> work) override
+    {
+        pending.push_back({ now + ms, seq++, std::move(work) });
+        delays.push_back(ms);
+    }
+    // Lets `ms` pass, running what falls due in order.
+    void Advance(qint64 ms)
+    {
+        const qint64 end = now + ms;
+        for (;;) {
+            auto next = std::min_element(pending.begin(), pending.end(),
+                [](const Item& a, const Item& b) { return a.due != b.due ? a.due < b.due : a.seq < b.seq; });
+            if (next == pending.end() || next->due > end)
+                break;
+            now = next->due;
+            auto work = std::move(next->work);
+            pending.erase(next);
+            work();
+        }
+        now = end;
+    }
+    struct Item {
+        qint64 due;
+        quint64 seq;
+        std::function<void()> work;
+    };
+    std::vector<Item> pending;
+    std::vector<int> delays;
+    qint64 now = 0;
+    quint64 seq = 0;
 };
 
 // Records the waits instead of waiting.

@@ -6,6 +6,7 @@
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "console/ConsoleFakes.h"
+#include "console/CountdownEngine.h"
 #include "console/MonitorFiles.h"
 #include "console/Utaikai.h"
 #include "platform/Clock.h"
@@ -85,6 +86,7 @@ protected:
         d.board = &board;
         d.signalLines = &lines;
         d.sleeper = &sleeper;
+        d.scheduler = &scheduler;
         d.random = &random;
         d.dm = dm.get();
         return d;
@@ -111,6 +113,7 @@ protected:
     FakeBoardPort board;
     FakeSignalLines lines;
     FakeSleeper sleeper;
+    FakeScheduler scheduler;
     FakeRandomSource random;
     std::unique_ptr<TDM1> dm;
 };

@@ -22,7 +22,7 @@ TEST_F(UtaikaiForm, HasItsPagesInOrderWithTheSoundCheckPageOutOfSight)
 {
     auto f = Open();
     EXPECT_EQ(f->windowTitle(), "大会コントロール");
-    EXPECT_EQ(f->size(), QSize(997, 696));
+    EXPECT_EQ(f->frameGeometry().size(), QSize(997, 696)) << "the window as a whole, frame included";
     ASSERT_EQ(f->PageControl1->count(), 5);
     const QStringList captions { "コントロール", "音声セット", "ﾚｰｽｲﾝﾌｫﾒｰｼｮﾝ", "設定", "音声チェック" };
     const QStringList names { "TabSheet1", "TabSheet2", "TabSheet4", "TabSheet5", "TabSheet3" };

@@ -35,7 +35,9 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     AddScheduleRow("9:30:00", "9:40:00", "練習走行", 2);
     auto f = Open();
 
-    const char* expected[11] = { "0:01:00", "0:00:50", "0:00:40", "0:00:30", "0:00:25", "0:00:03", "0:00:10",
+    // The event's OFF control is "スタート後" (cont 1): opening runs its handler, which puts ON 5 at
+    // 0:00:00 (stored 0:00:25).
+    const char* expected[11] = { "0:01:00", "0:00:50", "0:00:40", "0:00:30", "0:00:00", "0:00:03", "0:00:10",
         "0:00:20", "0:00:05", "0:00:00", "0:00:15" };
     for (int slot = 0; slot < console::SignalSlotCount; ++slot) {
         EXPECT_EQ(PickerText(f->DTPsig[static_cast<size_t>(slot)]), QLatin1String(expected[slot])) << slot;
@@ -65,8 +67,8 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_EQ(f->ScheduleEndText, "9:40:00");
     EXPECT_EQ(f->rs232c1->portname, "COM2");
     EXPECT_EQ(f->rs232c3->portname, "COM4");
-    EXPECT_EQ(f->ResetDone, 0);
-    EXPECT_EQ(f->CueStep, 1);
+    EXPECT_EQ(f->Engine().ResetDone, 0);
+    EXPECT_EQ(f->Engine().CueStep, 1);
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(f->Pnl[i]->Color(), platform::clGray);
         EXPECT_EQ(f->PLd[i]->Color(), platform::clGray);
@@ -87,13 +89,16 @@ TEST_F(UtaikaiLifecycle, TheBoardPortTakesTheBitRateTheGroupShows)
     BoardBitRateIndex = 0;
     auto slow = Open();
     EXPECT_EQ(slow->RGbrate->ItemIndex(), 0);
-    EXPECT_EQ(slow->CommX1->BitRate(), 2400);
+    EXPECT_EQ(board.calls.mid(0, 2), QStringList({ "close", "bitrate 2400" }))
+        << "the rate goes through the port";
     EXPECT_EQ(slow->CommX1->PortNo(), 5);
     slow->close();
 
     BoardBitRateIndex = 1;
+    board.calls.clear();
     auto fast = Open();
-    EXPECT_EQ(fast->CommX1->BitRate(), 9600);
+    EXPECT_EQ(board.calls.mid(0, 2), QStringList({ "close", "bitrate 9600" }));
+    EXPECT_FALSE(board.calls.contains("open")) << "the board opens only when switched ON";
     fast->close();
 }
 
@@ -111,9 +116,12 @@ TEST_F(UtaikaiLifecycle, CrossStoresTheStateBlanksTheBoardAndResetsTheMonitor)
     auto f = Open();
     f->DTPsig[console::SlotOn1]->setTime(QTime(0, 2, 0));
     f->DTPsig[console::SlotOff5]->setTime(QTime(0, 0, 45));
+    // With OFF control 0 an OFF 5 time above ON 5 is brought down to it at the next opening.
+    f->DTPsig[console::SlotOn5]->setTime(QTime(0, 1, 0));
     f->DTP2->setTime(QTime(0, 12, 30));
     f->DTPauto->setTime(QTime(1, 0, 0));
     OffControlMode = 0;
+    board.calls.clear();
 
     f->CuteButton13->Click();
 

@@ -1,0 +1,265 @@
+// The phase count-down's tick against its 100 ms period, and a whole day of races.
+//
+// The engine runs with the real board-line building, signal logic and time-file writer (into a
+// temporary folder); only the ports, the players and the displays are stand-ins that take
+// their calls and do nothing. The clock is simulated, so that a day passes in seconds.
+
+#include "console/BoardControl.h"
+#include "console/ConsoleDevices.h"
+#include "console/ConsoleLifecycle.h"
+#include "console/CountdownEngine.h"
+#include "console/MonitorFiles.h"
+#include "console/SignalOutputs.h"
+#include "platform/Asker.h"
+#include "platform/Clock.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using console::Phase;
+using console::Preset;
+
+class NullBoard final : public console::BoardPort {
+public:
+    void SendString(const QByteArray& bytes) override { bytesSent += bytes.size(); }
+    void Close() override { }
+    qint64 bytesSent = 0;
+};
+
+class NullLines final : public console::SignalLines {
+public:
+    bool Open(int) override { return true; }
+    void Close(int) override { }
+    void SetRts(int, bool) override { }
+    void SetDtr(int, bool) override { }
+};
+
+class NullSleeper final : public console::Sleeper {
+public:
+    void Sleep(int) override { }
+};
+
+class NullScheduler final : public console::Scheduler {
+public:
+    void After(int, std::function<void()>) override { }
+};
+
+class NullPlayer final : public console::CuePlayer {
+public:
+    bool Open(const QString& f) override
+    {
+        m_file = f;
+        return true;
+    }
+    bool Play() override { return true; }
+    void Stop() override { }
+    void Close() override { }
+    QString FileName() const override { return m_file; }
+
+private:
+    QString m_file = QStringLiteral("cue.wav");
+};
+
+// Takes the time file and keeps nothing, to tell the tick's own cost from the file's.
+class NullMonitor final : public console::MonitorFiles {
+public:
+    bool WriteTime(const QString&, QChar) override { return true; }
+    bool WriteSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
+    bool WriteMemo(const QString&, bool) override { return true; }
+};
+
+class YesAsker final : public platform::Asker {
+public:
+    bool askYesNo(const QString&, const QString&) override { return true; }
+    void inform(const QString&, const QString&) override { }
+    void error(const QString&) override { }
+};
+
+// The console's controls and displays, as plain values; the displays take their calls.
+class Panel final : public console::CountdownControls, public console::CountdownHost {
+public:
+    QString PresetText(Preset p) const override { return presets.at(p); }
+    bool BoardOn() const override { return true; }
+    int OffControl() const override { return 1; }
+    QString BoardPrefix() const override { return {}; }
+    qint64 BlindTenths() const override { return 30; }
+    bool BlindSettingOn() const override { return true; }
+    bool Automatic() const override { return false; }
+    qint64 TriggerSlot(int slot) const override { return 100 * (slot + 1); }
+    int PulseMs() const override { return 100; }
+
+    void ShowDigits(Phase, const std::array<int, 6>& v) override { digitSum += v[5]; }
+    void SetRowColor(Phase, platform::TColor) override { }
+    void ShowCut(const QString&) override { }
+    void ShowSignalRemaining(int, const QString&) override { }
+    void ShowTicks(qint32, qint32, bool) override { }
+    void ShowBoardText(const QString&) override { }
+    void ShowIntervalText(const QString&) override { }
+    void CueListChanged(const QStringList&) override { }
+    void CueHeadRemoved() override { }
+    void ShowStatus(const QString&) override { }
+    void TimersChanged() override { }
+    void ReloadCues() override
+    {
+        if (engine)
+            engine->SetCueList(cues);
+    }
+    void LookupResults() override { }
+
+    std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
+        { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
+    QStringList cues { "R-0:04:00", "R-0:03:00", "R-0:02:00", "R-0:01:00", "R-0:00:30", "R-0:00:10",
+        "B-0:09:00", "B-0:05:00", "B-0:01:00", "B-0:00:30", "B-0:00:10", "B-0:00:00", "Y-0:00:30",
+        "Y-0:00:00", "-" };
+    console::CountdownEngine* engine = nullptr;
+    qint64 digitSum = 0;
+};
+
+// Everything around one engine.
+struct Rig {
+    explicit Rig(bool timeFile = true)
+        : monitor(folder.path())
+    {
+        devices.clock = &clock;
+        devices.monitor = timeFile ? static_cast<console::MonitorFiles*>(&monitor) : &nullMonitor;
+        devices.random = &random;
+        devices.asker = &asker;
+        signalOutputs = std::make_unique<console::SignalOutputs>(
+            lines, sleeper, scheduler, console::SignalOutputs::View {});
+        board = std::make_unique<console::BoardControl>(port, scheduler, console::BoardControl::View {});
+        engine = std::make_unique<console::CountdownEngine>(
+            console::CountdownEngine::Parts { devices, panel, panel, *signalOutputs, *board });
+        panel.engine = engine.get();
+        const std::pair<Phase, int> banks[]
+            = { { Phase::Warm, 13 }, { Phase::Race, 14 }, { Phase::Over, 3 }, { Phase::Interval, 3 } };
+        for (const auto& [phase, count] : banks) {
+            std::vector<console::CuePlayer*> list;
+            for (int i = 0; i < count; ++i) {
+                players.push_back(std::make_unique<NullPlayer>());
+                list.push_back(players.back().get());
+            }
+            engine->SetPlayers(phase, list);
+        }
+        engine->Reset();
+    }
+    void Tick()
+    {
+        clock.advanceMs(100);
+        engine->PhaseTick();
+    }
+
+    QTemporaryDir folder;
+    platform::ManualClock clock;
+    console::MonitorFileWriter monitor;
+    NullMonitor nullMonitor;
+    console::SystemRandomSource random;
+    YesAsker asker;
+    NullBoard port;
+    NullLines lines;
+    NullSleeper sleeper;
+    NullScheduler scheduler;
+    console::ConsoleDevices devices;
+    Panel panel;
+    std::unique_ptr<console::SignalOutputs> signalOutputs;
+    std::unique_ptr<console::BoardControl> board;
+    std::unique_ptr<console::CountdownEngine> engine;
+    std::vector<std::unique_ptr<NullPlayer>> players;
+};
+
+// Resident memory of the process in kB (Linux), for growth over a long run.
+long ResidentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong();
+    return 0;
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<size_t>(p * double(v.size() - 1))];
+}
+
+// One tick of a running warm-up and race, with the board line at every other tenth and (argument
+// 1) the time file replaced once a second, or (argument 0) without the file. Counters give the
+// median, the 99.9th percentile and the worst tick, and the median as a share of the 100 ms period.
+void BM_PhaseTick(benchmark::State& state)
+{
+    Rig rig(state.range(0) != 0);
+    rig.panel.presets[Preset::Race] = "9:00:00"; // never ends within the benchmark
+    rig.engine->Reset();
+    rig.engine->Start();
+    std::vector<double> us;
+    us.reserve(1 << 20);
+    for (auto _ : state) {
+        rig.clock.advanceMs(100);
+        const auto t0 = std::chrono::steady_clock::now();
+        rig.engine->PhaseTick();
+        const auto t1 = std::chrono::steady_clock::now();
+        us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+    }
+    const double median = Percentile(us, 0.5);
+    state.counters["median_us"] = median;
+    state.counters["p999_us"] = Percentile(us, 0.999);
+    state.counters["worst_us"] = us.empty() ? 0 : *std::max_element(us.begin(), us.end());
+    state.counters["median_of_period_pct"] = median / 100000.0 * 100.0;
+}
+BENCHMARK(BM_PhaseTick)->Arg(1)->Arg(0)->Iterations(30000)->Unit(benchmark::kMicrosecond);
+
+// Twelve hours of 16-minute runs (5:00 warm-up, 10:00 race, 1:00 over-time, a cut from a 5 s
+// blank window), each started as soon as the last one ended: 432000 ticks. Reports the time it
+// took and how much resident memory grew between the first run and the end of the day.
+void BM_TwelveHourDay(benchmark::State& state)
+{
+    for (auto _ : state) {
+        Rig rig;
+        rig.engine->Start();
+        long rssAfterFirstRun = 0;
+        int runs = 1;
+        const auto t0 = std::chrono::steady_clock::now();
+        for (int tick = 0; tick < 12 * 36000; ++tick) {
+            rig.Tick();
+            if (!rig.engine->Tm1On) {
+                if (runs == 1)
+                    rssAfterFirstRun = ResidentKb();
+                rig.engine->Reset();
+                rig.engine->Start();
+                ++runs;
+            }
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.counters["runs"] = runs;
+        state.counters["day_seconds"] = seconds;
+        state.counters["mean_tick_us"] = seconds * 1e6 / (12 * 36000);
+        state.counters["rss_growth_kB"] = double(ResidentKb() - rssAfterFirstRun);
+        state.counters["board_MB"] = double(rig.port.bytesSent) / 1e6;
+        benchmark::DoNotOptimize(rig.panel.digitSum);
+    }
+}
+BENCHMARK(BM_TwelveHourDay)->Iterations(1)->Unit(benchmark::kSecond);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

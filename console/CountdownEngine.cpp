@@ -1,0 +1,583 @@
+#include "console/CountdownEngine.h"
+
+#include "app/uComm.h"
+#include "console/BoardControl.h"
+#include "console/BoardLine.h"
+#include "console/ConsoleLifecycle.h"
+#include "console/MonitorFiles.h"
+#include "console/SignalOutputs.h"
+#include "platform/Asker.h"
+
+#include <algorithm>
+
+namespace console {
+
+CountdownEngine::CountdownEngine(const Parts& parts)
+    : m_dev(parts.devices)
+    , m_controls(parts.controls)
+    , m_host(parts.host)
+    , m_signals(parts.signalOutputs)
+    , m_board(parts.board)
+    , m_ticks(*parts.devices.clock)
+{
+    LastTick = m_ticks.Tick();
+}
+
+platform::Asker& CountdownEngine::Asker() const
+{
+    return m_dev.asker ? *m_dev.asker : platform::CurrentAsker();
+}
+
+// ---- Shared helpers ----
+
+QString CountdownEngine::CuePrefix(Phase phase)
+{
+    switch (phase) {
+    case Phase::Warm:
+        return QStringLiteral("R-");
+    case Phase::Race:
+        return QStringLiteral("B-");
+    case Phase::Over:
+        return QStringLiteral("Y-");
+    case Phase::Interval:
+        return QStringLiteral("X-");
+    }
+    return {};
+}
+
+std::optional<std::array<int, 6>> CountdownEngine::RowDigits(const QString& clockText)
+{
+    QString text = clockText.isEmpty() ? QStringLiteral("00:00:00.0") : clockText;
+    if (text.indexOf(QLatin1Char(':')) == 1)
+        text.prepend(QLatin1Char('0'));
+    if (!text.contains(QLatin1Char('.')))
+        text += QStringLiteral(".0");
+    // The hour tens have no place on the row.
+    constexpr int positions[6] = { 1, 3, 4, 6, 7, 9 };
+    std::array<int, 6> digits {};
+    for (int i = 0; i < 6; ++i) {
+        if (positions[i] >= text.size() || !text[positions[i]].isDigit())
+            return std::nullopt;
+        digits[static_cast<size_t>(i)] = text[positions[i]].digitValue();
+    }
+    return digits;
+}
+
+int CountdownEngine::BlankedDigits(qint64 remaining)
+{
+    if (remaining < 100)
+        return 4;
+    if (remaining < 600)
+        return 3;
+    if (remaining < 6000)
+        return 2;
+    if (remaining < 36000)
+        return 1;
+    return 0;
+}
+
+QString CountdownEngine::CutDisplay(qint32 cut)
+{
+    const QString digits = QString::number(cut);
+    if (digits.size() == 1)
+        return QStringLiteral("0.") + digits;
+    return digits.left(digits.size() - 1) + QLatin1Char('.') + digits.right(1);
+}
+
+qint64 CountdownEngine::PresetTenths(Preset preset) const
+{
+    return TimeStrToTenths(m_controls.PresetText(preset));
+}
+
+bool CountdownEngine::ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const
+{
+    return Paused
+        && ((StateWarm == PhaseState::On && hideWarm) || (StateRace == PhaseState::On && hideRace)
+            || (StateOver == PhaseState::On && hideOver));
+}
+
+void CountdownEngine::SetTimers(bool tm1, bool tmr2)
+{
+    Tm1On = tm1;
+    Tmr2On = tmr2;
+    m_host.TimersChanged();
+}
+
+bool CountdownEngine::TakeTick(qint32* tick)
+{
+    const qint32 now = Now();
+    if (now == LastTick)
+        return false;
+    LastTick = now;
+    *tick = now;
+    return true;
+}
+
+void CountdownEngine::StopAfterFailure(const QString& what)
+{
+    // Recorded as a Stop, so that Start resumes the run from its end ticks.
+    Stop();
+    m_host.ShowStatus(QStringLiteral("カウントダウンを止めました（") + what
+        + QStringLiteral("）。スタートで続きから再開します。"));
+}
+
+// ---- Lifecycle and commands ----
+
+void CountdownEngine::ConsoleOpened()
+{
+    ResetDone = 0;
+    LastTick = Now();
+    BoardFromNetwork = 0;
+}
+
+void CountdownEngine::SetCueList(const QStringList& list)
+{
+    CueList = list;
+    CueListCopy = list;
+    m_host.CueListChanged(CueList);
+}
+
+void CountdownEngine::SetPlayers(Phase phase, std::vector<CuePlayer*> players)
+{
+    m_players[static_cast<size_t>(phase)] = std::move(players);
+}
+
+void CountdownEngine::Start()
+{
+    if (ResetDone != 1 || Tm1On || Tmr2On)
+        return;
+    const qint32 now = Now();
+    if (StateInterval == PhaseState::On) {
+        // An interval paused by Stop resumes alone.
+        EndInterval = now + RestInterval;
+        SetTimers(false, true);
+        m_host.LookupResults();
+        return;
+    }
+    Running = 1;
+    if (StateWarm != PhaseState::On && StateRace != PhaseState::On && StateOver != PhaseState::On) {
+        // Nothing to resume (a run that ended, a Stop while idle, a reset while paused): a fresh
+        // run rather than a resume with no phase running.
+        BeginRun(now);
+    } else {
+        const qint32 d = Paused ? now - PauseTick : 0;
+        if (StateWarm == PhaseState::On) {
+            EndWarm += d;
+            EndRace += d;
+            EndOver += d;
+            EndInterval += d;
+        } else if (StateRace == PhaseState::On) {
+            EndRace += d;
+            EndOver += d;
+            EndInterval += d;
+            RacePausedTenths += d;
+        } else {
+            EndOver += d;
+            EndInterval += d;
+        }
+    }
+    SetTimers(true, false);
+    m_host.LookupResults();
+}
+
+void CountdownEngine::BeginRun(qint32 now)
+{
+    Paused = 0;
+    SigOnFired = {};
+    SigOffFired = {};
+    CueList = CueListCopy;
+    m_host.CueListChanged(CueList);
+    CueStep = 1;
+    RacePausedTenths = 0;
+    StateRace = StateOver = StateInterval = PhaseState::Mae;
+    // A run started again without a reset would otherwise show the previous run's cut colour.
+    m_host.SetRowColor(Phase::Warm, WarmColor);
+    // The pickers are read here, whatever a reset showed.
+    const qint64 warm = PresetTenths(Preset::Warm);
+    const qint64 race = PresetTenths(Preset::Race);
+    const qint64 over = PresetTenths(Preset::Over);
+    const qint64 interval = PresetTenths(Preset::Interval);
+    EndWarm = static_cast<qint32>(now + warm);
+    StateWarm = PhaseState::On;
+    EndRace = static_cast<qint32>(now + warm + race);
+    EndOver = static_cast<qint32>(now + warm + race + over);
+    EndInterval = static_cast<qint32>(now + warm + race + over + interval);
+}
+
+void CountdownEngine::Stop()
+{
+    Paused = 1;
+    PauseTick = Now();
+    const qint32 now2 = Now();
+    // The board clock takes over (TimersChanged lets it run).
+    SetTimers(false, false);
+    RestWarm = RestRace = RestOver = RestInterval = 0;
+    if (StateWarm == PhaseState::On)
+        RestWarm = EndWarm - now2;
+    else if (StateRace == PhaseState::On)
+        RestRace = EndRace - now2;
+    else if (StateOver == PhaseState::On)
+        RestOver = EndOver - now2;
+    else if (StateInterval == PhaseState::On)
+        RestInterval = EndInterval - now2;
+}
+
+void CountdownEngine::ClearRunState()
+{
+    SigOnFired = {};
+    SigOffFired = {};
+    Running = 0;
+    CueStep = 1;
+    StateWarm = StateRace = StateOver = StateInterval = PhaseState::Mae;
+    RestWarm = RestRace = RestOver = RestInterval = 0;
+}
+
+void CountdownEngine::StopWarmPlayers()
+{
+    const auto& warm = m_players[static_cast<size_t>(Phase::Warm)];
+    for (size_t i = 0; i < std::min<size_t>(5, warm.size()); ++i) {
+        CuePlayer* player = warm[i];
+        if (player && !player->FileName().isEmpty())
+            player->Stop();
+    }
+}
+
+void CountdownEngine::AllSignalsOff()
+{
+    for (int output = 0; output < SignalOutputs::SignalCount; ++output)
+        m_signals.Off(output);
+    m_signals.AllOff();
+}
+
+void CountdownEngine::Reset()
+{
+    for (int signal = 0; signal < 5; ++signal)
+        m_host.ShowSignalRemaining(signal, QStringLiteral("0:00"));
+    if (Tm1On || Tmr2On)
+        return;
+    // Nothing changes unless the operator confirms.
+    if (!Asker().askYesNo(
+            QStringLiteral("確認してください"), QStringLiteral("タイマーをリセットしてよろしいですか？")))
+        return;
+    ClearRunState();
+    StopWarmPlayers();
+    BoardFromNetwork = 0;
+    m_host.ShowIntervalText(QStringLiteral("00:00:00"));
+    m_host.ReloadCues();
+    SetTimers(false, Tmr2On);
+    PreparePresets();
+    ResetDone = 1;
+    AllSignalsOff();
+    Paused = 0;
+}
+
+void CountdownEngine::HiddenReset()
+{
+    if (Tm1On)
+        return;
+    Running = 0;
+    CueStep = 1;
+    StopWarmPlayers();
+    m_host.ReloadCues();
+    SetTimers(false, Tmr2On);
+    TakePresetTexts();
+    m_host.SetRowColor(Phase::Warm, WarmColor);
+    ShowPresetDigits();
+    AllSignalsOff();
+}
+
+void CountdownEngine::TakePresetTexts()
+{
+    PresetWarmText = m_controls.PresetText(Preset::Warm).trimmed() + QStringLiteral(".0");
+    PresetRaceText = m_controls.PresetText(Preset::Race).trimmed() + QStringLiteral(".0");
+    PresetOverText = m_controls.PresetText(Preset::Over).trimmed() + QStringLiteral(".0");
+}
+
+void CountdownEngine::PreparePresets()
+{
+    TakePresetTexts();
+    BlankTenths = static_cast<qint32>(
+        TimeStrToTenths(m_controls.PresetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
+    if (BlankTenths != 0) {
+        // Uniform over 0 .. BlankTenths - 1.
+        RandomCut = m_dev.random ? m_dev.random->Below(BlankTenths) : 0;
+        CutText = CutDisplay(RandomCut);
+    } else {
+        RandomCut = 0;
+        CutText = QStringLiteral("0");
+    }
+    m_host.ShowCut(CutText);
+    m_host.SetRowColor(Phase::Warm, WarmColor);
+    ShowPresetDigits();
+}
+
+void CountdownEngine::ShowPresetDigits()
+{
+    const std::pair<Phase, const QString*> rows[3] = { { Phase::Warm, &PresetWarmText },
+        { Phase::Race, &PresetRaceText }, { Phase::Over, &PresetOverText } };
+    for (const auto& [row, text] : rows)
+        if (const auto digits = RowDigits(*text))
+            m_host.ShowDigits(row, *digits);
+}
+
+void CountdownEngine::segclear()
+{
+    std::array<int, 6> blank;
+    blank.fill(-2);
+    for (Phase row : { Phase::Warm, Phase::Race, Phase::Over })
+        m_host.ShowDigits(row, blank);
+}
+
+// ---- The tick ----
+
+void CountdownEngine::PhaseTick()
+{
+    if (!Tm1On || m_inTick)
+        return;
+    qint32 tick = 0;
+    if (!TakeTick(&tick))
+        return;
+    Guarded([this, tick] {
+        if (StateWarm == PhaseState::On)
+            WarmBlock(tick);
+        if (StateRace == PhaseState::On)
+            RaceBlock(tick);
+        if (StateOver == PhaseState::On)
+            OverBlock(tick);
+    });
+}
+
+bool CountdownEngine::ShowRow(Phase row, const QString& clockText, qint64 remaining)
+{
+    auto digits = RowDigits(clockText);
+    if (!digits)
+        return false;
+    const int blanks = BlankedDigits(remaining);
+    for (int i = 0; i < blanks; ++i)
+        (*digits)[static_cast<size_t>(i)] = -2;
+    m_host.ShowDigits(row, *digits);
+    return true;
+}
+
+void CountdownEngine::WriteTimeFile(const QString& clockText, QChar letter)
+{
+    // Once a second; a file the monitor holds keeps its old content this time.
+    if (m_dev.monitor && clockText.endsWith(QLatin1Char('0')))
+        m_dev.monitor->WriteTime(clockText, letter);
+}
+
+void CountdownEngine::SendLettered(QChar letter, const QString& clockText, qint64 remaining)
+{
+    m_host.ShowBoardText(clockText);
+    BoardLineInput line;
+    line.kind = letter == QLatin1Char('O') ? BoardLineKind::OverTime : BoardLineKind::Race;
+    line.tenths = remaining;
+    line.prefix = m_controls.BoardPrefix();
+    line.boardOn = m_controls.BoardOn();
+    m_board.Send(line);
+}
+
+void CountdownEngine::WarmSignals(qint64 remaining)
+{
+    // A trigger fires once, at the first tick at which its time has come.
+    auto due = [&](int slot, bool fired) { return !fired && m_controls.TriggerSlot(slot) >= remaining; };
+    for (int signal = 0; signal < SignalOutputs::SignalCount; ++signal) {
+        auto& fired = SigOnFired[static_cast<size_t>(signal)];
+        if (due(SlotOn1 + signal, fired)) {
+            m_signals.On(signal);
+            fired = true;
+            m_host.ShowSignalRemaining(signal, QString::number(remaining));
+        }
+    }
+    if (due(SlotOnStart, SigOnFired[5])) {
+        m_signals.StartPulse(m_controls.PulseMs());
+        SigOnFired[5] = true;
+    }
+    const int offCount = m_controls.OffControl() == 0 ? 5 : 4;
+    for (int signal = 0; signal < offCount; ++signal) {
+        auto& fired = SigOffFired[static_cast<size_t>(signal)];
+        if (due(SlotOff1 + signal, fired)) {
+            m_signals.Off(signal);
+            fired = true;
+        }
+    }
+}
+
+void CountdownEngine::WarmBlock(qint32 tick)
+{
+    qint64 remaining = qint64(EndWarm) - tick;
+    const QString text = TenthsToHMST(remaining);
+    m_host.ShowTicks(EndWarm, tick, remaining < 0);
+
+    BoardLineInput line;
+    line.kind = BoardLineKind::WarmUp;
+    line.tenths = remaining;
+    line.blindTenths = m_controls.BlindTenths();
+    line.blindSettingOn = m_controls.BlindSettingOn();
+    line.boardOn = m_controls.BoardOn();
+    m_board.Send(line);
+    WriteTimeFile(text, QLatin1Char('R'));
+
+    if (RandomCut != 0 && RandomCut >= remaining) {
+        // The random start ends the warm-up now. The race and over-time move by the warm-up
+        // time actually cut (what was left, and the tenth the warm-up ends past zero), so that the
+        // race keeps its length even when a late tick brought the warm-up below the cut.
+        m_host.SetRowColor(Phase::Warm, CutColor);
+        const qint64 cut = std::max<qint64>(remaining + 1, 0);
+        remaining -= cut;
+        EndRace -= static_cast<qint32>(cut);
+        EndOver -= static_cast<qint32>(cut);
+    }
+    ShowRow(Phase::Warm, text, remaining);
+    WarmSignals(remaining);
+
+    const bool ends = remaining < 0;
+    StepCues(Phase::Warm, remaining, ends);
+    if (!ends)
+        return;
+    DropCues(Phase::Warm);
+    CueStep = 1;
+    for (int signal = 0; signal < 4; ++signal)
+        m_signals.Off(signal);
+    if (m_controls.OffControl() == 0)
+        m_signals.Off(4);
+    else
+        m_signals.On(4);
+    m_signals.StartPulse(m_controls.PulseMs());
+    StateWarm = PhaseState::Ato;
+    StateRace = PhaseState::On;
+    RacePausedTenths = 0;
+    // The timing server takes the race line only while its link is up now.
+    BoardFromNetwork = TimeServerConnected ? 1 : 0;
+}
+
+void CountdownEngine::RaceBlock(qint32 tick)
+{
+    const qint64 remaining = qint64(EndRace) - tick;
+    const QString text = TenthsToHMST(remaining);
+    m_host.ShowTicks(EndRace, tick, remaining < 0);
+    if (!BoardFromNetwork)
+        SendLettered(QLatin1Char('R'), text, remaining);
+    if (!ShowRow(Phase::Race, text, remaining))
+        m_host.ShowStatus(QStringLiteral("B1"));
+    WriteTimeFile(text, QLatin1Char('B'));
+
+    const bool ends = remaining <= 0;
+    StepCues(Phase::Race, remaining, ends);
+
+    // Signal 5 after the start goes off once the race has run for its OFF time, not counting the
+    // time the race stood paused.
+    if (m_controls.OffControl() == 1 && !SigOffFired[4]
+        && qint64(tick) - EndWarm - RacePausedTenths >= m_controls.TriggerSlot(SlotOff5)) {
+        m_signals.Off(4);
+        m_signals.AllOff();
+        SigOffFired[4] = true;
+    }
+
+    if (!ends)
+        return;
+    DropCues(Phase::Race);
+    CueStep = 1;
+    StateRace = PhaseState::Ato;
+    StateOver = PhaseState::On;
+}
+
+void CountdownEngine::OverBlock(qint32 tick)
+{
+    // The over-time takes the board line back from the timing server.
+    BoardFromNetwork = 0;
+    const qint64 remaining = qint64(EndOver) - tick;
+    const QString text = TenthsToHMST(remaining);
+    m_host.ShowTicks(EndOver, tick, remaining < 0);
+    SendLettered(QLatin1Char('O'), text, remaining);
+    ShowRow(Phase::Over, text, remaining);
+    WriteTimeFile(text, QLatin1Char('Y'));
+
+    const bool ends = remaining <= 0;
+    StepCues(Phase::Over, remaining, ends);
+    if (!ends)
+        return;
+    DropCues(Phase::Over);
+    CueStep = 1;
+    Running = 0;
+    bool interval = false;
+    if (m_controls.Automatic()) {
+        if (CutText != QLatin1String("0"))
+            EndInterval -= 1;
+        IntervalTenths = static_cast<qint32>(
+            TimeStrToTenths(m_controls.PresetText(Preset::Interval) + QStringLiteral(".0")));
+        StateInterval = PhaseState::On;
+        interval = true;
+    }
+    StateOver = PhaseState::Ato;
+    SetTimers(false, interval);
+}
+
+// ---- Cues ----
+
+void CountdownEngine::RemoveCueHead()
+{
+    CueList.removeFirst();
+    m_host.CueHeadRemoved();
+}
+
+void CountdownEngine::DropCues(Phase phase)
+{
+    const QString prefix = CuePrefix(phase);
+    while (!CueList.isEmpty() && CueList.first().startsWith(prefix))
+        RemoveCueHead();
+}
+
+void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
+{
+    const QString prefix = CuePrefix(phase);
+    while (!CueList.isEmpty() && CueList.first().startsWith(prefix)) {
+        // Times compare as tenths, so "1:00:00" and "01:00:00" are the same cue time.
+        const qint64 time = TimeStrToTenths(CueList.first().mid(prefix.size()));
+        // A cue sounds in the second below its time; a phase ending at exactly 0 gives its cue at
+        // 0:00:00 that tick too.
+        const bool due = remaining < time || (endsNow && remaining == time);
+        if (!due)
+            return;
+        // More than a second past (a stalled tick, a picker changed after the reset): the cue is
+        // dropped, and its slot with it, so that the cues after it keep their slots.
+        const bool stale = remaining < time - 10;
+        RemoveCueHead();
+        if (!stale)
+            PlayCue(phase, CueStep);
+        ++CueStep;
+        if (!stale)
+            return;
+    }
+}
+
+void CountdownEngine::PlayCue(Phase phase, int step)
+{
+    const auto& players = m_players[static_cast<size_t>(phase)];
+    if (step < 1 || step > static_cast<int>(players.size()))
+        return;
+    std::vector<CuePlayer*> stops;
+    if (step == 1) {
+        // The first cue of a phase silences the phase before it.
+        if (phase != Phase::Warm)
+            stops = m_players[static_cast<size_t>(phase) - 1];
+    } else {
+        stops.push_back(players[static_cast<size_t>(step - 2)]);
+        // After a dropped cue the one sounding is not the slot just before.
+        if (m_sounding && std::find(players.begin(), players.end(), m_sounding) != players.end()
+            && std::find(stops.begin(), stops.end(), m_sounding) == stops.end())
+            stops.push_back(m_sounding);
+    }
+    for (CuePlayer* player : stops)
+        if (player && !player->FileName().isEmpty())
+            player->Stop();
+    CuePlayer* player = players[static_cast<size_t>(step - 1)];
+    // A slot the loader left empty has nothing to play.
+    if (!player || player->FileName().isEmpty())
+        return;
+    m_sounding = player;
+    if (!player->Play())
+        m_host.ShowStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
+}
+
+} // namespace console

@@ -1,0 +1,254 @@
+#pragma once
+
+// The console's phase count-down: warm-up, race and over-time, one after the other, and the
+// hand-over to the interval of automatic operation. Start, Stop and Reset set up the state the
+// tick runs on; the tick works out the remaining time of the running phase from the clock and
+// drives the digits, the board line, the time file, the signal outputs, the start pulse and the
+// sound cues.
+//
+// The tick runs on the count-down ticks (tenths of a second that keep counting past midnight).
+// Everything is computed from the clock at each tick, never by counting ticks: a tick equal to
+// the last handled one does nothing, a late tick only skips what would have been shown.
+//
+// The engine knows no widget. What the operator set comes through CountdownControls, what it
+// shows goes through CountdownHost, and the devices are the console's (ConsoleDevices).
+
+#include "console/ConsoleDevices.h"
+#include "console/Utaikai_time.h"
+#include "platform/ColorRef.h"
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <exception>
+#include <optional>
+#include <vector>
+
+namespace platform {
+class Asker;
+}
+
+namespace console {
+
+class BoardControl;
+class MonitorFiles;
+class SignalOutputs;
+
+enum class PhaseState {
+    Mae, // before: set by every reset
+    On, // running
+    Ato, // after
+};
+
+// The four count-down phases, in order; also the three digit rows (warm-up, race, over-time).
+enum class Phase { Warm, Race, Over, Interval };
+
+// The pickers the engine reads: DTP1, DTP2, DTP3, DTP4 (blank window), DTPauto (interval).
+enum class Preset { Warm, Race, Over, Blank, Interval };
+
+// What the operator has set on the console, read when the engine needs it.
+class CountdownControls {
+public:
+    virtual ~CountdownControls() = default;
+    // The picker's time as the long time text (H:MM:SS).
+    virtual QString PresetText(Preset preset) const = 0;
+    // The board switch is ON.
+    virtual bool BoardOn() const = 0;
+    // The OFF-control choice: 0 "スタート前" (signal 5 off before the start), 1 "スタート後".
+    virtual int OffControl() const = 0;
+    // Text sent in front of the race and over-time lines.
+    virtual QString BoardPrefix() const = 0;
+    // The blind time in tenths, and whether the blind-time setting is above 0.
+    virtual qint64 BlindTenths() const = 0;
+    virtual bool BlindSettingOn() const = 0;
+    // Automatic operation: the interval picker is not hidden. Asked here and nowhere else.
+    virtual bool Automatic() const = 0;
+    // A signal trigger slot (SignalSlot order) in tenths of remaining warm-up.
+    virtual qint64 TriggerSlot(int slot) const = 0;
+    // The start pulse in milliseconds.
+    virtual int PulseMs() const = 0;
+};
+
+// What the engine shows and what it asks of the console around it.
+class CountdownHost {
+public:
+    virtual ~CountdownHost() = default;
+    // Six digit values of a row (Phase::Warm..Over); -2 is a blank digit.
+    virtual void ShowDigits(Phase row, const std::array<int, 6>& values) = 0;
+    // The colour the row's digits take at their next value write.
+    virtual void SetRowColor(Phase row, platform::TColor color) = 0;
+    // The random cut as the operator reads it ("3.7", "0" without a blank window).
+    virtual void ShowCut(const QString& text) = 0;
+    // The hidden read-outs of ON 1-5 (signal 0..4).
+    virtual void ShowSignalRemaining(int signal, const QString& text) = 0;
+    // The hidden diagnostics: the phase's end tick, and the tick (only while past the end).
+    virtual void ShowTicks(qint32 endTick, qint32 tick, bool pastEnd) = 0;
+    // The clock text behind the last race or over-time board line.
+    virtual void ShowBoardText(const QString& clockText) = 0;
+    // The interval display.
+    virtual void ShowIntervalText(const QString& text) = 0;
+    // The cue list was replaced, or lost its first entry (the memo mirrors it).
+    virtual void CueListChanged(const QStringList& list) = 0;
+    virtual void CueHeadRemoved() = 0;
+    // A problem for the status line; never a box while the count-down runs.
+    virtual void ShowStatus(const QString& text) = 0;
+    // The count-down timers (Tm1On, Tmr2On) changed, or the board clock is to run again.
+    virtual void TimersChanged() = 0;
+    // Loads the event's cues into the players and sets the cue list (SetCueList).
+    virtual void ReloadCues() = 0;
+    // Start's lookup of the next heat's results in automatic operation (when enabled).
+    virtual void LookupResults() = 0;
+};
+
+class CountdownEngine {
+public:
+    struct Parts {
+        const ConsoleDevices& devices; // clock, monitor, random, asker
+        CountdownControls& controls;
+        CountdownHost& host;
+        SignalOutputs& signalOutputs;
+        BoardControl& board;
+    };
+    explicit CountdownEngine(const Parts& parts);
+
+    // ---- Commands ----
+    // The console was shown: no run is prepared, the network gives back the board.
+    void ConsoleOpened();
+    // Tm1Timer: one tick of the running phase.
+    void PhaseTick();
+    // Start (CuteButton1Click): a fresh run when no phase is on, else a resume.
+    void Start();
+    // Stop (CuteButton2Click): pauses whatever runs.
+    void Stop();
+    // Reset (CuteButton5Click): asks, then prepares a run from the pickers.
+    void Reset();
+    // The hidden reset (Button1Click): reloads cues and digits without asking.
+    void HiddenReset();
+    // Blanks all eighteen digits.
+    void segclear();
+
+    // The cue list as the cue loader built it; also kept as the copy a fresh run starts from.
+    void SetCueList(const QStringList& list);
+    // The cue players of a phase, slot 1 first (warm-up 13, race 14, over-time 3, interval 3).
+    void SetPlayers(Phase phase, std::vector<CuePlayer*> players);
+
+    // A count-down (phase or interval) is running.
+    bool CountingDown() const { return Tm1On || Tmr2On; }
+    // While paused in a phase whose option says so, the board shows no time of day.
+    bool ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
+    // The current count-down tick.
+    qint32 Now() const { return m_ticks.Tick(); }
+
+    // ---- Console phase state ----
+    PhaseState StateWarm = PhaseState::Mae, StateRace = PhaseState::Mae, StateOver = PhaseState::Mae,
+               StateInterval = PhaseState::Mae;
+    qint32 EndWarm = 0, EndRace = 0, EndOver = 0, EndInterval = 0;
+    qint32 LastTick = 0;
+    quint8 Paused = 0;
+    qint32 PauseTick = 0;
+    quint8 Running = 0;
+    quint8 ResetDone = 0;
+    qint32 RandomCut = 0;
+    qint32 BlankTenths = 0;
+    qint32 IntervalTenths = 0;
+    qint32 RestWarm = 0, RestRace = 0, RestOver = 0, RestInterval = 0;
+    // Set once the engine has pressed a signal in this run: ON 1-5 and start, OFF 1-5.
+    std::array<bool, 6> SigOnFired {};
+    std::array<bool, 5> SigOffFired {};
+    // Time spent paused since the race began; the OFF 5 time after the start excludes it.
+    qint32 RacePausedTenths = 0;
+    // The presets as a reset took them ("0:05:00.0"), and the random cut as shown.
+    QString PresetWarmText, PresetRaceText, PresetOverText;
+    QString CutText = QStringLiteral("0");
+    // The count-down timers: Tm1 runs the phases, tmr2 the interval.
+    bool Tm1On = false, Tmr2On = false;
+
+    // ---- Cue state ----
+    // Pending cues: a phase prefix ("R-", "B-", "Y-", "X-") and the cue's time, in firing order,
+    // ended by "-".
+    QStringList CueList, CueListCopy;
+    // The slot of the next cue of the running phase, from 1.
+    int CueStep = 1;
+
+    // ---- Shared by the phase and interval ticks ----
+    // The prefix of a phase's cues.
+    static QString CuePrefix(Phase phase);
+    // The digit values of a clock text (HH:MM:SS.t, H:MM:SS.t or without tenths): hour units,
+    // minute tens and units, second tens and units, tenths. Empty when a position holds no digit.
+    static std::optional<std::array<int, 6>> RowDigits(const QString& clockText);
+    // How many leading digits a row blanks at a remaining time.
+    static int BlankedDigits(qint64 remaining);
+    // The random cut as the operator reads it: seconds with one decimal.
+    static QString CutDisplay(qint32 cut);
+
+    // Colours of the warm-up digits: before the cut and once the random start has cut it.
+    static constexpr platform::TColor WarmColor = platform::clRed;
+    static constexpr platform::TColor CutColor = 0x0080FF00;
+
+private:
+    platform::Asker& Asker() const;
+    // Takes the tick; false when it equals the last handled one.
+    bool TakeTick(qint32* tick);
+    // Runs a tick's work; a failure stops the count-down as a Stop would and says why.
+    template <typename Work> void Guarded(Work work);
+    void StopAfterFailure(const QString& what);
+    void SetTimers(bool tm1, bool tmr2);
+
+    void WarmBlock(qint32 tick);
+    void RaceBlock(qint32 tick);
+    void OverBlock(qint32 tick);
+    // Digits of a row: values from `clockText`, blanking from `remaining`.
+    bool ShowRow(Phase row, const QString& clockText, qint64 remaining);
+    void WriteTimeFile(const QString& clockText, QChar letter);
+    void WarmSignals(qint64 remaining);
+    void SendLettered(QChar letter, const QString& clockText, qint64 remaining);
+
+    // The cue step of a running phase; `endsNow`: the phase ends in this tick.
+    void StepCues(Phase phase, qint64 remaining, bool endsNow);
+    void PlayCue(Phase phase, int step);
+    void RemoveCueHead();
+    // Drops what is left of a phase's cues when it ends.
+    void DropCues(Phase phase);
+    void StopWarmPlayers();
+
+    // A fresh run from the pickers.
+    void BeginRun(qint32 now);
+    // Reset steps shared with the interval's automatic reset: presets, blank window, random cut,
+    // warm-up colour and the preset digits.
+    void PreparePresets();
+    void TakePresetTexts();
+    void ShowPresetDigits();
+    void ClearRunState();
+    void AllSignalsOff();
+    qint64 PresetTenths(Preset preset) const;
+
+    const ConsoleDevices& m_dev;
+    CountdownControls& m_controls;
+    CountdownHost& m_host;
+    SignalOutputs& m_signals;
+    BoardControl& m_board;
+    CountdownTicks m_ticks;
+    std::array<std::vector<CuePlayer*>, 4> m_players;
+    // The player the cue step started last.
+    CuePlayer* m_sounding = nullptr;
+    // A tick is being handled: a tick arriving meanwhile (an event loop run inside it) does nothing.
+    bool m_inTick = false;
+};
+
+template <typename Work> void CountdownEngine::Guarded(Work work)
+{
+    m_inTick = true;
+    struct Leave {
+        bool& inTick;
+        ~Leave() { inTick = false; }
+    } leave { m_inTick };
+    try {
+        work();
+    } catch (const std::exception& e) {
+        StopAfterFailure(QString::fromUtf8(e.what()));
+    } catch (...) {
+        StopAfterFailure(QStringLiteral("不明なエラー"));
+    }
+}
+
+} // namespace console

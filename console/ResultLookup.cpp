@@ -1,0 +1,34 @@
+#include "console/ResultLookup.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "platform/DataSet.h"
+
+namespace console {
+
+NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText)
+{
+    platform::Query& q = *dm.Qresult;
+    const QString code = EscapeApostrophes(eventCode);
+    q.Close();
+    q.ClearSQL();
+    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + code + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("and btime>='") + EscapeApostrophes(nowText) + QLatin1Char('\''));
+    q.Open();
+    NextHeat next;
+    if (q.RecordCount() >= 2) {
+        q.First();
+        next.round = q.FieldByName(QStringLiteral("round"))->AsString();
+        next.heat = q.FieldByName(QStringLiteral("heat"))->AsString();
+        next.label = next.round + QLatin1Char('-') + next.heat;
+    }
+    q.Close();
+    q.ClearSQL();
+    q.AddSQL(QStringLiteral("select * from result where tcode='") + code + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("and round='") + EscapeApostrophes(next.round) + QStringLiteral("' and heat='")
+        + EscapeApostrophes(next.heat) + QLatin1Char('\''));
+    q.Open();
+    return next;
+}
+
+} // namespace console

@@ -1,0 +1,118 @@
+#include "console/SignalOutputs.h"
+
+#include "console/ConsoleDevices.h"
+
+namespace console {
+
+SignalOutputs::SignalOutputs(SignalLines& lines, Sleeper& sleeper, Scheduler& scheduler, View view)
+    : m_lines(lines)
+    , m_sleeper(sleeper)
+    , m_view(std::move(view))
+    , m_sweep(scheduler)
+{
+}
+
+bool SignalOutputs::PortOpened(int port) const
+{
+    return port >= 1 && port <= 3 && m_opened[static_cast<size_t>(port - 1)];
+}
+
+bool SignalOutputs::EnsureOpen(int port)
+{
+    const auto k = static_cast<size_t>(port - 1);
+    if (m_opened[k])
+        return true;
+    // Only a port that opened counts as open, so that the next press tries again.
+    if (m_lines.Open(port)) {
+        m_opened[k] = true;
+        m_failureShown[k] = false;
+        return true;
+    }
+    if (!m_failureShown[k] && m_view.status) {
+        m_view.status(QStringLiteral("シグナル出力のポート（%1）を開けませんでした。").arg(m_portNames[k]));
+        m_failureShown[k] = true;
+    }
+    return false;
+}
+
+void SignalOutputs::SetLine(int output, bool high)
+{
+    const int port = PortOf(output);
+    if (IsRts(output))
+        m_lines.SetRts(port, high);
+    else
+        m_lines.SetDtr(port, high);
+}
+
+void SignalOutputs::Lamp(int output, platform::TColor color)
+{
+    if (m_view.lamp)
+        m_view.lamp(output, color);
+}
+
+void SignalOutputs::On(int output)
+{
+    if (output < 0 || output >= SignalCount)
+        return;
+    const bool open = EnsureOpen(PortOf(output));
+    SetLine(output, true);
+    Lamp(output, open ? LampOn : LampNoPort);
+}
+
+void SignalOutputs::Off(int output)
+{
+    if (output < 0 || output >= SignalCount)
+        return;
+    SetLine(output, false);
+    Lamp(output, LampOff);
+}
+
+void SignalOutputs::StartPulse(int pulseMs)
+{
+    const bool open = EnsureOpen(3);
+    SetLine(StartOutput, true);
+    Lamp(StartOutput, open ? LampPulse : LampNoPort);
+    if (m_view.repaint)
+        m_view.repaint();
+    // The pulse is short and its length is what the starting light sees: it is timed here, not
+    // left to the event loop.
+    m_sleeper.Sleep(pulseMs);
+    SetLine(StartOutput, false);
+    Lamp(StartOutput, LampOff);
+}
+
+void SignalOutputs::AllOff()
+{
+    SetLine(StartOutput, false);
+    Lamp(StartOutput, LampOff);
+}
+
+bool SignalOutputs::Sweep(std::function<bool()> countdownRuns)
+{
+    if (m_sweep.Running())
+        return false;
+    if (countdownRuns && countdownRuns()) {
+        if (m_view.status)
+            m_view.status(QStringLiteral("カウントダウン中は初期化できません。"));
+        return false;
+    }
+    std::vector<StepSequence::Step> steps;
+    for (int output = 0; output < SignalCount; ++output)
+        steps.push_back({ [this, output] { On(output); }, SweepPauseMs });
+    for (int output = 0; output < SignalCount; ++output)
+        steps.push_back({ [this, output] { Off(output); }, SweepPauseMs });
+    return m_sweep.Run(std::move(steps), [countdownRuns] { return !countdownRuns || !countdownRuns(); });
+}
+
+void SignalOutputs::CloseAll()
+{
+    m_sweep.Cancel();
+    for (int port = 1; port <= 3; ++port)
+        m_lines.Close(port);
+    m_opened = {};
+    m_failureShown = {};
+    for (int output = 0; output <= StartOutput; ++output)
+        Lamp(output, LampOff);
+}
+
+} // namespace console

@@ -1,0 +1,96 @@
+#pragma once
+
+// The console's five signal outputs and its start signal: what each ON and OFF button does, on
+// which line of which modem-line port, the lamps that mirror the outputs, and the "初期化" sweep.
+//
+//   output  port  line   ON button  OFF button  lamps
+//   1       1     RTS    CBrson1    CBrsof1     Pnl1, PLd1
+//   2       1     DTR    CBrson2    CBrsof2     Pnl2, PLd2
+//   3       2     RTS    CBrson3    CBrsof3     Pnl3, PLd3
+//   4       2     DTR    CBrson4    CBrsof4     Pnl4, PLd4
+//   5       3     RTS    CBrson5    CBrsof5     Pnl5, PLd5
+//   start   3     DTR    CBrsonS    CBrsofS     Pnl6, PLds
+//
+// The count-down presses the same buttons by code; both end up here, so a press from code and a
+// press by the operator do exactly the same.
+
+#include "console/StepSequence.h"
+#include "platform/ColorRef.h"
+
+#include <QString>
+#include <array>
+#include <functional>
+
+namespace console {
+
+class Scheduler;
+class SignalLines;
+class Sleeper;
+
+class SignalOutputs {
+public:
+    // Outputs 0..4 are signals 1..5; StartOutput is the start signal.
+    static constexpr int SignalCount = 5;
+    static constexpr int StartOutput = 5;
+
+    static constexpr platform::TColor LampOn = 0x0000FFFF; // yellow
+    static constexpr platform::TColor LampPulse = 0x00FF0000; // blue: the start pulse runs
+    static constexpr platform::TColor LampOff = 0x00808080; // grey
+    // The output was pressed but its port did not open: nothing was switched.
+    static constexpr platform::TColor LampNoPort = 0x000000FF; // red
+    // The sweep's pause after each press.
+    static constexpr int SweepPauseMs = 500;
+
+    struct View {
+        // Both lamps of an output (0..5) take the colour.
+        std::function<void(int output, platform::TColor color)> lamp;
+        // Paints the console at once (the start pulse is too short for the event loop).
+        std::function<void()> repaint;
+        // A problem for the operator's status line.
+        std::function<void(const QString& text)> status;
+    };
+
+    SignalOutputs(SignalLines& lines, Sleeper& sleeper, Scheduler& scheduler, View view);
+
+    // The names the operator knows the ports by ("COM2"), for messages.
+    void SetPortNames(const std::array<QString, 3>& names) { m_portNames = names; }
+
+    // ON 1..5 (output 0..4): opens the port when it has not opened yet, raises the line.
+    void On(int output);
+    // OFF 1..5: drops the line. A port never opened stays closed.
+    void Off(int output);
+    // START: raises DTR of port 3 for `pulseMs`, lamps blue meanwhile.
+    void StartPulse(int pulseMs);
+    // ALL OFF: drops DTR of port 3.
+    void AllOff();
+
+    // "初期化": ON 1-5 then OFF 1-5, SweepPauseMs apart, without blocking the console. A press
+    // while it runs is ignored; `countdownRuns` refuses it (and ends a sweep under way) while a
+    // count-down runs, whose signals its OFF steps would undo. False when not started.
+    bool Sweep(std::function<bool()> countdownRuns);
+    bool Sweeping() const { return m_sweep.Running(); }
+
+    // Closes the three ports, forgets that they opened and greys every lamp.
+    void CloseAll();
+    bool PortOpened(int port) const;
+
+private:
+    static int PortOf(int output) { return output / 2 + 1; }
+    static bool IsRts(int output) { return output % 2 == 0; }
+    // Opens the port unless it opened before; true when it is open.
+    bool EnsureOpen(int port);
+    void SetLine(int output, bool high);
+    void Lamp(int output, platform::TColor color);
+
+    SignalLines& m_lines;
+    Sleeper& m_sleeper;
+    View m_view;
+    std::array<bool, 3> m_opened {};
+    // A port's failure to open is said once, until it opens.
+    std::array<bool, 3> m_failureShown {};
+    std::array<QString, 3> m_portNames { QStringLiteral("COM1"), QStringLiteral("COM2"),
+        QStringLiteral("COM3") };
+    StepSequence m_sweep;
+};
+
+} // namespace console

@@ -1,0 +1,290 @@
+#pragma once
+
+// The count-down engine on its own, without a window: a manual clock, recording devices and a
+// panel that stands for the console's controls and displays. Everything the run does lands in
+// one transcript, each entry stamped with the tenths since the rig was made.
+
+#include "console/BoardControl.h"
+#include "console/ConsoleFakes.h"
+#include "console/ConsoleLifecycle.h"
+#include "console/CountdownEngine.h"
+#include "console/SignalOutputs.h"
+#include "platform/Clock.h"
+#include "support/TestSupport.h"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace testing_support {
+
+// A list of texts as one line each, for comparisons whose failures read as text.
+inline std::string Lines(const QStringList& list) { return list.join(QLatin1Char('\n')).toStdString(); }
+
+// A shared, time-stamped record of what the devices and displays saw.
+struct Transcript {
+    const platform::Clock* clock = nullptr;
+    std::int64_t originMs = 0;
+    QStringList entries;
+    void Add(const QString& what)
+    {
+        entries << QString::number((clock->monotonicMs() - originMs) / 100) + QLatin1Char(' ') + what;
+    }
+};
+
+// The board as the transcript sees it: each line that differs from the one before.
+class TranscriptBoard final : public console::BoardPort {
+public:
+    explicit TranscriptBoard(Transcript& t)
+        : m_t(t)
+    {
+    }
+    void SendString(const QByteArray& bytes) override
+    {
+        if (full) {
+            ++dropped;
+            return;
+        }
+        sent << bytes;
+        if (bytes != m_last)
+            m_t.Add(QStringLiteral("board \"") + QString::fromLatin1(bytes).chopped(1) + QLatin1Char('"'));
+        m_last = bytes;
+    }
+    void Close() override { m_t.Add(QStringLiteral("board close")); }
+    int DroppedLines() const override { return dropped; }
+    QByteArrayList sent;
+    bool full = false;
+    int dropped = 0;
+
+private:
+    Transcript& m_t;
+    QByteArray m_last;
+};
+
+// Modem lines: every switch, and the port state behind it.
+class TranscriptLines final : public console::SignalLines {
+public:
+    explicit TranscriptLines(Transcript& t)
+        : m_t(t)
+    {
+    }
+    bool Open(int port) override
+    {
+        m_t.Add(QStringLiteral("open %1").arg(port));
+        return fake.Open(port);
+    }
+    void Close(int port) override { fake.Close(port); }
+    void SetRts(int port, bool high) override
+    {
+        Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts);
+    }
+    void SetDtr(int port, bool high) override
+    {
+        Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr);
+    }
+    FakeSignalLines fake;
+
+private:
+    void Line(const QString& name, int port, bool high, void (FakeSignalLines::*set)(int, bool))
+    {
+        // Only changes make the transcript: the reset's OFF presses on lines already low do not.
+        const bool before = name == QLatin1String("rts") ? fake.ports[port].rts : fake.ports[port].dtr;
+        (fake.*set)(port, high);
+        const bool after = name == QLatin1String("rts") ? fake.ports[port].rts : fake.ports[port].dtr;
+        if (before != after)
+            m_t.Add(QStringLiteral("%1 %2 %3").arg(name).arg(port).arg(high ? "on" : "off"));
+    }
+    Transcript& m_t;
+};
+
+class TranscriptPlayer final : public console::CuePlayer {
+public:
+    TranscriptPlayer(Transcript& t, QString name, QString file)
+        : m_t(t)
+        , m_name(std::move(name))
+        , m_file(std::move(file))
+    {
+    }
+    bool Open(const QString& fileName) override
+    {
+        m_file = fileName;
+        return true;
+    }
+    bool Play() override
+    {
+        if (onPlay)
+            onPlay();
+        m_t.Add(QStringLiteral("play ") + m_name);
+        playing = true;
+        return plays;
+    }
+    void Stop() override
+    {
+        if (playing)
+            m_t.Add(QStringLiteral("stop ") + m_name);
+        playing = false;
+    }
+    void Close() override { m_file.clear(); }
+    QString FileName() const override { return m_file; }
+    bool playing = false;
+    bool plays = true;
+    std::function<void()> onPlay;
+
+private:
+    Transcript& m_t;
+    QString m_name, m_file;
+};
+
+// The console's controls and displays.
+class TestPanel final : public console::CountdownControls, public console::CountdownHost {
+public:
+    using Phase = console::Phase;
+    using Preset = console::Preset;
+
+    // ---- Controls ----
+    QString PresetText(Preset p) const override { return presets.at(p); }
+    bool BoardOn() const override { return boardOn; }
+    int OffControl() const override { return offControl; }
+    QString BoardPrefix() const override { return prefix; }
+    qint64 BlindTenths() const override { return blindTenths; }
+    bool BlindSettingOn() const override { return blindTenths > 0; }
+    bool Automatic() const override { return automatic; }
+    qint64 TriggerSlot(int slot) const override { return triggers[static_cast<size_t>(slot)]; }
+    int PulseMs() const override { return 100; }
+
+    std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
+        { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:00" }, { Preset::Interval, "0:03:00" } };
+    bool boardOn = true;
+    int offControl = 0;
+    QString prefix;
+    qint64 blindTenths = 0;
+    bool automatic = false;
+    // Far beyond any phase by default, so that a test sees only the triggers it sets.
+    std::array<qint64, console::SignalSlotCount> triggers { -1000, -1000, -1000, -1000, -1000, -1000, -1000,
+        -1000, -1000, -1000, -1000 };
+
+    // ---- Host ----
+    void ShowDigits(Phase row, const std::array<int, 6>& values) override
+    {
+        if (throwOnDigits)
+            throw std::runtime_error("digit failure");
+        digits[static_cast<size_t>(row)] = values;
+    }
+    void SetRowColor(Phase row, platform::TColor color) override { colors[static_cast<size_t>(row)] = color; }
+    void ShowCut(const QString& text) override { cut = text; }
+    void ShowSignalRemaining(int signal, const QString& text) override
+    {
+        lb[static_cast<size_t>(signal)] = text;
+    }
+    void ShowTicks(qint32, qint32, bool) override { }
+    void ShowBoardText(const QString&) override { }
+    void ShowIntervalText(const QString& text) override { intervalText = text; }
+    void CueListChanged(const QStringList& list) override { memo = list; }
+    void CueHeadRemoved() override { memo.removeFirst(); }
+    void ShowStatus(const QString& text) override { statuses << text; }
+    void TimersChanged() override { ++timerChanges; }
+    void ReloadCues() override
+    {
+        ++reloads;
+        if (onReload)
+            onReload();
+    }
+    void LookupResults() override { ++lookups; }
+
+    // Digits of a row as text, blanks as "_": 0:05:00.0 with two digits blanked reads "__5000".
+    QString Row(Phase row) const
+    {
+        QString s;
+        for (int d : digits[static_cast<size_t>(row)])
+            s += d < 0 ? QChar(u'_') : QChar(u'0' + d);
+        return s;
+    }
+
+    std::array<std::array<int, 6>, 3> digits {};
+    std::array<platform::TColor, 3> colors {};
+    QString cut, intervalText;
+    std::array<QString, 5> lb;
+    QStringList memo, statuses;
+    int timerChanges = 0, reloads = 0, lookups = 0;
+    bool throwOnDigits = false;
+    std::function<void()> onReload;
+};
+
+// The engine with everything around it.
+struct CountdownRig {
+    using Phase = console::Phase;
+    using Preset = console::Preset;
+
+    CountdownRig()
+    {
+        transcript.clock = &clock;
+        devices.clock = &clock;
+        devices.monitor = &monitor;
+        devices.random = &random;
+        devices.sleeper = &sleeper;
+        devices.scheduler = &scheduler;
+        console::SignalOutputs::View view;
+        view.lamp
+            = [this](int output, platform::TColor color) { lamps[static_cast<size_t>(output)] = color; };
+        view.status = [this](const QString& text) { panel.statuses << text; };
+        outputs = std::make_unique<console::SignalOutputs>(lines, sleeper, scheduler, view);
+        console::BoardControl::View boardView;
+        boardView.status = view.status;
+        boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, boardView);
+        engine = std::make_unique<console::CountdownEngine>(
+            console::CountdownEngine::Parts { devices, panel, panel, *outputs, *boardControl });
+        const std::pair<Phase, std::pair<const char*, int>> banks[]
+            = { { Phase::Warm, { "MP", 13 } }, { Phase::Race, { "MPt", 14 } }, { Phase::Over, { "MPo", 3 } },
+                  { Phase::Interval, { "MPi", 3 } } };
+        for (const auto& [phase, bank] : banks) {
+            std::vector<console::CuePlayer*> list;
+            for (int i = 1; i <= bank.second; ++i) {
+                const QString name = QLatin1String(bank.first) + QString::number(i);
+                players[name]
+                    = std::make_unique<TranscriptPlayer>(transcript, name, name + QStringLiteral(".wav"));
+                list.push_back(players[name].get());
+            }
+            engine->SetPlayers(phase, list);
+        }
+        // The cue loader of a reset sets the cue list it was given.
+        panel.onReload = [this] { engine->SetCueList(cues); };
+        transcript.originMs = clock.monotonicMs();
+    }
+
+    // A confirmed reset.
+    void Reset()
+    {
+        asker.answer(true);
+        engine->Reset();
+    }
+    // Lets `tenths` pass at the timer's pace, one tick each tenth.
+    void Ticks(int tenths)
+    {
+        for (int i = 0; i < tenths; ++i) {
+            clock.advanceMs(100);
+            engine->PhaseTick();
+        }
+    }
+    // Lets time pass without a tick (a stalled console).
+    void Stall(int tenths) { clock.advanceMs(100 * tenths); }
+
+    platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 35)) };
+    Transcript transcript;
+    ScriptedAsker asker;
+    std::unique_ptr<TranscriptBoard> boardPort = std::make_unique<TranscriptBoard>(transcript);
+    TranscriptLines lines { transcript };
+    FakeSleeper sleeper;
+    FakeScheduler scheduler;
+    FakeMonitorFiles monitor;
+    FakeRandomSource random;
+    console::ConsoleDevices devices;
+    TestPanel panel;
+    std::array<platform::TColor, 6> lamps {};
+    std::unique_ptr<console::SignalOutputs> outputs;
+    std::unique_ptr<console::BoardControl> boardControl;
+    std::unique_ptr<console::CountdownEngine> engine;
+    std::map<QString, std::unique_ptr<TranscriptPlayer>> players;
+    QStringList cues { "-" };
+};
+
+} // namespace testing_support

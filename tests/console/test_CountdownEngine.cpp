@@ -1,0 +1,461 @@
+// The phase count-down in simulated time: warm-up, race and over-time with their digits, board
+// lines, time file, signal triggers, start pulse and cues; Start, Stop and Reset.
+
+#include "CountdownRig.h"
+#include "app/uComm.h"
+
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+using console::Phase;
+using console::PhaseState;
+using console::Preset;
+using testing_support::CountdownRig;
+using testing_support::Lines;
+
+namespace {
+
+class CountdownEngine : public ::testing::Test, public CountdownRig {
+protected:
+    void SetUp() override
+    {
+        TimeServerConnected = 0;
+        BoardFromNetwork = 0;
+    }
+    void TearDown() override
+    {
+        TimeServerConnected = 0;
+        BoardFromNetwork = 0;
+    }
+    console::CountdownEngine& e() { return *engine; }
+    qint64 RaceRemaining() { return e().EndRace - e().Now(); }
+};
+
+// One short run from Reset to the end of the over-time: every device and the cues, in order.
+TEST_F(CountdownEngine, AWholeRunAsOneTranscript)
+{
+    panel.presets[Preset::Warm] = "0:00:05";
+    panel.presets[Preset::Race] = "0:00:03";
+    panel.presets[Preset::Over] = "0:00:02";
+    panel.offControl = 1; // signal 5 goes on at the start and off 1.5 s into the race
+    panel.triggers[console::SlotOn1] = 30;
+    panel.triggers[console::SlotOff1] = 10;
+    panel.triggers[console::SlotOff5] = 15;
+    cues = { "R-0:00:03", "R-0:00:00", "B-0:00:02", "B-0:00:00", "Y-0:00:01", "-" };
+    Reset();
+    e().Start();
+    Ticks(102);
+
+    EXPECT_EQ(Lines(transcript.entries),
+        Lines({
+            "2 board \"8              4     \"", // remaining 4.8 s: lines go out at even tenths
+            "12 board \"8              3     \"",
+            "20 open 1", // ON 1 at 3.0 s left: port 1 opens once
+            "20 rts 1 on",
+            "21 play MP1", // 00:03 sounds in the second below 3.0
+            "22 board \"8              2     \"",
+            "32 board \"8              1     \"",
+            "40 rts 1 off", // OFF 1 at 1.0 s
+            "42 board \"8              0     \"", // the last second of the warm-up reads 0
+            "51 stop MP1",
+            "51 play MP2", // remaining -0.1: the warm-up's 0:00:00 cue, and the start
+            "51 open 3",
+            "51 rts 3 on", // ON 5: "スタート後"
+            "51 dtr 3 on", // the start pulse
+            "51 dtr 3 off",
+            "52 board \"8       R      2     \"", // the race took over in the same tick, at 2.9
+            "61 stop MP2", // the race's first cue silences the warm-up's
+            "61 play MPt1",
+            "62 board \"8       R      1     \"",
+            "65 rts 3 off", // OFF 5 once the race has run 1.5 s
+            "72 board \"8              0     \"",
+            "80 stop MPt1",
+            "80 play MPt2", // the race ends at exactly 0 with its 0:00:00 cue
+            "80 board \"8       O      2     \"", // and the over-time starts in that tick
+            "82 board \"8       O      1     \"",
+            "91 stop MPt2",
+            "91 play MPo1",
+            "92 board \"8              0     \"",
+        }));
+    EXPECT_EQ(sleeper.waits, std::vector<int>({ 100 })) << "one start pulse of 100 ms";
+    EXPECT_EQ(panel.memo, QStringList({ "-" })) << "the memo mirrors the list down to its end";
+    EXPECT_FALSE(e().Tm1On);
+    EXPECT_EQ(e().StateOver, PhaseState::Ato);
+    EXPECT_FALSE(e().Tmr2On) << "manual operation: no interval";
+    EXPECT_EQ(Lines(monitor.times),
+        Lines({ "00:00:04R", "00:00:03R", "00:00:02R", "00:00:01R", "00:00:00R", "00:00:00R", "00:00:02B",
+            "00:00:01B", "00:00:00B", "00:00:02Y", "00:00:01Y", "00:00:00Y" }))
+        << "once a second, and at the tick past the end";
+}
+
+TEST_F(CountdownEngine, AFiveMinuteWarmUpShowsZeroForOneTickAndHandsOverAtMinusOne)
+{
+    Reset();
+    EXPECT_EQ(panel.Row(Phase::Warm), "005000");
+    EXPECT_EQ(panel.Row(Phase::Race), "010000");
+    e().Start();
+    Ticks(3000);
+    EXPECT_EQ(e().StateWarm, PhaseState::On);
+    EXPECT_EQ(panel.Row(Phase::Warm), "____00") << "remaining 0 shows 0.0";
+    Ticks(1);
+    EXPECT_EQ(e().StateWarm, PhaseState::Ato);
+    EXPECT_EQ(e().StateRace, PhaseState::On);
+    EXPECT_EQ(RaceRemaining(), 5999);
+    EXPECT_EQ(panel.Row(Phase::Race), "__9599");
+}
+
+// The random start: the warm-up ends once its remaining time falls to the cut; the race and the
+// over-time move by the warm-up time actually cut, so the race keeps its length also when a late
+// tick brought the warm-up below the cut.
+TEST_F(CountdownEngine, TheRandomCutEndsTheWarmUpEarlyAndTheRaceKeepsItsLength)
+{
+    struct Case {
+        int stallBefore; // tenths without a tick just above the cut
+        qint64 endsAtRemaining;
+    };
+    for (const Case c : { Case { 0, 37 }, Case { 7, 30 } }) {
+        CountdownRig rig;
+        rig.panel.presets[Preset::Blank] = "0:00:05";
+        rig.random.script = { 37 };
+        rig.Reset();
+        EXPECT_EQ(rig.random.asked, std::vector<int>({ 50 })) << "a cut from 0 to 49 tenths";
+        EXPECT_EQ(rig.panel.cut, "3.7");
+        rig.engine->Start();
+        const qint32 start = rig.engine->Now();
+        rig.Ticks(3000 - 38);
+        rig.Stall(c.stallBefore);
+        rig.Ticks(1);
+        ASSERT_EQ(rig.engine->StateRace, PhaseState::On) << c.stallBefore;
+        EXPECT_EQ(rig.engine->Now() - start, 3000 - c.endsAtRemaining);
+        EXPECT_EQ(rig.panel.colors[0], console::CountdownEngine::CutColor);
+        EXPECT_EQ(rig.engine->EndRace - rig.engine->Now(), 5999) << "the full race less the tenth";
+        EXPECT_EQ(rig.engine->EndOver - rig.engine->EndRace, 600);
+        EXPECT_EQ(rig.engine->EndWarm - start, 3000) << "the warm-up's end stays";
+    }
+}
+
+TEST_F(CountdownEngine, CutDisplayAndBlankingFollowTheirThresholds)
+{
+    const std::pair<int, const char*> cuts[] = { { 37, "3.7" }, { 5, "0.5" }, { 0, "0.0" }, { 499, "49.9" } };
+    for (const auto& [cut, text] : cuts)
+        EXPECT_EQ(console::CountdownEngine::CutDisplay(cut), text);
+    const std::pair<qint64, int> blanks[] = { { 36000, 0 }, { 35999, 1 }, { 6000, 1 }, { 5999, 2 },
+        { 600, 2 }, { 599, 3 }, { 100, 3 }, { 99, 4 } };
+    for (const auto& [remaining, count] : blanks)
+        EXPECT_EQ(console::CountdownEngine::BlankedDigits(remaining), count) << remaining;
+    EXPECT_EQ(console::CountdownEngine::RowDigits("1:30:00.0"), (std::array<int, 6> { 1, 3, 0, 0, 0, 0 }));
+    EXPECT_EQ(console::CountdownEngine::RowDigits("10:00:00.0"), (std::array<int, 6> {}));
+    EXPECT_EQ(console::CountdownEngine::RowDigits(""), (std::array<int, 6> {}));
+
+    panel.presets[Preset::Warm] = "1:00:00";
+    Reset();
+    e().Start();
+    Ticks(1);
+    EXPECT_EQ(panel.Row(Phase::Warm), "_59599") << "35999 blanks the hour";
+}
+
+TEST_F(CountdownEngine, APauseOfSixtySecondsMovesEveryEndBy600Tenths)
+{
+    Reset();
+    e().Start();
+    const std::array<qint32, 4> before { e().EndWarm, e().EndRace, e().EndOver, e().EndInterval };
+    Ticks(300);
+    e().Stop();
+    EXPECT_EQ(e().RestWarm, 2700);
+    Stall(595);
+    Ticks(5);
+    EXPECT_EQ(panel.Row(Phase::Warm), "__4300") << "nothing counts while paused";
+    e().Start();
+    EXPECT_EQ((std::array<qint32, 4> { e().EndWarm, e().EndRace, e().EndOver, e().EndInterval }),
+        (std::array<qint32, 4> { before[0] + 600, before[1] + 600, before[2] + 600, before[3] + 600 }));
+    Ticks(1);
+    EXPECT_EQ(panel.Row(Phase::Warm), "__4299") << "the warm-up goes on where it stopped";
+}
+
+// Each warm-up trigger fires once, at the first tick at which its time has come: at slot 0 at the
+// end, mid-phase, at once when longer than the phase, after a stall across its tenth, and never
+// early after a pause.
+TEST_F(CountdownEngine, EachTriggerFiresOnceWhenItsTimeHasCome)
+{
+    struct Case {
+        const char* name;
+        qint64 slot;
+        int stallFrom; // remaining at which the console stalls (-1000: never)
+        int stallTenths;
+        bool pauseFirst;
+        qint64 firesAtRemaining;
+    };
+    const Case cases[] = {
+        { "slot 0", 0, -1000, 0, false, 0 },
+        { "mid-phase", 1500, -1000, 0, false, 1500 },
+        { "longer than the phase", 9999, -1000, 0, false, 2999 },
+        { "stall across the slot", 1500, 1505, 20, false, 1484 },
+        { "pause before the slot", 1500, -1000, 0, true, 1500 },
+    };
+    for (const Case& c : cases) {
+        CountdownRig rig;
+        rig.panel.presets[Preset::Warm] = "0:05:00";
+        rig.panel.triggers[console::SlotOn2] = c.slot;
+        rig.Reset();
+        rig.engine->Start();
+        if (c.pauseFirst) {
+            rig.Ticks(1000);
+            rig.engine->Stop();
+            rig.Stall(600);
+            rig.engine->Start();
+        }
+        qint64 firedAt = -1000;
+        for (int i = 0; i < 3100 && firedAt == -1000; ++i) {
+            const qint64 remaining = rig.engine->EndWarm - rig.engine->Now();
+            if (remaining == c.stallFrom)
+                rig.Stall(c.stallTenths);
+            rig.Ticks(1);
+            if (rig.engine->SigOnFired[1])
+                firedAt = rig.engine->EndWarm - rig.engine->Now();
+        }
+        EXPECT_EQ(firedAt, c.firesAtRemaining) << c.name;
+        EXPECT_EQ(rig.lines.fake.calls.filter("dtr 1 on").size(), 1) << c.name << ": once";
+        EXPECT_EQ(rig.panel.lb[1], QString::number(c.firesAtRemaining)) << c.name;
+    }
+}
+
+// OFF 5 after the start ("スタート後") counts the race's running time, not the time it stood paused,
+// and fires also when no tick falls on its tenth.
+TEST_F(CountdownEngine, OffFiveAfterTheStartCountsOnlyTheRunningRace)
+{
+    panel.presets[Preset::Warm] = "0:00:01";
+    panel.offControl = 1;
+    panel.triggers[console::SlotOff5] = 50;
+    Reset();
+    e().Start();
+    Ticks(11); // into the race
+    const qint32 raceStart = e().Now();
+    Ticks(20);
+    e().Stop();
+    Stall(600);
+    e().Start();
+    Ticks(28);
+    EXPECT_FALSE(e().SigOffFired[4]) << "4.8 s of race";
+    Stall(3);
+    Ticks(1);
+    EXPECT_TRUE(e().SigOffFired[4]);
+    EXPECT_EQ(e().Now() - raceStart - 600, 52);
+    EXPECT_FALSE(lines.fake.ports[3].rts);
+    EXPECT_EQ(e().EndWarm - raceStart, -1) << "EndWarm stays where the warm-up ended";
+}
+
+TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTriedAgain)
+{
+    testing_support::FakeSignalLines fake;
+    std::array<platform::TColor, 6> lamp {};
+    QStringList said;
+    console::SignalOutputs::View view;
+    view.lamp = [&](int output, platform::TColor color) { lamp[static_cast<size_t>(output)] = color; };
+    view.status = [&](const QString& text) { said << text; };
+    console::SignalOutputs outputs(fake, sleeper, scheduler, view);
+    outputs.SetPortNames({ "COM2", "COM3", "COM4" });
+
+    outputs.Off(2); // OFF 3 before any ON on port 2
+    EXPECT_FALSE(fake.ports[2].open);
+    EXPECT_FALSE(outputs.PortOpened(2));
+    EXPECT_EQ(lamp[2], console::SignalOutputs::LampOff);
+
+    outputs.On(1); // ON 2 before ON 1: port 1 opens once, only DTR rises
+    outputs.On(0);
+    EXPECT_EQ(fake.calls.filter("open"), QStringList({ "open 1" }));
+    EXPECT_TRUE(fake.ports[1].dtr && fake.ports[1].rts);
+
+    fake.opens = false;
+    outputs.On(2);
+    outputs.On(3);
+    EXPECT_FALSE(outputs.PortOpened(2));
+    EXPECT_EQ(lamp[2], console::SignalOutputs::LampNoPort);
+    EXPECT_EQ(said, QStringList({ "シグナル出力のポート（COM3）を開けませんでした。" })) << "said once";
+    fake.opens = true;
+    outputs.On(2);
+    EXPECT_TRUE(outputs.PortOpened(2)) << "the next press tried again";
+    EXPECT_EQ(lamp[2], console::SignalOutputs::LampOn);
+}
+
+TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking)
+{
+    bool counting = false;
+    ASSERT_TRUE(outputs->Sweep([&] { return counting; }));
+    EXPECT_FALSE(outputs->Sweep({})) << "a press while it runs is ignored";
+    scheduler.Advance(4999);
+    EXPECT_TRUE(outputs->Sweeping());
+    scheduler.Advance(1);
+    EXPECT_FALSE(outputs->Sweeping());
+    EXPECT_EQ(scheduler.delays, std::vector<int>(10, 500));
+    EXPECT_EQ(lines.fake.calls.filter(QRegularExpression("^(rts|dtr)")),
+        QStringList({ "rts 1 on", "dtr 1 on", "rts 2 on", "dtr 2 on", "rts 3 on", "rts 1 off", "dtr 1 off",
+            "rts 2 off", "dtr 2 off", "rts 3 off" }));
+    EXPECT_TRUE(sleeper.waits.empty());
+
+    counting = true;
+    EXPECT_FALSE(outputs->Sweep([&] { return counting; }));
+    EXPECT_EQ(panel.statuses.last(), "カウントダウン中は初期化できません。");
+    counting = false;
+    lines.fake.calls.clear();
+    outputs->Sweep([&] { return counting; });
+    scheduler.Advance(1000);
+    counting = true; // a Start in the middle ends the sweep before its OFF steps
+    scheduler.Advance(5000);
+    EXPECT_EQ(lines.fake.calls.filter(QRegularExpression("^(rts|dtr)")),
+        QStringList({ "rts 1 on", "dtr 1 on", "rts 2 on" }));
+}
+
+TEST_F(CountdownEngine, ResetAnsweredNoChangesNothing)
+{
+    Reset();
+    e().Start();
+    Ticks(100);
+    e().Stop();
+    const auto firedBefore = e().SigOnFired;
+    asker.answer(false);
+    e().Reset();
+    EXPECT_EQ(e().StateWarm, PhaseState::On);
+    EXPECT_EQ(e().Paused, 1);
+    EXPECT_EQ(e().SigOnFired, firedBefore);
+    EXPECT_EQ(panel.reloads, 1) << "the cues are not reloaded";
+    EXPECT_EQ(panel.lb[0], "0:00") << "only the read-outs";
+    e().Start();
+    EXPECT_EQ(e().EndWarm - e().Now(), 2900) << "Start resumes the paused run";
+}
+
+// Start begins a fresh run whenever no phase is on, with the triggers and cues of a new run.
+TEST_F(CountdownEngine, StartWithoutAPhaseOnBeginsAFreshRun)
+{
+    panel.presets = { { Preset::Warm, "0:00:02" }, { Preset::Race, "0:00:01" }, { Preset::Over, "0:00:01" },
+        { Preset::Blank, "0:00:00" }, { Preset::Interval, "0:00:00" } };
+    panel.triggers[console::SlotOn1] = 10;
+    cues = { "R-0:00:01", "-" };
+    Reset();
+    for (int run = 0; run < 2; ++run) {
+        e().Start();
+        Ticks(15);
+        e().Stop(); // a pause in the race
+        e().Start();
+        Ticks(30);
+        EXPECT_EQ(e().StateOver, PhaseState::Ato) << run;
+        EXPECT_EQ(transcript.entries.filter("play MP1").size(), run + 1) << "the cue sounds in every run";
+        EXPECT_EQ(transcript.entries.filter("rts 1 on").size(), run + 1) << "and the trigger fires";
+    }
+    e().Stop(); // a Stop while idle
+    e().Start();
+    EXPECT_EQ(e().StateWarm, PhaseState::On) << "not a resume with nothing running";
+    EXPECT_EQ(e().Paused, 0);
+}
+
+TEST_F(CountdownEngine, AFailingTickStopsTheCountDownAsAStopAndSaysWhy)
+{
+    Reset();
+    e().Start();
+    Ticks(10);
+    panel.throwOnDigits = true;
+    Ticks(1);
+    EXPECT_FALSE(e().Tm1On);
+    EXPECT_EQ(e().Paused, 1);
+    ASSERT_FALSE(panel.statuses.isEmpty());
+    EXPECT_TRUE(panel.statuses.last().contains("digit failure"));
+    panel.throwOnDigits = false;
+    Stall(50);
+    e().Start();
+    Ticks(1);
+    EXPECT_EQ(e().StateRace, PhaseState::Mae) << "one phase, resumed";
+    EXPECT_EQ(e().EndWarm - e().Now(), 2988);
+}
+
+TEST_F(CountdownEngine, NoTickReentersTheEngine)
+{
+    cues = { "R-0:04:59", "-" };
+    Reset();
+    e().Start();
+    int inner = 0;
+    players["MP1"]->onPlay = [&] {
+        clock.advanceMs(100);
+        const qint32 before = e().LastTick;
+        e().PhaseTick();
+        inner += e().LastTick == before ? 0 : 1;
+    };
+    Ticks(15);
+    EXPECT_EQ(inner, 0);
+    EXPECT_EQ(transcript.entries.filter("play MP1").size(), 1);
+}
+
+// Cue times compare in one form, a missed cue does not silence the rest, and each cue keeps its slot.
+TEST_F(CountdownEngine, CuesSurviveAStalledSecondAndMatchHoursWithOrWithoutALeadingZero)
+{
+    panel.presets[Preset::Warm] = "1:00:10";
+    cues = { "R-01:00:00", "R-0:59:50", "R-0:59:40", "-" };
+    Reset();
+    e().Start();
+    Ticks(101);
+    EXPECT_EQ(transcript.entries.filter("play").join(','), "101 play MP1") << "01:00:00 is one hour";
+    Ticks(89);
+    Stall(20); // the console stalls across 0:59:50
+    Ticks(100);
+    EXPECT_EQ(transcript.entries.filter("play").mid(1).join(','), "301 play MP3")
+        << "0:59:50 is dropped, 0:59:40 sounds on its own player";
+    EXPECT_EQ(e().CueStep, 4);
+    EXPECT_EQ(panel.memo, QStringList({ "-" }));
+    EXPECT_EQ(transcript.entries.filter("stop").join(','), "301 stop MP1") << "the cue sounding stops";
+}
+
+TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
+{
+    panel.presets[Preset::Warm] = "0:00:05";
+    cues = { "R-0:00:09", "B-0:09:58", "-" }; // a warm-up cue the picker put out of reach
+    Reset();
+    e().Start();
+    Ticks(52);
+    EXPECT_EQ(panel.memo, QStringList({ "B-0:09:58", "-" }));
+    players["MPt1"]->plays = false;
+    Ticks(20);
+    EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
+    EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav")
+        << "said, and the run goes on";
+    EXPECT_TRUE(e().Tm1On);
+}
+
+TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTime)
+{
+    panel.presets[Preset::Warm] = "0:00:01";
+    panel.presets[Preset::Race] = "0:00:01";
+    TimeServerConnected = 1;
+    Reset();
+    e().Start();
+    Ticks(11);
+    EXPECT_EQ(BoardFromNetwork, 1);
+    const qsizetype lines = boardPort->sent.size();
+    Ticks(8);
+    EXPECT_EQ(boardPort->sent.size(), lines) << "no race line from the count-down";
+    Ticks(1);
+    EXPECT_EQ(BoardFromNetwork, 0) << "the over-time takes it back";
+    EXPECT_GT(boardPort->sent.size(), lines);
+
+    BoardFromNetwork = 1;
+    e().Stop();
+    Reset();
+    EXPECT_EQ(BoardFromNetwork, 0) << "a confirmed reset gives the board back";
+}
+
+TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOverTime)
+{
+    panel.presets = { { Preset::Warm, "0:00:01" }, { Preset::Race, "0:00:01" }, { Preset::Over, "0:00:01" },
+        { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
+    panel.automatic = true;
+    random.script = { 3 };
+    Reset();
+    e().Start();
+    const qint32 interval = e().EndInterval;
+    Ticks(40);
+    EXPECT_EQ(e().StateOver, PhaseState::Ato);
+    EXPECT_EQ(e().StateInterval, PhaseState::On);
+    EXPECT_TRUE(e().Tmr2On);
+    EXPECT_FALSE(e().Tm1On);
+    EXPECT_EQ(e().IntervalTenths, 1800);
+    EXPECT_EQ(e().EndInterval, interval - 1) << "a cut was drawn";
+}
+
+} // namespace

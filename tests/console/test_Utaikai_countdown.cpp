@@ -1,0 +1,321 @@
+// The console's count-down, board and signal handlers on the form: what the operator presses and
+// what the board, the lines and the page show.
+
+#include "ConsoleFixture.h"
+#include "components/CommX.h"
+#include "components/CuteBtn.h"
+#include "components/LED7Seg.h"
+#include "console/BoardControl.h"
+#include "console/BoardLine.h"
+#include "console/ConsoleRealDevices.h"
+#include "console/ConsoleWidgets.h"
+#include "console/SignalOutputs.h"
+#include "platform/FakeSerialLine.h"
+#include "support/DeviceTestSupport.h"
+
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTimeEdit>
+
+using console::PhaseState;
+using testing_support::ConsoleFixture;
+
+namespace {
+
+class UtaikaiCountdown : public ConsoleFixture {
+protected:
+    // Opens the console with short presets, confirmed reset.
+    std::unique_ptr<console::TFtaikai> OpenReset(const QTime& warm = QTime(0, 5, 0))
+    {
+        auto f = Open();
+        f->DTP1->setTime(warm);
+        f->DTP4->setTime(QTime(0, 0, 0));
+        asker.answer(true);
+        f->CuteButton5->Click();
+        return f;
+    }
+    void Ticks(console::TFtaikai& f, int tenths)
+    {
+        for (int i = 0; i < tenths; ++i) {
+            clock.advanceMs(100);
+            f.Tm1Timer();
+        }
+    }
+    QString Digits(const std::array<components::TLED7Seg*, 6>& row)
+    {
+        QString s;
+        for (auto* seg : row)
+            s += seg->Value() < 0 ? QChar(u'_') : QChar(u'0' + seg->Value());
+        return s;
+    }
+};
+
+TEST_F(UtaikaiCountdown, MidRaceTheControlPageShowsTheRunningDigitsLampsAndCues)
+{
+    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:08:00','/sounds/race 8min.wav')");
+    auto f = OpenReset(QTime(0, 0, 30));
+    f->Engine().SetCueList({ "B-0:08:00", "Y-0:00:30", "-" });
+    f->RGgaz->SetItemIndex(0);
+    f->CuteButton1->Click();
+    EXPECT_TRUE(f->Tm1.isActive());
+    Ticks(*f, 300 + 1500); // 2:30 into the race
+    EXPECT_EQ(f->Engine().StateRace, PhaseState::On);
+    EXPECT_EQ(Digits(f->SegRace), "__7300") << "7:30.0 left of 10:00";
+    EXPECT_EQ(Digits(f->SegWarm), "____00") << "the warm-up shows where it ended";
+    EXPECT_EQ(f->Memo1->toPlainText(), "Y-0:00:30\n-") << "the race cue has sounded";
+    // Signal 5 went on at the start ("スタート後"), OFF 5 at 0:00:15 of race put it off again.
+    EXPECT_EQ(f->PLd[4]->Color(), console::SignalOutputs::LampOff);
+    EXPECT_EQ(f->PLd[0]->Color(), console::SignalOutputs::LampOff) << "OFF 1 at 0:00:10";
+    EXPECT_EQ(board.sent.last(), QByteArray("8       R   7:30     \r"));
+    f->PageControl1->setCurrentWidget(f->TabSheet1);
+    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-control-mid-race")).isEmpty());
+    f->CuteButton2->Click();
+    EXPECT_FALSE(f->Tm1.isActive());
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, TheWholeWindowIsItsSizeAndTheCrossSitsAboveThePages)
+{
+    auto f = Open();
+    EXPECT_EQ(f->frameGeometry().size(), QSize(997, 696));
+    const int paneTop = f->PageControl1->y() + f->PageControl1->tabBar()->height();
+    const QRect cross = f->CuteButton13->geometry();
+    EXPECT_LT(cross.bottom(), paneTop) << "the cross does not cover the pages' border";
+    EXPECT_LE(cross.right(), f->width() - 1);
+    EXPECT_TRUE(f->CuteButton13->isVisible());
+    // The brightness marks show on the black page: nine light marks under the groove.
+    f->PageControl1->setCurrentWidget(f->TabSheet5);
+    const QImage slider = f->TabSheet5->grab(f->TBarbright->geometry()).toImage();
+    int marks = 0;
+    for (int x = 1; x < slider.width(); ++x) {
+        const int y = slider.height() - 4;
+        marks += qGray(slider.pixel(x, y)) > 80 && qGray(slider.pixel(x - 1, y)) <= 80;
+    }
+    EXPECT_EQ(marks, 9);
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, TheOffControlChoiceMovesTheSlotsAtOnce)
+{
+    auto f = Open(); // the event opens with "スタート後": ON 5 at 0:00:00
+    EXPECT_EQ(f->SignalSlots[console::SlotOn5], 0);
+    f->RGcont->Button(0)->click();
+    EXPECT_EQ(OffControlMode, 0);
+    EXPECT_EQ(console::LongTimeText(f->DTPsig[console::SlotOff5]->time()), "0:00:00")
+        << "OFF 5 0:00:15 > ON 5";
+    EXPECT_EQ(f->SignalSlots[console::SlotOff5], 0);
+    f->DTPsig[console::SlotOn5]->setTime(QTime(0, 0, 30));
+    f->DTPsig[console::SlotOff5]->setTime(QTime(0, 1, 0));
+    f->RGcont->Button(0)->click();
+    EXPECT_EQ(f->SignalSlots[console::SlotOn5], 300);
+    EXPECT_EQ(f->SignalSlots[console::SlotOff5], 300);
+    f->RGcont->Button(1)->click();
+    EXPECT_EQ(f->SignalSlots[console::SlotOn5], 0);
+    f->close();
+}
+
+// The clock line after a Stop, for each phase and each setting of its option.
+TEST_F(UtaikaiCountdown, TheClockLineWhilePausedFollowsEachPhasesOption)
+{
+    struct Case {
+        int tenthsIn; // into the run: warm-up 1 s, race 10 min
+        QCheckBox* console::TFtaikai::*box;
+    };
+    const Case cases[] = { { 5, &console::TFtaikai::CkBwup }, { 20, &console::TFtaikai::CkBrace } };
+    for (const Case& c : cases) {
+        for (const bool shown : { false, true }) {
+            auto f = OpenReset(QTime(0, 0, 1));
+            f->RGgaz->SetItemIndex(0);
+            QCheckBox* box = (*f).*c.box;
+            if (box->isChecked() != shown)
+                box->click();
+            f->CuteButton1->Click();
+            Ticks(*f, c.tenthsIn);
+            f->CuteButton2->Click();
+            EXPECT_TRUE(f->Tms.isActive());
+            board.sent.clear();
+            f->TmsTimer();
+            EXPECT_EQ(board.sent.size(), shown ? 1 : 0) << box->objectName().toStdString() << " " << shown;
+            f->close();
+        }
+    }
+    EXPECT_EQ(HideClockPausedRace, "0");
+    EXPECT_EQ(HideClockPausedWarmUp, "0");
+}
+
+TEST_F(UtaikaiCountdown, TheBoardSwitchOpensClosesAndSaysWhenItCannotOpen)
+{
+    auto f = Open();
+    board.calls.clear();
+    f->RGgaz->Button(0)->click();
+    EXPECT_EQ(board.calls, QStringList({ "open" })) << "switching ON sends nothing";
+    f->RGgaz->Button(1)->click();
+    EXPECT_EQ(board.calls, QStringList({ "open", "send", "close when sent" }));
+    EXPECT_EQ(board.sent.last(), console::BoardBlankLine());
+
+    // A rate change while OFF only stores the rate; ON then opens at it.
+    board.calls.clear();
+    f->RGbrate->Button(0)->click();
+    EXPECT_EQ(BoardBitRateIndex, 0);
+    scheduler.Advance(1000);
+    EXPECT_EQ(board.calls, QStringList({ "close", "bitrate 2400" }));
+    // While ON the port opens again a moment later.
+    f->RGgaz->Button(0)->click();
+    board.calls.clear();
+    f->RGbrate->Button(1)->click();
+    EXPECT_EQ(board.calls, QStringList({ "close", "bitrate 9600" }));
+    scheduler.Advance(console::BoardControl::ReopenPauseMs);
+    EXPECT_EQ(board.calls.last(), "open");
+
+    board.opens = false;
+    f->RGgaz->Button(1)->click();
+    f->RGgaz->Button(0)->click();
+    EXPECT_EQ(f->RGgaz->ItemIndex(), 1) << "a board that did not open is shown OFF";
+    EXPECT_TRUE(f->StatusLine->text().startsWith("表示ボードのポートを開けませんでした。"));
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, BrightnessAndTestFramesGoOutWithoutBlocking)
+{
+    auto f = Open();
+    board.sent.clear();
+    f->TBarbright->setValue(9);
+    f->CuteButton26->Click();
+    f->CuteButton26->Click(); // ignored while the sequence runs
+    EXPECT_EQ(board.sent, QByteArrayList({ "K    9\r" }));
+    scheduler.Advance(199);
+    EXPECT_EQ(board.sent.size(), 1);
+    scheduler.Advance(1);
+    EXPECT_EQ(board.sent.last(), "888     88:88:88.88 88\r");
+    scheduler.Advance(500);
+    EXPECT_TRUE(sleeper.waits.empty()) << "nothing slept";
+
+    board.sent.clear();
+    for (auto* b : { f->CuteButton27, f->CuteButton28, f->CuteButton29, f->CuteButton30, f->CuteButton31,
+             f->CuteButton11, f->CuteButton12 })
+        b->Click();
+    EXPECT_EQ(board.sent,
+        QByteArrayList({ QByteArray(22, ' ') + '\r', "8888888888:88:88.88 88\r", "0000000012:34:56.78 90\r",
+            "0000000000:00:00.00 00\r", "8ABCDEFGAB:CD:EF.GH 88\r", "888     00:00:08.88 00\r",
+            "        00:00:0 .   00\r" }));
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, AutomaticOperationIsThePickersOwnStateNotWhetherItsPageIsInFront)
+{
+    auto f = OpenReset(QTime(0, 0, 1));
+    f->DTP2->setTime(QTime(0, 0, 1));
+    f->DTP3->setTime(QTime(0, 0, 1));
+    f->DTPauto->show();
+    f->PageControl1->setCurrentWidget(f->TabSheet5);
+    ASSERT_FALSE(f->DTPauto->isVisible());
+    f->CuteButton1->Click();
+    Ticks(*f, 40);
+    EXPECT_EQ(f->Engine().StateInterval, PhaseState::On);
+    EXPECT_TRUE(f->tmr2.isActive());
+    EXPECT_FALSE(f->Tm1.isActive());
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, StartLooksUpTheNextHeatsResultsInAutomaticOperation)
+{
+    Exec("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat) values "
+         "(202403091,1,'10:00:00','10:10:00','-','予選',1,2,3),(202403091,2,'10:10:00','10:20:00','-','予選',"
+         "2,2,4)");
+    Exec("insert into result (tcode,round,heat,rank,carno,driver,laps,rtime) values "
+         "(202403091,2,3,1,7,'山田',12,'5:01.2')");
+    auto f = OpenReset();
+    f->CkBauto->setChecked(true);
+    f->CuteButton1->Click();
+    EXPECT_EQ(f->Label30->text(), "2-3");
+    EXPECT_FALSE(f->Edit8->isHidden());
+    EXPECT_EQ(dm->Qresult->RecordCount(), 1);
+    f->CuteButton2->Click();
+    f->close();
+}
+
+TEST_F(UtaikaiCountdown, OpeningAndClosingGiveTheBoardBackFromTheNetwork)
+{
+    BoardFromNetwork = 1;
+    auto f = Open();
+    EXPECT_EQ(BoardFromNetwork, 0);
+    BoardFromNetwork = 1;
+    f->close();
+    EXPECT_EQ(BoardFromNetwork, 0);
+}
+
+// A board that holds CTS low: the real port drops what its full queue cannot take, the count-down
+// keeps its time and the status line says so once.
+TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
+{
+    platform::FakeSerialPorts ports;
+    auto device = ports.add(platform::SerialDevicePath(5));
+    device->setInputLines(0);
+    TCommX comm;
+    comm.SetSettleDelay(0);
+    comm.SetPortNo(5);
+    comm.SetTimeOutTrans(3000);
+    console::CommXBoardPort port(comm);
+
+    auto d = Devices();
+    d.board = &port;
+    console::TFtaikai f(nullptr, d);
+    f.show();
+    f.RGgaz->Button(0)->click(); // the show closed the port to set its rate: switch it on
+    f.DTP1->setTime(QTime(0, 0, 1));
+    f.DTP4->setTime(QTime(0, 0, 0));
+    asker.answer(true);
+    f.CuteButton5->Click();
+    f.CuteButton1->Click();
+    qint64 slowest = 0;
+    for (int i = 0; i < 11 + 400; ++i) { // 40 s of race: 200 lines, far beyond the queue
+        QElapsedTimer wall;
+        wall.start();
+        Ticks(f, 1);
+        slowest = std::max(slowest, wall.elapsed());
+    }
+    EXPECT_LT(slowest, 1000) << "no tick waited for the board's send time-out (3 s)";
+    EXPECT_EQ(Digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
+    EXPECT_GE(comm.QueuedChunks(), TCustomCommX::MaxQueuedChunks - 1) << "the queue stays full";
+    EXPECT_GT(port.DroppedLines(), 150);
+    EXPECT_EQ(f.StatusLine->text(), "表示ボードがデータを受け付けていません。");
+
+    // Once the board takes data again the queue drains and lines flow.
+    device->setInputLines(platform::kLineCts);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return comm.AllSent(); }, 10000));
+    const int dropped = port.DroppedLines();
+    Ticks(f, 10);
+    EXPECT_EQ(port.DroppedLines(), dropped);
+    f.CuteButton2->Click();
+    f.close();
+    comm.Close();
+}
+
+// Switching the board OFF lets the blank line reach the board before the port closes.
+TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
+{
+    platform::FakeSerialPorts ports;
+    auto device = ports.add(platform::SerialDevicePath(5));
+    device->setInputLines(0); // the board is busy for a moment
+    TCommX comm;
+    comm.SetSettleDelay(0);
+    comm.SetPortNo(5);
+    console::CommXBoardPort port(comm);
+    console::BoardControl control(port, scheduler, {});
+    ASSERT_TRUE(control.SwitchOn());
+    control.SwitchOff();
+    EXPECT_GE(comm.Handle(), 0) << "not closed while the line waits";
+    port.SendString("dropped while closing\r");
+    device->setInputLines(platform::kLineCts);
+    EXPECT_TRUE(testing_support::WaitUntil([&] { return comm.Handle() < 0; }, 3000));
+    EXPECT_EQ(device->sent(), console::BoardBlankLine());
+}
+
+} // namespace
