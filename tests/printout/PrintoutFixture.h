@@ -1,22 +1,16 @@
 #pragma once
 
 // The open event of the console tests, with schedule rows, picture files and the standard
-// preview taken over while the print command runs: the preview's pages are read, and whatever
-// the test does in the preview (print to a PDF file) is done, before the preview is closed as
-// the operator closes it.
+// preview, which the print command opens.
 
 #include "components/CuteBtn.h"
 #include "console/ConsoleFixture.h"
+#include "printout/PreviewCapture.h"
 #include "printout/Ubrmenu.h"
-#include "report/BRPrev.h"
-#include "report/BandRptTestSupport.h"
 
-#include <QApplication>
-#include <QImage>
 #include <QPainter>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QTimer>
+#include <optional>
 
 namespace testing_support {
 
@@ -30,12 +24,11 @@ protected:
         ReportTitleSchedule = QStringLiteral("Schedule");
         ReportTitleNote = QStringLiteral("Note");
         ReportPrintDatePrefix = QStringLiteral("Print /");
-        m_previousPreview
-            = SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+        m_preview.emplace();
     }
     void TearDown() override
     {
-        SetPreviewInterfaceClass(m_previousPreview);
+        m_preview.reset();
         ConsoleFixture::TearDown();
     }
 
@@ -75,51 +68,15 @@ protected:
         q.ExecSQL();
     }
 
-    // What the preview showed: each page's texts and picture.
-    struct Shown {
-        QList<QStringList> texts;
-        QList<QImage> pages;
-    };
-
-    // Presses "印刷" on the console and closes the preview once its pages are complete, after
-    // `inPreview` has run on it.
-    Shown Print(console::TFtaikai& console, const std::function<void(TBRStandardPreview&)>& inPreview = {})
+    // Presses "印刷" on the console; the preview closes once `inPreview` has run on it.
+    PreviewShown Print(
+        console::TFtaikai& console, const std::function<void(TBRStandardPreview&)>& inPreview = {})
     {
-        Shown shown;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* form = qobject_cast<TBRStandardPreview*>(w);
-                TBRPrinter* store = form ? form->Printer() : nullptr;
-                if (!store || !store->Complete() || !form->isVisible())
-                    continue;
-                poll.stop();
-                for (int n = 1; n <= store->PageCount(); ++n) {
-                    const std::unique_ptr<QPicture> page = store->GetPage(n);
-                    shown.texts << PageTexts(*page);
-                    shown.pages << band_samples::Render(*page);
-                }
-                if (inPreview)
-                    inPreview(*form);
-                form->close();
-                return;
-            }
-        });
-        poll.start(5);
-        console.CuteButton15->Click();
-        return shown;
-    }
-
-    static QString Run(const QString& program, const QStringList& args)
-    {
-        QProcess p;
-        p.start(program, args);
-        p.waitForFinished(30000);
-        return QString::fromUtf8(p.readAllStandardOutput());
+        return CapturePreview([&] { console.CuteButton15->Click(); }, inPreview);
     }
 
 private:
-    TBRPreviewInterfaceFactory m_previousPreview;
+    std::optional<StandardPreviewInstalled> m_preview;
 };
 
 } // namespace testing_support

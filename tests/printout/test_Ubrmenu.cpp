@@ -6,7 +6,7 @@
 
 namespace {
 
-using testing_support::PrintoutFixture;
+using namespace testing_support;
 
 class Ubrmenu : public PrintoutFixture { };
 
@@ -53,7 +53,7 @@ TEST_F(Ubrmenu, TwentyTwoRowsFillAPageAndEveryFooterCountsThePages)
         Exec("delete from rmenu");
         AddRows(c.rows);
         const auto f = Open(); // the console reads the schedule as it opens
-        const Shown shown = Print(*f);
+        const PreviewShown shown = Print(*f);
         ASSERT_EQ(shown.texts.size(), c.pages) << c.rows;
         for (int n = 1; n <= c.pages; ++n) {
             const QStringList& texts = shown.texts[n - 1];
@@ -101,16 +101,8 @@ TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
     SetPictures(Picture("header.png", QColor(40, 90, 170)), Picture("footer.jpg", QColor(200, 120, 40)));
     clock.setNow(QDateTime(QDate(2024, 3, 9), QTime(9, 5)));
     const QString pdf = home.file(QStringLiteral("予定表.pdf"));
-    const auto runner = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, auto& choice) {
-        choice.FileName = pdf;
-        return true;
-    });
     const auto f = Open();
-    const Shown shown = Print(*f, [](TBRStandardPreview& preview) {
-        preview.PrintSetupClick();
-        preview.PrintClick();
-    });
-    TCustomBandReport::SetPrintDialogRunner(runner);
+    const PreviewShown shown = Print(*f, PrintToPdf(pdf));
 
     ASSERT_EQ(shown.pages.size(), 2);
     for (int n = 0; n < 2; ++n) {
@@ -118,13 +110,15 @@ TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
         band_samples::SavePage(shown.pages[n], name.chopped(4));
         EXPECT_LT(DifferingPixels(shown.pages[n], Golden(name)), 200) << name.toStdString();
     }
-    const QString text = Run("pdftotext", { "-layout", pdf, "-" });
+    const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" });
     for (const char* expected : { "春季大会", "開始時刻", "終了時刻", "予選 1", "予選 23", "1/2", "2/2",
              "印刷  2024年03月09日  9時05分" })
         EXPECT_TRUE(text.simplified().contains(QString::fromUtf8(expected).simplified())) << expected;
-    EXPECT_TRUE(Run("pdffonts", { pdf }).contains(QRegularExpression("IPAPGothic.*yes")));
+    EXPECT_TRUE(printer_support::Run("pdffonts", { pdf }).contains(QRegularExpression("IPAPGothic.*yes")));
     // Header and footer picture on each of the two pages.
-    EXPECT_EQ(Run("pdfimages", { "-list", pdf }).count(QRegularExpression("\\n +\\d+ +\\d+ image ")), 4);
+    EXPECT_EQ(printer_support::Run("pdfimages", { "-list", pdf })
+                  .count(QRegularExpression("\\n +\\d+ +\\d+ image ")),
+        4);
 }
 
 TEST_F(Ubrmenu, AnUnreadablePictureIsToldOnceAndTheScheduleStillPrintsAndNothingStaysBehind)
@@ -136,20 +130,14 @@ TEST_F(Ubrmenu, AnUnreadablePictureIsToldOnceAndTheScheduleStillPrintsAndNothing
     QTemporaryDir temp; // where page stores spill (into files that may have no name in the folder)
     const QByteArray previousTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", temp.path().toUtf8());
-    const auto runner = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, auto& choice) {
-        choice.FileName = home.file(QStringLiteral("schedule.pdf"));
-        return true;
-    });
     const auto f = Open();
     QStringList spilled;
-    const Shown shown = Print(*f, [&](TBRStandardPreview& preview) {
+    const PreviewShown shown = Print(*f, [&](TBRStandardPreview& preview) {
         spilled = OpenFilesIn(temp.path());
-        preview.PrintSetupClick();
-        preview.PrintClick(); // a third run, for the printer: told no more
+        PrintToPdf(home.file(QStringLiteral("schedule.pdf")))(preview); // a third run: told no more
     });
     const QStringList left = OpenFilesIn(temp.path());
     qputenv("TMPDIR", previousTemp);
-    TCustomBandReport::SetPrintDialogRunner(runner);
 
     ASSERT_EQ(shown.pages.size(), 3);
     ASSERT_EQ(asker.errors().size(), 1);

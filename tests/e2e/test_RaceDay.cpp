@@ -1,0 +1,222 @@
+// A race day as the operator runs it, through the windows, in simulated time: the event is made
+// in the event list and opened in the console, the schedule gets a reception item and a round of
+// heats, a race runs, and the schedule is printed to a PDF file. What the board and the signal
+// lines saw makes one time-stamped transcript, compared with golden/race_day.txt; the monitor
+// files and the PDF are checked for what the day must produce.
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "app/uselecttaikai.h"
+#include "components/CuteBtn.h"
+#include "console/ConsoleFakes.h"
+#include "console/ConsoleWidgets.h"
+#include "console/CountdownRig.h"
+#include "console/MonitorFiles.h"
+#include "console/Utaikai.h"
+#include "platform/Clock.h"
+#include "platform/TextCodec.h"
+#include "printout/PreviewCapture.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testing_support;
+
+class RaceDay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        transcript.clock = &clock;
+        transcript.originMs = clock.monotonicMs();
+        dm = std::make_unique<TDM1>();
+        DM1 = dm.get();
+        dm->Reconnect();
+        LoadSettings(); // a first start: every setting at its default
+    }
+    void TearDown() override
+    {
+        OpenRaceConsole = nullptr;
+        DM1 = nullptr;
+        dm.reset();
+    }
+
+    console::ConsoleDevices Devices()
+    {
+        console::ConsoleDevices d;
+        d.clock = &clock;
+        d.board = &board;
+        d.signalLines = &lines;
+        d.sleeper = &sleeper;
+        d.scheduler = &scheduler;
+        d.random = &random;
+        d.dm = dm.get();
+        return d;
+    }
+
+    // "大会選択": a new event on the day, chosen, which opens the console over the list.
+    void MakeAndOpenEvent(const std::function<void(console::TFtaikai&)>& day)
+    {
+        TFselecttaikai list(nullptr, clock);
+        list.show();
+        list.bAddClick();
+        list.DTP1->setDate(QDate(2024, 3, 9));
+        QTest::keyClick(list.DTP1, Qt::Key_Return); // proposes the day's first sequence digit
+        list.eTName->setText(QStringLiteral("春季大会"));
+        list.Btouroku->Click();
+        OpenRaceConsole = [&](QWidget* owner) {
+            console::TFtaikai console(owner, Devices());
+            console.resize(997, 696);
+            console.show();
+            day(console);
+            console.CuteButton13->Click();
+        };
+        list.CuteButton1->Click();
+    }
+
+    // The schedule page: reception from 9:00 for half an hour, then round 1 "予選" of three
+    // heats of five minutes.
+    static void BuildSchedule(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet4);
+        f.DTPb->setTime(QTime(9, 0));
+        f.DTPe->setTime(QTime(0, 30));
+        f.Edit2->setText(QStringLiteral("受付"));
+        f.CTBadd->Click();
+        f.CkBround->setChecked(true);
+        f.SEdround->setValue(1);
+        f.CBxround->setEditText(QStringLiteral("予選"));
+        f.SEdheat->setValue(3);
+        f.CBxheat->setEditText(QStringLiteral("ヒート"));
+        f.DTPe->setTime(QTime(0, 5));
+        f.CTBadd->Click();
+    }
+
+    // The settings page: signal 1 on 20 s before the start, signal 2 at 10 s, signal 3 at 5 s.
+    static void SetSignals(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        for (auto [slot, at] :
+            { std::pair { console::SlotOn1, 20 }, { console::SlotOn2, 10 }, { console::SlotOn3, 5 } }) {
+            QTimeEdit* picker = f.DTPsig[static_cast<size_t>(slot)];
+            picker->setTime(QTime(0, 0).addSecs(at));
+            emit picker->editingFinished(); // the operator leaves the field
+        }
+    }
+
+    // One race of 30 s warm-up, 1 min race and 10 s over-time with the board on, started by hand,
+    // ticked through at the timer's pace until it is over; `at` runs at each tenth.
+    void RunRace(console::TFtaikai& f, const std::function<void(int tenth)>& at)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        f.RGgaz->Button(0)->click();
+        f.DTP1->setTime(QTime(0, 0, 30));
+        f.DTP2->setTime(QTime(0, 1, 0));
+        f.DTP3->setTime(QTime(0, 0, 10));
+        f.DTP4->setTime(QTime(0, 0, 0));
+        asker.answer(true);
+        f.CuteButton5->Click(); // reset, confirmed
+        f.CuteButton1->Click(); // start
+        for (int tenth = 1; tenth <= 1010; ++tenth) {
+            clock.advanceMs(100);
+            f.Tm1Timer();
+            at(tenth);
+        }
+    }
+
+    static QString MonitorFile(const QString& name)
+    {
+        QFile file(console::MonitorFileWriter().FilePath(name));
+        return file.open(QIODevice::ReadOnly) ? platform::FromCp932(file.readAll())
+                                              : QStringLiteral("<missing>");
+    }
+
+    // The lines of a golden file next to this source.
+    static QStringList Golden(const QString& name)
+    {
+        QFile file(
+            QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().filePath(QStringLiteral("golden/") + name));
+        return file.open(QIODevice::ReadOnly)
+            ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+            : QStringList();
+    }
+
+    // Saves a transcript where the tests' pictures go.
+    static void SaveTranscript(const QStringList& lines, const QString& name)
+    {
+        const QString dir
+            = qEnvironmentVariable("TAVO_TEST_PNG_DIR", QDir::current().filePath(QStringLiteral("test-png")));
+        QDir().mkpath(dir);
+        QFile file(QDir(dir).filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write((lines.join(u'\n') + u'\n').toUtf8());
+    }
+
+    TempHome home;
+    ScriptedAsker asker;
+    StandardPreviewInstalled preview;
+    platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 50)) };
+    Transcript transcript; // tenths since the start of the day's test, and what happened
+    TranscriptBoard board { transcript };
+    TranscriptLines lines { transcript };
+    FakeSleeper sleeper;
+    FakeScheduler scheduler;
+    FakeRandomSource random;
+    std::unique_ptr<TDM1> dm;
+};
+
+TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
+{
+    const QString pdf = home.file(QStringLiteral("race day.pdf"));
+    QString rinfo;
+    QStringList dtime, raceDay;
+    PreviewShown printed;
+    MakeAndOpenEvent([&](console::TFtaikai& f) {
+        BuildSchedule(f);
+        rinfo = MonitorFile(console::RInfoFileName);
+        SetSignals(f);
+        RunRace(f, [&](int tenth) {
+            if (tenth % 150 == 0) // the time file every 15 s
+                dtime << MonitorFile(console::DtimeFileName).trimmed();
+        });
+        // While the preview is open the board's clock may show the time of day: what follows
+        // is not pinned.
+        raceDay = transcript.entries;
+        f.PageControl1->setCurrentWidget(f.TabSheet4);
+        printed = CapturePreview([&] { f.CuteButton15->Click(); }, PrintToPdf(pdf));
+    });
+
+    if (raceDay != Golden(QStringLiteral("race_day.txt")))
+        SaveTranscript(raceDay, QStringLiteral("race_day.txt")); // for review against the golden one
+    EXPECT_EQ(Lines(raceDay), Lines(Golden(QStringLiteral("race_day.txt"))));
+    // "×" leaves the board blank.
+    const QStringList sent = transcript.entries.filter(QStringLiteral("board \""));
+    EXPECT_TRUE(sent.last().endsWith(QStringLiteral("board \"                      \"")))
+        << sent.last().toStdString();
+    EXPECT_EQ(rinfo,
+        QStringLiteral(
+            "9:00:00,9:30:00,受付\r\n9:30:00,9:35:00,予選 1 ヒート 1\r\n9:35:00,9:40:00,予選 1 ヒート 2\r\n"
+            "9:40:00,9:45:00,予選 1 ヒート 3\r\n"));
+    EXPECT_EQ(Lines(dtime), "00:00:15R\n00:00:00R\n00:00:45B\n00:00:30B\n00:00:15B\n00:00:10Y");
+    ASSERT_EQ(printed.texts.size(), 1);
+    const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" }).simplified();
+    for (const char* expected : { "春季大会", "開始時刻", "9:30:00 受付", "9:35:00 予選 1 ヒート 1",
+             "9:45:00 予選 1 ヒート 3", "1/1", "印刷 2024年03月09日 9時51分" })
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_TRUE(asker.errors().isEmpty()) << Lines(asker.errors());
+}
+
+} // namespace
