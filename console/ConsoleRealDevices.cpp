@@ -2,6 +2,7 @@
 
 #include "components/CommX.h"
 #include "components/rs232c.h"
+#include "platform/MediaPlayer.h"
 
 #include <algorithm>
 
@@ -113,5 +114,30 @@ void Rs232cSignalLines::SetDtr(int port, bool high)
     if (Trs232c* p = Port(port))
         p->SetDTR(high);
 }
+
+MediaCuePlayer::MediaCuePlayer()
+    : m_player(std::make_unique<platform::MediaPlayer>())
+{
+    QObject::connect(m_player.get(), &platform::MediaPlayer::ended, [this] {
+        if (OnEnded)
+            OnEnded();
+    });
+    QObject::connect(m_player.get(), &platform::MediaPlayer::failed, [this](const QString& message) {
+        if (OnError)
+            OnError(message);
+    });
+}
+
+MediaCuePlayer::~MediaCuePlayer() = default;
+
+bool MediaCuePlayer::Open(const QString& fileName) { return m_player->Open(fileName); }
+
+bool MediaCuePlayer::Play() { return m_player->Play(); }
+
+void MediaCuePlayer::Stop() { m_player->Stop(); }
+
+void MediaCuePlayer::Close() { m_player->Close(); }
+
+QString MediaCuePlayer::FileName() const { return m_player->FileName(); }
 
 } // namespace console

@@ -1,7 +1,7 @@
 #pragma once
 
 // The console's devices backed by its own components: the display board on the TCommX port, the
-// signal lines on the three Trs232c ports. Cue players stay quiet until sound playback is built.
+// signal lines on the three Trs232c ports, the cue players on the platform's media player.
 
 #include "console/ConsoleDevices.h"
 
@@ -11,6 +11,10 @@
 
 class TCustomCommX;
 class Trs232c;
+
+namespace platform {
+class MediaPlayer;
+}
 
 namespace console {
 
@@ -72,21 +76,21 @@ private:
     std::array<Trs232c*, 3> m_ports;
 };
 
-// A player that remembers its file and plays nothing.
-class QuietCuePlayer final : public CuePlayer {
+// A cue player over the platform's media player: plays through the sound device, or silently
+// where there is none. A file that cannot be played is refused at Open; a failure found later
+// while loading or playing comes through OnError.
+class MediaCuePlayer final : public CuePlayer {
 public:
-    bool Open(const QString& fileName) override
-    {
-        m_file = fileName;
-        return true;
-    }
-    bool Play() override { return !m_file.isEmpty(); }
-    void Stop() override { }
-    void Close() override { m_file.clear(); }
-    QString FileName() const override { return m_file; }
+    MediaCuePlayer();
+    ~MediaCuePlayer() override;
+    bool Open(const QString& fileName) override;
+    bool Play() override;
+    void Stop() override;
+    void Close() override;
+    QString FileName() const override;
 
 private:
-    QString m_file;
+    std::unique_ptr<platform::MediaPlayer> m_player;
 };
 
 } // namespace console

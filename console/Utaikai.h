@@ -13,14 +13,15 @@
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
+#include "console/CueBank.h"
 #include "console/Schedule.h"
 #include "console/ScheduleItems.h"
 #include "console/Utaikai_time.h"
-#include "platform/Sockets.h"
 
 namespace platform {
 class Asker;
-}
+class Query;
+} // namespace platform
 
 #include <QDialog>
 #include <QFile>
@@ -34,6 +35,7 @@ class Asker;
 
 class QCheckBox;
 class QComboBox;
+class QFileDialog;
 class QLineEdit;
 class QMenu;
 class QAction;
@@ -60,9 +62,11 @@ namespace console {
 class BoardControl;
 class CountdownEngine;
 class CountdownHost;
+class CuePlayerView;
 class SignalOutputs;
 class TPanel;
 class TRadioGroup;
+class TimeServerLink;
 
 // Opens the race console for CurrentEventCode as a modal window over `owner` (997 x 696, centred
 // on it), runs it until it closes and destroys it. Returns the dialog's result code.
@@ -144,11 +148,50 @@ public:
 
     // ---- Sound cue handlers (Utaikai_sound.cpp) ----
     // Loads the event's cues into the players and builds the cue list (run by every reset).
+    // Never fails: a file that cannot be opened is left out and named on the status line.
     void setmp();
     // Closes every cue player.
     void clearmp();
+    // Register ("セット"): warm-up, race, over-time, interval.
+    void CuteButton3Click();
+    void CuteButton4Click();
+    void CuteButton6Click();
+    void CuteButton24Click();
+    // A double-click on a cue grid puts its current row into the phase's picker and file box.
+    void DBGrid1DblClick();
+    void DBGrid2DblClick();
+    void DBGrid3DblClick();
+    void DBGrid5DblClick();
+    // "削除" on a cue grid: deletes its current row.
+    void MenuItem1Click();
+    void MenuItem2Click();
+    void MenuItem3Click();
+    void N1Click();
+    // Test play ("再生"), a toggle per phase on the phase's first player.
+    void CuteButton7Click();
+    void CuteButton8Click();
+    void CuteButton9Click();
+    void CuteButton25Click();
+    // "開く" on a file box: picks a sound file.
+    void Open1Click();
+    void Open2Click();
+    void Open3Click();
+    void N2Click();
+    // "サウンドSTOP".
+    void CuteButton10Click();
+    // "Pre": each loaded cue of the first players half a second.
+    void CuteButton23Click();
+    // The delay box: stores DelaySetting when left, shows the sound check page on a double-click.
+    void EddelayExit();
+    void EddelayDblClick();
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
+    // Connects to the server of Edit9 and Edit10, disconnects, or cancels a connect in progress.
+    void Button2Click();
+    // Shows and logs one received line and, while the network drives the race display, sends
+    // its time to the board.
+    void TimeServerLineReceived(const QByteArray& line);
+    TimeServerLink& Link() const { return *m_link; }
 
     // ---- Schedule printout handlers (Utaikai_print.cpp) ----
     // "印刷": previews the event's schedule report, from which the operator prints.
@@ -215,7 +258,7 @@ public:
     QPushButton* Button1 = nullptr;
 
     // ---- Sound set page ----
-    std::array<QTableView*, 4> CueGrids {}; // DBGrid1, DBGrid2, DBGrid3, DBGrid5
+    std::array<TDBGrid*, 4> CueGrids {}; // DBGrid1, DBGrid2, DBGrid3, DBGrid5
     std::array<QTimeEdit*, 4> CueTimes {}; // DTP21..DTP24
     std::array<QLineEdit*, 4> CueFiles {}; // Ed21..Ed24
     std::array<components::TCuteButton*, 4> CueSetButtons {}; // CuteButton3, 4, 6, 24
@@ -225,6 +268,7 @@ public:
     components::TCuteButton *CuteButton10 = nullptr, *CuteButton20 = nullptr, *CuteButton21 = nullptr;
     TPanel* Panel14 = nullptr;
     QLineEdit* Eddelay = nullptr;
+    QFileDialog* OD1 = nullptr;
 
     // ---- Race information page ----
     TDBGrid* DBGrid4 = nullptr;
@@ -261,8 +305,8 @@ public:
     QPushButton* Button2 = nullptr;
     TPanel* Panel17 = nullptr;
 
-    // ---- Sound check page: one stand-in per cue player ----
-    std::vector<QLabel*> PlayerViews;
+    // ---- Sound check page: one view per cue player, MP1 first ----
+    std::vector<CuePlayerView*> PlayerViews;
 
     // ---- Components ----
     TCommX* CommX1 = nullptr;
@@ -286,8 +330,6 @@ public:
     QString ScheduleEndText;
     std::array<qint64, SignalSlotCount> SignalSlots {};
     int ScheduleAdded = 0;
-    bool TcpConnected = false;
-    platform::SocketHandle TimeServerSocket = platform::kInvalidSocket;
     QFile TcpLogFile;
 
 protected:
@@ -358,8 +400,23 @@ private:
     std::unique_ptr<BoardControl> m_boardControl;
 
     // ---- Sound cue state ----
+    // The handlers of one phase's column of the sound set page (picker, file box, grid).
+    void RegisterCue(CuePhase phase);
+    void TakeGridRow(CuePhase phase);
+    void DeleteGridRow(CuePhase phase);
+    void TestPlay(CuePhase phase);
+    void PickCueFile(CuePhase phase);
+    platform::Query* CueQuery(CuePhase phase) const;
+    void ReopenCueGrid(CuePhase phase);
+    // A run stopped part-way keeps its players and its reset until it is resumed.
+    bool RunResumable() const;
+    void RefreshPlayerViews();
+    std::unique_ptr<CueBank> m_cueBank;
+    // Set while a phase's test button plays.
+    std::array<bool, CuePhaseCount> m_testPlaying {};
 
     // ---- Timing-server link state ----
+    std::unique_ptr<TimeServerLink> m_link;
 
     // ---- Schedule state ----
     // Runs a schedule command; when it changed the schedule, the refresh follows. A database

@@ -155,18 +155,6 @@ void TFtaikai::BuildCountdown()
     m_countdown = std::make_unique<CountdownEngine>(
         CountdownEngine::Parts { m_dev, controls, *face, *m_signals, *m_boardControl });
     m_countdownFace = std::move(face);
-
-    auto players = [](auto& bank, size_t count) {
-        std::vector<CuePlayer*> list;
-        for (size_t i = 0; i < count && i < bank.size(); ++i)
-            list.push_back(bank[i].get());
-        return list;
-    };
-    m_countdown->SetPlayers(Phase::Warm, players(MP, MP.size()));
-    m_countdown->SetPlayers(Phase::Race, players(MPt, MPt.size()));
-    // MPo4..MPo9 never take a cue.
-    m_countdown->SetPlayers(Phase::Over, players(MPo, 3));
-    m_countdown->SetPlayers(Phase::Interval, players(MPi, MPi.size()));
 }
 
 void TFtaikai::SyncTimers()

@@ -45,15 +45,8 @@ void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
 
 void TFtaikai::resetdbg()
 {
-    if (!m_dev.dm)
-        return;
-    const QString code = EscapeApostrophes(CurrentEventCode);
-    const std::pair<platform::Query*, const char*> grids[4]
-        = { { Dm().Qwarm, "w" }, { Dm().Qrace, "r" }, { Dm().Qover, "o" }, { Dm().Qint, "i" } };
-    for (const auto& [query, bun] : grids)
-        Reopen(*query,
-            { QStringLiteral("select * from music where tcode='") + code + QLatin1Char('\''),
-                QStringLiteral("and bun='%1'").arg(QLatin1String(bun)), QStringLiteral("order by tno") });
+    for (CuePhase phase : AllCuePhases)
+        ReopenCueGrid(phase);
 }
 
 void TFtaikai::checkctb()

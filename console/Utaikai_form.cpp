@@ -8,6 +8,7 @@
 #include "components/rs232c.h"
 #include "console/ConsoleRealDevices.h"
 #include "console/ConsoleWidgets.h"
+#include "console/CuePlayerView.h"
 #include "console/MonitorFiles.h"
 #include "console/Utaikai.h"
 #include "platform/DataSetModel.h"
@@ -141,29 +142,6 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const char* name, const QRect& r)
     auto* m = Named(new QPlainTextEdit(parent), name, r);
     m->setFont(ConsoleFont(12));
     return m;
-}
-
-QTableView* MakeGrid(QWidget* parent, const char* name, const QRect& r)
-{
-    auto* g = Named(new QTableView(parent), name, r);
-    g->setFont(ConsoleFont(12));
-    g->setSelectionBehavior(QAbstractItemView::SelectRows);
-    g->setSelectionMode(QAbstractItemView::SingleSelection);
-    g->verticalHeader()->setDefaultSectionSize(18);
-    g->verticalHeader()->setFixedWidth(14);
-    g->horizontalHeader()->setFont(ConsoleFont(12));
-    g->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    return g;
-}
-
-void BindGrid(
-    QTableView* grid, platform::DataSource* source, const QStringList& fields, const QStringList& titles)
-{
-    if (!source)
-        return;
-    auto* model = new platform::DataSetModel(source, grid);
-    model->setColumns(fields, titles);
-    grid->setModel(model);
 }
 
 QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption)
@@ -426,11 +404,15 @@ void TFtaikai::BuildSoundSetPage()
         CueSetButtons[k] = MakeButton(p, cols[i].set, QStringLiteral("セット"), QRect(x + 98, 34, 66, 24));
         CueTestButtons[k] = MakeButton(p, cols[i].test, QStringLiteral("再生"), QRect(x + 170, 34, 66, 24));
         CueFiles[k] = MakeEdit(p, cols[i].box, QString(), QRect(x, 62, 236, 24));
-        CueGrids[k] = MakeGrid(p, cols[i].grid, QRect(x, 112, 236, 420));
-        BindGrid(CueGrids[k], cols[i].source, { QStringLiteral("tno"), QStringLiteral("mname") },
-            { QStringLiteral("時刻"), QStringLiteral("ファイル") });
-        CueGrids[k]->setColumnWidth(0, 64);
+        // The grid's row is its query's cursor: the double-click and the delete read that row.
+        CueGrids[k] = Named(new TDBGrid(cols[i].source, p), cols[i].grid, QRect(x, 112, 236, 420));
+        CueGrids[k]->setFont(ConsoleFont(12));
+        CueGrids[k]->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        CueGrids[k]->SetColumns({ { QStringLiteral("tno"), QStringLiteral("時刻"), 64 },
+            { QStringLiteral("mname"), QStringLiteral("ファイル"), 160 } });
         CueGrids[k]->horizontalHeader()->setStretchLastSection(true);
+        CueGrids[k]->setContextMenuPolicy(Qt::CustomContextMenu);
+        CueFiles[k]->setContextMenuPolicy(Qt::CustomContextMenu);
 
         CueGridMenus[k] = new QMenu(p);
         CueGridMenus[k]->setObjectName(QLatin1String(cols[i].gridMenu));
@@ -442,8 +424,10 @@ void TFtaikai::BuildSoundSetPage()
         platform::clRed, platform::clWhite, 14);
     CuteButton21 = MakeButton(p, "CuteButton21", QStringLiteral("を標準設定に"), QRect(690, 546, 140, 40));
     CuteButton20 = MakeButton(p, "CuteButton20", QStringLiteral("標準設定から"), QRect(838, 546, 140, 40));
+    // The delay box is there for the service technician only: black on black, without a frame.
     Eddelay = MakeEdit(p, "Eddelay", QStringLiteral("1"), QRect(400, 554, 40, 24));
-    Eddelay->hide();
+    Eddelay->setFrame(false);
+    Eddelay->setStyleSheet(QStringLiteral("QLineEdit { background: black; color: black; }"));
     Panel14 = MakePanel(p, "Panel14", QStringLiteral("タイマー カウント中はこの画面の処理は出来ません。"),
         QRect(0, 0, 640, 60), platform::clBlack, platform::clYellow);
     Panel14->setFont(ConsoleFont(20, true));
@@ -643,21 +627,14 @@ void TFtaikai::BuildSoundCheckPage()
     };
     const Bank banks[4] = { { "ウォームアップ", "MP", 13 }, { "レース", "MPt", 14 },
         { "オーバータイム", "MPo", 9 }, { "インターバル", "MPi", 3 } };
+    // The players are made after the pages; the sound handlers give each view its player.
     for (int b = 0; b < 4; ++b) {
-        const int y = 10 + b * 70;
+        const int y = 10 + b * 90;
         Caption(p, QString::fromUtf8(banks[b].title), QRect(10, y, 200, 18), platform::clYellow);
         for (int i = 0; i < banks[b].count; ++i) {
             const QString name = QLatin1String(banks[b].prefix) + QString::number(i + 1);
-            auto* view = new QLabel(name, p);
-            view->setObjectName(name + QStringLiteral("View"));
-            view->setGeometry(10 + i * 69, y + 22, 64, 36);
-            view->setAlignment(Qt::AlignCenter);
-            view->setFrameStyle(QFrame::Panel | QFrame::Raised);
-            view->setAutoFillBackground(true);
-            QPalette pal = view->palette();
-            pal.setColor(QPalette::Window, platform::ColorFromRef(platform::clSilver));
-            pal.setColor(QPalette::WindowText, Qt::black);
-            view->setPalette(pal);
+            auto* view = new CuePlayerView(name, nullptr, p);
+            view->setGeometry(10 + i * 69, y + 22, 64, 56);
             PlayerViews.push_back(view);
         }
     }
@@ -702,7 +679,7 @@ void TFtaikai::BuildDevices()
         m_dev.scheduler = m_ownScheduler.get();
     }
     if (!m_dev.makeCuePlayer)
-        m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<QuietCuePlayer>(); };
+        m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<MediaCuePlayer>(); };
     auto fill = [this](auto& bank, const char* prefix) {
         for (size_t i = 0; i < bank.size(); ++i)
             bank[i] = m_dev.makeCuePlayer(QLatin1String(prefix) + QString::number(i + 1));

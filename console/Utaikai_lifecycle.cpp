@@ -10,6 +10,7 @@
 #include "console/CountdownEngine.h"
 #include "console/MonitorFiles.h"
 #include "console/SignalOutputs.h"
+#include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
 #include "platform/Asker.h"
 #include "platform/Clock.h"
@@ -239,15 +240,9 @@ void TFtaikai::CuteButton13Click()
 
 void TFtaikai::DropTimeServer()
 {
-    if (!TcpConnected)
-        return;
-    TimeServerConnected = 0;
-    BoardFromNetwork = 0;
-    platform::CloseSocket(TimeServerSocket);
-    TimeServerSocket = platform::kInvalidSocket;
-    TcpConnected = false;
-    Panel17->SetCaption(QStringLiteral("切断しました"));
-    Button2->setText(QStringLiteral("接続"));
+    // Ends a connect in progress too, and leaves no receive running and no flag set that would
+    // hand the next event's race display to a link that is gone.
+    m_link->Drop();
 }
 
 void TFtaikai::Teardown()

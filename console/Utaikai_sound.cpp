@@ -1,15 +1,346 @@
 // The console's sound cues: the cue tables per phase, their registration and playback.
 
+#include "app/DBControls.h"
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "components/CuteBtn.h"
+#include "console/ConsoleWidgets.h"
+#include "console/CountdownEngine.h"
+#include "console/CueBank.h"
+#include "console/CuePlayerView.h"
 #include "console/Utaikai.h"
+#include "platform/Asker.h"
+#include "platform/DataSet.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTabWidget>
+#include <QTimeEdit>
 
 namespace console {
+namespace {
 
-void TFtaikai::ConnectSoundHandlers() { }
+// Runs a callback for the events of one kind that a widget receives.
+class EventHook : public QObject {
+public:
+    EventHook(QWidget* target, QEvent::Type type, std::function<void()> run)
+        : QObject(target)
+        , m_type(type)
+        , m_run(std::move(run))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == m_type)
+            m_run();
+        return false;
+    }
 
-void TFtaikai::TabSheet2Show() { }
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_run;
+};
 
-void TFtaikai::setmp() { }
+template <size_t N>
+std::vector<CuePlayer*> FirstPlayers(const std::array<std::unique_ptr<CuePlayer>, N>& bank, size_t n)
+{
+    std::vector<CuePlayer*> players;
+    for (size_t i = 0; i < n && i < N; ++i)
+        players.push_back(bank[i].get());
+    return players;
+}
 
-void TFtaikai::clearmp() { }
+size_t Index(CuePhase phase) { return size_t(PhaseIndex(phase)); }
+
+// The cue phases are the count-down's phases, in the same order.
+static_assert(int(CuePhase::Warm) == int(Phase::Warm) && int(CuePhase::Race) == int(Phase::Race)
+    && int(CuePhase::Over) == int(Phase::Over) && int(CuePhase::Interval) == int(Phase::Interval));
+
+} // namespace
+
+void TFtaikai::ConnectSoundHandlers()
+{
+    // The slots of each phase; MPo4..MPo9 never take a cue. The count-down plays the same players.
+    m_cueBank = std::make_unique<CueBank>(
+        CueBank::Players { FirstPlayers(MP, MP.size()), FirstPlayers(MPt, MPt.size()),
+            FirstPlayers(MPo, size_t(PhaseInfo(CuePhase::Over).slotCount)), FirstPlayers(MPi, MPi.size()) });
+    for (CuePhase phase : AllCuePhases)
+        m_countdown->SetPlayers(static_cast<Phase>(PhaseIndex(phase)), m_cueBank->AllPlayers()[Index(phase)]);
+
+    // Every player in the order of the sound check page: MP1.., MPt1.., MPo1.., MPi1..
+    std::vector<CuePlayer*> all;
+    auto add = [&all](const auto& bank) {
+        for (const auto& player : bank)
+            all.push_back(player.get());
+    };
+    add(MP);
+    add(MPt);
+    add(MPo);
+    add(MPi);
+    for (size_t i = 0; i < all.size() && i < PlayerViews.size(); ++i) {
+        CuePlayer* player = all[i];
+        PlayerViews[i]->SetPlayer(player);
+        PlayerViews[i]->OnPlayFailed = [this](const QString& name) {
+            ShowStatus(name + QStringLiteral(" のファイルを再生できません。"));
+        };
+        // A cue that fails while the count-down runs is said on the status line; the count-down
+        // goes on.
+        player->OnError = [this, player](const QString& message) {
+            ShowStatus(QStringLiteral("音声ファイルを再生できません: ") + player->FileName()
+                + QStringLiteral("（") + message + QStringLiteral("）"));
+        };
+    }
+
+    for (CuePhase phase : AllCuePhases) {
+        const size_t k = Index(phase);
+        CueSetButtons[k]->OnClick = [this, phase] { RegisterCue(phase); };
+        CueTestButtons[k]->OnClick = [this, phase] { TestPlay(phase); };
+        CueGrids[k]->OnDblClick = [this, phase] { TakeGridRow(phase); };
+        connect(CueGridMenus[k]->actions().value(0), &QAction::triggered, this,
+            [this, phase] { DeleteGridRow(phase); });
+        connect(CueFileMenus[k]->actions().value(0), &QAction::triggered, this,
+            [this, phase] { PickCueFile(phase); });
+        TDBGrid* grid = CueGrids[k];
+        QMenu* gridMenu = CueGridMenus[k];
+        connect(grid, &QWidget::customContextMenuRequested, this, [grid, gridMenu](const QPoint& pos) {
+            // The row under the mouse becomes the current row, so that "削除" deletes what was
+            // pointed at.
+            const QModelIndex index = grid->indexAt(pos);
+            if (!index.isValid())
+                return;
+            grid->setCurrentIndex(index);
+            gridMenu->popup(grid->viewport()->mapToGlobal(pos));
+        });
+        QLineEdit* box = CueFiles[k];
+        QMenu* boxMenu = CueFileMenus[k];
+        connect(box, &QWidget::customContextMenuRequested, this,
+            [box, boxMenu](const QPoint& pos) { boxMenu->popup(box->mapToGlobal(pos)); });
+    }
+    CuteButton10->OnClick = [this] { CuteButton10Click(); };
+    CuteButton23->OnClick = [this] { CuteButton23Click(); };
+    new EventHook(Eddelay, QEvent::FocusOut, [this] { EddelayExit(); });
+    new EventHook(Eddelay, QEvent::MouseButtonDblClick, [this] { EddelayDblClick(); });
+}
+
+platform::Query* TFtaikai::CueQuery(CuePhase phase) const
+{
+    if (!m_dev.dm)
+        return nullptr;
+    const std::array<platform::Query*, CuePhaseCount> queries
+        = { Dm().Qwarm, Dm().Qrace, Dm().Qover, Dm().Qint };
+    return queries[Index(phase)];
+}
+
+void TFtaikai::ReopenCueGrid(CuePhase phase)
+{
+    platform::Query* q = CueQuery(phase);
+    if (!q)
+        return;
+    q->Close();
+    q->SQL = CueGridSql(CurrentEventCode, phase);
+    q->Open();
+}
+
+bool TFtaikai::RunResumable() const
+{
+    const CountdownEngine& run = *m_countdown;
+    const bool phaseOn = run.StateWarm == PhaseState::On || run.StateRace == PhaseState::On
+        || run.StateOver == PhaseState::On || run.StateInterval == PhaseState::On;
+    return run.Paused == 1 && phaseOn && run.ResetDone == 1;
+}
+
+void TFtaikai::TabSheet2Show()
+{
+    const bool counting = m_countdown->CountingDown();
+    // The warning stays readable: everything else on the page is switched off while counting.
+    // A run stopped part-way keeps its players, its reset and its digits, so that Start resumes it.
+    for (QWidget* w : TabSheet2->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (w != Panel14)
+            w->setEnabled(!counting);
+    Panel14->setVisible(counting);
+    Panel14->raise();
+    if (counting || RunResumable())
+        return;
+    clearmp();
+    m_countdown->ResetDone = 0;
+    segclear();
+}
+
+void TFtaikai::setmp()
+{
+    CueRows rows;
+    if (m_dev.dm) {
+        try {
+            rows = ReadRunCues(*Dm().Qtemp, CurrentEventCode,
+                { DTP1->time(), DTP4->time(), DTP2->time(), DTP3->time(), DTPauto->time() });
+        } catch (const platform::DatabaseError& e) {
+            ShowStatus(QStringLiteral("音声データを読み込めませんでした: ") + e.message());
+        }
+    }
+    const CueBank::Loaded loaded = m_cueBank->Load(rows);
+    m_testPlaying = {};
+    // The count-down keeps the list and the copy a fresh run starts from; the memo mirrors it.
+    m_countdown->SetCueList(loaded.cueList);
+    if (!loaded.skipped.isEmpty())
+        ShowStatus(QStringLiteral("開けない音声ファイルは鳴らしません: ")
+            + loaded.skipped.join(QStringLiteral("、")));
+    RefreshPlayerViews();
+}
+
+void TFtaikai::clearmp()
+{
+    m_cueBank->Clear();
+    m_testPlaying = {};
+    RefreshPlayerViews();
+}
+
+void TFtaikai::RefreshPlayerViews()
+{
+    for (CuePlayerView* view : PlayerViews)
+        view->Refresh();
+}
+
+void TFtaikai::RegisterCue(CuePhase phase)
+{
+    if (!m_dev.dm)
+        return;
+    const size_t k = Index(phase);
+    try {
+        CueTable table(*Dm().Qtemp, Asker(), CurrentEventCode);
+        if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
+            ReopenCueGrid(phase);
+    } catch (const platform::DatabaseError& e) {
+        Asker().error(e.message());
+    }
+}
+
+void TFtaikai::TakeGridRow(CuePhase phase)
+{
+    platform::Query* q = CueQuery(phase);
+    if (!q || !q->Active() || q->RecordCount() == 0)
+        return;
+    const size_t k = Index(phase);
+    CueTimes[k]->setTime(PickerTimeOfText(q->FieldByName(QStringLiteral("tno"))->AsString()));
+    CueFiles[k]->setText(q->FieldByName(QStringLiteral("mname"))->AsString());
+}
+
+void TFtaikai::DeleteGridRow(CuePhase phase)
+{
+    platform::Query* q = CueQuery(phase);
+    if (!q || !q->Active() || q->RecordCount() == 0)
+        return;
+    const size_t k = Index(phase);
+    const QString tno = q->FieldByName(QStringLiteral("tno"))->AsString();
+    if (tno == LongTimeText(CueTimes[k]->time())) {
+        CueTimes[k]->setTime(QTime(0, 0));
+        CueFiles[k]->clear();
+    }
+    try {
+        CueTable(*Dm().Qtemp, Asker(), CurrentEventCode).Delete(phase, tno);
+        ReopenCueGrid(phase);
+    } catch (const platform::DatabaseError& e) {
+        Asker().error(e.message());
+    }
+}
+
+void TFtaikai::TestPlay(CuePhase phase)
+{
+    const size_t k = Index(phase);
+    CuePlayer* player = m_cueBank->Player(phase, 0);
+    if (m_testPlaying[k]) {
+        m_testPlaying[k] = false;
+        player->Stop();
+        // The first player goes back to the cue it was loaded with, so that a run that was
+        // stopped part-way still sounds that cue when resumed.
+        const QString cue = m_cueBank->SlotFile(phase, 0);
+        if (!cue.isEmpty() && player->FileName() != cue)
+            player->Open(cue);
+        RefreshPlayerViews();
+        return;
+    }
+    platform::Query* q = CueQuery(phase);
+    if (!q || !q->Active() || q->RecordCount() == 0)
+        return;
+    m_testPlaying[k] = true;
+    if (!player->Open(q->FieldByName(QStringLiteral("mname"))->AsString()) || !player->Play())
+        Asker().inform(QString(), QStringLiteral("指定したファイルは既にロードされています。"));
+    RefreshPlayerViews();
+}
+
+void TFtaikai::PickCueFile(CuePhase phase)
+{
+    // The file dialog is made when first asked for: a dialog sets up a whole file system view.
+    if (!OD1) {
+        OD1 = new QFileDialog(this, QString());
+        OD1->setObjectName(QStringLiteral("OD1"));
+        OD1->setFileMode(QFileDialog::ExistingFile);
+        OD1->setNameFilters(
+            { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
+    }
+    QLineEdit* box = CueFiles[Index(phase)];
+    if (!box->text().isEmpty())
+        OD1->selectFile(box->text());
+    if (OD1->exec() == QDialog::Accepted && !OD1->selectedFiles().isEmpty())
+        box->setText(OD1->selectedFiles().constFirst());
+}
+
+void TFtaikai::CuteButton3Click() { RegisterCue(CuePhase::Warm); }
+void TFtaikai::CuteButton4Click() { RegisterCue(CuePhase::Race); }
+void TFtaikai::CuteButton6Click() { RegisterCue(CuePhase::Over); }
+void TFtaikai::CuteButton24Click() { RegisterCue(CuePhase::Interval); }
+void TFtaikai::DBGrid1DblClick() { TakeGridRow(CuePhase::Warm); }
+void TFtaikai::DBGrid2DblClick() { TakeGridRow(CuePhase::Race); }
+void TFtaikai::DBGrid3DblClick() { TakeGridRow(CuePhase::Over); }
+void TFtaikai::DBGrid5DblClick() { TakeGridRow(CuePhase::Interval); }
+void TFtaikai::MenuItem1Click() { DeleteGridRow(CuePhase::Warm); }
+void TFtaikai::MenuItem2Click() { DeleteGridRow(CuePhase::Race); }
+void TFtaikai::MenuItem3Click() { DeleteGridRow(CuePhase::Over); }
+void TFtaikai::N1Click() { DeleteGridRow(CuePhase::Interval); }
+void TFtaikai::CuteButton7Click() { TestPlay(CuePhase::Warm); }
+void TFtaikai::CuteButton8Click() { TestPlay(CuePhase::Race); }
+void TFtaikai::CuteButton9Click() { TestPlay(CuePhase::Over); }
+void TFtaikai::CuteButton25Click() { TestPlay(CuePhase::Interval); }
+void TFtaikai::Open1Click() { PickCueFile(CuePhase::Warm); }
+void TFtaikai::Open2Click() { PickCueFile(CuePhase::Race); }
+void TFtaikai::Open3Click() { PickCueFile(CuePhase::Over); }
+void TFtaikai::N2Click() { PickCueFile(CuePhase::Interval); }
+
+void TFtaikai::CuteButton10Click()
+{
+    // Every sounding player stops, test plays included; a test button then plays again at once.
+    m_cueBank->StopAll();
+    for (CuePhase phase : AllCuePhases)
+        if (m_testPlaying[Index(phase)])
+            TestPlay(phase);
+}
+
+void TFtaikai::CuteButton23Click()
+{
+    for (const auto& players : { FirstPlayers(MP, 10), FirstPlayers(MPt, 10), FirstPlayers(MPo, 5) }) {
+        for (CuePlayer* player : players) {
+            if (player->FileName().isEmpty())
+                continue;
+            player->Play();
+            m_dev.sleeper->Sleep(500);
+            player->Stop();
+        }
+    }
+}
+
+void TFtaikai::EddelayExit()
+{
+    bool ok = false;
+    const int value = Eddelay->text().trimmed().toInt(&ok);
+    if (ok)
+        DelaySetting = value;
+    else
+        Eddelay->setText(QString::number(DelaySetting));
+}
+
+void TFtaikai::EddelayDblClick() { PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), true); }
 
 } // namespace console

@@ -3,12 +3,18 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
+#include <fcntl.h>
 #include <map>
 #include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <set>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 
 namespace platform {
@@ -27,6 +33,45 @@ SocketTable& Table()
 {
     static SocketTable table;
     return table;
+}
+
+sockaddr_in IPv4Address(quint32 address, quint16 port)
+{
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = address;
+    to.sin_port = htons(port);
+    return to;
+}
+
+// Connects without blocking for longer than it takes cancelFd to become readable. Returns 0,
+// the connect's error number, or ECANCELED.
+int ConnectCancellable(SocketHandle socket, quint32 address, quint16 port, int cancelFd)
+{
+    const int flags = ::fcntl(socket, F_GETFL);
+    ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
+    const sockaddr_in to = IPv4Address(address, port);
+    int error = ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 ? 0 : errno;
+    // An interrupted non-blocking connect goes on in the background like one in progress.
+    if (error == EINPROGRESS || error == EINTR) {
+        pollfd wait[2] = { { socket, POLLOUT, 0 }, { cancelFd, POLLIN, 0 } };
+        int n;
+        do
+            n = ::poll(wait, 2, -1);
+        while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            error = errno;
+        } else if (wait[1].revents != 0) {
+            error = ECANCELED;
+        } else {
+            socklen_t size = sizeof error;
+            if (::getsockopt(socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0)
+                error = errno;
+        }
+    }
+    // The receive thread waits in a blocking receive.
+    ::fcntl(socket, F_SETFL, flags);
+    return error;
 }
 
 } // namespace
@@ -75,10 +120,7 @@ SocketHandle CreateStreamSocket(int* error)
 
 int ConnectSocket(SocketHandle socket, quint32 address, quint16 port)
 {
-    sockaddr_in to {};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = address;
-    to.sin_port = htons(port);
+    const sockaddr_in to = IPv4Address(address, port);
     int rc;
     do
         rc = ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -135,6 +177,195 @@ void CloseSocket(SocketHandle socket)
     }
     ::close(socket);
     t.open.erase(socket);
+}
+
+// What an attempt's worker thread and the connector share. The worker holds it until it ends,
+// which may be after the connector has abandoned the attempt or is gone.
+struct SocketConnector::Attempt {
+    QString host;
+    quint16 port = 0;
+    LookUpFunction lookUp;
+    int cancelFd = -1; // readable once the attempt is abandoned
+
+    std::mutex mutex;
+    // Where news goes; both null once the attempt is abandoned.
+    SocketConnector* owner = nullptr;
+    QObject* mailbox = nullptr;
+    Result result; // the outcome, kept here until the connector takes it
+
+    ~Attempt()
+    {
+        if (cancelFd >= 0)
+            ::close(cancelFd);
+    }
+
+    // Hands news to the connector's thread unless the attempt was abandoned. Under the lock, so
+    // that the connector cannot go away while the news is posted.
+    void Post(
+        void (SocketConnector::*news)(const std::shared_ptr<Attempt>&), const std::shared_ptr<Attempt>& self)
+    {
+        std::lock_guard lock(mutex);
+        if (!mailbox)
+            return;
+        SocketConnector* to = owner;
+        QMetaObject::invokeMethod(
+            mailbox, [to, news, self] { (to->*news)(self); }, Qt::QueuedConnection);
+    }
+
+    void Finish(const Result& outcome, const std::shared_ptr<Attempt>& self)
+    {
+        {
+            std::lock_guard lock(mutex);
+            if (!mailbox) {
+                // Nobody takes a socket connected after the attempt was abandoned.
+                if (outcome.socket != kInvalidSocket)
+                    CloseSocket(outcome.socket);
+                return;
+            }
+            result = outcome;
+        }
+        Post(&SocketConnector::Finished, self);
+    }
+
+    bool Abandoned()
+    {
+        std::lock_guard lock(mutex);
+        return !mailbox;
+    }
+
+    void Abandon()
+    {
+        std::lock_guard lock(mutex);
+        owner = nullptr;
+        mailbox = nullptr;
+        if (result.socket != kInvalidSocket) {
+            CloseSocket(result.socket);
+            result.socket = kInvalidSocket;
+        }
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto n = ::write(cancelFd, &one, sizeof one);
+    }
+
+    static void Run(const std::shared_ptr<Attempt>& self)
+    {
+        Result r;
+        quint32 address = 0;
+        if (!ParseIPv4(self->host, &address)) {
+            r.error = self->lookUp(self->host, &address);
+            if (r.error != 0) {
+                r.failure = Failure::LookUp;
+                self->Finish(r, self);
+                return;
+            }
+        }
+        r.step = Step::Connect;
+        self->Post(&SocketConnector::Found, self);
+        if (self->Abandoned())
+            return;
+        const SocketHandle socket = CreateStreamSocket(&r.error);
+        if (socket == kInvalidSocket) {
+            r.failure = Failure::Create;
+            self->Finish(r, self);
+            return;
+        }
+        r.error = ConnectCancellable(socket, address, self->port, self->cancelFd);
+        if (r.error != 0) {
+            CloseSocket(socket);
+            r.failure = Failure::Connect;
+        } else {
+            r.socket = socket;
+        }
+        self->Finish(r, self);
+    }
+};
+
+SocketConnector::SocketConnector(LookUpFunction lookUp)
+    : m_lookUp(std::move(lookUp))
+{
+    m_deadline.setSingleShot(true);
+    QObject::connect(&m_deadline, &QTimer::timeout, &m_mailbox, [this] { TimeUp(); });
+}
+
+SocketConnector::~SocketConnector() { Cancel(); }
+
+void SocketConnector::Start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
+    std::function<void(const Result&)> done)
+{
+    Cancel();
+    StartSockets();
+    auto attempt = std::make_shared<Attempt>();
+    attempt->host = host;
+    attempt->port = port;
+    attempt->lookUp = m_lookUp;
+    attempt->cancelFd = ::eventfd(0, EFD_CLOEXEC);
+    attempt->owner = this;
+    attempt->mailbox = &m_mailbox;
+    m_attempt = attempt;
+    m_onFound = std::move(onFound);
+    m_done = std::move(done);
+    m_found = false;
+    m_deadline.start(timeoutMs);
+    if (attempt->cancelFd < 0) {
+        attempt->Finish({ Failure::Create, errno, Step::LookUp, kInvalidSocket }, attempt);
+        return;
+    }
+    try {
+        // Detached: a look-up cannot be interrupted, and nobody waits for one that hangs. The
+        // thread keeps the attempt alive and only posts to the connector while it is wanted.
+        std::thread(&Attempt::Run, attempt).detach();
+    } catch (const std::system_error& e) {
+        attempt->Finish({ Failure::Create, e.code().value(), Step::LookUp, kInvalidSocket }, attempt);
+    }
+}
+
+void SocketConnector::Cancel()
+{
+    if (!m_attempt)
+        return;
+    m_attempt->Abandon();
+    m_attempt.reset();
+    m_deadline.stop();
+    m_onFound = nullptr;
+    m_done = nullptr;
+}
+
+void SocketConnector::Found(const std::shared_ptr<Attempt>& attempt)
+{
+    if (attempt != m_attempt)
+        return;
+    m_found = true;
+    if (m_onFound)
+        m_onFound();
+}
+
+void SocketConnector::Finished(const std::shared_ptr<Attempt>& attempt)
+{
+    if (attempt != m_attempt)
+        return;
+    Result result;
+    {
+        std::lock_guard lock(attempt->mutex);
+        result = attempt->result;
+        attempt->result.socket = kInvalidSocket; // handed out
+    }
+    auto done = std::move(m_done);
+    m_attempt.reset();
+    m_deadline.stop();
+    m_onFound = nullptr;
+    m_done = nullptr;
+    if (done)
+        done(result);
+}
+
+void SocketConnector::TimeUp()
+{
+    if (!m_attempt)
+        return;
+    const Result result { Failure::TimedOut, 0, m_found ? Step::Connect : Step::LookUp, kInvalidSocket };
+    auto done = std::move(m_done);
+    Cancel();
+    if (done)
+        done(result);
 }
 
 } // namespace platform

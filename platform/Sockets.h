@@ -7,6 +7,7 @@
 //   if (!ParseIPv4(text, &address)) error = LookUpHostIPv4(text, &address);
 //   SocketHandle s = CreateStreamSocket(&error);
 //   error = ConnectSocket(s, address, port);          // blocking
+//   // or, without blocking the caller: SocketConnector (below)
 //   qint64 n = ReceiveSocket(s, buffer, size, &error); // in a thread: see TRecvThd
 //   CloseSocket(s);
 //
@@ -18,8 +19,12 @@
 // socket is shut down, which ends the receive (as a closed connection), and the number is released
 // only when that receive has returned.
 
+#include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QtGlobal>
+#include <functional>
+#include <memory>
 
 namespace platform {
 
@@ -44,5 +49,63 @@ int ConnectSocket(SocketHandle socket, quint32 address, quint16 port);
 qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error);
 // Shuts the socket down and releases it (once a receive in progress has returned).
 void CloseSocket(SocketHandle socket);
+
+// One connection attempt at a time, run off the caller's thread so that the caller's event loop
+// stays live: the name look-up (skipped for a dotted address), the socket, and a non-blocking
+// connect. The whole attempt is bounded by a time-out: the system's own connect gives up only
+// after about two minutes, and a look-up of a name nobody answers for can take as long.
+//
+//   SocketConnector connector;
+//   connector.Start(host, port, 5000, onFound, [](const SocketConnector::Result& r) { ... });
+//
+// onFound and done run on the thread that made the connector, from its event loop. Cancel(), a new
+// Start() or destroying the connector abandons the attempt at once and calls neither: a look-up
+// still running ends in the background, and a socket connected meanwhile is closed, never handed
+// out. A connected socket handed to done belongs to the receiver (close it with CloseSocket).
+class SocketConnector {
+public:
+    enum class Failure {
+        None, // connected: Result::socket is the connection
+        LookUp, // the host name could not be looked up (error: EAI_* made positive, or errno)
+        Create, // no socket could be made (error: errno)
+        Connect, // the server refused or could not be reached (error: errno)
+        TimedOut, // the time-out passed first (error 0; step says where the attempt stood)
+    };
+    enum class Step { LookUp, Connect };
+    struct Result {
+        Failure failure = Failure::None;
+        int error = 0;
+        Step step = Step::LookUp;
+        SocketHandle socket = kInvalidSocket;
+    };
+    // Looks a host name up; the signature of LookUpHostIPv4, which is the default.
+    using LookUpFunction = std::function<int(const QString& name, quint32* address)>;
+
+    explicit SocketConnector(LookUpFunction lookUp = LookUpHostIPv4);
+    ~SocketConnector();
+    SocketConnector(const SocketConnector&) = delete;
+    SocketConnector& operator=(const SocketConnector&) = delete;
+
+    void Start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
+        std::function<void(const Result&)> done);
+    void Cancel();
+    bool Running() const { return m_attempt != nullptr; }
+
+    struct Attempt;
+
+private:
+    void Found(const std::shared_ptr<Attempt>& attempt);
+    void Finished(const std::shared_ptr<Attempt>& attempt);
+    void TimeUp();
+
+    LookUpFunction m_lookUp;
+    std::shared_ptr<Attempt> m_attempt;
+    std::function<void()> m_onFound;
+    std::function<void(const Result&)> m_done;
+    bool m_found = false;
+    QTimer m_deadline;
+    // The worker threads post their news to this object; destroying it drops news not yet delivered.
+    QObject m_mailbox;
+};
 
 } // namespace platform

@@ -219,14 +219,12 @@ void TBRPrinter::BeginDoc()
     m_progress = 0;
     m_cancel = false;
     m_lastError.clear();
-    if (m_destination == Destination::Printer) {
+    if (m_destination == Destination::Printer)
         m_settings->ApplySettings();
-        m_leftOffset = m_settings->LeftOffset();
-        m_topOffset = m_settings->TopOffset();
-    } else {
-        m_leftOffset = 0;
-        m_topOffset = 0;
-    }
+    // Every job draws in full-page mode from the sheet's corner, as the stored pages do, so the
+    // printer's unprintable margins must not shift the page.
+    m_leftOffset = 0;
+    m_topOffset = 0;
     m_pageCount = 0;
     m_damagedPages.clear();
     m_status = Status::Busy;

@@ -152,14 +152,15 @@ public:
     bool Open(const QString& fileName) override
     {
         calls << QStringLiteral("open ") + fileName;
-        file = fileName;
-        return true;
+        const bool opens = !unopenable.contains(fileName);
+        file = opens ? fileName : QString();
+        return opens;
     }
     bool Play() override
     {
         calls << QStringLiteral("play");
-        playing = true;
-        return true;
+        playing = !refusePlay;
+        return playing;
     }
     void Stop() override
     {
@@ -183,6 +184,8 @@ public:
     QString file;
     bool playing = false;
     QStringList calls;
+    QStringList unopenable; // files Open refuses, as the real player refuses one it cannot read
+    bool refusePlay = false; // Play reports that playing did not start
 };
 
 // Keeps what each monitor file would hold, as text, and how often each was written.

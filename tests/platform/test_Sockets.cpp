@@ -1,12 +1,16 @@
 #include "platform/Sockets.h"
+#include "support/SocketTestSupport.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <memory>
 #include <thread>
 
 using namespace platform;
@@ -62,4 +66,48 @@ TEST(Sockets, CloseEndsAWaitingReceiveBeforeReleasingTheSocket)
     char buffer[4];
     EXPECT_EQ(ReceiveSocket(s, buffer, sizeof buffer, &error), -1);
     EXPECT_EQ(error, EBADF);
+}
+
+// A connect that runs into its time-out, is cancelled, or whose connector goes, leaves no
+// socket behind and reports nothing more; a look-up that never answers is cut off too.
+TEST(SocketConnector, AttemptsEndByTimeOutCancelOrDestructionWithoutTrace)
+{
+    testing_support::SilentPort silent;
+    const int before = int(QDir(QStringLiteral("/proc/self/fd")).count());
+    auto held = std::make_shared<std::atomic<bool>>(true);
+    const SocketConnector::LookUpFunction hanging = [held](const QString&, quint32* address) {
+        while (*held)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        *address = htonl(INADDR_LOOPBACK);
+        return 0;
+    };
+    std::vector<SocketConnector::Result> results;
+    int found = 0;
+    auto start = [&](SocketConnector& c, const QString& host, int timeoutMs) {
+        c.Start(
+            host, silent.port(), timeoutMs, [&] { ++found; },
+            [&](const SocketConnector::Result& r) { results.push_back(r); });
+    };
+    {
+        SocketConnector lookingUp(hanging), connecting, cancelled;
+        start(lookingUp, QStringLiteral("timing-server"), 200);
+        start(connecting, QStringLiteral("127.0.0.1"), 200);
+        start(cancelled, QStringLiteral("127.0.0.1"), 10000);
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return results.size() == 2; }));
+        EXPECT_EQ(results[0].failure, SocketConnector::Failure::TimedOut);
+        EXPECT_EQ(results[1].failure, SocketConnector::Failure::TimedOut);
+        std::sort(results.begin(), results.end(), [](auto& a, auto& b) { return a.step < b.step; });
+        EXPECT_EQ(results[0].step, SocketConnector::Step::LookUp);
+        EXPECT_EQ(results[1].step, SocketConnector::Step::Connect);
+        EXPECT_EQ(found, 2);
+        EXPECT_TRUE(cancelled.Running());
+        cancelled.Cancel();
+        EXPECT_FALSE(cancelled.Running());
+        start(lookingUp, QStringLiteral("timing-server"), 10000); // still looking up when it goes
+    }
+    *held = false;
+    testing_support::RunEvents(100);
+    EXPECT_EQ(results.size(), 2u) << "an abandoned attempt reports nothing";
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] { return int(QDir(QStringLiteral("/proc/self/fd")).count()) == before; }, 2000));
 }

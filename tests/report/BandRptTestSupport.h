@@ -107,6 +107,17 @@ inline int DarkPixels(const QImage& img, const QRect& area)
     return dark;
 }
 
+// The smallest rectangle holding every dark pixel of a rendered page.
+inline QRect DarkBounds(const QImage& img)
+{
+    QRect bounds;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            if (qGray(img.pixel(x, y)) < 128)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
 // Layout pixels of a length in tenths of a millimetre.
 inline int Px(double tenths) { return BRRound(tenths * BRLayoutPixelsPerTenth); }
 

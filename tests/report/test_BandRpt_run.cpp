@@ -241,9 +241,18 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     const QImage page(dir.filePath(QStringLiteral("range-1.png")));
     ASSERT_FALSE(page.isNull());
     SavePage(page, QStringLiteral("BandRpt_printer_page3"));
-    // The same layout as in the store: the title centred at the top, rows from the left margin.
+    // The same layout as in the store: the title centred at the top, rows from the left margin,
+    // and nothing shifted by the printer's unprintable margins.
     EXPECT_GT(DarkPixels(page, QRect(300, 40, 200, 30)), 50);
     EXPECT_GT(DarkPixels(page, QRect(36, 110, 100, 20)), 20);
+    r.row = 0;
+    r.Run();
+    const QList<QImage> stored = Pages(r.report);
+    ASSERT_EQ(stored.size(), 5);
+    const QRect want = DarkBounds(stored[2]);
+    const QRect got = DarkBounds(page);
+    EXPECT_NEAR(got.left(), want.left(), 1);
+    EXPECT_NEAR(got.top(), want.top(), 1);
 }
 
 TEST(BandRptRun, PrintPutsThePreviousStoreBack)

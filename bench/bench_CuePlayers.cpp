@@ -1,0 +1,169 @@
+// What the race console's bank of 39 cue players costs with the real media players: the time a
+// reset takes to load the event's cues (setmp), and the resident memory of the process (counters
+// rss_MB_..., in megabytes) with the console open, with every player holding a file, after a run
+// that played each cue in turn, and with all 39 playing at once.
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "console/ConsoleDevices.h"
+#include "console/Utaikai.h"
+#include "platform/DataSet.h"
+#include "platform/TavoApplication.h"
+
+#include <QDataStream>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimeEdit>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+
+namespace {
+
+// Resident set size of this process in megabytes.
+double ResidentMB()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    return 0;
+}
+
+// A two-second mono tone, as a cue file of the size operators use.
+void WriteTone(const QString& path)
+{
+    const quint32 rate = 22050, samples = rate * 2;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QDataStream s(&f);
+    s.setByteOrder(QDataStream::LittleEndian);
+    f.write("RIFF");
+    s << quint32(36 + samples * 2);
+    f.write("WAVEfmt ");
+    s << quint32(16) << quint16(1) << quint16(1) << rate << rate * 2 << quint16(2) << quint16(16);
+    f.write("data");
+    s << quint32(samples * 2);
+    for (quint32 i = 0; i < samples; ++i)
+        s << qint16((i % 50) < 25 ? 4000 : -4000);
+}
+
+void Spin(int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+struct Event {
+    QTemporaryDir home;
+    std::unique_ptr<TDM1> dm;
+    QStringList files;
+
+    Event()
+    {
+        qputenv("TAVO_HOME", home.path().toUtf8());
+        dm = std::make_unique<TDM1>();
+        DM1 = dm.get();
+        dm->Reconnect();
+        dm->Database1->execute(QStringLiteral("insert into taikai (tcode,tname,tdate) values "
+                                              "(202403091,'bench','03/09/2024')"));
+        CurrentEventCode = QStringLiteral("202403091");
+        for (int i = 0; i < 39; ++i) {
+            files << QDir(home.path()).filePath(QStringLiteral("cue%1.wav").arg(i));
+            WriteTone(files.last());
+        }
+        // 13 warm-up, 14 race, 3 over-time and 3 interval cues: every slot a run can load.
+        const std::pair<char, int> phases[4] = { { 'w', 13 }, { 'r', 14 }, { 'o', 3 }, { 'i', 3 } };
+        int n = 0;
+        for (const auto& [bun, count] : phases)
+            for (int i = 0; i < count; ++i, ++n)
+                dm->Database1->execute(QStringLiteral(
+                    "insert into music (tcode,bun,tno,mname) values (202403091,'%1','0:00:%2','%3')")
+                                           .arg(QLatin1Char(bun))
+                                           .arg(10 + i)
+                                           .arg(files[n]));
+    }
+    ~Event() { DM1 = nullptr; }
+
+    std::unique_ptr<console::TFtaikai> OpenConsole()
+    {
+        auto f = std::make_unique<console::TFtaikai>();
+        f->resize(997, 696);
+        f->show();
+        for (QTimeEdit* t : { f->DTP1, f->DTP2, f->DTP3, f->DTPauto })
+            t->setTime(QTime(0, 10, 0));
+        return f;
+    }
+};
+
+void ConsoleWithEveryPlayerLoaded(benchmark::State& state)
+{
+    Event event;
+    const double base = ResidentMB();
+    auto f = event.OpenConsole();
+    Spin(200);
+    const double open = ResidentMB();
+    for (auto _ : state)
+        f->setmp();
+    // The six over-time players no cue reaches are loaded by hand, as on the sound check page.
+    for (size_t i = 3; i < f->MPo.size(); ++i)
+        f->MPo[i]->Open(event.files[33 + int(i) - 3]);
+    Spin(500);
+    const double loaded = ResidentMB();
+
+    // A run: each cue starts as the one before it is stopped.
+    std::vector<console::CuePlayer*> all;
+    auto add = [&all](const auto& bank) {
+        for (const auto& p : bank)
+            all.push_back(p.get());
+    };
+    add(f->MP);
+    add(f->MPt);
+    add(f->MPo);
+    add(f->MPi);
+    for (size_t i = 0; i < all.size(); ++i) {
+        if (i > 0)
+            all[i - 1]->Stop();
+        all[i]->Play();
+        Spin(60);
+    }
+    Spin(300);
+    const double run = ResidentMB();
+
+    // Far beyond any run: every player sounding at once.
+    for (console::CuePlayer* p : all)
+        p->Play();
+    Spin(1000);
+    const double together = ResidentMB();
+    for (console::CuePlayer* p : all)
+        p->Stop();
+
+    state.counters["rss_MB_before_console"] = base;
+    state.counters["rss_MB_console_open"] = open;
+    state.counters["rss_MB_39_loaded"] = loaded;
+    state.counters["rss_MB_after_a_run"] = run;
+    state.counters["rss_MB_39_playing"] = together;
+    f->close();
+}
+BENCHMARK(ConsoleWithEveryPlayerLoaded)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    platform::TavoApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

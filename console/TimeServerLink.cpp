@@ -1,0 +1,244 @@
+#include "console/TimeServerLink.h"
+
+#include "app/uComm.h"
+#include "components/RcvThd.h"
+
+#include <QPointer>
+#include <exception>
+
+namespace console {
+
+using platform::SocketConnector;
+
+// One connection: its socket, the unfinished line it sent last, and its receive in progress.
+struct TimeServerLink::Session {
+    platform::SocketHandle socket = platform::kInvalidSocket;
+    TimeServerLineBuffer lines;
+    QPointer<TRecvThd> receiving;
+};
+
+namespace {
+
+QString WithCode(const char* text, int code) { return QString::fromUtf8(text) + QString::number(code); }
+
+QString TimedOut(const char* text, int timeoutMs)
+{
+    return QString::fromUtf8(text) + QStringLiteral("タイムアウトしました (%1秒)").arg(timeoutMs / 1000.0);
+}
+
+// A receive that was just told to end returns at once; this only bounds a wait that cannot hang.
+constexpr unsigned long ReceiveEndWaitMs = 2000;
+
+} // namespace
+
+std::optional<quint16> TimeServerPortOfText(const QString& text, QString* problem)
+{
+    bool ok = false;
+    const qlonglong port = text.trimmed().toLongLong(&ok);
+    if (!ok || port < 1) {
+        *problem = QStringLiteral("ポートは1以上の数値です");
+        return std::nullopt;
+    }
+    if (port > 65535) {
+        *problem = QStringLiteral("ポートは65535以下の数値です");
+        return std::nullopt;
+    }
+    return static_cast<quint16>(port);
+}
+
+TimeServerLink::TimeServerLink(Handlers handlers, SocketConnector::LookUpFunction lookUp)
+    : m_handlers(std::move(handlers))
+    , m_connector(std::move(lookUp))
+{
+}
+
+TimeServerLink::~TimeServerLink()
+{
+    // Whoever listened may be going away too: end the link without a word.
+    m_handlers = {};
+    Drop();
+}
+
+platform::SocketHandle TimeServerLink::TimeServerSocket() const
+{
+    return m_session ? m_session->socket : platform::kInvalidSocket;
+}
+
+void TimeServerLink::Button2Click(const QString& address, const QString& portText)
+{
+    switch (m_state) {
+    case LinkState::Connected:
+        Disconnect();
+        break;
+    case LinkState::Connecting:
+        CancelConnect();
+        break;
+    case LinkState::Disconnected:
+        Connect(address, portText);
+        break;
+    }
+}
+
+void TimeServerLink::Connect(const QString& address, const QString& portText)
+{
+    if (m_state != LinkState::Disconnected)
+        return;
+    QString problem;
+    const std::optional<quint16> port = TimeServerPortOfText(portText, &problem);
+    if (!port) {
+        Status(problem);
+        return;
+    }
+    Status(QStringLiteral("サーバ検索中..."));
+    SetState(LinkState::Connecting);
+    m_connector.Start(
+        address, *port, m_connectTimeoutMs,
+        [this] { Status(QStringLiteral("サーバを見つけました 接続します")); },
+        [this](const SocketConnector::Result& result) { Connected(result); });
+}
+
+void TimeServerLink::Connected(const SocketConnector::Result& result)
+{
+    switch (result.failure) {
+    case SocketConnector::Failure::None:
+        break;
+    case SocketConnector::Failure::LookUp:
+        Status(WithCode("サーバの検索エラーです Error code ", result.error));
+        break;
+    case SocketConnector::Failure::Create:
+        Status(WithCode("ソケット作成のエラーです Error code ", result.error));
+        break;
+    case SocketConnector::Failure::Connect:
+        Status(WithCode("接続のエラーです Error code ", result.error));
+        break;
+    case SocketConnector::Failure::TimedOut:
+        Status(TimedOut(
+            result.step == SocketConnector::Step::LookUp ? "サーバの検索エラーです " : "接続のエラーです ",
+            m_connectTimeoutMs));
+        break;
+    }
+    if (result.failure != SocketConnector::Failure::None) {
+        SetState(LinkState::Disconnected);
+        return;
+    }
+    m_session = std::make_shared<Session>();
+    m_session->socket = result.socket;
+    TimeServerConnected = 1;
+    Status(QStringLiteral("接続しました"));
+    SetState(LinkState::Connected);
+    Receive();
+}
+
+void TimeServerLink::Receive()
+{
+    const std::weak_ptr<Session> owner = m_session;
+    m_session->receiving = new TRecvThd(m_session->socket, [this, owner](TRecvThd* Sender) {
+        // A session outlives neither its link nor its connection: a receive of one that is gone
+        // belongs to nobody.
+        if (const std::shared_ptr<Session> session = owner.lock(); session && session == m_session)
+            RecvTerm(session, Sender);
+    });
+}
+
+void TimeServerLink::RecvTerm(const std::shared_ptr<Session>& session, TRecvThd* Sender)
+{
+    if (!Sender->Data.isEmpty()) {
+        // The next receive starts first: nothing a line leads to can end the chain.
+        Receive();
+        TakeBlock(session, Sender->Data);
+        return;
+    }
+    if (Sender->ErrorCode != 0) {
+        const QString text = WithCode("受信でエラーです Error Code ", Sender->ErrorCode);
+        Status(text);
+        // The status below replaces it; the console's own status line keeps what went wrong.
+        Problem(text);
+    }
+    Status(QStringLiteral("サーバから切断されました"));
+    EndSession();
+    SetState(LinkState::Disconnected);
+}
+
+void TimeServerLink::TakeBlock(const std::shared_ptr<Session>& session, const QByteArray& block)
+{
+    const TimeServerLineBuffer::Lines lines = session->lines.Take(block);
+    if (lines.dropped > 0)
+        Problem(QStringLiteral("受信した行が長すぎるため捨てました (%1バイト超)")
+                    .arg(TimeServerLineBuffer::MaxLineBytes));
+    for (const QByteArray& line : lines.complete) {
+        // A handler may have closed the link.
+        if (session != m_session)
+            return;
+        try {
+            if (m_handlers.line)
+                m_handlers.line(line);
+        } catch (const std::exception& e) {
+            Problem(QStringLiteral("受信データの処理でエラーです: ") + QString::fromLocal8Bit(e.what()));
+        } catch (...) {
+            Problem(QStringLiteral("受信データの処理でエラーです"));
+        }
+    }
+}
+
+void TimeServerLink::Disconnect()
+{
+    if (m_state != LinkState::Connected)
+        return;
+    EndSession();
+    Status(QStringLiteral("切断しました"));
+    SetState(LinkState::Disconnected);
+}
+
+void TimeServerLink::CancelConnect()
+{
+    if (m_state != LinkState::Connecting)
+        return;
+    m_connector.Cancel();
+    Status(QStringLiteral("接続を中止しました"));
+    SetState(LinkState::Disconnected);
+}
+
+void TimeServerLink::Drop()
+{
+    if (m_state == LinkState::Connected)
+        Disconnect();
+    else if (m_state == LinkState::Connecting)
+        CancelConnect();
+    TimeServerConnected = 0;
+    BoardFromNetwork = 0;
+}
+
+void TimeServerLink::EndSession()
+{
+    TimeServerConnected = 0;
+    BoardFromNetwork = 0;
+    const std::shared_ptr<Session> session = std::move(m_session);
+    if (!session)
+        return;
+    platform::CloseSocket(session->socket);
+    // Closing ends a waiting receive at once. Waiting for it here also keeps a receive that had
+    // not started yet from ever reading a later socket given the same number.
+    if (session->receiving)
+        session->receiving->wait(ReceiveEndWaitMs);
+}
+
+void TimeServerLink::SetState(LinkState state)
+{
+    m_state = state;
+    if (m_handlers.stateChanged)
+        m_handlers.stateChanged(state);
+}
+
+void TimeServerLink::Status(const QString& text) const
+{
+    if (m_handlers.status)
+        m_handlers.status(text);
+}
+
+void TimeServerLink::Problem(const QString& text) const
+{
+    if (m_handlers.problem)
+        m_handlers.problem(text);
+}
+
+} // namespace console

@@ -1,0 +1,390 @@
+// The console's sound pages: registering cues per phase, the grids' current row, loading the
+// player bank at a reset, test play, sound STOP, the hidden controls, and pictures of both pages.
+
+#include "CueTestSupport.h"
+#include "app/DBControls.h"
+#include "app/uComm.h"
+#include "components/CuteBtn.h"
+#include "components/LED7Seg.h"
+#include "console/ConsoleRealDevices.h"
+#include "console/ConsoleWidgets.h"
+#include "console/CuePlayerView.h"
+#include "support/SoundFiles.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <QTimer>
+
+using console::CuePhase;
+
+namespace {
+
+class UtaikaiSound : public testing_support::CueConsoleFixture {
+protected:
+    // A confirmed reset for a run of a five-second warm-up without a blank window.
+    void Reset(console::TFtaikai& f)
+    {
+        f.DTP1->setTime(QTime(0, 0, 5));
+        f.DTP4->setTime(QTime(0, 0, 0));
+        asker.answer(true);
+        f.CuteButton5->Click();
+    }
+    void Tick(console::TFtaikai& f, int tenths)
+    {
+        for (int i = 0; i < tenths; ++i) {
+            clock.advanceMs(100);
+            f.Tm1Timer();
+        }
+    }
+    // Every player's play and stop, by the tenth of the run at which it came.
+    QStringList RunTranscript(console::TFtaikai& f, int tenths)
+    {
+        QStringList transcript;
+        std::map<QString, qsizetype> seen;
+        for (const auto& [name, player] : players)
+            seen[name] = player->calls.size();
+        for (int t = 1; t <= tenths; ++t) {
+            Tick(f, 1);
+            for (const QString& name : PlayerOrder()) {
+                const QStringList& calls = players[name]->calls;
+                for (qsizetype i = seen[name]; i < calls.size(); ++i)
+                    if (calls[i] == "play" || calls[i] == "stop")
+                        transcript << QStringLiteral("%1 %2 %3").arg(t).arg(calls[i], name);
+                seen[name] = calls.size();
+            }
+        }
+        return transcript;
+    }
+    static QStringList PlayerOrder()
+    {
+        QStringList names;
+        for (auto [prefix, n] : { std::pair { "MP", 13 }, { "MPt", 14 }, { "MPo", 9 }, { "MPi", 3 } })
+            for (int i = 1; i <= n; ++i)
+                names << QLatin1String(prefix) + QString::number(i);
+        return names;
+    }
+    static QString WarmDigits(const console::TFtaikai& f)
+    {
+        QString s;
+        for (const auto* seg : f.SegWarm)
+            s += QString::number(seg->Value()) + ' ';
+        return s;
+    }
+    static QStringList GridRows(const TDBGrid* grid)
+    {
+        QStringList rows;
+        const auto* model = grid->model();
+        for (int r = 0; r < model->rowCount(); ++r)
+            rows << model->index(r, 0).data().toString() + ' ' + model->index(r, 1).data().toString();
+        return rows;
+    }
+};
+
+} // namespace
+
+TEST_F(UtaikaiSound, RegistersThroughThePhasesControlsAndListsInItsGrid)
+{
+    auto f = OpenWithPlayers();
+    const std::array<std::function<void()>, 4> set = { [&] { f->CuteButton3Click(); },
+        [&] { f->CuteButton4Click(); }, [&] { f->CuteButton6Click(); }, [&] { f->CuteButton24Click(); } };
+    for (size_t k = 0; k < 4; ++k) {
+        f->CueTimes[k]->setTime(QTime(0, 1, 30));
+        f->CueFiles[k]->setText(QStringLiteral("/sounds/%1's.wav").arg(k));
+        set[k]();
+        EXPECT_EQ(
+            GridRows(f->CueGrids[k]), QStringList { QStringLiteral("0:01:30 /sounds/%1's.wav").arg(k) });
+    }
+    EXPECT_EQ(Scalar("select count(*) from music where tcode=202403091"), "4");
+    EXPECT_TRUE(asker.messages().isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
+{
+    AddCue('r', "0:03:00", "/r3.wav");
+    AddCue('r', "0:02:00", "/r2.wav");
+    AddCue('r', "0:01:00", "/r1.wav");
+    auto f = OpenWithPlayers();
+    TDBGrid* grid = f->CueGrids[1];
+    ASSERT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav", "0:03:00 /r3.wav" }));
+
+    // The operator picks the second row: the query's cursor follows.
+    grid->selectRow(1);
+    EXPECT_EQ(dm->Qrace->RecNo(), 2);
+    f->DBGrid2DblClick();
+    EXPECT_EQ(f->CueTimes[1]->time(), QTime(0, 2, 0));
+    EXPECT_EQ(f->CueFiles[1]->text(), "/r2.wav");
+
+    // Deleting another row leaves the picker and the box; deleting the one they show clears them.
+    dm->Qrace->Last();
+    EXPECT_EQ(grid->currentIndex().row(), 2) << "the grid follows the cursor";
+    f->MenuItem2Click();
+    EXPECT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav" }));
+    EXPECT_EQ(f->CueFiles[1]->text(), "/r2.wav");
+    grid->selectRow(1);
+    f->MenuItem2Click();
+    EXPECT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav" }));
+    EXPECT_EQ(f->CueTimes[1]->time(), QTime(0, 0));
+    EXPECT_TRUE(f->CueFiles[1]->text().isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
+{
+    auto f = OpenWithPlayers();
+    Exec("drop table music");
+    f->setmp();
+    EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueListCopy, QStringList { "-" });
+    EXPECT_TRUE(f->StatusLine->text().startsWith("音声データを読み込めませんでした"))
+        << f->StatusLine->text().toStdString();
+    f->CueFiles[0]->setText("/w.wav");
+    f->CuteButton3Click();
+    EXPECT_EQ(asker.errors().size(), 1);
+    f->close();
+}
+
+TEST_F(UtaikaiSound, ACueThatFailsWhilePlayingIsSaidOnTheStatusLine)
+{
+    AddCue('r', "0:01:00", "/r.wav");
+    auto f = OpenWithPlayers();
+    f->setmp();
+    players["MPt1"]->OnError(QStringLiteral("Could not determine type of stream."));
+    EXPECT_EQ(
+        f->StatusLine->text(), "音声ファイルを再生できません: /r.wav（Could not determine type of stream.）");
+    f->close();
+}
+
+TEST_F(UtaikaiSound, TestPlayTogglesTheCurrentRowOnThePhasesFirstPlayer)
+{
+    AddCue('i', "0:00:20", "/i2.wav");
+    AddCue('i', "0:00:10", "/i1.wav");
+    AddCue('o', "0:00:30", "/o.wav");
+    auto f = OpenWithPlayers();
+    f->setmp();
+    f->CueGrids[3]->selectRow(1);
+    players["MPi1"]->calls.clear();
+    f->CuteButton25Click();
+    EXPECT_EQ(players["MPi1"]->calls, QStringList({ "open /i2.wav", "play" }));
+    EXPECT_TRUE(players["MPi1"]->playing);
+    f->CuteButton25Click();
+    EXPECT_EQ(players["MPi1"]->calls.mid(2, 1), QStringList { "stop" });
+    EXPECT_EQ(players["MPi1"]->file, "/i2.wav") << "its loaded cue back";
+
+    // A file that does not play gives the message; the next press only stops.
+    players["MPo1"]->refusePlay = true;
+    players["MPo1"]->calls.clear();
+    f->CuteButton9Click();
+    EXPECT_EQ(asker.messages(), QStringList { "指定したファイルは既にロードされています。" });
+    f->CuteButton9Click();
+    EXPECT_EQ(players["MPo1"]->calls, QStringList({ "open /o.wav", "play", "stop" }));
+
+    // An empty grid plays nothing.
+    f->CuteButton7Click();
+    EXPECT_TRUE(players["MP1"]->calls.filter("play").isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiSound, SoundStopStopsEveryLoadedPlayerAndAnyTestPlay)
+{
+    AddCue('w', "0:01:00", "/w.wav");
+    AddCue('r', "0:01:00", "/r.wav");
+    auto f = OpenWithPlayers();
+    f->clearmp();
+    f->CueGrids[1]->selectRow(0);
+    f->CuteButton8Click();
+    ASSERT_TRUE(players["MPt1"]->playing);
+    f->CuteButton10Click();
+    EXPECT_FALSE(players["MPt1"]->playing);
+    EXPECT_TRUE(players["MP1"]->calls.filter("stop").isEmpty()) << "an empty player is left alone";
+    f->CuteButton8Click();
+    EXPECT_TRUE(players["MPt1"]->playing) << "after STOP the test button plays again at once";
+    f->close();
+}
+
+TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForAReset)
+{
+    AddCue('w', "0:00:03", "/w.wav");
+    auto f = OpenWithPlayers();
+    Reset(*f);
+    ASSERT_EQ(f->Engine().ResetDone, 1);
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    EXPECT_TRUE(players["MP1"]->file.isEmpty());
+    EXPECT_EQ(f->Engine().ResetDone, 0);
+    for (const auto* row : { &f->SegWarm, &f->SegRace, &f->SegOver })
+        for (const auto* seg : *row)
+            EXPECT_EQ(seg->Value(), -2);
+    EXPECT_FALSE(f->Panel14->isVisible());
+    EXPECT_TRUE(f->CueSetButtons[0]->isEnabled());
+    f->PageControl1->setCurrentWidget(f->TabSheet1);
+    f->CuteButton1->Click();
+    EXPECT_FALSE(f->Tm1.isActive()) << "Start waits for a new reset";
+
+    // While a count-down runs the page only says so, and the run keeps its cues.
+    Reset(*f);
+    f->CuteButton1->Click();
+    Tick(*f, 5);
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    EXPECT_TRUE(f->Panel14->isVisible());
+    EXPECT_TRUE(f->Panel14->isEnabled());
+    EXPECT_FALSE(f->CueSetButtons[0]->isEnabled());
+    EXPECT_FALSE(f->CueGrids[0]->isEnabled());
+    EXPECT_EQ(players["MP1"]->file, "/w.wav");
+    EXPECT_EQ(f->Engine().ResetDone, 1);
+    testing_support::SaveGrab(f.get(), "console-sound-set-counting");
+    f->close();
+}
+
+TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
+{
+    AddCue('w', "0:00:03", "/w3.wav");
+    AddCue('w', "0:00:01", "/w1.wav");
+    auto f = OpenWithPlayers();
+    Reset(*f);
+    f->CuteButton1->Click();
+    Tick(*f, 25); // the 0:00:03 cue has sounded
+    f->CuteButton2->Click();
+    const QString warmDigits = WarmDigits(*f);
+
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    EXPECT_FALSE(f->Panel14->isVisible());
+    EXPECT_EQ(f->Engine().ResetDone, 1);
+    EXPECT_EQ(players["MP2"]->file, "/w1.wav");
+    EXPECT_EQ(WarmDigits(*f), warmDigits) << "the paused time stays on the digits";
+    f->PageControl1->setCurrentWidget(f->TabSheet1);
+
+    clock.advanceMs(60000);
+    f->CuteButton1->Click();
+    ASSERT_TRUE(f->Tm1.isActive()) << "Start resumes";
+    Tick(*f, 20);
+    EXPECT_TRUE(players["MP2"]->playing) << "the next cue sounds at its time";
+    f->close();
+}
+
+TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
+{
+    AddCue('w', "0:00:03", "/w3.wav");
+    AddCue('w', "0:00:02", "/missing.wav");
+    AddCue('w', "0:00:01", "/w1.wav");
+    AddCue('r', "0:00:02", "/r2.wav");
+    AddCue('o', "0:00:01", "/o1.wav");
+    unopenable = QStringList { "/missing.wav" };
+    auto f = OpenWithPlayers();
+    f->DTP2->setTime(QTime(0, 0, 5));
+    f->DTP3->setTime(QTime(0, 0, 2));
+    Reset(*f);
+    EXPECT_EQ(f->Engine().ResetDone, 1) << "a file that does not open does not stop the reset";
+    EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav"));
+    EXPECT_EQ(f->Engine().CueList, QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
+
+    // Warm-up 5 s, race 5 s, over-time 2 s; a cue at T sounds at the first tenth below T.
+    const QStringList run { "21 play MP1", "41 stop MP1", "41 play MP2", "81 stop MP1", "81 stop MP2",
+        "81 play MPt1", "111 stop MPt1", "111 play MPo1" };
+    for (int n = 0; n < 2; ++n) {
+        f->CuteButton1->Click();
+        EXPECT_EQ(RunTranscript(*f, 130), run) << "run " << n + 1;
+        EXPECT_FALSE(f->Tm1.isActive());
+        EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
+    }
+    f->close();
+}
+
+TEST_F(UtaikaiSound, PrePlaysTheFirstLoadedPlayersHalfASecondEach)
+{
+    AddCue('w', "0:01:00", "/w1.wav");
+    AddCue('w', "0:00:50", "/w2.wav");
+    AddCue('o', "0:00:30", "/o.wav");
+    AddCue('i', "0:00:30", "/i.wav");
+    auto f = OpenWithPlayers();
+    f->setmp();
+    f->CuteButton23Click();
+    EXPECT_EQ(sleeper.waits, std::vector<int>({ 500, 500, 500 })) << "MP1, MP2, MPo1; no interval player";
+    EXPECT_EQ(players["MP2"]->calls.mid(players["MP2"]->calls.size() - 2), QStringList({ "play", "stop" }));
+    EXPECT_TRUE(players["MPi1"]->calls.filter("play").isEmpty());
+    f->close();
+}
+
+TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
+{
+    const QString tone = home.file("tone.wav");
+    ASSERT_TRUE(testing_support::WriteWav(tone, 100));
+    auto f = OpenWithPlayers();
+    QTimer::singleShot(0, f.get(), [&] {
+        EXPECT_EQ(f->OD1->nameFilters().value(0), "wavファイル (*.wav *.wma)");
+        f->OD1->selectFile(tone);
+        static_cast<QDialog*>(f->OD1)->accept();
+    });
+    f->N2Click();
+    EXPECT_EQ(f->CueFiles[3]->text(), tone);
+    f->close();
+}
+
+TEST_F(UtaikaiSound, TheDelayBoxKeepsAWholeNumberAndOpensTheSoundCheckPage)
+{
+    DelaySetting = 1;
+    auto f = OpenWithPlayers();
+    EXPECT_EQ(f->Eddelay->text(), "1");
+    f->Eddelay->setText("3");
+    f->EddelayExit();
+    EXPECT_EQ(DelaySetting, 3);
+    f->Eddelay->setText("x");
+    f->EddelayExit();
+    EXPECT_EQ(DelaySetting, 3);
+    EXPECT_EQ(f->Eddelay->text(), "3");
+
+    const int check = f->PageControl1->indexOf(f->TabSheet3);
+    EXPECT_FALSE(f->PageControl1->isTabVisible(check));
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    QTest::mouseDClick(f->Eddelay, Qt::LeftButton);
+    EXPECT_TRUE(f->PageControl1->isTabVisible(check));
+    f->close();
+}
+
+TEST_F(UtaikaiSound, GrabsBothSoundPages)
+{
+    AddCue('w', "0:02:00", "/sounds/ウォームアップ残り2分.wav");
+    AddCue('w', "0:01:00", "/sounds/warm 1min.wav");
+    AddCue('r', "0:05:00", "/sounds/race 5min.wav");
+    AddCue('r', "0:00:10", "/sounds/countdown.wav");
+    AddCue('o', "0:00:30", "/sounds/over 30s.wav");
+    AddCue('i', "0:01:00", "/sounds/next race.wav");
+    auto f = OpenWithPlayers();
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    f->CueGrids[0]->selectRow(0);
+    f->DBGrid1DblClick();
+    testing_support::SaveGrab(f.get(), "console-sound-set-cues");
+    f->setmp();
+    f->PageControl1->setTabVisible(f->PageControl1->indexOf(f->TabSheet3), true);
+    f->PageControl1->setCurrentWidget(f->TabSheet3);
+    testing_support::SaveGrab(f.get(), "console-sound-check-loaded");
+    EXPECT_EQ(f->PlayerViews.size(), 39u);
+    EXPECT_EQ(f->PlayerViews[13]->Player(), players["MPt1"]);
+    EXPECT_EQ(f->PlayerViews[13]->findChildren<QLabel*>()[1]->toolTip(), "/sounds/race 5min.wav");
+    EXPECT_EQ(f->PlayerViews[15]->findChildren<QLabel*>()[1]->text(), "－") << "MPt3 holds nothing";
+    f->close();
+}
+
+TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
+{
+    QTemporaryDir dir;
+    const QString tone = dir.filePath("tone.wav");
+    ASSERT_TRUE(testing_support::WriteWav(tone, 300));
+    console::MediaCuePlayer player;
+    int ended = 0;
+    QStringList errors;
+    player.OnEnded = [&] { ++ended; };
+    player.OnError = [&](const QString& m) { errors << m; };
+    EXPECT_FALSE(player.Open(dir.filePath("missing.wav")));
+    EXPECT_TRUE(player.FileName().isEmpty());
+    ASSERT_TRUE(player.Open(tone));
+    ASSERT_TRUE(player.Play());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended > 0; }, 15000)) << "the cue never reached its end";
+    EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
