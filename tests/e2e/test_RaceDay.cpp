@@ -1,8 +1,10 @@
 // A race day as the operator runs it, through the windows, in simulated time: the event is made
 // in the event list and opened in the console, the schedule gets a reception item and a round of
-// heats, a race runs, and the schedule is printed to a PDF file. What the board and the signal
-// lines saw makes one time-stamped transcript, compared with golden/race_day.txt; the monitor
-// files and the PDF are checked for what the day must produce.
+// heats, the signals and sound cues are set, the timing server is connected on the loop-back
+// address, a race runs, and the schedule is printed to a PDF file. What the board, the signal
+// lines and the cue players saw makes one time-stamped transcript, compared with
+// golden/race_day.txt; the monitor files, the server's log and the PDF are checked for what the
+// day must produce.
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
@@ -11,11 +13,15 @@
 #include "console/ConsoleFakes.h"
 #include "console/ConsoleWidgets.h"
 #include "console/CountdownRig.h"
+#include "console/CueTable.h"
 #include "console/MonitorFiles.h"
+#include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
 #include "platform/Clock.h"
 #include "platform/TextCodec.h"
 #include "printout/PreviewCapture.h"
+#include "support/SocketTestSupport.h"
+#include "support/SoundFiles.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
@@ -25,6 +31,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -64,6 +72,9 @@ protected:
         d.scheduler = &scheduler;
         d.random = &random;
         d.dm = dm.get();
+        d.makeCuePlayer = [this](const QString& name) {
+            return std::make_unique<TranscriptPlayer>(transcript, name, QString());
+        };
         return d;
     }
 
@@ -117,6 +128,52 @@ protected:
         }
     }
 
+    // The sound set page: a cue 10 s before the start, two in the race (30 s and 10 s to go) and
+    // one 5 s before the end of the over-time.
+    void RegisterCues(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet2);
+        const struct {
+            console::CuePhase phase;
+            int at;
+            const char* file;
+        } cues[] = { { console::CuePhase::Warm, 10, "10秒前.wav" },
+            { console::CuePhase::Race, 30, "残り30秒.wav" }, { console::CuePhase::Race, 10, "残り10秒.wav" },
+            { console::CuePhase::Over, 5, "残り5秒.wav" } };
+        for (const auto& c : cues) {
+            const auto k = static_cast<size_t>(c.phase);
+            const QString file = home.file(QString::fromUtf8(c.file));
+            ASSERT_TRUE(WriteWav(file, 200));
+            f.CueTimes[k]->setTime(QTime(0, 0).addSecs(c.at));
+            f.CueFiles[k]->setText(file);
+            f.CueSetButtons[k]->Click();
+        }
+    }
+
+    // The settings page: the link to the timing server at the address and port the operator types.
+    void ConnectTimeServer(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        f.Edit9->setText(QStringLiteral("127.0.0.1"));
+        f.Edit10->setText(server.portText());
+        f.Button2->click();
+        ASSERT_TRUE(WaitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(server.takeClient());
+    }
+
+    // The timing server's time line with `toGo` seconds to go, once the console has read it and
+    // the board has been sent its time.
+    void Feed(int toGo)
+    {
+        const qsizetype sent = board.sent.size();
+        const QByteArray line = QStringLiteral("$F,14,\"00:00:%1\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n")
+                                    .arg(toGo, 2, 10, QLatin1Char('0'))
+                                    .toLatin1();
+        fed += line;
+        server.send(line);
+        ASSERT_TRUE(WaitUntil([&] { return board.sent.size() > sent; }));
+    }
+
     // One race of 30 s warm-up, 1 min race and 10 s over-time with the board on, started by hand,
     // ticked through at the timer's pace until it is over; `at` runs at each tenth.
     void RunRace(console::TFtaikai& f, const std::function<void(int tenth)>& at)
@@ -168,6 +225,8 @@ protected:
     TempHome home;
     ScriptedAsker asker;
     StandardPreviewInstalled preview;
+    FeedServer server; // the timing server, on the loop-back address
+    QByteArray fed; // what it sent
     platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 50)) };
     Transcript transcript; // tenths since the start of the day's test, and what happened
     TranscriptBoard board { transcript };
@@ -188,9 +247,13 @@ TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
         BuildSchedule(f);
         rinfo = MonitorFile(console::RInfoFileName);
         SetSignals(f);
+        RegisterCues(f);
+        ConnectTimeServer(f);
         RunRace(f, [&](int tenth) {
             if (tenth % 150 == 0) // the time file every 15 s
                 dtime << MonitorFile(console::DtimeFileName).trimmed();
+            if (tenth > 300 && tenth < 900 && tenth % 100 == 50) // the server's time, every 10 s
+                Feed((900 - tenth) / 10);
         });
         // While the preview is open the board's clock may show the time of day: what follows
         // is not pinned.
@@ -211,6 +274,8 @@ TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
             "9:00:00,9:30:00,受付\r\n9:30:00,9:35:00,予選 1 ヒート 1\r\n9:35:00,9:40:00,予選 1 ヒート 2\r\n"
             "9:40:00,9:45:00,予選 1 ヒート 3\r\n"));
     EXPECT_EQ(Lines(dtime), "00:00:15R\n00:00:00R\n00:00:45B\n00:00:30B\n00:00:15B\n00:00:10Y");
+    QFile log(home.file(QStringLiteral("TCPDATA.txt")));
+    EXPECT_TRUE(log.open(QIODevice::ReadOnly) && log.readAll() == fed && fed.count('\n') == 6);
     ASSERT_EQ(printed.texts.size(), 1);
     const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" }).simplified();
     for (const char* expected : { "春季大会", "開始時刻", "9:30:00 受付", "9:35:00 予選 1 ヒート 1",
