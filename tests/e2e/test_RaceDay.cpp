@@ -1,10 +1,10 @@
 // A race day as the operator runs it, through the windows, in simulated time: the event is made
 // in the event list and opened in the console, the schedule gets a reception item and a round of
 // heats, the signals and sound cues are set, the timing server is connected on the loop-back
-// address, a race runs, and the schedule is printed to a PDF file. What the board, the signal
-// lines and the cue players saw makes one time-stamped transcript, compared with
-// golden/race_day.txt; the monitor files, the server's log and the PDF are checked for what the
-// day must produce.
+// address, three races run in automatic operation, and the schedule is printed to a PDF file.
+// What the board, the signal lines and the cue players saw makes one time-stamped transcript,
+// compared with golden/race_day.txt; the monitor files, the server's log and the PDF are checked
+// for what the day must produce.
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
@@ -31,7 +31,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -128,8 +127,8 @@ protected:
         }
     }
 
-    // The sound set page: a cue 10 s before the start, two in the race (30 s and 10 s to go) and
-    // one 5 s before the end of the over-time.
+    // The sound set page: a cue 10 s before the start, two in the race (30 s and 10 s to go), one
+    // 5 s before the end of the over-time and one 10 s before the end of the interval.
     void RegisterCues(console::TFtaikai& f)
     {
         f.PageControl1->setCurrentWidget(f.TabSheet2);
@@ -139,7 +138,8 @@ protected:
             const char* file;
         } cues[] = { { console::CuePhase::Warm, 10, "10秒前.wav" },
             { console::CuePhase::Race, 30, "残り30秒.wav" }, { console::CuePhase::Race, 10, "残り10秒.wav" },
-            { console::CuePhase::Over, 5, "残り5秒.wav" } };
+            { console::CuePhase::Over, 5, "残り5秒.wav" },
+            { console::CuePhase::Interval, 10, "次のレース.wav" } };
         for (const auto& c : cues) {
             const auto k = static_cast<size_t>(c.phase);
             const QString file = home.file(QString::fromUtf8(c.file));
@@ -174,22 +174,35 @@ protected:
         ASSERT_TRUE(WaitUntil([&] { return board.sent.size() > sent; }));
     }
 
-    // One race of 30 s warm-up, 1 min race and 10 s over-time with the board on, started by hand,
-    // ticked through at the timer's pace until it is over; `at` runs at each tenth.
-    void RunRace(console::TFtaikai& f, const std::function<void(int tenth)>& at)
+    // Three races in automatic operation: 30 s warm-up, 1 min race, 10 s over-time and a 20 s
+    // interval each, the board on, the first started by hand; during the third race the operator
+    // goes back to manual operation, so that the day ends with its over-time. Ticked at the
+    // timers' pace; `at` runs at each tenth.
+    static constexpr int Run = 1200; // tenths from one start to the next
+    void RunRaces(console::TFtaikai& f, const std::function<void(int tenth)>& at)
     {
         f.PageControl1->setCurrentWidget(f.TabSheet1);
         f.RGgaz->Button(0)->click();
+        asker.answer(true);
+        f.CTBa->Click(); // automatic operation, confirmed
         f.DTP1->setTime(QTime(0, 0, 30));
         f.DTP2->setTime(QTime(0, 1, 0));
         f.DTP3->setTime(QTime(0, 0, 10));
         f.DTP4->setTime(QTime(0, 0, 0));
+        f.DTPauto->setTime(QTime(0, 0, 20));
         asker.answer(true);
         f.CuteButton5->Click(); // reset, confirmed
         f.CuteButton1->Click(); // start
-        for (int tenth = 1; tenth <= 1010; ++tenth) {
+        for (int tenth = 1; tenth <= 3 * Run - 190; ++tenth) {
             clock.advanceMs(100);
-            f.Tm1Timer();
+            if (f.Tm1.isActive())
+                f.Tm1Timer();
+            if (f.tmr2.isActive())
+                f.tmr2Timer();
+            if (tenth == 2 * Run + 600) {
+                asker.answer(true);
+                f.CTBm->Click(); // manual operation, confirmed
+            }
             at(tenth);
         }
     }
@@ -237,7 +250,7 @@ protected:
     std::unique_ptr<TDM1> dm;
 };
 
-TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
+TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
 {
     const QString pdf = home.file(QStringLiteral("race day.pdf"));
     QString rinfo;
@@ -249,11 +262,12 @@ TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
         SetSignals(f);
         RegisterCues(f);
         ConnectTimeServer(f);
-        RunRace(f, [&](int tenth) {
-            if (tenth % 150 == 0) // the time file every 15 s
+        RunRaces(f, [&](int tenth) {
+            const int inRun = tenth % Run;
+            if (tenth < Run && inRun % 300 == 150) // the time file mid-phase in the first run
                 dtime << MonitorFile(console::DtimeFileName).trimmed();
-            if (tenth > 300 && tenth < 900 && tenth % 100 == 50) // the server's time, every 10 s
-                Feed((900 - tenth) / 10);
+            if (inRun > 300 && inRun < 900 && inRun % 100 == 50) // the server's time, every 10 s
+                Feed((900 - inRun) / 10);
         });
         // While the preview is open the board's clock may show the time of day: what follows
         // is not pinned.
@@ -273,13 +287,13 @@ TEST_F(RaceDay, AnEventIsMadeItsScheduleBuiltARaceRunAndTheSchedulePrinted)
         QStringLiteral(
             "9:00:00,9:30:00,受付\r\n9:30:00,9:35:00,予選 1 ヒート 1\r\n9:35:00,9:40:00,予選 1 ヒート 2\r\n"
             "9:40:00,9:45:00,予選 1 ヒート 3\r\n"));
-    EXPECT_EQ(Lines(dtime), "00:00:15R\n00:00:00R\n00:00:45B\n00:00:30B\n00:00:15B\n00:00:10Y");
+    EXPECT_EQ(Lines(dtime), "00:00:15R\n00:00:45B\n00:00:15B\n00:00:20W");
     QFile log(home.file(QStringLiteral("TCPDATA.txt")));
-    EXPECT_TRUE(log.open(QIODevice::ReadOnly) && log.readAll() == fed && fed.count('\n') == 6);
+    EXPECT_TRUE(log.open(QIODevice::ReadOnly) && log.readAll() == fed && fed.count('\n') == 18);
     ASSERT_EQ(printed.texts.size(), 1);
     const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" }).simplified();
     for (const char* expected : { "春季大会", "開始時刻", "9:30:00 受付", "9:35:00 予選 1 ヒート 1",
-             "9:45:00 予選 1 ヒート 3", "1/1", "印刷 2024年03月09日 9時51分" })
+             "9:45:00 予選 1 ヒート 3", "1/1", "印刷 2024年03月09日 9時55分" })
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
     EXPECT_TRUE(asker.errors().isEmpty()) << Lines(asker.errors());
 }
