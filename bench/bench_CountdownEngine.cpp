@@ -5,6 +5,7 @@
 // temporary folder); only the ports, the players and the displays are stand-ins that take
 // their calls and do nothing. The clock is simulated, so that a day passes in seconds.
 
+#include "bench/BenchMain.h"
 #include "console/BoardControl.h"
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -300,11 +301,4 @@ BENCHMARK(BM_FortyRaceAutomaticDay)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }

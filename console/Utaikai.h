@@ -8,8 +8,9 @@
 // The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
 // controls, Utaikai_lifecycle.cpp opens and closes the console, Utaikai_countdown.cpp runs the
 // count-downs, Utaikai_board.cpp the display board, Utaikai_sound.cpp the sound cues,
-// Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race information schedule and
-// Utaikai_modes.cpp the operating modes, the preset pickers and the information display.
+// Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race information schedule,
+// Utaikai_modes.cpp the operating modes, the preset pickers and the information display, and
+// Utaikai_print.cpp the schedule printout.
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -210,6 +211,12 @@ public:
     void TimeServerLineReceived(const QByteArray& line);
     TimeServerLink& Link() const { return *m_link; }
 
+    // ---- Schedule printout handlers (Utaikai_print.cpp) ----
+    // "印刷": previews the event's schedule report, from which the operator prints.
+    void CuteButton15Click();
+    // "ﾍｯﾀﾞｰ･ﾌｯﾀｰ": the picker of the printout's header and footer pictures.
+    void CuteButton16Click();
+
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
     // The schedule editor's buttons and the grid's popup menu.
     void CTBaddClick();
@@ -379,6 +386,7 @@ private:
     void ConnectSoundHandlers();
     void ConnectLinkHandlers();
     void ConnectScheduleHandlers();
+    void ConnectPrintHandlers();
     void ConnectModeHandlers();
     // Asks, then switches to automatic or manual operation.
     void ChangeOperatingMode(bool automatic);

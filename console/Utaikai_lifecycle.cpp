@@ -85,6 +85,7 @@ void TFtaikai::ConnectHandlers()
     ConnectSoundHandlers();
     ConnectLinkHandlers();
     ConnectScheduleHandlers();
+    ConnectPrintHandlers();
     ConnectModeHandlers();
 }
 
