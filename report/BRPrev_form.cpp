@@ -514,9 +514,14 @@ void TBRStandardPreview::ApplyReportChoices()
         m_zoom = 100;
         return;
     }
+    setWindowFlag(Qt::WindowStaysOnTopHint, report->PrevFormStyle == TFormStyle::fsStayOnTop);
     // A size never set reads as 500.
     resize(report->PreviewWidth > 0 ? report->PreviewWidth : 500,
         report->PreviewHeight > 0 ? report->PreviewHeight : 500);
+    if (report->PreviewInitialState == TWindowState::wsMinimized)
+        setWindowState(Qt::WindowMinimized);
+    else if (report->PreviewInitialState == TWindowState::wsMaximized)
+        setWindowState(Qt::WindowMaximized);
     m_showThumbs = report->PrevShowThumbs;
     m_showSearch = report->PrevShowSearch;
     m_initialZoom = report->PrevInitialZoom;

@@ -1044,6 +1044,10 @@ using TBROptions = QFlags<TBROption>;
 Q_DECLARE_OPERATORS_FOR_FLAGS(TBROptions)
 
 enum class TBRZoomState : std::uint8_t { brZoomToFit, brZoomToWidth, brZoomOther };
+// How the standard preview's window stands: on top of the others or not, and normal, minimised
+// or maximised when it opens. The multiple-document styles have no meaning here and open as normal.
+enum class TFormStyle : std::uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum class TWindowState : std::uint8_t { wsNormal, wsMinimized, wsMaximized };
 
 using TBRNotifyEvent = std::function<void(TCustomBandReport* sender)>;
 using TBRReportBeforePrintEvent = std::function<void(TCustomBandReport* sender, bool& printReport)>;
@@ -1106,6 +1110,8 @@ public:
     bool SnapToGrid = true;
     TBRPrinterEvent OnGetPrinterSettings;
     TBRPrinterEvent OnApplyPrinterSettings;
+    TFormStyle PrevFormStyle = TFormStyle::fsNormal;
+    TWindowState PreviewInitialState = TWindowState::wsNormal;
     int PreviewWidth = 500;
     int PreviewHeight = 500;
     bool PrevShowThumbs = true;
