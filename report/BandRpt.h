@@ -257,6 +257,9 @@ public:
     double NativeWidth() const { return m_width; }
     void SetHeight(double value);
     void SetWidth(double value);
+    // In tenths of a millimetre, whatever the unit.
+    void SetNativeHeight(double tenths);
+    void SetNativeWidth(double tenths);
 
     // Native values (Height, then Width).
     QList<double> WriteValues() const override;
