@@ -1240,8 +1240,9 @@ public:
     void ForceNewColumn();
     double PageFooterSpace() const;
     // Set by the controller after it printed its header or the first column header: a forced
-    // new page right after is swallowed once.
-    void SetHeaderJustPrinted() { m_headerJustPrinted = true; }
+    // new page right after is swallowed once. Cleared once the first record's detail has
+    // printed, so that a header printed long before swallows nothing.
+    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
 
     // TBRUnitOwner
     int UnitFontSize() const override;

@@ -345,8 +345,6 @@ void TBRCustomBand::Print()
         r->PrintBand(child);
     }
     r->BreakInProgress = false;
-    if (!r->InPageEdge())
-        r->m_headerJustPrinted = false;
 }
 
 void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)

@@ -360,6 +360,8 @@ void TBRController::Execute()
         PrintGroupHeaders();
         ExecuteBefore();
         r->PrintBand(m_detail);
+        if (mainController)
+            r->SetHeaderJustPrinted(false);
         ExecuteAfter();
         if (active) {
             m_dataSet->Next();
