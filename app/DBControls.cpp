@@ -224,3 +224,76 @@ void TDBNavigator::UpdateButtons()
         }
     }
 }
+
+// ---- TDBMemo ----------------------------------------------------------------------------------
+
+TDBMemo::TDBMemo(platform::DataSource* source, QString fieldName, QWidget* parent)
+    : QPlainTextEdit(parent)
+    , m_source(source)
+    , m_field(std::move(fieldName))
+{
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_loading)
+            Store();
+    });
+    if (m_source)
+        connect(m_source, &platform::DataSource::dataSetChanged, this, [this] { Follow(); });
+    Follow();
+}
+
+void TDBMemo::Follow()
+{
+    if (m_followed)
+        disconnect(m_followed, nullptr, this, nullptr);
+    m_followed = m_source ? m_source->dataSet() : nullptr;
+    if (m_followed) {
+        for (auto signal : { &platform::DataSet::opened, &platform::DataSet::closed,
+                 &platform::DataSet::rowsChanged, &platform::DataSet::currentChanged })
+            connect(m_followed, signal, this, [this] { Load(); });
+    }
+    Load();
+}
+
+platform::DataSet* TDBMemo::BoundRow() const
+{
+    platform::DataSet* ds = m_followed;
+    if (!ds || !ds->Active() || ds->RecNo() == 0 || !ds->FindField(m_field))
+        return nullptr;
+    return ds;
+}
+
+void TDBMemo::Load()
+{
+    platform::DataSet* ds = BoundRow();
+    setReadOnly(!ds);
+    const QString text = ds ? ds->FindField(m_field)->AsString() : QString();
+    // The row's value changes with every keystroke too: only a different text is shown, so that
+    // the cursor and the undo history stay while the operator types.
+    if (text == toPlainText())
+        return;
+    m_loading = true;
+    setPlainText(text);
+    m_loading = false;
+}
+
+void TDBMemo::Store()
+{
+    platform::DataSet* ds = BoundRow();
+    if (!ds)
+        return;
+    try {
+        if (ds->State() == platform::DataSetState::Browse)
+            ds->Edit();
+        ds->FieldByName(m_field)->SetAsString(toPlainText());
+    } catch (const platform::DatabaseError& e) {
+        platform::ShowError(e.message());
+    }
+}
+
+void TDBMemo::Post()
+{
+    platform::DataSet* ds = m_followed;
+    if (ds && ds->Active()
+        && (ds->State() == platform::DataSetState::Edit || ds->State() == platform::DataSetState::Insert))
+        ds->Post();
+}

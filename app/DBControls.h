@@ -1,14 +1,16 @@
 #pragma once
 
 // Data-aware controls of the windows: a grid and a navigator that show and move a data source's
-// data set. The grid's current row is the data set's cursor, both ways: selecting a row moves
-// the cursor, and code that moves the cursor (Locate, GotoBookmark, a navigator button) moves
-// the selection.
+// data set, and a memo that edits one text field of its current row. The grid's current row is the data set's
+// cursor, both ways: selecting a row moves the cursor, and code that moves the cursor (Locate, GotoBookmark,
+// a navigator button) moves the selection.
 //
 //   auto *DBGrid1 = new TDBGrid(DataSource1, this);
 //   DBGrid1->SetColumns({ { "TCODE", "大会コード", 66 }, { "TNAME", "タイトル", 180 } });
 //   DBGrid1->OnDblClick = [this] { DBGrid1DblClick(); };
 
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QStringList>
 #include <QTableView>
 #include <QWidget>
@@ -69,4 +71,28 @@ private:
 
     platform::DataSource* m_source;
     std::vector<std::pair<TNavigateBtn, QToolButton*>> m_buttons;
+};
+
+// A memo bound to one text field of a data source's current row: it shows the field whenever the
+// row, the rows or the data set change, and what the operator types goes into the row's edit
+// buffer at once. The data set posts the edit when its cursor moves or it is refreshed; Post()
+// posts it at any other moment (before the data set closes, which would drop it). Without a
+// current row the memo is empty and takes no typing, so no typed text is left without a row.
+class TDBMemo : public QPlainTextEdit {
+public:
+    TDBMemo(platform::DataSource* source, QString fieldName, QWidget* parent = nullptr);
+
+    // Posts a pending edit of the row. Raises platform::DatabaseError when it cannot be written.
+    void Post();
+
+private:
+    void Follow();
+    void Load();
+    void Store();
+    platform::DataSet* BoundRow() const;
+
+    platform::DataSource* m_source;
+    QString m_field;
+    QPointer<platform::DataSet> m_followed;
+    bool m_loading = false;
 };

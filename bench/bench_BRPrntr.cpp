@@ -5,6 +5,7 @@
 // Store arguments: {spilled, compressed}; "spilled" stores use the default 250000-byte memory
 // limit, so the 200 pages live in a temporary file; the others keep everything in memory.
 
+#include "bench/BenchMain.h"
 #include "platform/TavoApplication.h"
 #include "tests/report/BRPageSamples.h"
 
@@ -97,15 +98,5 @@ BENCHMARK(BM_FetchPages)->ArgsProduct({ { 0, 1 }, { 0, 1 } })->Unit(benchmark::k
 
 int main(int argc, char** argv)
 {
-    // Recording pages needs fonts, hence a GUI application; no display is needed.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    platform::InstallFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_support::RunBenchmarks<QGuiApplication>(argc, argv, platform::InstallFontSubstitutions);
 }

@@ -10,6 +10,7 @@
 //   BM_BarePictures   the same texts at the same places, painted straight onto QPicture pages.
 // The report is meant to cost at most twice the bare painting.
 
+#include "bench/BenchMain.h"
 #include "platform/DataSet.h"
 #include "platform/TavoApplication.h"
 #include "report/BRCtrls.h"
@@ -182,16 +183,5 @@ BENCHMARK(BM_BarePictures)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    // Painting needs fonts, and the report's printer needs the print support: a GUI
-    // application without a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    platform::InstallFontSubstitutions();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_support::RunBenchmarks<QApplication>(argc, argv, platform::InstallFontSubstitutions);
 }

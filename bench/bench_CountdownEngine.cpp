@@ -1,9 +1,11 @@
-// The phase count-down's tick against its 100 ms period, and a whole day of races.
+// The phase count-down's tick against its 100 ms period, and whole days of races: run after run
+// started by hand, and forty races in automatic operation, each started by the interval before it.
 //
 // The engine runs with the real board-line building, signal logic and time-file writer (into a
 // temporary folder); only the ports, the players and the displays are stand-ins that take
 // their calls and do nothing. The clock is simulated, so that a day passes in seconds.
 
+#include "bench/BenchMain.h"
 #include "console/BoardControl.h"
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -93,7 +95,7 @@ public:
     QString BoardPrefix() const override { return {}; }
     qint64 BlindTenths() const override { return 30; }
     bool BlindSettingOn() const override { return true; }
-    bool Automatic() const override { return false; }
+    bool Automatic() const override { return automatic; }
     qint64 TriggerSlot(int slot) const override { return 100 * (slot + 1); }
     int PulseMs() const override { return 100; }
 
@@ -119,9 +121,10 @@ public:
         { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
     QStringList cues { "R-0:04:00", "R-0:03:00", "R-0:02:00", "R-0:01:00", "R-0:00:30", "R-0:00:10",
         "B-0:09:00", "B-0:05:00", "B-0:01:00", "B-0:00:30", "B-0:00:10", "B-0:00:00", "Y-0:00:30",
-        "Y-0:00:00", "-" };
+        "Y-0:00:00", "X-0:03:00", "X-0:01:00", "X-0:00:10", "-" };
     console::CountdownEngine* engine = nullptr;
     qint64 digitSum = 0;
+    bool automatic = false;
 };
 
 // Everything around one engine.
@@ -151,10 +154,12 @@ struct Rig {
         }
         engine->Reset();
     }
+    // One tenth: both timers fire, the engine runs whichever is on.
     void Tick()
     {
         clock.advanceMs(100);
         engine->PhaseTick();
+        engine->IntervalTick();
     }
 
     QTemporaryDir folder;
@@ -253,13 +258,47 @@ void BM_TwelveHourDay(benchmark::State& state)
 }
 BENCHMARK(BM_TwelveHourDay)->Iterations(1)->Unit(benchmark::kSecond);
 
+// Forty races of 5:00, 10:00 and 1:00 with a 5 s blank window and 3:00 intervals in automatic
+// operation: the first started by hand, each next one by the interval before it, 18:59.9 apart.
+// Reports the time the day took, the resident memory growth from the end of the first run to the
+// end of the day, and how far the last start is from where the spacing puts it (0: no drift).
+void BM_FortyRaceAutomaticDay(benchmark::State& state)
+{
+    constexpr int kRaces = 40;
+    constexpr qint64 kSpacing = 11399;
+    for (auto _ : state) {
+        Rig rig;
+        rig.panel.automatic = true;
+        rig.engine->Start();
+        const qint32 first = rig.engine->Now();
+        qint32 last = first;
+        long rssAfterFirstRun = 0;
+        int starts = 1;
+        qint64 ticks = 0;
+        const auto t0 = std::chrono::steady_clock::now();
+        // Until the interval after the fortieth race has started the forty-first.
+        while (starts <= kRaces && ticks < (kRaces + 1) * kSpacing) {
+            const bool warm = rig.engine->StateWarm == console::PhaseState::On;
+            rig.Tick();
+            ++ticks;
+            if (!warm && rig.engine->StateWarm == console::PhaseState::On) {
+                if (starts == 1)
+                    rssAfterFirstRun = ResidentKb();
+                last = rig.engine->Now();
+                ++starts;
+            }
+        }
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        state.counters["races"] = starts - 1;
+        state.counters["day_seconds"] = seconds;
+        state.counters["mean_tick_us"] = seconds * 1e6 / double(ticks);
+        state.counters["rss_growth_kB"] = double(ResidentKb() - rssAfterFirstRun);
+        state.counters["drift_tenths"] = double(last - first - kRaces * kSpacing);
+        benchmark::DoNotOptimize(rig.panel.digitSum);
+    }
+}
+BENCHMARK(BM_FortyRaceAutomaticDay)->Iterations(1)->Unit(benchmark::kSecond);
+
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }

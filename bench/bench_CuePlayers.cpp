@@ -5,6 +5,7 @@
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
+#include "bench/BenchMain.h"
 #include "console/ConsoleDevices.h"
 #include "console/Utaikai.h"
 #include "platform/DataSet.h"
@@ -157,13 +158,5 @@ BENCHMARK(ConsoleWithEveryPlayerLoaded)->Unit(benchmark::kMillisecond)->Iteratio
 
 int main(int argc, char** argv)
 {
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    platform::TavoApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return bench_support::RunBenchmarks<platform::TavoApplication>(argc, argv);
 }

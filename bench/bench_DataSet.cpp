@@ -1,5 +1,6 @@
 // How long the data-set layer takes for the schedule's everyday work: opening a day's rows
 // ordered by start time (the time collation runs on every comparison) and walking them.
+#include "bench/BenchMain.h"
 #include "platform/DataSet.h"
 #include "platform/SqlDialect.h"
 
@@ -61,11 +62,4 @@ BENCHMARK(CompareTimeTexts);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }

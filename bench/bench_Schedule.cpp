@@ -3,6 +3,7 @@
 // and RInfo.txt rewritten from the rows.
 #include "app/Udm1.h"
 #include "app/uComm.h"
+#include "bench/BenchMain.h"
 #include "console/MonitorFiles.h"
 #include "console/Schedule.h"
 #include "console/Utaikai_time.h"
@@ -66,11 +67,4 @@ BENCHMARK(WriteinfoOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }

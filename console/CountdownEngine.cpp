@@ -513,6 +513,74 @@ void CountdownEngine::OverBlock(qint32 tick)
     SetTimers(false, interval);
 }
 
+// ---- The interval of automatic operation ----
+
+void CountdownEngine::IntervalTick()
+{
+    if (!Tmr2On || m_inTick)
+        return;
+    Paused = 0;
+    qint32 tick = 0;
+    if (!TakeTick(&tick))
+        return;
+    Guarded([this, tick] { IntervalBlock(tick); });
+}
+
+void CountdownEngine::IntervalBlock(qint32 tick)
+{
+    const qint64 remaining = qint64(EndInterval) - tick;
+    const QString text = TenthsToHMST(remaining);
+    m_host.ShowTicks(EndInterval, tick, remaining < 0);
+    m_host.ShowIntervalText(text);
+
+    BoardLineInput line;
+    line.kind = BoardLineKind::Interval;
+    line.tenths = remaining;
+    line.boardOn = m_controls.BoardOn();
+    m_board.Send(line);
+    // The monitor shows the interval's length, the same line for the whole interval.
+    if (m_dev.monitor)
+        m_dev.monitor->WriteTime(SecondsToHMS(IntervalTenths / 10), QLatin1Char('W'));
+
+    const bool ends = remaining <= 0;
+    StepCues(Phase::Interval, remaining, ends);
+    if (ends)
+        IntervalEnded();
+}
+
+void CountdownEngine::IntervalEnded()
+{
+    DropCues(Phase::Interval);
+    StateWarm = StateRace = StateOver = StateInterval = PhaseState::Mae;
+    SetTimers(Tm1On, false);
+    // A run under way, or the operator switched to manual operation during the interval: the
+    // console waits for the operator's Start.
+    if (Tm1On || !m_controls.Automatic())
+        return;
+    // The reset a confirmed Reset would do, without asking: the presets and a new random cut.
+    // The players keep their files and no OFF is pressed. Start's fresh run then clears the
+    // triggers and puts the cue list back as it was loaded.
+    Running = 0;
+    CueStep = 1;
+    StopWarmPlayers();
+    BoardFromNetwork = 0;
+    PreparePresets();
+    Start();
+}
+
+void CountdownEngine::IntervalReset()
+{
+    if (!Asker().askYesNo(QStringLiteral("確認してください。"),
+            QStringLiteral("オートモードのインターバルカウントを初期化してよろしいですか？")))
+        return;
+    m_host.ShowIntervalText(QStringLiteral("00:00:00"));
+    StateInterval = PhaseState::Mae;
+    RestInterval = 0;
+    // The interval ends here: a running one would otherwise still start the next race.
+    if (Tmr2On)
+        SetTimers(Tm1On, false);
+}
+
 // ---- Cues ----
 
 void CountdownEngine::RemoveCueHead()

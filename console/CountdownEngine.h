@@ -1,10 +1,10 @@
 #pragma once
 
-// The console's phase count-down: warm-up, race and over-time, one after the other, and the
-// hand-over to the interval of automatic operation. Start, Stop and Reset set up the state the
-// tick runs on; the tick works out the remaining time of the running phase from the clock and
-// drives the digits, the board line, the time file, the signal outputs, the start pulse and the
-// sound cues.
+// The console's phase count-down: warm-up, race and over-time, one after the other, and in
+// automatic operation the interval after them, at whose end the console resets itself and starts
+// the next run. Start, Stop and Reset set up the state the ticks run on; each tick works out the
+// remaining time of the running phase from the clock and drives the digits, the board line, the
+// time file, the signal outputs, the start pulse and the sound cues.
 //
 // The tick runs on the count-down ticks (tenths of a second that keep counting past midnight).
 // Everything is computed from the clock at each tick, never by counting ticks: a tick equal to
@@ -126,6 +126,10 @@ public:
     void HiddenReset();
     // Blanks all eighteen digits.
     void segclear();
+    // tmr2Timer: one tick of the interval; at its end the automatic reset and Start.
+    void IntervalTick();
+    // The interval reset (CuteButton22Click): asks, then ends the interval.
+    void IntervalReset();
 
     // The cue list as the cue loader built it; also kept as the copy a fresh run starts from.
     void SetCueList(const QStringList& list);
@@ -197,6 +201,9 @@ private:
     void WarmBlock(qint32 tick);
     void RaceBlock(qint32 tick);
     void OverBlock(qint32 tick);
+    void IntervalBlock(qint32 tick);
+    // The interval has run out: in automatic operation the console resets itself and starts.
+    void IntervalEnded();
     // Digits of a row: values from `clockText`, blanking from `remaining`.
     bool ShowRow(Phase row, const QString& clockText, qint64 remaining);
     void WriteTimeFile(const QString& clockText, QChar letter);

@@ -8,7 +8,9 @@
 // The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
 // controls, Utaikai_lifecycle.cpp opens and closes the console, Utaikai_countdown.cpp runs the
 // count-downs, Utaikai_board.cpp the display board, Utaikai_sound.cpp the sound cues,
-// Utaikai_link.cpp the timing-server link and Utaikai_schedule.cpp the race information schedule.
+// Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race information schedule,
+// Utaikai_modes.cpp the operating modes, the preset pickers and the information display, and
+// Utaikai_print.cpp the schedule printout.
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
@@ -49,6 +51,7 @@ class QLabel;
 class QWidget;
 class TCommX;
 class TDBGrid;
+class TDBMemo;
 class Trs232c;
 
 namespace components {
@@ -121,6 +124,7 @@ public:
     void CuteButton2Click(); // Stop
     void CuteButton5Click(); // Reset
     void Button1Click(); // the hidden reset
+    void CuteButton22Click(); // the interval reset
     // Blanks all eighteen digits.
     void segclear();
     // The phase count-down with the console's phase state and cue list.
@@ -184,6 +188,21 @@ public:
     void EddelayExit();
     void EddelayDblClick();
 
+    // ---- Operating modes, presets and information display (Utaikai_modes.cpp) ----
+    void CTBaClick(); // "オート"
+    void CTBmClick(); // "マニュアル"
+    // The phase pickers: each change goes to its preset at once.
+    void DTP1Change();
+    void DTP2Change();
+    void DTP3Change();
+    void DTP4Change();
+    void DTPautoChange();
+    // The blind picker lost the focus: the blind time follows it.
+    void DTPExit();
+    void CuteButton14Click(); // the information display toggle
+    // The mode buttons' faces and the interval controls for automatic or manual operation.
+    void ShowOperatingMode(bool automatic);
+
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
     // Connects to the server of Edit9 and Edit10, disconnects, or cancels a connect in progress.
     void Button2Click();
@@ -191,6 +210,12 @@ public:
     // its time to the board.
     void TimeServerLineReceived(const QByteArray& line);
     TimeServerLink& Link() const { return *m_link; }
+
+    // ---- Schedule printout handlers (Utaikai_print.cpp) ----
+    // "印刷": previews the event's schedule report, from which the operator prints.
+    void CuteButton15Click();
+    // "ﾍｯﾀﾞｰ･ﾌｯﾀｰ": the picker of the printout's header and footer pictures.
+    void CuteButton16Click();
 
     // ---- Schedule handlers (Utaikai_schedule.cpp) ----
     // The schedule editor's buttons and the grid's popup menu.
@@ -276,7 +301,7 @@ public:
     components::TCuteButton *CTBadd = nullptr, *CTBins = nullptr, *CTBedi = nullptr, *CTBdel = nullptr;
     components::TCuteButton *CuteButton14 = nullptr, *CuteButton15 = nullptr, *CuteButton16 = nullptr,
                             *CuteButton17 = nullptr, *CuteButton18 = nullptr;
-    QPlainTextEdit* DBMemo1 = nullptr;
+    TDBMemo* DBMemo1 = nullptr; // the event's tmem, through DStaikai
     QLabel* Lbdp = nullptr;
     TRadioGroup* RGrang = nullptr;
 
@@ -359,6 +384,10 @@ private:
     void ConnectSoundHandlers();
     void ConnectLinkHandlers();
     void ConnectScheduleHandlers();
+    void ConnectPrintHandlers();
+    void ConnectModeHandlers();
+    // Asks, then switches to automatic or manual operation.
+    void ChangeOperatingMode(bool automatic);
     TDM1& Dm() const;
     platform::Asker& Asker() const;
 
@@ -421,10 +450,9 @@ private:
     ScheduleEditor ScheduleEditorInput() const;
     void ShowItemLabels(const ItemLabels& labels);
     ScheduleItems& Items();
+    // Puts the event table, and with it the information memo, on the open event's row.
     void LoadInformationMemo();
-    void StoreInformationMemo();
     std::unique_ptr<ScheduleItems> m_items;
-    bool m_memoLoading = false;
 };
 
 } // namespace console

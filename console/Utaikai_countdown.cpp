@@ -179,11 +179,12 @@ void TFtaikai::ConnectCountdownHandlers()
     CuteButton2->OnClick = [this] { CuteButton2Click(); };
     CuteButton5->OnClick = [this] { CuteButton5Click(); };
     connect(Button1, &QPushButton::clicked, this, &TFtaikai::Button1Click);
+    CuteButton22->OnClick = [this] { CuteButton22Click(); };
 }
 
 void TFtaikai::Tm1Timer() { m_countdown->PhaseTick(); }
 
-void TFtaikai::tmr2Timer() { }
+void TFtaikai::tmr2Timer() { m_countdown->IntervalTick(); }
 
 void TFtaikai::CuteButton1Click() { m_countdown->Start(); }
 
@@ -192,6 +193,8 @@ void TFtaikai::CuteButton2Click() { m_countdown->Stop(); }
 void TFtaikai::CuteButton5Click() { m_countdown->Reset(); }
 
 void TFtaikai::Button1Click() { m_countdown->HiddenReset(); }
+
+void TFtaikai::CuteButton22Click() { m_countdown->IntervalReset(); }
 
 void TFtaikai::segclear() { m_countdown->segclear(); }
 

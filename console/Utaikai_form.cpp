@@ -515,7 +515,9 @@ void TFtaikai::BuildRaceInfoPage()
     RGrang->SetItemIndex(0);
 
     Caption(p, QStringLiteral("インフォメーション"), QRect(584, 360, 200, 18), platform::clYellow);
-    DBMemo1 = MakeMemo(p, "DBMemo1", QRect(584, 380, 396, 150));
+    DBMemo1 = Named(new TDBMemo(m_dev.dm ? m_dev.dm->DStaikai : nullptr, QStringLiteral("tmem"), p),
+        "DBMemo1", QRect(584, 380, 396, 150));
+    DBMemo1->setFont(ConsoleFont(12));
     CuteButton14
         = MakeButton(p, "CuteButton14", QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ 表示切り替え"), QRect(584, 538, 220, 34));
     Lbdp = MakeLabel(p, "Lbdp", QStringLiteral("*** 外部モニタへ表示中 ***"), QRect(584, 578, 396, 20),

@@ -1,5 +1,6 @@
 // Opening and closing the race console: what it loads for its event and what it stores back.
 
+#include "app/DBControls.h"
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "components/CommX.h"
@@ -83,6 +84,8 @@ void TFtaikai::ConnectHandlers()
     ConnectSoundHandlers();
     ConnectLinkHandlers();
     ConnectScheduleHandlers();
+    ConnectPrintHandlers();
+    ConnectModeHandlers();
 }
 
 void TFtaikai::ShowStatus(const QString& text) { StatusLine->setText(text); }
@@ -135,10 +138,7 @@ void TFtaikai::FormShow()
     for (QLabel* l : { static_cast<QLabel*>(Panel15), Label14, Label15, Label33 })
         SetLabelFace(l, platform::clBlack);
     Panel15->SetColor(platform::clBlack);
-    CTBm->SetColor(platform::clYellow);
-    CTBm->SetFontColor(platform::clBlue);
-    CTBa->SetColor(platform::clBlack);
-    CTBa->SetFontColor(platform::clWhite);
+    ShowOperatingMode(false);
 
     m_countdown->CueStep = 1;
     resetdbg();
@@ -202,6 +202,12 @@ ClosingState TFtaikai::CollectClosingState() const
 void TFtaikai::FormClose()
 {
     QStringList failures;
+    // What was typed into the information memo is written before anything else goes.
+    try {
+        DBMemo1->Post();
+    } catch (const platform::DatabaseError& e) {
+        failures << QStringLiteral("インフォメーションを保存できませんでした。\n") + e.message();
+    }
     if (m_dev.dm) {
         try {
             Dm().Tbdt->Close();

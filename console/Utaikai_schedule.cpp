@@ -86,7 +86,6 @@ void TFtaikai::ConnectScheduleHandlers()
         PopupMenu7Popup();
         PopupMenu7->popup(DBGrid4->viewport()->mapToGlobal(pos));
     });
-    connect(DBMemo1, &QPlainTextEdit::textChanged, this, &TFtaikai::StoreInformationMemo);
 }
 
 // ---- Refresh and shared steps -----------------------------------------------------------------
@@ -267,27 +266,14 @@ void TFtaikai::TabSheet4Show()
 
 void TFtaikai::LoadInformationMemo()
 {
+    // The memo shows whatever row the event table stands on: put it on the open event.
     platform::Table& event = *Dm().Tbtaikai;
     event.Open();
-    const bool found = event.Locate(QStringLiteral("tcode"), CurrentEventCode);
-    m_memoLoading = true;
-    DBMemo1->setPlainText(found ? event.FieldByName(QStringLiteral("tmem"))->AsString() : QString());
-    m_memoLoading = false;
-}
-
-void TFtaikai::StoreInformationMemo()
-{
-    if (m_memoLoading)
+    if (event.Locate(QStringLiteral("tcode"), CurrentEventCode))
         return;
-    GuardSchedule([this] {
-        platform::Table& event = *Dm().Tbtaikai;
-        if (!event.Active() || event.RecordCount() == 0
-            || event.FieldByName(QStringLiteral("tcode"))->AsString() != CurrentEventCode)
-            return;
-        event.Edit();
-        event.FieldByName(QStringLiteral("tmem"))->SetAsString(DBMemo1->toPlainText());
-        event.Post();
-    });
+    // No row of another event is shown or edited instead.
+    DBMemo1->Post();
+    event.Close();
 }
 
 // ---- Standard templates -----------------------------------------------------------------------

@@ -320,10 +320,15 @@ struct Database::Impl {
     }
 
     // Runs one statement as SQLite takes it; returns the rows it changed.
-    int run(const QString& statement)
+    int run(const QString& statement, const std::vector<Database::Binding>& bindings = {})
     {
         const int before = sqlite3_total_changes(db);
         Statement st(db, statement);
+        for (const Database::Binding& b : bindings) {
+            const QByteArray name = b.name.toUtf8();
+            if (const int index = sqlite3_bind_parameter_index(st.get(), name.constData()))
+                st.bind(index, b.value);
+        }
         while (st.step()) { }
         return sqlite3_total_changes(db) != before ? sqlite3_changes(db) : 0;
     }
@@ -361,7 +366,9 @@ void Database::setConnected(bool connected)
 
 bool Database::connected() const { return m_impl->db != nullptr; }
 
-int Database::execute(const QString& sql)
+int Database::execute(const QString& sql) { return execute(sql, {}); }
+
+int Database::execute(const QString& sql, const std::vector<Binding>& bindings)
 {
     m_impl->open();
     const QStringList statements = sql::SplitStatements(sql);
@@ -371,14 +378,14 @@ int Database::execute(const QString& sql)
     for (const QString& s : statements) {
         const QStringList parts = sql::Rewrite(s);
         if (parts.size() == 1) {
-            changes = m_impl->run(parts.front());
+            changes = m_impl->run(parts.front(), bindings);
             continue;
         }
         // One statement of the program's SQL that SQLite takes as several: they run together or
         // not at all, and begin as a writer like every other write transaction.
         Transaction whole(*this);
         for (const QString& p : parts)
-            changes = m_impl->run(p);
+            changes = m_impl->run(p, bindings);
         whole.Commit();
     }
     return changes;
@@ -1337,7 +1344,10 @@ int Query::ExecSQL()
     // Changing a query's text closes it; executing is always on new text.
     Close();
     m_rowsAffected = 0;
-    m_rowsAffected = database()->execute(selectSql());
+    std::vector<Database::Binding> bindings;
+    for (const BoundValue& p : parameterValues())
+        bindings.push_back({ p.name, p.value });
+    m_rowsAffected = database()->execute(selectSql(), bindings);
     return m_rowsAffected;
 }
 

@@ -46,6 +46,14 @@ public:
     // and timestamp columns with the collations of platform/SqlDialect.h, and an alter with
     // several add/drop clauses runs clause by clause, all or nothing.
     int execute(const QString& sql);
+    // The same, with values for the statements' named parameters (":name", the name given with
+    // its colon); a value is bound wherever a statement names it, so text such as a file path
+    // reaches the table intact, whatever quotes it holds.
+    struct Binding {
+        QString name;
+        QVariant value;
+    };
+    int execute(const QString& sql, const std::vector<Binding>& bindings);
     // True when the table exists in the database ("taikai" or "taikai.DB", any case).
     bool tableExists(const QString& name) const;
     // Column names of a table as declared, in order; empty when the table does not exist.
@@ -336,7 +344,8 @@ public:
     Param* FindParam(const QString& name) const; // case-insensitive; nullptr when missing
     Param* ParamByName(const QString& name) const; // raises DatabaseError when missing
 
-    // Runs the statement(s) that return no rows. Returns rows changed by the last one.
+    // Runs the statement(s) that return no rows, with the parameters' values bound. Returns rows
+    // changed by the last one.
     int ExecSQL();
     int RowsAffected() const { return m_rowsAffected; }
 

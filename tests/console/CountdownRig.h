@@ -257,16 +257,29 @@ struct CountdownRig {
         asker.answer(true);
         engine->Reset();
     }
-    // Lets `tenths` pass at the timer's pace, one tick each tenth.
+    // Lets `tenths` pass at the timers' pace: each tenth both the phase and the interval timer
+    // fire (the engine runs whichever is on).
     void Ticks(int tenths)
     {
         for (int i = 0; i < tenths; ++i) {
             clock.advanceMs(100);
             engine->PhaseTick();
+            engine->IntervalTick();
         }
     }
     // Lets time pass without a tick (a stalled console).
     void Stall(int tenths) { clock.advanceMs(100 * tenths); }
+    // Tries a tick of `timer` from inside the engine, a tenth later (a player that runs the event
+    // loop); `handled` counts the ticks the engine took, which must stay 0.
+    std::function<void()> TickInside(void (console::CountdownEngine::*timer)(), int& handled)
+    {
+        return [this, timer, &handled] {
+            clock.advanceMs(100);
+            const qint32 before = engine->LastTick;
+            ((*engine).*timer)();
+            handled += engine->LastTick == before ? 0 : 1;
+        };
+    }
 
     platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 35)) };
     Transcript transcript;

@@ -372,12 +372,7 @@ TEST_F(CountdownEngine, NoTickReentersTheEngine)
     Reset();
     e().Start();
     int inner = 0;
-    players["MP1"]->onPlay = [&] {
-        clock.advanceMs(100);
-        const qint32 before = e().LastTick;
-        e().PhaseTick();
-        inner += e().LastTick == before ? 0 : 1;
-    };
+    players["MP1"]->onPlay = TickInside(&console::CountdownEngine::PhaseTick, inner);
     Ticks(15);
     EXPECT_EQ(inner, 0);
     EXPECT_EQ(transcript.entries.filter("play MP1").size(), 1);

@@ -171,5 +171,6 @@ TEST_F(UtaikaiSchedule, TheInformationMemoShowsAndKeepsTheEventsText)
     EXPECT_EQ(f->DBMemo1->toPlainText(), "本日は晴天");
     EXPECT_EQ(f->Edit4->text(), "select * from rmenu where tcode='202403091' order by btime");
     f->DBMemo1->setPlainText(QStringLiteral("雨天順延"));
-    EXPECT_EQ(Scalar("select tmem from taikai"), "雨天順延");
+    f->close();
+    EXPECT_EQ(Scalar("select tmem from taikai"), "雨天順延") << "posted when the console closes";
 }

@@ -610,6 +610,20 @@ TEST_F(DataSetTest, ParametersBindByNameAndReopenWhenAValueChanges)
     EXPECT_EQ(q.RecordCount(), 0);
 }
 
+TEST_F(DataSetTest, ExecutedStatementsBindTheirParametersToo)
+{
+    makeEvents();
+    Query q(&db);
+    q.SQL << "update taikai set tname=:name where tdate < :from";
+    q.ParamByName("name")->SetAsString("x', tname='y"); // stored as it stands, never as SQL
+    q.ParamByName("from")->SetAsDate(QDate(2024, 3, 1));
+    EXPECT_EQ(q.ExecSQL(), 2);
+    q.SQL.clear();
+    q.SQL << "select count(*) from taikai where tname='x'', tname=''y'";
+    q.Open();
+    EXPECT_EQ(q.Fields(0)->AsInteger(), 2);
+}
+
 TEST_F(DataSetTest, ParameterTypesDecideWhatIsBound)
 {
     struct Case {

@@ -1,0 +1,34 @@
+// The console's schedule printout: the print command and the picture picker of the race
+// information page. Both work on the open event; the printout itself is printout/Ubrmenu.
+
+#include "components/CuteBtn.h"
+#include "console/ConsoleWidgets.h"
+#include "console/Utaikai.h"
+#include "printout/Ubrmenu.h"
+#include "printout/Uimg.h"
+
+namespace console {
+
+void TFtaikai::ConnectPrintHandlers()
+{
+    // The preview and the picker run their own loops while the command is on: a second press
+    // meanwhile would start a second one over the first.
+    CuteButton15->SetEgnoreContClick(true);
+    CuteButton16->SetEgnoreContClick(true);
+    CuteButton15->OnClick = [this] { CuteButton15Click(); };
+    CuteButton16->OnClick = [this] { CuteButton16Click(); };
+}
+
+void TFtaikai::CuteButton15Click()
+{
+    if (m_dev.dm)
+        printout::PrintSchedule(Dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
+}
+
+void TFtaikai::CuteButton16Click()
+{
+    if (m_dev.dm)
+        printout::RunPicturePicker(this, Dm(), Asker());
+}
+
+} // namespace console

@@ -1,0 +1,54 @@
+#include "printout/EventPictures.h"
+
+#include "platform/DataSet.h"
+#include "report/BRCtrls.h"
+
+namespace printout {
+
+EventPictures ReadEventPictures(platform::Query& query, const QString& eventCode)
+{
+    query.Close();
+    query.ClearSQL();
+    query.AddSQL(QStringLiteral("select * from taikai where tcode=:tcode"));
+    query.ParamByName(QStringLiteral("tcode"))->SetAsString(eventCode);
+    query.Open();
+    EventPictures row;
+    query.First();
+    if (query.Eof())
+        return row;
+    row.found = true;
+    row.title = query.FieldByName(QStringLiteral("tname"))->AsString();
+    row.header = query.FieldByName(QStringLiteral("img1"))->AsString();
+    row.footer = query.FieldByName(QStringLiteral("img2"))->AsString();
+    return row;
+}
+
+void StoreEventPicture(
+    platform::Query& query, const QString& eventCode, PictureSlot slot, const QString& path)
+{
+    query.Close();
+    query.ClearSQL();
+    query.AddSQL(slot == PictureSlot::Header
+            ? QStringLiteral("update taikai set img1=:path where tcode=:tcode")
+            : QStringLiteral("update taikai set img2=:path where tcode=:tcode"));
+    query.ParamByName(QStringLiteral("path"))->SetAsString(path);
+    query.ParamByName(QStringLiteral("tcode"))->SetAsString(eventCode);
+    query.ExecSQL();
+}
+
+QString LoadEventPicture(TBRPicture& picture, const QString& path)
+{
+    if (path.isEmpty()) {
+        picture.Clear();
+        return QString();
+    }
+    try {
+        picture.LoadFromFile(path);
+        return QString();
+    } catch (const EBRError& e) {
+        picture.Clear();
+        return e.Message();
+    }
+}
+
+} // namespace printout

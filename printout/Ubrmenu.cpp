@@ -1,0 +1,208 @@
+#include "printout/Ubrmenu.h"
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "platform/Asker.h"
+#include "platform/Clock.h"
+#include "platform/DataSet.h"
+#include "printout/EventPictures.h"
+#include "report/BRCtrls.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <memory>
+
+namespace printout {
+namespace {
+
+// The layout is drawn in the report's design pixels (794 x 1123 to the A4 page).
+double Tenths(double pixels) { return pixels / BRLayoutPixelsPerTenth; }
+
+constexpr int HeaderHeight = 200;
+constexpr int DetailHeight = 30;
+constexpr int FooterHeight = 149;
+
+// Where the pictures go: 673 x 119 at (4, 4) of the header and of the footer, at their natural
+// size and clipped to that box.
+QRectF PictureBox() { return QRectF(Tenths(4), Tenths(4), Tenths(673), Tenths(119)); }
+
+// A rule across the page, 660 wide, with the line at `top` (the shape draws its line through its
+// middle, so it has no height).
+QRectF RuleAt(double left, double top) { return QRectF(Tenths(left), Tenths(top), Tenths(660), 0.0); }
+
+TBRLabelSpec At(double left, double top, double points, TAlignment alignment = TAlignment::taLeftJustify,
+    double width = 0.0)
+{
+    return { .left = Tenths(left),
+        .top = Tenths(top),
+        .width = Tenths(width),
+        .pointSize = points,
+        .alignment = alignment };
+}
+
+template <typename T> T* Named(T* object, const char* name)
+{
+    object->setObjectName(QLatin1String(name));
+    return object;
+}
+
+} // namespace
+
+QString PrintTimeCaption(bool english, const QDateTime& now)
+{
+    const QString d = ShortDateText(now.date());
+    const QString t = now.time().toString(QStringLiteral("H:mm:ss"));
+    // The hour has one digit or two: the minutes follow the first colon.
+    const bool shortHour = t.indexOf(u':') == 1;
+    const QString h = shortHour ? t.mid(0, 1) : t.mid(0, 2);
+    const QString mm = shortHour ? t.mid(2, 2) : t.mid(3, 2);
+    if (english)
+        return ReportPrintDatePrefix + QStringLiteral("  ") + h + u':' + mm + QStringLiteral("  ") + d;
+    const QString dateText = d.mid(0, 4) + QStringLiteral("年") + d.mid(5, 2) + QStringLiteral("月")
+        + d.mid(8, 2) + QStringLiteral("日  ");
+    return QStringLiteral("印刷  ") + dateText + h + QStringLiteral("時") + mm + QStringLiteral("分");
+}
+
+TFbrmenu::TFbrmenu(TDM1& dm, QWidget* owner)
+    : QWidget(owner)
+    , m_dm(dm)
+{
+    setObjectName(QStringLiteral("Fbrmenu"));
+    setWindowTitle(QStringLiteral("Print"));
+    setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック")));
+    hide();
+    Build();
+}
+
+TFbrmenu::~TFbrmenu() = default;
+
+void TFbrmenu::Build()
+{
+    BandReport1 = Named(new TBandReport(this), "BandReport1");
+    BandReport1->SetDataSet(m_dm.Qrmenu);
+    BandReport1->Options = TBROptions { TBROption::FirstPageHeader, TBROption::LastPageFooter };
+    BandReport1->SetPrintIfEmpty(true);
+    BandReport1->SetUnits(TBRUnit::MM);
+    BandReport1->BeforePrint = [this](TCustomBandReport* sender, bool& printReport) {
+        BandReport1BeforePrint(sender, printReport);
+    };
+
+    TBRReportBuilder b(*BandReport1);
+    b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 150);
+    b.Columns(1, 0);
+
+    PageHeaderBand1 = Named(b.Band(TBRBandType::rbPageHeader, Tenths(HeaderHeight)), "PageHeaderBand1");
+    BRImg1 = Named(b.Image(PageHeaderBand1, PictureBox()), "BRImg1");
+    BRtitle = Named(
+        b.Label(PageHeaderBand1, QStringLiteral("BRtitle"),
+            { .top = Tenths(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true }),
+        "BRtitle");
+    BRShape3 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, RuleAt(8, 157), 2), "BRShape3");
+    BRLabel1 = Named(
+        b.Label(PageHeaderBand1, QStringLiteral("開始時刻"), At(22, 174, 12, TAlignment::taCenter, 65)),
+        "BRLabel1");
+    BRLabel2 = Named(
+        b.Label(PageHeaderBand1, QStringLiteral("終了時刻"), At(140, 174, 12, TAlignment::taCenter, 65)),
+        "BRLabel2");
+    BRLabel3 = Named(b.Label(PageHeaderBand1, QStringLiteral("内容"), At(248, 174, 12)), "BRLabel3");
+    BRLabel5 = Named(b.Label(PageHeaderBand1, QStringLiteral("備考"), At(552, 174, 12)), "BRLabel5");
+    BRShape2 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, RuleAt(8, 190), 2), "BRShape2");
+
+    DetailBand1 = Named(b.Band(TBRBandType::rbDetail, Tenths(40)), "DetailBand1");
+    BRDBText1
+        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("btime"), At(24, 2, 12)), "BRDBText1");
+    BRLabel4 = Named(b.Label(DetailBand1, QStringLiteral("～"), At(103, 3, 12)), "BRLabel4");
+    BRDBText2
+        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), At(140, 2, 12)), "BRDBText2");
+    BRDBText3
+        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), At(248, 2, 12)), "BRDBText3");
+    BRShape1 = Named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, RuleAt(8, 19), 2), "BRShape1");
+
+    PageFooterBand1 = Named(b.Band(TBRBandType::rbPageFooter, Tenths(FooterHeight)), "PageFooterBand1");
+    BRImg2 = Named(b.Image(PageFooterBand1, PictureBox()), "BRImg2");
+    BRptime = Named(b.Label(PageFooterBand1, QStringLiteral("BRptime"), At(12, 127, 10)), "BRptime");
+    BRpg = Named(b.Label(PageFooterBand1, QStringLiteral("BRpg"), At(616, 127, 9)), "BRpg");
+    PageFooterBand1->BeforePrint
+        = [this](TBRCustomBand* sender, bool& printBand) { PageFooterBand1BeforePrint(sender, printBand); };
+    b.Finish();
+}
+
+void TFbrmenu::BandReport1BeforePrint(TCustomBandReport*, bool&)
+{
+    PageHeaderBand1->SetPixelHeight(HeaderHeight);
+    DetailBand1->SetPixelHeight(DetailHeight);
+    const EventPictures event = ReadEventPictures(*m_dm.Qimg, CurrentEventCode);
+    LoadPicture(BRImg1, event.header);
+    LoadPicture(BRImg2, event.footer);
+    m_pageCounter = 0;
+}
+
+void TFbrmenu::LoadPicture(TBRImage* image, const QString& path)
+{
+    const QString failure = LoadEventPicture(image->Picture(), path);
+    if (!failure.isEmpty() && OnPictureError)
+        OnPictureError(failure);
+}
+
+void TFbrmenu::PageFooterBand1BeforePrint(TBRCustomBand*, bool&)
+{
+    ++m_pageCounter;
+    BRpg->SetCaption(QString::number(m_pageCounter) + u'/' + QString::number(ReportPageCount));
+}
+
+void PrintSchedule(TDM1& dm, const platform::Clock& clock, bool english, platform::Asker& asker)
+{
+    // Each picture that cannot be read is told once, although every run loads it again.
+    QStringList told;
+    QStringList pending;
+    const auto collect = [&](const QString& message) {
+        if (!told.contains(message) && !pending.contains(message))
+            pending << message;
+    };
+    const auto tell = [&] {
+        if (pending.isEmpty())
+            return;
+        told << pending;
+        asker.error(std::exchange(pending, {}).join(QStringLiteral("\n\n")));
+    };
+
+    try {
+        {
+            // The counting pass: its form, page store and temporary file go as soon as the
+            // pages are counted.
+            TFbrmenu counting(dm);
+            counting.OnPictureError = collect;
+            counting.BandReport1->Prepare();
+            const TBRPrinter* store = counting.BandReport1->BRPrinter();
+            ReportPageCount = store ? store->PageCount() : 0;
+        }
+        tell();
+
+        TFbrmenu preview(dm);
+        preview.OnPictureError = collect;
+        preview.BRtitle->SetCaption(ReadEventPictures(*dm.Qimg, CurrentEventCode).title);
+        if (english) {
+            preview.BRLabel1->SetCaption(ReportTitleStart);
+            preview.BRLabel2->SetCaption(ReportTitleEnd);
+            preview.BRLabel3->SetCaption(ReportTitleSchedule);
+            preview.BRLabel5->SetCaption(ReportTitleNote);
+        }
+        preview.BRptime->SetCaption(PrintTimeCaption(english, clock.now()));
+        preview.BandReport1->PreviewModal();
+        // The closed preview's page store is released from the event loop: let it go now, with
+        // its temporary file, before the form goes.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } catch (const platform::DatabaseError& e) {
+        tell();
+        asker.error(QStringLiteral("予定表を印刷できませんでした。\n") + e.message());
+        return;
+    } catch (const EBRError& e) {
+        tell();
+        asker.error(QStringLiteral("予定表を印刷できませんでした。\n") + e.Message());
+        return;
+    }
+    tell();
+}
+
+} // namespace printout

@@ -1,0 +1,301 @@
+// A race day as the operator runs it, through the windows, in simulated time: the event is made
+// in the event list and opened in the console, the schedule gets a reception item and a round of
+// heats, the signals and sound cues are set, the timing server is connected on the loop-back
+// address, three races run in automatic operation, and the schedule is printed to a PDF file.
+// What the board, the signal lines and the cue players saw makes one time-stamped transcript,
+// compared with golden/race_day.txt; the monitor files, the server's log and the PDF are checked
+// for what the day must produce.
+
+#include "app/Udm1.h"
+#include "app/uComm.h"
+#include "app/uselecttaikai.h"
+#include "components/CuteBtn.h"
+#include "console/ConsoleFakes.h"
+#include "console/ConsoleWidgets.h"
+#include "console/CountdownRig.h"
+#include "console/CueTable.h"
+#include "console/MonitorFiles.h"
+#include "console/TimeServerLink.h"
+#include "console/Utaikai.h"
+#include "platform/Clock.h"
+#include "platform/TextCodec.h"
+#include "printout/PreviewCapture.h"
+#include "support/SocketTestSupport.h"
+#include "support/SoundFiles.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimeEdit>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace testing_support;
+
+class RaceDay : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        transcript.clock = &clock;
+        transcript.originMs = clock.monotonicMs();
+        dm = std::make_unique<TDM1>();
+        DM1 = dm.get();
+        dm->Reconnect();
+        LoadSettings(); // a first start: every setting at its default
+    }
+    void TearDown() override
+    {
+        OpenRaceConsole = nullptr;
+        DM1 = nullptr;
+        dm.reset();
+    }
+
+    console::ConsoleDevices Devices()
+    {
+        console::ConsoleDevices d;
+        d.clock = &clock;
+        d.board = &board;
+        d.signalLines = &lines;
+        d.sleeper = &sleeper;
+        d.scheduler = &scheduler;
+        d.random = &random;
+        d.dm = dm.get();
+        d.makeCuePlayer = [this](const QString& name) {
+            return std::make_unique<TranscriptPlayer>(transcript, name, QString());
+        };
+        return d;
+    }
+
+    // "大会選択": a new event on the day, chosen, which opens the console over the list.
+    void MakeAndOpenEvent(const std::function<void(console::TFtaikai&)>& day)
+    {
+        TFselecttaikai list(nullptr, clock);
+        list.show();
+        list.bAddClick();
+        list.DTP1->setDate(QDate(2024, 3, 9));
+        QTest::keyClick(list.DTP1, Qt::Key_Return); // proposes the day's first sequence digit
+        list.eTName->setText(QStringLiteral("春季大会"));
+        list.Btouroku->Click();
+        OpenRaceConsole = [&](QWidget* owner) {
+            console::TFtaikai console(owner, Devices());
+            console.resize(997, 696);
+            console.show();
+            day(console);
+            console.CuteButton13->Click();
+        };
+        list.CuteButton1->Click();
+    }
+
+    // The schedule page: reception from 9:00 for half an hour, then round 1 "予選" of three
+    // heats of five minutes.
+    static void BuildSchedule(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet4);
+        f.DTPb->setTime(QTime(9, 0));
+        f.DTPe->setTime(QTime(0, 30));
+        f.Edit2->setText(QStringLiteral("受付"));
+        f.CTBadd->Click();
+        f.CkBround->setChecked(true);
+        f.SEdround->setValue(1);
+        f.CBxround->setEditText(QStringLiteral("予選"));
+        f.SEdheat->setValue(3);
+        f.CBxheat->setEditText(QStringLiteral("ヒート"));
+        f.DTPe->setTime(QTime(0, 5));
+        f.CTBadd->Click();
+    }
+
+    // The settings page: signal 1 on 20 s before the start, signal 2 at 10 s, signal 3 at 5 s.
+    static void SetSignals(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        for (auto [slot, at] :
+            { std::pair { console::SlotOn1, 20 }, { console::SlotOn2, 10 }, { console::SlotOn3, 5 } }) {
+            QTimeEdit* picker = f.DTPsig[static_cast<size_t>(slot)];
+            picker->setTime(QTime(0, 0).addSecs(at));
+            emit picker->editingFinished(); // the operator leaves the field
+        }
+    }
+
+    // The sound set page: a cue 10 s before the start, two in the race (30 s and 10 s to go), one
+    // 5 s before the end of the over-time and one 10 s before the end of the interval.
+    void RegisterCues(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet2);
+        const struct {
+            console::CuePhase phase;
+            int at;
+            const char* file;
+        } cues[] = { { console::CuePhase::Warm, 10, "10秒前.wav" },
+            { console::CuePhase::Race, 30, "残り30秒.wav" }, { console::CuePhase::Race, 10, "残り10秒.wav" },
+            { console::CuePhase::Over, 5, "残り5秒.wav" },
+            { console::CuePhase::Interval, 10, "次のレース.wav" } };
+        for (const auto& c : cues) {
+            const auto k = static_cast<size_t>(c.phase);
+            const QString file = home.file(QString::fromUtf8(c.file));
+            ASSERT_TRUE(WriteWav(file, 200));
+            f.CueTimes[k]->setTime(QTime(0, 0).addSecs(c.at));
+            f.CueFiles[k]->setText(file);
+            f.CueSetButtons[k]->Click();
+        }
+    }
+
+    // The settings page: the link to the timing server at the address and port the operator types.
+    void ConnectTimeServer(console::TFtaikai& f)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        f.Edit9->setText(QStringLiteral("127.0.0.1"));
+        f.Edit10->setText(server.portText());
+        f.Button2->click();
+        ASSERT_TRUE(WaitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(server.takeClient());
+    }
+
+    // The timing server's time line with `toGo` seconds to go, once the console has read it and
+    // the board has been sent its time.
+    void Feed(int toGo)
+    {
+        const qsizetype sent = board.sent.size();
+        const QByteArray line = QStringLiteral("$F,14,\"00:00:%1\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n")
+                                    .arg(toGo, 2, 10, QLatin1Char('0'))
+                                    .toLatin1();
+        fed += line;
+        server.send(line);
+        ASSERT_TRUE(WaitUntil([&] { return board.sent.size() > sent; }));
+    }
+
+    // Three races in automatic operation: 30 s warm-up, 1 min race, 10 s over-time and a 20 s
+    // interval each, the board on, the first started by hand; during the third race the operator
+    // goes back to manual operation, so that the day ends with its over-time. Ticked at the
+    // timers' pace; `at` runs at each tenth.
+    static constexpr int Run = 1200; // tenths from one start to the next
+    void RunRaces(console::TFtaikai& f, const std::function<void(int tenth)>& at)
+    {
+        f.PageControl1->setCurrentWidget(f.TabSheet1);
+        f.RGgaz->Button(0)->click();
+        asker.answer(true);
+        f.CTBa->Click(); // automatic operation, confirmed
+        f.DTP1->setTime(QTime(0, 0, 30));
+        f.DTP2->setTime(QTime(0, 1, 0));
+        f.DTP3->setTime(QTime(0, 0, 10));
+        f.DTP4->setTime(QTime(0, 0, 0));
+        f.DTPauto->setTime(QTime(0, 0, 20));
+        asker.answer(true);
+        f.CuteButton5->Click(); // reset, confirmed
+        f.CuteButton1->Click(); // start
+        for (int tenth = 1; tenth <= 3 * Run - 190; ++tenth) {
+            clock.advanceMs(100);
+            if (f.Tm1.isActive())
+                f.Tm1Timer();
+            if (f.tmr2.isActive())
+                f.tmr2Timer();
+            if (tenth == 2 * Run + 600) {
+                asker.answer(true);
+                f.CTBm->Click(); // manual operation, confirmed
+            }
+            at(tenth);
+        }
+    }
+
+    static QString MonitorFile(const QString& name)
+    {
+        QFile file(console::MonitorFileWriter().FilePath(name));
+        return file.open(QIODevice::ReadOnly) ? platform::FromCp932(file.readAll())
+                                              : QStringLiteral("<missing>");
+    }
+
+    // The lines of a golden file next to this source.
+    static QStringList Golden(const QString& name)
+    {
+        QFile file(
+            QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().filePath(QStringLiteral("golden/") + name));
+        return file.open(QIODevice::ReadOnly)
+            ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
+            : QStringList();
+    }
+
+    // Saves a transcript where the tests' pictures go.
+    static void SaveTranscript(const QStringList& lines, const QString& name)
+    {
+        const QString dir
+            = qEnvironmentVariable("TAVO_TEST_PNG_DIR", QDir::current().filePath(QStringLiteral("test-png")));
+        QDir().mkpath(dir);
+        QFile file(QDir(dir).filePath(name));
+        if (file.open(QIODevice::WriteOnly))
+            file.write((lines.join(u'\n') + u'\n').toUtf8());
+    }
+
+    TempHome home;
+    ScriptedAsker asker;
+    StandardPreviewInstalled preview;
+    FeedServer server; // the timing server, on the loop-back address
+    QByteArray fed; // what it sent
+    platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 50)) };
+    Transcript transcript; // tenths since the start of the day's test, and what happened
+    TranscriptBoard board { transcript };
+    TranscriptLines lines { transcript };
+    FakeSleeper sleeper;
+    FakeScheduler scheduler;
+    FakeRandomSource random;
+    std::unique_ptr<TDM1> dm;
+};
+
+TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
+{
+    const QString pdf = home.file(QStringLiteral("race day.pdf"));
+    QString rinfo;
+    QStringList dtime, raceDay;
+    PreviewShown printed;
+    MakeAndOpenEvent([&](console::TFtaikai& f) {
+        BuildSchedule(f);
+        rinfo = MonitorFile(console::RInfoFileName);
+        SetSignals(f);
+        RegisterCues(f);
+        ConnectTimeServer(f);
+        RunRaces(f, [&](int tenth) {
+            const int inRun = tenth % Run;
+            if (tenth < Run && inRun % 300 == 150) // the time file mid-phase in the first run
+                dtime << MonitorFile(console::DtimeFileName).trimmed();
+            if (inRun > 300 && inRun < 900 && inRun % 100 == 50) // the server's time, every 10 s
+                Feed((900 - inRun) / 10);
+        });
+        // While the preview is open the board's clock may show the time of day: what follows
+        // is not pinned.
+        raceDay = transcript.entries;
+        f.PageControl1->setCurrentWidget(f.TabSheet4);
+        printed = CapturePreview([&] { f.CuteButton15->Click(); }, PrintToPdf(pdf));
+    });
+
+    if (raceDay != Golden(QStringLiteral("race_day.txt")))
+        SaveTranscript(raceDay, QStringLiteral("race_day.txt")); // for review against the golden one
+    EXPECT_EQ(Lines(raceDay), Lines(Golden(QStringLiteral("race_day.txt"))));
+    // "×" leaves the board blank.
+    const QStringList sent = transcript.entries.filter(QStringLiteral("board \""));
+    EXPECT_TRUE(sent.last().endsWith(QStringLiteral("board \"                      \"")))
+        << sent.last().toStdString();
+    EXPECT_EQ(rinfo,
+        QStringLiteral(
+            "9:00:00,9:30:00,受付\r\n9:30:00,9:35:00,予選 1 ヒート 1\r\n9:35:00,9:40:00,予選 1 ヒート 2\r\n"
+            "9:40:00,9:45:00,予選 1 ヒート 3\r\n"));
+    EXPECT_EQ(Lines(dtime), "00:00:15R\n00:00:45B\n00:00:15B\n00:00:20W");
+    QFile log(home.file(QStringLiteral("TCPDATA.txt")));
+    EXPECT_TRUE(log.open(QIODevice::ReadOnly) && log.readAll() == fed && fed.count('\n') == 18);
+    ASSERT_EQ(printed.texts.size(), 1);
+    const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" }).simplified();
+    for (const char* expected : { "春季大会", "開始時刻", "9:30:00 受付", "9:35:00 予選 1 ヒート 1",
+             "9:45:00 予選 1 ヒート 3", "1/1", "印刷 2024年03月09日 9時55分" })
+        EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();
+    EXPECT_TRUE(asker.errors().isEmpty()) << Lines(asker.errors());
+}
+
+} // namespace

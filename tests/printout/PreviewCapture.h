@@ -1,0 +1,80 @@
+#pragma once
+
+// The standard preview taken over while a print command runs: once the preview's pages are
+// complete they are read, whatever the test does in the preview is done (printing to a PDF file),
+// and the preview is closed as the operator closes it, which ends the command.
+
+#include "report/BRPrev.h"
+#include "report/BRPrinterTestSupport.h"
+#include "report/BandRptTestSupport.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QTimer>
+
+namespace testing_support {
+
+// The standard preview is what the report printer opens while the object lives.
+class StandardPreviewInstalled {
+public:
+    StandardPreviewInstalled()
+        : m_previous(SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); }))
+    {
+    }
+    ~StandardPreviewInstalled() { SetPreviewInterfaceClass(m_previous); }
+
+private:
+    TBRPreviewInterfaceFactory m_previous;
+};
+
+// What the preview showed: each page's texts and picture.
+struct PreviewShown {
+    QList<QStringList> texts;
+    QList<QImage> pages;
+};
+
+// Runs `press` (a command that previews a report and returns when the preview closes).
+inline PreviewShown CapturePreview(
+    const std::function<void()>& press, const std::function<void(TBRStandardPreview&)>& inPreview = {})
+{
+    PreviewShown shown;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* form = qobject_cast<TBRStandardPreview*>(w);
+            TBRPrinter* store = form ? form->Printer() : nullptr;
+            if (!store || !store->Complete() || !form->isVisible())
+                continue;
+            poll.stop();
+            for (int n = 1; n <= store->PageCount(); ++n) {
+                const std::unique_ptr<QPicture> page = store->GetPage(n);
+                shown.texts << PageTexts(*page);
+                shown.pages << band_samples::Render(*page);
+            }
+            if (inPreview)
+                inPreview(*form);
+            form->close();
+            return;
+        }
+    });
+    poll.start(5);
+    press();
+    return shown;
+}
+
+// In the preview: the printer setup chooses the PDF file, then "Print".
+inline std::function<void(TBRStandardPreview&)> PrintToPdf(const QString& file)
+{
+    return [file](TBRStandardPreview& preview) {
+        const auto previous = TCustomBandReport::SetPrintDialogRunner(
+            [&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& choice) {
+                choice.FileName = file;
+                return true;
+            });
+        preview.PrintSetupClick();
+        TCustomBandReport::SetPrintDialogRunner(previous);
+        preview.PrintClick();
+    };
+}
+
+} // namespace testing_support
