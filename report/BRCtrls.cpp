@@ -88,12 +88,16 @@ double TBRCustomLabel::LayoutTextWidth(const QString& text) const
     return std::ceil(BRTextAdvance(Font(), text)) + 1;
 }
 
+double TBRCustomLabel::LinePixels(const QFont& font) const
+{
+    if (const TCustomBandReport* report = ParentReport())
+        return report->TextHeight(font, QStringLiteral("W"));
+    return std::ceil(BRTextCellHeight(font));
+}
+
 int TBRCustomLabel::OneLineHeight() const
 {
-    const TCustomBandReport* report = ParentReport();
-    const int h = report ? report->TextHeight(Font(), QStringLiteral("W"))
-                         : static_cast<int>(std::ceil(BRTextCellHeight(Font())));
-    return h * Size().Zoom() / 100 + 1;
+    return static_cast<int>(LinePixels(Font())) * Size().Zoom() / 100 + 1;
 }
 
 void TBRCustomLabel::FormatLines()
@@ -257,31 +261,24 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     TBRPrinter* printer = BRPrinter();
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
     const TBRPrintableSize& size = Size();
-    double left = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
-    double top = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
-    double height = size.NativeValue(TBRPrintableSize::HeightIndex);
+    const double left = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
+    const double top = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
     const double entryWidth = size.NativeValue(TBRPrintableSize::WidthIndex);
-    QFont font = Font();
-    double lineHeight = BRTextCellHeight(font) / BRLayoutPixelsPerTenth;
-    if (const TCustomBandReport* report = ParentReport())
-        lineHeight = report->TextHeight(font, QStringLiteral("W")) / BRLayoutPixelsPerTenth;
 
     const QString ownCaption = PrintCaption;
     bool captionChanged = false;
     if (OnPrint) {
         QString value = PrintCaption;
         OnPrint(this, value);
-        // The handler may have changed the font or the size.
-        font = Font();
-        height = size.NativeValue(TBRPrintableSize::HeightIndex);
-        lineHeight = ParentReport()
-            ? ParentReport()->TextHeight(font, QStringLiteral("W")) / BRLayoutPixelsPerTenth
-            : BRTextCellHeight(font) / BRLayoutPixelsPerTenth;
         if (value != PrintCaption) {
             PrintCaption = value;
             captionChanged = true;
         }
     }
+    // Taken after the handler, which may have changed the font or the size.
+    const QFont font = Font();
+    const double height = size.NativeValue(TBRPrintableSize::HeightIndex);
+    const double lineHeight = LinePixels(font) / BRLayoutPixelsPerTenth;
     FormatLines();
     const double width = size.NativeValue(TBRPrintableSize::WidthIndex);
 

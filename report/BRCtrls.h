@@ -86,6 +86,8 @@ protected:
     // The alignment as it applies, left and right swapped for right-to-left labels.
     TAlignment EffectiveAlignment() const;
     virtual bool UseRightToLeftAlignment() const;
+    // The height of one line in the font, in layout pixels: the report's text height of "W".
+    double LinePixels(const QFont& font) const;
 
 private:
     double LayoutTextWidth(const QString& text) const;

@@ -189,10 +189,7 @@ void TBRDBText::GetExpandedHeight(double& height)
 {
     ProduceText(PrintCaption);
     FormatLines();
-    const TCustomBandReport* report = ParentReport();
-    const double lineHeight
-        = report ? report->TextHeight(Font(), QStringLiteral("W")) : BRTextCellHeight(Font());
-    height = FormattedLines().size() * lineHeight * Size().Zoom() / 100.0;
+    height = FormattedLines().size() * LinePixels(Font()) * Size().Zoom() / 100.0;
 }
 
 void TBRDBText::Unprepare()

@@ -514,9 +514,14 @@ void TBRStandardPreview::ApplyReportChoices()
         m_zoom = 100;
         return;
     }
+    setWindowFlag(Qt::WindowStaysOnTopHint, report->PrevFormStyle == TFormStyle::fsStayOnTop);
     // A size never set reads as 500.
     resize(report->PreviewWidth > 0 ? report->PreviewWidth : 500,
         report->PreviewHeight > 0 ? report->PreviewHeight : 500);
+    if (report->PreviewInitialState == TWindowState::wsMinimized)
+        setWindowState(Qt::WindowMinimized);
+    else if (report->PreviewInitialState == TWindowState::wsMaximized)
+        setWindowState(Qt::WindowMaximized);
     m_showThumbs = report->PrevShowThumbs;
     m_showSearch = report->PrevShowSearch;
     m_initialZoom = report->PrevInitialZoom;
@@ -776,22 +781,14 @@ void TBRStandardPreview::PrintSetupClick()
     const TBandReportPrinterSettings& chosen = report->SetupResult();
     m_printer->AssignSettings(chosen);
     if (!m_loadedFromFile) {
+        // The report takes the same choices; the switches the dialog does not offer (the shared
+        // printer, printing the stored pages, the store's memory) stay the report's own.
         TBandReportPrinterSettings& r = report->PrinterSettings;
-        r.Copies = chosen.Copies;
-        r.OutputBin = chosen.OutputBin;
-        r.Duplex = chosen.Duplex;
-        r.ExtendedDuplex = chosen.ExtendedDuplex;
-        r.FirstPage = chosen.FirstPage;
-        r.LastPage = chosen.LastPage;
-        r.Collate = chosen.Collate;
-        r.PrintQuality = chosen.PrintQuality;
-        r.ColorOption = chosen.ColorOption;
-        r.UseCustomBinCode = chosen.UseCustomBinCode;
-        r.CustomBinCode = chosen.CustomBinCode;
-        r.UseCustomPaperCode = chosen.UseCustomPaperCode;
-        r.CustomPaperCode = chosen.CustomPaperCode;
-        r.OutputFileName = chosen.OutputFileName;
-        r.PrinterIndex = chosen.PrinterIndex;
+        TBandReportPrinterSettings taken = chosen;
+        taken.UseStandardprinter = r.UseStandardprinter;
+        taken.PrintMetaFile = r.PrintMetaFile;
+        taken.MemoryLimit = r.MemoryLimit;
+        r = taken;
     }
 }
 

@@ -666,6 +666,9 @@ public:
     // dropOpenPage.
     void FinishPage(bool dropOpenPage = false);
     void Cancel() { m_cancel = true; }
+    // Tells the preview or progress form how far the run or print is (percent), from the event
+    // loop.
+    void NotifyProgress(int percent);
     void Cleanup();
     bool InPrintRange() const;
 
@@ -760,7 +763,6 @@ signals:
 private:
     void Post(std::function<void()> emitter);
     void AnnouncePage();
-    void PostProgress(int percent);
     void NewMetafilePage();
     void StorePage();
     void DropPage();

@@ -75,7 +75,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
         QCoreApplication::processEvents();
-        PostProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
+        NotifyProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
         std::unique_ptr<QPicture> page;
         try {

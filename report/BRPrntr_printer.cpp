@@ -189,7 +189,7 @@ void TBRPrinter::AnnouncePage()
     Post([this, n] { emit PageAvailable(n); });
 }
 
-void TBRPrinter::PostProgress(int percent)
+void TBRPrinter::NotifyProgress(int percent)
 {
     m_progress = percent;
     Post([this, percent] { emit ProgressUpdate(percent); });

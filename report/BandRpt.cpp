@@ -212,6 +212,18 @@ void TBRBandSize::SetWidth(double value)
     Changed();
 }
 
+void TBRBandSize::SetNativeHeight(double tenths)
+{
+    m_height = tenths;
+    Changed();
+}
+
+void TBRBandSize::SetNativeWidth(double tenths)
+{
+    m_width = tenths;
+    Changed();
+}
+
 QList<double> TBRBandSize::WriteValues() const { return { m_height, m_width }; }
 
 void TBRBandSize::ReadValues(const QList<double>& values)

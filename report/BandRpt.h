@@ -257,6 +257,9 @@ public:
     double NativeWidth() const { return m_width; }
     void SetHeight(double value);
     void SetWidth(double value);
+    // In tenths of a millimetre, whatever the unit.
+    void SetNativeHeight(double tenths);
+    void SetNativeWidth(double tenths);
 
     // Native values (Height, then Width).
     QList<double> WriteValues() const override;
@@ -1044,6 +1047,10 @@ using TBROptions = QFlags<TBROption>;
 Q_DECLARE_OPERATORS_FOR_FLAGS(TBROptions)
 
 enum class TBRZoomState : std::uint8_t { brZoomToFit, brZoomToWidth, brZoomOther };
+// How the standard preview's window stands: on top of the others or not, and normal, minimised
+// or maximised when it opens. The multiple-document styles have no meaning here and open as normal.
+enum class TFormStyle : std::uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum class TWindowState : std::uint8_t { wsNormal, wsMinimized, wsMaximized };
 
 using TBRNotifyEvent = std::function<void(TCustomBandReport* sender)>;
 using TBRReportBeforePrintEvent = std::function<void(TCustomBandReport* sender, bool& printReport)>;
@@ -1106,6 +1113,8 @@ public:
     bool SnapToGrid = true;
     TBRPrinterEvent OnGetPrinterSettings;
     TBRPrinterEvent OnApplyPrinterSettings;
+    TFormStyle PrevFormStyle = TFormStyle::fsNormal;
+    TWindowState PreviewInitialState = TWindowState::wsNormal;
     int PreviewWidth = 500;
     int PreviewHeight = 500;
     bool PrevShowThumbs = true;
@@ -1231,8 +1240,9 @@ public:
     void ForceNewColumn();
     double PageFooterSpace() const;
     // Set by the controller after it printed its header or the first column header: a forced
-    // new page right after is swallowed once.
-    void SetHeaderJustPrinted() { m_headerJustPrinted = true; }
+    // new page right after is swallowed once. Cleared once the first record's detail has
+    // printed, so that a header printed long before swallows nothing.
+    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
 
     // TBRUnitOwner
     int UnitFontSize() const override;

@@ -107,17 +107,12 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
         }
     });
     // A new band is 40 pixels high and as wide as the page between its margins.
-    const TBRUnit units = m_size.Units();
-    m_size.SetUnits(TBRUnit::Pixels);
-    m_size.SetHeight(40);
-    m_size.SetUnits(units);
+    SetPixelHeight(40);
     if (report) {
         const TBRPage& page = report->Page();
         const double width = page.NativeValue(TBRPage::WidthIndex)
             - page.NativeValue(TBRPage::LeftMarginIndex) - page.NativeValue(TBRPage::RightMarginIndex);
-        m_size.SetUnits(TBRUnit::Native);
-        m_size.SetWidth(std::max(width, 0.0));
-        m_size.SetUnits(units);
+        m_size.SetNativeWidth(std::max(width, 0.0));
         SetParentReport(report);
     }
 }
@@ -154,10 +149,7 @@ void TBRCustomBand::SetZoom(int percent)
     m_size.SetZoom(percent);
     TBRBasePanel::SetZoom(percent);
     // The control follows the size at the new zoom.
-    const TBRUnit units = m_size.Units();
-    m_size.SetUnits(TBRUnit::Native);
-    m_size.SetHeight(m_size.NativeHeight());
-    m_size.SetUnits(units);
+    m_size.SetNativeHeight(m_size.NativeHeight());
 }
 
 void TBRCustomBand::SetPixelHeight(int pixels)
@@ -353,8 +345,6 @@ void TBRCustomBand::Print()
         r->PrintBand(child);
     }
     r->BreakInProgress = false;
-    if (!r->InPageEdge())
-        r->m_headerJustPrinted = false;
 }
 
 void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
@@ -366,12 +356,8 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
     ExpandedHeight = 0.0;
     const double rememberedHeight = m_size.NativeHeight();
     const auto restoreHeight = [&] {
-        if (m_size.NativeHeight() != rememberedHeight) {
-            const TBRUnit units = m_size.Units();
-            m_size.SetUnits(TBRUnit::Native);
-            m_size.SetHeight(rememberedHeight);
-            m_size.SetUnits(units);
-        }
+        if (m_size.NativeHeight() != rememberedHeight)
+            m_size.SetNativeHeight(rememberedHeight);
     };
     bool firstPass = true;
     QList<QRectF> painted;

@@ -20,14 +20,6 @@ TBRCustomController* ControllerOf(QObject* o)
     return nullptr;
 }
 
-// Tells the progress form or preview how far the run is, from the event loop, as the printer's
-// own progress reports arrive.
-void PostRunProgress(TBRPrinter* printer, int percent)
-{
-    QMetaObject::invokeMethod(
-        printer, [printer, percent] { emit printer->ProgressUpdate(percent); }, Qt::QueuedConnection);
-}
-
 } // namespace
 
 TBRCustomController::TBRCustomController(QObject* ownerLink)
@@ -368,6 +360,8 @@ void TBRController::Execute()
         PrintGroupHeaders();
         ExecuteBefore();
         r->PrintBand(m_detail);
+        if (mainController)
+            r->SetHeaderJustPrinted(false);
         ExecuteAfter();
         if (active) {
             m_dataSet->Next();
@@ -387,7 +381,7 @@ void TBRController::Execute()
             }
         }
         if (reportsProgress && r->BRPrinter())
-            PostRunProgress(r->BRPrinter(), DetailNumber * 100 / recordCount);
+            r->BRPrinter()->NotifyProgress(DetailNumber * 100 / recordCount);
     }
     ToggleGroupFlags();
     PrintGroupFooters();

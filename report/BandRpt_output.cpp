@@ -132,10 +132,9 @@ void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
 {
     if (printer != m_printer.get())
         return;
-    if (printer->PreviewShowing())
-        printer->CancelIfRequested(false);
-    // The preview may have stopped showing the store before it said it closed: AfterPreview is
-    // still due once.
+    // The store no longer counts as shown (NotifyClientClosed cleared that without the
+    // preview-closed event): AfterPreview is due, once, unless the preview stopped showing the
+    // store earlier and the event has run then.
     if (!printer->property(PreviewClosedTold).toBool() && printer->OnPreviewClosed)
         printer->OnPreviewClosed();
     if (!m_available) {

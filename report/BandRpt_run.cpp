@@ -153,6 +153,11 @@ void TCustomBandReport::CreateReport()
         PreparePrintables();
 
         RunController();
+        // The progress form's Cancel reaches the run only through the page store's flag: the
+        // run is then as cancelled as by the report's own request, and a job to the printer is
+        // aborted rather than finished with the pages made so far.
+        if (m_printer->Cancelled())
+            m_cancelled = true;
 
         m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
         m_finalPage = true;

@@ -407,6 +407,32 @@ TEST(PreviewFormReport, TheReportChoosesSizeTitleAndPanels)
     }
 }
 
+TEST(PreviewFormReport, TheReportChoosesTheWindowsStyleAndState)
+{
+    const struct {
+        TFormStyle style;
+        TWindowState state;
+        bool onTop;
+        Qt::WindowStates shown;
+    } cases[] = {
+        { TFormStyle::fsNormal, TWindowState::wsNormal, false, Qt::WindowNoState },
+        { TFormStyle::fsStayOnTop, TWindowState::wsMaximized, true, Qt::WindowMaximized },
+        { TFormStyle::fsMDIChild, TWindowState::wsMinimized, false, Qt::WindowMinimized },
+    };
+    for (const auto& c : cases) {
+        RowReport r(5);
+        r.report.PrevFormStyle = c.style;
+        r.report.PreviewInitialState = c.state;
+        r.report.Prepare();
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+        EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop);
+        EXPECT_EQ(form->windowState(), c.shown);
+        form->close();
+        Pump();
+        EXPECT_TRUE(form.isNull());
+    }
+}
+
 namespace {
 
 // A prepared report printing to a PDF file, and a stored file of `storedPages` numbered pages.

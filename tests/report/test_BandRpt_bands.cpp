@@ -215,6 +215,23 @@ TEST(BandRptBands, ForcedPagesAfterTheHeaderAreSwallowedOnceOnly)
             "DetailBand1 p1 y430-530", "PageHeaderBand1 p2 y100-150", "SummaryBand1 p2 y150-250" }));
 }
 
+TEST(BandRptBands, TheFirstRecordsForcedPageIsSwallowedAfterItsGroupHeader)
+{
+    // The first record's group header stands between the title and its detail: the detail
+    // still stays with both on page 1.
+    Rows r(2);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        b.Band(TBRBandType::rbTitle, 80);
+        b.Group(QStringLiteral("'A'"), 60);
+        b.Band(TBRBandType::rbDetail, 100)->ForceNewPage = true;
+    }
+    EXPECT_EQ(r.Run(),
+        (QStringList { "TitleBand1 p1 y100-180", "GroupHeaderBand1 p1 y180-240", "DetailBand1 p1 y240-340",
+            "DetailBand1 p2 y100-200" }));
+}
+
 namespace {
 
 // A text laid out from Lines, as a memo field's is: it has no one-line minimum height.

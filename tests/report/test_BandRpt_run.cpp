@@ -1,10 +1,12 @@
 #include "BRPrinterTestSupport.h"
 #include "BandRptTestSupport.h"
+#include "report/BRPrgres.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QDialog>
 #include <QFile>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <stdexcept>
@@ -267,6 +269,38 @@ TEST(BandRptRun, PrintPutsThePreviousStoreBack)
     r.report.Print();
     EXPECT_EQ(r.report.BRPrinter(), store);
     EXPECT_EQ(printer_support::PdfPageSizes(dir.filePath(QStringLiteral("again.pdf"))).size(), 1);
+}
+
+TEST(BandRptRun, CancelFromTheProgressFormAbortsAStraightPrint)
+{
+    // Both ways a run is cancelled: the progress form's button, which only sets the printer's
+    // flag, and the report's own request (the preview closing).
+    for (const bool byProgressForm : { true, false }) {
+        QTemporaryDir dir;
+        const QString pdf = dir.filePath(QStringLiteral("cancelled.pdf"));
+        ListReport r(500);
+        r.report.ShowProgress = true;
+        r.report.PrinterSettings.OutputFileName = pdf;
+        int afterPrint = 0;
+        r.report.AfterPrint = [&](TCustomBandReport*) { ++afterPrint; };
+        r.text->OnPrint = [&](TBRCustomLabel*, QString& v) {
+            v = QString::number(r.row);
+            if (r.row != 60)
+                return;
+            if (byProgressForm) {
+                auto* form = qobject_cast<TBRProgressForm*>(r.report.BRPrinter()->MessageReceiver());
+                ASSERT_TRUE(form);
+                form->CancelButton->click();
+            } else {
+                r.report.CancelRun();
+            }
+        };
+        r.report.Print();
+        EXPECT_LT(r.row, 70) << byProgressForm;
+        EXPECT_FALSE(QFile::exists(pdf)) << byProgressForm; // the job was aborted, not finished
+        EXPECT_EQ(afterPrint, 0) << byProgressForm;
+        EXPECT_TRUE(r.report.Available());
+    }
 }
 
 TEST(BandRptRun, PreviewModalWaitsForThePreviewToClose)
