@@ -5,7 +5,6 @@
 #include "platform/TextCodec.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace console {
 namespace {
@@ -46,7 +45,8 @@ bool MonitorFiles::WriteClosed()
     const bool time = WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
     const bool schedule = WriteSchedule({});
     const bool memo = WriteMemo(QString(), false);
-    return time && schedule && memo;
+    const bool written = Flush();
+    return time && schedule && memo && written;
 }
 
 MonitorFileWriter::MonitorFileWriter()
@@ -63,28 +63,21 @@ QString MonitorFileWriter::FilePath(const QString& name) const { return QDir(m_f
 
 bool MonitorFileWriter::WriteTime(const QString& clockText, QChar letter)
 {
-    return Replace(DtimeFileName, DtimeFileBytes(clockText, letter));
+    // Replacing a file waits for the disk to have it (tens of milliseconds on a busy machine):
+    // never on the tick.
+    return m_background.Write(FilePath(DtimeFileName), DtimeFileBytes(clockText, letter));
 }
 
 bool MonitorFileWriter::WriteSchedule(const std::vector<ScheduleLine>& rows)
 {
-    return Replace(RInfoFileName, RInfoFileBytes(rows));
+    return ReplaceFile(FilePath(RInfoFileName), RInfoFileBytes(rows));
 }
 
 bool MonitorFileWriter::WriteMemo(const QString& memo, bool shown)
 {
-    return Replace(RInfomemFileName, RInfomemFileBytes(memo, shown));
+    return ReplaceFile(FilePath(RInfomemFileName), RInfomemFileBytes(memo, shown));
 }
 
-bool MonitorFileWriter::Replace(const QString& name, const QByteArray& bytes) const
-{
-    // A temporary file in the same folder renamed over the old one: the monitor reads either
-    // the old content or the new, never a truncated file.
-    QSaveFile file(FilePath(name));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Left uncommitted, the temporary file is removed and the old content stays.
-    return file.write(bytes) == bytes.size() && file.commit();
-}
+bool MonitorFileWriter::Flush() { return m_background.Flush(FlushWaitMs); }
 
 } // namespace console

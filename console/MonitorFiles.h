@@ -5,6 +5,8 @@
 // They are CP932 text with CR LF line ends, as the monitor reads them. Each write replaces the
 // whole file in one step, so the monitor never sees an empty or half-written file.
 
+#include "console/BackgroundFileWriter.h"
+
 #include <QByteArray>
 #include <QChar>
 #include <QString>
@@ -41,18 +43,29 @@ QByteArray RInfomemFileBytes(const QString& memo, bool shown);
 class MonitorFiles {
 public:
     virtual ~MonitorFiles() = default;
+    // The time file, written ten times a second at most: it may be written after the call
+    // returns, and a failure is then reported by a later call (or by Flush).
     virtual bool WriteTime(const QString& clockText, QChar letter) = 0;
     virtual bool WriteSchedule(const std::vector<ScheduleLine>& rows) = 0;
     virtual bool WriteMemo(const QString& memo, bool shown) = 0;
+    // Waits (bounded) until every write handed over has reached its file; true when they did
+    // and none failed.
+    virtual bool Flush() { return true; }
 
     // The state the monitor is left in when the console closes: "00:00:00T", no schedule,
-    // no information text. True when all three were written.
+    // no information text, on disk when it returns, so that no earlier time write can follow
+    // it. True when all three were written.
     bool WriteClosed();
 };
 
-// Writes the files into a folder (by default the data folder).
+// Writes the files into a folder (by default the data folder). The time file is replaced on a
+// thread of its own, so that the count-down's tick never waits for the disk; the schedule and
+// the information text, written when the operator changes them, are replaced at once.
 class MonitorFileWriter final : public MonitorFiles {
 public:
+    // How long Flush (and so closing the console) waits for a disk that does not answer.
+    static constexpr int FlushWaitMs = BackgroundFileWriter::DefaultWaitMs;
+
     MonitorFileWriter();
     explicit MonitorFileWriter(QString folder);
 
@@ -61,10 +74,11 @@ public:
     bool WriteTime(const QString& clockText, QChar letter) override;
     bool WriteSchedule(const std::vector<ScheduleLine>& rows) override;
     bool WriteMemo(const QString& memo, bool shown) override;
+    bool Flush() override;
 
 private:
-    bool Replace(const QString& name, const QByteArray& bytes) const;
     QString m_folder;
+    BackgroundFileWriter m_background;
 };
 
 // The open event's schedule rows from table rmenu, by start time.

@@ -7,7 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <chrono>
+#include <condition_variable>
 #include <gtest/gtest.h>
+#include <memory>
+#include <mutex>
 
 using namespace console;
 
@@ -63,6 +67,7 @@ TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
 {
     EXPECT_EQ(writer.FilePath(DtimeFileName), platform::DataFilePath(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(writer.WriteTime(TenthsToHMST(12340), QLatin1Char('B')));
+    ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
     ASSERT_TRUE(writer.WriteSchedule(
         { { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("練習走行") } }));
@@ -74,7 +79,10 @@ TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
 
 TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
 {
-    writer.WriteTime(QStringLiteral("00:01:00.0"), QLatin1Char('Y'));
+    // The time writes of the last seconds may still wait when the console closes: none of them
+    // may land after the closing line.
+    for (int tenths = 600; tenths > 0; tenths -= 10)
+        writer.WriteTime(TenthsToHMST(tenths), QLatin1Char('Y'));
     writer.WriteSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
     writer.WriteMemo(QStringLiteral("memo"), true);
     ASSERT_TRUE(writer.WriteClosed());
@@ -89,10 +97,12 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
 TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
 {
     ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:05:00.0"), QLatin1Char('R')));
+    ASSERT_TRUE(writer.Flush());
     QFile reader(home.file(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
 
     ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
+    ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(reader.readAll(), QByteArray("00:05:00R\r\n"));
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
     // No temporary files are left beside the monitor files.
@@ -102,7 +112,9 @@ TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
 TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
 {
     MonitorFileWriter missing(home.file(QStringLiteral("no-such-folder")));
-    EXPECT_FALSE(missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T')));
+    missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
+    EXPECT_FALSE(missing.Flush());
+    EXPECT_FALSE(missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'))) << "said at the next write";
     EXPECT_FALSE(missing.WriteClosed());
     EXPECT_FALSE(QDir(home.file(QStringLiteral("no-such-folder"))).exists());
 
@@ -111,6 +123,115 @@ TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
     EXPECT_FALSE(writer.WriteSchedule({}));
     EXPECT_TRUE(QFileInfo(home.file(QStringLiteral("RInfo.txt"))).isDir());
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList());
+}
+
+// The disk behind a background writer: it keeps each write as "path=bytes", and can hang (a write
+// waits until the disk is let go) or refuse (a write fails). Shared with the writer's worker,
+// which may outlive the writer.
+class FakeDisk {
+public:
+    bool Write(const QString& path, const QByteArray& bytes)
+    {
+        std::unique_lock lock(m_mutex);
+        ++m_begun;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return !m_hanging; });
+        if (m_refusing)
+            return false;
+        m_written << path + QLatin1Char('=') + QString::fromLatin1(bytes);
+        m_changed.notify_all();
+        return true;
+    }
+    void Set(bool hanging, bool refusing)
+    {
+        std::lock_guard lock(m_mutex);
+        m_hanging = hanging;
+        m_refusing = refusing;
+        m_changed.notify_all();
+    }
+    // Waits (bounded, in case of a fault) until `n` writes have begun or have been kept.
+    bool Begun(int n)
+    {
+        return WaitFor([&] { return m_begun >= n; });
+    }
+    bool Kept(int n)
+    {
+        return WaitFor([&] { return m_written.size() >= n; });
+    }
+    QStringList Written()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_written;
+    }
+    static BackgroundFileWriter::WriteFunction Of(const std::shared_ptr<FakeDisk>& disk)
+    {
+        return [disk](const QString& path, const QByteArray& bytes) { return disk->Write(path, bytes); };
+    }
+
+private:
+    template <class Pred> bool WaitFor(Pred pred)
+    {
+        std::unique_lock lock(m_mutex);
+        return m_changed.wait_for(lock, std::chrono::seconds(10), pred);
+    }
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    QStringList m_written;
+    int m_begun = 0;
+    bool m_hanging = false;
+    bool m_refusing = false;
+};
+
+constexpr int kLongWaitMs = 10000; // only a fault waits this long
+
+TEST(BackgroundFileWriter, EachFileGoesForwardInOrderAndOnlyItsNewestContentWaits)
+{
+    const auto disk = std::make_shared<FakeDisk>();
+    disk->Set(true, false);
+    BackgroundFileWriter writer(FakeDisk::Of(disk));
+    EXPECT_TRUE(writer.Write(QStringLiteral("A"), "1"));
+    ASSERT_TRUE(disk->Begun(1));
+    // While the disk hangs in the first write, every hand-over still returns at once.
+    const std::pair<const char*, const char*> later[]
+        = { { "A", "2" }, { "B", "1" }, { "A", "3" }, { "B", "2" }, { "C", "1" } };
+    for (const auto& [path, bytes] : later)
+        EXPECT_TRUE(writer.Write(QString::fromLatin1(path), bytes));
+    EXPECT_FALSE(writer.Flush(0)) << "the disk hangs";
+    disk->Set(false, false);
+    ASSERT_TRUE(writer.Flush(kLongWaitMs));
+    EXPECT_EQ(disk->Written(), QStringList({ "A=1", "A=3", "B=2", "C=1" }));
+}
+
+TEST(BackgroundFileWriter, AFailedWriteIsSaidByFlushAndByTheFilesNextWrite)
+{
+    const auto disk = std::make_shared<FakeDisk>();
+    disk->Set(false, true);
+    BackgroundFileWriter writer(FakeDisk::Of(disk));
+    EXPECT_TRUE(writer.Write(QStringLiteral("A"), "1")) << "not known before it ran";
+    EXPECT_FALSE(writer.Flush(kLongWaitMs));
+    disk->Set(false, false);
+    EXPECT_FALSE(writer.Write(QStringLiteral("A"), "2"));
+    EXPECT_TRUE(writer.Write(QStringLiteral("B"), "1")) << "another file's failure is not B's";
+    EXPECT_TRUE(writer.Flush(kLongWaitMs));
+    EXPECT_TRUE(writer.Write(QStringLiteral("A"), "3"));
+    EXPECT_TRUE(writer.Flush(kLongWaitMs));
+    EXPECT_EQ(disk->Written(), QStringList({ "A=2", "B=1", "A=3" }));
+}
+
+TEST(BackgroundFileWriter, AWriterGoesWithoutWaitingLongerThanToldForADiskThatHangs)
+{
+    const auto disk = std::make_shared<FakeDisk>();
+    disk->Set(true, false);
+    {
+        BackgroundFileWriter writer(FakeDisk::Of(disk), 0);
+        writer.Write(QStringLiteral("A"), "1");
+        ASSERT_TRUE(disk->Begun(1));
+        writer.Write(QStringLiteral("A"), "2");
+    }
+    // The worker finishes what it was given once the disk wakes, with the writer gone.
+    disk->Set(false, false);
+    ASSERT_TRUE(disk->Kept(2));
+    EXPECT_EQ(disk->Written(), QStringList({ "A=1", "A=2" }));
 }
 
 TEST(MonitorFiles, ClosedStateGoesThroughTheInterface)

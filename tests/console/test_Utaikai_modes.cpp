@@ -150,6 +150,7 @@ TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
     EXPECT_FALSE(f->Tm1.isActive());
     EXPECT_EQ(f->Label31->text(), "00:00:01.8");
     EXPECT_EQ(f->Memo1->toPlainText(), "-") << "the interval's cue has sounded";
+    ASSERT_TRUE(f->Devices().monitor->Flush());
     EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:03W\r\n"));
     EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-control-interval")).isEmpty());
     Ticks(*f, 18);

@@ -1,0 +1,136 @@
+#include "console/BackgroundFileWriter.h"
+
+#include <QSaveFile>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace console {
+
+bool ReplaceFile(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Left uncommitted, the temporary file is removed and the old content stays.
+    return file.write(bytes) == bytes.size() && file.commit();
+}
+
+struct BackgroundFileWriter::State {
+    WriteFunction write;
+    int endWaitMs = 0;
+
+    std::mutex mutex;
+    std::condition_variable wake; // the worker: something waits, or the writer goes
+    std::condition_variable idle; // Flush and the destructor: the worker has caught up or ended
+    std::deque<QString> order; // the files waiting, in the order they were handed over
+    std::map<QString, QByteArray> waiting; // the newest content of each waiting file
+    std::map<QString, bool> succeeded; // whether each file's last finished write succeeded
+    bool writing = false;
+    bool stop = false;
+    bool ended = false;
+    std::thread worker;
+
+    bool CaughtUp() const { return order.empty() && !writing; }
+
+    bool AllSucceeded() const
+    {
+        for (const auto& [path, ok] : succeeded)
+            if (!ok)
+                return false;
+        return true;
+    }
+
+    static void Run(const std::shared_ptr<State>& s)
+    {
+        std::unique_lock lock(s->mutex);
+        for (;;) {
+            s->wake.wait(lock, [&] { return s->stop || !s->order.empty(); });
+            if (s->order.empty())
+                break;
+            const QString path = s->order.front();
+            s->order.pop_front();
+            const QByteArray bytes = s->waiting.extract(path).mapped();
+            s->writing = true;
+            lock.unlock();
+            bool ok = false;
+            try {
+                ok = s->write(path, bytes);
+            } catch (...) {
+                // A writer that throws has not written the file.
+            }
+            lock.lock();
+            s->writing = false;
+            s->succeeded[path] = ok;
+            if (s->CaughtUp())
+                s->idle.notify_all();
+        }
+        s->ended = true;
+        s->idle.notify_all();
+    }
+};
+
+BackgroundFileWriter::BackgroundFileWriter(WriteFunction write, int endWaitMs)
+    : m_state(std::make_shared<State>())
+{
+    m_state->write = std::move(write);
+    m_state->endWaitMs = endWaitMs;
+}
+
+BackgroundFileWriter::~BackgroundFileWriter()
+{
+    State& s = *m_state;
+    bool ended;
+    {
+        std::unique_lock lock(s.mutex);
+        s.stop = true;
+        s.wake.notify_all();
+        if (!s.worker.joinable())
+            return;
+        ended = s.idle.wait_for(lock, std::chrono::milliseconds(s.endWaitMs), [&] { return s.ended; });
+    }
+    // A worker stuck in a write (a disk that hangs) is left to finish on its own; it holds the
+    // state it works on.
+    if (ended)
+        s.worker.join();
+    else
+        s.worker.detach();
+}
+
+bool BackgroundFileWriter::Write(const QString& path, const QByteArray& bytes)
+{
+    State& s = *m_state;
+    std::unique_lock lock(s.mutex);
+    if (!s.worker.joinable()) {
+        try {
+            s.worker = std::thread(&State::Run, m_state);
+        } catch (const std::system_error&) {
+            // No thread to be had: the write waits for the disk here.
+            lock.unlock();
+            const bool ok = s.write(path, bytes);
+            lock.lock();
+            s.succeeded[path] = ok;
+            return ok;
+        }
+    }
+    if (s.waiting.insert_or_assign(path, bytes).second)
+        s.order.push_back(path);
+    s.wake.notify_one();
+    const auto last = s.succeeded.find(path);
+    return last == s.succeeded.end() || last->second;
+}
+
+bool BackgroundFileWriter::Flush(int timeoutMs)
+{
+    State& s = *m_state;
+    std::unique_lock lock(s.mutex);
+    if (!s.idle.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return s.CaughtUp(); }))
+        return false;
+    return s.AllSucceeded();
+}
+
+} // namespace console

@@ -1,0 +1,54 @@
+#pragma once
+
+// Replaces whole files on a thread of its own, so that whoever hands a file over (the count-down
+// tick, once a second) never waits for the disk.
+//
+//   BackgroundFileWriter writer;
+//   writer.Write(path, bytes);      // returns at once
+//   writer.Flush(2000);             // waits until all that was handed over is on disk
+//
+// Per file only the newest content waits: content handed over while an older one of the same file
+// still waits takes its place, so a slow disk never builds a backlog and a file never goes back
+// to older content. A file's writes reach it in the order they were handed over. The worker
+// starts with the first write; destroying the writer waits (bounded) for what is still waiting.
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace console {
+
+// Replaces the file at `path` with `bytes` in one step (a temporary file renamed over it), so
+// that a reader sees the old content or the new, never a truncated file. False on failure; the
+// old content then stays.
+bool ReplaceFile(const QString& path, const QByteArray& bytes);
+
+class BackgroundFileWriter {
+public:
+    // How a file is written; ReplaceFile unless a caller (a test) gives another.
+    using WriteFunction = std::function<bool(const QString& path, const QByteArray& bytes)>;
+
+    // How long the destructor waits for the writes still waiting, by default.
+    static constexpr int DefaultWaitMs = 2000;
+
+    explicit BackgroundFileWriter(WriteFunction write = ReplaceFile, int endWaitMs = DefaultWaitMs);
+    ~BackgroundFileWriter();
+    BackgroundFileWriter(const BackgroundFileWriter&) = delete;
+    BackgroundFileWriter& operator=(const BackgroundFileWriter&) = delete;
+
+    // Hands the content over and returns at once. False when the last write of this file that
+    // has finished failed (the failure of a write is known only after it ran).
+    bool Write(const QString& path, const QByteArray& bytes);
+    // Waits at most `timeoutMs` until every write handed over so far has run. True when they all
+    // ran in time and the last write of each file succeeded; false otherwise (a disk that hangs
+    // leaves the writes waiting, and they still run when it wakes).
+    bool Flush(int timeoutMs);
+
+private:
+    struct State;
+    // Shared with the worker: a worker stuck in a write outlives the writer without harm.
+    std::shared_ptr<State> m_state;
+};
+
+} // namespace console
