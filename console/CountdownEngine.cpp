@@ -259,6 +259,7 @@ void CountdownEngine::Reset()
     if (!Asker().askYesNo(
             QStringLiteral("確認してください"), QStringLiteral("タイマーをリセットしてよろしいですか？")))
         return;
+    m_host.ResetConfirmed();
     ClearRunState();
     StopWarmPlayers();
     BoardFromNetwork = 0;

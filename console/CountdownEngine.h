@@ -92,6 +92,9 @@ public:
     virtual void CueHeadRemoved() = 0;
     // A problem for the status line; never a box while the count-down runs.
     virtual void ShowStatus(const QString& text) = 0;
+    // The operator has confirmed a Reset: what the status line says belongs to the race before.
+    // Called before the reset's own work, whose problems are then said.
+    virtual void ResetConfirmed() { }
     // The count-down timers (Tm1On, Tmr2On) changed, or the board clock is to run again.
     virtual void TimersChanged() = 0;
     // Loads the event's cues into the players and sets the cue list (SetCueList).

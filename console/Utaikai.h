@@ -336,9 +336,13 @@ public:
     PathHolder SD1, SD2, SD3; // Dtime.txt, RInfo.txt, RInfomem.txt
 
     // ---- Status line under the pages ----
+    QLabel* StatusTime = nullptr; // the time of the message (H:MM:SS), in front of it
     QLabel* StatusLine = nullptr;
-    // Shows a problem for the operator; replaces what the line said before.
+    // Shows a problem for the operator with the time it was said; replaces what the line said
+    // before.
     void ShowStatus(const QString& text);
+    // Empties the line (a confirmed Reset begins a new race).
+    void ClearStatus();
 
     // ---- Timers ----
     QTimer Tm1, tmr2, Tmr3, Tms;

@@ -89,6 +89,7 @@ public:
         cursor.removeSelectedText();
     }
     void ShowStatus(const QString& text) override { f.ShowStatus(text); }
+    void ResetConfirmed() override { f.ClearStatus(); }
     void TimersChanged() override { f.SyncTimers(); }
     void ReloadCues() override { f.setmp(); }
     void LookupResults() override

@@ -39,8 +39,10 @@ constexpr QSize kWindowSize(997, 696);
 // The tabs' row; the "×" takes its height.
 constexpr int TabHeight = 24;
 constexpr int CloseButtonWidth = 34;
-// The status line lies under the pages.
+// The status line lies under the pages: the message's time (H:MM:SS), then the message.
 constexpr int StatusTop = 635;
+constexpr int StatusTimeWidth = 60;
+constexpr int StatusTextLeft = 4 + StatusTimeWidth + 4;
 
 using components::TCuteButton;
 using components::TLED7Seg;
@@ -225,9 +227,13 @@ void TFtaikai::BuildForm()
     CuteButton13->raise();
 
     // Problems met while the console runs (a port that does not open, a board that takes no data,
-    // a cue that fails) are said here, never in a box that would stop the count-down.
-    StatusLine
-        = MakeLabel(this, "StatusLine", QString(), QRect(4, StatusTop, 989, 20), platform::clYellow, 13);
+    // a cue that fails) are said here, never in a box that would stop the count-down. The time in
+    // front tells news from a message left over from an earlier race.
+    StatusTime = MakeLabel(
+        this, "StatusTime", QString(), QRect(4, StatusTop, StatusTimeWidth, 20), platform::clYellow, 13);
+    StatusTime->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    StatusLine = MakeLabel(this, "StatusLine", QString(),
+        QRect(StatusTextLeft, StatusTop, 993 - StatusTextLeft, 20), platform::clYellow, 13);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
     Tm1.setObjectName(QStringLiteral("Tm1"));
@@ -257,7 +263,7 @@ void TFtaikai::resizeEvent(QResizeEvent* event)
         return;
     PageControl1->resize(width(), PageControl1->height());
     CuteButton13->move(width() - CloseButtonWidth - 2, 0);
-    StatusLine->resize(width() - 8, StatusLine->height());
+    StatusLine->resize(width() - 4 - StatusTextLeft, StatusLine->height());
     FitToFrame();
 }
 

@@ -89,7 +89,18 @@ void TFtaikai::ConnectHandlers()
     ConnectModeHandlers();
 }
 
-void TFtaikai::ShowStatus(const QString& text) { StatusLine->setText(text); }
+void TFtaikai::ShowStatus(const QString& text)
+{
+    const platform::Clock& clock = m_dev.clock ? *m_dev.clock : platform::DefaultClock();
+    StatusTime->setText(LongTimeText(clock.now().time()));
+    StatusLine->setText(text);
+}
+
+void TFtaikai::ClearStatus()
+{
+    StatusTime->clear();
+    StatusLine->clear();
+}
 
 // The settings page has nothing to refresh when shown.
 void TFtaikai::TabSheet5Show() { }

@@ -1,0 +1,65 @@
+// The console's status line: each message with the time it was said, and a confirmed Reset that
+// starts the next race with a clean line.
+
+#include "CueTestSupport.h"
+#include "components/CuteBtn.h"
+
+#include <QLabel>
+#include <QTest>
+#include <QTimeEdit>
+
+namespace {
+
+class UtaikaiStatus : public testing_support::CueConsoleFixture {
+protected:
+    // The operator clicks Reset, as the window system delivers it, and answers the question.
+    void ClickReset(console::TFtaikai& f, bool yes)
+    {
+        asker.answer(yes);
+        const QPoint at = f.CuteButton5->mapTo(&f, f.CuteButton5->rect().center());
+        QTest::mouseClick(f.windowHandle(), Qt::LeftButton, {}, at);
+    }
+    void Refuse(const QStringList& files)
+    {
+        for (auto& [name, player] : players)
+            player->unopenable = files;
+    }
+    static QString Status(const console::TFtaikai& f)
+    {
+        return f.StatusTime->text() + QLatin1Char('|') + f.StatusLine->text();
+    }
+};
+
+TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
+{
+    AddCue('w', QStringLiteral("0:00:03"), QStringLiteral("/gone.wav"));
+    unopenable = QStringList { QStringLiteral("/gone.wav") };
+    auto f = OpenWithPlayers();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
+    f->DTP4->setTime(QTime(0, 0, 0));
+    const QString gone = QStringLiteral("開けない音声ファイルは鳴らしません: /gone.wav");
+
+    struct Step {
+        int secondsLater;
+        bool yes;
+        bool cueOpens;
+        QString status; // time|message after the reset
+    };
+    const Step steps[] = {
+        { 0, true, false, QStringLiteral("9:35:00|") + gone }, // the reset's own message stays
+        { 75, false, true, QStringLiteral("9:35:00|") + gone }, // not confirmed: nothing changes
+        { 3600, true, true, QStringLiteral("|") }, // confirmed: the old message goes
+        { 1, true, false, QStringLiteral("10:36:16|") + gone },
+    };
+    int step = 0;
+    for (const Step& s : steps) {
+        clock.advanceMs(s.secondsLater * 1000);
+        Refuse(s.cueOpens ? QStringList() : unopenable);
+        ClickReset(*f, s.yes);
+        EXPECT_EQ(asker.questions().size(), ++step) << "the reset was asked";
+        EXPECT_EQ(Status(*f), s.status) << "step " << step;
+    }
+    f->close();
+}
+
+} // namespace
