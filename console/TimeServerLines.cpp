@@ -54,6 +54,16 @@ TimeServerLineBuffer::Lines TimeServerLineBuffer::Take(const QByteArray& block)
     return lines;
 }
 
+QByteArray TimeServerLineBuffer::TakeRest()
+{
+    QByteArray rest = m_skipping ? QByteArray() : std::move(m_pending);
+    m_pending.clear();
+    m_skipping = false;
+    if (rest.endsWith('\r'))
+        rest.chop(1);
+    return rest;
+}
+
 void NextQuotedField(QString& Rest, QString& Field)
 {
     const qsizetype quote = Rest.indexOf(QLatin1Char('"'));

@@ -30,6 +30,10 @@ public:
 
     Lines Take(const QByteArray& block);
     qsizetype Pending() const { return m_pending.size(); }
+    // The unfinished line the stream ended with (the connection is gone: its CR LF never comes),
+    // without a CR that waited for its LF; empty when there is none or it was too long. The
+    // buffer is empty afterwards.
+    QByteArray TakeRest();
 
 private:
     QByteArray m_pending;

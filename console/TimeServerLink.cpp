@@ -169,14 +169,19 @@ void TimeServerLink::TakeBlock(const std::shared_ptr<Session>& session, const QB
         // A handler may have closed the link.
         if (session != m_session)
             return;
-        try {
-            if (m_handlers.line)
-                m_handlers.line(line);
-        } catch (const std::exception& e) {
-            Problem(QStringLiteral("受信データの処理でエラーです: ") + QString::fromLocal8Bit(e.what()));
-        } catch (...) {
-            Problem(QStringLiteral("受信データの処理でエラーです"));
-        }
+        Deliver(line);
+    }
+}
+
+void TimeServerLink::Deliver(const QByteArray& line) const
+{
+    try {
+        if (m_handlers.line)
+            m_handlers.line(line);
+    } catch (const std::exception& e) {
+        Problem(QStringLiteral("受信データの処理でエラーです: ") + QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        Problem(QStringLiteral("受信データの処理でエラーです"));
     }
 }
 
@@ -220,6 +225,10 @@ void TimeServerLink::EndSession()
     // not started yet from ever reading a later socket given the same number.
     if (session->receiving)
         session->receiving->wait(ReceiveEndWaitMs);
+    // What the server sent last without its CR LF is still shown and logged; with the flags
+    // cleared it no longer drives the board.
+    if (const QByteArray rest = session->lines.TakeRest(); !rest.isEmpty())
+        Deliver(rest);
 }
 
 void TimeServerLink::SetState(LinkState state)

@@ -34,7 +34,9 @@ public:
     struct Handlers {
         std::function<void(const QString&)> status; // the link's status line
         std::function<void(LinkState)> stateChanged;
-        std::function<void(const QByteArray&)> line; // each received line, without its CR LF, in order
+        // Each received line, without its CR LF, in order; last, when the connection ends, the
+        // unfinished line it ended with.
+        std::function<void(const QByteArray&)> line;
         std::function<void(const QString&)> problem; // something that failed while the link runs
     };
 
@@ -71,6 +73,7 @@ private:
     void Receive();
     void RecvTerm(const std::shared_ptr<Session>& session, TRecvThd* Sender);
     void TakeBlock(const std::shared_ptr<Session>& session, const QByteArray& block);
+    void Deliver(const QByteArray& line) const;
     // Closes the session's socket once, waits for its receive to end and clears the flags.
     void EndSession();
     void SetState(LinkState state);

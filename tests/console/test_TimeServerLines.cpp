@@ -69,20 +69,25 @@ TEST(TimeServerLines, TheBlindTimeBlanksAFieldWithinItsSeconds)
     EXPECT_EQ(NetworkBoardField(QStringLiteral("00:00:03")), QStringLiteral("R   0:03")) << "no warm-up";
 }
 
+// Each case: the blocks of a stream, the lines they give, and the unfinished line the stream ends
+// with when its connection goes.
 TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
 {
     struct Case {
         std::vector<QByteArray> blocks;
         QByteArrayList lines;
+        QByteArray rest;
     };
     const QByteArray line = "$F,14,\"00:12:45\",\"13:34:23\",\"00:09:47\",\"Green \"";
     const Case cases[] = {
-        { { line + "\r\n" }, { line } }, { { line.left(10), line.mid(10) + "\r\n" }, { line } },
-        { { line.left(9), line.mid(9, 3), line.mid(12) + "\r\n" }, { line } }, // inside the quoted time
-        { { line + "\r", "\n" }, { line } }, // between CR and LF
-        { { "$B,5,\"Heat 1\"\r\n$F,1,\"00:00:09\"\r\n" }, { "$B,5,\"Heat 1\"", "$F,1,\"00:00:09\"" } },
-        { { "$A\r\n\r\n$I" }, { "$A", "" } }, // an empty line counts; "$I" waits for its end
-        { { "half a line" }, {} }, { { "a\rb\nc\r\n" }, { "a\rb\nc" } }, // only CR LF ends a line
+        { { line + "\r\n" }, { line }, {} }, { { line.left(10), line.mid(10) + "\r\n" }, { line }, {} },
+        { { line.left(9), line.mid(9, 3), line.mid(12) + "\r\n" }, { line }, {} }, // inside the quoted time
+        { { line + "\r", "\n" }, { line }, {} }, // between CR and LF
+        { { "$B,5,\"Heat 1\"\r\n$F,1,\"00:00:09\"\r\n" }, { "$B,5,\"Heat 1\"", "$F,1,\"00:00:09\"" }, {} },
+        { { "$A\r\n\r\n$I" }, { "$A", "" }, "$I" }, // an empty line counts; "$I" waits for its end
+        { { "half a line" }, {}, "half a line" },
+        { { "a\rb\nc\r\n" }, { "a\rb\nc" }, {} }, // only CR LF ends a line
+        { { "$I,\"16:3", "6\r" }, {}, "$I,\"16:36" }, // a CR whose LF never came
     };
     for (const Case& c : cases) {
         TimeServerLineBuffer buffer;
@@ -90,6 +95,8 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
         for (const QByteArray& block : c.blocks)
             got << buffer.Take(block).complete;
         EXPECT_EQ(got, c.lines) << c.blocks.front().toStdString();
+        EXPECT_EQ(buffer.TakeRest(), c.rest) << c.blocks.front().toStdString();
+        EXPECT_EQ(buffer.Pending(), 0);
     }
 }
 
@@ -114,4 +121,9 @@ TEST(TimeServerLines, AnOverLongLineIsDroppedToItsEndAndTheNextLineKept)
     EXPECT_EQ(whole.dropped, 1);
     ASSERT_EQ(whole.complete.size(), 1);
     EXPECT_EQ(whole.complete[0].size(), 8192);
+
+    // A stream that ends inside an over-long line leaves nothing of it.
+    buffer.Take(QByteArray(9000, 'w'));
+    EXPECT_TRUE(buffer.TakeRest().isEmpty());
+    EXPECT_TRUE(buffer.Take("$B\r\n").complete == QByteArrayList({ "$B" })) << "a new stream starts clean";
 }

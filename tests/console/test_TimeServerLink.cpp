@@ -70,7 +70,7 @@ TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
     server.send("$F,14,\"00:1"); // split inside the quoted time
     server.send("2:45\",\"13:34:23\"\r\n$B,5,\"Heat 1\"\r\n$I"); // two lines and a half in one read
     ASSERT_TRUE(WaitUntil([&] { return lines.size() == 2; }));
-    server.send(",\"16:36:08.000\",\"12 jan 01\"\r\n");
+    server.send(",\"16:36:08.000\",\"12 jan 01\"\r\n$J,\"12"); // a line and a piece
     ASSERT_TRUE(WaitUntil([&] { return lines.size() == 3; }));
     EXPECT_EQ(lines,
         QByteArrayList(
@@ -78,6 +78,7 @@ TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
 
     BoardFromNetwork = 1;
     link.Button2Click(kHost, server.portText());
+    EXPECT_EQ(lines.mid(3), QByteArrayList({ "$J,\"12" })) << "the piece its CR LF never came for";
     EXPECT_EQ(statuses.last(), "切断しました");
     EXPECT_EQ(TimeServerConnected, 0);
     EXPECT_EQ(BoardFromNetwork, 0) << "the race display goes back to the console";
@@ -107,11 +108,16 @@ TEST_F(TimeServerLinkTest, TheServerClosingOrResettingEndsTheLinkAndBothFlags)
     for (const bool reset : { false, true }) {
         statuses.clear();
         problems.clear();
+        lines.clear();
         TimeServerLink link(Recording());
         ConnectTo(link, server);
+        // The last line the server sends before it goes lacks its CR LF: it still counts.
+        server.send("$B,5,\"Heat 1\"\r\n$I,\"16:3");
+        ASSERT_TRUE(WaitUntil([&] { return lines.size() == 1; }));
         BoardFromNetwork = 1;
         reset ? server.reset() : server.close();
         ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        EXPECT_EQ(lines, QByteArrayList({ "$B,5,\"Heat 1\"", "$I,\"16:3" }));
         EXPECT_EQ(statuses.last(), "サーバから切断されました");
         EXPECT_EQ(TimeServerConnected, 0);
         EXPECT_EQ(BoardFromNetwork, 0);
@@ -185,8 +191,9 @@ TEST_F(TimeServerLinkTest, AReconnectIsNotDisturbedByTheOldReceiveEnding)
     ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Connected; }));
     ASSERT_TRUE(server.takeClient());
     server.send("34BE\"\r\n$F,1,\"00:00:09\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 3; }));
-    EXPECT_EQ(lines[1], "34BE\"") << "the old connection's unfinished line was dropped with it";
+    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 4; }));
+    // The old connection's unfinished line ended with it, and the new one's data starts afresh.
+    EXPECT_EQ(lines.mid(1, 2), QByteArrayList({ "$COMP,\"12", "34BE\"" }));
     RunEvents(50);
     EXPECT_EQ(statuses.last(), "接続しました");
     EXPECT_EQ(TimeServerConnected, 1);

@@ -185,9 +185,13 @@ TEST_F(UtaikaiLink, ClosingTheConsoleEndsTheLinkAndAReopenedConsoleConnectsAfres
     auto f = Open();
     ConnectConsole(*f);
     BoardFromNetwork = 1;
-    server.send("$B,5,\"Heat 1\"\r\n");
+    server.send("$B,5,\"Heat 1\"\r\n$F,9,\"00:0"); // the console closes before the line is whole
     ASSERT_TRUE(WaitUntil([&] { return !LogBytes().isEmpty(); }));
+    const int boardLines = int(board.sent.size());
     f->CuteButton13->Click();
+    EXPECT_EQ(LogBytes(), "$B,5,\"Heat 1\"\r\n$F,9,\"00:0\r\n") << "the piece is logged";
+    EXPECT_TRUE(f->Memo2->toPlainText().endsWith("\n$F,9,\"00:0")) << "and shown";
+    EXPECT_FALSE(board.sent.mid(boardLines).join().contains("R")) << "a link that is gone drives no board";
     EXPECT_EQ(TimeServerConnected, 0);
     EXPECT_EQ(BoardFromNetwork, 0) << "the next event's race keeps its board";
     EXPECT_FALSE(f->TcpLogFile.isOpen());
