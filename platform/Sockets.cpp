@@ -31,8 +31,10 @@ struct SocketTable {
 
 SocketTable& Table()
 {
-    static SocketTable table;
-    return table;
+    // Never destroyed: a cancelled connect's thread, detached because a look-up cannot be
+    // interrupted, may close its socket while the program is already ending.
+    static SocketTable* const table = new SocketTable;
+    return *table;
 }
 
 sockaddr_in IPv4Address(quint32 address, quint16 port)

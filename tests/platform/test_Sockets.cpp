@@ -9,6 +9,8 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <thread>
@@ -66,6 +68,32 @@ TEST(Sockets, CloseEndsAWaitingReceiveBeforeReleasingTheSocket)
     char buffer[4];
     EXPECT_EQ(ReceiveSocket(s, buffer, sizeof buffer, &error), -1);
     EXPECT_EQ(error, EBADF);
+}
+
+namespace {
+SocketHandle g_socketClosedAtExit = kInvalidSocket;
+} // namespace
+
+// The thread of a cancelled connect is detached (a look-up cannot be interrupted) and may close
+// its socket while the program is ending: the sockets' bookkeeping must still be there then. The
+// close below runs after every static object made since the test began has been destroyed; a
+// table destroyed by then is a use after free that the address sanitizer reports.
+TEST(SocketsDeathTest, ASocketClosedWhileTheProgramEndsIsStillKnown)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            // Registered before any socket is made, so it runs after their statics are gone.
+            std::atexit([] {
+                CloseSocket(g_socketClosedAtExit);
+                if (::fcntl(g_socketClosedAtExit, F_GETFD) != -1)
+                    std::_Exit(3); // not closed: the table no longer knew it
+            });
+            int error = 0;
+            g_socketClosedAtExit = CreateStreamSocket(&error);
+            std::exit(g_socketClosedAtExit == kInvalidSocket ? 2 : 0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 // A connect that runs into its time-out, is cancelled, or whose connector goes, leaves no
