@@ -59,6 +59,7 @@ TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
         EXPECT_EQ(asker.questions().size(), ++step) << "the reset was asked";
         EXPECT_EQ(Status(*f), s.status) << "step " << step;
     }
+    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-status-line")).isEmpty());
     f->close();
 }
 
