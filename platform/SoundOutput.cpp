@@ -168,7 +168,8 @@ void PrepareSound()
     if (asked)
         return;
     asked = true;
-    SoundThread::Shared().Post([] {
+    SoundThread& thread = SoundThread::Shared();
+    thread.Post([&thread] {
         struct Silence {
             QTemporaryDir dir;
             std::unique_ptr<SoundOutput> output = std::make_unique<QtSoundOutput>(true);
@@ -180,9 +181,7 @@ void PrepareSound()
             return;
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.
-        auto done = [silence] {
-            SoundThread::Shared().Post([silence] { silence->output.reset(); });
-        };
+        auto done = [&thread, silence] { thread.Post([silence] { silence->output.reset(); }); };
         silence->output->onEnded = done;
         silence->output->onFailed = [done](const QString&) { done(); };
         silence->output->Play(file);
