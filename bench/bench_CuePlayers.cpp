@@ -1,7 +1,15 @@
-// What the race console's bank of 39 cue players costs with the real media players: the time a
-// reset takes to load the event's cues (setmp), and the resident memory of the process (counters
-// rss_MB_..., in megabytes) with the console open, with every player holding a file, after a run
-// that played each cue in turn, and with all 39 playing at once.
+// What the race console's cue players cost with the real media players.
+//
+// FirstCueOfTheDay (run first, in a process whose back end is not set up yet): how long setting
+// the back end up takes on the sound thread (prepare_ms) and on the GUI thread (prepare_gui_us),
+// then how long a cue takes from Play to the back end playing it, the first one after the set-up
+// (first_cue_ms) and later ones (later_cue_median_ms, later_cue_max_ms), and the longest that a
+// Play or Stop call held the GUI thread (gui_call_max_us): the count-down's tick makes these calls.
+//
+// ConsoleWithEveryPlayerLoaded: the time a reset takes to load the event's cues (setmp), and the
+// resident memory of the process (counters rss_MB_..., in megabytes) with the console open, with
+// every player holding a file, after a run that played each cue in turn, and with all 39 playing
+// at once.
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
@@ -9,6 +17,8 @@
 #include "console/ConsoleDevices.h"
 #include "console/Utaikai.h"
 #include "platform/DataSet.h"
+#include "platform/MediaPlayer.h"
+#include "platform/SoundOutput.h"
 #include "platform/TavoApplication.h"
 
 #include <QDataStream>
@@ -18,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTimeEdit>
 #include <QTimer>
+#include <algorithm>
+#include <atomic>
 #include <benchmark/benchmark.h>
 #include <cstdio>
 
@@ -60,6 +72,65 @@ void Spin(int ms)
     while (t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
+
+// Waits until the shared sound thread has run what was handed to it so far.
+void DrainSoundThread()
+{
+    std::atomic<bool> done { false };
+    platform::SoundThread::Shared().Post([&done] { done = true; });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// Plays the player's file and waits until the back end has begun; milliseconds from the call, or
+// -1 when it did not begin within five seconds. `guiUs` takes the longest call on this thread.
+double CueStartMs(platform::MediaPlayer& player, double& guiUs)
+{
+    bool started = false;
+    const auto connection = QObject::connect(&player, &platform::MediaPlayer::started, [&] { started = true; });
+    QElapsedTimer t;
+    t.start();
+    player.Stop();
+    player.Play();
+    guiUs = std::max(guiUs, double(t.nsecsElapsed()) / 1000.0);
+    while (!started && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+    QObject::disconnect(connection);
+    return started ? double(t.nsecsElapsed()) / 1e6 : -1;
+}
+
+void FirstCueOfTheDay(benchmark::State& state)
+{
+    QTemporaryDir dir;
+    const QString tone = dir.filePath(QStringLiteral("cue.wav"));
+    WriteTone(tone);
+    for (auto _ : state) {
+        QElapsedTimer t;
+        t.start();
+        platform::PrepareSound();
+        state.counters["prepare_gui_us"] = double(t.nsecsElapsed()) / 1000.0;
+        DrainSoundThread();
+        state.counters["prepare_ms"] = double(t.nsecsElapsed()) / 1e6;
+        Spin(300); // the silence plays out
+
+        platform::MediaPlayer player;
+        player.Open(tone);
+        double guiUs = 0;
+        state.counters["first_cue_ms"] = CueStartMs(player, guiUs);
+        std::vector<double> later;
+        for (int i = 0; i < 20; ++i) {
+            later.push_back(CueStartMs(player, guiUs));
+            Spin(50);
+        }
+        player.Stop();
+        std::sort(later.begin(), later.end());
+        state.counters["later_cue_median_ms"] = later[later.size() / 2];
+        state.counters["later_cue_max_ms"] = later.back();
+        state.counters["gui_call_max_us"] = guiUs;
+    }
+}
+// First: the back end is set up only once in a process.
+BENCHMARK(FirstCueOfTheDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 struct Event {
     QTemporaryDir home;

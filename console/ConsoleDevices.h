@@ -57,12 +57,14 @@ public:
     virtual void SetDtr(int port, bool high) = 0;
 };
 
-// One sound cue player: a file is opened, played from the start, stopped and closed.
+// One sound cue player: a file is opened, played from the start, stopped and closed. None of the
+// calls waits on the sound system: the count-down calls them inside its tick.
 class CuePlayer {
 public:
     virtual ~CuePlayer() = default;
     virtual bool Open(const QString& fileName) = 0;
-    // Starts the opened file from its beginning; false when playing could not start.
+    // Starts the opened file from its beginning; false when playing could not start. Each call
+    // tries again, also after a failure.
     virtual bool Play() = 0;
     virtual void Stop() = 0;
     virtual void Close() = 0;
@@ -72,6 +74,9 @@ public:
     std::function<void()> OnEnded;
     // Called when playing fails after it started (the message says what failed).
     std::function<void(const QString&)> OnError;
+    // Called once when the sound system has stopped answering the player; the cue it was asked
+    // to play is given up.
+    std::function<void()> OnNotAnswering;
 };
 
 // A source of random whole numbers.

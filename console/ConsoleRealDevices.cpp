@@ -116,7 +116,12 @@ void Rs232cSignalLines::SetDtr(int port, bool high)
 }
 
 MediaCuePlayer::MediaCuePlayer()
-    : m_player(std::make_unique<platform::MediaPlayer>())
+    : MediaCuePlayer(std::make_unique<platform::MediaPlayer>())
+{
+}
+
+MediaCuePlayer::MediaCuePlayer(std::unique_ptr<platform::MediaPlayer> player)
+    : m_player(std::move(player))
 {
     QObject::connect(m_player.get(), &platform::MediaPlayer::ended, [this] {
         if (OnEnded)
@@ -125,6 +130,10 @@ MediaCuePlayer::MediaCuePlayer()
     QObject::connect(m_player.get(), &platform::MediaPlayer::failed, [this](const QString& message) {
         if (OnError)
             OnError(message);
+    });
+    QObject::connect(m_player.get(), &platform::MediaPlayer::notAnswering, [this] {
+        if (OnNotAnswering)
+            OnNotAnswering();
     });
 }
 

@@ -78,10 +78,12 @@ private:
 
 // A cue player over the platform's media player: plays through the sound device, or silently
 // where there is none. A file that cannot be played is refused at Open; a failure found later
-// while loading or playing comes through OnError.
+// while loading or playing comes through OnError, a sound system that does not answer through
+// OnNotAnswering.
 class MediaCuePlayer final : public CuePlayer {
 public:
     MediaCuePlayer();
+    explicit MediaCuePlayer(std::unique_ptr<platform::MediaPlayer> player);
     ~MediaCuePlayer() override;
     bool Open(const QString& fileName) override;
     bool Play() override;

@@ -602,24 +602,34 @@ void CountdownEngine::DropCues(Phase phase)
 void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
 {
     const QString prefix = CuePrefix(phase);
-    while (!CueList.isEmpty() && CueList.first().startsWith(prefix)) {
+    // The cues whose time has come: one at a normal tick, several after a late one. A cue sounds
+    // in the second below its time; a phase ending at exactly 0 gives its cue at 0:00:00 that
+    // tick too.
+    int due = 0;
+    qint64 lastTime = 0;
+    for (; due < CueList.size() && CueList[due].startsWith(prefix); ++due) {
         // Times compare as tenths, so "1:00:00" and "01:00:00" are the same cue time.
-        const qint64 time = TimeStrToTenths(CueList.first().mid(prefix.size()));
-        // A cue sounds in the second below its time; a phase ending at exactly 0 gives its cue at
-        // 0:00:00 that tick too.
-        const bool due = remaining < time || (endsNow && remaining == time);
-        if (!due)
-            return;
-        // More than a second past (a stalled tick, a picker changed after the reset): the cue is
-        // dropped, and its slot with it, so that the cues after it keep their slots.
-        const bool stale = remaining < time - 10;
+        const qint64 time = TimeStrToTenths(CueList[due].mid(prefix.size()));
+        if (!(remaining < time || (endsNow && remaining == time)))
+            break;
+        lastTime = time;
+    }
+    if (due == 0)
+        return;
+    // Only the one that came due last sounds, and only while it is not too late; the older ones
+    // are dropped with their slots, so that the cues after them keep theirs.
+    for (int i = 0; i < due; ++i) {
         RemoveCueHead();
-        if (!stale)
+        if (i == due - 1 && remaining >= lastTime - LateCueTenths)
             PlayCue(phase, CueStep);
         ++CueStep;
-        if (!stale)
-            return;
     }
+}
+
+bool CountdownEngine::JustStarted(CuePlayer* player) const
+{
+    const auto started = m_startedAt.find(player);
+    return started != m_startedAt.end() && LastTick - started->second < FreshCueTenths;
 }
 
 void CountdownEngine::PlayCue(Phase phase, int step)
@@ -629,9 +639,12 @@ void CountdownEngine::PlayCue(Phase phase, int step)
         return;
     std::vector<CuePlayer*> stops;
     if (step == 1) {
-        // The first cue of a phase silences the phase before it.
+        // The first cue of a phase silences the phase before it, but for a cue that has only
+        // just begun: the start horn fired in the tick that ends the warm-up plays to its end.
         if (phase != Phase::Warm)
-            stops = m_players[static_cast<size_t>(phase) - 1];
+            for (CuePlayer* player : m_players[static_cast<size_t>(phase) - 1])
+                if (!JustStarted(player))
+                    stops.push_back(player);
     } else {
         stops.push_back(players[static_cast<size_t>(step - 2)]);
         // After a dropped cue the one sounding is not the slot just before.
@@ -647,6 +660,7 @@ void CountdownEngine::PlayCue(Phase phase, int step)
     if (!player || player->FileName().isEmpty())
         return;
     m_sounding = player;
+    m_startedAt[player] = LastTick;
     if (!player->Play())
         m_host.ShowStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
 }

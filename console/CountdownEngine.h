@@ -21,6 +21,7 @@
 #include <QStringList>
 #include <array>
 #include <exception>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -195,6 +196,10 @@ public:
     // Colours of the warm-up digits: before the cut and once the random start has cut it.
     static constexpr platform::TColor WarmColor = platform::clRed;
     static constexpr platform::TColor CutColor = 0x0080FF00;
+    // How late a cue may still sound, after a late tick.
+    static constexpr qint64 LateCueTenths = 30;
+    // A cue younger than this is not stopped by the next phase's first cue.
+    static constexpr qint32 FreshCueTenths = 10;
 
 private:
     platform::Asker& Asker() const;
@@ -219,6 +224,8 @@ private:
     // The cue step of a running phase; `endsNow`: the phase ends in this tick.
     void StepCues(Phase phase, qint64 remaining, bool endsNow);
     void PlayCue(Phase phase, int step);
+    // The cue step started the player less than FreshCueTenths ago.
+    bool JustStarted(CuePlayer* player) const;
     void RemoveCueHead();
     // Drops what is left of a phase's cues when it ends.
     void DropCues(Phase phase);
@@ -242,8 +249,9 @@ private:
     BoardControl& m_board;
     CountdownTicks m_ticks;
     std::array<std::vector<CuePlayer*>, 4> m_players;
-    // The player the cue step started last.
+    // The player the cue step started last, and the tick at which it started each player.
     CuePlayer* m_sounding = nullptr;
+    std::map<CuePlayer*, qint32> m_startedAt;
     // A tick is being handled: a tick arriving meanwhile (an event loop run inside it) does nothing.
     bool m_inTick = false;
 };

@@ -12,6 +12,7 @@
 #include "console/MonitorFiles.h"
 #include "console/Utaikai.h"
 #include "platform/DataSetModel.h"
+#include "platform/SoundOutput.h"
 #include "platform/TavoApplication.h"
 
 #include <QAction>
@@ -686,8 +687,11 @@ void TFtaikai::BuildDevices()
         m_ownScheduler = std::make_unique<QtScheduler>(*this);
         m_dev.scheduler = m_ownScheduler.get();
     }
-    if (!m_dev.makeCuePlayer)
+    if (!m_dev.makeCuePlayer) {
         m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<MediaCuePlayer>(); };
+        // The first cue of the day then starts as promptly as the rest.
+        platform::PrepareSound();
+    }
     auto fill = [this](auto& bank, const char* prefix) {
         for (size_t i = 0; i < bank.size(); ++i)
             bank[i] = m_dev.makeCuePlayer(QLatin1String(prefix) + QString::number(i + 1));

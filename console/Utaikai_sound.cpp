@@ -70,6 +70,9 @@ void TFtaikai::ConnectSoundHandlers()
             ShowStatus(QStringLiteral("音声ファイルを再生できません: ") + player->FileName()
                 + QStringLiteral("（") + message + QStringLiteral("）"));
         };
+        player->OnNotAnswering = [this, player] {
+            ShowStatus(QStringLiteral("音声の出力が応答しません: ") + player->FileName());
+        };
     }
 
     for (CuePhase phase : AllCuePhases) {

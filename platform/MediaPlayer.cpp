@@ -1,32 +1,68 @@
 #include "platform/MediaPlayer.h"
 
-#include <QAudioOutput>
+#include "platform/Clock.h"
+#include "platform/SoundOutput.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QMediaPlayer>
 #include <QMimeDatabase>
-#include <QUrl>
+#include <QtEndian>
+#include <atomic>
+#include <mutex>
 
 namespace platform {
 namespace {
-
-// Qt picks its media back end at the first player. The ffmpeg back end crashes or hangs on a
-// machine without a sound device, so GStreamer is chosen unless the user chose otherwise.
-void ChooseBackEnd()
-{
-    static const bool chosen = [] {
-        if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
-            qputenv("QT_MEDIA_BACKEND", "gstreamer");
-        return true;
-    }();
-    (void)chosen;
-}
 
 bool IsMediaType(const QMimeType& type)
 {
     const QString name = type.name();
     return name.startsWith(QLatin1String("audio/")) || name.startsWith(QLatin1String("video/"))
         || type.inherits(QStringLiteral("application/ogg"));
+}
+
+// A RIFF WAVE file must carry a format and the whole of its sound data: a file cut short passes a
+// look at its first bytes and fails only when its cue comes. Empty when it is whole, or is no
+// WAV file at all.
+QString WavProblem(QFile& file)
+{
+    file.seek(0);
+    const QByteArray riff = file.read(12);
+    if (riff.size() < 12 || !riff.startsWith("RIFF") || riff.mid(8, 4) != "WAVE")
+        return QString();
+    const QString badHeader = QStringLiteral("WAVファイルのヘッダーが読めません。");
+    const qint64 size = file.size();
+    qint64 at = 12;
+    bool format = false;
+    while (true) {
+        const QByteArray chunk = file.read(8);
+        if (chunk.size() < 8)
+            return badHeader;
+        const quint32 length = qFromLittleEndian<quint32>(chunk.constData() + 4);
+        const qint64 body = at + 8;
+        if (chunk.startsWith("fmt ")) {
+            const QByteArray fmt = file.read(16);
+            if (length < 16 || fmt.size() < 16)
+                return badHeader;
+            const quint16 channels = qFromLittleEndian<quint16>(fmt.constData() + 2);
+            const quint32 rate = qFromLittleEndian<quint32>(fmt.constData() + 4);
+            const quint16 blockAlign = qFromLittleEndian<quint16>(fmt.constData() + 12);
+            if (channels == 0 || rate == 0 || blockAlign == 0)
+                return badHeader;
+            format = true;
+        } else if (chunk.startsWith("data")) {
+            if (!format)
+                return badHeader;
+            // Writers that stream leave the length 0 or at its largest; then what is there counts.
+            const bool unknown = length == 0 || length == 0xFFFFFFFFu;
+            if (size - body <= 0 || (!unknown && size - body < qint64(length)))
+                return QStringLiteral("音声データが途中で切れています。");
+            return QString();
+        }
+        // Chunks are padded to an even length.
+        at = body + qint64(length) + (length & 1);
+        if (!file.seek(at))
+            return badHeader;
+    }
 }
 
 } // namespace
@@ -47,57 +83,132 @@ QString SoundFileProblem(const QString& path)
     // with another extension is taken.
     if (!IsMediaType(QMimeDatabase().mimeTypeForData(&file)))
         return QStringLiteral("音声ファイルではありません。");
-    return QString();
+    return WavProblem(file);
 }
+
+// What the player and the sound thread share. The output is made, used and destroyed on the
+// sound thread only; the counters are read and written from both.
+struct MediaPlayer::Core {
+    SoundOutputFactory makeOutput;
+    std::unique_ptr<SoundOutput> output;
+    quint64 playing = 0; // the generation the output plays (sound thread only)
+    std::atomic<quint64> wanted { 0 }; // the generation of the last command asked for
+    std::atomic<quint64> answered { 0 }; // the last command the sound thread has run
+    std::mutex ownerLock;
+    MediaPlayer* owner = nullptr; // cleared when the player goes
+
+    // On the sound thread: tells the player, from its event loop.
+    void Tell(Heard what, const QString& message = QString())
+    {
+        const std::lock_guard<std::mutex> guard(ownerLock);
+        if (!owner)
+            return;
+        QMetaObject::invokeMethod(
+            owner, [player = owner, generation = playing, what, message] { player->Hear(generation, what, message); },
+            Qt::QueuedConnection);
+    }
+
+    void Play(const QString& file, quint64 generation)
+    {
+        // A later command has taken this one's place (a stop, another play, a play given up).
+        if (wanted.load() != generation)
+            return;
+        if (!output) {
+            output = makeOutput();
+            output->onStarted = [this] { Tell(Heard::Started); };
+            output->onEnded = [this] { Tell(Heard::Ended); };
+            output->onFailed = [this](const QString& message) { Tell(Heard::Failed, message); };
+        }
+        playing = generation;
+        output->Play(file);
+    }
+};
 
 MediaPlayer::MediaPlayer(QObject* parent)
+    : MediaPlayer(SoundThread::Shared(), MakeQtSoundOutput, DefaultClock(), parent)
+{
+}
+
+MediaPlayer::MediaPlayer(SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent)
     : QObject(parent)
+    , m_thread(thread)
+    , m_clock(clock)
+    , m_core(std::make_shared<Core>())
 {
+    m_core->makeOutput = std::move(makeOutput);
+    m_core->owner = this;
+    m_poll.setInterval(AnswerPollMs);
+    connect(&m_poll, &QTimer::timeout, this, &MediaPlayer::CheckAnswer);
 }
 
-MediaPlayer::~MediaPlayer() = default;
-
-void MediaPlayer::StartBackEnd()
+MediaPlayer::~MediaPlayer()
 {
-    ChooseBackEnd();
-    m_player = std::make_unique<QMediaPlayer>();
-    m_output = std::make_unique<QAudioOutput>();
-    m_player->setAudioOutput(m_output.get());
-    // Both are told from the event loop, never from inside the back end's own signals: whoever
-    // hears them may stop, close or reopen this player, which destroys the back end.
-    connect(m_player.get(), &QMediaPlayer::mediaStatusChanged, this, [this](QMediaPlayer::MediaStatus s) {
-        if (s == QMediaPlayer::EndOfMedia && !m_failed)
-            Tell([this] { emit ended(); });
+    {
+        const std::lock_guard<std::mutex> guard(m_core->ownerLock);
+        m_core->owner = nullptr;
+    }
+    Supersede();
+    // The back end goes on the sound thread, whenever that answers.
+    m_thread.Post([core = m_core] { core->output.reset(); });
+}
+
+quint64 MediaPlayer::Supersede()
+{
+    m_core->wanted = ++m_generation;
+    return m_generation;
+}
+
+bool MediaPlayer::Waiting() const { return m_core->answered.load() < m_sent; }
+
+void MediaPlayer::Send(std::function<void(Core&)> work)
+{
+    if (!Waiting()) {
+        m_waitingSince = m_clock.monotonicMs();
+        m_saidNotAnswering = false;
+    }
+    m_thread.Post([core = m_core, sequence = ++m_sent, work = std::move(work)] {
+        work(*core);
+        core->answered = sequence;
     });
-    connect(m_player.get(), &QMediaPlayer::errorOccurred, this,
-        [this](QMediaPlayer::Error error, const QString& message) {
-            // The back end reports one failure in several steps; the first says most.
-            if (error == QMediaPlayer::NoError || m_failed)
-                return;
-            m_failed = true;
-            Tell([this, message] { emit failed(message); });
-        });
-    m_player->setSource(QUrl::fromLocalFile(QFileInfo(m_fileName).absoluteFilePath()));
+    if (!m_poll.isActive())
+        m_poll.start();
 }
 
-void MediaPlayer::Tell(std::function<void()> signal)
+void MediaPlayer::Hear(quint64 generation, Heard what, const QString& message)
 {
-    QMetaObject::invokeMethod(
-        this,
-        [this, file = m_fileName, generation = m_generation, signal = std::move(signal)] {
-            if (m_fileName == file && m_generation == generation)
-                signal();
-        },
-        Qt::QueuedConnection);
+    // The player has moved on since (stopped, played again, another file).
+    if (generation != m_generation)
+        return;
+    switch (what) {
+    case Heard::Started:
+        emit started();
+        break;
+    case Heard::Ended:
+        m_playing = false;
+        emit ended();
+        break;
+    case Heard::Failed:
+        m_playing = false;
+        emit failed(message);
+        break;
+    }
 }
 
-// Destroying the back end is quick in every state, whereas stopping one that has failed blocks
-// for a second.
-void MediaPlayer::StopBackEnd()
+void MediaPlayer::CheckAnswer()
 {
-    ++m_generation;
-    m_player.reset();
-    m_output.reset();
+    if (!Waiting()) {
+        m_poll.stop();
+        m_saidNotAnswering = false;
+        return;
+    }
+    if (m_saidNotAnswering || m_clock.monotonicMs() - m_waitingSince < NotAnsweringMs)
+        return;
+    m_saidNotAnswering = true;
+    if (m_playing) {
+        // Given up; should the back end start it meanwhile, it is stopped once it answers.
+        Stop();
+    }
+    emit notAnswering();
 }
 
 bool MediaPlayer::Open(const QString& fileName, QString* problem)
@@ -113,31 +224,33 @@ bool MediaPlayer::Open(const QString& fileName, QString* problem)
 
 bool MediaPlayer::Play()
 {
-    if (m_fileName.isEmpty() || m_failed)
+    if (m_fileName.isEmpty())
         return false;
-    if (m_player) {
-        // From the beginning, also when it is playing or has played to its end.
-        ++m_generation;
-        m_player->stop();
-    } else {
-        StartBackEnd();
-    }
-    m_player->play();
+    CheckAnswer();
+    m_playing = true;
+    Send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = Supersede()](
+             Core& core) { core.Play(file, generation); });
     return true;
 }
 
-void MediaPlayer::Stop() { StopBackEnd(); }
+void MediaPlayer::Stop()
+{
+    CheckAnswer();
+    m_playing = false;
+    Supersede();
+    Send([](Core& core) {
+        if (core.output)
+            core.output->Stop();
+    });
+}
 
 void MediaPlayer::Close()
 {
-    StopBackEnd();
+    CheckAnswer();
+    m_playing = false;
     m_fileName.clear();
-    m_failed = false;
-}
-
-bool MediaPlayer::Playing() const
-{
-    return m_player && !m_failed && m_player->playbackState() == QMediaPlayer::PlayingState;
+    Supersede();
+    Send([](Core& core) { core.output.reset(); });
 }
 
 } // namespace platform

@@ -1,25 +1,28 @@
 #pragma once
 
-// A sound file player over Qt Multimedia with the GStreamer back end: open a file, play it from
-// the start, stop, close. It always has an audio output, so that a machine without a sound
-// device still plays every file to its end into a silent sink, and never hangs.
+// A sound file player: open a file, play it from the start, stop, close. Every call returns at
+// once: the media back end runs on the sound thread (SoundOutput.h), so a sound server that does
+// not answer never holds the caller. What the back end finds comes back as signals, from the
+// event loop, for the play last asked for only.
 //
-// Qt loads media in the background: whether a file can be opened is decided at once from the
-// file itself (it exists, can be read and holds sound or video by its content); a failure that
-// the back end finds when playing comes as `failed`, once per opened file.
-//
-// The back end's pipeline (about half a megabyte each) lives only while the file plays, from
-// Play to Stop or Close: a console holds 39 opened players, of which one or two play at a time.
+// Whether a file can be opened is decided at once from the file itself (it exists, can be read,
+// holds sound or video by its content, and a WAV file's header and sound data are whole). A
+// failure that the back end finds when playing comes as `failed`, once for each play; the next
+// play tries again. When the back end has not answered a command for NotAnsweringMs the player
+// says so once (`notAnswering`) and gives up the play asked for: it would sound late, if ever.
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <functional>
 #include <memory>
 
-class QAudioOutput;
-class QMediaPlayer;
-
 namespace platform {
+
+class Clock;
+class SoundThread;
+class SoundOutput;
+using SoundOutputFactory = std::function<std::unique_ptr<SoundOutput>()>;
 
 // Why a file cannot be played, judged from the file alone; empty when it looks playable.
 QString SoundFileProblem(const QString& path);
@@ -27,40 +30,62 @@ QString SoundFileProblem(const QString& path);
 class MediaPlayer : public QObject {
     Q_OBJECT
 public:
+    // Plays through the program's shared sound thread and the Qt back end.
     explicit MediaPlayer(QObject* parent = nullptr);
+    // Plays through outputs made by `makeOutput` on `thread` (which must outlive the player);
+    // the time a command has waited is read from `clock`.
+    MediaPlayer(SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent = nullptr);
     ~MediaPlayer() override;
 
     // Takes the file for playing. False, with the reason in `problem`, when the file cannot be
     // played; the player then holds nothing.
     bool Open(const QString& fileName, QString* problem = nullptr);
-    // Plays the opened file from its beginning. False when nothing is open or the back end has
-    // already refused the file.
+    // Asks for the opened file to play from its beginning; false only when nothing is open.
     bool Play();
     void Stop();
     // Lets go of the file (and of everything the back end holds for it).
     void Close();
 
     QString FileName() const { return m_fileName; }
-    bool Playing() const;
+    // Asked to play, and neither ended, failed nor stopped since.
+    bool Playing() const { return m_playing; }
+
+    // Says once that the back end has not answered (see above). Runs by itself every
+    // AnswerPollMs while a command waits, and at each command.
+    void CheckAnswer();
+
+    static constexpr int NotAnsweringMs = 1000;
+    static constexpr int AnswerPollMs = 100;
 
 signals:
+    // The back end has begun to play the file.
+    void started();
     // The file has played to its end.
     void ended();
-    // The back end could not play the opened file.
+    // The back end could not play the file this time.
     void failed(const QString& message);
+    // The back end has not answered for NotAnsweringMs; the play asked for is given up.
+    void notAnswering();
 
 private:
-    void StartBackEnd();
-    void StopBackEnd();
-    // Emits from the event loop, unless the player has moved on (stopped, restarted, another
-    // file) by then.
-    void Tell(std::function<void()> signal);
+    struct Core;
+    enum class Heard { Started, Ended, Failed };
+    // A new command takes the place of the ones before it; returns its generation.
+    quint64 Supersede();
+    void Send(std::function<void(Core&)> work);
+    void Hear(quint64 generation, Heard what, const QString& message);
+    bool Waiting() const;
 
-    std::unique_ptr<QMediaPlayer> m_player;
-    std::unique_ptr<QAudioOutput> m_output;
+    SoundThread& m_thread;
+    const Clock& m_clock;
+    std::shared_ptr<Core> m_core;
     QString m_fileName;
-    bool m_failed = false; // the back end refused the file; kept until another file is opened
-    quint64 m_generation = 0;
+    bool m_playing = false;
+    quint64 m_generation = 0; // of the last play or stop asked for
+    quint64 m_sent = 0; // commands handed to the sound thread
+    std::int64_t m_waitingSince = 0; // when the oldest unanswered command was sent
+    bool m_saidNotAnswering = false;
+    QTimer m_poll;
 };
 
 } // namespace platform

@@ -388,13 +388,46 @@ TEST_F(CountdownEngine, CuesSurviveAStalledSecondAndMatchHoursWithOrWithoutALead
     Ticks(101);
     EXPECT_EQ(transcript.entries.filter("play").join(','), "101 play MP1") << "01:00:00 is one hour";
     Ticks(89);
-    Stall(20); // the console stalls across 0:59:50
+    Stall(40); // the console stalls across 0:59:50, until it is more than 3 s late
     Ticks(100);
     EXPECT_EQ(transcript.entries.filter("play").mid(1).join(','), "301 play MP3")
         << "0:59:50 is dropped, 0:59:40 sounds on its own player";
     EXPECT_EQ(e().CueStep, 4);
     EXPECT_EQ(panel.memo, QStringList({ "-" }));
     EXPECT_EQ(transcript.entries.filter("stop").join(','), "301 stop MP1") << "the cue sounding stops";
+}
+
+// A tick on time and a late tick over the end of the warm-up: of the cues that came due meanwhile the last one of
+// each phase sounds when it is at most 3 s late, the older ones are dropped with their slots, the
+// later cues keep theirs, and the race's first cue never cuts the start horn of the same tick.
+TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
+{
+    const struct {
+        int stall; // tenths without a tick from 4.0 s before the end of the warm-up
+        const char* plays;
+    } cases[] = {
+        { 0, "21 play MP1,41 stop MP1,41 play MP2,51 stop MP2,51 play MP3,51 play MPt1,71 stop MPt1,71 play MPt2,"
+             "131 stop MPt2,131 play MPt3" }, // on time: the horn and the race's first cue together
+        { 44, "55 play MP3,55 play MPt1,71 stop MPt1,71 play MPt2,131 stop MPt2,131 play MPt3" },
+        { 64, "75 play MP3,75 play MPt2,131 stop MPt2,131 play MPt3" }, // 2.5 s late
+        { 74, "85 play MPt2,131 stop MPt2,131 play MPt3" }, // the horn 3.5 s late
+        { 104, "131 play MPt3" },
+    };
+    for (const auto& c : cases) {
+        CountdownRig rig;
+        rig.panel.presets[Preset::Warm] = "0:00:05";
+        rig.panel.presets[Preset::Race] = "0:00:10";
+        rig.cues = { "R-0:00:03", "R-0:00:01", "R-0:00:00", "B-0:00:10", "B-0:00:08", "B-0:00:02", "-" };
+        rig.Reset();
+        rig.engine->Start();
+        rig.Ticks(10);
+        rig.Stall(c.stall);
+        rig.Ticks(125 - c.stall);
+        EXPECT_EQ(rig.transcript.entries.filter(QRegularExpression(" (play|stop) ")).join(',').toStdString(),
+            c.plays)
+            << "stall " << c.stall;
+        EXPECT_EQ(rig.panel.memo, QStringList({ "-" }));
+    }
 }
 
 TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)

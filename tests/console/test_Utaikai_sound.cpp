@@ -9,6 +9,8 @@
 #include "console/ConsoleRealDevices.h"
 #include "console/ConsoleWidgets.h"
 #include "console/CuePlayerView.h"
+#include "platform/MediaPlayer.h"
+#include "support/FakeSound.h"
 #include "support/SoundFiles.h"
 
 #include <QApplication>
@@ -61,6 +63,26 @@ protected:
             }
         }
         return transcript;
+    }
+    // The console with the real cue players over a fake back end on `thread`; the cue files
+    // named are written as short tones.
+    std::unique_ptr<console::TFtaikai> OpenWithSound(testing_support::FakeSoundSystem& sound,
+        platform::SoundThread& thread, const std::vector<std::pair<char, QString>>& cues)
+    {
+        for (const auto& [bun, tno] : cues) {
+            const QString file = home.file(QStringLiteral("%1%2.wav").arg(QLatin1Char(bun)).arg(tno.right(1)));
+            EXPECT_TRUE(testing_support::WriteWav(file, 100));
+            AddCue(bun, tno, file);
+        }
+        console::ConsoleDevices d = Devices();
+        d.makeCuePlayer = [this, &sound, &thread](const QString&) {
+            return std::make_unique<console::MediaCuePlayer>(
+                std::make_unique<platform::MediaPlayer>(thread, sound.Factory(), clock));
+        };
+        auto f = std::make_unique<console::TFtaikai>(nullptr, d);
+        f->resize(997, 696);
+        f->show();
+        return f;
     }
     static QStringList PlayerOrder()
     {
@@ -159,6 +181,57 @@ TEST_F(UtaikaiSound, ACueThatFailsWhilePlayingIsSaidOnTheStatusLine)
     players["MPt1"]->OnError(QStringLiteral("Could not determine type of stream."));
     EXPECT_EQ(
         f->StatusLine->text(), "音声ファイルを再生できません: /r.wav（Could not determine type of stream.）");
+    f->close();
+}
+
+// A sound server that hangs in a stop holds neither the tick nor the start: the console goes on
+// counting, says that the sound does not answer, and sounds the next cue once it answers again.
+TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
+{
+    testing_support::FakeSoundSystem sound;
+    platform::SoundThread thread;
+    auto f = OpenWithSound(sound, thread, { { 'w', "0:00:03" }, { 'w', "0:00:01" }, { 'r', "0:00:02" } });
+    f->DTP2->setTime(QTime(0, 0, 5));
+    Reset(*f);
+    f->CuteButton1->Click();
+    Tick(*f, 21);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Log() == QStringList { "play w3.wav" }; }, 5000));
+    sound.Hang();
+    Tick(*f, 20); // stops w3 and asks for w1
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, 5000)) << "the tick handed the stop over";
+    Tick(*f, 10);
+    EXPECT_EQ(f->Engine().StateRace, console::PhaseState::On) << "the race started at its time";
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return f->StatusLine->text().contains(QStringLiteral("音声の出力が応答しません: ")); }, 5000));
+
+    sound.Answer();
+    Tick(*f, 30);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() == 4; }, 5000));
+    EXPECT_EQ(sound.Log(), QStringList({ "play w3.wav", "stop", "stop", "play r2.wav" }))
+        << "w1, asked for while the sound hung, is given up rather than sounded late";
+    f->close();
+}
+
+// A cue that failed to play (the sound server was down) sounds in the next run, without a reset.
+TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
+{
+    testing_support::FakeSoundSystem sound;
+    platform::SoundThread thread;
+    sound.Refuse(1);
+    auto f = OpenWithSound(sound, thread, { { 'w', "0:00:03" } });
+    f->DTP2->setTime(QTime(0, 0, 5));
+    f->DTP3->setTime(QTime(0, 0, 2));
+    Reset(*f);
+    for (int run = 1; run <= 2; ++run) {
+        f->CuteButton1->Click();
+        Tick(*f, 130);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() == run; }, 5000));
+        if (run == 1) {
+            EXPECT_TRUE(QTest::qWaitFor(
+                [&] { return f->StatusLine->text().endsWith(QStringLiteral("w3.wav（refused）")); }, 5000));
+        }
+    }
+    EXPECT_EQ(sound.Log(), QStringList({ "fail w3.wav", "play w3.wav" }));
     f->close();
 }
 
@@ -382,6 +455,8 @@ TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
     player.OnEnded = [&] { ++ended; };
     player.OnError = [&](const QString& m) { errors << m; };
     EXPECT_FALSE(player.Open(dir.filePath("missing.wav")));
+    ASSERT_TRUE(testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::WavBytes(300).left(100)));
+    EXPECT_FALSE(player.Open(dir.filePath("cut.wav"))) << "a WAV file cut short";
     EXPECT_TRUE(player.FileName().isEmpty());
     ASSERT_TRUE(player.Open(tone));
     ASSERT_TRUE(player.Play());

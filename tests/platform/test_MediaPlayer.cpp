@@ -1,7 +1,10 @@
-// The sound file player: which files it refuses at once, and real playing through GStreamer,
-// which on a machine without a sound device plays into a silent sink.
+// The sound file player: which files it refuses at once, a back end that hangs or refuses, and
+// real playing through GStreamer, which on a machine without a sound device plays into a silent
+// sink.
 
+#include "platform/Clock.h"
 #include "platform/MediaPlayer.h"
+#include "support/FakeSound.h"
 #include "support/SoundFiles.h"
 
 #include <QDir>
@@ -39,6 +42,13 @@ TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
     ASSERT_TRUE(testing_support::WriteWav(Path("tone-without-extension"), 200));
     WriteText("text.wav", "not a sound\n");
     WriteText("empty.wav", "");
+    const QByteArray wav = testing_support::WavBytes(200);
+    WriteText("cut-header.wav", wav.left(30));
+    WriteText("cut-data.wav", wav.left(wav.size() - 10));
+    WriteText("no-data.wav", wav.left(44));
+    QByteArray streamed = wav; // a writer that did not know the length
+    streamed.replace(40, 4, QByteArray(4, '\xff'));
+    WriteText("streamed.wav", streamed);
     QDir(dir.path()).mkdir(QStringLiteral("folder.wav"));
     const struct {
         const char* file;
@@ -50,6 +60,10 @@ TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
         { "folder.wav", "ファイルではありません。" },
         { "text.wav", "音声ファイルではありません。" },
         { "empty.wav", "音声ファイルではありません。" },
+        { "cut-header.wav", "WAVファイルのヘッダーが読めません。" },
+        { "cut-data.wav", "音声データが途中で切れています。" },
+        { "no-data.wav", "音声データが途中で切れています。" },
+        { "streamed.wav", "" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(SoundFileProblem(Path(c.file)), QString::fromUtf8(c.problem)) << c.file;
@@ -108,22 +122,92 @@ TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
     EXPECT_EQ(ended.size(), 0);
 }
 
-TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesOnceAndRecovers)
+TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesAtEachPlayAndRecovers)
 {
     ASSERT_TRUE(testing_support::WriteBrokenWav(Path("broken.wav")));
     ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 200));
     MediaPlayer player;
     QSignalSpy failed(&player, &MediaPlayer::failed);
     QSignalSpy ended(&player, &MediaPlayer::ended);
-    ASSERT_TRUE(player.Open(Path("broken.wav"))) << "its first bytes say WAV";
-    player.Play();
-    ASSERT_TRUE(failed.wait(kEndTimeoutMs));
-    QTest::qWait(100);
-    EXPECT_EQ(failed.size(), 1) << "one failure, one report";
-    EXPECT_FALSE(player.Play()) << "a refused file does not start";
-
+    ASSERT_TRUE(player.Open(Path("broken.wav"))) << "a whole WAV file";
+    for (int play = 1; play <= 2; ++play) {
+        EXPECT_TRUE(player.Play()) << "tried again";
+        ASSERT_TRUE(failed.wait(kEndTimeoutMs));
+        QTest::qWait(100);
+        EXPECT_EQ(failed.size(), play) << "one failure, one report";
+        EXPECT_FALSE(player.Playing());
+    }
     ASSERT_TRUE(player.Open(Path("tone.wav")));
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs));
-    EXPECT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed.size(), 2);
+}
+
+class FakeBackEndTest : public MediaPlayerTest {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 200));
+        player = std::make_unique<MediaPlayer>(thread, sound.Factory(), clock);
+        ASSERT_TRUE(player->Open(Path("tone.wav")));
+    }
+    void TearDown() override { sound.Answer(); }
+    // Waits for the sound thread to have logged `n` entries.
+    QStringList LogOf(int n)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() >= n; }, kEndTimeoutMs));
+        return sound.Log();
+    }
+
+    testing_support::FakeSoundSystem sound;
+    platform::SoundThread thread;
+    platform::ManualClock clock;
+    std::unique_ptr<MediaPlayer> player;
+};
+
+// No call waits for a back end that hangs in a stop; the player says so once, a second after it
+// asked, and gives up the play it asked for rather than sound it late.
+TEST_F(FakeBackEndTest, NoCallWaitsOnABackEndThatHangs)
+{
+    QSignalSpy notAnswering(player.get(), &MediaPlayer::notAnswering);
+    sound.Hang();
+    player->Play();
+    LogOf(1);
+    player->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, kEndTimeoutMs));
+    player->Play(); // waits behind the stop
+    clock.advanceMs(MediaPlayer::NotAnsweringMs - 1);
+    player->CheckAnswer();
+    EXPECT_EQ(notAnswering.size(), 0);
+    clock.advanceMs(1);
+    player->CheckAnswer();
+    player->Stop();
+    player->CheckAnswer();
+    EXPECT_EQ(notAnswering.size(), 1) << "said once";
+    EXPECT_FALSE(player->Playing());
+
+    sound.Answer();
+    EXPECT_EQ(LogOf(4), QStringList({ "play tone.wav", "stop", "stop", "stop" })) << "the late play never sounds";
+    player->Play();
+    EXPECT_EQ(LogOf(5).last(), "play tone.wav") << "answering again";
+
+    sound.Hang();
+    player->Stop();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, kEndTimeoutMs));
+    player.reset(); // a player that goes does not wait for its back end either
+}
+
+// A play that the back end refused is tried again at the next play, and each failure is said.
+TEST_F(FakeBackEndTest, APlayThatFailedIsTriedAgainAtTheNextPlay)
+{
+    QSignalSpy failed(player.get(), &MediaPlayer::failed);
+    QSignalSpy started(player.get(), &MediaPlayer::started);
+    sound.Refuse(2);
+    for (int play = 1; play <= 3; ++play) {
+        ASSERT_TRUE(player->Play());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() + started.size() == play; }, kEndTimeoutMs));
+    }
+    EXPECT_EQ(sound.Log(), QStringList({ "fail tone.wav", "fail tone.wav", "play tone.wav" }));
+    EXPECT_EQ(failed.size(), 2);
+    EXPECT_EQ(started.size(), 1);
 }

@@ -10,8 +10,9 @@
 
 namespace testing_support {
 
-// A mono 16-bit 8 kHz WAV file with a square tone of the given length.
-inline bool WriteWav(const QString& path, int milliseconds)
+// The bytes of a mono 16-bit 8 kHz WAV file with a square tone of the given length, in the
+// format given by its tag (1 is PCM).
+inline QByteArray WavBytes(int milliseconds, quint16 formatTag = 1)
 {
     const quint32 rate = 8000;
     const quint32 samples = rate * quint32(milliseconds) / 1000;
@@ -30,7 +31,7 @@ inline bool WriteWav(const QString& path, int milliseconds)
     put32(36 + samples * 2);
     data.append("WAVEfmt ");
     put32(16);
-    put16(1); // PCM
+    put16(formatTag);
     put16(1); // mono
     put32(rate);
     put32(rate * 2);
@@ -40,20 +41,20 @@ inline bool WriteWav(const QString& path, int milliseconds)
     put32(samples * 2);
     for (quint32 i = 0; i < samples; ++i)
         put16(quint16((i % 40) < 20 ? 3000 : -3000));
+    return data;
+}
+
+inline bool WriteBytes(const QString& path, const QByteArray& data)
+{
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
 }
 
-// A RIFF/WAVE header followed by bytes that no decoder takes: it passes a look at its content
-// and fails only when played.
-inline bool WriteBrokenWav(const QString& path)
-{
-    QByteArray data("RIFF\x24\x00\x00\x00WAVEfmt \x10\x00\x00\x00", 20);
-    data.append("garbagegarbagegadata");
-    for (int i = 0; i < 3000; ++i)
-        data.append(char((i * 7919) % 251));
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
+// A mono 16-bit 8 kHz WAV file with a square tone of the given length.
+inline bool WriteWav(const QString& path, int milliseconds) { return WriteBytes(path, WavBytes(milliseconds)); }
+
+// A whole WAV file in a format no decoder knows: it passes every look at the file and fails only
+// when played.
+inline bool WriteBrokenWav(const QString& path) { return WriteBytes(path, WavBytes(200, 0x7777)); }
 
 } // namespace testing_support

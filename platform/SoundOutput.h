@@ -1,0 +1,71 @@
+#pragma once
+
+// The media back end and the thread it runs on.
+//
+// A sound server that does not answer blocks whoever calls into the back end: starting a
+// pipeline connects to the server, stopping or destroying one waits for it. Every such call is
+// therefore made on the sound thread, never on the thread that asked (the console's count-down
+// runs on the GUI thread ten times a second). The GUI side hands commands over and returns.
+
+#include <QString>
+#include <functional>
+#include <memory>
+
+class QObject;
+class QThread;
+
+namespace platform {
+
+// Plays one file at a time. Made, called and destroyed on the sound thread only; any call may
+// block for as long as the sound server does not answer.
+class SoundOutput {
+public:
+    virtual ~SoundOutput() = default;
+    // Plays the file from its beginning, ending whatever this output played before.
+    virtual void Play(const QString& file) = 0;
+    // Ends playing and lets go of what the back end holds for it.
+    virtual void Stop() = 0;
+
+    // Called on the sound thread, at most one of ended and failed for each Play.
+    std::function<void()> onStarted; // the back end has begun to play the file
+    std::function<void()> onEnded; // the file has played to its end
+    std::function<void(const QString& message)> onFailed; // the back end could not play it
+};
+
+using SoundOutputFactory = std::function<std::unique_ptr<SoundOutput>()>;
+
+// Qt Multimedia with the GStreamer back end, always with an audio output, so that a machine
+// without a sound device plays every file to its end into a silent sink. The back end's pipeline
+// (about half a megabyte) lives only from Play to Stop.
+std::unique_ptr<SoundOutput> MakeQtSoundOutput();
+
+// A thread with its own event loop that runs the work handed to it in order.
+class SoundThread {
+public:
+    SoundThread();
+    // Ends the thread after the work handed over; when that does not end within StopWaitMs (a
+    // back end that does not answer), the thread is left to end with the process.
+    ~SoundThread();
+    SoundThread(const SoundThread&) = delete;
+    SoundThread& operator=(const SoundThread&) = delete;
+
+    // Runs `work` on the thread after what was handed over before. Returns at once.
+    void Post(std::function<void()> work);
+
+    // The thread the program's players share; made when first asked for, ended when the
+    // application object goes.
+    static SoundThread& Shared();
+
+    static constexpr int StopWaitMs = 2000;
+
+private:
+    std::unique_ptr<QThread> m_thread;
+    QObject* m_context; // lives on the thread; the work runs in its name
+};
+
+// Sets the shared thread's back end up (the media framework, its plug-ins, the connection to the
+// sound server) by playing a short silence muted, without waiting for it: the first cue then
+// starts as promptly as the later ones. Only the first call does anything.
+void PrepareSound();
+
+} // namespace platform

@@ -1,0 +1,103 @@
+#pragma once
+
+// A media back end for tests: its outputs start at once, and it can hang (a stop that blocks the
+// sound thread until the test lets it answer, as a paused sound server does) and refuse plays.
+// Everything the outputs did is logged, in order, from the sound thread.
+
+#include "platform/SoundOutput.h"
+
+#include <QFileInfo>
+#include <QStringList>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+
+namespace testing_support {
+
+class FakeSoundSystem {
+public:
+    // Outputs on this system: "play <file name>" for a play that starts, "fail <file name>" for
+    // a refused one, "stop" for a stop once it has returned.
+    platform::SoundOutputFactory Factory()
+    {
+        return [this] { return std::make_unique<Output>(*this); };
+    }
+
+    // From now on a stop blocks the sound thread until Answer() (at most HangLimit, so that a
+    // broken test fails instead of hanging the suite).
+    void Hang()
+    {
+        const std::lock_guard<std::mutex> g(m_lock);
+        m_hanging = true;
+    }
+    void Answer()
+    {
+        {
+            const std::lock_guard<std::mutex> g(m_lock);
+            m_hanging = false;
+        }
+        m_answered.notify_all();
+    }
+    // The sound thread is inside a blocked stop.
+    bool Hung() const { return m_inHungStop.load(); }
+    // The next `n` plays fail.
+    void Refuse(int n) { m_refusals = n; }
+
+    QStringList Log() const
+    {
+        const std::lock_guard<std::mutex> g(m_lock);
+        return m_log;
+    }
+
+    static constexpr std::chrono::seconds HangLimit { 30 };
+
+private:
+    class Output final : public platform::SoundOutput {
+    public:
+        explicit Output(FakeSoundSystem& system)
+            : m_system(system)
+        {
+        }
+        void Play(const QString& file) override
+        {
+            const QString name = QFileInfo(file).fileName();
+            if (m_system.m_refusals.fetch_sub(1) > 0) {
+                m_system.Add(QStringLiteral("fail ") + name);
+                if (onFailed)
+                    onFailed(QStringLiteral("refused"));
+                return;
+            }
+            m_system.m_refusals = 0;
+            m_system.Add(QStringLiteral("play ") + name);
+            if (onStarted)
+                onStarted();
+        }
+        void Stop() override
+        {
+            std::unique_lock<std::mutex> g(m_system.m_lock);
+            m_system.m_inHungStop = m_system.m_hanging;
+            m_system.m_answered.wait_for(g, HangLimit, [this] { return !m_system.m_hanging; });
+            m_system.m_inHungStop = false;
+            m_system.m_log << QStringLiteral("stop");
+        }
+
+    private:
+        FakeSoundSystem& m_system;
+    };
+
+    void Add(const QString& entry)
+    {
+        const std::lock_guard<std::mutex> g(m_lock);
+        m_log << entry;
+    }
+
+    mutable std::mutex m_lock;
+    std::condition_variable m_answered;
+    bool m_hanging = false;
+    std::atomic<bool> m_inHungStop { false };
+    std::atomic<int> m_refusals { 0 };
+    QStringList m_log;
+};
+
+} // namespace testing_support
