@@ -174,7 +174,9 @@ void TFmain::FormCreate()
         }
     }
     try {
-        LoadSettings();
+        const QString problems = SettingsProblemText(LoadSettings());
+        if (!problems.isEmpty())
+            platform::ShowMessage(problems);
     } catch (const std::exception& e) {
         m_settingsFailure = QString::fromUtf8(e.what());
         platform::ShowError(m_settingsFailure);

@@ -210,3 +210,14 @@ TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
     for (const char* t : { "tnow", "result", "dtime" })
         EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
 }
+
+TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
+{
+    WriteCp932File(home.file("Tavo.ini"), QStringLiteral("[Env]\r\nPcom2=-1\r\n[D-Line]\r\nBrate=3\r\n"));
+    start();
+    ASSERT_EQ(asker.messages().size(), 1);
+    EXPECT_TRUE(asker.messages().first().endsWith(QStringLiteral(
+        "\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」")));
+    EXPECT_EQ(SignalPortNo1, 2);
+    EXPECT_EQ(BoardBitRateIndex, 0);
+}
