@@ -142,8 +142,11 @@ void TFtaikai::getendtime()
 
 void TFtaikai::CTBaddClick()
 {
-    if (!AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } })
-        || (CkBround->isChecked()
+    // A round takes its titles; the first row of a schedule is a plain row, in round mode too.
+    const bool round = CkBround->isChecked();
+    const bool plain = !round || (m_dev.dm && Dm().Qrmenu->RecordCount() == 0);
+    if ((plain && !AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+        || (round && !plain
             && !AcceptEditorTexts(Asker(),
                 { { QStringLiteral("ラウンドの表記"), CBxround->currentText() },
                     { QStringLiteral("ヒートの表記"), CBxheat->currentText() } })))

@@ -6,7 +6,9 @@
 #include "components/CuteBtn.h"
 #include "platform/TextCodec.h"
 
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -60,6 +62,14 @@ TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythi
     ClickOn(f->CTBadd);
     EXPECT_EQ(asker.messages().size(), 1);
     EXPECT_EQ(Chain().last(), "10:00:00-10:10:00 abc");
+
+    // A round takes its titles, and they are checked instead.
+    f->CkBround->setChecked(true);
+    f->CBxround->setCurrentText(QStringLiteral("予選") + QChar(0x01));
+    ClickOn(f->CTBadd);
+    ASSERT_EQ(asker.messages().size(), 2);
+    EXPECT_TRUE(asker.messages().last().startsWith(QStringLiteral("「ラウンドの表記」に使えない制御文字")));
+    EXPECT_EQ(Chain().size(), 4);
     f->close();
 }
 
