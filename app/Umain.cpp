@@ -14,7 +14,10 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScopeGuard>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 #include <cmath>
 
 TFmain* Fmain = nullptr;
@@ -24,6 +27,32 @@ namespace {
 const int kClientWidth = 658;
 const int kClientHeight = 313;
 const QSize kPictureSize(457, 153);
+// A window that is never painted (started minimized) still gets its upgrade after this long.
+constexpr int kUnpaintedUpgradeDelayMs = 500;
+
+// What the operator does with mouse, keys or touch; refused while the window waits.
+bool IsInput(QEvent::Type type)
+{
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+        return true;
+    default:
+        return false;
+    }
+}
 
 components::TCuteButton* FlatButton(
     QWidget* parent, const char* name, const QString& caption, platform::TColor face)
@@ -142,6 +171,12 @@ TFmain::TFmain(QWidget* parent)
     CuteButton1->move(kClientWidth / 2 - 145 - 16, 236);
     CuteButton2 = FlatButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"), platform::clBlack);
     CuteButton2->move(kClientWidth / 2 + 16, 236);
+    LabelUpgrade = new QLabel(this);
+    LabelUpgrade->setObjectName(QStringLiteral("LabelUpgrade"));
+    LabelUpgrade->setAlignment(Qt::AlignCenter);
+    LabelUpgrade->setGeometry(0, 287, kClientWidth, 20);
+    LabelUpgrade->hide();
+
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton2->OnClick = [this] { CuteButton2Click(); };
     OpenEventList = RunEventList;
@@ -157,6 +192,7 @@ TFmain::TFmain(QWidget* parent)
 
 TFmain::~TFmain()
 {
+    EndUpgradeWait();
     if (Fmain == this)
         Fmain = nullptr;
 }
@@ -174,7 +210,9 @@ void TFmain::FormCreate()
         }
     }
     try {
-        LoadSettings();
+        const QString problems = SettingsProblemText(LoadSettings());
+        if (!problems.isEmpty())
+            platform::ShowMessage(problems);
     } catch (const std::exception& e) {
         m_settingsFailure = QString::fromUtf8(e.what());
         platform::ShowError(m_settingsFailure);
@@ -185,7 +223,11 @@ void TFmain::FormShow()
 {
     if (!DM1 || !DM1->Database1->connected())
         return;
-    m_lastUpgrade = UpgradeTableLayout(*DM1);
+    m_lastUpgrade = UpgradeTableLayout(*DM1, [this](const QString& step) {
+        ShowUpgradeStep(QStringLiteral("データベースを更新しています: %1").arg(step));
+    });
+    // The failure is told to an operator who can answer it.
+    EndUpgradeWait();
     if (!m_lastUpgrade.failure.isEmpty())
         platform::ShowError(QStringLiteral("データベースのテーブル構成を更新できませんでした。\n%1")
                                 .arg(m_lastUpgrade.failure));
@@ -231,11 +273,78 @@ void TFmain::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // Restoring from the task bar is no new showing.
     if (!event->spontaneous())
-        FormShow();
+        BeginUpgradeWait();
+}
+
+void TFmain::paintEvent(QPaintEvent* event)
+{
+    QWidget::paintEvent(event);
+    if (m_upgradeWaiting && !m_upgradeRunning)
+        QTimer::singleShot(0, this, &TFmain::RunWaitingUpgrade);
+}
+
+void TFmain::BeginUpgradeWait()
+{
+    if (m_upgradeWaiting)
+        return;
+    m_upgradeWaiting = true;
+    LabelUpgrade->setText(QStringLiteral("データベースを確認しています…"));
+    LabelUpgrade->show();
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    qApp->installEventFilter(this);
+    QTimer::singleShot(kUnpaintedUpgradeDelayMs, this, &TFmain::RunWaitingUpgrade);
+}
+
+void TFmain::RunWaitingUpgrade()
+{
+    if (!m_upgradeWaiting || m_upgradeRunning)
+        return;
+    m_upgradeRunning = true;
+    // The window takes input again however the upgrade ends, also by an exception.
+    const auto ended = qScopeGuard([this] {
+        m_upgradeRunning = false;
+        EndUpgradeWait();
+    });
+    FormShow();
+}
+
+void TFmain::ShowUpgradeStep(const QString& text)
+{
+    if (!m_upgradeWaiting)
+        return;
+    LabelUpgrade->setText(text);
+    // Paints the step; the input that comes meanwhile is dropped by the event filter.
+    QCoreApplication::processEvents();
+}
+
+void TFmain::EndUpgradeWait()
+{
+    if (!m_upgradeWaiting)
+        return;
+    m_upgradeWaiting = false;
+    qApp->removeEventFilter(this);
+    QGuiApplication::restoreOverrideCursor();
+    LabelUpgrade->hide();
+}
+
+bool TFmain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_upgradeWaiting && IsInput(event->type())) {
+        const auto* widget = qobject_cast<QWidget*>(watched);
+        const auto* window = qobject_cast<QWindow*>(watched);
+        if ((widget && widget->window() == this) || (window && window == windowHandle()))
+            return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TFmain::closeEvent(QCloseEvent* event)
 {
+    // The upgrade runs inside this window's events: the window stays until it has ended.
+    if (m_upgradeWaiting) {
+        event->ignore();
+        return;
+    }
     // The window manager's close (Alt+F4, the session ending) ends the program the same way
     // as "ＣＬＯＳＥ", settings saved.
     if (m_ending || SaveBeforeEnd()) {

@@ -38,20 +38,36 @@ public:
 
     // What the last layout upgrade did (for the start's diagnostics and tests).
     const LayoutUpgradeResult& LastUpgrade() const { return m_lastUpgrade; }
+    // True from the showing of the window until its layout upgrade has ended: the window shows
+    // the step being run under a wait cursor and refuses input meanwhile.
+    bool UpgradeWaiting() const { return m_upgradeWaiting; }
+
+    QLabel* LabelUpgrade; // the step of the layout upgrade being run
 
     // The title picture shown in Image1 (457 x 153).
     static QPixmap TitlePicture();
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The upgrade runs once the window is on the screen, not in its show event, so that a long
+    // one is seen: from the show until it ends the window waits, with a wait cursor.
+    void BeginUpgradeWait();
+    void RunWaitingUpgrade();
+    void EndUpgradeWait();
+    void ShowUpgradeStep(const QString& text);
+
     // Saves the settings; false when they could not be saved (never read at start, or the
     // write failed) and the operator chose not to end.
     bool SaveBeforeEnd();
 
     bool m_ending = false;
+    bool m_upgradeWaiting = false;
+    bool m_upgradeRunning = false;
     QString m_settingsFailure; // why the settings file could not be read at start
     LayoutUpgradeResult m_lastUpgrade;
 };

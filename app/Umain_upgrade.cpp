@@ -28,10 +28,11 @@ const Columns kTitleColumns { { "ROUNDTL", "varchar(20)" }, { "HEATTL", "varchar
 
 class Upgrader {
 public:
-    Upgrader(TDM1& dm, LayoutUpgradeResult& result)
+    Upgrader(TDM1& dm, LayoutUpgradeResult& result, const UpgradeProgress& progress)
         : m_db(*dm.Database1)
         , m_q(*dm.Qtemp)
         , m_result(result)
+        , m_progress(progress)
     {
     }
 
@@ -83,6 +84,8 @@ public:
             version = readVersion(); // another copy of the program may have done it meanwhile
             if (version > atMost)
                 return true;
+            m_stepTitle = title;
+            tell();
             body();
             setVersion(atMost + 1);
             whole.Commit();
@@ -171,7 +174,10 @@ public:
     void forEachRow(const QString& sql, const std::function<bool(Query&)>& change)
     {
         open(sql, true);
+        int row = 0;
         for (m_q.First(); !m_q.Eof(); m_q.Next()) {
+            if (++row % kRowsBetweenProgress == 0)
+                tell();
             m_q.Edit();
             if (change(m_q))
                 m_q.Post();
@@ -193,9 +199,20 @@ public:
     Query& query() { return m_q; }
 
 private:
+    // A large schedule takes seconds to walk; the caller hears from it this often.
+    static constexpr int kRowsBetweenProgress = 500;
+
+    void tell()
+    {
+        if (m_progress)
+            m_progress(m_stepTitle);
+    }
+
     platform::Database& m_db;
     Query& m_q;
     LayoutUpgradeResult& m_result;
+    const UpgradeProgress& m_progress;
+    QString m_stepTitle;
 };
 
 // New event codes: the event date's eight digits and a sequence digit. An old code that
@@ -329,10 +346,10 @@ void RebuildEventCodes(Upgrader& u)
 
 } // namespace
 
-LayoutUpgradeResult UpgradeTableLayout(TDM1& dm)
+LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress)
 {
     LayoutUpgradeResult result;
-    Upgrader u(dm, result);
+    Upgrader u(dm, result, progress);
     const QString rmenu = QStringLiteral("rmenu");
     const QString taikai = QStringLiteral("taikai");
 

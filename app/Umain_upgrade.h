@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class TDM1;
 
@@ -19,9 +20,13 @@ struct LayoutUpgradeResult {
     QString failure;
 };
 
+// Told the title of each step as it begins, and the same title again every few hundred rows of
+// a step's row loop, so that the caller can show what runs and keep its window painted.
+using UpgradeProgress = std::function<void(const QString& stepTitle)>;
+
 // Runs on DM1's scratch query Qtemp. Every step is a write transaction begun as a writer, so
 // that another program writing the database is waited for. When the version was lost, a
 // database already at the current layout is recorded as such, without rewriting its rows.
 // The recording of a missing version is not guarded: its failure raises
 // platform::DatabaseError. A failing step is reported in the result.
-LayoutUpgradeResult UpgradeTableLayout(TDM1& dm);
+LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress = {});

@@ -5,6 +5,7 @@
 #include "platform/SerialLine.h"
 
 #include <QDate>
+#include <climits>
 
 QString CurrentEventCode;
 int OffControlMode = 0;
@@ -67,35 +68,41 @@ static void LoadSerialPortPaths(const platform::IniFile& ini)
     platform::SetSerialPortOverrides(paths);
 }
 
-void LoadSettings()
+std::vector<SettingProblem> LoadSettings()
 {
     const platform::IniFile ini(SettingsFilePath());
-    CurrentEventCode = ini.ReadString(kEnv, QStringLiteral("Tcode"), QStringLiteral("1"));
-    OffControlMode = ini.ReadInteger(kEnv, QStringLiteral("Cont"), 0);
-    SignalPortNo1 = ini.ReadInteger(kEnv, QStringLiteral("Pcom2"), 2);
-    SignalPortNo2 = ini.ReadInteger(kEnv, QStringLiteral("Pcom3"), 3);
-    SignalPortNo3 = ini.ReadInteger(kEnv, QStringLiteral("Pcom4"), 4);
-    BoardPortNo = ini.ReadInteger(kEnv, QStringLiteral("Pcom5"), 5);
-    WarmUpTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp1v"), kZeroTime);
-    RaceTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp2v"), kZeroTime);
-    OverTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp3v"), kZeroTime);
-    BlankTimePreset = ini.ReadString(kEnv, QStringLiteral("Dtp4v"), kZeroTime);
-    AutoIntervalPreset = ini.ReadString(kEnv, QStringLiteral("Dtp5v"), kZeroTime);
-    DelaySetting = ini.ReadInteger(kEnv, QStringLiteral("Dt"), 0);
-    BlindTimeTenths = ini.ReadString(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"));
-    HideClockPausedWarmUp = ini.ReadString(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"));
-    HideClockPausedRace = ini.ReadString(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"));
-    HideClockPausedOverTime = ini.ReadString(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"));
+    // Each value is checked against what the control showing it accepts.
+    CheckedSettingsReader r(ini);
+    using namespace setting_rule;
+    CurrentEventCode = r.Text(kEnv, QStringLiteral("Tcode"), QStringLiteral("1"), EventCode);
+    OffControlMode = r.Integer(kEnv, QStringLiteral("Cont"), 0, 0, 1);
+    SignalPortNo1 = r.Integer(kEnv, QStringLiteral("Pcom2"), 2, 1, kHighestPortNo);
+    SignalPortNo2 = r.Integer(kEnv, QStringLiteral("Pcom3"), 3, 1, kHighestPortNo);
+    SignalPortNo3 = r.Integer(kEnv, QStringLiteral("Pcom4"), 4, 1, kHighestPortNo);
+    BoardPortNo = r.Integer(kEnv, QStringLiteral("Pcom5"), 5, 1, kHighestPortNo);
+    WarmUpTimePreset = r.Text(kEnv, QStringLiteral("Dtp1v"), kZeroTime, ClockTextOrEmpty);
+    RaceTimePreset = r.Text(kEnv, QStringLiteral("Dtp2v"), kZeroTime, ClockTextOrEmpty);
+    OverTimePreset = r.Text(kEnv, QStringLiteral("Dtp3v"), kZeroTime, ClockTextOrEmpty);
+    BlankTimePreset = r.Text(kEnv, QStringLiteral("Dtp4v"), kZeroTime, ClockTextOrEmpty);
+    AutoIntervalPreset = r.Text(kEnv, QStringLiteral("Dtp5v"), kZeroTime, ClockTextOrEmpty);
+    // The delay box takes any integer.
+    DelaySetting = r.Integer(kEnv, QStringLiteral("Dt"), 0, INT_MIN, INT_MAX);
+    BlindTimeTenths = r.Text(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"), TenthsOfADay);
+    HideClockPausedWarmUp = r.Text(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"), Flag);
+    HideClockPausedRace = r.Text(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"), Flag);
+    HideClockPausedOverTime = r.Text(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"), Flag);
+    // The printout's column titles take any text.
     ReportTitleStart = ini.ReadString(kPrint, QStringLiteral("TLstart"), QStringLiteral("Start"));
     ReportTitleEnd = ini.ReadString(kPrint, QStringLiteral("TLend"), QStringLiteral("End"));
     ReportTitleSchedule = ini.ReadString(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
     ReportTitleNote = ini.ReadString(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
     ReportPrintDatePrefix = ini.ReadString(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
-    TimeServerAddress = ini.ReadString(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress);
-    TimeServerPort = ini.ReadString(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"));
-    BoardBitRateIndex = ini.ReadInteger(kDLine, QStringLiteral("Brate"), 0);
+    TimeServerAddress = r.Text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, HostAddress);
+    TimeServerPort = r.Text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), TcpPort);
+    BoardBitRateIndex = r.Integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);
     LoadSerialPortPaths(ini);
     g_settingsLoaded = true;
+    return r.Problems();
 }
 
 bool SaveSettings()

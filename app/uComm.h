@@ -4,7 +4,10 @@
 // settings once at start and writes them back on "ＣＬＯＳＥ"; in between, the event list and the
 // console read and assign the globals directly.
 
+#include "app/SettingsCheck.h"
+
 #include <QString>
+#include <vector>
 
 class QDate;
 
@@ -42,10 +45,11 @@ extern unsigned char BoardFromNetwork; // 1 while the board's race time comes fr
 // Full path of the settings file (Tavo.ini in the data folder).
 QString SettingsFilePath();
 
-// Fills every settings global from Tavo.ini; a missing file or key gives the default.
+// Fills every settings global from Tavo.ini; a missing file or key gives the default, and so
+// does a value the control showing it would not take: those are returned, for the operator.
 // Raises std::runtime_error when an existing file cannot be read; the globals then stay as
 // they were and SaveSettings will not write.
-void LoadSettings();
+std::vector<SettingProblem> LoadSettings();
 
 // Writes the globals back (Tcode and Brate excepted); empty presets become "0:00:00" first.
 // Does nothing and returns false when the settings were never loaded in this process, so that

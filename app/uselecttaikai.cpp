@@ -9,6 +9,7 @@
 #include "platform/DataSet.h"
 #include "platform/SqlDialect.h"
 #include "platform/TavoApplication.h"
+#include "platform/TypedText.h"
 
 #include <QCoreApplication>
 #include <QDateEdit>
@@ -451,6 +452,11 @@ void TFselecttaikai::BtourokuClick()
     platform::Query* list = DM1->Qtaikai;
     const platform::DataSet::Bookmark bookmark = list->Active() ? list->GetBookmark() : 0;
     const QString mode = m_mode;
+    if ((mode == kAdd || mode == kEdit)
+        && !platform::AcceptTypedText(platform::CurrentAsker(), QStringLiteral("大会名"), eTName->text())) {
+        eTName->setFocus();
+        return;
+    }
     try {
         if (mode == kAdd) {
             if (!CommitAdd())
@@ -662,6 +668,8 @@ void TFselecttaikai::CuteButton4Click() { RunMaintenanceText(false); }
 // asked to ("開く") or when it is a select; the others are executed.
 void TFselecttaikai::RunMaintenanceText(bool openLast)
 {
+    if (!platform::AcceptTypedText(platform::CurrentAsker(), QStringLiteral("SQL文"), Memo1->toPlainText()))
+        return;
     const QStringList statements = platform::sql::SplitStatements(Memo1->toPlainText());
     platform::Query* temp = DM1->Qtemp;
     temp->Close();

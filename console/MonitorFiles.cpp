@@ -3,6 +3,7 @@
 #include "console/Utaikai_time.h"
 #include "platform/DataFolder.h"
 #include "platform/TextCodec.h"
+#include "platform/TypedText.h"
 
 #include <QDir>
 
@@ -32,12 +33,16 @@ QByteArray RInfoFileBytes(const std::vector<ScheduleLine>& rows)
     QString text;
     for (const ScheduleLine& row : rows)
         text += row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu + LineEnd;
-    return platform::ToCp932(text);
+    // A row stored before its text was checked must not put control bytes before the monitor.
+    return platform::ToCp932(platform::WithoutControlCharacters(text));
 }
 
 QByteArray RInfomemFileBytes(const QString& memo, bool shown)
 {
-    return shown ? platform::ToCp932(WithCrLf(memo) + LineEnd) : QByteArray();
+    // The memo is stored as typed (its field is bound); the monitor gets it without NUL and the
+    // other control bytes.
+    return shown ? platform::ToCp932(WithCrLf(platform::WithoutControlCharacters(memo)) + LineEnd)
+                 : QByteArray();
 }
 
 bool MonitorFiles::WriteClosed()

@@ -14,6 +14,7 @@
 #include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
+#include "platform/TypedText.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -24,6 +25,9 @@
 #include <QPlainTextEdit>
 #include <QSpinBox>
 #include <QTimeEdit>
+#include <algorithm>
+#include <initializer_list>
+#include <utility>
 
 namespace console {
 namespace {
@@ -31,6 +35,13 @@ namespace {
 const QString kItemsUnread = QStringLiteral("予定を読み込めませんでした: ");
 
 QTime TimeOfSeconds(int seconds) { return QTime::fromMSecsSinceStartOfDay((seconds % SecondsPerDay) * 1000); }
+
+// The editor's texts, by the labels the page shows them with, refused before a command writes.
+bool AcceptEditorTexts(platform::Asker& asker, std::initializer_list<std::pair<QString, QString>> fields)
+{
+    return std::all_of(fields.begin(), fields.end(),
+        [&](const auto& field) { return platform::AcceptTypedText(asker, field.first, field.second); });
+}
 
 } // namespace
 
@@ -131,6 +142,15 @@ void TFtaikai::getendtime()
 
 void TFtaikai::CTBaddClick()
 {
+    // A round takes its titles; the first row of a schedule is a plain row, in round mode too.
+    const bool round = CkBround->isChecked();
+    const bool plain = !round || (m_dev.dm && Dm().Qrmenu->RecordCount() == 0);
+    if ((plain && !AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+        || (round && !plain
+            && !AcceptEditorTexts(Asker(),
+                { { QStringLiteral("ラウンドの表記"), CBxround->currentText() },
+                    { QStringLiteral("ヒートの表記"), CBxheat->currentText() } })))
+        return;
     RunScheduleCommand([this](Schedule& schedule) {
         const bool wasEmpty = Dm().Qrmenu->RecordCount() == 0;
         std::optional<RoundEditor> round;
@@ -152,12 +172,16 @@ void TFtaikai::CTBaddClick()
 
 void TFtaikai::CTBinsClick()
 {
+    if (!AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+        return;
     RunScheduleCommand(
         [this](Schedule& s) { return s.Insert(ScheduleEditorInput(), SelectedScheduleRow()); });
 }
 
 void TFtaikai::CTBediClick()
 {
+    if (!AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+        return;
     RunScheduleCommand(
         [this](Schedule& s) { return s.Change(ScheduleEditorInput(), SelectedScheduleRow()); });
 }

@@ -11,6 +11,7 @@
 #include "console/Utaikai.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
+#include "platform/TypedText.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -189,6 +190,8 @@ void TFtaikai::RegisterCue(CuePhase phase)
     if (!m_dev.dm)
         return;
     const size_t k = Index(phase);
+    if (!platform::AcceptTypedText(Asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
+        return;
     try {
         CueTable table(*Dm().Qtemp, Asker(), CurrentEventCode);
         if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)

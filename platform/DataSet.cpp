@@ -25,6 +25,9 @@ public:
     Statement(sqlite3* db, const QString& sql)
         : m_db(db)
     {
+        // SQLite stops reading at a NUL and reports the rest as a raw "unrecognized token".
+        if (sql.contains(QChar(0)))
+            Fail(QStringLiteral("SQL文に NUL 文字が含まれているため実行できません。"));
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
             Fail(QString::fromUtf8(sqlite3_errmsg(db)));

@@ -220,19 +220,22 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
 {
-    const QString text = ReadString(section, key, QString()).trimmed();
-    if (text.isEmpty())
-        return defaultValue;
+    return IntegerOf(ReadString(section, key, QString())).value_or(defaultValue);
+}
+
+std::optional<int> IniFile::IntegerOf(const QString& value)
+{
+    const QString text = value.trimmed();
     bool ok = false;
-    int value = 0;
+    int number = 0;
     // Decimal as written by the program; hexadecimal as "$1F" or "0x1F", as the original accepts.
     if (text.startsWith(QLatin1Char('$')))
-        value = text.mid(1).toInt(&ok, 16);
+        number = text.mid(1).toInt(&ok, 16);
     else if (text.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        value = text.mid(2).toInt(&ok, 16);
+        number = text.mid(2).toInt(&ok, 16);
     else
-        value = text.toInt(&ok, 10);
-    return ok ? value : defaultValue;
+        number = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(number) : std::nullopt;
 }
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)

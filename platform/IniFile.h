@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -19,6 +20,10 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
     bool ValueExists(const QString& section, const QString& key) const;
+
+    // An integer value as ReadInteger takes it: decimal, or hexadecimal as "$1F" or "0x1F";
+    // nothing when the text is no such number or does not fit an int.
+    static std::optional<int> IntegerOf(const QString& text);
 
 private:
     struct Impl;

@@ -8,7 +8,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -36,6 +40,29 @@ protected:
         Fmain = window.get();
     }
 
+    // A database of the first layout, without checkv: every step of the upgrade runs.
+    static void makeVersion1Database()
+    {
+        TDM1 old;
+        old.Database1->setConnected(true);
+        for (const char* sql :
+            { "create table taikai (tcode varchar(10), tname varchar(60), tdate date, status smallint)",
+                "create table rmenu (tcode varchar(10), rr integer, btime time, etime time, kara varchar(2),"
+                " rmenu varchar(60))",
+                "create table music (tcode varchar(10), bun varchar(1), tno time, mname varchar(255))",
+                "insert into taikai (tcode,tname,tdate) values ('7','Old','05/04/2023')",
+                "insert into rmenu (tcode,rr,btime,etime,kara,rmenu) values "
+                "('7',1,'9:00:00','9:10:00','-','A')" })
+            old.Database1->execute(QLatin1String(sql));
+    }
+
+    // Shows the window and lets it run its layout upgrade, which follows the first paint.
+    void showAndWait()
+    {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->UpgradeWaiting(); }, 10000));
+    }
+
     testing_support::TempHome home;
     testing_support::ScriptedAsker asker;
     std::unique_ptr<TDM1> dm;
@@ -47,7 +74,7 @@ protected:
 TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
 {
     start();
-    window->show();
+    showAndWait();
     EXPECT_EQ(window->windowTitle(), "Race schedule control");
     EXPECT_EQ(window->size(), QSize(658, 313));
     // A fixed layout: dragging the frame does not resize it.
@@ -98,7 +125,7 @@ TEST_F(StartWindow, OpenButtonCallsTheEventListHook)
 TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
 {
     start();
-    window->show();
+    showAndWait();
     RaceTimePreset = "0:06:00";
     BoardBitRateIndex = 1;
     CurrentEventCode = "202403092";
@@ -114,7 +141,7 @@ TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
 TEST_F(StartWindow, WindowManagerCloseSavesLikeTheCloseButton)
 {
     start();
-    window->show();
+    showAndWait();
     DelaySetting = 4;
     EXPECT_TRUE(window->close());
     EXPECT_TRUE(ReadCp932File(home.file("Tavo.ini")).contains("Dt=4\r\n"));
@@ -127,7 +154,7 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
     WriteCp932File(home.file("Tavo.ini"), original);
     QDir(home.path()).mkdir("tavo.db"); // a folder where the database file should be
     start();
-    window->show();
+    showAndWait();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("データベースに接続できません。")));
     EXPECT_EQ(SignalPortNo1, 11);
@@ -147,7 +174,7 @@ TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOverAndCloseAsksFirst)
     start();
     ASSERT_FALSE(asker.errors().isEmpty());
     EXPECT_FALSE(SettingsLoaded());
-    window->show();
+    showAndWait();
     // "ＣＬＯＳＥ" says that this session's settings are lost, and why, and asks first.
     asker.answer(false);
     window->CuteButton2->Click();
@@ -169,7 +196,7 @@ TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOverAndCloseAsksFirst)
 TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
 {
     start();
-    window->show();
+    showAndWait();
     // The settings file turns into something that cannot be written.
     QFile::remove(home.file("Tavo.ini"));
     QDir(home.path()).mkdir("Tavo.ini");
@@ -185,21 +212,9 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
 
 TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
 {
-    {
-        TDM1 old;
-        old.Database1->setConnected(true);
-        for (const char* sql :
-            { "create table taikai (tcode varchar(10), tname varchar(60), tdate date, status smallint)",
-                "create table rmenu (tcode varchar(10), rr integer, btime time, etime time, kara varchar(2),"
-                " rmenu varchar(60))",
-                "create table music (tcode varchar(10), bun varchar(1), tno time, mname varchar(255))",
-                "insert into taikai (tcode,tname,tdate) values ('7','Old','05/04/2023')",
-                "insert into rmenu (tcode,rr,btime,etime,kara,rmenu) values "
-                "('7',1,'9:00:00','9:10:00','-','A')" })
-            old.Database1->execute(QLatin1String(sql));
-    }
+    makeVersion1Database();
     start();
-    window->show();
+    showAndWait();
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     EXPECT_EQ(window->LastUpgrade().versionBefore, 1);
     EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
@@ -209,4 +224,68 @@ TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
     EXPECT_EQ(dm->Qtemp2->FieldByName("uc")->AsInteger(), 1);
     for (const char* t : { "tnow", "result", "dtime" })
         EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
+}
+
+TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
+{
+    WriteCp932File(home.file("Tavo.ini"), QStringLiteral("[Env]\r\nPcom2=-1\r\n[D-Line]\r\nBrate=3\r\n"));
+    start();
+    ASSERT_EQ(asker.messages().size(), 1);
+    EXPECT_TRUE(asker.messages().first().endsWith(
+        QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」")));
+    EXPECT_EQ(SignalPortNo1, 2);
+    EXPECT_EQ(BoardBitRateIndex, 0);
+}
+
+TEST_F(StartWindow, TheUpgradeFollowsTheFirstPaintShowsItsStepsAndRefusesInput)
+{
+    makeVersion1Database();
+    start();
+    bool listOpened = false;
+    window->OpenEventList = [&](QWidget*) { listOpened = true; };
+    auto click = [&](QWidget* w) {
+        QTest::mouseClick(
+            window->windowHandle(), Qt::LeftButton, {}, w->mapTo(window.get(), w->rect().center()));
+    };
+
+    // What the window shows while each step runs, and a click on "大会実行" in the middle of it.
+    QStringList shown;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        const QString text = window->LabelUpgrade->isVisible() ? window->LabelUpgrade->text() : QString();
+        if (text.isEmpty() || (!shown.isEmpty() && shown.last() == text))
+            return;
+        shown << text;
+        if (shown.size() == 2) {
+            testing_support::SaveGrab(window.get(), "start_window_upgrading");
+            click(window->CuteButton1);
+        }
+    });
+    watch.start(0);
+
+    window->show();
+    // Shown at once, before any step: the window, the wait cursor and what it does.
+    EXPECT_TRUE(window->UpgradeWaiting());
+    EXPECT_EQ(window->LastUpgrade().versionAfter, 0) << "nothing ran in the show itself";
+    ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    EXPECT_FALSE(window->close()) << "the window stays until the upgrade has ended";
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->UpgradeWaiting(); }, 10000));
+    watch.stop();
+    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    EXPECT_EQ(shown,
+        QStringList({ QStringLiteral("データベースを確認しています…"),
+            QStringLiteral("データベースを更新しています: 大会にプリセット時間の列を追加"),
+            QStringLiteral("データベースを更新しています: 大会コードを開催日から作り直し"),
+            QStringLiteral("データベースを更新しています: スケジュールの大会コードを数値に変更"),
+            QStringLiteral("データベースを更新しています: スケジュールに時間・ラウンド・ヒートの列を追加"),
+            QStringLiteral("データベースを更新しています: スケジュールに通し番号を付与"),
+            QStringLiteral("データベースを更新しています: スケジュールにラウンド名・ヒート名を追加") }));
+    EXPECT_FALSE(listOpened) << "the click during the upgrade was refused";
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(window->LabelUpgrade->isHidden());
+
+    click(window->CuteButton1);
+    EXPECT_TRUE(listOpened) << "the window takes input once the upgrade has ended";
 }

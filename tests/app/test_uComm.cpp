@@ -6,12 +6,73 @@
 
 #include <QDate>
 #include <QFile>
+#include <QHash>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
 
 using testing_support::ReadCp932File;
 using testing_support::WriteCp932File;
+
+// The global each key is loaded into, as text.
+const QHash<QString, std::function<QString()>> kGlobalOf {
+    { "Tcode", [] { return CurrentEventCode; } },
+    { "Cont", [] { return QString::number(OffControlMode); } },
+    { "Pcom2", [] { return QString::number(SignalPortNo1); } },
+    { "Pcom3", [] { return QString::number(SignalPortNo2); } },
+    { "Pcom4", [] { return QString::number(SignalPortNo3); } },
+    { "Pcom5", [] { return QString::number(BoardPortNo); } },
+    { "Dtp1v", [] { return WarmUpTimePreset; } },
+    { "Dtp2v", [] { return RaceTimePreset; } },
+    { "Dtp3v", [] { return OverTimePreset; } },
+    { "Dtp4v", [] { return BlankTimePreset; } },
+    { "Dtp5v", [] { return AutoIntervalPreset; } },
+    { "Dt", [] { return QString::number(DelaySetting); } },
+    { "Brindt", [] { return BlindTimeTenths; } },
+    { "Dpwup", [] { return HideClockPausedWarmUp; } },
+    { "Dprace", [] { return HideClockPausedRace; } },
+    { "Dpover", [] { return HideClockPausedOverTime; } },
+    { "TLstart", [] { return ReportTitleStart; } },
+    { "TCPadd", [] { return TimeServerAddress; } },
+    { "Portnum", [] { return TimeServerPort; } },
+    { "Brate", [] { return QString::number(BoardBitRateIndex); } },
+};
+
+struct Case {
+    const char* section;
+    const char* key;
+    const char* value; // as written in the file
+    const char* loaded; // the global afterwards
+    bool refused; // named in the start message with the default
+};
+
+// One row per example of a rule: what the control showing the value takes, and what it does not.
+const Case kCases[] = {
+    { "Env", "Pcom2", "7", "7", false }, { "Env", "Pcom2", "$0A", "10", false },
+    { "Env", "Pcom3", "99", "99", false }, { "Env", "Pcom2", "-1", "2", true },
+    { "Env", "Pcom3", "0", "3", true }, { "Env", "Pcom4", "2147483647", "4", true },
+    { "Env", "Pcom5", "99999999999", "5", true }, { "Env", "Pcom5", "COM5", "5", true },
+    { "Env", "Pcom5", "", "5", true }, { "Env", "Cont", "1", "1", false }, { "Env", "Cont", "2", "0", true },
+    { "D-Line", "Brate", "1", "1", false }, { "D-Line", "Brate", "2", "0", true },
+    { "D-Line", "Brate", "-1", "0", true }, { "Env", "Dtp1v", "0:03:00", "0:03:00", false },
+    { "Env", "Dtp2v", "23:59:59", "23:59:59", false },
+    { "Env", "Dtp3v", "", "", false }, // an empty preset is 0:00:00, written so at close
+    { "Env", "Dtp1v", "abc", "0:00:00", true }, { "Env", "Dtp2v", "25:99:99", "0:00:00", true },
+    { "Env", "Dtp3v", "24:00:00", "0:00:00", true }, { "Env", "Dtp4v", "0:60:00", "0:00:00", true },
+    { "Env", "Dtp5v", "5:00", "0:00:00", true }, { "Env", "Dt", "-3", "-3", false },
+    { "Env", "Dt", "x", "0", true }, { "Env", "Brindt", "30", "30", false },
+    { "Env", "Brindt", "863999", "863999", false }, { "Env", "Brindt", "864000", "3", true },
+    { "Env", "Brindt", "-1", "3", true }, { "Env", "Brindt", "bright", "3", true },
+    { "Env", "Brindt", "99999999999999999999", "3", true }, { "Env", "Dpwup", "1", "1", false },
+    { "Env", "Dpwup", "yes", "0", true }, { "Env", "Dprace", "2", "1", true },
+    { "Env", "Dpover", "", "1", true }, { "TCP", "Portnum", "65535", "65535", false },
+    { "TCP", "Portnum", "0", "5000", true }, { "TCP", "Portnum", "65536", "5000", true },
+    { "TCP", "Portnum", "http", "5000", true }, { "TCP", "TCPadd", "timing.local", "timing.local", false },
+    { "TCP", "TCPadd", "10.0.0 .5", "192.168.0.10", true },
+    { "Env", "Tcode", "202403092", "202403092", false }, { "Env", "Tcode", "abc", "1", true },
+    { "Print", "TLstart", "25:99:99", "25:99:99", false }, // titles take any text
+};
 
 class Settings : public ::testing::Test {
 protected:
@@ -197,4 +258,41 @@ TEST_F(Settings, PortsSectionMapsPortNumbersToDevicesAndIsNeverWritten)
     WriteCp932File(SettingsFilePath(), QStringLiteral("[Env]\r\n"));
     LoadSettings();
     EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyS4");
+}
+
+TEST_F(Settings, EachValueIsTakenOnlyWhenItsControlAcceptsIt)
+{
+    for (const Case& c : kCases) {
+        const QString row = QStringLiteral("%1/%2=%3").arg(c.section, c.key, c.value);
+        testing_support::WriteCp932File(
+            home.file("Tavo.ini"), QStringLiteral("[%1]\r\n%2=%3\r\n").arg(c.section, c.key, c.value));
+        ResetSettingsLoaded();
+        const std::vector<SettingProblem> problems = LoadSettings();
+        EXPECT_EQ(kGlobalOf.value(c.key)(), QLatin1String(c.loaded)) << row.toStdString();
+        ASSERT_EQ(problems.size(), c.refused ? 1u : 0u) << row.toStdString();
+        if (c.refused) {
+            EXPECT_EQ(problems[0], (SettingProblem { c.section, c.key, c.value, c.loaded }))
+                << row.toStdString();
+        }
+    }
+}
+
+TEST_F(Settings, OneMessageNamesEachKeyItsValueAndTheDefaultAndCloseWritesTheDefaults)
+{
+    testing_support::WriteCp932File(home.file("Tavo.ini"),
+        QStringLiteral("[Env]\r\nPcom2=-1\r\nDtp2v=25:99:99\r\nDt=7\r\n[D-Line]\r\nBrate=5\r\n"));
+    const QString message = SettingsProblemText(LoadSettings());
+    EXPECT_EQ(message,
+        QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
+                       "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。\n"
+                       "[Env] Pcom2 の値「-1」→ 既定値「2」\n"
+                       "[Env] Dtp2v の値「25:99:99」→ 既定値「0:00:00」\n"
+                       "[D-Line] Brate の値「5」→ 既定値「0」"));
+    ASSERT_TRUE(SaveSettings());
+    const QString text = testing_support::ReadCp932File(home.file("Tavo.ini"));
+    EXPECT_TRUE(text.contains("Pcom2=2\r\n"));
+    EXPECT_TRUE(text.contains("Dtp2v=0:00:00\r\n"));
+    EXPECT_TRUE(text.contains("Dt=7\r\n"));
+    EXPECT_TRUE(text.contains("Brate=5\r\n")); // never written by the program
+    EXPECT_TRUE(SettingsProblemText({}).isEmpty());
 }

@@ -240,6 +240,27 @@ TEST_F(EventList, AddWritesTheRowWithTheDefaultSignalTimes)
     EXPECT_EQ(window->Edit2->text(), "2"); // the next digit
 }
 
+TEST_F(EventList, ControlCharactersInTheTitleOrAStatementAreRefusedWithTheFieldNamed)
+{
+    open();
+    proposeFor(QDate(2024, 3, 9));
+    window->eTName->setText(QStringLiteral("ab") + QChar(0));
+    window->Btouroku->Click();
+    EXPECT_EQ(asker.messages(),
+        QStringList { QStringLiteral("「大会名」に使えない制御文字 (NUL など) が含まれています。"
+                                     "取り除いてから、もう一度操作してください。") });
+    EXPECT_EQ(window->TikiMode(), "TIKIADD") << "the editor stays with what was typed";
+    EXPECT_TRUE(column("select tcode from taikai").isEmpty());
+
+    window->CuteButton2Click();
+    window->Memo1->setPlainText(QStringLiteral("insert into tnow (tcode) values ('5") + QChar(0x07) + "')");
+    window->CuteButton4Click();
+    ASSERT_EQ(asker.messages().size(), 2);
+    EXPECT_TRUE(asker.messages().last().startsWith(QStringLiteral("「SQL文」に使えない制御文字")));
+    EXPECT_TRUE(asker.errors().isEmpty());
+    EXPECT_TRUE(column("select tcode from tnow where tcode like '5%'").isEmpty());
+}
+
 TEST_F(EventList, ProposalIsOneMoreThanTheHighestDigitOfTheDate)
 {
     addEvent("202403091", "A", "03/09/2024");

@@ -240,7 +240,7 @@ TEST(Rs232c, RealPortSwitchesItsLines)
 {
     const QString device = qEnvironmentVariable("TAVO_TEST_SERIAL");
     if (device.isEmpty())
-        GTEST_SKIP() << "set TAVO_TEST_SERIAL to a serial device to run";
+        GTEST_SKIP() << "no real serial port: set TAVO_TEST_SERIAL to a serial device (/dev/ttyUSB0) to run";
     Trs232c port;
     port.portname = device;
     ASSERT_TRUE(port.Open());

@@ -29,7 +29,6 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -214,11 +213,12 @@ protected:
                                               : QStringLiteral("<missing>");
     }
 
-    // The lines of a golden file next to this source.
+    // The lines of a golden file next to this source, found from the source folder as the build
+    // names it (__FILE__ can be relative to a compiler cache's base folder).
     static QStringList Golden(const QString& name)
     {
         QFile file(
-            QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().filePath(QStringLiteral("golden/") + name));
+            QDir(QString::fromUtf8(QT_TESTCASE_SOURCEDIR)).filePath(QStringLiteral("e2e/golden/") + name));
         return file.open(QIODevice::ReadOnly)
             ? QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)
             : QStringList();

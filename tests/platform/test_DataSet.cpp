@@ -70,6 +70,18 @@ TEST_F(DataSetTest, QuotedCodeFindsIntegerColumn)
     EXPECT_EQ(db.execute("delete from taikai where tcode='202403092'"), 1);
 }
 
+TEST_F(DataSetTest, AStatementHoldingNulIsRefusedInWords)
+{
+    makeEvents();
+    try {
+        db.execute(QStringLiteral("update taikai set tname='a") + QChar(0) + QStringLiteral("b'"));
+        FAIL() << "the statement ran";
+    } catch (const DatabaseError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("SQL文に NUL 文字が含まれているため実行できません。"));
+    }
+    EXPECT_EQ(column("select * from taikai order by tcode", "tname"), QStringList({ "A", "C", "B" }));
+}
+
 TEST_F(DataSetTest, DatesCompareAndSortAcrossYears)
 {
     makeEvents();

@@ -76,7 +76,7 @@ TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
     QFile::setPermissions(Path("locked.wav"), QFileDevice::WriteOwner);
     QFile probe(Path("locked.wav"));
     if (probe.open(QIODevice::ReadOnly))
-        GTEST_SKIP() << "this user reads files whatever their permissions say";
+        GTEST_SKIP() << "running as root: this user reads a file whatever its permissions say";
     MediaPlayer player;
     QString problem;
     EXPECT_FALSE(player.Open(Path("locked.wav"), &problem));

@@ -178,7 +178,7 @@ TEST(TermiosLine, RealPortSwitchesModemLines)
 {
     const QString device = qEnvironmentVariable("TAVO_TEST_SERIAL");
     if (device.isEmpty())
-        GTEST_SKIP() << "set TAVO_TEST_SERIAL to a serial device to run";
+        GTEST_SKIP() << "no real serial port: set TAVO_TEST_SERIAL to a serial device (/dev/ttyUSB0) to run";
     auto line = OpenTermiosLine(device);
     ASSERT_NE(line, nullptr);
     LineSettings s;

@@ -10,9 +10,11 @@ using namespace testing_support;
 
 class Ubrmenu : public PrintoutFixture { };
 
+// The source folder as the build names it: __FILE__ can be a path relative to a compiler cache's
+// base folder, which does not lead anywhere from the folder the tests run in.
 QString Golden(const QString& name)
 {
-    return QFileInfo(QString::fromUtf8(__FILE__)).absoluteDir().filePath(QStringLiteral("golden/") + name);
+    return QDir(QString::fromUtf8(QT_TESTCASE_SOURCEDIR)).filePath(QStringLiteral("printout/golden/") + name);
 }
 
 // Pixels whose colour differs by more than antialiasing does, compared with the golden picture.

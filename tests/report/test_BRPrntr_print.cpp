@@ -316,7 +316,7 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
 {
     const QString queue = qEnvironmentVariable("TAVO_TEST_PRINTER");
     if (queue.isEmpty())
-        GTEST_SKIP() << "set TAVO_TEST_PRINTER to a CUPS queue to run";
+        GTEST_SKIP() << "no print queue: set TAVO_TEST_PRINTER to a CUPS queue to run";
     const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
     int index = -1;
     for (int i = 0; i < printers.size(); ++i)

@@ -168,7 +168,7 @@ TEST(BRPrinterSettings, EventsCanStopReadingAndWriting)
 TEST(BRPrinterSettings, WithoutQueuesTheDefaultPrinterIsPdfOutput)
 {
     if (!QPrinterInfo::availablePrinters().isEmpty())
-        GTEST_SKIP() << "this system has print queues";
+        GTEST_SKIP() << "this system has print queues: the PDF default applies only without one";
     TBRPrinter printer;
     printer.SetPrinterIndex(-1);
     EXPECT_TRUE(printer.Target().IsPdf());

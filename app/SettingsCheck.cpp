@@ -1,0 +1,111 @@
+#include "app/SettingsCheck.h"
+
+#include "platform/IniFile.h"
+
+#include <QRegularExpression>
+#include <QTime>
+#include <algorithm>
+
+CheckedSettingsReader::CheckedSettingsReader(const platform::IniFile& ini)
+    : m_ini(ini)
+{
+}
+
+bool CheckedSettingsReader::Present(const QString& section, const QString& key, QString* value) const
+{
+    if (!m_ini.ValueExists(section, key))
+        return false;
+    *value = m_ini.ReadString(section, key, QString()).trimmed();
+    return true;
+}
+
+void CheckedSettingsReader::Refuse(
+    const QString& section, const QString& key, const QString& value, const QString& defaultValue)
+{
+    m_problems.push_back({ section, key, value, defaultValue });
+}
+
+int CheckedSettingsReader::Integer(
+    const QString& section, const QString& key, int defaultValue, int min, int max)
+{
+    QString value;
+    if (!Present(section, key, &value))
+        return defaultValue;
+    const std::optional<int> number = platform::IniFile::IntegerOf(value);
+    if (number && *number >= min && *number <= max)
+        return *number;
+    Refuse(section, key, value, QString::number(defaultValue));
+    return defaultValue;
+}
+
+QString CheckedSettingsReader::Text(
+    const QString& section, const QString& key, const QString& defaultValue, bool (*accepts)(const QString&))
+{
+    QString value;
+    if (!Present(section, key, &value))
+        return defaultValue;
+    if (accepts(value))
+        return value;
+    Refuse(section, key, value, defaultValue);
+    return defaultValue;
+}
+
+namespace setting_rule {
+
+namespace {
+
+constexpr qint64 kTenthsPerDay = 864000;
+
+bool DecimalDigits(const QString& value)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
+    return digits.match(value).hasMatch();
+}
+
+} // namespace
+
+bool ClockTextOrEmpty(const QString& value)
+{
+    if (value.isEmpty())
+        return true;
+    static const QRegularExpression clock(QStringLiteral("^([0-9]{1,2}):([0-9]{2}):([0-9]{2})$"));
+    const QRegularExpressionMatch m = clock.match(value);
+    return m.hasMatch()
+        && QTime::isValid(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+}
+
+bool TenthsOfADay(const QString& value)
+{
+    // The length bound keeps the conversion from overflowing on a long row of digits.
+    return DecimalDigits(value) && value.size() <= 7 && value.toLongLong() < kTenthsPerDay;
+}
+
+bool Flag(const QString& value) { return value == QLatin1String("0") || value == QLatin1String("1"); }
+
+bool TcpPort(const QString& value)
+{
+    return DecimalDigits(value) && value.size() <= 5 && value.toInt() >= 1 && value.toInt() <= 65535;
+}
+
+bool HostAddress(const QString& value)
+{
+    return !value.isEmpty() && std::none_of(value.begin(), value.end(), [](QChar c) {
+        return c.isSpace() || c.category() == QChar::Other_Control;
+    });
+}
+
+bool EventCode(const QString& value) { return DecimalDigits(value); }
+
+} // namespace setting_rule
+
+QString SettingsProblemText(const std::vector<SettingProblem>& problems)
+{
+    if (problems.empty())
+        return QString();
+    QString text = QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
+                                  "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。");
+    for (const SettingProblem& p : problems)
+        text += QStringLiteral("\n[%1] %2 の値「%3」→ 既定値「%4」")
+                    .arg(p.section, p.key, p.value, p.defaultValue);
+    return text;
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+// Values of Tavo.ini checked as they are read. A damaged or hand-edited file must not put a
+// value into the program that the control showing it cannot take (a port number of -1, a
+// bit-rate choice the board does not have, a preset "25:99:99"): such a value is replaced by
+// the key's default, which "ＣＬＯＳＥ" then writes back, and the operator is told once.
+
+#include <QString>
+#include <vector>
+
+namespace platform {
+class IniFile;
+}
+
+// A value of the file that was not taken.
+struct SettingProblem {
+    QString section;
+    QString key;
+    QString value; // as it stands in the file
+    QString defaultValue; // what is used instead
+    bool operator==(const SettingProblem&) const = default;
+};
+
+// Reads keys of a settings file, each against its rule. A missing key gives the default without
+// a word, as it always has; a key that is there with a value the rule refuses gives the default
+// and is recorded.
+class CheckedSettingsReader {
+public:
+    explicit CheckedSettingsReader(const platform::IniFile& ini);
+
+    // An integer (decimal, or hexadecimal as the file format allows) from `min` to `max`.
+    int Integer(const QString& section, const QString& key, int defaultValue, int min, int max);
+    // A text that `accepts` takes; the value as read (without blanks at its ends) otherwise.
+    QString Text(const QString& section, const QString& key, const QString& defaultValue,
+        bool (*accepts)(const QString&));
+
+    const std::vector<SettingProblem>& Problems() const { return m_problems; }
+
+private:
+    bool Present(const QString& section, const QString& key, QString* value) const;
+    void Refuse(
+        const QString& section, const QString& key, const QString& value, const QString& defaultValue);
+
+    const platform::IniFile& m_ini;
+    std::vector<SettingProblem> m_problems;
+};
+
+// The rules of the controls that show the settings.
+namespace setting_rule {
+// A preset picker's time: H:MM:SS (or HH:MM:SS) within one day; empty stands for 0:00:00.
+bool ClockTextOrEmpty(const QString& value);
+// The blind-time picker: decimal tenths of a second within one day.
+bool TenthsOfADay(const QString& value);
+// A check box: "0" or "1".
+bool Flag(const QString& value);
+// The timing server's port box: a decimal port number from 1 to 65535.
+bool TcpPort(const QString& value);
+// The timing server's address box: a host name or address, without blanks or control characters.
+bool HostAddress(const QString& value);
+// An event code: decimal digits.
+bool EventCode(const QString& value);
+} // namespace setting_rule
+
+// The one message for the operator at start that names each refused key, its value and the
+// default used; empty when there is none.
+QString SettingsProblemText(const std::vector<SettingProblem>& problems);

@@ -1,0 +1,50 @@
+#include "platform/TypedText.h"
+
+#include "platform/Asker.h"
+
+#include <algorithm>
+
+namespace platform {
+
+namespace {
+
+bool IsRefusedControl(QChar c)
+{
+    return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r');
+}
+
+} // namespace
+
+bool HasControlCharacters(const QString& text)
+{
+    return std::any_of(text.begin(), text.end(), IsRefusedControl);
+}
+
+QString WithoutControlCharacters(const QString& text)
+{
+    if (!HasControlCharacters(text))
+        return text;
+    QString kept;
+    kept.reserve(text.size());
+    for (const QChar c : text)
+        if (!IsRefusedControl(c))
+            kept += c;
+    return kept;
+}
+
+QString ControlCharacterRefusal(const QString& field)
+{
+    return QStringLiteral("「%1」に使えない制御文字 (NUL など) が含まれています。"
+                          "取り除いてから、もう一度操作してください。")
+        .arg(field);
+}
+
+bool AcceptTypedText(Asker& asker, const QString& field, const QString& text)
+{
+    if (!HasControlCharacters(text))
+        return true;
+    asker.inform(QString(), ControlCharacterRefusal(field));
+    return false;
+}
+
+} // namespace platform
