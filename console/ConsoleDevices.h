@@ -53,8 +53,10 @@ public:
     virtual ~SignalLines() = default;
     virtual bool Open(int port) = 0;
     virtual void Close(int port) = 0;
-    virtual void SetRts(int port, bool high) = 0;
-    virtual void SetDtr(int port, bool high) = 0;
+    // Raise or drop the line; true when the port switched it. False on a port that is not open
+    // and on one that fails after it opened (a USB adapter pulled out).
+    virtual bool SetRts(int port, bool high) = 0;
+    virtual bool SetDtr(int port, bool high) = 0;
 };
 
 // One sound cue player: a file is opened, played from the start, stopped and closed.

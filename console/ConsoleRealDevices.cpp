@@ -103,16 +103,16 @@ void Rs232cSignalLines::Close(int port)
         p->Close();
 }
 
-void Rs232cSignalLines::SetRts(int port, bool high)
+bool Rs232cSignalLines::SetRts(int port, bool high)
 {
-    if (Trs232c* p = Port(port))
-        p->SetRTS(high);
+    Trs232c* p = Port(port);
+    return p && p->SetRTS(high);
 }
 
-void Rs232cSignalLines::SetDtr(int port, bool high)
+bool Rs232cSignalLines::SetDtr(int port, bool high)
 {
-    if (Trs232c* p = Port(port))
-        p->SetDTR(high);
+    Trs232c* p = Port(port);
+    return p && p->SetDTR(high);
 }
 
 MediaCuePlayer::MediaCuePlayer()

@@ -59,7 +59,7 @@ private:
     QObject& m_owner;
 };
 
-// Signal ports 1 to 3 over rs232c1..rs232c3; results of the components are ignored.
+// Signal ports 1 to 3 over rs232c1..rs232c3.
 class Rs232cSignalLines final : public SignalLines {
 public:
     explicit Rs232cSignalLines(std::array<Trs232c*, 3> ports)
@@ -68,8 +68,8 @@ public:
     }
     bool Open(int port) override;
     void Close(int port) override;
-    void SetRts(int port, bool high) override;
-    void SetDtr(int port, bool high) override;
+    bool SetRts(int port, bool high) override;
+    bool SetDtr(int port, bool high) override;
 
 private:
     Trs232c* Port(int port) const;

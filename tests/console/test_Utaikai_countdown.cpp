@@ -319,3 +319,65 @@ TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 }
 
 } // namespace
+
+// A signal adapter pulled out mid-race: the failing line call is said once, the port's lamps go
+// red, the port closes and the next press opens it again. The message comes back only after a
+// line call of the port has worked in between.
+TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNextPress)
+{
+    platform::FakeSerialPorts ports;
+    auto adapter = ports.add(platform::SerialDevicePath(SignalPortNo1));
+    auto d = Devices();
+    d.signalLines = nullptr; // the console's own rs232c ports, over the fake driver
+    console::TFtaikai f(nullptr, d);
+    f.show();
+    const QString failed = QStringLiteral("シグナル出力のポート（COM2）で信号を切り替えられませんでした。");
+    const QString cannotOpen = QStringLiteral("シグナル出力のポート（COM2）を開けませんでした。");
+    using console::SignalOutputs;
+    const auto lamps = [&] { return std::pair(f.PLd[0]->Color(), f.PLd[1]->Color()); };
+    const auto red = std::pair(SignalOutputs::LampNoPort, SignalOutputs::LampNoPort);
+
+    struct Step {
+        std::function<void()> before; // what happens to the adapter
+        int output; // the button pressed: ON 1 (0), ON 2 (1), or OFF 1 (-1)
+        QString status; // what the status line then says (empty: nothing new)
+        bool open; // the port is open afterwards
+        std::pair<platform::TColor, platform::TColor> lamps;
+        unsigned lines; // RTS/DTR of the adapter
+    };
+    const Step steps[] = {
+        { [] {}, 0, {}, true, { SignalOutputs::LampOn, SignalOutputs::LampOff }, platform::kLineRts },
+        { [&] { adapter->setUnplugged(true); }, -1, failed, false, red, platform::kLineRts },
+        { [] {}, 1, cannotOpen, false, { SignalOutputs::LampNoPort, SignalOutputs::LampNoPort }, platform::kLineRts },
+        // Back, but its lines still fail: no second message without a success in between.
+        { [&] {
+             adapter->setUnplugged(false);
+             adapter->setRefuseModemLines(true);
+         },
+            0, {}, false, red,
+            platform::kLineRts },
+        { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true, { SignalOutputs::LampNoPort,
+            SignalOutputs::LampOn }, platform::kLineDtr },
+        { [&] { adapter->setUnplugged(true); }, 0, failed, false, red, platform::kLineDtr },
+    };
+    int row = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(row++);
+        f.ShowStatus(QStringLiteral("-"));
+        s.before();
+        if (s.output < 0)
+            f.CBrsof[0]->Click();
+        else
+            f.CBrson[static_cast<size_t>(s.output)]->Click();
+        const QString status = f.StatusLine->text();
+        EXPECT_TRUE(s.status.isEmpty() ? status.endsWith(QStringLiteral("-")) : status.contains(s.status))
+            << status.toStdString();
+        EXPECT_EQ(adapter->isOpen(), s.open);
+        EXPECT_EQ(f.Signals().PortOpened(1), s.open);
+        EXPECT_EQ(lamps(), s.lamps);
+        if (s.open) {
+            EXPECT_EQ(adapter->outputLines(), s.lines);
+        }
+    }
+    f.close();
+}
