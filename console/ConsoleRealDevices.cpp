@@ -30,6 +30,8 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
     m_port.SendString(bytes);
 }
 
+qint64 CommXBoardPort::BytesQueued() const { return m_port.OutputQueued(); }
+
 void CommXBoardPort::Close()
 {
     StopDraining();

@@ -29,6 +29,7 @@ public:
     QString OpenError() const override { return m_openError; }
     void SetBitRate(int bitRate) override;
     int DroppedLines() const override { return m_dropped; }
+    qint64 BytesQueued() const override;
     void CloseWhenSent() override;
 
     // How often a pending close looks whether everything went out.

@@ -106,6 +106,9 @@ public:
         return int(m_device->m_input.size());
     }
 
+    // What the fake takes is at the far end at once.
+    int outputQueued() override { return 0; }
+
     bool setModemLine(unsigned line, bool on) override
     {
         std::lock_guard lock(m_device->m_mutex);

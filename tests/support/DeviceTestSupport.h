@@ -88,6 +88,21 @@ public:
         return got;
     }
 
+    // Fills the buffer between the device side and the far end, as a device whose far end has
+    // not read for a while leaves it: from now on the port's bytes leave only as the far end
+    // reads. Returns the bytes written, which the far end reads first.
+    QByteArray fillDeviceBuffer()
+    {
+        ::fcntl(m_slave, F_SETFL, ::fcntl(m_slave, F_GETFL) | O_NONBLOCK);
+        QByteArray written;
+        for (const qsizetype chunk : { qsizetype(1024), qsizetype(1) }) {
+            const QByteArray filler(chunk, 'f');
+            while (::write(m_slave, filler.constData(), size_t(filler.size())) == filler.size())
+                written += filler;
+        }
+        return written;
+    }
+
     termios deviceSettings() const
     {
         termios t {};
