@@ -51,6 +51,7 @@ public:
         calls << QStringLiteral("bitrate %1").arg(bitRate);
     }
     int DroppedLines() const override { return dropped; }
+    qint64 BytesQueued() const override { return queued; }
     void CloseWhenSent() override
     {
         ++closes;
@@ -65,6 +66,7 @@ public:
     bool open = false;
     int dropped = 0;
     int bitRate = 0;
+    qint64 queued = 0; // what the port still has to send
 };
 
 // Holds the work given to it until the test lets time pass.

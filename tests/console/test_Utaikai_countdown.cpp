@@ -362,6 +362,22 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
     platform::SetSerialPortOverrides({});
 }
 
+// Switching OFF a board that is behind: the frames that wait still go, before the blank line;
+// the waiting time line does not.
+TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBlankLine)
+{
+    console::BoardControl control(board, scheduler, {});
+    board.queued = 23;
+    control.SendTimeLine("8       R   1:00     \r");
+    control.SendFrame(console::BoardFrame(console::BoardTestFrame::All8));
+    control.SendTimeLine("8       R   0:59     \r");
+    EXPECT_TRUE(board.sent.isEmpty());
+    control.SwitchOff();
+    EXPECT_EQ(board.sent, QByteArrayList({ console::BoardFrame(console::BoardTestFrame::All8),
+                              console::BoardBlankLine() }));
+    EXPECT_EQ(control.Waiting(), 0);
+}
+
 // Switching the board OFF lets the blank line reach the board before the port closes.
 TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 {

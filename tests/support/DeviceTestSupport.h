@@ -97,8 +97,13 @@ public:
         QByteArray written;
         for (const qsizetype chunk : { qsizetype(1024), qsizetype(1) }) {
             const QByteArray filler(chunk, 'f');
-            while (::write(m_slave, filler.constData(), size_t(filler.size())) == filler.size())
-                written += filler;
+            for (;;) {
+                const ssize_t n = ::write(m_slave, filler.constData(), size_t(chunk));
+                if (n > 0)
+                    written.append(filler.constData(), n);
+                if (n < chunk)
+                    break;
+            }
         }
         return written;
     }
