@@ -90,8 +90,8 @@ void BoardControl::Offer(const QByteArray& bytes, bool timeLine)
         return;
     }
     if (timeLine) {
-        const auto older = std::find_if(
-            m_waiting.begin(), m_waiting.end(), [](const Pending& w) { return w.timeLine; });
+        const auto older
+            = std::find_if(m_waiting.begin(), m_waiting.end(), [](const Pending& w) { return w.timeLine; });
         if (older != m_waiting.end()) {
             // The board would show a time already past: it is behind.
             m_waiting.erase(older);

@@ -54,8 +54,9 @@ void SignalOutputs::LineFailed(int port)
 {
     const auto k = static_cast<size_t>(port - 1);
     if (!m_lineFailureShown[k] && m_view.status)
-        m_view.status(QStringLiteral("シグナル出力のポート（%1）で信号を切り替えられませんでした。ポートを閉じました。")
-                          .arg(m_portNames[k]));
+        m_view.status(
+            QStringLiteral("シグナル出力のポート（%1）で信号を切り替えられませんでした。ポートを閉じました。")
+                .arg(m_portNames[k]));
     m_lineFailureShown[k] = true;
     // Neither line of the port can be trusted any more; closing lets the next press open it anew.
     m_lines.Close(port);

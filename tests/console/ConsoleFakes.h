@@ -131,8 +131,14 @@ public:
         if (Valid(port))
             ports[port] = Port {};
     }
-    bool SetRts(int port, bool high) override { return SetLine(port, high, QStringLiteral("rts"), &Port::rts); }
-    bool SetDtr(int port, bool high) override { return SetLine(port, high, QStringLiteral("dtr"), &Port::dtr); }
+    bool SetRts(int port, bool high) override
+    {
+        return SetLine(port, high, QStringLiteral("rts"), &Port::rts);
+    }
+    bool SetDtr(int port, bool high) override
+    {
+        return SetLine(port, high, QStringLiteral("dtr"), &Port::dtr);
+    }
 
     bool opens = true; // what Open reports
     QStringList calls;

@@ -291,10 +291,12 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
 
     // Once the board takes data again the waiting line goes out and lines flow at once.
     device->setInputLines(platform::kLineCts);
-    EXPECT_TRUE(testing_support::WaitUntil([&] {
-        scheduler.Advance(console::BoardControl::WaitPollMs);
-        return f.Board().Waiting() == 0 && comm.AllSent();
-    }, 10000));
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            scheduler.Advance(console::BoardControl::WaitPollMs);
+            return f.Board().Waiting() == 0 && comm.AllSent();
+        },
+        10000));
     for (int i = 0; i < 10; ++i) {
         Ticks(f, 1);
         EXPECT_EQ(f.Board().Waiting(), 0);
@@ -373,8 +375,8 @@ TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBla
     control.SendTimeLine("8       R   0:59     \r");
     EXPECT_TRUE(board.sent.isEmpty());
     control.SwitchOff();
-    EXPECT_EQ(board.sent, QByteArrayList({ console::BoardFrame(console::BoardTestFrame::All8),
-                              console::BoardBlankLine() }));
+    EXPECT_EQ(board.sent,
+        QByteArrayList({ console::BoardFrame(console::BoardTestFrame::All8), console::BoardBlankLine() }));
     EXPECT_EQ(control.Waiting(), 0);
 }
 
@@ -428,16 +430,16 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
     const Step steps[] = {
         { [] {}, 0, {}, true, { SignalOutputs::LampOn, SignalOutputs::LampOff }, platform::kLineRts },
         { [&] { adapter->setUnplugged(true); }, -1, failed, false, red, platform::kLineRts },
-        { [] {}, 1, cannotOpen, false, { SignalOutputs::LampNoPort, SignalOutputs::LampNoPort }, platform::kLineRts },
+        { [] {}, 1, cannotOpen, false, { SignalOutputs::LampNoPort, SignalOutputs::LampNoPort },
+            platform::kLineRts },
         // Back, but its lines still fail: no second message without a success in between.
         { [&] {
              adapter->setUnplugged(false);
              adapter->setRefuseModemLines(true);
          },
-            0, {}, false, red,
-            platform::kLineRts },
-        { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true, { SignalOutputs::LampNoPort,
-            SignalOutputs::LampOn }, platform::kLineDtr },
+            0, {}, false, red, platform::kLineRts },
+        { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true,
+            { SignalOutputs::LampNoPort, SignalOutputs::LampOn }, platform::kLineDtr },
         { [&] { adapter->setUnplugged(true); }, 0, failed, false, red, platform::kLineDtr },
     };
     int row = 0;
