@@ -43,8 +43,8 @@ class NullLines final : public console::SignalLines {
 public:
     bool Open(int) override { return true; }
     void Close(int) override { }
-    void SetRts(int, bool) override { }
-    void SetDtr(int, bool) override { }
+    bool SetRts(int, bool) override { return true; }
+    bool SetDtr(int, bool) override { return true; }
 };
 
 class NullSleeper final : public console::Sleeper {

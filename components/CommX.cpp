@@ -430,6 +430,11 @@ bool TCustomCommX::AllSent() const
     return !m_session || (m_session->queuedChunks() == 0 && m_session->line->drain(0));
 }
 
+qint64 TCustomCommX::OutputQueued() const
+{
+    return m_session ? m_session->queuedBytes() + m_session->line->outputQueued() : 0;
+}
+
 void TCustomCommX::PurgeReceive()
 {
     if (m_session)

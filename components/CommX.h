@@ -84,6 +84,9 @@ public:
     // True when nothing handed to Write is left to send: no chunk queued and the port's own
     // output queue empty. Never waits; true while closed.
     bool AllSent() const;
+    // Bytes handed to Write that have not left yet: those the send thread still holds plus
+    // those in the driver's output queue, where the device tells (TIOCOUTQ). 0 while closed.
+    qint64 OutputQueued() const;
     // Drops what was received and not read.
     void PurgeReceive();
     // Bytes waiting to be read; 0 when closed.

@@ -3,6 +3,8 @@
 #include "console/BoardLine.h"
 #include "console/ConsoleDevices.h"
 
+#include <algorithm>
+
 namespace console {
 
 BoardControl::BoardControl(BoardPort& port, Scheduler& scheduler, View view)
@@ -38,6 +40,12 @@ void BoardControl::SwitchOff()
 {
     ++m_reopen;
     m_brightness.Cancel();
+    // The board goes dark: waiting time lines are moot, frames still go before the blank line.
+    std::deque<Pending> waiting;
+    waiting.swap(m_waiting);
+    for (const Pending& w : waiting)
+        if (!w.timeLine)
+            Hand(w.bytes);
     Hand(BoardBlankLine());
     m_port.CloseWhenSent();
 }
@@ -45,6 +53,8 @@ void BoardControl::SwitchOff()
 void BoardControl::SetBitRateIndex(int index, bool boardOn)
 {
     const unsigned reopen = ++m_reopen;
+    // A closed port takes nothing: what waits would be dropped by it anyway.
+    m_waiting.clear();
     m_port.Close();
     m_port.SetBitRate(BitRateOfIndex(index));
     if (!boardOn)
@@ -72,21 +82,71 @@ void BoardControl::Hand(const QByteArray& bytes)
     m_congestionShown = true;
 }
 
+void BoardControl::Offer(const QByteArray& bytes, bool timeLine)
+{
+    if (m_waiting.empty() && m_port.BytesQueued() == 0) {
+        m_behindShown = false;
+        Hand(bytes);
+        return;
+    }
+    if (timeLine) {
+        const auto older
+            = std::find_if(m_waiting.begin(), m_waiting.end(), [](const Pending& w) { return w.timeLine; });
+        if (older != m_waiting.end()) {
+            // The board would show a time already past: it is behind.
+            m_waiting.erase(older);
+            if (!m_behindShown && m_view.status)
+                m_view.status(QStringLiteral("表示ボードへの送信が遅れています。最新の時刻だけを送ります。"));
+            m_behindShown = true;
+        }
+    }
+    m_waiting.push_back({ bytes, timeLine });
+    PollLater();
+}
+
+void BoardControl::PollLater()
+{
+    if (m_polling)
+        return;
+    m_polling = true;
+    std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.After(WaitPollMs, [this, alive] {
+        if (!alive.lock())
+            return;
+        m_polling = false;
+        HandWaiting();
+    });
+}
+
+void BoardControl::HandWaiting()
+{
+    while (!m_waiting.empty() && m_port.BytesQueued() == 0) {
+        const QByteArray bytes = std::move(m_waiting.front().bytes);
+        m_waiting.pop_front();
+        Hand(bytes);
+    }
+    if (!m_waiting.empty())
+        PollLater();
+}
+
 bool BoardControl::Send(const BoardLineInput& in)
 {
     const QByteArray line = BoardLine(in);
     if (line.isEmpty())
         return false;
-    Hand(line);
+    Offer(line, true);
     return true;
 }
 
-void BoardControl::SendFrame(const QByteArray& frame) { Hand(frame); }
+void BoardControl::SendTimeLine(const QByteArray& line) { Offer(line, true); }
+
+void BoardControl::SendFrame(const QByteArray& frame) { Offer(frame, false); }
 
 bool BoardControl::Brightness(int level)
 {
-    return m_brightness.Run({ { [this, level] { Hand(BoardBrightnessFrame(level)); }, BrightnessPauseMs },
-        { [this] { Hand(BoardFrame(BoardTestFrame::AllSegments)); }, AllSegmentsPauseMs } });
+    return m_brightness.Run(
+        { { [this, level] { SendFrame(BoardBrightnessFrame(level)); }, BrightnessPauseMs },
+            { [this] { SendFrame(BoardFrame(BoardTestFrame::AllSegments)); }, AllSegmentsPauseMs } });
 }
 
 } // namespace console

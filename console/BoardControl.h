@@ -4,11 +4,17 @@
 // bit rate, the count-down and clock lines, the brightness command and the test frames. Nothing
 // waits on the board: a board that takes no data only costs the lines it cannot take, and the
 // status line says so once.
+//
+// A board that takes bytes slowly (or a port with a deep buffer) must not show every line late:
+// while the port still has bytes to send, what comes next waits here instead of in the port. A
+// newer time line replaces a time line that waits; frames (brightness, test frames, the blank
+// line) wait in their order and are never dropped. The waiting lines go out as the port empties.
 
 #include "console/StepSequence.h"
 
 #include <QByteArray>
 #include <QString>
+#include <deque>
 #include <functional>
 #include <memory>
 
@@ -32,6 +38,8 @@ public:
     static constexpr int AllSegmentsPauseMs = 500;
     // The pause between closing the port for a new bit rate and opening it again.
     static constexpr int ReopenPauseMs = 300;
+    // How often the lines that wait look whether the port has emptied.
+    static constexpr int WaitPollMs = 20;
 
     BoardControl(BoardPort& port, Scheduler& scheduler, View view);
 
@@ -45,10 +53,14 @@ public:
     void SetBitRateIndex(int index, bool boardOn);
     static int BitRateOfIndex(int index) { return index == 0 ? 2400 : 9600; }
 
-    // Sends the time line for `in` when there is one to send now; true when it was handed over.
+    // Sends the time line for `in` when there is one to send now; true when there was one.
     bool Send(const BoardLineInput& in);
+    // Sends a time line built elsewhere (the timing server's race line).
+    void SendTimeLine(const QByteArray& line);
     // Sends a whole frame (blank line, test frames).
     void SendFrame(const QByteArray& frame);
+    // Lines and frames that wait for the port to empty, oldest first.
+    int Waiting() const { return static_cast<int>(m_waiting.size()); }
 
     // "Set": the brightness command, then the all-segments frame. Ignored while a previous one
     // runs; false then.
@@ -56,6 +68,16 @@ public:
     bool BrightnessRunning() const { return m_brightness.Running(); }
 
 private:
+    struct Pending {
+        QByteArray bytes;
+        bool timeLine;
+    };
+    // Hands the bytes over now when nothing waits and the port has sent all it was given; else
+    // they wait.
+    void Offer(const QByteArray& bytes, bool timeLine);
+    // Hands over what waits while the port is empty; looks again later while anything waits.
+    void HandWaiting();
+    void PollLater();
     void Hand(const QByteArray& bytes);
     void OpenFailed();
 
@@ -64,6 +86,10 @@ private:
     View m_view;
     // The status line has said that the board takes no data; said again only after it took some.
     bool m_congestionShown = false;
+    std::deque<Pending> m_waiting;
+    bool m_polling = false;
+    // The status line has said that the board is behind; said again after it has caught up.
+    bool m_behindShown = false;
     StepSequence m_brightness;
     // Tells a pending reopen of an earlier bit-rate change from the current one.
     unsigned m_reopen = 0;

@@ -41,6 +41,9 @@ public:
     virtual void SetBitRate(int bitRate) { (void)bitRate; }
     // How many sends were dropped because the send queue was full, since the port was made.
     virtual int DroppedLines() const { return 0; }
+    // Bytes handed over that have not left the port yet: its own send queue plus the driver's
+    // output queue where the device tells. 0 while closed.
+    virtual qint64 BytesQueued() const { return 0; }
     // Closes once what was handed over has gone out (bounded by the send time-out), without
     // waiting for it: the blank line that switches the board off must reach it.
     virtual void CloseWhenSent() { Close(); }
@@ -53,8 +56,10 @@ public:
     virtual ~SignalLines() = default;
     virtual bool Open(int port) = 0;
     virtual void Close(int port) = 0;
-    virtual void SetRts(int port, bool high) = 0;
-    virtual void SetDtr(int port, bool high) = 0;
+    // Raise or drop the line; true when the port switched it. False on a port that is not open
+    // and on one that fails after it opened (a USB adapter pulled out).
+    virtual bool SetRts(int port, bool high) = 0;
+    virtual bool SetDtr(int port, bool high) = 0;
 };
 
 // One sound cue player: a file is opened, played from the start, stopped and closed. None of the

@@ -30,6 +30,8 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
     m_port.SendString(bytes);
 }
 
+qint64 CommXBoardPort::BytesQueued() const { return m_port.OutputQueued(); }
+
 void CommXBoardPort::Close()
 {
     StopDraining();
@@ -103,16 +105,16 @@ void Rs232cSignalLines::Close(int port)
         p->Close();
 }
 
-void Rs232cSignalLines::SetRts(int port, bool high)
+bool Rs232cSignalLines::SetRts(int port, bool high)
 {
-    if (Trs232c* p = Port(port))
-        p->SetRTS(high);
+    Trs232c* p = Port(port);
+    return p && p->SetRTS(high);
 }
 
-void Rs232cSignalLines::SetDtr(int port, bool high)
+bool Rs232cSignalLines::SetDtr(int port, bool high)
 {
-    if (Trs232c* p = Port(port))
-        p->SetDTR(high);
+    Trs232c* p = Port(port);
+    return p && p->SetDTR(high);
 }
 
 MediaCuePlayer::MediaCuePlayer()

@@ -29,6 +29,7 @@ public:
     QString OpenError() const override { return m_openError; }
     void SetBitRate(int bitRate) override;
     int DroppedLines() const override { return m_dropped; }
+    qint64 BytesQueued() const override;
     void CloseWhenSent() override;
 
     // How often a pending close looks whether everything went out.
@@ -59,7 +60,7 @@ private:
     QObject& m_owner;
 };
 
-// Signal ports 1 to 3 over rs232c1..rs232c3; results of the components are ignored.
+// Signal ports 1 to 3 over rs232c1..rs232c3.
 class Rs232cSignalLines final : public SignalLines {
 public:
     explicit Rs232cSignalLines(std::array<Trs232c*, 3> ports)
@@ -68,8 +69,8 @@ public:
     }
     bool Open(int port) override;
     void Close(int port) override;
-    void SetRts(int port, bool high) override;
-    void SetDtr(int port, bool high) override;
+    bool SetRts(int port, bool high) override;
+    bool SetDtr(int port, bool high) override;
 
 private:
     Trs232c* Port(int port) const;

@@ -35,13 +35,35 @@ bool SignalOutputs::EnsureOpen(int port)
     return false;
 }
 
-void SignalOutputs::SetLine(int output, bool high)
+SignalOutputs::LineResult SignalOutputs::SetLine(int output, bool high)
 {
     const int port = PortOf(output);
-    if (IsRts(output))
-        m_lines.SetRts(port, high);
-    else
-        m_lines.SetDtr(port, high);
+    const auto k = static_cast<size_t>(port - 1);
+    const bool switched = IsRts(output) ? m_lines.SetRts(port, high) : m_lines.SetDtr(port, high);
+    if (!m_opened[k])
+        return LineResult::NotOpen;
+    if (switched) {
+        m_lineFailureShown[k] = false;
+        return LineResult::Switched;
+    }
+    LineFailed(port);
+    return LineResult::Failed;
+}
+
+void SignalOutputs::LineFailed(int port)
+{
+    const auto k = static_cast<size_t>(port - 1);
+    if (!m_lineFailureShown[k] && m_view.status)
+        m_view.status(
+            QStringLiteral("シグナル出力のポート（%1）で信号を切り替えられませんでした。ポートを閉じました。")
+                .arg(m_portNames[k]));
+    m_lineFailureShown[k] = true;
+    // Neither line of the port can be trusted any more; closing lets the next press open it anew.
+    m_lines.Close(port);
+    m_opened[k] = false;
+    const int first = (port - 1) * 2;
+    Lamp(first, LampNoPort);
+    Lamp(first + 1, LampNoPort);
 }
 
 void SignalOutputs::Lamp(int output, platform::TColor color)
@@ -55,36 +77,36 @@ void SignalOutputs::On(int output)
     if (output < 0 || output >= SignalCount)
         return;
     const bool open = EnsureOpen(PortOf(output));
-    SetLine(output, true);
-    Lamp(output, open ? LampOn : LampNoPort);
+    if (SetLine(output, true) != LineResult::Failed)
+        Lamp(output, open ? LampOn : LampNoPort);
 }
 
 void SignalOutputs::Off(int output)
 {
     if (output < 0 || output >= SignalCount)
         return;
-    SetLine(output, false);
-    Lamp(output, LampOff);
+    if (SetLine(output, false) != LineResult::Failed)
+        Lamp(output, LampOff);
 }
 
 void SignalOutputs::StartPulse(int pulseMs)
 {
     const bool open = EnsureOpen(3);
-    SetLine(StartOutput, true);
+    if (SetLine(StartOutput, true) == LineResult::Failed)
+        return;
     Lamp(StartOutput, open ? LampPulse : LampNoPort);
     if (m_view.repaint)
         m_view.repaint();
     // The pulse is short and its length is what the starting light sees: it is timed here, not
     // left to the event loop.
     m_sleeper.Sleep(pulseMs);
-    SetLine(StartOutput, false);
-    Lamp(StartOutput, LampOff);
+    AllOff();
 }
 
 void SignalOutputs::AllOff()
 {
-    SetLine(StartOutput, false);
-    Lamp(StartOutput, LampOff);
+    if (SetLine(StartOutput, false) != LineResult::Failed)
+        Lamp(StartOutput, LampOff);
 }
 
 bool SignalOutputs::Sweep(std::function<bool()> countdownRuns)
@@ -111,6 +133,7 @@ void SignalOutputs::CloseAll()
         m_lines.Close(port);
     m_opened = {};
     m_failureShown = {};
+    m_lineFailureShown = {};
     for (int output = 0; output <= StartOutput; ++output)
         Lamp(output, LampOff);
 }

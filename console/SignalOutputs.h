@@ -36,7 +36,8 @@ public:
     static constexpr platform::TColor LampOn = 0x0000FFFF; // yellow
     static constexpr platform::TColor LampPulse = 0x00FF0000; // blue: the start pulse runs
     static constexpr platform::TColor LampOff = 0x00808080; // grey
-    // The output was pressed but its port did not open: nothing was switched.
+    // The output was pressed but its port did not open, or failed when the line was switched:
+    // nothing was switched.
     static constexpr platform::TColor LampNoPort = 0x000000FF; // red
     // The sweep's pause after each press.
     static constexpr int SweepPauseMs = 500;
@@ -56,6 +57,9 @@ public:
     void SetPortNames(const std::array<QString, 3>& names) { m_portNames = names; }
 
     // ON 1..5 (output 0..4): opens the port when it has not opened yet, raises the line.
+    // A line call that fails on an open port (its adapter pulled out) is said once on the status
+    // line, shows both lamps of the port red and closes the port, so that the next press opens
+    // it again; the message comes again only after a line call of the port has succeeded.
     void On(int output);
     // OFF 1..5: drops the line. A port never opened stays closed.
     void Off(int output);
@@ -75,11 +79,15 @@ public:
     bool PortOpened(int port) const;
 
 private:
+    enum class LineResult { Switched, NotOpen, Failed };
+
     static int PortOf(int output) { return output / 2 + 1; }
     static bool IsRts(int output) { return output % 2 == 0; }
     // Opens the port unless it opened before; true when it is open.
     bool EnsureOpen(int port);
-    void SetLine(int output, bool high);
+    // Switches the output's line. A failure on a port that opened is handled by LineFailed.
+    LineResult SetLine(int output, bool high);
+    void LineFailed(int port);
     void Lamp(int output, platform::TColor color);
 
     SignalLines& m_lines;
@@ -88,6 +96,8 @@ private:
     std::array<bool, 3> m_opened {};
     // A port's failure to open is said once, until it opens.
     std::array<bool, 3> m_failureShown {};
+    // A failing line call of a port is said once, until a line call of the port succeeds.
+    std::array<bool, 3> m_lineFailureShown {};
     std::array<QString, 3> m_portNames { QStringLiteral("COM1"), QStringLiteral("COM2"),
         QStringLiteral("COM3") };
     StepSequence m_sweep;

@@ -10,6 +10,7 @@
 #include "console/ConsoleWidgets.h"
 #include "console/CuePlayerView.h"
 #include "console/MonitorFiles.h"
+#include "console/TimePicker.h"
 #include "console/Utaikai.h"
 #include "platform/DataSetModel.h"
 #include "platform/SoundOutput.h"
@@ -96,7 +97,7 @@ TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& captio
 
 QTimeEdit* MakeTime(QWidget* parent, const char* name, const QRect& r, int pixels = 12)
 {
-    auto* t = Named(new QTimeEdit(QTime(0, 0), parent), name, r);
+    auto* t = Named(new TimePicker(parent), name, r);
     // The pickers show H:mm:ss whatever the locale says: the console's clock texts never follow it.
     t->setDisplayFormat(QStringLiteral("H:mm:ss"));
     t->setFont(ConsoleFont(pixels));

@@ -73,7 +73,7 @@ void TFtaikai::TimeServerLineReceived(const QByteArray& line)
         blindSeconds = seconds;
     QString problem;
     if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem, blindSeconds))
-        m_boardControl->SendFrame(*board);
+        m_boardControl->SendTimeLine(*board);
     else if (!problem.isEmpty())
         ShowStatus(problem);
 }

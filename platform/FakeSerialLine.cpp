@@ -39,6 +39,8 @@ public:
         if (s.dataBits < 5 || s.dataBits > 8)
             return LineSettingError::DataBits;
         std::lock_guard lock(m_device->m_mutex);
+        if (m_device->m_unplugged)
+            return LineSettingError::Device;
         m_device->m_settings = s;
         if (!m_device->m_refuseModemLines) {
             m_device->setOutputLocked(kLineDtr, flow::DtrControl(s.flowFlags) != flow::kControlLow);
@@ -54,6 +56,8 @@ public:
     {
         std::unique_lock lock(m_device->m_mutex);
         FakeSerialDevice& d = *m_device;
+        if (d.m_unplugged)
+            return -1;
         const unsigned generation = d.m_purgeGeneration;
         const bool ctsFlow = (d.m_settings.flowFlags & flow::kOutxCtsFlow)
             || flow::RtsControl(d.m_settings.flowFlags) == flow::kControlHandshake;
@@ -74,6 +78,8 @@ public:
     {
         std::unique_lock lock(m_device->m_mutex);
         FakeSerialDevice& d = *m_device;
+        if (d.m_unplugged)
+            return -1;
         d.m_changed.wait_for(lock, Ms(timeoutMs), [&] { return !d.m_input.isEmpty(); });
         const qint64 n = std::min<qint64>(size, d.m_input.size());
         std::copy_n(d.m_input.constData(), n, data);
@@ -100,10 +106,13 @@ public:
         return int(m_device->m_input.size());
     }
 
+    // What the fake takes is at the far end at once.
+    int outputQueued() override { return 0; }
+
     bool setModemLine(unsigned line, bool on) override
     {
         std::lock_guard lock(m_device->m_mutex);
-        if (m_device->m_refuseModemLines)
+        if (m_device->m_refuseModemLines || m_device->m_unplugged)
             return false;
         m_device->setOutputLocked(line, on);
         return true;
@@ -112,7 +121,7 @@ public:
     bool modemLines(unsigned* lines) override
     {
         std::lock_guard lock(m_device->m_mutex);
-        if (m_device->m_refuseModemLines)
+        if (m_device->m_refuseModemLines || m_device->m_unplugged)
             return false;
         *lines = m_device->m_outputs | m_device->m_inputs;
         return true;
@@ -158,7 +167,7 @@ FakeSerialDevice::FakeSerialDevice(QString path)
 std::unique_ptr<SerialLine> FakeSerialDevice::open()
 {
     std::lock_guard lock(m_mutex);
-    if (m_open || m_refuseOpen)
+    if (m_open || m_refuseOpen || m_unplugged)
         return nullptr;
     m_open = true;
     ++m_openCount;
@@ -264,6 +273,13 @@ void FakeSerialDevice::setRefuseModemLines(bool refuse)
 {
     std::lock_guard lock(m_mutex);
     m_refuseModemLines = refuse;
+}
+
+void FakeSerialDevice::setUnplugged(bool unplugged)
+{
+    std::lock_guard lock(m_mutex);
+    m_unplugged = unplugged;
+    m_changed.notify_all();
 }
 
 void FakeSerialDevice::record(const QString& entry) { m_history.append(entry); }

@@ -56,6 +56,9 @@ public:
     void setRefuseOpen(bool refuse);
     // Like a pseudo-terminal: modem-line calls fail.
     void setRefuseModemLines(bool refuse);
+    // Like a USB adapter pulled out: every call on a line already open fails, and the device
+    // does not open, until it is plugged in again.
+    void setUnplugged(bool unplugged);
 
 private:
     friend class FakeSerialLine;
@@ -68,6 +71,7 @@ private:
     bool m_open = false;
     bool m_refuseOpen = false;
     bool m_refuseModemLines = false;
+    bool m_unplugged = false;
     int m_openCount = 0;
     int m_waitCount = 0;
     unsigned m_outputs = 0;

@@ -273,6 +273,12 @@ public:
         return ::ioctl(m_fd, FIONREAD, &n) == 0 ? n : 0;
     }
 
+    int outputQueued() override
+    {
+        int n = 0;
+        return ::ioctl(m_fd, TIOCOUTQ, &n) == 0 && n > 0 ? n : 0;
+    }
+
     bool setModemLine(unsigned line, bool on) override
     {
         int bits = 0;

@@ -127,6 +127,9 @@ public:
     virtual bool purge(bool transmit, bool receive) = 0;
     // Bytes received and not yet read.
     virtual int inputQueued() = 0;
+    // Bytes written that wait in the driver's output queue; 0 where the device cannot tell (a
+    // pseudo-terminal keeps what it holds out of sight).
+    virtual int outputQueued() = 0;
 
     // Raises or drops RTS or DTR. False when the port refuses (a pseudo-terminal always does).
     virtual bool setModemLine(unsigned line, bool on) = 0;

@@ -51,6 +51,7 @@ public:
         calls << QStringLiteral("bitrate %1").arg(bitRate);
     }
     int DroppedLines() const override { return dropped; }
+    qint64 BytesQueued() const override { return queued; }
     void CloseWhenSent() override
     {
         ++closes;
@@ -65,6 +66,7 @@ public:
     bool open = false;
     int dropped = 0;
     int bitRate = 0;
+    qint64 queued = 0; // what the port still has to send
 };
 
 // Holds the work given to it until the test lets time pass.
@@ -129,8 +131,14 @@ public:
         if (Valid(port))
             ports[port] = Port {};
     }
-    void SetRts(int port, bool high) override { SetLine(port, high, QStringLiteral("rts"), &Port::rts); }
-    void SetDtr(int port, bool high) override { SetLine(port, high, QStringLiteral("dtr"), &Port::dtr); }
+    bool SetRts(int port, bool high) override
+    {
+        return SetLine(port, high, QStringLiteral("rts"), &Port::rts);
+    }
+    bool SetDtr(int port, bool high) override
+    {
+        return SetLine(port, high, QStringLiteral("dtr"), &Port::dtr);
+    }
 
     bool opens = true; // what Open reports
     QStringList calls;
@@ -138,11 +146,13 @@ public:
 
 private:
     static bool Valid(int port) { return port >= 1 && port <= 3; }
-    void SetLine(int port, bool high, const QString& name, bool Port::*line)
+    bool SetLine(int port, bool high, const QString& name, bool Port::*line)
     {
         calls << QStringLiteral("%1 %2 %3").arg(name).arg(port).arg(high ? "on" : "off");
-        if (Valid(port) && ports[port].open)
-            ports[port].*line = high;
+        if (!Valid(port) || !ports[port].open)
+            return false;
+        ports[port].*line = high;
+        return true;
     }
 };
 

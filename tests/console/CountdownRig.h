@@ -74,25 +74,26 @@ public:
         return fake.Open(port);
     }
     void Close(int port) override { fake.Close(port); }
-    void SetRts(int port, bool high) override
+    bool SetRts(int port, bool high) override
     {
-        Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts);
+        return Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts);
     }
-    void SetDtr(int port, bool high) override
+    bool SetDtr(int port, bool high) override
     {
-        Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr);
+        return Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr);
     }
     FakeSignalLines fake;
 
 private:
-    void Line(const QString& name, int port, bool high, void (FakeSignalLines::*set)(int, bool))
+    bool Line(const QString& name, int port, bool high, bool (FakeSignalLines::*set)(int, bool))
     {
         // Only changes make the transcript: the reset's OFF presses on lines already low do not.
         const bool before = name == QLatin1String("rts") ? fake.ports[port].rts : fake.ports[port].dtr;
-        (fake.*set)(port, high);
+        const bool switched = (fake.*set)(port, high);
         const bool after = name == QLatin1String("rts") ? fake.ports[port].rts : fake.ports[port].dtr;
         if (before != after)
             m_t.Add(QStringLiteral("%1 %2 %3").arg(name).arg(port).arg(high ? "on" : "off"));
+        return switched;
     }
     Transcript& m_t;
 };

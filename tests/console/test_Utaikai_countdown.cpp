@@ -251,8 +251,8 @@ TEST_F(UtaikaiCountdown, OpeningAndClosingGiveTheBoardBackFromTheNetwork)
     EXPECT_EQ(BoardFromNetwork, 0);
 }
 
-// A board that holds CTS low: the real port drops what its full queue cannot take, the count-down
-// keeps its time and the status line says so once.
+// A board that holds CTS low: the port keeps one line, newer lines wait in the console and give
+// way to the newest, the count-down keeps its time and the status line says the board is behind.
 TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
 {
     platform::FakeSerialPorts ports;
@@ -275,27 +275,109 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     f.CuteButton5->Click();
     f.CuteButton1->Click();
     qint64 slowest = 0;
-    for (int i = 0; i < 11 + 400; ++i) { // 40 s of race: 200 lines, far beyond the queue
+    for (int i = 0; i < 11 + 400; ++i) { // 40 s of race: 200 lines
         QElapsedTimer wall;
         wall.start();
         Ticks(f, 1);
+        scheduler.Advance(100);
         slowest = std::max(slowest, wall.elapsed());
     }
     EXPECT_LT(slowest, 1000) << "no tick waited for the board's send time-out (3 s)";
     EXPECT_EQ(Digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
-    EXPECT_GE(comm.QueuedChunks(), TCustomCommX::MaxQueuedChunks - 1) << "the queue stays full";
-    EXPECT_GT(port.DroppedLines(), 150);
-    EXPECT_EQ(f.StatusLine->text(), "表示ボードがデータを受け付けていません。");
+    EXPECT_LE(comm.QueuedChunks(), 1) << "the port holds one line";
+    EXPECT_EQ(f.Board().Waiting(), 1) << "the newest time line waits";
+    EXPECT_EQ(port.DroppedLines(), 0);
+    EXPECT_TRUE(f.StatusLine->text().contains("表示ボードへの送信が遅れています。"));
 
-    // Once the board takes data again the queue drains and lines flow.
+    // Once the board takes data again the waiting line goes out and lines flow at once.
     device->setInputLines(platform::kLineCts);
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return comm.AllSent(); }, 10000));
-    const int dropped = port.DroppedLines();
-    Ticks(f, 10);
-    EXPECT_EQ(port.DroppedLines(), dropped);
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            scheduler.Advance(console::BoardControl::WaitPollMs);
+            return f.Board().Waiting() == 0 && comm.AllSent();
+        },
+        10000));
+    for (int i = 0; i < 10; ++i) {
+        Ticks(f, 1);
+        EXPECT_EQ(f.Board().Waiting(), 0);
+        ASSERT_TRUE(testing_support::WaitUntil([&] { return comm.AllSent(); }));
+    }
+    EXPECT_EQ(port.DroppedLines(), 0);
     f.CuteButton2->Click();
     f.close();
     comm.Close();
+}
+
+// A board that reads slowly behind a full buffer (a pseudo-terminal whose far end reads late):
+// the time lines that come meanwhile give way to the newest, the frames keep their order and
+// none is dropped, and the status line says once that the board is behind.
+TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
+{
+    testing_support::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok());
+    platform::SetSerialPortOverrides({ { 5, pty.path() } });
+    TCommX comm;
+    comm.SetSettleDelay(0);
+    comm.SetPortNo(5);
+    comm.SetTimeOutTrans(60000); // the board is slow, not gone: the port waits for it
+    console::CommXBoardPort port(comm);
+    QStringList said;
+    console::BoardControl control(port, scheduler, { [&](const QString& text) { said << text; }, {} });
+    ASSERT_TRUE(control.SwitchOn());
+    const QByteArray backlog = pty.fillDeviceBuffer();
+    ASSERT_FALSE(backlog.isEmpty());
+
+    const auto clockAt = [](int second) {
+        console::BoardLineInput in;
+        in.kind = console::BoardLineKind::Clock;
+        in.tenths = (9 * 3600 + second) * 10;
+        in.boardOn = true;
+        return in;
+    };
+    const auto clock = [&](int second) { return console::BoardLine(clockAt(second)); };
+    control.Send(clockAt(1));
+    EXPECT_EQ(control.Waiting(), 0) << "the port was empty: the line went to it";
+    EXPECT_GT(port.BytesQueued(), 0);
+    control.Send(clockAt(2));
+    control.Send(clockAt(3));
+    control.SendFrame(console::BoardFrame(console::BoardTestFrame::All8));
+    control.SendTimeLine(clock(4));
+    control.Brightness(9);
+    scheduler.Advance(console::BoardControl::BrightnessPauseMs);
+    control.SendTimeLine(clock(5));
+    EXPECT_EQ(control.Waiting(), 4);
+    EXPECT_EQ(said, QStringList({ "表示ボードへの送信が遅れています。最新の時刻だけを送ります。" }));
+
+    QByteArray got;
+    EXPECT_TRUE(testing_support::WaitUntil(
+        [&] {
+            got += pty.receive(1, 5);
+            scheduler.Advance(console::BoardControl::WaitPollMs);
+            return got.size() >= backlog.size() && got.endsWith(clock(5));
+        },
+        10000));
+    EXPECT_EQ(got.mid(backlog.size()),
+        clock(1) + console::BoardFrame(console::BoardTestFrame::All8) + console::BoardBrightnessFrame(9)
+            + console::BoardFrame(console::BoardTestFrame::AllSegments) + clock(5));
+    EXPECT_EQ(said.size(), 1);
+    comm.Close();
+    platform::SetSerialPortOverrides({});
+}
+
+// Switching OFF a board that is behind: the frames that wait still go, before the blank line;
+// the waiting time line does not.
+TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBlankLine)
+{
+    console::BoardControl control(board, scheduler, {});
+    board.queued = 23;
+    control.SendTimeLine("8       R   1:00     \r");
+    control.SendFrame(console::BoardFrame(console::BoardTestFrame::All8));
+    control.SendTimeLine("8       R   0:59     \r");
+    EXPECT_TRUE(board.sent.isEmpty());
+    control.SwitchOff();
+    EXPECT_EQ(board.sent,
+        QByteArrayList({ console::BoardFrame(console::BoardTestFrame::All8), console::BoardBlankLine() }));
+    EXPECT_EQ(control.Waiting(), 0);
 }
 
 // Switching the board OFF lets the blank line reach the board before the port closes.
@@ -319,3 +401,65 @@ TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 }
 
 } // namespace
+
+// A signal adapter pulled out mid-race: the failing line call is said once, the port's lamps go
+// red, the port closes and the next press opens it again. The message comes back only after a
+// line call of the port has worked in between.
+TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNextPress)
+{
+    platform::FakeSerialPorts ports;
+    auto adapter = ports.add(platform::SerialDevicePath(SignalPortNo1));
+    auto d = Devices();
+    d.signalLines = nullptr; // the console's own rs232c ports, over the fake driver
+    console::TFtaikai f(nullptr, d);
+    f.show();
+    const QString failed = QStringLiteral("シグナル出力のポート（COM2）で信号を切り替えられませんでした。");
+    const QString cannotOpen = QStringLiteral("シグナル出力のポート（COM2）を開けませんでした。");
+    using console::SignalOutputs;
+    const auto lamps = [&] { return std::pair(f.PLd[0]->Color(), f.PLd[1]->Color()); };
+    const auto red = std::pair(SignalOutputs::LampNoPort, SignalOutputs::LampNoPort);
+
+    struct Step {
+        std::function<void()> before; // what happens to the adapter
+        int output; // the button pressed: ON 1 (0), ON 2 (1), or OFF 1 (-1)
+        QString status; // what the status line then says (empty: nothing new)
+        bool open; // the port is open afterwards
+        std::pair<platform::TColor, platform::TColor> lamps;
+        unsigned lines; // RTS/DTR of the adapter
+    };
+    const Step steps[] = {
+        { [] {}, 0, {}, true, { SignalOutputs::LampOn, SignalOutputs::LampOff }, platform::kLineRts },
+        { [&] { adapter->setUnplugged(true); }, -1, failed, false, red, platform::kLineRts },
+        { [] {}, 1, cannotOpen, false, { SignalOutputs::LampNoPort, SignalOutputs::LampNoPort },
+            platform::kLineRts },
+        // Back, but its lines still fail: no second message without a success in between.
+        { [&] {
+             adapter->setUnplugged(false);
+             adapter->setRefuseModemLines(true);
+         },
+            0, {}, false, red, platform::kLineRts },
+        { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true,
+            { SignalOutputs::LampNoPort, SignalOutputs::LampOn }, platform::kLineDtr },
+        { [&] { adapter->setUnplugged(true); }, 0, failed, false, red, platform::kLineDtr },
+    };
+    int row = 0;
+    for (const Step& s : steps) {
+        SCOPED_TRACE(row++);
+        f.ShowStatus(QStringLiteral("-"));
+        s.before();
+        if (s.output < 0)
+            f.CBrsof[0]->Click();
+        else
+            f.CBrson[static_cast<size_t>(s.output)]->Click();
+        const QString status = f.StatusLine->text();
+        EXPECT_TRUE(s.status.isEmpty() ? status.endsWith(QStringLiteral("-")) : status.contains(s.status))
+            << status.toStdString();
+        EXPECT_EQ(adapter->isOpen(), s.open);
+        EXPECT_EQ(f.Signals().PortOpened(1), s.open);
+        EXPECT_EQ(lamps(), s.lamps);
+        if (s.open) {
+            EXPECT_EQ(adapter->outputLines(), s.lines);
+        }
+    }
+    f.close();
+}

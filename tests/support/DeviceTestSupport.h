@@ -88,6 +88,26 @@ public:
         return got;
     }
 
+    // Fills the buffer between the device side and the far end, as a device whose far end has
+    // not read for a while leaves it: from now on the port's bytes leave only as the far end
+    // reads. Returns the bytes written, which the far end reads first.
+    QByteArray fillDeviceBuffer()
+    {
+        ::fcntl(m_slave, F_SETFL, ::fcntl(m_slave, F_GETFL) | O_NONBLOCK);
+        QByteArray written;
+        for (const qsizetype chunk : { qsizetype(1024), qsizetype(1) }) {
+            const QByteArray filler(chunk, 'f');
+            for (;;) {
+                const ssize_t n = ::write(m_slave, filler.constData(), size_t(chunk));
+                if (n > 0)
+                    written.append(filler.constData(), n);
+                if (n < chunk)
+                    break;
+            }
+        }
+        return written;
+    }
+
     termios deviceSettings() const
     {
         termios t {};

@@ -1,0 +1,193 @@
+#include "console/TimePicker.h"
+
+#include <QFocusEvent>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <algorithm>
+
+namespace console {
+namespace {
+
+// Longer than any time form: what goes beyond cannot make a time and is not kept.
+constexpr qsizetype MaxTyped = 16;
+
+// Digits of any width become ASCII, full-width colons plain ones; any other character makes the
+// text no time (empty result).
+QString NormalisedTyped(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        const int digit = c.digitValue();
+        if (digit >= 0)
+            out += QChar(u'0' + digit);
+        else if (c == u':' || c == u'\uFF1A')
+            out += QChar(u':');
+        else
+            return {};
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<QTime> ParseTypedTime(const QString& text)
+{
+    const QString t = NormalisedTyped(text);
+    const qsizetype colons = t.count(QChar(u':'));
+    // Where hours, minutes and seconds start, and how many digits the hours have.
+    int hourDigits = 0, minute = 0, second = 0;
+    if (t.size() == 6 && colons == 0) {
+        hourDigits = 2;
+        minute = 2;
+        second = 4;
+    } else if (colons == 2 && (t.size() == 7 || t.size() == 8)) {
+        hourDigits = int(t.size()) - 6;
+        minute = hourDigits + 1;
+        second = minute + 3;
+        if (t[hourDigits] != u':' || t[second - 1] != u':')
+            return std::nullopt;
+    } else {
+        return std::nullopt;
+    }
+    const int h = t.mid(0, hourDigits).toInt();
+    const int m = t.mid(minute, 2).toInt();
+    const int s = t.mid(second, 2).toInt();
+    if (!QTime::isValid(h, m, s))
+        return std::nullopt;
+    return QTime(h, m, s);
+}
+
+TimePicker::TimePicker(QWidget* parent)
+    : QTimeEdit(QTime(0, 0), parent)
+{
+    // A time set by the program while an entry is typed wins: the entry is dropped.
+    connect(this, &QDateTimeEdit::timeChanged, this, [this] {
+        if (m_typing && !m_following) {
+            m_typing = false;
+            m_typed.clear();
+        }
+    });
+}
+
+void TimePicker::keyPressEvent(QKeyEvent* event)
+{
+    const QString text = event->text();
+    const bool command
+        = event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const bool printable = !command && !text.isEmpty()
+        && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
+    if (printable) {
+        Type(text);
+        event->accept();
+        return;
+    }
+    if (m_typing) {
+        switch (event->key()) {
+        case Qt::Key_Backspace:
+            m_typed.chop(1);
+            Type(QString());
+            event->accept();
+            return;
+        case Qt::Key_Escape:
+            Cancel();
+            event->accept();
+            return;
+        default:
+            // Enter, the arrows and the rest end the entry and then do what they always do.
+            Finish();
+            break;
+        }
+    }
+    QTimeEdit::keyPressEvent(event);
+}
+
+void TimePicker::inputMethodEvent(QInputMethodEvent* event)
+{
+    // An input method (Japanese input switched on) hands typed digits over as committed text.
+    if (!event->commitString().isEmpty() && event->preeditString().isEmpty()) {
+        Type(event->commitString());
+        event->accept();
+        return;
+    }
+    QTimeEdit::inputMethodEvent(event);
+}
+
+void TimePicker::focusOutEvent(QFocusEvent* event)
+{
+    Finish();
+    QTimeEdit::focusOutEvent(event);
+}
+
+void TimePicker::wheelEvent(QWheelEvent* event)
+{
+    Finish();
+    QTimeEdit::wheelEvent(event);
+}
+
+bool TimePicker::focusNextPrevChild(bool next)
+{
+    // Tab after an entry leaves the field; otherwise it walks the parts of the time first.
+    if (!m_typing)
+        return QTimeEdit::focusNextPrevChild(next);
+    Finish();
+    return QWidget::focusNextPrevChild(next);
+}
+
+QValidator::State TimePicker::validate(QString& input, int& pos) const
+{
+    // While an entry is typed the field holds it as it stands; it is judged when it ends.
+    if (m_typing)
+        return QValidator::Intermediate;
+    return QTimeEdit::validate(input, pos);
+}
+
+void TimePicker::fixup(QString& input) const
+{
+    if (!m_typing)
+        QTimeEdit::fixup(input);
+}
+
+void TimePicker::Type(const QString& text)
+{
+    if (!m_typing) {
+        m_typing = true;
+        m_before = time();
+        m_typed.clear();
+    }
+    m_typed = QString(m_typed + text).left(MaxTyped);
+    Follow(ParseTypedTime(m_typed).value_or(m_before));
+    lineEdit()->setText(m_typed);
+}
+
+void TimePicker::Follow(const QTime& typed)
+{
+    if (typed == time())
+        return;
+    m_following = true;
+    setTime(typed);
+    m_following = false;
+}
+
+void TimePicker::Finish()
+{
+    if (!m_typing)
+        return;
+    const QTime typed = ParseTypedTime(m_typed).value_or(m_before);
+    Follow(typed);
+    m_typing = false;
+    m_typed.clear();
+    ShowValue();
+}
+
+void TimePicker::Cancel()
+{
+    if (!m_typing)
+        return;
+    m_typed.clear();
+    Finish();
+}
+
+void TimePicker::ShowValue() { lineEdit()->setText(textFromDateTime(dateTime())); }
+
+} // namespace console
