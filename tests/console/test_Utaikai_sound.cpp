@@ -203,6 +203,9 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     EXPECT_EQ(f->Engine().StateRace, console::PhaseState::On) << "the race started at its time";
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return f->StatusLine->text().contains(QStringLiteral("音声の出力が応答しません: ")); }, 5000));
+    // Both waiting players (w3's stop, w1's play) check on their own poll timers: let each run
+    // once more so that w1 has given its play up before the sound answers.
+    QTest::qWait(3 * platform::MediaPlayer::AnswerPollMs);
 
     sound.Answer();
     Tick(*f, 30);
