@@ -273,7 +273,8 @@ bool TBRPrintJob::Begin(
         m_folder = std::make_unique<QTemporaryDir>(
             QDir(QDir::tempPath()).filePath(QStringLiteral("tavo-print-XXXXXX")));
         if (!m_folder->isValid()) {
-            m_error = QStringLiteral("印刷用の一時ファイルを作れません。%1").arg(m_folder->errorString());
+            m_error = QStringLiteral("プリンタ %1 に送る一時ファイルを作れません。%2")
+                          .arg(target.queue, m_folder->errorString());
             m_folder.reset();
             return false;
         }

