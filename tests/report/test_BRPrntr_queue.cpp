@@ -8,7 +8,6 @@
 
 using namespace printer_support;
 using Outcome = TBRPrinter::PrintOutcome;
-using State = TBRQueueAnswer::State;
 
 namespace {
 
@@ -71,48 +70,6 @@ TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
         EXPECT_EQ(PdfSeiten(queue.Jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
         EXPECT_FALSE(QFileInfo::exists(job.fileName)); // gone once the queue had it
     }
-}
-
-TEST(BRPrinterQueueJob, EveryAnswerOfTheQueueIsSaidInTheOperatorsWords)
-{
-    struct Case {
-        TBRQueueAnswer answer;
-        Outcome outcome;
-        QStringList said; // all in the error (a failure) or the notice
-        bool held;
-    };
-    const Case cases[] = {
-        { { State::Printing, {} }, Outcome::Printed, {}, false },
-        { { State::Held, {} }, Outcome::Printed, { QStringLiteral("office"), QStringLiteral("停止") }, true },
-        { { State::Refused, QStringLiteral("Printer is not accepting jobs.") }, Outcome::Failed,
-            { QStringLiteral("office"), QStringLiteral("受け付けません"), QStringLiteral("not accepting") },
-            false },
-        { { State::Unreachable, {} }, Outcome::Failed,
-            { QStringLiteral("office"), QStringLiteral("プリントサーバーに接続できません") }, false },
-    };
-    for (const Case& c : cases) {
-        FakeQueue queue(c.answer);
-        QueuePrint t;
-        EXPECT_EQ(t.printer.Print(), c.outcome);
-        const TBRPrinter::PrintResult& r = t.printer.LastPrint();
-        EXPECT_EQ(r.outcome, c.outcome);
-        EXPECT_EQ(r.held, c.held);
-        const QString said = c.outcome == Outcome::Failed ? r.error : r.notice;
-        EXPECT_EQ(said.isEmpty(), c.said.isEmpty()) << said.toStdString();
-        for (const QString& part : c.said)
-            EXPECT_TRUE(said.contains(part)) << said.toStdString();
-    }
-}
-
-TEST(BRPrinterQueueJob, AQueueThatNeverAnswersIsGivenUpOn)
-{
-    FakeQueue queue = FakeQueue::Hanging();
-    HurriedQueueClock clock;
-    QueuePrint t;
-    EXPECT_EQ(t.printer.Print(), Outcome::Failed);
-    EXPECT_TRUE(t.printer.LastError().contains(QStringLiteral("応答しません")));
-    EXPECT_TRUE(t.printer.LastError().contains(QStringLiteral("office")));
-    EXPECT_FALSE(t.printer.Printing());
 }
 
 TEST(BRPrinterQueueJob, AVanishedQueueOrServerIsSaidAsUnreachable)
@@ -207,11 +164,4 @@ TEST(BRPrinterPdfFile, AFileThatCannotBeWrittenIsAFailureNamingIt)
     RunPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Failed);
     EXPECT_TRUE(printer.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
-    // A run straight to it says the same.
-    TBRPrinter straight;
-    straight.SetOutputFileName(QStringLiteral("/nonexistent/folder/out.pdf"));
-    straight.SetDestination(TBRPrinter::Destination::Printer);
-    RunPages(straight, 2);
-    EXPECT_EQ(straight.LastPrint().outcome, Outcome::Failed);
-    EXPECT_TRUE(straight.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
 }
