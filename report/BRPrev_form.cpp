@@ -809,7 +809,8 @@ void TBRStandardPreview::PrintClick()
             result = m_printer->LastPrint();
     }
     m_printing = false;
-    BRTellPrintResult(result, [this](const QString& text) { StatusBar->showMessage(text); });
+    // Where a PDF went stands where the title stands, until the next page is shown.
+    BRTellPrintResult(result, [this](const QString& text) { StatusPanel2->setText(text); });
     if (m_closeAfterPrint) {
         deleteLater();
         return;
