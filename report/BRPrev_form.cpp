@@ -799,13 +799,18 @@ void TBRStandardPreview::PrintClick()
     m_printing = true;
     UpdateButtons();
     auto* bandReport = dynamic_cast<TBandReport*>(Report());
+    TBRPrinter::PrintResult result;
     if (!m_loadedFromFile && bandReport) {
         // The pages on screen were made for the screen: the report runs again for the printer.
-        bandReport->Print();
-    } else if (m_printer->Print() == TBRPrinter::PrintOutcome::Failed && m_printer) {
-        platform::ShowError(m_printer->LastError());
+        result = bandReport->Print();
+    } else {
+        m_printer->Print();
+        if (m_printer)
+            result = m_printer->LastPrint();
     }
     m_printing = false;
+    // Where a PDF went stands where the title stands, until the next page is shown.
+    BRTellPrintResult(result, [this](const QString& text) { StatusPanel2->setText(text); });
     if (m_closeAfterPrint) {
         deleteLater();
         return;

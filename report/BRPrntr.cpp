@@ -1,5 +1,7 @@
 #include "report/BRPrntr.h"
 
+#include "platform/Asker.h"
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QTreeWidget>
@@ -145,5 +147,22 @@ void BRHandleHyperlink(const QString& link, QObject* preview)
         DispatchInternalLink(link.mid(4), preview);
     } else if (!DispatchInternalLink(link, preview)) {
         OpenExternalLink(link);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Telling how a print ended
+// ---------------------------------------------------------------------------------------------
+
+void BRTellPrintResult(
+    const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status)
+{
+    if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
+        platform::ShowError(result.error);
+    } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {
+        if (result.held || !status)
+            platform::ShowMessage(result.notice);
+        else
+            status(result.notice);
     }
 }

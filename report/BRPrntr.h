@@ -423,6 +423,9 @@ struct TBRPrinterSettings {
     // PDF output: a file name makes every print a PDF file of that name. Without one, printing
     // goes to the chosen queue, or to a PDF file in the data folder when the system has none.
     QString OutputFileName;
+    // A CUPS queue by name: without an output file, every print goes to it, whatever
+    // PrinterIndex says.
+    QString QueueName;
 
     bool operator==(const TBRPrinterSettings&) const = default;
 };
@@ -485,6 +488,8 @@ public:
     void SetUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
     QString OutputFileName() const { return m_outputFileName; }
     void SetOutputFileName(const QString& name) { m_outputFileName = name; }
+    QString QueueName() const { return m_queueName; }
+    void SetQueueName(const QString& name) { m_queueName = name; }
 
     TPrinterOrientation Orientation() const { return m_orientation; }
     void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
@@ -535,6 +540,7 @@ private:
     bool m_useCustomPaperCode = false;
     int m_customPaperCode = 0;
     QString m_outputFileName;
+    QString m_queueName;
     TPrinterOrientation m_orientation;
     TBRBin m_outputBin = TBRBin::Auto;
     TBRPaperSize m_paperSize;
@@ -592,17 +598,35 @@ struct TBRPrintTarget {
 // A finished PDF handed to a CUPS queue.
 struct TBRQueueJob {
     QString queue;
-    QString fileName;
+    QString fileName; // named after the title: the queue shows it as the document's name
     QString title;
     int copies = 1;
     bool collate = false;
     int duplexCode = BRDuplexSimplex;
+    QString media; // the paper the pages were drawn on, as CUPS names it ("A4", "Letter")
+    bool landscape = false; // the pages lie across the paper
 };
-// Hands a job to its queue; false with a message when the queue refuses it.
-using TBRQueueSubmitter = std::function<bool(const TBRQueueJob& job, QString* error)>;
+// What became of a job handed to its queue.
+struct TBRQueueAnswer {
+    enum class State {
+        Printing, // the queue took the job
+        Held, // the queue took the job but is stopped: the job waits in it
+        Refused, // the queue turned the job away
+        Unreachable, // no such queue, or no print server to ask
+    };
+    State state = State::Printing;
+    QString reason; // the print system's own words, when it gave any
+};
+// Hands a job to its queue. It may take long, or never return: the report printer calls it on a
+// thread of its own and stops waiting after BRQueueAnswerLimitMs.
+using TBRQueueSubmitter = std::function<TBRQueueAnswer(const TBRQueueJob& job)>;
 // Replaces how jobs reach CUPS (tests); returns the previous submitter. An empty one restores
 // the system's (libcups).
 TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter);
+// How long a print waits for its queue to answer; the windows stay responsive meanwhile.
+constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
+// The clock that times that wait (tests); nullptr restores the system's. Returns the previous.
+const platform::Clock* SetQueueClock(const platform::Clock* clock);
 
 // The output side of a report run: pages into the page store (for preview, printing, saving)
 // or straight to a printer. Messages to the preview, the progress form and the owning report
@@ -620,6 +644,13 @@ public:
         Cancelled,
         Refused, // not ready, or a print is already running
         Failed, // the file or queue refused the job: LastError() says why
+    };
+    // How the last print or run to the printer ended, in words for the operator.
+    struct PrintResult {
+        PrintOutcome outcome = PrintOutcome::NothingToPrint;
+        QString error; // Failed: what went wrong, naming the queue or the file
+        QString notice; // Printed: where the PDF file went, or that a stopped queue holds the job
+        bool held = false; // the notice needs the operator: the queue is stopped
     };
 
     explicit TBRPrinter(TBRPrinterOwner* owner = nullptr, QObject* parent = nullptr);
@@ -642,7 +673,8 @@ public:
     void SetComplete(bool on) { m_complete = on; }
     QString Title() const { return m_title; }
     void SetTitle(const QString& title) { m_title = title; }
-    QString LastError() const { return m_lastError; }
+    QString LastError() const { return m_last.error; }
+    const PrintResult& LastPrint() const { return m_last; }
 
     // Device pixels per tenth of a millimetre on the current page.
     double HorizontalFactor() const { return m_factorX; }
@@ -806,9 +838,15 @@ private:
     bool m_printing = false;
     bool m_closeAfterPrint = false;
     bool m_cleanupAfterPrint = false;
-    QString m_lastError;
+    PrintResult m_last;
     std::unique_ptr<TPrinterSettings> m_settings;
 };
+
+// Tells the operator how a print ended: a failure as an error, a job held by a stopped queue as
+// a message, where a PDF file went through `status` (a message when there is none). Cancelled
+// prints and prints with nothing to print say nothing.
+void BRTellPrintResult(
+    const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status = {});
 
 // True when one of the page's drawn texts holds `text` (a line drawn in several runs counts as
 // one text). Without case sensitivity, case is folded for every script.

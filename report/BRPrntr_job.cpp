@@ -1,15 +1,23 @@
 #include "report/BRPrntr_job.h"
 
+#include "platform/Clock.h"
 #include "platform/DataFolder.h"
 
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
+#include <QPageLayout>
 #include <QPainter>
 #include <QPrinter>
-#include <QTemporaryFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <filesystem>
+#include <mutex>
 #include <system_error>
+#include <thread>
 
 // ---------------------------------------------------------------------------------------------
 // Handing a finished PDF to CUPS
@@ -18,47 +26,93 @@
 namespace {
 
 // libcups is what Qt's own CUPS support loads; it is taken at run time so that a system without
-// CUPS still prints to PDF files.
+// CUPS still prints to PDF files. The types mirror cups.h.
 struct CupsOption {
     char* name;
     char* value;
 };
+struct CupsDest {
+    char* name;
+    char* instance;
+    int isDefault;
+    int numOptions;
+    CupsOption* options;
+};
 using CupsPrintFile
     = int (*)(const char* queue, const char* file, const char* title, int count, CupsOption* options);
+using CupsLastError = int (*)();
 using CupsLastErrorString = const char* (*)();
+using CupsGetNamedDest = CupsDest* (*)(void* http, const char* name, const char* instance);
+using CupsFreeDests = void (*)(int count, CupsDest* dests);
+using CupsGetOption = const char* (*)(const char* name, int count, CupsOption* options);
 
-bool SubmitToCups(const TBRQueueJob& job, QString* error)
+// IPP status codes that mean the queue or its server is not there.
+constexpr int IppNotFound = 0x0406;
+constexpr int IppServiceUnavailable = 0x0503;
+// printer-state of a stopped queue.
+constexpr const char* IppPrinterStopped = "5";
+
+// What the print server says of the queue: nothing when it cannot be asked or has no such
+// queue; else its printer-state ("5" when stopped; empty when this libcups cannot ask).
+std::optional<QByteArray> QueueState(QLibrary& cups, const QByteArray& queue)
 {
+    const auto getDest = reinterpret_cast<CupsGetNamedDest>(cups.resolve("cupsGetNamedDest"));
+    const auto freeDests = reinterpret_cast<CupsFreeDests>(cups.resolve("cupsFreeDests"));
+    const auto getOption = reinterpret_cast<CupsGetOption>(cups.resolve("cupsGetOption"));
+    if (!getDest || !freeDests || !getOption)
+        return QByteArray();
+    CupsDest* dest = getDest(nullptr, queue.constData(), nullptr);
+    if (!dest)
+        return std::nullopt;
+    const QByteArray state(getOption("printer-state", dest->numOptions, dest->options));
+    freeDests(1, dest);
+    return state;
+}
+
+TBRQueueAnswer SubmitToCups(const TBRQueueJob& job)
+{
+    using State = TBRQueueAnswer::State;
     QLibrary cups(QStringLiteral("cups"), 2);
     const auto printFile = reinterpret_cast<CupsPrintFile>(cups.resolve("cupsPrintFile"));
-    const auto lastError = reinterpret_cast<CupsLastErrorString>(cups.resolve("cupsLastErrorString"));
-    if (!printFile) {
-        *error
-            = QStringLiteral("CUPS のライブラリ (libcups) が見つからないため、プリンタ %1 に印刷できません。")
-                  .arg(job.queue);
-        return false;
-    }
-    static const char* const Sides[] = { "one-sided", "two-sided-long-edge", "two-sided-short-edge" };
-    const char* sides = job.duplexCode == BRDuplexLongEdge ? Sides[1]
-        : job.duplexCode == BRDuplexShortEdge              ? Sides[2]
-                                                           : Sides[0];
-    QByteArray copies = QByteArray::number(std::max(1, job.copies));
-    QByteArray collate = job.collate ? "true" : "false";
-    QByteArray sidesValue(sides);
-    QByteArray names[] = { "copies", "collate", "sides" };
-    CupsOption options[] = {
-        { names[0].data(), copies.data() },
-        { names[1].data(), collate.data() },
-        { names[2].data(), sidesValue.data() },
+    const auto lastError = reinterpret_cast<CupsLastError>(cups.resolve("cupsLastError"));
+    const auto lastErrorString = reinterpret_cast<CupsLastErrorString>(cups.resolve("cupsLastErrorString"));
+    if (!printFile)
+        return { State::Unreachable, QStringLiteral("CUPS のライブラリ (libcups) が見つかりません。") };
+
+    QList<std::pair<QByteArray, QByteArray>> values {
+        { "copies", QByteArray::number(std::max(1, job.copies)) },
+        { "collate", job.collate ? "true" : "false" },
+        { "sides",
+            job.duplexCode == BRDuplexLongEdge        ? "two-sided-long-edge"
+                : job.duplexCode == BRDuplexShortEdge ? "two-sided-short-edge"
+                                                      : "one-sided" },
     };
-    const int id = printFile(job.queue.toLocal8Bit().constData(), QFile::encodeName(job.fileName).constData(),
-        job.title.toUtf8().constData(), 3, options);
+    // The paper the pages were drawn on, not the queue's default; and, as Qt's own CUPS
+    // printing does, the orientation of pages that lie across it.
+    if (!job.media.isEmpty())
+        values.append(std::pair<QByteArray, QByteArray>("media", job.media.toUtf8()));
+    if (job.landscape)
+        values.append(std::pair<QByteArray, QByteArray>("orientation-requested", "4"));
+    QList<CupsOption> options;
+    for (auto& [name, value] : values)
+        options.append(CupsOption { name.data(), value.data() });
+
+    // A queue name may carry an instance ("office/draft"); CUPS wants the queue alone.
+    const QByteArray queue = job.queue.section(u'/', 0, 0).toLocal8Bit();
+    const int id = printFile(queue.constData(), QFile::encodeName(job.fileName).constData(),
+        job.title.toUtf8().constData(), static_cast<int>(options.size()), options.data());
     if (id == 0) {
-        const QString why = lastError ? QString::fromLocal8Bit(lastError()) : QString();
-        *error = QStringLiteral("プリンタ %1 が印刷を受け付けませんでした。%2").arg(job.queue, why);
-        return false;
+        // A queue removed since it was chosen, or a print server that is not running, leaves only
+        // an unrelated system error as the text ("No such file or directory"): whether the
+        // server still knows the queue tells a refusal from a queue that cannot be reached.
+        const int status = lastError ? lastError() : 0;
+        const QString why = lastErrorString ? QString::fromUtf8(lastErrorString()) : QString();
+        if (status == IppNotFound || status == IppServiceUnavailable || !QueueState(cups, queue))
+            return { State::Unreachable, QString() };
+        return { State::Refused, why };
     }
-    return true;
+    const std::optional<QByteArray> state = QueueState(cups, queue);
+    return { state && *state == IppPrinterStopped ? State::Held : State::Printing, QString() };
 }
 
 TBRQueueSubmitter& Submitter()
@@ -67,7 +121,110 @@ TBRQueueSubmitter& Submitter()
     return submitter;
 }
 
+const platform::Clock*& QueueClockOverride()
+{
+    static const platform::Clock* clock = nullptr;
+    return clock;
+}
+
+// What the waiting print and the submitting thread share.
+struct Submission {
+    std::mutex lock;
+    bool done = false;
+    bool waiting = true; // the print still waits (and its event loop can be woken)
+    TBRQueueAnswer answer;
+    QAbstractEventDispatcher* waker = nullptr;
+};
+
+// Hands the job to its queue on a thread of its own while the event loop keeps turning, until
+// the queue answers or the queue clock says the wait is over (nothing then). The job's folder
+// goes with the thread and is removed once the queue has the file.
+std::optional<TBRQueueAnswer> AwaitAnswer(
+    TBRQueueSubmitter submit, const TBRQueueJob& job, std::unique_ptr<QTemporaryDir> folder)
+{
+    if (!QCoreApplication::instance())
+        return submit(job);
+    auto shared = std::make_shared<Submission>();
+    shared->waker = QAbstractEventDispatcher::instance();
+    std::thread([shared, submit = std::move(submit), job, folder = std::move(folder)]() mutable {
+        TBRQueueAnswer answer = submit(job);
+        folder.reset();
+        const std::lock_guard guard(shared->lock);
+        shared->answer = std::move(answer);
+        shared->done = true;
+        if (shared->waiting && shared->waker)
+            shared->waker->wakeUp();
+    }).detach();
+
+    const platform::Clock& clock = QueueClockOverride() ? *QueueClockOverride() : platform::DefaultClock();
+    const std::int64_t start = clock.monotonicMs();
+    QTimer look; // wakes the loop now and then to look at the clock
+    look.start(100);
+    for (;;) {
+        {
+            const std::lock_guard guard(shared->lock);
+            if (shared->done) {
+                shared->waiting = false;
+                return shared->answer;
+            }
+            if (clock.monotonicMs() - start >= BRQueueAnswerLimitMs) {
+                shared->waiting = false;
+                return std::nullopt;
+            }
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+}
+
 QString Native(const QString& name) { return QDir::toNativeSeparators(name); }
+
+QString CannotWrite(const QString& file, const QString& why = QString())
+{
+    return QStringLiteral("PDF ファイル %1 を書き込めません。%2").arg(Native(file), why);
+}
+
+// A title as a file name: characters every file system takes; "report" when nothing is left.
+QString SafeFileName(const QString& title)
+{
+    QString name = title.trimmed();
+    static const QString Forbidden = QStringLiteral("/\\:*?\"<>|");
+    for (QChar& c : name)
+        if (Forbidden.contains(c) || c.unicode() < 0x20)
+            c = u'_';
+    if (name.isEmpty() || name.startsWith(u'.'))
+        name.prepend(QStringLiteral("report"));
+    return name;
+}
+
+// An empty file beside `target` for the PDF to be written into, named so that nobody takes it
+// for the finished file. It already has the mode the finished file is to have: that of the file
+// it replaces, or that of any new file (QFile creates files as the umask allows); empty when it
+// cannot be made.
+QString NewFileBeside(const QString& target, QString* error)
+{
+    const QFileInfo info(target);
+    const QDir folder = info.absoluteDir();
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const QString name
+            = folder.filePath(QStringLiteral(".tavo-print-%1.pdf")
+                                  .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0')));
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (QFileInfo::exists(name))
+                continue;
+            *error = CannotWrite(target, file.errorString());
+            return QString();
+        }
+        if (info.exists() && !file.setPermissions(info.permissions())) {
+            *error = CannotWrite(target, file.errorString());
+            file.remove();
+            return QString();
+        }
+        return name;
+    }
+    *error = CannotWrite(target);
+    return QString();
+}
 
 } // namespace
 
@@ -76,17 +233,14 @@ TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter)
     return std::exchange(Submitter(), std::move(submitter));
 }
 
+const platform::Clock* SetQueueClock(const platform::Clock* clock)
+{
+    return std::exchange(QueueClockOverride(), clock);
+}
+
 QString BRDefaultPdfFileName(const QString& title)
 {
-    QString name = title.trimmed();
-    // A title is no file name: keep it to characters every file system takes.
-    static const QString Forbidden = QStringLiteral("/\\:*?\"<>|");
-    for (QChar& c : name)
-        if (Forbidden.contains(c) || c.unicode() < 0x20)
-            c = u'_';
-    if (name.isEmpty() || name.startsWith(u'.'))
-        name.prepend(QStringLiteral("report"));
-    return platform::DataFilePath(name + QStringLiteral(".pdf"));
+    return platform::DataFilePath(SafeFileName(title) + QStringLiteral(".pdf"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -101,91 +255,189 @@ bool TBRPrintJob::Begin(
     const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
 {
     m_target = target;
-    // The PDF is written next to its final place, so that moving it there replaces the old file
-    // in one step; a queue's PDF goes to the temporary folder.
-    const QString folder = target.IsPdf() ? QFileInfo(target.fileName).absolutePath() : QDir::tempPath();
-    m_file
-        = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".tavo-print-XXXXXX.pdf")));
-    if (target.IsPdf() && target.fileName.isEmpty()) {
-        m_error = QStringLiteral("PDF の出力ファイル名がありません。");
-        return false;
+    m_queueJob = options;
+    m_queueJob.queue = target.queue;
+    if (target.IsPdf()) {
+        // Written next to its final place, so that moving it there replaces the old file in one
+        // step. Only a file gets the copies written into it; a queue makes its own.
+        if (target.fileName.isEmpty()) {
+            m_error = QStringLiteral("PDF の出力ファイル名がありません。");
+            return false;
+        }
+        m_fileName = NewFileBeside(target.fileName, &m_error);
+        if (m_fileName.isEmpty())
+            return false;
+        m_copies = std::max(1, options.copies);
+        m_collate = options.collate;
+    } else {
+        m_folder = std::make_unique<QTemporaryDir>(
+            QDir(QDir::tempPath()).filePath(QStringLiteral("tavo-print-XXXXXX")));
+        if (!m_folder->isValid()) {
+            m_error = QStringLiteral("プリンタ %1 に送る一時ファイルを作れません。%2")
+                          .arg(target.queue, m_folder->errorString());
+            m_folder.reset();
+            return false;
+        }
+        m_fileName = m_folder->filePath(SafeFileName(options.title));
     }
-    if (!m_file->open()) {
-        m_error = QStringLiteral("PDF ファイル %1 を書き込めません。%2")
-                      .arg(Native(target.IsPdf() ? target.fileName : m_file->fileTemplate()),
-                          m_file->errorString());
-        m_file.reset();
-        return false;
-    }
-    m_file->close();
+    m_queueJob.fileName = m_fileName;
 
     m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     QPrinter& p = *m_printer;
     p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(m_file->fileName());
-    p.setResolution(resolution > 0 ? resolution : model.resolution());
+    p.setOutputFileName(m_fileName);
+    // Recorded sheets are pictures at the stored pages' resolution, replayed as they are.
+    p.setResolution(Recording() ? BRPageDotsPerInch : resolution > 0 ? resolution : model.resolution());
     p.setPageLayout(model.pageLayout());
     p.setFullPage(true); // after the layout, which brings its own mode
     p.setDocName(options.title);
     p.setCreator(QStringLiteral("Tavo"));
     p.setColorMode(model.colorMode());
-    m_queueJob = options;
-    m_queueJob.queue = target.queue;
-    m_queueJob.fileName = m_file->fileName();
+    const QPageLayout layout = p.pageLayout();
+    m_queueJob.media = layout.pageSize().key();
+    m_queueJob.landscape = layout.orientation() == QPageLayout::Landscape;
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&p)) {
-        m_error = QStringLiteral("PDF ファイル %1 を書き込めません。").arg(Native(m_file->fileName()));
+        m_error = CannotWrite(target.IsPdf() ? target.fileName : m_fileName);
         Abort();
         return false;
     }
+    if (Recording())
+        m_sheets.append(QPicture());
     return true;
 }
 
-QPainter* TBRPrintJob::Painter() const { return m_painter.get(); }
+QPainter* TBRPrintJob::Painter()
+{
+    if (!Recording() || !m_painter)
+        return m_painter.get();
+    if (!m_sheetPainter)
+        m_sheetPainter = std::make_unique<QPainter>(&m_sheets.last());
+    return m_sheetPainter.get();
+}
+
+void TBRPrintJob::DrawPage(const QPicture& page)
+{
+    if (Recording()) {
+        m_sheetPainter.reset();
+        m_sheets.last() = page;
+    } else if (m_painter) {
+        m_painter->drawPicture(0, 0, page);
+    }
+}
 
 int TBRPrintJob::Resolution() const { return m_printer ? m_printer->resolution() : 0; }
 
 bool TBRPrintJob::Active() const { return m_painter && m_painter->isActive(); }
 
-bool TBRPrintJob::NewPage() { return m_printer && m_printer->newPage(); }
+bool TBRPrintJob::NewPage()
+{
+    if (!m_printer)
+        return false;
+    if (!Recording())
+        return m_printer->newPage();
+    // The painter works on the last sheet: it ends before the list grows.
+    m_sheetPainter.reset();
+    m_sheets.append(QPicture());
+    return true;
+}
+
+bool TBRPrintJob::WriteSheets()
+{
+    m_sheetPainter.reset();
+    const int sheets = static_cast<int>(m_sheets.size());
+    // Collated: 1..n, 1..n, ...; otherwise each sheet's copies together: 1, 1, 2, 2, ...
+    for (int i = 0; i < sheets * m_copies; ++i) {
+        const int sheet = m_collate ? i % sheets : i / m_copies;
+        if (i > 0 && !m_printer->newPage())
+            return false;
+        m_painter->drawPicture(0, 0, m_sheets[sheet]);
+    }
+    return true;
+}
+
+void TBRPrintJob::RemoveFile()
+{
+    if (m_folder)
+        m_folder.reset();
+    else if (!m_fileName.isEmpty())
+        QFile::remove(m_fileName);
+    m_fileName.clear();
+}
 
 void TBRPrintJob::Abort()
 {
+    m_sheetPainter.reset();
+    m_sheets.clear();
     if (m_painter && m_painter->isActive())
         m_painter->end();
     m_painter.reset();
     m_printer.reset();
-    m_file.reset(); // removes the temporary file
+    RemoveFile();
 }
 
 bool TBRPrintJob::Finish()
 {
     if (!m_painter)
         return false;
-    const bool written = m_painter->end() && m_printer->printerState() != QPrinter::Error;
+    bool written = !Recording() || WriteSheets();
+    written = m_painter->end() && written && m_printer->printerState() != QPrinter::Error;
+    m_sheets.clear();
     m_painter.reset();
     m_printer.reset();
     if (!written) {
-        m_error = QStringLiteral("PDF ファイル %1 を書き込めません。").arg(Native(m_file->fileName()));
-        m_file.reset();
+        m_error = CannotWrite(m_target.IsPdf() ? m_target.fileName : m_fileName);
+        RemoveFile();
         return false;
     }
-    if (!m_target.IsPdf()) {
-        const TBRQueueSubmitter& submit = Submitter();
-        const bool ok = submit ? submit(m_queueJob, &m_error) : SubmitToCups(m_queueJob, &m_error);
-        m_file.reset();
-        return ok;
-    }
+    if (!m_target.IsPdf())
+        return Submit();
     std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(m_file->fileName()).toStdString(),
-        QFile::encodeName(m_target.fileName).toStdString(), ec);
+    std::filesystem::rename(
+        QFile::encodeName(m_fileName).toStdString(), QFile::encodeName(m_target.fileName).toStdString(), ec);
     if (ec) {
-        m_error = QStringLiteral("PDF ファイル %1 を書き込めません。%2")
-                      .arg(Native(m_target.fileName), QString::fromLocal8Bit(ec.message().c_str()));
-        m_file.reset();
+        m_error = CannotWrite(m_target.fileName, QString::fromLocal8Bit(ec.message().c_str()));
+        RemoveFile();
         return false;
     }
-    m_file->setAutoRemove(false);
-    m_file.reset();
+    m_fileName.clear(); // it is the target now
+    m_notice = QStringLiteral("PDF ファイル %1 に印刷しました。").arg(Native(m_target.fileName));
     return true;
+}
+
+bool TBRPrintJob::Submit()
+{
+    using State = TBRQueueAnswer::State;
+    const QString& queue = m_queueJob.queue;
+    const TBRQueueSubmitter& fake = Submitter();
+    // The job's folder goes with the submission: the file stays until the queue has read it.
+    const std::optional<TBRQueueAnswer> answer
+        = AwaitAnswer(fake ? fake : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
+    m_fileName.clear();
+    if (!answer) {
+        m_error = QStringLiteral(
+            "プリンタ %1 が応答しません。印刷されるかどうかは、プリンタのキューで確かめてください。")
+                      .arg(queue);
+        return false;
+    }
+    switch (answer->state) {
+    case State::Printing:
+        return true;
+    case State::Held:
+        m_held = true;
+        m_notice = QStringLiteral("プリンタ %1 は停止しています。印刷はプリンタのキューで待っていて、"
+                                  "プリンタを再開すると始まります。")
+                       .arg(queue);
+        return true;
+    case State::Refused:
+        m_error = QStringLiteral("プリンタ %1 が印刷を受け付けませんでした。%2").arg(queue, answer->reason);
+        return false;
+    case State::Unreachable:
+        m_error = QStringLiteral(
+            "プリンタ %1 またはプリントサーバーに接続できません。プリンタが削除されていないか、"
+            "印刷サービス (CUPS) が動いているかを確かめてください。%2")
+                      .arg(queue, answer->reason);
+        return false;
+    }
+    return false;
 }

@@ -1,17 +1,19 @@
 #pragma once
 
-// One print job of the report printer: pages are drawn into a temporary PDF file, which only a
-// finished job moves into place or hands to its CUPS queue. A PDF writer cannot take back a page
-// it has written, so a cancelled or failed job leaves nothing behind.
+// One print job of the report printer: pages are drawn into a PDF file of the job's own, which
+// only a finished job moves into place or hands to its CUPS queue. A PDF writer cannot take back
+// a page it has written, so a cancelled or failed job leaves nothing behind.
 
 #include "report/BRPrntr.h"
 
+#include <QList>
+#include <QPicture>
 #include <QString>
 #include <memory>
 
 class QPainter;
 class QPrinter;
-class QTemporaryFile;
+class QTemporaryDir;
 
 // The PDF file printing goes to when no file name was given and the system has no queue:
 // the title (or "report") with ".pdf", in the data folder.
@@ -25,11 +27,16 @@ public:
     TBRPrintJob& operator=(const TBRPrintJob&) = delete;
 
     // Opens the job on the paper and orientation of `model`; `resolution` 0 takes the model's.
-    // A queue gets the job's title, copies, collation and duplex from `options`. False
-    // (ErrorString says why) when no file can be made.
+    // A queue gets the job's title, copies, collation and duplex from `options`, and the paper
+    // and orientation of the model; a PDF file gets every copy written into it, collated as
+    // `options` says. False (ErrorString says why) when no file can be made.
     bool Begin(
         const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution);
-    QPainter* Painter() const;
+    // The current sheet's painter.
+    QPainter* Painter();
+    // Puts a whole stored page (recorded at BRPageDotsPerInch) on the current sheet.
+    void DrawPage(const QPicture& page);
+    // Device pixels per inch of the sheets.
     int Resolution() const;
     bool Active() const;
     // Moves to the next sheet.
@@ -37,15 +44,31 @@ public:
     // Ends the job and removes what it wrote.
     void Abort();
     // Ends the job: the PDF replaces the target file, or goes to the queue. False with
-    // ErrorString when that fails (nothing is then left behind).
+    // ErrorString when that fails (nothing is then left behind). Otherwise Notice may say where
+    // the PDF went or, with Held, that the queue is stopped and keeps the job.
     bool Finish();
     QString ErrorString() const { return m_error; }
+    QString Notice() const { return m_notice; }
+    bool Held() const { return m_held; }
 
 private:
+    bool Recording() const { return m_copies > 1; }
+    bool WriteSheets();
+    bool Submit();
+    void RemoveFile();
+
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;
-    std::unique_ptr<QTemporaryFile> m_file;
+    QString m_fileName; // the PDF being written
+    std::unique_ptr<QTemporaryDir> m_folder; // a queue job's file lives in a folder of its own
     TBRPrintTarget m_target;
     TBRQueueJob m_queueJob;
+    // Copies written into a PDF file: the sheets are recorded first and written once per copy.
+    int m_copies = 1;
+    bool m_collate = false;
+    QList<QPicture> m_sheets;
+    std::unique_ptr<QPainter> m_sheetPainter;
     QString m_error;
+    QString m_notice;
+    bool m_held = false;
 };

@@ -29,18 +29,19 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
     const int from = std::max(m_firstPage, 1);
     const int to = m_lastPage > 0 ? std::min(m_lastPage, m_pageCount) : m_pageCount;
     m_cancel = false;
-    m_lastError.clear();
+    m_last = {};
     PrintOutcome outcome = PrintOutcome::NothingToPrint;
     if (from <= to) {
         m_printing = true;
         try {
             outcome = PrintPages(from, to);
         } catch (const EBRError& e) {
-            m_lastError = e.Message();
+            m_last.error = e.Message();
             outcome = PrintOutcome::Failed;
         }
         m_printing = false;
     }
+    m_last.outcome = outcome;
     if (OnAfterPrint)
         OnAfterPrint();
     if (std::exchange(m_cleanupAfterPrint, false))
@@ -56,7 +57,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     m_settings->ApplySettings();
     TBRPrintJob job;
     if (!job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch)) {
-        m_lastError = job.ErrorString();
+        m_last.error = job.ErrorString();
         return PrintOutcome::Failed;
     }
     const QPointer<QObject> previousReceiver = m_receiver;
@@ -87,7 +88,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
         if (page) {
             if (std::exchange(sheetUsed, true))
                 job.NewPage();
-            job.Painter()->drawPicture(0, 0, *page);
+            job.DrawPage(*page);
         }
         if (m_cancel) {
             job.Abort();
@@ -97,8 +98,10 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     }
     restoreReceiver();
     if (!job.Finish()) {
-        m_lastError = job.ErrorString();
+        m_last.error = job.ErrorString();
         return PrintOutcome::Failed;
     }
+    m_last.notice = job.Notice();
+    m_last.held = job.Held();
     return PrintOutcome::Printed;
 }

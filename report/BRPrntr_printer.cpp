@@ -112,6 +112,8 @@ void TBRPrinter::AssignSettings(const TBRPrinterSettings& s)
 TBRPrintTarget TBRPrinter::Target() const
 {
     QString file = m_settings->OutputFileName();
+    if (file.isEmpty() && !m_settings->QueueName().isEmpty())
+        return { m_settings->QueueName(), QString() };
     if (file.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat
         && !m_printer->printerName().isEmpty())
         return { m_printer->printerName(), QString() };
@@ -218,7 +220,7 @@ void TBRPrinter::BeginDoc()
     m_pagesAnnounced = 0;
     m_progress = 0;
     m_cancel = false;
-    m_lastError.clear();
+    m_last = {};
     if (m_destination == Destination::Printer)
         m_settings->ApplySettings();
     // Every job draws in full-page mode from the sheet's corner, as the stored pages do, so the
@@ -278,10 +280,13 @@ void TBRPrinter::StorePage()
 bool TBRPrinter::StartPrinterPage()
 {
     if (!m_job) {
+        // A job that could not begin is not tried again for every later page.
+        if (!m_last.error.isEmpty())
+            return false;
         auto job = std::make_unique<TBRPrintJob>();
         if (!job->Begin(*m_printer, Target(), QueueOptions(), 0)) {
             // The run goes on into throw-away pages; the caller finds the reason in LastError.
-            m_lastError = job->ErrorString();
+            m_last.error = job->ErrorString();
             return false;
         }
         m_job = std::move(job);
@@ -341,11 +346,19 @@ void TBRPrinter::EndDoc()
     } else {
         DropPage();
         m_canvas = nullptr;
+        // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
-            if (!m_job->Finish())
-                m_lastError = m_job->ErrorString();
+            if (m_job->Finish()) {
+                m_last.outcome = PrintOutcome::Printed;
+                m_last.notice = m_job->Notice();
+                m_last.held = m_job->Held();
+            } else {
+                m_last.error = m_job->ErrorString();
+            }
             m_job.reset();
         }
+        if (!m_last.error.isEmpty())
+            m_last.outcome = PrintOutcome::Failed;
     }
     m_status = Status::Ready;
     m_pagesAnnounced = m_pageCount;
@@ -363,6 +376,7 @@ void TBRPrinter::FinishPage(bool dropOpenPage)
     if (m_destination == Destination::Printer) {
         AbortJob();
         DropPage();
+        m_last.outcome = m_last.error.isEmpty() ? PrintOutcome::Cancelled : PrintOutcome::Failed;
     } else if (m_page) {
         if (dropOpenPage)
             DropPage();

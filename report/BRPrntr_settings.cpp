@@ -179,6 +179,7 @@ void TPrinterSettings::Assign(const TBRPrinterSettings& s)
     m_collate = s.Collate;
     m_colorOption = s.ColorOption;
     m_outputFileName = s.OutputFileName;
+    m_queueName = s.QueueName;
 }
 
 void TPrinterSettings::ReadSettings()

@@ -1144,9 +1144,11 @@ public:
     void Prepare();
     // Runs the report into a page store shown by the preview, and waits until it closes.
     void PreviewModal();
-    // Runs the report again straight to the printer (with the progress form).
-    void Print();
-    // Asks for the printer, copies and range; false when cancelled (nothing changes then).
+    // Runs the report again straight to the printer (with the progress form); says how it
+    // ended (Refused while a run is going).
+    TBRPrinter::PrintResult Print();
+    // Asks for the printer, paper, copies and range; false when cancelled (nothing changes
+    // then). The paper and orientation chosen become the report page's.
     bool PrinterSetup();
     // The page store and printer of the current or last run, or nullptr.
     TBRPrinter* BRPrinter() const { return m_printer.get(); }
@@ -1167,8 +1169,13 @@ public:
         int Collate = 0;
         int ColorOption = 0;
         int BinCode = 0; // the paper source chosen (Windows numbering)
-        int PaperCode = 0;
+        int PaperCode = 0; // Windows numbering; 256 for a paper of its own; 0 keeps the page's
+        int PaperWidth = 0; // tenths of a millimetre, the paper upright
+        int PaperLength = 0;
+        // The queue chosen, by name: prints go to it even when the list of queues changes.
+        QString QueueName;
         QString FileName; // a PDF file chosen instead of a queue
+        QString DefaultFileName; // where PDF output goes when no file is chosen (preset only)
     };
     // Shows the dialog; true when confirmed, with the choices in `choice`.
     using PrintDialogRunner = std::function<bool(TBRPrinter* printer, TBRSetupChoice& choice)>;
@@ -1272,6 +1279,8 @@ private:
     friend class TBRCustomBand;
     friend class TBRCustomController;
     void HookPrinter(TBRPrinter& printer);
+    // The paper chosen in printer setup becomes the page's (for the orientation chosen).
+    void ApplyChosenPaper(const TBRSetupChoice& choice);
     void PaintPageFrame();
     void CollectDataSets();
     void RestoreAfterRun();

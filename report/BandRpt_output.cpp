@@ -1,5 +1,6 @@
 #include "report/BRPrgres.h"
 #include "report/BRPrnSu.h"
+#include "report/BRPrntr_job.h"
 #include "report/BandRpt.h"
 
 #include <QCoreApplication>
@@ -41,7 +42,7 @@ void TCustomBandReport::HookPrinter(TBRPrinter& printer)
     };
     printer.OnSetup = [this] { PrinterSetup(); };
     printer.SetClient(this);
-    QObject::connect(&printer, &TBRPrinter::PrintRequested, this, [this] { Print(); });
+    QObject::connect(&printer, &TBRPrinter::PrintRequested, this, [this] { BRTellPrintResult(Print()); });
     QObject::connect(&printer, &TBRPrinter::ClientClosed, this,
         [this](TBRPrinter* closed) { PrinterClientClosed(closed); });
 }
@@ -105,10 +106,10 @@ void TCustomBandReport::PreviewModal()
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
-void TCustomBandReport::Print()
+TBRPrinter::PrintResult TCustomBandReport::Print()
 {
     if (!m_available)
-        return;
+        return { TBRPrinter::PrintOutcome::Refused, {}, {}, false };
     std::unique_ptr<TBRPrinter> remembered = std::move(m_printer);
     m_printer = InitPrinter();
     m_printer->SetDestination(TBRPrinter::Destination::Printer);
@@ -125,7 +126,13 @@ void TCustomBandReport::Print()
         std::unique_ptr<TBRPrinter>& remembered;
         ~PutBack() { r.m_printer = std::move(remembered); }
     } putBack { *this, remembered };
-    CreateReport();
+    try {
+        CreateReport();
+    } catch (const EBRError& e) {
+        return { TBRPrinter::PrintOutcome::Failed, e.Message(), {}, false };
+    }
+    // What the temporary printer knows goes to the caller before the printer goes.
+    return m_printer->LastPrint();
 }
 
 void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
@@ -159,17 +166,41 @@ TCustomBandReport::PrintDialogRunner& DialogRunner()
     return runner;
 }
 
-// The print dialog on the program's printer, preset with the report's printer, orientation,
-// copies and page range.
+// A table paper by its code, else a paper of its own by its size; nothing when neither is known.
+std::optional<QPageSize> DialogPageSize(const TCustomBandReport::TBRSetupChoice& c)
+{
+    const QPageSize::PageSizeId id = QPageSize::id(c.PaperCode);
+    if (c.PaperCode > 0 && c.PaperCode != BRPaperToDevMode(TBRPaperSize::Custom) && id != QPageSize::Custom)
+        return QPageSize(id);
+    if (c.PaperWidth > 0 && c.PaperLength > 0)
+        return QPageSize(QSizeF(c.PaperWidth / 10.0, c.PaperLength / 10.0), QPageSize::Millimeter, QString(),
+            QPageSize::ExactMatch);
+    return std::nullopt;
+}
+
+// The print dialog on the program's printer, preset with the report's printer, paper,
+// orientation, copies and page range.
 bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 {
     TBRPrintDialog dialog;
     QPrinter& printer = *dialog.Printer();
     const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
-    if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
+    if (!c.QueueName.isEmpty())
+        printer.setPrinterName(c.QueueName);
+    else if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
         printer.setPrinterName(queues[c.PrinterIndex].printerName());
+    if (const std::optional<QPageSize> size = DialogPageSize(c))
+        printer.setPageSize(*size);
     printer.setPageOrientation(
         c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
+    if (queues.isEmpty()) {
+        // Without a queue the only place to print to is a PDF file: offer it, preset with the
+        // file the print would go to.
+        dialog.Options |= poPrintToFile;
+        dialog.PrintToFile = true;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(c.FileName.isEmpty() ? c.DefaultFileName : c.FileName);
+    }
     dialog.SetCopies(c.Copies);
     dialog.MinPage = c.MinPage;
     dialog.MaxPage = c.MaxPage;
@@ -191,7 +222,10 @@ bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
     c.ColorOption = dialog.ColorOption;
     c.BinCode = dialog.OutputBin;
     c.PaperCode = dialog.PaperSize;
+    c.PaperWidth = static_cast<int>(dialog.Paperwidth);
+    c.PaperLength = static_cast<int>(dialog.Paperlength);
     c.FileName = dialog.PrintToFile ? dialog.FileName : QString();
+    c.QueueName = dialog.PrintToFile ? QString() : dialog.Printer()->printerName();
     return true;
 }
 
@@ -202,12 +236,39 @@ TCustomBandReport::PrintDialogRunner TCustomBandReport::SetPrintDialogRunner(Pri
     return std::exchange(DialogRunner(), std::move(runner));
 }
 
+void TCustomBandReport::ApplyChosenPaper(const TBRSetupChoice& choice)
+{
+    // Codes 1..68 are the table's papers; anything else with a size is a paper of its own.
+    const int code = choice.PaperCode;
+    if (code > 0 && code < static_cast<int>(TBRPaperSize::Custom)) {
+        m_page->SetPaperSize(static_cast<TBRPaperSize>(code));
+        return;
+    }
+    if (code <= 0 || choice.PaperWidth <= 0 || choice.PaperLength <= 0)
+        return;
+    const bool across = choice.Orientation == TPrinterOrientation::poLandscape;
+    m_page->SetPaperSize(TBRPaperSize::Custom);
+    m_page->SetWidth(m_page->LoadUnit(across ? choice.PaperLength : choice.PaperWidth, true));
+    m_page->SetLength(m_page->LoadUnit(across ? choice.PaperWidth : choice.PaperLength, false));
+}
+
 bool TCustomBandReport::PrinterSetup()
 {
     TBRSetupChoice choice;
     choice.PrinterIndex = PrinterSettings.PrinterIndex;
     choice.Copies = PrinterSettings.Copies;
     choice.Orientation = m_page->Orientation();
+    choice.PaperCode = BRPaperToDevMode(m_page->PaperSize());
+    {
+        // The sheet upright, as a printer names its paper.
+        const int width = BRRound(m_page->NativeValue(TBRPage::WidthIndex));
+        const int length = BRRound(m_page->NativeValue(TBRPage::LengthIndex));
+        choice.PaperWidth = std::min(width, length);
+        choice.PaperLength = std::max(width, length);
+    }
+    choice.QueueName = PrinterSettings.QueueName;
+    choice.FileName = PrinterSettings.OutputFileName;
+    choice.DefaultFileName = BRDefaultPdfFileName(ReportTitle);
     if (m_printer && m_printer->Complete() && m_printer->GetStatus() == TBRPrinter::Status::Ready) {
         choice.MaxPage = m_printer->PageCount();
         choice.PageNumbersEnabled = true;
@@ -220,9 +281,12 @@ bool TCustomBandReport::PrinterSetup()
     }
     PrinterSettings.Copies = choice.Copies;
     PrinterSettings.PrinterIndex = choice.PrinterIndex;
+    PrinterSettings.QueueName = choice.QueueName;
     m_page->SetOrientation(choice.Orientation);
+    ApplyChosenPaper(choice);
     m_setupResult.Copies = choice.Copies;
     m_setupResult.PrinterIndex = choice.PrinterIndex;
+    m_setupResult.QueueName = choice.QueueName;
     m_setupResult.Duplex = choice.Duplex;
     m_setupResult.ExtendedDuplex = choice.ExtendedDuplex;
     m_setupResult.PrintQuality = choice.PrintQuality;

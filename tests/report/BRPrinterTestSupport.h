@@ -1,15 +1,24 @@
 #pragma once
 
-// Report printer tests: a run of numbered pages and what poppler reads back from a PDF.
+// Report printer tests: a run of numbered pages, what poppler reads back from a PDF, and a
+// print queue that takes, refuses or never answers.
 
+#include "platform/Clock.h"
 #include "report/BRPrntr.h"
 #include "report/BandRpt.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSizeF>
 #include <QStringList>
+#include <QTemporaryDir>
+#include <future>
+#include <memory>
+#include <mutex>
 
 namespace printer_support {
 
@@ -62,5 +71,98 @@ inline QStringList PdfPageTexts(const QString& pdf)
         pages.removeLast();
     return pages;
 }
+
+// The "Seite" number on each page of a PDF, in order (0 for a page without one).
+inline QList<int> PdfSeiten(const QString& pdf)
+{
+    QList<int> pages;
+    static const QRegularExpression re(QStringLiteral("Seite (\\d+)"));
+    for (const QString& text : PdfPageTexts(pdf))
+        pages << re.match(text).captured(1).toInt();
+    return pages;
+}
+
+// A CUPS queue for the life of the object: answers every job as told, or never answers until
+// the object goes (Hang). It keeps a copy of each job's file, as the queue would have it.
+class FakeQueue {
+public:
+    struct Job {
+        TBRQueueJob job;
+        QString copy; // the file as the queue got it
+    };
+    static FakeQueue Hanging()
+    {
+        FakeQueue q;
+        q.m_state->hang = true;
+        return q;
+    }
+    explicit FakeQueue(TBRQueueAnswer answer = {})
+        : m_state(std::make_shared<State>())
+    {
+        m_state->answer = std::move(answer);
+        // The submitter runs on a thread of its own and may outlive the test: it holds only the
+        // shared state.
+        m_state->released = m_state->release.get_future().share();
+        m_previous = SetQueueSubmitter([state = m_state](const TBRQueueJob& job) {
+            std::unique_lock guard(state->lock);
+            const QString copy = state->dir.filePath(QStringLiteral("%1.pdf").arg(state->jobs.size()));
+            QFile::copy(job.fileName, copy);
+            state->jobs.append({ job, copy });
+            if (state->hang) {
+                guard.unlock();
+                state->released.wait();
+                guard.lock();
+            }
+            return state->answer;
+        });
+    }
+    FakeQueue(FakeQueue&& other) noexcept
+        : m_state(std::move(other.m_state))
+        , m_previous(std::move(other.m_previous))
+        , m_installed(std::exchange(other.m_installed, false))
+    {
+    }
+    ~FakeQueue()
+    {
+        if (!m_installed)
+            return;
+        SetQueueSubmitter(std::move(m_previous));
+        if (m_state->hang)
+            m_state->release.set_value();
+    }
+    QList<Job> Jobs() const
+    {
+        const std::lock_guard guard(m_state->lock);
+        return m_state->jobs;
+    }
+
+private:
+    struct State {
+        std::mutex lock;
+        TBRQueueAnswer answer;
+        bool hang = false;
+        std::promise<void> release;
+        std::shared_future<void> released;
+        QTemporaryDir dir;
+        QList<Job> jobs;
+    };
+    std::shared_ptr<State> m_state;
+    TBRQueueSubmitter m_previous;
+    bool m_installed = true;
+};
+
+// A queue clock on which half the answer limit passes at every look: a queue that has not
+// answered is given up on after a few turns of the event loop. Installed for its life.
+class HurriedQueueClock final : public platform::Clock {
+public:
+    HurriedQueueClock() { m_previous = SetQueueClock(this); }
+    ~HurriedQueueClock() override { SetQueueClock(m_previous); }
+    QDateTime now() const override { return {}; }
+    std::int64_t monotonicMs() const override { return m_ms += BRQueueAnswerLimitMs / 2; }
+
+private:
+    mutable std::int64_t m_ms = 0;
+    const platform::Clock* m_previous;
+};
 
 } // namespace printer_support

@@ -2,6 +2,7 @@
 #include "BRPrinterTestSupport.h"
 #include "report/BRCtrls.h"
 #include "report/BRPrgres.h"
+#include "report/BRPrntr_job.h"
 #include "support/TestSupport.h"
 
 #include <QApplication>
@@ -11,6 +12,9 @@
 #include <QListWidget>
 #include <QPicture>
 #include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -19,9 +23,13 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace preview_support;
+using printer_support::FakeQueue;
+using printer_support::HurriedQueueClock;
 
 namespace {
 
@@ -70,15 +78,6 @@ void SpoilPage(const QString& file, int n)
 }
 
 // "Seite <n>" numbers on each page of a PDF.
-QList<int> PdfSeiten(const QString& pdf)
-{
-    QList<int> pages;
-    static const QRegularExpression re(QStringLiteral("Seite (\\d+)"));
-    for (const QString& text : printer_support::PdfPageTexts(pdf))
-        pages << re.match(text).captured(1).toInt();
-    return pages;
-}
-
 class PreviewForm : public ::testing::Test {
 protected:
     void SetUp() override
@@ -373,7 +372,7 @@ TEST_F(PreviewForm, ADamagedPageIsReportedOnceAndSkipped)
     printer.SetOutputFileName(pdf);
     form->PrintClick();
     Pump();
-    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
+    EXPECT_EQ(printer_support::PdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("2 ページ")));
 }
@@ -477,7 +476,7 @@ TEST(PreviewFormReport, PrintAfterLoadPrintsTheLoadedPages)
     ASSERT_TRUE(form->LoadedFromFile());
     form->PrintClick();
     EXPECT_EQ(t.r.runs, 2);
-    EXPECT_EQ(PdfSeiten(t.pdf), (QList<int> { 1, 2, 3 }));
+    EXPECT_EQ(printer_support::PdfSeiten(t.pdf), (QList<int> { 1, 2, 3 }));
     EXPECT_TRUE(t.asker.errors().isEmpty());
     form->close();
     Pump();
@@ -501,7 +500,7 @@ TEST(PreviewFormReport, ClosingThePreviewWhileItPrints)
     form->PrintClick();
     // The print ran to its end in the closed form; the form and the store go afterwards.
     EXPECT_GE(progress, 2);
-    EXPECT_EQ(PdfSeiten(t.pdf), (QList<int> { 1, 2, 3, 4, 5, 6 }));
+    EXPECT_EQ(printer_support::PdfSeiten(t.pdf), (QList<int> { 1, 2, 3, 4, 5, 6 }));
     Pump();
     EXPECT_TRUE(form.isNull());
     EXPECT_EQ(t.r.report.BRPrinter(), nullptr);
@@ -628,6 +627,149 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     EXPECT_TRUE(r.report.PrinterSettings.Duplex);
     form->close();
     Pump();
+}
+
+namespace {
+
+// Clicks a widget where the operator would: through the window system, at its centre.
+void ClickThroughWindow(QWidget* widget)
+{
+    QWidget* top = widget->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, widget->rect().center()));
+}
+
+} // namespace
+
+TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
+{
+    using State = TBRQueueAnswer::State;
+    enum class Queue { None, Answers, Hangs };
+    struct Case {
+        Queue queue;
+        TBRQueueAnswer answer;
+        QString file; // PDF output when there is no queue
+        QStringList error, message, status; // parts of what is said; empty: nothing
+    };
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("予定表.pdf"));
+    const QString office = QStringLiteral("office");
+    const Case cases[] = {
+        { Queue::None, {}, pdf, {}, {}, { QDir::toNativeSeparators(pdf) } },
+        { Queue::None, {}, QStringLiteral("/nonexistent/予定表.pdf"),
+            { QStringLiteral("/nonexistent/予定表.pdf") }, {}, {} },
+        { Queue::Answers, { State::Printing, {} }, {}, {}, {}, {} },
+        { Queue::Answers, { State::Held, {} }, {}, {}, { office, QStringLiteral("停止") }, {} },
+        { Queue::Answers, { State::Refused, QStringLiteral("Printer is not accepting jobs.") }, {},
+            { office, QStringLiteral("not accepting") }, {}, {} },
+        { Queue::Answers, { State::Unreachable, {} }, {}, { office, QStringLiteral("プリントサーバー") }, {},
+            {} },
+        { Queue::Hangs, {}, {}, { office, QStringLiteral("応答しません") }, {}, {} },
+    };
+    for (const Case& c : cases) {
+        testing_support::ScriptedAsker asker;
+        std::optional<FakeQueue> queue;
+        std::optional<HurriedQueueClock> clock;
+        if (c.queue == Queue::Hangs) {
+            queue.emplace(FakeQueue::Hanging());
+            clock.emplace();
+        } else if (c.queue == Queue::Answers) {
+            queue.emplace(c.answer);
+        }
+        RowReport r(5);
+        r.report.PrinterSettings.QueueName = c.queue == Queue::None ? QString() : office;
+        r.report.PrinterSettings.OutputFileName = c.file;
+        r.report.Prepare();
+        QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+        form->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+        ClickThroughWindow(form->Print);
+        EXPECT_EQ(r.runs, 2); // the report ran again for the printer
+        const auto says = [](const QStringList& said, const QStringList& parts) {
+            if (parts.isEmpty())
+                return said.isEmpty();
+            return said.size() == 1 && std::all_of(parts.begin(), parts.end(), [&](const QString& p) {
+                return said[0].contains(p);
+            });
+        };
+        EXPECT_TRUE(says(asker.errors(), c.error)) << asker.errors().join(u'|').toStdString();
+        EXPECT_TRUE(says(asker.messages(), c.message)) << asker.messages().join(u'|').toStdString();
+        // The status panel shows the title unless it tells where a PDF went.
+        const QString status = form->StatusPanel2->text();
+        if (c.file == pdf)
+            testing_support::SaveGrab(form, QStringLiteral("BRStandardPreview_printed_pdf"));
+        const QString title = QStringLiteral("スケジュール");
+        const bool told = !status.isEmpty() && status != title;
+        EXPECT_TRUE(says(told ? QStringList { status } : QStringList(), c.status)) << status.toStdString();
+        form->NextPageClick();
+        EXPECT_EQ(form->StatusPanel2->text(), title);
+        EXPECT_TRUE(form->Print->isEnabled()); // ready for the next try
+        // The queue got the job (a queue that never answers may not have been reached yet).
+        if (c.queue == Queue::Answers) {
+            EXPECT_EQ(queue->Jobs().size(), 1);
+        }
+        form->close();
+        Pump();
+    }
+}
+
+TEST(PreviewFormReport, ThePaperChosenInPrinterSetupIsThePaperPrintedOn)
+{
+    FakeQueue queue;
+    RowReport r(5);
+    r.report.PrinterSettings.QueueName = QStringLiteral("office");
+    r.report.Prepare();
+    TCustomBandReport::TBRSetupChoice preset;
+    const auto previous
+        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+              preset = c;
+              c.PaperCode = 1; // Letter
+              c.Copies = 2;
+              return true;
+          });
+    QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
+    ClickThroughWindow(form->PrintSetup);
+    TCustomBandReport::SetPrintDialogRunner(previous);
+    // The dialog showed the report's own paper and queue.
+    EXPECT_EQ(preset.PaperCode, 9); // A4
+    EXPECT_EQ(QSize(preset.PaperWidth, preset.PaperLength), QSize(2100, 2970));
+    EXPECT_EQ(preset.QueueName, QStringLiteral("office"));
+    EXPECT_EQ(r.report.Page().PaperSize(), TBRPaperSize::Letter);
+
+    ClickThroughWindow(form->Print);
+    ASSERT_EQ(queue.Jobs().size(), 1);
+    const FakeQueue::Job job = queue.Jobs()[0];
+    EXPECT_EQ(job.job.media, QStringLiteral("Letter"));
+    EXPECT_EQ(job.job.copies, 2);
+    const QList<QSizeF> sizes = printer_support::PdfPageSizes(job.copy);
+    ASSERT_EQ(sizes.size(), 1); // one copy of the pages; the queue makes the second
+    EXPECT_NEAR(sizes[0].width(), 612, 1.0);
+    EXPECT_NEAR(sizes[0].height(), 792, 1.0);
+    form->close();
+    Pump();
+}
+
+TEST(PreviewFormReport, WithoutAQueuePrinterSetupOffersAPdfFile)
+{
+    if (!QPrinterInfo::availablePrinters().isEmpty())
+        GTEST_SKIP() << "this system has print queues";
+    RowReport r(5);
+    r.report.Prepare();
+    bool offered = false;
+    QString file;
+    QTimer::singleShot(50, [&] {
+        auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(dialog);
+        offered = dialog->testOption(QAbstractPrintDialog::PrintToFile);
+        file = dialog->printer()->outputFileName();
+        dialog->accept();
+    });
+    ASSERT_TRUE(r.report.PrinterSetup());
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(file, BRDefaultPdfFileName(QStringLiteral("スケジュール")));
+    EXPECT_EQ(r.report.SetupResult().OutputFileName, file);
+    EXPECT_TRUE(r.report.SetupResult().QueueName.isEmpty());
 }
 
 TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)

@@ -26,16 +26,6 @@ QList<int> Ints(const QSignalSpy& spy)
     return out;
 }
 
-// The "Seite" numbers on each page of a PDF, in order.
-QList<int> PrintedPages(const QString& pdf)
-{
-    QList<int> pages;
-    static const QRegularExpression re(QStringLiteral("Seite (\\d+)"));
-    for (const QString& text : PdfPageTexts(pdf))
-        pages << re.match(text).captured(1).toInt();
-    return pages;
-}
-
 class StoredPages : public ::testing::Test {
 protected:
     void SetUp() override
@@ -77,7 +67,7 @@ TEST_F(StoredPages, RangeIsClampedToThePagesThereAre)
         if (c.pages.isEmpty())
             EXPECT_FALSE(QFile::exists(pdf));
         else
-            EXPECT_EQ(PrintedPages(pdf), c.pages) << c.first << "-" << c.last;
+            EXPECT_EQ(PdfSeiten(pdf), c.pages) << c.first << "-" << c.last;
     }
     EXPECT_TRUE(FolderFiles().isEmpty()); // no temporary file left behind
 }
@@ -107,7 +97,7 @@ TEST_F(StoredPages, CancelStopsAfterTheCurrentPageAndLeavesNoFile)
 
     // The next print starts afresh and prints every page.
     EXPECT_EQ(printer.Print(), Outcome::Printed);
-    EXPECT_EQ(PrintedPages(pdf), (QList<int> { 1, 2, 3, 4, 5 }));
+    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 2, 3, 4, 5 }));
 }
 
 TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
@@ -164,7 +154,7 @@ TEST_F(StoredPages, WhilePrintingPrintLoadAndCloseWait)
     EXPECT_EQ(nested, QList<Outcome> { Outcome::Refused });
     EXPECT_FALSE(loaded);
     EXPECT_EQ(closedDuringPrint, 0);
-    EXPECT_EQ(PrintedPages(pdf).size(), 5);
+    EXPECT_EQ(PdfSeiten(pdf).size(), 5);
     // What was asked during the print happens once it is over.
     EXPECT_EQ(closed.size(), 1);
     EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Idle);
@@ -209,61 +199,6 @@ TEST_F(StoredPages, PrintedTextIsReadableAtItsSize)
         = qEnvironmentVariable("TAVO_TEST_PNG_DIR", QDir::current().filePath(QStringLiteral("test-png")));
     QDir().mkpath(saved);
     page.save(QDir(saved).filePath(QStringLiteral("BRPrntr_printed_page.png")));
-}
-
-TEST(BRPrintJob, AFinishedJobGoesToItsQueueWithTheSettings)
-{
-    QList<TBRQueueJob> jobs;
-    QList<int> pagesSubmitted;
-    const TBRQueueSubmitter previous = SetQueueSubmitter([&](const TBRQueueJob& job, QString*) {
-        jobs << job;
-        pagesSubmitted << static_cast<int>(PdfPageSizes(job.fileName).size());
-        return true;
-    });
-    QPrinter model(QPrinter::HighResolution);
-    TBRQueueJob options;
-    options.title = QStringLiteral("予定表");
-    options.copies = 3;
-    options.collate = true;
-    options.duplexCode = BRDuplexShortEdge;
-    {
-        TBRPrintJob job;
-        ASSERT_TRUE(job.Begin(model, { QStringLiteral("office"), QString() }, options, 96));
-        job.Painter()->drawText(10, 10, QStringLiteral("a"));
-        job.NewPage();
-        EXPECT_TRUE(job.Finish());
-    }
-    {
-        TBRPrintJob cancelled;
-        ASSERT_TRUE(cancelled.Begin(model, { QStringLiteral("office"), QString() }, options, 96));
-        cancelled.Abort();
-    }
-    SetQueueSubmitter(previous);
-    ASSERT_EQ(jobs.size(), 1);
-    EXPECT_EQ(jobs[0].queue, QStringLiteral("office"));
-    EXPECT_EQ(jobs[0].title, QStringLiteral("予定表"));
-    EXPECT_EQ(jobs[0].copies, 3);
-    EXPECT_TRUE(jobs[0].collate);
-    EXPECT_EQ(jobs[0].duplexCode, BRDuplexShortEdge);
-    EXPECT_EQ(pagesSubmitted, QList<int> { 2 });
-    EXPECT_FALSE(QFile::exists(jobs[0].fileName)); // the queue has its copy
-}
-
-TEST(BRPrintJob, RefusedQueueJobIsAFailure)
-{
-    const TBRQueueSubmitter previous = SetQueueSubmitter([](const TBRQueueJob&, QString* error) {
-        *error = QStringLiteral("refused");
-        return false;
-    });
-    QPrinter model(QPrinter::HighResolution);
-    TBRPrintJob job;
-    ASSERT_TRUE(job.Begin(model, { QStringLiteral("office"), QString() }, {}, 96));
-    EXPECT_FALSE(job.Finish());
-    EXPECT_EQ(job.ErrorString(), QStringLiteral("refused"));
-    SetQueueSubmitter(previous);
-    TBRPrintJob nowhere;
-    EXPECT_FALSE(nowhere.Begin(model, { QString(), QStringLiteral("/nonexistent/dir/x.pdf") }, {}, 96));
-    EXPECT_FALSE(nowhere.ErrorString().isEmpty());
 }
 
 TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)

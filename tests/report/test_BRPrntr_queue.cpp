@@ -1,0 +1,167 @@
+#include "BRPrinterTestSupport.h"
+#include "report/BRPrntr_job.h"
+#include "support/TestSupport.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace printer_support;
+using Outcome = TBRPrinter::PrintOutcome;
+
+namespace {
+
+// A store of `pages` numbered pages on the paper given, printed to queue "office".
+struct QueuePrint {
+    explicit QueuePrint(TBRPaperSize paper = TBRPaperSize::A4,
+        TPrinterOrientation orientation = TPrinterOrientation::poPortrait, int pages = 2)
+    {
+        printer.Settings().SetQueueName(QStringLiteral("office"));
+        EXPECT_TRUE(printer.SetSettingsPaperSize(paper));
+        printer.SetOrientation(orientation);
+        printer.SetTitle(QStringLiteral("予定表"));
+        RunPages(printer, pages);
+    }
+    TBRPrinter printer;
+};
+
+} // namespace
+
+TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
+{
+    struct Case {
+        TBRPaperSize paper;
+        TPrinterOrientation orientation;
+        int copies;
+        int collate;
+        int duplex;
+        QString title;
+        QString media;
+        bool landscape;
+        QString document;
+    };
+    const Case cases[] = {
+        { TBRPaperSize::Letter, TPrinterOrientation::poPortrait, 3, 1, BRDuplexShortEdge,
+            QStringLiteral("予定表"), QStringLiteral("Letter"), false, QStringLiteral("予定表") },
+        { TBRPaperSize::A4, TPrinterOrientation::poLandscape, 1, 0, BRDuplexSimplex,
+            QStringLiteral("第1/2日"), QStringLiteral("A4"), true, QStringLiteral("第1_2日") },
+        { TBRPaperSize::A3, TPrinterOrientation::poPortrait, 2, 0, BRDuplexLongEdge, QString(),
+            QStringLiteral("A3"), false, QStringLiteral("report") },
+    };
+    for (const Case& c : cases) {
+        FakeQueue queue;
+        QueuePrint t(c.paper, c.orientation);
+        t.printer.SetCopies(c.copies);
+        t.printer.SetCollate(c.collate);
+        t.printer.SetExtendedDuplex(c.duplex);
+        t.printer.SetTitle(c.title);
+        ASSERT_EQ(t.printer.Print(), Outcome::Printed) << t.printer.LastError().toStdString();
+        ASSERT_EQ(queue.Jobs().size(), 1);
+        const TBRQueueJob job = queue.Jobs()[0].job;
+        EXPECT_EQ(job.queue, QStringLiteral("office"));
+        EXPECT_EQ(job.title, c.title);
+        EXPECT_EQ(job.media, c.media);
+        EXPECT_EQ(job.landscape, c.landscape);
+        EXPECT_EQ(job.copies, c.copies);
+        EXPECT_EQ(job.collate, c.collate != 0);
+        EXPECT_EQ(job.duplexCode, c.duplex);
+        EXPECT_EQ(QFileInfo(job.fileName).fileName(), c.document);
+        // The queue makes the copies: its file holds the pages once.
+        EXPECT_EQ(PdfSeiten(queue.Jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(job.fileName)); // gone once the queue had it
+    }
+}
+
+TEST(BRPrinterQueueJob, AVanishedQueueOrServerIsSaidAsUnreachable)
+{
+    // The system's CUPS client, asked for a queue no server has (or with no server running, or
+    // no CUPS at all), must not answer with a bare system error.
+    QueuePrint t;
+    t.printer.Settings().SetQueueName(QStringLiteral("tavo-test-no-such-queue"));
+    EXPECT_EQ(t.printer.Print(), Outcome::Failed);
+    const QString error = t.printer.LastError();
+    EXPECT_TRUE(error.contains(QStringLiteral("プリントサーバーに接続できません"))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("No such file"))) << error.toStdString();
+}
+
+TEST(BRPrinterPdfFile, CopiesAreWrittenIntoTheFileInCollateOrder)
+{
+    struct Case {
+        int copies;
+        int collate;
+        QList<int> pages;
+    };
+    const Case cases[] = {
+        { 1, 1, { 1, 2, 3 } },
+        { 2, 1, { 1, 2, 3, 1, 2, 3 } },
+        { 2, 0, { 1, 1, 2, 2, 3, 3 } },
+        { 3, 0, { 1, 1, 1, 2, 2, 2, 3, 3, 3 } },
+    };
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("予定表.pdf"));
+    for (const Case& c : cases) {
+        for (const TBRPrinter::Destination d :
+            { TBRPrinter::Destination::Store, TBRPrinter::Destination::Printer }) {
+            // Stored pages printed afterwards, and a run straight to the file.
+            QFile::remove(pdf);
+            TBRPrinter printer;
+            printer.SetOutputFileName(pdf);
+            printer.SetCopies(c.copies);
+            printer.SetCollate(c.collate);
+            printer.SetDestination(d);
+            RunPages(printer, 3);
+            if (d == TBRPrinter::Destination::Store) {
+                ASSERT_EQ(printer.Print(), Outcome::Printed);
+            }
+            const TBRPrinter::PrintResult& r = printer.LastPrint();
+            EXPECT_EQ(r.outcome, Outcome::Printed);
+            EXPECT_EQ(PdfSeiten(pdf), c.pages) << c.copies << " " << c.collate << " " << int(d);
+            // Where the file went is said.
+            EXPECT_TRUE(r.notice.contains(QDir::toNativeSeparators(pdf))) << r.notice.toStdString();
+            EXPECT_FALSE(r.held);
+        }
+    }
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("予定表.pdf") });
+}
+
+namespace {
+
+// The file's mode bits (owner, group, others), without the flags Qt derives for the caller.
+QFileDevice::Permissions Mode(QFileDevice::Permissions p)
+{
+    return p & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+}
+
+} // namespace
+
+TEST(BRPrinterPdfFile, GetsTheModeOfANewFileOrKeepsTheModeOfTheFileItReplaces)
+{
+    QTemporaryDir dir;
+    QFile probe(dir.filePath(QStringLiteral("probe")));
+    ASSERT_TRUE(probe.open(QIODevice::WriteOnly));
+    const QFileDevice::Permissions fresh = probe.permissions(); // as the umask allows
+    const QFileDevice::Permissions kept
+        = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup;
+
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    TBRPrinter printer;
+    printer.SetOutputFileName(pdf);
+    RunPages(printer, 2);
+    ASSERT_EQ(printer.Print(), Outcome::Printed);
+    EXPECT_EQ(Mode(QFile::permissions(pdf)), Mode(fresh));
+
+    ASSERT_TRUE(QFile::setPermissions(pdf, kept));
+    ASSERT_EQ(printer.Print(), Outcome::Printed);
+    EXPECT_EQ(Mode(QFile::permissions(pdf)), kept);
+    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 2 }));
+}
+
+TEST(BRPrinterPdfFile, AFileThatCannotBeWrittenIsAFailureNamingIt)
+{
+    TBRPrinter printer;
+    printer.SetOutputFileName(QStringLiteral("/nonexistent/folder/out.pdf"));
+    RunPages(printer, 1);
+    EXPECT_EQ(printer.Print(), Outcome::Failed);
+    EXPECT_TRUE(printer.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
+}
