@@ -975,12 +975,8 @@ QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer)
 
 QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
 {
-    TBRStandardPreview* form = TBRStandardPreview::CreateForPrinter(nullptr, printer);
-    form->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
-    QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
-    form->show();
-    form->UpdateInfo();
+    QObject::connect(Show(printer, Qt::ApplicationModal), &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec();
     return nullptr;
 }
