@@ -3,6 +3,7 @@
 
 #include "platform/Asker.h"
 #include "platform/TavoApplication.h"
+#include "support/TestSupport.h"
 #include "support/WindowInput.h"
 
 #include <QAbstractButton>
@@ -22,6 +23,7 @@ TEST(QtTranslations, TheQuestionBoxSaysHaiAndIieAndAnswersWhatIsClicked)
         WhenShown<QMessageBox> box([&](QMessageBox& b) {
             for (const QAbstractButton* button : b.buttons())
                 shown << button->text();
+            SaveGrab(&b, QStringLiteral("QtTranslations_question"));
             UserClick(b.button(yes ? QMessageBox::Yes : QMessageBox::No));
         });
         EXPECT_EQ(
