@@ -54,7 +54,7 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
     ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
 
     bool previewSeen = false;
-    // Once the run is complete.
+    // In the preview, once its run is complete:
     WhenShown<TBRStandardPreview> inPreview(
         [&](TBRStandardPreview& preview) {
             previewSeen = true;
@@ -115,8 +115,10 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
             UserClick(preview.Print);
             EXPECT_EQ(printer_support::PdfPageSizes(pdf).size(), 4);
 
+            // Closed, the preview frees itself once its click has been handled.
+            const QPointer<QWidget> alive(&preview);
             UserClick(preview.ExitButton);
-            EXPECT_FALSE(preview.isVisible());
+            EXPECT_TRUE(!alive || !alive->isVisible());
         },
         [](TBRStandardPreview& preview) { return preview.Printer() && preview.Printer()->Complete(); });
     UserClick(f->CuteButton15); // "印刷": returns once the preview has closed
