@@ -11,6 +11,7 @@
 #include "console/Utaikai.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
+#include "platform/FileDialogFolder.h"
 #include "platform/TypedText.h"
 
 #include <QAction>
@@ -264,11 +265,16 @@ void TFtaikai::PickCueFile(CuePhase phase)
         OD1->setNameFilters(
             { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
     }
+    // Sound files are usually kept together: each pick starts where the last one was made.
+    static platform::FileDialogFolder soundFolder;
+    OD1->setDirectory(soundFolder.folder());
     QLineEdit* box = CueFiles[Index(phase)];
     if (!box->text().isEmpty())
         OD1->selectFile(box->text());
-    if (OD1->exec() == QDialog::Accepted && !OD1->selectedFiles().isEmpty())
+    if (OD1->exec() == QDialog::Accepted && !OD1->selectedFiles().isEmpty()) {
         box->setText(OD1->selectedFiles().constFirst());
+        soundFolder.remember(box->text());
+    }
 }
 
 void TFtaikai::CuteButton3Click() { RegisterCue(CuePhase::Warm); }

@@ -3,6 +3,8 @@
 #include "platform/Asker.h"
 
 #include <QFont>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <exception>
 
 namespace platform {
@@ -31,6 +33,20 @@ QFont FormFont(int pixels, bool bold)
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslations()
+{
+    return InstallQtTranslations(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
+
+std::unique_ptr<QTranslator> InstallQtTranslations(const QString& folder)
+{
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_ja"), folder)
+        || !QCoreApplication::installTranslator(translator.get()))
+        return nullptr;
+    return translator;
 }
 
 void InstallFontSubstitutions()

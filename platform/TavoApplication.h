@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QFont>
+#include <memory>
+
+class QTranslator;
 
 namespace platform {
 
@@ -12,6 +15,13 @@ public:
     TavoApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
+
+// Qt's own texts (message box buttons, file and print dialogs) in Japanese: loads qtbase_ja from
+// `folder`, Qt's translations folder when none is named, and installs it in the application for
+// the life of the returned translator. Nothing when the file is missing or unreadable: Qt's
+// dialogs then speak English and the program runs on.
+std::unique_ptr<QTranslator> InstallQtTranslations();
+std::unique_ptr<QTranslator> InstallQtTranslations(const QString& folder);
 
 // "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.
 void InstallFontSubstitutions();

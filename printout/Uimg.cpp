@@ -6,6 +6,7 @@
 #include "platform/Asker.h"
 #include "platform/ColorRef.h"
 #include "platform/DataSet.h"
+#include "platform/FileDialogFolder.h"
 #include "printout/EventPictures.h"
 #include "report/BRCtrls.h"
 
@@ -29,11 +30,15 @@ QFont FormFont(int pixels)
 }
 
 // The picture files the report prints; Linux file names keep their case, so both are offered.
+// The next choice opens where the last picture was chosen.
 QString StandardChooser(QWidget* parent)
 {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(),
+    static platform::FileDialogFolder pictureFolder;
+    const QString chosen = QFileDialog::getOpenFileName(parent, QString(), pictureFolder.folder(),
         QStringLiteral("画像ファイル (*.png *.jpg *.jpeg *.bmp *.PNG *.JPG *.JPEG *.BMP);;"
                        "PNG (*.png *.PNG);;JPEG (*.jpg *.jpeg *.JPG *.JPEG);;BMP (*.bmp *.BMP)"));
+    pictureFolder.remember(chosen);
+    return chosen;
 }
 
 TFimg::PictureChooser& Chooser()

@@ -344,7 +344,7 @@ private:
 // Opens a TBRStandardPreview for a report printer, owned by the application.
 class TBRStandardPreviewInterface : public TBRPreviewInterface {
 public:
-    QWidget* Show(TBRPrinter* printer) override;
+    QWidget* Show(TBRPrinter* printer, Qt::WindowModality modality) override;
     // Returns once the form has closed (and freed itself): nullptr.
     QWidget* ShowModal(TBRPrinter* printer) override;
 };

@@ -1,4 +1,5 @@
 #include "platform/Asker.h"
+#include "platform/FileDialogFolder.h"
 #include "report/BRConst.h"
 #include "report/BRPrev.h"
 #include "report/BRSearchDlg.h"
@@ -225,26 +226,39 @@ QString TBRPreviewDialogs::InputBox(
     return ok ? answer : preset;
 }
 
+namespace {
+
+// Saving and loading share one folder: a report saved is found again where it went.
+platform::FileDialogFolder& ReportFolder()
+{
+    static platform::FileDialogFolder folder;
+    return folder;
+}
+
+} // namespace
+
 std::optional<std::pair<QString, int>> TBRPreviewDialogs::SaveFileName(
     QWidget* parent, const QString& title, const QStringList& filters, const QString& defaultSuffix)
 {
-    QFileDialog dialog(parent, title);
+    QFileDialog dialog(parent, title, ReportFolder().folder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return std::pair { dialog.selectedFiles().first(),
-        static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) };
+    const QString name = dialog.selectedFiles().constFirst();
+    ReportFolder().remember(name);
+    return std::pair { name, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) };
 }
 
 std::optional<QString> TBRPreviewDialogs::OpenFileName(
     QWidget* parent, const QString& title, const QString& filter)
 {
     const QString name = QFileDialog::getOpenFileName(
-        parent, title, QString(), DialogFiltersOf(filter).join(QStringLiteral(";;")));
+        parent, title, ReportFolder().folder(), DialogFiltersOf(filter).join(QStringLiteral(";;")));
     if (name.isEmpty())
         return std::nullopt;
+    ReportFolder().remember(name);
     return name;
 }
 
@@ -970,9 +984,10 @@ void TBRStandardPreview::closeEvent(QCloseEvent* event)
 // Preview interface
 // ---------------------------------------------------------------------------------------------
 
-QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer)
+QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer, Qt::WindowModality modality)
 {
     TBRStandardPreview* form = TBRStandardPreview::CreateForPrinter(nullptr, printer);
+    form->setWindowModality(modality);
     form->show();
     form->UpdateInfo();
     return form;
@@ -980,12 +995,8 @@ QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer)
 
 QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
 {
-    TBRStandardPreview* form = TBRStandardPreview::CreateForPrinter(nullptr, printer);
-    form->setWindowModality(Qt::ApplicationModal);
     QEventLoop loop;
-    QObject::connect(form, &QObject::destroyed, &loop, &QEventLoop::quit);
-    form->show();
-    form->UpdateInfo();
+    QObject::connect(Show(printer, Qt::ApplicationModal), &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec();
     return nullptr;
 }

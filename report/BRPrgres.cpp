@@ -22,6 +22,10 @@ TBRProgressForm::TBRProgressForm(TBRPrinter* printer, QWidget* parent)
     , m_printer(printer)
 {
     setWindowTitle(QString::fromUtf8(SBRPrintingProgress));
+    // Printing is often started from a window that runs modally (the preview above the race
+    // console): only a modal form of its own takes the click on Cancel. It also keeps the
+    // preview from starting a second print or loading pages while this one runs.
+    setWindowModality(Qt::ApplicationModal);
     Gauge->setRange(0, 100);
     Gauge->setValue(0);
     Gauge->setTextVisible(false);

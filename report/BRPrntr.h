@@ -581,7 +581,9 @@ public:
 class TBRPreviewInterface {
 public:
     virtual ~TBRPreviewInterface() = default;
-    virtual QWidget* Show(TBRPrinter*) { return nullptr; }
+    // Shows the preview with the given modality and returns at once. A preview opened while a
+    // modal window is up takes input only when it is application-modal itself.
+    virtual QWidget* Show(TBRPrinter*, Qt::WindowModality) { return nullptr; }
     virtual QWidget* ShowModal(TBRPrinter*) { return nullptr; }
 };
 using TBRPreviewInterfaceFactory = std::function<std::unique_ptr<TBRPreviewInterface>()>;
@@ -722,8 +724,9 @@ public:
     // Prints the ready pages (or asks the owning report to run again for the printer).
     PrintOutcome Print();
     bool Printing() const { return m_printing; }
-    // Shows the preview: the preview event when set, else the registered preview interface.
-    void StartPreview();
+    // Shows the preview: the preview event when set, else the registered preview interface,
+    // with the given modality.
+    void StartPreview(Qt::WindowModality modality = Qt::NonModal);
     QWidget* PreviewForm() const;
 
     // The preview that shows this store tells when it starts (true) and stops (false) showing

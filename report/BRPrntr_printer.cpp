@@ -439,7 +439,7 @@ void TBRPrinter::SetCompression(bool on) { m_pageList->SetCompression(on); }
 // Preview
 // ---------------------------------------------------------------------------------------------
 
-void TBRPrinter::StartPreview()
+void TBRPrinter::StartPreview(Qt::WindowModality modality)
 {
     if (OnPreview) {
         OnPreview(this);
@@ -448,7 +448,7 @@ void TBRPrinter::StartPreview()
     if (const TBRPreviewInterfaceFactory& factory = PreviewFactory()) {
         const std::unique_ptr<TBRPreviewInterface> preview = factory();
         if (preview)
-            m_previewForm = preview->Show(this);
+            m_previewForm = preview->Show(this, modality);
     }
 }
 

@@ -93,7 +93,9 @@ void TCustomBandReport::PreviewModal()
     if (!StartStoreRun())
         return;
     SetPrinterValues();
-    m_printer->StartPreview();
+    // The caller waits for the preview below, often from a modal window (the race console): a
+    // preview that is not application-modal would take no input above it.
+    m_printer->StartPreview(Qt::ApplicationModal);
     CreateReport();
     if (!m_printer)
         return;

@@ -7,6 +7,7 @@
 #include "report/BRExpr.h"
 #include "report/BRPrev.h"
 
+#include <QTranslator>
 #include <memory>
 
 int main(int argc, char** argv)
@@ -14,6 +15,9 @@ int main(int argc, char** argv)
     platform::StartSockets();
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
+    // Qt's own dialogs speak Japanese with the rest of the program, when the translations are
+    // installed; without them they stay English.
+    const auto qtTexts = platform::InstallQtTranslations();
     BRExprStartUp();
     BRPrevStartUp();
 

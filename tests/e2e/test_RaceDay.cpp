@@ -23,6 +23,7 @@
 #include "support/SocketTestSupport.h"
 #include "support/SoundFiles.h"
 #include "support/TestSupport.h"
+#include "support/WindowInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -76,10 +77,13 @@ protected:
         return d;
     }
 
-    // "大会選択": a new event on the day, chosen, which opens the console over the list.
+    // "大会選択": a new event on the day, chosen, which opens the console over the list. Both run
+    // modally, as the start window and the list open them; the console's buttons and pages are
+    // clicked through its window.
     void MakeAndOpenEvent(const std::function<void(console::TFtaikai&)>& day)
     {
         TFselecttaikai list(nullptr, clock);
+        list.setWindowModality(Qt::ApplicationModal);
         list.show();
         list.bAddClick();
         list.DTP1->setDate(QDate(2024, 3, 9));
@@ -89,35 +93,37 @@ protected:
         OpenRaceConsole = [&](QWidget* owner) {
             console::TFtaikai console(owner, Devices());
             console.resize(997, 696);
+            console.setWindowModality(Qt::ApplicationModal);
             console.show();
             day(console);
-            console.CuteButton13->Click();
+            UserClick(console.CuteButton13); // "×"
+            EXPECT_FALSE(console.isVisible());
         };
-        list.CuteButton1->Click();
+        UserClick(list.CuteButton1);
     }
 
     // The schedule page: reception from 9:00 for half an hour, then round 1 "予選" of three
     // heats of five minutes.
     static void BuildSchedule(console::TFtaikai& f)
     {
-        f.PageControl1->setCurrentWidget(f.TabSheet4);
+        UserClickTab(f.PageControl1, f.TabSheet4);
         f.DTPb->setTime(QTime(9, 0));
         f.DTPe->setTime(QTime(0, 30));
         f.Edit2->setText(QStringLiteral("受付"));
-        f.CTBadd->Click();
+        UserClick(f.CTBadd);
         f.CkBround->setChecked(true);
         f.SEdround->setValue(1);
         f.CBxround->setEditText(QStringLiteral("予選"));
         f.SEdheat->setValue(3);
         f.CBxheat->setEditText(QStringLiteral("ヒート"));
         f.DTPe->setTime(QTime(0, 5));
-        f.CTBadd->Click();
+        UserClick(f.CTBadd);
     }
 
     // The settings page: signal 1 on 20 s before the start, signal 2 at 10 s, signal 3 at 5 s.
     static void SetSignals(console::TFtaikai& f)
     {
-        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        UserClickTab(f.PageControl1, f.TabSheet5);
         for (auto [slot, at] :
             { std::pair { console::SlotOn1, 20 }, { console::SlotOn2, 10 }, { console::SlotOn3, 5 } }) {
             QTimeEdit* picker = f.DTPsig[static_cast<size_t>(slot)];
@@ -130,7 +136,7 @@ protected:
     // 5 s before the end of the over-time and one 10 s before the end of the interval.
     void RegisterCues(console::TFtaikai& f)
     {
-        f.PageControl1->setCurrentWidget(f.TabSheet2);
+        UserClickTab(f.PageControl1, f.TabSheet2);
         const struct {
             console::CuePhase phase;
             int at;
@@ -145,17 +151,17 @@ protected:
             ASSERT_TRUE(WriteWav(file, 200));
             f.CueTimes[k]->setTime(QTime(0, 0).addSecs(c.at));
             f.CueFiles[k]->setText(file);
-            f.CueSetButtons[k]->Click();
+            UserClick(f.CueSetButtons[k]);
         }
     }
 
     // The settings page: the link to the timing server at the address and port the operator types.
     void ConnectTimeServer(console::TFtaikai& f)
     {
-        f.PageControl1->setCurrentWidget(f.TabSheet5);
+        UserClickTab(f.PageControl1, f.TabSheet5);
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
-        f.Button2->click();
+        UserClick(f.Button2);
         ASSERT_TRUE(WaitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
@@ -180,18 +186,18 @@ protected:
     static constexpr int Run = 1200; // tenths from one start to the next
     void RunRaces(console::TFtaikai& f, const std::function<void(int tenth)>& at)
     {
-        f.PageControl1->setCurrentWidget(f.TabSheet1);
-        f.RGgaz->Button(0)->click();
+        UserClickTab(f.PageControl1, f.TabSheet1);
+        UserClick(f.RGgaz->Button(0));
         asker.answer(true);
-        f.CTBa->Click(); // automatic operation, confirmed
+        UserClick(f.CTBa); // automatic operation, confirmed
         f.DTP1->setTime(QTime(0, 0, 30));
         f.DTP2->setTime(QTime(0, 1, 0));
         f.DTP3->setTime(QTime(0, 0, 10));
         f.DTP4->setTime(QTime(0, 0, 0));
         f.DTPauto->setTime(QTime(0, 0, 20));
         asker.answer(true);
-        f.CuteButton5->Click(); // reset, confirmed
-        f.CuteButton1->Click(); // start
+        UserClick(f.CuteButton5); // reset, confirmed
+        UserClick(f.CuteButton1); // start
         for (int tenth = 1; tenth <= 3 * Run - 190; ++tenth) {
             clock.advanceMs(100);
             if (f.Tm1.isActive())
@@ -200,7 +206,7 @@ protected:
                 f.tmr2Timer();
             if (tenth == 2 * Run + 600) {
                 asker.answer(true);
-                f.CTBm->Click(); // manual operation, confirmed
+                UserClick(f.CTBm); // manual operation, confirmed
             }
             at(tenth);
         }
@@ -273,8 +279,8 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
         // While the preview is open the board's clock may show the time of day: what follows
         // is not pinned.
         raceDay = transcript.entries;
-        f.PageControl1->setCurrentWidget(f.TabSheet4);
-        printed = CapturePreview([&] { f.CuteButton15->Click(); }, PrintToPdf(pdf));
+        UserClickTab(f.PageControl1, f.TabSheet4);
+        printed = CapturePreview([&] { UserClick(f.CuteButton15); }, PrintToPdf(pdf));
     });
 
     if (raceDay != Golden(QStringLiteral("race_day.txt")))

@@ -7,10 +7,12 @@
 #include "report/BRPrev.h"
 #include "report/BRPrinterTestSupport.h"
 #include "report/BandRptTestSupport.h"
+#include "support/WindowInput.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QTimer>
+#include <QToolButton>
 
 namespace testing_support {
 
@@ -62,18 +64,26 @@ inline PreviewShown CapturePreview(
     return shown;
 }
 
-// In the preview: the printer setup chooses the PDF file, then "Print".
+// In the preview, clicked through its window: the printer setup, whose dialog chooses the PDF
+// file.
+inline void ChoosePdfInSetup(TBRStandardPreview& preview, const QString& file)
+{
+    const auto previous = TCustomBandReport::SetPrintDialogRunner(
+        [&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& choice) {
+            choice.FileName = file;
+            return true;
+        });
+    UserClick(preview.PrintSetup);
+    TCustomBandReport::SetPrintDialogRunner(previous);
+}
+
+// In the preview, clicked through its window: the printer setup chooses the PDF file, then
+// "Print".
 inline std::function<void(TBRStandardPreview&)> PrintToPdf(const QString& file)
 {
     return [file](TBRStandardPreview& preview) {
-        const auto previous = TCustomBandReport::SetPrintDialogRunner(
-            [&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& choice) {
-                choice.FileName = file;
-                return true;
-            });
-        preview.PrintSetupClick();
-        TCustomBandReport::SetPrintDialogRunner(previous);
-        preview.PrintClick();
+        ChoosePdfInSetup(preview, file);
+        UserClick(preview.Print);
     };
 }
 

@@ -1,8 +1,14 @@
 #include "PrintoutFixture.h"
 #include "platform/Asker.h"
+#include "platform/DataFolder.h"
 #include "printout/Uimg.h"
+#include "support/WindowInput.h"
 
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 
 namespace {
 
@@ -111,3 +117,29 @@ TEST_F(Uimg, TheConsoleButtonOpensThePickerForTheEvent)
 }
 
 } // namespace
+
+TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
+{
+    TFimg::SetPictureChooser({}); // the program's own dialog; TearDown puts the test's back
+    QDir(home.path()).mkdir(QStringLiteral("pictures"));
+    const QString header = Picture(QStringLiteral("pictures/header.png"), Qt::darkCyan);
+    const auto p = Picker();
+    QStringList openedIn;
+    for (const QString& pick : { header, QString() }) {
+        testing_support::WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
+            openedIn << d.directory().absolutePath();
+            if (pick.isEmpty()) {
+                testing_support::UserKey(&d, Qt::Key_Escape);
+                return;
+            }
+            // The name as typed into the dialog's file name field (selecting a file in another
+            // folder waits for that folder to be read).
+            d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(pick);
+            static_cast<QDialog&>(d).accept();
+        });
+        testing_support::UserClick(p->CuteButton2);
+        EXPECT_TRUE(dialog.done());
+    }
+    EXPECT_EQ(openedIn, QStringList({ platform::DataFolder(), QFileInfo(header).absolutePath() }));
+    EXPECT_EQ(Stored("img1"), header);
+}

@@ -244,9 +244,10 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
     struct Preview : TBRPreviewInterface {
         QWidget* form;
         TBRPrinter** seen;
-        QWidget* Show(TBRPrinter* p) override
+        QWidget* Show(TBRPrinter* p, Qt::WindowModality modality) override
         {
             *seen = p;
+            EXPECT_EQ(modality, Qt::ApplicationModal);
             return form;
         }
     };
@@ -258,7 +259,7 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
         p->seen = &seen;
         return p;
     });
-    printer.StartPreview();
+    printer.StartPreview(Qt::ApplicationModal);
     EXPECT_EQ(seen, &printer);
     EXPECT_EQ(printer.PreviewForm(), &form);
 

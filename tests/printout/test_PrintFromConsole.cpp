@@ -1,0 +1,135 @@
+// Printing the schedule from the race console as the operator does it, with mouse and keys
+// through the window system: the console runs modally (as the event list opens it), so the
+// preview, its dialogs and the print progress form must take input above it while the console
+// takes none, and the count-down runs on meanwhile.
+
+#include "components/LED7Seg.h"
+#include "printout/PrintoutFixture.h"
+#include "report/BRPrgres.h"
+#include "report/BRSearchDlg.h"
+#include "support/DeviceTestSupport.h"
+#include "support/WindowInput.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+
+using namespace testing_support;
+
+class PrintFromConsole : public PrintoutFixture {
+protected:
+    // The console for the event, shown as the event list shows it: application-modal.
+    std::unique_ptr<console::TFtaikai> OpenModal()
+    {
+        auto f = std::make_unique<console::TFtaikai>(nullptr, Devices());
+        f->resize(997, 696);
+        f->setWindowModality(Qt::ApplicationModal);
+        f->show();
+        return f;
+    }
+    static QString WarmDigits(const console::TFtaikai& f)
+    {
+        QString s;
+        for (const components::TLED7Seg* seg : f.SegWarm)
+            s += seg->Value() < 0 ? QChar(u'_') : QChar(u'0' + seg->Value());
+        return s;
+    }
+};
+
+TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveTheRunningConsole)
+{
+    AddRows(70); // four pages
+    const QString pdf = home.file(QStringLiteral("schedule.pdf"));
+    const auto f = OpenModal();
+    UserClick(f->CuteButton5); // reset (confirmed) and start a five-minute warm-up
+    UserClick(f->CuteButton1);
+    ASSERT_TRUE(f->Tm1.isActive());
+    UserClickTab(f->PageControl1, f->TabSheet4);
+    ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
+
+    bool previewSeen = false;
+    // In the preview, once its run is complete:
+    WhenShown<TBRStandardPreview> inPreview(
+        [&](TBRStandardPreview& preview) {
+            previewSeen = true;
+            // A failed step still closes the preview, which ends the print command.
+            struct Closer {
+                QPointer<QWidget> form;
+                ~Closer()
+                {
+                    if (form)
+                        form->close();
+                }
+            } closer { &preview };
+
+            // The console takes no click while the preview is open, and keeps counting down.
+            UserClickTab(f->PageControl1, f->TabSheet1);
+            EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
+            clock.advanceMs(2000);
+            EXPECT_TRUE(WaitUntil([&] { return WarmDigits(*f) == "__4580"; }))
+                << WarmDigits(*f).toStdString();
+
+            UserClick(preview.ZoomToWidth);
+            EXPECT_EQ(preview.BRPreview->ZoomState(), TBRZoomState::brZoomToWidth);
+            UserClick(preview.ZoomFit);
+            EXPECT_EQ(preview.BRPreview->ZoomState(), TBRZoomState::brZoomToFit);
+
+            {
+                WhenShown<TSearchDlg> search([](TSearchDlg& dialog) {
+                    UserClick(dialog.Edit1);
+                    UserType(dialog.Edit1, QStringLiteral("予選 50"));
+                    UserClick(dialog.SpeedButton2);
+                });
+                UserClick(preview.FindButton);
+                EXPECT_TRUE(search.done());
+            }
+            ASSERT_EQ(preview.SearchResultBox->count(), 1);
+            EXPECT_EQ(preview.SearchResultBox->item(0)->text(), "Page 3");
+            QListWidget* results = preview.SearchResultBox;
+            UserClick(results->viewport(), results->visualItemRect(results->item(0)).center());
+            EXPECT_EQ(preview.BRPreview->PageNumber(), 3);
+
+            {
+                // The printer setup's own dialog, left with Esc.
+                WhenShown<QPrintDialog> setup([](QPrintDialog& dialog) { UserKey(&dialog, Qt::Key_Escape); });
+                UserClick(preview.PrintSetup);
+                EXPECT_TRUE(setup.done());
+                EXPECT_EQ(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()), nullptr);
+            }
+            ChoosePdfInSetup(preview, pdf);
+
+            {
+                // Cancel on the progress form stops the print: no file is made.
+                WhenShown<TBRProgressForm> progress(
+                    [](TBRProgressForm& form) { UserClick(form.CancelButton); });
+                UserClick(preview.Print);
+                EXPECT_TRUE(progress.done());
+                EXPECT_FALSE(QFile::exists(pdf));
+            }
+            UserClick(preview.Print);
+            EXPECT_EQ(printer_support::PdfPageSizes(pdf).size(), 4);
+
+            // Closed, the preview frees itself once its click has been handled.
+            const QPointer<QWidget> alive(&preview);
+            UserClick(preview.ExitButton);
+            EXPECT_TRUE(!alive || !alive->isVisible());
+        },
+        [](TBRStandardPreview& preview) { return preview.Printer() && preview.Printer()->Complete(); });
+    UserClick(f->CuteButton15); // "印刷": returns once the preview has closed
+    EXPECT_TRUE(previewSeen);
+    EXPECT_EQ(QApplication::activeModalWidget(), f.get());
+
+    // With the preview gone the console takes input again; its count-down never stopped.
+    UserClickTab(f->PageControl1, f->TabSheet1);
+    EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
+    EXPECT_TRUE(f->Tm1.isActive());
+    EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join(u'\n').toStdString();
+}
+
+} // namespace
