@@ -156,6 +156,11 @@ QString EscapeApostrophes(const QString& text)
     return result;
 }
 
+QString EventWhere(const QString& eventCode)
+{
+    return QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
+}
+
 QString ShortDateText(const QDate& date)
 {
     return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();

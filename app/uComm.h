@@ -64,6 +64,9 @@ void ResetSettingsLoaded();
 
 // Doubles every apostrophe, for text placed between apostrophes in SQL.
 QString EscapeApostrophes(const QString& text);
+// "where tcode='<code>'": the rows of one event in any of the program's tables. Every statement
+// that picks an event's rows builds its clause here, so the code is always escaped.
+QString EventWhere(const QString& eventCode);
 
 // The program's short date format "yyyy/mm/dd": event codes and printed dates are cut from
 // this text by character position.

@@ -496,8 +496,7 @@ bool TFselecttaikai::CommitAdd()
 
     platform::Query* temp = DM1->Qtemp;
     temp->Close();
-    temp->SQL
-        = QStringList { QStringLiteral("select * from taikai where tcode='") + code + QLatin1Char('\'') };
+    temp->SQL = QStringList { QStringLiteral("select * from taikai ") + EventWhere(code) };
     temp->Open();
     if (temp->RecordCount() > 0) {
         platform::ShowMessage(kDuplicateCode);
@@ -538,7 +537,7 @@ void TFselecttaikai::CommitEdit()
     edit->SQL.clear();
     edit->SQL << QStringLiteral("update taikai set tname='") + EscapeApostrophes(eTName->text())
             + QStringLiteral("',tdate='") + StatementDate(ShortDateText(DTP1->date())) + QLatin1Char('\'')
-              << QStringLiteral("where tcode='") + code + QLatin1Char('\'');
+              << EventWhere(code);
     edit->ExecSQL();
     ReopenList();
     DM1->Qtaikai->Locate(QStringLiteral("tcode"), code);
@@ -553,7 +552,8 @@ void TFselecttaikai::CommitDelete()
     platform::Transaction remove(*DM1->Database1);
     for (const char* table : { "taikai", "rmenu", "music" }) {
         edit->SQL.clear();
-        edit->SQL << QStringLiteral("delete from %1 where tcode='%2'").arg(QLatin1String(table), code);
+        edit->SQL << QStringLiteral("delete from ") + QLatin1String(table) + QLatin1Char(' ')
+                + EventWhere(code);
         edit->ExecSQL();
     }
     remove.Commit();

@@ -4,6 +4,7 @@
 #include "app/uComm.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleDevices.h"
+#include "console/ScheduleSql.h"
 #include "console/Utaikai_time.h"
 #include "platform/DataSet.h"
 
@@ -25,8 +26,7 @@ EventSignals ReadEventSignals(TDM1& dm, const QString& eventCode)
     platform::Query& q = *dm.Qtemp;
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from taikai where tcode='") + EscapeApostrophes(eventCode)
-        + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("select * from taikai ") + EventWhere(eventCode));
     q.Open();
     EventSignals result;
     q.First();
@@ -45,8 +45,7 @@ QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode)
     platform::Query& q = *dm.Qtemp;
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(eventCode)
-        + QLatin1Char('\''));
+    q.AddSQL(schedule_sql::EventRows(eventCode));
     q.AddSQL(QStringLiteral("order by btime"));
     q.Open();
     QTime end(0, 0);
@@ -88,7 +87,7 @@ QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& stat
     lines << QStringLiteral(",cont='") + QString::number(state.offControlMode) + QLatin1Char('\'');
     for (int i = 0; i < 5; ++i)
         lines << QStringLiteral(",sq%1='").arg(i + 1) + state.presets[i] + QLatin1Char('\'');
-    lines << QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
+    lines << EventWhere(eventCode);
     return lines;
 }
 

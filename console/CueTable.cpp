@@ -6,6 +6,8 @@
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
 
+#include <utility>
+
 namespace console {
 
 using schedule_sql::Exec;
@@ -21,9 +23,9 @@ const CuePhaseInfo kPhases[CuePhaseCount] = {
     { 'i', "X-", 3 },
 };
 
-QString EventLine(const QString& escapedCode)
+QString EventLine(const QString& eventCode)
 {
-    return QStringLiteral("select * from music where tcode='") + escapedCode + QLatin1Char('\'');
+    return QStringLiteral("select * from music ") + EventWhere(eventCode);
 }
 
 QString PhaseLine(CuePhase phase)
@@ -37,13 +39,13 @@ const CuePhaseInfo& PhaseInfo(CuePhase phase) { return kPhases[PhaseIndex(phase)
 
 QStringList CueGridSql(const QString& eventCode, CuePhase phase)
 {
-    return { EventLine(EscapeApostrophes(eventCode)), PhaseLine(phase), QStringLiteral("order by tno") };
+    return { EventLine(eventCode), PhaseLine(phase), QStringLiteral("order by tno") };
 }
 
 CueTable::CueTable(platform::Query& scratch, platform::Asker& asker, QString eventCode)
     : m_q(scratch)
     , m_asker(asker)
-    , m_code(EscapeApostrophes(eventCode))
+    , m_code(std::move(eventCode))
 {
 }
 
@@ -91,20 +93,19 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     platform::Transaction tx(*m_q.database());
     if (move)
         Exec(m_q,
-            { QStringLiteral("delete from music where tcode='") + m_code + QLatin1Char('\''),
+            { QStringLiteral("delete from music ") + EventWhere(m_code),
                 QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun });
     const bool timeTaken = Count({ EventLine(m_code), PhaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
     if (!timeTaken)
         Exec(m_q,
             { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
-                QLatin1Char('\'') + m_code + QStringLiteral("','") + QLatin1Char(PhaseInfo(phase).letter)
+                Quoted(m_code) + QStringLiteral(",'") + QLatin1Char(PhaseInfo(phase).letter)
                     + QStringLiteral("',"),
                 t + QLatin1Char(',') + f + QLatin1Char(')') });
     else
         Exec(m_q,
             { QStringLiteral("update music set mname=") + f,
-                QStringLiteral("where tcode='") + m_code + QStringLiteral("' and tno=") + t,
-                QStringLiteral("and ") + bun });
+                EventWhere(m_code) + QStringLiteral(" and tno=") + t, QStringLiteral("and ") + bun });
     tx.Commit();
     return CueRegistration::Registered;
 }
@@ -112,13 +113,13 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
 void CueTable::Delete(CuePhase phase, const QString& tno)
 {
     Exec(m_q,
-        { QStringLiteral("delete from music where tcode='") + m_code + QLatin1Char('\''), PhaseLine(phase),
+        { QStringLiteral("delete from music ") + EventWhere(m_code), PhaseLine(phase),
             QStringLiteral("and tno=") + Quoted(tno) });
 }
 
 CueRows ReadRunCues(platform::Query& q, const QString& eventCode, const CueRunLengths& lengths)
 {
-    const QString event = EventLine(EscapeApostrophes(eventCode));
+    const QString event = EventLine(eventCode);
     auto upTo = [](const char* op, const QTime& t) -> QString {
         return QStringLiteral("and tno") + QLatin1String(op) + Quoted(LongTimeText(t));
     };

@@ -61,7 +61,7 @@ private:
 
     platform::Query& m_q;
     platform::Asker& m_asker;
-    QString m_code; // escaped for the statements
+    QString m_code; // as stored; statements escape it where they use it
 };
 
 // One cue as a run plays it.

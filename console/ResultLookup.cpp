@@ -2,6 +2,7 @@
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
+#include "console/ScheduleSql.h"
 #include "platform/DataSet.h"
 
 namespace console {
@@ -9,10 +10,9 @@ namespace console {
 NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText)
 {
     platform::Query& q = *dm.Qresult;
-    const QString code = EscapeApostrophes(eventCode);
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + code + QLatin1Char('\''));
+    q.AddSQL(schedule_sql::EventRows(eventCode));
     q.AddSQL(QStringLiteral("and btime>='") + EscapeApostrophes(nowText) + QLatin1Char('\''));
     q.Open();
     NextHeat next;
@@ -24,7 +24,7 @@ NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString
     }
     q.Close();
     q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from result where tcode='") + code + QLatin1Char('\''));
+    q.AddSQL(QStringLiteral("select * from result ") + EventWhere(eventCode));
     q.AddSQL(QStringLiteral("and round='") + EscapeApostrophes(next.round) + QStringLiteral("' and heat='")
         + EscapeApostrophes(next.heat) + QLatin1Char('\''));
     q.Open();

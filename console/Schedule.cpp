@@ -1,6 +1,7 @@
 #include "console/Schedule.h"
 
 #include "app/Udm1.h"
+#include "app/uComm.h"
 #include "console/ScheduleSql.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"

@@ -39,9 +39,4 @@ QString EventRows(const QString& eventCode)
     return QStringLiteral("select * from rmenu ") + EventWhere(eventCode);
 }
 
-QString EventWhere(const QString& eventCode)
-{
-    return QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
-}
-
 } // namespace console::schedule_sql

@@ -30,7 +30,5 @@ QString TimeText(int seconds);
 
 // "select * from rmenu where tcode='<code>'", the code's apostrophes doubled.
 QString EventRows(const QString& eventCode);
-// "where tcode='<code>'".
-QString EventWhere(const QString& eventCode);
 
 } // namespace console::schedule_sql

@@ -14,12 +14,6 @@
 namespace console {
 namespace {
 
-QString EventFilter()
-{
-    return QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(CurrentEventCode)
-        + QLatin1Char('\'');
-}
-
 void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
 {
     schedule_sql::Open(q, { QStringLiteral("select distinct(%1) from rmenu").arg(column) });
@@ -46,7 +40,7 @@ void TFtaikai::checkctb()
     if (!m_dev.dm)
         return;
     platform::Query& q = *Dm().Qrmenu;
-    schedule_sql::Open(q, { EventFilter(), QStringLiteral("order by btime") });
+    schedule_sql::Open(q, { schedule_sql::EventRows(CurrentEventCode), QStringLiteral("order by btime") });
     const int rows = q.RecordCount();
     DTPb->setEnabled(rows == 0);
     if (rows == 0)

@@ -1,5 +1,5 @@
-#include "app/uComm.h"
 #include "console/MonitorFiles.h"
+#include "console/ScheduleSql.h"
 #include "platform/DataSet.h"
 
 namespace console {
@@ -7,8 +7,7 @@ namespace console {
 std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QString& eventCode)
 {
     platform::Query q(&db);
-    q.AddSQL(QStringLiteral("select * from rmenu where tcode='") + EscapeApostrophes(eventCode)
-        + QLatin1Char('\''));
+    q.AddSQL(schedule_sql::EventRows(eventCode));
     // By start time: SQLite keeps no row order of its own, and the monitor lists the rows as given.
     q.AddSQL(QStringLiteral("order by btime"));
     q.Open();

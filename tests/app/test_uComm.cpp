@@ -237,6 +237,12 @@ TEST(EscapeApostrophes, DoublesEveryApostropheAndNothingElse)
     EXPECT_EQ(EscapeApostrophes("/home/o'neil/cue's.wav"), "/home/o''neil/cue''s.wav");
 }
 
+TEST(EventWhere, KeepsTheWholeCodeInsideOneLiteral)
+{
+    EXPECT_EQ(EventWhere("202403091"), "where tcode='202403091'");
+    EXPECT_EQ(EventWhere("1' or '1'='1"), "where tcode='1'' or ''1''=''1'");
+}
+
 TEST(ShortDate, EventCodeDigitsAreCutFromTheShortDateText)
 {
     EXPECT_EQ(ShortDateText(QDate(2024, 3, 9)), "2024/03/09");

@@ -20,15 +20,15 @@ const QString kMove
 
 class CueTableTest : public testing_support::CueConsoleFixture {
 protected:
-    CueRegistration Register(CuePhase phase, QTime t, const QString& file)
+    CueRegistration Register(CuePhase phase, QTime t, const QString& file, const QString& code = kCode)
     {
-        return CueTable(*dm->Qtemp, platform::CurrentAsker(), kCode).Register(phase, t, file);
+        return CueTable(*dm->Qtemp, platform::CurrentAsker(), code).Register(phase, t, file);
     }
     // The phase's rows as its grid lists them: "tno file".
-    QStringList Grid(CuePhase phase)
+    QStringList Grid(CuePhase phase, const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
-        q.SQL = console::CueGridSql(kCode, phase);
+        q.SQL = console::CueGridSql(code, phase);
         q.Open();
         QStringList rows;
         for (q.First(); !q.Eof(); q.Next())
@@ -67,6 +67,18 @@ TEST_F(CueTableTest, RegistersListsAndDeletesAPathWithAnApostropheInEveryPhase)
         EXPECT_TRUE(Grid(phase).isEmpty());
     }
     EXPECT_TRUE(asker.messages().isEmpty());
+}
+
+TEST_F(CueTableTest, AnApostropheInTheEventCodeStaysInsideEveryStatement)
+{
+    const QString odd = QStringLiteral("1' or '1'='1");
+    Register(CuePhase::Race, QTime(0, 1, 0), "/mine.wav");
+    EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/a.wav", odd), CueRegistration::Registered);
+    EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/b.wav", odd), CueRegistration::Registered);
+    EXPECT_EQ(Grid(CuePhase::Race, odd), QStringList { "0:01:00 /b.wav" });
+    CueTable(*dm->Qtemp, platform::CurrentAsker(), odd).Delete(CuePhase::Race, "0:01:00");
+    EXPECT_TRUE(Grid(CuePhase::Race, odd).isEmpty());
+    EXPECT_EQ(Grid(CuePhase::Race), QStringList { "0:01:00 /mine.wav" });
 }
 
 TEST_F(CueTableTest, ASecondFileAtTheSameTimeReplacesTheFirst)
