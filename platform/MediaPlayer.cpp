@@ -201,13 +201,16 @@ void MediaPlayer::CheckAnswer()
         m_saidNotAnswering = false;
         return;
     }
-    if (m_saidNotAnswering || m_clock.monotonicMs() - m_waitingSince < NotAnsweringMs)
-        return;
-    m_saidNotAnswering = true;
-    if (m_playing) {
+    const qint64 waited = m_clock.monotonicMs() - m_waitingSince;
+    if (waited >= GiveUpMs && m_playing) {
         // Given up; should the back end start it meanwhile, it is stopped once it answers.
+        // (Cleared first: Stop checks the answer again.)
+        m_playing = false;
         Stop();
     }
+    if (m_saidNotAnswering || waited < NotAnsweringMs)
+        return;
+    m_saidNotAnswering = true;
     emit notAnswering();
 }
 

@@ -9,7 +9,9 @@
 // holds sound or video by its content, and a WAV file's header and sound data are whole). A
 // failure that the back end finds when playing comes as `failed`, once for each play; the next
 // play tries again. When the back end has not answered a command for NotAnsweringMs the player
-// says so once (`notAnswering`) and gives up the play asked for: it would sound late, if ever.
+// says so once (`notAnswering`); a play still waiting after GiveUpMs is given up, as it would
+// sound late, if ever. A back end that is only slow (a loaded machine setting up its first
+// pipeline) is said but still plays.
 
 #include <QObject>
 #include <QString>
@@ -50,11 +52,13 @@ public:
     // Asked to play, and neither ended, failed nor stopped since.
     bool Playing() const { return m_playing; }
 
-    // Says once that the back end has not answered (see above). Runs by itself every
-    // AnswerPollMs while a command waits, and at each command.
+    // Says once that the back end has not answered and gives a late play up (see above). Runs
+    // by itself every AnswerPollMs while a command waits, and at each command.
     void CheckAnswer();
 
     static constexpr int NotAnsweringMs = 1000;
+    // As long as a cue brought due by a late tick may still sound.
+    static constexpr int GiveUpMs = 3000;
     static constexpr int AnswerPollMs = 100;
 
 signals:
@@ -64,7 +68,7 @@ signals:
     void ended();
     // The back end could not play the file this time.
     void failed(const QString& message);
-    // The back end has not answered for NotAnsweringMs; the play asked for is given up.
+    // The back end has not answered for NotAnsweringMs.
     void notAnswering();
 
 private:

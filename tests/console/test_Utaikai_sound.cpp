@@ -203,12 +203,13 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     EXPECT_EQ(f->Engine().StateRace, console::PhaseState::On) << "the race started at its time";
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return f->StatusLine->text().contains(QStringLiteral("音声の出力が応答しません: ")); }, 5000));
+    Tick(*f, 20); // w1 has now waited three seconds
     // Both waiting players (w3's stop, w1's play) check on their own poll timers: let each run
     // once more so that w1 has given its play up before the sound answers.
     QTest::qWait(3 * platform::MediaPlayer::AnswerPollMs);
 
     sound.Answer();
-    Tick(*f, 30);
+    Tick(*f, 10);
     EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() == 4; }, 5000));
     EXPECT_EQ(sound.Log(), QStringList({ "play w3.wav", "stop", "stop", "play r2.wav" }))
         << "w1, asked for while the sound hung, is given up rather than sounded late";
