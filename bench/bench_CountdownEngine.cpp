@@ -119,8 +119,11 @@ public:
     void error(const QString&) override { }
 };
 
-// The console's controls and displays, as plain values; the displays take their calls.
-class Panel final : public console::CountdownControls, public console::CountdownHost {
+// The console's controls and displays, as plain values; the displays take their calls. No
+// timing server is connected.
+class Panel final : public console::CountdownControls,
+                    public console::CountdownHost,
+                    public console::CountdownLink {
 public:
     QString PresetText(Preset p) const override { return presets.at(p); }
     bool BoardOn() const override { return true; }
@@ -150,6 +153,10 @@ public:
     }
     void LookupResults() override { }
 
+    bool ServerConnected() const override { return false; }
+    bool BoardFromNetwork() const override { return boardFromNetwork; }
+    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+
     std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
         { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
     QStringList cues { "R-0:04:00", "R-0:03:00", "R-0:02:00", "R-0:01:00", "R-0:00:30", "R-0:00:10",
@@ -158,6 +165,7 @@ public:
     console::CountdownEngine* engine = nullptr;
     qint64 digitSum = 0;
     bool automatic = false;
+    bool boardFromNetwork = false;
 };
 
 // Everything around one engine.
@@ -176,7 +184,7 @@ struct Rig {
             lines, sleeper, scheduler, console::SignalOutputs::View {});
         board = std::make_unique<console::BoardControl>(port, scheduler, console::BoardControl::View {});
         engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, *signalOutputs, *board });
+            console::CountdownEngine::Parts { devices, panel, panel, panel, *signalOutputs, *board });
         panel.engine = engine.get();
         const std::pair<Phase, int> banks[]
             = { { Phase::Warm, 13 }, { Phase::Race, 14 }, { Phase::Over, 3 }, { Phase::Interval, 3 } };

@@ -1,6 +1,5 @@
 #include "console/CountdownEngine.h"
 
-#include "app/uComm.h"
 #include "console/BoardControl.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleLifecycle.h"
@@ -16,6 +15,7 @@ CountdownEngine::CountdownEngine(const Parts& parts)
     : m_dev(parts.devices)
     , m_controls(parts.controls)
     , m_host(parts.host)
+    , m_link(parts.link)
     , m_signals(parts.signalOutputs)
     , m_board(parts.board)
     , m_ticks(*parts.devices.clock)
@@ -127,7 +127,7 @@ void CountdownEngine::ConsoleOpened()
 {
     ResetDone = 0;
     LastTick = Now();
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
 }
 
 void CountdownEngine::SetCueList(const QStringList& list)
@@ -262,7 +262,7 @@ void CountdownEngine::Reset()
     m_host.ResetConfirmed();
     ClearRunState();
     StopWarmPlayers();
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
     m_host.ShowIntervalText(QStringLiteral("00:00:00"));
     m_host.ReloadCues();
     SetTimers(false, Tmr2On);
@@ -451,7 +451,7 @@ void CountdownEngine::WarmBlock(qint32 tick)
     StateRace = PhaseState::On;
     RacePausedTenths = 0;
     // The timing server takes the race line only while its link is up now.
-    BoardFromNetwork = TimeServerConnected ? 1 : 0;
+    m_link.SetBoardFromNetwork(m_link.ServerConnected());
 }
 
 void CountdownEngine::RaceBlock(qint32 tick)
@@ -459,7 +459,7 @@ void CountdownEngine::RaceBlock(qint32 tick)
     const qint64 remaining = qint64(EndRace) - tick;
     const QString text = TenthsToHMST(remaining);
     m_host.ShowTicks(EndRace, tick, remaining < 0);
-    if (!BoardFromNetwork)
+    if (!m_link.BoardFromNetwork())
         dpgaz(QLatin1Char('R'), text);
     if (!ShowRow(Phase::Race, text, remaining))
         m_host.ShowStatus(QStringLiteral("B1"));
@@ -488,7 +488,7 @@ void CountdownEngine::RaceBlock(qint32 tick)
 void CountdownEngine::OverBlock(qint32 tick)
 {
     // The over-time takes the board line back from the timing server.
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
     const qint64 remaining = qint64(EndOver) - tick;
     const QString text = TenthsToHMST(remaining);
     m_host.ShowTicks(EndOver, tick, remaining < 0);
@@ -566,7 +566,7 @@ void CountdownEngine::IntervalEnded()
     Running = 0;
     CueStep = 1;
     StopWarmPlayers();
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
     PreparePresets();
     Start();
 }

@@ -10,8 +10,9 @@
 // Everything is computed from the clock at each tick, never by counting ticks: a tick equal to
 // the last handled one does nothing, a late tick only skips what would have been shown.
 //
-// The engine knows no widget. What the operator set comes through CountdownControls, what it
-// shows goes through CountdownHost, and the devices are the console's (ConsoleDevices).
+// The engine knows no widget and no global. What the operator set comes through
+// CountdownControls, what it shows goes through CountdownHost, the timing-server link's state
+// through CountdownLink, and the devices are the console's (ConsoleDevices).
 
 #include "console/ConsoleDevices.h"
 #include "console/Utaikai_time.h"
@@ -104,12 +105,25 @@ public:
     virtual void LookupResults() = 0;
 };
 
+// The timing-server link as the count-down sees it. While the server has the board's race line,
+// the count-down sends none of its own; the link takes the line back when it goes down.
+class CountdownLink {
+public:
+    virtual ~CountdownLink() = default;
+    // The link to the timing server is connected now.
+    virtual bool ServerConnected() const = 0;
+    // The board's race line comes from the timing server.
+    virtual bool BoardFromNetwork() const = 0;
+    virtual void SetBoardFromNetwork(bool fromNetwork) = 0;
+};
+
 class CountdownEngine {
 public:
     struct Parts {
         const ConsoleDevices& devices; // clock, monitor, random, asker
         CountdownControls& controls;
         CountdownHost& host;
+        CountdownLink& link;
         SignalOutputs& signalOutputs;
         BoardControl& board;
     };
@@ -245,6 +259,7 @@ private:
     const ConsoleDevices& m_dev;
     CountdownControls& m_controls;
     CountdownHost& m_host;
+    CountdownLink& m_link;
     SignalOutputs& m_signals;
     BoardControl& m_board;
     CountdownTicks m_ticks;

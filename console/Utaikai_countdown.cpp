@@ -26,8 +26,8 @@
 namespace console {
 
 // The form as the count-down sees it: the pickers and switches it reads, the digits and
-// read-outs it writes.
-class CountdownFace final : public CountdownHost, public CountdownControls {
+// read-outs it writes, and the link's state that the form shares with the timing-server link.
+class CountdownFace final : public CountdownHost, public CountdownControls, public CountdownLink {
 public:
     explicit CountdownFace(TFtaikai& form)
         : f(form)
@@ -48,6 +48,11 @@ public:
         return slot >= 0 && slot < SignalSlotCount ? f.SignalSlots[static_cast<size_t>(slot)] : 0;
     }
     int PulseMs() const override { return f.PulseMs(); }
+
+    // ---- Link ----
+    bool ServerConnected() const override { return TimeServerConnected != 0; }
+    bool BoardFromNetwork() const override { return ::BoardFromNetwork != 0; }
+    void SetBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
 
     // ---- Host ----
     void ShowDigits(Phase row, const std::array<int, 6>& values) override
@@ -154,7 +159,7 @@ void TFtaikai::BuildCountdown()
     auto face = std::make_unique<CountdownFace>(*this);
     CountdownControls& controls = *face;
     m_countdown = std::make_unique<CountdownEngine>(
-        CountdownEngine::Parts { m_dev, controls, *face, *m_signals, *m_boardControl });
+        CountdownEngine::Parts { m_dev, controls, *face, *face, *m_signals, *m_boardControl });
     m_countdownFace = std::move(face);
 }
 

@@ -136,8 +136,10 @@ private:
     QString m_name, m_file;
 };
 
-// The console's controls and displays.
-class TestPanel final : public console::CountdownControls, public console::CountdownHost {
+// The console's controls and displays, and the timing-server link's state.
+class TestPanel final : public console::CountdownControls,
+                        public console::CountdownHost,
+                        public console::CountdownLink {
 public:
     using Phase = console::Phase;
     using Preset = console::Preset;
@@ -209,6 +211,13 @@ public:
     int timerChanges = 0, reloads = 0, lookups = 0;
     bool throwOnDigits = false;
     std::function<void()> onReload;
+
+    // ---- Link ----
+    bool ServerConnected() const override { return serverConnected; }
+    bool BoardFromNetwork() const override { return boardFromNetwork; }
+    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+
+    bool serverConnected = false, boardFromNetwork = false;
 };
 
 // The engine with everything around it.
@@ -233,7 +242,7 @@ struct CountdownRig {
         boardView.status = view.status;
         boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, boardView);
         engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, *outputs, *boardControl });
+            console::CountdownEngine::Parts { devices, panel, panel, panel, *outputs, *boardControl });
         const std::pair<Phase, std::pair<const char*, int>> banks[]
             = { { Phase::Warm, { "MP", 13 } }, { Phase::Race, { "MPt", 14 } }, { Phase::Over, { "MPo", 3 } },
                   { Phase::Interval, { "MPi", 3 } } };

@@ -2,7 +2,6 @@
 // lines, time file, signal triggers, start pulse and cues; Start, Stop and Reset.
 
 #include "CountdownRig.h"
-#include "app/uComm.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -17,16 +16,6 @@ namespace {
 
 class CountdownEngine : public ::testing::Test, public CountdownRig {
 protected:
-    void SetUp() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
-    void TearDown() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
     console::CountdownEngine& e() { return *engine; }
     qint64 RaceRemaining() { return e().EndRace - e().Now(); }
 };
@@ -397,8 +386,8 @@ TEST_F(CountdownEngine, CuesSurviveAStalledSecondAndMatchHoursWithOrWithoutALead
     EXPECT_EQ(transcript.entries.filter("stop").join(','), "301 stop MP1") << "the cue sounding stops";
 }
 
-// A tick on time and a late tick over the end of the warm-up: of the cues that came due meanwhile the last one of
-// each phase sounds when it is at most 3 s late, the older ones are dropped with their slots, the
+// A tick on time and a late tick over the end of the warm-up: of the cues that came due meanwhile the last
+// one of each phase sounds when it is at most 3 s late, the older ones are dropped with their slots, the
 // later cues keep theirs, and the race's first cue never cuts the start horn of the same tick.
 TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
 {
@@ -406,8 +395,10 @@ TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
         int stall; // tenths without a tick from 4.0 s before the end of the warm-up
         const char* plays;
     } cases[] = {
-        { 0, "21 play MP1,41 stop MP1,41 play MP2,51 stop MP2,51 play MP3,51 play MPt1,71 stop MPt1,71 play MPt2,"
-             "131 stop MPt2,131 play MPt3" }, // on time: the horn and the race's first cue together
+        { 0,
+            "21 play MP1,41 stop MP1,41 play MP2,51 stop MP2,51 play MP3,51 play MPt1,71 stop MPt1,71 play "
+            "MPt2,"
+            "131 stop MPt2,131 play MPt3" }, // on time: the horn and the race's first cue together
         { 44, "55 play MP3,55 play MPt1,71 stop MPt1,71 play MPt2,131 stop MPt2,131 play MPt3" },
         { 64, "75 play MP3,75 play MPt2,131 stop MPt2,131 play MPt3" }, // 2.5 s late
         { 74, "85 play MPt2,131 stop MPt2,131 play MPt3" }, // the horn 3.5 s late
@@ -450,22 +441,22 @@ TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTi
 {
     panel.presets[Preset::Warm] = "0:00:01";
     panel.presets[Preset::Race] = "0:00:01";
-    TimeServerConnected = 1;
+    panel.serverConnected = true;
     Reset();
     e().Start();
     Ticks(11);
-    EXPECT_EQ(BoardFromNetwork, 1);
+    EXPECT_TRUE(panel.boardFromNetwork);
     const qsizetype lines = boardPort->sent.size();
     Ticks(8);
     EXPECT_EQ(boardPort->sent.size(), lines) << "no race line from the count-down";
     Ticks(1);
-    EXPECT_EQ(BoardFromNetwork, 0) << "the over-time takes it back";
+    EXPECT_FALSE(panel.boardFromNetwork) << "the over-time takes it back";
     EXPECT_GT(boardPort->sent.size(), lines);
 
-    BoardFromNetwork = 1;
+    panel.boardFromNetwork = true;
     e().Stop();
     Reset();
-    EXPECT_EQ(BoardFromNetwork, 0) << "a confirmed reset gives the board back";
+    EXPECT_FALSE(panel.boardFromNetwork) << "a confirmed reset gives the board back";
 }
 
 TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOverTime)

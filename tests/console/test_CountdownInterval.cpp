@@ -3,7 +3,6 @@
 // forty races as one transcript.
 
 #include "CountdownRig.h"
-#include "app/uComm.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -47,17 +46,7 @@ void Watch(CountdownRig& rig, int tenths, Boundaries& b)
 
 class CountdownInterval : public ::testing::Test, public CountdownRig {
 protected:
-    void SetUp() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-        panel.automatic = true;
-    }
-    void TearDown() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
+    void SetUp() override { panel.automatic = true; }
     console::CountdownEngine& e() { return *engine; }
     qint64 Stamp() const { return ::Stamp(*this); }
 };
@@ -154,13 +143,13 @@ TEST_F(CountdownInterval, TheAutomaticResetPreparesTheNextRunWithoutAsking)
     Ticks(40);
     ASSERT_TRUE(e().Tmr2On);
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::CutColor);
-    BoardFromNetwork = 1;
+    panel.boardFromNetwork = true;
     Ticks(25);
     ASSERT_EQ(e().StateWarm, PhaseState::On);
     EXPECT_EQ(asker.questions().size(), 1) << "only the operator's Reset asked";
     EXPECT_EQ(panel.cut, "0.7");
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::WarmColor);
-    EXPECT_EQ(BoardFromNetwork, 0);
+    EXPECT_FALSE(panel.boardFromNetwork);
     EXPECT_EQ(panel.reloads, 1) << "the players keep their files";
 }
 
