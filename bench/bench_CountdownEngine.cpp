@@ -174,17 +174,23 @@ struct Rig {
         : monitor(BenchFolder(folder))
         , onTickMonitor(BenchFolder(folder))
     {
-        devices.clock = &clock;
-        devices.monitor = timeFile == TimeFile::Background ? static_cast<console::MonitorFiles*>(&monitor)
+        timeFileWriter = timeFile == TimeFile::Background ? static_cast<console::MonitorFiles*>(&monitor)
             : timeFile == TimeFile::OnTick ? static_cast<console::MonitorFiles*>(&onTickMonitor)
                                            : &nullMonitor;
-        devices.random = &random;
-        devices.asker = &asker;
         signalOutputs = std::make_unique<console::SignalOutputs>(
             lines, sleeper, scheduler, console::SignalOutputs::View {});
         board = std::make_unique<console::BoardControl>(port, scheduler, console::BoardControl::View {});
-        engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, panel, *signalOutputs, *board });
+        engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
+            .clock = clock,
+            .asker = asker,
+            .monitor = *timeFileWriter,
+            .random = random,
+            .controls = panel,
+            .host = panel,
+            .link = panel,
+            .signalOutputs = *signalOutputs,
+            .board = *board,
+        });
         panel.engine = engine.get();
         const std::pair<Phase, int> banks[]
             = { { Phase::Warm, 13 }, { Phase::Race, 14 }, { Phase::Over, 3 }, { Phase::Interval, 3 } };
@@ -217,7 +223,8 @@ struct Rig {
     NullLines lines;
     NullSleeper sleeper;
     NullScheduler scheduler;
-    console::ConsoleDevices devices;
+    // The writer the time file goes to.
+    console::MonitorFiles* timeFileWriter = nullptr;
     Panel panel;
     std::unique_ptr<console::SignalOutputs> signalOutputs;
     std::unique_ptr<console::BoardControl> board;
@@ -271,7 +278,7 @@ void BM_PhaseTick(benchmark::State& state)
     state.counters["p999_us"] = Percentile(us, 0.999);
     state.counters["worst_us"] = us.empty() ? 0 : *std::max_element(us.begin(), us.end());
     state.counters["median_of_period_pct"] = median / 100000.0 * 100.0;
-    state.counters["file_ok"] = rig.devices.monitor->Flush() ? 1 : 0;
+    state.counters["file_ok"] = rig.timeFileWriter->Flush() ? 1 : 0;
 }
 BENCHMARK(BM_PhaseTick)->Arg(1)->Arg(2)->Arg(0)->Iterations(30000)->Unit(benchmark::kMicrosecond);
 

@@ -12,20 +12,17 @@
 namespace console {
 
 CountdownEngine::CountdownEngine(const Parts& parts)
-    : m_dev(parts.devices)
+    : m_asker(parts.asker)
+    , m_monitor(parts.monitor)
+    , m_random(parts.random)
     , m_controls(parts.controls)
     , m_host(parts.host)
     , m_link(parts.link)
     , m_signals(parts.signalOutputs)
     , m_board(parts.board)
-    , m_ticks(*parts.devices.clock)
+    , m_ticks(parts.clock)
 {
     LastTick = m_ticks.Tick();
-}
-
-platform::Asker& CountdownEngine::Asker() const
-{
-    return m_dev.asker ? *m_dev.asker : platform::CurrentAsker();
 }
 
 // ---- Shared helpers ----
@@ -256,7 +253,7 @@ void CountdownEngine::Reset()
     if (Tm1On || Tmr2On)
         return;
     // Nothing changes unless the operator confirms.
-    if (!Asker().askYesNo(
+    if (!m_asker.askYesNo(
             QStringLiteral("確認してください"), QStringLiteral("タイマーをリセットしてよろしいですか？")))
         return;
     m_host.ResetConfirmed();
@@ -301,7 +298,7 @@ void CountdownEngine::PreparePresets()
         TimeStrToTenths(m_controls.PresetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
     if (BlankTenths != 0) {
         // Uniform over 0 .. BlankTenths - 1.
-        RandomCut = m_dev.random ? m_dev.random->Below(BlankTenths) : 0;
+        RandomCut = m_random.Below(BlankTenths);
         CutText = CutDisplay(RandomCut);
     } else {
         RandomCut = 0;
@@ -363,8 +360,8 @@ bool CountdownEngine::ShowRow(Phase row, const QString& clockText, qint64 remain
 void CountdownEngine::WriteTimeFile(const QString& clockText, QChar letter)
 {
     // Once a second; a file the monitor holds keeps its old content this time.
-    if (m_dev.monitor && clockText.endsWith(QLatin1Char('0')))
-        m_dev.monitor->WriteTime(clockText, letter);
+    if (clockText.endsWith(QLatin1Char('0')))
+        m_monitor.WriteTime(clockText, letter);
 }
 
 void CountdownEngine::dpgaz(QChar letter, const QString& clockText)
@@ -542,8 +539,7 @@ void CountdownEngine::IntervalBlock(qint32 tick)
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
-    if (m_dev.monitor)
-        m_dev.monitor->WriteTime(SecondsToHMS(IntervalTenths / 10), QLatin1Char('W'));
+    m_monitor.WriteTime(SecondsToHMS(IntervalTenths / 10), QLatin1Char('W'));
 
     const bool ends = remaining <= 0;
     StepCues(Phase::Interval, remaining, ends);
@@ -573,7 +569,7 @@ void CountdownEngine::IntervalEnded()
 
 void CountdownEngine::IntervalReset()
 {
-    if (!Asker().askYesNo(QStringLiteral("確認してください。"),
+    if (!m_asker.askYesNo(QStringLiteral("確認してください。"),
             QStringLiteral("オートモードのインターバルカウントを初期化してよろしいですか？")))
         return;
     m_host.ShowIntervalText(QStringLiteral("00:00:00"));

@@ -12,7 +12,8 @@
 //
 // The engine knows no widget and no global. What the operator set comes through
 // CountdownControls, what it shows goes through CountdownHost, the timing-server link's state
-// through CountdownLink, and the devices are the console's (ConsoleDevices).
+// through CountdownLink, and the devices are the console's (ConsoleDevices), each given as
+// the one the engine uses.
 
 #include "console/ConsoleDevices.h"
 #include "console/Utaikai_time.h"
@@ -28,7 +29,8 @@
 
 namespace platform {
 class Asker;
-}
+class Clock;
+} // namespace platform
 
 namespace console {
 
@@ -120,7 +122,13 @@ public:
 class CountdownEngine {
 public:
     struct Parts {
-        const ConsoleDevices& devices; // clock, monitor, random, asker
+        const platform::Clock& clock;
+        // Asks the operator to confirm a reset.
+        platform::Asker& asker;
+        // Takes the time file.
+        MonitorFiles& monitor;
+        // Draws the random cut.
+        RandomSource& random;
         CountdownControls& controls;
         CountdownHost& host;
         CountdownLink& link;
@@ -216,7 +224,6 @@ public:
     static constexpr qint32 FreshCueTenths = 10;
 
 private:
-    platform::Asker& Asker() const;
     // Takes the tick; false when it equals the last handled one.
     bool TakeTick(qint32* tick);
     // Runs a tick's work; a failure stops the count-down as a Stop would and says why.
@@ -256,7 +263,9 @@ private:
     void AllSignalsOff();
     qint64 PresetTenths(Preset preset) const;
 
-    const ConsoleDevices& m_dev;
+    platform::Asker& m_asker;
+    MonitorFiles& m_monitor;
+    RandomSource& m_random;
     CountdownControls& m_controls;
     CountdownHost& m_host;
     CountdownLink& m_link;

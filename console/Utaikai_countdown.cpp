@@ -11,6 +11,7 @@
 #include "console/ResultLookup.h"
 #include "console/SignalOutputs.h"
 #include "console/Utaikai.h"
+#include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
 
@@ -26,8 +27,12 @@
 namespace console {
 
 // The form as the count-down sees it: the pickers and switches it reads, the digits and
-// read-outs it writes, and the link's state that the form shares with the timing-server link.
-class CountdownFace final : public CountdownHost, public CountdownControls, public CountdownLink {
+// read-outs it writes, the link's state that the form shares with the timing-server link, and
+// the form's asker.
+class CountdownFace final : public CountdownHost,
+                            public CountdownControls,
+                            public CountdownLink,
+                            public platform::Asker {
 public:
     explicit CountdownFace(TFtaikai& form)
         : f(form)
@@ -53,6 +58,16 @@ public:
     bool ServerConnected() const override { return TimeServerConnected != 0; }
     bool BoardFromNetwork() const override { return ::BoardFromNetwork != 0; }
     void SetBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
+
+    // ---- Asker ----
+    // The form's asker is looked up at each question: the program's current one can be replaced
+    // while the console is open.
+    bool askYesNo(const QString& caption, const QString& text) override
+    {
+        return f.Asker().askYesNo(caption, text);
+    }
+    void inform(const QString& caption, const QString& text) override { f.Asker().inform(caption, text); }
+    void error(const QString& text) override { f.Asker().error(text); }
 
     // ---- Host ----
     void ShowDigits(Phase row, const std::array<int, 6>& values) override
@@ -157,9 +172,17 @@ void TFtaikai::BuildCountdown()
     m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, boardView);
 
     auto face = std::make_unique<CountdownFace>(*this);
-    CountdownControls& controls = *face;
-    m_countdown = std::make_unique<CountdownEngine>(
-        CountdownEngine::Parts { m_dev, controls, *face, *face, *m_signals, *m_boardControl });
+    m_countdown = std::make_unique<CountdownEngine>(CountdownEngine::Parts {
+        .clock = *m_dev.clock,
+        .asker = *face,
+        .monitor = *m_dev.monitor,
+        .random = *m_dev.random,
+        .controls = *face,
+        .host = *face,
+        .link = *face,
+        .signalOutputs = *m_signals,
+        .board = *m_boardControl,
+    });
     m_countdownFace = std::move(face);
 }
 

@@ -228,11 +228,6 @@ struct CountdownRig {
     CountdownRig()
     {
         transcript.clock = &clock;
-        devices.clock = &clock;
-        devices.monitor = &monitor;
-        devices.random = &random;
-        devices.sleeper = &sleeper;
-        devices.scheduler = &scheduler;
         console::SignalOutputs::View view;
         view.lamp
             = [this](int output, platform::TColor color) { lamps[static_cast<size_t>(output)] = color; };
@@ -241,8 +236,18 @@ struct CountdownRig {
         console::BoardControl::View boardView;
         boardView.status = view.status;
         boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, boardView);
-        engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, panel, *outputs, *boardControl });
+        // The scripted asker is the current one while the rig lives.
+        engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
+            .clock = clock,
+            .asker = platform::CurrentAsker(),
+            .monitor = monitor,
+            .random = random,
+            .controls = panel,
+            .host = panel,
+            .link = panel,
+            .signalOutputs = *outputs,
+            .board = *boardControl,
+        });
         const std::pair<Phase, std::pair<const char*, int>> banks[]
             = { { Phase::Warm, { "MP", 13 } }, { Phase::Race, { "MPt", 14 } }, { Phase::Over, { "MPo", 3 } },
                   { Phase::Interval, { "MPi", 3 } } };
@@ -300,7 +305,6 @@ struct CountdownRig {
     FakeScheduler scheduler;
     FakeMonitorFiles monitor;
     FakeRandomSource random;
-    console::ConsoleDevices devices;
     TestPanel panel;
     std::array<platform::TColor, 6> lamps {};
     std::unique_ptr<console::SignalOutputs> outputs;
