@@ -295,7 +295,7 @@ void BM_TwelveHourDay(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         for (int tick = 0; tick < 12 * 36000; ++tick) {
             rig.Tick();
-            if (!rig.engine->Tm1On) {
+            if (!rig.engine->Tm1On()) {
                 if (runs == 1)
                     rssAfterFirstRun = ResidentKb();
                 rig.engine->Reset();
@@ -334,10 +334,10 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         // Until the interval after the fortieth race has started the forty-first.
         while (starts <= kRaces && ticks < (kRaces + 1) * kSpacing) {
-            const bool warm = rig.engine->StateWarm == console::PhaseState::On;
+            const bool warm = rig.engine->StateWarm() == console::PhaseState::On;
             rig.Tick();
             ++ticks;
-            if (!warm && rig.engine->StateWarm == console::PhaseState::On) {
+            if (!warm && rig.engine->StateWarm() == console::PhaseState::On) {
                 if (starts == 1)
                     rssAfterFirstRun = ResidentKb();
                 last = rig.engine->Now();

@@ -194,8 +194,8 @@ void TFtaikai::SyncTimers()
         else if (!on && timer.isActive())
             timer.stop();
     };
-    sync(Tm1, m_countdown->Tm1On);
-    sync(tmr2, m_countdown->Tmr2On);
+    sync(Tm1, m_countdown->Tm1On());
+    sync(tmr2, m_countdown->Tmr2On());
     // The board clock runs whenever the console is open; a stop hands the board back to it.
     if (!m_closeDone && !Tms.isActive())
         Tms.start();

@@ -290,9 +290,9 @@ struct CountdownRig {
     {
         return [this, timer, &handled] {
             clock.advanceMs(100);
-            const qint32 before = engine->LastTick;
+            const qint32 before = engine->LastTick();
             ((*engine).*timer)();
-            handled += engine->LastTick == before ? 0 : 1;
+            handled += engine->LastTick() == before ? 0 : 1;
         };
     }
 
