@@ -119,8 +119,11 @@ public:
     void error(const QString&) override { }
 };
 
-// The console's controls and displays, as plain values; the displays take their calls.
-class Panel final : public console::CountdownControls, public console::CountdownHost {
+// The console's controls and displays, as plain values; the displays take their calls. No
+// timing server is connected.
+class Panel final : public console::CountdownControls,
+                    public console::CountdownHost,
+                    public console::CountdownLink {
 public:
     QString PresetText(Preset p) const override { return presets.at(p); }
     bool BoardOn() const override { return true; }
@@ -150,6 +153,10 @@ public:
     }
     void LookupResults() override { }
 
+    bool ServerConnected() const override { return false; }
+    bool BoardFromNetwork() const override { return boardFromNetwork; }
+    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+
     std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
         { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
     QStringList cues { "R-0:04:00", "R-0:03:00", "R-0:02:00", "R-0:01:00", "R-0:00:30", "R-0:00:10",
@@ -158,6 +165,7 @@ public:
     console::CountdownEngine* engine = nullptr;
     qint64 digitSum = 0;
     bool automatic = false;
+    bool boardFromNetwork = false;
 };
 
 // Everything around one engine.
@@ -166,17 +174,23 @@ struct Rig {
         : monitor(BenchFolder(folder))
         , onTickMonitor(BenchFolder(folder))
     {
-        devices.clock = &clock;
-        devices.monitor = timeFile == TimeFile::Background ? static_cast<console::MonitorFiles*>(&monitor)
+        timeFileWriter = timeFile == TimeFile::Background ? static_cast<console::MonitorFiles*>(&monitor)
             : timeFile == TimeFile::OnTick ? static_cast<console::MonitorFiles*>(&onTickMonitor)
                                            : &nullMonitor;
-        devices.random = &random;
-        devices.asker = &asker;
         signalOutputs = std::make_unique<console::SignalOutputs>(
             lines, sleeper, scheduler, console::SignalOutputs::View {});
         board = std::make_unique<console::BoardControl>(port, scheduler, console::BoardControl::View {});
-        engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, *signalOutputs, *board });
+        engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
+            .clock = clock,
+            .asker = asker,
+            .monitor = *timeFileWriter,
+            .random = random,
+            .controls = panel,
+            .host = panel,
+            .link = panel,
+            .signalOutputs = *signalOutputs,
+            .board = *board,
+        });
         panel.engine = engine.get();
         const std::pair<Phase, int> banks[]
             = { { Phase::Warm, 13 }, { Phase::Race, 14 }, { Phase::Over, 3 }, { Phase::Interval, 3 } };
@@ -209,7 +223,8 @@ struct Rig {
     NullLines lines;
     NullSleeper sleeper;
     NullScheduler scheduler;
-    console::ConsoleDevices devices;
+    // The writer the time file goes to.
+    console::MonitorFiles* timeFileWriter = nullptr;
     Panel panel;
     std::unique_ptr<console::SignalOutputs> signalOutputs;
     std::unique_ptr<console::BoardControl> board;
@@ -263,7 +278,7 @@ void BM_PhaseTick(benchmark::State& state)
     state.counters["p999_us"] = Percentile(us, 0.999);
     state.counters["worst_us"] = us.empty() ? 0 : *std::max_element(us.begin(), us.end());
     state.counters["median_of_period_pct"] = median / 100000.0 * 100.0;
-    state.counters["file_ok"] = rig.devices.monitor->Flush() ? 1 : 0;
+    state.counters["file_ok"] = rig.timeFileWriter->Flush() ? 1 : 0;
 }
 BENCHMARK(BM_PhaseTick)->Arg(1)->Arg(2)->Arg(0)->Iterations(30000)->Unit(benchmark::kMicrosecond);
 
@@ -280,7 +295,7 @@ void BM_TwelveHourDay(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         for (int tick = 0; tick < 12 * 36000; ++tick) {
             rig.Tick();
-            if (!rig.engine->Tm1On) {
+            if (!rig.engine->Tm1On()) {
                 if (runs == 1)
                     rssAfterFirstRun = ResidentKb();
                 rig.engine->Reset();
@@ -319,10 +334,10 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         // Until the interval after the fortieth race has started the forty-first.
         while (starts <= kRaces && ticks < (kRaces + 1) * kSpacing) {
-            const bool warm = rig.engine->StateWarm == console::PhaseState::On;
+            const bool warm = rig.engine->StateWarm() == console::PhaseState::On;
             rig.Tick();
             ++ticks;
-            if (!warm && rig.engine->StateWarm == console::PhaseState::On) {
+            if (!warm && rig.engine->StateWarm() == console::PhaseState::On) {
                 if (starts == 1)
                     rssAfterFirstRun = ResidentKb();
                 last = rig.engine->Now();

@@ -1,6 +1,5 @@
 #include "console/CountdownEngine.h"
 
-#include "app/uComm.h"
 #include "console/BoardControl.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleLifecycle.h"
@@ -13,19 +12,17 @@
 namespace console {
 
 CountdownEngine::CountdownEngine(const Parts& parts)
-    : m_dev(parts.devices)
+    : m_asker(parts.asker)
+    , m_monitor(parts.monitor)
+    , m_random(parts.random)
     , m_controls(parts.controls)
     , m_host(parts.host)
+    , m_link(parts.link)
     , m_signals(parts.signalOutputs)
     , m_board(parts.board)
-    , m_ticks(*parts.devices.clock)
+    , m_ticks(parts.clock)
 {
-    LastTick = m_ticks.Tick();
-}
-
-platform::Asker& CountdownEngine::Asker() const
-{
-    return m_dev.asker ? *m_dev.asker : platform::CurrentAsker();
+    m_lastTick = m_ticks.Tick();
 }
 
 // ---- Shared helpers ----
@@ -91,24 +88,24 @@ qint64 CountdownEngine::PresetTenths(Preset preset) const
 
 bool CountdownEngine::ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const
 {
-    return Paused
-        && ((StateWarm == PhaseState::On && hideWarm) || (StateRace == PhaseState::On && hideRace)
-            || (StateOver == PhaseState::On && hideOver));
+    return m_paused
+        && ((m_stateWarm == PhaseState::On && hideWarm) || (m_stateRace == PhaseState::On && hideRace)
+            || (m_stateOver == PhaseState::On && hideOver));
 }
 
 void CountdownEngine::SetTimers(bool tm1, bool tmr2)
 {
-    Tm1On = tm1;
-    Tmr2On = tmr2;
+    m_tm1On = tm1;
+    m_tmr2On = tmr2;
     m_host.TimersChanged();
 }
 
 bool CountdownEngine::TakeTick(qint32* tick)
 {
     const qint32 now = Now();
-    if (now == LastTick)
+    if (now == m_lastTick)
         return false;
-    LastTick = now;
+    m_lastTick = now;
     *tick = now;
     return true;
 }
@@ -125,16 +122,17 @@ void CountdownEngine::StopAfterFailure(const QString& what)
 
 void CountdownEngine::ConsoleOpened()
 {
-    ResetDone = 0;
-    LastTick = Now();
-    BoardFromNetwork = 0;
+    m_cueStep = 1;
+    m_resetDone = 0;
+    m_lastTick = Now();
+    m_link.SetBoardFromNetwork(false);
 }
 
 void CountdownEngine::SetCueList(const QStringList& list)
 {
-    CueList = list;
-    CueListCopy = list;
-    m_host.CueListChanged(CueList);
+    m_cueList = list;
+    m_cueListCopy = list;
+    m_host.CueListChanged(m_cueList);
 }
 
 void CountdownEngine::SetPlayers(Phase phase, std::vector<CuePlayer*> players)
@@ -144,36 +142,36 @@ void CountdownEngine::SetPlayers(Phase phase, std::vector<CuePlayer*> players)
 
 void CountdownEngine::Start()
 {
-    if (ResetDone != 1 || Tm1On || Tmr2On)
+    if (m_resetDone != 1 || m_tm1On || m_tmr2On)
         return;
     const qint32 now = Now();
-    if (StateInterval == PhaseState::On) {
+    if (m_stateInterval == PhaseState::On) {
         // An interval paused by Stop resumes alone.
-        EndInterval = now + RestInterval;
+        m_endInterval = now + m_restInterval;
         SetTimers(false, true);
         m_host.LookupResults();
         return;
     }
-    Running = 1;
-    if (StateWarm != PhaseState::On && StateRace != PhaseState::On && StateOver != PhaseState::On) {
+    m_running = 1;
+    if (m_stateWarm != PhaseState::On && m_stateRace != PhaseState::On && m_stateOver != PhaseState::On) {
         // Nothing to resume (a run that ended, a Stop while idle, a reset while paused): a fresh
         // run rather than a resume with no phase running.
         BeginRun(now);
     } else {
-        const qint32 d = Paused ? now - PauseTick : 0;
-        if (StateWarm == PhaseState::On) {
-            EndWarm += d;
-            EndRace += d;
-            EndOver += d;
-            EndInterval += d;
-        } else if (StateRace == PhaseState::On) {
-            EndRace += d;
-            EndOver += d;
-            EndInterval += d;
-            RacePausedTenths += d;
+        const qint32 d = m_paused ? now - m_pauseTick : 0;
+        if (m_stateWarm == PhaseState::On) {
+            m_endWarm += d;
+            m_endRace += d;
+            m_endOver += d;
+            m_endInterval += d;
+        } else if (m_stateRace == PhaseState::On) {
+            m_endRace += d;
+            m_endOver += d;
+            m_endInterval += d;
+            m_racePausedTenths += d;
         } else {
-            EndOver += d;
-            EndInterval += d;
+            m_endOver += d;
+            m_endInterval += d;
         }
     }
     SetTimers(true, false);
@@ -182,14 +180,14 @@ void CountdownEngine::Start()
 
 void CountdownEngine::BeginRun(qint32 now)
 {
-    Paused = 0;
-    SigOnFired = {};
-    SigOffFired = {};
-    CueList = CueListCopy;
-    m_host.CueListChanged(CueList);
-    CueStep = 1;
-    RacePausedTenths = 0;
-    StateRace = StateOver = StateInterval = PhaseState::Mae;
+    m_paused = 0;
+    m_sigOnFired = {};
+    m_sigOffFired = {};
+    m_cueList = m_cueListCopy;
+    m_host.CueListChanged(m_cueList);
+    m_cueStep = 1;
+    m_racePausedTenths = 0;
+    m_stateRace = m_stateOver = m_stateInterval = PhaseState::Mae;
     // A run started again without a reset would otherwise show the previous run's cut colour.
     m_host.SetRowColor(Phase::Warm, WarmColor);
     // The pickers are read here, whatever a reset showed.
@@ -197,39 +195,39 @@ void CountdownEngine::BeginRun(qint32 now)
     const qint64 race = PresetTenths(Preset::Race);
     const qint64 over = PresetTenths(Preset::Over);
     const qint64 interval = PresetTenths(Preset::Interval);
-    EndWarm = static_cast<qint32>(now + warm);
-    StateWarm = PhaseState::On;
-    EndRace = static_cast<qint32>(now + warm + race);
-    EndOver = static_cast<qint32>(now + warm + race + over);
-    EndInterval = static_cast<qint32>(now + warm + race + over + interval);
+    m_endWarm = static_cast<qint32>(now + warm);
+    m_stateWarm = PhaseState::On;
+    m_endRace = static_cast<qint32>(now + warm + race);
+    m_endOver = static_cast<qint32>(now + warm + race + over);
+    m_endInterval = static_cast<qint32>(now + warm + race + over + interval);
 }
 
 void CountdownEngine::Stop()
 {
-    Paused = 1;
-    PauseTick = Now();
+    m_paused = 1;
+    m_pauseTick = Now();
     const qint32 now2 = Now();
     // The board clock takes over (TimersChanged lets it run).
     SetTimers(false, false);
-    RestWarm = RestRace = RestOver = RestInterval = 0;
-    if (StateWarm == PhaseState::On)
-        RestWarm = EndWarm - now2;
-    else if (StateRace == PhaseState::On)
-        RestRace = EndRace - now2;
-    else if (StateOver == PhaseState::On)
-        RestOver = EndOver - now2;
-    else if (StateInterval == PhaseState::On)
-        RestInterval = EndInterval - now2;
+    m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
+    if (m_stateWarm == PhaseState::On)
+        m_restWarm = m_endWarm - now2;
+    else if (m_stateRace == PhaseState::On)
+        m_restRace = m_endRace - now2;
+    else if (m_stateOver == PhaseState::On)
+        m_restOver = m_endOver - now2;
+    else if (m_stateInterval == PhaseState::On)
+        m_restInterval = m_endInterval - now2;
 }
 
 void CountdownEngine::ClearRunState()
 {
-    SigOnFired = {};
-    SigOffFired = {};
-    Running = 0;
-    CueStep = 1;
-    StateWarm = StateRace = StateOver = StateInterval = PhaseState::Mae;
-    RestWarm = RestRace = RestOver = RestInterval = 0;
+    m_sigOnFired = {};
+    m_sigOffFired = {};
+    m_running = 0;
+    m_cueStep = 1;
+    m_stateWarm = m_stateRace = m_stateOver = m_stateInterval = PhaseState::Mae;
+    m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
 }
 
 void CountdownEngine::StopWarmPlayers()
@@ -253,34 +251,34 @@ void CountdownEngine::Reset()
 {
     for (int signal = 0; signal < 5; ++signal)
         m_host.ShowSignalRemaining(signal, QStringLiteral("0:00"));
-    if (Tm1On || Tmr2On)
+    if (m_tm1On || m_tmr2On)
         return;
     // Nothing changes unless the operator confirms.
-    if (!Asker().askYesNo(
+    if (!m_asker.askYesNo(
             QStringLiteral("確認してください"), QStringLiteral("タイマーをリセットしてよろしいですか？")))
         return;
     m_host.ResetConfirmed();
     ClearRunState();
     StopWarmPlayers();
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
     m_host.ShowIntervalText(QStringLiteral("00:00:00"));
     m_host.ReloadCues();
-    SetTimers(false, Tmr2On);
+    SetTimers(false, m_tmr2On);
     PreparePresets();
-    ResetDone = 1;
+    m_resetDone = 1;
     AllSignalsOff();
-    Paused = 0;
+    m_paused = 0;
 }
 
 void CountdownEngine::HiddenReset()
 {
-    if (Tm1On)
+    if (m_tm1On)
         return;
-    Running = 0;
-    CueStep = 1;
+    m_running = 0;
+    m_cueStep = 1;
     StopWarmPlayers();
     m_host.ReloadCues();
-    SetTimers(false, Tmr2On);
+    SetTimers(false, m_tmr2On);
     TakePresetTexts();
     m_host.SetRowColor(Phase::Warm, WarmColor);
     ShowPresetDigits();
@@ -289,33 +287,33 @@ void CountdownEngine::HiddenReset()
 
 void CountdownEngine::TakePresetTexts()
 {
-    PresetWarmText = m_controls.PresetText(Preset::Warm).trimmed() + QStringLiteral(".0");
-    PresetRaceText = m_controls.PresetText(Preset::Race).trimmed() + QStringLiteral(".0");
-    PresetOverText = m_controls.PresetText(Preset::Over).trimmed() + QStringLiteral(".0");
+    m_presetWarmText = m_controls.PresetText(Preset::Warm).trimmed() + QStringLiteral(".0");
+    m_presetRaceText = m_controls.PresetText(Preset::Race).trimmed() + QStringLiteral(".0");
+    m_presetOverText = m_controls.PresetText(Preset::Over).trimmed() + QStringLiteral(".0");
 }
 
 void CountdownEngine::PreparePresets()
 {
     TakePresetTexts();
-    BlankTenths = static_cast<qint32>(
+    m_blankTenths = static_cast<qint32>(
         TimeStrToTenths(m_controls.PresetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
-    if (BlankTenths != 0) {
-        // Uniform over 0 .. BlankTenths - 1.
-        RandomCut = m_dev.random ? m_dev.random->Below(BlankTenths) : 0;
-        CutText = CutDisplay(RandomCut);
+    if (m_blankTenths != 0) {
+        // Uniform over 0 .. m_blankTenths - 1.
+        m_randomCut = m_random.Below(m_blankTenths);
+        m_cutText = CutDisplay(m_randomCut);
     } else {
-        RandomCut = 0;
-        CutText = QStringLiteral("0");
+        m_randomCut = 0;
+        m_cutText = QStringLiteral("0");
     }
-    m_host.ShowCut(CutText);
+    m_host.ShowCut(m_cutText);
     m_host.SetRowColor(Phase::Warm, WarmColor);
     ShowPresetDigits();
 }
 
 void CountdownEngine::ShowPresetDigits()
 {
-    const std::pair<Phase, const QString*> rows[3] = { { Phase::Warm, &PresetWarmText },
-        { Phase::Race, &PresetRaceText }, { Phase::Over, &PresetOverText } };
+    const std::pair<Phase, const QString*> rows[3] = { { Phase::Warm, &m_presetWarmText },
+        { Phase::Race, &m_presetRaceText }, { Phase::Over, &m_presetOverText } };
     for (const auto& [row, text] : rows)
         if (const auto digits = RowDigits(*text))
             m_host.ShowDigits(row, *digits);
@@ -333,17 +331,17 @@ void CountdownEngine::segclear()
 
 void CountdownEngine::PhaseTick()
 {
-    if (!Tm1On || m_inTick)
+    if (!m_tm1On || m_inTick)
         return;
     qint32 tick = 0;
     if (!TakeTick(&tick))
         return;
     Guarded([this, tick] {
-        if (StateWarm == PhaseState::On)
+        if (m_stateWarm == PhaseState::On)
             WarmBlock(tick);
-        if (StateRace == PhaseState::On)
+        if (m_stateRace == PhaseState::On)
             RaceBlock(tick);
-        if (StateOver == PhaseState::On)
+        if (m_stateOver == PhaseState::On)
             OverBlock(tick);
     });
 }
@@ -363,8 +361,8 @@ bool CountdownEngine::ShowRow(Phase row, const QString& clockText, qint64 remain
 void CountdownEngine::WriteTimeFile(const QString& clockText, QChar letter)
 {
     // Once a second; a file the monitor holds keeps its old content this time.
-    if (m_dev.monitor && clockText.endsWith(QLatin1Char('0')))
-        m_dev.monitor->WriteTime(clockText, letter);
+    if (clockText.endsWith(QLatin1Char('0')))
+        m_monitor.WriteTime(clockText, letter);
 }
 
 void CountdownEngine::dpgaz(QChar letter, const QString& clockText)
@@ -385,20 +383,20 @@ void CountdownEngine::WarmSignals(qint64 remaining)
     // A trigger fires once, at the first tick at which its time has come.
     auto due = [&](int slot, bool fired) { return !fired && m_controls.TriggerSlot(slot) >= remaining; };
     for (int signal = 0; signal < SignalOutputs::SignalCount; ++signal) {
-        auto& fired = SigOnFired[static_cast<size_t>(signal)];
+        auto& fired = m_sigOnFired[static_cast<size_t>(signal)];
         if (due(SlotOn1 + signal, fired)) {
             m_signals.On(signal);
             fired = true;
             m_host.ShowSignalRemaining(signal, QString::number(remaining));
         }
     }
-    if (due(SlotOnStart, SigOnFired[5])) {
+    if (due(SlotOnStart, m_sigOnFired[5])) {
         m_signals.StartPulse(m_controls.PulseMs());
-        SigOnFired[5] = true;
+        m_sigOnFired[5] = true;
     }
     const int offCount = m_controls.OffControl() == 0 ? 5 : 4;
     for (int signal = 0; signal < offCount; ++signal) {
-        auto& fired = SigOffFired[static_cast<size_t>(signal)];
+        auto& fired = m_sigOffFired[static_cast<size_t>(signal)];
         if (due(SlotOff1 + signal, fired)) {
             m_signals.Off(signal);
             fired = true;
@@ -408,9 +406,9 @@ void CountdownEngine::WarmSignals(qint64 remaining)
 
 void CountdownEngine::WarmBlock(qint32 tick)
 {
-    qint64 remaining = qint64(EndWarm) - tick;
+    qint64 remaining = qint64(m_endWarm) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(EndWarm, tick, remaining < 0);
+    m_host.ShowTicks(m_endWarm, tick, remaining < 0);
 
     BoardLineInput line;
     line.kind = BoardLineKind::WarmUp;
@@ -421,15 +419,15 @@ void CountdownEngine::WarmBlock(qint32 tick)
     m_board.Send(line);
     WriteTimeFile(text, QLatin1Char('R'));
 
-    if (RandomCut != 0 && RandomCut >= remaining) {
+    if (m_randomCut != 0 && m_randomCut >= remaining) {
         // The random start ends the warm-up now. The race and over-time move by the warm-up
         // time actually cut (what was left, and the tenth the warm-up ends past zero), so that the
         // race keeps its length even when a late tick brought the warm-up below the cut.
         m_host.SetRowColor(Phase::Warm, CutColor);
         const qint64 cut = std::max<qint64>(remaining + 1, 0);
         remaining -= cut;
-        EndRace -= static_cast<qint32>(cut);
-        EndOver -= static_cast<qint32>(cut);
+        m_endRace -= static_cast<qint32>(cut);
+        m_endOver -= static_cast<qint32>(cut);
     }
     ShowRow(Phase::Warm, text, remaining);
     WarmSignals(remaining);
@@ -439,7 +437,7 @@ void CountdownEngine::WarmBlock(qint32 tick)
     if (!ends)
         return;
     DropCues(Phase::Warm);
-    CueStep = 1;
+    m_cueStep = 1;
     for (int signal = 0; signal < 4; ++signal)
         m_signals.Off(signal);
     if (m_controls.OffControl() == 0)
@@ -447,19 +445,19 @@ void CountdownEngine::WarmBlock(qint32 tick)
     else
         m_signals.On(4);
     m_signals.StartPulse(m_controls.PulseMs());
-    StateWarm = PhaseState::Ato;
-    StateRace = PhaseState::On;
-    RacePausedTenths = 0;
+    m_stateWarm = PhaseState::Ato;
+    m_stateRace = PhaseState::On;
+    m_racePausedTenths = 0;
     // The timing server takes the race line only while its link is up now.
-    BoardFromNetwork = TimeServerConnected ? 1 : 0;
+    m_link.SetBoardFromNetwork(m_link.ServerConnected());
 }
 
 void CountdownEngine::RaceBlock(qint32 tick)
 {
-    const qint64 remaining = qint64(EndRace) - tick;
+    const qint64 remaining = qint64(m_endRace) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(EndRace, tick, remaining < 0);
-    if (!BoardFromNetwork)
+    m_host.ShowTicks(m_endRace, tick, remaining < 0);
+    if (!m_link.BoardFromNetwork())
         dpgaz(QLatin1Char('R'), text);
     if (!ShowRow(Phase::Race, text, remaining))
         m_host.ShowStatus(QStringLiteral("B1"));
@@ -470,28 +468,28 @@ void CountdownEngine::RaceBlock(qint32 tick)
 
     // Signal 5 after the start goes off once the race has run for its OFF time, not counting the
     // time the race stood paused.
-    if (m_controls.OffControl() == 1 && !SigOffFired[4]
-        && qint64(tick) - EndWarm - RacePausedTenths >= m_controls.TriggerSlot(SlotOff5)) {
+    if (m_controls.OffControl() == 1 && !m_sigOffFired[4]
+        && qint64(tick) - m_endWarm - m_racePausedTenths >= m_controls.TriggerSlot(SlotOff5)) {
         m_signals.Off(4);
         m_signals.AllOff();
-        SigOffFired[4] = true;
+        m_sigOffFired[4] = true;
     }
 
     if (!ends)
         return;
     DropCues(Phase::Race);
-    CueStep = 1;
-    StateRace = PhaseState::Ato;
-    StateOver = PhaseState::On;
+    m_cueStep = 1;
+    m_stateRace = PhaseState::Ato;
+    m_stateOver = PhaseState::On;
 }
 
 void CountdownEngine::OverBlock(qint32 tick)
 {
     // The over-time takes the board line back from the timing server.
-    BoardFromNetwork = 0;
-    const qint64 remaining = qint64(EndOver) - tick;
+    m_link.SetBoardFromNetwork(false);
+    const qint64 remaining = qint64(m_endOver) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(EndOver, tick, remaining < 0);
+    m_host.ShowTicks(m_endOver, tick, remaining < 0);
     dpgaz(QLatin1Char('O'), text);
     ShowRow(Phase::Over, text, remaining);
     WriteTimeFile(text, QLatin1Char('Y'));
@@ -501,18 +499,18 @@ void CountdownEngine::OverBlock(qint32 tick)
     if (!ends)
         return;
     DropCues(Phase::Over);
-    CueStep = 1;
-    Running = 0;
+    m_cueStep = 1;
+    m_running = 0;
     bool interval = false;
     if (m_controls.Automatic()) {
-        if (CutText != QLatin1String("0"))
-            EndInterval -= 1;
-        IntervalTenths = static_cast<qint32>(
+        if (m_cutText != QLatin1String("0"))
+            m_endInterval -= 1;
+        m_intervalTenths = static_cast<qint32>(
             TimeStrToTenths(m_controls.PresetText(Preset::Interval) + QStringLiteral(".0")));
-        StateInterval = PhaseState::On;
+        m_stateInterval = PhaseState::On;
         interval = true;
     }
-    StateOver = PhaseState::Ato;
+    m_stateOver = PhaseState::Ato;
     SetTimers(false, interval);
 }
 
@@ -520,9 +518,9 @@ void CountdownEngine::OverBlock(qint32 tick)
 
 void CountdownEngine::IntervalTick()
 {
-    if (!Tmr2On || m_inTick)
+    if (!m_tmr2On || m_inTick)
         return;
-    Paused = 0;
+    m_paused = 0;
     qint32 tick = 0;
     if (!TakeTick(&tick))
         return;
@@ -531,9 +529,9 @@ void CountdownEngine::IntervalTick()
 
 void CountdownEngine::IntervalBlock(qint32 tick)
 {
-    const qint64 remaining = qint64(EndInterval) - tick;
+    const qint64 remaining = qint64(m_endInterval) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(EndInterval, tick, remaining < 0);
+    m_host.ShowTicks(m_endInterval, tick, remaining < 0);
     m_host.ShowIntervalText(text);
 
     BoardLineInput line;
@@ -542,8 +540,7 @@ void CountdownEngine::IntervalBlock(qint32 tick)
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
-    if (m_dev.monitor)
-        m_dev.monitor->WriteTime(SecondsToHMS(IntervalTenths / 10), QLatin1Char('W'));
+    m_monitor.WriteTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
 
     const bool ends = remaining <= 0;
     StepCues(Phase::Interval, remaining, ends);
@@ -554,48 +551,48 @@ void CountdownEngine::IntervalBlock(qint32 tick)
 void CountdownEngine::IntervalEnded()
 {
     DropCues(Phase::Interval);
-    StateWarm = StateRace = StateOver = StateInterval = PhaseState::Mae;
-    SetTimers(Tm1On, false);
+    m_stateWarm = m_stateRace = m_stateOver = m_stateInterval = PhaseState::Mae;
+    SetTimers(m_tm1On, false);
     // A run under way, or the operator switched to manual operation during the interval: the
     // console waits for the operator's Start.
-    if (Tm1On || !m_controls.Automatic())
+    if (m_tm1On || !m_controls.Automatic())
         return;
     // The reset a confirmed Reset would do, without asking: the presets and a new random cut.
     // The players keep their files and no OFF is pressed. Start's fresh run then clears the
     // triggers and puts the cue list back as it was loaded.
-    Running = 0;
-    CueStep = 1;
+    m_running = 0;
+    m_cueStep = 1;
     StopWarmPlayers();
-    BoardFromNetwork = 0;
+    m_link.SetBoardFromNetwork(false);
     PreparePresets();
     Start();
 }
 
 void CountdownEngine::IntervalReset()
 {
-    if (!Asker().askYesNo(QStringLiteral("確認してください。"),
+    if (!m_asker.askYesNo(QStringLiteral("確認してください。"),
             QStringLiteral("オートモードのインターバルカウントを初期化してよろしいですか？")))
         return;
     m_host.ShowIntervalText(QStringLiteral("00:00:00"));
-    StateInterval = PhaseState::Mae;
-    RestInterval = 0;
+    m_stateInterval = PhaseState::Mae;
+    m_restInterval = 0;
     // The interval ends here: a running one would otherwise still start the next race.
-    if (Tmr2On)
-        SetTimers(Tm1On, false);
+    if (m_tmr2On)
+        SetTimers(m_tm1On, false);
 }
 
 // ---- Cues ----
 
 void CountdownEngine::RemoveCueHead()
 {
-    CueList.removeFirst();
+    m_cueList.removeFirst();
     m_host.CueHeadRemoved();
 }
 
 void CountdownEngine::DropCues(Phase phase)
 {
     const QString prefix = CuePrefix(phase);
-    while (!CueList.isEmpty() && CueList.first().startsWith(prefix))
+    while (!m_cueList.isEmpty() && m_cueList.first().startsWith(prefix))
         RemoveCueHead();
 }
 
@@ -607,9 +604,9 @@ void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
     // tick too.
     int due = 0;
     qint64 lastTime = 0;
-    for (; due < CueList.size() && CueList[due].startsWith(prefix); ++due) {
+    for (; due < m_cueList.size() && m_cueList[due].startsWith(prefix); ++due) {
         // Times compare as tenths, so "1:00:00" and "01:00:00" are the same cue time.
-        const qint64 time = TimeStrToTenths(CueList[due].mid(prefix.size()));
+        const qint64 time = TimeStrToTenths(m_cueList[due].mid(prefix.size()));
         if (!(remaining < time || (endsNow && remaining == time)))
             break;
         lastTime = time;
@@ -621,15 +618,15 @@ void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
     for (int i = 0; i < due; ++i) {
         RemoveCueHead();
         if (i == due - 1 && remaining >= lastTime - LateCueTenths)
-            PlayCue(phase, CueStep);
-        ++CueStep;
+            PlayCue(phase, m_cueStep);
+        ++m_cueStep;
     }
 }
 
 bool CountdownEngine::JustStarted(CuePlayer* player) const
 {
     const auto started = m_startedAt.find(player);
-    return started != m_startedAt.end() && LastTick - started->second < FreshCueTenths;
+    return started != m_startedAt.end() && m_lastTick - started->second < FreshCueTenths;
 }
 
 void CountdownEngine::PlayCue(Phase phase, int step)
@@ -660,7 +657,7 @@ void CountdownEngine::PlayCue(Phase phase, int step)
     if (!player || player->FileName().isEmpty())
         return;
     m_sounding = player;
-    m_startedAt[player] = LastTick;
+    m_startedAt[player] = m_lastTick;
     if (!player->Play())
         m_host.ShowStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
 }

@@ -10,8 +10,10 @@
 // Everything is computed from the clock at each tick, never by counting ticks: a tick equal to
 // the last handled one does nothing, a late tick only skips what would have been shown.
 //
-// The engine knows no widget. What the operator set comes through CountdownControls, what it
-// shows goes through CountdownHost, and the devices are the console's (ConsoleDevices).
+// The engine knows no widget and no global. What the operator set comes through
+// CountdownControls, what it shows goes through CountdownHost, the timing-server link's state
+// through CountdownLink, and the devices are the console's (ConsoleDevices), each given as
+// the one the engine uses.
 
 #include "console/ConsoleDevices.h"
 #include "console/Utaikai_time.h"
@@ -27,7 +29,8 @@
 
 namespace platform {
 class Asker;
-}
+class Clock;
+} // namespace platform
 
 namespace console {
 
@@ -104,19 +107,39 @@ public:
     virtual void LookupResults() = 0;
 };
 
+// The timing-server link as the count-down sees it. While the server has the board's race line,
+// the count-down sends none of its own; the link takes the line back when it goes down.
+class CountdownLink {
+public:
+    virtual ~CountdownLink() = default;
+    // The link to the timing server is connected now.
+    virtual bool ServerConnected() const = 0;
+    // The board's race line comes from the timing server.
+    virtual bool BoardFromNetwork() const = 0;
+    virtual void SetBoardFromNetwork(bool fromNetwork) = 0;
+};
+
 class CountdownEngine {
 public:
     struct Parts {
-        const ConsoleDevices& devices; // clock, monitor, random, asker
+        const platform::Clock& clock;
+        // Asks the operator to confirm a reset.
+        platform::Asker& asker;
+        // Takes the time file.
+        MonitorFiles& monitor;
+        // Draws the random cut.
+        RandomSource& random;
         CountdownControls& controls;
         CountdownHost& host;
+        CountdownLink& link;
         SignalOutputs& signalOutputs;
         BoardControl& board;
     };
     explicit CountdownEngine(const Parts& parts);
 
     // ---- Commands ----
-    // The console was shown: no run is prepared, the network gives back the board.
+    // The console was shown: cues start from the first slot, no run is prepared, the network
+    // gives back the board.
     void ConsoleOpened();
     // Tm1Timer: one tick of the running phase.
     void PhaseTick();
@@ -134,6 +157,9 @@ public:
     void IntervalTick();
     // The interval reset (CuteButton22Click): asks, then ends the interval.
     void IntervalReset();
+    // The sound page was shown with no run to resume and its players were cleared: Start waits
+    // for a new Reset.
+    void ForgetReset() { m_resetDone = 0; }
 
     // The cue list as the cue loader built it; also kept as the copy a fresh run starts from.
     void SetCueList(const QStringList& list);
@@ -141,7 +167,7 @@ public:
     void SetPlayers(Phase phase, std::vector<CuePlayer*> players);
 
     // A count-down (phase or interval) is running.
-    bool CountingDown() const { return Tm1On || Tmr2On; }
+    bool CountingDown() const { return m_tm1On || m_tmr2On; }
     // The race (letter "R") or over-time (letter "O") board line for the clock text of the
     // remaining time, at even tenths only, with the prefix; the host shows the text.
     void dpgaz(QChar letter, const QString& clockText);
@@ -151,36 +177,53 @@ public:
     // The current count-down tick.
     qint32 Now() const { return m_ticks.Tick(); }
 
-    // ---- Console phase state ----
-    PhaseState StateWarm = PhaseState::Mae, StateRace = PhaseState::Mae, StateOver = PhaseState::Mae,
-               StateInterval = PhaseState::Mae;
-    qint32 EndWarm = 0, EndRace = 0, EndOver = 0, EndInterval = 0;
-    qint32 LastTick = 0;
-    quint8 Paused = 0;
-    qint32 PauseTick = 0;
-    quint8 Running = 0;
-    quint8 ResetDone = 0;
-    qint32 RandomCut = 0;
-    qint32 BlankTenths = 0;
-    qint32 IntervalTenths = 0;
-    qint32 RestWarm = 0, RestRace = 0, RestOver = 0, RestInterval = 0;
+    // ---- Console phase state, read-only: the commands above change it ----
+    PhaseState StateWarm() const { return m_stateWarm; }
+    PhaseState StateRace() const { return m_stateRace; }
+    PhaseState StateOver() const { return m_stateOver; }
+    PhaseState StateInterval() const { return m_stateInterval; }
+    // The tick at which each phase ends.
+    qint32 EndWarm() const { return m_endWarm; }
+    qint32 EndRace() const { return m_endRace; }
+    qint32 EndOver() const { return m_endOver; }
+    qint32 EndInterval() const { return m_endInterval; }
+    // The last tick handled.
+    qint32 LastTick() const { return m_lastTick; }
+    // Stop paused the run, at PauseTick.
+    quint8 Paused() const { return m_paused; }
+    qint32 PauseTick() const { return m_pauseTick; }
+    quint8 Running() const { return m_running; }
+    // A confirmed Reset has prepared a run; Start needs it.
+    quint8 ResetDone() const { return m_resetDone; }
+    qint32 RandomCut() const { return m_randomCut; }
+    qint32 BlankTenths() const { return m_blankTenths; }
+    qint32 IntervalTenths() const { return m_intervalTenths; }
+    // What was left of the phase that a Stop paused.
+    qint32 RestWarm() const { return m_restWarm; }
+    qint32 RestRace() const { return m_restRace; }
+    qint32 RestOver() const { return m_restOver; }
+    qint32 RestInterval() const { return m_restInterval; }
     // Set once the engine has pressed a signal in this run: ON 1-5 and start, OFF 1-5.
-    std::array<bool, 6> SigOnFired {};
-    std::array<bool, 5> SigOffFired {};
+    const std::array<bool, 6>& SigOnFired() const { return m_sigOnFired; }
+    const std::array<bool, 5>& SigOffFired() const { return m_sigOffFired; }
     // Time spent paused since the race began; the OFF 5 time after the start excludes it.
-    qint32 RacePausedTenths = 0;
+    qint32 RacePausedTenths() const { return m_racePausedTenths; }
     // The presets as a reset took them ("0:05:00.0"), and the random cut as shown.
-    QString PresetWarmText, PresetRaceText, PresetOverText;
-    QString CutText = QStringLiteral("0");
+    const QString& PresetWarmText() const { return m_presetWarmText; }
+    const QString& PresetRaceText() const { return m_presetRaceText; }
+    const QString& PresetOverText() const { return m_presetOverText; }
+    const QString& CutText() const { return m_cutText; }
     // The count-down timers: Tm1 runs the phases, tmr2 the interval.
-    bool Tm1On = false, Tmr2On = false;
+    bool Tm1On() const { return m_tm1On; }
+    bool Tmr2On() const { return m_tmr2On; }
 
-    // ---- Cue state ----
+    // ---- Cue state, read-only ----
     // Pending cues: a phase prefix ("R-", "B-", "Y-", "X-") and the cue's time, in firing order,
-    // ended by "-".
-    QStringList CueList, CueListCopy;
+    // ended by "-"; and the list as loaded, which a fresh run starts from.
+    const QStringList& CueList() const { return m_cueList; }
+    const QStringList& CueListCopy() const { return m_cueListCopy; }
     // The slot of the next cue of the running phase, from 1.
-    int CueStep = 1;
+    int CueStep() const { return m_cueStep; }
 
     // ---- Shared by the phase and interval ticks ----
     // The prefix of a phase's cues.
@@ -202,7 +245,6 @@ public:
     static constexpr qint32 FreshCueTenths = 10;
 
 private:
-    platform::Asker& Asker() const;
     // Takes the tick; false when it equals the last handled one.
     bool TakeTick(qint32* tick);
     // Runs a tick's work; a failure stops the count-down as a Stop would and says why.
@@ -242,12 +284,37 @@ private:
     void AllSignalsOff();
     qint64 PresetTenths(Preset preset) const;
 
-    const ConsoleDevices& m_dev;
+    platform::Asker& m_asker;
+    MonitorFiles& m_monitor;
+    RandomSource& m_random;
     CountdownControls& m_controls;
     CountdownHost& m_host;
+    CountdownLink& m_link;
     SignalOutputs& m_signals;
     BoardControl& m_board;
     CountdownTicks m_ticks;
+
+    PhaseState m_stateWarm = PhaseState::Mae, m_stateRace = PhaseState::Mae, m_stateOver = PhaseState::Mae,
+               m_stateInterval = PhaseState::Mae;
+    qint32 m_endWarm = 0, m_endRace = 0, m_endOver = 0, m_endInterval = 0;
+    qint32 m_lastTick = 0;
+    quint8 m_paused = 0;
+    qint32 m_pauseTick = 0;
+    quint8 m_running = 0;
+    quint8 m_resetDone = 0;
+    qint32 m_randomCut = 0;
+    qint32 m_blankTenths = 0;
+    qint32 m_intervalTenths = 0;
+    qint32 m_restWarm = 0, m_restRace = 0, m_restOver = 0, m_restInterval = 0;
+    std::array<bool, 6> m_sigOnFired {};
+    std::array<bool, 5> m_sigOffFired {};
+    qint32 m_racePausedTenths = 0;
+    QString m_presetWarmText, m_presetRaceText, m_presetOverText;
+    QString m_cutText = QStringLiteral("0");
+    bool m_tm1On = false, m_tmr2On = false;
+    QStringList m_cueList, m_cueListCopy;
+    int m_cueStep = 1;
+
     std::array<std::vector<CuePlayer*>, 4> m_players;
     // The player the cue step started last, and the tick at which it started each player.
     CuePlayer* m_sounding = nullptr;

@@ -11,6 +11,7 @@
 #include "console/ResultLookup.h"
 #include "console/SignalOutputs.h"
 #include "console/Utaikai.h"
+#include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
 
@@ -26,8 +27,12 @@
 namespace console {
 
 // The form as the count-down sees it: the pickers and switches it reads, the digits and
-// read-outs it writes.
-class CountdownFace final : public CountdownHost, public CountdownControls {
+// read-outs it writes, the link's state that the form shares with the timing-server link, and
+// the form's asker.
+class CountdownFace final : public CountdownHost,
+                            public CountdownControls,
+                            public CountdownLink,
+                            public platform::Asker {
 public:
     explicit CountdownFace(TFtaikai& form)
         : f(form)
@@ -48,6 +53,21 @@ public:
         return slot >= 0 && slot < SignalSlotCount ? f.SignalSlots[static_cast<size_t>(slot)] : 0;
     }
     int PulseMs() const override { return f.PulseMs(); }
+
+    // ---- Link ----
+    bool ServerConnected() const override { return TimeServerConnected != 0; }
+    bool BoardFromNetwork() const override { return ::BoardFromNetwork != 0; }
+    void SetBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
+
+    // ---- Asker ----
+    // The form's asker is looked up at each question: the program's current one can be replaced
+    // while the console is open.
+    bool askYesNo(const QString& caption, const QString& text) override
+    {
+        return f.Asker().askYesNo(caption, text);
+    }
+    void inform(const QString& caption, const QString& text) override { f.Asker().inform(caption, text); }
+    void error(const QString& text) override { f.Asker().error(text); }
 
     // ---- Host ----
     void ShowDigits(Phase row, const std::array<int, 6>& values) override
@@ -152,9 +172,17 @@ void TFtaikai::BuildCountdown()
     m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, boardView);
 
     auto face = std::make_unique<CountdownFace>(*this);
-    CountdownControls& controls = *face;
-    m_countdown = std::make_unique<CountdownEngine>(
-        CountdownEngine::Parts { m_dev, controls, *face, *m_signals, *m_boardControl });
+    m_countdown = std::make_unique<CountdownEngine>(CountdownEngine::Parts {
+        .clock = *m_dev.clock,
+        .asker = *face,
+        .monitor = *m_dev.monitor,
+        .random = *m_dev.random,
+        .controls = *face,
+        .host = *face,
+        .link = *face,
+        .signalOutputs = *m_signals,
+        .board = *m_boardControl,
+    });
     m_countdownFace = std::move(face);
 }
 
@@ -166,8 +194,8 @@ void TFtaikai::SyncTimers()
         else if (!on && timer.isActive())
             timer.stop();
     };
-    sync(Tm1, m_countdown->Tm1On);
-    sync(tmr2, m_countdown->Tmr2On);
+    sync(Tm1, m_countdown->Tm1On());
+    sync(tmr2, m_countdown->Tmr2On());
     // The board clock runs whenever the console is open; a stop hands the board back to it.
     if (!m_closeDone && !Tms.isActive())
         Tms.start();

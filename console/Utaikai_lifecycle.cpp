@@ -152,7 +152,6 @@ void TFtaikai::FormShow()
     Panel15->SetColor(platform::clBlack);
     ShowOperatingMode(false);
 
-    m_countdown->CueStep = 1;
     resetdbg();
     checkctb();
 

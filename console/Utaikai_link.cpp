@@ -69,7 +69,7 @@ void TFtaikai::TimeServerLineReceived(const QByteArray& line)
     std::optional<int> blindSeconds;
     bool isNumber = false;
     const int seconds = Edit5->text().trimmed().toInt(&isNumber);
-    if (isNumber && m_countdown->StateWarm == PhaseState::On)
+    if (isNumber && m_countdown->StateWarm() == PhaseState::On)
         blindSeconds = seconds;
     QString problem;
     if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem, blindSeconds))

@@ -130,9 +130,9 @@ void TFtaikai::ReopenCueGrid(CuePhase phase)
 bool TFtaikai::RunResumable() const
 {
     const CountdownEngine& run = *m_countdown;
-    const bool phaseOn = run.StateWarm == PhaseState::On || run.StateRace == PhaseState::On
-        || run.StateOver == PhaseState::On || run.StateInterval == PhaseState::On;
-    return run.Paused == 1 && phaseOn && run.ResetDone == 1;
+    const bool phaseOn = run.StateWarm() == PhaseState::On || run.StateRace() == PhaseState::On
+        || run.StateOver() == PhaseState::On || run.StateInterval() == PhaseState::On;
+    return run.Paused() == 1 && phaseOn && run.ResetDone() == 1;
 }
 
 void TFtaikai::TabSheet2Show()
@@ -148,7 +148,7 @@ void TFtaikai::TabSheet2Show()
     if (counting || RunResumable())
         return;
     clearmp();
-    m_countdown->ResetDone = 0;
+    m_countdown->ForgetReset();
     segclear();
 }
 

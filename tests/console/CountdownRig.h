@@ -136,8 +136,10 @@ private:
     QString m_name, m_file;
 };
 
-// The console's controls and displays.
-class TestPanel final : public console::CountdownControls, public console::CountdownHost {
+// The console's controls and displays, and the timing-server link's state.
+class TestPanel final : public console::CountdownControls,
+                        public console::CountdownHost,
+                        public console::CountdownLink {
 public:
     using Phase = console::Phase;
     using Preset = console::Preset;
@@ -209,6 +211,13 @@ public:
     int timerChanges = 0, reloads = 0, lookups = 0;
     bool throwOnDigits = false;
     std::function<void()> onReload;
+
+    // ---- Link ----
+    bool ServerConnected() const override { return serverConnected; }
+    bool BoardFromNetwork() const override { return boardFromNetwork; }
+    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+
+    bool serverConnected = false, boardFromNetwork = false;
 };
 
 // The engine with everything around it.
@@ -219,11 +228,6 @@ struct CountdownRig {
     CountdownRig()
     {
         transcript.clock = &clock;
-        devices.clock = &clock;
-        devices.monitor = &monitor;
-        devices.random = &random;
-        devices.sleeper = &sleeper;
-        devices.scheduler = &scheduler;
         console::SignalOutputs::View view;
         view.lamp
             = [this](int output, platform::TColor color) { lamps[static_cast<size_t>(output)] = color; };
@@ -232,8 +236,18 @@ struct CountdownRig {
         console::BoardControl::View boardView;
         boardView.status = view.status;
         boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, boardView);
-        engine = std::make_unique<console::CountdownEngine>(
-            console::CountdownEngine::Parts { devices, panel, panel, *outputs, *boardControl });
+        // The scripted asker is the current one while the rig lives.
+        engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
+            .clock = clock,
+            .asker = platform::CurrentAsker(),
+            .monitor = monitor,
+            .random = random,
+            .controls = panel,
+            .host = panel,
+            .link = panel,
+            .signalOutputs = *outputs,
+            .board = *boardControl,
+        });
         const std::pair<Phase, std::pair<const char*, int>> banks[]
             = { { Phase::Warm, { "MP", 13 } }, { Phase::Race, { "MPt", 14 } }, { Phase::Over, { "MPo", 3 } },
                   { Phase::Interval, { "MPi", 3 } } };
@@ -276,9 +290,9 @@ struct CountdownRig {
     {
         return [this, timer, &handled] {
             clock.advanceMs(100);
-            const qint32 before = engine->LastTick;
+            const qint32 before = engine->LastTick();
             ((*engine).*timer)();
-            handled += engine->LastTick == before ? 0 : 1;
+            handled += engine->LastTick() == before ? 0 : 1;
         };
     }
 
@@ -291,7 +305,6 @@ struct CountdownRig {
     FakeScheduler scheduler;
     FakeMonitorFiles monitor;
     FakeRandomSource random;
-    console::ConsoleDevices devices;
     TestPanel panel;
     std::array<platform::TColor, 6> lamps {};
     std::unique_ptr<console::SignalOutputs> outputs;

@@ -2,7 +2,6 @@
 // lines, time file, signal triggers, start pulse and cues; Start, Stop and Reset.
 
 #include "CountdownRig.h"
-#include "app/uComm.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -17,18 +16,8 @@ namespace {
 
 class CountdownEngine : public ::testing::Test, public CountdownRig {
 protected:
-    void SetUp() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
-    void TearDown() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
     console::CountdownEngine& e() { return *engine; }
-    qint64 RaceRemaining() { return e().EndRace - e().Now(); }
+    qint64 RaceRemaining() { return e().EndRace() - e().Now(); }
 };
 
 // One short run from Reset to the end of the over-time: every device and the cues, in order.
@@ -79,9 +68,9 @@ TEST_F(CountdownEngine, AWholeRunAsOneTranscript)
         }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 100 })) << "one start pulse of 100 ms";
     EXPECT_EQ(panel.memo, QStringList({ "-" })) << "the memo mirrors the list down to its end";
-    EXPECT_FALSE(e().Tm1On);
-    EXPECT_EQ(e().StateOver, PhaseState::Ato);
-    EXPECT_FALSE(e().Tmr2On) << "manual operation: no interval";
+    EXPECT_FALSE(e().Tm1On());
+    EXPECT_EQ(e().StateOver(), PhaseState::Ato);
+    EXPECT_FALSE(e().Tmr2On()) << "manual operation: no interval";
     EXPECT_EQ(Lines(monitor.times),
         Lines({ "00:00:04R", "00:00:03R", "00:00:02R", "00:00:01R", "00:00:00R", "00:00:00R", "00:00:02B",
             "00:00:01B", "00:00:00B", "00:00:02Y", "00:00:01Y", "00:00:00Y" }))
@@ -95,11 +84,11 @@ TEST_F(CountdownEngine, AFiveMinuteWarmUpShowsZeroForOneTickAndHandsOverAtMinusO
     EXPECT_EQ(panel.Row(Phase::Race), "010000");
     e().Start();
     Ticks(3000);
-    EXPECT_EQ(e().StateWarm, PhaseState::On);
+    EXPECT_EQ(e().StateWarm(), PhaseState::On);
     EXPECT_EQ(panel.Row(Phase::Warm), "____00") << "remaining 0 shows 0.0";
     Ticks(1);
-    EXPECT_EQ(e().StateWarm, PhaseState::Ato);
-    EXPECT_EQ(e().StateRace, PhaseState::On);
+    EXPECT_EQ(e().StateWarm(), PhaseState::Ato);
+    EXPECT_EQ(e().StateRace(), PhaseState::On);
     EXPECT_EQ(RaceRemaining(), 5999);
     EXPECT_EQ(panel.Row(Phase::Race), "__9599");
 }
@@ -125,12 +114,12 @@ TEST_F(CountdownEngine, TheRandomCutEndsTheWarmUpEarlyAndTheRaceKeepsItsLength)
         rig.Ticks(3000 - 38);
         rig.Stall(c.stallBefore);
         rig.Ticks(1);
-        ASSERT_EQ(rig.engine->StateRace, PhaseState::On) << c.stallBefore;
+        ASSERT_EQ(rig.engine->StateRace(), PhaseState::On) << c.stallBefore;
         EXPECT_EQ(rig.engine->Now() - start, 3000 - c.endsAtRemaining);
         EXPECT_EQ(rig.panel.colors[0], console::CountdownEngine::CutColor);
-        EXPECT_EQ(rig.engine->EndRace - rig.engine->Now(), 5999) << "the full race less the tenth";
-        EXPECT_EQ(rig.engine->EndOver - rig.engine->EndRace, 600);
-        EXPECT_EQ(rig.engine->EndWarm - start, 3000) << "the warm-up's end stays";
+        EXPECT_EQ(rig.engine->EndRace() - rig.engine->Now(), 5999) << "the full race less the tenth";
+        EXPECT_EQ(rig.engine->EndOver() - rig.engine->EndRace(), 600);
+        EXPECT_EQ(rig.engine->EndWarm() - start, 3000) << "the warm-up's end stays";
     }
 }
 
@@ -158,15 +147,15 @@ TEST_F(CountdownEngine, APauseOfSixtySecondsMovesEveryEndBy600Tenths)
 {
     Reset();
     e().Start();
-    const std::array<qint32, 4> before { e().EndWarm, e().EndRace, e().EndOver, e().EndInterval };
+    const std::array<qint32, 4> before { e().EndWarm(), e().EndRace(), e().EndOver(), e().EndInterval() };
     Ticks(300);
     e().Stop();
-    EXPECT_EQ(e().RestWarm, 2700);
+    EXPECT_EQ(e().RestWarm(), 2700);
     Stall(595);
     Ticks(5);
     EXPECT_EQ(panel.Row(Phase::Warm), "__4300") << "nothing counts while paused";
     e().Start();
-    EXPECT_EQ((std::array<qint32, 4> { e().EndWarm, e().EndRace, e().EndOver, e().EndInterval }),
+    EXPECT_EQ((std::array<qint32, 4> { e().EndWarm(), e().EndRace(), e().EndOver(), e().EndInterval() }),
         (std::array<qint32, 4> { before[0] + 600, before[1] + 600, before[2] + 600, before[3] + 600 }));
     Ticks(1);
     EXPECT_EQ(panel.Row(Phase::Warm), "__4299") << "the warm-up goes on where it stopped";
@@ -206,12 +195,12 @@ TEST_F(CountdownEngine, EachTriggerFiresOnceWhenItsTimeHasCome)
         }
         qint64 firedAt = -1000;
         for (int i = 0; i < 3100 && firedAt == -1000; ++i) {
-            const qint64 remaining = rig.engine->EndWarm - rig.engine->Now();
+            const qint64 remaining = rig.engine->EndWarm() - rig.engine->Now();
             if (remaining == c.stallFrom)
                 rig.Stall(c.stallTenths);
             rig.Ticks(1);
-            if (rig.engine->SigOnFired[1])
-                firedAt = rig.engine->EndWarm - rig.engine->Now();
+            if (rig.engine->SigOnFired()[1])
+                firedAt = rig.engine->EndWarm() - rig.engine->Now();
         }
         EXPECT_EQ(firedAt, c.firesAtRemaining) << c.name;
         EXPECT_EQ(rig.lines.fake.calls.filter("dtr 1 on").size(), 1) << c.name << ": once";
@@ -235,13 +224,13 @@ TEST_F(CountdownEngine, OffFiveAfterTheStartCountsOnlyTheRunningRace)
     Stall(600);
     e().Start();
     Ticks(28);
-    EXPECT_FALSE(e().SigOffFired[4]) << "4.8 s of race";
+    EXPECT_FALSE(e().SigOffFired()[4]) << "4.8 s of race";
     Stall(3);
     Ticks(1);
-    EXPECT_TRUE(e().SigOffFired[4]);
+    EXPECT_TRUE(e().SigOffFired()[4]);
     EXPECT_EQ(e().Now() - raceStart - 600, 52);
     EXPECT_FALSE(lines.fake.ports[3].rts);
-    EXPECT_EQ(e().EndWarm - raceStart, -1) << "EndWarm stays where the warm-up ended";
+    EXPECT_EQ(e().EndWarm() - raceStart, -1) << "EndWarm stays where the warm-up ended";
 }
 
 TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTriedAgain)
@@ -311,16 +300,16 @@ TEST_F(CountdownEngine, ResetAnsweredNoChangesNothing)
     e().Start();
     Ticks(100);
     e().Stop();
-    const auto firedBefore = e().SigOnFired;
+    const auto firedBefore = e().SigOnFired();
     asker.answer(false);
     e().Reset();
-    EXPECT_EQ(e().StateWarm, PhaseState::On);
-    EXPECT_EQ(e().Paused, 1);
-    EXPECT_EQ(e().SigOnFired, firedBefore);
+    EXPECT_EQ(e().StateWarm(), PhaseState::On);
+    EXPECT_EQ(e().Paused(), 1);
+    EXPECT_EQ(e().SigOnFired(), firedBefore);
     EXPECT_EQ(panel.reloads, 1) << "the cues are not reloaded";
     EXPECT_EQ(panel.lb[0], "0:00") << "only the read-outs";
     e().Start();
-    EXPECT_EQ(e().EndWarm - e().Now(), 2900) << "Start resumes the paused run";
+    EXPECT_EQ(e().EndWarm() - e().Now(), 2900) << "Start resumes the paused run";
 }
 
 // Start begins a fresh run whenever no phase is on, with the triggers and cues of a new run.
@@ -337,14 +326,14 @@ TEST_F(CountdownEngine, StartWithoutAPhaseOnBeginsAFreshRun)
         e().Stop(); // a pause in the race
         e().Start();
         Ticks(30);
-        EXPECT_EQ(e().StateOver, PhaseState::Ato) << run;
+        EXPECT_EQ(e().StateOver(), PhaseState::Ato) << run;
         EXPECT_EQ(transcript.entries.filter("play MP1").size(), run + 1) << "the cue sounds in every run";
         EXPECT_EQ(transcript.entries.filter("rts 1 on").size(), run + 1) << "and the trigger fires";
     }
     e().Stop(); // a Stop while idle
     e().Start();
-    EXPECT_EQ(e().StateWarm, PhaseState::On) << "not a resume with nothing running";
-    EXPECT_EQ(e().Paused, 0);
+    EXPECT_EQ(e().StateWarm(), PhaseState::On) << "not a resume with nothing running";
+    EXPECT_EQ(e().Paused(), 0);
 }
 
 TEST_F(CountdownEngine, AFailingTickStopsTheCountDownAsAStopAndSaysWhy)
@@ -354,16 +343,16 @@ TEST_F(CountdownEngine, AFailingTickStopsTheCountDownAsAStopAndSaysWhy)
     Ticks(10);
     panel.throwOnDigits = true;
     Ticks(1);
-    EXPECT_FALSE(e().Tm1On);
-    EXPECT_EQ(e().Paused, 1);
+    EXPECT_FALSE(e().Tm1On());
+    EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("digit failure"));
     panel.throwOnDigits = false;
     Stall(50);
     e().Start();
     Ticks(1);
-    EXPECT_EQ(e().StateRace, PhaseState::Mae) << "one phase, resumed";
-    EXPECT_EQ(e().EndWarm - e().Now(), 2988);
+    EXPECT_EQ(e().StateRace(), PhaseState::Mae) << "one phase, resumed";
+    EXPECT_EQ(e().EndWarm() - e().Now(), 2988);
 }
 
 TEST_F(CountdownEngine, NoTickReentersTheEngine)
@@ -392,13 +381,13 @@ TEST_F(CountdownEngine, CuesSurviveAStalledSecondAndMatchHoursWithOrWithoutALead
     Ticks(100);
     EXPECT_EQ(transcript.entries.filter("play").mid(1).join(','), "301 play MP3")
         << "0:59:50 is dropped, 0:59:40 sounds on its own player";
-    EXPECT_EQ(e().CueStep, 4);
+    EXPECT_EQ(e().CueStep(), 4);
     EXPECT_EQ(panel.memo, QStringList({ "-" }));
     EXPECT_EQ(transcript.entries.filter("stop").join(','), "301 stop MP1") << "the cue sounding stops";
 }
 
-// A tick on time and a late tick over the end of the warm-up: of the cues that came due meanwhile the last one of
-// each phase sounds when it is at most 3 s late, the older ones are dropped with their slots, the
+// A tick on time and a late tick over the end of the warm-up: of the cues that came due meanwhile the last
+// one of each phase sounds when it is at most 3 s late, the older ones are dropped with their slots, the
 // later cues keep theirs, and the race's first cue never cuts the start horn of the same tick.
 TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
 {
@@ -406,8 +395,10 @@ TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
         int stall; // tenths without a tick from 4.0 s before the end of the warm-up
         const char* plays;
     } cases[] = {
-        { 0, "21 play MP1,41 stop MP1,41 play MP2,51 stop MP2,51 play MP3,51 play MPt1,71 stop MPt1,71 play MPt2,"
-             "131 stop MPt2,131 play MPt3" }, // on time: the horn and the race's first cue together
+        { 0,
+            "21 play MP1,41 stop MP1,41 play MP2,51 stop MP2,51 play MP3,51 play MPt1,71 stop MPt1,71 play "
+            "MPt2,"
+            "131 stop MPt2,131 play MPt3" }, // on time: the horn and the race's first cue together
         { 44, "55 play MP3,55 play MPt1,71 stop MPt1,71 play MPt2,131 stop MPt2,131 play MPt3" },
         { 64, "75 play MP3,75 play MPt2,131 stop MPt2,131 play MPt3" }, // 2.5 s late
         { 74, "85 play MPt2,131 stop MPt2,131 play MPt3" }, // the horn 3.5 s late
@@ -443,29 +434,29 @@ TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
     EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
     EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav")
         << "said, and the run goes on";
-    EXPECT_TRUE(e().Tm1On);
+    EXPECT_TRUE(e().Tm1On());
 }
 
 TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTime)
 {
     panel.presets[Preset::Warm] = "0:00:01";
     panel.presets[Preset::Race] = "0:00:01";
-    TimeServerConnected = 1;
+    panel.serverConnected = true;
     Reset();
     e().Start();
     Ticks(11);
-    EXPECT_EQ(BoardFromNetwork, 1);
+    EXPECT_TRUE(panel.boardFromNetwork);
     const qsizetype lines = boardPort->sent.size();
     Ticks(8);
     EXPECT_EQ(boardPort->sent.size(), lines) << "no race line from the count-down";
     Ticks(1);
-    EXPECT_EQ(BoardFromNetwork, 0) << "the over-time takes it back";
+    EXPECT_FALSE(panel.boardFromNetwork) << "the over-time takes it back";
     EXPECT_GT(boardPort->sent.size(), lines);
 
-    BoardFromNetwork = 1;
+    panel.boardFromNetwork = true;
     e().Stop();
     Reset();
-    EXPECT_EQ(BoardFromNetwork, 0) << "a confirmed reset gives the board back";
+    EXPECT_FALSE(panel.boardFromNetwork) << "a confirmed reset gives the board back";
 }
 
 TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOverTime)
@@ -476,14 +467,14 @@ TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOve
     random.script = { 3 };
     Reset();
     e().Start();
-    const qint32 interval = e().EndInterval;
+    const qint32 interval = e().EndInterval();
     Ticks(40);
-    EXPECT_EQ(e().StateOver, PhaseState::Ato);
-    EXPECT_EQ(e().StateInterval, PhaseState::On);
-    EXPECT_TRUE(e().Tmr2On);
-    EXPECT_FALSE(e().Tm1On);
-    EXPECT_EQ(e().IntervalTenths, 1800);
-    EXPECT_EQ(e().EndInterval, interval - 1) << "a cut was drawn";
+    EXPECT_EQ(e().StateOver(), PhaseState::Ato);
+    EXPECT_EQ(e().StateInterval(), PhaseState::On);
+    EXPECT_TRUE(e().Tmr2On());
+    EXPECT_FALSE(e().Tm1On());
+    EXPECT_EQ(e().IntervalTenths(), 1800);
+    EXPECT_EQ(e().EndInterval(), interval - 1) << "a cut was drawn";
 }
 
 } // namespace

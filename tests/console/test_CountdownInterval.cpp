@@ -3,7 +3,6 @@
 // forty races as one transcript.
 
 #include "CountdownRig.h"
-#include "app/uComm.h"
 
 #include <QRegularExpression>
 #include <gtest/gtest.h>
@@ -30,34 +29,24 @@ void Watch(CountdownRig& rig, int tenths, Boundaries& b)
 {
     const console::CountdownEngine& e = *rig.engine;
     for (int i = 0; i < tenths; ++i) {
-        const bool warm = e.StateWarm == PhaseState::On, race = e.StateRace == PhaseState::On,
-                   over = e.StateOver == PhaseState::On, interval = e.Tmr2On;
+        const bool warm = e.StateWarm() == PhaseState::On, race = e.StateRace() == PhaseState::On,
+                   over = e.StateOver() == PhaseState::On, interval = e.Tmr2On();
         rig.Ticks(1);
         const qint64 at = Stamp(rig);
-        if (!warm && e.StateWarm == PhaseState::On)
+        if (!warm && e.StateWarm() == PhaseState::On)
             b.warm.push_back(at);
-        if (!race && e.StateRace == PhaseState::On)
+        if (!race && e.StateRace() == PhaseState::On)
             b.race.push_back(at);
-        if (!over && e.StateOver == PhaseState::On)
+        if (!over && e.StateOver() == PhaseState::On)
             b.over.push_back(at);
-        if (!interval && e.Tmr2On)
+        if (!interval && e.Tmr2On())
             b.interval.push_back(at);
     }
 }
 
 class CountdownInterval : public ::testing::Test, public CountdownRig {
 protected:
-    void SetUp() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-        panel.automatic = true;
-    }
-    void TearDown() override
-    {
-        TimeServerConnected = 0;
-        BoardFromNetwork = 0;
-    }
+    void SetUp() override { panel.automatic = true; }
     console::CountdownEngine& e() { return *engine; }
     qint64 Stamp() const { return ::Stamp(*this); }
 };
@@ -120,25 +109,25 @@ TEST_F(CountdownInterval, APauseInTheIntervalDelaysTheNextRunByItsLength)
     Reset();
     e().Start();
     Ticks(9600 + 50);
-    ASSERT_TRUE(e().Tmr2On);
+    ASSERT_TRUE(e().Tmr2On());
     EXPECT_EQ(panel.intervalText, "00:02:55.0");
     e().Stop();
-    EXPECT_EQ(e().RestInterval, 1750);
-    EXPECT_FALSE(e().Tmr2On);
+    EXPECT_EQ(e().RestInterval(), 1750);
+    EXPECT_FALSE(e().Tmr2On());
     Ticks(200);
     EXPECT_EQ(panel.intervalText, "00:02:55.0") << "nothing counts while paused";
     e().Start();
-    EXPECT_TRUE(e().Tmr2On);
-    EXPECT_FALSE(e().Tm1On) << "only the interval resumes";
-    EXPECT_EQ(e().Paused, 1);
+    EXPECT_TRUE(e().Tmr2On());
+    EXPECT_FALSE(e().Tm1On()) << "only the interval resumes";
+    EXPECT_EQ(e().Paused(), 1);
     Ticks(1);
-    EXPECT_EQ(e().Paused, 0) << "the interval tick clears the pause";
+    EXPECT_EQ(e().Paused(), 0) << "the interval tick clears the pause";
     EXPECT_EQ(panel.intervalText, "00:02:54.9");
     Ticks(1748);
-    EXPECT_TRUE(e().Tmr2On) << "one tenth left";
+    EXPECT_TRUE(e().Tmr2On()) << "one tenth left";
     Ticks(1);
-    EXPECT_EQ(e().StateWarm, PhaseState::On) << "19:00 and the 20 s of the pause after the first Start";
-    EXPECT_EQ(e().EndWarm - e().Now(), 3000);
+    EXPECT_EQ(e().StateWarm(), PhaseState::On) << "19:00 and the 20 s of the pause after the first Start";
+    EXPECT_EQ(e().EndWarm() - e().Now(), 3000);
     EXPECT_EQ(Stamp(), 11400 + 200);
 }
 
@@ -152,15 +141,15 @@ TEST_F(CountdownInterval, TheAutomaticResetPreparesTheNextRunWithoutAsking)
     Reset();
     e().Start();
     Ticks(40);
-    ASSERT_TRUE(e().Tmr2On);
+    ASSERT_TRUE(e().Tmr2On());
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::CutColor);
-    BoardFromNetwork = 1;
+    panel.boardFromNetwork = true;
     Ticks(25);
-    ASSERT_EQ(e().StateWarm, PhaseState::On);
+    ASSERT_EQ(e().StateWarm(), PhaseState::On);
     EXPECT_EQ(asker.questions().size(), 1) << "only the operator's Reset asked";
     EXPECT_EQ(panel.cut, "0.7");
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::WarmColor);
-    EXPECT_EQ(BoardFromNetwork, 0);
+    EXPECT_FALSE(panel.boardFromNetwork);
     EXPECT_EQ(panel.reloads, 1) << "the players keep their files";
 }
 
@@ -178,24 +167,24 @@ TEST_F(CountdownInterval, TheIntervalResetEndsTheIntervalAndStartBeginsAFreshRun
             rig.engine->Stop();
         rig.asker.answer(false);
         rig.engine->IntervalReset();
-        EXPECT_EQ(rig.engine->StateInterval, PhaseState::On) << paused;
-        EXPECT_EQ(rig.engine->Tmr2On, !paused);
+        EXPECT_EQ(rig.engine->StateInterval(), PhaseState::On) << paused;
+        EXPECT_EQ(rig.engine->Tmr2On(), !paused);
         EXPECT_EQ(
             rig.asker.questions().last(), "オートモードのインターバルカウントを初期化してよろしいですか？");
 
         rig.asker.answer(true);
         rig.engine->IntervalReset();
         EXPECT_EQ(rig.panel.intervalText, "00:00:00") << paused;
-        EXPECT_EQ(rig.engine->StateInterval, PhaseState::Mae);
-        EXPECT_FALSE(rig.engine->Tmr2On);
+        EXPECT_EQ(rig.engine->StateInterval(), PhaseState::Mae);
+        EXPECT_FALSE(rig.engine->Tmr2On());
         rig.Ticks(2000);
-        EXPECT_EQ(rig.engine->StateWarm, PhaseState::Ato) << paused << ": no restart";
-        EXPECT_FALSE(rig.engine->Tm1On);
+        EXPECT_EQ(rig.engine->StateWarm(), PhaseState::Ato) << paused << ": no restart";
+        EXPECT_FALSE(rig.engine->Tm1On());
 
         rig.engine->Start();
-        EXPECT_EQ(rig.engine->StateWarm, PhaseState::On) << paused;
-        EXPECT_EQ(rig.engine->EndWarm - rig.engine->Now(), 3000) << paused << ": a fresh run";
-        EXPECT_EQ(rig.engine->Paused, 0);
+        EXPECT_EQ(rig.engine->StateWarm(), PhaseState::On) << paused;
+        EXPECT_EQ(rig.engine->EndWarm() - rig.engine->Now(), 3000) << paused << ": a fresh run";
+        EXPECT_EQ(rig.engine->Paused(), 0);
     }
 }
 
@@ -214,16 +203,16 @@ TEST_F(CountdownInterval, AFailingIntervalTickStopsItAndStartResumesIt)
     };
     Ticks(31 + 12);
     EXPECT_EQ(inner, 0) << "no tick inside a tick";
-    EXPECT_FALSE(e().Tmr2On);
-    EXPECT_EQ(e().Paused, 1);
+    EXPECT_FALSE(e().Tmr2On());
+    EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("player failure"));
-    EXPECT_EQ(e().RestInterval, 50 - 12);
+    EXPECT_EQ(e().RestInterval(), 50 - 12);
     Stall(30);
     e().Start();
-    EXPECT_TRUE(e().Tmr2On);
+    EXPECT_TRUE(e().Tmr2On());
     Ticks(38);
-    EXPECT_EQ(e().StateWarm, PhaseState::On) << "the resumed interval started the next run";
+    EXPECT_EQ(e().StateWarm(), PhaseState::On) << "the resumed interval started the next run";
 }
 
 // Forty races of 5:00, 10:00 and 1:00 with intervals of 3:00, each started by the interval before
@@ -241,9 +230,9 @@ TEST_F(CountdownInterval, AFortyRaceDayRepeatsItsFirstRunExactly)
     e().Start();
     std::vector<qint64> starts { Stamp() };
     while (starts.size() < 41) {
-        const bool before = e().StateWarm == PhaseState::On;
+        const bool before = e().StateWarm() == PhaseState::On;
         Ticks(1);
-        if (!before && e().StateWarm == PhaseState::On)
+        if (!before && e().StateWarm() == PhaseState::On)
             starts.push_back(Stamp());
         ASSERT_LT(Stamp(), 41 * 11400) << "a run was missed";
     }

@@ -66,7 +66,7 @@ TEST_F(UtaikaiCountdown, MidRaceTheControlPageShowsTheRunningDigitsLampsAndCues)
     f->CuteButton1->Click();
     EXPECT_TRUE(f->Tm1.isActive());
     Ticks(*f, 300 + 1500); // 2:30 into the race
-    EXPECT_EQ(f->Engine().StateRace, PhaseState::On);
+    EXPECT_EQ(f->Engine().StateRace(), PhaseState::On);
     EXPECT_EQ(Digits(f->SegRace), "__7300") << "7:30.0 left of 10:00";
     EXPECT_EQ(Digits(f->SegWarm), "____00") << "the warm-up shows where it ended";
     EXPECT_EQ(f->Memo1->toPlainText(), "Y-0:00:30\n-") << "the race cue has sounded";
@@ -218,7 +218,7 @@ TEST_F(UtaikaiCountdown, AutomaticOperationIsThePickersOwnStateNotWhetherItsPage
     ASSERT_FALSE(f->DTPauto->isVisible());
     f->CuteButton1->Click();
     Ticks(*f, 40);
-    EXPECT_EQ(f->Engine().StateInterval, PhaseState::On);
+    EXPECT_EQ(f->Engine().StateInterval(), PhaseState::On);
     EXPECT_TRUE(f->tmr2.isActive());
     EXPECT_FALSE(f->Tm1.isActive());
     f->close();

@@ -69,8 +69,8 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_EQ(f->ScheduleEndText, "9:40:00");
     EXPECT_EQ(f->rs232c1->portname, "COM2");
     EXPECT_EQ(f->rs232c3->portname, "COM4");
-    EXPECT_EQ(f->Engine().ResetDone, 0);
-    EXPECT_EQ(f->Engine().CueStep, 1);
+    EXPECT_EQ(f->Engine().ResetDone(), 0);
+    EXPECT_EQ(f->Engine().CueStep(), 1);
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(f->Pnl[i]->Color(), platform::clGray);
         EXPECT_EQ(f->PLd[i]->Color(), platform::clGray);

@@ -177,7 +177,7 @@ TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
         Ticks(*f, 20);
         EXPECT_FALSE(f->tmr2.isActive());
         EXPECT_EQ(f->Tm1.isActive(), backToAutomatic);
-        EXPECT_EQ(f->Engine().StateWarm, backToAutomatic ? PhaseState::On : PhaseState::Mae);
+        EXPECT_EQ(f->Engine().StateWarm(), backToAutomatic ? PhaseState::On : PhaseState::Mae);
         f->CuteButton2->Click();
         asker.answer(true);
         f->CuteButton5->Click();

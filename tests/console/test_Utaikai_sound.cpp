@@ -163,8 +163,8 @@ TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
     auto f = OpenWithPlayers();
     Exec("drop table music");
     f->setmp();
-    EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
-    EXPECT_EQ(f->Engine().CueListCopy, QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
+    EXPECT_EQ(f->Engine().CueListCopy(), QStringList { "-" });
     EXPECT_TRUE(f->StatusLine->text().startsWith("音声データを読み込めませんでした"))
         << f->StatusLine->text().toStdString();
     f->CueFiles[0]->setText("/w.wav");
@@ -200,7 +200,7 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     Tick(*f, 20); // stops w3 and asks for w1
     ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, 5000)) << "the tick handed the stop over";
     Tick(*f, 10);
-    EXPECT_EQ(f->Engine().StateRace, console::PhaseState::On) << "the race started at its time";
+    EXPECT_EQ(f->Engine().StateRace(), console::PhaseState::On) << "the race started at its time";
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return f->StatusLine->text().contains(QStringLiteral("音声の出力が応答しません: ")); }, 5000));
     Tick(*f, 20); // w1 has now waited three seconds
@@ -291,10 +291,10 @@ TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForARes
     AddCue('w', "0:00:03", "/w.wav");
     auto f = OpenWithPlayers();
     Reset(*f);
-    ASSERT_EQ(f->Engine().ResetDone, 1);
+    ASSERT_EQ(f->Engine().ResetDone(), 1);
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_TRUE(players["MP1"]->file.isEmpty());
-    EXPECT_EQ(f->Engine().ResetDone, 0);
+    EXPECT_EQ(f->Engine().ResetDone(), 0);
     for (const auto* row : { &f->SegWarm, &f->SegRace, &f->SegOver })
         for (const auto* seg : *row)
             EXPECT_EQ(seg->Value(), -2);
@@ -314,7 +314,7 @@ TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForARes
     EXPECT_FALSE(f->CueSetButtons[0]->isEnabled());
     EXPECT_FALSE(f->CueGrids[0]->isEnabled());
     EXPECT_EQ(players["MP1"]->file, "/w.wav");
-    EXPECT_EQ(f->Engine().ResetDone, 1);
+    EXPECT_EQ(f->Engine().ResetDone(), 1);
     testing_support::SaveGrab(f.get(), "console-sound-set-counting");
     f->close();
 }
@@ -332,7 +332,7 @@ TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
 
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_FALSE(f->Panel14->isVisible());
-    EXPECT_EQ(f->Engine().ResetDone, 1);
+    EXPECT_EQ(f->Engine().ResetDone(), 1);
     EXPECT_EQ(players["MP2"]->file, "/w1.wav");
     EXPECT_EQ(WarmDigits(*f), warmDigits) << "the paused time stays on the digits";
     f->PageControl1->setCurrentWidget(f->TabSheet1);
@@ -357,9 +357,9 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
     Reset(*f);
-    EXPECT_EQ(f->Engine().ResetDone, 1) << "a file that does not open does not stop the reset";
+    EXPECT_EQ(f->Engine().ResetDone(), 1) << "a file that does not open does not stop the reset";
     EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav"));
-    EXPECT_EQ(f->Engine().CueList, QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
+    EXPECT_EQ(f->Engine().CueList(), QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
 
     // Warm-up 5 s, race 5 s, over-time 2 s; a cue at T sounds at the first tenth below T.
     const QStringList run { "21 play MP1", "41 stop MP1", "41 play MP2", "81 stop MP1", "81 stop MP2",
@@ -368,7 +368,7 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
         f->CuteButton1->Click();
         EXPECT_EQ(RunTranscript(*f, 130), run) << "run " << n + 1;
         EXPECT_FALSE(f->Tm1.isActive());
-        EXPECT_EQ(f->Engine().CueList, QStringList { "-" });
+        EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
     }
     f->close();
 }
