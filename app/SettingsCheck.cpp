@@ -1,9 +1,9 @@
 #include "app/SettingsCheck.h"
 
+#include "platform/ClockText.h"
 #include "platform/IniFile.h"
 
 #include <QRegularExpression>
-#include <QTime>
 #include <algorithm>
 
 CheckedSettingsReader::CheckedSettingsReader(const platform::IniFile& ini)
@@ -66,12 +66,7 @@ bool DecimalDigits(const QString& value)
 
 bool ClockTextOrEmpty(const QString& value)
 {
-    if (value.isEmpty())
-        return true;
-    static const QRegularExpression clock(QStringLiteral("^([0-9]{1,2}):([0-9]{2}):([0-9]{2})$"));
-    const QRegularExpressionMatch m = clock.match(value);
-    return m.hasMatch()
-        && QTime::isValid(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
+    return value.isEmpty() || platform::ParseClockText(value).has_value();
 }
 
 bool TenthsOfADay(const QString& value)

@@ -4,6 +4,7 @@
 #include "app/uComm.h"
 #include "app/uselecttaikai.h"
 #include "components/CuteBtn.h"
+#include "components/FormParts.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
 #include "platform/TavoApplication.h"
@@ -54,20 +55,10 @@ bool IsInput(QEvent::Type type)
     }
 }
 
-components::TCuteButton* FlatButton(
-    QWidget* parent, const char* name, const QString& caption, platform::TColor face)
+// The start window's two buttons: white bold captions on a flat face of their colour.
+components::ButtonLook FlatLook(const QWidget* form, platform::TColor face)
 {
-    auto* button = new components::TCuteButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->SetCaption(caption);
-    button->SetColor(face);
-    button->SetFontColor(platform::clWhite);
-    QFont font = parent->font();
-    font.setPixelSize(16);
-    font.setBold(true);
-    button->setFont(font);
-    button->resize(145, 41);
-    return button;
+    return { face, platform::clWhite, components::ResizedFont(form->font(), 16, true) };
 }
 
 // A chequered flag waving over the picture's left part: rows of squares whose columns sway on a
@@ -167,10 +158,10 @@ TFmain::TFmain(QWidget* parent)
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
 
-    CuteButton1 = FlatButton(this, "CuteButton1", QStringLiteral("大会実行"), 0x00FF0000);
-    CuteButton1->move(kClientWidth / 2 - 145 - 16, 236);
-    CuteButton2 = FlatButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"), platform::clBlack);
-    CuteButton2->move(kClientWidth / 2 + 16, 236);
+    CuteButton1 = components::MakeButton(this, "CuteButton1", QStringLiteral("大会実行"),
+        QRect(kClientWidth / 2 - 145 - 16, 236, 145, 41), FlatLook(this, 0x00FF0000));
+    CuteButton2 = components::MakeButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"),
+        QRect(kClientWidth / 2 + 16, 236, 145, 41), FlatLook(this, platform::clBlack));
     LabelUpgrade = new QLabel(this);
     LabelUpgrade->setObjectName(QStringLiteral("LabelUpgrade"));
     LabelUpgrade->setAlignment(Qt::AlignCenter);

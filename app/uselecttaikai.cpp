@@ -4,6 +4,7 @@
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
+#include "components/FormParts.h"
 #include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
@@ -61,40 +62,21 @@ ModeColors ColorsOf(const QString& mode)
 components::TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
     platform::TColor face, platform::TColor text, const QRect& geometry, int pixelSize = 12)
 {
-    auto* button = new components::TCuteButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->SetCaption(caption);
-    button->SetColor(face);
-    button->SetFontColor(text);
-    QFont font = parent->font();
-    font.setPixelSize(pixelSize);
-    font.setBold(pixelSize > 12);
-    button->setFont(font);
-    button->setGeometry(geometry);
-    return button;
+    return components::MakeButton(parent, name, caption, geometry,
+        { face, text, components::ResizedFont(parent->font(), pixelSize, pixelSize > 12) });
 }
 
 QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QLatin1String(name));
+    auto* panel = components::Named(new QFrame(parent), name, geometry);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
-    panel->setGeometry(geometry);
     return panel;
-}
-
-void PaintPanel(QWidget* panel, platform::TColor color)
-{
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, platform::ColorFromRef(color));
-    panel->setPalette(pal);
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QPoint& at)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(name));
+    auto* label = components::Named(new QLabel(caption, parent), name);
     label->move(at);
     label->adjustSize();
     return label;
@@ -317,7 +299,7 @@ void TFselecttaikai::ApplyEditorColor(platform::TColor color)
 {
     for (QWidget* panel :
         { static_cast<QWidget*>(pTikiEdit), static_cast<QWidget*>(Panel1), static_cast<QWidget*>(Panel2) })
-        PaintPanel(panel, color);
+        components::SetPaletteColor(panel, QPalette::Window, color);
     Btouroku->SetColor(color);
     CbCancel->SetColor(color);
 }

@@ -3,6 +3,7 @@
 #include "console/BoardControl.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleLifecycle.h"
+#include "console/CueTable.h"
 #include "console/MonitorFiles.h"
 #include "console/SignalOutputs.h"
 #include "platform/Asker.h"
@@ -29,17 +30,10 @@ CountdownEngine::CountdownEngine(const Parts& parts)
 
 QString CountdownEngine::CuePrefix(Phase phase)
 {
-    switch (phase) {
-    case Phase::Warm:
-        return QStringLiteral("R-");
-    case Phase::Race:
-        return QStringLiteral("B-");
-    case Phase::Over:
-        return QStringLiteral("Y-");
-    case Phase::Interval:
-        return QStringLiteral("X-");
-    }
-    return {};
+    // The cue bank writes the list with the cue table's prefixes; the phases run in one order.
+    static_assert(int(Phase::Warm) == int(CuePhase::Warm) && int(Phase::Race) == int(CuePhase::Race)
+        && int(Phase::Over) == int(CuePhase::Over) && int(Phase::Interval) == int(CuePhase::Interval));
+    return QLatin1String(PhaseInfo(static_cast<CuePhase>(phase)).prefix);
 }
 
 std::optional<std::array<int, 6>> CountdownEngine::RowDigits(const QString& clockText)

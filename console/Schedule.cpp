@@ -4,6 +4,7 @@
 #include "app/uComm.h"
 #include "console/ScheduleSql.h"
 #include "platform/Asker.h"
+#include "platform/ClockText.h"
 #include "platform/DataSet.h"
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 namespace console {
 
 using namespace schedule_sql;
+using platform::LongTimeTextOfSeconds;
 
 namespace {
 
@@ -54,8 +56,9 @@ void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
         { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,round,heat,uc")
                 + (row.titled ? QStringLiteral(",roundtl,heattl)values(") : QStringLiteral(")values(")),
             Quoted(code) + QLatin1Char(',') + QString::number(row.rr) + QLatin1Char(',')
-                + Quoted(TimeText(row.start)) + QLatin1Char(','),
-            Quoted(TimeText(row.end)) + QStringLiteral(",'-',") + Quoted(row.text) + QLatin1Char(','),
+                + Quoted(LongTimeTextOfSeconds(row.start)) + QLatin1Char(','),
+            Quoted(LongTimeTextOfSeconds(row.end)) + QStringLiteral(",'-',") + Quoted(row.text)
+                + QLatin1Char(','),
             Quoted(row.round) + QLatin1Char(',') + Quoted(row.heat) + QLatin1Char(',')
                 + Quoted(QString::number(row.uc)),
             row.titled ? QLatin1Char(',') + Quoted(row.roundtl) + QLatin1Char(',') + Quoted(row.heattl)
@@ -284,8 +287,9 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
         return select;
     for (const Laid& row : laid)
         Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(TimeText(row.start)),
-                QStringLiteral(",etime=") + Quoted(TimeText(row.end)) + QStringLiteral(",rr='-1'"),
+            { QStringLiteral("update rmenu set btime=") + Quoted(LongTimeTextOfSeconds(row.start)),
+                QStringLiteral(",etime=") + Quoted(LongTimeTextOfSeconds(row.end))
+                    + QStringLiteral(",rr='-1'"),
                 EventWhere(m_code) + UcFilter(row.uc) });
     Exec(q, { QStringLiteral("update rmenu set rr=1 ") + EventWhere(m_code) });
     return select;
@@ -355,7 +359,7 @@ ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const
     // The new heats (marked to go in front) keep their times; the rows that followed the
     // round's start move back behind them.
     ScheduleOutcome out = Placed(ScheduleOutcome::Place::Last);
-    out.shownSql = resettime(TimeText(start));
+    out.shownSql = resettime(LongTimeTextOfSeconds(start));
     return out;
 }
 
@@ -373,7 +377,7 @@ ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int
         RefuseIfPastMidnight(start + duration);
         Exec(*m_dm.Qtemp,
             { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
-                QStringLiteral("and btime>=") + Quoted(TimeText(start)) });
+                QStringLiteral("and btime>=") + Quoted(LongTimeTextOfSeconds(start)) });
         InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
         RechainSchedule(QStringLiteral("rr,btime"));
         return Placed(ScheduleOutcome::Place::Row, uc);
@@ -400,7 +404,8 @@ ScheduleOutcome Schedule::Change(const ScheduleEditor& editor, std::optional<int
                 RefuseIfPastMidnight(heat.btime + duration);
             for (const ScheduleRow& heat : heats)
                 Exec(*m_dm.Qedit,
-                    { QStringLiteral("update rmenu set etime=") + Quoted(TimeText(heat.btime + duration)),
+                    { QStringLiteral("update rmenu set etime=")
+                            + Quoted(LongTimeTextOfSeconds(heat.btime + duration)),
                         EventWhere(m_code) + UcFilter(heat.uc) });
             RechainSchedule(QStringLiteral("rr,btime"));
             return Placed(ScheduleOutcome::Place::Row, chosen->uc);
@@ -413,10 +418,11 @@ ScheduleOutcome Schedule::Change(const ScheduleEditor& editor, std::optional<int
         RefuseIfPastMidnight(start + duration);
         Exec(*m_dm.Qedit,
             { QStringLiteral("update rmenu set rr='-1' ") + EventWhere(m_code),
-                QStringLiteral("and btime<=") + Quoted(TimeText(row.btime)) });
+                QStringLiteral("and btime<=") + Quoted(LongTimeTextOfSeconds(row.btime)) });
         Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(TimeText(start)) + QStringLiteral(",etime=")
-                    + Quoted(TimeText(start + duration)) + QStringLiteral(",rr='-1'"),
+            { QStringLiteral("update rmenu set btime=") + Quoted(LongTimeTextOfSeconds(start))
+                    + QStringLiteral(",etime=") + Quoted(LongTimeTextOfSeconds(start + duration))
+                    + QStringLiteral(",rr='-1'"),
                 QStringLiteral(",rmenu=") + Quoted(editor.text) + QLatin1Char(' ') + EventWhere(m_code)
                     + UcFilter(row.uc) });
         RechainSchedule(QStringLiteral("rr,btime"));
@@ -476,8 +482,9 @@ ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
                     true);
                 for (q.First(); !q.Eof(); q.Next()) {
                     q.Edit();
-                    q.FieldByName(QStringLiteral("btime"))->SetAsString(TimeText(start));
-                    q.FieldByName(QStringLiteral("etime"))->SetAsString(TimeText(start + length));
+                    q.FieldByName(QStringLiteral("btime"))->SetAsString(LongTimeTextOfSeconds(start));
+                    q.FieldByName(QStringLiteral("etime"))
+                        ->SetAsString(LongTimeTextOfSeconds(start + length));
                     q.FieldByName(QStringLiteral("rr"))->SetAsInteger(-1);
                     q.Post();
                     start += length;
@@ -516,7 +523,7 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
             const int uc = NewUc();
             Exec(q,
                 { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
-                    QStringLiteral("and btime>=") + Quoted(TimeText(start)) });
+                    QStringLiteral("and btime>=") + Quoted(LongTimeTextOfSeconds(start)) });
             // The text is built from the round's titles, which may hold blanks of their own.
             InsertRow(q, m_code,
                 { 1, start, start + length, HeatText(heat.roundtl, heat.round, heat.heattl, number), uc,

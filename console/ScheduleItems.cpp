@@ -3,11 +3,13 @@
 #include "app/Udm1.h"
 #include "console/Schedule.h"
 #include "console/ScheduleSql.h"
+#include "platform/ClockText.h"
 #include "platform/DataSet.h"
 
 namespace console {
 
 using namespace schedule_sql;
+using platform::LongTimeTextOfSeconds;
 
 ScheduleItems::ScheduleItems(TDM1& dm, QString eventCode)
     : m_dm(dm)
@@ -19,7 +21,7 @@ void ScheduleItems::SetNext(int start, int end, const QString& text, int now)
 {
     m_nextStart = QTime::fromMSecsSinceStartOfDay(start * 1000);
     m_labels.next = text;
-    m_labels.nextTimes = TimeText(start) + QLatin1Char('-') + TimeText(end);
+    m_labels.nextTimes = LongTimeTextOfSeconds(start) + QLatin1Char('-') + LongTimeTextOfSeconds(end);
     // A next item that should have started already (rows that overlap) is not watched: the
     // ticker would otherwise work the items out afresh at every tick.
     m_waiting = start >= now;
@@ -30,7 +32,8 @@ const ItemLabels& ScheduleItems::Show(const QTime& now)
     const int second = Seconds(now);
     platform::Query& q = *m_dm.Qnext;
     Open(q,
-        { EventRows(m_code), QStringLiteral("and etime>='") + TimeText(second) + QLatin1Char('\''),
+        { EventRows(m_code),
+            QStringLiteral("and etime>='") + LongTimeTextOfSeconds(second) + QLatin1Char('\''),
             QStringLiteral("order by btime") });
     m_labels = {};
     m_waiting = false;
@@ -56,7 +59,8 @@ const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd
     if (m_waiting && second == start) {
         platform::Query& q = *m_dm.Qnext;
         Open(q,
-            { EventRows(m_code), QStringLiteral("and btime>='") + TimeText(second) + QLatin1Char('\''),
+            { EventRows(m_code),
+                QStringLiteral("and btime>='") + LongTimeTextOfSeconds(second) + QLatin1Char('\''),
                 QStringLiteral("order by btime") });
         q.First();
         if (!q.Eof() && ReadScheduleRow(q).btime == second) {

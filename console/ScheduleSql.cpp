@@ -1,7 +1,6 @@
 #include "console/ScheduleSql.h"
 
 #include "app/uComm.h"
-#include "console/Utaikai_time.h"
 #include "platform/DataSet.h"
 
 #include <QTime>
@@ -31,8 +30,6 @@ QString Quoted(const QString& text)
 }
 
 int Seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
-
-QString TimeText(int seconds) { return LongTimeTextOfSeconds(seconds); }
 
 QString EventRows(const QString& eventCode)
 {

@@ -25,8 +25,6 @@ QString Quoted(const QString& text);
 
 // Whole seconds since midnight of a time; an invalid time counts as 0:00:00.
 int Seconds(const QTime& time);
-// H:MM:SS of a count of seconds since midnight.
-QString TimeText(int seconds);
 
 // "select * from rmenu where tcode='<code>'", the code's apostrophes doubled.
 QString EventRows(const QString& eventCode);

@@ -4,6 +4,7 @@
 #include "app/Udm1.h"
 #include "components/CommX.h"
 #include "components/CuteBtn.h"
+#include "components/FormParts.h"
 #include "components/LED7Seg.h"
 #include "components/rs232c.h"
 #include "console/ConsoleRealDevices.h"
@@ -46,27 +47,16 @@ constexpr int StatusTop = 635;
 constexpr int StatusTimeWidth = 60;
 constexpr int StatusTextLeft = 4 + StatusTimeWidth + 4;
 
+using components::Named;
 using components::TCuteButton;
 using components::TLED7Seg;
 using platform::TColor;
 
 QFont ConsoleFont(int pixels, bool bold = false) { return platform::FormFont(pixels, bold); }
 
-template <class W> W* Named(W* w, const char* name, const QRect& r)
-{
-    w->setObjectName(QLatin1String(name));
-    w->setGeometry(r);
-    return w;
-}
-
 // The colour of a control's caption. The indicator marks of check boxes and radio buttons keep
 // the dark text colour, so that they stay visible on their white boxes.
-void SetTextColor(QWidget* w, TColor color)
-{
-    QPalette pal = w->palette();
-    pal.setColor(QPalette::WindowText, platform::ColorFromRef(color));
-    w->setPalette(pal);
-}
+void SetTextColor(QWidget* w, TColor color) { components::SetPaletteColor(w, QPalette::WindowText, color); }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
     TColor color = platform::clWhite, int pixels = 12)
@@ -87,12 +77,8 @@ QLabel* Caption(
 TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& r,
     TColor face = platform::clBtnFace, TColor fontColor = platform::clBlack, int pixels = 12)
 {
-    auto* b = Named(new TCuteButton(parent), name, r);
-    b->SetCaption(caption);
-    b->SetColor(face);
-    b->SetFontColor(fontColor);
-    b->setFont(ConsoleFont(pixels, pixels >= 16));
-    return b;
+    return components::MakeButton(
+        parent, name, caption, r, { face, fontColor, ConsoleFont(pixels, pixels >= 16) });
 }
 
 QTimeEdit* MakeTime(QWidget* parent, const char* name, const QRect& r, int pixels = 12)
@@ -150,12 +136,9 @@ QPlainTextEdit* MakeMemo(QWidget* parent, const char* name, const QRect& r)
 
 QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption)
 {
-    auto* page = new QWidget;
-    page->setObjectName(QLatin1String(name));
+    auto* page = Named(new QWidget, name);
     page->setAutoFillBackground(true);
-    QPalette pal = page->palette();
-    pal.setColor(QPalette::Window, Qt::black);
-    page->setPalette(pal);
+    components::SetPaletteColor(page, QPalette::Window, platform::clBlack);
     tabs->addTab(page, caption);
     return page;
 }
@@ -422,11 +405,10 @@ void TFtaikai::BuildSoundSetPage()
         CueGrids[k]->setContextMenuPolicy(Qt::CustomContextMenu);
         CueFiles[k]->setContextMenuPolicy(Qt::CustomContextMenu);
 
-        CueGridMenus[k] = new QMenu(p);
-        CueGridMenus[k]->setObjectName(QLatin1String(cols[i].gridMenu));
-        CueGridMenus[k]->addAction(QStringLiteral("削除"))->setObjectName(QLatin1String(cols[i].gridItem));
+        CueGridMenus[k] = Named(new QMenu(p), cols[i].gridMenu);
+        Named(CueGridMenus[k]->addAction(QStringLiteral("削除")), cols[i].gridItem);
         CueFileMenus[k] = new QMenu(p);
-        CueFileMenus[k]->addAction(QStringLiteral("開く"))->setObjectName(QLatin1String(cols[i].boxItem));
+        Named(CueFileMenus[k]->addAction(QStringLiteral("開く")), cols[i].boxItem);
     }
     CuteButton10 = MakeButton(p, "CuteButton10", QStringLiteral("サウンドSTOP"), QRect(10, 546, 150, 40),
         platform::clRed, platform::clWhite, 14);
@@ -472,7 +454,7 @@ void TFtaikai::BuildRaceInfoPage()
     N6 = PopupMenu7->addAction(QStringLiteral("ヒートの削除"));
     for (auto [a, n] :
         { std::pair { edt, "edt" }, { N7, "N7" }, { N3, "N3" }, { N4, "N4" }, { N5, "N5" }, { N6, "N6" } })
-        a->setObjectName(QLatin1String(n));
+        Named(a, n);
     Edit4 = MakeEdit(p, "Edit4", QString(), QRect(10, 506, 560, 22));
     Edit4->hide();
 

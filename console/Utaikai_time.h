@@ -1,9 +1,10 @@
 #pragma once
 
-// The console's time base and clock texts. Every count-down of the console runs on tenths of a
-// second; durations arrive as clock texts ("0:05:00", "00:05:00.0") and go back out as texts.
+// The console's time base. Every count-down of the console runs on tenths of a second; their
+// clock texts ("0:05:00", "00:05:00.0") are those of platform/ClockText.h.
 
-#include <QString>
+#include "platform/ClockText.h"
+
 #include <QtGlobal>
 
 class QTime;
@@ -14,24 +15,15 @@ class Clock;
 
 namespace console {
 
+// The count-downs' clock texts, under the names the console calls them by.
+using platform::LongTimeText;
+using platform::LongTimeTextOfSeconds;
+using platform::SecondsToHMS;
+using platform::TenthsToHMST;
+using platform::TimeStrToTenths;
+
 // Tenths of a second in one day: a wall-clock tick runs from 0 to TicksPerDay - 1.
 inline constexpr qint64 TicksPerDay = 864000;
-
-// Clock text (HH:MM:SS, H:MM:SS, optionally followed by "." and one tenths digit) to tenths.
-// Fields are taken by position; a missing or non-numeric field counts as 0, so "" and "abc" give 0.
-qint64 TimeStrToTenths(const QString& text);
-
-// Seconds to HH:MM:SS; hours keep all their digits from 100 on. A negative count gives "00:00:00".
-QString SecondsToHMS(qint64 seconds);
-
-// Tenths to HH:MM:SS.t; a negative count gives "00:00:00.0".
-QString TenthsToHMST(qint64 tenths);
-
-// A time of day as H:MM:SS (hours without a leading zero). This is the text that pickers hand
-// to the conversions and that the tables store; it never follows the locale.
-QString LongTimeText(const QTime& time);
-// The same form for a count of seconds (hours beyond 23 are written as they are).
-QString LongTimeTextOfSeconds(qint64 seconds);
 
 // Wall-clock tick of a time of day: tenths since midnight, truncated (12:00:00.05 -> 432000).
 qint32 TickOfDay(const QTime& time);

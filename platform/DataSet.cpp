@@ -168,13 +168,13 @@ QString TextOf(const Column& c, const QVariant& v)
         break;
     case sql::Temporal::Time:
         if (const auto t = sql::ParseTime(raw))
-            return sql::ShownTime(*t);
+            return sql::StoredTime(*t);
         break;
     case sql::Temporal::Timestamp:
         if (const auto dt = sql::ParseDateTime(raw)) {
             if (dt->time() == QTime(0, 0))
                 return sql::ShownDate(dt->date());
-            return sql::ShownDate(dt->date()) + u' ' + sql::ShownTime(dt->time());
+            return sql::ShownDate(dt->date()) + u' ' + sql::StoredTime(dt->time());
         }
         break;
     case sql::Temporal::None:
@@ -1218,10 +1218,10 @@ QString Param::AsString() const
     case QMetaType::QDate:
         return sql::ShownDate(m_value.toDate());
     case QMetaType::QTime:
-        return sql::ShownTime(m_value.toTime());
+        return sql::StoredTime(m_value.toTime());
     case QMetaType::QDateTime: {
         const QDateTime dt = m_value.toDateTime();
-        return sql::ShownDate(dt.date()) + u' ' + sql::ShownTime(dt.time());
+        return sql::ShownDate(dt.date()) + u' ' + sql::StoredTime(dt.time());
     }
     default:
         return PlainText(m_value);

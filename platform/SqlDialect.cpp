@@ -1,5 +1,7 @@
 #include "platform/SqlDialect.h"
 
+#include "platform/ClockText.h"
+
 #include <algorithm>
 #include <cstring>
 #include <sqlite3.h>
@@ -229,29 +231,10 @@ void SkipSpaces(const char*& p, const char* e)
         ++p;
 }
 
-// H:MM[:SS[.fff]] as milliseconds since midnight; -1 when it does not parse.
-qint64 TimeKey(const char*& p, const char* e)
-{
-    int h, m, sec = 0, ms = 0, n;
-    if (!Digits(p, e, 2, h, n) || p >= e || *p != ':')
-        return -1;
-    ++p;
-    if (!Digits(p, e, 2, m, n) || n != 2 || m > 59)
-        return -1;
-    if (p < e && *p == ':') {
-        ++p;
-        if (!Digits(p, e, 2, sec, n) || n != 2 || sec > 59)
-            return -1;
-        if (p < e && *p == '.') {
-            ++p;
-            int frac;
-            if (!Digits(p, e, 3, frac, n))
-                return -1;
-            ms = n == 1 ? frac * 100 : n == 2 ? frac * 10 : frac;
-        }
-    }
-    return ((qint64(h) * 60 + m) * 60 + sec) * 1000 + ms;
-}
+// Times as statements write them: H:MM, H:MM:SS or H:MM:SS.fff.
+constexpr ClockTextRule kStatementTime {
+    .secondsOptional = true, .fraction = true, .blanks = ClockTextRule::Blanks::SpacesAndTabs
+};
 
 // A date as yyyymmdd; -1 when it does not parse.
 qint64 DateKey(const char*& p, const char* e)
@@ -282,7 +265,7 @@ qint64 DateKey(const char*& p, const char* e)
 qint64 WholeTimeKey(const char* p, const char* e)
 {
     SkipSpaces(p, e);
-    const qint64 k = TimeKey(p, e);
+    const qint64 k = ScanClockText(p, e, kStatementTime);
     SkipSpaces(p, e);
     return p == e ? k : -1;
 }
@@ -299,7 +282,7 @@ qint64 WholeDateKey(const char* p, const char* e)
     if (p < e && (*p == 'T' || p != afterDate)) {
         if (*p == 'T')
             ++p;
-        t = TimeKey(p, e);
+        t = ScanClockText(p, e, kStatementTime);
         if (t < 0)
             return -1;
         SkipSpaces(p, e);
@@ -492,14 +475,7 @@ std::optional<QDate> ParseDate(const QString& text)
     return dt->date();
 }
 
-std::optional<QTime> ParseTime(const QString& text)
-{
-    const QByteArray b = text.toUtf8();
-    const qint64 k = WholeTimeKey(b.constData(), b.constData() + b.size());
-    if (k < 0 || k >= 24LL * 3600 * 1000)
-        return std::nullopt;
-    return QTime::fromMSecsSinceStartOfDay(int(k));
-}
+std::optional<QTime> ParseTime(const QString& text) { return ParseClockText(text, kStatementTime); }
 
 std::optional<QDateTime> ParseDateTime(const QString& text)
 {
@@ -515,10 +491,9 @@ std::optional<QDateTime> ParseDateTime(const QString& text)
 }
 
 QString StoredDate(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
-QString StoredTime(const QTime& t) { return t.toString(QStringLiteral("H:mm:ss")); }
+QString StoredTime(const QTime& t) { return t.isValid() ? LongTimeText(t) : QString(); }
 QString StoredDateTime(const QDateTime& dt) { return StoredDate(dt.date()) + u' ' + StoredTime(dt.time()); }
 QString ShownDate(const QDate& d) { return d.toString(QStringLiteral("yyyy/MM/dd")); }
-QString ShownTime(const QTime& t) { return t.toString(QStringLiteral("H:mm:ss")); }
 
 int CompareDateTexts(const char* a, int na, const char* b, int nb)
 {

@@ -62,10 +62,10 @@ std::optional<QDate> ParseDate(const QString& text);
 std::optional<QTime> ParseTime(const QString& text);
 std::optional<QDateTime> ParseDateTime(const QString& text); // a date with an optional time
 QString StoredDate(const QDate& d); // 'mm/dd/yyyy'
-QString StoredTime(const QTime& t); // H:MM:SS
+// H:MM:SS (LongTimeText), the form times are stored and shown in alike; a null time gives "".
+QString StoredTime(const QTime& t);
 QString StoredDateTime(const QDateTime& dt); // 'mm/dd/yyyy H:MM:SS'
 QString ShownDate(const QDate& d); // yyyy/mm/dd, the program's short date format
-QString ShownTime(const QTime& t); // H:MM:SS
 
 // Registers the date and time collations on a connection.
 void RegisterCollations(sqlite3* db);

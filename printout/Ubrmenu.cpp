@@ -2,6 +2,7 @@
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
+#include "components/FormParts.h"
 #include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
@@ -40,11 +41,7 @@ TBRLabelSpec At(double left, double top, double points, TAlignment alignment = T
         .alignment = alignment };
 }
 
-template <typename T> T* Named(T* object, const char* name)
-{
-    object->setObjectName(QLatin1String(name));
-    return object;
-}
+using components::Named;
 
 } // namespace
 

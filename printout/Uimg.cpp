@@ -3,10 +3,12 @@
 #include "app/Udm1.h"
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
+#include "components/FormParts.h"
 #include "platform/Asker.h"
 #include "platform/ColorRef.h"
 #include "platform/DataSet.h"
 #include "platform/FileDialogFolder.h"
+#include "platform/TavoApplication.h"
 #include "printout/EventPictures.h"
 #include "report/BRCtrls.h"
 
@@ -21,13 +23,6 @@ namespace printout {
 namespace {
 
 constexpr platform::TColor kFormColor = 0x00C4FDC8;
-
-QFont FormFont(int pixels)
-{
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // The picture files the report prints; Linux file names keep their case, so both are offered.
 // The next choice opens where the last picture was chosen.
@@ -45,16 +40,6 @@ TFimg::PictureChooser& Chooser()
 {
     static TFimg::PictureChooser chooser;
     return chooser;
-}
-
-components::TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& r)
-{
-    auto* b = new components::TCuteButton(parent);
-    b->setObjectName(QLatin1String(name));
-    b->setGeometry(r);
-    b->SetCaption(caption);
-    b->setFont(FormFont(14));
-    return b;
 }
 
 } // namespace
@@ -79,10 +64,8 @@ void TFimg::Build()
     setObjectName(QStringLiteral("Fimg"));
     setWindowTitle(QStringLiteral("イメージ"));
     setFixedSize(718, 454);
-    setFont(FormFont(12));
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, platform::ColorFromRef(kFormColor));
-    setPalette(pal);
+    setFont(platform::FormFont(12));
+    components::SetPaletteColor(this, QPalette::Window, kFormColor);
     setAutoFillBackground(true);
 
     // Each slot: its heading, the picture on a white panel, "登録" and "削除", the hidden path.
@@ -98,7 +81,7 @@ void TFimg::Build()
         s.heading = new QLabel(heading, this);
         s.heading->setObjectName(QStringLiteral("Label%1").arg(n));
         s.heading->setGeometry(20, top, 300, 20);
-        s.heading->setFont(FormFont(14));
+        s.heading->setFont(platform::FormFont(14));
         s.panel = new QFrame(this);
         s.panel->setObjectName(QStringLiteral("Panel%1").arg(n));
         s.panel->setGeometry(20, top + 24, 677, 123);
@@ -114,8 +97,11 @@ void TFimg::Build()
         s.image->setObjectName(QStringLiteral("Image%1").arg(n));
         s.image->setGeometry(2, 2, 673, 119);
         s.image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        s.choose = MakeButton(this, choose, QStringLiteral("登録"), QRect(20, top + 154, 100, 30));
-        s.remove = MakeButton(this, remove, QStringLiteral("削除"), QRect(130, top + 154, 100, 30));
+        const components::ButtonLook look { .font = platform::FormFont(14) };
+        s.choose = components::MakeButton(
+            this, choose, QStringLiteral("登録"), QRect(20, top + 154, 100, 30), look);
+        s.remove = components::MakeButton(
+            this, remove, QStringLiteral("削除"), QRect(130, top + 154, 100, 30), look);
         s.path = new QLineEdit(this);
         s.path->setObjectName(QStringLiteral("EPic%1").arg(n));
         s.path->hide();
@@ -128,10 +114,8 @@ void TFimg::Build()
     std::tie(Label2, Panel2, Image2, CuteButton3, CuteButton5, EPic2)
         = std::tie(footer.heading, footer.panel, footer.image, footer.choose, footer.remove, footer.path);
 
-    CuteButton1 = MakeButton(this, "CuteButton1", QStringLiteral("×"), QRect(682, 4, 30, 30));
-    CuteButton1->SetColor(platform::clBlack);
-    CuteButton1->SetFontColor(platform::clYellow);
-    CuteButton1->setFont(FormFont(20));
+    CuteButton1 = components::MakeButton(this, "CuteButton1", QStringLiteral("×"), QRect(682, 4, 30, 30),
+        { platform::clBlack, platform::clYellow, platform::FormFont(20) });
 
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton2->OnClick = [this] { CuteButton2Click(); };

@@ -1,3 +1,4 @@
+#include "platform/ClockText.h"
 #include "platform/DataSet.h"
 #include "report/BandRpt.h"
 
@@ -332,20 +333,16 @@ QDate ProgramDate(const QString& text)
     return QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
 }
 
-QTime ProgramTime(const QString& text)
-{
-    const QString t = text.trimmed();
-    QTime time = QTime::fromString(t, QStringLiteral("H:mm:ss"));
-    return time.isValid() ? time : QTime::fromString(t, QStringLiteral("H:mm"));
-}
+constexpr platform::ClockTextRule kProgramTime { .secondsOptional = true,
+    .blanks = platform::ClockTextRule::Blanks::AnyWhiteSpace };
 
 QDateTime ProgramDateTime(const QString& text)
 {
     const QString t = text.trimmed();
     const qsizetype blank = t.indexOf(u' ');
     const QDate date = ProgramDate(blank < 0 ? t : t.left(blank));
-    const QTime time = blank < 0 ? QTime(0, 0) : ProgramTime(t.mid(blank + 1));
-    return date.isValid() && time.isValid() ? QDateTime(date, time) : QDateTime();
+    const auto time = blank < 0 ? QTime(0, 0) : platform::ParseClockText(t.mid(blank + 1), kProgramTime);
+    return date.isValid() && time ? QDateTime(date, *time) : QDateTime();
 }
 
 } // namespace
@@ -392,8 +389,8 @@ void BRBindQueryParams(platform::DataSet* dataSet, TBREvEnvironment& environment
             break;
         case FieldType::ftTime:
             if (r.Kind == EvResultKind::String) {
-                if (const QTime t = ProgramTime(r.StrResult); t.isValid())
-                    p->SetAsTime(t);
+                if (const auto t = platform::ParseClockText(r.StrResult, kProgramTime))
+                    p->SetAsTime(*t);
             }
             break;
         case FieldType::ftDateTime:

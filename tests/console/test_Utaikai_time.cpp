@@ -3,86 +3,10 @@
 
 #include <QDateTime>
 #include <gtest/gtest.h>
-#include <ostream>
 
 using namespace console;
 
 namespace {
-
-struct TextToTenths {
-    const char* text;
-    qint64 tenths;
-};
-
-void PrintTo(const TextToTenths& c, std::ostream* os) { *os << '"' << c.text << "\" -> " << c.tenths; }
-
-class TimeStrToTenthsTable : public ::testing::TestWithParam<TextToTenths> { };
-
-TEST_P(TimeStrToTenthsTable, Converts)
-{
-    EXPECT_EQ(TimeStrToTenths(QString::fromUtf8(GetParam().text)), GetParam().tenths) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(ClockTexts, TimeStrToTenthsTable,
-    ::testing::Values(TextToTenths { "0:05:00", 3000 }, TextToTenths { "00:05:00", 3000 },
-        TextToTenths { "0:05:00.0", 3000 }, TextToTenths { "00:00:01.5", 15 },
-        TextToTenths { "1:00:00", 36000 }, TextToTenths { "", 0 }, TextToTenths { "abc", 0 },
-        TextToTenths { "10:00:00", 360000 }, TextToTenths { "23:59:59.9", 863999 },
-        // a field that is not a number counts as 0, the others still count
-        TextToTenths { "0:xx:30.2", 302 }, TextToTenths { "9:30", 342000 }));
-
-struct TenthsToText {
-    qint64 n;
-    const char* text;
-};
-
-void PrintTo(const TenthsToText& c, std::ostream* os) { *os << c.n << " -> \"" << c.text << '"'; }
-
-class TenthsToHMSTTable : public ::testing::TestWithParam<TenthsToText> { };
-
-TEST_P(TenthsToHMSTTable, Formats)
-{
-    EXPECT_EQ(TenthsToHMST(GetParam().n), QString::fromLatin1(GetParam().text));
-}
-
-INSTANTIATE_TEST_SUITE_P(Tenths, TenthsToHMSTTable,
-    ::testing::Values(TenthsToText { -1, "00:00:00.0" }, TenthsToText { 0, "00:00:00.0" },
-        TenthsToText { 9, "00:00:00.9" }, TenthsToText { 600, "00:01:00.0" },
-        TenthsToText { 36000, "01:00:00.0" }, TenthsToText { 1000000, "27:46:40.0" },
-        TenthsToText { -864000, "00:00:00.0" }));
-
-class SecondsToHMSTable : public ::testing::TestWithParam<TenthsToText> { };
-
-TEST_P(SecondsToHMSTable, Formats)
-{
-    EXPECT_EQ(SecondsToHMS(GetParam().n), QString::fromLatin1(GetParam().text));
-}
-
-INSTANTIATE_TEST_SUITE_P(Seconds, SecondsToHMSTable,
-    ::testing::Values(TenthsToText { 0, "00:00:00" }, TenthsToText { 59, "00:00:59" },
-        TenthsToText { 60, "00:01:00" }, TenthsToText { 3600, "01:00:00" },
-        TenthsToText { 360000, "100:00:00" },
-        // negative counts clamp instead of printing "-1:-1:-1"
-        TenthsToText { -61, "00:00:00" }));
-
-TEST(ClockTexts, EveryTickOfADayRoundTrips)
-{
-    for (qint64 n = 0; n < TicksPerDay; ++n) {
-        const QString text = TenthsToHMST(n);
-        ASSERT_EQ(TimeStrToTenths(text), n) << text.toStdString();
-    }
-}
-
-TEST(ClockTexts, LongTimeTextHasNoLeadingHourZeroAndFeedsTheConversion)
-{
-    EXPECT_EQ(LongTimeText(QTime(0, 5, 0)), QStringLiteral("0:05:00"));
-    EXPECT_EQ(LongTimeText(QTime(9, 30, 0)), QStringLiteral("9:30:00"));
-    EXPECT_EQ(LongTimeText(QTime(23, 59, 59, 900)), QStringLiteral("23:59:59"));
-    EXPECT_EQ(LongTimeTextOfSeconds(36 * 3600), QStringLiteral("36:00:00"));
-    // what the pickers hand over, with ".0" appended as Reset does
-    EXPECT_EQ(TimeStrToTenths(LongTimeText(QTime(0, 5, 0)) + QStringLiteral(".0")), 3000);
-    EXPECT_EQ(TimeStrToTenths(LongTimeText(QTime(10, 0, 0))), 360000);
-}
 
 TEST(Ticks, WallTickIsTenthsSinceMidnight)
 {

@@ -1,0 +1,33 @@
+#include "components/FormParts.h"
+
+#include "components/CuteBtn.h"
+
+namespace components {
+
+void SetPaletteColor(QWidget* widget, QPalette::ColorRole role, platform::TColor color)
+{
+    QPalette pal = widget->palette();
+    pal.setColor(role, platform::ColorFromRef(color));
+    widget->setPalette(pal);
+}
+
+QFont ResizedFont(const QFont& base, int pixels, bool bold)
+{
+    QFont font = base;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+TCuteButton* MakeButton(
+    QWidget* parent, const char* name, const QString& caption, const QRect& geometry, const ButtonLook& look)
+{
+    auto* button = Named(new TCuteButton(parent), name, geometry);
+    button->SetCaption(caption);
+    button->SetColor(look.face);
+    button->SetFontColor(look.text);
+    button->setFont(look.font);
+    return button;
+}
+
+} // namespace components
