@@ -1218,6 +1218,8 @@ public:
     int PageNumber() const { return m_pageNumber; }
     int CurrentColumn() const { return m_currentColumn; }
     int ColumnTopY() const { return m_columnTopY; }
+    // Nothing has been placed in the current column yet: a break cannot give a band more room.
+    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
     double FooterReserve() const { return m_footerReserve; }
     // The page length the run places bands on: the sheet the page store uses.
     double PageLength() const { return m_pageLength; }

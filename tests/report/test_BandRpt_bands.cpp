@@ -89,16 +89,28 @@ TEST(BandRptBands, BandsMoveOnWhenTheRestOfThePageIsTooShort)
             "PageFooterBand1 p1 y2770-2870", "DetailBand1 p2 y100-1100", "PageFooterBand1 p2 y2770-2870" }));
 }
 
-TEST(BandRptBands, ABandTallerThanAnEmptyPagePrintsWhereItStands)
+TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
 {
-    Rows r(2);
+    // Three records of a 300-mm band on A4 (277 mm between the margins): the first stands at
+    // the top of its column already (below the title), each later one starts a page and prints
+    // from its top, cut by the sheet's edge; the page footer keeps its place.
+    Rows r(3);
     {
         TBRReportBuilder b(r.report);
         A4(b);
-        b.Band(TBRBandType::rbDetail, 3000);
+        b.Band(TBRBandType::rbTitle, 200);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 3000);
+        TBRLabel* record = b.Label(detail, QString(), { .top = 10 });
+        record->OnPrint = [&r](TBRCustomLabel*, QString& v) { v = QStringLiteral("記録%1").arg(r.row); };
+        b.Band(TBRBandType::rbPageFooter, 100);
     }
-    EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-3100", "DetailBand1 p1 y3100-6100" }));
-    EXPECT_EQ(r.Pages(), 1);
+    EXPECT_EQ(r.Run(),
+        (QStringList { "TitleBand1 p1 y100-300", "DetailBand1 p1 y300-3300", "PageFooterBand1 p1 y2770-2870",
+            "DetailBand1 p2 y100-3100", "PageFooterBand1 p2 y2770-2870", "DetailBand1 p3 y100-3100",
+            "PageFooterBand1 p3 y2770-2870" }));
+    ASSERT_EQ(r.Pages(), 3);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(Texts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
