@@ -100,8 +100,30 @@ int TBRCustomLabel::OneLineHeight() const
     return static_cast<int>(LinePixels(Font())) * Size().Zoom() / 100 + 1;
 }
 
+TBRCustomLabel::FormatInputs TBRCustomLabel::CurrentFormatInputs() const
+{
+    FormatInputs in;
+    if (CaptionBased())
+        in.text = PrintCaption;
+    else
+        in.lines = Lines;
+    in.font = Font();
+    in.bounds = QRect(Left(), Top(), Width(), Height());
+    in.zoom = Size().Zoom();
+    const TBRFrame& frame = Frame();
+    in.frameWidth = frame.Width();
+    in.frameLeft = frame.DrawLeft();
+    in.frameRight = frame.DrawRight();
+    in.autoSize = AutoSize;
+    in.wordWrap = WordWrap;
+    in.alignment = EffectiveAlignment();
+    in.report = ParentReport();
+    return in;
+}
+
 void TBRCustomLabel::FormatLines()
 {
+    m_formattedFrom.reset();
     if (!Parent())
         return;
     m_formattedLines.clear();
@@ -125,6 +147,8 @@ void TBRCustomLabel::FormatLines()
     }
     if (AutoSize && ParentReport() && !m_formatting)
         AutoSizeWidth();
+    if (!m_formatting)
+        m_formattedFrom = CurrentFormatInputs();
 }
 
 void TBRCustomLabel::FormatText(const QString& text)
@@ -279,7 +303,8 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     const QFont font = Font();
     const double height = size.NativeValue(TBRPrintableSize::HeightIndex);
     const double lineHeight = LinePixels(font) / BRLayoutPixelsPerTenth;
-    FormatLines();
+    if (!m_formattedFrom || !(*m_formattedFrom == CurrentFormatInputs()))
+        FormatLines();
     const double width = size.NativeValue(TBRPrintableSize::WidthIndex);
 
     // With AutoSize a label that grew keeps its right edge or centre where it was designed.

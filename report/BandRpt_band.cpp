@@ -365,7 +365,11 @@ void TBRCustomBand::Print()
             BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
                 printer->ToDeviceY(y + h) - top);
             if (m_pixelHeight != 0 && canvas) {
-                canvas->fillRect(BandRect, Color);
+                // White on the blank part of the page would only make the page longer.
+                if (Color != QColor(Qt::white) || !r->BlankFrom(y)) {
+                    canvas->fillRect(BandRect, Color);
+                    r->MarkInk(y + h);
+                }
                 background.background = Color;
                 background.backgroundRect = QRectF(x, y, m_size.NativeWidth(), h);
             }
@@ -433,6 +437,13 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
             if (canvas && Frame().HasSides())
                 Frame().PaintIt(*canvas, BandRect, printer->HorizontalFactor(), printer->VerticalFactor());
         }
+        // What this pass drew reaches down to the band's end (its frame one below) or to the
+        // lowest printable.
+        double inkBottom
+            = r->CurrentY() + m_size.NativeHeight() + ExpandedHeight + (Frame().HasSides() ? 1.0 : 0.0);
+        for (const QRectF& area : std::as_const(painted))
+            inkBottom = std::max(inkBottom, area.bottom());
+        r->MarkInk(inkBottom);
         if (allDone)
             break;
         r->BreakInProgress = true;

@@ -347,3 +347,35 @@ TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
     EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
     EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
 }
+
+TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
+{
+    // A white band on blank paper draws nothing; over anything drawn before, it covers it: the
+    // big squares of each record reach 60 tenths into the next record's band, and then the
+    // program's start-of-page handler paints the page black.
+    Rows r(2);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 100);
+        b.Label(detail, QStringLiteral("■■■■"), { .left = 0, .top = 60, .pointSize = 28 });
+    }
+    r.Run();
+    QImage page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_white_bands"));
+    // The first record's squares show above the second band, not inside it; the second
+    // record's own squares begin 60 tenths down.
+    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(170), Px(100), Px(20))), 50);
+    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(205), Px(100), Px(50))), 0);
+    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(270), Px(100), Px(20))), 50);
+
+    r.report.OnStartPage = [](TCustomBandReport* report) {
+        report->BRPrinter()->Canvas()->fillRect(QRect(0, 0, 10000, 10000), Qt::black);
+    };
+    r.Run();
+    page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
+    // White where the bands stand (but for their squares), black below them.
+    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(105), Px(1800), Px(50))), 0);
+    EXPECT_EQ(page.pixelColor(Px(1500), Px(1000)), QColor(Qt::black));
+}
