@@ -153,6 +153,11 @@ void TBRCustomLabel::FormatLines()
 
 void TBRCustomLabel::FormatText(const QString& text)
 {
+    // Most texts are one paragraph: nothing to take apart.
+    if (!text.contains(u'\r') && !text.contains(u'\n')) {
+        FormatParagraph(text);
+        return;
+    }
     QString t = text;
     t.remove(QChar(u'\n'));
     // Every CR starts a new paragraph; a trailing CR leaves a last, empty one.
@@ -366,8 +371,10 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         // A recorded page keeps every change of the painter's state: change only what differs.
         if (canvas->font() != font)
             canvas->setFont(font);
-        if (canvas->pen() != QPen(FontColor))
-            canvas->setPen(FontColor);
+        if (m_textPen.color() != FontColor)
+            m_textPen = QPen(FontColor);
+        if (canvas->pen() != m_textPen)
+            canvas->setPen(m_textPen);
         const Qt::LayoutDirection direction
             = BiDiMode == TBiDiMode::bdLeftToRight || BiDiMode == TBiDiMode::bdRightToLeftNoAlign
             ? Qt::LeftToRight

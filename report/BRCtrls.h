@@ -119,6 +119,7 @@ private:
     QString m_caption;
     QStringList m_formattedLines;
     std::optional<FormatInputs> m_formattedFrom;
+    QPen m_textPen { QColor(Qt::black) }; // the pen of FontColor, made once for every print
     QFont m_font;
     bool m_parentFont = true;
     bool m_formatting = false;

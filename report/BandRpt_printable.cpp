@@ -70,6 +70,7 @@ struct MeasuredFont {
     }
 
     QFont font;
+    std::vector<QFont> copies; // fonts found equal to it: known again by their shared data
     QFontMetricsF metrics;
     double height; // the metrics' cell height and ascent, constant for the font
     double ascent;
@@ -80,9 +81,23 @@ struct MeasuredFont {
 MeasuredFont& Measured(const QFont& font)
 {
     static std::vector<std::unique_ptr<MeasuredFont>> cache;
+    // Most fonts asked for are copies of one asked for before (a label's own font, the report's):
+    // telling a copy costs a pointer comparison, telling an equal font a comparison of all its
+    // attributes.
     for (const auto& entry : cache) {
-        if (entry->font == font)
+        if (entry->font.isCopyOf(font))
             return *entry;
+        for (const QFont& copy : entry->copies) {
+            if (copy.isCopyOf(font))
+                return *entry;
+        }
+    }
+    for (const auto& entry : cache) {
+        if (entry->font == font) {
+            if (entry->copies.size() < 16)
+                entry->copies.push_back(font);
+            return *entry;
+        }
     }
     if (cache.size() >= 32)
         cache.erase(cache.begin());
