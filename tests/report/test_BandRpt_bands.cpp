@@ -100,7 +100,8 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
         A4(b);
         b.Band(TBRBandType::rbTitle, 200);
         TBRBand* detail = b.Band(TBRBandType::rbDetail, 3000);
-        TBRLabel* record = b.Label(detail, QString(), { .top = 10 });
+        detail->Color = Qt::yellow;
+        TBRLabel* record = b.Label(detail, QString(), { .top = 10, .transparent = true });
         record->OnPrint = [&r](TBRCustomLabel*, QString& v) { v = QStringLiteral("記録%1").arg(r.row); };
         b.Band(TBRBandType::rbPageFooter, 100);
     }
@@ -111,6 +112,12 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
     ASSERT_EQ(r.Pages(), 3);
     for (int n = 1; n <= 3; ++n)
         EXPECT_EQ(Texts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
+    // The band fills the sheet below the top margin; the footer stands over it.
+    const QImage page2 = Pages(r.report)[1];
+    SavePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2700)), QColor(Qt::yellow));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2800)), QColor(Qt::white));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2950)), QColor(Qt::yellow));
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
