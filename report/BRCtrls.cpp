@@ -100,8 +100,30 @@ int TBRCustomLabel::OneLineHeight() const
     return static_cast<int>(LinePixels(Font())) * Size().Zoom() / 100 + 1;
 }
 
+TBRCustomLabel::FormatInputs TBRCustomLabel::CurrentFormatInputs() const
+{
+    FormatInputs in;
+    if (CaptionBased())
+        in.text = PrintCaption;
+    else
+        in.lines = Lines;
+    in.font = Font();
+    in.bounds = QRect(Left(), Top(), Width(), Height());
+    in.zoom = Size().Zoom();
+    const TBRFrame& frame = Frame();
+    in.frameWidth = frame.Width();
+    in.frameLeft = frame.DrawLeft();
+    in.frameRight = frame.DrawRight();
+    in.autoSize = AutoSize;
+    in.wordWrap = WordWrap;
+    in.alignment = EffectiveAlignment();
+    in.report = ParentReport();
+    return in;
+}
+
 void TBRCustomLabel::FormatLines()
 {
+    m_formattedFrom.reset();
     if (!Parent())
         return;
     m_formattedLines.clear();
@@ -125,10 +147,17 @@ void TBRCustomLabel::FormatLines()
     }
     if (AutoSize && ParentReport() && !m_formatting)
         AutoSizeWidth();
+    if (!m_formatting)
+        m_formattedFrom = CurrentFormatInputs();
 }
 
 void TBRCustomLabel::FormatText(const QString& text)
 {
+    // Most texts are one paragraph: nothing to take apart.
+    if (!text.contains(u'\r') && !text.contains(u'\n')) {
+        FormatParagraph(text);
+        return;
+    }
     QString t = text;
     t.remove(QChar(u'\n'));
     // Every CR starts a new paragraph; a trailing CR leaves a last, empty one.
@@ -279,7 +308,8 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     const QFont font = Font();
     const double height = size.NativeValue(TBRPrintableSize::HeightIndex);
     const double lineHeight = LinePixels(font) / BRLayoutPixelsPerTenth;
-    FormatLines();
+    if (!m_formattedFrom || !(*m_formattedFrom == CurrentFormatInputs()))
+        FormatLines();
     const double width = size.NativeValue(TBRPrintableSize::WidthIndex);
 
     // With AutoSize a label that grew keeps its right edge or centre where it was designed.
@@ -341,8 +371,10 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         // A recorded page keeps every change of the painter's state: change only what differs.
         if (canvas->font() != font)
             canvas->setFont(font);
-        if (canvas->pen() != QPen(FontColor))
-            canvas->setPen(FontColor);
+        if (m_textPen.color() != FontColor)
+            m_textPen = QPen(FontColor);
+        if (canvas->pen() != m_textPen)
+            canvas->setPen(m_textPen);
         const Qt::LayoutDirection direction
             = BiDiMode == TBiDiMode::bdLeftToRight || BiDiMode == TBiDiMode::bdRightToLeftNoAlign
             ? Qt::LeftToRight

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QDateTime;
 
@@ -90,6 +91,25 @@ protected:
     double LinePixels(const QFont& font) const;
 
 private:
+    // What formatted lines are made from. A label prints the same text again and again (a
+    // caption on every page, a class name on every record of a class): Print formats only when
+    // any of it differs from what the lines were last made from.
+    struct FormatInputs {
+        QString text;
+        QStringList lines;
+        QFont font;
+        QRect bounds;
+        int zoom = 0;
+        int frameWidth = 0;
+        bool frameLeft = false;
+        bool frameRight = false;
+        bool autoSize = false;
+        bool wordWrap = false;
+        TAlignment alignment = TAlignment::taLeftJustify;
+        const TCustomBandReport* report = nullptr;
+        bool operator==(const FormatInputs&) const = default;
+    };
+    FormatInputs CurrentFormatInputs() const;
     double LayoutTextWidth(const QString& text) const;
     int OneLineHeight() const;
     void FormatText(const QString& text);
@@ -98,6 +118,8 @@ private:
 
     QString m_caption;
     QStringList m_formattedLines;
+    std::optional<FormatInputs> m_formattedFrom;
+    QPen m_textPen { QColor(Qt::black) }; // the pen of FontColor, made once for every print
     QFont m_font;
     bool m_parentFont = true;
     bool m_formatting = false;

@@ -5,10 +5,11 @@
 #include "platform/Clock.h"
 #include "report/BRConst.h"
 
+#include <QVarLengthArray>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <utility>
-#include <vector>
 
 // ---------------------------------------------------------------------------------------------
 // Values
@@ -85,6 +86,42 @@ QString BRCutText(const QString& text, int max)
     return at == text.size() ? text : text.left(at);
 }
 
+QString BRErrorText(const char* text, const QString& a, const QString& b)
+{
+    QString first = a, second = b;
+    QString message = BRFormat(text, first, second);
+    // At most two rounds: the longer value gives up what it can, then the other the rest.
+    for (int round = 0; round < 2; ++round) {
+        const qsizetype excess = BRCharacterCount(message) - BRMaxTextLength;
+        if (excess <= 0)
+            break;
+        QString& longer = BRCharacterCount(first) >= BRCharacterCount(second) ? first : second;
+        longer = BRCutText(longer, int(std::max<qsizetype>(0, BRCharacterCount(longer) - excess)));
+        message = BRFormat(text, first, second);
+    }
+    return message;
+}
+
+int BRCompareText(QStringView a, QStringView b)
+{
+    const qsizetype n = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < n; ++i) {
+        char16_t x = a[i].unicode();
+        char16_t y = b[i].unicode();
+        if (x == y)
+            continue;
+        // Surrogates (D800-DFFF) stand for code points beyond FFFF, so they order after the
+        // units E000-FFFF; below D800 unit order is code point order already.
+        if (x >= 0xD800 && y >= 0xD800) {
+            const auto shifted = [](char16_t u) { return char16_t(u >= 0xE000 ? u - 0x800 : u + 0x2000); };
+            x = shifted(x);
+            y = shifted(y);
+        }
+        return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
 QString EvResultToString(const EvResult& r)
 {
     switch (r.Kind) {
@@ -121,13 +158,7 @@ EvResult MissingOperand() { return EvResult::Error(BRFormat(SBRMissing, QString:
 
 EvResult TBREvElement::Value(TBRFiFo&) { return EvResult(); }
 
-EvResult EvaluateNext(TBRFiFo& fifo)
-{
-    TBREvElement* e = fifo.Next();
-    if (!e)
-        return MissingOperand();
-    return e->Value(fifo);
-}
+EvResult EvaluateNext(TBRFiFo& fifo) { return EvaluateFrom(fifo.Next(), fifo); }
 
 EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
 {
@@ -135,53 +166,65 @@ EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
     return MissingOperand();
 }
 
-EvResult TBREvElementNot::Value(TBRFiFo& fifo)
-{
-    // "not not ... x" negates in a loop, so that a long run of them costs no stack. A value
-    // that is not a boolean makes the innermost negation an error, and every outer one too.
-    bool negate = true;
-    while (TBREvElement* next = fifo.Peek()) {
-        if (next->ElementRole() != Role::Not)
-            break;
-        fifo.Next();
-        negate = !negate;
-    }
-    EvResult r = EvaluateNext(fifo);
-    if (r.Kind != EvResultKind::Boolean)
-        return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
-    return EvResult::Boolean(r.BoolResult != negate);
-}
+EvResult TBREvElementNot::Value(TBRFiFo& fifo) { return EvaluateFrom(this, fifo); }
+
+EvResult TBREvElementOperator::Value(TBRFiFo& fifo) { return EvaluateFrom(this, fifo); }
 
 namespace {
 
-// The parser builds a chain a + b - c ... as a + (b - (c ...)): the right operand is the next
-// operator. The operands are evaluated in queue order as ever and the operators applied from the
-// innermost out, in a loop, so that a long chain costs no stack.
-Q_NEVER_INLINE EvResult EvaluateChain(int op, EvResult left, TBRFiFo& fifo)
+// An operator or a negation whose operands are being evaluated.
+struct Pending {
+    enum class Step : std::uint8_t { Left, Right, Not };
+    Step step;
+    int op;
+    EvResult left;
+};
+
+// A value that is not a boolean makes a negation an error, and so every negation around it.
+EvResult Negated(const EvResult& r)
 {
-    std::vector<std::pair<int, EvResult>> pending;
-    pending.emplace_back(op, std::move(left));
-    for (TBREvElement* next = fifo.Peek(); next && next->ElementRole() == TBREvElement::Role::Operator;
-         next = fifo.Peek()) {
-        fifo.Next();
-        const int nextOp = static_cast<TBREvElementOperator*>(next)->Operator;
-        pending.emplace_back(nextOp, EvaluateNext(fifo));
-    }
-    EvResult r = EvaluateNext(fifo);
-    for (auto it = pending.rbegin(); it != pending.rend(); ++it)
-        r = BRApplyOperator(it->first, std::move(it->second), std::move(r));
-    return r;
+    if (r.Kind != EvResultKind::Boolean)
+        return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
+    return EvResult::Boolean(!r.BoolResult);
 }
 
 } // namespace
 
-EvResult TBREvElementOperator::Value(TBRFiFo& fifo)
+// Operators and negations nest without bound in a text (a - b - c ..., - not - not ... x): they
+// are taken in a loop with a stack of their own, so that no nesting of them costs the machine's
+// stack. The operands are evaluated in queue order, as the prefix order lays them out, and each
+// operator applied as soon as its right operand is known. Only functions and variables evaluate
+// their parts by calling back here, and their nesting is bounded.
+EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
 {
-    EvResult left = EvaluateNext(fifo);
-    const TBREvElement* next = fifo.Peek();
-    if (next && next->ElementRole() == Role::Operator)
-        return EvaluateChain(Operator, std::move(left), fifo);
-    return BRApplyOperator(Operator, std::move(left), EvaluateNext(fifo));
+    QVarLengthArray<Pending, 8> pending;
+    for (;;) {
+        for (; element; element = fifo.Next()) {
+            const TBREvElement::Role role = element->ElementRole();
+            if (role == TBREvElement::Role::Operator)
+                pending.append(
+                    { Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator, {} });
+            else if (role == TBREvElement::Role::Not)
+                pending.append({ Pending::Step::Not, 0, {} });
+            else
+                break;
+        }
+        EvResult r = element ? element->Value(fifo) : MissingOperand();
+        for (;;) {
+            if (pending.isEmpty())
+                return r;
+            Pending& p = pending.back();
+            if (p.step == Pending::Step::Left) {
+                p.left = std::move(r);
+                p.step = Pending::Step::Right;
+                break;
+            }
+            r = p.step == Pending::Step::Right ? BRApplyOperator(p.op, std::move(p.left), std::move(r))
+                                               : Negated(r);
+            pending.removeLast();
+        }
+        element = fifo.Next();
+    }
 }
 
 namespace {
@@ -300,8 +343,8 @@ EvResult ApplyString(int op, const QString& l, const QString& r)
     case OpAnd:
         return Incompatible(op, SBRString);
     default:
-        // Ordinal comparison by character code, case-sensitive.
-        return Compare(op, QString::compare(l, r, Qt::CaseSensitive), 0);
+        // By code point, case-sensitive.
+        return Compare(op, BRCompareText(l, r), 0);
     }
 }
 
@@ -412,6 +455,7 @@ void TBREvaluator::Prepare(const QString& text)
     if (!global.Prepared())
         global.Prepare();
     m_queue = std::make_unique<TBRFiFo>();
+    m_deepest = 0;
     ParseExpression(text.isEmpty() ? QStringLiteral("' '") : text);
     m_prepared = true;
 }
@@ -479,10 +523,10 @@ void TBREvaluator::AppendError(const QString& message)
 
 void TBREvaluator::AppendError(const char* text, QStringView argument)
 {
-    AppendError(BRFormat(text, argument.toString()));
+    AppendError(BRErrorText(text, argument.toString()));
 }
 
 void TBREvaluator::AppendError(const char* text, const char* argument)
 {
-    AppendError(BRFormat(text, QString::fromUtf8(argument)));
+    AppendError(BRErrorText(text, QString::fromUtf8(argument)));
 }

@@ -13,6 +13,7 @@
 // character made of a UTF-16 surrogate pair is never split.
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -83,6 +84,12 @@ QString EvResultToString(const EvResult& r);
 
 // The text cut to at most `max` characters, never inside a surrogate pair.
 QString BRCutText(const QString& text, int max = BRMaxTextLength);
+// A message `text` with its "%s" filled by a and b, no longer than BRMaxTextLength: the values
+// give up what is too much, so the message's own words (a closing quote) stay whole.
+QString BRErrorText(const char* text, const QString& a, const QString& b = QString());
+// How two texts order by code point (negative, 0, positive), as the characters' numbers do;
+// a character beyond the basic plane comes after every character within it.
+int BRCompareText(QStringView a, QStringView b);
 // Characters of a text, a surrogate pair being one character (a lone half is one too).
 qsizetype BRCharacterCount(QStringView text);
 // The UTF-16 offset that lies `characters` characters after offset `from`, at most the text's end.
@@ -144,6 +151,9 @@ private:
 
 // Evaluates the next element of the queue; an error result when the queue has run short.
 EvResult EvaluateNext(TBRFiFo& fifo);
+// Evaluates the operand that begins with `element`, already taken from the queue (nullptr: the
+// queue has run short).
+EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo);
 
 // A two-operand operator. Codes: 0 "<", 1 "<=", 2 ">", 3 ">=", 4 "=", 5 "<>", 6 "+", 7 "-",
 // 8 "OR", 9 "*", 10 "/", 11 "AND".
@@ -193,17 +203,13 @@ public:
     QString Text;
 };
 
-// A field of a data set; read afresh at every evaluation.
+// A field of a data set; read afresh at every evaluation. A data set freed since reads as an
+// unknown name.
 class TBREvElementDataField : public TBREvElement {
 public:
-    TBREvElementDataField(platform::DataSet* dataSet, int index, const QString& name)
-        : DataSet(dataSet)
-        , FieldIndex(index)
-        , FieldName(name)
-    {
-    }
+    TBREvElementDataField(platform::DataSet* dataSet, int index, const QString& name);
     EvResult Value(TBRFiFo&) override;
-    platform::DataSet* DataSet;
+    QPointer<platform::DataSet> DataSet;
     int FieldIndex;
     QString FieldName;
 
@@ -227,14 +233,16 @@ std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dat
 // has since been deleted yields "Unknown function : <name>").
 class TBREvElementWrapper : public TBREvElement {
 public:
-    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name)
+    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name, int nesting = 0)
         : Function(std::move(function))
         , Name(name)
+        , Nesting(nesting)
     {
     }
     EvResult Value(TBRFiFo&) override;
     std::weak_ptr<TBREvEmbeddedFunction> Function;
     QString Name;
+    int Nesting; // parentheses and function calls around the variable in its text
 };
 
 // Ends the argument list of a function in the queue.
@@ -336,6 +344,8 @@ public:
     bool HasAggregate() const;
     // The first element of the queue, or nullptr when not prepared or empty.
     TBREvElement* FirstElement() const;
+    // How deep parentheses and function calls nest in the prepared text.
+    int Nesting() const { return m_deepest; }
 
 protected:
     // Resolution of names; a descendant can widen the name space. The arguments are a part of
@@ -382,11 +392,13 @@ private:
     bool m_prepared = false;
     ParseText* m_text = nullptr; // while parsing
     int m_nesting = 0; // parentheses and function calls open while parsing
+    int m_deepest = 0; // the most of them open at once
 };
 
 // How deep parentheses and function calls may nest in an expression. A deeper one (only a damaged
 // or machine-made text nests so) is the error "Expression nested too deeply" as a whole, so that
-// neither parsing nor evaluating it can exhaust the stack.
+// neither parsing nor evaluating it can exhaust the stack. A variable counts as a pair of
+// parentheses around its own expression: one whose use would nest deeper in all is that error.
 inline constexpr int BRMaxNesting = 100;
 
 // The character that separates function arguments.
@@ -442,7 +454,11 @@ public:
     ~TBREvEmbeddedFunction() override;
     // The expression's value; "Recursive calls not allowed" when it is already being evaluated.
     EvResult Value(TBRFiFo&) override { return Value(); }
-    EvResult Value();
+    EvResult Value() { return ValueAt(0); }
+    // The value for a use standing inside `nesting` parentheses and calls of the expression
+    // being evaluated; "Expression nested too deeply" when the variable's own nesting would
+    // take the whole past BRMaxNesting.
+    EvResult ValueAt(int nesting);
     void Reset() override;
     QString Expression() const { return m_expression; }
     // Changes the expression; the caller prepares the evaluator again.

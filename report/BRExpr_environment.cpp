@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDateTime>
+#include <utility>
 
 TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
     : m_expression(expression)
@@ -16,21 +17,39 @@ TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
 
 TBREvEmbeddedFunction::~TBREvEmbeddedFunction() = default;
 
-EvResult TBREvEmbeddedFunction::Value()
+namespace {
+
+// The parentheses and calls around the variable whose expression is being evaluated, its own
+// pair included, counted from the outermost expression: a chain of variables each naming the
+// next nests as deep as the same texts written inside one another.
+thread_local int t_variableNesting = 0;
+
+} // namespace
+
+EvResult TBREvEmbeddedFunction::ValueAt(int nesting)
 {
     if (m_inUse)
         return EvResult::Error(QString::fromUtf8(SBRRecursiveCall));
-    // Cleared however the evaluation ends, so that a failure does not leave the variable
-    // reporting a recursion for ever after.
+    const int base = t_variableNesting + nesting + 1;
+    if (base + m_evaluator->Nesting() > BRMaxNesting)
+        return EvResult::Error(QString::fromUtf8(SBRNestedTooDeeply));
+    // Both are put back however the evaluation ends, so that a failure does not leave the
+    // variable reporting a recursion for ever after.
     struct InUse {
         bool& flag;
-        explicit InUse(bool& f)
+        int outerNesting;
+        InUse(bool& f, int nesting)
             : flag(f)
+            , outerNesting(std::exchange(t_variableNesting, nesting))
         {
             flag = true;
         }
-        ~InUse() { flag = false; }
-    } inUse(m_inUse);
+        ~InUse()
+        {
+            flag = false;
+            t_variableNesting = outerNesting;
+        }
+    } inUse(m_inUse, base);
     return m_evaluator->Value();
 }
 
@@ -39,8 +58,8 @@ void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
 EvResult TBREvElementWrapper::Value(TBRFiFo&)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
-        return f->Value();
-    return EvResult::Error(BRFormat(SBRUnknownFunction, Name));
+        return f->ValueAt(Nesting);
+    return EvResult::Error(BRErrorText(SBRUnknownFunction, Name));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -98,7 +117,7 @@ std::unique_ptr<TBREvElement> TBREvEnvironment::GetFunction(const QString& name)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
         return std::make_unique<TBREvElementWrapper>(f, name);
-    return std::make_unique<TBREvElementError>(BRFormat(SBRUnknownFunction, name));
+    return std::make_unique<TBREvElementError>(BRErrorText(SBRUnknownFunction, name));
 }
 
 TBREvElement* TBREvEnvironment::ElementByName(const QString& name) const
@@ -131,7 +150,7 @@ EvResult TBREvEnvironment::Evaluate(const QString& name) const
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
         return f->Value();
-    return EvResult::Error(BRFormat(SBRUnknownFunction, name));
+    return EvResult::Error(BRErrorText(SBRUnknownFunction, name));
 }
 
 void TBREvEnvironment::Prepare()

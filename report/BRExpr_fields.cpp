@@ -95,7 +95,7 @@ EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
         return EvResult::String(text);
     }
     default:
-        return EvResult::Error(BRFormat(SBRFieldUnknownType, fieldName));
+        return EvResult::Error(BRErrorText(SBRFieldUnknownType, fieldName));
     }
 }
 
@@ -151,20 +151,30 @@ EvResultKind TBREvElementDataField::ColumnKind()
     return m_columnKind;
 }
 
+TBREvElementDataField::TBREvElementDataField(platform::DataSet* dataSet, int index, const QString& name)
+    : DataSet(dataSet)
+    , FieldIndex(index)
+    , FieldName(name)
+{
+}
+
 EvResult TBREvElementDataField::Value(TBRFiFo&)
 {
+    platform::DataSet* const ds = DataSet.data();
+    if (!ds)
+        return EvResult::Error(BRErrorText(SBRUnknownFunction, FieldName));
     // The field object is fetched afresh by position at every read, so that a data set reopened
     // since the expression was prepared is read correctly. A field object keeps its name (give or
     // take case) for as long as it lives, so the name is checked only when another one stands there.
-    platform::Field* field = FieldIndex < DataSet->FieldCount() ? DataSet->Fields(FieldIndex) : nullptr;
+    platform::Field* field = FieldIndex < ds->FieldCount() ? ds->Fields(FieldIndex) : nullptr;
     if (!field || field != m_field) {
         if (field && field->FieldName().compare(FieldName, Qt::CaseInsensitive) != 0)
             field = nullptr;
         if (!field) {
-            field = DataSet->FindField(FieldName);
+            field = ds->FindField(FieldName);
             if (!field)
-                return EvResult::Error(BRFormat(SBRUnknownFunction, FieldName));
-            FieldIndex = int(DataSet->FieldNames().indexOf(field->FieldName()));
+                return EvResult::Error(BRErrorText(SBRUnknownFunction, FieldName));
+            FieldIndex = int(ds->FieldNames().indexOf(field->FieldName()));
             m_columnKind = EvResultKind::Error;
         }
         m_field = field;
@@ -172,7 +182,7 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
     if (m_columnKind == EvResultKind::Error)
         m_columnKind = DeclaredKind(field->DeclaredType());
     // The current row's cell, read once (as the field would give it).
-    const QVariant value = DataSet->cell(DataSet->RecNo() - 1, FieldIndex);
+    const QVariant value = ds->cell(ds->RecNo() - 1, FieldIndex);
     if (value.isNull()
         || (value.typeId() == QMetaType::QString
             && static_cast<const QString*>(value.constData())->isEmpty()))

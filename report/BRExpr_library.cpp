@@ -28,14 +28,14 @@ std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString& name) const
 {
     if (const TBRLibraryEntry* e = Find(name))
         return e->ItemClass();
-    return std::make_unique<TBREvElementError>(BRFormat(SBRUnknownFunction, name));
+    return std::make_unique<TBREvElementError>(BRErrorText(SBRUnknownFunction, name));
 }
 
 namespace {
 
 EvResult WrongArguments(const char* name)
 {
-    return EvResult::Error(BRFormat(SBRWrongArguments, QString::fromUtf8(name)));
+    return EvResult::Error(BRErrorText(SBRWrongArguments, QString::fromUtf8(name)));
 }
 
 EvResult Text(const char* text) { return EvResult::Error(QString::fromUtf8(text)); }
@@ -82,7 +82,7 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 1)
-            return EvResult::Error(BRFormat(SBRMissingArgument, QString::fromUtf8(Name())));
+            return EvResult::Error(BRErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
         const EvResult& a = Argument(0);
         if (a.IsError())
             return a;
@@ -373,7 +373,7 @@ private:
         if (a.Kind != b.Kind)
             return std::nullopt;
         if (a.Kind == EvResultKind::String)
-            return sign(QString::compare(a.StrResult, b.StrResult, Qt::CaseSensitive), 0);
+            return sign(BRCompareText(a.StrResult, b.StrResult), 0);
         if (a.Kind == EvResultKind::Boolean)
             return sign(int(a.BoolResult), int(b.BoolResult));
         return std::nullopt;

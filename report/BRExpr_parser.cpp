@@ -10,6 +10,7 @@
 #include "report/BRConst.h"
 #include "report/BRExpr.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -299,13 +300,14 @@ struct NestedTooDeeply { };
 // One more level of parentheses or function calls for as long as it lives.
 class NestingLevel {
 public:
-    explicit NestingLevel(int& nesting)
+    NestingLevel(int& nesting, int& deepest)
         : m_nesting(nesting)
     {
         if (++m_nesting > BRMaxNesting) {
             --m_nesting;
             throw NestedTooDeeply();
         }
+        deepest = std::max(deepest, m_nesting);
     }
     ~NestingLevel() { --m_nesting; }
     NestingLevel(const NestingLevel&) = delete;
@@ -550,7 +552,7 @@ void TBREvaluator::ParseFactorAt(int b, int e)
             return;
         } else if (first == u'(') {
             if (enclosed && last == u')') {
-                NestingLevel level(m_nesting);
+                NestingLevel level(m_nesting, m_deepest);
                 ParseExpressionAt(b + 1, e - 1);
             } else {
                 AppendError(SBRMissing, u")");
@@ -603,7 +605,7 @@ void TBREvaluator::ParseNumber(QStringView text)
             isFloat = true;
             continue;
         }
-        AppendError(BRFormat(SBRIllegalNumericChar, text.toString()));
+        AppendError(SBRIllegalNumericChar, text);
         return;
     }
     bool ok = false;
@@ -618,7 +620,7 @@ void TBREvaluator::ParseNumber(QStringView text)
     // whatever the process locale is.
     const double d = text.toDouble(&ok);
     if (!ok) {
-        AppendError(BRFormat(SBRIllegalNumericChar, text.toString()));
+        AppendError(SBRIllegalNumericChar, text);
         return;
     }
     Append(std::make_unique<TBREvElementConstant>(EvResult::Float(d)));
@@ -646,7 +648,7 @@ void TBREvaluator::LookupFunction(const QString& name, QStringView arguments)
     if (entry) {
         Append(entry->ItemClass());
         if (!arguments.isEmpty()) {
-            NestingLevel level(m_nesting);
+            NestingLevel level(m_nesting, m_deepest);
             ParseView(arguments, [this](int b, int e) { ParseArgumentsAt(b, e); });
         }
         Append(std::make_unique<TBREvElementArgumentEnd>());
@@ -688,7 +690,7 @@ void TBREvaluator::LookupField(const QString& name)
     if (!variable)
         variable = BRGlobalEnvironment().FindFunction(name);
     if (variable)
-        Append(std::make_unique<TBREvElementWrapper>(variable, name));
+        Append(std::make_unique<TBREvElementWrapper>(variable, name, m_nesting));
     else
-        AppendError(BRFormat(SBRUnknownFunction, name));
+        AppendError(SBRUnknownFunction, name);
 }

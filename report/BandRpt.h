@@ -37,6 +37,7 @@
 #include <QRect>
 #include <QRectF>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -1225,6 +1226,13 @@ public:
     int PageNumber() const { return m_pageNumber; }
     int CurrentColumn() const { return m_currentColumn; }
     int ColumnTopY() const { return m_columnTopY; }
+    // Nothing has been placed in the current column yet: a break cannot give a band more room.
+    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
+    // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
+    // there, and a white background would change nothing.
+    bool BlankFrom(double y) const { return y >= m_inkBottom; }
+    // Records that the page has been drawn on down to y (0.1 mm).
+    void MarkInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
     double FooterReserve() const { return m_footerReserve; }
     // The page length the run places bands on: the sheet the page store uses.
     double PageLength() const { return m_pageLength; }
@@ -1309,6 +1317,7 @@ private:
     int m_pageNumber = 0;
     int m_currentColumn = 1;
     int m_columnTopY = 0;
+    double m_inkBottom = 0.0; // the lowest point drawn on the page so far
     double m_footerReserve = 0.0;
     double m_fullFooterReserve = 0.0;
     double m_pageLength = 0.0;

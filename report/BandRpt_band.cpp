@@ -277,6 +277,45 @@ double TBRCustomBand::StretchHeight()
     return StretchedHeight;
 }
 
+namespace {
+
+// Clips what a band draws to the sheet while it lives, when the band reaches past the sheet's
+// edge (a band taller than a page, printed from the top of its column). A page closed meanwhile
+// (the band went on in a new column) took its painter and the clip with it.
+class SheetClip {
+public:
+    SheetClip(TCustomBandReport& r, double bandHeight)
+        : m_report(r)
+        , m_page(r.PageNumber())
+    {
+        TBRPrinter* printer = r.BRPrinter();
+        QPainter* canvas = printer ? printer->Canvas() : nullptr;
+        if (!canvas || r.CurrentY() + bandHeight <= r.PageLength())
+            return;
+        m_canvas = canvas;
+        canvas->save();
+        canvas->setClipRect(
+            QRect(printer->ToDeviceX(0), printer->ToDeviceY(0), printer->ToDeviceWidth(printer->PaperWidth()),
+                printer->ToDeviceHeight(r.PageLength())),
+            Qt::IntersectClip);
+    }
+    ~SheetClip()
+    {
+        const TBRPrinter* printer = m_report.BRPrinter();
+        if (m_canvas && m_report.PageNumber() == m_page && printer && printer->Canvas() == m_canvas)
+            m_canvas->restore();
+    }
+    SheetClip(const SheetClip&) = delete;
+    SheetClip& operator=(const SheetClip&) = delete;
+
+private:
+    TCustomBandReport& m_report;
+    int m_page;
+    QPainter* m_canvas = nullptr;
+};
+
+} // namespace
+
 bool TBRCustomBand::MayBreakHere() const
 {
     switch (m_bandType) {
@@ -315,6 +354,7 @@ void TBRCustomBand::Print()
             m_controller->NotifyClients(true);
         if (KeepOnOnePage && !r->InPageEdge() && StretchHeight() > r->AvailableSpace())
             r->NewColumn();
+        const SheetClip clip(*r, m_size.NativeHeight());
         TBRPrinter* printer = r->BRPrinter();
         QPainter* canvas = printer ? printer->Canvas() : nullptr;
         TBRPrintContext background;
@@ -325,7 +365,11 @@ void TBRCustomBand::Print()
             BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
                 printer->ToDeviceY(y + h) - top);
             if (m_pixelHeight != 0 && canvas) {
-                canvas->fillRect(BandRect, Color);
+                // White on the blank part of the page would only make the page longer.
+                if (Color != QColor(Qt::white) || !r->BlankFrom(y)) {
+                    canvas->fillRect(BandRect, Color);
+                    r->MarkInk(y + h);
+                }
                 background.background = Color;
                 background.backgroundRect = QRectF(x, y, m_size.NativeWidth(), h);
             }
@@ -367,7 +411,7 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
         // has none.
         TBRPrintContext context = firstPass ? background : TBRPrintContext();
         context.mayBreak = !r->InPageEdge();
-        context.freshColumn = !firstPass || r->CurrentY() == r->ColumnTopY();
+        context.freshColumn = !firstPass || r->AtColumnTop();
         context.paintedSince = &painted;
         painted.clear();
         for (TBRPrintable* p : printables) {
@@ -393,6 +437,13 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
             if (canvas && Frame().HasSides())
                 Frame().PaintIt(*canvas, BandRect, printer->HorizontalFactor(), printer->VerticalFactor());
         }
+        // What this pass drew reaches down to the band's end (its frame one below) or to the
+        // lowest printable.
+        double inkBottom
+            = r->CurrentY() + m_size.NativeHeight() + ExpandedHeight + (Frame().HasSides() ? 1.0 : 0.0);
+        for (const QRectF& area : std::as_const(painted))
+            inkBottom = std::max(inkBottom, area.bottom());
+        r->MarkInk(inkBottom);
         if (allDone)
             break;
         r->BreakInProgress = true;
@@ -418,7 +469,12 @@ void TBRCustomBand::MakeSpace()
     const double emptyPage = r->PageLength()
         - (page.NativeValue(TBRPage::TopMarginIndex) + page.NativeValue(TBRPage::BottomMarginIndex));
     const bool isDetail = m_bandType == TBRBandType::rbDetail;
-    if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace() && needed <= emptyPage) {
+    // A band taller than an empty page starts a column of its own too, and prints from its top
+    // as far as the sheet goes: printed where it stood, each record would lie below the last,
+    // off the sheet. At the top of a column already, a break would only leave a column empty.
+    const bool fitsEmptyPage = needed <= emptyPage;
+    if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace()
+        && (fitsEmptyPage || (r->PageNumber() > 0 && !r->AtColumnTop()))) {
         r->BreakInProgress = isDetail;
         r->NewColumn();
         return;

@@ -335,7 +335,16 @@ void TBRController::Execute()
     DetailNumber = 0;
     if (m_detail)
         m_detail->SetController(this);
-    if (!moreData || !KeepGoing())
+    // The run lets events through (a previewed run once per record), and the program may free
+    // the data set meanwhile. Then the run ends as cancelled, at once: nothing is read through
+    // the data set again, not even to close its groups or print the footer.
+    const auto dataSetGone = [&] {
+        if (!active || m_dataSet)
+            return false;
+        r->CancelRun();
+        return true;
+    };
+    if (!moreData || !KeepGoing() || dataSetGone())
         return;
 
     const bool mainController = &r->Controller() == this;
@@ -354,15 +363,19 @@ void TBRController::Execute()
     CheckGroups();
     const bool reportsProgress = bandReport && bandReport->DataSet() == m_dataSet.data() && recordCount != 0;
     while (moreData) {
-        if (!KeepGoing())
+        if (!KeepGoing() || dataSetGone())
             return;
         ++DetailNumber;
         PrintGroupHeaders();
         ExecuteBefore();
+        if (dataSetGone())
+            return;
         r->PrintBand(m_detail);
         if (mainController)
             r->SetHeaderJustPrinted(false);
         ExecuteAfter();
+        if (dataSetGone())
+            return;
         if (active) {
             m_dataSet->Next();
             moreData = !m_dataSet->Eof();

@@ -36,23 +36,72 @@ const QImage& ReferenceDevice()
 // A font's metrics on the reference, with the widths of the texts measured in it: a report
 // measures the same texts (times, class names, captions) again and again, and shaping a text
 // costs far more than finding it.
+//
+// The widths are kept in two generations: a text is looked up in the current one, then in the
+// previous one (and moved up when found there); when the current one is full it becomes the
+// previous one. A text in use every few thousand texts (a caption, a class name) so stays
+// measured however many other texts pass by, and the memory stays bounded.
 struct MeasuredFont {
+    MeasuredFont(const QFont& f, const QPaintDevice* device)
+        : font(f)
+        , metrics(f, device)
+        , height(metrics.height())
+        , ascent(metrics.ascent())
+    {
+    }
+    static constexpr qsizetype GenerationSize = 8192;
+
+    double Advance(const QString& text)
+    {
+        if (const auto it = current.constFind(text); it != current.cend())
+            return *it;
+        double advance;
+        if (const auto it = previous.constFind(text); it != previous.cend())
+            advance = *it;
+        else
+            advance = metrics.horizontalAdvance(text);
+        if (current.size() >= GenerationSize) {
+            previous = std::move(current);
+            current = {};
+            current.reserve(GenerationSize);
+        }
+        current.insert(text, advance);
+        return advance;
+    }
+
     QFont font;
+    std::vector<QFont> copies; // fonts found equal to it: known again by their shared data
     QFontMetricsF metrics;
-    QHash<QString, double> advances;
+    double height; // the metrics' cell height and ascent, constant for the font
+    double ascent;
+    QHash<QString, double> current;
+    QHash<QString, double> previous;
 };
 
 MeasuredFont& Measured(const QFont& font)
 {
     static std::vector<std::unique_ptr<MeasuredFont>> cache;
+    // Most fonts asked for are copies of one asked for before (a label's own font, the report's):
+    // telling a copy costs a pointer comparison, telling an equal font a comparison of all its
+    // attributes.
     for (const auto& entry : cache) {
-        if (entry->font == font)
+        if (entry->font.isCopyOf(font))
             return *entry;
+        for (const QFont& copy : entry->copies) {
+            if (copy.isCopyOf(font))
+                return *entry;
+        }
+    }
+    for (const auto& entry : cache) {
+        if (entry->font == font) {
+            if (entry->copies.size() < 16)
+                entry->copies.push_back(font);
+            return *entry;
+        }
     }
     if (cache.size() >= 32)
         cache.erase(cache.begin());
-    cache.push_back(
-        std::make_unique<MeasuredFont>(MeasuredFont { font, QFontMetricsF(font, &ReferenceDevice()), {} }));
+    cache.push_back(std::make_unique<MeasuredFont>(font, &ReferenceDevice()));
     return *cache.back();
 }
 
@@ -62,19 +111,12 @@ double BRTextAdvance(const QFont& font, const QString& text)
 {
     if (text.isEmpty())
         return 0.0;
-    MeasuredFont& m = Measured(font);
-    if (const auto it = m.advances.constFind(text); it != m.advances.cend())
-        return *it;
-    if (m.advances.size() >= 8192)
-        m.advances.clear();
-    const double advance = m.metrics.horizontalAdvance(text);
-    m.advances.insert(text, advance);
-    return advance;
+    return Measured(font).Advance(text);
 }
 
-double BRTextCellHeight(const QFont& font) { return Measured(font).metrics.height(); }
+double BRTextCellHeight(const QFont& font) { return Measured(font).height; }
 
-double BRTextAscent(const QFont& font) { return Measured(font).metrics.ascent(); }
+double BRTextAscent(const QFont& font) { return Measured(font).ascent; }
 
 bool TBRPrintContext::ShowsAlready(const QRectF& area, const QColor& color) const
 {

@@ -4,6 +4,7 @@
 
 #include <QPainter>
 #include <QTime>
+#include <limits>
 
 // ---------------------------------------------------------------------------------------------
 // The run
@@ -233,6 +234,8 @@ void TCustomBandReport::NewPage()
     TBREvEnvironment::SetIntegerConstant(m_pageNumberElement, m_pageNumber);
     m_printer->NewPage();
     m_currentY = BRRound(Native(*m_page, TBRPage::TopMarginIndex));
+    // A page begins blank, unless the program's handler or the background image draws on it.
+    m_inkBottom = OnStartPage || m_backImage ? std::numeric_limits<double>::infinity() : 0.0;
     if (OnStartPage)
         OnStartPage(this);
     if (m_backImage && m_printer->Canvas()) {

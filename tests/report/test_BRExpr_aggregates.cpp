@@ -106,6 +106,9 @@ TEST_F(Aggregates, MaxMinCases)
     EXPECT_EQ(Over("MAX(V)", { B(true), B(false), B(true) }), "boolean true");
     EXPECT_EQ(Over("MAX(V)", { S("b"), S("a"), S("c") }), "string c");
     EXPECT_EQ(Over("MIN(V)", { S("b"), S("a"), S("c") }), "string a");
+    // By code point: a character beyond the basic plane is greater than any within it.
+    EXPECT_EQ(Over("MAX(V)", { S("ＴＥＡＭ"), S("𠮷田"), S("ｱ") }), "string 𠮷田");
+    EXPECT_EQ(Over("MIN(V)", { S("𠮷田"), S("ＴＥＡＭ"), S("\xEE\x80\x80") }), "string \xEE\x80\x80");
     EXPECT_EQ(Over("MAX(V)", { I(3), F(7.5), I(5) }), "float 7.5");
     EXPECT_EQ(Over("MIN(V)", { F(2.5), I(1) }), "integer 1");
     EXPECT_EQ(Over("MAX(V)", { I(3), S("zzz"), I(4) }), "integer 4"); // other kinds are passed over

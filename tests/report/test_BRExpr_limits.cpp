@@ -86,3 +86,46 @@ TEST(ExpressionLimits, AnEvaluatorPreparedAfterATooDeepTextWorks)
     ev.Accumulate();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 4"));
 }
+
+TEST(ExpressionLimits, SignsAndNotAlternatingWithoutEndEvaluate)
+{
+    OnSmallStack([] {
+        // Each pair nests a negation in a subtraction from zero; "not" of a number is the error.
+        EXPECT_EQ(EvalText(Repeated("- not ", 3500) + QStringLiteral("TRUE")),
+            QStringLiteral("error Invalid use of NOT"));
+        EXPECT_EQ(EvalText(Repeated("not -", 3500) + QStringLiteral("1")),
+            QStringLiteral("error Invalid use of NOT"));
+        EXPECT_EQ(EvalText(Repeated("- + ", 5001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+    });
+}
+
+TEST(ExpressionLimits, AVariableNestsAsItsTextWouldInParentheses)
+{
+    OnSmallStack([] {
+        // A chain of variables each naming the next, far deeper than the bound.
+        TBREvEnvironment chain;
+        const int links = 3000;
+        for (int i = 0; i < links; ++i)
+            chain.AddFunction(QStringLiteral("V%1").arg(i), QStringLiteral("V%1").arg(i + 1));
+        chain.AddFunction(QStringLiteral("V%1").arg(links), QStringLiteral("7"));
+        chain.Prepare();
+        EXPECT_EQ(EvalText(QStringLiteral("V0 + 1"), &chain), TooDeep);
+        EXPECT_EQ(Describe(chain.Evaluate(QStringLiteral("V0"))), TooDeep);
+        EXPECT_EQ(EvalText(QStringLiteral("V%1 + 1").arg(links - BRMaxNesting + 1), &chain),
+            QStringLiteral("integer 8"));
+        EXPECT_EQ(EvalText(QStringLiteral("V%1").arg(links - BRMaxNesting), &chain), TooDeep);
+
+        // Parentheses and calls around a use and inside the variable count together.
+        TBREvEnvironment env;
+        env.AddFunction(QStringLiteral("Deep"), Nested(BRMaxNesting - 2));
+        env.AddFunction(QStringLiteral("Deeper"), Nested(BRMaxNesting - 1));
+        env.Prepare();
+        EXPECT_EQ(EvalText(QStringLiteral("(Deep)"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(EvalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(EvalText(QStringLiteral("INT(Deep)"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(EvalText(QStringLiteral("(Deeper)"), &env), TooDeep);
+        EXPECT_EQ(EvalText(QStringLiteral("((Deep))"), &env), TooDeep);
+        // The evaluation in progress is put back: the next one starts from nothing.
+        EXPECT_EQ(EvalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
+    });
+}

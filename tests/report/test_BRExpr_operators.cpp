@@ -40,6 +40,16 @@ INSTANTIATE_TEST_SUITE_P(Comparison, ExpressionTable,
         Case { "'あ' < 'い'", "boolean true" }, Case { "TRUE = TRUE", "boolean true" },
         Case { "TRUE <> FALSE", "boolean true" }));
 
+// Texts order by code point: a character beyond the basic plane (a surrogate pair) comes after
+// the full-width and private-use characters at the top of the plane.
+INSTANTIATE_TEST_SUITE_P(CodePointOrder, ExpressionTable,
+    ::testing::Values(Case { "'𠮷田' > 'ＴＥＡＭ'", "boolean true" },
+        Case { "'𠮷田' < 'ＴＥＡＭ'", "boolean false" }, Case { "'ｱ' < '𠮷'", "boolean true" },
+        Case { "'\xEE\x80\x80' < '𠮷'", "boolean true" }, Case { "'𠮷' < '𠮸'", "boolean true" },
+        Case { "'田𠮷' >= '田ＴＥＡＭ'", "boolean true" }, Case { "'𠮷田' = '𠮷田'", "boolean true" },
+        Case { "'𠮷' <= '𠮷田'", "boolean true" }, Case { "'\xED\x9F\xBF' < '𠮷'", "boolean true" },
+        Case { "'𠮷' <> '𠮸'", "boolean true" }));
+
 INSTANTIATE_TEST_SUITE_P(Messages, ExpressionTable,
     ::testing::Values(Case { "1.5 or 2", "error Operator OR is not compatible with numeric expressions" },
         Case { "1.5 and 2", "error Operator AND is not compatible with numeric expressions" },
@@ -186,6 +196,30 @@ TEST(EvaluatorQueue, DescendantLookupWidensNames)
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 84"));
     ev.Prepare(QStringLiteral("other"));
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("error Unknown function : other"));
+}
+
+TEST(EvaluatorTexts, AMessageCutTo255CharactersKeepsItsOwnWords)
+{
+    const QString pair = QString::fromUtf8("𠮷");
+    const auto expectCut = [](const EvResult& r, const QString& head, const QString& tail) {
+        ASSERT_EQ(r.Kind, EvResultKind::Error);
+        EXPECT_EQ(BRCharacterCount(r.StrResult), 255);
+        EXPECT_TRUE(r.StrResult.startsWith(head)) << r.StrResult;
+        EXPECT_TRUE(r.StrResult.endsWith(tail)) << r.StrResult;
+    };
+    // The number's text is cut, its closing quote kept; a surrogate pair is never split.
+    expectCut(Eval(QStringLiteral("1") + QString(300, u'x')),
+        QStringLiteral("Illegal character in numeric contant \"1xx"), QStringLiteral("xx\""));
+    expectCut(Eval(QStringLiteral("1") + pair.repeated(300)),
+        QStringLiteral("Illegal character in numeric contant \"1") + pair, pair + u'"');
+    expectCut(BRFieldValueToResult(QVariant(QByteArray("x")), QString(300, u'f')), QStringLiteral("Field ff"),
+        QStringLiteral("ff is of unknown type"));
+    expectCut(Eval(QString(300, u'n')), QStringLiteral("Unknown function : nn"), QStringLiteral("nn"));
+    // With two values the longer gives up what is too much.
+    EXPECT_EQ(BRErrorText(SBRIncompatibleOperator, QString(300, u'a'), QStringLiteral("string")),
+        QStringLiteral("Operator ") + QString(255 - 51, u'a')
+            + QStringLiteral(" is not compatible with string expressions"));
+    EXPECT_EQ(BRErrorText(SBRMissing, QStringLiteral("'")), QStringLiteral("Missing '"));
 }
 
 TEST(EvaluatorTexts, FormatFillsPlaceholdersInOrder)

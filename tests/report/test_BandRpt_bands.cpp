@@ -89,16 +89,35 @@ TEST(BandRptBands, BandsMoveOnWhenTheRestOfThePageIsTooShort)
             "PageFooterBand1 p1 y2770-2870", "DetailBand1 p2 y100-1100", "PageFooterBand1 p2 y2770-2870" }));
 }
 
-TEST(BandRptBands, ABandTallerThanAnEmptyPagePrintsWhereItStands)
+TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
 {
-    Rows r(2);
+    // Three records of a 300-mm band on A4 (277 mm between the margins): the first stands at
+    // the top of its column already (below the title), each later one starts a page and prints
+    // from its top, cut by the sheet's edge; the page footer keeps its place.
+    Rows r(3);
     {
         TBRReportBuilder b(r.report);
         A4(b);
-        b.Band(TBRBandType::rbDetail, 3000);
+        b.Band(TBRBandType::rbTitle, 200);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 3000);
+        detail->Color = Qt::yellow;
+        TBRLabel* record = b.Label(detail, QString(), { .top = 10, .transparent = true });
+        record->OnPrint = [&r](TBRCustomLabel*, QString& v) { v = QStringLiteral("記録%1").arg(r.row); };
+        b.Band(TBRBandType::rbPageFooter, 100);
     }
-    EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-3100", "DetailBand1 p1 y3100-6100" }));
-    EXPECT_EQ(r.Pages(), 1);
+    EXPECT_EQ(r.Run(),
+        (QStringList { "TitleBand1 p1 y100-300", "DetailBand1 p1 y300-3300", "PageFooterBand1 p1 y2770-2870",
+            "DetailBand1 p2 y100-3100", "PageFooterBand1 p2 y2770-2870", "DetailBand1 p3 y100-3100",
+            "PageFooterBand1 p3 y2770-2870" }));
+    ASSERT_EQ(r.Pages(), 3);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_EQ(Texts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
+    // The band fills the sheet below the top margin; the footer stands over it.
+    const QImage page2 = Pages(r.report)[1];
+    SavePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2700)), QColor(Qt::yellow));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2800)), QColor(Qt::white));
+    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2950)), QColor(Qt::yellow));
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
@@ -334,4 +353,36 @@ TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
     EXPECT_EQ(DarkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
     EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
     EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
+}
+
+TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
+{
+    // A white band on blank paper draws nothing; over anything drawn before, it covers it: the
+    // big squares of each record reach 60 tenths into the next record's band, and then the
+    // program's start-of-page handler paints the page black.
+    Rows r(2);
+    {
+        TBRReportBuilder b(r.report);
+        A4(b);
+        TBRBand* detail = b.Band(TBRBandType::rbDetail, 100);
+        b.Label(detail, QStringLiteral("■■■■"), { .left = 0, .top = 60, .pointSize = 28 });
+    }
+    r.Run();
+    QImage page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_white_bands"));
+    // The first record's squares show above the second band, not inside it; the second
+    // record's own squares begin 60 tenths down.
+    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(170), Px(100), Px(20))), 50);
+    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(205), Px(100), Px(50))), 0);
+    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(270), Px(100), Px(20))), 50);
+
+    r.report.OnStartPage = [](TCustomBandReport* report) {
+        report->BRPrinter()->Canvas()->fillRect(QRect(0, 0, 10000, 10000), Qt::black);
+    };
+    r.Run();
+    page = Pages(r.report).first();
+    SavePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
+    // White where the bands stand (but for their squares), black below them.
+    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(105), Px(1800), Px(50))), 0);
+    EXPECT_EQ(page.pixelColor(Px(1500), Px(1000)), QColor(Qt::black));
 }

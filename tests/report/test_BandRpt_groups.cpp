@@ -144,6 +144,50 @@ TEST_F(GroupsTest, AnEmptyDataSetPrintsTheEmptyReportOnlyWhenAsked)
     EXPECT_EQ(calls, 1);
 }
 
+TEST_F(GroupsTest, ADataSetFreedDuringTheRunEndsItAsCancelled)
+{
+    // The program frees the data set while the run lets events through, after the second record.
+    auto* freed = new platform::Query(&db);
+    freed->SQL << "select * from races order by cls, heat, name";
+    freed->Open();
+    report.SetDataSet(freed);
+    TBRBand* detail;
+    TBRExpr* name;
+    {
+        TBRReportBuilder b(report);
+        A4(b);
+        TBRBand* outerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
+        TBRBand* innerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
+        b.Group("cls", 50, outerFooter);
+        b.Group("heat", 40, innerFooter);
+        name = b.Expr(innerFooter, QStringLiteral("[name] + '様'"), {});
+        detail = b.Band(TBRBandType::rbDetail, 60);
+        TBRBand* summary = b.Band(TBRBandType::rbSummary, 60);
+        b.DBText(summary, freed, QStringLiteral("name"), {});
+        b.Expr(summary, QStringLiteral("[name]"), {});
+        b.Band(TBRBandType::rbPageFooter, 60);
+    }
+    QStringList footerSees;
+    name->OnPrint = [&](TBRCustomLabel*, QString& v) { footerSees << v; };
+    detail->AfterPrint = [alive = QPointer<platform::Query>(freed)](TBRCustomBand*, bool) {
+        if (alive && alive->FieldByName("name")->AsString() == QStringLiteral("y"))
+            QMetaObject::invokeMethod(
+                qApp, [alive] { delete alive.data(); }, Qt::QueuedConnection);
+    };
+    // The group change after y is closed while the data set is there; then nothing more.
+    EXPECT_EQ(Run(),
+        (QStringList { "GroupHeaderBand1 p1", "GroupHeaderBand2 p1", "DetailBand1 p1", "DetailBand1 p1",
+            "GroupFooterBand2 p1" }));
+    EXPECT_EQ(footerSees, QStringList { QStringLiteral("y様") });
+    EXPECT_TRUE(report.Cancelled());
+    EXPECT_TRUE(report.Available());
+    EXPECT_FALSE(report.DataSet());
+    // The report runs again over another data set; the text bound to the freed one is empty.
+    report.SetDataSet(&query);
+    EXPECT_TRUE(Run().contains(QStringLiteral("SummaryBand1 p1")));
+    EXPECT_FALSE(report.Cancelled());
+}
+
 TEST_F(GroupsTest, ProgressReachesOneHundredAtTheLastRecord)
 {
     {
