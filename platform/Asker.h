@@ -20,11 +20,11 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
-// The asker everyone uses. The window system's application installs message boxes
-// (platform/MessageBoxAsker.h); until then nobody can answer, so questions get No and texts go
-// to the log.
+// The asker everyone uses. TavoApplication installs message boxes (platform/MessageBoxAsker.h);
+// before it exists nobody can answer, so questions get No and texts go to the log (also what
+// SetAsker(nullptr) restores).
 Asker& CurrentAsker();
-// Replaces the current asker; returns the previous one. Passing nullptr restores the log.
+// Replaces the current asker; returns the previous one.
 std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker);
 
 // Short forms of the above.
