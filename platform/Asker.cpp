@@ -1,47 +1,39 @@
 #include "platform/Asker.h"
 
-#include <QApplication>
-#include <QMessageBox>
+#include <QtDebug>
 
 namespace platform {
 namespace {
 
+// Without a window nobody can answer: the question is refused and every text is kept in the log.
+class LogAsker final : public Asker {
+public:
+    bool askYesNo(const QString& caption, const QString& text) override
+    {
+        qWarning().noquote() << caption << text;
+        return false;
+    }
+    void inform(const QString& caption, const QString& text) override
+    {
+        qInfo().noquote() << caption << text;
+    }
+    void error(const QString& text) override { qCritical().noquote() << text; }
+};
+
 std::unique_ptr<Asker>& Slot()
 {
-    static std::unique_ptr<Asker> asker = std::make_unique<MessageBoxAsker>();
+    static std::unique_ptr<Asker> asker = std::make_unique<LogAsker>();
     return asker;
 }
 
-QString Title(const QString& caption)
-{
-    return caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
-}
-
 } // namespace
-
-bool MessageBoxAsker::askYesNo(const QString& caption, const QString& text)
-{
-    return QMessageBox::question(QApplication::activeWindow(), Title(caption), text,
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
-}
-
-void MessageBoxAsker::inform(const QString& caption, const QString& text)
-{
-    QMessageBox::information(QApplication::activeWindow(), Title(caption), text);
-}
-
-void MessageBoxAsker::error(const QString& text)
-{
-    QMessageBox::critical(QApplication::activeWindow(), Title(QString()), text);
-}
 
 Asker& CurrentAsker() { return *Slot(); }
 
 std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker)
 {
     if (!asker)
-        asker = std::make_unique<MessageBoxAsker>();
+        asker = std::make_unique<LogAsker>();
     std::swap(asker, Slot());
     return asker;
 }

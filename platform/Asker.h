@@ -4,12 +4,11 @@
 #include <functional>
 #include <memory>
 
-class QWidget;
-
 namespace platform {
 
 // Questions and notices to the operator. The program shows message boxes; tests install
-// a ScriptedAsker and read what was said.
+// a ScriptedAsker and read what was said. Code below the forms uses only this interface, so it
+// needs no widgets.
 class Asker {
 public:
     virtual ~Asker() = default;
@@ -21,17 +20,11 @@ public:
     virtual void error(const QString& text) = 0;
 };
 
-// Message boxes parented to the active window.
-class MessageBoxAsker final : public Asker {
-public:
-    bool askYesNo(const QString& caption, const QString& text) override;
-    void inform(const QString& caption, const QString& text) override;
-    void error(const QString& text) override;
-};
-
-// The asker everyone uses; MessageBoxAsker until replaced.
+// The asker everyone uses. TavoApplication installs message boxes (platform/MessageBoxAsker.h);
+// before it exists nobody can answer, so questions get No and texts go to the log (also what
+// SetAsker(nullptr) restores).
 Asker& CurrentAsker();
-// Replaces the current asker; returns the previous one. Passing nullptr restores message boxes.
+// Replaces the current asker; returns the previous one.
 std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker);
 
 // Short forms of the above.

@@ -1,5 +1,6 @@
 #include "platform/ColorRef.h"
 
+#include <QColor>
 #include <array>
 
 namespace platform {

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <QColor>
 #include <cstdint>
+
+class QColor;
 
 namespace platform {
 
@@ -10,7 +11,8 @@ namespace platform {
 // (0x80000000 | index; the later 0xFF000000 | index form is read the same way).
 using TColor = std::uint32_t;
 
-// The colour to paint with. System colours take the standard default scheme of current Windows
+// The colour to paint with (defined with the painting code, so that code that only keeps colours
+// needs no Qt Gui). System colours take the standard default scheme of current Windows
 // desktops, so that forms look as their designers saw them.
 QColor ColorFromRef(TColor color);
 

@@ -15,7 +15,7 @@
 // name another device, e.g. a USB adapter under /dev/serial/by-id/. The environment wins.
 //
 // Tests (and the console's tests) replace the device layer with SetSerialLineOpener, usually
-// through FakeSerialPorts (platform/FakeSerialLine.h).
+// through FakeSerialPorts (tests/support/FakeSerialLine.h).
 
 #include <QString>
 #include <QtGlobal>

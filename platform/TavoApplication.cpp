@@ -1,6 +1,7 @@
 #include "platform/TavoApplication.h"
 
 #include "platform/Asker.h"
+#include "platform/MessageBoxAsker.h"
 
 #include <QFont>
 #include <QLibraryInfo>
@@ -12,6 +13,7 @@ namespace platform {
 TavoApplication::TavoApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
+    SetAsker(std::make_unique<MessageBoxAsker>());
     InstallFontSubstitutions();
 }
 

@@ -8,8 +8,9 @@ class QTranslator;
 
 namespace platform {
 
-// The application object: maps the original's font names onto installed fonts and turns an
-// exception escaping any event handler into the standard error box, ending that handler only.
+// The application object: installs message boxes as the asker, maps the original's font names
+// onto installed fonts and turns an exception escaping any event handler into the standard error
+// box, ending that handler only.
 class TavoApplication : public QApplication {
 public:
     TavoApplication(int& argc, char** argv);

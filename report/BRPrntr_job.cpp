@@ -409,10 +409,10 @@ bool TBRPrintJob::Submit()
 {
     using State = TBRQueueAnswer::State;
     const QString& queue = m_queueJob.queue;
-    const TBRQueueSubmitter& fake = Submitter();
+    const TBRQueueSubmitter& replacement = Submitter();
     // The job's folder goes with the submission: the file stays until the queue has read it.
-    const std::optional<TBRQueueAnswer> answer
-        = AwaitAnswer(fake ? fake : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
+    const std::optional<TBRQueueAnswer> answer = AwaitAnswer(
+        replacement ? replacement : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
     m_fileName.clear();
     if (!answer) {
         m_error = QStringLiteral(

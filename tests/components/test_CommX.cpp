@@ -1,6 +1,6 @@
 #include "components/CommX.h"
-#include "platform/FakeSerialLine.h"
 #include "support/DeviceTestSupport.h"
+#include "support/FakeSerialLine.h"
 #include "support/TestSupport.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "components/rs232c.h"
-#include "platform/FakeSerialLine.h"
 #include "support/DeviceTestSupport.h"
+#include "support/FakeSerialLine.h"
 #include "support/TestSupport.h"
 
 #include <QThread>

@@ -10,8 +10,8 @@
 #include "console/ConsoleRealDevices.h"
 #include "console/ConsoleWidgets.h"
 #include "console/SignalOutputs.h"
-#include "platform/FakeSerialLine.h"
 #include "support/DeviceTestSupport.h"
+#include "support/FakeSerialLine.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

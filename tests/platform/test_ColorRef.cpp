@@ -1,5 +1,6 @@
 #include "platform/ColorRef.h"
 
+#include <QColor>
 #include <gtest/gtest.h>
 
 using namespace platform;

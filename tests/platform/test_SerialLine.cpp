@@ -1,6 +1,6 @@
-#include "platform/FakeSerialLine.h"
 #include "platform/SerialLine.h"
 #include "support/DeviceTestSupport.h"
+#include "support/FakeSerialLine.h"
 
 #include <QElapsedTimer>
 #include <gtest/gtest.h>

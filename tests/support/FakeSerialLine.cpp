@@ -1,4 +1,4 @@
-#include "platform/FakeSerialLine.h"
+#include "support/FakeSerialLine.h"
 
 #include <chrono>
 #include <map>

@@ -1,1 +1,0 @@
-// Keeps a folder library linkable while it has no units of its own.
