@@ -1,7 +1,7 @@
 // Qt's own texts in Japanese, as the program loads them at start: the operator's Yes/No
 // question reads "はい"/"いいえ"; without the translation file Qt stays English and nothing fails.
 
-#include "platform/Asker.h"
+#include "platform/MessageBoxAsker.h"
 #include "platform/TavoApplication.h"
 #include "support/TestSupport.h"
 #include "support/WindowInput.h"
