@@ -8,6 +8,7 @@
 #include <QVarLengthArray>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <utility>
 
@@ -176,7 +177,7 @@ namespace {
 struct Pending {
     enum class Step : std::uint8_t { Left, Right, Not };
     Step step;
-    int op;
+    EvOperator op;
     EvResult left;
 };
 
@@ -205,7 +206,7 @@ EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
                 pending.append(
                     { Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator, {} });
             else if (role == TBREvElement::Role::Not)
-                pending.append({ Pending::Step::Not, 0, {} });
+                pending.append({ Pending::Step::Not, {}, {} });
             else
                 break;
         }
@@ -229,49 +230,37 @@ EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
 
 namespace {
 
+// By operator, in the order of EvOperator.
 const char* const OperatorTexts[] = { "<", "<=", ">", ">=", "=", "<>", "+", "-", "OR", "*", "/", "AND" };
 const char* const OperatorVerbs[] = { nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, SBRAdd,
     SBRSubtract, nullptr, SBRMultiply, SBRDivide, nullptr };
+static_assert(std::size(OperatorTexts) == std::size_t(EvOperator::And) + 1);
+static_assert(std::size(OperatorVerbs) == std::size(OperatorTexts));
 
-enum Op {
-    OpLess,
-    OpLessEq,
-    OpGreater,
-    OpGreaterEq,
-    OpEqual,
-    OpNotEqual,
-    OpAdd,
-    OpSub,
-    OpOr,
-    OpMul,
-    OpDiv,
-    OpAnd
-};
-
-EvResult Incompatible(int op, const char* kindWord)
+EvResult Incompatible(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(
-        BRFormat(SBRIncompatibleOperator, QString::fromUtf8(OperatorTexts[op]), QString::fromUtf8(kindWord)));
+    return EvResult::Error(BRFormat(SBRIncompatibleOperator,
+        QString::fromUtf8(OperatorTexts[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
-EvResult Cannot(int op, const char* kindWord)
+EvResult Cannot(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(
-        BRFormat(SBRCannotOperate, QString::fromUtf8(OperatorVerbs[op]), QString::fromUtf8(kindWord)));
+    return EvResult::Error(BRFormat(
+        SBRCannotOperate, QString::fromUtf8(OperatorVerbs[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
-template <typename T> EvResult Compare(int op, const T& l, const T& r)
+template <typename T> EvResult Compare(EvOperator op, const T& l, const T& r)
 {
     switch (op) {
-    case OpLess:
+    case EvOperator::Less:
         return EvResult::Boolean(l < r);
-    case OpLessEq:
+    case EvOperator::LessEqual:
         return EvResult::Boolean(l <= r);
-    case OpGreater:
+    case EvOperator::Greater:
         return EvResult::Boolean(l > r);
-    case OpGreaterEq:
+    case EvOperator::GreaterEqual:
         return EvResult::Boolean(l >= r);
-    case OpEqual:
+    case EvOperator::Equal:
         return EvResult::Boolean(l == r);
     default:
         return EvResult::Boolean(l != r);
@@ -286,61 +275,61 @@ EvResult IntegerOrFloat(std::int64_t v)
     return EvResult::Integer(std::int32_t(v));
 }
 
-EvResult ApplyInteger(int op, std::int32_t l, std::int32_t r)
+EvResult ApplyInteger(EvOperator op, std::int32_t l, std::int32_t r)
 {
     const std::int64_t a = l, b = r;
     switch (op) {
-    case OpAdd:
+    case EvOperator::Add:
         return IntegerOrFloat(a + b);
-    case OpSub:
+    case EvOperator::Subtract:
         return IntegerOrFloat(a - b);
-    case OpMul:
+    case EvOperator::Multiply:
         return IntegerOrFloat(a * b);
-    case OpDiv:
+    case EvOperator::Divide:
         if (r == 0)
             return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
         return EvResult::Float(double(l) / double(r));
-    case OpOr:
+    case EvOperator::Or:
         return EvResult::Integer(l | r);
-    case OpAnd:
+    case EvOperator::And:
         return EvResult::Integer(l & r);
     default:
         return Compare(op, l, r);
     }
 }
 
-EvResult ApplyFloat(int op, double l, double r)
+EvResult ApplyFloat(EvOperator op, double l, double r)
 {
     switch (op) {
-    case OpAdd:
+    case EvOperator::Add:
         return EvResult::Float(l + r);
-    case OpSub:
+    case EvOperator::Subtract:
         return EvResult::Float(l - r);
-    case OpMul:
+    case EvOperator::Multiply:
         return EvResult::Float(l * r);
-    case OpDiv:
+    case EvOperator::Divide:
         if (r == 0.0)
             return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
         return EvResult::Float(l / r);
-    case OpOr:
-    case OpAnd:
+    case EvOperator::Or:
+    case EvOperator::And:
         return Incompatible(op, SBRNumeric);
     default:
         return Compare(op, l, r);
     }
 }
 
-EvResult ApplyString(int op, const QString& l, const QString& r)
+EvResult ApplyString(EvOperator op, const QString& l, const QString& r)
 {
     switch (op) {
-    case OpAdd:
+    case EvOperator::Add:
         return EvResult::String(l + r);
-    case OpSub:
-    case OpMul:
-    case OpDiv:
+    case EvOperator::Subtract:
+    case EvOperator::Multiply:
+    case EvOperator::Divide:
         return Cannot(op, SBRString);
-    case OpOr:
-    case OpAnd:
+    case EvOperator::Or:
+    case EvOperator::And:
         return Incompatible(op, SBRString);
     default:
         // By code point, case-sensitive.
@@ -348,21 +337,21 @@ EvResult ApplyString(int op, const QString& l, const QString& r)
     }
 }
 
-EvResult ApplyBoolean(int op, bool l, bool r)
+EvResult ApplyBoolean(EvOperator op, bool l, bool r)
 {
     switch (op) {
-    case OpEqual:
+    case EvOperator::Equal:
         return EvResult::Boolean(l == r);
-    case OpNotEqual:
+    case EvOperator::NotEqual:
         return EvResult::Boolean(l != r);
-    case OpOr:
+    case EvOperator::Or:
         return EvResult::Boolean(l || r);
-    case OpAnd:
+    case EvOperator::And:
         return EvResult::Boolean(l && r);
-    case OpAdd:
-    case OpSub:
-    case OpMul:
-    case OpDiv:
+    case EvOperator::Add:
+    case EvOperator::Subtract:
+    case EvOperator::Multiply:
+    case EvOperator::Divide:
         return Cannot(op, SBRBoolean);
     default:
         return Incompatible(op, SBRBoolean);
@@ -371,7 +360,7 @@ EvResult ApplyBoolean(int op, bool l, bool r)
 
 } // namespace
 
-EvResult BRApplyOperator(int op, EvResult left, EvResult right)
+EvResult BRApplyOperator(EvOperator op, EvResult left, EvResult right)
 {
     if (left.IsError())
         return left;

@@ -155,21 +155,36 @@ EvResult EvaluateNext(TBRFiFo& fifo);
 // queue has run short).
 EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo);
 
-// A two-operand operator. Codes: 0 "<", 1 "<=", 2 ">", 3 ">=", 4 "=", 5 "<>", 6 "+", 7 "-",
-// 8 "OR", 9 "*", 10 "/", 11 "AND".
+// The two-operand operators, as the parser finds them and the evaluator applies them.
+enum class EvOperator : std::uint8_t {
+    Less, // <
+    LessEqual, // <=
+    Greater, // >
+    GreaterEqual, // >=
+    Equal, // =
+    NotEqual, // <>
+    Add, // +
+    Subtract, // -
+    Or, // OR
+    Multiply, // *
+    Divide, // /
+    And // AND
+};
+
+// A two-operand operator.
 class TBREvElementOperator : public TBREvElement {
 public:
-    explicit TBREvElementOperator(int op)
+    explicit TBREvElementOperator(EvOperator op)
         : TBREvElement(Role::Operator)
         , Operator(op)
     {
     }
     EvResult Value(TBRFiFo& fifo) override;
-    int Operator;
+    EvOperator Operator;
 };
 
 // Applies an operator to two values (kinds unified, the first error passing through).
-EvResult BRApplyOperator(int op, EvResult left, EvResult right);
+EvResult BRApplyOperator(EvOperator op, EvResult left, EvResult right);
 
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {

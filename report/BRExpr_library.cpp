@@ -286,7 +286,7 @@ public:
             return;
         } else if (v.IsNumeric()) {
             // Integer totals that leave the 32-bit range, and mixed totals, continue as floats.
-            m_sum = BRApplyOperator(6, m_sum, v);
+            m_sum = BRApplyOperator(EvOperator::Add, m_sum, v);
         } else if (v.Kind == EvResultKind::String) {
             m_sum = WrongArguments(Name());
         }

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -102,7 +103,7 @@ bool WordOperatorAt(const QChar* t, int i, int end, QStringView word)
 }
 
 struct Split {
-    int op = -1; // operator code, -1 when none was found
+    std::optional<EvOperator> op; // none when no operator was found
     int pos = 0; // where the operator begins
     int width = 0;
 };
@@ -113,15 +114,15 @@ Split RelationalAt(const QChar* t, int i)
     const QChar next = t[i + 1];
     if (c == u'<') {
         if (next == u'>')
-            return { 5, i, 2 };
+            return { EvOperator::NotEqual, i, 2 };
         if (next == u'=')
-            return { 1, i, 2 };
-        return { 0, i, 1 };
+            return { EvOperator::LessEqual, i, 2 };
+        return { EvOperator::Less, i, 1 };
     }
     if (c == u'>')
-        return next == u'=' ? Split { 3, i, 2 } : Split { 2, i, 1 };
+        return next == u'=' ? Split { EvOperator::GreaterEqual, i, 2 } : Split { EvOperator::Greater, i, 1 };
     if (c == u'=')
-        return { 4, i, 1 };
+        return { EvOperator::Equal, i, 1 };
     return {};
 }
 
@@ -289,7 +290,7 @@ void ExchangeSignAfterWord(QChar* t, int at, int e)
 // A leading "-": the subtraction from zero whose right side is the rest of the factor.
 Q_NEVER_INLINE void AppendSubtractionFromZero(TBRFiFo& queue)
 {
-    queue.Append(std::make_unique<TBREvElementOperator>(7));
+    queue.Append(std::make_unique<TBREvElementOperator>(EvOperator::Subtract));
     queue.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(0)));
 }
 
@@ -436,10 +437,10 @@ void TBREvaluator::ParseExpressionAt(int b, int e)
         if (i < b + 1)
             continue;
         const Split sp = RelationalAt(t.chars, i);
-        if (sp.op < 0)
+        if (!sp.op)
             continue;
         // A comparison never nests: both sides go to the additive level.
-        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        Append(std::make_unique<TBREvElementOperator>(*sp.op));
         ParseSimpleExpressionAt(b, sp.pos, false);
         ParseSimpleExpressionAt(sp.pos + sp.width, e, false);
         return;
@@ -463,16 +464,16 @@ void TBREvaluator::ParseSimpleExpressionAt(int b, int e, bool exchanged)
         const QChar c = t.chars[i];
         Split sp;
         if ((c == u'+' || c == u'-') && !IsSignAt(t.chars, s, i))
-            sp = { (c == u'+') != exchanged ? 6 : 7, i, 1 };
+            sp = { (c == u'+') != exchanged ? EvOperator::Add : EvOperator::Subtract, i, 1 };
         else if (WordOperatorAt(t.chars, i, e, u"or"))
-            sp = { 8, i + 1, 2 };
-        if (sp.op < 0)
+            sp = { EvOperator::Or, i + 1, 2 };
+        if (!sp.op)
             continue;
-        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        Append(std::make_unique<TBREvElementOperator>(*sp.op));
         ParseTermAt(s, sp.pos);
-        if (exchanged && sp.op != 8)
+        if (exchanged && sp.op != EvOperator::Or)
             ExchangeSignAfterWord(t.chars, sp.pos + 1, e);
-        if (sp.op == 7)
+        if (sp.op == EvOperator::Subtract)
             exchanged = !exchanged;
         s = sp.pos + sp.width;
     }
@@ -500,14 +501,14 @@ void TBREvaluator::ParseTermAt(int b, int e)
         const QChar c = t.chars[i];
         Split sp;
         if (c == u'*' || c == u'/')
-            sp = { (c == u'*') != exchanged ? 9 : 10, i, 1 };
+            sp = { (c == u'*') != exchanged ? EvOperator::Multiply : EvOperator::Divide, i, 1 };
         else if (WordOperatorAt(t.chars, i, e, u"and"))
-            sp = { 11, i + 1, 3 };
-        if (sp.op < 0)
+            sp = { EvOperator::And, i + 1, 3 };
+        if (!sp.op)
             continue;
-        Append(std::make_unique<TBREvElementOperator>(sp.op));
+        Append(std::make_unique<TBREvElementOperator>(*sp.op));
         ParseFactorAt(s, sp.pos);
-        if (sp.op == 10)
+        if (sp.op == EvOperator::Divide)
             exchanged = !exchanged;
         s = sp.pos + sp.width;
         // The operand's first character is never tested as an operator; the walk reads only the

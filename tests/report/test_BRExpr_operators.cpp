@@ -139,7 +139,7 @@ TEST(EvaluatorLifecycle, ErrorResultToTextRaises)
 TEST(EvaluatorQueue, QueueThatRunsShortGivesAnErrorResult)
 {
     TBRFiFo fifo;
-    fifo.Append(std::make_unique<TBREvElementOperator>(6));
+    fifo.Append(std::make_unique<TBREvElementOperator>(EvOperator::Add));
     fifo.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(1)));
     fifo.Rewind();
     EXPECT_EQ(Describe(fifo.Next()->Value(fifo)), QStringLiteral("error Missing operand"));
@@ -171,7 +171,7 @@ TEST(EvaluatorQueue, PrefixOrderOfTheQueue)
     ASSERT_NE(first, nullptr);
     auto* plus = dynamic_cast<TBREvElementOperator*>(first);
     ASSERT_NE(plus, nullptr);
-    EXPECT_EQ(plus->Operator, 6);
+    EXPECT_EQ(plus->Operator, EvOperator::Add);
     EXPECT_TRUE(ev.HasAggregate());
     ev.Accumulate();
     EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 7"));
