@@ -354,7 +354,7 @@ void TBRController::Execute()
             r->SetHeaderJustPrinted();
     }
     if (mainController && r->PageNumber() <= 1) {
-        TBRCustomBand* columnHeader = r->Bands().GetBand(3);
+        TBRCustomBand* columnHeader = r->Bands().BandOfType(TBRBandType::rbColumnHeader);
         if (columnHeader && columnHeader->Enabled()) {
             r->PrintBand(columnHeader);
             r->SetHeaderJustPrinted();

@@ -324,9 +324,9 @@ int TBandReport::RecordCount() const
 void TBandReport::HandStandardBands()
 {
     TBRController& c = MainController();
-    c.SetDetail(Bands().GetBand(4));
-    c.SetHeader(Bands().GetBand(1));
-    c.SetFooter(Bands().GetBand(7));
+    c.SetDetail(Bands().BandOfType(TBRBandType::rbDetail));
+    c.SetHeader(Bands().BandOfType(TBRBandType::rbTitle));
+    c.SetFooter(Bands().BandOfType(TBRBandType::rbSummary));
 }
 
 void TBandReport::RunController()

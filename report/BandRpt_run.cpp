@@ -208,7 +208,7 @@ void TCustomBandReport::NewColumn()
         NewPage();
     } else {
         int width;
-        if (TBRCustomBand* detail = m_bands->GetBand(4)) {
+        if (TBRCustomBand* detail = m_bands->BandOfType(TBRBandType::rbDetail)) {
             width = BRRound(detail->Size().NativeWidth());
         } else {
             const int columns = page.Columns();
@@ -223,7 +223,7 @@ void TCustomBandReport::NewColumn()
     }
     TBREvEnvironment::SetIntegerConstant(m_columnNumberElement, m_currentColumn);
     if (!(m_currentColumn == 1 && m_pageNumber == 1))
-        PrintBand(m_bands->GetBand(3));
+        PrintBand(m_bands->BandOfType(TBRBandType::rbColumnHeader));
     m_controller->CheckReprintGroups();
 }
 
@@ -249,11 +249,11 @@ void TCustomBandReport::NewPage()
     if (m_pageNumber > 1 || Options.testFlag(TBROption::FirstPageHeader)) {
         TBRRestore<int> leaveEdge(m_pageEdge);
         ++m_pageEdge;
-        PrintBand(m_bands->GetBand(2));
+        PrintBand(m_bands->BandOfType(TBRBandType::rbPageHeader));
     }
     m_columnTopY = m_currentY;
     if (m_pageNumber == 1) {
-        if (TBRCustomBand* title = m_bands->GetBand(1))
+        if (TBRCustomBand* title = m_bands->BandOfType(TBRBandType::rbTitle))
             m_columnTopY += BRRound(title->Size().NativeHeight());
     }
 }
@@ -270,7 +270,7 @@ void TCustomBandReport::EndPage()
     m_currentY = BRRound(m_pageLength - Native(page, TBRPage::BottomMarginIndex) - m_fullFooterReserve);
     m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
     if (!(m_finalPage && !Options.testFlag(TBROption::LastPageFooter)))
-        PrintBand(m_bands->GetBand(6));
+        PrintBand(m_bands->BandOfType(TBRBandType::rbPageFooter));
     PaintPageFrame();
     if (OnEndPage)
         OnEndPage(this);
