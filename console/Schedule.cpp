@@ -36,18 +36,13 @@ struct NewRow {
     QString round = QStringLiteral("0");
     QString heat = QStringLiteral("0");
     bool titled = false;
-    QString roundtl;
-    QString heattl;
+    QString roundtl {};
+    QString heattl {};
 };
 
 NewRow PlainRow(int start, int end, const QString& text, int uc)
 {
-    NewRow row;
-    row.start = start;
-    row.end = end;
-    row.text = text;
-    row.uc = uc;
-    return row;
+    return { .start = start, .end = end, .text = text, .uc = uc };
 }
 
 void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
@@ -353,8 +348,16 @@ ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const
     for (int i = 1; i <= heats; ++i) {
         const int heatStart = start + (i - 1) * duration;
         InsertRow(*m_dm.Qtemp, m_code,
-            { -1, heatStart, heatStart + duration, HeatText(round.title, number, round.heatWord, i),
-                uc + i - 1, number, QString::number(i), true, round.title, round.heatWord });
+            { .rr = -1,
+                .start = heatStart,
+                .end = heatStart + duration,
+                .text = HeatText(round.title, number, round.heatWord, i),
+                .uc = uc + i - 1,
+                .round = number,
+                .heat = QString::number(i),
+                .titled = true,
+                .roundtl = round.title,
+                .heattl = round.heatWord });
     }
     // The new heats (marked to go in front) keep their times; the rows that followed the
     // round's start move back behind them.
@@ -526,8 +529,16 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
                     QStringLiteral("and btime>=") + Quoted(LongTimeTextOfSeconds(start)) });
             // The text is built from the round's titles, which may hold blanks of their own.
             InsertRow(q, m_code,
-                { 1, start, start + length, HeatText(heat.roundtl, heat.round, heat.heattl, number), uc,
-                    heat.round, QString::number(number), true, heat.roundtl, heat.heattl });
+                { .rr = 1,
+                    .start = start,
+                    .end = start + length,
+                    .text = HeatText(heat.roundtl, heat.round, heat.heattl, number),
+                    .uc = uc,
+                    .round = heat.round,
+                    .heat = QString::number(number),
+                    .titled = true,
+                    .roundtl = heat.roundtl,
+                    .heattl = heat.heattl });
             RechainSchedule(QStringLiteral("rr,btime"));
             return Placed(ScheduleOutcome::Place::Row, uc);
         });
