@@ -1,5 +1,7 @@
 #include "report/BRCtrls.h"
 
+#include "report/BRUnits.h"
+
 #include <QPainter>
 #include <QTextBoundaryFinder>
 #include <algorithm>
@@ -329,7 +331,7 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     double textLeft = x;
     const TBRFrame& frame = Frame();
     if (frame.HasSides()) {
-        const double inset = std::lround(frame.Width() / 72.0 * 254.0);
+        const double inset = std::lround(frame.Width() / 72.0 * BRTenthsPerInch);
         if (frame.DrawTop())
             textTop += inset;
         if (frame.DrawLeft())

@@ -3,6 +3,7 @@
 
 #include "report/BRConst.h"
 #include "report/BRCtrls.h"
+#include "report/BRUnits.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -207,10 +208,10 @@ void TBRImage::Print(int ofsX, int ofsY)
             canvas->setClipRect(dest, Qt::IntersectClip);
             // The picture's pixels are reference pixels: its size on the page is the same on
             // every output.
-            const int pw = static_cast<int>(
-                std::lround(m_picture.Width() * 254.0 / BRLayoutDotsPerInch * printer->HorizontalFactor()));
-            const int ph = static_cast<int>(
-                std::lround(m_picture.Height() * 254.0 / BRLayoutDotsPerInch * printer->VerticalFactor()));
+            const int pw = static_cast<int>(std::lround(
+                m_picture.Width() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->HorizontalFactor()));
+            const int ph = static_cast<int>(std::lround(
+                m_picture.Height() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->VerticalFactor()));
             QRect target(dest.left(), dest.top(), pw, ph);
             if (m_center)
                 target.translate((printer->ToDeviceWidth(w) - pw) / 2, (printer->ToDeviceHeight(h) - ph) / 2);

@@ -1,5 +1,7 @@
 #include "report/BRPrev.h"
 
+#include "report/BRUnits.h"
+
 #include <QImage>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -19,7 +21,7 @@ constexpr double NoPrinterLength = 2794.0;
 int Round(double v) { return static_cast<int>(std::lround(v)); }
 
 // Screen pixels per tenth of a millimetre when there is no printer to ask.
-constexpr double ScreenFactor = BRPageDotsPerInch / 254.0;
+constexpr double ScreenFactor = BRPageDotsPerInch / BRTenthsPerInch;
 
 // Draws the picture stretched over `target`, only where it meets `area`. The picture is replayed
 // into an image that says it has the page's resolution, because a picture rescales its fonts to

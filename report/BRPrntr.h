@@ -18,6 +18,7 @@
 // page; its bytes are the page's payload in the store and in a stored report file (".BRP").
 
 #include "platform/Clock.h"
+#include "report/BRUnits.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -823,8 +824,8 @@ private:
     bool m_previewShowing = false;
     int m_firstPage = 0;
     int m_lastPage = 0;
-    double m_factorX = BRPageDotsPerInch / 254.0;
-    double m_factorY = BRPageDotsPerInch / 254.0;
+    double m_factorX = BRPageDotsPerInch / BRTenthsPerInch;
+    double m_factorY = BRPageDotsPerInch / BRTenthsPerInch;
     int m_leftOffset = 0;
     int m_topOffset = 0;
     std::unique_ptr<TBRPageList> m_pageList;

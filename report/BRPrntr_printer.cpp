@@ -1,6 +1,7 @@
 #include "report/BRConst.h"
 #include "report/BRPrntr.h"
 #include "report/BRPrntr_job.h"
+#include "report/BRUnits.h"
 #include "report/BandRpt.h"
 
 #include <QCoreApplication>
@@ -140,8 +141,8 @@ TBRQueueJob TBRPrinter::QueueOptions() const
 
 void TBRPrinter::SetFactors(double dotsPerInchX, double dotsPerInchY)
 {
-    m_factorX = dotsPerInchX / 254.0;
-    m_factorY = dotsPerInchY / 254.0;
+    m_factorX = dotsPerInchX / BRTenthsPerInch;
+    m_factorY = dotsPerInchY / BRTenthsPerInch;
 }
 
 int TBRPrinter::ToDeviceX(double tenths) const { return Round((tenths - m_leftOffset) * m_factorX); }
@@ -236,7 +237,8 @@ void TBRPrinter::BeginDoc()
     } else {
         const double x = m_settings->XResolution();
         const double y = m_settings->YResolution();
-        SetFactors(x / 254.0 > 0.1 ? x : BRPageDotsPerInch, y / 254.0 > 0.1 ? y : BRPageDotsPerInch);
+        SetFactors(x / BRTenthsPerInch > 0.1 ? x : BRPageDotsPerInch,
+            y / BRTenthsPerInch > 0.1 ? y : BRPageDotsPerInch);
     }
 }
 
@@ -292,8 +294,8 @@ bool TBRPrinter::StartPrinterPage()
         m_job = std::move(job);
     }
     m_canvas = m_job->Painter();
-    const double y = m_job->Resolution() / 254.0;
-    m_factorX = m_job->Resolution() / 254.0;
+    const double y = m_job->Resolution() / BRTenthsPerInch;
+    m_factorX = m_job->Resolution() / BRTenthsPerInch;
     m_factorY = y > 0.1 ? y : 1.0;
     return true;
 }

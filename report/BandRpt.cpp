@@ -1,5 +1,7 @@
 #include "report/BandRpt.h"
 
+#include "report/BRUnits.h"
+
 #include <QGuiApplication>
 #include <QLocale>
 #include <QPainter>
@@ -75,9 +77,9 @@ double TBRUnitBase::LoadUnit(double native, bool horizontal) const
     case TBRUnit::MM:
         return native / 10.0;
     case TBRUnit::Inches:
-        return native / 254.0;
+        return native / BRTenthsPerInch;
     case TBRUnit::Pixels:
-        return native / (254.0 / m_pixelsPerInch) * m_zoom / 100.0;
+        return native / (BRTenthsPerInch / m_pixelsPerInch) * m_zoom / 100.0;
     case TBRUnit::Characters:
         return horizontal ? native / BRCharsPerCmX(FontSize()) / 10.0
                           : native / BRCharsPerCmY(FontSize()) / 10.0;
@@ -93,9 +95,9 @@ double TBRUnitBase::SaveUnit(double value, bool horizontal) const
     case TBRUnit::MM:
         return value * 10.0;
     case TBRUnit::Inches:
-        return value * 254.0;
+        return value * BRTenthsPerInch;
     case TBRUnit::Pixels:
-        return 254.0 / m_pixelsPerInch * value / m_zoom * 100.0;
+        return BRTenthsPerInch / m_pixelsPerInch * value / m_zoom * 100.0;
     case TBRUnit::Characters:
         return horizontal ? BRCharsPerCmX(FontSize()) * value * 10.0
                           : BRCharsPerCmY(FontSize()) * value * 10.0;
@@ -171,7 +173,7 @@ std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixe
     std::vector<TBRPaperGuess> result;
     if (pixelsPerInch <= 0)
         return result;
-    const double pixelsPerTenth = pixelsPerInch / 254.0;
+    const double pixelsPerTenth = pixelsPerInch / BRTenthsPerInch;
     const auto steps = [&](int px) { return static_cast<long long>(px / pixelsPerTenth / 40.0); };
     const long long pageWidth = steps(widthPx);
     const long long pageLength = steps(heightPx);
@@ -427,7 +429,7 @@ void TBRFrame::PaintIt(QPainter& painter, const QRect& rect, double factorX, dou
     // Points to tenths of a millimetre to device pixels; a line of at least one point never
     // vanishes on a coarse device.
     const auto lineWidth = [this](double factor) {
-        int w = static_cast<int>(std::lround(m_width / 72.0 * 254.0 * factor));
+        int w = static_cast<int>(std::lround(m_width / 72.0 * BRTenthsPerInch * factor));
         if ((w < 1 && m_width >= 1) || m_width == -1)
             w = 1;
         return std::max(w, 0);

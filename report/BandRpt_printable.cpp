@@ -1,3 +1,4 @@
+#include "report/BRUnits.h"
 #include "report/BandRpt.h"
 
 #include <QFontMetricsF>
@@ -167,7 +168,7 @@ void TBRPrintableSize::SetParentSizes()
 {
     if (!m_printable)
         return;
-    const double perTenth = PixelsPerInch() / 254.0 * Zoom() / 100.0;
+    const double perTenth = PixelsPerInch() / BRTenthsPerInch * Zoom() / 100.0;
     const auto px = [&](int index) {
         return static_cast<int>(std::lround(m_values[static_cast<std::size_t>(index)] * perTenth));
     };
