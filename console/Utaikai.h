@@ -6,11 +6,14 @@
 // controls, call the console's plain classes, and show the result.
 //
 // The form is spread over several files by concern: Utaikai_form.cpp lays out the pages and
-// controls, Utaikai_lifecycle.cpp opens and closes the console, Utaikai_countdown.cpp runs the
-// count-downs, Utaikai_board.cpp the display board, Utaikai_sound.cpp the sound cues,
-// Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race information schedule,
-// Utaikai_modes.cpp the operating modes, the preset pickers and the information display, and
-// Utaikai_print.cpp the schedule printout.
+// controls, Utaikai_lifecycle.cpp opens and closes the console and keeps its status line,
+// Utaikai_data.cpp binds the cue and schedule grids to their queries, Utaikai_countdown.cpp runs
+// the count-downs, Utaikai_board.cpp the display board and the signal outputs, Utaikai_sound.cpp
+// the sound cues, Utaikai_link.cpp the timing-server link, Utaikai_schedule.cpp the race
+// information schedule, Utaikai_modes.cpp the operating modes, the preset pickers and the
+// information display, and Utaikai_print.cpp the schedule printout. Utaikai_time.h is the
+// console's time base (ticks of the day); the logic behind the handlers lives in the plain
+// classes beside this file (CountdownEngine, BoardControl, SignalOutputs, CueTable, Schedule, ...).
 
 #include "console/ConsoleDevices.h"
 #include "console/ConsoleLifecycle.h"
