@@ -630,6 +630,15 @@ constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
 // The clock that times that wait (tests); nullptr restores the system's. Returns the previous.
 const platform::Clock* SetQueueClock(const platform::Clock* clock);
 
+// Lets the windows breathe during a long run or print: the report run, its controllers and the
+// printer call BRYield between rows and pages, so that a cancel button is taken and the preview
+// shows new pages. The engine itself never runs the event loop: the program's preview start-up
+// (BRPrevStartUp) installs a hook that handles pending events; without one BRYield does nothing.
+using TBRYieldHook = std::function<void()>;
+// Replaces the hook; returns the previous one. An empty hook makes BRYield do nothing.
+TBRYieldHook SetBRYieldHook(TBRYieldHook hook);
+void BRYield();
+
 // The output side of a report run: pages into the page store (for preview, printing, saving)
 // or straight to a printer. Messages to the preview, the progress form and the owning report
 // are signals; PageAvailable, Progress and PrintRequested are always delivered later from the

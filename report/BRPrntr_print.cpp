@@ -2,7 +2,6 @@
 #include "report/BRPrntr.h"
 #include "report/BRPrntr_job.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -75,7 +74,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     // A damaged page is reported once (PageDamaged) and gets no sheet.
     bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
-        QCoreApplication::processEvents();
+        BRYield();
         NotifyProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
         std::unique_ptr<QPicture> page;

@@ -3,7 +3,6 @@
 #include "report/BRPrntr_job.h"
 #include "report/BandRpt.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -58,6 +57,22 @@ QPrinter& BRStandardPrinter()
 TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
 {
     return std::exchange(PreviewFactory(), std::move(factory));
+}
+
+namespace {
+TBRYieldHook& YieldHook()
+{
+    static TBRYieldHook hook;
+    return hook;
+}
+} // namespace
+
+TBRYieldHook SetBRYieldHook(TBRYieldHook hook) { return std::exchange(YieldHook(), std::move(hook)); }
+
+void BRYield()
+{
+    if (const TBRYieldHook& hook = YieldHook())
+        hook();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -364,7 +379,7 @@ void TBRPrinter::EndDoc()
     m_pagesAnnounced = m_pageCount;
     const int n = m_pageCount;
     Post([this, n] { emit PageAvailable(n); });
-    QCoreApplication::processEvents();
+    BRYield();
     if (m_destination == Destination::Store)
         m_pageList->Finish();
     else if (OnAfterPrint)

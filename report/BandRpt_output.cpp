@@ -88,8 +88,7 @@ void TCustomBandReport::Prepare()
 
 void TCustomBandReport::PreviewModal()
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    BRYield();
     if (!StartStoreRun())
         return;
     SetPrinterValues();
