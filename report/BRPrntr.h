@@ -618,6 +618,7 @@ struct TBRQueueAnswer {
     };
     State state = State::Printing;
     QString reason; // the print system's own words, when it gave any
+    int status = 0; // the print system's status code (IPP), when it gave one
 };
 // Hands a job to its queue. It may take long, or never return: the report printer calls it on a
 // thread of its own and stops waiting after BRQueueAnswerLimitMs.
@@ -656,10 +657,26 @@ public:
         Refused, // not ready, or a print is already running
         Failed, // the file or queue refused the job: LastError() says why
     };
+    // Where a print or a run to the printer failed.
+    enum class PrintStep {
+        None, // nothing failed
+        OpenJob, // the job's file could not be made (the PDF beside its target, a queue's folder)
+        Pages, // the pages could not be put on the job (the engine's error)
+        WriteJob, // the PDF could not be written or moved into its place
+        Queue, // the queue refused the job, could not be reached or did not answer
+    };
+    // Why a print failed: at which step, with the system's code where it gave one, and the
+    // words for the operator.
+    struct PrintFailure {
+        PrintStep step = PrintStep::None;
+        int code = 0; // errno for a file, the print system's status for a queue; 0 when none
+        QString message; // what went wrong, naming the queue or the file
+        bool Failed() const { return step != PrintStep::None; }
+    };
     // How the last print or run to the printer ended, in words for the operator.
     struct PrintResult {
         PrintOutcome outcome = PrintOutcome::NothingToPrint;
-        QString error; // Failed: what went wrong, naming the queue or the file
+        PrintFailure failure; // Failed: why
         QString notice; // Printed: where the PDF file went, or that a stopped queue holds the job
         bool held = false; // the notice needs the operator: the queue is stopped
     };
@@ -684,7 +701,7 @@ public:
     void SetComplete(bool on) { m_complete = on; }
     QString Title() const { return m_title; }
     void SetTitle(const QString& title) { m_title = title; }
-    QString LastError() const { return m_last.error; }
+    QString LastError() const { return m_last.failure.message; }
     const PrintResult& LastPrint() const { return m_last; }
 
     // Device pixels per tenth of a millimetre on the current page.

@@ -35,7 +35,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
         try {
             outcome = PrintPages(from, to);
         } catch (const EBRError& e) {
-            m_last.error = e.Message();
+            m_last.failure = { PrintStep::Pages, 0, e.Message() };
             outcome = PrintOutcome::Failed;
         }
         m_printing = false;
@@ -55,10 +55,9 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
 {
     m_settings->ApplySettings();
     TBRPrintJob job;
-    if (!job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch)) {
-        m_last.error = job.ErrorString();
+    m_last.failure = job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch);
+    if (m_last.failure.Failed())
         return PrintOutcome::Failed;
-    }
     const QPointer<QObject> previousReceiver = m_receiver;
     std::unique_ptr<TBRProgressForm> progress;
     if (m_owner && m_owner->OwnerShowProgress()) {
@@ -96,10 +95,9 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
         }
     }
     restoreReceiver();
-    if (!job.Finish()) {
-        m_last.error = job.ErrorString();
+    m_last.failure = job.Finish();
+    if (m_last.failure.Failed())
         return PrintOutcome::Failed;
-    }
     m_last.notice = job.Notice();
     m_last.held = job.Held();
     return PrintOutcome::Printed;

@@ -296,14 +296,14 @@ bool TBRPrinter::StartPrinterPage()
 {
     if (!m_job) {
         // A job that could not begin is not tried again for every later page.
-        if (!m_last.error.isEmpty())
+        if (m_last.failure.Failed())
             return false;
         auto job = std::make_unique<TBRPrintJob>();
-        if (!job->Begin(*m_printer, Target(), QueueOptions(), 0)) {
-            // The run goes on into throw-away pages; the caller finds the reason in LastError.
-            m_last.error = job->ErrorString();
+        // On failure the run goes on into throw-away pages; the caller finds the reason in
+        // LastPrint.
+        m_last.failure = job->Begin(*m_printer, Target(), QueueOptions(), 0);
+        if (m_last.failure.Failed())
             return false;
-        }
         m_job = std::move(job);
     }
     m_canvas = m_job->Painter();
@@ -363,16 +363,15 @@ void TBRPrinter::EndDoc()
         m_canvas = nullptr;
         // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
-            if (m_job->Finish()) {
+            m_last.failure = m_job->Finish();
+            if (!m_last.failure.Failed()) {
                 m_last.outcome = PrintOutcome::Printed;
                 m_last.notice = m_job->Notice();
                 m_last.held = m_job->Held();
-            } else {
-                m_last.error = m_job->ErrorString();
             }
             m_job.reset();
         }
-        if (!m_last.error.isEmpty())
+        if (m_last.failure.Failed())
             m_last.outcome = PrintOutcome::Failed;
     }
     m_status = Status::Ready;
@@ -391,7 +390,7 @@ void TBRPrinter::FinishPage(bool dropOpenPage)
     if (m_destination == Destination::Printer) {
         AbortJob();
         DropPage();
-        m_last.outcome = m_last.error.isEmpty() ? PrintOutcome::Cancelled : PrintOutcome::Failed;
+        m_last.outcome = m_last.failure.Failed() ? PrintOutcome::Failed : PrintOutcome::Cancelled;
     } else if (m_page) {
         if (dropOpenPage)
             DropPage();
