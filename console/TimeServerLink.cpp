@@ -103,7 +103,12 @@ void TimeServerLink::Connected(const SocketConnector::Result& result)
     case SocketConnector::Failure::None:
         break;
     case SocketConnector::Failure::LookUp:
-        Status(WithCode("サーバの検索エラーです Error code ", result.error));
+        // The resolver's codes overlap errno values: its own description tells them apart.
+        if (result.source == platform::ErrorSource::Resolver)
+            Status(WithCode("サーバの検索エラーです Error code ", result.error)
+                + QStringLiteral(" (%1)").arg(platform::ResolverErrorText(result.error)));
+        else
+            Status(WithCode("サーバの検索エラーです Error code ", result.error));
         break;
     case SocketConnector::Failure::Create:
         Status(WithCode("ソケット作成のエラーです Error code ", result.error));

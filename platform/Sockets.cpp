@@ -93,19 +93,23 @@ bool ParseIPv4(const QString& text, quint32* address)
     return true;
 }
 
-int LookUpHostIPv4(const QString& name, quint32* address)
+LookUpError LookUpHostIPv4(const QString& name, quint32* address)
 {
     addrinfo hints {};
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     const int rc = ::getaddrinfo(name.trimmed().toUtf8().constData(), nullptr, &hints, &result);
+    if (rc == EAI_SYSTEM)
+        return { errno, ErrorSource::System };
     if (rc != 0)
-        return rc == EAI_SYSTEM ? errno : (rc < 0 ? -rc : rc);
+        return { rc, ErrorSource::Resolver };
     *address = reinterpret_cast<const sockaddr_in*>(result->ai_addr)->sin_addr.s_addr;
     ::freeaddrinfo(result);
-    return 0;
+    return {};
 }
+
+QString ResolverErrorText(int code) { return QString::fromLocal8Bit(::gai_strerror(code)); }
 
 SocketHandle CreateStreamSocket(int* error)
 {
@@ -253,8 +257,10 @@ struct SocketConnector::Attempt {
         Result r;
         quint32 address = 0;
         if (!ParseIPv4(self->host, &address)) {
-            r.error = self->lookUp(self->host, &address);
-            if (r.error != 0) {
+            const LookUpError failed = self->lookUp(self->host, &address);
+            if (failed.code != 0) {
+                r.error = failed.code;
+                r.source = failed.source;
                 r.failure = Failure::LookUp;
                 self->Finish(r, self);
                 return;
@@ -308,7 +314,8 @@ void SocketConnector::Start(const QString& host, quint16 port, int timeoutMs, st
     m_found = false;
     m_deadline.start(timeoutMs);
     if (attempt->cancelFd < 0) {
-        attempt->Finish({ Failure::Create, errno, Step::LookUp, kInvalidSocket }, attempt);
+        attempt->Finish(
+            { Failure::Create, errno, Step::LookUp, kInvalidSocket, ErrorSource::System }, attempt);
         return;
     }
     try {
@@ -316,7 +323,9 @@ void SocketConnector::Start(const QString& host, quint16 port, int timeoutMs, st
         // thread keeps the attempt alive and only posts to the connector while it is wanted.
         std::thread(&Attempt::Run, attempt).detach();
     } catch (const std::system_error& e) {
-        attempt->Finish({ Failure::Create, e.code().value(), Step::LookUp, kInvalidSocket }, attempt);
+        attempt->Finish(
+            { Failure::Create, e.code().value(), Step::LookUp, kInvalidSocket, ErrorSource::System },
+            attempt);
     }
 }
 
@@ -363,7 +372,8 @@ void SocketConnector::TimeUp()
 {
     if (!m_attempt)
         return;
-    const Result result { Failure::TimedOut, 0, m_found ? Step::Connect : Step::LookUp, kInvalidSocket };
+    const Result result { Failure::TimedOut, 0, m_found ? Step::Connect : Step::LookUp, kInvalidSocket,
+        ErrorSource::System };
     auto done = std::move(m_done);
     Cancel();
     if (done)

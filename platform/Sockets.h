@@ -4,15 +4,15 @@
 //
 //   StartSockets();                                   // once; ignores SIGPIPE
 //   quint32 address;                                  // network byte order
-//   if (!ParseIPv4(text, &address)) error = LookUpHostIPv4(text, &address);
+//   if (!ParseIPv4(text, &address)) lookUpError = LookUpHostIPv4(text, &address);
 //   SocketHandle s = CreateStreamSocket(&error);
 //   error = ConnectSocket(s, address, port);          // blocking
 //   // or, without blocking the caller: SocketConnector (below)
 //   qint64 n = ReceiveSocket(s, buffer, size, &error); // in a thread: see TRecvThd
 //   CloseSocket(s);
 //
-// Error numbers are the system's errno values (ECONNREFUSED, ECONNRESET, ...); name look-up
-// failures are EAI_* codes made positive.
+// Error numbers are the system's errno values (ECONNREFUSED, ECONNRESET, ...). A failed name
+// look-up says besides whether its code is the resolver's own (EAI_*) or an errno value.
 //
 // CloseSocket is safe while another thread waits in ReceiveSocket on the same socket: Linux would
 // not wake that thread on close, and would hand the number to the next socket opened. So the
@@ -37,8 +37,20 @@ void StartSockets();
 
 // A dotted IPv4 address ("192.168.0.10") in network byte order; false when text is not one.
 bool ParseIPv4(const QString& text, quint32* address);
-// Looks a host name up; the first IPv4 address in network byte order. Returns 0 or an error number.
-int LookUpHostIPv4(const QString& name, quint32* address);
+// Where an error code comes from. The resolver's codes (getaddrinfo's EAI_*, kept as it returns
+// them) and the system's errno values overlap as numbers, so a code is read only with its source.
+enum class ErrorSource { System, Resolver };
+
+// A name look-up's failure; code 0 when the name was found.
+struct LookUpError {
+    int code = 0;
+    ErrorSource source = ErrorSource::System;
+};
+
+// Looks a host name up; the first IPv4 address in network byte order.
+LookUpError LookUpHostIPv4(const QString& name, quint32* address);
+// The resolver's own description of one of its codes (gai_strerror).
+QString ResolverErrorText(int code);
 
 // A new IPv4 TCP socket; kInvalidSocket with *error set on failure.
 SocketHandle CreateStreamSocket(int* error);
@@ -66,7 +78,7 @@ class SocketConnector {
 public:
     enum class Failure {
         None, // connected: Result::socket is the connection
-        LookUp, // the host name could not be looked up (error: EAI_* made positive, or errno)
+        LookUp, // the host name could not be looked up (error: as source says)
         Create, // no socket could be made (error: errno)
         Connect, // the server refused or could not be reached (error: errno)
         TimedOut, // the time-out passed first (error 0; step says where the attempt stood)
@@ -77,9 +89,10 @@ public:
         int error = 0;
         Step step = Step::LookUp;
         SocketHandle socket = kInvalidSocket;
+        ErrorSource source = ErrorSource::System; // whose code error is
     };
     // Looks a host name up; the signature of LookUpHostIPv4, which is the default.
-    using LookUpFunction = std::function<int(const QString& name, quint32* address)>;
+    using LookUpFunction = std::function<LookUpError(const QString& name, quint32* address)>;
 
     explicit SocketConnector(LookUpFunction lookUp = LookUpHostIPv4);
     ~SocketConnector();

@@ -349,6 +349,6 @@ public:
     QWidget* ShowModal(TBRPrinter* printer) override;
 };
 
-// Makes the report printer open its previews in TBRStandardPreview; the program calls it once at
-// start-up.
+// Makes the report printer open its previews in TBRStandardPreview and lets the windows take
+// events while a report runs or prints (the BRYield hook); the program calls it once at start-up.
 void BRPrevStartUp();

@@ -1004,4 +1004,8 @@ QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
 void BRPrevStartUp()
 {
     SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+    SetBRYieldHook([] {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents();
+    });
 }

@@ -148,7 +148,7 @@ void BRTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status)
 {
     if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
-        platform::ShowError(result.error);
+        platform::ShowError(result.failure.message);
     } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {
         if (result.held || !status)
             platform::ShowMessage(result.notice);

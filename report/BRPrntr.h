@@ -619,6 +619,7 @@ struct TBRQueueAnswer {
     };
     State state = State::Printing;
     QString reason; // the print system's own words, when it gave any
+    int status = 0; // the print system's status code (IPP), when it gave one
 };
 // Hands a job to its queue. It may take long, or never return: the report printer calls it on a
 // thread of its own and stops waiting after BRQueueAnswerLimitMs.
@@ -630,6 +631,15 @@ TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter);
 constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
 // The clock that times that wait (tests); nullptr restores the system's. Returns the previous.
 const platform::Clock* SetQueueClock(const platform::Clock* clock);
+
+// Lets the windows breathe during a long run or print: the report run, its controllers and the
+// printer call BRYield between rows and pages, so that a cancel button is taken and the preview
+// shows new pages. The engine itself never runs the event loop: the program's preview start-up
+// (BRPrevStartUp) installs a hook that handles pending events; without one BRYield does nothing.
+using TBRYieldHook = std::function<void()>;
+// Replaces the hook; returns the previous one. An empty hook makes BRYield do nothing.
+TBRYieldHook SetBRYieldHook(TBRYieldHook hook);
+void BRYield();
 
 // The output side of a report run: pages into the page store (for preview, printing, saving)
 // or straight to a printer. Messages to the preview, the progress form and the owning report
@@ -648,10 +658,26 @@ public:
         Refused, // not ready, or a print is already running
         Failed, // the file or queue refused the job: LastError() says why
     };
+    // Where a print or a run to the printer failed.
+    enum class PrintStep {
+        None, // nothing failed
+        OpenJob, // the job's file could not be made (the PDF beside its target, a queue's folder)
+        Pages, // the pages could not be put on the job (the engine's error)
+        WriteJob, // the PDF could not be written or moved into its place
+        Queue, // the queue refused the job, could not be reached or did not answer
+    };
+    // Why a print failed: at which step, with the system's code where it gave one, and the
+    // words for the operator.
+    struct PrintFailure {
+        PrintStep step = PrintStep::None;
+        int code = 0; // errno for a file, the print system's status for a queue; 0 when none
+        QString message; // what went wrong, naming the queue or the file
+        bool Failed() const { return step != PrintStep::None; }
+    };
     // How the last print or run to the printer ended, in words for the operator.
     struct PrintResult {
         PrintOutcome outcome = PrintOutcome::NothingToPrint;
-        QString error; // Failed: what went wrong, naming the queue or the file
+        PrintFailure failure; // Failed: why
         QString notice; // Printed: where the PDF file went, or that a stopped queue holds the job
         bool held = false; // the notice needs the operator: the queue is stopped
     };
@@ -676,7 +702,7 @@ public:
     void SetComplete(bool on) { m_complete = on; }
     QString Title() const { return m_title; }
     void SetTitle(const QString& title) { m_title = title; }
-    QString LastError() const { return m_last.error; }
+    QString LastError() const { return m_last.failure.message; }
     const PrintResult& LastPrint() const { return m_last; }
 
     // Device pixels per tenth of a millimetre on the current page.

@@ -108,8 +108,8 @@ TBRQueueAnswer SubmitToCups(const TBRQueueJob& job)
         const int status = lastError ? lastError() : 0;
         const QString why = lastErrorString ? QString::fromUtf8(lastErrorString()) : QString();
         if (status == IppNotFound || status == IppServiceUnavailable || !QueueState(cups, queue))
-            return { State::Unreachable, QString() };
-        return { State::Refused, why };
+            return { State::Unreachable, QString(), status };
+        return { State::Refused, why, status };
     }
     const std::optional<QByteArray> state = QueueState(cups, queue);
     return { state && *state == IppPrinterStopped ? State::Held : State::Printing, QString() };
@@ -183,6 +183,9 @@ QString CannotWrite(const QString& file, const QString& why = QString())
     return QStringLiteral("PDF ファイル %1 を書き込めません。%2").arg(Native(file), why);
 }
 
+using Failure = TBRPrinter::PrintFailure;
+using Step = TBRPrinter::PrintStep;
+
 // A title as a file name: characters every file system takes; "report" when nothing is left.
 QString SafeFileName(const QString& title)
 {
@@ -200,7 +203,7 @@ QString SafeFileName(const QString& title)
 // for the finished file. It already has the mode the finished file is to have: that of the file
 // it replaces, or that of any new file (QFile creates files as the umask allows); empty when it
 // cannot be made.
-QString NewFileBeside(const QString& target, QString* error)
+QString NewFileBeside(const QString& target, Failure* failure)
 {
     const QFileInfo info(target);
     const QDir folder = info.absoluteDir();
@@ -212,17 +215,17 @@ QString NewFileBeside(const QString& target, QString* error)
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFileInfo::exists(name))
                 continue;
-            *error = CannotWrite(target, file.errorString());
+            *failure = { Step::OpenJob, 0, CannotWrite(target, file.errorString()) };
             return QString();
         }
         if (info.exists() && !file.setPermissions(info.permissions())) {
-            *error = CannotWrite(target, file.errorString());
+            *failure = { Step::OpenJob, 0, CannotWrite(target, file.errorString()) };
             file.remove();
             return QString();
         }
         return name;
     }
-    *error = CannotWrite(target);
+    *failure = { Step::OpenJob, 0, CannotWrite(target) };
     return QString();
 }
 
@@ -251,7 +254,7 @@ TBRPrintJob::TBRPrintJob() = default;
 
 TBRPrintJob::~TBRPrintJob() { Abort(); }
 
-bool TBRPrintJob::Begin(
+Failure TBRPrintJob::Begin(
     const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
 {
     m_target = target;
@@ -260,23 +263,22 @@ bool TBRPrintJob::Begin(
     if (target.IsPdf()) {
         // Written next to its final place, so that moving it there replaces the old file in one
         // step. Only a file gets the copies written into it; a queue makes its own.
-        if (target.fileName.isEmpty()) {
-            m_error = QStringLiteral("PDF の出力ファイル名がありません。");
-            return false;
-        }
-        m_fileName = NewFileBeside(target.fileName, &m_error);
+        if (target.fileName.isEmpty())
+            return { Step::OpenJob, 0, QStringLiteral("PDF の出力ファイル名がありません。") };
+        Failure failure;
+        m_fileName = NewFileBeside(target.fileName, &failure);
         if (m_fileName.isEmpty())
-            return false;
+            return failure;
         m_copies = std::max(1, options.copies);
         m_collate = options.collate;
     } else {
         m_folder = std::make_unique<QTemporaryDir>(
             QDir(QDir::tempPath()).filePath(QStringLiteral("tavo-print-XXXXXX")));
         if (!m_folder->isValid()) {
-            m_error = QStringLiteral("プリンタ %1 に送る一時ファイルを作れません。%2")
-                          .arg(target.queue, m_folder->errorString());
+            const QString why = m_folder->errorString();
             m_folder.reset();
-            return false;
+            return { Step::OpenJob, 0,
+                QStringLiteral("プリンタ %1 に送る一時ファイルを作れません。%2").arg(target.queue, why) };
         }
         m_fileName = m_folder->filePath(SafeFileName(options.title));
     }
@@ -298,13 +300,13 @@ bool TBRPrintJob::Begin(
     m_queueJob.landscape = layout.orientation() == QPageLayout::Landscape;
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&p)) {
-        m_error = CannotWrite(target.IsPdf() ? target.fileName : m_fileName);
+        const QString message = CannotWrite(target.IsPdf() ? target.fileName : m_fileName);
         Abort();
-        return false;
+        return { Step::OpenJob, 0, message };
     }
     if (Recording())
         m_sheets.append(QPicture());
-    return true;
+    return {};
 }
 
 QPainter* TBRPrintJob::Painter()
@@ -376,19 +378,19 @@ void TBRPrintJob::Abort()
     RemoveFile();
 }
 
-bool TBRPrintJob::Finish()
+Failure TBRPrintJob::Finish()
 {
     if (!m_painter)
-        return false;
+        return { Step::WriteJob, 0, QString() };
     bool written = !Recording() || WriteSheets();
     written = m_painter->end() && written && m_printer->printerState() != QPrinter::Error;
     m_sheets.clear();
     m_painter.reset();
     m_printer.reset();
     if (!written) {
-        m_error = CannotWrite(m_target.IsPdf() ? m_target.fileName : m_fileName);
+        const QString message = CannotWrite(m_target.IsPdf() ? m_target.fileName : m_fileName);
         RemoveFile();
-        return false;
+        return { Step::WriteJob, 0, message };
     }
     if (!m_target.IsPdf())
         return Submit();
@@ -396,16 +398,16 @@ bool TBRPrintJob::Finish()
     std::filesystem::rename(
         QFile::encodeName(m_fileName).toStdString(), QFile::encodeName(m_target.fileName).toStdString(), ec);
     if (ec) {
-        m_error = CannotWrite(m_target.fileName, QString::fromLocal8Bit(ec.message().c_str()));
         RemoveFile();
-        return false;
+        return { Step::WriteJob, ec.value(),
+            CannotWrite(m_target.fileName, QString::fromLocal8Bit(ec.message().c_str())) };
     }
     m_fileName.clear(); // it is the target now
     m_notice = QStringLiteral("PDF ファイル %1 に印刷しました。").arg(Native(m_target.fileName));
-    return true;
+    return {};
 }
 
-bool TBRPrintJob::Submit()
+Failure TBRPrintJob::Submit()
 {
     using State = TBRQueueAnswer::State;
     const QString& queue = m_queueJob.queue;
@@ -414,30 +416,29 @@ bool TBRPrintJob::Submit()
     const std::optional<TBRQueueAnswer> answer = AwaitAnswer(
         replacement ? replacement : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
     m_fileName.clear();
-    if (!answer) {
-        m_error = QStringLiteral(
-            "プリンタ %1 が応答しません。印刷されるかどうかは、プリンタのキューで確かめてください。")
-                      .arg(queue);
-        return false;
-    }
+    if (!answer)
+        return { Step::Queue, 0,
+            QStringLiteral(
+                "プリンタ %1 が応答しません。印刷されるかどうかは、プリンタのキューで確かめてください。")
+                .arg(queue) };
     switch (answer->state) {
     case State::Printing:
-        return true;
+        return {};
     case State::Held:
         m_held = true;
         m_notice = QStringLiteral("プリンタ %1 は停止しています。印刷はプリンタのキューで待っていて、"
                                   "プリンタを再開すると始まります。")
                        .arg(queue);
-        return true;
+        return {};
     case State::Refused:
-        m_error = QStringLiteral("プリンタ %1 が印刷を受け付けませんでした。%2").arg(queue, answer->reason);
-        return false;
+        return { Step::Queue, answer->status,
+            QStringLiteral("プリンタ %1 が印刷を受け付けませんでした。%2").arg(queue, answer->reason) };
     case State::Unreachable:
-        m_error = QStringLiteral(
-            "プリンタ %1 またはプリントサーバーに接続できません。プリンタが削除されていないか、"
-            "印刷サービス (CUPS) が動いているかを確かめてください。%2")
-                      .arg(queue, answer->reason);
-        return false;
+        return { Step::Queue, answer->status,
+            QStringLiteral(
+                "プリンタ %1 またはプリントサーバーに接続できません。プリンタが削除されていないか、"
+                "印刷サービス (CUPS) が動いているかを確かめてください。%2")
+                .arg(queue, answer->reason) };
     }
-    return false;
+    return { Step::Queue, answer->status, QString() };
 }

@@ -29,8 +29,8 @@ public:
     // Opens the job on the paper and orientation of `model`; `resolution` 0 takes the model's.
     // A queue gets the job's title, copies, collation and duplex from `options`, and the paper
     // and orientation of the model; a PDF file gets every copy written into it, collated as
-    // `options` says. False (ErrorString says why) when no file can be made.
-    bool Begin(
+    // `options` says. A failure (step OpenJob) when no file can be made.
+    TBRPrinter::PrintFailure Begin(
         const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution);
     // The current sheet's painter.
     QPainter* Painter();
@@ -43,18 +43,17 @@ public:
     bool NewPage();
     // Ends the job and removes what it wrote.
     void Abort();
-    // Ends the job: the PDF replaces the target file, or goes to the queue. False with
-    // ErrorString when that fails (nothing is then left behind). Otherwise Notice may say where
-    // the PDF went or, with Held, that the queue is stopped and keeps the job.
-    bool Finish();
-    QString ErrorString() const { return m_error; }
+    // Ends the job: the PDF replaces the target file, or goes to the queue. A failure (step
+    // WriteJob or Queue) when that fails (nothing is then left behind). Otherwise Notice may say
+    // where the PDF went or, with Held, that the queue is stopped and keeps the job.
+    TBRPrinter::PrintFailure Finish();
     QString Notice() const { return m_notice; }
     bool Held() const { return m_held; }
 
 private:
     bool Recording() const { return m_copies > 1; }
     bool WriteSheets();
-    bool Submit();
+    TBRPrinter::PrintFailure Submit();
     void RemoveFile();
 
     std::unique_ptr<QPrinter> m_printer;
@@ -68,7 +67,6 @@ private:
     bool m_collate = false;
     QList<QPicture> m_sheets;
     std::unique_ptr<QPainter> m_sheetPainter;
-    QString m_error;
     QString m_notice;
     bool m_held = false;
 };

@@ -2,7 +2,6 @@
 #include "report/BRPrntr.h"
 #include "report/BRPrntr_job.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -36,7 +35,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
         try {
             outcome = PrintPages(from, to);
         } catch (const EBRError& e) {
-            m_last.error = e.Message();
+            m_last.failure = { PrintStep::Pages, 0, e.Message() };
             outcome = PrintOutcome::Failed;
         }
         m_printing = false;
@@ -56,10 +55,9 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
 {
     m_settings->ApplySettings();
     TBRPrintJob job;
-    if (!job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch)) {
-        m_last.error = job.ErrorString();
+    m_last.failure = job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch);
+    if (m_last.failure.Failed())
         return PrintOutcome::Failed;
-    }
     const QPointer<QObject> previousReceiver = m_receiver;
     std::unique_ptr<TBRProgressForm> progress;
     if (m_owner && m_owner->OwnerShowProgress()) {
@@ -75,7 +73,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     // A damaged page is reported once (PageDamaged) and gets no sheet.
     bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
-        QCoreApplication::processEvents();
+        BRYield();
         NotifyProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
         std::unique_ptr<QPicture> page;
@@ -97,10 +95,9 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
         }
     }
     restoreReceiver();
-    if (!job.Finish()) {
-        m_last.error = job.ErrorString();
+    m_last.failure = job.Finish();
+    if (m_last.failure.Failed())
         return PrintOutcome::Failed;
-    }
     m_last.notice = job.Notice();
     m_last.held = job.Held();
     return PrintOutcome::Printed;

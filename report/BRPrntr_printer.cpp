@@ -4,7 +4,6 @@
 #include "report/BRUnits.h"
 #include "report/BandRpt.h"
 
-#include <QCoreApplication>
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
@@ -59,6 +58,22 @@ QPrinter& BRStandardPrinter()
 TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
 {
     return std::exchange(PreviewFactory(), std::move(factory));
+}
+
+namespace {
+TBRYieldHook& YieldHook()
+{
+    static TBRYieldHook hook;
+    return hook;
+}
+} // namespace
+
+TBRYieldHook SetBRYieldHook(TBRYieldHook hook) { return std::exchange(YieldHook(), std::move(hook)); }
+
+void BRYield()
+{
+    if (const TBRYieldHook& hook = YieldHook())
+        hook();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -283,14 +298,14 @@ bool TBRPrinter::StartPrinterPage()
 {
     if (!m_job) {
         // A job that could not begin is not tried again for every later page.
-        if (!m_last.error.isEmpty())
+        if (m_last.failure.Failed())
             return false;
         auto job = std::make_unique<TBRPrintJob>();
-        if (!job->Begin(*m_printer, Target(), QueueOptions(), 0)) {
-            // The run goes on into throw-away pages; the caller finds the reason in LastError.
-            m_last.error = job->ErrorString();
+        // On failure the run goes on into throw-away pages; the caller finds the reason in
+        // LastPrint.
+        m_last.failure = job->Begin(*m_printer, Target(), QueueOptions(), 0);
+        if (m_last.failure.Failed())
             return false;
-        }
         m_job = std::move(job);
     }
     m_canvas = m_job->Painter();
@@ -350,23 +365,22 @@ void TBRPrinter::EndDoc()
         m_canvas = nullptr;
         // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
-            if (m_job->Finish()) {
+            m_last.failure = m_job->Finish();
+            if (!m_last.failure.Failed()) {
                 m_last.outcome = PrintOutcome::Printed;
                 m_last.notice = m_job->Notice();
                 m_last.held = m_job->Held();
-            } else {
-                m_last.error = m_job->ErrorString();
             }
             m_job.reset();
         }
-        if (!m_last.error.isEmpty())
+        if (m_last.failure.Failed())
             m_last.outcome = PrintOutcome::Failed;
     }
     m_status = Status::Ready;
     m_pagesAnnounced = m_pageCount;
     const int n = m_pageCount;
     Post([this, n] { emit PageAvailable(n); });
-    QCoreApplication::processEvents();
+    BRYield();
     if (m_destination == Destination::Store)
         m_pageList->Finish();
     else if (OnAfterPrint)
@@ -378,7 +392,7 @@ void TBRPrinter::FinishPage(bool dropOpenPage)
     if (m_destination == Destination::Printer) {
         AbortJob();
         DropPage();
-        m_last.outcome = m_last.error.isEmpty() ? PrintOutcome::Cancelled : PrintOutcome::Failed;
+        m_last.outcome = m_last.failure.Failed() ? PrintOutcome::Failed : PrintOutcome::Cancelled;
     } else if (m_page) {
         if (dropOpenPage)
             DropPage();

@@ -1,7 +1,6 @@
 #include "platform/DataSet.h"
 #include "report/BandRpt.h"
 
-#include <QCoreApplication>
 #include <QSet>
 
 // ---------------------------------------------------------------------------------------------
@@ -159,8 +158,7 @@ void TBRCustomController::RegisterDataSets(TBRDataSetList&) { }
 
 bool TBRCustomController::KeepGoing() const
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    BRYield();
     if (!m_report)
         return false;
     const TBRPrinter* printer = m_report->BRPrinter();

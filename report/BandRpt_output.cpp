@@ -88,8 +88,7 @@ void TCustomBandReport::Prepare()
 
 void TCustomBandReport::PreviewModal()
 {
-    if (QCoreApplication::instance())
-        QCoreApplication::processEvents();
+    BRYield();
     if (!StartStoreRun())
         return;
     SetPrinterValues();
@@ -131,7 +130,8 @@ TBRPrinter::PrintResult TCustomBandReport::Print()
     try {
         CreateReport();
     } catch (const EBRError& e) {
-        return { TBRPrinter::PrintOutcome::Failed, e.Message(), {}, false };
+        return { TBRPrinter::PrintOutcome::Failed, { TBRPrinter::PrintStep::Pages, 0, e.Message() }, {},
+            false };
     }
     // What the temporary printer knows goes to the caller before the printer goes.
     return m_printer->LastPrint();

@@ -6,7 +6,9 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <netdb.h>
 #include <stdexcept>
 
 using console::LinkState;
@@ -143,6 +145,27 @@ TEST_F(TimeServerLinkTest, FailedAttemptsSayWhyAndLeaveTheLinkDown)
         EXPECT_TRUE(statuses.last().startsWith(QString::fromUtf8(text))) << statuses.last().toStdString();
         EXPECT_EQ(states.back(), LinkState::Disconnected);
         EXPECT_EQ(TimeServerConnected, 0);
+    }
+}
+
+// A failed look-up names the resolver's code with the resolver's description, and a system
+// error number alone, so that equal numbers of either kind are not confused.
+TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswered)
+{
+    using platform::ErrorSource;
+    using platform::LookUpError;
+    const std::pair<LookUpError, QString> cases[] = {
+        { { EAI_NONAME, ErrorSource::Resolver },
+            QStringLiteral("サーバの検索エラーです Error code %1 (%2)")
+                .arg(EAI_NONAME)
+                .arg(platform::ResolverErrorText(EAI_NONAME)) },
+        { { ENETUNREACH, ErrorSource::System }, QStringLiteral("サーバの検索エラーです Error code 101") },
+    };
+    for (const auto& [failure, text] : cases) {
+        TimeServerLink link(Recording(), [failure](const QString&, quint32*) { return failure; });
+        link.Button2Click(QStringLiteral("timing-server"), server.portText());
+        ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        EXPECT_EQ(statuses.last(), text);
     }
 }
 

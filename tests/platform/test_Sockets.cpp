@@ -24,9 +24,13 @@ TEST(Sockets, ReadsDottedAddressesAndLooksNamesUp)
     EXPECT_EQ(ntohl(address), 0xC0A8000Au);
     EXPECT_FALSE(ParseIPv4(QStringLiteral("timing-server"), &address));
     EXPECT_FALSE(ParseIPv4(QStringLiteral("192.168.0"), &address));
-    ASSERT_EQ(LookUpHostIPv4(QStringLiteral("localhost"), &address), 0);
+    ASSERT_EQ(LookUpHostIPv4(QStringLiteral("localhost"), &address).code, 0);
     EXPECT_EQ(ntohl(address) >> 24, 127u);
-    EXPECT_NE(LookUpHostIPv4(QStringLiteral("no-such-host.invalid"), &address), 0);
+    // The resolver's answer keeps its own code, which errno values would overlap.
+    const LookUpError unknown = LookUpHostIPv4(QStringLiteral("no-such-host.invalid"), &address);
+    EXPECT_NE(unknown.code, 0);
+    EXPECT_EQ(unknown.source, ErrorSource::Resolver);
+    EXPECT_FALSE(ResolverErrorText(unknown.code).isEmpty());
 }
 
 TEST(Sockets, ConnectToAClosedPortFailsWithItsErrorNumber)
@@ -107,7 +111,7 @@ TEST(SocketConnector, AttemptsEndByTimeOutCancelOrDestructionWithoutTrace)
         while (*held)
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         *address = htonl(INADDR_LOOPBACK);
-        return 0;
+        return LookUpError {};
     };
     std::vector<SocketConnector::Result> results;
     int found = 0;

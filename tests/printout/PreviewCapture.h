@@ -16,7 +16,8 @@
 
 namespace testing_support {
 
-// The standard preview is what the report printer opens while the object lives.
+// The standard preview is what the report printer opens while the object lives, and runs take
+// events meanwhile, as after the program's preview start-up.
 class StandardPreviewInstalled {
 public:
     StandardPreviewInstalled()
@@ -27,6 +28,7 @@ public:
 
 private:
     TBRPreviewInterfaceFactory m_previous;
+    printer_support::YieldToEventLoop m_yield;
 };
 
 // What the preview showed: each page's texts and picture.

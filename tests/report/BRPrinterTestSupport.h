@@ -7,6 +7,7 @@
 #include "report/BRPrntr.h"
 #include "report/BandRpt.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -21,6 +22,22 @@
 #include <mutex>
 
 namespace printer_support {
+
+// While it lives, a run or print takes pending events between rows and pages (the program's
+// preview start-up installs the same), so that a cancel or a preview's paging is seen meanwhile.
+class YieldToEventLoop {
+public:
+    YieldToEventLoop()
+        : m_previous(SetBRYieldHook([] { QCoreApplication::processEvents(); }))
+    {
+    }
+    ~YieldToEventLoop() { SetBRYieldHook(m_previous); }
+    YieldToEventLoop(const YieldToEventLoop&) = delete;
+    YieldToEventLoop& operator=(const YieldToEventLoop&) = delete;
+
+private:
+    TBRYieldHook m_previous;
+};
 
 // Draws `pages` pages through the report printer, each holding "Seite <n>" and a Japanese line.
 inline void RunPages(TBRPrinter& printer, int pages)

@@ -30,6 +30,7 @@
 using namespace preview_support;
 using printer_support::FakeQueue;
 using printer_support::HurriedQueueClock;
+using printer_support::YieldToEventLoop;
 
 namespace {
 
@@ -486,6 +487,7 @@ TEST(PreviewFormReport, PrintAfterLoadPrintsTheLoadedPages)
 
 TEST(PreviewFormReport, ClosingThePreviewWhileItPrints)
 {
+    YieldToEventLoop yield;
     ReportAndFile t(6);
     TBRPrinter* store = t.r.report.BRPrinter();
     QPointer<TBRStandardPreview> form = t.Open();
@@ -550,6 +552,7 @@ TEST(PreviewFormReport, TheFormOutlivesItsStore)
 
 TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
 {
+    YieldToEventLoop yield;
     const auto previous
         = SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
     RowReport r(100); // 42 rows a page: three pages; at row 60 page 2 is being drawn

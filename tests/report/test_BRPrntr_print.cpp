@@ -38,6 +38,7 @@ protected:
 
     QTemporaryDir dir;
     QString pdf;
+    YieldToEventLoop yield;
     TBRPrinter printer;
 };
 
@@ -269,6 +270,7 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
 
 TEST(BRPrinter, PrintShowsTheProgressFormWhenTheReportAsks)
 {
+    YieldToEventLoop yield;
     struct Owner : TBRPrinterOwner {
         TBandReportPrinterSettings s;
         const TBRPrinterSettings& OwnerPrinterSettings() const override { return s; }

@@ -2,9 +2,12 @@
 #include "report/BRPrntr_job.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <optional>
 
 using namespace printer_support;
 using Outcome = TBRPrinter::PrintOutcome;
@@ -164,4 +167,61 @@ TEST(BRPrinterPdfFile, AFileThatCannotBeWrittenIsAFailureNamingIt)
     RunPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Failed);
     EXPECT_TRUE(printer.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
+}
+
+// Every failure, of stored pages printed and of a run straight to the printer alike, says its
+// step and the system's own code where there is one, with words that name the file or queue.
+TEST(BRPrinterFailure, SaysItsStepAndTheSystemsCode)
+{
+    using Step = TBRPrinter::PrintStep;
+    using State = TBRQueueAnswer::State;
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(QStringLiteral("a-folder"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    struct Case {
+        QString queue; // empty: a PDF file
+        QString file;
+        std::optional<TBRQueueAnswer> answer; // none: the queue never answers
+        Step step;
+        int code;
+        QString says;
+    };
+    const Case cases[] = {
+        { {}, QStringLiteral("/nonexistent/folder/out.pdf"), {}, Step::OpenJob, 0,
+            QStringLiteral("/nonexistent/folder/out.pdf") },
+        { {}, folder, {}, Step::WriteJob, EISDIR, folder },
+        { QStringLiteral("office"), {}, TBRQueueAnswer { State::Refused, QStringLiteral("kaput"), 0x0500 },
+            Step::Queue, 0x0500, QStringLiteral("プリンタ office が印刷を受け付けませんでした。kaput") },
+        { QStringLiteral("office"), {}, TBRQueueAnswer { State::Unreachable, {}, 0x0406 }, Step::Queue,
+            0x0406, QStringLiteral("プリンタ office またはプリントサーバーに接続できません") },
+        { QStringLiteral("office"), {}, std::nullopt, Step::Queue, 0,
+            QStringLiteral("プリンタ office が応答しません") },
+    };
+    for (const Case& c : cases) {
+        for (const TBRPrinter::Destination d :
+            { TBRPrinter::Destination::Store, TBRPrinter::Destination::Printer }) {
+            std::optional<FakeQueue> queue;
+            std::optional<HurriedQueueClock> clock;
+            if (c.answer)
+                queue.emplace(*c.answer);
+            if (!c.answer && !c.queue.isEmpty()) {
+                queue.emplace(FakeQueue::Hanging());
+                clock.emplace();
+            }
+            TBRPrinter printer;
+            printer.Settings().SetQueueName(c.queue);
+            printer.SetOutputFileName(c.file);
+            printer.SetDestination(d);
+            RunPages(printer, 2);
+            if (d == TBRPrinter::Destination::Store)
+                printer.Print();
+            const TBRPrinter::PrintResult& r = printer.LastPrint();
+            const std::string at = c.says.toStdString() + " " + std::to_string(int(d));
+            EXPECT_EQ(r.outcome, Outcome::Failed) << at;
+            EXPECT_EQ(r.failure.step, c.step) << at;
+            EXPECT_EQ(r.failure.code, c.code) << at;
+            EXPECT_TRUE(r.failure.message.contains(QDir::toNativeSeparators(c.says)))
+                << at << " / " << r.failure.message.toStdString();
+        }
+    }
 }

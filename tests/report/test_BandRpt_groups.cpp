@@ -1,3 +1,4 @@
+#include "BRPrinterTestSupport.h"
 #include "BandRptTestSupport.h"
 #include "platform/DataSet.h"
 #include "support/TestSupport.h"
@@ -39,6 +40,7 @@ protected:
     QString Name() { return query.FieldByName("name")->AsString(); }
 
     testing_support::TempHome home;
+    printer_support::YieldToEventLoop yield;
     platform::Database db;
     platform::Query query { &db };
     TBandReport report;

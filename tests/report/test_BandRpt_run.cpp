@@ -398,3 +398,27 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     EXPECT_EQ(r.report.Tag, 1);
     EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
 }
+
+// The run and the print give way to the windows through the yield hook alone: with a hook that
+// only counts, an event posted before them is still waiting afterwards.
+TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
+{
+    int yields = 0;
+    const TBRYieldHook previous = SetBRYieldHook([&] { ++yields; });
+    bool delivered = false;
+    QTimer::singleShot(0, [&] { delivered = true; });
+    ListReport r(100);
+    r.Run();
+    EXPECT_GE(yields, 100) << "at least once a row";
+    QTemporaryDir dir;
+    TBRPrinter printer;
+    printer.SetOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    printer_support::RunPages(printer, 3);
+    yields = 0;
+    EXPECT_EQ(printer.Print(), TBRPrinter::PrintOutcome::Printed);
+    EXPECT_GE(yields, 3) << "at least once a page";
+    EXPECT_FALSE(delivered);
+    SetBRYieldHook(previous);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(delivered);
+}
