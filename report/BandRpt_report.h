@@ -209,42 +209,12 @@ public:
     bool FinalPage() const { return m_finalPage; }
     int CurrentX() const { return m_currentX; }
     int CurrentY() const { return m_currentY; }
-    void SetCurrentY(int y) { m_currentY = y; }
     int PageNumber() const { return m_pageNumber; }
     int CurrentColumn() const { return m_currentColumn; }
-    int ColumnTopY() const { return m_columnTopY; }
-    // Nothing has been placed in the current column yet: a break cannot give a band more room.
-    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
-    // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
-    // there, and a white background would change nothing.
-    bool BlankFrom(double y) const { return y >= m_inkBottom; }
-    // Records that the page has been drawn on down to y (0.1 mm).
-    void MarkInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
-    double FooterReserve() const { return m_footerReserve; }
+    int AvailableSpace() const;
     // The page length the run places bands on: the sheet the page store uses.
     double PageLength() const { return m_pageLength; }
     const TBRDataSetList& DataSets() const { return m_dataSets; }
-    // True while a column or page break that a band's placement or a stretching band caused
-    // is carried out; cleared at the end of every band's print and when a run starts.
-    bool BreakInProgress = false;
-    // True while the page header or footer is printed (when a page is begun or closed):
-    // bands printed then never break.
-    bool InPageEdge() const { return m_pageEdge > 0; }
-
-    // The run and the page machinery the bands and the controller drive.
-    void CreateReport();
-    void PrintBand(TBRCustomBand* band);
-    void NewColumn();
-    void NewPage();
-    void EndPage();
-    int AvailableSpace() const;
-    void ForceNewPage();
-    void ForceNewColumn();
-    double PageFooterSpace() const;
-    // Set by the controller after it printed its header or the first column header: a forced
-    // new page right after is swallowed once. Cleared once the first record's detail has
-    // printed, so that a header printed long before swallows nothing.
-    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
 
     // TBRUnitOwner
     int UnitFontSize() const override;
@@ -273,6 +243,42 @@ protected:
 private:
     friend class TBRCustomBand;
     friend class TBRCustomController;
+    friend class TBRController;
+    friend class TBRGroup;
+
+    // The page cursor: where a run stands on the page and the moves that change it, driven
+    // only by the bands and the controllers that print.
+    void SetCurrentY(int y) { m_currentY = y; }
+    int ColumnTopY() const { return m_columnTopY; }
+    // Nothing has been placed in the current column yet: a break cannot give a band more room.
+    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
+    // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
+    // there, and a white background would change nothing.
+    bool BlankFrom(double y) const { return y >= m_inkBottom; }
+    // Records that the page has been drawn on down to y (0.1 mm).
+    void MarkInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
+    double FooterReserve() const { return m_footerReserve; }
+    // True while a column or page break that a band's placement or a stretching band caused
+    // is carried out; cleared at the end of every band's print and when a run starts.
+    bool BreakInProgress = false;
+    // True while the page header or footer is printed (when a page is begun or closed):
+    // bands printed then never break.
+    bool InPageEdge() const { return m_pageEdge > 0; }
+
+    // The run and the page machinery the bands and the controller drive.
+    void CreateReport();
+    void PrintBand(TBRCustomBand* band);
+    void NewColumn();
+    void NewPage();
+    void EndPage();
+    void ForceNewPage();
+    void ForceNewColumn();
+    double PageFooterSpace() const;
+    // Set by the controller after it printed its header or the first column header: a forced
+    // new page right after is swallowed once. Cleared once the first record's detail has
+    // printed, so that a header printed long before swallows nothing.
+    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
+
     void HookPrinter(TBRPrinter& printer);
     // The paper chosen in printer setup becomes the page's (for the orientation chosen).
     void ApplyChosenPaper(const TBRSetupChoice& choice);
