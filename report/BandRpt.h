@@ -31,9 +31,6 @@
 // "pixels"), whatever the screen or printer, so a report lays out the same everywhere; the pages
 // are drawn in the same coordinates.
 
-#include "platform/DataSet.h"
-#include "report/BRExpr.h"
-#include "report/BRPrntr.h"
 #include "report/BandRpt_band.h"
 #include "report/BandRpt_builder.h"
 #include "report/BandRpt_controller.h"
@@ -41,23 +38,3 @@
 #include "report/BandRpt_report.h"
 #include "report/BandRpt_subdetail.h"
 #include "report/BandRpt_units.h"
-
-#include <QColor>
-#include <QFlags>
-#include <QFont>
-#include <QList>
-#include <QObject>
-#include <QPointer>
-#include <QRect>
-#include <QRectF>
-#include <QStringList>
-#include <algorithm>
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <vector>
-
-class QPainter;
-class QPen;
-class QWidget;
