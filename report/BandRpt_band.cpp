@@ -220,6 +220,11 @@ bool TBRCustomBand::SetLinkBand(TBRCustomBand* band)
     return true;
 }
 
+// Out of line: the controller's class is declared after the bands.
+TBRCustomController* TBRCustomBand::Controller() const { return m_controller; }
+
+void TBRCustomBand::SetController(TBRCustomController* controller) { m_controller = controller; }
+
 void TBRCustomBand::AddToBandList(QList<TBRCustomBand*>& list)
 {
     if (list.contains(this))

@@ -1,0 +1,349 @@
+#pragma once
+
+// The banded report component: its band switches, its settings and the operations that run it
+// into a page store, a preview or the printer (BandRpt_report.cpp, BandRpt_output.cpp), its run
+// (BandRpt_run.cpp) and BRBindQueryParams.
+
+#include "platform/DataSet.h"
+#include "report/BRExpr.h"
+#include "report/BRPrntr.h"
+#include "report/BandRpt_band.h"
+#include "report/BandRpt_controller.h"
+#include "report/BandRpt_printable.h"
+#include "report/BandRpt_units.h"
+
+#include <QFlags>
+#include <QFont>
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <memory>
+
+// ---------------------------------------------------------------------------------------------
+// 8. The report
+// ---------------------------------------------------------------------------------------------
+
+class TBandReportBands;
+
+enum class TBROption : std::uint8_t { FirstPageHeader = 1, LastPageFooter = 2, Compression = 4 };
+using TBROptions = QFlags<TBROption>;
+Q_DECLARE_OPERATORS_FOR_FLAGS(TBROptions)
+
+enum class TBRZoomState : std::uint8_t { brZoomToFit, brZoomToWidth, brZoomOther };
+// How the standard preview's window stands: on top of the others or not, and normal, minimised
+// or maximised when it opens. The multiple-document styles have no meaning here and open as normal.
+enum class TFormStyle : std::uint8_t { fsNormal, fsMDIChild, fsMDIForm, fsStayOnTop };
+enum class TWindowState : std::uint8_t { wsNormal, wsMinimized, wsMaximized };
+
+using TBRNotifyEvent = std::function<void(TCustomBandReport* sender)>;
+using TBRReportBeforePrintEvent = std::function<void(TCustomBandReport* sender, bool& printReport)>;
+
+// The standard-band switches of a report: each reads true when a band of its type is on the
+// report, creates one when set, frees the first one when cleared. Index 5 names no band.
+class TBandReportBands {
+public:
+    explicit TBandReportBands(TCustomBandReport* report)
+        : m_report(report)
+    {
+    }
+    bool HasTitle() const { return GetBand(1) != nullptr; }
+    bool HasPageHeader() const { return GetBand(2) != nullptr; }
+    bool HasColumnHeader() const { return GetBand(3) != nullptr; }
+    bool HasDetail() const { return GetBand(4) != nullptr; }
+    bool HasPageFooter() const { return GetBand(6) != nullptr; }
+    bool HasSummary() const { return GetBand(7) != nullptr; }
+    void SetHasTitle(bool on) { SetBand(1, on); }
+    void SetHasPageHeader(bool on) { SetBand(2, on); }
+    void SetHasColumnHeader(bool on) { SetBand(3, on); }
+    void SetHasDetail(bool on) { SetBand(4, on); }
+    void SetHasPageFooter(bool on) { SetBand(6, on); }
+    void SetHasSummary(bool on) { SetBand(7, on); }
+
+    // The first band of the index's type in the report's band list; nullptr for index 5.
+    TBRCustomBand* GetBand(int index) const;
+    void SetBand(int index, bool on);
+    TBRCustomBand* BandOfType(TBRBandType type) const;
+
+private:
+    TCustomBandReport* m_report;
+};
+
+// The banded report: a page description, bands with printables, printer settings, variables
+// (Functions) and a controller that walks the data. Prepare runs it into a page store,
+// PreviewModal shows the pages as they are made, Print runs it to the printer. While a run is
+// active every one of them returns at once.
+//
+// The report owns its bands and the printables placed on it; a band owns its printables.
+class TCustomBandReport : public TBRBasePanel, public TBRUnitOwner, public TBRPrinterOwner {
+public:
+    explicit TCustomBandReport(QObject* owner = nullptr);
+    ~TCustomBandReport() override;
+
+    // --- Published settings ----------------------------------------------------------------
+    TBRNotifyEvent AfterPrint; // a print to the printer has ended
+    TBRNotifyEvent AfterPreview; // the preview of the page store closed
+    QString BackImageControl; // the Name of a printable on the report drawn behind every page
+    TBRReportBeforePrintEvent BeforePrint; // false cancels the run before anything is printed
+    QStringList Description;
+    TBRNotifyEvent OnEndPage;
+    TBROnNeedDataEvent OnNeedData;
+    std::function<void(TBRPrinter*)> OnPreview; // shows the preview instead of the standard one
+    TBRNotifyEvent OnStartPage;
+    TBROptions Options { TBROption::FirstPageHeader, TBROption::LastPageFooter };
+    TBandReportPrinterSettings PrinterSettings;
+    QString ReportTitle;
+    bool ShowProgress = true;
+    bool SnapToGrid = true;
+    TBRPrinterEvent OnGetPrinterSettings;
+    TBRPrinterEvent OnApplyPrinterSettings;
+    TFormStyle PrevFormStyle = TFormStyle::fsNormal;
+    TWindowState PreviewInitialState = TWindowState::wsNormal;
+    int PreviewWidth = 500;
+    int PreviewHeight = 500;
+    bool PrevShowThumbs = true;
+    bool PrevShowSearch = true;
+    TBRZoomState PrevInitialZoom = TBRZoomState::brZoomToFit;
+    // The print dialog's Tag: 1 after a cancelled printer setup, 0 after a confirmed one.
+    int Tag = 0;
+
+    TBandReportBands& Bands() { return *m_bands; }
+    QFont Font() const { return m_font; }
+    void SetFont(const QFont& font);
+    TBREvEnvironment& Functions() { return *m_functions; }
+    TBRPage& Page() { return *m_page; }
+    const TBRPage& Page() const { return *m_page; }
+    bool PrintIfEmpty() const;
+    void SetPrintIfEmpty(bool on);
+    TBRUnit Units() const { return m_page->Units(); }
+    // Re-expresses the page, every band size and every printable size.
+    void SetUnits(TBRUnit units);
+    // 1..300; other values are ignored.
+    void SetZoom(int percent) override;
+    // What the last printer setup chose (copies, printer, orientation, range, ...).
+    const TBandReportPrinterSettings& SetupResult() const { return m_setupResult; }
+
+    // --- Public operations -------------------------------------------------------------------
+    // Runs the report into a new page store and leaves it in BRPrinter; shows nothing.
+    void Prepare();
+    // Runs the report into a page store shown by the preview, and waits until it closes.
+    void PreviewModal();
+    // Runs the report again straight to the printer (with the progress form); says how it
+    // ended (Refused while a run is going).
+    TBRPrinter::PrintResult Print();
+    // Asks for the printer, paper, copies and range; false when cancelled (nothing changes
+    // then). The paper and orientation chosen become the report page's.
+    bool PrinterSetup();
+    // The page store and printer of the current or last run, or nullptr.
+    TBRPrinter* BRPrinter() const { return m_printer.get(); }
+    // What the printer setup dialog is preset with and gives back.
+    struct TBRSetupChoice {
+        int PrinterIndex = -1;
+        int Copies = 1;
+        TPrinterOrientation Orientation = TPrinterOrientation::poPortrait;
+        bool PageRange = false; // false: all pages (or the selection)
+        int FromPage = 0;
+        int ToPage = 0;
+        int MinPage = 1;
+        int MaxPage = 9999;
+        bool PageNumbersEnabled = false; // a finished run gives the range its page count
+        bool Duplex = false;
+        int ExtendedDuplex = 0;
+        int PrintQuality = 0;
+        int Collate = 0;
+        int ColorOption = 0;
+        int BinCode = 0; // the paper source chosen (Windows numbering)
+        int PaperCode = 0; // Windows numbering; 256 for a paper of its own; 0 keeps the page's
+        int PaperWidth = 0; // tenths of a millimetre, the paper upright
+        int PaperLength = 0;
+        // The queue chosen, by name: prints go to it even when the list of queues changes.
+        QString QueueName;
+        QString FileName; // a PDF file chosen instead of a queue
+        QString DefaultFileName; // where PDF output goes when no file is chosen (preset only)
+    };
+    // Shows the dialog; true when confirmed, with the choices in `choice`.
+    using PrintDialogRunner = std::function<bool(TBRPrinter* printer, TBRSetupChoice& choice)>;
+    // Replaces the dialog PrinterSetup shows (tests); an empty runner restores the standard one.
+    static PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner);
+
+    // Text measured on the layout reference, in layout pixels.
+    int TextWidth(const QFont& font, const QString& text) const;
+    int TextHeight(const QFont& font, const QString& text) const;
+
+    // --- Bands ---------------------------------------------------------------------------------
+    // Every band on the report in print order (page headers, titles, column headers, the
+    // controller's bands, page footers, the rest), each followed by its child chain.
+    const QList<TBRCustomBand*>& BandList() const { return m_bandList; }
+    void AddBand(TBRCustomBand* band);
+    void RemoveBand(TBRCustomBand* band);
+    void RebuildBandList();
+    void ArrangeBands();
+    // A new band of the type, named after it with the lowest free number ("DetailBand1").
+    TBRBand* CreateBand(TBRBandType type);
+    // The base followed by the lowest number from 1 that no component of the form uses.
+    QString UniqueName(const QString& base) const;
+    // The printables placed directly on the report (printed on every page).
+    QList<TBRPrintable*> PagePrintables() const { return Printables(); }
+    // Registers a printable to be told about each detail the main controller prints.
+    void AddNotifyClient(TBRPrintable* printable);
+
+    TBRCustomController& Controller() { return *m_controller; }
+
+    // While loading (a form being read, or a builder at work) the band list is not rebuilt;
+    // EndLoading rebuilds it and settles every band and printable.
+    void BeginLoading() { ++m_loading; }
+    void EndLoading();
+    bool Loading() const { return m_loading > 0; }
+    bool Destroying() const { return m_destroying; }
+
+    // --- Run state -----------------------------------------------------------------------------
+    bool Available() const { return m_available; }
+    bool Cancelled() const { return m_cancelled; }
+    // Asks a running report to stop at the next record (the preview closed, the progress form's
+    // cancel button).
+    void CancelRun();
+    bool FinalPage() const { return m_finalPage; }
+    int CurrentX() const { return m_currentX; }
+    int CurrentY() const { return m_currentY; }
+    int PageNumber() const { return m_pageNumber; }
+    int CurrentColumn() const { return m_currentColumn; }
+    int AvailableSpace() const;
+    // The page length the run places bands on: the sheet the page store uses.
+    double PageLength() const { return m_pageLength; }
+    const TBRDataSetList& DataSets() const { return m_dataSets; }
+
+    // TBRUnitOwner
+    int UnitFontSize() const override;
+    void PageLayoutChanged() override { }
+    void PageUnitsChanged() override;
+    // TBRPrinterOwner
+    const TBRPrinterSettings& OwnerPrinterSettings() const override { return PrinterSettings; }
+    bool OwnerShowProgress() const override { return ShowProgress; }
+
+    TCustomBandReport* Report() const override { return const_cast<TCustomBandReport*>(this); }
+    TBRUnit PanelUnits() const override { return Units(); }
+    int PixelWidth() const override;
+
+protected:
+    QList<TBRBasePanel*> Panels() const override;
+    // Runs the controller; TBandReport hands it the standard bands first.
+    virtual void RunController();
+    virtual void HandStandardBands() { }
+    // A new page store for a run, hooked to this report; nullptr while a run is active.
+    std::unique_ptr<TBRPrinter> InitPrinter();
+    void SetPrinterValues();
+    void ReplaceController(std::unique_ptr<TBRCustomController> controller);
+    // The form the report stands on: where its data sets and controllers are found.
+    QObject* OwnerForm() const;
+
+private:
+    friend class TBRCustomBand;
+    friend class TBRCustomController;
+    friend class TBRController;
+    friend class TBRGroup;
+
+    // The page cursor: where a run stands on the page and the moves that change it, driven
+    // only by the bands and the controllers that print.
+    void SetCurrentY(int y) { m_currentY = y; }
+    int ColumnTopY() const { return m_columnTopY; }
+    // Nothing has been placed in the current column yet: a break cannot give a band more room.
+    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
+    // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
+    // there, and a white background would change nothing.
+    bool BlankFrom(double y) const { return y >= m_inkBottom; }
+    // Records that the page has been drawn on down to y (0.1 mm).
+    void MarkInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
+    double FooterReserve() const { return m_footerReserve; }
+    // True while a column or page break that a band's placement or a stretching band caused
+    // is carried out; cleared at the end of every band's print and when a run starts.
+    bool BreakInProgress = false;
+    // True while the page header or footer is printed (when a page is begun or closed):
+    // bands printed then never break.
+    bool InPageEdge() const { return m_pageEdge > 0; }
+
+    // The run and the page machinery the bands and the controller drive.
+    void CreateReport();
+    void PrintBand(TBRCustomBand* band);
+    void NewColumn();
+    void NewPage();
+    void EndPage();
+    void ForceNewPage();
+    void ForceNewColumn();
+    double PageFooterSpace() const;
+    // Set by the controller after it printed its header or the first column header: a forced
+    // new page right after is swallowed once. Cleared once the first record's detail has
+    // printed, so that a header printed long before swallows nothing.
+    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
+
+    void HookPrinter(TBRPrinter& printer);
+    // The paper chosen in printer setup becomes the page's (for the orientation chosen).
+    void ApplyChosenPaper(const TBRSetupChoice& choice);
+    void PaintPageFrame();
+    void CollectDataSets();
+    void RestoreAfterRun();
+    void SetBandReport();
+    void PrintColumnHeaderIfDue();
+    void PrinterClientClosed(TBRPrinter* printer);
+    // Makes a new page store the report's (the one it replaces is freed) for a run into it.
+    bool StartStoreRun();
+
+    std::unique_ptr<TBandReportBands> m_bands;
+    std::unique_ptr<TBREvEnvironment> m_functions;
+    std::unique_ptr<TBRPage> m_page;
+    std::unique_ptr<TBRCustomController> m_controller;
+    std::unique_ptr<TBRPrinter> m_printer;
+    TBandReportPrinterSettings m_setupResult;
+    QFont m_font;
+    QList<TBRCustomBand*> m_bandList;
+    int m_loading = 0;
+    bool m_destroying = false;
+
+    bool m_available = true;
+    bool m_cancelled = false;
+    bool m_finalPage = false;
+    int m_currentX = 0;
+    int m_currentY = -1;
+    int m_pageNumber = 0;
+    int m_currentColumn = 1;
+    int m_columnTopY = 0;
+    double m_inkBottom = 0.0; // the lowest point drawn on the page so far
+    double m_footerReserve = 0.0;
+    double m_fullFooterReserve = 0.0;
+    double m_pageLength = 0.0;
+    int m_pageEdge = 0;
+    QPointer<TBRPrintable> m_backImage;
+    TBRDataSetList m_dataSets;
+    bool m_firstForcedColumn = false;
+    bool m_headerJustPrinted = false;
+    TBREvElement* m_pageNumberElement = nullptr;
+    TBREvElement* m_columnNumberElement = nullptr;
+    TBREvElement* m_reportTitleElement = nullptr;
+};
+
+// The report a form holds: its controller walks DataSet (or asks OnNeedData), with the detail
+// band as its detail, the title band as its header and the summary band as its footer.
+class TBandReport : public TCustomBandReport {
+public:
+    explicit TBandReport(QObject* owner = nullptr);
+
+    platform::DataSet* DataSet() const;
+    void SetDataSet(platform::DataSet* dataSet);
+    // The data set's record count when it is open, else 1 (for the progress percentage).
+    int RecordCount() const;
+
+protected:
+    void RunController() override;
+    void HandStandardBands() override;
+
+private:
+    TBRController& MainController();
+};
+
+// Sets a query's parameters from the report's variables: each parameter named like a variable
+// takes the variable's value where the kinds match (dates, times and date-times from texts in
+// the program's formats); the query is closed before and opened again after.
+void BRBindQueryParams(platform::DataSet* query, TBREvEnvironment& environment);
