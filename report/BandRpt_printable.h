@@ -7,6 +7,7 @@
 // "pixels"), whatever the screen or printer, so a report lays out the same everywhere; the pages
 // are drawn in the same coordinates.
 
+#include "report/BRUnits.h"
 #include "report/BandRpt_units.h"
 
 #include <QColor>
@@ -36,7 +37,7 @@ class TBRPrinter;
 // The layout reference: text is measured and controls are sized in pixels of this resolution.
 constexpr int BRLayoutDotsPerInch = 96;
 // Layout pixels per tenth of a millimetre.
-constexpr double BRLayoutPixelsPerTenth = BRLayoutDotsPerInch / 254.0;
+constexpr double BRLayoutPixelsPerTenth = BRLayoutDotsPerInch / BRTenthsPerInch;
 
 // Rounds to the nearest integer, halves to even, as the report's positions are rounded.
 int BRRound(double value);

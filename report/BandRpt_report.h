@@ -51,12 +51,12 @@ public:
         : m_report(report)
     {
     }
-    bool HasTitle() const { return GetBand(1) != nullptr; }
-    bool HasPageHeader() const { return GetBand(2) != nullptr; }
-    bool HasColumnHeader() const { return GetBand(3) != nullptr; }
-    bool HasDetail() const { return GetBand(4) != nullptr; }
-    bool HasPageFooter() const { return GetBand(6) != nullptr; }
-    bool HasSummary() const { return GetBand(7) != nullptr; }
+    bool HasTitle() const { return BandOfType(TBRBandType::rbTitle) != nullptr; }
+    bool HasPageHeader() const { return BandOfType(TBRBandType::rbPageHeader) != nullptr; }
+    bool HasColumnHeader() const { return BandOfType(TBRBandType::rbColumnHeader) != nullptr; }
+    bool HasDetail() const { return BandOfType(TBRBandType::rbDetail) != nullptr; }
+    bool HasPageFooter() const { return BandOfType(TBRBandType::rbPageFooter) != nullptr; }
+    bool HasSummary() const { return BandOfType(TBRBandType::rbSummary) != nullptr; }
     void SetHasTitle(bool on) { SetBand(1, on); }
     void SetHasPageHeader(bool on) { SetBand(2, on); }
     void SetHasColumnHeader(bool on) { SetBand(3, on); }
