@@ -87,7 +87,8 @@ void DrainSoundThread()
 double CueStartMs(platform::MediaPlayer& player, double& guiUs)
 {
     bool started = false;
-    const auto connection = QObject::connect(&player, &platform::MediaPlayer::started, [&] { started = true; });
+    const auto connection
+        = QObject::connect(&player, &platform::MediaPlayer::started, [&] { started = true; });
     QElapsedTimer t;
     t.start();
     player.Stop();

@@ -104,7 +104,10 @@ struct MediaPlayer::Core {
         if (!owner)
             return;
         QMetaObject::invokeMethod(
-            owner, [player = owner, generation = playing, what, message] { player->Hear(generation, what, message); },
+            owner,
+            [player = owner, generation = playing, what, message] {
+                player->Hear(generation, what, message);
+            },
             Qt::QueuedConnection);
     }
 
@@ -129,7 +132,8 @@ MediaPlayer::MediaPlayer(QObject* parent)
 {
 }
 
-MediaPlayer::MediaPlayer(SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent)
+MediaPlayer::MediaPlayer(
+    SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent)
     : QObject(parent)
     , m_thread(thread)
     , m_clock(clock)

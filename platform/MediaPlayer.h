@@ -36,7 +36,8 @@ public:
     explicit MediaPlayer(QObject* parent = nullptr);
     // Plays through outputs made by `makeOutput` on `thread` (which must outlive the player);
     // the time a command has waited is read from `clock`.
-    MediaPlayer(SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent = nullptr);
+    MediaPlayer(
+        SoundThread& thread, SoundOutputFactory makeOutput, const Clock& clock, QObject* parent = nullptr);
     ~MediaPlayer() override;
 
     // Takes the file for playing. False, with the reason in `problem`, when the file cannot be

@@ -43,18 +43,19 @@ public:
         m_output->setMuted(m_muted);
         m_player->setAudioOutput(m_output.get());
         QMediaPlayer* player = m_player.get();
-        QObject::connect(player, &QMediaPlayer::mediaStatusChanged, player, [this](QMediaPlayer::MediaStatus s) {
-            if (s == QMediaPlayer::BufferedMedia && !m_started) {
-                m_started = true;
-                if (onStarted)
-                    onStarted();
-            } else if (s == QMediaPlayer::EndOfMedia) {
-                Finish([this] {
-                    if (onEnded)
-                        onEnded();
-                });
-            }
-        });
+        QObject::connect(
+            player, &QMediaPlayer::mediaStatusChanged, player, [this](QMediaPlayer::MediaStatus s) {
+                if (s == QMediaPlayer::BufferedMedia && !m_started) {
+                    m_started = true;
+                    if (onStarted)
+                        onStarted();
+                } else if (s == QMediaPlayer::EndOfMedia) {
+                    Finish([this] {
+                        if (onEnded)
+                            onEnded();
+                    });
+                }
+            });
         QObject::connect(player, &QMediaPlayer::errorOccurred, player,
             [this](QMediaPlayer::Error error, const QString& message) {
                 // The back end reports one failure in several steps; the first says most.

@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
       qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libsqlite3-dev
       fonts-ipafont-gothic xvfb xauth
-      gstreamer1.0-plugins-base gstreamer1.0-plugins-good poppler-utils)
+      gstreamer1.0-plugins-base gstreamer1.0-plugins-good poppler-utils clang-format)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -70,7 +70,8 @@ protected:
         platform::SoundThread& thread, const std::vector<std::pair<char, QString>>& cues)
     {
         for (const auto& [bun, tno] : cues) {
-            const QString file = home.file(QStringLiteral("%1%2.wav").arg(QLatin1Char(bun)).arg(tno.right(1)));
+            const QString file
+                = home.file(QStringLiteral("%1%2.wav").arg(QLatin1Char(bun)).arg(tno.right(1)));
             EXPECT_TRUE(testing_support::WriteWav(file, 100));
             AddCue(bun, tno, file);
         }
@@ -359,7 +360,8 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
     Reset(*f);
     EXPECT_EQ(f->Engine().ResetDone(), 1) << "a file that does not open does not stop the reset";
     EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav"));
-    EXPECT_EQ(f->Engine().CueList(), QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
+    EXPECT_EQ(
+        f->Engine().CueList(), QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
 
     // Warm-up 5 s, race 5 s, over-time 2 s; a cue at T sounds at the first tenth below T.
     const QStringList run { "21 play MP1", "41 stop MP1", "41 play MP2", "81 stop MP1", "81 stop MP2",
@@ -459,7 +461,8 @@ TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
     player.OnEnded = [&] { ++ended; };
     player.OnError = [&](const QString& m) { errors << m; };
     EXPECT_FALSE(player.Open(dir.filePath("missing.wav")));
-    ASSERT_TRUE(testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::WavBytes(300).left(100)));
+    ASSERT_TRUE(
+        testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::WavBytes(300).left(100)));
     EXPECT_FALSE(player.Open(dir.filePath("cut.wav"))) << "a WAV file cut short";
     EXPECT_TRUE(player.FileName().isEmpty());
     ASSERT_TRUE(player.Open(tone));

@@ -51,7 +51,10 @@ inline bool WriteBytes(const QString& path, const QByteArray& data)
 }
 
 // A mono 16-bit 8 kHz WAV file with a square tone of the given length.
-inline bool WriteWav(const QString& path, int milliseconds) { return WriteBytes(path, WavBytes(milliseconds)); }
+inline bool WriteWav(const QString& path, int milliseconds)
+{
+    return WriteBytes(path, WavBytes(milliseconds));
+}
 
 // A whole WAV file in a format no decoder knows: it passes every look at the file and fails only
 // when played.
