@@ -16,11 +16,20 @@ namespace {
 
 // Qt picks its media back end at the first player. The ffmpeg back end crashes or hangs on a
 // machine without a sound device, so GStreamer is chosen unless the user chose otherwise.
+// GStreamer's automatic sink tries the JACK sink when PulseAudio does not answer, and the JACK
+// client library waits for ever on a lock that a process left behind when it ended while probing
+// JACK: the player then never plays. The console's sound goes through PulseAudio or ALSA, so the
+// JACK sink is left out unless the user ranks it himself.
 void ChooseBackEnd()
 {
     static const bool chosen = [] {
         if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
             qputenv("QT_MEDIA_BACKEND", "gstreamer");
+        QByteArray ranks = qgetenv("GST_PLUGIN_FEATURE_RANK");
+        if (!ranks.contains("jackaudiosink")) {
+            ranks += QByteArray(ranks.isEmpty() ? "" : ",") + "jackaudiosink:NONE";
+            qputenv("GST_PLUGIN_FEATURE_RANK", ranks);
+        }
         return true;
     }();
     (void)chosen;
