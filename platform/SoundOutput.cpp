@@ -16,7 +16,7 @@ namespace {
 
 // Qt picks its media back end at the first player. The ffmpeg back end crashes or hangs on a
 // machine without a sound device, so GStreamer is chosen unless the user chose otherwise.
-void ChooseBackEnd()
+void chooseBackEnd()
 {
     static const bool chosen = [] {
         if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
@@ -37,7 +37,7 @@ public:
     void Play(const QString& file) override
     {
         Release();
-        ChooseBackEnd();
+        chooseBackEnd();
         m_player = std::make_unique<QMediaPlayer>();
         m_output = std::make_unique<QAudioOutput>();
         m_output->setMuted(m_muted);
@@ -104,7 +104,7 @@ void EndSharedThread()
 }
 
 // A short mono 8 kHz 16-bit silence.
-QByteArray SilentWav(int milliseconds)
+QByteArray silentWav(int milliseconds)
 {
     const quint32 rate = 8000, bytes = rate * 2 * quint32(milliseconds) / 1000;
     QByteArray data(44, '\0');
@@ -163,7 +163,7 @@ SoundThread& SoundThread::Shared()
     return *g_shared;
 }
 
-void PrepareSound()
+void prepareSound()
 {
     static bool asked = false;
     if (asked)
@@ -178,7 +178,7 @@ void PrepareSound()
         auto silence = std::make_shared<Silence>();
         const QString file = silence->dir.filePath(QStringLiteral("silence.wav"));
         QFile f(file);
-        if (!f.open(QIODevice::WriteOnly) || f.write(SilentWav(50)) < 0)
+        if (!f.open(QIODevice::WriteOnly) || f.write(silentWav(50)) < 0)
             return;
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.
