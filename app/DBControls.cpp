@@ -53,11 +53,11 @@ TDBGrid::TDBGrid(platform::DataSource* source, QWidget* parent)
             if (current.isValid())
                 m_model->setCurrentRow(current.row());
         });
-    connect(m_model, &platform::DataSetModel::currentRowChanged, this, [this] { FollowCursor(); });
+    connect(m_model, &platform::DataSetModel::currentRowChanged, this, [this] { followCursor(); });
     connect(m_model, &QAbstractItemModel::modelReset, this, [this] {
         for (size_t i = 0; i < m_columns.size(); ++i)
             setColumnWidth(int(i), m_columns[i].Width);
-        FollowCursor();
+        followCursor();
     });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid())
@@ -86,7 +86,7 @@ void TDBGrid::SetColumns(const std::vector<TColumn>& columns)
     m_model->setColumns(fields, titles); // resets the model, which sets the widths
 }
 
-void TDBGrid::FollowCursor()
+void TDBGrid::followCursor()
 {
     const int row = m_model->currentRow();
     if (row < 0 || row >= m_model->rowCount()) {
@@ -149,14 +149,14 @@ TDBNavigator::TDBNavigator(
     auto follow = [this] {
         platform::DataSet* ds = m_source ? m_source->dataSet() : nullptr;
         if (ds) {
-            connect(ds, &platform::DataSet::opened, this, &TDBNavigator::UpdateButtons, Qt::UniqueConnection);
-            connect(ds, &platform::DataSet::closed, this, &TDBNavigator::UpdateButtons, Qt::UniqueConnection);
-            connect(ds, &platform::DataSet::rowsChanged, this, &TDBNavigator::UpdateButtons,
+            connect(ds, &platform::DataSet::opened, this, &TDBNavigator::updateButtons, Qt::UniqueConnection);
+            connect(ds, &platform::DataSet::closed, this, &TDBNavigator::updateButtons, Qt::UniqueConnection);
+            connect(ds, &platform::DataSet::rowsChanged, this, &TDBNavigator::updateButtons,
                 Qt::UniqueConnection);
-            connect(ds, &platform::DataSet::currentChanged, this, &TDBNavigator::UpdateButtons,
+            connect(ds, &platform::DataSet::currentChanged, this, &TDBNavigator::updateButtons,
                 Qt::UniqueConnection);
         }
-        UpdateButtons();
+        updateButtons();
     };
     if (m_source)
         connect(m_source, &platform::DataSource::dataSetChanged, this, follow);
@@ -196,12 +196,12 @@ void TDBNavigator::BtnClick(TNavigateBtn button)
             break;
         }
     } catch (const platform::DatabaseError& e) {
-        platform::ShowError(e.message());
+        platform::showError(e.message());
     }
-    UpdateButtons();
+    updateButtons();
 }
 
-void TDBNavigator::UpdateButtons()
+void TDBNavigator::updateButtons()
 {
     platform::DataSet* ds = m_source ? m_source->dataSet() : nullptr;
     const bool active = ds && ds->Active();
@@ -254,7 +254,7 @@ void TDBMemo::Follow()
     Load();
 }
 
-platform::DataSet* TDBMemo::BoundRow() const
+platform::DataSet* TDBMemo::boundRow() const
 {
     platform::DataSet* ds = m_followed;
     if (!ds || !ds->Active() || ds->RecNo() == 0 || !ds->FindField(m_field))
@@ -264,7 +264,7 @@ platform::DataSet* TDBMemo::BoundRow() const
 
 void TDBMemo::Load()
 {
-    platform::DataSet* ds = BoundRow();
+    platform::DataSet* ds = boundRow();
     setReadOnly(!ds);
     const QString text = ds ? ds->FindField(m_field)->AsString() : QString();
     // The row's value changes with every keystroke too: only a different text is shown, so that
@@ -278,7 +278,7 @@ void TDBMemo::Load()
 
 void TDBMemo::Store()
 {
-    platform::DataSet* ds = BoundRow();
+    platform::DataSet* ds = boundRow();
     if (!ds)
         return;
     try {
@@ -286,7 +286,7 @@ void TDBMemo::Store()
             ds->Edit();
         ds->FieldByName(m_field)->SetAsString(toPlainText());
     } catch (const platform::DatabaseError& e) {
-        platform::ShowError(e.message());
+        platform::showError(e.message());
     }
 }
 

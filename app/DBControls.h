@@ -48,7 +48,7 @@ public:
     std::function<void()> OnDblClick;
 
 private:
-    void FollowCursor();
+    void followCursor();
 
     platform::DataSetModel* m_model;
     std::vector<TColumn> m_columns;
@@ -67,7 +67,7 @@ public:
     QToolButton* Button(TNavigateBtn button) const;
 
 private:
-    void UpdateButtons();
+    void updateButtons();
 
     platform::DataSource* m_source;
     std::vector<std::pair<TNavigateBtn, QToolButton*>> m_buttons;
@@ -89,7 +89,7 @@ private:
     void Follow();
     void Load();
     void Store();
-    platform::DataSet* BoundRow() const;
+    platform::DataSet* boundRow() const;
 
     platform::DataSource* m_source;
     QString m_field;

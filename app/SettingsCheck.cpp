@@ -31,7 +31,7 @@ int CheckedSettingsReader::Integer(
     QString value;
     if (!Present(section, key, &value))
         return defaultValue;
-    const std::optional<int> number = platform::IniFile::IntegerOf(value);
+    const std::optional<int> number = platform::IniFile::integerOf(value);
     if (number && *number >= min && *number <= max)
         return *number;
     Refuse(section, key, value, QString::number(defaultValue));
@@ -56,7 +56,7 @@ namespace {
 
 constexpr qint64 kTenthsPerDay = 864000;
 
-bool DecimalDigits(const QString& value)
+bool decimalDigits(const QString& value)
 {
     static const QRegularExpression digits(QStringLiteral("^[0-9]+$"));
     return digits.match(value).hasMatch();
@@ -66,20 +66,20 @@ bool DecimalDigits(const QString& value)
 
 bool ClockTextOrEmpty(const QString& value)
 {
-    return value.isEmpty() || platform::ParseClockText(value).has_value();
+    return value.isEmpty() || platform::parseClockText(value).has_value();
 }
 
 bool TenthsOfADay(const QString& value)
 {
     // The length bound keeps the conversion from overflowing on a long row of digits.
-    return DecimalDigits(value) && value.size() <= 7 && value.toLongLong() < kTenthsPerDay;
+    return decimalDigits(value) && value.size() <= 7 && value.toLongLong() < kTenthsPerDay;
 }
 
 bool Flag(const QString& value) { return value == QLatin1String("0") || value == QLatin1String("1"); }
 
 bool TcpPort(const QString& value)
 {
-    return DecimalDigits(value) && value.size() <= 5 && value.toInt() >= 1 && value.toInt() <= 65535;
+    return decimalDigits(value) && value.size() <= 5 && value.toInt() >= 1 && value.toInt() <= 65535;
 }
 
 bool HostAddress(const QString& value)
@@ -89,11 +89,11 @@ bool HostAddress(const QString& value)
     });
 }
 
-bool EventCode(const QString& value) { return DecimalDigits(value); }
+bool EventCode(const QString& value) { return decimalDigits(value); }
 
 } // namespace setting_rule
 
-QString SettingsProblemText(const std::vector<SettingProblem>& problems)
+QString settingsProblemText(const std::vector<SettingProblem>& problems)
 {
     if (problems.empty())
         return QString();

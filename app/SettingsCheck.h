@@ -63,4 +63,4 @@ bool EventCode(const QString& value);
 
 // The one message for the operator at start that names each refused key, its value and the
 // default used; empty when there is none.
-QString SettingsProblemText(const std::vector<SettingProblem>& problems);
+QString settingsProblemText(const std::vector<SettingProblem>& problems);

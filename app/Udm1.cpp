@@ -103,14 +103,14 @@ TDM1::~TDM1()
         DM1 = nullptr;
 }
 
-void TDM1::Reconnect()
+void TDM1::reconnect()
 {
     Database1->setConnected(false);
     Database1->setConnected(true);
-    CreateMissingTables();
+    createMissingTables();
 }
 
-void TDM1::CreateMissingTables()
+void TDM1::createMissingTables()
 {
     std::vector<const TableLayout*> missing;
     for (const TableLayout& t : kTables)

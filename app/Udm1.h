@@ -25,12 +25,12 @@ public:
 
     // Disconnects and connects Database1 again, then creates the tables an empty data folder
     // lacks. Raises platform::DatabaseError when the database cannot be opened.
-    void Reconnect();
+    void reconnect();
 
     // Creates every delivered table that does not exist yet, at the current layout. On a
     // database without events (a first start) checkv is created at the current version; a
     // database that already holds taikai gets checkv from the layout upgrade instead.
-    void CreateMissingTables();
+    void createMissingTables();
 
     platform::Database* Database1;
 

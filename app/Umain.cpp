@@ -32,7 +32,7 @@ const QSize kPictureSize(457, 153);
 constexpr int kUnpaintedUpgradeDelayMs = 500;
 
 // What the operator does with mouse, keys or touch; refused while the window waits.
-bool IsInput(QEvent::Type type)
+bool isInput(QEvent::Type type)
 {
     switch (type) {
     case QEvent::MouseButtonPress:
@@ -58,12 +58,12 @@ bool IsInput(QEvent::Type type)
 // The start window's two buttons: white bold captions on a flat face of their colour.
 components::ButtonLook FlatLook(const QWidget* form, platform::TColor face)
 {
-    return { face, platform::clWhite, components::ResizedFont(form->font(), 16, true) };
+    return { face, platform::clWhite, components::resizedFont(form->font(), 16, true) };
 }
 
 // A chequered flag waving over the picture's left part: rows of squares whose columns sway on a
 // sine, black and white alternating.
-void PaintChequeredFlag(QPainter& p, const QRectF& area)
+void paintChequeredFlag(QPainter& p, const QRectF& area)
 {
     const int cols = 8;
     const int rows = 6;
@@ -94,9 +94,9 @@ void PaintChequeredFlag(QPainter& p, const QRectF& area)
 
 } // namespace
 
-QString ProgramVersionText() { return QStringLiteral("Version 1.0"); }
+QString programVersionText() { return QStringLiteral("Version 1.0"); }
 
-QPixmap TFmain::TitlePicture()
+QPixmap TFmain::titlePicture()
 {
     QPixmap picture(kPictureSize);
     QPainter p(&picture);
@@ -110,7 +110,7 @@ QPixmap TFmain::TitlePicture()
     for (int x = 0; x < kPictureSize.width(); x += 40)
         p.fillRect(QRect(x, 139, 22, 3), QColor(240, 240, 240));
 
-    PaintChequeredFlag(p, QRectF(26, 22, 120, 84));
+    paintChequeredFlag(p, QRectF(26, 22, 120, 84));
 
     QFont title(QStringLiteral("DejaVu Sans"));
     title.setPixelSize(64);
@@ -140,7 +140,7 @@ TFmain::TFmain(QWidget* parent)
     setWindowTitle(QStringLiteral("Race schedule control"));
     // Minimize and maximize only: "ＣＬＯＳＥ" is the way to end the program.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
-    setFont(platform::FormFont());
+    setFont(platform::formFont());
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
@@ -151,16 +151,16 @@ TFmain::TFmain(QWidget* parent)
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(QRect(QPoint((kClientWidth - kPictureSize.width()) / 2, 16), kPictureSize));
-    Image1->setPixmap(TitlePicture());
+    Image1->setPixmap(titlePicture());
 
-    Label1 = new QLabel(ProgramVersionText(), this);
+    Label1 = new QLabel(programVersionText(), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
 
-    CuteButton1 = components::MakeButton(this, "CuteButton1", QStringLiteral("大会実行"),
+    CuteButton1 = components::makeButton(this, "CuteButton1", QStringLiteral("大会実行"),
         QRect(kClientWidth / 2 - 145 - 16, 236, 145, 41), FlatLook(this, 0x00FF0000));
-    CuteButton2 = components::MakeButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"),
+    CuteButton2 = components::makeButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"),
         QRect(kClientWidth / 2 + 16, 236, 145, 41), FlatLook(this, platform::clBlack));
     LabelUpgrade = new QLabel(this);
     LabelUpgrade->setObjectName(QStringLiteral("LabelUpgrade"));
@@ -183,7 +183,7 @@ TFmain::TFmain(QWidget* parent)
 
 TFmain::~TFmain()
 {
-    EndUpgradeWait();
+    endUpgradeWait();
     if (Fmain == this)
         Fmain = nullptr;
 }
@@ -194,19 +194,19 @@ void TFmain::FormCreate()
     // keep the settings from loading, or "ＣＬＯＳＥ" would write empty values over them.
     if (DM1) {
         try {
-            DM1->Reconnect();
+            DM1->reconnect();
         } catch (const std::exception& e) {
-            platform::ShowError(
+            platform::showError(
                 QStringLiteral("データベースに接続できません。\n%1").arg(QString::fromUtf8(e.what())));
         }
     }
     try {
-        const QString problems = SettingsProblemText(LoadSettings());
+        const QString problems = settingsProblemText(loadSettings());
         if (!problems.isEmpty())
             platform::ShowMessage(problems);
     } catch (const std::exception& e) {
         m_settingsFailure = QString::fromUtf8(e.what());
-        platform::ShowError(m_settingsFailure);
+        platform::showError(m_settingsFailure);
     }
 }
 
@@ -214,13 +214,13 @@ void TFmain::FormShow()
 {
     if (!DM1 || !DM1->Database1->connected())
         return;
-    m_lastUpgrade = UpgradeTableLayout(*DM1, [this](const QString& step) {
-        ShowUpgradeStep(QStringLiteral("データベースを更新しています: %1").arg(step));
+    m_lastUpgrade = upgradeTableLayout(*DM1, [this](const QString& step) {
+        showUpgradeStep(QStringLiteral("データベースを更新しています: %1").arg(step));
     });
     // The failure is told to an operator who can answer it.
-    EndUpgradeWait();
+    endUpgradeWait();
     if (!m_lastUpgrade.failure.isEmpty())
-        platform::ShowError(QStringLiteral("データベースのテーブル構成を更新できませんでした。\n%1")
+        platform::showError(QStringLiteral("データベースのテーブル構成を更新できませんでした。\n%1")
                                 .arg(m_lastUpgrade.failure));
 }
 
@@ -232,17 +232,17 @@ void TFmain::CuteButton1Click()
 
 void TFmain::CuteButton2Click()
 {
-    if (!SaveBeforeEnd())
+    if (!saveBeforeEnd())
         return;
     m_ending = true;
     close();
 }
 
-bool TFmain::SaveBeforeEnd()
+bool TFmain::saveBeforeEnd()
 {
     // Settings never read are never written over the operator's file; say so, since the
     // changes made in this session are lost with the program.
-    if (!SettingsLoaded()) {
+    if (!settingsLoaded()) {
         QString text = QStringLiteral("起動時に設定ファイルを読み込めなかったため、設定は保存されません。\n");
         if (!m_settingsFailure.isEmpty())
             text += m_settingsFailure + QLatin1Char('\n');
@@ -250,7 +250,7 @@ bool TFmain::SaveBeforeEnd()
             QStringLiteral("確認してください。"), text + QStringLiteral("保存せずに終了しますか？"));
     }
     try {
-        SaveSettings();
+        saveSettings();
         return true;
     } catch (const std::exception& e) {
         return platform::AskYesNo(QStringLiteral("確認してください。"),
@@ -264,17 +264,17 @@ void TFmain::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     // Restoring from the task bar is no new showing.
     if (!event->spontaneous())
-        BeginUpgradeWait();
+        beginUpgradeWait();
 }
 
 void TFmain::paintEvent(QPaintEvent* event)
 {
     QWidget::paintEvent(event);
     if (m_upgradeWaiting && !m_upgradeRunning)
-        QTimer::singleShot(0, this, &TFmain::RunWaitingUpgrade);
+        QTimer::singleShot(0, this, &TFmain::runWaitingUpgrade);
 }
 
-void TFmain::BeginUpgradeWait()
+void TFmain::beginUpgradeWait()
 {
     if (m_upgradeWaiting)
         return;
@@ -283,10 +283,10 @@ void TFmain::BeginUpgradeWait()
     LabelUpgrade->show();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     qApp->installEventFilter(this);
-    QTimer::singleShot(kUnpaintedUpgradeDelayMs, this, &TFmain::RunWaitingUpgrade);
+    QTimer::singleShot(kUnpaintedUpgradeDelayMs, this, &TFmain::runWaitingUpgrade);
 }
 
-void TFmain::RunWaitingUpgrade()
+void TFmain::runWaitingUpgrade()
 {
     if (!m_upgradeWaiting || m_upgradeRunning)
         return;
@@ -294,12 +294,12 @@ void TFmain::RunWaitingUpgrade()
     // The window takes input again however the upgrade ends, also by an exception.
     const auto ended = qScopeGuard([this] {
         m_upgradeRunning = false;
-        EndUpgradeWait();
+        endUpgradeWait();
     });
     FormShow();
 }
 
-void TFmain::ShowUpgradeStep(const QString& text)
+void TFmain::showUpgradeStep(const QString& text)
 {
     if (!m_upgradeWaiting)
         return;
@@ -308,7 +308,7 @@ void TFmain::ShowUpgradeStep(const QString& text)
     QCoreApplication::processEvents();
 }
 
-void TFmain::EndUpgradeWait()
+void TFmain::endUpgradeWait()
 {
     if (!m_upgradeWaiting)
         return;
@@ -320,7 +320,7 @@ void TFmain::EndUpgradeWait()
 
 bool TFmain::eventFilter(QObject* watched, QEvent* event)
 {
-    if (m_upgradeWaiting && IsInput(event->type())) {
+    if (m_upgradeWaiting && isInput(event->type())) {
         const auto* widget = qobject_cast<QWidget*>(watched);
         const auto* window = qobject_cast<QWindow*>(watched);
         if ((widget && widget->window() == this) || (window && window == windowHandle()))
@@ -338,7 +338,7 @@ void TFmain::closeEvent(QCloseEvent* event)
     }
     // The window manager's close (Alt+F4, the session ending) ends the program the same way
     // as "ＣＬＯＳＥ", settings saved.
-    if (m_ending || SaveBeforeEnd()) {
+    if (m_ending || saveBeforeEnd()) {
         m_ending = true;
         event->accept();
     } else {

@@ -37,15 +37,15 @@ public:
     void CuteButton2Click();
 
     // What the last layout upgrade did (for the start's diagnostics and tests).
-    const LayoutUpgradeResult& LastUpgrade() const { return m_lastUpgrade; }
+    const LayoutUpgradeResult& lastUpgrade() const { return m_lastUpgrade; }
     // True from the showing of the window until its layout upgrade has ended: the window shows
     // the step being run under a wait cursor and refuses input meanwhile.
-    bool UpgradeWaiting() const { return m_upgradeWaiting; }
+    bool upgradeWaiting() const { return m_upgradeWaiting; }
 
     QLabel* LabelUpgrade; // the step of the layout upgrade being run
 
     // The title picture shown in Image1 (457 x 153).
-    static QPixmap TitlePicture();
+    static QPixmap titlePicture();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -56,14 +56,14 @@ protected:
 private:
     // The upgrade runs once the window is on the screen, not in its show event, so that a long
     // one is seen: from the show until it ends the window waits, with a wait cursor.
-    void BeginUpgradeWait();
-    void RunWaitingUpgrade();
-    void EndUpgradeWait();
-    void ShowUpgradeStep(const QString& text);
+    void beginUpgradeWait();
+    void runWaitingUpgrade();
+    void endUpgradeWait();
+    void showUpgradeStep(const QString& text);
 
     // Saves the settings; false when they could not be saved (never read at start, or the
     // write failed) and the operator chose not to end.
-    bool SaveBeforeEnd();
+    bool saveBeforeEnd();
 
     bool m_ending = false;
     bool m_upgradeWaiting = false;
@@ -76,4 +76,4 @@ private:
 extern TFmain* Fmain;
 
 // The program's version as the start window shows it.
-QString ProgramVersionText();
+QString programVersionText();

@@ -224,7 +224,7 @@ struct EventRow {
     QString newCode;
 };
 
-void AssignEventCodes(std::vector<EventRow>& events)
+void assignEventCodes(std::vector<EventRow>& events)
 {
     QSet<QString> taken;
     for (EventRow& e : events) {
@@ -252,7 +252,7 @@ void AssignEventCodes(std::vector<EventRow>& events)
 
 // Round and heat titles from a heat text: the first word and the third (the second when the
 // text has only two words).
-std::pair<QString, QString> TitlesFromHeatText(const QString& text)
+std::pair<QString, QString> titlesFromHeatText(const QString& text)
 {
     const QChar blank = QLatin1Char(' ');
     const qsizetype p = text.indexOf(blank);
@@ -273,13 +273,13 @@ std::pair<QString, QString> TitlesFromHeatText(const QString& text)
 // The eight date digits of the event on the query's current row, zeros when it has no date.
 // A date that cannot be read stops the step with a message that names the event and the value,
 // so that the operator can mend it in the maintenance panel before the next start.
-QString DateDigitsOf(Query& q, const QString& code)
+QString dateDigitsOf(Query& q, const QString& code)
 {
     platform::Field* date = q.FieldByName(QStringLiteral("tdate"));
     if (date->IsNull())
         return QStringLiteral("00000000");
     try {
-        return EventCodeDateDigits(ShortDateText(date->AsDateTime().date()));
+        return eventCodeDateDigits(ShortDateText(date->AsDateTime().date()));
     } catch (const DatabaseError&) {
         const platform::Field* title = q.FindField(QStringLiteral("tname"));
         throw DatabaseError(
@@ -292,7 +292,7 @@ QString DateDigitsOf(Query& q, const QString& code)
     }
 }
 
-void RebuildEventCodes(Upgrader& u)
+void rebuildEventCodes(Upgrader& u)
 {
     Query& q = u.query();
     const QString taikaiSelect = QStringLiteral("select * from taikai");
@@ -304,12 +304,12 @@ void RebuildEventCodes(Upgrader& u)
         EventRow e;
         if (hadCode)
             e.oldCode = q.FieldByName(QStringLiteral("tcode"))->AsString().trimmed();
-        e.digits = DateDigitsOf(q, e.oldCode);
+        e.digits = dateDigitsOf(q, e.oldCode);
         events.push_back(e);
         marks.push_back(q.GetBookmark());
     }
     q.Close();
-    AssignEventCodes(events);
+    assignEventCodes(events);
 
     u.makeIntegerColumn(QStringLiteral("taikai"), QStringLiteral("tcode"), [&] {
         size_t i = 0;
@@ -346,7 +346,7 @@ void RebuildEventCodes(Upgrader& u)
 
 } // namespace
 
-LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress)
+LayoutUpgradeResult upgradeTableLayout(TDM1& dm, const UpgradeProgress& progress)
 {
     LayoutUpgradeResult result;
     Upgrader u(dm, result, progress);
@@ -359,7 +359,7 @@ LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress
     const bool done = u.step(2, QStringLiteral("大会にプリセット時間の列を追加"), [&] {
         u.addColumns(taikai, kPresetColumns);
     }) && u.step(3, QStringLiteral("大会コードを開催日から作り直し"), [&] {
-        RebuildEventCodes(u);
+        rebuildEventCodes(u);
     }) && u.step(4, QStringLiteral("スケジュールの大会コードを数値に変更"), [&] {
         u.makeIntegerColumn(rmenu, QStringLiteral("tcode"), [&] {
             // Numeric texts become integers through the column's type; the rest stays as it was.
@@ -378,7 +378,7 @@ LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress
         u.addColumns(rmenu, kTitleColumns);
         u.forEachRow(QStringLiteral("select * from rmenu where round<>'0' and round<>''"), [&](Query& row) {
             const auto [roundTitle, heatTitle]
-                = TitlesFromHeatText(row.FieldByName(QStringLiteral("rmenu"))->AsString());
+                = titlesFromHeatText(row.FieldByName(QStringLiteral("rmenu"))->AsString());
             row.FieldByName(QStringLiteral("roundtl"))->SetAsString(roundTitle);
             row.FieldByName(QStringLiteral("heattl"))->SetAsString(heatTitle);
             return true;

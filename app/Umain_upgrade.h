@@ -29,4 +29,4 @@ using UpgradeProgress = std::function<void(const QString& stepTitle)>;
 // database already at the current layout is recorded as such, without rewriting its rows.
 // The recording of a missing version is not guarded: its failure raises
 // platform::DatabaseError. A failing step is reported in the result.
-LayoutUpgradeResult UpgradeTableLayout(TDM1& dm, const UpgradeProgress& progress = {});
+LayoutUpgradeResult upgradeTableLayout(TDM1& dm, const UpgradeProgress& progress = {});

@@ -52,11 +52,11 @@ const QString kDefaultTimeServerAddress = QStringLiteral("192.168.0.10");
 
 } // namespace
 
-QString SettingsFilePath() { return platform::DataFilePath(QStringLiteral("Tavo.ini")); }
+QString settingsFilePath() { return platform::dataFilePath(QStringLiteral("Tavo.ini")); }
 
 // Section "Ports" maps a port number to a device, e.g. "COM5=/dev/ttyUSB0", for adapters that
 // do not appear as /dev/ttyS<N-1>. Read only: the program never writes this section.
-static void LoadSerialPortPaths(const platform::IniFile& ini)
+static void loadSerialPortPaths(const platform::IniFile& ini)
 {
     std::map<int, QString> paths;
     for (int n = 1; n <= kHighestPortNo; ++n) {
@@ -65,12 +65,12 @@ static void LoadSerialPortPaths(const platform::IniFile& ini)
         if (!path.isEmpty())
             paths[n] = path;
     }
-    platform::SetSerialPortOverrides(paths);
+    platform::setSerialPortOverrides(paths);
 }
 
-std::vector<SettingProblem> LoadSettings()
+std::vector<SettingProblem> loadSettings()
 {
-    const platform::IniFile ini(SettingsFilePath());
+    const platform::IniFile ini(settingsFilePath());
     // Each value is checked against what the control showing it accepts.
     CheckedSettingsReader r(ini);
     using namespace setting_rule;
@@ -100,12 +100,12 @@ std::vector<SettingProblem> LoadSettings()
     TimeServerAddress = r.Text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, HostAddress);
     TimeServerPort = r.Text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), TcpPort);
     BoardBitRateIndex = r.Integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);
-    LoadSerialPortPaths(ini);
+    loadSerialPortPaths(ini);
     g_settingsLoaded = true;
     return r.Problems();
 }
 
-bool SaveSettings()
+bool saveSettings()
 {
     if (!g_settingsLoaded)
         return false;
@@ -114,7 +114,7 @@ bool SaveSettings()
         if (preset->isEmpty())
             *preset = kZeroTime;
 
-    platform::IniFile ini(SettingsFilePath());
+    platform::IniFile ini(settingsFilePath());
     ini.WriteInteger(kEnv, QStringLiteral("Cont"), OffControlMode);
     ini.WriteInteger(kEnv, QStringLiteral("Pcom2"), SignalPortNo1);
     ini.WriteInteger(kEnv, QStringLiteral("Pcom3"), SignalPortNo2);
@@ -140,9 +140,9 @@ bool SaveSettings()
     return true;
 }
 
-bool SettingsLoaded() { return g_settingsLoaded; }
+bool settingsLoaded() { return g_settingsLoaded; }
 
-void ResetSettingsLoaded() { g_settingsLoaded = false; }
+void resetSettingsLoaded() { g_settingsLoaded = false; }
 
 QString EscapeApostrophes(const QString& text)
 {
@@ -156,7 +156,7 @@ QString EscapeApostrophes(const QString& text)
     return result;
 }
 
-QString EventWhere(const QString& eventCode)
+QString eventWhere(const QString& eventCode)
 {
     return QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
 }
@@ -166,7 +166,7 @@ QString ShortDateText(const QDate& date)
     return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }
 
-QString EventCodeDateDigits(const QString& shortDateText)
+QString eventCodeDateDigits(const QString& shortDateText)
 {
     return shortDateText.mid(0, 4) + shortDateText.mid(5, 2) + shortDateText.mid(8, 2);
 }

@@ -43,34 +43,34 @@ extern unsigned char TimeServerConnected; // 1 while the timing-server link is c
 extern unsigned char BoardFromNetwork; // 1 while the board's race time comes from the timing server
 
 // Full path of the settings file (Tavo.ini in the data folder).
-QString SettingsFilePath();
+QString settingsFilePath();
 
 // Fills every settings global from Tavo.ini; a missing file or key gives the default, and so
 // does a value the control showing it would not take: those are returned, for the operator.
 // Raises std::runtime_error when an existing file cannot be read; the globals then stay as
 // they were and SaveSettings will not write.
-std::vector<SettingProblem> LoadSettings();
+std::vector<SettingProblem> loadSettings();
 
 // Writes the globals back (Tcode and Brate excepted); empty presets become "0:00:00" first.
 // Does nothing and returns false when the settings were never loaded in this process, so that
 // values nobody read are never written over the operator's file. Raises std::runtime_error
 // when the file cannot be written.
-bool SaveSettings();
+bool saveSettings();
 
 // True once LoadSettings has completed.
-bool SettingsLoaded();
+bool settingsLoaded();
 // Forgets that the settings were loaded (for tests that start the program again).
-void ResetSettingsLoaded();
+void resetSettingsLoaded();
 
 // Doubles every apostrophe, for text placed between apostrophes in SQL.
 QString EscapeApostrophes(const QString& text);
 // "where tcode='<code>'": the rows of one event in any of the program's tables. Every statement
 // that picks an event's rows builds its clause here, so the code is always escaped.
-QString EventWhere(const QString& eventCode);
+QString eventWhere(const QString& eventCode);
 
 // The program's short date format "yyyy/mm/dd": event codes and printed dates are cut from
 // this text by character position.
 QString ShortDateText(const QDate& date);
 // The eight digits yyyymmdd of an event code, cut from a short date text (characters 1-4, 6-7
 // and 9-10).
-QString EventCodeDateDigits(const QString& shortDateText);
+QString eventCodeDateDigits(const QString& shortDateText);

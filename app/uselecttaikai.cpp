@@ -50,7 +50,7 @@ struct ModeColors {
     platform::TColor focused;
 };
 
-ModeColors ColorsOf(const QString& mode)
+ModeColors colorsOf(const QString& mode)
 {
     if (mode == kAdd)
         return { 0x00FF8080, 0x00FFFF80 };
@@ -59,14 +59,14 @@ ModeColors ColorsOf(const QString& mode)
     return { 0x008080FF, 0x008CDFFB };
 }
 
-components::TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& caption,
+components::TCuteButton* makeButton(QWidget* parent, const char* name, const QString& caption,
     platform::TColor face, platform::TColor text, const QRect& geometry, int pixelSize = 12)
 {
-    return components::MakeButton(parent, name, caption, geometry,
-        { face, text, components::ResizedFont(parent->font(), pixelSize, pixelSize > 12) });
+    return components::makeButton(parent, name, caption, geometry,
+        { face, text, components::resizedFont(parent->font(), pixelSize, pixelSize > 12) });
 }
 
-QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry)
+QFrame* makePanel(QWidget* parent, const char* name, const QRect& geometry)
 {
     auto* panel = components::Named(new QFrame(parent), name, geometry);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
@@ -74,7 +74,7 @@ QFrame* MakePanel(QWidget* parent, const char* name, const QRect& geometry)
     return panel;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, const QPoint& at)
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QPoint& at)
 {
     auto* label = components::Named(new QLabel(caption, parent), name);
     label->move(at);
@@ -91,7 +91,7 @@ bool ReturnsRows(const QString& statement)
 }
 
 // Date of a 'yyyy/mm/dd' text as statements write it, cut by position: mm/dd/yyyy.
-QString StatementDate(const QString& shortDateText)
+QString statementDate(const QString& shortDateText)
 {
     return shortDateText.mid(5, 5) + QLatin1Char('/') + shortDateText.mid(0, 4);
 }
@@ -105,7 +105,7 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     setObjectName(QStringLiteral("Fselecttaikai"));
     setWindowTitle(QStringLiteral("大会選択"));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
-    setFont(platform::FormFont());
+    setFont(platform::formFont());
     setFixedSize(kClientWidth, kClientHeight);
 
     DataSource1 = new platform::DataSource(nullptr, this);
@@ -124,19 +124,19 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
 
     using namespace platform;
     CuteButton1
-        = MakeButton(this, "CuteButton1", QStringLiteral("選択"), clBlue, clWhite, { 368, 8, 145, 41 }, 16);
+        = makeButton(this, "CuteButton1", QStringLiteral("選択"), clBlue, clWhite, { 368, 8, 145, 41 }, 16);
     CuteButton6
-        = MakeButton(this, "CuteButton6", QStringLiteral("×"), clBlack, clWhite, { 648, 8, 32, 32 }, 16);
-    bAdd = MakeButton(
-        this, "bAdd", QStringLiteral("新規登録"), ColorsOf(kAdd).rest, clBlack, { 368, 60, 96, 30 });
-    bEdit = MakeButton(
-        this, "bEdit", QStringLiteral("修正"), ColorsOf(kEdit).rest, clBlack, { 472, 60, 96, 30 });
+        = makeButton(this, "CuteButton6", QStringLiteral("×"), clBlack, clWhite, { 648, 8, 32, 32 }, 16);
+    bAdd = makeButton(
+        this, "bAdd", QStringLiteral("新規登録"), colorsOf(kAdd).rest, clBlack, { 368, 60, 96, 30 });
+    bEdit = makeButton(
+        this, "bEdit", QStringLiteral("修正"), colorsOf(kEdit).rest, clBlack, { 472, 60, 96, 30 });
     bDel
-        = MakeButton(this, "bDel", QStringLiteral("削除"), ColorsOf(kDel).rest, clBlack, { 576, 60, 96, 30 });
+        = makeButton(this, "bDel", QStringLiteral("削除"), colorsOf(kDel).rest, clBlack, { 576, 60, 96, 30 });
 
-    pTikiEdit = MakePanel(this, "pTikiEdit", { 368, 100, 312, 184 });
-    Panel1 = MakePanel(pTikiEdit, "Panel1", { 8, 8, 296, 62 });
-    lTCode = MakeLabel(Panel1, "lTCode", QStringLiteral("開催日"), { 8, 8 });
+    pTikiEdit = makePanel(this, "pTikiEdit", { 368, 100, 312, 184 });
+    Panel1 = makePanel(pTikiEdit, "Panel1", { 8, 8, 296, 62 });
+    lTCode = makeLabel(Panel1, "lTCode", QStringLiteral("開催日"), { 8, 8 });
     DTP1 = new QDateEdit(Panel1);
     DTP1->setObjectName(QStringLiteral("DTP1"));
     DTP1->setDisplayFormat(QStringLiteral("yyyy/MM/dd"));
@@ -149,15 +149,15 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     Edit2->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[1-9]")), Edit2));
     Edit2->setGeometry(134, 28, 22, 24);
 
-    Panel2 = MakePanel(pTikiEdit, "Panel2", { 8, 76, 296, 62 });
-    lTName = MakeLabel(Panel2, "lTName", QStringLiteral("大会名"), { 8, 8 });
+    Panel2 = makePanel(pTikiEdit, "Panel2", { 8, 76, 296, 62 });
+    lTName = makeLabel(Panel2, "lTName", QStringLiteral("大会名"), { 8, 8 });
     eTName = new QLineEdit(Panel2);
     eTName->setObjectName(QStringLiteral("eTName"));
     eTName->setGeometry(8, 28, 280, 24);
 
-    Btouroku = MakeButton(
-        pTikiEdit, "Btouroku", QStringLiteral("登録"), ColorsOf(kAdd).rest, clBlack, { 48, 146, 100, 30 });
-    CbCancel = MakeButton(pTikiEdit, "CbCancel", QStringLiteral("キャンセル"), ColorsOf(kAdd).rest, clBlack,
+    Btouroku = makeButton(
+        pTikiEdit, "Btouroku", QStringLiteral("登録"), colorsOf(kAdd).rest, clBlack, { 48, 146, 100, 30 });
+    CbCancel = makeButton(pTikiEdit, "CbCancel", QStringLiteral("キャンセル"), colorsOf(kAdd).rest, clBlack,
         { 164, 146, 100, 30 });
     pTikiEdit->hide();
 
@@ -173,11 +173,11 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     Panel5->setLineWidth(2);
     Panel5->setAlignment(Qt::AlignCenter);
     Panel5->setAutoFillBackground(true);
-    Panel5->setFont(platform::FormFont(16, true));
+    Panel5->setFont(platform::formFont(16, true));
     Panel5->setGeometry(144, 160, 400, 64);
     Panel5->hide();
 
-    Panel6 = MakePanel(this, "Panel6", { 32, 16, 592, 368 });
+    Panel6 = makePanel(this, "Panel6", { 32, 16, 592, 368 });
     DBGrid2 = new TDBGrid(DM1->DStemp, Panel6);
     DBGrid2->setObjectName(QStringLiteral("DBGrid2"));
     DBGrid2->setGeometry(8, 8, 576, 200);
@@ -190,14 +190,14 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     Memo1 = new QPlainTextEdit(Panel6);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setGeometry(8, 246, 460, 114);
-    CuteButton3 = MakeButton(
+    CuteButton3 = makeButton(
         Panel6, "CuteButton3", QStringLiteral("開く"), clBtnFace, clBlack, { 476, 246, 108, 30 });
-    CuteButton4 = MakeButton(
+    CuteButton4 = makeButton(
         Panel6, "CuteButton4", QStringLiteral("実行"), clBtnFace, clBlack, { 476, 284, 108, 30 });
     Panel6->hide();
 
     CuteButton2
-        = MakeButton(this, "CuteButton2", QStringLiteral("Mente"), clGray, clWhite, { 632, 368, 48, 24 });
+        = makeButton(this, "CuteButton2", QStringLiteral("Mente"), clGray, clWhite, { 632, 368, 48, 24 });
 
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton6->OnClick = [this] { CuteButton6Click(); };
@@ -242,7 +242,7 @@ void TFselecttaikai::FormShow()
         DM1->Qtaikai->SQL = QStringList { QStringLiteral("select * from taikai order by tdate desc") };
         DM1->Qtaikai->Open();
     } catch (const platform::DatabaseError& e) {
-        platform::ShowError(kConnectionFailure + QLatin1Char('\n') + e.message());
+        platform::showError(kConnectionFailure + QLatin1Char('\n') + e.message());
     }
     Panel5->hide();
 }
@@ -295,28 +295,28 @@ bool TFselecttaikai::eventFilter(QObject* watched, QEvent* event)
 
 // ---- Editor modes -----------------------------------------------------------------------------
 
-void TFselecttaikai::ApplyEditorColor(platform::TColor color)
+void TFselecttaikai::applyEditorColor(platform::TColor color)
 {
     for (QWidget* panel :
         { static_cast<QWidget*>(pTikiEdit), static_cast<QWidget*>(Panel1), static_cast<QWidget*>(Panel2) })
-        components::SetPaletteColor(panel, QPalette::Window, color);
+        components::setPaletteColor(panel, QPalette::Window, color);
     Btouroku->SetColor(color);
     CbCancel->SetColor(color);
 }
 
-void TFselecttaikai::StartMode(const QString& mode)
+void TFselecttaikai::startMode(const QString& mode)
 {
     m_mode = mode;
-    const ModeColors colors = ColorsOf(mode);
+    const ModeColors colors = colorsOf(mode);
     m_restColor = colors.rest;
     m_focusColor = colors.focused;
-    ApplyEditorColor(colors.rest);
+    applyEditorColor(colors.rest);
 
     const bool adding = mode == kAdd;
     lTCode->setText(adding ? QStringLiteral("開催日") : QStringLiteral("大会コード"));
     lTName->setText(QStringLiteral("大会名"));
     lTCode->adjustSize();
-    Btouroku->SetCaption(mode == kDel ? QStringLiteral("削除") : QStringLiteral("登録"));
+    Btouroku->setCaption(mode == kDel ? QStringLiteral("削除") : QStringLiteral("登録"));
     eTName->setReadOnly(mode == kDel);
     DTP1->setReadOnly(mode == kDel);
     // An existing event keeps its code: its digit is shown, not edited.
@@ -326,7 +326,7 @@ void TFselecttaikai::StartMode(const QString& mode)
     pTikiEdit->raise();
 }
 
-void TFselecttaikai::EndMode()
+void TFselecttaikai::endMode()
 {
     m_mode.clear();
     m_rowCode.clear();
@@ -339,11 +339,11 @@ void TFselecttaikai::bAddClick()
         return;
     eTName->clear();
     Edit2->clear();
-    StartMode(kAdd);
+    startMode(kAdd);
     DTP1->setFocus();
 }
 
-bool TFselecttaikai::FillEditorFromRow()
+bool TFselecttaikai::fillEditorFromRow()
 {
     platform::Query* list = DM1->Qtaikai;
     if (!m_mode.isEmpty() || !list->Active() || list->RecordCount() == 0)
@@ -358,32 +358,32 @@ bool TFselecttaikai::FillEditorFromRow()
 
 void TFselecttaikai::bEditClick()
 {
-    if (!FillEditorFromRow())
+    if (!fillEditorFromRow())
         return;
-    StartMode(kEdit);
+    startMode(kEdit);
     eTName->setFocus();
 }
 
 void TFselecttaikai::bDelClick()
 {
-    if (!FillEditorFromRow())
+    if (!fillEditorFromRow())
         return;
-    StartMode(kDel);
+    startMode(kDel);
     Btouroku->setFocus();
 }
 
-void TFselecttaikai::CbCancelClick() { EndMode(); }
+void TFselecttaikai::CbCancelClick() { endMode(); }
 
 void TFselecttaikai::CuteButton6Click() { close(); }
 
 // ---- Sequence digit and event code ------------------------------------------------------------
 
-QString TFselecttaikai::NewEventCode() const
+QString TFselecttaikai::newEventCode() const
 {
-    return EventCodeDateDigits(ShortDateText(DTP1->date())) + Edit2->text().trimmed();
+    return eventCodeDateDigits(ShortDateText(DTP1->date())) + Edit2->text().trimmed();
 }
 
-QList<int> TFselecttaikai::UsedSequenceDigits(const QString& dateDigits)
+QList<int> TFselecttaikai::usedSequenceDigits(const QString& dateDigits)
 {
     platform::Query* q = DM1->Qtemp;
     q->Close();
@@ -403,9 +403,9 @@ void TFselecttaikai::DTP1KeyPress()
         return;
     QList<int> used;
     try {
-        used = UsedSequenceDigits(EventCodeDateDigits(ShortDateText(DTP1->date())));
+        used = usedSequenceDigits(eventCodeDateDigits(ShortDateText(DTP1->date())));
     } catch (const platform::DatabaseError& e) {
-        platform::ShowError(e.message());
+        platform::showError(e.message());
         return;
     }
     // One more than the highest digit of the date; past 9, the first digit still free.
@@ -435,35 +435,35 @@ void TFselecttaikai::BtourokuClick()
     const platform::DataSet::Bookmark bookmark = list->Active() ? list->GetBookmark() : 0;
     const QString mode = m_mode;
     if ((mode == kAdd || mode == kEdit)
-        && !platform::AcceptTypedText(platform::CurrentAsker(), QStringLiteral("大会名"), eTName->text())) {
+        && !platform::acceptTypedText(platform::currentAsker(), QStringLiteral("大会名"), eTName->text())) {
         eTName->setFocus();
         return;
     }
     try {
         if (mode == kAdd) {
-            if (!CommitAdd())
+            if (!commitAdd())
                 return;
         } else if (mode == kEdit) {
-            CommitEdit();
+            commitEdit();
         } else if (mode == kDel) {
-            CommitDelete();
+            commitDelete();
         } else {
             return;
         }
     } catch (const platform::DatabaseError& e) {
         // The editor stays open with what the operator typed.
-        platform::ShowError(e.message());
+        platform::showError(e.message());
         return;
     }
     if (mode != kAdd && !list->GotoBookmark(bookmark))
         list->Last();
 }
 
-bool TFselecttaikai::CommitAdd()
+bool TFselecttaikai::commitAdd()
 {
     const QString dateText = ShortDateText(DTP1->date());
-    const QString digits = EventCodeDateDigits(dateText);
-    if (UsedSequenceDigits(digits).size() >= 9) {
+    const QString digits = eventCodeDateDigits(dateText);
+    if (usedSequenceDigits(digits).size() >= 9) {
         platform::ShowMessage(kDateFull);
         DTP1->setFocus();
         return false;
@@ -478,7 +478,7 @@ bool TFselecttaikai::CommitAdd()
 
     platform::Query* temp = DM1->Qtemp;
     temp->Close();
-    temp->SQL = QStringList { QStringLiteral("select * from taikai ") + EventWhere(code) };
+    temp->SQL = QStringList { QStringLiteral("select * from taikai ") + eventWhere(code) };
     temp->Open();
     if (temp->RecordCount() > 0) {
         platform::ShowMessage(kDuplicateCode);
@@ -500,33 +500,33 @@ bool TFselecttaikai::CommitAdd()
     edit->SQL << QStringLiteral("insert into taikai (tcode,tname,tdate,status,on1,of1,on2,of2")
               << QStringLiteral(",on3,of3,on4,of4,on5,of5,ons)values(")
               << values(
-                     { code, EscapeApostrophes(eTName->text()), StatementDate(dateText), QStringLiteral("1"),
+                     { code, EscapeApostrophes(eTName->text()), statementDate(dateText), QStringLiteral("1"),
                          kZeroTime, QStringLiteral("0:00:50"), kZeroTime, QStringLiteral("0:00:40") })
               << last;
     Edit1->setText(edit->SQL.Text());
     edit->ExecSQL();
 
-    EndMode();
-    ReopenList();
+    endMode();
+    reopenList();
     DM1->Qtaikai->Locate(QStringLiteral("tcode"), CurrentEventCode);
     return true;
 }
 
-void TFselecttaikai::CommitEdit()
+void TFselecttaikai::commitEdit()
 {
     const QString code = m_rowCode;
     platform::Query* edit = DM1->Qedit;
     edit->SQL.clear();
     edit->SQL << QStringLiteral("update taikai set tname='") + EscapeApostrophes(eTName->text())
-            + QStringLiteral("',tdate='") + StatementDate(ShortDateText(DTP1->date())) + QLatin1Char('\'')
-              << EventWhere(code);
+            + QStringLiteral("',tdate='") + statementDate(ShortDateText(DTP1->date())) + QLatin1Char('\'')
+              << eventWhere(code);
     edit->ExecSQL();
-    ReopenList();
+    reopenList();
     DM1->Qtaikai->Locate(QStringLiteral("tcode"), code);
-    EndMode();
+    endMode();
 }
 
-void TFselecttaikai::CommitDelete()
+void TFselecttaikai::commitDelete()
 {
     const QString code = m_rowCode;
     platform::Query* edit = DM1->Qedit;
@@ -535,15 +535,15 @@ void TFselecttaikai::CommitDelete()
     for (const char* table : { "taikai", "rmenu", "music" }) {
         edit->SQL.clear();
         edit->SQL << QStringLiteral("delete from ") + QLatin1String(table) + QLatin1Char(' ')
-                + EventWhere(code);
+                + eventWhere(code);
         edit->ExecSQL();
     }
     remove.Commit();
-    EndMode();
-    ReopenList();
+    endMode();
+    reopenList();
 }
 
-void TFselecttaikai::ReopenList()
+void TFselecttaikai::reopenList()
 {
     DM1->Qtaikai->Close();
     DM1->Qtaikai->Open();
@@ -604,7 +604,7 @@ void TFselecttaikai::CuteButton1Click()
         platform::ShowMessage(kConnectionFailure + QLatin1Char('\n') + e.message());
         close();
     } catch (const std::exception& e) {
-        platform::ShowError(QString::fromUtf8(e.what()));
+        platform::showError(QString::fromUtf8(e.what()));
     }
 }
 
@@ -613,7 +613,7 @@ void TFselecttaikai::DBGrid1DblClick()
     try {
         opentaikai();
     } catch (const std::exception& e) {
-        platform::ShowError(QString::fromUtf8(e.what()));
+        platform::showError(QString::fromUtf8(e.what()));
     }
 }
 
@@ -629,7 +629,7 @@ void TFselecttaikai::CuteButton2Click()
         try {
             temp->Open();
         } catch (const platform::DatabaseError& e) {
-            platform::ShowError(e.message());
+            platform::showError(e.message());
         }
         Panel6->move(32, 16);
         Panel6->show();
@@ -642,17 +642,17 @@ void TFselecttaikai::CuteButton2Click()
     }
 }
 
-void TFselecttaikai::CuteButton3Click() { RunMaintenanceText(true); }
+void TFselecttaikai::CuteButton3Click() { runMaintenanceText(true); }
 
-void TFselecttaikai::CuteButton4Click() { RunMaintenanceText(false); }
+void TFselecttaikai::CuteButton4Click() { runMaintenanceText(false); }
 
 // Runs every statement of the memo, all or nothing. The last one is opened in the grid when
 // asked to ("開く") or when it is a select; the others are executed.
-void TFselecttaikai::RunMaintenanceText(bool openLast)
+void TFselecttaikai::runMaintenanceText(bool openLast)
 {
-    if (!platform::AcceptTypedText(platform::CurrentAsker(), QStringLiteral("SQL文"), Memo1->toPlainText()))
+    if (!platform::acceptTypedText(platform::currentAsker(), QStringLiteral("SQL文"), Memo1->toPlainText()))
         return;
-    const QStringList statements = platform::sql::SplitStatements(Memo1->toPlainText());
+    const QStringList statements = platform::sql::splitStatements(Memo1->toPlainText());
     platform::Query* temp = DM1->Qtemp;
     temp->Close();
     if (statements.isEmpty())
@@ -678,7 +678,7 @@ void TFselecttaikai::RunMaintenanceText(bool openLast)
             all->Commit();
     } catch (const std::exception& e) {
         temp->Close();
-        platform::ShowError(QString::fromUtf8(e.what()));
+        platform::showError(QString::fromUtf8(e.what()));
     }
 }
 

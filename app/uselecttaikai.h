@@ -38,7 +38,7 @@ class TFselecttaikai : public QDialog {
 public:
     // The clock gives the editor's first date (today).
     explicit TFselecttaikai(
-        QWidget* owner = nullptr, const platform::Clock& clock = platform::DefaultClock());
+        QWidget* owner = nullptr, const platform::Clock& clock = platform::defaultClock());
     ~TFselecttaikai() override;
 
     platform::DataSource* DataSource1; // on DM1->Qtaikai
@@ -72,7 +72,7 @@ public:
     components::TCuteButton* CuteButton4; // "実行"
 
     // Editor mode: "" (none), "TIKIADD", "TIKIEDIT" or "TIKIDEL".
-    QString TikiMode() const { return m_mode; }
+    QString tikiMode() const { return m_mode; }
 
     void FormCreate();
     void FormShow();
@@ -95,7 +95,7 @@ public:
     void opentaikai();
 
     // The event code the editor's date and sequence digit make (nine digits when complete).
-    QString NewEventCode() const;
+    QString newEventCode() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -104,17 +104,17 @@ protected:
 
 private:
     // Fills the editor from the list's current row; false when no mode may start or no row is there.
-    bool FillEditorFromRow();
-    void StartMode(const QString& mode);
-    void EndMode();
-    void ApplyEditorColor(platform::TColor color);
-    void ReopenList();
+    bool fillEditorFromRow();
+    void startMode(const QString& mode);
+    void endMode();
+    void applyEditorColor(platform::TColor color);
+    void reopenList();
     // Sequence digits in use on the date whose code digits are given (yyyymmdd).
-    QList<int> UsedSequenceDigits(const QString& dateDigits);
-    bool CommitAdd();
-    void CommitEdit();
-    void CommitDelete();
-    void RunMaintenanceText(bool openLast);
+    QList<int> usedSequenceDigits(const QString& dateDigits);
+    bool commitAdd();
+    void commitEdit();
+    void commitDelete();
+    void runMaintenanceText(bool openLast);
 
     const platform::Clock* m_clock;
     QString m_mode;

@@ -44,7 +44,7 @@ Fixture& Data()
     return f;
 }
 
-void ParseAndEvaluate(benchmark::State& state)
+void parseAndEvaluate(benchmark::State& state)
 {
     Fixture& f = Data();
     const QString text = QString::fromUtf8(Expressions[state.range(0)]);
@@ -59,7 +59,7 @@ void ParseAndEvaluate(benchmark::State& state)
     state.SetLabel(Expressions[state.range(0)]);
 }
 
-void EvaluateOnly(benchmark::State& state)
+void evaluateOnly(benchmark::State& state)
 {
     Fixture& f = Data();
     TBREvaluator ev;
@@ -73,7 +73,7 @@ void EvaluateOnly(benchmark::State& state)
     state.SetLabel(Expressions[state.range(0)]);
 }
 
-void PerRecord(benchmark::State& state)
+void perRecord(benchmark::State& state)
 {
     Fixture& f = Data();
     TBREvaluator ev;
@@ -91,7 +91,7 @@ void PerRecord(benchmark::State& state)
     state.SetLabel(Expressions[state.range(0)]);
 }
 
-QString HostileText(int shape, int n)
+QString hostileText(int shape, int n)
 {
     switch (shape) {
     case 0: {
@@ -108,10 +108,10 @@ QString HostileText(int shape, int n)
     }
 }
 
-void ParseHostile(benchmark::State& state)
+void parseHostile(benchmark::State& state)
 {
     const int shape = int(state.range(0));
-    const QString text = HostileText(shape, int(state.range(1)));
+    const QString text = hostileText(shape, int(state.range(1)));
     for (auto _ : state) {
         TBREvaluator ev;
         ev.Prepare(text);
@@ -124,9 +124,9 @@ void ParseHostile(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(ParseAndEvaluate)->DenseRange(0, 2);
-BENCHMARK(EvaluateOnly)->DenseRange(0, 2);
-BENCHMARK(PerRecord)->DenseRange(0, 2);
-BENCHMARK(ParseHostile)->ArgsProduct({ { 0, 1, 2 }, { 1000, 10000, 100000 } })->Unit(benchmark::kMicrosecond);
+BENCHMARK(parseAndEvaluate)->DenseRange(0, 2);
+BENCHMARK(evaluateOnly)->DenseRange(0, 2);
+BENCHMARK(perRecord)->DenseRange(0, 2);
+BENCHMARK(parseHostile)->ArgsProduct({ { 0, 1, 2 }, { 1000, 10000, 100000 } })->Unit(benchmark::kMicrosecond);
 
 BENCHMARK_MAIN();

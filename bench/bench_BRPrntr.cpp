@@ -17,15 +17,15 @@ namespace {
 
 constexpr int StorePages = 200;
 
-const QByteArray& PageBytes()
+const QByteArray& pageBytes()
 {
-    static const QByteArray bytes = page_samples::PictureBytes(page_samples::RecordPage(1, 40));
+    static const QByteArray bytes = page_samples::PictureBytes(page_samples::recordPage(1, 40));
     return bytes;
 }
 
 void BM_Compress(benchmark::State& state)
 {
-    const QByteArray& page = PageBytes();
+    const QByteArray& page = pageBytes();
     qsizetype codeSize = 0;
     for (auto _ : state) {
         const QByteArray code = TBRCompress::Compress(page);
@@ -40,7 +40,7 @@ BENCHMARK(BM_Compress);
 
 void BM_Expand(benchmark::State& state)
 {
-    const QByteArray& page = PageBytes();
+    const QByteArray& page = pageBytes();
     const QByteArray code = TBRCompress::Compress(page);
     for (auto _ : state) {
         const auto back = TBRCompress::Expand(code, page.size());
@@ -50,10 +50,10 @@ void BM_Expand(benchmark::State& state)
 }
 BENCHMARK(BM_Expand);
 
-std::unique_ptr<TBRPageList> MakeStore(bool spilled, bool compressed)
+std::unique_ptr<TBRPageList> makeStore(bool spilled, bool compressed)
 {
     auto list = std::make_unique<TBRPageList>();
-    list->SetStream(TBRStream::CreateInMemory(
+    list->setStream(TBRStream::CreateInMemory(
         spilled ? TBRStream::DefaultMemoryLimit : std::numeric_limits<qint32>::max()));
     list->SetCompression(compressed);
     return list;
@@ -63,13 +63,13 @@ void BM_AddPages(benchmark::State& state)
 {
     const bool spilled = state.range(0) != 0;
     const bool compressed = state.range(1) != 0;
-    const QByteArray& page = PageBytes();
+    const QByteArray& page = pageBytes();
     for (auto _ : state) {
-        auto list = MakeStore(spilled, compressed);
+        auto list = makeStore(spilled, compressed);
         for (int n = 0; n < StorePages; ++n)
-            list->AddPageData(page);
+            list->addPageData(page);
         list->Finish();
-        if (list->Stream()->InMemory() == spilled)
+        if (list->Stream()->inMemory() == spilled)
             state.SkipWithError("store not where it should be");
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * StorePages);
@@ -80,9 +80,9 @@ void BM_FetchPages(benchmark::State& state)
 {
     const bool spilled = state.range(0) != 0;
     const bool compressed = state.range(1) != 0;
-    auto list = MakeStore(spilled, compressed);
+    auto list = makeStore(spilled, compressed);
     for (int n = 0; n < StorePages; ++n)
-        list->AddPage(page_samples::RecordPage(n + 1, n % 40));
+        list->AddPage(page_samples::recordPage(n + 1, n % 40));
     list->Finish();
     for (auto _ : state) {
         // In order, as printing reads them, then a jump back as the preview does.

@@ -43,8 +43,8 @@ class NullLines final : public console::SignalLines {
 public:
     bool Open(int) override { return true; }
     void Close(int) override { }
-    bool SetRts(int, bool) override { return true; }
-    bool SetDtr(int, bool) override { return true; }
+    bool setRts(int, bool) override { return true; }
+    bool setDtr(int, bool) override { return true; }
 };
 
 class NullSleeper final : public console::Sleeper {
@@ -76,9 +76,9 @@ private:
 // Takes the time file and keeps nothing, to tell the tick's own cost from the file's.
 class NullMonitor final : public console::MonitorFiles {
 public:
-    bool WriteTime(const QString&, QChar) override { return true; }
-    bool WriteSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
-    bool WriteMemo(const QString&, bool) override { return true; }
+    bool writeTime(const QString&, QChar) override { return true; }
+    bool writeSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
+    bool writeMemo(const QString&, bool) override { return true; }
 };
 
 // Replaces the time file within the tick, waiting for the disk: what the background writer
@@ -89,12 +89,12 @@ public:
         : m_path(QDir(folder).filePath(console::DtimeFileName))
     {
     }
-    bool WriteTime(const QString& clockText, QChar letter) override
+    bool writeTime(const QString& clockText, QChar letter) override
     {
-        return console::ReplaceFile(m_path, console::DtimeFileBytes(clockText, letter));
+        return console::ReplaceFile(m_path, console::dtimeFileBytes(clockText, letter));
     }
-    bool WriteSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
-    bool WriteMemo(const QString&, bool) override { return true; }
+    bool writeSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
+    bool writeMemo(const QString&, bool) override { return true; }
 
 private:
     QString m_path;
@@ -106,7 +106,7 @@ enum class TimeFile { None = 0, Background = 1, OnTick = 2 };
 
 // The folder for the time file: TAVO_BENCH_DIR (a disk of the track PC's kind), else a
 // temporary folder.
-QString BenchFolder(const QTemporaryDir& temporary)
+QString benchFolder(const QTemporaryDir& temporary)
 {
     const QString chosen = qEnvironmentVariable("TAVO_BENCH_DIR");
     return chosen.isEmpty() ? temporary.path() : chosen;
@@ -125,37 +125,37 @@ class Panel final : public console::CountdownControls,
                     public console::CountdownHost,
                     public console::CountdownLink {
 public:
-    QString PresetText(Preset p) const override { return presets.at(p); }
+    QString presetText(Preset p) const override { return presets.at(p); }
     bool BoardOn() const override { return true; }
     int OffControl() const override { return 1; }
-    QString BoardPrefix() const override { return {}; }
+    QString boardPrefix() const override { return {}; }
     qint64 BlindTenths() const override { return 30; }
     bool BlindSettingOn() const override { return true; }
     bool Automatic() const override { return automatic; }
-    qint64 TriggerSlot(int slot) const override { return 100 * (slot + 1); }
+    qint64 triggerSlot(int slot) const override { return 100 * (slot + 1); }
     int PulseMs() const override { return 100; }
 
-    void ShowDigits(Phase, const std::array<int, 6>& v) override { digitSum += v[5]; }
-    void SetRowColor(Phase, platform::TColor) override { }
-    void ShowCut(const QString&) override { }
-    void ShowSignalRemaining(int, const QString&) override { }
-    void ShowTicks(qint32, qint32, bool) override { }
-    void ShowBoardText(const QString&) override { }
-    void ShowIntervalText(const QString&) override { }
-    void CueListChanged(const QStringList&) override { }
-    void CueHeadRemoved() override { }
-    void ShowStatus(const QString&) override { }
-    void TimersChanged() override { }
-    void ReloadCues() override
+    void showDigits(Phase, const std::array<int, 6>& v) override { digitSum += v[5]; }
+    void setRowColor(Phase, platform::TColor) override { }
+    void showCut(const QString&) override { }
+    void showSignalRemaining(int, const QString&) override { }
+    void showTicks(qint32, qint32, bool) override { }
+    void showBoardText(const QString&) override { }
+    void showIntervalText(const QString&) override { }
+    void cueListChanged(const QStringList&) override { }
+    void cueHeadRemoved() override { }
+    void showStatus(const QString&) override { }
+    void timersChanged() override { }
+    void reloadCues() override
     {
         if (engine)
-            engine->SetCueList(cues);
+            engine->setCueList(cues);
     }
-    void LookupResults() override { }
+    void lookupResults() override { }
 
     bool ServerConnected() const override { return false; }
     bool BoardFromNetwork() const override { return boardFromNetwork; }
-    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+    void setBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
 
     std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
         { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
@@ -171,8 +171,8 @@ public:
 // Everything around one engine.
 struct Rig {
     explicit Rig(TimeFile timeFile = TimeFile::Background)
-        : monitor(BenchFolder(folder))
-        , onTickMonitor(BenchFolder(folder))
+        : monitor(benchFolder(folder))
+        , onTickMonitor(benchFolder(folder))
     {
         timeFileWriter = timeFile == TimeFile::Background ? static_cast<console::MonitorFiles*>(&monitor)
             : timeFile == TimeFile::OnTick ? static_cast<console::MonitorFiles*>(&onTickMonitor)
@@ -200,7 +200,7 @@ struct Rig {
                 players.push_back(std::make_unique<NullPlayer>());
                 list.push_back(players.back().get());
             }
-            engine->SetPlayers(phase, list);
+            engine->setPlayers(phase, list);
         }
         engine->Reset();
     }
@@ -208,8 +208,8 @@ struct Rig {
     void Tick()
     {
         clock.advanceMs(100);
-        engine->PhaseTick();
-        engine->IntervalTick();
+        engine->phaseTick();
+        engine->intervalTick();
     }
 
     QTemporaryDir folder;
@@ -233,7 +233,7 @@ struct Rig {
 };
 
 // Resident memory of the process in kB (Linux), for growth over a long run.
-long ResidentKb()
+long residentKb()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
@@ -244,7 +244,7 @@ long ResidentKb()
     return 0;
 }
 
-double Percentile(std::vector<double> v, double p)
+double percentile(std::vector<double> v, double p)
 {
     if (v.empty())
         return 0;
@@ -268,14 +268,14 @@ void BM_PhaseTick(benchmark::State& state)
     for (auto _ : state) {
         rig.clock.advanceMs(100);
         const auto t0 = std::chrono::steady_clock::now();
-        rig.engine->PhaseTick();
+        rig.engine->phaseTick();
         const auto t1 = std::chrono::steady_clock::now();
         us.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
     }
-    const double median = Percentile(us, 0.5);
+    const double median = percentile(us, 0.5);
     state.counters["median_us"] = median;
-    state.counters["p99_us"] = Percentile(us, 0.99);
-    state.counters["p999_us"] = Percentile(us, 0.999);
+    state.counters["p99_us"] = percentile(us, 0.99);
+    state.counters["p999_us"] = percentile(us, 0.999);
     state.counters["worst_us"] = us.empty() ? 0 : *std::max_element(us.begin(), us.end());
     state.counters["median_of_period_pct"] = median / 100000.0 * 100.0;
     state.counters["file_ok"] = rig.timeFileWriter->Flush() ? 1 : 0;
@@ -295,9 +295,9 @@ void BM_TwelveHourDay(benchmark::State& state)
         const auto t0 = std::chrono::steady_clock::now();
         for (int tick = 0; tick < 12 * 36000; ++tick) {
             rig.Tick();
-            if (!rig.engine->Tm1On()) {
+            if (!rig.engine->tm1On()) {
                 if (runs == 1)
-                    rssAfterFirstRun = ResidentKb();
+                    rssAfterFirstRun = residentKb();
                 rig.engine->Reset();
                 rig.engine->Start();
                 ++runs;
@@ -307,7 +307,7 @@ void BM_TwelveHourDay(benchmark::State& state)
         state.counters["runs"] = runs;
         state.counters["day_seconds"] = seconds;
         state.counters["mean_tick_us"] = seconds * 1e6 / (12 * 36000);
-        state.counters["rss_growth_kB"] = double(ResidentKb() - rssAfterFirstRun);
+        state.counters["rss_growth_kB"] = double(residentKb() - rssAfterFirstRun);
         state.counters["board_MB"] = double(rig.port.bytesSent) / 1e6;
         benchmark::DoNotOptimize(rig.panel.digitSum);
     }
@@ -339,7 +339,7 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
             ++ticks;
             if (!warm && rig.engine->StateWarm() == console::PhaseState::On) {
                 if (starts == 1)
-                    rssAfterFirstRun = ResidentKb();
+                    rssAfterFirstRun = residentKb();
                 last = rig.engine->Now();
                 ++starts;
             }
@@ -348,7 +348,7 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
         state.counters["races"] = starts - 1;
         state.counters["day_seconds"] = seconds;
         state.counters["mean_tick_us"] = seconds * 1e6 / double(ticks);
-        state.counters["rss_growth_kB"] = double(ResidentKb() - rssAfterFirstRun);
+        state.counters["rss_growth_kB"] = double(residentKb() - rssAfterFirstRun);
         state.counters["drift_tenths"] = double(last - first - kRaces * kSpacing);
         benchmark::DoNotOptimize(rig.panel.digitSum);
     }

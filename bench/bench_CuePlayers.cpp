@@ -36,7 +36,7 @@
 namespace {
 
 // Resident set size of this process in megabytes.
-double ResidentMB()
+double residentMB()
 {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
@@ -48,7 +48,7 @@ double ResidentMB()
 }
 
 // A two-second mono tone, as a cue file of the size operators use.
-void WriteTone(const QString& path)
+void writeTone(const QString& path)
 {
     const quint32 rate = 22050, samples = rate * 2;
     QFile f(path);
@@ -65,7 +65,7 @@ void WriteTone(const QString& path)
         s << qint16((i % 50) < 25 ? 4000 : -4000);
 }
 
-void Spin(int ms)
+void spin(int ms)
 {
     QElapsedTimer t;
     t.start();
@@ -74,7 +74,7 @@ void Spin(int ms)
 }
 
 // Waits until the shared sound thread has run what was handed to it so far.
-void DrainSoundThread()
+void drainSoundThread()
 {
     std::atomic<bool> done { false };
     platform::SoundThread::Shared().Post([&done] { done = true; });
@@ -84,7 +84,7 @@ void DrainSoundThread()
 
 // Plays the player's file and waits until the back end has begun; milliseconds from the call, or
 // -1 when it did not begin within five seconds. `guiUs` takes the longest call on this thread.
-double CueStartMs(platform::MediaPlayer& player, double& guiUs)
+double cueStartMs(platform::MediaPlayer& player, double& guiUs)
 {
     bool started = false;
     const auto connection
@@ -100,28 +100,28 @@ double CueStartMs(platform::MediaPlayer& player, double& guiUs)
     return started ? double(t.nsecsElapsed()) / 1e6 : -1;
 }
 
-void FirstCueOfTheDay(benchmark::State& state)
+void firstCueOfTheDay(benchmark::State& state)
 {
     QTemporaryDir dir;
     const QString tone = dir.filePath(QStringLiteral("cue.wav"));
-    WriteTone(tone);
+    writeTone(tone);
     for (auto _ : state) {
         QElapsedTimer t;
         t.start();
-        platform::PrepareSound();
+        platform::prepareSound();
         state.counters["prepare_gui_us"] = double(t.nsecsElapsed()) / 1000.0;
-        DrainSoundThread();
+        drainSoundThread();
         state.counters["prepare_ms"] = double(t.nsecsElapsed()) / 1e6;
-        Spin(300); // the silence plays out
+        spin(300); // the silence plays out
 
         platform::MediaPlayer player;
         player.Open(tone);
         double guiUs = 0;
-        state.counters["first_cue_ms"] = CueStartMs(player, guiUs);
+        state.counters["first_cue_ms"] = cueStartMs(player, guiUs);
         std::vector<double> later;
         for (int i = 0; i < 20; ++i) {
-            later.push_back(CueStartMs(player, guiUs));
-            Spin(50);
+            later.push_back(cueStartMs(player, guiUs));
+            spin(50);
         }
         player.Stop();
         std::sort(later.begin(), later.end());
@@ -131,7 +131,7 @@ void FirstCueOfTheDay(benchmark::State& state)
     }
 }
 // First: the back end is set up only once in a process.
-BENCHMARK(FirstCueOfTheDay)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(firstCueOfTheDay)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 struct Event {
     QTemporaryDir home;
@@ -143,13 +143,13 @@ struct Event {
         qputenv("TAVO_HOME", home.path().toUtf8());
         dm = std::make_unique<TDM1>();
         DM1 = dm.get();
-        dm->Reconnect();
+        dm->reconnect();
         dm->Database1->execute(QStringLiteral("insert into taikai (tcode,tname,tdate) values "
                                               "(202403091,'bench','03/09/2024')"));
         CurrentEventCode = QStringLiteral("202403091");
         for (int i = 0; i < 39; ++i) {
             files << QDir(home.path()).filePath(QStringLiteral("cue%1.wav").arg(i));
-            WriteTone(files.last());
+            writeTone(files.last());
         }
         // 13 warm-up, 14 race, 3 over-time and 3 interval cues: every slot a run can load.
         const std::pair<char, int> phases[4] = { { 'w', 13 }, { 'r', 14 }, { 'o', 3 }, { 'i', 3 } };
@@ -164,7 +164,7 @@ struct Event {
     }
     ~Event() { DM1 = nullptr; }
 
-    std::unique_ptr<console::TFtaikai> OpenConsole()
+    std::unique_ptr<console::TFtaikai> openConsole()
     {
         auto f = std::make_unique<console::TFtaikai>();
         f->resize(997, 696);
@@ -175,20 +175,20 @@ struct Event {
     }
 };
 
-void ConsoleWithEveryPlayerLoaded(benchmark::State& state)
+void consoleWithEveryPlayerLoaded(benchmark::State& state)
 {
     Event event;
-    const double base = ResidentMB();
-    auto f = event.OpenConsole();
-    Spin(200);
-    const double open = ResidentMB();
+    const double base = residentMB();
+    auto f = event.openConsole();
+    spin(200);
+    const double open = residentMB();
     for (auto _ : state)
         f->setmp();
     // The six over-time players no cue reaches are loaded by hand, as on the sound check page.
     for (size_t i = 3; i < f->MPo.size(); ++i)
         f->MPo[i]->Open(event.files[33 + int(i) - 3]);
-    Spin(500);
-    const double loaded = ResidentMB();
+    spin(500);
+    const double loaded = residentMB();
 
     // A run: each cue starts as the one before it is stopped.
     std::vector<console::CuePlayer*> all;
@@ -204,16 +204,16 @@ void ConsoleWithEveryPlayerLoaded(benchmark::State& state)
         if (i > 0)
             all[i - 1]->Stop();
         all[i]->Play();
-        Spin(60);
+        spin(60);
     }
-    Spin(300);
-    const double run = ResidentMB();
+    spin(300);
+    const double run = residentMB();
 
     // Far beyond any run: every player sounding at once.
     for (console::CuePlayer* p : all)
         p->Play();
-    Spin(1000);
-    const double together = ResidentMB();
+    spin(1000);
+    const double together = residentMB();
     for (console::CuePlayer* p : all)
         p->Stop();
 
@@ -224,7 +224,7 @@ void ConsoleWithEveryPlayerLoaded(benchmark::State& state)
     state.counters["rss_MB_39_playing"] = together;
     f->close();
 }
-BENCHMARK(ConsoleWithEveryPlayerLoaded)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(consoleWithEveryPlayerLoaded)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 

@@ -34,7 +34,7 @@ struct Fixture {
     }
 };
 
-void OpenScheduleOrderedByTime(benchmark::State& state)
+void openScheduleOrderedByTime(benchmark::State& state)
 {
     Fixture f(int(state.range(0)));
     platform::Query q(&f.db);
@@ -50,15 +50,15 @@ void OpenScheduleOrderedByTime(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
-BENCHMARK(OpenScheduleOrderedByTime)->Arg(100)->Arg(1000);
+BENCHMARK(openScheduleOrderedByTime)->Arg(100)->Arg(1000);
 
-void CompareTimeTexts(benchmark::State& state)
+void compareTimeTexts(benchmark::State& state)
 {
     const char *a = "9:30:00", *b = "10:00:00";
     for (auto _ : state)
-        benchmark::DoNotOptimize(platform::sql::CompareTimeTexts(a, int(strlen(a)), b, int(strlen(b))));
+        benchmark::DoNotOptimize(platform::sql::compareTimeTexts(a, int(strlen(a)), b, int(strlen(b))));
 }
-BENCHMARK(CompareTimeTexts);
+BENCHMARK(compareTimeTexts);
 
 } // namespace
 

@@ -24,22 +24,22 @@ struct Day {
     explicit Day(int rows)
     {
         qputenv("TAVO_HOME", dir.path().toUtf8());
-        dm.Reconnect();
+        dm.reconnect();
         platform::Transaction tx(*dm.Database1);
         for (int i = 0; i < rows; ++i) {
             const int start = 8 * 3600 + i * 60;
             dm.Database1->execute(
                 QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat) values "
                                "('%1',1,'%2','%3','-','item %4','%4','0','0')")
-                    .arg(kCode, console::LongTimeTextOfSeconds(start),
-                        console::LongTimeTextOfSeconds(start + 60))
+                    .arg(kCode, console::longTimeTextOfSeconds(start),
+                        console::longTimeTextOfSeconds(start + 60))
                     .arg(i + 1));
         }
         tx.Commit();
     }
 };
 
-void InsertAtTheTopOfTheDay(benchmark::State& state)
+void insertAtTheTopOfTheDay(benchmark::State& state)
 {
     Day day(int(state.range(0)));
     console::Schedule schedule(day.dm, kCode);
@@ -54,16 +54,16 @@ void InsertAtTheTopOfTheDay(benchmark::State& state)
         state.ResumeTiming();
     }
 }
-BENCHMARK(InsertAtTheTopOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(insertAtTheTopOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
 
-void WriteinfoOfTheDay(benchmark::State& state)
+void writeinfoOfTheDay(benchmark::State& state)
 {
     Day day(int(state.range(0)));
     console::MonitorFileWriter files(day.dir.path());
     for (auto _ : state)
         benchmark::DoNotOptimize(console::Writeinfo(*day.dm.Database1, kCode, files));
 }
-BENCHMARK(WriteinfoOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
+BENCHMARK(writeinfoOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

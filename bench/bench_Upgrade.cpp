@@ -20,7 +20,7 @@ constexpr int kEvents = 2000;
 constexpr int kRowsPerEvent = 25;
 
 // A database of the first layout, written once and copied before each run.
-QString MakeOldDatabase(const QTemporaryDir& dir)
+QString makeOldDatabase(const QTemporaryDir& dir)
 {
     const QString path = dir.filePath(QStringLiteral("old.db"));
     platform::Database db;
@@ -48,10 +48,10 @@ QString MakeOldDatabase(const QTemporaryDir& dir)
     return path;
 }
 
-void UpgradeLargeOldDatabase(benchmark::State& state)
+void upgradeLargeOldDatabase(benchmark::State& state)
 {
     QTemporaryDir dir;
-    const QString old = MakeOldDatabase(dir);
+    const QString old = makeOldDatabase(dir);
     qputenv("TAVO_HOME", QFile::encodeName(dir.path()));
     const QString live = QDir(dir.path()).filePath(QStringLiteral("tavo.db"));
     double longestGapMs = 0;
@@ -65,7 +65,7 @@ void UpgradeLargeOldDatabase(benchmark::State& state)
         QElapsedTimer sinceLast;
         state.ResumeTiming();
         sinceLast.start();
-        const LayoutUpgradeResult r = UpgradeTableLayout(dm, [&](const QString&) {
+        const LayoutUpgradeResult r = upgradeTableLayout(dm, [&](const QString&) {
             longestGapMs = std::max(longestGapMs, double(sinceLast.nsecsElapsed()) / 1e6);
             sinceLast.restart();
         });
@@ -75,7 +75,7 @@ void UpgradeLargeOldDatabase(benchmark::State& state)
     }
     state.counters["longest_gap_ms"] = longestGapMs;
 }
-BENCHMARK(UpgradeLargeOldDatabase)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(upgradeLargeOldDatabase)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -31,7 +31,7 @@ constexpr unsigned kLineSignalEvents = 0x138; // CTS, DSR, RLSD, RING
 constexpr unsigned kReportedErrors = 0x0E; // overrun, parity, framing
 
 // The flag word of each flow setting.
-unsigned FlowWord(TCommFlowCtrls flow)
+unsigned flowWord(TCommFlowCtrls flow)
 {
     switch (flow) {
     case cfcRtsCts:
@@ -49,7 +49,7 @@ unsigned FlowWord(TCommFlowCtrls flow)
     return 0x1013;
 }
 
-void SleepMs(int ms)
+void sleepMs(int ms)
 {
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -136,9 +136,9 @@ struct TCustomCommX::Session {
         const int flow = flowCtrl;
         if (flow != cfcHalfHigh && flow != cfcHalfLow)
             return;
-        SleepMs(100);
+        sleepMs(100);
         line->setModemLine(platform::kLineRts, flow == cfcHalfHigh);
-        SleepMs(10);
+        sleepMs(10);
     }
 
     void endSend()
@@ -149,7 +149,7 @@ struct TCustomCommX::Session {
         // A write returns once the driver holds the data; the burst is on the line only when
         // the driver's queue has emptied.
         line->drain(timeOutTrans);
-        SleepMs(20);
+        sleepMs(20);
         line->setModemLine(platform::kLineRts, flow != cfcHalfHigh);
     }
 
@@ -289,7 +289,7 @@ void TCustomCommX::Open()
     if (m_session)
         Fail(kAlreadyOpen);
     std::unique_ptr<platform::SerialLine> line
-        = platform::OpenSerialLine(platform::SerialDevicePath(m_portNo));
+        = platform::openSerialLine(platform::serialDevicePath(m_portNo));
     if (!line)
         Fail(kCannotOpen);
     m_session = std::make_unique<Session>(this, std::move(line), ++m_lastSessionId);
@@ -352,7 +352,7 @@ bool TCustomCommX::Write(const void* Buffer, int Count)
     for (int offset = 0; offset < Count; offset += chunkSize) {
         while (m_session->queuedChunks() >= MaxQueuedChunks) {
             QCoreApplication::processEvents();
-            SleepMs(1);
+            sleepMs(1);
             if (!isCurrent(session))
                 return false;
         }
@@ -388,7 +388,7 @@ int TCustomCommX::Read(void* Buffer, int Count)
         if (got == Count || std::chrono::steady_clock::now() >= deadline)
             return got;
         QCoreApplication::processEvents();
-        SleepMs(1);
+        sleepMs(1);
         if (!isCurrent(session))
             return -1;
     }
@@ -401,7 +401,7 @@ bool TCustomCommX::SendString(const QByteArray& S)
     return Write(S.constData(), int(S.size()));
 }
 
-bool TCustomCommX::SendString(const QString& S) { return SendString(platform::ToCp932(S)); }
+bool TCustomCommX::SendString(const QString& S) { return SendString(platform::toCp932(S)); }
 
 bool TCustomCommX::SendString(const char* S) { return SendString(QByteArray(S)); }
 
@@ -418,14 +418,14 @@ void TCustomCommX::PurgeTrans()
     do {
         s.line->purge(true, false);
         s.queueWake.notify_one();
-        SleepMs(1);
+        sleepMs(1);
     } while (s.queuedBytes() > 0);
     s.purging = false;
 }
 
 int TCustomCommX::QueuedChunks() const { return m_session ? m_session->queuedChunks() : 0; }
 
-bool TCustomCommX::AllSent() const
+bool TCustomCommX::allSent() const
 {
     return !m_session || (m_session->queuedChunks() == 0 && m_session->line->drain(0));
 }
@@ -455,7 +455,7 @@ void TCustomCommX::SetDTR(bool Value)
         m_session->line->setModemLine(platform::kLineDtr, Value);
 }
 
-void TCustomCommX::SetPortNo(int Value)
+void TCustomCommX::setPortNo(int Value)
 {
     m_portNo = Value;
     if (m_session) {
@@ -464,63 +464,63 @@ void TCustomCommX::SetPortNo(int Value)
     }
 }
 
-void TCustomCommX::SetBitRate(int Value)
+void TCustomCommX::setBitRate(int Value)
 {
     m_bitRate = Value;
     if (m_session)
         applyLine(QString::fromUtf8(kBitRateFailed));
 }
 
-void TCustomCommX::SetCharSize(int Value)
+void TCustomCommX::setCharSize(int Value)
 {
     m_charSize = Value;
     if (m_session)
         applyLine(QString::fromUtf8(kCharSizeFailed));
 }
 
-void TCustomCommX::SetParityBit(TCommParityBits Value)
+void TCustomCommX::setParityBit(TCommParityBits Value)
 {
     m_parityBit = Value;
     if (m_session)
         applyLine(QString::fromUtf8(kParityFailed));
 }
 
-void TCustomCommX::SetStopBit(TCommStopBits Value)
+void TCustomCommX::setStopBit(TCommStopBits Value)
 {
     m_stopBit = Value;
     if (m_session)
         applyLine(QString::fromUtf8(kStopBitFailed));
 }
 
-void TCustomCommX::SetFlowCtrl(TCommFlowCtrls Value)
+void TCustomCommX::setFlowCtrl(TCommFlowCtrls Value)
 {
     m_flowCtrl = Value;
     if (m_session)
         applyLine(QString::fromUtf8(kFlowFailed));
 }
 
-void TCustomCommX::SetTimeOutTrans(int Value)
+void TCustomCommX::setTimeOutTrans(int Value)
 {
     m_timeOutTrans = Value;
     if (m_session)
         applyTimeOuts();
 }
 
-void TCustomCommX::SetTimeOutReceive(int Value)
+void TCustomCommX::setTimeOutReceive(int Value)
 {
     m_timeOutReceive = Value;
     if (m_session)
         applyTimeOuts();
 }
 
-void TCustomCommX::SetBufLenTrans(int Value)
+void TCustomCommX::setBufLenTrans(int Value)
 {
     m_bufLenTrans = Value;
     if (m_session)
         applyBufferSizes();
 }
 
-void TCustomCommX::SetBufLenReceive(int Value)
+void TCustomCommX::setBufLenReceive(int Value)
 {
     m_bufLenReceive = Value;
     if (m_session) {
@@ -532,7 +532,7 @@ void TCustomCommX::SetBufLenReceive(int Value)
 
 int TCustomCommX::Handle() const { return m_session ? m_session->line->handle() : -1; }
 
-platform::LineSettings TCustomCommX::PortSettings() const
+platform::LineSettings TCustomCommX::portSettings() const
 {
     return m_session ? m_session->line->settings() : settingsForLine();
 }
@@ -584,7 +584,7 @@ platform::LineSettings TCustomCommX::settingsForLine() const
     s.stopBits = m_stopBit == csb1p5 ? platform::StopBits::OnePointFive
         : m_stopBit == csb2          ? platform::StopBits::Two
                                      : platform::StopBits::One;
-    s.flowFlags = FlowWord(m_flowCtrl);
+    s.flowFlags = flowWord(m_flowCtrl);
     s.xonLimit = m_bufLenReceive / 4;
     s.xoffLimit = 3 * s.xonLimit;
     return s;
@@ -631,4 +631,4 @@ void TCustomCommX::applyBufferSizes()
 
 bool TCustomCommX::isCurrent(quint64 session) const { return m_session && m_session->id == session; }
 
-void TCustomCommX::settle() const { SleepMs(m_settleDelayMs); }
+void TCustomCommX::settle() const { sleepMs(m_settleDelayMs); }

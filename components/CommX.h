@@ -3,8 +3,8 @@
 // TCommX: a serial port whose writes never block the caller on the line.
 //
 //   TCommX *CommX1 = new TCommX(form);          // defaults: port 1, 9600 bit/s, 8N1, RTS/CTS flow
-//   CommX1->SetPortNo(BoardPortNo);             // port N is /dev/ttyS<N-1> unless mapped (SerialDevicePath)
-//   CommX1->SetBitRate(2400);                   // stored while closed, applied at once while open
+//   CommX1->setPortNo(BoardPortNo);             // port N is /dev/ttyS<N-1> unless mapped (SerialDevicePath)
+//   CommX1->setBitRate(2400);                   // stored while closed, applied at once while open
 //   CommX1->Open();                             // throws ECommError with a Japanese message
 //   CommX1->SendString("8       R   1:23     \r"); // queued; false while closed
 //   CommX1->Close();                            // no effect when closed
@@ -83,7 +83,7 @@ public:
     static constexpr int MaxQueuedChunks = 32;
     // True when nothing handed to Write is left to send: no chunk queued and the port's own
     // output queue empty. Never waits; true while closed.
-    bool AllSent() const;
+    bool allSent() const;
     // Bytes handed to Write that have not left yet: those the send thread still holds plus
     // those in the driver's output queue, where the device tells (TIOCOUTQ). 0 while closed.
     qint64 OutputQueued() const;
@@ -98,25 +98,25 @@ public:
     // Properties. The line settings apply at once while the port is open (throwing ECommError when
     // the port refuses them); setting PortNo while open closes and reopens the port.
     int PortNo() const { return m_portNo; }
-    void SetPortNo(int Value);
+    void setPortNo(int Value);
     int BitRate() const { return m_bitRate; }
-    void SetBitRate(int Value);
+    void setBitRate(int Value);
     int CharSize() const { return m_charSize; }
-    void SetCharSize(int Value);
+    void setCharSize(int Value);
     TCommParityBits ParityBit() const { return m_parityBit; }
-    void SetParityBit(TCommParityBits Value);
+    void setParityBit(TCommParityBits Value);
     TCommStopBits StopBit() const { return m_stopBit; }
-    void SetStopBit(TCommStopBits Value);
+    void setStopBit(TCommStopBits Value);
     TCommFlowCtrls FlowCtrl() const { return m_flowCtrl; }
-    void SetFlowCtrl(TCommFlowCtrls Value);
+    void setFlowCtrl(TCommFlowCtrls Value);
     int TimeOutTrans() const { return m_timeOutTrans; }
-    void SetTimeOutTrans(int Value);
+    void setTimeOutTrans(int Value);
     int TimeOutReceive() const { return m_timeOutReceive; }
-    void SetTimeOutReceive(int Value);
+    void setTimeOutReceive(int Value);
     int BufLenTrans() const { return m_bufLenTrans; }
-    void SetBufLenTrans(int Value);
+    void setBufLenTrans(int Value);
     int BufLenReceive() const { return m_bufLenReceive; }
-    void SetBufLenReceive(int Value);
+    void setBufLenReceive(int Value);
     // The open port's number; -1 while closed.
     int Handle() const;
 
@@ -127,10 +127,10 @@ public:
     TCommErrEvent OnError;
 
     // The settings the port holds now (the properties as the line took them), or would get at Open.
-    platform::LineSettings PortSettings() const;
+    platform::LineSettings portSettings() const;
     // How long Open waits after starting the threads and Close before releasing the port, so
     // that a device on the line sees the lines settle (100 ms; tests set 0).
-    void SetSettleDelay(int ms) { m_settleDelayMs = ms; }
+    void setSettleDelay(int ms) { m_settleDelayMs = ms; }
 
 protected:
     void DoTrans(int Size);

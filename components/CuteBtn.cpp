@@ -28,12 +28,12 @@ private:
     F m_f;
 };
 
-bool IsEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+bool isEnterKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 // A 3-D frame of `width` lines just inside `r`, which then shrinks to the area inside the frame.
 // The top-left colour takes the left column and the top row except its last pixel; the
 // bottom-right colour takes the right column and the whole bottom row.
-void Frame3D(QPainter& p, QRect& r, const QColor& topLeft, const QColor& bottomRight, int width)
+void frame3D(QPainter& p, QRect& r, const QColor& topLeft, const QColor& bottomRight, int width)
 {
     for (int i = 0; i < width && r.width() > 0 && r.height() > 0; ++i) {
         const int l = r.left(), t = r.top(), rt = r.right(), b = r.bottom();
@@ -56,12 +56,12 @@ TCuteButton::TCuteButton(QWidget* parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_dropDownTimer.setObjectName(QStringLiteral("TCuteButtonTimer"));
     m_dropDownTimer.setSingleShot(true);
-    connect(&m_dropDownTimer, &QTimer::timeout, this, &TCuteButton::DropDownDelayExpired);
+    connect(&m_dropDownTimer, &QTimer::timeout, this, &TCuteButton::dropDownDelayExpired);
 }
 
 TCuteButton::~TCuteButton() = default;
 
-void TCuteButton::SetCaption(const QString& caption)
+void TCuteButton::setCaption(const QString& caption)
 {
     if (caption == m_caption)
         return;
@@ -79,7 +79,7 @@ void TCuteButton::SetColor(platform::TColor color)
     update();
 }
 
-void TCuteButton::SetFontColor(platform::TColor color)
+void TCuteButton::setFontColor(platform::TColor color)
 {
     m_fontColor = color;
     update();
@@ -97,25 +97,25 @@ void TCuteButton::SetLayout(TTextLayout layout)
     update();
 }
 
-void TCuteButton::SetMarginX(int margin)
+void TCuteButton::setMarginX(int margin)
 {
     m_marginX = std::max(margin, -1);
     update();
 }
 
-void TCuteButton::SetMarginY(int margin)
+void TCuteButton::setMarginY(int margin)
 {
     m_marginY = std::max(margin, -1);
     update();
 }
 
-void TCuteButton::SetBevelWidth(int width)
+void TCuteButton::setBevelWidth(int width)
 {
     m_bevelWidth = std::max(width, 1);
     update();
 }
 
-void TCuteButton::SetBevelOuter(TBevelCut bevel)
+void TCuteButton::setBevelOuter(TBevelCut bevel)
 {
     if (bevel == m_bevelOuter)
         return;
@@ -123,19 +123,19 @@ void TCuteButton::SetBevelOuter(TBevelCut bevel)
     update();
 }
 
-void TCuteButton::SetBevelInner(TBevelCut bevel)
+void TCuteButton::setBevelInner(TBevelCut bevel)
 {
     m_bevelInner = bevel;
     update();
 }
 
-void TCuteButton::SetBevelHighlightColor(platform::TColor color)
+void TCuteButton::setBevelHighlightColor(platform::TColor color)
 {
     m_bevelHighlight = color;
     update();
 }
 
-void TCuteButton::SetBevelShadowColor(platform::TColor color)
+void TCuteButton::setBevelShadowColor(platform::TColor color)
 {
     m_bevelShadow = color;
     update();
@@ -144,36 +144,36 @@ void TCuteButton::SetBevelShadowColor(platform::TColor color)
 void TCuteButton::SetFlat(bool flat)
 {
     m_flat = flat;
-    SetBevelInner(flat ? bvNone : bvRaised);
+    setBevelInner(flat ? bvNone : bvRaised);
 }
 
-void TCuteButton::SetDisabledColor(platform::TColor color)
+void TCuteButton::setDisabledColor(platform::TColor color)
 {
     m_disabledColor = color;
     if (!isEnabled())
         update();
 }
 
-void TCuteButton::SetUseDisabledColor(bool use)
+void TCuteButton::setUseDisabledColor(bool use)
 {
     m_useDisabledColor = use;
     if (!isEnabled())
         update();
 }
 
-void TCuteButton::SetDropDownMenu(QMenu* menu)
+void TCuteButton::setDropDownMenu(QMenu* menu)
 {
     m_dropDownMenu = menu;
     update();
 }
 
-void TCuteButton::SetShowFocusRect(bool show)
+void TCuteButton::setShowFocusRect(bool show)
 {
     m_showFocusRect = show;
     update();
 }
 
-void TCuteButton::SetTabStop(bool on)
+void TCuteButton::setTabStop(bool on)
 {
     // A button out of the tab order still takes the focus when clicked.
     setFocusPolicy(on ? Qt::StrongFocus : Qt::ClickFocus);
@@ -214,7 +214,7 @@ void TCuteButton::StartDropDown()
         m_dropDownTimer.start(m_dropDownDelay);
 }
 
-void TCuteButton::DropDownDelayExpired()
+void TCuteButton::dropDownDelayExpired()
 {
     m_dropDownTimer.stop();
     // From the mouse, only while the button is still held down; the simulated release after
@@ -242,9 +242,9 @@ void TCuteButton::DropDown()
     m_dropDownRunning = false;
 }
 
-void TCuteButton::ReleaseLook() { SetBevelOuter(m_tabFocusUp ? bvRaised : bvNone); }
+void TCuteButton::releaseLook() { setBevelOuter(m_tabFocusUp ? bvRaised : bvNone); }
 
-TShiftState TCuteButton::CurrentShift() const
+TShiftState TCuteButton::currentShift() const
 {
     return { QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons() };
 }
@@ -255,7 +255,7 @@ void TCuteButton::MouseDown(Qt::MouseButton button, TShiftState, int, int)
     if (button != Qt::LeftButton)
         return;
     m_leftDown = true;
-    SetBevelOuter(bvLowered);
+    setBevelOuter(bvLowered);
     if (m_dropDownMenu) {
         m_keyboardDropDown = false;
         StartDropDown();
@@ -266,9 +266,9 @@ void TCuteButton::MouseUp(Qt::MouseButton button, TShiftState, int x, int y)
 {
     if (button == Qt::LeftButton) {
         if (rect().contains(x, y))
-            SetBevelOuter(bvRaised);
+            setBevelOuter(bvRaised);
         else
-            SetBevelOuter(m_tabFocusUp && window()->focusWidget() == this ? bvRaised : bvNone);
+            setBevelOuter(m_tabFocusUp && window()->focusWidget() == this ? bvRaised : bvNone);
     }
     m_dropDownTimer.stop();
     m_leftDown = false;
@@ -278,7 +278,7 @@ void TCuteButton::MouseEnter(TShiftState shift, int x, int y)
 {
     if (OnMouseEnter)
         OnMouseEnter(this, shift, x, y);
-    SetBevelOuter(shift.buttons & Qt::LeftButton ? bvLowered : bvRaised);
+    setBevelOuter(shift.buttons & Qt::LeftButton ? bvLowered : bvRaised);
 }
 
 void TCuteButton::MouseLeave(TShiftState shift, int x, int y)
@@ -286,7 +286,7 @@ void TCuteButton::MouseLeave(TShiftState shift, int x, int y)
     if (OnMouseLeave)
         OnMouseLeave(this, shift, x, y);
     if (!(hasFocus() && m_tabFocusUp))
-        SetBevelOuter(bvNone);
+        setBevelOuter(bvNone);
 }
 
 bool TCuteButton::KeyDown(int key, Qt::KeyboardModifiers)
@@ -295,20 +295,20 @@ bool TCuteButton::KeyDown(int key, Qt::KeyboardModifiers)
         return false;
     if (key == Qt::Key_Space) {
         m_spacePressed = true;
-        SetBevelOuter(bvLowered);
+        setBevelOuter(bvLowered);
         if (m_dropDownMenu) {
             m_keyboardDropDown = true;
             StartDropDown();
         }
         return true;
     }
-    if (IsEnterKey(key)) {
-        PressFromKeyboard();
+    if (isEnterKey(key)) {
+        pressFromKeyboard();
         return true;
     }
     if (m_spacePressed) {
         m_spacePressed = false;
-        ReleaseLook();
+        releaseLook();
     }
     return false;
 }
@@ -318,15 +318,15 @@ void TCuteButton::KeyUp(int key, Qt::KeyboardModifiers)
     m_dropDownTimer.stop();
     if (key == Qt::Key_Space && m_spacePressed) {
         m_spacePressed = false;
-        ScopeExit release([this] { ReleaseLook(); });
+        ScopeExit release([this] { releaseLook(); });
         Click();
     }
 }
 
-void TCuteButton::PressFromKeyboard()
+void TCuteButton::pressFromKeyboard()
 {
-    SetBevelOuter(bvLowered);
-    ScopeExit release([this] { ReleaseLook(); });
+    setBevelOuter(bvLowered);
+    ScopeExit release([this] { releaseLook(); });
     if (!m_dropDownMenu || m_dropDownDelay != 0)
         Click();
     else
@@ -338,7 +338,7 @@ bool TCuteButton::event(QEvent* e)
     if (e->type() == QEvent::Shortcut) {
         const bool parentShown = !parentWidget() || parentWidget()->isVisible();
         if (isEnabled() && parentShown) {
-            PressFromKeyboard();
+            pressFromKeyboard();
             return true;
         }
         return false;
@@ -346,12 +346,12 @@ bool TCuteButton::event(QEvent* e)
     return QWidget::event(e);
 }
 
-void TCuteButton::SetHovered(bool inside)
+void TCuteButton::setHovered(bool inside)
 {
     if (inside == m_hovered)
         return;
     m_hovered = inside;
-    const TShiftState shift = CurrentShift();
+    const TShiftState shift = currentShift();
     const QPoint at = mapFromGlobal(QCursor::pos());
     if (inside)
         MouseEnter(shift, at.x(), at.y());
@@ -387,20 +387,20 @@ void TCuteButton::mouseMoveEvent(QMouseEvent* e)
 {
     // While the button is held the mouse stays with it; leaving and re-entering still change the look.
     if (m_leftDown)
-        SetHovered(rect().contains(e->position().toPoint()));
+        setHovered(rect().contains(e->position().toPoint()));
     QWidget::mouseMoveEvent(e);
 }
 
 void TCuteButton::enterEvent(QEnterEvent* e)
 {
     QWidget::enterEvent(e);
-    SetHovered(true);
+    setHovered(true);
 }
 
 void TCuteButton::leaveEvent(QEvent* e)
 {
     QWidget::leaveEvent(e);
-    SetHovered(false);
+    setHovered(false);
 }
 
 void TCuteButton::keyPressEvent(QKeyEvent* e)
@@ -426,7 +426,7 @@ void TCuteButton::focusInEvent(QFocusEvent* e)
     if (e->reason() == Qt::PopupFocusReason)
         return;
     if (m_tabFocusUp)
-        SetBevelOuter(bvRaised);
+        setBevelOuter(bvRaised);
 }
 
 void TCuteButton::focusOutEvent(QFocusEvent* e)
@@ -434,7 +434,7 @@ void TCuteButton::focusOutEvent(QFocusEvent* e)
     QWidget::focusOutEvent(e);
     // Our own drop-down menu taking the keyboard does not make the button lose its look.
     if (e->reason() != Qt::PopupFocusReason)
-        SetBevelOuter(bvNone);
+        setBevelOuter(bvNone);
 }
 
 void TCuteButton::changeEvent(QEvent* e)
@@ -459,16 +459,16 @@ void TCuteButton::paintEvent(QPaintEvent*)
     QPainter p(this);
     const bool disabled = !isEnabled();
     const platform::TColor face = m_useDisabledColor && disabled ? m_disabledColor : m_color;
-    p.fillRect(rect(), platform::ColorFromRef(face));
+    p.fillRect(rect(), platform::colorFromRef(face));
 
-    const QColor highlight = platform::ColorFromRef(m_bevelHighlight);
-    const QColor shadow = platform::ColorFromRef(m_bevelShadow);
+    const QColor highlight = platform::colorFromRef(m_bevelHighlight);
+    const QColor shadow = platform::colorFromRef(m_bevelShadow);
     QRect frame = rect();
     for (TBevelCut bevel : { m_bevelOuter, m_bevelInner }) {
         if (bevel == bvLowered)
-            Frame3D(p, frame, shadow, highlight, m_bevelWidth);
+            frame3D(p, frame, shadow, highlight, m_bevelWidth);
         else if (bevel == bvRaised)
-            Frame3D(p, frame, highlight, shadow, m_bevelWidth);
+            frame3D(p, frame, highlight, shadow, m_bevelWidth);
     }
 
     const int inset = m_flat ? m_bevelWidth : 2 * m_bevelWidth;
@@ -512,19 +512,19 @@ void TCuteButton::paintEvent(QPaintEvent*)
 
     p.setFont(font());
     if (disabled) {
-        p.setPen(platform::ColorFromRef(platform::clBtnHighlight));
+        p.setPen(platform::colorFromRef(platform::clBtnHighlight));
         p.drawText(text.translated(1, 1), flags, m_caption);
-        p.setPen(platform::ColorFromRef(platform::clBtnShadow));
+        p.setPen(platform::colorFromRef(platform::clBtnShadow));
         p.drawText(text, flags, m_caption);
     } else {
-        p.setPen(platform::ColorFromRef(m_fontColor));
+        p.setPen(platform::colorFromRef(m_fontColor));
         p.drawText(text, flags, m_caption);
     }
 
     if (m_showFocusRect && hasFocus()) {
         // A dotted frame of every other pixel, as focus frames have always looked.
         const QRect f = text.adjusted(2, 2, -2, -2);
-        const QBrush dots(platform::ColorFromRef(m_fontColor), Qt::Dense4Pattern);
+        const QBrush dots(platform::colorFromRef(m_fontColor), Qt::Dense4Pattern);
         p.fillRect(QRect(f.left(), f.top(), f.width(), 1), dots);
         p.fillRect(QRect(f.left(), f.bottom(), f.width(), 1), dots);
         p.fillRect(QRect(f.left(), f.top(), 1, f.height()), dots);

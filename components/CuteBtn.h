@@ -6,18 +6,18 @@
 //
 //   auto *CuteButton13 = new components::TCuteButton(page);   // 75 x 25 by default
 //   CuteButton13->setGeometry(960, 4, 30, 30);
-//   CuteButton13->SetCaption(QStringLiteral("×"));
+//   CuteButton13->setCaption(QStringLiteral("×"));
 //   CuteButton13->SetColor(platform::clBlack);                // face, a platform::TColor
-//   CuteButton13->SetFontColor(platform::clYellow);           // caption colour
+//   CuteButton13->setFontColor(platform::clYellow);           // caption colour
 //   CuteButton13->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), ...));
 //   CuteButton13->OnClick = [this] { CuteButton13Click(CuteButton13); };
 //   CuteButton13->Click();        // presses it by code exactly as the operator does
 //   CuteButton13->setEnabled(false);                          // engraved caption
 //
-// Menus: SetDropDownMenu(QMenu *) pops the menu up under the button's lower left corner when the
+// Menus: setDropDownMenu(QMenu *) pops the menu up under the button's lower left corner when the
 // left button (or Space) goes down, after DropDownDelay ms if that is 1 or more; a release before
 // the delay runs out makes it an ordinary click. Enter and the caption's accelerator (&X) click
-// instead when a delay is set. SetPopupMenu(QMenu *) is the right-click menu. The button does not
+// instead when a delay is set. setPopupMenu(QMenu *) is the right-click menu. The button does not
 // own either menu and forgets a menu that is destroyed.
 //
 // EgnoreContClick: clicks that arrive while OnClick runs are swallowed (the handler is detached
@@ -55,54 +55,54 @@ public:
     ~TCuteButton() override;
 
     QString Caption() const { return m_caption; }
-    void SetCaption(const QString& caption);
+    void setCaption(const QString& caption);
     platform::TColor Color() const { return m_color; }
     void SetColor(platform::TColor color);
     platform::TColor FontColor() const { return m_fontColor; }
-    void SetFontColor(platform::TColor color);
+    void setFontColor(platform::TColor color);
 
     TAlignment Alignment() const { return m_alignment; }
     void SetAlignment(TAlignment alignment);
     TTextLayout Layout() const { return m_layout; }
     void SetLayout(TTextLayout layout);
     int MarginX() const { return m_marginX; }
-    void SetMarginX(int margin); // below -1 becomes -1 (no margin)
+    void setMarginX(int margin); // below -1 becomes -1 (no margin)
     int MarginY() const { return m_marginY; }
-    void SetMarginY(int margin);
+    void setMarginY(int margin);
 
     int BevelWidth() const { return m_bevelWidth; }
-    void SetBevelWidth(int width);
-    TBevelCut BevelOuter() const { return m_bevelOuter; }
-    void SetBevelOuter(TBevelCut bevel);
-    TBevelCut BevelInner() const { return m_bevelInner; }
-    void SetBevelInner(TBevelCut bevel);
+    void setBevelWidth(int width);
+    TBevelCut bevelOuter() const { return m_bevelOuter; }
+    void setBevelOuter(TBevelCut bevel);
+    TBevelCut bevelInner() const { return m_bevelInner; }
+    void setBevelInner(TBevelCut bevel);
     platform::TColor BevelHighlightColor() const { return m_bevelHighlight; }
-    void SetBevelHighlightColor(platform::TColor color);
+    void setBevelHighlightColor(platform::TColor color);
     platform::TColor BevelShadowColor() const { return m_bevelShadow; }
-    void SetBevelShadowColor(platform::TColor color);
+    void setBevelShadowColor(platform::TColor color);
     bool Flat() const { return m_flat; }
     void SetFlat(bool flat); // true: no inner bevel; false: inner bevel raised
 
     platform::TColor DisabledColor() const { return m_disabledColor; }
-    void SetDisabledColor(platform::TColor color);
+    void setDisabledColor(platform::TColor color);
     bool UseDisabledColor() const { return m_useDisabledColor; }
-    void SetUseDisabledColor(bool use);
+    void setUseDisabledColor(bool use);
 
     int DropDownDelay() const { return m_dropDownDelay; }
-    void SetDropDownDelay(int ms) { m_dropDownDelay = ms; }
+    void setDropDownDelay(int ms) { m_dropDownDelay = ms; }
     QMenu* DropDownMenu() const { return m_dropDownMenu; }
-    void SetDropDownMenu(QMenu* menu);
+    void setDropDownMenu(QMenu* menu);
     QMenu* PopupMenu() const { return m_popupMenu; }
-    void SetPopupMenu(QMenu* menu) { m_popupMenu = menu; }
+    void setPopupMenu(QMenu* menu) { m_popupMenu = menu; }
 
     bool EgnoreContClick() const { return m_egnoreContClick; }
     void SetEgnoreContClick(bool on) { m_egnoreContClick = on; }
     bool ShowFocusRect() const { return m_showFocusRect; }
-    void SetShowFocusRect(bool show);
+    void setShowFocusRect(bool show);
     bool TabFocusUp() const { return m_tabFocusUp; }
-    void SetTabFocusUp(bool on) { m_tabFocusUp = on; }
+    void setTabFocusUp(bool on) { m_tabFocusUp = on; }
     bool TabStop() const { return focusPolicy() == Qt::StrongFocus; }
-    void SetTabStop(bool on);
+    void setTabStop(bool on);
     int Tag() const { return m_tag; }
     void SetTag(int tag) { m_tag = tag; }
 
@@ -141,12 +141,12 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
-    void DropDownDelayExpired();
-    void ReleaseLook();
+    void dropDownDelayExpired();
+    void releaseLook();
     // Enter or the caption's accelerator: a click, or the menu when it opens without delay.
-    void PressFromKeyboard();
-    void SetHovered(bool inside);
-    TShiftState CurrentShift() const;
+    void pressFromKeyboard();
+    void setHovered(bool inside);
+    TShiftState currentShift() const;
 
     QString m_caption;
     platform::TColor m_color = platform::clBtnFace;

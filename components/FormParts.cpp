@@ -4,14 +4,14 @@
 
 namespace components {
 
-void SetPaletteColor(QWidget* widget, QPalette::ColorRole role, platform::TColor color)
+void setPaletteColor(QWidget* widget, QPalette::ColorRole role, platform::TColor color)
 {
     QPalette pal = widget->palette();
-    pal.setColor(role, platform::ColorFromRef(color));
+    pal.setColor(role, platform::colorFromRef(color));
     widget->setPalette(pal);
 }
 
-QFont ResizedFont(const QFont& base, int pixels, bool bold)
+QFont resizedFont(const QFont& base, int pixels, bool bold)
 {
     QFont font = base;
     font.setPixelSize(pixels);
@@ -19,13 +19,13 @@ QFont ResizedFont(const QFont& base, int pixels, bool bold)
     return font;
 }
 
-TCuteButton* MakeButton(
+TCuteButton* makeButton(
     QWidget* parent, const char* name, const QString& caption, const QRect& geometry, const ButtonLook& look)
 {
     auto* button = Named(new TCuteButton(parent), name, geometry);
-    button->SetCaption(caption);
+    button->setCaption(caption);
     button->SetColor(look.face);
-    button->SetFontColor(look.text);
+    button->setFontColor(look.text);
     button->setFont(look.font);
     return button;
 }

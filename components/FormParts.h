@@ -30,10 +30,10 @@ template <class W> W* Named(W* widget, const char* name, const QRect& geometry)
 }
 
 // One colour role of a widget's palette, from a colour value (system colours resolved).
-void SetPaletteColor(QWidget* widget, QPalette::ColorRole role, platform::TColor color);
+void setPaletteColor(QWidget* widget, QPalette::ColorRole role, platform::TColor color);
 
 // A font like `base` at a pixel size, bold or not.
-QFont ResizedFont(const QFont& base, int pixels, bool bold);
+QFont resizedFont(const QFont& base, int pixels, bool bold);
 
 // How a form's button looks; the defaults are the button's own.
 struct ButtonLook {
@@ -43,7 +43,7 @@ struct ButtonLook {
 };
 
 // A button under its name at its place, with its caption, colours and font.
-TCuteButton* MakeButton(
+TCuteButton* makeButton(
     QWidget* parent, const char* name, const QString& caption, const QRect& geometry, const ButtonLook& look);
 
 } // namespace components

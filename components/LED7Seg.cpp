@@ -65,14 +65,14 @@ TLED7Seg::TLED7Seg(QWidget* parent)
     : QWidget(parent)
 {
     resize(34, 56);
-    ResetSegments();
+    resetSegments();
 }
 
-void TLED7Seg::ResetSegments() { m_segments.fill({ m_segClear, m_bdrColor }); }
+void TLED7Seg::resetSegments() { m_segments.fill({ m_segClear, m_bdrColor }); }
 
 void TLED7Seg::Loaded()
 {
-    ResetSegments();
+    resetSegments();
     update();
 }
 
@@ -82,7 +82,7 @@ void TLED7Seg::SetPeriod(bool on)
     DrawSegment(kPeriodSegment, on ? m_segColor : m_segClear, m_bdrColor);
 }
 
-void TLED7Seg::SetMilles(bool on)
+void TLED7Seg::setMilles(bool on)
 {
     m_milles = on;
     DrawSegment(kMillesSegment, on ? m_segColor : m_segClear, m_bdrColor);
@@ -102,7 +102,7 @@ void TLED7Seg::SetValue(int value)
 
 void TLED7Seg::DrawSegment(int segment, platform::TColor fill, platform::TColor outline)
 {
-    if (!ValidSegment(segment) || Shapes()[std::size_t(segment - 1)].count < 1)
+    if (!validSegment(segment) || Shapes()[std::size_t(segment - 1)].count < 1)
         return;
     m_segments[std::size_t(segment - 1)] = { fill, outline };
     update();
@@ -110,7 +110,7 @@ void TLED7Seg::DrawSegment(int segment, platform::TColor fill, platform::TColor 
 
 void TLED7Seg::SetSegmentShape(int segment, int count, const TSegmentPoints& points)
 {
-    if (!ValidSegment(segment) || count < 0 || count > MaxShapePoints)
+    if (!validSegment(segment) || count < 0 || count > MaxShapePoints)
         return;
     Shape& shape = Shapes()[std::size_t(segment - 1)];
     shape.count = count;
@@ -120,17 +120,17 @@ void TLED7Seg::SetSegmentShape(int segment, int count, const TSegmentPoints& poi
 
 void TLED7Seg::GetSegmentShape(int segment, int& count, TSegmentPoints& points) const
 {
-    if (!ValidSegment(segment))
+    if (!validSegment(segment))
         return;
     const Shape& shape = Shapes()[std::size_t(segment - 1)];
     count = shape.count;
     std::copy_n(shape.points.begin(), count, points.begin());
 }
 
-QPolygon TLED7Seg::SegmentPolygon(int segment) const
+QPolygon TLED7Seg::segmentPolygon(int segment) const
 {
     QPolygon polygon;
-    if (!ValidSegment(segment))
+    if (!validSegment(segment))
         return polygon;
     const Shape& shape = Shapes()[std::size_t(segment - 1)];
     // Whole-pixel scaling, truncating, exactly as the digit has always been drawn.
@@ -141,14 +141,14 @@ QPolygon TLED7Seg::SegmentPolygon(int segment) const
     return polygon;
 }
 
-platform::TColor TLED7Seg::SegmentFill(int segment) const
+platform::TColor TLED7Seg::segmentFill(int segment) const
 {
-    return ValidSegment(segment) ? m_segments[std::size_t(segment - 1)].fill : m_segClear;
+    return validSegment(segment) ? m_segments[std::size_t(segment - 1)].fill : m_segClear;
 }
 
-platform::TColor TLED7Seg::SegmentOutline(int segment) const
+platform::TColor TLED7Seg::segmentOutline(int segment) const
 {
-    return ValidSegment(segment) ? m_segments[std::size_t(segment - 1)].outline : m_bdrColor;
+    return validSegment(segment) ? m_segments[std::size_t(segment - 1)].outline : m_bdrColor;
 }
 
 void TLED7Seg::paintEvent(QPaintEvent*)
@@ -156,12 +156,12 @@ void TLED7Seg::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
     for (int segment = 1; segment <= SegmentCount; ++segment) {
-        const QPolygon polygon = SegmentPolygon(segment);
+        const QPolygon polygon = segmentPolygon(segment);
         if (polygon.isEmpty())
             continue;
         const SegmentColors& colors = m_segments[std::size_t(segment - 1)];
-        painter.setPen(QPen(platform::ColorFromRef(colors.outline), 1));
-        painter.setBrush(platform::ColorFromRef(colors.fill));
+        painter.setPen(QPen(platform::colorFromRef(colors.outline), 1));
+        painter.setBrush(platform::colorFromRef(colors.fill));
         painter.drawPolygon(polygon);
     }
 }

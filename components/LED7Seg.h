@@ -5,10 +5,10 @@
 //
 //   auto *Seg21 = new components::TLED7Seg(page);   // 34 x 56 by default
 //   Seg21->setGeometry(x, y, 84, 120);
-//   Seg21->SetSegColor(platform::clLime);           // takes effect at the next value write
+//   Seg21->setSegColor(platform::clLime);           // takes effect at the next value write
 //   Seg21->SetValue(7);                             // -2 blank, -1 minus, 0-9, 10-15 A b c d E F, 16 o
 //   Seg21->SetPeriod(true);                         // decimal point lit (drawn at once)
-//   Seg21->SetMilles(false);                        // upper-left mark unlit (drawn at once)
+//   Seg21->setMilles(false);                        // upper-left mark unlit (drawn at once)
 //   int v = Seg21->Value();                         // -2 after a value outside -2..16
 //
 // Colours are platform::TColor numbers (0x00BBGGRR or system colours, platform/ColorRef.h).
@@ -40,16 +40,16 @@ public:
     explicit TLED7Seg(QWidget* parent = nullptr);
 
     platform::TColor SegColor() const { return m_segColor; }
-    void SetSegColor(platform::TColor color) { m_segColor = color; }
+    void setSegColor(platform::TColor color) { m_segColor = color; }
     platform::TColor SegClear() const { return m_segClear; }
-    void SetSegClear(platform::TColor color) { m_segClear = color; }
+    void setSegClear(platform::TColor color) { m_segClear = color; }
     platform::TColor BdrColor() const { return m_bdrColor; }
-    void SetBdrColor(platform::TColor color) { m_bdrColor = color; }
+    void setBdrColor(platform::TColor color) { m_bdrColor = color; }
 
     bool Period() const { return m_period; }
     void SetPeriod(bool on);
     bool Milles() const { return m_milles; }
-    void SetMilles(bool on);
+    void setMilles(bool on);
 
     int Value() const { return m_value; }
     virtual void SetValue(int value);
@@ -66,10 +66,10 @@ public:
     virtual void GetSegmentShape(int segment, int& count, TSegmentPoints& points) const;
 
     // The segment's polygon at the digit's present size (empty when it has no shape).
-    QPolygon SegmentPolygon(int segment) const;
+    QPolygon segmentPolygon(int segment) const;
     // Fill and outline the segment was last given.
-    platform::TColor SegmentFill(int segment) const;
-    platform::TColor SegmentOutline(int segment) const;
+    platform::TColor segmentFill(int segment) const;
+    platform::TColor segmentOutline(int segment) const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -79,8 +79,8 @@ private:
         platform::TColor fill;
         platform::TColor outline;
     };
-    void ResetSegments();
-    static bool ValidSegment(int segment) { return segment >= 1 && segment <= SegmentCount; }
+    void resetSegments();
+    static bool validSegment(int segment) { return segment >= 1 && segment <= SegmentCount; }
 
     platform::TColor m_segColor = platform::clRed;
     platform::TColor m_segClear = platform::clSilver;

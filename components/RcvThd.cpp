@@ -4,7 +4,7 @@ TRecvThd::TRecvThd(platform::SocketHandle Socket, TRecvTerminateEvent OnTerminat
     : Socket(Socket)
     , OnTerminate(std::move(OnTerminateHandler))
 {
-    platform::StartSockets();
+    platform::startSockets();
     // The object lives on its creator's thread, so this runs there once the receive is done.
     connect(this, &QThread::finished, this, &TRecvThd::finish, Qt::QueuedConnection);
     start();
@@ -16,7 +16,7 @@ void TRecvThd::run()
 {
     Data.resize(kReceiveSize);
     int error = 0;
-    const qint64 n = platform::ReceiveSocket(Socket, Data.data(), Data.size(), &error);
+    const qint64 n = platform::receiveSocket(Socket, Data.data(), Data.size(), &error);
     if (n >= 0) {
         Data.truncate(n);
     } else {

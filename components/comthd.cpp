@@ -13,7 +13,7 @@ tcommthread::tcommthread(Trs232c* owner, platform::SerialLine* port, unsigned ev
 tcommthread::~tcommthread()
 {
     Terminate();
-    WaitFor();
+    waitFor();
 }
 
 void tcommthread::Resume()
@@ -28,7 +28,7 @@ void tcommthread::Terminate()
     m_port->cancelWait();
 }
 
-void tcommthread::WaitFor()
+void tcommthread::waitFor()
 {
     if (m_thread.joinable())
         m_thread.join();

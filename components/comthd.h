@@ -24,8 +24,8 @@ public:
     // Asks the thread to end and wakes its wait.
     void Terminate();
     // Waits until the thread has ended.
-    void WaitFor();
-    bool Terminated() const { return m_terminated; }
+    void waitFor();
+    bool terminated() const { return m_terminated; }
     // The events of the last completed wait.
     unsigned EventMask() const { return m_lastEvents; }
 

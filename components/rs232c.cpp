@@ -15,7 +15,7 @@ struct ParityWords {
     QStringList words;
 };
 
-const std::vector<ParityWords>& ParityTable()
+const std::vector<ParityWords>& parityTable()
 {
     static const std::vector<ParityWords> table = {
         { Parity::None, { QStringLiteral("無し"), QStringLiteral("なし") } },
@@ -66,7 +66,7 @@ bool Trs232c::Open()
 {
     if (m_opened)
         return false;
-    m_port = platform::OpenSerialLine(platform::ResolveSerialPortName(portname));
+    m_port = platform::openSerialLine(platform::resolveSerialPortName(portname));
     if (!m_port) {
         if (debug)
             platform::ShowMessage(QStringLiteral("回線オープンエラー"));
@@ -86,7 +86,7 @@ bool Trs232c::Open()
         s.stopBits = platform::StopBits::OnePointFive;
     else if (stopbit == QLatin1String("2"))
         s.stopBits = platform::StopBits::Two;
-    for (const ParityWords& p : ParityTable())
+    for (const ParityWords& p : parityTable())
         if (p.words.contains(paritymode))
             s.parity = p.parity;
     s.dataBits = charbit;
@@ -154,7 +154,7 @@ bool Trs232c::Close()
     m_port->purge(true, true);
     if (m_thread) {
         m_thread->Terminate();
-        m_thread->WaitFor();
+        m_thread->waitFor();
         m_thread.reset();
     }
     m_opened = false;
@@ -171,7 +171,7 @@ bool Trs232c::SetDTR(bool Value) { return m_opened && m_port->setModemLine(platf
 
 rsflowset Trs232c::flow() const { return rsflowset::fromInt(unsigned(flowflag) & 0x7FFFu); }
 
-void Trs232c::Setflow(rsflowset Value) { flowflag = int(Value.toInt()); }
+void Trs232c::setflow(rsflowset Value) { flowflag = int(Value.toInt()); }
 
 void Trs232c::DispatchCommEvents(unsigned mask)
 {

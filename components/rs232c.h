@@ -79,7 +79,7 @@ public:
 
     // flowflag as a set of its bits.
     rsflowset flow() const;
-    void Setflow(rsflowset Value);
+    void setflow(rsflowset Value);
 
     int charbit = 8;
     QString stopbit = QStringLiteral("1");

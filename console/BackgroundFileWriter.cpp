@@ -35,9 +35,9 @@ struct BackgroundFileWriter::State {
     bool ended = false;
     std::thread worker;
 
-    bool CaughtUp() const { return order.empty() && !writing; }
+    bool caughtUp() const { return order.empty() && !writing; }
 
-    bool AllSucceeded() const
+    bool allSucceeded() const
     {
         for (const auto& [path, ok] : succeeded)
             if (!ok)
@@ -66,7 +66,7 @@ struct BackgroundFileWriter::State {
             lock.lock();
             s->writing = false;
             s->succeeded[path] = ok;
-            if (s->CaughtUp())
+            if (s->caughtUp())
                 s->idle.notify_all();
         }
         s->ended = true;
@@ -128,9 +128,9 @@ bool BackgroundFileWriter::Flush(int timeoutMs)
 {
     State& s = *m_state;
     std::unique_lock lock(s.mutex);
-    if (!s.idle.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return s.CaughtUp(); }))
+    if (!s.idle.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return s.caughtUp(); }))
         return false;
-    return s.AllSucceeded();
+    return s.allSucceeded();
 }
 
 } // namespace console

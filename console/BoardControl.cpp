@@ -21,13 +21,13 @@ void BoardControl::OpenFailed()
     if (m_view.shownOff)
         m_view.shownOff();
     if (m_view.status) {
-        const QString why = m_port.OpenError();
+        const QString why = m_port.openError();
         m_view.status(QStringLiteral("表示ボードのポートを開けませんでした。")
             + (why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）")));
     }
 }
 
-bool BoardControl::SwitchOn()
+bool BoardControl::switchOn()
 {
     ++m_reopen;
     if (m_port.Open())
@@ -36,7 +36,7 @@ bool BoardControl::SwitchOn()
     return false;
 }
 
-void BoardControl::SwitchOff()
+void BoardControl::switchOff()
 {
     ++m_reopen;
     m_brightness.Cancel();
@@ -46,17 +46,17 @@ void BoardControl::SwitchOff()
     for (const Pending& w : waiting)
         if (!w.timeLine)
             Hand(w.bytes);
-    Hand(BoardBlankLine());
-    m_port.CloseWhenSent();
+    Hand(boardBlankLine());
+    m_port.closeWhenSent();
 }
 
-void BoardControl::SetBitRateIndex(int index, bool boardOn)
+void BoardControl::setBitRateIndex(int index, bool boardOn)
 {
     const unsigned reopen = ++m_reopen;
     // A closed port takes nothing: what waits would be dropped by it anyway.
     m_waiting.clear();
     m_port.Close();
-    m_port.SetBitRate(BitRateOfIndex(index));
+    m_port.setBitRate(bitRateOfIndex(index));
     if (!boardOn)
         return;
     std::weak_ptr<bool> alive = m_alive;
@@ -71,9 +71,9 @@ void BoardControl::SetBitRateIndex(int index, bool boardOn)
 
 void BoardControl::Hand(const QByteArray& bytes)
 {
-    const int droppedBefore = m_port.DroppedLines();
+    const int droppedBefore = m_port.droppedLines();
     m_port.SendString(bytes);
-    if (m_port.DroppedLines() == droppedBefore) {
+    if (m_port.droppedLines() == droppedBefore) {
         m_congestionShown = false;
         return;
     }
@@ -84,7 +84,7 @@ void BoardControl::Hand(const QByteArray& bytes)
 
 void BoardControl::Offer(const QByteArray& bytes, bool timeLine)
 {
-    if (m_waiting.empty() && m_port.BytesQueued() == 0) {
+    if (m_waiting.empty() && m_port.bytesQueued() == 0) {
         m_behindShown = false;
         Hand(bytes);
         return;
@@ -101,10 +101,10 @@ void BoardControl::Offer(const QByteArray& bytes, bool timeLine)
         }
     }
     m_waiting.push_back({ bytes, timeLine });
-    PollLater();
+    pollLater();
 }
 
-void BoardControl::PollLater()
+void BoardControl::pollLater()
 {
     if (m_polling)
         return;
@@ -114,19 +114,19 @@ void BoardControl::PollLater()
         if (!alive.lock())
             return;
         m_polling = false;
-        HandWaiting();
+        handWaiting();
     });
 }
 
-void BoardControl::HandWaiting()
+void BoardControl::handWaiting()
 {
-    while (!m_waiting.empty() && m_port.BytesQueued() == 0) {
+    while (!m_waiting.empty() && m_port.bytesQueued() == 0) {
         const QByteArray bytes = std::move(m_waiting.front().bytes);
         m_waiting.pop_front();
         Hand(bytes);
     }
     if (!m_waiting.empty())
-        PollLater();
+        pollLater();
 }
 
 bool BoardControl::Send(const BoardLineInput& in)
@@ -138,15 +138,15 @@ bool BoardControl::Send(const BoardLineInput& in)
     return true;
 }
 
-void BoardControl::SendTimeLine(const QByteArray& line) { Offer(line, true); }
+void BoardControl::sendTimeLine(const QByteArray& line) { Offer(line, true); }
 
-void BoardControl::SendFrame(const QByteArray& frame) { Offer(frame, false); }
+void BoardControl::sendFrame(const QByteArray& frame) { Offer(frame, false); }
 
 bool BoardControl::Brightness(int level)
 {
     return m_brightness.Run(
-        { { [this, level] { SendFrame(BoardBrightnessFrame(level)); }, BrightnessPauseMs },
-            { [this] { SendFrame(BoardFrame(BoardTestFrame::AllSegments)); }, AllSegmentsPauseMs } });
+        { { [this, level] { sendFrame(boardBrightnessFrame(level)); }, BrightnessPauseMs },
+            { [this] { sendFrame(boardFrame(BoardTestFrame::AllSegments)); }, AllSegmentsPauseMs } });
 }
 
 } // namespace console

@@ -45,27 +45,27 @@ public:
 
     // The switch (RGgaz). ON opens the port; when it does not open, the switch goes back to OFF
     // and the status line says why. OFF sends the blank line and closes the port once it is out.
-    bool SwitchOn();
-    void SwitchOff();
+    bool switchOn();
+    void switchOff();
 
     // The bit rate (RGbrate index 0 = 2400, 1 = 9600): the port closes and takes the rate; while
     // the board is ON it opens again a moment later (unless the switch has moved meanwhile).
-    void SetBitRateIndex(int index, bool boardOn);
-    static int BitRateOfIndex(int index) { return index == 0 ? 2400 : 9600; }
+    void setBitRateIndex(int index, bool boardOn);
+    static int bitRateOfIndex(int index) { return index == 0 ? 2400 : 9600; }
 
     // Sends the time line for `in` when there is one to send now; true when there was one.
     bool Send(const BoardLineInput& in);
     // Sends a time line built elsewhere (the timing server's race line).
-    void SendTimeLine(const QByteArray& line);
+    void sendTimeLine(const QByteArray& line);
     // Sends a whole frame (blank line, test frames).
-    void SendFrame(const QByteArray& frame);
+    void sendFrame(const QByteArray& frame);
     // Lines and frames that wait for the port to empty, oldest first.
     int Waiting() const { return static_cast<int>(m_waiting.size()); }
 
     // "Set": the brightness command, then the all-segments frame. Ignored while a previous one
     // runs; false then.
     bool Brightness(int level);
-    bool BrightnessRunning() const { return m_brightness.Running(); }
+    bool brightnessRunning() const { return m_brightness.Running(); }
 
 private:
     struct Pending {
@@ -76,8 +76,8 @@ private:
     // they wait.
     void Offer(const QByteArray& bytes, bool timeLine);
     // Hands over what waits while the port is empty; looks again later while anything waits.
-    void HandWaiting();
-    void PollLater();
+    void handWaiting();
+    void pollLater();
     void Hand(const QByteArray& bytes);
     void OpenFailed();
 

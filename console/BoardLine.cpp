@@ -12,25 +12,25 @@ namespace {
 constexpr qsizetype FieldWidth = 8;
 const QString ZeroField = QStringLiteral("       0");
 
-QString RightAlign(const QString& field) { return field.rightJustified(FieldWidth, QLatin1Char(' ')); }
+QString rightAlign(const QString& field) { return field.rightJustified(FieldWidth, QLatin1Char(' ')); }
 
 // Count-down lines go out only when the tenths digit of the clock text is even, at most five
 // times a second. A time past its end reads "00:00:00.0" and so counts as even.
-bool EvenTenths(qint64 tenths) { return tenths < 0 || tenths % 2 == 0; }
+bool evenTenths(qint64 tenths) { return tenths < 0 || tenths % 2 == 0; }
 
-QString WarmUpField(const BoardLineInput& in, const QString& clockText)
+QString warmUpField(const BoardLineInput& in, const QString& clockText)
 {
-    const QString reduced = ReduceClockText(clockText);
+    const QString reduced = reduceClockText(clockText);
     if (reduced.isEmpty())
         return in.blindSettingOn ? QString(FieldWidth, QLatin1Char(' ')) : ZeroField;
     if (in.tenths <= in.blindTenths)
-        return RightAlign(QStringLiteral(" "));
-    return RightAlign(reduced);
+        return rightAlign(QStringLiteral(" "));
+    return rightAlign(reduced);
 }
 
-QString LetteredField(QChar letter, const QString& clockText)
+QString letteredField(QChar letter, const QString& clockText)
 {
-    const QString reduced = ReduceClockText(clockText);
+    const QString reduced = reduceClockText(clockText);
     if (reduced.isEmpty())
         return ZeroField;
     if (reduced.size() >= FieldWidth)
@@ -38,15 +38,15 @@ QString LetteredField(QChar letter, const QString& clockText)
     return letter + QString(FieldWidth - 1 - reduced.size(), QLatin1Char(' ')) + reduced;
 }
 
-QString PlainField(const QString& clockText)
+QString plainField(const QString& clockText)
 {
-    const QString reduced = ReduceClockText(clockText);
-    return reduced.isEmpty() ? ZeroField : RightAlign(reduced);
+    const QString reduced = reduceClockText(clockText);
+    return reduced.isEmpty() ? ZeroField : rightAlign(reduced);
 }
 
 } // namespace
 
-QString ReduceClockText(const QString& clockText)
+QString reduceClockText(const QString& clockText)
 {
     QString t = clockText.left(clockText.indexOf(QLatin1Char('.')));
     qsizetype skip = 0;
@@ -55,19 +55,19 @@ QString ReduceClockText(const QString& clockText)
     return t.mid(skip);
 }
 
-QByteArray BoardTimeFrame(const QByteArray& field, const QByteArray& prefix)
+QByteArray boardTimeFrame(const QByteArray& field, const QByteArray& prefix)
 {
     // A field never widens the frame: the board reads its characters by position.
     return prefix + QByteArrayLiteral("8       ") + field.right(FieldWidth) + QByteArrayLiteral("     \r");
 }
 
-QByteArray BoardBlankLine() { return QByteArray(22, ' ') + '\r'; }
+QByteArray boardBlankLine() { return QByteArray(22, ' ') + '\r'; }
 
-QByteArray BoardFrame(BoardTestFrame frame)
+QByteArray boardFrame(BoardTestFrame frame)
 {
     switch (frame) {
     case BoardTestFrame::AllNull:
-        return BoardBlankLine();
+        return boardBlankLine();
     case BoardTestFrame::All8:
         return QByteArrayLiteral("8888888888:88:88.88 88\r");
     case BoardTestFrame::OneToZero:
@@ -83,31 +83,31 @@ QByteArray BoardFrame(BoardTestFrame frame)
     case BoardTestFrame::AllSegments:
         return QByteArrayLiteral("888     88:88:88.88 88\r");
     }
-    return BoardBlankLine();
+    return boardBlankLine();
 }
 
-QByteArray BoardBrightnessFrame(int level)
+QByteArray boardBrightnessFrame(int level)
 {
     return QByteArrayLiteral("K    ") + char('0' + std::clamp(level, 1, 9)) + '\r';
 }
 
-QString BoardField(const BoardLineInput& in)
+QString boardField(const BoardLineInput& in)
 {
     if (in.kind == BoardLineKind::Clock)
-        return PlainField(SecondsToHMS(in.tenths / 10));
+        return plainField(SecondsToHMS(in.tenths / 10));
     const QString clockText = TenthsToHMST(in.tenths);
     switch (in.kind) {
     case BoardLineKind::WarmUp:
-        return WarmUpField(in, clockText);
+        return warmUpField(in, clockText);
     case BoardLineKind::Race:
-        return LetteredField(QLatin1Char('R'), clockText);
+        return letteredField(QLatin1Char('R'), clockText);
     case BoardLineKind::OverTime:
-        return LetteredField(QLatin1Char('O'), clockText);
+        return letteredField(QLatin1Char('O'), clockText);
     case BoardLineKind::Interval:
     case BoardLineKind::Clock:
         break;
     }
-    return PlainField(clockText);
+    return plainField(clockText);
 }
 
 QByteArray BoardLine(const BoardLineInput& in)
@@ -119,12 +119,12 @@ QByteArray BoardLine(const BoardLineInput& in)
         return {};
     if (in.kind == BoardLineKind::Race && in.boardFromNetwork)
         return {};
-    if (in.kind != BoardLineKind::Clock && !EvenTenths(in.tenths))
+    if (in.kind != BoardLineKind::Clock && !evenTenths(in.tenths))
         return {};
-    return BoardTimeFrame(BoardField(in).toLatin1(), lettered ? platform::ToCp932(in.prefix) : QByteArray());
+    return boardTimeFrame(boardField(in).toLatin1(), lettered ? platform::toCp932(in.prefix) : QByteArray());
 }
 
-bool SendBoardLine(BoardPort& port, const BoardLineInput& in)
+bool sendBoardLine(BoardPort& port, const BoardLineInput& in)
 {
     const QByteArray line = BoardLine(in);
     if (line.isEmpty())

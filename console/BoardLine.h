@@ -43,17 +43,17 @@ struct BoardLineInput {
 QByteArray BoardLine(const BoardLineInput& in);
 
 // The 8-character time field of a line for `in`, whether or not the line would be sent now.
-QString BoardField(const BoardLineInput& in);
+QString boardField(const BoardLineInput& in);
 
 // Drops the tenths and the leading zeros and colons of a clock text: "00:05:00.0" -> "5:00",
 // "00:00:00.7" -> "".
-QString ReduceClockText(const QString& clockText);
+QString reduceClockText(const QString& clockText);
 
 // The time line around an 8-character field; `prefix` goes in front as it is.
-QByteArray BoardTimeFrame(const QByteArray& field, const QByteArray& prefix = QByteArray());
+QByteArray boardTimeFrame(const QByteArray& field, const QByteArray& prefix = QByteArray());
 
 // The line that clears the board: 22 blanks and CR.
-QByteArray BoardBlankLine();
+QByteArray boardBlankLine();
 
 // The frames of the board's settings: brightness and the test patterns. Each is 22 characters
 // for the board's positions left to right and CR, but the brightness command ("K", four blanks,
@@ -68,11 +68,11 @@ enum class BoardTestFrame {
     Hidden2, // the hidden "Test2"
     AllSegments, // every segment lit, sent after a brightness command
 };
-QByteArray BoardFrame(BoardTestFrame frame);
+QByteArray boardFrame(BoardTestFrame frame);
 // The brightness command for a level 1 to 9 (levels outside are brought within).
-QByteArray BoardBrightnessFrame(int level);
+QByteArray boardBrightnessFrame(int level);
 
 // Sends the line for `in` when there is one; true when something was sent.
-bool SendBoardLine(BoardPort& port, const BoardLineInput& in);
+bool sendBoardLine(BoardPort& port, const BoardLineInput& in);
 
 } // namespace console

@@ -34,19 +34,19 @@ public:
     // The members below have defaults for ports that are always there (recorders, tests).
 
     // Opens the port; true when it is open afterwards, also when it was open already. On failure
-    // OpenError() says why.
+    // openError() says why.
     virtual bool Open() { return true; }
-    virtual QString OpenError() const { return {}; }
+    virtual QString openError() const { return {}; }
     // Bits per second; kept while closed and used by the next Open.
-    virtual void SetBitRate(int bitRate) { (void)bitRate; }
+    virtual void setBitRate(int bitRate) { (void)bitRate; }
     // How many sends were dropped because the send queue was full, since the port was made.
-    virtual int DroppedLines() const { return 0; }
+    virtual int droppedLines() const { return 0; }
     // Bytes handed over that have not left the port yet: its own send queue plus the driver's
     // output queue where the device tells. 0 while closed.
-    virtual qint64 BytesQueued() const { return 0; }
+    virtual qint64 bytesQueued() const { return 0; }
     // Closes once what was handed over has gone out (bounded by the send time-out), without
     // waiting for it: the blank line that switches the board off must reach it.
-    virtual void CloseWhenSent() { Close(); }
+    virtual void closeWhenSent() { Close(); }
 };
 
 // The three serial ports whose RTS and DTR lines switch the signal outputs. Ports are numbered
@@ -58,8 +58,8 @@ public:
     virtual void Close(int port) = 0;
     // Raise or drop the line; true when the port switched it. False on a port that is not open
     // and on one that fails after it opened (a USB adapter pulled out).
-    virtual bool SetRts(int port, bool high) = 0;
-    virtual bool SetDtr(int port, bool high) = 0;
+    virtual bool setRts(int port, bool high) = 0;
+    virtual bool setDtr(int port, bool high) = 0;
 };
 
 // One sound cue player: a file is opened, played from the start, stopped and closed. None of the

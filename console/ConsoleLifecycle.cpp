@@ -16,37 +16,37 @@ const char* const kSignalColumns[SignalSlotCount]
 
 } // namespace
 
-QString SignalColumn(int slot)
+QString signalColumn(int slot)
 {
     return slot >= 0 && slot < SignalSlotCount ? QLatin1String(kSignalColumns[slot]) : QString();
 }
 
-EventSignals ReadEventSignals(TDM1& dm, const QString& eventCode)
+EventSignals readEventSignals(TDM1& dm, const QString& eventCode)
 {
     platform::Query& q = *dm.Qtemp;
     q.Close();
-    q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from taikai ") + EventWhere(eventCode));
+    q.clearSQL();
+    q.addSQL(QStringLiteral("select * from taikai ") + eventWhere(eventCode));
     q.Open();
     EventSignals result;
     q.First();
     if (!q.Eof()) {
         result.found = true;
         for (int slot = 0; slot < SignalSlotCount; ++slot)
-            result.triggers[slot] = TimeStrToTenths(q.FieldByName(SignalColumn(slot))->AsString());
+            result.triggers[slot] = TimeStrToTenths(q.FieldByName(signalColumn(slot))->AsString());
         result.offControlMode = q.FieldByName(QStringLiteral("cont"))->AsInteger();
     }
     q.Close();
     return result;
 }
 
-QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode)
+QTime readScheduleEnd(TDM1& dm, const QString& eventCode)
 {
     platform::Query& q = *dm.Qtemp;
     q.Close();
-    q.ClearSQL();
-    q.AddSQL(schedule_sql::EventRows(eventCode));
-    q.AddSQL(QStringLiteral("order by btime"));
+    q.clearSQL();
+    q.addSQL(schedule_sql::eventRows(eventCode));
+    q.addSQL(QStringLiteral("order by btime"));
     q.Open();
     QTime end(0, 0);
     q.Last();
@@ -59,19 +59,19 @@ QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode)
     return end;
 }
 
-QTime PickerTimeOfTenths(qint64 tenths)
+QTime pickerTimeOfTenths(qint64 tenths)
 {
     if (tenths < 0 || tenths >= TicksPerDay)
         return QTime(0, 0);
     return QTime::fromMSecsSinceStartOfDay(static_cast<int>(tenths * 100));
 }
 
-QTime PickerTimeOfText(const QString& clockText)
+QTime pickerTimeOfText(const QString& clockText)
 {
-    return PickerTimeOfTenths(TimeStrToTenths(clockText.trimmed()));
+    return pickerTimeOfTenths(TimeStrToTenths(clockText.trimmed()));
 }
 
-QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& state)
+QStringList taikaiUpdateLines(const QString& eventCode, const ClosingState& state)
 {
     const auto& t = state.signalTimes;
     auto pair = [&](int n) {
@@ -87,20 +87,20 @@ QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& stat
     lines << QStringLiteral(",cont='") + QString::number(state.offControlMode) + QLatin1Char('\'');
     for (int i = 0; i < 5; ++i)
         lines << QStringLiteral(",sq%1='").arg(i + 1) + state.presets[i] + QLatin1Char('\'');
-    lines << EventWhere(eventCode);
+    lines << eventWhere(eventCode);
     return lines;
 }
 
-QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state)
+QStringList storeClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state)
 {
     QStringList failures;
     auto run = [&](const QStringList& lines, const QString& what) {
         platform::Query& q = *dm.Qtemp;
         try {
             q.Close();
-            q.ClearSQL();
+            q.clearSQL();
             for (const QString& line : lines)
-                q.AddSQL(line);
+                q.addSQL(line);
             q.ExecSQL();
         } catch (const platform::DatabaseError& e) {
             failures << what + QStringLiteral("\n") + e.message();
@@ -110,12 +110,12 @@ QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const std::opt
         QStringLiteral("大会の終了を記録できませんでした（tnow）。"));
     if (!state)
         return failures;
-    run(TaikaiUpdateLines(eventCode, *state),
+    run(taikaiUpdateLines(eventCode, *state),
         QStringLiteral("大会の設定（シグナル時刻・プリセット）を保存できませんでした。"));
     return failures;
 }
 
-QString ReopenEventList(TDM1& dm, const QString& eventCode)
+QString reopenEventList(TDM1& dm, const QString& eventCode)
 {
     try {
         dm.Qtaikai->Close();
@@ -138,10 +138,10 @@ bool DeviceRelease::Run()
         return false;
     m_done = true;
     if (m_steps.board) {
-        m_steps.board->SendString(BoardBlankLine());
+        m_steps.board->SendString(boardBlankLine());
         if (m_steps.sleeper)
             m_steps.sleeper->Sleep(BlankPauseMs);
-        m_steps.board->SendString(BoardBlankLine());
+        m_steps.board->SendString(boardBlankLine());
         m_steps.board->Close();
     }
     if (m_steps.dropTimeServer)

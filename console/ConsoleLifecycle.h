@@ -36,7 +36,7 @@ enum SignalSlot {
 };
 
 // The column of table taikai that stores a slot ("on1".."on5", "ons", "of1".."of5").
-QString SignalColumn(int slot);
+QString signalColumn(int slot);
 
 // The event row's signal trigger times (tenths) and OFF-control choice.
 struct EventSignals {
@@ -47,16 +47,16 @@ struct EventSignals {
 
 // Reads the open event's row (on the data module's scratch query). An event without a row gives
 // zero slots and OFF control 0. Raises platform::DatabaseError when the select fails.
-EventSignals ReadEventSignals(TDM1& dm, const QString& eventCode);
+EventSignals readEventSignals(TDM1& dm, const QString& eventCode);
 
 // The end of the event's schedule: the end of its last row by start time; 0:00:00 without rows.
 // Raises platform::DatabaseError when the select fails.
-QTime ReadScheduleEnd(TDM1& dm, const QString& eventCode);
+QTime readScheduleEnd(TDM1& dm, const QString& eventCode);
 
 // A time-of-day picker's value for a count of tenths; counts outside one day give 0:00:00.
-QTime PickerTimeOfTenths(qint64 tenths);
+QTime pickerTimeOfTenths(qint64 tenths);
 // The same for a clock text such as the presets' "0:05:00".
-QTime PickerTimeOfText(const QString& clockText);
+QTime pickerTimeOfText(const QString& clockText);
 
 // What the console stores in its event row when it closes; every time as H:MM:SS.
 struct ClosingState {
@@ -66,17 +66,17 @@ struct ClosingState {
 };
 
 // The lines of the statement that stores `state` in the event row.
-QStringList TaikaiUpdateLines(const QString& eventCode, const ClosingState& state);
+QStringList taikaiUpdateLines(const QString& eventCode, const ClosingState& state);
 
 // Runs the close statements: table tnow back to "0", then the event row. A failing statement does
 // not stop the other; each failure comes back as one Japanese message for the operator.
 // Without a state (the console never got the event's values into its controls) the event row
 // keeps what it holds: storing the controls' defaults would wipe the event's settings.
-QStringList StoreClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state);
+QStringList storeClosingState(TDM1& dm, const QString& eventCode, const std::optional<ClosingState>& state);
 
 // Reopens the event list's query and puts it on the event, so that the list shows the event just
 // closed. A failure comes back as a message (empty when none).
-QString ReopenEventList(TDM1& dm, const QString& eventCode);
+QString reopenEventList(TDM1& dm, const QString& eventCode);
 
 // The steps that release the console's devices, run once however the console is closed:
 // the board is blanked (blank line, a pause, the blank line again) and its port closed, the

@@ -12,7 +12,7 @@ CommXBoardPort::CommXBoardPort(TCustomCommX& port)
     : m_port(port)
 {
     m_drainTimer.setInterval(DrainPollMs);
-    QObject::connect(&m_drainTimer, &QTimer::timeout, &m_drainTimer, [this] { PollDrain(); });
+    QObject::connect(&m_drainTimer, &QTimer::timeout, &m_drainTimer, [this] { pollDrain(); });
 }
 
 void CommXBoardPort::SendString(const QByteArray& bytes)
@@ -30,18 +30,18 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
     m_port.SendString(bytes);
 }
 
-qint64 CommXBoardPort::BytesQueued() const { return m_port.OutputQueued(); }
+qint64 CommXBoardPort::bytesQueued() const { return m_port.OutputQueued(); }
 
 void CommXBoardPort::Close()
 {
-    StopDraining();
+    stopDraining();
     m_port.Close();
 }
 
 bool CommXBoardPort::Open()
 {
     // A close still waiting for its last line is called off: the port stays as it is.
-    StopDraining();
+    stopDraining();
     m_openError.clear();
     if (m_port.Handle() >= 0)
         return true;
@@ -54,34 +54,34 @@ bool CommXBoardPort::Open()
     return true;
 }
 
-void CommXBoardPort::SetBitRate(int bitRate)
+void CommXBoardPort::setBitRate(int bitRate)
 {
     try {
-        m_port.SetBitRate(bitRate);
+        m_port.setBitRate(bitRate);
     } catch (const ECommError& e) {
         // Only an open port applies the rate at once; the caller closes it first.
         m_openError = e.Message();
     }
 }
 
-void CommXBoardPort::CloseWhenSent()
+void CommXBoardPort::closeWhenSent()
 {
     if (m_port.Handle() < 0)
         return;
     m_drainSince.start();
     m_drainTimer.start();
-    PollDrain();
+    pollDrain();
 }
 
-void CommXBoardPort::PollDrain()
+void CommXBoardPort::pollDrain()
 {
     if (!m_drainTimer.isActive())
         return;
-    if (m_port.AllSent() || m_drainSince.elapsed() >= m_port.TimeOutTrans())
+    if (m_port.allSent() || m_drainSince.elapsed() >= m_port.TimeOutTrans())
         Close();
 }
 
-void CommXBoardPort::StopDraining() { m_drainTimer.stop(); }
+void CommXBoardPort::stopDraining() { m_drainTimer.stop(); }
 
 void QtScheduler::After(int ms, std::function<void()> work)
 {
@@ -105,13 +105,13 @@ void Rs232cSignalLines::Close(int port)
         p->Close();
 }
 
-bool Rs232cSignalLines::SetRts(int port, bool high)
+bool Rs232cSignalLines::setRts(int port, bool high)
 {
     Trs232c* p = Port(port);
     return p && p->SetRTS(high);
 }
 
-bool Rs232cSignalLines::SetDtr(int port, bool high)
+bool Rs232cSignalLines::setDtr(int port, bool high)
 {
     Trs232c* p = Port(port);
     return p && p->SetDTR(high);

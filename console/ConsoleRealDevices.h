@@ -26,18 +26,18 @@ public:
     void SendString(const QByteArray& bytes) override;
     void Close() override;
     bool Open() override;
-    QString OpenError() const override { return m_openError; }
-    void SetBitRate(int bitRate) override;
-    int DroppedLines() const override { return m_dropped; }
-    qint64 BytesQueued() const override;
-    void CloseWhenSent() override;
+    QString openError() const override { return m_openError; }
+    void setBitRate(int bitRate) override;
+    int droppedLines() const override { return m_dropped; }
+    qint64 bytesQueued() const override;
+    void closeWhenSent() override;
 
     // How often a pending close looks whether everything went out.
     static constexpr int DrainPollMs = 10;
 
 private:
-    void PollDrain();
-    void StopDraining();
+    void pollDrain();
+    void stopDraining();
 
     TCustomCommX& m_port;
     QString m_openError;
@@ -69,8 +69,8 @@ public:
     }
     bool Open(int port) override;
     void Close(int port) override;
-    bool SetRts(int port, bool high) override;
-    bool SetDtr(int port, bool high) override;
+    bool setRts(int port, bool high) override;
+    bool setDtr(int port, bool high) override;
 
 private:
     Trs232c* Port(int port) const;

@@ -12,26 +12,26 @@ TPanel::TPanel(QWidget* parent)
     setAlignment(Qt::AlignCenter);
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAutoFillBackground(true);
-    ApplyColors();
+    applyColors();
 }
 
 void TPanel::SetColor(platform::TColor color)
 {
     m_color = color;
-    ApplyColors();
+    applyColors();
 }
 
-void TPanel::SetFontColor(platform::TColor color)
+void TPanel::setFontColor(platform::TColor color)
 {
     m_fontColor = color;
-    ApplyColors();
+    applyColors();
 }
 
-void TPanel::ApplyColors()
+void TPanel::applyColors()
 {
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, platform::ColorFromRef(m_color));
-    pal.setColor(QPalette::WindowText, platform::ColorFromRef(m_fontColor));
+    pal.setColor(QPalette::Window, platform::colorFromRef(m_color));
+    pal.setColor(QPalette::WindowText, platform::colorFromRef(m_fontColor));
     setPalette(pal);
     update();
 }
@@ -64,7 +64,7 @@ int TRadioGroup::ItemIndex() const
     return -1;
 }
 
-void TRadioGroup::SetItemIndex(int index)
+void TRadioGroup::setItemIndex(int index)
 {
     if (index >= 0 && index < Count()) {
         m_buttons[static_cast<size_t>(index)]->setChecked(true);

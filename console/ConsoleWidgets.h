@@ -25,12 +25,12 @@ public:
     platform::TColor Color() const { return m_color; }
     void SetColor(platform::TColor color);
     platform::TColor FontColor() const { return m_fontColor; }
-    void SetFontColor(platform::TColor color);
+    void setFontColor(platform::TColor color);
     QString Caption() const { return text(); }
-    void SetCaption(const QString& caption) { setText(caption); }
+    void setCaption(const QString& caption) { setText(caption); }
 
 private:
-    void ApplyColors();
+    void applyColors();
     platform::TColor m_color = platform::clBtnFace;
     platform::TColor m_fontColor = platform::clWhite;
 };
@@ -41,7 +41,7 @@ class TRadioGroup : public QGroupBox {
 public:
     TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr, int columns = 1);
     int ItemIndex() const;
-    void SetItemIndex(int index);
+    void setItemIndex(int index);
     int Count() const { return static_cast<int>(m_buttons.size()); }
     QRadioButton* Button(int index) const;
 

@@ -28,15 +28,15 @@ CountdownEngine::CountdownEngine(const Parts& parts)
 
 // ---- Shared helpers ----
 
-QString CountdownEngine::CuePrefix(Phase phase)
+QString CountdownEngine::cuePrefix(Phase phase)
 {
     // The cue bank writes the list with the cue table's prefixes; the phases run in one order.
     static_assert(int(Phase::Warm) == int(CuePhase::Warm) && int(Phase::Race) == int(CuePhase::Race)
         && int(Phase::Over) == int(CuePhase::Over) && int(Phase::Interval) == int(CuePhase::Interval));
-    return QLatin1String(PhaseInfo(static_cast<CuePhase>(phase)).prefix);
+    return QLatin1String(phaseInfo(static_cast<CuePhase>(phase)).prefix);
 }
 
-std::optional<std::array<int, 6>> CountdownEngine::RowDigits(const QString& clockText)
+std::optional<std::array<int, 6>> CountdownEngine::rowDigits(const QString& clockText)
 {
     QString text = clockText.isEmpty() ? QStringLiteral("00:00:00.0") : clockText;
     if (text.indexOf(QLatin1Char(':')) == 1)
@@ -54,7 +54,7 @@ std::optional<std::array<int, 6>> CountdownEngine::RowDigits(const QString& cloc
     return digits;
 }
 
-int CountdownEngine::BlankedDigits(qint64 remaining)
+int CountdownEngine::blankedDigits(qint64 remaining)
 {
     if (remaining < 100)
         return 4;
@@ -67,7 +67,7 @@ int CountdownEngine::BlankedDigits(qint64 remaining)
     return 0;
 }
 
-QString CountdownEngine::CutDisplay(qint32 cut)
+QString CountdownEngine::cutDisplay(qint32 cut)
 {
     const QString digits = QString::number(cut);
     if (digits.size() == 1)
@@ -75,26 +75,26 @@ QString CountdownEngine::CutDisplay(qint32 cut)
     return digits.left(digits.size() - 1) + QLatin1Char('.') + digits.right(1);
 }
 
-qint64 CountdownEngine::PresetTenths(Preset preset) const
+qint64 CountdownEngine::presetTenths(Preset preset) const
 {
-    return TimeStrToTenths(m_controls.PresetText(preset));
+    return TimeStrToTenths(m_controls.presetText(preset));
 }
 
-bool CountdownEngine::ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const
+bool CountdownEngine::clockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const
 {
     return m_paused
         && ((m_stateWarm == PhaseState::On && hideWarm) || (m_stateRace == PhaseState::On && hideRace)
             || (m_stateOver == PhaseState::On && hideOver));
 }
 
-void CountdownEngine::SetTimers(bool tm1, bool tmr2)
+void CountdownEngine::setTimers(bool tm1, bool tmr2)
 {
     m_tm1On = tm1;
     m_tmr2On = tmr2;
-    m_host.TimersChanged();
+    m_host.timersChanged();
 }
 
-bool CountdownEngine::TakeTick(qint32* tick)
+bool CountdownEngine::takeTick(qint32* tick)
 {
     const qint32 now = Now();
     if (now == m_lastTick)
@@ -104,32 +104,32 @@ bool CountdownEngine::TakeTick(qint32* tick)
     return true;
 }
 
-void CountdownEngine::StopAfterFailure(const QString& what)
+void CountdownEngine::stopAfterFailure(const QString& what)
 {
     // Recorded as a Stop, so that Start resumes the run from its end ticks.
     Stop();
-    m_host.ShowStatus(QStringLiteral("カウントダウンを止めました（") + what
+    m_host.showStatus(QStringLiteral("カウントダウンを止めました（") + what
         + QStringLiteral("）。スタートで続きから再開します。"));
 }
 
 // ---- Lifecycle and commands ----
 
-void CountdownEngine::ConsoleOpened()
+void CountdownEngine::consoleOpened()
 {
     m_cueStep = 1;
     m_resetDone = 0;
     m_lastTick = Now();
-    m_link.SetBoardFromNetwork(false);
+    m_link.setBoardFromNetwork(false);
 }
 
-void CountdownEngine::SetCueList(const QStringList& list)
+void CountdownEngine::setCueList(const QStringList& list)
 {
     m_cueList = list;
     m_cueListCopy = list;
-    m_host.CueListChanged(m_cueList);
+    m_host.cueListChanged(m_cueList);
 }
 
-void CountdownEngine::SetPlayers(Phase phase, std::vector<CuePlayer*> players)
+void CountdownEngine::setPlayers(Phase phase, std::vector<CuePlayer*> players)
 {
     m_players[static_cast<size_t>(phase)] = std::move(players);
 }
@@ -142,15 +142,15 @@ void CountdownEngine::Start()
     if (m_stateInterval == PhaseState::On) {
         // An interval paused by Stop resumes alone.
         m_endInterval = now + m_restInterval;
-        SetTimers(false, true);
-        m_host.LookupResults();
+        setTimers(false, true);
+        m_host.lookupResults();
         return;
     }
     m_running = 1;
     if (m_stateWarm != PhaseState::On && m_stateRace != PhaseState::On && m_stateOver != PhaseState::On) {
         // Nothing to resume (a run that ended, a Stop while idle, a reset while paused): a fresh
         // run rather than a resume with no phase running.
-        BeginRun(now);
+        beginRun(now);
     } else {
         const qint32 d = m_paused ? now - m_pauseTick : 0;
         if (m_stateWarm == PhaseState::On) {
@@ -168,27 +168,27 @@ void CountdownEngine::Start()
             m_endInterval += d;
         }
     }
-    SetTimers(true, false);
-    m_host.LookupResults();
+    setTimers(true, false);
+    m_host.lookupResults();
 }
 
-void CountdownEngine::BeginRun(qint32 now)
+void CountdownEngine::beginRun(qint32 now)
 {
     m_paused = 0;
     m_sigOnFired = {};
     m_sigOffFired = {};
     m_cueList = m_cueListCopy;
-    m_host.CueListChanged(m_cueList);
+    m_host.cueListChanged(m_cueList);
     m_cueStep = 1;
     m_racePausedTenths = 0;
     m_stateRace = m_stateOver = m_stateInterval = PhaseState::Mae;
     // A run started again without a reset would otherwise show the previous run's cut colour.
-    m_host.SetRowColor(Phase::Warm, WarmColor);
+    m_host.setRowColor(Phase::Warm, WarmColor);
     // The pickers are read here, whatever a reset showed.
-    const qint64 warm = PresetTenths(Preset::Warm);
-    const qint64 race = PresetTenths(Preset::Race);
-    const qint64 over = PresetTenths(Preset::Over);
-    const qint64 interval = PresetTenths(Preset::Interval);
+    const qint64 warm = presetTenths(Preset::Warm);
+    const qint64 race = presetTenths(Preset::Race);
+    const qint64 over = presetTenths(Preset::Over);
+    const qint64 interval = presetTenths(Preset::Interval);
     m_endWarm = static_cast<qint32>(now + warm);
     m_stateWarm = PhaseState::On;
     m_endRace = static_cast<qint32>(now + warm + race);
@@ -202,7 +202,7 @@ void CountdownEngine::Stop()
     m_pauseTick = Now();
     const qint32 now2 = Now();
     // The board clock takes over (TimersChanged lets it run).
-    SetTimers(false, false);
+    setTimers(false, false);
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
     if (m_stateWarm == PhaseState::On)
         m_restWarm = m_endWarm - now2;
@@ -214,7 +214,7 @@ void CountdownEngine::Stop()
         m_restInterval = m_endInterval - now2;
 }
 
-void CountdownEngine::ClearRunState()
+void CountdownEngine::clearRunState()
 {
     m_sigOnFired = {};
     m_sigOffFired = {};
@@ -224,7 +224,7 @@ void CountdownEngine::ClearRunState()
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
 }
 
-void CountdownEngine::StopWarmPlayers()
+void CountdownEngine::stopWarmPlayers()
 {
     const auto& warm = m_players[static_cast<size_t>(Phase::Warm)];
     for (size_t i = 0; i < std::min<size_t>(5, warm.size()); ++i) {
@@ -234,83 +234,83 @@ void CountdownEngine::StopWarmPlayers()
     }
 }
 
-void CountdownEngine::AllSignalsOff()
+void CountdownEngine::allSignalsOff()
 {
     for (int output = 0; output < SignalOutputs::SignalCount; ++output)
         m_signals.Off(output);
-    m_signals.AllOff();
+    m_signals.allOff();
 }
 
 void CountdownEngine::Reset()
 {
     for (int signal = 0; signal < 5; ++signal)
-        m_host.ShowSignalRemaining(signal, QStringLiteral("0:00"));
+        m_host.showSignalRemaining(signal, QStringLiteral("0:00"));
     if (m_tm1On || m_tmr2On)
         return;
     // Nothing changes unless the operator confirms.
     if (!m_asker.askYesNo(
             QStringLiteral("確認してください"), QStringLiteral("タイマーをリセットしてよろしいですか？")))
         return;
-    m_host.ResetConfirmed();
-    ClearRunState();
-    StopWarmPlayers();
-    m_link.SetBoardFromNetwork(false);
-    m_host.ShowIntervalText(QStringLiteral("00:00:00"));
-    m_host.ReloadCues();
-    SetTimers(false, m_tmr2On);
-    PreparePresets();
+    m_host.resetConfirmed();
+    clearRunState();
+    stopWarmPlayers();
+    m_link.setBoardFromNetwork(false);
+    m_host.showIntervalText(QStringLiteral("00:00:00"));
+    m_host.reloadCues();
+    setTimers(false, m_tmr2On);
+    preparePresets();
     m_resetDone = 1;
-    AllSignalsOff();
+    allSignalsOff();
     m_paused = 0;
 }
 
-void CountdownEngine::HiddenReset()
+void CountdownEngine::hiddenReset()
 {
     if (m_tm1On)
         return;
     m_running = 0;
     m_cueStep = 1;
-    StopWarmPlayers();
-    m_host.ReloadCues();
-    SetTimers(false, m_tmr2On);
-    TakePresetTexts();
-    m_host.SetRowColor(Phase::Warm, WarmColor);
-    ShowPresetDigits();
-    AllSignalsOff();
+    stopWarmPlayers();
+    m_host.reloadCues();
+    setTimers(false, m_tmr2On);
+    takePresetTexts();
+    m_host.setRowColor(Phase::Warm, WarmColor);
+    showPresetDigits();
+    allSignalsOff();
 }
 
-void CountdownEngine::TakePresetTexts()
+void CountdownEngine::takePresetTexts()
 {
-    m_presetWarmText = m_controls.PresetText(Preset::Warm).trimmed() + QStringLiteral(".0");
-    m_presetRaceText = m_controls.PresetText(Preset::Race).trimmed() + QStringLiteral(".0");
-    m_presetOverText = m_controls.PresetText(Preset::Over).trimmed() + QStringLiteral(".0");
+    m_presetWarmText = m_controls.presetText(Preset::Warm).trimmed() + QStringLiteral(".0");
+    m_presetRaceText = m_controls.presetText(Preset::Race).trimmed() + QStringLiteral(".0");
+    m_presetOverText = m_controls.presetText(Preset::Over).trimmed() + QStringLiteral(".0");
 }
 
-void CountdownEngine::PreparePresets()
+void CountdownEngine::preparePresets()
 {
-    TakePresetTexts();
+    takePresetTexts();
     m_blankTenths = static_cast<qint32>(
-        TimeStrToTenths(m_controls.PresetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
+        TimeStrToTenths(m_controls.presetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
     if (m_blankTenths != 0) {
         // Uniform over 0 .. m_blankTenths - 1.
         m_randomCut = m_random.Below(m_blankTenths);
-        m_cutText = CutDisplay(m_randomCut);
+        m_cutText = cutDisplay(m_randomCut);
     } else {
         m_randomCut = 0;
         m_cutText = QStringLiteral("0");
     }
-    m_host.ShowCut(m_cutText);
-    m_host.SetRowColor(Phase::Warm, WarmColor);
-    ShowPresetDigits();
+    m_host.showCut(m_cutText);
+    m_host.setRowColor(Phase::Warm, WarmColor);
+    showPresetDigits();
 }
 
-void CountdownEngine::ShowPresetDigits()
+void CountdownEngine::showPresetDigits()
 {
     const std::pair<Phase, const QString*> rows[3] = { { Phase::Warm, &m_presetWarmText },
         { Phase::Race, &m_presetRaceText }, { Phase::Over, &m_presetOverText } };
     for (const auto& [row, text] : rows)
-        if (const auto digits = RowDigits(*text))
-            m_host.ShowDigits(row, *digits);
+        if (const auto digits = rowDigits(*text))
+            m_host.showDigits(row, *digits);
 }
 
 void CountdownEngine::segclear()
@@ -318,74 +318,74 @@ void CountdownEngine::segclear()
     std::array<int, 6> blank;
     blank.fill(-2);
     for (Phase row : { Phase::Warm, Phase::Race, Phase::Over })
-        m_host.ShowDigits(row, blank);
+        m_host.showDigits(row, blank);
 }
 
 // ---- The tick ----
 
-void CountdownEngine::PhaseTick()
+void CountdownEngine::phaseTick()
 {
     if (!m_tm1On || m_inTick)
         return;
     qint32 tick = 0;
-    if (!TakeTick(&tick))
+    if (!takeTick(&tick))
         return;
     Guarded([this, tick] {
         if (m_stateWarm == PhaseState::On)
-            WarmBlock(tick);
+            warmBlock(tick);
         if (m_stateRace == PhaseState::On)
-            RaceBlock(tick);
+            raceBlock(tick);
         if (m_stateOver == PhaseState::On)
-            OverBlock(tick);
+            overBlock(tick);
     });
 }
 
 bool CountdownEngine::ShowRow(Phase row, const QString& clockText, qint64 remaining)
 {
-    auto digits = RowDigits(clockText);
+    auto digits = rowDigits(clockText);
     if (!digits)
         return false;
-    const int blanks = BlankedDigits(remaining);
+    const int blanks = blankedDigits(remaining);
     for (int i = 0; i < blanks; ++i)
         (*digits)[static_cast<size_t>(i)] = -2;
-    m_host.ShowDigits(row, *digits);
+    m_host.showDigits(row, *digits);
     return true;
 }
 
-void CountdownEngine::WriteTimeFile(const QString& clockText, QChar letter)
+void CountdownEngine::writeTimeFile(const QString& clockText, QChar letter)
 {
     // Once a second; a file the monitor holds keeps its old content this time.
     if (clockText.endsWith(QLatin1Char('0')))
-        m_monitor.WriteTime(clockText, letter);
+        m_monitor.writeTime(clockText, letter);
 }
 
 void CountdownEngine::dpgaz(QChar letter, const QString& clockText)
 {
-    m_host.ShowBoardText(clockText);
+    m_host.showBoardText(clockText);
     BoardLineInput line;
     line.kind = letter == QLatin1Char('O') ? BoardLineKind::OverTime : BoardLineKind::Race;
     // The clock text of a remaining time converts back to the same tenths; past the end it reads
     // 00:00:00.0, which is zero.
     line.tenths = TimeStrToTenths(clockText);
-    line.prefix = m_controls.BoardPrefix();
+    line.prefix = m_controls.boardPrefix();
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
 }
 
-void CountdownEngine::WarmSignals(qint64 remaining)
+void CountdownEngine::warmSignals(qint64 remaining)
 {
     // A trigger fires once, at the first tick at which its time has come.
-    auto due = [&](int slot, bool fired) { return !fired && m_controls.TriggerSlot(slot) >= remaining; };
+    auto due = [&](int slot, bool fired) { return !fired && m_controls.triggerSlot(slot) >= remaining; };
     for (int signal = 0; signal < SignalOutputs::SignalCount; ++signal) {
         auto& fired = m_sigOnFired[static_cast<size_t>(signal)];
         if (due(SlotOn1 + signal, fired)) {
             m_signals.On(signal);
             fired = true;
-            m_host.ShowSignalRemaining(signal, QString::number(remaining));
+            m_host.showSignalRemaining(signal, QString::number(remaining));
         }
     }
     if (due(SlotOnStart, m_sigOnFired[5])) {
-        m_signals.StartPulse(m_controls.PulseMs());
+        m_signals.startPulse(m_controls.PulseMs());
         m_sigOnFired[5] = true;
     }
     const int offCount = m_controls.OffControl() == 0 ? 5 : 4;
@@ -398,11 +398,11 @@ void CountdownEngine::WarmSignals(qint64 remaining)
     }
 }
 
-void CountdownEngine::WarmBlock(qint32 tick)
+void CountdownEngine::warmBlock(qint32 tick)
 {
     qint64 remaining = qint64(m_endWarm) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(m_endWarm, tick, remaining < 0);
+    m_host.showTicks(m_endWarm, tick, remaining < 0);
 
     BoardLineInput line;
     line.kind = BoardLineKind::WarmUp;
@@ -411,26 +411,26 @@ void CountdownEngine::WarmBlock(qint32 tick)
     line.blindSettingOn = m_controls.BlindSettingOn();
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
-    WriteTimeFile(text, QLatin1Char('R'));
+    writeTimeFile(text, QLatin1Char('R'));
 
     if (m_randomCut != 0 && m_randomCut >= remaining) {
         // The random start ends the warm-up now. The race and over-time move by the warm-up
         // time actually cut (what was left, and the tenth the warm-up ends past zero), so that the
         // race keeps its length even when a late tick brought the warm-up below the cut.
-        m_host.SetRowColor(Phase::Warm, CutColor);
+        m_host.setRowColor(Phase::Warm, CutColor);
         const qint64 cut = std::max<qint64>(remaining + 1, 0);
         remaining -= cut;
         m_endRace -= static_cast<qint32>(cut);
         m_endOver -= static_cast<qint32>(cut);
     }
     ShowRow(Phase::Warm, text, remaining);
-    WarmSignals(remaining);
+    warmSignals(remaining);
 
     const bool ends = remaining < 0;
-    StepCues(Phase::Warm, remaining, ends);
+    stepCues(Phase::Warm, remaining, ends);
     if (!ends)
         return;
-    DropCues(Phase::Warm);
+    dropCues(Phase::Warm);
     m_cueStep = 1;
     for (int signal = 0; signal < 4; ++signal)
         m_signals.Off(signal);
@@ -438,61 +438,61 @@ void CountdownEngine::WarmBlock(qint32 tick)
         m_signals.Off(4);
     else
         m_signals.On(4);
-    m_signals.StartPulse(m_controls.PulseMs());
+    m_signals.startPulse(m_controls.PulseMs());
     m_stateWarm = PhaseState::Ato;
     m_stateRace = PhaseState::On;
     m_racePausedTenths = 0;
     // The timing server takes the race line only while its link is up now.
-    m_link.SetBoardFromNetwork(m_link.ServerConnected());
+    m_link.setBoardFromNetwork(m_link.ServerConnected());
 }
 
-void CountdownEngine::RaceBlock(qint32 tick)
+void CountdownEngine::raceBlock(qint32 tick)
 {
     const qint64 remaining = qint64(m_endRace) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(m_endRace, tick, remaining < 0);
+    m_host.showTicks(m_endRace, tick, remaining < 0);
     if (!m_link.BoardFromNetwork())
         dpgaz(QLatin1Char('R'), text);
     if (!ShowRow(Phase::Race, text, remaining))
-        m_host.ShowStatus(QStringLiteral("B1"));
-    WriteTimeFile(text, QLatin1Char('B'));
+        m_host.showStatus(QStringLiteral("B1"));
+    writeTimeFile(text, QLatin1Char('B'));
 
     const bool ends = remaining <= 0;
-    StepCues(Phase::Race, remaining, ends);
+    stepCues(Phase::Race, remaining, ends);
 
     // Signal 5 after the start goes off once the race has run for its OFF time, not counting the
     // time the race stood paused.
     if (m_controls.OffControl() == 1 && !m_sigOffFired[4]
-        && qint64(tick) - m_endWarm - m_racePausedTenths >= m_controls.TriggerSlot(SlotOff5)) {
+        && qint64(tick) - m_endWarm - m_racePausedTenths >= m_controls.triggerSlot(SlotOff5)) {
         m_signals.Off(4);
-        m_signals.AllOff();
+        m_signals.allOff();
         m_sigOffFired[4] = true;
     }
 
     if (!ends)
         return;
-    DropCues(Phase::Race);
+    dropCues(Phase::Race);
     m_cueStep = 1;
     m_stateRace = PhaseState::Ato;
     m_stateOver = PhaseState::On;
 }
 
-void CountdownEngine::OverBlock(qint32 tick)
+void CountdownEngine::overBlock(qint32 tick)
 {
     // The over-time takes the board line back from the timing server.
-    m_link.SetBoardFromNetwork(false);
+    m_link.setBoardFromNetwork(false);
     const qint64 remaining = qint64(m_endOver) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(m_endOver, tick, remaining < 0);
+    m_host.showTicks(m_endOver, tick, remaining < 0);
     dpgaz(QLatin1Char('O'), text);
     ShowRow(Phase::Over, text, remaining);
-    WriteTimeFile(text, QLatin1Char('Y'));
+    writeTimeFile(text, QLatin1Char('Y'));
 
     const bool ends = remaining <= 0;
-    StepCues(Phase::Over, remaining, ends);
+    stepCues(Phase::Over, remaining, ends);
     if (!ends)
         return;
-    DropCues(Phase::Over);
+    dropCues(Phase::Over);
     m_cueStep = 1;
     m_running = 0;
     bool interval = false;
@@ -500,33 +500,33 @@ void CountdownEngine::OverBlock(qint32 tick)
         if (m_cutText != QLatin1String("0"))
             m_endInterval -= 1;
         m_intervalTenths = static_cast<qint32>(
-            TimeStrToTenths(m_controls.PresetText(Preset::Interval) + QStringLiteral(".0")));
+            TimeStrToTenths(m_controls.presetText(Preset::Interval) + QStringLiteral(".0")));
         m_stateInterval = PhaseState::On;
         interval = true;
     }
     m_stateOver = PhaseState::Ato;
-    SetTimers(false, interval);
+    setTimers(false, interval);
 }
 
 // ---- The interval of automatic operation ----
 
-void CountdownEngine::IntervalTick()
+void CountdownEngine::intervalTick()
 {
     if (!m_tmr2On || m_inTick)
         return;
     m_paused = 0;
     qint32 tick = 0;
-    if (!TakeTick(&tick))
+    if (!takeTick(&tick))
         return;
-    Guarded([this, tick] { IntervalBlock(tick); });
+    Guarded([this, tick] { intervalBlock(tick); });
 }
 
-void CountdownEngine::IntervalBlock(qint32 tick)
+void CountdownEngine::intervalBlock(qint32 tick)
 {
     const qint64 remaining = qint64(m_endInterval) - tick;
     const QString text = TenthsToHMST(remaining);
-    m_host.ShowTicks(m_endInterval, tick, remaining < 0);
-    m_host.ShowIntervalText(text);
+    m_host.showTicks(m_endInterval, tick, remaining < 0);
+    m_host.showIntervalText(text);
 
     BoardLineInput line;
     line.kind = BoardLineKind::Interval;
@@ -534,19 +534,19 @@ void CountdownEngine::IntervalBlock(qint32 tick)
     line.boardOn = m_controls.BoardOn();
     m_board.Send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
-    m_monitor.WriteTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
+    m_monitor.writeTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
 
     const bool ends = remaining <= 0;
-    StepCues(Phase::Interval, remaining, ends);
+    stepCues(Phase::Interval, remaining, ends);
     if (ends)
-        IntervalEnded();
+        intervalEnded();
 }
 
-void CountdownEngine::IntervalEnded()
+void CountdownEngine::intervalEnded()
 {
-    DropCues(Phase::Interval);
+    dropCues(Phase::Interval);
     m_stateWarm = m_stateRace = m_stateOver = m_stateInterval = PhaseState::Mae;
-    SetTimers(m_tm1On, false);
+    setTimers(m_tm1On, false);
     // A run under way, or the operator switched to manual operation during the interval: the
     // console waits for the operator's Start.
     if (m_tm1On || !m_controls.Automatic())
@@ -556,43 +556,43 @@ void CountdownEngine::IntervalEnded()
     // triggers and puts the cue list back as it was loaded.
     m_running = 0;
     m_cueStep = 1;
-    StopWarmPlayers();
-    m_link.SetBoardFromNetwork(false);
-    PreparePresets();
+    stopWarmPlayers();
+    m_link.setBoardFromNetwork(false);
+    preparePresets();
     Start();
 }
 
-void CountdownEngine::IntervalReset()
+void CountdownEngine::intervalReset()
 {
     if (!m_asker.askYesNo(QStringLiteral("確認してください。"),
             QStringLiteral("オートモードのインターバルカウントを初期化してよろしいですか？")))
         return;
-    m_host.ShowIntervalText(QStringLiteral("00:00:00"));
+    m_host.showIntervalText(QStringLiteral("00:00:00"));
     m_stateInterval = PhaseState::Mae;
     m_restInterval = 0;
     // The interval ends here: a running one would otherwise still start the next race.
     if (m_tmr2On)
-        SetTimers(m_tm1On, false);
+        setTimers(m_tm1On, false);
 }
 
 // ---- Cues ----
 
-void CountdownEngine::RemoveCueHead()
+void CountdownEngine::removeCueHead()
 {
     m_cueList.removeFirst();
-    m_host.CueHeadRemoved();
+    m_host.cueHeadRemoved();
 }
 
-void CountdownEngine::DropCues(Phase phase)
+void CountdownEngine::dropCues(Phase phase)
 {
-    const QString prefix = CuePrefix(phase);
+    const QString prefix = cuePrefix(phase);
     while (!m_cueList.isEmpty() && m_cueList.first().startsWith(prefix))
-        RemoveCueHead();
+        removeCueHead();
 }
 
-void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
+void CountdownEngine::stepCues(Phase phase, qint64 remaining, bool endsNow)
 {
-    const QString prefix = CuePrefix(phase);
+    const QString prefix = cuePrefix(phase);
     // The cues whose time has come: one at a normal tick, several after a late one. A cue sounds
     // in the second below its time; a phase ending at exactly 0 gives its cue at 0:00:00 that
     // tick too.
@@ -610,20 +610,20 @@ void CountdownEngine::StepCues(Phase phase, qint64 remaining, bool endsNow)
     // Only the one that came due last sounds, and only while it is not too late; the older ones
     // are dropped with their slots, so that the cues after them keep theirs.
     for (int i = 0; i < due; ++i) {
-        RemoveCueHead();
+        removeCueHead();
         if (i == due - 1 && remaining >= lastTime - LateCueTenths)
-            PlayCue(phase, m_cueStep);
+            playCue(phase, m_cueStep);
         ++m_cueStep;
     }
 }
 
-bool CountdownEngine::JustStarted(CuePlayer* player) const
+bool CountdownEngine::justStarted(CuePlayer* player) const
 {
     const auto started = m_startedAt.find(player);
     return started != m_startedAt.end() && m_lastTick - started->second < FreshCueTenths;
 }
 
-void CountdownEngine::PlayCue(Phase phase, int step)
+void CountdownEngine::playCue(Phase phase, int step)
 {
     const auto& players = m_players[static_cast<size_t>(phase)];
     if (step < 1 || step > static_cast<int>(players.size()))
@@ -634,7 +634,7 @@ void CountdownEngine::PlayCue(Phase phase, int step)
         // just begun: the start horn fired in the tick that ends the warm-up plays to its end.
         if (phase != Phase::Warm)
             for (CuePlayer* player : m_players[static_cast<size_t>(phase) - 1])
-                if (!JustStarted(player))
+                if (!justStarted(player))
                     stops.push_back(player);
     } else {
         stops.push_back(players[static_cast<size_t>(step - 2)]);
@@ -653,7 +653,7 @@ void CountdownEngine::PlayCue(Phase phase, int step)
     m_sounding = player;
     m_startedAt[player] = m_lastTick;
     if (!player->Play())
-        m_host.ShowStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
+        m_host.showStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
 }
 
 } // namespace console

@@ -55,20 +55,20 @@ class CountdownControls {
 public:
     virtual ~CountdownControls() = default;
     // The picker's time as the long time text (H:MM:SS).
-    virtual QString PresetText(Preset preset) const = 0;
+    virtual QString presetText(Preset preset) const = 0;
     // The board switch is ON.
     virtual bool BoardOn() const = 0;
     // The OFF-control choice: 0 "スタート前" (signal 5 off before the start), 1 "スタート後".
     virtual int OffControl() const = 0;
     // Text sent in front of the race and over-time lines.
-    virtual QString BoardPrefix() const = 0;
+    virtual QString boardPrefix() const = 0;
     // The blind time in tenths, and whether the blind-time setting is above 0.
     virtual qint64 BlindTenths() const = 0;
     virtual bool BlindSettingOn() const = 0;
     // Automatic operation: the interval picker is not hidden. Asked here and nowhere else.
     virtual bool Automatic() const = 0;
     // A signal trigger slot (SignalSlot order) in tenths of remaining warm-up.
-    virtual qint64 TriggerSlot(int slot) const = 0;
+    virtual qint64 triggerSlot(int slot) const = 0;
     // The start pulse in milliseconds.
     virtual int PulseMs() const = 0;
 };
@@ -78,33 +78,33 @@ class CountdownHost {
 public:
     virtual ~CountdownHost() = default;
     // Six digit values of a row (Phase::Warm..Over); -2 is a blank digit.
-    virtual void ShowDigits(Phase row, const std::array<int, 6>& values) = 0;
+    virtual void showDigits(Phase row, const std::array<int, 6>& values) = 0;
     // The colour the row's digits take at their next value write.
-    virtual void SetRowColor(Phase row, platform::TColor color) = 0;
+    virtual void setRowColor(Phase row, platform::TColor color) = 0;
     // The random cut as the operator reads it ("3.7", "0" without a blank window).
-    virtual void ShowCut(const QString& text) = 0;
+    virtual void showCut(const QString& text) = 0;
     // The hidden read-outs of ON 1-5 (signal 0..4).
-    virtual void ShowSignalRemaining(int signal, const QString& text) = 0;
+    virtual void showSignalRemaining(int signal, const QString& text) = 0;
     // The hidden diagnostics: the phase's end tick, and the tick (only while past the end).
-    virtual void ShowTicks(qint32 endTick, qint32 tick, bool pastEnd) = 0;
+    virtual void showTicks(qint32 endTick, qint32 tick, bool pastEnd) = 0;
     // The clock text behind the last race or over-time board line.
-    virtual void ShowBoardText(const QString& clockText) = 0;
+    virtual void showBoardText(const QString& clockText) = 0;
     // The interval display.
-    virtual void ShowIntervalText(const QString& text) = 0;
+    virtual void showIntervalText(const QString& text) = 0;
     // The cue list was replaced, or lost its first entry (the memo mirrors it).
-    virtual void CueListChanged(const QStringList& list) = 0;
-    virtual void CueHeadRemoved() = 0;
+    virtual void cueListChanged(const QStringList& list) = 0;
+    virtual void cueHeadRemoved() = 0;
     // A problem for the status line; never a box while the count-down runs.
-    virtual void ShowStatus(const QString& text) = 0;
+    virtual void showStatus(const QString& text) = 0;
     // The operator has confirmed a Reset: what the status line says belongs to the race before.
     // Called before the reset's own work, whose problems are then said.
-    virtual void ResetConfirmed() { }
+    virtual void resetConfirmed() { }
     // The count-down timers (Tm1On, Tmr2On) changed, or the board clock is to run again.
-    virtual void TimersChanged() = 0;
+    virtual void timersChanged() = 0;
     // Loads the event's cues into the players and sets the cue list (SetCueList).
-    virtual void ReloadCues() = 0;
+    virtual void reloadCues() = 0;
     // Start's lookup of the next heat's results in automatic operation (when enabled).
-    virtual void LookupResults() = 0;
+    virtual void lookupResults() = 0;
 };
 
 // The timing-server link as the count-down sees it. While the server has the board's race line,
@@ -116,7 +116,7 @@ public:
     virtual bool ServerConnected() const = 0;
     // The board's race line comes from the timing server.
     virtual bool BoardFromNetwork() const = 0;
-    virtual void SetBoardFromNetwork(bool fromNetwork) = 0;
+    virtual void setBoardFromNetwork(bool fromNetwork) = 0;
 };
 
 class CountdownEngine {
@@ -140,9 +140,9 @@ public:
     // ---- Commands ----
     // The console was shown: cues start from the first slot, no run is prepared, the network
     // gives back the board.
-    void ConsoleOpened();
+    void consoleOpened();
     // Tm1Timer: one tick of the running phase.
-    void PhaseTick();
+    void phaseTick();
     // Start (CuteButton1Click): a fresh run when no phase is on, else a resume.
     void Start();
     // Stop (CuteButton2Click): pauses whatever runs.
@@ -150,30 +150,30 @@ public:
     // Reset (CuteButton5Click): asks, then prepares a run from the pickers.
     void Reset();
     // The hidden reset (Button1Click): reloads cues and digits without asking.
-    void HiddenReset();
+    void hiddenReset();
     // Blanks all eighteen digits.
     void segclear();
     // tmr2Timer: one tick of the interval; at its end the automatic reset and Start.
-    void IntervalTick();
+    void intervalTick();
     // The interval reset (CuteButton22Click): asks, then ends the interval.
-    void IntervalReset();
+    void intervalReset();
     // The sound page was shown with no run to resume and its players were cleared: Start waits
     // for a new Reset.
-    void ForgetReset() { m_resetDone = 0; }
+    void forgetReset() { m_resetDone = 0; }
 
     // The cue list as the cue loader built it; also kept as the copy a fresh run starts from.
-    void SetCueList(const QStringList& list);
+    void setCueList(const QStringList& list);
     // The cue players of a phase, slot 1 first (warm-up 13, race 14, over-time 3, interval 3).
-    void SetPlayers(Phase phase, std::vector<CuePlayer*> players);
+    void setPlayers(Phase phase, std::vector<CuePlayer*> players);
 
     // A count-down (phase or interval) is running.
-    bool CountingDown() const { return m_tm1On || m_tmr2On; }
+    bool countingDown() const { return m_tm1On || m_tmr2On; }
     // The race (letter "R") or over-time (letter "O") board line for the clock text of the
     // remaining time, at even tenths only, with the prefix; the host shows the text.
     void dpgaz(QChar letter, const QString& clockText);
 
     // While paused in a phase whose option says so, the board shows no time of day.
-    bool ClockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
+    bool clockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
     // The current count-down tick.
     qint32 Now() const { return m_ticks.Tick(); }
 
@@ -207,15 +207,15 @@ public:
     const std::array<bool, 6>& SigOnFired() const { return m_sigOnFired; }
     const std::array<bool, 5>& SigOffFired() const { return m_sigOffFired; }
     // Time spent paused since the race began; the OFF 5 time after the start excludes it.
-    qint32 RacePausedTenths() const { return m_racePausedTenths; }
+    qint32 racePausedTenths() const { return m_racePausedTenths; }
     // The presets as a reset took them ("0:05:00.0"), and the random cut as shown.
     const QString& PresetWarmText() const { return m_presetWarmText; }
     const QString& PresetRaceText() const { return m_presetRaceText; }
     const QString& PresetOverText() const { return m_presetOverText; }
-    const QString& CutText() const { return m_cutText; }
+    const QString& cutText() const { return m_cutText; }
     // The count-down timers: Tm1 runs the phases, tmr2 the interval.
-    bool Tm1On() const { return m_tm1On; }
-    bool Tmr2On() const { return m_tmr2On; }
+    bool tm1On() const { return m_tm1On; }
+    bool tmr2On() const { return m_tmr2On; }
 
     // ---- Cue state, read-only ----
     // Pending cues: a phase prefix ("R-", "B-", "Y-", "X-") and the cue's time, in firing order,
@@ -227,14 +227,14 @@ public:
 
     // ---- Shared by the phase and interval ticks ----
     // The prefix of a phase's cues.
-    static QString CuePrefix(Phase phase);
+    static QString cuePrefix(Phase phase);
     // The digit values of a clock text (HH:MM:SS.t, H:MM:SS.t or without tenths): hour units,
     // minute tens and units, second tens and units, tenths. Empty when a position holds no digit.
-    static std::optional<std::array<int, 6>> RowDigits(const QString& clockText);
+    static std::optional<std::array<int, 6>> rowDigits(const QString& clockText);
     // How many leading digits a row blanks at a remaining time.
-    static int BlankedDigits(qint64 remaining);
+    static int blankedDigits(qint64 remaining);
     // The random cut as the operator reads it: seconds with one decimal.
-    static QString CutDisplay(qint32 cut);
+    static QString cutDisplay(qint32 cut);
 
     // Colours of the warm-up digits: before the cut and once the random start has cut it.
     static constexpr platform::TColor WarmColor = platform::clRed;
@@ -246,43 +246,43 @@ public:
 
 private:
     // Takes the tick; false when it equals the last handled one.
-    bool TakeTick(qint32* tick);
+    bool takeTick(qint32* tick);
     // Runs a tick's work; a failure stops the count-down as a Stop would and says why.
     template <typename Work> void Guarded(Work work);
-    void StopAfterFailure(const QString& what);
-    void SetTimers(bool tm1, bool tmr2);
+    void stopAfterFailure(const QString& what);
+    void setTimers(bool tm1, bool tmr2);
 
-    void WarmBlock(qint32 tick);
-    void RaceBlock(qint32 tick);
-    void OverBlock(qint32 tick);
-    void IntervalBlock(qint32 tick);
+    void warmBlock(qint32 tick);
+    void raceBlock(qint32 tick);
+    void overBlock(qint32 tick);
+    void intervalBlock(qint32 tick);
     // The interval has run out: in automatic operation the console resets itself and starts.
-    void IntervalEnded();
+    void intervalEnded();
     // Digits of a row: values from `clockText`, blanking from `remaining`.
     bool ShowRow(Phase row, const QString& clockText, qint64 remaining);
-    void WriteTimeFile(const QString& clockText, QChar letter);
-    void WarmSignals(qint64 remaining);
+    void writeTimeFile(const QString& clockText, QChar letter);
+    void warmSignals(qint64 remaining);
 
     // The cue step of a running phase; `endsNow`: the phase ends in this tick.
-    void StepCues(Phase phase, qint64 remaining, bool endsNow);
-    void PlayCue(Phase phase, int step);
+    void stepCues(Phase phase, qint64 remaining, bool endsNow);
+    void playCue(Phase phase, int step);
     // The cue step started the player less than FreshCueTenths ago.
-    bool JustStarted(CuePlayer* player) const;
-    void RemoveCueHead();
+    bool justStarted(CuePlayer* player) const;
+    void removeCueHead();
     // Drops what is left of a phase's cues when it ends.
-    void DropCues(Phase phase);
-    void StopWarmPlayers();
+    void dropCues(Phase phase);
+    void stopWarmPlayers();
 
     // A fresh run from the pickers.
-    void BeginRun(qint32 now);
+    void beginRun(qint32 now);
     // Reset steps shared with the interval's automatic reset: presets, blank window, random cut,
     // warm-up colour and the preset digits.
-    void PreparePresets();
-    void TakePresetTexts();
-    void ShowPresetDigits();
-    void ClearRunState();
-    void AllSignalsOff();
-    qint64 PresetTenths(Preset preset) const;
+    void preparePresets();
+    void takePresetTexts();
+    void showPresetDigits();
+    void clearRunState();
+    void allSignalsOff();
+    qint64 presetTenths(Preset preset) const;
 
     platform::Asker& m_asker;
     MonitorFiles& m_monitor;
@@ -333,9 +333,9 @@ template <typename Work> void CountdownEngine::Guarded(Work work)
     try {
         work();
     } catch (const std::exception& e) {
-        StopAfterFailure(QString::fromUtf8(e.what()));
+        stopAfterFailure(QString::fromUtf8(e.what()));
     } catch (...) {
-        StopAfterFailure(QStringLiteral("不明なエラー"));
+        stopAfterFailure(QStringLiteral("不明なエラー"));
     }
 }
 

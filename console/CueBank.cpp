@@ -21,7 +21,7 @@ void CueBank::Clear()
     }
 }
 
-void CueBank::StopAll()
+void CueBank::stopAll()
 {
     for (const auto& phase : m_players)
         for (CuePlayer* player : phase)
@@ -34,7 +34,7 @@ CueBank::Loaded CueBank::Load(const CueRows& rows)
     Clear();
     Loaded loaded;
     for (CuePhase phase : AllCuePhases) {
-        const auto p = size_t(PhaseIndex(phase));
+        const auto p = size_t(phaseIndex(phase));
         size_t slot = 0;
         for (const CueRow& row : rows[p]) {
             if (slot == m_players[p].size())
@@ -45,25 +45,25 @@ CueBank::Loaded CueBank::Load(const CueRows& rows)
                 continue;
             }
             m_files[p][slot++] = row.file;
-            loaded.cueList << QLatin1String(PhaseInfo(phase).prefix) + row.tno;
+            loaded.cueList << QLatin1String(phaseInfo(phase).prefix) + row.tno;
         }
     }
     loaded.cueList << Terminator;
     return loaded;
 }
 
-QString CueBank::SlotFile(CuePhase phase, int slot) const
+QString CueBank::slotFile(CuePhase phase, int slot) const
 {
-    const auto& files = m_files[size_t(PhaseIndex(phase))];
+    const auto& files = m_files[size_t(phaseIndex(phase))];
     return slot >= 0 && size_t(slot) < files.size() ? files[size_t(slot)] : QString();
 }
 
 CuePlayer* CueBank::Player(CuePhase phase, int slot) const
 {
-    const auto& players = m_players[size_t(PhaseIndex(phase))];
+    const auto& players = m_players[size_t(phaseIndex(phase))];
     return slot >= 0 && size_t(slot) < players.size() ? players[size_t(slot)] : nullptr;
 }
 
-int CueBank::Slots(CuePhase phase) const { return int(m_players[size_t(PhaseIndex(phase))].size()); }
+int CueBank::Slots(CuePhase phase) const { return int(m_players[size_t(phaseIndex(phase))].size()); }
 
 } // namespace console

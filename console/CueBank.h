@@ -33,13 +33,13 @@ public:
     // Closes every player and forgets what the slots held.
     void Clear();
     // Stops every player that holds a file.
-    void StopAll();
+    void stopAll();
 
     // The file of a slot (from 0); empty when the slot has no cue.
-    QString SlotFile(CuePhase phase, int slot) const;
+    QString slotFile(CuePhase phase, int slot) const;
     CuePlayer* Player(CuePhase phase, int slot) const;
     int Slots(CuePhase phase) const;
-    const Players& AllPlayers() const { return m_players; }
+    const Players& allPlayers() const { return m_players; }
 
     // The text of the terminator that ends every cue list.
     static inline const QString Terminator = QStringLiteral("-");

@@ -21,12 +21,12 @@ CuePlayerView::CuePlayerView(const QString& name, CuePlayer* player, QWidget* pa
     pal.setColor(QPalette::Window, QColor(0xc0, 0xc0, 0xc0));
     pal.setColor(QPalette::WindowText, Qt::black);
     setPalette(pal);
-    setFont(platform::FormFont(11));
+    setFont(platform::formFont(11));
 
     auto* title = new QLabel(name, this);
     title->setGeometry(2, 2, 60, 14);
     title->setAlignment(Qt::AlignCenter);
-    title->setFont(platform::FormFont(11, true));
+    title->setFont(platform::formFont(11, true));
     m_file = new QLabel(this);
     m_file->setGeometry(2, 17, 60, 14);
     m_file->setAlignment(Qt::AlignCenter);

@@ -17,7 +17,7 @@ class CuePlayerView : public QFrame {
 public:
     CuePlayerView(const QString& name, CuePlayer* player, QWidget* parent = nullptr);
 
-    void SetPlayer(CuePlayer* player)
+    void setPlayer(CuePlayer* player)
     {
         m_player = player;
         Refresh();

@@ -23,23 +23,23 @@ const CuePhaseInfo kPhases[CuePhaseCount] = {
     { 'i', "X-", 3 },
 };
 
-QString EventLine(const QString& eventCode)
+QString eventLine(const QString& eventCode)
 {
-    return QStringLiteral("select * from music ") + EventWhere(eventCode);
+    return QStringLiteral("select * from music ") + eventWhere(eventCode);
 }
 
-QString PhaseLine(CuePhase phase)
+QString phaseLine(CuePhase phase)
 {
-    return QStringLiteral("and bun='") + QLatin1Char(PhaseInfo(phase).letter) + QLatin1Char('\'');
+    return QStringLiteral("and bun='") + QLatin1Char(phaseInfo(phase).letter) + QLatin1Char('\'');
 }
 
 } // namespace
 
-const CuePhaseInfo& PhaseInfo(CuePhase phase) { return kPhases[PhaseIndex(phase)]; }
+const CuePhaseInfo& phaseInfo(CuePhase phase) { return kPhases[phaseIndex(phase)]; }
 
-QStringList CueGridSql(const QString& eventCode, CuePhase phase)
+QStringList cueGridSql(const QString& eventCode, CuePhase phase)
 {
-    return { EventLine(eventCode), PhaseLine(phase), QStringLiteral("order by tno") };
+    return { eventLine(eventCode), phaseLine(phase), QStringLiteral("order by tno") };
 }
 
 CueTable::CueTable(platform::Query& scratch, platform::Asker& asker, QString eventCode)
@@ -62,22 +62,22 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     if (file.isEmpty())
         return CueRegistration::Nothing;
     const QString f = Quoted(file);
-    const QString t = Quoted(LongTimeText(time));
-    const QString bun = QStringLiteral("bun='") + QLatin1Char(PhaseInfo(phase).letter) + QLatin1Char('\'');
+    const QString t = Quoted(longTimeText(time));
+    const QString bun = QStringLiteral("bun='") + QLatin1Char(phaseInfo(phase).letter) + QLatin1Char('\'');
 
     // A full phase takes nothing more, not even a changed file at an existing time.
-    if (Count({ EventLine(m_code), PhaseLine(phase) }) >= PhaseInfo(phase).slotCount) {
+    if (Count({ eventLine(m_code), phaseLine(phase) }) >= phaseInfo(phase).slotCount) {
         m_asker.inform(QString(), QStringLiteral("データの登録数が制限に達しています。"));
         return CueRegistration::Refused;
     }
 
     bool move = false;
-    Open(m_q, { EventLine(m_code), QStringLiteral("and mname=") + f });
+    Open(m_q, { eventLine(m_code), QStringLiteral("and mname=") + f });
     if (m_q.RecordCount() > 0) {
         m_q.First();
         const QString registeredPhase = m_q.FieldByName(QStringLiteral("bun"))->AsString();
         m_q.Close();
-        if (registeredPhase != QLatin1Char(PhaseInfo(phase).letter)) {
+        if (registeredPhase != QLatin1Char(phaseInfo(phase).letter)) {
             m_asker.inform(
                 QString(), QStringLiteral("指定したサウンドファイルは既に他のタイマーで登録されています。"));
             return CueRegistration::Refused;
@@ -93,19 +93,19 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     platform::Transaction tx(*m_q.database());
     if (move)
         Exec(m_q,
-            { QStringLiteral("delete from music ") + EventWhere(m_code),
+            { QStringLiteral("delete from music ") + eventWhere(m_code),
                 QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun });
-    const bool timeTaken = Count({ EventLine(m_code), PhaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
+    const bool timeTaken = Count({ eventLine(m_code), phaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
     if (!timeTaken)
         Exec(m_q,
             { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
-                Quoted(m_code) + QStringLiteral(",'") + QLatin1Char(PhaseInfo(phase).letter)
+                Quoted(m_code) + QStringLiteral(",'") + QLatin1Char(phaseInfo(phase).letter)
                     + QStringLiteral("',"),
                 t + QLatin1Char(',') + f + QLatin1Char(')') });
     else
         Exec(m_q,
             { QStringLiteral("update music set mname=") + f,
-                EventWhere(m_code) + QStringLiteral(" and tno=") + t, QStringLiteral("and ") + bun });
+                eventWhere(m_code) + QStringLiteral(" and tno=") + t, QStringLiteral("and ") + bun });
     tx.Commit();
     return CueRegistration::Registered;
 }
@@ -113,24 +113,24 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
 void CueTable::Delete(CuePhase phase, const QString& tno)
 {
     Exec(m_q,
-        { QStringLiteral("delete from music ") + EventWhere(m_code), PhaseLine(phase),
+        { QStringLiteral("delete from music ") + eventWhere(m_code), phaseLine(phase),
             QStringLiteral("and tno=") + Quoted(tno) });
 }
 
-CueRows ReadRunCues(platform::Query& q, const QString& eventCode, const CueRunLengths& lengths)
+CueRows readRunCues(platform::Query& q, const QString& eventCode, const CueRunLengths& lengths)
 {
-    const QString event = EventLine(eventCode);
+    const QString event = eventLine(eventCode);
     auto upTo = [](const char* op, const QTime& t) -> QString {
-        return QStringLiteral("and tno") + QLatin1String(op) + Quoted(LongTimeText(t));
+        return QStringLiteral("and tno") + QLatin1String(op) + Quoted(longTimeText(t));
     };
     const QString desc = QStringLiteral("order by tno desc");
     const std::array<QStringList, CuePhaseCount> selects = {
         // Warm-up cues inside the random-start window could be cut off by the early end: not loaded.
         QStringList {
-            event, PhaseLine(CuePhase::Warm), upTo("<", lengths.warm), upTo(">=", lengths.blank), desc },
-        QStringList { event, PhaseLine(CuePhase::Race), upTo("<=", lengths.race), desc },
-        QStringList { event, PhaseLine(CuePhase::Over), upTo("<=", lengths.over), desc },
-        QStringList { event, PhaseLine(CuePhase::Interval), upTo("<=", lengths.interval), desc },
+            event, phaseLine(CuePhase::Warm), upTo("<", lengths.warm), upTo(">=", lengths.blank), desc },
+        QStringList { event, phaseLine(CuePhase::Race), upTo("<=", lengths.race), desc },
+        QStringList { event, phaseLine(CuePhase::Over), upTo("<=", lengths.over), desc },
+        QStringList { event, phaseLine(CuePhase::Interval), upTo("<=", lengths.interval), desc },
     };
     CueRows rows;
     for (int i = 0; i < CuePhaseCount; ++i) {

@@ -30,11 +30,11 @@ struct CuePhaseInfo {
     // Players that sound the phase's cues. Registration takes no more rows than play.
     int slotCount;
 };
-const CuePhaseInfo& PhaseInfo(CuePhase phase);
-inline int PhaseIndex(CuePhase phase) { return static_cast<int>(phase); }
+const CuePhaseInfo& phaseInfo(CuePhase phase);
+inline int phaseIndex(CuePhase phase) { return static_cast<int>(phase); }
 
 // The three SQL lines of a phase's cue grid: the event's rows of that phase by time.
-QStringList CueGridSql(const QString& eventCode, CuePhase phase);
+QStringList cueGridSql(const QString& eventCode, CuePhase phase);
 
 enum class CueRegistration {
     Nothing, // no file given
@@ -80,6 +80,6 @@ struct CueRunLengths {
 // warm-up cues below the warm-up length and not inside the random-start window, race, over-time
 // and interval cues up to their phase's length. Every such row is returned; the player bank
 // takes as many as it has players. Raises platform::DatabaseError.
-CueRows ReadRunCues(platform::Query& scratch, const QString& eventCode, const CueRunLengths& lengths);
+CueRows readRunCues(platform::Query& scratch, const QString& eventCode, const CueRunLengths& lengths);
 
 } // namespace console

@@ -13,7 +13,7 @@ namespace {
 const QString LineEnd = QStringLiteral("\r\n");
 
 // Every line of `text` ended by CR LF, whatever line ends it came with.
-QString WithCrLf(QString text)
+QString withCrLf(QString text)
 {
     text.replace(LineEnd, QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -23,39 +23,39 @@ QString WithCrLf(QString text)
 
 } // namespace
 
-QByteArray DtimeFileBytes(const QString& clockText, QChar letter)
+QByteArray dtimeFileBytes(const QString& clockText, QChar letter)
 {
-    return platform::ToCp932(clockText.left(8) + letter + LineEnd);
+    return platform::toCp932(clockText.left(8) + letter + LineEnd);
 }
 
-QByteArray RInfoFileBytes(const std::vector<ScheduleLine>& rows)
+QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows)
 {
     QString text;
     for (const ScheduleLine& row : rows)
         text += row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu + LineEnd;
     // A row stored before its text was checked must not put control bytes before the monitor.
-    return platform::ToCp932(platform::WithoutControlCharacters(text));
+    return platform::toCp932(platform::withoutControlCharacters(text));
 }
 
-QByteArray RInfomemFileBytes(const QString& memo, bool shown)
+QByteArray rInfomemFileBytes(const QString& memo, bool shown)
 {
     // The memo is stored as typed (its field is bound); the monitor gets it without NUL and the
     // other control bytes.
-    return shown ? platform::ToCp932(WithCrLf(platform::WithoutControlCharacters(memo)) + LineEnd)
+    return shown ? platform::toCp932(withCrLf(platform::withoutControlCharacters(memo)) + LineEnd)
                  : QByteArray();
 }
 
-bool MonitorFiles::WriteClosed()
+bool MonitorFiles::writeClosed()
 {
-    const bool time = WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
-    const bool schedule = WriteSchedule({});
-    const bool memo = WriteMemo(QString(), false);
+    const bool time = writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
+    const bool schedule = writeSchedule({});
+    const bool memo = writeMemo(QString(), false);
     const bool written = Flush();
     return time && schedule && memo && written;
 }
 
 MonitorFileWriter::MonitorFileWriter()
-    : m_folder(platform::DataFolder())
+    : m_folder(platform::dataFolder())
 {
 }
 
@@ -66,21 +66,21 @@ MonitorFileWriter::MonitorFileWriter(QString folder)
 
 QString MonitorFileWriter::FilePath(const QString& name) const { return QDir(m_folder).filePath(name); }
 
-bool MonitorFileWriter::WriteTime(const QString& clockText, QChar letter)
+bool MonitorFileWriter::writeTime(const QString& clockText, QChar letter)
 {
     // Replacing a file waits for the disk to have it (tens of milliseconds on a busy machine):
     // never on the tick.
-    return m_background.Write(FilePath(DtimeFileName), DtimeFileBytes(clockText, letter));
+    return m_background.Write(FilePath(DtimeFileName), dtimeFileBytes(clockText, letter));
 }
 
-bool MonitorFileWriter::WriteSchedule(const std::vector<ScheduleLine>& rows)
+bool MonitorFileWriter::writeSchedule(const std::vector<ScheduleLine>& rows)
 {
-    return ReplaceFile(FilePath(RInfoFileName), RInfoFileBytes(rows));
+    return ReplaceFile(FilePath(RInfoFileName), rInfoFileBytes(rows));
 }
 
-bool MonitorFileWriter::WriteMemo(const QString& memo, bool shown)
+bool MonitorFileWriter::writeMemo(const QString& memo, bool shown)
 {
-    return ReplaceFile(FilePath(RInfomemFileName), RInfomemFileBytes(memo, shown));
+    return ReplaceFile(FilePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
 }
 
 bool MonitorFileWriter::Flush() { return m_background.Flush(FlushWaitMs); }

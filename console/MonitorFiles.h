@@ -32,11 +32,11 @@ struct ScheduleLine {
 
 // Contents of the three files, as bytes.
 // "Dtime.txt": the first eight characters of the clock text, the letter, CR LF.
-QByteArray DtimeFileBytes(const QString& clockText, QChar letter);
+QByteArray dtimeFileBytes(const QString& clockText, QChar letter);
 // "RInfo.txt": one line "btime,etime,rmenu" per row; empty without rows.
-QByteArray RInfoFileBytes(const std::vector<ScheduleLine>& rows);
+QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows);
 // "RInfomem.txt": the memo text and one line end while the information is shown; else empty.
-QByteArray RInfomemFileBytes(const QString& memo, bool shown);
+QByteArray rInfomemFileBytes(const QString& memo, bool shown);
 
 // Where the console writes the monitor files. Writes report false on failure; the console goes
 // on either way and the monitor keeps the old content.
@@ -45,9 +45,9 @@ public:
     virtual ~MonitorFiles() = default;
     // The time file, written ten times a second at most: it may be written after the call
     // returns, and a failure is then reported by a later call (or by Flush).
-    virtual bool WriteTime(const QString& clockText, QChar letter) = 0;
-    virtual bool WriteSchedule(const std::vector<ScheduleLine>& rows) = 0;
-    virtual bool WriteMemo(const QString& memo, bool shown) = 0;
+    virtual bool writeTime(const QString& clockText, QChar letter) = 0;
+    virtual bool writeSchedule(const std::vector<ScheduleLine>& rows) = 0;
+    virtual bool writeMemo(const QString& memo, bool shown) = 0;
     // Waits (bounded) until every write handed over has reached its file; true when they did
     // and none failed.
     virtual bool Flush() { return true; }
@@ -55,7 +55,7 @@ public:
     // The state the monitor is left in when the console closes: "00:00:00T", no schedule,
     // no information text, on disk when it returns, so that no earlier time write can follow
     // it. True when all three were written.
-    bool WriteClosed();
+    bool writeClosed();
 };
 
 // Writes the files into a folder (by default the data folder). The time file is replaced on a
@@ -71,9 +71,9 @@ public:
 
     QString FilePath(const QString& name) const;
 
-    bool WriteTime(const QString& clockText, QChar letter) override;
-    bool WriteSchedule(const std::vector<ScheduleLine>& rows) override;
-    bool WriteMemo(const QString& memo, bool shown) override;
+    bool writeTime(const QString& clockText, QChar letter) override;
+    bool writeSchedule(const std::vector<ScheduleLine>& rows) override;
+    bool writeMemo(const QString& memo, bool shown) override;
     bool Flush() override;
 
 private:
@@ -83,7 +83,7 @@ private:
 
 // The open event's schedule rows from table rmenu, by start time.
 // Raises platform::DatabaseError when the select fails.
-std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QString& eventCode);
+std::vector<ScheduleLine> readScheduleLines(platform::Database& db, const QString& eventCode);
 
 // Rewrites "RInfo.txt" from the event's schedule. A failing select raises to the caller; a
 // failing file write is ignored (returns false).

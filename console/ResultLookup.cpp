@@ -7,13 +7,13 @@
 
 namespace console {
 
-NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText)
+NextHeat lookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText)
 {
     platform::Query& q = *dm.Qresult;
     q.Close();
-    q.ClearSQL();
-    q.AddSQL(schedule_sql::EventRows(eventCode));
-    q.AddSQL(QStringLiteral("and btime>='") + EscapeApostrophes(nowText) + QLatin1Char('\''));
+    q.clearSQL();
+    q.addSQL(schedule_sql::eventRows(eventCode));
+    q.addSQL(QStringLiteral("and btime>='") + EscapeApostrophes(nowText) + QLatin1Char('\''));
     q.Open();
     NextHeat next;
     if (q.RecordCount() >= 2) {
@@ -23,9 +23,9 @@ NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString
         next.label = next.round + QLatin1Char('-') + next.heat;
     }
     q.Close();
-    q.ClearSQL();
-    q.AddSQL(QStringLiteral("select * from result ") + EventWhere(eventCode));
-    q.AddSQL(QStringLiteral("and round='") + EscapeApostrophes(next.round) + QStringLiteral("' and heat='")
+    q.clearSQL();
+    q.addSQL(QStringLiteral("select * from result ") + eventWhere(eventCode));
+    q.addSQL(QStringLiteral("and round='") + EscapeApostrophes(next.round) + QStringLiteral("' and heat='")
         + EscapeApostrophes(next.heat) + QLatin1Char('\''));
     q.Open();
     return next;

@@ -18,6 +18,6 @@ struct NextHeat {
 // Looks the next heat up on the data module's results query (rows of rmenu from `nowText` on,
 // H:MM:SS), then opens that query on the heat's rows of table result; they are left unread for
 // the results display. Raises platform::DatabaseError when a select fails.
-NextHeat LookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText);
+NextHeat lookupNextHeatResults(TDM1& dm, const QString& eventCode, const QString& nowText);
 
 } // namespace console

@@ -13,11 +13,11 @@
 namespace console {
 
 using namespace schedule_sql;
-using platform::LongTimeTextOfSeconds;
+using platform::longTimeTextOfSeconds;
 
 namespace {
 
-void RefuseIfPastMidnight(qint64 end)
+void refuseIfPastMidnight(qint64 end)
 {
     if (end >= SecondsPerDay)
         throw ScheduleRefusal { schedule_text::PastMidnight };
@@ -40,7 +40,7 @@ struct NewRow {
     QString heattl {};
 };
 
-NewRow PlainRow(int start, int end, const QString& text, int uc)
+NewRow plainRow(int start, int end, const QString& text, int uc)
 {
     return { .start = start, .end = end, .text = text, .uc = uc };
 }
@@ -51,8 +51,8 @@ void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
         { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,round,heat,uc")
                 + (row.titled ? QStringLiteral(",roundtl,heattl)values(") : QStringLiteral(")values(")),
             Quoted(code) + QLatin1Char(',') + QString::number(row.rr) + QLatin1Char(',')
-                + Quoted(LongTimeTextOfSeconds(row.start)) + QLatin1Char(','),
-            Quoted(LongTimeTextOfSeconds(row.end)) + QStringLiteral(",'-',") + Quoted(row.text)
+                + Quoted(longTimeTextOfSeconds(row.start)) + QLatin1Char(','),
+            Quoted(longTimeTextOfSeconds(row.end)) + QStringLiteral(",'-',") + Quoted(row.text)
                 + QLatin1Char(','),
             Quoted(row.round) + QLatin1Char(',') + Quoted(row.heat) + QLatin1Char(',')
                 + Quoted(QString::number(row.uc)),
@@ -62,13 +62,13 @@ void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
 }
 
 // "and round='R' and roundtl='T'": the heats of one round.
-QString RoundFilter(const ScheduleRow& heat)
+QString roundFilter(const ScheduleRow& heat)
 {
     return QStringLiteral("and round=") + Quoted(heat.round) + QStringLiteral(" and roundtl=")
         + Quoted(heat.roundtl);
 }
 
-QString UcFilter(int uc) { return QStringLiteral(" and uc=") + Quoted(QString::number(uc)); }
+QString ucFilter(int uc) { return QStringLiteral(" and uc=") + Quoted(QString::number(uc)); }
 
 // The heats of a round are numbered 1, 2, ... 10, 11: they compare and sort as numbers.
 const QString HeatNumber = QStringLiteral("cast(heat as integer)");
@@ -81,7 +81,7 @@ std::optional<size_t> IndexOf(const std::vector<ScheduleRow>& rows, std::optiona
     return it == rows.end() ? std::nullopt : std::optional(size_t(it - rows.begin()));
 }
 
-bool SameRound(const ScheduleRow& a, const ScheduleRow& b)
+bool sameRound(const ScheduleRow& a, const ScheduleRow& b)
 {
     return a.round == b.round && a.roundtl == b.roundtl;
 }
@@ -91,7 +91,7 @@ std::vector<ScheduleRow> ReadAll(platform::Query& q)
 {
     std::vector<ScheduleRow> rows;
     for (q.First(); !q.Eof(); q.Next())
-        rows.push_back(ReadScheduleRow(q));
+        rows.push_back(readScheduleRow(q));
     q.Close();
     return rows;
 }
@@ -108,7 +108,7 @@ struct LiveEdits {
 
 } // namespace
 
-bool ScheduleRow::IsRound() const { return !round.isEmpty() && round != QLatin1String("0"); }
+bool ScheduleRow::isRound() const { return !round.isEmpty() && round != QLatin1String("0"); }
 
 int ScheduleRow::Duration() const
 {
@@ -116,19 +116,19 @@ int ScheduleRow::Duration() const
     return d >= 0 ? d : d + SecondsPerDay;
 }
 
-QString HeatText(const QString& title, const QString& round, const QString& heatWord, int heat)
+QString heatText(const QString& title, const QString& round, const QString& heatWord, int heat)
 {
     const bool numbered = !round.isEmpty() && round != QLatin1String("0");
     const QString name = numbered ? title + QLatin1Char(' ') + round : title;
     return name + QLatin1Char(' ') + heatWord + QLatin1Char(' ') + QString::number(heat);
 }
 
-QString schedule_text::DeleteRound(const QString& round)
+QString schedule_text::deleteRound(const QString& round)
 {
     return QStringLiteral("選択したラウンド ") + round + QStringLiteral(" を削除してよろしいですか？");
 }
 
-ScheduleRow ReadScheduleRow(platform::Query& q)
+ScheduleRow readScheduleRow(platform::Query& q)
 {
     auto text = [&q](const char* name) {
         platform::Field* f = q.FindField(QLatin1String(name));
@@ -153,9 +153,9 @@ Schedule::Schedule(TDM1& dm, QString eventCode, platform::Asker* asker)
 {
 }
 
-platform::Asker& Schedule::Ask() const { return m_asker ? *m_asker : platform::CurrentAsker(); }
+platform::Asker& Schedule::Ask() const { return m_asker ? *m_asker : platform::currentAsker(); }
 
-bool Schedule::ZeroRefused(int duration) const
+bool Schedule::zeroRefused(int duration) const
 {
     // A row of no length would share its start with the next row, which the first-row test of a
     // change and the search for a row by its start cannot tell apart.
@@ -183,40 +183,40 @@ template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
 std::vector<ScheduleRow> Schedule::Rows()
 {
     platform::Query& q = *m_dm.Qtemp;
-    Open(q, { EventRows(m_code), QStringLiteral("order by btime") });
+    Open(q, { eventRows(m_code), QStringLiteral("order by btime") });
     return ReadAll(q);
 }
 
 std::vector<ScheduleRow> Schedule::Heats(const ScheduleRow& heat, const QString& order)
 {
     platform::Query& q = *m_dm.Qtemp;
-    Open(q, { EventRows(m_code), RoundFilter(heat), QStringLiteral("order by ") + order });
+    Open(q, { eventRows(m_code), roundFilter(heat), QStringLiteral("order by ") + order });
     return ReadAll(q);
 }
 
 std::optional<ScheduleRow> Schedule::Row(int uc)
 {
     platform::Query& q = *m_dm.Qtemp;
-    Open(q, { EventRows(m_code), UcFilter(uc) });
+    Open(q, { eventRows(m_code), ucFilter(uc) });
     std::optional<ScheduleRow> row;
     if (!q.Eof())
-        row = ReadScheduleRow(q);
+        row = readScheduleRow(q);
     q.Close();
     return row;
 }
 
-std::optional<ScheduleRow> Schedule::AskOnHeat(
+std::optional<ScheduleRow> Schedule::askOnHeat(
     std::optional<int> selected, const std::function<QString(const ScheduleRow&)>& question)
 {
     if (!selected)
         return std::nullopt;
     std::optional<ScheduleRow> row = Row(*selected);
-    if (!row || !row->IsRound() || !Ask().askYesNo(schedule_text::Confirm, question(*row)))
+    if (!row || !row->isRound() || !Ask().askYesNo(schedule_text::Confirm, question(*row)))
         return std::nullopt;
     return row;
 }
 
-template <class Body> ScheduleOutcome Schedule::RunOnRow(std::optional<int> selected, Body&& body)
+template <class Body> ScheduleOutcome Schedule::runOnRow(std::optional<int> selected, Body&& body)
 {
     return Run([&] {
         const std::vector<ScheduleRow> rows = Rows();
@@ -226,10 +226,10 @@ template <class Body> ScheduleOutcome Schedule::RunOnRow(std::optional<int> sele
 }
 
 template <class Body>
-ScheduleOutcome Schedule::RunOnRound(std::optional<int> selected,
+ScheduleOutcome Schedule::runOnRound(std::optional<int> selected,
     const std::function<QString(const ScheduleRow&)>& question, const QString& order, Body&& body)
 {
-    const std::optional<ScheduleRow> heat = AskOnHeat(selected, question);
+    const std::optional<ScheduleRow> heat = askOnHeat(selected, question);
     if (!heat)
         return {};
     return Run([&] {
@@ -238,19 +238,19 @@ ScheduleOutcome Schedule::RunOnRound(std::optional<int> selected,
     });
 }
 
-int Schedule::NewUc()
+int Schedule::newUc()
 {
     platform::Query& q = *m_dm.Qtemp;
-    Open(q, { QStringLiteral("select max(uc) as vmax from rmenu ") + EventWhere(m_code) });
+    Open(q, { QStringLiteral("select max(uc) as vmax from rmenu ") + eventWhere(m_code) });
     const int highest = q.FieldByName(QStringLiteral("vmax"))->AsString().toInt();
     q.Close();
     return highest + 1;
 }
 
-QTime Schedule::LatestEnd()
+QTime Schedule::latestEnd()
 {
     platform::Query& q = *m_dm.Qtemp;
-    Open(q, { EventRows(m_code), QStringLiteral("order by etime desc") });
+    Open(q, { eventRows(m_code), QStringLiteral("order by etime desc") });
     const QTime end = q.Eof() ? QTime(0, 0) : q.FieldByName(QStringLiteral("etime"))->AsTime();
     q.Close();
     return end;
@@ -260,7 +260,7 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
 {
     platform::Query& q = *m_dm.Qtemp;
     Open(q,
-        { EventRows(m_code),
+        { eventRows(m_code),
             startText.isEmpty() ? QString(QStringLiteral("order by ") + order)
                                 : QString(QStringLiteral("and btime>=") + Quoted(startText)
                                     + QStringLiteral(" order by ") + order) });
@@ -272,9 +272,9 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
     };
     std::vector<Laid> laid;
     for (q.First(); !q.Eof(); q.Next()) {
-        const ScheduleRow row = ReadScheduleRow(q);
+        const ScheduleRow row = readScheduleRow(q);
         const int start = laid.empty() ? row.btime : laid.back().end;
-        RefuseIfPastMidnight(start + row.Duration());
+        refuseIfPastMidnight(start + row.Duration());
         laid.push_back({ row.uc, start, start + row.Duration() });
     }
     q.Close();
@@ -282,11 +282,11 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
         return select;
     for (const Laid& row : laid)
         Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(LongTimeTextOfSeconds(row.start)),
-                QStringLiteral(",etime=") + Quoted(LongTimeTextOfSeconds(row.end))
+            { QStringLiteral("update rmenu set btime=") + Quoted(longTimeTextOfSeconds(row.start)),
+                QStringLiteral(",etime=") + Quoted(longTimeTextOfSeconds(row.end))
                     + QStringLiteral(",rr='-1'"),
-                EventWhere(m_code) + UcFilter(row.uc) });
-    Exec(q, { QStringLiteral("update rmenu set rr=1 ") + EventWhere(m_code) });
+                eventWhere(m_code) + ucFilter(row.uc) });
+    Exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
     return select;
 }
 
@@ -299,37 +299,37 @@ ScheduleOutcome Schedule::Add(
     const ScheduleEditor& editor, std::optional<int> selected, const std::optional<RoundEditor>& round)
 {
     const int duration = Seconds(editor.duration);
-    if (ZeroRefused(duration))
+    if (zeroRefused(duration))
         return {};
     return Run([&] {
-        const int uc = NewUc();
+        const int uc = newUc();
         const std::vector<ScheduleRow> rows = Rows();
         if (rows.empty()) {
             // The first row starts the schedule, in round mode too.
             const int start = Seconds(editor.start);
-            RefuseIfPastMidnight(start + duration);
-            InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+            refuseIfPastMidnight(start + duration);
+            InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
             return Placed(ScheduleOutcome::Place::Last);
         }
         if (round) {
             const std::optional<size_t> at = IndexOf(rows, selected);
-            return AddRound(*round, duration, rows[at.value_or(rows.size() - 1)], uc);
+            return addRound(*round, duration, rows[at.value_or(rows.size() - 1)], uc);
         }
         const int start = rows.back().End();
-        RefuseIfPastMidnight(start + duration);
-        InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+        refuseIfPastMidnight(start + duration);
+        InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
         return Placed(ScheduleOutcome::Place::Last);
     });
 }
 
-ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc)
+ScheduleOutcome Schedule::addRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc)
 {
     platform::Query& q2 = *m_dm.Qtemp2;
     const QString number = QString::number(round.round);
     ScheduleRow newRound;
     newRound.round = number;
     newRound.roundtl = round.title;
-    Open(q2, { EventRows(m_code), RoundFilter(newRound) });
+    Open(q2, { eventRows(m_code), roundFilter(newRound) });
     const bool taken = !q2.Eof();
     q2.Close();
     if (taken)
@@ -337,21 +337,21 @@ ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const
 
     // After the selected plain row, or after the last heat of the selected round.
     int start = after.End();
-    if (after.IsRound()) {
-        Open(q2, { EventRows(m_code), RoundFilter(after), QStringLiteral("order by btime desc") });
+    if (after.isRound()) {
+        Open(q2, { eventRows(m_code), roundFilter(after), QStringLiteral("order by btime desc") });
         if (!q2.Eof())
-            start = ReadScheduleRow(q2).End();
+            start = readScheduleRow(q2).End();
         q2.Close();
     }
     const int heats = std::max(0, round.heats);
-    RefuseIfPastMidnight(start + qint64(heats) * duration);
+    refuseIfPastMidnight(start + qint64(heats) * duration);
     for (int i = 1; i <= heats; ++i) {
         const int heatStart = start + (i - 1) * duration;
         InsertRow(*m_dm.Qtemp, m_code,
             { .rr = -1,
                 .start = heatStart,
                 .end = heatStart + duration,
-                .text = HeatText(round.title, number, round.heatWord, i),
+                .text = heatText(round.title, number, round.heatWord, i),
                 .uc = uc + i - 1,
                 .round = number,
                 .heat = QString::number(i),
@@ -362,26 +362,26 @@ ScheduleOutcome Schedule::AddRound(const RoundEditor& round, int duration, const
     // The new heats (marked to go in front) keep their times; the rows that followed the
     // round's start move back behind them.
     ScheduleOutcome out = Placed(ScheduleOutcome::Place::Last);
-    out.shownSql = resettime(LongTimeTextOfSeconds(start));
+    out.shownSql = resettime(longTimeTextOfSeconds(start));
     return out;
 }
 
 ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int> selected)
 {
     const int duration = Seconds(editor.duration);
-    if (ZeroRefused(duration))
+    if (zeroRefused(duration))
         return {};
-    return RunOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
+    return runOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
         const ScheduleRow& row = rows[at];
-        if (row.IsRound() && at + 1 < rows.size() && SameRound(rows[at + 1], row))
+        if (row.isRound() && at + 1 < rows.size() && sameRound(rows[at + 1], row))
             throw ScheduleRefusal { schedule_text::InsertInRound };
-        const int uc = NewUc();
+        const int uc = newUc();
         const int start = row.End();
-        RefuseIfPastMidnight(start + duration);
+        refuseIfPastMidnight(start + duration);
         Exec(*m_dm.Qtemp,
-            { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
-                QStringLiteral("and btime>=") + Quoted(LongTimeTextOfSeconds(start)) });
-        InsertRow(*m_dm.Qtemp, m_code, PlainRow(start, start + duration, editor.text, uc));
+            { QStringLiteral("update rmenu set rr=2 ") + eventWhere(m_code),
+                QStringLiteral("and btime>=") + Quoted(longTimeTextOfSeconds(start)) });
+        InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
         RechainSchedule(QStringLiteral("rr,btime"));
         return Placed(ScheduleOutcome::Place::Row, uc);
     });
@@ -392,42 +392,42 @@ ScheduleOutcome Schedule::Change(const ScheduleEditor& editor, std::optional<int
     if (!selected)
         return {};
     const int duration = Seconds(editor.duration);
-    if (ZeroRefused(duration))
+    if (zeroRefused(duration))
         return {};
     const std::optional<ScheduleRow> chosen = Row(*selected);
     if (!chosen)
         return {};
-    if (chosen->IsRound()) {
+    if (chosen->isRound()) {
         if (!Ask().askYesNo(schedule_text::Confirm, schedule_text::ChangeRound))
             return {};
         return Run([&] {
             // Every heat of the round takes the new duration from its own start.
             const std::vector<ScheduleRow> heats = Heats(*chosen, QStringLiteral("btime"));
             for (const ScheduleRow& heat : heats)
-                RefuseIfPastMidnight(heat.btime + duration);
+                refuseIfPastMidnight(heat.btime + duration);
             for (const ScheduleRow& heat : heats)
                 Exec(*m_dm.Qedit,
                     { QStringLiteral("update rmenu set etime=")
-                            + Quoted(LongTimeTextOfSeconds(heat.btime + duration)),
-                        EventWhere(m_code) + UcFilter(heat.uc) });
+                            + Quoted(longTimeTextOfSeconds(heat.btime + duration)),
+                        eventWhere(m_code) + ucFilter(heat.uc) });
             RechainSchedule(QStringLiteral("rr,btime"));
             return Placed(ScheduleOutcome::Place::Row, chosen->uc);
         });
     }
-    return RunOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
+    return runOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
         const ScheduleRow& row = rows[at];
         // Only the first row takes the start picker's time: it is the start of the schedule.
         const int start = rows.front().btime == row.btime ? Seconds(editor.start) : row.btime;
-        RefuseIfPastMidnight(start + duration);
+        refuseIfPastMidnight(start + duration);
         Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set rr='-1' ") + EventWhere(m_code),
-                QStringLiteral("and btime<=") + Quoted(LongTimeTextOfSeconds(row.btime)) });
+            { QStringLiteral("update rmenu set rr='-1' ") + eventWhere(m_code),
+                QStringLiteral("and btime<=") + Quoted(longTimeTextOfSeconds(row.btime)) });
         Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(LongTimeTextOfSeconds(start))
-                    + QStringLiteral(",etime=") + Quoted(LongTimeTextOfSeconds(start + duration))
+            { QStringLiteral("update rmenu set btime=") + Quoted(longTimeTextOfSeconds(start))
+                    + QStringLiteral(",etime=") + Quoted(longTimeTextOfSeconds(start + duration))
                     + QStringLiteral(",rr='-1'"),
-                QStringLiteral(",rmenu=") + Quoted(editor.text) + QLatin1Char(' ') + EventWhere(m_code)
-                    + UcFilter(row.uc) });
+                QStringLiteral(",rmenu=") + Quoted(editor.text) + QLatin1Char(' ') + eventWhere(m_code)
+                    + ucFilter(row.uc) });
         RechainSchedule(QStringLiteral("rr,btime"));
         return Placed(ScheduleOutcome::Place::Row, row.uc);
     });
@@ -440,7 +440,7 @@ ScheduleOutcome Schedule::Delete(std::optional<int> selected)
     if (!at)
         return {};
     const ScheduleRow row = rows[*at];
-    if (row.IsRound()) {
+    if (row.isRound()) {
         Ask().inform(QString(), schedule_text::DeleteRoundRow);
         return {};
     }
@@ -456,7 +456,7 @@ ScheduleOutcome Schedule::Delete(std::optional<int> selected)
     return Run([&] {
         ScheduleOutcome out = follow ? Placed(ScheduleOutcome::Place::Row, *follow) : Placed({});
         out.shownSql = Exec(*m_dm.Qtemp,
-            { QStringLiteral("delete from rmenu ") + EventWhere(m_code), UcFilter(row.uc).mid(1) });
+            { QStringLiteral("delete from rmenu ") + eventWhere(m_code), ucFilter(row.uc).mid(1) });
         RechainSchedule(QStringLiteral("btime"));
         return out;
     });
@@ -465,12 +465,12 @@ ScheduleOutcome Schedule::Delete(std::optional<int> selected)
 ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::HeatOrder; };
-    return RunOnRound(
+    return runOnRound(
         selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto& byStart) {
             // Every heat takes the slot length of the round's earliest heat, from its start on.
             const int length = byStart.front().Duration();
             int start = byStart.front().btime;
-            RefuseIfPastMidnight(start + qint64(byStart.size()) * length);
+            refuseIfPastMidnight(start + qint64(byStart.size()) * length);
             platform::Query& q = *m_dm.Qtemp;
 
             // The selected heat and those numbered after it, then those numbered before it.
@@ -478,33 +478,33 @@ ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
             LiveEdits live { q };
             for (const char* compare : { ">=", "<" }) {
                 Open(q,
-                    { EventRows(m_code),
-                        RoundFilter(heat) + QStringLiteral(" and ") + HeatNumber + QLatin1String(compare)
+                    { eventRows(m_code),
+                        roundFilter(heat) + QStringLiteral(" and ") + HeatNumber + QLatin1String(compare)
                             + number,
                         QStringLiteral("order by ") + HeatNumber },
                     true);
                 for (q.First(); !q.Eof(); q.Next()) {
                     q.Edit();
-                    q.FieldByName(QStringLiteral("btime"))->SetAsString(LongTimeTextOfSeconds(start));
+                    q.FieldByName(QStringLiteral("btime"))->SetAsString(longTimeTextOfSeconds(start));
                     q.FieldByName(QStringLiteral("etime"))
-                        ->SetAsString(LongTimeTextOfSeconds(start + length));
+                        ->SetAsString(longTimeTextOfSeconds(start + length));
                     q.FieldByName(QStringLiteral("rr"))->SetAsInteger(-1);
                     q.Post();
                     start += length;
                 }
             }
-            Exec(q, { QStringLiteral("update rmenu set rr=1 ") + EventWhere(m_code) });
+            Exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
             return Placed(ScheduleOutcome::Place::Row, heat.uc);
         });
 }
 
-ScheduleOutcome Schedule::DeleteRound(std::optional<int> selected)
+ScheduleOutcome Schedule::deleteRound(std::optional<int> selected)
 {
-    const auto question = [](const ScheduleRow& heat) { return schedule_text::DeleteRound(heat.round); };
-    return RunOnRound(selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto&) {
+    const auto question = [](const ScheduleRow& heat) { return schedule_text::deleteRound(heat.round); };
+    return runOnRound(selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto&) {
         ScheduleOutcome out = Placed({});
         out.shownSql = Exec(
-            *m_dm.Qtemp, { QStringLiteral("delete from rmenu ") + EventWhere(m_code), RoundFilter(heat) });
+            *m_dm.Qtemp, { QStringLiteral("delete from rmenu ") + eventWhere(m_code), roundFilter(heat) });
         RechainSchedule(QStringLiteral("btime"));
         return out;
     });
@@ -513,7 +513,7 @@ ScheduleOutcome Schedule::DeleteRound(std::optional<int> selected)
 ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::AddHeat; };
-    return RunOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
+    return runOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
         [&](const ScheduleRow& heat, const auto& byNumber) {
             const ScheduleRow& last = byNumber.front();
             platform::Query& q = *m_dm.Qtemp;
@@ -521,18 +521,18 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
             if (length == 0)
                 throw ScheduleRefusal { schedule_text::ZeroDuration };
             const int start = last.End();
-            RefuseIfPastMidnight(start + length);
+            refuseIfPastMidnight(start + length);
             const int number = last.heat.toInt() + 1;
-            const int uc = NewUc();
+            const int uc = newUc();
             Exec(q,
-                { QStringLiteral("update rmenu set rr=2 ") + EventWhere(m_code),
-                    QStringLiteral("and btime>=") + Quoted(LongTimeTextOfSeconds(start)) });
+                { QStringLiteral("update rmenu set rr=2 ") + eventWhere(m_code),
+                    QStringLiteral("and btime>=") + Quoted(longTimeTextOfSeconds(start)) });
             // The text is built from the round's titles, which may hold blanks of their own.
             InsertRow(q, m_code,
                 { .rr = 1,
                     .start = start,
                     .end = start + length,
-                    .text = HeatText(heat.roundtl, heat.round, heat.heattl, number),
+                    .text = heatText(heat.roundtl, heat.round, heat.heattl, number),
                     .uc = uc,
                     .round = heat.round,
                     .heat = QString::number(number),
@@ -547,11 +547,11 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
 ScheduleOutcome Schedule::DeleteHeat(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::DeleteHeat; };
-    return RunOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
+    return runOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
         [&](const ScheduleRow& heat, const auto& byNumber) {
             const int removed = byNumber.front().uc;
             Exec(*m_dm.Qtemp,
-                { QStringLiteral("delete from rmenu ") + EventWhere(m_code), UcFilter(removed).mid(1) });
+                { QStringLiteral("delete from rmenu ") + eventWhere(m_code), ucFilter(removed).mid(1) });
             RechainSchedule(QStringLiteral("rr,btime"));
             // The grid stays on the selected heat; when that was the one removed, on the round's new
             // last heat.

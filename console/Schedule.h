@@ -38,7 +38,7 @@ struct ScheduleRow {
     QString heattl;
 
     // A heat of a round: its round text is neither empty nor "0".
-    bool IsRound() const;
+    bool isRound() const;
     // etime - btime; a row that ends after midnight counts the time up to its end.
     int Duration() const;
     // btime + Duration(): where the next row starts (24:00:00 or later for a row past midnight).
@@ -62,7 +62,7 @@ struct RoundEditor {
 
 // The text of heat `heat` of a round: "予選 2 ヒート 1"; with round "0" (or empty) the number is
 // left out: "予選 ヒート 1".
-QString HeatText(const QString& title, const QString& round, const QString& heatWord, int heat);
+QString heatText(const QString& title, const QString& round, const QString& heatWord, int heat);
 
 // What a command did and where the schedule grid should stand afterwards.
 struct ScheduleOutcome {
@@ -98,7 +98,7 @@ inline const QString HeatOrder = QStringLiteral("選択したヒートをラウ�
 inline const QString AddHeat = QStringLiteral("選択中のラウンドにヒートを追加してよろしいですか？");
 inline const QString DeleteHeat = QStringLiteral("選択中のラウンドからヒートを削除してよろしいですか？");
 // "選択したラウンド 2 を削除してよろしいですか？"
-QString DeleteRound(const QString& round);
+QString deleteRound(const QString& round);
 } // namespace schedule_text
 
 // Raised inside a command that finds, after its transaction began, that it must not go on (a row
@@ -130,7 +130,7 @@ public:
 
     // The round commands of the grid's popup menu, on the round of the selected heat.
     ScheduleOutcome HeatOrder(std::optional<int> selected); // the selected heat runs first
-    ScheduleOutcome DeleteRound(std::optional<int> selected);
+    ScheduleOutcome deleteRound(std::optional<int> selected);
     ScheduleOutcome AddHeat(std::optional<int> selected); // after the highest-numbered heat
     ScheduleOutcome DeleteHeat(std::optional<int> selected); // the highest-numbered heat
 
@@ -144,31 +144,31 @@ public:
     QString resettime(const QString& startText);
 
     // The latest end of the schedule; 0:00:00 without rows.
-    QTime LatestEnd();
+    QTime latestEnd();
     // The event's rows by start time.
     std::vector<ScheduleRow> Rows();
     std::optional<ScheduleRow> Row(int uc);
 
 private:
     template <class Body> ScheduleOutcome Run(Body&& body);
-    ScheduleOutcome AddRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc);
+    ScheduleOutcome addRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc);
     // The selected row when it is a heat and the operator answers the question with Yes.
-    std::optional<ScheduleRow> AskOnHeat(
+    std::optional<ScheduleRow> askOnHeat(
         std::optional<int> selected, const std::function<QString(const ScheduleRow&)>& question);
     // Runs `body` with the event's rows by start and the index of the selected one, in one
     // transaction; nothing when the row is gone.
-    template <class Body> ScheduleOutcome RunOnRow(std::optional<int> selected, Body&& body);
+    template <class Body> ScheduleOutcome runOnRow(std::optional<int> selected, Body&& body);
     // Asks about the selected heat; on Yes runs `body` with the heat and its round's heats in
     // `order`, in one transaction.
     template <class Body>
-    ScheduleOutcome RunOnRound(std::optional<int> selected,
+    ScheduleOutcome runOnRound(std::optional<int> selected,
         const std::function<QString(const ScheduleRow&)>& question, const QString& order, Body&& body);
     // The heats of the round of `heat`, in the order given.
     std::vector<ScheduleRow> Heats(const ScheduleRow& heat, const QString& order);
-    int NewUc();
+    int newUc();
     platform::Asker& Ask() const;
     // True, after telling the operator, when a row would get no length.
-    bool ZeroRefused(int duration) const;
+    bool zeroRefused(int duration) const;
 
     TDM1& m_dm;
     QString m_code;
@@ -176,6 +176,6 @@ private:
 };
 
 // Reads the schedule row the query stands on.
-ScheduleRow ReadScheduleRow(platform::Query& q);
+ScheduleRow readScheduleRow(platform::Query& q);
 
 } // namespace console

@@ -9,7 +9,7 @@
 namespace console {
 
 using namespace schedule_sql;
-using platform::LongTimeTextOfSeconds;
+using platform::longTimeTextOfSeconds;
 
 ScheduleItems::ScheduleItems(TDM1& dm, QString eventCode)
     : m_dm(dm)
@@ -17,11 +17,11 @@ ScheduleItems::ScheduleItems(TDM1& dm, QString eventCode)
 {
 }
 
-void ScheduleItems::SetNext(int start, int end, const QString& text, int now)
+void ScheduleItems::setNext(int start, int end, const QString& text, int now)
 {
     m_nextStart = QTime::fromMSecsSinceStartOfDay(start * 1000);
     m_labels.next = text;
-    m_labels.nextTimes = LongTimeTextOfSeconds(start) + QLatin1Char('-') + LongTimeTextOfSeconds(end);
+    m_labels.nextTimes = longTimeTextOfSeconds(start) + QLatin1Char('-') + longTimeTextOfSeconds(end);
     // A next item that should have started already (rows that overlap) is not watched: the
     // ticker would otherwise work the items out afresh at every tick.
     m_waiting = start >= now;
@@ -32,23 +32,23 @@ const ItemLabels& ScheduleItems::Show(const QTime& now)
     const int second = Seconds(now);
     platform::Query& q = *m_dm.Qnext;
     Open(q,
-        { EventRows(m_code),
-            QStringLiteral("and etime>='") + LongTimeTextOfSeconds(second) + QLatin1Char('\''),
+        { eventRows(m_code),
+            QStringLiteral("and etime>='") + longTimeTextOfSeconds(second) + QLatin1Char('\''),
             QStringLiteral("order by btime") });
     m_labels = {};
     m_waiting = false;
     q.First();
     if (q.Eof())
         return m_labels;
-    ScheduleRow row = ReadScheduleRow(q);
+    ScheduleRow row = readScheduleRow(q);
     if (now.msecsSinceStartOfDay() > row.btime * 1000) {
         m_labels.current = row.rmenu;
         q.Next();
         if (q.Eof())
             return m_labels;
-        row = ReadScheduleRow(q);
+        row = readScheduleRow(q);
     }
-    SetNext(row.btime, row.etime, row.rmenu, second);
+    setNext(row.btime, row.etime, row.rmenu, second);
     return m_labels;
 }
 
@@ -59,20 +59,20 @@ const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd
     if (m_waiting && second == start) {
         platform::Query& q = *m_dm.Qnext;
         Open(q,
-            { EventRows(m_code),
-                QStringLiteral("and btime>='") + LongTimeTextOfSeconds(second) + QLatin1Char('\''),
+            { eventRows(m_code),
+                QStringLiteral("and btime>='") + longTimeTextOfSeconds(second) + QLatin1Char('\''),
                 QStringLiteral("order by btime") });
         q.First();
-        if (!q.Eof() && ReadScheduleRow(q).btime == second) {
-            m_labels.current = ReadScheduleRow(q).rmenu;
+        if (!q.Eof() && readScheduleRow(q).btime == second) {
+            m_labels.current = readScheduleRow(q).rmenu;
             q.Next();
             if (q.Eof()) {
                 m_labels.next.clear();
                 m_labels.nextTimes.clear();
                 m_waiting = false;
             } else {
-                const ScheduleRow next = ReadScheduleRow(q);
-                SetNext(next.btime, next.etime, next.rmenu, second);
+                const ScheduleRow next = readScheduleRow(q);
+                setNext(next.btime, next.etime, next.rmenu, second);
             }
         } else {
             // The item has gone from the schedule: never show one that has not started.

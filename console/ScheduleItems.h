@@ -36,7 +36,7 @@ public:
     QTime NextItemStart() const { return m_nextStart; }
 
 private:
-    void SetNext(int start, int end, const QString& text, int now);
+    void setNext(int start, int end, const QString& text, int now);
 
     TDM1& m_dm;
     QString m_code;

@@ -31,9 +31,9 @@ QString Quoted(const QString& text)
 
 int Seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
 
-QString EventRows(const QString& eventCode)
+QString eventRows(const QString& eventCode)
 {
-    return QStringLiteral("select * from rmenu ") + EventWhere(eventCode);
+    return QStringLiteral("select * from rmenu ") + eventWhere(eventCode);
 }
 
 } // namespace console::schedule_sql

@@ -27,6 +27,6 @@ QString Quoted(const QString& text);
 int Seconds(const QTime& time);
 
 // "select * from rmenu where tcode='<code>'", the code's apostrophes doubled.
-QString EventRows(const QString& eventCode);
+QString eventRows(const QString& eventCode);
 
 } // namespace console::schedule_sql

@@ -24,23 +24,23 @@ QString Literal(platform::Query& q, const char* column, bool number = false)
 }
 
 // The code as a statement writes it: the template's 0 bare, an event's code quoted.
-QString CodeLiteral(const QString& code) { return code == Template ? code : Quoted(code); }
+QString codeLiteral(const QString& code) { return code == Template ? code : Quoted(code); }
 
-QStringList ScheduleInsert(platform::Query& row, const QString& code)
+QStringList scheduleInsert(platform::Query& row, const QString& code)
 {
     return { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,"),
         QStringLiteral("rmenu,round,heat,uc,roundtl,heattl)values("),
-        CodeLiteral(code) + QStringLiteral(",1,") + Literal(row, "btime") + QLatin1Char(',')
+        codeLiteral(code) + QStringLiteral(",1,") + Literal(row, "btime") + QLatin1Char(',')
             + Literal(row, "etime") + QStringLiteral(",'-',"),
         Literal(row, "rmenu") + QLatin1Char(',') + Literal(row, "round", true) + QLatin1Char(',')
             + Literal(row, "heat", true) + QLatin1Char(',') + Literal(row, "uc", true) + QLatin1Char(',')
             + Literal(row, "roundtl") + QLatin1Char(',') + Literal(row, "heattl") + QLatin1Char(')') };
 }
 
-QStringList CueInsert(platform::Query& row, const QString& code)
+QStringList cueInsert(platform::Query& row, const QString& code)
 {
     return { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
-        CodeLiteral(code) + QLatin1Char(',') + Literal(row, "bun") + QLatin1Char(',') + Literal(row, "tno")
+        codeLiteral(code) + QLatin1Char(',') + Literal(row, "bun") + QLatin1Char(',') + Literal(row, "tno")
             + QLatin1Char(',') + Literal(row, "mname") + QLatin1Char(')') };
 }
 
@@ -60,20 +60,20 @@ bool ScheduleTemplates::LoadCues() { return Copy(template_text::LoadCues, false,
 
 bool ScheduleTemplates::Copy(const QString& question, bool schedule, const QString& from, const QString& to)
 {
-    platform::Asker& asker = m_asker ? *m_asker : platform::CurrentAsker();
+    platform::Asker& asker = m_asker ? *m_asker : platform::currentAsker();
     if (!asker.askYesNo(QStringLiteral("確認してください。"), question))
         return false;
     const QString table = schedule ? QStringLiteral("rmenu") : QStringLiteral("music");
     platform::Query& rows = *m_dm.Qtemp;
     platform::Transaction tx(*m_dm.Database1);
     Exec(
-        rows, { QStringLiteral("delete from ") + table + QStringLiteral(" where tcode=") + CodeLiteral(to) });
+        rows, { QStringLiteral("delete from ") + table + QStringLiteral(" where tcode=") + codeLiteral(to) });
     // The schedule goes across in the order the grid shows it.
     Open(rows,
-        { QStringLiteral("select * from ") + table + QStringLiteral(" where tcode=") + CodeLiteral(from),
+        { QStringLiteral("select * from ") + table + QStringLiteral(" where tcode=") + codeLiteral(from),
             schedule ? QStringLiteral("order by btime") : QStringLiteral("order by bun,tno") });
     for (rows.First(); !rows.Eof(); rows.Next())
-        Exec(*m_dm.Qedit, schedule ? ScheduleInsert(rows, to) : CueInsert(rows, to));
+        Exec(*m_dm.Qedit, schedule ? scheduleInsert(rows, to) : cueInsert(rows, to));
     rows.Close();
     tx.Commit();
     return true;

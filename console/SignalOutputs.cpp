@@ -12,12 +12,12 @@ SignalOutputs::SignalOutputs(SignalLines& lines, Sleeper& sleeper, Scheduler& sc
 {
 }
 
-bool SignalOutputs::PortOpened(int port) const
+bool SignalOutputs::portOpened(int port) const
 {
     return port >= 1 && port <= 3 && m_opened[static_cast<size_t>(port - 1)];
 }
 
-bool SignalOutputs::EnsureOpen(int port)
+bool SignalOutputs::ensureOpen(int port)
 {
     const auto k = static_cast<size_t>(port - 1);
     if (m_opened[k])
@@ -37,20 +37,20 @@ bool SignalOutputs::EnsureOpen(int port)
 
 SignalOutputs::LineResult SignalOutputs::SetLine(int output, bool high)
 {
-    const int port = PortOf(output);
+    const int port = portOf(output);
     const auto k = static_cast<size_t>(port - 1);
-    const bool switched = IsRts(output) ? m_lines.SetRts(port, high) : m_lines.SetDtr(port, high);
+    const bool switched = isRts(output) ? m_lines.setRts(port, high) : m_lines.setDtr(port, high);
     if (!m_opened[k])
         return LineResult::NotOpen;
     if (switched) {
         m_lineFailureShown[k] = false;
         return LineResult::Switched;
     }
-    LineFailed(port);
+    lineFailed(port);
     return LineResult::Failed;
 }
 
-void SignalOutputs::LineFailed(int port)
+void SignalOutputs::lineFailed(int port)
 {
     const auto k = static_cast<size_t>(port - 1);
     if (!m_lineFailureShown[k] && m_view.status)
@@ -76,7 +76,7 @@ void SignalOutputs::On(int output)
 {
     if (output < 0 || output >= SignalCount)
         return;
-    const bool open = EnsureOpen(PortOf(output));
+    const bool open = ensureOpen(portOf(output));
     if (SetLine(output, true) != LineResult::Failed)
         Lamp(output, open ? LampOn : LampNoPort);
 }
@@ -89,9 +89,9 @@ void SignalOutputs::Off(int output)
         Lamp(output, LampOff);
 }
 
-void SignalOutputs::StartPulse(int pulseMs)
+void SignalOutputs::startPulse(int pulseMs)
 {
-    const bool open = EnsureOpen(3);
+    const bool open = ensureOpen(3);
     if (SetLine(StartOutput, true) == LineResult::Failed)
         return;
     Lamp(StartOutput, open ? LampPulse : LampNoPort);
@@ -100,10 +100,10 @@ void SignalOutputs::StartPulse(int pulseMs)
     // The pulse is short and its length is what the starting light sees: it is timed here, not
     // left to the event loop.
     m_sleeper.Sleep(pulseMs);
-    AllOff();
+    allOff();
 }
 
-void SignalOutputs::AllOff()
+void SignalOutputs::allOff()
 {
     if (SetLine(StartOutput, false) != LineResult::Failed)
         Lamp(StartOutput, LampOff);
@@ -126,7 +126,7 @@ bool SignalOutputs::Sweep(std::function<bool()> countdownRuns)
     return m_sweep.Run(std::move(steps), [countdownRuns] { return !countdownRuns || !countdownRuns(); });
 }
 
-void SignalOutputs::CloseAll()
+void SignalOutputs::closeAll()
 {
     m_sweep.Cancel();
     for (int port = 1; port <= 3; ++port)

@@ -54,7 +54,7 @@ public:
     SignalOutputs(SignalLines& lines, Sleeper& sleeper, Scheduler& scheduler, View view);
 
     // The names the operator knows the ports by ("COM2"), for messages.
-    void SetPortNames(const std::array<QString, 3>& names) { m_portNames = names; }
+    void setPortNames(const std::array<QString, 3>& names) { m_portNames = names; }
 
     // ON 1..5 (output 0..4): opens the port when it has not opened yet, raises the line.
     // A line call that fails on an open port (its adapter pulled out) is said once on the status
@@ -64,30 +64,30 @@ public:
     // OFF 1..5: drops the line. A port never opened stays closed.
     void Off(int output);
     // START: raises DTR of port 3 for `pulseMs`, lamps blue meanwhile.
-    void StartPulse(int pulseMs);
+    void startPulse(int pulseMs);
     // ALL OFF: drops DTR of port 3.
-    void AllOff();
+    void allOff();
 
     // "初期化": ON 1-5 then OFF 1-5, SweepPauseMs apart, without blocking the console. A press
     // while it runs is ignored; `countdownRuns` refuses it (and ends a sweep under way) while a
     // count-down runs, whose signals its OFF steps would undo. False when not started.
     bool Sweep(std::function<bool()> countdownRuns);
-    bool Sweeping() const { return m_sweep.Running(); }
+    bool sweeping() const { return m_sweep.Running(); }
 
     // Closes the three ports, forgets that they opened and greys every lamp.
-    void CloseAll();
-    bool PortOpened(int port) const;
+    void closeAll();
+    bool portOpened(int port) const;
 
 private:
     enum class LineResult { Switched, NotOpen, Failed };
 
-    static int PortOf(int output) { return output / 2 + 1; }
-    static bool IsRts(int output) { return output % 2 == 0; }
+    static int portOf(int output) { return output / 2 + 1; }
+    static bool isRts(int output) { return output % 2 == 0; }
     // Opens the port unless it opened before; true when it is open.
-    bool EnsureOpen(int port);
+    bool ensureOpen(int port);
     // Switches the output's line. A failure on a port that opened is handled by LineFailed.
     LineResult SetLine(int output, bool high);
-    void LineFailed(int port);
+    void lineFailed(int port);
     void Lamp(int output, platform::TColor color);
 
     SignalLines& m_lines;

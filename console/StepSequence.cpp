@@ -19,7 +19,7 @@ bool StepSequence::Run(std::vector<Step> steps, std::function<bool()> keepGoing)
     m_steps = std::move(steps);
     m_keepGoing = std::move(keepGoing);
     m_running = true;
-    RunStep(++m_run, 0);
+    runStep(++m_run, 0);
     return true;
 }
 
@@ -35,7 +35,7 @@ void StepSequence::Finish()
     ++m_run;
 }
 
-void StepSequence::RunStep(unsigned long long run, size_t index)
+void StepSequence::runStep(unsigned long long run, size_t index)
 {
     if (!m_running || run != m_run)
         return;
@@ -57,7 +57,7 @@ void StepSequence::RunStep(unsigned long long run, size_t index)
     std::weak_ptr<bool> alive = m_alive;
     m_scheduler.After(pause, [this, alive, run, index] {
         if (auto a = alive.lock(); a && *a)
-            RunStep(run, index + 1);
+            runStep(run, index + 1);
     });
 }
 

@@ -33,7 +33,7 @@ public:
     void Cancel();
 
 private:
-    void RunStep(unsigned long long run, size_t index);
+    void runStep(unsigned long long run, size_t index);
     void Finish();
 
     Scheduler& m_scheduler;

@@ -14,7 +14,7 @@ constexpr qsizetype MaxTyped = 16;
 
 // Digits of any width become ASCII, full-width colons plain ones; any other character makes the
 // text no time (empty result).
-QString NormalisedTyped(const QString& text)
+QString normalisedTyped(const QString& text)
 {
     QString out;
     for (const QChar c : text) {
@@ -31,9 +31,9 @@ QString NormalisedTyped(const QString& text)
 
 } // namespace
 
-std::optional<QTime> ParseTypedTime(const QString& text)
+std::optional<QTime> parseTypedTime(const QString& text)
 {
-    const QString t = NormalisedTyped(text);
+    const QString t = normalisedTyped(text);
     const qsizetype colons = t.count(QChar(u':'));
     // Where hours, minutes and seconds start, and how many digits the hours have.
     int hourDigits = 0, minute = 0, second = 0;
@@ -156,7 +156,7 @@ void TimePicker::Type(const QString& text)
         m_typed.clear();
     }
     m_typed = QString(m_typed + text).left(MaxTyped);
-    Follow(ParseTypedTime(m_typed).value_or(m_before));
+    Follow(parseTypedTime(m_typed).value_or(m_before));
     lineEdit()->setText(m_typed);
 }
 
@@ -173,11 +173,11 @@ void TimePicker::Finish()
 {
     if (!m_typing)
         return;
-    const QTime typed = ParseTypedTime(m_typed).value_or(m_before);
+    const QTime typed = parseTypedTime(m_typed).value_or(m_before);
     Follow(typed);
     m_typing = false;
     m_typed.clear();
-    ShowValue();
+    showValue();
 }
 
 void TimePicker::Cancel()
@@ -188,6 +188,6 @@ void TimePicker::Cancel()
     Finish();
 }
 
-void TimePicker::ShowValue() { lineEdit()->setText(textFromDateTime(dateTime())); }
+void TimePicker::showValue() { lineEdit()->setText(textFromDateTime(dateTime())); }
 
 } // namespace console

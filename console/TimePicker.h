@@ -18,7 +18,7 @@ namespace console {
 
 // A typed time: "H:MM:SS", "HH:MM:SS" or "HHMMSS" (hours 0-23, minutes and seconds 0-59).
 // Nothing for any other text.
-std::optional<QTime> ParseTypedTime(const QString& text);
+std::optional<QTime> parseTypedTime(const QString& text);
 
 class TimePicker : public QTimeEdit {
     Q_OBJECT
@@ -45,7 +45,7 @@ private:
     void Cancel();
     // Sets the time the entry stands for, as the picker's own change.
     void Follow(const QTime& typed);
-    void ShowValue();
+    void showValue();
 
     bool m_typing = false;
     bool m_following = false;

@@ -8,7 +8,7 @@ namespace {
 constexpr qsizetype FieldWidth = 8;
 const QByteArray LineEnd = QByteArrayLiteral("\r\n");
 
-bool IsClockText(const QString& text)
+bool isClockText(const QString& text)
 {
     if (text.size() > FieldWidth)
         return false;
@@ -19,7 +19,7 @@ bool IsClockText(const QString& text)
 }
 
 // Seconds of a clock text read from the right (SS, MM:SS, HH:MM:SS); an empty text is 0.
-qint64 ClockSeconds(const QString& text)
+qint64 clockSeconds(const QString& text)
 {
     qint64 seconds = 0;
     for (const QString& part : text.split(QLatin1Char(':')))
@@ -54,7 +54,7 @@ TimeServerLineBuffer::Lines TimeServerLineBuffer::Take(const QByteArray& block)
     return lines;
 }
 
-QByteArray TimeServerLineBuffer::TakeRest()
+QByteArray TimeServerLineBuffer::takeRest()
 {
     QByteArray rest = m_skipping ? QByteArray() : std::move(m_pending);
     m_pending.clear();
@@ -78,9 +78,9 @@ void NextQuotedField(QString& Rest, QString& Field)
     }
 }
 
-bool IsTimeLine(const QByteArray& line) { return line.size() >= 2 && line[1] == 'F'; }
+bool isTimeLine(const QByteArray& line) { return line.size() >= 2 && line[1] == 'F'; }
 
-QString TimeLineField(const QByteArray& line)
+QString timeLineField(const QByteArray& line)
 {
     // The line's head ($F,<laps to go>,) and then the first quoted field.
     QString rest = QString::fromLatin1(line);
@@ -90,12 +90,12 @@ QString TimeLineField(const QByteArray& line)
     return field;
 }
 
-std::optional<QString> NetworkBoardField(const QString& timeField, std::optional<int> blindSeconds)
+std::optional<QString> networkBoardField(const QString& timeField, std::optional<int> blindSeconds)
 {
     QString field = timeField.left(timeField.indexOf(QLatin1Char('.')));
-    if (!IsClockText(field))
+    if (!isClockText(field))
         return std::nullopt;
-    if (blindSeconds && ClockSeconds(field) <= *blindSeconds)
+    if (blindSeconds && clockSeconds(field) <= *blindSeconds)
         return QString(FieldWidth, QLatin1Char(' '));
     if (field.isEmpty())
         field = QStringLiteral("       0");
@@ -108,19 +108,19 @@ std::optional<QString> NetworkBoardField(const QString& timeField, std::optional
     return field.rightJustified(FieldWidth, QLatin1Char(' '));
 }
 
-std::optional<QByteArray> NetworkBoardLine(
+std::optional<QByteArray> networkBoardLine(
     const QByteArray& line, QString* problem, std::optional<int> blindSeconds)
 {
-    if (!IsTimeLine(line))
+    if (!isTimeLine(line))
         return std::nullopt;
-    const QString time = TimeLineField(line);
-    const std::optional<QString> field = NetworkBoardField(time, blindSeconds);
+    const QString time = timeLineField(line);
+    const std::optional<QString> field = networkBoardField(time, blindSeconds);
     if (!field) {
         if (problem)
             *problem = QStringLiteral("サーバの時刻を読めません: ") + time.left(40);
         return std::nullopt;
     }
-    return BoardTimeFrame(field->toLatin1());
+    return boardTimeFrame(field->toLatin1());
 }
 
 } // namespace console

@@ -33,7 +33,7 @@ public:
     // The unfinished line the stream ended with (the connection is gone: its CR LF never comes),
     // without a CR that waited for its LF; empty when there is none or it was too long. The
     // buffer is empty afterwards.
-    QByteArray TakeRest();
+    QByteArray takeRest();
 
 private:
     QByteArray m_pending;
@@ -47,22 +47,22 @@ private:
 void NextQuotedField(QString& Rest, QString& Field);
 
 // True for a time line (its second character is "F").
-bool IsTimeLine(const QByteArray& line);
+bool isTimeLine(const QByteArray& line);
 
 // The time field of a time line: the first quoted field, as the server sent it.
-QString TimeLineField(const QByteArray& line);
+QString timeLineField(const QByteArray& line);
 
 // The board's 8-character race field for a time field: fractions dropped, "00:0", "00" or "0" in
 // front replaced by the letter R and blanks (00:01:23 -> "R   1:23", 00:12:34 -> "R  12:34",
 // 01:23:45 -> "R1:23:45"), an empty field "       0", right-aligned. While the warm-up runs,
 // `blindSeconds` is the blind time: a field showing that many seconds or fewer is blank.
 // Nothing for a field that is not a clock text (digits and colons, at most eight characters).
-std::optional<QString> NetworkBoardField(const QString& timeField, std::optional<int> blindSeconds = {});
+std::optional<QString> networkBoardField(const QString& timeField, std::optional<int> blindSeconds = {});
 
 // The board line for a received line while the network drives the race display: "8", seven
 // blanks, the field, five blanks and CR. Nothing for a line that is not a time line; nothing and
 // `problem` set for a time line whose time cannot be read.
-std::optional<QByteArray> NetworkBoardLine(
+std::optional<QByteArray> networkBoardLine(
     const QByteArray& line, QString* problem, std::optional<int> blindSeconds = {});
 
 } // namespace console

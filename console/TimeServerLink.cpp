@@ -19,7 +19,7 @@ struct TimeServerLink::Session {
 
 namespace {
 
-QString WithCode(const char* text, int code) { return QString::fromUtf8(text) + QString::number(code); }
+QString withCode(const char* text, int code) { return QString::fromUtf8(text) + QString::number(code); }
 
 QString TimedOut(const char* text, int timeoutMs)
 {
@@ -31,7 +31,7 @@ constexpr unsigned long ReceiveEndWaitMs = 2000;
 
 } // namespace
 
-std::optional<quint16> TimeServerPortOfText(const QString& text, QString* problem)
+std::optional<quint16> timeServerPortOfText(const QString& text, QString* problem)
 {
     bool ok = false;
     const qlonglong port = text.trimmed().toLongLong(&ok);
@@ -71,7 +71,7 @@ void TimeServerLink::Button2Click(const QString& address, const QString& portTex
         Disconnect();
         break;
     case LinkState::Connecting:
-        CancelConnect();
+        cancelConnect();
         break;
     case LinkState::Disconnected:
         Connect(address, portText);
@@ -84,7 +84,7 @@ void TimeServerLink::Connect(const QString& address, const QString& portText)
     if (m_state != LinkState::Disconnected)
         return;
     QString problem;
-    const std::optional<quint16> port = TimeServerPortOfText(portText, &problem);
+    const std::optional<quint16> port = timeServerPortOfText(portText, &problem);
     if (!port) {
         Status(problem);
         return;
@@ -105,16 +105,16 @@ void TimeServerLink::Connected(const SocketConnector::Result& result)
     case SocketConnector::Failure::LookUp:
         // The resolver's codes overlap errno values: its own description tells them apart.
         if (result.source == platform::ErrorSource::Resolver)
-            Status(WithCode("サーバの検索エラーです Error code ", result.error)
-                + QStringLiteral(" (%1)").arg(platform::ResolverErrorText(result.error)));
+            Status(withCode("サーバの検索エラーです Error code ", result.error)
+                + QStringLiteral(" (%1)").arg(platform::resolverErrorText(result.error)));
         else
-            Status(WithCode("サーバの検索エラーです Error code ", result.error));
+            Status(withCode("サーバの検索エラーです Error code ", result.error));
         break;
     case SocketConnector::Failure::Create:
-        Status(WithCode("ソケット作成のエラーです Error code ", result.error));
+        Status(withCode("ソケット作成のエラーです Error code ", result.error));
         break;
     case SocketConnector::Failure::Connect:
-        Status(WithCode("接続のエラーです Error code ", result.error));
+        Status(withCode("接続のエラーです Error code ", result.error));
         break;
     case SocketConnector::Failure::TimedOut:
         Status(TimedOut(
@@ -150,21 +150,21 @@ void TimeServerLink::RecvTerm(const std::shared_ptr<Session>& session, TRecvThd*
     if (!Sender->Data.isEmpty()) {
         // The next receive starts first: nothing a line leads to can end the chain.
         Receive();
-        TakeBlock(session, Sender->Data);
+        takeBlock(session, Sender->Data);
         return;
     }
     if (Sender->ErrorCode != 0) {
-        const QString text = WithCode("受信でエラーです Error Code ", Sender->ErrorCode);
+        const QString text = withCode("受信でエラーです Error Code ", Sender->ErrorCode);
         Status(text);
         // The status below replaces it; the console's own status line keeps what went wrong.
         Problem(text);
     }
     Status(QStringLiteral("サーバから切断されました"));
-    EndSession();
+    endSession();
     SetState(LinkState::Disconnected);
 }
 
-void TimeServerLink::TakeBlock(const std::shared_ptr<Session>& session, const QByteArray& block)
+void TimeServerLink::takeBlock(const std::shared_ptr<Session>& session, const QByteArray& block)
 {
     const TimeServerLineBuffer::Lines lines = session->lines.Take(block);
     if (lines.dropped > 0)
@@ -194,12 +194,12 @@ void TimeServerLink::Disconnect()
 {
     if (m_state != LinkState::Connected)
         return;
-    EndSession();
+    endSession();
     Status(QStringLiteral("切断しました"));
     SetState(LinkState::Disconnected);
 }
 
-void TimeServerLink::CancelConnect()
+void TimeServerLink::cancelConnect()
 {
     if (m_state != LinkState::Connecting)
         return;
@@ -213,26 +213,26 @@ void TimeServerLink::Drop()
     if (m_state == LinkState::Connected)
         Disconnect();
     else if (m_state == LinkState::Connecting)
-        CancelConnect();
+        cancelConnect();
     TimeServerConnected = 0;
     BoardFromNetwork = 0;
 }
 
-void TimeServerLink::EndSession()
+void TimeServerLink::endSession()
 {
     TimeServerConnected = 0;
     BoardFromNetwork = 0;
     const std::shared_ptr<Session> session = std::move(m_session);
     if (!session)
         return;
-    platform::CloseSocket(session->socket);
+    platform::closeSocket(session->socket);
     // Closing ends a waiting receive at once. Waiting for it here also keeps a receive that had
     // not started yet from ever reading a later socket given the same number.
     if (session->receiving)
         session->receiving->wait(ReceiveEndWaitMs);
     // What the server sent last without its CR LF is still shown and logged; with the flags
     // cleared it no longer drives the board.
-    if (const QByteArray rest = session->lines.TakeRest(); !rest.isEmpty())
+    if (const QByteArray rest = session->lines.takeRest(); !rest.isEmpty())
         Deliver(rest);
 }
 

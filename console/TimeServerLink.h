@@ -27,7 +27,7 @@ namespace console {
 enum class LinkState { Disconnected, Connecting, Connected };
 
 // The port of the settings box: a number from 1 to 65535, else nothing and `problem` says why.
-std::optional<quint16> TimeServerPortOfText(const QString& text, QString* problem);
+std::optional<quint16> timeServerPortOfText(const QString& text, QString* problem);
 
 class TimeServerLink {
 public:
@@ -53,7 +53,7 @@ public:
     void Button2Click(const QString& address, const QString& portText);
     void Connect(const QString& address, const QString& portText);
     void Disconnect();
-    void CancelConnect();
+    void cancelConnect();
     // Ends the link however it stands (the console closes): the socket closed, the receive thread
     // ended, the flags cleared.
     void Drop();
@@ -63,8 +63,8 @@ public:
     // The connected socket; kInvalidSocket otherwise.
     platform::SocketHandle TimeServerSocket() const;
 
-    int ConnectTimeoutMs() const { return m_connectTimeoutMs; }
-    void SetConnectTimeoutMs(int ms) { m_connectTimeoutMs = ms; }
+    int connectTimeoutMs() const { return m_connectTimeoutMs; }
+    void setConnectTimeoutMs(int ms) { m_connectTimeoutMs = ms; }
 
 private:
     struct Session;
@@ -72,10 +72,10 @@ private:
     void Connected(const platform::SocketConnector::Result& result);
     void Receive();
     void RecvTerm(const std::shared_ptr<Session>& session, TRecvThd* Sender);
-    void TakeBlock(const std::shared_ptr<Session>& session, const QByteArray& block);
+    void takeBlock(const std::shared_ptr<Session>& session, const QByteArray& block);
     void Deliver(const QByteArray& line) const;
     // Closes the session's socket once, waits for its receive to end and clears the flags.
-    void EndSession();
+    void endSession();
     void SetState(LinkState state);
     void Status(const QString& text) const;
     void Problem(const QString& text) const;

@@ -75,7 +75,7 @@ class TimeServerLink;
 
 // Opens the race console for CurrentEventCode as a modal window over `owner` (997 x 696, centred
 // on it), runs it until it closes and destroys it. Returns the dialog's result code.
-int RunRaceConsole(QWidget* owner, ConsoleDevices devices = {});
+int runRaceConsole(QWidget* owner, ConsoleDevices devices = {});
 
 // Holds the path of one monitor file, as the form's file holders did.
 struct PathHolder {
@@ -204,14 +204,14 @@ public:
     void DTPExit();
     void CuteButton14Click(); // the information display toggle
     // The mode buttons' faces and the interval controls for automatic or manual operation.
-    void ShowOperatingMode(bool automatic);
+    void showOperatingMode(bool automatic);
 
     // ---- Timing-server link handlers (Utaikai_link.cpp) ----
     // Connects to the server of Edit9 and Edit10, disconnects, or cancels a connect in progress.
     void Button2Click();
     // Shows and logs one received line and, while the network drives the race display, sends
     // its time to the board.
-    void TimeServerLineReceived(const QByteArray& line);
+    void timeServerLineReceived(const QByteArray& line);
     TimeServerLink& Link() const { return *m_link; }
 
     // ---- Schedule printout handlers (Utaikai_print.cpp) ----
@@ -343,9 +343,9 @@ public:
     QLabel* StatusLine = nullptr;
     // Shows a problem for the operator with the time it was said; replaces what the line said
     // before.
-    void ShowStatus(const QString& text);
+    void showStatus(const QString& text);
     // Empties the line (a confirmed Reset begins a new race).
-    void ClearStatus();
+    void clearStatus();
 
     // ---- Timers ----
     QTimer Tm1, tmr2, Tmr3, Tms;
@@ -371,32 +371,32 @@ public:
     void done(int result) override;
 
 private:
-    void BuildForm();
+    void buildForm();
     // Keeps the window, frame included, at its size.
-    void FitToFrame();
-    void BuildControlPage();
-    void BuildSoundSetPage();
-    void BuildRaceInfoPage();
-    void BuildSettingsPage();
-    void BuildSoundCheckPage();
-    void BuildDevices();
-    void ConnectHandlers();
-    void PageChanged(int index);
+    void fitToFrame();
+    void buildControlPage();
+    void buildSoundSetPage();
+    void buildRaceInfoPage();
+    void buildSettingsPage();
+    void buildSoundCheckPage();
+    void buildDevices();
+    void connectHandlers();
+    void pageChanged(int index);
     // The "×" steps and the close steps; runs once.
     void Teardown();
     void DropTimeServer();
-    void ReportFailures(const QStringList& failures);
-    ClosingState CollectClosingState() const;
+    void reportFailures(const QStringList& failures);
+    ClosingState collectClosingState() const;
     // Each concern wires its own controls and timers.
-    void ConnectCountdownHandlers();
-    void ConnectBoardHandlers();
-    void ConnectSoundHandlers();
-    void ConnectLinkHandlers();
-    void ConnectScheduleHandlers();
-    void ConnectPrintHandlers();
-    void ConnectModeHandlers();
+    void connectCountdownHandlers();
+    void connectBoardHandlers();
+    void connectSoundHandlers();
+    void connectLinkHandlers();
+    void connectScheduleHandlers();
+    void connectPrintHandlers();
+    void connectModeHandlers();
     // Asks, then switches to automatic or manual operation.
-    void ChangeOperatingMode(bool automatic);
+    void changeOperatingMode(bool automatic);
     TDM1& Dm() const;
     platform::Asker& Asker() const;
 
@@ -418,9 +418,9 @@ private:
     // ---- Count-down state ----
     friend class CountdownFace;
     // Builds the count-down with the board and signal controls it drives.
-    void BuildCountdown();
+    void buildCountdown();
     // Keeps the timers as the count-down wants them.
-    void SyncTimers();
+    void syncTimers();
     // The form as the count-down sees it (its controls and displays).
     std::unique_ptr<CountdownHost> m_countdownFace;
     std::unique_ptr<CountdownEngine> m_countdown;
@@ -431,16 +431,16 @@ private:
 
     // ---- Sound cue state ----
     // The handlers of one phase's column of the sound set page (picker, file box, grid).
-    void RegisterCue(CuePhase phase);
-    void TakeGridRow(CuePhase phase);
-    void DeleteGridRow(CuePhase phase);
-    void TestPlay(CuePhase phase);
-    void PickCueFile(CuePhase phase);
-    platform::Query* CueQuery(CuePhase phase) const;
-    void ReopenCueGrid(CuePhase phase);
+    void registerCue(CuePhase phase);
+    void takeGridRow(CuePhase phase);
+    void deleteGridRow(CuePhase phase);
+    void testPlay(CuePhase phase);
+    void pickCueFile(CuePhase phase);
+    platform::Query* cueQuery(CuePhase phase) const;
+    void reopenCueGrid(CuePhase phase);
     // A run stopped part-way keeps its players and its reset until it is resumed.
-    bool RunResumable() const;
-    void RefreshPlayerViews();
+    bool runResumable() const;
+    void refreshPlayerViews();
     std::unique_ptr<CueBank> m_cueBank;
     // Set while a phase's test button plays.
     std::array<bool, CuePhaseCount> m_testPlaying {};
@@ -451,16 +451,16 @@ private:
     // ---- Schedule state ----
     // Runs a schedule command; when it changed the schedule, the refresh follows. A database
     // failure is reported to the operator.
-    void RunScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command);
+    void runScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command);
     // Runs a step of the schedule page; a database failure is reported to the operator.
-    void GuardSchedule(const std::function<void()>& step);
-    void RefreshSchedule(const ScheduleOutcome& outcome);
-    std::optional<int> SelectedScheduleRow() const;
-    ScheduleEditor ScheduleEditorInput() const;
-    void ShowItemLabels(const ItemLabels& labels);
+    void guardSchedule(const std::function<void()>& step);
+    void refreshSchedule(const ScheduleOutcome& outcome);
+    std::optional<int> selectedScheduleRow() const;
+    ScheduleEditor scheduleEditorInput() const;
+    void showItemLabels(const ItemLabels& labels);
     ScheduleItems& Items();
     // Puts the event table, and with it the information memo, on the open event's row.
-    void LoadInformationMemo();
+    void loadInformationMemo();
     std::unique_ptr<ScheduleItems> m_items;
 };
 

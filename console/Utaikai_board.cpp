@@ -20,7 +20,7 @@
 
 namespace console {
 
-void TFtaikai::ConnectBoardHandlers()
+void TFtaikai::connectBoardHandlers()
 {
     RGgaz->OnClick = [this] { RGgazClick(); };
     RGbrate->OnClick = [this] { RGbrateClick(); };
@@ -41,7 +41,7 @@ void TFtaikai::ConnectBoardHandlers()
         { CuteButton12, BoardTestFrame::Hidden2 },
     };
     for (const auto& [button, frame] : tests)
-        button->OnClick = [this, frame = frame] { m_boardControl->SendFrame(BoardFrame(frame)); };
+        button->OnClick = [this, frame = frame] { m_boardControl->sendFrame(boardFrame(frame)); };
     connect(CkBwup, &QCheckBox::clicked, this, &TFtaikai::CkBwupClick);
     connect(CkBrace, &QCheckBox::clicked, this, &TFtaikai::CkBraceClick);
     connect(CkBover, &QCheckBox::clicked, this, &TFtaikai::CkBoverClick);
@@ -56,12 +56,12 @@ void TFtaikai::TmsTimer()
     // unless the console stands paused in a phase whose option keeps the clock off the board.
     if (Tm1.isActive() || tmr2.isActive())
         return;
-    if (m_countdown->ClockLineHidden(HideClockPausedWarmUp == QLatin1String("1"),
+    if (m_countdown->clockLineHidden(HideClockPausedWarmUp == QLatin1String("1"),
             HideClockPausedRace == QLatin1String("1"), HideClockPausedOverTime == QLatin1String("1")))
         return;
     BoardLineInput line;
     line.kind = BoardLineKind::Clock;
-    line.tenths = SecondOfDay(*m_dev.clock) * 10;
+    line.tenths = secondOfDay(*m_dev.clock) * 10;
     line.boardOn = RGgaz->ItemIndex() == 0;
     m_boardControl->Send(line);
 }
@@ -71,15 +71,15 @@ void TFtaikai::dpgaz(QChar letter, const QString& clockText) { m_countdown->dpga
 void TFtaikai::RGgazClick()
 {
     if (RGgaz->ItemIndex() == 0)
-        m_boardControl->SwitchOn();
+        m_boardControl->switchOn();
     else
-        m_boardControl->SwitchOff();
+        m_boardControl->switchOff();
 }
 
 void TFtaikai::RGbrateClick()
 {
     BoardBitRateIndex = RGbrate->ItemIndex();
-    m_boardControl->SetBitRateIndex(BoardBitRateIndex, RGgaz->ItemIndex() == 0);
+    m_boardControl->setBitRateIndex(BoardBitRateIndex, RGgaz->ItemIndex() == 0);
 }
 
 void TFtaikai::RGcontClick()
@@ -100,7 +100,7 @@ void TFtaikai::DTPsigExit(int slot)
 {
     if (slot >= 0 && slot < SignalSlotCount)
         SignalSlots[static_cast<size_t>(slot)]
-            = TimeStrToTenths(LongTimeText(DTPsig[static_cast<size_t>(slot)]->time()));
+            = TimeStrToTenths(longTimeText(DTPsig[static_cast<size_t>(slot)]->time()));
 }
 
 int TFtaikai::PulseMs() const
@@ -113,7 +113,7 @@ int TFtaikai::PulseMs() const
 void TFtaikai::CBrsonClick(int output)
 {
     if (output == SignalOutputs::StartOutput)
-        m_signals->StartPulse(PulseMs());
+        m_signals->startPulse(PulseMs());
     else
         m_signals->On(output);
 }
@@ -121,14 +121,14 @@ void TFtaikai::CBrsonClick(int output)
 void TFtaikai::CBrsofClick(int output)
 {
     if (output == SignalOutputs::StartOutput)
-        m_signals->AllOff();
+        m_signals->allOff();
     else
         m_signals->Off(output);
 }
 
 void TFtaikai::CuteButton19Click()
 {
-    m_signals->Sweep([this] { return m_countdown->CountingDown(); });
+    m_signals->Sweep([this] { return m_countdown->countingDown(); });
 }
 
 void TFtaikai::CuteButton26Click() { m_boardControl->Brightness(TBarbright->value()); }

@@ -40,15 +40,15 @@ public:
     }
 
     // ---- Controls ----
-    QString PresetText(Preset preset) const override { return LongTimeText(Picker(preset)->time()); }
+    QString presetText(Preset preset) const override { return longTimeText(Picker(preset)->time()); }
     bool BoardOn() const override { return f.RGgaz->ItemIndex() == 0; }
     int OffControl() const override { return f.RGcont->ItemIndex(); }
-    QString BoardPrefix() const override { return f.Edit11->text(); }
-    qint64 BlindTenths() const override { return TimeStrToTenths(LongTimeText(f.DTP->time())); }
+    QString boardPrefix() const override { return f.Edit11->text(); }
+    qint64 BlindTenths() const override { return TimeStrToTenths(longTimeText(f.DTP->time())); }
     bool BlindSettingOn() const override { return BlindTimeTenths.trimmed().toLongLong() > 0; }
     // The picker's own shown/hidden state: it stays shown while another page is in front.
     bool Automatic() const override { return !f.DTPauto->isHidden(); }
-    qint64 TriggerSlot(int slot) const override
+    qint64 triggerSlot(int slot) const override
     {
         return slot >= 0 && slot < SignalSlotCount ? f.SignalSlots[static_cast<size_t>(slot)] : 0;
     }
@@ -57,7 +57,7 @@ public:
     // ---- Link ----
     bool ServerConnected() const override { return TimeServerConnected != 0; }
     bool BoardFromNetwork() const override { return ::BoardFromNetwork != 0; }
-    void SetBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
+    void setBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
 
     // ---- Asker ----
     // The form's asker is looked up at each question: the program's current one can be replaced
@@ -70,37 +70,37 @@ public:
     void error(const QString& text) override { f.Asker().error(text); }
 
     // ---- Host ----
-    void ShowDigits(Phase row, const std::array<int, 6>& values) override
+    void showDigits(Phase row, const std::array<int, 6>& values) override
     {
         const auto& segs = Row(row);
         for (size_t i = 0; i < segs.size(); ++i)
             segs[i]->SetValue(values[i]);
     }
-    void SetRowColor(Phase row, platform::TColor color) override
+    void setRowColor(Phase row, platform::TColor color) override
     {
         for (components::TLED7Seg* seg : Row(row))
-            seg->SetSegColor(color);
+            seg->setSegColor(color);
     }
-    void ShowCut(const QString& text) override { f.Edit1->setText(text); }
-    void ShowSignalRemaining(int signal, const QString& text) override
+    void showCut(const QString& text) override { f.Edit1->setText(text); }
+    void showSignalRemaining(int signal, const QString& text) override
     {
         if (signal >= 0 && signal < 5)
             f.Lb[static_cast<size_t>(signal)]->setText(text);
     }
-    void ShowTicks(qint32 endTick, qint32 tick, bool pastEnd) override
+    void showTicks(qint32 endTick, qint32 tick, bool pastEnd) override
     {
         const QString text = QString::number(endTick) + QLatin1Char('/') + QString::number(tick);
         f.Edit6->setText(text);
         if (pastEnd)
             f.Edit7->setText(text);
     }
-    void ShowBoardText(const QString& clockText) override { f.Edit8->setText(clockText); }
-    void ShowIntervalText(const QString& text) override { f.Label31->setText(text); }
-    void CueListChanged(const QStringList& list) override
+    void showBoardText(const QString& clockText) override { f.Edit8->setText(clockText); }
+    void showIntervalText(const QString& text) override { f.Label31->setText(text); }
+    void cueListChanged(const QStringList& list) override
     {
         f.Memo1->setPlainText(list.join(QLatin1Char('\n')));
     }
-    void CueHeadRemoved() override
+    void cueHeadRemoved() override
     {
         QTextCursor cursor(f.Memo1->document());
         cursor.movePosition(QTextCursor::Start);
@@ -108,21 +108,21 @@ public:
             cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
-    void ShowStatus(const QString& text) override { f.ShowStatus(text); }
-    void ResetConfirmed() override { f.ClearStatus(); }
-    void TimersChanged() override { f.SyncTimers(); }
-    void ReloadCues() override { f.setmp(); }
-    void LookupResults() override
+    void showStatus(const QString& text) override { f.showStatus(text); }
+    void resetConfirmed() override { f.clearStatus(); }
+    void timersChanged() override { f.syncTimers(); }
+    void reloadCues() override { f.setmp(); }
+    void lookupResults() override
     {
         if (!f.CkBauto->isChecked() || !f.Devices().dm)
             return;
         f.Edit8->show();
         try {
-            const NextHeat next = LookupNextHeatResults(
-                *f.Devices().dm, CurrentEventCode, LongTimeText(f.Devices().clock->now().time()));
+            const NextHeat next = lookupNextHeatResults(
+                *f.Devices().dm, CurrentEventCode, longTimeText(f.Devices().clock->now().time()));
             f.Label30->setText(next.label);
         } catch (const platform::DatabaseError& e) {
-            f.ShowStatus(QStringLiteral("結果を読み込めませんでした。") + e.message());
+            f.showStatus(QStringLiteral("結果を読み込めませんでした。") + e.message());
         }
     }
 
@@ -151,7 +151,7 @@ private:
     TFtaikai& f;
 };
 
-void TFtaikai::BuildCountdown()
+void TFtaikai::buildCountdown()
 {
     SignalOutputs::View signalView;
     signalView.lamp = [this](int output, platform::TColor color) {
@@ -162,13 +162,13 @@ void TFtaikai::BuildCountdown()
         Pnl[SignalOutputs::StartOutput]->repaint();
         PLd[SignalOutputs::StartOutput]->repaint();
     };
-    signalView.status = [this](const QString& text) { ShowStatus(text); };
+    signalView.status = [this](const QString& text) { showStatus(text); };
     m_signals
         = std::make_unique<SignalOutputs>(*m_dev.signalLines, *m_dev.sleeper, *m_dev.scheduler, signalView);
 
     BoardControl::View boardView;
-    boardView.status = [this](const QString& text) { ShowStatus(text); };
-    boardView.shownOff = [this] { RGgaz->SetItemIndex(1); };
+    boardView.status = [this](const QString& text) { showStatus(text); };
+    boardView.shownOff = [this] { RGgaz->setItemIndex(1); };
     m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, boardView);
 
     auto face = std::make_unique<CountdownFace>(*this);
@@ -186,7 +186,7 @@ void TFtaikai::BuildCountdown()
     m_countdownFace = std::move(face);
 }
 
-void TFtaikai::SyncTimers()
+void TFtaikai::syncTimers()
 {
     auto sync = [](QTimer& timer, bool on) {
         if (on && !timer.isActive())
@@ -194,16 +194,16 @@ void TFtaikai::SyncTimers()
         else if (!on && timer.isActive())
             timer.stop();
     };
-    sync(Tm1, m_countdown->Tm1On());
-    sync(tmr2, m_countdown->Tmr2On());
+    sync(Tm1, m_countdown->tm1On());
+    sync(tmr2, m_countdown->tmr2On());
     // The board clock runs whenever the console is open; a stop hands the board back to it.
     if (!m_closeDone && !Tms.isActive())
         Tms.start();
 }
 
-void TFtaikai::ConnectCountdownHandlers()
+void TFtaikai::connectCountdownHandlers()
 {
-    BuildCountdown();
+    buildCountdown();
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton2->OnClick = [this] { CuteButton2Click(); };
     CuteButton5->OnClick = [this] { CuteButton5Click(); };
@@ -211,9 +211,9 @@ void TFtaikai::ConnectCountdownHandlers()
     CuteButton22->OnClick = [this] { CuteButton22Click(); };
 }
 
-void TFtaikai::Tm1Timer() { m_countdown->PhaseTick(); }
+void TFtaikai::Tm1Timer() { m_countdown->phaseTick(); }
 
-void TFtaikai::tmr2Timer() { m_countdown->IntervalTick(); }
+void TFtaikai::tmr2Timer() { m_countdown->intervalTick(); }
 
 void TFtaikai::CuteButton1Click() { m_countdown->Start(); }
 
@@ -221,9 +221,9 @@ void TFtaikai::CuteButton2Click() { m_countdown->Stop(); }
 
 void TFtaikai::CuteButton5Click() { m_countdown->Reset(); }
 
-void TFtaikai::Button1Click() { m_countdown->HiddenReset(); }
+void TFtaikai::Button1Click() { m_countdown->hiddenReset(); }
 
-void TFtaikai::CuteButton22Click() { m_countdown->IntervalReset(); }
+void TFtaikai::CuteButton22Click() { m_countdown->intervalReset(); }
 
 void TFtaikai::segclear() { m_countdown->segclear(); }
 

@@ -14,7 +14,7 @@
 namespace console {
 namespace {
 
-void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
+void fillDistinct(platform::Query& q, const QString& column, QComboBox* box)
 {
     schedule_sql::Open(q, { QStringLiteral("select distinct(%1) from rmenu").arg(column) });
     box->clear();
@@ -32,7 +32,7 @@ void FillDistinct(platform::Query& q, const QString& column, QComboBox* box)
 void TFtaikai::resetdbg()
 {
     for (CuePhase phase : AllCuePhases)
-        ReopenCueGrid(phase);
+        reopenCueGrid(phase);
 }
 
 void TFtaikai::checkctb()
@@ -40,7 +40,7 @@ void TFtaikai::checkctb()
     if (!m_dev.dm)
         return;
     platform::Query& q = *Dm().Qrmenu;
-    schedule_sql::Open(q, { schedule_sql::EventRows(CurrentEventCode), QStringLiteral("order by btime") });
+    schedule_sql::Open(q, { schedule_sql::eventRows(CurrentEventCode), QStringLiteral("order by btime") });
     const int rows = q.RecordCount();
     DTPb->setEnabled(rows == 0);
     if (rows == 0)
@@ -59,8 +59,8 @@ void TFtaikai::setcbx()
 {
     if (!m_dev.dm)
         return;
-    FillDistinct(*Dm().Qtemp, QStringLiteral("roundtl"), CBxround);
-    FillDistinct(*Dm().Qtemp, QStringLiteral("heattl"), CBxheat);
+    fillDistinct(*Dm().Qtemp, QStringLiteral("roundtl"), CBxround);
+    fillDistinct(*Dm().Qtemp, QStringLiteral("heattl"), CBxheat);
 }
 
 } // namespace console

@@ -52,17 +52,17 @@ using components::TCuteButton;
 using components::TLED7Seg;
 using platform::TColor;
 
-QFont ConsoleFont(int pixels, bool bold = false) { return platform::FormFont(pixels, bold); }
+QFont consoleFont(int pixels, bool bold = false) { return platform::formFont(pixels, bold); }
 
 // The colour of a control's caption. The indicator marks of check boxes and radio buttons keep
 // the dark text colour, so that they stay visible on their white boxes.
-void SetTextColor(QWidget* w, TColor color) { components::SetPaletteColor(w, QPalette::WindowText, color); }
+void SetTextColor(QWidget* w, TColor color) { components::setPaletteColor(w, QPalette::WindowText, color); }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
     TColor color = platform::clWhite, int pixels = 12)
 {
     auto* label = Named(new QLabel(text, parent), name, r);
-    label->setFont(ConsoleFont(pixels));
+    label->setFont(consoleFont(pixels));
     SetTextColor(label, color);
     return label;
 }
@@ -71,81 +71,81 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const 
 QLabel* Caption(
     QWidget* parent, const QString& text, const QRect& r, TColor color = platform::clWhite, int pixels = 12)
 {
-    return MakeLabel(parent, "", text, r, color, pixels);
+    return makeLabel(parent, "", text, r, color, pixels);
 }
 
-TCuteButton* MakeButton(QWidget* parent, const char* name, const QString& caption, const QRect& r,
+TCuteButton* makeButton(QWidget* parent, const char* name, const QString& caption, const QRect& r,
     TColor face = platform::clBtnFace, TColor fontColor = platform::clBlack, int pixels = 12)
 {
-    return components::MakeButton(
-        parent, name, caption, r, { face, fontColor, ConsoleFont(pixels, pixels >= 16) });
+    return components::makeButton(
+        parent, name, caption, r, { face, fontColor, consoleFont(pixels, pixels >= 16) });
 }
 
-QTimeEdit* MakeTime(QWidget* parent, const char* name, const QRect& r, int pixels = 12)
+QTimeEdit* makeTime(QWidget* parent, const char* name, const QRect& r, int pixels = 12)
 {
     auto* t = Named(new TimePicker(parent), name, r);
     // The pickers show H:mm:ss whatever the locale says: the console's clock texts never follow it.
     t->setDisplayFormat(QStringLiteral("H:mm:ss"));
-    t->setFont(ConsoleFont(pixels));
+    t->setFont(consoleFont(pixels));
     return t;
 }
 
-QLineEdit* MakeEdit(QWidget* parent, const char* name, const QString& text, const QRect& r)
+QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& text, const QRect& r)
 {
     auto* e = Named(new QLineEdit(text, parent), name, r);
-    e->setFont(ConsoleFont(12));
+    e->setFont(consoleFont(12));
     return e;
 }
 
-TPanel* MakePanel(QWidget* parent, const char* name, const QString& caption, const QRect& r,
+TPanel* makePanel(QWidget* parent, const char* name, const QString& caption, const QRect& r,
     TColor face = platform::clGray, TColor fontColor = platform::clBlack)
 {
     auto* p = Named(new TPanel(parent), name, r);
-    p->setFont(ConsoleFont(12));
-    p->SetCaption(caption);
+    p->setFont(consoleFont(12));
+    p->setCaption(caption);
     p->SetColor(face);
-    p->SetFontColor(fontColor);
+    p->setFontColor(fontColor);
     return p;
 }
 
-QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& text, const QRect& r)
+QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, const QRect& r)
 {
     auto* c = Named(new QCheckBox(text, parent), name, r);
-    c->setFont(ConsoleFont(12));
+    c->setFont(consoleFont(12));
     SetTextColor(c, platform::clWhite);
     return c;
 }
 
-TRadioGroup* MakeRadio(QWidget* parent, const char* name, const QString& caption, const QStringList& items,
+TRadioGroup* makeRadio(QWidget* parent, const char* name, const QString& caption, const QStringList& items,
     const QRect& r, int columns)
 {
     auto* g = Named(new TRadioGroup(caption, items, parent, columns), name, r);
-    g->setFont(ConsoleFont(12));
+    g->setFont(consoleFont(12));
     SetTextColor(g, platform::clWhite);
     for (int i = 0; i < g->Count(); ++i)
         SetTextColor(g->Button(i), platform::clWhite);
     return g;
 }
 
-QPlainTextEdit* MakeMemo(QWidget* parent, const char* name, const QRect& r)
+QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QRect& r)
 {
     auto* m = Named(new QPlainTextEdit(parent), name, r);
-    m->setFont(ConsoleFont(12));
+    m->setFont(consoleFont(12));
     return m;
 }
 
-QWidget* MakePage(QTabWidget* tabs, const char* name, const QString& caption)
+QWidget* makePage(QTabWidget* tabs, const char* name, const QString& caption)
 {
     auto* page = Named(new QWidget, name);
     page->setAutoFillBackground(true);
-    components::SetPaletteColor(page, QPalette::Window, platform::clBlack);
+    components::setPaletteColor(page, QPalette::Window, platform::clBlack);
     tabs->addTab(page, caption);
     return page;
 }
 
 // The six digits of one phase row with the colons and the decimal point between them. The row
 // shows the hour units, minute tens and units, second tens and units, and the tenths.
-std::array<TLED7Seg*, 6> MakeLedRow(QWidget* parent, const std::array<const char*, 6>& names, int x, int y)
+std::array<TLED7Seg*, 6> makeLedRow(QWidget* parent, const std::array<const char*, 6>& names, int x, int y)
 {
     constexpr int w = 54, h = 90, step = 58, colon = 22;
     const int xs[6] = { x, x + step + colon, x + 2 * step + colon, x + 3 * step + 2 * colon,
@@ -153,8 +153,8 @@ std::array<TLED7Seg*, 6> MakeLedRow(QWidget* parent, const std::array<const char
     std::array<TLED7Seg*, 6> row {};
     for (int i = 0; i < 6; ++i) {
         auto* seg = Named(new TLED7Seg(parent), names[static_cast<size_t>(i)], QRect(xs[i], y, w, h));
-        seg->SetSegClear(0x00202020);
-        seg->SetBdrColor(0x00202020);
+        seg->setSegClear(0x00202020);
+        seg->setBdrColor(0x00202020);
         seg->SetPeriod(i == 4);
         seg->Loaded();
         row[static_cast<size_t>(i)] = seg;
@@ -168,13 +168,13 @@ std::array<TLED7Seg*, 6> MakeLedRow(QWidget* parent, const std::array<const char
 
 } // namespace
 
-void TFtaikai::BuildForm()
+void TFtaikai::buildForm()
 {
     setObjectName(QStringLiteral("Ftaikai"));
     setWindowTitle(QStringLiteral("大会コントロール"));
     setWindowFlags(Qt::Dialog | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint | Qt::WindowTitleHint
         | Qt::WindowCloseButtonHint);
-    setFont(ConsoleFont(12));
+    setFont(consoleFont(12));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::black);
@@ -183,7 +183,7 @@ void TFtaikai::BuildForm()
     resize(kWindowSize);
 
     PageControl1 = Named(new QTabWidget(this), "PageControl1", QRect(0, 0, 997, 633));
-    PageControl1->setFont(ConsoleFont(12));
+    PageControl1->setFont(consoleFont(12));
     PageControl1->tabBar()->setStyleSheet(
         QStringLiteral("QTabBar::tab { width: 116px; height: %1px; background: #303030; color: white;"
                        " border: 1px solid #808080; border-bottom: none; margin-right: 2px; }"
@@ -191,33 +191,33 @@ void TFtaikai::BuildForm()
             .arg(TabHeight - 1));
     PageControl1->setStyleSheet(QStringLiteral("QTabWidget::pane { border: 1px solid #808080; }"));
 
-    TabSheet1 = MakePage(PageControl1, "TabSheet1", QStringLiteral("コントロール"));
-    TabSheet2 = MakePage(PageControl1, "TabSheet2", QStringLiteral("音声セット"));
-    TabSheet4 = MakePage(PageControl1, "TabSheet4", QStringLiteral("ﾚｰｽｲﾝﾌｫﾒｰｼｮﾝ"));
-    TabSheet5 = MakePage(PageControl1, "TabSheet5", QStringLiteral("設定"));
-    TabSheet3 = MakePage(PageControl1, "TabSheet3", QStringLiteral("音声チェック"));
+    TabSheet1 = makePage(PageControl1, "TabSheet1", QStringLiteral("コントロール"));
+    TabSheet2 = makePage(PageControl1, "TabSheet2", QStringLiteral("音声セット"));
+    TabSheet4 = makePage(PageControl1, "TabSheet4", QStringLiteral("ﾚｰｽｲﾝﾌｫﾒｰｼｮﾝ"));
+    TabSheet5 = makePage(PageControl1, "TabSheet5", QStringLiteral("設定"));
+    TabSheet3 = makePage(PageControl1, "TabSheet3", QStringLiteral("音声チェック"));
     // The sound check page stays out of sight until the operator asks for it.
     PageControl1->setTabVisible(PageControl1->indexOf(TabSheet3), false);
 
-    BuildControlPage();
-    BuildSoundSetPage();
-    BuildRaceInfoPage();
-    BuildSettingsPage();
-    BuildSoundCheckPage();
+    buildControlPage();
+    buildSoundSetPage();
+    buildRaceInfoPage();
+    buildSettingsPage();
+    buildSoundCheckPage();
 
     // The "×" sits in the row of the tabs, right of them, above the pages' frame (placed by
     // resizeEvent).
-    CuteButton13 = MakeButton(this, "CuteButton13", QStringLiteral("×"),
+    CuteButton13 = makeButton(this, "CuteButton13", QStringLiteral("×"),
         QRect(0, 0, CloseButtonWidth, TabHeight), platform::clBlack, platform::clYellow, 27);
     CuteButton13->raise();
 
     // Problems met while the console runs (a port that does not open, a board that takes no data,
     // a cue that fails) are said here, never in a box that would stop the count-down. The time in
     // front tells news from a message left over from an earlier race.
-    StatusTime = MakeLabel(
+    StatusTime = makeLabel(
         this, "StatusTime", QString(), QRect(4, StatusTop, StatusTimeWidth, 20), platform::clYellow, 13);
     StatusTime->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    StatusLine = MakeLabel(this, "StatusLine", QString(),
+    StatusLine = makeLabel(this, "StatusLine", QString(),
         QRect(StatusTextLeft, StatusTop, 993 - StatusTextLeft, 20), platform::clYellow, 13);
     StatusLine->setAlignment(Qt::AlignLeft | Qt::AlignTop);
 
@@ -231,7 +231,7 @@ void TFtaikai::BuildForm()
     Tms.setInterval(250);
 }
 
-void TFtaikai::FitToFrame()
+void TFtaikai::fitToFrame()
 {
     // The window manager adds its frame around the inside: once the frame is known, the inside
     // shrinks so that the window as a whole keeps its size.
@@ -249,16 +249,16 @@ void TFtaikai::resizeEvent(QResizeEvent* event)
     PageControl1->resize(width(), PageControl1->height());
     CuteButton13->move(width() - CloseButtonWidth - 2, 0);
     StatusLine->resize(width() - 4 - StatusTextLeft, StatusLine->height());
-    FitToFrame();
+    fitToFrame();
 }
 
 void TFtaikai::moveEvent(QMoveEvent* event)
 {
     QDialog::moveEvent(event);
-    FitToFrame();
+    fitToFrame();
 }
 
-void TFtaikai::BuildControlPage()
+void TFtaikai::buildControlPage()
 {
     QWidget* p = TabSheet1;
     const TColor phaseColor = platform::clWhite;
@@ -277,40 +277,40 @@ void TFtaikai::BuildControlPage()
         const int y = 10 + i * 112;
         Caption(p, QString::fromUtf8(rows[i].title), QRect(10, y + 4, 150, 24), phaseColor, 20);
         Caption(p, QStringLiteral("設定時間"), QRect(10, y + 40, 60, 20));
-        pickers[static_cast<size_t>(i)] = MakeTime(p, rows[i].picker, QRect(10, y + 60, 110, 26), 14);
-        const auto row = MakeLedRow(p, rows[i].segs, 170, y);
+        pickers[static_cast<size_t>(i)] = makeTime(p, rows[i].picker, QRect(10, y + 60, 110, 26), 14);
+        const auto row = makeLedRow(p, rows[i].segs, 170, y);
         (i == 0 ? SegWarm : i == 1 ? SegRace : SegOver) = row;
     }
     DTP1 = pickers[0];
     DTP2 = pickers[1];
     DTP3 = pickers[2];
 
-    CuteButton1 = MakeButton(p, "CuteButton1", QStringLiteral("スタート"), QRect(600, 10, 180, 62),
+    CuteButton1 = makeButton(p, "CuteButton1", QStringLiteral("スタート"), QRect(600, 10, 180, 62),
         platform::clLime, platform::clBlack, 22);
-    CuteButton2 = MakeButton(p, "CuteButton2", QStringLiteral("ストップ"), QRect(600, 80, 180, 62),
+    CuteButton2 = makeButton(p, "CuteButton2", QStringLiteral("ストップ"), QRect(600, 80, 180, 62),
         platform::clRed, platform::clWhite, 22);
-    CuteButton5 = MakeButton(p, "CuteButton5", QStringLiteral("リセット"), QRect(600, 150, 180, 62),
+    CuteButton5 = makeButton(p, "CuteButton5", QStringLiteral("リセット"), QRect(600, 150, 180, 62),
         platform::clSilver, platform::clBlack, 22);
 
-    RGgaz = MakeRadio(p, "RGgaz", QStringLiteral("表示ボード"),
+    RGgaz = makeRadio(p, "RGgaz", QStringLiteral("表示ボード"),
         { QStringLiteral("ON"), QStringLiteral("OFF") }, QRect(800, 10, 184, 48), 2);
-    RGgaz->SetItemIndex(1);
-    CTBa = MakeButton(p, "CTBa", QStringLiteral("オート"), QRect(800, 66, 88, 34), platform::clBlack,
+    RGgaz->setItemIndex(1);
+    CTBa = makeButton(p, "CTBa", QStringLiteral("オート"), QRect(800, 66, 88, 34), platform::clBlack,
         platform::clWhite, 14);
-    CTBm = MakeButton(p, "CTBm", QStringLiteral("マニュアル"), QRect(896, 66, 88, 34), platform::clYellow,
+    CTBm = makeButton(p, "CTBm", QStringLiteral("マニュアル"), QRect(896, 66, 88, 34), platform::clYellow,
         platform::clBlue, 14);
-    DTPauto = MakeTime(p, "DTPauto", QRect(800, 106, 110, 26), 14);
+    DTPauto = makeTime(p, "DTPauto", QRect(800, 106, 110, 26), 14);
     DTPauto->setToolTip(QStringLiteral("インターバル"));
     DTPauto->hide();
-    Label31 = MakeLabel(
+    Label31 = makeLabel(
         p, "Label31", QStringLiteral("00:00:00"), QRect(800, 136, 120, 30), platform::clYellow, 22);
     Label31->hide();
-    CuteButton22 = MakeButton(p, "CuteButton22", QStringLiteral("Reset"), QRect(926, 138, 58, 26));
+    CuteButton22 = makeButton(p, "CuteButton22", QStringLiteral("Reset"), QRect(926, 138, 58, 26));
     CuteButton22->hide();
 
     Caption(p, QStringLiteral("ランダムスタート"), QRect(600, 224, 180, 18));
-    DTP4 = MakeTime(p, "DTP4", QRect(600, 244, 100, 26), 14);
-    Edit1 = MakeEdit(p, "Edit1", QStringLiteral("0"), QRect(708, 244, 72, 26));
+    DTP4 = makeTime(p, "DTP4", QRect(600, 244, 100, 26), 14);
+    Edit1 = makeEdit(p, "Edit1", QStringLiteral("0"), QRect(708, 244, 72, 26));
     Edit1->setReadOnly(true);
     Edit1->setAlignment(Qt::AlignRight);
 
@@ -320,47 +320,47 @@ void TFtaikai::BuildControlPage()
         QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("S") };
     for (int i = 0; i < 6; ++i)
         PLd[static_cast<size_t>(i)]
-            = MakePanel(p, lampNames[i], lampCaptions[i], QRect(800 + i * 31, 244, 29, 26), platform::clGray);
+            = makePanel(p, lampNames[i], lampCaptions[i], QRect(800 + i * 31, 244, 29, 26), platform::clGray);
 
     // Hidden read-outs and diagnostics.
     const char* lbNames[5] = { "Lb1", "Lb2", "Lb3", "Lb4", "Lb5" };
     for (int i = 0; i < 5; ++i) {
         Lb[static_cast<size_t>(i)]
-            = MakeLabel(p, lbNames[i], QStringLiteral("0:00"), QRect(600 + i * 40, 276, 38, 16));
+            = makeLabel(p, lbNames[i], QStringLiteral("0:00"), QRect(600 + i * 40, 276, 38, 16));
         Lb[static_cast<size_t>(i)]->hide();
     }
-    Edit6 = MakeEdit(p, "Edit6", QString(), QRect(600, 296, 120, 22));
-    Edit7 = MakeEdit(p, "Edit7", QString(), QRect(724, 296, 120, 22));
-    Edit8 = MakeEdit(p, "Edit8", QString(), QRect(848, 296, 120, 22));
-    Label30 = MakeLabel(p, "Label30", QString(), QRect(600, 322, 120, 18));
-    CkBauto = MakeCheck(p, "CkBauto", QStringLiteral("自動運用"), QRect(724, 322, 100, 18));
+    Edit6 = makeEdit(p, "Edit6", QString(), QRect(600, 296, 120, 22));
+    Edit7 = makeEdit(p, "Edit7", QString(), QRect(724, 296, 120, 22));
+    Edit8 = makeEdit(p, "Edit8", QString(), QRect(848, 296, 120, 22));
+    Label30 = makeLabel(p, "Label30", QString(), QRect(600, 322, 120, 18));
+    CkBauto = makeCheck(p, "CkBauto", QStringLiteral("自動運用"), QRect(724, 322, 100, 18));
     Button1 = Named(new QPushButton(QStringLiteral("Reset"), p), "Button1", QRect(848, 322, 60, 22));
-    CuteButton23 = MakeButton(p, "CuteButton23", QStringLiteral("Pre"), QRect(912, 322, 60, 22));
+    CuteButton23 = makeButton(p, "CuteButton23", QStringLiteral("Pre"), QRect(912, 322, 60, 22));
     for (QWidget* w :
         std::initializer_list<QWidget*> { Edit6, Edit7, Edit8, Label30, CkBauto, Button1, CuteButton23 })
         w->hide();
 
     // Current and next schedule item.
-    Panel15 = MakePanel(p, "Panel15", QString(), QRect(10, 350, 770, 246), platform::clBlack);
+    Panel15 = makePanel(p, "Panel15", QString(), QRect(10, 350, 770, 246), platform::clBlack);
     Caption(Panel15, QStringLiteral("現在"), QRect(12, 10, 60, 26), platform::clWhite, 20);
-    Label11 = MakeLabel(
+    Label11 = makeLabel(
         Panel15, "Label11", QStringLiteral("0:00:00"), QRect(80, 4, 260, 46), platform::clLime, 40);
-    Label33 = MakeLabel(Panel15, "Label33", QString(), QRect(12, 60, 746, 40), platform::clYellow, 30);
+    Label33 = makeLabel(Panel15, "Label33", QString(), QRect(12, 60, 746, 40), platform::clYellow, 30);
     Caption(Panel15, QStringLiteral("次の予定"), QRect(12, 116, 120, 24), platform::clWhite, 20);
-    Label15 = MakeLabel(Panel15, "Label15", QString(), QRect(140, 116, 300, 24), platform::clWhite, 20);
-    Label14 = MakeLabel(Panel15, "Label14", QString(), QRect(12, 150, 746, 40), platform::clAqua, 30);
+    Label15 = makeLabel(Panel15, "Label15", QString(), QRect(140, 116, 300, 24), platform::clWhite, 20);
+    Label14 = makeLabel(Panel15, "Label14", QString(), QRect(12, 150, 746, 40), platform::clAqua, 30);
     for (QLabel* l : { Label33, Label14, Label15 })
         l->setAutoFillBackground(true);
 
     Caption(p, QStringLiteral("受信データ"), QRect(792, 350, 190, 16));
-    Memo2 = MakeMemo(p, "Memo2", QRect(792, 368, 192, 104));
+    Memo2 = makeMemo(p, "Memo2", QRect(792, 368, 192, 104));
     Memo2->setReadOnly(true);
     Caption(p, QStringLiteral("音声キュー"), QRect(792, 476, 190, 16));
-    Memo1 = MakeMemo(p, "Memo1", QRect(792, 494, 192, 102));
+    Memo1 = makeMemo(p, "Memo1", QRect(792, 494, 192, 102));
     Memo1->setReadOnly(true);
 }
 
-void TFtaikai::BuildSoundSetPage()
+void TFtaikai::buildSoundSetPage()
 {
     QWidget* p = TabSheet2;
     struct Column {
@@ -391,13 +391,13 @@ void TFtaikai::BuildSoundSetPage()
         const auto k = static_cast<size_t>(i);
         const int x = 10 + i * 245;
         Caption(p, QString::fromUtf8(cols[i].title), QRect(x, 8, 236, 20), platform::clYellow, 16);
-        CueTimes[k] = MakeTime(p, cols[i].picker, QRect(x, 34, 92, 24));
-        CueSetButtons[k] = MakeButton(p, cols[i].set, QStringLiteral("セット"), QRect(x + 98, 34, 66, 24));
-        CueTestButtons[k] = MakeButton(p, cols[i].test, QStringLiteral("再生"), QRect(x + 170, 34, 66, 24));
-        CueFiles[k] = MakeEdit(p, cols[i].box, QString(), QRect(x, 62, 236, 24));
+        CueTimes[k] = makeTime(p, cols[i].picker, QRect(x, 34, 92, 24));
+        CueSetButtons[k] = makeButton(p, cols[i].set, QStringLiteral("セット"), QRect(x + 98, 34, 66, 24));
+        CueTestButtons[k] = makeButton(p, cols[i].test, QStringLiteral("再生"), QRect(x + 170, 34, 66, 24));
+        CueFiles[k] = makeEdit(p, cols[i].box, QString(), QRect(x, 62, 236, 24));
         // The grid's row is its query's cursor: the double-click and the delete read that row.
         CueGrids[k] = Named(new TDBGrid(cols[i].source, p), cols[i].grid, QRect(x, 112, 236, 420));
-        CueGrids[k]->setFont(ConsoleFont(12));
+        CueGrids[k]->setFont(consoleFont(12));
         CueGrids[k]->setEditTriggers(QAbstractItemView::NoEditTriggers);
         CueGrids[k]->SetColumns({ { QStringLiteral("tno"), QStringLiteral("時刻"), 64 },
             { QStringLiteral("mname"), QStringLiteral("ファイル"), 160 } });
@@ -410,21 +410,21 @@ void TFtaikai::BuildSoundSetPage()
         CueFileMenus[k] = new QMenu(p);
         Named(CueFileMenus[k]->addAction(QStringLiteral("開く")), cols[i].boxItem);
     }
-    CuteButton10 = MakeButton(p, "CuteButton10", QStringLiteral("サウンドSTOP"), QRect(10, 546, 150, 40),
+    CuteButton10 = makeButton(p, "CuteButton10", QStringLiteral("サウンドSTOP"), QRect(10, 546, 150, 40),
         platform::clRed, platform::clWhite, 14);
-    CuteButton21 = MakeButton(p, "CuteButton21", QStringLiteral("を標準設定に"), QRect(690, 546, 140, 40));
-    CuteButton20 = MakeButton(p, "CuteButton20", QStringLiteral("標準設定から"), QRect(838, 546, 140, 40));
+    CuteButton21 = makeButton(p, "CuteButton21", QStringLiteral("を標準設定に"), QRect(690, 546, 140, 40));
+    CuteButton20 = makeButton(p, "CuteButton20", QStringLiteral("標準設定から"), QRect(838, 546, 140, 40));
     // The delay box is there for the service technician only: black on black, without a frame.
-    Eddelay = MakeEdit(p, "Eddelay", QStringLiteral("1"), QRect(400, 554, 40, 24));
+    Eddelay = makeEdit(p, "Eddelay", QStringLiteral("1"), QRect(400, 554, 40, 24));
     Eddelay->setFrame(false);
     Eddelay->setStyleSheet(QStringLiteral("QLineEdit { background: black; color: black; }"));
-    Panel14 = MakePanel(p, "Panel14", QStringLiteral("タイマー カウント中はこの画面の処理は出来ません。"),
+    Panel14 = makePanel(p, "Panel14", QStringLiteral("タイマー カウント中はこの画面の処理は出来ません。"),
         QRect(0, 0, 640, 60), platform::clBlack, platform::clYellow);
-    Panel14->setFont(ConsoleFont(20, true));
+    Panel14->setFont(consoleFont(20, true));
     Panel14->hide();
 }
 
-void TFtaikai::BuildRaceInfoPage()
+void TFtaikai::buildRaceInfoPage()
 {
     QWidget* p = TabSheet4;
     TDM1* dm = m_dev.dm;
@@ -432,8 +432,8 @@ void TFtaikai::BuildRaceInfoPage()
         QRect(10, 6, 560, 16), platform::clYellow);
     // The grid's row is Qrmenu's current row: the commands act on the row the operator selected.
     DBGrid4 = Named(new TDBGrid(dm ? dm->DSrmenu : nullptr, p), "DBGrid4", QRect(10, 26, 560, 474));
-    DBGrid4->setFont(ConsoleFont(12));
-    DBGrid4->horizontalHeader()->setFont(ConsoleFont(12));
+    DBGrid4->setFont(consoleFont(12));
+    DBGrid4->horizontalHeader()->setFont(consoleFont(12));
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
     DBGrid4->SetColumns({ { QStringLiteral("btime"), QStringLiteral("開始"), 70, right },
         { QStringLiteral("kara"), QStringLiteral("～"), 24, Qt::AlignCenter },
@@ -455,26 +455,26 @@ void TFtaikai::BuildRaceInfoPage()
     for (auto [a, n] :
         { std::pair { edt, "edt" }, { N7, "N7" }, { N3, "N3" }, { N4, "N4" }, { N5, "N5" }, { N6, "N6" } })
         Named(a, n);
-    Edit4 = MakeEdit(p, "Edit4", QString(), QRect(10, 506, 560, 22));
+    Edit4 = makeEdit(p, "Edit4", QString(), QRect(10, 506, 560, 22));
     Edit4->hide();
 
     Caption(p, QStringLiteral("開始時刻"), QRect(584, 30, 64, 20));
-    DTPb = MakeTime(p, "DTPb", QRect(652, 26, 100, 26), 14);
+    DTPb = makeTime(p, "DTPb", QRect(652, 26, 100, 26), 14);
     Caption(p, QStringLiteral("時間"), QRect(584, 62, 64, 20));
-    DTPe = MakeTime(p, "DTPe", QRect(652, 58, 100, 26), 14);
+    DTPe = makeTime(p, "DTPe", QRect(652, 58, 100, 26), 14);
     Caption(p, QStringLiteral("内容"), QRect(584, 94, 64, 20));
-    Edit2 = MakeEdit(p, "Edit2", QString(), QRect(652, 90, 328, 26));
+    Edit2 = makeEdit(p, "Edit2", QString(), QRect(652, 90, 328, 26));
     Edit2->setMaxLength(24);
-    CkBround = MakeCheck(p, "CkBround", QStringLiteral("ラウンドとして登録"), QRect(584, 124, 170, 22));
-    Panel16 = MakePanel(p, "Panel16", QString(), QRect(760, 120, 220, 34), platform::clBlack);
-    CTBedi = MakeButton(Panel16, "CTBedi", QStringLiteral("設定"), QRect(4, 3, 100, 28), platform::clYellow,
+    CkBround = makeCheck(p, "CkBround", QStringLiteral("ラウンドとして登録"), QRect(584, 124, 170, 22));
+    Panel16 = makePanel(p, "Panel16", QString(), QRect(760, 120, 220, 34), platform::clBlack);
+    CTBedi = makeButton(Panel16, "CTBedi", QStringLiteral("設定"), QRect(4, 3, 100, 28), platform::clYellow,
         platform::clBlue, 14);
     CTBedi->hide();
-    CTBins = MakeButton(Panel16, "CTBins", QStringLiteral("挿入"), QRect(114, 3, 100, 28), platform::clSilver,
+    CTBins = makeButton(Panel16, "CTBins", QStringLiteral("挿入"), QRect(114, 3, 100, 28), platform::clSilver,
         platform::clBlack, 14);
     CTBins->hide();
 
-    Panel13 = MakePanel(p, "Panel13", QString(), QRect(584, 154, 396, 66), platform::clBlack);
+    Panel13 = makePanel(p, "Panel13", QString(), QRect(584, 154, 396, 66), platform::clBlack);
     Caption(Panel13, QStringLiteral("ラウンド"), QRect(8, 8, 64, 20));
     SEdround = Named(new QSpinBox(Panel13), "SEdround", QRect(74, 6, 60, 24));
     SEdround->setRange(0, 100);
@@ -489,33 +489,33 @@ void TFtaikai::BuildRaceInfoPage()
     CBxheat->setEditable(true);
     Panel13->hide();
 
-    CTBadd = MakeButton(p, "CTBadd", QStringLiteral("追加"), QRect(584, 228, 120, 32), platform::clLime,
+    CTBadd = makeButton(p, "CTBadd", QStringLiteral("追加"), QRect(584, 228, 120, 32), platform::clLime,
         platform::clBlack, 14);
-    CTBdel = MakeButton(p, "CTBdel", QStringLiteral("削除"), QRect(860, 228, 120, 32), platform::clRed,
+    CTBdel = makeButton(p, "CTBdel", QStringLiteral("削除"), QRect(860, 228, 120, 32), platform::clRed,
         platform::clWhite, 14);
     CTBdel->hide();
     CuteButton17
-        = MakeButton(p, "CuteButton17", QStringLiteral("標準データに登録"), QRect(584, 272, 194, 30));
+        = makeButton(p, "CuteButton17", QStringLiteral("標準データに登録"), QRect(584, 272, 194, 30));
     CuteButton18
-        = MakeButton(p, "CuteButton18", QStringLiteral("標準データ呼び出し"), QRect(786, 272, 194, 30));
-    CuteButton15 = MakeButton(p, "CuteButton15", QStringLiteral("印刷"), QRect(584, 314, 90, 34));
-    CuteButton16 = MakeButton(p, "CuteButton16", QStringLiteral("ﾍｯﾀﾞｰ･ﾌｯﾀｰ"), QRect(680, 314, 110, 34));
-    RGrang = MakeRadio(p, "RGrang", QString(), { QStringLiteral("JPN"), QStringLiteral("ENG.") },
+        = makeButton(p, "CuteButton18", QStringLiteral("標準データ呼び出し"), QRect(786, 272, 194, 30));
+    CuteButton15 = makeButton(p, "CuteButton15", QStringLiteral("印刷"), QRect(584, 314, 90, 34));
+    CuteButton16 = makeButton(p, "CuteButton16", QStringLiteral("ﾍｯﾀﾞｰ･ﾌｯﾀｰ"), QRect(680, 314, 110, 34));
+    RGrang = makeRadio(p, "RGrang", QString(), { QStringLiteral("JPN"), QStringLiteral("ENG.") },
         QRect(800, 308, 180, 42), 2);
-    RGrang->SetItemIndex(0);
+    RGrang->setItemIndex(0);
 
     Caption(p, QStringLiteral("インフォメーション"), QRect(584, 360, 200, 18), platform::clYellow);
     DBMemo1 = Named(new TDBMemo(m_dev.dm ? m_dev.dm->DStaikai : nullptr, QStringLiteral("tmem"), p),
         "DBMemo1", QRect(584, 380, 396, 150));
-    DBMemo1->setFont(ConsoleFont(12));
+    DBMemo1->setFont(consoleFont(12));
     CuteButton14
-        = MakeButton(p, "CuteButton14", QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ 表示切り替え"), QRect(584, 538, 220, 34));
-    Lbdp = MakeLabel(p, "Lbdp", QStringLiteral("*** 外部モニタへ表示中 ***"), QRect(584, 578, 396, 20),
+        = makeButton(p, "CuteButton14", QStringLiteral("ｲﾝﾌｫﾒｰｼｮﾝ 表示切り替え"), QRect(584, 538, 220, 34));
+    Lbdp = makeLabel(p, "Lbdp", QStringLiteral("*** 外部モニタへ表示中 ***"), QRect(584, 578, 396, 20),
         platform::clYellow, 14);
     Lbdp->hide();
 }
 
-void TFtaikai::BuildSettingsPage()
+void TFtaikai::buildSettingsPage()
 {
     QWidget* p = TabSheet5;
     Caption(p, QStringLiteral("On 時刻"), QRect(84, 8, 90, 18));
@@ -533,27 +533,27 @@ void TFtaikai::BuildSettingsPage()
         Caption(p, start ? QStringLiteral("スタート") : QStringLiteral("シグナル %1").arg(i + 1),
             QRect(10, y + 4, 70, 18));
         DTPsig[static_cast<size_t>(start ? SlotOnStart : SlotOn1 + i)]
-            = MakeTime(p, onPickers[i], QRect(84, y, 92, 26));
-        CBrson[k] = MakeButton(p, onButtons[i], start ? QStringLiteral("START") : QStringLiteral("ON"),
+            = makeTime(p, onPickers[i], QRect(84, y, 92, 26));
+        CBrson[k] = makeButton(p, onButtons[i], start ? QStringLiteral("START") : QStringLiteral("ON"),
             QRect(182, y, 70, 26), platform::clYellow, platform::clBlue);
         if (start)
-            DTPsigoffs = MakeTime(p, "DTPsigoffs", QRect(264, y, 92, 26));
+            DTPsigoffs = makeTime(p, "DTPsigoffs", QRect(264, y, 92, 26));
         else
-            DTPsig[static_cast<size_t>(SlotOff1 + i)] = MakeTime(p, offPickers[i], QRect(264, y, 92, 26));
-        CBrsof[k] = MakeButton(p, offButtons[i], start ? QStringLiteral("ALL  OFF") : QStringLiteral("OFF"),
+            DTPsig[static_cast<size_t>(SlotOff1 + i)] = makeTime(p, offPickers[i], QRect(264, y, 92, 26));
+        CBrsof[k] = makeButton(p, offButtons[i], start ? QStringLiteral("ALL  OFF") : QStringLiteral("OFF"),
             QRect(362, y, 70, 26), platform::clGray, platform::clWhite);
-        Pnl[k] = MakePanel(p, lamps[i], QString(), QRect(440, y, 36, 26), platform::clGray);
+        Pnl[k] = makePanel(p, lamps[i], QString(), QRect(440, y, 36, 26), platform::clGray);
     }
     Caption(p, QStringLiteral("Start 時刻"), QRect(84, 232, 92, 16));
     Caption(p, QStringLiteral("ALL OFF 時刻"), QRect(264, 232, 92, 16));
 
-    CuteButton19 = MakeButton(p, "CuteButton19", QStringLiteral("初期化"), QRect(10, 262, 110, 40));
-    RGcont = MakeRadio(p, "RGcont", QStringLiteral("OFF のコントロール"),
+    CuteButton19 = makeButton(p, "CuteButton19", QStringLiteral("初期化"), QRect(10, 262, 110, 40));
+    RGcont = makeRadio(p, "RGcont", QStringLiteral("OFF のコントロール"),
         { QStringLiteral("スタート前"), QStringLiteral("スタート後") }, QRect(132, 256, 344, 48), 2);
     Caption(p, QStringLiteral("ブラインドタイム"), QRect(10, 322, 110, 18));
-    DTP = MakeTime(p, "DTP", QRect(132, 318, 92, 26));
+    DTP = makeTime(p, "DTP", QRect(132, 318, 92, 26));
 
-    RGbrate = MakeRadio(p, "RGbrate", QStringLiteral("D-Line ﾎﾞｰﾚｲﾄ"),
+    RGbrate = makeRadio(p, "RGbrate", QStringLiteral("D-Line ﾎﾞｰﾚｲﾄ"),
         { QStringLiteral("2400"), QStringLiteral("9600") }, QRect(500, 8, 220, 48), 2);
     Caption(p, QStringLiteral("明るさ"), QRect(500, 70, 50, 18));
     TBarbright = Named(new QSlider(Qt::Horizontal, p), "TBarbright", QRect(552, 66, 200, 26));
@@ -565,51 +565,51 @@ void TFtaikai::BuildSettingsPage()
     // The marks take a shade of the window and highlight colours, dark on this black page.
     QPalette sliderPalette = TBarbright->palette();
     for (QPalette::ColorRole role : { QPalette::Window, QPalette::Highlight })
-        sliderPalette.setColor(role, platform::ColorFromRef(platform::clSilver));
+        sliderPalette.setColor(role, platform::colorFromRef(platform::clSilver));
     TBarbright->setPalette(sliderPalette);
-    CuteButton26 = MakeButton(p, "CuteButton26", QStringLiteral("Set"), QRect(762, 64, 64, 28));
+    CuteButton26 = makeButton(p, "CuteButton26", QStringLiteral("Set"), QRect(762, 64, 64, 28));
     const char* tests[5] = { "CuteButton27", "CuteButton28", "CuteButton29", "CuteButton30", "CuteButton31" };
     const QString testCaptions[5] = { QStringLiteral("All Null"), QStringLiteral("All 8"),
         QStringLiteral("1 to 0"), QStringLiteral("All 1 to 0"), QStringLiteral("A to Z") };
     std::array<TCuteButton*, 5> testButtons {};
     for (int i = 0; i < 5; ++i)
         testButtons[static_cast<size_t>(i)]
-            = MakeButton(p, tests[i], testCaptions[i], QRect(500 + i * 96, 104, 90, 28));
+            = makeButton(p, tests[i], testCaptions[i], QRect(500 + i * 96, 104, 90, 28));
     CuteButton27 = testButtons[0];
     CuteButton28 = testButtons[1];
     CuteButton29 = testButtons[2];
     CuteButton30 = testButtons[3];
     CuteButton31 = testButtons[4];
-    CuteButton11 = MakeButton(p, "CuteButton11", QStringLiteral("Test1"), QRect(836, 64, 60, 28));
-    CuteButton12 = MakeButton(p, "CuteButton12", QStringLiteral("Test2"), QRect(900, 64, 60, 28));
+    CuteButton11 = makeButton(p, "CuteButton11", QStringLiteral("Test1"), QRect(836, 64, 60, 28));
+    CuteButton12 = makeButton(p, "CuteButton12", QStringLiteral("Test2"), QRect(900, 64, 60, 28));
     CuteButton11->hide();
     CuteButton12->hide();
     Caption(p, QStringLiteral("表示ボード 先頭文字"), QRect(500, 146, 130, 18));
-    Edit11 = MakeEdit(p, "Edit11", QString(), QRect(636, 142, 60, 24));
+    Edit11 = makeEdit(p, "Edit11", QString(), QRect(636, 142, 60, 24));
 
     Caption(p, QStringLiteral("タイマーストップ中は時刻を表示"), QRect(500, 180, 300, 18));
-    CkBwup = MakeCheck(p, "CkBwup", QStringLiteral("ウォームアップ中"), QRect(500, 202, 130, 22));
-    CkBrace = MakeCheck(p, "CkBrace", QStringLiteral("レース中"), QRect(636, 202, 100, 22));
-    CkBover = MakeCheck(p, "CkBover", QStringLiteral("オーバータイム中"), QRect(742, 202, 140, 22));
+    CkBwup = makeCheck(p, "CkBwup", QStringLiteral("ウォームアップ中"), QRect(500, 202, 130, 22));
+    CkBrace = makeCheck(p, "CkBrace", QStringLiteral("レース中"), QRect(636, 202, 100, 22));
+    CkBover = makeCheck(p, "CkBover", QStringLiteral("オーバータイム中"), QRect(742, 202, 140, 22));
 
     Panel17
-        = MakePanel(p, "Panel17", QString(), QRect(500, 240, 484, 96), platform::clBlack, platform::clYellow);
+        = makePanel(p, "Panel17", QString(), QRect(500, 240, 484, 96), platform::clBlack, platform::clYellow);
     Panel17->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
     Panel17->setMargin(6);
     Caption(Panel17, QStringLiteral("サーバ名"), QRect(10, 14, 60, 18));
-    Edit9 = MakeEdit(Panel17, "Edit9", QString(), QRect(72, 10, 190, 26));
+    Edit9 = makeEdit(Panel17, "Edit9", QString(), QRect(72, 10, 190, 26));
     Caption(Panel17, QStringLiteral("ポート"), QRect(272, 14, 44, 18));
-    Edit10 = MakeEdit(Panel17, "Edit10", QString(), QRect(318, 10, 70, 26));
+    Edit10 = makeEdit(Panel17, "Edit10", QString(), QRect(318, 10, 70, 26));
     Button2 = Named(new QPushButton(QStringLiteral("接続"), Panel17), "Button2", QRect(398, 10, 76, 26));
-    Button2->setFont(ConsoleFont(12));
+    Button2->setFont(consoleFont(12));
 
-    Edit3 = MakeEdit(p, "Edit3", QStringLiteral("100"), QRect(10, 360, 50, 22));
-    Edit5 = MakeEdit(p, "Edit5", QStringLiteral("3"), QRect(70, 360, 50, 22));
+    Edit3 = makeEdit(p, "Edit3", QStringLiteral("100"), QRect(10, 360, 50, 22));
+    Edit5 = makeEdit(p, "Edit5", QStringLiteral("3"), QRect(70, 360, 50, 22));
     Edit3->hide();
     Edit5->hide();
 }
 
-void TFtaikai::BuildSoundCheckPage()
+void TFtaikai::buildSoundCheckPage()
 {
     QWidget* p = TabSheet3;
     struct Bank {
@@ -632,7 +632,7 @@ void TFtaikai::BuildSoundCheckPage()
     }
 }
 
-void TFtaikai::BuildDevices()
+void TFtaikai::buildDevices()
 {
     CommX1 = new TCommX(this);
     CommX1->setObjectName(QStringLiteral("CommX1"));
@@ -673,7 +673,7 @@ void TFtaikai::BuildDevices()
     if (!m_dev.makeCuePlayer) {
         m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<MediaCuePlayer>(); };
         // The first cue of the day then starts as promptly as the rest.
-        platform::PrepareSound();
+        platform::prepareSound();
     }
     auto fill = [this](auto& bank, const char* prefix) {
         for (size_t i = 0; i < bank.size(); ++i)

@@ -34,16 +34,16 @@ namespace {
 
 const QString kTcpLogName = QStringLiteral("TCPDATA.txt");
 
-void SetLabelFace(QLabel* label, platform::TColor face)
+void setLabelFace(QLabel* label, platform::TColor face)
 {
     QPalette pal = label->palette();
-    pal.setColor(QPalette::Window, platform::ColorFromRef(face));
+    pal.setColor(QPalette::Window, platform::colorFromRef(face));
     label->setPalette(pal);
 }
 
 } // namespace
 
-int RunRaceConsole(QWidget* owner, ConsoleDevices devices)
+int runRaceConsole(QWidget* owner, ConsoleDevices devices)
 {
     TFtaikai console(owner, std::move(devices));
     console.resize(997, 696);
@@ -55,12 +55,12 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
     , m_dev(std::move(devices))
 {
     if (!m_dev.clock)
-        m_dev.clock = &platform::DefaultClock();
+        m_dev.clock = &platform::defaultClock();
     if (!m_dev.dm)
         m_dev.dm = DM1;
-    BuildForm();
-    BuildDevices();
-    ConnectHandlers();
+    buildForm();
+    buildDevices();
+    connectHandlers();
     m_release = std::make_unique<DeviceRelease>(DeviceRelease::Steps {
         m_dev.board, m_dev.sleeper, [this] { DropTimeServer(); }, [this] { TcpLogFile.close(); } });
     FormCreate();
@@ -72,31 +72,31 @@ TFtaikai::~TFtaikai()
     Teardown();
 }
 
-void TFtaikai::ConnectHandlers()
+void TFtaikai::connectHandlers()
 {
     CuteButton13->OnClick = [this] { CuteButton13Click(); };
-    connect(PageControl1, &QTabWidget::currentChanged, this, &TFtaikai::PageChanged);
+    connect(PageControl1, &QTabWidget::currentChanged, this, &TFtaikai::pageChanged);
     connect(&Tm1, &QTimer::timeout, this, &TFtaikai::Tm1Timer);
     connect(&tmr2, &QTimer::timeout, this, &TFtaikai::tmr2Timer);
     connect(&Tmr3, &QTimer::timeout, this, &TFtaikai::Tmr3Timer);
     connect(&Tms, &QTimer::timeout, this, &TFtaikai::TmsTimer);
-    ConnectCountdownHandlers();
-    ConnectBoardHandlers();
-    ConnectSoundHandlers();
-    ConnectLinkHandlers();
-    ConnectScheduleHandlers();
-    ConnectPrintHandlers();
-    ConnectModeHandlers();
+    connectCountdownHandlers();
+    connectBoardHandlers();
+    connectSoundHandlers();
+    connectLinkHandlers();
+    connectScheduleHandlers();
+    connectPrintHandlers();
+    connectModeHandlers();
 }
 
-void TFtaikai::ShowStatus(const QString& text)
+void TFtaikai::showStatus(const QString& text)
 {
-    const platform::Clock& clock = m_dev.clock ? *m_dev.clock : platform::DefaultClock();
-    StatusTime->setText(LongTimeText(clock.now().time()));
+    const platform::Clock& clock = m_dev.clock ? *m_dev.clock : platform::defaultClock();
+    StatusTime->setText(longTimeText(clock.now().time()));
     StatusLine->setText(text);
 }
 
-void TFtaikai::ClearStatus()
+void TFtaikai::clearStatus()
 {
     StatusTime->clear();
     StatusLine->clear();
@@ -109,7 +109,7 @@ TDM1& TFtaikai::Dm() const { return *m_dev.dm; }
 
 // The asker given, or else the program's current one, looked up at each use: the current asker
 // can be replaced while the console is open.
-platform::Asker& TFtaikai::Asker() const { return m_dev.asker ? *m_dev.asker : platform::CurrentAsker(); }
+platform::Asker& TFtaikai::Asker() const { return m_dev.asker ? *m_dev.asker : platform::currentAsker(); }
 
 void TFtaikai::FormCreate()
 {
@@ -120,11 +120,11 @@ void TFtaikai::FormCreate()
     ScheduleAdded = 0;
     Label31->setText(QStringLiteral("00:00:00"));
     Eddelay->setText(QString::number(DelaySetting));
-    m_countdown->SetCueList({});
+    m_countdown->setCueList({});
     Panel14->move(178, 248);
     // The timing server's log starts empty with every console. It lives in the data folder with
     // the other files, not in whatever folder the program happened to be started from.
-    TcpLogFile.setFileName(QDir(platform::DataFolder()).filePath(kTcpLogName));
+    TcpLogFile.setFileName(QDir(platform::dataFolder()).filePath(kTcpLogName));
     if (!TcpLogFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
         TcpLogFile.setFileName(QString());
     Tmr3.start();
@@ -136,9 +136,9 @@ void TFtaikai::FormShow()
     rs232c1->portname = QStringLiteral("COM") + QString::number(SignalPortNo1);
     rs232c2->portname = QStringLiteral("COM") + QString::number(SignalPortNo2);
     rs232c3->portname = QStringLiteral("COM") + QString::number(SignalPortNo3);
-    CommX1->SetPortNo(BoardPortNo);
+    CommX1->setPortNo(BoardPortNo);
 
-    const QDir folder(platform::DataFolder());
+    const QDir folder(platform::dataFolder());
     SD1.FileName = folder.filePath(DtimeFileName);
     SD2.FileName = folder.filePath(RInfoFileName);
     SD3.FileName = folder.filePath(RInfomemFileName);
@@ -148,39 +148,39 @@ void TFtaikai::FormShow()
 
     // The console opens in manual operation.
     for (QLabel* l : { static_cast<QLabel*>(Panel15), Label14, Label15, Label33 })
-        SetLabelFace(l, platform::clBlack);
+        setLabelFace(l, platform::clBlack);
     Panel15->SetColor(platform::clBlack);
-    ShowOperatingMode(false);
+    showOperatingMode(false);
 
     resetdbg();
     checkctb();
 
-    m_signals->SetPortNames({ rs232c1->portname, rs232c2->portname, rs232c3->portname });
-    m_signals->CloseAll();
+    m_signals->setPortNames({ rs232c1->portname, rs232c2->portname, rs232c3->portname });
+    m_signals->closeAll();
 
-    ScheduleEndTime = m_dev.dm ? ReadScheduleEnd(Dm(), CurrentEventCode) : QTime(0, 0);
-    ScheduleEndText = LongTimeText(ScheduleEndTime);
-    const EventSignals event = m_dev.dm ? ReadEventSignals(Dm(), CurrentEventCode) : EventSignals {};
+    ScheduleEndTime = m_dev.dm ? readScheduleEnd(Dm(), CurrentEventCode) : QTime(0, 0);
+    ScheduleEndText = longTimeText(ScheduleEndTime);
+    const EventSignals event = m_dev.dm ? readEventSignals(Dm(), CurrentEventCode) : EventSignals {};
     SignalSlots = event.triggers;
     OffControlMode = event.offControlMode;
     for (int slot = 0; slot < SignalSlotCount; ++slot)
         DTPsig[static_cast<size_t>(slot)]->setTime(
-            PickerTimeOfTenths(SignalSlots[static_cast<size_t>(slot)]));
-    RGcont->SetItemIndex(OffControlMode);
+            pickerTimeOfTenths(SignalSlots[static_cast<size_t>(slot)]));
+    RGcont->setItemIndex(OffControlMode);
     // Setting the choice runs its handler, as a click on it would.
     RGcontClick();
 
-    DTP1->setTime(PickerTimeOfText(WarmUpTimePreset));
-    DTP2->setTime(PickerTimeOfText(RaceTimePreset));
-    DTP3->setTime(PickerTimeOfText(OverTimePreset));
-    DTP4->setTime(PickerTimeOfText(BlankTimePreset));
-    DTPauto->setTime(PickerTimeOfText(AutoIntervalPreset));
+    DTP1->setTime(pickerTimeOfText(WarmUpTimePreset));
+    DTP2->setTime(pickerTimeOfText(RaceTimePreset));
+    DTP3->setTime(pickerTimeOfText(OverTimePreset));
+    DTP4->setTime(pickerTimeOfText(BlankTimePreset));
+    DTPauto->setTime(pickerTimeOfText(AutoIntervalPreset));
     m_eventLoaded = true;
 
-    m_countdown->ConsoleOpened();
+    m_countdown->consoleOpened();
 
     DTP->setTime(QTime(0, 0));
-    DTP->setTime(PickerTimeOfTenths(BlindTimeTenths.trimmed().toLongLong()));
+    DTP->setTime(pickerTimeOfTenths(BlindTimeTenths.trimmed().toLongLong()));
 
     CkBwup->setChecked(HideClockPausedWarmUp != QLatin1String("1"));
     CkBrace->setChecked(HideClockPausedRace != QLatin1String("1"));
@@ -192,21 +192,21 @@ void TFtaikai::FormShow()
 
     Edit9->setText(TimeServerAddress);
     Edit10->setText(TimeServerPort);
-    RGbrate->SetItemIndex(BoardBitRateIndex);
+    RGbrate->setItemIndex(BoardBitRateIndex);
     // Setting the rate runs its handler: the board's port takes the rate the group shows (it is
     // closed here, so the next opening applies it).
     RGbrateClick();
 }
 
-ClosingState TFtaikai::CollectClosingState() const
+ClosingState TFtaikai::collectClosingState() const
 {
     ClosingState state;
     for (size_t slot = 0; slot < DTPsig.size(); ++slot)
-        state.signalTimes[slot] = LongTimeText(DTPsig[slot]->time());
+        state.signalTimes[slot] = longTimeText(DTPsig[slot]->time());
     state.offControlMode = OffControlMode;
     const QTimeEdit* presets[5] = { DTP1, DTP2, DTP3, DTP4, DTPauto };
     for (size_t i = 0; i < 5; ++i)
-        state.presets[i] = LongTimeText(presets[i]->time());
+        state.presets[i] = longTimeText(presets[i]->time());
     return state;
 }
 
@@ -230,19 +230,19 @@ void TFtaikai::FormClose()
     // The next console starts with the board's race line its own.
     BoardFromNetwork = 0;
     if (m_dev.dm)
-        failures << StoreClosingState(
-            Dm(), CurrentEventCode, m_eventLoaded ? std::optional(CollectClosingState()) : std::nullopt);
+        failures << storeClosingState(
+            Dm(), CurrentEventCode, m_eventLoaded ? std::optional(collectClosingState()) : std::nullopt);
     // The monitor is told that no event runs; a file it holds open keeps its old content.
-    m_dev.monitor->WriteClosed();
+    m_dev.monitor->writeClosed();
     if (m_dev.dm) {
-        const QString reopen = ReopenEventList(Dm(), CurrentEventCode);
+        const QString reopen = reopenEventList(Dm(), CurrentEventCode);
         if (!reopen.isEmpty())
             failures << reopen;
     }
-    ReportFailures(failures);
+    reportFailures(failures);
 }
 
-void TFtaikai::ReportFailures(const QStringList& failures)
+void TFtaikai::reportFailures(const QStringList& failures)
 {
     if (!failures.isEmpty())
         Asker().error(failures.join(QStringLiteral("\n\n")));
@@ -271,7 +271,7 @@ void TFtaikai::Teardown()
     // The "×" steps run on every way out: the board is left blank and the link dropped.
     m_release->Run();
     FormClose();
-    m_signals->CloseAll();
+    m_signals->closeAll();
     auto quiet = [](auto& bank) {
         for (auto& player : bank) {
             if (player && !player->FileName().isEmpty()) {
@@ -297,7 +297,7 @@ void TFtaikai::showEvent(QShowEvent* event)
     } catch (const platform::DatabaseError& e) {
         Asker().error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
     }
-    PageChanged(PageControl1->currentIndex());
+    pageChanged(PageControl1->currentIndex());
 }
 
 void TFtaikai::closeEvent(QCloseEvent* event)
@@ -323,7 +323,7 @@ void TFtaikai::done(int result)
     QDialog::done(result);
 }
 
-void TFtaikai::PageChanged(int index)
+void TFtaikai::pageChanged(int index)
 {
     // Pages shown while the window is still being built or is already closed run nothing.
     if (!m_shown || m_closeDone)

@@ -21,10 +21,10 @@ constexpr int Memo2Lines = 200;
 
 } // namespace
 
-void TFtaikai::ConnectLinkHandlers()
+void TFtaikai::connectLinkHandlers()
 {
     TimeServerLink::Handlers handlers;
-    handlers.status = [this](const QString& text) { Panel17->SetCaption(text); };
+    handlers.status = [this](const QString& text) { Panel17->setCaption(text); };
     handlers.stateChanged = [this](LinkState state) {
         Button2->setText(state == LinkState::Connected ? QStringLiteral("切断")
                 : state == LinkState::Connecting       ? QStringLiteral("中止")
@@ -36,8 +36,8 @@ void TFtaikai::ConnectLinkHandlers()
         else
             unsetCursor();
     };
-    handlers.line = [this](const QByteArray& line) { TimeServerLineReceived(line); };
-    handlers.problem = [this](const QString& text) { ShowStatus(text); };
+    handlers.line = [this](const QByteArray& line) { timeServerLineReceived(line); };
+    handlers.problem = [this](const QString& text) { showStatus(text); };
     m_link = std::make_unique<TimeServerLink>(std::move(handlers));
 
     Memo2->setMaximumBlockCount(Memo2Lines);
@@ -52,16 +52,16 @@ void TFtaikai::Button2Click()
     m_link->Button2Click(Edit9->text(), Edit10->text());
 }
 
-void TFtaikai::TimeServerLineReceived(const QByteArray& line)
+void TFtaikai::timeServerLineReceived(const QByteArray& line)
 {
     // The line itself is shown, logged and read, never its echo in the memo, which may wrap it.
     // Shown as the track PC's programs write text; the feed itself is ASCII.
-    Memo2->appendPlainText(platform::FromCp932(line));
+    Memo2->appendPlainText(platform::fromCp932(line));
     // Flushed line by line, so that the log is complete whenever someone reads it.
     if (!TcpLogFile.isOpen())
-        ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません"));
+        showStatus(QStringLiteral("TCPDATA.txt に書き込めません"));
     else if (TcpLogFile.write(line + "\r\n") != line.size() + 2 || !TcpLogFile.flush())
-        ShowStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + TcpLogFile.errorString());
+        showStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + TcpLogFile.errorString());
     if (BoardFromNetwork != 1)
         return;
     // While the warm-up runs, a time within the blind seconds of Edit5 shows blank; an Edit5 that
@@ -72,10 +72,10 @@ void TFtaikai::TimeServerLineReceived(const QByteArray& line)
     if (isNumber && m_countdown->StateWarm() == PhaseState::On)
         blindSeconds = seconds;
     QString problem;
-    if (const std::optional<QByteArray> board = NetworkBoardLine(line, &problem, blindSeconds))
-        m_boardControl->SendTimeLine(*board);
+    if (const std::optional<QByteArray> board = networkBoardLine(line, &problem, blindSeconds))
+        m_boardControl->sendTimeLine(*board);
     else if (!problem.isEmpty())
-        ShowStatus(problem);
+        showStatus(problem);
 }
 
 } // namespace console

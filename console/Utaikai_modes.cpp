@@ -16,7 +16,7 @@
 
 namespace console {
 
-void TFtaikai::ConnectModeHandlers()
+void TFtaikai::connectModeHandlers()
 {
     CTBa->OnClick = [this] { CTBaClick(); };
     CTBm->OnClick = [this] { CTBmClick(); };
@@ -33,7 +33,7 @@ void TFtaikai::ConnectModeHandlers()
 
 // Automatic operation is the interval picker being shown; the count-down asks nothing else. A
 // change takes effect at the end of the running over-time or interval.
-void TFtaikai::ShowOperatingMode(bool automatic)
+void TFtaikai::showOperatingMode(bool automatic)
 {
     Label31->setText(QStringLiteral("00:00:00"));
     for (QWidget* w : { static_cast<QWidget*>(Label31), static_cast<QWidget*>(CuteButton22),
@@ -42,12 +42,12 @@ void TFtaikai::ShowOperatingMode(bool automatic)
     components::TCuteButton* active = automatic ? CTBa : CTBm;
     components::TCuteButton* other = automatic ? CTBm : CTBa;
     active->SetColor(platform::clYellow);
-    active->SetFontColor(platform::clBlue);
+    active->setFontColor(platform::clBlue);
     other->SetColor(platform::clBlack);
-    other->SetFontColor(platform::clWhite);
+    other->setFontColor(platform::clWhite);
 }
 
-void TFtaikai::ChangeOperatingMode(bool automatic)
+void TFtaikai::changeOperatingMode(bool automatic)
 {
     // The mode already on asks nothing.
     if ((automatic ? CTBa : CTBm)->Color() == platform::clYellow)
@@ -55,28 +55,28 @@ void TFtaikai::ChangeOperatingMode(bool automatic)
     const QString question = automatic ? QStringLiteral("オート運用モードに変更してよろしいですか？")
                                        : QStringLiteral("マニュアル運用モードに変更してよろしいですか？");
     if (Asker().askYesNo(QStringLiteral("確認してください。"), question))
-        ShowOperatingMode(automatic);
+        showOperatingMode(automatic);
 }
 
-void TFtaikai::CTBaClick() { ChangeOperatingMode(true); }
+void TFtaikai::CTBaClick() { changeOperatingMode(true); }
 
-void TFtaikai::CTBmClick() { ChangeOperatingMode(false); }
+void TFtaikai::CTBmClick() { changeOperatingMode(false); }
 
 // ---- Presets ----------------------------------------------------------------------------------
 
-void TFtaikai::DTP1Change() { WarmUpTimePreset = LongTimeText(DTP1->time()); }
+void TFtaikai::DTP1Change() { WarmUpTimePreset = longTimeText(DTP1->time()); }
 
-void TFtaikai::DTP2Change() { RaceTimePreset = LongTimeText(DTP2->time()); }
+void TFtaikai::DTP2Change() { RaceTimePreset = longTimeText(DTP2->time()); }
 
-void TFtaikai::DTP3Change() { OverTimePreset = LongTimeText(DTP3->time()); }
+void TFtaikai::DTP3Change() { OverTimePreset = longTimeText(DTP3->time()); }
 
-void TFtaikai::DTP4Change() { BlankTimePreset = LongTimeText(DTP4->time()); }
+void TFtaikai::DTP4Change() { BlankTimePreset = longTimeText(DTP4->time()); }
 
-void TFtaikai::DTPautoChange() { AutoIntervalPreset = LongTimeText(DTPauto->time()); }
+void TFtaikai::DTPautoChange() { AutoIntervalPreset = longTimeText(DTPauto->time()); }
 
 void TFtaikai::DTPExit()
 {
-    BlindTimeTenths = QString::number(TimeStrToTenths(LongTimeText(DTP->time()) + QStringLiteral(".0")));
+    BlindTimeTenths = QString::number(TimeStrToTenths(longTimeText(DTP->time()) + QStringLiteral(".0")));
 }
 
 // ---- Information display ----------------------------------------------------------------------
@@ -107,7 +107,7 @@ void TFtaikai::CuteButton14Click()
         Asker().error(e.message());
         return;
     }
-    if (!m_dev.monitor->WriteMemo(DBMemo1->toPlainText(), !Lbdp->isHidden()))
+    if (!m_dev.monitor->writeMemo(DBMemo1->toPlainText(), !Lbdp->isHidden()))
         Asker().error(QStringLiteral("外部モニタのファイル（") + RInfomemFileName
             + QStringLiteral("）に書き込めませんでした。"));
 }

@@ -9,7 +9,7 @@
 
 namespace console {
 
-void TFtaikai::ConnectPrintHandlers()
+void TFtaikai::connectPrintHandlers()
 {
     // The preview and the picker run their own loops while the command is on: a second press
     // meanwhile would start a second one over the first.
@@ -22,13 +22,13 @@ void TFtaikai::ConnectPrintHandlers()
 void TFtaikai::CuteButton15Click()
 {
     if (m_dev.dm)
-        printout::PrintSchedule(Dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
+        printout::printSchedule(Dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
 }
 
 void TFtaikai::CuteButton16Click()
 {
     if (m_dev.dm)
-        printout::RunPicturePicker(this, Dm(), Asker());
+        printout::runPicturePicker(this, Dm(), Asker());
 }
 
 } // namespace console

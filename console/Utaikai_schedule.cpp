@@ -34,18 +34,18 @@ namespace {
 
 const QString kItemsUnread = QStringLiteral("予定を読み込めませんでした: ");
 
-QTime TimeOfSeconds(int seconds) { return QTime::fromMSecsSinceStartOfDay((seconds % SecondsPerDay) * 1000); }
+QTime timeOfSeconds(int seconds) { return QTime::fromMSecsSinceStartOfDay((seconds % SecondsPerDay) * 1000); }
 
 // The editor's texts, by the labels the page shows them with, refused before a command writes.
-bool AcceptEditorTexts(platform::Asker& asker, std::initializer_list<std::pair<QString, QString>> fields)
+bool acceptEditorTexts(platform::Asker& asker, std::initializer_list<std::pair<QString, QString>> fields)
 {
     return std::all_of(fields.begin(), fields.end(),
-        [&](const auto& field) { return platform::AcceptTypedText(asker, field.first, field.second); });
+        [&](const auto& field) { return platform::acceptTypedText(asker, field.first, field.second); });
 }
 
 } // namespace
 
-void TFtaikai::ConnectScheduleHandlers()
+void TFtaikai::connectScheduleHandlers()
 {
     CTBadd->OnClick = [this] { CTBaddClick(); };
     CTBins->OnClick = [this] { CTBinsClick(); };
@@ -80,7 +80,7 @@ void TFtaikai::ConnectScheduleHandlers()
 
 // ---- Refresh and shared steps -----------------------------------------------------------------
 
-void TFtaikai::GuardSchedule(const std::function<void()>& step)
+void TFtaikai::guardSchedule(const std::function<void()>& step)
 {
     if (!m_dev.dm)
         return;
@@ -91,19 +91,19 @@ void TFtaikai::GuardSchedule(const std::function<void()>& step)
     }
 }
 
-void TFtaikai::RunScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command)
+void TFtaikai::runScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command)
 {
-    GuardSchedule([&] {
+    guardSchedule([&] {
         Schedule schedule(Dm(), CurrentEventCode, m_dev.asker);
         const ScheduleOutcome outcome = command(schedule);
         if (!outcome.shownSql.isEmpty())
             Edit4->setText(outcome.shownSql);
         if (outcome.done)
-            RefreshSchedule(outcome);
+            refreshSchedule(outcome);
     });
 }
 
-void TFtaikai::RefreshSchedule(const ScheduleOutcome& outcome)
+void TFtaikai::refreshSchedule(const ScheduleOutcome& outcome)
 {
     checkctb();
     Writeinfo();
@@ -122,20 +122,20 @@ void TFtaikai::RefreshSchedule(const ScheduleOutcome& outcome)
     }
 }
 
-std::optional<int> TFtaikai::SelectedScheduleRow() const
+std::optional<int> TFtaikai::selectedScheduleRow() const
 {
     const platform::Query& q = *Dm().Qrmenu;
     if (!q.Active() || q.RecordCount() == 0 || q.RecNo() < 1)
         return std::nullopt;
-    return ReadScheduleRow(*Dm().Qrmenu).uc;
+    return readScheduleRow(*Dm().Qrmenu).uc;
 }
 
-ScheduleEditor TFtaikai::ScheduleEditorInput() const { return { DTPb->time(), DTPe->time(), Edit2->text() }; }
+ScheduleEditor TFtaikai::scheduleEditorInput() const { return { DTPb->time(), DTPe->time(), Edit2->text() }; }
 
 void TFtaikai::getendtime()
 {
-    ScheduleEndTime = Schedule(Dm(), CurrentEventCode, m_dev.asker).LatestEnd();
-    ScheduleEndText = LongTimeText(ScheduleEndTime);
+    ScheduleEndTime = Schedule(Dm(), CurrentEventCode, m_dev.asker).latestEnd();
+    ScheduleEndText = longTimeText(ScheduleEndTime);
 }
 
 // ---- Editor commands --------------------------------------------------------------------------
@@ -145,19 +145,19 @@ void TFtaikai::CTBaddClick()
     // A round takes its titles; the first row of a schedule is a plain row, in round mode too.
     const bool round = CkBround->isChecked();
     const bool plain = !round || (m_dev.dm && Dm().Qrmenu->RecordCount() == 0);
-    if ((plain && !AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if ((plain && !acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         || (round && !plain
-            && !AcceptEditorTexts(Asker(),
+            && !acceptEditorTexts(Asker(),
                 { { QStringLiteral("ラウンドの表記"), CBxround->currentText() },
                     { QStringLiteral("ヒートの表記"), CBxheat->currentText() } })))
         return;
-    RunScheduleCommand([this](Schedule& schedule) {
+    runScheduleCommand([this](Schedule& schedule) {
         const bool wasEmpty = Dm().Qrmenu->RecordCount() == 0;
         std::optional<RoundEditor> round;
         if (CkBround->isChecked())
             round = RoundEditor { SEdround->value(), CBxround->currentText(), SEdheat->value(),
                 CBxheat->currentText() };
-        const ScheduleOutcome outcome = schedule.Add(ScheduleEditorInput(), SelectedScheduleRow(), round);
+        const ScheduleOutcome outcome = schedule.Add(scheduleEditorInput(), selectedScheduleRow(), round);
         if (outcome.done) {
             ScheduleAdded = 1;
             // The first row of a schedule is a plain row, even in round mode.
@@ -172,23 +172,23 @@ void TFtaikai::CTBaddClick()
 
 void TFtaikai::CTBinsClick()
 {
-    if (!AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
-    RunScheduleCommand(
-        [this](Schedule& s) { return s.Insert(ScheduleEditorInput(), SelectedScheduleRow()); });
+    runScheduleCommand(
+        [this](Schedule& s) { return s.Insert(scheduleEditorInput(), selectedScheduleRow()); });
 }
 
 void TFtaikai::CTBediClick()
 {
-    if (!AcceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
-    RunScheduleCommand(
-        [this](Schedule& s) { return s.Change(ScheduleEditorInput(), SelectedScheduleRow()); });
+    runScheduleCommand(
+        [this](Schedule& s) { return s.Change(scheduleEditorInput(), selectedScheduleRow()); });
 }
 
 void TFtaikai::CTBdelClick()
 {
-    RunScheduleCommand([this](Schedule& s) { return s.Delete(SelectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.Delete(selectedScheduleRow()); });
 }
 
 void TFtaikai::edtClick() { CTBedi->show(); }
@@ -207,9 +207,9 @@ void TFtaikai::PopupMenu7Popup()
 {
     // The round items are offered only on a heat; on an empty grid there is no row to act on.
     bool round = false;
-    GuardSchedule([&] {
-        if (SelectedScheduleRow())
-            round = ReadScheduleRow(*Dm().Qrmenu).IsRound();
+    guardSchedule([&] {
+        if (selectedScheduleRow())
+            round = readScheduleRow(*Dm().Qrmenu).isRound();
     });
     for (QAction* item : { N7, N3, N4, N5, N6 })
         item->setVisible(round);
@@ -217,38 +217,38 @@ void TFtaikai::PopupMenu7Popup()
 
 void TFtaikai::N3Click()
 {
-    RunScheduleCommand([this](Schedule& s) { return s.HeatOrder(SelectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.HeatOrder(selectedScheduleRow()); });
 }
 
 void TFtaikai::N4Click()
 {
-    RunScheduleCommand([this](Schedule& s) { return s.DeleteRound(SelectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.deleteRound(selectedScheduleRow()); });
 }
 
 void TFtaikai::N5Click()
 {
-    RunScheduleCommand([this](Schedule& s) { return s.AddHeat(SelectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.AddHeat(selectedScheduleRow()); });
 }
 
 void TFtaikai::N6Click()
 {
-    RunScheduleCommand([this](Schedule& s) { return s.DeleteHeat(SelectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.DeleteHeat(selectedScheduleRow()); });
 }
 
 // ---- Grid -------------------------------------------------------------------------------------
 
 void TFtaikai::DBGrid4CellClick()
 {
-    GuardSchedule([this] {
+    guardSchedule([this] {
         platform::Query& q = *Dm().Qrmenu;
         if (!q.Active() || q.RecordCount() == 0)
             return;
-        const ScheduleRow row = ReadScheduleRow(q);
+        const ScheduleRow row = readScheduleRow(q);
         // The start can be set only for the first row: it is the start of the whole schedule.
         DTPb->setEnabled(q.RecNo() == 1);
         Edit2->setText(row.rmenu);
-        DTPb->setTime(TimeOfSeconds(row.btime));
-        DTPe->setTime(TimeOfSeconds(row.Duration()));
+        DTPb->setTime(timeOfSeconds(row.btime));
+        DTPe->setTime(timeOfSeconds(row.Duration()));
     });
 }
 
@@ -258,16 +258,16 @@ void TFtaikai::DBGrid4DblClick() { Edit4->show(); }
 
 void TFtaikai::TabSheet4Show()
 {
-    GuardSchedule([this] {
+    guardSchedule([this] {
         platform::Query& q = *Dm().Qrmenu;
         q.Open();
         Edit4->setText(q.SQL.join(QLatin1Char(' ')));
-        LoadInformationMemo();
+        loadInformationMemo();
         DTPb->setEnabled(q.RecordCount() == 0);
     });
 }
 
-void TFtaikai::LoadInformationMemo()
+void TFtaikai::loadInformationMemo()
 {
     // The memo shows whatever row the event table stands on: put it on the open event.
     platform::Table& event = *Dm().Tbtaikai;
@@ -283,25 +283,25 @@ void TFtaikai::LoadInformationMemo()
 
 void TFtaikai::CuteButton17Click()
 {
-    GuardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
+    guardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
 }
 
 void TFtaikai::CuteButton18Click()
 {
-    GuardSchedule([this] {
+    guardSchedule([this] {
         if (!ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadSchedule())
             return;
         checkctb();
         Writeinfo();
         getendtime();
         CTBedi->hide();
-        ShowItemLabels(Items().Show(m_dev.clock->now().time()));
+        showItemLabels(Items().Show(m_dev.clock->now().time()));
     });
 }
 
 void TFtaikai::CuteButton20Click()
 {
-    GuardSchedule([this] {
+    guardSchedule([this] {
         if (ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadCues())
             resetdbg();
     });
@@ -309,7 +309,7 @@ void TFtaikai::CuteButton20Click()
 
 void TFtaikai::CuteButton21Click()
 {
-    GuardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
+    guardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
 }
 
 // ---- Current and next item --------------------------------------------------------------------
@@ -323,7 +323,7 @@ ScheduleItems& TFtaikai::Items()
 
 QTime TFtaikai::NextItemStart() const { return m_items ? m_items->NextItemStart() : QTime(0, 0); }
 
-void TFtaikai::ShowItemLabels(const ItemLabels& labels)
+void TFtaikai::showItemLabels(const ItemLabels& labels)
 {
     Label33->setText(labels.current);
     Label14->setText(labels.next);
@@ -340,24 +340,24 @@ void TFtaikai::TabSheet1Show()
     // The control page is where the races are run: a schedule that cannot be read is said in the
     // status line, never in a box.
     try {
-        ShowItemLabels(Items().Show(m_dev.clock->now().time()));
+        showItemLabels(Items().Show(m_dev.clock->now().time()));
         schedule_sql::Open(*Dm().Qdtime, { QStringLiteral("select * from dtime") }, true);
     } catch (const platform::DatabaseError& e) {
-        ShowStatus(kItemsUnread + e.message());
+        showStatus(kItemsUnread + e.message());
     }
 }
 
 void TFtaikai::Tmr3Timer()
 {
     const QTime now = m_dev.clock->now().time();
-    Label11->setText(LongTimeText(now));
+    Label11->setText(longTimeText(now));
     if (!m_dev.dm)
         return;
     // The next tick tries again.
     try {
-        ShowItemLabels(Items().Tick(now, ScheduleEndTime));
+        showItemLabels(Items().Tick(now, ScheduleEndTime));
     } catch (const platform::DatabaseError& e) {
-        ShowStatus(kItemsUnread + e.message());
+        showStatus(kItemsUnread + e.message());
     }
 }
 

@@ -25,7 +25,7 @@ namespace console {
 namespace {
 
 template <size_t N>
-std::vector<CuePlayer*> FirstPlayers(const std::array<std::unique_ptr<CuePlayer>, N>& bank, size_t n)
+std::vector<CuePlayer*> firstPlayers(const std::array<std::unique_ptr<CuePlayer>, N>& bank, size_t n)
 {
     std::vector<CuePlayer*> players;
     for (size_t i = 0; i < n && i < N; ++i)
@@ -33,7 +33,7 @@ std::vector<CuePlayer*> FirstPlayers(const std::array<std::unique_ptr<CuePlayer>
     return players;
 }
 
-size_t Index(CuePhase phase) { return size_t(PhaseIndex(phase)); }
+size_t Index(CuePhase phase) { return size_t(phaseIndex(phase)); }
 
 // The cue phases are the count-down's phases, in the same order.
 static_assert(int(CuePhase::Warm) == int(Phase::Warm) && int(CuePhase::Race) == int(Phase::Race)
@@ -41,14 +41,14 @@ static_assert(int(CuePhase::Warm) == int(Phase::Warm) && int(CuePhase::Race) == 
 
 } // namespace
 
-void TFtaikai::ConnectSoundHandlers()
+void TFtaikai::connectSoundHandlers()
 {
     // The slots of each phase; MPo4..MPo9 never take a cue. The count-down plays the same players.
     m_cueBank = std::make_unique<CueBank>(
-        CueBank::Players { FirstPlayers(MP, MP.size()), FirstPlayers(MPt, MPt.size()),
-            FirstPlayers(MPo, size_t(PhaseInfo(CuePhase::Over).slotCount)), FirstPlayers(MPi, MPi.size()) });
+        CueBank::Players { firstPlayers(MP, MP.size()), firstPlayers(MPt, MPt.size()),
+            firstPlayers(MPo, size_t(phaseInfo(CuePhase::Over).slotCount)), firstPlayers(MPi, MPi.size()) });
     for (CuePhase phase : AllCuePhases)
-        m_countdown->SetPlayers(static_cast<Phase>(PhaseIndex(phase)), m_cueBank->AllPlayers()[Index(phase)]);
+        m_countdown->setPlayers(static_cast<Phase>(phaseIndex(phase)), m_cueBank->allPlayers()[Index(phase)]);
 
     // Every player in the order of the sound check page: MP1.., MPt1.., MPo1.., MPi1..
     std::vector<CuePlayer*> all;
@@ -62,30 +62,30 @@ void TFtaikai::ConnectSoundHandlers()
     add(MPi);
     for (size_t i = 0; i < all.size() && i < PlayerViews.size(); ++i) {
         CuePlayer* player = all[i];
-        PlayerViews[i]->SetPlayer(player);
+        PlayerViews[i]->setPlayer(player);
         PlayerViews[i]->OnPlayFailed = [this](const QString& name) {
-            ShowStatus(name + QStringLiteral(" のファイルを再生できません。"));
+            showStatus(name + QStringLiteral(" のファイルを再生できません。"));
         };
         // A cue that fails while the count-down runs is said on the status line; the count-down
         // goes on.
         player->OnError = [this, player](const QString& message) {
-            ShowStatus(QStringLiteral("音声ファイルを再生できません: ") + player->FileName()
+            showStatus(QStringLiteral("音声ファイルを再生できません: ") + player->FileName()
                 + QStringLiteral("（") + message + QStringLiteral("）"));
         };
         player->OnNotAnswering = [this, player] {
-            ShowStatus(QStringLiteral("音声の出力が応答しません: ") + player->FileName());
+            showStatus(QStringLiteral("音声の出力が応答しません: ") + player->FileName());
         };
     }
 
     for (CuePhase phase : AllCuePhases) {
         const size_t k = Index(phase);
-        CueSetButtons[k]->OnClick = [this, phase] { RegisterCue(phase); };
-        CueTestButtons[k]->OnClick = [this, phase] { TestPlay(phase); };
-        CueGrids[k]->OnDblClick = [this, phase] { TakeGridRow(phase); };
+        CueSetButtons[k]->OnClick = [this, phase] { registerCue(phase); };
+        CueTestButtons[k]->OnClick = [this, phase] { testPlay(phase); };
+        CueGrids[k]->OnDblClick = [this, phase] { takeGridRow(phase); };
         connect(CueGridMenus[k]->actions().value(0), &QAction::triggered, this,
-            [this, phase] { DeleteGridRow(phase); });
+            [this, phase] { deleteGridRow(phase); });
         connect(CueFileMenus[k]->actions().value(0), &QAction::triggered, this,
-            [this, phase] { PickCueFile(phase); });
+            [this, phase] { pickCueFile(phase); });
         TDBGrid* grid = CueGrids[k];
         QMenu* gridMenu = CueGridMenus[k];
         connect(grid, &QWidget::customContextMenuRequested, this, [grid, gridMenu](const QPoint& pos) {
@@ -108,7 +108,7 @@ void TFtaikai::ConnectSoundHandlers()
     new EventHook(Eddelay, QEvent::MouseButtonDblClick, [this] { EddelayDblClick(); });
 }
 
-platform::Query* TFtaikai::CueQuery(CuePhase phase) const
+platform::Query* TFtaikai::cueQuery(CuePhase phase) const
 {
     if (!m_dev.dm)
         return nullptr;
@@ -117,17 +117,17 @@ platform::Query* TFtaikai::CueQuery(CuePhase phase) const
     return queries[Index(phase)];
 }
 
-void TFtaikai::ReopenCueGrid(CuePhase phase)
+void TFtaikai::reopenCueGrid(CuePhase phase)
 {
-    platform::Query* q = CueQuery(phase);
+    platform::Query* q = cueQuery(phase);
     if (!q)
         return;
     q->Close();
-    q->SQL = CueGridSql(CurrentEventCode, phase);
+    q->SQL = cueGridSql(CurrentEventCode, phase);
     q->Open();
 }
 
-bool TFtaikai::RunResumable() const
+bool TFtaikai::runResumable() const
 {
     const CountdownEngine& run = *m_countdown;
     const bool phaseOn = run.StateWarm() == PhaseState::On || run.StateRace() == PhaseState::On
@@ -137,7 +137,7 @@ bool TFtaikai::RunResumable() const
 
 void TFtaikai::TabSheet2Show()
 {
-    const bool counting = m_countdown->CountingDown();
+    const bool counting = m_countdown->countingDown();
     // The warning stays readable: everything else on the page is switched off while counting.
     // A run stopped part-way keeps its players, its reset and its digits, so that Start resumes it.
     for (QWidget* w : TabSheet2->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
@@ -145,10 +145,10 @@ void TFtaikai::TabSheet2Show()
             w->setEnabled(!counting);
     Panel14->setVisible(counting);
     Panel14->raise();
-    if (counting || RunResumable())
+    if (counting || runResumable())
         return;
     clearmp();
-    m_countdown->ForgetReset();
+    m_countdown->forgetReset();
     segclear();
 }
 
@@ -157,81 +157,81 @@ void TFtaikai::setmp()
     CueRows rows;
     if (m_dev.dm) {
         try {
-            rows = ReadRunCues(*Dm().Qtemp, CurrentEventCode,
+            rows = readRunCues(*Dm().Qtemp, CurrentEventCode,
                 { DTP1->time(), DTP4->time(), DTP2->time(), DTP3->time(), DTPauto->time() });
         } catch (const platform::DatabaseError& e) {
-            ShowStatus(QStringLiteral("音声データを読み込めませんでした: ") + e.message());
+            showStatus(QStringLiteral("音声データを読み込めませんでした: ") + e.message());
         }
     }
     const CueBank::Loaded loaded = m_cueBank->Load(rows);
     m_testPlaying = {};
     // The count-down keeps the list and the copy a fresh run starts from; the memo mirrors it.
-    m_countdown->SetCueList(loaded.cueList);
+    m_countdown->setCueList(loaded.cueList);
     if (!loaded.skipped.isEmpty())
-        ShowStatus(QStringLiteral("開けない音声ファイルは鳴らしません: ")
+        showStatus(QStringLiteral("開けない音声ファイルは鳴らしません: ")
             + loaded.skipped.join(QStringLiteral("、")));
-    RefreshPlayerViews();
+    refreshPlayerViews();
 }
 
 void TFtaikai::clearmp()
 {
     m_cueBank->Clear();
     m_testPlaying = {};
-    RefreshPlayerViews();
+    refreshPlayerViews();
 }
 
-void TFtaikai::RefreshPlayerViews()
+void TFtaikai::refreshPlayerViews()
 {
     for (CuePlayerView* view : PlayerViews)
         view->Refresh();
 }
 
-void TFtaikai::RegisterCue(CuePhase phase)
+void TFtaikai::registerCue(CuePhase phase)
 {
     if (!m_dev.dm)
         return;
     const size_t k = Index(phase);
-    if (!platform::AcceptTypedText(Asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
+    if (!platform::acceptTypedText(Asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
         return;
     try {
         CueTable table(*Dm().Qtemp, Asker(), CurrentEventCode);
         if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
-            ReopenCueGrid(phase);
+            reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
     }
 }
 
-void TFtaikai::TakeGridRow(CuePhase phase)
+void TFtaikai::takeGridRow(CuePhase phase)
 {
-    platform::Query* q = CueQuery(phase);
+    platform::Query* q = cueQuery(phase);
     if (!q || !q->Active() || q->RecordCount() == 0)
         return;
     const size_t k = Index(phase);
-    CueTimes[k]->setTime(PickerTimeOfText(q->FieldByName(QStringLiteral("tno"))->AsString()));
+    CueTimes[k]->setTime(pickerTimeOfText(q->FieldByName(QStringLiteral("tno"))->AsString()));
     CueFiles[k]->setText(q->FieldByName(QStringLiteral("mname"))->AsString());
 }
 
-void TFtaikai::DeleteGridRow(CuePhase phase)
+void TFtaikai::deleteGridRow(CuePhase phase)
 {
-    platform::Query* q = CueQuery(phase);
+    platform::Query* q = cueQuery(phase);
     if (!q || !q->Active() || q->RecordCount() == 0)
         return;
     const size_t k = Index(phase);
     const QString tno = q->FieldByName(QStringLiteral("tno"))->AsString();
-    if (tno == LongTimeText(CueTimes[k]->time())) {
+    if (tno == longTimeText(CueTimes[k]->time())) {
         CueTimes[k]->setTime(QTime(0, 0));
         CueFiles[k]->clear();
     }
     try {
         CueTable(*Dm().Qtemp, Asker(), CurrentEventCode).Delete(phase, tno);
-        ReopenCueGrid(phase);
+        reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
     }
 }
 
-void TFtaikai::TestPlay(CuePhase phase)
+void TFtaikai::testPlay(CuePhase phase)
 {
     const size_t k = Index(phase);
     CuePlayer* player = m_cueBank->Player(phase, 0);
@@ -240,22 +240,22 @@ void TFtaikai::TestPlay(CuePhase phase)
         player->Stop();
         // The first player goes back to the cue it was loaded with, so that a run that was
         // stopped part-way still sounds that cue when resumed.
-        const QString cue = m_cueBank->SlotFile(phase, 0);
+        const QString cue = m_cueBank->slotFile(phase, 0);
         if (!cue.isEmpty() && player->FileName() != cue)
             player->Open(cue);
-        RefreshPlayerViews();
+        refreshPlayerViews();
         return;
     }
-    platform::Query* q = CueQuery(phase);
+    platform::Query* q = cueQuery(phase);
     if (!q || !q->Active() || q->RecordCount() == 0)
         return;
     m_testPlaying[k] = true;
     if (!player->Open(q->FieldByName(QStringLiteral("mname"))->AsString()) || !player->Play())
         Asker().inform(QString(), QStringLiteral("指定したファイルは既にロードされています。"));
-    RefreshPlayerViews();
+    refreshPlayerViews();
 }
 
-void TFtaikai::PickCueFile(CuePhase phase)
+void TFtaikai::pickCueFile(CuePhase phase)
 {
     // The file dialog is made when first asked for: a dialog sets up a whole file system view.
     if (!OD1) {
@@ -277,39 +277,39 @@ void TFtaikai::PickCueFile(CuePhase phase)
     }
 }
 
-void TFtaikai::CuteButton3Click() { RegisterCue(CuePhase::Warm); }
-void TFtaikai::CuteButton4Click() { RegisterCue(CuePhase::Race); }
-void TFtaikai::CuteButton6Click() { RegisterCue(CuePhase::Over); }
-void TFtaikai::CuteButton24Click() { RegisterCue(CuePhase::Interval); }
-void TFtaikai::DBGrid1DblClick() { TakeGridRow(CuePhase::Warm); }
-void TFtaikai::DBGrid2DblClick() { TakeGridRow(CuePhase::Race); }
-void TFtaikai::DBGrid3DblClick() { TakeGridRow(CuePhase::Over); }
-void TFtaikai::DBGrid5DblClick() { TakeGridRow(CuePhase::Interval); }
-void TFtaikai::MenuItem1Click() { DeleteGridRow(CuePhase::Warm); }
-void TFtaikai::MenuItem2Click() { DeleteGridRow(CuePhase::Race); }
-void TFtaikai::MenuItem3Click() { DeleteGridRow(CuePhase::Over); }
-void TFtaikai::N1Click() { DeleteGridRow(CuePhase::Interval); }
-void TFtaikai::CuteButton7Click() { TestPlay(CuePhase::Warm); }
-void TFtaikai::CuteButton8Click() { TestPlay(CuePhase::Race); }
-void TFtaikai::CuteButton9Click() { TestPlay(CuePhase::Over); }
-void TFtaikai::CuteButton25Click() { TestPlay(CuePhase::Interval); }
-void TFtaikai::Open1Click() { PickCueFile(CuePhase::Warm); }
-void TFtaikai::Open2Click() { PickCueFile(CuePhase::Race); }
-void TFtaikai::Open3Click() { PickCueFile(CuePhase::Over); }
-void TFtaikai::N2Click() { PickCueFile(CuePhase::Interval); }
+void TFtaikai::CuteButton3Click() { registerCue(CuePhase::Warm); }
+void TFtaikai::CuteButton4Click() { registerCue(CuePhase::Race); }
+void TFtaikai::CuteButton6Click() { registerCue(CuePhase::Over); }
+void TFtaikai::CuteButton24Click() { registerCue(CuePhase::Interval); }
+void TFtaikai::DBGrid1DblClick() { takeGridRow(CuePhase::Warm); }
+void TFtaikai::DBGrid2DblClick() { takeGridRow(CuePhase::Race); }
+void TFtaikai::DBGrid3DblClick() { takeGridRow(CuePhase::Over); }
+void TFtaikai::DBGrid5DblClick() { takeGridRow(CuePhase::Interval); }
+void TFtaikai::MenuItem1Click() { deleteGridRow(CuePhase::Warm); }
+void TFtaikai::MenuItem2Click() { deleteGridRow(CuePhase::Race); }
+void TFtaikai::MenuItem3Click() { deleteGridRow(CuePhase::Over); }
+void TFtaikai::N1Click() { deleteGridRow(CuePhase::Interval); }
+void TFtaikai::CuteButton7Click() { testPlay(CuePhase::Warm); }
+void TFtaikai::CuteButton8Click() { testPlay(CuePhase::Race); }
+void TFtaikai::CuteButton9Click() { testPlay(CuePhase::Over); }
+void TFtaikai::CuteButton25Click() { testPlay(CuePhase::Interval); }
+void TFtaikai::Open1Click() { pickCueFile(CuePhase::Warm); }
+void TFtaikai::Open2Click() { pickCueFile(CuePhase::Race); }
+void TFtaikai::Open3Click() { pickCueFile(CuePhase::Over); }
+void TFtaikai::N2Click() { pickCueFile(CuePhase::Interval); }
 
 void TFtaikai::CuteButton10Click()
 {
     // Every sounding player stops, test plays included; a test button then plays again at once.
-    m_cueBank->StopAll();
+    m_cueBank->stopAll();
     for (CuePhase phase : AllCuePhases)
         if (m_testPlaying[Index(phase)])
-            TestPlay(phase);
+            testPlay(phase);
 }
 
 void TFtaikai::CuteButton23Click()
 {
-    for (const auto& players : { FirstPlayers(MP, 10), FirstPlayers(MPt, 10), FirstPlayers(MPo, 5) }) {
+    for (const auto& players : { firstPlayers(MP, 10), firstPlayers(MPt, 10), firstPlayers(MPo, 5) }) {
         for (CuePlayer* player : players) {
             if (player->FileName().isEmpty())
                 continue;

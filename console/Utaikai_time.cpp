@@ -6,11 +6,11 @@
 
 namespace console {
 
-qint32 TickOfDay(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 100 : 0; }
+qint32 tickOfDay(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 100 : 0; }
 
-qint32 WallTick(const platform::Clock& clock) { return TickOfDay(clock.now().time()); }
+qint32 wallTick(const platform::Clock& clock) { return tickOfDay(clock.now().time()); }
 
-qint64 SecondOfDay(const platform::Clock& clock) { return clock.now().time().msecsSinceStartOfDay() / 1000; }
+qint64 secondOfDay(const platform::Clock& clock) { return clock.now().time().msecsSinceStartOfDay() / 1000; }
 
 CountdownTicks::CountdownTicks(const platform::Clock& clock)
     : m_clock(clock)

@@ -16,8 +16,8 @@ class Clock;
 namespace console {
 
 // The count-downs' clock texts, under the names the console calls them by.
-using platform::LongTimeText;
-using platform::LongTimeTextOfSeconds;
+using platform::longTimeText;
+using platform::longTimeTextOfSeconds;
 using platform::SecondsToHMS;
 using platform::TenthsToHMST;
 using platform::TimeStrToTenths;
@@ -26,11 +26,11 @@ using platform::TimeStrToTenths;
 inline constexpr qint64 TicksPerDay = 864000;
 
 // Wall-clock tick of a time of day: tenths since midnight, truncated (12:00:00.05 -> 432000).
-qint32 TickOfDay(const QTime& time);
+qint32 tickOfDay(const QTime& time);
 // Wall-clock tick now, for the clock display and the schedule. Restarts at 0 at midnight.
-qint32 WallTick(const platform::Clock& clock);
+qint32 wallTick(const platform::Clock& clock);
 // Whole seconds since midnight now, for the time-of-day displays.
-qint64 SecondOfDay(const platform::Clock& clock);
+qint64 secondOfDay(const platform::Clock& clock);
 
 // The tick the count-downs run on. It starts at the wall-clock tick of the moment it is made and
 // then follows the clock's monotonic time, so it keeps counting past midnight (863999 is followed

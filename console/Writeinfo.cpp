@@ -4,12 +4,12 @@
 
 namespace console {
 
-std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QString& eventCode)
+std::vector<ScheduleLine> readScheduleLines(platform::Database& db, const QString& eventCode)
 {
     platform::Query q(&db);
-    q.AddSQL(schedule_sql::EventRows(eventCode));
+    q.addSQL(schedule_sql::eventRows(eventCode));
     // By start time: SQLite keeps no row order of its own, and the monitor lists the rows as given.
-    q.AddSQL(QStringLiteral("order by btime"));
+    q.addSQL(QStringLiteral("order by btime"));
     q.Open();
     std::vector<ScheduleLine> lines;
     for (q.First(); !q.Eof(); q.Next())
@@ -22,7 +22,7 @@ std::vector<ScheduleLine> ReadScheduleLines(platform::Database& db, const QStrin
 
 bool Writeinfo(platform::Database& db, const QString& eventCode, MonitorFiles& files)
 {
-    return files.WriteSchedule(ReadScheduleLines(db, eventCode));
+    return files.writeSchedule(readScheduleLines(db, eventCode));
 }
 
 } // namespace console

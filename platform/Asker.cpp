@@ -28,9 +28,9 @@ std::unique_ptr<Asker>& Slot()
 
 } // namespace
 
-Asker& CurrentAsker() { return *Slot(); }
+Asker& currentAsker() { return *Slot(); }
 
-std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker)
+std::unique_ptr<Asker> setAsker(std::unique_ptr<Asker> asker)
 {
     if (!asker)
         asker = std::make_unique<LogAsker>();

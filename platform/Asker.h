@@ -22,17 +22,17 @@ public:
 
 // The asker everyone uses. TavoApplication installs message boxes (platform/MessageBoxAsker.h);
 // before it exists nobody can answer, so questions get No and texts go to the log (also what
-// SetAsker(nullptr) restores).
-Asker& CurrentAsker();
+// setAsker(nullptr) restores).
+Asker& currentAsker();
 // Replaces the current asker; returns the previous one.
-std::unique_ptr<Asker> SetAsker(std::unique_ptr<Asker> asker);
+std::unique_ptr<Asker> setAsker(std::unique_ptr<Asker> asker);
 
 // Short forms of the above.
 inline bool AskYesNo(const QString& caption, const QString& text)
 {
-    return CurrentAsker().askYesNo(caption, text);
+    return currentAsker().askYesNo(caption, text);
 }
-inline void ShowMessage(const QString& text) { CurrentAsker().inform(QString(), text); }
-inline void ShowError(const QString& text) { CurrentAsker().error(text); }
+inline void ShowMessage(const QString& text) { currentAsker().inform(QString(), text); }
+inline void showError(const QString& text) { currentAsker().error(text); }
 
 } // namespace platform

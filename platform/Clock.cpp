@@ -23,7 +23,7 @@ void ManualClock::advanceMs(std::int64_t ms)
     m_now = m_now.addMSecs(ms);
 }
 
-Clock& DefaultClock()
+Clock& defaultClock()
 {
     static SystemClock clock;
     return clock;

@@ -37,6 +37,6 @@ private:
 };
 
 // The clock the program uses unless a caller passes its own.
-Clock& DefaultClock();
+Clock& defaultClock();
 
 } // namespace platform

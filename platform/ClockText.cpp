@@ -15,15 +15,15 @@ qint64 Field(const QString& text, qsizetype from, qsizetype length)
     return ok ? value : 0;
 }
 
-QString TwoDigits(qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
+QString twoDigits(qint64 n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); }
 
 // Hours, minutes and seconds joined by colons; hours padded to `hourWidth` digits.
-QString HmsText(qint64 seconds, int hourWidth)
+QString hmsText(qint64 seconds, int hourWidth)
 {
     if (seconds < 0)
         seconds = 0;
     return QStringLiteral("%1").arg(seconds / 3600, hourWidth, 10, QLatin1Char('0')) + QLatin1Char(':')
-        + TwoDigits(seconds / 60 % 60) + QLatin1Char(':') + TwoDigits(seconds % 60);
+        + twoDigits(seconds / 60 % 60) + QLatin1Char(':') + twoDigits(seconds % 60);
 }
 
 // Up to `maxDigits` ASCII digits at p as a number; `count` says how many there were.
@@ -39,7 +39,7 @@ int Digits(const char*& p, const char* end, int maxDigits, int& count)
     return value;
 }
 
-void SkipSpacesAndTabs(const char*& p, const char* end)
+void skipSpacesAndTabs(const char*& p, const char* end)
 {
     while (p < end && (*p == ' ' || *p == '\t'))
         ++p;
@@ -60,7 +60,7 @@ qint64 TimeStrToTenths(const QString& text)
     return ((hours * 60 + minutes) * 60 + seconds) * 10 + tenths;
 }
 
-QString SecondsToHMS(qint64 seconds) { return HmsText(seconds, 2); }
+QString SecondsToHMS(qint64 seconds) { return hmsText(seconds, 2); }
 
 QString TenthsToHMST(qint64 tenths)
 {
@@ -69,14 +69,14 @@ QString TenthsToHMST(qint64 tenths)
     return SecondsToHMS(tenths / 10) + QLatin1Char('.') + QString::number(tenths % 10);
 }
 
-QString LongTimeText(const QTime& time)
+QString longTimeText(const QTime& time)
 {
-    return LongTimeTextOfSeconds(time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0);
+    return longTimeTextOfSeconds(time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0);
 }
 
-QString LongTimeTextOfSeconds(qint64 seconds) { return HmsText(seconds, 1); }
+QString longTimeTextOfSeconds(qint64 seconds) { return hmsText(seconds, 1); }
 
-qint64 ScanClockText(const char*& p, const char* end, const ClockTextRule& rule)
+qint64 scanClockText(const char*& p, const char* end, const ClockTextRule& rule)
 {
     int n;
     const int h = Digits(p, end, 2, n);
@@ -105,7 +105,7 @@ qint64 ScanClockText(const char*& p, const char* end, const ClockTextRule& rule)
     return ((qint64(h) * 60 + m) * 60 + sec) * 1000 + ms;
 }
 
-std::optional<QTime> ParseClockText(const QString& text, const ClockTextRule& rule)
+std::optional<QTime> parseClockText(const QString& text, const ClockTextRule& rule)
 {
     const QByteArray b
         = (rule.blanks == ClockTextRule::Blanks::AnyWhiteSpace ? text.trimmed() : text).toUtf8();
@@ -113,10 +113,10 @@ std::optional<QTime> ParseClockText(const QString& text, const ClockTextRule& ru
     const char* end = p + b.size();
     const bool spaces = rule.blanks == ClockTextRule::Blanks::SpacesAndTabs;
     if (spaces)
-        SkipSpacesAndTabs(p, end);
-    const qint64 ms = ScanClockText(p, end, rule);
+        skipSpacesAndTabs(p, end);
+    const qint64 ms = scanClockText(p, end, rule);
     if (spaces)
-        SkipSpacesAndTabs(p, end);
+        skipSpacesAndTabs(p, end);
     if (ms < 0 || p != end || ms >= kMsPerDay)
         return std::nullopt;
     return QTime::fromMSecsSinceStartOfDay(int(ms));

@@ -29,9 +29,9 @@ QString TenthsToHMST(qint64 tenths);
 // A time of day as H:MM:SS (hours without a leading zero, milliseconds dropped). This is the
 // text that pickers hand to the conversions and that the tables store; it never follows the
 // locale. A null time gives "0:00:00".
-QString LongTimeText(const QTime& time);
+QString longTimeText(const QTime& time);
 // The same form for a count of seconds (hours beyond 23 are written as they are).
-QString LongTimeTextOfSeconds(qint64 seconds);
+QString longTimeTextOfSeconds(qint64 seconds);
 
 // What a reader of H:MM:SS takes besides one or two hour digits, two minute digits and two
 // second digits. The readers of the program differ here, each for a reason of its own.
@@ -48,11 +48,11 @@ struct ClockTextRule {
 
 // A time of day (0:00:00 to 23:59:59.999) from its text, or nothing when the text is not one
 // under the rule.
-std::optional<QTime> ParseClockText(const QString& text, const ClockTextRule& rule = {});
+std::optional<QTime> parseClockText(const QString& text, const ClockTextRule& rule = {});
 
 // The reader under ParseClockText, for texts kept as UTF-8 bytes (blanks are the caller's):
 // H:MM, H:MM:SS and H:MM:SS.fff at `p` as milliseconds (hours up to 99, so a key rather than a
 // time of day), or -1 when it is not one under the rule. `p` moves past what was read.
-qint64 ScanClockText(const char*& p, const char* end, const ClockTextRule& rule);
+qint64 scanClockText(const char*& p, const char* end, const ClockTextRule& rule);
 
 } // namespace platform

@@ -45,7 +45,7 @@ constexpr std::array<QRgb, 31> kSystemColors = {
 
 } // namespace
 
-QColor ColorFromRef(TColor color)
+QColor colorFromRef(TColor color)
 {
     if (color & clSystemColor) {
         const auto index = color & 0xFFu;

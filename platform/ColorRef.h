@@ -14,7 +14,7 @@ using TColor = std::uint32_t;
 // The colour to paint with (defined with the painting code, so that code that only keeps colours
 // needs no Qt Gui). System colours take the standard default scheme of current Windows
 // desktops, so that forms look as their designers saw them.
-QColor ColorFromRef(TColor color);
+QColor colorFromRef(TColor color);
 
 // Plain colours under their usual names.
 inline constexpr TColor clBlack = 0x000000;

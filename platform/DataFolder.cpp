@@ -4,7 +4,7 @@
 
 namespace platform {
 
-QString DataFolder()
+QString dataFolder()
 {
     QString folder = qEnvironmentVariable("TAVO_HOME");
     if (folder.isEmpty())
@@ -13,6 +13,6 @@ QString DataFolder()
     return QDir(folder).absolutePath();
 }
 
-QString DataFilePath(const QString& name) { return DataFolder() + QLatin1Char('/') + name; }
+QString dataFilePath(const QString& name) { return dataFolder() + QLatin1Char('/') + name; }
 
 } // namespace platform

@@ -6,9 +6,9 @@ namespace platform {
 
 // The folder that holds the settings file, the database and the monitor files:
 // $TAVO_HOME, or ~/.local/share/Brenik/Tavo when unset. Created on first use.
-QString DataFolder();
+QString dataFolder();
 
 // Full path of a file inside the data folder.
-QString DataFilePath(const QString& name);
+QString dataFilePath(const QString& name);
 
 } // namespace platform

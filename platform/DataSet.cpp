@@ -119,7 +119,7 @@ struct Column {
     bool writable = false;
 };
 
-QString PlainText(const QVariant& v)
+QString plainText(const QVariant& v)
 {
     switch (v.typeId()) {
     case QMetaType::UnknownType:
@@ -134,7 +134,7 @@ QString PlainText(const QVariant& v)
 }
 
 // The number a value holds: 0 for NULL and empty text, nothing for text that is no number.
-std::optional<double> NumberOf(const QVariant& v)
+std::optional<double> numberOf(const QVariant& v)
 {
     switch (v.typeId()) {
     case QMetaType::UnknownType:
@@ -145,7 +145,7 @@ std::optional<double> NumberOf(const QVariant& v)
     default:
         break;
     }
-    const QString s = PlainText(v).trimmed();
+    const QString s = plainText(v).trimmed();
     if (s.isEmpty())
         return 0.0;
     bool ok = false;
@@ -156,25 +156,25 @@ std::optional<double> NumberOf(const QVariant& v)
 }
 
 // The text of a stored value as the program reads it: dates yyyy/mm/dd, times H:MM:SS.
-QString TextOf(const Column& c, const QVariant& v)
+QString textOf(const Column& c, const QVariant& v)
 {
     if (v.isNull())
         return QString();
-    const QString raw = PlainText(v);
+    const QString raw = plainText(v);
     switch (c.kind) {
     case sql::Temporal::Date:
-        if (const auto d = sql::ParseDate(raw))
-            return sql::ShownDate(*d);
+        if (const auto d = sql::parseDate(raw))
+            return sql::shownDate(*d);
         break;
     case sql::Temporal::Time:
-        if (const auto t = sql::ParseTime(raw))
-            return sql::StoredTime(*t);
+        if (const auto t = sql::parseTime(raw))
+            return sql::storedTime(*t);
         break;
     case sql::Temporal::Timestamp:
-        if (const auto dt = sql::ParseDateTime(raw)) {
+        if (const auto dt = sql::parseDateTime(raw)) {
             if (dt->time() == QTime(0, 0))
-                return sql::ShownDate(dt->date());
-            return sql::ShownDate(dt->date()) + u' ' + sql::StoredTime(dt->time());
+                return sql::shownDate(dt->date());
+            return sql::shownDate(dt->date()) + u' ' + sql::storedTime(dt->time());
         }
         break;
     case sql::Temporal::None:
@@ -184,22 +184,22 @@ QString TextOf(const Column& c, const QVariant& v)
 }
 
 // The typed value: QDate, QTime or QDateTime for date and time columns that parse.
-QVariant TypedOf(const Column& c, const QVariant& v)
+QVariant typedOf(const Column& c, const QVariant& v)
 {
     if (v.isNull() || c.kind == sql::Temporal::None)
         return v;
-    const QString raw = PlainText(v);
+    const QString raw = plainText(v);
     switch (c.kind) {
     case sql::Temporal::Date:
-        if (const auto d = sql::ParseDate(raw))
+        if (const auto d = sql::parseDate(raw))
             return *d;
         break;
     case sql::Temporal::Time:
-        if (const auto t = sql::ParseTime(raw))
+        if (const auto t = sql::parseTime(raw))
             return *t;
         break;
     case sql::Temporal::Timestamp:
-        if (const auto dt = sql::ParseDateTime(raw))
+        if (const auto dt = sql::parseDateTime(raw))
             return *dt;
         break;
     case sql::Temporal::None:
@@ -210,7 +210,7 @@ QVariant TypedOf(const Column& c, const QVariant& v)
 
 // A value as it is stored in a column: dates as 'mm/dd/yyyy' and times as H:MM:SS, like the
 // statements write them, so that stored values compare alike whoever wrote them.
-QVariant StorageOf(const Column& c, const QVariant& v)
+QVariant storageOf(const Column& c, const QVariant& v)
 {
     if (v.isNull())
         return QVariant();
@@ -218,32 +218,32 @@ QVariant StorageOf(const Column& c, const QVariant& v)
     switch (c.kind) {
     case sql::Temporal::Date:
         if (type == QMetaType::QDate)
-            return sql::StoredDate(v.toDate());
+            return sql::storedDate(v.toDate());
         if (type == QMetaType::QDateTime)
-            return sql::StoredDate(v.toDateTime().date());
+            return sql::storedDate(v.toDateTime().date());
         break;
     case sql::Temporal::Time:
         if (type == QMetaType::QTime)
-            return sql::StoredTime(v.toTime());
+            return sql::storedTime(v.toTime());
         if (type == QMetaType::QDateTime)
-            return sql::StoredTime(v.toDateTime().time());
+            return sql::storedTime(v.toDateTime().time());
         break;
     case sql::Temporal::Timestamp:
         if (type == QMetaType::QDate)
-            return sql::StoredDateTime(QDateTime(v.toDate(), QTime(0, 0)));
+            return sql::storedDateTime(QDateTime(v.toDate(), QTime(0, 0)));
         if (type == QMetaType::QDateTime)
-            return sql::StoredDateTime(v.toDateTime());
+            return sql::storedDateTime(v.toDateTime());
         break;
     case sql::Temporal::None:
         if (type == QMetaType::QDate)
-            return sql::StoredDate(v.toDate());
+            return sql::storedDate(v.toDate());
         if (type == QMetaType::QTime)
-            return sql::StoredTime(v.toTime());
+            return sql::storedTime(v.toTime());
         if (type == QMetaType::QDateTime)
-            return sql::StoredDateTime(v.toDateTime());
+            return sql::storedDateTime(v.toDateTime());
         // An emptied number field holds nothing rather than an empty text.
         if (type == QMetaType::QString && v.toString().trimmed().isEmpty()
-            && !sql::HasTextAffinity(c.declType))
+            && !sql::hasTextAffinity(c.declType))
             return QVariant();
         return v;
     }
@@ -254,18 +254,18 @@ QVariant StorageOf(const Column& c, const QVariant& v)
         return QVariant(); // an emptied date or time field holds nothing
     switch (c.kind) {
     case sql::Temporal::Date:
-        if (const auto d = sql::ParseDate(s))
-            return sql::StoredDate(*d);
+        if (const auto d = sql::parseDate(s))
+            return sql::storedDate(*d);
         Fail(QStringLiteral("'%1' は有効な日付ではありません。").arg(s));
     case sql::Temporal::Time:
-        if (const auto t = sql::ParseTime(s))
-            return sql::StoredTime(*t);
+        if (const auto t = sql::parseTime(s))
+            return sql::storedTime(*t);
         Fail(QStringLiteral("'%1' は有効な時刻ではありません。").arg(s));
     case sql::Temporal::Timestamp:
-        if (const auto dt = sql::ParseDateTime(s))
-            return sql::StoredDateTime(*dt);
-        if (const auto t = sql::ParseTime(s))
-            return sql::StoredDateTime(QDateTime(kZeroDate, *t));
+        if (const auto dt = sql::parseDateTime(s))
+            return sql::storedDateTime(*dt);
+        if (const auto t = sql::parseTime(s))
+            return sql::storedDateTime(QDateTime(kZeroDate, *t));
         Fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
     case sql::Temporal::None:
         break;
@@ -287,7 +287,7 @@ struct Database::Impl {
     {
         if (db)
             return;
-        const QString file = path.isEmpty() ? DataFilePath(QStringLiteral("tavo.db")) : path;
+        const QString file = path.isEmpty() ? dataFilePath(QStringLiteral("tavo.db")) : path;
         const int rc = sqlite3_open_v2(
             file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
@@ -299,7 +299,7 @@ struct Database::Impl {
         }
         // Other programs use the file at the same time: wait for their locks instead of failing.
         sqlite3_busy_timeout(db, 5000);
-        sql::RegisterCollations(db);
+        sql::registerCollations(db);
         try {
             Statement wal(db, QStringLiteral("PRAGMA journal_mode=WAL"));
             while (wal.step()) { }
@@ -356,7 +356,7 @@ void Database::setPath(const QString& path)
 
 QString Database::path() const
 {
-    return m_impl->path.isEmpty() ? DataFilePath(QStringLiteral("tavo.db")) : m_impl->path;
+    return m_impl->path.isEmpty() ? dataFilePath(QStringLiteral("tavo.db")) : m_impl->path;
 }
 
 void Database::setConnected(bool connected)
@@ -374,7 +374,7 @@ int Database::execute(const QString& sql) { return execute(sql, {}); }
 int Database::execute(const QString& sql, const std::vector<Binding>& bindings)
 {
     m_impl->open();
-    const QStringList statements = sql::SplitStatements(sql);
+    const QStringList statements = sql::splitStatements(sql);
     if (statements.isEmpty())
         Fail(QStringLiteral("SQL文がありません。"));
     int changes = 0;
@@ -441,14 +441,14 @@ bool Database::tableExists(const QString& name) const
     Statement st(m_impl->handle(),
         QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') "
                        "AND name = ?1 COLLATE NOCASE"));
-    st.bind(1, sql::PlainTableName(name));
+    st.bind(1, sql::plainTableName(name));
     return st.step();
 }
 
 QStringList Database::columnNames(const QString& table) const
 {
     Statement st(m_impl->handle(), QStringLiteral("SELECT name FROM pragma_table_info(?1)"));
-    st.bind(1, sql::PlainTableName(table));
+    st.bind(1, sql::plainTableName(table));
     QStringList names;
     while (st.step())
         names << st.column(0).toString();
@@ -459,7 +459,7 @@ QString Database::columnType(const QString& table, const QString& column) const
 {
     Statement st(m_impl->handle(),
         QStringLiteral("SELECT type FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE"));
-    st.bind(1, sql::PlainTableName(table));
+    st.bind(1, sql::plainTableName(table));
     st.bind(2, column);
     return st.step() ? st.column(0).toString() : QString();
 }
@@ -505,7 +505,7 @@ DataSet::~DataSet() = default;
 
 namespace {
 
-void RequireActive(bool active)
+void requireActive(bool active)
 {
     if (!active)
         Fail(QStringLiteral("データセットが開かれていません。"));
@@ -515,7 +515,7 @@ void RequireActive(bool active)
 
 namespace {
 
-void RequireLive(bool canModify)
+void requireLive(bool canModify)
 {
     if (!canModify)
         Fail(QStringLiteral("読み取り専用のデータセットは変更できません。"));
@@ -549,7 +549,7 @@ struct DataSetAccess {
     static DataSet::Rows& browse(DataSet* owner)
     {
         DataSet::Rows& r = *owner->m_rows;
-        RequireActive(r.active);
+        requireActive(r.active);
         if (r.editing())
             leaveEdit(owner);
         return r;
@@ -573,7 +573,7 @@ struct DataSetAccess {
     static void startInsert(DataSet* owner, bool atEnd)
     {
         DataSet::Rows& r = browse(owner);
-        RequireLive(owner->CanModify());
+        requireLive(owner->CanModify());
         const int at = atEnd ? r.count() : std::max(r.cur, 0);
         r.data.insert(r.data.begin() + at, std::vector<QVariant>(r.cols.size()));
         r.rowids.insert(r.rowids.begin() + at, 0);
@@ -597,19 +597,19 @@ void DataSet::Open()
     if (r.active)
         Close();
 
-    const QStringList statements = sql::SplitStatements(sql);
+    const QStringList statements = sql::splitStatements(sql);
     if (statements.isEmpty())
         Fail(QStringLiteral("SQL文がありません。"));
     if (statements.size() > 1)
         Fail(QStringLiteral("一度に開ける文は一つだけです。"));
     sqlite3* db = m_db->impl()->handle();
 
-    const sql::SelectShape shape = sql::AnalyzeSelect(statements.front());
+    const sql::SelectShape shape = sql::analyzeSelect(statements.front());
     std::unique_ptr<Statement> st;
     bool hasRowid = false;
     if (shape.rowidInsert >= 0) {
         try {
-            st = std::make_unique<Statement>(db, sql::WithRowid(statements.front(), shape, kRowidAlias));
+            st = std::make_unique<Statement>(db, sql::withRowid(statements.front(), shape, kRowidAlias));
             hasRowid = true;
         } catch (const DatabaseError&) {
             // A view has no rowid: read it as written (a real error shows up again below).
@@ -635,7 +635,7 @@ void DataSet::Open()
         c.declType = Statement::text(sqlite3_column_decltype(st->get(), i));
         c.originTable = Statement::text(sqlite3_column_table_name(st->get(), i));
         c.originName = Statement::text(sqlite3_column_origin_name(st->get(), i));
-        c.kind = sql::TemporalOf(c.declType);
+        c.kind = sql::temporalOf(c.declType);
         c.writable = !table.isEmpty() && !c.originName.isEmpty()
             && c.originTable.compare(table, Qt::CaseInsensitive) == 0;
         cols.push_back(c);
@@ -762,7 +762,7 @@ int DataSet::RecNo() const { return m_rows->active ? m_rows->cur + 1 : 0; }
 void DataSet::MoveTo(int recNo)
 {
     Rows& r = *m_rows;
-    RequireActive(r.active);
+    requireActive(r.active);
     if (r.data.empty())
         return;
     if (r.editing() && recNo != r.cur + 1)
@@ -798,7 +798,7 @@ Field* DataSet::FieldByName(const QString& name)
     Fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
 }
 
-QStringList DataSet::FieldNames() const
+QStringList DataSet::fieldNames() const
 {
     QStringList names;
     for (const Column& c : m_rows->cols)
@@ -810,7 +810,7 @@ DataSetState DataSet::State() const { return m_rows->state; }
 
 bool DataSet::CanModify() const { return m_rows->active && !m_rows->table.isEmpty(); }
 
-bool DataSet::CanModifyField(int column) const
+bool DataSet::canModifyField(int column) const
 {
     return CanModify() && column >= 0 && column < int(m_rows->cols.size())
         && m_rows->cols[size_t(column)].writable;
@@ -825,10 +825,10 @@ bool DataSet::Modified() const
 void DataSet::Edit()
 {
     Rows& r = *m_rows;
-    RequireActive(r.active);
+    requireActive(r.active);
     if (r.editing())
         return;
-    RequireLive(CanModify());
+    requireLive(CanModify());
     if (r.data.empty()) {
         Append(); // editing an empty result starts a new row, as data-aware controls expect
         return;
@@ -847,7 +847,7 @@ void DataSet::Post()
     if (!r.editing())
         return;
     sqlite3* db = m_db->impl()->handle();
-    const QString table = sql::QuoteIdentifier(r.table);
+    const QString table = sql::quoteIdentifier(r.table);
     std::vector<size_t> changed;
     for (size_t i = 0; i < r.cols.size(); ++i)
         if (r.changed[i])
@@ -859,7 +859,7 @@ void DataSet::Post()
             QStringList sets;
             for (size_t k = 0; k < changed.size(); ++k)
                 sets << QStringLiteral("%1=?%2")
-                            .arg(sql::QuoteIdentifier(r.cols[changed[k]].originName))
+                            .arg(sql::quoteIdentifier(r.cols[changed[k]].originName))
                             .arg(k + 1);
             Statement st(db,
                 QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?%3")
@@ -875,7 +875,7 @@ void DataSet::Post()
     } else {
         QStringList names, marks;
         for (size_t k = 0; k < changed.size(); ++k) {
-            names << sql::QuoteIdentifier(r.cols[changed[k]].originName);
+            names << sql::quoteIdentifier(r.cols[changed[k]].originName);
             marks << QStringLiteral("?%1").arg(k + 1);
         }
         const QString text = changed.empty() ? QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table)
@@ -895,7 +895,7 @@ void DataSet::Post()
     std::vector<size_t> writable;
     for (size_t i = 0; i < r.cols.size(); ++i) {
         if (r.cols[i].writable) {
-            names << sql::QuoteIdentifier(r.cols[i].originName);
+            names << sql::quoteIdentifier(r.cols[i].originName);
             writable.push_back(i);
         }
     }
@@ -936,17 +936,17 @@ void DataSet::Cancel()
 void DataSet::Delete()
 {
     Rows& r = *m_rows;
-    RequireActive(r.active);
+    requireActive(r.active);
     if (r.state == DataSetState::Insert) {
         Cancel();
         return;
     }
-    RequireLive(CanModify());
+    requireLive(CanModify());
     if (r.data.empty())
         Fail(QStringLiteral("空のデータセットでは実行できません。"));
     r.state = DataSetState::Browse;
     Statement st(m_db->impl()->handle(),
-        QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(sql::QuoteIdentifier(r.table)));
+        QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(sql::quoteIdentifier(r.table)));
     st.bind(1, r.rowids[size_t(r.cur)]);
     st.step();
     const bool wasLast = r.cur == r.count() - 1;
@@ -972,15 +972,15 @@ bool DataSet::Locate(const QStringList& fields, const QVariantList& values)
         QVariant v = k < values.size() ? values[k] : QVariant();
         // Compare as the field reads: a date given as 'mm/dd/yyyy' finds the row showing yyyy/mm/dd.
         try {
-            v = StorageOf(c, v);
+            v = storageOf(c, v);
         } catch (const DatabaseError&) {
         }
-        wanted << TextOf(c, v);
+        wanted << textOf(c, v);
     }
     for (int row = 0; row < r.count(); ++row) {
         bool all = true;
         for (size_t k = 0; k < cols.size() && all; ++k)
-            all = TextOf(r.cols[size_t(cols[k])], r.data[size_t(row)][size_t(cols[k])]) == wanted[int(k)];
+            all = textOf(r.cols[size_t(cols[k])], r.data[size_t(row)][size_t(cols[k])]) == wanted[int(k)];
         if (all) {
             r.cur = row;
             r.bof = r.eof = false;
@@ -1024,7 +1024,7 @@ QVariant DataSet::cell(int row, int column) const
     const Rows& r = *m_rows;
     if (row < 0 || row >= r.count() || column < 0 || column >= int(r.cols.size()))
         return QVariant();
-    return TypedOf(r.cols[size_t(column)], r.value(row, column));
+    return typedOf(r.cols[size_t(column)], r.value(row, column));
 }
 
 QString DataSet::cellText(int row, int column) const
@@ -1032,7 +1032,7 @@ QString DataSet::cellText(int row, int column) const
     const Rows& r = *m_rows;
     if (row < 0 || row >= r.count() || column < 0 || column >= int(r.cols.size()))
         return QString();
-    return TextOf(r.cols[size_t(column)], r.value(row, column));
+    return textOf(r.cols[size_t(column)], r.value(row, column));
 }
 
 // ---- Field -----------------------------------------------------------------------------------------
@@ -1047,7 +1047,7 @@ bool Field::IsNull() const
 QString Field::AsString() const
 {
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
-    return TextOf(a.column, a.value);
+    return textOf(a.column, a.value);
 }
 
 int Field::AsInteger() const
@@ -1055,31 +1055,31 @@ int Field::AsInteger() const
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
     if (a.value.typeId() == QMetaType::LongLong)
         return int(a.value.toLongLong());
-    const auto n = NumberOf(a.value);
+    const auto n = numberOf(a.value);
     if (!n)
-        Fail(QStringLiteral("'%1' は有効な整数ではありません。").arg(PlainText(a.value)));
+        Fail(QStringLiteral("'%1' は有効な整数ではありません。").arg(plainText(a.value)));
     return int(std::llround(*n));
 }
 
 double Field::AsFloat() const
 {
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
-    const auto n = NumberOf(a.value);
+    const auto n = numberOf(a.value);
     if (!n)
-        Fail(QStringLiteral("'%1' は有効な数値ではありません。").arg(PlainText(a.value)));
+        Fail(QStringLiteral("'%1' は有効な数値ではありません。").arg(plainText(a.value)));
     return *n;
 }
 
 QDateTime Field::AsDateTime() const
 {
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
-    const QString s = PlainText(a.value).trimmed();
+    const QString s = plainText(a.value).trimmed();
     if (s.isEmpty())
         return QDateTime(kZeroDate, QTime(0, 0));
     if (a.column.kind != sql::Temporal::Time)
-        if (const auto dt = sql::ParseDateTime(s))
+        if (const auto dt = sql::parseDateTime(s))
             return *dt;
-    if (const auto t = sql::ParseTime(s))
+    if (const auto t = sql::parseTime(s))
         return QDateTime(kZeroDate, *t);
     Fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
 }
@@ -1090,7 +1090,7 @@ QTime Field::AsTime() const { return AsDateTime().time(); }
 QVariant Field::Value() const
 {
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
-    return TypedOf(a.column, a.value);
+    return typedOf(a.column, a.value);
 }
 
 QString Field::DeclaredType() const
@@ -1107,7 +1107,7 @@ void Field::SetValue(const QVariant& v)
         Fail(QStringLiteral("データセットが編集モードではありません。"));
     if (!a.column.writable)
         Fail(QStringLiteral("フィールド '%1' は変更できません。").arg(m_name));
-    r.buffer[size_t(m_index)] = StorageOf(a.column, v);
+    r.buffer[size_t(m_index)] = storageOf(a.column, v);
     r.changed[size_t(m_index)] = true;
     emit m_owner->currentChanged();
 }
@@ -1153,32 +1153,32 @@ namespace {
 
 // A parameter's value as a date, time or date-time: typed values as they are, texts in the
 // program's formats (yyyy/mm/dd, H:MM:SS) or as statements write them.
-std::optional<QDate> DateOf(const QVariant& v)
+std::optional<QDate> dateOf(const QVariant& v)
 {
     if (v.typeId() == QMetaType::QDate || v.typeId() == QMetaType::QDateTime)
         return v.toDate();
     if (v.typeId() == QMetaType::QString)
-        return sql::ParseDate(v.toString().trimmed());
+        return sql::parseDate(v.toString().trimmed());
     return std::nullopt;
 }
 
-std::optional<QTime> TimeOf(const QVariant& v)
+std::optional<QTime> timeOf(const QVariant& v)
 {
     if (v.typeId() == QMetaType::QTime || v.typeId() == QMetaType::QDateTime)
         return v.toTime();
     if (v.typeId() == QMetaType::QString)
-        return sql::ParseTime(v.toString().trimmed());
+        return sql::parseTime(v.toString().trimmed());
     return std::nullopt;
 }
 
-std::optional<QDateTime> DateTimeOf(const QVariant& v)
+std::optional<QDateTime> dateTimeOf(const QVariant& v)
 {
     if (v.typeId() == QMetaType::QDateTime)
         return v.toDateTime();
     if (v.typeId() == QMetaType::QDate)
         return QDateTime(v.toDate(), QTime(0, 0));
     if (v.typeId() == QMetaType::QString)
-        return sql::ParseDateTime(v.toString().trimmed());
+        return sql::parseDateTime(v.toString().trimmed());
     return std::nullopt;
 }
 
@@ -1216,15 +1216,15 @@ QString Param::AsString() const
 {
     switch (m_value.typeId()) {
     case QMetaType::QDate:
-        return sql::ShownDate(m_value.toDate());
+        return sql::shownDate(m_value.toDate());
     case QMetaType::QTime:
-        return sql::StoredTime(m_value.toTime());
+        return sql::storedTime(m_value.toTime());
     case QMetaType::QDateTime: {
         const QDateTime dt = m_value.toDateTime();
-        return sql::ShownDate(dt.date()) + u' ' + sql::StoredTime(dt.time());
+        return sql::shownDate(dt.date()) + u' ' + sql::storedTime(dt.time());
     }
     default:
-        return PlainText(m_value);
+        return plainText(m_value);
     }
 }
 
@@ -1251,16 +1251,16 @@ QVariant Param::BoundValue() const
     case FieldType::ftBCD:
         return m_value.toDouble();
     case FieldType::ftDate:
-        if (const auto d = DateOf(m_value))
-            return sql::StoredDate(*d);
+        if (const auto d = dateOf(m_value))
+            return sql::storedDate(*d);
         break;
     case FieldType::ftTime:
-        if (const auto t = TimeOf(m_value))
-            return sql::StoredTime(*t);
+        if (const auto t = timeOf(m_value))
+            return sql::storedTime(*t);
         break;
     case FieldType::ftDateTime:
-        if (const auto dt = DateTimeOf(m_value))
-            return dt->time() == QTime(0, 0) ? sql::StoredDate(dt->date()) : sql::StoredDateTime(*dt);
+        if (const auto dt = dateTimeOf(m_value))
+            return dt->time() == QTime(0, 0) ? sql::storedDate(dt->date()) : sql::storedDateTime(*dt);
         break;
     case FieldType::ftUnknown:
         break;
@@ -1275,7 +1275,7 @@ Query::Query(Database* db, QObject* parent)
 
 Query::~Query() = default;
 
-void Query::SyncParams() const
+void Query::syncParams() const
 {
     if (m_paramsVersion == SQL.changes())
         return;
@@ -1296,19 +1296,19 @@ void Query::SyncParams() const
 
 int Query::ParamCount() const
 {
-    SyncParams();
+    syncParams();
     return int(m_params.size());
 }
 
 Param* Query::Params(int index) const
 {
-    SyncParams();
+    syncParams();
     return index >= 0 && index < int(m_params.size()) ? m_params[size_t(index)].get() : nullptr;
 }
 
 Param* Query::FindParam(const QString& name) const
 {
-    SyncParams();
+    syncParams();
     for (const auto& p : m_params)
         if (p->m_name.compare(name, Qt::CaseInsensitive) == 0)
             return p.get();
@@ -1324,7 +1324,7 @@ Param* Query::ParamByName(const QString& name) const
 
 std::vector<DataSet::BoundValue> Query::parameterValues() const
 {
-    SyncParams();
+    syncParams();
     std::vector<BoundValue> values;
     values.reserve(m_params.size());
     for (const auto& p : m_params)
@@ -1338,8 +1338,8 @@ QString Query::liveTable() const
 {
     if (!RequestLive)
         return QString();
-    const QStringList statements = sql::SplitStatements(selectSql());
-    return statements.isEmpty() ? QString() : sql::AnalyzeSelect(statements.front()).table;
+    const QStringList statements = sql::splitStatements(selectSql());
+    return statements.isEmpty() ? QString() : sql::analyzeSelect(statements.front()).table;
 }
 
 int Query::ExecSQL()
@@ -1356,9 +1356,9 @@ int Query::ExecSQL()
 
 QString Table::selectSql() const
 {
-    return QStringLiteral("SELECT * FROM %1").arg(sql::QuoteIdentifier(sql::PlainTableName(TableName)));
+    return QStringLiteral("SELECT * FROM %1").arg(sql::quoteIdentifier(sql::plainTableName(TableName)));
 }
 
-QString Table::liveTable() const { return sql::PlainTableName(TableName); }
+QString Table::liveTable() const { return sql::plainTableName(TableName); }
 
 } // namespace platform

@@ -164,7 +164,7 @@ public:
     Field* Fields(int index);
     Field* FieldByName(const QString& name); // raises DatabaseError when missing (case-insensitive)
     Field* FindField(const QString& name); // nullptr when missing
-    QStringList FieldNames() const;
+    QStringList fieldNames() const;
 
     DataSetState State() const;
     void Edit();
@@ -191,7 +191,7 @@ public:
     QString cellText(int row, int column) const;
     // True when the result is live (changes go to its table) and the column is one of the table's.
     bool CanModify() const;
-    bool CanModifyField(int column) const;
+    bool canModifyField(int column) const;
     // Field values changed since Edit/Append/Insert and not yet posted.
     bool Modified() const;
 
@@ -332,8 +332,8 @@ public:
     ~Query() override;
 
     SqlLines SQL; // SQL.clear(); SQL << "..."; or the helpers below
-    void ClearSQL() { SQL.clear(); }
-    void AddSQL(const QString& line) { SQL << line; }
+    void clearSQL() { SQL.clear(); }
+    void addSQL(const QString& line) { SQL << line; }
     bool RequestLive = false;
 
     // The parameters named in the select's text, in the order they first appear. A parameter
@@ -357,7 +357,7 @@ protected:
 
 private:
     friend class Param;
-    void SyncParams() const;
+    void syncParams() const;
 
     int m_rowsAffected = 0;
     quint64 m_paramChanges = 0;

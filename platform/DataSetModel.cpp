@@ -52,7 +52,7 @@ void DataSetModel::reset()
             for (int i = 0; i < ds->FieldCount(); ++i)
                 m_columns.push_back(i);
         } else {
-            const QStringList names = ds->FieldNames();
+            const QStringList names = ds->fieldNames();
             for (const QString& f : m_fields) {
                 int found = -1;
                 for (int i = 0; i < names.size(); ++i)
@@ -131,7 +131,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation o, int role) cons
         return m_fields[section];
     const int field = fieldIndex(section);
     if (m_bound && field >= 0 && field < m_bound->FieldCount())
-        return m_bound->FieldNames().value(field);
+        return m_bound->fieldNames().value(field);
     return QVariant();
 }
 
@@ -140,7 +140,7 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const
     if (!index.isValid())
         return Qt::NoItemFlags;
     Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (m_bound && m_bound->CanModifyField(fieldIndex(index.column())))
+    if (m_bound && m_bound->canModifyField(fieldIndex(index.column())))
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -148,7 +148,7 @@ Qt::ItemFlags DataSetModel::flags(const QModelIndex& index) const
 bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
     const int field = fieldIndex(index.column());
-    if (role != Qt::EditRole || !index.isValid() || !m_bound || !m_bound->CanModifyField(field))
+    if (role != Qt::EditRole || !index.isValid() || !m_bound || !m_bound->canModifyField(field))
         return false;
     // Called from inside the view's event handling: report failures here instead of throwing
     // through Qt, and leave the row as it was.
@@ -160,7 +160,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
         return true;
     } catch (const DatabaseError& e) {
         m_bound->Cancel();
-        ShowError(e.message());
+        showError(e.message());
         return false;
     }
 }

@@ -10,7 +10,7 @@ QString FileDialogFolder::folder() const
 {
     if (!m_folder.isEmpty() && QFileInfo(m_folder).isDir())
         return m_folder;
-    return DataFolder();
+    return dataFolder();
 }
 
 void FileDialogFolder::remember(const QString& chosenFile)

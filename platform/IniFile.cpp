@@ -12,11 +12,11 @@ namespace platform {
 
 namespace {
 
-bool SameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 // "[name]" on a line of its own (blanks around it allowed); the name without brackets, or a
 // null string when the line is no section header.
-QString SectionName(const QString& line)
+QString sectionName(const QString& line)
 {
     const QString t = line.trimmed();
     if (t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
@@ -31,7 +31,7 @@ bool IsComment(const QString& line)
 }
 
 // Splits "key=value"; false for lines without '=' or with an empty key.
-bool SplitEntry(const QString& line, QString& key, QString& value)
+bool splitEntry(const QString& line, QString& key, QString& value)
 {
     if (IsComment(line))
         return false;
@@ -52,7 +52,7 @@ bool SplitEntry(const QString& line, QString& key, QString& value)
 
 // The text written after "key=": quoted when reading it back would otherwise lose blanks at
 // its ends or a pair of quotes around it.
-QString StoredValue(QString value)
+QString storedValue(QString value)
 {
     value.replace(QLatin1Char('\r'), QLatin1Char(' '));
     value.replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -81,11 +81,11 @@ struct IniLine {
     QByteArray stored(bool last) const
     {
         const QByteArray ending = end.isEmpty() && !last ? QByteArrayLiteral("\r\n") : end;
-        return (changed ? ToCp932(text) : bytes) + ending;
+        return (changed ? toCp932(text) : bytes) + ending;
     }
 };
 
-IniLine WrittenLine(const QString& text) { return { text, {}, QByteArrayLiteral("\r\n"), true }; }
+IniLine writtenLine(const QString& text) { return { text, {}, QByteArrayLiteral("\r\n"), true }; }
 
 struct IniFile::Impl {
     QString path;
@@ -98,8 +98,8 @@ struct IniFile::Impl {
     int findSection(const QString& section) const
     {
         for (int i = 0; i < count(); ++i) {
-            const QString name = SectionName(text(i));
-            if (!name.isNull() && SameName(name, section))
+            const QString name = sectionName(text(i));
+            if (!name.isNull() && sameName(name, section))
                 return i;
         }
         return -1;
@@ -109,7 +109,7 @@ struct IniFile::Impl {
     int sectionEnd(int header) const
     {
         int i = header + 1;
-        while (i < count() && SectionName(text(i)).isNull())
+        while (i < count() && sectionName(text(i)).isNull())
             ++i;
         return i;
     }
@@ -123,7 +123,7 @@ struct IniFile::Impl {
         const int end = sectionEnd(header);
         for (int i = header + 1; i < end; ++i) {
             QString k, v;
-            if (SplitEntry(text(i), k, v) && SameName(k, key)) {
+            if (splitEntry(text(i), k, v) && sameName(k, key)) {
                 if (value)
                     *value = v;
                 return i;
@@ -153,7 +153,7 @@ struct IniFile::Impl {
             if (next < all.size())
                 next += (all[next] == '\r' && next + 1 < all.size() && all[next + 1] == '\n') ? 2 : 1;
             const QByteArray bytes = all.mid(start, stop - start);
-            lines.push_back({ FromCp932(bytes), bytes, all.mid(stop, next - stop), false });
+            lines.push_back({ fromCp932(bytes), bytes, all.mid(stop, next - stop), false });
             start = next;
         }
     }
@@ -181,22 +181,22 @@ struct IniFile::Impl {
             // Keep the key as the file spells it.
             IniLine& line = lines[static_cast<size_t>(at)];
             const QString spelled = line.text.left(line.text.indexOf(QLatin1Char('='))).trimmed();
-            line.text = spelled + QLatin1Char('=') + StoredValue(value);
+            line.text = spelled + QLatin1Char('=') + storedValue(value);
             line.changed = true;
         } else {
-            const QString entry = key + QLatin1Char('=') + StoredValue(value);
+            const QString entry = key + QLatin1Char('=') + storedValue(value);
             const int header = findSection(section);
             if (header >= 0) {
                 // After the section's last entry, before the blank lines that part it from the next.
                 int pos = sectionEnd(header);
                 while (pos > header + 1 && text(pos - 1).trimmed().isEmpty())
                     --pos;
-                lines.insert(lines.begin() + pos, WrittenLine(entry));
+                lines.insert(lines.begin() + pos, writtenLine(entry));
             } else {
                 if (!lines.empty() && !lines.back().text.trimmed().isEmpty())
-                    lines.push_back(WrittenLine(QString()));
-                lines.push_back(WrittenLine(QLatin1Char('[') + section + QLatin1Char(']')));
-                lines.push_back(WrittenLine(entry));
+                    lines.push_back(writtenLine(QString()));
+                lines.push_back(writtenLine(QLatin1Char('[') + section + QLatin1Char(']')));
+                lines.push_back(writtenLine(entry));
             }
         }
         save();
@@ -220,10 +220,10 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
 
 int IniFile::ReadInteger(const QString& section, const QString& key, int defaultValue) const
 {
-    return IntegerOf(ReadString(section, key, QString())).value_or(defaultValue);
+    return integerOf(ReadString(section, key, QString())).value_or(defaultValue);
 }
 
-std::optional<int> IniFile::IntegerOf(const QString& value)
+std::optional<int> IniFile::integerOf(const QString& value)
 {
     const QString text = value.trimmed();
     bool ok = false;

@@ -23,7 +23,7 @@ public:
 
     // An integer value as ReadInteger takes it: decimal, or hexadecimal as "$1F" or "0x1F";
     // nothing when the text is no such number or does not fit an int.
-    static std::optional<int> IntegerOf(const QString& text);
+    static std::optional<int> integerOf(const QString& text);
 
 private:
     struct Impl;

@@ -13,7 +13,7 @@
 namespace platform {
 namespace {
 
-bool IsMediaType(const QMimeType& type)
+bool isMediaType(const QMimeType& type)
 {
     const QString name = type.name();
     return name.startsWith(QLatin1String("audio/")) || name.startsWith(QLatin1String("video/"))
@@ -23,7 +23,7 @@ bool IsMediaType(const QMimeType& type)
 // A RIFF WAVE file must carry a format and the whole of its sound data: a file cut short passes a
 // look at its first bytes and fails only when its cue comes. Empty when it is whole, or is no
 // WAV file at all.
-QString WavProblem(QFile& file)
+QString wavProblem(QFile& file)
 {
     file.seek(0);
     const QByteArray riff = file.read(12);
@@ -67,7 +67,7 @@ QString WavProblem(QFile& file)
 
 } // namespace
 
-QString SoundFileProblem(const QString& path)
+QString soundFileProblem(const QString& path)
 {
     if (path.isEmpty())
         return QStringLiteral("ファイル名がありません。");
@@ -81,9 +81,9 @@ QString SoundFileProblem(const QString& path)
         return QStringLiteral("ファイルを読み込めません。");
     // Judged by the content, not the name: a text file called .wav is refused, a sound file
     // with another extension is taken.
-    if (!IsMediaType(QMimeDatabase().mimeTypeForData(&file)))
+    if (!isMediaType(QMimeDatabase().mimeTypeForData(&file)))
         return QStringLiteral("音声ファイルではありません。");
-    return WavProblem(file);
+    return wavProblem(file);
 }
 
 // What the player and the sound thread share. The output is made, used and destroyed on the
@@ -106,7 +106,7 @@ struct MediaPlayer::Core {
         QMetaObject::invokeMethod(
             owner,
             [player = owner, generation = playing, what, message] {
-                player->Hear(generation, what, message);
+                player->hear(generation, what, message);
             },
             Qt::QueuedConnection);
     }
@@ -128,7 +128,7 @@ struct MediaPlayer::Core {
 };
 
 MediaPlayer::MediaPlayer(QObject* parent)
-    : MediaPlayer(SoundThread::Shared(), MakeQtSoundOutput, DefaultClock(), parent)
+    : MediaPlayer(SoundThread::Shared(), MakeQtSoundOutput, defaultClock(), parent)
 {
 }
 
@@ -142,7 +142,7 @@ MediaPlayer::MediaPlayer(
     m_core->makeOutput = std::move(makeOutput);
     m_core->owner = this;
     m_poll.setInterval(AnswerPollMs);
-    connect(&m_poll, &QTimer::timeout, this, &MediaPlayer::CheckAnswer);
+    connect(&m_poll, &QTimer::timeout, this, &MediaPlayer::checkAnswer);
 }
 
 MediaPlayer::~MediaPlayer()
@@ -151,12 +151,12 @@ MediaPlayer::~MediaPlayer()
         const std::lock_guard<std::mutex> guard(m_core->ownerLock);
         m_core->owner = nullptr;
     }
-    Supersede();
+    supersede();
     // The back end goes on the sound thread, whenever that answers.
     m_thread.Post([core = m_core] { core->output.reset(); });
 }
 
-quint64 MediaPlayer::Supersede()
+quint64 MediaPlayer::supersede()
 {
     m_core->wanted = ++m_generation;
     return m_generation;
@@ -178,7 +178,7 @@ void MediaPlayer::Send(std::function<void(Core&)> work)
         m_poll.start();
 }
 
-void MediaPlayer::Hear(quint64 generation, Heard what, const QString& message)
+void MediaPlayer::hear(quint64 generation, Heard what, const QString& message)
 {
     // The player has moved on since (stopped, played again, another file).
     if (generation != m_generation)
@@ -198,7 +198,7 @@ void MediaPlayer::Hear(quint64 generation, Heard what, const QString& message)
     }
 }
 
-void MediaPlayer::CheckAnswer()
+void MediaPlayer::checkAnswer()
 {
     if (!Waiting()) {
         m_poll.stop();
@@ -221,7 +221,7 @@ void MediaPlayer::CheckAnswer()
 bool MediaPlayer::Open(const QString& fileName, QString* problem)
 {
     Close();
-    const QString why = SoundFileProblem(fileName);
+    const QString why = soundFileProblem(fileName);
     if (problem)
         *problem = why;
     if (why.isEmpty())
@@ -233,18 +233,18 @@ bool MediaPlayer::Play()
 {
     if (m_fileName.isEmpty())
         return false;
-    CheckAnswer();
+    checkAnswer();
     m_playing = true;
-    Send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = Supersede()](
+    Send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
              Core& core) { core.Play(file, generation); });
     return true;
 }
 
 void MediaPlayer::Stop()
 {
-    CheckAnswer();
+    checkAnswer();
     m_playing = false;
-    Supersede();
+    supersede();
     Send([](Core& core) {
         if (core.output)
             core.output->Stop();
@@ -253,10 +253,10 @@ void MediaPlayer::Stop()
 
 void MediaPlayer::Close()
 {
-    CheckAnswer();
+    checkAnswer();
     m_playing = false;
     m_fileName.clear();
-    Supersede();
+    supersede();
     Send([](Core& core) { core.output.reset(); });
 }
 

@@ -27,7 +27,7 @@ class SoundOutput;
 using SoundOutputFactory = std::function<std::unique_ptr<SoundOutput>()>;
 
 // Why a file cannot be played, judged from the file alone; empty when it looks playable.
-QString SoundFileProblem(const QString& path);
+QString soundFileProblem(const QString& path);
 
 class MediaPlayer : public QObject {
     Q_OBJECT
@@ -55,7 +55,7 @@ public:
 
     // Says once that the back end has not answered and gives a late play up (see above). Runs
     // by itself every AnswerPollMs while a command waits, and at each command.
-    void CheckAnswer();
+    void checkAnswer();
 
     static constexpr int NotAnsweringMs = 1000;
     // As long as a cue brought due by a late tick may still sound.
@@ -76,9 +76,9 @@ private:
     struct Core;
     enum class Heard { Started, Ended, Failed };
     // A new command takes the place of the ones before it; returns its generation.
-    quint64 Supersede();
+    quint64 supersede();
     void Send(std::function<void(Core&)> work);
-    void Hear(quint64 generation, Heard what, const QString& message);
+    void hear(quint64 generation, Heard what, const QString& message);
     bool Waiting() const;
 
     SoundThread& m_thread;

@@ -59,7 +59,7 @@ constexpr std::array kSpeeds {
     Speed { 4000000, B4000000 },
 };
 
-bool SpeedCode(int rate, speed_t* code)
+bool speedCode(int rate, speed_t* code)
 {
     for (const Speed& s : kSpeeds)
         if (s.rate == rate) {
@@ -69,7 +69,7 @@ bool SpeedCode(int rate, speed_t* code)
     return false;
 }
 
-int SpeedRate(speed_t code)
+int speedRate(speed_t code)
 {
     for (const Speed& s : kSpeeds)
         if (s.code == code)
@@ -77,13 +77,13 @@ int SpeedRate(speed_t code)
     return 0;
 }
 
-int RemainingMs(SteadyClock::time_point deadline)
+int remainingMs(SteadyClock::time_point deadline)
 {
     auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
     return left < 0 ? 0 : int(left);
 }
 
-void DrainEventFd(int fd)
+void drainEventFd(int fd)
 {
     eventfd_t value;
     while (eventfd_read(fd, &value) == 0) { }
@@ -125,7 +125,7 @@ public:
     LineSettingError apply(const LineSettings& s) override
     {
         speed_t speed;
-        if (!SpeedCode(s.bitRate, &speed))
+        if (!speedCode(s.bitRate, &speed))
             return LineSettingError::BitRate;
         if (s.dataBits < 5 || s.dataBits > 8)
             return LineSettingError::DataBits;
@@ -136,7 +136,7 @@ public:
         termios t {};
         if (::tcgetattr(m_fd, &t) != 0)
             return LineSettingError::Device;
-        MakeRaw(&t);
+        makeRaw(&t);
         ::cfsetispeed(&t, speed);
         ::cfsetospeed(&t, speed);
         t.c_cflag &= ~tcflag_t(CSIZE);
@@ -167,7 +167,7 @@ public:
         else
             t.c_cflag |= CSTOPB;
         const bool hardwareFlow
-            = (s.flowFlags & flow::kOutxCtsFlow) || flow::RtsControl(s.flowFlags) == flow::kControlHandshake;
+            = (s.flowFlags & flow::kOutxCtsFlow) || flow::rtsControl(s.flowFlags) == flow::kControlHandshake;
         if (hardwareFlow)
             t.c_cflag |= CRTSCTS;
         else
@@ -182,8 +182,8 @@ public:
             return LineSettingError::Device;
 
         // The lines follow the flag word; a pseudo-terminal refuses this, which is no reason to fail.
-        setModemLine(kLineDtr, flow::DtrControl(s.flowFlags) != flow::kControlLow);
-        const flow::Control rts = flow::RtsControl(s.flowFlags);
+        setModemLine(kLineDtr, flow::dtrControl(s.flowFlags) != flow::kControlLow);
+        const flow::Control rts = flow::rtsControl(s.flowFlags);
         setModemLine(kLineRts, rts == flow::kControlHigh || rts == flow::kControlHandshake);
 
         std::lock_guard lock(m_mutex);
@@ -208,7 +208,7 @@ public:
                 continue;
             if (n < 0 && errno != EAGAIN)
                 return -1;
-            const int left = RemainingMs(deadline);
+            const int left = remainingMs(deadline);
             if (left == 0) {
                 ::tcflush(m_fd, TCOFLUSH);
                 return written;
@@ -217,7 +217,7 @@ public:
             if (::poll(fds, 2, left) < 0 && errno != EINTR)
                 return -1;
             if (fds[1].revents & POLLIN) {
-                DrainEventFd(m_abortFd);
+                drainEventFd(m_abortFd);
                 if (m_purgeGeneration.load() != generation)
                     return written;
             }
@@ -251,7 +251,7 @@ public:
             int queued = 0;
             if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued == 0)
                 return true;
-            if (RemainingMs(deadline) == 0)
+            if (remainingMs(deadline) == 0)
                 return false;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -306,7 +306,7 @@ public:
         if (::ioctl(m_fd, TIOCGICOUNT, &now) != 0)
             return 0;
         std::lock_guard lock(m_mutex);
-        const unsigned errors = ErrorsBetween(m_errorBase, now);
+        const unsigned errors = errorsBetween(m_errorBase, now);
         m_errorBase = now;
         return errors;
     }
@@ -328,7 +328,7 @@ public:
             // while nothing unread is queued.
             const bool sampling = mask & (kModemEvents | kCounterEvents | kEvTxEmpty);
             const bool watchInput = (mask & kEvRxChar) && m_waitInput == 0;
-            int slice = RemainingMs(deadline);
+            int slice = remainingMs(deadline);
             if (sampling || ((mask & kEvRxChar) && !watchInput))
                 slice = std::min(slice, 10);
             pollfd fds[2] = { { m_wakeFd, POLLIN, 0 }, { m_fd, POLLIN, 0 } };
@@ -336,13 +336,13 @@ public:
             if (::poll(fds, watch ? 2 : 1, watch ? slice : std::min(slice, 10)) < 0 && errno != EINTR)
                 return 0;
             if (fds[0].revents & POLLIN) {
-                DrainEventFd(m_wakeFd);
+                drainEventFd(m_wakeFd);
                 return 0;
             }
             // A port whose far end has gone reports itself readable for ever: sample it instead.
             if (watch && (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)))
                 m_hungUp = true;
-            if (RemainingMs(deadline) == 0)
+            if (remainingMs(deadline) == 0)
                 return sampleEvents(mask);
         }
     }
@@ -350,7 +350,7 @@ public:
     void cancelWait() override { eventfd_write(m_wakeFd, 1); }
 
 private:
-    static void MakeRaw(termios* t)
+    static void makeRaw(termios* t)
     {
         ::cfmakeraw(t);
         t->c_cflag |= CLOCAL | CREAD;
@@ -359,7 +359,7 @@ private:
         t->c_cc[VTIME] = 0;
     }
 
-    static unsigned ErrorsBetween(const serial_icounter_struct& a, const serial_icounter_struct& b)
+    static unsigned errorsBetween(const serial_icounter_struct& a, const serial_icounter_struct& b)
     {
         return (b.buf_overrun != a.buf_overrun ? kErrReceiveOverflow : 0)
             | (b.overrun != a.overrun ? kErrOverrun : 0) | (b.parity != a.parity ? kErrParity : 0)
@@ -372,7 +372,7 @@ private:
         termios t {};
         if (::tcgetattr(m_fd, &t) != 0)
             return s;
-        if (const int rate = SpeedRate(::cfgetospeed(&t)))
+        if (const int rate = speedRate(::cfgetospeed(&t)))
             s.bitRate = rate;
         switch (t.c_cflag & CSIZE) {
         case CS5:
@@ -407,7 +407,7 @@ private:
         s.xonChar = char(t.c_cc[VSTART]);
         s.xoffChar = char(t.c_cc[VSTOP]);
         // From here on the port is raw: no echo, no line editing, no character translation.
-        MakeRaw(&t);
+        makeRaw(&t);
         ::tcsetattr(m_fd, TCSANOW, &t);
         return s;
     }
@@ -428,7 +428,7 @@ private:
         if (mask & kCounterEvents) {
             serial_icounter_struct now {};
             if (::ioctl(m_fd, TIOCGICOUNT, &now) == 0) {
-                const unsigned errors = ErrorsBetween(m_waitCounts, now);
+                const unsigned errors = errorsBetween(m_waitCounts, now);
                 events |= ((errors & kErrBreak) ? kEvBreak : 0) | ((errors & ~kErrBreak) ? kEvErr : 0);
                 m_waitCounts = now;
             }
@@ -480,7 +480,7 @@ PortRegistry& Registry()
 
 } // namespace
 
-std::unique_ptr<SerialLine> OpenTermiosLine(const QString& path)
+std::unique_ptr<SerialLine> openTermiosLine(const QString& path)
 {
     if (path.isEmpty())
         return nullptr;
@@ -504,24 +504,24 @@ std::unique_ptr<SerialLine> OpenTermiosLine(const QString& path)
     return std::make_unique<TermiosLine>(fd, wakeFd, abortFd);
 }
 
-std::unique_ptr<SerialLine> OpenSerialLine(const QString& path)
+std::unique_ptr<SerialLine> openSerialLine(const QString& path)
 {
     SerialLineOpener opener;
     {
         std::lock_guard lock(Registry().mutex);
         opener = Registry().opener;
     }
-    return opener ? opener(path) : OpenTermiosLine(path);
+    return opener ? opener(path) : openTermiosLine(path);
 }
 
-SerialLineOpener SetSerialLineOpener(SerialLineOpener opener)
+SerialLineOpener setSerialLineOpener(SerialLineOpener opener)
 {
     std::lock_guard lock(Registry().mutex);
     std::swap(opener, Registry().opener);
     return opener;
 }
 
-QString SerialDevicePath(int n)
+QString serialDevicePath(int n)
 {
     if (n < 1)
         return QString();
@@ -538,15 +538,15 @@ QString SerialDevicePath(int n)
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
 }
 
-QString ResolveSerialPortName(const QString& name)
+QString resolveSerialPortName(const QString& name)
 {
     static const QRegularExpression com(
         QStringLiteral("^COM(\\d+)$"), QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch m = com.match(name.trimmed());
-    return m.hasMatch() ? SerialDevicePath(m.captured(1).toInt()) : name;
+    return m.hasMatch() ? serialDevicePath(m.captured(1).toInt()) : name;
 }
 
-void SetSerialPortOverrides(std::map<int, QString> overrides)
+void setSerialPortOverrides(std::map<int, QString> overrides)
 {
     std::lock_guard lock(Registry().mutex);
     Registry().overrides = std::move(overrides);

@@ -3,7 +3,7 @@
 // The program's serial ports: one interface for a line, a real implementation over termios and
 // the modem-line ioctls, and the mapping from port numbers ("COM<N>") to device paths.
 //
-//   std::unique_ptr<SerialLine> line = OpenSerialLine(SerialDevicePath(3));   // nullptr: no such port
+//   std::unique_ptr<SerialLine> line = openSerialLine(serialDevicePath(3));   // nullptr: no such port
 //   line->apply(settings); line->write(data, n, 3000); line->setModemLine(kLineRts, true);
 //
 // Every operation is bounded: writes and reads give up after their time-out, and a thread waiting
@@ -72,8 +72,8 @@ inline constexpr int kRtsControlShift = 12; // 2 bits: 0 low, 1 high, 2 handshak
 inline constexpr unsigned kAbortOnError = 1u << 14;
 
 enum Control { kControlLow = 0, kControlHigh = 1, kControlHandshake = 2, kControlToggle = 3 };
-inline Control DtrControl(unsigned word) { return Control((word >> kDtrControlShift) & 3); }
-inline Control RtsControl(unsigned word) { return Control((word >> kRtsControlShift) & 3); }
+inline Control dtrControl(unsigned word) { return Control((word >> kDtrControlShift) & 3); }
+inline Control rtsControl(unsigned word) { return Control((word >> kRtsControlShift) & 3); }
 } // namespace flow
 
 // Everything a port is configured with. Settings Linux has no use for (DSR flow, DTR handshake,
@@ -149,18 +149,18 @@ public:
 using SerialLineOpener = std::function<std::unique_ptr<SerialLine>(const QString& path)>;
 
 // Opens a port through the installed opener (the termios one unless replaced).
-std::unique_ptr<SerialLine> OpenSerialLine(const QString& path);
+std::unique_ptr<SerialLine> openSerialLine(const QString& path);
 // Replaces the opener; an empty function restores the termios one. Returns the previous opener.
-SerialLineOpener SetSerialLineOpener(SerialLineOpener opener);
+SerialLineOpener setSerialLineOpener(SerialLineOpener opener);
 // Opens a real port: exclusive, non-blocking, raw. Modem lines are left as the kernel set them.
-std::unique_ptr<SerialLine> OpenTermiosLine(const QString& path);
+std::unique_ptr<SerialLine> openTermiosLine(const QString& path);
 
 // The device path of port number n ("COM<n>"); empty for n < 1.
-QString SerialDevicePath(int n);
-// A port name as the components take it: "COM<n>" (any case) becomes SerialDevicePath(n),
+QString serialDevicePath(int n);
+// A port name as the components take it: "COM<n>" (any case) becomes serialDevicePath(n),
 // anything else is a device path already.
-QString ResolveSerialPortName(const QString& name);
+QString resolveSerialPortName(const QString& name);
 // Port number -> device path overrides, set by the program from its settings file at start.
-void SetSerialPortOverrides(std::map<int, QString> overrides);
+void setSerialPortOverrides(std::map<int, QString> overrides);
 
 } // namespace platform

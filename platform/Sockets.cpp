@@ -48,7 +48,7 @@ sockaddr_in IPv4Address(quint32 address, quint16 port)
 
 // Connects without blocking for longer than it takes cancelFd to become readable. Returns 0,
 // the connect's error number, or ECANCELED.
-int ConnectCancellable(SocketHandle socket, quint32 address, quint16 port, int cancelFd)
+int connectCancellable(SocketHandle socket, quint32 address, quint16 port, int cancelFd)
 {
     const int flags = ::fcntl(socket, F_GETFL);
     ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
@@ -78,13 +78,13 @@ int ConnectCancellable(SocketHandle socket, quint32 address, quint16 port, int c
 
 } // namespace
 
-void StartSockets()
+void startSockets()
 {
     static std::once_flag once;
     std::call_once(once, [] { std::signal(SIGPIPE, SIG_IGN); });
 }
 
-bool ParseIPv4(const QString& text, quint32* address)
+bool parseIPv4(const QString& text, quint32* address)
 {
     in_addr a {};
     if (::inet_pton(AF_INET, text.trimmed().toLatin1().constData(), &a) != 1)
@@ -109,11 +109,11 @@ LookUpError LookUpHostIPv4(const QString& name, quint32* address)
     return {};
 }
 
-QString ResolverErrorText(int code) { return QString::fromLocal8Bit(::gai_strerror(code)); }
+QString resolverErrorText(int code) { return QString::fromLocal8Bit(::gai_strerror(code)); }
 
-SocketHandle CreateStreamSocket(int* error)
+SocketHandle createStreamSocket(int* error)
 {
-    StartSockets();
+    startSockets();
     const SocketHandle s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
     if (s < 0) {
         *error = errno;
@@ -124,7 +124,7 @@ SocketHandle CreateStreamSocket(int* error)
     return s;
 }
 
-int ConnectSocket(SocketHandle socket, quint32 address, quint16 port)
+int connectSocket(SocketHandle socket, quint32 address, quint16 port)
 {
     const sockaddr_in to = IPv4Address(address, port);
     int rc;
@@ -134,7 +134,7 @@ int ConnectSocket(SocketHandle socket, quint32 address, quint16 port)
     return rc == 0 ? 0 : errno;
 }
 
-qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
+qint64 receiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
 {
     SocketTable& t = Table();
     {
@@ -170,7 +170,7 @@ qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
     return n;
 }
 
-void CloseSocket(SocketHandle socket)
+void closeSocket(SocketHandle socket)
 {
     SocketTable& t = Table();
     std::lock_guard lock(t.mutex);
@@ -225,7 +225,7 @@ struct SocketConnector::Attempt {
             if (!mailbox) {
                 // Nobody takes a socket connected after the attempt was abandoned.
                 if (outcome.socket != kInvalidSocket)
-                    CloseSocket(outcome.socket);
+                    closeSocket(outcome.socket);
                 return;
             }
             result = outcome;
@@ -239,13 +239,13 @@ struct SocketConnector::Attempt {
         return !mailbox;
     }
 
-    void Abandon()
+    void abandon()
     {
         std::lock_guard lock(mutex);
         owner = nullptr;
         mailbox = nullptr;
         if (result.socket != kInvalidSocket) {
-            CloseSocket(result.socket);
+            closeSocket(result.socket);
             result.socket = kInvalidSocket;
         }
         const std::uint64_t one = 1;
@@ -256,7 +256,7 @@ struct SocketConnector::Attempt {
     {
         Result r;
         quint32 address = 0;
-        if (!ParseIPv4(self->host, &address)) {
+        if (!parseIPv4(self->host, &address)) {
             const LookUpError failed = self->lookUp(self->host, &address);
             if (failed.code != 0) {
                 r.error = failed.code;
@@ -270,15 +270,15 @@ struct SocketConnector::Attempt {
         self->Post(&SocketConnector::Found, self);
         if (self->Abandoned())
             return;
-        const SocketHandle socket = CreateStreamSocket(&r.error);
+        const SocketHandle socket = createStreamSocket(&r.error);
         if (socket == kInvalidSocket) {
             r.failure = Failure::Create;
             self->Finish(r, self);
             return;
         }
-        r.error = ConnectCancellable(socket, address, self->port, self->cancelFd);
+        r.error = connectCancellable(socket, address, self->port, self->cancelFd);
         if (r.error != 0) {
-            CloseSocket(socket);
+            closeSocket(socket);
             r.failure = Failure::Connect;
         } else {
             r.socket = socket;
@@ -291,7 +291,7 @@ SocketConnector::SocketConnector(LookUpFunction lookUp)
     : m_lookUp(std::move(lookUp))
 {
     m_deadline.setSingleShot(true);
-    QObject::connect(&m_deadline, &QTimer::timeout, &m_mailbox, [this] { TimeUp(); });
+    QObject::connect(&m_deadline, &QTimer::timeout, &m_mailbox, [this] { timeUp(); });
 }
 
 SocketConnector::~SocketConnector() { Cancel(); }
@@ -300,7 +300,7 @@ void SocketConnector::Start(const QString& host, quint16 port, int timeoutMs, st
     std::function<void(const Result&)> done)
 {
     Cancel();
-    StartSockets();
+    startSockets();
     auto attempt = std::make_shared<Attempt>();
     attempt->host = host;
     attempt->port = port;
@@ -333,7 +333,7 @@ void SocketConnector::Cancel()
 {
     if (!m_attempt)
         return;
-    m_attempt->Abandon();
+    m_attempt->abandon();
     m_attempt.reset();
     m_deadline.stop();
     m_onFound = nullptr;
@@ -368,7 +368,7 @@ void SocketConnector::Finished(const std::shared_ptr<Attempt>& attempt)
         done(result);
 }
 
-void SocketConnector::TimeUp()
+void SocketConnector::timeUp()
 {
     if (!m_attempt)
         return;

@@ -2,14 +2,14 @@
 
 // The program's TCP client calls over BSD sockets (the timing-server link).
 //
-//   StartSockets();                                   // once; ignores SIGPIPE
+//   startSockets();                                   // once; ignores SIGPIPE
 //   quint32 address;                                  // network byte order
-//   if (!ParseIPv4(text, &address)) lookUpError = LookUpHostIPv4(text, &address);
-//   SocketHandle s = CreateStreamSocket(&error);
-//   error = ConnectSocket(s, address, port);          // blocking
+//   if (!parseIPv4(text, &address)) lookUpError = LookUpHostIPv4(text, &address);
+//   SocketHandle s = createStreamSocket(&error);
+//   error = connectSocket(s, address, port);          // blocking
 //   // or, without blocking the caller: SocketConnector (below)
-//   qint64 n = ReceiveSocket(s, buffer, size, &error); // in a thread: see TRecvThd
-//   CloseSocket(s);
+//   qint64 n = receiveSocket(s, buffer, size, &error); // in a thread: see TRecvThd
+//   closeSocket(s);
 //
 // Error numbers are the system's errno values (ECONNREFUSED, ECONNRESET, ...). A failed name
 // look-up says besides whether its code is the resolver's own (EAI_*) or an errno value.
@@ -33,10 +33,10 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 
 // Prepares the socket layer (ignores SIGPIPE, so that a write to a closed peer fails with EPIPE
 // instead of ending the program). Runs once however often it is called.
-void StartSockets();
+void startSockets();
 
 // A dotted IPv4 address ("192.168.0.10") in network byte order; false when text is not one.
-bool ParseIPv4(const QString& text, quint32* address);
+bool parseIPv4(const QString& text, quint32* address);
 // Where an error code comes from. The resolver's codes (getaddrinfo's EAI_*, kept as it returns
 // them) and the system's errno values overlap as numbers, so a code is read only with its source.
 enum class ErrorSource { System, Resolver };
@@ -50,17 +50,17 @@ struct LookUpError {
 // Looks a host name up; the first IPv4 address in network byte order.
 LookUpError LookUpHostIPv4(const QString& name, quint32* address);
 // The resolver's own description of one of its codes (gai_strerror).
-QString ResolverErrorText(int code);
+QString resolverErrorText(int code);
 
 // A new IPv4 TCP socket; kInvalidSocket with *error set on failure.
-SocketHandle CreateStreamSocket(int* error);
+SocketHandle createStreamSocket(int* error);
 // Connects (blocking) to address (network byte order) and port (host order). Returns 0 or an error number.
-int ConnectSocket(SocketHandle socket, quint32 address, quint16 port);
+int connectSocket(SocketHandle socket, quint32 address, quint16 port);
 // One receive of at most size bytes. Returns the bytes received (0: the peer closed the
 // connection, or the socket was closed meanwhile), or -1 with *error set.
-qint64 ReceiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error);
+qint64 receiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error);
 // Shuts the socket down and releases it (once a receive in progress has returned).
-void CloseSocket(SocketHandle socket);
+void closeSocket(SocketHandle socket);
 
 // One connection attempt at a time, run off the caller's thread so that the caller's event loop
 // stays live: the name look-up (skipped for a dotted address), the socket, and a non-blocking
@@ -109,7 +109,7 @@ public:
 private:
     void Found(const std::shared_ptr<Attempt>& attempt);
     void Finished(const std::shared_ptr<Attempt>& attempt);
-    void TimeUp();
+    void timeUp();
 
     LookUpFunction m_lookUp;
     std::shared_ptr<Attempt> m_attempt;

@@ -20,7 +20,7 @@ namespace {
 // client library waits for ever on a lock that a process left behind when it ended while probing
 // JACK: the player then never plays. The console's sound goes through PulseAudio or ALSA, so the
 // JACK sink is left out unless the user ranks it himself.
-void ChooseBackEnd()
+void chooseBackEnd()
 {
     static const bool chosen = [] {
         if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND"))
@@ -46,7 +46,7 @@ public:
     void Play(const QString& file) override
     {
         Release();
-        ChooseBackEnd();
+        chooseBackEnd();
         m_player = std::make_unique<QMediaPlayer>();
         m_output = std::make_unique<QAudioOutput>();
         m_output->setMuted(m_muted);
@@ -113,7 +113,7 @@ void EndSharedThread()
 }
 
 // A short mono 8 kHz 16-bit silence.
-QByteArray SilentWav(int milliseconds)
+QByteArray silentWav(int milliseconds)
 {
     const quint32 rate = 8000, bytes = rate * 2 * quint32(milliseconds) / 1000;
     QByteArray data(44, '\0');
@@ -172,7 +172,7 @@ SoundThread& SoundThread::Shared()
     return *g_shared;
 }
 
-void PrepareSound()
+void prepareSound()
 {
     static bool asked = false;
     if (asked)
@@ -187,7 +187,7 @@ void PrepareSound()
         auto silence = std::make_shared<Silence>();
         const QString file = silence->dir.filePath(QStringLiteral("silence.wav"));
         QFile f(file);
-        if (!f.open(QIODevice::WriteOnly) || f.write(SilentWav(50)) < 0)
+        if (!f.open(QIODevice::WriteOnly) || f.write(silentWav(50)) < 0)
             return;
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.

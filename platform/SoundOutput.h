@@ -66,6 +66,6 @@ private:
 // Sets the shared thread's back end up (the media framework, its plug-ins, the connection to the
 // sound server) by playing a short silence muted, without waiting for it: the first cue then
 // starts as promptly as the later ones. Only the first call does anything.
-void PrepareSound();
+void prepareSound();
 
 } // namespace platform

@@ -85,7 +85,7 @@ bool isWord(const Token& t, const char* w) { return t.kind == Token::Word && t.t
 bool isPunct(const Token& t, char c) { return t.kind == Token::Punct && t.text == QChar(QLatin1Char(c)); }
 
 // Ranges [first, last) of tokens separated by top-level commas between tokens first and last.
-std::vector<std::pair<size_t, size_t>> SplitAtCommas(const std::vector<Token>& t, size_t first, size_t last)
+std::vector<std::pair<size_t, size_t>> splitAtCommas(const std::vector<Token>& t, size_t first, size_t last)
 {
     std::vector<std::pair<size_t, size_t>> parts;
     int depth = 0;
@@ -113,7 +113,7 @@ QString Source(const QString& s, const std::vector<Token>& t, size_t first, size
 
 // A column definition's tokens [first, last): the text to insert (and where) so that a date or
 // time column gets its collation and a memo column becomes text. Returns the edited definition.
-QString FixColumnDefinition(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
+QString fixColumnDefinition(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
 {
     QString def = Source(s, t, first, last);
     if (last - first < 2 || t[first + 1].kind != Token::Word)
@@ -124,7 +124,7 @@ QString FixColumnDefinition(const QString& s, const std::vector<Token>& t, size_
         def.replace(type.begin - base, type.end - type.begin, QStringLiteral("text"));
         return def;
     }
-    const QString collation = CollationFor(type.text);
+    const QString collation = collationFor(type.text);
     if (collation.isEmpty())
         return def;
     for (size_t i = first; i < last; ++i)
@@ -133,7 +133,7 @@ QString FixColumnDefinition(const QString& s, const std::vector<Token>& t, size_
     return def + QStringLiteral(" COLLATE ") + collation;
 }
 
-QStringList RewriteAlter(const QString& s, const std::vector<Token>& t)
+QStringList rewriteAlter(const QString& s, const std::vector<Token>& t)
 {
     // ALTER TABLE name clause[, clause...] where clause is ADD [COLUMN] def or DROP [COLUMN] name.
     size_t i = 2;
@@ -144,7 +144,7 @@ QStringList RewriteAlter(const QString& s, const std::vector<Token>& t)
         return { s };
     const QString table = Source(s, t, i, nameEnd);
     QStringList out;
-    for (const auto& [first, last] : SplitAtCommas(t, nameEnd, t.size())) {
+    for (const auto& [first, last] : splitAtCommas(t, nameEnd, t.size())) {
         size_t f = first;
         if (f >= last)
             return { s };
@@ -158,14 +158,14 @@ QStringList RewriteAlter(const QString& s, const std::vector<Token>& t)
             return { s };
         if (add)
             out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
-                       .arg(table, FixColumnDefinition(s, t, f, last));
+                       .arg(table, fixColumnDefinition(s, t, f, last));
         else
             out << QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, Source(s, t, f, last));
     }
     return out;
 }
 
-QString RewriteCreate(const QString& s, const std::vector<Token>& t)
+QString rewriteCreate(const QString& s, const std::vector<Token>& t)
 {
     // CREATE [TEMP|TEMPORARY] TABLE [IF NOT EXISTS] name ( defs ) ...
     size_t i = 1;
@@ -192,14 +192,14 @@ QString RewriteCreate(const QString& s, const std::vector<Token>& t)
         QString text;
     };
     std::vector<Edit> edits;
-    for (const auto& [first, last] : SplitAtCommas(t, open + 1, close)) {
+    for (const auto& [first, last] : splitAtCommas(t, open + 1, close)) {
         if (last - first < 2)
             continue;
         const Token& head = t[first];
         if (isWord(head, "CONSTRAINT") || isWord(head, "PRIMARY") || isWord(head, "UNIQUE")
             || isWord(head, "CHECK") || isWord(head, "FOREIGN"))
             continue;
-        const QString fixed = FixColumnDefinition(s, t, first, last);
+        const QString fixed = fixColumnDefinition(s, t, first, last);
         if (fixed != Source(s, t, first, last))
             edits.push_back({ t[first].begin, t[last - 1].end, fixed });
     }
@@ -225,7 +225,7 @@ bool Digits(const char*& p, const char* e, int maxDigits, int& value, int& count
     return count > 0;
 }
 
-void SkipSpaces(const char*& p, const char* e)
+void skipSpaces(const char*& p, const char* e)
 {
     while (p < e && (*p == ' ' || *p == '\t'))
         ++p;
@@ -237,7 +237,7 @@ constexpr ClockTextRule kStatementTime {
 };
 
 // A date as yyyymmdd; -1 when it does not parse.
-qint64 DateKey(const char*& p, const char* e)
+qint64 dateKey(const char*& p, const char* e)
 {
     int a, b, c, na, nb, nc;
     if (!Digits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
@@ -262,37 +262,37 @@ qint64 DateKey(const char*& p, const char* e)
 }
 
 // Whole-text keys: -1 when the text is not of the form.
-qint64 WholeTimeKey(const char* p, const char* e)
+qint64 wholeTimeKey(const char* p, const char* e)
 {
-    SkipSpaces(p, e);
-    const qint64 k = ScanClockText(p, e, kStatementTime);
-    SkipSpaces(p, e);
+    skipSpaces(p, e);
+    const qint64 k = scanClockText(p, e, kStatementTime);
+    skipSpaces(p, e);
     return p == e ? k : -1;
 }
 
-qint64 WholeDateKey(const char* p, const char* e)
+qint64 wholeDateKey(const char* p, const char* e)
 {
-    SkipSpaces(p, e);
-    const qint64 d = DateKey(p, e);
+    skipSpaces(p, e);
+    const qint64 d = dateKey(p, e);
     if (d < 0)
         return -1;
     qint64 t = 0;
     const char* afterDate = p;
-    SkipSpaces(p, e);
+    skipSpaces(p, e);
     if (p < e && (*p == 'T' || p != afterDate)) {
         if (*p == 'T')
             ++p;
-        t = ScanClockText(p, e, kStatementTime);
+        t = scanClockText(p, e, kStatementTime);
         if (t < 0)
             return -1;
-        SkipSpaces(p, e);
+        skipSpaces(p, e);
     }
     return p == e ? d * 1000000000LL + t : -1;
 }
 
 // Texts that parse come after those that do not (which keep byte order among themselves),
 // and order by value among themselves.
-int CompareKeys(qint64 ka, qint64 kb, const char* a, int na, const char* b, int nb)
+int compareKeys(qint64 ka, qint64 kb, const char* a, int na, const char* b, int nb)
 {
     if (ka >= 0 && kb >= 0)
         return ka < kb ? -1 : ka > kb ? 1 : 0;
@@ -304,19 +304,19 @@ int CompareKeys(qint64 ka, qint64 kb, const char* a, int na, const char* b, int 
     return r != 0 ? r : na - nb;
 }
 
-int DateCollate(void*, int na, const void* a, int nb, const void* b)
+int dateCollate(void*, int na, const void* a, int nb, const void* b)
 {
-    return CompareDateTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
+    return compareDateTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
 }
 
-int TimeCollate(void*, int na, const void* a, int nb, const void* b)
+int timeCollate(void*, int na, const void* a, int nb, const void* b)
 {
-    return CompareTimeTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
+    return compareTimeTexts(static_cast<const char*>(a), na, static_cast<const char*>(b), nb);
 }
 
 } // namespace
 
-Temporal TemporalOf(const QString& declaredType)
+Temporal temporalOf(const QString& declaredType)
 {
     const QString t = declaredType.trimmed().section(u' ', 0, 0).section(u'(', 0, 0).toLower();
     if (t == QLatin1String("date"))
@@ -328,7 +328,7 @@ Temporal TemporalOf(const QString& declaredType)
     return Temporal::None;
 }
 
-bool HasTextAffinity(const QString& declaredType)
+bool hasTextAffinity(const QString& declaredType)
 {
     const QString t = declaredType.toUpper();
     return !t.contains(QLatin1String("INT"))
@@ -336,9 +336,9 @@ bool HasTextAffinity(const QString& declaredType)
             || t.contains(QLatin1String("TEXT")));
 }
 
-QString CollationFor(const QString& declaredType)
+QString collationFor(const QString& declaredType)
 {
-    switch (TemporalOf(declaredType)) {
+    switch (temporalOf(declaredType)) {
     case Temporal::Date:
     case Temporal::Timestamp:
         return QString::fromLatin1(DateCollation);
@@ -354,11 +354,11 @@ QString ColumnType(const QString& type)
 {
     if (type.trimmed().compare(QLatin1String("memo"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("text");
-    const QString c = CollationFor(type);
+    const QString c = collationFor(type);
     return c.isEmpty() ? type : type + QStringLiteral(" COLLATE ") + c;
 }
 
-QString PlainTableName(const QString& name)
+QString plainTableName(const QString& name)
 {
     QString n = name.trimmed();
     if (n.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
@@ -366,14 +366,14 @@ QString PlainTableName(const QString& name)
     return n;
 }
 
-QString QuoteIdentifier(const QString& name)
+QString quoteIdentifier(const QString& name)
 {
     QString n = name;
     n.replace(u'"', QLatin1String("\"\""));
     return u'"' + n + u'"';
 }
 
-QStringList SplitStatements(const QString& sql)
+QStringList splitStatements(const QString& sql)
 {
     QStringList out;
     int start = 0;
@@ -395,18 +395,18 @@ QStringList Rewrite(const QString& statement)
 {
     const std::vector<Token> t = Tokenize(statement);
     if (t.size() >= 4 && isWord(t[0], "ALTER") && isWord(t[1], "TABLE"))
-        return RewriteAlter(statement, t);
+        return rewriteAlter(statement, t);
     if (t.size() >= 4 && isWord(t[0], "CREATE")) {
         size_t i = 1;
         if (isWord(t[i], "TEMP") || isWord(t[i], "TEMPORARY"))
             ++i;
         if (isWord(t[i], "TABLE"))
-            return { RewriteCreate(statement, t) };
+            return { rewriteCreate(statement, t) };
     }
     return { statement };
 }
 
-SelectShape AnalyzeSelect(const QString& statement)
+SelectShape analyzeSelect(const QString& statement)
 {
     SelectShape shape;
     const std::vector<Token> t = Tokenize(statement);
@@ -456,7 +456,7 @@ SelectShape AnalyzeSelect(const QString& statement)
     return shape;
 }
 
-QString WithRowid(const QString& statement, const SelectShape& shape, const QString& alias)
+QString withRowid(const QString& statement, const SelectShape& shape, const QString& alias)
 {
     if (shape.rowidInsert < 0)
         return statement;
@@ -467,20 +467,20 @@ QString WithRowid(const QString& statement, const SelectShape& shape, const QStr
 
 // ---- date and time values ---------------------------------------------------------------------
 
-std::optional<QDate> ParseDate(const QString& text)
+std::optional<QDate> parseDate(const QString& text)
 {
-    const auto dt = ParseDateTime(text);
+    const auto dt = parseDateTime(text);
     if (!dt)
         return std::nullopt;
     return dt->date();
 }
 
-std::optional<QTime> ParseTime(const QString& text) { return ParseClockText(text, kStatementTime); }
+std::optional<QTime> parseTime(const QString& text) { return parseClockText(text, kStatementTime); }
 
-std::optional<QDateTime> ParseDateTime(const QString& text)
+std::optional<QDateTime> parseDateTime(const QString& text)
 {
     const QByteArray b = text.toUtf8();
-    const qint64 k = WholeDateKey(b.constData(), b.constData() + b.size());
+    const qint64 k = wholeDateKey(b.constData(), b.constData() + b.size());
     if (k < 0)
         return std::nullopt;
     const qint64 day = k / 1000000000LL, ms = k % 1000000000LL;
@@ -490,25 +490,25 @@ std::optional<QDateTime> ParseDateTime(const QString& text)
     return QDateTime(d, QTime::fromMSecsSinceStartOfDay(int(ms)));
 }
 
-QString StoredDate(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
-QString StoredTime(const QTime& t) { return t.isValid() ? LongTimeText(t) : QString(); }
-QString StoredDateTime(const QDateTime& dt) { return StoredDate(dt.date()) + u' ' + StoredTime(dt.time()); }
-QString ShownDate(const QDate& d) { return d.toString(QStringLiteral("yyyy/MM/dd")); }
+QString storedDate(const QDate& d) { return d.toString(QStringLiteral("MM/dd/yyyy")); }
+QString storedTime(const QTime& t) { return t.isValid() ? longTimeText(t) : QString(); }
+QString storedDateTime(const QDateTime& dt) { return storedDate(dt.date()) + u' ' + storedTime(dt.time()); }
+QString shownDate(const QDate& d) { return d.toString(QStringLiteral("yyyy/MM/dd")); }
 
-int CompareDateTexts(const char* a, int na, const char* b, int nb)
+int compareDateTexts(const char* a, int na, const char* b, int nb)
 {
-    return CompareKeys(WholeDateKey(a, a + na), WholeDateKey(b, b + nb), a, na, b, nb);
+    return compareKeys(wholeDateKey(a, a + na), wholeDateKey(b, b + nb), a, na, b, nb);
 }
 
-int CompareTimeTexts(const char* a, int na, const char* b, int nb)
+int compareTimeTexts(const char* a, int na, const char* b, int nb)
 {
-    return CompareKeys(WholeTimeKey(a, a + na), WholeTimeKey(b, b + nb), a, na, b, nb);
+    return compareKeys(wholeTimeKey(a, a + na), wholeTimeKey(b, b + nb), a, na, b, nb);
 }
 
-void RegisterCollations(sqlite3* db)
+void registerCollations(sqlite3* db)
 {
-    sqlite3_create_collation_v2(db, DateCollation, SQLITE_UTF8, nullptr, &DateCollate, nullptr);
-    sqlite3_create_collation_v2(db, TimeCollation, SQLITE_UTF8, nullptr, &TimeCollate, nullptr);
+    sqlite3_create_collation_v2(db, DateCollation, SQLITE_UTF8, nullptr, &dateCollate, nullptr);
+    sqlite3_create_collation_v2(db, TimeCollation, SQLITE_UTF8, nullptr, &timeCollate, nullptr);
 }
 
 } // namespace platform::sql

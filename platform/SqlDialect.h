@@ -24,22 +24,22 @@ inline constexpr const char* TimeCollation = "TAVOTIME";
 enum class Temporal { None, Date, Time, Timestamp };
 
 // The kind of a declared column type: "date", "time", "timestamp"/"datetime".
-Temporal TemporalOf(const QString& declaredType);
+Temporal temporalOf(const QString& declaredType);
 // True when SQLite keeps values of the declared type as text (char, varchar, text, clob).
-bool HasTextAffinity(const QString& declaredType);
+bool hasTextAffinity(const QString& declaredType);
 // The collation that belongs to a declared type ("" for none).
-QString CollationFor(const QString& declaredType);
+QString collationFor(const QString& declaredType);
 // A column type as the program's tables declare it: "date" -> "date COLLATE TAVODATE";
 // "memo" -> "text"; other types unchanged.
 QString ColumnType(const QString& type);
 
 // A table name as the program gives it, without a Paradox-style ".DB" extension.
-QString PlainTableName(const QString& name);
+QString plainTableName(const QString& name);
 // An identifier between double quotes, safe to place in a statement.
-QString QuoteIdentifier(const QString& name);
+QString quoteIdentifier(const QString& name);
 
 // Statements of a text separated by ';' (outside quotes and comments), trimmed, empty ones dropped.
-QStringList SplitStatements(const QString& sql);
+QStringList splitStatements(const QString& sql);
 
 // One statement rewritten into the statements SQLite runs: an alter table with several
 // add/drop clauses becomes one statement per clause; create table and alter table add get the
@@ -52,26 +52,26 @@ struct SelectShape {
     QString table; // "" when not a plain single-table select
     int rowidInsert = -1; // offset in the text where ", rowid" can go (before FROM); -1 when not possible
 };
-SelectShape AnalyzeSelect(const QString& statement);
+SelectShape analyzeSelect(const QString& statement);
 // The statement with the rowid read as the last column, under the given name.
-QString WithRowid(const QString& statement, const SelectShape& shape, const QString& alias);
+QString withRowid(const QString& statement, const SelectShape& shape, const QString& alias);
 
 // Date and time texts as statements write them. Parsing accepts mm/dd/yyyy, yyyy/mm/dd and
 // yyyy-mm-dd dates (one or two digits for month and day) and H:MM[:SS] times.
-std::optional<QDate> ParseDate(const QString& text);
-std::optional<QTime> ParseTime(const QString& text);
-std::optional<QDateTime> ParseDateTime(const QString& text); // a date with an optional time
-QString StoredDate(const QDate& d); // 'mm/dd/yyyy'
+std::optional<QDate> parseDate(const QString& text);
+std::optional<QTime> parseTime(const QString& text);
+std::optional<QDateTime> parseDateTime(const QString& text); // a date with an optional time
+QString storedDate(const QDate& d); // 'mm/dd/yyyy'
 // H:MM:SS (LongTimeText), the form times are stored and shown in alike; a null time gives "".
-QString StoredTime(const QTime& t);
-QString StoredDateTime(const QDateTime& dt); // 'mm/dd/yyyy H:MM:SS'
-QString ShownDate(const QDate& d); // yyyy/mm/dd, the program's short date format
+QString storedTime(const QTime& t);
+QString storedDateTime(const QDateTime& dt); // 'mm/dd/yyyy H:MM:SS'
+QString shownDate(const QDate& d); // yyyy/mm/dd, the program's short date format
 
 // Registers the date and time collations on a connection.
-void RegisterCollations(sqlite3* db);
+void registerCollations(sqlite3* db);
 
 // The collations' comparisons, on UTF-8 bytes (exposed for tests and benchmarks).
-int CompareDateTexts(const char* a, int na, const char* b, int nb);
-int CompareTimeTexts(const char* a, int na, const char* b, int nb);
+int compareDateTexts(const char* a, int na, const char* b, int nb);
+int compareTimeTexts(const char* a, int na, const char* b, int nb);
 
 } // namespace platform::sql

@@ -13,7 +13,7 @@ namespace platform {
 TavoApplication::TavoApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
-    SetAsker(std::make_unique<MessageBoxAsker>());
+    setAsker(std::make_unique<MessageBoxAsker>());
     InstallFontSubstitutions();
 }
 
@@ -22,14 +22,14 @@ bool TavoApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        ShowError(QString::fromUtf8(e.what()));
+        showError(QString::fromUtf8(e.what()));
     } catch (...) {
-        ShowError(QStringLiteral("不明なエラーが発生しました。"));
+        showError(QStringLiteral("不明なエラーが発生しました。"));
     }
     return false;
 }
 
-QFont FormFont(int pixels, bool bold)
+QFont formFont(int pixels, bool bold)
 {
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPixelSize(pixels);
@@ -37,12 +37,12 @@ QFont FormFont(int pixels, bool bold)
     return font;
 }
 
-std::unique_ptr<QTranslator> InstallQtTranslations()
+std::unique_ptr<QTranslator> installQtTranslations()
 {
-    return InstallQtTranslations(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    return installQtTranslations(QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
-std::unique_ptr<QTranslator> InstallQtTranslations(const QString& folder)
+std::unique_ptr<QTranslator> installQtTranslations(const QString& folder)
 {
     auto translator = std::make_unique<QTranslator>();
     if (!translator->load(QStringLiteral("qtbase_ja"), folder)

@@ -21,13 +21,13 @@ public:
 // `folder`, Qt's translations folder when none is named, and installs it in the application for
 // the life of the returned translator. Nothing when the file is missing or unreadable: Qt's
 // dialogs then speak English and the program runs on.
-std::unique_ptr<QTranslator> InstallQtTranslations();
-std::unique_ptr<QTranslator> InstallQtTranslations(const QString& folder);
+std::unique_ptr<QTranslator> installQtTranslations();
+std::unique_ptr<QTranslator> installQtTranslations(const QString& folder);
 
 // "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.
 void InstallFontSubstitutions();
 
 // The forms' font: "ＭＳ Ｐゴシック" at the given pixel height.
-QFont FormFont(int pixels = 12, bool bold = false);
+QFont formFont(int pixels = 12, bool bold = false);
 
 } // namespace platform

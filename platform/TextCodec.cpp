@@ -46,12 +46,12 @@ QByteArray Convert(
 
 } // namespace
 
-QByteArray ToCp932(const QString& text)
+QByteArray toCp932(const QString& text)
 {
     return Convert("CP932", "UTF-8", text.toUtf8(), QByteArrayLiteral("?"), 0);
 }
 
-QString FromCp932(const QByteArray& bytes)
+QString fromCp932(const QByteArray& bytes)
 {
     return QString::fromUtf8(Convert("UTF-8", "CP932", bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
 }

@@ -15,14 +15,14 @@ bool IsRefusedControl(QChar c)
 
 } // namespace
 
-bool HasControlCharacters(const QString& text)
+bool hasControlCharacters(const QString& text)
 {
     return std::any_of(text.begin(), text.end(), IsRefusedControl);
 }
 
-QString WithoutControlCharacters(const QString& text)
+QString withoutControlCharacters(const QString& text)
 {
-    if (!HasControlCharacters(text))
+    if (!hasControlCharacters(text))
         return text;
     QString kept;
     kept.reserve(text.size());
@@ -32,18 +32,18 @@ QString WithoutControlCharacters(const QString& text)
     return kept;
 }
 
-QString ControlCharacterRefusal(const QString& field)
+QString controlCharacterRefusal(const QString& field)
 {
     return QStringLiteral("「%1」に使えない制御文字 (NUL など) が含まれています。"
                           "取り除いてから、もう一度操作してください。")
         .arg(field);
 }
 
-bool AcceptTypedText(Asker& asker, const QString& field, const QString& text)
+bool acceptTypedText(Asker& asker, const QString& field, const QString& text)
 {
-    if (!HasControlCharacters(text))
+    if (!hasControlCharacters(text))
         return true;
-    asker.inform(QString(), ControlCharacterRefusal(field));
+    asker.inform(QString(), controlCharacterRefusal(field));
     return false;
 }
 

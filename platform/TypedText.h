@@ -12,16 +12,16 @@ namespace platform {
 class Asker;
 
 // True when the text holds NUL or another C0 control character other than TAB, LF and CR.
-bool HasControlCharacters(const QString& text);
+bool hasControlCharacters(const QString& text);
 
 // The text without those characters.
-QString WithoutControlCharacters(const QString& text);
+QString withoutControlCharacters(const QString& text);
 
 // The operator's message refusing text of the field named (as its label shows it).
-QString ControlCharacterRefusal(const QString& field);
+QString controlCharacterRefusal(const QString& field);
 
 // Refuses text with those characters before anything is written: tells the operator which
 // field holds them and returns false. True when the text may be used.
-bool AcceptTypedText(Asker& asker, const QString& field, const QString& text);
+bool acceptTypedText(Asker& asker, const QString& field, const QString& text);
 
 } // namespace platform

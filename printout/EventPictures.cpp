@@ -5,11 +5,11 @@
 
 namespace printout {
 
-EventPictures ReadEventPictures(platform::Query& query, const QString& eventCode)
+EventPictures readEventPictures(platform::Query& query, const QString& eventCode)
 {
     query.Close();
-    query.ClearSQL();
-    query.AddSQL(QStringLiteral("select * from taikai where tcode=:tcode"));
+    query.clearSQL();
+    query.addSQL(QStringLiteral("select * from taikai where tcode=:tcode"));
     query.ParamByName(QStringLiteral("tcode"))->SetAsString(eventCode);
     query.Open();
     EventPictures row;
@@ -23,12 +23,12 @@ EventPictures ReadEventPictures(platform::Query& query, const QString& eventCode
     return row;
 }
 
-void StoreEventPicture(
+void storeEventPicture(
     platform::Query& query, const QString& eventCode, PictureSlot slot, const QString& path)
 {
     query.Close();
-    query.ClearSQL();
-    query.AddSQL(slot == PictureSlot::Header
+    query.clearSQL();
+    query.addSQL(slot == PictureSlot::Header
             ? QStringLiteral("update taikai set img1=:path where tcode=:tcode")
             : QStringLiteral("update taikai set img2=:path where tcode=:tcode"));
     query.ParamByName(QStringLiteral("path"))->SetAsString(path);
@@ -36,7 +36,7 @@ void StoreEventPicture(
     query.ExecSQL();
 }
 
-QString LoadEventPicture(TBRPicture& picture, const QString& path)
+QString loadEventPicture(TBRPicture& picture, const QString& path)
 {
     if (path.isEmpty()) {
         picture.Clear();

@@ -25,16 +25,16 @@ struct EventPictures {
 };
 
 // Opens the event's row on the query.
-EventPictures ReadEventPictures(platform::Query& query, const QString& eventCode);
+EventPictures readEventPictures(platform::Query& query, const QString& eventCode);
 
 // Stores a path (empty removes the picture) in the slot's column of the event's row. The path
 // is bound to the statement, never pasted into it, so it is stored as it stands, apostrophes
 // and all.
-void StoreEventPicture(
+void storeEventPicture(
     platform::Query& query, const QString& eventCode, PictureSlot slot, const QString& path);
 
 // Loads a picture file; an empty path empties the picture. On failure the picture is emptied
 // too, and the engine's message (which names the file) is returned; empty on success.
-QString LoadEventPicture(TBRPicture& picture, const QString& path);
+QString loadEventPicture(TBRPicture& picture, const QString& path);
 
 } // namespace printout

@@ -25,11 +25,11 @@ constexpr int FooterHeight = 149;
 
 // Where the pictures go: 673 x 119 at (4, 4) of the header and of the footer, at their natural
 // size and clipped to that box.
-QRectF PictureBox() { return QRectF(Tenths(4), Tenths(4), Tenths(673), Tenths(119)); }
+QRectF pictureBox() { return QRectF(Tenths(4), Tenths(4), Tenths(673), Tenths(119)); }
 
 // A rule across the page, 660 wide, with the line at `top` (the shape draws its line through its
 // middle, so it has no height).
-QRectF RuleAt(double left, double top) { return QRectF(Tenths(left), Tenths(top), Tenths(660), 0.0); }
+QRectF ruleAt(double left, double top) { return QRectF(Tenths(left), Tenths(top), Tenths(660), 0.0); }
 
 TBRLabelSpec At(double left, double top, double points, TAlignment alignment = TAlignment::taLeftJustify,
     double width = 0.0)
@@ -45,7 +45,7 @@ using components::Named;
 
 } // namespace
 
-QString PrintTimeCaption(bool english, const QDateTime& now)
+QString printTimeCaption(bool english, const QDateTime& now)
 {
     const QString d = ShortDateText(now.date());
     const QString t = now.time().toString(QStringLiteral("H:mm:ss"));
@@ -78,7 +78,7 @@ void TFbrmenu::Build()
     BandReport1 = Named(new TBandReport(this), "BandReport1");
     BandReport1->SetDataSet(m_dm.Qrmenu);
     BandReport1->Options = TBROptions { TBROption::FirstPageHeader, TBROption::LastPageFooter };
-    BandReport1->SetPrintIfEmpty(true);
+    BandReport1->setPrintIfEmpty(true);
     BandReport1->SetUnits(TBRUnit::MM);
     BandReport1->BeforePrint = [this](TCustomBandReport* sender, bool& printReport) {
         BandReport1BeforePrint(sender, printReport);
@@ -89,12 +89,12 @@ void TFbrmenu::Build()
     b.Columns(1, 0);
 
     PageHeaderBand1 = Named(b.Band(TBRBandType::rbPageHeader, Tenths(HeaderHeight)), "PageHeaderBand1");
-    BRImg1 = Named(b.Image(PageHeaderBand1, PictureBox()), "BRImg1");
+    BRImg1 = Named(b.Image(PageHeaderBand1, pictureBox()), "BRImg1");
     BRtitle = Named(
         b.Label(PageHeaderBand1, QStringLiteral("BRtitle"),
             { .top = Tenths(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true }),
         "BRtitle");
-    BRShape3 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, RuleAt(8, 157), 2), "BRShape3");
+    BRShape3 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 157), 2), "BRShape3");
     BRLabel1 = Named(
         b.Label(PageHeaderBand1, QStringLiteral("開始時刻"), At(22, 174, 12, TAlignment::taCenter, 65)),
         "BRLabel1");
@@ -103,20 +103,20 @@ void TFbrmenu::Build()
         "BRLabel2");
     BRLabel3 = Named(b.Label(PageHeaderBand1, QStringLiteral("内容"), At(248, 174, 12)), "BRLabel3");
     BRLabel5 = Named(b.Label(PageHeaderBand1, QStringLiteral("備考"), At(552, 174, 12)), "BRLabel5");
-    BRShape2 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, RuleAt(8, 190), 2), "BRShape2");
+    BRShape2 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 190), 2), "BRShape2");
 
     DetailBand1 = Named(b.Band(TBRBandType::rbDetail, Tenths(40)), "DetailBand1");
     BRDBText1
-        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("btime"), At(24, 2, 12)), "BRDBText1");
+        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("btime"), At(24, 2, 12)), "BRDBText1");
     BRLabel4 = Named(b.Label(DetailBand1, QStringLiteral("～"), At(103, 3, 12)), "BRLabel4");
     BRDBText2
-        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), At(140, 2, 12)), "BRDBText2");
+        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), At(140, 2, 12)), "BRDBText2");
     BRDBText3
-        = Named(b.DBText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), At(248, 2, 12)), "BRDBText3");
-    BRShape1 = Named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, RuleAt(8, 19), 2), "BRShape1");
+        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), At(248, 2, 12)), "BRDBText3");
+    BRShape1 = Named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, ruleAt(8, 19), 2), "BRShape1");
 
     PageFooterBand1 = Named(b.Band(TBRBandType::rbPageFooter, Tenths(FooterHeight)), "PageFooterBand1");
-    BRImg2 = Named(b.Image(PageFooterBand1, PictureBox()), "BRImg2");
+    BRImg2 = Named(b.Image(PageFooterBand1, pictureBox()), "BRImg2");
     BRptime = Named(b.Label(PageFooterBand1, QStringLiteral("BRptime"), At(12, 127, 10)), "BRptime");
     BRpg = Named(b.Label(PageFooterBand1, QStringLiteral("BRpg"), At(616, 127, 9)), "BRpg");
     PageFooterBand1->BeforePrint
@@ -126,17 +126,17 @@ void TFbrmenu::Build()
 
 void TFbrmenu::BandReport1BeforePrint(TCustomBandReport*, bool&)
 {
-    PageHeaderBand1->SetPixelHeight(HeaderHeight);
-    DetailBand1->SetPixelHeight(DetailHeight);
-    const EventPictures event = ReadEventPictures(*m_dm.Qimg, CurrentEventCode);
-    LoadPicture(BRImg1, event.header);
-    LoadPicture(BRImg2, event.footer);
+    PageHeaderBand1->setPixelHeight(HeaderHeight);
+    DetailBand1->setPixelHeight(DetailHeight);
+    const EventPictures event = readEventPictures(*m_dm.Qimg, CurrentEventCode);
+    loadPicture(BRImg1, event.header);
+    loadPicture(BRImg2, event.footer);
     m_pageCounter = 0;
 }
 
-void TFbrmenu::LoadPicture(TBRImage* image, const QString& path)
+void TFbrmenu::loadPicture(TBRImage* image, const QString& path)
 {
-    const QString failure = LoadEventPicture(image->Picture(), path);
+    const QString failure = loadEventPicture(image->Picture(), path);
     if (!failure.isEmpty() && OnPictureError)
         OnPictureError(failure);
 }
@@ -144,10 +144,10 @@ void TFbrmenu::LoadPicture(TBRImage* image, const QString& path)
 void TFbrmenu::PageFooterBand1BeforePrint(TBRCustomBand*, bool&)
 {
     ++m_pageCounter;
-    BRpg->SetCaption(QString::number(m_pageCounter) + u'/' + QString::number(ReportPageCount));
+    BRpg->setCaption(QString::number(m_pageCounter) + u'/' + QString::number(ReportPageCount));
 }
 
-void PrintSchedule(TDM1& dm, const platform::Clock& clock, bool english, platform::Asker& asker)
+void printSchedule(TDM1& dm, const platform::Clock& clock, bool english, platform::Asker& asker)
 {
     // Each picture that cannot be read is told once, although every run loads it again.
     QStringList told;
@@ -177,14 +177,14 @@ void PrintSchedule(TDM1& dm, const platform::Clock& clock, bool english, platfor
 
         TFbrmenu preview(dm);
         preview.OnPictureError = collect;
-        preview.BRtitle->SetCaption(ReadEventPictures(*dm.Qimg, CurrentEventCode).title);
+        preview.BRtitle->setCaption(readEventPictures(*dm.Qimg, CurrentEventCode).title);
         if (english) {
-            preview.BRLabel1->SetCaption(ReportTitleStart);
-            preview.BRLabel2->SetCaption(ReportTitleEnd);
-            preview.BRLabel3->SetCaption(ReportTitleSchedule);
-            preview.BRLabel5->SetCaption(ReportTitleNote);
+            preview.BRLabel1->setCaption(ReportTitleStart);
+            preview.BRLabel2->setCaption(ReportTitleEnd);
+            preview.BRLabel3->setCaption(ReportTitleSchedule);
+            preview.BRLabel5->setCaption(ReportTitleNote);
         }
-        preview.BRptime->SetCaption(PrintTimeCaption(english, clock.now()));
+        preview.BRptime->setCaption(printTimeCaption(english, clock.now()));
         preview.BandReport1->PreviewModal();
         // The closed preview's page store is released from the event loop: let it go now, with
         // its temporary file, before the form goes.

@@ -35,7 +35,7 @@ namespace printout {
 // The footer's print line, from the moment of printing: in Japanese "印刷  2024年03月09日  9時05分",
 // in English the prefix of the settings (ReportPrintDatePrefix), the time "9:05" and the date
 // "2024/03/09", each pair parted by two blanks.
-QString PrintTimeCaption(bool english, const QDateTime& now);
+QString printTimeCaption(bool english, const QDateTime& now);
 
 class TFbrmenu : public QWidget {
 public:
@@ -70,7 +70,7 @@ public:
 
 private:
     void Build();
-    void LoadPicture(TBRImage* image, const QString& path);
+    void loadPicture(TBRImage* image, const QString& path);
 
     TDM1& m_dm;
     int m_pageCounter = 0;
@@ -81,6 +81,6 @@ private:
 // `english`), is previewed until the operator closes the preview. Each picture that cannot be
 // read is told to the operator once per command, and the schedule prints without it. Both
 // report forms, their page stores and temporary files are gone when the command returns.
-void PrintSchedule(TDM1& dm, const platform::Clock& clock, bool english, platform::Asker& asker);
+void printSchedule(TDM1& dm, const platform::Clock& clock, bool english, platform::Asker& asker);
 
 } // namespace printout

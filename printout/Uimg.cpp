@@ -26,7 +26,7 @@ constexpr platform::TColor kFormColor = 0x00C4FDC8;
 
 // The picture files the report prints; Linux file names keep their case, so both are offered.
 // The next choice opens where the last picture was chosen.
-QString StandardChooser(QWidget* parent)
+QString standardChooser(QWidget* parent)
 {
     static platform::FileDialogFolder pictureFolder;
     const QString chosen = QFileDialog::getOpenFileName(parent, QString(), pictureFolder.folder(),
@@ -44,7 +44,7 @@ TFimg::PictureChooser& Chooser()
 
 } // namespace
 
-TFimg::PictureChooser TFimg::SetPictureChooser(PictureChooser chooser)
+TFimg::PictureChooser TFimg::setPictureChooser(PictureChooser chooser)
 {
     return std::exchange(Chooser(), std::move(chooser));
 }
@@ -64,8 +64,8 @@ void TFimg::Build()
     setObjectName(QStringLiteral("Fimg"));
     setWindowTitle(QStringLiteral("イメージ"));
     setFixedSize(718, 454);
-    setFont(platform::FormFont(12));
-    components::SetPaletteColor(this, QPalette::Window, kFormColor);
+    setFont(platform::formFont(12));
+    components::setPaletteColor(this, QPalette::Window, kFormColor);
     setAutoFillBackground(true);
 
     // Each slot: its heading, the picture on a white panel, "登録" and "削除", the hidden path.
@@ -81,7 +81,7 @@ void TFimg::Build()
         s.heading = new QLabel(heading, this);
         s.heading->setObjectName(QStringLiteral("Label%1").arg(n));
         s.heading->setGeometry(20, top, 300, 20);
-        s.heading->setFont(platform::FormFont(14));
+        s.heading->setFont(platform::formFont(14));
         s.panel = new QFrame(this);
         s.panel->setObjectName(QStringLiteral("Panel%1").arg(n));
         s.panel->setGeometry(20, top + 24, 677, 123);
@@ -97,10 +97,10 @@ void TFimg::Build()
         s.image->setObjectName(QStringLiteral("Image%1").arg(n));
         s.image->setGeometry(2, 2, 673, 119);
         s.image->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        const components::ButtonLook look { .font = platform::FormFont(14) };
-        s.choose = components::MakeButton(
+        const components::ButtonLook look { .font = platform::formFont(14) };
+        s.choose = components::makeButton(
             this, choose, QStringLiteral("登録"), QRect(20, top + 154, 100, 30), look);
-        s.remove = components::MakeButton(
+        s.remove = components::makeButton(
             this, remove, QStringLiteral("削除"), QRect(130, top + 154, 100, 30), look);
         s.path = new QLineEdit(this);
         s.path->setObjectName(QStringLiteral("EPic%1").arg(n));
@@ -114,8 +114,8 @@ void TFimg::Build()
     std::tie(Label2, Panel2, Image2, CuteButton3, CuteButton5, EPic2)
         = std::tie(footer.heading, footer.panel, footer.image, footer.choose, footer.remove, footer.path);
 
-    CuteButton1 = components::MakeButton(this, "CuteButton1", QStringLiteral("×"), QRect(682, 4, 30, 30),
-        { platform::clBlack, platform::clYellow, platform::FormFont(20) });
+    CuteButton1 = components::makeButton(this, "CuteButton1", QStringLiteral("×"), QRect(682, 4, 30, 30),
+        { platform::clBlack, platform::clYellow, platform::formFont(20) });
 
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton2->OnClick = [this] { CuteButton2Click(); };
@@ -133,16 +133,16 @@ void TFimg::showEvent(QShowEvent* event)
     FormShow();
 }
 
-QLabel* TFimg::ImageOf(PictureSlot slot) const { return slot == PictureSlot::Header ? Image1 : Image2; }
+QLabel* TFimg::imageOf(PictureSlot slot) const { return slot == PictureSlot::Header ? Image1 : Image2; }
 
-QString TFimg::ShowPicture(PictureSlot slot, const QString& path)
+QString TFimg::showPicture(PictureSlot slot, const QString& path)
 {
     TBRPicture picture;
-    const QString failure = LoadEventPicture(picture, path);
+    const QString failure = loadEventPicture(picture, path);
     if (picture.IsEmpty())
-        ImageOf(slot)->clear();
+        imageOf(slot)->clear();
     else
-        ImageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
+        imageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
     return failure;
 }
 
@@ -151,10 +151,10 @@ void TFimg::FormShow()
     // Each slot on its own: a picture whose file has gone is told, and the other one still
     // shows, so that the broken path can be removed here.
     try {
-        const EventPictures event = ReadEventPictures(*m_dm.Qimg, CurrentEventCode);
+        const EventPictures event = readEventPictures(*m_dm.Qimg, CurrentEventCode);
         QStringList failures;
         for (PictureSlot slot : { PictureSlot::Header, PictureSlot::Footer }) {
-            const QString failure = ShowPicture(slot, event.Path(slot));
+            const QString failure = showPicture(slot, event.Path(slot));
             if (!failure.isEmpty())
                 failures << failure;
         }
@@ -177,40 +177,40 @@ void TFimg::CuteButton5Click() { Remove(PictureSlot::Footer); }
 
 void TFimg::Choose(PictureSlot slot)
 {
-    const QString path = Chooser() ? Chooser()(this) : StandardChooser(this);
+    const QString path = Chooser() ? Chooser()(this) : standardChooser(this);
     if (path.isEmpty())
         return;
     // A file that is no readable picture is told and changes nothing: the stored path and the
     // picture shown stay.
     TBRPicture picture;
-    const QString failure = LoadEventPicture(picture, path);
+    const QString failure = loadEventPicture(picture, path);
     if (!failure.isEmpty()) {
         m_asker.error(failure);
         return;
     }
     try {
-        StoreEventPicture(*m_dm.Qimg, CurrentEventCode, slot, path);
+        storeEventPicture(*m_dm.Qimg, CurrentEventCode, slot, path);
     } catch (const platform::DatabaseError& e) {
         m_asker.error(QStringLiteral("イメージを登録できませんでした。\n") + e.message());
         return;
     }
     (slot == PictureSlot::Header ? EPic1 : EPic2)->setText(path);
-    ImageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
+    imageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
 }
 
 void TFimg::Remove(PictureSlot slot)
 {
     try {
-        StoreEventPicture(*m_dm.Qimg, CurrentEventCode, slot, QStringLiteral(""));
+        storeEventPicture(*m_dm.Qimg, CurrentEventCode, slot, QStringLiteral(""));
     } catch (const platform::DatabaseError& e) {
         m_asker.error(QStringLiteral("イメージを削除できませんでした。\n") + e.message());
         return;
     }
     (slot == PictureSlot::Header ? EPic1 : EPic2)->clear();
-    ImageOf(slot)->clear();
+    imageOf(slot)->clear();
 }
 
-void RunPicturePicker(QWidget* owner, TDM1& dm, platform::Asker& asker)
+void runPicturePicker(QWidget* owner, TDM1& dm, platform::Asker& asker)
 {
     TFimg picker(dm, asker, owner);
     picker.exec();

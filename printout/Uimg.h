@@ -49,7 +49,7 @@ public:
     using PictureChooser = std::function<QString(QWidget* parent)>;
     // Replaces the dialog (tests); an empty chooser restores the standard one. Returns the
     // previous one.
-    static PictureChooser SetPictureChooser(PictureChooser chooser);
+    static PictureChooser setPictureChooser(PictureChooser chooser);
 
     void FormShow();
     void CuteButton1Click(); // "×"
@@ -67,8 +67,8 @@ private:
     void Remove(PictureSlot slot);
     // Shows the picture of the file (none for an empty path); the engine's message when the file
     // cannot be read, empty otherwise.
-    QString ShowPicture(PictureSlot slot, const QString& path);
-    QLabel* ImageOf(PictureSlot slot) const;
+    QString showPicture(PictureSlot slot, const QString& path);
+    QLabel* imageOf(PictureSlot slot) const;
 
     TDM1& m_dm;
     platform::Asker& m_asker;
@@ -76,6 +76,6 @@ private:
 };
 
 // Opens the picker for the open event, modally over the owner, and frees it when it closes.
-void RunPicturePicker(QWidget* owner, TDM1& dm, platform::Asker& asker);
+void runPicturePicker(QWidget* owner, TDM1& dm, platform::Asker& asker);
 
 } // namespace printout

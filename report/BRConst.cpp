@@ -1,6 +1,6 @@
 #include "report/BRConst.h"
 
-QString BRFormat(const char* text, const QString& a, const QString& b)
+QString brFormat(const char* text, const QString& a, const QString& b)
 {
     const QString pattern = QString::fromUtf8(text);
     QString out;

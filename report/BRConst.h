@@ -56,7 +56,7 @@ inline constexpr const char* SBRFunctionCategories[] = {
 };
 
 // Fills each "%s" of the text with the next argument, in order.
-QString BRFormat(const char* text, const QString& a = QString(), const QString& b = QString());
+QString brFormat(const char* text, const QString& a = QString(), const QString& b = QString());
 
 // Report printer, progress form.
 inline constexpr const char* SBRPrinterNotReady = "BRPrinter not ready";

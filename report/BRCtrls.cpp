@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-QFont BRDefaultReportFont()
+QFont brDefaultReportFont()
 {
     QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
     font.setPointSize(9);
@@ -20,7 +20,7 @@ QFont BRDefaultReportFont()
 
 TBRCustomLabel::TBRCustomLabel(TBRBasePanel* parent)
     : TBRPrintable(parent)
-    , m_font(BRDefaultReportFont())
+    , m_font(brDefaultReportFont())
 {
     FormatLines();
 }
@@ -43,7 +43,7 @@ void TBRCustomLabel::SetFont(const QFont& font)
     FormatLines();
 }
 
-void TBRCustomLabel::SetParentFont(bool on)
+void TBRCustomLabel::setParentFont(bool on)
 {
     if (!on && m_parentFont)
         m_font = Font();
@@ -51,7 +51,7 @@ void TBRCustomLabel::SetParentFont(bool on)
     FormatLines();
 }
 
-void TBRCustomLabel::SetFontSize(double points)
+void TBRCustomLabel::setFontSize(double points)
 {
     QFont font = Font();
     if (points > 0)
@@ -59,7 +59,7 @@ void TBRCustomLabel::SetFontSize(double points)
     SetFont(font);
 }
 
-void TBRCustomLabel::SetCaption(const QString& caption)
+void TBRCustomLabel::setCaption(const QString& caption)
 {
     m_caption = caption;
     PrintCaption = caption;
@@ -69,40 +69,40 @@ void TBRCustomLabel::SetCaption(const QString& caption)
 void TBRCustomLabel::SetName(const QString& name)
 {
     if (m_caption.isEmpty() || m_caption == Name())
-        SetCaption(name);
+        setCaption(name);
     TBRPrintable::SetName(name);
 }
 
-bool TBRCustomLabel::UseRightToLeftAlignment() const { return BiDiMode == TBiDiMode::bdRightToLeft; }
+bool TBRCustomLabel::useRightToLeftAlignment() const { return BiDiMode == TBiDiMode::bdRightToLeft; }
 
-TAlignment TBRCustomLabel::EffectiveAlignment() const
+TAlignment TBRCustomLabel::effectiveAlignment() const
 {
     const TAlignment a = Alignment();
-    if (!UseRightToLeftAlignment() || a == TAlignment::taCenter)
+    if (!useRightToLeftAlignment() || a == TAlignment::taCenter)
         return a;
     return a == TAlignment::taLeftJustify ? TAlignment::taRightJustify : TAlignment::taLeftJustify;
 }
 
-double TBRCustomLabel::LayoutTextWidth(const QString& text) const
+double TBRCustomLabel::layoutTextWidth(const QString& text) const
 {
     if (const TCustomBandReport* report = ParentReport())
         return report->TextWidth(Font(), text) * Size().Zoom() / 100.0;
-    return std::ceil(BRTextAdvance(Font(), text)) + 1;
+    return std::ceil(brTextAdvance(Font(), text)) + 1;
 }
 
-double TBRCustomLabel::LinePixels(const QFont& font) const
+double TBRCustomLabel::linePixels(const QFont& font) const
 {
     if (const TCustomBandReport* report = ParentReport())
         return report->TextHeight(font, QStringLiteral("W"));
-    return std::ceil(BRTextCellHeight(font));
+    return std::ceil(brTextCellHeight(font));
 }
 
-int TBRCustomLabel::OneLineHeight() const
+int TBRCustomLabel::oneLineHeight() const
 {
-    return static_cast<int>(LinePixels(Font())) * Size().Zoom() / 100 + 1;
+    return static_cast<int>(linePixels(Font())) * Size().Zoom() / 100 + 1;
 }
 
-TBRCustomLabel::FormatInputs TBRCustomLabel::CurrentFormatInputs() const
+TBRCustomLabel::FormatInputs TBRCustomLabel::currentFormatInputs() const
 {
     FormatInputs in;
     if (CaptionBased())
@@ -118,7 +118,7 @@ TBRCustomLabel::FormatInputs TBRCustomLabel::CurrentFormatInputs() const
     in.frameRight = frame.DrawRight();
     in.autoSize = AutoSize;
     in.wordWrap = WordWrap;
-    in.alignment = EffectiveAlignment();
+    in.alignment = effectiveAlignment();
     in.report = ParentReport();
     return in;
 }
@@ -130,9 +130,9 @@ void TBRCustomLabel::FormatLines()
         return;
     m_formattedLines.clear();
     if (CaptionBased()) {
-        FormatText(PrintCaption);
+        formatText(PrintCaption);
         if (ParentReport() && !m_formatting) {
-            const int h = OneLineHeight();
+            const int h = oneLineHeight();
             if (Height() < h) {
                 m_formatting = true;
                 SetHeight(h);
@@ -144,27 +144,27 @@ void TBRCustomLabel::FormatLines()
             m_formattedLines = Lines;
         } else {
             for (const QString& line : Lines)
-                FormatText(line);
+                formatText(line);
         }
     }
     if (AutoSize && ParentReport() && !m_formatting)
-        AutoSizeWidth();
+        autoSizeWidth();
     if (!m_formatting)
-        m_formattedFrom = CurrentFormatInputs();
+        m_formattedFrom = currentFormatInputs();
 }
 
-void TBRCustomLabel::FormatText(const QString& text)
+void TBRCustomLabel::formatText(const QString& text)
 {
     // Most texts are one paragraph: nothing to take apart.
     if (!text.contains(u'\r') && !text.contains(u'\n')) {
-        FormatParagraph(text);
+        formatParagraph(text);
         return;
     }
     QString t = text;
     t.remove(QChar(u'\n'));
     // Every CR starts a new paragraph; a trailing CR leaves a last, empty one.
     for (const QString& paragraph : t.split(QChar(u'\r')))
-        FormatParagraph(paragraph);
+        formatParagraph(paragraph);
 }
 
 namespace {
@@ -187,14 +187,14 @@ QStringList Words(const QString& paragraph)
 
 } // namespace
 
-void TBRCustomLabel::FormatParagraph(const QString& paragraph)
+void TBRCustomLabel::formatParagraph(const QString& paragraph)
 {
     if (AutoSize) {
         m_formattedLines << paragraph;
         return;
     }
     const int width = Width();
-    const auto fits = [&](const QString& s) { return LayoutTextWidth(s) <= width; };
+    const auto fits = [&](const QString& s) { return layoutTextWidth(s) <= width; };
     // How many code units of the word fit the label's width, cut between characters; with
     // atLeastOne, one character even when nothing fits, so that wrapping always moves on.
     const auto fittingLength = [&](const QString& word, bool atLeastOne) -> qsizetype {
@@ -246,12 +246,12 @@ void TBRCustomLabel::FormatParagraph(const QString& paragraph)
     m_formattedLines << line;
 }
 
-void TBRCustomLabel::AutoSizeWidth()
+void TBRCustomLabel::autoSizeWidth()
 {
     m_formatting = true;
     double widest = 0.0;
     for (const QString& line : std::as_const(m_formattedLines))
-        widest = std::max(widest, LayoutTextWidth(line));
+        widest = std::max(widest, layoutTextWidth(line));
     int newWidth = static_cast<int>(std::ceil(widest));
     const TBRFrame& frame = Frame();
     if (frame.DrawLeft())
@@ -260,7 +260,7 @@ void TBRCustomLabel::AutoSizeWidth()
         newWidth += frame.Width();
     const int oldWidth = Width();
     int left = Left();
-    switch (EffectiveAlignment()) {
+    switch (effectiveAlignment()) {
     case TAlignment::taRightJustify:
         left += oldWidth - newWidth;
         break;
@@ -271,7 +271,7 @@ void TBRCustomLabel::AutoSizeWidth()
         break;
     }
     SetBounds(left, Top(), newWidth, Height());
-    const int h = OneLineHeight();
+    const int h = oneLineHeight();
     if (Height() < h)
         SetHeight(h);
     m_formatting = false;
@@ -280,7 +280,7 @@ void TBRCustomLabel::AutoSizeWidth()
 void TBRCustomLabel::Prepare()
 {
     TBRPrintable::Prepare();
-    SetCaption(m_caption);
+    setCaption(m_caption);
 }
 
 void TBRCustomLabel::Unprepare() { TBRPrintable::Unprepare(); }
@@ -292,9 +292,9 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     TBRPrinter* printer = BRPrinter();
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
     const TBRPrintableSize& size = Size();
-    const double left = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
-    const double top = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
-    const double entryWidth = size.NativeValue(TBRPrintableSize::WidthIndex);
+    const double left = ofsX + size.nativeValue(TBRPrintableSize::LeftIndex);
+    const double top = ofsY + size.nativeValue(TBRPrintableSize::TopIndex);
+    const double entryWidth = size.nativeValue(TBRPrintableSize::WidthIndex);
 
     const QString ownCaption = PrintCaption;
     bool captionChanged = false;
@@ -308,11 +308,11 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     }
     // Taken after the handler, which may have changed the font or the size.
     const QFont font = Font();
-    const double height = size.NativeValue(TBRPrintableSize::HeightIndex);
-    const double lineHeight = LinePixels(font) / BRLayoutPixelsPerTenth;
-    if (!m_formattedFrom || !(*m_formattedFrom == CurrentFormatInputs()))
+    const double height = size.nativeValue(TBRPrintableSize::HeightIndex);
+    const double lineHeight = linePixels(font) / BRLayoutPixelsPerTenth;
+    if (!m_formattedFrom || !(*m_formattedFrom == currentFormatInputs()))
         FormatLines();
-    const double width = size.NativeValue(TBRPrintableSize::WidthIndex);
+    const double width = size.nativeValue(TBRPrintableSize::WidthIndex);
 
     // With AutoSize a label that grew keeps its right edge or centre where it was designed.
     double x = left;
@@ -324,8 +324,8 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     }
     // An opaque label shows its colour; where the band's fresh background of that colour shows
     // already, filling it again would only make the page longer.
-    if (canvas && !Transparent() && !PrintContext().ShowsAlready(QRectF(x, top, width, height), Color()))
-        canvas->fillRect(DeviceRect(x, top, x + width, top + height), Color());
+    if (canvas && !Transparent() && !printContext().showsAlready(QRectF(x, top, width, height), Color()))
+        canvas->fillRect(deviceRect(x, top, x + width, top + height), Color());
 
     double textTop = top;
     double textLeft = x;
@@ -361,14 +361,14 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         band->ExpandBand(lineHeight, expanded, expansionDone);
         bottom = textTop + height + 1.0 + expanded;
         if (canvas && !Transparent())
-            canvas->fillRect(DeviceRect(x, previousBottom, x + width, bottom), Color());
+            canvas->fillRect(deviceRect(x, previousBottom, x + width, bottom), Color());
         return true;
     };
 
-    const TAlignment alignment = EffectiveAlignment();
-    const double toDeviceX = printer ? printer->HorizontalFactor() / BRLayoutPixelsPerTenth : 1.0;
-    const double toDeviceY = printer ? printer->VerticalFactor() / BRLayoutPixelsPerTenth : 1.0;
-    const double ascent = BRTextAscent(font) * toDeviceY;
+    const TAlignment alignment = effectiveAlignment();
+    const double toDeviceX = printer ? printer->horizontalFactor() / BRLayoutPixelsPerTenth : 1.0;
+    const double toDeviceY = printer ? printer->verticalFactor() / BRLayoutPixelsPerTenth : 1.0;
+    const double ascent = brTextAscent(font) * toDeviceY;
     if (canvas) {
         // A recorded page keeps every change of the painter's state: change only what differs.
         if (canvas->font() != font)
@@ -394,7 +394,7 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
                 anchor = textLeft + width / 2;
             double dx = printer->ToDeviceX(anchor);
             if (alignment != TAlignment::taLeftJustify) {
-                const double advance = BRTextAdvance(font, line) * toDeviceX;
+                const double advance = brTextAdvance(font, line) * toDeviceX;
                 dx -= alignment == TAlignment::taRightJustify ? advance : advance / 2;
             }
             canvas->drawText(QPointF(dx, printer->ToDeviceY(y) + ascent), line);
@@ -405,22 +405,22 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
 
     const bool linesLeft = LineIndex < count;
     if (!linesLeft || !AutoStretch) {
-        SetPrintFinished(true);
-    } else if (!PrintContext().mayBreak) {
+        setPrintFinished(true);
+    } else if (!printContext().mayBreak) {
         // A page header or footer cannot move on: what does not fit is dropped.
-        SetPrintFinished(true);
-    } else if (PrintContext().freshColumn && LineIndex == firstLine) {
+        setPrintFinished(true);
+    } else if (printContext().freshColumn && LineIndex == firstLine) {
         // Nothing fits even at the top of a column: another break would not help.
-        SetPrintFinished(true);
+        setPrintFinished(true);
     } else {
-        SetPrintFinished(false);
+        setPrintFinished(false);
     }
 
     if (captionChanged)
         PrintCaption = ownCaption;
     if (canvas && frame.HasSides()) {
-        frame.PaintIt(*canvas, DeviceRect(x, top, x + width, top + height + expanded),
-            printer->HorizontalFactor(), printer->VerticalFactor());
+        frame.PaintIt(*canvas, deviceRect(x, top, x + width, top + height + expanded),
+            printer->horizontalFactor(), printer->verticalFactor());
     }
 }
 

@@ -39,7 +39,7 @@ class TBRCustomLabel;
 using TBRLabelOnPrintEvent = std::function<void(TBRCustomLabel* sender, QString& value)>;
 
 // The font every label starts with: the report's Japanese face.
-QFont BRDefaultReportFont();
+QFont brDefaultReportFont();
 
 class TBRCustomLabel : public TBRPrintable {
 public:
@@ -47,7 +47,7 @@ public:
 
     QString Caption() const { return m_caption; }
     // Sets Caption and PrintCaption and formats the lines again.
-    void SetCaption(const QString& caption);
+    void setCaption(const QString& caption);
     // The text that is formatted and printed (data-bound labels set it while printing).
     QString PrintCaption;
     bool AutoSize = true;
@@ -60,9 +60,9 @@ public:
     QFont Font() const;
     void SetFont(const QFont& font);
     bool ParentFont() const { return m_parentFont; }
-    void SetParentFont(bool on);
+    void setParentFont(bool on);
     // The font's size in points (what a stored form's "FontSize" gives).
-    void SetFontSize(double points);
+    void setFontSize(double points);
     QColor FontColor = Qt::black;
 
     // The result of FormatLines.
@@ -85,10 +85,10 @@ public:
 protected:
     void ParentChanged() override { FormatLines(); }
     // The alignment as it applies, left and right swapped for right-to-left labels.
-    TAlignment EffectiveAlignment() const;
-    virtual bool UseRightToLeftAlignment() const;
+    TAlignment effectiveAlignment() const;
+    virtual bool useRightToLeftAlignment() const;
     // The height of one line in the font, in layout pixels: the report's text height of "W".
-    double LinePixels(const QFont& font) const;
+    double linePixels(const QFont& font) const;
 
 private:
     // What formatted lines are made from. A label prints the same text again and again (a
@@ -109,12 +109,12 @@ private:
         const TCustomBandReport* report = nullptr;
         bool operator==(const FormatInputs&) const = default;
     };
-    FormatInputs CurrentFormatInputs() const;
-    double LayoutTextWidth(const QString& text) const;
-    int OneLineHeight() const;
-    void FormatText(const QString& text);
-    void FormatParagraph(const QString& paragraph);
-    void AutoSizeWidth();
+    FormatInputs currentFormatInputs() const;
+    double layoutTextWidth(const QString& text) const;
+    int oneLineHeight() const;
+    void formatText(const QString& text);
+    void formatParagraph(const QString& paragraph);
+    void autoSizeWidth();
 
     QString m_caption;
     QStringList m_formattedLines;
@@ -144,16 +144,16 @@ public:
 // (long date), h, hh, n, nn, s, ss, z, zzz, t (short time), tt (long time), c (date, and the
 // time when it is not midnight), am/pm, a/p, ampm (12-hour clock), "/" and ":", 'text' and
 // "text". Names are Japanese ("1月", "日曜日", "午前"). An empty pattern is "c".
-QString BRFormatDateTime(const QString& pattern, const QDateTime& value);
+QString brFormatDateTime(const QString& pattern, const QDateTime& value);
 
 // Formats one number through a format string of directives "%[index:][-][width][.precision]type"
 // (types e, f, g, n and m; "%%" is a percent sign), the way an expression's "%m" mask asks. m is
 // money: "¥1,235", "-¥1,235", with as many decimals as the precision asks (none by default).
 // False when the format is unusable (another type, a second argument, no type).
-bool BRFormatNumberArgument(const QString& format, double value, QString& out);
+bool brFormatNumberArgument(const QString& format, double value, QString& out);
 
 // A money amount as the yen convention shows it ("¥1,235").
-QString BRMoneyText(double value);
+QString brMoneyText(double value);
 
 // ---------------------------------------------------------------------------------------------
 // 3. Data-bound and expression text
@@ -173,7 +173,7 @@ enum class TBRFieldClass : std::uint8_t {
 };
 
 // Memo columns are kept as "text", short texts as "char" or "varchar".
-TBRFieldClass BRFieldClass(platform::Field& field);
+TBRFieldClass brFieldClass(platform::Field& field);
 
 // Prints the current value of one field of a data set: the field's display text, or, for
 // numbers and dates, the value formatted with Mask. A missing field or data set prints nothing.
@@ -187,7 +187,7 @@ public:
     void SetDataSet(platform::DataSet* dataSet) { m_dataSet = dataSet; }
     QString DataField() const { return m_dataField; }
     // Stores the field name and shows it as the caption.
-    void SetDataField(const QString& name);
+    void setDataField(const QString& name);
     // The format for number and date-time fields (empty: the field's display text).
     QString Mask;
 
@@ -204,17 +204,17 @@ public:
     void Unprepare() override;
     void GetFieldText(QString& text) override;
     void GetExpandedHeight(double& height) override;
-    bool StretchesBand() const override { return true; }
+    bool stretchesBand() const override { return true; }
 
 protected:
-    bool UseRightToLeftAlignment() const override;
+    bool useRightToLeftAlignment() const override;
 
 private:
     // The field of the current record, or nullptr.
-    platform::Field* CurrentField();
+    platform::Field* currentField();
     // The text of the current record into `text` (or into Lines for memo fields).
-    void ProduceText(QString& text);
-    void BindField();
+    void produceText(QString& text);
+    void bindField();
 
     QPointer<platform::DataSet> m_dataSet;
     QString m_dataField;
@@ -237,7 +237,7 @@ public:
 
     QString Expression() const { return m_expression; }
     // Stores the text and shows it as the caption ("(none)" for an empty one).
-    void SetExpression(const QString& expression);
+    void setExpression(const QString& expression);
     QString Mask() const { return m_mask; }
     void SetMask(const QString& mask);
     // The report or sub-detail whose records the aggregates take. Held so that it cannot
@@ -248,7 +248,7 @@ public:
 
     TBREvaluator& Evaluator() { return *m_evaluator; }
     // The text a value prints as, by its kind and the mask (empty when the mask cannot format it).
-    QString ValueText(const EvResult& value) const;
+    QString valueText(const EvResult& value) const;
 
     void Prepare() override;
     void Print(int ofsX, int ofsY) override;
@@ -279,7 +279,7 @@ enum class TBRShapeType : std::uint8_t {
 // A pen as a device draws it: widths are 96-dpi reference pixels on every output, so a line is
 // as thick on a 600-dpi printer as on the page store; width 0 is the device's thinnest line.
 // `deviceFactor` is device pixels per tenth of a millimetre.
-QPen BRDevicePen(const QPen& pen, double deviceFactor);
+QPen brDevicePen(const QPen& pen, double deviceFactor);
 
 // Draws a rectangle, ellipse, line or rounded rectangle with its own pen and brush. A new shape
 // is 65 x 65 pixels with a black pen one pixel wide and a white brush.
@@ -333,18 +333,18 @@ public:
     void SetPicture(const QImage& image) { m_picture.SetImage(image); }
     bool AutoSize() const { return m_autoSize; }
     // With AutoSize the image takes the picture's pixel size each time the picture changes.
-    void SetAutoSize(bool on);
+    void setAutoSize(bool on);
     bool Stretch() const { return m_stretch; }
     void SetStretch(bool on);
     bool Center() const { return m_center; }
     void SetCenter(bool on);
 
     void Print(int ofsX, int ofsY) override;
-    bool CanBeBackImage() const override { return true; }
-    void DrawStretched(QPainter& painter, const QRect& target) override;
+    bool canBeBackImage() const override { return true; }
+    void drawStretched(QPainter& painter, const QRect& target) override;
 
 private:
-    void PictureChanged();
+    void pictureChanged();
 
     TBRPicture m_picture;
     bool m_autoSize = false;

@@ -2,15 +2,15 @@
 
 #include "report/BRCtrls.h"
 
-TBRDBText* TBRReportBuilder::DBText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
+TBRDBText* TBRReportBuilder::dbText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
     const TBRLabelSpec& spec, const QString& mask)
 {
     auto* text = new TBRDBText(panel);
-    StartLabel(text, QStringLiteral("BRDBText"), spec);
+    startLabel(text, QStringLiteral("BRDBText"), spec);
     text->SetDataSet(dataSet);
     text->Mask = mask;
-    text->SetDataField(field);
-    EndLabel(text, spec);
+    text->setDataField(field);
+    endLabel(text, spec);
     return text;
 }
 
@@ -18,15 +18,15 @@ TBRExpr* TBRReportBuilder::Expr(TBRBasePanel* panel, const QString& expression, 
     const QString& mask, QObject* master)
 {
     auto* expr = new TBRExpr(panel);
-    StartLabel(expr, QStringLiteral("BRExpr"), spec);
+    startLabel(expr, QStringLiteral("BRExpr"), spec);
     expr->SetMaster(master);
     expr->SetMask(mask);
-    expr->SetExpression(expression);
-    EndLabel(expr, spec);
+    expr->setExpression(expression);
+    endLabel(expr, spec);
     return expr;
 }
 
-void TBRReportBuilder::PlaceBox(TBRPrintable* printable, const QRectF& box)
+void TBRReportBuilder::placeBox(TBRPrintable* printable, const QRectF& box)
 {
     TBRPrintableSize& size = printable->Size();
     const TBRUnit units = size.Units();
@@ -41,17 +41,17 @@ void TBRReportBuilder::PlaceBox(TBRPrintable* printable, const QRectF& box)
 TBRShape* TBRReportBuilder::Shape(TBRBasePanel* panel, TBRShapeType kind, const QRectF& box, int penWidth)
 {
     auto* shape = new TBRShape(panel);
-    shape->setObjectName(m_report.UniqueName(QStringLiteral("BRShape")));
+    shape->setObjectName(m_report.uniqueName(QStringLiteral("BRShape")));
     shape->SetShape(kind);
     shape->Pen.setWidth(penWidth);
-    PlaceBox(shape, box);
+    placeBox(shape, box);
     return shape;
 }
 
 TBRImage* TBRReportBuilder::Image(TBRBasePanel* panel, const QRectF& box)
 {
     auto* image = new TBRImage(panel);
-    image->setObjectName(m_report.UniqueName(QStringLiteral("BRImage")));
-    PlaceBox(image, box);
+    image->setObjectName(m_report.uniqueName(QStringLiteral("BRImage")));
+    placeBox(image, box);
     return image;
 }

@@ -53,7 +53,7 @@ public:
                 i = end + 1;
                 continue;
             }
-            if (!IsTokenLetter(c)) {
+            if (!isTokenLetter(c)) {
                 m_out += c; // "/" and ":" are the program's separators already
                 ++i;
                 continue;
@@ -71,7 +71,7 @@ public:
             if (token == u'M' && lastToken == u'H')
                 token = QChar(u'N');
             lastToken = token;
-            AppendToken(pattern, token, int(count), i, depth);
+            appendToken(pattern, token, int(count), i, depth);
             i += count;
         }
     }
@@ -79,7 +79,7 @@ public:
     QString Text() const { return m_out; }
 
 private:
-    static bool IsTokenLetter(QChar c)
+    static bool isTokenLetter(QChar c)
     {
         switch (c.toUpper().unicode()) {
         case u'Y':
@@ -100,7 +100,7 @@ private:
 
     // A 12-hour clock when the first "a" after the hour (outside quotes, before another hour)
     // begins am/pm, a/p or ampm.
-    static bool TwelveHour(const QString& pattern, qsizetype from)
+    static bool twelveHour(const QString& pattern, qsizetype from)
     {
         bool quoted = false;
         for (qsizetype i = from; i < pattern.size(); ++i) {
@@ -137,7 +137,7 @@ private:
         return 1;
     }
 
-    void AppendToken(const QString& pattern, QChar token, int count, qsizetype at, int depth)
+    void appendToken(const QString& pattern, QChar token, int count, qsizetype at, int depth)
     {
         switch (token.unicode()) {
         case u'Y':
@@ -161,7 +161,7 @@ private:
             break;
         case u'H': {
             int hour = m_time.hour();
-            if (TwelveHour(pattern, at + count)) {
+            if (twelveHour(pattern, at + count)) {
                 hour %= 12;
                 if (hour == 0)
                     hour = 12;
@@ -200,7 +200,7 @@ private:
 
 } // namespace
 
-QString BRFormatDateTime(const QString& pattern, const QDateTime& value)
+QString brFormatDateTime(const QString& pattern, const QDateTime& value)
 {
     DateTimeFormatter f(value);
     f.Append(pattern.isEmpty() ? QStringLiteral("c") : pattern);
@@ -218,7 +218,7 @@ constexpr char16_t YenSign = u'\u00A5';
 // Zeros for the decimals of a mask: "" or ".00".
 QString Decimals(int count) { return count > 0 ? u'.' + QString(count, u'0') : QString(); }
 
-std::optional<QString> FormatDirective(QChar type, int precision, double value)
+std::optional<QString> formatDirective(QChar type, int precision, double value)
 {
     QString mask;
     switch (type.toLower().unicode()) {
@@ -239,19 +239,19 @@ std::optional<QString> FormatDirective(QChar type, int precision, double value)
     case u'g': {
         if (precision > 0 && precision < 15)
             value = QString::number(value, 'g', precision).toDouble();
-        return BRFloatToText(value);
+        return brFloatToText(value);
     }
     default:
         return std::nullopt;
     }
     QString out;
-    if (!BRFormatFloat(mask, value, out))
+    if (!brFormatFloat(mask, value, out))
         return std::nullopt;
     return out;
 }
 
 // Reads the digits at `i`, or -1 when there are none.
-int ReadNumber(const QString& s, qsizetype& i)
+int readNumber(const QString& s, qsizetype& i)
 {
     if (i >= s.size() || !s[i].isDigit())
         return -1;
@@ -263,7 +263,7 @@ int ReadNumber(const QString& s, qsizetype& i)
 
 } // namespace
 
-bool BRFormatNumberArgument(const QString& format, double value, QString& out)
+bool brFormatNumberArgument(const QString& format, double value, QString& out)
 {
     if (!std::isfinite(value))
         return false;
@@ -281,7 +281,7 @@ bool BRFormatNumberArgument(const QString& format, double value, QString& out)
             continue;
         }
         qsizetype j = i;
-        int argument = ReadNumber(format, j);
+        int argument = readNumber(format, j);
         if (argument >= 0 && j < format.size() && format[j] == u':') {
             i = j + 1;
         } else {
@@ -295,15 +295,15 @@ bool BRFormatNumberArgument(const QString& format, double value, QString& out)
         const bool left = i < format.size() && format[i] == u'-';
         if (left)
             ++i;
-        const int width = ReadNumber(format, i);
+        const int width = readNumber(format, i);
         int precision = -1;
         if (i < format.size() && format[i] == u'.') {
             ++i;
-            precision = std::max(ReadNumber(format, i), 0);
+            precision = std::max(readNumber(format, i), 0);
         }
         if (i >= format.size())
             return false;
-        const std::optional<QString> text = FormatDirective(format[i], precision, value);
+        const std::optional<QString> text = formatDirective(format[i], precision, value);
         if (!text)
             return false;
         result += left ? text->leftJustified(width) : text->rightJustified(width);
@@ -312,9 +312,9 @@ bool BRFormatNumberArgument(const QString& format, double value, QString& out)
     return true;
 }
 
-QString BRMoneyText(double value)
+QString brMoneyText(double value)
 {
     QString out;
-    BRFormatNumberArgument(QStringLiteral("%m"), value, out);
+    brFormatNumberArgument(QStringLiteral("%m"), value, out);
     return out;
 }

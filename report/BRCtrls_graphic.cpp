@@ -16,7 +16,7 @@
 // TBRShape
 // ---------------------------------------------------------------------------------------------
 
-QPen BRDevicePen(const QPen& pen, double deviceFactor)
+QPen brDevicePen(const QPen& pen, double deviceFactor)
 {
     QPen devicePen(pen);
     if (pen.widthF() > 0) {
@@ -41,10 +41,10 @@ void TBRShape::Print(int ofsX, int ofsY)
     if (!IsEnabled() || !canvas)
         return;
     const TBRPrintableSize& size = Size();
-    const double l = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
-    const double t = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
-    const double w = size.NativeValue(TBRPrintableSize::WidthIndex);
-    const double h = size.NativeValue(TBRPrintableSize::HeightIndex);
+    const double l = ofsX + size.nativeValue(TBRPrintableSize::LeftIndex);
+    const double t = ofsY + size.nativeValue(TBRPrintableSize::TopIndex);
+    const double w = size.nativeValue(TBRPrintableSize::WidthIndex);
+    const double h = size.nativeValue(TBRPrintableSize::HeightIndex);
     const int x1 = printer->ToDeviceX(l);
     const int y1 = printer->ToDeviceY(t);
     const int x2 = printer->ToDeviceX(l + w);
@@ -54,7 +54,7 @@ void TBRShape::Print(int ofsX, int ofsY)
     const QRect box(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
 
     canvas->save();
-    canvas->setPen(BRDevicePen(Pen, printer->HorizontalFactor()));
+    canvas->setPen(brDevicePen(Pen, printer->horizontalFactor()));
     canvas->setBrush(Brush);
     switch (m_shape) {
     case TBRShapeType::brsRectangle:
@@ -84,7 +84,7 @@ void TBRShape::Print(int ofsX, int ofsY)
     case TBRShapeType::brsRoundRect: {
         // The corner's size is a diameter in reference pixels; Qt rounds by a radius.
         const int diameter = static_cast<int>(Width() * RoundFactor);
-        const double radius = diameter * printer->HorizontalFactor() / BRLayoutPixelsPerTenth / 2.0;
+        const double radius = diameter * printer->horizontalFactor() / BRLayoutPixelsPerTenth / 2.0;
         if (radius > 0)
             canvas->drawRoundedRect(box, radius, radius, Qt::AbsoluteSize);
         else
@@ -103,7 +103,7 @@ namespace {
 
 // Windows metafiles, by their headers: enhanced (EMR_HEADER record with " EMF"), placeable
 // (the Aldus key) and plain (a memory or disk metafile header of nine words).
-bool IsMetafile(const QByteArray& head)
+bool isMetafile(const QByteArray& head)
 {
     if (head.size() >= 44 && qFromLittleEndian<quint32>(head.constData()) == 1
         && head.mid(40, 4) == QByteArrayLiteral(" EMF"))
@@ -136,13 +136,13 @@ void TBRPicture::LoadFromFile(const QString& fileName)
     QByteArray head;
     if (file.open(QIODevice::ReadOnly))
         head = file.read(64);
-    if (suffix == u"wmf" || suffix == u"emf" || IsMetafile(head))
-        throw EBRError(BRFormat(SBRMetafileRefused, fileName));
+    if (suffix == u"wmf" || suffix == u"emf" || isMetafile(head))
+        throw EBRError(brFormat(SBRMetafileRefused, fileName));
     QImageReader reader(fileName);
     reader.setAutoTransform(true);
     const QImage image = reader.read();
     if (image.isNull())
-        throw EBRError(BRFormat(SBRPictureUnreadable, fileName));
+        throw EBRError(brFormat(SBRPictureUnreadable, fileName));
     SetImage(image);
 }
 
@@ -153,14 +153,14 @@ void TBRPicture::LoadFromFile(const QString& fileName)
 TBRImage::TBRImage(TBRBasePanel* parent)
     : TBRPrintable(parent)
 {
-    m_picture.OnChange = [this] { PictureChanged(); };
+    m_picture.OnChange = [this] { pictureChanged(); };
     SetBounds(Left(), Top(), 105, 105);
 }
 
-void TBRImage::SetAutoSize(bool on)
+void TBRImage::setAutoSize(bool on)
 {
     m_autoSize = on;
-    PictureChanged();
+    pictureChanged();
 }
 
 void TBRImage::SetStretch(bool on)
@@ -168,7 +168,7 @@ void TBRImage::SetStretch(bool on)
     if (on == m_stretch)
         return;
     m_stretch = on;
-    PictureChanged();
+    pictureChanged();
 }
 
 void TBRImage::SetCenter(bool on)
@@ -176,15 +176,15 @@ void TBRImage::SetCenter(bool on)
     if (on == m_center)
         return;
     m_center = on;
-    PictureChanged();
+    pictureChanged();
 }
 
-void TBRImage::PictureChanged()
+void TBRImage::pictureChanged()
 {
     if (m_autoSize && m_picture.Width() > 0 && m_picture.Height() > 0)
         SetBounds(Left(), Top(), m_picture.Width(), m_picture.Height());
     // A picture that covers the whole image hides what is behind it.
-    SetTransparent(!(!m_picture.IsEmpty() && m_picture.Width() >= Width() && m_picture.Height() >= Height()));
+    setTransparent(!(!m_picture.IsEmpty() && m_picture.Width() >= Width() && m_picture.Height() >= Height()));
 }
 
 void TBRImage::Print(int ofsX, int ofsY)
@@ -195,11 +195,11 @@ void TBRImage::Print(int ofsX, int ofsY)
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
     if (canvas && !m_picture.IsEmpty()) {
         const TBRPrintableSize& size = Size();
-        const double l = ofsX + size.NativeValue(TBRPrintableSize::LeftIndex);
-        const double t = ofsY + size.NativeValue(TBRPrintableSize::TopIndex);
-        const double w = size.NativeValue(TBRPrintableSize::WidthIndex);
-        const double h = size.NativeValue(TBRPrintableSize::HeightIndex);
-        const QRect dest = DeviceRect(l, t, l + w, t + h);
+        const double l = ofsX + size.nativeValue(TBRPrintableSize::LeftIndex);
+        const double t = ofsY + size.nativeValue(TBRPrintableSize::TopIndex);
+        const double w = size.nativeValue(TBRPrintableSize::WidthIndex);
+        const double h = size.nativeValue(TBRPrintableSize::HeightIndex);
+        const QRect dest = deviceRect(l, t, l + w, t + h);
         canvas->save();
         canvas->setRenderHint(QPainter::SmoothPixmapTransform);
         if (m_stretch) {
@@ -209,9 +209,9 @@ void TBRImage::Print(int ofsX, int ofsY)
             // The picture's pixels are reference pixels: its size on the page is the same on
             // every output.
             const int pw = static_cast<int>(std::lround(
-                m_picture.Width() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->HorizontalFactor()));
+                m_picture.Width() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->horizontalFactor()));
             const int ph = static_cast<int>(std::lround(
-                m_picture.Height() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->VerticalFactor()));
+                m_picture.Height() * BRTenthsPerInch / BRLayoutDotsPerInch * printer->verticalFactor()));
             QRect target(dest.left(), dest.top(), pw, ph);
             if (m_center)
                 target.translate((printer->ToDeviceWidth(w) - pw) / 2, (printer->ToDeviceHeight(h) - ph) / 2);
@@ -222,7 +222,7 @@ void TBRImage::Print(int ofsX, int ofsY)
     TBRPrintable::Print(ofsX, ofsY);
 }
 
-void TBRImage::DrawStretched(QPainter& painter, const QRect& target)
+void TBRImage::drawStretched(QPainter& painter, const QRect& target)
 {
     if (m_picture.IsEmpty())
         return;

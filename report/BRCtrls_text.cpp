@@ -11,7 +11,7 @@
 // Field classes
 // ---------------------------------------------------------------------------------------------
 
-TBRFieldClass BRFieldClass(platform::Field& field)
+TBRFieldClass brFieldClass(platform::Field& field)
 {
     const QString t = field.DeclaredType().toUpper();
     const auto has = [&t](const char* part) { return t.contains(QLatin1String(part)); };
@@ -60,9 +60,9 @@ QString DisplayText(platform::Field& field, TBRFieldClass kind)
         return QString();
     switch (kind) {
     case TBRFieldClass::Float:
-        return BRFloatToText(field.AsFloat());
+        return brFloatToText(field.AsFloat());
     case TBRFieldClass::Currency:
-        return BRMoneyText(field.AsFloat());
+        return brMoneyText(field.AsFloat());
     case TBRFieldClass::Boolean:
         return QString::fromUtf8(field.AsInteger() != 0 ? SBRTrue : SBRFalse);
     default:
@@ -81,13 +81,13 @@ TBRDBText::TBRDBText(TBRBasePanel* parent)
 {
 }
 
-void TBRDBText::SetDataField(const QString& name)
+void TBRDBText::setDataField(const QString& name)
 {
     m_dataField = name;
-    SetCaption(name);
+    setCaption(name);
 }
 
-void TBRDBText::BindField()
+void TBRDBText::bindField()
 {
     m_field = nullptr;
     m_fieldNo = -1;
@@ -105,24 +105,24 @@ void TBRDBText::BindField()
     m_field = m_dataSet->FindField(m_dataField);
     if (!m_field)
         return;
-    m_fieldNo = int(m_dataSet->FieldNames().indexOf(m_field->FieldName()));
+    m_fieldNo = int(m_dataSet->fieldNames().indexOf(m_field->FieldName()));
     m_fieldOK = true;
-    m_fieldClass = BRFieldClass(*m_field);
+    m_fieldClass = brFieldClass(*m_field);
     m_isMemo = m_fieldClass == TBRFieldClass::Memo || m_fieldClass == TBRFieldClass::Blob;
 }
 
 void TBRDBText::Prepare()
 {
     TBRCustomLabel::Prepare();
-    BindField();
+    bindField();
     if (m_isMemo)
         PrintCaption.clear();
 }
 
-platform::Field* TBRDBText::CurrentField()
+platform::Field* TBRDBText::currentField()
 {
     if (m_bindAtPrint && m_dataSet && m_dataSet->Active())
-        BindField();
+        bindField();
     if (!m_fieldOK || !m_dataSet || !m_dataSet->Active() || m_fieldNo >= m_dataSet->FieldCount()) {
         m_field = nullptr;
         return nullptr;
@@ -132,10 +132,10 @@ platform::Field* TBRDBText::CurrentField()
     return m_field;
 }
 
-void TBRDBText::ProduceText(QString& text)
+void TBRDBText::produceText(QString& text)
 {
     try {
-        platform::Field* field = CurrentField();
+        platform::Field* field = currentField();
         if (!field) {
             text.clear();
             return;
@@ -153,14 +153,14 @@ void TBRDBText::ProduceText(QString& text)
         bool ok = true;
         switch (m_fieldClass) {
         case TBRFieldClass::Integer:
-            ok = BRFormatFloat(Mask, field->AsInteger(), text);
+            ok = brFormatFloat(Mask, field->AsInteger(), text);
             break;
         case TBRFieldClass::Float:
         case TBRFieldClass::Currency:
-            ok = BRFormatFloat(Mask, field->AsFloat(), text);
+            ok = brFormatFloat(Mask, field->AsFloat(), text);
             break;
         case TBRFieldClass::DateTime:
-            text = BRFormatDateTime(Mask, field->AsDateTime());
+            text = brFormatDateTime(Mask, field->AsDateTime());
             break;
         default:
             // A mask means nothing to other fields: they show their display text.
@@ -179,17 +179,17 @@ void TBRDBText::Print(int ofsX, int ofsY)
 {
     if (!IsEnabled())
         return;
-    ProduceText(PrintCaption);
+    produceText(PrintCaption);
     TBRCustomLabel::Print(ofsX, ofsY);
 }
 
-void TBRDBText::GetFieldText(QString& text) { ProduceText(text); }
+void TBRDBText::GetFieldText(QString& text) { produceText(text); }
 
 void TBRDBText::GetExpandedHeight(double& height)
 {
-    ProduceText(PrintCaption);
+    produceText(PrintCaption);
     FormatLines();
-    height = FormattedLines().size() * LinePixels(Font()) * Size().Zoom() / 100.0;
+    height = FormattedLines().size() * linePixels(Font()) * Size().Zoom() / 100.0;
 }
 
 void TBRDBText::Unprepare()
@@ -197,10 +197,10 @@ void TBRDBText::Unprepare()
     m_field = nullptr;
     TBRCustomLabel::Unprepare();
     // Back to the design caption: the field name, or the component's name when there is none.
-    SetCaption(m_dataField.isEmpty() ? Name() : m_dataField);
+    setCaption(m_dataField.isEmpty() ? Name() : m_dataField);
 }
 
-bool TBRDBText::UseRightToLeftAlignment() const
+bool TBRDBText::useRightToLeftAlignment() const
 {
     if (BiDiMode != TBiDiMode::bdRightToLeft)
         return false;
@@ -226,27 +226,27 @@ TBRExpr::TBRExpr(TBRBasePanel* parent)
     : TBRCustomLabel(parent)
     , m_evaluator(std::make_unique<TBREvaluator>())
 {
-    SetExpression(QString());
+    setExpression(QString());
 }
 
 TBRExpr::~TBRExpr() = default;
 
-void TBRExpr::SetExpression(const QString& expression)
+void TBRExpr::setExpression(const QString& expression)
 {
     m_expression = expression;
-    SetCaption(expression.isEmpty() ? u'(' + QString::fromUtf8(SBRNone) + u')' : expression);
+    setCaption(expression.isEmpty() ? u'(' + QString::fromUtf8(SBRNone) + u')' : expression);
 }
 
 void TBRExpr::SetMask(const QString& mask)
 {
     m_mask = mask;
-    SetExpression(m_expression);
+    setExpression(m_expression);
 }
 
 void TBRExpr::Prepare()
 {
     TBRCustomLabel::Prepare();
-    SetPrintFinished(true);
+    setPrintFinished(true);
     TCustomBandReport* report = ParentReport();
     if (report) {
         m_evaluator->SetDataSets(report->DataSets());
@@ -272,7 +272,7 @@ void TBRExpr::ReportNotify(QObject* sender, int operation)
         m_evaluator->Accumulate();
 }
 
-QString TBRExpr::ValueText(const EvResult& value) const
+QString TBRExpr::valueText(const EvResult& value) const
 {
     QString text;
     bool ok = true;
@@ -281,12 +281,12 @@ QString TBRExpr::ValueText(const EvResult& value) const
     case EvResultKind::Float:
         // "%m" asks for money whatever the kind of the total.
         if (m_mask.contains(QStringLiteral("%m"), Qt::CaseInsensitive))
-            ok = BRFormatNumberArgument(m_mask, value.AsDouble(), text);
+            ok = brFormatNumberArgument(m_mask, value.asDouble(), text);
         else
-            ok = BRFormatFloat(m_mask, value.AsDouble(), text);
+            ok = brFormatFloat(m_mask, value.asDouble(), text);
         break;
     case EvResultKind::String:
-        text = BRCutText(value.StrResult);
+        text = brCutText(value.StrResult);
         break;
     case EvResultKind::Error:
         text = value.StrResult;
@@ -306,7 +306,7 @@ void TBRExpr::Print(int ofsX, int ofsY)
     // aggregates may have been reset since.
     const bool fresh = PrintFinished();
     if (fresh && m_evaluator->Prepared())
-        PrintCaption = ValueText(m_evaluator->Value());
+        PrintCaption = valueText(m_evaluator->Value());
     TBRCustomLabel::Print(ofsX, ofsY);
     if (fresh && ResetAfterPrint && m_evaluator->Prepared())
         m_evaluator->Reset();
@@ -318,5 +318,5 @@ void TBRExpr::Unprepare()
     if (m_evaluator->Prepared())
         m_evaluator->Unprepare();
     TBRCustomLabel::Unprepare();
-    SetExpression(m_expression);
+    setExpression(m_expression);
 }

@@ -35,7 +35,7 @@ EvResult EvResult::String(const QString& v)
 {
     EvResult r;
     r.Kind = EvResultKind::String;
-    r.StrResult = BRCutText(v);
+    r.StrResult = brCutText(v);
     return r;
 }
 
@@ -51,59 +51,59 @@ EvResult EvResult::Error(const QString& message)
 {
     EvResult r;
     r.Kind = EvResultKind::Error;
-    r.StrResult = BRCutText(message);
+    r.StrResult = brCutText(message);
     return r;
 }
 
 namespace {
-bool PairAt(QStringView s, qsizetype at)
+bool pairAt(QStringView s, qsizetype at)
 {
     return at + 1 < s.size() && s[at].isHighSurrogate() && s[at + 1].isLowSurrogate();
 }
 } // namespace
 
-qsizetype BRCharacterCount(QStringView text)
+qsizetype brCharacterCount(QStringView text)
 {
     qsizetype count = 0;
-    for (qsizetype at = 0; at < text.size(); at += PairAt(text, at) ? 2 : 1)
+    for (qsizetype at = 0; at < text.size(); at += pairAt(text, at) ? 2 : 1)
         ++count;
     return count;
 }
 
-qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters)
+qsizetype brCharacterOffset(QStringView text, qsizetype from, qint64 characters)
 {
     qsizetype at = from;
     for (; characters > 0 && at < text.size(); --characters)
-        at += PairAt(text, at) ? 2 : 1;
+        at += pairAt(text, at) ? 2 : 1;
     return at;
 }
 
-QString BRCutText(const QString& text, int max)
+QString brCutText(const QString& text, int max)
 {
     // No more UTF-16 units than the limit: no more characters either.
     if (text.size() <= max)
         return text;
-    const qsizetype at = BRCharacterOffset(text, 0, max);
+    const qsizetype at = brCharacterOffset(text, 0, max);
     return at == text.size() ? text : text.left(at);
 }
 
-QString BRErrorText(const char* text, const QString& a, const QString& b)
+QString brErrorText(const char* text, const QString& a, const QString& b)
 {
     QString first = a, second = b;
-    QString message = BRFormat(text, first, second);
+    QString message = brFormat(text, first, second);
     // At most two rounds: the longer value gives up what it can, then the other the rest.
     for (int round = 0; round < 2; ++round) {
-        const qsizetype excess = BRCharacterCount(message) - BRMaxTextLength;
+        const qsizetype excess = brCharacterCount(message) - BRMaxTextLength;
         if (excess <= 0)
             break;
-        QString& longer = BRCharacterCount(first) >= BRCharacterCount(second) ? first : second;
-        longer = BRCutText(longer, int(std::max<qsizetype>(0, BRCharacterCount(longer) - excess)));
-        message = BRFormat(text, first, second);
+        QString& longer = brCharacterCount(first) >= brCharacterCount(second) ? first : second;
+        longer = brCutText(longer, int(std::max<qsizetype>(0, brCharacterCount(longer) - excess)));
+        message = brFormat(text, first, second);
     }
     return message;
 }
 
-int BRCompareText(QStringView a, QStringView b)
+int brCompareText(QStringView a, QStringView b)
 {
     const qsizetype n = std::min(a.size(), b.size());
     for (qsizetype i = 0; i < n; ++i) {
@@ -129,7 +129,7 @@ QString EvResultToString(const EvResult& r)
     case EvResultKind::Integer:
         return QString::number(r.IntResult);
     case EvResultKind::Float:
-        return BRFloatToText(r.FloatResult);
+        return brFloatToText(r.FloatResult);
     case EvResultKind::String:
         return r.StrResult;
     case EvResultKind::Boolean:
@@ -137,39 +137,39 @@ QString EvResultToString(const EvResult& r)
     case EvResultKind::Error:
         break;
     }
-    throw EBRExprError(BRFormat(SBRErrorInExpression, r.StrResult));
+    throw EBRExprError(brFormat(SBRErrorInExpression, r.StrResult));
 }
 
 namespace {
 platform::Clock* g_clock = nullptr;
 }
 
-void BRExprSetClock(platform::Clock* clock) { g_clock = clock; }
+void brExprSetClock(platform::Clock* clock) { g_clock = clock; }
 
-platform::Clock& BRExprClock() { return g_clock ? *g_clock : platform::DefaultClock(); }
+platform::Clock& brExprClock() { return g_clock ? *g_clock : platform::defaultClock(); }
 
 // ---------------------------------------------------------------------------------------------
 // Elements
 
 namespace {
 
-EvResult MissingOperand() { return EvResult::Error(BRFormat(SBRMissing, QString::fromUtf8(SBROperand))); }
+EvResult missingOperand() { return EvResult::Error(brFormat(SBRMissing, QString::fromUtf8(SBROperand))); }
 
 } // namespace
 
 EvResult TBREvElement::Value(TBRFiFo&) { return EvResult(); }
 
-EvResult EvaluateNext(TBRFiFo& fifo) { return EvaluateFrom(fifo.Next(), fifo); }
+EvResult evaluateNext(TBRFiFo& fifo) { return evaluateFrom(fifo.Next(), fifo); }
 
 EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
 {
     // Only argument gathering consumes an argument end; met anywhere else, an operand is missing.
-    return MissingOperand();
+    return missingOperand();
 }
 
-EvResult TBREvElementNot::Value(TBRFiFo& fifo) { return EvaluateFrom(this, fifo); }
+EvResult TBREvElementNot::Value(TBRFiFo& fifo) { return evaluateFrom(this, fifo); }
 
-EvResult TBREvElementOperator::Value(TBRFiFo& fifo) { return EvaluateFrom(this, fifo); }
+EvResult TBREvElementOperator::Value(TBRFiFo& fifo) { return evaluateFrom(this, fifo); }
 
 namespace {
 
@@ -182,7 +182,7 @@ struct Pending {
 };
 
 // A value that is not a boolean makes a negation an error, and so every negation around it.
-EvResult Negated(const EvResult& r)
+EvResult negated(const EvResult& r)
 {
     if (r.Kind != EvResultKind::Boolean)
         return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
@@ -196,12 +196,12 @@ EvResult Negated(const EvResult& r)
 // stack. The operands are evaluated in queue order, as the prefix order lays them out, and each
 // operator applied as soon as its right operand is known. Only functions and variables evaluate
 // their parts by calling back here, and their nesting is bounded.
-EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
+EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo)
 {
     QVarLengthArray<Pending, 8> pending;
     for (;;) {
         for (; element; element = fifo.Next()) {
-            const TBREvElement::Role role = element->ElementRole();
+            const TBREvElement::Role role = element->elementRole();
             if (role == TBREvElement::Role::Operator)
                 pending.append(
                     { Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator, {} });
@@ -210,7 +210,7 @@ EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
             else
                 break;
         }
-        EvResult r = element ? element->Value(fifo) : MissingOperand();
+        EvResult r = element ? element->Value(fifo) : missingOperand();
         for (;;) {
             if (pending.isEmpty())
                 return r;
@@ -220,8 +220,8 @@ EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo)
                 p.step = Pending::Step::Right;
                 break;
             }
-            r = p.step == Pending::Step::Right ? BRApplyOperator(p.op, std::move(p.left), std::move(r))
-                                               : Negated(r);
+            r = p.step == Pending::Step::Right ? brApplyOperator(p.op, std::move(p.left), std::move(r))
+                                               : negated(r);
             pending.removeLast();
         }
         element = fifo.Next();
@@ -237,15 +237,15 @@ const char* const OperatorVerbs[] = { nullptr, nullptr, nullptr, nullptr, nullpt
 static_assert(std::size(OperatorTexts) == std::size_t(EvOperator::And) + 1);
 static_assert(std::size(OperatorVerbs) == std::size(OperatorTexts));
 
-EvResult Incompatible(EvOperator op, const char* kindWord)
+EvResult incompatible(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(BRFormat(SBRIncompatibleOperator,
+    return EvResult::Error(brFormat(SBRIncompatibleOperator,
         QString::fromUtf8(OperatorTexts[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
 EvResult Cannot(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(BRFormat(
+    return EvResult::Error(brFormat(
         SBRCannotOperate, QString::fromUtf8(OperatorVerbs[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
@@ -268,23 +268,23 @@ template <typename T> EvResult Compare(EvOperator op, const T& l, const T& r)
 }
 
 // Whole-number results that leave the 32-bit range become floats instead of wrapping.
-EvResult IntegerOrFloat(std::int64_t v)
+EvResult integerOrFloat(std::int64_t v)
 {
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
         return EvResult::Float(double(v));
     return EvResult::Integer(std::int32_t(v));
 }
 
-EvResult ApplyInteger(EvOperator op, std::int32_t l, std::int32_t r)
+EvResult applyInteger(EvOperator op, std::int32_t l, std::int32_t r)
 {
     const std::int64_t a = l, b = r;
     switch (op) {
     case EvOperator::Add:
-        return IntegerOrFloat(a + b);
+        return integerOrFloat(a + b);
     case EvOperator::Subtract:
-        return IntegerOrFloat(a - b);
+        return integerOrFloat(a - b);
     case EvOperator::Multiply:
-        return IntegerOrFloat(a * b);
+        return integerOrFloat(a * b);
     case EvOperator::Divide:
         if (r == 0)
             return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
@@ -298,7 +298,7 @@ EvResult ApplyInteger(EvOperator op, std::int32_t l, std::int32_t r)
     }
 }
 
-EvResult ApplyFloat(EvOperator op, double l, double r)
+EvResult applyFloat(EvOperator op, double l, double r)
 {
     switch (op) {
     case EvOperator::Add:
@@ -313,13 +313,13 @@ EvResult ApplyFloat(EvOperator op, double l, double r)
         return EvResult::Float(l / r);
     case EvOperator::Or:
     case EvOperator::And:
-        return Incompatible(op, SBRNumeric);
+        return incompatible(op, SBRNumeric);
     default:
         return Compare(op, l, r);
     }
 }
 
-EvResult ApplyString(EvOperator op, const QString& l, const QString& r)
+EvResult applyString(EvOperator op, const QString& l, const QString& r)
 {
     switch (op) {
     case EvOperator::Add:
@@ -330,14 +330,14 @@ EvResult ApplyString(EvOperator op, const QString& l, const QString& r)
         return Cannot(op, SBRString);
     case EvOperator::Or:
     case EvOperator::And:
-        return Incompatible(op, SBRString);
+        return incompatible(op, SBRString);
     default:
         // By code point, case-sensitive.
-        return Compare(op, BRCompareText(l, r), 0);
+        return Compare(op, brCompareText(l, r), 0);
     }
 }
 
-EvResult ApplyBoolean(EvOperator op, bool l, bool r)
+EvResult applyBoolean(EvOperator op, bool l, bool r)
 {
     switch (op) {
     case EvOperator::Equal:
@@ -354,22 +354,22 @@ EvResult ApplyBoolean(EvOperator op, bool l, bool r)
     case EvOperator::Divide:
         return Cannot(op, SBRBoolean);
     default:
-        return Incompatible(op, SBRBoolean);
+        return incompatible(op, SBRBoolean);
     }
 }
 
 } // namespace
 
-EvResult BRApplyOperator(EvOperator op, EvResult left, EvResult right)
+EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
 {
     if (left.IsError())
         return left;
     if (right.IsError())
         return right;
     if (left.Kind != right.Kind) {
-        if (left.IsNumeric() && right.IsNumeric()) {
-            left = EvResult::Float(left.AsDouble());
-            right = EvResult::Float(right.AsDouble());
+        if (left.isNumeric() && right.isNumeric()) {
+            left = EvResult::Float(left.asDouble());
+            right = EvResult::Float(right.asDouble());
         } else {
             left = EvResult::String(EvResultToString(left));
             right = EvResult::String(EvResultToString(right));
@@ -377,27 +377,27 @@ EvResult BRApplyOperator(EvOperator op, EvResult left, EvResult right)
     }
     switch (left.Kind) {
     case EvResultKind::Integer:
-        return ApplyInteger(op, left.IntResult, right.IntResult);
+        return applyInteger(op, left.IntResult, right.IntResult);
     case EvResultKind::Float:
-        return ApplyFloat(op, left.FloatResult, right.FloatResult);
+        return applyFloat(op, left.FloatResult, right.FloatResult);
     case EvResultKind::String:
-        return ApplyString(op, left.StrResult, right.StrResult);
+        return applyString(op, left.StrResult, right.StrResult);
     case EvResultKind::Boolean:
-        return ApplyBoolean(op, left.BoolResult, right.BoolResult);
+        return applyBoolean(op, left.BoolResult, right.BoolResult);
     case EvResultKind::Error:
         break;
     }
     return left;
 }
 
-bool TBREvElementFunction::GatherArguments(TBRFiFo& fifo)
+bool TBREvElementFunction::gatherArguments(TBRFiFo& fifo)
 {
     Arguments.clear();
     for (;;) {
         TBREvElement* e = fifo.Next();
         if (!e)
             return false;
-        if (e->ElementRole() == TBREvElement::Role::ArgumentEnd)
+        if (e->elementRole() == TBREvElement::Role::ArgumentEnd)
             return true;
         Arguments.push_back(e->Value(fifo));
     }
@@ -405,9 +405,9 @@ bool TBREvElementFunction::GatherArguments(TBRFiFo& fifo)
 
 EvResult TBREvElementFunction::Value(TBRFiFo& fifo)
 {
-    if (!GatherArguments(fifo)) {
+    if (!gatherArguments(fifo)) {
         Arguments.clear();
-        return QueueRanShort();
+        return queueRanShort();
     }
     if (fifo.AggregateFlag)
         Aggregate();
@@ -416,7 +416,7 @@ EvResult TBREvElementFunction::Value(TBRFiFo& fifo)
     return r;
 }
 
-EvResult TBREvElementFunction::QueueRanShort() { return MissingOperand(); }
+EvResult TBREvElementFunction::queueRanShort() { return missingOperand(); }
 
 EvResult TBREvElementFunction::Calculate() { return EvResult(); }
 
@@ -440,7 +440,7 @@ void TBREvaluator::Prepare(const QString& text)
     if (m_prepared)
         Unprepare();
     // The global variables are parsed once, by the first evaluator prepared, and stay prepared.
-    TBREvEnvironment& global = BRGlobalEnvironment();
+    TBREvEnvironment& global = brGlobalEnvironment();
     if (!global.Prepared())
         global.Prepare();
     m_queue = std::make_unique<TBRFiFo>();
@@ -498,24 +498,24 @@ bool TBREvaluator::HasAggregate() const
     return false;
 }
 
-TBREvElement* TBREvaluator::FirstElement() const
+TBREvElement* TBREvaluator::firstElement() const
 {
     return m_queue && m_queue->Count() > 0 ? m_queue->Item(0) : nullptr;
 }
 
 void TBREvaluator::Append(std::unique_ptr<TBREvElement> element) { m_queue->Append(std::move(element)); }
 
-void TBREvaluator::AppendError(const QString& message)
+void TBREvaluator::appendError(const QString& message)
 {
     Append(std::make_unique<TBREvElementError>(message));
 }
 
-void TBREvaluator::AppendError(const char* text, QStringView argument)
+void TBREvaluator::appendError(const char* text, QStringView argument)
 {
-    AppendError(BRErrorText(text, argument.toString()));
+    appendError(brErrorText(text, argument.toString()));
 }
 
-void TBREvaluator::AppendError(const char* text, const char* argument)
+void TBREvaluator::appendError(const char* text, const char* argument)
 {
-    AppendError(BRErrorText(text, QString::fromUtf8(argument)));
+    appendError(brErrorText(text, QString::fromUtf8(argument)));
 }

@@ -55,9 +55,9 @@ struct EvResult {
     static EvResult Error(const QString& message); // cut to BRMaxTextLength
 
     bool IsError() const { return Kind == EvResultKind::Error; }
-    bool IsNumeric() const { return Kind == EvResultKind::Integer || Kind == EvResultKind::Float; }
+    bool isNumeric() const { return Kind == EvResultKind::Integer || Kind == EvResultKind::Float; }
     // The numeric value as a float (integer or float kinds).
-    double AsDouble() const { return Kind == EvResultKind::Integer ? IntResult : FloatResult; }
+    double asDouble() const { return Kind == EvResultKind::Integer ? IntResult : FloatResult; }
     QString ErrorMessage() const { return Kind == EvResultKind::Error ? StrResult : QString(); }
 };
 
@@ -83,36 +83,36 @@ private:
 QString EvResultToString(const EvResult& r);
 
 // The text cut to at most `max` characters, never inside a surrogate pair.
-QString BRCutText(const QString& text, int max = BRMaxTextLength);
+QString brCutText(const QString& text, int max = BRMaxTextLength);
 // A message `text` with its "%s" filled by a and b, no longer than BRMaxTextLength: the values
 // give up what is too much, so the message's own words (a closing quote) stay whole.
-QString BRErrorText(const char* text, const QString& a, const QString& b = QString());
+QString brErrorText(const char* text, const QString& a, const QString& b = QString());
 // How two texts order by code point (negative, 0, positive), as the characters' numbers do;
 // a character beyond the basic plane comes after every character within it.
-int BRCompareText(QStringView a, QStringView b);
+int brCompareText(QStringView a, QStringView b);
 // Characters of a text, a surrogate pair being one character (a lone half is one too).
-qsizetype BRCharacterCount(QStringView text);
+qsizetype brCharacterCount(QStringView text);
 // The UTF-16 offset that lies `characters` characters after offset `from`, at most the text's end.
-qsizetype BRCharacterOffset(QStringView text, qsizetype from, qint64 characters);
+qsizetype brCharacterOffset(QStringView text, qsizetype from, qint64 characters);
 
 // The general float text: up to 15 significant digits, no trailing zeros, "." as the decimal
 // point; scientific ("1.5E-7", "1E20") when the number needs more than 15 integer digits or is
 // smaller than 0.00001. Independent of the process locale.
-QString BRFloatToText(double v);
+QString brFloatToText(double v);
 
 // Formats a number with a format mask: up to three sections "positive;negative;zero", digit
 // placeholders "0" (always shown) and "#" (shown when significant), "." decimal point, ","
 // thousands grouping, "E+"/"E-"/"e+"/"e-" exponent, 'text' and "text" literals. Returns false
 // when the mask is unusable (unterminated literal) or the number is not finite.
-bool BRFormatFloat(const QString& mask, double value, QString& out);
+bool brFormatFloat(const QString& mask, double value, QString& out);
 
 // Date and time texts of the TIME and DATE functions and the program's start variables.
 inline constexpr const char* BRShortDateFormat = "yyyy/MM/dd";
 inline constexpr const char* BRLongTimeFormat = "H:mm:ss";
 
 // The clock that TIME, DATE and the start variables read (the system clock unless set).
-void BRExprSetClock(platform::Clock* clock);
-platform::Clock& BRExprClock();
+void brExprSetClock(platform::Clock* clock);
+platform::Clock& brExprClock();
 
 // ---------------------------------------------------------------------------------------------
 // Elements and the queue
@@ -136,7 +136,7 @@ public:
     virtual EvResult Value(TBRFiFo& fifo);
     // Starts aggregates again from nothing.
     virtual void Reset() { }
-    Role ElementRole() const { return m_role; }
+    Role elementRole() const { return m_role; }
     bool IsAggregate = false;
 
 protected:
@@ -150,10 +150,10 @@ private:
 };
 
 // Evaluates the next element of the queue; an error result when the queue has run short.
-EvResult EvaluateNext(TBRFiFo& fifo);
+EvResult evaluateNext(TBRFiFo& fifo);
 // Evaluates the operand that begins with `element`, already taken from the queue (nullptr: the
 // queue has run short).
-EvResult EvaluateFrom(TBREvElement* element, TBRFiFo& fifo);
+EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo);
 
 // The two-operand operators, as the parser finds them and the evaluator applies them.
 enum class EvOperator : std::uint8_t {
@@ -184,7 +184,7 @@ public:
 };
 
 // Applies an operator to two values (kinds unified, the first error passing through).
-EvResult BRApplyOperator(EvOperator op, EvResult left, EvResult right);
+EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right);
 
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {
@@ -211,7 +211,7 @@ public:
 class TBREvElementString : public TBREvElement {
 public:
     explicit TBREvElementString(const QString& text)
-        : Text(BRCutText(text))
+        : Text(brCutText(text))
     {
     }
     EvResult Value(TBRFiFo&) override { return EvResult::String(Text); }
@@ -230,7 +230,7 @@ public:
 
 private:
     // The kind of the column's values, learnt from the values read, for reading NULL cells.
-    EvResultKind ColumnKind();
+    EvResultKind columnKind();
     EvResultKind m_columnKind = EvResultKind::Error;
     platform::Field* m_field = nullptr; // the field object last found at FieldIndex
 };
@@ -238,11 +238,11 @@ private:
 // The value of a field's cell: text -> string, whole number -> integer (float beyond 32 bits),
 // real -> float, boolean -> boolean, date/time -> string in the program's formats; anything
 // else (blobs) -> "Field %s is of unknown type".
-EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName);
+EvResult brFieldValueToResult(const QVariant& value, const QString& fieldName);
 
 // The field element for a name ("FIELD" or "DATASET.FIELD", case-insensitive) in the first data
 // set that holds it, or nullptr.
-std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dataSets, const QString& name);
+std::unique_ptr<TBREvElementDataField> brFindDataField(const TBRDataSetList& dataSets, const QString& name);
 
 // A variable: a reference to a named expression of an environment (not owned; a variable that
 // has since been deleted yields "Unknown function : <name>").
@@ -274,7 +274,7 @@ public:
 class TBREvElementError : public TBREvElement {
 public:
     explicit TBREvElementError(const QString& message)
-        : Message(BRCutText(message))
+        : Message(brCutText(message))
     {
     }
     EvResult Value(TBRFiFo&) override { return EvResult::Error(Message); }
@@ -291,9 +291,9 @@ public:
 
 protected:
     // Evaluates every argument up to the argument end into Arguments; false when the queue ran short.
-    bool GatherArguments(TBRFiFo& fifo);
+    bool gatherArguments(TBRFiFo& fifo);
     // The result when the queue ran short of elements.
-    static EvResult QueueRanShort();
+    static EvResult queueRanShort();
     int ArgumentCount() const { return int(Arguments.size()); }
     const EvResult& Argument(int i) const { return Arguments[std::size_t(i)]; }
     std::vector<TBREvResultClass> Arguments; // filled just before Calculate, emptied after
@@ -358,7 +358,7 @@ public:
     void Accumulate();
     bool HasAggregate() const;
     // The first element of the queue, or nullptr when not prepared or empty.
-    TBREvElement* FirstElement() const;
+    TBREvElement* firstElement() const;
     // How deep parentheses and function calls nest in the prepared text.
     int Nesting() const { return m_deepest; }
 
@@ -379,27 +379,27 @@ protected:
     void ParseString(QStringView text);
     void ParseFunctionCall(QStringView text);
     void Append(std::unique_ptr<TBREvElement> element);
-    void AppendError(const QString& message);
+    void appendError(const QString& message);
 
 private:
     struct ParseText;
     class ParseScope;
     EvResult Evaluate();
     // The parse levels on the part [b, e) of the text being parsed.
-    void ParseExpressionAt(int b, int e);
-    void ParseSimpleExpressionAt(int b, int e, bool exchanged);
-    void ParseTermAt(int b, int e);
-    void ParseFactorAt(int b, int e);
-    void ParseFunctionCallAt(int b, int e);
-    void ParseArgumentsAt(int b, int e);
-    Q_NEVER_INLINE void LookupFieldAt(int b, int e); // its text kept out of ParseFactorAt's frame
+    void parseExpressionAt(int b, int e);
+    void parseSimpleExpressionAt(int b, int e, bool exchanged);
+    void parseTermAt(int b, int e);
+    void parseFactorAt(int b, int e);
+    void parseFunctionCallAt(int b, int e);
+    void parseArgumentsAt(int b, int e);
+    Q_NEVER_INLINE void lookupFieldAt(int b, int e); // its text kept out of ParseFactorAt's frame
     // An error whose message is `text` with `argument` in place of its "%s" (built in a call of
     // its own, away from the parse levels' frames).
-    void AppendError(const char* text, QStringView argument);
-    void AppendError(const char* text, const char* argument);
+    void appendError(const char* text, QStringView argument);
+    void appendError(const char* text, const char* argument);
     // Runs `parse` on the range of the text being parsed that `text` covers, or on a text of its own.
-    template <typename Parse> void ParseView(QStringView text, Parse parse);
-    void ParseOwnText(QStringView text, const std::function<void(int, int)>& parse);
+    template <typename Parse> void parseView(QStringView text, Parse parse);
+    void parseOwnText(QStringView text, const std::function<void(int, int)>& parse);
 
     TBRDataSetList m_dataSets;
     TBREvEnvironment* m_environment = nullptr;
@@ -477,10 +477,10 @@ public:
     void Reset() override;
     QString Expression() const { return m_expression; }
     // Changes the expression; the caller prepares the evaluator again.
-    void SetExpression(const QString& expression) { m_expression = expression; }
+    void setExpression(const QString& expression) { m_expression = expression; }
     TBREvaluator& Evaluator() { return *m_evaluator; }
     // The first element of the evaluator's queue, or nullptr when not prepared.
-    TBREvElement* FirstElement() const { return m_evaluator->FirstElement(); }
+    TBREvElement* firstElement() const { return m_evaluator->firstElement(); }
 
 private:
     QString m_expression;
@@ -510,7 +510,7 @@ public:
     void DeleteFunction(const QString& name);
     // A wrapper for the named variable, or a TBREvElementError "Unknown function : <name>".
     std::unique_ptr<TBREvElement> GetFunction(const QString& name) const;
-    std::shared_ptr<TBREvEmbeddedFunction> FindFunction(const QString& name) const;
+    std::shared_ptr<TBREvEmbeddedFunction> findFunction(const QString& name) const;
     // The first element of the named variable's queue (its constant), or nullptr.
     TBREvElement* ElementByName(const QString& name) const;
     // Change a variable's constant in place; nothing happens for an element of another class.
@@ -543,7 +543,7 @@ private:
         std::shared_ptr<TBREvEmbeddedFunction> Function;
     };
     int IndexOf(const QString& name) const;
-    void PrepareEntry(Entry& entry);
+    void prepareEntry(Entry& entry);
 
     std::vector<Entry> m_entries;
     int m_prepareCount = 0;
@@ -551,8 +551,8 @@ private:
 };
 
 // The global environment: AppStartTime, AppStartDate and AppName, fixed when first used.
-TBREvEnvironment& BRGlobalEnvironment();
+TBREvEnvironment& brGlobalEnvironment();
 // Defines the program's start variables in an environment.
-void BRDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle);
+void brDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle);
 // Makes the global library and environment exist now (so that AppStartTime is the program's start).
-void BRExprStartUp();
+void brExprStartUp();

@@ -59,7 +59,7 @@ EvResult TBREvElementWrapper::Value(TBRFiFo&)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
         return f->ValueAt(Nesting);
-    return EvResult::Error(BRErrorText(SBRUnknownFunction, Name));
+    return EvResult::Error(brErrorText(SBRUnknownFunction, Name));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -83,7 +83,7 @@ int TBREvEnvironment::IndexOf(const QString& name) const
     return -1;
 }
 
-void TBREvEnvironment::PrepareEntry(Entry& entry)
+void TBREvEnvironment::prepareEntry(Entry& entry)
 {
     TBREvaluator& ev = entry.Function->Evaluator();
     ev.SetDataSets(m_dataSets);
@@ -97,7 +97,7 @@ void TBREvEnvironment::AddFunction(const QString& name, const QString& expressio
         return; // the first definition stays, prepared as it is
     m_entries.push_back({ name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(expression) });
     if (Prepared())
-        PrepareEntry(m_entries.back());
+        prepareEntry(m_entries.back());
 }
 
 void TBREvEnvironment::DeleteFunction(const QString& name)
@@ -107,7 +107,7 @@ void TBREvEnvironment::DeleteFunction(const QString& name)
         m_entries.erase(m_entries.begin() + i);
 }
 
-std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::FindFunction(const QString& name) const
+std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::findFunction(const QString& name) const
 {
     const int i = IndexOf(name);
     return i >= 0 ? m_entries[std::size_t(i)].Function : nullptr;
@@ -115,21 +115,21 @@ std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::FindFunction(const QStr
 
 std::unique_ptr<TBREvElement> TBREvEnvironment::GetFunction(const QString& name) const
 {
-    if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
+    if (std::shared_ptr<TBREvEmbeddedFunction> f = findFunction(name))
         return std::make_unique<TBREvElementWrapper>(f, name);
-    return std::make_unique<TBREvElementError>(BRErrorText(SBRUnknownFunction, name));
+    return std::make_unique<TBREvElementError>(brErrorText(SBRUnknownFunction, name));
 }
 
 TBREvElement* TBREvEnvironment::ElementByName(const QString& name) const
 {
     const int i = IndexOf(name);
-    return i >= 0 ? m_entries[std::size_t(i)].Function->FirstElement() : nullptr;
+    return i >= 0 ? m_entries[std::size_t(i)].Function->firstElement() : nullptr;
 }
 
 void TBREvEnvironment::SetStringConstant(TBREvElement* element, const QString& text)
 {
     if (auto* s = dynamic_cast<TBREvElementString*>(element))
-        s->Text = BRCutText(text);
+        s->Text = brCutText(text);
 }
 
 void TBREvEnvironment::SetIntegerConstant(TBREvElement* element, std::int32_t value)
@@ -148,9 +148,9 @@ void TBREvEnvironment::SetResultConstant(TBREvElement* element, const EvResult& 
 
 EvResult TBREvEnvironment::Evaluate(const QString& name) const
 {
-    if (std::shared_ptr<TBREvEmbeddedFunction> f = FindFunction(name))
+    if (std::shared_ptr<TBREvEmbeddedFunction> f = findFunction(name))
         return f->Value();
-    return EvResult::Error(BRErrorText(SBRUnknownFunction, name));
+    return EvResult::Error(brErrorText(SBRUnknownFunction, name));
 }
 
 void TBREvEnvironment::Prepare()
@@ -158,7 +158,7 @@ void TBREvEnvironment::Prepare()
     if (++m_prepareCount != 1)
         return;
     for (std::size_t i = 0; i < m_entries.size(); ++i)
-        PrepareEntry(m_entries[i]);
+        prepareEntry(m_entries[i]);
 }
 
 void TBREvEnvironment::Unprepare()
@@ -192,9 +192,9 @@ void TBREvEnvironment::ReadData(const QStringList& expressions)
         Entry& e = m_entries[std::size_t(i)];
         // The same variable object takes the new expression, so that expressions already using
         // it keep a valid reference; in a prepared environment it is usable at once.
-        e.Function->SetExpression(expressions[i]);
+        e.Function->setExpression(expressions[i]);
         if (Prepared())
-            PrepareEntry(e);
+            prepareEntry(e);
     }
 }
 
@@ -206,7 +206,7 @@ void TBREvEnvironment::Assign(const QStringList& names, const QStringList& expre
     ReadData(expressions);
     if (Prepared())
         for (qsizetype i = expressions.size(); i < qsizetype(m_entries.size()); ++i)
-            PrepareEntry(m_entries[std::size_t(i)]);
+            prepareEntry(m_entries[std::size_t(i)]);
 }
 
 void TBREvEnvironment::Save(QDataStream& out) const { out << Names() << WriteData(); }
@@ -221,7 +221,7 @@ void TBREvEnvironment::Load(QDataStream& in)
 
 // ---------------------------------------------------------------------------------------------
 
-void BRDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle)
+void brDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const QString& appTitle)
 {
     auto literal = [](QString text) -> QString {
         // A literal has no escape for its quote character: show a title's apostrophe as a
@@ -236,18 +236,18 @@ void BRDefineStartVariables(TBREvEnvironment& env, const QDateTime& start, const
     env.AddFunction(QStringLiteral("AppName"), literal(appTitle));
 }
 
-TBREvEnvironment& BRGlobalEnvironment()
+TBREvEnvironment& brGlobalEnvironment()
 {
     static TBREvEnvironment* global = [] {
         static TBREvEnvironment env;
-        BRDefineStartVariables(env, BRExprClock().now(), QCoreApplication::applicationName());
+        brDefineStartVariables(env, brExprClock().now(), QCoreApplication::applicationName());
         return &env;
     }();
     return *global;
 }
 
-void BRExprStartUp()
+void brExprStartUp()
 {
     TBRFunctionLibrary();
-    BRGlobalEnvironment();
+    brGlobalEnvironment();
 }

@@ -8,7 +8,7 @@
 #include <QTime>
 #include <limits>
 
-std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dataSets, const QString& name)
+std::unique_ptr<TBREvElementDataField> brFindDataField(const TBRDataSetList& dataSets, const QString& name)
 {
     const qsizetype dot = name.indexOf(u'.');
     const QString table = dot >= 0 ? name.left(dot) : QString();
@@ -18,7 +18,7 @@ std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dat
             continue;
         if (dot >= 0 && ds->objectName().compare(table, Qt::CaseInsensitive) != 0)
             continue;
-        const QStringList names = ds->FieldNames();
+        const QStringList names = ds->fieldNames();
         for (int i = 0; i < names.size(); ++i)
             if (names[i].compare(field, Qt::CaseInsensitive) == 0)
                 return std::make_unique<TBREvElementDataField>(ds, i, names[i]);
@@ -30,7 +30,7 @@ std::unique_ptr<TBREvElementDataField> BRFindDataField(const TBRDataSetList& dat
 
 namespace {
 
-EvResult WholeNumber(std::int64_t v)
+EvResult wholeNumber(std::int64_t v)
 {
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
         return EvResult::Float(double(v));
@@ -53,14 +53,14 @@ const QString& TimeFormat()
 }
 } // namespace
 
-EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
+EvResult brFieldValueToResult(const QVariant& value, const QString& fieldName)
 {
     switch (value.typeId()) {
     case QMetaType::QString:
     case QMetaType::QChar:
         return EvResult::String(value.toString());
     case QMetaType::LongLong: // what the database gives for whole numbers
-        return WholeNumber(*static_cast<const qlonglong*>(value.constData()));
+        return wholeNumber(*static_cast<const qlonglong*>(value.constData()));
     case QMetaType::Int:
     case QMetaType::Short:
     case QMetaType::UShort:
@@ -69,12 +69,12 @@ EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
     case QMetaType::UChar:
     case QMetaType::UInt:
     case QMetaType::Long:
-        return WholeNumber(value.toLongLong());
+        return wholeNumber(value.toLongLong());
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
         const qulonglong u = value.toULongLong();
         return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::Float(double(u))
-                                                                        : WholeNumber(std::int64_t(u));
+                                                                        : wholeNumber(std::int64_t(u));
     }
     case QMetaType::Double:
         return EvResult::Float(*static_cast<const double*>(value.constData()));
@@ -95,7 +95,7 @@ EvResult BRFieldValueToResult(const QVariant& value, const QString& fieldName)
         return EvResult::String(text);
     }
     default:
-        return EvResult::Error(BRErrorText(SBRFieldUnknownType, fieldName));
+        return EvResult::Error(brErrorText(SBRFieldUnknownType, fieldName));
     }
 }
 
@@ -103,7 +103,7 @@ namespace {
 
 // The kind of values a column declares, by the database's own affinity rules (plus booleans and
 // the original's currency and memo types); Error when the declaration does not tell.
-EvResultKind DeclaredKind(const QString& declaredType)
+EvResultKind declaredKind(const QString& declaredType)
 {
     const QString t = declaredType.toUpper();
     auto has = [&t](const char* part) { return t.contains(QLatin1String(part)); };
@@ -118,7 +118,7 @@ EvResultKind DeclaredKind(const QString& declaredType)
     return EvResultKind::Error;
 }
 
-EvResult EmptyValue(EvResultKind kind)
+EvResult emptyValue(EvResultKind kind)
 {
     switch (kind) {
     case EvResultKind::Integer:
@@ -134,7 +134,7 @@ EvResult EmptyValue(EvResultKind kind)
 
 } // namespace
 
-EvResultKind TBREvElementDataField::ColumnKind()
+EvResultKind TBREvElementDataField::columnKind()
 {
     if (m_columnKind == EvResultKind::Error) {
         // Undeclared (a computed column): learn the kind from the column's first value.
@@ -142,7 +142,7 @@ EvResultKind TBREvElementDataField::ColumnKind()
         for (int row = 0; row < rows; ++row) {
             const QVariant v = DataSet->cell(row, FieldIndex);
             if (!v.isNull() && !(v.typeId() == QMetaType::QString && v.toString().isEmpty())) {
-                m_columnKind = BRFieldValueToResult(v, FieldName).Kind;
+                m_columnKind = brFieldValueToResult(v, FieldName).Kind;
                 return m_columnKind;
             }
         }
@@ -162,7 +162,7 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
 {
     platform::DataSet* const ds = DataSet.data();
     if (!ds)
-        return EvResult::Error(BRErrorText(SBRUnknownFunction, FieldName));
+        return EvResult::Error(brErrorText(SBRUnknownFunction, FieldName));
     // The field object is fetched afresh by position at every read, so that a data set reopened
     // since the expression was prepared is read correctly. A field object keeps its name (give or
     // take case) for as long as it lives, so the name is checked only when another one stands there.
@@ -173,22 +173,22 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
         if (!field) {
             field = ds->FindField(FieldName);
             if (!field)
-                return EvResult::Error(BRErrorText(SBRUnknownFunction, FieldName));
-            FieldIndex = int(ds->FieldNames().indexOf(field->FieldName()));
+                return EvResult::Error(brErrorText(SBRUnknownFunction, FieldName));
+            FieldIndex = int(ds->fieldNames().indexOf(field->FieldName()));
             m_columnKind = EvResultKind::Error;
         }
         m_field = field;
     }
     if (m_columnKind == EvResultKind::Error)
-        m_columnKind = DeclaredKind(field->DeclaredType());
+        m_columnKind = declaredKind(field->DeclaredType());
     // The current row's cell, read once (as the field would give it).
     const QVariant value = ds->cell(ds->RecNo() - 1, FieldIndex);
     if (value.isNull()
         || (value.typeId() == QMetaType::QString
             && static_cast<const QString*>(value.constData())->isEmpty()))
-        return EmptyValue(
-            ColumnKind()); // NULL (or an empty text) reads as the empty value of the column's kind
-    EvResult r = BRFieldValueToResult(value, FieldName);
+        return emptyValue(
+            columnKind()); // NULL (or an empty text) reads as the empty value of the column's kind
+    EvResult r = brFieldValueToResult(value, FieldName);
     if (m_columnKind == EvResultKind::Boolean && r.Kind == EvResultKind::Integer)
         return EvResult::Boolean(r.IntResult != 0); // booleans are stored as 0 and 1
     if (m_columnKind == EvResultKind::Float && r.Kind == EvResultKind::Integer)

@@ -14,11 +14,11 @@ namespace {
 struct Decimal {
     QString digits;
     int exponent = 0;
-    bool IsZero() const { return digits.isEmpty(); }
+    bool isZero() const { return digits.isEmpty(); }
 };
 
 // Parses the "d.ddde+XX" text Qt gives for a finite non-negative number.
-Decimal FromScientific(const QString& s)
+Decimal fromScientific(const QString& s)
 {
     Decimal d;
     const qsizetype e = s.indexOf(u'e');
@@ -34,13 +34,13 @@ Decimal FromScientific(const QString& s)
 }
 
 // The shortest digits that read back as the same double, so that 2.675 rounds as written.
-Decimal ShortestDigits(double absValue)
+Decimal shortestDigits(double absValue)
 {
-    return FromScientific(QString::number(absValue, 'e', QLocale::FloatingPointShortest));
+    return fromScientific(QString::number(absValue, 'e', QLocale::FloatingPointShortest));
 }
 
 // Keeps `keep` digits (counted from the first), rounding half away from zero.
-void RoundDigits(Decimal& d, int keep)
+void roundDigits(Decimal& d, int keep)
 {
     if (keep >= d.digits.size())
         return;
@@ -70,18 +70,18 @@ void RoundDigits(Decimal& d, int keep)
 }
 
 // Rounds to `decimals` digits after the point.
-void RoundDecimals(Decimal& d, int decimals)
+void roundDecimals(Decimal& d, int decimals)
 {
-    if (!d.IsZero())
-        RoundDigits(d, d.exponent + decimals);
+    if (!d.isZero())
+        roundDigits(d, d.exponent + decimals);
 }
 
 // The digits before the point and after it (after: exactly as many as the number has).
-void SplitFixed(const Decimal& d, QString& intPart, QString& fracPart)
+void splitFixed(const Decimal& d, QString& intPart, QString& fracPart)
 {
     intPart.clear();
     fracPart.clear();
-    if (d.IsZero())
+    if (d.isZero())
         return;
     if (d.exponent > 0) {
         intPart = d.digits.left(d.exponent);
@@ -106,7 +106,7 @@ struct MaskLayout {
 };
 
 // Reads the layout of one section; false for an unterminated literal.
-bool ReadLayout(const QString& s, MaskLayout& m)
+bool readLayout(const QString& s, MaskLayout& m)
 {
     bool point = false;
     int firstIntZero = -1;
@@ -156,26 +156,26 @@ struct Rendered {
 Rendered Render(double absValue, const MaskLayout& m)
 {
     Rendered r;
-    Decimal d = ShortestDigits(absValue);
+    Decimal d = shortestDigits(absValue);
     if (m.scientific) {
         const int significant = qMax(1, m.intCount + m.fracCount);
-        RoundDigits(d, significant);
-        if (!d.IsZero()) {
+        roundDigits(d, significant);
+        if (!d.isZero()) {
             r.exponent = d.exponent - m.intCount;
             d.exponent = m.intCount;
         }
     } else {
-        RoundDecimals(d, m.fracCount);
+        roundDecimals(d, m.fracCount);
     }
-    r.zero = d.IsZero();
-    SplitFixed(d, r.intDigits, r.fracDigits);
+    r.zero = d.isZero();
+    splitFixed(d, r.intDigits, r.fracDigits);
     r.fracDigits = r.fracDigits.leftJustified(m.minFrac, u'0');
     if (r.intDigits.size() < m.minInt)
         r.intDigits = QString(m.minInt - r.intDigits.size(), u'0') + r.intDigits;
     return r;
 }
 
-QString Assemble(const QString& s, const MaskLayout& m, const Rendered& r)
+QString assemble(const QString& s, const MaskLayout& m, const Rendered& r)
 {
     QString out;
     const int len = int(r.intDigits.size());
@@ -260,7 +260,7 @@ QStringList Sections(const QString& mask)
 
 } // namespace
 
-QString BRFloatToText(double v)
+QString brFloatToText(double v)
 {
     if (std::isnan(v))
         return QStringLiteral("NAN");
@@ -268,12 +268,12 @@ QString BRFloatToText(double v)
         return v < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (v == 0.0)
         return QStringLiteral("0");
-    Decimal d = FromScientific(QString::number(std::fabs(v), 'e', 14));
+    Decimal d = fromScientific(QString::number(std::fabs(v), 'e', 14));
     const QString sign = v < 0 ? QStringLiteral("-") : QString();
     const int e10 = d.exponent - 1; // the power of ten of the first digit
     if (e10 < 15 && e10 >= -5) {
         QString intPart, fracPart;
-        SplitFixed(d, intPart, fracPart);
+        splitFixed(d, intPart, fracPart);
         return sign + (intPart.isEmpty() ? QStringLiteral("0") : intPart)
             + (fracPart.isEmpty() ? QString() : QStringLiteral(".") + fracPart);
     }
@@ -283,17 +283,17 @@ QString BRFloatToText(double v)
     return sign + mantissa + u'E' + QString::number(e10);
 }
 
-bool BRFormatFloat(const QString& mask, double value, QString& out)
+bool brFormatFloat(const QString& mask, double value, QString& out)
 {
     if (!std::isfinite(value))
         return false;
     const QStringList sections = Sections(mask);
     MaskLayout layouts[3];
     for (int i = 0; i < sections.size() && i < 3; ++i)
-        if (!ReadLayout(sections[i], layouts[i]))
+        if (!readLayout(sections[i], layouts[i]))
             return false;
     if (sections[0].isEmpty()) {
-        out = BRFloatToText(value);
+        out = brFloatToText(value);
         return true;
     }
     const double absValue = std::fabs(value);
@@ -305,7 +305,7 @@ bool BRFormatFloat(const QString& mask, double value, QString& out)
         section = 2;
         r = Render(0.0, layouts[2]);
     }
-    out = Assemble(sections[section], layouts[section], r);
+    out = assemble(sections[section], layouts[section], r);
     if (section == 0 && value < 0 && !r.zero)
         out.prepend(u'-');
     return true;

@@ -28,28 +28,28 @@ std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString& name) const
 {
     if (const TBRLibraryEntry* e = Find(name))
         return e->ItemClass();
-    return std::make_unique<TBREvElementError>(BRErrorText(SBRUnknownFunction, name));
+    return std::make_unique<TBREvElementError>(brErrorText(SBRUnknownFunction, name));
 }
 
 namespace {
 
-EvResult WrongArguments(const char* name)
+EvResult wrongArguments(const char* name)
 {
-    return EvResult::Error(BRErrorText(SBRWrongArguments, QString::fromUtf8(name)));
+    return EvResult::Error(brErrorText(SBRWrongArguments, QString::fromUtf8(name)));
 }
 
 EvResult Text(const char* text) { return EvResult::Error(QString::fromUtf8(text)); }
 
-bool IsInt32(double v)
+bool isInt32(double v)
 {
     return v >= double(std::numeric_limits<std::int32_t>::min())
         && v <= double(std::numeric_limits<std::int32_t>::max());
 }
 
 // A whole number as an integer result when it fits 32 bits, otherwise as a float.
-EvResult WholeNumber(double v)
+EvResult wholeNumber(double v)
 {
-    return IsInt32(v) ? EvResult::Integer(std::int32_t(v)) : EvResult::Float(v);
+    return isInt32(v) ? EvResult::Integer(std::int32_t(v)) : EvResult::Float(v);
 }
 
 class TBREvIfFunction : public TBREvElementFunction {
@@ -57,7 +57,7 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::Boolean)
-            return WrongArguments("IF");
+            return wrongArguments("IF");
         return Argument(0).BoolResult ? Argument(1) : Argument(2);
     }
 };
@@ -82,12 +82,12 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 1)
-            return EvResult::Error(BRErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
+            return EvResult::Error(brErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
         const EvResult& a = Argument(0);
         if (a.IsError())
             return a;
         if (a.Kind != EvResultKind::String)
-            return WrongArguments(Name());
+            return wrongArguments(Name());
         return EvResult::String(Convert(a.StrResult));
     }
 
@@ -113,7 +113,7 @@ class TBREvPrettyFunction : public TBREvTextFunction {
         if (s.isEmpty())
             return s;
         // The first character whole, also when it is a surrogate pair.
-        const qsizetype first = BRCharacterOffset(s, 0, 1);
+        const qsizetype first = brCharacterOffset(s, 0, 1);
         return s.left(first).toUpper() + s.mid(first).toLower();
     }
 };
@@ -125,7 +125,7 @@ public:
     {
         if (ArgumentCount() != 0)
             return Text(SBRTooManyArguments);
-        return EvResult::String(BRExprClock().now().toString(QString::fromUtf8(Format())));
+        return EvResult::String(brExprClock().now().toString(QString::fromUtf8(Format())));
     }
 
 protected:
@@ -146,15 +146,15 @@ public:
     {
         if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::String
             || Argument(1).Kind != EvResultKind::Integer || Argument(2).Kind != EvResultKind::Integer)
-            return WrongArguments("COPY");
+            return wrongArguments("COPY");
         const QString& s = Argument(0).StrResult;
         // Positions and the length count characters from 1, a surrogate pair being one character.
         // Clamp before looking at any character.
-        const std::int64_t count = BRCharacterCount(s);
+        const std::int64_t count = brCharacterCount(s);
         const std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, count + 1);
         const std::int64_t length = std::clamp<std::int64_t>(Argument(2).IntResult, 0, count - start + 1);
-        const qsizetype from = BRCharacterOffset(s, 0, start - 1);
-        return EvResult::String(s.mid(from, BRCharacterOffset(s, from, length) - from));
+        const qsizetype from = brCharacterOffset(s, 0, start - 1);
+        return EvResult::String(s.mid(from, brCharacterOffset(s, from, length) - from));
     }
 };
 
@@ -178,12 +178,12 @@ class TBREvIntFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).IsNumeric())
-            return WrongArguments("INT");
+        if (ArgumentCount() != 1 || !Argument(0).isNumeric())
+            return wrongArguments("INT");
         if (Argument(0).Kind == EvResultKind::Integer)
             return Argument(0);
         // A float beyond the integer range keeps its whole part as a float.
-        return WholeNumber(std::trunc(Argument(0).FloatResult));
+        return wholeNumber(std::trunc(Argument(0).FloatResult));
     }
 };
 
@@ -191,8 +191,8 @@ class TBREvFracFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).IsNumeric())
-            return WrongArguments("FRAC");
+        if (ArgumentCount() != 1 || !Argument(0).isNumeric())
+            return wrongArguments("FRAC");
         if (Argument(0).Kind == EvResultKind::Integer)
             return EvResult::Float(0.0);
         const double v = Argument(0).FloatResult;
@@ -204,9 +204,9 @@ class TBREvSQRTFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).IsNumeric() || Argument(0).AsDouble() < 0)
+        if (ArgumentCount() != 1 || !Argument(0).isNumeric() || Argument(0).asDouble() < 0)
             return Text(SBRInvalidSqrt);
-        return EvResult::Float(std::sqrt(Argument(0).AsDouble()));
+        return EvResult::Float(std::sqrt(Argument(0).asDouble()));
     }
 };
 
@@ -214,8 +214,8 @@ class TBREvDivFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || !Argument(0).IsNumeric() || !Argument(1).IsNumeric())
-            return WrongArguments("DIV");
+        if (ArgumentCount() != 2 || !Argument(0).isNumeric() || !Argument(1).isNumeric())
+            return wrongArguments("DIV");
         // Floats go to the nearest whole number first, halves to the even neighbour.
         const double x = Whole(Argument(0)), y = Whole(Argument(1));
         if (y == 0.0)
@@ -224,9 +224,9 @@ public:
         if (std::fabs(x) < limit && std::fabs(y) < limit) {
             // Exact in 64 bits; the smallest integer divided by -1 becomes a float.
             const std::int64_t q = std::int64_t(x) / std::int64_t(y);
-            return WholeNumber(double(q));
+            return wholeNumber(double(q));
         }
-        return WholeNumber(std::trunc(x / y));
+        return wholeNumber(std::trunc(x / y));
     }
 
 private:
@@ -241,7 +241,7 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 1)
-            return WrongArguments("TypeOf");
+            return wrongArguments("TypeOf");
         static const char* const names[] = { "INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR" };
         return EvResult::String(QString::fromUtf8(names[int(Argument(0).Kind)]));
     }
@@ -251,10 +251,10 @@ class TBREvFormatNumericFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || Argument(0).Kind != EvResultKind::String || !Argument(1).IsNumeric())
-            return WrongArguments("FORMATNUMERIC");
+        if (ArgumentCount() != 2 || Argument(0).Kind != EvResultKind::String || !Argument(1).isNumeric())
+            return wrongArguments("FORMATNUMERIC");
         QString out;
-        if (!BRFormatFloat(Argument(0).StrResult, Argument(1).AsDouble(), out))
+        if (!brFormatFloat(Argument(0).StrResult, Argument(1).asDouble(), out))
             return Text(SBRInvalidFormat);
         return EvResult::String(out);
     }
@@ -274,21 +274,21 @@ public:
     void Aggregate() override
     {
         if (ArgumentCount() != 1) {
-            m_sum = WrongArguments(Name());
+            m_sum = wrongArguments(Name());
             m_hasValue = true;
             return;
         }
         const EvResult& v = Argument(0);
         if (!m_hasValue) {
             m_hasValue = true;
-            m_sum = v.IsNumeric() || v.IsError() ? v : WrongArguments(Name());
+            m_sum = v.isNumeric() || v.IsError() ? v : wrongArguments(Name());
         } else if (m_sum.IsError()) {
             return;
-        } else if (v.IsNumeric()) {
+        } else if (v.isNumeric()) {
             // Integer totals that leave the 32-bit range, and mixed totals, continue as floats.
-            m_sum = BRApplyOperator(EvOperator::Add, m_sum, v);
+            m_sum = brApplyOperator(EvOperator::Add, m_sum, v);
         } else if (v.Kind == EvResultKind::String) {
-            m_sum = WrongArguments(Name());
+            m_sum = wrongArguments(Name());
         }
     }
     EvResult Calculate() override { return m_hasValue ? m_sum : EvResult::Integer(0); }
@@ -314,9 +314,9 @@ public:
         TBREvSumFunction::Aggregate();
         ++m_count;
         const EvResult total = TBREvSumFunction::Calculate();
-        m_average = total.IsNumeric() ? EvResult::Float(total.AsDouble() / double(m_count))
+        m_average = total.isNumeric() ? EvResult::Float(total.asDouble() / double(m_count))
             : total.IsError()         ? total
-                                      : WrongArguments(Name());
+                                      : wrongArguments(Name());
     }
     EvResult Calculate() override { return m_average; }
 
@@ -340,7 +340,7 @@ public:
     void Aggregate() override
     {
         if (ArgumentCount() != 1) {
-            m_value = WrongArguments(Name());
+            m_value = wrongArguments(Name());
             m_hasValue = true;
             return;
         }
@@ -350,7 +350,7 @@ public:
             m_hasValue = true;
             return;
         }
-        const std::optional<int> order = CompareValues(v, m_value);
+        const std::optional<int> order = compareValues(v, m_value);
         if (order && Replaces(*order))
             m_value = v;
     }
@@ -363,17 +363,17 @@ protected:
 
 private:
     // How a compares with b; nothing when the kinds cannot be compared (or the stored one is an error).
-    static std::optional<int> CompareValues(const EvResult& a, const EvResult& b)
+    static std::optional<int> compareValues(const EvResult& a, const EvResult& b)
     {
         auto sign = [](auto x, auto y) { return x < y ? -1 : (y < x ? 1 : 0); };
         if (a.Kind == EvResultKind::Integer && b.Kind == EvResultKind::Integer)
             return sign(a.IntResult, b.IntResult);
-        if (a.IsNumeric() && b.IsNumeric())
-            return sign(a.AsDouble(), b.AsDouble());
+        if (a.isNumeric() && b.isNumeric())
+            return sign(a.asDouble(), b.asDouble());
         if (a.Kind != b.Kind)
             return std::nullopt;
         if (a.Kind == EvResultKind::String)
-            return sign(BRCompareText(a.StrResult, b.StrResult), 0);
+            return sign(brCompareText(a.StrResult, b.StrResult), 0);
         if (a.Kind == EvResultKind::Boolean)
             return sign(int(a.BoolResult), int(b.BoolResult));
         return std::nullopt;
@@ -399,11 +399,11 @@ public:
     TBREvCountFunction() { IsAggregate = true; }
     EvResult Value(TBRFiFo& fifo) override
     {
-        const bool complete = GatherArguments(fifo);
+        const bool complete = gatherArguments(fifo);
         const bool hasArguments = !Arguments.empty();
         Arguments.clear();
         if (!complete)
-            return QueueRanShort();
+            return queueRanShort();
         if (hasArguments)
             return EvResult::Error(
                 QString::fromUtf8(SBRCountPrefix) + QString::fromUtf8(SBRTooManyArguments));
@@ -432,7 +432,7 @@ struct BuiltIn {
 
 const char* const Vendor = "Tavo";
 
-void RegisterBuiltIns(TBRLibrary& lib)
+void registerBuiltIns(TBRLibrary& lib)
 {
     const BuiltIn builtIns[] = {
         { Factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
@@ -476,7 +476,7 @@ TBRLibrary& TBRFunctionLibrary()
 {
     static TBRLibrary* library = [] {
         static TBRLibrary lib;
-        RegisterBuiltIns(lib);
+        registerBuiltIns(lib);
         return &lib;
     }();
     return *library;

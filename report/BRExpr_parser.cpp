@@ -18,11 +18,11 @@
 
 namespace {
 
-bool IsBlank(QChar c) { return c.unicode() <= u' '; }
+bool isBlank(QChar c) { return c.unicode() <= u' '; }
 
-bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
-bool IsAsciiLetter(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool isAsciiLetter(QChar c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
 
 // Where a scan stands: inside a quoted literal, inside a bracketed name, how deep in parentheses.
 struct ScanState {
@@ -47,10 +47,10 @@ struct ScanState {
         }
     }
     bool Clean() const { return !quote && !bracket; }
-    bool TopLevel() const { return Clean() && depth == 0; }
+    bool topLevel() const { return Clean() && depth == 0; }
 };
 
-bool IsWordOperator(QStringView word)
+bool isWordOperator(QStringView word)
 {
     return word.compare(u"or", Qt::CaseInsensitive) == 0 || word.compare(u"and", Qt::CaseInsensitive) == 0
         || word.compare(u"not", Qt::CaseInsensitive) == 0;
@@ -58,36 +58,36 @@ bool IsWordOperator(QStringView word)
 
 // True when the word ending just before `end` (exclusive), not reaching before `lo`, is one of
 // the word operators.
-bool WordOperatorBefore(const QChar* t, int lo, int end)
+bool wordOperatorBefore(const QChar* t, int lo, int end)
 {
     int start = end;
-    while (start > lo && IsAsciiLetter(t[start - 1]))
+    while (start > lo && isAsciiLetter(t[start - 1]))
         --start;
-    if (start == end || (start > lo && !IsBlank(t[start - 1]) && t[start - 1] != u'('))
+    if (start == end || (start > lo && !isBlank(t[start - 1]) && t[start - 1] != u'('))
         return false;
-    return IsWordOperator(QStringView(t + start, end - start));
+    return isWordOperator(QStringView(t + start, end - start));
 }
 
 // A "+" or "-" at position i of the text that starts at `lo` is a sign rather than an operator
 // when nothing but another operator (or the start of the text) stands before it, as in "2 * -3"
 // or "x < -1", or when it is the exponent sign of a number, as in "1e-5".
-bool IsSignAt(const QChar* t, int lo, int i)
+bool isSignAt(const QChar* t, int lo, int i)
 {
     int j = i - 1;
-    while (j >= lo && IsBlank(t[j]))
+    while (j >= lo && isBlank(t[j]))
         --j;
     if (j < lo)
         return true;
     const QChar p = t[j];
     if (QStringView(u"+-*/<>=(,").contains(p) || p == BRArgumentSeparator)
         return true;
-    if (IsAsciiLetter(p) && WordOperatorBefore(t, lo, j + 1))
+    if (isAsciiLetter(p) && wordOperatorBefore(t, lo, j + 1))
         return true;
     if ((p == u'e' || p == u'E') && j == i - 1) {
         int k = j;
-        while (k > lo && (IsAsciiDigit(t[k - 1]) || t[k - 1] == u'.'))
+        while (k > lo && (isAsciiDigit(t[k - 1]) || t[k - 1] == u'.'))
             --k;
-        if (k < j && IsAsciiDigit(t[k]) && (k == lo || !(IsAsciiLetter(t[k - 1]) || t[k - 1] == u'_')))
+        if (k < j && isAsciiDigit(t[k]) && (k == lo || !(isAsciiLetter(t[k - 1]) || t[k - 1] == u'_')))
             return true;
     }
     return false;
@@ -95,10 +95,10 @@ bool IsSignAt(const QChar* t, int lo, int i)
 
 // A word operator ("or", "and") standing between blanks, found at the blank before it; the text
 // ends at `end`.
-bool WordOperatorAt(const QChar* t, int i, int end, QStringView word)
+bool wordOperatorAt(const QChar* t, int i, int end, QStringView word)
 {
     const int after = i + 1 + int(word.size());
-    return IsBlank(t[i]) && after < end && IsBlank(t[after])
+    return isBlank(t[i]) && after < end && isBlank(t[after])
         && QStringView(t + i + 1, word.size()).compare(word, Qt::CaseInsensitive) == 0;
 }
 
@@ -108,7 +108,7 @@ struct Split {
     int width = 0;
 };
 
-Split RelationalAt(const QChar* t, int i)
+Split relationalAt(const QChar* t, int i)
 {
     const QChar c = t[i];
     const QChar next = t[i + 1];
@@ -192,7 +192,7 @@ struct TBREvaluator::ParseText {
                 const int i = m_pos++;
                 if (!m_aligned) {
                     m_state.Feed(m_t.chars[i]);
-                    if (m_state.TopLevel())
+                    if (m_state.topLevel())
                         return i;
                     continue;
                 }
@@ -224,23 +224,23 @@ struct TBREvaluator::ParseText {
     };
 
     // Whether a scan of the part that starts at b stands at its top level after position i.
-    bool TopLevelAfter(int b, int i) const
+    bool topLevelAfter(int b, int i) const
     {
         if (clean[std::size_t(b)])
             return clean[std::size_t(i) + 1] && depth[std::size_t(i) + 1] == depth[std::size_t(b)];
         ScanState s;
         for (int k = b; k <= i; ++k)
             s.Feed(chars[k]);
-        return s.TopLevel();
+        return s.topLevel();
     }
 
     // Exchanges the last character of [b, e) when it is a + or - at the top level that is no sign,
     // as exchanging the operators of the whole part would.
-    void ExchangeLastSign(int b, int e)
+    void exchangeLastSign(int b, int e)
     {
         const int last = e - 1;
-        if (last >= b && (chars[last] == u'+' || chars[last] == u'-') && TopLevelAfter(b, last)
-            && !IsSignAt(chars, b, last))
+        if (last >= b && (chars[last] == u'+' || chars[last] == u'-') && topLevelAfter(b, last)
+            && !isSignAt(chars, b, last))
             chars[last] = Exchanged(chars[last], u'+', u'-');
     }
 
@@ -274,14 +274,14 @@ namespace {
 // scan that starts before the operator, where the word is glued to it and no operator. So the
 // earlier exchanges rewrote it and the later ones do not: it is rewritten here, where the
 // operator is found; `at` is the position after the operator.
-void ExchangeSignAfterWord(QChar* t, int at, int e)
+void exchangeSignAfterWord(QChar* t, int at, int e)
 {
     int k = at;
-    while (k < e && IsAsciiLetter(t[k]))
+    while (k < e && isAsciiLetter(t[k]))
         ++k;
-    if (!IsWordOperator(QStringView(t + at, k - at)))
+    if (!isWordOperator(QStringView(t + at, k - at)))
         return;
-    while (k < e && IsBlank(t[k]))
+    while (k < e && isBlank(t[k]))
         ++k;
     if (k < e && (t[k] == u'+' || t[k] == u'-'))
         t[k] = Exchanged(t[k], u'+', u'-');
@@ -347,7 +347,7 @@ int FindArgumentSeparator(const QString& text)
     const int n = int(text.size());
     for (int i = 0; i < n - 1; ++i) {
         s.Feed(text[i]);
-        if (s.TopLevel() && text[i] == BRArgumentSeparator)
+        if (s.topLevel() && text[i] == BRArgumentSeparator)
             return i;
     }
     return -1;
@@ -360,9 +360,9 @@ QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
     for (int i = 0; i < out.size(); ++i) {
         const QChar c = text[i];
         s.Feed(c);
-        if (!s.TopLevel() || (c != a && c != b))
+        if (!s.topLevel() || (c != a && c != b))
             continue;
-        if ((c == u'+' || c == u'-') && IsSignAt(text.constData(), 0, i))
+        if ((c == u'+' || c == u'-') && isSignAt(text.constData(), 0, i))
             continue;
         out[i] = c == a ? b : a;
     }
@@ -372,16 +372,16 @@ QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
 // ---------------------------------------------------------------------------------------------
 // Entry points on views
 
-template <typename Parse> void TBREvaluator::ParseView(QStringView text, Parse parse)
+template <typename Parse> void TBREvaluator::parseView(QStringView text, Parse parse)
 {
     int b = 0, e = 0;
     if (m_text && m_text->Holds(text, b, e))
         parse(b, e);
     else
-        ParseOwnText(text, parse);
+        parseOwnText(text, parse);
 }
 
-void TBREvaluator::ParseOwnText(QStringView text, const std::function<void(int, int)>& parse)
+void TBREvaluator::parseOwnText(QStringView text, const std::function<void(int, int)>& parse)
 {
     const bool outermost = !m_text;
     try {
@@ -392,33 +392,33 @@ void TBREvaluator::ParseOwnText(QStringView text, const std::function<void(int, 
             throw;
         // Nothing of a text nested so deeply is kept: the whole expression is the one error.
         m_queue = std::make_unique<TBRFiFo>();
-        AppendError(QString::fromUtf8(SBRNestedTooDeeply));
+        appendError(QString::fromUtf8(SBRNestedTooDeeply));
     }
 }
 
 void TBREvaluator::ParseExpression(QStringView text)
 {
-    ParseView(text, [this](int b, int e) { ParseExpressionAt(b, e); });
+    parseView(text, [this](int b, int e) { parseExpressionAt(b, e); });
 }
 
 void TBREvaluator::ParseSimpleExpression(QStringView text)
 {
-    ParseView(text, [this](int b, int e) { ParseSimpleExpressionAt(b, e, false); });
+    parseView(text, [this](int b, int e) { parseSimpleExpressionAt(b, e, false); });
 }
 
 void TBREvaluator::ParseTerm(QStringView text)
 {
-    ParseView(text, [this](int b, int e) { ParseTermAt(b, e); });
+    parseView(text, [this](int b, int e) { parseTermAt(b, e); });
 }
 
 void TBREvaluator::ParseFactor(QStringView text)
 {
-    ParseView(text, [this](int b, int e) { ParseFactorAt(b, e); });
+    parseView(text, [this](int b, int e) { parseFactorAt(b, e); });
 }
 
 void TBREvaluator::ParseFunctionCall(QStringView text)
 {
-    ParseView(text, [this](int b, int e) { ParseFunctionCallAt(b, e); });
+    parseView(text, [this](int b, int e) { parseFunctionCallAt(b, e); });
 }
 
 void TBREvaluator::ParseString(QStringView text)
@@ -429,23 +429,23 @@ void TBREvaluator::ParseString(QStringView text)
 // ---------------------------------------------------------------------------------------------
 // The levels
 
-void TBREvaluator::ParseExpressionAt(int b, int e)
+void TBREvaluator::parseExpressionAt(int b, int e)
 {
     const ParseText& t = *m_text;
     ParseText::Walk walk(t, b, e);
     for (int i = walk.Next(); i >= 0; i = walk.Next()) {
         if (i < b + 1)
             continue;
-        const Split sp = RelationalAt(t.chars, i);
+        const Split sp = relationalAt(t.chars, i);
         if (!sp.op)
             continue;
         // A comparison never nests: both sides go to the additive level.
         Append(std::make_unique<TBREvElementOperator>(*sp.op));
-        ParseSimpleExpressionAt(b, sp.pos, false);
-        ParseSimpleExpressionAt(sp.pos + sp.width, e, false);
+        parseSimpleExpressionAt(b, sp.pos, false);
+        parseSimpleExpressionAt(sp.pos + sp.width, e, false);
         return;
     }
-    ParseSimpleExpressionAt(b, e, false);
+    parseSimpleExpressionAt(b, e, false);
 }
 
 // The operands are parsed in turn: each operator found is appended, then the operand before it.
@@ -453,7 +453,7 @@ void TBREvaluator::ParseExpressionAt(int b, int e)
 // keeps a - b + c equal to a - (b - c), that is, left to right; `exchanged` says whether the
 // text at hand has been exchanged an odd number of times, so nothing is rewritten but the last
 // character, the only top-level + or - that is not an operator or a sign.
-void TBREvaluator::ParseSimpleExpressionAt(int b, int e, bool exchanged)
+void TBREvaluator::parseSimpleExpressionAt(int b, int e, bool exchanged)
 {
     ParseText& t = *m_text;
     ParseText::Walk walk(t, b, e);
@@ -463,29 +463,29 @@ void TBREvaluator::ParseSimpleExpressionAt(int b, int e, bool exchanged)
             continue;
         const QChar c = t.chars[i];
         Split sp;
-        if ((c == u'+' || c == u'-') && !IsSignAt(t.chars, s, i))
+        if ((c == u'+' || c == u'-') && !isSignAt(t.chars, s, i))
             sp = { (c == u'+') != exchanged ? EvOperator::Add : EvOperator::Subtract, i, 1 };
-        else if (WordOperatorAt(t.chars, i, e, u"or"))
+        else if (wordOperatorAt(t.chars, i, e, u"or"))
             sp = { EvOperator::Or, i + 1, 2 };
         if (!sp.op)
             continue;
         Append(std::make_unique<TBREvElementOperator>(*sp.op));
-        ParseTermAt(s, sp.pos);
+        parseTermAt(s, sp.pos);
         if (exchanged && sp.op != EvOperator::Or)
-            ExchangeSignAfterWord(t.chars, sp.pos + 1, e);
+            exchangeSignAfterWord(t.chars, sp.pos + 1, e);
         if (sp.op == EvOperator::Subtract)
             exchanged = !exchanged;
         s = sp.pos + sp.width;
     }
     if (exchanged)
-        t.ExchangeLastSign(s, e);
-    ParseTermAt(s, e);
+        t.exchangeLastSign(s, e);
+    parseTermAt(s, e);
 }
 
 // As the additive level, with * and / exchanged on the right side of a division. There the first
 // character of each operand and the last character of the text can be a top-level * or / that is
 // not an operator; they are rewritten as the exchange would have left them.
-void TBREvaluator::ParseTermAt(int b, int e)
+void TBREvaluator::parseTermAt(int b, int e)
 {
     ParseText& t = *m_text;
     ParseText::Walk walk(t, b, e);
@@ -502,12 +502,12 @@ void TBREvaluator::ParseTermAt(int b, int e)
         Split sp;
         if (c == u'*' || c == u'/')
             sp = { (c == u'*') != exchanged ? EvOperator::Multiply : EvOperator::Divide, i, 1 };
-        else if (WordOperatorAt(t.chars, i, e, u"and"))
+        else if (wordOperatorAt(t.chars, i, e, u"and"))
             sp = { EvOperator::And, i + 1, 3 };
         if (!sp.op)
             continue;
         Append(std::make_unique<TBREvElementOperator>(*sp.op));
-        ParseFactorAt(s, sp.pos);
+        parseFactorAt(s, sp.pos);
         if (sp.op == EvOperator::Divide)
             exchanged = !exchanged;
         s = sp.pos + sp.width;
@@ -516,27 +516,27 @@ void TBREvaluator::ParseTermAt(int b, int e)
         if (exchanged && s < e)
             exchange(s);
     }
-    if (exchanged && e - 1 > s && t.TopLevelAfter(s, e - 1))
+    if (exchanged && e - 1 > s && t.topLevelAfter(s, e - 1))
         exchange(e - 1);
-    ParseFactorAt(s, e);
+    parseFactorAt(s, e);
 }
 
 // Signs and "not" in front of a factor are taken in a loop. A leading "-" is a subtraction from
 // zero whose right side is the rest of the factor, exchanged as any right side of a subtraction.
 // What follows a sign or "not" holds no top-level operator (the levels above would have split
 // there), so the additive and multiplicative levels have nothing to do with it.
-void TBREvaluator::ParseFactorAt(int b, int e)
+void TBREvaluator::parseFactorAt(int b, int e)
 {
     // Everything that builds a text is done in calls of its own: this frame is on the stack once
     // per level of nesting.
     ParseText& t = *m_text;
     for (;;) {
-        while (b < e && IsBlank(t.chars[b]))
+        while (b < e && isBlank(t.chars[b]))
             ++b;
-        while (e > b && IsBlank(t.chars[e - 1]))
+        while (e > b && isBlank(t.chars[e - 1]))
             --e;
         if (b == e) {
-            AppendError(SBRMissing, SBROperand);
+            appendError(SBRMissing, SBROperand);
             return;
         }
         const QChar first = t.chars[b];
@@ -549,14 +549,14 @@ void TBREvaluator::ParseFactorAt(int b, int e)
             if (enclosed && last == u'\'')
                 ParseString(t.View(b + 1, e - 1));
             else
-                AppendError(SBRMissing, u"'");
+                appendError(SBRMissing, u"'");
             return;
         } else if (first == u'(') {
             if (enclosed && last == u')') {
                 NestingLevel level(m_nesting, m_deepest);
-                ParseExpressionAt(b + 1, e - 1);
+                parseExpressionAt(b + 1, e - 1);
             } else {
-                AppendError(SBRMissing, u")");
+                appendError(SBRMissing, u")");
             }
             return;
         } else if (first == u'+') {
@@ -564,49 +564,49 @@ void TBREvaluator::ParseFactorAt(int b, int e)
         } else if (first == u'-') {
             if (e - b == 1) {
                 // "0-" with nothing to subtract: the number parser's error for that text.
-                AppendError(SBRIllegalNumericChar, u"0-");
+                appendError(SBRIllegalNumericChar, u"0-");
                 return;
             }
             AppendSubtractionFromZero(*m_queue);
             ++b;
-            t.ExchangeLastSign(b, e);
-        } else if (IsAsciiDigit(first)) {
+            t.exchangeLastSign(b, e);
+        } else if (isAsciiDigit(first)) {
             ParseNumber(t.View(b, e));
             return;
-        } else if (IsAsciiLetter(first)) {
-            ParseFunctionCallAt(b, e);
+        } else if (isAsciiLetter(first)) {
+            parseFunctionCallAt(b, e);
             return;
         } else if (first == u'[') {
             if (enclosed && last == u']')
-                LookupFieldAt(b + 1, e - 1);
+                lookupFieldAt(b + 1, e - 1);
             else
-                AppendError(SBRMissing, u"]");
+                appendError(SBRMissing, u"]");
             return;
         } else {
-            AppendError(SBRErrorInExpression, t.View(b, e));
+            appendError(SBRErrorInExpression, t.View(b, e));
             return;
         }
     }
 }
 
-void TBREvaluator::LookupFieldAt(int b, int e) { LookupField(m_text->View(b, e).toString()); }
+void TBREvaluator::lookupFieldAt(int b, int e) { LookupField(m_text->View(b, e).toString()); }
 
 void TBREvaluator::ParseNumber(QStringView text)
 {
     const int n = int(text.size());
     int i = 0;
-    while (i < n && IsAsciiDigit(text[i]))
+    while (i < n && isAsciiDigit(text[i]))
         ++i;
     bool isFloat = false;
     for (; i < n; ++i) {
         const QChar c = text[i];
-        if (IsAsciiDigit(c))
+        if (isAsciiDigit(c))
             continue;
         if (QStringView(u"+-.Ee").contains(c)) {
             isFloat = true;
             continue;
         }
-        AppendError(SBRIllegalNumericChar, text);
+        appendError(SBRIllegalNumericChar, text);
         return;
     }
     bool ok = false;
@@ -621,13 +621,13 @@ void TBREvaluator::ParseNumber(QStringView text)
     // whatever the process locale is.
     const double d = text.toDouble(&ok);
     if (!ok) {
-        AppendError(SBRIllegalNumericChar, text);
+        appendError(SBRIllegalNumericChar, text);
         return;
     }
     Append(std::make_unique<TBREvElementConstant>(EvResult::Float(d)));
 }
 
-void TBREvaluator::ParseFunctionCallAt(int b, int e)
+void TBREvaluator::parseFunctionCallAt(int b, int e)
 {
     // The name is the text before the first "(" as written, so "SUM (x)" names no function.
     // Without its closing ")" the call has no name at all and ends as an unknown name.
@@ -650,19 +650,19 @@ void TBREvaluator::LookupFunction(const QString& name, QStringView arguments)
         Append(entry->ItemClass());
         if (!arguments.isEmpty()) {
             NestingLevel level(m_nesting, m_deepest);
-            ParseView(arguments, [this](int b, int e) { ParseArgumentsAt(b, e); });
+            parseView(arguments, [this](int b, int e) { parseArgumentsAt(b, e); });
         }
         Append(std::make_unique<TBREvElementArgumentEnd>());
     } else if (arguments.isEmpty()) {
         LookupField(name);
     } else {
-        AppendError(SBRUnknownFunction, upper);
+        appendError(SBRUnknownFunction, upper);
     }
 }
 
 // Each argument up to a top-level separator, then the rest if any; a separator in the last
 // position is not one, so it stays part of the last argument.
-void TBREvaluator::ParseArgumentsAt(int b, int e)
+void TBREvaluator::parseArgumentsAt(int b, int e)
 {
     const ParseText& t = *m_text;
     ParseText::Walk walk(t, b, e);
@@ -670,28 +670,28 @@ void TBREvaluator::ParseArgumentsAt(int b, int e)
     for (int i = walk.Next(); i >= 0; i = walk.Next()) {
         if (t.chars[i] != BRArgumentSeparator)
             continue;
-        ParseExpressionAt(s, i);
+        parseExpressionAt(s, i);
         s = i + 1;
     }
     if (s < e)
-        ParseExpressionAt(s, e);
+        parseExpressionAt(s, e);
 }
 
 void TBREvaluator::LookupField(const QString& name)
 {
     if (!m_dataSets.isEmpty()) {
-        if (auto field = BRFindDataField(m_dataSets, name)) {
+        if (auto field = brFindDataField(m_dataSets, name)) {
             Append(std::move(field));
             return;
         }
     }
     std::shared_ptr<TBREvEmbeddedFunction> variable;
     if (m_environment)
-        variable = m_environment->FindFunction(name);
+        variable = m_environment->findFunction(name);
     if (!variable)
-        variable = BRGlobalEnvironment().FindFunction(name);
+        variable = brGlobalEnvironment().findFunction(name);
     if (variable)
         Append(std::make_unique<TBREvElementWrapper>(variable, name, m_nesting));
     else
-        AppendError(SBRUnknownFunction, name);
+        appendError(SBRUnknownFunction, name);
 }

@@ -27,7 +27,7 @@ constexpr double ScreenFactor = BRPageDotsPerInch / BRTenthsPerInch;
 // into an image that says it has the page's resolution, because a picture rescales its fonts to
 // the resolution of the device it is played on (but not its coordinates): played straight onto a
 // screen of another resolution its texts would no longer fit their places.
-void DrawStretched(QPainter& painter, const QRect& target, const QPicture& page, const QRect& area)
+void drawStretched(QPainter& painter, const QRect& target, const QPicture& page, const QRect& area)
 {
     const QRect bounds = page.boundingRect();
     const QRect part = target.intersected(area);
@@ -54,22 +54,22 @@ void DrawStretched(QPainter& painter, const QRect& target, const QPicture& page,
 
 } // namespace
 
-QSizeF BRPreviewPaper(const TBRPrinter* printer)
+QSizeF brPreviewPaper(const TBRPrinter* printer)
 {
     if (printer && printer->PaperWidth() > 0 && printer->PaperLength() > 0)
         return { static_cast<double>(printer->PaperWidth()), static_cast<double>(printer->PaperLength()) };
     return { NoPrinterWidth, NoPrinterLength };
 }
 
-QSize BRPreviewPageSize(const TBRPrinter* printer)
+QSize brPreviewPageSize(const TBRPrinter* printer)
 {
-    const QSizeF paper = BRPreviewPaper(printer);
+    const QSizeF paper = brPreviewPaper(printer);
     if (printer)
         return { printer->ToDeviceWidth(paper.width()), printer->ToDeviceHeight(paper.height()) };
     return { Round(paper.width() * ScreenFactor), Round(paper.height() * ScreenFactor) };
 }
 
-void BRPaintPreviewPage(
+void brPaintPreviewPage(
     QPainter& painter, const QRect& r, const QPicture* page, bool designing, const QRect& exposed)
 {
     if (!page && !designing)
@@ -84,7 +84,7 @@ void BRPaintPreviewPage(
     painter.setPen(Qt::NoPen);
     painter.fillRect(sheet, Qt::white);
     if (page)
-        DrawStretched(painter, sheet, *page, exposed.isEmpty() ? r : exposed);
+        drawStretched(painter, sheet, *page, exposed.isEmpty() ? r : exposed);
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(Qt::black, 0));
     painter.setBrush(Qt::NoBrush);
@@ -107,10 +107,10 @@ TBRPreviewImage::TBRPreviewImage(QWidget* parent)
 
 TBRPreviewImage::~TBRPreviewImage() = default;
 
-void TBRPreviewImage::SetBRPrinter(TBRPrinter* printer)
+void TBRPreviewImage::setBRPrinter(TBRPrinter* printer)
 {
     m_printer = printer;
-    ClearPage();
+    clearPage();
 }
 
 void TBRPreviewImage::SetPageNumber(int n)
@@ -118,17 +118,17 @@ void TBRPreviewImage::SetPageNumber(int n)
     m_page.reset();
     m_pageNumber = n;
     if (m_printer)
-        m_page = m_printer->ReadPage(n);
+        m_page = m_printer->readPage(n);
     update();
 }
 
-void TBRPreviewImage::ClearPage()
+void TBRPreviewImage::clearPage()
 {
     m_page.reset();
     update();
 }
 
-void TBRPreviewImage::SetZoom(int percent)
+void TBRPreviewImage::setZoom(int percent)
 {
     m_zoom = percent;
     update();
@@ -136,7 +136,7 @@ void TBRPreviewImage::SetZoom(int percent)
 
 void TBRPreviewImage::PaintPage(QPainter& painter, const QRect& r, bool designing, const QRect& exposed)
 {
-    BRPaintPreviewPage(painter, r, m_page.get(), designing, exposed);
+    brPaintPreviewPage(painter, r, m_page.get(), designing, exposed);
 }
 
 void TBRPreviewImage::paintEvent(QPaintEvent* event)
@@ -187,7 +187,7 @@ void TBRPreviewImage::HyperlinkClick()
     if (!handled) {
         // Handlers are given the preview control the page is shown in.
         QObject* preview = parent() && parent()->parent() ? parent()->parent() : parent();
-        BRHandleHyperlink(m_hoverLink, qobject_cast<TBRPreview*>(preview) ? preview : this);
+        brHandleHyperlink(m_hoverLink, qobject_cast<TBRPreview*>(preview) ? preview : this);
     }
 }
 
@@ -225,41 +225,41 @@ TBRPreview::TBRPreview(QWidget* parent)
     horizontalScrollBar()->setSingleStep(20);
 }
 
-TBRPreview::~TBRPreview() { Unbind(); }
+TBRPreview::~TBRPreview() { unbind(); }
 
-void TBRPreview::Unbind()
+void TBRPreview::unbind()
 {
     if (!m_printer)
         return;
     TBRPrinter* printer = m_printer;
     m_printer = nullptr;
     disconnect(printer, nullptr, this, nullptr);
-    if (printer->MessageReceiver() == this) {
-        printer->SetMessageReceiver(nullptr);
+    if (printer->messageReceiver() == this) {
+        printer->setMessageReceiver(nullptr);
         printer->CancelIfRequested(false);
     }
 }
 
-void TBRPreview::SetBRPrinter(TBRPrinter* printer)
+void TBRPreview::setBRPrinter(TBRPrinter* printer)
 {
-    Unbind();
+    unbind();
     m_printer = printer;
-    m_image->SetBRPrinter(printer);
+    m_image->setBRPrinter(printer);
     if (printer) {
-        printer->SetMessageReceiver(this);
+        printer->setMessageReceiver(this);
         // The printer's messages reach only the window it sends them to: while it prints, that
         // is its progress form.
-        connect(printer, &TBRPrinter::PageAvailable, this, [this](int count) {
-            if (m_printer && m_printer->MessageReceiver() == this)
-                PageAvailableMessage(count);
+        connect(printer, &TBRPrinter::pageAvailable, this, [this](int count) {
+            if (m_printer && m_printer->messageReceiver() == this)
+                pageAvailableMessage(count);
         });
-        connect(printer, &TBRPrinter::ProgressUpdate, this, [this](int percent) {
-            if (m_printer && m_printer->MessageReceiver() == this)
-                ProgressMessage(percent);
+        connect(printer, &TBRPrinter::progressUpdate, this, [this](int percent) {
+            if (m_printer && m_printer->messageReceiver() == this)
+                progressMessage(percent);
         });
         // A store freed under the preview (its report ran again or was freed) leaves no page.
         connect(printer, &QObject::destroyed, this, [this] {
-            m_image->SetBRPrinter(nullptr);
+            m_image->setBRPrinter(nullptr);
             UpdateImage();
         });
         printer->CancelIfRequested(true);
@@ -270,14 +270,14 @@ void TBRPreview::SetBRPrinter(TBRPrinter* printer)
         printer->SetOutlineTarget(m_outline);
 }
 
-void TBRPreview::SetOutline(QTreeWidget* view)
+void TBRPreview::setOutline(QTreeWidget* view)
 {
     m_outline = view;
     if (m_printer)
         m_printer->SetOutlineTarget(view);
 }
 
-void TBRPreview::ResetScroll()
+void TBRPreview::resetScroll()
 {
     horizontalScrollBar()->setValue(0);
     verticalScrollBar()->setValue(0);
@@ -287,23 +287,23 @@ void TBRPreview::SetPageNumber(int n)
 {
     if (!m_printer || n < 1 || n > m_printer->PageCount())
         return;
-    if (n == m_pageNumber && m_image->HasPage() && m_image->PageNumber() == n)
+    if (n == m_pageNumber && m_image->hasPage() && m_image->PageNumber() == n)
         return;
     m_image->SetPageNumber(n);
     m_pageNumber = n;
-    ResetScroll();
+    resetScroll();
 }
 
-void TBRPreview::ReloadPage(int n)
+void TBRPreview::reloadPage(int n)
 {
-    m_image->ClearPage();
+    m_image->clearPage();
     m_pageNumber = 1;
     m_image->SetPageNumber(1);
     SetPageNumber(n);
-    ResetScroll();
+    resetScroll();
 }
 
-void TBRPreview::SetZoom(int percent)
+void TBRPreview::setZoom(int percent)
 {
     if (percent < MinZoom || percent > MaxZoom)
         return;
@@ -314,7 +314,7 @@ void TBRPreview::SetZoom(int percent)
 
 void TBRPreview::UpdateImage()
 {
-    const QSizeF paper = BRPreviewPaper(m_printer);
+    const QSizeF paper = brPreviewPaper(m_printer);
     int w;
     int h;
     if (m_printer) {
@@ -326,13 +326,13 @@ void TBRPreview::UpdateImage()
     }
     // The scroll area centres an image smaller than its view.
     m_image->resize(w, h);
-    ResetScroll();
-    m_image->SetZoom(m_zoom);
+    resetScroll();
+    m_image->setZoom(m_zoom);
 }
 
 void TBRPreview::ZoomToFit()
 {
-    const QSize page = BRPreviewPageSize(m_printer);
+    const QSize page = brPreviewPageSize(m_printer);
     const int byWidth = Round(static_cast<double>(width()) / page.width() * 95);
     const int byHeight = Round(static_cast<double>(height()) / page.height() * 95);
     m_zoom = std::clamp(std::min(byWidth, byHeight), MinZoom, MaxZoom);
@@ -342,7 +342,7 @@ void TBRPreview::ZoomToFit()
 
 void TBRPreview::ZoomToWidth()
 {
-    const QSize page = BRPreviewPageSize(m_printer);
+    const QSize page = brPreviewPageSize(m_printer);
     // With a printer the page's frame and shadow need a little more room.
     const double share = m_printer ? 90 : 95;
     m_zoom = std::clamp(Round(static_cast<double>(width()) / page.width() * share), MinZoom, MaxZoom);
@@ -366,10 +366,10 @@ void TBRPreview::resizeEvent(QResizeEvent* event)
     UpdateZoom();
 }
 
-void TBRPreview::PageAvailableMessage(int pageCount)
+void TBRPreview::pageAvailableMessage(int pageCount)
 {
     // The first page is shown once it exists.
-    if (pageCount == m_pageNumber && !m_image->HasPage()) {
+    if (pageCount == m_pageNumber && !m_image->hasPage()) {
         ZoomToWidth();
         m_image->SetPageNumber(m_pageNumber);
     }
@@ -377,7 +377,7 @@ void TBRPreview::PageAvailableMessage(int pageCount)
         OnPageAvailable(this, pageCount);
 }
 
-void TBRPreview::ProgressMessage(int percent)
+void TBRPreview::progressMessage(int percent)
 {
     if (OnProgressUpdate)
         OnProgressUpdate(this, percent);

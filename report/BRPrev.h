@@ -60,15 +60,15 @@ using TBRProgressUpdateEvent = std::function<void(QObject* sender, int progress)
 // Letter sheet (215.9 x 279.4 mm) when there is no printer or its sheet has no size (Default
 // paper whose settings were never read, a 0 x 0 Custom paper), so that zoom and thumbnails never
 // divide by 0.
-QSizeF BRPreviewPaper(const TBRPrinter* printer);
+QSizeF brPreviewPaper(const TBRPrinter* printer);
 // That sheet in screen pixels at 100 percent.
-QSize BRPreviewPageSize(const TBRPrinter* printer);
+QSize brPreviewPageSize(const TBRPrinter* printer);
 
 // Paints a page as the preview shows it into `r`: a white sheet, the page stretched over it, a
 // black frame and a drop shadow on the right and at the bottom. Without a page nothing is drawn
 // (an empty sheet at design time).
 // Only the part inside `exposed` (all of `r` when empty) is drawn.
-void BRPaintPreviewPage(QPainter& painter, const QRect& r, const QPicture* page, bool designing = false,
+void brPaintPreviewPage(QPainter& painter, const QRect& r, const QPicture* page, bool designing = false,
     const QRect& exposed = QRect());
 
 // A link area of a page: a rectangle in page pixels at 100 percent and its link text.
@@ -86,22 +86,22 @@ public:
     ~TBRPreviewImage() override;
 
     TBRPrinter* BRPrinter() const { return m_printer; }
-    void SetBRPrinter(TBRPrinter* printer);
+    void setBRPrinter(TBRPrinter* printer);
     int PageNumber() const { return m_pageNumber; }
     // Loads page n of the printer, the previous page freed; a page the printer cannot give
     // leaves the image without a page.
     void SetPageNumber(int n);
-    void ClearPage();
-    bool HasPage() const { return m_page != nullptr; }
+    void clearPage();
+    bool hasPage() const { return m_page != nullptr; }
     const QPicture* Page() const { return m_page.get(); }
     int Zoom() const { return m_zoom; }
-    void SetZoom(int percent);
+    void setZoom(int percent);
 
     // Nothing in this program fills the areas; a page that marks links would.
     QList<TBRHyperlinkArea> HyperlinkAreas;
     TBRPreviewHyperlinkEvent OnHyperlink;
-    bool Hovering() const { return m_hovering; }
-    QString HoverLink() const { return m_hoverLink; }
+    bool hovering() const { return m_hovering; }
+    QString hoverLink() const { return m_hoverLink; }
     // A mouse move to `pos` (image pixels) and a click there.
     void HyperlinkMouseMove(const QPoint& pos);
     void HyperlinkClick();
@@ -136,18 +136,18 @@ public:
     ~TBRPreview() override;
 
     TBRPrinter* BRPrinter() const { return m_printer; }
-    void SetBRPrinter(TBRPrinter* printer);
+    void setBRPrinter(TBRPrinter* printer);
     TBRPreviewImage* Image() const { return m_image; }
 
     int PageNumber() const { return m_pageNumber; }
     // Shows page n when 1 <= n <= the printer's page count; other values are ignored.
     void SetPageNumber(int n);
     // Shows page n again from the store (after the store's pages were replaced).
-    void ReloadPage(int n);
+    void reloadPage(int n);
     int Zoom() const { return m_zoom; }
     // 2..2000 percent; other values are ignored.
-    void SetZoom(int percent);
-    TBRZoomState ZoomState() const { return m_zoomState; }
+    void setZoom(int percent);
+    TBRZoomState zoomState() const { return m_zoomState; }
     void ZoomToFit();
     void ZoomToWidth();
     // Applies the zoom state again (fit or width), then lays the image out.
@@ -160,22 +160,22 @@ public:
     void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
 
     QTreeWidget* Outline() const { return m_outline; }
-    void SetOutline(QTreeWidget* view);
+    void setOutline(QTreeWidget* view);
 
     TBRPageAvailableEvent OnPageAvailable;
     TBRProgressUpdateEvent OnProgressUpdate;
-    void SetOnHyperlink(TBRPreviewHyperlinkEvent e) { m_image->OnHyperlink = std::move(e); }
+    void setOnHyperlink(TBRPreviewHyperlinkEvent e) { m_image->OnHyperlink = std::move(e); }
 
     // The printer's messages, while this preview is its message receiver.
-    void PageAvailableMessage(int pageCount);
-    void ProgressMessage(int percent);
+    void pageAvailableMessage(int pageCount);
+    void progressMessage(int percent);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    void Unbind();
-    void ResetScroll();
+    void unbind();
+    void resetScroll();
 
     TBRPreviewImage* m_image;
     QPointer<TBRPrinter> m_printer;
@@ -198,16 +198,16 @@ public:
     virtual QString InputBox(
         QWidget* parent, const QString& caption, const QString& prompt, const QString& preset);
     // The file to save into and the index of the filter chosen; nothing when cancelled.
-    virtual std::optional<std::pair<QString, int>> SaveFileName(
+    virtual std::optional<std::pair<QString, int>> saveFileName(
         QWidget* parent, const QString& title, const QStringList& filters, const QString& defaultSuffix);
     // The file to load; nothing when cancelled.
-    virtual std::optional<QString> OpenFileName(QWidget* parent, const QString& title, const QString& filter);
+    virtual std::optional<QString> openFileName(QWidget* parent, const QString& title, const QString& filter);
     // Shows the search dialog modally.
-    virtual void RunSearch(TSearchDlg& dialog);
+    virtual void runSearch(TSearchDlg& dialog);
 };
 // Replaces the dialogs; nullptr restores the standard ones. Returns the previous ones.
-std::unique_ptr<TBRPreviewDialogs> SetPreviewDialogs(std::unique_ptr<TBRPreviewDialogs> dialogs);
-TBRPreviewDialogs& PreviewDialogs();
+std::unique_ptr<TBRPreviewDialogs> setPreviewDialogs(std::unique_ptr<TBRPreviewDialogs> dialogs);
+TBRPreviewDialogs& previewDialogs();
 
 // Export filters offered by the save dialog after the stored report file. None is registered in
 // this program.
@@ -222,7 +222,7 @@ public:
     // "Trelvin file(*.BRP)|*.BRP", then "|<description> (*.<ext>)|*.<ext>" per filter.
     QString SaveDialogFilter() const;
     // The same entries as the file dialog takes them, the stored report file first.
-    QStringList DialogFilters() const;
+    QStringList dialogFilters() const;
 };
 
 // The window in which a report's pages appear while the run produces them and afterwards.
@@ -264,11 +264,11 @@ public:
     QLabel* StatusPanel2; // report title or hyperlink text
 
     TBRPrinter* Printer() const { return m_printer; }
-    bool LoadedFromFile() const { return m_loadedFromFile; }
-    QString TitleText() const { return m_title; }
+    bool loadedFromFile() const { return m_loadedFromFile; }
+    QString titleText() const { return m_title; }
 
     void UpdateInfo();
-    void GoToPage(int n);
+    void goToPage(int n);
 
     void ZoomToFitClick();
     void ZoomToWidthClick();
@@ -294,8 +294,8 @@ public:
     void SearchResultBoxClick();
 
     // Thumbnail layout, recomputed whenever the grid is resized.
-    int ThumbWidth() const { return m_thumbWidth; }
-    int ThumbRowHeight() const;
+    int thumbWidth() const { return m_thumbWidth; }
+    int thumbRowHeight() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -304,16 +304,16 @@ protected:
 
 private:
     void FormCreate();
-    void BuildToolBar();
-    void BuildSidePanel();
-    void BuildStatusBar();
-    void ApplyReportChoices();
-    void SelectThumbnail(int row);
+    void buildToolBar();
+    void buildSidePanel();
+    void buildStatusBar();
+    void applyReportChoices();
+    void selectThumbnail(int row);
     void ThumbGridResize();
-    void UpdateButtons();
-    void SyncZoomButtons();
-    void ScrollStep(bool down);
-    void ReportDamagedPage(int page, const QString& message);
+    void updateButtons();
+    void syncZoomButtons();
+    void scrollStep(bool down);
+    void reportDamagedPage(int page, const QString& message);
     TCustomBandReport* Report() const;
 
     QPointer<TBRPrinter> m_printer;
@@ -351,4 +351,4 @@ public:
 
 // Makes the report printer open its previews in TBRStandardPreview and lets the windows take
 // events while a report runs or prints (the BRYield hook); the program calls it once at start-up.
-void BRPrevStartUp();
+void brPrevStartUp();

@@ -40,7 +40,7 @@ QString Text(const char* s) { return QString::fromUtf8(s); }
 // Tool bar pictures
 // ---------------------------------------------------------------------------------------------
 
-QIcon ToolIcon(const std::function<void(QPainter&)>& draw)
+QIcon toolIcon(const std::function<void(QPainter&)>& draw)
 {
     QPixmap pixmap(20, 20);
     pixmap.fill(Qt::transparent);
@@ -60,7 +60,7 @@ void Sheet(QPainter& p, const QRectF& r)
     p.restore();
 }
 
-void Triangle(QPainter& p, bool right, double x)
+void triangle(QPainter& p, bool right, double x)
 {
     QPainterPath path;
     if (right) {
@@ -76,7 +76,7 @@ void Triangle(QPainter& p, bool right, double x)
     p.fillPath(path, QColor(40, 40, 40));
 }
 
-void PrinterShape(QPainter& p)
+void printerShape(QPainter& p)
 {
     Sheet(p, QRectF(6.5, 2.5, 7, 6));
     p.save();
@@ -88,9 +88,9 @@ void PrinterShape(QPainter& p)
 
 enum class Picture { Fit, Width, Full, First, Previous, Next, Last, Goto, Find, Setup, Print, Save, Load };
 
-QIcon PictureIcon(Picture which)
+QIcon pictureIcon(Picture which)
 {
-    return ToolIcon([which](QPainter& p) {
+    return toolIcon([which](QPainter& p) {
         switch (which) {
         case Picture::Fit:
             Sheet(p, QRectF(6.5, 4.5, 7, 11));
@@ -114,16 +114,16 @@ QIcon PictureIcon(Picture which)
         }
         case Picture::First:
             p.fillRect(QRectF(4, 5, 2, 10), QColor(40, 40, 40));
-            Triangle(p, false, 8);
+            triangle(p, false, 8);
             break;
         case Picture::Previous:
-            Triangle(p, false, 6);
+            triangle(p, false, 6);
             break;
         case Picture::Next:
-            Triangle(p, true, 7);
+            triangle(p, true, 7);
             break;
         case Picture::Last:
-            Triangle(p, true, 5);
+            triangle(p, true, 5);
             p.fillRect(QRectF(14, 5, 2, 10), QColor(40, 40, 40));
             break;
         case Picture::Goto: {
@@ -141,12 +141,12 @@ QIcon PictureIcon(Picture which)
             p.drawLine(QPointF(11.5, 11.5), QPointF(17, 17));
             break;
         case Picture::Setup:
-            PrinterShape(p);
+            printerShape(p);
             p.setBrush(QColor(60, 110, 200));
             p.drawEllipse(QRectF(12.5, 11.5, 6, 6));
             break;
         case Picture::Print:
-            PrinterShape(p);
+            printerShape(p);
             break;
         case Picture::Save:
             p.setBrush(QColor(60, 110, 200));
@@ -173,7 +173,7 @@ QIcon PictureIcon(Picture which)
 
 // The descriptions of a "description|pattern|description|pattern" filter text, which name their
 // patterns in brackets as the file dialog reads them.
-QStringList DialogFiltersOf(const QString& filter)
+QStringList dialogFiltersOf(const QString& filter)
 {
     const QStringList parts = filter.split(u'|');
     QStringList out;
@@ -183,13 +183,13 @@ QStringList DialogFiltersOf(const QString& filter)
 }
 
 // "Trelvin file (*.BRP)|*.BRP", the load dialog's one entry.
-QString LoadDialogFilter()
+QString loadDialogFilter()
 {
     const QString ext = Text(SBRReportFileExtension);
     return Text(SBRTrelvinFile) + QStringLiteral(" (*.") + ext + QStringLiteral(")|*.") + ext;
 }
 
-std::unique_ptr<TBRPreviewDialogs>& DialogsSlot()
+std::unique_ptr<TBRPreviewDialogs>& dialogsSlot()
 {
     static std::unique_ptr<TBRPreviewDialogs> dialogs;
     return dialogs;
@@ -229,7 +229,7 @@ QString TBRPreviewDialogs::InputBox(
 namespace {
 
 // Saving and loading share one folder: a report saved is found again where it went.
-platform::FileDialogFolder& ReportFolder()
+platform::FileDialogFolder& reportFolder()
 {
     static platform::FileDialogFolder folder;
     return folder;
@@ -237,41 +237,41 @@ platform::FileDialogFolder& ReportFolder()
 
 } // namespace
 
-std::optional<std::pair<QString, int>> TBRPreviewDialogs::SaveFileName(
+std::optional<std::pair<QString, int>> TBRPreviewDialogs::saveFileName(
     QWidget* parent, const QString& title, const QStringList& filters, const QString& defaultSuffix)
 {
-    QFileDialog dialog(parent, title, ReportFolder().folder());
+    QFileDialog dialog(parent, title, reportFolder().folder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilters(filters);
     dialog.setDefaultSuffix(defaultSuffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     const QString name = dialog.selectedFiles().constFirst();
-    ReportFolder().remember(name);
+    reportFolder().remember(name);
     return std::pair { name, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) };
 }
 
-std::optional<QString> TBRPreviewDialogs::OpenFileName(
+std::optional<QString> TBRPreviewDialogs::openFileName(
     QWidget* parent, const QString& title, const QString& filter)
 {
     const QString name = QFileDialog::getOpenFileName(
-        parent, title, ReportFolder().folder(), DialogFiltersOf(filter).join(QStringLiteral(";;")));
+        parent, title, reportFolder().folder(), dialogFiltersOf(filter).join(QStringLiteral(";;")));
     if (name.isEmpty())
         return std::nullopt;
-    ReportFolder().remember(name);
+    reportFolder().remember(name);
     return name;
 }
 
-void TBRPreviewDialogs::RunSearch(TSearchDlg& dialog) { dialog.exec(); }
+void TBRPreviewDialogs::runSearch(TSearchDlg& dialog) { dialog.exec(); }
 
-std::unique_ptr<TBRPreviewDialogs> SetPreviewDialogs(std::unique_ptr<TBRPreviewDialogs> dialogs)
+std::unique_ptr<TBRPreviewDialogs> setPreviewDialogs(std::unique_ptr<TBRPreviewDialogs> dialogs)
 {
-    return std::exchange(DialogsSlot(), std::move(dialogs));
+    return std::exchange(dialogsSlot(), std::move(dialogs));
 }
 
-TBRPreviewDialogs& PreviewDialogs()
+TBRPreviewDialogs& previewDialogs()
 {
-    std::unique_ptr<TBRPreviewDialogs>& slot = DialogsSlot();
+    std::unique_ptr<TBRPreviewDialogs>& slot = dialogsSlot();
     if (!slot)
         slot = std::make_unique<TBRPreviewDialogs>();
     return *slot;
@@ -293,7 +293,7 @@ QString TBRExportFilterLibrary::SaveDialogFilter() const
     return filter;
 }
 
-QStringList TBRExportFilterLibrary::DialogFilters() const { return DialogFiltersOf(SaveDialogFilter()); }
+QStringList TBRExportFilterLibrary::dialogFilters() const { return dialogFiltersOf(SaveDialogFilter()); }
 
 // ---------------------------------------------------------------------------------------------
 // Construction
@@ -319,22 +319,22 @@ void TBRStandardPreview::FormCreate()
     resize(800, 639);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
-    BuildToolBar();
-    BuildSidePanel();
-    BuildStatusBar();
+    buildToolBar();
+    buildSidePanel();
+    buildStatusBar();
 
-    ApplyReportChoices();
-    BRPreview->SetBRPrinter(m_printer);
+    applyReportChoices();
+    BRPreview->setBRPrinter(m_printer);
     BRPreview->SetOrientation(m_orientation);
     if (m_printer && !m_printer->Title().isEmpty())
         setWindowTitle(Text(SBRReportPreview) + m_printer->Title());
     BRPreview->OnPageAvailable = [this](QObject*, int n) { BRPreviewPageAvailable(n); };
     BRPreview->OnProgressUpdate = [this](QObject*, int p) { BRPreviewProgressUpdate(p); };
-    BRPreview->SetOnHyperlink([this](QObject*, TBRHyperlinkEventType type, const QString& link, bool&) {
+    BRPreview->setOnHyperlink([this](QObject*, TBRHyperlinkEventType type, const QString& link, bool&) {
         BRPreviewHyperlink(type, link);
     });
     if (m_printer)
-        connect(m_printer, &TBRPrinter::PageDamaged, this, &TBRStandardPreview::ReportDamagedPage);
+        connect(m_printer, &TBRPrinter::pageDamaged, this, &TBRStandardPreview::reportDamagedPage);
 
     Tabs->setVisible(m_showThumbs || m_showSearch);
     if (m_printer && m_printer->PageCount() > 0)
@@ -353,11 +353,11 @@ void TBRStandardPreview::FormCreate()
         BRPreview->ZoomToWidth();
         break;
     case TBRZoomState::brZoomOther:
-        BRPreview->SetZoom(m_zoom);
+        BRPreview->setZoom(m_zoom);
         break;
     }
-    SyncZoomButtons();
-    UpdateButtons();
+    syncZoomButtons();
+    updateButtons();
 
     // Key preview: the form sees every key first, whichever of its controls has the focus.
     installEventFilter(this);
@@ -365,7 +365,7 @@ void TBRStandardPreview::FormCreate()
         w->installEventFilter(this);
 }
 
-void TBRStandardPreview::BuildToolBar()
+void TBRStandardPreview::buildToolBar()
 {
     ToolBar1 = addToolBar(QStringLiteral("ToolBar1"));
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
@@ -376,7 +376,7 @@ void TBRStandardPreview::BuildToolBar()
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
         b->setToolTip(Text(hint));
-        b->setIcon(PictureIcon(picture));
+        b->setIcon(pictureIcon(picture));
         b->setAutoRaise(true);
         ToolBar1->addWidget(b);
         return b;
@@ -430,7 +430,7 @@ void TBRStandardPreview::BuildToolBar()
     connect(ExitButton, &QToolButton::clicked, this, &TBRStandardPreview::ExitClick);
 }
 
-void TBRStandardPreview::BuildSidePanel()
+void TBRStandardPreview::buildSidePanel()
 {
     Splitter1 = new QSplitter(Qt::Horizontal, this);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));
@@ -492,7 +492,7 @@ void TBRStandardPreview::BuildSidePanel()
     ThumbGrid->viewport()->installEventFilter(this);
 }
 
-void TBRStandardPreview::BuildStatusBar()
+void TBRStandardPreview::buildStatusBar()
 {
     StatusBar = statusBar();
     StatusBar->setSizeGripEnabled(true);
@@ -518,7 +518,7 @@ TCustomBandReport* TBRStandardPreview::Report() const
     return m_printer ? dynamic_cast<TCustomBandReport*>(m_printer->Owner()) : nullptr;
 }
 
-void TBRStandardPreview::ApplyReportChoices()
+void TBRStandardPreview::applyReportChoices()
 {
     TCustomBandReport* report = Report();
     if (!report) {
@@ -557,7 +557,7 @@ void TBRStandardPreview::UpdateInfo()
     StatusPanel2->setText(m_title);
 }
 
-void TBRStandardPreview::SelectThumbnail(int row)
+void TBRStandardPreview::selectThumbnail(int row)
 {
     if (row < 0 || row >= ThumbGrid->rowCount())
         return;
@@ -566,17 +566,17 @@ void TBRStandardPreview::SelectThumbnail(int row)
     m_selectingThumb = false;
 }
 
-void TBRStandardPreview::GoToPage(int n)
+void TBRStandardPreview::goToPage(int n)
 {
     BRPreview->SetPageNumber(n);
     UpdateInfo();
     if (m_printer && n >= 1 && n <= m_printer->PageCount())
-        SelectThumbnail(n - 1);
+        selectThumbnail(n - 1);
 }
 
-void TBRStandardPreview::UpdateButtons()
+void TBRStandardPreview::updateButtons()
 {
-    const TBRPrinter::Status status = m_printer ? m_printer->GetStatus() : TBRPrinter::Status::Idle;
+    const TBRPrinter::Status status = m_printer ? m_printer->getStatus() : TBRPrinter::Status::Idle;
     const bool ready = status == TBRPrinter::Status::Ready;
     Print->setEnabled(ready);
     PrintSetup->setEnabled(ready && Report());
@@ -585,9 +585,9 @@ void TBRStandardPreview::UpdateButtons()
     LoadReport->setEnabled(m_printer && status != TBRPrinter::Status::Busy && !m_printer->Printing());
 }
 
-void TBRStandardPreview::SyncZoomButtons()
+void TBRStandardPreview::syncZoomButtons()
 {
-    switch (BRPreview->ZoomState()) {
+    switch (BRPreview->zoomState()) {
     case TBRZoomState::brZoomToFit:
         ZoomFit->setChecked(true);
         break;
@@ -604,31 +604,31 @@ void TBRStandardPreview::ZoomToFitClick()
 {
     QCoreApplication::processEvents();
     BRPreview->ZoomToFit();
-    SyncZoomButtons();
+    syncZoomButtons();
 }
 
 void TBRStandardPreview::ZoomToWidthClick()
 {
     QCoreApplication::processEvents();
     BRPreview->ZoomToWidth();
-    SyncZoomButtons();
+    syncZoomButtons();
 }
 
 void TBRStandardPreview::ZoomTo100Click()
 {
     QCoreApplication::processEvents();
-    BRPreview->SetZoom(100);
+    BRPreview->setZoom(100);
     BRPreview->UpdateImage();
-    SyncZoomButtons();
+    syncZoomButtons();
 }
 
-void TBRStandardPreview::FirstPageClick() { GoToPage(1); }
+void TBRStandardPreview::FirstPageClick() { goToPage(1); }
 
-void TBRStandardPreview::PrevPageClick() { GoToPage(BRPreview->PageNumber() - 1); }
+void TBRStandardPreview::PrevPageClick() { goToPage(BRPreview->PageNumber() - 1); }
 
-void TBRStandardPreview::NextPageClick() { GoToPage(BRPreview->PageNumber() + 1); }
+void TBRStandardPreview::NextPageClick() { goToPage(BRPreview->PageNumber() + 1); }
 
-void TBRStandardPreview::LastPageClick() { GoToPage(m_printer ? m_printer->PageCount() : 0); }
+void TBRStandardPreview::LastPageClick() { goToPage(m_printer ? m_printer->PageCount() : 0); }
 
 void TBRStandardPreview::GotoPageButtonClick()
 {
@@ -636,13 +636,13 @@ void TBRStandardPreview::GotoPageButtonClick()
         return;
     const int count = m_printer->PageCount();
     const QString caption = Text(SBRSelectPageFromTo).replace(QStringLiteral("%d"), QString::number(count));
-    const QString answer = PreviewDialogs().InputBox(
+    const QString answer = previewDialogs().InputBox(
         this, caption, Text(SBREnterPageNumber), QString::number(BRPreview->PageNumber()));
     bool ok = false;
     int n = answer.trimmed().toInt(&ok);
     if (!ok || n < 1 || n > count)
         n = 1;
-    GoToPage(n);
+    goToPage(n);
 }
 
 void TBRStandardPreview::BRPreviewPageAvailable(int)
@@ -651,8 +651,8 @@ void TBRStandardPreview::BRPreviewPageAvailable(int)
     if (m_printer)
         ThumbGrid->setRowCount(m_printer->PageCount());
     ThumbGrid->viewport()->update();
-    SyncZoomButtons();
-    UpdateButtons();
+    syncZoomButtons();
+    updateButtons();
 }
 
 void TBRStandardPreview::BRPreviewProgressUpdate(int progress)
@@ -674,17 +674,17 @@ void TBRStandardPreview::BRPreviewHyperlink(TBRHyperlinkEventType type, const QS
     StatusPanel2->setText(type == TBRHyperlinkEventType::heCursorMoveOver ? link : m_title);
 }
 
-void TBRStandardPreview::ReportDamagedPage(int, const QString& message)
+void TBRStandardPreview::reportDamagedPage(int, const QString& message)
 {
     // Told from wherever the page was read (a paint, a search, a print): shown once that is done.
-    QTimer::singleShot(0, this, [message] { platform::ShowError(message); });
+    QTimer::singleShot(0, this, [message] { platform::showError(message); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Thumbnails
 // ---------------------------------------------------------------------------------------------
 
-int TBRStandardPreview::ThumbRowHeight() const { return ThumbGrid->verticalHeader()->defaultSectionSize(); }
+int TBRStandardPreview::thumbRowHeight() const { return ThumbGrid->verticalHeader()->defaultSectionSize(); }
 
 void TBRStandardPreview::ThumbGridResize()
 {
@@ -692,7 +692,7 @@ void TBRStandardPreview::ThumbGridResize()
     const int columnWidth = std::max(ThumbGrid->viewport()->width() - 4, 24);
     m_thumbWidth = columnWidth - 20;
     // The sheet as drawn: a landscape page is already wider than long.
-    const QSize page = BRPreviewPageSize(m_printer);
+    const QSize page = brPreviewPageSize(m_printer);
     m_thumbHeight
         = static_cast<int>(std::lround(static_cast<double>(page.height()) * m_thumbWidth / page.width()));
     const int rowHeight = std::max(m_thumbHeight - m_labelHeight, 24);
@@ -707,11 +707,11 @@ void TBRStandardPreview::ThumbGridDrawCell(int row, const QRect& rect, QPainter&
 {
     painter.save();
     painter.fillRect(rect, palette().color(selected ? QPalette::Highlight : QPalette::Button));
-    std::unique_ptr<QPicture> page = m_printer ? m_printer->ReadPage(row + 1) : nullptr;
+    std::unique_ptr<QPicture> page = m_printer ? m_printer->readPage(row + 1) : nullptr;
     if (page) {
         const QRect sheet(QPoint(rect.left() + m_thumbOffsetX, rect.top() + 10),
             QPoint(rect.left() + rect.width() - 30 - 1, rect.top() + rect.height() - 10 - 1));
-        BRPaintPreviewPage(painter, sheet, page.get(), false, rect);
+        brPaintPreviewPage(painter, sheet, page.get(), false, rect);
     }
     const QString number = QString::number(row + 1);
     const QRect label(
@@ -737,16 +737,16 @@ void TBRStandardPreview::FindButtonClick()
     if (!m_printer)
         return;
     TSearchDlg dialog(this);
-    PreviewDialogs().RunSearch(dialog);
+    previewDialogs().runSearch(dialog);
     if (dialog.Cancelled())
         return;
-    const QString text = dialog.SearchText();
+    const QString text = dialog.searchText();
     const bool matchCase = dialog.MatchCase();
     SearchResultBox->setEnabled(true);
     SearchTextLabel->setText(text);
     SearchResultBox->clear();
     for (int n = 1; m_printer && n <= m_printer->PageCount(); ++n) {
-        const std::unique_ptr<QPicture> page = m_printer->ReadPage(n);
+        const std::unique_ptr<QPicture> page = m_printer->readPage(n);
         if (page && SearchMetafileText(text, *page, matchCase)) {
             auto* item = new QListWidgetItem(Text(SBRPage) + u' ' + QString::number(n), SearchResultBox);
             item->setData(Qt::UserRole, n);
@@ -766,7 +766,7 @@ void TBRStandardPreview::SearchResultBoxClick()
     int n = item ? item->data(Qt::UserRole).toInt() : 1;
     if (!m_printer || n < 1 || n > m_printer->PageCount())
         n = 1;
-    GoToPage(n);
+    goToPage(n);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -789,11 +789,11 @@ void TBRStandardPreview::PrintSetupClick()
     const TPrinterOrientation orientation = s.Orientation();
     m_printer->SetPrinterIndex(report->PrinterSettings.PrinterIndex);
     m_printer->SetSettingsPaperSize(paper);
-    m_printer->SetPaperWidth(width);
-    m_printer->SetPaperLength(length);
+    m_printer->setPaperWidth(width);
+    m_printer->setPaperLength(length);
     m_printer->SetOrientation(orientation);
-    const TBandReportPrinterSettings& chosen = report->SetupResult();
-    m_printer->AssignSettings(chosen);
+    const TBandReportPrinterSettings& chosen = report->setupResult();
+    m_printer->assignSettings(chosen);
     if (!m_loadedFromFile) {
         // The report takes the same choices; the switches the dialog does not offer (the shared
         // printer, printing the stored pages, the store's memory) stay the report's own.
@@ -811,7 +811,7 @@ void TBRStandardPreview::PrintClick()
     if (!m_printer || m_printing)
         return;
     m_printing = true;
-    UpdateButtons();
+    updateButtons();
     auto* bandReport = dynamic_cast<TBandReport*>(Report());
     TBRPrinter::PrintResult result;
     if (!m_loadedFromFile && bandReport) {
@@ -820,25 +820,25 @@ void TBRStandardPreview::PrintClick()
     } else {
         m_printer->Print();
         if (m_printer)
-            result = m_printer->LastPrint();
+            result = m_printer->lastPrint();
     }
     m_printing = false;
     // Where a PDF went stands where the title stands, until the next page is shown.
-    BRTellPrintResult(result, [this](const QString& text) { StatusPanel2->setText(text); });
+    brTellPrintResult(result, [this](const QString& text) { StatusPanel2->setText(text); });
     if (m_closeAfterPrint) {
         deleteLater();
         return;
     }
-    UpdateButtons();
+    updateButtons();
 }
 
 void TBRStandardPreview::SaveClick()
 {
-    if (!m_printer || m_printer->GetStatus() != TBRPrinter::Status::Ready)
+    if (!m_printer || m_printer->getStatus() != TBRPrinter::Status::Ready)
         return;
-    const QStringList filters = TBRExportFilterLibrary::Instance().DialogFilters();
+    const QStringList filters = TBRExportFilterLibrary::Instance().dialogFilters();
     const auto choice
-        = PreviewDialogs().SaveFileName(this, Text(SBRSaveReport), filters, Text(SBRReportFileExtension));
+        = previewDialogs().saveFileName(this, Text(SBRSaveReport), filters, Text(SBRReportFileExtension));
     if (!choice || !m_printer)
         return;
     // The stored report file is the first filter; no export filter is registered after it.
@@ -847,16 +847,16 @@ void TBRStandardPreview::SaveClick()
     try {
         m_printer->Save(choice->first);
     } catch (const EBRError& e) {
-        platform::ShowError(e.Message());
+        platform::showError(e.Message());
     }
 }
 
 void TBRStandardPreview::LoadClick()
 {
     if (!m_printer || m_printing || m_printer->Printing()
-        || m_printer->GetStatus() == TBRPrinter::Status::Busy)
+        || m_printer->getStatus() == TBRPrinter::Status::Busy)
         return;
-    const auto name = PreviewDialogs().OpenFileName(this, Text(SBRLoadReport), LoadDialogFilter());
+    const auto name = previewDialogs().openFileName(this, Text(SBRLoadReport), loadDialogFilter());
     if (!name || !m_printer)
         return;
     if (!QFileInfo::exists(*name)) {
@@ -868,11 +868,11 @@ void TBRStandardPreview::LoadClick()
         if (!m_printer->Load(*name))
             return;
     } catch (const EBRError& e) {
-        platform::ShowError(e.Message());
+        platform::showError(e.Message());
         return;
     }
     m_title = *name;
-    BRPreview->ReloadPage(1);
+    BRPreview->reloadPage(1);
     m_orientation = m_printer->Settings().Orientation();
     BRPreview->SetOrientation(m_orientation);
     BRPreview->UpdateZoom();
@@ -882,9 +882,9 @@ void TBRStandardPreview::LoadClick()
     SearchResultBox->setEnabled(false);
     SearchTextLabel->clear();
     BRPreviewPageAvailable(m_printer->PageCount());
-    SelectThumbnail(0);
+    selectThumbnail(0);
     m_loadedFromFile = true;
-    UpdateButtons();
+    updateButtons();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -893,7 +893,7 @@ void TBRStandardPreview::LoadClick()
 
 void TBRStandardPreview::ExitClick() { close(); }
 
-void TBRStandardPreview::ScrollStep(bool down)
+void TBRStandardPreview::scrollStep(bool down)
 {
     QScrollBar* bar = BRPreview->verticalScrollBar();
     const int step = bar->singleStep();
@@ -934,10 +934,10 @@ bool TBRStandardPreview::FormKeyDown(int key, Qt::KeyboardModifiers modifiers)
         LastPageClick();
         return true;
     case Qt::Key_Up:
-        ScrollStep(false);
+        scrollStep(false);
         return true;
     case Qt::Key_Down:
-        ScrollStep(true);
+        scrollStep(true);
         return true;
     default:
         return false;
@@ -1001,10 +1001,10 @@ QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
     return nullptr;
 }
 
-void BRPrevStartUp()
+void brPrevStartUp()
 {
-    SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
-    SetBRYieldHook([] {
+    setPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+    setBRYieldHook([] {
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();
     });

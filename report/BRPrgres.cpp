@@ -39,10 +39,10 @@ TBRProgressForm::TBRProgressForm(TBRPrinter* printer, QWidget* parent)
         move(screen->availableGeometry().center() - rect().center());
     connect(CancelButton, &QPushButton::clicked, this, &TBRProgressForm::CancelButtonClick);
     if (printer)
-        connect(printer, &TBRPrinter::ProgressUpdate, this, &TBRProgressForm::UpdateProgress);
+        connect(printer, &TBRPrinter::progressUpdate, this, &TBRProgressForm::updateProgress);
 }
 
-void TBRProgressForm::UpdateProgress(int percent)
+void TBRProgressForm::updateProgress(int percent)
 {
     // Every 5 percent gained since the last update shows, whatever the steps the page count
     // makes; the end always shows.

@@ -21,7 +21,7 @@ public:
     QPushButton* CancelButton;
 
     // A progress report of the printer, in percent.
-    void UpdateProgress(int percent);
+    void updateProgress(int percent);
     void CancelButtonClick();
     // The percentage the form shows; -1 before the first update.
     int Shown() const { return m_shown; }

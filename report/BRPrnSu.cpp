@@ -18,13 +18,13 @@ TBRCommonDialog::TBRCommonDialog(QObject* parent)
 
 TBRBasePrintDialog::TBRBasePrintDialog(QObject* parent)
     : TBRCommonDialog(parent)
-    , m_printer(&BRStandardPrinter())
+    , m_printer(&brStandardPrinter())
 {
 }
 
 void TBRBasePrintDialog::SetPrinter(QPrinter* printer)
 {
-    m_printer = printer ? printer : &BRStandardPrinter();
+    m_printer = printer ? printer : &brStandardPrinter();
 }
 
 TBRPrintDialog::TBRPrintDialog(QObject* parent)
@@ -32,7 +32,7 @@ TBRPrintDialog::TBRPrintDialog(QObject* parent)
 {
 }
 
-void TBRPrintDialog::SetCopies(int copies)
+void TBRPrintDialog::setCopies(int copies)
 {
     m_copies = copies;
     Printer()->setCopyCount(copies);
@@ -175,7 +175,7 @@ bool TBRPrintDialog::Execute(QWidget* parent)
     Paperwidth = std::round(mm.width() * 10.0);
     Paperlength = std::round(mm.height() * 10.0);
     Orientation = p.pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
-    DuplexCode = BRPrinterDuplexCode(p);
+    DuplexCode = brPrinterDuplexCode(p);
     Duplex = DuplexCode != BRDuplexSimplex;
     Collate = p.collateCopies();
     return true;

@@ -76,7 +76,7 @@ public:
 
     int Copies() const { return m_copies; }
     // Also sets the printer object's copies.
-    void SetCopies(int copies);
+    void setCopies(int copies);
 
     // Runs the dialog; true when confirmed: the properties hold the choices and the printer
     // object has taken them. A cancelled dialog changes neither.

@@ -20,7 +20,7 @@ void TBROutline::Clear()
         m_view->clear();
 }
 
-void TBROutline::AddEntry(const QString& caption, int level, const QRect& rect, int page)
+void TBROutline::addEntry(const QString& caption, int level, const QRect& rect, int page)
 {
     m_entries.append({ caption, level, rect, page, nullptr });
 }
@@ -32,7 +32,7 @@ void TBROutline::SetTreeView(QTreeWidget* view)
         FillTreeView();
 }
 
-QTreeWidget* TBROutline::TreeView() const { return m_view; }
+QTreeWidget* TBROutline::treeView() const { return m_view; }
 
 void TBROutline::FillTreeView()
 {
@@ -84,7 +84,7 @@ std::vector<LinkHandler>& InternalLinkHandlers()
     return handlers;
 }
 
-TBRExternalLinkOpener& ExternalOpener()
+TBRExternalLinkOpener& externalOpener()
 {
     static TBRExternalLinkOpener opener;
     return opener;
@@ -92,12 +92,12 @@ TBRExternalLinkOpener& ExternalOpener()
 
 } // namespace
 
-void RegisterInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler)
+void registerInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler)
 {
     InternalLinkHandlers().push_back({ prefix, std::move(handler) });
 }
 
-void UnregisterInternalLinkHandler(const QString& prefix)
+void unregisterInternalLinkHandler(const QString& prefix)
 {
     auto& h = InternalLinkHandlers();
     std::erase_if(h, [&](const LinkHandler& l) { return l.prefix == prefix; });
@@ -116,19 +116,19 @@ bool DispatchInternalLink(const QString& link, QObject* preview)
 
 void OpenExternalLink(const QString& link)
 {
-    if (const TBRExternalLinkOpener& opener = ExternalOpener()) {
+    if (const TBRExternalLinkOpener& opener = externalOpener()) {
         opener(link);
         return;
     }
     QDesktopServices::openUrl(QUrl::fromUserInput(link, QDir::currentPath(), QUrl::AssumeLocalFile));
 }
 
-TBRExternalLinkOpener SetExternalLinkOpener(TBRExternalLinkOpener opener)
+TBRExternalLinkOpener setExternalLinkOpener(TBRExternalLinkOpener opener)
 {
-    return std::exchange(ExternalOpener(), std::move(opener));
+    return std::exchange(externalOpener(), std::move(opener));
 }
 
-void BRHandleHyperlink(const QString& link, QObject* preview)
+void brHandleHyperlink(const QString& link, QObject* preview)
 {
     const QString prefix = link.left(4).toUpper();
     if (prefix == QLatin1String("EXT:")) {
@@ -144,11 +144,11 @@ void BRHandleHyperlink(const QString& link, QObject* preview)
 // Telling how a print ended
 // ---------------------------------------------------------------------------------------------
 
-void BRTellPrintResult(
+void brTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status)
 {
     if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
-        platform::ShowError(result.failure.message);
+        platform::showError(result.failure.message);
     } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {
         if (result.held || !status)
             platform::ShowMessage(result.notice);

@@ -109,7 +109,7 @@ public:
     // False when the code bytes end before the byte's code does; b is then unchanged.
     bool Decode(std::uint8_t& b);
     // Code bytes the decoder has used so far.
-    qsizetype CodeBytesRead() const;
+    qsizetype codeBytesRead() const;
 
     static QByteArray Compress(QByteArrayView data);
     // Decodes exactly `length` bytes; nothing when the code ends early or length is negative.
@@ -120,10 +120,10 @@ private:
     using Path = std::array<std::uint16_t, 260>;
     void InitTree();
     void Splay(int b);
-    template <typename Ups> void SplayPath(unsigned leaf, int length, Ups ups);
-    void PutBits(std::uint64_t bits, int count); // count <= 32
-    void PutCode(std::uint64_t bits, int count); // count <= 64
-    bool Refill();
+    template <typename Ups> void splayPath(unsigned leaf, int length, Ups ups);
+    void putBits(std::uint64_t bits, int count); // count <= 32
+    void putCode(std::uint64_t bits, int count); // count <= 64
+    bool refill();
     void Flush();
 
     bool m_compressing;
@@ -169,9 +169,9 @@ public:
     bool SaveToStream(QIODevice& destination);
     // Copies bytes [from, to) to the destination; false when the stream ends before `to` or the
     // destination refuses a write.
-    bool CopyRange(QIODevice& destination, qint64 from, qint64 to);
+    bool copyRange(QIODevice& destination, qint64 from, qint64 to);
 
-    bool InMemory() const;
+    bool inMemory() const;
     bool ReadOnly() const { return m_readOnly; }
     qint32 MemoryLimit() const { return m_memoryLimit; }
     // The temporary file's name after spilling, the opened file's name in file mode.
@@ -202,8 +202,8 @@ private:
 // their code. Older files have a 124- or 96-byte header.
 
 // Days since 30 December 1899, the fraction being the time of day.
-double BRDaysFromDateTime(const QDateTime& t);
-QDateTime BRDateTimeFromDays(double days);
+double brDaysFromDateTime(const QDateTime& t);
+QDateTime brDateTimeFromDays(double days);
 
 // The fields of a stored report file's header.
 struct TBRFileHeader {
@@ -234,8 +234,8 @@ public:
     // it afresh.
     void Clear();
     // The list owns its stream; SetStream starts an empty list on it.
-    void SetStream(std::unique_ptr<TBRStream> stream);
-    std::unique_ptr<TBRStream> TakeStream();
+    void setStream(std::unique_ptr<TBRStream> stream);
+    std::unique_ptr<TBRStream> takeStream();
     TBRStream* Stream() const;
 
     bool Compression() const;
@@ -245,12 +245,12 @@ public:
     // Appends a page (an in-memory stream is made when none is attached). Raises EBRStoreError
     // (WriteFailed) when the stream refuses the bytes; the list is then as before.
     void AddPage(const QPicture& page);
-    void AddPageData(const QByteArray& pictureBytes);
+    void addPageData(const QByteArray& pictureBytes);
     // Page n (1 <= n <= PageCount) as a new picture; nothing for other n. Raises EBRStoreError
     // when the record is damaged or holds a Windows metafile; the list stays usable. The stream
     // is left at the next record's start.
     std::unique_ptr<QPicture> GetPage(int n);
-    std::optional<QByteArray> GetPageData(int n);
+    std::optional<QByteArray> getPageData(int n);
 
     // Put the stream at a record's start; false for a page that does not exist.
     bool SeekToFirstPage();
@@ -274,19 +274,19 @@ public:
     void SaveToFile(const QString& fileName);
 
     TBROutline& Outline();
-    void SetClock(const platform::Clock& clock);
+    void setClock(const platform::Clock& clock);
 
 private:
     struct Record {
         qint64 start;
         qint64 end;
     };
-    void EnsureStream();
-    void WriteHeaderLocked();
-    void ReadHeaderLocked();
-    QByteArray ReadPayload(int n);
-    QByteArray HeaderBytes() const;
-    void StampHeaderDate();
+    void ensureStream();
+    void writeHeaderLocked();
+    void readHeaderLocked();
+    QByteArray readPayload(int n);
+    QByteArray headerBytes() const;
+    void stampHeaderDate();
 
     mutable std::recursive_mutex m_lock;
     bool m_compression = false;
@@ -318,11 +318,11 @@ public:
     static constexpr int MaxLevels = 32;
 
     void Clear();
-    void AddEntry(const QString& caption, int level, const QRect& rect, int page);
+    void addEntry(const QString& caption, int level, const QRect& rect, int page);
     const QList<TBROutlineEntry>& Entries() const { return m_entries; }
     // Remembers the view (not owned) and fills it at once.
     void SetTreeView(QTreeWidget* view);
-    QTreeWidget* TreeView() const;
+    QTreeWidget* treeView() const;
     void FillTreeView();
     // The page of the entry shown by `node` (its rectangle into *rect); 0 when none matches.
     int FindEntry(const QTreeWidgetItem* node, QRect* rect = nullptr) const;
@@ -339,8 +339,8 @@ private:
 // A handler for links that start with its prefix: gets the rest of the link and the preview.
 using TBRInternalLinkHandler = std::function<void(const QString& rest, QObject* preview)>;
 
-void RegisterInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler);
-void UnregisterInternalLinkHandler(const QString& prefix);
+void registerInternalLinkHandler(const QString& prefix, TBRInternalLinkHandler handler);
+void unregisterInternalLinkHandler(const QString& prefix);
 // Hands the link to the first handler whose prefix it starts with (case-sensitive); true when one
 // took it.
 bool DispatchInternalLink(const QString& link, QObject* preview);
@@ -349,10 +349,10 @@ void OpenExternalLink(const QString& link);
 // Replaces how external links are opened (tests); returns the previous opener. An empty opener
 // restores the desktop's.
 using TBRExternalLinkOpener = std::function<void(const QString& link)>;
-TBRExternalLinkOpener SetExternalLinkOpener(TBRExternalLinkOpener opener);
+TBRExternalLinkOpener setExternalLinkOpener(TBRExternalLinkOpener opener);
 // Follows a clicked link: "EXT:" opens the rest outside, "INT:" dispatches the rest to the
 // handlers, anything else goes to the handlers and else outside.
-void BRHandleHyperlink(const QString& link, QObject* preview);
+void brHandleHyperlink(const QString& link, QObject* preview);
 
 // ---------------------------------------------------------------------------------------------
 // 7. Printer settings
@@ -384,9 +384,9 @@ enum class TBRBin : std::uint8_t {
 constexpr int BRBinCount = 14;
 
 // The Windows paper-source number of a bin (First and Upper are both 1, Cassette and Last 14).
-int BRBinToDevMode(TBRBin bin);
+int brBinToDevMode(TBRBin bin);
 // The first bin whose number is `code`; nothing when no bin has it.
-std::optional<TBRBin> BRBinFromDevMode(int code);
+std::optional<TBRBin> brBinFromDevMode(int code);
 
 // Duplex codes as the report's settings keep them.
 constexpr int BRDuplexSimplex = 1;
@@ -394,7 +394,7 @@ constexpr int BRDuplexLongEdge = 2;
 constexpr int BRDuplexShortEdge = 3;
 
 // The duplex code of what a printer is set to (automatic counts as long edge).
-int BRPrinterDuplexCode(const QPrinter& printer);
+int brPrinterDuplexCode(const QPrinter& printer);
 
 // What a report's designer chose for printing; the print dialog reads and writes it too.
 struct TBRPrinterSettings {
@@ -456,58 +456,58 @@ public:
 
     // Values as Windows printer drivers numbered them (kept for the stored forms).
     int Copies() const { return m_copies; }
-    void SetCopies(int copies);
+    void setCopies(int copies);
     bool Duplex() const { return m_duplex; }
     void SetDuplex(bool on) { m_duplex = on; }
     int ExtendedDuplex() const { return m_extendedDuplex; }
-    void SetExtendedDuplex(int code) { m_extendedDuplex = code; }
+    void setExtendedDuplex(int code) { m_extendedDuplex = code; }
     // The duplex code ApplySettings sends.
     int DuplexCode() const;
     TBRBin OutputBin() const { return m_outputBin; }
-    void SetOutputBin(TBRBin bin) { m_outputBin = bin; }
+    void setOutputBin(TBRBin bin) { m_outputBin = bin; }
     bool UseCustomBinCode() const { return m_useCustomBinCode; }
-    void SetUseCustomBinCode(bool on) { m_useCustomBinCode = on; }
+    void setUseCustomBinCode(bool on) { m_useCustomBinCode = on; }
     int CustomBinCode() const { return m_customBinCode; }
-    void SetCustomBinCode(int code) { m_customBinCode = code; }
+    void setCustomBinCode(int code) { m_customBinCode = code; }
     // The paper source ApplySettings would send (kept only: CUPS takes no bins through Qt).
     int BinCode() const;
     bool UseCustomPaperCode() const { return m_useCustomPaperCode; }
-    void SetUseCustomPaperCode(bool on) { m_useCustomPaperCode = on; }
+    void setUseCustomPaperCode(bool on) { m_useCustomPaperCode = on; }
     int CustomPaperCode() const { return m_customPaperCode; }
-    void SetCustomPaperCode(int code) { m_customPaperCode = code; }
+    void setCustomPaperCode(int code) { m_customPaperCode = code; }
     int PrintQuality() const { return m_printQuality; }
-    void SetPrintQuality(int q) { m_printQuality = q; }
+    void setPrintQuality(int q) { m_printQuality = q; }
     int Collate() const { return m_collate; }
-    void SetCollate(int c) { m_collate = c; }
+    void setCollate(int c) { m_collate = c; }
     int ColorOption() const { return m_colorOption; }
-    void SetColorOption(int c) { m_colorOption = c; }
+    void setColorOption(int c) { m_colorOption = c; }
     int MemoryLimit() const { return m_memoryLimit; }
-    void SetMemoryLimit(int bytes) { m_memoryLimit = bytes; }
+    void setMemoryLimit(int bytes) { m_memoryLimit = bytes; }
     bool PrintMetaFile() const { return m_printMetaFile; }
-    void SetPrintMetaFile(bool on) { m_printMetaFile = on; }
-    bool UseStandardPrinter() const { return m_useStandardPrinter; }
-    void SetUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
+    void setPrintMetaFile(bool on) { m_printMetaFile = on; }
+    bool useStandardPrinter() const { return m_useStandardPrinter; }
+    void setUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
     QString OutputFileName() const { return m_outputFileName; }
     void SetOutputFileName(const QString& name) { m_outputFileName = name; }
     QString QueueName() const { return m_queueName; }
-    void SetQueueName(const QString& name) { m_queueName = name; }
+    void setQueueName(const QString& name) { m_queueName = name; }
 
     TPrinterOrientation Orientation() const { return m_orientation; }
     void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
     TBRPaperSize PaperSize() const { return m_paperSize; }
     // Taken when the printer has the paper, and always for Default and Custom; false when refused.
-    bool SetPaperSize(TBRPaperSize paper);
+    bool setPaperSize(TBRPaperSize paper);
     bool Supported(TBRPaperSize paper) const;
     // Marks the papers the printer lists (nothing listed leaves the marks as they are); Custom
     // is always supported.
-    void SetSupportedPapers(const QList<int>& windowsPaperCodes);
+    void setSupportedPapers(const QList<int>& windowsPaperCodes);
 
     // The paper's width and length in the settings' own terms: from the paper table for table
     // papers (portrait), the printer's or the designer's sheet for Default and Custom.
     int PaperWidth() const;
     int PaperLength() const;
-    void SetPaperWidth(int tenths) { m_paperWidth = tenths; }
-    void SetPaperLength(int tenths) { m_paperLength = tenths; }
+    void setPaperWidth(int tenths) { m_paperWidth = tenths; }
+    void setPaperLength(int tenths) { m_paperLength = tenths; }
     int XResolution() const { return m_xResolution; }
     int YResolution() const { return m_yResolution; }
     // Where the printer's drawing origin lies from the sheet's corner (0 in full-page mode).
@@ -517,7 +517,7 @@ public:
     void SetGetSettingsEvent(TBRPrinterEvent e) { m_onGetSettings = std::move(e); }
     void SetApplySettingsEvent(TBRPrinterEvent e) { m_onApplySettings = std::move(e); }
     // The Sender the two events are given (the report printer).
-    void SetEventSender(QObject* sender) { m_sender = sender; }
+    void setEventSender(QObject* sender) { m_sender = sender; }
 
     // Copies the designer's choices (not the printer-bound values) from a report's settings.
     void Assign(const TBRPrinterSettings& s);
@@ -565,16 +565,16 @@ class TBRPrintJob;
 
 // The program's shared printer object (used by reports whose settings ask for it, and by the
 // print dialog until it is given another).
-QPrinter& BRStandardPrinter();
+QPrinter& brStandardPrinter();
 
 // What a report printer needs from the report that owns it.
 class TBRPrinterOwner {
 public:
     virtual ~TBRPrinterOwner() = default;
     // UseStandardprinter and MemoryLimit are taken from here when the printer is made.
-    virtual const TBRPrinterSettings& OwnerPrinterSettings() const = 0;
+    virtual const TBRPrinterSettings& ownerPrinterSettings() const = 0;
     // Printing stored pages shows the progress form when this is true.
-    virtual bool OwnerShowProgress() const { return true; }
+    virtual bool ownerShowProgress() const { return true; }
 };
 
 // Opens a preview window for a report printer. The preview form registers a subclass; without
@@ -589,13 +589,13 @@ public:
 };
 using TBRPreviewInterfaceFactory = std::function<std::unique_ptr<TBRPreviewInterface>()>;
 // Registers the preview interface class; returns the one registered before.
-TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory);
+TBRPreviewInterfaceFactory setPreviewInterfaceClass(TBRPreviewInterfaceFactory factory);
 
 // Where a print job goes: a CUPS queue or a PDF file.
 struct TBRPrintTarget {
     QString queue; // a CUPS queue name; empty for PDF output
     QString fileName; // the PDF file, when queue is empty
-    bool IsPdf() const { return queue.isEmpty(); }
+    bool isPdf() const { return queue.isEmpty(); }
 };
 
 // A finished PDF handed to a CUPS queue.
@@ -626,11 +626,11 @@ struct TBRQueueAnswer {
 using TBRQueueSubmitter = std::function<TBRQueueAnswer(const TBRQueueJob& job)>;
 // Replaces how jobs reach CUPS (tests); returns the previous submitter. An empty one restores
 // the system's (libcups).
-TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter);
+TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter);
 // How long a print waits for its queue to answer; the windows stay responsive meanwhile.
 constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
 // The clock that times that wait (tests); nullptr restores the system's. Returns the previous.
-const platform::Clock* SetQueueClock(const platform::Clock* clock);
+const platform::Clock* setQueueClock(const platform::Clock* clock);
 
 // Lets the windows breathe during a long run or print: the report run, its controllers and the
 // printer call BRYield between rows and pages, so that a cancel button is taken and the preview
@@ -638,8 +638,8 @@ const platform::Clock* SetQueueClock(const platform::Clock* clock);
 // (BRPrevStartUp) installs a hook that handles pending events; without one BRYield does nothing.
 using TBRYieldHook = std::function<void()>;
 // Replaces the hook; returns the previous one. An empty hook makes BRYield do nothing.
-TBRYieldHook SetBRYieldHook(TBRYieldHook hook);
-void BRYield();
+TBRYieldHook setBRYieldHook(TBRYieldHook hook);
+void brYield();
 
 // The output side of a report run: pages into the page store (for preview, printing, saving)
 // or straight to a printer. Messages to the preview, the progress form and the owning report
@@ -686,8 +686,8 @@ public:
     ~TBRPrinter() override;
 
     TBRPrinterOwner* Owner() const { return m_owner; }
-    Status GetStatus() const { return m_status; }
-    Destination GetDestination() const { return m_destination; }
+    Status getStatus() const { return m_status; }
+    Destination getDestination() const { return m_destination; }
     void SetDestination(Destination d) { m_destination = d; }
     int PageCount() const { return m_pageCount; }
     int CurrentPage() const { return m_currentPage; }
@@ -696,18 +696,18 @@ public:
     bool Cancelled() const { return m_cancel; }
     int FirstPage() const { return m_firstPage; }
     int LastPage() const { return m_lastPage; }
-    void SetFirstPage(int n) { m_firstPage = n; }
-    void SetLastPage(int n) { m_lastPage = n; }
+    void setFirstPage(int n) { m_firstPage = n; }
+    void setLastPage(int n) { m_lastPage = n; }
     bool Complete() const { return m_complete; }
-    void SetComplete(bool on) { m_complete = on; }
+    void setComplete(bool on) { m_complete = on; }
     QString Title() const { return m_title; }
     void SetTitle(const QString& title) { m_title = title; }
     QString LastError() const { return m_last.failure.message; }
-    const PrintResult& LastPrint() const { return m_last; }
+    const PrintResult& lastPrint() const { return m_last; }
 
     // Device pixels per tenth of a millimetre on the current page.
-    double HorizontalFactor() const { return m_factorX; }
-    double VerticalFactor() const { return m_factorY; }
+    double horizontalFactor() const { return m_factorX; }
+    double verticalFactor() const { return m_factorY; }
     int ToDeviceX(double tenths) const;
     int ToDeviceY(double tenths) const;
     int ToDeviceWidth(double tenths) const;
@@ -738,9 +738,9 @@ public:
     // Page n as GetPage gives it, or nothing when it cannot be read: a damaged page is announced
     // once (PageDamaged) and skipped quietly from then on, so that paging, thumbnails, search
     // and printing go on with the other pages.
-    std::unique_ptr<QPicture> ReadPage(int n);
-    bool PageDamagedBefore(int n) const { return m_damagedPages.contains(n); }
-    TBRPageList& PageList() { return *m_pageList; }
+    std::unique_ptr<QPicture> readPage(int n);
+    bool pageDamagedBefore(int n) const { return m_damagedPages.contains(n); }
+    TBRPageList& pageList() { return *m_pageList; }
     void SetCompression(bool on);
 
     // A stored report file. Save needs a ready store; both raise EBRStoreError on failure.
@@ -759,47 +759,47 @@ public:
     // The preview that shows this store tells when it starts (true) and stops (false) showing
     // it; stopping cancels a busy run and calls the preview-closed event.
     void CancelIfRequested(bool showing);
-    bool PreviewShowing() const { return m_previewShowing; }
+    bool previewShowing() const { return m_previewShowing; }
     // The preview window closed: tells the owning report (ClientClosed), after a running print.
     void NotifyClientClosed();
     // The owning report, which runs itself again for the printer on PrintRequested.
-    void SetClient(QObject* client);
+    void setClient(QObject* client);
     QObject* Client() const;
     // The preview or progress form that shows this printer's pages and progress.
-    void SetMessageReceiver(QObject* receiver);
-    QObject* MessageReceiver() const;
+    void setMessageReceiver(QObject* receiver);
+    QObject* messageReceiver() const;
     void SetOutlineTarget(QTreeWidget* view);
 
     // Settings pass-through, each into the working settings.
     TPrinterSettings& Settings() { return *m_settings; }
     const TPrinterSettings& Settings() const { return *m_settings; }
-    void SetCopies(int n) { m_settings->SetCopies(n); }
-    void SetOutputBin(TBRBin bin) { m_settings->SetOutputBin(bin); }
+    void setCopies(int n) { m_settings->setCopies(n); }
+    void setOutputBin(TBRBin bin) { m_settings->setOutputBin(bin); }
     void SetDuplex(bool on) { m_settings->SetDuplex(on); }
-    void SetExtendedDuplex(int code) { m_settings->SetExtendedDuplex(code); }
-    void SetUseCustomBinCode(bool on) { m_settings->SetUseCustomBinCode(on); }
-    void SetCustomBinCode(int code) { m_settings->SetCustomBinCode(code); }
-    void SetUseCustomPaperCode(bool on) { m_settings->SetUseCustomPaperCode(on); }
-    void SetCustomPaperCode(int code) { m_settings->SetCustomPaperCode(code); }
-    void SetPrintQuality(int q) { m_settings->SetPrintQuality(q); }
-    void SetCollate(int c) { m_settings->SetCollate(c); }
-    void SetColorOption(int c) { m_settings->SetColorOption(c); }
-    bool SetSettingsPaperSize(TBRPaperSize paper) { return m_settings->SetPaperSize(paper); }
-    void SetPaperWidth(int tenths) { m_settings->SetPaperWidth(tenths); }
-    void SetPaperLength(int tenths) { m_settings->SetPaperLength(tenths); }
+    void setExtendedDuplex(int code) { m_settings->setExtendedDuplex(code); }
+    void setUseCustomBinCode(bool on) { m_settings->setUseCustomBinCode(on); }
+    void setCustomBinCode(int code) { m_settings->setCustomBinCode(code); }
+    void setUseCustomPaperCode(bool on) { m_settings->setUseCustomPaperCode(on); }
+    void setCustomPaperCode(int code) { m_settings->setCustomPaperCode(code); }
+    void setPrintQuality(int q) { m_settings->setPrintQuality(q); }
+    void setCollate(int c) { m_settings->setCollate(c); }
+    void setColorOption(int c) { m_settings->setColorOption(c); }
+    bool SetSettingsPaperSize(TBRPaperSize paper) { return m_settings->setPaperSize(paper); }
+    void setPaperWidth(int tenths) { m_settings->setPaperWidth(tenths); }
+    void setPaperLength(int tenths) { m_settings->setPaperLength(tenths); }
     void SetOrientation(TPrinterOrientation o) { m_settings->SetOrientation(o); }
-    void SetPrintMetaFile(bool on) { m_settings->SetPrintMetaFile(on); }
-    void SetUseStandardPrinter(bool on) { m_settings->SetUseStandardPrinter(on); }
+    void setPrintMetaFile(bool on) { m_settings->setPrintMetaFile(on); }
+    void setUseStandardPrinter(bool on) { m_settings->setUseStandardPrinter(on); }
     void SetOutputFileName(const QString& name) { m_settings->SetOutputFileName(name); }
     // Copies every designer's choice of a report's settings, the page range included.
-    void AssignSettings(const TBRPrinterSettings& s);
+    void assignSettings(const TBRPrinterSettings& s);
     // Selects printer i (-1 the default queue) with its default settings, read afresh.
     void SetPrinterIndex(int i);
     int PrinterIndex() const { return m_printerIndex; }
     void SetGetSettingsEvent(TBRPrinterEvent e) { m_settings->SetGetSettingsEvent(std::move(e)); }
     void SetApplySettingsEvent(TBRPrinterEvent e) { m_settings->SetApplySettingsEvent(std::move(e)); }
     // The printer object the settings are bound to (the print dialog works on it).
-    QPrinter* PrinterObject() const { return m_printer; }
+    QPrinter* printerObject() const { return m_printer; }
     // The queue or file a print goes to now.
     TBRPrintTarget Target() const;
 
@@ -812,29 +812,29 @@ public:
 
 signals:
     // Percent done of a run or print.
-    void ProgressUpdate(int percent);
+    void progressUpdate(int percent);
     // A new page is in the store (or the count at the end of a run).
-    void PageAvailable(int pageCount);
+    void pageAvailable(int pageCount);
     // Asks the owning report to print by running itself again.
-    void PrintRequested();
+    void printRequested();
     // The preview closed (delivered at once).
-    void ClientClosed(TBRPrinter* printer);
+    void clientClosed(TBRPrinter* printer);
     // Page n of the store cannot be read (delivered at once, once per page and store).
-    void PageDamaged(int page, const QString& message);
+    void pageDamaged(int page, const QString& message);
 
 private:
     void Post(std::function<void()> emitter);
-    void AnnouncePage();
+    void announcePage();
     void NewMetafilePage();
-    void StorePage();
-    void DropPage();
+    void storePage();
+    void dropPage();
     bool StartPrinterPage();
     void EndPrinterPage();
-    void AbortJob();
-    void SetFactors(double dotsPerInchX, double dotsPerInchY);
-    void GuessPaper();
-    TBRQueueJob QueueOptions() const;
-    PrintOutcome PrintPages(int from, int to);
+    void abortJob();
+    void setFactors(double dotsPerInchX, double dotsPerInchY);
+    void guessPaper();
+    TBRQueueJob queueOptions() const;
+    PrintOutcome printPages(int from, int to);
 
     TBRPrinterOwner* m_owner;
     QPrinter* m_printer = nullptr;
@@ -875,11 +875,11 @@ private:
 // Tells the operator how a print ended: a failure as an error, a job held by a stopped queue as
 // a message, where a PDF file went through `status` (a message when there is none). Cancelled
 // prints and prints with nothing to print say nothing.
-void BRTellPrintResult(
+void brTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status = {});
 
 // True when one of the page's drawn texts holds `text` (a line drawn in several runs counts as
 // one text). Without case sensitivity, case is folded for every script.
 bool SearchMetafileText(const QString& text, const QPicture& page, bool caseSensitive);
 // The texts drawn on a page, one per drawn line, in drawing order.
-QStringList PageTexts(const QPicture& page);
+QStringList pageTexts(const QPicture& page);

@@ -50,7 +50,7 @@ void TBRCompress::InitTree()
 // from the leaf (i = 0) up to the root, as it was before the splay; the splay never changes the
 // parent of a node it goes on from, so the path walked for the code serves for the splay too and
 // the splay's reads do not wait for one another.
-template <typename Ups> void TBRCompress::SplayPath(unsigned leaf, int length, Ups ups)
+template <typename Ups> void TBRCompress::splayPath(unsigned leaf, int length, Ups ups)
 {
     unsigned a = leaf;
     for (int k = 0; k + 1 < length; k += 2) {
@@ -74,10 +74,10 @@ void TBRCompress::Splay(int b)
     int length = 0;
     for (unsigned a = static_cast<unsigned>(b) + LeafBase; a != Root; a = ups[std::size_t(length++)] >> 1)
         ups[std::size_t(length)] = m_up[a];
-    SplayPath(static_cast<unsigned>(b) + LeafBase, length, [&ups](int i) { return ups[std::size_t(i)]; });
+    splayPath(static_cast<unsigned>(b) + LeafBase, length, [&ups](int i) { return ups[std::size_t(i)]; });
 }
 
-void TBRCompress::PutBits(std::uint64_t bits, int count)
+void TBRCompress::putBits(std::uint64_t bits, int count)
 {
     // At most 32 bits at a time, so that they always fit beside the fewer than 32 waiting.
     m_bits |= bits << m_bitCount;
@@ -91,14 +91,14 @@ void TBRCompress::PutBits(std::uint64_t bits, int count)
     }
 }
 
-void TBRCompress::PutCode(std::uint64_t bits, int count)
+void TBRCompress::putCode(std::uint64_t bits, int count)
 {
     if (count > 32) {
-        PutBits(bits & 0xFFFFFFFFu, 32);
+        putBits(bits & 0xFFFFFFFFu, 32);
         bits >>= 32;
         count -= 32;
     }
-    PutBits(bits, count);
+    putBits(bits, count);
 }
 
 void TBRCompress::Encode(std::uint8_t b)
@@ -124,13 +124,13 @@ void TBRCompress::Encode(std::uint8_t b)
             codeLength = 0;
         }
     }
-    PutCode(code, codeLength);
+    putCode(code, codeLength);
     while (partCount > 0)
-        PutCode(parts[static_cast<std::size_t>(--partCount)], 64);
-    SplayPath(leaf, length, [&ups](int i) { return ups[std::size_t(i)]; });
+        putCode(parts[static_cast<std::size_t>(--partCount)], 64);
+    splayPath(leaf, length, [&ups](int i) { return ups[std::size_t(i)]; });
 }
 
-bool TBRCompress::Refill()
+bool TBRCompress::refill()
 {
     while (m_bitCount <= 56 && m_inPos < m_in.size()) {
         m_bits |= std::uint64_t(static_cast<std::uint8_t>(m_in[m_inPos++])) << m_bitCount;
@@ -146,7 +146,7 @@ bool TBRCompress::Decode(std::uint8_t& b)
     int length = 0;
     unsigned a = Root;
     do {
-        if (m_bitCount == 0 && !Refill())
+        if (m_bitCount == 0 && !refill())
             return false; // the code ends inside this byte's path
         const unsigned side = m_bits & 1u;
         down[std::size_t(length++)] = static_cast<std::uint16_t>(a << 1 | side);
@@ -158,11 +158,11 @@ bool TBRCompress::Decode(std::uint8_t& b)
     if (a == MaxNode)
         Splay(b); // the leaf no byte has, met only in damaged code: the coder's move for b
     else
-        SplayPath(a, length, [&down, length](int i) { return down[std::size_t(length - 1 - i)]; });
+        splayPath(a, length, [&down, length](int i) { return down[std::size_t(length - 1 - i)]; });
     return true;
 }
 
-qsizetype TBRCompress::CodeBytesRead() const
+qsizetype TBRCompress::codeBytesRead() const
 {
     // A code byte counts as read once its first bit is used.
     return (m_inPos * 8 - m_bitCount + 7) / 8;

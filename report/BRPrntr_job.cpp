@@ -54,7 +54,7 @@ constexpr const char* IppPrinterStopped = "5";
 
 // What the print server says of the queue: nothing when it cannot be asked or has no such
 // queue; else its printer-state ("5" when stopped; empty when this libcups cannot ask).
-std::optional<QByteArray> QueueState(QLibrary& cups, const QByteArray& queue)
+std::optional<QByteArray> queueState(QLibrary& cups, const QByteArray& queue)
 {
     const auto getDest = reinterpret_cast<CupsGetNamedDest>(cups.resolve("cupsGetNamedDest"));
     const auto freeDests = reinterpret_cast<CupsFreeDests>(cups.resolve("cupsFreeDests"));
@@ -107,11 +107,11 @@ TBRQueueAnswer SubmitToCups(const TBRQueueJob& job)
         // server still knows the queue tells a refusal from a queue that cannot be reached.
         const int status = lastError ? lastError() : 0;
         const QString why = lastErrorString ? QString::fromUtf8(lastErrorString()) : QString();
-        if (status == IppNotFound || status == IppServiceUnavailable || !QueueState(cups, queue))
+        if (status == IppNotFound || status == IppServiceUnavailable || !queueState(cups, queue))
             return { State::Unreachable, QString(), status };
         return { State::Refused, why, status };
     }
-    const std::optional<QByteArray> state = QueueState(cups, queue);
+    const std::optional<QByteArray> state = queueState(cups, queue);
     return { state && *state == IppPrinterStopped ? State::Held : State::Printing, QString() };
 }
 
@@ -139,7 +139,7 @@ struct Submission {
 // Hands the job to its queue on a thread of its own while the event loop keeps turning, until
 // the queue answers or the queue clock says the wait is over (nothing then). The job's folder
 // goes with the thread and is removed once the queue has the file.
-std::optional<TBRQueueAnswer> AwaitAnswer(
+std::optional<TBRQueueAnswer> awaitAnswer(
     TBRQueueSubmitter submit, const TBRQueueJob& job, std::unique_ptr<QTemporaryDir> folder)
 {
     if (!QCoreApplication::instance())
@@ -156,7 +156,7 @@ std::optional<TBRQueueAnswer> AwaitAnswer(
             shared->waker->wakeUp();
     }).detach();
 
-    const platform::Clock& clock = QueueClockOverride() ? *QueueClockOverride() : platform::DefaultClock();
+    const platform::Clock& clock = QueueClockOverride() ? *QueueClockOverride() : platform::defaultClock();
     const std::int64_t start = clock.monotonicMs();
     QTimer look; // wakes the loop now and then to look at the clock
     look.start(100);
@@ -178,7 +178,7 @@ std::optional<TBRQueueAnswer> AwaitAnswer(
 
 QString Native(const QString& name) { return QDir::toNativeSeparators(name); }
 
-QString CannotWrite(const QString& file, const QString& why = QString())
+QString cannotWrite(const QString& file, const QString& why = QString())
 {
     return QStringLiteral("PDF ファイル %1 を書き込めません。%2").arg(Native(file), why);
 }
@@ -187,7 +187,7 @@ using Failure = TBRPrinter::PrintFailure;
 using Step = TBRPrinter::PrintStep;
 
 // A title as a file name: characters every file system takes; "report" when nothing is left.
-QString SafeFileName(const QString& title)
+QString safeFileName(const QString& title)
 {
     QString name = title.trimmed();
     static const QString Forbidden = QStringLiteral("/\\:*?\"<>|");
@@ -203,7 +203,7 @@ QString SafeFileName(const QString& title)
 // for the finished file. It already has the mode the finished file is to have: that of the file
 // it replaces, or that of any new file (QFile creates files as the umask allows); empty when it
 // cannot be made.
-QString NewFileBeside(const QString& target, Failure* failure)
+QString newFileBeside(const QString& target, Failure* failure)
 {
     const QFileInfo info(target);
     const QDir folder = info.absoluteDir();
@@ -215,35 +215,35 @@ QString NewFileBeside(const QString& target, Failure* failure)
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFileInfo::exists(name))
                 continue;
-            *failure = { Step::OpenJob, 0, CannotWrite(target, file.errorString()) };
+            *failure = { Step::OpenJob, 0, cannotWrite(target, file.errorString()) };
             return QString();
         }
         if (info.exists() && !file.setPermissions(info.permissions())) {
-            *failure = { Step::OpenJob, 0, CannotWrite(target, file.errorString()) };
+            *failure = { Step::OpenJob, 0, cannotWrite(target, file.errorString()) };
             file.remove();
             return QString();
         }
         return name;
     }
-    *failure = { Step::OpenJob, 0, CannotWrite(target) };
+    *failure = { Step::OpenJob, 0, cannotWrite(target) };
     return QString();
 }
 
 } // namespace
 
-TBRQueueSubmitter SetQueueSubmitter(TBRQueueSubmitter submitter)
+TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter)
 {
     return std::exchange(Submitter(), std::move(submitter));
 }
 
-const platform::Clock* SetQueueClock(const platform::Clock* clock)
+const platform::Clock* setQueueClock(const platform::Clock* clock)
 {
     return std::exchange(QueueClockOverride(), clock);
 }
 
-QString BRDefaultPdfFileName(const QString& title)
+QString brDefaultPdfFileName(const QString& title)
 {
-    return platform::DataFilePath(SafeFileName(title) + QStringLiteral(".pdf"));
+    return platform::dataFilePath(safeFileName(title) + QStringLiteral(".pdf"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -260,13 +260,13 @@ Failure TBRPrintJob::Begin(
     m_target = target;
     m_queueJob = options;
     m_queueJob.queue = target.queue;
-    if (target.IsPdf()) {
+    if (target.isPdf()) {
         // Written next to its final place, so that moving it there replaces the old file in one
         // step. Only a file gets the copies written into it; a queue makes its own.
         if (target.fileName.isEmpty())
             return { Step::OpenJob, 0, QStringLiteral("PDF の出力ファイル名がありません。") };
         Failure failure;
-        m_fileName = NewFileBeside(target.fileName, &failure);
+        m_fileName = newFileBeside(target.fileName, &failure);
         if (m_fileName.isEmpty())
             return failure;
         m_copies = std::max(1, options.copies);
@@ -280,7 +280,7 @@ Failure TBRPrintJob::Begin(
             return { Step::OpenJob, 0,
                 QStringLiteral("プリンタ %1 に送る一時ファイルを作れません。%2").arg(target.queue, why) };
         }
-        m_fileName = m_folder->filePath(SafeFileName(options.title));
+        m_fileName = m_folder->filePath(safeFileName(options.title));
     }
     m_queueJob.fileName = m_fileName;
 
@@ -300,7 +300,7 @@ Failure TBRPrintJob::Begin(
     m_queueJob.landscape = layout.orientation() == QPageLayout::Landscape;
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&p)) {
-        const QString message = CannotWrite(target.IsPdf() ? target.fileName : m_fileName);
+        const QString message = cannotWrite(target.isPdf() ? target.fileName : m_fileName);
         Abort();
         return { Step::OpenJob, 0, message };
     }
@@ -318,7 +318,7 @@ QPainter* TBRPrintJob::Painter()
     return m_sheetPainter.get();
 }
 
-void TBRPrintJob::DrawPage(const QPicture& page)
+void TBRPrintJob::drawPage(const QPicture& page)
 {
     if (Recording()) {
         m_sheetPainter.reset();
@@ -344,7 +344,7 @@ bool TBRPrintJob::NewPage()
     return true;
 }
 
-bool TBRPrintJob::WriteSheets()
+bool TBRPrintJob::writeSheets()
 {
     m_sheetPainter.reset();
     const int sheets = static_cast<int>(m_sheets.size());
@@ -358,7 +358,7 @@ bool TBRPrintJob::WriteSheets()
     return true;
 }
 
-void TBRPrintJob::RemoveFile()
+void TBRPrintJob::removeFile()
 {
     if (m_folder)
         m_folder.reset();
@@ -375,32 +375,32 @@ void TBRPrintJob::Abort()
         m_painter->end();
     m_painter.reset();
     m_printer.reset();
-    RemoveFile();
+    removeFile();
 }
 
 Failure TBRPrintJob::Finish()
 {
     if (!m_painter)
         return { Step::WriteJob, 0, QString() };
-    bool written = !Recording() || WriteSheets();
+    bool written = !Recording() || writeSheets();
     written = m_painter->end() && written && m_printer->printerState() != QPrinter::Error;
     m_sheets.clear();
     m_painter.reset();
     m_printer.reset();
     if (!written) {
-        const QString message = CannotWrite(m_target.IsPdf() ? m_target.fileName : m_fileName);
-        RemoveFile();
+        const QString message = cannotWrite(m_target.isPdf() ? m_target.fileName : m_fileName);
+        removeFile();
         return { Step::WriteJob, 0, message };
     }
-    if (!m_target.IsPdf())
+    if (!m_target.isPdf())
         return Submit();
     std::error_code ec;
     std::filesystem::rename(
         QFile::encodeName(m_fileName).toStdString(), QFile::encodeName(m_target.fileName).toStdString(), ec);
     if (ec) {
-        RemoveFile();
+        removeFile();
         return { Step::WriteJob, ec.value(),
-            CannotWrite(m_target.fileName, QString::fromLocal8Bit(ec.message().c_str())) };
+            cannotWrite(m_target.fileName, QString::fromLocal8Bit(ec.message().c_str())) };
     }
     m_fileName.clear(); // it is the target now
     m_notice = QStringLiteral("PDF ファイル %1 に印刷しました。").arg(Native(m_target.fileName));
@@ -413,7 +413,7 @@ Failure TBRPrintJob::Submit()
     const QString& queue = m_queueJob.queue;
     const TBRQueueSubmitter& replacement = Submitter();
     // The job's folder goes with the submission: the file stays until the queue has read it.
-    const std::optional<TBRQueueAnswer> answer = AwaitAnswer(
+    const std::optional<TBRQueueAnswer> answer = awaitAnswer(
         replacement ? replacement : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
     m_fileName.clear();
     if (!answer)

@@ -17,7 +17,7 @@ class QTemporaryDir;
 
 // The PDF file printing goes to when no file name was given and the system has no queue:
 // the title (or "report") with ".pdf", in the data folder.
-QString BRDefaultPdfFileName(const QString& title);
+QString brDefaultPdfFileName(const QString& title);
 
 class TBRPrintJob {
 public:
@@ -35,7 +35,7 @@ public:
     // The current sheet's painter.
     QPainter* Painter();
     // Puts a whole stored page (recorded at BRPageDotsPerInch) on the current sheet.
-    void DrawPage(const QPicture& page);
+    void drawPage(const QPicture& page);
     // Device pixels per inch of the sheets.
     int Resolution() const;
     bool Active() const;
@@ -52,9 +52,9 @@ public:
 
 private:
     bool Recording() const { return m_copies > 1; }
-    bool WriteSheets();
+    bool writeSheets();
     TBRPrinter::PrintFailure Submit();
-    void RemoveFile();
+    void removeFile();
 
     std::unique_ptr<QPrinter> m_printer;
     std::unique_ptr<QPainter> m_painter;

@@ -17,7 +17,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
         return PrintOutcome::Refused;
     // A store made for the screen is printed by running the report again for the printer.
     if (m_client && !m_complete && !m_settings->PrintMetaFile() && m_status == Status::Ready) {
-        Post([this] { emit PrintRequested(); });
+        Post([this] { emit printRequested(); });
         return PrintOutcome::Requested;
     }
     if (m_status != Status::Ready)
@@ -33,7 +33,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
     if (from <= to) {
         m_printing = true;
         try {
-            outcome = PrintPages(from, to);
+            outcome = printPages(from, to);
         } catch (const EBRError& e) {
             m_last.failure = { PrintStep::Pages, 0, e.Message() };
             outcome = PrintOutcome::Failed;
@@ -51,16 +51,16 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
     return outcome;
 }
 
-TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
+TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
 {
     m_settings->ApplySettings();
     TBRPrintJob job;
-    m_last.failure = job.Begin(*m_printer, Target(), QueueOptions(), BRPageDotsPerInch);
+    m_last.failure = job.Begin(*m_printer, Target(), queueOptions(), BRPageDotsPerInch);
     if (m_last.failure.Failed())
         return PrintOutcome::Failed;
     const QPointer<QObject> previousReceiver = m_receiver;
     std::unique_ptr<TBRProgressForm> progress;
-    if (m_owner && m_owner->OwnerShowProgress()) {
+    if (m_owner && m_owner->ownerShowProgress()) {
         progress = std::make_unique<TBRProgressForm>(this);
         progress->show();
         m_receiver = progress.get();
@@ -73,12 +73,12 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
     // A damaged page is reported once (PageDamaged) and gets no sheet.
     bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
-        BRYield();
+        brYield();
         NotifyProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
         std::unique_ptr<QPicture> page;
         try {
-            page = ReadPage(i);
+            page = readPage(i);
         } catch (...) {
             restoreReceiver();
             throw; // the job goes with its temporary file
@@ -86,7 +86,7 @@ TBRPrinter::PrintOutcome TBRPrinter::PrintPages(int from, int to)
         if (page) {
             if (std::exchange(sheetUsed, true))
                 job.NewPage();
-            job.DrawPage(*page);
+            job.drawPage(*page);
         }
         if (m_cancel) {
             job.Abort();

@@ -17,7 +17,7 @@
 
 namespace {
 
-TBRPreviewInterfaceFactory& PreviewFactory()
+TBRPreviewInterfaceFactory& previewFactory()
 {
     static TBRPreviewInterfaceFactory factory;
     return factory;
@@ -25,7 +25,7 @@ TBRPreviewInterfaceFactory& PreviewFactory()
 
 // The queue of printer `index` in the system's list; the default queue for -1 or an index the
 // list does not have; null when the system has no queue.
-QPrinterInfo QueueOf(int index)
+QPrinterInfo queueOf(int index)
 {
     const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
     if (index >= 0 && index < printers.size())
@@ -33,9 +33,9 @@ QPrinterInfo QueueOf(int index)
     return QPrinterInfo::defaultPrinter();
 }
 
-std::unique_ptr<QPrinter> NewPrinter(int index)
+std::unique_ptr<QPrinter> newPrinter(int index)
 {
-    const QPrinterInfo queue = QueueOf(index);
+    const QPrinterInfo queue = queueOf(index);
     if (queue.isNull()) {
         auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
         p->setOutputFormat(QPrinter::PdfFormat);
@@ -48,31 +48,31 @@ int Round(double v) { return static_cast<int>(std::lround(v)); }
 
 } // namespace
 
-QPrinter& BRStandardPrinter()
+QPrinter& brStandardPrinter()
 {
     // Never destroyed: it may outlive the application object, which a printer must not.
     static auto* printer = new QPrinter(QPrinter::HighResolution);
     return *printer;
 }
 
-TBRPreviewInterfaceFactory SetPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
+TBRPreviewInterfaceFactory setPreviewInterfaceClass(TBRPreviewInterfaceFactory factory)
 {
-    return std::exchange(PreviewFactory(), std::move(factory));
+    return std::exchange(previewFactory(), std::move(factory));
 }
 
 namespace {
-TBRYieldHook& YieldHook()
+TBRYieldHook& yieldHook()
 {
     static TBRYieldHook hook;
     return hook;
 }
 } // namespace
 
-TBRYieldHook SetBRYieldHook(TBRYieldHook hook) { return std::exchange(YieldHook(), std::move(hook)); }
+TBRYieldHook setBRYieldHook(TBRYieldHook hook) { return std::exchange(yieldHook(), std::move(hook)); }
 
-void BRYield()
+void brYield()
 {
-    if (const TBRYieldHook& hook = YieldHook())
+    if (const TBRYieldHook& hook = yieldHook())
         hook();
 }
 
@@ -86,16 +86,16 @@ TBRPrinter::TBRPrinter(TBRPrinterOwner* owner, QObject* parent)
     , m_pageList(std::make_unique<TBRPageList>())
     , m_settings(std::make_unique<TPrinterSettings>())
 {
-    m_settings->SetEventSender(this);
+    m_settings->setEventSender(this);
     if (owner) {
-        const TBRPrinterSettings& s = owner->OwnerPrinterSettings();
-        m_settings->SetUseStandardPrinter(s.UseStandardprinter);
-        m_settings->SetMemoryLimit(s.MemoryLimit);
+        const TBRPrinterSettings& s = owner->ownerPrinterSettings();
+        m_settings->setUseStandardPrinter(s.UseStandardprinter);
+        m_settings->setMemoryLimit(s.MemoryLimit);
     }
-    if (m_settings->UseStandardPrinter()) {
-        m_printer = &BRStandardPrinter();
+    if (m_settings->useStandardPrinter()) {
+        m_printer = &brStandardPrinter();
     } else {
-        m_ownPrinter = NewPrinter(-1);
+        m_ownPrinter = newPrinter(-1);
         m_printer = m_ownPrinter.get();
     }
     m_settings->SetPrinter(m_printer);
@@ -113,12 +113,12 @@ void TBRPrinter::SetPrinterIndex(int i)
     if (!m_ownPrinter)
         return;
     // A printer object made afresh carries the queue's own defaults.
-    m_ownPrinter = NewPrinter(i);
+    m_ownPrinter = newPrinter(i);
     m_printer = m_ownPrinter.get();
     m_settings->SetPrinter(m_printer);
 }
 
-void TBRPrinter::AssignSettings(const TBRPrinterSettings& s)
+void TBRPrinter::assignSettings(const TBRPrinterSettings& s)
 {
     m_settings->Assign(s);
     m_firstPage = s.FirstPage;
@@ -136,11 +136,11 @@ TBRPrintTarget TBRPrinter::Target() const
     if (file.isEmpty())
         file = m_printer->outputFileName();
     if (file.isEmpty())
-        file = BRDefaultPdfFileName(m_title);
+        file = brDefaultPdfFileName(m_title);
     return { QString(), file };
 }
 
-TBRQueueJob TBRPrinter::QueueOptions() const
+TBRQueueJob TBRPrinter::queueOptions() const
 {
     TBRQueueJob job;
     job.title = m_title;
@@ -154,7 +154,7 @@ TBRQueueJob TBRPrinter::QueueOptions() const
 // Geometry
 // ---------------------------------------------------------------------------------------------
 
-void TBRPrinter::SetFactors(double dotsPerInchX, double dotsPerInchY)
+void TBRPrinter::setFactors(double dotsPerInchX, double dotsPerInchY)
 {
     m_factorX = dotsPerInchX / BRTenthsPerInch;
     m_factorY = dotsPerInchY / BRTenthsPerInch;
@@ -201,25 +201,25 @@ void TBRPrinter::Post(std::function<void()> emitter)
     QMetaObject::invokeMethod(this, std::move(emitter), Qt::QueuedConnection);
 }
 
-void TBRPrinter::AnnouncePage()
+void TBRPrinter::announcePage()
 {
     const int n = ++m_pagesAnnounced;
-    Post([this, n] { emit PageAvailable(n); });
+    Post([this, n] { emit pageAvailable(n); });
 }
 
 void TBRPrinter::NotifyProgress(int percent)
 {
     m_progress = percent;
-    Post([this, percent] { emit ProgressUpdate(percent); });
+    Post([this, percent] { emit progressUpdate(percent); });
 }
 
-void TBRPrinter::SetClient(QObject* client) { m_client = client; }
+void TBRPrinter::setClient(QObject* client) { m_client = client; }
 
 QObject* TBRPrinter::Client() const { return m_client; }
 
-void TBRPrinter::SetMessageReceiver(QObject* receiver) { m_receiver = receiver; }
+void TBRPrinter::setMessageReceiver(QObject* receiver) { m_receiver = receiver; }
 
-QObject* TBRPrinter::MessageReceiver() const { return m_receiver; }
+QObject* TBRPrinter::messageReceiver() const { return m_receiver; }
 
 void TBRPrinter::SetOutlineTarget(QTreeWidget* view) { m_pageList->Outline().SetTreeView(view); }
 
@@ -247,12 +247,12 @@ void TBRPrinter::BeginDoc()
     m_damagedPages.clear();
     m_status = Status::Busy;
     if (m_destination == Destination::Store) {
-        m_pageList->SetStream(TBRStream::CreateInMemory(m_settings->MemoryLimit()));
-        SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+        m_pageList->setStream(TBRStream::CreateInMemory(m_settings->MemoryLimit()));
+        setFactors(BRPageDotsPerInch, BRPageDotsPerInch);
     } else {
         const double x = m_settings->XResolution();
         const double y = m_settings->YResolution();
-        SetFactors(x / BRTenthsPerInch > 0.1 ? x : BRPageDotsPerInch,
+        setFactors(x / BRTenthsPerInch > 0.1 ? x : BRPageDotsPerInch,
             y / BRTenthsPerInch > 0.1 ? y : BRPageDotsPerInch);
     }
 }
@@ -268,7 +268,7 @@ bool TBRPrinter::InPrintRange() const
 
 void TBRPrinter::NewMetafilePage()
 {
-    SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+    setFactors(BRPageDotsPerInch, BRPageDotsPerInch);
     m_page = std::make_unique<QPicture>();
     // The picture's bounding rectangle carries the page's size into the store.
     m_page->setBoundingRect(QRect(0, 0, ToDeviceWidth(PaperWidth()), ToDeviceHeight(PaperLength())));
@@ -276,7 +276,7 @@ void TBRPrinter::NewMetafilePage()
     m_canvas = m_pagePainter.get();
 }
 
-void TBRPrinter::DropPage()
+void TBRPrinter::dropPage()
 {
     if (m_canvas == m_pagePainter.get())
         m_canvas = nullptr;
@@ -284,7 +284,7 @@ void TBRPrinter::DropPage()
     m_page.reset();
 }
 
-void TBRPrinter::StorePage()
+void TBRPrinter::storePage()
 {
     if (!m_page)
         return;
@@ -303,7 +303,7 @@ bool TBRPrinter::StartPrinterPage()
         auto job = std::make_unique<TBRPrintJob>();
         // On failure the run goes on into throw-away pages; the caller finds the reason in
         // LastPrint.
-        m_last.failure = job->Begin(*m_printer, Target(), QueueOptions(), 0);
+        m_last.failure = job->Begin(*m_printer, Target(), queueOptions(), 0);
         if (m_last.failure.Failed())
             return false;
         m_job = std::move(job);
@@ -324,7 +324,7 @@ void TBRPrinter::EndPrinterPage()
     m_canvas = nullptr;
 }
 
-void TBRPrinter::AbortJob()
+void TBRPrinter::abortJob()
 {
     if (m_job)
         m_job->Abort();
@@ -339,12 +339,12 @@ void TBRPrinter::NewPage()
         throw EBRError(QString::fromUtf8(SBRIllegalNewPage));
     if (m_currentPage > 0) {
         if (m_destination == Destination::Store)
-            StorePage();
+            storePage();
         else if (InPrintRange() && m_job && !m_page)
             EndPrinterPage();
         else
-            DropPage();
-        AnnouncePage();
+            dropPage();
+        announcePage();
     }
     ++m_pageCount;
     ++m_currentPage;
@@ -359,9 +359,9 @@ void TBRPrinter::EndDoc()
         return;
     if (m_destination == Destination::Store) {
         if (m_currentPage > 0)
-            StorePage();
+            storePage();
     } else {
-        DropPage();
+        dropPage();
         m_canvas = nullptr;
         // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
@@ -379,8 +379,8 @@ void TBRPrinter::EndDoc()
     m_status = Status::Ready;
     m_pagesAnnounced = m_pageCount;
     const int n = m_pageCount;
-    Post([this, n] { emit PageAvailable(n); });
-    BRYield();
+    Post([this, n] { emit pageAvailable(n); });
+    brYield();
     if (m_destination == Destination::Store)
         m_pageList->Finish();
     else if (OnAfterPrint)
@@ -390,14 +390,14 @@ void TBRPrinter::EndDoc()
 void TBRPrinter::FinishPage(bool dropOpenPage)
 {
     if (m_destination == Destination::Printer) {
-        AbortJob();
-        DropPage();
+        abortJob();
+        dropPage();
         m_last.outcome = m_last.failure.Failed() ? PrintOutcome::Failed : PrintOutcome::Cancelled;
     } else if (m_page) {
         if (dropOpenPage)
-            DropPage();
+            dropPage();
         else
-            StorePage();
+            storePage();
     }
     m_status = Status::Ready;
 }
@@ -411,9 +411,9 @@ void TBRPrinter::Cleanup()
     }
     if (m_status == Status::Busy)
         Cancel();
-    AbortJob();
-    DropPage();
-    m_pageList->TakeStream();
+    abortJob();
+    dropPage();
+    m_pageList->takeStream();
     m_pageList->Clear();
     m_pageCount = 0;
     m_damagedPages.clear();
@@ -436,7 +436,7 @@ std::unique_ptr<QPicture> TBRPrinter::GetPage(int n)
     return m_pageList->GetPage(n);
 }
 
-std::unique_ptr<QPicture> TBRPrinter::ReadPage(int n)
+std::unique_ptr<QPicture> TBRPrinter::readPage(int n)
 {
     if (m_damagedPages.contains(n))
         return nullptr;
@@ -444,7 +444,7 @@ std::unique_ptr<QPicture> TBRPrinter::ReadPage(int n)
         return GetPage(n);
     } catch (const EBRStoreError& e) {
         m_damagedPages.insert(n);
-        emit PageDamaged(n, e.Message());
+        emit pageDamaged(n, e.Message());
         return nullptr;
     }
 }
@@ -461,7 +461,7 @@ void TBRPrinter::StartPreview(Qt::WindowModality modality)
         OnPreview(this);
         return;
     }
-    if (const TBRPreviewInterfaceFactory& factory = PreviewFactory()) {
+    if (const TBRPreviewInterfaceFactory& factory = previewFactory()) {
         const std::unique_ptr<TBRPreviewInterface> preview = factory();
         if (preview)
             m_previewForm = preview->Show(this, modality);
@@ -490,7 +490,7 @@ void TBRPrinter::NotifyClientClosed()
         return;
     }
     m_previewShowing = false;
-    emit ClientClosed(this);
+    emit clientClosed(this);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -510,13 +510,13 @@ bool TBRPrinter::Load(const QString& fileName)
         return false;
     // The list keeps its pages when the file cannot be read.
     m_pageList->LoadFromFile(fileName);
-    AbortJob();
-    DropPage();
+    abortJob();
+    dropPage();
     m_pageCount = m_pageList->PageCount();
     m_damagedPages.clear();
     m_currentPage = 0;
-    SetFactors(BRPageDotsPerInch, BRPageDotsPerInch);
-    GuessPaper();
+    setFactors(BRPageDotsPerInch, BRPageDotsPerInch);
+    guessPaper();
     m_status = Status::Ready;
     OnSetup = nullptr;
     OnExport = nullptr;
@@ -524,7 +524,7 @@ bool TBRPrinter::Load(const QString& fileName)
     return true;
 }
 
-void TBRPrinter::GuessPaper()
+void TBRPrinter::guessPaper()
 {
     if (m_pageCount < 1)
         return;
@@ -532,8 +532,8 @@ void TBRPrinter::GuessPaper()
     if (!first)
         return;
     const QRect r = first->boundingRect();
-    for (const TBRPaperGuess& g : BRPaperCandidates(r.width(), r.height(), BRPageDotsPerInch)) {
-        if (m_settings->SetPaperSize(g.paper)) {
+    for (const TBRPaperGuess& g : brPaperCandidates(r.width(), r.height(), BRPageDotsPerInch)) {
+        if (m_settings->setPaperSize(g.paper)) {
             m_settings->SetOrientation(g.orientation);
             return;
         }

@@ -108,7 +108,7 @@ bool Continues(const Run& last, const Run& next)
 
 } // namespace
 
-QStringList PageTexts(const QPicture& page)
+QStringList pageTexts(const QPicture& page)
 {
     const QRect bounds = page.boundingRect();
     TextDevice device(bounds.size().expandedTo(QSize(1, 1)));
@@ -133,6 +133,6 @@ bool SearchMetafileText(const QString& text, const QPicture& page, bool caseSens
     if (text.isEmpty())
         return false;
     const Qt::CaseSensitivity cs = caseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
-    const QStringList texts = PageTexts(page);
+    const QStringList texts = pageTexts(page);
     return std::any_of(texts.begin(), texts.end(), [&](const QString& t) { return t.contains(text, cs); });
 }

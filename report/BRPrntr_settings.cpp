@@ -17,30 +17,30 @@ constexpr std::array<int, BRBinCount> BinCodes { 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1
 
 int Tenths(double mm) { return static_cast<int>(std::lround(mm * 10.0)); }
 
-bool IsTablePaper(TBRPaperSize paper)
+bool isTablePaper(TBRPaperSize paper)
 {
     return paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom;
 }
 
 // The paper code Windows drivers used for a Qt page size; Custom for a size of its own.
-TBRPaperSize PaperOfPageSize(const QPageSize& size)
+TBRPaperSize paperOfPageSize(const QPageSize& size)
 {
     if (!size.isValid() || size.id() == QPageSize::Custom)
         return TBRPaperSize::Custom;
     const int code = size.windowsId();
     for (int c = 1; c < BRPaperSizeCount - 1; ++c)
-        if (BRPaperToDevMode(static_cast<TBRPaperSize>(c)) == code)
+        if (brPaperToDevMode(static_cast<TBRPaperSize>(c)) == code)
             return static_cast<TBRPaperSize>(c);
     return TBRPaperSize::Default;
 }
 
 // A table paper as Qt knows it, else its table size (Qt lacks a few of the old codes).
-QPageSize PageSizeOfPaper(TBRPaperSize paper)
+QPageSize pageSizeOfPaper(TBRPaperSize paper)
 {
-    const QPageSize::PageSizeId id = QPageSize::id(BRPaperToDevMode(paper));
+    const QPageSize::PageSizeId id = QPageSize::id(brPaperToDevMode(paper));
     if (id != QPageSize::Custom)
         return QPageSize(id);
-    const TBRPaperDimensions d = *BRPaperDimensions(paper);
+    const TBRPaperDimensions d = *brPaperDimensions(paper);
     return QPageSize(QSizeF(d.width, d.length), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
 }
 
@@ -56,11 +56,11 @@ QPrinter::DuplexMode DuplexModeOf(int code)
     }
 }
 
-bool Expressible(int duplexCode) { return duplexCode >= 0 && duplexCode <= BRDuplexShortEdge; }
+bool expressible(int duplexCode) { return duplexCode >= 0 && duplexCode <= BRDuplexShortEdge; }
 
 } // namespace
 
-int BRPrinterDuplexCode(const QPrinter& printer)
+int brPrinterDuplexCode(const QPrinter& printer)
 {
     switch (printer.duplex()) {
     case QPrinter::DuplexLongSide:
@@ -73,9 +73,9 @@ int BRPrinterDuplexCode(const QPrinter& printer)
     }
 }
 
-int BRBinToDevMode(TBRBin bin) { return BinCodes[static_cast<std::size_t>(bin)]; }
+int brBinToDevMode(TBRBin bin) { return BinCodes[static_cast<std::size_t>(bin)]; }
 
-std::optional<TBRBin> BRBinFromDevMode(int code)
+std::optional<TBRBin> brBinFromDevMode(int code)
 {
     for (int b = 0; b < BRBinCount; ++b)
         if (BinCodes[static_cast<std::size_t>(b)] == code)
@@ -102,7 +102,7 @@ void TPrinterSettings::SetPrinter(QPrinter* printer)
         ReadSettings();
 }
 
-void TPrinterSettings::SetCopies(int copies)
+void TPrinterSettings::setCopies(int copies)
 {
     if (copies > 0)
         m_copies = copies;
@@ -117,7 +117,7 @@ int TPrinterSettings::DuplexCode() const
 
 int TPrinterSettings::BinCode() const
 {
-    return m_useCustomBinCode ? m_customBinCode : BRBinToDevMode(m_outputBin);
+    return m_useCustomBinCode ? m_customBinCode : brBinToDevMode(m_outputBin);
 }
 
 bool TPrinterSettings::Supported(TBRPaperSize paper) const
@@ -126,7 +126,7 @@ bool TPrinterSettings::Supported(TBRPaperSize paper) const
     return code < m_supported.size() && m_supported[code];
 }
 
-bool TPrinterSettings::SetPaperSize(TBRPaperSize paper)
+bool TPrinterSettings::setPaperSize(TBRPaperSize paper)
 {
     if (static_cast<int>(paper) >= BRPaperSizeCount)
         return false;
@@ -136,14 +136,14 @@ bool TPrinterSettings::SetPaperSize(TBRPaperSize paper)
     return true;
 }
 
-void TPrinterSettings::SetSupportedPapers(const QList<int>& windowsPaperCodes)
+void TPrinterSettings::setSupportedPapers(const QList<int>& windowsPaperCodes)
 {
     if (windowsPaperCodes.isEmpty())
         return; // a driver that lists nothing keeps what was known
     m_supported.fill(false);
     for (int c = 1; c < BRPaperSizeCount; ++c) {
         const auto paper = static_cast<TBRPaperSize>(c);
-        if (windowsPaperCodes.contains(BRPaperToDevMode(paper)))
+        if (windowsPaperCodes.contains(brPaperToDevMode(paper)))
             m_supported[static_cast<std::size_t>(c)] = true;
     }
     m_supported[static_cast<std::size_t>(TBRPaperSize::Custom)] = true;
@@ -151,21 +151,21 @@ void TPrinterSettings::SetSupportedPapers(const QList<int>& windowsPaperCodes)
 
 int TPrinterSettings::PaperWidth() const
 {
-    if (IsTablePaper(m_paperSize))
-        return Tenths(BRPaperDimensions(m_paperSize)->width);
+    if (isTablePaper(m_paperSize))
+        return Tenths(brPaperDimensions(m_paperSize)->width);
     return m_paperWidth;
 }
 
 int TPrinterSettings::PaperLength() const
 {
-    if (IsTablePaper(m_paperSize))
-        return Tenths(BRPaperDimensions(m_paperSize)->length);
+    if (isTablePaper(m_paperSize))
+        return Tenths(brPaperDimensions(m_paperSize)->length);
     return m_paperLength;
 }
 
 void TPrinterSettings::Assign(const TBRPrinterSettings& s)
 {
-    SetCopies(s.Copies);
+    setCopies(s.Copies);
     m_outputBin = s.OutputBin;
     m_duplex = s.Duplex;
     m_extendedDuplex = s.ExtendedDuplex;
@@ -198,10 +198,10 @@ void TPrinterSettings::ReadSettings()
     // Bins never reach the printer through Qt: OutputBin stays as set. PDF output has no
     // duplex: the designer's choice stays too.
     if (p.outputFormat() == QPrinter::NativeFormat) {
-        const int duplex = BRPrinterDuplexCode(p);
+        const int duplex = brPrinterDuplexCode(p);
         m_duplex = duplex != BRDuplexSimplex;
         // A code the printer cannot take stays as the designer set it.
-        if (Expressible(m_extendedDuplex))
+        if (expressible(m_extendedDuplex))
             m_extendedDuplex = duplex;
     }
 
@@ -211,7 +211,7 @@ void TPrinterSettings::ReadSettings()
     m_topOffset = Tenths(paint.top() - sheet.top());
     m_leftOffset = Tenths(paint.left() - sheet.left());
 
-    m_paperSize = PaperOfPageSize(layout.pageSize());
+    m_paperSize = paperOfPageSize(layout.pageSize());
     m_orientation = layout.orientation() == QPageLayout::Landscape ? TPrinterOrientation::poLandscape
                                                                    : TPrinterOrientation::poPortrait;
     m_paperWidth = Tenths(sheet.width());
@@ -224,7 +224,7 @@ void TPrinterSettings::ReadSettings()
         QList<int> codes;
         for (const QPageSize& s : info.supportedPageSizes())
             codes << s.windowsId();
-        SetSupportedPapers(codes);
+        setSupportedPapers(codes);
     }
     m_printQuality = p.resolution();
     m_collate = p.collateCopies() ? 1 : 0;
@@ -261,7 +261,7 @@ void TPrinterSettings::ApplySettings()
             orientation = w > l ? QPageLayout::Landscape : QPageLayout::Portrait;
         }
     } else if (m_paperSize != TBRPaperSize::Default) {
-        size = PageSizeOfPaper(m_paperSize);
+        size = pageSizeOfPaper(m_paperSize);
     }
     // Size and orientation one by one: a queue refuses a whole layout whose margins lie inside
     // its unprintable edge. The drawing origin is the sheet's corner (full-page mode).

@@ -80,7 +80,7 @@ std::unique_ptr<TBRStream> TBRStream::CreateFromFile(const QString& fileName)
 
 TBRStream::~TBRStream() = default; // a QTemporaryFile removes itself
 
-bool TBRStream::InMemory() const
+bool TBRStream::inMemory() const
 {
     std::lock_guard guard(m_lock);
     return m_inMemory;
@@ -170,7 +170,7 @@ qint64 TBRStream::Size() const
     return m_inMemory ? m_memory.size() : m_file->size();
 }
 
-bool TBRStream::CopyRange(QIODevice& destination, qint64 from, qint64 to)
+bool TBRStream::copyRange(QIODevice& destination, qint64 from, qint64 to)
 {
     std::lock_guard guard(m_lock);
     const qint64 keep = Position();
@@ -193,7 +193,7 @@ bool TBRStream::CopyRange(QIODevice& destination, qint64 from, qint64 to)
 bool TBRStream::SaveToStream(QIODevice& destination)
 {
     std::lock_guard guard(m_lock);
-    return CopyRange(destination, 0, Size());
+    return copyRange(destination, 0, Size());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -211,25 +211,25 @@ constexpr int CompressedOffset = 25;
 constexpr int RecordOverhead = 12;
 constexpr int LengthFieldSize = 4;
 
-const QDate& DayZero()
+const QDate& dayZero()
 {
     static const QDate zero(1899, 12, 30);
     return zero;
 }
 
-qint32 GetI32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
+qint32 getI32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
-void PutI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
+void putI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
 
-QByteArray I32Bytes(qint32 v)
+QByteArray i32Bytes(qint32 v)
 {
     QByteArray b(4, '\0');
-    PutI32(b, 0, v);
+    putI32(b, 0, v);
     return b;
 }
 
 // Reads exactly `count` bytes at `at`, or nothing.
-std::optional<QByteArray> ReadAt(TBRStream& s, qint64 at, qint64 count)
+std::optional<QByteArray> readAt(TBRStream& s, qint64 at, qint64 count)
 {
     if (at < 0 || count < 0 || at + count > s.Size() || s.Seek(at) < 0)
         return std::nullopt;
@@ -239,38 +239,38 @@ std::optional<QByteArray> ReadAt(TBRStream& s, qint64 at, qint64 count)
     return b;
 }
 
-std::optional<qint32> ReadI32At(TBRStream& s, qint64 at)
+std::optional<qint32> readI32At(TBRStream& s, qint64 at)
 {
-    auto b = ReadAt(s, at, 4);
+    auto b = readAt(s, at, 4);
     if (!b)
         return std::nullopt;
-    return GetI32(*b, 0);
+    return getI32(*b, 0);
 }
 
-bool WriteAll(TBRStream& s, const QByteArray& b) { return s.Write(b.constData(), b.size()) == b.size(); }
+bool writeAll(TBRStream& s, const QByteArray& b) { return s.Write(b.constData(), b.size()) == b.size(); }
 
-bool IsWindowsMetafile(const QByteArray& payload)
+bool isWindowsMetafile(const QByteArray& payload)
 {
     // The EMF header record: type 1, and " EMF" at offset 40.
-    return payload.size() >= 44 && GetI32(payload, 0) == 1 && payload.mid(40, 4) == " EMF";
+    return payload.size() >= 44 && getI32(payload, 0) == 1 && payload.mid(40, 4) == " EMF";
 }
 
 } // namespace
 
-double BRDaysFromDateTime(const QDateTime& t)
+double brDaysFromDateTime(const QDateTime& t)
 {
-    const qint64 days = DayZero().daysTo(t.date());
+    const qint64 days = dayZero().daysTo(t.date());
     return static_cast<double>(days) + t.time().msecsSinceStartOfDay() / 86400000.0;
 }
 
-QDateTime BRDateTimeFromDays(double days)
+QDateTime brDateTimeFromDays(double days)
 {
     // A damaged header can hold any double: beyond the dates a calendar keeps there is no date.
     if (!std::isfinite(days) || std::fabs(days) > 1.0e9)
         return QDateTime();
     const double whole = std::floor(days);
     const auto ms = static_cast<int>(std::lround((days - whole) * 86400000.0));
-    return QDateTime(DayZero().addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
+    return QDateTime(dayZero().addDays(static_cast<qint64>(whole)), QTime(0, 0)).addMSecs(ms);
 }
 
 int ReportFileHeaderSize(TBRStream& stream)
@@ -298,7 +298,7 @@ int ReportFileHeaderSize(TBRStream& stream)
 
 TBRPageList::TBRPageList()
     : m_outline(std::make_unique<TBROutline>())
-    , m_clock(&platform::DefaultClock())
+    , m_clock(&platform::defaultClock())
     , m_header(HeaderSize, '\0')
 {
 }
@@ -313,7 +313,7 @@ void TBRPageList::Clear()
     m_records.clear();
 }
 
-void TBRPageList::SetStream(std::unique_ptr<TBRStream> stream)
+void TBRPageList::setStream(std::unique_ptr<TBRStream> stream)
 {
     std::lock_guard guard(m_lock);
     m_stream = std::move(stream);
@@ -321,7 +321,7 @@ void TBRPageList::SetStream(std::unique_ptr<TBRStream> stream)
     Clear();
 }
 
-std::unique_ptr<TBRStream> TBRPageList::TakeStream()
+std::unique_ptr<TBRStream> TBRPageList::takeStream()
 {
     std::lock_guard guard(m_lock);
     Clear();
@@ -354,13 +354,13 @@ int TBRPageList::PageCount() const
 
 TBROutline& TBRPageList::Outline() { return *m_outline; }
 
-void TBRPageList::SetClock(const platform::Clock& clock)
+void TBRPageList::setClock(const platform::Clock& clock)
 {
     std::lock_guard guard(m_lock);
     m_clock = &clock;
 }
 
-void TBRPageList::EnsureStream()
+void TBRPageList::ensureStream()
 {
     if (!m_stream)
         m_stream = TBRStream::CreateInMemory();
@@ -370,28 +370,28 @@ TBRFileHeader TBRPageList::Header() const
 {
     std::lock_guard guard(m_lock);
     TBRFileHeader h;
-    h.pageCount = GetI32(m_header, PageCountOffset);
+    h.pageCount = getI32(m_header, PageCountOffset);
     h.dateTime = qFromLittleEndian<double>(m_header.constData() + DateOffset);
     h.compressed = m_header[CompressedOffset] == 1;
     return h;
 }
 
-QByteArray TBRPageList::HeaderBytes() const
+QByteArray TBRPageList::headerBytes() const
 {
     QByteArray h = m_header;
     qToLittleEndian<quint16>(3, h.data());
     qToLittleEndian<quint16>(40, h.data() + 2);
-    PutI32(h, PageCountOffset, m_pageCount);
+    putI32(h, PageCountOffset, m_pageCount);
     h[CompressedOffset] = m_compression ? 1 : 0;
     return h;
 }
 
-void TBRPageList::WriteHeaderLocked()
+void TBRPageList::writeHeaderLocked()
 {
-    EnsureStream();
-    m_header = HeaderBytes();
+    ensureStream();
+    m_header = headerBytes();
     const qint64 keep = m_stream->Position();
-    if (m_stream->Seek(0) < 0 || !WriteAll(*m_stream, m_header))
+    if (m_stream->Seek(0) < 0 || !writeAll(*m_stream, m_header))
         WriteFailed();
     m_stream->Seek(keep);
 }
@@ -399,20 +399,20 @@ void TBRPageList::WriteHeaderLocked()
 void TBRPageList::WriteHeader()
 {
     std::lock_guard guard(m_lock);
-    WriteHeaderLocked();
+    writeHeaderLocked();
 }
 
-void TBRPageList::StampHeaderDate()
+void TBRPageList::stampHeaderDate()
 {
-    qToLittleEndian<double>(BRDaysFromDateTime(m_clock->now()), m_header.data() + DateOffset);
+    qToLittleEndian<double>(brDaysFromDateTime(m_clock->now()), m_header.data() + DateOffset);
 }
 
 void TBRPageList::Finish()
 {
     std::lock_guard guard(m_lock);
     // The header carries the date and time the pages were complete, not when the first came.
-    StampHeaderDate();
-    WriteHeaderLocked();
+    stampHeaderDate();
+    writeHeaderLocked();
     m_finishedCount = m_pageCount;
 }
 
@@ -422,20 +422,20 @@ bool TBRPageList::Finished() const
     return m_finishedCount == m_pageCount;
 }
 
-void TBRPageList::AddPage(const QPicture& page) { AddPageData(QByteArray(page.data(), page.size())); }
+void TBRPageList::AddPage(const QPicture& page) { addPageData(QByteArray(page.data(), page.size())); }
 
-void TBRPageList::AddPageData(const QByteArray& pictureBytes)
+void TBRPageList::addPageData(const QByteArray& pictureBytes)
 {
     std::lock_guard guard(m_lock);
-    EnsureStream();
+    ensureStream();
     const int number = m_pageCount + 1;
     if (number == 1) {
         // A fresh store: the header first, dated now until Finish dates it again.
         m_header.fill('\0');
-        StampHeaderDate();
+        stampHeaderDate();
         m_pageCount = 1;
         try {
-            WriteHeaderLocked();
+            writeHeaderLocked();
         } catch (...) {
             m_pageCount = 0;
             throw;
@@ -444,7 +444,7 @@ void TBRPageList::AddPageData(const QByteArray& pictureBytes)
 
     QByteArray payload;
     if (m_compression) {
-        payload = I32Bytes(static_cast<qint32>(pictureBytes.size()));
+        payload = i32Bytes(static_cast<qint32>(pictureBytes.size()));
         payload += TBRCompress::Compress(pictureBytes);
     } else {
         payload = pictureBytes;
@@ -456,11 +456,11 @@ void TBRPageList::AddPageData(const QByteArray& pictureBytes)
         WriteFailed();
     QByteArray record;
     record.reserve(payload.size() + RecordOverhead);
-    record += I32Bytes(number);
-    record += I32Bytes(static_cast<qint32>(end));
+    record += i32Bytes(number);
+    record += i32Bytes(static_cast<qint32>(end));
     record += payload;
-    record += I32Bytes(static_cast<qint32>(start));
-    if (m_stream->Seek(start) < 0 || !WriteAll(*m_stream, record)) {
+    record += i32Bytes(static_cast<qint32>(start));
+    if (m_stream->Seek(start) < 0 || !writeAll(*m_stream, record)) {
         m_pageCount = number - 1;
         WriteFailed();
     }
@@ -485,27 +485,27 @@ bool TBRPageList::SeekToLastPage()
     return SeekToPage(m_pageCount);
 }
 
-QByteArray TBRPageList::ReadPayload(int n)
+QByteArray TBRPageList::readPayload(int n)
 {
     // The record was checked when it was indexed, but a stored file may change under us (it is
     // opened for others to write): check again, and never read outside the record.
     const Record& r = m_records[static_cast<std::size_t>(n - 1)];
     TBRStream& s = *m_stream;
-    const auto head = ReadAt(s, r.start, 8);
-    const auto tail = ReadI32At(s, r.end - 4);
-    if (!head || !tail || GetI32(*head, 0) != n || GetI32(*head, 4) != r.end || *tail != r.start)
+    const auto head = readAt(s, r.start, 8);
+    const auto tail = readI32At(s, r.end - 4);
+    if (!head || !tail || getI32(*head, 0) != n || getI32(*head, 4) != r.end || *tail != r.start)
         Damaged(QStringLiteral("%1 ページの位置").arg(n));
     const qint64 payloadStart = r.start + 8;
     const qint64 payloadSize = r.end - 4 - payloadStart;
     QByteArray bytes;
     if (!m_compression) {
-        auto b = ReadAt(s, payloadStart, payloadSize);
+        auto b = readAt(s, payloadStart, payloadSize);
         if (!b)
             Damaged(QStringLiteral("%1 ページ").arg(n));
         bytes = std::move(*b);
     } else {
-        const auto length = ReadI32At(s, payloadStart);
-        auto code = ReadAt(s, payloadStart + LengthFieldSize, payloadSize - LengthFieldSize);
+        const auto length = readI32At(s, payloadStart);
+        auto code = readAt(s, payloadStart + LengthFieldSize, payloadSize - LengthFieldSize);
         if (!length || !code || *length < 0 || *length > MaxPageBytes)
             Damaged(QStringLiteral("%1 ページの長さ").arg(n));
         auto expanded = TBRCompress::Expand(*code, *length);
@@ -517,20 +517,20 @@ QByteArray TBRPageList::ReadPayload(int n)
     return bytes;
 }
 
-std::optional<QByteArray> TBRPageList::GetPageData(int n)
+std::optional<QByteArray> TBRPageList::getPageData(int n)
 {
     std::lock_guard guard(m_lock);
     if (!m_stream || n < 1 || n > m_pageCount)
         return std::nullopt;
-    return ReadPayload(n);
+    return readPayload(n);
 }
 
 std::unique_ptr<QPicture> TBRPageList::GetPage(int n)
 {
-    const auto bytes = GetPageData(n);
+    const auto bytes = getPageData(n);
     if (!bytes)
         return nullptr;
-    if (IsWindowsMetafile(*bytes))
+    if (isWindowsMetafile(*bytes))
         ForeignPages();
     auto picture = std::make_unique<QPicture>();
     if (bytes->isEmpty())
@@ -543,12 +543,12 @@ std::unique_ptr<QPicture> TBRPageList::GetPage(int n)
     return picture;
 }
 
-void TBRPageList::ReadHeaderLocked()
+void TBRPageList::readHeaderLocked()
 {
     TBRStream& s = *m_stream;
     const qint64 size = s.Size();
     const int headerSize = ReportFileHeaderSize(s);
-    const auto raw = ReadAt(s, 0, headerSize);
+    const auto raw = readAt(s, 0, headerSize);
     if (!raw)
         Damaged(QStringLiteral("ヘッダーが短すぎます"));
 
@@ -569,7 +569,7 @@ void TBRPageList::ReadHeaderLocked()
         std::memcpy(header.data() + PageCountOffset, raw->constData() + PageCountOffset, 4);
     }
 
-    const qint32 count = GetI32(header, PageCountOffset);
+    const qint32 count = getI32(header, PageCountOffset);
     // Every record takes at least its 12 bytes of positions: a larger count cannot be right.
     if (count < 0 || count > (size - headerSize) / RecordOverhead)
         Damaged(QStringLiteral("ページ数 %1").arg(count));
@@ -580,20 +580,20 @@ void TBRPageList::ReadHeaderLocked()
     const int minimum = RecordOverhead + (compressed ? LengthFieldSize : 0);
     qint64 at = headerSize;
     for (qint32 n = 1; n <= count; ++n) {
-        const auto head = ReadAt(s, at, 8);
+        const auto head = readAt(s, at, 8);
         if (!head)
             Damaged(QStringLiteral("%1 ページがありません").arg(n));
-        const qint32 number = GetI32(*head, 0);
-        const qint64 next = GetI32(*head, 4);
+        const qint32 number = getI32(*head, 0);
+        const qint64 next = getI32(*head, 4);
         if (number != n)
             Damaged(QStringLiteral("%1 ページの番号 %2").arg(n).arg(number));
         if (next < at + minimum || next > size)
             Damaged(QStringLiteral("%1 ページの次の位置 %2").arg(n).arg(next));
-        const auto start = ReadI32At(s, next - 4);
+        const auto start = readI32At(s, next - 4);
         if (!start || *start != at)
             Damaged(QStringLiteral("%1 ページの開始位置").arg(n));
         if (compressed) {
-            const auto length = ReadI32At(s, at + 8);
+            const auto length = readI32At(s, at + 8);
             const qint64 codeBytes = next - at - minimum;
             if (!length || *length < 0 || *length > MaxPageBytes || *length / 8 > codeBytes)
                 Damaged(QStringLiteral("%1 ページの長さ %2").arg(n).arg(length.value_or(-1)));
@@ -613,8 +613,8 @@ void TBRPageList::ReadHeaderLocked()
 void TBRPageList::ReadHeader()
 {
     std::lock_guard guard(m_lock);
-    EnsureStream();
-    ReadHeaderLocked();
+    ensureStream();
+    readHeaderLocked();
 }
 
 void TBRPageList::LoadFromFile(const QString& fileName)
@@ -624,7 +624,7 @@ void TBRPageList::LoadFromFile(const QString& fileName)
     TBRPageList loaded;
     loaded.m_stream = TBRStream::CreateFromFile(fileName);
     try {
-        loaded.ReadHeaderLocked();
+        loaded.readHeaderLocked();
         // Reading the last page finds a truncated or foreign file at once.
         loaded.GetPage(loaded.m_pageCount);
     } catch (const EBRStoreError& e) {
@@ -647,23 +647,23 @@ void TBRPageList::SaveToFile(const QString& fileName)
     // Only complete records are written, under a header that counts exactly them, whether or
     // not the run that made them was finished; pages not finished are dated as they are saved.
     if (m_finishedCount != m_pageCount)
-        StampHeaderDate();
+        stampHeaderDate();
     QSaveFile file(fileName);
     bool ok = file.open(QIODevice::WriteOnly);
     if (ok) {
         const qint64 end = m_records.empty() ? 0 : m_records.back().end;
         if (m_stream && end > 0) {
-            QByteArray head = HeaderBytes().left(m_headerSize);
+            QByteArray head = headerBytes().left(m_headerSize);
             if (m_headerSize != HeaderSize) {
                 // Keep an older header as it was, with the count in its unchanged place.
-                head = ReadAt(*m_stream, 0, m_headerSize).value_or(QByteArray());
+                head = readAt(*m_stream, 0, m_headerSize).value_or(QByteArray());
                 if (head.size() == m_headerSize)
-                    PutI32(head, PageCountOffset, m_pageCount);
+                    putI32(head, PageCountOffset, m_pageCount);
             }
             ok = head.size() == m_headerSize && file.write(head) == head.size()
-                && m_stream->CopyRange(file, m_headerSize, end);
+                && m_stream->copyRange(file, m_headerSize, end);
         } else {
-            ok = file.write(HeaderBytes()) == HeaderSize;
+            ok = file.write(headerBytes()) == HeaderSize;
         }
     }
     if (!ok || !file.commit()) {

@@ -47,6 +47,6 @@ void TSearchDlg::SpeedButton2Click()
     accept();
 }
 
-QString TSearchDlg::SearchText() const { return Edit1->text(); }
+QString TSearchDlg::searchText() const { return Edit1->text(); }
 
 bool TSearchDlg::MatchCase() const { return CheckBox1->isChecked(); }

@@ -24,7 +24,7 @@ public:
     void SpeedButton2Click();
     // True unless the dialog was closed with "Search".
     bool Cancelled() const { return m_cancelled; }
-    QString SearchText() const;
+    QString searchText() const;
     bool MatchCase() const;
 
 private:

@@ -17,13 +17,13 @@
 
 namespace {
 
-std::optional<TBRUnit>& DefaultUnitOverride()
+std::optional<TBRUnit>& defaultUnitOverride()
 {
     static std::optional<TBRUnit> unit;
     return unit;
 }
 
-int UsableFontSize(int size)
+int usableFontSize(int size)
 {
     size = std::abs(size);
     return size == 0 ? BRDefaultFontSize : size;
@@ -35,9 +35,9 @@ double BRCharsPerCmX(double fontSize) { return 80.0 / fontSize / 2.54; }
 
 double BRCharsPerCmY(double fontSize) { return 145.3 / fontSize / 2.54; }
 
-TBRUnit BRDefaultUnit()
+TBRUnit brDefaultUnit()
 {
-    auto& unit = DefaultUnitOverride();
+    auto& unit = defaultUnitOverride();
     if (!unit) {
         // Only the U.S. system counts as inches: the British one prints on metric paper.
         unit = QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? TBRUnit::Inches
@@ -46,9 +46,9 @@ TBRUnit BRDefaultUnit()
     return *unit;
 }
 
-void BRSetDefaultUnit(TBRUnit unit) { DefaultUnitOverride() = unit; }
+void brSetDefaultUnit(TBRUnit unit) { defaultUnitOverride() = unit; }
 
-int BRScreenPixelsPerInch()
+int brScreenPixelsPerInch()
 {
     if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -61,14 +61,14 @@ int BRScreenPixelsPerInch()
 }
 
 TBRUnitBase::TBRUnitBase(TBRUnitOwner* report)
-    : m_pixelsPerInch(BRScreenPixelsPerInch())
+    : m_pixelsPerInch(brScreenPixelsPerInch())
     , m_report(report)
 {
 }
 
 int TBRUnitBase::FontSize() const
 {
-    return UsableFontSize(m_report ? m_report->UnitFontSize() : BRDefaultFontSize);
+    return usableFontSize(m_report ? m_report->unitFontSize() : BRDefaultFontSize);
 }
 
 double TBRUnitBase::LoadUnit(double native, bool horizontal) const
@@ -115,14 +115,14 @@ void TBRUnitBase::SaveUnits()
 
 void TBRUnitBase::RestoreUnits() { SetUnits(m_savedUnits); }
 
-void TBRUnitBase::SetZoom(int percent)
+void TBRUnitBase::setZoom(int percent)
 {
     // A zoom of 0 would divide by zero when a pixel length is stored.
     if (percent > 0)
         m_zoom = percent;
 }
 
-void TBRUnitBase::SetPixelsPerInch(int ppi)
+void TBRUnitBase::setPixelsPerInch(int ppi)
 {
     if (ppi > 0)
         m_pixelsPerInch = ppi;
@@ -155,7 +155,7 @@ constexpr std::array<TBRPaperDimensions, 69> PaperTable { {
 
 } // namespace
 
-std::optional<TBRPaperDimensions> BRPaperDimensions(TBRPaperSize paper)
+std::optional<TBRPaperDimensions> brPaperDimensions(TBRPaperSize paper)
 {
     int code = static_cast<int>(paper);
     if (code < 1 || code > static_cast<int>(PaperTable.size()))
@@ -163,12 +163,12 @@ std::optional<TBRPaperDimensions> BRPaperDimensions(TBRPaperSize paper)
     return PaperTable[code - 1];
 }
 
-int BRPaperToDevMode(TBRPaperSize paper)
+int brPaperToDevMode(TBRPaperSize paper)
 {
     return paper == TBRPaperSize::Custom ? 256 : static_cast<int>(paper);
 }
 
-std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixelsPerInch)
+std::vector<TBRPaperGuess> brPaperCandidates(int widthPx, int heightPx, int pixelsPerInch)
 {
     std::vector<TBRPaperGuess> result;
     if (pixelsPerInch <= 0)
@@ -214,13 +214,13 @@ void TBRBandSize::SetWidth(double value)
     Changed();
 }
 
-void TBRBandSize::SetNativeHeight(double tenths)
+void TBRBandSize::setNativeHeight(double tenths)
 {
     m_height = tenths;
     Changed();
 }
 
-void TBRBandSize::SetNativeWidth(double tenths)
+void TBRBandSize::setNativeWidth(double tenths)
 {
     m_width = tenths;
     Changed();
@@ -237,22 +237,22 @@ void TBRBandSize::ReadValues(const QList<double>& values)
     Changed();
 }
 
-void TBRBandSize::ApplySize()
+void TBRBandSize::applySize()
 {
     if (!m_band && !m_resize)
         return;
-    SetUpdating(true);
+    setUpdating(true);
     // The band control is sized in screen pixels at the holder's zoom.
     const TBRUnit units = Units();
-    SetUnitsQuietly(TBRUnit::Pixels);
+    setUnitsQuietly(TBRUnit::Pixels);
     const int w = static_cast<int>(std::lround(LoadUnit(m_width, true)));
     const int h = static_cast<int>(std::lround(LoadUnit(m_height, false)));
-    SetUnitsQuietly(units);
+    setUnitsQuietly(units);
     if (m_band)
         m_band->setGeometry(m_band->x(), m_band->y(), w, h);
     if (m_resize)
         m_resize(w, h);
-    SetUpdating(false);
+    setUpdating(false);
 }
 
 TBRPage::TBRPage(TBRUnitOwner* report)
@@ -260,35 +260,35 @@ TBRPage::TBRPage(TBRUnitOwner* report)
     , m_paperSize(TBRPaperSize::Default)
 {
     // The report is still being built: set up the page without calling back into it.
-    SetReport(nullptr);
-    SetUnitsQuietly(BRDefaultUnit());
+    setReport(nullptr);
+    setUnitsQuietly(brDefaultUnit());
     const bool us = Units() == TBRUnit::Inches;
-    SetPaperSize(us ? TBRPaperSize::Letter : TBRPaperSize::A4);
+    setPaperSize(us ? TBRPaperSize::Letter : TBRPaperSize::A4);
     const double margin = us ? 0.5 : 10.0;
     SetTopMargin(margin);
     SetBottomMargin(margin);
     SetLeftMargin(margin);
     SetRightMargin(margin);
-    SetReport(report);
+    setReport(report);
 }
 
 void TBRPage::SetUnits(TBRUnit units)
 {
     TBRUnitBase::SetUnits(units);
     if (TBRUnitOwner* r = Report())
-        r->PageUnitsChanged();
+        r->pageUnitsChanged();
 }
 
 namespace {
 // Indices 0..2 run down the page, 3..6 across it.
-bool IsHorizontal(int index) { return index >= TBRPage::WidthIndex; }
+bool isHorizontal(int index) { return index >= TBRPage::WidthIndex; }
 } // namespace
 
 double TBRPage::Value(int index) const
 {
     if (index < 0 || index >= MeasureCount)
         return 0.0;
-    return LoadUnit(m_values[static_cast<std::size_t>(index)], IsHorizontal(index));
+    return LoadUnit(m_values[static_cast<std::size_t>(index)], isHorizontal(index));
 }
 
 void TBRPage::SetValue(int index, double value)
@@ -297,15 +297,15 @@ void TBRPage::SetValue(int index, double value)
         return;
     if ((index == WidthIndex || index == LengthIndex) && m_paperSize != TBRPaperSize::Custom)
         return;
-    StoreMeasure(index, SaveUnit(value, IsHorizontal(index)));
+    storeMeasure(index, SaveUnit(value, isHorizontal(index)));
 }
 
-void TBRPage::StoreMeasure(int index, double native)
+void TBRPage::storeMeasure(int index, double native)
 {
     m_values[static_cast<std::size_t>(index)] = native;
     TBRUnitOwner* r = Report();
     if (r)
-        r->PageLayoutChanged();
+        r->pageLayoutChanged();
     switch (index) {
     case WidthIndex:
     case LengthIndex:
@@ -316,7 +316,7 @@ void TBRPage::StoreMeasure(int index, double native)
         break;
     }
     if (r && index != WidthIndex && index != LengthIndex)
-        r->DesignRepaint();
+        r->designRepaint();
 }
 
 void TBRPage::SetColumns(int columns)
@@ -325,30 +325,30 @@ void TBRPage::SetColumns(int columns)
         return;
     m_columns = columns;
     if (TBRUnitOwner* r = Report())
-        r->ColumnsChanged();
+        r->columnsChanged();
 }
 
 void TBRPage::SetOrientation(TPrinterOrientation orientation)
 {
     m_orientation = orientation;
-    SetPaperSize(m_paperSize);
+    setPaperSize(m_paperSize);
 }
 
-void TBRPage::SetPaperSize(TBRPaperSize paper)
+void TBRPage::setPaperSize(TBRPaperSize paper)
 {
     if (static_cast<int>(paper) >= BRPaperSizeCount)
         return;
     if (paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom) {
-        const TBRPaperDimensions d = *BRPaperDimensions(paper);
+        const TBRPaperDimensions d = *brPaperDimensions(paper);
         const TBRUnit units = Units();
-        SetUnitsQuietly(TBRUnit::MM);
+        setUnitsQuietly(TBRUnit::MM);
         m_paperSize = TBRPaperSize::Custom;
         const bool portrait = m_orientation == TPrinterOrientation::poPortrait;
         SetWidth(portrait ? d.width : d.length);
         SetLength(portrait ? d.length : d.width);
-        SetUnitsQuietly(units);
+        setUnitsQuietly(units);
         if (TBRUnitOwner* r = Report())
-            r->PageLayoutChanged();
+            r->pageLayoutChanged();
     }
     m_paperSize = paper;
 }
@@ -362,7 +362,7 @@ void TBRPage::ReadValues(const QList<double>& values)
     for (int i = 0; i < MeasureCount; ++i)
         m_values[static_cast<std::size_t>(i)] = values[i];
     if (TBRUnitOwner* r = Report())
-        r->PageLayoutChanged();
+        r->pageLayoutChanged();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -381,25 +381,25 @@ void TBRFrame::SetColor(const QColor& c)
     Repaint();
 }
 
-void TBRFrame::SetDrawTop(bool on)
+void TBRFrame::setDrawTop(bool on)
 {
     m_drawTop = on;
     Repaint();
 }
 
-void TBRFrame::SetDrawBottom(bool on)
+void TBRFrame::setDrawBottom(bool on)
 {
     m_drawBottom = on;
     Repaint();
 }
 
-void TBRFrame::SetDrawLeft(bool on)
+void TBRFrame::setDrawLeft(bool on)
 {
     m_drawLeft = on;
     Repaint();
 }
 
-void TBRFrame::SetDrawRight(bool on)
+void TBRFrame::setDrawRight(bool on)
 {
     m_drawRight = on;
     Repaint();

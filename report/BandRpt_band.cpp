@@ -31,12 +31,12 @@ constexpr BandTypeTexts TypeTexts[] = {
 
 } // namespace
 
-QString BRBandTypeCaption(TBRBandType type)
+QString brBandTypeCaption(TBRBandType type)
 {
     return QString::fromLatin1(TypeTexts[static_cast<int>(type)].caption);
 }
 
-QString BRBandTypeNameBase(TBRBandType type)
+QString brBandTypeNameBase(TBRBandType type)
 {
     return QString::fromLatin1(TypeTexts[static_cast<int>(type)].nameBase);
 }
@@ -50,17 +50,17 @@ TBRBasePanel::TBRBasePanel(QObject* parent)
 {
 }
 
-void TBRBasePanel::SetZoom(int percent)
+void TBRBasePanel::setZoom(int percent)
 {
     if (percent == 0)
         return;
     m_zoom = percent;
     for (TBRPrintable* p : Printables()) {
-        p->Size().SetZoom(percent);
+        p->Size().setZoom(percent);
         p->Size().SetParentSizes();
     }
     for (TBRBasePanel* panel : Panels())
-        panel->SetZoom(percent);
+        panel->setZoom(percent);
 }
 
 QList<TBRPrintable*> TBRBasePanel::Printables() const
@@ -73,20 +73,20 @@ QList<TBRPrintable*> TBRBasePanel::Printables() const
     return list;
 }
 
-void TBRBasePanel::PreparePrintables()
+void TBRBasePanel::preparePrintables()
 {
     for (TBRPrintable* p : Printables())
         p->Prepare();
     for (TBRBasePanel* panel : Panels())
-        panel->PreparePrintables();
+        panel->preparePrintables();
 }
 
-void TBRBasePanel::UnpreparePrintables()
+void TBRBasePanel::unpreparePrintables()
 {
     for (TBRPrintable* p : Printables())
         p->Unprepare();
     for (TBRBasePanel* panel : Panels())
-        panel->UnpreparePrintables();
+        panel->unpreparePrintables();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -97,8 +97,8 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
     : m_size(nullptr, report)
     , m_font(report ? report->Font() : QFont())
 {
-    m_size.SetPixelsPerInch(BRLayoutDotsPerInch);
-    m_size.SetResizeTarget([this](int w, int h) {
+    m_size.setPixelsPerInch(BRLayoutDotsPerInch);
+    m_size.setResizeTarget([this](int w, int h) {
         m_pixelWidth = w;
         m_pixelHeight = h;
         for (TBRPrintable* p : Printables()) {
@@ -107,13 +107,13 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
         }
     });
     // A new band is 40 pixels high and as wide as the page between its margins.
-    SetPixelHeight(40);
+    setPixelHeight(40);
     if (report) {
         const TBRPage& page = report->Page();
-        const double width = page.NativeValue(TBRPage::WidthIndex)
-            - page.NativeValue(TBRPage::LeftMarginIndex) - page.NativeValue(TBRPage::RightMarginIndex);
-        m_size.SetNativeWidth(std::max(width, 0.0));
-        SetParentReport(report);
+        const double width = page.nativeValue(TBRPage::WidthIndex)
+            - page.nativeValue(TBRPage::LeftMarginIndex) - page.nativeValue(TBRPage::RightMarginIndex);
+        m_size.setNativeWidth(std::max(width, 0.0));
+        setParentReport(report);
     }
 }
 
@@ -126,7 +126,7 @@ TBRCustomBand::~TBRCustomBand()
         report->RemoveBand(this);
 }
 
-void TBRCustomBand::SetParentReport(TCustomBandReport* report)
+void TBRCustomBand::setParentReport(TCustomBandReport* report)
 {
     if (report == m_report)
         return;
@@ -135,24 +135,24 @@ void TBRCustomBand::SetParentReport(TCustomBandReport* report)
     m_report = report;
     QObject::setParent(report);
     if (report) {
-        m_size.SetReport(report);
+        m_size.setReport(report);
         m_size.SetUnits(report->Units());
-        SetZoom(report->Zoom());
+        setZoom(report->Zoom());
         report->AddBand(this);
     }
 }
 
-void TBRCustomBand::SetZoom(int percent)
+void TBRCustomBand::setZoom(int percent)
 {
     if (percent == 0)
         return;
-    m_size.SetZoom(percent);
-    TBRBasePanel::SetZoom(percent);
+    m_size.setZoom(percent);
+    TBRBasePanel::setZoom(percent);
     // The control follows the size at the new zoom.
-    m_size.SetNativeHeight(m_size.NativeHeight());
+    m_size.setNativeHeight(m_size.nativeHeight());
 }
 
-void TBRCustomBand::SetPixelHeight(int pixels)
+void TBRCustomBand::setPixelHeight(int pixels)
 {
     const TBRUnit units = m_size.Units();
     m_size.SetUnits(TBRUnit::Pixels);
@@ -160,7 +160,7 @@ void TBRCustomBand::SetPixelHeight(int pixels)
     m_size.SetUnits(units);
 }
 
-void TBRCustomBand::SetBandType(TBRBandType type)
+void TBRCustomBand::setBandType(TBRBandType type)
 {
     m_bandType = type;
     if (m_report) {
@@ -196,21 +196,21 @@ TBRChildBand* TBRCustomBand::GetChildBand() const
 
 bool TBRCustomBand::HasChild() const { return GetChildBand() != nullptr; }
 
-void TBRCustomBand::SetHasChild(bool on)
+void TBRCustomBand::setHasChild(bool on)
 {
     TBRChildBand* child = GetChildBand();
     if (on && !child && m_report) {
         auto* band = new TBRChildBand(m_report);
-        band->SetParentBand(this);
+        band->setParentBand(this);
     } else if (!on && child) {
         // The chain stays linked: a grandchild moves up to this band.
         if (TBRChildBand* grandchild = child->GetChildBand())
-            grandchild->SetParentBand(this);
+            grandchild->setParentBand(this);
         delete child;
     }
 }
 
-bool TBRCustomBand::SetLinkBand(TBRCustomBand* band)
+bool TBRCustomBand::setLinkBand(TBRCustomBand* band)
 {
     for (TBRCustomBand* b = band; b; b = b->LinkBand()) {
         if (b == this)
@@ -223,9 +223,9 @@ bool TBRCustomBand::SetLinkBand(TBRCustomBand* band)
 // Out of line: the controller's class is declared after the bands.
 TBRCustomController* TBRCustomBand::Controller() const { return m_controller; }
 
-void TBRCustomBand::SetController(TBRCustomController* controller) { m_controller = controller; }
+void TBRCustomBand::setController(TBRCustomController* controller) { m_controller = controller; }
 
-void TBRCustomBand::AddToBandList(QList<TBRCustomBand*>& list)
+void TBRCustomBand::addToBandList(QList<TBRCustomBand*>& list)
 {
     if (list.contains(this))
         return;
@@ -236,7 +236,7 @@ void TBRCustomBand::AddToBandList(QList<TBRCustomBand*>& list)
 
 double TBRCustomBand::BandHeight(bool includeLinks) const
 {
-    double h = m_size.NativeHeight();
+    double h = m_size.nativeHeight();
     // A linked band counts once, with its own links.
     if (includeLinks && m_linkBand)
         h += m_linkBand->BandHeight(true);
@@ -245,7 +245,7 @@ double TBRCustomBand::BandHeight(bool includeLinks) const
 
 bool TBRCustomBand::CanExpand(double amount) const
 {
-    return m_report && BRRound(m_size.NativeHeight() + ExpandedHeight + amount) <= m_report->AvailableSpace();
+    return m_report && brRound(m_size.nativeHeight() + ExpandedHeight + amount) <= m_report->AvailableSpace();
 }
 
 bool TBRCustomBand::ExpandBand(double amount, double& newExpanded, bool& done)
@@ -265,10 +265,10 @@ bool TBRCustomBand::ExpandBand(double amount, double& newExpanded, bool& done)
 
 double TBRCustomBand::StretchHeight()
 {
-    double maximum = m_size.NativeHeight();
+    double maximum = m_size.nativeHeight();
     double gap = 0.0;
     for (TBRPrintable* p : Printables()) {
-        if (!p->StretchesBand() || !p->IsEnabled())
+        if (!p->stretchesBand() || !p->IsEnabled())
             continue;
         double needed = p->Height();
         p->GetExpandedHeight(needed);
@@ -321,7 +321,7 @@ private:
 
 } // namespace
 
-bool TBRCustomBand::MayBreakHere() const
+bool TBRCustomBand::mayBreakHere() const
 {
     switch (m_bandType) {
     case TBRBandType::rbTitle:
@@ -330,7 +330,7 @@ bool TBRCustomBand::MayBreakHere() const
     case TBRBandType::rbOverlay:
         return false;
     default:
-        return m_report->PageNumber() > 0 && !m_report->InPageEdge();
+        return m_report->PageNumber() > 0 && !m_report->inPageEdge();
     }
 }
 
@@ -346,7 +346,7 @@ void TBRCustomBand::Print()
         if (!m_enabled && m_controller)
             m_controller->NotifyClients(false);
     } else {
-        const bool mayBreak = MayBreakHere();
+        const bool mayBreak = mayBreakHere();
         if (ForceNewPage && !r->BreakInProgress && mayBreak) {
             r->ForceNewPage();
             r->BreakInProgress = false;
@@ -357,30 +357,30 @@ void TBRCustomBand::Print()
         }
         if (m_controller)
             m_controller->NotifyClients(true);
-        if (KeepOnOnePage && !r->InPageEdge() && StretchHeight() > r->AvailableSpace())
+        if (KeepOnOnePage && !r->inPageEdge() && StretchHeight() > r->AvailableSpace())
             r->NewColumn();
-        const SheetClip clip(*r, m_size.NativeHeight());
+        const SheetClip clip(*r, m_size.nativeHeight());
         TBRPrinter* printer = r->BRPrinter();
         QPainter* canvas = printer ? printer->Canvas() : nullptr;
         TBRPrintContext background;
         if (!TransparentBand && printer) {
-            const double h = PreCaluculateBandHeight ? StretchHeight() : m_size.NativeHeight();
+            const double h = PreCaluculateBandHeight ? StretchHeight() : m_size.nativeHeight();
             const int x = r->CurrentX(), y = r->CurrentY();
             const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
-            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
+            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.nativeWidth()) - left,
                 printer->ToDeviceY(y + h) - top);
             if (m_pixelHeight != 0 && canvas) {
                 // White on the blank part of the page would only make the page longer.
-                if (Color != QColor(Qt::white) || !r->BlankFrom(y)) {
+                if (Color != QColor(Qt::white) || !r->blankFrom(y)) {
                     canvas->fillRect(BandRect, Color);
-                    r->MarkInk(y + h);
+                    r->markInk(y + h);
                 }
                 background.background = Color;
-                background.backgroundRect = QRectF(x, y, m_size.NativeWidth(), h);
+                background.backgroundRect = QRectF(x, y, m_size.nativeWidth(), h);
             }
         }
         if (m_pixelHeight != 0)
-            PrintPrintables(background);
+            printPrintables(background);
     }
     if (AfterPrint)
         AfterPrint(this, printBand);
@@ -396,17 +396,17 @@ void TBRCustomBand::Print()
     r->BreakInProgress = false;
 }
 
-void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
+void TBRCustomBand::printPrintables(const TBRPrintContext& background)
 {
     TCustomBandReport* r = m_report;
     TBRPrinter* printer = r->BRPrinter();
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
     const QList<TBRPrintable*> printables = Printables();
     ExpandedHeight = 0.0;
-    const double rememberedHeight = m_size.NativeHeight();
+    const double rememberedHeight = m_size.nativeHeight();
     const auto restoreHeight = [&] {
-        if (m_size.NativeHeight() != rememberedHeight)
-            m_size.SetNativeHeight(rememberedHeight);
+        if (m_size.nativeHeight() != rememberedHeight)
+            m_size.setNativeHeight(rememberedHeight);
     };
     bool firstPass = true;
     QList<QRectF> painted;
@@ -415,40 +415,40 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
         // The background is fresh only in the band's first pass; a continuation in a new column
         // has none.
         TBRPrintContext context = firstPass ? background : TBRPrintContext();
-        context.mayBreak = !r->InPageEdge();
-        context.freshColumn = !firstPass || r->AtColumnTop();
+        context.mayBreak = !r->inPageEdge();
+        context.freshColumn = !firstPass || r->atColumnTop();
         context.paintedSince = &painted;
         painted.clear();
         for (TBRPrintable* p : printables) {
             if (!p->IsEnabled())
                 continue;
             if (firstPass || !p->PrintFinished()) {
-                p->SetPrintContext(context);
+                p->setPrintContext(context);
                 p->Print(r->CurrentX(), r->CurrentY());
                 // What the printable may have covered, stretching included.
                 const TBRPrintableSize& size = p->Size();
-                painted.append(QRectF(r->CurrentX() + size.NativeValue(TBRPrintableSize::LeftIndex),
-                    r->CurrentY() + size.NativeValue(TBRPrintableSize::TopIndex),
-                    size.NativeValue(TBRPrintableSize::WidthIndex),
-                    size.NativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0));
+                painted.append(QRectF(r->CurrentX() + size.nativeValue(TBRPrintableSize::LeftIndex),
+                    r->CurrentY() + size.nativeValue(TBRPrintableSize::TopIndex),
+                    size.nativeValue(TBRPrintableSize::WidthIndex),
+                    size.nativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0));
             }
             allDone = allDone && p->PrintFinished();
         }
         if (printer) {
             const int x = r->CurrentX(), y = r->CurrentY();
             const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
-            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.NativeWidth()) - left,
-                printer->ToDeviceY(y + m_size.NativeHeight() + ExpandedHeight + 1.0) - top);
+            BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.nativeWidth()) - left,
+                printer->ToDeviceY(y + m_size.nativeHeight() + ExpandedHeight + 1.0) - top);
             if (canvas && Frame().HasSides())
-                Frame().PaintIt(*canvas, BandRect, printer->HorizontalFactor(), printer->VerticalFactor());
+                Frame().PaintIt(*canvas, BandRect, printer->horizontalFactor(), printer->verticalFactor());
         }
         // What this pass drew reaches down to the band's end (its frame one below) or to the
         // lowest printable.
         double inkBottom
-            = r->CurrentY() + m_size.NativeHeight() + ExpandedHeight + (Frame().HasSides() ? 1.0 : 0.0);
+            = r->CurrentY() + m_size.nativeHeight() + ExpandedHeight + (Frame().HasSides() ? 1.0 : 0.0);
         for (const QRectF& area : std::as_const(painted))
             inkBottom = std::max(inkBottom, area.bottom());
-        r->MarkInk(inkBottom);
+        r->markInk(inkBottom);
         if (allDone)
             break;
         r->BreakInProgress = true;
@@ -458,7 +458,7 @@ void TBRCustomBand::PrintPrintables(const TBRPrintContext& background)
         ExpandedHeight = 0.0;
         firstPass = false;
     }
-    r->SetCurrentY(r->CurrentY() + BRRound(m_size.NativeHeight() + ExpandedHeight));
+    r->setCurrentY(r->CurrentY() + brRound(m_size.nativeHeight() + ExpandedHeight));
     restoreHeight();
 }
 
@@ -467,19 +467,19 @@ void TBRCustomBand::MakeSpace()
     TCustomBandReport* r = m_report;
     // Bands printed while a page is begun or closed never break: a break from there would
     // begin or close a page again, without end.
-    if (r->InPageEdge())
+    if (r->inPageEdge())
         return;
-    const int needed = BRRound(BandHeight(true));
+    const int needed = brRound(BandHeight(true));
     const TBRPage& page = r->Page();
     const double emptyPage = r->PageLength()
-        - (page.NativeValue(TBRPage::TopMarginIndex) + page.NativeValue(TBRPage::BottomMarginIndex));
+        - (page.nativeValue(TBRPage::TopMarginIndex) + page.nativeValue(TBRPage::BottomMarginIndex));
     const bool isDetail = m_bandType == TBRBandType::rbDetail;
     // A band taller than an empty page starts a column of its own too, and prints from its top
     // as far as the sheet goes: printed where it stood, each record would lie below the last,
     // off the sheet. At the top of a column already, a break would only leave a column empty.
     const bool fitsEmptyPage = needed <= emptyPage;
     if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace()
-        && (fitsEmptyPage || (r->PageNumber() > 0 && !r->AtColumnTop()))) {
+        && (fitsEmptyPage || (r->PageNumber() > 0 && !r->atColumnTop()))) {
         r->BreakInProgress = isDetail;
         r->NewColumn();
         return;
@@ -499,16 +499,16 @@ void TBRCustomBand::MakeSpace()
 TBRBand::TBRBand(TCustomBandReport* report, TBRBandType type)
     : TBRCustomBand(report)
 {
-    SetBandType(type);
+    setBandType(type);
 }
 
 TBRChildBand::TBRChildBand(TCustomBandReport* report)
     : TBRCustomBand(report)
 {
-    SetBandTypeQuietly(TBRBandType::rbChild);
+    setBandTypeQuietly(TBRBandType::rbChild);
 }
 
-bool TBRChildBand::SetParentBand(TBRCustomBand* band)
+bool TBRChildBand::setParentBand(TBRCustomBand* band)
 {
     for (TBRCustomBand* b = band; b;) {
         if (b == this)

@@ -36,8 +36,8 @@ enum class TBRBandType : std::uint8_t {
 
 // The design caption of a band type ("Page Header") and the base of new band names
 // ("PageHeaderBand").
-QString BRBandTypeCaption(TBRBandType type);
-QString BRBandTypeNameBase(TBRBandType type);
+QString brBandTypeCaption(TBRBandType type);
+QString brBandTypeNameBase(TBRBandType type);
 
 // What bands and the report have in common: a frame, a zoom, and the printables placed on them.
 class TBRBasePanel : public QObject {
@@ -47,20 +47,20 @@ public:
     TBRFrame& Frame() { return m_frame; }
     const TBRFrame& Frame() const { return m_frame; }
     int Zoom() const { return m_zoom; }
-    virtual void SetZoom(int percent);
+    virtual void setZoom(int percent);
 
     // The printables placed on this panel, in control order.
     QList<TBRPrintable*> Printables() const;
     // Prepares (or unprepares) every printable on the panel and, recursively, on the panels
     // standing on it.
-    void PreparePrintables();
-    void UnpreparePrintables();
+    void preparePrintables();
+    void unpreparePrintables();
 
     // The report this panel belongs to (itself for a report).
     virtual TCustomBandReport* Report() const = 0;
-    virtual TBRUnit PanelUnits() const = 0;
+    virtual TBRUnit panelUnits() const = 0;
     // The panel's width in layout pixels.
-    virtual int PixelWidth() const = 0;
+    virtual int pixelWidth() const = 0;
 
 protected:
     // The panels placed on this one (the report's bands).
@@ -86,25 +86,25 @@ public:
 
     TBRBandType BandType() const { return m_bandType; }
     // Changes the type; the report's band list is rebuilt.
-    void SetBandType(TBRBandType type);
+    void setBandType(TBRBandType type);
 
     TCustomBandReport* Report() const override { return m_report; }
     TCustomBandReport* ParentReport() const { return m_report; }
     // Places the band on a report (nullptr takes it off): it joins the report's band list and
     // takes its units and zoom. A band placed on another band stands on that band's report.
-    virtual void SetParentReport(TCustomBandReport* report);
-    TBRUnit PanelUnits() const override { return m_size.Units(); }
-    int PixelWidth() const override { return m_pixelWidth; }
-    int PixelHeight() const { return m_pixelHeight; }
+    virtual void setParentReport(TCustomBandReport* report);
+    TBRUnit panelUnits() const override { return m_size.Units(); }
+    int pixelWidth() const override { return m_pixelWidth; }
+    int pixelHeight() const { return m_pixelHeight; }
     // Position on the design surface (pixels), set when the report arranges its bands.
-    int PixelTop() const { return m_pixelTop; }
-    void SetPixelTop(int top) { m_pixelTop = top; }
-    void SetZoom(int percent) override;
+    int pixelTop() const { return m_pixelTop; }
+    void setPixelTop(int top) { m_pixelTop = top; }
+    void setZoom(int percent) override;
 
     TBRBandSize& Size() { return m_size; }
     const TBRBandSize& Size() const { return m_size; }
     // The control's height in pixels, as a form's code sets it (Size follows).
-    void SetPixelHeight(int pixels);
+    void setPixelHeight(int pixels);
 
     TBRBandAfterPrintEvent AfterPrint;
     TBRBandBeforePrintEvent BeforePrint;
@@ -122,25 +122,25 @@ public:
     QFont Font() const;
     void SetFont(const QFont& font);
     bool ParentFont() const { return m_parentFont; }
-    void SetParentFont(bool on) { m_parentFont = on; }
+    void setParentFont(bool on) { m_parentFont = on; }
 
     // A child band continues this band; HasChild creates or frees it.
     bool HasChild() const;
-    void SetHasChild(bool on);
+    void setHasChild(bool on);
     TBRChildBand* GetChildBand() const;
 
     TBRCustomBand* LinkBand() const { return m_linkBand; }
     // False (and nothing changes) when the link would lead back to this band.
-    bool SetLinkBand(TBRCustomBand* band);
+    bool setLinkBand(TBRCustomBand* band);
 
     // The controller that prints this band as its detail, or nullptr.
     TBRCustomController* Controller() const;
-    void SetController(TBRCustomController* controller);
+    void setController(TBRCustomController* controller);
     // A band that owns a controller (a sub-detail) hands it to the controller tree.
-    virtual TBRCustomController* OwnedController() const { return nullptr; }
+    virtual TBRCustomController* ownedController() const { return nullptr; }
     // Appends the bands this band brings into the report's band list (the band and its
     // child chain).
-    virtual void AddToBandList(QList<TBRCustomBand*>& list);
+    virtual void addToBandList(QList<TBRCustomBand*>& list);
 
     // Run state of one print.
     QRect BandRect; // device rectangle of the last background or frame drawn
@@ -162,18 +162,18 @@ public:
     void MakeSpace();
 
     // Band-type caption and name base (for new band names).
-    virtual QString BandTypeCaption() const { return BRBandTypeCaption(m_bandType); }
-    virtual QString BandTypeNameBase() const { return BRBandTypeNameBase(m_bandType); }
+    virtual QString bandTypeCaption() const { return brBandTypeCaption(m_bandType); }
+    virtual QString bandTypeNameBase() const { return brBandTypeNameBase(m_bandType); }
 
 protected:
     friend class TCustomBandReport;
-    void SetBandTypeQuietly(TBRBandType type) { m_bandType = type; }
+    void setBandTypeQuietly(TBRBandType type) { m_bandType = type; }
     // The report is going away: forget it without calling back.
-    void DetachFromReport() { m_report = nullptr; }
+    void detachFromReport() { m_report = nullptr; }
 
 private:
-    void PrintPrintables(const TBRPrintContext& background);
-    bool MayBreakHere() const;
+    void printPrintables(const TBRPrintContext& background);
+    bool mayBreakHere() const;
 
     TCustomBandReport* m_report = nullptr;
     TBRBandType m_bandType = TBRBandType::rbTitle;
@@ -200,7 +200,7 @@ public:
     explicit TBRChildBand(TCustomBandReport* report = nullptr);
     TBRCustomBand* ParentBand() const { return m_parentBand; }
     // False (and nothing changes) when the parent chain would lead back to this band.
-    bool SetParentBand(TBRCustomBand* band);
+    bool setParentBand(TBRCustomBand* band);
 
 private:
     QPointer<TBRCustomBand> m_parentBand;

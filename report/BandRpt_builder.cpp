@@ -3,7 +3,7 @@
 TBRReportBuilder::TBRReportBuilder(TCustomBandReport& report)
     : m_report(report)
 {
-    m_report.BeginLoading();
+    m_report.beginLoading();
 }
 
 TBRReportBuilder::~TBRReportBuilder()
@@ -18,7 +18,7 @@ TBRReportBuilder& TBRReportBuilder::Page(TBRPaperSize paper, TPrinterOrientation
     const TBRUnit units = page.Units();
     page.SetUnits(TBRUnit::Native);
     page.SetOrientation(orientation);
-    page.SetPaperSize(paper);
+    page.setPaperSize(paper);
     page.SetTopMargin(margin);
     page.SetBottomMargin(margin);
     page.SetLeftMargin(margin);
@@ -33,7 +33,7 @@ TBRReportBuilder& TBRReportBuilder::Columns(int columns, double columnSpace)
     page.SetColumns(columns);
     const TBRUnit units = page.Units();
     page.SetUnits(TBRUnit::Native);
-    page.SetColumnSpace(columnSpace);
+    page.setColumnSpace(columnSpace);
     page.SetUnits(units);
     return *this;
 }
@@ -50,15 +50,15 @@ namespace {
 
 // Writes a band's height and width in tenths of a millimetre; the width is the page's between
 // its margins.
-void SizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
+void sizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
 {
     const TBRPage& page = report.Page();
     TBRBandSize& size = band->Size();
     const TBRUnit units = size.Units();
     size.SetUnits(TBRUnit::Native);
     size.SetHeight(height);
-    size.SetWidth(page.NativeValue(TBRPage::WidthIndex) - page.NativeValue(TBRPage::LeftMarginIndex)
-        - page.NativeValue(TBRPage::RightMarginIndex));
+    size.SetWidth(page.nativeValue(TBRPage::WidthIndex) - page.nativeValue(TBRPage::LeftMarginIndex)
+        - page.nativeValue(TBRPage::RightMarginIndex));
     size.SetUnits(units);
 }
 
@@ -67,17 +67,17 @@ void SizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
 TBRBand* TBRReportBuilder::Band(TBRBandType type, double height)
 {
     auto* band = new TBRBand(&m_report, type);
-    SizeBand(m_report, band, height);
-    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(type)));
+    sizeBand(m_report, band, height);
+    band->setObjectName(m_report.uniqueName(brBandTypeNameBase(type)));
     return band;
 }
 
 TBRChildBand* TBRReportBuilder::Child(TBRCustomBand* parent, double height)
 {
     auto* band = new TBRChildBand(&m_report);
-    band->SetParentBand(parent);
-    SizeBand(m_report, band, height);
-    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbChild)));
+    band->setParentBand(parent);
+    sizeBand(m_report, band, height);
+    band->setObjectName(m_report.uniqueName(brBandTypeNameBase(TBRBandType::rbChild)));
     return band;
 }
 
@@ -85,25 +85,25 @@ TBRGroup* TBRReportBuilder::Group(const QString& expression, double height, TBRB
 {
     auto* group = new TBRGroup(&m_report);
     group->Expression = expression;
-    group->SetFooterBand(footer);
-    SizeBand(m_report, group, height);
-    group->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbGroupHeader)));
+    group->setFooterBand(footer);
+    sizeBand(m_report, group, height);
+    group->setObjectName(m_report.uniqueName(brBandTypeNameBase(TBRBandType::rbGroupHeader)));
     return group;
 }
 
-TBRSubDetail* TBRReportBuilder::SubDetail(QObject* master, platform::DataSet* dataSet, double height)
+TBRSubDetail* TBRReportBuilder::subDetail(QObject* master, platform::DataSet* dataSet, double height)
 {
     auto* band = new TBRSubDetail(&m_report);
     band->SetMaster(master);
     band->SetDataSet(dataSet);
-    SizeBand(m_report, band, height);
-    band->setObjectName(m_report.UniqueName(BRBandTypeNameBase(TBRBandType::rbSubDetail)));
+    sizeBand(m_report, band, height);
+    band->setObjectName(m_report.uniqueName(brBandTypeNameBase(TBRBandType::rbSubDetail)));
     return band;
 }
 
-void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec)
+void TBRReportBuilder::startLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec)
 {
-    label->setObjectName(m_report.UniqueName(nameBase));
+    label->setObjectName(m_report.uniqueName(nameBase));
     if (spec.pointSize > 0 || spec.bold) {
         QFont font = label->Font();
         if (spec.pointSize > 0)
@@ -114,7 +114,7 @@ void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase
     label->AutoSize = spec.autoSize;
     label->AutoStretch = spec.autoStretch;
     label->WordWrap = spec.wordWrap;
-    label->SetTransparent(spec.transparent);
+    label->setTransparent(spec.transparent);
     label->SetAlignment(spec.alignment);
     TBRPrintableSize& size = label->Size();
     const TBRUnit units = size.Units();
@@ -127,28 +127,28 @@ void TBRReportBuilder::StartLabel(TBRCustomLabel* label, const QString& nameBase
     size.SetUnits(units);
 }
 
-void TBRReportBuilder::EndLabel(TBRCustomLabel* label, const TBRLabelSpec& spec)
+void TBRReportBuilder::endLabel(TBRCustomLabel* label, const TBRLabelSpec& spec)
 {
     // One line high when no height was given: what formatting the caption makes it.
     if (spec.height <= 0)
         label->SetHeight(0);
-    label->SetAlignToBand(spec.alignToBand);
+    label->setAlignToBand(spec.alignToBand);
     m_labels.append(label);
 }
 
 TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
 {
     auto* label = new TBRLabel(panel);
-    StartLabel(label, QStringLiteral("BRLabel"), spec);
-    label->SetCaption(caption);
-    EndLabel(label, spec);
+    startLabel(label, QStringLiteral("BRLabel"), spec);
+    label->setCaption(caption);
+    endLabel(label, spec);
     return label;
 }
 
 void TBRReportBuilder::Finish()
 {
     m_finished = true;
-    m_report.EndLoading();
+    m_report.endLoading();
     for (TBRCustomLabel* label : std::as_const(m_labels)) {
         label->FormatLines();
         label->AlignInBand();

@@ -65,7 +65,7 @@ public:
     TBRGroup* Group(const QString& expression, double height, TBRBand* footer = nullptr);
     TBRLabel* Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec);
     // A field of a data set, shown with the mask (empty: the field's display text).
-    TBRDBText* DBText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
+    TBRDBText* dbText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
         const TBRLabelSpec& spec, const QString& mask = QString());
     // An expression's value, shown with the mask; its aggregates take the records of `master`
     // (nullptr: the report's, when it has any).
@@ -77,7 +77,7 @@ public:
     TBRImage* Image(TBRBasePanel* panel, const QRectF& box);
     // A sub-detail band under `master` (the report, a controller or a controller band) over the
     // data set (nullptr: records from OnNeedData).
-    TBRSubDetail* SubDetail(QObject* master, platform::DataSet* dataSet, double height);
+    TBRSubDetail* subDetail(QObject* master, platform::DataSet* dataSet, double height);
 
     // Ends loading; the report is ready to run.
     void Finish();
@@ -85,10 +85,10 @@ public:
 private:
     // A label's name, font, switches and place, before its text; and, after it, its height
     // and alignment in the band.
-    void StartLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec);
-    void EndLabel(TBRCustomLabel* label, const TBRLabelSpec& spec);
+    void startLabel(TBRCustomLabel* label, const QString& nameBase, const TBRLabelSpec& spec);
+    void endLabel(TBRCustomLabel* label, const TBRLabelSpec& spec);
     // Places a printable in the box, in tenths of a millimetre.
-    static void PlaceBox(TBRPrintable* printable, const QRectF& box);
+    static void placeBox(TBRPrintable* printable, const QRectF& box);
 
     TCustomBandReport& m_report;
     QList<TBRCustomLabel*> m_labels;

@@ -10,12 +10,12 @@
 namespace {
 
 // The controller a master stands for: itself, or the one a band owns.
-TBRCustomController* ControllerOf(QObject* o)
+TBRCustomController* controllerOf(QObject* o)
 {
     if (auto* c = dynamic_cast<TBRCustomController*>(o))
         return c;
     if (auto* band = dynamic_cast<TBRCustomBand*>(o))
-        return band->OwnedController();
+        return band->ownedController();
     return nullptr;
 }
 
@@ -31,7 +31,7 @@ TBRCustomController::TBRCustomController(QObject* ownerLink)
 bool TBRCustomController::SetMaster(QObject* master)
 {
     if (master) {
-        if (!dynamic_cast<TCustomBandReport*>(master) && !ControllerOf(master))
+        if (!dynamic_cast<TCustomBandReport*>(master) && !controllerOf(master))
             return false;
         // A controller under itself, or under its own identity, would find itself among its
         // master's clients and build its tree for ever; so would any longer cycle.
@@ -40,7 +40,7 @@ bool TBRCustomController::SetMaster(QObject* master)
             if (m == this || m == m_masterIdentity)
                 return false;
             seen.insert(m);
-            TBRCustomController* c = ControllerOf(m);
+            TBRCustomController* c = controllerOf(m);
             if (!c)
                 break;
             if (c == this)
@@ -60,7 +60,7 @@ void TBRCustomController::NotifyClients(bool)
     }
 }
 
-EvResult TBRCustomController::ControllerValue() const
+EvResult TBRCustomController::controllerValue() const
 {
     return EvResult::Error(QStringLiteral("Controller has no value"));
 }
@@ -75,8 +75,8 @@ void TBRCustomController::PrepareTree()
     // The clients of this controller are the controllers and groups of the report's form whose
     // master is this controller's identity, in the form's order (the first group is the
     // outermost).
-    QList<QObject*> components = m_report->OwnerForm()->findChildren<QObject*>();
-    if (m_masterIdentity != m_report->OwnerForm()) {
+    QList<QObject*> components = m_report->ownerForm()->findChildren<QObject*>();
+    if (m_masterIdentity != m_report->ownerForm()) {
         for (QObject* o : m_masterIdentity->children()) {
             if (!components.contains(o))
                 components.append(o);
@@ -89,11 +89,11 @@ void TBRCustomController::PrepareTree()
                 m_groups.append(group);
             continue;
         }
-        TBRCustomController* c = ControllerOf(o);
+        TBRCustomController* c = controllerOf(o);
         if (!c || c == this || taken.contains(c) || c->Master() != m_masterIdentity)
             continue;
         taken.insert(c);
-        c->SetParentReport(m_report);
+        c->setParentReport(m_report);
         (c->PrintBefore() ? m_before : m_after).append(c);
         c->PrepareTree();
     }
@@ -112,7 +112,7 @@ void TBRCustomController::Prepare()
         g->Prepare();
     m_environmentElement = nullptr;
     if (m_report && m_ownerLink) {
-        const auto function = m_report->Functions().FindFunction(m_ownerLink->objectName());
+        const auto function = m_report->Functions().findFunction(m_ownerLink->objectName());
         m_environmentElement = function.get();
     }
 }
@@ -158,14 +158,14 @@ void TBRCustomController::RegisterDataSets(TBRDataSetList&) { }
 
 bool TBRCustomController::KeepGoing() const
 {
-    BRYield();
+    brYield();
     if (!m_report)
         return false;
     const TBRPrinter* printer = m_report->BRPrinter();
     return !m_report->Cancelled() && !(printer && printer->Cancelled());
 }
 
-void TBRCustomController::MarkLaterGroupsChanged(int from)
+void TBRCustomController::markLaterGroupsChanged(int from)
 {
     for (int j = from; j < m_groups.size(); ++j)
         m_groups[j]->Restart();
@@ -176,7 +176,7 @@ bool TBRCustomController::CheckGroups()
     for (int i = 0; i < m_groups.size(); ++i) {
         if (m_groups[i]->Check()) {
             // An outer change restarts every group inside it.
-            MarkLaterGroupsChanged(i + 1);
+            markLaterGroupsChanged(i + 1);
             return true;
         }
     }
@@ -193,7 +193,7 @@ void TBRCustomController::CheckReprintGroups()
         c->CheckReprintGroups();
     for (int i = 0; i < m_groups.size(); ++i) {
         if (m_groups[i]->CheckReprint()) {
-            MarkLaterGroupsChanged(i + 1);
+            markLaterGroupsChanged(i + 1);
             PrintGroupHeaders();
             break;
         }
@@ -221,7 +221,7 @@ void TBRCustomController::PrintGroupFooters()
 void TBRCustomController::ToggleGroupFlags()
 {
     for (TBRGroup* g : std::as_const(m_groups))
-        g->SetChanged(!g->Changed());
+        g->setChanged(!g->Changed());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -233,7 +233,7 @@ TBRController::TBRController(QObject* ownerLink)
 {
 }
 
-bool TBRController::DataSetActive() const { return m_dataSet && m_dataSet->Active(); }
+bool TBRController::dataSetActive() const { return m_dataSet && m_dataSet->Active(); }
 
 void TBRController::Prepare()
 {
@@ -244,7 +244,7 @@ void TBRController::Prepare()
         return;
     TBREvEnvironment& functions = ParentReport()->Functions();
     for (int i = 0; i < query->ParamCount(); ++i) {
-        if (functions.FindFunction(query->Params(i)->Name().toUpper()))
+        if (functions.findFunction(query->Params(i)->Name().toUpper()))
             m_paramsBound = true;
     }
 }
@@ -258,10 +258,10 @@ void TBRController::RegisterBands(QList<TBRCustomBand*>& list)
     add(m_header);
     for (TBRGroup* g : std::as_const(m_groups))
         add(g);
-    for (TBRCustomController* c : BeforeList())
+    for (TBRCustomController* c : beforeList())
         c->RegisterBands(list);
     add(m_detail);
-    for (TBRCustomController* c : AfterList())
+    for (TBRCustomController* c : afterList())
         c->RegisterBands(list);
     for (auto it = m_groups.crbegin(); it != m_groups.crend(); ++it)
         add((*it)->FooterBand());
@@ -270,7 +270,7 @@ void TBRController::RegisterBands(QList<TBRCustomBand*>& list)
 
 void TBRController::RegisterDataSets(TBRDataSetList& list)
 {
-    if (DataSetActive() && !list.contains(m_dataSet.data()))
+    if (dataSetActive() && !list.contains(m_dataSet.data()))
         list.append(m_dataSet.data());
 }
 
@@ -289,12 +289,12 @@ void TBRController::PrintEmptyController()
             , driver(b ? b->Controller() : nullptr)
         {
             if (band)
-                band->SetController(nullptr);
+                band->setController(nullptr);
         }
         ~Undriven()
         {
             if (band)
-                band->SetController(driver);
+                band->setController(driver);
         }
     } undriven(m_detail);
     r->PrintBand(m_header);
@@ -308,9 +308,9 @@ void TBRController::Execute()
 {
     int recordCount = 1;
     for (TBRGroup* g : std::as_const(m_groups))
-        g->ClearValue();
+        g->clearValue();
     TCustomBandReport* r = ParentReport();
-    const bool active = DataSetActive();
+    const bool active = dataSetActive();
     if ((!active && !OnNeedData) || !r) {
         if (PrintIfEmpty)
             PrintEmptyController();
@@ -328,18 +328,18 @@ void TBRController::Execute()
         if (!moreData && PrintIfEmpty)
             PrintEmptyController();
     } else {
-        OnNeedData(MasterIdentity(), moreData);
+        OnNeedData(masterIdentity(), moreData);
     }
     DetailNumber = 0;
     if (m_detail)
-        m_detail->SetController(this);
+        m_detail->setController(this);
     // The run lets events through (a previewed run once per record), and the program may free
     // the data set meanwhile. Then the run ends as cancelled, at once: nothing is read through
     // the data set again, not even to close its groups or print the footer.
     const auto dataSetGone = [&] {
         if (!active || m_dataSet)
             return false;
-        r->CancelRun();
+        r->cancelRun();
         return true;
     };
     if (!moreData || !KeepGoing() || dataSetGone())
@@ -349,13 +349,13 @@ void TBRController::Execute()
     if (m_header) {
         r->PrintBand(m_header);
         if (mainController)
-            r->SetHeaderJustPrinted();
+            r->setHeaderJustPrinted();
     }
     if (mainController && r->PageNumber() <= 1) {
         TBRCustomBand* columnHeader = r->Bands().BandOfType(TBRBandType::rbColumnHeader);
         if (columnHeader && columnHeader->Enabled()) {
             r->PrintBand(columnHeader);
-            r->SetHeaderJustPrinted();
+            r->setHeaderJustPrinted();
         }
     }
     CheckGroups();
@@ -370,7 +370,7 @@ void TBRController::Execute()
             return;
         r->PrintBand(m_detail);
         if (mainController)
-            r->SetHeaderJustPrinted(false);
+            r->setHeaderJustPrinted(false);
         ExecuteAfter();
         if (dataSetGone())
             return;
@@ -379,7 +379,7 @@ void TBRController::Execute()
             moreData = !m_dataSet->Eof();
         } else {
             moreData = false;
-            OnNeedData(MasterIdentity(), moreData);
+            OnNeedData(masterIdentity(), moreData);
         }
         if (CheckGroups()) {
             // Footers see the last record of the group that ends.
@@ -399,7 +399,7 @@ void TBRController::Execute()
     if (m_footer) {
         if (r->PageNumber() == 0)
             r->NewColumn();
-        if (m_footer->Size().NativeHeight() > r->AvailableSpace())
+        if (m_footer->Size().nativeHeight() > r->AvailableSpace())
             r->NewColumn();
         r->PrintBand(m_footer);
     }
@@ -414,22 +414,22 @@ TBRGroup::TBRGroup(TCustomBandReport* report)
     , m_evaluator(std::make_unique<TBREvaluator>())
     , m_master(report)
 {
-    SetBandType(TBRBandType::rbGroupHeader);
+    setBandType(TBRBandType::rbGroupHeader);
 }
 
 TBRGroup::~TBRGroup() = default;
 
-void TBRGroup::SetFooterBand(TBRBand* band)
+void TBRGroup::setFooterBand(TBRBand* band)
 {
     m_footerBand = band;
     if (band)
-        band->SetBandType(TBRBandType::rbGroupFooter);
+        band->setBandType(TBRBandType::rbGroupFooter);
 }
 
 void TBRGroup::SetMaster(QObject* master)
 {
     if (dynamic_cast<TCustomBandReport*>(master)
-        || (dynamic_cast<TBRCustomBand*>(master) && static_cast<TBRCustomBand*>(master)->OwnedController()))
+        || (dynamic_cast<TBRCustomBand*>(master) && static_cast<TBRCustomBand*>(master)->ownedController()))
         m_master = master;
 }
 

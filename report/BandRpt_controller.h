@@ -34,25 +34,25 @@ public:
     // controller, its own master identity and any master chain that leads back to it.
     bool SetMaster(QObject* master);
     // Clients whose Master is this object belong to this controller.
-    QObject* MasterIdentity() const { return m_masterIdentity; }
-    void SetMasterIdentity(QObject* identity) { m_masterIdentity = identity; }
+    QObject* masterIdentity() const { return m_masterIdentity; }
+    void setMasterIdentity(QObject* identity) { m_masterIdentity = identity; }
     TCustomBandReport* ParentReport() const { return m_report; }
-    void SetParentReport(TCustomBandReport* report) { m_report = report; }
+    void setParentReport(TCustomBandReport* report) { m_report = report; }
 
     bool PrintIfEmpty = true;
     bool PrintBefore() const { return m_printBefore; }
-    virtual void SetPrintBefore(bool on) { m_printBefore = on; }
+    virtual void setPrintBefore(bool on) { m_printBefore = on; }
 
     void AddBefore(TBRCustomController* c) { m_before.append(c); }
     void AddAfter(TBRCustomController* c) { m_after.append(c); }
     void AddNotifyClient(TBRPrintable* client) { m_notify.append(client); }
     void NotifyClients(bool printed);
     const QList<TBRGroup*>& Groups() const { return m_groups; }
-    const QList<TBRCustomController*>& BeforeList() const { return m_before; }
-    const QList<TBRCustomController*>& AfterList() const { return m_after; }
+    const QList<TBRCustomController*>& beforeList() const { return m_before; }
+    const QList<TBRCustomController*>& afterList() const { return m_after; }
 
     // The controller's own value as an expression result (an error result here).
-    virtual EvResult ControllerValue() const;
+    virtual EvResult controllerValue() const;
     virtual void PrepareTree();
     virtual void Execute();
     virtual void Prepare();
@@ -73,7 +73,7 @@ public:
 protected:
     // Lets the application handle what is pending; false when the run was cancelled.
     bool KeepGoing() const;
-    void MarkLaterGroupsChanged(int from);
+    void markLaterGroupsChanged(int from);
 
     QList<TBRGroup*> m_groups;
 
@@ -99,12 +99,12 @@ public:
     TBRCustomBand* Detail() const { return m_detail; }
     TBRCustomBand* Header() const { return m_header; }
     TBRCustomBand* Footer() const { return m_footer; }
-    void SetDetail(TBRCustomBand* band) { m_detail = band; }
+    void setDetail(TBRCustomBand* band) { m_detail = band; }
     void SetHeader(TBRCustomBand* band) { m_header = band; }
-    void SetFooter(TBRCustomBand* band) { m_footer = band; }
+    void setFooter(TBRCustomBand* band) { m_footer = band; }
     TBROnNeedDataEvent OnNeedData;
     int DetailNumber = 0;
-    bool ParamsBound() const { return m_paramsBound; }
+    bool paramsBound() const { return m_paramsBound; }
 
     void Execute() override;
     void Prepare() override;
@@ -113,7 +113,7 @@ public:
     void RegisterDataSets(TBRDataSetList& list) override;
 
 private:
-    bool DataSetActive() const;
+    bool dataSetActive() const;
 
     QPointer<platform::DataSet> m_dataSet;
     QPointer<TBRCustomBand> m_detail;
@@ -132,17 +132,17 @@ public:
     QString Expression;
     bool ReprintOnNewPage = false;
     TBRBand* FooterBand() const { return m_footerBand; }
-    void SetFooterBand(TBRBand* band);
+    void setFooterBand(TBRBand* band);
     QObject* Master() const { return m_master; }
     // Accepts a report or a band that owns a controller; anything else is ignored.
     void SetMaster(QObject* master);
 
     bool Changed() const { return m_changed; }
-    void SetChanged(bool on) { m_changed = on; }
-    bool HasValue() const { return m_hasValue; }
-    void ClearValue() { m_hasValue = false; }
+    void setChanged(bool on) { m_changed = on; }
+    bool hasValue() const { return m_hasValue; }
+    void clearValue() { m_hasValue = false; }
     bool IsOpen() const { return m_open; }
-    const EvResult& StoredValue() const { return m_value; }
+    const EvResult& storedValue() const { return m_value; }
 
     bool Check();
     bool CheckReprint();

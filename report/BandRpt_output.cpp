@@ -24,12 +24,12 @@ std::unique_ptr<TBRPrinter> TCustomBandReport::InitPrinter()
         return nullptr;
     auto printer = std::make_unique<TBRPrinter>(this);
     if (m_printer)
-        printer->SetMessageReceiver(m_printer->MessageReceiver());
-    HookPrinter(*printer);
+        printer->setMessageReceiver(m_printer->messageReceiver());
+    hookPrinter(*printer);
     return printer;
 }
 
-void TCustomBandReport::HookPrinter(TBRPrinter& printer)
+void TCustomBandReport::hookPrinter(TBRPrinter& printer)
 {
     printer.OnAfterPrint = [this] {
         if (AfterPrint)
@@ -41,10 +41,10 @@ void TCustomBandReport::HookPrinter(TBRPrinter& printer)
             AfterPreview(this);
     };
     printer.OnSetup = [this] { PrinterSetup(); };
-    printer.SetClient(this);
-    QObject::connect(&printer, &TBRPrinter::PrintRequested, this, [this] { BRTellPrintResult(Print()); });
-    QObject::connect(&printer, &TBRPrinter::ClientClosed, this,
-        [this](TBRPrinter* closed) { PrinterClientClosed(closed); });
+    printer.setClient(this);
+    QObject::connect(&printer, &TBRPrinter::printRequested, this, [this] { brTellPrintResult(Print()); });
+    QObject::connect(&printer, &TBRPrinter::clientClosed, this,
+        [this](TBRPrinter* closed) { printerClientClosed(closed); });
 }
 
 void TCustomBandReport::SetPrinterValues()
@@ -54,16 +54,16 @@ void TCustomBandReport::SetPrinterValues()
     const TBRPage& page = *m_page;
     p.SetOrientation(page.Orientation());
     if (page.PaperSize() == TBRPaperSize::Custom) {
-        p.SetPaperWidth(BRRound(page.NativeValue(TBRPage::WidthIndex)));
-        p.SetPaperLength(BRRound(page.NativeValue(TBRPage::LengthIndex)));
+        p.setPaperWidth(brRound(page.nativeValue(TBRPage::WidthIndex)));
+        p.setPaperLength(brRound(page.nativeValue(TBRPage::LengthIndex)));
     }
     p.SetSettingsPaperSize(page.PaperSize());
-    p.AssignSettings(PrinterSettings);
+    p.assignSettings(PrinterSettings);
     p.SetGetSettingsEvent(OnGetPrinterSettings);
     p.SetApplySettingsEvent(OnApplyPrinterSettings);
 }
 
-bool TCustomBandReport::StartStoreRun()
+bool TCustomBandReport::startStoreRun()
 {
     std::unique_ptr<TBRPrinter> printer = InitPrinter();
     if (!printer)
@@ -79,17 +79,17 @@ bool TCustomBandReport::StartStoreRun()
 
 void TCustomBandReport::Prepare()
 {
-    if (!StartStoreRun())
+    if (!startStoreRun())
         return;
     CreateReport();
     if (m_printer)
-        m_printer->SetComplete(true);
+        m_printer->setComplete(true);
 }
 
 void TCustomBandReport::PreviewModal()
 {
-    BRYield();
-    if (!StartStoreRun())
+    brYield();
+    if (!startStoreRun())
         return;
     SetPrinterValues();
     // The caller waits for the preview below, often from a modal window (the race console): a
@@ -98,12 +98,12 @@ void TCustomBandReport::PreviewModal()
     CreateReport();
     if (!m_printer)
         return;
-    m_printer->SetComplete(true);
+    m_printer->setComplete(true);
     if (m_cancelled) {
         m_printer.reset();
         return;
     }
-    while (m_printer && m_printer->PreviewShowing() && !QCoreApplication::closingDown())
+    while (m_printer && m_printer->previewShowing() && !QCoreApplication::closingDown())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -118,7 +118,7 @@ TBRPrinter::PrintResult TCustomBandReport::Print()
     std::unique_ptr<TBRProgressForm> progress;
     if (ShowProgress) {
         progress = std::make_unique<TBRProgressForm>(m_printer.get());
-        m_printer->SetMessageReceiver(progress.get());
+        m_printer->setMessageReceiver(progress.get());
         progress->show();
     }
     // The temporary store goes and the previous one comes back whatever happens.
@@ -134,10 +134,10 @@ TBRPrinter::PrintResult TCustomBandReport::Print()
             false };
     }
     // What the temporary printer knows goes to the caller before the printer goes.
-    return m_printer->LastPrint();
+    return m_printer->lastPrint();
 }
 
-void TCustomBandReport::PrinterClientClosed(TBRPrinter* printer)
+void TCustomBandReport::printerClientClosed(TBRPrinter* printer)
 {
     if (printer != m_printer.get())
         return;
@@ -169,10 +169,10 @@ TCustomBandReport::PrintDialogRunner& DialogRunner()
 }
 
 // A table paper by its code, else a paper of its own by its size; nothing when neither is known.
-std::optional<QPageSize> DialogPageSize(const TCustomBandReport::TBRSetupChoice& c)
+std::optional<QPageSize> dialogPageSize(const TCustomBandReport::TBRSetupChoice& c)
 {
     const QPageSize::PageSizeId id = QPageSize::id(c.PaperCode);
-    if (c.PaperCode > 0 && c.PaperCode != BRPaperToDevMode(TBRPaperSize::Custom) && id != QPageSize::Custom)
+    if (c.PaperCode > 0 && c.PaperCode != brPaperToDevMode(TBRPaperSize::Custom) && id != QPageSize::Custom)
         return QPageSize(id);
     if (c.PaperWidth > 0 && c.PaperLength > 0)
         return QPageSize(QSizeF(c.PaperWidth / 10.0, c.PaperLength / 10.0), QPageSize::Millimeter, QString(),
@@ -182,7 +182,7 @@ std::optional<QPageSize> DialogPageSize(const TCustomBandReport::TBRSetupChoice&
 
 // The print dialog on the program's printer, preset with the report's printer, paper,
 // orientation, copies and page range.
-bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
+bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 {
     TBRPrintDialog dialog;
     QPrinter& printer = *dialog.Printer();
@@ -191,7 +191,7 @@ bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
         printer.setPrinterName(c.QueueName);
     else if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
         printer.setPrinterName(queues[c.PrinterIndex].printerName());
-    if (const std::optional<QPageSize> size = DialogPageSize(c))
+    if (const std::optional<QPageSize> size = dialogPageSize(c))
         printer.setPageSize(*size);
     printer.setPageOrientation(
         c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
@@ -203,7 +203,7 @@ bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(c.FileName.isEmpty() ? c.DefaultFileName : c.FileName);
     }
-    dialog.SetCopies(c.Copies);
+    dialog.setCopies(c.Copies);
     dialog.MinPage = c.MinPage;
     dialog.MaxPage = c.MaxPage;
     if (c.PageNumbersEnabled)
@@ -233,23 +233,23 @@ bool RunPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 
 } // namespace
 
-TCustomBandReport::PrintDialogRunner TCustomBandReport::SetPrintDialogRunner(PrintDialogRunner runner)
+TCustomBandReport::PrintDialogRunner TCustomBandReport::setPrintDialogRunner(PrintDialogRunner runner)
 {
     return std::exchange(DialogRunner(), std::move(runner));
 }
 
-void TCustomBandReport::ApplyChosenPaper(const TBRSetupChoice& choice)
+void TCustomBandReport::applyChosenPaper(const TBRSetupChoice& choice)
 {
     // Codes 1..68 are the table's papers; anything else with a size is a paper of its own.
     const int code = choice.PaperCode;
     if (code > 0 && code < static_cast<int>(TBRPaperSize::Custom)) {
-        m_page->SetPaperSize(static_cast<TBRPaperSize>(code));
+        m_page->setPaperSize(static_cast<TBRPaperSize>(code));
         return;
     }
     if (code <= 0 || choice.PaperWidth <= 0 || choice.PaperLength <= 0)
         return;
     const bool across = choice.Orientation == TPrinterOrientation::poLandscape;
-    m_page->SetPaperSize(TBRPaperSize::Custom);
+    m_page->setPaperSize(TBRPaperSize::Custom);
     m_page->SetWidth(m_page->LoadUnit(across ? choice.PaperLength : choice.PaperWidth, true));
     m_page->SetLength(m_page->LoadUnit(across ? choice.PaperWidth : choice.PaperLength, false));
 }
@@ -260,23 +260,23 @@ bool TCustomBandReport::PrinterSetup()
     choice.PrinterIndex = PrinterSettings.PrinterIndex;
     choice.Copies = PrinterSettings.Copies;
     choice.Orientation = m_page->Orientation();
-    choice.PaperCode = BRPaperToDevMode(m_page->PaperSize());
+    choice.PaperCode = brPaperToDevMode(m_page->PaperSize());
     {
         // The sheet upright, as a printer names its paper.
-        const int width = BRRound(m_page->NativeValue(TBRPage::WidthIndex));
-        const int length = BRRound(m_page->NativeValue(TBRPage::LengthIndex));
+        const int width = brRound(m_page->nativeValue(TBRPage::WidthIndex));
+        const int length = brRound(m_page->nativeValue(TBRPage::LengthIndex));
         choice.PaperWidth = std::min(width, length);
         choice.PaperLength = std::max(width, length);
     }
     choice.QueueName = PrinterSettings.QueueName;
     choice.FileName = PrinterSettings.OutputFileName;
-    choice.DefaultFileName = BRDefaultPdfFileName(ReportTitle);
-    if (m_printer && m_printer->Complete() && m_printer->GetStatus() == TBRPrinter::Status::Ready) {
+    choice.DefaultFileName = brDefaultPdfFileName(ReportTitle);
+    if (m_printer && m_printer->Complete() && m_printer->getStatus() == TBRPrinter::Status::Ready) {
         choice.MaxPage = m_printer->PageCount();
         choice.PageNumbersEnabled = true;
     }
     const PrintDialogRunner& runner = DialogRunner();
-    const bool confirmed = runner ? runner(m_printer.get(), choice) : RunPrintDialog(choice);
+    const bool confirmed = runner ? runner(m_printer.get(), choice) : runPrintDialog(choice);
     if (!confirmed) {
         Tag = 1;
         return false;
@@ -285,7 +285,7 @@ bool TCustomBandReport::PrinterSetup()
     PrinterSettings.PrinterIndex = choice.PrinterIndex;
     PrinterSettings.QueueName = choice.QueueName;
     m_page->SetOrientation(choice.Orientation);
-    ApplyChosenPaper(choice);
+    applyChosenPaper(choice);
     m_setupResult.Copies = choice.Copies;
     m_setupResult.PrinterIndex = choice.PrinterIndex;
     m_setupResult.QueueName = choice.QueueName;
@@ -300,7 +300,7 @@ bool TCustomBandReport::PrinterSetup()
     m_setupResult.CustomPaperCode = choice.PaperCode;
     // The bin is looked up among the known paper sources; an unknown one keeps the report's.
     const int bin = choice.BinCode > 255 ? choice.BinCode - 256 : choice.BinCode;
-    m_setupResult.OutputBin = BRBinFromDevMode(bin).value_or(PrinterSettings.OutputBin);
+    m_setupResult.OutputBin = brBinFromDevMode(bin).value_or(PrinterSettings.OutputBin);
     m_setupResult.OutputFileName = choice.FileName;
     const int first = choice.PageRange ? choice.FromPage : 0;
     const int last = choice.PageRange ? choice.ToPage : 0;

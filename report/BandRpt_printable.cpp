@@ -12,7 +12,7 @@
 
 static_assert(BRLayoutDotsPerInch == BRPageDotsPerInch, "pages are drawn in layout coordinates");
 
-int BRRound(double value) { return static_cast<int>(std::nearbyint(value)); }
+int brRound(double value) { return static_cast<int>(std::nearbyint(value)); }
 
 // ---------------------------------------------------------------------------------------------
 // Text measuring on the layout reference
@@ -22,7 +22,7 @@ namespace {
 
 // A paint device of exactly 96 dots per inch, whatever the screen says, so that a font's point
 // size gives the same pixels on every machine.
-const QImage& ReferenceDevice()
+const QImage& referenceDevice()
 {
     static const QImage device = [] {
         QImage img(1, 1, QImage::Format_RGB32);
@@ -102,24 +102,24 @@ MeasuredFont& Measured(const QFont& font)
     }
     if (cache.size() >= 32)
         cache.erase(cache.begin());
-    cache.push_back(std::make_unique<MeasuredFont>(font, &ReferenceDevice()));
+    cache.push_back(std::make_unique<MeasuredFont>(font, &referenceDevice()));
     return *cache.back();
 }
 
 } // namespace
 
-double BRTextAdvance(const QFont& font, const QString& text)
+double brTextAdvance(const QFont& font, const QString& text)
 {
     if (text.isEmpty())
         return 0.0;
     return Measured(font).Advance(text);
 }
 
-double BRTextCellHeight(const QFont& font) { return Measured(font).height; }
+double brTextCellHeight(const QFont& font) { return Measured(font).height; }
 
-double BRTextAscent(const QFont& font) { return Measured(font).ascent; }
+double brTextAscent(const QFont& font) { return Measured(font).ascent; }
 
-bool TBRPrintContext::ShowsAlready(const QRectF& area, const QColor& color) const
+bool TBRPrintContext::showsAlready(const QRectF& area, const QColor& color) const
 {
     if (!background.isValid() || color != background || !backgroundRect.contains(area))
         return false;
@@ -137,7 +137,7 @@ bool TBRPrintContext::ShowsAlready(const QRectF& area, const QColor& color) cons
 // ---------------------------------------------------------------------------------------------
 
 namespace {
-bool IsHorizontalMeasure(int index)
+bool isHorizontalMeasure(int index)
 {
     return index == TBRPrintableSize::LeftIndex || index == TBRPrintableSize::WidthIndex;
 }
@@ -146,21 +146,21 @@ bool IsHorizontalMeasure(int index)
 TBRPrintableSize::TBRPrintableSize(TBRPrintable* printable)
     : m_printable(printable)
 {
-    SetPixelsPerInch(BRLayoutDotsPerInch);
+    setPixelsPerInch(BRLayoutDotsPerInch);
 }
 
 double TBRPrintableSize::Value(int index) const
 {
     if (index < 0 || index >= IndexCount)
         return 0.0;
-    return LoadUnit(m_values[static_cast<std::size_t>(index)], IsHorizontalMeasure(index));
+    return LoadUnit(m_values[static_cast<std::size_t>(index)], isHorizontalMeasure(index));
 }
 
 void TBRPrintableSize::SetValue(int index, double value)
 {
     if (index < 0 || index >= IndexCount)
         return;
-    m_values[static_cast<std::size_t>(index)] = SaveUnit(value, IsHorizontalMeasure(index));
+    m_values[static_cast<std::size_t>(index)] = SaveUnit(value, isHorizontalMeasure(index));
     SetParentSizes();
 }
 
@@ -172,9 +172,9 @@ void TBRPrintableSize::SetParentSizes()
     const auto px = [&](int index) {
         return static_cast<int>(std::lround(m_values[static_cast<std::size_t>(index)] * perTenth));
     };
-    SetUpdating(true);
+    setUpdating(true);
     m_printable->SetBounds(px(LeftIndex), px(TopIndex), px(WidthIndex), px(HeightIndex));
-    SetUpdating(false);
+    setUpdating(false);
 }
 
 QList<double> TBRPrintableSize::WriteValues() const
@@ -216,16 +216,16 @@ void TBRPrintable::SetParent(TBRBasePanel* parent)
     if (auto* report = dynamic_cast<TCustomBandReport*>(parent)) {
         m_size.SetUnits(report->Units());
         m_report = report;
-        m_size.SetReport(report);
-        m_size.SetZoom(report->Zoom());
+        m_size.setReport(report);
+        m_size.setZoom(report->Zoom());
         SetTop(m_top);
         SetLeft(m_left);
     } else if (auto* band = dynamic_cast<TBRCustomBand*>(parent)) {
-        m_size.SetUnits(band->PanelUnits());
+        m_size.SetUnits(band->panelUnits());
         if (TCustomBandReport* report = band->ParentReport()) {
             m_report = report;
-            m_size.SetReport(report);
-            m_size.SetZoom(report->Zoom());
+            m_size.setReport(report);
+            m_size.setZoom(report->Zoom());
         }
         SetTop(m_top);
         SetLeft(m_left);
@@ -236,7 +236,7 @@ void TBRPrintable::SetParent(TBRBasePanel* parent)
 
 void TBRPrintable::SetBounds(int left, int top, int width, int height)
 {
-    if (m_size.Updating()) {
+    if (m_size.updating()) {
         m_left = left;
         m_top = top;
         m_width = width;
@@ -274,11 +274,11 @@ void TBRPrintable::AlignInBand()
         break;
     case TAlignment::taRightJustify:
         if (band)
-            SetLeft(band->PixelWidth() - m_width);
+            SetLeft(band->pixelWidth() - m_width);
         break;
     case TAlignment::taCenter:
         if (band)
-            SetLeft((band->PixelWidth() - m_width) / 2);
+            SetLeft((band->pixelWidth() - m_width) / 2);
         break;
     }
     m_aligning = false;
@@ -291,7 +291,7 @@ void TBRPrintable::SetAlignment(TAlignment value)
         AlignInBand();
 }
 
-void TBRPrintable::SetAlignToBand(bool on)
+void TBRPrintable::setAlignToBand(bool on)
 {
     m_alignToBand = on;
     AlignInBand();
@@ -305,7 +305,7 @@ void TBRPrintable::Prepare()
 
 void TBRPrintable::Unprepare() { m_isPrinting = false; }
 
-QRect TBRPrintable::DeviceRect(double left, double top, double right, double bottom) const
+QRect TBRPrintable::deviceRect(double left, double top, double right, double bottom) const
 {
     if (!m_printer)
         return {};
@@ -319,11 +319,11 @@ void TBRPrintable::Print(int ofsX, int ofsY)
     QPainter* canvas = m_printer ? m_printer->Canvas() : nullptr;
     if (!canvas || !m_frame.HasSides())
         return;
-    const double left = ofsX + m_size.NativeValue(TBRPrintableSize::LeftIndex);
-    const double top = ofsY + m_size.NativeValue(TBRPrintableSize::TopIndex);
-    const QRect r = DeviceRect(left, top, left + m_size.NativeValue(TBRPrintableSize::WidthIndex),
-        top + m_size.NativeValue(TBRPrintableSize::HeightIndex));
-    m_frame.PaintIt(*canvas, r, m_printer->HorizontalFactor(), m_printer->VerticalFactor());
+    const double left = ofsX + m_size.nativeValue(TBRPrintableSize::LeftIndex);
+    const double top = ofsY + m_size.nativeValue(TBRPrintableSize::TopIndex);
+    const QRect r = deviceRect(left, top, left + m_size.nativeValue(TBRPrintableSize::WidthIndex),
+        top + m_size.nativeValue(TBRPrintableSize::HeightIndex));
+    m_frame.PaintIt(*canvas, r, m_printer->horizontalFactor(), m_printer->verticalFactor());
 }
 
 void TBRPrintable::ReportNotify(QObject*, int operation)

@@ -40,7 +40,7 @@ constexpr int BRLayoutDotsPerInch = 96;
 constexpr double BRLayoutPixelsPerTenth = BRLayoutDotsPerInch / BRTenthsPerInch;
 
 // Rounds to the nearest integer, halves to even, as the report's positions are rounded.
-int BRRound(double value);
+int brRound(double value);
 
 // Puts a variable's value back when the scope ends, whatever happens in it.
 template <typename T> class TBRRestore {
@@ -60,9 +60,9 @@ private:
 };
 
 // Width and height of a text set in a font, in layout pixels (measured on the reference).
-double BRTextAdvance(const QFont& font, const QString& text);
-double BRTextCellHeight(const QFont& font);
-double BRTextAscent(const QFont& font);
+double brTextAdvance(const QFont& font, const QString& text);
+double brTextCellHeight(const QFont& font);
+double brTextAscent(const QFont& font);
 
 enum class TAlignment : std::uint8_t { taLeftJustify, taRightJustify, taCenter };
 
@@ -84,7 +84,7 @@ public:
     double Value(int index) const;
     void SetValue(int index, double value);
     // A measure in tenths of a millimetre, whatever the unit.
-    double NativeValue(int index) const { return m_values[static_cast<std::size_t>(index)]; }
+    double nativeValue(int index) const { return m_values[static_cast<std::size_t>(index)]; }
     double Height() const { return Value(HeightIndex); }
     double Left() const { return Value(LeftIndex); }
     double Top() const { return Value(TopIndex); }
@@ -104,7 +104,7 @@ public:
     TBRPrintable* Printable() const { return m_printable; }
 
 protected:
-    void ApplySize() override { SetParentSizes(); }
+    void applySize() override { SetParentSizes(); }
 
 private:
     std::array<double, IndexCount> m_values { 20.0, 20.0, 20.0, 20.0 };
@@ -126,7 +126,7 @@ struct TBRPrintContext {
 
     // True when an area of the colour would show nothing new: it lies in the fresh background
     // and nothing has been painted over that since.
-    bool ShowsAlready(const QRectF& area, const QColor& color) const;
+    bool showsAlready(const QRectF& area, const QColor& color) const;
 };
 
 // Base of everything a report prints inside a band or on the page: position and size in tenths
@@ -157,14 +157,14 @@ public:
     const TBRPrintableSize& Size() const { return m_size; }
     TAlignment Alignment() const { return m_alignment; }
     bool AlignToBand() const { return m_alignToBand; }
-    void SetAlignToBand(bool on);
+    void setAlignToBand(bool on);
     bool Transparent() const { return m_transparent; }
-    void SetTransparent(bool on) { m_transparent = on; }
+    void setTransparent(bool on) { m_transparent = on; }
     QColor Color() const { return m_color; }
     void SetColor(const QColor& c) { m_color = c; }
 
     TCustomBandReport* ParentReport() const { return m_report; }
-    void SetParentReport(TCustomBandReport* report) { m_report = report; }
+    void setParentReport(TCustomBandReport* report) { m_report = report; }
     TBRPrinter* BRPrinter() const { return m_printer; }
     bool IsPrinting() const { return m_isPrinting; }
     // True when everything the printable had for the current band print has been printed.
@@ -197,24 +197,24 @@ public:
     virtual void GetFieldText(QString& text);
 
     // True for printables whose text decides how high their band must be (data-bound texts).
-    virtual bool StretchesBand() const { return false; }
+    virtual bool stretchesBand() const { return false; }
     // A printable that can stand behind every page (the report's BackImageControl) draws
     // itself stretched into a device rectangle.
-    virtual bool CanBeBackImage() const { return false; }
-    virtual void DrawStretched(QPainter&, const QRect&) { }
+    virtual bool canBeBackImage() const { return false; }
+    virtual void drawStretched(QPainter&, const QRect&) { }
 
     // Set by the band before each Print.
-    void SetPrintContext(const TBRPrintContext& context) { m_printContext = context; }
-    const TBRPrintContext& PrintContext() const { return m_printContext; }
+    void setPrintContext(const TBRPrintContext& context) { m_printContext = context; }
+    const TBRPrintContext& printContext() const { return m_printContext; }
 
 protected:
-    void SetPrintFinished(bool on) { m_printFinished = on; }
+    void setPrintFinished(bool on) { m_printFinished = on; }
     // The band the printable stands on, or nullptr.
     TBRCustomBand* ParentBand() const;
     // Called after the printable was placed on a panel.
     virtual void ParentChanged() { }
     // The device rectangle of a page rectangle in tenths of a millimetre.
-    QRect DeviceRect(double left, double top, double right, double bottom) const;
+    QRect deviceRect(double left, double top, double right, double bottom) const;
 
 private:
     TBRPrintableSize m_size;

@@ -13,7 +13,7 @@
 namespace {
 
 // The band type behind each switch index; index 5 names none.
-std::optional<TBRBandType> SwitchType(int index)
+std::optional<TBRBandType> switchType(int index)
 {
     switch (index) {
     case 1:
@@ -37,7 +37,7 @@ std::optional<TBRBandType> SwitchType(int index)
 
 TBRCustomBand* TBandReportBands::BandOfType(TBRBandType type) const
 {
-    for (TBRCustomBand* band : m_report->BandList()) {
+    for (TBRCustomBand* band : m_report->bandList()) {
         if (band->BandType() == type)
             return band;
     }
@@ -46,13 +46,13 @@ TBRCustomBand* TBandReportBands::BandOfType(TBRBandType type) const
 
 TBRCustomBand* TBandReportBands::GetBand(int index) const
 {
-    const auto type = SwitchType(index);
+    const auto type = switchType(index);
     return type ? BandOfType(*type) : nullptr;
 }
 
-void TBandReportBands::SetBand(int index, bool on)
+void TBandReportBands::setBand(int index, bool on)
 {
-    const auto type = SwitchType(index);
+    const auto type = switchType(index);
     if (!type)
         return;
     TBRCustomBand* band = BandOfType(*type);
@@ -72,19 +72,19 @@ TCustomBandReport::TCustomBandReport(QObject* owner)
     , m_functions(std::make_unique<TBREvEnvironment>())
     , m_page(std::make_unique<TBRPage>(this))
     , m_controller(std::make_unique<TBRCustomController>(this))
-    , m_font(BRDefaultReportFont())
+    , m_font(brDefaultReportFont())
 {
     m_functions->AddFunction(QStringLiteral("PAGENUMBER"), QStringLiteral("0"));
     m_functions->AddFunction(QStringLiteral("COLUMNNUMBER"), QStringLiteral("0"));
     m_functions->AddFunction(QStringLiteral("REPORTTITLE"), QStringLiteral("''"));
-    m_page->SetPixelsPerInch(BRLayoutDotsPerInch);
+    m_page->setPixelsPerInch(BRLayoutDotsPerInch);
     m_controller->setParent(nullptr);
-    m_controller->SetMasterIdentity(this);
-    m_controller->SetParentReport(this);
+    m_controller->setMasterIdentity(this);
+    m_controller->setParentReport(this);
     // The paper of the default printer, when it has one the page knows.
     const TBRPaperSize paper = TBRPrinter(this).Settings().PaperSize();
     if (paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom)
-        m_page->SetPaperSize(paper);
+        m_page->setPaperSize(paper);
 }
 
 TCustomBandReport::~TCustomBandReport()
@@ -93,25 +93,25 @@ TCustomBandReport::~TCustomBandReport()
     // The bands go with the QObject base, after this report's own parts: let them forget it now.
     for (QObject* o : children()) {
         if (auto* band = dynamic_cast<TBRCustomBand*>(o))
-            band->DetachFromReport();
+            band->detachFromReport();
     }
     m_bandList.clear();
 }
 
-void TCustomBandReport::ReplaceController(std::unique_ptr<TBRCustomController> controller)
+void TCustomBandReport::replaceController(std::unique_ptr<TBRCustomController> controller)
 {
     // The report holds its main controller itself: it is none of the form's components, which
     // the controllers search for their clients.
     controller->setParent(nullptr);
-    controller->SetMasterIdentity(this);
-    controller->SetParentReport(this);
+    controller->setMasterIdentity(this);
+    controller->setParentReport(this);
     controller->PrintIfEmpty = m_controller->PrintIfEmpty;
     m_controller = std::move(controller);
 }
 
 bool TCustomBandReport::PrintIfEmpty() const { return m_controller->PrintIfEmpty; }
 
-void TCustomBandReport::SetPrintIfEmpty(bool on) { m_controller->PrintIfEmpty = on; }
+void TCustomBandReport::setPrintIfEmpty(bool on) { m_controller->PrintIfEmpty = on; }
 
 void TCustomBandReport::SetFont(const QFont& font)
 {
@@ -122,11 +122,11 @@ void TCustomBandReport::SetFont(const QFont& font)
     }
 }
 
-int TCustomBandReport::UnitFontSize() const { return m_font.pointSize(); }
+int TCustomBandReport::unitFontSize() const { return m_font.pointSize(); }
 
 void TCustomBandReport::SetUnits(TBRUnit units) { m_page->SetUnits(units); }
 
-void TCustomBandReport::PageUnitsChanged()
+void TCustomBandReport::pageUnitsChanged()
 {
     const TBRUnit units = m_page->Units();
     for (QObject* o : findChildren<QObject*>()) {
@@ -137,19 +137,19 @@ void TCustomBandReport::PageUnitsChanged()
     }
 }
 
-void TCustomBandReport::SetZoom(int percent)
+void TCustomBandReport::setZoom(int percent)
 {
     if (percent < 1 || percent > 300)
         return;
-    m_page->SetZoom(percent);
-    TBRBasePanel::SetZoom(percent);
+    m_page->setZoom(percent);
+    TBRBasePanel::setZoom(percent);
     ArrangeBands();
 }
 
-int TCustomBandReport::PixelWidth() const
+int TCustomBandReport::pixelWidth() const
 {
     return static_cast<int>(
-        std::lround(m_page->NativeValue(TBRPage::WidthIndex) * BRLayoutPixelsPerTenth * Zoom() / 100.0));
+        std::lround(m_page->nativeValue(TBRPage::WidthIndex) * BRLayoutPixelsPerTenth * Zoom() / 100.0));
 }
 
 QList<TBRBasePanel*> TCustomBandReport::Panels() const
@@ -162,7 +162,7 @@ QList<TBRBasePanel*> TCustomBandReport::Panels() const
     return list;
 }
 
-QObject* TCustomBandReport::OwnerForm() const
+QObject* TCustomBandReport::ownerForm() const
 {
     QObject* form = const_cast<TCustomBandReport*>(this);
     while (form->parent())
@@ -172,17 +172,17 @@ QObject* TCustomBandReport::OwnerForm() const
 
 int TCustomBandReport::TextWidth(const QFont& font, const QString& text) const
 {
-    return static_cast<int>(std::ceil(BRTextAdvance(font, text))) + 1;
+    return static_cast<int>(std::ceil(brTextAdvance(font, text))) + 1;
 }
 
 int TCustomBandReport::TextHeight(const QFont& font, const QString&) const
 {
-    return static_cast<int>(std::ceil(BRTextCellHeight(font)));
+    return static_cast<int>(std::ceil(brTextCellHeight(font)));
 }
 
 void TCustomBandReport::AddNotifyClient(TBRPrintable* printable) { m_controller->AddNotifyClient(printable); }
 
-void TCustomBandReport::CancelRun()
+void TCustomBandReport::cancelRun()
 {
     if (m_available)
         return;
@@ -232,25 +232,25 @@ void TCustomBandReport::RebuildBandList()
     const auto addType = [&](TBRBandType type) {
         for (TBRCustomBand* band : std::as_const(former)) {
             if (band->BandType() == type)
-                band->AddToBandList(list);
+                band->addToBandList(list);
         }
     };
     addType(TBRBandType::rbPageHeader);
     addType(TBRBandType::rbTitle);
     addType(TBRBandType::rbColumnHeader);
-    HandStandardBands();
+    handStandardBands();
     m_controller->PrepareTree();
     QList<TBRCustomBand*> controllerBands;
     m_controller->RegisterBands(controllerBands);
     for (TBRCustomBand* band : std::as_const(controllerBands))
-        band->AddToBandList(list);
+        band->addToBandList(list);
     addType(TBRBandType::rbPageFooter);
     for (TBRCustomBand* band : std::as_const(former)) {
         auto* child = dynamic_cast<TBRChildBand*>(band);
         // A child band comes with its parent's chain; one without parent stands on its own.
         if (child && child->ParentBand() && former.contains(child->ParentBand()))
             continue;
-        band->AddToBandList(list);
+        band->addToBandList(list);
     }
     for (TBRCustomBand* band : std::as_const(former)) {
         if (!list.contains(band))
@@ -263,15 +263,15 @@ void TCustomBandReport::ArrangeBands()
 {
     int top = 0;
     for (TBRCustomBand* band : std::as_const(m_bandList)) {
-        band->SetPixelTop(top);
-        top += band->PixelHeight();
+        band->setPixelTop(top);
+        top += band->pixelHeight();
     }
 }
 
-QString TCustomBandReport::UniqueName(const QString& base) const
+QString TCustomBandReport::uniqueName(const QString& base) const
 {
     QSet<QString> used;
-    for (QObject* o : OwnerForm()->findChildren<QObject*>())
+    for (QObject* o : ownerForm()->findChildren<QObject*>())
         used.insert(o->objectName());
     int n = 1;
     while (used.contains(base + QString::number(n)))
@@ -282,11 +282,11 @@ QString TCustomBandReport::UniqueName(const QString& base) const
 TBRBand* TCustomBandReport::CreateBand(TBRBandType type)
 {
     auto* band = new TBRBand(this, type);
-    band->setObjectName(UniqueName(BRBandTypeNameBase(type)));
+    band->setObjectName(uniqueName(brBandTypeNameBase(type)));
     return band;
 }
 
-void TCustomBandReport::EndLoading()
+void TCustomBandReport::endLoading()
 {
     if (m_loading > 0)
         --m_loading;
@@ -303,7 +303,7 @@ void TCustomBandReport::EndLoading()
 TBandReport::TBandReport(QObject* owner)
     : TCustomBandReport(owner)
 {
-    ReplaceController(std::make_unique<TBRController>(this));
+    replaceController(std::make_unique<TBRController>(this));
 }
 
 TBRController& TBandReport::MainController() { return static_cast<TBRController&>(Controller()); }
@@ -321,17 +321,17 @@ int TBandReport::RecordCount() const
     return ds && ds->Active() ? ds->RecordCount() : 1;
 }
 
-void TBandReport::HandStandardBands()
+void TBandReport::handStandardBands()
 {
     TBRController& c = MainController();
-    c.SetDetail(Bands().BandOfType(TBRBandType::rbDetail));
+    c.setDetail(Bands().BandOfType(TBRBandType::rbDetail));
     c.SetHeader(Bands().BandOfType(TBRBandType::rbTitle));
-    c.SetFooter(Bands().BandOfType(TBRBandType::rbSummary));
+    c.setFooter(Bands().BandOfType(TBRBandType::rbSummary));
 }
 
-void TBandReport::RunController()
+void TBandReport::runController()
 {
-    HandStandardBands();
+    handStandardBands();
     MainController().OnNeedData = OnNeedData;
     MainController().Execute();
 }

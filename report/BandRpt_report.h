@@ -57,16 +57,16 @@ public:
     bool HasDetail() const { return BandOfType(TBRBandType::rbDetail) != nullptr; }
     bool HasPageFooter() const { return BandOfType(TBRBandType::rbPageFooter) != nullptr; }
     bool HasSummary() const { return BandOfType(TBRBandType::rbSummary) != nullptr; }
-    void SetHasTitle(bool on) { SetBand(1, on); }
-    void SetHasPageHeader(bool on) { SetBand(2, on); }
-    void SetHasColumnHeader(bool on) { SetBand(3, on); }
-    void SetHasDetail(bool on) { SetBand(4, on); }
-    void SetHasPageFooter(bool on) { SetBand(6, on); }
-    void SetHasSummary(bool on) { SetBand(7, on); }
+    void setHasTitle(bool on) { setBand(1, on); }
+    void setHasPageHeader(bool on) { setBand(2, on); }
+    void setHasColumnHeader(bool on) { setBand(3, on); }
+    void setHasDetail(bool on) { setBand(4, on); }
+    void setHasPageFooter(bool on) { setBand(6, on); }
+    void setHasSummary(bool on) { setBand(7, on); }
 
     // The first band of the index's type in the report's band list; nullptr for index 5.
     TBRCustomBand* GetBand(int index) const;
-    void SetBand(int index, bool on);
+    void setBand(int index, bool on);
     TBRCustomBand* BandOfType(TBRBandType type) const;
 
 private:
@@ -118,14 +118,14 @@ public:
     TBRPage& Page() { return *m_page; }
     const TBRPage& Page() const { return *m_page; }
     bool PrintIfEmpty() const;
-    void SetPrintIfEmpty(bool on);
+    void setPrintIfEmpty(bool on);
     TBRUnit Units() const { return m_page->Units(); }
     // Re-expresses the page, every band size and every printable size.
     void SetUnits(TBRUnit units);
     // 1..300; other values are ignored.
-    void SetZoom(int percent) override;
+    void setZoom(int percent) override;
     // What the last printer setup chose (copies, printer, orientation, range, ...).
-    const TBandReportPrinterSettings& SetupResult() const { return m_setupResult; }
+    const TBandReportPrinterSettings& setupResult() const { return m_setupResult; }
 
     // --- Public operations -------------------------------------------------------------------
     // Runs the report into a new page store and leaves it in BRPrinter; shows nothing.
@@ -168,7 +168,7 @@ public:
     // Shows the dialog; true when confirmed, with the choices in `choice`.
     using PrintDialogRunner = std::function<bool(TBRPrinter* printer, TBRSetupChoice& choice)>;
     // Replaces the dialog PrinterSetup shows (tests); an empty runner restores the standard one.
-    static PrintDialogRunner SetPrintDialogRunner(PrintDialogRunner runner);
+    static PrintDialogRunner setPrintDialogRunner(PrintDialogRunner runner);
 
     // Text measured on the layout reference, in layout pixels.
     int TextWidth(const QFont& font, const QString& text) const;
@@ -177,7 +177,7 @@ public:
     // --- Bands ---------------------------------------------------------------------------------
     // Every band on the report in print order (page headers, titles, column headers, the
     // controller's bands, page footers, the rest), each followed by its child chain.
-    const QList<TBRCustomBand*>& BandList() const { return m_bandList; }
+    const QList<TBRCustomBand*>& bandList() const { return m_bandList; }
     void AddBand(TBRCustomBand* band);
     void RemoveBand(TBRCustomBand* band);
     void RebuildBandList();
@@ -185,9 +185,9 @@ public:
     // A new band of the type, named after it with the lowest free number ("DetailBand1").
     TBRBand* CreateBand(TBRBandType type);
     // The base followed by the lowest number from 1 that no component of the form uses.
-    QString UniqueName(const QString& base) const;
+    QString uniqueName(const QString& base) const;
     // The printables placed directly on the report (printed on every page).
-    QList<TBRPrintable*> PagePrintables() const { return Printables(); }
+    QList<TBRPrintable*> pagePrintables() const { return Printables(); }
     // Registers a printable to be told about each detail the main controller prints.
     void AddNotifyClient(TBRPrintable* printable);
 
@@ -195,8 +195,8 @@ public:
 
     // While loading (a form being read, or a builder at work) the band list is not rebuilt;
     // EndLoading rebuilds it and settles every band and printable.
-    void BeginLoading() { ++m_loading; }
-    void EndLoading();
+    void beginLoading() { ++m_loading; }
+    void endLoading();
     bool Loading() const { return m_loading > 0; }
     bool Destroying() const { return m_destroying; }
 
@@ -205,7 +205,7 @@ public:
     bool Cancelled() const { return m_cancelled; }
     // Asks a running report to stop at the next record (the preview closed, the progress form's
     // cancel button).
-    void CancelRun();
+    void cancelRun();
     bool FinalPage() const { return m_finalPage; }
     int CurrentX() const { return m_currentX; }
     int CurrentY() const { return m_currentY; }
@@ -217,28 +217,28 @@ public:
     const TBRDataSetList& DataSets() const { return m_dataSets; }
 
     // TBRUnitOwner
-    int UnitFontSize() const override;
-    void PageLayoutChanged() override { }
-    void PageUnitsChanged() override;
+    int unitFontSize() const override;
+    void pageLayoutChanged() override { }
+    void pageUnitsChanged() override;
     // TBRPrinterOwner
-    const TBRPrinterSettings& OwnerPrinterSettings() const override { return PrinterSettings; }
-    bool OwnerShowProgress() const override { return ShowProgress; }
+    const TBRPrinterSettings& ownerPrinterSettings() const override { return PrinterSettings; }
+    bool ownerShowProgress() const override { return ShowProgress; }
 
     TCustomBandReport* Report() const override { return const_cast<TCustomBandReport*>(this); }
-    TBRUnit PanelUnits() const override { return Units(); }
-    int PixelWidth() const override;
+    TBRUnit panelUnits() const override { return Units(); }
+    int pixelWidth() const override;
 
 protected:
     QList<TBRBasePanel*> Panels() const override;
     // Runs the controller; TBandReport hands it the standard bands first.
-    virtual void RunController();
-    virtual void HandStandardBands() { }
+    virtual void runController();
+    virtual void handStandardBands() { }
     // A new page store for a run, hooked to this report; nullptr while a run is active.
     std::unique_ptr<TBRPrinter> InitPrinter();
     void SetPrinterValues();
-    void ReplaceController(std::unique_ptr<TBRCustomController> controller);
+    void replaceController(std::unique_ptr<TBRCustomController> controller);
     // The form the report stands on: where its data sets and controllers are found.
-    QObject* OwnerForm() const;
+    QObject* ownerForm() const;
 
 private:
     friend class TBRCustomBand;
@@ -248,22 +248,22 @@ private:
 
     // The page cursor: where a run stands on the page and the moves that change it, driven
     // only by the bands and the controllers that print.
-    void SetCurrentY(int y) { m_currentY = y; }
+    void setCurrentY(int y) { m_currentY = y; }
     int ColumnTopY() const { return m_columnTopY; }
     // Nothing has been placed in the current column yet: a break cannot give a band more room.
-    bool AtColumnTop() const { return m_currentY == m_columnTopY; }
+    bool atColumnTop() const { return m_currentY == m_columnTopY; }
     // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
     // there, and a white background would change nothing.
-    bool BlankFrom(double y) const { return y >= m_inkBottom; }
+    bool blankFrom(double y) const { return y >= m_inkBottom; }
     // Records that the page has been drawn on down to y (0.1 mm).
-    void MarkInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
+    void markInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
     double FooterReserve() const { return m_footerReserve; }
     // True while a column or page break that a band's placement or a stretching band caused
     // is carried out; cleared at the end of every band's print and when a run starts.
     bool BreakInProgress = false;
     // True while the page header or footer is printed (when a page is begun or closed):
     // bands printed then never break.
-    bool InPageEdge() const { return m_pageEdge > 0; }
+    bool inPageEdge() const { return m_pageEdge > 0; }
 
     // The run and the page machinery the bands and the controller drive.
     void CreateReport();
@@ -277,19 +277,19 @@ private:
     // Set by the controller after it printed its header or the first column header: a forced
     // new page right after is swallowed once. Cleared once the first record's detail has
     // printed, so that a header printed long before swallows nothing.
-    void SetHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
+    void setHeaderJustPrinted(bool on = true) { m_headerJustPrinted = on; }
 
-    void HookPrinter(TBRPrinter& printer);
+    void hookPrinter(TBRPrinter& printer);
     // The paper chosen in printer setup becomes the page's (for the orientation chosen).
-    void ApplyChosenPaper(const TBRSetupChoice& choice);
+    void applyChosenPaper(const TBRSetupChoice& choice);
     void PaintPageFrame();
     void CollectDataSets();
-    void RestoreAfterRun();
+    void restoreAfterRun();
     void SetBandReport();
-    void PrintColumnHeaderIfDue();
-    void PrinterClientClosed(TBRPrinter* printer);
+    void printColumnHeaderIfDue();
+    void printerClientClosed(TBRPrinter* printer);
     // Makes a new page store the report's (the one it replaces is freed) for a run into it.
-    bool StartStoreRun();
+    bool startStoreRun();
 
     std::unique_ptr<TBandReportBands> m_bands;
     std::unique_ptr<TBREvEnvironment> m_functions;
@@ -336,8 +336,8 @@ public:
     int RecordCount() const;
 
 protected:
-    void RunController() override;
-    void HandStandardBands() override;
+    void runController() override;
+    void handStandardBands() override;
 
 private:
     TBRController& MainController();

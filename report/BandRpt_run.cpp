@@ -12,14 +12,14 @@
 
 namespace {
 
-double Native(const TBRPage& page, int index) { return page.NativeValue(index); }
+double Native(const TBRPage& page, int index) { return page.nativeValue(index); }
 
 } // namespace
 
 void TCustomBandReport::CollectDataSets()
 {
     m_dataSets.clear();
-    for (platform::DataSet* ds : OwnerForm()->findChildren<platform::DataSet*>()) {
+    for (platform::DataSet* ds : ownerForm()->findChildren<platform::DataSet*>()) {
         if (!m_dataSets.contains(ds))
             m_dataSets.append(ds);
     }
@@ -28,7 +28,7 @@ void TCustomBandReport::CollectDataSets()
 void TCustomBandReport::SetBandReport()
 {
     for (TBRPrintable* p : Printables())
-        p->SetParentReport(this);
+        p->setParentReport(this);
 }
 
 double TCustomBandReport::PageFooterSpace() const
@@ -38,9 +38,9 @@ double TCustomBandReport::PageFooterSpace() const
         auto* band = dynamic_cast<TBRCustomBand*>(o);
         if (!band || band->BandType() != TBRBandType::rbPageFooter || !band->Enabled())
             continue;
-        reserve += band->Size().NativeHeight();
+        reserve += band->Size().nativeHeight();
         for (TBRChildBand* c = band->GetChildBand(); c; c = c->GetChildBand())
-            reserve += c->Size().NativeHeight();
+            reserve += c->Size().nativeHeight();
     }
     return reserve;
 }
@@ -90,7 +90,7 @@ void TCustomBandReport::CreateReport()
     CollectDataSets();
     m_backImage = nullptr;
     for (TBRPrintable* p : Printables()) {
-        if (p->CanBeBackImage() && p->Name() == BackImageControl)
+        if (p->canBeBackImage() && p->Name() == BackImageControl)
             m_backImage = p;
     }
     bool printReport = true;
@@ -107,12 +107,12 @@ void TCustomBandReport::CreateReport()
     const auto finish = [&](bool completed) {
         SetUnits(savedUnits);
         if (printablesPrepared)
-            UnpreparePrintables();
+            unpreparePrintables();
         if (controllerPrepared)
             m_controller->Unprepare();
         if (environmentPrepared) {
             m_functions->Unprepare();
-            BRGlobalEnvironment().Unprepare();
+            brGlobalEnvironment().Unprepare();
         }
         m_pageNumberElement = m_columnNumberElement = m_reportTitleElement = nullptr;
         if (documentBegun) {
@@ -138,10 +138,10 @@ void TCustomBandReport::CreateReport()
         m_fullFooterReserve = PageFooterSpace();
         m_footerReserve = m_fullFooterReserve;
         SetBandReport();
-        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
-        HandStandardBands();
+        m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
+        handStandardBands();
         m_controller->PrepareTree();
-        BRGlobalEnvironment().Prepare();
+        brGlobalEnvironment().Prepare();
         m_functions->SetDataSets(m_dataSets);
         m_functions->Prepare();
         environmentPrepared = true;
@@ -152,16 +152,16 @@ void TCustomBandReport::CreateReport()
         controllerPrepared = true;
         m_controller->Prepare();
         printablesPrepared = true;
-        PreparePrintables();
+        preparePrintables();
 
-        RunController();
+        runController();
         // The progress form's Cancel reaches the run only through the page store's flag: the
         // run is then as cancelled as by the report's own request, and a job to the printer is
         // aborted rather than finished with the pages made so far.
         if (m_printer->Cancelled())
             m_cancelled = true;
 
-        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+        m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
         m_finalPage = true;
         if (!m_cancelled)
             EndPage();
@@ -185,10 +185,10 @@ void TCustomBandReport::PrintBand(TBRCustomBand* band)
     if (band->BandType() == TBRBandType::rbSummary && !Options.testFlag(TBROption::LastPageFooter))
         m_footerReserve = 0.0;
     const double bottomMargin = Native(*m_page, TBRPage::BottomMarginIndex);
-    const double height = band->Size().NativeHeight();
-    const int needed = BRRound(height + bottomMargin + m_footerReserve);
-    if (needed <= BRRound(m_pageLength) - m_currentY)
-        m_currentY = BRRound(m_pageLength) - BRRound(height) - BRRound(bottomMargin + m_footerReserve);
+    const double height = band->Size().nativeHeight();
+    const int needed = brRound(height + bottomMargin + m_footerReserve);
+    if (needed <= brRound(m_pageLength) - m_currentY)
+        m_currentY = brRound(m_pageLength) - brRound(height) - brRound(bottomMargin + m_footerReserve);
     band->Print();
 }
 
@@ -196,7 +196,7 @@ int TCustomBandReport::AvailableSpace() const
 {
     if (m_available || m_currentY == -1)
         return 0;
-    return BRRound(m_pageLength - Native(*m_page, TBRPage::BottomMarginIndex) - m_footerReserve - m_currentY);
+    return brRound(m_pageLength - Native(*m_page, TBRPage::BottomMarginIndex) - m_footerReserve - m_currentY);
 }
 
 void TCustomBandReport::NewColumn()
@@ -204,20 +204,20 @@ void TCustomBandReport::NewColumn()
     const TBRPage& page = *m_page;
     if (m_currentColumn >= page.Columns()) {
         m_currentColumn = 1;
-        m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+        m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
         NewPage();
     } else {
         int width;
         if (TBRCustomBand* detail = m_bands->BandOfType(TBRBandType::rbDetail)) {
-            width = BRRound(detail->Size().NativeWidth());
+            width = brRound(detail->Size().nativeWidth());
         } else {
             const int columns = page.Columns();
-            width = (BRRound(Native(page, TBRPage::WidthIndex)
+            width = (brRound(Native(page, TBRPage::WidthIndex)
                          - (Native(page, TBRPage::LeftMarginIndex) + Native(page, TBRPage::RightMarginIndex)))
-                        - (columns - 1) * BRRound(Native(page, TBRPage::ColumnSpaceIndex)))
+                        - (columns - 1) * brRound(Native(page, TBRPage::ColumnSpaceIndex)))
                 / columns;
         }
-        m_currentX += width + BRRound(Native(page, TBRPage::ColumnSpaceIndex));
+        m_currentX += width + brRound(Native(page, TBRPage::ColumnSpaceIndex));
         m_currentY = m_columnTopY;
         ++m_currentColumn;
     }
@@ -233,18 +233,18 @@ void TCustomBandReport::NewPage()
     ++m_pageNumber;
     TBREvEnvironment::SetIntegerConstant(m_pageNumberElement, m_pageNumber);
     m_printer->NewPage();
-    m_currentY = BRRound(Native(*m_page, TBRPage::TopMarginIndex));
+    m_currentY = brRound(Native(*m_page, TBRPage::TopMarginIndex));
     // A page begins blank, unless the program's handler or the background image draws on it.
     m_inkBottom = OnStartPage || m_backImage ? std::numeric_limits<double>::infinity() : 0.0;
     if (OnStartPage)
         OnStartPage(this);
     if (m_backImage && m_printer->Canvas()) {
         const TBRPrintableSize& s = m_backImage->Size();
-        const QRect target(m_printer->ToDeviceX(s.NativeValue(TBRPrintableSize::LeftIndex)),
-            m_printer->ToDeviceY(s.NativeValue(TBRPrintableSize::TopIndex)),
-            BRRound(s.NativeValue(TBRPrintableSize::WidthIndex) * m_printer->HorizontalFactor()),
-            BRRound(s.NativeValue(TBRPrintableSize::HeightIndex) * m_printer->VerticalFactor()));
-        m_backImage->DrawStretched(*m_printer->Canvas(), target);
+        const QRect target(m_printer->ToDeviceX(s.nativeValue(TBRPrintableSize::LeftIndex)),
+            m_printer->ToDeviceY(s.nativeValue(TBRPrintableSize::TopIndex)),
+            brRound(s.nativeValue(TBRPrintableSize::WidthIndex) * m_printer->horizontalFactor()),
+            brRound(s.nativeValue(TBRPrintableSize::HeightIndex) * m_printer->verticalFactor()));
+        m_backImage->drawStretched(*m_printer->Canvas(), target);
     }
     if (m_pageNumber > 1 || Options.testFlag(TBROption::FirstPageHeader)) {
         TBRRestore<int> leaveEdge(m_pageEdge);
@@ -254,7 +254,7 @@ void TCustomBandReport::NewPage()
     m_columnTopY = m_currentY;
     if (m_pageNumber == 1) {
         if (TBRCustomBand* title = m_bands->BandOfType(TBRBandType::rbTitle))
-            m_columnTopY += BRRound(title->Size().NativeHeight());
+            m_columnTopY += brRound(title->Size().nativeHeight());
     }
 }
 
@@ -267,8 +267,8 @@ void TCustomBandReport::EndPage()
     ++m_pageEdge;
     // The footer stands above the whole reserve: a summary that gave its reserve up (no footer
     // on the last page) may still have moved on to a page that has one.
-    m_currentY = BRRound(m_pageLength - Native(page, TBRPage::BottomMarginIndex) - m_fullFooterReserve);
-    m_currentX = BRRound(Native(page, TBRPage::LeftMarginIndex));
+    m_currentY = brRound(m_pageLength - Native(page, TBRPage::BottomMarginIndex) - m_fullFooterReserve);
+    m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
     if (!(m_finalPage && !Options.testFlag(TBROption::LastPageFooter)))
         PrintBand(m_bands->BandOfType(TBRBandType::rbPageFooter));
     PaintPageFrame();
@@ -284,7 +284,7 @@ void TCustomBandReport::PaintPageFrame()
     for (TBRPrintable* p : Printables()) {
         if (p == m_backImage.data())
             continue;
-        p->SetPrintContext(context);
+        p->setPrintContext(context);
         p->Print(0, 0);
     }
     QPainter* canvas = m_printer->Canvas();
@@ -296,8 +296,8 @@ void TCustomBandReport::PaintPageFrame()
     const int right
         = m_printer->ToDeviceX(Native(page, TBRPage::WidthIndex) - Native(page, TBRPage::RightMarginIndex));
     const int bottom = m_printer->ToDeviceY(m_pageLength - Native(page, TBRPage::BottomMarginIndex));
-    Frame().PaintIt(*canvas, QRect(left, top, right - left, bottom - top), m_printer->HorizontalFactor(),
-        m_printer->VerticalFactor());
+    Frame().PaintIt(*canvas, QRect(left, top, right - left, bottom - top), m_printer->horizontalFactor(),
+        m_printer->verticalFactor());
 }
 
 void TCustomBandReport::ForceNewPage()
@@ -331,7 +331,7 @@ void TCustomBandReport::ForceNewColumn()
 namespace {
 
 // Texts in the program's formats: yyyy/mm/dd dates, H:MM:SS times.
-QDate ProgramDate(const QString& text)
+QDate programDate(const QString& text)
 {
     return QDate::fromString(text.trimmed(), QStringLiteral("yyyy/M/d"));
 }
@@ -339,12 +339,12 @@ QDate ProgramDate(const QString& text)
 constexpr platform::ClockTextRule kProgramTime { .secondsOptional = true,
     .blanks = platform::ClockTextRule::Blanks::AnyWhiteSpace };
 
-QDateTime ProgramDateTime(const QString& text)
+QDateTime programDateTime(const QString& text)
 {
     const QString t = text.trimmed();
     const qsizetype blank = t.indexOf(u' ');
-    const QDate date = ProgramDate(blank < 0 ? t : t.left(blank));
-    const auto time = blank < 0 ? QTime(0, 0) : platform::ParseClockText(t.mid(blank + 1), kProgramTime);
+    const QDate date = programDate(blank < 0 ? t : t.left(blank));
+    const auto time = blank < 0 ? QTime(0, 0) : platform::parseClockText(t.mid(blank + 1), kProgramTime);
     return date.isValid() && time ? QDateTime(date, *time) : QDateTime();
 }
 
@@ -360,7 +360,7 @@ void BRBindQueryParams(platform::DataSet* dataSet, TBREvEnvironment& environment
     for (int i = 0; i < query->ParamCount(); ++i) {
         platform::Param* p = query->Params(i);
         const QString name = p->Name().toUpper();
-        if (!environment.FindFunction(name))
+        if (!environment.findFunction(name))
             continue;
         const EvResult r = environment.Evaluate(name);
         switch (p->DataType()) {
@@ -386,19 +386,19 @@ void BRBindQueryParams(platform::DataSet* dataSet, TBREvEnvironment& environment
             break;
         case FieldType::ftDate:
             if (r.Kind == EvResultKind::String) {
-                if (const QDate d = ProgramDate(r.StrResult); d.isValid())
+                if (const QDate d = programDate(r.StrResult); d.isValid())
                     p->SetAsDate(d);
             }
             break;
         case FieldType::ftTime:
             if (r.Kind == EvResultKind::String) {
-                if (const auto t = platform::ParseClockText(r.StrResult, kProgramTime))
+                if (const auto t = platform::parseClockText(r.StrResult, kProgramTime))
                     p->SetAsTime(*t);
             }
             break;
         case FieldType::ftDateTime:
             if (r.Kind == EvResultKind::String) {
-                if (const QDateTime dt = ProgramDateTime(r.StrResult); dt.isValid())
+                if (const QDateTime dt = programDateTime(r.StrResult); dt.isValid())
                     p->SetAsDateTime(dt);
             }
             break;
@@ -409,4 +409,4 @@ void BRBindQueryParams(platform::DataSet* dataSet, TBREvEnvironment& environment
     query->Open();
 }
 
-void TCustomBandReport::RunController() { m_controller->Execute(); }
+void TCustomBandReport::runController() { m_controller->Execute(); }

@@ -10,8 +10,8 @@ TBRControllerBand::TBRControllerBand(TCustomBandReport* report)
     : TBRCustomBand(report)
     , m_ownController(std::make_unique<TBRController>(this))
 {
-    m_ownController->SetDetail(this);
-    m_ownController->SetMasterIdentity(this);
+    m_ownController->setDetail(this);
+    m_ownController->setMasterIdentity(this);
     // The base placed the band on the report before this part existed.
     if (report && !m_master)
         SetMaster(report);
@@ -19,7 +19,7 @@ TBRControllerBand::TBRControllerBand(TCustomBandReport* report)
 
 TBRControllerBand::~TBRControllerBand() = default;
 
-void TBRControllerBand::RebuildReportBands()
+void TBRControllerBand::rebuildReportBands()
 {
     TCustomBandReport* r = ParentReport();
     if (r && !r->Destroying()) {
@@ -42,13 +42,13 @@ bool TBRControllerBand::SetMaster(QObject* master)
     if (!m_ownController->SetMaster(master))
         return false;
     m_master = master;
-    RebuildReportBands();
+    rebuildReportBands();
     return true;
 }
 
-void TBRControllerBand::SetParentReport(TCustomBandReport* report)
+void TBRControllerBand::setParentReport(TCustomBandReport* report)
 {
-    TBRCustomBand::SetParentReport(report);
+    TBRCustomBand::setParentReport(report);
     if (report && !m_master && m_ownController)
         SetMaster(report);
 }
@@ -61,35 +61,35 @@ TBRSubDetail::TBRSubDetail(TCustomBandReport* report)
     : TBRControllerBand(report)
     , m_bands(this)
 {
-    SetBandType(TBRBandType::rbSubDetail);
+    setBandType(TBRBandType::rbSubDetail);
 }
 
-void TBRSubDetail::SetGroupBand(TBRBandType type, TBRCustomBand* band)
+void TBRSubDetail::setGroupBand(TBRBandType type, TBRCustomBand* band)
 {
     if (type == TBRBandType::rbGroupHeader)
-        OwnController().SetHeader(band);
+        ownController().SetHeader(band);
     else
-        OwnController().SetFooter(band);
+        ownController().setFooter(band);
     if (band)
-        band->SetBandType(type);
-    RebuildReportBands();
+        band->setBandType(type);
+    rebuildReportBands();
 }
 
-void TBRSubDetail::SetPrintBefore(bool on)
+void TBRSubDetail::setPrintBefore(bool on)
 {
     if (on == PrintBefore())
         return;
-    OwnController().SetPrintBefore(on);
-    RebuildReportBands();
+    ownController().setPrintBefore(on);
+    rebuildReportBands();
 }
 
-void TBRSubDetail::AddToBandList(QList<TBRCustomBand*>& list)
+void TBRSubDetail::addToBandList(QList<TBRCustomBand*>& list)
 {
     if (TBRCustomBand* header = HeaderBand())
-        header->AddToBandList(list);
-    TBRCustomBand::AddToBandList(list);
+        header->addToBandList(list);
+    TBRCustomBand::addToBandList(list);
     if (TBRCustomBand* footer = FooterBand())
-        footer->AddToBandList(list);
+        footer->addToBandList(list);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -104,9 +104,9 @@ void TBRSubDetailGroupBands::Switch(TBRBandType type, bool on)
 {
     TBRCustomBand* band = type == TBRBandType::rbGroupHeader ? m_band->HeaderBand() : m_band->FooterBand();
     if (on && !band && m_band->ParentReport()) {
-        m_band->SetGroupBand(type, m_band->ParentReport()->CreateBand(type));
+        m_band->setGroupBand(type, m_band->ParentReport()->CreateBand(type));
     } else if (!on && band) {
         delete band;
-        m_band->SetGroupBand(type, nullptr);
+        m_band->setGroupBand(type, nullptr);
     }
 }

@@ -25,7 +25,7 @@ public:
     explicit TBRControllerBand(TCustomBandReport* report = nullptr);
     ~TBRControllerBand() override;
 
-    TBRController* OwnedController() const override { return m_ownController.get(); }
+    TBRController* ownedController() const override { return m_ownController.get(); }
     // The report, controller or controller band under whose records this band runs; nullptr
     // when none (a master that is freed is forgotten).
     QObject* Master() const { return m_master; }
@@ -33,14 +33,14 @@ public:
     // this band, or the controller does not accept it; the band itself is ignored (true).
     bool SetMaster(QObject* master);
     // A band placed on a report without a master runs under the report.
-    void SetParentReport(TCustomBandReport* report) override;
+    void setParentReport(TCustomBandReport* report) override;
     // Registers a printable to be told about each record this band's controller prints.
     void AddNotifyClient(TBRPrintable* printable) { m_ownController->AddNotifyClient(printable); }
 
 protected:
-    TBRController& OwnController() const { return *m_ownController; }
+    TBRController& ownController() const { return *m_ownController; }
     // Rebuilds and arranges the report's band list, unless the report is going away.
-    void RebuildReportBands();
+    void rebuildReportBands();
 
 private:
     std::unique_ptr<TBRController> m_ownController;
@@ -59,8 +59,8 @@ public:
     }
     bool HasHeader() const;
     bool HasFooter() const;
-    void SetHasHeader(bool on) { Switch(TBRBandType::rbGroupHeader, on); }
-    void SetHasFooter(bool on) { Switch(TBRBandType::rbGroupFooter, on); }
+    void setHasHeader(bool on) { Switch(TBRBandType::rbGroupHeader, on); }
+    void setHasFooter(bool on) { Switch(TBRBandType::rbGroupFooter, on); }
 
 private:
     void Switch(TBRBandType type, bool on);
@@ -76,26 +76,26 @@ public:
     explicit TBRSubDetail(TCustomBandReport* report = nullptr);
 
     TBRSubDetailGroupBands& Bands() { return m_bands; }
-    platform::DataSet* DataSet() const { return OwnController().DataSet(); }
-    void SetDataSet(platform::DataSet* dataSet) { OwnController().SetDataSet(dataSet); }
-    TBRCustomBand* HeaderBand() const { return OwnController().Header(); }
-    TBRCustomBand* FooterBand() const { return OwnController().Footer(); }
+    platform::DataSet* DataSet() const { return ownController().DataSet(); }
+    void SetDataSet(platform::DataSet* dataSet) { ownController().SetDataSet(dataSet); }
+    TBRCustomBand* HeaderBand() const { return ownController().Header(); }
+    TBRCustomBand* FooterBand() const { return ownController().Footer(); }
     // An assigned band becomes a group header (footer); one that is freed is cleared.
-    void SetHeaderBand(TBRCustomBand* band) { SetGroupBand(TBRBandType::rbGroupHeader, band); }
-    void SetFooterBand(TBRCustomBand* band) { SetGroupBand(TBRBandType::rbGroupFooter, band); }
+    void setHeaderBand(TBRCustomBand* band) { setGroupBand(TBRBandType::rbGroupHeader, band); }
+    void setFooterBand(TBRCustomBand* band) { setGroupBand(TBRBandType::rbGroupFooter, band); }
     // The header (type rbGroupHeader) or footer (rbGroupFooter) band.
-    void SetGroupBand(TBRBandType type, TBRCustomBand* band);
+    void setGroupBand(TBRBandType type, TBRCustomBand* band);
     // Supplies the records when there is no data set.
-    void SetOnNeedData(TBROnNeedDataEvent event) { OwnController().OnNeedData = std::move(event); }
+    void setOnNeedData(TBROnNeedDataEvent event) { ownController().OnNeedData = std::move(event); }
     // False: the band runs after the master's detail band; true: before it.
-    bool PrintBefore() const { return OwnController().PrintBefore(); }
-    void SetPrintBefore(bool on);
+    bool PrintBefore() const { return ownController().PrintBefore(); }
+    void setPrintBefore(bool on);
     // True: a master record without records of its own still prints header, band and footer once.
-    bool PrintIfEmpty() const { return OwnController().PrintIfEmpty; }
-    void SetPrintIfEmpty(bool on) { OwnController().PrintIfEmpty = on; }
+    bool PrintIfEmpty() const { return ownController().PrintIfEmpty; }
+    void setPrintIfEmpty(bool on) { ownController().PrintIfEmpty = on; }
 
     // The header band, this band and the footer band, each with its child chain.
-    void AddToBandList(QList<TBRCustomBand*>& list) override;
+    void addToBandList(QList<TBRCustomBand*>& list) override;
 
 private:
     TBRSubDetailGroupBands m_bands;

@@ -40,26 +40,26 @@ double BRCharsPerCmY(double fontSize);
 
 // The display unit new pages start with: Inches where the system locale measures in U.S. units,
 // else MM. Decided once, at first use; BRSetDefaultUnit overrides it (tests, settings).
-TBRUnit BRDefaultUnit();
-void BRSetDefaultUnit(TBRUnit unit);
+TBRUnit brDefaultUnit();
+void brSetDefaultUnit(TBRUnit unit);
 
 // The screen's logical pixels per inch (96 without a screen).
-int BRScreenPixelsPerInch();
+int brScreenPixelsPerInch();
 
 // What a size holder needs from the report that owns it. The report component implements it.
 class TBRUnitOwner {
 public:
     virtual ~TBRUnitOwner() = default;
     // The report font's size in points; its absolute value drives the Characters unit.
-    virtual int UnitFontSize() const = 0;
+    virtual int unitFontSize() const = 0;
     // The page geometry changed: recompute the page layout.
-    virtual void PageLayoutChanged() { }
+    virtual void pageLayoutChanged() { }
     // The page's display unit changed: re-lay out the bands.
-    virtual void PageUnitsChanged() { }
+    virtual void pageUnitsChanged() { }
     // Repaint the report at design time.
-    virtual void DesignRepaint() { }
+    virtual void designRepaint() { }
     // The number of columns changed: re-lay out and repaint.
-    virtual void ColumnsChanged() { }
+    virtual void columnsChanged() { }
 };
 
 // Base of the size holders: converts lengths between native units and the display unit.
@@ -88,21 +88,21 @@ public:
     virtual void ReadValues(const QList<double>&) { }
 
     int Zoom() const { return m_zoom; }
-    void SetZoom(int percent);
+    void setZoom(int percent);
     int PixelsPerInch() const { return m_pixelsPerInch; }
-    void SetPixelsPerInch(int ppi);
+    void setPixelsPerInch(int ppi);
 
     TBRUnitOwner* Report() const { return m_report; }
-    void SetReport(TBRUnitOwner* report) { m_report = report; }
-    bool Updating() const { return m_updating; }
+    void setReport(TBRUnitOwner* report) { m_report = report; }
+    bool updating() const { return m_updating; }
 
 protected:
     // Raised when a measure changes; applies the size to the owner.
-    virtual void Changed() { ApplySize(); }
-    virtual void ApplySize() { }
-    void SetUpdating(bool on) { m_updating = on; }
+    virtual void Changed() { applySize(); }
+    virtual void applySize() { }
+    void setUpdating(bool on) { m_updating = on; }
     // Switches the unit without telling anyone (internal work in a fixed unit).
-    void SetUnitsQuietly(TBRUnit units) { m_units = units; }
+    void setUnitsQuietly(TBRUnit units) { m_units = units; }
     int FontSize() const;
 
 private:
@@ -200,10 +200,10 @@ struct TBRPaperDimensions {
 };
 
 // The paper table's record for codes 1..69 (Custom is 0 x 0); nothing for 0 or unknown codes.
-std::optional<TBRPaperDimensions> BRPaperDimensions(TBRPaperSize paper);
+std::optional<TBRPaperDimensions> brPaperDimensions(TBRPaperSize paper);
 
 // The paper number a printer is sent for a paper code.
-int BRPaperToDevMode(TBRPaperSize paper);
+int brPaperToDevMode(TBRPaperSize paper);
 
 struct TBRPaperGuess {
     TBRPaperSize paper;
@@ -214,7 +214,7 @@ struct TBRPaperGuess {
 // The papers that a stored page of widthPx x heightPx pixels at pixelsPerInch fits, compared in
 // 4 mm steps over the codes 1..26, the common paper first (Letter before Note, A4 before A4Small;
 // for each code portrait before landscape). A printer takes the first it supports.
-std::vector<TBRPaperGuess> BRPaperCandidates(int widthPx, int heightPx, int pixelsPerInch);
+std::vector<TBRPaperGuess> brPaperCandidates(int widthPx, int heightPx, int pixelsPerInch);
 
 // ---------------------------------------------------------------------------------------------
 // 3. Size holders
@@ -228,26 +228,26 @@ public:
     double Height() const { return LoadUnit(m_height, false); }
     double Width() const { return LoadUnit(m_width, true); }
     // In tenths of a millimetre, whatever the unit.
-    double NativeHeight() const { return m_height; }
-    double NativeWidth() const { return m_width; }
+    double nativeHeight() const { return m_height; }
+    double nativeWidth() const { return m_width; }
     void SetHeight(double value);
     void SetWidth(double value);
     // In tenths of a millimetre, whatever the unit.
-    void SetNativeHeight(double tenths);
-    void SetNativeWidth(double tenths);
+    void setNativeHeight(double tenths);
+    void setNativeWidth(double tenths);
 
     // Native values (Height, then Width).
     QList<double> WriteValues() const override;
     void ReadValues(const QList<double>& values) override;
 
     QWidget* Band() const { return m_band; }
-    void SetBand(QWidget* band) { m_band = band; }
+    void setBand(QWidget* band) { m_band = band; }
     // Told the band's new size in screen pixels whenever a measure is written (a band that is
     // no widget keeps its own pixel bounds).
-    void SetResizeTarget(std::function<void(int width, int height)> target) { m_resize = std::move(target); }
+    void setResizeTarget(std::function<void(int width, int height)> target) { m_resize = std::move(target); }
 
 protected:
-    void ApplySize() override;
+    void applySize() override;
 
 private:
     double m_width = 40.0;
@@ -277,7 +277,7 @@ public:
     // A measure in the current unit. Width and Length accept writes only on Custom paper.
     double Value(int index) const;
     // A measure in tenths of a millimetre, whatever the unit.
-    double NativeValue(int index) const
+    double nativeValue(int index) const
     {
         return index >= 0 && index < MeasureCount ? m_values[static_cast<std::size_t>(index)] : 0.0;
     }
@@ -296,23 +296,23 @@ public:
     void SetWidth(double v) { SetValue(WidthIndex, v); }
     void SetLeftMargin(double v) { SetValue(LeftMarginIndex, v); }
     void SetRightMargin(double v) { SetValue(RightMarginIndex, v); }
-    void SetColumnSpace(double v) { SetValue(ColumnSpaceIndex, v); }
+    void setColumnSpace(double v) { SetValue(ColumnSpaceIndex, v); }
 
     int Columns() const { return m_columns; }
     void SetColumns(int columns);
     TPrinterOrientation Orientation() const { return m_orientation; }
     void SetOrientation(TPrinterOrientation orientation);
     TBRPaperSize PaperSize() const { return m_paperSize; }
-    void SetPaperSize(TBRPaperSize paper);
+    void setPaperSize(TBRPaperSize paper);
     bool Ruler() const { return m_ruler; }
-    void SetRuler(bool on) { m_ruler = on; }
+    void setRuler(bool on) { m_ruler = on; }
 
     // The seven measures in native units, in index order.
     QList<double> WriteValues() const override;
     void ReadValues(const QList<double>& values) override;
 
 private:
-    void StoreMeasure(int index, double native);
+    void storeMeasure(int index, double native);
 
     std::array<double, MeasureCount> m_values {};
     int m_columns = 1;
@@ -339,10 +339,10 @@ public:
     bool DrawBottom() const { return m_drawBottom; }
     bool DrawLeft() const { return m_drawLeft; }
     bool DrawRight() const { return m_drawRight; }
-    void SetDrawTop(bool on);
-    void SetDrawBottom(bool on);
-    void SetDrawLeft(bool on);
-    void SetDrawRight(bool on);
+    void setDrawTop(bool on);
+    void setDrawBottom(bool on);
+    void setDrawLeft(bool on);
+    void setDrawRight(bool on);
     Qt::PenStyle Style() const { return m_style; }
     void SetStyle(Qt::PenStyle style);
     // Line width in points; -1 asks for the thinnest line the device has.

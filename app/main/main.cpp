@@ -12,17 +12,17 @@
 
 int main(int argc, char** argv)
 {
-    platform::StartSockets();
+    platform::startSockets();
     platform::TavoApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tavo"));
     // Qt's own dialogs speak Japanese with the rest of the program, when the translations are
     // installed; without them they stay English.
-    const auto qtTexts = platform::InstallQtTranslations();
-    BRExprStartUp();
-    BRPrevStartUp();
+    const auto qtTexts = platform::installQtTranslations();
+    brExprStartUp();
+    brPrevStartUp();
 
     // The event list opens the race console for the chosen event.
-    OpenRaceConsole = [](QWidget* owner) { console::RunRaceConsole(owner); };
+    OpenRaceConsole = [](QWidget* owner) { console::runRaceConsole(owner); };
 
     auto dataModule = std::make_unique<TDM1>();
     DM1 = dataModule.get();

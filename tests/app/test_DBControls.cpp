@@ -13,7 +13,7 @@ namespace {
 QString Memo(TDM1& dm, const char* code)
 {
     platform::Query q(dm.Database1);
-    q.AddSQL(QStringLiteral("select tmem from taikai where tcode=%1").arg(QLatin1String(code)));
+    q.addSQL(QStringLiteral("select tmem from taikai where tcode=%1").arg(QLatin1String(code)));
     q.Open();
     return q.Eof() ? QStringLiteral("<none>") : q.Fields(0)->AsString();
 }
@@ -23,7 +23,7 @@ TEST(TDBMemo, ShowsTheCurrentRowAndPostsWhatWasTypedBeforeTheRowIsLeft)
     testing_support::TempHome home;
     testing_support::ScriptedAsker asker;
     TDM1 dm;
-    dm.Reconnect();
+    dm.reconnect();
     dm.Database1->execute(QStringLiteral(
         "insert into taikai (tcode,tname,tmem) values (202403091,'春','晴天'),(202403101,'夏','雨天')"));
     TDBMemo memo(dm.DStaikai, QStringLiteral("tmem"));

@@ -48,7 +48,7 @@ TEST(TDM1, FirstStartCreatesEveryTableAtTheCurrentLayout)
 {
     testing_support::TempHome home;
     TDM1 dm;
-    dm.Reconnect();
+    dm.reconnect();
     for (const char* t : { "taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime" })
         EXPECT_TRUE(dm.Database1->tableExists(QLatin1String(t))) << t;
     EXPECT_EQ(Scalar(dm, "select * from checkv"), "8");
@@ -56,9 +56,9 @@ TEST(TDM1, FirstStartCreatesEveryTableAtTheCurrentLayout)
     EXPECT_EQ(Scalar(dm, "select * from tnow"), "0");
 
     // A second start creates nothing more.
-    dm.Reconnect();
+    dm.reconnect();
     EXPECT_EQ(Scalar(dm, "select count(*) from tnow"), "1");
-    EXPECT_EQ(UpgradeTableLayout(dm).versionBefore, 8);
+    EXPECT_EQ(upgradeTableLayout(dm).versionBefore, 8);
 }
 
 // The statements of the event list, the console and the printout run on the created tables
@@ -67,7 +67,7 @@ TEST(TDM1, CreatedTablesTakeTheStatementsOfTheWindows)
 {
     testing_support::TempHome home;
     TDM1 dm;
-    dm.Reconnect();
+    dm.reconnect();
     platform::Query& q = *dm.Qedit;
     auto exec = [&](const QStringList& sql) {
         q.SQL = sql;
@@ -113,5 +113,5 @@ TEST(TDM1, ReconnectFailureRaisesDatabaseError)
     testing_support::TempHome home;
     TDM1 dm;
     dm.Database1->setPath(home.file("no-such-folder/tavo.db"));
-    EXPECT_THROW(dm.Reconnect(), platform::DatabaseError);
+    EXPECT_THROW(dm.reconnect(), platform::DatabaseError);
 }

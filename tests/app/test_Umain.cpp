@@ -18,18 +18,18 @@
 
 namespace {
 
-using testing_support::ReadCp932File;
-using testing_support::WriteCp932File;
+using testing_support::readCp932File;
+using testing_support::writeCp932File;
 
 // The program's start: the data module first, then the start window.
 class StartWindow : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsLoaded(); }
+    void SetUp() override { resetSettingsLoaded(); }
     void TearDown() override
     {
         window.reset();
         DM1 = nullptr;
-        ResetSettingsLoaded();
+        resetSettingsLoaded();
     }
 
     void start()
@@ -60,7 +60,7 @@ protected:
     void showAndWait()
     {
         window->show();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->UpgradeWaiting(); }, 10000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->upgradeWaiting(); }, 10000));
     }
 
     testing_support::TempHome home;
@@ -98,11 +98,11 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     EXPECT_FALSE(window->Label1->text().isEmpty());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
 
-    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    EXPECT_EQ(window->lastUpgrade().versionAfter, 8);
     for (const char* t : { "taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime" })
         EXPECT_TRUE(dm->Database1->tableExists(QLatin1String(t))) << t;
 
-    const QImage picture = QImage(testing_support::SaveGrab(window.get(), "start_window"));
+    const QImage picture = QImage(testing_support::saveGrab(window.get(), "start_window"));
     ASSERT_FALSE(picture.isNull());
     // White client area, blue face of "大会実行", black face of "ＣＬＯＳＥ".
     EXPECT_EQ(picture.pixelColor(4, 300), QColor(Qt::white));
@@ -110,7 +110,7 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     const QPoint b2 = window->CuteButton2->geometry().topLeft() + QPoint(4, 4);
     EXPECT_EQ(picture.pixelColor(b1), QColor(0, 0, 255));
     EXPECT_EQ(picture.pixelColor(b2), QColor(0, 0, 0));
-    testing_support::SaveGrab(window->Image1, "start_window_title_picture");
+    testing_support::saveGrab(window->Image1, "start_window_title_picture");
 }
 
 TEST_F(StartWindow, OpenButtonCallsTheEventListHook)
@@ -131,7 +131,7 @@ TEST_F(StartWindow, CloseWritesTheSettingsWithoutTcodeAndBrateAndEnds)
     CurrentEventCode = "202403092";
     window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
-    const QString ini = ReadCp932File(home.file("Tavo.ini"));
+    const QString ini = readCp932File(home.file("Tavo.ini"));
     EXPECT_TRUE(ini.contains("Dtp2v=0:06:00\r\n"));
     EXPECT_TRUE(ini.contains("[Print]\r\nTLstart=Start\r\n"));
     EXPECT_FALSE(ini.contains("Tcode", Qt::CaseInsensitive));
@@ -144,14 +144,14 @@ TEST_F(StartWindow, WindowManagerCloseSavesLikeTheCloseButton)
     showAndWait();
     DelaySetting = 4;
     EXPECT_TRUE(window->close());
-    EXPECT_TRUE(ReadCp932File(home.file("Tavo.ini")).contains("Dt=4\r\n"));
+    EXPECT_TRUE(readCp932File(home.file("Tavo.ini")).contains("Dt=4\r\n"));
 }
 
 TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
 {
     const QString original = QStringLiteral("[Env]\r\nTcode=202403092\r\nPcom2=11\r\nDtp1v=0:04:00\r\n"
                                             "[Print]\r\nTLstart=開始\r\n[D-Line]\r\nBrate=1\r\n");
-    WriteCp932File(home.file("Tavo.ini"), original);
+    writeCp932File(home.file("Tavo.ini"), original);
     QDir(home.path()).mkdir("tavo.db"); // a folder where the database file should be
     start();
     showAndWait();
@@ -163,7 +163,7 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
 
     window->CuteButton2->Click();
     EXPECT_FALSE(window->isVisible());
-    const QString ini = ReadCp932File(home.file("Tavo.ini"));
+    const QString ini = readCp932File(home.file("Tavo.ini"));
     for (const QString& line : original.split("\r\n", Qt::SkipEmptyParts))
         EXPECT_TRUE(ini.contains(line + "\r\n")) << line.toStdString();
 }
@@ -173,7 +173,7 @@ TEST_F(StartWindow, UnreadableSettingsAreNeverWrittenOverAndCloseAsksFirst)
     QDir(home.path()).mkdir("Tavo.ini"); // cannot be read as a file
     start();
     ASSERT_FALSE(asker.errors().isEmpty());
-    EXPECT_FALSE(SettingsLoaded());
+    EXPECT_FALSE(settingsLoaded());
     showAndWait();
     // "ＣＬＯＳＥ" says that this session's settings are lost, and why, and asks first.
     asker.answer(false);
@@ -216,8 +216,8 @@ TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
     start();
     showAndWait();
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
-    EXPECT_EQ(window->LastUpgrade().versionBefore, 1);
-    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    EXPECT_EQ(window->lastUpgrade().versionBefore, 1);
+    EXPECT_EQ(window->lastUpgrade().versionAfter, 8);
     dm->Qtemp2->SQL = QStringList { "select * from rmenu where tcode='202305041'" };
     dm->Qtemp2->Open();
     EXPECT_EQ(dm->Qtemp2->RecordCount(), 1);
@@ -228,7 +228,7 @@ TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
 
 TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
 {
-    WriteCp932File(home.file("Tavo.ini"), QStringLiteral("[Env]\r\nPcom2=-1\r\n[D-Line]\r\nBrate=3\r\n"));
+    writeCp932File(home.file("Tavo.ini"), QStringLiteral("[Env]\r\nPcom2=-1\r\n[D-Line]\r\nBrate=3\r\n"));
     start();
     ASSERT_EQ(asker.messages().size(), 1);
     EXPECT_TRUE(asker.messages().first().endsWith(
@@ -257,7 +257,7 @@ TEST_F(StartWindow, TheUpgradeFollowsTheFirstPaintShowsItsStepsAndRefusesInput)
             return;
         shown << text;
         if (shown.size() == 2) {
-            testing_support::SaveGrab(window.get(), "start_window_upgrading");
+            testing_support::saveGrab(window.get(), "start_window_upgrading");
             click(window->CuteButton1);
         }
     });
@@ -265,15 +265,15 @@ TEST_F(StartWindow, TheUpgradeFollowsTheFirstPaintShowsItsStepsAndRefusesInput)
 
     window->show();
     // Shown at once, before any step: the window, the wait cursor and what it does.
-    EXPECT_TRUE(window->UpgradeWaiting());
-    EXPECT_EQ(window->LastUpgrade().versionAfter, 0) << "nothing ran in the show itself";
+    EXPECT_TRUE(window->upgradeWaiting());
+    EXPECT_EQ(window->lastUpgrade().versionAfter, 0) << "nothing ran in the show itself";
     ASSERT_NE(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(QGuiApplication::overrideCursor()->shape(), Qt::WaitCursor);
     EXPECT_FALSE(window->close()) << "the window stays until the upgrade has ended";
 
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->UpgradeWaiting(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->upgradeWaiting(); }, 10000));
     watch.stop();
-    EXPECT_EQ(window->LastUpgrade().versionAfter, 8);
+    EXPECT_EQ(window->lastUpgrade().versionAfter, 8);
     EXPECT_EQ(shown,
         QStringList({ QStringLiteral("データベースを確認しています…"),
             QStringLiteral("データベースを更新しています: 大会にプリセット時間の列を追加"),

@@ -83,7 +83,7 @@ protected:
     // The current layout less the columns of the last two steps.
     void createVersion6()
     {
-        dm.CreateMissingTables();
+        dm.createMissingTables();
         exec("alter table rmenu drop uc");
         exec("alter table rmenu drop roundtl");
         exec("alter table rmenu drop heattl");
@@ -101,7 +101,7 @@ protected:
 TEST_F(LayoutUpgrade, Version1DatabaseReachesVersion8InOneStart)
 {
     createVersion1(false);
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(r.versionBefore, 1);
     EXPECT_EQ(r.versionAfter, 8);
@@ -146,7 +146,7 @@ TEST_F(LayoutUpgrade, RoundTitlesComeFromTheHeatTexts)
     exec("insert into rmenu (tcode,rr,btime,etime,rmenu,round,heat) values "
          "('1',1,'10:20:00','10:25:00','Single','4','1')");
 
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(r.versionAfter, 8);
     EXPECT_EQ(rows("select rmenu, roundtl, heattl from rmenu where btime>='10:00:00' order by btime"),
@@ -157,12 +157,12 @@ TEST_F(LayoutUpgrade, RoundTitlesComeFromTheHeatTexts)
 
 TEST_F(LayoutUpgrade, Version8DatabaseIsLeftUntouched)
 {
-    dm.CreateMissingTables();
+    dm.createMissingTables();
     exec("insert into taikai (tcode,tname,tdate) values (202403091,'A','03/09/2024')");
     exec("insert into rmenu (tcode,rr,btime,etime,rmenu,uc,round) values (202403091,1,'9:00:00','9:10:00','A "
          "1 B 2',7,'1')");
     const QString before = schema();
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.versionBefore, 8);
     EXPECT_EQ(r.versionAfter, 8);
     for (const QString& s : r.statements)
@@ -176,7 +176,7 @@ TEST_F(LayoutUpgrade, FailingCodeRebuildKeepsTheOldCodesAndIsTriedAgain)
     createVersion1(false);
     // The old code column cannot be dropped while an index holds it.
     exec("create index taikai_code on taikai (tcode)");
-    LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_NE(r.failure, "");
     EXPECT_EQ(r.versionAfter, 3);
     EXPECT_EQ(rows("select tcode from taikai order by rowid"),
@@ -187,7 +187,7 @@ TEST_F(LayoutUpgrade, FailingCodeRebuildKeepsTheOldCodesAndIsTriedAgain)
     EXPECT_FALSE(columns("rmenu").contains("uc", Qt::CaseInsensitive)); // no later step ran
 
     exec("drop index taikai_code");
-    r = UpgradeTableLayout(dm);
+    r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(r.versionBefore, 3);
     EXPECT_EQ(r.versionAfter, 8);
@@ -207,7 +207,7 @@ TEST_F(LayoutUpgrade, FailingRowLoopTakesBackTheColumnItsStepAdded)
         SQLITE_OK);
     sqlite3_close(raw);
     const QString before = schema();
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_TRUE(r.failure.contains("refused")) << r.failure.toStdString();
     // The step in the operator's words and the version the database stays at.
     EXPECT_TRUE(r.failure.startsWith(QStringLiteral("手順「スケジュールに通し番号を付与」で止まりました。"
@@ -224,14 +224,14 @@ TEST_F(LayoutUpgrade, LostVersionOfACurrentDatabaseIsRecordedWithoutRewritingRow
     for (const char* loss : { "drop table checkv", "delete from checkv", "update checkv set checkv=null" }) {
         SCOPED_TRACE(loss);
         exec("drop table if exists taikai; drop table if exists rmenu");
-        dm.CreateMissingTables();
+        dm.createMissingTables();
         // An event whose date was edited keeps its code; numbers and titles the operator set.
         exec("insert into taikai (tcode,tname,tdate) values (202403091,'Moved','04/01/2024')");
         exec("insert into rmenu (tcode,rr,btime,etime,rmenu,uc,round,roundtl,heattl) values "
              "(202403091,1,'9:00:00','9:10:00','予選 1 ヒート 1',7,'1','Qualify','Heat A')");
         exec(QLatin1String(loss));
         const QString before = schema();
-        const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+        const LayoutUpgradeResult r = upgradeTableLayout(dm);
         EXPECT_EQ(r.failure, "");
         EXPECT_EQ(r.versionBefore, 8);
         EXPECT_EQ(rows("select checkv from checkv"), QStringList { "8" });
@@ -251,7 +251,7 @@ TEST_F(LayoutUpgrade, LostVersionOfAnOldLayoutStartsAtVersion1)
 {
     createVersion1(false);
     exec("create table checkv (checkv smallint)"); // the table is there, its row is not
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(r.versionBefore, 1);
     EXPECT_EQ(rows("select checkv from checkv"), QStringList { "8" });
@@ -265,7 +265,7 @@ TEST_F(LayoutUpgrade, WaitsForAnotherProgramWritingTheDatabase)
     {
         const testing_support::OtherWriter results(
             dm.Database1->path(), "insert into result values ('1', 1, 2, 1)", 1000ms);
-        const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+        const LayoutUpgradeResult r = upgradeTableLayout(dm);
         EXPECT_EQ(r.failure, "");
         EXPECT_EQ(r.versionAfter, 8);
     }
@@ -280,7 +280,7 @@ TEST_F(LayoutUpgrade, ResultAndTnowRowsFollowTheirEventToItsNewCode)
     exec("insert into result values ('1', 1, 1, 1); insert into result values ('2', 1, 1, 1);"
          "insert into result values ('202403091', 2, 1, 3); insert into result values ('9', 1, 1, 1)");
     exec("update tnow set tcode='2'");
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     // A row of no event (code 9) is left as it was.
     EXPECT_EQ(rows("select tcode, rank from result order by rowid"),
@@ -301,7 +301,7 @@ TEST_F(LayoutUpgrade, UnreadableEventDateIsNamedAndTheNextStartGoesOnOnceMended)
         SQLITE_OK);
     sqlite3_close(raw);
 
-    LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.versionAfter, 3);
     for (const QString& part : { QStringLiteral("手順「大会コードを開催日から作り直し」"),
              QStringLiteral("バージョン 3 のまま"), QStringLiteral("大会「Second」(大会コード 2)"),
@@ -312,7 +312,7 @@ TEST_F(LayoutUpgrade, UnreadableEventDateIsNamedAndTheNextStartGoesOnOnceMended)
 
     // Mended the way the message says, in the maintenance panel.
     exec("update taikai set tdate='03/10/2024' where tcode='2'");
-    r = UpgradeTableLayout(dm);
+    r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(r.versionBefore, 3);
     EXPECT_EQ(r.versionAfter, 8);
@@ -326,7 +326,7 @@ TEST_F(LayoutUpgrade, TenthEventOfADateGetsATwoDigitSequenceRatherThanASharedCod
     for (int i = 0; i < 7; ++i)
         exec(QStringLiteral("insert into taikai (tcode,tname,tdate) values ('x%1','More','03/09/2024')")
                  .arg(i));
-    const LayoutUpgradeResult r = UpgradeTableLayout(dm);
+    const LayoutUpgradeResult r = upgradeTableLayout(dm);
     EXPECT_EQ(r.failure, "");
     EXPECT_EQ(scalar("select count(distinct tcode) from taikai"), "11");
     EXPECT_EQ(scalar("select max(tcode) from taikai where tname='More'"), "2024030910");

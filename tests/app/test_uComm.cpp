@@ -12,8 +12,8 @@
 
 namespace {
 
-using testing_support::ReadCp932File;
-using testing_support::WriteCp932File;
+using testing_support::readCp932File;
+using testing_support::writeCp932File;
 
 // The global each key is loaded into, as text.
 const QHash<QString, std::function<QString()>> kGlobalOf {
@@ -76,8 +76,8 @@ const Case kCases[] = {
 
 class Settings : public ::testing::Test {
 protected:
-    void SetUp() override { ResetSettingsLoaded(); }
-    void TearDown() override { ResetSettingsLoaded(); }
+    void SetUp() override { resetSettingsLoaded(); }
+    void TearDown() override { resetSettingsLoaded(); }
     testing_support::TempHome home;
 };
 
@@ -85,7 +85,7 @@ protected:
 
 TEST_F(Settings, FirstStartWithoutFileGivesTheDefaults)
 {
-    LoadSettings();
+    loadSettings();
     EXPECT_EQ(CurrentEventCode, "1");
     EXPECT_EQ(OffControlMode, 0);
     EXPECT_EQ(SignalPortNo1, 2);
@@ -108,19 +108,19 @@ TEST_F(Settings, FirstStartWithoutFileGivesTheDefaults)
     EXPECT_FALSE(TimeServerAddress.isEmpty());
     EXPECT_EQ(TimeServerPort, "5000");
     EXPECT_EQ(BoardBitRateIndex, 0);
-    EXPECT_EQ(SettingsFilePath(), home.file("Tavo.ini"));
+    EXPECT_EQ(settingsFilePath(), home.file("Tavo.ini"));
 }
 
 TEST_F(Settings, HandWrittenCp932FileLoads)
 {
-    WriteCp932File(home.file("Tavo.ini"),
+    writeCp932File(home.file("Tavo.ini"),
         QStringLiteral(
             "[Env]\r\nTcode=202403092\r\nCont=1\r\nPcom2=12\r\nPcom3=13\r\nPcom4=14\r\nPcom5=15\r\n"
             "Dtp1v=0:03:00\r\nDtp2v=0:05:00\r\nDtp3v=0:00:30\r\nDtp4v=0:00:10\r\nDtp5v=0:02:00\r\n"
             "Dt=2\r\nBrindt=30\r\nDpwup=1\r\nDprace=0\r\nDpover=0\r\n"
             "[Print]\r\nTLstart=開始\r\nTLend=終了\r\nTLschedule=内容\r\nTLnote=備考\r\nTLdate=印刷日 /\r\n"
             "[TCP]\r\nTCPadd=10.0.0.5\r\nPortnum=6000\r\n[D-Line]\r\nBrate=1\r\n"));
-    LoadSettings();
+    loadSettings();
     EXPECT_EQ(CurrentEventCode, "202403092");
     EXPECT_EQ(OffControlMode, 1);
     EXPECT_EQ(SignalPortNo1, 12);
@@ -139,7 +139,7 @@ TEST_F(Settings, HandWrittenCp932FileLoads)
 
 TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
 {
-    LoadSettings();
+    loadSettings();
     OffControlMode = 1;
     SignalPortNo3 = 9;
     RaceTimePreset = "0:07:00";
@@ -147,19 +147,19 @@ TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
     ReportTitleNote = QStringLiteral("備考①");
     CurrentEventCode = "202501011";
     BoardBitRateIndex = 1;
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_TRUE(saveSettings());
     EXPECT_EQ(OverTimePreset, "0:00:00"); // emptied presets are set in the global too
 
-    const QString text = ReadCp932File(home.file("Tavo.ini"));
+    const QString text = readCp932File(home.file("Tavo.ini"));
     EXPECT_FALSE(text.contains("Tcode", Qt::CaseInsensitive));
     EXPECT_FALSE(text.contains("Brate", Qt::CaseInsensitive));
     EXPECT_TRUE(text.startsWith("[Env]\r\nCont=1\r\nPcom2=2\r\nPcom3=3\r\nPcom4=9\r\nPcom5=5\r\n"));
     EXPECT_TRUE(text.contains("Dtp3v=0:00:00\r\n"));
 
-    ResetSettingsLoaded();
+    resetSettingsLoaded();
     RaceTimePreset.clear();
     ReportTitleNote.clear();
-    LoadSettings();
+    loadSettings();
     EXPECT_EQ(OffControlMode, 1);
     EXPECT_EQ(SignalPortNo3, 9);
     EXPECT_EQ(RaceTimePreset, "0:07:00");
@@ -170,11 +170,11 @@ TEST_F(Settings, SaveWritesEverythingButTcodeAndBrateAndReadsBackTheSame)
 
 TEST_F(Settings, SaveKeepsTcodeBrateAndUnknownKeysAlreadyInTheFile)
 {
-    WriteCp932File(home.file("Tavo.ini"),
+    writeCp932File(home.file("Tavo.ini"),
         QStringLiteral("[Env]\r\nTcode=202403092\r\nMemo=メモ\r\n[D-Line]\r\nBrate=1\r\n"));
-    LoadSettings();
+    loadSettings();
     BoardBitRateIndex = 0;
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_TRUE(saveSettings());
     platform::IniFile ini(home.file("Tavo.ini"));
     EXPECT_EQ(ini.ReadString("Env", "Tcode", ""), "202403092");
     EXPECT_EQ(ini.ReadInteger("D-Line", "Brate", 0), 1);
@@ -207,10 +207,10 @@ TEST_F(Settings, SaveLeavesEveryLineItDoesNotChangeByteForByte)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(original);
     }
-    LoadSettings();
+    loadSettings();
     EXPECT_EQ(ReportTitleStart, QStringLiteral("Start ≒"));
     SignalPortNo1 = 7;
-    ASSERT_TRUE(SaveSettings());
+    ASSERT_TRUE(saveSettings());
     QFile f(home.file("Tavo.ini"));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     QByteArray expected = original;
@@ -221,10 +221,10 @@ TEST_F(Settings, SaveLeavesEveryLineItDoesNotChangeByteForByte)
 TEST_F(Settings, NothingIsWrittenWhenTheSettingsWereNeverLoaded)
 {
     const QString original = QStringLiteral("[Env]\r\nPcom2=11\r\n");
-    WriteCp932File(home.file("Tavo.ini"), original);
+    writeCp932File(home.file("Tavo.ini"), original);
     SignalPortNo1 = 0;
-    EXPECT_FALSE(SaveSettings());
-    EXPECT_EQ(ReadCp932File(home.file("Tavo.ini")), original);
+    EXPECT_FALSE(saveSettings());
+    EXPECT_EQ(readCp932File(home.file("Tavo.ini")), original);
 }
 
 TEST(EscapeApostrophes, DoublesEveryApostropheAndNothingElse)
@@ -239,41 +239,41 @@ TEST(EscapeApostrophes, DoublesEveryApostropheAndNothingElse)
 
 TEST(EventWhere, KeepsTheWholeCodeInsideOneLiteral)
 {
-    EXPECT_EQ(EventWhere("202403091"), "where tcode='202403091'");
-    EXPECT_EQ(EventWhere("1' or '1'='1"), "where tcode='1'' or ''1''=''1'");
+    EXPECT_EQ(eventWhere("202403091"), "where tcode='202403091'");
+    EXPECT_EQ(eventWhere("1' or '1'='1"), "where tcode='1'' or ''1''=''1'");
 }
 
 TEST(ShortDate, EventCodeDigitsAreCutFromTheShortDateText)
 {
     EXPECT_EQ(ShortDateText(QDate(2024, 3, 9)), "2024/03/09");
     EXPECT_EQ(ShortDateText(QDate(2024, 12, 31)), "2024/12/31");
-    EXPECT_EQ(EventCodeDateDigits(ShortDateText(QDate(2024, 12, 31))) + "3", "202412313");
-    EXPECT_EQ(EventCodeDateDigits(ShortDateText(QDate(2024, 3, 9))), "20240309");
+    EXPECT_EQ(eventCodeDateDigits(ShortDateText(QDate(2024, 12, 31))) + "3", "202412313");
+    EXPECT_EQ(eventCodeDateDigits(ShortDateText(QDate(2024, 3, 9))), "20240309");
 }
 
 TEST_F(Settings, PortsSectionMapsPortNumbersToDevicesAndIsNeverWritten)
 {
-    WriteCp932File(
-        SettingsFilePath(), QStringLiteral("[Env]\r\nPcom5=5\r\n[Ports]\r\nCOM5=/dev/ttyUSB0\r\n"));
-    LoadSettings();
-    EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyUSB0");
-    EXPECT_EQ(platform::SerialDevicePath(2), "/dev/ttyS1");
-    ASSERT_TRUE(SaveSettings());
-    EXPECT_TRUE(ReadCp932File(SettingsFilePath()).contains("COM5=/dev/ttyUSB0"));
+    writeCp932File(
+        settingsFilePath(), QStringLiteral("[Env]\r\nPcom5=5\r\n[Ports]\r\nCOM5=/dev/ttyUSB0\r\n"));
+    loadSettings();
+    EXPECT_EQ(platform::serialDevicePath(5), "/dev/ttyUSB0");
+    EXPECT_EQ(platform::serialDevicePath(2), "/dev/ttyS1");
+    ASSERT_TRUE(saveSettings());
+    EXPECT_TRUE(readCp932File(settingsFilePath()).contains("COM5=/dev/ttyUSB0"));
 
-    WriteCp932File(SettingsFilePath(), QStringLiteral("[Env]\r\n"));
-    LoadSettings();
-    EXPECT_EQ(platform::SerialDevicePath(5), "/dev/ttyS4");
+    writeCp932File(settingsFilePath(), QStringLiteral("[Env]\r\n"));
+    loadSettings();
+    EXPECT_EQ(platform::serialDevicePath(5), "/dev/ttyS4");
 }
 
 TEST_F(Settings, EachValueIsTakenOnlyWhenItsControlAcceptsIt)
 {
     for (const Case& c : kCases) {
         const QString row = QStringLiteral("%1/%2=%3").arg(c.section, c.key, c.value);
-        testing_support::WriteCp932File(
+        testing_support::writeCp932File(
             home.file("Tavo.ini"), QStringLiteral("[%1]\r\n%2=%3\r\n").arg(c.section, c.key, c.value));
-        ResetSettingsLoaded();
-        const std::vector<SettingProblem> problems = LoadSettings();
+        resetSettingsLoaded();
+        const std::vector<SettingProblem> problems = loadSettings();
         EXPECT_EQ(kGlobalOf.value(c.key)(), QLatin1String(c.loaded)) << row.toStdString();
         ASSERT_EQ(problems.size(), c.refused ? 1u : 0u) << row.toStdString();
         if (c.refused) {
@@ -285,20 +285,20 @@ TEST_F(Settings, EachValueIsTakenOnlyWhenItsControlAcceptsIt)
 
 TEST_F(Settings, OneMessageNamesEachKeyItsValueAndTheDefaultAndCloseWritesTheDefaults)
 {
-    testing_support::WriteCp932File(home.file("Tavo.ini"),
+    testing_support::writeCp932File(home.file("Tavo.ini"),
         QStringLiteral("[Env]\r\nPcom2=-1\r\nDtp2v=25:99:99\r\nDt=7\r\n[D-Line]\r\nBrate=5\r\n"));
-    const QString message = SettingsProblemText(LoadSettings());
+    const QString message = settingsProblemText(loadSettings());
     EXPECT_EQ(message,
         QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
                        "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。\n"
                        "[Env] Pcom2 の値「-1」→ 既定値「2」\n"
                        "[Env] Dtp2v の値「25:99:99」→ 既定値「0:00:00」\n"
                        "[D-Line] Brate の値「5」→ 既定値「0」"));
-    ASSERT_TRUE(SaveSettings());
-    const QString text = testing_support::ReadCp932File(home.file("Tavo.ini"));
+    ASSERT_TRUE(saveSettings());
+    const QString text = testing_support::readCp932File(home.file("Tavo.ini"));
     EXPECT_TRUE(text.contains("Pcom2=2\r\n"));
     EXPECT_TRUE(text.contains("Dtp2v=0:00:00\r\n"));
     EXPECT_TRUE(text.contains("Dt=7\r\n"));
     EXPECT_TRUE(text.contains("Brate=5\r\n")); // never written by the program
-    EXPECT_TRUE(SettingsProblemText({}).isEmpty());
+    EXPECT_TRUE(settingsProblemText({}).isEmpty());
 }

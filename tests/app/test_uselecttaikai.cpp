@@ -38,7 +38,7 @@ protected:
     {
         dm = std::make_unique<TDM1>();
         DM1 = dm.get();
-        dm->Reconnect();
+        dm->reconnect();
         CurrentEventCode.clear();
         OpenRaceConsole = nullptr;
     }
@@ -163,10 +163,10 @@ TEST_F(EventList, ModesStartOnlyFromNoneWithTheirColours)
     open();
 
     window->bAddClick();
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     EXPECT_TRUE(window->pTikiEdit->isVisible());
-    EXPECT_EQ(panelColor(window->pTikiEdit), platform::ColorFromRef(0x00FF8080));
-    EXPECT_EQ(panelColor(window->Panel1), platform::ColorFromRef(0x00FF8080));
+    EXPECT_EQ(panelColor(window->pTikiEdit), platform::colorFromRef(0x00FF8080));
+    EXPECT_EQ(panelColor(window->Panel1), platform::colorFromRef(0x00FF8080));
     EXPECT_EQ(window->Btouroku->Color(), platform::TColor(0x00FF8080));
     EXPECT_EQ(window->Btouroku->Caption(), QStringLiteral("登録"));
     EXPECT_EQ(window->lTCode->text(), QStringLiteral("開催日"));
@@ -181,28 +181,28 @@ TEST_F(EventList, ModesStartOnlyFromNoneWithTheirColours)
     EXPECT_EQ(window->Btouroku->Color(), platform::TColor(0x00FF8080));
 
     window->bEditClick(); // a mode is active: nothing changes
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     window->CbCancelClick();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
     EXPECT_TRUE(window->pTikiEdit->isHidden());
 
     window->bEditClick();
-    EXPECT_EQ(window->TikiMode(), "TIKIEDIT");
+    EXPECT_EQ(window->tikiMode(), "TIKIEDIT");
     EXPECT_EQ(window->eTName->text(), "Spring");
     EXPECT_EQ(window->DTP1->date(), QDate(2024, 3, 9));
     EXPECT_EQ(window->lTCode->text(), QStringLiteral("大会コード"));
     EXPECT_EQ(window->lTName->text(), QStringLiteral("大会名"));
-    EXPECT_EQ(panelColor(window->Panel2), platform::ColorFromRef(0x0080FF80));
+    EXPECT_EQ(panelColor(window->Panel2), platform::colorFromRef(0x0080FF80));
     QApplication::sendEvent(window->CbCancel, &in);
     EXPECT_EQ(window->CbCancel->Color(), platform::TColor(0x0007F80E));
     window->CbCancelClick();
 
     window->bDelClick();
-    EXPECT_EQ(window->TikiMode(), "TIKIDEL");
+    EXPECT_EQ(window->tikiMode(), "TIKIDEL");
     EXPECT_EQ(window->Btouroku->Caption(), QStringLiteral("削除"));
     EXPECT_TRUE(window->eTName->isReadOnly());
     EXPECT_EQ(window->eTName->text(), "Spring");
-    EXPECT_EQ(panelColor(window->pTikiEdit), platform::ColorFromRef(0x008080FF));
+    EXPECT_EQ(panelColor(window->pTikiEdit), platform::colorFromRef(0x008080FF));
     QApplication::sendEvent(window->Btouroku, &in);
     EXPECT_EQ(window->Btouroku->Color(), platform::TColor(0x008CDFFB));
 }
@@ -211,9 +211,9 @@ TEST_F(EventList, EditAndDeleteNeedARow)
 {
     open();
     window->bEditClick();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
     window->bDelClick();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
 }
 
 TEST_F(EventList, AddWritesTheRowWithTheDefaultSignalTimes)
@@ -222,10 +222,10 @@ TEST_F(EventList, AddWritesTheRowWithTheDefaultSignalTimes)
     proposeFor(QDate(2024, 3, 9));
     EXPECT_EQ(window->Edit2->text(), "1"); // the first event of a date
     window->eTName->setText("Spring");
-    EXPECT_EQ(window->NewEventCode(), "202403091");
+    EXPECT_EQ(window->newEventCode(), "202403091");
     window->Btouroku->Click();
     EXPECT_TRUE(asker.messages().isEmpty()) << asker.messages().join('\n').toStdString();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
     EXPECT_TRUE(window->pTikiEdit->isHidden());
 
     EXPECT_EQ(column("select tname from taikai where tcode='202403091'"), QStringList { "Spring" });
@@ -249,7 +249,7 @@ TEST_F(EventList, ControlCharactersInTheTitleOrAStatementAreRefusedWithTheFieldN
     EXPECT_EQ(asker.messages(),
         QStringList { QStringLiteral("「大会名」に使えない制御文字 (NUL など) が含まれています。"
                                      "取り除いてから、もう一度操作してください。") });
-    EXPECT_EQ(window->TikiMode(), "TIKIADD") << "the editor stays with what was typed";
+    EXPECT_EQ(window->tikiMode(), "TIKIADD") << "the editor stays with what was typed";
     EXPECT_TRUE(column("select tcode from taikai").isEmpty());
 
     window->CuteButton2Click();
@@ -293,7 +293,7 @@ TEST_F(EventList, AfterNineTheProposalTakesAFreeDigitAndAFullDateIsRefused)
     window->Btouroku->Click();
     ASSERT_EQ(asker.messages().size(), 2);
     EXPECT_TRUE(asker.messages().last().contains(QStringLiteral("9件")));
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     EXPECT_EQ(column("select count(*) from taikai"), QStringList { "9" });
 }
 
@@ -308,7 +308,7 @@ TEST_F(EventList, SequenceDigitMustBeOneToNine)
     window->Btouroku->Click();
     ASSERT_EQ(asker.messages().size(), 1);
     EXPECT_TRUE(asker.messages().first().contains(QStringLiteral("1から9")));
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     EXPECT_EQ(column("select count(*) from taikai"), QStringList { "0" });
 }
 
@@ -322,7 +322,7 @@ TEST_F(EventList, DuplicateCodeIsRefusedAndTheEditorStays)
     window->eTName->setText("Again");
     window->Btouroku->Click();
     EXPECT_EQ(asker.messages(), QStringList { QStringLiteral("大会コードが重複しています。") });
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     EXPECT_TRUE(window->pTikiEdit->isVisible());
     EXPECT_EQ(column("select tname from taikai"), QStringList { "Spring" });
 }
@@ -350,7 +350,7 @@ TEST_F(EventList, EditingTheDateKeepsTheCode)
     window->eTName->setText("Spring cup");
     window->DTP1->setDate(QDate(2024, 6, 2));
     window->Btouroku->Click();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
     EXPECT_EQ(column("select tname from taikai where tcode='202403091'"), QStringList { "Spring cup" });
     EXPECT_EQ(column("select tdate from taikai where tcode='202403091'"), QStringList { "2024/06/02" });
     EXPECT_EQ(column("select count(*) from taikai"), QStringList { "2" });
@@ -394,7 +394,7 @@ TEST_F(EventList, DeleteRemovesTheEventItsScheduleAndItsCues)
     selectCode("202403091");
     window->bDelClick();
     window->Btouroku->Click();
-    EXPECT_EQ(window->TikiMode(), "");
+    EXPECT_EQ(window->tikiMode(), "");
     EXPECT_EQ(column("select tcode from taikai"), QStringList { "202403092" });
     EXPECT_EQ(column("select tcode from rmenu order by tcode"), (QStringList { "0", "202403092" }));
     EXPECT_EQ(column("select tcode from music order by tcode"), (QStringList { "0", "202403092" }));
@@ -634,42 +634,42 @@ TEST_F(EventList, PicturesOfEachEditorMode)
     addEvent("202403091", "スプリングカップ Bob's", "03/09/2024");
     addEvent("202403092", "スプリングカップ 決勝", "03/09/2024");
     open();
-    const QImage none(testing_support::SaveGrab(window.get(), "event_list_none"));
+    const QImage none(testing_support::saveGrab(window.get(), "event_list_none"));
     EXPECT_FALSE(none.isNull());
 
     window->bAddClick();
     window->DTP1->setDate(QDate(2024, 3, 9));
     QTest::keyClick(window->DTP1, Qt::Key_Return);
     window->eTName->setText("新しい大会");
-    const QImage add(testing_support::SaveGrab(window.get(), "event_list_add"));
+    const QImage add(testing_support::saveGrab(window.get(), "event_list_add"));
     const QPoint inEditor = window->pTikiEdit->geometry().topLeft() + QPoint(4, 100);
-    EXPECT_EQ(add.pixelColor(inEditor), platform::ColorFromRef(0x00FF8080));
+    EXPECT_EQ(add.pixelColor(inEditor), platform::colorFromRef(0x00FF8080));
     window->CbCancelClick();
 
     selectCode("202403091");
     window->bEditClick();
-    const QImage edit(testing_support::SaveGrab(window.get(), "event_list_edit"));
-    EXPECT_EQ(edit.pixelColor(inEditor), platform::ColorFromRef(0x0080FF80));
+    const QImage edit(testing_support::saveGrab(window.get(), "event_list_edit"));
+    EXPECT_EQ(edit.pixelColor(inEditor), platform::colorFromRef(0x0080FF80));
     window->CbCancelClick();
 
     window->bDelClick();
-    const QImage del(testing_support::SaveGrab(window.get(), "event_list_delete"));
-    EXPECT_EQ(del.pixelColor(inEditor), platform::ColorFromRef(0x008080FF));
+    const QImage del(testing_support::saveGrab(window.get(), "event_list_delete"));
+    EXPECT_EQ(del.pixelColor(inEditor), platform::colorFromRef(0x008080FF));
     window->CbCancelClick();
 
     window->CuteButton2Click();
     window->Memo1->setPlainText("select * from taikai");
     window->CuteButton3Click();
-    testing_support::SaveGrab(window.get(), "event_list_maintenance");
+    testing_support::saveGrab(window.get(), "event_list_maintenance");
 
     window->Panel5->show();
     window->Panel5->raise();
-    testing_support::SaveGrab(window.get(), "event_list_loading");
+    testing_support::saveGrab(window.get(), "event_list_loading");
 }
 
 TEST_F(EventList, StartWindowMakesAFreshListOnEachPress)
 {
-    ResetSettingsLoaded();
+    resetSettingsLoaded();
     TFmain start;
     QStringList seen; // the modal windows' names while they were open
     for (int press = 0; press < 2; ++press) {
@@ -683,7 +683,7 @@ TEST_F(EventList, StartWindowMakesAFreshListOnEachPress)
         EXPECT_TRUE(start.findChildren<TFselecttaikai*>().isEmpty()); // freed when it closed
     }
     EXPECT_EQ(seen, (QStringList { "Fselecttaikai", "Fselecttaikai" }));
-    ResetSettingsLoaded();
+    resetSettingsLoaded();
 }
 
 TEST_F(EventList, EscapeKeepsTheListAndWhatIsTyped)
@@ -693,7 +693,7 @@ TEST_F(EventList, EscapeKeepsTheListAndWhatIsTyped)
     window->eTName->setText("Half typed");
     QTest::keyClick(window.get(), Qt::Key_Escape);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(window->TikiMode(), "TIKIADD");
+    EXPECT_EQ(window->tikiMode(), "TIKIADD");
     EXPECT_EQ(window->eTName->text(), "Half typed");
 }
 

@@ -11,8 +11,8 @@
 
 using namespace platform;
 using testing_support::PseudoTerminal;
-using testing_support::RunEvents;
-using testing_support::WaitUntil;
+using testing_support::runEvents;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -32,13 +32,13 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.ok());
-        SetSerialPortOverrides({ { 7, pty.path() } });
-        comm.SetSettleDelay(0);
-        comm.SetPortNo(7);
-        comm.SetFlowCtrl(cfcNone);
+        setSerialPortOverrides({ { 7, pty.path() } });
+        comm.setSettleDelay(0);
+        comm.setPortNo(7);
+        comm.setFlowCtrl(cfcNone);
         comm.OnTrans = [this](QObject*, int size) { transSizes.push_back(size); };
     }
-    void TearDown() override { SetSerialPortOverrides({}); }
+    void TearDown() override { setSerialPortOverrides({}); }
 
     PseudoTerminal pty;
     TCommX comm;
@@ -50,9 +50,9 @@ class CommXOnFakeLine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device = ports.add(SerialDevicePath(3));
-        comm.SetSettleDelay(0);
-        comm.SetPortNo(3);
+        device = ports.add(serialDevicePath(3));
+        comm.setSettleDelay(0);
+        comm.setPortNo(3);
         comm.OnTrans = [this](QObject*, int size) { transSizes.push_back(size); };
     }
 
@@ -90,7 +90,7 @@ TEST(CommX, AMissingPortCannotBeOpened)
 {
     FakeSerialPorts ports; // holds no device at all
     TCommX comm;
-    comm.SetSettleDelay(0);
+    comm.setSettleDelay(0);
     EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("ポートをオープンできませんでした"));
     EXPECT_EQ(comm.Handle(), -1);
 }
@@ -103,8 +103,8 @@ TEST_F(CommXOnPty, WritesAreCutIntoChunksWithOneEventEach)
         data[i] = char(i * 7);
     ASSERT_TRUE(comm.Write(data.constData(), int(data.size())));
     EXPECT_EQ(pty.receive(5000), data);
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() >= 3; }));
-    RunEvents(20);
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() >= 3; }));
+    runEvents(20);
     EXPECT_EQ(transSizes, (std::vector<int> { 2048, 2048, 904 }));
 }
 
@@ -113,7 +113,7 @@ TEST_F(CommXOnPty, EmptySendStringSucceedsWithoutSending)
     comm.Open();
     EXPECT_TRUE(comm.SendString(QByteArray()));
     EXPECT_TRUE(comm.SendString(QString()));
-    RunEvents(30);
+    runEvents(30);
     EXPECT_TRUE(transSizes.empty());
     EXPECT_TRUE(comm.SendString(QStringLiteral("8       12:34:56     \r")));
     EXPECT_EQ(pty.receive(22), QByteArray("8       12:34:56     \r"));
@@ -132,19 +132,19 @@ TEST_F(CommXOnPty, ReceivedBytesRaiseOnReceiveOnTheMainThread)
     };
     comm.Open();
     pty.send("race 1");
-    ASSERT_TRUE(WaitUntil([&] { return received.size() >= 6; }));
+    ASSERT_TRUE(waitUntil([&] { return received.size() >= 6; }));
     EXPECT_EQ(received, QByteArray("race 1"));
     EXPECT_EQ(handlerThread, QThread::currentThread());
 }
 
 TEST_F(CommXOnPty, ReadWaitsUpToItsTimeOut)
 {
-    comm.SetTimeOutReceive(0);
+    comm.setTimeOutReceive(0);
     comm.Open();
     char buffer[8];
     EXPECT_EQ(comm.Read(buffer, 8), 0); // nothing has come; no waiting
     EXPECT_EQ(comm.Read(nullptr, 8), -1);
-    comm.SetTimeOutReceive(2000);
+    comm.setTimeOutReceive(2000);
     QTimer::singleShot(20, [&] { pty.send("12345678"); });
     EXPECT_EQ(comm.Read(buffer, 8), 8);
     EXPECT_EQ(QByteArray(buffer, 8), QByteArray("12345678"));
@@ -152,35 +152,35 @@ TEST_F(CommXOnPty, ReadWaitsUpToItsTimeOut)
 
 TEST_F(CommXOnPty, BitRateIsStoredWhileClosedAndAppliedByOpen)
 {
-    comm.SetBitRate(2400);
+    comm.setBitRate(2400);
     EXPECT_EQ(comm.Handle(), -1);
     comm.Open();
     termios t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B2400));
-    comm.SetBitRate(9600); // applied at once while open
+    comm.setBitRate(9600); // applied at once while open
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
     EXPECT_EQ(
-        Message([&] { comm.SetBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
+        Message([&] { comm.setBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600)) << "a refused setting leaves the port as it was";
-    comm.SetBitRate(4800);
+    comm.setBitRate(4800);
     EXPECT_EQ(
-        Message([&] { comm.SetCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
+        Message([&] { comm.setCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
 }
 
 TEST_F(CommXOnPty, FailingOpenClosesThePortAgain)
 {
-    comm.SetBitRate(12345);
+    comm.setBitRate(12345);
     EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
     EXPECT_EQ(comm.Handle(), -1);
-    comm.SetBitRate(9600);
-    comm.SetTimeOutTrans(-1);
+    comm.setBitRate(9600);
+    comm.setTimeOutTrans(-1);
     EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信タイムアウト時間の設定で失敗しました"));
-    comm.SetTimeOutTrans(3000);
-    comm.SetBufLenReceive(0);
+    comm.setTimeOutTrans(3000);
+    comm.setBufLenReceive(0);
     EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信用ポートのバッファを準備できませんでした"));
-    comm.SetBufLenReceive(2048);
+    comm.setBufLenReceive(2048);
     comm.Open(); // the port was released each time
     EXPECT_NE(comm.Handle(), -1);
 }
@@ -220,15 +220,15 @@ TEST_F(CommXOnPty, FlowSettingsReachTheDevice)
         { cfcHalfLow, 0x1013, false, false, false },
         { cfcNone, 0x1013, false, false, false },
     };
-    comm.SetBufLenReceive(1000);
+    comm.setBufLenReceive(1000);
     comm.Open();
     for (const Row& row : rows) {
-        comm.SetFlowCtrl(row.flow);
+        comm.setFlowCtrl(row.flow);
         const termios t = pty.deviceSettings();
         EXPECT_EQ(bool(t.c_cflag & CRTSCTS), row.crtscts) << row.flow;
         EXPECT_EQ(bool(t.c_iflag & IXON), row.ixon) << row.flow;
         EXPECT_EQ(bool(t.c_iflag & IXOFF), row.ixoff) << row.flow;
-        const LineSettings s = comm.PortSettings();
+        const LineSettings s = comm.portSettings();
         EXPECT_EQ(s.flowFlags, row.word) << row.flow;
         EXPECT_EQ(s.xonLimit, 250);
         EXPECT_EQ(s.xoffLimit, 750);
@@ -239,9 +239,9 @@ TEST_F(CommXOnPty, FlowSettingsReachTheDevice)
 
 TEST_F(CommXOnFakeLine, AtMostThirtyTwoChunksWaitAtATime)
 {
-    comm.SetFlowCtrl(cfcRtsCts);
-    comm.SetBufLenTrans(1);
-    comm.SetTimeOutTrans(5000);
+    comm.setFlowCtrl(cfcRtsCts);
+    comm.setBufLenTrans(1);
+    comm.setTimeOutTrans(5000);
     comm.Open();
     device->setInputLines(0); // CTS low: nothing leaves
     QByteArray data(40, 'a');
@@ -260,18 +260,18 @@ TEST_F(CommXOnFakeLine, AtMostThirtyTwoChunksWaitAtATime)
     returned = true;
     EXPECT_TRUE(blockedAtTimer) << "the 33rd chunk waits until one has gone";
     EXPECT_TRUE(device->waitForSent(40, 3000));
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 40; }));
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() == 40; }));
 }
 
 TEST_F(CommXOnFakeLine, AWriteHeldByCtsGivesUpAfterTimeOutTrans)
 {
-    comm.SetTimeOutTrans(100);
+    comm.setTimeOutTrans(100);
     comm.Open();
     device->setInputLines(0);
     QElapsedTimer timer;
     timer.start();
     ASSERT_TRUE(comm.SendString("8       12:00:00     \r"));
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 1; }, 3000)) << "the chunk is never written";
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() == 1; }, 3000)) << "the chunk is never written";
     EXPECT_LT(timer.elapsed(), 2500);
     EXPECT_TRUE(device->sent().isEmpty());
     EXPECT_TRUE(device->history().contains(QStringLiteral("write timed out")));
@@ -283,12 +283,12 @@ TEST_F(CommXOnFakeLine, AWriteHeldByCtsGivesUpAfterTimeOutTrans)
 
 TEST_F(CommXOnFakeLine, CloseEndsAndJoinsBothThreads)
 {
-    comm.SetTimeOutTrans(60000);
+    comm.setTimeOutTrans(60000);
     comm.Open();
     device->setInputLines(0);
     QByteArray data(3 * 2048, 'z');
     ASSERT_TRUE(comm.Write(data.constData(), int(data.size())));
-    RunEvents(20);
+    runEvents(20);
     QElapsedTimer timer;
     timer.start();
     comm.Close();
@@ -299,7 +299,7 @@ TEST_F(CommXOnFakeLine, CloseEndsAndJoinsBothThreads)
     EXPECT_EQ(history.last(), QStringLiteral("close"));
     const int waits = device->waitCount();
     const size_t events = transSizes.size();
-    RunEvents(100);
+    runEvents(100);
     EXPECT_EQ(device->history(), history);
     EXPECT_EQ(device->waitCount(), waits);
     EXPECT_EQ(transSizes.size(), events) << "no event of the closed port arrives";
@@ -312,18 +312,18 @@ TEST_F(CommXOnFakeLine, EventsOfAClosedPortDoNotReachTheReopenedOne)
     ASSERT_TRUE(device->waitForSent(6, 3000));
     comm.Close(); // the chunk's event is still queued for the main thread
     comm.Open();
-    RunEvents(50);
+    runEvents(50);
     EXPECT_TRUE(transSizes.empty());
     ASSERT_TRUE(comm.SendString("after"));
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() == 1; }));
     EXPECT_EQ(transSizes.front(), 5);
 }
 
 TEST_F(CommXOnFakeLine, WriteFailsWhenThePortClosesBeforeAllChunksAreQueued)
 {
-    comm.SetFlowCtrl(cfcRtsCts);
-    comm.SetBufLenTrans(1);
-    comm.SetTimeOutTrans(5000);
+    comm.setFlowCtrl(cfcRtsCts);
+    comm.setBufLenTrans(1);
+    comm.setTimeOutTrans(5000);
     comm.Open();
     device->setInputLines(0);
     QTimer::singleShot(50, [&] { comm.Close(); });
@@ -334,7 +334,7 @@ TEST_F(CommXOnFakeLine, WriteFailsWhenThePortClosesBeforeAllChunksAreQueued)
 
 TEST_F(CommXOnFakeLine, RtsAndDtrSwitchAtOnceAndDropOnClose)
 {
-    comm.SetFlowCtrl(cfcNone);
+    comm.setFlowCtrl(cfcNone);
     comm.Open();
     EXPECT_EQ(device->outputLines(), kLineRts | kLineDtr);
     comm.SetRTS(false);
@@ -350,20 +350,20 @@ TEST_F(CommXOnFakeLine, RtsAndDtrSwitchAtOnceAndDropOnClose)
 
 TEST_F(CommXOnFakeLine, HalfDuplexFramesEachBurstWithOneRtsPulse)
 {
-    comm.SetFlowCtrl(cfcHalfHigh);
+    comm.setFlowCtrl(cfcHalfHigh);
     comm.Open();
     EXPECT_EQ(device->outputLines(), kLineDtr) << "RTS rests low";
     device->clearHistory();
     QByteArray data(5000, 'h');
     ASSERT_TRUE(comm.Write(data.constData(), int(data.size())));
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 3 && !(device->outputLines() & kLineRts); }));
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() == 3 && !(device->outputLines() & kLineRts); }));
     EXPECT_EQ(device->history(), (QStringList { "RTS=1", "write 2048", "write 2048", "write 904", "RTS=0" }));
 
-    comm.SetFlowCtrl(cfcHalfLow);
+    comm.setFlowCtrl(cfcHalfLow);
     EXPECT_EQ(device->outputLines(), kLineRts | kLineDtr) << "RTS rests high";
     device->clearHistory();
     ASSERT_TRUE(comm.SendString("low"));
-    ASSERT_TRUE(WaitUntil([&] { return transSizes.size() == 4 && (device->outputLines() & kLineRts); }));
+    ASSERT_TRUE(waitUntil([&] { return transSizes.size() == 4 && (device->outputLines() & kLineRts); }));
     EXPECT_EQ(device->history(), (QStringList { "RTS=0", "write 3", "RTS=1" }));
 }
 
@@ -377,16 +377,16 @@ TEST_F(CommXOnFakeLine, LineErrorsAndSignalsReachTheirEvents)
     comm.Open();
 
     device->raiseLineErrors(kErrFraming | kErrOverrun);
-    ASSERT_TRUE(WaitUntil([&] { return !errors.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !errors.empty(); }));
     EXPECT_EQ(errors.front(), 0x0A);
 
     device->setInputLines(kLineCts); // DSR drops
-    ASSERT_TRUE(WaitUntil([&] { return !signalMasks.empty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !signalMasks.empty(); }));
     EXPECT_EQ(signalMasks.front() & 0x1F8, int(kEvDsr));
 
     device->raiseLineErrors(kErrBreak);
-    ASSERT_TRUE(WaitUntil([&] { return breaks == 1; }));
-    RunEvents(20);
+    ASSERT_TRUE(waitUntil([&] { return breaks == 1; }));
+    runEvents(20);
     EXPECT_EQ(errors.size(), 1u) << "a break alone is no overrun, parity or framing error";
     EXPECT_EQ(signalMasks.size(), 1u) << "a break alone raises no OnSignal";
 }
@@ -401,17 +401,17 @@ TEST_F(CommXOnFakeLine, AThrowingHandlerDoesNotStopLaterEvents)
     };
     comm.Open();
     device->feed("a");
-    ASSERT_TRUE(WaitUntil([&] { return receives == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return receives == 1; }));
     device->feed("b");
-    EXPECT_TRUE(WaitUntil([&] { return receives == 2; })) << "the receive thread still delivers";
+    EXPECT_TRUE(waitUntil([&] { return receives == 2; })) << "the receive thread still delivers";
     EXPECT_EQ(asker.errors(), QStringList { QStringLiteral("受信エラー") });
 }
 
 TEST_F(CommXOnFakeLine, SettingPortNoWhileOpenMovesToTheOtherPort)
 {
-    auto other = ports.add(SerialDevicePath(4));
+    auto other = ports.add(serialDevicePath(4));
     comm.Open();
-    comm.SetPortNo(4);
+    comm.setPortNo(4);
     EXPECT_FALSE(device->isOpen());
     EXPECT_TRUE(other->isOpen());
     ASSERT_TRUE(comm.SendString("4"));
@@ -421,13 +421,13 @@ TEST_F(CommXOnFakeLine, SettingPortNoWhileOpenMovesToTheOtherPort)
 TEST_F(CommXOnFakeLine, DestroyingAnOpenComponentReleasesThePort)
 {
     auto owned = std::make_unique<TCommX>();
-    owned->SetSettleDelay(0);
-    owned->SetPortNo(3);
+    owned->setSettleDelay(0);
+    owned->setPortNo(3);
     owned->Open();
     ASSERT_TRUE(owned->SendString("bye"));
     owned.reset();
     EXPECT_FALSE(device->isOpen());
-    RunEvents(20);
+    runEvents(20);
 }
 
 TEST(CommX, ExceptionsCarryTheirJapaneseText)

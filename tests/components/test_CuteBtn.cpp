@@ -29,8 +29,8 @@ struct MenuWatch {
             ++shown;
             QMetaObject::invokeMethod(&menu, &QMenu::close, Qt::QueuedConnection);
         });
-        button.SetDropDownMenu(&menu);
-        button.SetDropDownDelay(delay);
+        button.setDropDownMenu(&menu);
+        button.setDropDownDelay(delay);
     }
     QMenu menu;
     int shown = 0;
@@ -57,7 +57,7 @@ void PostClick(QWidget* w)
 // The delayed drop-down's timer, run out at once.
 QTimer* DelayTimer(TCuteButton& b) { return b.findChild<QTimer*>(QStringLiteral("TCuteButtonTimer")); }
 
-void RunOut(QTimer* timer)
+void runOut(QTimer* timer)
 {
     ASSERT_TRUE(timer->isActive());
     QMetaObject::invokeMethod(timer, "timeout");
@@ -70,7 +70,7 @@ protected:
         window.resize(200, 100);
         button = new TCuteButton(&window);
         button->move(10, 10);
-        button->SetCaption(QStringLiteral("大会実行"));
+        button->setCaption(QStringLiteral("大会実行"));
         button->OnClick = [this] { ++clicks; };
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
@@ -91,8 +91,8 @@ TEST_F(CuteButtonTest, StartsFlatWithARaisedInnerBevel)
 {
     TCuteButton fresh;
     EXPECT_EQ(fresh.size(), QSize(75, 25));
-    EXPECT_EQ(fresh.BevelOuter(), bvNone);
-    EXPECT_EQ(fresh.BevelInner(), bvRaised);
+    EXPECT_EQ(fresh.bevelOuter(), bvNone);
+    EXPECT_EQ(fresh.bevelInner(), bvRaised);
     EXPECT_EQ(fresh.BevelWidth(), 1);
     EXPECT_TRUE(fresh.TabStop());
     EXPECT_TRUE(fresh.TabFocusUp());
@@ -100,9 +100,9 @@ TEST_F(CuteButtonTest, StartsFlatWithARaisedInnerBevel)
     EXPECT_EQ(fresh.MarginX(), -1);
     EXPECT_EQ(fresh.DisabledColor(), clGray);
     fresh.SetFlat(true);
-    EXPECT_EQ(fresh.BevelInner(), bvNone);
+    EXPECT_EQ(fresh.bevelInner(), bvNone);
     fresh.SetFlat(false);
-    EXPECT_EQ(fresh.BevelInner(), bvRaised);
+    EXPECT_EQ(fresh.bevelInner(), bvRaised);
 }
 
 TEST_F(CuteButtonTest, ClickByCodeRunsTheHandler)
@@ -160,10 +160,10 @@ TEST_F(CuteButtonTest, AThrowingHandlerStaysAttached)
     QMouseEvent release(
         QEvent::MouseButtonRelease, inside, inside, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
     probe.Press(&press);
-    EXPECT_EQ(probe.BevelOuter(), bvLowered);
+    EXPECT_EQ(probe.bevelOuter(), bvLowered);
     EXPECT_THROW(probe.Release(&release), std::runtime_error);
     EXPECT_EQ(clicks, 3);
-    EXPECT_EQ(probe.BevelOuter(), bvRaised);
+    EXPECT_EQ(probe.bevelOuter(), bvRaised);
     ASSERT_TRUE(probe.OnClick);
 }
 
@@ -174,7 +174,7 @@ TEST_F(CuteButtonTest, DropDownWithoutDelayOpensTheMenuInsteadOfClicking)
     QTest::mouseClick(button, Qt::LeftButton, {}, inside);
     EXPECT_EQ(watch.shown, 1);
     EXPECT_EQ(clicks, 0);
-    EXPECT_NE(button->BevelOuter(), bvLowered);
+    EXPECT_NE(button->bevelOuter(), bvLowered);
 
     QTest::keyClick(button, Qt::Key_Return);
     EXPECT_EQ(watch.shown, 2);
@@ -221,14 +221,14 @@ TEST_F(CuteButtonTest, HeldPastTheDelayOpensTheMenu)
     MenuWatch watch(*button, 300);
 
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
-    RunOut(DelayTimer(*button));
+    runOut(DelayTimer(*button));
     EXPECT_EQ(watch.shown, 1);
     QTest::mouseRelease(button, Qt::LeftButton, {}, inside);
     EXPECT_EQ(clicks, 0);
 
     // From the keyboard the menu opens when the delay runs out; letting go of Space then does nothing.
     QTest::keyPress(button, Qt::Key_Space);
-    RunOut(DelayTimer(*button));
+    runOut(DelayTimer(*button));
     EXPECT_EQ(watch.shown, 2);
     QTest::keyRelease(button, Qt::Key_Space);
     EXPECT_EQ(clicks, 0);
@@ -243,21 +243,21 @@ TEST_F(CuteButtonTest, HeldPastTheDelayOpensTheMenu)
 TEST_F(CuteButtonTest, MarginsBelowMinusOneClampAndShiftNothing)
 {
     button->resize(120, 30);
-    button->SetCaption(QStringLiteral("Mente"));
+    button->setCaption(QStringLiteral("Mente"));
     button->SetAlignment(taLeftJustify);
     button->SetLayout(tlTop);
     const QImage plain = Render(*button);
 
-    button->SetMarginX(-5);
-    button->SetMarginY(-9);
+    button->setMarginX(-5);
+    button->setMarginY(-9);
     EXPECT_EQ(button->MarginX(), -1);
     EXPECT_EQ(button->MarginY(), -1);
     EXPECT_EQ(Render(*button), plain);
 
-    button->SetMarginX(0);
+    button->setMarginX(0);
     EXPECT_EQ(button->MarginX(), 0);
-    button->SetMarginX(20);
-    button->SetMarginY(6);
+    button->setMarginX(20);
+    button->setMarginY(6);
     const QImage moved = Render(*button);
     EXPECT_EQ(moved.copy(22, 8, 90, 20), plain.copy(2, 2, 90, 20));
 }
@@ -271,35 +271,35 @@ TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
     };
     button->OnMouseLeave = [&](TCuteButton*, TShiftState, int, int) { seen << QStringLiteral("leave"); };
     button->clearFocus();
-    EXPECT_EQ(button->BevelOuter(), bvNone);
+    EXPECT_EQ(button->bevelOuter(), bvNone);
     QTest::mouseMove(button, inside);
-    EXPECT_EQ(button->BevelOuter(), bvRaised);
+    EXPECT_EQ(button->bevelOuter(), bvRaised);
     QTest::mouseMove(&window, QPoint(180, 90));
-    EXPECT_EQ(button->BevelOuter(), bvNone);
+    EXPECT_EQ(button->bevelOuter(), bvNone);
     EXPECT_EQ(seen, QStringList({ QStringLiteral("enter"), QStringLiteral("leave") }));
 
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
-    EXPECT_EQ(button->BevelOuter(), bvLowered);
+    EXPECT_EQ(button->bevelOuter(), bvLowered);
     EXPECT_TRUE(button->hasFocus());
     QTest::mouseRelease(button, Qt::LeftButton, {}, inside);
-    EXPECT_EQ(button->BevelOuter(), bvRaised);
+    EXPECT_EQ(button->bevelOuter(), bvRaised);
 
     // Released outside: stays up while it has the focus and TabFocusUp is set, else goes flat.
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 80));
-    EXPECT_EQ(button->BevelOuter(), bvRaised);
-    button->SetTabFocusUp(false);
+    EXPECT_EQ(button->bevelOuter(), bvRaised);
+    button->setTabFocusUp(false);
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
     QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(150, 80));
-    EXPECT_EQ(button->BevelOuter(), bvNone);
+    EXPECT_EQ(button->bevelOuter(), bvNone);
     EXPECT_EQ(clicks, 1);
 
     // Held and dragged off the button it comes up; back on it goes down again.
     QTest::mousePress(button, Qt::LeftButton, {}, inside);
     QTest::mouseMove(button, QPoint(150, 80));
-    EXPECT_EQ(button->BevelOuter(), bvNone);
+    EXPECT_EQ(button->bevelOuter(), bvNone);
     QTest::mouseMove(button, inside);
-    EXPECT_EQ(button->BevelOuter(), bvLowered);
+    EXPECT_EQ(button->bevelOuter(), bvLowered);
     QTest::mouseRelease(button, Qt::LeftButton, {}, inside);
     EXPECT_EQ(clicks, 2);
 }
@@ -308,22 +308,22 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
 {
     button->SetColor(clBlue);
     QImage image = Render(*button);
-    const QColor highlight = ColorFromRef(clBtnHighlight), shadow = ColorFromRef(clBtnShadow);
+    const QColor highlight = colorFromRef(clBtnHighlight), shadow = colorFromRef(clBtnShadow);
     int r = button->width() - 1, b = button->height() - 1;
     EXPECT_EQ(image.pixelColor(0, 0), highlight);
     EXPECT_EQ(image.pixelColor(r, b), shadow);
     EXPECT_EQ(image.pixelColor(r, 0), shadow);
     EXPECT_EQ(image.pixelColor(0, b), shadow);
-    EXPECT_EQ(image.pixelColor(3, 3), ColorFromRef(clBlue));
+    EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
-    button->SetBevelOuter(bvLowered);
+    button->setBevelOuter(bvLowered);
     image = Render(*button);
     EXPECT_EQ(image.pixelColor(0, 0), shadow);
     EXPECT_EQ(image.pixelColor(1, 1), highlight);
     EXPECT_EQ(image.pixelColor(r, b), highlight);
     EXPECT_EQ(image.pixelColor(r - 1, b - 1), shadow);
 
-    button->SetBevelOuter(bvNone);
+    button->setBevelOuter(bvNone);
     button->resize(120, 32);
     QFont big = button->font();
     big.setPixelSize(22);
@@ -348,17 +348,17 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     EXPECT_GT(light, 10);
     EXPECT_GT(dark, 10);
     EXPECT_EQ(black, 0);
-    EXPECT_EQ(image.pixelColor(3, 3), ColorFromRef(clBlue));
+    EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
-    button->SetUseDisabledColor(true);
-    EXPECT_EQ(Render(*button).pixelColor(3, 3), ColorFromRef(clGray));
+    button->setUseDisabledColor(true);
+    EXPECT_EQ(Render(*button).pixelColor(3, 3), colorFromRef(clGray));
     button->setEnabled(true);
-    EXPECT_EQ(Render(*button).pixelColor(3, 3), ColorFromRef(clBlue));
+    EXPECT_EQ(Render(*button).pixelColor(3, 3), colorFromRef(clBlue));
 }
 
 TEST_F(CuteButtonTest, AcceleratorPressesTheButton)
 {
-    button->SetCaption(QStringLiteral("&Set"));
+    button->setCaption(QStringLiteral("&Set"));
     QTest::keyClick(&window, Qt::Key_S, Qt::AltModifier);
     EXPECT_EQ(clicks, 1);
     button->setEnabled(false);
@@ -395,34 +395,34 @@ TEST_F(CuteButtonTest, PictureOfEveryState)
         auto* b = new TCuteButton(&board);
         b->setGeometry(x, y, 145, 41);
         b->setFont(font);
-        b->SetCaption(caption);
+        b->setCaption(caption);
         b->SetColor(face);
-        b->SetFontColor(text);
+        b->setFontColor(text);
         return b;
     };
     make(8, 8, QStringLiteral("大会実行"), clBlue, clWhite); // at rest
-    make(161, 8, QStringLiteral("ＣＬＯＳＥ"), clBlack, clWhite)->SetBevelOuter(bvRaised); // hovered
-    make(314, 8, QStringLiteral("スタート"), clGreen, clWhite)->SetBevelOuter(bvLowered); // pressed
+    make(161, 8, QStringLiteral("ＣＬＯＳＥ"), clBlack, clWhite)->setBevelOuter(bvRaised); // hovered
+    make(314, 8, QStringLiteral("スタート"), clGreen, clWhite)->setBevelOuter(bvLowered); // pressed
     make(467, 8, QStringLiteral("ストップ"), clMaroon, clYellow)->setEnabled(false); // disabled
     auto* grey = make(8, 66, QStringLiteral("リセット"), clBtnFace, clWindowText);
     grey->setEnabled(false);
-    grey->SetUseDisabledColor(true);
+    grey->setUseDisabledColor(true);
     QMenu menu;
-    make(161, 66, QStringLiteral("再生"), clTeal, clWhite)->SetDropDownMenu(&menu); // with a menu
+    make(161, 66, QStringLiteral("再生"), clTeal, clWhite)->setDropDownMenu(&menu); // with a menu
     auto* left = make(314, 66, QStringLiteral("標準データに登録"), clNavy, clWhite);
     left->SetAlignment(taLeftJustify);
-    left->SetMarginX(10);
+    left->setMarginX(10);
     auto* flat = make(467, 66, QStringLiteral("×"), clBlack, clYellow);
     flat->SetFlat(true);
-    flat->SetBevelOuter(bvRaised);
+    flat->setBevelOuter(bvRaised);
     auto* plain = make(8, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
     plain->resize(75, 25);
     plain->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), 9));
     auto* down = make(100, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
     down->resize(75, 25);
     down->setFont(plain->font());
-    down->SetBevelOuter(bvLowered);
+    down->setBevelOuter(bvLowered);
 
-    const QString path = testing_support::SaveGrab(&board, QStringLiteral("CuteBtn_states"));
+    const QString path = testing_support::saveGrab(&board, QStringLiteral("CuteBtn_states"));
     EXPECT_FALSE(QImage(path).isNull());
 }

@@ -54,39 +54,39 @@ TEST_F(LED7SegTest, StartsAsABlankSmallDigitInTheUsualColours)
     EXPECT_FALSE(fresh.Period());
     EXPECT_FALSE(fresh.Milles());
     for (int s = 1; s <= TLED7Seg::SegmentCount; ++s) {
-        EXPECT_EQ(fresh.SegmentFill(s), clSilver) << s;
-        EXPECT_EQ(fresh.SegmentOutline(s), clGray) << s;
+        EXPECT_EQ(fresh.segmentFill(s), clSilver) << s;
+        EXPECT_EQ(fresh.segmentOutline(s), clGray) << s;
     }
 }
 
 TEST_F(LED7SegTest, ScalesTheDesignGridInWholePixels)
 {
     digit.resize(84, 120);
-    EXPECT_EQ(digit.SegmentPolygon(1).first(), QPoint(24, 4));
+    EXPECT_EQ(digit.segmentPolygon(1).first(), QPoint(24, 4));
     // 155 * 84 / 170 = 76.59 and 15 * 120 / 280 = 6.43 truncate.
-    EXPECT_EQ(digit.SegmentPolygon(1).at(2), QPoint(76, 6));
+    EXPECT_EQ(digit.segmentPolygon(1).at(2), QPoint(76, 6));
     digit.resize(34, 56);
-    EXPECT_EQ(digit.SegmentPolygon(8).first(), QPoint(28, 48));
-    EXPECT_TRUE(digit.SegmentPolygon(10).isEmpty());
+    EXPECT_EQ(digit.segmentPolygon(8).first(), QPoint(28, 48));
+    EXPECT_TRUE(digit.segmentPolygon(10).isEmpty());
 
     digit.resize(84, 120);
-    digit.SetBdrColor(clBlue);
+    digit.setBdrColor(clBlue);
     digit.SetValue(8);
     const QImage image = Render(digit);
-    EXPECT_EQ(At(image, QPoint(24, 4)), ColorFromRef(clBlue));
+    EXPECT_EQ(At(image, QPoint(24, 4)), colorFromRef(clBlue));
 }
 
 TEST_F(LED7SegTest, EveryValueLightsItsSegments)
 {
-    digit.SetSegColor(clLime);
+    digit.setSegColor(clLime);
     for (int value = -2; value <= 16; ++value) {
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), value);
         const QImage image = Render(digit);
         const char* lit = kLitSegments[value + 2];
         for (int s = 1; s <= 7; ++s) {
-            const QColor expected = ColorFromRef(lit[s - 1] == '1' ? clLime : clSilver);
-            EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), expected)
+            const QColor expected = colorFromRef(lit[s - 1] == '1' ? clLime : clSilver);
+            EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), expected)
                 << "value " << value << " segment " << s;
         }
     }
@@ -100,7 +100,7 @@ TEST_F(LED7SegTest, ValuesOutsideTheTableShowBlank)
         EXPECT_EQ(digit.Value(), -2) << value;
         const QImage image = Render(digit);
         for (int s = 1; s <= 9; ++s)
-            EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), ColorFromRef(clSilver))
+            EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), colorFromRef(clSilver))
                 << value << " " << s;
     }
 }
@@ -108,12 +108,12 @@ TEST_F(LED7SegTest, ValuesOutsideTheTableShowBlank)
 TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
 {
     digit.SetValue(3);
-    digit.SetSegColor(clYellow);
+    digit.setSegColor(clYellow);
     const QImage before = Render(digit);
 
     digit.SetPeriod(true);
     QImage after = Render(digit);
-    const QRect point = digit.SegmentPolygon(8).boundingRect();
+    const QRect point = digit.segmentPolygon(8).boundingRect();
     for (int y = 0; y < after.height(); ++y) {
         for (int x = 0; x < after.width(); ++x) {
             if (!point.contains(x, y)) {
@@ -121,41 +121,41 @@ TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
             }
         }
     }
-    EXPECT_EQ(At(after, Centre(digit.SegmentPolygon(8))), ColorFromRef(clYellow));
+    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(8))), colorFromRef(clYellow));
     // The other segments keep the red they were drawn with.
-    EXPECT_EQ(At(after, Centre(digit.SegmentPolygon(1))), ColorFromRef(clRed));
+    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(1))), colorFromRef(clRed));
 
-    digit.SetMilles(true);
+    digit.setMilles(true);
     after = Render(digit);
-    EXPECT_EQ(At(after, Centre(digit.SegmentPolygon(9))), ColorFromRef(clYellow));
-    digit.SetMilles(false);
+    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(9))), colorFromRef(clYellow));
+    digit.setMilles(false);
     digit.SetPeriod(false);
     after = Render(digit);
-    EXPECT_EQ(At(after, Centre(digit.SegmentPolygon(8))), ColorFromRef(clSilver));
-    EXPECT_EQ(At(after, Centre(digit.SegmentPolygon(9))), ColorFromRef(clSilver));
+    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(8))), colorFromRef(clSilver));
+    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(9))), colorFromRef(clSilver));
 }
 
 TEST_F(LED7SegTest, ValueWriteCarriesPeriodAndMilles)
 {
     digit.SetPeriod(true);
-    digit.SetMilles(true);
-    digit.SetSegColor(clAqua);
+    digit.setMilles(true);
+    digit.setSegColor(clAqua);
     digit.SetValue(1);
     const QImage image = Render(digit);
-    EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(8))), ColorFromRef(clAqua));
-    EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(9))), ColorFromRef(clAqua));
+    EXPECT_EQ(At(image, Centre(digit.segmentPolygon(8))), colorFromRef(clAqua));
+    EXPECT_EQ(At(image, Centre(digit.segmentPolygon(9))), colorFromRef(clAqua));
 }
 
 TEST_F(LED7SegTest, AColourChangeShowsOnlyWithTheNextValue)
 {
     digit.SetValue(8);
     const QImage red = Render(digit);
-    digit.SetSegColor(clBlue);
-    digit.SetSegClear(clBlack);
-    digit.SetBdrColor(clWhite);
+    digit.setSegColor(clBlue);
+    digit.setSegClear(clBlack);
+    digit.setBdrColor(clWhite);
     EXPECT_EQ(Render(digit), red);
     digit.SetValue(8);
-    EXPECT_EQ(At(Render(digit), Centre(digit.SegmentPolygon(1))), ColorFromRef(clBlue));
+    EXPECT_EQ(At(Render(digit), Centre(digit.segmentPolygon(1))), colorFromRef(clBlue));
 }
 
 TEST_F(LED7SegTest, LoadedShowsEverySegmentUnlit)
@@ -165,7 +165,7 @@ TEST_F(LED7SegTest, LoadedShowsEverySegmentUnlit)
     digit.Loaded();
     const QImage image = Render(digit);
     for (int s = 1; s <= 9; ++s)
-        EXPECT_EQ(At(image, Centre(digit.SegmentPolygon(s))), ColorFromRef(clSilver)) << s;
+        EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), colorFromRef(clSilver)) << s;
     EXPECT_TRUE(digit.Period());
 }
 
@@ -181,8 +181,8 @@ TEST_F(LED7SegTest, DrawsWithoutAntialiasing)
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
             colours.insert(image.pixel(x, y));
-    const QSet<QRgb> expected { QColor(Qt::black).rgb(), ColorFromRef(clRed).rgb(),
-        ColorFromRef(clSilver).rgb(), ColorFromRef(clGray).rgb() };
+    const QSet<QRgb> expected { QColor(Qt::black).rgb(), colorFromRef(clRed).rgb(),
+        colorFromRef(clSilver).rgb(), colorFromRef(clGray).rgb() };
     EXPECT_EQ(colours, expected);
 }
 
@@ -201,10 +201,10 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
     digit.SetSegmentShape(0, 4, square);
     digit.SetSegmentShape(17, 4, square);
     digit.SetSegmentShape(7, -1, square);
-    EXPECT_EQ(other.SegmentPolygon(7).size(), 6);
+    EXPECT_EQ(other.segmentPolygon(7).size(), 6);
 
     digit.SetSegmentShape(7, 0, square);
-    EXPECT_TRUE(other.SegmentPolygon(7).isEmpty());
+    EXPECT_TRUE(other.segmentPolygon(7).isEmpty());
     other.SetValue(8);
     const QImage image = Render(other);
     // Where the middle bar was, the background shows.
@@ -213,7 +213,7 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
 
     // A segment without shape keeps its colours.
     other.DrawSegment(7, clBlue, clBlue);
-    EXPECT_EQ(other.SegmentFill(7), clSilver);
+    EXPECT_EQ(other.segmentFill(7), clSilver);
 
     int count = 99;
     TLED7Seg::TSegmentPoints untouched {};
@@ -221,7 +221,7 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
     EXPECT_EQ(count, 99);
 
     digit.SetSegmentShape(7, savedCount, saved);
-    EXPECT_EQ(other.SegmentPolygon(7).size(), 6);
+    EXPECT_EQ(other.segmentPolygon(7).size(), 6);
 }
 
 TEST_F(LED7SegTest, PictureOfAllDigits)
@@ -237,22 +237,22 @@ TEST_F(LED7SegTest, PictureOfAllDigits)
     for (int value : values) {
         auto* small = new TLED7Seg(&row);
         small->move(4 + i * 38, 4);
-        small->SetSegColor(i % 2 ? clLime : clRed);
-        small->SetSegClear(0x303030);
-        small->SetBdrColor(clBlack);
+        small->setSegColor(i % 2 ? clLime : clRed);
+        small->setSegClear(0x303030);
+        small->setBdrColor(clBlack);
         small->SetPeriod(i % 3 == 0);
-        small->SetMilles(i % 4 == 0);
+        small->setMilles(i % 4 == 0);
         small->SetValue(value);
         if (i < 8) {
             auto* big = new TLED7Seg(&row);
             big->setGeometry(4 + i * 88, 68, 84, 120);
-            big->SetSegColor(clYellow);
+            big->setSegColor(clYellow);
             big->SetPeriod(i == 1);
-            big->SetMilles(i == 2);
+            big->setMilles(i == 2);
             big->SetValue(value);
         }
         ++i;
     }
-    const QString path = testing_support::SaveGrab(&row, QStringLiteral("LED7Seg_digits"));
+    const QString path = testing_support::saveGrab(&row, QStringLiteral("LED7Seg_digits"));
     EXPECT_FALSE(QImage(path).isNull());
 }

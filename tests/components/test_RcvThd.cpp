@@ -11,8 +11,8 @@
 #include <sys/socket.h>
 
 using platform::SocketHandle;
-using testing_support::RunEvents;
-using testing_support::WaitUntil;
+using testing_support::runEvents;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -29,14 +29,14 @@ protected:
     {
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
         int error = 0;
-        socket = platform::CreateStreamSocket(&error);
+        socket = platform::createStreamSocket(&error);
         ASSERT_NE(socket, platform::kInvalidSocket);
-        ASSERT_EQ(platform::ConnectSocket(socket, htonl(INADDR_LOOPBACK), server.serverPort()), 0);
+        ASSERT_EQ(platform::connectSocket(socket, htonl(INADDR_LOOPBACK), server.serverPort()), 0);
         ASSERT_TRUE(server.waitForNewConnection(3000));
         peer = server.nextPendingConnection();
         ASSERT_NE(peer, nullptr);
     }
-    void TearDown() override { platform::CloseSocket(socket); }
+    void TearDown() override { platform::closeSocket(socket); }
 
     // Starts one receive whose result is appended to results.
     void startReceive()
@@ -62,20 +62,20 @@ TEST_F(RecvThdTest, ReceivesOneBlockAndHandsItToTheMainThread)
     startReceive();
     peer->write("1F,\"00:01:23.4\",\"x\"\r\n");
     peer->flush();
-    ASSERT_TRUE(WaitUntil([&] { return results.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
     EXPECT_EQ(results[0].data, QByteArray("1F,\"00:01:23.4\",\"x\"\r\n"));
     EXPECT_EQ(results[0].error, 0);
     EXPECT_TRUE(results[0].onMainThread);
     // The thread object frees itself after its handler.
-    ASSERT_TRUE(WaitUntil([&] { return finished[0].isNull(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return finished[0].isNull(); }, 1000));
 }
 
 TEST_F(RecvThdTest, PeerCloseGivesOneEmptyResultWithoutError)
 {
     startReceive();
     peer->disconnectFromHost();
-    ASSERT_TRUE(WaitUntil([&] { return results.size() == 1; }));
-    RunEvents(30);
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
+    runEvents(30);
     ASSERT_EQ(results.size(), 1u);
     EXPECT_TRUE(results[0].data.isEmpty());
     EXPECT_EQ(results[0].error, 0);
@@ -92,7 +92,7 @@ TEST_F(RecvThdTest, ALargeMessageArrivesInSeveralReceives)
     while (received.size() < message.size()) {
         const size_t before = results.size();
         startReceive();
-        ASSERT_TRUE(WaitUntil([&] { return results.size() > before; }));
+        ASSERT_TRUE(waitUntil([&] { return results.size() > before; }));
         ASSERT_FALSE(results.back().data.isEmpty());
         EXPECT_LE(results.back().data.size(), TRecvThd::kReceiveSize);
         received += results.back().data;
@@ -104,10 +104,10 @@ TEST_F(RecvThdTest, ALargeMessageArrivesInSeveralReceives)
 TEST_F(RecvThdTest, ClosingTheSocketEndsAWaitingReceive)
 {
     startReceive();
-    RunEvents(30);
+    runEvents(30);
     EXPECT_TRUE(results.empty());
-    platform::CloseSocket(socket);
-    ASSERT_TRUE(WaitUntil([&] { return results.size() == 1; }, 3000));
+    platform::closeSocket(socket);
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }, 3000));
     EXPECT_TRUE(results[0].data.isEmpty());
     EXPECT_EQ(results[0].error, 0);
 }
@@ -119,7 +119,7 @@ TEST_F(RecvThdTest, AResetConnectionReportsItsErrorNumber)
     ASSERT_EQ(::setsockopt(int(peer->socketDescriptor()), SOL_SOCKET, SO_LINGER, &reset, sizeof reset), 0);
     peer->abort();
     startReceive();
-    ASSERT_TRUE(WaitUntil([&] { return results.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return results.size() == 1; }));
     EXPECT_TRUE(results[0].data.isEmpty());
     EXPECT_EQ(results[0].error, ECONNRESET);
 }
@@ -129,6 +129,6 @@ TEST_F(RecvThdTest, AThrowingHandlerStillFreesTheThread)
     testing_support::ScriptedAsker asker; // the application's error box
     QPointer<TRecvThd> receiver = new TRecvThd(socket, [](TRecvThd*) { throw std::runtime_error("切断"); });
     peer->disconnectFromHost();
-    ASSERT_TRUE(WaitUntil([&] { return !asker.errors().isEmpty(); }));
-    EXPECT_TRUE(WaitUntil([&] { return receiver.isNull(); }, 1000));
+    ASSERT_TRUE(waitUntil([&] { return !asker.errors().isEmpty(); }));
+    EXPECT_TRUE(waitUntil([&] { return receiver.isNull(); }, 1000));
 }

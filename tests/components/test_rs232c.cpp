@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 using namespace platform;
-using testing_support::RunEvents;
-using testing_support::WaitUntil;
+using testing_support::runEvents;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -16,7 +16,7 @@ class Rs232cOnFakeLine : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        device = ports.add(SerialDevicePath(2));
+        device = ports.add(serialDevicePath(2));
         port.portname = QStringLiteral("COM2");
     }
 
@@ -55,7 +55,7 @@ TEST(Rs232c, StartsWithItsDefaults)
 TEST(Rs232c, FlowIsTheFlagWordAsASet)
 {
     Trs232c port;
-    port.Setflow(dfBinary | dfOutxCtsFlow | dfRtsControl_b1);
+    port.setflow(dfBinary | dfOutxCtsFlow | dfRtsControl_b1);
     EXPECT_EQ(port.flowflag, 0x2005);
     port.flowflag = 0x1013;
     EXPECT_EQ(port.flow(), dfBinary | dfParity | dfDtrControl_b0 | dfRtsControl_b0);
@@ -173,7 +173,7 @@ TEST_F(Rs232cOnFakeLine, WithoutHandlersNoEventThreadRuns)
     ASSERT_TRUE(port.Open());
     device->setInputLines(0);
     device->feed("x");
-    RunEvents(30);
+    runEvents(30);
     EXPECT_EQ(device->waitCount(), 0);
     EXPECT_TRUE(port.Close());
 }
@@ -196,16 +196,16 @@ TEST_F(Rs232cOnFakeLine, PortEventsRaiseTheirHandlersOnTheMainThread)
     ASSERT_TRUE(port.Open());
     EXPECT_EQ(opened, 1);
     device->setInputLines(kLineDsr); // CTS drops
-    ASSERT_TRUE(WaitUntil([&] { return cts == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return cts == 1; }));
     EXPECT_EQ(handlerThread, QThread::currentThread());
     EXPECT_EQ(dsr, 0);
     device->raiseLineErrors(kErrParity | kErrBreak);
-    ASSERT_TRUE(WaitUntil([&] { return err == 1 && brk == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return err == 1 && brk == 1; }));
     EXPECT_TRUE(port.Close());
     EXPECT_EQ(closed, 1);
     const int waits = device->waitCount();
     device->setInputLines(kLineCts);
-    RunEvents(30);
+    runEvents(30);
     EXPECT_EQ(cts, 1) << "the event thread ended with Close";
     EXPECT_EQ(device->waitCount(), waits);
 }
@@ -218,10 +218,10 @@ TEST_F(Rs232cOnFakeLine, PacketSizeRaisesOnPacketOnceEnoughHasCome)
     port.OnRXCHAR = [&](QObject*) { ++chars; };
     ASSERT_TRUE(port.Open());
     device->feed("abc");
-    ASSERT_TRUE(WaitUntil([&] { return chars == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return chars == 1; }));
     EXPECT_EQ(packets, 0);
     device->feed("d");
-    ASSERT_TRUE(WaitUntil([&] { return packets == 1 && chars == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return packets == 1 && chars == 2; }));
 }
 
 TEST(Rs232c, OpensAPseudoTerminalAlthoughItHasNoModemLines)

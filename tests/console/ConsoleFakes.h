@@ -41,18 +41,18 @@ public:
         open = opens;
         return opens;
     }
-    QString OpenError() const override
+    QString openError() const override
     {
         return opens ? QString() : QStringLiteral("ポートをオープンできませんでした");
     }
-    void SetBitRate(int bitRate) override
+    void setBitRate(int bitRate) override
     {
         this->bitRate = bitRate;
         calls << QStringLiteral("bitrate %1").arg(bitRate);
     }
-    int DroppedLines() const override { return dropped; }
-    qint64 BytesQueued() const override { return queued; }
-    void CloseWhenSent() override
+    int droppedLines() const override { return dropped; }
+    qint64 bytesQueued() const override { return queued; }
+    void closeWhenSent() override
     {
         ++closes;
         open = false;
@@ -131,11 +131,11 @@ public:
         if (Valid(port))
             ports[port] = Port {};
     }
-    bool SetRts(int port, bool high) override
+    bool setRts(int port, bool high) override
     {
         return SetLine(port, high, QStringLiteral("rts"), &Port::rts);
     }
-    bool SetDtr(int port, bool high) override
+    bool setDtr(int port, bool high) override
     {
         return SetLine(port, high, QStringLiteral("dtr"), &Port::dtr);
     }
@@ -201,17 +201,17 @@ public:
 // Keeps what each monitor file would hold, as text, and how often each was written.
 class FakeMonitorFiles final : public console::MonitorFiles {
 public:
-    bool WriteTime(const QString& clockText, QChar letter) override
+    bool writeTime(const QString& clockText, QChar letter) override
     {
         times << clockText.left(8) + letter;
         return !failing;
     }
-    bool WriteSchedule(const std::vector<console::ScheduleLine>& rows) override
+    bool writeSchedule(const std::vector<console::ScheduleLine>& rows) override
     {
         schedules.push_back(rows);
         return !failing;
     }
-    bool WriteMemo(const QString& memo, bool shown) override
+    bool writeMemo(const QString& memo, bool shown) override
     {
         memos << (shown ? memo : QString());
         return !failing;

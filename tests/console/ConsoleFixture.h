@@ -27,7 +27,7 @@ protected:
     {
         dm = std::make_unique<TDM1>();
         DM1 = dm.get();
-        dm->Reconnect();
+        dm->reconnect();
         Exec("insert into taikai (tcode,tname,tdate,status,on1,of1,on2,of2,on3,of3,on4,of4,on5,of5,ons,cont,"
              "sq1,sq2,sq3,sq4,sq5) values (202403091,'春季大会','03/09/2024',1,'0:01:00','0:00:10','0:00:50',"
              "'0:00:20','0:00:40','0:00:05','0:00:30','0:00:00','0:00:25','0:00:15','0:00:03',1,"
@@ -64,13 +64,13 @@ protected:
     QString Scalar(const QString& sql)
     {
         platform::Query q(dm->Database1);
-        q.AddSQL(sql);
+        q.addSQL(sql);
         q.Open();
         q.First();
         return q.Eof() ? QString() : q.Fields(0)->AsString();
     }
 
-    void AddScheduleRow(const char* btime, const char* etime, const char* text, int uc)
+    void addScheduleRow(const char* btime, const char* etime, const char* text, int uc)
     {
         dm->Database1->execute(
             QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat)"
@@ -101,7 +101,7 @@ protected:
         return f;
     }
 
-    static QByteArray FileBytes(const QString& name)
+    static QByteArray fileBytes(const QString& name)
     {
         QFile f(console::MonitorFileWriter().FilePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");

@@ -51,7 +51,7 @@ public:
         m_last = bytes;
     }
     void Close() override { m_t.Add(QStringLiteral("board close")); }
-    int DroppedLines() const override { return dropped; }
+    int droppedLines() const override { return dropped; }
     QByteArrayList sent;
     bool full = false;
     int dropped = 0;
@@ -74,13 +74,13 @@ public:
         return fake.Open(port);
     }
     void Close(int port) override { fake.Close(port); }
-    bool SetRts(int port, bool high) override
+    bool setRts(int port, bool high) override
     {
-        return Line(QStringLiteral("rts"), port, high, &FakeSignalLines::SetRts);
+        return Line(QStringLiteral("rts"), port, high, &FakeSignalLines::setRts);
     }
-    bool SetDtr(int port, bool high) override
+    bool setDtr(int port, bool high) override
     {
-        return Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::SetDtr);
+        return Line(QStringLiteral("dtr"), port, high, &FakeSignalLines::setDtr);
     }
     FakeSignalLines fake;
 
@@ -145,14 +145,14 @@ public:
     using Preset = console::Preset;
 
     // ---- Controls ----
-    QString PresetText(Preset p) const override { return presets.at(p); }
+    QString presetText(Preset p) const override { return presets.at(p); }
     bool BoardOn() const override { return boardOn; }
     int OffControl() const override { return offControl; }
-    QString BoardPrefix() const override { return prefix; }
+    QString boardPrefix() const override { return prefix; }
     qint64 BlindTenths() const override { return blindTenths; }
     bool BlindSettingOn() const override { return blindTenths > 0; }
     bool Automatic() const override { return automatic; }
-    qint64 TriggerSlot(int slot) const override { return triggers[static_cast<size_t>(slot)]; }
+    qint64 triggerSlot(int slot) const override { return triggers[static_cast<size_t>(slot)]; }
     int PulseMs() const override { return 100; }
 
     std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
@@ -167,32 +167,32 @@ public:
         -1000, -1000, -1000, -1000 };
 
     // ---- Host ----
-    void ShowDigits(Phase row, const std::array<int, 6>& values) override
+    void showDigits(Phase row, const std::array<int, 6>& values) override
     {
         if (throwOnDigits)
             throw std::runtime_error("digit failure");
         digits[static_cast<size_t>(row)] = values;
     }
-    void SetRowColor(Phase row, platform::TColor color) override { colors[static_cast<size_t>(row)] = color; }
-    void ShowCut(const QString& text) override { cut = text; }
-    void ShowSignalRemaining(int signal, const QString& text) override
+    void setRowColor(Phase row, platform::TColor color) override { colors[static_cast<size_t>(row)] = color; }
+    void showCut(const QString& text) override { cut = text; }
+    void showSignalRemaining(int signal, const QString& text) override
     {
         lb[static_cast<size_t>(signal)] = text;
     }
-    void ShowTicks(qint32, qint32, bool) override { }
-    void ShowBoardText(const QString&) override { }
-    void ShowIntervalText(const QString& text) override { intervalText = text; }
-    void CueListChanged(const QStringList& list) override { memo = list; }
-    void CueHeadRemoved() override { memo.removeFirst(); }
-    void ShowStatus(const QString& text) override { statuses << text; }
-    void TimersChanged() override { ++timerChanges; }
-    void ReloadCues() override
+    void showTicks(qint32, qint32, bool) override { }
+    void showBoardText(const QString&) override { }
+    void showIntervalText(const QString& text) override { intervalText = text; }
+    void cueListChanged(const QStringList& list) override { memo = list; }
+    void cueHeadRemoved() override { memo.removeFirst(); }
+    void showStatus(const QString& text) override { statuses << text; }
+    void timersChanged() override { ++timerChanges; }
+    void reloadCues() override
     {
         ++reloads;
         if (onReload)
             onReload();
     }
-    void LookupResults() override { ++lookups; }
+    void lookupResults() override { ++lookups; }
 
     // Digits of a row as text, blanks as "_": 0:05:00.0 with two digits blanked reads "__5000".
     QString Row(Phase row) const
@@ -215,7 +215,7 @@ public:
     // ---- Link ----
     bool ServerConnected() const override { return serverConnected; }
     bool BoardFromNetwork() const override { return boardFromNetwork; }
-    void SetBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
+    void setBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
 
     bool serverConnected = false, boardFromNetwork = false;
 };
@@ -239,7 +239,7 @@ struct CountdownRig {
         // The scripted asker is the current one while the rig lives.
         engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
             .clock = clock,
-            .asker = platform::CurrentAsker(),
+            .asker = platform::currentAsker(),
             .monitor = monitor,
             .random = random,
             .controls = panel,
@@ -259,10 +259,10 @@ struct CountdownRig {
                     = std::make_unique<TranscriptPlayer>(transcript, name, name + QStringLiteral(".wav"));
                 list.push_back(players[name].get());
             }
-            engine->SetPlayers(phase, list);
+            engine->setPlayers(phase, list);
         }
         // The cue loader of a reset sets the cue list it was given.
-        panel.onReload = [this] { engine->SetCueList(cues); };
+        panel.onReload = [this] { engine->setCueList(cues); };
         transcript.originMs = clock.monotonicMs();
     }
 
@@ -278,15 +278,15 @@ struct CountdownRig {
     {
         for (int i = 0; i < tenths; ++i) {
             clock.advanceMs(100);
-            engine->PhaseTick();
-            engine->IntervalTick();
+            engine->phaseTick();
+            engine->intervalTick();
         }
     }
     // Lets time pass without a tick (a stalled console).
     void Stall(int tenths) { clock.advanceMs(100 * tenths); }
     // Tries a tick of `timer` from inside the engine, a tenth later (a player that runs the event
     // loop); `handled` counts the ticks the engine took, which must stay 0.
-    std::function<void()> TickInside(void (console::CountdownEngine::*timer)(), int& handled)
+    std::function<void()> tickInside(void (console::CountdownEngine::*timer)(), int& handled)
     {
         return [this, timer, &handled] {
             clock.advanceMs(100);

@@ -11,17 +11,17 @@ namespace testing_support {
 
 class CueConsoleFixture : public ConsoleFixture {
 protected:
-    void AddCue(char bun, const QString& tno, const QString& file, const QString& code = kCode)
+    void addCue(char bun, const QString& tno, const QString& file, const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
-        q.AddSQL(QStringLiteral("insert into music (tcode,bun,tno,mname) values (%1,'%2','%3','%4')")
+        q.addSQL(QStringLiteral("insert into music (tcode,bun,tno,mname) values (%1,'%2','%3','%4')")
                      .arg(code, QString(QLatin1Char(bun)), tno,
                          QString(file).replace(u'\'', QStringLiteral("''"))));
         q.ExecSQL();
     }
 
     // The console with recording players, shown; players[name] is the player of that slot.
-    std::unique_ptr<console::TFtaikai> OpenWithPlayers()
+    std::unique_ptr<console::TFtaikai> openWithPlayers()
     {
         console::ConsoleDevices d = Devices();
         d.makeCuePlayer = [this](const QString& name) {

@@ -9,7 +9,7 @@ namespace testing_support {
 
 class ScheduleFixture : public ConsoleFixture {
 protected:
-    console::Schedule Sched() { return console::Schedule(*dm, kCode); }
+    console::Schedule sched() { return console::Schedule(*dm, kCode); }
 
     static console::ScheduleEditor Editor(const char* start, const char* duration, const QString& text = {})
     {
@@ -21,7 +21,7 @@ protected:
     QStringList Chain(const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
-        q.AddSQL(QStringLiteral("select * from rmenu where tcode='%1' order by btime").arg(code));
+        q.addSQL(QStringLiteral("select * from rmenu where tcode='%1' order by btime").arg(code));
         q.Open();
         QStringList rows;
         for (q.First(); !q.Eof(); q.Next())
@@ -41,19 +41,19 @@ protected:
     }
 
     // Three plain rows A, B, C: 9:00-9:30, 9:30-9:40, 9:40-10:00.
-    void AddAbc()
+    void addAbc()
     {
-        AddScheduleRow("9:00:00", "9:30:00", "A", 1);
-        AddScheduleRow("9:30:00", "9:40:00", "B", 2);
-        AddScheduleRow("9:40:00", "10:00:00", "C", 3);
+        addScheduleRow("9:00:00", "9:30:00", "A", 1);
+        addScheduleRow("9:30:00", "9:40:00", "B", 2);
+        addScheduleRow("9:40:00", "10:00:00", "C", 3);
     }
 
     // A round added by the command after the row `after`.
-    void AddRound(const QString& after, const char* title, int round, int heats,
+    void addRound(const QString& after, const char* title, int round, int heats,
         const char* length = "0:05:00", const char* word = "ヒート")
     {
         ASSERT_TRUE(
-            Sched()
+            sched()
                 .Add(Editor("0:00:00", length), Uc(after),
                     console::RoundEditor { round, QString::fromUtf8(title), heats, QString::fromUtf8(word) })
                 .done);

@@ -114,21 +114,21 @@ INSTANTIATE_TEST_SUITE_P(Lines, BoardLineTable, ::testing::ValuesIn(Cases));
 
 TEST(BoardLine, FieldsWithoutTheGates)
 {
-    EXPECT_EQ(BoardField(WarmUp(25)), QStringLiteral("        "));
-    EXPECT_EQ(BoardField(WarmUp(3000)), QStringLiteral("    5:00"));
-    EXPECT_EQ(BoardField(Lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
-    EXPECT_EQ(BoardField(Lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
-    EXPECT_EQ(BoardField(Lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));
-    EXPECT_EQ(BoardField(Plain(BoardLineKind::Interval, 9)), QStringLiteral("       0"));
+    EXPECT_EQ(boardField(WarmUp(25)), QStringLiteral("        "));
+    EXPECT_EQ(boardField(WarmUp(3000)), QStringLiteral("    5:00"));
+    EXPECT_EQ(boardField(Lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
+    EXPECT_EQ(boardField(Lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
+    EXPECT_EQ(boardField(Lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));
+    EXPECT_EQ(boardField(Plain(BoardLineKind::Interval, 9)), QStringLiteral("       0"));
 }
 
 TEST(BoardLine, ReducesClockTexts)
 {
-    EXPECT_EQ(ReduceClockText(QStringLiteral("00:05:00.0")), QStringLiteral("5:00"));
-    EXPECT_EQ(ReduceClockText(QStringLiteral("01:42:03.4")), QStringLiteral("1:42:03"));
-    EXPECT_EQ(ReduceClockText(QStringLiteral("00:00:09.9")), QStringLiteral("9"));
-    EXPECT_EQ(ReduceClockText(QStringLiteral("00:00:00.7")), QString());
-    EXPECT_EQ(ReduceClockText(QStringLiteral("12:00:00")), QStringLiteral("12:00:00"));
+    EXPECT_EQ(reduceClockText(QStringLiteral("00:05:00.0")), QStringLiteral("5:00"));
+    EXPECT_EQ(reduceClockText(QStringLiteral("01:42:03.4")), QStringLiteral("1:42:03"));
+    EXPECT_EQ(reduceClockText(QStringLiteral("00:00:09.9")), QStringLiteral("9"));
+    EXPECT_EQ(reduceClockText(QStringLiteral("00:00:00.7")), QString());
+    EXPECT_EQ(reduceClockText(QStringLiteral("12:00:00")), QStringLiteral("12:00:00"));
 }
 
 TEST(BoardLine, CountdownLinesGoOutFiveTimesASecond)
@@ -141,17 +141,17 @@ TEST(BoardLine, CountdownLinesGoOutFiveTimesASecond)
 
 TEST(BoardLine, FixedFrames)
 {
-    EXPECT_EQ(BoardBlankLine(), QByteArray(22, ' ') + '\r');
+    EXPECT_EQ(boardBlankLine(), QByteArray(22, ' ') + '\r');
     // The network's field fills the same frame.
-    EXPECT_EQ(BoardTimeFrame("R   1:23"), QByteArray("8       R   1:23     \r"));
+    EXPECT_EQ(boardTimeFrame("R   1:23"), QByteArray("8       R   1:23     \r"));
 }
 
 TEST(BoardLine, SendsOnlyWhenThereIsALine)
 {
     testing_support::FakeBoardPort port;
-    EXPECT_TRUE(SendBoardLine(port, Lettered(BoardLineKind::Race, 3000)));
-    EXPECT_FALSE(SendBoardLine(port, Lettered(BoardLineKind::Race, 2999)));
-    EXPECT_FALSE(SendBoardLine(port, Lettered(BoardLineKind::Race, 2998, "", true, true)));
+    EXPECT_TRUE(sendBoardLine(port, Lettered(BoardLineKind::Race, 3000)));
+    EXPECT_FALSE(sendBoardLine(port, Lettered(BoardLineKind::Race, 2999)));
+    EXPECT_FALSE(sendBoardLine(port, Lettered(BoardLineKind::Race, 2998, "", true, true)));
     ASSERT_EQ(port.sent.size(), 1);
     EXPECT_EQ(port.sent[0], QByteArray("8       R   5:00     \r"));
 }

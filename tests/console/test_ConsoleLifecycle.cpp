@@ -11,7 +11,7 @@ namespace {
 
 class ConsoleLifecycle : public ConsoleFixture { };
 
-ClosingState SampleClosing()
+ClosingState sampleClosing()
 {
     ClosingState s;
     for (int slot = 0; slot < SignalSlotCount; ++slot)
@@ -25,7 +25,7 @@ ClosingState SampleClosing()
 
 TEST(ConsoleClosingStatement, ListsTheColumnsInTheirStoredOrder)
 {
-    const QStringList lines = TaikaiUpdateLines(QStringLiteral("202403091"), SampleClosing());
+    const QStringList lines = taikaiUpdateLines(QStringLiteral("202403091"), sampleClosing());
     EXPECT_EQ(lines,
         QStringList(
             { "update taikai set", "on1='0:00:10'", ",of1='0:00:16'", ",on2='0:00:11'", ",of2='0:00:17'",
@@ -36,26 +36,26 @@ TEST(ConsoleClosingStatement, ListsTheColumnsInTheirStoredOrder)
 
 TEST(ConsoleClosingStatement, AnApostropheInTheEventCodeStaysInsideItsLiteral)
 {
-    const QStringList lines = TaikaiUpdateLines(QStringLiteral("1' or '1'='1"), SampleClosing());
+    const QStringList lines = taikaiUpdateLines(QStringLiteral("1' or '1'='1"), sampleClosing());
     EXPECT_EQ(lines.last(), "where tcode='1'' or ''1''=''1'");
 }
 
 TEST(ConsolePickerTimes, TenthsWithinOneDayBecomeTheirTimeOthersMidnight)
 {
-    EXPECT_EQ(PickerTimeOfTenths(0), QTime(0, 0));
-    EXPECT_EQ(PickerTimeOfTenths(600), QTime(0, 1));
-    EXPECT_EQ(PickerTimeOfTenths(15), QTime(0, 0, 1, 500));
-    EXPECT_EQ(PickerTimeOfTenths(TicksPerDay - 1), QTime(23, 59, 59, 900));
-    EXPECT_EQ(PickerTimeOfTenths(TicksPerDay), QTime(0, 0));
-    EXPECT_EQ(PickerTimeOfTenths(-1), QTime(0, 0));
-    EXPECT_EQ(PickerTimeOfText(QStringLiteral("0:05:00")), QTime(0, 5));
-    EXPECT_EQ(PickerTimeOfText(QStringLiteral("")), QTime(0, 0));
-    EXPECT_EQ(PickerTimeOfText(QStringLiteral("12:30:15")), QTime(12, 30, 15));
+    EXPECT_EQ(pickerTimeOfTenths(0), QTime(0, 0));
+    EXPECT_EQ(pickerTimeOfTenths(600), QTime(0, 1));
+    EXPECT_EQ(pickerTimeOfTenths(15), QTime(0, 0, 1, 500));
+    EXPECT_EQ(pickerTimeOfTenths(TicksPerDay - 1), QTime(23, 59, 59, 900));
+    EXPECT_EQ(pickerTimeOfTenths(TicksPerDay), QTime(0, 0));
+    EXPECT_EQ(pickerTimeOfTenths(-1), QTime(0, 0));
+    EXPECT_EQ(pickerTimeOfText(QStringLiteral("0:05:00")), QTime(0, 5));
+    EXPECT_EQ(pickerTimeOfText(QStringLiteral("")), QTime(0, 0));
+    EXPECT_EQ(pickerTimeOfText(QStringLiteral("12:30:15")), QTime(12, 30, 15));
 }
 
 TEST_F(ConsoleLifecycle, ReadsTheEventRowsSignalsAndOffControl)
 {
-    const EventSignals e = ReadEventSignals(*dm, kCode);
+    const EventSignals e = readEventSignals(*dm, kCode);
     EXPECT_TRUE(e.found);
     EXPECT_EQ(e.triggers[SlotOn1], 600);
     EXPECT_EQ(e.triggers[SlotOnStart], 30);
@@ -63,24 +63,24 @@ TEST_F(ConsoleLifecycle, ReadsTheEventRowsSignalsAndOffControl)
     EXPECT_EQ(e.triggers[SlotOff5], 150);
     EXPECT_EQ(e.offControlMode, 1);
 
-    const EventSignals none = ReadEventSignals(*dm, QStringLiteral("202403099"));
+    const EventSignals none = readEventSignals(*dm, QStringLiteral("202403099"));
     EXPECT_FALSE(none.found);
     EXPECT_EQ(none.triggers, (std::array<qint64, SignalSlotCount> {}));
 }
 
 TEST_F(ConsoleLifecycle, ScheduleEndIsTheEndOfTheLastRowByStartTime)
 {
-    EXPECT_EQ(ReadScheduleEnd(*dm, kCode), QTime(0, 0));
+    EXPECT_EQ(readScheduleEnd(*dm, kCode), QTime(0, 0));
     // Stored out of order, and with a one-digit hour that sorts after "10:..." as text.
-    AddScheduleRow("10:00:00", "10:20:00", "決勝", 3);
-    AddScheduleRow("9:00:00", "9:30:00", "受付", 1);
-    AddScheduleRow("9:30:00", "10:00:00", "予選", 2);
-    EXPECT_EQ(ReadScheduleEnd(*dm, kCode), QTime(10, 20));
+    addScheduleRow("10:00:00", "10:20:00", "決勝", 3);
+    addScheduleRow("9:00:00", "9:30:00", "受付", 1);
+    addScheduleRow("9:30:00", "10:00:00", "予選", 2);
+    EXPECT_EQ(readScheduleEnd(*dm, kCode), QTime(10, 20));
 }
 
 TEST_F(ConsoleLifecycle, StoresTheStateAndSetsTnowBack)
 {
-    EXPECT_TRUE(StoreClosingState(*dm, kCode, SampleClosing()).isEmpty());
+    EXPECT_TRUE(storeClosingState(*dm, kCode, sampleClosing()).isEmpty());
     EXPECT_EQ(Scalar("select tcode from tnow"), "0");
     EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:20");
     EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
@@ -90,19 +90,19 @@ TEST_F(ConsoleLifecycle, StoresTheStateAndSetsTnowBack)
 TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
 {
     Exec("drop table tnow");
-    const QStringList failures = StoreClosingState(*dm, kCode, SampleClosing());
+    const QStringList failures = storeClosingState(*dm, kCode, sampleClosing());
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].contains(QStringLiteral("tnow"))) << failures[0].toStdString();
     EXPECT_EQ(Scalar("select sq1 from taikai"), "0:05:00");
 
     Exec("drop table taikai");
-    const QStringList both = StoreClosingState(*dm, kCode, SampleClosing());
+    const QStringList both = storeClosingState(*dm, kCode, sampleClosing());
     EXPECT_EQ(both.size(), 2);
 }
 
 TEST_F(ConsoleLifecycle, WithoutAStateOnlyTnowIsSetBack)
 {
-    EXPECT_TRUE(StoreClosingState(*dm, kCode, std::nullopt).isEmpty());
+    EXPECT_TRUE(storeClosingState(*dm, kCode, std::nullopt).isEmpty());
     EXPECT_EQ(Scalar("select tcode from tnow"), "0");
     EXPECT_EQ(Scalar("select of1 from taikai"), "0:00:10");
     EXPECT_EQ(Scalar("select sq4 from taikai"), "0:00:05");
@@ -116,7 +116,7 @@ TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)
     DeviceRelease release({ &board, &sleeper, [&] { order << "link"; }, [&] { order << "log"; } });
     EXPECT_TRUE(release.Run());
     EXPECT_EQ(board.calls, QStringList({ "send", "send", "close" }));
-    EXPECT_EQ(board.sent, QByteArrayList({ BoardBlankLine(), BoardBlankLine() }));
+    EXPECT_EQ(board.sent, QByteArrayList({ boardBlankLine(), boardBlankLine() }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ DeviceRelease::BlankPauseMs }));
     EXPECT_EQ(order, QStringList({ "link", "log" }));
 

@@ -17,7 +17,7 @@ namespace {
 class CountdownEngine : public ::testing::Test, public CountdownRig {
 protected:
     console::CountdownEngine& e() { return *engine; }
-    qint64 RaceRemaining() { return e().EndRace() - e().Now(); }
+    qint64 raceRemaining() { return e().EndRace() - e().Now(); }
 };
 
 // One short run from Reset to the end of the over-time: every device and the cues, in order.
@@ -68,9 +68,9 @@ TEST_F(CountdownEngine, AWholeRunAsOneTranscript)
         }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 100 })) << "one start pulse of 100 ms";
     EXPECT_EQ(panel.memo, QStringList({ "-" })) << "the memo mirrors the list down to its end";
-    EXPECT_FALSE(e().Tm1On());
+    EXPECT_FALSE(e().tm1On());
     EXPECT_EQ(e().StateOver(), PhaseState::Ato);
-    EXPECT_FALSE(e().Tmr2On()) << "manual operation: no interval";
+    EXPECT_FALSE(e().tmr2On()) << "manual operation: no interval";
     EXPECT_EQ(Lines(monitor.times),
         Lines({ "00:00:04R", "00:00:03R", "00:00:02R", "00:00:01R", "00:00:00R", "00:00:00R", "00:00:02B",
             "00:00:01B", "00:00:00B", "00:00:02Y", "00:00:01Y", "00:00:00Y" }))
@@ -89,7 +89,7 @@ TEST_F(CountdownEngine, AFiveMinuteWarmUpShowsZeroForOneTickAndHandsOverAtMinusO
     Ticks(1);
     EXPECT_EQ(e().StateWarm(), PhaseState::Ato);
     EXPECT_EQ(e().StateRace(), PhaseState::On);
-    EXPECT_EQ(RaceRemaining(), 5999);
+    EXPECT_EQ(raceRemaining(), 5999);
     EXPECT_EQ(panel.Row(Phase::Race), "__9599");
 }
 
@@ -127,14 +127,14 @@ TEST_F(CountdownEngine, CutDisplayAndBlankingFollowTheirThresholds)
 {
     const std::pair<int, const char*> cuts[] = { { 37, "3.7" }, { 5, "0.5" }, { 0, "0.0" }, { 499, "49.9" } };
     for (const auto& [cut, text] : cuts)
-        EXPECT_EQ(console::CountdownEngine::CutDisplay(cut), text);
+        EXPECT_EQ(console::CountdownEngine::cutDisplay(cut), text);
     const std::pair<qint64, int> blanks[] = { { 36000, 0 }, { 35999, 1 }, { 6000, 1 }, { 5999, 2 },
         { 600, 2 }, { 599, 3 }, { 100, 3 }, { 99, 4 } };
     for (const auto& [remaining, count] : blanks)
-        EXPECT_EQ(console::CountdownEngine::BlankedDigits(remaining), count) << remaining;
-    EXPECT_EQ(console::CountdownEngine::RowDigits("1:30:00.0"), (std::array<int, 6> { 1, 3, 0, 0, 0, 0 }));
-    EXPECT_EQ(console::CountdownEngine::RowDigits("10:00:00.0"), (std::array<int, 6> {}));
-    EXPECT_EQ(console::CountdownEngine::RowDigits(""), (std::array<int, 6> {}));
+        EXPECT_EQ(console::CountdownEngine::blankedDigits(remaining), count) << remaining;
+    EXPECT_EQ(console::CountdownEngine::rowDigits("1:30:00.0"), (std::array<int, 6> { 1, 3, 0, 0, 0, 0 }));
+    EXPECT_EQ(console::CountdownEngine::rowDigits("10:00:00.0"), (std::array<int, 6> {}));
+    EXPECT_EQ(console::CountdownEngine::rowDigits(""), (std::array<int, 6> {}));
 
     panel.presets[Preset::Warm] = "1:00:00";
     Reset();
@@ -242,11 +242,11 @@ TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTried
     view.lamp = [&](int output, platform::TColor color) { lamp[static_cast<size_t>(output)] = color; };
     view.status = [&](const QString& text) { said << text; };
     console::SignalOutputs outputs(fake, sleeper, scheduler, view);
-    outputs.SetPortNames({ "COM2", "COM3", "COM4" });
+    outputs.setPortNames({ "COM2", "COM3", "COM4" });
 
     outputs.Off(2); // OFF 3 before any ON on port 2
     EXPECT_FALSE(fake.ports[2].open);
-    EXPECT_FALSE(outputs.PortOpened(2));
+    EXPECT_FALSE(outputs.portOpened(2));
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampOff);
 
     outputs.On(1); // ON 2 before ON 1: port 1 opens once, only DTR rises
@@ -257,12 +257,12 @@ TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTried
     fake.opens = false;
     outputs.On(2);
     outputs.On(3);
-    EXPECT_FALSE(outputs.PortOpened(2));
+    EXPECT_FALSE(outputs.portOpened(2));
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampNoPort);
     EXPECT_EQ(said, QStringList({ "シグナル出力のポート（COM3）を開けませんでした。" })) << "said once";
     fake.opens = true;
     outputs.On(2);
-    EXPECT_TRUE(outputs.PortOpened(2)) << "the next press tried again";
+    EXPECT_TRUE(outputs.portOpened(2)) << "the next press tried again";
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampOn);
 }
 
@@ -272,9 +272,9 @@ TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking
     ASSERT_TRUE(outputs->Sweep([&] { return counting; }));
     EXPECT_FALSE(outputs->Sweep({})) << "a press while it runs is ignored";
     scheduler.Advance(4999);
-    EXPECT_TRUE(outputs->Sweeping());
+    EXPECT_TRUE(outputs->sweeping());
     scheduler.Advance(1);
-    EXPECT_FALSE(outputs->Sweeping());
+    EXPECT_FALSE(outputs->sweeping());
     EXPECT_EQ(scheduler.delays, std::vector<int>(10, 500));
     EXPECT_EQ(lines.fake.calls.filter(QRegularExpression("^(rts|dtr)")),
         QStringList({ "rts 1 on", "dtr 1 on", "rts 2 on", "dtr 2 on", "rts 3 on", "rts 1 off", "dtr 1 off",
@@ -343,7 +343,7 @@ TEST_F(CountdownEngine, AFailingTickStopsTheCountDownAsAStopAndSaysWhy)
     Ticks(10);
     panel.throwOnDigits = true;
     Ticks(1);
-    EXPECT_FALSE(e().Tm1On());
+    EXPECT_FALSE(e().tm1On());
     EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("digit failure"));
@@ -361,7 +361,7 @@ TEST_F(CountdownEngine, NoTickReentersTheEngine)
     Reset();
     e().Start();
     int inner = 0;
-    players["MP1"]->onPlay = TickInside(&console::CountdownEngine::PhaseTick, inner);
+    players["MP1"]->onPlay = tickInside(&console::CountdownEngine::phaseTick, inner);
     Ticks(15);
     EXPECT_EQ(inner, 0);
     EXPECT_EQ(transcript.entries.filter("play MP1").size(), 1);
@@ -434,7 +434,7 @@ TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
     EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
     EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav")
         << "said, and the run goes on";
-    EXPECT_TRUE(e().Tm1On());
+    EXPECT_TRUE(e().tm1On());
 }
 
 TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTime)
@@ -471,8 +471,8 @@ TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOve
     Ticks(40);
     EXPECT_EQ(e().StateOver(), PhaseState::Ato);
     EXPECT_EQ(e().StateInterval(), PhaseState::On);
-    EXPECT_TRUE(e().Tmr2On());
-    EXPECT_FALSE(e().Tm1On());
+    EXPECT_TRUE(e().tmr2On());
+    EXPECT_FALSE(e().tm1On());
     EXPECT_EQ(e().IntervalTenths(), 1800);
     EXPECT_EQ(e().EndInterval(), interval - 1) << "a cut was drawn";
 }

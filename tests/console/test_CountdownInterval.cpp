@@ -22,7 +22,7 @@ struct Boundaries {
 };
 
 // Tenths since the rig was made: the transcript's time.
-qint64 Stamp(const CountdownRig& rig) { return (rig.clock.monotonicMs() - rig.transcript.originMs) / 100; }
+qint64 stamp(const CountdownRig& rig) { return (rig.clock.monotonicMs() - rig.transcript.originMs) / 100; }
 
 // Runs `tenths` a tick at a time and notes where each phase began.
 void Watch(CountdownRig& rig, int tenths, Boundaries& b)
@@ -30,16 +30,16 @@ void Watch(CountdownRig& rig, int tenths, Boundaries& b)
     const console::CountdownEngine& e = *rig.engine;
     for (int i = 0; i < tenths; ++i) {
         const bool warm = e.StateWarm() == PhaseState::On, race = e.StateRace() == PhaseState::On,
-                   over = e.StateOver() == PhaseState::On, interval = e.Tmr2On();
+                   over = e.StateOver() == PhaseState::On, interval = e.tmr2On();
         rig.Ticks(1);
-        const qint64 at = Stamp(rig);
+        const qint64 at = stamp(rig);
         if (!warm && e.StateWarm() == PhaseState::On)
             b.warm.push_back(at);
         if (!race && e.StateRace() == PhaseState::On)
             b.race.push_back(at);
         if (!over && e.StateOver() == PhaseState::On)
             b.over.push_back(at);
-        if (!interval && e.Tmr2On())
+        if (!interval && e.tmr2On())
             b.interval.push_back(at);
     }
 }
@@ -48,7 +48,7 @@ class CountdownInterval : public ::testing::Test, public CountdownRig {
 protected:
     void SetUp() override { panel.automatic = true; }
     console::CountdownEngine& e() { return *engine; }
-    qint64 Stamp() const { return ::Stamp(*this); }
+    qint64 stamp() const { return ::stamp(*this); }
 };
 
 // Presets 5:00, 10:00, 1:00 and 3:00 (tenths W = 3000, R = 6000, O = 600, I = 1800). Start at s
@@ -109,26 +109,26 @@ TEST_F(CountdownInterval, APauseInTheIntervalDelaysTheNextRunByItsLength)
     Reset();
     e().Start();
     Ticks(9600 + 50);
-    ASSERT_TRUE(e().Tmr2On());
+    ASSERT_TRUE(e().tmr2On());
     EXPECT_EQ(panel.intervalText, "00:02:55.0");
     e().Stop();
     EXPECT_EQ(e().RestInterval(), 1750);
-    EXPECT_FALSE(e().Tmr2On());
+    EXPECT_FALSE(e().tmr2On());
     Ticks(200);
     EXPECT_EQ(panel.intervalText, "00:02:55.0") << "nothing counts while paused";
     e().Start();
-    EXPECT_TRUE(e().Tmr2On());
-    EXPECT_FALSE(e().Tm1On()) << "only the interval resumes";
+    EXPECT_TRUE(e().tmr2On());
+    EXPECT_FALSE(e().tm1On()) << "only the interval resumes";
     EXPECT_EQ(e().Paused(), 1);
     Ticks(1);
     EXPECT_EQ(e().Paused(), 0) << "the interval tick clears the pause";
     EXPECT_EQ(panel.intervalText, "00:02:54.9");
     Ticks(1748);
-    EXPECT_TRUE(e().Tmr2On()) << "one tenth left";
+    EXPECT_TRUE(e().tmr2On()) << "one tenth left";
     Ticks(1);
     EXPECT_EQ(e().StateWarm(), PhaseState::On) << "19:00 and the 20 s of the pause after the first Start";
     EXPECT_EQ(e().EndWarm() - e().Now(), 3000);
-    EXPECT_EQ(Stamp(), 11400 + 200);
+    EXPECT_EQ(stamp(), 11400 + 200);
 }
 
 // The automatic reset prepares the next run like a confirmed Reset, without asking: a new cut,
@@ -141,7 +141,7 @@ TEST_F(CountdownInterval, TheAutomaticResetPreparesTheNextRunWithoutAsking)
     Reset();
     e().Start();
     Ticks(40);
-    ASSERT_TRUE(e().Tmr2On());
+    ASSERT_TRUE(e().tmr2On());
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::CutColor);
     panel.boardFromNetwork = true;
     Ticks(25);
@@ -166,20 +166,20 @@ TEST_F(CountdownInterval, TheIntervalResetEndsTheIntervalAndStartBeginsAFreshRun
         if (paused)
             rig.engine->Stop();
         rig.asker.answer(false);
-        rig.engine->IntervalReset();
+        rig.engine->intervalReset();
         EXPECT_EQ(rig.engine->StateInterval(), PhaseState::On) << paused;
-        EXPECT_EQ(rig.engine->Tmr2On(), !paused);
+        EXPECT_EQ(rig.engine->tmr2On(), !paused);
         EXPECT_EQ(
             rig.asker.questions().last(), "オートモードのインターバルカウントを初期化してよろしいですか？");
 
         rig.asker.answer(true);
-        rig.engine->IntervalReset();
+        rig.engine->intervalReset();
         EXPECT_EQ(rig.panel.intervalText, "00:00:00") << paused;
         EXPECT_EQ(rig.engine->StateInterval(), PhaseState::Mae);
-        EXPECT_FALSE(rig.engine->Tmr2On());
+        EXPECT_FALSE(rig.engine->tmr2On());
         rig.Ticks(2000);
         EXPECT_EQ(rig.engine->StateWarm(), PhaseState::Ato) << paused << ": no restart";
-        EXPECT_FALSE(rig.engine->Tm1On());
+        EXPECT_FALSE(rig.engine->tm1On());
 
         rig.engine->Start();
         EXPECT_EQ(rig.engine->StateWarm(), PhaseState::On) << paused;
@@ -196,21 +196,21 @@ TEST_F(CountdownInterval, AFailingIntervalTickStopsItAndStartResumesIt)
     Reset();
     e().Start();
     int inner = 0;
-    const auto inside = TickInside(&console::CountdownEngine::IntervalTick, inner);
+    const auto inside = tickInside(&console::CountdownEngine::intervalTick, inner);
     players["MPi1"]->onPlay = [&] {
         inside();
         throw std::runtime_error("player failure");
     };
     Ticks(31 + 12);
     EXPECT_EQ(inner, 0) << "no tick inside a tick";
-    EXPECT_FALSE(e().Tmr2On());
+    EXPECT_FALSE(e().tmr2On());
     EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("player failure"));
     EXPECT_EQ(e().RestInterval(), 50 - 12);
     Stall(30);
     e().Start();
-    EXPECT_TRUE(e().Tmr2On());
+    EXPECT_TRUE(e().tmr2On());
     Ticks(38);
     EXPECT_EQ(e().StateWarm(), PhaseState::On) << "the resumed interval started the next run";
 }
@@ -228,13 +228,13 @@ TEST_F(CountdownInterval, AFortyRaceDayRepeatsItsFirstRunExactly)
     cues = { "R-0:04:00", "R-0:00:10", "B-0:09:00", "B-0:00:00", "Y-0:00:30", "X-0:03:00", "X-0:00:10", "-" };
     Reset();
     e().Start();
-    std::vector<qint64> starts { Stamp() };
+    std::vector<qint64> starts { stamp() };
     while (starts.size() < 41) {
         const bool before = e().StateWarm() == PhaseState::On;
         Ticks(1);
         if (!before && e().StateWarm() == PhaseState::On)
-            starts.push_back(Stamp());
-        ASSERT_LT(Stamp(), 41 * 11400) << "a run was missed";
+            starts.push_back(stamp());
+        ASSERT_LT(stamp(), 41 * 11400) << "a run was missed";
     }
     e().Stop();
     for (size_t i = 1; i < starts.size(); ++i)

@@ -22,13 +22,13 @@ class CueTableTest : public testing_support::CueConsoleFixture {
 protected:
     CueRegistration Register(CuePhase phase, QTime t, const QString& file, const QString& code = kCode)
     {
-        return CueTable(*dm->Qtemp, platform::CurrentAsker(), code).Register(phase, t, file);
+        return CueTable(*dm->Qtemp, platform::currentAsker(), code).Register(phase, t, file);
     }
     // The phase's rows as its grid lists them: "tno file".
     QStringList Grid(CuePhase phase, const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
-        q.SQL = console::CueGridSql(code, phase);
+        q.SQL = console::cueGridSql(code, phase);
         q.Open();
         QStringList rows;
         for (q.First(); !q.Eof(); q.Next())
@@ -63,7 +63,7 @@ TEST_F(CueTableTest, RegistersListsAndDeletesAPathWithAnApostropheInEveryPhase)
     for (CuePhase phase : console::AllCuePhases) {
         EXPECT_EQ(Register(phase, QTime(0, 2, 0), file), CueRegistration::Registered);
         EXPECT_EQ(Grid(phase), QStringList { "0:02:00 " + file });
-        CueTable(*dm->Qtemp, platform::CurrentAsker(), kCode).Delete(phase, "0:02:00");
+        CueTable(*dm->Qtemp, platform::currentAsker(), kCode).Delete(phase, "0:02:00");
         EXPECT_TRUE(Grid(phase).isEmpty());
     }
     EXPECT_TRUE(asker.messages().isEmpty());
@@ -76,7 +76,7 @@ TEST_F(CueTableTest, AnApostropheInTheEventCodeStaysInsideEveryStatement)
     EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/a.wav", odd), CueRegistration::Registered);
     EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/b.wav", odd), CueRegistration::Registered);
     EXPECT_EQ(Grid(CuePhase::Race, odd), QStringList { "0:01:00 /b.wav" });
-    CueTable(*dm->Qtemp, platform::CurrentAsker(), odd).Delete(CuePhase::Race, "0:01:00");
+    CueTable(*dm->Qtemp, platform::currentAsker(), odd).Delete(CuePhase::Race, "0:01:00");
     EXPECT_TRUE(Grid(CuePhase::Race, odd).isEmpty());
     EXPECT_EQ(Grid(CuePhase::Race), QStringList { "0:01:00 /mine.wav" });
 }
@@ -116,7 +116,7 @@ TEST_F(CueTableTest, AFullPhaseRefusesEvenAChangedFile)
     const std::pair<CuePhase, int> limits[] = { { CuePhase::Warm, 13 }, { CuePhase::Race, 14 },
         { CuePhase::Over, 3 }, { CuePhase::Interval, 3 } };
     for (const auto& [phase, limit] : limits) {
-        const QString tag = QString::number(console::PhaseIndex(phase));
+        const QString tag = QString::number(console::phaseIndex(phase));
         for (int i = 0; i < limit; ++i)
             ASSERT_EQ(Register(phase, QTime(0, 0, i + 1), QStringLiteral("/%1-%2.wav").arg(tag).arg(i)),
                 CueRegistration::Registered);
@@ -152,7 +152,7 @@ struct LoadCase {
 const console::CueRunLengths kLengths { QTime(0, 5, 0), QTime(0, 0, 0), QTime(0, 10, 0), QTime(0, 1, 0),
     QTime(0, 3, 0) };
 
-QStringList RaceList(int from, int to)
+QStringList raceList(int from, int to)
 {
     QStringList entries;
     for (int s = to; s >= from; --s)
@@ -160,7 +160,7 @@ QStringList RaceList(int from, int to)
     return entries;
 }
 
-std::vector<Cue> FifteenRaceRows()
+std::vector<Cue> fifteenRaceRows()
 {
     std::vector<Cue> cues;
     for (int s = 1; s <= 15; ++s)
@@ -184,7 +184,7 @@ const LoadCase kLoadCases[] = {
             { 'w', "0:00:30", "/w1.wav" }, { 'w', "00:01:00", "/w2.wav" } },
         { QTime(0, 5, 0), QTime(0, 0, 0), QTime(10, 0, 0), QTime(0, 1, 0), QTime(0, 3, 0) },
         { "R-0:01:00", "R-0:00:30", "B-10:00:00", "B-9:00:00", "X-0:00:05", "-" } },
-    { "fifteen race rows load the fourteen largest", FifteenRaceRows(), kLengths, RaceList(2, 15) << "-" },
+    { "fifteen race rows load the fourteen largest", fifteenRaceRows(), kLengths, raceList(2, 15) << "-" },
     { "five interval rows from a template: three play",
         { { 'i', "0:00:10", "/i1.wav" }, { 'i', "0:00:20", "/i2.wav" }, { 'i', "0:00:30", "/i3.wav" },
             { 'i', "0:00:40", "/i4.wav" }, { 'i', "0:00:50", "/i5.wav" } },
@@ -202,39 +202,39 @@ TEST_F(CueTableTest, LoadsTheCuesARunCanPlay)
     for (const LoadCase& c : kLoadCases) {
         Exec("delete from music");
         for (const Cue& cue : c.cues)
-            AddCue(cue.bun, cue.tno, cue.file);
+            addCue(cue.bun, cue.tno, cue.file);
         Bank b;
-        const auto loaded = b.bank->Load(console::ReadRunCues(*dm->Qtemp, kCode, c.lengths));
+        const auto loaded = b.bank->Load(console::readRunCues(*dm->Qtemp, kCode, c.lengths));
         EXPECT_EQ(loaded.cueList, c.cueList) << c.name;
     }
 }
 
 TEST_F(CueTableTest, TheKthEntryOfAPhasePlaysOnItsKthPlayer)
 {
-    AddCue('r', "0:01:00", "/r1.wav");
-    AddCue('r', "0:02:00", "/missing.wav");
-    AddCue('r', "0:03:00", "/r3.wav");
-    AddCue('w', "0:00:30", "/w.wav");
-    AddCue('w', "0:00:20", "/w.wav", "202403092"); // another event's row
+    addCue('r', "0:01:00", "/r1.wav");
+    addCue('r', "0:02:00", "/missing.wav");
+    addCue('r', "0:03:00", "/r3.wav");
+    addCue('w', "0:00:30", "/w.wav");
+    addCue('w', "0:00:20", "/w.wav", "202403092"); // another event's row
     Bank b;
-    const auto loaded = b.bank->Load(console::ReadRunCues(*dm->Qtemp, kCode, kLengths));
+    const auto loaded = b.bank->Load(console::readRunCues(*dm->Qtemp, kCode, kLengths));
     EXPECT_EQ(loaded.cueList, QStringList({ "R-0:00:30", "B-0:03:00", "B-0:01:00", "-" }));
     EXPECT_EQ(loaded.skipped, QStringList { "/missing.wav" });
-    EXPECT_EQ(b.bank->SlotFile(CuePhase::Warm, 0), "/w.wav");
-    EXPECT_EQ(b.bank->SlotFile(CuePhase::Race, 0), "/r3.wav");
-    EXPECT_EQ(b.bank->SlotFile(CuePhase::Race, 1), "/r1.wav");
-    EXPECT_EQ(b.bank->SlotFile(CuePhase::Race, 2), "");
+    EXPECT_EQ(b.bank->slotFile(CuePhase::Warm, 0), "/w.wav");
+    EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 0), "/r3.wav");
+    EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 1), "/r1.wav");
+    EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 2), "");
     EXPECT_EQ(b.bank->Player(CuePhase::Race, 1)->FileName(), "/r1.wav");
 
     // Every player is closed first; the slot of a file that did not open goes to the next cue.
     auto* race2 = static_cast<FakeCuePlayer*>(b.bank->Player(CuePhase::Race, 1));
     EXPECT_EQ(race2->calls, QStringList({ "close", "open /missing.wav", "close", "open /r1.wav" }));
-    b.bank->StopAll();
+    b.bank->stopAll();
     EXPECT_EQ(race2->calls.last(), "stop");
     auto* over1 = static_cast<FakeCuePlayer*>(b.bank->Player(CuePhase::Over, 0));
     EXPECT_EQ(over1->calls, QStringList { "close" }) << "a player without a file is not stopped";
 
     b.bank->Clear();
     EXPECT_TRUE(race2->FileName().isEmpty());
-    EXPECT_EQ(b.bank->SlotFile(CuePhase::Race, 0), "");
+    EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 0), "");
 }

@@ -17,7 +17,7 @@ using namespace console;
 
 namespace {
 
-QByteArray Cp932(const char* utf8) { return platform::ToCp932(QString::fromUtf8(utf8)); }
+QByteArray cp932(const char* utf8) { return platform::toCp932(QString::fromUtf8(utf8)); }
 
 QByteArray ReadAll(const QString& path)
 {
@@ -27,10 +27,10 @@ QByteArray ReadAll(const QString& path)
 
 TEST(MonitorFileBytes, TimeFileIsEightCharactersLetterAndCrLf)
 {
-    EXPECT_EQ(DtimeFileBytes(TenthsToHMST(2990), QLatin1Char('B')), QByteArray("00:04:59B\r\n"));
-    EXPECT_EQ(DtimeFileBytes(TenthsToHMST(-7), QLatin1Char('R')), QByteArray("00:00:00R\r\n"));
-    EXPECT_EQ(DtimeFileBytes(SecondsToHMS(180), QLatin1Char('W')), QByteArray("00:03:00W\r\n"));
-    EXPECT_EQ(DtimeFileBytes(QStringLiteral("00:00:00"), QLatin1Char('T')), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(dtimeFileBytes(TenthsToHMST(2990), QLatin1Char('B')), QByteArray("00:04:59B\r\n"));
+    EXPECT_EQ(dtimeFileBytes(TenthsToHMST(-7), QLatin1Char('R')), QByteArray("00:00:00R\r\n"));
+    EXPECT_EQ(dtimeFileBytes(SecondsToHMS(180), QLatin1Char('W')), QByteArray("00:03:00W\r\n"));
+    EXPECT_EQ(dtimeFileBytes(QStringLiteral("00:00:00"), QLatin1Char('T')), QByteArray("00:00:00T\r\n"));
 }
 
 TEST(MonitorFileBytes, ScheduleLinesInCp932)
@@ -39,22 +39,22 @@ TEST(MonitorFileBytes, ScheduleLinesInCp932)
         { QStringLiteral("9:30:00"), QStringLiteral("9:45:00"), QStringLiteral("予選①ラウンド") },
         { QStringLiteral("9:45:00"), QStringLiteral("10:00:00"), QStringLiteral("決勝、A～B") },
     };
-    const QByteArray expected = QByteArray("9:30:00,9:45:00,") + Cp932("予選①ラウンド") + "\r\n"
-        + "9:45:00,10:00:00," + Cp932("決勝、A～B") + "\r\n";
-    EXPECT_EQ(RInfoFileBytes(rows), expected);
+    const QByteArray expected = QByteArray("9:30:00,9:45:00,") + cp932("予選①ラウンド") + "\r\n"
+        + "9:45:00,10:00:00," + cp932("決勝、A～B") + "\r\n";
+    EXPECT_EQ(rInfoFileBytes(rows), expected);
     // ① and ～ are CP932 characters that plain Shift-JIS lacks: the bytes must be Windows' own.
     EXPECT_TRUE(expected.contains(QByteArray("\x87\x40")));
     EXPECT_TRUE(expected.contains(QByteArray("\x81\x60")));
-    EXPECT_EQ(RInfoFileBytes({}), QByteArray());
+    EXPECT_EQ(rInfoFileBytes({}), QByteArray());
 }
 
 TEST(MonitorFileBytes, MemoEndsEveryLineWithCrLf)
 {
-    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("A"), true), QByteArray("A\r\n"));
-    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("お知らせ\n本日は晴天"), true),
-        Cp932("お知らせ") + "\r\n" + Cp932("本日は晴天") + "\r\n");
-    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("a\r\nb"), true), QByteArray("a\r\nb\r\n"));
-    EXPECT_EQ(RInfomemFileBytes(QStringLiteral("A"), false), QByteArray());
+    EXPECT_EQ(rInfomemFileBytes(QStringLiteral("A"), true), QByteArray("A\r\n"));
+    EXPECT_EQ(rInfomemFileBytes(QStringLiteral("お知らせ\n本日は晴天"), true),
+        cp932("お知らせ") + "\r\n" + cp932("本日は晴天") + "\r\n");
+    EXPECT_EQ(rInfomemFileBytes(QStringLiteral("a\r\nb"), true), QByteArray("a\r\nb\r\n"));
+    EXPECT_EQ(rInfomemFileBytes(QStringLiteral("A"), false), QByteArray());
 }
 
 class MonitorFileWriterTest : public ::testing::Test {
@@ -65,16 +65,16 @@ protected:
 
 TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
 {
-    EXPECT_EQ(writer.FilePath(DtimeFileName), platform::DataFilePath(QStringLiteral("Dtime.txt")));
-    ASSERT_TRUE(writer.WriteTime(TenthsToHMST(12340), QLatin1Char('B')));
+    EXPECT_EQ(writer.FilePath(DtimeFileName), platform::dataFilePath(QStringLiteral("Dtime.txt")));
+    ASSERT_TRUE(writer.writeTime(TenthsToHMST(12340), QLatin1Char('B')));
     ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
-    ASSERT_TRUE(writer.WriteSchedule(
+    ASSERT_TRUE(writer.writeSchedule(
         { { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("練習走行") } }));
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))),
-        QByteArray("9:00:00,9:10:00,") + Cp932("練習走行") + "\r\n");
-    ASSERT_TRUE(writer.WriteMemo(QStringLiteral("ピット閉鎖"), true));
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), Cp932("ピット閉鎖") + "\r\n");
+        QByteArray("9:00:00,9:10:00,") + cp932("練習走行") + "\r\n");
+    ASSERT_TRUE(writer.writeMemo(QStringLiteral("ピット閉鎖"), true));
+    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), cp932("ピット閉鎖") + "\r\n");
 }
 
 TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
@@ -82,10 +82,10 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
     // The time writes of the last seconds may still wait when the console closes: none of them
     // may land after the closing line.
     for (int tenths = 600; tenths > 0; tenths -= 10)
-        writer.WriteTime(TenthsToHMST(tenths), QLatin1Char('Y'));
-    writer.WriteSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
-    writer.WriteMemo(QStringLiteral("memo"), true);
-    ASSERT_TRUE(writer.WriteClosed());
+        writer.writeTime(TenthsToHMST(tenths), QLatin1Char('Y'));
+    writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
+    writer.writeMemo(QStringLiteral("memo"), true);
+    ASSERT_TRUE(writer.writeClosed());
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
@@ -96,12 +96,12 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
 // (truncate, then write) would show the reader an empty or partial file.
 TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
 {
-    ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:05:00.0"), QLatin1Char('R')));
+    ASSERT_TRUE(writer.writeTime(QStringLiteral("00:05:00.0"), QLatin1Char('R')));
     ASSERT_TRUE(writer.Flush());
     QFile reader(home.file(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
 
-    ASSERT_TRUE(writer.WriteTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
+    ASSERT_TRUE(writer.writeTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
     ASSERT_TRUE(writer.Flush());
     EXPECT_EQ(reader.readAll(), QByteArray("00:05:00R\r\n"));
     EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
@@ -112,15 +112,15 @@ TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
 TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
 {
     MonitorFileWriter missing(home.file(QStringLiteral("no-such-folder")));
-    missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
+    missing.writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
     EXPECT_FALSE(missing.Flush());
-    EXPECT_FALSE(missing.WriteTime(QStringLiteral("00:00:00"), QLatin1Char('T'))) << "said at the next write";
-    EXPECT_FALSE(missing.WriteClosed());
+    EXPECT_FALSE(missing.writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'))) << "said at the next write";
+    EXPECT_FALSE(missing.writeClosed());
     EXPECT_FALSE(QDir(home.file(QStringLiteral("no-such-folder"))).exists());
 
     // A folder in the place of the file: the old entry stays as it was.
     ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("RInfo.txt")));
-    EXPECT_FALSE(writer.WriteSchedule({}));
+    EXPECT_FALSE(writer.writeSchedule({}));
     EXPECT_TRUE(QFileInfo(home.file(QStringLiteral("RInfo.txt"))).isDir());
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList());
 }
@@ -152,11 +152,11 @@ public:
     // Waits (bounded, in case of a fault) until `n` writes have begun or have been kept.
     bool Begun(int n)
     {
-        return WaitFor([&] { return m_begun >= n; });
+        return waitFor([&] { return m_begun >= n; });
     }
     bool Kept(int n)
     {
-        return WaitFor([&] { return m_written.size() >= n; });
+        return waitFor([&] { return m_written.size() >= n; });
     }
     QStringList Written()
     {
@@ -169,7 +169,7 @@ public:
     }
 
 private:
-    template <class Pred> bool WaitFor(Pred pred)
+    template <class Pred> bool waitFor(Pred pred)
     {
         std::unique_lock lock(m_mutex);
         return m_changed.wait_for(lock, std::chrono::seconds(10), pred);
@@ -237,13 +237,13 @@ TEST(BackgroundFileWriter, AWriterGoesWithoutWaitingLongerThanToldForADiskThatHa
 TEST(MonitorFiles, ClosedStateGoesThroughTheInterface)
 {
     testing_support::FakeMonitorFiles files;
-    EXPECT_TRUE(files.WriteClosed());
+    EXPECT_TRUE(files.writeClosed());
     EXPECT_EQ(files.times, QStringList { QStringLiteral("00:00:00T") });
     ASSERT_EQ(files.schedules.size(), 1u);
     EXPECT_TRUE(files.schedules[0].empty());
     EXPECT_EQ(files.memos, QStringList { QString() });
     files.failing = true;
-    EXPECT_FALSE(files.WriteClosed());
+    EXPECT_FALSE(files.writeClosed());
     EXPECT_EQ(files.times.size(), 2); // a failing file does not stop the others
     EXPECT_EQ(files.memos.size(), 2);
 }

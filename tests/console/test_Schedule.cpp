@@ -19,15 +19,15 @@ const QStringList kAbc { "9:00:00-9:30:00 A", "9:30:00-9:40:00 B", "9:40:00-10:0
 
 TEST_F(ScheduleTest, RechainKeepsTheRowsMarkedInFrontAndLaysTheOthersBehind)
 {
-    AddAbc();
+    addAbc();
     Exec("update rmenu set etime='9:50:00' where uc=2");
     Exec("update rmenu set rr=-1 where uc in (1,2)");
-    Sched().RechainSchedule(QStringLiteral("rr,btime"));
+    sched().RechainSchedule(QStringLiteral("rr,btime"));
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:50:00 B", "9:50:00-10:10:00 C" }));
     EXPECT_EQ(Marks(), "1");
 
     Exec("update rmenu set etime='23:30:00' where uc=1");
-    EXPECT_THROW(Sched().RechainSchedule(QStringLiteral("btime")), console::ScheduleRefusal);
+    EXPECT_THROW(sched().RechainSchedule(QStringLiteral("btime")), console::ScheduleRefusal);
     EXPECT_EQ(Chain()[1], "9:30:00-9:50:00 B") << "refused before the first row is written";
 }
 
@@ -37,7 +37,7 @@ TEST_F(ScheduleTest, AddOnAnEmptyScheduleStartsItAtThePickersTimeInRoundModeToo)
         Exec("delete from rmenu");
         const auto round
             = roundMode ? std::optional(console::RoundEditor { 1, "予選", 3, "ヒート" }) : std::nullopt;
-        const ScheduleOutcome out = Sched().Add(Editor("9:00:00", "0:30:00", "受付"), std::nullopt, round);
+        const ScheduleOutcome out = sched().Add(Editor("9:00:00", "0:30:00", "受付"), std::nullopt, round);
         EXPECT_TRUE(out.done);
         EXPECT_EQ(out.place, Place::Last);
         EXPECT_EQ(Chain(), QStringList { "9:00:00-9:30:00 受付" });
@@ -47,16 +47,16 @@ TEST_F(ScheduleTest, AddOnAnEmptyScheduleStartsItAtThePickersTimeInRoundModeToo)
 
 TEST_F(ScheduleTest, AddAppendsAtTheEndWhateverThePickerShows)
 {
-    AddAbc();
-    ASSERT_TRUE(Sched().Add(Editor("7:00:00", "0:15:00", "D"), 1, std::nullopt).done);
+    addAbc();
+    ASSERT_TRUE(sched().Add(Editor("7:00:00", "0:15:00", "D"), 1, std::nullopt).done);
     EXPECT_EQ(Chain().last(), "10:00:00-10:15:00 D");
     EXPECT_EQ(Uc("D"), 4);
 }
 
 TEST_F(ScheduleTest, InsertAfterTheSecondRowMovesTheThirdBack)
 {
-    AddAbc();
-    const ScheduleOutcome out = Sched().Insert(Editor("0:00:00", "0:05:00", "Drivers' meeting"), 2);
+    addAbc();
+    const ScheduleOutcome out = sched().Insert(Editor("0:00:00", "0:05:00", "Drivers' meeting"), 2);
     EXPECT_EQ(out.place, Place::Row);
     EXPECT_EQ(out.uc, 4);
     EXPECT_EQ(Chain(),
@@ -67,27 +67,27 @@ TEST_F(ScheduleTest, InsertAfterTheSecondRowMovesTheThirdBack)
 
 TEST_F(ScheduleTest, ChangeOfTheFirstRowMovesTheWholeSchedule)
 {
-    AddAbc();
-    ASSERT_TRUE(Sched().Change(Editor("8:30:00", "0:30:00", "A'"), 1).done);
+    addAbc();
+    ASSERT_TRUE(sched().Change(Editor("8:30:00", "0:30:00", "A'"), 1).done);
     EXPECT_EQ(Chain(), QStringList({ "8:30:00-9:00:00 A'", "9:00:00-9:10:00 B", "9:10:00-9:30:00 C" }));
 }
 
 TEST_F(ScheduleTest, ChangeOfAMiddleRowKeepsItsStartAndTheRowsAfterFollow)
 {
-    AddAbc();
-    ASSERT_TRUE(Sched().Change(Editor("6:00:00", "0:20:00", "B"), 2).done);
+    addAbc();
+    ASSERT_TRUE(sched().Change(Editor("6:00:00", "0:20:00", "B"), 2).done);
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:50:00 B", "9:50:00-10:10:00 C" }));
 }
 
 TEST_F(ScheduleTest, DeleteOfTheFirstRowAsksAndTheNextKeepsItsStart)
 {
-    AddAbc();
+    addAbc();
     asker.answer(false);
-    EXPECT_FALSE(Sched().Delete(1).done);
+    EXPECT_FALSE(sched().Delete(1).done);
     EXPECT_EQ(asker.questions().size(), 1);
     EXPECT_EQ(Chain(), kAbc);
 
-    const ScheduleOutcome out = Sched().Delete(1);
+    const ScheduleOutcome out = sched().Delete(1);
     EXPECT_EQ(out.uc, 2) << "the grid goes to the row that took its place";
     EXPECT_EQ(Chain(), QStringList({ "9:30:00-9:40:00 B", "9:40:00-10:00:00 C" }));
     EXPECT_EQ(out.shownSql, "delete from rmenu where tcode='202403091' and uc='1'");
@@ -95,8 +95,8 @@ TEST_F(ScheduleTest, DeleteOfTheFirstRowAsksAndTheNextKeepsItsStart)
 
 TEST_F(ScheduleTest, DeleteOfAMiddleRowClosesTheGapWithoutAsking)
 {
-    AddAbc();
-    EXPECT_EQ(Sched().Delete(2).uc, 3);
+    addAbc();
+    EXPECT_EQ(sched().Delete(2).uc, 3);
     EXPECT_TRUE(asker.questions().isEmpty());
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:50:00 C" }));
 }
@@ -104,7 +104,7 @@ TEST_F(ScheduleTest, DeleteOfAMiddleRowClosesTheGapWithoutAsking)
 // Each refusal says why and leaves every row as it was.
 TEST_F(ScheduleTest, RefusalsWriteNothing)
 {
-    AddAbc();
+    addAbc();
     Exec("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat) values "
          "(202403091,1,'10:00:00','23:30:00','-','Night',4,0,0)");
     const QStringList before = Chain();
@@ -130,7 +130,7 @@ TEST_F(ScheduleTest, RefusalsWriteNothing)
             midnight },
     };
     for (const Case& c : cases) {
-        console::Schedule s = Sched();
+        console::Schedule s = sched();
         EXPECT_FALSE(c.command(s).done) << c.name;
         ASSERT_FALSE(asker.messages().isEmpty()) << c.name;
         EXPECT_EQ(asker.messages().last(), c.message) << c.name;
@@ -141,12 +141,12 @@ TEST_F(ScheduleTest, RefusalsWriteNothing)
 
 TEST_F(ScheduleTest, AFailureHalfWayThroughTheRechainRollsTheWholeCommandBack)
 {
-    AddAbc();
-    AddScheduleRow("10:00:00", "10:05:00", "D", 4);
+    addAbc();
+    addScheduleRow("10:00:00", "10:05:00", "D", 4);
     const QStringList before = Chain();
     // After X is in and B has moved, C's new end clashes with D's, which has not moved yet.
     Exec("create unique index one_end on rmenu(tcode, etime)");
-    EXPECT_THROW(Sched().Insert(Editor("0:00:00", "0:05:00", "X"), 1), platform::DatabaseError);
+    EXPECT_THROW(sched().Insert(Editor("0:00:00", "0:05:00", "X"), 1), platform::DatabaseError);
     EXPECT_EQ(Chain(), before);
     EXPECT_EQ(Marks(), "1");
     EXPECT_FALSE(dm->Database1->inTransaction());
@@ -154,10 +154,10 @@ TEST_F(ScheduleTest, AFailureHalfWayThroughTheRechainRollsTheWholeCommandBack)
 
 TEST_F(ScheduleTest, ARoundGoesAfterTheSelectedRowAndPushesTheLaterRowsBack)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddScheduleRow("10:00:00", "10:30:00", "昼休み", 2);
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addScheduleRow("10:00:00", "10:30:00", "昼休み", 2);
     const ScheduleOutcome out
-        = Sched().Add(Editor("0:00:00", "0:05:00"), 1, console::RoundEditor { 1, "予選", 3, "ヒート" });
+        = sched().Add(Editor("0:00:00", "0:05:00"), 1, console::RoundEditor { 1, "予選", 3, "ヒート" });
     EXPECT_EQ(out.place, Place::Last);
     EXPECT_EQ(
         out.shownSql, "select * from rmenu where tcode='202403091' and btime>='10:00:00' order by rr,btime");
@@ -171,42 +171,42 @@ TEST_F(ScheduleTest, ARoundGoesAfterTheSelectedRowAndPushesTheLaterRowsBack)
     EXPECT_EQ(Marks(), "1");
 
     // Selecting a heat places the next round after the whole round.
-    AddRound("予選 1 ヒート 1", "決勝", 1, 1, "0:10:00", "Final");
+    addRound("予選 1 ヒート 1", "決勝", 1, 1, "0:10:00", "Final");
     EXPECT_EQ(Chain()[4], "10:15:00-10:25:00 決勝 1 Final 1");
     EXPECT_EQ(Chain()[5], "10:25:00-10:55:00 昼休み");
 }
 
 TEST_F(ScheduleTest, RoundNumberZeroGivesPlainRowsWithoutTheNumber)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 0, 2);
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "予選", 0, 2);
     EXPECT_EQ(Chain().mid(1),
         QStringList({ "10:00:00-10:05:00 予選 ヒート 1", "10:05:00-10:10:00 予選 ヒート 2" }));
-    EXPECT_FALSE(Sched().Row(Uc("予選 ヒート 1"))->IsRound());
+    EXPECT_FALSE(sched().Row(Uc("予選 ヒート 1"))->isRound());
 }
 
 TEST_F(ScheduleTest, ARoundTakenOnceIsRefusedAndNoHeatsAddNothing)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 1, 1);
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "予選", 1, 1);
     const QStringList before = Chain();
     EXPECT_FALSE(
-        Sched().Add(Editor("0:00:00", "0:05:00"), 1, console::RoundEditor { 1, "予選", 2, "ヒート" }).done);
+        sched().Add(Editor("0:00:00", "0:05:00"), 1, console::RoundEditor { 1, "予選", 2, "ヒート" }).done);
     EXPECT_EQ(asker.messages().last(), console::schedule_text::DuplicateRound);
     EXPECT_EQ(Chain(), before);
-    AddRound("受付", "予選", 2, 0);
+    addRound("受付", "予選", 2, 0);
     EXPECT_EQ(Chain(), before) << "no heat, nothing moves";
-    AddRound("受付", "予選", 2, 1);
+    addRound("受付", "予選", 2, 1);
     EXPECT_EQ(Chain().size(), 3);
 }
 
 TEST_F(ScheduleTest, InsertBetweenTwoHeatsIsRefusedAfterTheLastHeatAccepted)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 1, 2);
-    EXPECT_FALSE(Sched().Insert(Editor("0:00:00", "0:05:00", "X"), Uc("予選 1 ヒート 1")).done);
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "予選", 1, 2);
+    EXPECT_FALSE(sched().Insert(Editor("0:00:00", "0:05:00", "X"), Uc("予選 1 ヒート 1")).done);
     EXPECT_EQ(asker.messages().last(), console::schedule_text::InsertInRound);
-    EXPECT_TRUE(Sched().Insert(Editor("0:00:00", "0:05:00", "X"), Uc("予選 1 ヒート 2")).done);
+    EXPECT_TRUE(sched().Insert(Editor("0:00:00", "0:05:00", "X"), Uc("予選 1 ヒート 2")).done);
     EXPECT_EQ(Chain().last(), "10:10:00-10:15:00 X");
 }
 
@@ -219,10 +219,10 @@ TEST_F(ScheduleTest, HeatOrderPutsTheSelectedHeatFirstByNumber)
     };
     for (const Case& c : { Case { 5, 3, "3 4 5 1 2" }, Case { 10, 3, "3 4 5 6 7 8 9 10 1 2" } }) {
         Exec("delete from rmenu");
-        AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-        AddRound("受付", "予選", 1, c.heats);
-        AddScheduleRow("23:00:00", "23:10:00", "後", 99);
-        const ScheduleOutcome out = Sched().HeatOrder(Uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
+        addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+        addRound("受付", "予選", 1, c.heats);
+        addScheduleRow("23:00:00", "23:10:00", "後", 99);
+        const ScheduleOutcome out = sched().HeatOrder(Uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
         EXPECT_EQ(out.uc, Uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
         EXPECT_EQ(
             Scalar(
@@ -237,11 +237,11 @@ TEST_F(ScheduleTest, HeatOrderPutsTheSelectedHeatFirstByNumber)
 
 TEST_F(ScheduleTest, AddHeatBuildsItsTextFromTheTitlesAndFollowsTheHighestHeat)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "A Main", 1, 10, "0:03:00", "Heat");
-    AddScheduleRow("10:30:00", "11:00:00", "昼休み", 50);
-    const ScheduleOutcome out = Sched().AddHeat(Uc("A Main 1 Heat 2"));
-    EXPECT_EQ(Sched().Row(out.uc)->rmenu, "A Main 1 Heat 11");
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "A Main", 1, 10, "0:03:00", "Heat");
+    addScheduleRow("10:30:00", "11:00:00", "昼休み", 50);
+    const ScheduleOutcome out = sched().AddHeat(Uc("A Main 1 Heat 2"));
+    EXPECT_EQ(sched().Row(out.uc)->rmenu, "A Main 1 Heat 11");
     EXPECT_EQ(Chain()[11], "10:30:00-10:33:00 A Main 1 Heat 11");
     EXPECT_EQ(Chain()[12], "10:33:00-11:03:00 昼休み");
     EXPECT_EQ(Scalar("select heat||'/'||roundtl||'/'||heattl from rmenu where uc=" + QString::number(out.uc)),
@@ -250,21 +250,21 @@ TEST_F(ScheduleTest, AddHeatBuildsItsTextFromTheTitlesAndFollowsTheHighestHeat)
 
 TEST_F(ScheduleTest, DeleteHeatRemovesTheHighestNumberedHeat)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 1, 10);
-    AddScheduleRow("10:50:00", "11:00:00", "後", 50);
-    EXPECT_EQ(Sched().DeleteHeat(Uc("予選 1 ヒート 1")).uc, Uc("予選 1 ヒート 1"));
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "予選", 1, 10);
+    addScheduleRow("10:50:00", "11:00:00", "後", 50);
+    EXPECT_EQ(sched().DeleteHeat(Uc("予選 1 ヒート 1")).uc, Uc("予選 1 ヒート 1"));
     EXPECT_EQ(Scalar("select max(heat) from rmenu where round=1"), "9");
     EXPECT_EQ(Chain().last(), "10:45:00-10:55:00 後");
-    EXPECT_EQ(Sched().DeleteHeat(Uc("予選 1 ヒート 9")).uc, Uc("予選 1 ヒート 8"));
+    EXPECT_EQ(sched().DeleteHeat(Uc("予選 1 ヒート 9")).uc, Uc("予選 1 ヒート 8"));
 }
 
 TEST_F(ScheduleTest, DeleteRoundAsksWithItsNumberAndRemovesOnlyThatRound)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "O'Neil", 2, 2);
-    AddRound("O'Neil 2 ヒート 2", "決勝", 2, 1);
-    const ScheduleOutcome out = Sched().DeleteRound(Uc("O'Neil 2 ヒート 1"));
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "O'Neil", 2, 2);
+    addRound("O'Neil 2 ヒート 2", "決勝", 2, 1);
+    const ScheduleOutcome out = sched().deleteRound(Uc("O'Neil 2 ヒート 1"));
     EXPECT_EQ(asker.questions().last(), "選択したラウンド 2 を削除してよろしいですか？");
     EXPECT_EQ(out.place, Place::Leave);
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-10:00:00 受付", "10:00:00-10:05:00 決勝 2 ヒート 1" }));
@@ -272,10 +272,10 @@ TEST_F(ScheduleTest, DeleteRoundAsksWithItsNumberAndRemovesOnlyThatRound)
 
 TEST_F(ScheduleTest, ChangeOfAHeatAsksOnceAndGivesEveryHeatTheNewLength)
 {
-    AddScheduleRow("9:00:00", "10:00:00", "受付", 1);
-    AddRound("受付", "予選", 1, 3);
-    AddScheduleRow("10:15:00", "10:30:00", "後", 50);
-    ASSERT_TRUE(Sched().Change(Editor("0:00:00", "0:10:00", "ignored"), Uc("予選 1 ヒート 2")).done);
+    addScheduleRow("9:00:00", "10:00:00", "受付", 1);
+    addRound("受付", "予選", 1, 3);
+    addScheduleRow("10:15:00", "10:30:00", "後", 50);
+    ASSERT_TRUE(sched().Change(Editor("0:00:00", "0:10:00", "ignored"), Uc("予選 1 ヒート 2")).done);
     EXPECT_EQ(asker.questions(), QStringList { console::schedule_text::ChangeRound });
     EXPECT_EQ(Chain().mid(1),
         QStringList({ "10:00:00-10:10:00 予選 1 ヒート 1", "10:10:00-10:20:00 予選 1 ヒート 2",
@@ -284,12 +284,12 @@ TEST_F(ScheduleTest, ChangeOfAHeatAsksOnceAndGivesEveryHeatTheNewLength)
 
 TEST_F(ScheduleTest, RoundCommandsOnNoRowOrAPlainRowDoNothing)
 {
-    AddAbc();
+    addAbc();
     for (const std::optional<int> selected :
         { std::optional<int>(), std::optional<int>(1), std::optional<int>(77) }) {
-        console::Schedule s = Sched();
+        console::Schedule s = sched();
         EXPECT_FALSE(s.HeatOrder(selected).done);
-        EXPECT_FALSE(s.DeleteRound(selected).done);
+        EXPECT_FALSE(s.deleteRound(selected).done);
         EXPECT_FALSE(s.AddHeat(selected).done);
         EXPECT_FALSE(s.DeleteHeat(selected).done);
     }
@@ -299,10 +299,10 @@ TEST_F(ScheduleTest, RoundCommandsOnNoRowOrAPlainRowDoNothing)
 
 TEST_F(ScheduleTest, HeatTextsAndTheLatestEnd)
 {
-    EXPECT_EQ(console::HeatText("予選", "2", "ヒート", 1), "予選 2 ヒート 1");
-    EXPECT_EQ(console::HeatText("予選", "0", "ヒート", 3), "予選 ヒート 3");
-    EXPECT_EQ(console::HeatText("A Main", "1", "Heat", 4), "A Main 1 Heat 4");
-    EXPECT_EQ(Sched().LatestEnd(), QTime(0, 0));
-    AddAbc();
-    EXPECT_EQ(Sched().LatestEnd(), QTime(10, 0)) << "by time, not as text";
+    EXPECT_EQ(console::heatText("予選", "2", "ヒート", 1), "予選 2 ヒート 1");
+    EXPECT_EQ(console::heatText("予選", "0", "ヒート", 3), "予選 ヒート 3");
+    EXPECT_EQ(console::heatText("A Main", "1", "Heat", 4), "A Main 1 Heat 4");
+    EXPECT_EQ(sched().latestEnd(), QTime(0, 0));
+    addAbc();
+    EXPECT_EQ(sched().latestEnd(), QTime(10, 0)) << "by time, not as text";
 }

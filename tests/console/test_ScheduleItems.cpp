@@ -38,7 +38,7 @@ const ItemLabels kNone {};
 
 TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
 {
-    AddAbc();
+    addAbc();
     struct Case {
         const char* now;
         ItemLabels labels;
@@ -55,7 +55,7 @@ TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
 
 TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
 {
-    AddAbc();
+    addAbc();
     shown->Show(T("9:35:00.000"));
     EXPECT_EQ(shown->NextItemStart(), QTime(9, 40));
     struct Step {
@@ -75,7 +75,7 @@ TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
 
 TEST_F(ScheduleItemsTest, AStalledSecondAtAStartIsCaughtUpOnce)
 {
-    AddAbc();
+    addAbc();
     shown->Show(T("9:35:00.000"));
     shown->Tick(T("9:39:59.900"), end);
     EXPECT_EQ(shown->Tick(T("9:40:01.300"), end), ItemLabels({ "C", "", "" }));
@@ -86,7 +86,7 @@ TEST_F(ScheduleItemsTest, AStalledSecondAtAStartIsCaughtUpOnce)
 
 TEST_F(ScheduleItemsTest, AnItemThatHasNotStartedIsNeverShownAsRunning)
 {
-    AddAbc();
+    addAbc();
     shown->Show(T("9:35:00.000"));
     Exec("update rmenu set btime='9:45:00' where rmenu='C'");
     EXPECT_EQ(shown->Tick(T("9:40:00.000"), end), ItemLabels({ "B", "C", "9:45:00-10:00:00" }));

@@ -35,8 +35,8 @@ protected:
 
 TEST_F(ScheduleTemplatesTest, ScheduleSavedAndLoadedTwiceGivesTheSameRows)
 {
-    AddScheduleRow("9:00:00", "9:30:00", "Drivers'' meeting", 1);
-    AddRound("Drivers' meeting", "O'Neil Cup", 1, 2);
+    addScheduleRow("9:00:00", "9:30:00", "Drivers'' meeting", 1);
+    addRound("Drivers' meeting", "O'Neil Cup", 1, 2);
     const QString event = Rows("202403091");
     ASSERT_TRUE(Templates().SaveSchedule());
     EXPECT_EQ(Rows("0"), event);
@@ -44,7 +44,7 @@ TEST_F(ScheduleTemplatesTest, ScheduleSavedAndLoadedTwiceGivesTheSameRows)
         << event.toStdString();
 
     Exec("delete from rmenu where tcode=202403091");
-    AddScheduleRow("13:00:00", "13:10:00", "old", 9);
+    addScheduleRow("13:00:00", "13:10:00", "old", 9);
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(Templates().LoadSchedule());
         EXPECT_EQ(Rows("202403091"), event) << i;
@@ -69,7 +69,7 @@ TEST_F(ScheduleTemplatesTest, CuesOfAllPhasesGoBothWays)
 
 TEST_F(ScheduleTemplatesTest, NoCopiesNothingAndAnEmptyScheduleEmptiesTheTemplate)
 {
-    AddAbc();
+    addAbc();
     ASSERT_TRUE(Templates().SaveSchedule());
     Exec("delete from rmenu where tcode=202403091");
     asker.answer(false);
@@ -81,10 +81,10 @@ TEST_F(ScheduleTemplatesTest, NoCopiesNothingAndAnEmptyScheduleEmptiesTheTemplat
 
 TEST_F(ScheduleTemplatesTest, ACopyThatFailsHalfWayLeavesTheTargetAsItWas)
 {
-    AddAbc();
+    addAbc();
     ASSERT_TRUE(Templates().SaveSchedule());
     Exec("delete from rmenu where tcode=202403091");
-    AddScheduleRow("13:00:00", "13:10:00", "kept", 1);
+    addScheduleRow("13:00:00", "13:10:00", "kept", 1);
     // Copied rows all get "-" between their times: the template's second row then clashes with
     // its first on the way in.
     Exec("update rmenu set kara=rmenu, etime='9:30:00' where tcode=0");

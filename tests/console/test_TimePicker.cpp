@@ -21,7 +21,7 @@ const QTime kOld(1, 2, 3);
 // Where the click lands in the field: on the hours, on the minutes, past the seconds.
 enum class Spot { Start, Middle, End };
 
-QPoint SpotIn(const QTimeEdit* picker, Spot spot)
+QPoint spotIn(const QTimeEdit* picker, Spot spot)
 {
     const QLineEdit* edit = picker->findChild<QLineEdit*>();
     const int y = edit->height() / 2;
@@ -37,10 +37,10 @@ void Type(QWindow* window, const QString& text)
 }
 
 // Clicks into the picker and types `text` and then `end`, all through the picker's window.
-void ClickAndType(QTimeEdit* picker, Spot spot, const QString& text, Qt::Key end)
+void clickAndType(QTimeEdit* picker, Spot spot, const QString& text, Qt::Key end)
 {
     QWindow* window = picker->window()->windowHandle();
-    QTest::mouseClick(window, Qt::LeftButton, {}, SpotIn(picker, spot));
+    QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(picker, spot));
     Type(window, text);
     QTest::keyClick(window, end);
 }
@@ -91,9 +91,9 @@ TEST(TimePicker, AClickAnywhereThenTypedDigitsReplaceTheWholeTime)
         for (const auto& e : entries) {
             SCOPED_TRACE(testing::Message() << "spot " << int(spot) << " typed " << e.typed);
             w.picker->setTime(kOld);
-            ClickAndType(w.picker, spot, QString::fromUtf8(e.typed), Qt::Key_Return);
+            clickAndType(w.picker, spot, QString::fromUtf8(e.typed), Qt::Key_Return);
             EXPECT_EQ(w.picker->time(), e.time);
-            EXPECT_EQ(w.picker->text(), console::LongTimeText(e.time)) << "the field shows the time";
+            EXPECT_EQ(w.picker->text(), console::longTimeText(e.time)) << "the field shows the time";
             EXPECT_FALSE(w.picker->Typing());
         }
     }
@@ -110,7 +110,7 @@ TEST(TimePicker, TheEntryEndsWithEnterTabAClickElsewhereOrEscape)
 
     w.picker->setTime(kOld);
     changed.clear();
-    QTest::mouseClick(window, Qt::LeftButton, {}, SpotIn(w.picker, Spot::Middle));
+    QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Middle));
     Type(window, QStringLiteral("0:15:0"));
     EXPECT_EQ(w.picker->text(), "0:15:0") << "the field shows the entry as typed";
     EXPECT_EQ(w.picker->time(), kOld);
@@ -136,21 +136,21 @@ TEST(TimePicker, TheEntryEndsWithEnterTabAClickElsewhereOrEscape)
         SCOPED_TRACE(c.end);
         w.picker->setTime(kOld);
         finished.clear();
-        QTest::mouseClick(window, Qt::LeftButton, {}, SpotIn(w.picker, Spot::Start));
+        QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Start));
         Type(window, QStringLiteral("0:15:00"));
         if (c.end == Qt::Key_unknown)
             QTest::mouseClick(window, Qt::LeftButton, {}, w.other->geometry().center());
         else
             QTest::keyClick(window, c.end);
         EXPECT_EQ(w.picker->time(), c.time);
-        EXPECT_EQ(w.picker->text(), console::LongTimeText(c.time));
+        EXPECT_EQ(w.picker->text(), console::longTimeText(c.time));
         EXPECT_EQ(w.picker->hasFocus(), c.pickerKeepsFocus);
         EXPECT_EQ(finished.size(), c.end == Qt::Key_Escape ? 0 : 1);
     }
 
     // The arrows step the part under the cursor as before.
     w.picker->setTime(kOld);
-    QTest::mouseClick(window, Qt::LeftButton, {}, SpotIn(w.picker, Spot::Start));
+    QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Start));
     QTest::keyClick(window, Qt::Key_Up);
     EXPECT_EQ(w.picker->time(), QTime(2, 2, 3));
 }
@@ -169,11 +169,11 @@ TEST_F(TimePickerConsole, EveryConsolePickerTakesTypedTimes)
 
     f->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
-    ClickAndType(f->DTP2, Spot::Start, QStringLiteral("0:15:00"), Qt::Key_Return);
+    clickAndType(f->DTP2, Spot::Start, QStringLiteral("0:15:00"), Qt::Key_Return);
     EXPECT_EQ(RaceTimePreset, "0:15:00");
 
     f->PageControl1->setCurrentWidget(f->TabSheet5);
-    ClickAndType(f->DTPsig[console::SlotOn1], Spot::Middle, QStringLiteral("000200"), Qt::Key_Tab);
+    clickAndType(f->DTPsig[console::SlotOn1], Spot::Middle, QStringLiteral("000200"), Qt::Key_Tab);
     EXPECT_EQ(f->SignalSlots[console::SlotOn1], 1200);
     f->close();
 }

@@ -55,7 +55,7 @@ TEST(TimeServerLines, TimeLinesGiveTheBoardTheirFirstQuotedTime)
     };
     for (const Case& c : cases) {
         QString problem;
-        const std::optional<QByteArray> board = NetworkBoardLine(QByteArray(c.line), &problem);
+        const std::optional<QByteArray> board = networkBoardLine(QByteArray(c.line), &problem);
         const bool refused = c.board && QByteArray(c.board) == "?";
         EXPECT_EQ(board.value_or("-"), QByteArray(c.board && !refused ? c.board : "-")) << c.line;
         EXPECT_EQ(problem.startsWith(QStringLiteral("サーバの時刻を読めません")), refused) << c.line;
@@ -64,9 +64,9 @@ TEST(TimeServerLines, TimeLinesGiveTheBoardTheirFirstQuotedTime)
 
 TEST(TimeServerLines, TheBlindTimeBlanksAFieldWithinItsSeconds)
 {
-    EXPECT_EQ(NetworkBoardField(QStringLiteral("00:00:03.9"), 3), QStringLiteral("        "));
-    EXPECT_EQ(NetworkBoardField(QStringLiteral("00:00:04"), 3), QStringLiteral("R   0:04"));
-    EXPECT_EQ(NetworkBoardField(QStringLiteral("00:00:03")), QStringLiteral("R   0:03")) << "no warm-up";
+    EXPECT_EQ(networkBoardField(QStringLiteral("00:00:03.9"), 3), QStringLiteral("        "));
+    EXPECT_EQ(networkBoardField(QStringLiteral("00:00:04"), 3), QStringLiteral("R   0:04"));
+    EXPECT_EQ(networkBoardField(QStringLiteral("00:00:03")), QStringLiteral("R   0:03")) << "no warm-up";
 }
 
 // Each case: the blocks of a stream, the lines they give, and the unfinished line the stream ends
@@ -95,7 +95,7 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
         for (const QByteArray& block : c.blocks)
             got << buffer.Take(block).complete;
         EXPECT_EQ(got, c.lines) << c.blocks.front().toStdString();
-        EXPECT_EQ(buffer.TakeRest(), c.rest) << c.blocks.front().toStdString();
+        EXPECT_EQ(buffer.takeRest(), c.rest) << c.blocks.front().toStdString();
         EXPECT_EQ(buffer.Pending(), 0);
     }
 }
@@ -124,6 +124,6 @@ TEST(TimeServerLines, AnOverLongLineIsDroppedToItsEndAndTheNextLineKept)
 
     // A stream that ends inside an over-long line leaves nothing of it.
     buffer.Take(QByteArray(9000, 'w'));
-    EXPECT_TRUE(buffer.TakeRest().isEmpty());
+    EXPECT_TRUE(buffer.takeRest().isEmpty());
     EXPECT_TRUE(buffer.Take("$B\r\n").complete == QByteArrayList({ "$B" })) << "a new stream starts clean";
 }

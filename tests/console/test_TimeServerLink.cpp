@@ -14,8 +14,8 @@
 using console::LinkState;
 using console::TimeServerLink;
 using testing_support::FeedServer;
-using testing_support::RunEvents;
-using testing_support::WaitUntil;
+using testing_support::runEvents;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -44,10 +44,10 @@ protected:
     }
 
     // Connects the link to the feed server and takes the client there.
-    void ConnectTo(TimeServerLink& link, FeedServer& server)
+    void connectTo(TimeServerLink& link, FeedServer& server)
     {
         link.Button2Click(kHost, server.portText());
-        ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
 
@@ -62,7 +62,7 @@ protected:
 TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
 {
     TimeServerLink link(Recording());
-    ConnectTo(link, server);
+    connectTo(link, server);
     EXPECT_EQ(
         statuses, QStringList({ "サーバ検索中...", "サーバを見つけました 接続します", "接続しました" }));
     EXPECT_EQ(states, std::vector({ LinkState::Connecting, LinkState::Connected }));
@@ -71,9 +71,9 @@ TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
 
     server.send("$F,14,\"00:1"); // split inside the quoted time
     server.send("2:45\",\"13:34:23\"\r\n$B,5,\"Heat 1\"\r\n$I"); // two lines and a half in one read
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() == 2; }));
     server.send(",\"16:36:08.000\",\"12 jan 01\"\r\n$J,\"12"); // a line and a piece
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 3; }));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() == 3; }));
     EXPECT_EQ(lines,
         QByteArrayList(
             { "$F,14,\"00:12:45\",\"13:34:23\"", "$B,5,\"Heat 1\"", "$I,\"16:36:08.000\",\"12 jan 01\"" }));
@@ -84,8 +84,8 @@ TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
     EXPECT_EQ(statuses.last(), "切断しました");
     EXPECT_EQ(TimeServerConnected, 0);
     EXPECT_EQ(BoardFromNetwork, 0) << "the race display goes back to the console";
-    EXPECT_TRUE(WaitUntil([&] { return server.clientGone(); }));
-    RunEvents(50);
+    EXPECT_TRUE(waitUntil([&] { return server.clientGone(); }));
+    runEvents(50);
     EXPECT_EQ(statuses.last(), "切断しました") << "the receive ended by the close is nobody's";
     EXPECT_TRUE(problems.isEmpty());
 }
@@ -112,13 +112,13 @@ TEST_F(TimeServerLinkTest, TheServerClosingOrResettingEndsTheLinkAndBothFlags)
         problems.clear();
         lines.clear();
         TimeServerLink link(Recording());
-        ConnectTo(link, server);
+        connectTo(link, server);
         // The last line the server sends before it goes lacks its CR LF: it still counts.
         server.send("$B,5,\"Heat 1\"\r\n$I,\"16:3");
-        ASSERT_TRUE(WaitUntil([&] { return lines.size() == 1; }));
+        ASSERT_TRUE(waitUntil([&] { return lines.size() == 1; }));
         BoardFromNetwork = 1;
         reset ? server.reset() : server.close();
-        ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }));
         EXPECT_EQ(lines, QByteArrayList({ "$B,5,\"Heat 1\"", "$I,\"16:3" }));
         EXPECT_EQ(statuses.last(), "サーバから切断されました");
         EXPECT_EQ(TimeServerConnected, 0);
@@ -141,7 +141,7 @@ TEST_F(TimeServerLinkTest, FailedAttemptsSayWhyAndLeaveTheLinkDown)
     for (const auto& [host, text] : cases) {
         TimeServerLink link(Recording());
         link.Button2Click(host, refusedPort);
-        ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Disconnected; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }, 10000));
         EXPECT_TRUE(statuses.last().startsWith(QString::fromUtf8(text))) << statuses.last().toStdString();
         EXPECT_EQ(states.back(), LinkState::Disconnected);
         EXPECT_EQ(TimeServerConnected, 0);
@@ -158,13 +158,13 @@ TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswer
         { { EAI_NONAME, ErrorSource::Resolver },
             QStringLiteral("サーバの検索エラーです Error code %1 (%2)")
                 .arg(EAI_NONAME)
-                .arg(platform::ResolverErrorText(EAI_NONAME)) },
+                .arg(platform::resolverErrorText(EAI_NONAME)) },
         { { ENETUNREACH, ErrorSource::System }, QStringLiteral("サーバの検索エラーです Error code 101") },
     };
     for (const auto& [failure, text] : cases) {
         TimeServerLink link(Recording(), [failure](const QString&, quint32*) { return failure; });
         link.Button2Click(QStringLiteral("timing-server"), server.portText());
-        ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }));
         EXPECT_EQ(statuses.last(), text);
     }
 }
@@ -172,13 +172,13 @@ TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswer
 TEST_F(TimeServerLinkTest, AStalledServerLeavesTheEventLoopLiveAndDisconnectsAtOnce)
 {
     TimeServerLink link(Recording());
-    ConnectTo(link, server);
+    connectTo(link, server);
     server.send("$F,14,\"00:12"); // and then nothing
     int beats = 0;
     QTimer heart;
     QObject::connect(&heart, &QTimer::timeout, [&] { ++beats; });
     heart.start(10);
-    RunEvents(300);
+    runEvents(300);
     EXPECT_GE(beats, 10);
     EXPECT_TRUE(lines.isEmpty());
     QElapsedTimer disconnect;
@@ -190,10 +190,10 @@ TEST_F(TimeServerLinkTest, AStalledServerLeavesTheEventLoopLiveAndDisconnectsAtO
 TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink)
 {
     TimeServerLink link(Recording());
-    ConnectTo(link, server);
+    connectTo(link, server);
     server.send(QByteArray(20000, '\x7f'));
     server.send("\r\nboom\r\n\x01\xfe$F\r\n$F,1,\"00:00:09\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() == 2; }));
     EXPECT_EQ(lines, QByteArrayList({ "\x01\xfe$F", "$F,1,\"00:00:09\"" }));
     EXPECT_EQ(problems,
         QStringList(
@@ -205,19 +205,19 @@ TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink
 TEST_F(TimeServerLinkTest, AReconnectIsNotDisturbedByTheOldReceiveEnding)
 {
     TimeServerLink link(Recording());
-    ConnectTo(link, server);
+    connectTo(link, server);
     server.send("$A,\"1234BE\",\"12X\"\r\n$COMP,\"12");
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() == 1; }));
     // Disconnect and connect again before the old receive's end is delivered.
     link.Button2Click(kHost, server.portText());
     link.Button2Click(kHost, server.portText());
-    ASSERT_TRUE(WaitUntil([&] { return link.State() == LinkState::Connected; }));
+    ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Connected; }));
     ASSERT_TRUE(server.takeClient());
     server.send("34BE\"\r\n$F,1,\"00:00:09\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return lines.size() == 4; }));
+    ASSERT_TRUE(waitUntil([&] { return lines.size() == 4; }));
     // The old connection's unfinished line ended with it, and the new one's data starts afresh.
     EXPECT_EQ(lines.mid(1, 2), QByteArrayList({ "$COMP,\"12", "34BE\"" }));
-    RunEvents(50);
+    runEvents(50);
     EXPECT_EQ(statuses.last(), "接続しました");
     EXPECT_EQ(TimeServerConnected, 1);
 }
@@ -229,11 +229,11 @@ TEST_F(TimeServerLinkTest, DestroyingTheLinkEndsItWhateverItIsDoing)
         TimeServerLink connecting(Recording());
         connecting.Button2Click(kHost, silent.portText());
         TimeServerLink receiving(Recording());
-        ConnectTo(receiving, server);
+        connectTo(receiving, server);
         BoardFromNetwork = 1;
     }
     EXPECT_EQ(TimeServerConnected, 0);
     EXPECT_EQ(BoardFromNetwork, 0);
-    EXPECT_TRUE(WaitUntil([&] { return server.clientGone(); }));
-    RunEvents(50); // late news of both find nobody
+    EXPECT_TRUE(waitUntil([&] { return server.clientGone(); }));
+    runEvents(50); // late news of both find nobody
 }

@@ -24,7 +24,7 @@ namespace {
 class UtaikaiControlCharacters : public ScheduleFixture {
 protected:
     // A click on the widget as the operator makes it: through the window system.
-    static void ClickOn(QWidget* w)
+    static void clickOn(QWidget* w)
     {
         QTest::mouseClick(
             w->window()->windowHandle(), Qt::LeftButton, {}, w->mapTo(w->window(), w->rect().center()));
@@ -38,35 +38,35 @@ const QString kRefusal = QStringLiteral("「内容」に使えない制御文字
 
 TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythingIsWritten)
 {
-    AddAbc();
+    addAbc();
     auto f = Open();
     f->PageControl1->setCurrentWidget(f->TabSheet4);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
-    const QByteArray before = FileBytes(console::RInfoFileName);
+    const QByteArray before = fileBytes(console::RInfoFileName);
 
     f->DTPe->setTime(QTime(0, 10));
     f->Edit2->setFocus();
     QGuiApplication::clipboard()->setText(QStringLiteral("ab") + QChar(0) + QStringLiteral("c"));
     QTest::keyClick(f->windowHandle(), Qt::Key_V, Qt::ControlModifier);
     ASSERT_EQ(f->Edit2->text().size(), 4) << "the paste reached the box";
-    ClickOn(f->CTBadd);
+    clickOn(f->CTBadd);
 
     EXPECT_EQ(asker.messages(), QStringList { kRefusal });
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:40:00 B", "9:40:00-10:00:00 C" }));
     EXPECT_EQ(Marks(), "1");
-    EXPECT_EQ(FileBytes(console::RInfoFileName), before);
+    EXPECT_EQ(fileBytes(console::RInfoFileName), before);
 
     // Without the NUL the same text goes in.
     f->Edit2->setText(QStringLiteral("abc"));
-    ClickOn(f->CTBadd);
+    clickOn(f->CTBadd);
     EXPECT_EQ(asker.messages().size(), 1);
     EXPECT_EQ(Chain().last(), "10:00:00-10:10:00 abc");
 
     // A round takes its titles, and they are checked instead.
     f->CkBround->setChecked(true);
     f->CBxround->setCurrentText(QStringLiteral("予選") + QChar(0x01));
-    ClickOn(f->CTBadd);
+    clickOn(f->CTBadd);
     ASSERT_EQ(asker.messages().size(), 2);
     EXPECT_TRUE(asker.messages().last().startsWith(QStringLiteral("「ラウンドの表記」に使えない制御文字")));
     EXPECT_EQ(Chain().size(), 4);
@@ -81,7 +81,7 @@ TEST_F(UtaikaiControlCharacters, TheMemoIsStoredAsTypedAndReachesTheMonitorWitho
         = QStringLiteral("晴天") + QChar(0) + QChar(0x01) + QStringLiteral("\tA\nB") + QChar(0x1b);
     f->DBMemo1->setPlainText(typed);
     f->CuteButton14->Click();
-    EXPECT_EQ(FileBytes(console::RInfomemFileName), platform::ToCp932(QStringLiteral("晴天\tA\r\nB\r\n")));
+    EXPECT_EQ(fileBytes(console::RInfomemFileName), platform::toCp932(QStringLiteral("晴天\tA\r\nB\r\n")));
     EXPECT_EQ(Scalar("select tmem from taikai where tcode=202403091"), typed) << "the bound memo keeps it";
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     f->close();

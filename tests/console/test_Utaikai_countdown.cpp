@@ -32,7 +32,7 @@ namespace {
 class UtaikaiCountdown : public ConsoleFixture {
 protected:
     // Opens the console with short presets, confirmed reset.
-    std::unique_ptr<console::TFtaikai> OpenReset(const QTime& warm = QTime(0, 5, 0))
+    std::unique_ptr<console::TFtaikai> openReset(const QTime& warm = QTime(0, 5, 0))
     {
         auto f = Open();
         f->DTP1->setTime(warm);
@@ -60,9 +60,9 @@ protected:
 TEST_F(UtaikaiCountdown, MidRaceTheControlPageShowsTheRunningDigitsLampsAndCues)
 {
     Exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:08:00','/sounds/race 8min.wav')");
-    auto f = OpenReset(QTime(0, 0, 30));
-    f->Engine().SetCueList({ "B-0:08:00", "Y-0:00:30", "-" });
-    f->RGgaz->SetItemIndex(0);
+    auto f = openReset(QTime(0, 0, 30));
+    f->Engine().setCueList({ "B-0:08:00", "Y-0:00:30", "-" });
+    f->RGgaz->setItemIndex(0);
     f->CuteButton1->Click();
     EXPECT_TRUE(f->Tm1.isActive());
     Ticks(*f, 300 + 1500); // 2:30 into the race
@@ -75,7 +75,7 @@ TEST_F(UtaikaiCountdown, MidRaceTheControlPageShowsTheRunningDigitsLampsAndCues)
     EXPECT_EQ(f->PLd[0]->Color(), console::SignalOutputs::LampOff) << "OFF 1 at 0:00:10";
     EXPECT_EQ(board.sent.last(), QByteArray("8       R   7:30     \r"));
     f->PageControl1->setCurrentWidget(f->TabSheet1);
-    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-control-mid-race")).isEmpty());
+    EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-control-mid-race")).isEmpty());
     f->CuteButton2->Click();
     EXPECT_FALSE(f->Tm1.isActive());
     f->close();
@@ -108,7 +108,7 @@ TEST_F(UtaikaiCountdown, TheOffControlChoiceMovesTheSlotsAtOnce)
     EXPECT_EQ(f->SignalSlots[console::SlotOn5], 0);
     f->RGcont->Button(0)->click();
     EXPECT_EQ(OffControlMode, 0);
-    EXPECT_EQ(console::LongTimeText(f->DTPsig[console::SlotOff5]->time()), "0:00:00")
+    EXPECT_EQ(console::longTimeText(f->DTPsig[console::SlotOff5]->time()), "0:00:00")
         << "OFF 5 0:00:15 > ON 5";
     EXPECT_EQ(f->SignalSlots[console::SlotOff5], 0);
     f->DTPsig[console::SlotOn5]->setTime(QTime(0, 0, 30));
@@ -131,8 +131,8 @@ TEST_F(UtaikaiCountdown, TheClockLineWhilePausedFollowsEachPhasesOption)
     const Case cases[] = { { 5, &console::TFtaikai::CkBwup }, { 20, &console::TFtaikai::CkBrace } };
     for (const Case& c : cases) {
         for (const bool shown : { false, true }) {
-            auto f = OpenReset(QTime(0, 0, 1));
-            f->RGgaz->SetItemIndex(0);
+            auto f = openReset(QTime(0, 0, 1));
+            f->RGgaz->setItemIndex(0);
             QCheckBox* box = (*f).*c.box;
             if (box->isChecked() != shown)
                 box->click();
@@ -158,7 +158,7 @@ TEST_F(UtaikaiCountdown, TheBoardSwitchOpensClosesAndSaysWhenItCannotOpen)
     EXPECT_EQ(board.calls, QStringList({ "open" })) << "switching ON sends nothing";
     f->RGgaz->Button(1)->click();
     EXPECT_EQ(board.calls, QStringList({ "open", "send", "close when sent" }));
-    EXPECT_EQ(board.sent.last(), console::BoardBlankLine());
+    EXPECT_EQ(board.sent.last(), console::boardBlankLine());
 
     // A rate change while OFF only stores the rate; ON then opens at it.
     board.calls.clear();
@@ -210,7 +210,7 @@ TEST_F(UtaikaiCountdown, BrightnessAndTestFramesGoOutWithoutBlocking)
 
 TEST_F(UtaikaiCountdown, AutomaticOperationIsThePickersOwnStateNotWhetherItsPageIsInFront)
 {
-    auto f = OpenReset(QTime(0, 0, 1));
+    auto f = openReset(QTime(0, 0, 1));
     f->DTP2->setTime(QTime(0, 0, 1));
     f->DTP3->setTime(QTime(0, 0, 1));
     f->DTPauto->show();
@@ -231,7 +231,7 @@ TEST_F(UtaikaiCountdown, StartLooksUpTheNextHeatsResultsInAutomaticOperation)
          "2,2,4)");
     Exec("insert into result (tcode,round,heat,rank,carno,driver,laps,rtime) values "
          "(202403091,2,3,1,7,'山田',12,'5:01.2')");
-    auto f = OpenReset();
+    auto f = openReset();
     f->CkBauto->setChecked(true);
     f->CuteButton1->Click();
     EXPECT_EQ(f->Label30->text(), "2-3");
@@ -256,12 +256,12 @@ TEST_F(UtaikaiCountdown, OpeningAndClosingGiveTheBoardBackFromTheNetwork)
 TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
 {
     platform::FakeSerialPorts ports;
-    auto device = ports.add(platform::SerialDevicePath(5));
+    auto device = ports.add(platform::serialDevicePath(5));
     device->setInputLines(0);
     TCommX comm;
-    comm.SetSettleDelay(0);
-    comm.SetPortNo(5);
-    comm.SetTimeOutTrans(3000);
+    comm.setSettleDelay(0);
+    comm.setPortNo(5);
+    comm.setTimeOutTrans(3000);
     console::CommXBoardPort port(comm);
 
     auto d = Devices();
@@ -286,23 +286,23 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     EXPECT_EQ(Digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
     EXPECT_LE(comm.QueuedChunks(), 1) << "the port holds one line";
     EXPECT_EQ(f.Board().Waiting(), 1) << "the newest time line waits";
-    EXPECT_EQ(port.DroppedLines(), 0);
+    EXPECT_EQ(port.droppedLines(), 0);
     EXPECT_TRUE(f.StatusLine->text().contains("表示ボードへの送信が遅れています。"));
 
     // Once the board takes data again the waiting line goes out and lines flow at once.
     device->setInputLines(platform::kLineCts);
-    EXPECT_TRUE(testing_support::WaitUntil(
+    EXPECT_TRUE(testing_support::waitUntil(
         [&] {
             scheduler.Advance(console::BoardControl::WaitPollMs);
-            return f.Board().Waiting() == 0 && comm.AllSent();
+            return f.Board().Waiting() == 0 && comm.allSent();
         },
         10000));
     for (int i = 0; i < 10; ++i) {
         Ticks(f, 1);
         EXPECT_EQ(f.Board().Waiting(), 0);
-        ASSERT_TRUE(testing_support::WaitUntil([&] { return comm.AllSent(); }));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return comm.allSent(); }));
     }
-    EXPECT_EQ(port.DroppedLines(), 0);
+    EXPECT_EQ(port.droppedLines(), 0);
     f.CuteButton2->Click();
     f.close();
     comm.Close();
@@ -315,15 +315,15 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
 {
     testing_support::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
-    platform::SetSerialPortOverrides({ { 5, pty.path() } });
+    platform::setSerialPortOverrides({ { 5, pty.path() } });
     TCommX comm;
-    comm.SetSettleDelay(0);
-    comm.SetPortNo(5);
-    comm.SetTimeOutTrans(60000); // the board is slow, not gone: the port waits for it
+    comm.setSettleDelay(0);
+    comm.setPortNo(5);
+    comm.setTimeOutTrans(60000); // the board is slow, not gone: the port waits for it
     console::CommXBoardPort port(comm);
     QStringList said;
     console::BoardControl control(port, scheduler, { [&](const QString& text) { said << text; }, {} });
-    ASSERT_TRUE(control.SwitchOn());
+    ASSERT_TRUE(control.switchOn());
     const QByteArray backlog = pty.fillDeviceBuffer();
     ASSERT_FALSE(backlog.isEmpty());
 
@@ -337,19 +337,19 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
     const auto clock = [&](int second) { return console::BoardLine(clockAt(second)); };
     control.Send(clockAt(1));
     EXPECT_EQ(control.Waiting(), 0) << "the port was empty: the line went to it";
-    EXPECT_GT(port.BytesQueued(), 0);
+    EXPECT_GT(port.bytesQueued(), 0);
     control.Send(clockAt(2));
     control.Send(clockAt(3));
-    control.SendFrame(console::BoardFrame(console::BoardTestFrame::All8));
-    control.SendTimeLine(clock(4));
+    control.sendFrame(console::boardFrame(console::BoardTestFrame::All8));
+    control.sendTimeLine(clock(4));
     control.Brightness(9);
     scheduler.Advance(console::BoardControl::BrightnessPauseMs);
-    control.SendTimeLine(clock(5));
+    control.sendTimeLine(clock(5));
     EXPECT_EQ(control.Waiting(), 4);
     EXPECT_EQ(said, QStringList({ "表示ボードへの送信が遅れています。最新の時刻だけを送ります。" }));
 
     QByteArray got;
-    EXPECT_TRUE(testing_support::WaitUntil(
+    EXPECT_TRUE(testing_support::waitUntil(
         [&] {
             got += pty.receive(1, 5);
             scheduler.Advance(console::BoardControl::WaitPollMs);
@@ -357,11 +357,11 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
         },
         10000));
     EXPECT_EQ(got.mid(backlog.size()),
-        clock(1) + console::BoardFrame(console::BoardTestFrame::All8) + console::BoardBrightnessFrame(9)
-            + console::BoardFrame(console::BoardTestFrame::AllSegments) + clock(5));
+        clock(1) + console::boardFrame(console::BoardTestFrame::All8) + console::boardBrightnessFrame(9)
+            + console::boardFrame(console::BoardTestFrame::AllSegments) + clock(5));
     EXPECT_EQ(said.size(), 1);
     comm.Close();
-    platform::SetSerialPortOverrides({});
+    platform::setSerialPortOverrides({});
 }
 
 // Switching OFF a board that is behind: the frames that wait still go, before the blank line;
@@ -370,13 +370,13 @@ TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBla
 {
     console::BoardControl control(board, scheduler, {});
     board.queued = 23;
-    control.SendTimeLine("8       R   1:00     \r");
-    control.SendFrame(console::BoardFrame(console::BoardTestFrame::All8));
-    control.SendTimeLine("8       R   0:59     \r");
+    control.sendTimeLine("8       R   1:00     \r");
+    control.sendFrame(console::boardFrame(console::BoardTestFrame::All8));
+    control.sendTimeLine("8       R   0:59     \r");
     EXPECT_TRUE(board.sent.isEmpty());
-    control.SwitchOff();
+    control.switchOff();
     EXPECT_EQ(board.sent,
-        QByteArrayList({ console::BoardFrame(console::BoardTestFrame::All8), console::BoardBlankLine() }));
+        QByteArrayList({ console::boardFrame(console::BoardTestFrame::All8), console::boardBlankLine() }));
     EXPECT_EQ(control.Waiting(), 0);
 }
 
@@ -384,20 +384,20 @@ TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBla
 TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 {
     platform::FakeSerialPorts ports;
-    auto device = ports.add(platform::SerialDevicePath(5));
+    auto device = ports.add(platform::serialDevicePath(5));
     device->setInputLines(0); // the board is busy for a moment
     TCommX comm;
-    comm.SetSettleDelay(0);
-    comm.SetPortNo(5);
+    comm.setSettleDelay(0);
+    comm.setPortNo(5);
     console::CommXBoardPort port(comm);
     console::BoardControl control(port, scheduler, {});
-    ASSERT_TRUE(control.SwitchOn());
-    control.SwitchOff();
+    ASSERT_TRUE(control.switchOn());
+    control.switchOff();
     EXPECT_GE(comm.Handle(), 0) << "not closed while the line waits";
     port.SendString("dropped while closing\r");
     device->setInputLines(platform::kLineCts);
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return comm.Handle() < 0; }, 3000));
-    EXPECT_EQ(device->sent(), console::BoardBlankLine());
+    EXPECT_TRUE(testing_support::waitUntil([&] { return comm.Handle() < 0; }, 3000));
+    EXPECT_EQ(device->sent(), console::boardBlankLine());
 }
 
 } // namespace
@@ -408,7 +408,7 @@ TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNextPress)
 {
     platform::FakeSerialPorts ports;
-    auto adapter = ports.add(platform::SerialDevicePath(SignalPortNo1));
+    auto adapter = ports.add(platform::serialDevicePath(SignalPortNo1));
     auto d = Devices();
     d.signalLines = nullptr; // the console's own rs232c ports, over the fake driver
     console::TFtaikai f(nullptr, d);
@@ -445,7 +445,7 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
     int row = 0;
     for (const Step& s : steps) {
         SCOPED_TRACE(row++);
-        f.ShowStatus(QStringLiteral("-"));
+        f.showStatus(QStringLiteral("-"));
         s.before();
         if (s.output < 0)
             f.CBrsof[0]->Click();
@@ -455,7 +455,7 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
         EXPECT_TRUE(s.status.isEmpty() ? status.endsWith(QStringLiteral("-")) : status.contains(s.status))
             << status.toStdString();
         EXPECT_EQ(adapter->isOpen(), s.open);
-        EXPECT_EQ(f.Signals().PortOpened(1), s.open);
+        EXPECT_EQ(f.Signals().portOpened(1), s.open);
         EXPECT_EQ(lamps(), s.lamps);
         if (s.open) {
             EXPECT_EQ(adapter->outputLines(), s.lines);

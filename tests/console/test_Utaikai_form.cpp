@@ -139,9 +139,9 @@ TEST_F(UtaikaiForm, TimersHaveTheirIntervalsAndStartState)
 
 TEST_F(UtaikaiForm, GrabsEachPage)
 {
-    AddScheduleRow("9:00:00", "9:30:00", "受付・車検", 1);
-    AddScheduleRow("9:30:00", "9:40:00", "ドライバーズミーティング", 2);
-    AddScheduleRow("9:40:00", "10:00:00", "練習走行", 3);
+    addScheduleRow("9:00:00", "9:30:00", "受付・車検", 1);
+    addScheduleRow("9:30:00", "9:40:00", "ドライバーズミーティング", 2);
+    addScheduleRow("9:40:00", "10:00:00", "練習走行", 3);
     Exec("insert into music (tcode,bun,tno,mname) values (202403091,'w','0:02:00','/sounds/warm 2min.wav')");
     Exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:01:00','/sounds/race 1min.wav')");
     auto f = Open();
@@ -150,7 +150,7 @@ TEST_F(UtaikaiForm, GrabsEachPage)
         "console-sound-check" };
     for (int i = 0; i < 5; ++i) {
         f->PageControl1->setCurrentIndex(i);
-        const QString path = testing_support::SaveGrab(f.get(), QLatin1String(files[i]));
+        const QString path = testing_support::saveGrab(f.get(), QLatin1String(files[i]));
         EXPECT_FALSE(path.isEmpty());
     }
     f->close();

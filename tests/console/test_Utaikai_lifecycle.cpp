@@ -23,7 +23,7 @@ using testing_support::ConsoleFixture;
 
 namespace {
 
-QString PickerText(const QTimeEdit* t) { return console::LongTimeText(t->time()); }
+QString pickerText(const QTimeEdit* t) { return console::longTimeText(t->time()); }
 
 class UtaikaiLifecycle : public ConsoleFixture { };
 
@@ -33,8 +33,8 @@ const QByteArray kBlank = QByteArray(22, ' ') + '\r';
 
 TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
 {
-    AddScheduleRow("9:00:00", "9:30:00", "受付", 1);
-    AddScheduleRow("9:30:00", "9:40:00", "練習走行", 2);
+    addScheduleRow("9:00:00", "9:30:00", "受付", 1);
+    addScheduleRow("9:30:00", "9:40:00", "練習走行", 2);
     auto f = Open();
 
     // The event's OFF control is "スタート後" (cont 1): opening runs its handler, which puts ON 5 at
@@ -42,22 +42,22 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     const char* expected[11] = { "0:01:00", "0:00:50", "0:00:40", "0:00:30", "0:00:00", "0:00:03", "0:00:10",
         "0:00:20", "0:00:05", "0:00:00", "0:00:15" };
     for (int slot = 0; slot < console::SignalSlotCount; ++slot) {
-        EXPECT_EQ(PickerText(f->DTPsig[static_cast<size_t>(slot)]), QLatin1String(expected[slot])) << slot;
+        EXPECT_EQ(pickerText(f->DTPsig[static_cast<size_t>(slot)]), QLatin1String(expected[slot])) << slot;
         EXPECT_EQ(f->SignalSlots[static_cast<size_t>(slot)],
             console::TimeStrToTenths(QLatin1String(expected[slot])));
     }
     EXPECT_EQ(OffControlMode, 1);
     EXPECT_EQ(f->RGcont->ItemIndex(), 1);
-    EXPECT_EQ(PickerText(f->DTP1), "0:05:00");
-    EXPECT_EQ(PickerText(f->DTP2), "0:10:00");
-    EXPECT_EQ(PickerText(f->DTP3), "0:01:00");
-    EXPECT_EQ(PickerText(f->DTP4), "0:00:05");
-    EXPECT_EQ(PickerText(f->DTPauto), "0:03:00");
+    EXPECT_EQ(pickerText(f->DTP1), "0:05:00");
+    EXPECT_EQ(pickerText(f->DTP2), "0:10:00");
+    EXPECT_EQ(pickerText(f->DTP3), "0:01:00");
+    EXPECT_EQ(pickerText(f->DTP4), "0:00:05");
+    EXPECT_EQ(pickerText(f->DTPauto), "0:03:00");
     EXPECT_FALSE(f->DTPauto->isVisible()) << "the console opens in manual operation";
     EXPECT_EQ(f->CTBm->Color(), platform::clYellow);
     EXPECT_EQ(f->CTBm->FontColor(), platform::clBlue);
     EXPECT_EQ(f->CTBa->Color(), platform::clBlack);
-    EXPECT_EQ(PickerText(f->DTP), "0:00:03") << "blind time 30 tenths";
+    EXPECT_EQ(pickerText(f->DTP), "0:00:03") << "blind time 30 tenths";
     EXPECT_FALSE(f->CkBwup->isChecked());
     EXPECT_TRUE(f->CkBrace->isChecked());
     EXPECT_TRUE(f->CkBover->isChecked());
@@ -76,8 +76,8 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
         EXPECT_EQ(f->PLd[i]->Color(), platform::clGray);
     }
     EXPECT_EQ(lines.calls, QStringList({ "close 1", "close 2", "close 3" }));
-    EXPECT_EQ(FileBytes(console::RInfoFileName),
-        platform::ToCp932(QStringLiteral("9:00:00,9:30:00,受付\r\n9:30:00,9:40:00,練習走行\r\n")));
+    EXPECT_EQ(fileBytes(console::RInfoFileName),
+        platform::toCp932(QStringLiteral("9:00:00,9:30:00,受付\r\n9:30:00,9:40:00,練習走行\r\n")));
     EXPECT_TRUE(f->Tmr3.isActive());
     EXPECT_TRUE(f->Tms.isActive());
     EXPECT_FALSE(f->Tm1.isActive());
@@ -109,7 +109,7 @@ TEST_F(UtaikaiLifecycle, AnEventWithoutScheduleRowsOpensWithScheduleEndZero)
     auto f = Open();
     EXPECT_EQ(f->ScheduleEndTime, QTime(0, 0));
     EXPECT_EQ(f->ScheduleEndText, "0:00:00");
-    EXPECT_EQ(FileBytes(console::RInfoFileName), QByteArray());
+    EXPECT_EQ(fileBytes(console::RInfoFileName), QByteArray());
     f->close();
 }
 
@@ -138,9 +138,9 @@ TEST_F(UtaikaiLifecycle, CrossStoresTheStateBlanksTheBoardAndResetsTheMonitor)
     EXPECT_EQ(Scalar("select sq2 from taikai"), "0:12:30");
     EXPECT_EQ(Scalar("select sq5 from taikai"), "1:00:00");
     EXPECT_EQ(Scalar("select cont from taikai"), "0");
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
-    EXPECT_EQ(FileBytes(console::RInfoFileName), QByteArray());
-    EXPECT_EQ(FileBytes(console::RInfomemFileName), QByteArray());
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(fileBytes(console::RInfoFileName), QByteArray());
+    EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray());
     for (const QTimer* t : { &f->Tm1, &f->tmr2, &f->Tmr3, &f->Tms })
         EXPECT_FALSE(t->isActive());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
@@ -152,10 +152,10 @@ TEST_F(UtaikaiLifecycle, CrossStoresTheStateBlanksTheBoardAndResetsTheMonitor)
     RaceTimePreset = Scalar("select sq2 from taikai");
     AutoIntervalPreset = Scalar("select sq5 from taikai");
     auto again = Open();
-    EXPECT_EQ(PickerText(again->DTPsig[console::SlotOn1]), "0:02:00");
-    EXPECT_EQ(PickerText(again->DTPsig[console::SlotOff5]), "0:00:45");
-    EXPECT_EQ(PickerText(again->DTP2), "0:12:30");
-    EXPECT_EQ(PickerText(again->DTPauto), "1:00:00");
+    EXPECT_EQ(pickerText(again->DTPsig[console::SlotOn1]), "0:02:00");
+    EXPECT_EQ(pickerText(again->DTPsig[console::SlotOff5]), "0:00:45");
+    EXPECT_EQ(pickerText(again->DTP2), "0:12:30");
+    EXPECT_EQ(pickerText(again->DTPauto), "1:00:00");
     EXPECT_EQ(again->RGcont->ItemIndex(), 0);
     again->close();
 }
@@ -171,7 +171,7 @@ TEST_F(UtaikaiLifecycle, TheWindowsOwnCloseRunsTheSameStepsAsTheCross)
     EXPECT_GE(board.closes, 1);
     EXPECT_EQ(Scalar("select sq1 from taikai"), "0:07:00");
     EXPECT_EQ(Scalar("select tcode from tnow"), "0");
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
     EXPECT_FALSE(f->Tmr3.isActive());
 }
 
@@ -225,7 +225,7 @@ TEST_F(UtaikaiLifecycle, AFailingStoreIsReportedAndTheWindowStillCloses)
     EXPECT_TRUE(error.contains(QStringLiteral("taikai")))
         << "the database's own message is shown: " << error.toStdString();
     EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the other statement still ran";
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
 }
 
 // When the show fails before the event's values reach the controls, the controls hold only their
@@ -245,7 +245,7 @@ TEST_F(UtaikaiLifecycle, AShowThatCouldNotLoadTheEventLeavesItsRowAsStored)
     EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
     EXPECT_EQ(Scalar("select cont from taikai"), "1");
     EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the monitor still learns that no event runs";
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
     EXPECT_EQ(asker.errors().size(), 1) << "the close itself has nothing to report";
 }
 
@@ -266,10 +266,10 @@ TEST_F(UtaikaiLifecycle, TheEventListOpensTheConsoleModally)
             if (auto* console = dynamic_cast<TFtaikai*>(w); console && console->isVisible())
                 console->CuteButton13->Click();
     });
-    console::RunRaceConsole(nullptr, Devices());
+    console::runRaceConsole(nullptr, Devices());
     EXPECT_EQ(Scalar("select tcode from tnow"), "0");
     EXPECT_EQ(board.sent.size(), 2);
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
 }
 
 TEST_F(UtaikaiLifecycle, TheTimingServerLogStartsEmptyInTheDataFolder)
@@ -292,7 +292,7 @@ TEST_F(UtaikaiLifecycle, TheBoardClockGoesOutOnlyWhileTheBoardIsOnAndNoCountDown
     f->TmsTimer();
     EXPECT_TRUE(board.sent.isEmpty()) << "the board starts OFF";
 
-    f->RGgaz->SetItemIndex(0);
+    f->RGgaz->setItemIndex(0);
     f->TmsTimer();
     ASSERT_EQ(board.sent.size(), 1);
     EXPECT_EQ(board.sent[0], QByteArray("8        9:35:00     \r"));

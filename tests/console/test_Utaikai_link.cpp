@@ -17,8 +17,8 @@
 
 using testing_support::ConsoleFixture;
 using testing_support::FeedServer;
-using testing_support::RunEvents;
-using testing_support::WaitUntil;
+using testing_support::runEvents;
+using testing_support::waitUntil;
 
 namespace {
 
@@ -29,7 +29,7 @@ struct Feed {
     QByteArrayList board; // what the board must show for the time lines, in order
 };
 
-Feed RecordedShapeFeed(int raceSeconds)
+Feed recordedShapeFeed(int raceSeconds)
 {
     Feed feed;
     auto clock
@@ -62,15 +62,15 @@ Feed RecordedShapeFeed(int raceSeconds)
 class UtaikaiLink : public ConsoleFixture {
 protected:
     // Connects the console's link with the settings page's controls.
-    void ConnectConsole(console::TFtaikai& f)
+    void connectConsole(console::TFtaikai& f)
     {
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
         f.Button2->click();
-        ASSERT_TRUE(WaitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
-    QByteArray LogBytes() const
+    QByteArray logBytes() const
     {
         QFile log(home.file(QStringLiteral("TCPDATA.txt")));
         return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray("<missing>");
@@ -84,21 +84,21 @@ protected:
 TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
 {
     auto f = Open();
-    ConnectConsole(*f);
+    connectConsole(*f);
     EXPECT_EQ(TimeServerAddress, "127.0.0.1");
     EXPECT_EQ(TimeServerPort, server.portText());
     EXPECT_EQ(f->Button2->text(), "切断");
     EXPECT_TRUE(f->Button1->isEnabled());
     EXPECT_EQ(f->Panel17->Caption(), "接続しました");
     f->PageControl1->setCurrentWidget(f->TabSheet5);
-    testing_support::SaveGrab(f.get(), QStringLiteral("console_link_connected"));
+    testing_support::saveGrab(f.get(), QStringLiteral("console_link_connected"));
 
     server.send("$F,14,\"00:12:45\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return f->Memo2->blockCount() >= 1 && !LogBytes().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return f->Memo2->blockCount() >= 1 && !logBytes().isEmpty(); }));
     EXPECT_TRUE(board.sent.isEmpty()) << "the board's race line is the console's own";
 
     BoardFromNetwork = 1;
-    const Feed feed = RecordedShapeFeed(700);
+    const Feed feed = recordedShapeFeed(700);
     const QByteArray stream = feed.lines.join("\r\n") + "\r\n";
     std::mt19937 random(16);
     for (qsizetype at = 0; at < stream.size();) {
@@ -106,14 +106,14 @@ TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
         server.send(stream.mid(at, size));
         at += size;
     }
-    ASSERT_TRUE(WaitUntil([&] { return board.sent.size() == feed.board.size(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return board.sent.size() == feed.board.size(); }, 10000));
     EXPECT_EQ(board.sent, feed.board);
-    EXPECT_EQ(LogBytes(), "$F,14,\"00:12:45\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n" + stream);
+    EXPECT_EQ(logBytes(), "$F,14,\"00:12:45\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n" + stream);
     EXPECT_EQ(f->Memo2->blockCount(), 200) << "the memo keeps the latest lines only";
     EXPECT_EQ(f->Memo2->toPlainText().split('\n').last(), QString::fromLatin1(feed.lines.last()));
     EXPECT_TRUE(f->StatusLine->text().isEmpty()) << f->StatusLine->text().toStdString();
     f->PageControl1->setCurrentWidget(f->TabSheet1);
-    testing_support::SaveGrab(f.get(), QStringLiteral("console_link_memo"));
+    testing_support::saveGrab(f.get(), QStringLiteral("console_link_memo"));
 
     // While the warm-up runs, a time within the blind seconds shows blank: here a warm-up started
     // and paused at once, with the board's race line handed to the network again after the reset.
@@ -124,7 +124,7 @@ TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
     ASSERT_EQ(f->Engine().StateWarm(), console::PhaseState::On);
     BoardFromNetwork = 1;
     server.send("$F,1,\"00:00:03\",\"x\"\r\n$F,1,\"00:00:04\",\"x\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return board.sent.size() == feed.board.size() + 2; }));
+    ASSERT_TRUE(waitUntil([&] { return board.sent.size() == feed.board.size() + 2; }));
     EXPECT_EQ(board.sent.mid(feed.board.size()),
         QByteArrayList({ "8                    \r", "8       R   0:04     \r" }));
     f->close();
@@ -133,16 +133,16 @@ TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
 TEST_F(UtaikaiLink, FailuresWhileHandlingLinesShowInTheStatusLineAndTheLinkGoesOn)
 {
     auto f = Open();
-    ConnectConsole(*f);
+    connectConsole(*f);
     BoardFromNetwork = 1;
     server.send("$F,1,\"Green\",\"13:34:23\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return f->Memo2->blockCount() == 1 && !f->StatusLine->text().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return f->Memo2->blockCount() == 1 && !f->StatusLine->text().isEmpty(); }));
     EXPECT_EQ(f->StatusLine->text(), "サーバの時刻を読めません: Green");
     EXPECT_TRUE(board.sent.isEmpty());
 
     f->TcpLogFile.close(); // as a disk that fails
     server.send("$F,1,\"00:00:09\",\"13:34:23\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return board.sent.size() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return board.sent.size() == 1; }));
     EXPECT_EQ(board.sent[0], "8       R   0:09     \r");
     EXPECT_TRUE(f->StatusLine->text().startsWith(QStringLiteral("TCPDATA.txt に書き込めません")));
     EXPECT_EQ(f->Memo2->blockCount(), 2);
@@ -154,8 +154,8 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
 {
     testing_support::SilentPort silent;
     auto f = Open();
-    f->RGgaz->SetItemIndex(0);
-    f->Link().SetConnectTimeoutMs(2000);
+    f->RGgaz->setItemIndex(0);
+    f->Link().setConnectTimeoutMs(2000);
     asker.answer(true);
     f->CuteButton5->Click(); // reset, then start the warm-up
     f->CuteButton1->Click();
@@ -169,7 +169,7 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
     EXPECT_EQ(f->Button2->text(), "中止");
     EXPECT_FALSE(f->Button1->isEnabled());
     const qsizetype before = board.sent.size();
-    RunEvents(1000);
+    runEvents(1000);
     EXPECT_GE(board.sent.size() - before, 2) << "the warm-up kept sending its board lines";
     EXPECT_EQ(f->Engine().StateWarm(), console::PhaseState::On);
     EXPECT_EQ(f->SegWarm[2]->Value(), 4) << "the warm-up of 5:00 has counted down";
@@ -179,7 +179,7 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
     EXPECT_EQ(f->Button2->text(), "接続");
 
     f->Button2->click();
-    ASSERT_TRUE(WaitUntil([&] { return f->Button2->text() == QStringLiteral("接続"); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return f->Button2->text() == QStringLiteral("接続"); }, 5000));
     EXPECT_EQ(f->Panel17->Caption(), "接続のエラーです タイムアウトしました (2秒)");
     EXPECT_EQ(TimeServerConnected, 0);
     EXPECT_TRUE(f->Tm1.isActive());
@@ -189,13 +189,13 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
 TEST_F(UtaikaiLink, ClosingTheConsoleEndsTheLinkAndAReopenedConsoleConnectsAfresh)
 {
     auto f = Open();
-    ConnectConsole(*f);
+    connectConsole(*f);
     BoardFromNetwork = 1;
     server.send("$B,5,\"Heat 1\"\r\n$F,9,\"00:0"); // the console closes before the line is whole
-    ASSERT_TRUE(WaitUntil([&] { return !LogBytes().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !logBytes().isEmpty(); }));
     const int boardLines = int(board.sent.size());
     f->CuteButton13->Click();
-    EXPECT_EQ(LogBytes(), "$B,5,\"Heat 1\"\r\n$F,9,\"00:0\r\n") << "the piece is logged";
+    EXPECT_EQ(logBytes(), "$B,5,\"Heat 1\"\r\n$F,9,\"00:0\r\n") << "the piece is logged";
     EXPECT_TRUE(f->Memo2->toPlainText().endsWith("\n$F,9,\"00:0")) << "and shown";
     EXPECT_FALSE(board.sent.mid(boardLines).join().contains("R")) << "a link that is gone drives no board";
     EXPECT_EQ(TimeServerConnected, 0);
@@ -203,16 +203,16 @@ TEST_F(UtaikaiLink, ClosingTheConsoleEndsTheLinkAndAReopenedConsoleConnectsAfres
     EXPECT_FALSE(f->TcpLogFile.isOpen());
     EXPECT_EQ(f->Panel17->Caption(), "切断しました");
     EXPECT_EQ(f->Button2->text(), "接続");
-    EXPECT_TRUE(WaitUntil([&] { return server.clientGone(); }));
+    EXPECT_TRUE(waitUntil([&] { return server.clientGone(); }));
     f.reset();
-    RunEvents(50);
+    runEvents(50);
 
     auto again = Open();
-    EXPECT_EQ(LogBytes(), QByteArray());
-    ConnectConsole(*again);
+    EXPECT_EQ(logBytes(), QByteArray());
+    connectConsole(*again);
     server.send("$B,6,\"Heat 2\"\r\n");
-    ASSERT_TRUE(WaitUntil([&] { return !LogBytes().isEmpty(); }));
-    EXPECT_EQ(LogBytes(), "$B,6,\"Heat 2\"\r\n");
+    ASSERT_TRUE(waitUntil([&] { return !logBytes().isEmpty(); }));
+    EXPECT_EQ(logBytes(), "$B,6,\"Heat 2\"\r\n");
     EXPECT_EQ(TimeServerConnected, 1);
     again->close();
     EXPECT_EQ(TimeServerConnected, 0);

@@ -104,20 +104,20 @@ TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
     f->CuteButton14->Click();
     EXPECT_TRUE(f->Lbdp->isHidden()) << "an empty memo is not shown";
     EXPECT_EQ(statuses(), "1,1");
-    EXPECT_EQ(FileBytes(console::RInfomemFileName), QByteArray());
+    EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray());
 
     f->DBMemo1->setPlainText(QStringLiteral("A"));
     f->CuteButton14->Click();
     EXPECT_FALSE(f->Lbdp->isHidden());
     EXPECT_EQ(statuses(), "0,0");
-    EXPECT_EQ(FileBytes(console::RInfomemFileName), QByteArray("A\r\n"));
+    EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray("A\r\n"));
     EXPECT_EQ(Scalar("select tmem from taikai where tcode=202403091"), "A") << "the typed text was posted";
-    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-information-shown")).isEmpty());
+    EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-information-shown")).isEmpty());
 
     f->CuteButton14->Click();
     EXPECT_TRUE(f->Lbdp->isHidden());
     EXPECT_EQ(statuses(), "1,1");
-    EXPECT_EQ(FileBytes(console::RInfomemFileName), QByteArray());
+    EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray());
 
     // A statement that fails is reported and leaves the display as it was.
     Exec("alter table taikai rename column status to status_old");
@@ -133,7 +133,7 @@ TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
 TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
 {
     const QString cue = home.file(QStringLiteral("gong.wav"));
-    ASSERT_TRUE(testing_support::WriteWav(cue, 100));
+    ASSERT_TRUE(testing_support::writeWav(cue, 100));
     dm->Database1->execute(
         QStringLiteral("insert into music (tcode,bun,tno,mname) values (202403091,'i','0:00:02','%1')")
             .arg(cue));
@@ -151,8 +151,8 @@ TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
     EXPECT_EQ(f->Label31->text(), "00:00:01.8");
     EXPECT_EQ(f->Memo1->toPlainText(), "-") << "the interval's cue has sounded";
     ASSERT_TRUE(f->Devices().monitor->Flush());
-    EXPECT_EQ(FileBytes(console::DtimeFileName), QByteArray("00:00:03W\r\n"));
-    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-control-interval")).isEmpty());
+    EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:03W\r\n"));
+    EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-control-interval")).isEmpty());
     Ticks(*f, 18);
     EXPECT_TRUE(f->Tm1.isActive()) << "the next run started by itself";
     EXPECT_EQ(f->Memo1->toPlainText(), "X-0:00:02\n-") << "with the cues as loaded";

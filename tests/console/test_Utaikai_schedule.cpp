@@ -25,7 +25,7 @@ namespace {
 
 class UtaikaiSchedule : public ScheduleFixture {
 protected:
-    std::unique_ptr<console::TFtaikai> OpenOnSchedule()
+    std::unique_ptr<console::TFtaikai> openOnSchedule()
     {
         auto f = Open();
         f->PageControl1->setCurrentWidget(f->TabSheet4);
@@ -39,15 +39,15 @@ protected:
     }
     static bool Shown(const QWidget* w) { return !w->isHidden(); }
     static bool Shown(const QAction* a) { return a->isVisible(); }
-    QString RInfo() { return platform::FromCp932(FileBytes(console::RInfoFileName)); }
+    QString RInfo() { return platform::fromCp932(fileBytes(console::RInfoFileName)); }
 };
 
 } // namespace
 
 TEST_F(UtaikaiSchedule, TheGridRowAndQrmenuMoveTogether)
 {
-    AddAbc();
-    auto f = OpenOnSchedule();
+    addAbc();
+    auto f = openOnSchedule();
     f->DBGrid4->selectRow(2);
     EXPECT_EQ(dm->Qrmenu->RecNo(), 3);
     dm->Qrmenu->Locate(QStringLiteral("uc"), 2);
@@ -67,7 +67,7 @@ TEST_F(UtaikaiSchedule, TheGridRowAndQrmenuMoveTogether)
 
 TEST_F(UtaikaiSchedule, EveryCommandRefreshesGridButtonsMonitorFileAndEnd)
 {
-    auto f = OpenOnSchedule();
+    auto f = openOnSchedule();
     EXPECT_TRUE(f->DTPb->isEnabled());
     EXPECT_FALSE(Shown(f->CTBins) || Shown(f->CTBdel) || Shown(f->CTBedi));
 
@@ -102,7 +102,7 @@ TEST_F(UtaikaiSchedule, EveryCommandRefreshesGridButtonsMonitorFileAndEnd)
 
 TEST_F(UtaikaiSchedule, RoundModeAddsAWholeRoundAndTheMenuOffersRoundItemsOnHeatsOnly)
 {
-    auto f = OpenOnSchedule();
+    auto f = openOnSchedule();
     f->PopupMenu7Popup();
     EXPECT_FALSE(Shown(f->N3) || Shown(f->N4) || Shown(f->N5) || Shown(f->N6) || Shown(f->N7))
         << "an empty grid has no row to act on";
@@ -133,12 +133,12 @@ TEST_F(UtaikaiSchedule, RoundModeAddsAWholeRoundAndTheMenuOffersRoundItemsOnHeat
     f->N5->trigger();
     EXPECT_EQ(dm->Qrmenu->FieldByName(QStringLiteral("rmenu"))->AsString(), "予選 1 ヒート 4");
 
-    testing_support::SaveGrab(f.get(), QStringLiteral("console-schedule-round"));
+    testing_support::saveGrab(f.get(), QStringLiteral("console-schedule-round"));
 }
 
 TEST_F(UtaikaiSchedule, TheControlPageFollowsTheClockAndATemplateLoad)
 {
-    AddAbc();
+    addAbc();
     auto f = Open();
     EXPECT_EQ(f->Label33->text(), "B");
     EXPECT_EQ(f->Label14->text(), "C");
@@ -167,7 +167,7 @@ TEST_F(UtaikaiSchedule, TheControlPageFollowsTheClockAndATemplateLoad)
 TEST_F(UtaikaiSchedule, TheInformationMemoShowsAndKeepsTheEventsText)
 {
     Exec("update taikai set tmem='本日は晴天'");
-    auto f = OpenOnSchedule();
+    auto f = openOnSchedule();
     EXPECT_EQ(f->DBMemo1->toPlainText(), "本日は晴天");
     EXPECT_EQ(f->Edit4->text(), "select * from rmenu where tcode='202403091' order by btime");
     f->DBMemo1->setPlainText(QStringLiteral("雨天順延"));

@@ -19,24 +19,24 @@ class UtaikaiDamagedSettings : public ConsoleFixture {
 protected:
     void TearDown() override
     {
-        ResetSettingsLoaded();
+        resetSettingsLoaded();
         ConsoleFixture::TearDown();
     }
 };
 
-QString PickerText(const QTimeEdit* t) { return console::LongTimeText(t->time()); }
+QString pickerText(const QTimeEdit* t) { return console::longTimeText(t->time()); }
 
 } // namespace
 
 TEST_F(UtaikaiDamagedSettings, OpensWithTheDefaultsAndRunsARace)
 {
-    testing_support::WriteCp932File(home.file("Tavo.ini"),
+    testing_support::writeCp932File(home.file("Tavo.ini"),
         QStringLiteral("[Env]\r\nCont=7\r\nPcom2=-1\r\nPcom3=2147483647\r\nPcom4=abc\r\nPcom5=0\r\n"
                        "Dtp1v=abc\r\nDtp2v=25:99:99\r\nDtp3v=-0:01:00\r\nDtp4v=0:00:0x\r\nDtp5v=99:00:00\r\n"
                        "Dt=zz\r\nBrindt=bright\r\nDpwup=2\r\nDprace=yes\r\nDpover=-1\r\n"
                        "[TCP]\r\nTCPadd=\r\nPortnum=-1\r\n[D-Line]\r\nBrate=9\r\n"));
-    ResetSettingsLoaded();
-    EXPECT_EQ(LoadSettings().size(), 18u) << "every key of the file";
+    resetSettingsLoaded();
+    EXPECT_EQ(loadSettings().size(), 18u) << "every key of the file";
 
     auto f = Open();
     EXPECT_EQ(f->rs232c1->portname, "COM2");
@@ -44,9 +44,9 @@ TEST_F(UtaikaiDamagedSettings, OpensWithTheDefaultsAndRunsARace)
     EXPECT_EQ(f->rs232c3->portname, "COM4");
     EXPECT_EQ(f->CommX1->PortNo(), 5);
     for (const QTimeEdit* preset : { f->DTP1, f->DTP2, f->DTP3, f->DTP4, f->DTPauto })
-        EXPECT_EQ(PickerText(preset), "0:00:00") << preset->objectName().toStdString();
+        EXPECT_EQ(pickerText(preset), "0:00:00") << preset->objectName().toStdString();
     EXPECT_EQ(f->Eddelay->text(), "0");
-    EXPECT_EQ(PickerText(f->DTP), "0:00:00") << "blind time 3 tenths";
+    EXPECT_EQ(pickerText(f->DTP), "0:00:00") << "blind time 3 tenths";
     EXPECT_TRUE(f->CkBwup->isChecked());
     EXPECT_FALSE(f->CkBrace->isChecked());
     EXPECT_FALSE(f->CkBover->isChecked());
@@ -59,7 +59,7 @@ TEST_F(UtaikaiDamagedSettings, OpensWithTheDefaultsAndRunsARace)
     f->DTP2->setTime(QTime(0, 0, 2));
     asker.answer(true);
     f->CuteButton5->Click();
-    f->RGgaz->SetItemIndex(0);
+    f->RGgaz->setItemIndex(0);
     f->CuteButton1->Click();
     EXPECT_TRUE(f->Tm1.isActive());
     for (int i = 0; i < 40; ++i) {
@@ -71,8 +71,8 @@ TEST_F(UtaikaiDamagedSettings, OpensWithTheDefaultsAndRunsARace)
     EXPECT_FALSE(f->isVisible());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
 
-    ASSERT_TRUE(SaveSettings());
-    const QString text = testing_support::ReadCp932File(home.file("Tavo.ini"));
+    ASSERT_TRUE(saveSettings());
+    const QString text = testing_support::readCp932File(home.file("Tavo.ini"));
     for (const char* line : { "Pcom2=2\r\n", "Pcom3=3\r\n", "Pcom4=4\r\n", "Pcom5=5\r\n", "Dtp1v=0:00:00\r\n",
              "Dtp2v=0:00:02\r\n", "Dt=0\r\n", "Brindt=3\r\n", "Dpwup=0\r\n", "Dprace=1\r\n", "Dpover=1\r\n",
              "TCPadd=192.168.0.10\r\n", "Portnum=5000\r\n" })

@@ -46,7 +46,7 @@ protected:
         }
     }
     // Every player's play and stop, by the tenth of the run at which it came.
-    QStringList RunTranscript(console::TFtaikai& f, int tenths)
+    QStringList runTranscript(console::TFtaikai& f, int tenths)
     {
         QStringList transcript;
         std::map<QString, qsizetype> seen;
@@ -54,7 +54,7 @@ protected:
             seen[name] = player->calls.size();
         for (int t = 1; t <= tenths; ++t) {
             Tick(f, 1);
-            for (const QString& name : PlayerOrder()) {
+            for (const QString& name : playerOrder()) {
                 const QStringList& calls = players[name]->calls;
                 for (qsizetype i = seen[name]; i < calls.size(); ++i)
                     if (calls[i] == "play" || calls[i] == "stop")
@@ -66,14 +66,14 @@ protected:
     }
     // The console with the real cue players over a fake back end on `thread`; the cue files
     // named are written as short tones.
-    std::unique_ptr<console::TFtaikai> OpenWithSound(testing_support::FakeSoundSystem& sound,
+    std::unique_ptr<console::TFtaikai> openWithSound(testing_support::FakeSoundSystem& sound,
         platform::SoundThread& thread, const std::vector<std::pair<char, QString>>& cues)
     {
         for (const auto& [bun, tno] : cues) {
             const QString file
                 = home.file(QStringLiteral("%1%2.wav").arg(QLatin1Char(bun)).arg(tno.right(1)));
-            EXPECT_TRUE(testing_support::WriteWav(file, 100));
-            AddCue(bun, tno, file);
+            EXPECT_TRUE(testing_support::writeWav(file, 100));
+            addCue(bun, tno, file);
         }
         console::ConsoleDevices d = Devices();
         d.makeCuePlayer = [this, &sound, &thread](const QString&) {
@@ -85,7 +85,7 @@ protected:
         f->show();
         return f;
     }
-    static QStringList PlayerOrder()
+    static QStringList playerOrder()
     {
         QStringList names;
         for (auto [prefix, n] : { std::pair { "MP", 13 }, { "MPt", 14 }, { "MPo", 9 }, { "MPi", 3 } })
@@ -100,7 +100,7 @@ protected:
             s += QString::number(seg->Value()) + ' ';
         return s;
     }
-    static QStringList GridRows(const TDBGrid* grid)
+    static QStringList gridRows(const TDBGrid* grid)
     {
         QStringList rows;
         const auto* model = grid->model();
@@ -114,7 +114,7 @@ protected:
 
 TEST_F(UtaikaiSound, RegistersThroughThePhasesControlsAndListsInItsGrid)
 {
-    auto f = OpenWithPlayers();
+    auto f = openWithPlayers();
     const std::array<std::function<void()>, 4> set = { [&] { f->CuteButton3Click(); },
         [&] { f->CuteButton4Click(); }, [&] { f->CuteButton6Click(); }, [&] { f->CuteButton24Click(); } };
     for (size_t k = 0; k < 4; ++k) {
@@ -122,7 +122,7 @@ TEST_F(UtaikaiSound, RegistersThroughThePhasesControlsAndListsInItsGrid)
         f->CueFiles[k]->setText(QStringLiteral("/sounds/%1's.wav").arg(k));
         set[k]();
         EXPECT_EQ(
-            GridRows(f->CueGrids[k]), QStringList { QStringLiteral("0:01:30 /sounds/%1's.wav").arg(k) });
+            gridRows(f->CueGrids[k]), QStringList { QStringLiteral("0:01:30 /sounds/%1's.wav").arg(k) });
     }
     EXPECT_EQ(Scalar("select count(*) from music where tcode=202403091"), "4");
     EXPECT_TRUE(asker.messages().isEmpty());
@@ -131,12 +131,12 @@ TEST_F(UtaikaiSound, RegistersThroughThePhasesControlsAndListsInItsGrid)
 
 TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
 {
-    AddCue('r', "0:03:00", "/r3.wav");
-    AddCue('r', "0:02:00", "/r2.wav");
-    AddCue('r', "0:01:00", "/r1.wav");
-    auto f = OpenWithPlayers();
+    addCue('r', "0:03:00", "/r3.wav");
+    addCue('r', "0:02:00", "/r2.wav");
+    addCue('r', "0:01:00", "/r1.wav");
+    auto f = openWithPlayers();
     TDBGrid* grid = f->CueGrids[1];
-    ASSERT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav", "0:03:00 /r3.wav" }));
+    ASSERT_EQ(gridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav", "0:03:00 /r3.wav" }));
 
     // The operator picks the second row: the query's cursor follows.
     grid->selectRow(1);
@@ -149,11 +149,11 @@ TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
     dm->Qrace->Last();
     EXPECT_EQ(grid->currentIndex().row(), 2) << "the grid follows the cursor";
     f->MenuItem2Click();
-    EXPECT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav" }));
+    EXPECT_EQ(gridRows(grid), QStringList({ "0:01:00 /r1.wav", "0:02:00 /r2.wav" }));
     EXPECT_EQ(f->CueFiles[1]->text(), "/r2.wav");
     grid->selectRow(1);
     f->MenuItem2Click();
-    EXPECT_EQ(GridRows(grid), QStringList({ "0:01:00 /r1.wav" }));
+    EXPECT_EQ(gridRows(grid), QStringList({ "0:01:00 /r1.wav" }));
     EXPECT_EQ(f->CueTimes[1]->time(), QTime(0, 0));
     EXPECT_TRUE(f->CueFiles[1]->text().isEmpty());
     f->close();
@@ -161,7 +161,7 @@ TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
 
 TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
 {
-    auto f = OpenWithPlayers();
+    auto f = openWithPlayers();
     Exec("drop table music");
     f->setmp();
     EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
@@ -176,8 +176,8 @@ TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
 
 TEST_F(UtaikaiSound, ACueThatFailsWhilePlayingIsSaidOnTheStatusLine)
 {
-    AddCue('r', "0:01:00", "/r.wav");
-    auto f = OpenWithPlayers();
+    addCue('r', "0:01:00", "/r.wav");
+    auto f = openWithPlayers();
     f->setmp();
     players["MPt1"]->OnError(QStringLiteral("Could not determine type of stream."));
     EXPECT_EQ(
@@ -191,7 +191,7 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
 {
     testing_support::FakeSoundSystem sound;
     platform::SoundThread thread;
-    auto f = OpenWithSound(sound, thread, { { 'w', "0:00:03" }, { 'w', "0:00:01" }, { 'r', "0:00:02" } });
+    auto f = openWithSound(sound, thread, { { 'w', "0:00:03" }, { 'w', "0:00:01" }, { 'r', "0:00:02" } });
     f->DTP2->setTime(QTime(0, 0, 5));
     Reset(*f);
     f->CuteButton1->Click();
@@ -223,7 +223,7 @@ TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
     testing_support::FakeSoundSystem sound;
     platform::SoundThread thread;
     sound.Refuse(1);
-    auto f = OpenWithSound(sound, thread, { { 'w', "0:00:03" } });
+    auto f = openWithSound(sound, thread, { { 'w', "0:00:03" } });
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
     Reset(*f);
@@ -242,10 +242,10 @@ TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
 
 TEST_F(UtaikaiSound, TestPlayTogglesTheCurrentRowOnThePhasesFirstPlayer)
 {
-    AddCue('i', "0:00:20", "/i2.wav");
-    AddCue('i', "0:00:10", "/i1.wav");
-    AddCue('o', "0:00:30", "/o.wav");
-    auto f = OpenWithPlayers();
+    addCue('i', "0:00:20", "/i2.wav");
+    addCue('i', "0:00:10", "/i1.wav");
+    addCue('o', "0:00:30", "/o.wav");
+    auto f = openWithPlayers();
     f->setmp();
     f->CueGrids[3]->selectRow(1);
     players["MPi1"]->calls.clear();
@@ -272,9 +272,9 @@ TEST_F(UtaikaiSound, TestPlayTogglesTheCurrentRowOnThePhasesFirstPlayer)
 
 TEST_F(UtaikaiSound, SoundStopStopsEveryLoadedPlayerAndAnyTestPlay)
 {
-    AddCue('w', "0:01:00", "/w.wav");
-    AddCue('r', "0:01:00", "/r.wav");
-    auto f = OpenWithPlayers();
+    addCue('w', "0:01:00", "/w.wav");
+    addCue('r', "0:01:00", "/r.wav");
+    auto f = openWithPlayers();
     f->clearmp();
     f->CueGrids[1]->selectRow(0);
     f->CuteButton8Click();
@@ -289,8 +289,8 @@ TEST_F(UtaikaiSound, SoundStopStopsEveryLoadedPlayerAndAnyTestPlay)
 
 TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForAReset)
 {
-    AddCue('w', "0:00:03", "/w.wav");
-    auto f = OpenWithPlayers();
+    addCue('w', "0:00:03", "/w.wav");
+    auto f = openWithPlayers();
     Reset(*f);
     ASSERT_EQ(f->Engine().ResetDone(), 1);
     f->PageControl1->setCurrentWidget(f->TabSheet2);
@@ -316,15 +316,15 @@ TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForARes
     EXPECT_FALSE(f->CueGrids[0]->isEnabled());
     EXPECT_EQ(players["MP1"]->file, "/w.wav");
     EXPECT_EQ(f->Engine().ResetDone(), 1);
-    testing_support::SaveGrab(f.get(), "console-sound-set-counting");
+    testing_support::saveGrab(f.get(), "console-sound-set-counting");
     f->close();
 }
 
 TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
 {
-    AddCue('w', "0:00:03", "/w3.wav");
-    AddCue('w', "0:00:01", "/w1.wav");
-    auto f = OpenWithPlayers();
+    addCue('w', "0:00:03", "/w3.wav");
+    addCue('w', "0:00:01", "/w1.wav");
+    auto f = openWithPlayers();
     Reset(*f);
     f->CuteButton1->Click();
     Tick(*f, 25); // the 0:00:03 cue has sounded
@@ -348,13 +348,13 @@ TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
 
 TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
 {
-    AddCue('w', "0:00:03", "/w3.wav");
-    AddCue('w', "0:00:02", "/missing.wav");
-    AddCue('w', "0:00:01", "/w1.wav");
-    AddCue('r', "0:00:02", "/r2.wav");
-    AddCue('o', "0:00:01", "/o1.wav");
+    addCue('w', "0:00:03", "/w3.wav");
+    addCue('w', "0:00:02", "/missing.wav");
+    addCue('w', "0:00:01", "/w1.wav");
+    addCue('r', "0:00:02", "/r2.wav");
+    addCue('o', "0:00:01", "/o1.wav");
     unopenable = QStringList { "/missing.wav" };
-    auto f = OpenWithPlayers();
+    auto f = openWithPlayers();
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
     Reset(*f);
@@ -368,7 +368,7 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
         "81 play MPt1", "111 stop MPt1", "111 play MPo1" };
     for (int n = 0; n < 2; ++n) {
         f->CuteButton1->Click();
-        EXPECT_EQ(RunTranscript(*f, 130), run) << "run " << n + 1;
+        EXPECT_EQ(runTranscript(*f, 130), run) << "run " << n + 1;
         EXPECT_FALSE(f->Tm1.isActive());
         EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
     }
@@ -377,11 +377,11 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
 
 TEST_F(UtaikaiSound, PrePlaysTheFirstLoadedPlayersHalfASecondEach)
 {
-    AddCue('w', "0:01:00", "/w1.wav");
-    AddCue('w', "0:00:50", "/w2.wav");
-    AddCue('o', "0:00:30", "/o.wav");
-    AddCue('i', "0:00:30", "/i.wav");
-    auto f = OpenWithPlayers();
+    addCue('w', "0:01:00", "/w1.wav");
+    addCue('w', "0:00:50", "/w2.wav");
+    addCue('o', "0:00:30", "/o.wav");
+    addCue('i', "0:00:30", "/i.wav");
+    auto f = openWithPlayers();
     f->setmp();
     f->CuteButton23Click();
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 500, 500, 500 })) << "MP1, MP2, MPo1; no interval player";
@@ -393,8 +393,8 @@ TEST_F(UtaikaiSound, PrePlaysTheFirstLoadedPlayersHalfASecondEach)
 TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
 {
     const QString tone = home.file("tone.wav");
-    ASSERT_TRUE(testing_support::WriteWav(tone, 100));
-    auto f = OpenWithPlayers();
+    ASSERT_TRUE(testing_support::writeWav(tone, 100));
+    auto f = openWithPlayers();
     QTimer::singleShot(0, f.get(), [&] {
         EXPECT_EQ(f->OD1->nameFilters().value(0), "wavファイル (*.wav *.wma)");
         f->OD1->selectFile(tone);
@@ -408,7 +408,7 @@ TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
 TEST_F(UtaikaiSound, TheDelayBoxKeepsAWholeNumberAndOpensTheSoundCheckPage)
 {
     DelaySetting = 1;
-    auto f = OpenWithPlayers();
+    auto f = openWithPlayers();
     EXPECT_EQ(f->Eddelay->text(), "1");
     f->Eddelay->setText("3");
     f->EddelayExit();
@@ -428,21 +428,21 @@ TEST_F(UtaikaiSound, TheDelayBoxKeepsAWholeNumberAndOpensTheSoundCheckPage)
 
 TEST_F(UtaikaiSound, GrabsBothSoundPages)
 {
-    AddCue('w', "0:02:00", "/sounds/ウォームアップ残り2分.wav");
-    AddCue('w', "0:01:00", "/sounds/warm 1min.wav");
-    AddCue('r', "0:05:00", "/sounds/race 5min.wav");
-    AddCue('r', "0:00:10", "/sounds/countdown.wav");
-    AddCue('o', "0:00:30", "/sounds/over 30s.wav");
-    AddCue('i', "0:01:00", "/sounds/next race.wav");
-    auto f = OpenWithPlayers();
+    addCue('w', "0:02:00", "/sounds/ウォームアップ残り2分.wav");
+    addCue('w', "0:01:00", "/sounds/warm 1min.wav");
+    addCue('r', "0:05:00", "/sounds/race 5min.wav");
+    addCue('r', "0:00:10", "/sounds/countdown.wav");
+    addCue('o', "0:00:30", "/sounds/over 30s.wav");
+    addCue('i', "0:01:00", "/sounds/next race.wav");
+    auto f = openWithPlayers();
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     f->CueGrids[0]->selectRow(0);
     f->DBGrid1DblClick();
-    testing_support::SaveGrab(f.get(), "console-sound-set-cues");
+    testing_support::saveGrab(f.get(), "console-sound-set-cues");
     f->setmp();
     f->PageControl1->setTabVisible(f->PageControl1->indexOf(f->TabSheet3), true);
     f->PageControl1->setCurrentWidget(f->TabSheet3);
-    testing_support::SaveGrab(f.get(), "console-sound-check-loaded");
+    testing_support::saveGrab(f.get(), "console-sound-check-loaded");
     EXPECT_EQ(f->PlayerViews.size(), 39u);
     EXPECT_EQ(f->PlayerViews[13]->Player(), players["MPt1"]);
     EXPECT_EQ(f->PlayerViews[13]->findChildren<QLabel*>()[1]->toolTip(), "/sounds/race 5min.wav");
@@ -454,7 +454,7 @@ TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
 {
     QTemporaryDir dir;
     const QString tone = dir.filePath("tone.wav");
-    ASSERT_TRUE(testing_support::WriteWav(tone, 300));
+    ASSERT_TRUE(testing_support::writeWav(tone, 300));
     console::MediaCuePlayer player;
     int ended = 0;
     QStringList errors;
@@ -462,7 +462,7 @@ TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
     player.OnError = [&](const QString& m) { errors << m; };
     EXPECT_FALSE(player.Open(dir.filePath("missing.wav")));
     ASSERT_TRUE(
-        testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::WavBytes(300).left(100)));
+        testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::wavBytes(300).left(100)));
     EXPECT_FALSE(player.Open(dir.filePath("cut.wav"))) << "a WAV file cut short";
     EXPECT_TRUE(player.FileName().isEmpty());
     ASSERT_TRUE(player.Open(tone));

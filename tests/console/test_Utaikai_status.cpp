@@ -13,7 +13,7 @@ namespace {
 class UtaikaiStatus : public testing_support::CueConsoleFixture {
 protected:
     // The operator clicks Reset, as the window system delivers it, and answers the question.
-    void ClickReset(console::TFtaikai& f, bool yes)
+    void clickReset(console::TFtaikai& f, bool yes)
     {
         asker.answer(yes);
         const QPoint at = f.CuteButton5->mapTo(&f, f.CuteButton5->rect().center());
@@ -32,9 +32,9 @@ protected:
 
 TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
 {
-    AddCue('w', QStringLiteral("0:00:03"), QStringLiteral("/gone.wav"));
+    addCue('w', QStringLiteral("0:00:03"), QStringLiteral("/gone.wav"));
     unopenable = QStringList { QStringLiteral("/gone.wav") };
-    auto f = OpenWithPlayers();
+    auto f = openWithPlayers();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(f.get()));
     f->DTP4->setTime(QTime(0, 0, 0));
     const QString gone = QStringLiteral("開けない音声ファイルは鳴らしません: /gone.wav");
@@ -55,11 +55,11 @@ TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
     for (const Step& s : steps) {
         clock.advanceMs(s.secondsLater * 1000);
         Refuse(s.cueOpens ? QStringList() : unopenable);
-        ClickReset(*f, s.yes);
+        clickReset(*f, s.yes);
         EXPECT_EQ(asker.questions().size(), ++step) << "the reset was asked";
         EXPECT_EQ(Status(*f), s.status) << "step " << step;
     }
-    EXPECT_FALSE(testing_support::SaveGrab(f.get(), QStringLiteral("console-status-line")).isEmpty());
+    EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-status-line")).isEmpty());
     f->close();
 }
 

@@ -10,15 +10,15 @@ namespace {
 
 TEST(Ticks, WallTickIsTenthsSinceMidnight)
 {
-    EXPECT_EQ(TickOfDay(QTime(12, 0, 0, 50)), 432000);
-    EXPECT_EQ(TickOfDay(QTime(23, 59, 59, 950)), 863999);
-    EXPECT_EQ(TickOfDay(QTime(0, 0, 0, 10)), 0);
+    EXPECT_EQ(tickOfDay(QTime(12, 0, 0, 50)), 432000);
+    EXPECT_EQ(tickOfDay(QTime(23, 59, 59, 950)), 863999);
+    EXPECT_EQ(tickOfDay(QTime(0, 0, 0, 10)), 0);
 
     platform::ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(23, 59, 59, 950)));
-    EXPECT_EQ(WallTick(clock), 863999);
+    EXPECT_EQ(wallTick(clock), 863999);
     clock.advanceMs(100);
-    EXPECT_EQ(WallTick(clock), 0);
-    EXPECT_EQ(SecondOfDay(clock), 0);
+    EXPECT_EQ(wallTick(clock), 0);
+    EXPECT_EQ(secondOfDay(clock), 0);
 }
 
 TEST(Ticks, CountdownTicksStartAtTheWallTickAndKeepItsTenthBoundaries)
@@ -32,7 +32,7 @@ TEST(Ticks, CountdownTicksStartAtTheWallTickAndKeepItsTenthBoundaries)
     EXPECT_EQ(ticks.Tick(), 432000);
     clock.advanceMs(1);
     EXPECT_EQ(ticks.Tick(), 432001);
-    EXPECT_EQ(ticks.Tick(), WallTick(clock));
+    EXPECT_EQ(ticks.Tick(), wallTick(clock));
 }
 
 // A five-minute warm-up started at 23:58:00 counts down through midnight without a jump.
@@ -51,7 +51,7 @@ TEST(Ticks, CountdownAcrossMidnightDoesNotJumpByADay)
         ASSERT_EQ(tick, last + 1);
         const qint64 remaining = end - tick;
         ASSERT_EQ(remaining, lastRemaining - 1) << "at step " << step;
-        if (WallTick(clock) < 100)
+        if (wallTick(clock) < 100)
             wallTickWrapped = true;
         last = tick;
         lastRemaining = remaining;
@@ -61,7 +61,7 @@ TEST(Ticks, CountdownAcrossMidnightDoesNotJumpByADay)
     // ...while the count-down ended on time: 300 s after the start, 20 s ago.
     EXPECT_EQ(lastRemaining, -200);
     // The wall tick alone would have made the remaining time grow by a whole day.
-    EXPECT_EQ(end - WallTick(clock), TicksPerDay - 200);
+    EXPECT_EQ(end - wallTick(clock), TicksPerDay - 200);
 }
 
 TEST(Ticks, CountdownTicksIgnoreWallClockChanges)
@@ -70,7 +70,7 @@ TEST(Ticks, CountdownTicksIgnoreWallClockChanges)
     CountdownTicks ticks(clock);
     clock.advanceMs(1000);
     clock.setNow(QDateTime(QDate(2024, 3, 9), QTime(8, 0, 0))); // the clock is set back an hour
-    EXPECT_EQ(ticks.Tick(), TickOfDay(QTime(9, 0, 1)));
+    EXPECT_EQ(ticks.Tick(), tickOfDay(QTime(9, 0, 1)));
 }
 
 } // namespace

@@ -52,15 +52,15 @@ TEST_F(WriteinfoTest, WritesTheEventsRowsByStartTimeInCp932)
 
     ASSERT_TRUE(Writeinfo(db, QStringLiteral("202403091"), writer));
     EXPECT_EQ(RInfo(),
-        QByteArray("9:30:00,9:45:00,") + platform::ToCp932(QStringLiteral("予選①")) + "\r\n"
-            + "9:45:00,10:00:00," + platform::ToCp932(QStringLiteral("予選②, 2組")) + "\r\n"
-            + "10:00:00,10:15:00," + platform::ToCp932(QStringLiteral("決勝Ａ")) + "\r\n");
+        QByteArray("9:30:00,9:45:00,") + platform::toCp932(QStringLiteral("予選①")) + "\r\n"
+            + "9:45:00,10:00:00," + platform::toCp932(QStringLiteral("予選②, 2組")) + "\r\n"
+            + "10:00:00,10:15:00," + platform::toCp932(QStringLiteral("決勝Ａ")) + "\r\n");
 }
 
 TEST_F(WriteinfoTest, AnEventWithoutRowsGivesAnEmptyFile)
 {
     AddRow("202403092", "8:00:00", "8:10:00", "other event");
-    writer.WriteSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("old") } });
+    writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("old") } });
     ASSERT_TRUE(Writeinfo(db, QStringLiteral("202403091"), writer));
     EXPECT_EQ(RInfo(), QByteArray());
 }
@@ -77,7 +77,7 @@ TEST_F(WriteinfoTest, AnApostropheInTheCodeCannotBreakTheStatement)
 // A failing select reaches the caller and leaves the monitor's file as it was.
 TEST_F(WriteinfoTest, AFailingSelectRaisesAndWritesNothing)
 {
-    writer.WriteSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("old") } });
+    writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("old") } });
     db.execute(QStringLiteral("drop table rmenu"));
     EXPECT_THROW(Writeinfo(db, QStringLiteral("202403091"), writer), platform::DatabaseError);
     EXPECT_EQ(RInfo(), QByteArray("9:00:00,9:10:00,old\r\n"));

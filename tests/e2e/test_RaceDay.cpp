@@ -51,8 +51,8 @@ protected:
         transcript.originMs = clock.monotonicMs();
         dm = std::make_unique<TDM1>();
         DM1 = dm.get();
-        dm->Reconnect();
-        LoadSettings(); // a first start: every setting at its default
+        dm->reconnect();
+        loadSettings(); // a first start: every setting at its default
     }
     void TearDown() override
     {
@@ -80,7 +80,7 @@ protected:
     // "大会選択": a new event on the day, chosen, which opens the console over the list. Both run
     // modally, as the start window and the list open them; the console's buttons and pages are
     // clicked through its window.
-    void MakeAndOpenEvent(const std::function<void(console::TFtaikai&)>& day)
+    void makeAndOpenEvent(const std::function<void(console::TFtaikai&)>& day)
     {
         TFselecttaikai list(nullptr, clock);
         list.setWindowModality(Qt::ApplicationModal);
@@ -96,34 +96,34 @@ protected:
             console.setWindowModality(Qt::ApplicationModal);
             console.show();
             day(console);
-            UserClick(console.CuteButton13); // "×"
+            userClick(console.CuteButton13); // "×"
             EXPECT_FALSE(console.isVisible());
         };
-        UserClick(list.CuteButton1);
+        userClick(list.CuteButton1);
     }
 
     // The schedule page: reception from 9:00 for half an hour, then round 1 "予選" of three
     // heats of five minutes.
-    static void BuildSchedule(console::TFtaikai& f)
+    static void buildSchedule(console::TFtaikai& f)
     {
-        UserClickTab(f.PageControl1, f.TabSheet4);
+        userClickTab(f.PageControl1, f.TabSheet4);
         f.DTPb->setTime(QTime(9, 0));
         f.DTPe->setTime(QTime(0, 30));
         f.Edit2->setText(QStringLiteral("受付"));
-        UserClick(f.CTBadd);
+        userClick(f.CTBadd);
         f.CkBround->setChecked(true);
         f.SEdround->setValue(1);
         f.CBxround->setEditText(QStringLiteral("予選"));
         f.SEdheat->setValue(3);
         f.CBxheat->setEditText(QStringLiteral("ヒート"));
         f.DTPe->setTime(QTime(0, 5));
-        UserClick(f.CTBadd);
+        userClick(f.CTBadd);
     }
 
     // The settings page: signal 1 on 20 s before the start, signal 2 at 10 s, signal 3 at 5 s.
-    static void SetSignals(console::TFtaikai& f)
+    static void setSignals(console::TFtaikai& f)
     {
-        UserClickTab(f.PageControl1, f.TabSheet5);
+        userClickTab(f.PageControl1, f.TabSheet5);
         for (auto [slot, at] :
             { std::pair { console::SlotOn1, 20 }, { console::SlotOn2, 10 }, { console::SlotOn3, 5 } }) {
             QTimeEdit* picker = f.DTPsig[static_cast<size_t>(slot)];
@@ -134,9 +134,9 @@ protected:
 
     // The sound set page: a cue 10 s before the start, two in the race (30 s and 10 s to go), one
     // 5 s before the end of the over-time and one 10 s before the end of the interval.
-    void RegisterCues(console::TFtaikai& f)
+    void registerCues(console::TFtaikai& f)
     {
-        UserClickTab(f.PageControl1, f.TabSheet2);
+        userClickTab(f.PageControl1, f.TabSheet2);
         const struct {
             console::CuePhase phase;
             int at;
@@ -148,21 +148,21 @@ protected:
         for (const auto& c : cues) {
             const auto k = static_cast<size_t>(c.phase);
             const QString file = home.file(QString::fromUtf8(c.file));
-            ASSERT_TRUE(WriteWav(file, 200));
+            ASSERT_TRUE(writeWav(file, 200));
             f.CueTimes[k]->setTime(QTime(0, 0).addSecs(c.at));
             f.CueFiles[k]->setText(file);
-            UserClick(f.CueSetButtons[k]);
+            userClick(f.CueSetButtons[k]);
         }
     }
 
     // The settings page: the link to the timing server at the address and port the operator types.
-    void ConnectTimeServer(console::TFtaikai& f)
+    void connectTimeServer(console::TFtaikai& f)
     {
-        UserClickTab(f.PageControl1, f.TabSheet5);
+        userClickTab(f.PageControl1, f.TabSheet5);
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
-        UserClick(f.Button2);
-        ASSERT_TRUE(WaitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        userClick(f.Button2);
+        ASSERT_TRUE(waitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
 
@@ -176,7 +176,7 @@ protected:
                                     .toLatin1();
         fed += line;
         server.send(line);
-        ASSERT_TRUE(WaitUntil([&] { return board.sent.size() > sent; }));
+        ASSERT_TRUE(waitUntil([&] { return board.sent.size() > sent; }));
     }
 
     // Three races in automatic operation: 30 s warm-up, 1 min race, 10 s over-time and a 20 s
@@ -184,20 +184,20 @@ protected:
     // goes back to manual operation, so that the day ends with its over-time. Ticked at the
     // timers' pace; `at` runs at each tenth.
     static constexpr int Run = 1200; // tenths from one start to the next
-    void RunRaces(console::TFtaikai& f, const std::function<void(int tenth)>& at)
+    void runRaces(console::TFtaikai& f, const std::function<void(int tenth)>& at)
     {
-        UserClickTab(f.PageControl1, f.TabSheet1);
-        UserClick(f.RGgaz->Button(0));
+        userClickTab(f.PageControl1, f.TabSheet1);
+        userClick(f.RGgaz->Button(0));
         asker.answer(true);
-        UserClick(f.CTBa); // automatic operation, confirmed
+        userClick(f.CTBa); // automatic operation, confirmed
         f.DTP1->setTime(QTime(0, 0, 30));
         f.DTP2->setTime(QTime(0, 1, 0));
         f.DTP3->setTime(QTime(0, 0, 10));
         f.DTP4->setTime(QTime(0, 0, 0));
         f.DTPauto->setTime(QTime(0, 0, 20));
         asker.answer(true);
-        UserClick(f.CuteButton5); // reset, confirmed
-        UserClick(f.CuteButton1); // start
+        userClick(f.CuteButton5); // reset, confirmed
+        userClick(f.CuteButton1); // start
         for (int tenth = 1; tenth <= 3 * Run - 190; ++tenth) {
             clock.advanceMs(100);
             if (f.Tm1.isActive())
@@ -206,16 +206,16 @@ protected:
                 f.tmr2Timer();
             if (tenth == 2 * Run + 600) {
                 asker.answer(true);
-                UserClick(f.CTBm); // manual operation, confirmed
+                userClick(f.CTBm); // manual operation, confirmed
             }
             at(tenth);
         }
     }
 
-    static QString MonitorFile(const QString& name)
+    static QString monitorFile(const QString& name)
     {
         QFile file(console::MonitorFileWriter().FilePath(name));
-        return file.open(QIODevice::ReadOnly) ? platform::FromCp932(file.readAll())
+        return file.open(QIODevice::ReadOnly) ? platform::fromCp932(file.readAll())
                                               : QStringLiteral("<missing>");
     }
 
@@ -231,7 +231,7 @@ protected:
     }
 
     // Saves a transcript where the tests' pictures go.
-    static void SaveTranscript(const QStringList& lines, const QString& name)
+    static void saveTranscript(const QStringList& lines, const QString& name)
     {
         const QString dir
             = qEnvironmentVariable("TAVO_TEST_PNG_DIR", QDir::current().filePath(QStringLiteral("test-png")));
@@ -262,29 +262,29 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
     QString rinfo;
     QStringList dtime, raceDay;
     PreviewShown printed;
-    MakeAndOpenEvent([&](console::TFtaikai& f) {
-        BuildSchedule(f);
-        rinfo = MonitorFile(console::RInfoFileName);
-        SetSignals(f);
-        RegisterCues(f);
-        ConnectTimeServer(f);
-        RunRaces(f, [&](int tenth) {
+    makeAndOpenEvent([&](console::TFtaikai& f) {
+        buildSchedule(f);
+        rinfo = monitorFile(console::RInfoFileName);
+        setSignals(f);
+        registerCues(f);
+        connectTimeServer(f);
+        runRaces(f, [&](int tenth) {
             const int inRun = tenth % Run;
             // The time file mid-phase in the first run, once its background writer has caught up.
             if (tenth < Run && inRun % 300 == 150 && f.Devices().monitor->Flush())
-                dtime << MonitorFile(console::DtimeFileName).trimmed();
+                dtime << monitorFile(console::DtimeFileName).trimmed();
             if (inRun > 300 && inRun < 900 && inRun % 100 == 50) // the server's time, every 10 s
                 Feed((900 - inRun) / 10);
         });
         // While the preview is open the board's clock may show the time of day: what follows
         // is not pinned.
         raceDay = transcript.entries;
-        UserClickTab(f.PageControl1, f.TabSheet4);
-        printed = CapturePreview([&] { UserClick(f.CuteButton15); }, PrintToPdf(pdf));
+        userClickTab(f.PageControl1, f.TabSheet4);
+        printed = capturePreview([&] { userClick(f.CuteButton15); }, printToPdf(pdf));
     });
 
     if (raceDay != Golden(QStringLiteral("race_day.txt")))
-        SaveTranscript(raceDay, QStringLiteral("race_day.txt")); // for review against the golden one
+        saveTranscript(raceDay, QStringLiteral("race_day.txt")); // for review against the golden one
     EXPECT_EQ(Lines(raceDay), Lines(Golden(QStringLiteral("race_day.txt"))));
     // "×" leaves the board blank.
     const QStringList sent = transcript.entries.filter(QStringLiteral("board \""));

@@ -78,21 +78,21 @@ TEST(ClockTexts, EveryTickOfADayRoundTrips)
 
 TEST(ClockTexts, LongTimeTextHasNoLeadingHourZeroAndFeedsTheConversion)
 {
-    EXPECT_EQ(LongTimeText(QTime(0, 5, 0)), QStringLiteral("0:05:00"));
-    EXPECT_EQ(LongTimeText(QTime(9, 30, 0)), QStringLiteral("9:30:00"));
-    EXPECT_EQ(LongTimeText(QTime(23, 59, 59, 900)), QStringLiteral("23:59:59"));
-    EXPECT_EQ(LongTimeTextOfSeconds(36 * 3600), QStringLiteral("36:00:00"));
+    EXPECT_EQ(longTimeText(QTime(0, 5, 0)), QStringLiteral("0:05:00"));
+    EXPECT_EQ(longTimeText(QTime(9, 30, 0)), QStringLiteral("9:30:00"));
+    EXPECT_EQ(longTimeText(QTime(23, 59, 59, 900)), QStringLiteral("23:59:59"));
+    EXPECT_EQ(longTimeTextOfSeconds(36 * 3600), QStringLiteral("36:00:00"));
     // what the pickers hand over, with ".0" appended as Reset does
-    EXPECT_EQ(TimeStrToTenths(LongTimeText(QTime(0, 5, 0)) + QStringLiteral(".0")), 3000);
-    EXPECT_EQ(TimeStrToTenths(LongTimeText(QTime(10, 0, 0))), 360000);
+    EXPECT_EQ(TimeStrToTenths(longTimeText(QTime(0, 5, 0)) + QStringLiteral(".0")), 3000);
+    EXPECT_EQ(TimeStrToTenths(longTimeText(QTime(10, 0, 0))), 360000);
 }
 
 // The console's pickers always hold a time; a null value in a table stays empty.
 TEST(ClockTexts, ANullTimeIsMidnightOnTheConsoleAndEmptyInATable)
 {
-    EXPECT_EQ(LongTimeText(QTime()), QStringLiteral("0:00:00"));
-    EXPECT_EQ(sql::StoredTime(QTime()), QString());
-    EXPECT_EQ(sql::StoredTime(QTime(9, 5, 7, 999)), QStringLiteral("9:05:07"));
+    EXPECT_EQ(longTimeText(QTime()), QStringLiteral("0:00:00"));
+    EXPECT_EQ(sql::storedTime(QTime()), QString());
+    EXPECT_EQ(sql::storedTime(QTime(9, 5, 7, 999)), QStringLiteral("9:05:07"));
 }
 
 // The three readers of H:MM:SS texts, on the same inputs: values in statements (sql::ParseTime),
@@ -123,9 +123,9 @@ class ParseClockTextTable : public ::testing::TestWithParam<ReadCase> { };
 TEST_P(ParseClockTextTable, EachReaderKeepsItsOwnRule)
 {
     const QString text = QString::fromUtf8(GetParam().text);
-    EXPECT_EQ(Shown(ParseClockText(text, kStatement)), QLatin1String(GetParam().statement));
-    EXPECT_EQ(Shown(ParseClockText(text, kReport)), QLatin1String(GetParam().report));
-    EXPECT_EQ(Shown(ParseClockText(text, kStrict)), QLatin1String(GetParam().strict));
+    EXPECT_EQ(Shown(parseClockText(text, kStatement)), QLatin1String(GetParam().statement));
+    EXPECT_EQ(Shown(parseClockText(text, kReport)), QLatin1String(GetParam().report));
+    EXPECT_EQ(Shown(parseClockText(text, kStrict)), QLatin1String(GetParam().strict));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseClockTextTable,
@@ -156,7 +156,7 @@ TEST(ClockTexts, ScanReadsAKeyAndStopsAfterIt)
 {
     const QByteArray b("25:30:00.25 tail");
     const char* p = b.constData();
-    EXPECT_EQ(ScanClockText(p, b.constData() + b.size(), kStatement), (25 * 3600 + 30 * 60) * 1000 + 250);
+    EXPECT_EQ(scanClockText(p, b.constData() + b.size(), kStatement), (25 * 3600 + 30 * 60) * 1000 + 250);
     EXPECT_EQ(QByteArray(p), QByteArray(" tail"));
 }
 

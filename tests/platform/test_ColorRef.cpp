@@ -19,18 +19,18 @@ TEST(ColorRef, PlainColoursAreBlueGreenRedFromTheTop)
         { 0x00123456, QColor(0x56, 0x34, 0x12) },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ColorFromRef(c.color), c.expected) << std::hex << c.color;
+        EXPECT_EQ(colorFromRef(c.color), c.expected) << std::hex << c.color;
 }
 
 TEST(ColorRef, SystemColoursTakeTheDefaultScheme)
 {
-    EXPECT_EQ(ColorFromRef(clBtnFace), QColor(0xF0, 0xF0, 0xF0));
-    EXPECT_EQ(ColorFromRef(clBtnShadow), QColor(0xA0, 0xA0, 0xA0));
-    EXPECT_EQ(ColorFromRef(clBtnHighlight), QColor(Qt::white));
-    EXPECT_EQ(ColorFromRef(clWindowText), QColor(Qt::black));
-    EXPECT_EQ(ColorFromRef(clGrayText), QColor(0x6D, 0x6D, 0x6D));
+    EXPECT_EQ(colorFromRef(clBtnFace), QColor(0xF0, 0xF0, 0xF0));
+    EXPECT_EQ(colorFromRef(clBtnShadow), QColor(0xA0, 0xA0, 0xA0));
+    EXPECT_EQ(colorFromRef(clBtnHighlight), QColor(Qt::white));
+    EXPECT_EQ(colorFromRef(clWindowText), QColor(Qt::black));
+    EXPECT_EQ(colorFromRef(clGrayText), QColor(0x6D, 0x6D, 0x6D));
     // The later spelling of system colours (0xFF000000 | index) means the same.
-    EXPECT_EQ(ColorFromRef(0xFF00000F), ColorFromRef(clBtnFace));
+    EXPECT_EQ(colorFromRef(0xFF00000F), colorFromRef(clBtnFace));
     // An index past the table answers black rather than reading beyond it.
-    EXPECT_EQ(ColorFromRef(clSystemColor | 0xC8), QColor(Qt::black));
+    EXPECT_EQ(colorFromRef(clSystemColor | 0xC8), QColor(Qt::black));
 }

@@ -448,7 +448,7 @@ TEST_F(DataSetTest, ReadOnlyQueryRefusesChanges)
     grouped.RequestLive = true;
     grouped.Open();
     EXPECT_EQ(grouped.RecordCount(), 3);
-    EXPECT_EQ(grouped.FieldNames(), QStringList { "tname" });
+    EXPECT_EQ(grouped.fieldNames(), QStringList { "tname" });
     EXPECT_FALSE(grouped.CanModify());
 }
 

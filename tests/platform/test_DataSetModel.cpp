@@ -136,7 +136,7 @@ TEST_F(DataSetModelTest, GridShowsTheSchedule)
     view.verticalHeader()->hide();
     view.setColumnWidth(3, 200);
     view.show();
-    const QString png = testing_support::SaveGrab(&view, "DataSetModel_schedule");
+    const QString png = testing_support::saveGrab(&view, "DataSetModel_schedule");
     QImage image(png);
     ASSERT_FALSE(image.isNull());
     EXPECT_EQ(image.width(), view.width());

@@ -10,11 +10,11 @@ TEST(FileDialogFolder, TheDataFolderUntilAFileIsChosenThenThatFilesFolderWhileIt
     const testing_support::TempHome home;
     QDir(home.path()).mkpath(QStringLiteral("sounds/day1"));
     platform::FileDialogFolder folder;
-    EXPECT_EQ(folder.folder(), platform::DataFolder());
+    EXPECT_EQ(folder.folder(), platform::dataFolder());
     folder.remember(home.file(QStringLiteral("sounds/day1/start.wav")));
     EXPECT_EQ(folder.folder(), home.file(QStringLiteral("sounds/day1")));
     folder.remember(QString()); // a cancelled dialog
     EXPECT_EQ(folder.folder(), home.file(QStringLiteral("sounds/day1")));
     QDir(home.file(QStringLiteral("sounds"))).removeRecursively();
-    EXPECT_EQ(folder.folder(), platform::DataFolder());
+    EXPECT_EQ(folder.folder(), platform::dataFolder());
 }

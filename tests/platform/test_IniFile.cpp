@@ -40,7 +40,7 @@ TEST(IniFile, ReadsCp932FileWithCrLfCaseInsensitively)
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
     WriteBytes(path,
-        platform::ToCp932(QStringLiteral("; 設定\r\n[Env]\r\nPcom2=7\r\nDtp1v = 0:05:00 \r\n"
+        platform::toCp932(QStringLiteral("; 設定\r\n[Env]\r\nPcom2=7\r\nDtp1v = 0:05:00 \r\n"
                                          "[Print]\r\nTLstart=開始①\r\nTLdate=\"Print / \"\r\n")));
     platform::IniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("ENV", "pcom2", 2), 7);
@@ -68,7 +68,7 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
     WriteBytes(path,
-        platform::ToCp932(QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=2\r\n"
+        platform::toCp932(QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=2\r\n"
                                          "Other=残す\r\n\r\n[D-Line]\r\nBrate=1\r\n")));
     {
         platform::IniFile ini(path);
@@ -79,7 +79,7 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
         platform::IniFile other(path);
         EXPECT_EQ(other.ReadInteger("Env", "Pcom2", 0), 6);
     }
-    EXPECT_EQ(platform::FromCp932(ReadBytes(path)),
+    EXPECT_EQ(platform::fromCp932(ReadBytes(path)),
         QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=6\r\nOther=残す\r\nDtp1v=0:10:00\r\n"
                        "\r\n[D-Line]\r\nBrate=1\r\n\r\n[TCP]\r\nTCPadd=192.168.1.10\r\n"));
 }

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 using platform::MediaPlayer;
-using platform::SoundFileProblem;
+using platform::soundFileProblem;
 
 namespace {
 
@@ -25,7 +25,7 @@ constexpr int kEndTimeoutMs = 15000;
 class MediaPlayerTest : public ::testing::Test {
 protected:
     QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
-    void WriteText(const char* name, const QByteArray& bytes)
+    void writeText(const char* name, const QByteArray& bytes)
     {
         QFile f(Path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -38,17 +38,17 @@ protected:
 
 TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
 {
-    ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 200));
-    ASSERT_TRUE(testing_support::WriteWav(Path("tone-without-extension"), 200));
-    WriteText("text.wav", "not a sound\n");
-    WriteText("empty.wav", "");
-    const QByteArray wav = testing_support::WavBytes(200);
-    WriteText("cut-header.wav", wav.left(30));
-    WriteText("cut-data.wav", wav.left(wav.size() - 10));
-    WriteText("no-data.wav", wav.left(44));
+    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
+    ASSERT_TRUE(testing_support::writeWav(Path("tone-without-extension"), 200));
+    writeText("text.wav", "not a sound\n");
+    writeText("empty.wav", "");
+    const QByteArray wav = testing_support::wavBytes(200);
+    writeText("cut-header.wav", wav.left(30));
+    writeText("cut-data.wav", wav.left(wav.size() - 10));
+    writeText("no-data.wav", wav.left(44));
     QByteArray streamed = wav; // a writer that did not know the length
     streamed.replace(40, 4, QByteArray(4, '\xff'));
-    WriteText("streamed.wav", streamed);
+    writeText("streamed.wav", streamed);
     QDir(dir.path()).mkdir(QStringLiteral("folder.wav"));
     const struct {
         const char* file;
@@ -66,13 +66,13 @@ TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
         { "streamed.wav", "" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(SoundFileProblem(Path(c.file)), QString::fromUtf8(c.problem)) << c.file;
-    EXPECT_EQ(SoundFileProblem(QString()), "ファイル名がありません。");
+        EXPECT_EQ(soundFileProblem(Path(c.file)), QString::fromUtf8(c.problem)) << c.file;
+    EXPECT_EQ(soundFileProblem(QString()), "ファイル名がありません。");
 }
 
 TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
 {
-    ASSERT_TRUE(testing_support::WriteWav(Path("locked.wav"), 200));
+    ASSERT_TRUE(testing_support::writeWav(Path("locked.wav"), 200));
     QFile::setPermissions(Path("locked.wav"), QFileDevice::WriteOwner);
     QFile probe(Path("locked.wav"));
     if (probe.open(QIODevice::ReadOnly))
@@ -87,7 +87,7 @@ TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
 
 TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
 {
-    ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 300));
+    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 300));
     MediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::ended);
     QSignalSpy failed(&player, &MediaPlayer::failed);
@@ -107,7 +107,7 @@ TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
 
 TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
 {
-    ASSERT_TRUE(testing_support::WriteWav(Path("long.wav"), 5000));
+    ASSERT_TRUE(testing_support::writeWav(Path("long.wav"), 5000));
     MediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::ended);
     ASSERT_TRUE(player.Open(Path("long.wav")));
@@ -124,8 +124,8 @@ TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
 
 TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesAtEachPlayAndRecovers)
 {
-    ASSERT_TRUE(testing_support::WriteBrokenWav(Path("broken.wav")));
-    ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 200));
+    ASSERT_TRUE(testing_support::writeBrokenWav(Path("broken.wav")));
+    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
     MediaPlayer player;
     QSignalSpy failed(&player, &MediaPlayer::failed);
     QSignalSpy ended(&player, &MediaPlayer::ended);
@@ -147,13 +147,13 @@ class FakeBackEndTest : public MediaPlayerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testing_support::WriteWav(Path("tone.wav"), 200));
+        ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
         player = std::make_unique<MediaPlayer>(thread, sound.Factory(), clock);
         ASSERT_TRUE(player->Open(Path("tone.wav")));
     }
     void TearDown() override { sound.Answer(); }
     // Waits for the sound thread to have logged `n` entries.
-    QStringList LogOf(int n)
+    QStringList logOf(int n)
     {
         EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() >= n; }, kEndTimeoutMs));
         return sound.Log();
@@ -172,27 +172,27 @@ TEST_F(FakeBackEndTest, NoCallWaitsOnABackEndThatHangs)
     QSignalSpy notAnswering(player.get(), &MediaPlayer::notAnswering);
     sound.Hang();
     player->Play();
-    LogOf(1);
+    logOf(1);
     player->Stop();
     ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, kEndTimeoutMs));
     player->Play(); // waits behind the stop
     clock.advanceMs(MediaPlayer::NotAnsweringMs - 1);
-    player->CheckAnswer();
+    player->checkAnswer();
     EXPECT_EQ(notAnswering.size(), 0);
     clock.advanceMs(1);
-    player->CheckAnswer();
+    player->checkAnswer();
     EXPECT_EQ(notAnswering.size(), 1);
     EXPECT_TRUE(player->Playing()) << "a slow back end may still play it";
     clock.advanceMs(MediaPlayer::GiveUpMs - MediaPlayer::NotAnsweringMs);
-    player->CheckAnswer();
-    player->CheckAnswer();
+    player->checkAnswer();
+    player->checkAnswer();
     EXPECT_EQ(notAnswering.size(), 1) << "said once";
     EXPECT_FALSE(player->Playing());
 
     sound.Answer();
-    EXPECT_EQ(LogOf(3), QStringList({ "play tone.wav", "stop", "stop" })) << "the late play never sounds";
+    EXPECT_EQ(logOf(3), QStringList({ "play tone.wav", "stop", "stop" })) << "the late play never sounds";
     player->Play();
-    EXPECT_EQ(LogOf(4).last(), "play tone.wav") << "answering again";
+    EXPECT_EQ(logOf(4).last(), "play tone.wav") << "answering again";
 
     sound.Hang();
     player->Stop();

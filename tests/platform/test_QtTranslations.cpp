@@ -15,7 +15,7 @@ using namespace testing_support;
 
 TEST(QtTranslations, TheQuestionBoxSaysHaiAndIieAndAnswersWhatIsClicked)
 {
-    const std::unique_ptr<QTranslator> texts = platform::InstallQtTranslations();
+    const std::unique_ptr<QTranslator> texts = platform::installQtTranslations();
     ASSERT_TRUE(texts) << "qtbase_ja.qm is missing: install qt6-translations-l10n";
     platform::MessageBoxAsker asker;
     for (const bool yes : { false, true }) {
@@ -23,8 +23,8 @@ TEST(QtTranslations, TheQuestionBoxSaysHaiAndIieAndAnswersWhatIsClicked)
         WhenShown<QMessageBox> box([&](QMessageBox& b) {
             for (const QAbstractButton* button : b.buttons())
                 shown << button->text();
-            SaveGrab(&b, QStringLiteral("QtTranslations_question"));
-            UserClick(b.button(yes ? QMessageBox::Yes : QMessageBox::No));
+            saveGrab(&b, QStringLiteral("QtTranslations_question"));
+            userClick(b.button(yes ? QMessageBox::Yes : QMessageBox::No));
         });
         EXPECT_EQ(
             asker.askYesNo(QStringLiteral("確認してください。"), QStringLiteral("削除しますか？")), yes);
@@ -36,6 +36,6 @@ TEST(QtTranslations, TheQuestionBoxSaysHaiAndIieAndAnswersWhatIsClicked)
 TEST(QtTranslations, AMissingFileLeavesQtsOwnTexts)
 {
     const QTemporaryDir empty;
-    EXPECT_EQ(platform::InstallQtTranslations(empty.path()), nullptr);
+    EXPECT_EQ(platform::installQtTranslations(empty.path()), nullptr);
     EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
 }

@@ -12,7 +12,7 @@ using testing_support::PseudoTerminal;
 
 namespace {
 
-LineSettings PlainSettings()
+LineSettings plainSettings()
 {
     LineSettings s;
     s.flowFlags = 0x1013; // DTR and RTS on, no flow control
@@ -24,9 +24,9 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(pty.ok());
-        line = OpenTermiosLine(pty.path());
+        line = openTermiosLine(pty.path());
         ASSERT_NE(line, nullptr);
-        ASSERT_EQ(line->apply(PlainSettings()), LineSettingError::None);
+        ASSERT_EQ(line->apply(plainSettings()), LineSettingError::None);
     }
     PseudoTerminal pty;
     std::unique_ptr<SerialLine> line;
@@ -43,7 +43,7 @@ TEST_F(TermiosLineTest, CarriesDataBothWaysUnchanged)
     pty.send(QByteArray("abc\r\x03", 5));
     char buffer[16];
     QByteArray in;
-    testing_support::WaitUntil([&] {
+    testing_support::waitUntil([&] {
         const qint64 n = line->read(buffer, sizeof buffer, 10);
         if (n > 0)
             in.append(buffer, n);
@@ -54,7 +54,7 @@ TEST_F(TermiosLineTest, CarriesDataBothWaysUnchanged)
 
 TEST_F(TermiosLineTest, AppliesLineSettingsToTheDevice)
 {
-    LineSettings s = PlainSettings();
+    LineSettings s = plainSettings();
     s.bitRate = 2400;
     s.dataBits = 7;
     s.parity = Parity::Even;
@@ -72,7 +72,7 @@ TEST_F(TermiosLineTest, AppliesLineSettingsToTheDevice)
 
 TEST_F(TermiosLineTest, KeepsSettingsLinuxCannotCarry)
 {
-    LineSettings s = PlainSettings();
+    LineSettings s = plainSettings();
     s.dataBits = 8;
     s.stopBits = StopBits::OnePointFive;
     s.flowFlags = 0x102B; // DSR flow, DTR handshake
@@ -85,17 +85,17 @@ TEST_F(TermiosLineTest, KeepsSettingsLinuxCannotCarry)
 
 TEST_F(TermiosLineTest, RefusesWhatThePortCannotDo)
 {
-    LineSettings s = PlainSettings();
+    LineSettings s = plainSettings();
     s.bitRate = 12345;
     EXPECT_EQ(line->apply(s), LineSettingError::BitRate);
-    s = PlainSettings();
+    s = plainSettings();
     s.dataBits = 9;
     EXPECT_EQ(line->apply(s), LineSettingError::DataBits);
-    s = PlainSettings();
+    s = plainSettings();
     s.flowFlags = flow::kOutX;
     s.xonChar = s.xoffChar = 0x11;
     EXPECT_EQ(line->apply(s), LineSettingError::Flow);
-    EXPECT_EQ(line->settings(), PlainSettings());
+    EXPECT_EQ(line->settings(), plainSettings());
 }
 
 TEST_F(TermiosLineTest, WriteGivesUpAfterItsTimeOut)
@@ -132,7 +132,7 @@ TEST_F(TermiosLineTest, ReportsArrivingCharactersAsEvents)
     });
     EXPECT_EQ(line->waitEvent(kEvRxChar, 3000), kEvRxChar);
     sender.join();
-    EXPECT_TRUE(testing_support::WaitUntil([&] { return line->inputQueued() == 5; }, 1000));
+    EXPECT_TRUE(testing_support::waitUntil([&] { return line->inputQueued() == 5; }, 1000));
     // Nothing new has come: the next wait times out.
     EXPECT_EQ(line->waitEvent(kEvRxChar, 30), 0u);
     line->purge(false, true);
@@ -162,15 +162,15 @@ TEST_F(TermiosLineTest, PseudoTerminalRefusesModemLines)
 
 TEST(TermiosLine, OpensOnlyTerminalsThatExistAndAreFree)
 {
-    EXPECT_EQ(OpenTermiosLine(QStringLiteral("/dev/no-such-port")), nullptr);
-    EXPECT_EQ(OpenTermiosLine(QStringLiteral("/dev/null")), nullptr);
-    EXPECT_EQ(OpenTermiosLine(QString()), nullptr);
+    EXPECT_EQ(openTermiosLine(QStringLiteral("/dev/no-such-port")), nullptr);
+    EXPECT_EQ(openTermiosLine(QStringLiteral("/dev/null")), nullptr);
+    EXPECT_EQ(openTermiosLine(QString()), nullptr);
     PseudoTerminal pty;
-    auto first = OpenTermiosLine(pty.path());
+    auto first = openTermiosLine(pty.path());
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(OpenTermiosLine(pty.path()), nullptr);
+    EXPECT_EQ(openTermiosLine(pty.path()), nullptr);
     first.reset();
-    EXPECT_NE(OpenTermiosLine(pty.path()), nullptr);
+    EXPECT_NE(openTermiosLine(pty.path()), nullptr);
 }
 
 // A real port, when one is named: TAVO_TEST_SERIAL=/dev/ttyUSB0 (a loop-back plug helps).
@@ -179,7 +179,7 @@ TEST(TermiosLine, RealPortSwitchesModemLines)
     const QString device = qEnvironmentVariable("TAVO_TEST_SERIAL");
     if (device.isEmpty())
         GTEST_SKIP() << "no real serial port: set TAVO_TEST_SERIAL to a serial device (/dev/ttyUSB0) to run";
-    auto line = OpenTermiosLine(device);
+    auto line = openTermiosLine(device);
     ASSERT_NE(line, nullptr);
     LineSettings s;
     s.flowFlags = 0x0001;
@@ -195,36 +195,36 @@ TEST(TermiosLine, RealPortSwitchesModemLines)
 
 TEST(SerialPortNames, NumbersNameDevices)
 {
-    SetSerialPortOverrides({});
-    EXPECT_EQ(SerialDevicePath(1), QStringLiteral("/dev/ttyS0"));
-    EXPECT_EQ(SerialDevicePath(5), QStringLiteral("/dev/ttyS4"));
-    EXPECT_EQ(SerialDevicePath(0), QString());
-    EXPECT_EQ(ResolveSerialPortName(QStringLiteral("COM3")), QStringLiteral("/dev/ttyS2"));
-    EXPECT_EQ(ResolveSerialPortName(QStringLiteral("com12")), QStringLiteral("/dev/ttyS11"));
-    EXPECT_EQ(ResolveSerialPortName(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
-    EXPECT_EQ(ResolveSerialPortName(QStringLiteral("COMX")), QStringLiteral("COMX"));
+    setSerialPortOverrides({});
+    EXPECT_EQ(serialDevicePath(1), QStringLiteral("/dev/ttyS0"));
+    EXPECT_EQ(serialDevicePath(5), QStringLiteral("/dev/ttyS4"));
+    EXPECT_EQ(serialDevicePath(0), QString());
+    EXPECT_EQ(resolveSerialPortName(QStringLiteral("COM3")), QStringLiteral("/dev/ttyS2"));
+    EXPECT_EQ(resolveSerialPortName(QStringLiteral("com12")), QStringLiteral("/dev/ttyS11"));
+    EXPECT_EQ(resolveSerialPortName(QStringLiteral("/dev/ttyUSB0")), QStringLiteral("/dev/ttyUSB0"));
+    EXPECT_EQ(resolveSerialPortName(QStringLiteral("COMX")), QStringLiteral("COMX"));
 }
 
 TEST(SerialPortNames, SettingsAndEnvironmentMapNumbers)
 {
-    SetSerialPortOverrides({ { 2, QStringLiteral("/dev/serial/by-id/usb-lamp") } });
-    EXPECT_EQ(SerialDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-lamp"));
-    EXPECT_EQ(SerialDevicePath(3), QStringLiteral("/dev/ttyS2"));
+    setSerialPortOverrides({ { 2, QStringLiteral("/dev/serial/by-id/usb-lamp") } });
+    EXPECT_EQ(serialDevicePath(2), QStringLiteral("/dev/serial/by-id/usb-lamp"));
+    EXPECT_EQ(serialDevicePath(3), QStringLiteral("/dev/ttyS2"));
     qputenv("TAVO_COM2", "/dev/ttyUSB7");
-    EXPECT_EQ(ResolveSerialPortName(QStringLiteral("COM2")), QStringLiteral("/dev/ttyUSB7"));
+    EXPECT_EQ(resolveSerialPortName(QStringLiteral("COM2")), QStringLiteral("/dev/ttyUSB7"));
     qunsetenv("TAVO_COM2");
-    SetSerialPortOverrides({});
-    EXPECT_EQ(SerialDevicePath(2), QStringLiteral("/dev/ttyS1"));
+    setSerialPortOverrides({});
+    EXPECT_EQ(serialDevicePath(2), QStringLiteral("/dev/ttyS1"));
 }
 
 TEST(FakeSerialLine, BehavesLikeALinuxPort)
 {
     FakeSerialPorts ports;
     auto device = ports.add(QStringLiteral("/dev/fake0"));
-    EXPECT_EQ(OpenSerialLine(QStringLiteral("/dev/other")), nullptr);
-    auto line = OpenSerialLine(QStringLiteral("/dev/fake0"));
+    EXPECT_EQ(openSerialLine(QStringLiteral("/dev/other")), nullptr);
+    auto line = openSerialLine(QStringLiteral("/dev/fake0"));
     ASSERT_NE(line, nullptr);
-    EXPECT_EQ(OpenSerialLine(QStringLiteral("/dev/fake0")), nullptr);
+    EXPECT_EQ(openSerialLine(QStringLiteral("/dev/fake0")), nullptr);
     EXPECT_EQ(device->outputLines(), kLineRts | kLineDtr);
 
     LineSettings s;

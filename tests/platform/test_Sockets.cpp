@@ -20,17 +20,17 @@ using namespace platform;
 TEST(Sockets, ReadsDottedAddressesAndLooksNamesUp)
 {
     quint32 address = 0;
-    ASSERT_TRUE(ParseIPv4(QStringLiteral("192.168.0.10"), &address));
+    ASSERT_TRUE(parseIPv4(QStringLiteral("192.168.0.10"), &address));
     EXPECT_EQ(ntohl(address), 0xC0A8000Au);
-    EXPECT_FALSE(ParseIPv4(QStringLiteral("timing-server"), &address));
-    EXPECT_FALSE(ParseIPv4(QStringLiteral("192.168.0"), &address));
+    EXPECT_FALSE(parseIPv4(QStringLiteral("timing-server"), &address));
+    EXPECT_FALSE(parseIPv4(QStringLiteral("192.168.0"), &address));
     ASSERT_EQ(LookUpHostIPv4(QStringLiteral("localhost"), &address).code, 0);
     EXPECT_EQ(ntohl(address) >> 24, 127u);
     // The resolver's answer keeps its own code, which errno values would overlap.
     const LookUpError unknown = LookUpHostIPv4(QStringLiteral("no-such-host.invalid"), &address);
     EXPECT_NE(unknown.code, 0);
     EXPECT_EQ(unknown.source, ErrorSource::Resolver);
-    EXPECT_FALSE(ResolverErrorText(unknown.code).isEmpty());
+    EXPECT_FALSE(resolverErrorText(unknown.code).isEmpty());
 }
 
 TEST(Sockets, ConnectToAClosedPortFailsWithItsErrorNumber)
@@ -40,10 +40,10 @@ TEST(Sockets, ConnectToAClosedPortFailsWithItsErrorNumber)
     const quint16 port = server.serverPort();
     server.close();
     int error = 0;
-    const SocketHandle s = CreateStreamSocket(&error);
+    const SocketHandle s = createStreamSocket(&error);
     ASSERT_NE(s, kInvalidSocket);
-    EXPECT_EQ(ConnectSocket(s, htonl(INADDR_LOOPBACK), port), ECONNREFUSED);
-    CloseSocket(s);
+    EXPECT_EQ(connectSocket(s, htonl(INADDR_LOOPBACK), port), ECONNREFUSED);
+    closeSocket(s);
 }
 
 TEST(Sockets, CloseEndsAWaitingReceiveBeforeReleasingTheSocket)
@@ -51,26 +51,26 @@ TEST(Sockets, CloseEndsAWaitingReceiveBeforeReleasingTheSocket)
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
     int error = 0;
-    const SocketHandle s = CreateStreamSocket(&error);
-    ASSERT_EQ(ConnectSocket(s, htonl(INADDR_LOOPBACK), server.serverPort()), 0);
+    const SocketHandle s = createStreamSocket(&error);
+    ASSERT_EQ(connectSocket(s, htonl(INADDR_LOOPBACK), server.serverPort()), 0);
     ASSERT_TRUE(server.waitForNewConnection(3000));
 
     qint64 received = -2;
     std::thread receiver([&] {
         char buffer[64];
         int e = 0;
-        received = ReceiveSocket(s, buffer, sizeof buffer, &e);
+        received = receiveSocket(s, buffer, sizeof buffer, &e);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     QElapsedTimer timer;
     timer.start();
-    CloseSocket(s);
+    closeSocket(s);
     receiver.join();
     EXPECT_EQ(received, 0);
     EXPECT_LT(timer.elapsed(), 3000);
     // Released: a receive on it now fails instead of reading someone else's socket.
     char buffer[4];
-    EXPECT_EQ(ReceiveSocket(s, buffer, sizeof buffer, &error), -1);
+    EXPECT_EQ(receiveSocket(s, buffer, sizeof buffer, &error), -1);
     EXPECT_EQ(error, EBADF);
 }
 
@@ -89,12 +89,12 @@ TEST(SocketsDeathTest, ASocketClosedWhileTheProgramEndsIsStillKnown)
         {
             // Registered before any socket is made, so it runs after their statics are gone.
             std::atexit([] {
-                CloseSocket(g_socketClosedAtExit);
+                closeSocket(g_socketClosedAtExit);
                 if (::fcntl(g_socketClosedAtExit, F_GETFD) != -1)
                     std::_Exit(3); // not closed: the table no longer knew it
             });
             int error = 0;
-            g_socketClosedAtExit = CreateStreamSocket(&error);
+            g_socketClosedAtExit = createStreamSocket(&error);
             std::exit(g_socketClosedAtExit == kInvalidSocket ? 2 : 0);
         },
         ::testing::ExitedWithCode(0), "");
@@ -125,7 +125,7 @@ TEST(SocketConnector, AttemptsEndByTimeOutCancelOrDestructionWithoutTrace)
         start(lookingUp, QStringLiteral("timing-server"), 200);
         start(connecting, QStringLiteral("127.0.0.1"), 200);
         start(cancelled, QStringLiteral("127.0.0.1"), 10000);
-        ASSERT_TRUE(testing_support::WaitUntil([&] { return results.size() == 2; }));
+        ASSERT_TRUE(testing_support::waitUntil([&] { return results.size() == 2; }));
         EXPECT_EQ(results[0].failure, SocketConnector::Failure::TimedOut);
         EXPECT_EQ(results[1].failure, SocketConnector::Failure::TimedOut);
         std::sort(results.begin(), results.end(), [](auto& a, auto& b) { return a.step < b.step; });
@@ -138,8 +138,8 @@ TEST(SocketConnector, AttemptsEndByTimeOutCancelOrDestructionWithoutTrace)
         start(lookingUp, QStringLiteral("timing-server"), 10000); // still looking up when it goes
     }
     *held = false;
-    testing_support::RunEvents(100);
+    testing_support::runEvents(100);
     EXPECT_EQ(results.size(), 2u) << "an abandoned attempt reports nothing";
-    EXPECT_TRUE(testing_support::WaitUntil(
+    EXPECT_TRUE(testing_support::waitUntil(
         [&] { return int(QDir(QStringLiteral("/proc/self/fd")).count()) == before; }, 2000));
 }

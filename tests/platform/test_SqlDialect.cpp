@@ -8,15 +8,15 @@ namespace sql = platform::sql;
 
 namespace {
 
-int CompareTimes(const char* a, const char* b)
+int compareTimes(const char* a, const char* b)
 {
-    const int r = sql::CompareTimeTexts(a, int(strlen(a)), b, int(strlen(b)));
+    const int r = sql::compareTimeTexts(a, int(strlen(a)), b, int(strlen(b)));
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
-int CompareDates(const char* a, const char* b)
+int compareDates(const char* a, const char* b)
 {
-    const int r = sql::CompareDateTexts(a, int(strlen(a)), b, int(strlen(b)));
+    const int r = sql::compareDateTexts(a, int(strlen(a)), b, int(strlen(b)));
     return r < 0 ? -1 : r > 0 ? 1 : 0;
 }
 
@@ -24,11 +24,11 @@ int CompareDates(const char* a, const char* b)
 
 TEST(SqlDialect, StatementsSplitAtSemicolonsOutsideQuotesAndComments)
 {
-    EXPECT_EQ(sql::SplitStatements("update t set a='x;y'; delete from t -- gone; really\n;"),
+    EXPECT_EQ(sql::splitStatements("update t set a='x;y'; delete from t -- gone; really\n;"),
         (QStringList { "update t set a='x;y'", "delete from t -- gone; really" }));
-    EXPECT_EQ(sql::SplitStatements("  ;; /* only a comment; */ "), QStringList {});
+    EXPECT_EQ(sql::splitStatements("  ;; /* only a comment; */ "), QStringList {});
     EXPECT_EQ(
-        sql::SplitStatements("select 'it''s;' from \"a;b\""), QStringList { "select 'it''s;' from \"a;b\"" });
+        sql::splitStatements("select 'it''s;' from \"a;b\""), QStringList { "select 'it''s;' from \"a;b\"" });
 }
 
 TEST(SqlDialect, AlterWithSeveralClausesBecomesOneStatementEach)
@@ -86,50 +86,50 @@ TEST(SqlDialect, PlainSelectsNameTheirTable)
         { "update t set a=1", "", false },
     };
     for (const auto& c : cases) {
-        const auto shape = sql::AnalyzeSelect(c.sql);
+        const auto shape = sql::analyzeSelect(c.sql);
         EXPECT_EQ(shape.table, QString(c.table)) << c.sql;
         EXPECT_EQ(shape.rowidInsert >= 0, c.rowid) << c.sql;
     }
     const QString s = "select tname, tdate from taikai order by 2";
-    EXPECT_EQ(sql::WithRowid(s, sql::AnalyzeSelect(s), "r"),
+    EXPECT_EQ(sql::withRowid(s, sql::analyzeSelect(s), "r"),
         "select tname, tdate , rowid AS r from taikai order by 2");
 }
 
 TEST(SqlDialect, TimesOrderByValue)
 {
-    EXPECT_EQ(CompareTimes("9:30:00", "10:00:00"), -1);
-    EXPECT_EQ(CompareTimes("23:59:59", "0:00:00"), 1);
-    EXPECT_EQ(CompareTimes("09:30:00", "9:30:00"), 0);
-    EXPECT_EQ(CompareTimes("9:30", "9:30:01"), -1);
+    EXPECT_EQ(compareTimes("9:30:00", "10:00:00"), -1);
+    EXPECT_EQ(compareTimes("23:59:59", "0:00:00"), 1);
+    EXPECT_EQ(compareTimes("09:30:00", "9:30:00"), 0);
+    EXPECT_EQ(compareTimes("9:30", "9:30:01"), -1);
     // Texts that are no times come first, in byte order.
-    EXPECT_EQ(CompareTimes("", "0:00:00"), -1);
-    EXPECT_EQ(CompareTimes("abc", "abd"), -1);
-    EXPECT_EQ(CompareTimes("9:3:00", "0:00:00"), -1);
+    EXPECT_EQ(compareTimes("", "0:00:00"), -1);
+    EXPECT_EQ(compareTimes("abc", "abd"), -1);
+    EXPECT_EQ(compareTimes("9:3:00", "0:00:00"), -1);
 }
 
 TEST(SqlDialect, DatesOrderByValue)
 {
-    EXPECT_EQ(CompareDates("12/31/2023", "01/01/2024"), -1);
-    EXPECT_EQ(CompareDates("3/9/2024", "03/09/2024"), 0);
-    EXPECT_EQ(CompareDates("2024/03/09", "03/10/2024"), -1);
-    EXPECT_EQ(CompareDates("2024-03-09", "03/09/2024"), 0);
-    EXPECT_EQ(CompareDates("03/09/2024 10:00:00", "03/09/2024 9:00:00"), 1);
-    EXPECT_EQ(CompareDates("13/01/2024", "01/01/2024"), -1); // no month 13: not a date
+    EXPECT_EQ(compareDates("12/31/2023", "01/01/2024"), -1);
+    EXPECT_EQ(compareDates("3/9/2024", "03/09/2024"), 0);
+    EXPECT_EQ(compareDates("2024/03/09", "03/10/2024"), -1);
+    EXPECT_EQ(compareDates("2024-03-09", "03/09/2024"), 0);
+    EXPECT_EQ(compareDates("03/09/2024 10:00:00", "03/09/2024 9:00:00"), 1);
+    EXPECT_EQ(compareDates("13/01/2024", "01/01/2024"), -1); // no month 13: not a date
 }
 
 TEST(SqlDialect, DateAndTimeTexts)
 {
-    EXPECT_EQ(sql::ParseDate("12/31/2024"), QDate(2024, 12, 31));
-    EXPECT_EQ(sql::ParseDate("2024/3/9"), QDate(2024, 3, 9));
-    EXPECT_FALSE(sql::ParseDate("02/30/2024"));
-    EXPECT_FALSE(sql::ParseDate("9:30:00"));
-    EXPECT_EQ(sql::ParseTime(" 9:05:07 "), QTime(9, 5, 7));
-    EXPECT_FALSE(sql::ParseTime("24:00:00"));
-    EXPECT_FALSE(sql::ParseTime("9:60:00"));
-    EXPECT_EQ(sql::ParseDateTime("03/09/2024 9:05:00"), QDateTime(QDate(2024, 3, 9), QTime(9, 5)));
-    EXPECT_EQ(sql::StoredDate(QDate(2024, 3, 9)), "03/09/2024");
-    EXPECT_EQ(sql::StoredTime(QTime(0, 0, 50)), "0:00:50");
-    EXPECT_EQ(sql::ShownDate(QDate(2024, 12, 31)), "2024/12/31");
+    EXPECT_EQ(sql::parseDate("12/31/2024"), QDate(2024, 12, 31));
+    EXPECT_EQ(sql::parseDate("2024/3/9"), QDate(2024, 3, 9));
+    EXPECT_FALSE(sql::parseDate("02/30/2024"));
+    EXPECT_FALSE(sql::parseDate("9:30:00"));
+    EXPECT_EQ(sql::parseTime(" 9:05:07 "), QTime(9, 5, 7));
+    EXPECT_FALSE(sql::parseTime("24:00:00"));
+    EXPECT_FALSE(sql::parseTime("9:60:00"));
+    EXPECT_EQ(sql::parseDateTime("03/09/2024 9:05:00"), QDateTime(QDate(2024, 3, 9), QTime(9, 5)));
+    EXPECT_EQ(sql::storedDate(QDate(2024, 3, 9)), "03/09/2024");
+    EXPECT_EQ(sql::storedTime(QTime(0, 0, 50)), "0:00:50");
+    EXPECT_EQ(sql::shownDate(QDate(2024, 12, 31)), "2024/12/31");
 }
 
 TEST(SqlDialect, ColumnTypesCarryTheCollations)
@@ -139,5 +139,5 @@ TEST(SqlDialect, ColumnTypesCarryTheCollations)
     EXPECT_EQ(sql::ColumnType("timestamp"), "timestamp COLLATE TAVODATE");
     EXPECT_EQ(sql::ColumnType("memo"), "text");
     EXPECT_EQ(sql::ColumnType("varchar(8)"), "varchar(8)");
-    EXPECT_EQ(sql::PlainTableName("DTime.DB"), "DTime");
+    EXPECT_EQ(sql::plainTableName("DTime.DB"), "DTime");
 }

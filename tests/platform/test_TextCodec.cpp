@@ -5,12 +5,12 @@
 TEST(TextCodec, Cp932RoundTripsJapaneseAndSymbolsShiftJisLacks)
 {
     const QString text = QStringLiteral("大会コントロール ①～－ abc");
-    QByteArray bytes = platform::ToCp932(text);
+    QByteArray bytes = platform::toCp932(text);
     EXPECT_EQ(bytes.left(2), QByteArray("\x91\xe5"));
-    EXPECT_EQ(platform::FromCp932(bytes), text);
+    EXPECT_EQ(platform::fromCp932(bytes), text);
 }
 
 TEST(TextCodec, UnmappableCharactersBecomeQuestionMarks)
 {
-    EXPECT_EQ(platform::ToCp932(QStringLiteral("a😀b")), QByteArray("a?b"));
+    EXPECT_EQ(platform::toCp932(QStringLiteral("a😀b")), QByteArray("a?b"));
 }

@@ -21,10 +21,10 @@ namespace testing_support {
 class StandardPreviewInstalled {
 public:
     StandardPreviewInstalled()
-        : m_previous(SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); }))
+        : m_previous(setPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); }))
     {
     }
-    ~StandardPreviewInstalled() { SetPreviewInterfaceClass(m_previous); }
+    ~StandardPreviewInstalled() { setPreviewInterfaceClass(m_previous); }
 
 private:
     TBRPreviewInterfaceFactory m_previous;
@@ -38,7 +38,7 @@ struct PreviewShown {
 };
 
 // Runs `press` (a command that previews a report and returns when the preview closes).
-inline PreviewShown CapturePreview(
+inline PreviewShown capturePreview(
     const std::function<void()>& press, const std::function<void(TBRStandardPreview&)>& inPreview = {})
 {
     PreviewShown shown;
@@ -52,7 +52,7 @@ inline PreviewShown CapturePreview(
             poll.stop();
             for (int n = 1; n <= store->PageCount(); ++n) {
                 const std::unique_ptr<QPicture> page = store->GetPage(n);
-                shown.texts << PageTexts(*page);
+                shown.texts << pageTexts(*page);
                 shown.pages << band_samples::Render(*page);
             }
             if (inPreview)
@@ -68,24 +68,24 @@ inline PreviewShown CapturePreview(
 
 // In the preview, clicked through its window: the printer setup, whose dialog chooses the PDF
 // file.
-inline void ChoosePdfInSetup(TBRStandardPreview& preview, const QString& file)
+inline void choosePdfInSetup(TBRStandardPreview& preview, const QString& file)
 {
-    const auto previous = TCustomBandReport::SetPrintDialogRunner(
+    const auto previous = TCustomBandReport::setPrintDialogRunner(
         [&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& choice) {
             choice.FileName = file;
             return true;
         });
-    UserClick(preview.PrintSetup);
-    TCustomBandReport::SetPrintDialogRunner(previous);
+    userClick(preview.PrintSetup);
+    TCustomBandReport::setPrintDialogRunner(previous);
 }
 
 // In the preview, clicked through its window: the printer setup chooses the PDF file, then
 // "Print".
-inline std::function<void(TBRStandardPreview&)> PrintToPdf(const QString& file)
+inline std::function<void(TBRStandardPreview&)> printToPdf(const QString& file)
 {
     return [file](TBRStandardPreview& preview) {
-        ChoosePdfInSetup(preview, file);
-        UserClick(preview.Print);
+        choosePdfInSetup(preview, file);
+        userClick(preview.Print);
     };
 }
 

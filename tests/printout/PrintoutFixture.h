@@ -33,11 +33,11 @@ protected:
     }
 
     // Rows "予選 1".. of five minutes each from 9:00.
-    void AddRows(int count)
+    void addRows(int count)
     {
         for (int i = 0; i < count; ++i) {
             const QTime start = QTime(9, 0).addSecs(300 * i);
-            AddScheduleRow(start.toString("H:mm:ss").toLatin1().constData(),
+            addScheduleRow(start.toString("H:mm:ss").toLatin1().constData(),
                 start.addSecs(300).toString("H:mm:ss").toLatin1().constData(),
                 QStringLiteral("予選 %1").arg(i + 1).toUtf8().constData(), i + 1);
         }
@@ -59,10 +59,10 @@ protected:
         return path;
     }
 
-    void SetPictures(const QString& header, const QString& footer)
+    void setPictures(const QString& header, const QString& footer)
     {
         platform::Query q(dm->Database1);
-        q.AddSQL(QStringLiteral("update taikai set img1=:h, img2=:f"));
+        q.addSQL(QStringLiteral("update taikai set img1=:h, img2=:f"));
         q.ParamByName("h")->SetAsString(header);
         q.ParamByName("f")->SetAsString(footer);
         q.ExecSQL();
@@ -72,7 +72,7 @@ protected:
     PreviewShown Print(
         console::TFtaikai& console, const std::function<void(TBRStandardPreview&)>& inPreview = {})
     {
-        return CapturePreview([&] { console.CuteButton15->Click(); }, inPreview);
+        return capturePreview([&] { console.CuteButton15->Click(); }, inPreview);
     }
 
 private:

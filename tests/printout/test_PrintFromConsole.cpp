@@ -25,7 +25,7 @@ using namespace testing_support;
 class PrintFromConsole : public PrintoutFixture {
 protected:
     // The console for the event, shown as the event list shows it: application-modal.
-    std::unique_ptr<console::TFtaikai> OpenModal()
+    std::unique_ptr<console::TFtaikai> openModal()
     {
         auto f = std::make_unique<console::TFtaikai>(nullptr, Devices());
         f->resize(997, 696);
@@ -44,13 +44,13 @@ protected:
 
 TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveTheRunningConsole)
 {
-    AddRows(70); // four pages
+    addRows(70); // four pages
     const QString pdf = home.file(QStringLiteral("schedule.pdf"));
-    const auto f = OpenModal();
-    UserClick(f->CuteButton5); // reset (confirmed) and start a five-minute warm-up
-    UserClick(f->CuteButton1);
+    const auto f = openModal();
+    userClick(f->CuteButton5); // reset (confirmed) and start a five-minute warm-up
+    userClick(f->CuteButton1);
     ASSERT_TRUE(f->Tm1.isActive());
-    UserClickTab(f->PageControl1, f->TabSheet4);
+    userClickTab(f->PageControl1, f->TabSheet4);
     ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
 
     bool previewSeen = false;
@@ -69,64 +69,64 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
             } closer { &preview };
 
             // The console takes no click while the preview is open, and keeps counting down.
-            UserClickTab(f->PageControl1, f->TabSheet1);
+            userClickTab(f->PageControl1, f->TabSheet1);
             EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
             clock.advanceMs(2000);
-            EXPECT_TRUE(WaitUntil([&] { return WarmDigits(*f) == "__4580"; }))
+            EXPECT_TRUE(waitUntil([&] { return WarmDigits(*f) == "__4580"; }))
                 << WarmDigits(*f).toStdString();
 
-            UserClick(preview.ZoomToWidth);
-            EXPECT_EQ(preview.BRPreview->ZoomState(), TBRZoomState::brZoomToWidth);
-            UserClick(preview.ZoomFit);
-            EXPECT_EQ(preview.BRPreview->ZoomState(), TBRZoomState::brZoomToFit);
+            userClick(preview.ZoomToWidth);
+            EXPECT_EQ(preview.BRPreview->zoomState(), TBRZoomState::brZoomToWidth);
+            userClick(preview.ZoomFit);
+            EXPECT_EQ(preview.BRPreview->zoomState(), TBRZoomState::brZoomToFit);
 
             {
                 WhenShown<TSearchDlg> search([](TSearchDlg& dialog) {
-                    UserClick(dialog.Edit1);
+                    userClick(dialog.Edit1);
                     UserType(dialog.Edit1, QStringLiteral("予選 50"));
-                    UserClick(dialog.SpeedButton2);
+                    userClick(dialog.SpeedButton2);
                 });
-                UserClick(preview.FindButton);
+                userClick(preview.FindButton);
                 EXPECT_TRUE(search.done());
             }
             ASSERT_EQ(preview.SearchResultBox->count(), 1);
             EXPECT_EQ(preview.SearchResultBox->item(0)->text(), "Page 3");
             QListWidget* results = preview.SearchResultBox;
-            UserClick(results->viewport(), results->visualItemRect(results->item(0)).center());
+            userClick(results->viewport(), results->visualItemRect(results->item(0)).center());
             EXPECT_EQ(preview.BRPreview->PageNumber(), 3);
 
             {
                 // The printer setup's own dialog, left with Esc.
-                WhenShown<QPrintDialog> setup([](QPrintDialog& dialog) { UserKey(&dialog, Qt::Key_Escape); });
-                UserClick(preview.PrintSetup);
+                WhenShown<QPrintDialog> setup([](QPrintDialog& dialog) { userKey(&dialog, Qt::Key_Escape); });
+                userClick(preview.PrintSetup);
                 EXPECT_TRUE(setup.done());
                 EXPECT_EQ(qobject_cast<QPrintDialog*>(QApplication::activeModalWidget()), nullptr);
             }
-            ChoosePdfInSetup(preview, pdf);
+            choosePdfInSetup(preview, pdf);
 
             {
                 // Cancel on the progress form stops the print: no file is made.
                 WhenShown<TBRProgressForm> progress(
-                    [](TBRProgressForm& form) { UserClick(form.CancelButton); });
-                UserClick(preview.Print);
+                    [](TBRProgressForm& form) { userClick(form.CancelButton); });
+                userClick(preview.Print);
                 EXPECT_TRUE(progress.done());
                 EXPECT_FALSE(QFile::exists(pdf));
             }
-            UserClick(preview.Print);
-            EXPECT_EQ(printer_support::PdfPageSizes(pdf).size(), 4);
+            userClick(preview.Print);
+            EXPECT_EQ(printer_support::pdfPageSizes(pdf).size(), 4);
 
             // Closed, the preview frees itself once its click has been handled.
             const QPointer<QWidget> alive(&preview);
-            UserClick(preview.ExitButton);
+            userClick(preview.ExitButton);
             EXPECT_TRUE(!alive || !alive->isVisible());
         },
         [](TBRStandardPreview& preview) { return preview.Printer() && preview.Printer()->Complete(); });
-    UserClick(f->CuteButton15); // "印刷": returns once the preview has closed
+    userClick(f->CuteButton15); // "印刷": returns once the preview has closed
     EXPECT_TRUE(previewSeen);
     EXPECT_EQ(QApplication::activeModalWidget(), f.get());
 
     // With the preview gone the console takes input again; its count-down never stopped.
-    UserClickTab(f->PageControl1, f->TabSheet1);
+    userClickTab(f->PageControl1, f->TabSheet1);
     EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
     EXPECT_TRUE(f->Tm1.isActive());
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join(u'\n').toStdString();

@@ -18,7 +18,7 @@ QString Golden(const QString& name)
 }
 
 // Pixels whose colour differs by more than antialiasing does, compared with the golden picture.
-int DifferingPixels(const QImage& page, const QString& golden)
+int differingPixels(const QImage& page, const QString& golden)
 {
     const QImage expected(golden);
     if (expected.size() != page.size())
@@ -36,7 +36,7 @@ int DifferingPixels(const QImage& page, const QString& golden)
 }
 
 // The files of the folder this process holds open.
-QStringList OpenFilesIn(const QString& folder)
+QStringList openFilesIn(const QString& folder)
 {
     QStringList open;
     for (const QFileInfo& fd :
@@ -53,7 +53,7 @@ TEST_F(Ubrmenu, TwentyTwoRowsFillAPageAndEveryFooterCountsThePages)
     } cases[] = { { 0, 1 }, { 22, 1 }, { 23, 2 }, { 44, 2 }, { 45, 3 } };
     for (const auto& c : cases) {
         Exec("delete from rmenu");
-        AddRows(c.rows);
+        addRows(c.rows);
         const auto f = Open(); // the console reads the schedule as it opens
         const PreviewShown shown = Print(*f);
         ASSERT_EQ(shown.texts.size(), c.pages) << c.rows;
@@ -86,11 +86,11 @@ TEST_F(Ubrmenu, TheFooterLineAndColumnTitlesFollowTheLanguageChoice)
         { 1, QTime(9, 5), "Print /  9:05  2024/03/09", "Start", "Note" },
         { 1, QTime(23, 59), "Print /  23:59  2024/03/09", "Start", "Note" },
     };
-    AddRows(3);
+    addRows(3);
     const auto f = Open();
     for (const auto& c : cases) {
         clock.setNow(QDateTime(QDate(2024, 3, 9), c.at));
-        f->RGrang->SetItemIndex(c.language);
+        f->RGrang->setItemIndex(c.language);
         const QStringList texts = Print(*f).texts.value(0);
         EXPECT_TRUE(texts.contains(QString::fromUtf8(c.line))) << texts.join(u'|').toStdString();
         EXPECT_TRUE(texts.contains(QString::fromUtf8(c.start)) && texts.contains(QString::fromUtf8(c.note)));
@@ -99,18 +99,18 @@ TEST_F(Ubrmenu, TheFooterLineAndColumnTitlesFollowTheLanguageChoice)
 
 TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
 {
-    AddRows(23);
-    SetPictures(Picture("header.png", QColor(40, 90, 170)), Picture("footer.jpg", QColor(200, 120, 40)));
+    addRows(23);
+    setPictures(Picture("header.png", QColor(40, 90, 170)), Picture("footer.jpg", QColor(200, 120, 40)));
     clock.setNow(QDateTime(QDate(2024, 3, 9), QTime(9, 5)));
     const QString pdf = home.file(QStringLiteral("予定表.pdf"));
     const auto f = Open();
-    const PreviewShown shown = Print(*f, PrintToPdf(pdf));
+    const PreviewShown shown = Print(*f, printToPdf(pdf));
 
     ASSERT_EQ(shown.pages.size(), 2);
     for (int n = 0; n < 2; ++n) {
         const QString name = QStringLiteral("Ubrmenu_page%1.png").arg(n + 1);
-        band_samples::SavePage(shown.pages[n], name.chopped(4));
-        EXPECT_LT(DifferingPixels(shown.pages[n], Golden(name)), 200) << name.toStdString();
+        band_samples::savePage(shown.pages[n], name.chopped(4));
+        EXPECT_LT(differingPixels(shown.pages[n], Golden(name)), 200) << name.toStdString();
     }
     const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" });
     for (const char* expected : { "春季大会", "開始時刻", "終了時刻", "予選 1", "予選 23", "1/2", "2/2",
@@ -125,20 +125,20 @@ TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
 
 TEST_F(Ubrmenu, AnUnreadablePictureIsToldOnceAndTheScheduleStillPrintsAndNothingStaysBehind)
 {
-    AddRows(45);
+    addRows(45);
     const QString broken = home.file(QStringLiteral("broken.png"));
     QFile(broken).open(QIODevice::WriteOnly);
-    SetPictures(broken, Picture("footer.png", QColor(200, 120, 40), true));
+    setPictures(broken, Picture("footer.png", QColor(200, 120, 40), true));
     QTemporaryDir temp; // where page stores spill (into files that may have no name in the folder)
     const QByteArray previousTemp = qgetenv("TMPDIR");
     qputenv("TMPDIR", temp.path().toUtf8());
     const auto f = Open();
     QStringList spilled;
     const PreviewShown shown = Print(*f, [&](TBRStandardPreview& preview) {
-        spilled = OpenFilesIn(temp.path());
-        PrintToPdf(home.file(QStringLiteral("schedule.pdf")))(preview); // a third run: told no more
+        spilled = openFilesIn(temp.path());
+        printToPdf(home.file(QStringLiteral("schedule.pdf")))(preview); // a third run: told no more
     });
-    const QStringList left = OpenFilesIn(temp.path());
+    const QStringList left = openFilesIn(temp.path());
     qputenv("TMPDIR", previousTemp);
 
     ASSERT_EQ(shown.pages.size(), 3);
@@ -146,8 +146,8 @@ TEST_F(Ubrmenu, AnUnreadablePictureIsToldOnceAndTheScheduleStillPrintsAndNothing
     EXPECT_TRUE(asker.errors()[0].contains(QStringLiteral("画像ファイルを読み込めません")));
     EXPECT_TRUE(asker.errors()[0].contains(broken));
     // No header picture, the footer picture all the same.
-    EXPECT_EQ(band_samples::DarkPixels(shown.pages[0], QRect(70, 70, 100, 100)), 0);
-    EXPECT_GT(band_samples::DarkPixels(shown.pages[0], QRect(70, 1000, 100, 60)), 1000);
+    EXPECT_EQ(band_samples::darkPixels(shown.pages[0], QRect(70, 70, 100, 100)), 0);
+    EXPECT_GT(band_samples::darkPixels(shown.pages[0], QRect(70, 1000, 100, 60)), 1000);
     EXPECT_EQ(spilled.size(), 1); // only the preview's store: the counting pass's went with it
     EXPECT_TRUE(left.isEmpty());
     for (QWidget* w : QApplication::topLevelWidgets())

@@ -19,16 +19,16 @@ protected:
     void SetUp() override
     {
         PrintoutFixture::SetUp();
-        m_previous = TFimg::SetPictureChooser([this](QWidget*) { return std::exchange(chosen, QString()); });
+        m_previous = TFimg::setPictureChooser([this](QWidget*) { return std::exchange(chosen, QString()); });
     }
     void TearDown() override
     {
-        TFimg::SetPictureChooser(m_previous);
+        TFimg::setPictureChooser(m_previous);
         PrintoutFixture::TearDown();
     }
     std::unique_ptr<TFimg> Picker()
     {
-        auto picker = std::make_unique<TFimg>(*dm, platform::CurrentAsker());
+        auto picker = std::make_unique<TFimg>(*dm, platform::currentAsker());
         picker->show();
         return picker;
     }
@@ -65,13 +65,13 @@ TEST_F(Uimg, ChoosingStoresThePathIntactInItsSlotOnly)
     EXPECT_TRUE(Shows(p->Image1) && Shows(p->Image2));
     p->CuteButton3->Click(); // cancelled: nothing changes
     EXPECT_EQ(Stored("img2"), home.file(QStringLiteral("O'Brien's footer.bmp")));
-    testing_support::SaveGrab(p.get(), QStringLiteral("Uimg_pictures"));
+    testing_support::saveGrab(p.get(), QStringLiteral("Uimg_pictures"));
     EXPECT_TRUE(asker.errors().isEmpty());
 }
 
 TEST_F(Uimg, AFileThatIsNoPictureIsToldAndChangesNothing)
 {
-    SetPictures(Picture("header.png", Qt::darkBlue), QString());
+    setPictures(Picture("header.png", Qt::darkBlue), QString());
     const auto p = Picker();
     chosen = home.file(QStringLiteral("notes.png"));
     QFile(chosen).open(QIODevice::WriteOnly);
@@ -84,7 +84,7 @@ TEST_F(Uimg, AFileThatIsNoPictureIsToldAndChangesNothing)
 
 TEST_F(Uimg, AMissingPictureIsToldAndTheOtherShowsAndItsPathCanBeRemoved)
 {
-    SetPictures(home.file(QStringLiteral("gone.png")), Picture("footer.png", Qt::darkRed));
+    setPictures(home.file(QStringLiteral("gone.png")), Picture("footer.png", Qt::darkRed));
     auto p = Picker();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors()[0].contains(home.file(QStringLiteral("gone.png"))));
@@ -103,7 +103,7 @@ TEST_F(Uimg, AMissingPictureIsToldAndTheOtherShowsAndItsPathCanBeRemoved)
 
 TEST_F(Uimg, TheConsoleButtonOpensThePickerForTheEvent)
 {
-    SetPictures(Picture("header.png", Qt::darkGreen), QString());
+    setPictures(Picture("header.png", Qt::darkGreen), QString());
     const auto f = Open();
     bool shown = false;
     QTimer::singleShot(0, [&] {
@@ -120,7 +120,7 @@ TEST_F(Uimg, TheConsoleButtonOpensThePickerForTheEvent)
 
 TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
 {
-    TFimg::SetPictureChooser({}); // the program's own dialog; TearDown puts the test's back
+    TFimg::setPictureChooser({}); // the program's own dialog; TearDown puts the test's back
     QDir(home.path()).mkdir(QStringLiteral("pictures"));
     const QString header = Picture(QStringLiteral("pictures/header.png"), Qt::darkCyan);
     const auto p = Picker();
@@ -129,7 +129,7 @@ TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
         testing_support::WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
             openedIn << d.directory().absolutePath();
             if (pick.isEmpty()) {
-                testing_support::UserKey(&d, Qt::Key_Escape);
+                testing_support::userKey(&d, Qt::Key_Escape);
                 return;
             }
             // The name as typed into the dialog's file name field (selecting a file in another
@@ -137,9 +137,9 @@ TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
             d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(pick);
             static_cast<QDialog&>(d).accept();
         });
-        testing_support::UserClick(p->CuteButton2);
+        testing_support::userClick(p->CuteButton2);
         EXPECT_TRUE(dialog.done());
     }
-    EXPECT_EQ(openedIn, QStringList({ platform::DataFolder(), QFileInfo(header).absolutePath() }));
+    EXPECT_EQ(openedIn, QStringList({ platform::dataFolder(), QFileInfo(header).absolutePath() }));
     EXPECT_EQ(Stored("img1"), header);
 }

@@ -13,7 +13,7 @@
 namespace ctrls_samples {
 
 // Race entries in three classes; amount 42 for the first, a NULL amount for the fourth.
-inline void CreateEntries(platform::Database& db)
+inline void createEntries(platform::Database& db)
 {
     db.execute("create table entry (id integer, grp varchar(10), name varchar(20), amount integer,"
                " price money, flag boolean, day date, at time, note memo)");
@@ -30,14 +30,14 @@ struct EntryForm {
     EntryForm()
     {
         db.setConnected(true);
-        CreateEntries(db);
+        createEntries(db);
         q1->setObjectName(QStringLiteral("Q1"));
         q1->SQL << QStringLiteral("select * from entry order by id");
         q1->Open();
         report->SetDataSet(q1);
     }
     // The texts printed on each page.
-    QList<QStringList> PageTexts()
+    QList<QStringList> pageTexts()
     {
         QList<QStringList> pages;
         for (int n = 1; report->BRPrinter() && n <= report->BRPrinter()->PageCount(); ++n)
@@ -53,9 +53,9 @@ struct EntryForm {
 };
 
 // Records the names of the bands as they print ("-" before the name of a band that did not).
-inline void RecordBands(TCustomBandReport& report, QStringList& names)
+inline void recordBands(TCustomBandReport& report, QStringList& names)
 {
-    for (TBRCustomBand* band : report.BandList()) {
+    for (TBRCustomBand* band : report.bandList()) {
         band->AfterPrint = [&names](TBRCustomBand* b, bool printed) {
             names << (printed ? QString() : QStringLiteral("-")) + b->objectName();
         };

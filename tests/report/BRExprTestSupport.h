@@ -10,13 +10,13 @@ namespace brexpr_test {
 
 // A value as "kind text", e.g. "integer 5", "float 3.5", "string abc", "boolean true",
 // "error Cannot divide by 0": one comparable text per case of a table.
-inline QString Describe(const EvResult& r)
+inline QString describe(const EvResult& r)
 {
     switch (r.Kind) {
     case EvResultKind::Integer:
         return QStringLiteral("integer ") + QString::number(r.IntResult);
     case EvResultKind::Float:
-        return QStringLiteral("float ") + BRFloatToText(r.FloatResult);
+        return QStringLiteral("float ") + brFloatToText(r.FloatResult);
     case EvResultKind::String:
         return QStringLiteral("string ") + r.StrResult;
     case EvResultKind::Boolean:
@@ -28,7 +28,7 @@ inline QString Describe(const EvResult& r)
 }
 
 // Prepares and evaluates a text with an evaluator of its own.
-inline EvResult Eval(const QString& text, TBREvEnvironment* env = nullptr)
+inline EvResult eval(const QString& text, TBREvEnvironment* env = nullptr)
 {
     TBREvaluator ev;
     ev.SetEnvironment(env);
@@ -36,9 +36,9 @@ inline EvResult Eval(const QString& text, TBREvEnvironment* env = nullptr)
     return ev.Value();
 }
 
-inline QString EvalText(const QString& text, TBREvEnvironment* env = nullptr)
+inline QString evalText(const QString& text, TBREvEnvironment* env = nullptr)
 {
-    return Describe(Eval(text, env));
+    return describe(eval(text, env));
 }
 
 // One row of a data-driven table: the expression and its expected description.

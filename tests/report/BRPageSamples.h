@@ -14,16 +14,16 @@
 namespace page_samples {
 
 // A4 at the store's resolution.
-inline QSize A4Pixels()
+inline QSize a4Pixels()
 {
     return { static_cast<int>(std::lround(2100 * BRPageDotsPerInch / 254.0)),
         static_cast<int>(std::lround(2970 * BRPageDotsPerInch / 254.0)) };
 }
 
 // A schedule-like page: a framed title, Japanese column titles and `rows` lines of text.
-inline QPicture RecordPage(int number, int rows = 20)
+inline QPicture recordPage(int number, int rows = 20)
 {
-    const QSize size = A4Pixels();
+    const QSize size = a4Pixels();
     const double f = BRPageDotsPerInch / 254.0;
     QPicture pic;
     // The page's size travels in the picture's bounding rectangle.
@@ -33,10 +33,10 @@ inline QPicture RecordPage(int number, int rows = 20)
     font.setPointSize(18);
     p.setFont(font);
     TBRFrame frame;
-    frame.SetDrawTop(true);
-    frame.SetDrawBottom(true);
-    frame.SetDrawLeft(true);
-    frame.SetDrawRight(true);
+    frame.setDrawTop(true);
+    frame.setDrawBottom(true);
+    frame.setDrawLeft(true);
+    frame.setDrawRight(true);
     frame.SetWidth(2);
     const QRect title(
         std::lround(100 * f), std::lround(100 * f), std::lround(1900 * f), std::lround(150 * f));

@@ -16,7 +16,7 @@
 namespace preview_support {
 
 // Delivers posted messages (page announcements, progress, deferred deletes).
-inline void Pump()
+inline void pump()
 {
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::processEvents();
@@ -25,7 +25,7 @@ inline void Pump()
 }
 
 // A finished store whose page n holds the lines texts[n - 1] (A4, 12 pt).
-inline void RunTextPages(TBRPrinter& printer, const QList<QStringList>& texts)
+inline void runTextPages(TBRPrinter& printer, const QList<QStringList>& texts)
 {
     printer.BeginDoc();
     for (const QStringList& lines : texts) {
@@ -44,7 +44,7 @@ inline void RunTextPages(TBRPrinter& printer, const QList<QStringList>& texts)
 }
 
 // Pages "Seite <n>" with "予選ヒート <n>" below.
-inline QList<QStringList> NumberedPages(int count)
+inline QList<QStringList> numberedPages(int count)
 {
     QList<QStringList> pages;
     for (int n = 1; n <= count; ++n)
@@ -70,9 +70,9 @@ public:
     ScriptedDialogs()
         : m_state(std::make_shared<State>())
     {
-        m_previous = SetPreviewDialogs(std::make_unique<Dialogs>(m_state));
+        m_previous = setPreviewDialogs(std::make_unique<Dialogs>(m_state));
     }
-    ~ScriptedDialogs() { SetPreviewDialogs(std::move(m_previous)); }
+    ~ScriptedDialogs() { setPreviewDialogs(std::move(m_previous)); }
     State& state() { return *m_state; }
 
 private:
@@ -93,7 +93,7 @@ private:
             }
             return answer.value_or(preset);
         }
-        std::optional<std::pair<QString, int>> SaveFileName(
+        std::optional<std::pair<QString, int>> saveFileName(
             QWidget*, const QString& title, const QStringList& filters, const QString&) override
         {
             m_s->asked << title + u'|' + filters.join(QStringLiteral(";;"));
@@ -102,12 +102,12 @@ private:
                 return std::nullopt;
             return std::pair { *f, 0 };
         }
-        std::optional<QString> OpenFileName(QWidget*, const QString& title, const QString& filter) override
+        std::optional<QString> openFileName(QWidget*, const QString& title, const QString& filter) override
         {
             m_s->asked << title + u'|' + filter;
             return Next();
         }
-        void RunSearch(TSearchDlg& dialog) override
+        void runSearch(TSearchDlg& dialog) override
         {
             if (m_s->searches.empty())
                 return dialog.SpeedButton1Click();

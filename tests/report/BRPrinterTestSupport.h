@@ -28,10 +28,10 @@ namespace printer_support {
 class YieldToEventLoop {
 public:
     YieldToEventLoop()
-        : m_previous(SetBRYieldHook([] { QCoreApplication::processEvents(); }))
+        : m_previous(setBRYieldHook([] { QCoreApplication::processEvents(); }))
     {
     }
-    ~YieldToEventLoop() { SetBRYieldHook(m_previous); }
+    ~YieldToEventLoop() { setBRYieldHook(m_previous); }
     YieldToEventLoop(const YieldToEventLoop&) = delete;
     YieldToEventLoop& operator=(const YieldToEventLoop&) = delete;
 
@@ -40,7 +40,7 @@ private:
 };
 
 // Draws `pages` pages through the report printer, each holding "Seite <n>" and a Japanese line.
-inline void RunPages(TBRPrinter& printer, int pages)
+inline void runPages(TBRPrinter& printer, int pages)
 {
     printer.BeginDoc();
     for (int n = 1; n <= pages; ++n) {
@@ -65,7 +65,7 @@ inline QString Run(const QString& program, const QStringList& args)
 }
 
 // Page sizes in points, as pdfinfo reports them for every page.
-inline QList<QSizeF> PdfPageSizes(const QString& pdf)
+inline QList<QSizeF> pdfPageSizes(const QString& pdf)
 {
     const QString info = Run(QStringLiteral("pdfinfo"),
         { QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("9999"), pdf });
@@ -79,7 +79,7 @@ inline QList<QSizeF> PdfPageSizes(const QString& pdf)
 }
 
 // The text of each page.
-inline QStringList PdfPageTexts(const QString& pdf)
+inline QStringList pdfPageTexts(const QString& pdf)
 {
     QStringList pages
         = Run(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") })
@@ -90,11 +90,11 @@ inline QStringList PdfPageTexts(const QString& pdf)
 }
 
 // The "Seite" number on each page of a PDF, in order (0 for a page without one).
-inline QList<int> PdfSeiten(const QString& pdf)
+inline QList<int> pdfSeiten(const QString& pdf)
 {
     QList<int> pages;
     static const QRegularExpression re(QStringLiteral("Seite (\\d+)"));
-    for (const QString& text : PdfPageTexts(pdf))
+    for (const QString& text : pdfPageTexts(pdf))
         pages << re.match(text).captured(1).toInt();
     return pages;
 }
@@ -120,7 +120,7 @@ public:
         // The submitter runs on a thread of its own and may outlive the test: it holds only the
         // shared state.
         m_state->released = m_state->release.get_future().share();
-        m_previous = SetQueueSubmitter([state = m_state](const TBRQueueJob& job) {
+        m_previous = setQueueSubmitter([state = m_state](const TBRQueueJob& job) {
             std::unique_lock guard(state->lock);
             const QString copy = state->dir.filePath(QStringLiteral("%1.pdf").arg(state->jobs.size()));
             QFile::copy(job.fileName, copy);
@@ -143,7 +143,7 @@ public:
     {
         if (!m_installed)
             return;
-        SetQueueSubmitter(std::move(m_previous));
+        setQueueSubmitter(std::move(m_previous));
         if (m_state->hang)
             m_state->release.set_value();
     }
@@ -172,8 +172,8 @@ private:
 // answered is given up on after a few turns of the event loop. Installed for its life.
 class HurriedQueueClock final : public platform::Clock {
 public:
-    HurriedQueueClock() { m_previous = SetQueueClock(this); }
-    ~HurriedQueueClock() override { SetQueueClock(m_previous); }
+    HurriedQueueClock() { m_previous = setQueueClock(this); }
+    ~HurriedQueueClock() override { setQueueClock(m_previous); }
     QDateTime now() const override { return {}; }
     std::int64_t monotonicMs() const override { return m_ms += BRQueueAnswerLimitMs / 2; }
 

@@ -26,7 +26,7 @@ class Transcript {
 public:
     void Attach(TCustomBandReport& report)
     {
-        for (TBRCustomBand* band : report.BandList())
+        for (TBRCustomBand* band : report.bandList())
             Attach(report, band);
     }
     void Attach(TCustomBandReport& report, TBRCustomBand* band)
@@ -37,7 +37,7 @@ public:
                 lines << b->objectName() + QStringLiteral(" skipped");
             } else {
                 const int bottom = report.CurrentY();
-                const int top = bottom - BRRound(b->Size().NativeHeight() + b->ExpandedHeight);
+                const int top = bottom - brRound(b->Size().nativeHeight() + b->ExpandedHeight);
                 lines << QStringLiteral("%1 p%2 y%3-%4")
                              .arg(b->objectName())
                              .arg(report.PageNumber())
@@ -80,11 +80,11 @@ inline QStringList Texts(TCustomBandReport& report, int n)
 {
     TBRPrinter* printer = report.BRPrinter();
     auto page = printer ? printer->GetPage(n) : nullptr;
-    return page ? PageTexts(*page) : QStringList();
+    return page ? pageTexts(*page) : QStringList();
 }
 
 // Saves a rendered page where the tests' pictures go (build/tests/test-png).
-inline QString SavePage(const QImage& page, const QString& name)
+inline QString savePage(const QImage& page, const QString& name)
 {
     QString dir = qEnvironmentVariable("TAVO_TEST_PNG_DIR");
     if (dir.isEmpty())
@@ -96,7 +96,7 @@ inline QString SavePage(const QImage& page, const QString& name)
 }
 
 // Dark pixels in an area of a rendered page (text or lines there).
-inline int DarkPixels(const QImage& img, const QRect& area)
+inline int darkPixels(const QImage& img, const QRect& area)
 {
     int dark = 0;
     const QRect r = area.intersected(img.rect());
@@ -108,7 +108,7 @@ inline int DarkPixels(const QImage& img, const QRect& area)
 }
 
 // The smallest rectangle holding every dark pixel of a rendered page.
-inline QRect DarkBounds(const QImage& img)
+inline QRect darkBounds(const QImage& img)
 {
     QRect bounds;
     for (int y = 0; y < img.height(); ++y)
@@ -119,6 +119,6 @@ inline QRect DarkBounds(const QImage& img)
 }
 
 // Layout pixels of a length in tenths of a millimetre.
-inline int Px(double tenths) { return BRRound(tenths * BRLayoutPixelsPerTenth); }
+inline int Px(double tenths) { return brRound(tenths * BRLayoutPixelsPerTenth); }
 
 } // namespace band_samples

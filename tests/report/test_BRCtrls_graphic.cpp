@@ -33,14 +33,14 @@ struct GraphicPage {
 // Page pixel of a position on the band, in tenths of a millimetre.
 QPoint At(double x, double y) { return QPoint(Px(100 + x), Px(100 + y)); }
 
-bool IsDark(const QImage& img, QPoint p) { return qGray(img.pixel(p)) < 128; }
+bool isDark(const QImage& img, QPoint p) { return qGray(img.pixel(p)) < 128; }
 
 // The rows of the page column x that are dark between two band positions.
-QList<int> DarkRows(const QImage& img, double x, double fromY, double toY)
+QList<int> darkRows(const QImage& img, double x, double fromY, double toY)
 {
     QList<int> rows;
     for (int y = At(x, fromY).y(); y <= At(x, toY).y(); ++y)
-        if (IsDark(img, QPoint(At(x, 0).x(), y)))
+        if (isDark(img, QPoint(At(x, 0).x(), y)))
             rows << y;
     return rows;
 }
@@ -61,26 +61,26 @@ TEST(BRShape, EachKindDrawsWhereItShould)
     shape(TBRShapeType::brsRoundRect, 0, 200, 400); // round factor 0: square
     shape(TBRShapeType::brsRoundRect, 250, 200, 400)->RoundFactor = 0.4F;
     const QImage img = p.Run();
-    SavePage(img, "BRShape_kinds");
+    savePage(img, "BRShape_kinds");
 
-    EXPECT_TRUE(IsDark(img, At(0, 0)));
-    EXPECT_FALSE(IsDark(img, At(100, 100))); // filled with the white brush
-    EXPECT_FALSE(IsDark(img, At(250, 0))); // a circle leaves the corners
-    EXPECT_TRUE(IsDark(img, At(250, 100)));
-    EXPECT_EQ(DarkRows(img, 600, -20, 220).size(), At(0, 200).y() - At(0, 0).y());
+    EXPECT_TRUE(isDark(img, At(0, 0)));
+    EXPECT_FALSE(isDark(img, At(100, 100))); // filled with the white brush
+    EXPECT_FALSE(isDark(img, At(250, 0))); // a circle leaves the corners
+    EXPECT_TRUE(isDark(img, At(250, 100)));
+    EXPECT_EQ(darkRows(img, 600, -20, 220).size(), At(0, 200).y() - At(0, 0).y());
     // A horizontal line runs through the middle of its box, as thick as its pen at any height.
-    const QList<int> short_ = DarkRows(img, 850, -20, 320);
-    const QList<int> tall = DarkRows(img, 1100, -20, 320);
+    const QList<int> short_ = darkRows(img, 850, -20, 320);
+    const QList<int> tall = darkRows(img, 1100, -20, 320);
     ASSERT_EQ(short_.size(), 2);
     ASSERT_EQ(tall.size(), 2);
     EXPECT_NEAR(short_[0], At(0, 45).y(), 1);
     EXPECT_NEAR(tall[0], At(0, 150).y(), 1);
-    EXPECT_EQ(DarkRows(img, 1350, -20, 220).size(), 4); // top and bottom
-    EXPECT_TRUE(IsDark(img, At(1500, 100)));
-    EXPECT_FALSE(IsDark(img, At(1600, 100)));
-    EXPECT_TRUE(IsDark(img, At(0, 400))); // round factor 0: square corners
-    EXPECT_FALSE(IsDark(img, At(250, 400)));
-    EXPECT_TRUE(IsDark(img, At(350, 400)));
+    EXPECT_EQ(darkRows(img, 1350, -20, 220).size(), 4); // top and bottom
+    EXPECT_TRUE(isDark(img, At(1500, 100)));
+    EXPECT_FALSE(isDark(img, At(1600, 100)));
+    EXPECT_TRUE(isDark(img, At(0, 400))); // round factor 0: square corners
+    EXPECT_FALSE(isDark(img, At(250, 400)));
+    EXPECT_TRUE(isDark(img, At(350, 400)));
 }
 
 TEST(BRShape, PenWidthsAreReferencePixelsOnAPrinter)
@@ -98,7 +98,7 @@ TEST(BRShape, PenWidthsAreReferencePixelsOnAPrinter)
     const QImage page(png + "-1.png");
     ASSERT_FALSE(page.isNull());
     // Three pixels at 96 dpi, not three printer dots.
-    EXPECT_EQ(DarkRows(page, 500, 0, 100).size(), 3);
+    EXPECT_EQ(darkRows(page, 500, 0, 100).size(), 3);
 }
 
 // A picture of 200 x 100 pixels in four coloured quarters inside a black border 6 pixels wide.
@@ -129,12 +129,12 @@ TEST(BRImage, PicturesAreClippedCentredOrStretched)
         i->SetPicture(Quarters());
     centred->SetCenter(true);
     stretched->SetStretch(true);
-    empty->Frame().SetDrawTop(true);
-    empty->Frame().SetDrawBottom(true);
-    empty->Frame().SetDrawLeft(true);
-    empty->Frame().SetDrawRight(true);
+    empty->Frame().setDrawTop(true);
+    empty->Frame().setDrawBottom(true);
+    empty->Frame().setDrawLeft(true);
+    empty->Frame().setDrawRight(true);
     const QImage img = p.Run();
-    SavePage(img, "BRImage_pictures");
+    savePage(img, "BRImage_pictures");
 
     const QRgb red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF, yellow = 0xFFFF00, white = 0xFFFFFF,
                black = 0;
@@ -158,15 +158,15 @@ TEST(BRImage, PicturesAreClippedCentredOrStretched)
     EXPECT_EQ(Colour(img, 1002, h / 2), black);
     EXPECT_EQ(Colour(img, 1000 + w - 4, h / 2), black);
     // An empty picture prints its frame only.
-    EXPECT_EQ(DarkPixels(img, QRect(At(10, 410), At(w - 10, 400 + h - 10))), 0);
-    EXPECT_GT(DarkPixels(img, QRect(At(0, 400), At(w, 405))), 0);
+    EXPECT_EQ(darkPixels(img, QRect(At(10, 410), At(w - 10, 400 + h - 10))), 0);
+    EXPECT_GT(darkPixels(img, QRect(At(0, 400), At(w, 405))), 0);
 }
 
 TEST(BRImage, AutoSizeTakesThePicturesSize)
 {
     TBRImage image;
     EXPECT_EQ(image.Width(), 105);
-    image.SetAutoSize(true);
+    image.setAutoSize(true);
     image.SetPicture(Quarters());
     EXPECT_EQ(QSize(image.Width(), image.Height()), QSize(200, 100));
 }
@@ -223,9 +223,9 @@ TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
         { .top = t(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true });
     b.Shape(header, TBRShapeType::brsHorLine, QRectF(t(8), t(150), t(660), t(14)), 2);
     TBRBand* detail = b.Band(TBRBandType::rbDetail, t(30));
-    b.DBText(detail, f.q1, "at", { .left = t(24), .top = t(2), .pointSize = 12 });
-    b.DBText(detail, f.q1, "day", { .left = t(140), .top = t(2), .pointSize = 12 }, "m/d(ddd)");
-    b.DBText(detail, f.q1, "name", { .left = t(248), .top = t(2), .pointSize = 12 });
+    b.dbText(detail, f.q1, "at", { .left = t(24), .top = t(2), .pointSize = 12 });
+    b.dbText(detail, f.q1, "day", { .left = t(140), .top = t(2), .pointSize = 12 }, "m/d(ddd)");
+    b.dbText(detail, f.q1, "name", { .left = t(248), .top = t(2), .pointSize = 12 });
     b.Shape(detail, TBRShapeType::brsHorLine, QRectF(t(8), t(19), t(660), t(14)), 2);
     b.Finish();
     QImage picture(673, 119, QImage::Format_RGB32);
@@ -235,7 +235,7 @@ TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
 
     f.report->Prepare();
     const QImage page = Pages(*f.report).value(0);
-    SavePage(page, "BRCtrls_schedule_page");
+    savePage(page, "BRCtrls_schedule_page");
     const QStringList texts = Texts(*f.report, 1);
     for (const char* text : { "9:05:00", "3/9(土)", "あいう", "23:59:59" })
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;

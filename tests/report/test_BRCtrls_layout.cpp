@@ -21,7 +21,7 @@ struct Surface {
         label->AutoSize = autoSize;
         label->WordWrap = wordWrap;
         label->SetWidth(widthPx);
-        label->SetCaption(caption);
+        label->setCaption(caption);
         return label;
     }
     int Width(const QString& text) { return report.TextWidth(report.Font(), text); }
@@ -62,7 +62,7 @@ TEST(BRCtrlsLayout, AutoSizeNeverWrapsAndKeepsTheRightEdgeOrCentre)
         TBRLabel* label = s.Label(QStringLiteral("X"));
         label->SetAlignment(a);
         label->SetBounds(400, 2, 100, label->Height());
-        label->SetCaption(longText);
+        label->setCaption(longText);
         EXPECT_EQ(label->FormattedLines(), QStringList { longText });
         EXPECT_EQ(label->Width(), s.Width(longText));
         switch (a) {
@@ -107,7 +107,7 @@ TEST(BRCtrlsLayout, LongJapaneseTextWrapsBetweenCharactersWithNothingLost)
         EXPECT_FALSE(line.back().isHighSurrogate()) << line.toStdString();
     }
     // A word wider than the label after others starts its own lines and goes on after them.
-    label->SetCaption(QStringLiteral("決勝 ") + text);
+    label->setCaption(QStringLiteral("決勝 ") + text);
     EXPECT_EQ(label->FormattedLines().first(), QStringLiteral("決勝 "));
     EXPECT_EQ(label->FormattedLines().join(QString()), QStringLiteral("決勝 ") + text);
 
@@ -138,7 +138,7 @@ TEST(BRCtrlsLayout, AlignedPrintablesFollowAlignmentAndBandWidth)
     p->SetBounds(7, 2, 71, 20);
     p->SetAlignment(TAlignment::taRightJustify);
     EXPECT_EQ(p->Left(), 7); // not aligned to the band yet
-    p->SetAlignToBand(true);
+    p->setAlignToBand(true);
     EXPECT_EQ(p->Left(), 610);
     p->SetAlignment(TAlignment::taCenter);
     EXPECT_EQ(p->Left(), 305);
@@ -172,7 +172,7 @@ TEST(BRCtrlsLayout, PositionsInTenthsSurviveMovesWithinTheSamePixel)
     label->Size().SetUnits(TBRUnit::Native);
     label->Size().SetLeft(100);
     label->Size().SetTop(5);
-    label->SetCaption(QStringLiteral("終了時刻とその後"));
+    label->setCaption(QStringLiteral("終了時刻とその後"));
     EXPECT_DOUBLE_EQ(label->Size().Left(), 100);
     EXPECT_DOUBLE_EQ(label->Size().Top(), 5);
     EXPECT_EQ(label->Left(), 38);

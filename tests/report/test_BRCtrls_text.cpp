@@ -33,9 +33,9 @@ TEST(BRDisplayFormats, DateTimePatterns)
         { "'mm' \"dd\" mm", "mm dd 03" },
     };
     for (const FormatCase& c : cases)
-        EXPECT_EQ(BRFormatDateTime(QString::fromUtf8(c.pattern), at), QString::fromUtf8(c.expected))
+        EXPECT_EQ(brFormatDateTime(QString::fromUtf8(c.pattern), at), QString::fromUtf8(c.expected))
             << c.pattern;
-    EXPECT_EQ(BRFormatDateTime("c", QDateTime(QDate(2024, 3, 9), QTime(0, 0))), "2024/03/09");
+    EXPECT_EQ(brFormatDateTime("c", QDateTime(QDate(2024, 3, 9), QTime(0, 0))), "2024/03/09");
 }
 
 TEST(BRDisplayFormats, NumberDirectivesAndMoney)
@@ -54,23 +54,23 @@ TEST(BRDisplayFormats, NumberDirectivesAndMoney)
     };
     for (const FormatCase& c : cases) {
         QString out;
-        EXPECT_TRUE(BRFormatNumberArgument(QString::fromUtf8(c.pattern), 1234.5, out)) << c.pattern;
+        EXPECT_TRUE(brFormatNumberArgument(QString::fromUtf8(c.pattern), 1234.5, out)) << c.pattern;
         EXPECT_EQ(out, QString::fromUtf8(c.expected)) << c.pattern;
     }
-    EXPECT_EQ(BRMoneyText(-1234), "-¥1,234");
+    EXPECT_EQ(brMoneyText(-1234), "-¥1,234");
     for (const char* unusable : { "%d", "%m %m", "%1:m", "%", "%*m" }) {
         QString out;
-        EXPECT_FALSE(BRFormatNumberArgument(QString::fromUtf8(unusable), 1.0, out)) << unusable;
+        EXPECT_FALSE(brFormatNumberArgument(QString::fromUtf8(unusable), 1.0, out)) << unusable;
     }
 }
 
 // One data-bound text on a detail band, read at the first record.
 class DBTextCase : public ::testing::Test {
 protected:
-    QString TextOf(const QString& field, const QString& mask = QString(), int recNo = 1)
+    QString textOf(const QString& field, const QString& mask = QString(), int recNo = 1)
     {
         TBRReportBuilder b(*f.report);
-        auto* text = b.DBText(b.Band(TBRBandType::rbDetail, 50), f.q1, field, {}, mask);
+        auto* text = b.dbText(b.Band(TBRBandType::rbDetail, 50), f.q1, field, {}, mask);
         b.Finish();
         text->Prepare();
         f.q1->MoveTo(recNo);
@@ -85,29 +85,29 @@ protected:
 
 TEST_F(DBTextCase, FieldsShowTheirDisplayTextOrTheMask)
 {
-    EXPECT_EQ(TextOf("amount", "0000"), "0042");
-    EXPECT_EQ(TextOf("amount"), "42");
-    EXPECT_EQ(TextOf("name", "0000"), "あいう"); // a text field ignores the mask
-    EXPECT_EQ(TextOf("day"), "2024/03/09");
-    EXPECT_EQ(TextOf("day", "yyyy年m月d日(ddd)"), "2024年3月9日(土)");
-    EXPECT_EQ(TextOf("at"), "9:05:00");
-    EXPECT_EQ(TextOf("at", "hh:mm"), "09:05");
-    EXPECT_EQ(TextOf("price"), "¥1,235");
-    EXPECT_EQ(TextOf("price", "#,##0.0"), "1,234.5");
-    EXPECT_EQ(TextOf("flag"), "True");
-    EXPECT_EQ(TextOf("flag", "0"), "True"); // a mask means nothing to a boolean
-    EXPECT_EQ(TextOf("nosuch"), "");
-    EXPECT_EQ(TextOf("amount", "0000", 4), ""); // NULL
-    EXPECT_EQ(TextOf("day", "yyyy/mm/dd", 4), "");
+    EXPECT_EQ(textOf("amount", "0000"), "0042");
+    EXPECT_EQ(textOf("amount"), "42");
+    EXPECT_EQ(textOf("name", "0000"), "あいう"); // a text field ignores the mask
+    EXPECT_EQ(textOf("day"), "2024/03/09");
+    EXPECT_EQ(textOf("day", "yyyy年m月d日(ddd)"), "2024年3月9日(土)");
+    EXPECT_EQ(textOf("at"), "9:05:00");
+    EXPECT_EQ(textOf("at", "hh:mm"), "09:05");
+    EXPECT_EQ(textOf("price"), "¥1,235");
+    EXPECT_EQ(textOf("price", "#,##0.0"), "1,234.5");
+    EXPECT_EQ(textOf("flag"), "True");
+    EXPECT_EQ(textOf("flag", "0"), "True"); // a mask means nothing to a boolean
+    EXPECT_EQ(textOf("nosuch"), "");
+    EXPECT_EQ(textOf("amount", "0000", 4), ""); // NULL
+    EXPECT_EQ(textOf("day", "yyyy/mm/dd", 4), "");
 }
 
 TEST_F(DBTextCase, MemoFieldsPrintTheirLines)
 {
     TBRReportBuilder b(*f.report);
     TBRBand* detail = b.Band(TBRBandType::rbDetail, 40); // one line high
-    TBRDBText* memo = b.DBText(detail, f.q1, "note", { .autoStretch = true });
+    TBRDBText* memo = b.dbText(detail, f.q1, "note", { .autoStretch = true });
     b.Finish();
-    f.report->SetPrintIfEmpty(false);
+    f.report->setPrintIfEmpty(false);
     f.q1->SQL.clear();
     f.q1->SQL << "select * from entry where id = 1";
     f.q1->Open();
@@ -138,9 +138,9 @@ TEST(BRExpr, ValuesPrintByKindAndMask)
     for (const Row& r : rows) {
         TBRExpr expr;
         expr.SetMask(QString::fromUtf8(r.mask));
-        expr.SetExpression(QString::fromUtf8(r.expression));
+        expr.setExpression(QString::fromUtf8(r.expression));
         expr.Evaluator().Prepare(expr.Expression());
-        EXPECT_EQ(expr.ValueText(expr.Evaluator().Value()), QString::fromUtf8(r.expected)) << r.expression;
+        EXPECT_EQ(expr.valueText(expr.Evaluator().Value()), QString::fromUtf8(r.expected)) << r.expression;
     }
     TBRExpr empty;
     EXPECT_EQ(empty.Caption(), "(none)");
@@ -156,7 +156,7 @@ struct GroupTotals {
         TBRBand* footer = b.Band(TBRBandType::rbGroupFooter, 60);
         b.Group("grp", 60, footer);
         TBRBand* detail = b.Band(TBRBandType::rbDetail, detailHeight);
-        b.DBText(detail, f.q1, "name", {});
+        b.dbText(detail, f.q1, "name", {});
         groupTotal = b.Expr(footer, "grp + ' 計 ' + STR(SUM(amount))", {});
         groupTotal->ResetAfterPrint = true;
         b.Expr(b.Band(TBRBandType::rbSummary, 60), "SUM(amount)", {}, "総計 0");
@@ -171,11 +171,11 @@ TEST(BRExpr, GroupTotalsGoOnAcrossAPageBreak)
     // Three details fill a page: class B begins on page 1 and ends on page 2.
     GroupTotals r(800);
     r.f.report->Prepare();
-    const QList<QStringList> pages = r.f.PageTexts();
+    const QList<QStringList> pages = r.f.pageTexts();
     ASSERT_EQ(pages.size(), 2);
     EXPECT_EQ(pages[0], QStringList({ "あいう", "Bee", "A 計 50", "Cee" }));
     EXPECT_EQ(pages[1], QStringList({ "Dee", "B 計 10", "Eee", "C 計 100", "総計 160" }));
-    SavePage(Pages(*r.f.report)[0], "BRCtrls_group_totals_page1");
+    savePage(Pages(*r.f.report)[0], "BRCtrls_group_totals_page1");
 }
 
 TEST(BRExpr, ContinuedLinesKeepThePrintedValueAfterTheReset)
@@ -192,7 +192,7 @@ TEST(BRExpr, ContinuedLinesKeepThePrintedValueAfterTheReset)
     r.f.report->Page().SetUnits(TBRUnit::Native);
     r.f.report->Page().SetTopMargin(2770 - 230); // room for two details and one footer line
     r.f.report->Prepare();
-    const QList<QStringList> pages = r.f.PageTexts();
+    const QList<QStringList> pages = r.f.pageTexts();
     ASSERT_EQ(pages.size(), 2);
     EXPECT_EQ(pages[0], QStringList({ "あいう", "Bee", "A " }));
     EXPECT_EQ(pages[1], QStringList({ "計 ", "50", "総計 50" }));
@@ -203,14 +203,14 @@ TEST(BRExpr, AFreedMasterCountsAsNone)
     EntryForm f;
     TBRReportBuilder b(*f.report);
     TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
-    TBRSubDetail* sub = b.SubDetail(f.report, nullptr, 60);
+    TBRSubDetail* sub = b.subDetail(f.report, nullptr, 60);
     TBRExpr* count = b.Expr(b.Band(TBRBandType::rbSummary, 60), "COUNT", {}, QString(), sub);
-    b.DBText(detail, f.q1, "id", {});
+    b.dbText(detail, f.q1, "id", {});
     b.Finish();
     delete sub;
     EXPECT_EQ(count->Master(), nullptr);
     f.report->Prepare();
-    EXPECT_TRUE(f.PageTexts().value(0).contains("5")); // the report's five details
+    EXPECT_TRUE(f.pageTexts().value(0).contains("5")); // the report's five details
 }
 
 } // namespace

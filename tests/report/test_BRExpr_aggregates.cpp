@@ -26,7 +26,7 @@ protected:
             TBREvEnvironment::SetResultConstant(env.ElementByName(QStringLiteral("V")), v);
             ev.Accumulate();
         }
-        return Describe(ev.Value());
+        return describe(ev.Value());
     }
     static EvResult I(int v) { return EvResult::Integer(v); }
     static EvResult F(double v) { return EvResult::Float(v); }
@@ -40,19 +40,19 @@ protected:
 TEST_F(Aggregates, SumRunsAndResets)
 {
     ev.Prepare(QStringLiteral("SUM(V)"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0")); // before the first record
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0")); // before the first record
     QStringList seen;
     for (int v : { 1, 2, 3 }) {
         TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("V")), v);
         ev.Accumulate();
-        seen << Describe(ev.Value());
+        seen << describe(ev.Value());
     }
     EXPECT_EQ(seen, QStringList({ "integer 1", "integer 3", "integer 6" }));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 6")); // Value alone does not add
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 6")); // Value alone does not add
     ev.Reset();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0"));
     ev.Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 3"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 3"));
 }
 
 TEST_F(Aggregates, SumCases)
@@ -76,10 +76,10 @@ TEST_F(Aggregates, CountCases)
     EXPECT_EQ(Over("COUNT()", { I(5) }), "integer 1");
     EXPECT_EQ(Over("COUNT(1)", { I(5) }), "error COUNT - Too many arguments");
     ev.Reset();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("error COUNT - Too many arguments"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("error COUNT - Too many arguments"));
     EXPECT_EQ(Over("COUNT", { I(1), I(2) }), "integer 2");
     ev.Reset();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0"));
 }
 
 TEST_F(Aggregates, AverageCases)
@@ -90,10 +90,10 @@ TEST_F(Aggregates, AverageCases)
     EXPECT_EQ(Over("AVERAGE(V)", { S("x") }), "error Wrong arguments for AVERAGE");
     EXPECT_EQ(Over("AVERAGE(V)", { I(4), I(6) }), "float 5");
     ev.Reset();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("float 0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("float 0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("V")), 8);
     ev.Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("float 8")); // the count restarted too
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("float 8")); // the count restarted too
 }
 
 TEST_F(Aggregates, MaxMinCases)
@@ -116,7 +116,7 @@ TEST_F(Aggregates, MaxMinCases)
     EXPECT_EQ(Over("MAX(V, 1)", { I(1) }), "error Wrong arguments for MAX");
     EXPECT_EQ(Over("MIN(1 / 0)", { I(1), I(2) }), "error Cannot divide by 0"); // a stored error stays
     ev.Reset();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0"));
 }
 
 TEST_F(Aggregates, IfStillAccumulatesTheBranchNotChosen)
@@ -133,9 +133,9 @@ TEST_F(Aggregates, HasAggregateAndPrepareDropsTotals)
     EXPECT_TRUE(ev.HasAggregate());
     ev.Accumulate();
     ev.Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string n=2"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string n=2"));
     ev.Prepare(QStringLiteral("'n=' + STR(COUNT)"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string n=0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string n=0"));
 }
 
 } // namespace

@@ -20,11 +20,11 @@ TEST(Environment, RecursionIsRefused)
     env.AddFunction(QStringLiteral("C"), QStringLiteral("B"));
     env.Prepare();
     EXPECT_EQ(
-        Describe(env.Evaluate(QStringLiteral("A"))), QStringLiteral("error Recursive calls not allowed"));
-    EXPECT_EQ(EvalText(QStringLiteral("A"), &env), QStringLiteral("error Recursive calls not allowed"));
-    EXPECT_EQ(EvalText(QStringLiteral("B + 1"), &env), QStringLiteral("error Recursive calls not allowed"));
+        describe(env.Evaluate(QStringLiteral("A"))), QStringLiteral("error Recursive calls not allowed"));
+    EXPECT_EQ(evalText(QStringLiteral("A"), &env), QStringLiteral("error Recursive calls not allowed"));
+    EXPECT_EQ(evalText(QStringLiteral("B + 1"), &env), QStringLiteral("error Recursive calls not allowed"));
     // Not stuck: the guard is for re-entry only.
-    EXPECT_EQ(EvalText(QStringLiteral("A"), &env), QStringLiteral("error Recursive calls not allowed"));
+    EXPECT_EQ(evalText(QStringLiteral("A"), &env), QStringLiteral("error Recursive calls not allowed"));
 }
 
 TEST(Environment, VariablesUseOtherVariables)
@@ -34,10 +34,10 @@ TEST(Environment, VariablesUseOtherVariables)
     env.AddFunction(QStringLiteral("Net"), QStringLiteral("100"));
     env.AddFunction(QStringLiteral("Tax"), QStringLiteral("Net / 10"));
     env.Prepare();
-    EXPECT_EQ(EvalText(QStringLiteral("total"), &env), QStringLiteral("float 110"));
-    EXPECT_EQ(EvalText(QStringLiteral("[TOTAL] * 2"), &env), QStringLiteral("float 220"));
+    EXPECT_EQ(evalText(QStringLiteral("total"), &env), QStringLiteral("float 110"));
+    EXPECT_EQ(evalText(QStringLiteral("[TOTAL] * 2"), &env), QStringLiteral("float 220"));
     // Used twice in one expression: each use evaluates the variable anew.
-    EXPECT_EQ(EvalText(QStringLiteral("Net + Net"), &env), QStringLiteral("integer 200"));
+    EXPECT_EQ(evalText(QStringLiteral("Net + Net"), &env), QStringLiteral("integer 200"));
 }
 
 TEST(Environment, AddingAnExistingNameKeepsTheFirstExpression)
@@ -47,7 +47,7 @@ TEST(Environment, AddingAnExistingNameKeepsTheFirstExpression)
     env.AddFunction(QStringLiteral("x"), QStringLiteral("2"));
     EXPECT_EQ(env.Count(), 1);
     env.Prepare();
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("X"))), QStringLiteral("integer 1"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("X"))), QStringLiteral("integer 1"));
 }
 
 TEST(Environment, AddingAnExistingNameToAPreparedListKeepsOtherTotals)
@@ -58,14 +58,14 @@ TEST(Environment, AddingAnExistingNameToAPreparedListKeepsOtherTotals)
     env.Prepare();
     env.Function(1)->Evaluator().Accumulate();
     env.Function(1)->Evaluator().Accumulate();
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
     env.AddFunction(QStringLiteral("V"), QStringLiteral("99"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("V"))), QStringLiteral("integer 5"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("V"))), QStringLiteral("integer 5"));
     // A new name added to a prepared list is usable at once.
     env.AddFunction(QStringLiteral("N"), QStringLiteral("41 + 1"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("N"))), QStringLiteral("integer 42"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("N"))), QStringLiteral("integer 42"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
 }
 
 TEST(Environment, LookupOrderAndShadowing)
@@ -75,13 +75,13 @@ TEST(Environment, LookupOrderAndShadowing)
     env.AddFunction(QStringLiteral("AppName"), QStringLiteral("'Mine'"));
     env.Prepare();
     // The library comes before variables; brackets skip the library.
-    EXPECT_EQ(EvalText(QStringLiteral("TRUE"), &env), QStringLiteral("boolean true"));
-    EXPECT_EQ(EvalText(QStringLiteral("[TRUE]"), &env), QStringLiteral("boolean false"));
+    EXPECT_EQ(evalText(QStringLiteral("TRUE"), &env), QStringLiteral("boolean true"));
+    EXPECT_EQ(evalText(QStringLiteral("[TRUE]"), &env), QStringLiteral("boolean false"));
     // The evaluator's own environment comes before the global one.
-    EXPECT_EQ(EvalText(QStringLiteral("AppName"), &env), QStringLiteral("string Mine"));
-    EXPECT_EQ(EvalText(QStringLiteral("AppName")),
-        QStringLiteral("string ") + BRGlobalEnvironment().Evaluate(QStringLiteral("APPNAME")).StrResult);
-    EXPECT_EQ(EvalText(QStringLiteral("AppStartDate = AppStartDate"), &env), QStringLiteral("boolean true"));
+    EXPECT_EQ(evalText(QStringLiteral("AppName"), &env), QStringLiteral("string Mine"));
+    EXPECT_EQ(evalText(QStringLiteral("AppName")),
+        QStringLiteral("string ") + brGlobalEnvironment().Evaluate(QStringLiteral("APPNAME")).StrResult);
+    EXPECT_EQ(evalText(QStringLiteral("AppStartDate = AppStartDate"), &env), QStringLiteral("boolean true"));
 }
 
 TEST(Environment, ConstantsAreChangedInPlace)
@@ -95,24 +95,24 @@ TEST(Environment, ConstantsAreChangedInPlace)
     TBREvaluator ev;
     ev.SetEnvironment(&env);
     ev.Prepare(QStringLiteral("REPORTTITLE + ' p.' + STR(PAGENUMBER)"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string  p.0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string  p.0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("PAGENUMBER")), 3);
     TBREvEnvironment::SetStringConstant(
         env.ElementByName(QStringLiteral("reporttitle")), QStringLiteral("予定表"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string 予定表 p.3"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string 予定表 p.3"));
     TBREvEnvironment::SetResultConstant(
         env.ElementByName(QStringLiteral("PAGENUMBER")), EvResult::Float(2.5));
     TBREvEnvironment::SetResultConstant(
         env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::String(QStringLiteral("T")));
     TBREvEnvironment::SetResultConstant(
         env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::Integer(9));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string T p.2.5"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string T p.2.5"));
     // Setters pass over elements of another class.
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("SUMMED")), 99);
     TBREvEnvironment::SetStringConstant(env.ElementByName(QStringLiteral("PAGENUMBER")), QStringLiteral("x"));
     TBREvEnvironment::SetIntegerConstant(nullptr, 1);
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("SUMMED"))), QStringLiteral("integer 3"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("PAGENUMBER"))), QStringLiteral("float 2.5"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("SUMMED"))), QStringLiteral("integer 3"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("PAGENUMBER"))), QStringLiteral("float 2.5"));
     EXPECT_EQ(env.ElementByName(QStringLiteral("NOPE")), nullptr);
 }
 
@@ -121,7 +121,7 @@ TEST(Environment, UnknownNamesAndDeletedVariables)
     TBREvEnvironment env;
     env.AddFunction(QStringLiteral("X"), QStringLiteral("7"));
     env.Prepare();
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("Y"))).left(5), QStringLiteral("error"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("Y"))).left(5), QStringLiteral("error"));
     const std::unique_ptr<TBREvElement> missing = env.GetFunction(QStringLiteral("yy"));
     auto* err = dynamic_cast<TBREvElementError*>(missing.get());
     ASSERT_NE(err, nullptr);
@@ -131,10 +131,10 @@ TEST(Environment, UnknownNamesAndDeletedVariables)
     TBREvaluator ev;
     ev.SetEnvironment(&env);
     ev.Prepare(QStringLiteral("X + 1"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 8"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 8"));
     env.DeleteFunction(QStringLiteral("x"));
     EXPECT_EQ(env.Count(), 0);
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("error Unknown function : X"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("error Unknown function : X"));
 }
 
 TEST(Environment, InUseFlagIsClearedWhenEvaluationRaises)
@@ -142,7 +142,7 @@ TEST(Environment, InUseFlagIsClearedWhenEvaluationRaises)
     TBREvEmbeddedFunction f(QStringLiteral("1"));
     EXPECT_THROW(f.Value(), EBRExprError); // its evaluator is not prepared
     f.Evaluator().Prepare(f.Expression());
-    EXPECT_EQ(Describe(f.Value()), QStringLiteral("integer 1"));
+    EXPECT_EQ(describe(f.Value()), QStringLiteral("integer 1"));
 
     // The same through a variable of a list that was not prepared yet.
     TBREvEnvironment env;
@@ -152,7 +152,7 @@ TEST(Environment, InUseFlagIsClearedWhenEvaluationRaises)
     ev.Prepare(QStringLiteral("X * 3"));
     EXPECT_THROW(ev.Value(), EBRExprError);
     env.Prepare();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 6"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 6"));
 }
 
 TEST(Environment, PrepareIsCounted)
@@ -198,48 +198,48 @@ TEST(Environment, StreamingRestoresNamesAndExpressionsInOrder)
     EXPECT_EQ(back.Names(), QStringList({ "ZETA", "ALPHA", "MID" }));
     EXPECT_EQ(back.WriteData(), env.WriteData());
     back.Prepare();
-    EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 20"));
-    EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string 日本x"));
+    EXPECT_EQ(describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 20"));
+    EXPECT_EQ(describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string 日本x"));
 
     // DATA read into a prepared list replaces by position and is usable at once.
     back.ReadData({ QStringLiteral("5"), QStringLiteral("'y'") });
-    EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 50"));
-    EXPECT_EQ(Describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string y"));
+    EXPECT_EQ(describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 50"));
+    EXPECT_EQ(describe(back.Evaluate(QStringLiteral("alpha"))), QStringLiteral("string y"));
 
     // Fewer expressions than names: the rest evaluate to the empty expression.
     TBREvEnvironment partial;
     partial.Assign({ QStringLiteral("A"), QStringLiteral("B") }, { QStringLiteral("3") });
     partial.Prepare();
-    EXPECT_EQ(Describe(partial.Evaluate(QStringLiteral("B"))), QStringLiteral("string  "));
+    EXPECT_EQ(describe(partial.Evaluate(QStringLiteral("B"))), QStringLiteral("string  "));
 }
 
 TEST(Environment, StartVariables)
 {
     TBREvEnvironment env;
-    BRDefineStartVariables(env, QDateTime(QDate(2024, 3, 9), QTime(9, 5, 7)), QStringLiteral("Race"));
+    brDefineStartVariables(env, QDateTime(QDate(2024, 3, 9), QTime(9, 5, 7)), QStringLiteral("Race"));
     env.Prepare();
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Race"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("AppStartTime"))), QStringLiteral("string 9:05:07"));
-    EXPECT_EQ(Describe(env.Evaluate(QStringLiteral("AppStartDate"))), QStringLiteral("string 2024/03/09"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Race"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("AppStartTime"))), QStringLiteral("string 9:05:07"));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("AppStartDate"))), QStringLiteral("string 2024/03/09"));
 
     TBREvEnvironment quoted;
-    BRDefineStartVariables(
+    brDefineStartVariables(
         quoted, QDateTime(QDate(2024, 3, 9), QTime(9, 0)), QStringLiteral("Bob's Race - Day"));
     quoted.Prepare();
     EXPECT_EQ(
-        Describe(quoted.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Bob’s Race - Day"));
+        describe(quoted.Evaluate(QStringLiteral("AppName"))), QStringLiteral("string Bob’s Race - Day"));
 }
 
 TEST(Environment, GlobalStartTimeStaysFixed)
 {
-    BRExprStartUp();
-    const EvResult first = Eval(QStringLiteral("AppStartTime"));
+    brExprStartUp();
+    const EvResult first = eval(QStringLiteral("AppStartTime"));
     ASSERT_EQ(first.Kind, EvResultKind::String);
     platform::ManualClock later(QDateTime(QDate(2030, 1, 1), QTime(23, 59, 59)));
-    BRExprSetClock(&later);
-    EXPECT_EQ(Eval(QStringLiteral("AppStartTime")).StrResult, first.StrResult);
-    EXPECT_EQ(Eval(QStringLiteral("TIME")).StrResult, QStringLiteral("23:59:59"));
-    BRExprSetClock(nullptr);
+    brExprSetClock(&later);
+    EXPECT_EQ(eval(QStringLiteral("AppStartTime")).StrResult, first.StrResult);
+    EXPECT_EQ(eval(QStringLiteral("TIME")).StrResult, QStringLiteral("23:59:59"));
+    brExprSetClock(nullptr);
 }
 
 } // namespace

@@ -31,7 +31,7 @@ protected:
     {
         ev.Prepare(QString::fromUtf8(text));
         q.MoveTo(recNo);
-        return Describe(ev.Value());
+        return describe(ev.Value());
     }
 
     testing_support::TempHome home;
@@ -70,7 +70,7 @@ TEST_F(Fields, ExpressionsFollowTheCursor)
     ev.Prepare("IF([name] = 'あいう', 'yes', 'no') + ' ' + STR(id * 10)");
     QStringList seen;
     for (q.First(); !q.Eof(); q.Next())
-        seen << Describe(ev.Value());
+        seen << describe(ev.Value());
     EXPECT_EQ(seen, QStringList({ "string yes 10", "string no 20", "string no 30" }));
 }
 
@@ -114,10 +114,10 @@ TEST_F(Fields, AggregatesOverTheRecords)
     for (q.First(); !q.Eof(); q.Next())
         for (TBREvaluator* e : { &ev, &count, &average, &maxName })
             e->Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), "float 3.75");
-    EXPECT_EQ(Describe(count.Value()), "integer 3");
-    EXPECT_EQ(Describe(average.Value()), "float 2.33333333333333");
-    EXPECT_EQ(Describe(maxName.Value()), "string あいう");
+    EXPECT_EQ(describe(ev.Value()), "float 3.75");
+    EXPECT_EQ(describe(count.Value()), "integer 3");
+    EXPECT_EQ(describe(average.Value()), "float 2.33333333333333");
+    EXPECT_EQ(describe(maxName.Value()), "string あいう");
 }
 
 TEST_F(Fields, ReopenedDataSetIsStillRead)
@@ -127,22 +127,22 @@ TEST_F(Fields, ReopenedDataSetIsStillRead)
     q.SQL.clear();
     q.SQL << "select name, id from entry order by id desc";
     q.Open();
-    EXPECT_EQ(Describe(ev.Value()), "string x");
+    EXPECT_EQ(describe(ev.Value()), "string x");
 }
 
 TEST(FieldValues, ConversionOfCellValues)
 {
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(qlonglong(-7)), "f")), "integer -7");
+    EXPECT_EQ(describe(brFieldValueToResult(QVariant(qlonglong(-7)), "f")), "integer -7");
     EXPECT_EQ(
-        Describe(BRFieldValueToResult(QVariant(qulonglong(1) << 63), "f")), "float 9.22337203685478E18");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(true), "f")), "boolean true");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(0, 0))), "f")),
+        describe(brFieldValueToResult(QVariant(qulonglong(1) << 63), "f")), "float 9.22337203685478E18");
+    EXPECT_EQ(describe(brFieldValueToResult(QVariant(true), "f")), "boolean true");
+    EXPECT_EQ(describe(brFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(0, 0))), "f")),
         "string 2024/03/09");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(13, 1, 2))), "f")),
+    EXPECT_EQ(describe(brFieldValueToResult(QVariant(QDateTime(QDate(2024, 3, 9), QTime(13, 1, 2))), "f")),
         "string 2024/03/09 13:01:02");
-    EXPECT_EQ(Describe(BRFieldValueToResult(QVariant(QByteArray("x")), "pic")),
+    EXPECT_EQ(describe(brFieldValueToResult(QVariant(QByteArray("x")), "pic")),
         "error Field pic is of unknown type");
-    EXPECT_EQ(BRFieldValueToResult(QVariant(QString(300, u'x')), "f").StrResult.size(), 255);
+    EXPECT_EQ(brFieldValueToResult(QVariant(QString(300, u'x')), "f").StrResult.size(), 255);
 }
 
 } // namespace

@@ -118,26 +118,26 @@ INSTANTIATE_TEST_SUITE_P(FormatNumeric, ExpressionTable,
 TEST(FunctionsClock, TimeAndDateReadTheExpressionClock)
 {
     platform::ManualClock clock(QDateTime(QDate(2024, 3, 9), QTime(9, 5, 7)));
-    BRExprSetClock(&clock);
-    EXPECT_EQ(EvalText(QStringLiteral("TIME")), QStringLiteral("string 9:05:07"));
-    EXPECT_EQ(EvalText(QStringLiteral("DATE")), QStringLiteral("string 2024/03/09"));
-    EXPECT_EQ(EvalText(QStringLiteral("DATE + ' ' + TIME")), QStringLiteral("string 2024/03/09 9:05:07"));
+    brExprSetClock(&clock);
+    EXPECT_EQ(evalText(QStringLiteral("TIME")), QStringLiteral("string 9:05:07"));
+    EXPECT_EQ(evalText(QStringLiteral("DATE")), QStringLiteral("string 2024/03/09"));
+    EXPECT_EQ(evalText(QStringLiteral("DATE + ' ' + TIME")), QStringLiteral("string 2024/03/09 9:05:07"));
     clock.setNow(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)));
-    EXPECT_EQ(EvalText(QStringLiteral("TIME")), QStringLiteral("string 23:59:59"));
-    EXPECT_EQ(EvalText(QStringLiteral("TIME(1)")), QStringLiteral("error Too many arguments"));
-    EXPECT_EQ(EvalText(QStringLiteral("DATE(1)")), QStringLiteral("error Too many arguments"));
-    BRExprSetClock(nullptr);
+    EXPECT_EQ(evalText(QStringLiteral("TIME")), QStringLiteral("string 23:59:59"));
+    EXPECT_EQ(evalText(QStringLiteral("TIME(1)")), QStringLiteral("error Too many arguments"));
+    EXPECT_EQ(evalText(QStringLiteral("DATE(1)")), QStringLiteral("error Too many arguments"));
+    brExprSetClock(nullptr);
 }
 
 TEST(FunctionsFormat, NonFiniteNumbersAreRejected)
 {
     QString out;
-    EXPECT_FALSE(BRFormatFloat(QStringLiteral("0"), std::numeric_limits<double>::infinity(), out));
-    EXPECT_FALSE(BRFormatFloat(QStringLiteral("0"), std::numeric_limits<double>::quiet_NaN(), out));
-    EXPECT_EQ(BRFloatToText(std::numeric_limits<double>::infinity()), QStringLiteral("INF"));
-    EXPECT_EQ(BRFloatToText(-std::numeric_limits<double>::infinity()), QStringLiteral("-INF"));
-    EXPECT_EQ(BRFloatToText(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("NAN"));
-    EXPECT_EQ(BRFloatToText(-0.0), QStringLiteral("0"));
+    EXPECT_FALSE(brFormatFloat(QStringLiteral("0"), std::numeric_limits<double>::infinity(), out));
+    EXPECT_FALSE(brFormatFloat(QStringLiteral("0"), std::numeric_limits<double>::quiet_NaN(), out));
+    EXPECT_EQ(brFloatToText(std::numeric_limits<double>::infinity()), QStringLiteral("INF"));
+    EXPECT_EQ(brFloatToText(-std::numeric_limits<double>::infinity()), QStringLiteral("-INF"));
+    EXPECT_EQ(brFloatToText(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("NAN"));
+    EXPECT_EQ(brFloatToText(-0.0), QStringLiteral("0"));
 }
 
 TEST(FunctionsLibrary, BuiltInsAreRegisteredInOrderWithTheirDescriptions)
@@ -186,8 +186,8 @@ TEST(FunctionsLibrary, RegisteredFunctionIsFoundByTheParser)
 {
     RegisterLibraryFunction([] { return std::make_unique<TwiceFunction>(); }, QStringLiteral("TestTwice"),
         QStringLiteral("TESTTWICE(<X>)|Doubles <X>"), QStringLiteral("2N"), QStringLiteral("Test"));
-    EXPECT_EQ(EvalText(QStringLiteral("testtwice(21)")), QStringLiteral("integer 42"));
-    EXPECT_EQ(EvalText(QStringLiteral("TESTTWICE(1, 2)")), QStringLiteral("error twice"));
+    EXPECT_EQ(evalText(QStringLiteral("testtwice(21)")), QStringLiteral("integer 42"));
+    EXPECT_EQ(evalText(QStringLiteral("TESTTWICE(1, 2)")), QStringLiteral("error twice"));
 }
 
 } // namespace

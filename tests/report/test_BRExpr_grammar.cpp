@@ -12,7 +12,7 @@ namespace brexpr_test {
 
 TEST_P(ExpressionTable, Evaluates)
 {
-    EXPECT_EQ(EvalText(QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().expected));
+    EXPECT_EQ(evalText(QString::fromUtf8(GetParam().text)), QString::fromUtf8(GetParam().expected));
 }
 
 } // namespace brexpr_test
@@ -98,13 +98,13 @@ TEST(GrammarLong, BracketedSubExpressionLongerThan255CharactersIsParsedWhole)
     for (int i = 0; i < 100; ++i)
         inner += QStringLiteral(" + 1");
     ASSERT_GT(inner.size(), 255);
-    EXPECT_EQ(EvalText(u'(' + inner + u')'), QStringLiteral("integer 101"));
-    EXPECT_EQ(EvalText(QStringLiteral("2 * (") + inner + u')'), QStringLiteral("integer 202"));
+    EXPECT_EQ(evalText(u'(' + inner + u')'), QStringLiteral("integer 101"));
+    EXPECT_EQ(evalText(QStringLiteral("2 * (") + inner + u')'), QStringLiteral("integer 202"));
 }
 
 TEST(GrammarLong, LongLiteralIsCutTo255Characters)
 {
-    const EvResult r = Eval(QStringLiteral("('") + QString(300, u'あ') + QStringLiteral("')"));
+    const EvResult r = eval(QStringLiteral("('") + QString(300, u'あ') + QStringLiteral("')"));
     ASSERT_EQ(r.Kind, EvResultKind::String);
     EXPECT_EQ(r.StrResult, QString(255, u'あ'));
 }
@@ -116,13 +116,13 @@ TEST(GrammarNames, BracketedNamesWithOperatorCharactersStayWhole)
     env.AddFunction(QStringLiteral("A,B"), QStringLiteral("7"));
     env.AddFunction(QStringLiteral("C*D"), QStringLiteral("2"));
     env.Prepare();
-    EXPECT_EQ(EvalText(QStringLiteral("[A-B] + 1"), &env), QStringLiteral("integer 6"));
+    EXPECT_EQ(evalText(QStringLiteral("[A-B] + 1"), &env), QStringLiteral("integer 6"));
     // After a subtraction the right side has + and - exchanged: not inside the brackets.
-    EXPECT_EQ(EvalText(QStringLiteral("10 - [A-B] + 1"), &env), QStringLiteral("integer 6"));
-    EXPECT_EQ(EvalText(QStringLiteral("12 / [C*D] * 3"), &env), QStringLiteral("float 18"));
+    EXPECT_EQ(evalText(QStringLiteral("10 - [A-B] + 1"), &env), QStringLiteral("integer 6"));
+    EXPECT_EQ(evalText(QStringLiteral("12 / [C*D] * 3"), &env), QStringLiteral("float 18"));
     // The argument scan does not split inside brackets.
-    EXPECT_EQ(EvalText(QStringLiteral("IF(TRUE, [A,B], 0)"), &env), QStringLiteral("integer 7"));
-    EXPECT_EQ(EvalText(QStringLiteral("[A,B] * [A-B]"), &env), QStringLiteral("integer 35"));
+    EXPECT_EQ(evalText(QStringLiteral("IF(TRUE, [A,B], 0)"), &env), QStringLiteral("integer 7"));
+    EXPECT_EQ(evalText(QStringLiteral("[A,B] * [A-B]"), &env), QStringLiteral("integer 35"));
 }
 
 TEST(GrammarNames, NotNameInBracketsIsAVariable)
@@ -130,7 +130,7 @@ TEST(GrammarNames, NotNameInBracketsIsAVariable)
     TBREvEnvironment env;
     env.AddFunction(QStringLiteral("NOTE"), QStringLiteral("'memo'"));
     env.Prepare();
-    EXPECT_EQ(EvalText(QStringLiteral("[NOTE]"), &env), QStringLiteral("string memo"));
+    EXPECT_EQ(evalText(QStringLiteral("[NOTE]"), &env), QStringLiteral("string memo"));
 }
 
 TEST(GrammarScan, ArgumentSeparatorAndSwapRespectQuotesBracketsAndParentheses)
@@ -152,10 +152,10 @@ TEST(GrammarLocale, DecimalPointIsReadAndWrittenWhateverTheLocale)
 {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(EvalText(QStringLiteral("1.5 + 1")), QStringLiteral("float 2.5"));
-    EXPECT_EQ(EvalText(QStringLiteral("STR(1.25)")), QStringLiteral("string 1.25"));
+    EXPECT_EQ(evalText(QStringLiteral("1.5 + 1")), QStringLiteral("float 2.5"));
+    EXPECT_EQ(evalText(QStringLiteral("STR(1.25)")), QStringLiteral("string 1.25"));
     EXPECT_EQ(
-        EvalText(QStringLiteral("FORMATNUMERIC('#,##0.00', 1234.5)")), QStringLiteral("string 1,234.50"));
+        evalText(QStringLiteral("FORMATNUMERIC('#,##0.00', 1234.5)")), QStringLiteral("string 1,234.50"));
     QLocale::setDefault(previous);
 }
 

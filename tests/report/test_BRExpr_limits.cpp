@@ -30,7 +30,7 @@ QString Joined(const char* item, const char* separator, int n)
     return items.join(QString::fromUtf8(separator));
 }
 
-QString NestedIf(int n) { return Repeated("IF(TRUE, ", n) + u'1' + Repeated(", 2)", n); }
+QString nestedIf(int n) { return Repeated("IF(TRUE, ", n) + u'1' + Repeated(", 2)", n); }
 
 QString Nested(int n) { return Repeated("(", n) + u'1' + Repeated(")", n); }
 
@@ -41,37 +41,37 @@ const QString TooDeep = QStringLiteral("error Expression nested too deeply");
 TEST(ExpressionLimits, LongChainsAndRunsOfSignsEvaluate)
 {
     OnSmallStack([] {
-        EXPECT_EQ(EvalText(Joined("1", " + ", 5000)), QStringLiteral("integer 5000"));
-        EXPECT_EQ(EvalText(Joined("1", " - ", 5000)), QStringLiteral("integer -4998"));
-        EXPECT_EQ(EvalText(Joined("2 * 3", " - ", 3000) + QStringLiteral(" + 1")),
+        EXPECT_EQ(evalText(Joined("1", " + ", 5000)), QStringLiteral("integer 5000"));
+        EXPECT_EQ(evalText(Joined("1", " - ", 5000)), QStringLiteral("integer -4998"));
+        EXPECT_EQ(evalText(Joined("2 * 3", " - ", 3000) + QStringLiteral(" + 1")),
             QStringLiteral("integer -17987"));
-        EXPECT_EQ(EvalText(Joined("(1 = 1)", " and ", 5000)), QStringLiteral("boolean true"));
-        EXPECT_EQ(EvalText(QStringLiteral("4 / 2 * ") + Joined("1", " / ", 2000)), QStringLiteral("float 2"));
-        EXPECT_EQ(EvalText(Repeated("not ", 10000) + QStringLiteral("TRUE")), QStringLiteral("boolean true"));
-        EXPECT_EQ(EvalText(Repeated("not ", 10001) + QStringLiteral("1")),
+        EXPECT_EQ(evalText(Joined("(1 = 1)", " and ", 5000)), QStringLiteral("boolean true"));
+        EXPECT_EQ(evalText(QStringLiteral("4 / 2 * ") + Joined("1", " / ", 2000)), QStringLiteral("float 2"));
+        EXPECT_EQ(evalText(Repeated("not ", 10000) + QStringLiteral("TRUE")), QStringLiteral("boolean true"));
+        EXPECT_EQ(evalText(Repeated("not ", 10001) + QStringLiteral("1")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(EvalText(Repeated("-", 10001) + QStringLiteral("1")), QStringLiteral("integer -1"));
-        EXPECT_EQ(EvalText(Repeated("+ ", 10000) + QStringLiteral("7")), QStringLiteral("integer 7"));
+        EXPECT_EQ(evalText(Repeated("-", 10001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+        EXPECT_EQ(evalText(Repeated("+ ", 10000) + QStringLiteral("7")), QStringLiteral("integer 7"));
     });
 }
 
 TEST(ExpressionLimits, NestingBeyondTheBoundIsOneErrorForTheWholeText)
 {
     OnSmallStack([] {
-        EXPECT_EQ(EvalText(Nested(BRMaxNesting)), QStringLiteral("integer 1"));
-        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting)), QStringLiteral("integer 1"));
-        EXPECT_EQ(EvalText(Nested(BRMaxNesting + 1)), TooDeep);
-        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting + 1)), TooDeep);
-        EXPECT_EQ(EvalText(Nested(10000)), TooDeep);
-        EXPECT_EQ(EvalText(NestedIf(10000)), TooDeep);
+        EXPECT_EQ(evalText(Nested(BRMaxNesting)), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(nestedIf(BRMaxNesting)), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(Nested(BRMaxNesting + 1)), TooDeep);
+        EXPECT_EQ(evalText(nestedIf(BRMaxNesting + 1)), TooDeep);
+        EXPECT_EQ(evalText(Nested(10000)), TooDeep);
+        EXPECT_EQ(evalText(nestedIf(10000)), TooDeep);
         // Parentheses and calls count together; the bound holds in any branch, chosen or not.
-        EXPECT_EQ(EvalText(NestedIf(BRMaxNesting / 2) + QStringLiteral(" + ") + Nested(BRMaxNesting)),
+        EXPECT_EQ(evalText(nestedIf(BRMaxNesting / 2) + QStringLiteral(" + ") + Nested(BRMaxNesting)),
             QStringLiteral("integer 2"));
         const int half = BRMaxNesting / 2 + 1;
-        EXPECT_EQ(EvalText(Repeated("IF(TRUE, 1, (", half) + u'1' + Repeated("))", half)), TooDeep);
+        EXPECT_EQ(evalText(Repeated("IF(TRUE, 1, (", half) + u'1' + Repeated("))", half)), TooDeep);
         // A damaged text of unbalanced parentheses is an ordinary error.
-        EXPECT_EQ(EvalText(Repeated("(", 10000) + u'1'), QStringLiteral("error Missing )"));
-        EXPECT_TRUE(EvalText(QStringLiteral("1 + ") + Repeated("(1)", 10000))
+        EXPECT_EQ(evalText(Repeated("(", 10000) + u'1'), QStringLiteral("error Missing )"));
+        EXPECT_TRUE(evalText(QStringLiteral("1 + ") + Repeated("(1)", 10000))
                         .startsWith(QStringLiteral("error Illegal character in numeric contant \"1)(1)(")));
     });
 }
@@ -80,22 +80,22 @@ TEST(ExpressionLimits, AnEvaluatorPreparedAfterATooDeepTextWorks)
 {
     TBREvaluator ev;
     ev.Prepare(Nested(10000));
-    EXPECT_EQ(Describe(ev.Value()), TooDeep);
+    EXPECT_EQ(describe(ev.Value()), TooDeep);
     ev.Prepare(QStringLiteral("SUM(2)"));
     ev.Accumulate();
     ev.Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 4"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 4"));
 }
 
 TEST(ExpressionLimits, SignsAndNotAlternatingWithoutEndEvaluate)
 {
     OnSmallStack([] {
         // Each pair nests a negation in a subtraction from zero; "not" of a number is the error.
-        EXPECT_EQ(EvalText(Repeated("- not ", 3500) + QStringLiteral("TRUE")),
+        EXPECT_EQ(evalText(Repeated("- not ", 3500) + QStringLiteral("TRUE")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(EvalText(Repeated("not -", 3500) + QStringLiteral("1")),
+        EXPECT_EQ(evalText(Repeated("not -", 3500) + QStringLiteral("1")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(EvalText(Repeated("- + ", 5001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+        EXPECT_EQ(evalText(Repeated("- + ", 5001) + QStringLiteral("1")), QStringLiteral("integer -1"));
     });
 }
 
@@ -109,23 +109,23 @@ TEST(ExpressionLimits, AVariableNestsAsItsTextWouldInParentheses)
             chain.AddFunction(QStringLiteral("V%1").arg(i), QStringLiteral("V%1").arg(i + 1));
         chain.AddFunction(QStringLiteral("V%1").arg(links), QStringLiteral("7"));
         chain.Prepare();
-        EXPECT_EQ(EvalText(QStringLiteral("V0 + 1"), &chain), TooDeep);
-        EXPECT_EQ(Describe(chain.Evaluate(QStringLiteral("V0"))), TooDeep);
-        EXPECT_EQ(EvalText(QStringLiteral("V%1 + 1").arg(links - BRMaxNesting + 1), &chain),
+        EXPECT_EQ(evalText(QStringLiteral("V0 + 1"), &chain), TooDeep);
+        EXPECT_EQ(describe(chain.Evaluate(QStringLiteral("V0"))), TooDeep);
+        EXPECT_EQ(evalText(QStringLiteral("V%1 + 1").arg(links - BRMaxNesting + 1), &chain),
             QStringLiteral("integer 8"));
-        EXPECT_EQ(EvalText(QStringLiteral("V%1").arg(links - BRMaxNesting), &chain), TooDeep);
+        EXPECT_EQ(evalText(QStringLiteral("V%1").arg(links - BRMaxNesting), &chain), TooDeep);
 
         // Parentheses and calls around a use and inside the variable count together.
         TBREvEnvironment env;
         env.AddFunction(QStringLiteral("Deep"), Nested(BRMaxNesting - 2));
         env.AddFunction(QStringLiteral("Deeper"), Nested(BRMaxNesting - 1));
         env.Prepare();
-        EXPECT_EQ(EvalText(QStringLiteral("(Deep)"), &env), QStringLiteral("integer 1"));
-        EXPECT_EQ(EvalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
-        EXPECT_EQ(EvalText(QStringLiteral("INT(Deep)"), &env), QStringLiteral("integer 1"));
-        EXPECT_EQ(EvalText(QStringLiteral("(Deeper)"), &env), TooDeep);
-        EXPECT_EQ(EvalText(QStringLiteral("((Deep))"), &env), TooDeep);
+        EXPECT_EQ(evalText(QStringLiteral("(Deep)"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(QStringLiteral("INT(Deep)"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(QStringLiteral("(Deeper)"), &env), TooDeep);
+        EXPECT_EQ(evalText(QStringLiteral("((Deep))"), &env), TooDeep);
         // The evaluation in progress is put back: the next one starts from nothing.
-        EXPECT_EQ(EvalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
+        EXPECT_EQ(evalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
     });
 }

@@ -78,7 +78,7 @@ INSTANTIATE_TEST_SUITE_P(FirstErrorWins, ExpressionTable,
 TEST(OperatorStrings, ConcatenationIsCutTo255Characters)
 {
     const QString a(200, u'a');
-    const EvResult r = Eval(u'\'' + a + QStringLiteral("' + '") + a + u'\'');
+    const EvResult r = eval(u'\'' + a + QStringLiteral("' + '") + a + u'\'');
     ASSERT_EQ(r.Kind, EvResultKind::String);
     EXPECT_EQ(r.StrResult.size(), 255);
 }
@@ -87,15 +87,15 @@ TEST(OperatorStrings, CutCountsCharactersAndNeverSplitsASurrogatePair)
 {
     const QString pair = QString::fromUtf8("𠮷");
     ASSERT_EQ(pair.size(), 2);
-    EXPECT_EQ(BRCutText(QString(254, u'x') + pair), QString(254, u'x') + pair);
-    EXPECT_EQ(BRCutText(QString(255, u'x') + pair), QString(255, u'x'));
-    EXPECT_EQ(BRCutText(pair.repeated(300)), pair.repeated(255));
+    EXPECT_EQ(brCutText(QString(254, u'x') + pair), QString(254, u'x') + pair);
+    EXPECT_EQ(brCutText(QString(255, u'x') + pair), QString(255, u'x'));
+    EXPECT_EQ(brCutText(pair.repeated(300)), pair.repeated(255));
     // A literal, a concatenation and a field's text all hold 255 characters.
-    EXPECT_EQ(Eval(u'\'' + pair.repeated(200) + u'\'').StrResult, pair.repeated(200));
+    EXPECT_EQ(eval(u'\'' + pair.repeated(200) + u'\'').StrResult, pair.repeated(200));
     EXPECT_EQ(
-        Eval(u'\'' + pair.repeated(200) + QStringLiteral("' + '") + pair.repeated(200) + u'\'').StrResult,
+        eval(u'\'' + pair.repeated(200) + QStringLiteral("' + '") + pair.repeated(200) + u'\'').StrResult,
         pair.repeated(255));
-    EXPECT_EQ(BRFieldValueToResult(QVariant(pair.repeated(256)), QStringLiteral("f")).StrResult,
+    EXPECT_EQ(brFieldValueToResult(QVariant(pair.repeated(256)), QStringLiteral("f")).StrResult,
         pair.repeated(255));
 }
 
@@ -118,10 +118,10 @@ TEST(EvaluatorLifecycle, PrepareAgainRebuildsTheQueue)
 {
     TBREvaluator ev;
     ev.Prepare(QStringLiteral("1 + 1"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 2"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 2")); // evaluated again, same value
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 2"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 2")); // evaluated again, same value
     ev.Prepare(QStringLiteral("'x'"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("string x"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("string x"));
 }
 
 TEST(EvaluatorLifecycle, ErrorResultToTextRaises)
@@ -142,24 +142,24 @@ TEST(EvaluatorQueue, QueueThatRunsShortGivesAnErrorResult)
     fifo.Append(std::make_unique<TBREvElementOperator>(EvOperator::Add));
     fifo.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(1)));
     fifo.Rewind();
-    EXPECT_EQ(Describe(fifo.Next()->Value(fifo)), QStringLiteral("error Missing operand"));
+    EXPECT_EQ(describe(fifo.Next()->Value(fifo)), QStringLiteral("error Missing operand"));
 
     TBRFiFo noEnd;
     noEnd.Append(TBRFunctionLibrary().GetItem(QStringLiteral("UPPER")));
     noEnd.Append(std::make_unique<TBREvElementString>(QStringLiteral("a")));
     noEnd.Rewind();
-    EXPECT_EQ(Describe(noEnd.Next()->Value(noEnd)), QStringLiteral("error Missing operand"));
+    EXPECT_EQ(describe(noEnd.Next()->Value(noEnd)), QStringLiteral("error Missing operand"));
 
     TBRFiFo countNoEnd;
     countNoEnd.Append(TBRFunctionLibrary().GetItem(QStringLiteral("COUNT")));
     countNoEnd.Rewind();
-    EXPECT_EQ(Describe(countNoEnd.Next()->Value(countNoEnd)), QStringLiteral("error Missing operand"));
+    EXPECT_EQ(describe(countNoEnd.Next()->Value(countNoEnd)), QStringLiteral("error Missing operand"));
 
     TBRFiFo loneEnd;
     loneEnd.Append(std::make_unique<TBREvElementNot>());
     loneEnd.Append(std::make_unique<TBREvElementArgumentEnd>());
     loneEnd.Rewind();
-    EXPECT_EQ(Describe(loneEnd.Next()->Value(loneEnd)), QStringLiteral("error Invalid use of NOT"));
+    EXPECT_EQ(describe(loneEnd.Next()->Value(loneEnd)), QStringLiteral("error Invalid use of NOT"));
 }
 
 TEST(EvaluatorQueue, PrefixOrderOfTheQueue)
@@ -167,14 +167,14 @@ TEST(EvaluatorQueue, PrefixOrderOfTheQueue)
     // 1 + SUM(2) * 3: operator +, constant 1, operator *, SUM, constant 2, argument end, constant 3.
     TBREvaluator ev;
     ev.Prepare(QStringLiteral("1 + SUM(2) * 3"));
-    TBREvElement* first = ev.FirstElement();
+    TBREvElement* first = ev.firstElement();
     ASSERT_NE(first, nullptr);
     auto* plus = dynamic_cast<TBREvElementOperator*>(first);
     ASSERT_NE(plus, nullptr);
     EXPECT_EQ(plus->Operator, EvOperator::Add);
     EXPECT_TRUE(ev.HasAggregate());
     ev.Accumulate();
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 7"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 7"));
 }
 
 // A descendant widens the name space: the parser asks the virtual lookups only.
@@ -193,9 +193,9 @@ TEST(EvaluatorQueue, DescendantLookupWidensNames)
 {
     MagicEvaluator ev;
     ev.Prepare(QStringLiteral("MAGIC + [magic]"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("integer 84"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 84"));
     ev.Prepare(QStringLiteral("other"));
-    EXPECT_EQ(Describe(ev.Value()), QStringLiteral("error Unknown function : other"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("error Unknown function : other"));
 }
 
 TEST(EvaluatorTexts, AMessageCutTo255CharactersKeepsItsOwnWords)
@@ -203,30 +203,30 @@ TEST(EvaluatorTexts, AMessageCutTo255CharactersKeepsItsOwnWords)
     const QString pair = QString::fromUtf8("𠮷");
     const auto expectCut = [](const EvResult& r, const QString& head, const QString& tail) {
         ASSERT_EQ(r.Kind, EvResultKind::Error);
-        EXPECT_EQ(BRCharacterCount(r.StrResult), 255);
+        EXPECT_EQ(brCharacterCount(r.StrResult), 255);
         EXPECT_TRUE(r.StrResult.startsWith(head)) << r.StrResult;
         EXPECT_TRUE(r.StrResult.endsWith(tail)) << r.StrResult;
     };
     // The number's text is cut, its closing quote kept; a surrogate pair is never split.
-    expectCut(Eval(QStringLiteral("1") + QString(300, u'x')),
+    expectCut(eval(QStringLiteral("1") + QString(300, u'x')),
         QStringLiteral("Illegal character in numeric contant \"1xx"), QStringLiteral("xx\""));
-    expectCut(Eval(QStringLiteral("1") + pair.repeated(300)),
+    expectCut(eval(QStringLiteral("1") + pair.repeated(300)),
         QStringLiteral("Illegal character in numeric contant \"1") + pair, pair + u'"');
-    expectCut(BRFieldValueToResult(QVariant(QByteArray("x")), QString(300, u'f')), QStringLiteral("Field ff"),
+    expectCut(brFieldValueToResult(QVariant(QByteArray("x")), QString(300, u'f')), QStringLiteral("Field ff"),
         QStringLiteral("ff is of unknown type"));
-    expectCut(Eval(QString(300, u'n')), QStringLiteral("Unknown function : nn"), QStringLiteral("nn"));
+    expectCut(eval(QString(300, u'n')), QStringLiteral("Unknown function : nn"), QStringLiteral("nn"));
     // With two values the longer gives up what is too much.
-    EXPECT_EQ(BRErrorText(SBRIncompatibleOperator, QString(300, u'a'), QStringLiteral("string")),
+    EXPECT_EQ(brErrorText(SBRIncompatibleOperator, QString(300, u'a'), QStringLiteral("string")),
         QStringLiteral("Operator ") + QString(255 - 51, u'a')
             + QStringLiteral(" is not compatible with string expressions"));
-    EXPECT_EQ(BRErrorText(SBRMissing, QStringLiteral("'")), QStringLiteral("Missing '"));
+    EXPECT_EQ(brErrorText(SBRMissing, QStringLiteral("'")), QStringLiteral("Missing '"));
 }
 
 TEST(EvaluatorTexts, FormatFillsPlaceholdersInOrder)
 {
-    EXPECT_EQ(BRFormat(SBRCannotOperate, QStringLiteral("add"), QStringLiteral("boolean")),
+    EXPECT_EQ(brFormat(SBRCannotOperate, QStringLiteral("add"), QStringLiteral("boolean")),
         QStringLiteral("Cannot add boolean expressions"));
-    EXPECT_EQ(BRFormat(SBRMissing, QStringLiteral("%s")), QStringLiteral("Missing %s"));
+    EXPECT_EQ(brFormat(SBRMissing, QStringLiteral("%s")), QStringLiteral("Missing %s"));
 }
 
 } // namespace

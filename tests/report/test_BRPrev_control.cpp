@@ -12,11 +12,11 @@ using namespace preview_support;
 namespace {
 
 // A printer whose sheet is w x l tenths of a millimetre (a Custom paper).
-void CustomSheet(TBRPrinter& printer, int w, int l)
+void customSheet(TBRPrinter& printer, int w, int l)
 {
     printer.SetSettingsPaperSize(TBRPaperSize::Custom);
-    printer.SetPaperWidth(w);
-    printer.SetPaperLength(l);
+    printer.setPaperWidth(w);
+    printer.setPaperLength(l);
 }
 
 } // namespace
@@ -28,37 +28,37 @@ TEST(BRPreview, ZoomTakesTwoToTwoThousandPercent)
         int set, expected;
     } cases[] = { { 1, 100 }, { 2, 2 }, { 2001, 2 }, { 2000, 2000 }, { 0, 2000 }, { 150, 150 } };
     for (const auto& c : cases) {
-        preview.SetZoom(c.set);
+        preview.setZoom(c.set);
         EXPECT_EQ(preview.Zoom(), c.expected) << c.set;
     }
-    EXPECT_EQ(preview.ZoomState(), TBRZoomState::brZoomOther);
+    EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomOther);
     EXPECT_EQ(preview.Image()->Zoom(), 150);
 }
 
 TEST(BRPreview, FitAndWidthFollowThePreviewSize)
 {
     TBRPrinter printer;
-    CustomSheet(printer, 2117, 2910);
-    ASSERT_EQ(BRPreviewPageSize(&printer), QSize(800, 1100));
+    customSheet(printer, 2117, 2910);
+    ASSERT_EQ(brPreviewPageSize(&printer), QSize(800, 1100));
     TBRPreview preview;
-    preview.SetBRPrinter(&printer);
+    preview.setBRPrinter(&printer);
     preview.resize(500, 400);
     preview.show();
     preview.ZoomToFit();
     // The smaller of 500 / 800 * 95 = 59 and 400 / 1100 * 95 = 35.
     EXPECT_EQ(preview.Zoom(), 35);
-    EXPECT_EQ(preview.ZoomState(), TBRZoomState::brZoomToFit);
+    EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomToFit);
     // 2117 / 100 * 35 tenths = 280 pixels, 2910 / 100 * 35 = 385, each with 4 for frame and shadow.
     EXPECT_EQ(preview.Image()->size(), QSize(284, 389));
 
     preview.ZoomToWidth();
     EXPECT_EQ(preview.Zoom(), 56); // 500 / 800 * 90
     preview.resize(1000, 400);
-    Pump();
+    pump();
     EXPECT_EQ(preview.Zoom(), 113); // the state is applied again on resize
-    preview.SetZoom(80);
+    preview.setZoom(80);
     preview.resize(700, 700);
-    Pump();
+    pump();
     EXPECT_EQ(preview.Zoom(), 80);
 }
 
@@ -66,13 +66,13 @@ TEST(BRPreview, ASheetWithoutSizeIsLaidOutAsLetter)
 {
     // Without a printer, and with a 0 x 0 Custom sheet, zoom and thumbnails would divide by 0.
     TBRPrinter zero;
-    CustomSheet(zero, 0, 0);
+    customSheet(zero, 0, 0);
     const QSize letter(816, 1056); // 215.9 x 279.4 mm at 96 pixels per inch
-    EXPECT_EQ(BRPreviewPageSize(nullptr), letter);
-    EXPECT_EQ(BRPreviewPageSize(&zero), letter);
+    EXPECT_EQ(brPreviewPageSize(nullptr), letter);
+    EXPECT_EQ(brPreviewPageSize(&zero), letter);
     for (TBRPrinter* printer : { static_cast<TBRPrinter*>(nullptr), &zero }) {
         TBRPreview preview;
-        preview.SetBRPrinter(printer);
+        preview.setBRPrinter(printer);
         preview.resize(500, 400);
         preview.ZoomToFit();
         EXPECT_EQ(preview.Zoom(), 36); // 400 / 1056 * 95
@@ -85,10 +85,10 @@ TEST(BRPreview, ASheetWithoutSizeIsLaidOutAsLetter)
 TEST(BRPreview, PageNumberStaysWithinThePages)
 {
     TBRPrinter printer;
-    RunTextPages(printer, NumberedPages(3));
+    runTextPages(printer, numberedPages(3));
     TBRPreview preview;
-    preview.SetBRPrinter(&printer);
-    ASSERT_TRUE(preview.Image()->HasPage());
+    preview.setBRPrinter(&printer);
+    ASSERT_TRUE(preview.Image()->hasPage());
     const struct {
         int set, expected;
     } cases[] = { { 0, 1 }, { 4, 1 }, { 3, 3 }, { -1, 3 }, { 2, 2 } };
@@ -96,7 +96,7 @@ TEST(BRPreview, PageNumberStaysWithinThePages)
         preview.SetPageNumber(c.set);
         EXPECT_EQ(preview.PageNumber(), c.expected) << c.set;
         EXPECT_EQ(preview.Image()->PageNumber(), c.expected) << c.set;
-        EXPECT_TRUE(PageTexts(*preview.Image()->Page()).contains(QStringLiteral("Seite %1").arg(c.expected)));
+        EXPECT_TRUE(pageTexts(*preview.Image()->Page()).contains(QStringLiteral("Seite %1").arg(c.expected)));
     }
 }
 
@@ -105,27 +105,27 @@ TEST(BRPreview, PagesAppearWhileTheRunProducesThem)
     TBRPrinter printer;
     TBRPreview preview;
     preview.resize(400, 300);
-    preview.SetBRPrinter(&printer);
+    preview.setBRPrinter(&printer);
     QList<int> announced;
     preview.OnPageAvailable = [&](QObject* sender, int n) {
         EXPECT_EQ(sender, &preview);
         announced << n;
     };
-    EXPECT_EQ(printer.MessageReceiver(), &preview);
-    EXPECT_TRUE(printer.PreviewShowing());
+    EXPECT_EQ(printer.messageReceiver(), &preview);
+    EXPECT_TRUE(printer.previewShowing());
 
     printer.BeginDoc();
     printer.NewPage();
-    Pump();
-    EXPECT_FALSE(preview.Image()->HasPage()); // page 1 is still being drawn
+    pump();
+    EXPECT_FALSE(preview.Image()->hasPage()); // page 1 is still being drawn
     printer.NewPage();
-    Pump();
-    EXPECT_TRUE(preview.Image()->HasPage());
-    EXPECT_EQ(preview.ZoomState(), TBRZoomState::brZoomToWidth);
+    pump();
+    EXPECT_TRUE(preview.Image()->hasPage());
+    EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomToWidth);
     EXPECT_EQ(announced, (QList<int> { 1 }));
     printer.NewPage();
     printer.EndDoc();
-    Pump();
+    pump();
     EXPECT_EQ(announced, (QList<int> { 1, 2, 3 }));
     EXPECT_EQ(preview.PageNumber(), 1);
 }
@@ -134,13 +134,13 @@ TEST(BRPreview, ProgressReachesThePreviewOnlyWhileItIsTheReceiver)
 {
     TBRPrinter printer;
     TBRPreview preview;
-    preview.SetBRPrinter(&printer);
+    preview.setBRPrinter(&printer);
     QList<int> seen;
     preview.OnProgressUpdate = [&](QObject*, int p) { seen << p; };
-    emit printer.ProgressUpdate(10);
+    emit printer.progressUpdate(10);
     QObject progressForm;
-    printer.SetMessageReceiver(&progressForm);
-    emit printer.ProgressUpdate(20);
+    printer.setMessageReceiver(&progressForm);
+    emit printer.progressUpdate(20);
     EXPECT_EQ(seen, (QList<int> { 10 }));
 }
 
@@ -153,23 +153,23 @@ TEST(BRPreview, UnbindingOrDestroyingCancelsARunningReport)
     printer.NewPage();
     {
         TBRPreview preview;
-        preview.SetBRPrinter(&printer);
+        preview.setBRPrinter(&printer);
         EXPECT_FALSE(printer.Cancelled());
     }
     EXPECT_TRUE(printer.Cancelled());
     EXPECT_EQ(closed, 1);
-    EXPECT_EQ(printer.MessageReceiver(), nullptr);
+    EXPECT_EQ(printer.messageReceiver(), nullptr);
 
     // A store freed under the preview leaves it without a page, not with a dangling printer.
     TBRPreview preview;
     {
         TBRPrinter gone;
-        RunTextPages(gone, NumberedPages(2));
-        preview.SetBRPrinter(&gone);
-        ASSERT_TRUE(preview.Image()->HasPage());
+        runTextPages(gone, numberedPages(2));
+        preview.setBRPrinter(&gone);
+        ASSERT_TRUE(preview.Image()->hasPage());
     }
     EXPECT_EQ(preview.BRPrinter(), nullptr);
-    EXPECT_FALSE(preview.Image()->HasPage());
+    EXPECT_FALSE(preview.Image()->hasPage());
     preview.SetPageNumber(2);
     preview.ZoomToFit();
 }
@@ -177,7 +177,7 @@ TEST(BRPreview, UnbindingOrDestroyingCancelsARunningReport)
 TEST(BRPreview, HyperlinkAreasTurnTheCursorAndAreFollowed)
 {
     TBRPreviewImage image;
-    image.SetZoom(200);
+    image.setZoom(200);
     image.HyperlinkAreas = { { QRect(10, 10, 50, 20), QStringLiteral("heat:3") } };
     QStringList events;
     bool handle = true;
@@ -186,21 +186,21 @@ TEST(BRPreview, HyperlinkAreasTurnTheCursorAndAreFollowed)
         handled = handle;
     };
     QString followed;
-    RegisterInternalLinkHandler(
+    registerInternalLinkHandler(
         QStringLiteral("heat:"), [&](const QString& rest, QObject*) { followed = rest; });
 
     image.HyperlinkMouseMove(QPoint(20, 20)); // (10, 10) at 100 %: the corner counts
-    EXPECT_TRUE(image.Hovering());
+    EXPECT_TRUE(image.hovering());
     EXPECT_EQ(image.cursor().shape(), Qt::PointingHandCursor);
     image.HyperlinkMouseMove(QPoint(30, 30)); // still over it: no new event
     image.HyperlinkClick();
     handle = false;
     image.HyperlinkClick();
     image.HyperlinkMouseMove(QPoint(200, 200));
-    EXPECT_FALSE(image.Hovering());
+    EXPECT_FALSE(image.hovering());
     EXPECT_EQ(image.cursor().shape(), Qt::ArrowCursor);
     image.HyperlinkClick(); // not over a link: nothing
-    UnregisterInternalLinkHandler(QStringLiteral("heat:"));
+    unregisterInternalLinkHandler(QStringLiteral("heat:"));
 
     EXPECT_EQ(events,
         (QStringList { QStringLiteral("0 heat:3"), QStringLiteral("2 heat:3"), QStringLiteral("2 heat:3"),
@@ -213,15 +213,15 @@ TEST(BRPreview, ShowsThePageWithFrameAndShadow)
     TBRPrinter printer;
     printer.BeginDoc();
     printer.NewPage();
-    printer.Canvas()->drawPicture(0, 0, page_samples::RecordPage(1));
+    printer.Canvas()->drawPicture(0, 0, page_samples::recordPage(1));
     printer.EndDoc();
     TBRPreview preview;
     preview.resize(600, 500);
-    preview.SetBRPrinter(&printer);
+    preview.setBRPrinter(&printer);
     preview.show();
     preview.ZoomToFit();
-    Pump();
-    const QString png = testing_support::SaveGrab(&preview, QStringLiteral("BRPreview_page"));
+    pump();
+    const QString png = testing_support::saveGrab(&preview, QStringLiteral("BRPreview_page"));
     const QImage shot(png);
     ASSERT_FALSE(shot.isNull());
     const QRect r(preview.Image()->mapTo(&preview, QPoint(0, 0)), preview.Image()->size());

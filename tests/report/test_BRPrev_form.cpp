@@ -35,15 +35,15 @@ using printer_support::YieldToEventLoop;
 namespace {
 
 // Pages 2 and 7 hold a final besides their numbered lines.
-QList<QStringList> TenPages()
+QList<QStringList> tenPages()
 {
-    QList<QStringList> pages = NumberedPages(10);
+    QList<QStringList> pages = numberedPages(10);
     pages[1] << QStringLiteral("決勝 Aメイン");
     pages[6] << QStringLiteral("決勝 Aメイン");
     return pages;
 }
 
-QString PageLine(int n, int count) { return QStringLiteral("Page %1 of %2").arg(n).arg(count); }
+QString pageLine(int n, int count) { return QStringLiteral("Page %1 of %2").arg(n).arg(count); }
 
 // Bytes of a file, and the file written back.
 QByteArray Bytes(const QString& name)
@@ -67,7 +67,7 @@ qint32 I32(const QByteArray& b, qsizetype at)
 }
 
 // Spoils the picture of page n of an uncompressed stored file, leaving its record in place.
-void SpoilPage(const QString& file, int n)
+void spoilPage(const QString& file, int n)
 {
     QByteArray b = Bytes(file);
     qsizetype at = TBRPageList::HeaderSize;
@@ -83,7 +83,7 @@ class PreviewForm : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        RunTextPages(printer, TenPages());
+        runTextPages(printer, tenPages());
         form = Open(printer);
     }
     void TearDown() override
@@ -91,7 +91,7 @@ protected:
         for (const QPointer<TBRStandardPreview>& f : forms)
             if (f)
                 f->close();
-        Pump();
+        pump();
         for (const QPointer<TBRStandardPreview>& f : forms)
             EXPECT_TRUE(f.isNull()); // a closed form frees itself
     }
@@ -102,15 +102,15 @@ protected:
         f->resize(800, 639);
         f->show();
         f->UpdateInfo();
-        Pump();
+        pump();
         forms << f;
         return f;
     }
     QString Shown() const { return form->StatusPanel1->text(); }
-    QStringList ShownTexts() const
+    QStringList shownTexts() const
     {
         const QPicture* page = form->BRPreview->Image()->Page();
-        return page ? PageTexts(*page) : QStringList();
+        return page ? pageTexts(*page) : QStringList();
     }
 
     QTemporaryDir dir;
@@ -158,7 +158,7 @@ struct RowReport {
 
 TEST_F(PreviewForm, StatusShowsThePagePosition)
 {
-    form->GoToPage(3);
+    form->goToPage(3);
     EXPECT_EQ(Shown(), QStringLiteral("Page 3 of 10"));
     EXPECT_EQ(form->ThumbGrid->currentRow(), 2);
     EXPECT_EQ(form->ThumbGrid->rowCount(), 10);
@@ -178,10 +178,10 @@ TEST_F(PreviewForm, GoToPageTakesOnlyAPageThatExists)
         { 4, std::nullopt, 4 }, // cancelled: the preset, the current page
     };
     for (const auto& c : cases) {
-        form->GoToPage(c.from);
+        form->goToPage(c.from);
         dialogs.state().inputs.push_back(c.answer);
         form->GotoPageButtonClick();
-        EXPECT_EQ(Shown(), PageLine(c.expected, 10))
+        EXPECT_EQ(Shown(), pageLine(c.expected, 10))
             << c.answer.value_or(QStringLiteral("(cancel)")).toStdString();
         EXPECT_EQ(form->ThumbGrid->currentRow(), c.expected - 1);
     }
@@ -206,14 +206,14 @@ TEST_F(PreviewForm, KeysTurnThePages)
         { Qt::Key_End, Qt::NoModifier, 10 },
     };
     for (const auto& c : cases) {
-        form->GoToPage(5);
+        form->goToPage(5);
         // Key preview: the form sees the key whichever control has the focus.
         QTest::keyClick(form->ThumbGrid, static_cast<Qt::Key>(c.key), c.modifiers);
         EXPECT_EQ(form->BRPreview->PageNumber(), c.expected) << c.key << " " << c.modifiers;
     }
-    form->GoToPage(10);
+    form->goToPage(10);
     form->NextPageClick();
-    EXPECT_EQ(Shown(), PageLine(10, 10));
+    EXPECT_EQ(Shown(), pageLine(10, 10));
 }
 
 TEST_F(PreviewForm, ArrowsScrollAndTurnThePageAtTheEnds)
@@ -221,7 +221,7 @@ TEST_F(PreviewForm, ArrowsScrollAndTurnThePageAtTheEnds)
     form->ZoomTo100Click();
     QScrollBar* bar = form->BRPreview->verticalScrollBar();
     ASSERT_GT(bar->maximum(), 100); // an A4 page at 100 % is taller than the view
-    form->GoToPage(2);
+    form->goToPage(2);
     QTest::keyClick(form->BRPreview, Qt::Key_Down);
     EXPECT_EQ(bar->value(), bar->singleStep());
     QTest::keyClick(form->BRPreview, Qt::Key_Up);
@@ -259,11 +259,11 @@ TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
     EXPECT_EQ(form->SearchResultBox->item(1)->text(), QStringLiteral("Page 7"));
     EXPECT_EQ(form->SearchTextLabel->text(), QStringLiteral("決勝"));
     EXPECT_EQ(form->Tabs->currentWidget(), form->TabSearchResult);
-    Pump();
+    pump();
     QListWidget* list = form->SearchResultBox;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    EXPECT_EQ(Shown(), PageLine(7, 10));
-    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("決勝 Aメイン")));
+    EXPECT_EQ(Shown(), pageLine(7, 10));
+    EXPECT_TRUE(shownTexts().contains(QStringLiteral("決勝 Aメイン")));
 
     form->FindButtonClick(); // without case: "a" finds "A"
     EXPECT_EQ(form->SearchResultBox->count(), 2);
@@ -274,7 +274,7 @@ TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
     form->FindButtonClick(); // cancelled: the list stays
     EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("No matching text"));
     form->SearchResultBoxClick(); // a line without a page goes to page 1
-    EXPECT_EQ(Shown(), PageLine(1, 10));
+    EXPECT_EQ(Shown(), pageLine(1, 10));
 }
 
 TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
@@ -286,9 +286,9 @@ TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
     EXPECT_EQ(dialogs.state().asked.last(), QStringLiteral("Save report|Trelvin file(*.BRP)"));
 
     TBRPrinter other;
-    RunTextPages(other, NumberedPages(2));
+    runTextPages(other, numberedPages(2));
     TBRStandardPreview* second = Open(other);
-    second->GoToPage(2);
+    second->goToPage(2);
     dialogs.state().files = { dir.filePath(QStringLiteral("missing.BRP")), file };
     second->LoadClick();
     EXPECT_EQ(asker.messages(), QStringList { QStringLiteral("File does not exist") });
@@ -296,16 +296,16 @@ TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
     second->LoadClick();
     EXPECT_EQ(dialogs.state().asked.last(), QStringLiteral("Load report|Trelvin file (*.BRP)|*.BRP"));
     EXPECT_EQ(other.PageCount(), 10);
-    EXPECT_EQ(second->StatusPanel1->text(), PageLine(1, 10));
+    EXPECT_EQ(second->StatusPanel1->text(), pageLine(1, 10));
     EXPECT_EQ(second->StatusPanel2->text(), file);
     EXPECT_EQ(second->ThumbGrid->rowCount(), 10);
     EXPECT_EQ(second->ThumbGrid->currentRow(), 0);
-    EXPECT_TRUE(second->LoadedFromFile());
+    EXPECT_TRUE(second->loadedFromFile());
     EXPECT_TRUE(second->Print->isEnabled());
-    ASSERT_TRUE(second->BRPreview->Image()->HasPage());
-    EXPECT_TRUE(PageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 1")));
+    ASSERT_TRUE(second->BRPreview->Image()->hasPage());
+    EXPECT_TRUE(pageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 1")));
     second->LastPageClick();
-    EXPECT_TRUE(PageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 10")));
+    EXPECT_TRUE(pageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 10")));
     EXPECT_TRUE(asker.errors().isEmpty());
 }
 
@@ -314,18 +314,18 @@ TEST_F(PreviewForm, ADamagedFileIsRefusedAndThePagesStay)
     const QString file = dir.filePath(QStringLiteral("damaged.BRP"));
     printer.Save(file);
     Write(file, Bytes(file).left(2000));
-    form->GoToPage(3);
+    form->goToPage(3);
     dialogs.state().files = { file };
     form->LoadClick();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("壊れています")))
         << asker.errors().first().toStdString();
     EXPECT_EQ(printer.PageCount(), 10);
-    EXPECT_EQ(Shown(), PageLine(3, 10));
-    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 3")));
-    EXPECT_FALSE(form->LoadedFromFile());
+    EXPECT_EQ(Shown(), pageLine(3, 10));
+    EXPECT_TRUE(shownTexts().contains(QStringLiteral("Seite 3")));
+    EXPECT_FALSE(form->loadedFromFile());
     form->NextPageClick(); // still usable
-    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 4")));
+    EXPECT_TRUE(shownTexts().contains(QStringLiteral("Seite 4")));
 }
 
 TEST_F(PreviewForm, LoadIsRefusedWhileTheStoreIsBusy)
@@ -345,35 +345,35 @@ TEST_F(PreviewForm, LoadIsRefusedWhileTheStoreIsBusy)
     EXPECT_TRUE(dialogs.state().asked.isEmpty());
     EXPECT_EQ(running.PageCount(), 2);
     running.EndDoc();
-    Pump();
+    pump();
     EXPECT_TRUE(busy->LoadReport->isEnabled());
-    EXPECT_EQ(busy->StatusPanel1->text(), PageLine(1, 2));
+    EXPECT_EQ(busy->StatusPanel1->text(), pageLine(1, 2));
 }
 
 TEST_F(PreviewForm, ADamagedPageIsReportedOnceAndSkipped)
 {
     const QString file = dir.filePath(QStringLiteral("spoilt.BRP"));
     printer.Save(file);
-    SpoilPage(file, 2);
+    spoilPage(file, 2);
     dialogs.state().files = { file };
     form->LoadClick();
     ASSERT_TRUE(asker.errors().isEmpty());
     ASSERT_EQ(printer.PageCount(), 10);
 
-    form->GoToPage(2); // paging
-    EXPECT_EQ(Shown(), PageLine(2, 10));
-    EXPECT_FALSE(form->BRPreview->Image()->HasPage());
-    form->GoToPage(3);
-    EXPECT_TRUE(ShownTexts().contains(QStringLiteral("Seite 3")));
-    testing_support::SaveGrab(form, QStringLiteral("BRStandardPreview_damaged")); // thumbnails
+    form->goToPage(2); // paging
+    EXPECT_EQ(Shown(), pageLine(2, 10));
+    EXPECT_FALSE(form->BRPreview->Image()->hasPage());
+    form->goToPage(3);
+    EXPECT_TRUE(shownTexts().contains(QStringLiteral("Seite 3")));
+    testing_support::saveGrab(form, QStringLiteral("BRStandardPreview_damaged")); // thumbnails
     dialogs.state().searches = { { QStringLiteral("Seite") } };
     form->FindButtonClick();
     EXPECT_EQ(form->SearchResultBox->count(), 9);
     const QString pdf = dir.filePath(QStringLiteral("spoilt.pdf"));
     printer.SetOutputFileName(pdf);
     form->PrintClick();
-    Pump();
-    EXPECT_EQ(printer_support::PdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
+    pump();
+    EXPECT_EQ(printer_support::pdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("2 ページ")));
 }
@@ -402,7 +402,7 @@ TEST(PreviewFormReport, TheReportChoosesSizeTitleAndPanels)
         EXPECT_TRUE(form->ZoomToWidth->isChecked());
         EXPECT_TRUE(form->PrintSetup->isEnabled());
         form->close();
-        Pump();
+        pump();
         EXPECT_TRUE(form.isNull());
     }
 }
@@ -428,7 +428,7 @@ TEST(PreviewFormReport, TheReportChoosesTheWindowsStyleAndState)
         EXPECT_EQ(form->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.onTop);
         EXPECT_EQ(form->windowState(), c.shown);
         form->close();
-        Pump();
+        pump();
         EXPECT_TRUE(form.isNull());
     }
 }
@@ -442,7 +442,7 @@ struct ReportAndFile {
         , pdf(dir.filePath(QStringLiteral("out.pdf")))
     {
         TBRPrinter other;
-        RunTextPages(other, NumberedPages(storedPages));
+        runTextPages(other, numberedPages(storedPages));
         other.Save(stored);
         r.report.PrinterSettings.OutputFileName = pdf;
         r.report.Prepare();
@@ -470,17 +470,17 @@ TEST(PreviewFormReport, PrintAfterLoadPrintsTheLoadedPages)
     QPointer<TBRStandardPreview> form = t.Open();
     form->PrintClick(); // pages made for the screen: the report runs again for the printer
     EXPECT_EQ(t.r.runs, 2);
-    EXPECT_TRUE(printer_support::PdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 1")));
+    EXPECT_TRUE(printer_support::pdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 1")));
 
     t.dialogs.state().files = { t.stored };
     form->LoadClick();
-    ASSERT_TRUE(form->LoadedFromFile());
+    ASSERT_TRUE(form->loadedFromFile());
     form->PrintClick();
     EXPECT_EQ(t.r.runs, 2);
-    EXPECT_EQ(printer_support::PdfSeiten(t.pdf), (QList<int> { 1, 2, 3 }));
+    EXPECT_EQ(printer_support::pdfSeiten(t.pdf), (QList<int> { 1, 2, 3 }));
     EXPECT_TRUE(t.asker.errors().isEmpty());
     form->close();
-    Pump();
+    pump();
     EXPECT_TRUE(form.isNull());
     EXPECT_EQ(t.r.report.BRPrinter(), nullptr); // the closed preview let its store go
 }
@@ -495,15 +495,15 @@ TEST(PreviewFormReport, ClosingThePreviewWhileItPrints)
     form->LoadClick();
 
     int progress = 0;
-    QObject::connect(store, &TBRPrinter::ProgressUpdate, [&](int) {
+    QObject::connect(store, &TBRPrinter::progressUpdate, [&](int) {
         if (++progress == 2)
             form->close();
     });
     form->PrintClick();
     // The print ran to its end in the closed form; the form and the store go afterwards.
     EXPECT_GE(progress, 2);
-    EXPECT_EQ(printer_support::PdfSeiten(t.pdf), (QList<int> { 1, 2, 3, 4, 5, 6 }));
-    Pump();
+    EXPECT_EQ(printer_support::pdfSeiten(t.pdf), (QList<int> { 1, 2, 3, 4, 5, 6 }));
+    pump();
     EXPECT_TRUE(form.isNull());
     EXPECT_EQ(t.r.report.BRPrinter(), nullptr);
 
@@ -516,8 +516,8 @@ TEST(PreviewFormReport, ClosingThePreviewWhileItPrints)
     };
     QFile::remove(t.pdf);
     form->PrintClick();
-    EXPECT_TRUE(printer_support::PdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 5")));
-    Pump();
+    EXPECT_TRUE(printer_support::pdfPageTexts(t.pdf).join(QString()).contains(QStringLiteral("行 5")));
+    pump();
     EXPECT_TRUE(form.isNull());
     EXPECT_TRUE(t.asker.errors().isEmpty());
 }
@@ -529,11 +529,11 @@ TEST(PreviewFormReport, TheFormOutlivesItsStore)
     r.report.Prepare();
     QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
     form->show();
-    Pump();
+    pump();
     r.report.Prepare(); // the next run frees the store the form shows
     EXPECT_EQ(form->Printer(), nullptr);
     form->UpdateInfo();
-    EXPECT_EQ(form->StatusPanel1->text(), PageLine(1, 0));
+    EXPECT_EQ(form->StatusPanel1->text(), pageLine(1, 0));
     form->NextPageClick();
     form->LastPageClick();
     form->GotoPageButtonClick();
@@ -546,7 +546,7 @@ TEST(PreviewFormReport, TheFormOutlivesItsStore)
     QTest::keyClick(form->BRPreview, Qt::Key_Down);
     form->grab();
     form->close();
-    Pump();
+    pump();
     EXPECT_TRUE(form.isNull());
 }
 
@@ -554,7 +554,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
 {
     YieldToEventLoop yield;
     const auto previous
-        = SetPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+        = setPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
     RowReport r(100); // 42 rows a page: three pages; at row 60 page 2 is being drawn
     QStringList duringRun;
     r.OnRow = [&](int row) {
@@ -563,7 +563,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
         auto* form = qobject_cast<TBRStandardPreview*>(r.report.BRPrinter()->PreviewForm());
         ASSERT_TRUE(form);
         duringRun << form->StatusPanel1->text();
-        duringRun << QString::number(form->BRPreview->Image()->HasPage());
+        duringRun << QString::number(form->BRPreview->Image()->hasPage());
         duringRun << QString::number(form->Print->isEnabled());
     };
     QPointer<TBRStandardPreview> shown;
@@ -578,21 +578,21 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
         if (!shown)
             return;
         poll.stop();
-        shown->GoToPage(2);
+        shown->goToPage(2);
         finished << shown->StatusPanel1->text() << QString::number(shown->ThumbGrid->rowCount())
                  << QString::number(shown->Print->isEnabled());
-        png = testing_support::SaveGrab(shown, QStringLiteral("BRStandardPreview_report"));
+        png = testing_support::saveGrab(shown, QStringLiteral("BRStandardPreview_report"));
         shown->close();
     });
     poll.start(10);
     r.report.PreviewModal();
-    SetPreviewInterfaceClass(previous);
+    setPreviewInterfaceClass(previous);
 
-    EXPECT_EQ(duringRun, (QStringList { PageLine(1, 2), QStringLiteral("1"), QStringLiteral("0") }));
-    EXPECT_EQ(finished, (QStringList { PageLine(2, 3), QStringLiteral("3"), QStringLiteral("1") }));
+    EXPECT_EQ(duringRun, (QStringList { pageLine(1, 2), QStringLiteral("1"), QStringLiteral("0") }));
+    EXPECT_EQ(finished, (QStringList { pageLine(2, 3), QStringLiteral("3"), QStringLiteral("1") }));
     ASSERT_FALSE(png.isEmpty());
     EXPECT_EQ(r.report.BRPrinter(), nullptr); // closing the preview ended the wait and freed the store
-    Pump();
+    pump();
     EXPECT_TRUE(shown.isNull());
 }
 
@@ -603,7 +603,7 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     TBRPrinter* store = r.report.BRPrinter();
     bool cancel = true;
     const auto previous
-        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+        = TCustomBandReport::setPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
               c.Copies = 3;
               c.PageRange = true;
               c.FromPage = 2;
@@ -619,7 +619,7 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     EXPECT_EQ(r.report.PrinterSettings.Collate, 0);
     cancel = false;
     form->PrintSetupClick();
-    TCustomBandReport::SetPrintDialogRunner(previous);
+    TCustomBandReport::setPrintDialogRunner(previous);
     EXPECT_EQ(store->Settings().Copies(), 3);
     EXPECT_EQ(store->FirstPage(), 2);
     EXPECT_EQ(store->LastPage(), 3);
@@ -629,13 +629,13 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     EXPECT_EQ(r.report.PrinterSettings.Collate, 1);
     EXPECT_TRUE(r.report.PrinterSettings.Duplex);
     form->close();
-    Pump();
+    pump();
 }
 
 namespace {
 
 // Clicks a widget where the operator would: through the window system, at its centre.
-void ClickThroughWindow(QWidget* widget)
+void clickThroughWindow(QWidget* widget)
 {
     QWidget* top = widget->window();
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {}, widget->mapTo(top, widget->rect().center()));
@@ -685,7 +685,7 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
         QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
         form->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-        ClickThroughWindow(form->Print);
+        clickThroughWindow(form->Print);
         EXPECT_EQ(r.runs, 2); // the report ran again for the printer
         const auto says = [](const QStringList& said, const QStringList& parts) {
             if (parts.isEmpty())
@@ -699,7 +699,7 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
         // The status panel shows the title unless it tells where a PDF went.
         const QString status = form->StatusPanel2->text();
         if (c.file == pdf)
-            testing_support::SaveGrab(form, QStringLiteral("BRStandardPreview_printed_pdf"));
+            testing_support::saveGrab(form, QStringLiteral("BRStandardPreview_printed_pdf"));
         const QString title = QStringLiteral("スケジュール");
         const bool told = !status.isEmpty() && status != title;
         EXPECT_TRUE(says(told ? QStringList { status } : QStringList(), c.status)) << status.toStdString();
@@ -711,7 +711,7 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
             EXPECT_EQ(queue->Jobs().size(), 1);
         }
         form->close();
-        Pump();
+        pump();
     }
 }
 
@@ -723,7 +723,7 @@ TEST(PreviewFormReport, ThePaperChosenInPrinterSetupIsThePaperPrintedOn)
     r.report.Prepare();
     TCustomBandReport::TBRSetupChoice preset;
     const auto previous
-        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+        = TCustomBandReport::setPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
               preset = c;
               c.PaperCode = 1; // Letter
               c.Copies = 2;
@@ -732,25 +732,25 @@ TEST(PreviewFormReport, ThePaperChosenInPrinterSetupIsThePaperPrintedOn)
     QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, r.report.BRPrinter());
     form->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
-    ClickThroughWindow(form->PrintSetup);
-    TCustomBandReport::SetPrintDialogRunner(previous);
+    clickThroughWindow(form->PrintSetup);
+    TCustomBandReport::setPrintDialogRunner(previous);
     // The dialog showed the report's own paper and queue.
     EXPECT_EQ(preset.PaperCode, 9); // A4
     EXPECT_EQ(QSize(preset.PaperWidth, preset.PaperLength), QSize(2100, 2970));
     EXPECT_EQ(preset.QueueName, QStringLiteral("office"));
     EXPECT_EQ(r.report.Page().PaperSize(), TBRPaperSize::Letter);
 
-    ClickThroughWindow(form->Print);
+    clickThroughWindow(form->Print);
     ASSERT_EQ(queue.Jobs().size(), 1);
     const FakeQueue::Job job = queue.Jobs()[0];
     EXPECT_EQ(job.job.media, QStringLiteral("Letter"));
     EXPECT_EQ(job.job.copies, 2);
-    const QList<QSizeF> sizes = printer_support::PdfPageSizes(job.copy);
+    const QList<QSizeF> sizes = printer_support::pdfPageSizes(job.copy);
     ASSERT_EQ(sizes.size(), 1); // one copy of the pages; the queue makes the second
     EXPECT_NEAR(sizes[0].width(), 612, 1.0);
     EXPECT_NEAR(sizes[0].height(), 792, 1.0);
     form->close();
-    Pump();
+    pump();
 }
 
 TEST(PreviewFormReport, WithoutAQueuePrinterSetupOffersAPdfFile)
@@ -770,15 +770,15 @@ TEST(PreviewFormReport, WithoutAQueuePrinterSetupOffersAPdfFile)
     });
     ASSERT_TRUE(r.report.PrinterSetup());
     EXPECT_TRUE(offered);
-    EXPECT_EQ(file, BRDefaultPdfFileName(QStringLiteral("スケジュール")));
-    EXPECT_EQ(r.report.SetupResult().OutputFileName, file);
-    EXPECT_TRUE(r.report.SetupResult().QueueName.isEmpty());
+    EXPECT_EQ(file, brDefaultPdfFileName(QStringLiteral("スケジュール")));
+    EXPECT_EQ(r.report.setupResult().OutputFileName, file);
+    EXPECT_TRUE(r.report.setupResult().QueueName.isEmpty());
 }
 
 TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)
 {
     TBRPrinter printer;
-    RunTextPages(printer, NumberedPages(2));
+    runTextPages(printer, numberedPages(2));
     QString shown;
     QTimer::singleShot(0, [&] {
         auto* form = qobject_cast<TBRStandardPreview*>(QApplication::activeModalWidget());
@@ -788,9 +788,9 @@ TEST(PreviewInterface, ShowModalReturnsOnceTheFormHasGone)
     });
     TBRStandardPreviewInterface preview;
     EXPECT_EQ(preview.ShowModal(&printer), nullptr);
-    EXPECT_EQ(shown, PageLine(1, 2));
-    EXPECT_FALSE(printer.PreviewShowing());
-    EXPECT_EQ(printer.MessageReceiver(), nullptr);
+    EXPECT_EQ(shown, pageLine(1, 2));
+    EXPECT_FALSE(printer.previewShowing());
+    EXPECT_EQ(printer.messageReceiver(), nullptr);
 }
 
 TEST(PreviewThumbnails, RowsFollowTheSheetAndNeverDivideByZero)
@@ -809,18 +809,18 @@ TEST(PreviewThumbnails, RowsFollowTheSheetAndNeverDivideByZero)
         TBRPrinter printer;
         printer.SetSettingsPaperSize(c.paper);
         printer.SetOrientation(c.orientation);
-        printer.SetPaperWidth(c.width);
-        printer.SetPaperLength(c.length);
+        printer.setPaperWidth(c.width);
+        printer.setPaperLength(c.length);
         QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, &printer);
         form->setWindowState(Qt::WindowNoState);
         form->resize(800, 639);
         form->show();
-        Pump();
+        pump();
         const int label = QFontMetrics(form->ThumbGrid->font()).height();
-        ASSERT_GT(form->ThumbWidth(), 100);
-        EXPECT_NEAR(static_cast<double>(form->ThumbRowHeight() + label) / form->ThumbWidth(), c.ratio, 0.02)
+        ASSERT_GT(form->thumbWidth(), 100);
+        EXPECT_NEAR(static_cast<double>(form->thumbRowHeight() + label) / form->thumbWidth(), c.ratio, 0.02)
             << static_cast<int>(c.paper) << " " << static_cast<int>(c.orientation);
         form->close();
-        Pump();
+        pump();
     }
 }

@@ -15,7 +15,7 @@
 namespace {
 
 // Closes the modal dialog once it is up, after noting where it stands.
-void CloseDialogSoon(bool accept, QRect* geometry = nullptr, bool grab = false)
+void closeDialogSoon(bool accept, QRect* geometry = nullptr, bool grab = false)
 {
     QTimer::singleShot(50, [=] {
         auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -23,7 +23,7 @@ void CloseDialogSoon(bool accept, QRect* geometry = nullptr, bool grab = false)
         if (geometry)
             *geometry = dialog->frameGeometry();
         if (grab)
-            testing_support::SaveGrab(dialog, QStringLiteral("BRPrnSu_print_dialog"));
+            testing_support::saveGrab(dialog, QStringLiteral("BRPrnSu_print_dialog"));
         accept ? dialog->accept() : dialog->reject();
     });
 }
@@ -47,7 +47,7 @@ TEST(BRPrintDialog, ConfirmedChoicesAreReadBack)
     PdfPrinter pdf;
     TBRPrintDialog dialog;
     dialog.SetPrinter(&pdf.printer);
-    dialog.SetCopies(3);
+    dialog.setCopies(3);
     EXPECT_EQ(pdf.printer.copyCount(), 3);
     dialog.Collate = true;
     dialog.Options = poPageNums | poPrintToFile;
@@ -60,7 +60,7 @@ TEST(BRPrintDialog, ConfirmedChoicesAreReadBack)
     dialog.OnShow = [&] { ++shown; };
     dialog.OnClose = [&] { ++closed; };
     QRect where;
-    CloseDialogSoon(true, &where, true);
+    closeDialogSoon(true, &where, true);
     ASSERT_TRUE(dialog.Execute());
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(closed, 1);
@@ -94,7 +94,7 @@ TEST(BRPrintDialog, CancelChangesNothing)
     dialog.Collate = !collate;
     dialog.PrintToFile = false;
     dialog.Orientation = 7;
-    CloseDialogSoon(false);
+    closeDialogSoon(false);
     EXPECT_FALSE(dialog.Execute());
     EXPECT_EQ(pdf.printer.collateCopies(), collate);
     EXPECT_EQ(pdf.printer.pageLayout().orientation(), QPageLayout::Landscape);

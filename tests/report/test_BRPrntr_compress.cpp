@@ -13,7 +13,7 @@ QByteArray Bytes(std::initializer_list<int> values)
     return b;
 }
 
-QByteArray RandomBytes(qsizetype n, unsigned seed)
+QByteArray randomBytes(qsizetype n, unsigned seed)
 {
     std::mt19937 rng(seed);
     QByteArray b(n, Qt::Uninitialized);
@@ -22,7 +22,7 @@ QByteArray RandomBytes(qsizetype n, unsigned seed)
     return b;
 }
 
-void ExpectRoundTrip(const QByteArray& data)
+void expectRoundTrip(const QByteArray& data)
 {
     const QByteArray code = TBRCompress::Compress(data);
     const auto back = TBRCompress::Expand(code, data.size());
@@ -56,7 +56,7 @@ TEST(BRPrntrCompress, RepeatedByteGetsAShorterCode)
 {
     // After the first 0 the leaf sits four levels down, on the right each time.
     EXPECT_EQ(TBRCompress::Compress(Bytes({ 0, 0 })), Bytes({ 0x80, 0x0F }));
-    ExpectRoundTrip(Bytes({ 0, 0 }));
+    expectRoundTrip(Bytes({ 0, 0 }));
 }
 
 TEST(BRPrntrCompress, LongRunsShrink)
@@ -64,9 +64,9 @@ TEST(BRPrntrCompress, LongRunsShrink)
     const QByteArray run(100000, 'A');
     const QByteArray code = TBRCompress::Compress(run);
     EXPECT_LT(code.size(), run.size() / 6);
-    ExpectRoundTrip(run);
-    ExpectRoundTrip(QByteArray(100000, '\xFF'));
-    ExpectRoundTrip(QByteArray(1, '\xFF'));
+    expectRoundTrip(run);
+    expectRoundTrip(QByteArray(100000, '\xFF'));
+    expectRoundTrip(QByteArray(1, '\xFF'));
 }
 
 TEST(BRPrntrCompress, AllByteValuesRoundTrip)
@@ -75,15 +75,15 @@ TEST(BRPrntrCompress, AllByteValuesRoundTrip)
     for (int round = 0; round < 4; ++round)
         for (int b = 0; b < 256; ++b)
             all.append(static_cast<char>(round % 2 ? 255 - b : b));
-    ExpectRoundTrip(all);
+    expectRoundTrip(all);
     for (int b = 0; b < 256; ++b)
-        ExpectRoundTrip(Bytes({ b }));
+        expectRoundTrip(Bytes({ b }));
 }
 
 TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
 {
     for (unsigned seed = 1; seed <= 20; ++seed)
-        ExpectRoundTrip(RandomBytes(static_cast<qsizetype>(seed * 97), seed));
+        expectRoundTrip(randomBytes(static_cast<qsizetype>(seed * 97), seed));
 
     // A megabyte of mixed content: noise, runs and text.
     QByteArray big;
@@ -91,7 +91,7 @@ TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
     while (big.size() < 1024 * 1024) {
         switch (rng() % 3) {
         case 0:
-            big += RandomBytes(rng() % 4096, rng());
+            big += randomBytes(rng() % 4096, rng());
             break;
         case 1:
             big += QByteArray(static_cast<qsizetype>(rng() % 8192), static_cast<char>(rng()));
@@ -102,7 +102,7 @@ TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
         }
     }
     big.truncate(1024 * 1024);
-    ExpectRoundTrip(big);
+    expectRoundTrip(big);
 }
 
 TEST(BRPrntrCompress, CodesLongerThanAWordRoundTrip)
@@ -113,14 +113,14 @@ TEST(BRPrntrCompress, CodesLongerThanAWordRoundTrip)
     for (int i = 0; i < 16 * 256; ++i)
         data.append(static_cast<char>(i / 256 % 2 == 0 ? i % 256 : 255 - i % 256));
     data += Bytes({ 236, 236, 1, 2, 3 });
-    ExpectRoundTrip(data);
+    expectRoundTrip(data);
     const QByteArray code = TBRCompress::Compress(data);
     EXPECT_EQ(TBRCompress::Expand(code, data.size() - 4), data.left(data.size() - 4));
 }
 
 TEST(BRPrntrCompress, DecoderReportsACodeThatEndsEarly)
 {
-    const QByteArray data = RandomBytes(5000, 7);
+    const QByteArray data = randomBytes(5000, 7);
     const QByteArray code = TBRCompress::Compress(data);
     for (qsizetype cut : { qsizetype(0), qsizetype(1), code.size() / 2, code.size() - 1 })
         EXPECT_FALSE(TBRCompress::Expand(code.left(cut), data.size()).has_value()) << cut;
@@ -140,7 +140,7 @@ TEST(BRPrntrCompress, ImpossibleLengthsAreRefusedWithoutAllocating)
 
 TEST(BRPrntrCompress, StreamingCoderMatchesTheWholeBufferForm)
 {
-    const QByteArray data = RandomBytes(3000, 11);
+    const QByteArray data = randomBytes(3000, 11);
     QByteArray out;
     {
         TBRCompress coder(&out);
@@ -154,5 +154,5 @@ TEST(BRPrntrCompress, StreamingCoderMatchesTheWholeBufferForm)
         ASSERT_TRUE(decoder.Decode(b));
         ASSERT_EQ(b, static_cast<std::uint8_t>(c));
     }
-    EXPECT_EQ(decoder.CodeBytesRead(), out.size());
+    EXPECT_EQ(decoder.codeBytesRead(), out.size());
 }

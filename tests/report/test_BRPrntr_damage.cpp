@@ -11,59 +11,59 @@ using Kind = EBRStoreError::Kind;
 
 namespace {
 
-void PutI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
+void putI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
 
 qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
 // The bytes of a Windows metafile header record: type 1, size, bounds, then " EMF" at 40.
-QByteArray MetafileBytes()
+QByteArray metafileBytes()
 {
     QByteArray emf(108, '\0');
-    PutI32(emf, 0, 1);
-    PutI32(emf, 4, 108);
+    putI32(emf, 0, 1);
+    putI32(emf, 4, 108);
     emf.replace(40, 4, " EMF");
-    PutI32(emf, 44, 0x10000);
+    putI32(emf, 44, 0x10000);
     return emf;
 }
 
 // A file of the program this one replaces: `headerSize` bytes of header and one uncompressed
 // metafile page.
-QByteArray OldFile(int headerSize, double date)
+QByteArray oldFile(int headerSize, double date)
 {
     QByteArray f(headerSize, '\0');
     qToLittleEndian<quint16>(3, f.data());
-    PutI32(f, 8, 1);
+    putI32(f, 8, 1);
     if (headerSize == 124) {
         qToLittleEndian<double>(date, f.data() + 12);
         f[21] = 0;
     }
-    const QByteArray emf = MetafileBytes();
+    const QByteArray emf = metafileBytes();
     const qint32 start = headerSize;
     const qint32 end = start + 12 + static_cast<qint32>(emf.size());
     QByteArray rec(8, '\0');
-    PutI32(rec, 0, 1);
-    PutI32(rec, 4, end);
+    putI32(rec, 0, 1);
+    putI32(rec, 4, end);
     rec += emf;
     rec += QByteArray(4, '\0');
-    PutI32(rec, rec.size() - 4, start);
+    putI32(rec, rec.size() - 4, start);
     return f + rec;
 }
 
 class Damage : public ::testing::TestWithParam<bool> {
 protected:
-    QByteArray GoodFile(int pages = 3)
+    QByteArray goodFile(int pages = 3)
     {
         TBRPageList list;
         list.SetCompression(GetParam());
         for (int n = 1; n <= pages; ++n)
-            list.AddPage(RecordPage(n, 3));
+            list.AddPage(recordPage(n, 3));
         list.Finish();
         list.SaveToFile(path);
         return ReadFile(path);
     }
 
     // Loads the bytes and reads every page; returns the kind of the error raised, if any.
-    std::optional<Kind> LoadAll(const QByteArray& bytes)
+    std::optional<Kind> loadAll(const QByteArray& bytes)
     {
         EXPECT_TRUE(WriteFile(path, bytes));
         try {
@@ -86,11 +86,11 @@ protected:
 
 TEST_P(Damage, EveryTruncationIsRejected)
 {
-    const QByteArray good = GoodFile(2);
-    ASSERT_FALSE(LoadAll(good));
+    const QByteArray good = goodFile(2);
+    ASSERT_FALSE(loadAll(good));
     // Every length that cuts into the header or a record; step 7 keeps the loop short.
     for (qsizetype len = 0; len < good.size(); len += (len < 300 ? 1 : 7)) {
-        const auto kind = LoadAll(good.left(len));
+        const auto kind = loadAll(good.left(len));
         ASSERT_TRUE(kind) << "length " << len;
         EXPECT_EQ(*kind, Kind::Damaged) << "length " << len;
     }
@@ -98,51 +98,51 @@ TEST_P(Damage, EveryTruncationIsRejected)
 
 TEST_P(Damage, LoopingAndBackwardRecordsAreRejected)
 {
-    QByteArray f = GoodFile(3);
+    QByteArray f = goodFile(3);
     const qint32 second = I32(f, 128 + 4);
     const qint32 third = I32(f, second + 4);
 
     QByteArray self = f;
-    PutI32(self, second + 4, second); // the second record points at itself
-    EXPECT_EQ(LoadAll(self), Kind::Damaged);
+    putI32(self, second + 4, second); // the second record points at itself
+    EXPECT_EQ(loadAll(self), Kind::Damaged);
 
     QByteArray back = f;
-    PutI32(back, second + 4, 128); // and back to the first
-    EXPECT_EQ(LoadAll(back), Kind::Damaged);
+    putI32(back, second + 4, 128); // and back to the first
+    EXPECT_EQ(loadAll(back), Kind::Damaged);
 
     QByteArray beyond = f;
-    PutI32(beyond, third + 4, f.size() + 100);
-    EXPECT_EQ(LoadAll(beyond), Kind::Damaged);
+    putI32(beyond, third + 4, f.size() + 100);
+    EXPECT_EQ(loadAll(beyond), Kind::Damaged);
 
     QByteArray number = f;
-    PutI32(number, second, 7);
-    EXPECT_EQ(LoadAll(number), Kind::Damaged);
+    putI32(number, second, 7);
+    EXPECT_EQ(loadAll(number), Kind::Damaged);
 
     QByteArray start = f;
-    PutI32(start, third - 4, 0);
-    EXPECT_EQ(LoadAll(start), Kind::Damaged);
+    putI32(start, third - 4, 0);
+    EXPECT_EQ(loadAll(start), Kind::Damaged);
 }
 
 TEST_P(Damage, ImpossibleCountsAndLengthsAreRejected)
 {
-    const QByteArray f = GoodFile(2);
+    const QByteArray f = goodFile(2);
     for (qint32 count : { -1, 3, 1000, 0x7FFFFFFF }) {
         QByteArray c = f;
-        PutI32(c, 8, count);
-        EXPECT_EQ(LoadAll(c), Kind::Damaged) << count;
+        putI32(c, 8, count);
+        EXPECT_EQ(loadAll(c), Kind::Damaged) << count;
     }
     if (GetParam()) {
         for (qint32 length : { -1, 0x7FFFFFFF, 0x10000000 }) {
             QByteArray c = f;
-            PutI32(c, 128 + 8, length);
-            EXPECT_EQ(LoadAll(c), Kind::Damaged) << length;
+            putI32(c, 128 + 8, length);
+            EXPECT_EQ(loadAll(c), Kind::Damaged) << length;
         }
     }
 }
 
 TEST_P(Damage, RandomMutationsNeverEscape)
 {
-    const QByteArray good = GoodFile(3);
+    const QByteArray good = goodFile(3);
     std::mt19937 rng(GetParam() ? 2024 : 1999);
     // QPicture warns about bad checksums; keep the log readable.
     const QtMessageHandler previous
@@ -156,7 +156,7 @@ TEST_P(Damage, RandomMutationsNeverEscape)
             bad[static_cast<qsizetype>(rng() % static_cast<unsigned>(bad.size()))] = static_cast<char>(rng());
         if (rng() % 5 == 0)
             bad.truncate(static_cast<qsizetype>(rng() % static_cast<unsigned>(bad.size())));
-        if (LoadAll(bad))
+        if (loadAll(bad))
             ++rejected;
     }
     qInstallMessageHandler(previous);
@@ -168,7 +168,7 @@ TEST(BRPrntrDamage, ShortCodeInsideASoundRecordIsReported)
 {
     TBRPageList list;
     list.SetCompression(true);
-    list.AddPage(RecordPage(1, 3));
+    list.AddPage(recordPage(1, 3));
     list.Finish();
     // Claim more bytes than the code holds, within what the code could hold at best.
     TBRStream& s = *list.Stream();
@@ -195,20 +195,20 @@ TEST_P(Damage, MetafilePagesAreRefusedClearly)
 {
     TBRPageList list;
     list.SetCompression(GetParam());
-    list.AddPageData(MetafileBytes());
+    list.addPageData(metafileBytes());
     list.Finish();
     list.SaveToFile(path);
-    EXPECT_EQ(LoadAll(ReadFile(path)), Kind::ForeignPages);
+    EXPECT_EQ(loadAll(ReadFile(path)), Kind::ForeignPages);
 }
 
 TEST_P(Damage, OtherPayloadsAreDamage)
 {
     TBRPageList list;
     list.SetCompression(GetParam());
-    list.AddPageData("not a picture at all");
+    list.addPageData("not a picture at all");
     list.Finish();
     list.SaveToFile(path);
-    EXPECT_EQ(LoadAll(ReadFile(path)), Kind::Damaged);
+    EXPECT_EQ(loadAll(ReadFile(path)), Kind::Damaged);
 }
 
 INSTANTIATE_TEST_SUITE_P(Compression, Damage, ::testing::Bool(),
@@ -217,7 +217,7 @@ INSTANTIATE_TEST_SUITE_P(Compression, Damage, ::testing::Bool(),
 TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
 {
     for (int size : { 124, 96 }) {
-        const QByteArray f = OldFile(size, 40000.5);
+        const QByteArray f = oldFile(size, 40000.5);
         auto s = TBRStream::CreateInMemory();
         s->Write(f.constData(), f.size());
         s->Seek(17);
@@ -228,7 +228,7 @@ TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
     for (bool compressed : { false, true }) {
         TBRPageList list;
         list.SetCompression(compressed);
-        list.AddPage(RecordPage(1));
+        list.AddPage(recordPage(1));
         EXPECT_EQ(ReportFileHeaderSize(*list.Stream()), 128);
     }
     auto empty = TBRStream::CreateInMemory();
@@ -240,31 +240,31 @@ TEST(BRPrntrOldHeaders, OlderHeadersAreReadAndTheirPagesRefused)
     {
         TBRPageList list;
         auto s = TBRStream::CreateInMemory();
-        const QByteArray f = OldFile(124, 40000.5);
+        const QByteArray f = oldFile(124, 40000.5);
         s->Write(f.constData(), f.size());
-        list.SetStream(std::move(s));
+        list.setStream(std::move(s));
         list.ReadHeader();
         EXPECT_EQ(list.PageCount(), 1);
         EXPECT_FALSE(list.Compression());
         EXPECT_DOUBLE_EQ(list.Header().dateTime, 40000.5);
-        EXPECT_EQ(list.GetPageData(1), MetafileBytes());
+        EXPECT_EQ(list.getPageData(1), metafileBytes());
         EXPECT_THROW(list.GetPage(1), EBRStoreError);
     }
     {
         TBRPageList list;
         auto s = TBRStream::CreateInMemory();
-        const QByteArray f = OldFile(96, 0);
+        const QByteArray f = oldFile(96, 0);
         s->Write(f.constData(), f.size());
-        list.SetStream(std::move(s));
+        list.setStream(std::move(s));
         list.ReadHeader();
         EXPECT_EQ(list.PageCount(), 1);
         EXPECT_EQ(list.Header().dateTime, 0.0);
-        EXPECT_EQ(list.GetPageData(1), MetafileBytes());
+        EXPECT_EQ(list.getPageData(1), metafileBytes());
     }
     QTemporaryDir dir;
     for (int size : { 124, 96 }) {
         const QString name = dir.filePath(QStringLiteral("old%1.BRP").arg(size));
-        ASSERT_TRUE(WriteFile(name, OldFile(size, 40000.5)));
+        ASSERT_TRUE(WriteFile(name, oldFile(size, 40000.5)));
         TBRPageList list;
         try {
             list.LoadFromFile(name);

@@ -24,7 +24,7 @@ QImage Render(const QPicture& pic)
     return img;
 }
 
-int DifferentPixels(const QImage& a, const QImage& b, int tolerance)
+int differentPixels(const QImage& a, const QImage& b, int tolerance)
 {
     int differ = 0;
     for (int y = 0; y < a.height(); ++y)
@@ -37,7 +37,7 @@ int DifferentPixels(const QImage& a, const QImage& b, int tolerance)
     return differ;
 }
 
-int DarkPixels(const QImage& img, const QRect& area)
+int darkPixels(const QImage& img, const QRect& area)
 {
     int dark = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
@@ -65,12 +65,12 @@ TEST(BRPrntrPage, RecordedPageSurvivesSaveAndLoad)
 {
     QTemporaryDir dir;
     const QString name = dir.filePath(QStringLiteral("schedule.BRP"));
-    const QPicture original = RecordPage(1, 12);
+    const QPicture original = recordPage(1, 12);
     {
         TBRPageList list;
         list.SetCompression(true);
         list.AddPage(original);
-        list.AddPage(RecordPage(2, 3));
+        list.AddPage(recordPage(2, 3));
         list.Finish();
         list.SaveToFile(name);
     }
@@ -78,12 +78,12 @@ TEST(BRPrntrPage, RecordedPageSurvivesSaveAndLoad)
     loaded.LoadFromFile(name);
     const auto page = loaded.GetPage(1);
     ASSERT_TRUE(page);
-    EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), A4Pixels()));
+    EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), a4Pixels()));
 
     const QImage before = Render(original);
     const QImage after = Render(*page);
-    ASSERT_EQ(after.size(), A4Pixels());
-    EXPECT_LE(DifferentPixels(before, after, 8), after.width() * after.height() / 1000);
+    ASSERT_EQ(after.size(), a4Pixels());
+    EXPECT_LE(differentPixels(before, after, 8), after.width() * after.height() / 1000);
 
     // The frame's top side (2 pt: 3 pixels) and the Japanese column titles are on the page.
     const double f = BRPageDotsPerInch / 254.0;
@@ -92,23 +92,23 @@ TEST(BRPrntrPage, RecordedPageSurvivesSaveAndLoad)
     EXPECT_EQ(qGray(after.pixel(400, frameTop + 2)), 0);
     EXPECT_GT(qGray(after.pixel(400, frameTop + 3)), 200);
     const int titles = static_cast<int>(std::lround(300 * f));
-    EXPECT_GT(DarkPixels(after, QRect(45, titles - 15, 80, 17)), 40); // 開始時刻
-    EXPECT_EQ(DarkPixels(after, QRect(45, 900, 600, 100)), 0); // blank lower page
+    EXPECT_GT(darkPixels(after, QRect(45, titles - 15, 80, 17)), 40); // 開始時刻
+    EXPECT_EQ(darkPixels(after, QRect(45, 900, 600, 100)), 0); // blank lower page
 
     QLabel view;
     view.setPixmap(QPixmap::fromImage(after));
     view.resize(after.size());
-    testing_support::SaveGrab(&view, QStringLiteral("BRPrntr_stored_page"));
+    testing_support::saveGrab(&view, QStringLiteral("BRPrntr_stored_page"));
 }
 
 TEST(BRPrntrOutline, FillsTheTreeByLevelAndFindsEntries)
 {
     TBROutline outline;
-    outline.AddEntry(QStringLiteral("予選"), 0, QRect(1, 2, 3, 4), 1);
-    outline.AddEntry(QStringLiteral("ヒート 1"), 1, QRect(5, 6, 7, 8), 2);
-    outline.AddEntry(QStringLiteral("ヒート 2"), 1, QRect(), 3);
-    outline.AddEntry(QStringLiteral("決勝"), 0, QRect(), 4);
-    outline.AddEntry(QStringLiteral("too deep"), 99, QRect(), 5);
+    outline.addEntry(QStringLiteral("予選"), 0, QRect(1, 2, 3, 4), 1);
+    outline.addEntry(QStringLiteral("ヒート 1"), 1, QRect(5, 6, 7, 8), 2);
+    outline.addEntry(QStringLiteral("ヒート 2"), 1, QRect(), 3);
+    outline.addEntry(QStringLiteral("決勝"), 0, QRect(), 4);
+    outline.addEntry(QStringLiteral("too deep"), 99, QRect(), 5);
     QTreeWidget view;
     outline.SetTreeView(&view);
     // An entry deeper than any before it has no parent and stands at the top.
@@ -133,12 +133,12 @@ class Links : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        previous = SetExternalLinkOpener([this](const QString& l) { opened << l; });
+        previous = setExternalLinkOpener([this](const QString& l) { opened << l; });
     }
     void TearDown() override
     {
-        SetExternalLinkOpener(previous);
-        UnregisterInternalLinkHandler(QStringLiteral("heat"));
+        setExternalLinkOpener(previous);
+        unregisterInternalLinkHandler(QStringLiteral("heat"));
     }
     QStringList opened, dispatched;
     TBRExternalLinkOpener previous;
@@ -146,8 +146,8 @@ protected:
 
 TEST_F(Links, ExternalPrefixInAnyCaseGoesOutsideWithoutPrefix)
 {
-    BRHandleHyperlink(QStringLiteral("ext:https://example.com/x"), nullptr);
-    BRHandleHyperlink(QStringLiteral("EXT:file.pdf"), nullptr);
+    brHandleHyperlink(QStringLiteral("ext:https://example.com/x"), nullptr);
+    brHandleHyperlink(QStringLiteral("EXT:file.pdf"), nullptr);
     EXPECT_EQ(opened, (QStringList { QStringLiteral("https://example.com/x"), QStringLiteral("file.pdf") }));
 }
 
@@ -155,14 +155,14 @@ TEST_F(Links, InternalLinksGoToTheFirstMatchingHandler)
 {
     QObject preview;
     QObject* seen = nullptr;
-    RegisterInternalLinkHandler(QStringLiteral("heat"), [&](const QString& rest, QObject* p) {
+    registerInternalLinkHandler(QStringLiteral("heat"), [&](const QString& rest, QObject* p) {
         dispatched << rest;
         seen = p;
     });
-    BRHandleHyperlink(QStringLiteral("INT:heat3"), &preview);
-    BRHandleHyperlink(QStringLiteral("heat4"), &preview);
-    BRHandleHyperlink(QStringLiteral("int:Heat5"), &preview); // prefixes are case-sensitive
-    BRHandleHyperlink(QStringLiteral("https://example.com"), &preview);
+    brHandleHyperlink(QStringLiteral("INT:heat3"), &preview);
+    brHandleHyperlink(QStringLiteral("heat4"), &preview);
+    brHandleHyperlink(QStringLiteral("int:Heat5"), &preview); // prefixes are case-sensitive
+    brHandleHyperlink(QStringLiteral("https://example.com"), &preview);
     EXPECT_EQ(dispatched, (QStringList { QStringLiteral("3"), QStringLiteral("4") }));
     EXPECT_EQ(seen, &preview);
     // An unhandled INT: link goes nowhere; a plain one goes outside whole.

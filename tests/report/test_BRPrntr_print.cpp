@@ -18,7 +18,7 @@ using Outcome = TBRPrinter::PrintOutcome;
 
 namespace {
 
-QList<int> Ints(const QSignalSpy& spy)
+QList<int> ints(const QSignalSpy& spy)
 {
     QList<int> out;
     for (const QList<QVariant>& args : spy)
@@ -32,9 +32,9 @@ protected:
     {
         pdf = dir.filePath(QStringLiteral("out.pdf"));
         printer.SetOutputFileName(pdf);
-        RunPages(printer, 5);
+        runPages(printer, 5);
     }
-    QStringList FolderFiles() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
+    QStringList folderFiles() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
 
     QTemporaryDir dir;
     QString pdf;
@@ -60,45 +60,45 @@ TEST_F(StoredPages, RangeIsClampedToThePagesThereAre)
     };
     for (const Case& c : cases) {
         QFile::remove(pdf);
-        printer.SetFirstPage(c.first);
-        printer.SetLastPage(c.last);
+        printer.setFirstPage(c.first);
+        printer.setLastPage(c.last);
         const Outcome outcome = printer.Print();
         EXPECT_EQ(outcome, c.pages.isEmpty() ? Outcome::NothingToPrint : Outcome::Printed)
             << c.first << "-" << c.last;
         if (c.pages.isEmpty())
             EXPECT_FALSE(QFile::exists(pdf));
         else
-            EXPECT_EQ(PdfSeiten(pdf), c.pages) << c.first << "-" << c.last;
+            EXPECT_EQ(pdfSeiten(pdf), c.pages) << c.first << "-" << c.last;
     }
-    EXPECT_TRUE(FolderFiles().isEmpty()); // no temporary file left behind
+    EXPECT_TRUE(folderFiles().isEmpty()); // no temporary file left behind
 }
 
 TEST_F(StoredPages, ProgressIsPostedPerPageOfTheRange)
 {
-    QSignalSpy progress(&printer, &TBRPrinter::ProgressUpdate);
-    printer.SetFirstPage(3);
-    printer.SetLastPage(4);
+    QSignalSpy progress(&printer, &TBRPrinter::progressUpdate);
+    printer.setFirstPage(3);
+    printer.setLastPage(4);
     ASSERT_EQ(printer.Print(), Outcome::Printed);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Ints(progress), (QList<int> { 50, 100 }));
+    EXPECT_EQ(ints(progress), (QList<int> { 50, 100 }));
 }
 
 TEST_F(StoredPages, CancelStopsAfterTheCurrentPageAndLeavesNoFile)
 {
     QList<int> pagesAtProgress;
     // The progress of page 1 arrives while page 2 is being sent: page 2 is the last.
-    QObject::connect(&printer, &TBRPrinter::ProgressUpdate, &printer, [&](int) {
+    QObject::connect(&printer, &TBRPrinter::progressUpdate, &printer, [&](int) {
         pagesAtProgress << printer.CurrentPage();
         printer.Cancel();
     });
     EXPECT_EQ(printer.Print(), Outcome::Cancelled);
     EXPECT_EQ(printer.CurrentPage(), 2);
-    EXPECT_TRUE(FolderFiles().isEmpty());
-    QObject::disconnect(&printer, &TBRPrinter::ProgressUpdate, nullptr, nullptr);
+    EXPECT_TRUE(folderFiles().isEmpty());
+    QObject::disconnect(&printer, &TBRPrinter::progressUpdate, nullptr, nullptr);
 
     // The next print starts afresh and prints every page.
     EXPECT_EQ(printer.Print(), Outcome::Printed);
-    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 2, 3, 4, 5 }));
+    EXPECT_EQ(pdfSeiten(pdf), (QList<int> { 1, 2, 3, 4, 5 }));
 }
 
 TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
@@ -108,9 +108,9 @@ TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
         p.SetOutputFileName(pdf);
         ASSERT_TRUE(p.SetSettingsPaperSize(paper));
         p.SetOrientation(o);
-        RunPages(p, 2);
+        runPages(p, 2);
         ASSERT_EQ(p.Print(), Outcome::Printed);
-        const QList<QSizeF> sizes = PdfPageSizes(pdf);
+        const QList<QSizeF> sizes = pdfPageSizes(pdf);
         ASSERT_EQ(sizes.size(), 2);
         for (const QSizeF& s : sizes) {
             EXPECT_NEAR(s.width(), points.width(), 1.0);
@@ -123,14 +123,14 @@ TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
     TBRPrinter custom;
     custom.SetOutputFileName(pdf);
     custom.SetSettingsPaperSize(TBRPaperSize::Custom);
-    custom.SetPaperWidth(2540);
-    custom.SetPaperLength(1270);
+    custom.setPaperWidth(2540);
+    custom.setPaperLength(1270);
     custom.SetOrientation(TPrinterOrientation::poLandscape);
-    RunPages(custom, 1);
+    runPages(custom, 1);
     ASSERT_EQ(custom.Print(), Outcome::Printed);
-    ASSERT_EQ(PdfPageSizes(pdf).size(), 1);
-    EXPECT_NEAR(PdfPageSizes(pdf)[0].width(), 720, 1.0);
-    EXPECT_NEAR(PdfPageSizes(pdf)[0].height(), 360, 1.0);
+    ASSERT_EQ(pdfPageSizes(pdf).size(), 1);
+    EXPECT_NEAR(pdfPageSizes(pdf)[0].width(), 720, 1.0);
+    EXPECT_NEAR(pdfPageSizes(pdf)[0].height(), 360, 1.0);
 }
 
 TEST_F(StoredPages, WhilePrintingPrintLoadAndCloseWait)
@@ -140,9 +140,9 @@ TEST_F(StoredPages, WhilePrintingPrintLoadAndCloseWait)
     printer.Save(stored);
     QList<Outcome> nested;
     bool loaded = true;
-    QSignalSpy closed(&printer, &TBRPrinter::ClientClosed);
+    QSignalSpy closed(&printer, &TBRPrinter::clientClosed);
     int closedDuringPrint = -1;
-    QObject::connect(&printer, &TBRPrinter::ProgressUpdate, &printer, [&](int percent) {
+    QObject::connect(&printer, &TBRPrinter::progressUpdate, &printer, [&](int percent) {
         if (percent != 20)
             return;
         nested << printer.Print();
@@ -155,30 +155,30 @@ TEST_F(StoredPages, WhilePrintingPrintLoadAndCloseWait)
     EXPECT_EQ(nested, QList<Outcome> { Outcome::Refused });
     EXPECT_FALSE(loaded);
     EXPECT_EQ(closedDuringPrint, 0);
-    EXPECT_EQ(PdfSeiten(pdf).size(), 5);
+    EXPECT_EQ(pdfSeiten(pdf).size(), 5);
     // What was asked during the print happens once it is over.
     EXPECT_EQ(closed.size(), 1);
-    EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Idle);
+    EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Idle);
 }
 
 TEST_F(StoredPages, AStoreMadeForTheScreenAsksTheReportToRunAgain)
 {
     QObject report;
-    printer.SetClient(&report);
-    QSignalSpy requested(&printer, &TBRPrinter::PrintRequested);
+    printer.setClient(&report);
+    QSignalSpy requested(&printer, &TBRPrinter::printRequested);
     EXPECT_EQ(printer.Print(), Outcome::Requested);
     EXPECT_TRUE(requested.isEmpty()); // posted
     QCoreApplication::processEvents();
     EXPECT_EQ(requested.size(), 1);
     EXPECT_FALSE(QFile::exists(pdf));
-    printer.SetComplete(true);
+    printer.setComplete(true);
     EXPECT_EQ(printer.Print(), Outcome::Printed);
 }
 
 TEST_F(StoredPages, PrintedTextIsReadableAtItsSize)
 {
     ASSERT_EQ(printer.Print(), Outcome::Printed);
-    const QStringList texts = PdfPageTexts(pdf);
+    const QStringList texts = pdfPageTexts(pdf);
     ASSERT_EQ(texts.size(), 5);
     EXPECT_TRUE(texts[4].contains(QStringLiteral("予選ヒート 5")));
     const QString png = dir.filePath(QStringLiteral("page"));
@@ -222,7 +222,7 @@ TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)
         QList<int> shown;
         for (int p : c.reports) {
             const int before = form.Shown();
-            form.UpdateProgress(p);
+            form.updateProgress(p);
             if (form.Shown() != before)
                 shown << form.Shown();
         }
@@ -230,7 +230,7 @@ TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)
     }
     TBRProgressForm form(nullptr);
     for (int p : pages23)
-        form.UpdateProgress(p);
+        form.updateProgress(p);
     EXPECT_EQ(form.Gauge->value(), 100);
     EXPECT_EQ(form.Info->text(), QStringLiteral("100%  Completed"));
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Printing progress"));
@@ -244,8 +244,8 @@ TEST(BRProgressForm, CancelButtonCancelsThePrinter)
     form.CancelButton->click();
     EXPECT_TRUE(printer.Cancelled());
     form.show();
-    emit printer.ProgressUpdate(45);
-    testing_support::SaveGrab(&form, QStringLiteral("BRPrgres_progress_form"));
+    emit printer.progressUpdate(45);
+    testing_support::saveGrab(&form, QStringLiteral("BRPrgres_progress_form"));
 }
 
 TEST(BRPrinterQueue, PrintsToARealQueue)
@@ -264,7 +264,7 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     EXPECT_EQ(printer.Target().queue, queue);
     EXPECT_TRUE(printer.Settings().Supported(TBRPaperSize::Custom));
     printer.SetTitle(QStringLiteral("Tavo test page"));
-    RunPages(printer, 1);
+    runPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Printed) << printer.LastError().toStdString();
 }
 
@@ -273,20 +273,20 @@ TEST(BRPrinter, PrintShowsTheProgressFormWhenTheReportAsks)
     YieldToEventLoop yield;
     struct Owner : TBRPrinterOwner {
         TBandReportPrinterSettings s;
-        const TBRPrinterSettings& OwnerPrinterSettings() const override { return s; }
-        bool OwnerShowProgress() const override { return true; }
+        const TBRPrinterSettings& ownerPrinterSettings() const override { return s; }
+        bool ownerShowProgress() const override { return true; }
     } owner;
     QTemporaryDir dir;
     TBRPrinter printer(&owner);
     printer.SetOutputFileName(dir.filePath(QStringLiteral("p.pdf")));
-    RunPages(printer, 3);
+    runPages(printer, 3);
     QObject preview;
-    printer.SetMessageReceiver(&preview);
+    printer.setMessageReceiver(&preview);
     int whileFormShown = 0;
-    QObject::connect(&printer, &TBRPrinter::ProgressUpdate, &printer,
-        [&] { whileFormShown += qobject_cast<TBRProgressForm*>(printer.MessageReceiver()) != nullptr; });
+    QObject::connect(&printer, &TBRPrinter::progressUpdate, &printer,
+        [&] { whileFormShown += qobject_cast<TBRProgressForm*>(printer.messageReceiver()) != nullptr; });
     EXPECT_EQ(printer.Print(), Outcome::Printed);
     // Reports of pages 1 and 2 arrive while the form shows; the last one after it has gone.
     EXPECT_EQ(whileFormShown, 2);
-    EXPECT_EQ(printer.MessageReceiver(), &preview);
+    EXPECT_EQ(printer.messageReceiver(), &preview);
 }

@@ -12,7 +12,7 @@ using namespace printer_support;
 
 namespace {
 
-QString ErrorOf(const std::function<void()>& f)
+QString errorOf(const std::function<void()>& f)
 {
     try {
         f();
@@ -22,7 +22,7 @@ QString ErrorOf(const std::function<void()>& f)
     return QString();
 }
 
-QList<int> Ints(const QSignalSpy& spy)
+QList<int> ints(const QSignalSpy& spy)
 {
     QList<int> out;
     for (const QList<QVariant>& args : spy)
@@ -35,13 +35,13 @@ QList<int> Ints(const QSignalSpy& spy)
 TEST(BRPrinter, RunIntoTheStoreAnnouncesPagesAndKeepsThem)
 {
     TBRPrinter printer;
-    QSignalSpy pages(&printer, &TBRPrinter::PageAvailable);
-    RunPages(printer, 3);
-    EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Ready);
+    QSignalSpy pages(&printer, &TBRPrinter::pageAvailable);
+    runPages(printer, 3);
+    EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Ready);
     EXPECT_EQ(printer.PageCount(), 3);
-    EXPECT_TRUE(pages.isEmpty() || Ints(pages) == (QList<int> { 1, 2, 3 })); // posted, not sent
+    EXPECT_TRUE(pages.isEmpty() || ints(pages) == (QList<int> { 1, 2, 3 })); // posted, not sent
     QCoreApplication::processEvents();
-    EXPECT_EQ(Ints(pages), (QList<int> { 1, 2, 3 }));
+    EXPECT_EQ(ints(pages), (QList<int> { 1, 2, 3 }));
     EXPECT_EQ(printer.GetPage(0), nullptr);
     EXPECT_EQ(printer.GetPage(4), nullptr);
     const auto page = printer.GetPage(2);
@@ -49,8 +49,8 @@ TEST(BRPrinter, RunIntoTheStoreAnnouncesPagesAndKeepsThem)
     // A4 at 96 dpi.
     EXPECT_EQ(page->boundingRect(), QRect(0, 0, 794, 1123));
     EXPECT_EQ(printer.ToDeviceWidth(254), 96);
-    EXPECT_EQ(PageTexts(*page), (QStringList { QStringLiteral("Seite 2"), QStringLiteral("予選ヒート 2") }));
-    EXPECT_TRUE(printer.PageList().Finished());
+    EXPECT_EQ(pageTexts(*page), (QStringList { QStringLiteral("Seite 2"), QStringLiteral("予選ヒート 2") }));
+    EXPECT_TRUE(printer.pageList().Finished());
 }
 
 TEST(BRPrinter, BusyOrHeldPrinterRefusesANewDocumentAndKeepsItsState)
@@ -60,17 +60,17 @@ TEST(BRPrinter, BusyOrHeldPrinterRefusesANewDocumentAndKeepsItsState)
     printer.NewPage();
     printer.NewPage();
     printer.Cancel();
-    EXPECT_EQ(ErrorOf([&] { printer.BeginDoc(); }), QString::fromUtf8(SBRPrinterNotReady));
-    EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Busy);
+    EXPECT_EQ(errorOf([&] { printer.BeginDoc(); }), QString::fromUtf8(SBRPrinterNotReady));
+    EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Busy);
     EXPECT_EQ(printer.PageCount(), 2);
     EXPECT_EQ(printer.CurrentPage(), 2);
     EXPECT_TRUE(printer.Cancelled());
     printer.FinishPage();
-    EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Ready);
-    EXPECT_EQ(printer.PageList().PageCount(), 2); // the open page went into the store
-    EXPECT_EQ(ErrorOf([&] { printer.BeginDoc(); }), QString::fromUtf8(SBRPrinterNotReady));
+    EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Ready);
+    EXPECT_EQ(printer.pageList().PageCount(), 2); // the open page went into the store
+    EXPECT_EQ(errorOf([&] { printer.BeginDoc(); }), QString::fromUtf8(SBRPrinterNotReady));
     printer.Cleanup();
-    EXPECT_EQ(printer.GetStatus(), TBRPrinter::Status::Idle);
+    EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Idle);
     EXPECT_EQ(printer.PageCount(), 0);
     printer.BeginDoc();
     EXPECT_FALSE(printer.Cancelled());
@@ -79,7 +79,7 @@ TEST(BRPrinter, BusyOrHeldPrinterRefusesANewDocumentAndKeepsItsState)
 TEST(BRPrinter, NewPageWithoutADocumentIsIllegal)
 {
     TBRPrinter printer;
-    EXPECT_EQ(ErrorOf([&] { printer.NewPage(); }), QStringLiteral("Illegal call to NewPage"));
+    EXPECT_EQ(errorOf([&] { printer.NewPage(); }), QStringLiteral("Illegal call to NewPage"));
     EXPECT_EQ(QString::fromUtf8(SBRPrinterNotReady), QStringLiteral("BRPrinter not ready"));
 }
 
@@ -90,7 +90,7 @@ TEST(BRPrinter, CancelledRunCanDropItsOpenPage)
     printer.NewPage();
     printer.NewPage();
     printer.FinishPage(true);
-    EXPECT_EQ(printer.PageList().PageCount(), 1);
+    EXPECT_EQ(printer.pageList().PageCount(), 1);
 }
 
 TEST(BRPrinter, PaperTurnsOnlyForTablePapers)
@@ -115,8 +115,8 @@ TEST(BRPrinter, PaperTurnsOnlyForTablePapers)
     for (const Case& c : cases) {
         TBRPrinter printer;
         ASSERT_TRUE(printer.SetSettingsPaperSize(c.paper));
-        printer.SetPaperWidth(3000);
-        printer.SetPaperLength(1000);
+        printer.setPaperWidth(3000);
+        printer.setPaperLength(1000);
         printer.SetOrientation(c.orientation);
         EXPECT_EQ(printer.PaperWidth(), c.width) << int(c.paper);
         EXPECT_EQ(printer.PaperLength(), c.length) << int(c.paper);
@@ -131,13 +131,13 @@ TEST(BRPrinter, TheTemporaryPageFileGoesWithThePrinter)
         settings.MemoryLimit = 2000;
         struct Owner : TBRPrinterOwner {
             TBandReportPrinterSettings s;
-            const TBRPrinterSettings& OwnerPrinterSettings() const override { return s; }
+            const TBRPrinterSettings& ownerPrinterSettings() const override { return s; }
         } owner;
         owner.s = settings;
         TBRPrinter printer(&owner);
-        RunPages(printer, 4);
-        ASSERT_FALSE(printer.PageList().Stream()->InMemory());
-        temp = printer.PageList().Stream()->FileName();
+        runPages(printer, 4);
+        ASSERT_FALSE(printer.pageList().Stream()->inMemory());
+        temp = printer.pageList().Stream()->FileName();
         EXPECT_TRUE(QFile::exists(temp));
         EXPECT_EQ(printer.PageCount(), 4);
         EXPECT_TRUE(printer.GetPage(1));
@@ -157,7 +157,7 @@ TEST(BRPrinter, ClosingThePreviewCancelsABusyRun)
     printer.CancelIfRequested(false);
     EXPECT_TRUE(printer.Cancelled());
     EXPECT_EQ(closed, 1);
-    QSignalSpy client(&printer, &TBRPrinter::ClientClosed);
+    QSignalSpy client(&printer, &TBRPrinter::clientClosed);
     printer.NotifyClientClosed();
     EXPECT_EQ(client.size(), 1); // delivered at once
 }
@@ -169,14 +169,14 @@ TEST(BRPrinter, StraightToPdfPrintsOnlyTheRange)
     TBRPrinter printer;
     printer.SetOutputFileName(pdf);
     printer.SetDestination(TBRPrinter::Destination::Printer);
-    printer.SetFirstPage(3);
-    printer.SetLastPage(4);
+    printer.setFirstPage(3);
+    printer.setLastPage(4);
     int afterPrint = 0;
     printer.OnAfterPrint = [&] { ++afterPrint; };
-    RunPages(printer, 6);
+    runPages(printer, 6);
     EXPECT_EQ(afterPrint, 1);
     EXPECT_TRUE(printer.LastError().isEmpty()) << printer.LastError().toStdString();
-    const QStringList texts = PdfPageTexts(pdf);
+    const QStringList texts = pdfPageTexts(pdf);
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].contains(QStringLiteral("Seite 3")));
     EXPECT_TRUE(texts[1].contains(QStringLiteral("予選ヒート 4")));
@@ -206,7 +206,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     {
         TBRPrinter printer;
         printer.SetOrientation(TPrinterOrientation::poLandscape);
-        RunPages(printer, 2);
+        runPages(printer, 2);
         printer.Save(file);
     }
     TBRPrinter loader;
@@ -217,7 +217,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     ASSERT_TRUE(loader.Load(file));
     EXPECT_FALSE(loader.OnSetup);
     EXPECT_TRUE(loader.Complete());
-    EXPECT_EQ(loader.GetStatus(), TBRPrinter::Status::Ready);
+    EXPECT_EQ(loader.getStatus(), TBRPrinter::Status::Ready);
     EXPECT_EQ(loader.PageCount(), 2);
     EXPECT_EQ(loader.Settings().PaperSize(), TBRPaperSize::A4);
     EXPECT_EQ(loader.Settings().Orientation(), TPrinterOrientation::poLandscape);
@@ -228,11 +228,11 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     const QString pdf = dir.filePath(QStringLiteral("loaded.pdf"));
     loader.SetOutputFileName(pdf);
     ASSERT_EQ(loader.Print(), TBRPrinter::PrintOutcome::Printed);
-    const QList<QSizeF> sizes = PdfPageSizes(pdf);
+    const QList<QSizeF> sizes = pdfPageSizes(pdf);
     ASSERT_EQ(sizes.size(), 2);
     EXPECT_NEAR(sizes[1].width(), 841.9, 1.0);
     EXPECT_NEAR(sizes[1].height(), 595.3, 1.0);
-    EXPECT_TRUE(PdfPageTexts(pdf)[1].contains(QStringLiteral("予選ヒート 2")));
+    EXPECT_TRUE(pdfPageTexts(pdf)[1].contains(QStringLiteral("予選ヒート 2")));
 }
 
 TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
@@ -253,7 +253,7 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
     };
     QWidget form;
     TBRPrinter* seen = nullptr;
-    const auto previous = SetPreviewInterfaceClass([&] {
+    const auto previous = setPreviewInterfaceClass([&] {
         auto p = std::make_unique<Preview>();
         p->form = &form;
         p->seen = &seen;
@@ -269,5 +269,5 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
     printer.StartPreview();
     EXPECT_EQ(own, 1);
     EXPECT_EQ(seen, nullptr);
-    SetPreviewInterfaceClass(previous);
+    setPreviewInterfaceClass(previous);
 }

@@ -19,11 +19,11 @@ struct QueuePrint {
     explicit QueuePrint(TBRPaperSize paper = TBRPaperSize::A4,
         TPrinterOrientation orientation = TPrinterOrientation::poPortrait, int pages = 2)
     {
-        printer.Settings().SetQueueName(QStringLiteral("office"));
+        printer.Settings().setQueueName(QStringLiteral("office"));
         EXPECT_TRUE(printer.SetSettingsPaperSize(paper));
         printer.SetOrientation(orientation);
         printer.SetTitle(QStringLiteral("予定表"));
-        RunPages(printer, pages);
+        runPages(printer, pages);
     }
     TBRPrinter printer;
 };
@@ -54,9 +54,9 @@ TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
     for (const Case& c : cases) {
         FakeQueue queue;
         QueuePrint t(c.paper, c.orientation);
-        t.printer.SetCopies(c.copies);
-        t.printer.SetCollate(c.collate);
-        t.printer.SetExtendedDuplex(c.duplex);
+        t.printer.setCopies(c.copies);
+        t.printer.setCollate(c.collate);
+        t.printer.setExtendedDuplex(c.duplex);
         t.printer.SetTitle(c.title);
         ASSERT_EQ(t.printer.Print(), Outcome::Printed) << t.printer.LastError().toStdString();
         ASSERT_EQ(queue.Jobs().size(), 1);
@@ -70,7 +70,7 @@ TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
         EXPECT_EQ(job.duplexCode, c.duplex);
         EXPECT_EQ(QFileInfo(job.fileName).fileName(), c.document);
         // The queue makes the copies: its file holds the pages once.
-        EXPECT_EQ(PdfSeiten(queue.Jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
+        EXPECT_EQ(pdfSeiten(queue.Jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
         EXPECT_FALSE(QFileInfo::exists(job.fileName)); // gone once the queue had it
     }
 }
@@ -80,7 +80,7 @@ TEST(BRPrinterQueueJob, AVanishedQueueOrServerIsSaidAsUnreachable)
     // The system's CUPS client, asked for a queue no server has (or with no server running, or
     // no CUPS at all), must not answer with a bare system error.
     QueuePrint t;
-    t.printer.Settings().SetQueueName(QStringLiteral("tavo-test-no-such-queue"));
+    t.printer.Settings().setQueueName(QStringLiteral("tavo-test-no-such-queue"));
     EXPECT_EQ(t.printer.Print(), Outcome::Failed);
     const QString error = t.printer.LastError();
     EXPECT_TRUE(error.contains(QStringLiteral("プリントサーバーに接続できません"))) << error.toStdString();
@@ -109,16 +109,16 @@ TEST(BRPrinterPdfFile, CopiesAreWrittenIntoTheFileInCollateOrder)
             QFile::remove(pdf);
             TBRPrinter printer;
             printer.SetOutputFileName(pdf);
-            printer.SetCopies(c.copies);
-            printer.SetCollate(c.collate);
+            printer.setCopies(c.copies);
+            printer.setCollate(c.collate);
             printer.SetDestination(d);
-            RunPages(printer, 3);
+            runPages(printer, 3);
             if (d == TBRPrinter::Destination::Store) {
                 ASSERT_EQ(printer.Print(), Outcome::Printed);
             }
-            const TBRPrinter::PrintResult& r = printer.LastPrint();
+            const TBRPrinter::PrintResult& r = printer.lastPrint();
             EXPECT_EQ(r.outcome, Outcome::Printed);
-            EXPECT_EQ(PdfSeiten(pdf), c.pages) << c.copies << " " << c.collate << " " << int(d);
+            EXPECT_EQ(pdfSeiten(pdf), c.pages) << c.copies << " " << c.collate << " " << int(d);
             // Where the file went is said.
             EXPECT_TRUE(r.notice.contains(QDir::toNativeSeparators(pdf))) << r.notice.toStdString();
             EXPECT_FALSE(r.held);
@@ -150,21 +150,21 @@ TEST(BRPrinterPdfFile, GetsTheModeOfANewFileOrKeepsTheModeOfTheFileItReplaces)
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     TBRPrinter printer;
     printer.SetOutputFileName(pdf);
-    RunPages(printer, 2);
+    runPages(printer, 2);
     ASSERT_EQ(printer.Print(), Outcome::Printed);
     EXPECT_EQ(Mode(QFile::permissions(pdf)), Mode(fresh));
 
     ASSERT_TRUE(QFile::setPermissions(pdf, kept));
     ASSERT_EQ(printer.Print(), Outcome::Printed);
     EXPECT_EQ(Mode(QFile::permissions(pdf)), kept);
-    EXPECT_EQ(PdfSeiten(pdf), (QList<int> { 1, 2 }));
+    EXPECT_EQ(pdfSeiten(pdf), (QList<int> { 1, 2 }));
 }
 
 TEST(BRPrinterPdfFile, AFileThatCannotBeWrittenIsAFailureNamingIt)
 {
     TBRPrinter printer;
     printer.SetOutputFileName(QStringLiteral("/nonexistent/folder/out.pdf"));
-    RunPages(printer, 1);
+    runPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Failed);
     EXPECT_TRUE(printer.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
 }
@@ -209,13 +209,13 @@ TEST(BRPrinterFailure, SaysItsStepAndTheSystemsCode)
                 clock.emplace();
             }
             TBRPrinter printer;
-            printer.Settings().SetQueueName(c.queue);
+            printer.Settings().setQueueName(c.queue);
             printer.SetOutputFileName(c.file);
             printer.SetDestination(d);
-            RunPages(printer, 2);
+            runPages(printer, 2);
             if (d == TBRPrinter::Destination::Store)
                 printer.Print();
-            const TBRPrinter::PrintResult& r = printer.LastPrint();
+            const TBRPrinter::PrintResult& r = printer.lastPrint();
             const std::string at = c.says.toStdString() + " " + std::to_string(int(d));
             EXPECT_EQ(r.outcome, Outcome::Failed) << at;
             EXPECT_EQ(r.failure.step, c.step) << at;

@@ -9,7 +9,7 @@
 namespace {
 
 // The pages of a store on which the text is found.
-QList<int> PagesWith(TBRPrinter& printer, const QString& text, bool caseSensitive)
+QList<int> pagesWith(TBRPrinter& printer, const QString& text, bool caseSensitive)
 {
     QList<int> pages;
     for (int n = 1; n <= printer.PageCount(); ++n)
@@ -23,7 +23,7 @@ QList<int> PagesWith(TBRPrinter& printer, const QString& text, bool caseSensitiv
 TEST(BRPrntrSearch, FindsJapaneseOnTheRightPage)
 {
     TBRPrinter printer;
-    printer_support::RunPages(printer, 4);
+    printer_support::runPages(printer, 4);
     struct Case {
         QString text;
         bool caseSensitive;
@@ -40,13 +40,13 @@ TEST(BRPrntrSearch, FindsJapaneseOnTheRightPage)
         { QString(), false, {} },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(PagesWith(printer, c.text, c.caseSensitive), c.pages) << c.text.toStdString();
+        EXPECT_EQ(pagesWith(printer, c.text, c.caseSensitive), c.pages) << c.text.toStdString();
 }
 
 TEST(BRPrntrSearch, ALineDrawnInRunsIsOneTextAndColumnsStayApart)
 {
-    const QPicture page = page_samples::RecordPage(7, 6);
-    const QStringList texts = PageTexts(page);
+    const QPicture page = page_samples::recordPage(7, 6);
+    const QStringList texts = pageTexts(page);
     // A title mixing Japanese and Latin is drawn in runs of two fonts, but found whole.
     EXPECT_TRUE(texts.contains(QStringLiteral("レーススケジュール Race schedule")));
     EXPECT_TRUE(texts.contains(QStringLiteral("予選 2 ヒート 2 (page 7)")));
@@ -70,5 +70,5 @@ TEST(BRPrntrSearch, ALineDrawnInRunsIsOneTextAndColumnsStayApart)
         p.drawText(next, 50, QStringLiteral("Aメイン"));
         p.drawText(300, 50, QStringLiteral("10:00"));
     }
-    EXPECT_EQ(PageTexts(mixed), (QStringList { QStringLiteral("決勝Aメイン"), QStringLiteral("10:00") }));
+    EXPECT_EQ(pageTexts(mixed), (QStringList { QStringLiteral("決勝Aメイン"), QStringLiteral("10:00") }));
 }

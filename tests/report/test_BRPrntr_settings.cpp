@@ -15,7 +15,7 @@ std::unique_ptr<QPrinter> PdfPrinter()
     return p;
 }
 
-QSizeF SheetMM(const QPrinter& p)
+QSizeF sheetMM(const QPrinter& p)
 {
     const QRectF r = p.pageLayout().fullRect(QPageLayout::Millimeter);
     return { std::round(r.width()), std::round(r.height()) };
@@ -25,14 +25,14 @@ QSizeF SheetMM(const QPrinter& p)
 
 TEST(BRPrinterSettings, BinCodesBothWays)
 {
-    EXPECT_EQ(BRBinToDevMode(TBRBin::First), 1);
-    EXPECT_EQ(BRBinToDevMode(TBRBin::Upper), 1);
-    EXPECT_EQ(BRBinToDevMode(TBRBin::Auto), 7);
-    EXPECT_EQ(BRBinToDevMode(TBRBin::Cassette), 14);
-    EXPECT_EQ(BRBinToDevMode(TBRBin::Last), 14);
-    EXPECT_EQ(BRBinFromDevMode(1), TBRBin::First);
-    EXPECT_EQ(BRBinFromDevMode(14), TBRBin::Cassette);
-    EXPECT_EQ(BRBinFromDevMode(12), std::nullopt);
+    EXPECT_EQ(brBinToDevMode(TBRBin::First), 1);
+    EXPECT_EQ(brBinToDevMode(TBRBin::Upper), 1);
+    EXPECT_EQ(brBinToDevMode(TBRBin::Auto), 7);
+    EXPECT_EQ(brBinToDevMode(TBRBin::Cassette), 14);
+    EXPECT_EQ(brBinToDevMode(TBRBin::Last), 14);
+    EXPECT_EQ(brBinFromDevMode(1), TBRBin::First);
+    EXPECT_EQ(brBinFromDevMode(14), TBRBin::Cassette);
+    EXPECT_EQ(brBinFromDevMode(12), std::nullopt);
     const TBandReportPrinterSettings s;
     EXPECT_EQ(s.Copies, 1);
     EXPECT_EQ(s.OutputBin, TBRBin::Auto);
@@ -59,12 +59,12 @@ TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
         const auto printer = PdfPrinter();
         TPrinterSettings s;
         s.SetPrinter(printer.get());
-        ASSERT_TRUE(s.SetPaperSize(c.paper));
+        ASSERT_TRUE(s.setPaperSize(c.paper));
         s.SetOrientation(c.orientation);
-        s.SetCopies(2);
-        s.SetCollate(1);
+        s.setCopies(2);
+        s.setCollate(1);
         s.ApplySettings();
-        EXPECT_EQ(SheetMM(*printer), c.sheet) << int(c.paper);
+        EXPECT_EQ(sheetMM(*printer), c.sheet) << int(c.paper);
         EXPECT_EQ(printer->copyCount(), 2);
         EXPECT_TRUE(printer->collateCopies());
         EXPECT_TRUE(printer->fullPage());
@@ -85,33 +85,33 @@ TEST(BRPrinterSettings, CustomSheetIsNotTurnedTwice)
     const auto printer = PdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
-    s.SetPaperSize(TBRPaperSize::Custom);
-    s.SetPaperWidth(3000);
-    s.SetPaperLength(1000);
+    s.setPaperSize(TBRPaperSize::Custom);
+    s.setPaperWidth(3000);
+    s.setPaperLength(1000);
     s.SetOrientation(TPrinterOrientation::poLandscape);
     s.ApplySettings();
-    EXPECT_EQ(SheetMM(*printer), QSizeF(300, 100));
+    EXPECT_EQ(sheetMM(*printer), QSizeF(300, 100));
     s.SetOrientation(TPrinterOrientation::poPortrait);
     s.ApplySettings();
-    EXPECT_EQ(SheetMM(*printer), QSizeF(300, 100));
-    s.SetPaperWidth(1000);
-    s.SetPaperLength(3000);
+    EXPECT_EQ(sheetMM(*printer), QSizeF(300, 100));
+    s.setPaperWidth(1000);
+    s.setPaperLength(3000);
     s.SetOrientation(TPrinterOrientation::poLandscape);
     s.ApplySettings();
-    EXPECT_EQ(SheetMM(*printer), QSizeF(100, 300));
+    EXPECT_EQ(sheetMM(*printer), QSizeF(100, 300));
 }
 
 TEST(BRPrinterSettings, PapersTheQueueLacksAreRefused)
 {
     TPrinterSettings s;
     EXPECT_TRUE(s.Supported(TBRPaperSize::A3)); // PDF output takes any paper
-    s.SetSupportedPapers({ 1, 9, 11 }); // Letter, A4, A5
-    EXPECT_FALSE(s.SetPaperSize(TBRPaperSize::A3));
+    s.setSupportedPapers({ 1, 9, 11 }); // Letter, A4, A5
+    EXPECT_FALSE(s.setPaperSize(TBRPaperSize::A3));
     EXPECT_EQ(s.PaperSize(), TBRPaperSize::A4);
-    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::A5));
-    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::Default));
-    EXPECT_TRUE(s.SetPaperSize(TBRPaperSize::Custom));
-    s.SetSupportedPapers({}); // a driver that lists nothing changes nothing
+    EXPECT_TRUE(s.setPaperSize(TBRPaperSize::A5));
+    EXPECT_TRUE(s.setPaperSize(TBRPaperSize::Default));
+    EXPECT_TRUE(s.setPaperSize(TBRPaperSize::Custom));
+    s.setSupportedPapers({}); // a driver that lists nothing changes nothing
     EXPECT_FALSE(s.Supported(TBRPaperSize::A3));
     EXPECT_TRUE(s.Supported(TBRPaperSize::Letter));
 }
@@ -121,12 +121,12 @@ TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
     const auto printer = PdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
-    s.SetOutputBin(TBRBin::Tractor);
-    s.SetUseCustomBinCode(true);
-    s.SetCustomBinCode(261);
-    s.SetExtendedDuplex(7);
-    s.SetUseCustomPaperCode(true);
-    s.SetCustomPaperCode(300);
+    s.setOutputBin(TBRBin::Tractor);
+    s.setUseCustomBinCode(true);
+    s.setCustomBinCode(261);
+    s.setExtendedDuplex(7);
+    s.setUseCustomPaperCode(true);
+    s.setCustomPaperCode(300);
     s.ApplySettings();
     s.ReadSettings();
     EXPECT_EQ(s.OutputBin(), TBRBin::Tractor);
@@ -134,7 +134,7 @@ TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
     EXPECT_EQ(s.ExtendedDuplex(), 7);
     EXPECT_EQ(s.CustomPaperCode(), 300);
     // A custom code Qt knows is used: 11 is A5.
-    s.SetCustomPaperCode(11);
+    s.setCustomPaperCode(11);
     s.ApplySettings();
     EXPECT_EQ(printer->pageLayout().pageSize().id(), QPageSize::A5);
 }
@@ -145,15 +145,15 @@ TEST(BRPrinterSettings, EventsCanStopReadingAndWriting)
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     QObject sender;
-    s.SetEventSender(&sender);
+    s.setEventSender(&sender);
     QObject* seen = nullptr;
     s.SetApplySettingsEvent([&](QObject* from, bool& cancel, QPrinter* p) {
         seen = from;
         EXPECT_EQ(p->copyCount(), 4); // written before the event
         cancel = true;
     });
-    s.SetCopies(4);
-    s.SetPaperSize(TBRPaperSize::A3);
+    s.setCopies(4);
+    s.setPaperSize(TBRPaperSize::A3);
     s.ApplySettings();
     EXPECT_EQ(seen, &sender);
     EXPECT_EQ(printer->copyCount(), 1);
@@ -171,7 +171,7 @@ TEST(BRPrinterSettings, WithoutQueuesTheDefaultPrinterIsPdfOutput)
         GTEST_SKIP() << "this system has print queues: the PDF default applies only without one";
     TBRPrinter printer;
     printer.SetPrinterIndex(-1);
-    EXPECT_TRUE(printer.Target().IsPdf());
+    EXPECT_TRUE(printer.Target().isPdf());
     EXPECT_TRUE(printer.Target().fileName.endsWith(QStringLiteral("report.pdf")));
     printer.SetOutputFileName(QStringLiteral("/tmp/x.pdf"));
     EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/x.pdf"));
@@ -188,13 +188,13 @@ TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
     r.PrintMetaFile = true;
     r.OutputFileName = QStringLiteral("/tmp/y.pdf");
     TBRPrinter printer;
-    printer.AssignSettings(r);
+    printer.assignSettings(r);
     EXPECT_EQ(printer.Settings().Copies(), 3);
     EXPECT_EQ(printer.FirstPage(), 2);
     EXPECT_EQ(printer.LastPage(), 5);
     EXPECT_EQ(printer.Settings().DuplexCode(), 3);
     r.ExtendedDuplex = 2; // wins whatever Duplex says
-    printer.AssignSettings(r);
+    printer.assignSettings(r);
     EXPECT_EQ(printer.Settings().DuplexCode(), 2);
     EXPECT_EQ(printer.Settings().BinCode(), 2);
     EXPECT_TRUE(printer.Settings().PrintMetaFile());
@@ -207,7 +207,7 @@ TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     s.SetDuplex(true);
-    s.SetExtendedDuplex(2);
+    s.setExtendedDuplex(2);
     s.ApplySettings();
     s.ReadSettings();
     EXPECT_TRUE(s.Duplex());

@@ -15,7 +15,7 @@ namespace {
 
 qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
-QByteArray StreamBytes(TBRStream& s)
+QByteArray streamBytes(TBRStream& s)
 {
     QBuffer out;
     out.open(QIODevice::WriteOnly);
@@ -24,7 +24,7 @@ QByteArray StreamBytes(TBRStream& s)
 }
 
 // Record starts found by walking the bytes' chain, independently of the page list.
-std::vector<qint64> RecordStarts(const QByteArray& file)
+std::vector<qint64> recordStarts(const QByteArray& file)
 {
     std::vector<qint64> starts;
     const int count = I32(file, 8);
@@ -43,16 +43,16 @@ TEST(BRPrntrStream, ExactlyTheLimitStaysInMemoryOneByteMoreSpills)
     auto s = TBRStream::CreateInMemory(1000);
     const QByteArray first(1000, 'a');
     EXPECT_EQ(s->Write(first.constData(), first.size()), 1000);
-    EXPECT_TRUE(s->InMemory());
+    EXPECT_TRUE(s->inMemory());
     EXPECT_TRUE(s->FileName().isEmpty());
     EXPECT_EQ(s->Write("b", 1), 1);
-    EXPECT_FALSE(s->InMemory());
+    EXPECT_FALSE(s->inMemory());
     const QString temp = s->FileName();
     EXPECT_TRUE(QFileInfo(temp).fileName().startsWith(QLatin1String("BRP")));
     EXPECT_EQ(QFileInfo(temp).absolutePath(), QFileInfo(QDir::tempPath()).absoluteFilePath());
     EXPECT_TRUE(QFile::exists(temp));
     EXPECT_EQ(s->Position(), 1001);
-    EXPECT_EQ(StreamBytes(*s), first + "b");
+    EXPECT_EQ(streamBytes(*s), first + "b");
     EXPECT_EQ(s->Position(), 1001); // saving keeps the position
     s.reset();
     EXPECT_FALSE(QFile::exists(temp));
@@ -74,7 +74,7 @@ TEST(BRPrntrStream, ReadWriteSeekInBothModes)
         s->Seek(2);
         s->Write("XY", 2);
         EXPECT_EQ(s->Position(), 4);
-        EXPECT_EQ(StreamBytes(*s), QByteArray("01XY456789abcdef"));
+        EXPECT_EQ(streamBytes(*s), QByteArray("01XY456789abcdef"));
     }
 }
 
@@ -85,7 +85,7 @@ TEST(BRPrntrStream, SavesLargeStreamsWhole)
     for (int i = 0; i < 40000; ++i)
         data.append(static_cast<char>(i * 7));
     s->Write(data.constData(), data.size());
-    EXPECT_EQ(StreamBytes(*s), data);
+    EXPECT_EQ(streamBytes(*s), data);
 }
 
 TEST(BRPrntrStream, FileStreamIsReadOnlyAndMissingFileIsAnError)
@@ -97,7 +97,7 @@ TEST(BRPrntrStream, FileStreamIsReadOnlyAndMissingFileIsAnError)
     EXPECT_TRUE(s->ReadOnly());
     EXPECT_EQ(s->MemoryLimit(), 0);
     EXPECT_EQ(s->Write("x", 1), -1);
-    EXPECT_EQ(StreamBytes(*s), "hello");
+    EXPECT_EQ(streamBytes(*s), "hello");
     try {
         TBRStream::CreateFromFile(dir.filePath(QStringLiteral("missing.BRP")));
         FAIL() << "no error";
@@ -115,12 +115,12 @@ protected:
     std::unique_ptr<TBRPageList> Store(int count, qint32 limit = 1 << 24)
     {
         auto list = std::make_unique<TBRPageList>();
-        list->SetClock(clock);
-        list->SetStream(TBRStream::CreateInMemory(limit));
+        list->setClock(clock);
+        list->setStream(TBRStream::CreateInMemory(limit));
         list->SetCompression(compressed());
         for (int n = 1; n <= count; ++n) {
-            pages.push_back(PictureBytes(RecordPage(n, n % 5 * 4)));
-            list->AddPage(RecordPage(n, n % 5 * 4));
+            pages.push_back(PictureBytes(recordPage(n, n % 5 * 4)));
+            list->AddPage(recordPage(n, n % 5 * 4));
         }
         list->Finish();
         return list;
@@ -139,7 +139,7 @@ TEST_P(BRPrntrPageList, PagesComeBackAsTheyWent)
         const auto page = list->GetPage(n);
         ASSERT_TRUE(page);
         EXPECT_EQ(PictureBytes(*page), pages[static_cast<std::size_t>(n - 1)]) << n;
-        EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), A4Pixels()));
+        EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), a4Pixels()));
     }
 }
 
@@ -159,7 +159,7 @@ TEST_P(BRPrntrPageList, NoPageOutsideTheRange)
 TEST_P(BRPrntrPageList, PagesStayReadableAfterSpilling)
 {
     auto list = Store(30, 20000);
-    EXPECT_FALSE(list->Stream()->InMemory());
+    EXPECT_FALSE(list->Stream()->inMemory());
     const QString temp = list->Stream()->FileName();
     EXPECT_TRUE(QFile::exists(temp));
     for (int n = 30; n >= 1; n -= 7)
@@ -171,7 +171,7 @@ TEST_P(BRPrntrPageList, PagesStayReadableAfterSpilling)
 TEST_P(BRPrntrPageList, SeeksForwardAndBackward)
 {
     auto list = Store(8);
-    const std::vector<qint64> starts = RecordStarts(StreamBytes(*list->Stream()));
+    const std::vector<qint64> starts = recordStarts(streamBytes(*list->Stream()));
     ASSERT_EQ(starts.size(), 8u);
     EXPECT_EQ(starts[0], 128);
     for (int n : { 1, 5, 8, 2, 7, 1, 8, 3 }) {
@@ -186,14 +186,14 @@ TEST_P(BRPrntrPageList, SeeksForwardAndBackward)
     list->GetPage(4);
     EXPECT_EQ(list->Stream()->Position(), starts[4]);
     // The last four bytes are the last record's start.
-    const QByteArray bytes = StreamBytes(*list->Stream());
+    const QByteArray bytes = streamBytes(*list->Stream());
     EXPECT_EQ(I32(bytes, bytes.size() - 4), starts[7]);
 }
 
 TEST_P(BRPrntrPageList, HeaderLayout)
 {
     auto list = Store(3);
-    const QByteArray b = StreamBytes(*list->Stream());
+    const QByteArray b = streamBytes(*list->Stream());
     EXPECT_EQ(qFromLittleEndian<quint16>(b.constData()), 3);
     EXPECT_EQ(qFromLittleEndian<quint16>(b.constData() + 2), 40);
     EXPECT_EQ(I32(b, 8), 3);
@@ -213,7 +213,7 @@ TEST_P(BRPrntrPageList, SaveAndLoadAreByteIdentical)
     const QString a = dir.filePath(QStringLiteral("a.BRP"));
     const QString b = dir.filePath(QStringLiteral("b.BRP"));
     list->SaveToFile(a);
-    EXPECT_EQ(ReadFile(a), StreamBytes(*list->Stream()));
+    EXPECT_EQ(ReadFile(a), streamBytes(*list->Stream()));
 
     TBRPageList loaded;
     loaded.LoadFromFile(a);
@@ -231,10 +231,10 @@ TEST_P(BRPrntrPageList, CancelledStoreSavesExactlyItsPages)
     auto list = std::make_unique<TBRPageList>();
     list->SetCompression(compressed());
     for (int n = 1; n <= 3; ++n)
-        list->AddPage(RecordPage(n, 2));
+        list->AddPage(recordPage(n, 2));
     // Never finished: the header in the stream still counts the first page only.
     EXPECT_FALSE(list->Finished());
-    EXPECT_EQ(I32(StreamBytes(*list->Stream()), 8), 1);
+    EXPECT_EQ(I32(streamBytes(*list->Stream()), 8), 1);
     const QString name = dir.filePath(QStringLiteral("cancelled.BRP"));
     list->SaveToFile(name);
     EXPECT_EQ(I32(ReadFile(name), 8), 3);
@@ -263,21 +263,21 @@ TEST_P(BRPrntrPageList, HeaderIsDatedWhenThePagesAreFinished)
     // 15:00 on 9 March 2024, the first page having come at 9:00.
     const QDateTime afternoon(QDate(2024, 3, 9), QTime(15, 0));
     TBRPageList list;
-    list.SetClock(clock);
+    list.setClock(clock);
     list.SetCompression(compressed());
-    list.AddPage(RecordPage(1));
+    list.AddPage(recordPage(1));
     clock.setNow(afternoon);
     list.Finish();
-    EXPECT_DOUBLE_EQ(dateAt(StreamBytes(*list.Stream())), 45360.625);
-    EXPECT_EQ(BRDateTimeFromDays(list.Header().dateTime), afternoon);
+    EXPECT_DOUBLE_EQ(dateAt(streamBytes(*list.Stream())), 45360.625);
+    EXPECT_EQ(brDateTimeFromDays(list.Header().dateTime), afternoon);
 
     // A store without pages is dated too, never 30 December 1899; so is one saved unfinished.
     TBRPageList empty;
-    empty.SetClock(clock);
+    empty.setClock(clock);
     empty.Finish();
     EXPECT_DOUBLE_EQ(empty.Header().dateTime, 45360.625);
     TBRPageList unfinished;
-    unfinished.SetClock(clock);
+    unfinished.setClock(clock);
     const QString name = dir.filePath(QStringLiteral("unfinished.BRP"));
     unfinished.SaveToFile(name);
     EXPECT_DOUBLE_EQ(dateAt(ReadFile(name)), 45360.625);
@@ -297,9 +297,9 @@ TEST_P(BRPrntrPageList, ClearStartsAfresh)
     list->Clear();
     EXPECT_EQ(list->PageCount(), 0);
     EXPECT_EQ(list->GetPage(1), nullptr);
-    list->AddPage(RecordPage(9));
+    list->AddPage(recordPage(9));
     list->Finish();
-    EXPECT_EQ(PictureBytes(*list->GetPage(1)), PictureBytes(RecordPage(9)));
+    EXPECT_EQ(PictureBytes(*list->GetPage(1)), PictureBytes(recordPage(9)));
     const QString name = dir.filePath(QStringLiteral("again.BRP"));
     list->SaveToFile(name);
     TBRPageList loaded;
@@ -352,13 +352,13 @@ INSTANTIATE_TEST_SUITE_P(Compression, BRPrntrPageList, ::testing::Bool(),
 
 TEST(BRPrntrDate, DaysSinceTheEndOf1899)
 {
-    EXPECT_DOUBLE_EQ(BRDaysFromDateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);
-    EXPECT_DOUBLE_EQ(BRDaysFromDateTime(QDateTime(QDate(1900, 1, 1), QTime(12, 0))), 2.5);
+    EXPECT_DOUBLE_EQ(brDaysFromDateTime(QDateTime(QDate(1899, 12, 30), QTime(0, 0))), 0.0);
+    EXPECT_DOUBLE_EQ(brDaysFromDateTime(QDateTime(QDate(1900, 1, 1), QTime(12, 0))), 2.5);
     const QDateTime t(QDate(2024, 3, 9), QTime(18, 30, 15));
-    EXPECT_EQ(BRDateTimeFromDays(BRDaysFromDateTime(t)), t);
+    EXPECT_EQ(brDateTimeFromDays(brDaysFromDateTime(t)), t);
     // A damaged header's date is no date, never a trap.
     for (double bad : { std::nan(""), HUGE_VAL, -HUGE_VAL, 1.0e300, -1.0e300 })
-        EXPECT_FALSE(BRDateTimeFromDays(bad).isValid()) << bad;
+        EXPECT_FALSE(brDateTimeFromDays(bad).isValid()) << bad;
 }
 
 TEST(BRPrntrPaperGuess, StoredPageSizeGivesTheCommonPaper)
@@ -383,8 +383,8 @@ TEST(BRPrntrPaperGuess, StoredPageSizeGivesTheCommonPaper)
     loaded.LoadFromFile(name);
     const QSize letter = loaded.GetPage(1)->boundingRect().size();
     const QSize a4 = loaded.GetPage(2)->boundingRect().size();
-    EXPECT_EQ(BRPaperCandidates(letter.width(), letter.height(), BRPageDotsPerInch).front(),
+    EXPECT_EQ(brPaperCandidates(letter.width(), letter.height(), BRPageDotsPerInch).front(),
         (TBRPaperGuess { TBRPaperSize::Letter, TPrinterOrientation::poPortrait }));
-    EXPECT_EQ(BRPaperCandidates(a4.width(), a4.height(), BRPageDotsPerInch).front(),
+    EXPECT_EQ(brPaperCandidates(a4.width(), a4.height(), BRPageDotsPerInch).front(),
         (TBRPaperGuess { TBRPaperSize::A4, TPrinterOrientation::poLandscape }));
 }

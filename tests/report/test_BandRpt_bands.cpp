@@ -33,7 +33,7 @@ struct Rows {
 };
 
 // The lines of every stored page, in order.
-QStringList AllTexts(TCustomBandReport& report)
+QStringList allTexts(TCustomBandReport& report)
 {
     QStringList all;
     for (int n = 1; n <= report.BRPrinter()->PageCount(); ++n)
@@ -114,7 +114,7 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
         EXPECT_EQ(Texts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
     // The band fills the sheet below the top margin; the footer stands over it.
     const QImage page2 = Pages(r.report)[1];
-    SavePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
+    savePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
     EXPECT_EQ(page2.pixelColor(Px(1000), Px(2700)), QColor(Qt::yellow));
     EXPECT_EQ(page2.pixelColor(Px(1000), Px(2800)), QColor(Qt::white));
     EXPECT_EQ(page2.pixelColor(Px(1000), Px(2950)), QColor(Qt::yellow));
@@ -136,25 +136,25 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     QStringList expected;
     for (int i = 1; i <= 120; ++i)
         expected << QStringLiteral("行%1").arg(i);
-    EXPECT_EQ(AllTexts(r.report), expected);
+    EXPECT_EQ(allTexts(r.report), expected);
     // Page 1 is full down to the footer: the band (60) grows a line at a time while it fits the
     // 2670 tenths above the footer; its first line needs no growth.
     const double lineHeight = r.report.TextHeight(label->Font(), "W") / BRLayoutPixelsPerTenth;
     EXPECT_EQ(Texts(r.report, 1).size(), 1 + static_cast<int>((2670 - 60) / lineHeight));
     const QList<QImage> pages = Pages(r.report);
-    SavePage(pages[0], QStringLiteral("BandRpt_stretch_page1"));
-    SavePage(pages[1], QStringLiteral("BandRpt_stretch_page2"));
+    savePage(pages[0], QStringLiteral("BandRpt_stretch_page1"));
+    savePage(pages[1], QStringLiteral("BandRpt_stretch_page2"));
     // Without AutoStretch the lines beyond the label's height are dropped.
     label->AutoStretch = false;
     r.Run();
     EXPECT_EQ(r.Pages(), 1);
-    EXPECT_EQ(AllTexts(r.report), QStringList { "行1" });
+    EXPECT_EQ(allTexts(r.report), QStringList { "行1" });
 }
 
 namespace {
 
 // 100-tenth details over a page footer of 80 with a child of 40; returns the child.
-TBRChildBand* FooterWithChild(Rows& r)
+TBRChildBand* footerWithChild(Rows& r)
 {
     TBRReportBuilder b(r.report);
     A4(b);
@@ -167,7 +167,7 @@ TBRChildBand* FooterWithChild(Rows& r)
 TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 {
     Rows r(60);
-    TBRChildBand* child = FooterWithChild(r);
+    TBRChildBand* child = footerWithChild(r);
     const QStringList lines = r.Run();
     // 2770 - 120 reserve: 26 rows a page.
     EXPECT_TRUE(lines.contains("DetailBand1 p1 y2600-2700"));
@@ -181,7 +181,7 @@ TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 TEST(BandRptBands, AFooterChildThatThrowsGivesItsBorrowedTypeBack)
 {
     Rows r(60);
-    TBRChildBand* child = FooterWithChild(r);
+    TBRChildBand* child = footerWithChild(r);
     const QStringList clean = r.Run();
     child->BeforePrint = [](TBRCustomBand*, bool&) { throw std::runtime_error("footer failed"); };
     EXPECT_THROW(r.Run(), std::runtime_error);
@@ -274,7 +274,7 @@ TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEve
         memo = new MemoText(detail);
         memo->AutoStretch = true;
         memo->AutoSize = false;
-        memo->SetFontSize(96); // one line is 128 pixels: 339 tenths
+        memo->setFontSize(96); // one line is 128 pixels: 339 tenths
         memo->Size().SetUnits(TBRUnit::Native);
         memo->Size().SetWidth(1900);
         memo->Size().SetHeight(20);
@@ -284,7 +284,7 @@ TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEve
     // and what does not fit there either is dropped.
     EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
     EXPECT_EQ(r.Pages(), 2);
-    EXPECT_TRUE(AllTexts(r.report).isEmpty());
+    EXPECT_TRUE(allTexts(r.report).isEmpty());
 }
 
 TEST(BandRptBands, ALabelNarrowerThanOneCharacterGoesOnACharacterALine)
@@ -300,7 +300,7 @@ TEST(BandRptBands, ALabelNarrowerThanOneCharacterGoesOnACharacterALine)
         b.Label(detail, text, { .width = 1, .autoSize = false, .autoStretch = true });
     }
     r.Run();
-    EXPECT_EQ(AllTexts(r.report), text.split(QString(), Qt::SkipEmptyParts));
+    EXPECT_EQ(allTexts(r.report), text.split(QString(), Qt::SkipEmptyParts));
     EXPECT_EQ(r.Pages(), 2);
 }
 
@@ -346,11 +346,11 @@ TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
     }
     r.Run();
     const QImage page = Pages(r.report).first();
-    SavePage(page, QStringLiteral("BandRpt_opaque_labels"));
+    savePage(page, QStringLiteral("BandRpt_opaque_labels"));
     // Squares left of the white label, none under it, then squares again after it.
-    EXPECT_GT(DarkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
-    EXPECT_EQ(DarkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
-    EXPECT_GT(DarkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
+    EXPECT_GT(darkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
+    EXPECT_EQ(darkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
+    EXPECT_GT(darkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
     EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
 }
 
@@ -368,20 +368,20 @@ TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
     }
     r.Run();
     QImage page = Pages(r.report).first();
-    SavePage(page, QStringLiteral("BandRpt_white_bands"));
+    savePage(page, QStringLiteral("BandRpt_white_bands"));
     // The first record's squares show above the second band, not inside it; the second
     // record's own squares begin 60 tenths down.
-    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(170), Px(100), Px(20))), 50);
-    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(205), Px(100), Px(50))), 0);
-    EXPECT_GT(DarkPixels(page, QRect(Px(110), Px(270), Px(100), Px(20))), 50);
+    EXPECT_GT(darkPixels(page, QRect(Px(110), Px(170), Px(100), Px(20))), 50);
+    EXPECT_EQ(darkPixels(page, QRect(Px(110), Px(205), Px(100), Px(50))), 0);
+    EXPECT_GT(darkPixels(page, QRect(Px(110), Px(270), Px(100), Px(20))), 50);
 
     r.report.OnStartPage = [](TCustomBandReport* report) {
         report->BRPrinter()->Canvas()->fillRect(QRect(0, 0, 10000, 10000), Qt::black);
     };
     r.Run();
     page = Pages(r.report).first();
-    SavePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
+    savePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
     // White where the bands stand (but for their squares), black below them.
-    EXPECT_EQ(DarkPixels(page, QRect(Px(110), Px(105), Px(1800), Px(50))), 0);
+    EXPECT_EQ(darkPixels(page, QRect(Px(110), Px(105), Px(1800), Px(50))), 0);
     EXPECT_EQ(page.pixelColor(Px(1500), Px(1000)), QColor(Qt::black));
 }

@@ -12,10 +12,10 @@ TEST(BandRptComponent, ANewReportHasItsDefaults)
     EXPECT_TRUE(report.PrintIfEmpty());
     EXPECT_TRUE(report.Available());
     EXPECT_EQ(report.Functions().Names(), (QStringList { "PAGENUMBER", "COLUMNNUMBER", "REPORTTITLE" }));
-    report.SetZoom(0);
-    report.SetZoom(301);
+    report.setZoom(0);
+    report.setZoom(301);
     EXPECT_EQ(report.Zoom(), 100);
-    report.SetZoom(300);
+    report.setZoom(300);
     EXPECT_EQ(report.Zoom(), 300);
 }
 
@@ -26,39 +26,39 @@ TEST(BandRptComponent, BandSwitchesCreateAndFreeBandsOfTheirType)
     EXPECT_FALSE(report.Bands().HasTitle());
     EXPECT_EQ(report.Bands().GetBand(5), nullptr);
     report.CreateBand(TBRBandType::rbDetail)->setObjectName("DetailBand1");
-    report.Bands().SetHasDetail(false);
-    report.Bands().SetHasDetail(true);
-    report.Bands().SetHasPageFooter(true);
-    report.Bands().SetHasPageHeader(true);
+    report.Bands().setHasDetail(false);
+    report.Bands().setHasDetail(true);
+    report.Bands().setHasPageFooter(true);
+    report.Bands().setHasPageHeader(true);
     EXPECT_EQ(report.Bands().GetBand(4)->objectName(), "DetailBand1");
     EXPECT_EQ(report.Bands().GetBand(6)->objectName(), "PageFooterBand1");
     QStringList order;
-    for (TBRCustomBand* band : report.BandList())
+    for (TBRCustomBand* band : report.bandList())
         order << band->objectName();
     EXPECT_EQ(order, (QStringList { "PageHeaderBand1", "DetailBand1", "PageFooterBand1" }));
-    report.Bands().SetHasPageHeader(false);
-    EXPECT_EQ(report.BandList().size(), 2);
+    report.Bands().setHasPageHeader(false);
+    EXPECT_EQ(report.bandList().size(), 2);
 }
 
 TEST(BandRptComponent, ChildChainsAndLinksStayFreeOfCycles)
 {
     TBandReport report;
     TBRBand* band = report.CreateBand(TBRBandType::rbDetail);
-    band->SetHasChild(true);
+    band->setHasChild(true);
     TBRChildBand* child = band->GetChildBand();
     ASSERT_TRUE(child);
-    child->SetHasChild(true);
+    child->setHasChild(true);
     TBRChildBand* grandchild = child->GetChildBand();
-    EXPECT_FALSE(child->SetParentBand(grandchild));
+    EXPECT_FALSE(child->setParentBand(grandchild));
     EXPECT_EQ(child->ParentBand(), band);
     // Freeing the child leaves the grandchild attached to the band.
-    band->SetHasChild(false);
+    band->setHasChild(false);
     EXPECT_EQ(band->GetChildBand(), grandchild);
     EXPECT_EQ(grandchild->ParentBand(), band);
 
     TBRBand* other = report.CreateBand(TBRBandType::rbSummary);
-    EXPECT_TRUE(band->SetLinkBand(other));
-    EXPECT_FALSE(other->SetLinkBand(band));
+    EXPECT_TRUE(band->setLinkBand(other));
+    EXPECT_FALSE(other->setLinkBand(band));
     // A linked band counts once in the height a band needs.
     band->Size().SetUnits(TBRUnit::Native);
     other->Size().SetUnits(TBRUnit::Native);
@@ -84,9 +84,9 @@ TEST(BandRptComponent, UnitsAreReexpressedEverywhereAndTheRunRestoresThem)
     EXPECT_DOUBLE_EQ(band->Size().Height(), 60 / 254.0);
     EXPECT_DOUBLE_EQ(report.Page().Width(), 2100 / 254.0);
     // A form's code sets a band's height in pixels.
-    band->SetPixelHeight(96);
+    band->setPixelHeight(96);
     EXPECT_DOUBLE_EQ(band->Size().Height(), 1.0);
-    EXPECT_EQ(band->PixelHeight(), 96);
+    EXPECT_EQ(band->pixelHeight(), 96);
     int rows = 0;
     report.OnNeedData = [&](QObject*, bool& more) {
         more = ++rows <= 1;
@@ -128,7 +128,7 @@ TEST(BandRptComponent, ATransparentBandDrawsItsFrameOnly)
     }
     band->Color = Qt::cyan;
     band->TransparentBand = true;
-    band->Frame().SetDrawTop(true);
+    band->Frame().setDrawTop(true);
     band->Frame().SetWidth(2);
     int rows = 0;
     report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 1; };

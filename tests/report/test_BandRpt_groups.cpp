@@ -78,7 +78,7 @@ TEST_F(GroupsTest, OuterAndInnerGroupsPrintTheirBandsWhenTheyChange)
     EXPECT_EQ(footerSees, (QStringList { "y", "z", "w" }));
     // The band list puts the groups around the detail, footers inner first.
     QStringList order;
-    for (TBRCustomBand* band : report.BandList())
+    for (TBRCustomBand* band : report.bandList())
         order << band->objectName();
     EXPECT_EQ(order,
         (QStringList { "GroupHeaderBand1", "GroupHeaderBand2", "DetailBand1", "GroupFooterBand2",
@@ -131,12 +131,12 @@ TEST_F(GroupsTest, AnEmptyDataSetPrintsTheEmptyReportOnlyWhenAsked)
     query.SQL << "select * from races where cls = 'none'";
     query.Open();
     EXPECT_EQ(Run(), (QStringList { "TitleBand1 p1", "DetailBand1 p1", "SummaryBand1 p1" }));
-    report.SetPrintIfEmpty(false);
+    report.setPrintIfEmpty(false);
     EXPECT_EQ(Run(), QStringList());
     EXPECT_EQ(report.BRPrinter()->PageCount(), 0);
     // Without a data set the first call of OnNeedData decides, whatever PrintIfEmpty says.
     report.SetDataSet(nullptr);
-    report.SetPrintIfEmpty(true);
+    report.setPrintIfEmpty(true);
     int calls = 0;
     report.OnNeedData = [&](QObject*, bool& more) {
         ++calls;
@@ -165,7 +165,7 @@ TEST_F(GroupsTest, ADataSetFreedDuringTheRunEndsItAsCancelled)
         name = b.Expr(innerFooter, QStringLiteral("[name] + '様'"), {});
         detail = b.Band(TBRBandType::rbDetail, 60);
         TBRBand* summary = b.Band(TBRBandType::rbSummary, 60);
-        b.DBText(summary, freed, QStringLiteral("name"), {});
+        b.dbText(summary, freed, QStringLiteral("name"), {});
         b.Expr(summary, QStringLiteral("[name]"), {});
         b.Band(TBRBandType::rbPageFooter, 60);
     }
@@ -199,7 +199,7 @@ TEST_F(GroupsTest, ProgressReachesOneHundredAtTheLastRecord)
     }
     QList<int> progress;
     report.OnStartPage = [&](TCustomBandReport* r) {
-        QObject::connect(r->BRPrinter(), &TBRPrinter::ProgressUpdate, [&](int p) { progress << p; });
+        QObject::connect(r->BRPrinter(), &TBRPrinter::progressUpdate, [&](int p) { progress << p; });
     };
     Run();
     EXPECT_EQ(progress, (QList<int> { 20, 40, 60, 80, 100 }));
@@ -247,8 +247,8 @@ TEST_F(GroupsTest, ControllersRefuseMastersThatLeadBackToThem)
         builder.Band(TBRBandType::rbDetail, 60);
         sub = builder.Band(TBRBandType::rbSubDetail, 30);
     }
-    b->SetDetail(sub);
-    a->SetDetail(sub);
+    b->setDetail(sub);
+    a->setDetail(sub);
 
     EXPECT_EQ(Run().mid(0, 6),
         (QStringList { "DetailBand1 p1", "SubDetailBand1 p1", "SubDetailBand1 p1", "DetailBand1 p1",

@@ -71,7 +71,7 @@ TEST(BandRptRun, PrepareGivesThePageCountAndShowsNothing)
     const QList<QImage> pages = Pages(r.report);
     ASSERT_EQ(pages.size(), 3);
     for (int i = 0; i < pages.size(); ++i)
-        SavePage(pages[i], QStringLiteral("BandRpt_list_page%1").arg(i + 1));
+        savePage(pages[i], QStringLiteral("BandRpt_list_page%1").arg(i + 1));
     EXPECT_TRUE(Texts(r.report, 3).contains(QStringLiteral("3/3")));
     EXPECT_TRUE(Texts(r.report, 1).contains(QStringLiteral("行 1 予選ヒート")));
 }
@@ -110,7 +110,7 @@ TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
     rows = 0;
     report.Prepare();
     EXPECT_EQ(starts.mid(0, 3), (QStringList { "p1 c2 x650", "p1 c3 x1200", "p2 c1 x100" }));
-    SavePage(Pages(report).first(), QStringLiteral("BandRpt_columns"));
+    savePage(Pages(report).first(), QStringLiteral("BandRpt_columns"));
 }
 
 TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
@@ -175,9 +175,9 @@ TEST(BandRptRun, BandsAndTheFooterGoByThePaperThePageStoreUses)
     // store records the printer's sheet, and the footer stands at its foot.
     TBRPage& page = r.report.Page();
     page.SetUnits(TBRUnit::Native);
-    page.SetPaperSize(TBRPaperSize::Custom);
+    page.setPaperSize(TBRPaperSize::Custom);
     page.SetLength(1500);
-    page.SetPaperSize(TBRPaperSize::Default);
+    page.setPaperSize(TBRPaperSize::Default);
     r.Run();
     const int sheet = r.report.BRPrinter()->PaperLength();
     ASSERT_NE(sheet, 1500);
@@ -195,14 +195,14 @@ TEST(BandRptRun, ThePreviousPageStoreIsFreedWhenANewRunReplacesIt)
         r.Run();
         first = r.report.BRPrinter();
         ASSERT_TRUE(first);
-        spilled = first->PageList().Stream()->FileName();
+        spilled = first->pageList().Stream()->FileName();
         ASSERT_FALSE(spilled.isEmpty());
         EXPECT_TRUE(QFile::exists(spilled));
         r.Run();
         EXPECT_FALSE(first);
         EXPECT_FALSE(QFile::exists(spilled));
         first = r.report.BRPrinter();
-        spilled = first->PageList().Stream()->FileName();
+        spilled = first->pageList().Stream()->FileName();
     }
     // And when the report goes.
     EXPECT_FALSE(first);
@@ -225,12 +225,12 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     r.report.Print();
     EXPECT_EQ(afterPrint, 1);
     EXPECT_FALSE(r.report.BRPrinter()); // no store was kept: there was none before
-    const QStringList texts = printer_support::PdfPageTexts(pdf);
+    const QStringList texts = printer_support::pdfPageTexts(pdf);
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].contains(QStringLiteral("3/5")));
     EXPECT_TRUE(texts[0].contains(QStringLiteral("行 83 予選ヒート")));
     EXPECT_TRUE(texts[1].contains(QStringLiteral("4/5")));
-    const QList<QSizeF> sizes = printer_support::PdfPageSizes(pdf);
+    const QList<QSizeF> sizes = printer_support::pdfPageSizes(pdf);
     ASSERT_EQ(sizes.size(), 2);
     EXPECT_NEAR(sizes[0].width(), 595.3, 1); // A4 in points
     EXPECT_NEAR(sizes[0].height(), 841.9, 1);
@@ -240,17 +240,17 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
             dir.filePath(QStringLiteral("range")) });
     const QImage page(dir.filePath(QStringLiteral("range-1.png")));
     ASSERT_FALSE(page.isNull());
-    SavePage(page, QStringLiteral("BandRpt_printer_page3"));
+    savePage(page, QStringLiteral("BandRpt_printer_page3"));
     // The same layout as in the store: the title centred at the top, rows from the left margin,
     // and nothing shifted by the printer's unprintable margins.
-    EXPECT_GT(DarkPixels(page, QRect(300, 40, 200, 30)), 50);
-    EXPECT_GT(DarkPixels(page, QRect(36, 110, 100, 20)), 20);
+    EXPECT_GT(darkPixels(page, QRect(300, 40, 200, 30)), 50);
+    EXPECT_GT(darkPixels(page, QRect(36, 110, 100, 20)), 20);
     r.row = 0;
     r.Run();
     const QList<QImage> stored = Pages(r.report);
     ASSERT_EQ(stored.size(), 5);
-    const QRect want = DarkBounds(stored[2]);
-    const QRect got = DarkBounds(page);
+    const QRect want = darkBounds(stored[2]);
+    const QRect got = darkBounds(page);
     EXPECT_NEAR(got.left(), want.left(), 1);
     EXPECT_NEAR(got.top(), want.top(), 1);
 }
@@ -266,7 +266,7 @@ TEST(BandRptRun, PrintPutsThePreviousStoreBack)
     r.row = 0;
     r.report.Print();
     EXPECT_EQ(r.report.BRPrinter(), store);
-    EXPECT_EQ(printer_support::PdfPageSizes(dir.filePath(QStringLiteral("again.pdf"))).size(), 1);
+    EXPECT_EQ(printer_support::pdfPageSizes(dir.filePath(QStringLiteral("again.pdf"))).size(), 1);
 }
 
 TEST(BandRptRun, CancelFromTheProgressFormAbortsAStraightPrint)
@@ -286,11 +286,11 @@ TEST(BandRptRun, CancelFromTheProgressFormAbortsAStraightPrint)
             if (r.row != 60)
                 return;
             if (byProgressForm) {
-                auto* form = qobject_cast<TBRProgressForm*>(r.report.BRPrinter()->MessageReceiver());
+                auto* form = qobject_cast<TBRProgressForm*>(r.report.BRPrinter()->messageReceiver());
                 ASSERT_TRUE(form);
                 form->CancelButton->click();
             } else {
-                r.report.CancelRun();
+                r.report.cancelRun();
             }
         };
         r.report.Print();
@@ -353,7 +353,7 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     TCustomBandReport::TBRSetupChoice offered;
     bool confirm = false;
     const auto previous
-        = TCustomBandReport::SetPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
+        = TCustomBandReport::setPrintDialogRunner([&](TBRPrinter*, TCustomBandReport::TBRSetupChoice& c) {
               offered = c;
               if (!confirm)
                   return false;
@@ -383,9 +383,9 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     EXPECT_EQ(r.report.PrinterSettings.FirstPage, 2);
     EXPECT_EQ(r.report.PrinterSettings.LastPage, 3);
     EXPECT_EQ(r.report.Page().Orientation(), TPrinterOrientation::poLandscape);
-    EXPECT_EQ(r.report.SetupResult().OutputBin, TBRBin::Manual);
-    EXPECT_TRUE(r.report.SetupResult().Duplex);
-    TCustomBandReport::SetPrintDialogRunner(previous);
+    EXPECT_EQ(r.report.setupResult().OutputBin, TBRBin::Manual);
+    EXPECT_TRUE(r.report.setupResult().Duplex);
+    TCustomBandReport::setPrintDialogRunner(previous);
 
     // The standard dialog: the operator cancels it.
     QTimer::singleShot(0, [] {
@@ -402,7 +402,7 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
 TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
 {
     int yields = 0;
-    const TBRYieldHook previous = SetBRYieldHook([&] { ++yields; });
+    const TBRYieldHook previous = setBRYieldHook([&] { ++yields; });
     bool delivered = false;
     QTimer::singleShot(0, [&] { delivered = true; });
     ListReport r(100);
@@ -411,12 +411,12 @@ TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
     QTemporaryDir dir;
     TBRPrinter printer;
     printer.SetOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
-    printer_support::RunPages(printer, 3);
+    printer_support::runPages(printer, 3);
     yields = 0;
     EXPECT_EQ(printer.Print(), TBRPrinter::PrintOutcome::Printed);
     EXPECT_GE(yields, 3) << "at least once a page";
     EXPECT_FALSE(delivered);
-    SetBRYieldHook(previous);
+    setBRYieldHook(previous);
     QCoreApplication::processEvents();
     EXPECT_TRUE(delivered);
 }

@@ -29,22 +29,22 @@ struct HeatReport {
         TBRReportBuilder b(*f.report);
         A4(b);
         detail = b.Band(TBRBandType::rbDetail, 60);
-        b.DBText(detail, f.q1, "name", {});
-        a = b.SubDetail(f.report, heats, 50);
-        b.DBText(a, heats, "name", { .left = 100 });
-        a->Bands().SetHasHeader(true);
-        a->Bands().SetHasFooter(true);
+        b.dbText(detail, f.q1, "name", {});
+        a = b.subDetail(f.report, heats, 50);
+        b.dbText(a, heats, "name", { .left = 100 });
+        a->Bands().setHasHeader(true);
+        a->Bands().setHasFooter(true);
         count = b.Expr(a->FooterBand(), "COUNT", { .left = 100 }, "0 'heats'", a);
         count->ResetAfterPrint = true;
-        a->SetPrintIfEmpty(false);
-        before = b.SubDetail(f.report, nullptr, 40);
-        before->SetPrintBefore(true);
-        before->SetOnNeedData([this](QObject*, bool& more) {
+        a->setPrintIfEmpty(false);
+        before = b.subDetail(f.report, nullptr, 40);
+        before->setPrintBefore(true);
+        before->setOnNeedData([this](QObject*, bool& more) {
             more = !given;
             given = !given;
         });
         b.Finish();
-        RecordBands(*f.report, bands);
+        recordBands(*f.report, bands);
     }
     EntryForm f;
     platform::Query* heats = new platform::Query(&f.db, &f.form);
@@ -60,7 +60,7 @@ TEST(BRSubDetail, RunsBeforeAndAfterTheDetailOfEachMasterRecord)
 {
     HeatReport r;
     QStringList order;
-    for (TBRCustomBand* band : r.f.report->BandList())
+    for (TBRCustomBand* band : r.f.report->bandList())
         order << band->objectName();
     EXPECT_EQ(order,
         QStringList(
@@ -71,22 +71,22 @@ TEST(BRSubDetail, RunsBeforeAndAfterTheDetailOfEachMasterRecord)
             "GroupFooterBand1", //
             "SubDetailBand2", "DetailBand1", //
             "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
-    EXPECT_EQ(r.f.PageTexts().value(0),
+    EXPECT_EQ(r.f.pageTexts().value(0),
         QStringList({ "あいう", "H1a", "H1b", "2 heats", "Bee", "Cee", "H3a", "1 heats" }));
-    SavePage(Pages(*r.f.report).value(0), "BRSubDetail_heats");
+    savePage(Pages(*r.f.report).value(0), "BRSubDetail_heats");
 }
 
 TEST(BRSubDetail, AnEmptyChildPrintsOnceWithPrintIfEmpty)
 {
     HeatReport r;
-    r.a->SetPrintIfEmpty(true);
+    r.a->setPrintIfEmpty(true);
     r.f.report->Prepare();
     const QStringList second = r.bands.mid(6, 5);
     EXPECT_EQ(second,
         QStringList(
             { "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
     // The empty print is no record: the count says so.
-    EXPECT_EQ(r.f.PageTexts().value(0),
+    EXPECT_EQ(r.f.pageTexts().value(0),
         QStringList({ "あいう", "H1a", "H1b", "2 heats", "Bee", "0 heats", "Cee", "H3a", "1 heats" }));
 }
 
@@ -104,9 +104,9 @@ TEST(BRSubDetail, MasterLinks)
 
     delete r.a->HeaderBand(); // freed by hand: cleared
     EXPECT_FALSE(r.a->Bands().HasHeader());
-    r.a->Bands().SetHasFooter(false);
+    r.a->Bands().setHasFooter(false);
     EXPECT_EQ(r.a->FooterBand(), nullptr);
-    r.a->Bands().SetHasHeader(true);
+    r.a->Bands().setHasHeader(true);
     EXPECT_EQ(r.a->HeaderBand()->BandType(), TBRBandType::rbGroupHeader);
 
     delete r.a; // its inner sub-detail loses its master

@@ -11,28 +11,28 @@ namespace {
 struct FakeReport : TBRUnitOwner {
     int fontSize = 10;
     int layouts = 0, unitChanges = 0, repaints = 0, columnChanges = 0;
-    int UnitFontSize() const override { return fontSize; }
-    void PageLayoutChanged() override { ++layouts; }
-    void PageUnitsChanged() override { ++unitChanges; }
-    void DesignRepaint() override { ++repaints; }
-    void ColumnsChanged() override { ++columnChanges; }
+    int unitFontSize() const override { return fontSize; }
+    void pageLayoutChanged() override { ++layouts; }
+    void pageUnitsChanged() override { ++unitChanges; }
+    void designRepaint() override { ++repaints; }
+    void columnsChanged() override { ++columnChanges; }
 };
 
 // Sets the locale's unit for the pages made inside one test.
 class DefaultUnit {
 public:
     explicit DefaultUnit(TBRUnit u)
-        : m_previous(BRDefaultUnit())
+        : m_previous(brDefaultUnit())
     {
-        BRSetDefaultUnit(u);
+        brSetDefaultUnit(u);
     }
-    ~DefaultUnit() { BRSetDefaultUnit(m_previous); }
+    ~DefaultUnit() { brSetDefaultUnit(m_previous); }
 
 private:
     TBRUnit m_previous;
 };
 
-double NativeOf(TBRPage& page, int index)
+double nativeOf(TBRPage& page, int index)
 {
     const TBRUnit u = page.Units();
     page.SetUnits(TBRUnit::Native);
@@ -47,7 +47,7 @@ TEST(BandRptUnits, EveryUnitRoundTripsBothWays)
 {
     FakeReport report;
     TBRBandSize size(nullptr, &report);
-    size.SetPixelsPerInch(96);
+    size.setPixelsPerInch(96);
     for (TBRUnit u :
         { TBRUnit::MM, TBRUnit::Inches, TBRUnit::Pixels, TBRUnit::Characters, TBRUnit::Native }) {
         size.SetUnits(u);
@@ -64,14 +64,14 @@ TEST(BandRptUnits, ConversionsGiveTheExpectedLengths)
 {
     FakeReport report;
     TBRBandSize s(nullptr, &report);
-    s.SetPixelsPerInch(96);
+    s.setPixelsPerInch(96);
     s.SetUnits(TBRUnit::MM);
     EXPECT_DOUBLE_EQ(s.LoadUnit(2100, true), 210.0);
     s.SetUnits(TBRUnit::Inches);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 1.0);
     s.SetUnits(TBRUnit::Pixels);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 96.0);
-    s.SetZoom(200);
+    s.setZoom(200);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 192.0);
     EXPECT_DOUBLE_EQ(s.SaveUnit(192, true), 254.0);
     s.SetUnits(TBRUnit::Characters);
@@ -103,7 +103,7 @@ TEST(BandRptUnits, ZeroFontSizeAndZeroZoomStayFinite)
 
     TBRBandSize p;
     p.SetUnits(TBRUnit::Pixels);
-    p.SetZoom(0);
+    p.setZoom(0);
     EXPECT_EQ(p.Zoom(), 100);
     EXPECT_TRUE(std::isfinite(p.SaveUnit(10, true)));
 }
@@ -114,11 +114,11 @@ TEST(BandRptPage, MetricLocaleGivesA4WithTenMillimetreMargins)
     TBRPage page;
     EXPECT_EQ(page.Units(), TBRUnit::MM);
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::A4);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::WidthIndex), 2100);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::LengthIndex), 2970);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::WidthIndex), 2100);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LengthIndex), 2970);
     for (int i : { TBRPage::TopMarginIndex, TBRPage::BottomMarginIndex, TBRPage::LeftMarginIndex,
              TBRPage::RightMarginIndex })
-        EXPECT_DOUBLE_EQ(NativeOf(page, i), 100);
+        EXPECT_DOUBLE_EQ(nativeOf(page, i), 100);
     EXPECT_DOUBLE_EQ(page.ColumnSpace(), 0);
     EXPECT_EQ(page.Columns(), 1);
     EXPECT_TRUE(page.Ruler());
@@ -132,7 +132,7 @@ TEST(BandRptPage, USLocaleGivesLetterWithHalfInchMargins)
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::Letter);
     EXPECT_DOUBLE_EQ(page.Width(), 8.5);
     EXPECT_DOUBLE_EQ(page.Length(), 11.0);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::LeftMarginIndex), 127);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LeftMarginIndex), 127);
 }
 
 TEST(BandRptPage, A4LandscapeSwapsAndBack)
@@ -140,15 +140,15 @@ TEST(BandRptPage, A4LandscapeSwapsAndBack)
     DefaultUnit mm(TBRUnit::MM);
     FakeReport report;
     TBRPage page(&report);
-    page.SetPaperSize(TBRPaperSize::A4);
+    page.setPaperSize(TBRPaperSize::A4);
     page.SetOrientation(TPrinterOrientation::poLandscape);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::WidthIndex), 2970);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::LengthIndex), 2100);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::WidthIndex), 2970);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LengthIndex), 2100);
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::A4);
     EXPECT_EQ(page.Units(), TBRUnit::MM);
     page.SetOrientation(TPrinterOrientation::poPortrait);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::WidthIndex), 2100);
-    EXPECT_DOUBLE_EQ(NativeOf(page, TBRPage::LengthIndex), 2970);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::WidthIndex), 2100);
+    EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LengthIndex), 2970);
     EXPECT_GT(report.layouts, 0);
 }
 
@@ -160,7 +160,7 @@ TEST(BandRptPage, WidthAndLengthAcceptWritesOnlyOnCustomPaper)
     page.SetLength(100);
     EXPECT_DOUBLE_EQ(page.Width(), 210);
     EXPECT_DOUBLE_EQ(page.Length(), 297);
-    page.SetPaperSize(TBRPaperSize::Custom);
+    page.setPaperSize(TBRPaperSize::Custom);
     EXPECT_DOUBLE_EQ(page.Width(), 210); // switching to Custom keeps the size
     page.SetWidth(100);
     page.SetLength(150);
@@ -169,7 +169,7 @@ TEST(BandRptPage, WidthAndLengthAcceptWritesOnlyOnCustomPaper)
     // Custom and Default are not swapped by orientation.
     page.SetOrientation(TPrinterOrientation::poLandscape);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
-    page.SetPaperSize(TBRPaperSize::Default);
+    page.setPaperSize(TBRPaperSize::Default);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
     EXPECT_DOUBLE_EQ(page.Length(), 150);
     page.SetWidth(50);
@@ -180,10 +180,10 @@ TEST(BandRptPage, TablePapersStoredWiderThanLongAreUsedAsStored)
 {
     DefaultUnit mm(TBRUnit::MM);
     TBRPage page;
-    page.SetPaperSize(TBRPaperSize::Ledger);
+    page.setPaperSize(TBRPaperSize::Ledger);
     EXPECT_DOUBLE_EQ(page.Width(), 431.8);
     EXPECT_DOUBLE_EQ(page.Length(), 279.4);
-    page.SetPaperSize(static_cast<TBRPaperSize>(200)); // no such paper
+    page.setPaperSize(static_cast<TBRPaperSize>(200)); // no such paper
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::Ledger);
 }
 
@@ -191,7 +191,7 @@ TEST(BandRptPage, ValuesAreNativeWhateverTheUnit)
 {
     DefaultUnit inches(TBRUnit::Inches);
     TBRPage written;
-    written.SetPaperSize(TBRPaperSize::Custom);
+    written.setPaperSize(TBRPaperSize::Custom);
     written.SetWidth(8.0);
     written.SetLeftMargin(1.0);
     const QList<double> values = written.WriteValues();
@@ -199,7 +199,7 @@ TEST(BandRptPage, ValuesAreNativeWhateverTheUnit)
     EXPECT_DOUBLE_EQ(values[TBRPage::WidthIndex], 8.0 * 254);
     EXPECT_DOUBLE_EQ(values[TBRPage::LeftMarginIndex], 254);
 
-    BRSetDefaultUnit(TBRUnit::MM);
+    brSetDefaultUnit(TBRUnit::MM);
     TBRPage read;
     read.ReadValues(values);
     EXPECT_EQ(read.WriteValues(), values);
@@ -242,46 +242,46 @@ TEST(BandRptBandSize, WritesResizeTheBandInScreenPixels)
     QWidget band;
     band.setGeometry(5, 7, 10, 10);
     TBRBandSize size(&band);
-    size.SetPixelsPerInch(96);
+    size.setPixelsPerInch(96);
     size.SetUnits(TBRUnit::Native);
     size.SetHeight(254);
     size.SetWidth(508);
     EXPECT_EQ(band.geometry(), QRect(5, 7, 192, 96));
     EXPECT_DOUBLE_EQ(size.Height(), 254);
-    size.SetZoom(50);
+    size.setZoom(50);
     size.ReadValues({ 508, 254 });
     EXPECT_EQ(band.geometry(), QRect(5, 7, 48, 96));
     EXPECT_EQ(size.WriteValues(), (QList<double> { 508, 254 }));
-    EXPECT_FALSE(size.Updating());
+    EXPECT_FALSE(size.updating());
 }
 
 TEST(BandRptPaper, TableAndPrinterCodes)
 {
-    EXPECT_FALSE(BRPaperDimensions(TBRPaperSize::Default));
-    const auto a4 = *BRPaperDimensions(TBRPaperSize::A4);
+    EXPECT_FALSE(brPaperDimensions(TBRPaperSize::Default));
+    const auto a4 = *brPaperDimensions(TBRPaperSize::A4);
     EXPECT_DOUBLE_EQ(a4.width, 210);
     EXPECT_DOUBLE_EQ(a4.length, 297);
-    EXPECT_DOUBLE_EQ(BRPaperDimensions(TBRPaperSize::A2)->length, 594);
-    EXPECT_DOUBLE_EQ(BRPaperDimensions(TBRPaperSize::EnvPersonal)->width, 92.01);
-    EXPECT_DOUBLE_EQ(BRPaperDimensions(TBRPaperSize::Custom)->width, 0);
-    EXPECT_EQ(BRPaperToDevMode(TBRPaperSize::A4), 9);
-    EXPECT_EQ(BRPaperToDevMode(TBRPaperSize::Custom), 256);
+    EXPECT_DOUBLE_EQ(brPaperDimensions(TBRPaperSize::A2)->length, 594);
+    EXPECT_DOUBLE_EQ(brPaperDimensions(TBRPaperSize::EnvPersonal)->width, 92.01);
+    EXPECT_DOUBLE_EQ(brPaperDimensions(TBRPaperSize::Custom)->width, 0);
+    EXPECT_EQ(brPaperToDevMode(TBRPaperSize::A4), 9);
+    EXPECT_EQ(brPaperToDevMode(TBRPaperSize::Custom), 256);
 }
 
 TEST(BandRptPaper, GuessTakesTheCommonCodeFirst)
 {
     // A Letter page at 96 dots per inch: 816 x 1056 pixels.
-    const auto letter = BRPaperCandidates(816, 1056, 96);
+    const auto letter = brPaperCandidates(816, 1056, 96);
     ASSERT_FALSE(letter.empty());
     EXPECT_EQ(letter.front(), (TBRPaperGuess { TBRPaperSize::Letter, TPrinterOrientation::poPortrait }));
     EXPECT_EQ(letter.size(), 3u); // Letter, LetterSmall, Note
 
-    const auto a4Landscape = BRPaperCandidates(1123, 794, 96);
+    const auto a4Landscape = brPaperCandidates(1123, 794, 96);
     ASSERT_FALSE(a4Landscape.empty());
     EXPECT_EQ(a4Landscape.front(), (TBRPaperGuess { TBRPaperSize::A4, TPrinterOrientation::poLandscape }));
 
-    EXPECT_TRUE(BRPaperCandidates(100, 100, 96).empty());
-    EXPECT_TRUE(BRPaperCandidates(816, 1056, 0).empty());
+    EXPECT_TRUE(brPaperCandidates(100, 100, 96).empty());
+    EXPECT_TRUE(brPaperCandidates(816, 1056, 0).empty());
 }
 
 namespace {
@@ -303,8 +303,8 @@ TEST(BandRptFrame, SidesAreStripsOfThePointWidth)
 {
     TBRFrame frame;
     EXPECT_FALSE(frame.HasSides());
-    frame.SetDrawTop(true);
-    frame.SetDrawLeft(true);
+    frame.setDrawTop(true);
+    frame.setDrawLeft(true);
     EXPECT_TRUE(frame.HasSides());
     frame.SetWidth(3); // 3 pt at 96 dpi: 4 pixels
     const QImage img = Framed(frame, 96 / 254.0);
@@ -320,8 +320,8 @@ TEST(BandRptFrame, SidesAreStripsOfThePointWidth)
 TEST(BandRptFrame, OnePointIsAtLeastOnePixelAndZeroIsNothing)
 {
     TBRFrame frame;
-    frame.SetDrawBottom(true);
-    frame.SetDrawRight(true);
+    frame.setDrawBottom(true);
+    frame.setDrawRight(true);
     frame.SetWidth(1);
     QImage img = Framed(frame, 0.01);
     EXPECT_TRUE(Black(img, 30, 34));

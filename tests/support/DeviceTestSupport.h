@@ -18,7 +18,7 @@
 namespace testing_support {
 
 // Runs the event loop until done() is true or timeoutMs have passed; returns done().
-template <typename Done> bool WaitUntil(Done done, int timeoutMs = 3000)
+template <typename Done> bool waitUntil(Done done, int timeoutMs = 3000)
 {
     QElapsedTimer timer;
     timer.start();
@@ -32,9 +32,9 @@ template <typename Done> bool WaitUntil(Done done, int timeoutMs = 3000)
 }
 
 // Lets the event loop run for ms milliseconds (to show that something does NOT happen).
-inline void RunEvents(int ms)
+inline void runEvents(int ms)
 {
-    WaitUntil([] { return false; }, ms);
+    waitUntil([] { return false; }, ms);
 }
 
 class PseudoTerminal {

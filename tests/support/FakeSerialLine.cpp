@@ -8,7 +8,7 @@ namespace {
 
 std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms < 0 ? 0 : ms); }
 
-QString LineName(unsigned line) { return line == kLineRts ? QStringLiteral("RTS") : QStringLiteral("DTR"); }
+QString lineName(unsigned line) { return line == kLineRts ? QStringLiteral("RTS") : QStringLiteral("DTR"); }
 
 } // namespace
 
@@ -43,8 +43,8 @@ public:
             return LineSettingError::Device;
         m_device->m_settings = s;
         if (!m_device->m_refuseModemLines) {
-            m_device->setOutputLocked(kLineDtr, flow::DtrControl(s.flowFlags) != flow::kControlLow);
-            const flow::Control rts = flow::RtsControl(s.flowFlags);
+            m_device->setOutputLocked(kLineDtr, flow::dtrControl(s.flowFlags) != flow::kControlLow);
+            const flow::Control rts = flow::rtsControl(s.flowFlags);
             m_device->setOutputLocked(kLineRts, rts == flow::kControlHigh || rts == flow::kControlHandshake);
         }
         return LineSettingError::None;
@@ -60,7 +60,7 @@ public:
             return -1;
         const unsigned generation = d.m_purgeGeneration;
         const bool ctsFlow = (d.m_settings.flowFlags & flow::kOutxCtsFlow)
-            || flow::RtsControl(d.m_settings.flowFlags) == flow::kControlHandshake;
+            || flow::rtsControl(d.m_settings.flowFlags) == flow::kControlHandshake;
         const bool sendable = d.m_changed.wait_for(lock, Ms(timeoutMs),
             [&] { return !ctsFlow || (d.m_inputs & kLineCts) || d.m_purgeGeneration != generation; });
         if (!sendable || d.m_purgeGeneration != generation) {
@@ -290,7 +290,7 @@ void FakeSerialDevice::setOutputLocked(unsigned line, bool on)
         if (!(line & one) || bool(m_outputs & one) == on)
             continue;
         m_outputs = on ? (m_outputs | one) : (m_outputs & ~one);
-        record(LineName(one) + (on ? QStringLiteral("=1") : QStringLiteral("=0")));
+        record(lineName(one) + (on ? QStringLiteral("=1") : QStringLiteral("=0")));
     }
 }
 
@@ -303,7 +303,7 @@ FakeSerialPorts::FakeSerialPorts()
     : m_state(std::make_shared<State>())
 {
     std::weak_ptr<State> weak = m_state;
-    m_previous = SetSerialLineOpener([weak](const QString& path) -> std::unique_ptr<SerialLine> {
+    m_previous = setSerialLineOpener([weak](const QString& path) -> std::unique_ptr<SerialLine> {
         const auto state = weak.lock();
         if (!state)
             return nullptr;
@@ -319,7 +319,7 @@ FakeSerialPorts::FakeSerialPorts()
     });
 }
 
-FakeSerialPorts::~FakeSerialPorts() { SetSerialLineOpener(std::move(m_previous)); }
+FakeSerialPorts::~FakeSerialPorts() { setSerialLineOpener(std::move(m_previous)); }
 
 std::shared_ptr<FakeSerialDevice> FakeSerialPorts::add(const QString& path)
 {

@@ -4,7 +4,7 @@
 // CTS flow control (a pseudo-terminal carries data but refuses every modem-line call).
 //
 //   platform::FakeSerialPorts ports;                       // installed as the opener until destroyed
-//   auto lamp = ports.add(platform::SerialDevicePath(2));  // "COM2"
+//   auto lamp = ports.add(platform::serialDevicePath(2));  // "COM2"
 //   ... the program opens "COM2", raises RTS ...
 //   EXPECT_EQ(lamp->outputLines(), platform::kLineRts);
 //

@@ -30,7 +30,7 @@ public:
     // Waits for the next client to connect; false when none came.
     bool takeClient(int timeoutMs = 3000)
     {
-        if (!WaitUntil([&] { return m_server.hasPendingConnections(); }, timeoutMs))
+        if (!waitUntil([&] { return m_server.hasPendingConnections(); }, timeoutMs))
             return false;
         m_client = m_server.nextPendingConnection();
         return true;
@@ -42,7 +42,7 @@ public:
     void send(const QByteArray& bytes)
     {
         m_client->write(bytes);
-        WaitUntil([&] { return m_client->bytesToWrite() == 0; });
+        waitUntil([&] { return m_client->bytesToWrite() == 0; });
     }
     // Closes the connection in order (the client reads an end of stream).
     void close() { m_client->disconnectFromHost(); }

@@ -12,7 +12,7 @@ namespace testing_support {
 
 // The bytes of a mono 16-bit 8 kHz WAV file with a square tone of the given length, in the
 // format given by its tag (1 is PCM).
-inline QByteArray WavBytes(int milliseconds, quint16 formatTag = 1)
+inline QByteArray wavBytes(int milliseconds, quint16 formatTag = 1)
 {
     const quint32 rate = 8000;
     const quint32 samples = rate * quint32(milliseconds) / 1000;
@@ -51,13 +51,13 @@ inline bool WriteBytes(const QString& path, const QByteArray& data)
 }
 
 // A mono 16-bit 8 kHz WAV file with a square tone of the given length.
-inline bool WriteWav(const QString& path, int milliseconds)
+inline bool writeWav(const QString& path, int milliseconds)
 {
-    return WriteBytes(path, WavBytes(milliseconds));
+    return WriteBytes(path, wavBytes(milliseconds));
 }
 
 // A whole WAV file in a format no decoder knows: it passes every look at the file and fails only
 // when played.
-inline bool WriteBrokenWav(const QString& path) { return WriteBytes(path, WavBytes(200, 0x7777)); }
+inline bool writeBrokenWav(const QString& path) { return WriteBytes(path, wavBytes(200, 0x7777)); }
 
 } // namespace testing_support

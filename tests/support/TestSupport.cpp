@@ -55,10 +55,10 @@ private:
 ScriptedAsker::ScriptedAsker()
     : m_state(std::make_shared<State>())
 {
-    m_previous = platform::SetAsker(std::make_unique<Recorder>(m_state));
+    m_previous = platform::setAsker(std::make_unique<Recorder>(m_state));
 }
 
-ScriptedAsker::~ScriptedAsker() { platform::SetAsker(std::move(m_previous)); }
+ScriptedAsker::~ScriptedAsker() { platform::setAsker(std::move(m_previous)); }
 
 OtherWriter::OtherWriter(const QString& databasePath, const QString& sql, std::chrono::milliseconds hold)
     : m_db(std::make_unique<platform::Database>())
@@ -74,23 +74,23 @@ OtherWriter::OtherWriter(const QString& databasePath, const QString& sql, std::c
 
 OtherWriter::~OtherWriter() { m_committer.join(); }
 
-QString ReadCp932File(const QString& path)
+QString readCp932File(const QString& path)
 {
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return QString();
-    return platform::FromCp932(f.readAll());
+    return platform::fromCp932(f.readAll());
 }
 
-void WriteCp932File(const QString& path, const QString& text)
+void writeCp932File(const QString& path, const QString& text)
 {
     QFile f(path);
     if (!f.open(QIODevice::WriteOnly))
         throw std::runtime_error("cannot write " + path.toStdString());
-    f.write(platform::ToCp932(text));
+    f.write(platform::toCp932(text));
 }
 
-QString SaveGrab(QWidget* widget, const QString& name)
+QString saveGrab(QWidget* widget, const QString& name)
 {
     QString dir = qEnvironmentVariable("TAVO_TEST_PNG_DIR");
     if (dir.isEmpty())

@@ -67,11 +67,11 @@ private:
 
 // Reads a CP932 text file (empty when it cannot be read) and writes one, as the program's
 // settings and monitor files are stored.
-QString ReadCp932File(const QString& path);
-void WriteCp932File(const QString& path, const QString& text);
+QString readCp932File(const QString& path);
+void writeCp932File(const QString& path, const QString& text);
 
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
-QString SaveGrab(QWidget* widget, const QString& name);
+QString saveGrab(QWidget* widget, const QString& name);
 
 } // namespace testing_support

@@ -19,7 +19,7 @@
 namespace testing_support {
 
 // The QWindow of the widget's top-level window, once it is on screen.
-inline QWindow* ExposedWindowOf(QWidget* widget)
+inline QWindow* exposedWindowOf(QWidget* widget)
 {
     QWidget* top = widget->window();
     QWindow* window = top->windowHandle();
@@ -30,25 +30,25 @@ inline QWindow* ExposedWindowOf(QWidget* widget)
 
 // A click at the widget's centre, or at `at` in the widget's coordinates. Each click counts as
 // a fresh one, never as the second half of a double click.
-inline void UserClick(QWidget* widget, QPoint at = {}, Qt::MouseButton button = Qt::LeftButton)
+inline void userClick(QWidget* widget, QPoint at = {}, Qt::MouseButton button = Qt::LeftButton)
 {
-    QWindow* window = ExposedWindowOf(widget);
+    QWindow* window = exposedWindowOf(widget);
     ASSERT_TRUE(window) << "the widget's window is not shown";
     const QPoint pos = widget->mapTo(widget->window(), at.isNull() ? widget->rect().center() : at);
     QTest::mouseClick(window, button, Qt::NoModifier, pos, QApplication::doubleClickInterval() + 1);
 }
 
 // A click on the tab of `page`.
-inline void UserClickTab(QTabWidget* tabs, QWidget* page)
+inline void userClickTab(QTabWidget* tabs, QWidget* page)
 {
     QTabBar* bar = tabs->tabBar();
-    UserClick(bar, bar->tabRect(tabs->indexOf(page)).center());
+    userClick(bar, bar->tabRect(tabs->indexOf(page)).center());
 }
 
 // A key pressed and released in the window of `widget`; it goes to that window's focus widget.
-inline void UserKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+inline void userKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
 {
-    QWindow* window = ExposedWindowOf(widget);
+    QWindow* window = exposedWindowOf(widget);
     ASSERT_TRUE(window) << "the widget's window is not shown";
     QTest::keyClick(window, key, modifiers);
 }
@@ -56,7 +56,7 @@ inline void UserKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifier
 // Text typed into the window of `widget`, one key per character.
 inline void UserType(QWidget* widget, const QString& text)
 {
-    QWindow* window = ExposedWindowOf(widget);
+    QWindow* window = exposedWindowOf(widget);
     ASSERT_TRUE(window) << "the widget's window is not shown";
     for (const QChar c : text)
         QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
