@@ -5,6 +5,7 @@
 #include "app/uComm.h"
 #include "components/CommX.h"
 #include "components/CuteBtn.h"
+#include "components/FormParts.h"
 #include "components/rs232c.h"
 #include "console/BoardControl.h"
 #include "console/ConsoleWidgets.h"
@@ -33,13 +34,6 @@ namespace console {
 namespace {
 
 const QString kTcpLogName = QStringLiteral("TCPDATA.txt");
-
-void setLabelFace(QLabel* label, platform::TColor face)
-{
-    QPalette pal = label->palette();
-    pal.setColor(QPalette::Window, platform::colorFromRef(face));
-    label->setPalette(pal);
-}
 
 } // namespace
 
@@ -148,7 +142,7 @@ void TFtaikai::FormShow()
 
     // The console opens in manual operation.
     for (QLabel* l : { static_cast<QLabel*>(Panel15), Label14, Label15, Label33 })
-        setLabelFace(l, platform::clBlack);
+        components::setPaletteColor(l, QPalette::Window, platform::clBlack);
     Panel15->SetColor(platform::clBlack);
     showOperatingMode(false);
 
