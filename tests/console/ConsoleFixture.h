@@ -1,121 +1,29 @@
 #pragma once
 
-// An event opened in the race console: the tables created in a temporary data folder, one event
-// row with signal times and presets, the settings globals set, and recording devices.
+// An event opened in the race console: the event of ConsoleEventFixture (or of a fixture built on
+// it) with the console's form over its recording devices.
 
-#include "app/Udm1.h"
-#include "app/uComm.h"
-#include "console/ConsoleFakes.h"
-#include "console/CountdownEngine.h"
-#include "console/MonitorFiles.h"
 #include "console/Utaikai.h"
-#include "platform/Clock.h"
-#include "platform/DataSet.h"
-#include "support/TestSupport.h"
+#include "console_core/ConsoleEventFixture.h"
 
-#include <QFile>
-#include <gtest/gtest.h>
 #include <memory>
 
 namespace testing_support {
 
-class ConsoleFixture : public ::testing::Test {
+template <class EventFixture> class WithConsoleForm : public EventFixture {
 protected:
-    static inline const QString kCode = QStringLiteral("202403091");
-
-    void SetUp() override
-    {
-        dm = std::make_unique<TDM1>();
-        DM1 = dm.get();
-        dm->reconnect();
-        Exec("insert into taikai (tcode,tname,tdate,status,on1,of1,on2,of2,on3,of3,on4,of4,on5,of5,ons,cont,"
-             "sq1,sq2,sq3,sq4,sq5) values (202403091,'春季大会','03/09/2024',1,'0:01:00','0:00:10','0:00:50',"
-             "'0:00:20','0:00:40','0:00:05','0:00:30','0:00:00','0:00:25','0:00:15','0:00:03',1,"
-             "'0:05:00','0:10:00','0:01:00','0:00:05','0:03:00')");
-        Exec("update tnow set tcode=202403091");
-        CurrentEventCode = kCode;
-        WarmUpTimePreset = QStringLiteral("0:05:00");
-        RaceTimePreset = QStringLiteral("0:10:00");
-        OverTimePreset = QStringLiteral("0:01:00");
-        BlankTimePreset = QStringLiteral("0:00:05");
-        AutoIntervalPreset = QStringLiteral("0:03:00");
-        BlindTimeTenths = QStringLiteral("30");
-        HideClockPausedWarmUp = QStringLiteral("1");
-        HideClockPausedRace = QStringLiteral("0");
-        HideClockPausedOverTime = QStringLiteral("0");
-        TimeServerAddress = QStringLiteral("192.168.0.10");
-        TimeServerPort = QStringLiteral("5000");
-        BoardBitRateIndex = 1;
-        OffControlMode = 0;
-        SignalPortNo1 = 2;
-        SignalPortNo2 = 3;
-        SignalPortNo3 = 4;
-        BoardPortNo = 5;
-    }
-
-    void TearDown() override
-    {
-        DM1 = nullptr;
-        dm.reset();
-    }
-
-    void Exec(const char* sql) { dm->Database1->execute(QString::fromUtf8(sql)); }
-
-    QString Scalar(const QString& sql)
-    {
-        platform::Query q(dm->Database1);
-        q.addSQL(sql);
-        q.Open();
-        q.First();
-        return q.Eof() ? QString() : q.Fields(0)->AsString();
-    }
-
-    void addScheduleRow(const char* btime, const char* etime, const char* text, int uc)
-    {
-        dm->Database1->execute(
-            QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat)"
-                           " values (202403091,1,'%1','%2','-','%3',%4,0,0)")
-                .arg(QLatin1String(btime), QLatin1String(etime), QString::fromUtf8(text))
-                .arg(uc));
-    }
-
-    console::ConsoleDevices Devices()
-    {
-        console::ConsoleDevices d;
-        d.clock = &clock;
-        d.board = &board;
-        d.signalLines = &lines;
-        d.sleeper = &sleeper;
-        d.scheduler = &scheduler;
-        d.random = &random;
-        d.dm = dm.get();
-        return d;
-    }
-
     // A console for the event, shown as the event list shows it.
-    std::unique_ptr<console::TFtaikai> Open()
+    std::unique_ptr<console::TFtaikai> Open() { return Show(this->Devices()); }
+
+    static std::unique_ptr<console::TFtaikai> Show(const console::ConsoleDevices& devices)
     {
-        auto f = std::make_unique<console::TFtaikai>(nullptr, Devices());
+        auto f = std::make_unique<console::TFtaikai>(nullptr, devices);
         f->resize(997, 696);
         f->show();
         return f;
     }
-
-    static QByteArray fileBytes(const QString& name)
-    {
-        QFile f(console::MonitorFileWriter().FilePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-
-    TempHome home;
-    ScriptedAsker asker;
-    platform::ManualClock clock { QDateTime(QDate(2024, 3, 9), QTime(9, 35)) };
-    FakeBoardPort board;
-    FakeSignalLines lines;
-    FakeSleeper sleeper;
-    FakeScheduler scheduler;
-    FakeRandomSource random;
-    std::unique_ptr<TDM1> dm;
 };
+
+using ConsoleFixture = WithConsoleForm<ConsoleEventFixture>;
 
 } // namespace testing_support

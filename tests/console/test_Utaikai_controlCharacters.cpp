@@ -1,9 +1,10 @@
 // Control characters pasted into the console's texts: refused, with the field named, before a
 // schedule command writes; kept out of the monitor's files where the text is stored as typed.
 
-#include "ScheduleFixture.h"
+#include "ConsoleFixture.h"
 #include "app/DBControls.h"
 #include "components/CuteBtn.h"
+#include "console_core/ScheduleFixture.h"
 #include "platform/TextCodec.h"
 
 #include <QCheckBox>
@@ -18,10 +19,11 @@
 #include <QWindow>
 
 using testing_support::ScheduleFixture;
+using testing_support::WithConsoleForm;
 
 namespace {
 
-class UtaikaiControlCharacters : public ScheduleFixture {
+class UtaikaiControlCharacters : public WithConsoleForm<ScheduleFixture> {
 protected:
     // A click on the widget as the operator makes it: through the window system.
     static void clickOn(QWidget* w)

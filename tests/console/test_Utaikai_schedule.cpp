@@ -1,9 +1,10 @@
 // The console's schedule page and the control page's item labels, driven through the form.
 
-#include "ScheduleFixture.h"
+#include "ConsoleFixture.h"
 #include "app/DBControls.h"
 #include "components/CuteBtn.h"
 #include "console/ConsoleWidgets.h"
+#include "console_core/ScheduleFixture.h"
 #include "platform/TextCodec.h"
 
 #include <QAction>
@@ -18,12 +19,13 @@
 #include <QTimeEdit>
 
 using testing_support::ScheduleFixture;
+using testing_support::WithConsoleForm;
 
 static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 
-class UtaikaiSchedule : public ScheduleFixture {
+class UtaikaiSchedule : public WithConsoleForm<ScheduleFixture> {
 protected:
     std::unique_ptr<console::TFtaikai> openOnSchedule()
     {

@@ -3,10 +3,7 @@
 #include "platform/DataSet.h"
 #include "platform/TextCodec.h"
 
-#include <QDir>
 #include <QFile>
-#include <QPixmap>
-#include <QWidget>
 #include <stdexcept>
 
 namespace testing_support {
@@ -88,18 +85,6 @@ void writeCp932File(const QString& path, const QString& text)
     if (!f.open(QIODevice::WriteOnly))
         throw std::runtime_error("cannot write " + path.toStdString());
     f.write(platform::toCp932(text));
-}
-
-QString saveGrab(QWidget* widget, const QString& name)
-{
-    QString dir = qEnvironmentVariable("TAVO_TEST_PNG_DIR");
-    if (dir.isEmpty())
-        dir = QDir::current().filePath(QStringLiteral("test-png"));
-    QDir().mkpath(dir);
-    QString path
-        = QDir(dir).filePath(name.endsWith(QLatin1String(".png")) ? name : name + QStringLiteral(".png"));
-    widget->grab().save(path);
-    return path;
 }
 
 } // namespace testing_support

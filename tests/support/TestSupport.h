@@ -72,6 +72,7 @@ void writeCp932File(const QString& path, const QString& text);
 
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
+// Part of the widget side of the test support (SaveGrab.cpp): tests without widgets do not link it.
 QString saveGrab(QWidget* widget, const QString& name);
 
 } // namespace testing_support

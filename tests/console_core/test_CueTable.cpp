@@ -1,7 +1,7 @@
 // The cue rows of an event: registration rules per phase, and the cues a run loads into the
 // player bank with the cue list the count-down works through.
 
-#include "CueTestSupport.h"
+#include "ConsoleEventFixture.h"
 #include "console/CueBank.h"
 #include "console/CueTable.h"
 
@@ -18,7 +18,7 @@ const QString kOther = QStringLiteral("指定したサウンドファイルは�
 const QString kMove
     = QStringLiteral("指定したサウンドファイルは既に登録されていますが、設定時刻を変更しますか？");
 
-class CueTableTest : public testing_support::CueConsoleFixture {
+class CueTableTest : public testing_support::ConsoleEventFixture {
 protected:
     CueRegistration Register(CuePhase phase, QTime t, const QString& file, const QString& code = kCode)
     {

@@ -2,12 +2,12 @@
 
 // An open event whose schedule the tests fill and read back as one line per row.
 
-#include "ConsoleFixture.h"
 #include "console/Schedule.h"
+#include "console_core/ConsoleEventFixture.h"
 
 namespace testing_support {
 
-class ScheduleFixture : public ConsoleFixture {
+class ScheduleFixture : public ConsoleEventFixture {
 protected:
     console::Schedule sched() { return console::Schedule(*dm, kCode); }
 

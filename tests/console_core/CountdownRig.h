@@ -5,10 +5,10 @@
 // one transcript, each entry stamped with the tenths since the rig was made.
 
 #include "console/BoardControl.h"
-#include "console/ConsoleFakes.h"
 #include "console/ConsoleLifecycle.h"
 #include "console/CountdownEngine.h"
 #include "console/SignalOutputs.h"
+#include "console_core/ConsoleFakes.h"
 #include "platform/Clock.h"
 #include "support/TestSupport.h"
 

@@ -1,15 +1,15 @@
 // What the console loads and stores for its event, and the release of its devices, without a window.
 
-#include "ConsoleFixture.h"
+#include "ConsoleEventFixture.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleLifecycle.h"
 
 using namespace console;
-using testing_support::ConsoleFixture;
+using testing_support::ConsoleEventFixture;
 
 namespace {
 
-class ConsoleLifecycle : public ConsoleFixture { };
+class ConsoleLifecycle : public ConsoleEventFixture { };
 
 ClosingState sampleClosing()
 {
