@@ -72,7 +72,7 @@ TDBGrid::~TDBGrid() = default;
 
 platform::DataSet* TDBGrid::DataSet() const { return m_model->dataSet(); }
 
-void TDBGrid::SetColumns(const std::vector<TColumn>& columns)
+void TDBGrid::setColumns(const std::vector<TColumn>& columns)
 {
     m_columns = columns;
     QStringList fields, titles;
@@ -234,14 +234,14 @@ TDBMemo::TDBMemo(platform::DataSource* source, QString fieldName, QWidget* paren
 {
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
         if (!m_loading)
-            Store();
+            store();
     });
     if (m_source)
-        connect(m_source, &platform::DataSource::dataSetChanged, this, [this] { Follow(); });
-    Follow();
+        connect(m_source, &platform::DataSource::dataSetChanged, this, [this] { follow(); });
+    follow();
 }
 
-void TDBMemo::Follow()
+void TDBMemo::follow()
 {
     if (m_followed)
         disconnect(m_followed, nullptr, this, nullptr);
@@ -276,7 +276,7 @@ void TDBMemo::Load()
     m_loading = false;
 }
 
-void TDBMemo::Store()
+void TDBMemo::store()
 {
     platform::DataSet* ds = boundRow();
     if (!ds)
@@ -290,7 +290,7 @@ void TDBMemo::Store()
     }
 }
 
-void TDBMemo::Post()
+void TDBMemo::post()
 {
     platform::DataSet* ds = m_followed;
     if (ds && ds->Active()

@@ -6,7 +6,7 @@
 // a navigator button) moves the selection.
 //
 //   auto *DBGrid1 = new TDBGrid(DataSource1, this);
-//   DBGrid1->SetColumns({ { "TCODE", "大会コード", 66 }, { "TNAME", "タイトル", 180 } });
+//   DBGrid1->setColumns({ { "TCODE", "大会コード", 66 }, { "TNAME", "タイトル", 180 } });
 //   DBGrid1->OnDblClick = [this] { DBGrid1DblClick(); };
 
 #include <QPlainTextEdit>
@@ -39,9 +39,9 @@ public:
     ~TDBGrid() override;
 
     // The columns shown; without any, every field of the data set under its name.
-    void SetColumns(const std::vector<TColumn>& columns);
+    void setColumns(const std::vector<TColumn>& columns);
 
-    platform::DataSetModel* Model() const { return m_model; }
+    platform::DataSetModel* dataModel() const { return m_model; }
     platform::DataSet* DataSet() const;
 
     // A double-click on a row (the cursor is on that row by then).
@@ -75,7 +75,7 @@ private:
 
 // A memo bound to one text field of a data source's current row: it shows the field whenever the
 // row, the rows or the data set change, and what the operator types goes into the row's edit
-// buffer at once. The data set posts the edit when its cursor moves or it is refreshed; Post()
+// buffer at once. The data set posts the edit when its cursor moves or it is refreshed; post()
 // posts it at any other moment (before the data set closes, which would drop it). Without a
 // current row the memo is empty and takes no typing, so no typed text is left without a row.
 class TDBMemo : public QPlainTextEdit {
@@ -83,12 +83,12 @@ public:
     TDBMemo(platform::DataSource* source, QString fieldName, QWidget* parent = nullptr);
 
     // Posts a pending edit of the row. Raises platform::DatabaseError when it cannot be written.
-    void Post();
+    void post();
 
 private:
-    void Follow();
+    void follow();
     void Load();
-    void Store();
+    void store();
     platform::DataSet* boundRow() const;
 
     platform::DataSource* m_source;

@@ -11,7 +11,7 @@ CheckedSettingsReader::CheckedSettingsReader(const platform::IniFile& ini)
 {
 }
 
-bool CheckedSettingsReader::Present(const QString& section, const QString& key, QString* value) const
+bool CheckedSettingsReader::present(const QString& section, const QString& key, QString* value) const
 {
     if (!m_ini.ValueExists(section, key))
         return false;
@@ -19,34 +19,34 @@ bool CheckedSettingsReader::Present(const QString& section, const QString& key, 
     return true;
 }
 
-void CheckedSettingsReader::Refuse(
+void CheckedSettingsReader::refuse(
     const QString& section, const QString& key, const QString& value, const QString& defaultValue)
 {
     m_problems.push_back({ section, key, value, defaultValue });
 }
 
-int CheckedSettingsReader::Integer(
+int CheckedSettingsReader::integer(
     const QString& section, const QString& key, int defaultValue, int min, int max)
 {
     QString value;
-    if (!Present(section, key, &value))
+    if (!present(section, key, &value))
         return defaultValue;
     const std::optional<int> number = platform::IniFile::integerOf(value);
     if (number && *number >= min && *number <= max)
         return *number;
-    Refuse(section, key, value, QString::number(defaultValue));
+    refuse(section, key, value, QString::number(defaultValue));
     return defaultValue;
 }
 
-QString CheckedSettingsReader::Text(
+QString CheckedSettingsReader::text(
     const QString& section, const QString& key, const QString& defaultValue, bool (*accepts)(const QString&))
 {
     QString value;
-    if (!Present(section, key, &value))
+    if (!present(section, key, &value))
         return defaultValue;
     if (accepts(value))
         return value;
-    Refuse(section, key, value, defaultValue);
+    refuse(section, key, value, defaultValue);
     return defaultValue;
 }
 
@@ -75,7 +75,7 @@ bool TenthsOfADay(const QString& value)
     return decimalDigits(value) && value.size() <= 7 && value.toLongLong() < kTenthsPerDay;
 }
 
-bool Flag(const QString& value) { return value == QLatin1String("0") || value == QLatin1String("1"); }
+bool flag(const QString& value) { return value == QLatin1String("0") || value == QLatin1String("1"); }
 
 bool TcpPort(const QString& value)
 {
@@ -89,7 +89,7 @@ bool HostAddress(const QString& value)
     });
 }
 
-bool EventCode(const QString& value) { return decimalDigits(value); }
+bool eventCode(const QString& value) { return decimalDigits(value); }
 
 } // namespace setting_rule
 

@@ -29,16 +29,16 @@ public:
     explicit CheckedSettingsReader(const platform::IniFile& ini);
 
     // An integer (decimal, or hexadecimal as the file format allows) from `min` to `max`.
-    int Integer(const QString& section, const QString& key, int defaultValue, int min, int max);
+    int integer(const QString& section, const QString& key, int defaultValue, int min, int max);
     // A text that `accepts` takes; the value as read (without blanks at its ends) otherwise.
-    QString Text(const QString& section, const QString& key, const QString& defaultValue,
+    QString text(const QString& section, const QString& key, const QString& defaultValue,
         bool (*accepts)(const QString&));
 
-    const std::vector<SettingProblem>& Problems() const { return m_problems; }
+    const std::vector<SettingProblem>& problems() const { return m_problems; }
 
 private:
-    bool Present(const QString& section, const QString& key, QString* value) const;
-    void Refuse(
+    bool present(const QString& section, const QString& key, QString* value) const;
+    void refuse(
         const QString& section, const QString& key, const QString& value, const QString& defaultValue);
 
     const platform::IniFile& m_ini;
@@ -52,13 +52,13 @@ bool ClockTextOrEmpty(const QString& value);
 // The blind-time picker: decimal tenths of a second within one day.
 bool TenthsOfADay(const QString& value);
 // A check box: "0" or "1".
-bool Flag(const QString& value);
+bool flag(const QString& value);
 // The timing server's port box: a decimal port number from 1 to 65535.
 bool TcpPort(const QString& value);
 // The timing server's address box: a host name or address, without blanks or control characters.
 bool HostAddress(const QString& value);
 // An event code: decimal digits.
-bool EventCode(const QString& value);
+bool eventCode(const QString& value);
 } // namespace setting_rule
 
 // The one message for the operator at start that names each refused key, its value and the

@@ -56,7 +56,7 @@ bool isInput(QEvent::Type type)
 }
 
 // The start window's two buttons: white bold captions on a flat face of their colour.
-components::ButtonLook FlatLook(const QWidget* form, platform::TColor face)
+components::ButtonLook flatLook(const QWidget* form, platform::TColor face)
 {
     return { face, platform::clWhite, components::resizedFont(form->font(), 16, true) };
 }
@@ -159,9 +159,9 @@ TFmain::TFmain(QWidget* parent)
     Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
 
     CuteButton1 = components::makeButton(this, "CuteButton1", QStringLiteral("大会実行"),
-        QRect(kClientWidth / 2 - 145 - 16, 236, 145, 41), FlatLook(this, 0x00FF0000));
+        QRect(kClientWidth / 2 - 145 - 16, 236, 145, 41), flatLook(this, 0x00FF0000));
     CuteButton2 = components::makeButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"),
-        QRect(kClientWidth / 2 + 16, 236, 145, 41), FlatLook(this, platform::clBlack));
+        QRect(kClientWidth / 2 + 16, 236, 145, 41), flatLook(this, platform::clBlack));
     LabelUpgrade = new QLabel(this);
     LabelUpgrade->setObjectName(QStringLiteral("LabelUpgrade"));
     LabelUpgrade->setAlignment(Qt::AlignCenter);
@@ -203,7 +203,7 @@ void TFmain::FormCreate()
     try {
         const QString problems = settingsProblemText(loadSettings());
         if (!problems.isEmpty())
-            platform::ShowMessage(problems);
+            platform::showMessage(problems);
     } catch (const std::exception& e) {
         m_settingsFailure = QString::fromUtf8(e.what());
         platform::showError(m_settingsFailure);
@@ -246,14 +246,14 @@ bool TFmain::saveBeforeEnd()
         QString text = QStringLiteral("起動時に設定ファイルを読み込めなかったため、設定は保存されません。\n");
         if (!m_settingsFailure.isEmpty())
             text += m_settingsFailure + QLatin1Char('\n');
-        return platform::AskYesNo(
+        return platform::askYesNo(
             QStringLiteral("確認してください。"), text + QStringLiteral("保存せずに終了しますか？"));
     }
     try {
         saveSettings();
         return true;
     } catch (const std::exception& e) {
-        return platform::AskYesNo(QStringLiteral("確認してください。"),
+        return platform::askYesNo(QStringLiteral("確認してください。"),
             QStringLiteral("設定ファイルに保存できませんでした。\n%1\n保存せずに終了しますか？")
                 .arg(QString::fromUtf8(e.what())));
     }

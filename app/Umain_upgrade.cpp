@@ -279,7 +279,7 @@ QString dateDigitsOf(Query& q, const QString& code)
     if (date->IsNull())
         return QStringLiteral("00000000");
     try {
-        return eventCodeDateDigits(ShortDateText(date->AsDateTime().date()));
+        return eventCodeDateDigits(shortDateText(date->AsDateTime().date()));
     } catch (const DatabaseError&) {
         const platform::Field* title = q.FindField(QStringLiteral("tname"));
         throw DatabaseError(

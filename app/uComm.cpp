@@ -74,35 +74,35 @@ std::vector<SettingProblem> loadSettings()
     // Each value is checked against what the control showing it accepts.
     CheckedSettingsReader r(ini);
     using namespace setting_rule;
-    CurrentEventCode = r.Text(kEnv, QStringLiteral("Tcode"), QStringLiteral("1"), EventCode);
-    OffControlMode = r.Integer(kEnv, QStringLiteral("Cont"), 0, 0, 1);
-    SignalPortNo1 = r.Integer(kEnv, QStringLiteral("Pcom2"), 2, 1, kHighestPortNo);
-    SignalPortNo2 = r.Integer(kEnv, QStringLiteral("Pcom3"), 3, 1, kHighestPortNo);
-    SignalPortNo3 = r.Integer(kEnv, QStringLiteral("Pcom4"), 4, 1, kHighestPortNo);
-    BoardPortNo = r.Integer(kEnv, QStringLiteral("Pcom5"), 5, 1, kHighestPortNo);
-    WarmUpTimePreset = r.Text(kEnv, QStringLiteral("Dtp1v"), kZeroTime, ClockTextOrEmpty);
-    RaceTimePreset = r.Text(kEnv, QStringLiteral("Dtp2v"), kZeroTime, ClockTextOrEmpty);
-    OverTimePreset = r.Text(kEnv, QStringLiteral("Dtp3v"), kZeroTime, ClockTextOrEmpty);
-    BlankTimePreset = r.Text(kEnv, QStringLiteral("Dtp4v"), kZeroTime, ClockTextOrEmpty);
-    AutoIntervalPreset = r.Text(kEnv, QStringLiteral("Dtp5v"), kZeroTime, ClockTextOrEmpty);
+    CurrentEventCode = r.text(kEnv, QStringLiteral("Tcode"), QStringLiteral("1"), eventCode);
+    OffControlMode = r.integer(kEnv, QStringLiteral("Cont"), 0, 0, 1);
+    SignalPortNo1 = r.integer(kEnv, QStringLiteral("Pcom2"), 2, 1, kHighestPortNo);
+    SignalPortNo2 = r.integer(kEnv, QStringLiteral("Pcom3"), 3, 1, kHighestPortNo);
+    SignalPortNo3 = r.integer(kEnv, QStringLiteral("Pcom4"), 4, 1, kHighestPortNo);
+    BoardPortNo = r.integer(kEnv, QStringLiteral("Pcom5"), 5, 1, kHighestPortNo);
+    WarmUpTimePreset = r.text(kEnv, QStringLiteral("Dtp1v"), kZeroTime, ClockTextOrEmpty);
+    RaceTimePreset = r.text(kEnv, QStringLiteral("Dtp2v"), kZeroTime, ClockTextOrEmpty);
+    OverTimePreset = r.text(kEnv, QStringLiteral("Dtp3v"), kZeroTime, ClockTextOrEmpty);
+    BlankTimePreset = r.text(kEnv, QStringLiteral("Dtp4v"), kZeroTime, ClockTextOrEmpty);
+    AutoIntervalPreset = r.text(kEnv, QStringLiteral("Dtp5v"), kZeroTime, ClockTextOrEmpty);
     // The delay box takes any integer.
-    DelaySetting = r.Integer(kEnv, QStringLiteral("Dt"), 0, INT_MIN, INT_MAX);
-    BlindTimeTenths = r.Text(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"), TenthsOfADay);
-    HideClockPausedWarmUp = r.Text(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"), Flag);
-    HideClockPausedRace = r.Text(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"), Flag);
-    HideClockPausedOverTime = r.Text(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"), Flag);
+    DelaySetting = r.integer(kEnv, QStringLiteral("Dt"), 0, INT_MIN, INT_MAX);
+    BlindTimeTenths = r.text(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"), TenthsOfADay);
+    HideClockPausedWarmUp = r.text(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"), flag);
+    HideClockPausedRace = r.text(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"), flag);
+    HideClockPausedOverTime = r.text(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"), flag);
     // The printout's column titles take any text.
     ReportTitleStart = ini.ReadString(kPrint, QStringLiteral("TLstart"), QStringLiteral("Start"));
     ReportTitleEnd = ini.ReadString(kPrint, QStringLiteral("TLend"), QStringLiteral("End"));
     ReportTitleSchedule = ini.ReadString(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
     ReportTitleNote = ini.ReadString(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
     ReportPrintDatePrefix = ini.ReadString(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
-    TimeServerAddress = r.Text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, HostAddress);
-    TimeServerPort = r.Text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), TcpPort);
-    BoardBitRateIndex = r.Integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);
+    TimeServerAddress = r.text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, HostAddress);
+    TimeServerPort = r.text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), TcpPort);
+    BoardBitRateIndex = r.integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);
     loadSerialPortPaths(ini);
     g_settingsLoaded = true;
-    return r.Problems();
+    return r.problems();
 }
 
 bool saveSettings()
@@ -161,7 +161,7 @@ QString eventWhere(const QString& eventCode)
     return QStringLiteral("where tcode='") + EscapeApostrophes(eventCode) + QLatin1Char('\'');
 }
 
-QString ShortDateText(const QDate& date)
+QString shortDateText(const QDate& date)
 {
     return date.isValid() ? date.toString(QStringLiteral("yyyy/MM/dd")) : QString();
 }

@@ -70,7 +70,7 @@ QString eventWhere(const QString& eventCode);
 
 // The program's short date format "yyyy/mm/dd": event codes and printed dates are cut from
 // this text by character position.
-QString ShortDateText(const QDate& date);
+QString shortDateText(const QDate& date);
 // The eight digits yyyymmdd of an event code, cut from a short date text (characters 1-4, 6-7
 // and 9-10).
 QString eventCodeDateDigits(const QString& shortDateText);

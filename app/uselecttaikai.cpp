@@ -68,7 +68,7 @@ components::TCuteButton* makeButton(QWidget* parent, const char* name, const QSt
 
 QFrame* makePanel(QWidget* parent, const char* name, const QRect& geometry)
 {
-    auto* panel = components::Named(new QFrame(parent), name, geometry);
+    auto* panel = components::named(new QFrame(parent), name, geometry);
     panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
     panel->setAutoFillBackground(true);
     return panel;
@@ -76,7 +76,7 @@ QFrame* makePanel(QWidget* parent, const char* name, const QRect& geometry)
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, const QPoint& at)
 {
-    auto* label = components::Named(new QLabel(caption, parent), name);
+    auto* label = components::named(new QLabel(caption, parent), name);
     label->move(at);
     label->adjustSize();
     return label;
@@ -117,7 +117,7 @@ TFselecttaikai::TFselecttaikai(QWidget* owner, const platform::Clock& clock)
     // are wider, the column grows so that codes are never cut off.
     const int codeWidth
         = std::max(66, DBGrid1->fontMetrics().horizontalAdvance(QStringLiteral("000000000")) + 8);
-    DBGrid1->SetColumns({ { QStringLiteral("TCODE"), QStringLiteral("大会コード"), codeWidth },
+    DBGrid1->setColumns({ { QStringLiteral("TCODE"), QStringLiteral("大会コード"), codeWidth },
         { QStringLiteral("TNAME"), QStringLiteral("タイトル"), 180 },
         { QStringLiteral("TDATE"), QStringLiteral("開催日"), 80, Qt::AlignCenter } });
     DBGrid1->OnDblClick = [this] { DBGrid1DblClick(); };
@@ -269,9 +269,9 @@ bool TFselecttaikai::eventFilter(QObject* watched, QEvent* event)
 {
     if ((watched == Btouroku || watched == CbCancel) && !m_mode.isEmpty()) {
         if (event->type() == QEvent::FocusIn)
-            static_cast<components::TCuteButton*>(watched)->SetColor(m_focusColor);
+            static_cast<components::TCuteButton*>(watched)->setColor(m_focusColor);
         else if (event->type() == QEvent::FocusOut)
-            static_cast<components::TCuteButton*>(watched)->SetColor(m_restColor);
+            static_cast<components::TCuteButton*>(watched)->setColor(m_restColor);
     }
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -300,8 +300,8 @@ void TFselecttaikai::applyEditorColor(platform::TColor color)
     for (QWidget* panel :
         { static_cast<QWidget*>(pTikiEdit), static_cast<QWidget*>(Panel1), static_cast<QWidget*>(Panel2) })
         components::setPaletteColor(panel, QPalette::Window, color);
-    Btouroku->SetColor(color);
-    CbCancel->SetColor(color);
+    Btouroku->setColor(color);
+    CbCancel->setColor(color);
 }
 
 void TFselecttaikai::startMode(const QString& mode)
@@ -380,7 +380,7 @@ void TFselecttaikai::CuteButton6Click() { close(); }
 
 QString TFselecttaikai::newEventCode() const
 {
-    return eventCodeDateDigits(ShortDateText(DTP1->date())) + Edit2->text().trimmed();
+    return eventCodeDateDigits(shortDateText(DTP1->date())) + Edit2->text().trimmed();
 }
 
 QList<int> TFselecttaikai::usedSequenceDigits(const QString& dateDigits)
@@ -403,7 +403,7 @@ void TFselecttaikai::DTP1KeyPress()
         return;
     QList<int> used;
     try {
-        used = usedSequenceDigits(eventCodeDateDigits(ShortDateText(DTP1->date())));
+        used = usedSequenceDigits(eventCodeDateDigits(shortDateText(DTP1->date())));
     } catch (const platform::DatabaseError& e) {
         platform::showError(e.message());
         return;
@@ -415,7 +415,7 @@ void TFselecttaikai::DTP1KeyPress()
             proposal = d;
     if (proposal > 9) {
         Edit2->clear();
-        platform::ShowMessage(kDateFull);
+        platform::showMessage(kDateFull);
         DTP1->setFocus();
         return;
     }
@@ -461,16 +461,16 @@ void TFselecttaikai::BtourokuClick()
 
 bool TFselecttaikai::commitAdd()
 {
-    const QString dateText = ShortDateText(DTP1->date());
+    const QString dateText = shortDateText(DTP1->date());
     const QString digits = eventCodeDateDigits(dateText);
     if (usedSequenceDigits(digits).size() >= 9) {
-        platform::ShowMessage(kDateFull);
+        platform::showMessage(kDateFull);
         DTP1->setFocus();
         return false;
     }
     const QString sequence = Edit2->text().trimmed();
     if (sequence.size() != 1 || sequence[0] < QLatin1Char('1') || sequence[0] > QLatin1Char('9')) {
-        platform::ShowMessage(kBadSequenceDigit);
+        platform::showMessage(kBadSequenceDigit);
         Edit2->setFocus();
         return false;
     }
@@ -481,7 +481,7 @@ bool TFselecttaikai::commitAdd()
     temp->SQL = QStringList { QStringLiteral("select * from taikai ") + eventWhere(code) };
     temp->Open();
     if (temp->RecordCount() > 0) {
-        platform::ShowMessage(kDuplicateCode);
+        platform::showMessage(kDuplicateCode);
         return false;
     }
 
@@ -518,7 +518,7 @@ void TFselecttaikai::commitEdit()
     platform::Query* edit = DM1->Qedit;
     edit->SQL.clear();
     edit->SQL << QStringLiteral("update taikai set tname='") + EscapeApostrophes(eTName->text())
-            + QStringLiteral("',tdate='") + statementDate(ShortDateText(DTP1->date())) + QLatin1Char('\'')
+            + QStringLiteral("',tdate='") + statementDate(shortDateText(DTP1->date())) + QLatin1Char('\'')
               << eventWhere(code);
     edit->ExecSQL();
     reopenList();
@@ -585,7 +585,7 @@ void TFselecttaikai::opentaikai()
         }
         mark.Commit();
     } catch (const platform::DatabaseError&) {
-        platform::ShowMessage(kTnowMissing);
+        platform::showMessage(kTnowMissing);
     }
 
     if (OpenRaceConsole) {
@@ -601,7 +601,7 @@ void TFselecttaikai::CuteButton1Click()
     } catch (const platform::DatabaseError& e) {
         // The usual advice, and under it what the database said, so that a missing column or
         // table is not taken for a database that is down.
-        platform::ShowMessage(kConnectionFailure + QLatin1Char('\n') + e.message());
+        platform::showMessage(kConnectionFailure + QLatin1Char('\n') + e.message());
         close();
     } catch (const std::exception& e) {
         platform::showError(QString::fromUtf8(e.what()));

@@ -66,7 +66,7 @@ void evaluateOnly(benchmark::State& state)
     ev.SetDataSets({ &f.q });
     ev.Prepare(QString::fromUtf8(Expressions[state.range(0)]));
     f.q.First();
-    f.q.MoveTo(4); // laps 4: the comparison is true
+    f.q.moveTo(4); // laps 4: the comparison is true
     for (auto _ : state)
         benchmark::DoNotOptimize(ev.Value());
     state.SetItemsProcessed(state.iterations());

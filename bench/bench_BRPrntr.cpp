@@ -19,7 +19,7 @@ constexpr int StorePages = 200;
 
 const QByteArray& pageBytes()
 {
-    static const QByteArray bytes = page_samples::PictureBytes(page_samples::recordPage(1, 40));
+    static const QByteArray bytes = page_samples::pictureBytes(page_samples::recordPage(1, 40));
     return bytes;
 }
 
@@ -28,7 +28,7 @@ void BM_Compress(benchmark::State& state)
     const QByteArray& page = pageBytes();
     qsizetype codeSize = 0;
     for (auto _ : state) {
-        const QByteArray code = TBRCompress::Compress(page);
+        const QByteArray code = TBRCompress::compress(page);
         codeSize = code.size();
         benchmark::DoNotOptimize(code.constData());
     }
@@ -41,9 +41,9 @@ BENCHMARK(BM_Compress);
 void BM_Expand(benchmark::State& state)
 {
     const QByteArray& page = pageBytes();
-    const QByteArray code = TBRCompress::Compress(page);
+    const QByteArray code = TBRCompress::compress(page);
     for (auto _ : state) {
-        const auto back = TBRCompress::Expand(code, page.size());
+        const auto back = TBRCompress::expand(code, page.size());
         benchmark::DoNotOptimize(back->constData());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * page.size());
@@ -69,7 +69,7 @@ void BM_AddPages(benchmark::State& state)
         for (int n = 0; n < StorePages; ++n)
             list->addPageData(page);
         list->Finish();
-        if (list->Stream()->inMemory() == spilled)
+        if (list->stream()->inMemory() == spilled)
             state.SkipWithError("store not where it should be");
     }
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * StorePages);

@@ -66,7 +66,7 @@ struct Data {
 };
 
 // The opened query over `rows` records (1,000 or 10,000).
-platform::Query& Rmenu(int rows)
+platform::Query& rmenu(int rows)
 {
     static Data data;
     return rows == MaxRows ? data.all : data.thousand;
@@ -84,27 +84,27 @@ QFont Font(double points)
 struct Report {
     explicit Report(int rows)
     {
-        platform::Query& q = Rmenu(rows);
-        report.SetDataSet(&q);
+        platform::Query& q = rmenu(rows);
+        report.setDataSet(&q);
         TBRReportBuilder b(report);
         b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 100);
-        TBRBand* header = b.Band(TBRBandType::rbPageHeader, 200);
-        b.Label(header, QStringLiteral("レース スケジュール"),
+        TBRBand* header = b.band(TBRBandType::rbPageHeader, 200);
+        b.label(header, QStringLiteral("レース スケジュール"),
             { .top = 20, .pointSize = 14, .alignment = TAlignment::taCenter, .alignToBand = true });
         for (int c = 0; c < 5; ++c)
-            b.Label(header, QString::fromUtf8(Titles[c]), { .left = Columns[c], .top = 140, .pointSize = 9 });
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+            b.label(header, QString::fromUtf8(Titles[c]), { .left = Columns[c], .top = 140, .pointSize = 9 });
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
         const char* const fields[] = { "btime", "etime", "cls", "heat" };
         for (int c = 0; c < 4; ++c) {
-            TBRLabel* label = b.Label(detail, QString(), { .left = Columns[c], .top = 5, .pointSize = 9 });
+            TBRLabel* label = b.label(detail, QString(), { .left = Columns[c], .top = 5, .pointSize = 9 });
             platform::Field* field = q.FieldByName(QString::fromLatin1(fields[c]));
             label->OnPrint = [field](TBRCustomLabel*, QString& v) { v = field->AsString(); };
         }
-        TBRLabel* expression = b.Label(detail, QString(), { .left = Columns[4], .top = 5, .pointSize = 9 });
+        TBRLabel* expression = b.label(detail, QString(), { .left = Columns[4], .top = 5, .pointSize = 9 });
         expression->OnPrint
             = [this](TBRCustomLabel*, QString& v) { v = EvResultToString(evaluator.Value()); };
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 80);
-        TBRLabel* pages = b.Label(footer, QString(),
+        TBRBand* footer = b.band(TBRBandType::rbPageFooter, 80);
+        TBRLabel* pages = b.label(footer, QString(),
             { .left = 1900, .top = 10, .pointSize = 9, .alignment = TAlignment::taRightJustify });
         pages->OnPrint = [this](TBRCustomLabel*, QString& v) {
             v = QStringLiteral("%1/%2").arg(report.PageNumber()).arg(pageTotal);
@@ -136,7 +136,7 @@ BENCHMARK(BM_BandReport)->Unit(benchmark::kMillisecond)->Arg(1000)->Arg(MaxRows)
 void BM_BarePictures(benchmark::State& state)
 {
     const int rows = static_cast<int>(state.range(0));
-    platform::Query& q = Rmenu(rows);
+    platform::Query& q = rmenu(rows);
     TBREvaluator evaluator;
     evaluator.SetDataSets({ &q });
     evaluator.Prepare(QStringLiteral("'周回 ' + STR(laps * 2)"));

@@ -49,12 +49,12 @@ public:
 
 class NullSleeper final : public console::Sleeper {
 public:
-    void Sleep(int) override { }
+    void sleep(int) override { }
 };
 
 class NullScheduler final : public console::Scheduler {
 public:
-    void After(int, std::function<void()>) override { }
+    void after(int, std::function<void()>) override { }
 };
 
 class NullPlayer final : public console::CuePlayer {
@@ -126,14 +126,14 @@ class Panel final : public console::CountdownControls,
                     public console::CountdownLink {
 public:
     QString presetText(Preset p) const override { return presets.at(p); }
-    bool BoardOn() const override { return true; }
-    int OffControl() const override { return 1; }
+    bool boardOn() const override { return true; }
+    int offControl() const override { return 1; }
     QString boardPrefix() const override { return {}; }
-    qint64 BlindTenths() const override { return 30; }
-    bool BlindSettingOn() const override { return true; }
-    bool Automatic() const override { return automatic; }
+    qint64 blindTenths() const override { return 30; }
+    bool blindSettingOn() const override { return true; }
+    bool automatic() const override { return automaticSetting; }
     qint64 triggerSlot(int slot) const override { return 100 * (slot + 1); }
-    int PulseMs() const override { return 100; }
+    int pulseMs() const override { return 100; }
 
     void showDigits(Phase, const std::array<int, 6>& v) override { digitSum += v[5]; }
     void setRowColor(Phase, platform::TColor) override { }
@@ -153,7 +153,7 @@ public:
     }
     void lookupResults() override { }
 
-    bool ServerConnected() const override { return false; }
+    bool serverConnected() const override { return false; }
     bool BoardFromNetwork() const override { return boardFromNetwork; }
     void setBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
 
@@ -164,7 +164,7 @@ public:
         "Y-0:00:00", "X-0:03:00", "X-0:01:00", "X-0:00:10", "-" };
     console::CountdownEngine* engine = nullptr;
     qint64 digitSum = 0;
-    bool automatic = false;
+    bool automaticSetting = false;
     bool boardFromNetwork = false;
 };
 
@@ -262,7 +262,7 @@ void BM_PhaseTick(benchmark::State& state)
     Rig rig(static_cast<TimeFile>(state.range(0)));
     rig.panel.presets[Preset::Race] = "9:00:00"; // never ends within the benchmark
     rig.engine->Reset();
-    rig.engine->Start();
+    rig.engine->start();
     std::vector<double> us;
     us.reserve(1 << 20);
     for (auto _ : state) {
@@ -278,7 +278,7 @@ void BM_PhaseTick(benchmark::State& state)
     state.counters["p999_us"] = percentile(us, 0.999);
     state.counters["worst_us"] = us.empty() ? 0 : *std::max_element(us.begin(), us.end());
     state.counters["median_of_period_pct"] = median / 100000.0 * 100.0;
-    state.counters["file_ok"] = rig.timeFileWriter->Flush() ? 1 : 0;
+    state.counters["file_ok"] = rig.timeFileWriter->flush() ? 1 : 0;
 }
 BENCHMARK(BM_PhaseTick)->Arg(1)->Arg(2)->Arg(0)->Iterations(30000)->Unit(benchmark::kMicrosecond);
 
@@ -289,7 +289,7 @@ void BM_TwelveHourDay(benchmark::State& state)
 {
     for (auto _ : state) {
         Rig rig;
-        rig.engine->Start();
+        rig.engine->start();
         long rssAfterFirstRun = 0;
         int runs = 1;
         const auto t0 = std::chrono::steady_clock::now();
@@ -299,7 +299,7 @@ void BM_TwelveHourDay(benchmark::State& state)
                 if (runs == 1)
                     rssAfterFirstRun = residentKb();
                 rig.engine->Reset();
-                rig.engine->Start();
+                rig.engine->start();
                 ++runs;
             }
         }
@@ -324,9 +324,9 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
     constexpr qint64 kSpacing = 11399;
     for (auto _ : state) {
         Rig rig;
-        rig.panel.automatic = true;
-        rig.engine->Start();
-        const qint32 first = rig.engine->Now();
+        rig.panel.automaticSetting = true;
+        rig.engine->start();
+        const qint32 first = rig.engine->now();
         qint32 last = first;
         long rssAfterFirstRun = 0;
         int starts = 1;
@@ -340,7 +340,7 @@ void BM_FortyRaceAutomaticDay(benchmark::State& state)
             if (!warm && rig.engine->StateWarm() == console::PhaseState::On) {
                 if (starts == 1)
                     rssAfterFirstRun = residentKb();
-                last = rig.engine->Now();
+                last = rig.engine->now();
                 ++starts;
             }
         }

@@ -77,7 +77,7 @@ void spin(int ms)
 void drainSoundThread()
 {
     std::atomic<bool> done { false };
-    platform::SoundThread::Shared().Post([&done] { done = true; });
+    platform::SoundThread::shared().post([&done] { done = true; });
     while (!done)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }

@@ -45,12 +45,12 @@ void insertAtTheTopOfTheDay(benchmark::State& state)
     console::Schedule schedule(day.dm, kCode);
     const console::ScheduleEditor editor { QTime(0, 0), QTime(0, 1), QStringLiteral("inserted") };
     for (auto _ : state) {
-        const console::ScheduleOutcome out = schedule.Insert(editor, 1);
+        const console::ScheduleOutcome out = schedule.insert(editor, 1);
         if (!out.done)
             state.SkipWithError("the insert was refused");
         state.PauseTiming();
         // Back to the same day for the next round: the row goes and the others move forward.
-        schedule.Delete(out.uc);
+        schedule.remove(out.uc);
         state.ResumeTiming();
     }
 }

@@ -55,7 +55,7 @@ void sleepMs(int ms)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-[[noreturn]] void Fail(const char* message) { throw ECommError(QString::fromUtf8(message)); }
+[[noreturn]] void fail(const char* message) { throw ECommError(QString::fromUtf8(message)); }
 
 } // namespace
 
@@ -287,11 +287,11 @@ TCustomCommX::~TCustomCommX()
 void TCustomCommX::Open()
 {
     if (m_session)
-        Fail(kAlreadyOpen);
+        fail(kAlreadyOpen);
     std::unique_ptr<platform::SerialLine> line
         = platform::openSerialLine(platform::serialDevicePath(m_portNo));
     if (!line)
-        Fail(kCannotOpen);
+        fail(kCannotOpen);
     m_session = std::make_unique<Session>(this, std::move(line), ++m_lastSessionId);
     try {
         Session& s = *m_session;
@@ -310,12 +310,12 @@ void TCustomCommX::Open()
         try {
             s.sender = std::thread([&s] { s.sendLoop(); });
         } catch (const std::system_error&) {
-            Fail(kNoSendThread);
+            fail(kNoSendThread);
         }
         try {
             s.receiver = std::thread([&s] { s.receiveLoop(); });
         } catch (const std::system_error&) {
-            Fail(kNoReceiveThread);
+            fail(kNoReceiveThread);
         }
         settle();
     } catch (...) {
@@ -423,14 +423,14 @@ void TCustomCommX::PurgeTrans()
     s.purging = false;
 }
 
-int TCustomCommX::QueuedChunks() const { return m_session ? m_session->queuedChunks() : 0; }
+int TCustomCommX::queuedChunks() const { return m_session ? m_session->queuedChunks() : 0; }
 
 bool TCustomCommX::allSent() const
 {
     return !m_session || (m_session->queuedChunks() == 0 && m_session->line->drain(0));
 }
 
-qint64 TCustomCommX::OutputQueued() const
+qint64 TCustomCommX::outputQueued() const
 {
     return m_session ? m_session->queuedBytes() + m_session->line->outputQueued() : 0;
 }
@@ -601,15 +601,15 @@ void TCustomCommX::applyLine(const QString& stepMessage)
         m_session->flowCtrl = m_flowCtrl;
         return;
     case platform::LineSettingError::BitRate:
-        Fail(kBitRateFailed);
+        fail(kBitRateFailed);
     case platform::LineSettingError::DataBits:
-        Fail(kCharSizeFailed);
+        fail(kCharSizeFailed);
     case platform::LineSettingError::Parity:
-        Fail(kParityFailed);
+        fail(kParityFailed);
     case platform::LineSettingError::StopBits:
-        Fail(kStopBitFailed);
+        fail(kStopBitFailed);
     case platform::LineSettingError::Flow:
-        Fail(kFlowFailed);
+        fail(kFlowFailed);
     case platform::LineSettingError::Device:
         break;
     }
@@ -619,14 +619,14 @@ void TCustomCommX::applyLine(const QString& stepMessage)
 void TCustomCommX::applyTimeOuts()
 {
     if (m_timeOutTrans < 0 || m_timeOutReceive < 0)
-        Fail(kTimeOutFailed);
+        fail(kTimeOutFailed);
     m_session->timeOutTrans = m_timeOutTrans;
 }
 
 void TCustomCommX::applyBufferSizes()
 {
     if (!m_session->line->setBufferSizes(m_bufLenReceive, m_bufLenTrans))
-        Fail(kBufferFailed);
+        fail(kBufferFailed);
 }
 
 bool TCustomCommX::isCurrent(quint64 session) const { return m_session && m_session->id == session; }

@@ -43,7 +43,7 @@ enum TCommFlowCtrls { cfcRtsCts, cfcDtrDsr, cfcXonXoff, cfcHalfHigh, cfcHalfLow,
 class ECommError : public std::runtime_error {
 public:
     explicit ECommError(const QString& message);
-    QString Message() const { return QString::fromUtf8(what()); }
+    QString message() const { return QString::fromUtf8(what()); }
 };
 
 using TCommTransEvent = std::function<void(QObject* Sender, int TransSize)>;
@@ -79,14 +79,14 @@ public:
     void PurgeTrans();
     // Chunks handed to Write that the send thread has not finished with; 0 while closed. Write
     // waits while MaxQueuedChunks of them are queued, so a caller that must not wait checks first.
-    int QueuedChunks() const;
+    int queuedChunks() const;
     static constexpr int MaxQueuedChunks = 32;
     // True when nothing handed to Write is left to send: no chunk queued and the port's own
     // output queue empty. Never waits; true while closed.
     bool allSent() const;
     // Bytes handed to Write that have not left yet: those the send thread still holds plus
     // those in the driver's output queue, where the device tells (TIOCOUTQ). 0 while closed.
-    qint64 OutputQueued() const;
+    qint64 outputQueued() const;
     // Drops what was received and not read.
     void PurgeReceive();
     // Bytes waiting to be read; 0 when closed.

@@ -73,7 +73,7 @@ void TCuteButton::setCaption(const QString& caption)
     update();
 }
 
-void TCuteButton::SetColor(platform::TColor color)
+void TCuteButton::setColor(platform::TColor color)
 {
     m_color = color;
     update();
@@ -91,7 +91,7 @@ void TCuteButton::SetAlignment(TAlignment alignment)
     update();
 }
 
-void TCuteButton::SetLayout(TTextLayout layout)
+void TCuteButton::setTextLayout(TTextLayout layout)
 {
     m_layout = layout;
     update();
@@ -141,7 +141,7 @@ void TCuteButton::setBevelShadowColor(platform::TColor color)
     update();
 }
 
-void TCuteButton::SetFlat(bool flat)
+void TCuteButton::setFlat(bool flat)
 {
     m_flat = flat;
     setBevelInner(flat ? bvNone : bvRaised);

@@ -7,7 +7,7 @@
 //   auto *CuteButton13 = new components::TCuteButton(page);   // 75 x 25 by default
 //   CuteButton13->setGeometry(960, 4, 30, 30);
 //   CuteButton13->setCaption(QStringLiteral("×"));
-//   CuteButton13->SetColor(platform::clBlack);                // face, a platform::TColor
+//   CuteButton13->setColor(platform::clBlack);                // face, a platform::TColor
 //   CuteButton13->setFontColor(platform::clYellow);           // caption colour
 //   CuteButton13->setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック"), ...));
 //   CuteButton13->OnClick = [this] { CuteButton13Click(CuteButton13); };
@@ -57,14 +57,14 @@ public:
     QString Caption() const { return m_caption; }
     void setCaption(const QString& caption);
     platform::TColor Color() const { return m_color; }
-    void SetColor(platform::TColor color);
-    platform::TColor FontColor() const { return m_fontColor; }
+    void setColor(platform::TColor color);
+    platform::TColor fontColor() const { return m_fontColor; }
     void setFontColor(platform::TColor color);
 
     TAlignment Alignment() const { return m_alignment; }
     void SetAlignment(TAlignment alignment);
     TTextLayout Layout() const { return m_layout; }
-    void SetLayout(TTextLayout layout);
+    void setTextLayout(TTextLayout layout);
     int MarginX() const { return m_marginX; }
     void setMarginX(int margin); // below -1 becomes -1 (no margin)
     int MarginY() const { return m_marginY; }
@@ -81,7 +81,7 @@ public:
     platform::TColor BevelShadowColor() const { return m_bevelShadow; }
     void setBevelShadowColor(platform::TColor color);
     bool Flat() const { return m_flat; }
-    void SetFlat(bool flat); // true: no inner bevel; false: inner bevel raised
+    void setFlat(bool flat); // true: no inner bevel; false: inner bevel raised
 
     platform::TColor DisabledColor() const { return m_disabledColor; }
     void setDisabledColor(platform::TColor color);
@@ -104,7 +104,7 @@ public:
     bool TabStop() const { return focusPolicy() == Qt::StrongFocus; }
     void setTabStop(bool on);
     int Tag() const { return m_tag; }
-    void SetTag(int tag) { m_tag = tag; }
+    void setTag(int tag) { m_tag = tag; }
 
     TNotifyEvent OnClick;
     TMouseMoveEvent OnMouseEnter;

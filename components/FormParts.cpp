@@ -22,9 +22,9 @@ QFont resizedFont(const QFont& base, int pixels, bool bold)
 TCuteButton* makeButton(
     QWidget* parent, const char* name, const QString& caption, const QRect& geometry, const ButtonLook& look)
 {
-    auto* button = Named(new TCuteButton(parent), name, geometry);
+    auto* button = named(new TCuteButton(parent), name, geometry);
     button->setCaption(caption);
-    button->SetColor(look.face);
+    button->setColor(look.face);
     button->setFontColor(look.text);
     button->setFont(look.font);
     return button;

@@ -16,16 +16,16 @@ namespace components {
 class TCuteButton;
 
 // An object under its name: the forms' handlers, the settings and the tests find it by it.
-template <class T> T* Named(T* object, const char* name)
+template <class T> T* named(T* object, const char* name)
 {
     object->setObjectName(QLatin1String(name));
     return object;
 }
 
 // A control under its name at its place in the form's fixed layout.
-template <class W> W* Named(W* widget, const char* name, const QRect& geometry)
+template <class W> W* named(W* widget, const char* name, const QRect& geometry)
 {
-    Named(widget, name)->setGeometry(geometry);
+    named(widget, name)->setGeometry(geometry);
     return widget;
 }
 

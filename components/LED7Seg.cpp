@@ -13,7 +13,7 @@ struct Shape {
 };
 
 // One table for the whole program: a changed shape shows on every digit.
-std::array<Shape, TLED7Seg::SegmentCount>& Shapes()
+std::array<Shape, TLED7Seg::SegmentCount>& shapes()
 {
     static std::array<Shape, TLED7Seg::SegmentCount> shapes = { {
         { 7, { { { 50, 10 }, { 150, 10 }, { 155, 15 }, { 126, 40 }, { 66, 40 }, { 38, 30 }, { 40, 20 } } } },
@@ -76,7 +76,7 @@ void TLED7Seg::Loaded()
     update();
 }
 
-void TLED7Seg::SetPeriod(bool on)
+void TLED7Seg::setPeriod(bool on)
 {
     m_period = on;
     DrawSegment(kPeriodSegment, on ? m_segColor : m_segClear, m_bdrColor);
@@ -102,7 +102,7 @@ void TLED7Seg::SetValue(int value)
 
 void TLED7Seg::DrawSegment(int segment, platform::TColor fill, platform::TColor outline)
 {
-    if (!validSegment(segment) || Shapes()[std::size_t(segment - 1)].count < 1)
+    if (!validSegment(segment) || shapes()[std::size_t(segment - 1)].count < 1)
         return;
     m_segments[std::size_t(segment - 1)] = { fill, outline };
     update();
@@ -112,7 +112,7 @@ void TLED7Seg::SetSegmentShape(int segment, int count, const TSegmentPoints& poi
 {
     if (!validSegment(segment) || count < 0 || count > MaxShapePoints)
         return;
-    Shape& shape = Shapes()[std::size_t(segment - 1)];
+    Shape& shape = shapes()[std::size_t(segment - 1)];
     shape.count = count;
     std::copy_n(points.begin(), count, shape.points.begin());
     update();
@@ -122,7 +122,7 @@ void TLED7Seg::GetSegmentShape(int segment, int& count, TSegmentPoints& points) 
 {
     if (!validSegment(segment))
         return;
-    const Shape& shape = Shapes()[std::size_t(segment - 1)];
+    const Shape& shape = shapes()[std::size_t(segment - 1)];
     count = shape.count;
     std::copy_n(shape.points.begin(), count, points.begin());
 }
@@ -132,7 +132,7 @@ QPolygon TLED7Seg::segmentPolygon(int segment) const
     QPolygon polygon;
     if (!validSegment(segment))
         return polygon;
-    const Shape& shape = Shapes()[std::size_t(segment - 1)];
+    const Shape& shape = shapes()[std::size_t(segment - 1)];
     // Whole-pixel scaling, truncating, exactly as the digit has always been drawn.
     const qint64 w = width(), h = height();
     for (int i = 0; i < shape.count; ++i)

@@ -7,7 +7,7 @@
 //   Seg21->setGeometry(x, y, 84, 120);
 //   Seg21->setSegColor(platform::clLime);           // takes effect at the next value write
 //   Seg21->SetValue(7);                             // -2 blank, -1 minus, 0-9, 10-15 A b c d E F, 16 o
-//   Seg21->SetPeriod(true);                         // decimal point lit (drawn at once)
+//   Seg21->setPeriod(true);                         // decimal point lit (drawn at once)
 //   Seg21->setMilles(false);                        // upper-left mark unlit (drawn at once)
 //   int v = Seg21->Value();                         // -2 after a value outside -2..16
 //
@@ -47,7 +47,7 @@ public:
     void setBdrColor(platform::TColor color) { m_bdrColor = color; }
 
     bool Period() const { return m_period; }
-    void SetPeriod(bool on);
+    void setPeriod(bool on);
     bool Milles() const { return m_milles; }
     void setMilles(bool on);
 

@@ -16,7 +16,7 @@ tcommthread::~tcommthread()
     waitFor();
 }
 
-void tcommthread::Resume()
+void tcommthread::resume()
 {
     if (!m_thread.joinable())
         m_thread = std::thread([this] { Execute(); });

@@ -20,14 +20,14 @@ public:
     tcommthread(const tcommthread&) = delete;
     tcommthread& operator=(const tcommthread&) = delete;
 
-    void Resume();
+    void resume();
     // Asks the thread to end and wakes its wait.
     void Terminate();
     // Waits until the thread has ended.
     void waitFor();
     bool terminated() const { return m_terminated; }
     // The events of the last completed wait.
-    unsigned EventMask() const { return m_lastEvents; }
+    unsigned eventMask() const { return m_lastEvents; }
 
 private:
     void Execute();

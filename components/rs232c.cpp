@@ -69,7 +69,7 @@ bool Trs232c::Open()
     m_port = platform::openSerialLine(platform::resolveSerialPortName(portname));
     if (!m_port) {
         if (debug)
-            platform::ShowMessage(QStringLiteral("回線オープンエラー"));
+            platform::showMessage(QStringLiteral("回線オープンエラー"));
         return false;
     }
     // Linux raised both lines as the port opened; a relay on them must not see a pulse.
@@ -131,7 +131,7 @@ bool Trs232c::Open()
         m_thread = std::make_unique<tcommthread>(this, m_port.get(), m_eventMask);
     }
     if (m_thread)
-        m_thread->Resume();
+        m_thread->resume();
     m_opened = true;
     if (OnOpen)
         OnOpen(this);
@@ -143,7 +143,7 @@ bool Trs232c::failOpen(const QString& message)
     m_port->purge(true, true);
     m_port.reset();
     if (debug)
-        platform::ShowMessage(message);
+        platform::showMessage(message);
     return false;
 }
 

@@ -124,7 +124,7 @@ bool BackgroundFileWriter::Write(const QString& path, const QByteArray& bytes)
     return last == s.succeeded.end() || last->second;
 }
 
-bool BackgroundFileWriter::Flush(int timeoutMs)
+bool BackgroundFileWriter::flush(int timeoutMs)
 {
     State& s = *m_state;
     std::unique_lock lock(s.mutex);

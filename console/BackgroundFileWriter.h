@@ -5,7 +5,7 @@
 //
 //   BackgroundFileWriter writer;
 //   writer.Write(path, bytes);      // returns at once
-//   writer.Flush(2000);             // waits until all that was handed over is on disk
+//   writer.flush(2000);             // waits until all that was handed over is on disk
 //
 // Per file only the newest content waits: content handed over while an older one of the same file
 // still waits takes its place, so a slow disk never builds a backlog and a file never goes back
@@ -43,7 +43,7 @@ public:
     // Waits at most `timeoutMs` until every write handed over so far has run. True when they all
     // ran in time and the last write of each file succeeded; false otherwise (a disk that hangs
     // leaves the writes waiting, and they still run when it wakes).
-    bool Flush(int timeoutMs);
+    bool flush(int timeoutMs);
 
 private:
     struct State;

@@ -45,8 +45,8 @@ void BoardControl::switchOff()
     waiting.swap(m_waiting);
     for (const Pending& w : waiting)
         if (!w.timeLine)
-            Hand(w.bytes);
-    Hand(boardBlankLine());
+            hand(w.bytes);
+    hand(boardBlankLine());
     m_port.closeWhenSent();
 }
 
@@ -60,7 +60,7 @@ void BoardControl::setBitRateIndex(int index, bool boardOn)
     if (!boardOn)
         return;
     std::weak_ptr<bool> alive = m_alive;
-    m_scheduler.After(ReopenPauseMs, [this, alive, reopen] {
+    m_scheduler.after(ReopenPauseMs, [this, alive, reopen] {
         // A later switch or rate change has taken over meanwhile.
         if (!alive.lock() || reopen != m_reopen)
             return;
@@ -69,7 +69,7 @@ void BoardControl::setBitRateIndex(int index, bool boardOn)
     });
 }
 
-void BoardControl::Hand(const QByteArray& bytes)
+void BoardControl::hand(const QByteArray& bytes)
 {
     const int droppedBefore = m_port.droppedLines();
     m_port.SendString(bytes);
@@ -82,11 +82,11 @@ void BoardControl::Hand(const QByteArray& bytes)
     m_congestionShown = true;
 }
 
-void BoardControl::Offer(const QByteArray& bytes, bool timeLine)
+void BoardControl::offer(const QByteArray& bytes, bool timeLine)
 {
     if (m_waiting.empty() && m_port.bytesQueued() == 0) {
         m_behindShown = false;
-        Hand(bytes);
+        hand(bytes);
         return;
     }
     if (timeLine) {
@@ -110,7 +110,7 @@ void BoardControl::pollLater()
         return;
     m_polling = true;
     std::weak_ptr<bool> alive = m_alive;
-    m_scheduler.After(WaitPollMs, [this, alive] {
+    m_scheduler.after(WaitPollMs, [this, alive] {
         if (!alive.lock())
             return;
         m_polling = false;
@@ -123,26 +123,26 @@ void BoardControl::handWaiting()
     while (!m_waiting.empty() && m_port.bytesQueued() == 0) {
         const QByteArray bytes = std::move(m_waiting.front().bytes);
         m_waiting.pop_front();
-        Hand(bytes);
+        hand(bytes);
     }
     if (!m_waiting.empty())
         pollLater();
 }
 
-bool BoardControl::Send(const BoardLineInput& in)
+bool BoardControl::send(const BoardLineInput& in)
 {
     const QByteArray line = BoardLine(in);
     if (line.isEmpty())
         return false;
-    Offer(line, true);
+    offer(line, true);
     return true;
 }
 
-void BoardControl::sendTimeLine(const QByteArray& line) { Offer(line, true); }
+void BoardControl::sendTimeLine(const QByteArray& line) { offer(line, true); }
 
-void BoardControl::sendFrame(const QByteArray& frame) { Offer(frame, false); }
+void BoardControl::sendFrame(const QByteArray& frame) { offer(frame, false); }
 
-bool BoardControl::Brightness(int level)
+bool BoardControl::brightness(int level)
 {
     return m_brightness.Run(
         { { [this, level] { sendFrame(boardBrightnessFrame(level)); }, BrightnessPauseMs },

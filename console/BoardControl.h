@@ -54,17 +54,17 @@ public:
     static int bitRateOfIndex(int index) { return index == 0 ? 2400 : 9600; }
 
     // Sends the time line for `in` when there is one to send now; true when there was one.
-    bool Send(const BoardLineInput& in);
+    bool send(const BoardLineInput& in);
     // Sends a time line built elsewhere (the timing server's race line).
     void sendTimeLine(const QByteArray& line);
     // Sends a whole frame (blank line, test frames).
     void sendFrame(const QByteArray& frame);
     // Lines and frames that wait for the port to empty, oldest first.
-    int Waiting() const { return static_cast<int>(m_waiting.size()); }
+    int waiting() const { return static_cast<int>(m_waiting.size()); }
 
     // "Set": the brightness command, then the all-segments frame. Ignored while a previous one
     // runs; false then.
-    bool Brightness(int level);
+    bool brightness(int level);
     bool brightnessRunning() const { return m_brightness.Running(); }
 
 private:
@@ -74,11 +74,11 @@ private:
     };
     // Hands the bytes over now when nothing waits and the port has sent all it was given; else
     // they wait.
-    void Offer(const QByteArray& bytes, bool timeLine);
+    void offer(const QByteArray& bytes, bool timeLine);
     // Hands over what waits while the port is empty; looks again later while anything waits.
     void handWaiting();
     void pollLater();
-    void Hand(const QByteArray& bytes);
+    void hand(const QByteArray& bytes);
     void OpenFailed();
 
     BoardPort& m_port;

@@ -5,12 +5,12 @@
 
 namespace console {
 
-void ThreadSleeper::Sleep(int ms)
+void ThreadSleeper::sleep(int ms)
 {
     if (ms > 0)
         QThread::msleep(static_cast<unsigned long>(ms));
 }
 
-int SystemRandomSource::Below(int n) { return n > 0 ? QRandomGenerator::global()->bounded(n) : 0; }
+int SystemRandomSource::below(int n) { return n > 0 ? QRandomGenerator::global()->bounded(n) : 0; }
 
 } // namespace console

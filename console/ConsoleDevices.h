@@ -89,26 +89,26 @@ class RandomSource {
 public:
     virtual ~RandomSource() = default;
     // A number from 0 to n - 1; 0 when n is 0 or below.
-    virtual int Below(int n) = 0;
+    virtual int below(int n) = 0;
 };
 
 // Random numbers from the system's generator.
 class SystemRandomSource final : public RandomSource {
 public:
-    int Below(int n) override;
+    int below(int n) override;
 };
 
 // Waits that the devices need (the board between two lines, a signal pulse). Blocks the caller.
 class Sleeper {
 public:
     virtual ~Sleeper() = default;
-    virtual void Sleep(int ms) = 0;
+    virtual void sleep(int ms) = 0;
 };
 
 // Blocks the calling thread for the time given.
 class ThreadSleeper final : public Sleeper {
 public:
-    void Sleep(int ms) override;
+    void sleep(int ms) override;
 };
 
 // Runs work later on the console's thread, so that a timed sequence (the signal sweep, the
@@ -117,7 +117,7 @@ class Scheduler {
 public:
     virtual ~Scheduler() = default;
     // Runs `work` once, `ms` milliseconds from now.
-    virtual void After(int ms, std::function<void()> work) = 0;
+    virtual void after(int ms, std::function<void()> work) = 0;
 };
 
 // Makes the cue player of the slot named (MP1, MPt3, ...).

@@ -140,7 +140,7 @@ bool DeviceRelease::Run()
     if (m_steps.board) {
         m_steps.board->SendString(boardBlankLine());
         if (m_steps.sleeper)
-            m_steps.sleeper->Sleep(BlankPauseMs);
+            m_steps.sleeper->sleep(BlankPauseMs);
         m_steps.board->SendString(boardBlankLine());
         m_steps.board->Close();
     }

@@ -93,7 +93,7 @@ public:
 
     // Runs the steps the first time; later calls do nothing. False when they had run already.
     bool Run();
-    bool Done() const { return m_done; }
+    bool done() const { return m_done; }
 
     // The pause between the two blank lines, so that the board takes the second one.
     static constexpr int BlankPauseMs = 200;

@@ -23,14 +23,14 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
     // that wait. Lines still queued are not a reason to drop: only a full queue is.
     const int chunkSize = std::max(1, m_port.BufLenTrans());
     const int chunks = int((bytes.size() + chunkSize - 1) / chunkSize);
-    if (m_port.QueuedChunks() + chunks > TCustomCommX::MaxQueuedChunks) {
+    if (m_port.queuedChunks() + chunks > TCustomCommX::MaxQueuedChunks) {
         ++m_dropped;
         return;
     }
     m_port.SendString(bytes);
 }
 
-qint64 CommXBoardPort::bytesQueued() const { return m_port.OutputQueued(); }
+qint64 CommXBoardPort::bytesQueued() const { return m_port.outputQueued(); }
 
 void CommXBoardPort::Close()
 {
@@ -48,7 +48,7 @@ bool CommXBoardPort::Open()
     try {
         m_port.Open();
     } catch (const ECommError& e) {
-        m_openError = e.Message();
+        m_openError = e.message();
         return false;
     }
     return true;
@@ -60,7 +60,7 @@ void CommXBoardPort::setBitRate(int bitRate)
         m_port.setBitRate(bitRate);
     } catch (const ECommError& e) {
         // Only an open port applies the rate at once; the caller closes it first.
-        m_openError = e.Message();
+        m_openError = e.message();
     }
 }
 
@@ -83,7 +83,7 @@ void CommXBoardPort::pollDrain()
 
 void CommXBoardPort::stopDraining() { m_drainTimer.stop(); }
 
-void QtScheduler::After(int ms, std::function<void()> work)
+void QtScheduler::after(int ms, std::function<void()> work)
 {
     QTimer::singleShot(std::max(0, ms), &m_owner, std::move(work));
 }

@@ -54,7 +54,7 @@ public:
         : m_owner(owner)
     {
     }
-    void After(int ms, std::function<void()> work) override;
+    void after(int ms, std::function<void()> work) override;
 
 private:
     QObject& m_owner;

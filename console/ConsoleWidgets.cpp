@@ -15,7 +15,7 @@ TPanel::TPanel(QWidget* parent)
     applyColors();
 }
 
-void TPanel::SetColor(platform::TColor color)
+void TPanel::setColor(platform::TColor color)
 {
     m_color = color;
     applyColors();
@@ -66,7 +66,7 @@ int TRadioGroup::ItemIndex() const
 
 void TRadioGroup::setItemIndex(int index)
 {
-    if (index >= 0 && index < Count()) {
+    if (index >= 0 && index < count()) {
         m_buttons[static_cast<size_t>(index)]->setChecked(true);
         return;
     }
@@ -79,7 +79,7 @@ void TRadioGroup::setItemIndex(int index)
 
 QRadioButton* TRadioGroup::Button(int index) const
 {
-    return index >= 0 && index < Count() ? m_buttons[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && index < count() ? m_buttons[static_cast<size_t>(index)] : nullptr;
 }
 
 EventHook::EventHook(QObject* target, QEvent::Type type, std::function<void()> run)

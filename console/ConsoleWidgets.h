@@ -23,8 +23,8 @@ class TPanel : public QLabel {
 public:
     explicit TPanel(QWidget* parent = nullptr);
     platform::TColor Color() const { return m_color; }
-    void SetColor(platform::TColor color);
-    platform::TColor FontColor() const { return m_fontColor; }
+    void setColor(platform::TColor color);
+    platform::TColor fontColor() const { return m_fontColor; }
     void setFontColor(platform::TColor color);
     QString Caption() const { return text(); }
     void setCaption(const QString& caption) { setText(caption); }
@@ -42,7 +42,7 @@ public:
     TRadioGroup(const QString& caption, const QStringList& items, QWidget* parent = nullptr, int columns = 1);
     int ItemIndex() const;
     void setItemIndex(int index);
-    int Count() const { return static_cast<int>(m_buttons.size()); }
+    int count() const { return static_cast<int>(m_buttons.size()); }
     QRadioButton* Button(int index) const;
 
     std::function<void()> OnClick;

@@ -96,11 +96,11 @@ void CountdownEngine::setTimers(bool tm1, bool tmr2)
 
 bool CountdownEngine::takeTick(qint32* tick)
 {
-    const qint32 now = Now();
-    if (now == m_lastTick)
+    const qint32 current = now();
+    if (current == m_lastTick)
         return false;
-    m_lastTick = now;
-    *tick = now;
+    m_lastTick = current;
+    *tick = current;
     return true;
 }
 
@@ -118,7 +118,7 @@ void CountdownEngine::consoleOpened()
 {
     m_cueStep = 1;
     m_resetDone = 0;
-    m_lastTick = Now();
+    m_lastTick = now();
     m_link.setBoardFromNetwork(false);
 }
 
@@ -134,14 +134,14 @@ void CountdownEngine::setPlayers(Phase phase, std::vector<CuePlayer*> players)
     m_players[static_cast<size_t>(phase)] = std::move(players);
 }
 
-void CountdownEngine::Start()
+void CountdownEngine::start()
 {
     if (m_resetDone != 1 || m_tm1On || m_tmr2On)
         return;
-    const qint32 now = Now();
+    const qint32 current = now();
     if (m_stateInterval == PhaseState::On) {
         // An interval paused by Stop resumes alone.
-        m_endInterval = now + m_restInterval;
+        m_endInterval = current + m_restInterval;
         setTimers(false, true);
         m_host.lookupResults();
         return;
@@ -150,9 +150,9 @@ void CountdownEngine::Start()
     if (m_stateWarm != PhaseState::On && m_stateRace != PhaseState::On && m_stateOver != PhaseState::On) {
         // Nothing to resume (a run that ended, a Stop while idle, a reset while paused): a fresh
         // run rather than a resume with no phase running.
-        beginRun(now);
+        beginRun(current);
     } else {
-        const qint32 d = m_paused ? now - m_pauseTick : 0;
+        const qint32 d = m_paused ? current - m_pauseTick : 0;
         if (m_stateWarm == PhaseState::On) {
             m_endWarm += d;
             m_endRace += d;
@@ -199,8 +199,8 @@ void CountdownEngine::beginRun(qint32 now)
 void CountdownEngine::Stop()
 {
     m_paused = 1;
-    m_pauseTick = Now();
-    const qint32 now2 = Now();
+    m_pauseTick = now();
+    const qint32 now2 = now();
     // The board clock takes over (TimersChanged lets it run).
     setTimers(false, false);
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
@@ -237,7 +237,7 @@ void CountdownEngine::stopWarmPlayers()
 void CountdownEngine::allSignalsOff()
 {
     for (int output = 0; output < SignalOutputs::SignalCount; ++output)
-        m_signals.Off(output);
+        m_signals.off(output);
     m_signals.allOff();
 }
 
@@ -293,7 +293,7 @@ void CountdownEngine::preparePresets()
         TimeStrToTenths(m_controls.presetText(Preset::Blank).trimmed() + QStringLiteral(".0")));
     if (m_blankTenths != 0) {
         // Uniform over 0 .. m_blankTenths - 1.
-        m_randomCut = m_random.Below(m_blankTenths);
+        m_randomCut = m_random.below(m_blankTenths);
         m_cutText = cutDisplay(m_randomCut);
     } else {
         m_randomCut = 0;
@@ -330,7 +330,7 @@ void CountdownEngine::phaseTick()
     qint32 tick = 0;
     if (!takeTick(&tick))
         return;
-    Guarded([this, tick] {
+    guarded([this, tick] {
         if (m_stateWarm == PhaseState::On)
             warmBlock(tick);
         if (m_stateRace == PhaseState::On)
@@ -340,7 +340,7 @@ void CountdownEngine::phaseTick()
     });
 }
 
-bool CountdownEngine::ShowRow(Phase row, const QString& clockText, qint64 remaining)
+bool CountdownEngine::showRow(Phase row, const QString& clockText, qint64 remaining)
 {
     auto digits = rowDigits(clockText);
     if (!digits)
@@ -368,8 +368,8 @@ void CountdownEngine::dpgaz(QChar letter, const QString& clockText)
     // 00:00:00.0, which is zero.
     line.tenths = TimeStrToTenths(clockText);
     line.prefix = m_controls.boardPrefix();
-    line.boardOn = m_controls.BoardOn();
-    m_board.Send(line);
+    line.boardOn = m_controls.boardOn();
+    m_board.send(line);
 }
 
 void CountdownEngine::warmSignals(qint64 remaining)
@@ -379,20 +379,20 @@ void CountdownEngine::warmSignals(qint64 remaining)
     for (int signal = 0; signal < SignalOutputs::SignalCount; ++signal) {
         auto& fired = m_sigOnFired[static_cast<size_t>(signal)];
         if (due(SlotOn1 + signal, fired)) {
-            m_signals.On(signal);
+            m_signals.on(signal);
             fired = true;
             m_host.showSignalRemaining(signal, QString::number(remaining));
         }
     }
     if (due(SlotOnStart, m_sigOnFired[5])) {
-        m_signals.startPulse(m_controls.PulseMs());
+        m_signals.startPulse(m_controls.pulseMs());
         m_sigOnFired[5] = true;
     }
-    const int offCount = m_controls.OffControl() == 0 ? 5 : 4;
+    const int offCount = m_controls.offControl() == 0 ? 5 : 4;
     for (int signal = 0; signal < offCount; ++signal) {
         auto& fired = m_sigOffFired[static_cast<size_t>(signal)];
         if (due(SlotOff1 + signal, fired)) {
-            m_signals.Off(signal);
+            m_signals.off(signal);
             fired = true;
         }
     }
@@ -407,10 +407,10 @@ void CountdownEngine::warmBlock(qint32 tick)
     BoardLineInput line;
     line.kind = BoardLineKind::WarmUp;
     line.tenths = remaining;
-    line.blindTenths = m_controls.BlindTenths();
-    line.blindSettingOn = m_controls.BlindSettingOn();
-    line.boardOn = m_controls.BoardOn();
-    m_board.Send(line);
+    line.blindTenths = m_controls.blindTenths();
+    line.blindSettingOn = m_controls.blindSettingOn();
+    line.boardOn = m_controls.boardOn();
+    m_board.send(line);
     writeTimeFile(text, QLatin1Char('R'));
 
     if (m_randomCut != 0 && m_randomCut >= remaining) {
@@ -423,7 +423,7 @@ void CountdownEngine::warmBlock(qint32 tick)
         m_endRace -= static_cast<qint32>(cut);
         m_endOver -= static_cast<qint32>(cut);
     }
-    ShowRow(Phase::Warm, text, remaining);
+    showRow(Phase::Warm, text, remaining);
     warmSignals(remaining);
 
     const bool ends = remaining < 0;
@@ -433,17 +433,17 @@ void CountdownEngine::warmBlock(qint32 tick)
     dropCues(Phase::Warm);
     m_cueStep = 1;
     for (int signal = 0; signal < 4; ++signal)
-        m_signals.Off(signal);
-    if (m_controls.OffControl() == 0)
-        m_signals.Off(4);
+        m_signals.off(signal);
+    if (m_controls.offControl() == 0)
+        m_signals.off(4);
     else
-        m_signals.On(4);
-    m_signals.startPulse(m_controls.PulseMs());
+        m_signals.on(4);
+    m_signals.startPulse(m_controls.pulseMs());
     m_stateWarm = PhaseState::Ato;
     m_stateRace = PhaseState::On;
     m_racePausedTenths = 0;
     // The timing server takes the race line only while its link is up now.
-    m_link.setBoardFromNetwork(m_link.ServerConnected());
+    m_link.setBoardFromNetwork(m_link.serverConnected());
 }
 
 void CountdownEngine::raceBlock(qint32 tick)
@@ -453,7 +453,7 @@ void CountdownEngine::raceBlock(qint32 tick)
     m_host.showTicks(m_endRace, tick, remaining < 0);
     if (!m_link.BoardFromNetwork())
         dpgaz(QLatin1Char('R'), text);
-    if (!ShowRow(Phase::Race, text, remaining))
+    if (!showRow(Phase::Race, text, remaining))
         m_host.showStatus(QStringLiteral("B1"));
     writeTimeFile(text, QLatin1Char('B'));
 
@@ -462,9 +462,9 @@ void CountdownEngine::raceBlock(qint32 tick)
 
     // Signal 5 after the start goes off once the race has run for its OFF time, not counting the
     // time the race stood paused.
-    if (m_controls.OffControl() == 1 && !m_sigOffFired[4]
+    if (m_controls.offControl() == 1 && !m_sigOffFired[4]
         && qint64(tick) - m_endWarm - m_racePausedTenths >= m_controls.triggerSlot(SlotOff5)) {
-        m_signals.Off(4);
+        m_signals.off(4);
         m_signals.allOff();
         m_sigOffFired[4] = true;
     }
@@ -485,7 +485,7 @@ void CountdownEngine::overBlock(qint32 tick)
     const QString text = TenthsToHMST(remaining);
     m_host.showTicks(m_endOver, tick, remaining < 0);
     dpgaz(QLatin1Char('O'), text);
-    ShowRow(Phase::Over, text, remaining);
+    showRow(Phase::Over, text, remaining);
     writeTimeFile(text, QLatin1Char('Y'));
 
     const bool ends = remaining <= 0;
@@ -496,7 +496,7 @@ void CountdownEngine::overBlock(qint32 tick)
     m_cueStep = 1;
     m_running = 0;
     bool interval = false;
-    if (m_controls.Automatic()) {
+    if (m_controls.automatic()) {
         if (m_cutText != QLatin1String("0"))
             m_endInterval -= 1;
         m_intervalTenths = static_cast<qint32>(
@@ -518,7 +518,7 @@ void CountdownEngine::intervalTick()
     qint32 tick = 0;
     if (!takeTick(&tick))
         return;
-    Guarded([this, tick] { intervalBlock(tick); });
+    guarded([this, tick] { intervalBlock(tick); });
 }
 
 void CountdownEngine::intervalBlock(qint32 tick)
@@ -531,8 +531,8 @@ void CountdownEngine::intervalBlock(qint32 tick)
     BoardLineInput line;
     line.kind = BoardLineKind::Interval;
     line.tenths = remaining;
-    line.boardOn = m_controls.BoardOn();
-    m_board.Send(line);
+    line.boardOn = m_controls.boardOn();
+    m_board.send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
     m_monitor.writeTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
 
@@ -549,7 +549,7 @@ void CountdownEngine::intervalEnded()
     setTimers(m_tm1On, false);
     // A run under way, or the operator switched to manual operation during the interval: the
     // console waits for the operator's Start.
-    if (m_tm1On || !m_controls.Automatic())
+    if (m_tm1On || !m_controls.automatic())
         return;
     // The reset a confirmed Reset would do, without asking: the presets and a new random cut.
     // The players keep their files and no OFF is pressed. Start's fresh run then clears the
@@ -559,7 +559,7 @@ void CountdownEngine::intervalEnded()
     stopWarmPlayers();
     m_link.setBoardFromNetwork(false);
     preparePresets();
-    Start();
+    start();
 }
 
 void CountdownEngine::intervalReset()

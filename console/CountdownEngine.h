@@ -57,20 +57,20 @@ public:
     // The picker's time as the long time text (H:MM:SS).
     virtual QString presetText(Preset preset) const = 0;
     // The board switch is ON.
-    virtual bool BoardOn() const = 0;
+    virtual bool boardOn() const = 0;
     // The OFF-control choice: 0 "スタート前" (signal 5 off before the start), 1 "スタート後".
-    virtual int OffControl() const = 0;
+    virtual int offControl() const = 0;
     // Text sent in front of the race and over-time lines.
     virtual QString boardPrefix() const = 0;
     // The blind time in tenths, and whether the blind-time setting is above 0.
-    virtual qint64 BlindTenths() const = 0;
-    virtual bool BlindSettingOn() const = 0;
+    virtual qint64 blindTenths() const = 0;
+    virtual bool blindSettingOn() const = 0;
     // Automatic operation: the interval picker is not hidden. Asked here and nowhere else.
-    virtual bool Automatic() const = 0;
+    virtual bool automatic() const = 0;
     // A signal trigger slot (SignalSlot order) in tenths of remaining warm-up.
     virtual qint64 triggerSlot(int slot) const = 0;
     // The start pulse in milliseconds.
-    virtual int PulseMs() const = 0;
+    virtual int pulseMs() const = 0;
 };
 
 // What the engine shows and what it asks of the console around it.
@@ -113,7 +113,7 @@ class CountdownLink {
 public:
     virtual ~CountdownLink() = default;
     // The link to the timing server is connected now.
-    virtual bool ServerConnected() const = 0;
+    virtual bool serverConnected() const = 0;
     // The board's race line comes from the timing server.
     virtual bool BoardFromNetwork() const = 0;
     virtual void setBoardFromNetwork(bool fromNetwork) = 0;
@@ -144,7 +144,7 @@ public:
     // Tm1Timer: one tick of the running phase.
     void phaseTick();
     // Start (CuteButton1Click): a fresh run when no phase is on, else a resume.
-    void Start();
+    void start();
     // Stop (CuteButton2Click): pauses whatever runs.
     void Stop();
     // Reset (CuteButton5Click): asks, then prepares a run from the pickers.
@@ -175,7 +175,7 @@ public:
     // While paused in a phase whose option says so, the board shows no time of day.
     bool clockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
     // The current count-down tick.
-    qint32 Now() const { return m_ticks.Tick(); }
+    qint32 now() const { return m_ticks.Tick(); }
 
     // ---- Console phase state, read-only: the commands above change it ----
     PhaseState StateWarm() const { return m_stateWarm; }
@@ -248,7 +248,7 @@ private:
     // Takes the tick; false when it equals the last handled one.
     bool takeTick(qint32* tick);
     // Runs a tick's work; a failure stops the count-down as a Stop would and says why.
-    template <typename Work> void Guarded(Work work);
+    template <typename Work> void guarded(Work work);
     void stopAfterFailure(const QString& what);
     void setTimers(bool tm1, bool tmr2);
 
@@ -259,7 +259,7 @@ private:
     // The interval has run out: in automatic operation the console resets itself and starts.
     void intervalEnded();
     // Digits of a row: values from `clockText`, blanking from `remaining`.
-    bool ShowRow(Phase row, const QString& clockText, qint64 remaining);
+    bool showRow(Phase row, const QString& clockText, qint64 remaining);
     void writeTimeFile(const QString& clockText, QChar letter);
     void warmSignals(qint64 remaining);
 
@@ -323,7 +323,7 @@ private:
     bool m_inTick = false;
 };
 
-template <typename Work> void CountdownEngine::Guarded(Work work)
+template <typename Work> void CountdownEngine::guarded(Work work)
 {
     m_inTick = true;
     struct Leave {

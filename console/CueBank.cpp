@@ -58,12 +58,12 @@ QString CueBank::slotFile(CuePhase phase, int slot) const
     return slot >= 0 && size_t(slot) < files.size() ? files[size_t(slot)] : QString();
 }
 
-CuePlayer* CueBank::Player(CuePhase phase, int slot) const
+CuePlayer* CueBank::player(CuePhase phase, int slot) const
 {
     const auto& players = m_players[size_t(phaseIndex(phase))];
     return slot >= 0 && size_t(slot) < players.size() ? players[size_t(slot)] : nullptr;
 }
 
-int CueBank::Slots(CuePhase phase) const { return int(m_players[size_t(phaseIndex(phase))].size()); }
+int CueBank::slotCount(CuePhase phase) const { return int(m_players[size_t(phaseIndex(phase))].size()); }
 
 } // namespace console

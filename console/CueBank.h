@@ -37,8 +37,8 @@ public:
 
     // The file of a slot (from 0); empty when the slot has no cue.
     QString slotFile(CuePhase phase, int slot) const;
-    CuePlayer* Player(CuePhase phase, int slot) const;
-    int Slots(CuePhase phase) const;
+    CuePlayer* player(CuePhase phase, int slot) const;
+    int slotCount(CuePhase phase) const;
     const Players& allPlayers() const { return m_players; }
 
     // The text of the terminator that ends every cue list.

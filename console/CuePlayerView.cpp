@@ -40,10 +40,10 @@ CuePlayerView::CuePlayerView(const QString& name, CuePlayer* player, QWidget* pa
     m_stop->setGeometry(33, 33, 27, 20);
     connect(m_play, &QToolButton::clicked, this, &CuePlayerView::Play);
     connect(m_stop, &QToolButton::clicked, this, &CuePlayerView::Stop);
-    Refresh();
+    refresh();
 }
 
-void CuePlayerView::Refresh()
+void CuePlayerView::refresh()
 {
     const QString file = m_player ? m_player->FileName() : QString();
     const QString shown = file.isEmpty() ? QStringLiteral("－") : QFileInfo(file).fileName();

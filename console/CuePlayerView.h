@@ -20,13 +20,13 @@ public:
     void setPlayer(CuePlayer* player)
     {
         m_player = player;
-        Refresh();
+        refresh();
     }
     // Shows the file the player holds now.
-    void Refresh();
+    void refresh();
     void Play();
     void Stop();
-    CuePlayer* Player() const { return m_player; }
+    CuePlayer* player() const { return m_player; }
 
     // Told the player's name when playing could not start.
     std::function<void(const QString& name)> OnPlayFailed;

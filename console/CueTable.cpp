@@ -10,9 +10,9 @@
 
 namespace console {
 
-using schedule_sql::Exec;
+using schedule_sql::exec;
 using schedule_sql::Open;
-using schedule_sql::Quoted;
+using schedule_sql::quoted;
 
 namespace {
 
@@ -49,7 +49,7 @@ CueTable::CueTable(platform::Query& scratch, platform::Asker& asker, QString eve
 {
 }
 
-int CueTable::Count(const QStringList& lines)
+int CueTable::count(const QStringList& lines)
 {
     Open(m_q, lines);
     const int n = m_q.RecordCount();
@@ -57,16 +57,16 @@ int CueTable::Count(const QStringList& lines)
     return n;
 }
 
-CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QString& file)
+CueRegistration CueTable::registerCue(CuePhase phase, const QTime& time, const QString& file)
 {
     if (file.isEmpty())
         return CueRegistration::Nothing;
-    const QString f = Quoted(file);
-    const QString t = Quoted(longTimeText(time));
+    const QString f = quoted(file);
+    const QString t = quoted(longTimeText(time));
     const QString bun = QStringLiteral("bun='") + QLatin1Char(phaseInfo(phase).letter) + QLatin1Char('\'');
 
     // A full phase takes nothing more, not even a changed file at an existing time.
-    if (Count({ eventLine(m_code), phaseLine(phase) }) >= phaseInfo(phase).slotCount) {
+    if (count({ eventLine(m_code), phaseLine(phase) }) >= phaseInfo(phase).slotCount) {
         m_asker.inform(QString(), QStringLiteral("データの登録数が制限に達しています。"));
         return CueRegistration::Refused;
     }
@@ -92,36 +92,36 @@ CueRegistration CueTable::Register(CuePhase phase, const QTime& time, const QStr
     // The move and the new row belong together: a failure between them must not lose the cue.
     platform::Transaction tx(*m_q.database());
     if (move)
-        Exec(m_q,
+        exec(m_q,
             { QStringLiteral("delete from music ") + eventWhere(m_code),
                 QStringLiteral("and mname=") + f + QStringLiteral(" and ") + bun });
-    const bool timeTaken = Count({ eventLine(m_code), phaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
+    const bool timeTaken = count({ eventLine(m_code), phaseLine(phase), QStringLiteral("and tno=") + t }) > 0;
     if (!timeTaken)
-        Exec(m_q,
+        exec(m_q,
             { QStringLiteral("insert into music (tcode,bun,tno,mname)values("),
-                Quoted(m_code) + QStringLiteral(",'") + QLatin1Char(phaseInfo(phase).letter)
+                quoted(m_code) + QStringLiteral(",'") + QLatin1Char(phaseInfo(phase).letter)
                     + QStringLiteral("',"),
                 t + QLatin1Char(',') + f + QLatin1Char(')') });
     else
-        Exec(m_q,
+        exec(m_q,
             { QStringLiteral("update music set mname=") + f,
                 eventWhere(m_code) + QStringLiteral(" and tno=") + t, QStringLiteral("and ") + bun });
     tx.Commit();
     return CueRegistration::Registered;
 }
 
-void CueTable::Delete(CuePhase phase, const QString& tno)
+void CueTable::remove(CuePhase phase, const QString& tno)
 {
-    Exec(m_q,
+    exec(m_q,
         { QStringLiteral("delete from music ") + eventWhere(m_code), phaseLine(phase),
-            QStringLiteral("and tno=") + Quoted(tno) });
+            QStringLiteral("and tno=") + quoted(tno) });
 }
 
 CueRows readRunCues(platform::Query& q, const QString& eventCode, const CueRunLengths& lengths)
 {
     const QString event = eventLine(eventCode);
     auto upTo = [](const char* op, const QTime& t) -> QString {
-        return QStringLiteral("and tno") + QLatin1String(op) + Quoted(longTimeText(t));
+        return QStringLiteral("and tno") + QLatin1String(op) + quoted(longTimeText(t));
     };
     const QString desc = QStringLiteral("order by tno desc");
     const std::array<QStringList, CuePhaseCount> selects = {

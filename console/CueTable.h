@@ -52,12 +52,12 @@ public:
     // first; a file already in the phase moves to the new time once the operator agrees; a file
     // of another phase, or a phase that has all its rows, is refused with a message. The
     // statements take effect together or not at all. Raises platform::DatabaseError.
-    CueRegistration Register(CuePhase phase, const QTime& time, const QString& file);
+    CueRegistration registerCue(CuePhase phase, const QTime& time, const QString& file);
     // Deletes the phase's row at the time (tno as the grid shows it). Raises DatabaseError.
-    void Delete(CuePhase phase, const QString& tno);
+    void remove(CuePhase phase, const QString& tno);
 
 private:
-    int Count(const QStringList& lines);
+    int count(const QStringList& lines);
 
     platform::Query& m_q;
     platform::Asker& m_asker;

@@ -50,7 +50,7 @@ bool MonitorFiles::writeClosed()
     const bool time = writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
     const bool schedule = writeSchedule({});
     const bool memo = writeMemo(QString(), false);
-    const bool written = Flush();
+    const bool written = flush();
     return time && schedule && memo && written;
 }
 
@@ -64,25 +64,25 @@ MonitorFileWriter::MonitorFileWriter(QString folder)
 {
 }
 
-QString MonitorFileWriter::FilePath(const QString& name) const { return QDir(m_folder).filePath(name); }
+QString MonitorFileWriter::filePath(const QString& name) const { return QDir(m_folder).filePath(name); }
 
 bool MonitorFileWriter::writeTime(const QString& clockText, QChar letter)
 {
     // Replacing a file waits for the disk to have it (tens of milliseconds on a busy machine):
     // never on the tick.
-    return m_background.Write(FilePath(DtimeFileName), dtimeFileBytes(clockText, letter));
+    return m_background.Write(filePath(DtimeFileName), dtimeFileBytes(clockText, letter));
 }
 
 bool MonitorFileWriter::writeSchedule(const std::vector<ScheduleLine>& rows)
 {
-    return ReplaceFile(FilePath(RInfoFileName), rInfoFileBytes(rows));
+    return ReplaceFile(filePath(RInfoFileName), rInfoFileBytes(rows));
 }
 
 bool MonitorFileWriter::writeMemo(const QString& memo, bool shown)
 {
-    return ReplaceFile(FilePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
+    return ReplaceFile(filePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
 }
 
-bool MonitorFileWriter::Flush() { return m_background.Flush(FlushWaitMs); }
+bool MonitorFileWriter::flush() { return m_background.flush(FlushWaitMs); }
 
 } // namespace console

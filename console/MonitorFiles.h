@@ -50,7 +50,7 @@ public:
     virtual bool writeMemo(const QString& memo, bool shown) = 0;
     // Waits (bounded) until every write handed over has reached its file; true when they did
     // and none failed.
-    virtual bool Flush() { return true; }
+    virtual bool flush() { return true; }
 
     // The state the monitor is left in when the console closes: "00:00:00T", no schedule,
     // no information text, on disk when it returns, so that no earlier time write can follow
@@ -69,12 +69,12 @@ public:
     MonitorFileWriter();
     explicit MonitorFileWriter(QString folder);
 
-    QString FilePath(const QString& name) const;
+    QString filePath(const QString& name) const;
 
     bool writeTime(const QString& clockText, QChar letter) override;
     bool writeSchedule(const std::vector<ScheduleLine>& rows) override;
     bool writeMemo(const QString& memo, bool shown) override;
-    bool Flush() override;
+    bool flush() override;
 
 private:
     QString m_folder;

@@ -23,7 +23,7 @@ void refuseIfPastMidnight(qint64 end)
         throw ScheduleRefusal { schedule_text::PastMidnight };
 }
 
-ScheduleOutcome Placed(ScheduleOutcome::Place place, int uc = 0) { return { true, place, uc, {} }; }
+ScheduleOutcome placed(ScheduleOutcome::Place place, int uc = 0) { return { true, place, uc, {} }; }
 
 // A row to insert. Heats carry their round and heat numbers and titles; plain rows are round
 // and heat "0" without titles.
@@ -45,18 +45,18 @@ NewRow plainRow(int start, int end, const QString& text, int uc)
     return { .start = start, .end = end, .text = text, .uc = uc };
 }
 
-void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
+void insertRow(platform::Query& q, const QString& code, const NewRow& row)
 {
-    Exec(q,
+    exec(q,
         { QStringLiteral("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,round,heat,uc")
                 + (row.titled ? QStringLiteral(",roundtl,heattl)values(") : QStringLiteral(")values(")),
-            Quoted(code) + QLatin1Char(',') + QString::number(row.rr) + QLatin1Char(',')
-                + Quoted(longTimeTextOfSeconds(row.start)) + QLatin1Char(','),
-            Quoted(longTimeTextOfSeconds(row.end)) + QStringLiteral(",'-',") + Quoted(row.text)
+            quoted(code) + QLatin1Char(',') + QString::number(row.rr) + QLatin1Char(',')
+                + quoted(longTimeTextOfSeconds(row.start)) + QLatin1Char(','),
+            quoted(longTimeTextOfSeconds(row.end)) + QStringLiteral(",'-',") + quoted(row.text)
                 + QLatin1Char(','),
-            Quoted(row.round) + QLatin1Char(',') + Quoted(row.heat) + QLatin1Char(',')
-                + Quoted(QString::number(row.uc)),
-            row.titled ? QLatin1Char(',') + Quoted(row.roundtl) + QLatin1Char(',') + Quoted(row.heattl)
+            quoted(row.round) + QLatin1Char(',') + quoted(row.heat) + QLatin1Char(',')
+                + quoted(QString::number(row.uc)),
+            row.titled ? QLatin1Char(',') + quoted(row.roundtl) + QLatin1Char(',') + quoted(row.heattl)
                     + QLatin1Char(')')
                        : QStringLiteral(")") });
 }
@@ -64,16 +64,16 @@ void InsertRow(platform::Query& q, const QString& code, const NewRow& row)
 // "and round='R' and roundtl='T'": the heats of one round.
 QString roundFilter(const ScheduleRow& heat)
 {
-    return QStringLiteral("and round=") + Quoted(heat.round) + QStringLiteral(" and roundtl=")
-        + Quoted(heat.roundtl);
+    return QStringLiteral("and round=") + quoted(heat.round) + QStringLiteral(" and roundtl=")
+        + quoted(heat.roundtl);
 }
 
-QString ucFilter(int uc) { return QStringLiteral(" and uc=") + Quoted(QString::number(uc)); }
+QString ucFilter(int uc) { return QStringLiteral(" and uc=") + quoted(QString::number(uc)); }
 
 // The heats of a round are numbered 1, 2, ... 10, 11: they compare and sort as numbers.
 const QString HeatNumber = QStringLiteral("cast(heat as integer)");
 
-std::optional<size_t> IndexOf(const std::vector<ScheduleRow>& rows, std::optional<int> uc)
+std::optional<size_t> indexOf(const std::vector<ScheduleRow>& rows, std::optional<int> uc)
 {
     if (!uc)
         return std::nullopt;
@@ -87,7 +87,7 @@ bool sameRound(const ScheduleRow& a, const ScheduleRow& b)
 }
 
 // Every row of an open query; the query is closed after.
-std::vector<ScheduleRow> ReadAll(platform::Query& q)
+std::vector<ScheduleRow> readAll(platform::Query& q)
 {
     std::vector<ScheduleRow> rows;
     for (q.First(); !q.Eof(); q.Next())
@@ -110,7 +110,7 @@ struct LiveEdits {
 
 bool ScheduleRow::isRound() const { return !round.isEmpty() && round != QLatin1String("0"); }
 
-int ScheduleRow::Duration() const
+int ScheduleRow::duration() const
 {
     const int d = etime - btime;
     return d >= 0 ? d : d + SecondsPerDay;
@@ -136,8 +136,8 @@ ScheduleRow readScheduleRow(platform::Query& q)
     };
     ScheduleRow row;
     row.uc = text("uc").toInt();
-    row.btime = Seconds(q.FieldByName(QStringLiteral("btime"))->AsTime());
-    row.etime = Seconds(q.FieldByName(QStringLiteral("etime"))->AsTime());
+    row.btime = seconds(q.FieldByName(QStringLiteral("btime"))->AsTime());
+    row.etime = seconds(q.FieldByName(QStringLiteral("etime"))->AsTime());
     row.rmenu = text("rmenu");
     row.round = text("round");
     row.heat = text("heat");
@@ -153,7 +153,7 @@ Schedule::Schedule(TDM1& dm, QString eventCode, platform::Asker* asker)
 {
 }
 
-platform::Asker& Schedule::Ask() const { return m_asker ? *m_asker : platform::currentAsker(); }
+platform::Asker& Schedule::ask() const { return m_asker ? *m_asker : platform::currentAsker(); }
 
 bool Schedule::zeroRefused(int duration) const
 {
@@ -161,7 +161,7 @@ bool Schedule::zeroRefused(int duration) const
     // change and the search for a row by its start cannot tell apart.
     if (duration != 0)
         return false;
-    Ask().inform(QString(), schedule_text::ZeroDuration);
+    ask().inform(QString(), schedule_text::ZeroDuration);
     return true;
 }
 
@@ -175,7 +175,7 @@ template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
         return out;
     } catch (const ScheduleRefusal& refusal) {
         // The transaction is gone by now: no lock is held while the box is open.
-        Ask().inform(QString(), refusal.message);
+        ask().inform(QString(), refusal.message);
         return {};
     }
 }
@@ -184,14 +184,14 @@ std::vector<ScheduleRow> Schedule::Rows()
 {
     platform::Query& q = *m_dm.Qtemp;
     Open(q, { eventRows(m_code), QStringLiteral("order by btime") });
-    return ReadAll(q);
+    return readAll(q);
 }
 
-std::vector<ScheduleRow> Schedule::Heats(const ScheduleRow& heat, const QString& order)
+std::vector<ScheduleRow> Schedule::heats(const ScheduleRow& heat, const QString& order)
 {
     platform::Query& q = *m_dm.Qtemp;
     Open(q, { eventRows(m_code), roundFilter(heat), QStringLiteral("order by ") + order });
-    return ReadAll(q);
+    return readAll(q);
 }
 
 std::optional<ScheduleRow> Schedule::Row(int uc)
@@ -211,7 +211,7 @@ std::optional<ScheduleRow> Schedule::askOnHeat(
     if (!selected)
         return std::nullopt;
     std::optional<ScheduleRow> row = Row(*selected);
-    if (!row || !row->isRound() || !Ask().askYesNo(schedule_text::Confirm, question(*row)))
+    if (!row || !row->isRound() || !ask().askYesNo(schedule_text::Confirm, question(*row)))
         return std::nullopt;
     return row;
 }
@@ -220,7 +220,7 @@ template <class Body> ScheduleOutcome Schedule::runOnRow(std::optional<int> sele
 {
     return Run([&] {
         const std::vector<ScheduleRow> rows = Rows();
-        const std::optional<size_t> at = IndexOf(rows, selected);
+        const std::optional<size_t> at = indexOf(rows, selected);
         return at ? body(rows, *at) : ScheduleOutcome {};
     });
 }
@@ -233,8 +233,8 @@ ScheduleOutcome Schedule::runOnRound(std::optional<int> selected,
     if (!heat)
         return {};
     return Run([&] {
-        const std::vector<ScheduleRow> heats = Heats(*heat, order);
-        return heats.empty() ? ScheduleOutcome {} : body(*heat, heats);
+        const std::vector<ScheduleRow> roundHeats = heats(*heat, order);
+        return roundHeats.empty() ? ScheduleOutcome {} : body(*heat, roundHeats);
     });
 }
 
@@ -262,7 +262,7 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
     Open(q,
         { eventRows(m_code),
             startText.isEmpty() ? QString(QStringLiteral("order by ") + order)
-                                : QString(QStringLiteral("and btime>=") + Quoted(startText)
+                                : QString(QStringLiteral("and btime>=") + quoted(startText)
                                     + QStringLiteral(" order by ") + order) });
     const QString select = q.SQL.join(QLatin1Char(' '));
 
@@ -274,19 +274,19 @@ QString Schedule::RechainSchedule(const QString& order, const QString& startText
     for (q.First(); !q.Eof(); q.Next()) {
         const ScheduleRow row = readScheduleRow(q);
         const int start = laid.empty() ? row.btime : laid.back().end;
-        refuseIfPastMidnight(start + row.Duration());
-        laid.push_back({ row.uc, start, start + row.Duration() });
+        refuseIfPastMidnight(start + row.duration());
+        laid.push_back({ row.uc, start, start + row.duration() });
     }
     q.Close();
     if (laid.empty())
         return select;
     for (const Laid& row : laid)
-        Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(longTimeTextOfSeconds(row.start)),
-                QStringLiteral(",etime=") + Quoted(longTimeTextOfSeconds(row.end))
+        exec(*m_dm.Qedit,
+            { QStringLiteral("update rmenu set btime=") + quoted(longTimeTextOfSeconds(row.start)),
+                QStringLiteral(",etime=") + quoted(longTimeTextOfSeconds(row.end))
                     + QStringLiteral(",rr='-1'"),
                 eventWhere(m_code) + ucFilter(row.uc) });
-    Exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
+    exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
     return select;
 }
 
@@ -298,7 +298,7 @@ QString Schedule::resettime(const QString& startText)
 ScheduleOutcome Schedule::Add(
     const ScheduleEditor& editor, std::optional<int> selected, const std::optional<RoundEditor>& round)
 {
-    const int duration = Seconds(editor.duration);
+    const int duration = seconds(editor.duration);
     if (zeroRefused(duration))
         return {};
     return Run([&] {
@@ -306,19 +306,19 @@ ScheduleOutcome Schedule::Add(
         const std::vector<ScheduleRow> rows = Rows();
         if (rows.empty()) {
             // The first row starts the schedule, in round mode too.
-            const int start = Seconds(editor.start);
+            const int start = seconds(editor.start);
             refuseIfPastMidnight(start + duration);
-            InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
-            return Placed(ScheduleOutcome::Place::Last);
+            insertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
+            return placed(ScheduleOutcome::Place::Last);
         }
         if (round) {
-            const std::optional<size_t> at = IndexOf(rows, selected);
+            const std::optional<size_t> at = indexOf(rows, selected);
             return addRound(*round, duration, rows[at.value_or(rows.size() - 1)], uc);
         }
-        const int start = rows.back().End();
+        const int start = rows.back().end();
         refuseIfPastMidnight(start + duration);
-        InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
-        return Placed(ScheduleOutcome::Place::Last);
+        insertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
+        return placed(ScheduleOutcome::Place::Last);
     });
 }
 
@@ -336,18 +336,18 @@ ScheduleOutcome Schedule::addRound(const RoundEditor& round, int duration, const
         throw ScheduleRefusal { schedule_text::DuplicateRound };
 
     // After the selected plain row, or after the last heat of the selected round.
-    int start = after.End();
+    int start = after.end();
     if (after.isRound()) {
         Open(q2, { eventRows(m_code), roundFilter(after), QStringLiteral("order by btime desc") });
         if (!q2.Eof())
-            start = readScheduleRow(q2).End();
+            start = readScheduleRow(q2).end();
         q2.Close();
     }
     const int heats = std::max(0, round.heats);
     refuseIfPastMidnight(start + qint64(heats) * duration);
     for (int i = 1; i <= heats; ++i) {
         const int heatStart = start + (i - 1) * duration;
-        InsertRow(*m_dm.Qtemp, m_code,
+        insertRow(*m_dm.Qtemp, m_code,
             { .rr = -1,
                 .start = heatStart,
                 .end = heatStart + duration,
@@ -361,14 +361,14 @@ ScheduleOutcome Schedule::addRound(const RoundEditor& round, int duration, const
     }
     // The new heats (marked to go in front) keep their times; the rows that followed the
     // round's start move back behind them.
-    ScheduleOutcome out = Placed(ScheduleOutcome::Place::Last);
+    ScheduleOutcome out = placed(ScheduleOutcome::Place::Last);
     out.shownSql = resettime(longTimeTextOfSeconds(start));
     return out;
 }
 
-ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int> selected)
+ScheduleOutcome Schedule::insert(const ScheduleEditor& editor, std::optional<int> selected)
 {
-    const int duration = Seconds(editor.duration);
+    const int duration = seconds(editor.duration);
     if (zeroRefused(duration))
         return {};
     return runOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
@@ -376,76 +376,76 @@ ScheduleOutcome Schedule::Insert(const ScheduleEditor& editor, std::optional<int
         if (row.isRound() && at + 1 < rows.size() && sameRound(rows[at + 1], row))
             throw ScheduleRefusal { schedule_text::InsertInRound };
         const int uc = newUc();
-        const int start = row.End();
+        const int start = row.end();
         refuseIfPastMidnight(start + duration);
-        Exec(*m_dm.Qtemp,
+        exec(*m_dm.Qtemp,
             { QStringLiteral("update rmenu set rr=2 ") + eventWhere(m_code),
-                QStringLiteral("and btime>=") + Quoted(longTimeTextOfSeconds(start)) });
-        InsertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
+                QStringLiteral("and btime>=") + quoted(longTimeTextOfSeconds(start)) });
+        insertRow(*m_dm.Qtemp, m_code, plainRow(start, start + duration, editor.text, uc));
         RechainSchedule(QStringLiteral("rr,btime"));
-        return Placed(ScheduleOutcome::Place::Row, uc);
+        return placed(ScheduleOutcome::Place::Row, uc);
     });
 }
 
-ScheduleOutcome Schedule::Change(const ScheduleEditor& editor, std::optional<int> selected)
+ScheduleOutcome Schedule::change(const ScheduleEditor& editor, std::optional<int> selected)
 {
     if (!selected)
         return {};
-    const int duration = Seconds(editor.duration);
+    const int duration = seconds(editor.duration);
     if (zeroRefused(duration))
         return {};
     const std::optional<ScheduleRow> chosen = Row(*selected);
     if (!chosen)
         return {};
     if (chosen->isRound()) {
-        if (!Ask().askYesNo(schedule_text::Confirm, schedule_text::ChangeRound))
+        if (!ask().askYesNo(schedule_text::Confirm, schedule_text::ChangeRound))
             return {};
         return Run([&] {
             // Every heat of the round takes the new duration from its own start.
-            const std::vector<ScheduleRow> heats = Heats(*chosen, QStringLiteral("btime"));
-            for (const ScheduleRow& heat : heats)
+            const std::vector<ScheduleRow> roundHeats = heats(*chosen, QStringLiteral("btime"));
+            for (const ScheduleRow& heat : roundHeats)
                 refuseIfPastMidnight(heat.btime + duration);
-            for (const ScheduleRow& heat : heats)
-                Exec(*m_dm.Qedit,
+            for (const ScheduleRow& heat : roundHeats)
+                exec(*m_dm.Qedit,
                     { QStringLiteral("update rmenu set etime=")
-                            + Quoted(longTimeTextOfSeconds(heat.btime + duration)),
+                            + quoted(longTimeTextOfSeconds(heat.btime + duration)),
                         eventWhere(m_code) + ucFilter(heat.uc) });
             RechainSchedule(QStringLiteral("rr,btime"));
-            return Placed(ScheduleOutcome::Place::Row, chosen->uc);
+            return placed(ScheduleOutcome::Place::Row, chosen->uc);
         });
     }
     return runOnRow(selected, [&](const std::vector<ScheduleRow>& rows, size_t at) {
         const ScheduleRow& row = rows[at];
         // Only the first row takes the start picker's time: it is the start of the schedule.
-        const int start = rows.front().btime == row.btime ? Seconds(editor.start) : row.btime;
+        const int start = rows.front().btime == row.btime ? seconds(editor.start) : row.btime;
         refuseIfPastMidnight(start + duration);
-        Exec(*m_dm.Qedit,
+        exec(*m_dm.Qedit,
             { QStringLiteral("update rmenu set rr='-1' ") + eventWhere(m_code),
-                QStringLiteral("and btime<=") + Quoted(longTimeTextOfSeconds(row.btime)) });
-        Exec(*m_dm.Qedit,
-            { QStringLiteral("update rmenu set btime=") + Quoted(longTimeTextOfSeconds(start))
-                    + QStringLiteral(",etime=") + Quoted(longTimeTextOfSeconds(start + duration))
+                QStringLiteral("and btime<=") + quoted(longTimeTextOfSeconds(row.btime)) });
+        exec(*m_dm.Qedit,
+            { QStringLiteral("update rmenu set btime=") + quoted(longTimeTextOfSeconds(start))
+                    + QStringLiteral(",etime=") + quoted(longTimeTextOfSeconds(start + duration))
                     + QStringLiteral(",rr='-1'"),
-                QStringLiteral(",rmenu=") + Quoted(editor.text) + QLatin1Char(' ') + eventWhere(m_code)
+                QStringLiteral(",rmenu=") + quoted(editor.text) + QLatin1Char(' ') + eventWhere(m_code)
                     + ucFilter(row.uc) });
         RechainSchedule(QStringLiteral("rr,btime"));
-        return Placed(ScheduleOutcome::Place::Row, row.uc);
+        return placed(ScheduleOutcome::Place::Row, row.uc);
     });
 }
 
-ScheduleOutcome Schedule::Delete(std::optional<int> selected)
+ScheduleOutcome Schedule::remove(std::optional<int> selected)
 {
     const std::vector<ScheduleRow> rows = Rows();
-    const std::optional<size_t> at = IndexOf(rows, selected);
+    const std::optional<size_t> at = indexOf(rows, selected);
     if (!at)
         return {};
     const ScheduleRow row = rows[*at];
     if (row.isRound()) {
-        Ask().inform(QString(), schedule_text::DeleteRoundRow);
+        ask().inform(QString(), schedule_text::DeleteRoundRow);
         return {};
     }
     if (rows.front().btime == row.btime
-        && !Ask().askYesNo(schedule_text::Confirm, schedule_text::DeleteFirst))
+        && !ask().askYesNo(schedule_text::Confirm, schedule_text::DeleteFirst))
         return {};
     // The grid goes to the row that takes the deleted one's place: the next, else the one before.
     std::optional<int> follow;
@@ -454,8 +454,8 @@ ScheduleOutcome Schedule::Delete(std::optional<int> selected)
     else if (*at > 0)
         follow = rows[*at - 1].uc;
     return Run([&] {
-        ScheduleOutcome out = follow ? Placed(ScheduleOutcome::Place::Row, *follow) : Placed({});
-        out.shownSql = Exec(*m_dm.Qtemp,
+        ScheduleOutcome out = follow ? placed(ScheduleOutcome::Place::Row, *follow) : placed({});
+        out.shownSql = exec(*m_dm.Qtemp,
             { QStringLiteral("delete from rmenu ") + eventWhere(m_code), ucFilter(row.uc).mid(1) });
         RechainSchedule(QStringLiteral("btime"));
         return out;
@@ -468,7 +468,7 @@ ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
     return runOnRound(
         selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto& byStart) {
             // Every heat takes the slot length of the round's earliest heat, from its start on.
-            const int length = byStart.front().Duration();
+            const int length = byStart.front().duration();
             int start = byStart.front().btime;
             refuseIfPastMidnight(start + qint64(byStart.size()) * length);
             platform::Query& q = *m_dm.Qtemp;
@@ -493,8 +493,8 @@ ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
                     start += length;
                 }
             }
-            Exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
-            return Placed(ScheduleOutcome::Place::Row, heat.uc);
+            exec(q, { QStringLiteral("update rmenu set rr=1 ") + eventWhere(m_code) });
+            return placed(ScheduleOutcome::Place::Row, heat.uc);
         });
 }
 
@@ -502,8 +502,8 @@ ScheduleOutcome Schedule::deleteRound(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow& heat) { return schedule_text::deleteRound(heat.round); };
     return runOnRound(selected, question, QStringLiteral("btime"), [&](const ScheduleRow& heat, const auto&) {
-        ScheduleOutcome out = Placed({});
-        out.shownSql = Exec(
+        ScheduleOutcome out = placed({});
+        out.shownSql = exec(
             *m_dm.Qtemp, { QStringLiteral("delete from rmenu ") + eventWhere(m_code), roundFilter(heat) });
         RechainSchedule(QStringLiteral("btime"));
         return out;
@@ -517,18 +517,18 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
         [&](const ScheduleRow& heat, const auto& byNumber) {
             const ScheduleRow& last = byNumber.front();
             platform::Query& q = *m_dm.Qtemp;
-            const int length = last.Duration();
+            const int length = last.duration();
             if (length == 0)
                 throw ScheduleRefusal { schedule_text::ZeroDuration };
-            const int start = last.End();
+            const int start = last.end();
             refuseIfPastMidnight(start + length);
             const int number = last.heat.toInt() + 1;
             const int uc = newUc();
-            Exec(q,
+            exec(q,
                 { QStringLiteral("update rmenu set rr=2 ") + eventWhere(m_code),
-                    QStringLiteral("and btime>=") + Quoted(longTimeTextOfSeconds(start)) });
+                    QStringLiteral("and btime>=") + quoted(longTimeTextOfSeconds(start)) });
             // The text is built from the round's titles, which may hold blanks of their own.
-            InsertRow(q, m_code,
+            insertRow(q, m_code,
                 { .rr = 1,
                     .start = start,
                     .end = start + length,
@@ -540,7 +540,7 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
                     .roundtl = heat.roundtl,
                     .heattl = heat.heattl });
             RechainSchedule(QStringLiteral("rr,btime"));
-            return Placed(ScheduleOutcome::Place::Row, uc);
+            return placed(ScheduleOutcome::Place::Row, uc);
         });
 }
 
@@ -550,14 +550,14 @@ ScheduleOutcome Schedule::DeleteHeat(std::optional<int> selected)
     return runOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
         [&](const ScheduleRow& heat, const auto& byNumber) {
             const int removed = byNumber.front().uc;
-            Exec(*m_dm.Qtemp,
+            exec(*m_dm.Qtemp,
                 { QStringLiteral("delete from rmenu ") + eventWhere(m_code), ucFilter(removed).mid(1) });
             RechainSchedule(QStringLiteral("rr,btime"));
             // The grid stays on the selected heat; when that was the one removed, on the round's new
             // last heat.
             if (heat.uc != removed)
-                return Placed(ScheduleOutcome::Place::Row, heat.uc);
-            return byNumber.size() > 1 ? Placed(ScheduleOutcome::Place::Row, byNumber[1].uc) : Placed({});
+                return placed(ScheduleOutcome::Place::Row, heat.uc);
+            return byNumber.size() > 1 ? placed(ScheduleOutcome::Place::Row, byNumber[1].uc) : placed({});
         });
 }
 

@@ -40,9 +40,9 @@ struct ScheduleRow {
     // A heat of a round: its round text is neither empty nor "0".
     bool isRound() const;
     // etime - btime; a row that ends after midnight counts the time up to its end.
-    int Duration() const;
-    // btime + Duration(): where the next row starts (24:00:00 or later for a row past midnight).
-    int End() const { return btime + Duration(); }
+    int duration() const;
+    // btime + duration(): where the next row starts (24:00:00 or later for a row past midnight).
+    int end() const { return btime + duration(); }
 };
 
 // What the editor of the schedule page holds when a command runs.
@@ -121,12 +121,12 @@ public:
     ScheduleOutcome Add(
         const ScheduleEditor& editor, std::optional<int> selected, const std::optional<RoundEditor>& round);
     // "挿入": a row after the selected one; the rows behind it move back.
-    ScheduleOutcome Insert(const ScheduleEditor& editor, std::optional<int> selected);
+    ScheduleOutcome insert(const ScheduleEditor& editor, std::optional<int> selected);
     // "設定": new start (first row), duration and text of the selected row, or the new duration
     // of every heat of its round; the rows after it follow.
-    ScheduleOutcome Change(const ScheduleEditor& editor, std::optional<int> selected);
+    ScheduleOutcome change(const ScheduleEditor& editor, std::optional<int> selected);
     // "削除": the selected plain row; the rows after it move forward.
-    ScheduleOutcome Delete(std::optional<int> selected);
+    ScheduleOutcome remove(std::optional<int> selected);
 
     // The round commands of the grid's popup menu, on the round of the selected heat.
     ScheduleOutcome HeatOrder(std::optional<int> selected); // the selected heat runs first
@@ -164,9 +164,9 @@ private:
     ScheduleOutcome runOnRound(std::optional<int> selected,
         const std::function<QString(const ScheduleRow&)>& question, const QString& order, Body&& body);
     // The heats of the round of `heat`, in the order given.
-    std::vector<ScheduleRow> Heats(const ScheduleRow& heat, const QString& order);
+    std::vector<ScheduleRow> heats(const ScheduleRow& heat, const QString& order);
     int newUc();
-    platform::Asker& Ask() const;
+    platform::Asker& ask() const;
     // True, after telling the operator, when a row would get no length.
     bool zeroRefused(int duration) const;
 

@@ -27,9 +27,9 @@ void ScheduleItems::setNext(int start, int end, const QString& text, int now)
     m_waiting = start >= now;
 }
 
-const ItemLabels& ScheduleItems::Show(const QTime& now)
+const ItemLabels& ScheduleItems::show(const QTime& now)
 {
-    const int second = Seconds(now);
+    const int second = seconds(now);
     platform::Query& q = *m_dm.Qnext;
     Open(q,
         { eventRows(m_code),
@@ -54,8 +54,8 @@ const ItemLabels& ScheduleItems::Show(const QTime& now)
 
 const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd)
 {
-    const int second = Seconds(now);
-    const int start = Seconds(m_nextStart);
+    const int second = seconds(now);
+    const int start = seconds(m_nextStart);
     if (m_waiting && second == start) {
         platform::Query& q = *m_dm.Qnext;
         Open(q,
@@ -76,12 +76,12 @@ const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd
             }
         } else {
             // The item has gone from the schedule: never show one that has not started.
-            Show(now);
+            show(now);
         }
     } else if (m_waiting && second > start) {
-        Show(now);
+        show(now);
     }
-    if (second > Seconds(scheduleEnd))
+    if (second > seconds(scheduleEnd))
         m_labels = {};
     return m_labels;
 }

@@ -24,14 +24,14 @@ public:
 
     // The page show: the item running at `now` (one that has started and not ended) and the
     // item after it, or the first item when none runs yet.
-    const ItemLabels& Show(const QTime& now);
+    const ItemLabels& show(const QTime& now);
     // One tick of the clock. At the second the next item starts, it becomes the running item
     // and the one after it the next. A tick that finds that start already passed (the ticker
     // was held up for more than a second) works the items out afresh once, as the page show
     // does. After the schedule's end every tick empties the labels.
     const ItemLabels& Tick(const QTime& now, const QTime& scheduleEnd);
 
-    const ItemLabels& Labels() const { return m_labels; }
+    const ItemLabels& labels() const { return m_labels; }
     // The start of the item shown as next; 0:00:00 until the page is first shown.
     QTime NextItemStart() const { return m_nextStart; }
 

@@ -15,7 +15,7 @@ void Open(platform::Query& q, const QStringList& lines, bool live)
     q.Open();
 }
 
-QString Exec(platform::Query& q, const QStringList& lines)
+QString exec(platform::Query& q, const QStringList& lines)
 {
     q.Close();
     q.RequestLive = false;
@@ -24,12 +24,12 @@ QString Exec(platform::Query& q, const QStringList& lines)
     return q.SQL.join(QLatin1Char(' '));
 }
 
-QString Quoted(const QString& text)
+QString quoted(const QString& text)
 {
     return QLatin1Char('\'') + EscapeApostrophes(text) + QLatin1Char('\'');
 }
 
-int Seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
+int seconds(const QTime& time) { return time.isValid() ? time.msecsSinceStartOfDay() / 1000 : 0; }
 
 QString eventRows(const QString& eventCode)
 {

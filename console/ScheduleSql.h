@@ -18,13 +18,13 @@ namespace console::schedule_sql {
 // Replaces the query's lines and opens it (with live results when asked).
 void Open(platform::Query& q, const QStringList& lines, bool live = false);
 // Replaces the query's lines and runs them; returns the query's text as run.
-QString Exec(platform::Query& q, const QStringList& lines);
+QString exec(platform::Query& q, const QStringList& lines);
 
 // A text between apostrophes for a statement, its own apostrophes doubled.
-QString Quoted(const QString& text);
+QString quoted(const QString& text);
 
 // Whole seconds since midnight of a time; an invalid time counts as 0:00:00.
-int Seconds(const QTime& time);
+int seconds(const QTime& time);
 
 // "select * from rmenu where tcode='<code>'", the code's apostrophes doubled.
 QString eventRows(const QString& eventCode);

@@ -38,7 +38,7 @@ public:
     bool LoadCues(); // the template's cues become the event's
 
 private:
-    bool Copy(const QString& question, bool schedule, const QString& from, const QString& to);
+    bool copy(const QString& question, bool schedule, const QString& from, const QString& to);
 
     TDM1& m_dm;
     QString m_code;

@@ -35,7 +35,7 @@ bool SignalOutputs::ensureOpen(int port)
     return false;
 }
 
-SignalOutputs::LineResult SignalOutputs::SetLine(int output, bool high)
+SignalOutputs::LineResult SignalOutputs::setLine(int output, bool high)
 {
     const int port = portOf(output);
     const auto k = static_cast<size_t>(port - 1);
@@ -62,54 +62,54 @@ void SignalOutputs::lineFailed(int port)
     m_lines.Close(port);
     m_opened[k] = false;
     const int first = (port - 1) * 2;
-    Lamp(first, LampNoPort);
-    Lamp(first + 1, LampNoPort);
+    lamp(first, LampNoPort);
+    lamp(first + 1, LampNoPort);
 }
 
-void SignalOutputs::Lamp(int output, platform::TColor color)
+void SignalOutputs::lamp(int output, platform::TColor color)
 {
     if (m_view.lamp)
         m_view.lamp(output, color);
 }
 
-void SignalOutputs::On(int output)
+void SignalOutputs::on(int output)
 {
     if (output < 0 || output >= SignalCount)
         return;
     const bool open = ensureOpen(portOf(output));
-    if (SetLine(output, true) != LineResult::Failed)
-        Lamp(output, open ? LampOn : LampNoPort);
+    if (setLine(output, true) != LineResult::Failed)
+        lamp(output, open ? LampOn : LampNoPort);
 }
 
-void SignalOutputs::Off(int output)
+void SignalOutputs::off(int output)
 {
     if (output < 0 || output >= SignalCount)
         return;
-    if (SetLine(output, false) != LineResult::Failed)
-        Lamp(output, LampOff);
+    if (setLine(output, false) != LineResult::Failed)
+        lamp(output, LampOff);
 }
 
 void SignalOutputs::startPulse(int pulseMs)
 {
     const bool open = ensureOpen(3);
-    if (SetLine(StartOutput, true) == LineResult::Failed)
+    if (setLine(StartOutput, true) == LineResult::Failed)
         return;
-    Lamp(StartOutput, open ? LampPulse : LampNoPort);
+    lamp(StartOutput, open ? LampPulse : LampNoPort);
     if (m_view.repaint)
         m_view.repaint();
     // The pulse is short and its length is what the starting light sees: it is timed here, not
     // left to the event loop.
-    m_sleeper.Sleep(pulseMs);
+    m_sleeper.sleep(pulseMs);
     allOff();
 }
 
 void SignalOutputs::allOff()
 {
-    if (SetLine(StartOutput, false) != LineResult::Failed)
-        Lamp(StartOutput, LampOff);
+    if (setLine(StartOutput, false) != LineResult::Failed)
+        lamp(StartOutput, LampOff);
 }
 
-bool SignalOutputs::Sweep(std::function<bool()> countdownRuns)
+bool SignalOutputs::sweep(std::function<bool()> countdownRuns)
 {
     if (m_sweep.Running())
         return false;
@@ -120,9 +120,9 @@ bool SignalOutputs::Sweep(std::function<bool()> countdownRuns)
     }
     std::vector<StepSequence::Step> steps;
     for (int output = 0; output < SignalCount; ++output)
-        steps.push_back({ [this, output] { On(output); }, SweepPauseMs });
+        steps.push_back({ [this, output] { on(output); }, SweepPauseMs });
     for (int output = 0; output < SignalCount; ++output)
-        steps.push_back({ [this, output] { Off(output); }, SweepPauseMs });
+        steps.push_back({ [this, output] { off(output); }, SweepPauseMs });
     return m_sweep.Run(std::move(steps), [countdownRuns] { return !countdownRuns || !countdownRuns(); });
 }
 
@@ -135,7 +135,7 @@ void SignalOutputs::closeAll()
     m_failureShown = {};
     m_lineFailureShown = {};
     for (int output = 0; output <= StartOutput; ++output)
-        Lamp(output, LampOff);
+        lamp(output, LampOff);
 }
 
 } // namespace console

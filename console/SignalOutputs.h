@@ -60,9 +60,9 @@ public:
     // A line call that fails on an open port (its adapter pulled out) is said once on the status
     // line, shows both lamps of the port red and closes the port, so that the next press opens
     // it again; the message comes again only after a line call of the port has succeeded.
-    void On(int output);
+    void on(int output);
     // OFF 1..5: drops the line. A port never opened stays closed.
-    void Off(int output);
+    void off(int output);
     // START: raises DTR of port 3 for `pulseMs`, lamps blue meanwhile.
     void startPulse(int pulseMs);
     // ALL OFF: drops DTR of port 3.
@@ -71,7 +71,7 @@ public:
     // "初期化": ON 1-5 then OFF 1-5, SweepPauseMs apart, without blocking the console. A press
     // while it runs is ignored; `countdownRuns` refuses it (and ends a sweep under way) while a
     // count-down runs, whose signals its OFF steps would undo. False when not started.
-    bool Sweep(std::function<bool()> countdownRuns);
+    bool sweep(std::function<bool()> countdownRuns);
     bool sweeping() const { return m_sweep.Running(); }
 
     // Closes the three ports, forgets that they opened and greys every lamp.
@@ -86,9 +86,9 @@ private:
     // Opens the port unless it opened before; true when it is open.
     bool ensureOpen(int port);
     // Switches the output's line. A failure on a port that opened is handled by LineFailed.
-    LineResult SetLine(int output, bool high);
+    LineResult setLine(int output, bool high);
     void lineFailed(int port);
-    void Lamp(int output, platform::TColor color);
+    void lamp(int output, platform::TColor color);
 
     SignalLines& m_lines;
     Sleeper& m_sleeper;

@@ -55,7 +55,7 @@ void StepSequence::runStep(unsigned long long run, size_t index)
     if (!m_running || run != m_run)
         return;
     std::weak_ptr<bool> alive = m_alive;
-    m_scheduler.After(pause, [this, alive, run, index] {
+    m_scheduler.after(pause, [this, alive, run, index] {
         if (auto a = alive.lock(); a && *a)
             runStep(run, index + 1);
     });

@@ -78,7 +78,7 @@ void TimePicker::keyPressEvent(QKeyEvent* event)
     const bool printable = !command && !text.isEmpty()
         && std::all_of(text.begin(), text.end(), [](QChar c) { return c.isPrint(); });
     if (printable) {
-        Type(text);
+        type(text);
         event->accept();
         return;
     }
@@ -86,7 +86,7 @@ void TimePicker::keyPressEvent(QKeyEvent* event)
         switch (event->key()) {
         case Qt::Key_Backspace:
             m_typed.chop(1);
-            Type(QString());
+            type(QString());
             event->accept();
             return;
         case Qt::Key_Escape:
@@ -106,7 +106,7 @@ void TimePicker::inputMethodEvent(QInputMethodEvent* event)
 {
     // An input method (Japanese input switched on) hands typed digits over as committed text.
     if (!event->commitString().isEmpty() && event->preeditString().isEmpty()) {
-        Type(event->commitString());
+        type(event->commitString());
         event->accept();
         return;
     }
@@ -148,7 +148,7 @@ void TimePicker::fixup(QString& input) const
         QTimeEdit::fixup(input);
 }
 
-void TimePicker::Type(const QString& text)
+void TimePicker::type(const QString& text)
 {
     if (!m_typing) {
         m_typing = true;
@@ -156,11 +156,11 @@ void TimePicker::Type(const QString& text)
         m_typed.clear();
     }
     m_typed = QString(m_typed + text).left(MaxTyped);
-    Follow(parseTypedTime(m_typed).value_or(m_before));
+    follow(parseTypedTime(m_typed).value_or(m_before));
     lineEdit()->setText(m_typed);
 }
 
-void TimePicker::Follow(const QTime& typed)
+void TimePicker::follow(const QTime& typed)
 {
     if (typed == time())
         return;
@@ -174,7 +174,7 @@ void TimePicker::Finish()
     if (!m_typing)
         return;
     const QTime typed = parseTypedTime(m_typed).value_or(m_before);
-    Follow(typed);
+    follow(typed);
     m_typing = false;
     m_typed.clear();
     showValue();

@@ -26,7 +26,7 @@ public:
     explicit TimePicker(QWidget* parent = nullptr);
 
     // An entry is being typed.
-    bool Typing() const { return m_typing; }
+    bool typing() const { return m_typing; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -38,13 +38,13 @@ protected:
     void fixup(QString& input) const override;
 
 private:
-    void Type(const QString& text);
+    void type(const QString& text);
     // Ends the entry: the typed time when it is one, else the time from before the entry.
     void Finish();
     // Drops the entry and gives back the time from before it.
     void Cancel();
     // Sets the time the entry stands for, as the picker's own change.
-    void Follow(const QTime& typed);
+    void follow(const QTime& typed);
     void showValue();
 
     bool m_typing = false;

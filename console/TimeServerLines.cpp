@@ -29,7 +29,7 @@ qint64 clockSeconds(const QString& text)
 
 } // namespace
 
-TimeServerLineBuffer::Lines TimeServerLineBuffer::Take(const QByteArray& block)
+TimeServerLineBuffer::Lines TimeServerLineBuffer::take(const QByteArray& block)
 {
     Lines lines;
     m_pending += block;

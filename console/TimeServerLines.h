@@ -28,7 +28,7 @@ public:
         int dropped = 0; // over-long lines dropped while taking this block
     };
 
-    Lines Take(const QByteArray& block);
+    Lines take(const QByteArray& block);
     qsizetype Pending() const { return m_pending.size(); }
     // The unfinished line the stream ended with (the connection is gone: its CR LF never comes),
     // without a CR that waited for its LF; empty when there is none or it was too long. The

@@ -56,7 +56,7 @@ TimeServerLink::~TimeServerLink()
 {
     // Whoever listened may be going away too: end the link without a word.
     m_handlers = {};
-    Drop();
+    drop();
 }
 
 platform::SocketHandle TimeServerLink::TimeServerSocket() const
@@ -68,18 +68,18 @@ void TimeServerLink::Button2Click(const QString& address, const QString& portTex
 {
     switch (m_state) {
     case LinkState::Connected:
-        Disconnect();
+        disconnect();
         break;
     case LinkState::Connecting:
         cancelConnect();
         break;
     case LinkState::Disconnected:
-        Connect(address, portText);
+        connect(address, portText);
         break;
     }
 }
 
-void TimeServerLink::Connect(const QString& address, const QString& portText)
+void TimeServerLink::connect(const QString& address, const QString& portText)
 {
     if (m_state != LinkState::Disconnected)
         return;
@@ -90,14 +90,14 @@ void TimeServerLink::Connect(const QString& address, const QString& portText)
         return;
     }
     Status(QStringLiteral("サーバ検索中..."));
-    SetState(LinkState::Connecting);
-    m_connector.Start(
+    setState(LinkState::Connecting);
+    m_connector.start(
         address, *port, m_connectTimeoutMs,
         [this] { Status(QStringLiteral("サーバを見つけました 接続します")); },
-        [this](const SocketConnector::Result& result) { Connected(result); });
+        [this](const SocketConnector::Result& result) { connected(result); });
 }
 
-void TimeServerLink::Connected(const SocketConnector::Result& result)
+void TimeServerLink::connected(const SocketConnector::Result& result)
 {
     switch (result.failure) {
     case SocketConnector::Failure::None:
@@ -123,18 +123,18 @@ void TimeServerLink::Connected(const SocketConnector::Result& result)
         break;
     }
     if (result.failure != SocketConnector::Failure::None) {
-        SetState(LinkState::Disconnected);
+        setState(LinkState::Disconnected);
         return;
     }
     m_session = std::make_shared<Session>();
     m_session->socket = result.socket;
     TimeServerConnected = 1;
     Status(QStringLiteral("接続しました"));
-    SetState(LinkState::Connected);
-    Receive();
+    setState(LinkState::Connected);
+    receive();
 }
 
-void TimeServerLink::Receive()
+void TimeServerLink::receive()
 {
     const std::weak_ptr<Session> owner = m_session;
     m_session->receiving = new TRecvThd(m_session->socket, [this, owner](TRecvThd* Sender) {
@@ -149,7 +149,7 @@ void TimeServerLink::RecvTerm(const std::shared_ptr<Session>& session, TRecvThd*
 {
     if (!Sender->Data.isEmpty()) {
         // The next receive starts first: nothing a line leads to can end the chain.
-        Receive();
+        receive();
         takeBlock(session, Sender->Data);
         return;
     }
@@ -157,46 +157,46 @@ void TimeServerLink::RecvTerm(const std::shared_ptr<Session>& session, TRecvThd*
         const QString text = withCode("受信でエラーです Error Code ", Sender->ErrorCode);
         Status(text);
         // The status below replaces it; the console's own status line keeps what went wrong.
-        Problem(text);
+        problem(text);
     }
     Status(QStringLiteral("サーバから切断されました"));
     endSession();
-    SetState(LinkState::Disconnected);
+    setState(LinkState::Disconnected);
 }
 
 void TimeServerLink::takeBlock(const std::shared_ptr<Session>& session, const QByteArray& block)
 {
-    const TimeServerLineBuffer::Lines lines = session->lines.Take(block);
+    const TimeServerLineBuffer::Lines lines = session->lines.take(block);
     if (lines.dropped > 0)
-        Problem(QStringLiteral("受信した行が長すぎるため捨てました (%1バイト超)")
+        problem(QStringLiteral("受信した行が長すぎるため捨てました (%1バイト超)")
                     .arg(TimeServerLineBuffer::MaxLineBytes));
     for (const QByteArray& line : lines.complete) {
         // A handler may have closed the link.
         if (session != m_session)
             return;
-        Deliver(line);
+        deliver(line);
     }
 }
 
-void TimeServerLink::Deliver(const QByteArray& line) const
+void TimeServerLink::deliver(const QByteArray& line) const
 {
     try {
         if (m_handlers.line)
             m_handlers.line(line);
     } catch (const std::exception& e) {
-        Problem(QStringLiteral("受信データの処理でエラーです: ") + QString::fromLocal8Bit(e.what()));
+        problem(QStringLiteral("受信データの処理でエラーです: ") + QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        Problem(QStringLiteral("受信データの処理でエラーです"));
+        problem(QStringLiteral("受信データの処理でエラーです"));
     }
 }
 
-void TimeServerLink::Disconnect()
+void TimeServerLink::disconnect()
 {
     if (m_state != LinkState::Connected)
         return;
     endSession();
     Status(QStringLiteral("切断しました"));
-    SetState(LinkState::Disconnected);
+    setState(LinkState::Disconnected);
 }
 
 void TimeServerLink::cancelConnect()
@@ -205,13 +205,13 @@ void TimeServerLink::cancelConnect()
         return;
     m_connector.Cancel();
     Status(QStringLiteral("接続を中止しました"));
-    SetState(LinkState::Disconnected);
+    setState(LinkState::Disconnected);
 }
 
-void TimeServerLink::Drop()
+void TimeServerLink::drop()
 {
     if (m_state == LinkState::Connected)
-        Disconnect();
+        disconnect();
     else if (m_state == LinkState::Connecting)
         cancelConnect();
     TimeServerConnected = 0;
@@ -233,10 +233,10 @@ void TimeServerLink::endSession()
     // What the server sent last without its CR LF is still shown and logged; with the flags
     // cleared it no longer drives the board.
     if (const QByteArray rest = session->lines.takeRest(); !rest.isEmpty())
-        Deliver(rest);
+        deliver(rest);
 }
 
-void TimeServerLink::SetState(LinkState state)
+void TimeServerLink::setState(LinkState state)
 {
     m_state = state;
     if (m_handlers.stateChanged)
@@ -249,7 +249,7 @@ void TimeServerLink::Status(const QString& text) const
         m_handlers.status(text);
 }
 
-void TimeServerLink::Problem(const QString& text) const
+void TimeServerLink::problem(const QString& text) const
 {
     if (m_handlers.problem)
         m_handlers.problem(text);

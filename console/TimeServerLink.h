@@ -51,12 +51,12 @@ public:
     // The connect button: connects when disconnected, disconnects when connected, and cancels an
     // attempt in progress.
     void Button2Click(const QString& address, const QString& portText);
-    void Connect(const QString& address, const QString& portText);
-    void Disconnect();
+    void connect(const QString& address, const QString& portText);
+    void disconnect();
     void cancelConnect();
     // Ends the link however it stands (the console closes): the socket closed, the receive thread
     // ended, the flags cleared.
-    void Drop();
+    void drop();
 
     LinkState State() const { return m_state; }
     bool TcpConnected() const { return m_state == LinkState::Connected; }
@@ -69,16 +69,16 @@ public:
 private:
     struct Session;
 
-    void Connected(const platform::SocketConnector::Result& result);
-    void Receive();
+    void connected(const platform::SocketConnector::Result& result);
+    void receive();
     void RecvTerm(const std::shared_ptr<Session>& session, TRecvThd* Sender);
     void takeBlock(const std::shared_ptr<Session>& session, const QByteArray& block);
-    void Deliver(const QByteArray& line) const;
+    void deliver(const QByteArray& line) const;
     // Closes the session's socket once, waits for its receive to end and clears the flags.
     void endSession();
-    void SetState(LinkState state);
+    void setState(LinkState state);
     void Status(const QString& text) const;
-    void Problem(const QString& text) const;
+    void problem(const QString& text) const;
 
     Handlers m_handlers;
     platform::SocketConnector m_connector;

@@ -131,7 +131,7 @@ public:
     // Blanks all eighteen digits.
     void segclear();
     // The phase count-down with the console's phase state and cue list.
-    CountdownEngine& Engine() { return *m_countdown; }
+    CountdownEngine& engine() { return *m_countdown; }
 
     // ---- Display board and signal handlers (Utaikai_board.cpp) ----
     void RGgazClick();
@@ -148,9 +148,9 @@ public:
     // A signal picker lost the focus: its slot follows it.
     void DTPsigExit(int slot);
     // The start pulse in milliseconds (the hidden box Edit3).
-    int PulseMs() const;
-    SignalOutputs& Signals() { return *m_signals; }
-    BoardControl& Board() { return *m_boardControl; }
+    int pulseMs() const;
+    SignalOutputs& signalOutputs() { return *m_signals; }
+    BoardControl& board() { return *m_boardControl; }
 
     // ---- Sound cue handlers (Utaikai_sound.cpp) ----
     // Loads the event's cues into the players and builds the cue list (run by every reset).
@@ -212,7 +212,7 @@ public:
     // Shows and logs one received line and, while the network drives the race display, sends
     // its time to the board.
     void timeServerLineReceived(const QByteArray& line);
-    TimeServerLink& Link() const { return *m_link; }
+    TimeServerLink& link() const { return *m_link; }
 
     // ---- Schedule printout handlers (Utaikai_print.cpp) ----
     // "印刷": previews the event's schedule report, from which the operator prints.
@@ -249,9 +249,9 @@ public:
     QTime NextItemStart() const;
 
     // What the console was given (and built).
-    const ConsoleDevices& Devices() const { return m_dev; }
+    const ConsoleDevices& devices() const { return m_dev; }
     // True once the console's devices have been released (the close has run).
-    bool Closed() const { return m_closeDone; }
+    bool closed() const { return m_closeDone; }
 
     // ---- Pages ----
     QTabWidget* PageControl1 = nullptr;
@@ -384,7 +384,7 @@ private:
     void pageChanged(int index);
     // The "×" steps and the close steps; runs once.
     void Teardown();
-    void DropTimeServer();
+    void dropTimeServer();
     void reportFailures(const QStringList& failures);
     ClosingState collectClosingState() const;
     // Each concern wires its own controls and timers.
@@ -397,7 +397,7 @@ private:
     void connectModeHandlers();
     // Asks, then switches to automatic or manual operation.
     void changeOperatingMode(bool automatic);
-    TDM1& Dm() const;
+    TDM1& dm() const;
     platform::Asker& Asker() const;
 
     ConsoleDevices m_dev;
@@ -458,7 +458,7 @@ private:
     std::optional<int> selectedScheduleRow() const;
     ScheduleEditor scheduleEditorInput() const;
     void showItemLabels(const ItemLabels& labels);
-    ScheduleItems& Items();
+    ScheduleItems& items();
     // Puts the event table, and with it the information memo, on the open event's row.
     void loadInformationMemo();
     std::unique_ptr<ScheduleItems> m_items;

@@ -63,7 +63,7 @@ void TFtaikai::TmsTimer()
     line.kind = BoardLineKind::Clock;
     line.tenths = secondOfDay(*m_dev.clock) * 10;
     line.boardOn = RGgaz->ItemIndex() == 0;
-    m_boardControl->Send(line);
+    m_boardControl->send(line);
 }
 
 void TFtaikai::dpgaz(QChar letter, const QString& clockText) { m_countdown->dpgaz(letter, clockText); }
@@ -103,7 +103,7 @@ void TFtaikai::DTPsigExit(int slot)
             = TimeStrToTenths(longTimeText(DTPsig[static_cast<size_t>(slot)]->time()));
 }
 
-int TFtaikai::PulseMs() const
+int TFtaikai::pulseMs() const
 {
     bool ok = false;
     const int ms = Edit3->text().trimmed().toInt(&ok);
@@ -113,9 +113,9 @@ int TFtaikai::PulseMs() const
 void TFtaikai::CBrsonClick(int output)
 {
     if (output == SignalOutputs::StartOutput)
-        m_signals->startPulse(PulseMs());
+        m_signals->startPulse(pulseMs());
     else
-        m_signals->On(output);
+        m_signals->on(output);
 }
 
 void TFtaikai::CBrsofClick(int output)
@@ -123,15 +123,15 @@ void TFtaikai::CBrsofClick(int output)
     if (output == SignalOutputs::StartOutput)
         m_signals->allOff();
     else
-        m_signals->Off(output);
+        m_signals->off(output);
 }
 
 void TFtaikai::CuteButton19Click()
 {
-    m_signals->Sweep([this] { return m_countdown->countingDown(); });
+    m_signals->sweep([this] { return m_countdown->countingDown(); });
 }
 
-void TFtaikai::CuteButton26Click() { m_boardControl->Brightness(TBarbright->value()); }
+void TFtaikai::CuteButton26Click() { m_boardControl->brightness(TBarbright->value()); }
 
 void TFtaikai::CkBwupClick()
 {

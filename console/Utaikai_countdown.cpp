@@ -35,27 +35,27 @@ class CountdownFace final : public CountdownHost,
                             public platform::Asker {
 public:
     explicit CountdownFace(TFtaikai& form)
-        : f(form)
+        : m_form(form)
     {
     }
 
     // ---- Controls ----
-    QString presetText(Preset preset) const override { return longTimeText(Picker(preset)->time()); }
-    bool BoardOn() const override { return f.RGgaz->ItemIndex() == 0; }
-    int OffControl() const override { return f.RGcont->ItemIndex(); }
-    QString boardPrefix() const override { return f.Edit11->text(); }
-    qint64 BlindTenths() const override { return TimeStrToTenths(longTimeText(f.DTP->time())); }
-    bool BlindSettingOn() const override { return BlindTimeTenths.trimmed().toLongLong() > 0; }
+    QString presetText(Preset preset) const override { return longTimeText(picker(preset)->time()); }
+    bool boardOn() const override { return m_form.RGgaz->ItemIndex() == 0; }
+    int offControl() const override { return m_form.RGcont->ItemIndex(); }
+    QString boardPrefix() const override { return m_form.Edit11->text(); }
+    qint64 blindTenths() const override { return TimeStrToTenths(longTimeText(m_form.DTP->time())); }
+    bool blindSettingOn() const override { return BlindTimeTenths.trimmed().toLongLong() > 0; }
     // The picker's own shown/hidden state: it stays shown while another page is in front.
-    bool Automatic() const override { return !f.DTPauto->isHidden(); }
+    bool automatic() const override { return !m_form.DTPauto->isHidden(); }
     qint64 triggerSlot(int slot) const override
     {
-        return slot >= 0 && slot < SignalSlotCount ? f.SignalSlots[static_cast<size_t>(slot)] : 0;
+        return slot >= 0 && slot < SignalSlotCount ? m_form.SignalSlots[static_cast<size_t>(slot)] : 0;
     }
-    int PulseMs() const override { return f.PulseMs(); }
+    int pulseMs() const override { return m_form.pulseMs(); }
 
     // ---- Link ----
-    bool ServerConnected() const override { return TimeServerConnected != 0; }
+    bool serverConnected() const override { return TimeServerConnected != 0; }
     bool BoardFromNetwork() const override { return ::BoardFromNetwork != 0; }
     void setBoardFromNetwork(bool fromNetwork) override { ::BoardFromNetwork = fromNetwork ? 1 : 0; }
 
@@ -64,10 +64,13 @@ public:
     // while the console is open.
     bool askYesNo(const QString& caption, const QString& text) override
     {
-        return f.Asker().askYesNo(caption, text);
+        return m_form.Asker().askYesNo(caption, text);
     }
-    void inform(const QString& caption, const QString& text) override { f.Asker().inform(caption, text); }
-    void error(const QString& text) override { f.Asker().error(text); }
+    void inform(const QString& caption, const QString& text) override
+    {
+        m_form.Asker().inform(caption, text);
+    }
+    void error(const QString& text) override { m_form.Asker().error(text); }
 
     // ---- Host ----
     void showDigits(Phase row, const std::array<int, 6>& values) override
@@ -81,82 +84,82 @@ public:
         for (components::TLED7Seg* seg : Row(row))
             seg->setSegColor(color);
     }
-    void showCut(const QString& text) override { f.Edit1->setText(text); }
+    void showCut(const QString& text) override { m_form.Edit1->setText(text); }
     void showSignalRemaining(int signal, const QString& text) override
     {
         if (signal >= 0 && signal < 5)
-            f.Lb[static_cast<size_t>(signal)]->setText(text);
+            m_form.Lb[static_cast<size_t>(signal)]->setText(text);
     }
     void showTicks(qint32 endTick, qint32 tick, bool pastEnd) override
     {
         const QString text = QString::number(endTick) + QLatin1Char('/') + QString::number(tick);
-        f.Edit6->setText(text);
+        m_form.Edit6->setText(text);
         if (pastEnd)
-            f.Edit7->setText(text);
+            m_form.Edit7->setText(text);
     }
-    void showBoardText(const QString& clockText) override { f.Edit8->setText(clockText); }
-    void showIntervalText(const QString& text) override { f.Label31->setText(text); }
+    void showBoardText(const QString& clockText) override { m_form.Edit8->setText(clockText); }
+    void showIntervalText(const QString& text) override { m_form.Label31->setText(text); }
     void cueListChanged(const QStringList& list) override
     {
-        f.Memo1->setPlainText(list.join(QLatin1Char('\n')));
+        m_form.Memo1->setPlainText(list.join(QLatin1Char('\n')));
     }
     void cueHeadRemoved() override
     {
-        QTextCursor cursor(f.Memo1->document());
+        QTextCursor cursor(m_form.Memo1->document());
         cursor.movePosition(QTextCursor::Start);
         if (!cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor))
             cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
         cursor.removeSelectedText();
     }
-    void showStatus(const QString& text) override { f.showStatus(text); }
-    void resetConfirmed() override { f.clearStatus(); }
-    void timersChanged() override { f.syncTimers(); }
-    void reloadCues() override { f.setmp(); }
+    void showStatus(const QString& text) override { m_form.showStatus(text); }
+    void resetConfirmed() override { m_form.clearStatus(); }
+    void timersChanged() override { m_form.syncTimers(); }
+    void reloadCues() override { m_form.setmp(); }
     void lookupResults() override
     {
-        if (!f.CkBauto->isChecked() || !f.Devices().dm)
+        if (!m_form.CkBauto->isChecked() || !m_form.devices().dm)
             return;
-        f.Edit8->show();
+        m_form.Edit8->show();
         try {
             const NextHeat next = lookupNextHeatResults(
-                *f.Devices().dm, CurrentEventCode, longTimeText(f.Devices().clock->now().time()));
-            f.Label30->setText(next.label);
+                *m_form.devices().dm, CurrentEventCode, longTimeText(m_form.devices().clock->now().time()));
+            m_form.Label30->setText(next.label);
         } catch (const platform::DatabaseError& e) {
-            f.showStatus(QStringLiteral("結果を読み込めませんでした。") + e.message());
+            m_form.showStatus(QStringLiteral("結果を読み込めませんでした。") + e.message());
         }
     }
 
 private:
-    QTimeEdit* Picker(Preset preset) const
+    QTimeEdit* picker(Preset preset) const
     {
         switch (preset) {
         case Preset::Warm:
-            return f.DTP1;
+            return m_form.DTP1;
         case Preset::Race:
-            return f.DTP2;
+            return m_form.DTP2;
         case Preset::Over:
-            return f.DTP3;
+            return m_form.DTP3;
         case Preset::Blank:
-            return f.DTP4;
+            return m_form.DTP4;
         case Preset::Interval:
-            return f.DTPauto;
+            return m_form.DTPauto;
         }
-        return f.DTP1;
+        return m_form.DTP1;
     }
     const std::array<components::TLED7Seg*, 6>& Row(Phase row) const
     {
-        return row == Phase::Warm ? f.SegWarm : row == Phase::Race ? f.SegRace : f.SegOver;
+        return row == Phase::Warm ? m_form.SegWarm : row == Phase::Race ? m_form.SegRace : m_form.SegOver;
     }
 
-    TFtaikai& f;
+    TFtaikai& m_form;
 };
 
 void TFtaikai::buildCountdown()
 {
     SignalOutputs::View signalView;
     signalView.lamp = [this](int output, platform::TColor color) {
-        Pnl[static_cast<size_t>(output)]->SetColor(color);
-        PLd[static_cast<size_t>(output)]->SetColor(color);
+        Pnl[static_cast<size_t>(output)]->setColor(color);
+        PLd[static_cast<size_t>(output)]->setColor(color);
     };
     signalView.repaint = [this] {
         Pnl[SignalOutputs::StartOutput]->repaint();
@@ -215,7 +218,7 @@ void TFtaikai::Tm1Timer() { m_countdown->phaseTick(); }
 
 void TFtaikai::tmr2Timer() { m_countdown->intervalTick(); }
 
-void TFtaikai::CuteButton1Click() { m_countdown->Start(); }
+void TFtaikai::CuteButton1Click() { m_countdown->start(); }
 
 void TFtaikai::CuteButton2Click() { m_countdown->Stop(); }
 

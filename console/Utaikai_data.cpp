@@ -39,7 +39,7 @@ void TFtaikai::checkctb()
 {
     if (!m_dev.dm)
         return;
-    platform::Query& q = *Dm().Qrmenu;
+    platform::Query& q = *dm().Qrmenu;
     schedule_sql::Open(q, { schedule_sql::eventRows(CurrentEventCode), QStringLiteral("order by btime") });
     const int rows = q.RecordCount();
     DTPb->setEnabled(rows == 0);
@@ -59,8 +59,8 @@ void TFtaikai::setcbx()
 {
     if (!m_dev.dm)
         return;
-    fillDistinct(*Dm().Qtemp, QStringLiteral("roundtl"), CBxround);
-    fillDistinct(*Dm().Qtemp, QStringLiteral("heattl"), CBxheat);
+    fillDistinct(*dm().Qtemp, QStringLiteral("roundtl"), CBxround);
+    fillDistinct(*dm().Qtemp, QStringLiteral("heattl"), CBxheat);
 }
 
 } // namespace console

@@ -47,7 +47,7 @@ constexpr int StatusTop = 635;
 constexpr int StatusTimeWidth = 60;
 constexpr int StatusTextLeft = 4 + StatusTimeWidth + 4;
 
-using components::Named;
+using components::named;
 using components::TCuteButton;
 using components::TLED7Seg;
 using platform::TColor;
@@ -56,14 +56,14 @@ QFont consoleFont(int pixels, bool bold = false) { return platform::formFont(pix
 
 // The colour of a control's caption. The indicator marks of check boxes and radio buttons keep
 // the dark text colour, so that they stay visible on their white boxes.
-void SetTextColor(QWidget* w, TColor color) { components::setPaletteColor(w, QPalette::WindowText, color); }
+void setTextColor(QWidget* w, TColor color) { components::setPaletteColor(w, QPalette::WindowText, color); }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QRect& r,
     TColor color = platform::clWhite, int pixels = 12)
 {
-    auto* label = Named(new QLabel(text, parent), name, r);
+    auto* label = named(new QLabel(text, parent), name, r);
     label->setFont(consoleFont(pixels));
-    SetTextColor(label, color);
+    setTextColor(label, color);
     return label;
 }
 
@@ -83,7 +83,7 @@ TCuteButton* makeButton(QWidget* parent, const char* name, const QString& captio
 
 QTimeEdit* makeTime(QWidget* parent, const char* name, const QRect& r, int pixels = 12)
 {
-    auto* t = Named(new TimePicker(parent), name, r);
+    auto* t = named(new TimePicker(parent), name, r);
     // The pickers show H:mm:ss whatever the locale says: the console's clock texts never follow it.
     t->setDisplayFormat(QStringLiteral("H:mm:ss"));
     t->setFont(consoleFont(pixels));
@@ -92,7 +92,7 @@ QTimeEdit* makeTime(QWidget* parent, const char* name, const QRect& r, int pixel
 
 QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& text, const QRect& r)
 {
-    auto* e = Named(new QLineEdit(text, parent), name, r);
+    auto* e = named(new QLineEdit(text, parent), name, r);
     e->setFont(consoleFont(12));
     return e;
 }
@@ -100,43 +100,43 @@ QLineEdit* makeEdit(QWidget* parent, const char* name, const QString& text, cons
 TPanel* makePanel(QWidget* parent, const char* name, const QString& caption, const QRect& r,
     TColor face = platform::clGray, TColor fontColor = platform::clBlack)
 {
-    auto* p = Named(new TPanel(parent), name, r);
+    auto* p = named(new TPanel(parent), name, r);
     p->setFont(consoleFont(12));
     p->setCaption(caption);
-    p->SetColor(face);
+    p->setColor(face);
     p->setFontColor(fontColor);
     return p;
 }
 
 QCheckBox* makeCheck(QWidget* parent, const char* name, const QString& text, const QRect& r)
 {
-    auto* c = Named(new QCheckBox(text, parent), name, r);
+    auto* c = named(new QCheckBox(text, parent), name, r);
     c->setFont(consoleFont(12));
-    SetTextColor(c, platform::clWhite);
+    setTextColor(c, platform::clWhite);
     return c;
 }
 
 TRadioGroup* makeRadio(QWidget* parent, const char* name, const QString& caption, const QStringList& items,
     const QRect& r, int columns)
 {
-    auto* g = Named(new TRadioGroup(caption, items, parent, columns), name, r);
+    auto* g = named(new TRadioGroup(caption, items, parent, columns), name, r);
     g->setFont(consoleFont(12));
-    SetTextColor(g, platform::clWhite);
-    for (int i = 0; i < g->Count(); ++i)
-        SetTextColor(g->Button(i), platform::clWhite);
+    setTextColor(g, platform::clWhite);
+    for (int i = 0; i < g->count(); ++i)
+        setTextColor(g->Button(i), platform::clWhite);
     return g;
 }
 
 QPlainTextEdit* makeMemo(QWidget* parent, const char* name, const QRect& r)
 {
-    auto* m = Named(new QPlainTextEdit(parent), name, r);
+    auto* m = named(new QPlainTextEdit(parent), name, r);
     m->setFont(consoleFont(12));
     return m;
 }
 
 QWidget* makePage(QTabWidget* tabs, const char* name, const QString& caption)
 {
-    auto* page = Named(new QWidget, name);
+    auto* page = named(new QWidget, name);
     page->setAutoFillBackground(true);
     components::setPaletteColor(page, QPalette::Window, platform::clBlack);
     tabs->addTab(page, caption);
@@ -152,10 +152,10 @@ std::array<TLED7Seg*, 6> makeLedRow(QWidget* parent, const std::array<const char
         x + 4 * step + 2 * colon, x + 5 * step + 2 * colon + 8 };
     std::array<TLED7Seg*, 6> row {};
     for (int i = 0; i < 6; ++i) {
-        auto* seg = Named(new TLED7Seg(parent), names[static_cast<size_t>(i)], QRect(xs[i], y, w, h));
+        auto* seg = named(new TLED7Seg(parent), names[static_cast<size_t>(i)], QRect(xs[i], y, w, h));
         seg->setSegClear(0x00202020);
         seg->setBdrColor(0x00202020);
-        seg->SetPeriod(i == 4);
+        seg->setPeriod(i == 4);
         seg->Loaded();
         row[static_cast<size_t>(i)] = seg;
     }
@@ -182,7 +182,7 @@ void TFtaikai::buildForm()
     setPalette(pal);
     resize(kWindowSize);
 
-    PageControl1 = Named(new QTabWidget(this), "PageControl1", QRect(0, 0, 997, 633));
+    PageControl1 = named(new QTabWidget(this), "PageControl1", QRect(0, 0, 997, 633));
     PageControl1->setFont(consoleFont(12));
     PageControl1->tabBar()->setStyleSheet(
         QStringLiteral("QTabBar::tab { width: 116px; height: %1px; background: #303030; color: white;"
@@ -334,7 +334,7 @@ void TFtaikai::buildControlPage()
     Edit8 = makeEdit(p, "Edit8", QString(), QRect(848, 296, 120, 22));
     Label30 = makeLabel(p, "Label30", QString(), QRect(600, 322, 120, 18));
     CkBauto = makeCheck(p, "CkBauto", QStringLiteral("自動運用"), QRect(724, 322, 100, 18));
-    Button1 = Named(new QPushButton(QStringLiteral("Reset"), p), "Button1", QRect(848, 322, 60, 22));
+    Button1 = named(new QPushButton(QStringLiteral("Reset"), p), "Button1", QRect(848, 322, 60, 22));
     CuteButton23 = makeButton(p, "CuteButton23", QStringLiteral("Pre"), QRect(912, 322, 60, 22));
     for (QWidget* w :
         std::initializer_list<QWidget*> { Edit6, Edit7, Edit8, Label30, CkBauto, Button1, CuteButton23 })
@@ -396,19 +396,19 @@ void TFtaikai::buildSoundSetPage()
         CueTestButtons[k] = makeButton(p, cols[i].test, QStringLiteral("再生"), QRect(x + 170, 34, 66, 24));
         CueFiles[k] = makeEdit(p, cols[i].box, QString(), QRect(x, 62, 236, 24));
         // The grid's row is its query's cursor: the double-click and the delete read that row.
-        CueGrids[k] = Named(new TDBGrid(cols[i].source, p), cols[i].grid, QRect(x, 112, 236, 420));
+        CueGrids[k] = named(new TDBGrid(cols[i].source, p), cols[i].grid, QRect(x, 112, 236, 420));
         CueGrids[k]->setFont(consoleFont(12));
         CueGrids[k]->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        CueGrids[k]->SetColumns({ { QStringLiteral("tno"), QStringLiteral("時刻"), 64 },
+        CueGrids[k]->setColumns({ { QStringLiteral("tno"), QStringLiteral("時刻"), 64 },
             { QStringLiteral("mname"), QStringLiteral("ファイル"), 160 } });
         CueGrids[k]->horizontalHeader()->setStretchLastSection(true);
         CueGrids[k]->setContextMenuPolicy(Qt::CustomContextMenu);
         CueFiles[k]->setContextMenuPolicy(Qt::CustomContextMenu);
 
-        CueGridMenus[k] = Named(new QMenu(p), cols[i].gridMenu);
-        Named(CueGridMenus[k]->addAction(QStringLiteral("削除")), cols[i].gridItem);
+        CueGridMenus[k] = named(new QMenu(p), cols[i].gridMenu);
+        named(CueGridMenus[k]->addAction(QStringLiteral("削除")), cols[i].gridItem);
         CueFileMenus[k] = new QMenu(p);
-        Named(CueFileMenus[k]->addAction(QStringLiteral("開く")), cols[i].boxItem);
+        named(CueFileMenus[k]->addAction(QStringLiteral("開く")), cols[i].boxItem);
     }
     CuteButton10 = makeButton(p, "CuteButton10", QStringLiteral("サウンドSTOP"), QRect(10, 546, 150, 40),
         platform::clRed, platform::clWhite, 14);
@@ -431,17 +431,17 @@ void TFtaikai::buildRaceInfoPage()
     Caption(p, QStringLiteral("表内データを右クリックすると「設定」ボタンが表示され変更する事が出来ます。"),
         QRect(10, 6, 560, 16), platform::clYellow);
     // The grid's row is Qrmenu's current row: the commands act on the row the operator selected.
-    DBGrid4 = Named(new TDBGrid(dm ? dm->DSrmenu : nullptr, p), "DBGrid4", QRect(10, 26, 560, 474));
+    DBGrid4 = named(new TDBGrid(dm ? dm->DSrmenu : nullptr, p), "DBGrid4", QRect(10, 26, 560, 474));
     DBGrid4->setFont(consoleFont(12));
     DBGrid4->horizontalHeader()->setFont(consoleFont(12));
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
-    DBGrid4->SetColumns({ { QStringLiteral("btime"), QStringLiteral("開始"), 70, right },
+    DBGrid4->setColumns({ { QStringLiteral("btime"), QStringLiteral("開始"), 70, right },
         { QStringLiteral("kara"), QStringLiteral("～"), 24, Qt::AlignCenter },
         { QStringLiteral("etime"), QStringLiteral("終了"), 70, right }, { QString(), QString(), 8 },
         { QStringLiteral("rmenu"), QStringLiteral("内容"), 300 } });
-    DBGrid4->Model()->setAlignment(0, right);
-    DBGrid4->Model()->setAlignment(1, Qt::AlignCenter);
-    DBGrid4->Model()->setAlignment(2, right);
+    DBGrid4->dataModel()->setAlignment(0, right);
+    DBGrid4->dataModel()->setAlignment(1, Qt::AlignCenter);
+    DBGrid4->dataModel()->setAlignment(2, right);
     DBGrid4->horizontalHeader()->setStretchLastSection(true);
     DBGrid4->setContextMenuPolicy(Qt::CustomContextMenu);
     PopupMenu7 = new QMenu(p);
@@ -454,7 +454,7 @@ void TFtaikai::buildRaceInfoPage()
     N6 = PopupMenu7->addAction(QStringLiteral("ヒートの削除"));
     for (auto [a, n] :
         { std::pair { edt, "edt" }, { N7, "N7" }, { N3, "N3" }, { N4, "N4" }, { N5, "N5" }, { N6, "N6" } })
-        Named(a, n);
+        named(a, n);
     Edit4 = makeEdit(p, "Edit4", QString(), QRect(10, 506, 560, 22));
     Edit4->hide();
 
@@ -476,16 +476,16 @@ void TFtaikai::buildRaceInfoPage()
 
     Panel13 = makePanel(p, "Panel13", QString(), QRect(584, 154, 396, 66), platform::clBlack);
     Caption(Panel13, QStringLiteral("ラウンド"), QRect(8, 8, 64, 20));
-    SEdround = Named(new QSpinBox(Panel13), "SEdround", QRect(74, 6, 60, 24));
+    SEdround = named(new QSpinBox(Panel13), "SEdround", QRect(74, 6, 60, 24));
     SEdround->setRange(0, 100);
     Caption(Panel13, QStringLiteral("表記"), QRect(144, 8, 40, 20));
-    CBxround = Named(new QComboBox(Panel13), "CBxround", QRect(186, 6, 200, 24));
+    CBxround = named(new QComboBox(Panel13), "CBxround", QRect(186, 6, 200, 24));
     CBxround->setEditable(true);
     Caption(Panel13, QStringLiteral("ヒート数"), QRect(8, 38, 64, 20));
-    SEdheat = Named(new QSpinBox(Panel13), "SEdheat", QRect(74, 36, 60, 24));
+    SEdheat = named(new QSpinBox(Panel13), "SEdheat", QRect(74, 36, 60, 24));
     SEdheat->setRange(-999, 999);
     Caption(Panel13, QStringLiteral("表記"), QRect(144, 38, 40, 20));
-    CBxheat = Named(new QComboBox(Panel13), "CBxheat", QRect(186, 36, 200, 24));
+    CBxheat = named(new QComboBox(Panel13), "CBxheat", QRect(186, 36, 200, 24));
     CBxheat->setEditable(true);
     Panel13->hide();
 
@@ -505,7 +505,7 @@ void TFtaikai::buildRaceInfoPage()
     RGrang->setItemIndex(0);
 
     Caption(p, QStringLiteral("インフォメーション"), QRect(584, 360, 200, 18), platform::clYellow);
-    DBMemo1 = Named(new TDBMemo(m_dev.dm ? m_dev.dm->DStaikai : nullptr, QStringLiteral("tmem"), p),
+    DBMemo1 = named(new TDBMemo(m_dev.dm ? m_dev.dm->DStaikai : nullptr, QStringLiteral("tmem"), p),
         "DBMemo1", QRect(584, 380, 396, 150));
     DBMemo1->setFont(consoleFont(12));
     CuteButton14
@@ -556,7 +556,7 @@ void TFtaikai::buildSettingsPage()
     RGbrate = makeRadio(p, "RGbrate", QStringLiteral("D-Line ﾎﾞｰﾚｲﾄ"),
         { QStringLiteral("2400"), QStringLiteral("9600") }, QRect(500, 8, 220, 48), 2);
     Caption(p, QStringLiteral("明るさ"), QRect(500, 70, 50, 18));
-    TBarbright = Named(new QSlider(Qt::Horizontal, p), "TBarbright", QRect(552, 66, 200, 26));
+    TBarbright = named(new QSlider(Qt::Horizontal, p), "TBarbright", QRect(552, 66, 200, 26));
     TBarbright->setRange(1, 9);
     TBarbright->setValue(1);
     TBarbright->setTickPosition(QSlider::TicksBelow);
@@ -600,7 +600,7 @@ void TFtaikai::buildSettingsPage()
     Edit9 = makeEdit(Panel17, "Edit9", QString(), QRect(72, 10, 190, 26));
     Caption(Panel17, QStringLiteral("ポート"), QRect(272, 14, 44, 18));
     Edit10 = makeEdit(Panel17, "Edit10", QString(), QRect(318, 10, 70, 26));
-    Button2 = Named(new QPushButton(QStringLiteral("接続"), Panel17), "Button2", QRect(398, 10, 76, 26));
+    Button2 = named(new QPushButton(QStringLiteral("接続"), Panel17), "Button2", QRect(398, 10, 76, 26));
     Button2->setFont(consoleFont(12));
 
     Edit3 = makeEdit(p, "Edit3", QStringLiteral("100"), QRect(10, 360, 50, 22));

@@ -56,7 +56,7 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
     buildDevices();
     connectHandlers();
     m_release = std::make_unique<DeviceRelease>(DeviceRelease::Steps {
-        m_dev.board, m_dev.sleeper, [this] { DropTimeServer(); }, [this] { TcpLogFile.close(); } });
+        m_dev.board, m_dev.sleeper, [this] { dropTimeServer(); }, [this] { TcpLogFile.close(); } });
     FormCreate();
 }
 
@@ -99,7 +99,7 @@ void TFtaikai::clearStatus()
 // The settings page has nothing to refresh when shown.
 void TFtaikai::TabSheet5Show() { }
 
-TDM1& TFtaikai::Dm() const { return *m_dev.dm; }
+TDM1& TFtaikai::dm() const { return *m_dev.dm; }
 
 // The asker given, or else the program's current one, looked up at each use: the current asker
 // can be replaced while the console is open.
@@ -138,12 +138,12 @@ void TFtaikai::FormShow()
     SD3.FileName = folder.filePath(RInfomemFileName);
     Writeinfo();
     if (m_dev.dm)
-        Dm().Tbdt->Open();
+        dm().Tbdt->Open();
 
     // The console opens in manual operation.
     for (QLabel* l : { static_cast<QLabel*>(Panel15), Label14, Label15, Label33 })
         components::setPaletteColor(l, QPalette::Window, platform::clBlack);
-    Panel15->SetColor(platform::clBlack);
+    Panel15->setColor(platform::clBlack);
     showOperatingMode(false);
 
     resetdbg();
@@ -152,9 +152,9 @@ void TFtaikai::FormShow()
     m_signals->setPortNames({ rs232c1->portname, rs232c2->portname, rs232c3->portname });
     m_signals->closeAll();
 
-    ScheduleEndTime = m_dev.dm ? readScheduleEnd(Dm(), CurrentEventCode) : QTime(0, 0);
+    ScheduleEndTime = m_dev.dm ? readScheduleEnd(dm(), CurrentEventCode) : QTime(0, 0);
     ScheduleEndText = longTimeText(ScheduleEndTime);
-    const EventSignals event = m_dev.dm ? readEventSignals(Dm(), CurrentEventCode) : EventSignals {};
+    const EventSignals event = m_dev.dm ? readEventSignals(dm(), CurrentEventCode) : EventSignals {};
     SignalSlots = event.triggers;
     OffControlMode = event.offControlMode;
     for (int slot = 0; slot < SignalSlotCount; ++slot)
@@ -180,8 +180,8 @@ void TFtaikai::FormShow()
     CkBrace->setChecked(HideClockPausedRace != QLatin1String("1"));
     CkBover->setChecked(HideClockPausedOverTime != QLatin1String("1"));
 
-    Panel13->SetColor(platform::clBlack);
-    Panel16->SetColor(platform::clBlack);
+    Panel13->setColor(platform::clBlack);
+    Panel16->setColor(platform::clBlack);
     setcbx();
 
     Edit9->setText(TimeServerAddress);
@@ -209,13 +209,13 @@ void TFtaikai::FormClose()
     QStringList failures;
     // What was typed into the information memo is written before anything else goes.
     try {
-        DBMemo1->Post();
+        DBMemo1->post();
     } catch (const platform::DatabaseError& e) {
         failures << QStringLiteral("インフォメーションを保存できませんでした。\n") + e.message();
     }
     if (m_dev.dm) {
         try {
-            Dm().Tbdt->Close();
+            dm().Tbdt->Close();
         } catch (const platform::DatabaseError&) {
             // Closing a data set that cannot close leaves nothing to store.
         }
@@ -225,11 +225,11 @@ void TFtaikai::FormClose()
     BoardFromNetwork = 0;
     if (m_dev.dm)
         failures << storeClosingState(
-            Dm(), CurrentEventCode, m_eventLoaded ? std::optional(collectClosingState()) : std::nullopt);
+            dm(), CurrentEventCode, m_eventLoaded ? std::optional(collectClosingState()) : std::nullopt);
     // The monitor is told that no event runs; a file it holds open keeps its old content.
     m_dev.monitor->writeClosed();
     if (m_dev.dm) {
-        const QString reopen = reopenEventList(Dm(), CurrentEventCode);
+        const QString reopen = reopenEventList(dm(), CurrentEventCode);
         if (!reopen.isEmpty())
             failures << reopen;
     }
@@ -248,11 +248,11 @@ void TFtaikai::CuteButton13Click()
     close();
 }
 
-void TFtaikai::DropTimeServer()
+void TFtaikai::dropTimeServer()
 {
     // Ends a connect in progress too, and leaves no receive running and no flag set that would
     // hand the next event's race display to a link that is gone.
-    m_link->Drop();
+    m_link->drop();
 }
 
 void TFtaikai::Teardown()
@@ -336,7 +336,7 @@ void TFtaikai::pageChanged(int index)
 void TFtaikai::Writeinfo()
 {
     if (m_dev.dm)
-        console::Writeinfo(*Dm().Database1, CurrentEventCode, *m_dev.monitor);
+        console::Writeinfo(*dm().Database1, CurrentEventCode, *m_dev.monitor);
 }
 
 void TFtaikai::SignalPortOpen(int port)

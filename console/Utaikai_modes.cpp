@@ -41,9 +41,9 @@ void TFtaikai::showOperatingMode(bool automatic)
         w->setVisible(automatic);
     components::TCuteButton* active = automatic ? CTBa : CTBm;
     components::TCuteButton* other = automatic ? CTBm : CTBa;
-    active->SetColor(platform::clYellow);
+    active->setColor(platform::clYellow);
     active->setFontColor(platform::clBlue);
-    other->SetColor(platform::clBlack);
+    other->setColor(platform::clBlack);
     other->setFontColor(platform::clWhite);
 }
 
@@ -87,10 +87,10 @@ void TFtaikai::CuteButton14Click()
         return;
     try {
         // The text typed into the memo is in the table before the monitor is told to show it.
-        platform::Table& event = *Dm().Tbtaikai;
+        platform::Table& event = *dm().Tbtaikai;
         if (event.Active())
             event.Refresh();
-        platform::Query& q = *Dm().Qedit;
+        platform::Query& q = *dm().Qedit;
         // Every event row carries the flag: the monitor reads it from whichever row it shows.
         if (!Lbdp->isHidden()) {
             q.SQL.clear();

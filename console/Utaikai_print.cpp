@@ -22,13 +22,13 @@ void TFtaikai::connectPrintHandlers()
 void TFtaikai::CuteButton15Click()
 {
     if (m_dev.dm)
-        printout::printSchedule(Dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
+        printout::printSchedule(dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
 }
 
 void TFtaikai::CuteButton16Click()
 {
     if (m_dev.dm)
-        printout::runPicturePicker(this, Dm(), Asker());
+        printout::runPicturePicker(this, dm(), Asker());
 }
 
 } // namespace console

@@ -94,7 +94,7 @@ void TFtaikai::guardSchedule(const std::function<void()>& step)
 void TFtaikai::runScheduleCommand(const std::function<ScheduleOutcome(Schedule&)>& command)
 {
     guardSchedule([&] {
-        Schedule schedule(Dm(), CurrentEventCode, m_dev.asker);
+        Schedule schedule(dm(), CurrentEventCode, m_dev.asker);
         const ScheduleOutcome outcome = command(schedule);
         if (!outcome.shownSql.isEmpty())
             Edit4->setText(outcome.shownSql);
@@ -109,7 +109,7 @@ void TFtaikai::refreshSchedule(const ScheduleOutcome& outcome)
     Writeinfo();
     getendtime();
     CTBedi->hide();
-    platform::Query& q = *Dm().Qrmenu;
+    platform::Query& q = *dm().Qrmenu;
     switch (outcome.place) {
     case ScheduleOutcome::Place::Leave:
         break;
@@ -124,17 +124,17 @@ void TFtaikai::refreshSchedule(const ScheduleOutcome& outcome)
 
 std::optional<int> TFtaikai::selectedScheduleRow() const
 {
-    const platform::Query& q = *Dm().Qrmenu;
+    const platform::Query& q = *dm().Qrmenu;
     if (!q.Active() || q.RecordCount() == 0 || q.RecNo() < 1)
         return std::nullopt;
-    return readScheduleRow(*Dm().Qrmenu).uc;
+    return readScheduleRow(*dm().Qrmenu).uc;
 }
 
 ScheduleEditor TFtaikai::scheduleEditorInput() const { return { DTPb->time(), DTPe->time(), Edit2->text() }; }
 
 void TFtaikai::getendtime()
 {
-    ScheduleEndTime = Schedule(Dm(), CurrentEventCode, m_dev.asker).latestEnd();
+    ScheduleEndTime = Schedule(dm(), CurrentEventCode, m_dev.asker).latestEnd();
     ScheduleEndText = longTimeText(ScheduleEndTime);
 }
 
@@ -144,7 +144,7 @@ void TFtaikai::CTBaddClick()
 {
     // A round takes its titles; the first row of a schedule is a plain row, in round mode too.
     const bool round = CkBround->isChecked();
-    const bool plain = !round || (m_dev.dm && Dm().Qrmenu->RecordCount() == 0);
+    const bool plain = !round || (m_dev.dm && dm().Qrmenu->RecordCount() == 0);
     if ((plain && !acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         || (round && !plain
             && !acceptEditorTexts(Asker(),
@@ -152,7 +152,7 @@ void TFtaikai::CTBaddClick()
                     { QStringLiteral("ヒートの表記"), CBxheat->currentText() } })))
         return;
     runScheduleCommand([this](Schedule& schedule) {
-        const bool wasEmpty = Dm().Qrmenu->RecordCount() == 0;
+        const bool wasEmpty = dm().Qrmenu->RecordCount() == 0;
         std::optional<RoundEditor> round;
         if (CkBround->isChecked())
             round = RoundEditor { SEdround->value(), CBxround->currentText(), SEdheat->value(),
@@ -175,7 +175,7 @@ void TFtaikai::CTBinsClick()
     if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
     runScheduleCommand(
-        [this](Schedule& s) { return s.Insert(scheduleEditorInput(), selectedScheduleRow()); });
+        [this](Schedule& s) { return s.insert(scheduleEditorInput(), selectedScheduleRow()); });
 }
 
 void TFtaikai::CTBediClick()
@@ -183,12 +183,12 @@ void TFtaikai::CTBediClick()
     if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
     runScheduleCommand(
-        [this](Schedule& s) { return s.Change(scheduleEditorInput(), selectedScheduleRow()); });
+        [this](Schedule& s) { return s.change(scheduleEditorInput(), selectedScheduleRow()); });
 }
 
 void TFtaikai::CTBdelClick()
 {
-    runScheduleCommand([this](Schedule& s) { return s.Delete(selectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.remove(selectedScheduleRow()); });
 }
 
 void TFtaikai::edtClick() { CTBedi->show(); }
@@ -209,7 +209,7 @@ void TFtaikai::PopupMenu7Popup()
     bool round = false;
     guardSchedule([&] {
         if (selectedScheduleRow())
-            round = readScheduleRow(*Dm().Qrmenu).isRound();
+            round = readScheduleRow(*dm().Qrmenu).isRound();
     });
     for (QAction* item : { N7, N3, N4, N5, N6 })
         item->setVisible(round);
@@ -240,7 +240,7 @@ void TFtaikai::N6Click()
 void TFtaikai::DBGrid4CellClick()
 {
     guardSchedule([this] {
-        platform::Query& q = *Dm().Qrmenu;
+        platform::Query& q = *dm().Qrmenu;
         if (!q.Active() || q.RecordCount() == 0)
             return;
         const ScheduleRow row = readScheduleRow(q);
@@ -248,7 +248,7 @@ void TFtaikai::DBGrid4CellClick()
         DTPb->setEnabled(q.RecNo() == 1);
         Edit2->setText(row.rmenu);
         DTPb->setTime(timeOfSeconds(row.btime));
-        DTPe->setTime(timeOfSeconds(row.Duration()));
+        DTPe->setTime(timeOfSeconds(row.duration()));
     });
 }
 
@@ -259,7 +259,7 @@ void TFtaikai::DBGrid4DblClick() { Edit4->show(); }
 void TFtaikai::TabSheet4Show()
 {
     guardSchedule([this] {
-        platform::Query& q = *Dm().Qrmenu;
+        platform::Query& q = *dm().Qrmenu;
         q.Open();
         Edit4->setText(q.SQL.join(QLatin1Char(' ')));
         loadInformationMemo();
@@ -270,12 +270,12 @@ void TFtaikai::TabSheet4Show()
 void TFtaikai::loadInformationMemo()
 {
     // The memo shows whatever row the event table stands on: put it on the open event.
-    platform::Table& event = *Dm().Tbtaikai;
+    platform::Table& event = *dm().Tbtaikai;
     event.Open();
     if (event.Locate(QStringLiteral("tcode"), CurrentEventCode))
         return;
     // No row of another event is shown or edited instead.
-    DBMemo1->Post();
+    DBMemo1->post();
     event.Close();
 }
 
@@ -283,41 +283,41 @@ void TFtaikai::loadInformationMemo()
 
 void TFtaikai::CuteButton17Click()
 {
-    guardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
+    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
 }
 
 void TFtaikai::CuteButton18Click()
 {
     guardSchedule([this] {
-        if (!ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadSchedule())
+        if (!ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).LoadSchedule())
             return;
         checkctb();
         Writeinfo();
         getendtime();
         CTBedi->hide();
-        showItemLabels(Items().Show(m_dev.clock->now().time()));
+        showItemLabels(items().show(m_dev.clock->now().time()));
     });
 }
 
 void TFtaikai::CuteButton20Click()
 {
     guardSchedule([this] {
-        if (ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).LoadCues())
+        if (ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).LoadCues())
             resetdbg();
     });
 }
 
 void TFtaikai::CuteButton21Click()
 {
-    guardSchedule([this] { ScheduleTemplates(Dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
+    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
 }
 
 // ---- Current and next item --------------------------------------------------------------------
 
-ScheduleItems& TFtaikai::Items()
+ScheduleItems& TFtaikai::items()
 {
     if (!m_items)
-        m_items = std::make_unique<ScheduleItems>(Dm(), CurrentEventCode);
+        m_items = std::make_unique<ScheduleItems>(dm(), CurrentEventCode);
     return *m_items;
 }
 
@@ -340,8 +340,8 @@ void TFtaikai::TabSheet1Show()
     // The control page is where the races are run: a schedule that cannot be read is said in the
     // status line, never in a box.
     try {
-        showItemLabels(Items().Show(m_dev.clock->now().time()));
-        schedule_sql::Open(*Dm().Qdtime, { QStringLiteral("select * from dtime") }, true);
+        showItemLabels(items().show(m_dev.clock->now().time()));
+        schedule_sql::Open(*dm().Qdtime, { QStringLiteral("select * from dtime") }, true);
     } catch (const platform::DatabaseError& e) {
         showStatus(kItemsUnread + e.message());
     }
@@ -355,7 +355,7 @@ void TFtaikai::Tmr3Timer()
         return;
     // The next tick tries again.
     try {
-        showItemLabels(Items().Tick(now, ScheduleEndTime));
+        showItemLabels(items().Tick(now, ScheduleEndTime));
     } catch (const platform::DatabaseError& e) {
         showStatus(kItemsUnread + e.message());
     }

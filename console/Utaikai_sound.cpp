@@ -113,7 +113,7 @@ platform::Query* TFtaikai::cueQuery(CuePhase phase) const
     if (!m_dev.dm)
         return nullptr;
     const std::array<platform::Query*, CuePhaseCount> queries
-        = { Dm().Qwarm, Dm().Qrace, Dm().Qover, Dm().Qint };
+        = { dm().Qwarm, dm().Qrace, dm().Qover, dm().Qint };
     return queries[Index(phase)];
 }
 
@@ -157,7 +157,7 @@ void TFtaikai::setmp()
     CueRows rows;
     if (m_dev.dm) {
         try {
-            rows = readRunCues(*Dm().Qtemp, CurrentEventCode,
+            rows = readRunCues(*dm().Qtemp, CurrentEventCode,
                 { DTP1->time(), DTP4->time(), DTP2->time(), DTP3->time(), DTPauto->time() });
         } catch (const platform::DatabaseError& e) {
             showStatus(QStringLiteral("音声データを読み込めませんでした: ") + e.message());
@@ -183,7 +183,7 @@ void TFtaikai::clearmp()
 void TFtaikai::refreshPlayerViews()
 {
     for (CuePlayerView* view : PlayerViews)
-        view->Refresh();
+        view->refresh();
 }
 
 void TFtaikai::registerCue(CuePhase phase)
@@ -194,8 +194,8 @@ void TFtaikai::registerCue(CuePhase phase)
     if (!platform::acceptTypedText(Asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
         return;
     try {
-        CueTable table(*Dm().Qtemp, Asker(), CurrentEventCode);
-        if (table.Register(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
+        CueTable table(*dm().Qtemp, Asker(), CurrentEventCode);
+        if (table.registerCue(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
             reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
@@ -224,7 +224,7 @@ void TFtaikai::deleteGridRow(CuePhase phase)
         CueFiles[k]->clear();
     }
     try {
-        CueTable(*Dm().Qtemp, Asker(), CurrentEventCode).Delete(phase, tno);
+        CueTable(*dm().Qtemp, Asker(), CurrentEventCode).remove(phase, tno);
         reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         Asker().error(e.message());
@@ -234,7 +234,7 @@ void TFtaikai::deleteGridRow(CuePhase phase)
 void TFtaikai::testPlay(CuePhase phase)
 {
     const size_t k = Index(phase);
-    CuePlayer* player = m_cueBank->Player(phase, 0);
+    CuePlayer* player = m_cueBank->player(phase, 0);
     if (m_testPlaying[k]) {
         m_testPlaying[k] = false;
         player->Stop();
@@ -314,7 +314,7 @@ void TFtaikai::CuteButton23Click()
             if (player->FileName().isEmpty())
                 continue;
             player->Play();
-            m_dev.sleeper->Sleep(500);
+            m_dev.sleeper->sleep(500);
             player->Stop();
         }
     }

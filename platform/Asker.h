@@ -28,11 +28,11 @@ Asker& currentAsker();
 std::unique_ptr<Asker> setAsker(std::unique_ptr<Asker> asker);
 
 // Short forms of the above.
-inline bool AskYesNo(const QString& caption, const QString& text)
+inline bool askYesNo(const QString& caption, const QString& text)
 {
     return currentAsker().askYesNo(caption, text);
 }
-inline void ShowMessage(const QString& text) { currentAsker().inform(QString(), text); }
+inline void showMessage(const QString& text) { currentAsker().inform(QString(), text); }
 inline void showError(const QString& text) { currentAsker().error(text); }
 
 } // namespace platform

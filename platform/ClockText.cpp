@@ -27,7 +27,7 @@ QString hmsText(qint64 seconds, int hourWidth)
 }
 
 // Up to `maxDigits` ASCII digits at p as a number; `count` says how many there were.
-int Digits(const char*& p, const char* end, int maxDigits, int& count)
+int digits(const char*& p, const char* end, int maxDigits, int& count)
 {
     int value = 0;
     count = 0;
@@ -79,22 +79,22 @@ QString longTimeTextOfSeconds(qint64 seconds) { return hmsText(seconds, 1); }
 qint64 scanClockText(const char*& p, const char* end, const ClockTextRule& rule)
 {
     int n;
-    const int h = Digits(p, end, 2, n);
+    const int h = digits(p, end, 2, n);
     if (n == 0 || p >= end || *p != ':')
         return -1;
     ++p;
-    const int m = Digits(p, end, 2, n);
+    const int m = digits(p, end, 2, n);
     if (n != 2 || m > 59)
         return -1;
     int sec = 0, ms = 0;
     if (p < end && *p == ':') {
         ++p;
-        sec = Digits(p, end, 2, n);
+        sec = digits(p, end, 2, n);
         if (n != 2 || sec > 59)
             return -1;
         if (rule.fraction && p < end && *p == '.') {
             ++p;
-            const int frac = Digits(p, end, 3, n);
+            const int frac = digits(p, end, 3, n);
             if (n == 0)
                 return -1;
             ms = n == 1 ? frac * 100 : n == 2 ? frac * 10 : frac;

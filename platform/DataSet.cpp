@@ -17,7 +17,7 @@ namespace {
 const QString kRowidAlias = QStringLiteral("tavo_rowid_");
 const QDate kZeroDate(1899, 12, 30); // the date of a time alone, as the original's date-times had it
 
-[[noreturn]] void Fail(const QString& message) { throw DatabaseError(message.toStdString()); }
+[[noreturn]] void fail(const QString& message) { throw DatabaseError(message.toStdString()); }
 
 // A prepared statement that is finalized whatever happens.
 class Statement {
@@ -27,10 +27,10 @@ public:
     {
         // SQLite stops reading at a NUL and reports the rest as a raw "unrecognized token".
         if (sql.contains(QChar(0)))
-            Fail(QStringLiteral("SQL文に NUL 文字が含まれているため実行できません。"));
+            fail(QStringLiteral("SQL文に NUL 文字が含まれているため実行できません。"));
         const QByteArray text = sql.toUtf8();
         if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
-            Fail(QString::fromUtf8(sqlite3_errmsg(db)));
+            fail(QString::fromUtf8(sqlite3_errmsg(db)));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
@@ -44,7 +44,7 @@ public:
             return true;
         if (rc == SQLITE_DONE)
             return false;
-        Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
     void bind(int index, const QVariant& v)
     {
@@ -82,7 +82,7 @@ public:
         }
         }
         if (rc != SQLITE_OK)
-            Fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
     }
     QVariant column(int i) const
     {
@@ -256,17 +256,17 @@ QVariant storageOf(const Column& c, const QVariant& v)
     case sql::Temporal::Date:
         if (const auto d = sql::parseDate(s))
             return sql::storedDate(*d);
-        Fail(QStringLiteral("'%1' は有効な日付ではありません。").arg(s));
+        fail(QStringLiteral("'%1' は有効な日付ではありません。").arg(s));
     case sql::Temporal::Time:
         if (const auto t = sql::parseTime(s))
             return sql::storedTime(*t);
-        Fail(QStringLiteral("'%1' は有効な時刻ではありません。").arg(s));
+        fail(QStringLiteral("'%1' は有効な時刻ではありません。").arg(s));
     case sql::Temporal::Timestamp:
         if (const auto dt = sql::parseDateTime(s))
             return sql::storedDateTime(*dt);
         if (const auto t = sql::parseTime(s))
             return sql::storedDateTime(QDateTime(kZeroDate, *t));
-        Fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
+        fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
     case sql::Temporal::None:
         break;
     }
@@ -295,7 +295,7 @@ struct Database::Impl {
                 = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close(db);
             db = nullptr;
-            Fail(message + QStringLiteral(": ") + file);
+            fail(message + QStringLiteral(": ") + file);
         }
         // Other programs use the file at the same time: wait for their locks instead of failing.
         sqlite3_busy_timeout(db, 5000);
@@ -376,10 +376,10 @@ int Database::execute(const QString& sql, const std::vector<Binding>& bindings)
     m_impl->open();
     const QStringList statements = sql::splitStatements(sql);
     if (statements.isEmpty())
-        Fail(QStringLiteral("SQL文がありません。"));
+        fail(QStringLiteral("SQL文がありません。"));
     int changes = 0;
     for (const QString& s : statements) {
-        const QStringList parts = sql::Rewrite(s);
+        const QStringList parts = sql::rewrite(s);
         if (parts.size() == 1) {
             changes = m_impl->run(parts.front(), bindings);
             continue;
@@ -508,7 +508,7 @@ namespace {
 void requireActive(bool active)
 {
     if (!active)
-        Fail(QStringLiteral("データセットが開かれていません。"));
+        fail(QStringLiteral("データセットが開かれていません。"));
 }
 
 } // namespace
@@ -518,7 +518,7 @@ namespace {
 void requireLive(bool canModify)
 {
     if (!canModify)
-        Fail(QStringLiteral("読み取り専用のデータセットは変更できません。"));
+        fail(QStringLiteral("読み取り専用のデータセットは変更できません。"));
 }
 
 } // namespace
@@ -532,7 +532,7 @@ struct DataSetAccess {
     {
         const DataSet::Rows& r = *owner->m_rows;
         if (index < 0 || index >= int(r.cols.size()))
-            Fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
+            fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
         return { r.cols[size_t(index)], r.cur >= 0 ? r.value(r.cur, index) : QVariant() };
     }
     static DataSet::Rows& rows(DataSet* owner) { return *owner->m_rows; }
@@ -599,9 +599,9 @@ void DataSet::Open()
 
     const QStringList statements = sql::splitStatements(sql);
     if (statements.isEmpty())
-        Fail(QStringLiteral("SQL文がありません。"));
+        fail(QStringLiteral("SQL文がありません。"));
     if (statements.size() > 1)
-        Fail(QStringLiteral("一度に開ける文は一つだけです。"));
+        fail(QStringLiteral("一度に開ける文は一つだけです。"));
     sqlite3* db = m_db->impl()->handle();
 
     const sql::SelectShape shape = sql::analyzeSelect(statements.front());
@@ -624,7 +624,7 @@ void DataSet::Open()
     }
     const int n = sqlite3_column_count(st->get());
     if (n == 0)
-        Fail(QStringLiteral("結果を返さない文は開けません。"));
+        fail(QStringLiteral("結果を返さない文は開けません。"));
 
     std::vector<Column> cols;
     const int last = hasRowid ? n - 1 : n; // the rowid comes after the select's own columns
@@ -759,7 +759,7 @@ bool DataSet::Bof() const { return m_rows->bof; }
 int DataSet::RecordCount() const { return m_rows->active ? m_rows->count() : 0; }
 int DataSet::RecNo() const { return m_rows->active ? m_rows->cur + 1 : 0; }
 
-void DataSet::MoveTo(int recNo)
+void DataSet::moveTo(int recNo)
 {
     Rows& r = *m_rows;
     requireActive(r.active);
@@ -779,7 +779,7 @@ int DataSet::FieldCount() const { return int(m_rows->byIndex.size()); }
 Field* DataSet::Fields(int index)
 {
     if (index < 0 || index >= FieldCount())
-        Fail(QStringLiteral("フィールド番号 %1 は範囲外です。").arg(index));
+        fail(QStringLiteral("フィールド番号 %1 は範囲外です。").arg(index));
     return m_rows->byIndex[size_t(index)];
 }
 
@@ -795,7 +795,7 @@ Field* DataSet::FieldByName(const QString& name)
 {
     if (Field* f = FindField(name))
         return f;
-    Fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
+    fail(QStringLiteral("フィールド '%1' が見つかりません。").arg(name));
 }
 
 QStringList DataSet::fieldNames() const
@@ -870,7 +870,7 @@ void DataSet::Post()
             st.bind(int(changed.size() + 1), rowid);
             st.step();
             if (sqlite3_changes(db) == 0)
-                Fail(QStringLiteral("この行は他で削除されています。"));
+                fail(QStringLiteral("この行は他で削除されています。"));
         }
     } else {
         QStringList names, marks;
@@ -943,7 +943,7 @@ void DataSet::Delete()
     }
     requireLive(CanModify());
     if (r.data.empty())
-        Fail(QStringLiteral("空のデータセットでは実行できません。"));
+        fail(QStringLiteral("空のデータセットでは実行できません。"));
     r.state = DataSetState::Browse;
     Statement st(m_db->impl()->handle(),
         QStringLiteral("DELETE FROM %1 WHERE rowid=?1").arg(sql::quoteIdentifier(r.table)));
@@ -1057,7 +1057,7 @@ int Field::AsInteger() const
         return int(a.value.toLongLong());
     const auto n = numberOf(a.value);
     if (!n)
-        Fail(QStringLiteral("'%1' は有効な整数ではありません。").arg(plainText(a.value)));
+        fail(QStringLiteral("'%1' は有効な整数ではありません。").arg(plainText(a.value)));
     return int(std::llround(*n));
 }
 
@@ -1066,7 +1066,7 @@ double Field::AsFloat() const
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
     const auto n = numberOf(a.value);
     if (!n)
-        Fail(QStringLiteral("'%1' は有効な数値ではありません。").arg(plainText(a.value)));
+        fail(QStringLiteral("'%1' は有効な数値ではありません。").arg(plainText(a.value)));
     return *n;
 }
 
@@ -1081,7 +1081,7 @@ QDateTime Field::AsDateTime() const
             return *dt;
     if (const auto t = sql::parseTime(s))
         return QDateTime(kZeroDate, *t);
-    Fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
+    fail(QStringLiteral("'%1' は有効な日付と時刻ではありません。").arg(s));
 }
 
 QDate Field::AsDate() const { return AsDateTime().date(); }
@@ -1093,7 +1093,7 @@ QVariant Field::Value() const
     return typedOf(a.column, a.value);
 }
 
-QString Field::DeclaredType() const
+QString Field::declaredType() const
 {
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
     return a.column.declType;
@@ -1104,9 +1104,9 @@ void Field::SetValue(const QVariant& v)
     DataSet::Rows& r = DataSetAccess::rows(m_owner);
     const auto a = DataSetAccess::of(m_owner, m_index, m_name);
     if (!r.editing())
-        Fail(QStringLiteral("データセットが編集モードではありません。"));
+        fail(QStringLiteral("データセットが編集モードではありません。"));
     if (!a.column.writable)
-        Fail(QStringLiteral("フィールド '%1' は変更できません。").arg(m_name));
+        fail(QStringLiteral("フィールド '%1' は変更できません。").arg(m_name));
     r.buffer[size_t(m_index)] = storageOf(a.column, v);
     r.changed[size_t(m_index)] = true;
     emit m_owner->currentChanged();
@@ -1119,7 +1119,7 @@ void Field::Clear() { SetValue(QVariant()); }
 
 // ---- Query and Table -------------------------------------------------------------------------------
 
-QStringList ParameterNames(const QString& sql)
+QStringList parameterNames(const QString& sql)
 {
     QStringList names;
     const qsizetype n = sql.size();
@@ -1184,7 +1184,7 @@ std::optional<QDateTime> dateTimeOf(const QVariant& v)
 
 } // namespace
 
-void Param::Set(FieldType kind, const QVariant& v)
+void Param::set(FieldType kind, const QVariant& v)
 {
     if (m_type == FieldType::ftUnknown)
         m_type = kind;
@@ -1198,13 +1198,13 @@ void Param::SetDataType(FieldType type)
     ++m_owner->m_paramChanges;
 }
 
-void Param::SetAsString(const QString& v) { Set(FieldType::ftString, v); }
-void Param::SetAsInteger(int v) { Set(FieldType::ftInteger, v); }
-void Param::SetAsFloat(double v) { Set(FieldType::ftFloat, v); }
-void Param::SetAsBoolean(bool v) { Set(FieldType::ftBoolean, v); }
-void Param::SetAsDate(const QDate& v) { Set(FieldType::ftDate, v); }
-void Param::SetAsTime(const QTime& v) { Set(FieldType::ftTime, v); }
-void Param::SetAsDateTime(const QDateTime& v) { Set(FieldType::ftDateTime, v); }
+void Param::SetAsString(const QString& v) { set(FieldType::ftString, v); }
+void Param::SetAsInteger(int v) { set(FieldType::ftInteger, v); }
+void Param::SetAsFloat(double v) { set(FieldType::ftFloat, v); }
+void Param::SetAsBoolean(bool v) { set(FieldType::ftBoolean, v); }
+void Param::SetAsDate(const QDate& v) { set(FieldType::ftDate, v); }
+void Param::SetAsTime(const QTime& v) { set(FieldType::ftTime, v); }
+void Param::SetAsDateTime(const QDateTime& v) { set(FieldType::ftDateTime, v); }
 
 void Param::Clear()
 {
@@ -1281,7 +1281,7 @@ void Query::syncParams() const
         return;
     m_paramsVersion = SQL.changes();
     std::vector<std::unique_ptr<Param>> params;
-    for (const QString& name : ParameterNames(SQL.Text())) {
+    for (const QString& name : parameterNames(SQL.Text())) {
         auto same = std::find_if(m_params.begin(), m_params.end(), [&](const std::unique_ptr<Param>& p) {
             return p && p->m_name.compare(name, Qt::CaseInsensitive) == 0;
         });
@@ -1319,7 +1319,7 @@ Param* Query::ParamByName(const QString& name) const
 {
     if (Param* p = FindParam(name))
         return p;
-    Fail(QStringLiteral("パラメータ '%1' が見つかりません。").arg(name));
+    fail(QStringLiteral("パラメータ '%1' が見つかりません。").arg(name));
 }
 
 std::vector<DataSet::BoundValue> Query::parameterValues() const

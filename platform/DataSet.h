@@ -108,7 +108,7 @@ public:
     QTime AsTime() const;
     QVariant Value() const;
     // The column's declared type as the database gives it ("" for computed columns).
-    QString DeclaredType() const;
+    QString declaredType() const;
 
     // Writing needs the data set in Edit or Insert state.
     void SetAsString(const QString& v);
@@ -158,7 +158,7 @@ public:
     bool Bof() const;
     int RecordCount() const;
     int RecNo() const; // 1-based; 0 when there is no row
-    void MoveTo(int recNo); // 1-based
+    void moveTo(int recNo); // 1-based
 
     int FieldCount() const;
     Field* Fields(int index);
@@ -316,7 +316,7 @@ private:
         , m_name(std::move(name))
     {
     }
-    void Set(FieldType kind, const QVariant& v);
+    void set(FieldType kind, const QVariant& v);
 
     Query* m_owner;
     QString m_name;
@@ -367,7 +367,7 @@ private:
 
 // The parameter names in a statement text (":name", outside quotes and comments), in order of
 // first appearance, without the colon.
-QStringList ParameterNames(const QString& sql);
+QStringList parameterNames(const QString& sql);
 
 // The original's TTable: every row of one table, always live.
 class Table : public DataSet {
@@ -390,15 +390,15 @@ class DataSource : public QObject {
 public:
     explicit DataSource(DataSet* dataSet = nullptr, QObject* parent = nullptr)
         : QObject(parent)
-        , DataSet_(dataSet)
+        , m_dataSet(dataSet)
     {
     }
-    DataSet* dataSet() const { return DataSet_; }
+    DataSet* dataSet() const { return m_dataSet; }
     void setDataSet(DataSet* ds)
     {
-        if (ds == DataSet_)
+        if (ds == m_dataSet)
             return;
-        DataSet_ = ds;
+        m_dataSet = ds;
         emit dataSetChanged();
     }
 
@@ -406,7 +406,7 @@ signals:
     void dataSetChanged();
 
 private:
-    DataSet* DataSet_;
+    DataSet* m_dataSet;
 };
 
 } // namespace platform

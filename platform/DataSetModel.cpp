@@ -153,7 +153,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
     // Called from inside the view's event handling: report failures here instead of throwing
     // through Qt, and leave the row as it was.
     try {
-        m_bound->MoveTo(index.row() + 1);
+        m_bound->moveTo(index.row() + 1);
         m_bound->Edit();
         m_bound->Fields(field)->SetValue(value);
         m_bound->Post();
@@ -168,7 +168,7 @@ bool DataSetModel::setData(const QModelIndex& index, const QVariant& value, int 
 void DataSetModel::setCurrentRow(int row)
 {
     if (m_bound && m_bound->Active() && row >= 0 && row < rowCount() && row != currentRow())
-        m_bound->MoveTo(row + 1);
+        m_bound->moveTo(row + 1);
 }
 
 int DataSetModel::currentRow() const { return m_bound && m_bound->Active() ? m_bound->RecNo() - 1 : -1; }

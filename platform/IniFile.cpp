@@ -24,7 +24,7 @@ QString sectionName(const QString& line)
     return QString();
 }
 
-bool IsComment(const QString& line)
+bool isComment(const QString& line)
 {
     const QString t = line.trimmed();
     return t.isEmpty() || t.startsWith(QLatin1Char(';')) || t.startsWith(QLatin1Char('#'));
@@ -33,7 +33,7 @@ bool IsComment(const QString& line)
 // Splits "key=value"; false for lines without '=' or with an empty key.
 bool splitEntry(const QString& line, QString& key, QString& value)
 {
-    if (IsComment(line))
+    if (isComment(line))
         return false;
     const qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq <= 0)

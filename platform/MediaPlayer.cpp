@@ -98,7 +98,7 @@ struct MediaPlayer::Core {
     MediaPlayer* owner = nullptr; // cleared when the player goes
 
     // On the sound thread: tells the player, from its event loop.
-    void Tell(Heard what, const QString& message = QString())
+    void tell(Heard what, const QString& message = QString())
     {
         const std::lock_guard<std::mutex> guard(ownerLock);
         if (!owner)
@@ -118,9 +118,9 @@ struct MediaPlayer::Core {
             return;
         if (!output) {
             output = makeOutput();
-            output->onStarted = [this] { Tell(Heard::Started); };
-            output->onEnded = [this] { Tell(Heard::Ended); };
-            output->onFailed = [this](const QString& message) { Tell(Heard::Failed, message); };
+            output->onStarted = [this] { tell(Heard::Started); };
+            output->onEnded = [this] { tell(Heard::Ended); };
+            output->onFailed = [this](const QString& message) { tell(Heard::Failed, message); };
         }
         playing = generation;
         output->Play(file);
@@ -128,7 +128,7 @@ struct MediaPlayer::Core {
 };
 
 MediaPlayer::MediaPlayer(QObject* parent)
-    : MediaPlayer(SoundThread::Shared(), MakeQtSoundOutput, defaultClock(), parent)
+    : MediaPlayer(SoundThread::shared(), MakeQtSoundOutput, defaultClock(), parent)
 {
 }
 
@@ -153,7 +153,7 @@ MediaPlayer::~MediaPlayer()
     }
     supersede();
     // The back end goes on the sound thread, whenever that answers.
-    m_thread.Post([core = m_core] { core->output.reset(); });
+    m_thread.post([core = m_core] { core->output.reset(); });
 }
 
 quint64 MediaPlayer::supersede()
@@ -162,15 +162,15 @@ quint64 MediaPlayer::supersede()
     return m_generation;
 }
 
-bool MediaPlayer::Waiting() const { return m_core->answered.load() < m_sent; }
+bool MediaPlayer::waiting() const { return m_core->answered.load() < m_sent; }
 
-void MediaPlayer::Send(std::function<void(Core&)> work)
+void MediaPlayer::send(std::function<void(Core&)> work)
 {
-    if (!Waiting()) {
+    if (!waiting()) {
         m_waitingSince = m_clock.monotonicMs();
         m_saidNotAnswering = false;
     }
-    m_thread.Post([core = m_core, sequence = ++m_sent, work = std::move(work)] {
+    m_thread.post([core = m_core, sequence = ++m_sent, work = std::move(work)] {
         work(*core);
         core->answered = sequence;
     });
@@ -200,7 +200,7 @@ void MediaPlayer::hear(quint64 generation, Heard what, const QString& message)
 
 void MediaPlayer::checkAnswer()
 {
-    if (!Waiting()) {
+    if (!waiting()) {
         m_poll.stop();
         m_saidNotAnswering = false;
         return;
@@ -235,7 +235,7 @@ bool MediaPlayer::Play()
         return false;
     checkAnswer();
     m_playing = true;
-    Send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
+    send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
              Core& core) { core.Play(file, generation); });
     return true;
 }
@@ -245,7 +245,7 @@ void MediaPlayer::Stop()
     checkAnswer();
     m_playing = false;
     supersede();
-    Send([](Core& core) {
+    send([](Core& core) {
         if (core.output)
             core.output->Stop();
     });
@@ -257,7 +257,7 @@ void MediaPlayer::Close()
     m_playing = false;
     m_fileName.clear();
     supersede();
-    Send([](Core& core) { core.output.reset(); });
+    send([](Core& core) { core.output.reset(); });
 }
 
 } // namespace platform

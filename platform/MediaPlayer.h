@@ -51,7 +51,7 @@ public:
 
     QString FileName() const { return m_fileName; }
     // Asked to play, and neither ended, failed nor stopped since.
-    bool Playing() const { return m_playing; }
+    bool playing() const { return m_playing; }
 
     // Says once that the back end has not answered and gives a late play up (see above). Runs
     // by itself every AnswerPollMs while a command waits, and at each command.
@@ -77,9 +77,9 @@ private:
     enum class Heard { Started, Ended, Failed };
     // A new command takes the place of the ones before it; returns its generation.
     quint64 supersede();
-    void Send(std::function<void(Core&)> work);
+    void send(std::function<void(Core&)> work);
     void hear(quint64 generation, Heard what, const QString& message);
-    bool Waiting() const;
+    bool waiting() const;
 
     SoundThread& m_thread;
     const Clock& m_clock;

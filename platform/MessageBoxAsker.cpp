@@ -6,7 +6,7 @@
 namespace platform {
 namespace {
 
-QString Title(const QString& caption)
+QString title(const QString& caption)
 {
     return caption.isEmpty() ? QApplication::applicationDisplayName() : caption;
 }
@@ -15,19 +15,19 @@ QString Title(const QString& caption)
 
 bool MessageBoxAsker::askYesNo(const QString& caption, const QString& text)
 {
-    return QMessageBox::question(QApplication::activeWindow(), Title(caption), text,
+    return QMessageBox::question(QApplication::activeWindow(), title(caption), text,
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
         == QMessageBox::Yes;
 }
 
 void MessageBoxAsker::inform(const QString& caption, const QString& text)
 {
-    QMessageBox::information(QApplication::activeWindow(), Title(caption), text);
+    QMessageBox::information(QApplication::activeWindow(), title(caption), text);
 }
 
 void MessageBoxAsker::error(const QString& text)
 {
-    QMessageBox::critical(QApplication::activeWindow(), Title(QString()), text);
+    QMessageBox::critical(QApplication::activeWindow(), title(QString()), text);
 }
 
 } // namespace platform

@@ -472,7 +472,7 @@ struct PortRegistry {
     std::map<int, QString> overrides;
 };
 
-PortRegistry& Registry()
+PortRegistry& registry()
 {
     static PortRegistry registry;
     return registry;
@@ -508,16 +508,16 @@ std::unique_ptr<SerialLine> openSerialLine(const QString& path)
 {
     SerialLineOpener opener;
     {
-        std::lock_guard lock(Registry().mutex);
-        opener = Registry().opener;
+        std::lock_guard lock(registry().mutex);
+        opener = registry().opener;
     }
     return opener ? opener(path) : openTermiosLine(path);
 }
 
 SerialLineOpener setSerialLineOpener(SerialLineOpener opener)
 {
-    std::lock_guard lock(Registry().mutex);
-    std::swap(opener, Registry().opener);
+    std::lock_guard lock(registry().mutex);
+    std::swap(opener, registry().opener);
     return opener;
 }
 
@@ -530,9 +530,9 @@ QString serialDevicePath(int n)
     if (!fromEnvironment.isEmpty())
         return QString::fromLocal8Bit(fromEnvironment);
     {
-        std::lock_guard lock(Registry().mutex);
-        const auto it = Registry().overrides.find(n);
-        if (it != Registry().overrides.end() && !it->second.isEmpty())
+        std::lock_guard lock(registry().mutex);
+        const auto it = registry().overrides.find(n);
+        if (it != registry().overrides.end() && !it->second.isEmpty())
             return it->second;
     }
     return QStringLiteral("/dev/ttyS%1").arg(n - 1);
@@ -548,8 +548,8 @@ QString resolveSerialPortName(const QString& name)
 
 void setSerialPortOverrides(std::map<int, QString> overrides)
 {
-    std::lock_guard lock(Registry().mutex);
-    Registry().overrides = std::move(overrides);
+    std::lock_guard lock(registry().mutex);
+    registry().overrides = std::move(overrides);
 }
 
 } // namespace platform

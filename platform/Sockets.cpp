@@ -37,7 +37,7 @@ SocketTable& Table()
     return *table;
 }
 
-sockaddr_in IPv4Address(quint32 address, quint16 port)
+sockaddr_in ipv4Address(quint32 address, quint16 port)
 {
     sockaddr_in to {};
     to.sin_family = AF_INET;
@@ -52,7 +52,7 @@ int connectCancellable(SocketHandle socket, quint32 address, quint16 port, int c
 {
     const int flags = ::fcntl(socket, F_GETFL);
     ::fcntl(socket, F_SETFL, flags | O_NONBLOCK);
-    const sockaddr_in to = IPv4Address(address, port);
+    const sockaddr_in to = ipv4Address(address, port);
     int error = ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0 ? 0 : errno;
     // An interrupted non-blocking connect goes on in the background like one in progress.
     if (error == EINPROGRESS || error == EINTR) {
@@ -126,7 +126,7 @@ SocketHandle createStreamSocket(int* error)
 
 int connectSocket(SocketHandle socket, quint32 address, quint16 port)
 {
-    const sockaddr_in to = IPv4Address(address, port);
+    const sockaddr_in to = ipv4Address(address, port);
     int rc;
     do
         rc = ::connect(socket, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -207,7 +207,7 @@ struct SocketConnector::Attempt {
 
     // Hands news to the connector's thread unless the attempt was abandoned. Under the lock, so
     // that the connector cannot go away while the news is posted.
-    void Post(
+    void post(
         void (SocketConnector::*news)(const std::shared_ptr<Attempt>&), const std::shared_ptr<Attempt>& self)
     {
         std::lock_guard lock(mutex);
@@ -230,10 +230,10 @@ struct SocketConnector::Attempt {
             }
             result = outcome;
         }
-        Post(&SocketConnector::Finished, self);
+        post(&SocketConnector::finished, self);
     }
 
-    bool Abandoned()
+    bool abandoned()
     {
         std::lock_guard lock(mutex);
         return !mailbox;
@@ -267,8 +267,8 @@ struct SocketConnector::Attempt {
             }
         }
         r.step = Step::Connect;
-        self->Post(&SocketConnector::Found, self);
-        if (self->Abandoned())
+        self->post(&SocketConnector::found, self);
+        if (self->abandoned())
             return;
         const SocketHandle socket = createStreamSocket(&r.error);
         if (socket == kInvalidSocket) {
@@ -296,7 +296,7 @@ SocketConnector::SocketConnector(LookUpFunction lookUp)
 
 SocketConnector::~SocketConnector() { Cancel(); }
 
-void SocketConnector::Start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
+void SocketConnector::start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
     std::function<void(const Result&)> done)
 {
     Cancel();
@@ -340,7 +340,7 @@ void SocketConnector::Cancel()
     m_done = nullptr;
 }
 
-void SocketConnector::Found(const std::shared_ptr<Attempt>& attempt)
+void SocketConnector::found(const std::shared_ptr<Attempt>& attempt)
 {
     if (attempt != m_attempt)
         return;
@@ -349,7 +349,7 @@ void SocketConnector::Found(const std::shared_ptr<Attempt>& attempt)
         m_onFound();
 }
 
-void SocketConnector::Finished(const std::shared_ptr<Attempt>& attempt)
+void SocketConnector::finished(const std::shared_ptr<Attempt>& attempt)
 {
     if (attempt != m_attempt)
         return;

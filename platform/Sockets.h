@@ -68,10 +68,10 @@ void closeSocket(SocketHandle socket);
 // after about two minutes, and a look-up of a name nobody answers for can take as long.
 //
 //   SocketConnector connector;
-//   connector.Start(host, port, 5000, onFound, [](const SocketConnector::Result& r) { ... });
+//   connector.start(host, port, 5000, onFound, [](const SocketConnector::Result& r) { ... });
 //
 // onFound and done run on the thread that made the connector, from its event loop. Cancel(), a new
-// Start() or destroying the connector abandons the attempt at once and calls neither: a look-up
+// start() or destroying the connector abandons the attempt at once and calls neither: a look-up
 // still running ends in the background, and a socket connected meanwhile is closed, never handed
 // out. A connected socket handed to done belongs to the receiver (close it with CloseSocket).
 class SocketConnector {
@@ -99,7 +99,7 @@ public:
     SocketConnector(const SocketConnector&) = delete;
     SocketConnector& operator=(const SocketConnector&) = delete;
 
-    void Start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
+    void start(const QString& host, quint16 port, int timeoutMs, std::function<void()> onFound,
         std::function<void(const Result&)> done);
     void Cancel();
     bool Running() const { return m_attempt != nullptr; }
@@ -107,8 +107,8 @@ public:
     struct Attempt;
 
 private:
-    void Found(const std::shared_ptr<Attempt>& attempt);
-    void Finished(const std::shared_ptr<Attempt>& attempt);
+    void found(const std::shared_ptr<Attempt>& attempt);
+    void finished(const std::shared_ptr<Attempt>& attempt);
     void timeUp();
 
     LookUpFunction m_lookUp;

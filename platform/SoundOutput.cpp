@@ -41,11 +41,11 @@ public:
         : m_muted(muted)
     {
     }
-    ~QtSoundOutput() override { Release(); }
+    ~QtSoundOutput() override { release(); }
 
     void Play(const QString& file) override
     {
-        Release();
+        release();
         chooseBackEnd();
         m_player = std::make_unique<QMediaPlayer>();
         m_output = std::make_unique<QAudioOutput>();
@@ -78,12 +78,12 @@ public:
         m_player->play();
     }
 
-    void Stop() override { Release(); }
+    void Stop() override { release(); }
 
 private:
     // Destroying the back end is quick in every state, whereas stopping one that has failed
     // blocks for a second.
-    void Release()
+    void release()
     {
         m_player.reset();
         m_output.reset();
@@ -150,7 +150,7 @@ SoundThread::~SoundThread()
 {
     // Queued behind the work already handed over, which thus runs first; the thread deletes the
     // context as it ends.
-    Post([context = m_context] {
+    post([context = m_context] {
         context->deleteLater();
         QThread::currentThread()->quit();
     });
@@ -158,12 +158,12 @@ SoundThread::~SoundThread()
         (void)m_thread.release();
 }
 
-void SoundThread::Post(std::function<void()> work)
+void SoundThread::post(std::function<void()> work)
 {
     QMetaObject::invokeMethod(m_context, std::move(work), Qt::QueuedConnection);
 }
 
-SoundThread& SoundThread::Shared()
+SoundThread& SoundThread::shared()
 {
     if (!g_shared) {
         g_shared = new SoundThread;
@@ -178,8 +178,8 @@ void prepareSound()
     if (asked)
         return;
     asked = true;
-    SoundThread& thread = SoundThread::Shared();
-    thread.Post([&thread] {
+    SoundThread& thread = SoundThread::shared();
+    thread.post([&thread] {
         struct Silence {
             QTemporaryDir dir;
             std::unique_ptr<SoundOutput> output = std::make_unique<QtSoundOutput>(true);
@@ -191,7 +191,7 @@ void prepareSound()
             return;
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.
-        auto done = [&thread, silence] { thread.Post([silence] { silence->output.reset(); }); };
+        auto done = [&thread, silence] { thread.post([silence] { silence->output.reset(); }); };
         silence->output->onEnded = done;
         silence->output->onFailed = [done](const QString&) { done(); };
         silence->output->Play(file);

@@ -50,11 +50,11 @@ public:
     SoundThread& operator=(const SoundThread&) = delete;
 
     // Runs `work` on the thread after what was handed over before. Returns at once.
-    void Post(std::function<void()> work);
+    void post(std::function<void()> work);
 
     // The thread the program's players share; made when first asked for, ended when the
     // application object goes.
-    static SoundThread& Shared();
+    static SoundThread& shared();
 
     static constexpr int StopWaitMs = 2000;
 

@@ -24,7 +24,7 @@ struct Token {
 bool isWordChar(QChar c) { return c.isLetterOrNumber() || c == u'_' || c == u'$'; }
 
 // Tokens of SQL text; whitespace and comments are skipped. Unterminated quotes run to the end.
-std::vector<Token> Tokenize(const QString& s)
+std::vector<Token> tokenize(const QString& s)
 {
     std::vector<Token> out;
     const int n = int(s.size());
@@ -104,7 +104,7 @@ std::vector<std::pair<size_t, size_t>> splitAtCommas(const std::vector<Token>& t
     return parts;
 }
 
-QString Source(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
+QString source(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
 {
     if (first >= last)
         return QString();
@@ -115,7 +115,7 @@ QString Source(const QString& s, const std::vector<Token>& t, size_t first, size
 // time column gets its collation and a memo column becomes text. Returns the edited definition.
 QString fixColumnDefinition(const QString& s, const std::vector<Token>& t, size_t first, size_t last)
 {
-    QString def = Source(s, t, first, last);
+    QString def = source(s, t, first, last);
     if (last - first < 2 || t[first + 1].kind != Token::Word)
         return def;
     const Token& type = t[first + 1];
@@ -142,7 +142,7 @@ QStringList rewriteAlter(const QString& s, const std::vector<Token>& t)
         ++nameEnd;
     if (nameEnd == i || nameEnd >= t.size())
         return { s };
-    const QString table = Source(s, t, i, nameEnd);
+    const QString table = source(s, t, i, nameEnd);
     QStringList out;
     for (const auto& [first, last] : splitAtCommas(t, nameEnd, t.size())) {
         size_t f = first;
@@ -160,7 +160,7 @@ QStringList rewriteAlter(const QString& s, const std::vector<Token>& t)
             out << QStringLiteral("ALTER TABLE %1 ADD COLUMN %2")
                        .arg(table, fixColumnDefinition(s, t, f, last));
         else
-            out << QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, Source(s, t, f, last));
+            out << QStringLiteral("ALTER TABLE %1 DROP COLUMN %2").arg(table, source(s, t, f, last));
     }
     return out;
 }
@@ -200,7 +200,7 @@ QString rewriteCreate(const QString& s, const std::vector<Token>& t)
             || isWord(head, "CHECK") || isWord(head, "FOREIGN"))
             continue;
         const QString fixed = fixColumnDefinition(s, t, first, last);
-        if (fixed != Source(s, t, first, last))
+        if (fixed != source(s, t, first, last))
             edits.push_back({ t[first].begin, t[last - 1].end, fixed });
     }
     // Replace from the back so that earlier offsets stay valid.
@@ -213,7 +213,7 @@ QString rewriteCreate(const QString& s, const std::vector<Token>& t)
 // ---- date and time texts --------------------------------------------------------------------
 
 // Reads 1..maxDigits digits; false when none.
-bool Digits(const char*& p, const char* e, int maxDigits, int& value, int& count)
+bool digits(const char*& p, const char* e, int maxDigits, int& value, int& count)
 {
     value = 0;
     count = 0;
@@ -240,13 +240,13 @@ constexpr ClockTextRule kStatementTime {
 qint64 dateKey(const char*& p, const char* e)
 {
     int a, b, c, na, nb, nc;
-    if (!Digits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
+    if (!digits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
         return -1;
     const char sep = *p++;
-    if (!Digits(p, e, 2, b, nb) || p >= e || *p != sep)
+    if (!digits(p, e, 2, b, nb) || p >= e || *p != sep)
         return -1;
     ++p;
-    if (!Digits(p, e, 4, c, nc))
+    if (!digits(p, e, 4, c, nc))
         return -1;
     int y, m, d;
     if (na == 4 && nc <= 2) {
@@ -350,7 +350,7 @@ QString collationFor(const QString& declaredType)
     return QString();
 }
 
-QString ColumnType(const QString& type)
+QString columnType(const QString& type)
 {
     if (type.trimmed().compare(QLatin1String("memo"), Qt::CaseInsensitive) == 0)
         return QStringLiteral("text");
@@ -377,7 +377,7 @@ QStringList splitStatements(const QString& sql)
 {
     QStringList out;
     int start = 0;
-    for (const Token& t : Tokenize(sql)) {
+    for (const Token& t : tokenize(sql)) {
         if (t.kind == Token::Punct && t.text == QLatin1String(";")) {
             out << sql.mid(start, t.begin - start).trimmed();
             start = t.end;
@@ -386,14 +386,14 @@ QStringList splitStatements(const QString& sql)
     out << sql.mid(start).trimmed();
     out.removeIf([](const QString& s) {
         // A piece holding only a comment is no statement.
-        return s.isEmpty() || Tokenize(s).empty();
+        return s.isEmpty() || tokenize(s).empty();
     });
     return out;
 }
 
-QStringList Rewrite(const QString& statement)
+QStringList rewrite(const QString& statement)
 {
-    const std::vector<Token> t = Tokenize(statement);
+    const std::vector<Token> t = tokenize(statement);
     if (t.size() >= 4 && isWord(t[0], "ALTER") && isWord(t[1], "TABLE"))
         return rewriteAlter(statement, t);
     if (t.size() >= 4 && isWord(t[0], "CREATE")) {
@@ -409,7 +409,7 @@ QStringList Rewrite(const QString& statement)
 SelectShape analyzeSelect(const QString& statement)
 {
     SelectShape shape;
-    const std::vector<Token> t = Tokenize(statement);
+    const std::vector<Token> t = tokenize(statement);
     if (t.size() < 4 || !isWord(t[0], "SELECT"))
         return shape;
     const bool distinct = isWord(t[1], "DISTINCT");

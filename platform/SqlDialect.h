@@ -31,7 +31,7 @@ bool hasTextAffinity(const QString& declaredType);
 QString collationFor(const QString& declaredType);
 // A column type as the program's tables declare it: "date" -> "date COLLATE TAVODATE";
 // "memo" -> "text"; other types unchanged.
-QString ColumnType(const QString& type);
+QString columnType(const QString& type);
 
 // A table name as the program gives it, without a Paradox-style ".DB" extension.
 QString plainTableName(const QString& name);
@@ -44,7 +44,7 @@ QStringList splitStatements(const QString& sql);
 // One statement rewritten into the statements SQLite runs: an alter table with several
 // add/drop clauses becomes one statement per clause; create table and alter table add get the
 // collations on date and time columns and memo columns become text. Others stay as they are.
-QStringList Rewrite(const QString& statement);
+QStringList rewrite(const QString& statement);
 
 // What a select reads from: the one table of a plain "select ... from t [where/order/limit]",
 // and where a rowid column can be put into its result list.

@@ -8,7 +8,7 @@ namespace platform {
 namespace {
 
 // Converts with iconv, replacing what cannot be converted by `replacement` and going on.
-QByteArray Convert(
+QByteArray convert(
     const char* to, const char* from, const QByteArray& in, const QByteArray& replacement, int unitSize)
 {
     iconv_t cd = iconv_open(to, from);
@@ -48,12 +48,12 @@ QByteArray Convert(
 
 QByteArray toCp932(const QString& text)
 {
-    return Convert("CP932", "UTF-8", text.toUtf8(), QByteArrayLiteral("?"), 0);
+    return convert("CP932", "UTF-8", text.toUtf8(), QByteArrayLiteral("?"), 0);
 }
 
 QString fromCp932(const QByteArray& bytes)
 {
-    return QString::fromUtf8(Convert("UTF-8", "CP932", bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
+    return QString::fromUtf8(convert("UTF-8", "CP932", bytes, QByteArrayLiteral("\xEF\xBF\xBD"), 1));
 }
 
 } // namespace platform

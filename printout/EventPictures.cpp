@@ -47,7 +47,7 @@ QString loadEventPicture(TBRPicture& picture, const QString& path)
         return QString();
     } catch (const EBRError& e) {
         picture.Clear();
-        return e.Message();
+        return e.message();
     }
 }
 

@@ -17,7 +17,7 @@ namespace printout {
 namespace {
 
 // The layout is drawn in the report's design pixels (794 x 1123 to the A4 page).
-double Tenths(double pixels) { return pixels / BRLayoutPixelsPerTenth; }
+double tenths(double pixels) { return pixels / BRLayoutPixelsPerTenth; }
 
 constexpr int HeaderHeight = 200;
 constexpr int DetailHeight = 30;
@@ -25,29 +25,29 @@ constexpr int FooterHeight = 149;
 
 // Where the pictures go: 673 x 119 at (4, 4) of the header and of the footer, at their natural
 // size and clipped to that box.
-QRectF pictureBox() { return QRectF(Tenths(4), Tenths(4), Tenths(673), Tenths(119)); }
+QRectF pictureBox() { return QRectF(tenths(4), tenths(4), tenths(673), tenths(119)); }
 
 // A rule across the page, 660 wide, with the line at `top` (the shape draws its line through its
 // middle, so it has no height).
-QRectF ruleAt(double left, double top) { return QRectF(Tenths(left), Tenths(top), Tenths(660), 0.0); }
+QRectF ruleAt(double left, double top) { return QRectF(tenths(left), tenths(top), tenths(660), 0.0); }
 
-TBRLabelSpec At(double left, double top, double points, TAlignment alignment = TAlignment::taLeftJustify,
+TBRLabelSpec at(double left, double top, double points, TAlignment alignment = TAlignment::taLeftJustify,
     double width = 0.0)
 {
-    return { .left = Tenths(left),
-        .top = Tenths(top),
-        .width = Tenths(width),
+    return { .left = tenths(left),
+        .top = tenths(top),
+        .width = tenths(width),
         .pointSize = points,
         .alignment = alignment };
 }
 
-using components::Named;
+using components::named;
 
 } // namespace
 
 QString printTimeCaption(bool english, const QDateTime& now)
 {
-    const QString d = ShortDateText(now.date());
+    const QString d = shortDateText(now.date());
     const QString t = now.time().toString(QStringLiteral("H:mm:ss"));
     // The hour has one digit or two: the minutes follow the first colon.
     const bool shortHour = t.indexOf(u':') == 1;
@@ -68,18 +68,18 @@ TFbrmenu::TFbrmenu(TDM1& dm, QWidget* owner)
     setWindowTitle(QStringLiteral("Print"));
     setFont(QFont(QStringLiteral("ＭＳ Ｐゴシック")));
     hide();
-    Build();
+    build();
 }
 
 TFbrmenu::~TFbrmenu() = default;
 
-void TFbrmenu::Build()
+void TFbrmenu::build()
 {
-    BandReport1 = Named(new TBandReport(this), "BandReport1");
-    BandReport1->SetDataSet(m_dm.Qrmenu);
+    BandReport1 = named(new TBandReport(this), "BandReport1");
+    BandReport1->setDataSet(m_dm.Qrmenu);
     BandReport1->Options = TBROptions { TBROption::FirstPageHeader, TBROption::LastPageFooter };
     BandReport1->setPrintIfEmpty(true);
-    BandReport1->SetUnits(TBRUnit::MM);
+    BandReport1->setUnits(TBRUnit::MM);
     BandReport1->BeforePrint = [this](TCustomBandReport* sender, bool& printReport) {
         BandReport1BeforePrint(sender, printReport);
     };
@@ -88,37 +88,37 @@ void TFbrmenu::Build()
     b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 150);
     b.Columns(1, 0);
 
-    PageHeaderBand1 = Named(b.Band(TBRBandType::rbPageHeader, Tenths(HeaderHeight)), "PageHeaderBand1");
-    BRImg1 = Named(b.Image(PageHeaderBand1, pictureBox()), "BRImg1");
-    BRtitle = Named(
-        b.Label(PageHeaderBand1, QStringLiteral("BRtitle"),
-            { .top = Tenths(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true }),
+    PageHeaderBand1 = named(b.band(TBRBandType::rbPageHeader, tenths(HeaderHeight)), "PageHeaderBand1");
+    BRImg1 = named(b.image(PageHeaderBand1, pictureBox()), "BRImg1");
+    BRtitle = named(
+        b.label(PageHeaderBand1, QStringLiteral("BRtitle"),
+            { .top = tenths(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true }),
         "BRtitle");
-    BRShape3 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 157), 2), "BRShape3");
-    BRLabel1 = Named(
-        b.Label(PageHeaderBand1, QStringLiteral("開始時刻"), At(22, 174, 12, TAlignment::taCenter, 65)),
+    BRShape3 = named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 157), 2), "BRShape3");
+    BRLabel1 = named(
+        b.label(PageHeaderBand1, QStringLiteral("開始時刻"), at(22, 174, 12, TAlignment::taCenter, 65)),
         "BRLabel1");
-    BRLabel2 = Named(
-        b.Label(PageHeaderBand1, QStringLiteral("終了時刻"), At(140, 174, 12, TAlignment::taCenter, 65)),
+    BRLabel2 = named(
+        b.label(PageHeaderBand1, QStringLiteral("終了時刻"), at(140, 174, 12, TAlignment::taCenter, 65)),
         "BRLabel2");
-    BRLabel3 = Named(b.Label(PageHeaderBand1, QStringLiteral("内容"), At(248, 174, 12)), "BRLabel3");
-    BRLabel5 = Named(b.Label(PageHeaderBand1, QStringLiteral("備考"), At(552, 174, 12)), "BRLabel5");
-    BRShape2 = Named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 190), 2), "BRShape2");
+    BRLabel3 = named(b.label(PageHeaderBand1, QStringLiteral("内容"), at(248, 174, 12)), "BRLabel3");
+    BRLabel5 = named(b.label(PageHeaderBand1, QStringLiteral("備考"), at(552, 174, 12)), "BRLabel5");
+    BRShape2 = named(b.Shape(PageHeaderBand1, TBRShapeType::brsHorLine, ruleAt(8, 190), 2), "BRShape2");
 
-    DetailBand1 = Named(b.Band(TBRBandType::rbDetail, Tenths(40)), "DetailBand1");
+    DetailBand1 = named(b.band(TBRBandType::rbDetail, tenths(40)), "DetailBand1");
     BRDBText1
-        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("btime"), At(24, 2, 12)), "BRDBText1");
-    BRLabel4 = Named(b.Label(DetailBand1, QStringLiteral("～"), At(103, 3, 12)), "BRLabel4");
+        = named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("btime"), at(24, 2, 12)), "BRDBText1");
+    BRLabel4 = named(b.label(DetailBand1, QStringLiteral("～"), at(103, 3, 12)), "BRLabel4");
     BRDBText2
-        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), At(140, 2, 12)), "BRDBText2");
+        = named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), at(140, 2, 12)), "BRDBText2");
     BRDBText3
-        = Named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), At(248, 2, 12)), "BRDBText3");
-    BRShape1 = Named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, ruleAt(8, 19), 2), "BRShape1");
+        = named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), at(248, 2, 12)), "BRDBText3");
+    BRShape1 = named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, ruleAt(8, 19), 2), "BRShape1");
 
-    PageFooterBand1 = Named(b.Band(TBRBandType::rbPageFooter, Tenths(FooterHeight)), "PageFooterBand1");
-    BRImg2 = Named(b.Image(PageFooterBand1, pictureBox()), "BRImg2");
-    BRptime = Named(b.Label(PageFooterBand1, QStringLiteral("BRptime"), At(12, 127, 10)), "BRptime");
-    BRpg = Named(b.Label(PageFooterBand1, QStringLiteral("BRpg"), At(616, 127, 9)), "BRpg");
+    PageFooterBand1 = named(b.band(TBRBandType::rbPageFooter, tenths(FooterHeight)), "PageFooterBand1");
+    BRImg2 = named(b.image(PageFooterBand1, pictureBox()), "BRImg2");
+    BRptime = named(b.label(PageFooterBand1, QStringLiteral("BRptime"), at(12, 127, 10)), "BRptime");
+    BRpg = named(b.label(PageFooterBand1, QStringLiteral("BRpg"), at(616, 127, 9)), "BRpg");
     PageFooterBand1->BeforePrint
         = [this](TBRCustomBand* sender, bool& printBand) { PageFooterBand1BeforePrint(sender, printBand); };
     b.Finish();
@@ -196,7 +196,7 @@ void printSchedule(TDM1& dm, const platform::Clock& clock, bool english, platfor
         return;
     } catch (const EBRError& e) {
         tell();
-        asker.error(QStringLiteral("予定表を印刷できませんでした。\n") + e.Message());
+        asker.error(QStringLiteral("予定表を印刷できませんでした。\n") + e.message());
         return;
     }
     tell();

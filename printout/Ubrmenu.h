@@ -69,7 +69,7 @@ public:
     void PageFooterBand1BeforePrint(TBRCustomBand* sender, bool& printBand);
 
 private:
-    void Build();
+    void build();
     void loadPicture(TBRImage* image, const QString& path);
 
     TDM1& m_dm;

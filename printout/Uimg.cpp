@@ -36,7 +36,7 @@ QString standardChooser(QWidget* parent)
     return chosen;
 }
 
-TFimg::PictureChooser& Chooser()
+TFimg::PictureChooser& chooserOverride()
 {
     static TFimg::PictureChooser chooser;
     return chooser;
@@ -46,7 +46,7 @@ TFimg::PictureChooser& Chooser()
 
 TFimg::PictureChooser TFimg::setPictureChooser(PictureChooser chooser)
 {
-    return std::exchange(Chooser(), std::move(chooser));
+    return std::exchange(chooserOverride(), std::move(chooser));
 }
 
 TFimg::TFimg(TDM1& dm, platform::Asker& asker, QWidget* owner)
@@ -54,12 +54,12 @@ TFimg::TFimg(TDM1& dm, platform::Asker& asker, QWidget* owner)
     , m_dm(dm)
     , m_asker(asker)
 {
-    Build();
+    build();
 }
 
 TFimg::~TFimg() = default;
 
-void TFimg::Build()
+void TFimg::build()
 {
     setObjectName(QStringLiteral("Fimg"));
     setWindowTitle(QStringLiteral("イメージ"));
@@ -139,10 +139,10 @@ QString TFimg::showPicture(PictureSlot slot, const QString& path)
 {
     TBRPicture picture;
     const QString failure = loadEventPicture(picture, path);
-    if (picture.IsEmpty())
+    if (picture.isEmpty())
         imageOf(slot)->clear();
     else
-        imageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
+        imageOf(slot)->setPixmap(QPixmap::fromImage(picture.image()));
     return failure;
 }
 
@@ -167,17 +167,17 @@ void TFimg::FormShow()
 
 void TFimg::CuteButton1Click() { close(); }
 
-void TFimg::CuteButton2Click() { Choose(PictureSlot::Header); }
+void TFimg::CuteButton2Click() { choose(PictureSlot::Header); }
 
-void TFimg::CuteButton3Click() { Choose(PictureSlot::Footer); }
+void TFimg::CuteButton3Click() { choose(PictureSlot::Footer); }
 
-void TFimg::CuteButton4Click() { Remove(PictureSlot::Header); }
+void TFimg::CuteButton4Click() { remove(PictureSlot::Header); }
 
-void TFimg::CuteButton5Click() { Remove(PictureSlot::Footer); }
+void TFimg::CuteButton5Click() { remove(PictureSlot::Footer); }
 
-void TFimg::Choose(PictureSlot slot)
+void TFimg::choose(PictureSlot slot)
 {
-    const QString path = Chooser() ? Chooser()(this) : standardChooser(this);
+    const QString path = chooserOverride() ? chooserOverride()(this) : standardChooser(this);
     if (path.isEmpty())
         return;
     // A file that is no readable picture is told and changes nothing: the stored path and the
@@ -195,10 +195,10 @@ void TFimg::Choose(PictureSlot slot)
         return;
     }
     (slot == PictureSlot::Header ? EPic1 : EPic2)->setText(path);
-    imageOf(slot)->setPixmap(QPixmap::fromImage(picture.Image()));
+    imageOf(slot)->setPixmap(QPixmap::fromImage(picture.image()));
 }
 
-void TFimg::Remove(PictureSlot slot)
+void TFimg::remove(PictureSlot slot)
 {
     try {
         storeEventPicture(*m_dm.Qimg, CurrentEventCode, slot, QStringLiteral(""));

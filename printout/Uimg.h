@@ -62,9 +62,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void Build();
-    void Choose(PictureSlot slot);
-    void Remove(PictureSlot slot);
+    void build();
+    void choose(PictureSlot slot);
+    void remove(PictureSlot slot);
     // Shows the picture of the file (none for an empty path); the engine's message when the file
     // cannot be read, empty otherwise.
     QString showPicture(PictureSlot slot, const QString& path);

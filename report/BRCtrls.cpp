@@ -36,7 +36,7 @@ QFont TBRCustomLabel::Font() const
     return m_font;
 }
 
-void TBRCustomLabel::SetFont(const QFont& font)
+void TBRCustomLabel::setFont(const QFont& font)
 {
     m_font = font;
     m_parentFont = false;
@@ -56,7 +56,7 @@ void TBRCustomLabel::setFontSize(double points)
     QFont font = Font();
     if (points > 0)
         font.setPointSizeF(points);
-    SetFont(font);
+    setFont(font);
 }
 
 void TBRCustomLabel::setCaption(const QString& caption)
@@ -126,7 +126,7 @@ TBRCustomLabel::FormatInputs TBRCustomLabel::currentFormatInputs() const
 void TBRCustomLabel::FormatLines()
 {
     m_formattedFrom.reset();
-    if (!Parent())
+    if (!parentPanel())
         return;
     m_formattedLines.clear();
     if (CaptionBased()) {
@@ -135,7 +135,7 @@ void TBRCustomLabel::FormatLines()
             const int h = oneLineHeight();
             if (Height() < h) {
                 m_formatting = true;
-                SetHeight(h);
+                setHeight(h);
                 m_formatting = false;
             }
         }
@@ -170,7 +170,7 @@ void TBRCustomLabel::formatText(const QString& text)
 namespace {
 
 // The words of a paragraph: each ends after a blank or a hyphen, which it keeps.
-QStringList Words(const QString& paragraph)
+QStringList words(const QString& paragraph)
 {
     QStringList words;
     qsizetype start = 0;
@@ -212,7 +212,7 @@ void TBRCustomLabel::formatParagraph(const QString& paragraph)
     };
 
     QString line;
-    for (QString word : Words(paragraph)) {
+    for (QString word : words(paragraph)) {
         if (fits(line + word)) {
             line += word;
             continue;
@@ -273,7 +273,7 @@ void TBRCustomLabel::autoSizeWidth()
     SetBounds(left, Top(), newWidth, Height());
     const int h = oneLineHeight();
     if (Height() < h)
-        SetHeight(h);
+        setHeight(h);
     m_formatting = false;
 }
 

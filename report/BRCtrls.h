@@ -58,7 +58,7 @@ public:
 
     // The label's font: the band's (or report's) while ParentFont is set.
     QFont Font() const;
-    void SetFont(const QFont& font);
+    void setFont(const QFont& font);
     bool ParentFont() const { return m_parentFont; }
     void setParentFont(bool on);
     // The font's size in points (what a stored form's "FontSize" gives).
@@ -83,7 +83,7 @@ public:
     void Print(int ofsX, int ofsY) override;
 
 protected:
-    void ParentChanged() override { FormatLines(); }
+    void parentChanged() override { FormatLines(); }
     // The alignment as it applies, left and right swapped for right-to-left labels.
     TAlignment effectiveAlignment() const;
     virtual bool useRightToLeftAlignment() const;
@@ -184,7 +184,7 @@ public:
 
     platform::DataSet* DataSet() const { return m_dataSet; }
     // The data set is held so that it cannot dangle: one that is freed counts as none.
-    void SetDataSet(platform::DataSet* dataSet) { m_dataSet = dataSet; }
+    void setDataSet(platform::DataSet* dataSet) { m_dataSet = dataSet; }
     QString DataField() const { return m_dataField; }
     // Stores the field name and shows it as the caption.
     void setDataField(const QString& name);
@@ -239,7 +239,7 @@ public:
     // Stores the text and shows it as the caption ("(none)" for an empty one).
     void setExpression(const QString& expression);
     QString Mask() const { return m_mask; }
-    void SetMask(const QString& mask);
+    void setMask(const QString& mask);
     // The report or sub-detail whose records the aggregates take. Held so that it cannot
     // dangle: a master that is freed counts as no master.
     QObject* Master() const { return m_master; }
@@ -288,7 +288,7 @@ public:
     explicit TBRShape(TBRBasePanel* parent = nullptr);
 
     TBRShapeType Shape() const { return m_shape; }
-    void SetShape(TBRShapeType shape) { m_shape = shape; }
+    void setShape(TBRShapeType shape) { m_shape = shape; }
     QPen Pen;
     QBrush Brush;
     // Corner size of a rounded rectangle as a fraction of the shape's pixel width.
@@ -305,12 +305,12 @@ private:
 // A raster picture (PNG, JPEG, BMP and the other formats Qt reads). Metafiles are refused.
 class TBRPicture {
 public:
-    bool IsEmpty() const { return m_image.isNull(); }
+    bool isEmpty() const { return m_image.isNull(); }
     int Width() const { return m_image.width(); }
     int Height() const { return m_image.height(); }
-    const QImage& Image() const { return m_image; }
-    void SetImage(const QImage& image);
-    void Clear() { SetImage(QImage()); }
+    const QImage& image() const { return m_image; }
+    void setImage(const QImage& image);
+    void Clear() { setImage(QImage()); }
     // Reads a picture file; raises EBRError with a Japanese message for a metafile or a file
     // that cannot be read (the picture then stays as it was).
     void LoadFromFile(const QString& fileName);
@@ -330,14 +330,14 @@ public:
 
     TBRPicture& Picture() { return m_picture; }
     const TBRPicture& Picture() const { return m_picture; }
-    void SetPicture(const QImage& image) { m_picture.SetImage(image); }
+    void setPicture(const QImage& image) { m_picture.setImage(image); }
     bool AutoSize() const { return m_autoSize; }
     // With AutoSize the image takes the picture's pixel size each time the picture changes.
     void setAutoSize(bool on);
     bool Stretch() const { return m_stretch; }
-    void SetStretch(bool on);
+    void setStretch(bool on);
     bool Center() const { return m_center; }
-    void SetCenter(bool on);
+    void setCenter(bool on);
 
     void Print(int ofsX, int ofsY) override;
     bool canBeBackImage() const override { return true; }

@@ -22,9 +22,9 @@ constexpr char16_t LongTimePattern[] = u"h:nn:ss";
 
 const char16_t* const DayNames[] = { u"日", u"月", u"火", u"水", u"木", u"金", u"土" };
 
-QString Number(int value, int digits) { return QString::number(value).rightJustified(digits, u'0'); }
+QString number(int value, int digits) { return QString::number(value).rightJustified(digits, u'0'); }
 
-bool StartsWith(const QString& s, qsizetype at, const char* word)
+bool startsWith(const QString& s, qsizetype at, const char* word)
 {
     return s.mid(at, qsizetype(qstrlen(word))).compare(QLatin1String(word), Qt::CaseInsensitive) == 0;
 }
@@ -60,7 +60,7 @@ public:
             }
             QChar token = c.toUpper();
             if (token == u'A') {
-                i += AppendAmPm(pattern, i);
+                i += appendAmPm(pattern, i);
                 lastToken = token;
                 continue;
             }
@@ -76,7 +76,7 @@ public:
         }
     }
 
-    QString Text() const { return m_out; }
+    QString text() const { return m_out; }
 
 private:
     static bool isTokenLetter(QChar c)
@@ -108,8 +108,8 @@ private:
             if (c == u'\'' || c == u'"') {
                 quoted = !quoted;
             } else if (!quoted && (c == u'a' || c == u'A')) {
-                return StartsWith(pattern, i, "am/pm") || StartsWith(pattern, i, "a/p")
-                    || StartsWith(pattern, i, "ampm");
+                return startsWith(pattern, i, "am/pm") || startsWith(pattern, i, "a/p")
+                    || startsWith(pattern, i, "ampm");
             } else if (!quoted && (c == u'h' || c == u'H')) {
                 return false;
             }
@@ -118,18 +118,18 @@ private:
     }
 
     // Appends am/pm, a/p or ampm at `at`; a lone "a" is itself. Returns the characters used.
-    qsizetype AppendAmPm(const QString& pattern, qsizetype at)
+    qsizetype appendAmPm(const QString& pattern, qsizetype at)
     {
         const bool pm = m_time.hour() >= 12;
-        if (StartsWith(pattern, at, "am/pm")) {
+        if (startsWith(pattern, at, "am/pm")) {
             m_out += pattern.mid(pm ? at + 3 : at, 2);
             return 5;
         }
-        if (StartsWith(pattern, at, "a/p")) {
+        if (startsWith(pattern, at, "a/p")) {
             m_out += pattern.mid(pm ? at + 2 : at, 1);
             return 3;
         }
-        if (StartsWith(pattern, at, "ampm")) {
+        if (startsWith(pattern, at, "ampm")) {
             m_out += pm ? QStringLiteral("午後") : QStringLiteral("午前");
             return 4;
         }
@@ -141,17 +141,17 @@ private:
     {
         switch (token.unicode()) {
         case u'Y':
-            m_out += count <= 2 ? Number(m_date.year() % 100, 2) : Number(m_date.year(), 4);
+            m_out += count <= 2 ? number(m_date.year() % 100, 2) : number(m_date.year(), 4);
             break;
         case u'M':
             if (count <= 2)
-                m_out += Number(m_date.month(), count);
+                m_out += number(m_date.month(), count);
             else
                 m_out += QString::number(m_date.month()) + u'月';
             break;
         case u'D':
             if (count <= 2)
-                m_out += Number(m_date.day(), count);
+                m_out += number(m_date.day(), count);
             else if (count == 3)
                 m_out += QString::fromUtf16(DayNames[m_date.dayOfWeek() % 7]);
             else if (count == 4)
@@ -166,17 +166,17 @@ private:
                 if (hour == 0)
                     hour = 12;
             }
-            m_out += Number(hour, std::min(count, 2));
+            m_out += number(hour, std::min(count, 2));
             break;
         }
         case u'N':
-            m_out += Number(m_time.minute(), std::min(count, 2));
+            m_out += number(m_time.minute(), std::min(count, 2));
             break;
         case u'S':
-            m_out += Number(m_time.second(), std::min(count, 2));
+            m_out += number(m_time.second(), std::min(count, 2));
             break;
         case u'Z':
-            m_out += Number(m_time.msec(), count <= 2 ? 1 : 3);
+            m_out += number(m_time.msec(), count <= 2 ? 1 : 3);
             break;
         case u'T':
             Append(QString::fromUtf16(count == 1 ? ShortTimePattern : LongTimePattern), depth + 1);
@@ -204,7 +204,7 @@ QString brFormatDateTime(const QString& pattern, const QDateTime& value)
 {
     DateTimeFormatter f(value);
     f.Append(pattern.isEmpty() ? QStringLiteral("c") : pattern);
-    return f.Text();
+    return f.text();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -216,24 +216,24 @@ namespace {
 constexpr char16_t YenSign = u'\u00A5';
 
 // Zeros for the decimals of a mask: "" or ".00".
-QString Decimals(int count) { return count > 0 ? u'.' + QString(count, u'0') : QString(); }
+QString decimals(int count) { return count > 0 ? u'.' + QString(count, u'0') : QString(); }
 
 std::optional<QString> formatDirective(QChar type, int precision, double value)
 {
     QString mask;
     switch (type.toLower().unicode()) {
     case u'f':
-        mask = u'0' + Decimals(precision < 0 ? 2 : precision);
+        mask = u'0' + decimals(precision < 0 ? 2 : precision);
         break;
     case u'n':
-        mask = QStringLiteral("#,##0") + Decimals(precision < 0 ? 2 : precision);
+        mask = QStringLiteral("#,##0") + decimals(precision < 0 ? 2 : precision);
         break;
     case u'm':
-        mask = QString(QChar(YenSign)) + QStringLiteral("#,##0") + Decimals(precision < 0 ? 0 : precision);
+        mask = QString(QChar(YenSign)) + QStringLiteral("#,##0") + decimals(precision < 0 ? 0 : precision);
         break;
     case u'e': {
         const int digits = std::clamp(precision < 0 ? 15 : precision, 1, 18);
-        mask = u'0' + Decimals(digits - 1) + QStringLiteral("E+000");
+        mask = u'0' + decimals(digits - 1) + QStringLiteral("E+000");
         break;
     }
     case u'g': {

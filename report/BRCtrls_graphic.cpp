@@ -122,7 +122,7 @@ bool isMetafile(const QByteArray& head)
 
 } // namespace
 
-void TBRPicture::SetImage(const QImage& image)
+void TBRPicture::setImage(const QImage& image)
 {
     m_image = image;
     if (OnChange)
@@ -143,7 +143,7 @@ void TBRPicture::LoadFromFile(const QString& fileName)
     const QImage image = reader.read();
     if (image.isNull())
         throw EBRError(brFormat(SBRPictureUnreadable, fileName));
-    SetImage(image);
+    setImage(image);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -163,7 +163,7 @@ void TBRImage::setAutoSize(bool on)
     pictureChanged();
 }
 
-void TBRImage::SetStretch(bool on)
+void TBRImage::setStretch(bool on)
 {
     if (on == m_stretch)
         return;
@@ -171,7 +171,7 @@ void TBRImage::SetStretch(bool on)
     pictureChanged();
 }
 
-void TBRImage::SetCenter(bool on)
+void TBRImage::setCenter(bool on)
 {
     if (on == m_center)
         return;
@@ -184,7 +184,7 @@ void TBRImage::pictureChanged()
     if (m_autoSize && m_picture.Width() > 0 && m_picture.Height() > 0)
         SetBounds(Left(), Top(), m_picture.Width(), m_picture.Height());
     // A picture that covers the whole image hides what is behind it.
-    setTransparent(!(!m_picture.IsEmpty() && m_picture.Width() >= Width() && m_picture.Height() >= Height()));
+    setTransparent(!(!m_picture.isEmpty() && m_picture.Width() >= Width() && m_picture.Height() >= Height()));
 }
 
 void TBRImage::Print(int ofsX, int ofsY)
@@ -193,7 +193,7 @@ void TBRImage::Print(int ofsX, int ofsY)
         return;
     TBRPrinter* printer = BRPrinter();
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
-    if (canvas && !m_picture.IsEmpty()) {
+    if (canvas && !m_picture.isEmpty()) {
         const TBRPrintableSize& size = Size();
         const double l = ofsX + size.nativeValue(TBRPrintableSize::LeftIndex);
         const double t = ofsY + size.nativeValue(TBRPrintableSize::TopIndex);
@@ -203,7 +203,7 @@ void TBRImage::Print(int ofsX, int ofsY)
         canvas->save();
         canvas->setRenderHint(QPainter::SmoothPixmapTransform);
         if (m_stretch) {
-            canvas->drawImage(dest, m_picture.Image());
+            canvas->drawImage(dest, m_picture.image());
         } else {
             canvas->setClipRect(dest, Qt::IntersectClip);
             // The picture's pixels are reference pixels: its size on the page is the same on
@@ -215,7 +215,7 @@ void TBRImage::Print(int ofsX, int ofsY)
             QRect target(dest.left(), dest.top(), pw, ph);
             if (m_center)
                 target.translate((printer->ToDeviceWidth(w) - pw) / 2, (printer->ToDeviceHeight(h) - ph) / 2);
-            canvas->drawImage(target, m_picture.Image());
+            canvas->drawImage(target, m_picture.image());
         }
         canvas->restore();
     }
@@ -224,10 +224,10 @@ void TBRImage::Print(int ofsX, int ofsY)
 
 void TBRImage::drawStretched(QPainter& painter, const QRect& target)
 {
-    if (m_picture.IsEmpty())
+    if (m_picture.isEmpty())
         return;
     painter.save();
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawImage(target, m_picture.Image());
+    painter.drawImage(target, m_picture.image());
     painter.restore();
 }

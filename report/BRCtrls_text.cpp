@@ -13,7 +13,7 @@
 
 TBRFieldClass brFieldClass(platform::Field& field)
 {
-    const QString t = field.DeclaredType().toUpper();
+    const QString t = field.declaredType().toUpper();
     const auto has = [&t](const char* part) { return t.contains(QLatin1String(part)); };
     // The database keeps memo columns as "text"; short texts are "char" or "varchar".
     if (has("MEMO") || has("TEXT") || has("CLOB"))
@@ -237,7 +237,7 @@ void TBRExpr::setExpression(const QString& expression)
     setCaption(expression.isEmpty() ? u'(' + QString::fromUtf8(SBRNone) + u')' : expression);
 }
 
-void TBRExpr::SetMask(const QString& mask)
+void TBRExpr::setMask(const QString& mask)
 {
     m_mask = mask;
     setExpression(m_expression);
@@ -250,7 +250,7 @@ void TBRExpr::Prepare()
     TCustomBandReport* report = ParentReport();
     if (report) {
         m_evaluator->SetDataSets(report->DataSets());
-        m_evaluator->SetEnvironment(&report->Functions());
+        m_evaluator->setEnvironment(&report->Functions());
     }
     m_evaluator->Prepare(m_expression);
     // Aggregates take the records of the master they were given; without one, an aggregating

@@ -15,7 +15,7 @@
 // ---------------------------------------------------------------------------------------------
 // Values
 
-EvResult EvResult::Integer(std::int32_t v)
+EvResult EvResult::fromInteger(std::int32_t v)
 {
     EvResult r;
     r.Kind = EvResultKind::Integer;
@@ -23,7 +23,7 @@ EvResult EvResult::Integer(std::int32_t v)
     return r;
 }
 
-EvResult EvResult::Float(double v)
+EvResult EvResult::fromFloat(double v)
 {
     EvResult r;
     r.Kind = EvResultKind::Float;
@@ -31,7 +31,7 @@ EvResult EvResult::Float(double v)
     return r;
 }
 
-EvResult EvResult::String(const QString& v)
+EvResult EvResult::fromString(const QString& v)
 {
     EvResult r;
     r.Kind = EvResultKind::String;
@@ -39,7 +39,7 @@ EvResult EvResult::String(const QString& v)
     return r;
 }
 
-EvResult EvResult::Boolean(bool v)
+EvResult EvResult::fromBoolean(bool v)
 {
     EvResult r;
     r.Kind = EvResultKind::Boolean;
@@ -47,7 +47,7 @@ EvResult EvResult::Boolean(bool v)
     return r;
 }
 
-EvResult EvResult::Error(const QString& message)
+EvResult EvResult::fromError(const QString& message)
 {
     EvResult r;
     r.Kind = EvResultKind::Error;
@@ -153,7 +153,7 @@ platform::Clock& brExprClock() { return g_clock ? *g_clock : platform::defaultCl
 
 namespace {
 
-EvResult missingOperand() { return EvResult::Error(brFormat(SBRMissing, QString::fromUtf8(SBROperand))); }
+EvResult missingOperand() { return EvResult::fromError(brFormat(SBRMissing, QString::fromUtf8(SBROperand))); }
 
 } // namespace
 
@@ -185,8 +185,8 @@ struct Pending {
 EvResult negated(const EvResult& r)
 {
     if (r.Kind != EvResultKind::Boolean)
-        return EvResult::Error(QString::fromUtf8(SBRInvalidNot));
-    return EvResult::Boolean(!r.BoolResult);
+        return EvResult::fromError(QString::fromUtf8(SBRInvalidNot));
+    return EvResult::fromBoolean(!r.BoolResult);
 }
 
 } // namespace
@@ -239,31 +239,31 @@ static_assert(std::size(OperatorVerbs) == std::size(OperatorTexts));
 
 EvResult incompatible(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(brFormat(SBRIncompatibleOperator,
+    return EvResult::fromError(brFormat(SBRIncompatibleOperator,
         QString::fromUtf8(OperatorTexts[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
-EvResult Cannot(EvOperator op, const char* kindWord)
+EvResult cannot(EvOperator op, const char* kindWord)
 {
-    return EvResult::Error(brFormat(
+    return EvResult::fromError(brFormat(
         SBRCannotOperate, QString::fromUtf8(OperatorVerbs[std::size_t(op)]), QString::fromUtf8(kindWord)));
 }
 
-template <typename T> EvResult Compare(EvOperator op, const T& l, const T& r)
+template <typename T> EvResult compare(EvOperator op, const T& l, const T& r)
 {
     switch (op) {
     case EvOperator::Less:
-        return EvResult::Boolean(l < r);
+        return EvResult::fromBoolean(l < r);
     case EvOperator::LessEqual:
-        return EvResult::Boolean(l <= r);
+        return EvResult::fromBoolean(l <= r);
     case EvOperator::Greater:
-        return EvResult::Boolean(l > r);
+        return EvResult::fromBoolean(l > r);
     case EvOperator::GreaterEqual:
-        return EvResult::Boolean(l >= r);
+        return EvResult::fromBoolean(l >= r);
     case EvOperator::Equal:
-        return EvResult::Boolean(l == r);
+        return EvResult::fromBoolean(l == r);
     default:
-        return EvResult::Boolean(l != r);
+        return EvResult::fromBoolean(l != r);
     }
 }
 
@@ -271,8 +271,8 @@ template <typename T> EvResult Compare(EvOperator op, const T& l, const T& r)
 EvResult integerOrFloat(std::int64_t v)
 {
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
-        return EvResult::Float(double(v));
-    return EvResult::Integer(std::int32_t(v));
+        return EvResult::fromFloat(double(v));
+    return EvResult::fromInteger(std::int32_t(v));
 }
 
 EvResult applyInteger(EvOperator op, std::int32_t l, std::int32_t r)
@@ -287,14 +287,14 @@ EvResult applyInteger(EvOperator op, std::int32_t l, std::int32_t r)
         return integerOrFloat(a * b);
     case EvOperator::Divide:
         if (r == 0)
-            return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
-        return EvResult::Float(double(l) / double(r));
+            return EvResult::fromError(QString::fromUtf8(SBRCannotDivideByZero));
+        return EvResult::fromFloat(double(l) / double(r));
     case EvOperator::Or:
-        return EvResult::Integer(l | r);
+        return EvResult::fromInteger(l | r);
     case EvOperator::And:
-        return EvResult::Integer(l & r);
+        return EvResult::fromInteger(l & r);
     default:
-        return Compare(op, l, r);
+        return compare(op, l, r);
     }
 }
 
@@ -302,20 +302,20 @@ EvResult applyFloat(EvOperator op, double l, double r)
 {
     switch (op) {
     case EvOperator::Add:
-        return EvResult::Float(l + r);
+        return EvResult::fromFloat(l + r);
     case EvOperator::Subtract:
-        return EvResult::Float(l - r);
+        return EvResult::fromFloat(l - r);
     case EvOperator::Multiply:
-        return EvResult::Float(l * r);
+        return EvResult::fromFloat(l * r);
     case EvOperator::Divide:
         if (r == 0.0)
-            return EvResult::Error(QString::fromUtf8(SBRCannotDivideByZero));
-        return EvResult::Float(l / r);
+            return EvResult::fromError(QString::fromUtf8(SBRCannotDivideByZero));
+        return EvResult::fromFloat(l / r);
     case EvOperator::Or:
     case EvOperator::And:
         return incompatible(op, SBRNumeric);
     default:
-        return Compare(op, l, r);
+        return compare(op, l, r);
     }
 }
 
@@ -323,17 +323,17 @@ EvResult applyString(EvOperator op, const QString& l, const QString& r)
 {
     switch (op) {
     case EvOperator::Add:
-        return EvResult::String(l + r);
+        return EvResult::fromString(l + r);
     case EvOperator::Subtract:
     case EvOperator::Multiply:
     case EvOperator::Divide:
-        return Cannot(op, SBRString);
+        return cannot(op, SBRString);
     case EvOperator::Or:
     case EvOperator::And:
         return incompatible(op, SBRString);
     default:
         // By code point, case-sensitive.
-        return Compare(op, brCompareText(l, r), 0);
+        return compare(op, brCompareText(l, r), 0);
     }
 }
 
@@ -341,18 +341,18 @@ EvResult applyBoolean(EvOperator op, bool l, bool r)
 {
     switch (op) {
     case EvOperator::Equal:
-        return EvResult::Boolean(l == r);
+        return EvResult::fromBoolean(l == r);
     case EvOperator::NotEqual:
-        return EvResult::Boolean(l != r);
+        return EvResult::fromBoolean(l != r);
     case EvOperator::Or:
-        return EvResult::Boolean(l || r);
+        return EvResult::fromBoolean(l || r);
     case EvOperator::And:
-        return EvResult::Boolean(l && r);
+        return EvResult::fromBoolean(l && r);
     case EvOperator::Add:
     case EvOperator::Subtract:
     case EvOperator::Multiply:
     case EvOperator::Divide:
-        return Cannot(op, SBRBoolean);
+        return cannot(op, SBRBoolean);
     default:
         return incompatible(op, SBRBoolean);
     }
@@ -362,17 +362,17 @@ EvResult applyBoolean(EvOperator op, bool l, bool r)
 
 EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
 {
-    if (left.IsError())
+    if (left.isError())
         return left;
-    if (right.IsError())
+    if (right.isError())
         return right;
     if (left.Kind != right.Kind) {
         if (left.isNumeric() && right.isNumeric()) {
-            left = EvResult::Float(left.asDouble());
-            right = EvResult::Float(right.asDouble());
+            left = EvResult::fromFloat(left.asDouble());
+            right = EvResult::fromFloat(right.asDouble());
         } else {
-            left = EvResult::String(EvResultToString(left));
-            right = EvResult::String(EvResultToString(right));
+            left = EvResult::fromString(EvResultToString(left));
+            right = EvResult::fromString(EvResultToString(right));
         }
     }
     switch (left.Kind) {
@@ -392,27 +392,27 @@ EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
 
 bool TBREvElementFunction::gatherArguments(TBRFiFo& fifo)
 {
-    Arguments.clear();
+    m_arguments.clear();
     for (;;) {
         TBREvElement* e = fifo.Next();
         if (!e)
             return false;
         if (e->elementRole() == TBREvElement::Role::ArgumentEnd)
             return true;
-        Arguments.push_back(e->Value(fifo));
+        m_arguments.push_back(e->Value(fifo));
     }
 }
 
 EvResult TBREvElementFunction::Value(TBRFiFo& fifo)
 {
     if (!gatherArguments(fifo)) {
-        Arguments.clear();
+        m_arguments.clear();
         return queueRanShort();
     }
     if (fifo.AggregateFlag)
         Aggregate();
     EvResult r = Calculate();
-    Arguments.clear();
+    m_arguments.clear();
     return r;
 }
 
@@ -459,7 +459,7 @@ void TBREvaluator::Reset()
 {
     if (!m_queue)
         return;
-    for (int i = 0; i < m_queue->Count(); ++i)
+    for (int i = 0; i < m_queue->count(); ++i)
         m_queue->Item(i)->Reset();
 }
 
@@ -492,7 +492,7 @@ bool TBREvaluator::HasAggregate() const
 {
     if (!m_queue)
         return false;
-    for (int i = 0; i < m_queue->Count(); ++i)
+    for (int i = 0; i < m_queue->count(); ++i)
         if (m_queue->Item(i)->IsAggregate)
             return true;
     return false;
@@ -500,7 +500,7 @@ bool TBREvaluator::HasAggregate() const
 
 TBREvElement* TBREvaluator::firstElement() const
 {
-    return m_queue && m_queue->Count() > 0 ? m_queue->Item(0) : nullptr;
+    return m_queue && m_queue->count() > 0 ? m_queue->Item(0) : nullptr;
 }
 
 void TBREvaluator::Append(std::unique_ptr<TBREvElement> element) { m_queue->Append(std::move(element)); }

@@ -48,17 +48,17 @@ struct EvResult {
     QString StrResult; // the string value, or the message of an error
     bool BoolResult = false;
 
-    static EvResult Integer(std::int32_t v);
-    static EvResult Float(double v);
-    static EvResult String(const QString& v); // cut to BRMaxTextLength
-    static EvResult Boolean(bool v);
-    static EvResult Error(const QString& message); // cut to BRMaxTextLength
+    static EvResult fromInteger(std::int32_t v);
+    static EvResult fromFloat(double v);
+    static EvResult fromString(const QString& v); // cut to BRMaxTextLength
+    static EvResult fromBoolean(bool v);
+    static EvResult fromError(const QString& message); // cut to BRMaxTextLength
 
-    bool IsError() const { return Kind == EvResultKind::Error; }
+    bool isError() const { return Kind == EvResultKind::Error; }
     bool isNumeric() const { return Kind == EvResultKind::Integer || Kind == EvResultKind::Float; }
     // The numeric value as a float (integer or float kinds).
     double asDouble() const { return Kind == EvResultKind::Integer ? IntResult : FloatResult; }
-    QString ErrorMessage() const { return Kind == EvResultKind::Error ? StrResult : QString(); }
+    QString errorMessage() const { return Kind == EvResultKind::Error ? StrResult : QString(); }
 };
 
 // One evaluated argument of a function element.
@@ -214,7 +214,7 @@ public:
         : Text(brCutText(text))
     {
     }
-    EvResult Value(TBRFiFo&) override { return EvResult::String(Text); }
+    EvResult Value(TBRFiFo&) override { return EvResult::fromString(Text); }
     QString Text;
 };
 
@@ -277,7 +277,7 @@ public:
         : Message(brCutText(message))
     {
     }
-    EvResult Value(TBRFiFo&) override { return EvResult::Error(Message); }
+    EvResult Value(TBRFiFo&) override { return EvResult::fromError(Message); }
     QString Message;
 };
 
@@ -294,9 +294,9 @@ protected:
     bool gatherArguments(TBRFiFo& fifo);
     // The result when the queue ran short of elements.
     static EvResult queueRanShort();
-    int ArgumentCount() const { return int(Arguments.size()); }
-    const EvResult& Argument(int i) const { return Arguments[std::size_t(i)]; }
-    std::vector<TBREvResultClass> Arguments; // filled just before Calculate, emptied after
+    int ArgumentCount() const { return int(m_arguments.size()); }
+    const EvResult& argument(int i) const { return m_arguments[std::size_t(i)]; }
+    std::vector<TBREvResultClass> m_arguments; // filled just before Calculate, emptied after
 };
 
 // The element queue in prefix order; owns its elements.
@@ -306,8 +306,8 @@ public:
     void Rewind() { m_cursor = 0; }
     TBREvElement* Next() { return m_cursor < m_items.size() ? m_items[m_cursor++].get() : nullptr; }
     // The element Next would return, left in the queue.
-    TBREvElement* Peek() const { return m_cursor < m_items.size() ? m_items[m_cursor].get() : nullptr; }
-    int Count() const { return int(m_items.size()); }
+    TBREvElement* peek() const { return m_cursor < m_items.size() ? m_items[m_cursor].get() : nullptr; }
+    int count() const { return int(m_items.size()); }
     TBREvElement* Item(int i) const { return m_items[std::size_t(i)].get(); }
     // Set while the evaluator accumulates: function elements then run their Aggregate step.
     bool AggregateFlag = false;
@@ -327,7 +327,7 @@ private:
 // Typical use (a printed expression or a group):
 //     TBREvaluator ev;
 //     ev.SetDataSets({query});          // before Prepare: fields are bound while parsing
-//     ev.SetEnvironment(&reportEnv);    // optional: the report's variables
+//     ev.setEnvironment(&reportEnv);    // optional: the report's variables
 //     ev.Prepare("SUM([Qty]) * 2");
 //     per record: ev.Accumulate();      // aggregates take the current record
 //     to print:   EvResultToString(ev.Value())  (or inspect the EvResult)
@@ -343,8 +343,8 @@ public:
     void SetDataSets(const TBRDataSetList& dataSets) { m_dataSets = dataSets; }
     const TBRDataSetList& DataSets() const { return m_dataSets; }
     // The evaluator's own environment, searched for variables before the global one (not owned).
-    void SetEnvironment(TBREvEnvironment* environment) { m_environment = environment; }
-    TBREvEnvironment* Environment() const { return m_environment; }
+    void setEnvironment(TBREvEnvironment* environment) { m_environment = environment; }
+    TBREvEnvironment* environment() const { return m_environment; }
 
     // Parses the text into a new queue (an empty text is the string of one blank).
     void Prepare(const QString& text);
@@ -360,7 +360,7 @@ public:
     // The first element of the queue, or nullptr when not prepared or empty.
     TBREvElement* firstElement() const;
     // How deep parentheses and function calls nest in the prepared text.
-    int Nesting() const { return m_deepest; }
+    int nesting() const { return m_deepest; }
 
 protected:
     // Resolution of names; a descendant can widen the name space. The arguments are a part of
@@ -446,8 +446,8 @@ public:
     // A new element for the name, or a TBREvElementError "Unknown function : <name>".
     std::unique_ptr<TBREvElement> GetItem(const QString& name) const;
     // The entry of that name (case-insensitive), or nullptr.
-    const TBRLibraryEntry* Find(const QString& name) const;
-    int Count() const { return int(m_entries.size()); }
+    const TBRLibraryEntry* find(const QString& name) const;
+    int count() const { return int(m_entries.size()); }
     const TBRLibraryEntry& Entry(int i) const { return m_entries[std::size_t(i)]; }
 
 private:
@@ -469,11 +469,11 @@ public:
     ~TBREvEmbeddedFunction() override;
     // The expression's value; "Recursive calls not allowed" when it is already being evaluated.
     EvResult Value(TBRFiFo&) override { return Value(); }
-    EvResult Value() { return ValueAt(0); }
+    EvResult Value() { return valueAt(0); }
     // The value for a use standing inside `nesting` parentheses and calls of the expression
     // being evaluated; "Expression nested too deeply" when the variable's own nesting would
     // take the whole past BRMaxNesting.
-    EvResult ValueAt(int nesting);
+    EvResult valueAt(int nesting);
     void Reset() override;
     QString Expression() const { return m_expression; }
     // Changes the expression; the caller prepares the evaluator again.
@@ -500,9 +500,9 @@ public:
     TBREvEnvironment(const TBREvEnvironment&) = delete;
     TBREvEnvironment& operator=(const TBREvEnvironment&) = delete;
 
-    int Count() const { return int(m_entries.size()); }
+    int count() const { return int(m_entries.size()); }
     QString Name(int i) const { return m_entries[std::size_t(i)].Name; }
-    TBREvEmbeddedFunction* Function(int i) const { return m_entries[std::size_t(i)].Function.get(); }
+    TBREvEmbeddedFunction* function(int i) const { return m_entries[std::size_t(i)].Function.get(); }
 
     void Clear();
     // Adds a variable unless one of that name exists (the first expression is kept).
@@ -529,11 +529,11 @@ public:
     TBRDataSetList& DataSetList() { return m_dataSets; }
 
     // Streaming: the names, and "DATA", the expressions in entry order (matched by position).
-    QStringList Names() const;
+    QStringList names() const;
     QStringList WriteData() const;
     void ReadData(const QStringList& expressions);
     // Replaces every entry by the names with their expressions.
-    void Assign(const QStringList& names, const QStringList& expressions);
+    void assign(const QStringList& names, const QStringList& expressions);
     void Save(QDataStream& out) const;
     void Load(QDataStream& in);
 
@@ -542,7 +542,7 @@ private:
         QString Name;
         std::shared_ptr<TBREvEmbeddedFunction> Function;
     };
-    int IndexOf(const QString& name) const;
+    int indexOf(const QString& name) const;
     void prepareEntry(Entry& entry);
 
     std::vector<Entry> m_entries;

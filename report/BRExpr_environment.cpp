@@ -26,13 +26,13 @@ thread_local int t_variableNesting = 0;
 
 } // namespace
 
-EvResult TBREvEmbeddedFunction::ValueAt(int nesting)
+EvResult TBREvEmbeddedFunction::valueAt(int nesting)
 {
     if (m_inUse)
-        return EvResult::Error(QString::fromUtf8(SBRRecursiveCall));
+        return EvResult::fromError(QString::fromUtf8(SBRRecursiveCall));
     const int base = t_variableNesting + nesting + 1;
-    if (base + m_evaluator->Nesting() > BRMaxNesting)
-        return EvResult::Error(QString::fromUtf8(SBRNestedTooDeeply));
+    if (base + m_evaluator->nesting() > BRMaxNesting)
+        return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
     // Both are put back however the evaluation ends, so that a failure does not leave the
     // variable reporting a recursion for ever after.
     struct InUse {
@@ -58,8 +58,8 @@ void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
 EvResult TBREvElementWrapper::Value(TBRFiFo&)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
-        return f->ValueAt(Nesting);
-    return EvResult::Error(brErrorText(SBRUnknownFunction, Name));
+        return f->valueAt(Nesting);
+    return EvResult::fromError(brErrorText(SBRUnknownFunction, Name));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -74,7 +74,7 @@ void TBREvEnvironment::Clear()
         m_entries.pop_back();
 }
 
-int TBREvEnvironment::IndexOf(const QString& name) const
+int TBREvEnvironment::indexOf(const QString& name) const
 {
     const QString upper = name.toUpper();
     for (std::size_t i = 0; i < m_entries.size(); ++i)
@@ -87,13 +87,13 @@ void TBREvEnvironment::prepareEntry(Entry& entry)
 {
     TBREvaluator& ev = entry.Function->Evaluator();
     ev.SetDataSets(m_dataSets);
-    ev.SetEnvironment(this);
+    ev.setEnvironment(this);
     ev.Prepare(entry.Function->Expression());
 }
 
 void TBREvEnvironment::AddFunction(const QString& name, const QString& expression)
 {
-    if (IndexOf(name) >= 0)
+    if (indexOf(name) >= 0)
         return; // the first definition stays, prepared as it is
     m_entries.push_back({ name.toUpper(), std::make_shared<TBREvEmbeddedFunction>(expression) });
     if (Prepared())
@@ -102,14 +102,14 @@ void TBREvEnvironment::AddFunction(const QString& name, const QString& expressio
 
 void TBREvEnvironment::DeleteFunction(const QString& name)
 {
-    const int i = IndexOf(name);
+    const int i = indexOf(name);
     if (i >= 0)
         m_entries.erase(m_entries.begin() + i);
 }
 
 std::shared_ptr<TBREvEmbeddedFunction> TBREvEnvironment::findFunction(const QString& name) const
 {
-    const int i = IndexOf(name);
+    const int i = indexOf(name);
     return i >= 0 ? m_entries[std::size_t(i)].Function : nullptr;
 }
 
@@ -122,7 +122,7 @@ std::unique_ptr<TBREvElement> TBREvEnvironment::GetFunction(const QString& name)
 
 TBREvElement* TBREvEnvironment::ElementByName(const QString& name) const
 {
-    const int i = IndexOf(name);
+    const int i = indexOf(name);
     return i >= 0 ? m_entries[std::size_t(i)].Function->firstElement() : nullptr;
 }
 
@@ -135,7 +135,7 @@ void TBREvEnvironment::SetStringConstant(TBREvElement* element, const QString& t
 void TBREvEnvironment::SetIntegerConstant(TBREvElement* element, std::int32_t value)
 {
     if (auto* c = dynamic_cast<TBREvElementConstant*>(element))
-        c->Result = EvResult::Integer(value);
+        c->Result = EvResult::fromInteger(value);
 }
 
 void TBREvEnvironment::SetResultConstant(TBREvElement* element, const EvResult& value)
@@ -150,7 +150,7 @@ EvResult TBREvEnvironment::Evaluate(const QString& name) const
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = findFunction(name))
         return f->Value();
-    return EvResult::Error(brErrorText(SBRUnknownFunction, name));
+    return EvResult::fromError(brErrorText(SBRUnknownFunction, name));
 }
 
 void TBREvEnvironment::Prepare()
@@ -169,7 +169,7 @@ void TBREvEnvironment::Unprepare()
         e.Function->Evaluator().Unprepare();
 }
 
-QStringList TBREvEnvironment::Names() const
+QStringList TBREvEnvironment::names() const
 {
     QStringList names;
     for (const Entry& e : m_entries)
@@ -198,7 +198,7 @@ void TBREvEnvironment::ReadData(const QStringList& expressions)
     }
 }
 
-void TBREvEnvironment::Assign(const QStringList& names, const QStringList& expressions)
+void TBREvEnvironment::assign(const QStringList& names, const QStringList& expressions)
 {
     Clear();
     for (const QString& name : names)
@@ -209,14 +209,14 @@ void TBREvEnvironment::Assign(const QStringList& names, const QStringList& expre
             prepareEntry(m_entries[std::size_t(i)]);
 }
 
-void TBREvEnvironment::Save(QDataStream& out) const { out << Names() << WriteData(); }
+void TBREvEnvironment::Save(QDataStream& out) const { out << names() << WriteData(); }
 
 void TBREvEnvironment::Load(QDataStream& in)
 {
     QStringList names, data;
     in >> names >> data;
     if (in.status() == QDataStream::Ok)
-        Assign(names, data);
+        assign(names, data);
 }
 
 // ---------------------------------------------------------------------------------------------

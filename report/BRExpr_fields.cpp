@@ -33,20 +33,20 @@ namespace {
 EvResult wholeNumber(std::int64_t v)
 {
     if (v < std::numeric_limits<std::int32_t>::min() || v > std::numeric_limits<std::int32_t>::max())
-        return EvResult::Float(double(v));
-    return EvResult::Integer(std::int32_t(v));
+        return EvResult::fromFloat(double(v));
+    return EvResult::fromInteger(std::int32_t(v));
 }
 
 } // namespace
 
 namespace {
 // Built once: a field is read once per record and expression.
-const QString& DateFormat()
+const QString& dateFormat()
 {
     static const QString format = QString::fromUtf8(BRShortDateFormat);
     return format;
 }
-const QString& TimeFormat()
+const QString& timeFormat()
 {
     static const QString format = QString::fromUtf8(BRLongTimeFormat);
     return format;
@@ -58,7 +58,7 @@ EvResult brFieldValueToResult(const QVariant& value, const QString& fieldName)
     switch (value.typeId()) {
     case QMetaType::QString:
     case QMetaType::QChar:
-        return EvResult::String(value.toString());
+        return EvResult::fromString(value.toString());
     case QMetaType::LongLong: // what the database gives for whole numbers
         return wholeNumber(*static_cast<const qlonglong*>(value.constData()));
     case QMetaType::Int:
@@ -73,29 +73,29 @@ EvResult brFieldValueToResult(const QVariant& value, const QString& fieldName)
     case QMetaType::ULong:
     case QMetaType::ULongLong: {
         const qulonglong u = value.toULongLong();
-        return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::Float(double(u))
+        return u > qulonglong(std::numeric_limits<std::int64_t>::max()) ? EvResult::fromFloat(double(u))
                                                                         : wholeNumber(std::int64_t(u));
     }
     case QMetaType::Double:
-        return EvResult::Float(*static_cast<const double*>(value.constData()));
+        return EvResult::fromFloat(*static_cast<const double*>(value.constData()));
     case QMetaType::Float:
-        return EvResult::Float(value.toDouble());
+        return EvResult::fromFloat(value.toDouble());
     case QMetaType::Bool:
-        return EvResult::Boolean(value.toBool());
+        return EvResult::fromBoolean(value.toBool());
     case QMetaType::QDate:
-        return EvResult::String(value.toDate().toString(DateFormat()));
+        return EvResult::fromString(value.toDate().toString(dateFormat()));
     case QMetaType::QTime:
-        return EvResult::String(value.toTime().toString(TimeFormat()));
+        return EvResult::fromString(value.toTime().toString(timeFormat()));
     case QMetaType::QDateTime: {
         // A date-time at midnight shows as its date alone.
         const QDateTime dt = value.toDateTime();
-        QString text = dt.date().toString(DateFormat());
+        QString text = dt.date().toString(dateFormat());
         if (dt.time() != QTime(0, 0))
-            text += u' ' + dt.time().toString(TimeFormat());
-        return EvResult::String(text);
+            text += u' ' + dt.time().toString(timeFormat());
+        return EvResult::fromString(text);
     }
     default:
-        return EvResult::Error(brErrorText(SBRFieldUnknownType, fieldName));
+        return EvResult::fromError(brErrorText(SBRFieldUnknownType, fieldName));
     }
 }
 
@@ -122,13 +122,13 @@ EvResult emptyValue(EvResultKind kind)
 {
     switch (kind) {
     case EvResultKind::Integer:
-        return EvResult::Integer(0);
+        return EvResult::fromInteger(0);
     case EvResultKind::Float:
-        return EvResult::Float(0.0);
+        return EvResult::fromFloat(0.0);
     case EvResultKind::Boolean:
-        return EvResult::Boolean(false);
+        return EvResult::fromBoolean(false);
     default:
-        return EvResult::String(QString());
+        return EvResult::fromString(QString());
     }
 }
 
@@ -162,7 +162,7 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
 {
     platform::DataSet* const ds = DataSet.data();
     if (!ds)
-        return EvResult::Error(brErrorText(SBRUnknownFunction, FieldName));
+        return EvResult::fromError(brErrorText(SBRUnknownFunction, FieldName));
     // The field object is fetched afresh by position at every read, so that a data set reopened
     // since the expression was prepared is read correctly. A field object keeps its name (give or
     // take case) for as long as it lives, so the name is checked only when another one stands there.
@@ -173,14 +173,14 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
         if (!field) {
             field = ds->FindField(FieldName);
             if (!field)
-                return EvResult::Error(brErrorText(SBRUnknownFunction, FieldName));
+                return EvResult::fromError(brErrorText(SBRUnknownFunction, FieldName));
             FieldIndex = int(ds->fieldNames().indexOf(field->FieldName()));
             m_columnKind = EvResultKind::Error;
         }
         m_field = field;
     }
     if (m_columnKind == EvResultKind::Error)
-        m_columnKind = declaredKind(field->DeclaredType());
+        m_columnKind = declaredKind(field->declaredType());
     // The current row's cell, read once (as the field would give it).
     const QVariant value = ds->cell(ds->RecNo() - 1, FieldIndex);
     if (value.isNull()
@@ -190,8 +190,8 @@ EvResult TBREvElementDataField::Value(TBRFiFo&)
             columnKind()); // NULL (or an empty text) reads as the empty value of the column's kind
     EvResult r = brFieldValueToResult(value, FieldName);
     if (m_columnKind == EvResultKind::Boolean && r.Kind == EvResultKind::Integer)
-        return EvResult::Boolean(r.IntResult != 0); // booleans are stored as 0 and 1
+        return EvResult::fromBoolean(r.IntResult != 0); // booleans are stored as 0 and 1
     if (m_columnKind == EvResultKind::Float && r.Kind == EvResultKind::Integer)
-        return EvResult::Float(r.IntResult); // a whole amount in a float column stays a float
+        return EvResult::fromFloat(r.IntResult); // a whole amount in a float column stays a float
     return r;
 }

@@ -153,7 +153,7 @@ struct Rendered {
     bool zero = true;
 };
 
-Rendered Render(double absValue, const MaskLayout& m)
+Rendered render(double absValue, const MaskLayout& m)
 {
     Rendered r;
     Decimal d = shortestDigits(absValue);
@@ -236,7 +236,7 @@ QString assemble(const QString& s, const MaskLayout& m, const Rendered& r)
 }
 
 // Splits a mask into its sections at ";" outside literals.
-QStringList Sections(const QString& mask)
+QStringList sections(const QString& mask)
 {
     QStringList sections;
     QString current;
@@ -287,25 +287,25 @@ bool brFormatFloat(const QString& mask, double value, QString& out)
 {
     if (!std::isfinite(value))
         return false;
-    const QStringList sections = Sections(mask);
+    const QStringList parts = sections(mask);
     MaskLayout layouts[3];
-    for (int i = 0; i < sections.size() && i < 3; ++i)
-        if (!readLayout(sections[i], layouts[i]))
+    for (int i = 0; i < parts.size() && i < 3; ++i)
+        if (!readLayout(parts[i], layouts[i]))
             return false;
-    if (sections[0].isEmpty()) {
+    if (parts[0].isEmpty()) {
         out = brFloatToText(value);
         return true;
     }
     const double absValue = std::fabs(value);
     int section = 0;
-    if (value < 0 && sections.size() >= 2 && !sections[1].isEmpty())
+    if (value < 0 && parts.size() >= 2 && !parts[1].isEmpty())
         section = 1;
-    Rendered r = Render(absValue, layouts[section]);
-    if (Render(absValue, layouts[0]).zero && sections.size() >= 3 && !sections[2].isEmpty()) {
+    Rendered r = render(absValue, layouts[section]);
+    if (render(absValue, layouts[0]).zero && parts.size() >= 3 && !parts[2].isEmpty()) {
         section = 2;
-        r = Render(0.0, layouts[2]);
+        r = render(0.0, layouts[2]);
     }
-    out = assemble(sections[section], layouts[section], r);
+    out = assemble(parts[section], layouts[section], r);
     if (section == 0 && value < 0 && !r.zero)
         out.prepend(u'-');
     return true;

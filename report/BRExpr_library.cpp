@@ -16,7 +16,7 @@ void TBRLibrary::Add(TBRFunctionFactory itemClass, const QString& name, const QS
     m_entries.push_back({ name.toUpper(), description, argumentSpec, vendor, std::move(itemClass) });
 }
 
-const TBRLibraryEntry* TBRLibrary::Find(const QString& name) const
+const TBRLibraryEntry* TBRLibrary::find(const QString& name) const
 {
     for (const TBRLibraryEntry& e : m_entries)
         if (e.Name.compare(name, Qt::CaseInsensitive) == 0)
@@ -26,7 +26,7 @@ const TBRLibraryEntry* TBRLibrary::Find(const QString& name) const
 
 std::unique_ptr<TBREvElement> TBRLibrary::GetItem(const QString& name) const
 {
-    if (const TBRLibraryEntry* e = Find(name))
+    if (const TBRLibraryEntry* e = find(name))
         return e->ItemClass();
     return std::make_unique<TBREvElementError>(brErrorText(SBRUnknownFunction, name));
 }
@@ -35,10 +35,10 @@ namespace {
 
 EvResult wrongArguments(const char* name)
 {
-    return EvResult::Error(brErrorText(SBRWrongArguments, QString::fromUtf8(name)));
+    return EvResult::fromError(brErrorText(SBRWrongArguments, QString::fromUtf8(name)));
 }
 
-EvResult Text(const char* text) { return EvResult::Error(QString::fromUtf8(text)); }
+EvResult text(const char* text) { return EvResult::fromError(QString::fromUtf8(text)); }
 
 bool isInt32(double v)
 {
@@ -49,16 +49,16 @@ bool isInt32(double v)
 // A whole number as an integer result when it fits 32 bits, otherwise as a float.
 EvResult wholeNumber(double v)
 {
-    return isInt32(v) ? EvResult::Integer(std::int32_t(v)) : EvResult::Float(v);
+    return isInt32(v) ? EvResult::fromInteger(std::int32_t(v)) : EvResult::fromFloat(v);
 }
 
 class TBREvIfFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::Boolean)
+        if (ArgumentCount() != 3 || argument(0).Kind != EvResultKind::Boolean)
             return wrongArguments("IF");
-        return Argument(0).BoolResult ? Argument(1) : Argument(2);
+        return argument(0).BoolResult ? argument(1) : argument(2);
     }
 };
 
@@ -67,12 +67,12 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() == 1) {
-            const EvResult& a = Argument(0);
+            const EvResult& a = argument(0);
             if (a.Kind == EvResultKind::Integer || a.Kind == EvResultKind::Float
                 || a.Kind == EvResultKind::Boolean)
-                return EvResult::String(EvResultToString(a));
+                return EvResult::fromString(EvResultToString(a));
         }
-        return Text(SBRConversionError);
+        return text(SBRConversionError);
     }
 };
 
@@ -82,33 +82,33 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 1)
-            return EvResult::Error(brErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
-        const EvResult& a = Argument(0);
-        if (a.IsError())
+            return EvResult::fromError(brErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
+        const EvResult& a = argument(0);
+        if (a.isError())
             return a;
         if (a.Kind != EvResultKind::String)
             return wrongArguments(Name());
-        return EvResult::String(Convert(a.StrResult));
+        return EvResult::fromString(convert(a.StrResult));
     }
 
 protected:
     virtual const char* Name() const = 0;
-    virtual QString Convert(const QString& s) const = 0;
+    virtual QString convert(const QString& s) const = 0;
 };
 
 class TBREvUpperFunction : public TBREvTextFunction {
     const char* Name() const override { return "UPPER"; }
-    QString Convert(const QString& s) const override { return s.toUpper(); }
+    QString convert(const QString& s) const override { return s.toUpper(); }
 };
 
 class TBREvLowerFunction : public TBREvTextFunction {
     const char* Name() const override { return "LOWER"; }
-    QString Convert(const QString& s) const override { return s.toLower(); }
+    QString convert(const QString& s) const override { return s.toLower(); }
 };
 
 class TBREvPrettyFunction : public TBREvTextFunction {
     const char* Name() const override { return "PRETTY"; }
-    QString Convert(const QString& s) const override
+    QString convert(const QString& s) const override
     {
         if (s.isEmpty())
             return s;
@@ -124,8 +124,8 @@ public:
     EvResult Calculate() override
     {
         if (ArgumentCount() != 0)
-            return Text(SBRTooManyArguments);
-        return EvResult::String(brExprClock().now().toString(QString::fromUtf8(Format())));
+            return text(SBRTooManyArguments);
+        return EvResult::fromString(brExprClock().now().toString(QString::fromUtf8(Format())));
     }
 
 protected:
@@ -144,17 +144,17 @@ class TBREvCopyFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 3 || Argument(0).Kind != EvResultKind::String
-            || Argument(1).Kind != EvResultKind::Integer || Argument(2).Kind != EvResultKind::Integer)
+        if (ArgumentCount() != 3 || argument(0).Kind != EvResultKind::String
+            || argument(1).Kind != EvResultKind::Integer || argument(2).Kind != EvResultKind::Integer)
             return wrongArguments("COPY");
-        const QString& s = Argument(0).StrResult;
+        const QString& s = argument(0).StrResult;
         // Positions and the length count characters from 1, a surrogate pair being one character.
         // Clamp before looking at any character.
         const std::int64_t count = brCharacterCount(s);
-        const std::int64_t start = std::clamp<std::int64_t>(Argument(1).IntResult, 1, count + 1);
-        const std::int64_t length = std::clamp<std::int64_t>(Argument(2).IntResult, 0, count - start + 1);
+        const std::int64_t start = std::clamp<std::int64_t>(argument(1).IntResult, 1, count + 1);
+        const std::int64_t length = std::clamp<std::int64_t>(argument(2).IntResult, 0, count - start + 1);
         const qsizetype from = brCharacterOffset(s, 0, start - 1);
-        return EvResult::String(s.mid(from, brCharacterOffset(s, from, length) - from));
+        return EvResult::fromString(s.mid(from, brCharacterOffset(s, from, length) - from));
     }
 };
 
@@ -162,7 +162,7 @@ class TBREvTrue : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        return ArgumentCount() == 0 ? EvResult::Boolean(true) : Text(SBRTooManyArguments);
+        return ArgumentCount() == 0 ? EvResult::fromBoolean(true) : text(SBRTooManyArguments);
     }
 };
 
@@ -170,7 +170,7 @@ class TBREvFalse : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        return ArgumentCount() == 0 ? EvResult::Boolean(false) : Text(SBRTooManyArguments);
+        return ArgumentCount() == 0 ? EvResult::fromBoolean(false) : text(SBRTooManyArguments);
     }
 };
 
@@ -178,12 +178,12 @@ class TBREvIntFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).isNumeric())
+        if (ArgumentCount() != 1 || !argument(0).isNumeric())
             return wrongArguments("INT");
-        if (Argument(0).Kind == EvResultKind::Integer)
-            return Argument(0);
+        if (argument(0).Kind == EvResultKind::Integer)
+            return argument(0);
         // A float beyond the integer range keeps its whole part as a float.
-        return wholeNumber(std::trunc(Argument(0).FloatResult));
+        return wholeNumber(std::trunc(argument(0).FloatResult));
     }
 };
 
@@ -191,12 +191,12 @@ class TBREvFracFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).isNumeric())
+        if (ArgumentCount() != 1 || !argument(0).isNumeric())
             return wrongArguments("FRAC");
-        if (Argument(0).Kind == EvResultKind::Integer)
-            return EvResult::Float(0.0);
-        const double v = Argument(0).FloatResult;
-        return EvResult::Float(std::isinf(v) ? 0.0 : v - std::trunc(v));
+        if (argument(0).Kind == EvResultKind::Integer)
+            return EvResult::fromFloat(0.0);
+        const double v = argument(0).FloatResult;
+        return EvResult::fromFloat(std::isinf(v) ? 0.0 : v - std::trunc(v));
     }
 };
 
@@ -204,9 +204,9 @@ class TBREvSQRTFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !Argument(0).isNumeric() || Argument(0).asDouble() < 0)
-            return Text(SBRInvalidSqrt);
-        return EvResult::Float(std::sqrt(Argument(0).asDouble()));
+        if (ArgumentCount() != 1 || !argument(0).isNumeric() || argument(0).asDouble() < 0)
+            return text(SBRInvalidSqrt);
+        return EvResult::fromFloat(std::sqrt(argument(0).asDouble()));
     }
 };
 
@@ -214,12 +214,12 @@ class TBREvDivFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || !Argument(0).isNumeric() || !Argument(1).isNumeric())
+        if (ArgumentCount() != 2 || !argument(0).isNumeric() || !argument(1).isNumeric())
             return wrongArguments("DIV");
         // Floats go to the nearest whole number first, halves to the even neighbour.
-        const double x = Whole(Argument(0)), y = Whole(Argument(1));
+        const double x = whole(argument(0)), y = whole(argument(1));
         if (y == 0.0)
-            return Text(SBRDivisionByZero);
+            return text(SBRDivisionByZero);
         constexpr double limit = 9.0e18; // well inside the 64-bit range
         if (std::fabs(x) < limit && std::fabs(y) < limit) {
             // Exact in 64 bits; the smallest integer divided by -1 becomes a float.
@@ -230,7 +230,7 @@ public:
     }
 
 private:
-    static double Whole(const EvResult& r)
+    static double whole(const EvResult& r)
     {
         return r.Kind == EvResultKind::Integer ? double(r.IntResult) : std::nearbyint(r.FloatResult);
     }
@@ -243,7 +243,7 @@ public:
         if (ArgumentCount() != 1)
             return wrongArguments("TypeOf");
         static const char* const names[] = { "INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR" };
-        return EvResult::String(QString::fromUtf8(names[int(Argument(0).Kind)]));
+        return EvResult::fromString(QString::fromUtf8(names[int(argument(0).Kind)]));
     }
 };
 
@@ -251,12 +251,12 @@ class TBREvFormatNumericFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || Argument(0).Kind != EvResultKind::String || !Argument(1).isNumeric())
+        if (ArgumentCount() != 2 || argument(0).Kind != EvResultKind::String || !argument(1).isNumeric())
             return wrongArguments("FORMATNUMERIC");
         QString out;
-        if (!brFormatFloat(Argument(0).StrResult, Argument(1).asDouble(), out))
-            return Text(SBRInvalidFormat);
-        return EvResult::String(out);
+        if (!brFormatFloat(argument(0).StrResult, argument(1).asDouble(), out))
+            return text(SBRInvalidFormat);
+        return EvResult::fromString(out);
     }
 };
 
@@ -278,11 +278,11 @@ public:
             m_hasValue = true;
             return;
         }
-        const EvResult& v = Argument(0);
+        const EvResult& v = argument(0);
         if (!m_hasValue) {
             m_hasValue = true;
-            m_sum = v.isNumeric() || v.IsError() ? v : wrongArguments(Name());
-        } else if (m_sum.IsError()) {
+            m_sum = v.isNumeric() || v.isError() ? v : wrongArguments(Name());
+        } else if (m_sum.isError()) {
             return;
         } else if (v.isNumeric()) {
             // Integer totals that leave the 32-bit range, and mixed totals, continue as floats.
@@ -291,7 +291,7 @@ public:
             m_sum = wrongArguments(Name());
         }
     }
-    EvResult Calculate() override { return m_hasValue ? m_sum : EvResult::Integer(0); }
+    EvResult Calculate() override { return m_hasValue ? m_sum : EvResult::fromInteger(0); }
 
 protected:
     virtual const char* Name() const { return "SUM"; }
@@ -307,15 +307,15 @@ public:
     {
         TBREvSumFunction::Reset();
         m_count = 0;
-        m_average = EvResult::Float(0.0);
+        m_average = EvResult::fromFloat(0.0);
     }
     void Aggregate() override
     {
         TBREvSumFunction::Aggregate();
         ++m_count;
         const EvResult total = TBREvSumFunction::Calculate();
-        m_average = total.isNumeric() ? EvResult::Float(total.asDouble() / double(m_count))
-            : total.IsError()         ? total
+        m_average = total.isNumeric() ? EvResult::fromFloat(total.asDouble() / double(m_count))
+            : total.isError()         ? total
                                       : wrongArguments(Name());
     }
     EvResult Calculate() override { return m_average; }
@@ -325,7 +325,7 @@ protected:
 
 private:
     std::int64_t m_count = 0;
-    EvResult m_average = EvResult::Float(0.0);
+    EvResult m_average = EvResult::fromFloat(0.0);
 };
 
 // MAX and MIN: the greatest or smallest value so far, compared by the stored value's kind.
@@ -344,22 +344,22 @@ public:
             m_hasValue = true;
             return;
         }
-        const EvResult& v = Argument(0);
+        const EvResult& v = argument(0);
         if (!m_hasValue) {
             m_value = v;
             m_hasValue = true;
             return;
         }
         const std::optional<int> order = compareValues(v, m_value);
-        if (order && Replaces(*order))
+        if (order && replaces(*order))
             m_value = v;
     }
-    EvResult Calculate() override { return m_hasValue ? m_value : EvResult::Integer(0); }
+    EvResult Calculate() override { return m_hasValue ? m_value : EvResult::fromInteger(0); }
 
 protected:
     virtual const char* Name() const = 0;
     // Whether a value that compares so (-1 smaller, 1 greater) with the stored one replaces it.
-    virtual bool Replaces(int order) const = 0;
+    virtual bool replaces(int order) const = 0;
 
 private:
     // How a compares with b; nothing when the kinds cannot be compared (or the stored one is an error).
@@ -385,12 +385,12 @@ private:
 
 class TBREvMaxFunction : public TBREvExtremeFunction {
     const char* Name() const override { return "MAX"; }
-    bool Replaces(int order) const override { return order > 0; }
+    bool replaces(int order) const override { return order > 0; }
 };
 
 class TBREvMinFunction : public TBREvExtremeFunction {
     const char* Name() const override { return "MIN"; }
-    bool Replaces(int order) const override { return order < 0; }
+    bool replaces(int order) const override { return order < 0; }
 };
 
 // COUNT takes no argument and counts the accumulations.
@@ -400,16 +400,16 @@ public:
     EvResult Value(TBRFiFo& fifo) override
     {
         const bool complete = gatherArguments(fifo);
-        const bool hasArguments = !Arguments.empty();
-        Arguments.clear();
+        const bool hasArguments = !m_arguments.empty();
+        m_arguments.clear();
         if (!complete)
             return queueRanShort();
         if (hasArguments)
-            return EvResult::Error(
+            return EvResult::fromError(
                 QString::fromUtf8(SBRCountPrefix) + QString::fromUtf8(SBRTooManyArguments));
         if (fifo.AggregateFlag && m_count < std::numeric_limits<std::int32_t>::max())
             ++m_count;
-        return EvResult::Integer(m_count);
+        return EvResult::fromInteger(m_count);
     }
     void Reset() override { m_count = 0; }
 
@@ -420,7 +420,7 @@ private:
 // ---------------------------------------------------------------------------------------------
 // Registration
 
-template <typename T> TBRFunctionFactory Factory()
+template <typename T> TBRFunctionFactory factory()
 {
     return [] { return std::unique_ptr<TBREvElementFunction>(new T); };
 }
@@ -435,33 +435,33 @@ const char* const Vendor = "Tavo";
 void registerBuiltIns(TBRLibrary& lib)
 {
     const BuiltIn builtIns[] = {
-        { Factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
+        { factory<TBREvIfFunction>(), "IF", "IF(<Exp>, <X>, <Y>)", "5BVV",
             "Returns <X> or <Y> depending on the boolean expression <Exp>" },
-        { Factory<TBREvStrFunction>(), "STR", "STR(<X>)", "7N", "Convert a numeric <X> to a string" },
-        { Factory<TBREvUpperFunction>(), "UPPER", "UPPER(<X>)", "7S",
+        { factory<TBREvStrFunction>(), "STR", "STR(<X>)", "7N", "Convert a numeric <X> to a string" },
+        { factory<TBREvUpperFunction>(), "UPPER", "UPPER(<X>)", "7S",
             "Converts a string to upper case letters" },
-        { Factory<TBREvLowerFunction>(), "LOWER", "LOWER(<X>)", "7S",
+        { factory<TBREvLowerFunction>(), "LOWER", "LOWER(<X>)", "7S",
             "Converts a string to lower case letters" },
-        { Factory<TBREvPrettyFunction>(), "PRETTY", "PRETTY(<X>)", "7S",
+        { factory<TBREvPrettyFunction>(), "PRETTY", "PRETTY(<X>)", "7S",
             "Makes the first character upper case and the rest lower case" },
-        { Factory<TBREvTimeFunction>(), "TIME", "TIME", "1", "Return current time as a string" },
-        { Factory<TBREvDateFunction>(), "DATE", "DATE", "1", "Return current date as a string" },
-        { Factory<TBREvCopyFunction>(), "COPY", "COPY(<X>, <St>,<Len>)", "7SNN",
+        { factory<TBREvTimeFunction>(), "TIME", "TIME", "1", "Return current time as a string" },
+        { factory<TBREvDateFunction>(), "DATE", "DATE", "1", "Return current date as a string" },
+        { factory<TBREvCopyFunction>(), "COPY", "COPY(<X>, <St>,<Len>)", "7SNN",
             "Returns a substring of string X" },
-        { Factory<TBREvSumFunction>(), "SUM", "SUM(<X>)", "3N", "Sums the numeric <X>" },
-        { Factory<TBREvCountFunction>(), "COUNT", "COUNT", "3", "Increments for each iteration" },
-        { Factory<TBREvMaxFunction>(), "MAX", "MAX(<X>)", "3V", "Returns the highest <X>" },
-        { Factory<TBREvMinFunction>(), "MIN", "MIN(<X>)", "3V", "Returns the lowest <X>" },
-        { Factory<TBREvAverageFunction>(), "AVERAGE", "AVERAGE(<X>)", "3N",
+        { factory<TBREvSumFunction>(), "SUM", "SUM(<X>)", "3N", "Sums the numeric <X>" },
+        { factory<TBREvCountFunction>(), "COUNT", "COUNT", "3", "Increments for each iteration" },
+        { factory<TBREvMaxFunction>(), "MAX", "MAX(<X>)", "3V", "Returns the highest <X>" },
+        { factory<TBREvMinFunction>(), "MIN", "MIN(<X>)", "3V", "Returns the lowest <X>" },
+        { factory<TBREvAverageFunction>(), "AVERAGE", "AVERAGE(<X>)", "3N",
             "Returns the average of numeric <X>" },
-        { Factory<TBREvTrue>(), "TRUE", "TRUE", "5", "boolean value" },
-        { Factory<TBREvFalse>(), "FALSE", "FALSE", "5", "boolean value" },
-        { Factory<TBREvIntFunction>(), "INT", "INT(<X>)", "2N", "Returns the integer part of <X>" },
-        { Factory<TBREvFracFunction>(), "FRAC", "FRAC(<X>)", "2N", "Returns the fractional part of <X>" },
-        { Factory<TBREvSQRTFunction>(), "SQRT", "SQRT(<X>)", "2N", "Returns square root of <X>" },
-        { Factory<TBREvDivFunction>(), "DIV", "DIV(<X>, <Y>) ", "2NN", " Integer division of <X> by <Y>" },
-        { Factory<TBREvTypeOfFunction>(), "TYPEOF", "TYPEOF(<Exp>)", "6N", "Returns the data type of <Exp>" },
-        { Factory<TBREvFormatNumericFunction>(), "FORMATNUMERIC", "FORMATNUMERIC(<F>,<N>)", "7SN",
+        { factory<TBREvTrue>(), "TRUE", "TRUE", "5", "boolean value" },
+        { factory<TBREvFalse>(), "FALSE", "FALSE", "5", "boolean value" },
+        { factory<TBREvIntFunction>(), "INT", "INT(<X>)", "2N", "Returns the integer part of <X>" },
+        { factory<TBREvFracFunction>(), "FRAC", "FRAC(<X>)", "2N", "Returns the fractional part of <X>" },
+        { factory<TBREvSQRTFunction>(), "SQRT", "SQRT(<X>)", "2N", "Returns square root of <X>" },
+        { factory<TBREvDivFunction>(), "DIV", "DIV(<X>, <Y>) ", "2NN", " Integer division of <X> by <Y>" },
+        { factory<TBREvTypeOfFunction>(), "TYPEOF", "TYPEOF(<Exp>)", "6N", "Returns the data type of <Exp>" },
+        { factory<TBREvFormatNumericFunction>(), "FORMATNUMERIC", "FORMATNUMERIC(<F>,<N>)", "7SN",
             "Formats numeric <N> using the mask in <F>" },
     };
     for (const BuiltIn& b : builtIns)

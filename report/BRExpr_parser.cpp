@@ -46,8 +46,8 @@ struct ScanState {
                 --depth;
         }
     }
-    bool Clean() const { return !quote && !bracket; }
-    bool topLevel() const { return Clean() && depth == 0; }
+    bool clean() const { return !quote && !bracket; }
+    bool topLevel() const { return clean() && depth == 0; }
 };
 
 bool isWordOperator(QStringView word)
@@ -126,7 +126,7 @@ Split relationalAt(const QChar* t, int i)
     return {};
 }
 
-QChar Exchanged(QChar c, QChar a, QChar b) { return c == a ? b : (c == b ? a : c); }
+QChar exchangeChar(QChar c, QChar a, QChar b) { return c == a ? b : (c == b ? a : c); }
 
 } // namespace
 
@@ -156,9 +156,9 @@ struct TBREvaluator::ParseText {
         std::vector<int> open;
         for (int i = 0; i < size; ++i) {
             depth[std::size_t(i)] = s.depth;
-            clean[std::size_t(i)] = s.Clean();
-            const bool opens = s.Clean() && chars[i] == u'(';
-            const bool closes = s.Clean() && chars[i] == u')';
+            clean[std::size_t(i)] = s.clean();
+            const bool opens = s.clean() && chars[i] == u'(';
+            const bool closes = s.clean() && chars[i] == u')';
             s.Feed(chars[i]);
             if (opens) {
                 open.push_back(i);
@@ -168,7 +168,7 @@ struct TBREvaluator::ParseText {
             }
         }
         depth[std::size_t(size)] = s.depth;
-        clean[std::size_t(size)] = s.Clean();
+        clean[std::size_t(size)] = s.clean();
     }
 
     // The positions of [b, e - 1) where a scan of the part [b, e) from a fresh state stands at
@@ -241,11 +241,11 @@ struct TBREvaluator::ParseText {
         const int last = e - 1;
         if (last >= b && (chars[last] == u'+' || chars[last] == u'-') && topLevelAfter(b, last)
             && !isSignAt(chars, b, last))
-            chars[last] = Exchanged(chars[last], u'+', u'-');
+            chars[last] = exchangeChar(chars[last], u'+', u'-');
     }
 
     // Whether the view lies in this text; its range when it does.
-    bool Holds(QStringView v, int& b, int& e) const
+    bool holds(QStringView v, int& b, int& e) const
     {
         const auto first = reinterpret_cast<std::uintptr_t>(v.data());
         const auto start = reinterpret_cast<std::uintptr_t>(chars);
@@ -284,14 +284,14 @@ void exchangeSignAfterWord(QChar* t, int at, int e)
     while (k < e && isBlank(t[k]))
         ++k;
     if (k < e && (t[k] == u'+' || t[k] == u'-'))
-        t[k] = Exchanged(t[k], u'+', u'-');
+        t[k] = exchangeChar(t[k], u'+', u'-');
 }
 
 // A leading "-": the subtraction from zero whose right side is the rest of the factor.
-Q_NEVER_INLINE void AppendSubtractionFromZero(TBRFiFo& queue)
+Q_NEVER_INLINE void appendSubtractionFromZero(TBRFiFo& queue)
 {
     queue.Append(std::make_unique<TBREvElementOperator>(EvOperator::Subtract));
-    queue.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(0)));
+    queue.Append(std::make_unique<TBREvElementConstant>(EvResult::fromInteger(0)));
 }
 
 // Raised inside the parser when the nesting bound is passed; the outermost parse turns it into
@@ -375,7 +375,7 @@ QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
 template <typename Parse> void TBREvaluator::parseView(QStringView text, Parse parse)
 {
     int b = 0, e = 0;
-    if (m_text && m_text->Holds(text, b, e))
+    if (m_text && m_text->holds(text, b, e))
         parse(b, e);
     else
         parseOwnText(text, parse);
@@ -493,7 +493,7 @@ void TBREvaluator::parseTermAt(int b, int e)
     int s = b;
     const auto exchange = [&t](int at) {
         if (t.chars[at] == u'*' || t.chars[at] == u'/')
-            t.chars[at] = Exchanged(t.chars[at], u'*', u'/');
+            t.chars[at] = exchangeChar(t.chars[at], u'*', u'/');
     };
     for (int i = walk.Next(); i >= 0; i = walk.Next()) {
         if (i < s + 1)
@@ -567,7 +567,7 @@ void TBREvaluator::parseFactorAt(int b, int e)
                 appendError(SBRIllegalNumericChar, u"0-");
                 return;
             }
-            AppendSubtractionFromZero(*m_queue);
+            appendSubtractionFromZero(*m_queue);
             ++b;
             t.exchangeLastSign(b, e);
         } else if (isAsciiDigit(first)) {
@@ -613,7 +613,7 @@ void TBREvaluator::ParseNumber(QStringView text)
     if (!isFloat) {
         const int v = text.toInt(&ok);
         if (ok) {
-            Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(v)));
+            Append(std::make_unique<TBREvElementConstant>(EvResult::fromInteger(v)));
             return;
         }
     }
@@ -624,7 +624,7 @@ void TBREvaluator::ParseNumber(QStringView text)
         appendError(SBRIllegalNumericChar, text);
         return;
     }
-    Append(std::make_unique<TBREvElementConstant>(EvResult::Float(d)));
+    Append(std::make_unique<TBREvElementConstant>(EvResult::fromFloat(d)));
 }
 
 void TBREvaluator::parseFunctionCallAt(int b, int e)
@@ -645,7 +645,7 @@ void TBREvaluator::parseFunctionCallAt(int b, int e)
 void TBREvaluator::LookupFunction(const QString& name, QStringView arguments)
 {
     const QString upper = name.toUpper();
-    const TBRLibraryEntry* entry = TBRFunctionLibrary().Find(upper);
+    const TBRLibraryEntry* entry = TBRFunctionLibrary().find(upper);
     if (entry) {
         Append(entry->ItemClass());
         if (!arguments.isEmpty()) {

@@ -18,7 +18,7 @@ namespace {
 constexpr double NoPrinterWidth = 2159.0;
 constexpr double NoPrinterLength = 2794.0;
 
-int Round(double v) { return static_cast<int>(std::lround(v)); }
+int roundToInt(double v) { return static_cast<int>(std::lround(v)); }
 
 // Screen pixels per tenth of a millimetre when there is no printer to ask.
 constexpr double ScreenFactor = BRPageDotsPerInch / BRTenthsPerInch;
@@ -36,7 +36,7 @@ void drawStretched(QPainter& painter, const QRect& target, const QPicture& page,
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     QImage image(part.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
-    const int dotsPerMeter = Round(BRPageDotsPerInch / 0.0254);
+    const int dotsPerMeter = roundToInt(BRPageDotsPerInch / 0.0254);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);
@@ -66,7 +66,7 @@ QSize brPreviewPageSize(const TBRPrinter* printer)
     const QSizeF paper = brPreviewPaper(printer);
     if (printer)
         return { printer->ToDeviceWidth(paper.width()), printer->ToDeviceHeight(paper.height()) };
-    return { Round(paper.width() * ScreenFactor), Round(paper.height() * ScreenFactor) };
+    return { roundToInt(paper.width() * ScreenFactor), roundToInt(paper.height() * ScreenFactor) };
 }
 
 void brPaintPreviewPage(
@@ -148,8 +148,8 @@ void TBRPreviewImage::paintEvent(QPaintEvent* event)
 void TBRPreviewImage::HyperlinkMouseMove(const QPoint& pos)
 {
     const int zoom = std::max(m_zoom, 1);
-    const QPoint at(
-        Round(pos.x() / static_cast<double>(zoom) * 100), Round(pos.y() / static_cast<double>(zoom) * 100));
+    const QPoint at(roundToInt(pos.x() / static_cast<double>(zoom) * 100),
+        roundToInt(pos.y() / static_cast<double>(zoom) * 100));
     QString link;
     bool found = false;
     for (const TBRHyperlinkArea& area : std::as_const(HyperlinkAreas)) {
@@ -321,8 +321,8 @@ void TBRPreview::UpdateImage()
         w = m_printer->ToDeviceWidth(paper.width() / 100.0 * m_zoom) + 4;
         h = m_printer->ToDeviceHeight(paper.height() / 100.0 * m_zoom) + 4;
     } else {
-        w = Round(paper.width() * ScreenFactor / 100.0 * m_zoom) + 4;
-        h = Round(paper.height() * ScreenFactor / 100.0 * m_zoom) + 4;
+        w = roundToInt(paper.width() * ScreenFactor / 100.0 * m_zoom) + 4;
+        h = roundToInt(paper.height() * ScreenFactor / 100.0 * m_zoom) + 4;
     }
     // The scroll area centres an image smaller than its view.
     m_image->resize(w, h);
@@ -333,8 +333,8 @@ void TBRPreview::UpdateImage()
 void TBRPreview::ZoomToFit()
 {
     const QSize page = brPreviewPageSize(m_printer);
-    const int byWidth = Round(static_cast<double>(width()) / page.width() * 95);
-    const int byHeight = Round(static_cast<double>(height()) / page.height() * 95);
+    const int byWidth = roundToInt(static_cast<double>(width()) / page.width() * 95);
+    const int byHeight = roundToInt(static_cast<double>(height()) / page.height() * 95);
     m_zoom = std::clamp(std::min(byWidth, byHeight), MinZoom, MaxZoom);
     UpdateImage();
     m_zoomState = TBRZoomState::brZoomToFit;
@@ -345,7 +345,7 @@ void TBRPreview::ZoomToWidth()
     const QSize page = brPreviewPageSize(m_printer);
     // With a printer the page's frame and shadow need a little more room.
     const double share = m_printer ? 90 : 95;
-    m_zoom = std::clamp(Round(static_cast<double>(width()) / page.width() * share), MinZoom, MaxZoom);
+    m_zoom = std::clamp(roundToInt(static_cast<double>(width()) / page.width() * share), MinZoom, MaxZoom);
     UpdateImage();
     m_zoomState = TBRZoomState::brZoomToWidth;
 }

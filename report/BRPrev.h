@@ -137,7 +137,7 @@ public:
 
     TBRPrinter* BRPrinter() const { return m_printer; }
     void setBRPrinter(TBRPrinter* printer);
-    TBRPreviewImage* Image() const { return m_image; }
+    TBRPreviewImage* image() const { return m_image; }
 
     int PageNumber() const { return m_pageNumber; }
     // Shows page n when 1 <= n <= the printer's page count; other values are ignored.
@@ -157,7 +157,7 @@ public:
 
     // The orientation the form was given; the sheet's size comes from the printer.
     TPrinterOrientation Orientation() const { return m_orientation; }
-    void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
+    void setOrientation(TPrinterOrientation o) { m_orientation = o; }
 
     QTreeWidget* Outline() const { return m_outline; }
     void setOutline(QTreeWidget* view);
@@ -217,7 +217,7 @@ public:
         QString description;
         QString extension;
     };
-    static TBRExportFilterLibrary& Instance();
+    static TBRExportFilterLibrary& instance();
     QList<Filter> Filters;
     // "Trelvin file(*.BRP)|*.BRP", then "|<description> (*.<ext>)|*.<ext>" per filter.
     QString SaveDialogFilter() const;
@@ -263,7 +263,7 @@ public:
     QLabel* StatusPanel1; // page position
     QLabel* StatusPanel2; // report title or hyperlink text
 
-    TBRPrinter* Printer() const { return m_printer; }
+    TBRPrinter* printer() const { return m_printer; }
     bool loadedFromFile() const { return m_loadedFromFile; }
     QString titleText() const { return m_title; }
 
@@ -344,7 +344,7 @@ private:
 // Opens a TBRStandardPreview for a report printer, owned by the application.
 class TBRStandardPreviewInterface : public TBRPreviewInterface {
 public:
-    QWidget* Show(TBRPrinter* printer, Qt::WindowModality modality) override;
+    QWidget* show(TBRPrinter* printer, Qt::WindowModality modality) override;
     // Returns once the form has closed (and freed itself): nullptr.
     QWidget* ShowModal(TBRPrinter* printer) override;
 };

@@ -34,7 +34,7 @@
 
 namespace {
 
-QString Text(const char* s) { return QString::fromUtf8(s); }
+QString resourceText(const char* s) { return QString::fromUtf8(s); }
 
 // ---------------------------------------------------------------------------------------------
 // Tool bar pictures
@@ -52,7 +52,7 @@ QIcon toolIcon(const std::function<void(QPainter&)>& draw)
     return QIcon(pixmap);
 }
 
-void Sheet(QPainter& p, const QRectF& r)
+void sheet(QPainter& p, const QRectF& r)
 {
     p.save();
     p.setBrush(Qt::white);
@@ -78,12 +78,12 @@ void triangle(QPainter& p, bool right, double x)
 
 void printerShape(QPainter& p)
 {
-    Sheet(p, QRectF(6.5, 2.5, 7, 6));
+    sheet(p, QRectF(6.5, 2.5, 7, 6));
     p.save();
     p.setBrush(QColor(190, 190, 190));
     p.drawRect(QRectF(2.5, 8.5, 15, 6));
     p.restore();
-    Sheet(p, QRectF(6.5, 12.5, 7, 5));
+    sheet(p, QRectF(6.5, 12.5, 7, 5));
 }
 
 enum class Picture { Fit, Width, Full, First, Previous, Next, Last, Goto, Find, Setup, Print, Save, Load };
@@ -93,11 +93,11 @@ QIcon pictureIcon(Picture which)
     return toolIcon([which](QPainter& p) {
         switch (which) {
         case Picture::Fit:
-            Sheet(p, QRectF(6.5, 4.5, 7, 11));
+            sheet(p, QRectF(6.5, 4.5, 7, 11));
             p.drawRect(QRectF(2.5, 1.5, 15, 17));
             break;
         case Picture::Width:
-            Sheet(p, QRectF(4.5, 2.5, 11, 15));
+            sheet(p, QRectF(4.5, 2.5, 11, 15));
             p.drawLine(QPointF(1, 10), QPointF(19, 10));
             p.drawLine(QPointF(1, 10), QPointF(4, 7));
             p.drawLine(QPointF(1, 10), QPointF(4, 13));
@@ -127,7 +127,7 @@ QIcon pictureIcon(Picture which)
             p.fillRect(QRectF(14, 5, 2, 10), QColor(40, 40, 40));
             break;
         case Picture::Goto: {
-            Sheet(p, QRectF(4.5, 2.5, 11, 15));
+            sheet(p, QRectF(4.5, 2.5, 11, 15));
             QFont f = p.font();
             f.setPixelSize(10);
             f.setBold(true);
@@ -151,8 +151,8 @@ QIcon pictureIcon(Picture which)
         case Picture::Save:
             p.setBrush(QColor(60, 110, 200));
             p.drawRect(QRectF(2.5, 2.5, 15, 15));
-            Sheet(p, QRectF(5.5, 2.5, 9, 6));
-            Sheet(p, QRectF(4.5, 11.5, 11, 6));
+            sheet(p, QRectF(5.5, 2.5, 9, 6));
+            sheet(p, QRectF(4.5, 11.5, 11, 6));
             break;
         case Picture::Load: {
             QPainterPath folder;
@@ -185,8 +185,8 @@ QStringList dialogFiltersOf(const QString& filter)
 // "Trelvin file (*.BRP)|*.BRP", the load dialog's one entry.
 QString loadDialogFilter()
 {
-    const QString ext = Text(SBRReportFileExtension);
-    return Text(SBRTrelvinFile) + QStringLiteral(" (*.") + ext + QStringLiteral(")|*.") + ext;
+    const QString ext = resourceText(SBRReportFileExtension);
+    return resourceText(SBRTrelvinFile) + QStringLiteral(" (*.") + ext + QStringLiteral(")|*.") + ext;
 }
 
 std::unique_ptr<TBRPreviewDialogs>& dialogsSlot()
@@ -277,7 +277,7 @@ TBRPreviewDialogs& previewDialogs()
     return *slot;
 }
 
-TBRExportFilterLibrary& TBRExportFilterLibrary::Instance()
+TBRExportFilterLibrary& TBRExportFilterLibrary::instance()
 {
     static TBRExportFilterLibrary library;
     return library;
@@ -285,8 +285,9 @@ TBRExportFilterLibrary& TBRExportFilterLibrary::Instance()
 
 QString TBRExportFilterLibrary::SaveDialogFilter() const
 {
-    const QString ext = Text(SBRReportFileExtension);
-    QString filter = Text(SBRTrelvinFile) + QStringLiteral("(*.") + ext + QStringLiteral(")|*.") + ext;
+    const QString ext = resourceText(SBRReportFileExtension);
+    QString filter
+        = resourceText(SBRTrelvinFile) + QStringLiteral("(*.") + ext + QStringLiteral(")|*.") + ext;
     for (const Filter& f : Filters)
         filter += u'|' + f.description + QStringLiteral(" (*.") + f.extension + QStringLiteral(")|*.")
             + f.extension;
@@ -315,7 +316,7 @@ TBRStandardPreview::~TBRStandardPreview() = default;
 
 void TBRStandardPreview::FormCreate()
 {
-    setWindowTitle(Text(SBRReportPreview));
+    setWindowTitle(resourceText(SBRReportPreview));
     resize(800, 639);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -325,9 +326,9 @@ void TBRStandardPreview::FormCreate()
 
     applyReportChoices();
     BRPreview->setBRPrinter(m_printer);
-    BRPreview->SetOrientation(m_orientation);
-    if (m_printer && !m_printer->Title().isEmpty())
-        setWindowTitle(Text(SBRReportPreview) + m_printer->Title());
+    BRPreview->setOrientation(m_orientation);
+    if (m_printer && !m_printer->title().isEmpty())
+        setWindowTitle(resourceText(SBRReportPreview) + m_printer->title());
     BRPreview->OnPageAvailable = [this](QObject*, int n) { BRPreviewPageAvailable(n); };
     BRPreview->OnProgressUpdate = [this](QObject*, int p) { BRPreviewProgressUpdate(p); };
     BRPreview->setOnHyperlink([this](QObject*, TBRHyperlinkEventType type, const QString& link, bool&) {
@@ -375,7 +376,7 @@ void TBRStandardPreview::buildToolBar()
     const auto button = [this](const char* name, const char* hint, Picture picture) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(QString::fromLatin1(name));
-        b->setToolTip(Text(hint));
+        b->setToolTip(resourceText(hint));
         b->setIcon(pictureIcon(picture));
         b->setAutoRaise(true);
         ToolBar1->addWidget(b);
@@ -401,8 +402,8 @@ void TBRStandardPreview::buildToolBar()
     ToolBar1->addSeparator();
     ExitButton = new QToolButton(ToolBar1);
     ExitButton->setObjectName(QStringLiteral("ExitButton"));
-    ExitButton->setText(Text(SBRClose));
-    ExitButton->setToolTip(Text(SBRClosePreview));
+    ExitButton->setText(resourceText(SBRClose));
+    ExitButton->setToolTip(resourceText(SBRClosePreview));
     ExitButton->setToolButtonStyle(Qt::ToolButtonTextOnly);
     ToolBar1->addWidget(ExitButton);
 
@@ -441,8 +442,8 @@ void TBRStandardPreview::buildSidePanel()
     Tabs->setObjectName(QStringLiteral("Tabs"));
     TabThumbs = new QWidget;
     TabSearchResult = new QWidget;
-    Tabs->addTab(TabThumbs, Text(SBRThumbNails));
-    Tabs->addTab(TabSearchResult, Text(SBRSearchResults));
+    Tabs->addTab(TabThumbs, resourceText(SBRThumbNails));
+    Tabs->addTab(TabSearchResult, resourceText(SBRSearchResults));
 
     ThumbGrid = new QTableWidget(0, 1, TabThumbs);
     ThumbGrid->setObjectName(QStringLiteral("ThumbGrid"));
@@ -467,7 +468,7 @@ void TBRStandardPreview::buildSidePanel()
             ThumbGridSelectCell(row);
     });
 
-    GroupBox1 = new QGroupBox(Text(SBRSearchText), TabSearchResult);
+    GroupBox1 = new QGroupBox(resourceText(SBRSearchText), TabSearchResult);
     SearchTextLabel = new QLabel(GroupBox1);
     SearchTextLabel->setObjectName(QStringLiteral("SearchTextLabel"));
     auto* groupLayout = new QVBoxLayout(GroupBox1);
@@ -540,7 +541,7 @@ void TBRStandardPreview::applyReportChoices()
     m_showSearch = report->PrevShowSearch;
     m_initialZoom = report->PrevInitialZoom;
     m_title = report->ReportTitle;
-    m_printer->SetTitle(m_title);
+    m_printer->setTitle(m_title);
     m_orientation = report->Page().Orientation();
     m_zoom = report->Zoom();
 }
@@ -552,8 +553,8 @@ void TBRStandardPreview::applyReportChoices()
 void TBRStandardPreview::UpdateInfo()
 {
     const int count = m_printer ? m_printer->PageCount() : 0;
-    StatusPanel1->setText(Text(SBRPage) + u' ' + QString::number(BRPreview->PageNumber()) + u' ' + Text(SBROf)
-        + u' ' + QString::number(count));
+    StatusPanel1->setText(resourceText(SBRPage) + u' ' + QString::number(BRPreview->PageNumber()) + u' '
+        + resourceText(SBROf) + u' ' + QString::number(count));
     StatusPanel2->setText(m_title);
 }
 
@@ -582,7 +583,7 @@ void TBRStandardPreview::updateButtons()
     PrintSetup->setEnabled(ready && Report());
     SaveReport->setEnabled(ready);
     // Loading would take the pages from under a run or a print.
-    LoadReport->setEnabled(m_printer && status != TBRPrinter::Status::Busy && !m_printer->Printing());
+    LoadReport->setEnabled(m_printer && status != TBRPrinter::Status::Busy && !m_printer->printing());
 }
 
 void TBRStandardPreview::syncZoomButtons()
@@ -635,9 +636,10 @@ void TBRStandardPreview::GotoPageButtonClick()
     if (!m_printer)
         return;
     const int count = m_printer->PageCount();
-    const QString caption = Text(SBRSelectPageFromTo).replace(QStringLiteral("%d"), QString::number(count));
+    const QString caption
+        = resourceText(SBRSelectPageFromTo).replace(QStringLiteral("%d"), QString::number(count));
     const QString answer = previewDialogs().InputBox(
-        this, caption, Text(SBREnterPageNumber), QString::number(BRPreview->PageNumber()));
+        this, caption, resourceText(SBREnterPageNumber), QString::number(BRPreview->PageNumber()));
     bool ok = false;
     int n = answer.trimmed().toInt(&ok);
     if (!ok || n < 1 || n > count)
@@ -741,19 +743,20 @@ void TBRStandardPreview::FindButtonClick()
     if (dialog.Cancelled())
         return;
     const QString text = dialog.searchText();
-    const bool matchCase = dialog.MatchCase();
+    const bool matchCase = dialog.matchCase();
     SearchResultBox->setEnabled(true);
     SearchTextLabel->setText(text);
     SearchResultBox->clear();
     for (int n = 1; m_printer && n <= m_printer->PageCount(); ++n) {
         const std::unique_ptr<QPicture> page = m_printer->readPage(n);
         if (page && SearchMetafileText(text, *page, matchCase)) {
-            auto* item = new QListWidgetItem(Text(SBRPage) + u' ' + QString::number(n), SearchResultBox);
+            auto* item
+                = new QListWidgetItem(resourceText(SBRPage) + u' ' + QString::number(n), SearchResultBox);
             item->setData(Qt::UserRole, n);
         }
     }
     if (SearchResultBox->count() == 0) {
-        SearchResultBox->addItem(Text(SBRNoMatchingText));
+        SearchResultBox->addItem(resourceText(SBRNoMatchingText));
         SearchResultBox->setEnabled(false);
     }
     if (m_showSearch)
@@ -791,7 +794,7 @@ void TBRStandardPreview::PrintSetupClick()
     m_printer->SetSettingsPaperSize(paper);
     m_printer->setPaperWidth(width);
     m_printer->setPaperLength(length);
-    m_printer->SetOrientation(orientation);
+    m_printer->setOrientation(orientation);
     const TBandReportPrinterSettings& chosen = report->setupResult();
     m_printer->assignSettings(chosen);
     if (!m_loadedFromFile) {
@@ -836,9 +839,9 @@ void TBRStandardPreview::SaveClick()
 {
     if (!m_printer || m_printer->getStatus() != TBRPrinter::Status::Ready)
         return;
-    const QStringList filters = TBRExportFilterLibrary::Instance().dialogFilters();
-    const auto choice
-        = previewDialogs().saveFileName(this, Text(SBRSaveReport), filters, Text(SBRReportFileExtension));
+    const QStringList filters = TBRExportFilterLibrary::instance().dialogFilters();
+    const auto choice = previewDialogs().saveFileName(
+        this, resourceText(SBRSaveReport), filters, resourceText(SBRReportFileExtension));
     if (!choice || !m_printer)
         return;
     // The stored report file is the first filter; no export filter is registered after it.
@@ -847,20 +850,20 @@ void TBRStandardPreview::SaveClick()
     try {
         m_printer->Save(choice->first);
     } catch (const EBRError& e) {
-        platform::showError(e.Message());
+        platform::showError(e.message());
     }
 }
 
 void TBRStandardPreview::LoadClick()
 {
-    if (!m_printer || m_printing || m_printer->Printing()
+    if (!m_printer || m_printing || m_printer->printing()
         || m_printer->getStatus() == TBRPrinter::Status::Busy)
         return;
-    const auto name = previewDialogs().openFileName(this, Text(SBRLoadReport), loadDialogFilter());
+    const auto name = previewDialogs().openFileName(this, resourceText(SBRLoadReport), loadDialogFilter());
     if (!name || !m_printer)
         return;
     if (!QFileInfo::exists(*name)) {
-        platform::ShowMessage(Text(SBRFileDoesNotExist));
+        platform::showMessage(resourceText(SBRFileDoesNotExist));
         return;
     }
     try {
@@ -868,13 +871,13 @@ void TBRStandardPreview::LoadClick()
         if (!m_printer->Load(*name))
             return;
     } catch (const EBRError& e) {
-        platform::showError(e.Message());
+        platform::showError(e.message());
         return;
     }
     m_title = *name;
     BRPreview->reloadPage(1);
     m_orientation = m_printer->Settings().Orientation();
-    BRPreview->SetOrientation(m_orientation);
+    BRPreview->setOrientation(m_orientation);
     BRPreview->UpdateZoom();
     ThumbGridResize();
     // Results found in the pages that were replaced no longer apply.
@@ -984,7 +987,7 @@ void TBRStandardPreview::closeEvent(QCloseEvent* event)
 // Preview interface
 // ---------------------------------------------------------------------------------------------
 
-QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer, Qt::WindowModality modality)
+QWidget* TBRStandardPreviewInterface::show(TBRPrinter* printer, Qt::WindowModality modality)
 {
     TBRStandardPreview* form = TBRStandardPreview::CreateForPrinter(nullptr, printer);
     form->setWindowModality(modality);
@@ -996,7 +999,7 @@ QWidget* TBRStandardPreviewInterface::Show(TBRPrinter* printer, Qt::WindowModali
 QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
 {
     QEventLoop loop;
-    QObject::connect(Show(printer, Qt::ApplicationModal), &QObject::destroyed, &loop, &QEventLoop::quit);
+    QObject::connect(show(printer, Qt::ApplicationModal), &QObject::destroyed, &loop, &QEventLoop::quit);
     loop.exec();
     return nullptr;
 }

@@ -24,7 +24,7 @@ public:
     void updateProgress(int percent);
     void CancelButtonClick();
     // The percentage the form shows; -1 before the first update.
-    int Shown() const { return m_shown; }
+    int shown() const { return m_shown; }
 
 private:
     QPointer<TBRPrinter> m_printer;

@@ -35,7 +35,7 @@ TBRPrintDialog::TBRPrintDialog(QObject* parent)
 void TBRPrintDialog::setCopies(int copies)
 {
     m_copies = copies;
-    Printer()->setCopyCount(copies);
+    printer()->setCopyCount(copies);
 }
 
 namespace {
@@ -53,7 +53,7 @@ struct PrinterState {
         , name(p.printerName())
     {
     }
-    void Restore(QPrinter& p) const
+    void restore(QPrinter& p) const
     {
         if (p.outputFormat() != format || p.printerName() != name) {
             p.setOutputFormat(format);
@@ -100,7 +100,7 @@ public:
 
 bool TBRPrintDialog::Execute(QWidget* parent)
 {
-    QPrinter& p = *Printer();
+    QPrinter& p = *printer();
     const PrinterState before(p);
     p.setCollateCopies(Collate);
     if (PrintToFile && p.outputFormat() != QPrinter::PdfFormat)
@@ -140,7 +140,7 @@ bool TBRPrintDialog::Execute(QWidget* parent)
     if (OnClose)
         OnClose();
     if (!confirmed) {
-        before.Restore(p);
+        before.restore(p);
         return false;
     }
 

@@ -27,7 +27,7 @@ class TBRBasePrintDialog : public TBRCommonDialog {
     Q_OBJECT
 public:
     explicit TBRBasePrintDialog(QObject* parent = nullptr);
-    QPrinter* Printer() const { return m_printer; }
+    QPrinter* printer() const { return m_printer; }
     void SetPrinter(QPrinter* printer);
 
 private:

@@ -151,7 +151,7 @@ void brTellPrintResult(
         platform::showError(result.failure.message);
     } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {
         if (result.held || !status)
-            platform::ShowMessage(result.notice);
+            platform::showMessage(result.notice);
         else
             status(result.notice);
     }

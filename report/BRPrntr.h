@@ -57,7 +57,7 @@ constexpr int BRPageDotsPerInch = 96;
 class EBRError : public std::exception {
 public:
     explicit EBRError(const QString& message);
-    const QString& Message() const { return m_message; }
+    const QString& message() const { return m_message; }
     const char* what() const noexcept override { return m_utf8.constData(); }
 
 private:
@@ -111,9 +111,9 @@ public:
     // Code bytes the decoder has used so far.
     qsizetype codeBytesRead() const;
 
-    static QByteArray Compress(QByteArrayView data);
+    static QByteArray compress(QByteArrayView data);
     // Decodes exactly `length` bytes; nothing when the code ends early or length is negative.
-    static std::optional<QByteArray> Expand(QByteArrayView code, qsizetype length);
+    static std::optional<QByteArray> expand(QByteArrayView code, qsizetype length);
 
 private:
     // Up to 257 nodes from a leaf to the root, each as parent * 2 + side.
@@ -124,7 +124,7 @@ private:
     void putBits(std::uint64_t bits, int count); // count <= 32
     void putCode(std::uint64_t bits, int count); // count <= 64
     bool refill();
-    void Flush();
+    void flush();
 
     bool m_compressing;
     QByteArray* m_out = nullptr;
@@ -160,7 +160,7 @@ public:
     qint64 Read(void* data, qint64 count);
     qint64 Write(const void* data, qint64 count);
     // The new position, or -1 when it would lie before the start.
-    qint64 Seek(qint64 offset, Origin origin = Origin::Begin);
+    qint64 seek(qint64 offset, Origin origin = Origin::Begin);
     qint64 Position() const;
     qint64 Size() const;
 
@@ -179,7 +179,7 @@ public:
 
 private:
     TBRStream() = default;
-    void Spill();
+    void spill();
 
     mutable std::recursive_mutex m_lock;
     QByteArray m_memory;
@@ -236,7 +236,7 @@ public:
     // The list owns its stream; SetStream starts an empty list on it.
     void setStream(std::unique_ptr<TBRStream> stream);
     std::unique_ptr<TBRStream> takeStream();
-    TBRStream* Stream() const;
+    TBRStream* stream() const;
 
     bool Compression() const;
     void SetCompression(bool on);
@@ -259,7 +259,7 @@ public:
 
     // Writes the header with the final page count, dated now (by the list's clock).
     void Finish();
-    bool Finished() const;
+    bool finished() const;
     // Reads the header and the chain of records from the stream; raises EBRStoreError (Damaged)
     // when any position, page number or length is out of place.
     void ReadHeader();
@@ -319,7 +319,7 @@ public:
 
     void Clear();
     void addEntry(const QString& caption, int level, const QRect& rect, int page);
-    const QList<TBROutlineEntry>& Entries() const { return m_entries; }
+    const QList<TBROutlineEntry>& entries() const { return m_entries; }
     // Remembers the view (not owned) and fills it at once.
     void SetTreeView(QTreeWidget* view);
     QTreeWidget* treeView() const;
@@ -450,7 +450,7 @@ public:
 
     // Binds the printer object (not owned) and reads its settings.
     void SetPrinter(QPrinter* printer);
-    QPrinter* Printer() const { return m_printer; }
+    QPrinter* printer() const { return m_printer; }
     void ReadSettings();
     void ApplySettings();
 
@@ -458,7 +458,7 @@ public:
     int Copies() const { return m_copies; }
     void setCopies(int copies);
     bool Duplex() const { return m_duplex; }
-    void SetDuplex(bool on) { m_duplex = on; }
+    void setDuplex(bool on) { m_duplex = on; }
     int ExtendedDuplex() const { return m_extendedDuplex; }
     void setExtendedDuplex(int code) { m_extendedDuplex = code; }
     // The duplex code ApplySettings sends.
@@ -487,13 +487,13 @@ public:
     void setPrintMetaFile(bool on) { m_printMetaFile = on; }
     bool useStandardPrinter() const { return m_useStandardPrinter; }
     void setUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
-    QString OutputFileName() const { return m_outputFileName; }
-    void SetOutputFileName(const QString& name) { m_outputFileName = name; }
+    QString outputFileName() const { return m_outputFileName; }
+    void setOutputFileName(const QString& name) { m_outputFileName = name; }
     QString QueueName() const { return m_queueName; }
     void setQueueName(const QString& name) { m_queueName = name; }
 
     TPrinterOrientation Orientation() const { return m_orientation; }
-    void SetOrientation(TPrinterOrientation o) { m_orientation = o; }
+    void setOrientation(TPrinterOrientation o) { m_orientation = o; }
     TBRPaperSize PaperSize() const { return m_paperSize; }
     // Taken when the printer has the paper, and always for Default and Custom; false when refused.
     bool setPaperSize(TBRPaperSize paper);
@@ -520,7 +520,7 @@ public:
     void setEventSender(QObject* sender) { m_sender = sender; }
 
     // Copies the designer's choices (not the printer-bound values) from a report's settings.
-    void Assign(const TBRPrinterSettings& s);
+    void assign(const TBRPrinterSettings& s);
 
 private:
     QPrinter* m_printer = nullptr;
@@ -584,7 +584,7 @@ public:
     virtual ~TBRPreviewInterface() = default;
     // Shows the preview with the given modality and returns at once. A preview opened while a
     // modal window is up takes input only when it is application-modal itself.
-    virtual QWidget* Show(TBRPrinter*, Qt::WindowModality) { return nullptr; }
+    virtual QWidget* show(TBRPrinter*, Qt::WindowModality) { return nullptr; }
     virtual QWidget* ShowModal(TBRPrinter*) { return nullptr; }
 };
 using TBRPreviewInterfaceFactory = std::function<std::unique_ptr<TBRPreviewInterface>()>;
@@ -656,7 +656,7 @@ public:
         NothingToPrint, // the range holds no page
         Cancelled,
         Refused, // not ready, or a print is already running
-        Failed, // the file or queue refused the job: LastError() says why
+        Failed, // the file or queue refused the job: lastError() says why
     };
     // Where a print or a run to the printer failed.
     enum class PrintStep {
@@ -672,7 +672,7 @@ public:
         PrintStep step = PrintStep::None;
         int code = 0; // errno for a file, the print system's status for a queue; 0 when none
         QString message; // what went wrong, naming the queue or the file
-        bool Failed() const { return step != PrintStep::None; }
+        bool failed() const { return step != PrintStep::None; }
     };
     // How the last print or run to the printer ended, in words for the operator.
     struct PrintResult {
@@ -690,19 +690,19 @@ public:
     Destination getDestination() const { return m_destination; }
     void SetDestination(Destination d) { m_destination = d; }
     int PageCount() const { return m_pageCount; }
-    int CurrentPage() const { return m_currentPage; }
+    int currentPage() const { return m_currentPage; }
     bool SetCurrentPage(int n);
-    int Progress() const { return m_progress; }
+    int progress() const { return m_progress; }
     bool Cancelled() const { return m_cancel; }
     int FirstPage() const { return m_firstPage; }
     int LastPage() const { return m_lastPage; }
     void setFirstPage(int n) { m_firstPage = n; }
     void setLastPage(int n) { m_lastPage = n; }
-    bool Complete() const { return m_complete; }
+    bool complete() const { return m_complete; }
     void setComplete(bool on) { m_complete = on; }
-    QString Title() const { return m_title; }
-    void SetTitle(const QString& title) { m_title = title; }
-    QString LastError() const { return m_last.failure.message; }
+    QString title() const { return m_title; }
+    void setTitle(const QString& title) { m_title = title; }
+    QString lastError() const { return m_last.failure.message; }
     const PrintResult& lastPrint() const { return m_last; }
 
     // Device pixels per tenth of a millimetre on the current page.
@@ -750,7 +750,7 @@ public:
 
     // Prints the ready pages (or asks the owning report to run again for the printer).
     PrintOutcome Print();
-    bool Printing() const { return m_printing; }
+    bool printing() const { return m_printing; }
     // Shows the preview: the preview event when set, else the registered preview interface,
     // with the given modality.
     void StartPreview(Qt::WindowModality modality = Qt::NonModal);
@@ -764,7 +764,7 @@ public:
     void NotifyClientClosed();
     // The owning report, which runs itself again for the printer on PrintRequested.
     void setClient(QObject* client);
-    QObject* Client() const;
+    QObject* client() const;
     // The preview or progress form that shows this printer's pages and progress.
     void setMessageReceiver(QObject* receiver);
     QObject* messageReceiver() const;
@@ -775,7 +775,7 @@ public:
     const TPrinterSettings& Settings() const { return *m_settings; }
     void setCopies(int n) { m_settings->setCopies(n); }
     void setOutputBin(TBRBin bin) { m_settings->setOutputBin(bin); }
-    void SetDuplex(bool on) { m_settings->SetDuplex(on); }
+    void setDuplex(bool on) { m_settings->setDuplex(on); }
     void setExtendedDuplex(int code) { m_settings->setExtendedDuplex(code); }
     void setUseCustomBinCode(bool on) { m_settings->setUseCustomBinCode(on); }
     void setCustomBinCode(int code) { m_settings->setCustomBinCode(code); }
@@ -787,10 +787,10 @@ public:
     bool SetSettingsPaperSize(TBRPaperSize paper) { return m_settings->setPaperSize(paper); }
     void setPaperWidth(int tenths) { m_settings->setPaperWidth(tenths); }
     void setPaperLength(int tenths) { m_settings->setPaperLength(tenths); }
-    void SetOrientation(TPrinterOrientation o) { m_settings->SetOrientation(o); }
+    void setOrientation(TPrinterOrientation o) { m_settings->setOrientation(o); }
     void setPrintMetaFile(bool on) { m_settings->setPrintMetaFile(on); }
     void setUseStandardPrinter(bool on) { m_settings->setUseStandardPrinter(on); }
-    void SetOutputFileName(const QString& name) { m_settings->SetOutputFileName(name); }
+    void setOutputFileName(const QString& name) { m_settings->setOutputFileName(name); }
     // Copies every designer's choice of a report's settings, the page range included.
     void assignSettings(const TBRPrinterSettings& s);
     // Selects printer i (-1 the default queue) with its default settings, read afresh.
@@ -801,7 +801,7 @@ public:
     // The printer object the settings are bound to (the print dialog works on it).
     QPrinter* printerObject() const { return m_printer; }
     // The queue or file a print goes to now.
-    TBRPrintTarget Target() const;
+    TBRPrintTarget target() const;
 
     // Events, installed by the owning report; each is called only when set.
     std::function<void(TBRPrinter*)> OnPreview;
@@ -823,7 +823,7 @@ signals:
     void pageDamaged(int page, const QString& message);
 
 private:
-    void Post(std::function<void()> emitter);
+    void post(std::function<void()> emitter);
     void announcePage();
     void NewMetafilePage();
     void storePage();

@@ -30,7 +30,7 @@ TBRCompress::TBRCompress(QByteArrayView in)
 TBRCompress::~TBRCompress()
 {
     if (m_compressing)
-        Flush();
+        flush();
 }
 
 void TBRCompress::InitTree()
@@ -168,7 +168,7 @@ qsizetype TBRCompress::codeBytesRead() const
     return (m_inPos * 8 - m_bitCount + 7) / 8;
 }
 
-void TBRCompress::Flush()
+void TBRCompress::flush()
 {
     // The waiting bits, the last byte partly filled (its remaining high bits 0).
     for (; m_bitCount > 0; m_bitCount -= 8) {
@@ -179,7 +179,7 @@ void TBRCompress::Flush()
     m_bitCount = 0;
 }
 
-QByteArray TBRCompress::Compress(QByteArrayView data)
+QByteArray TBRCompress::compress(QByteArrayView data)
 {
     QByteArray out;
     out.reserve(data.size() / 2 + 16);
@@ -191,7 +191,7 @@ QByteArray TBRCompress::Compress(QByteArrayView data)
     return out;
 }
 
-std::optional<QByteArray> TBRCompress::Expand(QByteArrayView code, qsizetype length)
+std::optional<QByteArray> TBRCompress::expand(QByteArrayView code, qsizetype length)
 {
     if (length < 0)
         return std::nullopt;

@@ -115,13 +115,13 @@ TBRQueueAnswer SubmitToCups(const TBRQueueJob& job)
     return { state && *state == IppPrinterStopped ? State::Held : State::Printing, QString() };
 }
 
-TBRQueueSubmitter& Submitter()
+TBRQueueSubmitter& submitterOverride()
 {
     static TBRQueueSubmitter submitter;
     return submitter;
 }
 
-const platform::Clock*& QueueClockOverride()
+const platform::Clock*& queueClockOverride()
 {
     static const platform::Clock* clock = nullptr;
     return clock;
@@ -156,7 +156,7 @@ std::optional<TBRQueueAnswer> awaitAnswer(
             shared->waker->wakeUp();
     }).detach();
 
-    const platform::Clock& clock = QueueClockOverride() ? *QueueClockOverride() : platform::defaultClock();
+    const platform::Clock& clock = queueClockOverride() ? *queueClockOverride() : platform::defaultClock();
     const std::int64_t start = clock.monotonicMs();
     QTimer look; // wakes the loop now and then to look at the clock
     look.start(100);
@@ -233,12 +233,12 @@ QString newFileBeside(const QString& target, Failure* failure)
 
 TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter)
 {
-    return std::exchange(Submitter(), std::move(submitter));
+    return std::exchange(submitterOverride(), std::move(submitter));
 }
 
 const platform::Clock* setQueueClock(const platform::Clock* clock)
 {
-    return std::exchange(QueueClockOverride(), clock);
+    return std::exchange(queueClockOverride(), clock);
 }
 
 QString brDefaultPdfFileName(const QString& title)
@@ -252,9 +252,9 @@ QString brDefaultPdfFileName(const QString& title)
 
 TBRPrintJob::TBRPrintJob() = default;
 
-TBRPrintJob::~TBRPrintJob() { Abort(); }
+TBRPrintJob::~TBRPrintJob() { abort(); }
 
-Failure TBRPrintJob::Begin(
+Failure TBRPrintJob::begin(
     const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
 {
     m_target = target;
@@ -289,7 +289,7 @@ Failure TBRPrintJob::Begin(
     p.setOutputFormat(QPrinter::PdfFormat);
     p.setOutputFileName(m_fileName);
     // Recorded sheets are pictures at the stored pages' resolution, replayed as they are.
-    p.setResolution(Recording() ? BRPageDotsPerInch : resolution > 0 ? resolution : model.resolution());
+    p.setResolution(recording() ? BRPageDotsPerInch : resolution > 0 ? resolution : model.resolution());
     p.setPageLayout(model.pageLayout());
     p.setFullPage(true); // after the layout, which brings its own mode
     p.setDocName(options.title);
@@ -301,17 +301,17 @@ Failure TBRPrintJob::Begin(
     m_painter = std::make_unique<QPainter>();
     if (!m_painter->begin(&p)) {
         const QString message = cannotWrite(target.isPdf() ? target.fileName : m_fileName);
-        Abort();
+        abort();
         return { Step::OpenJob, 0, message };
     }
-    if (Recording())
+    if (recording())
         m_sheets.append(QPicture());
     return {};
 }
 
-QPainter* TBRPrintJob::Painter()
+QPainter* TBRPrintJob::painter()
 {
-    if (!Recording() || !m_painter)
+    if (!recording() || !m_painter)
         return m_painter.get();
     if (!m_sheetPainter)
         m_sheetPainter = std::make_unique<QPainter>(&m_sheets.last());
@@ -320,7 +320,7 @@ QPainter* TBRPrintJob::Painter()
 
 void TBRPrintJob::drawPage(const QPicture& page)
 {
-    if (Recording()) {
+    if (recording()) {
         m_sheetPainter.reset();
         m_sheets.last() = page;
     } else if (m_painter) {
@@ -328,15 +328,15 @@ void TBRPrintJob::drawPage(const QPicture& page)
     }
 }
 
-int TBRPrintJob::Resolution() const { return m_printer ? m_printer->resolution() : 0; }
+int TBRPrintJob::resolution() const { return m_printer ? m_printer->resolution() : 0; }
 
-bool TBRPrintJob::Active() const { return m_painter && m_painter->isActive(); }
+bool TBRPrintJob::active() const { return m_painter && m_painter->isActive(); }
 
 bool TBRPrintJob::NewPage()
 {
     if (!m_printer)
         return false;
-    if (!Recording())
+    if (!recording())
         return m_printer->newPage();
     // The painter works on the last sheet: it ends before the list grows.
     m_sheetPainter.reset();
@@ -367,7 +367,7 @@ void TBRPrintJob::removeFile()
     m_fileName.clear();
 }
 
-void TBRPrintJob::Abort()
+void TBRPrintJob::abort()
 {
     m_sheetPainter.reset();
     m_sheets.clear();
@@ -382,7 +382,7 @@ Failure TBRPrintJob::Finish()
 {
     if (!m_painter)
         return { Step::WriteJob, 0, QString() };
-    bool written = !Recording() || writeSheets();
+    bool written = !recording() || writeSheets();
     written = m_painter->end() && written && m_printer->printerState() != QPrinter::Error;
     m_sheets.clear();
     m_painter.reset();
@@ -393,7 +393,7 @@ Failure TBRPrintJob::Finish()
         return { Step::WriteJob, 0, message };
     }
     if (!m_target.isPdf())
-        return Submit();
+        return submit();
     std::error_code ec;
     std::filesystem::rename(
         QFile::encodeName(m_fileName).toStdString(), QFile::encodeName(m_target.fileName).toStdString(), ec);
@@ -407,11 +407,11 @@ Failure TBRPrintJob::Finish()
     return {};
 }
 
-Failure TBRPrintJob::Submit()
+Failure TBRPrintJob::submit()
 {
     using State = TBRQueueAnswer::State;
     const QString& queue = m_queueJob.queue;
-    const TBRQueueSubmitter& replacement = Submitter();
+    const TBRQueueSubmitter& replacement = submitterOverride();
     // The job's folder goes with the submission: the file stays until the queue has read it.
     const std::optional<TBRQueueAnswer> answer = awaitAnswer(
         replacement ? replacement : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));

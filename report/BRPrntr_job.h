@@ -30,30 +30,30 @@ public:
     // A queue gets the job's title, copies, collation and duplex from `options`, and the paper
     // and orientation of the model; a PDF file gets every copy written into it, collated as
     // `options` says. A failure (step OpenJob) when no file can be made.
-    TBRPrinter::PrintFailure Begin(
+    TBRPrinter::PrintFailure begin(
         const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution);
     // The current sheet's painter.
-    QPainter* Painter();
+    QPainter* painter();
     // Puts a whole stored page (recorded at BRPageDotsPerInch) on the current sheet.
     void drawPage(const QPicture& page);
     // Device pixels per inch of the sheets.
-    int Resolution() const;
-    bool Active() const;
+    int resolution() const;
+    bool active() const;
     // Moves to the next sheet.
     bool NewPage();
     // Ends the job and removes what it wrote.
-    void Abort();
+    void abort();
     // Ends the job: the PDF replaces the target file, or goes to the queue. A failure (step
     // WriteJob or Queue) when that fails (nothing is then left behind). Otherwise Notice may say
     // where the PDF went or, with Held, that the queue is stopped and keeps the job.
     TBRPrinter::PrintFailure Finish();
-    QString Notice() const { return m_notice; }
-    bool Held() const { return m_held; }
+    QString notice() const { return m_notice; }
+    bool held() const { return m_held; }
 
 private:
-    bool Recording() const { return m_copies > 1; }
+    bool recording() const { return m_copies > 1; }
     bool writeSheets();
-    TBRPrinter::PrintFailure Submit();
+    TBRPrinter::PrintFailure submit();
     void removeFile();
 
     std::unique_ptr<QPrinter> m_printer;

@@ -17,7 +17,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
         return PrintOutcome::Refused;
     // A store made for the screen is printed by running the report again for the printer.
     if (m_client && !m_complete && !m_settings->PrintMetaFile() && m_status == Status::Ready) {
-        Post([this] { emit printRequested(); });
+        post([this] { emit printRequested(); });
         return PrintOutcome::Requested;
     }
     if (m_status != Status::Ready)
@@ -35,7 +35,7 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
         try {
             outcome = printPages(from, to);
         } catch (const EBRError& e) {
-            m_last.failure = { PrintStep::Pages, 0, e.Message() };
+            m_last.failure = { PrintStep::Pages, 0, e.message() };
             outcome = PrintOutcome::Failed;
         }
         m_printing = false;
@@ -55,8 +55,8 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
 {
     m_settings->ApplySettings();
     TBRPrintJob job;
-    m_last.failure = job.Begin(*m_printer, Target(), queueOptions(), BRPageDotsPerInch);
-    if (m_last.failure.Failed())
+    m_last.failure = job.begin(*m_printer, target(), queueOptions(), BRPageDotsPerInch);
+    if (m_last.failure.failed())
         return PrintOutcome::Failed;
     const QPointer<QObject> previousReceiver = m_receiver;
     std::unique_ptr<TBRProgressForm> progress;
@@ -89,16 +89,16 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
             job.drawPage(*page);
         }
         if (m_cancel) {
-            job.Abort();
+            job.abort();
             restoreReceiver();
             return PrintOutcome::Cancelled;
         }
     }
     restoreReceiver();
     m_last.failure = job.Finish();
-    if (m_last.failure.Failed())
+    if (m_last.failure.failed())
         return PrintOutcome::Failed;
-    m_last.notice = job.Notice();
-    m_last.held = job.Held();
+    m_last.notice = job.notice();
+    m_last.held = job.held();
     return PrintOutcome::Printed;
 }

@@ -44,7 +44,7 @@ std::unique_ptr<QPrinter> newPrinter(int index)
     return std::make_unique<QPrinter>(queue, QPrinter::HighResolution);
 }
 
-int Round(double v) { return static_cast<int>(std::lround(v)); }
+int roundToInt(double v) { return static_cast<int>(std::lround(v)); }
 
 } // namespace
 
@@ -120,14 +120,14 @@ void TBRPrinter::SetPrinterIndex(int i)
 
 void TBRPrinter::assignSettings(const TBRPrinterSettings& s)
 {
-    m_settings->Assign(s);
+    m_settings->assign(s);
     m_firstPage = s.FirstPage;
     m_lastPage = s.LastPage;
 }
 
-TBRPrintTarget TBRPrinter::Target() const
+TBRPrintTarget TBRPrinter::target() const
 {
-    QString file = m_settings->OutputFileName();
+    QString file = m_settings->outputFileName();
     if (file.isEmpty() && !m_settings->QueueName().isEmpty())
         return { m_settings->QueueName(), QString() };
     if (file.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat
@@ -160,19 +160,19 @@ void TBRPrinter::setFactors(double dotsPerInchX, double dotsPerInchY)
     m_factorY = dotsPerInchY / BRTenthsPerInch;
 }
 
-int TBRPrinter::ToDeviceX(double tenths) const { return Round((tenths - m_leftOffset) * m_factorX); }
+int TBRPrinter::ToDeviceX(double tenths) const { return roundToInt((tenths - m_leftOffset) * m_factorX); }
 
-int TBRPrinter::ToDeviceY(double tenths) const { return Round((tenths - m_topOffset) * m_factorY); }
+int TBRPrinter::ToDeviceY(double tenths) const { return roundToInt((tenths - m_topOffset) * m_factorY); }
 
-int TBRPrinter::ToDeviceWidth(double tenths) const { return Round(tenths * m_factorX); }
+int TBRPrinter::ToDeviceWidth(double tenths) const { return roundToInt(tenths * m_factorX); }
 
-int TBRPrinter::ToDeviceHeight(double tenths) const { return Round(tenths * m_factorY); }
+int TBRPrinter::ToDeviceHeight(double tenths) const { return roundToInt(tenths * m_factorY); }
 
 namespace {
 
 // A table paper turns with the orientation; Default and Custom sheets are already the sheet as
 // drawn (the page's own rule) and are not turned again.
-bool Turned(const TPrinterSettings& s)
+bool turned(const TPrinterSettings& s)
 {
     const TBRPaperSize paper = s.PaperSize();
     return paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom
@@ -183,19 +183,19 @@ bool Turned(const TPrinterSettings& s)
 
 int TBRPrinter::PaperWidth() const
 {
-    return Turned(*m_settings) ? m_settings->PaperLength() : m_settings->PaperWidth();
+    return turned(*m_settings) ? m_settings->PaperLength() : m_settings->PaperWidth();
 }
 
 int TBRPrinter::PaperLength() const
 {
-    return Turned(*m_settings) ? m_settings->PaperWidth() : m_settings->PaperLength();
+    return turned(*m_settings) ? m_settings->PaperWidth() : m_settings->PaperLength();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Messages
 // ---------------------------------------------------------------------------------------------
 
-void TBRPrinter::Post(std::function<void()> emitter)
+void TBRPrinter::post(std::function<void()> emitter)
 {
     // Queued on this object: dropped if the printer is gone before the loop delivers it.
     QMetaObject::invokeMethod(this, std::move(emitter), Qt::QueuedConnection);
@@ -204,18 +204,18 @@ void TBRPrinter::Post(std::function<void()> emitter)
 void TBRPrinter::announcePage()
 {
     const int n = ++m_pagesAnnounced;
-    Post([this, n] { emit pageAvailable(n); });
+    post([this, n] { emit pageAvailable(n); });
 }
 
 void TBRPrinter::NotifyProgress(int percent)
 {
     m_progress = percent;
-    Post([this, percent] { emit progressUpdate(percent); });
+    post([this, percent] { emit progressUpdate(percent); });
 }
 
 void TBRPrinter::setClient(QObject* client) { m_client = client; }
 
-QObject* TBRPrinter::Client() const { return m_client; }
+QObject* TBRPrinter::client() const { return m_client; }
 
 void TBRPrinter::setMessageReceiver(QObject* receiver) { m_receiver = receiver; }
 
@@ -298,19 +298,19 @@ bool TBRPrinter::StartPrinterPage()
 {
     if (!m_job) {
         // A job that could not begin is not tried again for every later page.
-        if (m_last.failure.Failed())
+        if (m_last.failure.failed())
             return false;
         auto job = std::make_unique<TBRPrintJob>();
         // On failure the run goes on into throw-away pages; the caller finds the reason in
         // LastPrint.
-        m_last.failure = job->Begin(*m_printer, Target(), queueOptions(), 0);
-        if (m_last.failure.Failed())
+        m_last.failure = job->begin(*m_printer, target(), queueOptions(), 0);
+        if (m_last.failure.failed())
             return false;
         m_job = std::move(job);
     }
-    m_canvas = m_job->Painter();
-    const double y = m_job->Resolution() / BRTenthsPerInch;
-    m_factorX = m_job->Resolution() / BRTenthsPerInch;
+    m_canvas = m_job->painter();
+    const double y = m_job->resolution() / BRTenthsPerInch;
+    m_factorX = m_job->resolution() / BRTenthsPerInch;
     m_factorY = y > 0.1 ? y : 1.0;
     return true;
 }
@@ -327,7 +327,7 @@ void TBRPrinter::EndPrinterPage()
 void TBRPrinter::abortJob()
 {
     if (m_job)
-        m_job->Abort();
+        m_job->abort();
     m_job.reset();
     if (m_canvas && m_canvas != m_pagePainter.get())
         m_canvas = nullptr;
@@ -366,20 +366,20 @@ void TBRPrinter::EndDoc()
         // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
             m_last.failure = m_job->Finish();
-            if (!m_last.failure.Failed()) {
+            if (!m_last.failure.failed()) {
                 m_last.outcome = PrintOutcome::Printed;
-                m_last.notice = m_job->Notice();
-                m_last.held = m_job->Held();
+                m_last.notice = m_job->notice();
+                m_last.held = m_job->held();
             }
             m_job.reset();
         }
-        if (m_last.failure.Failed())
+        if (m_last.failure.failed())
             m_last.outcome = PrintOutcome::Failed;
     }
     m_status = Status::Ready;
     m_pagesAnnounced = m_pageCount;
     const int n = m_pageCount;
-    Post([this, n] { emit pageAvailable(n); });
+    post([this, n] { emit pageAvailable(n); });
     brYield();
     if (m_destination == Destination::Store)
         m_pageList->Finish();
@@ -392,7 +392,7 @@ void TBRPrinter::FinishPage(bool dropOpenPage)
     if (m_destination == Destination::Printer) {
         abortJob();
         dropPage();
-        m_last.outcome = m_last.failure.Failed() ? PrintOutcome::Failed : PrintOutcome::Cancelled;
+        m_last.outcome = m_last.failure.failed() ? PrintOutcome::Failed : PrintOutcome::Cancelled;
     } else if (m_page) {
         if (dropOpenPage)
             dropPage();
@@ -444,7 +444,7 @@ std::unique_ptr<QPicture> TBRPrinter::readPage(int n)
         return GetPage(n);
     } catch (const EBRStoreError& e) {
         m_damagedPages.insert(n);
-        emit pageDamaged(n, e.Message());
+        emit pageDamaged(n, e.message());
         return nullptr;
     }
 }
@@ -464,7 +464,7 @@ void TBRPrinter::StartPreview(Qt::WindowModality modality)
     if (const TBRPreviewInterfaceFactory& factory = previewFactory()) {
         const std::unique_ptr<TBRPreviewInterface> preview = factory();
         if (preview)
-            m_previewForm = preview->Show(this, modality);
+            m_previewForm = preview->show(this, modality);
     }
 }
 
@@ -534,7 +534,7 @@ void TBRPrinter::guessPaper()
     const QRect r = first->boundingRect();
     for (const TBRPaperGuess& g : brPaperCandidates(r.width(), r.height(), BRPageDotsPerInch)) {
         if (m_settings->setPaperSize(g.paper)) {
-            m_settings->SetOrientation(g.orientation);
+            m_settings->setOrientation(g.orientation);
             return;
         }
     }

@@ -62,7 +62,7 @@ public:
     {
     }
     QPaintEngine* paintEngine() const override { return &m_engine; }
-    TextCatcher& Engine() { return m_engine; }
+    TextCatcher& engine() { return m_engine; }
 
 protected:
     int metric(PaintDeviceMetric m) const override
@@ -99,7 +99,7 @@ private:
 };
 
 // True when `next` goes on where `last` ended, on the same baseline.
-bool Continues(const Run& last, const Run& next)
+bool continues(const Run& last, const Run& next)
 {
     const double tolerance = std::max(2.0, last.height * 0.3);
     return std::abs(next.at.y() - last.at.y()) < 0.5
@@ -118,8 +118,8 @@ QStringList pageTexts(const QPicture& page)
     }
     QStringList texts;
     const Run* last = nullptr;
-    for (const Run& run : device.Engine().runs) {
-        if (last && Continues(*last, run))
+    for (const Run& run : device.engine().runs) {
+        if (last && continues(*last, run))
             texts.last() += run.text;
         else
             texts << run.text;

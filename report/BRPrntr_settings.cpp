@@ -15,7 +15,7 @@ namespace {
 
 constexpr std::array<int, BRBinCount> BinCodes { 1, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 14, 14 };
 
-int Tenths(double mm) { return static_cast<int>(std::lround(mm * 10.0)); }
+int tenths(double mm) { return static_cast<int>(std::lround(mm * 10.0)); }
 
 bool isTablePaper(TBRPaperSize paper)
 {
@@ -44,7 +44,7 @@ QPageSize pageSizeOfPaper(TBRPaperSize paper)
     return QPageSize(QSizeF(d.width, d.length), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
 }
 
-QPrinter::DuplexMode DuplexModeOf(int code)
+QPrinter::DuplexMode duplexModeOf(int code)
 {
     switch (code) {
     case BRDuplexLongEdge:
@@ -152,18 +152,18 @@ void TPrinterSettings::setSupportedPapers(const QList<int>& windowsPaperCodes)
 int TPrinterSettings::PaperWidth() const
 {
     if (isTablePaper(m_paperSize))
-        return Tenths(brPaperDimensions(m_paperSize)->width);
+        return tenths(brPaperDimensions(m_paperSize)->width);
     return m_paperWidth;
 }
 
 int TPrinterSettings::PaperLength() const
 {
     if (isTablePaper(m_paperSize))
-        return Tenths(brPaperDimensions(m_paperSize)->length);
+        return tenths(brPaperDimensions(m_paperSize)->length);
     return m_paperLength;
 }
 
-void TPrinterSettings::Assign(const TBRPrinterSettings& s)
+void TPrinterSettings::assign(const TBRPrinterSettings& s)
 {
     setCopies(s.Copies);
     m_outputBin = s.OutputBin;
@@ -208,14 +208,14 @@ void TPrinterSettings::ReadSettings()
     const QPageLayout layout = p.pageLayout();
     const QRectF sheet = layout.fullRect(QPageLayout::Millimeter);
     const QRectF paint = p.fullPage() ? sheet : layout.paintRect(QPageLayout::Millimeter);
-    m_topOffset = Tenths(paint.top() - sheet.top());
-    m_leftOffset = Tenths(paint.left() - sheet.left());
+    m_topOffset = tenths(paint.top() - sheet.top());
+    m_leftOffset = tenths(paint.left() - sheet.left());
 
     m_paperSize = paperOfPageSize(layout.pageSize());
     m_orientation = layout.orientation() == QPageLayout::Landscape ? TPrinterOrientation::poLandscape
                                                                    : TPrinterOrientation::poPortrait;
-    m_paperWidth = Tenths(sheet.width());
-    m_paperLength = Tenths(sheet.height());
+    m_paperWidth = tenths(sheet.width());
+    m_paperLength = tenths(sheet.height());
 
     const QPrinterInfo info = QPrinterInfo::printerInfo(p.printerName());
     if (p.outputFormat() == QPrinter::PdfFormat || info.isNull()) {
@@ -270,7 +270,7 @@ void TPrinterSettings::ApplySettings()
     p.setPageMargins(QMarginsF());
     p.setFullPage(true);
     p.setCopyCount(std::max(1, m_copies));
-    p.setDuplex(DuplexModeOf(DuplexCode()));
+    p.setDuplex(duplexModeOf(DuplexCode()));
     p.setCollateCopies(m_collate != 0);
 
     bool cancel = false;

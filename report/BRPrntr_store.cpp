@@ -32,7 +32,7 @@ namespace {
 
 QString Native(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
 
-[[noreturn]] void Damaged(const QString& detail)
+[[noreturn]] void damaged(const QString& detail)
 {
     throw EBRStoreError(
         Kind::Damaged, QStringLiteral("保存レポートのデータが壊れています（%1）。").arg(detail));
@@ -122,11 +122,11 @@ qint64 TBRStream::Write(const void* data, qint64 count)
     m_pos = end;
     // Exactly the limit stays in memory; one byte more moves everything to a file.
     if (m_memory.size() > m_memoryLimit && !m_spillFailed)
-        Spill();
+        spill();
     return count;
 }
 
-void TBRStream::Spill()
+void TBRStream::spill()
 {
     auto file = std::make_unique<QTemporaryFile>(QDir::temp().filePath(QStringLiteral("BRPXXXXXX.tmp")));
     file->setAutoRemove(true);
@@ -140,7 +140,7 @@ void TBRStream::Spill()
     m_inMemory = false;
 }
 
-qint64 TBRStream::Seek(qint64 offset, Origin origin)
+qint64 TBRStream::seek(qint64 offset, Origin origin)
 {
     std::lock_guard guard(m_lock);
     qint64 base = 0;
@@ -174,7 +174,7 @@ bool TBRStream::copyRange(QIODevice& destination, qint64 from, qint64 to)
 {
     std::lock_guard guard(m_lock);
     const qint64 keep = Position();
-    bool ok = Seek(from) >= 0;
+    bool ok = seek(from) >= 0;
     QByteArray chunk(CopyChunk, Qt::Uninitialized);
     qint64 at = from;
     while (ok && at < to) {
@@ -184,7 +184,7 @@ bool TBRStream::copyRange(QIODevice& destination, qint64 from, qint64 to)
         ok = destination.write(chunk.constData(), n) == n;
         at += n;
     }
-    Seek(keep);
+    seek(keep);
     // A stream that ends before `to` (a stored file cut short since it was opened) is a
     // failure, not a shorter copy.
     return ok && at >= to;
@@ -231,7 +231,7 @@ QByteArray i32Bytes(qint32 v)
 // Reads exactly `count` bytes at `at`, or nothing.
 std::optional<QByteArray> readAt(TBRStream& s, qint64 at, qint64 count)
 {
-    if (at < 0 || count < 0 || at + count > s.Size() || s.Seek(at) < 0)
+    if (at < 0 || count < 0 || at + count > s.Size() || s.seek(at) < 0)
         return std::nullopt;
     QByteArray b(count, Qt::Uninitialized);
     if (s.Read(b.data(), count) != count)
@@ -280,7 +280,7 @@ int ReportFileHeaderSize(TBRStream& stream)
     const qint64 keep = stream.Position();
     const auto signatureAt = [&](qint64 at) {
         char b[4] = {};
-        const bool ok = stream.Seek(at) >= 0 && stream.Read(b, 4) > 0;
+        const bool ok = stream.seek(at) >= 0 && stream.Read(b, 4) > 0;
         return ok && QByteArray(b, static_cast<qsizetype>(strnlen(b, 4))) == "EMF";
     };
     int size = TBRPageList::HeaderSize;
@@ -288,7 +288,7 @@ int ReportFileHeaderSize(TBRStream& stream)
         size = OldHeaderSize;
     else if (signatureAt(OldestHeaderSize + 49))
         size = OldestHeaderSize;
-    stream.Seek(keep);
+    stream.seek(keep);
     return size;
 }
 
@@ -328,7 +328,7 @@ std::unique_ptr<TBRStream> TBRPageList::takeStream()
     return std::move(m_stream);
 }
 
-TBRStream* TBRPageList::Stream() const
+TBRStream* TBRPageList::stream() const
 {
     std::lock_guard guard(m_lock);
     return m_stream.get();
@@ -391,9 +391,9 @@ void TBRPageList::writeHeaderLocked()
     ensureStream();
     m_header = headerBytes();
     const qint64 keep = m_stream->Position();
-    if (m_stream->Seek(0) < 0 || !writeAll(*m_stream, m_header))
+    if (m_stream->seek(0) < 0 || !writeAll(*m_stream, m_header))
         WriteFailed();
-    m_stream->Seek(keep);
+    m_stream->seek(keep);
 }
 
 void TBRPageList::WriteHeader()
@@ -416,7 +416,7 @@ void TBRPageList::Finish()
     m_finishedCount = m_pageCount;
 }
 
-bool TBRPageList::Finished() const
+bool TBRPageList::finished() const
 {
     std::lock_guard guard(m_lock);
     return m_finishedCount == m_pageCount;
@@ -445,7 +445,7 @@ void TBRPageList::addPageData(const QByteArray& pictureBytes)
     QByteArray payload;
     if (m_compression) {
         payload = i32Bytes(static_cast<qint32>(pictureBytes.size()));
-        payload += TBRCompress::Compress(pictureBytes);
+        payload += TBRCompress::compress(pictureBytes);
     } else {
         payload = pictureBytes;
     }
@@ -460,7 +460,7 @@ void TBRPageList::addPageData(const QByteArray& pictureBytes)
     record += i32Bytes(static_cast<qint32>(end));
     record += payload;
     record += i32Bytes(static_cast<qint32>(start));
-    if (m_stream->Seek(start) < 0 || !writeAll(*m_stream, record)) {
+    if (m_stream->seek(start) < 0 || !writeAll(*m_stream, record)) {
         m_pageCount = number - 1;
         WriteFailed();
     }
@@ -473,7 +473,7 @@ bool TBRPageList::SeekToPage(int n)
     std::lock_guard guard(m_lock);
     if (!m_stream || n < 1 || n > m_pageCount)
         return false;
-    m_stream->Seek(m_records[static_cast<std::size_t>(n - 1)].start);
+    m_stream->seek(m_records[static_cast<std::size_t>(n - 1)].start);
     return true;
 }
 
@@ -494,26 +494,26 @@ QByteArray TBRPageList::readPayload(int n)
     const auto head = readAt(s, r.start, 8);
     const auto tail = readI32At(s, r.end - 4);
     if (!head || !tail || getI32(*head, 0) != n || getI32(*head, 4) != r.end || *tail != r.start)
-        Damaged(QStringLiteral("%1 ページの位置").arg(n));
+        damaged(QStringLiteral("%1 ページの位置").arg(n));
     const qint64 payloadStart = r.start + 8;
     const qint64 payloadSize = r.end - 4 - payloadStart;
     QByteArray bytes;
     if (!m_compression) {
         auto b = readAt(s, payloadStart, payloadSize);
         if (!b)
-            Damaged(QStringLiteral("%1 ページ").arg(n));
+            damaged(QStringLiteral("%1 ページ").arg(n));
         bytes = std::move(*b);
     } else {
         const auto length = readI32At(s, payloadStart);
         auto code = readAt(s, payloadStart + LengthFieldSize, payloadSize - LengthFieldSize);
         if (!length || !code || *length < 0 || *length > MaxPageBytes)
-            Damaged(QStringLiteral("%1 ページの長さ").arg(n));
-        auto expanded = TBRCompress::Expand(*code, *length);
+            damaged(QStringLiteral("%1 ページの長さ").arg(n));
+        auto expanded = TBRCompress::expand(*code, *length);
         if (!expanded)
-            Damaged(QStringLiteral("%1 ページの圧縮データが途中で切れています").arg(n));
+            damaged(QStringLiteral("%1 ページの圧縮データが途中で切れています").arg(n));
         bytes = std::move(*expanded);
     }
-    s.Seek(r.end);
+    s.seek(r.end);
     return bytes;
 }
 
@@ -539,7 +539,7 @@ std::unique_ptr<QPicture> TBRPageList::GetPage(int n)
     buffer.setData(*bytes);
     buffer.open(QIODevice::ReadOnly);
     if (!bytes->startsWith("QPIC") || !picture->load(&buffer))
-        Damaged(QStringLiteral("%1 ページの内容").arg(n));
+        damaged(QStringLiteral("%1 ページの内容").arg(n));
     return picture;
 }
 
@@ -550,7 +550,7 @@ void TBRPageList::readHeaderLocked()
     const int headerSize = ReportFileHeaderSize(s);
     const auto raw = readAt(s, 0, headerSize);
     if (!raw)
-        Damaged(QStringLiteral("ヘッダーが短すぎます"));
+        damaged(QStringLiteral("ヘッダーが短すぎます"));
 
     QByteArray header(HeaderSize, '\0');
     bool compressed = false;
@@ -572,7 +572,7 @@ void TBRPageList::readHeaderLocked()
     const qint32 count = getI32(header, PageCountOffset);
     // Every record takes at least its 12 bytes of positions: a larger count cannot be right.
     if (count < 0 || count > (size - headerSize) / RecordOverhead)
-        Damaged(QStringLiteral("ページ数 %1").arg(count));
+        damaged(QStringLiteral("ページ数 %1").arg(count));
 
     // Walk the chain once, strictly forwards, checking every field against the file.
     std::vector<Record> records;
@@ -582,21 +582,21 @@ void TBRPageList::readHeaderLocked()
     for (qint32 n = 1; n <= count; ++n) {
         const auto head = readAt(s, at, 8);
         if (!head)
-            Damaged(QStringLiteral("%1 ページがありません").arg(n));
+            damaged(QStringLiteral("%1 ページがありません").arg(n));
         const qint32 number = getI32(*head, 0);
         const qint64 next = getI32(*head, 4);
         if (number != n)
-            Damaged(QStringLiteral("%1 ページの番号 %2").arg(n).arg(number));
+            damaged(QStringLiteral("%1 ページの番号 %2").arg(n).arg(number));
         if (next < at + minimum || next > size)
-            Damaged(QStringLiteral("%1 ページの次の位置 %2").arg(n).arg(next));
+            damaged(QStringLiteral("%1 ページの次の位置 %2").arg(n).arg(next));
         const auto start = readI32At(s, next - 4);
         if (!start || *start != at)
-            Damaged(QStringLiteral("%1 ページの開始位置").arg(n));
+            damaged(QStringLiteral("%1 ページの開始位置").arg(n));
         if (compressed) {
             const auto length = readI32At(s, at + 8);
             const qint64 codeBytes = next - at - minimum;
             if (!length || *length < 0 || *length > MaxPageBytes || *length / 8 > codeBytes)
-                Damaged(QStringLiteral("%1 ページの長さ %2").arg(n).arg(length.value_or(-1)));
+                damaged(QStringLiteral("%1 ページの長さ %2").arg(n).arg(length.value_or(-1)));
         }
         records.push_back({ at, next });
         at = next;
@@ -630,7 +630,7 @@ void TBRPageList::LoadFromFile(const QString& fileName)
     } catch (const EBRStoreError& e) {
         if (e.kind() != Kind::Damaged)
             throw;
-        throw EBRStoreError(Kind::Damaged, QStringLiteral("%1\n%2").arg(Native(fileName), e.Message()));
+        throw EBRStoreError(Kind::Damaged, QStringLiteral("%1\n%2").arg(Native(fileName), e.message()));
     }
     m_stream = std::move(loaded.m_stream);
     m_header = loaded.m_header;

@@ -49,4 +49,4 @@ void TSearchDlg::SpeedButton2Click()
 
 QString TSearchDlg::searchText() const { return Edit1->text(); }
 
-bool TSearchDlg::MatchCase() const { return CheckBox1->isChecked(); }
+bool TSearchDlg::matchCase() const { return CheckBox1->isChecked(); }

@@ -25,7 +25,7 @@ public:
     // True unless the dialog was closed with "Search".
     bool Cancelled() const { return m_cancelled; }
     QString searchText() const;
-    bool MatchCase() const;
+    bool matchCase() const;
 
 private:
     bool m_cancelled = true;

@@ -66,7 +66,7 @@ TBRUnitBase::TBRUnitBase(TBRUnitOwner* report)
 {
 }
 
-int TBRUnitBase::FontSize() const
+int TBRUnitBase::fontSize() const
 {
     return usableFontSize(m_report ? m_report->unitFontSize() : BRDefaultFontSize);
 }
@@ -81,8 +81,8 @@ double TBRUnitBase::LoadUnit(double native, bool horizontal) const
     case TBRUnit::Pixels:
         return native / (BRTenthsPerInch / m_pixelsPerInch) * m_zoom / 100.0;
     case TBRUnit::Characters:
-        return horizontal ? native / BRCharsPerCmX(FontSize()) / 10.0
-                          : native / BRCharsPerCmY(FontSize()) / 10.0;
+        return horizontal ? native / BRCharsPerCmX(fontSize()) / 10.0
+                          : native / BRCharsPerCmY(fontSize()) / 10.0;
     case TBRUnit::Native:
         break;
     }
@@ -99,8 +99,8 @@ double TBRUnitBase::SaveUnit(double value, bool horizontal) const
     case TBRUnit::Pixels:
         return BRTenthsPerInch / m_pixelsPerInch * value / m_zoom * 100.0;
     case TBRUnit::Characters:
-        return horizontal ? BRCharsPerCmX(FontSize()) * value * 10.0
-                          : BRCharsPerCmY(FontSize()) * value * 10.0;
+        return horizontal ? BRCharsPerCmX(fontSize()) * value * 10.0
+                          : BRCharsPerCmY(fontSize()) * value * 10.0;
     case TBRUnit::Native:
         break;
     }
@@ -113,7 +113,7 @@ void TBRUnitBase::SaveUnits()
     m_units = TBRUnit::Pixels;
 }
 
-void TBRUnitBase::RestoreUnits() { SetUnits(m_savedUnits); }
+void TBRUnitBase::RestoreUnits() { setUnits(m_savedUnits); }
 
 void TBRUnitBase::setZoom(int percent)
 {
@@ -202,28 +202,28 @@ TBRBandSize::TBRBandSize(QWidget* band, TBRUnitOwner* report)
 {
 }
 
-void TBRBandSize::SetHeight(double value)
+void TBRBandSize::setHeight(double value)
 {
     m_height = SaveUnit(value, false);
-    Changed();
+    changed();
 }
 
-void TBRBandSize::SetWidth(double value)
+void TBRBandSize::setWidth(double value)
 {
     m_width = SaveUnit(value, true);
-    Changed();
+    changed();
 }
 
 void TBRBandSize::setNativeHeight(double tenths)
 {
     m_height = tenths;
-    Changed();
+    changed();
 }
 
 void TBRBandSize::setNativeWidth(double tenths)
 {
     m_width = tenths;
-    Changed();
+    changed();
 }
 
 QList<double> TBRBandSize::WriteValues() const { return { m_height, m_width }; }
@@ -234,7 +234,7 @@ void TBRBandSize::ReadValues(const QList<double>& values)
         return;
     m_height = values[0];
     m_width = values[1];
-    Changed();
+    changed();
 }
 
 void TBRBandSize::applySize()
@@ -265,16 +265,16 @@ TBRPage::TBRPage(TBRUnitOwner* report)
     const bool us = Units() == TBRUnit::Inches;
     setPaperSize(us ? TBRPaperSize::Letter : TBRPaperSize::A4);
     const double margin = us ? 0.5 : 10.0;
-    SetTopMargin(margin);
-    SetBottomMargin(margin);
-    SetLeftMargin(margin);
-    SetRightMargin(margin);
+    setTopMargin(margin);
+    setBottomMargin(margin);
+    setLeftMargin(margin);
+    setRightMargin(margin);
     setReport(report);
 }
 
-void TBRPage::SetUnits(TBRUnit units)
+void TBRPage::setUnits(TBRUnit units)
 {
-    TBRUnitBase::SetUnits(units);
+    TBRUnitBase::setUnits(units);
     if (TBRUnitOwner* r = Report())
         r->pageUnitsChanged();
 }
@@ -310,7 +310,7 @@ void TBRPage::storeMeasure(int index, double native)
     case WidthIndex:
     case LengthIndex:
     case BottomMarginIndex:
-        Changed();
+        changed();
         break;
     default:
         break;
@@ -319,7 +319,7 @@ void TBRPage::storeMeasure(int index, double native)
         r->designRepaint();
 }
 
-void TBRPage::SetColumns(int columns)
+void TBRPage::setColumns(int columns)
 {
     if (columns <= 0 || columns == m_columns)
         return;
@@ -328,7 +328,7 @@ void TBRPage::SetColumns(int columns)
         r->columnsChanged();
 }
 
-void TBRPage::SetOrientation(TPrinterOrientation orientation)
+void TBRPage::setOrientation(TPrinterOrientation orientation)
 {
     m_orientation = orientation;
     setPaperSize(m_paperSize);
@@ -344,8 +344,8 @@ void TBRPage::setPaperSize(TBRPaperSize paper)
         setUnitsQuietly(TBRUnit::MM);
         m_paperSize = TBRPaperSize::Custom;
         const bool portrait = m_orientation == TPrinterOrientation::poPortrait;
-        SetWidth(portrait ? d.width : d.length);
-        SetLength(portrait ? d.length : d.width);
+        setWidth(portrait ? d.width : d.length);
+        setLength(portrait ? d.length : d.width);
         setUnitsQuietly(units);
         if (TBRUnitOwner* r = Report())
             r->pageLayoutChanged();
@@ -369,52 +369,52 @@ void TBRPage::ReadValues(const QList<double>& values)
 // Frames
 // ---------------------------------------------------------------------------------------------
 
-void TBRFrame::Repaint()
+void TBRFrame::repaint()
 {
     if (m_owner)
         m_owner->update();
 }
 
-void TBRFrame::SetColor(const QColor& c)
+void TBRFrame::setColor(const QColor& c)
 {
     m_color = c;
-    Repaint();
+    repaint();
 }
 
 void TBRFrame::setDrawTop(bool on)
 {
     m_drawTop = on;
-    Repaint();
+    repaint();
 }
 
 void TBRFrame::setDrawBottom(bool on)
 {
     m_drawBottom = on;
-    Repaint();
+    repaint();
 }
 
 void TBRFrame::setDrawLeft(bool on)
 {
     m_drawLeft = on;
-    Repaint();
+    repaint();
 }
 
 void TBRFrame::setDrawRight(bool on)
 {
     m_drawRight = on;
-    Repaint();
+    repaint();
 }
 
-void TBRFrame::SetStyle(Qt::PenStyle style)
+void TBRFrame::setStyle(Qt::PenStyle style)
 {
     m_style = style;
-    Repaint();
+    repaint();
 }
 
-void TBRFrame::SetWidth(int points)
+void TBRFrame::setWidth(int points)
 {
     m_width = points;
-    Repaint();
+    repaint();
 }
 
 void TBRFrame::SetPen(QPen& pen) const

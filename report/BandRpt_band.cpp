@@ -55,15 +55,15 @@ void TBRBasePanel::setZoom(int percent)
     if (percent == 0)
         return;
     m_zoom = percent;
-    for (TBRPrintable* p : Printables()) {
+    for (TBRPrintable* p : printables()) {
         p->Size().setZoom(percent);
         p->Size().SetParentSizes();
     }
-    for (TBRBasePanel* panel : Panels())
+    for (TBRBasePanel* panel : panels())
         panel->setZoom(percent);
 }
 
-QList<TBRPrintable*> TBRBasePanel::Printables() const
+QList<TBRPrintable*> TBRBasePanel::printables() const
 {
     QList<TBRPrintable*> list;
     for (QObject* child : children()) {
@@ -75,17 +75,17 @@ QList<TBRPrintable*> TBRBasePanel::Printables() const
 
 void TBRBasePanel::preparePrintables()
 {
-    for (TBRPrintable* p : Printables())
+    for (TBRPrintable* p : printables())
         p->Prepare();
-    for (TBRBasePanel* panel : Panels())
+    for (TBRBasePanel* panel : panels())
         panel->preparePrintables();
 }
 
 void TBRBasePanel::unpreparePrintables()
 {
-    for (TBRPrintable* p : Printables())
+    for (TBRPrintable* p : printables())
         p->Unprepare();
-    for (TBRBasePanel* panel : Panels())
+    for (TBRBasePanel* panel : panels())
         panel->unpreparePrintables();
 }
 
@@ -101,7 +101,7 @@ TBRCustomBand::TBRCustomBand(TCustomBandReport* report)
     m_size.setResizeTarget([this](int w, int h) {
         m_pixelWidth = w;
         m_pixelHeight = h;
-        for (TBRPrintable* p : Printables()) {
+        for (TBRPrintable* p : printables()) {
             if (p->AlignToBand())
                 p->ReportNotify(this, 2);
         }
@@ -122,7 +122,7 @@ TBRCustomBand::~TBRCustomBand()
     // Off the report's children first, or rebuilding its band list would find this band again.
     TCustomBandReport* report = std::exchange(m_report, nullptr);
     QObject::setParent(nullptr);
-    if (report && !report->Destroying())
+    if (report && !report->destroying())
         report->RemoveBand(this);
 }
 
@@ -136,7 +136,7 @@ void TBRCustomBand::setParentReport(TCustomBandReport* report)
     QObject::setParent(report);
     if (report) {
         m_size.setReport(report);
-        m_size.SetUnits(report->Units());
+        m_size.setUnits(report->Units());
         setZoom(report->Zoom());
         report->AddBand(this);
     }
@@ -155,9 +155,9 @@ void TBRCustomBand::setZoom(int percent)
 void TBRCustomBand::setPixelHeight(int pixels)
 {
     const TBRUnit units = m_size.Units();
-    m_size.SetUnits(TBRUnit::Pixels);
-    m_size.SetHeight(pixels);
-    m_size.SetUnits(units);
+    m_size.setUnits(TBRUnit::Pixels);
+    m_size.setHeight(pixels);
+    m_size.setUnits(units);
 }
 
 void TBRCustomBand::setBandType(TBRBandType type)
@@ -176,7 +176,7 @@ QFont TBRCustomBand::Font() const
     return m_font;
 }
 
-void TBRCustomBand::SetFont(const QFont& font)
+void TBRCustomBand::setFont(const QFont& font)
 {
     m_font = font;
     m_parentFont = false;
@@ -267,7 +267,7 @@ double TBRCustomBand::StretchHeight()
 {
     double maximum = m_size.nativeHeight();
     double gap = 0.0;
-    for (TBRPrintable* p : Printables()) {
+    for (TBRPrintable* p : printables()) {
         if (!p->stretchesBand() || !p->IsEnabled())
             continue;
         double needed = p->Height();
@@ -347,9 +347,9 @@ void TBRCustomBand::Print()
             m_controller->NotifyClients(false);
     } else {
         const bool mayBreak = mayBreakHere();
-        if (ForceNewPage && !r->BreakInProgress && mayBreak) {
+        if (ForceNewPage && !r->m_breakInProgress && mayBreak) {
             r->ForceNewPage();
-            r->BreakInProgress = false;
+            r->m_breakInProgress = false;
         } else if (ForceNewColumn && mayBreak) {
             r->ForceNewColumn();
         } else {
@@ -393,7 +393,7 @@ void TBRCustomBand::Print()
             borrower->m_bandType = TBRBandType::rbPageFooter;
         r->PrintBand(child);
     }
-    r->BreakInProgress = false;
+    r->m_breakInProgress = false;
 }
 
 void TBRCustomBand::printPrintables(const TBRPrintContext& background)
@@ -401,7 +401,7 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
     TCustomBandReport* r = m_report;
     TBRPrinter* printer = r->BRPrinter();
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
-    const QList<TBRPrintable*> printables = Printables();
+    const QList<TBRPrintable*> items = printables();
     ExpandedHeight = 0.0;
     const double rememberedHeight = m_size.nativeHeight();
     const auto restoreHeight = [&] {
@@ -419,7 +419,7 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
         context.freshColumn = !firstPass || r->atColumnTop();
         context.paintedSince = &painted;
         painted.clear();
-        for (TBRPrintable* p : printables) {
+        for (TBRPrintable* p : items) {
             if (!p->IsEnabled())
                 continue;
             if (firstPass || !p->PrintFinished()) {
@@ -451,9 +451,9 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
         r->markInk(inkBottom);
         if (allDone)
             break;
-        r->BreakInProgress = true;
+        r->m_breakInProgress = true;
         r->NewColumn();
-        r->BreakInProgress = false;
+        r->m_breakInProgress = false;
         restoreHeight();
         ExpandedHeight = 0.0;
         firstPass = false;
@@ -480,15 +480,15 @@ void TBRCustomBand::MakeSpace()
     const bool fitsEmptyPage = needed <= emptyPage;
     if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace()
         && (fitsEmptyPage || (r->PageNumber() > 0 && !r->atColumnTop()))) {
-        r->BreakInProgress = isDetail;
+        r->m_breakInProgress = isDetail;
         r->NewColumn();
         return;
     }
     if (r->PageNumber() == 0) {
-        r->BreakInProgress = isDetail;
+        r->m_breakInProgress = isDetail;
         r->NewColumn();
     } else if (isDetail) {
-        r->BreakInProgress = false;
+        r->m_breakInProgress = false;
     }
 }
 
@@ -517,7 +517,7 @@ bool TBRChildBand::setParentBand(TBRCustomBand* band)
         b = child ? child->ParentBand() : nullptr;
     }
     m_parentBand = band;
-    if (TCustomBandReport* r = ParentReport(); r && !r->Destroying()) {
+    if (TCustomBandReport* r = ParentReport(); r && !r->destroying()) {
         r->RebuildBandList();
         r->ArrangeBands();
     }

@@ -50,7 +50,7 @@ public:
     virtual void setZoom(int percent);
 
     // The printables placed on this panel, in control order.
-    QList<TBRPrintable*> Printables() const;
+    QList<TBRPrintable*> printables() const;
     // Prepares (or unprepares) every printable on the panel and, recursively, on the panels
     // standing on it.
     void preparePrintables();
@@ -64,7 +64,7 @@ public:
 
 protected:
     // The panels placed on this one (the report's bands).
-    virtual QList<TBRBasePanel*> Panels() const { return {}; }
+    virtual QList<TBRBasePanel*> panels() const { return {}; }
 
 private:
     TBRFrame m_frame;
@@ -120,7 +120,7 @@ public:
     void SetEnabled(bool on) { m_enabled = on; }
     // The band's font: the report's while ParentFont is set.
     QFont Font() const;
-    void SetFont(const QFont& font);
+    void setFont(const QFont& font);
     bool ParentFont() const { return m_parentFont; }
     void setParentFont(bool on) { m_parentFont = on; }
 

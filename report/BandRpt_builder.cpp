@@ -16,33 +16,33 @@ TBRReportBuilder& TBRReportBuilder::Page(TBRPaperSize paper, TPrinterOrientation
 {
     TBRPage& page = m_report.Page();
     const TBRUnit units = page.Units();
-    page.SetUnits(TBRUnit::Native);
-    page.SetOrientation(orientation);
+    page.setUnits(TBRUnit::Native);
+    page.setOrientation(orientation);
     page.setPaperSize(paper);
-    page.SetTopMargin(margin);
-    page.SetBottomMargin(margin);
-    page.SetLeftMargin(margin);
-    page.SetRightMargin(margin);
-    page.SetUnits(units);
+    page.setTopMargin(margin);
+    page.setBottomMargin(margin);
+    page.setLeftMargin(margin);
+    page.setRightMargin(margin);
+    page.setUnits(units);
     return *this;
 }
 
 TBRReportBuilder& TBRReportBuilder::Columns(int columns, double columnSpace)
 {
     TBRPage& page = m_report.Page();
-    page.SetColumns(columns);
+    page.setColumns(columns);
     const TBRUnit units = page.Units();
-    page.SetUnits(TBRUnit::Native);
+    page.setUnits(TBRUnit::Native);
     page.setColumnSpace(columnSpace);
-    page.SetUnits(units);
+    page.setUnits(units);
     return *this;
 }
 
-TBRReportBuilder& TBRReportBuilder::FontSize(double points)
+TBRReportBuilder& TBRReportBuilder::fontSize(double points)
 {
     QFont font = m_report.Font();
     font.setPointSizeF(points);
-    m_report.SetFont(font);
+    m_report.setFont(font);
     return *this;
 }
 
@@ -55,16 +55,16 @@ void sizeBand(TCustomBandReport& report, TBRCustomBand* band, double height)
     const TBRPage& page = report.Page();
     TBRBandSize& size = band->Size();
     const TBRUnit units = size.Units();
-    size.SetUnits(TBRUnit::Native);
-    size.SetHeight(height);
-    size.SetWidth(page.nativeValue(TBRPage::WidthIndex) - page.nativeValue(TBRPage::LeftMarginIndex)
+    size.setUnits(TBRUnit::Native);
+    size.setHeight(height);
+    size.setWidth(page.nativeValue(TBRPage::WidthIndex) - page.nativeValue(TBRPage::LeftMarginIndex)
         - page.nativeValue(TBRPage::RightMarginIndex));
-    size.SetUnits(units);
+    size.setUnits(units);
 }
 
 } // namespace
 
-TBRBand* TBRReportBuilder::Band(TBRBandType type, double height)
+TBRBand* TBRReportBuilder::band(TBRBandType type, double height)
 {
     auto* band = new TBRBand(&m_report, type);
     sizeBand(m_report, band, height);
@@ -72,7 +72,7 @@ TBRBand* TBRReportBuilder::Band(TBRBandType type, double height)
     return band;
 }
 
-TBRChildBand* TBRReportBuilder::Child(TBRCustomBand* parent, double height)
+TBRChildBand* TBRReportBuilder::child(TBRCustomBand* parent, double height)
 {
     auto* band = new TBRChildBand(&m_report);
     band->setParentBand(parent);
@@ -81,7 +81,7 @@ TBRChildBand* TBRReportBuilder::Child(TBRCustomBand* parent, double height)
     return band;
 }
 
-TBRGroup* TBRReportBuilder::Group(const QString& expression, double height, TBRBand* footer)
+TBRGroup* TBRReportBuilder::group(const QString& expression, double height, TBRBand* footer)
 {
     auto* group = new TBRGroup(&m_report);
     group->Expression = expression;
@@ -95,7 +95,7 @@ TBRSubDetail* TBRReportBuilder::subDetail(QObject* master, platform::DataSet* da
 {
     auto* band = new TBRSubDetail(&m_report);
     band->SetMaster(master);
-    band->SetDataSet(dataSet);
+    band->setDataSet(dataSet);
     sizeBand(m_report, band, height);
     band->setObjectName(m_report.uniqueName(brBandTypeNameBase(TBRBandType::rbSubDetail)));
     return band;
@@ -109,7 +109,7 @@ void TBRReportBuilder::startLabel(TBRCustomLabel* label, const QString& nameBase
         if (spec.pointSize > 0)
             font.setPointSizeF(spec.pointSize);
         font.setBold(spec.bold);
-        label->SetFont(font);
+        label->setFont(font);
     }
     label->AutoSize = spec.autoSize;
     label->AutoStretch = spec.autoStretch;
@@ -118,25 +118,25 @@ void TBRReportBuilder::startLabel(TBRCustomLabel* label, const QString& nameBase
     label->SetAlignment(spec.alignment);
     TBRPrintableSize& size = label->Size();
     const TBRUnit units = size.Units();
-    size.SetUnits(TBRUnit::Native);
-    size.SetLeft(spec.left);
-    size.SetTop(spec.top);
-    size.SetWidth(spec.width);
+    size.setUnits(TBRUnit::Native);
+    size.setLeft(spec.left);
+    size.setTop(spec.top);
+    size.setWidth(spec.width);
     if (spec.height > 0)
-        size.SetHeight(spec.height);
-    size.SetUnits(units);
+        size.setHeight(spec.height);
+    size.setUnits(units);
 }
 
 void TBRReportBuilder::endLabel(TBRCustomLabel* label, const TBRLabelSpec& spec)
 {
     // One line high when no height was given: what formatting the caption makes it.
     if (spec.height <= 0)
-        label->SetHeight(0);
+        label->setHeight(0);
     label->setAlignToBand(spec.alignToBand);
     m_labels.append(label);
 }
 
-TBRLabel* TBRReportBuilder::Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
+TBRLabel* TBRReportBuilder::label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec)
 {
     auto* label = new TBRLabel(panel);
     startLabel(label, QStringLiteral("BRLabel"), spec);

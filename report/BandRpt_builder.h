@@ -58,23 +58,23 @@ public:
     TBRReportBuilder& Page(TBRPaperSize paper, TPrinterOrientation orientation, double margin);
     TBRReportBuilder& Columns(int columns, double columnSpace);
     // The report's font in points ("ＭＳ Ｐゴシック").
-    TBRReportBuilder& FontSize(double points);
+    TBRReportBuilder& fontSize(double points);
 
-    TBRBand* Band(TBRBandType type, double height);
-    TBRChildBand* Child(TBRCustomBand* parent, double height);
-    TBRGroup* Group(const QString& expression, double height, TBRBand* footer = nullptr);
-    TBRLabel* Label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec);
+    TBRBand* band(TBRBandType type, double height);
+    TBRChildBand* child(TBRCustomBand* parent, double height);
+    TBRGroup* group(const QString& expression, double height, TBRBand* footer = nullptr);
+    TBRLabel* label(TBRBasePanel* panel, const QString& caption, const TBRLabelSpec& spec);
     // A field of a data set, shown with the mask (empty: the field's display text).
     TBRDBText* dbText(TBRBasePanel* panel, platform::DataSet* dataSet, const QString& field,
         const TBRLabelSpec& spec, const QString& mask = QString());
     // An expression's value, shown with the mask; its aggregates take the records of `master`
     // (nullptr: the report's, when it has any).
-    TBRExpr* Expr(TBRBasePanel* panel, const QString& expression, const TBRLabelSpec& spec,
+    TBRExpr* expr(TBRBasePanel* panel, const QString& expression, const TBRLabelSpec& spec,
         const QString& mask = QString(), QObject* master = nullptr);
     // A shape in the box (tenths of a millimetre) with a pen `penWidth` reference pixels wide.
     TBRShape* Shape(TBRBasePanel* panel, TBRShapeType kind, const QRectF& box, int penWidth = 1);
     // A picture in the box (tenths of a millimetre); it is given its picture later.
-    TBRImage* Image(TBRBasePanel* panel, const QRectF& box);
+    TBRImage* image(TBRBasePanel* panel, const QRectF& box);
     // A sub-detail band under `master` (the report, a controller or a controller band) over the
     // data set (nullptr: records from OnNeedData).
     TBRSubDetail* subDetail(QObject* master, platform::DataSet* dataSet, double height);

@@ -62,7 +62,7 @@ void TBRCustomController::NotifyClients(bool)
 
 EvResult TBRCustomController::controllerValue() const
 {
-    return EvResult::Error(QStringLiteral("Controller has no value"));
+    return EvResult::fromError(QStringLiteral("Controller has no value"));
 }
 
 void TBRCustomController::PrepareTree()
@@ -156,7 +156,7 @@ void TBRCustomController::RegisterBands(QList<TBRCustomBand*>&) { }
 
 void TBRCustomController::RegisterDataSets(TBRDataSetList&) { }
 
-bool TBRCustomController::KeepGoing() const
+bool TBRCustomController::keepGoing() const
 {
     brYield();
     if (!m_report)
@@ -168,7 +168,7 @@ bool TBRCustomController::KeepGoing() const
 void TBRCustomController::markLaterGroupsChanged(int from)
 {
     for (int j = from; j < m_groups.size(); ++j)
-        m_groups[j]->Restart();
+        m_groups[j]->restart();
 }
 
 bool TBRCustomController::CheckGroups()
@@ -186,7 +186,7 @@ bool TBRCustomController::CheckGroups()
 void TBRCustomController::CheckReprintGroups()
 {
     for (TBRGroup* g : std::as_const(m_groups)) {
-        if (g->Changed())
+        if (g->changed())
             return;
     }
     for (TBRCustomController* c : std::as_const(m_before))
@@ -205,7 +205,7 @@ void TBRCustomController::CheckReprintGroups()
 void TBRCustomController::PrintGroupHeaders()
 {
     for (TBRGroup* g : std::as_const(m_groups)) {
-        if (g->Changed())
+        if (g->changed())
             g->PrintGroupHeader();
     }
 }
@@ -213,7 +213,7 @@ void TBRCustomController::PrintGroupHeaders()
 void TBRCustomController::PrintGroupFooters()
 {
     for (auto it = m_groups.crbegin(); it != m_groups.crend(); ++it) {
-        if ((*it)->Changed())
+        if ((*it)->changed())
             (*it)->PrintGroupFooter();
     }
 }
@@ -221,7 +221,7 @@ void TBRCustomController::PrintGroupFooters()
 void TBRCustomController::ToggleGroupFlags()
 {
     for (TBRGroup* g : std::as_const(m_groups))
-        g->setChanged(!g->Changed());
+        g->setChanged(!g->changed());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -342,7 +342,7 @@ void TBRController::Execute()
         r->cancelRun();
         return true;
     };
-    if (!moreData || !KeepGoing() || dataSetGone())
+    if (!moreData || !keepGoing() || dataSetGone())
         return;
 
     const bool mainController = &r->Controller() == this;
@@ -361,7 +361,7 @@ void TBRController::Execute()
     CheckGroups();
     const bool reportsProgress = bandReport && bandReport->DataSet() == m_dataSet.data() && recordCount != 0;
     while (moreData) {
-        if (!KeepGoing() || dataSetGone())
+        if (!keepGoing() || dataSetGone())
             return;
         ++DetailNumber;
         PrintGroupHeaders();
@@ -437,12 +437,12 @@ bool TBRGroup::Check()
 {
     m_changed = false;
     if (!m_hasValue) {
-        Restart();
+        restart();
         return true;
     }
     const EvResult v = m_evaluator->Value();
     // An error in the expression never counts as a change.
-    if (v.IsError())
+    if (v.isError())
         return false;
     bool differs = v.Kind != m_value.Kind;
     if (!differs) {
@@ -470,7 +470,7 @@ bool TBRGroup::Check()
     return m_changed;
 }
 
-void TBRGroup::Restart()
+void TBRGroup::restart()
 {
     m_value = m_evaluator->Value();
     m_hasValue = true;
@@ -507,7 +507,7 @@ void TBRGroup::Prepare()
 {
     if (TCustomBandReport* r = ParentReport()) {
         m_evaluator->SetDataSets(r->DataSets());
-        m_evaluator->SetEnvironment(&r->Functions());
+        m_evaluator->setEnvironment(&r->Functions());
     }
     m_evaluator->Prepare(Expression);
     m_hasValue = false;

@@ -28,7 +28,7 @@ class TBRCustomController : public QObject {
 public:
     explicit TBRCustomController(QObject* ownerLink = nullptr);
 
-    QObject* OwnerLink() const { return m_ownerLink; }
+    QObject* ownerLink() const { return m_ownerLink; }
     QObject* Master() const { return m_master; }
     // Accepts a report, a controller or a band that owns a controller; refuses this
     // controller, its own master identity and any master chain that leads back to it.
@@ -47,7 +47,7 @@ public:
     void AddAfter(TBRCustomController* c) { m_after.append(c); }
     void AddNotifyClient(TBRPrintable* client) { m_notify.append(client); }
     void NotifyClients(bool printed);
-    const QList<TBRGroup*>& Groups() const { return m_groups; }
+    const QList<TBRGroup*>& groups() const { return m_groups; }
     const QList<TBRCustomController*>& beforeList() const { return m_before; }
     const QList<TBRCustomController*>& afterList() const { return m_after; }
 
@@ -72,7 +72,7 @@ public:
 
 protected:
     // Lets the application handle what is pending; false when the run was cancelled.
-    bool KeepGoing() const;
+    bool keepGoing() const;
     void markLaterGroupsChanged(int from);
 
     QList<TBRGroup*> m_groups;
@@ -95,12 +95,12 @@ public:
     explicit TBRController(QObject* ownerLink = nullptr);
 
     platform::DataSet* DataSet() const { return m_dataSet; }
-    void SetDataSet(platform::DataSet* dataSet) { m_dataSet = dataSet; }
+    void setDataSet(platform::DataSet* dataSet) { m_dataSet = dataSet; }
     TBRCustomBand* Detail() const { return m_detail; }
     TBRCustomBand* Header() const { return m_header; }
     TBRCustomBand* Footer() const { return m_footer; }
     void setDetail(TBRCustomBand* band) { m_detail = band; }
-    void SetHeader(TBRCustomBand* band) { m_header = band; }
+    void setHeader(TBRCustomBand* band) { m_header = band; }
     void setFooter(TBRCustomBand* band) { m_footer = band; }
     TBROnNeedDataEvent OnNeedData;
     int DetailNumber = 0;
@@ -137,17 +137,17 @@ public:
     // Accepts a report or a band that owns a controller; anything else is ignored.
     void SetMaster(QObject* master);
 
-    bool Changed() const { return m_changed; }
+    bool changed() const { return m_changed; }
     void setChanged(bool on) { m_changed = on; }
     bool hasValue() const { return m_hasValue; }
     void clearValue() { m_hasValue = false; }
-    bool IsOpen() const { return m_open; }
+    bool isOpen() const { return m_open; }
     const EvResult& storedValue() const { return m_value; }
 
     bool Check();
     bool CheckReprint();
     // Evaluates the expression and stores the value, marking the group changed.
-    void Restart();
+    void restart();
     void PrintGroupHeader();
     void PrintGroupFooter();
     void Prepare();

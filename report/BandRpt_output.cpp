@@ -52,7 +52,7 @@ void TCustomBandReport::SetPrinterValues()
     TBRPrinter& p = *m_printer;
     p.SetPrinterIndex(PrinterSettings.PrinterIndex);
     const TBRPage& page = *m_page;
-    p.SetOrientation(page.Orientation());
+    p.setOrientation(page.Orientation());
     if (page.PaperSize() == TBRPaperSize::Custom) {
         p.setPaperWidth(brRound(page.nativeValue(TBRPage::WidthIndex)));
         p.setPaperLength(brRound(page.nativeValue(TBRPage::LengthIndex)));
@@ -71,7 +71,7 @@ bool TCustomBandReport::startStoreRun()
     // The store of the previous run goes now; a preview still showing it lets go of it.
     m_printer = std::move(printer);
     m_printer->SetDestination(TBRPrinter::Destination::Store);
-    m_printer->SetTitle(ReportTitle);
+    m_printer->setTitle(ReportTitle);
     if (OnPreview)
         m_printer->OnPreview = OnPreview;
     return true;
@@ -114,7 +114,7 @@ TBRPrinter::PrintResult TCustomBandReport::Print()
     std::unique_ptr<TBRPrinter> remembered = std::move(m_printer);
     m_printer = InitPrinter();
     m_printer->SetDestination(TBRPrinter::Destination::Printer);
-    m_printer->SetTitle(ReportTitle);
+    m_printer->setTitle(ReportTitle);
     std::unique_ptr<TBRProgressForm> progress;
     if (ShowProgress) {
         progress = std::make_unique<TBRProgressForm>(m_printer.get());
@@ -130,7 +130,7 @@ TBRPrinter::PrintResult TCustomBandReport::Print()
     try {
         CreateReport();
     } catch (const EBRError& e) {
-        return { TBRPrinter::PrintOutcome::Failed, { TBRPrinter::PrintStep::Pages, 0, e.Message() }, {},
+        return { TBRPrinter::PrintOutcome::Failed, { TBRPrinter::PrintStep::Pages, 0, e.message() }, {},
             false };
     }
     // What the temporary printer knows goes to the caller before the printer goes.
@@ -162,7 +162,7 @@ void TCustomBandReport::printerClientClosed(TBRPrinter* printer)
 
 namespace {
 
-TCustomBandReport::PrintDialogRunner& DialogRunner()
+TCustomBandReport::PrintDialogRunner& dialogRunner()
 {
     static TCustomBandReport::PrintDialogRunner runner;
     return runner;
@@ -185,7 +185,7 @@ std::optional<QPageSize> dialogPageSize(const TCustomBandReport::TBRSetupChoice&
 bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 {
     TBRPrintDialog dialog;
-    QPrinter& printer = *dialog.Printer();
+    QPrinter& printer = *dialog.printer();
     const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
     if (!c.QueueName.isEmpty())
         printer.setPrinterName(c.QueueName);
@@ -227,7 +227,7 @@ bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
     c.PaperWidth = static_cast<int>(dialog.Paperwidth);
     c.PaperLength = static_cast<int>(dialog.Paperlength);
     c.FileName = dialog.PrintToFile ? dialog.FileName : QString();
-    c.QueueName = dialog.PrintToFile ? QString() : dialog.Printer()->printerName();
+    c.QueueName = dialog.PrintToFile ? QString() : dialog.printer()->printerName();
     return true;
 }
 
@@ -235,7 +235,7 @@ bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 
 TCustomBandReport::PrintDialogRunner TCustomBandReport::setPrintDialogRunner(PrintDialogRunner runner)
 {
-    return std::exchange(DialogRunner(), std::move(runner));
+    return std::exchange(dialogRunner(), std::move(runner));
 }
 
 void TCustomBandReport::applyChosenPaper(const TBRSetupChoice& choice)
@@ -250,8 +250,8 @@ void TCustomBandReport::applyChosenPaper(const TBRSetupChoice& choice)
         return;
     const bool across = choice.Orientation == TPrinterOrientation::poLandscape;
     m_page->setPaperSize(TBRPaperSize::Custom);
-    m_page->SetWidth(m_page->LoadUnit(across ? choice.PaperLength : choice.PaperWidth, true));
-    m_page->SetLength(m_page->LoadUnit(across ? choice.PaperWidth : choice.PaperLength, false));
+    m_page->setWidth(m_page->LoadUnit(across ? choice.PaperLength : choice.PaperWidth, true));
+    m_page->setLength(m_page->LoadUnit(across ? choice.PaperWidth : choice.PaperLength, false));
 }
 
 bool TCustomBandReport::PrinterSetup()
@@ -271,11 +271,11 @@ bool TCustomBandReport::PrinterSetup()
     choice.QueueName = PrinterSettings.QueueName;
     choice.FileName = PrinterSettings.OutputFileName;
     choice.DefaultFileName = brDefaultPdfFileName(ReportTitle);
-    if (m_printer && m_printer->Complete() && m_printer->getStatus() == TBRPrinter::Status::Ready) {
+    if (m_printer && m_printer->complete() && m_printer->getStatus() == TBRPrinter::Status::Ready) {
         choice.MaxPage = m_printer->PageCount();
         choice.PageNumbersEnabled = true;
     }
-    const PrintDialogRunner& runner = DialogRunner();
+    const PrintDialogRunner& runner = dialogRunner();
     const bool confirmed = runner ? runner(m_printer.get(), choice) : runPrintDialog(choice);
     if (!confirmed) {
         Tag = 1;
@@ -284,7 +284,7 @@ bool TCustomBandReport::PrinterSetup()
     PrinterSettings.Copies = choice.Copies;
     PrinterSettings.PrinterIndex = choice.PrinterIndex;
     PrinterSettings.QueueName = choice.QueueName;
-    m_page->SetOrientation(choice.Orientation);
+    m_page->setOrientation(choice.Orientation);
     applyChosenPaper(choice);
     m_setupResult.Copies = choice.Copies;
     m_setupResult.PrinterIndex = choice.PrinterIndex;

@@ -52,7 +52,7 @@ struct MeasuredFont {
     }
     static constexpr qsizetype GenerationSize = 8192;
 
-    double Advance(const QString& text)
+    double advance(const QString& text)
     {
         if (const auto it = current.constFind(text); it != current.cend())
             return *it;
@@ -79,7 +79,7 @@ struct MeasuredFont {
     QHash<QString, double> previous;
 };
 
-MeasuredFont& Measured(const QFont& font)
+MeasuredFont& measured(const QFont& font)
 {
     static std::vector<std::unique_ptr<MeasuredFont>> cache;
     // Most fonts asked for are copies of one asked for before (a label's own font, the report's):
@@ -112,12 +112,12 @@ double brTextAdvance(const QFont& font, const QString& text)
 {
     if (text.isEmpty())
         return 0.0;
-    return Measured(font).Advance(text);
+    return measured(font).advance(text);
 }
 
-double brTextCellHeight(const QFont& font) { return Measured(font).height; }
+double brTextCellHeight(const QFont& font) { return measured(font).height; }
 
-double brTextAscent(const QFont& font) { return Measured(font).ascent; }
+double brTextAscent(const QFont& font) { return measured(font).ascent; }
 
 bool TBRPrintContext::showsAlready(const QRectF& area, const QColor& color) const
 {
@@ -188,7 +188,7 @@ void TBRPrintableSize::ReadValues(const QList<double>& values)
         return;
     for (int i = 0; i < IndexCount; ++i)
         m_values[static_cast<std::size_t>(i)] = values[i];
-    Changed();
+    changed();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -214,24 +214,24 @@ void TBRPrintable::SetParent(TBRBasePanel* parent)
     QObject::setParent(parent);
     m_parent = parent;
     if (auto* report = dynamic_cast<TCustomBandReport*>(parent)) {
-        m_size.SetUnits(report->Units());
+        m_size.setUnits(report->Units());
         m_report = report;
         m_size.setReport(report);
         m_size.setZoom(report->Zoom());
-        SetTop(m_top);
-        SetLeft(m_left);
+        setTop(m_top);
+        setLeft(m_left);
     } else if (auto* band = dynamic_cast<TBRCustomBand*>(parent)) {
-        m_size.SetUnits(band->panelUnits());
+        m_size.setUnits(band->panelUnits());
         if (TCustomBandReport* report = band->ParentReport()) {
             m_report = report;
             m_size.setReport(report);
             m_size.setZoom(report->Zoom());
         }
-        SetTop(m_top);
-        SetLeft(m_left);
+        setTop(m_top);
+        setLeft(m_left);
     }
     if (parent)
-        ParentChanged();
+        parentChanged();
 }
 
 void TBRPrintable::SetBounds(int left, int top, int width, int height)
@@ -246,17 +246,17 @@ void TBRPrintable::SetBounds(int left, int top, int width, int height)
         // its pixel value really changes, so that a designed position survives a move that
         // leaves it in the same pixel.
         const TBRUnit units = m_size.Units();
-        m_size.SetUnits(TBRUnit::Pixels);
+        m_size.setUnits(TBRUnit::Pixels);
         const auto differs = [&](int index, int px) { return std::lround(m_size.Value(index)) != px; };
         if (differs(TBRPrintableSize::HeightIndex, height))
-            m_size.SetHeight(height);
+            m_size.setHeight(height);
         if (differs(TBRPrintableSize::WidthIndex, width))
-            m_size.SetWidth(width);
+            m_size.setWidth(width);
         if (differs(TBRPrintableSize::TopIndex, top))
-            m_size.SetTop(top);
+            m_size.setTop(top);
         if (differs(TBRPrintableSize::LeftIndex, left))
-            m_size.SetLeft(left);
-        m_size.SetUnits(units);
+            m_size.setLeft(left);
+        m_size.setUnits(units);
     }
     if (m_alignToBand && !m_aligning)
         AlignInBand();
@@ -270,15 +270,15 @@ void TBRPrintable::AlignInBand()
     TBRCustomBand* band = ParentBand();
     switch (m_alignment) {
     case TAlignment::taLeftJustify:
-        SetLeft(0);
+        setLeft(0);
         break;
     case TAlignment::taRightJustify:
         if (band)
-            SetLeft(band->pixelWidth() - m_width);
+            setLeft(band->pixelWidth() - m_width);
         break;
     case TAlignment::taCenter:
         if (band)
-            SetLeft((band->pixelWidth() - m_width) / 2);
+            setLeft((band->pixelWidth() - m_width) / 2);
         break;
     }
     m_aligning = false;

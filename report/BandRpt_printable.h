@@ -89,10 +89,10 @@ public:
     double Left() const { return Value(LeftIndex); }
     double Top() const { return Value(TopIndex); }
     double Width() const { return Value(WidthIndex); }
-    void SetHeight(double v) { SetValue(HeightIndex, v); }
-    void SetLeft(double v) { SetValue(LeftIndex, v); }
-    void SetTop(double v) { SetValue(TopIndex, v); }
-    void SetWidth(double v) { SetValue(WidthIndex, v); }
+    void setHeight(double v) { SetValue(HeightIndex, v); }
+    void setLeft(double v) { SetValue(LeftIndex, v); }
+    void setTop(double v) { SetValue(TopIndex, v); }
+    void setWidth(double v) { SetValue(WidthIndex, v); }
 
     // Moves the printable's control to the four measures, in pixels at the holder's zoom.
     void SetParentSizes();
@@ -101,7 +101,7 @@ public:
     QList<double> WriteValues() const override;
     void ReadValues(const QList<double>& values) override;
 
-    TBRPrintable* Printable() const { return m_printable; }
+    TBRPrintable* printable() const { return m_printable; }
 
 protected:
     void applySize() override { SetParentSizes(); }
@@ -141,7 +141,7 @@ public:
 
     // The panel the printable stands on, and placing it on one (which takes that panel's units,
     // zoom and report).
-    TBRBasePanel* Parent() const { return m_parent; }
+    TBRBasePanel* parentPanel() const { return m_parent; }
     void SetParent(TBRBasePanel* parent);
 
     QString Name() const { return objectName(); }
@@ -150,7 +150,7 @@ public:
     bool Enabled() const { return m_enabled; }
     void SetEnabled(bool on) { m_enabled = on; }
     bool Visible() const { return m_visible; }
-    void SetVisible(bool on) { m_visible = on; }
+    void setVisible(bool on) { m_visible = on; }
     TBRFrame& Frame() { return m_frame; }
     const TBRFrame& Frame() const { return m_frame; }
     TBRPrintableSize& Size() { return m_size; }
@@ -161,7 +161,7 @@ public:
     bool Transparent() const { return m_transparent; }
     void setTransparent(bool on) { m_transparent = on; }
     QColor Color() const { return m_color; }
-    void SetColor(const QColor& c) { m_color = c; }
+    void setColor(const QColor& c) { m_color = c; }
 
     TCustomBandReport* ParentReport() const { return m_report; }
     void setParentReport(TCustomBandReport* report) { m_report = report; }
@@ -176,10 +176,10 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
     virtual void SetBounds(int left, int top, int width, int height);
-    void SetLeft(int v) { SetBounds(v, m_top, m_width, m_height); }
-    void SetTop(int v) { SetBounds(m_left, v, m_width, m_height); }
-    void SetWidth(int v) { SetBounds(m_left, m_top, v, m_height); }
-    void SetHeight(int v) { SetBounds(m_left, m_top, m_width, v); }
+    void setLeft(int v) { SetBounds(v, m_top, m_width, m_height); }
+    void setTop(int v) { SetBounds(m_left, v, m_width, m_height); }
+    void setWidth(int v) { SetBounds(m_left, m_top, v, m_height); }
+    void setHeight(int v) { SetBounds(m_left, m_top, m_width, v); }
 
     // The print test: true when enabled, and also when the control is not visible.
     virtual bool IsEnabled() const { return m_enabled || !m_visible; }
@@ -212,7 +212,7 @@ protected:
     // The band the printable stands on, or nullptr.
     TBRCustomBand* ParentBand() const;
     // Called after the printable was placed on a panel.
-    virtual void ParentChanged() { }
+    virtual void parentChanged() { }
     // The device rectangle of a page rectangle in tenths of a millimetre.
     QRect deviceRect(double left, double top, double right, double bottom) const;
 

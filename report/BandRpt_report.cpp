@@ -113,7 +113,7 @@ bool TCustomBandReport::PrintIfEmpty() const { return m_controller->PrintIfEmpty
 
 void TCustomBandReport::setPrintIfEmpty(bool on) { m_controller->PrintIfEmpty = on; }
 
-void TCustomBandReport::SetFont(const QFont& font)
+void TCustomBandReport::setFont(const QFont& font)
 {
     m_font = font;
     for (QObject* o : findChildren<QObject*>()) {
@@ -124,16 +124,16 @@ void TCustomBandReport::SetFont(const QFont& font)
 
 int TCustomBandReport::unitFontSize() const { return m_font.pointSize(); }
 
-void TCustomBandReport::SetUnits(TBRUnit units) { m_page->SetUnits(units); }
+void TCustomBandReport::setUnits(TBRUnit units) { m_page->setUnits(units); }
 
 void TCustomBandReport::pageUnitsChanged()
 {
     const TBRUnit units = m_page->Units();
     for (QObject* o : findChildren<QObject*>()) {
         if (auto* band = dynamic_cast<TBRCustomBand*>(o))
-            band->Size().SetUnits(units);
+            band->Size().setUnits(units);
         else if (auto* printable = dynamic_cast<TBRPrintable*>(o))
-            printable->Size().SetUnits(units);
+            printable->Size().setUnits(units);
     }
 }
 
@@ -152,7 +152,7 @@ int TCustomBandReport::pixelWidth() const
         std::lround(m_page->nativeValue(TBRPage::WidthIndex) * BRLayoutPixelsPerTenth * Zoom() / 100.0));
 }
 
-QList<TBRBasePanel*> TCustomBandReport::Panels() const
+QList<TBRBasePanel*> TCustomBandReport::panels() const
 {
     QList<TBRBasePanel*> list;
     for (QObject* o : children()) {
@@ -218,7 +218,7 @@ void TCustomBandReport::RemoveBand(TBRCustomBand* band)
 
 void TCustomBandReport::RebuildBandList()
 {
-    if (Loading() || m_destroying)
+    if (loading() || m_destroying)
         return;
     // The former order, with bands placed since at the end.
     QList<TBRCustomBand*> former = m_bandList;
@@ -306,14 +306,14 @@ TBandReport::TBandReport(QObject* owner)
     replaceController(std::make_unique<TBRController>(this));
 }
 
-TBRController& TBandReport::MainController() { return static_cast<TBRController&>(Controller()); }
+TBRController& TBandReport::mainController() { return static_cast<TBRController&>(Controller()); }
 
 platform::DataSet* TBandReport::DataSet() const
 {
     return static_cast<TBRController&>(const_cast<TBandReport*>(this)->Controller()).DataSet();
 }
 
-void TBandReport::SetDataSet(platform::DataSet* dataSet) { MainController().SetDataSet(dataSet); }
+void TBandReport::setDataSet(platform::DataSet* dataSet) { mainController().setDataSet(dataSet); }
 
 int TBandReport::RecordCount() const
 {
@@ -323,15 +323,15 @@ int TBandReport::RecordCount() const
 
 void TBandReport::handStandardBands()
 {
-    TBRController& c = MainController();
+    TBRController& c = mainController();
     c.setDetail(Bands().BandOfType(TBRBandType::rbDetail));
-    c.SetHeader(Bands().BandOfType(TBRBandType::rbTitle));
+    c.setHeader(Bands().BandOfType(TBRBandType::rbTitle));
     c.setFooter(Bands().BandOfType(TBRBandType::rbSummary));
 }
 
 void TBandReport::runController()
 {
     handStandardBands();
-    MainController().OnNeedData = OnNeedData;
-    MainController().Execute();
+    mainController().OnNeedData = OnNeedData;
+    mainController().Execute();
 }

@@ -113,7 +113,7 @@ public:
 
     TBandReportBands& Bands() { return *m_bands; }
     QFont Font() const { return m_font; }
-    void SetFont(const QFont& font);
+    void setFont(const QFont& font);
     TBREvEnvironment& Functions() { return *m_functions; }
     TBRPage& Page() { return *m_page; }
     const TBRPage& Page() const { return *m_page; }
@@ -121,7 +121,7 @@ public:
     void setPrintIfEmpty(bool on);
     TBRUnit Units() const { return m_page->Units(); }
     // Re-expresses the page, every band size and every printable size.
-    void SetUnits(TBRUnit units);
+    void setUnits(TBRUnit units);
     // 1..300; other values are ignored.
     void setZoom(int percent) override;
     // What the last printer setup chose (copies, printer, orientation, range, ...).
@@ -187,7 +187,7 @@ public:
     // The base followed by the lowest number from 1 that no component of the form uses.
     QString uniqueName(const QString& base) const;
     // The printables placed directly on the report (printed on every page).
-    QList<TBRPrintable*> pagePrintables() const { return Printables(); }
+    QList<TBRPrintable*> pagePrintables() const { return printables(); }
     // Registers a printable to be told about each detail the main controller prints.
     void AddNotifyClient(TBRPrintable* printable);
 
@@ -197,8 +197,8 @@ public:
     // EndLoading rebuilds it and settles every band and printable.
     void beginLoading() { ++m_loading; }
     void endLoading();
-    bool Loading() const { return m_loading > 0; }
-    bool Destroying() const { return m_destroying; }
+    bool loading() const { return m_loading > 0; }
+    bool destroying() const { return m_destroying; }
 
     // --- Run state -----------------------------------------------------------------------------
     bool Available() const { return m_available; }
@@ -229,7 +229,7 @@ public:
     int pixelWidth() const override;
 
 protected:
-    QList<TBRBasePanel*> Panels() const override;
+    QList<TBRBasePanel*> panels() const override;
     // Runs the controller; TBandReport hands it the standard bands first.
     virtual void runController();
     virtual void handStandardBands() { }
@@ -260,7 +260,7 @@ private:
     double FooterReserve() const { return m_footerReserve; }
     // True while a column or page break that a band's placement or a stretching band caused
     // is carried out; cleared at the end of every band's print and when a run starts.
-    bool BreakInProgress = false;
+    bool m_breakInProgress = false;
     // True while the page header or footer is printed (when a page is begun or closed):
     // bands printed then never break.
     bool inPageEdge() const { return m_pageEdge > 0; }
@@ -331,7 +331,7 @@ public:
     explicit TBandReport(QObject* owner = nullptr);
 
     platform::DataSet* DataSet() const;
-    void SetDataSet(platform::DataSet* dataSet);
+    void setDataSet(platform::DataSet* dataSet);
     // The data set's record count when it is open, else 1 (for the progress percentage).
     int RecordCount() const;
 
@@ -340,7 +340,7 @@ protected:
     void handStandardBands() override;
 
 private:
-    TBRController& MainController();
+    TBRController& mainController();
 };
 
 // Sets a query's parameters from the report's variables: each parameter named like a variable

@@ -27,7 +27,7 @@ void TCustomBandReport::CollectDataSets()
 
 void TCustomBandReport::SetBandReport()
 {
-    for (TBRPrintable* p : Printables())
+    for (TBRPrintable* p : printables())
         p->setParentReport(this);
 }
 
@@ -53,16 +53,16 @@ void TCustomBandReport::CreateReport()
     TBRPage& page = *m_page;
     {
         const TBRUnit units = page.Units();
-        page.SetUnits(TBRUnit::Native);
+        page.setUnits(TBRUnit::Native);
         if (page.Width() - page.LeftMargin() - page.RightMargin() < 0) {
-            page.SetLeftMargin(0);
-            page.SetRightMargin(0);
+            page.setLeftMargin(0);
+            page.setRightMargin(0);
         }
         if (page.Length() - page.TopMargin() - page.BottomMargin() < 0) {
-            page.SetTopMargin(0);
-            page.SetBottomMargin(0);
+            page.setTopMargin(0);
+            page.setBottomMargin(0);
         }
-        page.SetUnits(units);
+        page.setUnits(units);
     }
 
     // Whatever happens from here on, the report is available again at the end and the run's
@@ -72,7 +72,7 @@ void TCustomBandReport::CreateReport()
     m_finalPage = false;
     m_headerJustPrinted = false;
     m_firstForcedColumn = false;
-    BreakInProgress = false;
+    m_breakInProgress = false;
     m_pageEdge = 0;
     struct RunEnd {
         TCustomBandReport& r;
@@ -80,7 +80,7 @@ void TCustomBandReport::CreateReport()
         {
             r.m_dataSets.clear();
             r.m_functions->SetDataSets({});
-            r.BreakInProgress = false;
+            r.m_breakInProgress = false;
             r.m_pageEdge = 0;
             r.m_currentY = -1;
             r.m_available = true;
@@ -89,7 +89,7 @@ void TCustomBandReport::CreateReport()
 
     CollectDataSets();
     m_backImage = nullptr;
-    for (TBRPrintable* p : Printables()) {
+    for (TBRPrintable* p : printables()) {
         if (p->canBeBackImage() && p->Name() == BackImageControl)
             m_backImage = p;
     }
@@ -105,7 +105,7 @@ void TCustomBandReport::CreateReport()
     bool controllerPrepared = false;
     bool printablesPrepared = false;
     const auto finish = [&](bool completed) {
-        SetUnits(savedUnits);
+        setUnits(savedUnits);
         if (printablesPrepared)
             unpreparePrintables();
         if (controllerPrepared)
@@ -123,9 +123,9 @@ void TCustomBandReport::CreateReport()
         }
     };
     try {
-        SetUnits(TBRUnit::Native);
+        setUnits(TBRUnit::Native);
         SetPrinterValues();
-        m_printer->SetTitle(ReportTitle);
+        m_printer->setTitle(ReportTitle);
         m_printer->SetCompression(Options.testFlag(TBROption::Compression));
         m_printer->BeginDoc();
         documentBegun = true;
@@ -281,7 +281,7 @@ void TCustomBandReport::PaintPageFrame()
     TBRPrintContext context;
     context.mayBreak = false;
     context.freshColumn = true;
-    for (TBRPrintable* p : Printables()) {
+    for (TBRPrintable* p : printables()) {
         if (p == m_backImage.data())
             continue;
         p->setPrintContext(context);

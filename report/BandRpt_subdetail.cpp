@@ -22,7 +22,7 @@ TBRControllerBand::~TBRControllerBand() = default;
 void TBRControllerBand::rebuildReportBands()
 {
     TCustomBandReport* r = ParentReport();
-    if (r && !r->Destroying()) {
+    if (r && !r->destroying()) {
         r->RebuildBandList();
         r->ArrangeBands();
     }
@@ -67,7 +67,7 @@ TBRSubDetail::TBRSubDetail(TCustomBandReport* report)
 void TBRSubDetail::setGroupBand(TBRBandType type, TBRCustomBand* band)
 {
     if (type == TBRBandType::rbGroupHeader)
-        ownController().SetHeader(band);
+        ownController().setHeader(band);
     else
         ownController().setFooter(band);
     if (band)
@@ -100,7 +100,7 @@ bool TBRSubDetailGroupBands::HasHeader() const { return m_band->HeaderBand() != 
 
 bool TBRSubDetailGroupBands::HasFooter() const { return m_band->FooterBand() != nullptr; }
 
-void TBRSubDetailGroupBands::Switch(TBRBandType type, bool on)
+void TBRSubDetailGroupBands::switchBand(TBRBandType type, bool on)
 {
     TBRCustomBand* band = type == TBRBandType::rbGroupHeader ? m_band->HeaderBand() : m_band->FooterBand();
     if (on && !band && m_band->ParentReport()) {

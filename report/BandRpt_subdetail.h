@@ -59,11 +59,11 @@ public:
     }
     bool HasHeader() const;
     bool HasFooter() const;
-    void setHasHeader(bool on) { Switch(TBRBandType::rbGroupHeader, on); }
-    void setHasFooter(bool on) { Switch(TBRBandType::rbGroupFooter, on); }
+    void setHasHeader(bool on) { switchBand(TBRBandType::rbGroupHeader, on); }
+    void setHasFooter(bool on) { switchBand(TBRBandType::rbGroupFooter, on); }
 
 private:
-    void Switch(TBRBandType type, bool on);
+    void switchBand(TBRBandType type, bool on);
 
     TBRSubDetail* m_band;
 };
@@ -77,7 +77,7 @@ public:
 
     TBRSubDetailGroupBands& Bands() { return m_bands; }
     platform::DataSet* DataSet() const { return ownController().DataSet(); }
-    void SetDataSet(platform::DataSet* dataSet) { ownController().SetDataSet(dataSet); }
+    void setDataSet(platform::DataSet* dataSet) { ownController().setDataSet(dataSet); }
     TBRCustomBand* HeaderBand() const { return ownController().Header(); }
     TBRCustomBand* FooterBand() const { return ownController().Footer(); }
     // An assigned band becomes a group header (footer); one that is freed is cleared.

@@ -76,7 +76,7 @@ public:
     virtual double SaveUnit(double value, bool horizontal) const;
 
     virtual TBRUnit Units() const { return m_units; }
-    virtual void SetUnits(TBRUnit units) { m_units = units; }
+    virtual void setUnits(TBRUnit units) { m_units = units; }
 
     // Remembers the current unit and switches to Pixels (callers set the unit they need at once);
     // RestoreUnits puts the remembered unit back.
@@ -98,12 +98,12 @@ public:
 
 protected:
     // Raised when a measure changes; applies the size to the owner.
-    virtual void Changed() { applySize(); }
+    virtual void changed() { applySize(); }
     virtual void applySize() { }
     void setUpdating(bool on) { m_updating = on; }
     // Switches the unit without telling anyone (internal work in a fixed unit).
     void setUnitsQuietly(TBRUnit units) { m_units = units; }
-    int FontSize() const;
+    int fontSize() const;
 
 private:
     int m_pixelsPerInch;
@@ -230,8 +230,8 @@ public:
     // In tenths of a millimetre, whatever the unit.
     double nativeHeight() const { return m_height; }
     double nativeWidth() const { return m_width; }
-    void SetHeight(double value);
-    void SetWidth(double value);
+    void setHeight(double value);
+    void setWidth(double value);
     // In tenths of a millimetre, whatever the unit.
     void setNativeHeight(double tenths);
     void setNativeWidth(double tenths);
@@ -240,7 +240,7 @@ public:
     QList<double> WriteValues() const override;
     void ReadValues(const QList<double>& values) override;
 
-    QWidget* Band() const { return m_band; }
+    QWidget* band() const { return m_band; }
     void setBand(QWidget* band) { m_band = band; }
     // Told the band's new size in screen pixels whenever a measure is written (a band that is
     // no widget keeps its own pixel bounds).
@@ -272,7 +272,7 @@ public:
 
     explicit TBRPage(TBRUnitOwner* report = nullptr);
 
-    void SetUnits(TBRUnit units) override;
+    void setUnits(TBRUnit units) override;
 
     // A measure in the current unit. Width and Length accept writes only on Custom paper.
     double Value(int index) const;
@@ -290,18 +290,18 @@ public:
     double LeftMargin() const { return Value(LeftMarginIndex); }
     double RightMargin() const { return Value(RightMarginIndex); }
     double ColumnSpace() const { return Value(ColumnSpaceIndex); }
-    void SetBottomMargin(double v) { SetValue(BottomMarginIndex, v); }
-    void SetLength(double v) { SetValue(LengthIndex, v); }
-    void SetTopMargin(double v) { SetValue(TopMarginIndex, v); }
-    void SetWidth(double v) { SetValue(WidthIndex, v); }
-    void SetLeftMargin(double v) { SetValue(LeftMarginIndex, v); }
-    void SetRightMargin(double v) { SetValue(RightMarginIndex, v); }
+    void setBottomMargin(double v) { SetValue(BottomMarginIndex, v); }
+    void setLength(double v) { SetValue(LengthIndex, v); }
+    void setTopMargin(double v) { SetValue(TopMarginIndex, v); }
+    void setWidth(double v) { SetValue(WidthIndex, v); }
+    void setLeftMargin(double v) { SetValue(LeftMarginIndex, v); }
+    void setRightMargin(double v) { SetValue(RightMarginIndex, v); }
     void setColumnSpace(double v) { SetValue(ColumnSpaceIndex, v); }
 
     int Columns() const { return m_columns; }
-    void SetColumns(int columns);
+    void setColumns(int columns);
     TPrinterOrientation Orientation() const { return m_orientation; }
-    void SetOrientation(TPrinterOrientation orientation);
+    void setOrientation(TPrinterOrientation orientation);
     TBRPaperSize PaperSize() const { return m_paperSize; }
     void setPaperSize(TBRPaperSize paper);
     bool Ruler() const { return m_ruler; }
@@ -334,7 +334,7 @@ public:
     }
 
     QColor Color() const { return m_color; }
-    void SetColor(const QColor& c);
+    void setColor(const QColor& c);
     bool DrawTop() const { return m_drawTop; }
     bool DrawBottom() const { return m_drawBottom; }
     bool DrawLeft() const { return m_drawLeft; }
@@ -344,10 +344,10 @@ public:
     void setDrawLeft(bool on);
     void setDrawRight(bool on);
     Qt::PenStyle Style() const { return m_style; }
-    void SetStyle(Qt::PenStyle style);
+    void setStyle(Qt::PenStyle style);
     // Line width in points; -1 asks for the thinnest line the device has.
     int Width() const { return m_width; }
-    void SetWidth(int points);
+    void setWidth(int points);
 
     bool HasSides() const { return m_drawTop || m_drawBottom || m_drawLeft || m_drawRight; }
 
@@ -358,7 +358,7 @@ public:
     void SetPen(QPen& pen) const;
 
 private:
-    void Repaint();
+    void repaint();
 
     QColor m_color = Qt::black;
     bool m_drawTop = false;

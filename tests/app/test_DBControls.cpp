@@ -10,7 +10,7 @@
 
 namespace {
 
-QString Memo(TDM1& dm, const char* code)
+QString storedMemo(TDM1& dm, const char* code)
 {
     platform::Query q(dm.Database1);
     q.addSQL(QStringLiteral("select tmem from taikai where tcode=%1").arg(QLatin1String(code)));
@@ -34,21 +34,21 @@ TEST(TDBMemo, ShowsTheCurrentRowAndPostsWhatWasTypedBeforeTheRowIsLeft)
     EXPECT_EQ(memo.toPlainText(), "晴天");
     EXPECT_FALSE(memo.isReadOnly());
     memo.setPlainText(QStringLiteral("晴天\n午後から風"));
-    EXPECT_EQ(Memo(dm, "202403091"), "晴天") << "typed, not yet posted";
+    EXPECT_EQ(storedMemo(dm, "202403091"), "晴天") << "typed, not yet posted";
     EXPECT_EQ(t.State(), platform::DataSetState::Edit);
 
     t.Next();
-    EXPECT_EQ(Memo(dm, "202403091"), "晴天\n午後から風") << "posted as the table moved";
+    EXPECT_EQ(storedMemo(dm, "202403091"), "晴天\n午後から風") << "posted as the table moved";
     EXPECT_EQ(memo.toPlainText(), "雨天");
 
     memo.setPlainText(QStringLiteral("順延"));
     t.Refresh();
-    EXPECT_EQ(Memo(dm, "202403101"), "順延") << "posted before the refresh";
+    EXPECT_EQ(storedMemo(dm, "202403101"), "順延") << "posted before the refresh";
     EXPECT_EQ(memo.toPlainText(), "順延");
 
     memo.setPlainText(QStringLiteral("中止"));
-    memo.Post();
-    EXPECT_EQ(Memo(dm, "202403101"), "中止");
+    memo.post();
+    EXPECT_EQ(storedMemo(dm, "202403101"), "中止");
 
     t.Close();
     EXPECT_EQ(memo.toPlainText(), "");

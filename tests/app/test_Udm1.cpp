@@ -7,7 +7,7 @@
 
 namespace {
 
-QString Scalar(TDM1& dm, const QString& sql)
+QString scalar(TDM1& dm, const QString& sql)
 {
     dm.Qtemp2->Close();
     dm.Qtemp2->SQL = QStringList { sql };
@@ -51,13 +51,13 @@ TEST(TDM1, FirstStartCreatesEveryTableAtTheCurrentLayout)
     dm.reconnect();
     for (const char* t : { "taikai", "rmenu", "music", "tnow", "checkv", "result", "dtime" })
         EXPECT_TRUE(dm.Database1->tableExists(QLatin1String(t))) << t;
-    EXPECT_EQ(Scalar(dm, "select * from checkv"), "8");
-    EXPECT_EQ(Scalar(dm, "select count(*) from tnow"), "1");
-    EXPECT_EQ(Scalar(dm, "select * from tnow"), "0");
+    EXPECT_EQ(scalar(dm, "select * from checkv"), "8");
+    EXPECT_EQ(scalar(dm, "select count(*) from tnow"), "1");
+    EXPECT_EQ(scalar(dm, "select * from tnow"), "0");
 
     // A second start creates nothing more.
     dm.reconnect();
-    EXPECT_EQ(Scalar(dm, "select count(*) from tnow"), "1");
+    EXPECT_EQ(scalar(dm, "select count(*) from tnow"), "1");
     EXPECT_EQ(upgradeTableLayout(dm).versionBefore, 8);
 }
 
@@ -91,7 +91,7 @@ TEST(TDM1, CreatedTablesTakeTheStatementsOfTheWindows)
         "'0:01:00','/snd/a''b.wav')" });
     exec({ "insert into result (tcode,round,heat) values ('202403092','1','1')" });
 
-    auto count = [&](const QString& sql) { return Scalar(dm, sql); };
+    auto count = [&](const QString& sql) { return scalar(dm, sql); };
     EXPECT_EQ(count("select count(*) from taikai where tcode>='202403091' and tcode<='202403099'"), "1");
     EXPECT_EQ(count("select count(*) from taikai where tdate='03/09/2024'"), "1");
     EXPECT_EQ(count("select count(*) from rmenu where tcode='202403092' and btime>='9:45:00'"), "1");

@@ -90,9 +90,9 @@ TEST_F(StartWindow, ShowsItsLayoutAndBringsAFreshDatabaseToVersion8)
     EXPECT_EQ(window->CuteButton1->Caption(), QStringLiteral("大会実行"));
     EXPECT_EQ(window->CuteButton1->size(), QSize(145, 41));
     EXPECT_EQ(window->CuteButton1->Color(), platform::TColor(0x00FF0000));
-    EXPECT_EQ(window->CuteButton1->FontColor(), platform::clWhite);
+    EXPECT_EQ(window->CuteButton1->fontColor(), platform::clWhite);
     EXPECT_EQ(window->CuteButton2->Color(), platform::clBlack);
-    EXPECT_EQ(window->CuteButton2->FontColor(), platform::clWhite);
+    EXPECT_EQ(window->CuteButton2->fontColor(), platform::clWhite);
     EXPECT_EQ(window->CuteButton2->Caption(), QStringLiteral("ＣＬＯＳＥ"));
     EXPECT_TRUE(window->geometry().contains(window->CuteButton2->geometry().translated(window->pos())));
     EXPECT_FALSE(window->Label1->text().isEmpty());

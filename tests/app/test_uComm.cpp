@@ -245,10 +245,10 @@ TEST(EventWhere, KeepsTheWholeCodeInsideOneLiteral)
 
 TEST(ShortDate, EventCodeDigitsAreCutFromTheShortDateText)
 {
-    EXPECT_EQ(ShortDateText(QDate(2024, 3, 9)), "2024/03/09");
-    EXPECT_EQ(ShortDateText(QDate(2024, 12, 31)), "2024/12/31");
-    EXPECT_EQ(eventCodeDateDigits(ShortDateText(QDate(2024, 12, 31))) + "3", "202412313");
-    EXPECT_EQ(eventCodeDateDigits(ShortDateText(QDate(2024, 3, 9))), "20240309");
+    EXPECT_EQ(shortDateText(QDate(2024, 3, 9)), "2024/03/09");
+    EXPECT_EQ(shortDateText(QDate(2024, 12, 31)), "2024/12/31");
+    EXPECT_EQ(eventCodeDateDigits(shortDateText(QDate(2024, 12, 31))) + "3", "202412313");
+    EXPECT_EQ(eventCodeDateDigits(shortDateText(QDate(2024, 3, 9))), "20240309");
 }
 
 TEST_F(Settings, PortsSectionMapsPortNumbersToDevicesAndIsNeverWritten)

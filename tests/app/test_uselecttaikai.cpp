@@ -81,7 +81,7 @@ protected:
     // The codes as the grid lists them, top to bottom.
     QStringList listedCodes()
     {
-        platform::DataSetModel* model = window->DBGrid1->Model();
+        platform::DataSetModel* model = window->DBGrid1->dataModel();
         QStringList codes;
         for (int row = 0; row < model->rowCount(); ++row)
             codes << model->index(row, 0).data().toString();
@@ -124,7 +124,7 @@ TEST_F(EventList, ListsEventsNewestFirstWithItsThreeColumns)
     EXPECT_EQ(window->width(), 688);
     EXPECT_EQ(listedCodes(), (QStringList { "202403091", "202401051", "202312311" }));
 
-    platform::DataSetModel* model = window->DBGrid1->Model();
+    platform::DataSetModel* model = window->DBGrid1->dataModel();
     ASSERT_EQ(model->columnCount(), 3);
     EXPECT_EQ(model->headerData(0, Qt::Horizontal).toString(), QStringLiteral("大会コード"));
     EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("タイトル"));
@@ -499,7 +499,7 @@ TEST_F(EventList, DoubleClickOpensTheEventOfThatRow)
     int consoles = 0;
     OpenRaceConsole = [&](QWidget*) { ++consoles; };
     open();
-    const QRect cell = window->DBGrid1->visualRect(window->DBGrid1->Model()->index(1, 1));
+    const QRect cell = window->DBGrid1->visualRect(window->DBGrid1->dataModel()->index(1, 1));
     // A press and release, then the double-click as the window system delivers it.
     QWidget* viewport = window->DBGrid1->viewport();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, cell.center());
@@ -548,15 +548,15 @@ TEST_F(EventList, MaintenancePanelOpensSelectsAndRunsStatements)
     ASSERT_TRUE(window->Panel6->isVisible());
     EXPECT_EQ(window->Panel6->pos(), QPoint(32, 16));
     EXPECT_TRUE(window->CuteButton2->isVisible());
-    EXPECT_EQ(window->DBGrid2->Model()->rowCount(), 1); // checkv
-    EXPECT_EQ(window->DBGrid2->Model()->index(0, 0).data().toString(), "8");
+    EXPECT_EQ(window->DBGrid2->dataModel()->rowCount(), 1); // checkv
+    EXPECT_EQ(window->DBGrid2->dataModel()->index(0, 0).data().toString(), "8");
 
     window->Memo1->setPlainText("select tcode, tname from taikai");
     window->CuteButton3Click();
-    ASSERT_EQ(window->DBGrid2->Model()->rowCount(), 1);
-    EXPECT_EQ(window->DBGrid2->Model()->index(0, 1).data().toString(), "Spring");
+    ASSERT_EQ(window->DBGrid2->dataModel()->rowCount(), 1);
+    EXPECT_EQ(window->DBGrid2->dataModel()->index(0, 1).data().toString(), "Spring");
     // The result is live: a cell edited in the grid goes to the table.
-    EXPECT_TRUE(window->DBGrid2->Model()->setData(window->DBGrid2->Model()->index(0, 1), "Edited"));
+    EXPECT_TRUE(window->DBGrid2->dataModel()->setData(window->DBGrid2->dataModel()->index(0, 1), "Edited"));
     EXPECT_EQ(column("select tname from taikai"), QStringList { "Edited" });
 
     // Every statement runs; a trailing select shows its rows.
@@ -566,7 +566,7 @@ TEST_F(EventList, MaintenancePanelOpensSelectsAndRunsStatements)
     window->CuteButton4Click();
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     EXPECT_EQ(column("select tname from taikai"), QStringList { "First" });
-    EXPECT_EQ(window->DBGrid2->Model()->rowCount(), 2);
+    EXPECT_EQ(window->DBGrid2->dataModel()->rowCount(), 2);
 
     // A broken statement reports the database's own words and changes nothing.
     window->Memo1->setPlainText("update taikai set tname='Second'; update nosuch set a=1");

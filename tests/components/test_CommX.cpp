@@ -16,12 +16,12 @@ using testing_support::waitUntil;
 
 namespace {
 
-QString Message(const std::function<void()>& action)
+QString message(const std::function<void()>& action)
 {
     try {
         action();
     } catch (const ECommError& e) {
-        return e.Message();
+        return e.message();
     }
     return QString();
 }
@@ -91,7 +91,7 @@ TEST(CommX, AMissingPortCannotBeOpened)
     FakeSerialPorts ports; // holds no device at all
     TCommX comm;
     comm.setSettleDelay(0);
-    EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("ポートをオープンできませんでした"));
+    EXPECT_EQ(message([&] { comm.Open(); }), QStringLiteral("ポートをオープンできませんでした"));
     EXPECT_EQ(comm.Handle(), -1);
 }
 
@@ -161,25 +161,25 @@ TEST_F(CommXOnPty, BitRateIsStoredWhileClosedAndAppliedByOpen)
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600));
     EXPECT_EQ(
-        Message([&] { comm.setBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
+        message([&] { comm.setBitRate(12345); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
     t = pty.deviceSettings();
     EXPECT_EQ(cfgetospeed(&t), speed_t(B9600)) << "a refused setting leaves the port as it was";
     comm.setBitRate(4800);
     EXPECT_EQ(
-        Message([&] { comm.setCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
+        message([&] { comm.setCharSize(9); }), QStringLiteral("通信ビット数の設定でエラーが発生しました"));
 }
 
 TEST_F(CommXOnPty, FailingOpenClosesThePortAgain)
 {
     comm.setBitRate(12345);
-    EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
+    EXPECT_EQ(message([&] { comm.Open(); }), QStringLiteral("通信速度の設定でエラーが発生しました"));
     EXPECT_EQ(comm.Handle(), -1);
     comm.setBitRate(9600);
     comm.setTimeOutTrans(-1);
-    EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信タイムアウト時間の設定で失敗しました"));
+    EXPECT_EQ(message([&] { comm.Open(); }), QStringLiteral("通信タイムアウト時間の設定で失敗しました"));
     comm.setTimeOutTrans(3000);
     comm.setBufLenReceive(0);
-    EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("通信用ポートのバッファを準備できませんでした"));
+    EXPECT_EQ(message([&] { comm.Open(); }), QStringLiteral("通信用ポートのバッファを準備できませんでした"));
     comm.setBufLenReceive(2048);
     comm.Open(); // the port was released each time
     EXPECT_NE(comm.Handle(), -1);
@@ -189,7 +189,7 @@ TEST_F(CommXOnPty, OpeningTwiceFailsAndLeavesThePortOpen)
 {
     comm.Open();
     const int handle = comm.Handle();
-    EXPECT_EQ(Message([&] { comm.Open(); }), QStringLiteral("ポートは、すでにオープンされています"));
+    EXPECT_EQ(message([&] { comm.Open(); }), QStringLiteral("ポートは、すでにオープンされています"));
     EXPECT_EQ(comm.Handle(), handle);
     EXPECT_TRUE(comm.SendString("ok"));
     EXPECT_EQ(pty.receive(2), QByteArray("ok"));

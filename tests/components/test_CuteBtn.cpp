@@ -18,7 +18,7 @@ using namespace platform;
 
 namespace {
 
-QImage Render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A drop-down menu for the button that closes itself as soon as it is up, and counts how often it came up.
 struct MenuWatch {
@@ -38,8 +38,8 @@ struct MenuWatch {
 
 // Reaches the button's own mouse handlers.
 struct MouseProbe : TCuteButton {
-    void Press(QMouseEvent* e) { mousePressEvent(e); }
-    void Release(QMouseEvent* e) { mouseReleaseEvent(e); }
+    void press(QMouseEvent* e) { mousePressEvent(e); }
+    void release(QMouseEvent* e) { mouseReleaseEvent(e); }
 };
 
 void PostClick(QWidget* w)
@@ -99,9 +99,9 @@ TEST_F(CuteButtonTest, StartsFlatWithARaisedInnerBevel)
     EXPECT_EQ(fresh.Alignment(), taCenter);
     EXPECT_EQ(fresh.MarginX(), -1);
     EXPECT_EQ(fresh.DisabledColor(), clGray);
-    fresh.SetFlat(true);
+    fresh.setFlat(true);
     EXPECT_EQ(fresh.bevelInner(), bvNone);
-    fresh.SetFlat(false);
+    fresh.setFlat(false);
     EXPECT_EQ(fresh.bevelInner(), bvRaised);
 }
 
@@ -159,9 +159,9 @@ TEST_F(CuteButtonTest, AThrowingHandlerStaysAttached)
         QEvent::MouseButtonPress, inside, inside, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     QMouseEvent release(
         QEvent::MouseButtonRelease, inside, inside, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-    probe.Press(&press);
+    probe.press(&press);
     EXPECT_EQ(probe.bevelOuter(), bvLowered);
-    EXPECT_THROW(probe.Release(&release), std::runtime_error);
+    EXPECT_THROW(probe.release(&release), std::runtime_error);
     EXPECT_EQ(clicks, 3);
     EXPECT_EQ(probe.bevelOuter(), bvRaised);
     ASSERT_TRUE(probe.OnClick);
@@ -245,20 +245,20 @@ TEST_F(CuteButtonTest, MarginsBelowMinusOneClampAndShiftNothing)
     button->resize(120, 30);
     button->setCaption(QStringLiteral("Mente"));
     button->SetAlignment(taLeftJustify);
-    button->SetLayout(tlTop);
-    const QImage plain = Render(*button);
+    button->setTextLayout(tlTop);
+    const QImage plain = render(*button);
 
     button->setMarginX(-5);
     button->setMarginY(-9);
     EXPECT_EQ(button->MarginX(), -1);
     EXPECT_EQ(button->MarginY(), -1);
-    EXPECT_EQ(Render(*button), plain);
+    EXPECT_EQ(render(*button), plain);
 
     button->setMarginX(0);
     EXPECT_EQ(button->MarginX(), 0);
     button->setMarginX(20);
     button->setMarginY(6);
-    const QImage moved = Render(*button);
+    const QImage moved = render(*button);
     EXPECT_EQ(moved.copy(22, 8, 90, 20), plain.copy(2, 2, 90, 20));
 }
 
@@ -306,8 +306,8 @@ TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
 
 TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
 {
-    button->SetColor(clBlue);
-    QImage image = Render(*button);
+    button->setColor(clBlue);
+    QImage image = render(*button);
     const QColor highlight = colorFromRef(clBtnHighlight), shadow = colorFromRef(clBtnShadow);
     int r = button->width() - 1, b = button->height() - 1;
     EXPECT_EQ(image.pixelColor(0, 0), highlight);
@@ -317,7 +317,7 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
     button->setBevelOuter(bvLowered);
-    image = Render(*button);
+    image = render(*button);
     EXPECT_EQ(image.pixelColor(0, 0), shadow);
     EXPECT_EQ(image.pixelColor(1, 1), highlight);
     EXPECT_EQ(image.pixelColor(r, b), highlight);
@@ -330,7 +330,7 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     big.setBold(true);
     button->setFont(big);
     button->setEnabled(false);
-    image = Render(*button);
+    image = render(*button);
     r = button->width() - 1;
     b = button->height() - 1;
     // The caption is engraved: white below and right of a grey copy (its edges are smoothed, so
@@ -351,9 +351,9 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
     button->setUseDisabledColor(true);
-    EXPECT_EQ(Render(*button).pixelColor(3, 3), colorFromRef(clGray));
+    EXPECT_EQ(render(*button).pixelColor(3, 3), colorFromRef(clGray));
     button->setEnabled(true);
-    EXPECT_EQ(Render(*button).pixelColor(3, 3), colorFromRef(clBlue));
+    EXPECT_EQ(render(*button).pixelColor(3, 3), colorFromRef(clBlue));
 }
 
 TEST_F(CuteButtonTest, AcceleratorPressesTheButton)
@@ -396,7 +396,7 @@ TEST_F(CuteButtonTest, PictureOfEveryState)
         b->setGeometry(x, y, 145, 41);
         b->setFont(font);
         b->setCaption(caption);
-        b->SetColor(face);
+        b->setColor(face);
         b->setFontColor(text);
         return b;
     };
@@ -413,7 +413,7 @@ TEST_F(CuteButtonTest, PictureOfEveryState)
     left->SetAlignment(taLeftJustify);
     left->setMarginX(10);
     auto* flat = make(467, 66, QStringLiteral("×"), clBlack, clYellow);
-    flat->SetFlat(true);
+    flat->setFlat(true);
     flat->setBevelOuter(bvRaised);
     auto* plain = make(8, 124, QStringLiteral("Set"), clBtnFace, clWindowText);
     plain->resize(75, 25);

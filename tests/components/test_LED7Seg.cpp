@@ -12,10 +12,10 @@ using namespace platform;
 
 namespace {
 
-QImage Render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
+QImage render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A point well inside the segment: the average of its corners.
-QPoint Centre(const QPolygon& polygon)
+QPoint centre(const QPolygon& polygon)
 {
     QPoint sum;
     for (const QPoint& p : polygon)
@@ -23,7 +23,7 @@ QPoint Centre(const QPolygon& polygon)
     return sum / polygon.size();
 }
 
-QColor At(const QImage& image, QPoint p) { return image.pixelColor(p); }
+QColor at(const QImage& image, QPoint p) { return image.pixelColor(p); }
 
 // Which of segments 1 to 7 light up for -2 .. 16, as the digit is meant to show them.
 const char* const kLitSegments[] = {
@@ -72,8 +72,8 @@ TEST_F(LED7SegTest, ScalesTheDesignGridInWholePixels)
     digit.resize(84, 120);
     digit.setBdrColor(clBlue);
     digit.SetValue(8);
-    const QImage image = Render(digit);
-    EXPECT_EQ(At(image, QPoint(24, 4)), colorFromRef(clBlue));
+    const QImage image = render(digit);
+    EXPECT_EQ(at(image, QPoint(24, 4)), colorFromRef(clBlue));
 }
 
 TEST_F(LED7SegTest, EveryValueLightsItsSegments)
@@ -82,11 +82,11 @@ TEST_F(LED7SegTest, EveryValueLightsItsSegments)
     for (int value = -2; value <= 16; ++value) {
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), value);
-        const QImage image = Render(digit);
+        const QImage image = render(digit);
         const char* lit = kLitSegments[value + 2];
         for (int s = 1; s <= 7; ++s) {
             const QColor expected = colorFromRef(lit[s - 1] == '1' ? clLime : clSilver);
-            EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), expected)
+            EXPECT_EQ(at(image, centre(digit.segmentPolygon(s))), expected)
                 << "value " << value << " segment " << s;
         }
     }
@@ -98,9 +98,9 @@ TEST_F(LED7SegTest, ValuesOutsideTheTableShowBlank)
         digit.SetValue(8);
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), -2) << value;
-        const QImage image = Render(digit);
+        const QImage image = render(digit);
         for (int s = 1; s <= 9; ++s)
-            EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), colorFromRef(clSilver))
+            EXPECT_EQ(at(image, centre(digit.segmentPolygon(s))), colorFromRef(clSilver))
                 << value << " " << s;
     }
 }
@@ -109,10 +109,10 @@ TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
 {
     digit.SetValue(3);
     digit.setSegColor(clYellow);
-    const QImage before = Render(digit);
+    const QImage before = render(digit);
 
-    digit.SetPeriod(true);
-    QImage after = Render(digit);
+    digit.setPeriod(true);
+    QImage after = render(digit);
     const QRect point = digit.segmentPolygon(8).boundingRect();
     for (int y = 0; y < after.height(); ++y) {
         for (int x = 0; x < after.width(); ++x) {
@@ -121,51 +121,51 @@ TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
             }
         }
     }
-    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(8))), colorFromRef(clYellow));
+    EXPECT_EQ(at(after, centre(digit.segmentPolygon(8))), colorFromRef(clYellow));
     // The other segments keep the red they were drawn with.
-    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(1))), colorFromRef(clRed));
+    EXPECT_EQ(at(after, centre(digit.segmentPolygon(1))), colorFromRef(clRed));
 
     digit.setMilles(true);
-    after = Render(digit);
-    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(9))), colorFromRef(clYellow));
+    after = render(digit);
+    EXPECT_EQ(at(after, centre(digit.segmentPolygon(9))), colorFromRef(clYellow));
     digit.setMilles(false);
-    digit.SetPeriod(false);
-    after = Render(digit);
-    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(8))), colorFromRef(clSilver));
-    EXPECT_EQ(At(after, Centre(digit.segmentPolygon(9))), colorFromRef(clSilver));
+    digit.setPeriod(false);
+    after = render(digit);
+    EXPECT_EQ(at(after, centre(digit.segmentPolygon(8))), colorFromRef(clSilver));
+    EXPECT_EQ(at(after, centre(digit.segmentPolygon(9))), colorFromRef(clSilver));
 }
 
 TEST_F(LED7SegTest, ValueWriteCarriesPeriodAndMilles)
 {
-    digit.SetPeriod(true);
+    digit.setPeriod(true);
     digit.setMilles(true);
     digit.setSegColor(clAqua);
     digit.SetValue(1);
-    const QImage image = Render(digit);
-    EXPECT_EQ(At(image, Centre(digit.segmentPolygon(8))), colorFromRef(clAqua));
-    EXPECT_EQ(At(image, Centre(digit.segmentPolygon(9))), colorFromRef(clAqua));
+    const QImage image = render(digit);
+    EXPECT_EQ(at(image, centre(digit.segmentPolygon(8))), colorFromRef(clAqua));
+    EXPECT_EQ(at(image, centre(digit.segmentPolygon(9))), colorFromRef(clAqua));
 }
 
 TEST_F(LED7SegTest, AColourChangeShowsOnlyWithTheNextValue)
 {
     digit.SetValue(8);
-    const QImage red = Render(digit);
+    const QImage red = render(digit);
     digit.setSegColor(clBlue);
     digit.setSegClear(clBlack);
     digit.setBdrColor(clWhite);
-    EXPECT_EQ(Render(digit), red);
+    EXPECT_EQ(render(digit), red);
     digit.SetValue(8);
-    EXPECT_EQ(At(Render(digit), Centre(digit.segmentPolygon(1))), colorFromRef(clBlue));
+    EXPECT_EQ(at(render(digit), centre(digit.segmentPolygon(1))), colorFromRef(clBlue));
 }
 
 TEST_F(LED7SegTest, LoadedShowsEverySegmentUnlit)
 {
-    digit.SetPeriod(true);
+    digit.setPeriod(true);
     digit.SetValue(8);
     digit.Loaded();
-    const QImage image = Render(digit);
+    const QImage image = render(digit);
     for (int s = 1; s <= 9; ++s)
-        EXPECT_EQ(At(image, Centre(digit.segmentPolygon(s))), colorFromRef(clSilver)) << s;
+        EXPECT_EQ(at(image, centre(digit.segmentPolygon(s))), colorFromRef(clSilver)) << s;
     EXPECT_TRUE(digit.Period());
 }
 
@@ -176,7 +176,7 @@ TEST_F(LED7SegTest, DrawsWithoutAntialiasing)
     digit.setPalette(palette);
     digit.resize(84, 120);
     digit.SetValue(4);
-    const QImage image = Render(digit);
+    const QImage image = render(digit);
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -206,9 +206,9 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
     digit.SetSegmentShape(7, 0, square);
     EXPECT_TRUE(other.segmentPolygon(7).isEmpty());
     other.SetValue(8);
-    const QImage image = Render(other);
+    const QImage image = render(other);
     // Where the middle bar was, the background shows.
-    EXPECT_EQ(At(image, Centre(QPolygon({ QPoint(58, 120), QPoint(112, 150) }))),
+    EXPECT_EQ(at(image, centre(QPolygon({ QPoint(58, 120), QPoint(112, 150) }))),
         other.palette().color(QPalette::Window));
 
     // A segment without shape keeps its colours.
@@ -240,14 +240,14 @@ TEST_F(LED7SegTest, PictureOfAllDigits)
         small->setSegColor(i % 2 ? clLime : clRed);
         small->setSegClear(0x303030);
         small->setBdrColor(clBlack);
-        small->SetPeriod(i % 3 == 0);
+        small->setPeriod(i % 3 == 0);
         small->setMilles(i % 4 == 0);
         small->SetValue(value);
         if (i < 8) {
             auto* big = new TLED7Seg(&row);
             big->setGeometry(4 + i * 88, 68, 84, 120);
             big->setSegColor(clYellow);
-            big->SetPeriod(i == 1);
+            big->setPeriod(i == 1);
             big->setMilles(i == 2);
             big->SetValue(value);
         }

@@ -13,9 +13,9 @@ namespace testing_support {
 template <class EventFixture> class WithConsoleForm : public EventFixture {
 protected:
     // A console for the event, shown as the event list shows it.
-    std::unique_ptr<console::TFtaikai> Open() { return Show(this->Devices()); }
+    std::unique_ptr<console::TFtaikai> Open() { return show(this->devices()); }
 
-    static std::unique_ptr<console::TFtaikai> Show(const console::ConsoleDevices& devices)
+    static std::unique_ptr<console::TFtaikai> show(const console::ConsoleDevices& devices)
     {
         auto f = std::make_unique<console::TFtaikai>(nullptr, devices);
         f->resize(997, 696);

@@ -14,14 +14,14 @@ protected:
     // The console with recording players, shown; players[name] is the player of that slot.
     std::unique_ptr<console::TFtaikai> openWithPlayers()
     {
-        console::ConsoleDevices d = Devices();
+        console::ConsoleDevices d = devices();
         d.makeCuePlayer = [this](const QString& name) {
             auto player = std::make_unique<FakeCuePlayer>();
             player->unopenable = unopenable;
             players[name] = player.get();
             return player;
         };
-        return Show(d);
+        return show(d);
     }
 
     std::map<QString, FakeCuePlayer*> players;

@@ -30,7 +30,7 @@ QPoint spotIn(const QTimeEdit* picker, Spot spot)
 }
 
 // Types the characters one key each, as a keyboard (or an input method) hands them over.
-void Type(QWindow* window, const QString& text)
+void type(QWindow* window, const QString& text)
 {
     for (const QChar c : text)
         QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
@@ -41,7 +41,7 @@ void clickAndType(QTimeEdit* picker, Spot spot, const QString& text, Qt::Key end
 {
     QWindow* window = picker->window()->windowHandle();
     QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(picker, spot));
-    Type(window, text);
+    type(window, text);
     QTest::keyClick(window, end);
 }
 
@@ -94,7 +94,7 @@ TEST(TimePicker, AClickAnywhereThenTypedDigitsReplaceTheWholeTime)
             clickAndType(w.picker, spot, QString::fromUtf8(e.typed), Qt::Key_Return);
             EXPECT_EQ(w.picker->time(), e.time);
             EXPECT_EQ(w.picker->text(), console::longTimeText(e.time)) << "the field shows the time";
-            EXPECT_FALSE(w.picker->Typing());
+            EXPECT_FALSE(w.picker->typing());
         }
     }
 }
@@ -111,14 +111,14 @@ TEST(TimePicker, TheEntryEndsWithEnterTabAClickElsewhereOrEscape)
     w.picker->setTime(kOld);
     changed.clear();
     QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Middle));
-    Type(window, QStringLiteral("0:15:0"));
+    type(window, QStringLiteral("0:15:0"));
     EXPECT_EQ(w.picker->text(), "0:15:0") << "the field shows the entry as typed";
     EXPECT_EQ(w.picker->time(), kOld);
-    Type(window, QStringLiteral("0"));
+    type(window, QStringLiteral("0"));
     EXPECT_EQ(w.picker->time(), QTime(0, 15, 0)) << "followed before the entry ends";
     EXPECT_EQ(changed.size(), 1);
     w.picker->setTime(kOld);
-    EXPECT_FALSE(w.picker->Typing()) << "a time set by the program drops the entry";
+    EXPECT_FALSE(w.picker->typing()) << "a time set by the program drops the entry";
     EXPECT_EQ(w.picker->text(), "1:02:03");
 
     struct Case {
@@ -137,7 +137,7 @@ TEST(TimePicker, TheEntryEndsWithEnterTabAClickElsewhereOrEscape)
         w.picker->setTime(kOld);
         finished.clear();
         QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Start));
-        Type(window, QStringLiteral("0:15:00"));
+        type(window, QStringLiteral("0:15:00"));
         if (c.end == Qt::Key_unknown)
             QTest::mouseClick(window, Qt::LeftButton, {}, w.other->geometry().center());
         else

@@ -55,15 +55,15 @@ TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythi
 
     EXPECT_EQ(asker.messages(), QStringList { kRefusal });
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
-    EXPECT_EQ(Chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:40:00 B", "9:40:00-10:00:00 C" }));
-    EXPECT_EQ(Marks(), "1");
+    EXPECT_EQ(chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:40:00 B", "9:40:00-10:00:00 C" }));
+    EXPECT_EQ(marks(), "1");
     EXPECT_EQ(fileBytes(console::RInfoFileName), before);
 
     // Without the NUL the same text goes in.
     f->Edit2->setText(QStringLiteral("abc"));
     clickOn(f->CTBadd);
     EXPECT_EQ(asker.messages().size(), 1);
-    EXPECT_EQ(Chain().last(), "10:00:00-10:10:00 abc");
+    EXPECT_EQ(chain().last(), "10:00:00-10:10:00 abc");
 
     // A round takes its titles, and they are checked instead.
     f->CkBround->setChecked(true);
@@ -71,7 +71,7 @@ TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythi
     clickOn(f->CTBadd);
     ASSERT_EQ(asker.messages().size(), 2);
     EXPECT_TRUE(asker.messages().last().startsWith(QStringLiteral("「ラウンドの表記」に使えない制御文字")));
-    EXPECT_EQ(Chain().size(), 4);
+    EXPECT_EQ(chain().size(), 4);
     f->close();
 }
 
@@ -84,7 +84,7 @@ TEST_F(UtaikaiControlCharacters, TheMemoIsStoredAsTypedAndReachesTheMonitorWitho
     f->DBMemo1->setPlainText(typed);
     f->CuteButton14->Click();
     EXPECT_EQ(fileBytes(console::RInfomemFileName), platform::toCp932(QStringLiteral("晴天\tA\r\nB\r\n")));
-    EXPECT_EQ(Scalar("select tmem from taikai where tcode=202403091"), typed) << "the bound memo keeps it";
+    EXPECT_EQ(scalar("select tmem from taikai where tcode=202403091"), typed) << "the bound memo keeps it";
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     f->close();
 }

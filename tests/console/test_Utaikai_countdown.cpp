@@ -41,14 +41,14 @@ protected:
         f->CuteButton5->Click();
         return f;
     }
-    void Ticks(console::TFtaikai& f, int tenths)
+    void ticks(console::TFtaikai& f, int tenths)
     {
         for (int i = 0; i < tenths; ++i) {
             clock.advanceMs(100);
             f.Tm1Timer();
         }
     }
-    QString Digits(const std::array<components::TLED7Seg*, 6>& row)
+    QString digits(const std::array<components::TLED7Seg*, 6>& row)
     {
         QString s;
         for (auto* seg : row)
@@ -59,16 +59,16 @@ protected:
 
 TEST_F(UtaikaiCountdown, MidRaceTheControlPageShowsTheRunningDigitsLampsAndCues)
 {
-    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:08:00','/sounds/race 8min.wav')");
+    exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:08:00','/sounds/race 8min.wav')");
     auto f = openReset(QTime(0, 0, 30));
-    f->Engine().setCueList({ "B-0:08:00", "Y-0:00:30", "-" });
+    f->engine().setCueList({ "B-0:08:00", "Y-0:00:30", "-" });
     f->RGgaz->setItemIndex(0);
     f->CuteButton1->Click();
     EXPECT_TRUE(f->Tm1.isActive());
-    Ticks(*f, 300 + 1500); // 2:30 into the race
-    EXPECT_EQ(f->Engine().StateRace(), PhaseState::On);
-    EXPECT_EQ(Digits(f->SegRace), "__7300") << "7:30.0 left of 10:00";
-    EXPECT_EQ(Digits(f->SegWarm), "____00") << "the warm-up shows where it ended";
+    ticks(*f, 300 + 1500); // 2:30 into the race
+    EXPECT_EQ(f->engine().StateRace(), PhaseState::On);
+    EXPECT_EQ(digits(f->SegRace), "__7300") << "7:30.0 left of 10:00";
+    EXPECT_EQ(digits(f->SegWarm), "____00") << "the warm-up shows where it ended";
     EXPECT_EQ(f->Memo1->toPlainText(), "Y-0:00:30\n-") << "the race cue has sounded";
     // Signal 5 went on at the start ("スタート後"), OFF 5 at 0:00:15 of race put it off again.
     EXPECT_EQ(f->PLd[4]->Color(), console::SignalOutputs::LampOff);
@@ -137,7 +137,7 @@ TEST_F(UtaikaiCountdown, TheClockLineWhilePausedFollowsEachPhasesOption)
             if (box->isChecked() != shown)
                 box->click();
             f->CuteButton1->Click();
-            Ticks(*f, c.tenthsIn);
+            ticks(*f, c.tenthsIn);
             f->CuteButton2->Click();
             EXPECT_TRUE(f->Tms.isActive());
             board.sent.clear();
@@ -164,14 +164,14 @@ TEST_F(UtaikaiCountdown, TheBoardSwitchOpensClosesAndSaysWhenItCannotOpen)
     board.calls.clear();
     f->RGbrate->Button(0)->click();
     EXPECT_EQ(BoardBitRateIndex, 0);
-    scheduler.Advance(1000);
+    scheduler.advance(1000);
     EXPECT_EQ(board.calls, QStringList({ "close", "bitrate 2400" }));
     // While ON the port opens again a moment later.
     f->RGgaz->Button(0)->click();
     board.calls.clear();
     f->RGbrate->Button(1)->click();
     EXPECT_EQ(board.calls, QStringList({ "close", "bitrate 9600" }));
-    scheduler.Advance(console::BoardControl::ReopenPauseMs);
+    scheduler.advance(console::BoardControl::ReopenPauseMs);
     EXPECT_EQ(board.calls.last(), "open");
 
     board.opens = false;
@@ -190,11 +190,11 @@ TEST_F(UtaikaiCountdown, BrightnessAndTestFramesGoOutWithoutBlocking)
     f->CuteButton26->Click();
     f->CuteButton26->Click(); // ignored while the sequence runs
     EXPECT_EQ(board.sent, QByteArrayList({ "K    9\r" }));
-    scheduler.Advance(199);
+    scheduler.advance(199);
     EXPECT_EQ(board.sent.size(), 1);
-    scheduler.Advance(1);
+    scheduler.advance(1);
     EXPECT_EQ(board.sent.last(), "888     88:88:88.88 88\r");
-    scheduler.Advance(500);
+    scheduler.advance(500);
     EXPECT_TRUE(sleeper.waits.empty()) << "nothing slept";
 
     board.sent.clear();
@@ -217,8 +217,8 @@ TEST_F(UtaikaiCountdown, AutomaticOperationIsThePickersOwnStateNotWhetherItsPage
     f->PageControl1->setCurrentWidget(f->TabSheet5);
     ASSERT_FALSE(f->DTPauto->isVisible());
     f->CuteButton1->Click();
-    Ticks(*f, 40);
-    EXPECT_EQ(f->Engine().StateInterval(), PhaseState::On);
+    ticks(*f, 40);
+    EXPECT_EQ(f->engine().StateInterval(), PhaseState::On);
     EXPECT_TRUE(f->tmr2.isActive());
     EXPECT_FALSE(f->Tm1.isActive());
     f->close();
@@ -226,10 +226,10 @@ TEST_F(UtaikaiCountdown, AutomaticOperationIsThePickersOwnStateNotWhetherItsPage
 
 TEST_F(UtaikaiCountdown, StartLooksUpTheNextHeatsResultsInAutomaticOperation)
 {
-    Exec("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat) values "
+    exec("insert into rmenu (tcode,rr,btime,etime,kara,rmenu,uc,round,heat) values "
          "(202403091,1,'10:00:00','10:10:00','-','予選',1,2,3),(202403091,2,'10:10:00','10:20:00','-','予選',"
          "2,2,4)");
-    Exec("insert into result (tcode,round,heat,rank,carno,driver,laps,rtime) values "
+    exec("insert into result (tcode,round,heat,rank,carno,driver,laps,rtime) values "
          "(202403091,2,3,1,7,'山田',12,'5:01.2')");
     auto f = openReset();
     f->CkBauto->setChecked(true);
@@ -264,7 +264,7 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     comm.setTimeOutTrans(3000);
     console::CommXBoardPort port(comm);
 
-    auto d = Devices();
+    auto d = devices();
     d.board = &port;
     console::TFtaikai f(nullptr, d);
     f.show();
@@ -278,14 +278,14 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     for (int i = 0; i < 11 + 400; ++i) { // 40 s of race: 200 lines
         QElapsedTimer wall;
         wall.start();
-        Ticks(f, 1);
-        scheduler.Advance(100);
+        ticks(f, 1);
+        scheduler.advance(100);
         slowest = std::max(slowest, wall.elapsed());
     }
     EXPECT_LT(slowest, 1000) << "no tick waited for the board's send time-out (3 s)";
-    EXPECT_EQ(Digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
-    EXPECT_LE(comm.QueuedChunks(), 1) << "the port holds one line";
-    EXPECT_EQ(f.Board().Waiting(), 1) << "the newest time line waits";
+    EXPECT_EQ(digits(f.SegRace), "__9199") << "9:19.9 left: the count-down kept its time";
+    EXPECT_LE(comm.queuedChunks(), 1) << "the port holds one line";
+    EXPECT_EQ(f.board().waiting(), 1) << "the newest time line waits";
     EXPECT_EQ(port.droppedLines(), 0);
     EXPECT_TRUE(f.StatusLine->text().contains("表示ボードへの送信が遅れています。"));
 
@@ -293,13 +293,13 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     device->setInputLines(platform::kLineCts);
     EXPECT_TRUE(testing_support::waitUntil(
         [&] {
-            scheduler.Advance(console::BoardControl::WaitPollMs);
-            return f.Board().Waiting() == 0 && comm.allSent();
+            scheduler.advance(console::BoardControl::WaitPollMs);
+            return f.board().waiting() == 0 && comm.allSent();
         },
         10000));
     for (int i = 0; i < 10; ++i) {
-        Ticks(f, 1);
-        EXPECT_EQ(f.Board().Waiting(), 0);
+        ticks(f, 1);
+        EXPECT_EQ(f.board().waiting(), 0);
         ASSERT_TRUE(testing_support::waitUntil([&] { return comm.allSent(); }));
     }
     EXPECT_EQ(port.droppedLines(), 0);
@@ -335,24 +335,24 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
         return in;
     };
     const auto clock = [&](int second) { return console::BoardLine(clockAt(second)); };
-    control.Send(clockAt(1));
-    EXPECT_EQ(control.Waiting(), 0) << "the port was empty: the line went to it";
+    control.send(clockAt(1));
+    EXPECT_EQ(control.waiting(), 0) << "the port was empty: the line went to it";
     EXPECT_GT(port.bytesQueued(), 0);
-    control.Send(clockAt(2));
-    control.Send(clockAt(3));
+    control.send(clockAt(2));
+    control.send(clockAt(3));
     control.sendFrame(console::boardFrame(console::BoardTestFrame::All8));
     control.sendTimeLine(clock(4));
-    control.Brightness(9);
-    scheduler.Advance(console::BoardControl::BrightnessPauseMs);
+    control.brightness(9);
+    scheduler.advance(console::BoardControl::BrightnessPauseMs);
     control.sendTimeLine(clock(5));
-    EXPECT_EQ(control.Waiting(), 4);
+    EXPECT_EQ(control.waiting(), 4);
     EXPECT_EQ(said, QStringList({ "表示ボードへの送信が遅れています。最新の時刻だけを送ります。" }));
 
     QByteArray got;
     EXPECT_TRUE(testing_support::waitUntil(
         [&] {
             got += pty.receive(1, 5);
-            scheduler.Advance(console::BoardControl::WaitPollMs);
+            scheduler.advance(console::BoardControl::WaitPollMs);
             return got.size() >= backlog.size() && got.endsWith(clock(5));
         },
         10000));
@@ -377,7 +377,7 @@ TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBla
     control.switchOff();
     EXPECT_EQ(board.sent,
         QByteArrayList({ console::boardFrame(console::BoardTestFrame::All8), console::boardBlankLine() }));
-    EXPECT_EQ(control.Waiting(), 0);
+    EXPECT_EQ(control.waiting(), 0);
 }
 
 // Switching the board OFF lets the blank line reach the board before the port closes.
@@ -409,7 +409,7 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
 {
     platform::FakeSerialPorts ports;
     auto adapter = ports.add(platform::serialDevicePath(SignalPortNo1));
-    auto d = Devices();
+    auto d = devices();
     d.signalLines = nullptr; // the console's own rs232c ports, over the fake driver
     console::TFtaikai f(nullptr, d);
     f.show();
@@ -455,7 +455,7 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
         EXPECT_TRUE(s.status.isEmpty() ? status.endsWith(QStringLiteral("-")) : status.contains(s.status))
             << status.toStdString();
         EXPECT_EQ(adapter->isOpen(), s.open);
-        EXPECT_EQ(f.Signals().portOpened(1), s.open);
+        EXPECT_EQ(f.signalOutputs().portOpened(1), s.open);
         EXPECT_EQ(lamps(), s.lamps);
         if (s.open) {
             EXPECT_EQ(adapter->outputLines(), s.lines);

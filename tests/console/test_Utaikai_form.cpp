@@ -34,7 +34,7 @@ TEST_F(UtaikaiForm, HasItsPagesInOrderWithTheSoundCheckPageOutOfSight)
     EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
     EXPECT_EQ(f->PageControl1->height(), 633);
     EXPECT_EQ(f->CuteButton13->Caption(), "×");
-    EXPECT_EQ(f->CuteButton13->FontColor(), platform::clYellow);
+    EXPECT_EQ(f->CuteButton13->fontColor(), platform::clYellow);
     EXPECT_EQ(f->Panel14->pos(), QPoint(178, 248));
     f->close();
 }
@@ -126,7 +126,7 @@ TEST_F(UtaikaiForm, EveryControlSitsUnderItsName)
 
 TEST_F(UtaikaiForm, TimersHaveTheirIntervalsAndStartState)
 {
-    auto f = std::make_unique<console::TFtaikai>(nullptr, Devices());
+    auto f = std::make_unique<console::TFtaikai>(nullptr, devices());
     EXPECT_EQ(f->Tm1.interval(), 100);
     EXPECT_EQ(f->tmr2.interval(), 100);
     EXPECT_EQ(f->Tmr3.interval(), 250);
@@ -142,8 +142,8 @@ TEST_F(UtaikaiForm, GrabsEachPage)
     addScheduleRow("9:00:00", "9:30:00", "受付・車検", 1);
     addScheduleRow("9:30:00", "9:40:00", "ドライバーズミーティング", 2);
     addScheduleRow("9:40:00", "10:00:00", "練習走行", 3);
-    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'w','0:02:00','/sounds/warm 2min.wav')");
-    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:01:00','/sounds/race 1min.wav')");
+    exec("insert into music (tcode,bun,tno,mname) values (202403091,'w','0:02:00','/sounds/warm 2min.wav')");
+    exec("insert into music (tcode,bun,tno,mname) values (202403091,'r','0:01:00','/sounds/race 1min.wav')");
     auto f = Open();
     f->PageControl1->setTabVisible(4, true);
     const char* files[5] = { "console-control", "console-sound-set", "console-race-info", "console-settings",

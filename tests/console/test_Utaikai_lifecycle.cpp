@@ -55,7 +55,7 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_EQ(pickerText(f->DTPauto), "0:03:00");
     EXPECT_FALSE(f->DTPauto->isVisible()) << "the console opens in manual operation";
     EXPECT_EQ(f->CTBm->Color(), platform::clYellow);
-    EXPECT_EQ(f->CTBm->FontColor(), platform::clBlue);
+    EXPECT_EQ(f->CTBm->fontColor(), platform::clBlue);
     EXPECT_EQ(f->CTBa->Color(), platform::clBlack);
     EXPECT_EQ(pickerText(f->DTP), "0:00:03") << "blind time 30 tenths";
     EXPECT_FALSE(f->CkBwup->isChecked());
@@ -69,8 +69,8 @@ TEST_F(UtaikaiLifecycle, ShowLoadsTheEventRowPresetsAndSettings)
     EXPECT_EQ(f->ScheduleEndText, "9:40:00");
     EXPECT_EQ(f->rs232c1->portname, "COM2");
     EXPECT_EQ(f->rs232c3->portname, "COM4");
-    EXPECT_EQ(f->Engine().ResetDone(), 0);
-    EXPECT_EQ(f->Engine().CueStep(), 1);
+    EXPECT_EQ(f->engine().ResetDone(), 0);
+    EXPECT_EQ(f->engine().CueStep(), 1);
     for (size_t i = 0; i < 6; ++i) {
         EXPECT_EQ(f->Pnl[i]->Color(), platform::clGray);
         EXPECT_EQ(f->PLd[i]->Color(), platform::clGray);
@@ -128,16 +128,16 @@ TEST_F(UtaikaiLifecycle, CrossStoresTheStateBlanksTheBoardAndResetsTheMonitor)
     f->CuteButton13->Click();
 
     EXPECT_FALSE(f->isVisible());
-    EXPECT_TRUE(f->Closed());
+    EXPECT_TRUE(f->closed());
     EXPECT_EQ(board.sent, QByteArrayList({ kBlank, kBlank }));
     EXPECT_EQ(board.calls.mid(0, 3), QStringList({ "send", "send", "close" }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ 200 }));
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
-    EXPECT_EQ(Scalar("select on1 from taikai"), "0:02:00");
-    EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:45");
-    EXPECT_EQ(Scalar("select sq2 from taikai"), "0:12:30");
-    EXPECT_EQ(Scalar("select sq5 from taikai"), "1:00:00");
-    EXPECT_EQ(Scalar("select cont from taikai"), "0");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select on1 from taikai"), "0:02:00");
+    EXPECT_EQ(scalar("select of5 from taikai"), "0:00:45");
+    EXPECT_EQ(scalar("select sq2 from taikai"), "0:12:30");
+    EXPECT_EQ(scalar("select sq5 from taikai"), "1:00:00");
+    EXPECT_EQ(scalar("select cont from taikai"), "0");
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
     EXPECT_EQ(fileBytes(console::RInfoFileName), QByteArray());
     EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray());
@@ -148,9 +148,9 @@ TEST_F(UtaikaiLifecycle, CrossStoresTheStateBlanksTheBoardAndResetsTheMonitor)
         << "the event list stands on the event just closed";
 
     // Opened again, the console shows what it stored.
-    WarmUpTimePreset = Scalar("select sq1 from taikai");
-    RaceTimePreset = Scalar("select sq2 from taikai");
-    AutoIntervalPreset = Scalar("select sq5 from taikai");
+    WarmUpTimePreset = scalar("select sq1 from taikai");
+    RaceTimePreset = scalar("select sq2 from taikai");
+    AutoIntervalPreset = scalar("select sq5 from taikai");
     auto again = Open();
     EXPECT_EQ(pickerText(again->DTPsig[console::SlotOn1]), "0:02:00");
     EXPECT_EQ(pickerText(again->DTPsig[console::SlotOff5]), "0:00:45");
@@ -166,11 +166,11 @@ TEST_F(UtaikaiLifecycle, TheWindowsOwnCloseRunsTheSameStepsAsTheCross)
     f->DTP1->setTime(QTime(0, 7, 0));
     f->close();
 
-    EXPECT_TRUE(f->Closed());
+    EXPECT_TRUE(f->closed());
     EXPECT_EQ(board.sent, QByteArrayList({ kBlank, kBlank })) << "the board is blanked on every close";
     EXPECT_GE(board.closes, 1);
-    EXPECT_EQ(Scalar("select sq1 from taikai"), "0:07:00");
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select sq1 from taikai"), "0:07:00");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
     EXPECT_FALSE(f->Tmr3.isActive());
 }
@@ -182,7 +182,7 @@ TEST_F(UtaikaiLifecycle, TheEscapeKeyLeavesTheConsoleOpen)
     for (QWidget* w :
         { static_cast<QWidget*>(f->Edit2), static_cast<QWidget*>(f->DTPe), static_cast<QWidget*>(f.get()) }) {
         QTest::keyClick(w, Qt::Key_Escape);
-        EXPECT_FALSE(f->Closed()) << w->objectName().toStdString();
+        EXPECT_FALSE(f->closed()) << w->objectName().toStdString();
     }
     EXPECT_TRUE(f->isVisible());
     EXPECT_TRUE(board.sent.isEmpty());
@@ -193,7 +193,7 @@ TEST_F(UtaikaiLifecycle, TheOwnersEndClosesOnceAndCompletely)
 {
     auto f = Open();
     f->reject();
-    EXPECT_TRUE(f->Closed());
+    EXPECT_TRUE(f->closed());
     EXPECT_EQ(board.sent.size(), 2);
     // A later close or the destruction does nothing a second time.
     f->close();
@@ -207,24 +207,24 @@ TEST_F(UtaikaiLifecycle, AConsoleDestroyedWhileOpenStillLetsGoOfItsDevices)
     auto f = Open();
     f.reset();
     EXPECT_EQ(board.sent, QByteArrayList({ kBlank, kBlank }));
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
     EXPECT_EQ(lines.calls.mid(lines.calls.size() - 3), QStringList({ "close 1", "close 2", "close 3" }));
 }
 
 TEST_F(UtaikaiLifecycle, AFailingStoreIsReportedAndTheWindowStillCloses)
 {
     auto f = Open();
-    Exec("drop table taikai");
+    exec("drop table taikai");
     f->CuteButton13->Click();
 
     EXPECT_FALSE(f->isVisible());
-    EXPECT_TRUE(f->Closed());
+    EXPECT_TRUE(f->closed());
     ASSERT_EQ(asker.errors().size(), 1);
     const QString error = asker.errors().first();
     EXPECT_TRUE(error.contains(QStringLiteral("保存できませんでした"))) << error.toStdString();
     EXPECT_TRUE(error.contains(QStringLiteral("taikai")))
         << "the database's own message is shown: " << error.toStdString();
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the other statement still ran";
+    EXPECT_EQ(scalar("select tcode from tnow"), "0") << "the other statement still ran";
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
 }
 
@@ -232,30 +232,30 @@ TEST_F(UtaikaiLifecycle, AFailingStoreIsReportedAndTheWindowStillCloses)
 // defaults: closing must not write those over the event's stored signal times and presets.
 TEST_F(UtaikaiLifecycle, AShowThatCouldNotLoadTheEventLeavesItsRowAsStored)
 {
-    Exec("drop table rmenu");
+    exec("drop table rmenu");
     auto f = Open();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("読み込めませんでした")));
     f->CuteButton13->Click();
 
-    EXPECT_TRUE(f->Closed());
-    EXPECT_EQ(Scalar("select on1 from taikai"), "0:01:00");
-    EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:15");
-    EXPECT_EQ(Scalar("select sq1 from taikai"), "0:05:00");
-    EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
-    EXPECT_EQ(Scalar("select cont from taikai"), "1");
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0") << "the monitor still learns that no event runs";
+    EXPECT_TRUE(f->closed());
+    EXPECT_EQ(scalar("select on1 from taikai"), "0:01:00");
+    EXPECT_EQ(scalar("select of5 from taikai"), "0:00:15");
+    EXPECT_EQ(scalar("select sq1 from taikai"), "0:05:00");
+    EXPECT_EQ(scalar("select sq5 from taikai"), "0:03:00");
+    EXPECT_EQ(scalar("select cont from taikai"), "1");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0") << "the monitor still learns that no event runs";
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
     EXPECT_EQ(asker.errors().size(), 1) << "the close itself has nothing to report";
 }
 
 TEST_F(UtaikaiLifecycle, AConsoleDestroyedBeforeItWasShownLeavesTheEventRowAlone)
 {
-    auto f = std::make_unique<TFtaikai>(nullptr, Devices());
+    auto f = std::make_unique<TFtaikai>(nullptr, devices());
     f.reset();
-    EXPECT_EQ(Scalar("select sq2 from taikai"), "0:10:00");
-    EXPECT_EQ(Scalar("select on2 from taikai"), "0:00:50");
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select sq2 from taikai"), "0:10:00");
+    EXPECT_EQ(scalar("select on2 from taikai"), "0:00:50");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
 }
 
 TEST_F(UtaikaiLifecycle, TheEventListOpensTheConsoleModally)
@@ -266,8 +266,8 @@ TEST_F(UtaikaiLifecycle, TheEventListOpensTheConsoleModally)
             if (auto* console = dynamic_cast<TFtaikai*>(w); console && console->isVisible())
                 console->CuteButton13->Click();
     });
-    console::runRaceConsole(nullptr, Devices());
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
+    console::runRaceConsole(nullptr, devices());
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
     EXPECT_EQ(board.sent.size(), 2);
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:00T\r\n"));
 }

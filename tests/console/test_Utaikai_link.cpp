@@ -67,7 +67,7 @@ protected:
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
         f.Button2->click();
-        ASSERT_TRUE(waitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return f.link().State() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
     QByteArray logBytes() const
@@ -121,7 +121,7 @@ TEST_F(UtaikaiLink, ALongFeedIsShownLoggedAndDrivesTheBoardWhileTheNetworkHasIt)
     f->CuteButton5->Click();
     f->CuteButton1->Click();
     f->CuteButton2->Click();
-    ASSERT_EQ(f->Engine().StateWarm(), console::PhaseState::On);
+    ASSERT_EQ(f->engine().StateWarm(), console::PhaseState::On);
     BoardFromNetwork = 1;
     server.send("$F,1,\"00:00:03\",\"x\"\r\n$F,1,\"00:00:04\",\"x\"\r\n");
     ASSERT_TRUE(waitUntil([&] { return board.sent.size() == feed.board.size() + 2; }));
@@ -155,7 +155,7 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
     testing_support::SilentPort silent;
     auto f = Open();
     f->RGgaz->setItemIndex(0);
-    f->Link().setConnectTimeoutMs(2000);
+    f->link().setConnectTimeoutMs(2000);
     asker.answer(true);
     f->CuteButton5->Click(); // reset, then start the warm-up
     f->CuteButton1->Click();
@@ -171,7 +171,7 @@ TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOu
     const qsizetype before = board.sent.size();
     runEvents(1000);
     EXPECT_GE(board.sent.size() - before, 2) << "the warm-up kept sending its board lines";
-    EXPECT_EQ(f->Engine().StateWarm(), console::PhaseState::On);
+    EXPECT_EQ(f->engine().StateWarm(), console::PhaseState::On);
     EXPECT_EQ(f->SegWarm[2]->Value(), 4) << "the warm-up of 5:00 has counted down";
     EXPECT_EQ(f->Panel17->Caption(), "サーバを見つけました 接続します");
     f->Button2->click();

@@ -18,7 +18,7 @@ namespace {
 
 class UtaikaiModes : public ConsoleFixture {
 protected:
-    void Ticks(console::TFtaikai& f, int tenths)
+    void ticks(console::TFtaikai& f, int tenths)
     {
         for (int i = 0; i < tenths; ++i) {
             clock.advanceMs(100);
@@ -26,15 +26,15 @@ protected:
             f.tmr2Timer();
         }
     }
-    static bool Automatic(const console::TFtaikai& f)
+    static bool automatic(const console::TFtaikai& f)
     {
         const bool shown = !f.DTPauto->isHidden();
         EXPECT_EQ(!f.Label31->isHidden(), shown);
         EXPECT_EQ(!f.CuteButton22->isHidden(), shown);
         EXPECT_EQ(f.CTBa->Color(), shown ? platform::clYellow : platform::clBlack);
-        EXPECT_EQ(f.CTBa->FontColor(), shown ? platform::clBlue : platform::clWhite);
+        EXPECT_EQ(f.CTBa->fontColor(), shown ? platform::clBlue : platform::clWhite);
         EXPECT_EQ(f.CTBm->Color(), shown ? platform::clBlack : platform::clYellow);
-        EXPECT_EQ(f.CTBm->FontColor(), shown ? platform::clWhite : platform::clBlue);
+        EXPECT_EQ(f.CTBm->fontColor(), shown ? platform::clWhite : platform::clBlue);
         return shown;
     }
 };
@@ -61,7 +61,7 @@ TEST_F(UtaikaiModes, TheModeButtonsAskBeforeEachChangeAndShowTheMode)
             asker.answer(s.answer == 1);
         ((*f).*s.button)->Click();
         EXPECT_EQ(asker.questions().size(), asked + (s.answer >= 0 ? 1 : 0));
-        EXPECT_EQ(Automatic(*f), s.automatic);
+        EXPECT_EQ(automatic(*f), s.automatic);
     }
     EXPECT_EQ(asker.questions(),
         QStringList({ "オート運用モードに変更してよろしいですか？",
@@ -96,10 +96,10 @@ TEST_F(UtaikaiModes, ThePickersFeedThePresetsAtOnceAndTheBlindTimeOnLeaving)
 // RInfomem.txt) and withdraws it (status 1, the file empty); without text it shows nothing.
 TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
 {
-    Exec("insert into taikai (tcode,tname,status) values (202404201,'夏季大会',1)");
+    exec("insert into taikai (tcode,tname,status) values (202404201,'夏季大会',1)");
     auto f = Open();
     f->PageControl1->setCurrentWidget(f->TabSheet4);
-    auto statuses = [&] { return Scalar("select group_concat(status) from taikai"); };
+    auto statuses = [&] { return scalar("select group_concat(status) from taikai"); };
 
     f->CuteButton14->Click();
     EXPECT_TRUE(f->Lbdp->isHidden()) << "an empty memo is not shown";
@@ -111,7 +111,7 @@ TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
     EXPECT_FALSE(f->Lbdp->isHidden());
     EXPECT_EQ(statuses(), "0,0");
     EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray("A\r\n"));
-    EXPECT_EQ(Scalar("select tmem from taikai where tcode=202403091"), "A") << "the typed text was posted";
+    EXPECT_EQ(scalar("select tmem from taikai where tcode=202403091"), "A") << "the typed text was posted";
     EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-information-shown")).isEmpty());
 
     f->CuteButton14->Click();
@@ -120,7 +120,7 @@ TEST_F(UtaikaiModes, TheInformationToggleWritesTheFileAndEveryEventsStatus)
     EXPECT_EQ(fileBytes(console::RInfomemFileName), QByteArray());
 
     // A statement that fails is reported and leaves the display as it was.
-    Exec("alter table taikai rename column status to status_old");
+    exec("alter table taikai rename column status to status_old");
     f->CuteButton14->Click();
     EXPECT_TRUE(f->Lbdp->isHidden());
     EXPECT_EQ(asker.errors().size(), 1);
@@ -145,39 +145,39 @@ TEST_F(UtaikaiModes, TheIntervalRunsOnTheControlPageAndFollowsTheModeAtItsEnd)
     f->CTBa->Click();
     f->CuteButton5->Click();
     f->CuteButton1->Click();
-    Ticks(*f, 30 + 12);
+    ticks(*f, 30 + 12);
     ASSERT_TRUE(f->tmr2.isActive());
     EXPECT_FALSE(f->Tm1.isActive());
     EXPECT_EQ(f->Label31->text(), "00:00:01.8");
     EXPECT_EQ(f->Memo1->toPlainText(), "-") << "the interval's cue has sounded";
-    ASSERT_TRUE(f->Devices().monitor->Flush());
+    ASSERT_TRUE(f->devices().monitor->flush());
     EXPECT_EQ(fileBytes(console::DtimeFileName), QByteArray("00:00:03W\r\n"));
     EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-control-interval")).isEmpty());
-    Ticks(*f, 18);
+    ticks(*f, 18);
     EXPECT_TRUE(f->Tm1.isActive()) << "the next run started by itself";
     EXPECT_EQ(f->Memo1->toPlainText(), "X-0:00:02\n-") << "with the cues as loaded";
     EXPECT_FALSE(f->tmr2.isActive());
 
-    Ticks(*f, 30 + 12);
+    ticks(*f, 30 + 12);
     f->CuteButton22->Click();
     EXPECT_EQ(f->Label31->text(), "00:00:00");
     EXPECT_FALSE(f->tmr2.isActive()) << "the interval reset ends the interval";
-    Ticks(*f, 30);
+    ticks(*f, 30);
     EXPECT_FALSE(f->Tm1.isActive());
 
     for (const bool backToAutomatic : { false, true }) {
         f->CTBa->Click();
         f->CuteButton1->Click();
-        Ticks(*f, 30 + 10);
+        ticks(*f, 30 + 10);
         ASSERT_TRUE(f->tmr2.isActive());
         f->CTBm->Click();
         EXPECT_TRUE(f->tmr2.isActive()) << "a mode change stops nothing";
         if (backToAutomatic)
             f->CTBa->Click();
-        Ticks(*f, 20);
+        ticks(*f, 20);
         EXPECT_FALSE(f->tmr2.isActive());
         EXPECT_EQ(f->Tm1.isActive(), backToAutomatic);
-        EXPECT_EQ(f->Engine().StateWarm(), backToAutomatic ? PhaseState::On : PhaseState::Mae);
+        EXPECT_EQ(f->engine().StateWarm(), backToAutomatic ? PhaseState::On : PhaseState::Mae);
         f->CuteButton2->Click();
         asker.answer(true);
         f->CuteButton5->Click();

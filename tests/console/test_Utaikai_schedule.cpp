@@ -33,14 +33,14 @@ protected:
         f->PageControl1->setCurrentWidget(f->TabSheet4);
         return f;
     }
-    static void Enter(console::TFtaikai& f, QTime start, QTime length, const QString& text)
+    static void enter(console::TFtaikai& f, QTime start, QTime length, const QString& text)
     {
         f.DTPb->setTime(start);
         f.DTPe->setTime(length);
         f.Edit2->setText(text);
     }
-    static bool Shown(const QWidget* w) { return !w->isHidden(); }
-    static bool Shown(const QAction* a) { return a->isVisible(); }
+    static bool shown(const QWidget* w) { return !w->isHidden(); }
+    static bool shown(const QAction* a) { return a->isVisible(); }
     QString RInfo() { return platform::fromCp932(fileBytes(console::RInfoFileName)); }
 };
 
@@ -71,15 +71,15 @@ TEST_F(UtaikaiSchedule, EveryCommandRefreshesGridButtonsMonitorFileAndEnd)
 {
     auto f = openOnSchedule();
     EXPECT_TRUE(f->DTPb->isEnabled());
-    EXPECT_FALSE(Shown(f->CTBins) || Shown(f->CTBdel) || Shown(f->CTBedi));
+    EXPECT_FALSE(shown(f->CTBins) || shown(f->CTBdel) || shown(f->CTBedi));
 
-    Enter(*f, QTime(9, 0), QTime(0, 30), QStringLiteral("受付"));
+    enter(*f, QTime(9, 0), QTime(0, 30), QStringLiteral("受付"));
     f->CTBadd->Click();
     EXPECT_FALSE(f->DTPb->isEnabled());
-    EXPECT_FALSE(Shown(f->CTBins) || Shown(f->CTBdel));
-    Enter(*f, QTime(9, 0), QTime(0, 10), QStringLiteral("Drivers' meeting"));
+    EXPECT_FALSE(shown(f->CTBins) || shown(f->CTBdel));
+    enter(*f, QTime(9, 0), QTime(0, 10), QStringLiteral("Drivers' meeting"));
     f->CTBadd->Click();
-    EXPECT_TRUE(Shown(f->CTBins) && Shown(f->CTBdel));
+    EXPECT_TRUE(shown(f->CTBins) && shown(f->CTBdel));
     EXPECT_EQ(RInfo(), "9:00:00,9:30:00,受付\r\n9:30:00,9:40:00,Drivers' meeting\r\n");
     EXPECT_EQ(f->ScheduleEndTime, QTime(9, 40));
     EXPECT_EQ(dm->Qrmenu->RecNo(), 2) << "an add leaves the grid on the last row";
@@ -88,10 +88,10 @@ TEST_F(UtaikaiSchedule, EveryCommandRefreshesGridButtonsMonitorFileAndEnd)
     f->DBGrid4->selectRow(0);
     f->DBGrid4CellClick();
     f->edt->trigger();
-    EXPECT_TRUE(Shown(f->CTBedi));
+    EXPECT_TRUE(shown(f->CTBedi));
     f->DTPb->setTime(QTime(8, 0));
     f->CTBedi->Click();
-    EXPECT_FALSE(Shown(f->CTBedi));
+    EXPECT_FALSE(shown(f->CTBedi));
     EXPECT_EQ(dm->Qrmenu->RecNo(), 1);
     EXPECT_EQ(RInfo(), "8:00:00,8:30:00,受付\r\n8:30:00,8:40:00,Drivers' meeting\r\n");
     EXPECT_EQ(f->ScheduleEndTime, QTime(8, 40));
@@ -106,15 +106,15 @@ TEST_F(UtaikaiSchedule, RoundModeAddsAWholeRoundAndTheMenuOffersRoundItemsOnHeat
 {
     auto f = openOnSchedule();
     f->PopupMenu7Popup();
-    EXPECT_FALSE(Shown(f->N3) || Shown(f->N4) || Shown(f->N5) || Shown(f->N6) || Shown(f->N7))
+    EXPECT_FALSE(shown(f->N3) || shown(f->N4) || shown(f->N5) || shown(f->N6) || shown(f->N7))
         << "an empty grid has no row to act on";
-    EXPECT_TRUE(Shown(f->edt));
+    EXPECT_TRUE(shown(f->edt));
 
-    Enter(*f, QTime(9, 0), QTime(1, 0), QStringLiteral("受付"));
+    enter(*f, QTime(9, 0), QTime(1, 0), QStringLiteral("受付"));
     f->CTBadd->Click();
     f->CkBround->setChecked(true);
-    EXPECT_TRUE(Shown(f->Panel13));
-    EXPECT_FALSE(Shown(f->Panel16) || Shown(f->Edit2));
+    EXPECT_TRUE(shown(f->Panel13));
+    EXPECT_FALSE(shown(f->Panel16) || shown(f->Edit2));
     f->SEdround->setValue(1);
     f->CBxround->setEditText(QStringLiteral("予選"));
     f->SEdheat->setValue(3);
@@ -122,16 +122,16 @@ TEST_F(UtaikaiSchedule, RoundModeAddsAWholeRoundAndTheMenuOffersRoundItemsOnHeat
     f->DTPe->setTime(QTime(0, 5));
     f->CTBadd->Click();
     EXPECT_FALSE(f->CkBround->isChecked());
-    EXPECT_TRUE(Shown(f->Panel16) && Shown(f->Edit2) && !Shown(f->Panel13));
+    EXPECT_TRUE(shown(f->Panel16) && shown(f->Edit2) && !shown(f->Panel13));
     EXPECT_EQ(f->CBxround->itemText(0), "予選");
     EXPECT_EQ(dm->Qrmenu->RecordCount(), 4);
 
     f->DBGrid4->selectRow(0);
     f->PopupMenu7Popup();
-    EXPECT_FALSE(Shown(f->N3));
+    EXPECT_FALSE(shown(f->N3));
     f->DBGrid4->selectRow(2);
     f->PopupMenu7Popup();
-    EXPECT_TRUE(Shown(f->N3) && Shown(f->N4) && Shown(f->N5) && Shown(f->N6) && Shown(f->N7));
+    EXPECT_TRUE(shown(f->N3) && shown(f->N4) && shown(f->N5) && shown(f->N6) && shown(f->N7));
     f->N5->trigger();
     EXPECT_EQ(dm->Qrmenu->FieldByName(QStringLiteral("rmenu"))->AsString(), "予選 1 ヒート 4");
 
@@ -153,11 +153,11 @@ TEST_F(UtaikaiSchedule, TheControlPageFollowsTheClockAndATemplateLoad)
 
     // The template's day starts later: after the load the labels show its first item as next.
     f->CuteButton17->Click();
-    Exec("update rmenu set btime='10:00:00', etime='10:30:00' where tcode=0 and rmenu='A'");
-    Exec("update rmenu set btime='10:30:00', etime='10:40:00' where tcode=0 and rmenu='B'");
-    Exec("update rmenu set btime='10:40:00', etime='11:00:00' where tcode=0 and rmenu='C'");
+    exec("update rmenu set btime='10:00:00', etime='10:30:00' where tcode=0 and rmenu='A'");
+    exec("update rmenu set btime='10:30:00', etime='10:40:00' where tcode=0 and rmenu='B'");
+    exec("update rmenu set btime='10:40:00', etime='11:00:00' where tcode=0 and rmenu='C'");
     f->CuteButton18->Click();
-    EXPECT_EQ(Chain().first(), "10:00:00-10:30:00 A");
+    EXPECT_EQ(chain().first(), "10:00:00-10:30:00 A");
     EXPECT_EQ(dm->Qrmenu->RecordCount(), 3);
     EXPECT_EQ(f->ScheduleEndTime, QTime(11, 0));
     EXPECT_TRUE(RInfo().startsWith("10:00:00,10:30:00,A\r\n"));
@@ -168,11 +168,11 @@ TEST_F(UtaikaiSchedule, TheControlPageFollowsTheClockAndATemplateLoad)
 
 TEST_F(UtaikaiSchedule, TheInformationMemoShowsAndKeepsTheEventsText)
 {
-    Exec("update taikai set tmem='本日は晴天'");
+    exec("update taikai set tmem='本日は晴天'");
     auto f = openOnSchedule();
     EXPECT_EQ(f->DBMemo1->toPlainText(), "本日は晴天");
     EXPECT_EQ(f->Edit4->text(), "select * from rmenu where tcode='202403091' order by btime");
     f->DBMemo1->setPlainText(QStringLiteral("雨天順延"));
     f->close();
-    EXPECT_EQ(Scalar("select tmem from taikai"), "雨天順延") << "posted when the console closes";
+    EXPECT_EQ(scalar("select tmem from taikai"), "雨天順延") << "posted when the console closes";
 }

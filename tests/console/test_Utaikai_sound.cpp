@@ -75,10 +75,10 @@ protected:
             EXPECT_TRUE(testing_support::writeWav(file, 100));
             addCue(bun, tno, file);
         }
-        console::ConsoleDevices d = Devices();
+        console::ConsoleDevices d = devices();
         d.makeCuePlayer = [this, &sound, &thread](const QString&) {
             return std::make_unique<console::MediaCuePlayer>(
-                std::make_unique<platform::MediaPlayer>(thread, sound.Factory(), clock));
+                std::make_unique<platform::MediaPlayer>(thread, sound.factory(), clock));
         };
         auto f = std::make_unique<console::TFtaikai>(nullptr, d);
         f->resize(997, 696);
@@ -93,7 +93,7 @@ protected:
                 names << QLatin1String(prefix) + QString::number(i);
         return names;
     }
-    static QString WarmDigits(const console::TFtaikai& f)
+    static QString warmDigits(const console::TFtaikai& f)
     {
         QString s;
         for (const auto* seg : f.SegWarm)
@@ -124,7 +124,7 @@ TEST_F(UtaikaiSound, RegistersThroughThePhasesControlsAndListsInItsGrid)
         EXPECT_EQ(
             gridRows(f->CueGrids[k]), QStringList { QStringLiteral("0:01:30 /sounds/%1's.wav").arg(k) });
     }
-    EXPECT_EQ(Scalar("select count(*) from music where tcode=202403091"), "4");
+    EXPECT_EQ(scalar("select count(*) from music where tcode=202403091"), "4");
     EXPECT_TRUE(asker.messages().isEmpty());
     f->close();
 }
@@ -162,10 +162,10 @@ TEST_F(UtaikaiSound, DoubleClickAndDeleteReadTheGridsCurrentRow)
 TEST_F(UtaikaiSound, ADatabaseFailureNeitherStopsTheLoadNorLosesTheListsEnd)
 {
     auto f = openWithPlayers();
-    Exec("drop table music");
+    exec("drop table music");
     f->setmp();
-    EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
-    EXPECT_EQ(f->Engine().CueListCopy(), QStringList { "-" });
+    EXPECT_EQ(f->engine().CueList(), QStringList { "-" });
+    EXPECT_EQ(f->engine().CueListCopy(), QStringList { "-" });
     EXPECT_TRUE(f->StatusLine->text().startsWith("音声データを読み込めませんでした"))
         << f->StatusLine->text().toStdString();
     f->CueFiles[0]->setText("/w.wav");
@@ -196,12 +196,12 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     Reset(*f);
     f->CuteButton1->Click();
     Tick(*f, 21);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Log() == QStringList { "play w3.wav" }; }, 5000));
-    sound.Hang();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log() == QStringList { "play w3.wav" }; }, 5000));
+    sound.hang();
     Tick(*f, 20); // stops w3 and asks for w1
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, 5000)) << "the tick handed the stop over";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.hung(); }, 5000)) << "the tick handed the stop over";
     Tick(*f, 10);
-    EXPECT_EQ(f->Engine().StateRace(), console::PhaseState::On) << "the race started at its time";
+    EXPECT_EQ(f->engine().StateRace(), console::PhaseState::On) << "the race started at its time";
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return f->StatusLine->text().contains(QStringLiteral("音声の出力が応答しません: ")); }, 5000));
     Tick(*f, 20); // w1 has now waited three seconds
@@ -209,10 +209,10 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     // once more so that w1 has given its play up before the sound answers.
     QTest::qWait(3 * platform::MediaPlayer::AnswerPollMs);
 
-    sound.Answer();
+    sound.answer();
     Tick(*f, 10);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() == 4; }, 5000));
-    EXPECT_EQ(sound.Log(), QStringList({ "play w3.wav", "stop", "stop", "play r2.wav" }))
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 4; }, 5000));
+    EXPECT_EQ(sound.log(), QStringList({ "play w3.wav", "stop", "stop", "play r2.wav" }))
         << "w1, asked for while the sound hung, is given up rather than sounded late";
     f->close();
 }
@@ -222,7 +222,7 @@ TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
 {
     testing_support::FakeSoundSystem sound;
     platform::SoundThread thread;
-    sound.Refuse(1);
+    sound.refuse(1);
     auto f = openWithSound(sound, thread, { { 'w', "0:00:03" } });
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
@@ -230,13 +230,13 @@ TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
     for (int run = 1; run <= 2; ++run) {
         f->CuteButton1->Click();
         Tick(*f, 130);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() == run; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == run; }, 5000));
         if (run == 1) {
             EXPECT_TRUE(QTest::qWaitFor(
                 [&] { return f->StatusLine->text().endsWith(QStringLiteral("w3.wav（refused）")); }, 5000));
         }
     }
-    EXPECT_EQ(sound.Log(), QStringList({ "fail w3.wav", "play w3.wav" }));
+    EXPECT_EQ(sound.log(), QStringList({ "fail w3.wav", "play w3.wav" }));
     f->close();
 }
 
@@ -292,10 +292,10 @@ TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForARes
     addCue('w', "0:00:03", "/w.wav");
     auto f = openWithPlayers();
     Reset(*f);
-    ASSERT_EQ(f->Engine().ResetDone(), 1);
+    ASSERT_EQ(f->engine().ResetDone(), 1);
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_TRUE(players["MP1"]->file.isEmpty());
-    EXPECT_EQ(f->Engine().ResetDone(), 0);
+    EXPECT_EQ(f->engine().ResetDone(), 0);
     for (const auto* row : { &f->SegWarm, &f->SegRace, &f->SegOver })
         for (const auto* seg : *row)
             EXPECT_EQ(seg->Value(), -2);
@@ -315,7 +315,7 @@ TEST_F(UtaikaiSound, ShowingTheSetPageBetweenRunsEmptiesThePlayersAndAsksForARes
     EXPECT_FALSE(f->CueSetButtons[0]->isEnabled());
     EXPECT_FALSE(f->CueGrids[0]->isEnabled());
     EXPECT_EQ(players["MP1"]->file, "/w.wav");
-    EXPECT_EQ(f->Engine().ResetDone(), 1);
+    EXPECT_EQ(f->engine().ResetDone(), 1);
     testing_support::saveGrab(f.get(), "console-sound-set-counting");
     f->close();
 }
@@ -329,13 +329,13 @@ TEST_F(UtaikaiSound, APausedRunResumesAfterTheSetPageWasShown)
     f->CuteButton1->Click();
     Tick(*f, 25); // the 0:00:03 cue has sounded
     f->CuteButton2->Click();
-    const QString warmDigits = WarmDigits(*f);
+    const QString paused = warmDigits(*f);
 
     f->PageControl1->setCurrentWidget(f->TabSheet2);
     EXPECT_FALSE(f->Panel14->isVisible());
-    EXPECT_EQ(f->Engine().ResetDone(), 1);
+    EXPECT_EQ(f->engine().ResetDone(), 1);
     EXPECT_EQ(players["MP2"]->file, "/w1.wav");
-    EXPECT_EQ(WarmDigits(*f), warmDigits) << "the paused time stays on the digits";
+    EXPECT_EQ(warmDigits(*f), paused) << "the paused time stays on the digits";
     f->PageControl1->setCurrentWidget(f->TabSheet1);
 
     clock.advanceMs(60000);
@@ -358,10 +358,10 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
     Reset(*f);
-    EXPECT_EQ(f->Engine().ResetDone(), 1) << "a file that does not open does not stop the reset";
+    EXPECT_EQ(f->engine().ResetDone(), 1) << "a file that does not open does not stop the reset";
     EXPECT_TRUE(f->StatusLine->text().contains("/missing.wav"));
     EXPECT_EQ(
-        f->Engine().CueList(), QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
+        f->engine().CueList(), QStringList({ "R-0:00:03", "R-0:00:01", "B-0:00:02", "Y-0:00:01", "-" }));
 
     // Warm-up 5 s, race 5 s, over-time 2 s; a cue at T sounds at the first tenth below T.
     const QStringList run { "21 play MP1", "41 stop MP1", "41 play MP2", "81 stop MP1", "81 stop MP2",
@@ -370,7 +370,7 @@ TEST_F(UtaikaiSound, CuesSoundAtTheirTimesAndAgainFromTheFirstInTheNextRun)
         f->CuteButton1->Click();
         EXPECT_EQ(runTranscript(*f, 130), run) << "run " << n + 1;
         EXPECT_FALSE(f->Tm1.isActive());
-        EXPECT_EQ(f->Engine().CueList(), QStringList { "-" });
+        EXPECT_EQ(f->engine().CueList(), QStringList { "-" });
     }
     f->close();
 }
@@ -444,7 +444,7 @@ TEST_F(UtaikaiSound, GrabsBothSoundPages)
     f->PageControl1->setCurrentWidget(f->TabSheet3);
     testing_support::saveGrab(f.get(), "console-sound-check-loaded");
     EXPECT_EQ(f->PlayerViews.size(), 39u);
-    EXPECT_EQ(f->PlayerViews[13]->Player(), players["MPt1"]);
+    EXPECT_EQ(f->PlayerViews[13]->player(), players["MPt1"]);
     EXPECT_EQ(f->PlayerViews[13]->findChildren<QLabel*>()[1]->toolTip(), "/sounds/race 5min.wav");
     EXPECT_EQ(f->PlayerViews[15]->findChildren<QLabel*>()[1]->text(), "－") << "MPt3 holds nothing";
     f->close();
@@ -462,7 +462,7 @@ TEST(MediaCuePlayer, PlaysAGeneratedWavToItsEndWithoutASoundDevice)
     player.OnError = [&](const QString& m) { errors << m; };
     EXPECT_FALSE(player.Open(dir.filePath("missing.wav")));
     ASSERT_TRUE(
-        testing_support::WriteBytes(dir.filePath("cut.wav"), testing_support::wavBytes(300).left(100)));
+        testing_support::writeBytes(dir.filePath("cut.wav"), testing_support::wavBytes(300).left(100)));
     EXPECT_FALSE(player.Open(dir.filePath("cut.wav"))) << "a WAV file cut short";
     EXPECT_TRUE(player.FileName().isEmpty());
     ASSERT_TRUE(player.Open(tone));

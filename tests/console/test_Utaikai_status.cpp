@@ -19,7 +19,7 @@ protected:
         const QPoint at = f.CuteButton5->mapTo(&f, f.CuteButton5->rect().center());
         QTest::mouseClick(f.windowHandle(), Qt::LeftButton, {}, at);
     }
-    void Refuse(const QStringList& files)
+    void refuse(const QStringList& files)
     {
         for (auto& [name, player] : players)
             player->unopenable = files;
@@ -54,7 +54,7 @@ TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
     int step = 0;
     for (const Step& s : steps) {
         clock.advanceMs(s.secondsLater * 1000);
-        Refuse(s.cueOpens ? QStringList() : unopenable);
+        refuse(s.cueOpens ? QStringList() : unopenable);
         clickReset(*f, s.yes);
         EXPECT_EQ(asker.questions().size(), ++step) << "the reset was asked";
         EXPECT_EQ(Status(*f), s.status) << "step " << step;

@@ -27,11 +27,11 @@ protected:
         dm = std::make_unique<TDM1>();
         DM1 = dm.get();
         dm->reconnect();
-        Exec("insert into taikai (tcode,tname,tdate,status,on1,of1,on2,of2,on3,of3,on4,of4,on5,of5,ons,cont,"
+        exec("insert into taikai (tcode,tname,tdate,status,on1,of1,on2,of2,on3,of3,on4,of4,on5,of5,ons,cont,"
              "sq1,sq2,sq3,sq4,sq5) values (202403091,'春季大会','03/09/2024',1,'0:01:00','0:00:10','0:00:50',"
              "'0:00:20','0:00:40','0:00:05','0:00:30','0:00:00','0:00:25','0:00:15','0:00:03',1,"
              "'0:05:00','0:10:00','0:01:00','0:00:05','0:03:00')");
-        Exec("update tnow set tcode=202403091");
+        exec("update tnow set tcode=202403091");
         CurrentEventCode = kCode;
         WarmUpTimePreset = QStringLiteral("0:05:00");
         RaceTimePreset = QStringLiteral("0:10:00");
@@ -58,9 +58,9 @@ protected:
         dm.reset();
     }
 
-    void Exec(const char* sql) { dm->Database1->execute(QString::fromUtf8(sql)); }
+    void exec(const char* sql) { dm->Database1->execute(QString::fromUtf8(sql)); }
 
-    QString Scalar(const QString& sql)
+    QString scalar(const QString& sql)
     {
         platform::Query q(dm->Database1);
         q.addSQL(sql);
@@ -88,7 +88,7 @@ protected:
         q.ExecSQL();
     }
 
-    console::ConsoleDevices Devices()
+    console::ConsoleDevices devices()
     {
         console::ConsoleDevices d;
         d.clock = &clock;
@@ -103,7 +103,7 @@ protected:
 
     static QByteArray fileBytes(const QString& name)
     {
-        QFile f(console::MonitorFileWriter().FilePath(name));
+        QFile f(console::MonitorFileWriter().filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
     }
 

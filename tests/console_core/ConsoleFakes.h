@@ -72,13 +72,13 @@ public:
 // Holds the work given to it until the test lets time pass.
 class FakeScheduler final : public console::Scheduler {
 public:
-    void After(int ms, std::function<void()> work) override
+    void after(int ms, std::function<void()> work) override
     {
         pending.push_back({ now + ms, seq++, std::move(work) });
         delays.push_back(ms);
     }
     // Lets `ms` pass, running what falls due in order.
-    void Advance(qint64 ms)
+    void advance(qint64 ms)
     {
         const qint64 end = now + ms;
         for (;;) {
@@ -107,7 +107,7 @@ public:
 // Records the waits instead of waiting.
 class FakeSleeper final : public console::Sleeper {
 public:
-    void Sleep(int ms) override { waits.push_back(ms); }
+    void sleep(int ms) override { waits.push_back(ms); }
     std::vector<int> waits;
 };
 
@@ -120,7 +120,7 @@ public:
     bool Open(int port) override
     {
         calls << QStringLiteral("open %1").arg(port);
-        if (!Valid(port))
+        if (!valid(port))
             return false;
         ports[port].open = true;
         return opens;
@@ -128,16 +128,16 @@ public:
     void Close(int port) override
     {
         calls << QStringLiteral("close %1").arg(port);
-        if (Valid(port))
+        if (valid(port))
             ports[port] = Port {};
     }
     bool setRts(int port, bool high) override
     {
-        return SetLine(port, high, QStringLiteral("rts"), &Port::rts);
+        return setLine(port, high, QStringLiteral("rts"), &Port::rts);
     }
     bool setDtr(int port, bool high) override
     {
-        return SetLine(port, high, QStringLiteral("dtr"), &Port::dtr);
+        return setLine(port, high, QStringLiteral("dtr"), &Port::dtr);
     }
 
     bool opens = true; // what Open reports
@@ -145,18 +145,18 @@ public:
     std::map<int, Port> ports;
 
 private:
-    static bool Valid(int port) { return port >= 1 && port <= 3; }
-    bool SetLine(int port, bool high, const QString& name, bool Port::*line)
+    static bool valid(int port) { return port >= 1 && port <= 3; }
+    bool setLine(int port, bool high, const QString& name, bool Port::*line)
     {
         calls << QStringLiteral("%1 %2 %3").arg(name).arg(port).arg(high ? "on" : "off");
-        if (!Valid(port) || !ports[port].open)
+        if (!valid(port) || !ports[port].open)
             return false;
         ports[port].*line = high;
         return true;
     }
 };
 
-// Records what was done with the player; End() plays a cue to its end.
+// Records what was done with the player; end() plays a cue to its end.
 class FakeCuePlayer final : public console::CuePlayer {
 public:
     bool Open(const QString& fileName) override
@@ -184,7 +184,7 @@ public:
         playing = false;
     }
     QString FileName() const override { return file; }
-    void End()
+    void end()
     {
         playing = false;
         if (OnEnded)
@@ -226,7 +226,7 @@ public:
 // Answers from a script; 0 once the script is used up.
 class FakeRandomSource final : public console::RandomSource {
 public:
-    int Below(int n) override
+    int below(int n) override
     {
         asked.push_back(n);
         if (script.empty())

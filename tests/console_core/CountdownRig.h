@@ -146,22 +146,22 @@ public:
 
     // ---- Controls ----
     QString presetText(Preset p) const override { return presets.at(p); }
-    bool BoardOn() const override { return boardOn; }
-    int OffControl() const override { return offControl; }
+    bool boardOn() const override { return boardOnSetting; }
+    int offControl() const override { return offControlSetting; }
     QString boardPrefix() const override { return prefix; }
-    qint64 BlindTenths() const override { return blindTenths; }
-    bool BlindSettingOn() const override { return blindTenths > 0; }
-    bool Automatic() const override { return automatic; }
+    qint64 blindTenths() const override { return blindSetting; }
+    bool blindSettingOn() const override { return blindSetting > 0; }
+    bool automatic() const override { return automaticSetting; }
     qint64 triggerSlot(int slot) const override { return triggers[static_cast<size_t>(slot)]; }
-    int PulseMs() const override { return 100; }
+    int pulseMs() const override { return 100; }
 
     std::map<Preset, QString> presets { { Preset::Warm, "0:05:00" }, { Preset::Race, "0:10:00" },
         { Preset::Over, "0:01:00" }, { Preset::Blank, "0:00:00" }, { Preset::Interval, "0:03:00" } };
-    bool boardOn = true;
-    int offControl = 0;
+    bool boardOnSetting = true;
+    int offControlSetting = 0;
     QString prefix;
-    qint64 blindTenths = 0;
-    bool automatic = false;
+    qint64 blindSetting = 0;
+    bool automaticSetting = false;
     // Far beyond any phase by default, so that a test sees only the triggers it sets.
     std::array<qint64, console::SignalSlotCount> triggers { -1000, -1000, -1000, -1000, -1000, -1000, -1000,
         -1000, -1000, -1000, -1000 };
@@ -213,11 +213,11 @@ public:
     std::function<void()> onReload;
 
     // ---- Link ----
-    bool ServerConnected() const override { return serverConnected; }
+    bool serverConnected() const override { return connected; }
     bool BoardFromNetwork() const override { return boardFromNetwork; }
     void setBoardFromNetwork(bool fromNetwork) override { boardFromNetwork = fromNetwork; }
 
-    bool serverConnected = false, boardFromNetwork = false;
+    bool connected = false, boardFromNetwork = false;
 };
 
 // The engine with everything around it.
@@ -274,7 +274,7 @@ struct CountdownRig {
     }
     // Lets `tenths` pass at the timers' pace: each tenth both the phase and the interval timer
     // fire (the engine runs whichever is on).
-    void Ticks(int tenths)
+    void ticks(int tenths)
     {
         for (int i = 0; i < tenths; ++i) {
             clock.advanceMs(100);
@@ -283,7 +283,7 @@ struct CountdownRig {
         }
     }
     // Lets time pass without a tick (a stalled console).
-    void Stall(int tenths) { clock.advanceMs(100 * tenths); }
+    void stall(int tenths) { clock.advanceMs(100 * tenths); }
     // Tries a tick of `timer` from inside the engine, a tenth later (a player that runs the event
     // loop); `handled` counts the ticks the engine took, which must stay 0.
     std::function<void()> tickInside(void (console::CountdownEngine::*timer)(), int& handled)

@@ -11,14 +11,14 @@ class ScheduleFixture : public ConsoleEventFixture {
 protected:
     console::Schedule sched() { return console::Schedule(*dm, kCode); }
 
-    static console::ScheduleEditor Editor(const char* start, const char* duration, const QString& text = {})
+    static console::ScheduleEditor editor(const char* start, const char* duration, const QString& text = {})
     {
         return { QTime::fromString(QLatin1String(start), QStringLiteral("H:mm:ss")),
             QTime::fromString(QLatin1String(duration), QStringLiteral("H:mm:ss")), text };
     }
 
     // The event's rows by start: "9:00:00-9:30:00 受付".
-    QStringList Chain(const QString& code = kCode)
+    QStringList chain(const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
         q.addSQL(QStringLiteral("select * from rmenu where tcode='%1' order by btime").arg(code));
@@ -32,11 +32,11 @@ protected:
     }
 
     // Every rr value of the event, distinct: "1" when no command left a mark behind.
-    QString Marks() { return Scalar(QStringLiteral("select group_concat(distinct rr) from rmenu")); }
+    QString marks() { return scalar(QStringLiteral("select group_concat(distinct rr) from rmenu")); }
 
-    int Uc(const QString& text)
+    int uc(const QString& text)
     {
-        return Scalar(QStringLiteral("select uc from rmenu where rmenu='%1'").arg(EscapeApostrophes(text)))
+        return scalar(QStringLiteral("select uc from rmenu where rmenu='%1'").arg(EscapeApostrophes(text)))
             .toInt();
     }
 
@@ -54,7 +54,7 @@ protected:
     {
         ASSERT_TRUE(
             sched()
-                .Add(Editor("0:00:00", length), Uc(after),
+                .Add(editor("0:00:00", length), uc(after),
                     console::RoundEditor { round, QString::fromUtf8(title), heats, QString::fromUtf8(word) })
                 .done);
     }

@@ -19,7 +19,7 @@ BoardLineInput WarmUp(qint64 remaining, qint64 blind = 30, bool blindSettingOn =
     return in;
 }
 
-BoardLineInput Lettered(
+BoardLineInput lettered(
     BoardLineKind kind, qint64 remaining, const char* prefix = "", bool on = true, bool fromNetwork = false)
 {
     BoardLineInput in;
@@ -31,7 +31,7 @@ BoardLineInput Lettered(
     return in;
 }
 
-BoardLineInput Plain(BoardLineKind kind, qint64 tenths, bool on = true)
+BoardLineInput plain(BoardLineKind kind, qint64 tenths, bool on = true)
 {
     BoardLineInput in;
     in.kind = kind;
@@ -71,31 +71,31 @@ const LineCase Cases[] = {
             return in;
         }(), QByteArray("8       " "    5:00" "     \r") },
 
-    { "race R1:42:03", Lettered(BoardLineKind::Race, 61234), QByteArray("8       " "R1:42:03" "     \r") },
-    { "race odd tenths sends nothing", Lettered(BoardLineKind::Race, 5), QByteArray() },
-    { "race below one second shows 0 without letter", Lettered(BoardLineKind::Race, 4), QByteArray("8       " "       0" "     \r") },
-    { "race finished", Lettered(BoardLineKind::Race, -3), QByteArray("8       " "       0" "     \r") },
-    { "race 5:00", Lettered(BoardLineKind::Race, 3000), QByteArray("8       " "R   5:00" "     \r") },
-    { "race of ten hours takes no letter", Lettered(BoardLineKind::Race, 360000), QByteArray("8       " "10:00:00" "     \r") },
-    { "race is sent with the board OFF", Lettered(BoardLineKind::Race, 3000, "", false), QByteArray("8       " "R   5:00" "     \r") },
-    { "race line belongs to the network", Lettered(BoardLineKind::Race, 3000, "", true, true), QByteArray() },
-    { "race with prefix A is 23 bytes", Lettered(BoardLineKind::Race, 3000, "A"), QByteArray("A" "8       " "R   5:00" "     \r") },
-    { "over-time O 10", Lettered(BoardLineKind::OverTime, 100), QByteArray("8       " "O     10" "     \r") },
-    { "over-time with prefix", Lettered(BoardLineKind::OverTime, 100, "AB"), QByteArray("AB" "8       " "O     10" "     \r") },
-    { "over-time ignores the network flag", Lettered(BoardLineKind::OverTime, 100, "", true, true), QByteArray("8       " "O     10" "     \r") },
-    { "over-time odd tenths", Lettered(BoardLineKind::OverTime, 99), QByteArray() },
+    { "race R1:42:03", lettered(BoardLineKind::Race, 61234), QByteArray("8       " "R1:42:03" "     \r") },
+    { "race odd tenths sends nothing", lettered(BoardLineKind::Race, 5), QByteArray() },
+    { "race below one second shows 0 without letter", lettered(BoardLineKind::Race, 4), QByteArray("8       " "       0" "     \r") },
+    { "race finished", lettered(BoardLineKind::Race, -3), QByteArray("8       " "       0" "     \r") },
+    { "race 5:00", lettered(BoardLineKind::Race, 3000), QByteArray("8       " "R   5:00" "     \r") },
+    { "race of ten hours takes no letter", lettered(BoardLineKind::Race, 360000), QByteArray("8       " "10:00:00" "     \r") },
+    { "race is sent with the board OFF", lettered(BoardLineKind::Race, 3000, "", false), QByteArray("8       " "R   5:00" "     \r") },
+    { "race line belongs to the network", lettered(BoardLineKind::Race, 3000, "", true, true), QByteArray() },
+    { "race with prefix A is 23 bytes", lettered(BoardLineKind::Race, 3000, "A"), QByteArray("A" "8       " "R   5:00" "     \r") },
+    { "over-time O 10", lettered(BoardLineKind::OverTime, 100), QByteArray("8       " "O     10" "     \r") },
+    { "over-time with prefix", lettered(BoardLineKind::OverTime, 100, "AB"), QByteArray("AB" "8       " "O     10" "     \r") },
+    { "over-time ignores the network flag", lettered(BoardLineKind::OverTime, 100, "", true, true), QByteArray("8       " "O     10" "     \r") },
+    { "over-time odd tenths", lettered(BoardLineKind::OverTime, 99), QByteArray() },
 
-    { "interval 3:00", Plain(BoardLineKind::Interval, 1800), QByteArray("8       " "    3:00" "     \r") },
-    { "interval below one second", Plain(BoardLineKind::Interval, 6), QByteArray("8       " "       0" "     \r") },
-    { "interval past its end", Plain(BoardLineKind::Interval, -5), QByteArray("8       " "       0" "     \r") },
-    { "interval odd tenths", Plain(BoardLineKind::Interval, 7), QByteArray() },
-    { "interval board OFF", Plain(BoardLineKind::Interval, 1800, false), QByteArray() },
+    { "interval 3:00", plain(BoardLineKind::Interval, 1800), QByteArray("8       " "    3:00" "     \r") },
+    { "interval below one second", plain(BoardLineKind::Interval, 6), QByteArray("8       " "       0" "     \r") },
+    { "interval past its end", plain(BoardLineKind::Interval, -5), QByteArray("8       " "       0" "     \r") },
+    { "interval odd tenths", plain(BoardLineKind::Interval, 7), QByteArray() },
+    { "interval board OFF", plain(BoardLineKind::Interval, 1800, false), QByteArray() },
 
-    { "clock at midnight", Plain(BoardLineKind::Clock, 0), QByteArray("8       " "       0" "     \r") },
-    { "clock 9:05:03", Plain(BoardLineKind::Clock, 327031), QByteArray("8       " " 9:05:03" "     \r") },
-    { "clock 12:00:00", Plain(BoardLineKind::Clock, 432000), QByteArray("8       " "12:00:00" "     \r") },
-    { "clock 0:00:59 has no even-tenths gate", Plain(BoardLineKind::Clock, 595), QByteArray("8       " "      59" "     \r") },
-    { "clock board OFF", Plain(BoardLineKind::Clock, 432000, false), QByteArray() },
+    { "clock at midnight", plain(BoardLineKind::Clock, 0), QByteArray("8       " "       0" "     \r") },
+    { "clock 9:05:03", plain(BoardLineKind::Clock, 327031), QByteArray("8       " " 9:05:03" "     \r") },
+    { "clock 12:00:00", plain(BoardLineKind::Clock, 432000), QByteArray("8       " "12:00:00" "     \r") },
+    { "clock 0:00:59 has no even-tenths gate", plain(BoardLineKind::Clock, 595), QByteArray("8       " "      59" "     \r") },
+    { "clock board OFF", plain(BoardLineKind::Clock, 432000, false), QByteArray() },
 };
 // clang-format on
 
@@ -116,10 +116,10 @@ TEST(BoardLine, FieldsWithoutTheGates)
 {
     EXPECT_EQ(boardField(WarmUp(25)), QStringLiteral("        "));
     EXPECT_EQ(boardField(WarmUp(3000)), QStringLiteral("    5:00"));
-    EXPECT_EQ(boardField(Lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
-    EXPECT_EQ(boardField(Lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
-    EXPECT_EQ(boardField(Lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));
-    EXPECT_EQ(boardField(Plain(BoardLineKind::Interval, 9)), QStringLiteral("       0"));
+    EXPECT_EQ(boardField(lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
+    EXPECT_EQ(boardField(lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
+    EXPECT_EQ(boardField(lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));
+    EXPECT_EQ(boardField(plain(BoardLineKind::Interval, 9)), QStringLiteral("       0"));
 }
 
 TEST(BoardLine, ReducesClockTexts)
@@ -135,7 +135,7 @@ TEST(BoardLine, CountdownLinesGoOutFiveTimesASecond)
 {
     int sent = 0;
     for (qint64 remaining = 3000; remaining > 2990; --remaining)
-        sent += BoardLine(Lettered(BoardLineKind::Race, remaining)).isEmpty() ? 0 : 1;
+        sent += BoardLine(lettered(BoardLineKind::Race, remaining)).isEmpty() ? 0 : 1;
     EXPECT_EQ(sent, 5);
 }
 
@@ -149,9 +149,9 @@ TEST(BoardLine, FixedFrames)
 TEST(BoardLine, SendsOnlyWhenThereIsALine)
 {
     testing_support::FakeBoardPort port;
-    EXPECT_TRUE(sendBoardLine(port, Lettered(BoardLineKind::Race, 3000)));
-    EXPECT_FALSE(sendBoardLine(port, Lettered(BoardLineKind::Race, 2999)));
-    EXPECT_FALSE(sendBoardLine(port, Lettered(BoardLineKind::Race, 2998, "", true, true)));
+    EXPECT_TRUE(sendBoardLine(port, lettered(BoardLineKind::Race, 3000)));
+    EXPECT_FALSE(sendBoardLine(port, lettered(BoardLineKind::Race, 2999)));
+    EXPECT_FALSE(sendBoardLine(port, lettered(BoardLineKind::Race, 2998, "", true, true)));
     ASSERT_EQ(port.sent.size(), 1);
     EXPECT_EQ(port.sent[0], QByteArray("8       R   5:00     \r"));
 }

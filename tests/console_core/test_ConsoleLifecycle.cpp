@@ -81,21 +81,21 @@ TEST_F(ConsoleLifecycle, ScheduleEndIsTheEndOfTheLastRowByStartTime)
 TEST_F(ConsoleLifecycle, StoresTheStateAndSetsTnowBack)
 {
     EXPECT_TRUE(storeClosingState(*dm, kCode, sampleClosing()).isEmpty());
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
-    EXPECT_EQ(Scalar("select of5 from taikai"), "0:00:20");
-    EXPECT_EQ(Scalar("select sq5 from taikai"), "0:03:00");
-    EXPECT_EQ(Scalar("select cont from taikai"), "1");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select of5 from taikai"), "0:00:20");
+    EXPECT_EQ(scalar("select sq5 from taikai"), "0:03:00");
+    EXPECT_EQ(scalar("select cont from taikai"), "1");
 }
 
 TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
 {
-    Exec("drop table tnow");
+    exec("drop table tnow");
     const QStringList failures = storeClosingState(*dm, kCode, sampleClosing());
     ASSERT_EQ(failures.size(), 1);
     EXPECT_TRUE(failures[0].contains(QStringLiteral("tnow"))) << failures[0].toStdString();
-    EXPECT_EQ(Scalar("select sq1 from taikai"), "0:05:00");
+    EXPECT_EQ(scalar("select sq1 from taikai"), "0:05:00");
 
-    Exec("drop table taikai");
+    exec("drop table taikai");
     const QStringList both = storeClosingState(*dm, kCode, sampleClosing());
     EXPECT_EQ(both.size(), 2);
 }
@@ -103,9 +103,9 @@ TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
 TEST_F(ConsoleLifecycle, WithoutAStateOnlyTnowIsSetBack)
 {
     EXPECT_TRUE(storeClosingState(*dm, kCode, std::nullopt).isEmpty());
-    EXPECT_EQ(Scalar("select tcode from tnow"), "0");
-    EXPECT_EQ(Scalar("select of1 from taikai"), "0:00:10");
-    EXPECT_EQ(Scalar("select sq4 from taikai"), "0:00:05");
+    EXPECT_EQ(scalar("select tcode from tnow"), "0");
+    EXPECT_EQ(scalar("select of1 from taikai"), "0:00:10");
+    EXPECT_EQ(scalar("select sq4 from taikai"), "0:00:05");
 }
 
 TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)

@@ -17,7 +17,7 @@ namespace {
 class CountdownEngine : public ::testing::Test, public CountdownRig {
 protected:
     console::CountdownEngine& e() { return *engine; }
-    qint64 raceRemaining() { return e().EndRace() - e().Now(); }
+    qint64 raceRemaining() { return e().EndRace() - e().now(); }
 };
 
 // One short run from Reset to the end of the over-time: every device and the cues, in order.
@@ -26,14 +26,14 @@ TEST_F(CountdownEngine, AWholeRunAsOneTranscript)
     panel.presets[Preset::Warm] = "0:00:05";
     panel.presets[Preset::Race] = "0:00:03";
     panel.presets[Preset::Over] = "0:00:02";
-    panel.offControl = 1; // signal 5 goes on at the start and off 1.5 s into the race
+    panel.offControlSetting = 1; // signal 5 goes on at the start and off 1.5 s into the race
     panel.triggers[console::SlotOn1] = 30;
     panel.triggers[console::SlotOff1] = 10;
     panel.triggers[console::SlotOff5] = 15;
     cues = { "R-0:00:03", "R-0:00:00", "B-0:00:02", "B-0:00:00", "Y-0:00:01", "-" };
     Reset();
-    e().Start();
-    Ticks(102);
+    e().start();
+    ticks(102);
 
     EXPECT_EQ(Lines(transcript.entries),
         Lines({
@@ -82,11 +82,11 @@ TEST_F(CountdownEngine, AFiveMinuteWarmUpShowsZeroForOneTickAndHandsOverAtMinusO
     Reset();
     EXPECT_EQ(panel.Row(Phase::Warm), "005000");
     EXPECT_EQ(panel.Row(Phase::Race), "010000");
-    e().Start();
-    Ticks(3000);
+    e().start();
+    ticks(3000);
     EXPECT_EQ(e().StateWarm(), PhaseState::On);
     EXPECT_EQ(panel.Row(Phase::Warm), "____00") << "remaining 0 shows 0.0";
-    Ticks(1);
+    ticks(1);
     EXPECT_EQ(e().StateWarm(), PhaseState::Ato);
     EXPECT_EQ(e().StateRace(), PhaseState::On);
     EXPECT_EQ(raceRemaining(), 5999);
@@ -109,15 +109,15 @@ TEST_F(CountdownEngine, TheRandomCutEndsTheWarmUpEarlyAndTheRaceKeepsItsLength)
         rig.Reset();
         EXPECT_EQ(rig.random.asked, std::vector<int>({ 50 })) << "a cut from 0 to 49 tenths";
         EXPECT_EQ(rig.panel.cut, "3.7");
-        rig.engine->Start();
-        const qint32 start = rig.engine->Now();
-        rig.Ticks(3000 - 38);
-        rig.Stall(c.stallBefore);
-        rig.Ticks(1);
+        rig.engine->start();
+        const qint32 start = rig.engine->now();
+        rig.ticks(3000 - 38);
+        rig.stall(c.stallBefore);
+        rig.ticks(1);
         ASSERT_EQ(rig.engine->StateRace(), PhaseState::On) << c.stallBefore;
-        EXPECT_EQ(rig.engine->Now() - start, 3000 - c.endsAtRemaining);
+        EXPECT_EQ(rig.engine->now() - start, 3000 - c.endsAtRemaining);
         EXPECT_EQ(rig.panel.colors[0], console::CountdownEngine::CutColor);
-        EXPECT_EQ(rig.engine->EndRace() - rig.engine->Now(), 5999) << "the full race less the tenth";
+        EXPECT_EQ(rig.engine->EndRace() - rig.engine->now(), 5999) << "the full race less the tenth";
         EXPECT_EQ(rig.engine->EndOver() - rig.engine->EndRace(), 600);
         EXPECT_EQ(rig.engine->EndWarm() - start, 3000) << "the warm-up's end stays";
     }
@@ -138,26 +138,26 @@ TEST_F(CountdownEngine, CutDisplayAndBlankingFollowTheirThresholds)
 
     panel.presets[Preset::Warm] = "1:00:00";
     Reset();
-    e().Start();
-    Ticks(1);
+    e().start();
+    ticks(1);
     EXPECT_EQ(panel.Row(Phase::Warm), "_59599") << "35999 blanks the hour";
 }
 
 TEST_F(CountdownEngine, APauseOfSixtySecondsMovesEveryEndBy600Tenths)
 {
     Reset();
-    e().Start();
+    e().start();
     const std::array<qint32, 4> before { e().EndWarm(), e().EndRace(), e().EndOver(), e().EndInterval() };
-    Ticks(300);
+    ticks(300);
     e().Stop();
     EXPECT_EQ(e().RestWarm(), 2700);
-    Stall(595);
-    Ticks(5);
+    stall(595);
+    ticks(5);
     EXPECT_EQ(panel.Row(Phase::Warm), "__4300") << "nothing counts while paused";
-    e().Start();
+    e().start();
     EXPECT_EQ((std::array<qint32, 4> { e().EndWarm(), e().EndRace(), e().EndOver(), e().EndInterval() }),
         (std::array<qint32, 4> { before[0] + 600, before[1] + 600, before[2] + 600, before[3] + 600 }));
-    Ticks(1);
+    ticks(1);
     EXPECT_EQ(panel.Row(Phase::Warm), "__4299") << "the warm-up goes on where it stopped";
 }
 
@@ -186,21 +186,21 @@ TEST_F(CountdownEngine, EachTriggerFiresOnceWhenItsTimeHasCome)
         rig.panel.presets[Preset::Warm] = "0:05:00";
         rig.panel.triggers[console::SlotOn2] = c.slot;
         rig.Reset();
-        rig.engine->Start();
+        rig.engine->start();
         if (c.pauseFirst) {
-            rig.Ticks(1000);
+            rig.ticks(1000);
             rig.engine->Stop();
-            rig.Stall(600);
-            rig.engine->Start();
+            rig.stall(600);
+            rig.engine->start();
         }
         qint64 firedAt = -1000;
         for (int i = 0; i < 3100 && firedAt == -1000; ++i) {
-            const qint64 remaining = rig.engine->EndWarm() - rig.engine->Now();
+            const qint64 remaining = rig.engine->EndWarm() - rig.engine->now();
             if (remaining == c.stallFrom)
-                rig.Stall(c.stallTenths);
-            rig.Ticks(1);
+                rig.stall(c.stallTenths);
+            rig.ticks(1);
             if (rig.engine->SigOnFired()[1])
-                firedAt = rig.engine->EndWarm() - rig.engine->Now();
+                firedAt = rig.engine->EndWarm() - rig.engine->now();
         }
         EXPECT_EQ(firedAt, c.firesAtRemaining) << c.name;
         EXPECT_EQ(rig.lines.fake.calls.filter("dtr 1 on").size(), 1) << c.name << ": once";
@@ -213,22 +213,22 @@ TEST_F(CountdownEngine, EachTriggerFiresOnceWhenItsTimeHasCome)
 TEST_F(CountdownEngine, OffFiveAfterTheStartCountsOnlyTheRunningRace)
 {
     panel.presets[Preset::Warm] = "0:00:01";
-    panel.offControl = 1;
+    panel.offControlSetting = 1;
     panel.triggers[console::SlotOff5] = 50;
     Reset();
-    e().Start();
-    Ticks(11); // into the race
-    const qint32 raceStart = e().Now();
-    Ticks(20);
+    e().start();
+    ticks(11); // into the race
+    const qint32 raceStart = e().now();
+    ticks(20);
     e().Stop();
-    Stall(600);
-    e().Start();
-    Ticks(28);
+    stall(600);
+    e().start();
+    ticks(28);
     EXPECT_FALSE(e().SigOffFired()[4]) << "4.8 s of race";
-    Stall(3);
-    Ticks(1);
+    stall(3);
+    ticks(1);
     EXPECT_TRUE(e().SigOffFired()[4]);
-    EXPECT_EQ(e().Now() - raceStart - 600, 52);
+    EXPECT_EQ(e().now() - raceStart - 600, 52);
     EXPECT_FALSE(lines.fake.ports[3].rts);
     EXPECT_EQ(e().EndWarm() - raceStart, -1) << "EndWarm stays where the warm-up ended";
 }
@@ -244,24 +244,24 @@ TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTried
     console::SignalOutputs outputs(fake, sleeper, scheduler, view);
     outputs.setPortNames({ "COM2", "COM3", "COM4" });
 
-    outputs.Off(2); // OFF 3 before any ON on port 2
+    outputs.off(2); // OFF 3 before any ON on port 2
     EXPECT_FALSE(fake.ports[2].open);
     EXPECT_FALSE(outputs.portOpened(2));
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampOff);
 
-    outputs.On(1); // ON 2 before ON 1: port 1 opens once, only DTR rises
-    outputs.On(0);
+    outputs.on(1); // ON 2 before ON 1: port 1 opens once, only DTR rises
+    outputs.on(0);
     EXPECT_EQ(fake.calls.filter("open"), QStringList({ "open 1" }));
     EXPECT_TRUE(fake.ports[1].dtr && fake.ports[1].rts);
 
     fake.opens = false;
-    outputs.On(2);
-    outputs.On(3);
+    outputs.on(2);
+    outputs.on(3);
     EXPECT_FALSE(outputs.portOpened(2));
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampNoPort);
     EXPECT_EQ(said, QStringList({ "シグナル出力のポート（COM3）を開けませんでした。" })) << "said once";
     fake.opens = true;
-    outputs.On(2);
+    outputs.on(2);
     EXPECT_TRUE(outputs.portOpened(2)) << "the next press tried again";
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampOn);
 }
@@ -269,11 +269,11 @@ TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTried
 TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking)
 {
     bool counting = false;
-    ASSERT_TRUE(outputs->Sweep([&] { return counting; }));
-    EXPECT_FALSE(outputs->Sweep({})) << "a press while it runs is ignored";
-    scheduler.Advance(4999);
+    ASSERT_TRUE(outputs->sweep([&] { return counting; }));
+    EXPECT_FALSE(outputs->sweep({})) << "a press while it runs is ignored";
+    scheduler.advance(4999);
     EXPECT_TRUE(outputs->sweeping());
-    scheduler.Advance(1);
+    scheduler.advance(1);
     EXPECT_FALSE(outputs->sweeping());
     EXPECT_EQ(scheduler.delays, std::vector<int>(10, 500));
     EXPECT_EQ(lines.fake.calls.filter(QRegularExpression("^(rts|dtr)")),
@@ -282,14 +282,14 @@ TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking
     EXPECT_TRUE(sleeper.waits.empty());
 
     counting = true;
-    EXPECT_FALSE(outputs->Sweep([&] { return counting; }));
+    EXPECT_FALSE(outputs->sweep([&] { return counting; }));
     EXPECT_EQ(panel.statuses.last(), "カウントダウン中は初期化できません。");
     counting = false;
     lines.fake.calls.clear();
-    outputs->Sweep([&] { return counting; });
-    scheduler.Advance(1000);
+    outputs->sweep([&] { return counting; });
+    scheduler.advance(1000);
     counting = true; // a Start in the middle ends the sweep before its OFF steps
-    scheduler.Advance(5000);
+    scheduler.advance(5000);
     EXPECT_EQ(lines.fake.calls.filter(QRegularExpression("^(rts|dtr)")),
         QStringList({ "rts 1 on", "dtr 1 on", "rts 2 on" }));
 }
@@ -297,8 +297,8 @@ TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking
 TEST_F(CountdownEngine, ResetAnsweredNoChangesNothing)
 {
     Reset();
-    e().Start();
-    Ticks(100);
+    e().start();
+    ticks(100);
     e().Stop();
     const auto firedBefore = e().SigOnFired();
     asker.answer(false);
@@ -308,8 +308,8 @@ TEST_F(CountdownEngine, ResetAnsweredNoChangesNothing)
     EXPECT_EQ(e().SigOnFired(), firedBefore);
     EXPECT_EQ(panel.reloads, 1) << "the cues are not reloaded";
     EXPECT_EQ(panel.lb[0], "0:00") << "only the read-outs";
-    e().Start();
-    EXPECT_EQ(e().EndWarm() - e().Now(), 2900) << "Start resumes the paused run";
+    e().start();
+    EXPECT_EQ(e().EndWarm() - e().now(), 2900) << "Start resumes the paused run";
 }
 
 // Start begins a fresh run whenever no phase is on, with the triggers and cues of a new run.
@@ -321,17 +321,17 @@ TEST_F(CountdownEngine, StartWithoutAPhaseOnBeginsAFreshRun)
     cues = { "R-0:00:01", "-" };
     Reset();
     for (int run = 0; run < 2; ++run) {
-        e().Start();
-        Ticks(15);
+        e().start();
+        ticks(15);
         e().Stop(); // a pause in the race
-        e().Start();
-        Ticks(30);
+        e().start();
+        ticks(30);
         EXPECT_EQ(e().StateOver(), PhaseState::Ato) << run;
         EXPECT_EQ(transcript.entries.filter("play MP1").size(), run + 1) << "the cue sounds in every run";
         EXPECT_EQ(transcript.entries.filter("rts 1 on").size(), run + 1) << "and the trigger fires";
     }
     e().Stop(); // a Stop while idle
-    e().Start();
+    e().start();
     EXPECT_EQ(e().StateWarm(), PhaseState::On) << "not a resume with nothing running";
     EXPECT_EQ(e().Paused(), 0);
 }
@@ -339,30 +339,30 @@ TEST_F(CountdownEngine, StartWithoutAPhaseOnBeginsAFreshRun)
 TEST_F(CountdownEngine, AFailingTickStopsTheCountDownAsAStopAndSaysWhy)
 {
     Reset();
-    e().Start();
-    Ticks(10);
+    e().start();
+    ticks(10);
     panel.throwOnDigits = true;
-    Ticks(1);
+    ticks(1);
     EXPECT_FALSE(e().tm1On());
     EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("digit failure"));
     panel.throwOnDigits = false;
-    Stall(50);
-    e().Start();
-    Ticks(1);
+    stall(50);
+    e().start();
+    ticks(1);
     EXPECT_EQ(e().StateRace(), PhaseState::Mae) << "one phase, resumed";
-    EXPECT_EQ(e().EndWarm() - e().Now(), 2988);
+    EXPECT_EQ(e().EndWarm() - e().now(), 2988);
 }
 
 TEST_F(CountdownEngine, NoTickReentersTheEngine)
 {
     cues = { "R-0:04:59", "-" };
     Reset();
-    e().Start();
+    e().start();
     int inner = 0;
     players["MP1"]->onPlay = tickInside(&console::CountdownEngine::phaseTick, inner);
-    Ticks(15);
+    ticks(15);
     EXPECT_EQ(inner, 0);
     EXPECT_EQ(transcript.entries.filter("play MP1").size(), 1);
 }
@@ -373,12 +373,12 @@ TEST_F(CountdownEngine, CuesSurviveAStalledSecondAndMatchHoursWithOrWithoutALead
     panel.presets[Preset::Warm] = "1:00:10";
     cues = { "R-01:00:00", "R-0:59:50", "R-0:59:40", "-" };
     Reset();
-    e().Start();
-    Ticks(101);
+    e().start();
+    ticks(101);
     EXPECT_EQ(transcript.entries.filter("play").join(','), "101 play MP1") << "01:00:00 is one hour";
-    Ticks(89);
-    Stall(40); // the console stalls across 0:59:50, until it is more than 3 s late
-    Ticks(100);
+    ticks(89);
+    stall(40); // the console stalls across 0:59:50, until it is more than 3 s late
+    ticks(100);
     EXPECT_EQ(transcript.entries.filter("play").mid(1).join(','), "301 play MP3")
         << "0:59:50 is dropped, 0:59:40 sounds on its own player";
     EXPECT_EQ(e().CueStep(), 4);
@@ -410,10 +410,10 @@ TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
         rig.panel.presets[Preset::Race] = "0:00:10";
         rig.cues = { "R-0:00:03", "R-0:00:01", "R-0:00:00", "B-0:00:10", "B-0:00:08", "B-0:00:02", "-" };
         rig.Reset();
-        rig.engine->Start();
-        rig.Ticks(10);
-        rig.Stall(c.stall);
-        rig.Ticks(125 - c.stall);
+        rig.engine->start();
+        rig.ticks(10);
+        rig.stall(c.stall);
+        rig.ticks(125 - c.stall);
         EXPECT_EQ(rig.transcript.entries.filter(QRegularExpression(" (play|stop) ")).join(',').toStdString(),
             c.plays)
             << "stall " << c.stall;
@@ -426,11 +426,11 @@ TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
     panel.presets[Preset::Warm] = "0:00:05";
     cues = { "R-0:00:09", "B-0:09:58", "-" }; // a warm-up cue the picker put out of reach
     Reset();
-    e().Start();
-    Ticks(52);
+    e().start();
+    ticks(52);
     EXPECT_EQ(panel.memo, QStringList({ "B-0:09:58", "-" }));
     players["MPt1"]->plays = false;
-    Ticks(20);
+    ticks(20);
     EXPECT_EQ(transcript.entries.filter("play").join(','), "71 play MPt1");
     EXPECT_EQ(panel.statuses.last(), "音声キューを再生できませんでした: MPt1.wav")
         << "said, and the run goes on";
@@ -441,15 +441,15 @@ TEST_F(CountdownEngine, TheRaceLineBelongsToTheNetworkFromTheStartUntilTheOverTi
 {
     panel.presets[Preset::Warm] = "0:00:01";
     panel.presets[Preset::Race] = "0:00:01";
-    panel.serverConnected = true;
+    panel.connected = true;
     Reset();
-    e().Start();
-    Ticks(11);
+    e().start();
+    ticks(11);
     EXPECT_TRUE(panel.boardFromNetwork);
     const qsizetype lines = boardPort->sent.size();
-    Ticks(8);
+    ticks(8);
     EXPECT_EQ(boardPort->sent.size(), lines) << "no race line from the count-down";
-    Ticks(1);
+    ticks(1);
     EXPECT_FALSE(panel.boardFromNetwork) << "the over-time takes it back";
     EXPECT_GT(boardPort->sent.size(), lines);
 
@@ -463,12 +463,12 @@ TEST_F(CountdownEngine, AutomaticOperationHandsOverToTheIntervalAtTheEndOfTheOve
 {
     panel.presets = { { Preset::Warm, "0:00:01" }, { Preset::Race, "0:00:01" }, { Preset::Over, "0:00:01" },
         { Preset::Blank, "0:00:05" }, { Preset::Interval, "0:03:00" } };
-    panel.automatic = true;
+    panel.automaticSetting = true;
     random.script = { 3 };
     Reset();
-    e().Start();
+    e().start();
     const qint32 interval = e().EndInterval();
-    Ticks(40);
+    ticks(40);
     EXPECT_EQ(e().StateOver(), PhaseState::Ato);
     EXPECT_EQ(e().StateInterval(), PhaseState::On);
     EXPECT_TRUE(e().tmr2On());

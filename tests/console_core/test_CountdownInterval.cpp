@@ -25,13 +25,13 @@ struct Boundaries {
 qint64 stamp(const CountdownRig& rig) { return (rig.clock.monotonicMs() - rig.transcript.originMs) / 100; }
 
 // Runs `tenths` a tick at a time and notes where each phase began.
-void Watch(CountdownRig& rig, int tenths, Boundaries& b)
+void watch(CountdownRig& rig, int tenths, Boundaries& b)
 {
     const console::CountdownEngine& e = *rig.engine;
     for (int i = 0; i < tenths; ++i) {
         const bool warm = e.StateWarm() == PhaseState::On, race = e.StateRace() == PhaseState::On,
                    over = e.StateOver() == PhaseState::On, interval = e.tmr2On();
-        rig.Ticks(1);
+        rig.ticks(1);
         const qint64 at = stamp(rig);
         if (!warm && e.StateWarm() == PhaseState::On)
             b.warm.push_back(at);
@@ -46,7 +46,7 @@ void Watch(CountdownRig& rig, int tenths, Boundaries& b)
 
 class CountdownInterval : public ::testing::Test, public CountdownRig {
 protected:
-    void SetUp() override { panel.automatic = true; }
+    void SetUp() override { panel.automaticSetting = true; }
     console::CountdownEngine& e() { return *engine; }
     qint64 stamp() const { return ::stamp(*this); }
 };
@@ -78,14 +78,14 @@ TEST_F(CountdownInterval, RunsStartAtTheSpacingOfTheirPresetsOverSeveralCycles)
     };
     for (const Case& c : cases) {
         CountdownRig rig;
-        rig.panel.automatic = true;
+        rig.panel.automaticSetting = true;
         rig.panel.presets[Preset::Blank] = c.blank;
         rig.random.script = c.cuts;
         rig.Reset();
-        rig.engine->Start();
+        rig.engine->start();
         Boundaries b;
         b.warm.push_back(0);
-        Watch(rig, 4 * 11400 + 10, b);
+        watch(rig, 4 * 11400 + 10, b);
         EXPECT_EQ(b.warm, c.expected.warm) << c.blank;
         EXPECT_EQ(b.race, c.expected.race) << c.blank;
         EXPECT_EQ(b.over, c.expected.over) << c.blank;
@@ -107,27 +107,27 @@ TEST_F(CountdownInterval, RunsStartAtTheSpacingOfTheirPresetsOverSeveralCycles)
 TEST_F(CountdownInterval, APauseInTheIntervalDelaysTheNextRunByItsLength)
 {
     Reset();
-    e().Start();
-    Ticks(9600 + 50);
+    e().start();
+    ticks(9600 + 50);
     ASSERT_TRUE(e().tmr2On());
     EXPECT_EQ(panel.intervalText, "00:02:55.0");
     e().Stop();
     EXPECT_EQ(e().RestInterval(), 1750);
     EXPECT_FALSE(e().tmr2On());
-    Ticks(200);
+    ticks(200);
     EXPECT_EQ(panel.intervalText, "00:02:55.0") << "nothing counts while paused";
-    e().Start();
+    e().start();
     EXPECT_TRUE(e().tmr2On());
     EXPECT_FALSE(e().tm1On()) << "only the interval resumes";
     EXPECT_EQ(e().Paused(), 1);
-    Ticks(1);
+    ticks(1);
     EXPECT_EQ(e().Paused(), 0) << "the interval tick clears the pause";
     EXPECT_EQ(panel.intervalText, "00:02:54.9");
-    Ticks(1748);
+    ticks(1748);
     EXPECT_TRUE(e().tmr2On()) << "one tenth left";
-    Ticks(1);
+    ticks(1);
     EXPECT_EQ(e().StateWarm(), PhaseState::On) << "19:00 and the 20 s of the pause after the first Start";
-    EXPECT_EQ(e().EndWarm() - e().Now(), 3000);
+    EXPECT_EQ(e().EndWarm() - e().now(), 3000);
     EXPECT_EQ(stamp(), 11400 + 200);
 }
 
@@ -139,12 +139,12 @@ TEST_F(CountdownInterval, TheAutomaticResetPreparesTheNextRunWithoutAsking)
         { Preset::Blank, "0:00:01" }, { Preset::Interval, "0:00:02" } };
     random.script = { 3, 7 };
     Reset();
-    e().Start();
-    Ticks(40);
+    e().start();
+    ticks(40);
     ASSERT_TRUE(e().tmr2On());
     EXPECT_EQ(panel.colors[0], console::CountdownEngine::CutColor);
     panel.boardFromNetwork = true;
-    Ticks(25);
+    ticks(25);
     ASSERT_EQ(e().StateWarm(), PhaseState::On);
     EXPECT_EQ(asker.questions().size(), 1) << "only the operator's Reset asked";
     EXPECT_EQ(panel.cut, "0.7");
@@ -159,10 +159,10 @@ TEST_F(CountdownInterval, TheIntervalResetEndsTheIntervalAndStartBeginsAFreshRun
 {
     for (const bool paused : { false, true }) {
         CountdownRig rig;
-        rig.panel.automatic = true;
+        rig.panel.automaticSetting = true;
         rig.Reset();
-        rig.engine->Start();
-        rig.Ticks(9600 + 100);
+        rig.engine->start();
+        rig.ticks(9600 + 100);
         if (paused)
             rig.engine->Stop();
         rig.asker.answer(false);
@@ -177,13 +177,13 @@ TEST_F(CountdownInterval, TheIntervalResetEndsTheIntervalAndStartBeginsAFreshRun
         EXPECT_EQ(rig.panel.intervalText, "00:00:00") << paused;
         EXPECT_EQ(rig.engine->StateInterval(), PhaseState::Mae);
         EXPECT_FALSE(rig.engine->tmr2On());
-        rig.Ticks(2000);
+        rig.ticks(2000);
         EXPECT_EQ(rig.engine->StateWarm(), PhaseState::Ato) << paused << ": no restart";
         EXPECT_FALSE(rig.engine->tm1On());
 
-        rig.engine->Start();
+        rig.engine->start();
         EXPECT_EQ(rig.engine->StateWarm(), PhaseState::On) << paused;
-        EXPECT_EQ(rig.engine->EndWarm() - rig.engine->Now(), 3000) << paused << ": a fresh run";
+        EXPECT_EQ(rig.engine->EndWarm() - rig.engine->now(), 3000) << paused << ": a fresh run";
         EXPECT_EQ(rig.engine->Paused(), 0);
     }
 }
@@ -194,24 +194,24 @@ TEST_F(CountdownInterval, AFailingIntervalTickStopsItAndStartResumesIt)
         { Preset::Blank, "0:00:00" }, { Preset::Interval, "0:00:05" } };
     cues = { "X-0:00:04", "-" };
     Reset();
-    e().Start();
+    e().start();
     int inner = 0;
     const auto inside = tickInside(&console::CountdownEngine::intervalTick, inner);
     players["MPi1"]->onPlay = [&] {
         inside();
         throw std::runtime_error("player failure");
     };
-    Ticks(31 + 12);
+    ticks(31 + 12);
     EXPECT_EQ(inner, 0) << "no tick inside a tick";
     EXPECT_FALSE(e().tmr2On());
     EXPECT_EQ(e().Paused(), 1);
     ASSERT_FALSE(panel.statuses.isEmpty());
     EXPECT_TRUE(panel.statuses.last().contains("player failure"));
     EXPECT_EQ(e().RestInterval(), 50 - 12);
-    Stall(30);
-    e().Start();
+    stall(30);
+    e().start();
     EXPECT_TRUE(e().tmr2On());
-    Ticks(38);
+    ticks(38);
     EXPECT_EQ(e().StateWarm(), PhaseState::On) << "the resumed interval started the next run";
 }
 
@@ -220,18 +220,18 @@ TEST_F(CountdownInterval, AFailingIntervalTickStopsItAndStartResumesIt)
 // moments of the run, and the runs are 19:00 apart all day.
 TEST_F(CountdownInterval, AFortyRaceDayRepeatsItsFirstRunExactly)
 {
-    panel.offControl = 0;
+    panel.offControlSetting = 0;
     panel.triggers[console::SlotOn1] = 600;
     panel.triggers[console::SlotOff1] = 100;
     panel.triggers[console::SlotOn5] = 200;
     panel.triggers[console::SlotOff5] = 20;
     cues = { "R-0:04:00", "R-0:00:10", "B-0:09:00", "B-0:00:00", "Y-0:00:30", "X-0:03:00", "X-0:00:10", "-" };
     Reset();
-    e().Start();
+    e().start();
     std::vector<qint64> starts { stamp() };
     while (starts.size() < 41) {
         const bool before = e().StateWarm() == PhaseState::On;
-        Ticks(1);
+        ticks(1);
         if (!before && e().StateWarm() == PhaseState::On)
             starts.push_back(stamp());
         ASSERT_LT(stamp(), 41 * 11400) << "a run was missed";

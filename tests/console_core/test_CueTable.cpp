@@ -20,12 +20,12 @@ const QString kMove
 
 class CueTableTest : public testing_support::ConsoleEventFixture {
 protected:
-    CueRegistration Register(CuePhase phase, QTime t, const QString& file, const QString& code = kCode)
+    CueRegistration registerCue(CuePhase phase, QTime t, const QString& file, const QString& code = kCode)
     {
-        return CueTable(*dm->Qtemp, platform::currentAsker(), code).Register(phase, t, file);
+        return CueTable(*dm->Qtemp, platform::currentAsker(), code).registerCue(phase, t, file);
     }
     // The phase's rows as its grid lists them: "tno file".
-    QStringList Grid(CuePhase phase, const QString& code = kCode)
+    QStringList grid(CuePhase phase, const QString& code = kCode)
     {
         platform::Query q(dm->Database1);
         q.SQL = console::cueGridSql(code, phase);
@@ -61,10 +61,10 @@ TEST_F(CueTableTest, RegistersListsAndDeletesAPathWithAnApostropheInEveryPhase)
 {
     const QString file = QStringLiteral("/sounds/driver's call.wav");
     for (CuePhase phase : console::AllCuePhases) {
-        EXPECT_EQ(Register(phase, QTime(0, 2, 0), file), CueRegistration::Registered);
-        EXPECT_EQ(Grid(phase), QStringList { "0:02:00 " + file });
-        CueTable(*dm->Qtemp, platform::currentAsker(), kCode).Delete(phase, "0:02:00");
-        EXPECT_TRUE(Grid(phase).isEmpty());
+        EXPECT_EQ(registerCue(phase, QTime(0, 2, 0), file), CueRegistration::Registered);
+        EXPECT_EQ(grid(phase), QStringList { "0:02:00 " + file });
+        CueTable(*dm->Qtemp, platform::currentAsker(), kCode).remove(phase, "0:02:00");
+        EXPECT_TRUE(grid(phase).isEmpty());
     }
     EXPECT_TRUE(asker.messages().isEmpty());
 }
@@ -72,41 +72,41 @@ TEST_F(CueTableTest, RegistersListsAndDeletesAPathWithAnApostropheInEveryPhase)
 TEST_F(CueTableTest, AnApostropheInTheEventCodeStaysInsideEveryStatement)
 {
     const QString odd = QStringLiteral("1' or '1'='1");
-    Register(CuePhase::Race, QTime(0, 1, 0), "/mine.wav");
-    EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/a.wav", odd), CueRegistration::Registered);
-    EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/b.wav", odd), CueRegistration::Registered);
-    EXPECT_EQ(Grid(CuePhase::Race, odd), QStringList { "0:01:00 /b.wav" });
-    CueTable(*dm->Qtemp, platform::currentAsker(), odd).Delete(CuePhase::Race, "0:01:00");
-    EXPECT_TRUE(Grid(CuePhase::Race, odd).isEmpty());
-    EXPECT_EQ(Grid(CuePhase::Race), QStringList { "0:01:00 /mine.wav" });
+    registerCue(CuePhase::Race, QTime(0, 1, 0), "/mine.wav");
+    EXPECT_EQ(registerCue(CuePhase::Race, QTime(0, 1, 0), "/a.wav", odd), CueRegistration::Registered);
+    EXPECT_EQ(registerCue(CuePhase::Race, QTime(0, 1, 0), "/b.wav", odd), CueRegistration::Registered);
+    EXPECT_EQ(grid(CuePhase::Race, odd), QStringList { "0:01:00 /b.wav" });
+    CueTable(*dm->Qtemp, platform::currentAsker(), odd).remove(CuePhase::Race, "0:01:00");
+    EXPECT_TRUE(grid(CuePhase::Race, odd).isEmpty());
+    EXPECT_EQ(grid(CuePhase::Race), QStringList { "0:01:00 /mine.wav" });
 }
 
 TEST_F(CueTableTest, ASecondFileAtTheSameTimeReplacesTheFirst)
 {
-    Register(CuePhase::Race, QTime(0, 1, 0), "/a.wav");
-    Register(CuePhase::Race, QTime(0, 0, 30), "/b.wav");
-    EXPECT_EQ(Register(CuePhase::Race, QTime(0, 1, 0), "/c.wav"), CueRegistration::Registered);
-    EXPECT_EQ(Grid(CuePhase::Race), QStringList({ "0:00:30 /b.wav", "0:01:00 /c.wav" }));
+    registerCue(CuePhase::Race, QTime(0, 1, 0), "/a.wav");
+    registerCue(CuePhase::Race, QTime(0, 0, 30), "/b.wav");
+    EXPECT_EQ(registerCue(CuePhase::Race, QTime(0, 1, 0), "/c.wav"), CueRegistration::Registered);
+    EXPECT_EQ(grid(CuePhase::Race), QStringList({ "0:00:30 /b.wav", "0:01:00 /c.wav" }));
 }
 
 TEST_F(CueTableTest, RefusesAFileOfAnotherPhaseAndChangesNothing)
 {
-    Register(CuePhase::Race, QTime(0, 1, 0), "/race.wav");
-    EXPECT_EQ(Register(CuePhase::Warm, QTime(0, 2, 0), "/race.wav"), CueRegistration::Refused);
+    registerCue(CuePhase::Race, QTime(0, 1, 0), "/race.wav");
+    EXPECT_EQ(registerCue(CuePhase::Warm, QTime(0, 2, 0), "/race.wav"), CueRegistration::Refused);
     EXPECT_EQ(asker.messages(), QStringList { kOther });
-    EXPECT_TRUE(Grid(CuePhase::Warm).isEmpty());
-    EXPECT_EQ(Grid(CuePhase::Race), QStringList { "0:01:00 /race.wav" });
+    EXPECT_TRUE(grid(CuePhase::Warm).isEmpty());
+    EXPECT_EQ(grid(CuePhase::Race), QStringList { "0:01:00 /race.wav" });
 }
 
 TEST_F(CueTableTest, MovesAFileToANewTimeOnlyWhenTheOperatorAgrees)
 {
-    Register(CuePhase::Over, QTime(0, 0, 30), "/over.wav");
+    registerCue(CuePhase::Over, QTime(0, 0, 30), "/over.wav");
     asker.answer(false);
-    EXPECT_EQ(Register(CuePhase::Over, QTime(0, 0, 20), "/over.wav"), CueRegistration::Kept);
-    EXPECT_EQ(Grid(CuePhase::Over), QStringList { "0:00:30 /over.wav" });
+    EXPECT_EQ(registerCue(CuePhase::Over, QTime(0, 0, 20), "/over.wav"), CueRegistration::Kept);
+    EXPECT_EQ(grid(CuePhase::Over), QStringList { "0:00:30 /over.wav" });
     asker.answer(true);
-    EXPECT_EQ(Register(CuePhase::Over, QTime(0, 0, 20), "/over.wav"), CueRegistration::Registered);
-    EXPECT_EQ(Grid(CuePhase::Over), QStringList { "0:00:20 /over.wav" });
+    EXPECT_EQ(registerCue(CuePhase::Over, QTime(0, 0, 20), "/over.wav"), CueRegistration::Registered);
+    EXPECT_EQ(grid(CuePhase::Over), QStringList { "0:00:20 /over.wav" });
     EXPECT_EQ(asker.questions(), QStringList({ kMove, kMove }));
 }
 
@@ -118,19 +118,19 @@ TEST_F(CueTableTest, AFullPhaseRefusesEvenAChangedFile)
     for (const auto& [phase, limit] : limits) {
         const QString tag = QString::number(console::phaseIndex(phase));
         for (int i = 0; i < limit; ++i)
-            ASSERT_EQ(Register(phase, QTime(0, 0, i + 1), QStringLiteral("/%1-%2.wav").arg(tag).arg(i)),
+            ASSERT_EQ(registerCue(phase, QTime(0, 0, i + 1), QStringLiteral("/%1-%2.wav").arg(tag).arg(i)),
                 CueRegistration::Registered);
-        EXPECT_EQ(Register(phase, QTime(0, 5, 0), "/new" + tag + ".wav"), CueRegistration::Refused);
-        EXPECT_EQ(Register(phase, QTime(0, 0, 1), "/other" + tag + ".wav"), CueRegistration::Refused);
-        EXPECT_EQ(Grid(phase).size(), limit);
+        EXPECT_EQ(registerCue(phase, QTime(0, 5, 0), "/new" + tag + ".wav"), CueRegistration::Refused);
+        EXPECT_EQ(registerCue(phase, QTime(0, 0, 1), "/other" + tag + ".wav"), CueRegistration::Refused);
+        EXPECT_EQ(grid(phase).size(), limit);
     }
     EXPECT_EQ(asker.messages(), QStringList(8, kFull));
 }
 
 TEST_F(CueTableTest, AnEmptyFileBoxDoesNothing)
 {
-    EXPECT_EQ(Register(CuePhase::Warm, QTime(0, 1, 0), QString()), CueRegistration::Nothing);
-    EXPECT_TRUE(Grid(CuePhase::Warm).isEmpty());
+    EXPECT_EQ(registerCue(CuePhase::Warm, QTime(0, 1, 0), QString()), CueRegistration::Nothing);
+    EXPECT_TRUE(grid(CuePhase::Warm).isEmpty());
 }
 
 // ---- Loading a run --------------------------------------------------------------------------
@@ -200,7 +200,7 @@ const LoadCase kLoadCases[] = {
 TEST_F(CueTableTest, LoadsTheCuesARunCanPlay)
 {
     for (const LoadCase& c : kLoadCases) {
-        Exec("delete from music");
+        exec("delete from music");
         for (const Cue& cue : c.cues)
             addCue(cue.bun, cue.tno, cue.file);
         Bank b;
@@ -224,14 +224,14 @@ TEST_F(CueTableTest, TheKthEntryOfAPhasePlaysOnItsKthPlayer)
     EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 0), "/r3.wav");
     EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 1), "/r1.wav");
     EXPECT_EQ(b.bank->slotFile(CuePhase::Race, 2), "");
-    EXPECT_EQ(b.bank->Player(CuePhase::Race, 1)->FileName(), "/r1.wav");
+    EXPECT_EQ(b.bank->player(CuePhase::Race, 1)->FileName(), "/r1.wav");
 
     // Every player is closed first; the slot of a file that did not open goes to the next cue.
-    auto* race2 = static_cast<FakeCuePlayer*>(b.bank->Player(CuePhase::Race, 1));
+    auto* race2 = static_cast<FakeCuePlayer*>(b.bank->player(CuePhase::Race, 1));
     EXPECT_EQ(race2->calls, QStringList({ "close", "open /missing.wav", "close", "open /r1.wav" }));
     b.bank->stopAll();
     EXPECT_EQ(race2->calls.last(), "stop");
-    auto* over1 = static_cast<FakeCuePlayer*>(b.bank->Player(CuePhase::Over, 0));
+    auto* over1 = static_cast<FakeCuePlayer*>(b.bank->player(CuePhase::Over, 0));
     EXPECT_EQ(over1->calls, QStringList { "close" }) << "a player without a file is not stopped";
 
     b.bank->Clear();

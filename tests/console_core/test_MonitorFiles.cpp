@@ -19,7 +19,7 @@ namespace {
 
 QByteArray cp932(const char* utf8) { return platform::toCp932(QString::fromUtf8(utf8)); }
 
-QByteArray ReadAll(const QString& path)
+QByteArray readAll(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -65,16 +65,16 @@ protected:
 
 TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
 {
-    EXPECT_EQ(writer.FilePath(DtimeFileName), platform::dataFilePath(QStringLiteral("Dtime.txt")));
+    EXPECT_EQ(writer.filePath(DtimeFileName), platform::dataFilePath(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(writer.writeTime(TenthsToHMST(12340), QLatin1Char('B')));
-    ASSERT_TRUE(writer.Flush());
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
+    ASSERT_TRUE(writer.flush());
+    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
     ASSERT_TRUE(writer.writeSchedule(
         { { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("練習走行") } }));
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))),
+    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfo.txt"))),
         QByteArray("9:00:00,9:10:00,") + cp932("練習走行") + "\r\n");
     ASSERT_TRUE(writer.writeMemo(QStringLiteral("ピット閉鎖"), true));
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), cp932("ピット閉鎖") + "\r\n");
+    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfomem.txt"))), cp932("ピット閉鎖") + "\r\n");
 }
 
 TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
@@ -86,9 +86,9 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
     writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
     writer.writeMemo(QStringLiteral("memo"), true);
     ASSERT_TRUE(writer.writeClosed());
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
+    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
+    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
 }
 
 // The monitor may have the file open while the console rewrites it: the content it is reading
@@ -97,14 +97,14 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
 TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
 {
     ASSERT_TRUE(writer.writeTime(QStringLiteral("00:05:00.0"), QLatin1Char('R')));
-    ASSERT_TRUE(writer.Flush());
+    ASSERT_TRUE(writer.flush());
     QFile reader(home.file(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(reader.open(QIODevice::ReadOnly));
 
     ASSERT_TRUE(writer.writeTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
-    ASSERT_TRUE(writer.Flush());
+    ASSERT_TRUE(writer.flush());
     EXPECT_EQ(reader.readAll(), QByteArray("00:05:00R\r\n"));
-    EXPECT_EQ(ReadAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
+    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
     // No temporary files are left beside the monitor files.
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList { QStringLiteral("Dtime.txt") });
 }
@@ -113,7 +113,7 @@ TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
 {
     MonitorFileWriter missing(home.file(QStringLiteral("no-such-folder")));
     missing.writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'));
-    EXPECT_FALSE(missing.Flush());
+    EXPECT_FALSE(missing.flush());
     EXPECT_FALSE(missing.writeTime(QStringLiteral("00:00:00"), QLatin1Char('T'))) << "said at the next write";
     EXPECT_FALSE(missing.writeClosed());
     EXPECT_FALSE(QDir(home.file(QStringLiteral("no-such-folder"))).exists());
@@ -142,7 +142,7 @@ public:
         m_changed.notify_all();
         return true;
     }
-    void Set(bool hanging, bool refusing)
+    void set(bool hanging, bool refusing)
     {
         std::lock_guard lock(m_mutex);
         m_hanging = hanging;
@@ -150,20 +150,20 @@ public:
         m_changed.notify_all();
     }
     // Waits (bounded, in case of a fault) until `n` writes have begun or have been kept.
-    bool Begun(int n)
+    bool begun(int n)
     {
         return waitFor([&] { return m_begun >= n; });
     }
-    bool Kept(int n)
+    bool kept(int n)
     {
         return waitFor([&] { return m_written.size() >= n; });
     }
-    QStringList Written()
+    QStringList written()
     {
         std::lock_guard lock(m_mutex);
         return m_written;
     }
-    static BackgroundFileWriter::WriteFunction Of(const std::shared_ptr<FakeDisk>& disk)
+    static BackgroundFileWriter::WriteFunction of(const std::shared_ptr<FakeDisk>& disk)
     {
         return [disk](const QString& path, const QByteArray& bytes) { return disk->Write(path, bytes); };
     }
@@ -187,51 +187,51 @@ constexpr int kLongWaitMs = 10000; // only a fault waits this long
 TEST(BackgroundFileWriter, EachFileGoesForwardInOrderAndOnlyItsNewestContentWaits)
 {
     const auto disk = std::make_shared<FakeDisk>();
-    disk->Set(true, false);
-    BackgroundFileWriter writer(FakeDisk::Of(disk));
+    disk->set(true, false);
+    BackgroundFileWriter writer(FakeDisk::of(disk));
     EXPECT_TRUE(writer.Write(QStringLiteral("A"), "1"));
-    ASSERT_TRUE(disk->Begun(1));
+    ASSERT_TRUE(disk->begun(1));
     // While the disk hangs in the first write, every hand-over still returns at once.
     const std::pair<const char*, const char*> later[]
         = { { "A", "2" }, { "B", "1" }, { "A", "3" }, { "B", "2" }, { "C", "1" } };
     for (const auto& [path, bytes] : later)
         EXPECT_TRUE(writer.Write(QString::fromLatin1(path), bytes));
-    EXPECT_FALSE(writer.Flush(0)) << "the disk hangs";
-    disk->Set(false, false);
-    ASSERT_TRUE(writer.Flush(kLongWaitMs));
-    EXPECT_EQ(disk->Written(), QStringList({ "A=1", "A=3", "B=2", "C=1" }));
+    EXPECT_FALSE(writer.flush(0)) << "the disk hangs";
+    disk->set(false, false);
+    ASSERT_TRUE(writer.flush(kLongWaitMs));
+    EXPECT_EQ(disk->written(), QStringList({ "A=1", "A=3", "B=2", "C=1" }));
 }
 
 TEST(BackgroundFileWriter, AFailedWriteIsSaidByFlushAndByTheFilesNextWrite)
 {
     const auto disk = std::make_shared<FakeDisk>();
-    disk->Set(false, true);
-    BackgroundFileWriter writer(FakeDisk::Of(disk));
+    disk->set(false, true);
+    BackgroundFileWriter writer(FakeDisk::of(disk));
     EXPECT_TRUE(writer.Write(QStringLiteral("A"), "1")) << "not known before it ran";
-    EXPECT_FALSE(writer.Flush(kLongWaitMs));
-    disk->Set(false, false);
+    EXPECT_FALSE(writer.flush(kLongWaitMs));
+    disk->set(false, false);
     EXPECT_FALSE(writer.Write(QStringLiteral("A"), "2"));
     EXPECT_TRUE(writer.Write(QStringLiteral("B"), "1")) << "another file's failure is not B's";
-    EXPECT_TRUE(writer.Flush(kLongWaitMs));
+    EXPECT_TRUE(writer.flush(kLongWaitMs));
     EXPECT_TRUE(writer.Write(QStringLiteral("A"), "3"));
-    EXPECT_TRUE(writer.Flush(kLongWaitMs));
-    EXPECT_EQ(disk->Written(), QStringList({ "A=2", "B=1", "A=3" }));
+    EXPECT_TRUE(writer.flush(kLongWaitMs));
+    EXPECT_EQ(disk->written(), QStringList({ "A=2", "B=1", "A=3" }));
 }
 
 TEST(BackgroundFileWriter, AWriterGoesWithoutWaitingLongerThanToldForADiskThatHangs)
 {
     const auto disk = std::make_shared<FakeDisk>();
-    disk->Set(true, false);
+    disk->set(true, false);
     {
-        BackgroundFileWriter writer(FakeDisk::Of(disk), 0);
+        BackgroundFileWriter writer(FakeDisk::of(disk), 0);
         writer.Write(QStringLiteral("A"), "1");
-        ASSERT_TRUE(disk->Begun(1));
+        ASSERT_TRUE(disk->begun(1));
         writer.Write(QStringLiteral("A"), "2");
     }
     // The worker finishes what it was given once the disk wakes, with the writer gone.
-    disk->Set(false, false);
-    ASSERT_TRUE(disk->Kept(2));
-    EXPECT_EQ(disk->Written(), QStringList({ "A=1", "A=2" }));
+    disk->set(false, false);
+    ASSERT_TRUE(disk->kept(2));
+    EXPECT_EQ(disk->written(), QStringList({ "A=1", "A=2" }));
 }
 
 TEST(MonitorFiles, ClosedStateGoesThroughTheInterface)

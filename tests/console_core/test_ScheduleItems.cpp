@@ -50,13 +50,13 @@ TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
         { "10:00:01.000", kNone },
     };
     for (const Case& c : cases)
-        EXPECT_EQ(shown->Show(T(c.now)), c.labels) << c.now;
+        EXPECT_EQ(shown->show(T(c.now)), c.labels) << c.now;
 }
 
 TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
 {
     addAbc();
-    shown->Show(T("9:35:00.000"));
+    shown->show(T("9:35:00.000"));
     EXPECT_EQ(shown->NextItemStart(), QTime(9, 40));
     struct Step {
         const char* now;
@@ -76,25 +76,25 @@ TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
 TEST_F(ScheduleItemsTest, AStalledSecondAtAStartIsCaughtUpOnce)
 {
     addAbc();
-    shown->Show(T("9:35:00.000"));
+    shown->show(T("9:35:00.000"));
     shown->Tick(T("9:39:59.900"), end);
     EXPECT_EQ(shown->Tick(T("9:40:01.300"), end), ItemLabels({ "C", "", "" }));
     // Worked out once: later ticks do not read the schedule again.
-    Exec("delete from rmenu where rmenu='C'");
+    exec("delete from rmenu where rmenu='C'");
     EXPECT_EQ(shown->Tick(T("9:40:02.000"), end), ItemLabels({ "C", "", "" }));
 }
 
 TEST_F(ScheduleItemsTest, AnItemThatHasNotStartedIsNeverShownAsRunning)
 {
     addAbc();
-    shown->Show(T("9:35:00.000"));
-    Exec("update rmenu set btime='9:45:00' where rmenu='C'");
+    shown->show(T("9:35:00.000"));
+    exec("update rmenu set btime='9:45:00' where rmenu='C'");
     EXPECT_EQ(shown->Tick(T("9:40:00.000"), end), ItemLabels({ "B", "C", "9:45:00-10:00:00" }));
     EXPECT_EQ(shown->Tick(T("9:45:00.250"), end), ItemLabels({ "C", "", "" }));
 }
 
 TEST_F(ScheduleItemsTest, AScheduleWithoutRowsShowsNothing)
 {
-    EXPECT_EQ(shown->Show(T("9:35:00.000")), kNone);
+    EXPECT_EQ(shown->show(T("9:35:00.000")), kNone);
     EXPECT_EQ(shown->Tick(T("9:35:00.250"), QTime(0, 0)), kNone);
 }

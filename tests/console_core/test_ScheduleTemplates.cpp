@@ -12,19 +12,19 @@ namespace {
 
 class ScheduleTemplatesTest : public ScheduleFixture {
 protected:
-    ScheduleTemplates Templates() { return ScheduleTemplates(*dm, kCode); }
+    ScheduleTemplates templates() { return ScheduleTemplates(*dm, kCode); }
     // Every column a copy carries, row by row in start order.
     QString Rows(const char* code)
     {
-        return Scalar(
+        return scalar(
             QStringLiteral("select group_concat(r, ' | ') from (select btime||','||etime||','||rmenu||','||"
                            "rr||kara||round||'.'||heat||','||uc||','||ifnull(roundtl,'')||','||"
                            "ifnull(heattl,'') as r from rmenu where tcode=%1 order by btime)")
                 .arg(QLatin1String(code)));
     }
-    QString Cues(const char* code)
+    QString cues(const char* code)
     {
-        return Scalar(
+        return scalar(
             QStringLiteral("select group_concat(bun||','||tno||','||mname, ' | ') from (select * from "
                            "music where tcode=%1 order by bun,tno)")
                 .arg(QLatin1String(code)));
@@ -38,15 +38,15 @@ TEST_F(ScheduleTemplatesTest, ScheduleSavedAndLoadedTwiceGivesTheSameRows)
     addScheduleRow("9:00:00", "9:30:00", "Drivers'' meeting", 1);
     addRound("Drivers' meeting", "O'Neil Cup", 1, 2);
     const QString event = Rows("202403091");
-    ASSERT_TRUE(Templates().SaveSchedule());
+    ASSERT_TRUE(templates().SaveSchedule());
     EXPECT_EQ(Rows("0"), event);
     EXPECT_TRUE(event.contains("9:30:00,9:35:00,O'Neil Cup 1 ヒート 1,1-1.1,2,O'Neil Cup,ヒート"))
         << event.toStdString();
 
-    Exec("delete from rmenu where tcode=202403091");
+    exec("delete from rmenu where tcode=202403091");
     addScheduleRow("13:00:00", "13:10:00", "old", 9);
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(Templates().LoadSchedule());
+        ASSERT_TRUE(templates().LoadSchedule());
         EXPECT_EQ(Rows("202403091"), event) << i;
     }
     EXPECT_EQ(asker.questions(),
@@ -56,39 +56,39 @@ TEST_F(ScheduleTemplatesTest, ScheduleSavedAndLoadedTwiceGivesTheSameRows)
 
 TEST_F(ScheduleTemplatesTest, CuesOfAllPhasesGoBothWays)
 {
-    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'w','0:02:00','/s/Kid''s warm.wav')");
-    Exec("insert into music (tcode,bun,tno,mname) values (202403091,'i','0:00:10','/s/int.wav')");
-    const QString event = Cues("202403091");
-    ASSERT_TRUE(Templates().SaveCues());
-    EXPECT_EQ(Cues("0"), event);
-    Exec("delete from music where tcode=202403091");
-    ASSERT_TRUE(Templates().LoadCues());
-    ASSERT_TRUE(Templates().LoadCues());
-    EXPECT_EQ(Cues("202403091"), "i,0:00:10,/s/int.wav | w,0:02:00,/s/Kid's warm.wav");
+    exec("insert into music (tcode,bun,tno,mname) values (202403091,'w','0:02:00','/s/Kid''s warm.wav')");
+    exec("insert into music (tcode,bun,tno,mname) values (202403091,'i','0:00:10','/s/int.wav')");
+    const QString event = cues("202403091");
+    ASSERT_TRUE(templates().SaveCues());
+    EXPECT_EQ(cues("0"), event);
+    exec("delete from music where tcode=202403091");
+    ASSERT_TRUE(templates().LoadCues());
+    ASSERT_TRUE(templates().LoadCues());
+    EXPECT_EQ(cues("202403091"), "i,0:00:10,/s/int.wav | w,0:02:00,/s/Kid's warm.wav");
 }
 
 TEST_F(ScheduleTemplatesTest, NoCopiesNothingAndAnEmptyScheduleEmptiesTheTemplate)
 {
     addAbc();
-    ASSERT_TRUE(Templates().SaveSchedule());
-    Exec("delete from rmenu where tcode=202403091");
+    ASSERT_TRUE(templates().SaveSchedule());
+    exec("delete from rmenu where tcode=202403091");
     asker.answer(false);
-    EXPECT_FALSE(Templates().SaveSchedule());
+    EXPECT_FALSE(templates().SaveSchedule());
     EXPECT_FALSE(Rows("0").isEmpty());
-    EXPECT_TRUE(Templates().SaveSchedule());
+    EXPECT_TRUE(templates().SaveSchedule());
     EXPECT_TRUE(Rows("0").isEmpty());
 }
 
 TEST_F(ScheduleTemplatesTest, ACopyThatFailsHalfWayLeavesTheTargetAsItWas)
 {
     addAbc();
-    ASSERT_TRUE(Templates().SaveSchedule());
-    Exec("delete from rmenu where tcode=202403091");
+    ASSERT_TRUE(templates().SaveSchedule());
+    exec("delete from rmenu where tcode=202403091");
     addScheduleRow("13:00:00", "13:10:00", "kept", 1);
     // Copied rows all get "-" between their times: the template's second row then clashes with
     // its first on the way in.
-    Exec("update rmenu set kara=rmenu, etime='9:30:00' where tcode=0");
-    Exec("create unique index one_end on rmenu(tcode, kara, etime)");
-    EXPECT_THROW(Templates().LoadSchedule(), platform::DatabaseError);
-    EXPECT_EQ(Chain(), QStringList { "13:00:00-13:10:00 kept" });
+    exec("update rmenu set kara=rmenu, etime='9:30:00' where tcode=0");
+    exec("create unique index one_end on rmenu(tcode, kara, etime)");
+    EXPECT_THROW(templates().LoadSchedule(), platform::DatabaseError);
+    EXPECT_EQ(chain(), QStringList { "13:00:00-13:10:00 kept" });
 }

@@ -93,7 +93,7 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
         TimeServerLineBuffer buffer;
         QByteArrayList got;
         for (const QByteArray& block : c.blocks)
-            got << buffer.Take(block).complete;
+            got << buffer.take(block).complete;
         EXPECT_EQ(got, c.lines) << c.blocks.front().toStdString();
         EXPECT_EQ(buffer.takeRest(), c.rest) << c.blocks.front().toStdString();
         EXPECT_EQ(buffer.Pending(), 0);
@@ -104,26 +104,26 @@ TEST(TimeServerLines, AnOverLongLineIsDroppedToItsEndAndTheNextLineKept)
 {
     TimeServerLineBuffer buffer;
     const QByteArray chunk(4000, 'x');
-    EXPECT_EQ(buffer.Take(chunk).dropped, 0);
-    EXPECT_EQ(buffer.Take(chunk).dropped, 0);
+    EXPECT_EQ(buffer.take(chunk).dropped, 0);
+    EXPECT_EQ(buffer.take(chunk).dropped, 0);
     EXPECT_EQ(buffer.Pending(), 8000);
-    const TimeServerLineBuffer::Lines over = buffer.Take(chunk);
+    const TimeServerLineBuffer::Lines over = buffer.take(chunk);
     EXPECT_EQ(over.dropped, 1);
     EXPECT_TRUE(over.complete.isEmpty());
     EXPECT_EQ(buffer.Pending(), 0) << "nothing of it is kept";
-    EXPECT_EQ(buffer.Take(chunk + "\r").dropped, 0) << "counted once";
-    const TimeServerLineBuffer::Lines after = buffer.Take("\n$F,1,\"00:00:09\"\r\n");
+    EXPECT_EQ(buffer.take(chunk + "\r").dropped, 0) << "counted once";
+    const TimeServerLineBuffer::Lines after = buffer.take("\n$F,1,\"00:00:09\"\r\n");
     EXPECT_EQ(after.complete, QByteArrayList({ "$F,1,\"00:00:09\"" })) << "its tail is no line";
 
     // A line longer than the limit that arrives whole is dropped too; a line at the limit is kept.
     const TimeServerLineBuffer::Lines whole
-        = buffer.Take(QByteArray(8193, 'y') + "\r\n" + QByteArray(8192, 'z') + "\r\n");
+        = buffer.take(QByteArray(8193, 'y') + "\r\n" + QByteArray(8192, 'z') + "\r\n");
     EXPECT_EQ(whole.dropped, 1);
     ASSERT_EQ(whole.complete.size(), 1);
     EXPECT_EQ(whole.complete[0].size(), 8192);
 
     // A stream that ends inside an over-long line leaves nothing of it.
-    buffer.Take(QByteArray(9000, 'w'));
+    buffer.take(QByteArray(9000, 'w'));
     EXPECT_TRUE(buffer.takeRest().isEmpty());
-    EXPECT_TRUE(buffer.Take("$B\r\n").complete == QByteArrayList({ "$B" })) << "a new stream starts clean";
+    EXPECT_TRUE(buffer.take("$B\r\n").complete == QByteArrayList({ "$B" })) << "a new stream starts clean";
 }

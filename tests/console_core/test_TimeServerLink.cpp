@@ -29,7 +29,7 @@ protected:
         BoardFromNetwork = 0;
     }
 
-    TimeServerLink::Handlers Recording()
+    TimeServerLink::Handlers recording()
     {
         TimeServerLink::Handlers h;
         h.status = [this](const QString& text) { statuses << text; };
@@ -61,7 +61,7 @@ protected:
 
 TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
 {
-    TimeServerLink link(Recording());
+    TimeServerLink link(recording());
     connectTo(link, server);
     EXPECT_EQ(
         statuses, QStringList({ "サーバ検索中...", "サーバを見つけました 接続します", "接続しました" }));
@@ -92,7 +92,7 @@ TEST_F(TimeServerLinkTest, ConnectsReceivesLinesAndDisconnects)
 
 TEST_F(TimeServerLinkTest, APortOutsideOneTo65535IsRefused)
 {
-    TimeServerLink link(Recording());
+    TimeServerLink link(recording());
     const std::pair<const char*, const char*> cases[]
         = { { "0", "ポートは1以上の数値です" }, { "abc", "ポートは1以上の数値です" },
               { "", "ポートは1以上の数値です" }, { "-1", "ポートは1以上の数値です" },
@@ -111,7 +111,7 @@ TEST_F(TimeServerLinkTest, TheServerClosingOrResettingEndsTheLinkAndBothFlags)
         statuses.clear();
         problems.clear();
         lines.clear();
-        TimeServerLink link(Recording());
+        TimeServerLink link(recording());
         connectTo(link, server);
         // The last line the server sends before it goes lacks its CR LF: it still counts.
         server.send("$B,5,\"Heat 1\"\r\n$I,\"16:3");
@@ -139,7 +139,7 @@ TEST_F(TimeServerLinkTest, FailedAttemptsSayWhyAndLeaveTheLinkDown)
     const std::pair<QString, const char*> cases[] = { { kHost, "接続のエラーです Error code 111" },
         { QStringLiteral("no-such-host.invalid"), "サーバの検索エラーです Error code " } };
     for (const auto& [host, text] : cases) {
-        TimeServerLink link(Recording());
+        TimeServerLink link(recording());
         link.Button2Click(host, refusedPort);
         ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }, 10000));
         EXPECT_TRUE(statuses.last().startsWith(QString::fromUtf8(text))) << statuses.last().toStdString();
@@ -162,7 +162,7 @@ TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswer
         { { ENETUNREACH, ErrorSource::System }, QStringLiteral("サーバの検索エラーです Error code 101") },
     };
     for (const auto& [failure, text] : cases) {
-        TimeServerLink link(Recording(), [failure](const QString&, quint32*) { return failure; });
+        TimeServerLink link(recording(), [failure](const QString&, quint32*) { return failure; });
         link.Button2Click(QStringLiteral("timing-server"), server.portText());
         ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }));
         EXPECT_EQ(statuses.last(), text);
@@ -171,7 +171,7 @@ TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswer
 
 TEST_F(TimeServerLinkTest, AStalledServerLeavesTheEventLoopLiveAndDisconnectsAtOnce)
 {
-    TimeServerLink link(Recording());
+    TimeServerLink link(recording());
     connectTo(link, server);
     server.send("$F,14,\"00:12"); // and then nothing
     int beats = 0;
@@ -189,7 +189,7 @@ TEST_F(TimeServerLinkTest, AStalledServerLeavesTheEventLoopLiveAndDisconnectsAtO
 
 TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink)
 {
-    TimeServerLink link(Recording());
+    TimeServerLink link(recording());
     connectTo(link, server);
     server.send(QByteArray(20000, '\x7f'));
     server.send("\r\nboom\r\n\x01\xfe$F\r\n$F,1,\"00:00:09\"\r\n");
@@ -204,7 +204,7 @@ TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink
 
 TEST_F(TimeServerLinkTest, AReconnectIsNotDisturbedByTheOldReceiveEnding)
 {
-    TimeServerLink link(Recording());
+    TimeServerLink link(recording());
     connectTo(link, server);
     server.send("$A,\"1234BE\",\"12X\"\r\n$COMP,\"12");
     ASSERT_TRUE(waitUntil([&] { return lines.size() == 1; }));
@@ -226,9 +226,9 @@ TEST_F(TimeServerLinkTest, DestroyingTheLinkEndsItWhateverItIsDoing)
 {
     testing_support::SilentPort silent;
     {
-        TimeServerLink connecting(Recording());
+        TimeServerLink connecting(recording());
         connecting.Button2Click(kHost, silent.portText());
-        TimeServerLink receiving(Recording());
+        TimeServerLink receiving(recording());
         connectTo(receiving, server);
         BoardFromNetwork = 1;
     }

@@ -23,7 +23,7 @@ protected:
                            " kara varchar(2), rmenu varchar(60), uc integer, round smallint, heat smallint,"
                            " roundtl varchar(20), heattl varchar(20))"));
     }
-    void AddRow(const char* tcode, const char* btime, const char* etime, const char* text)
+    void addRow(const char* tcode, const char* btime, const char* etime, const char* text)
     {
         db.execute(
             QStringLiteral("insert into rmenu (tcode, btime, etime, rmenu) values ('%1', '%2', '%3', '%4')")
@@ -45,10 +45,10 @@ protected:
 // "10:00:00" sorts before "9:30:00" as text.
 TEST_F(WriteinfoTest, WritesTheEventsRowsByStartTimeInCp932)
 {
-    AddRow("202403091", "10:00:00", "10:15:00", "決勝Ａ");
-    AddRow("202403091", "9:30:00", "9:45:00", "予選①");
-    AddRow("202403092", "8:00:00", "8:10:00", "other event");
-    AddRow("202403091", "9:45:00", "10:00:00", "予選②, 2組");
+    addRow("202403091", "10:00:00", "10:15:00", "決勝Ａ");
+    addRow("202403091", "9:30:00", "9:45:00", "予選①");
+    addRow("202403092", "8:00:00", "8:10:00", "other event");
+    addRow("202403091", "9:45:00", "10:00:00", "予選②, 2組");
 
     ASSERT_TRUE(Writeinfo(db, QStringLiteral("202403091"), writer));
     EXPECT_EQ(RInfo(),
@@ -59,7 +59,7 @@ TEST_F(WriteinfoTest, WritesTheEventsRowsByStartTimeInCp932)
 
 TEST_F(WriteinfoTest, AnEventWithoutRowsGivesAnEmptyFile)
 {
-    AddRow("202403092", "8:00:00", "8:10:00", "other event");
+    addRow("202403092", "8:00:00", "8:10:00", "other event");
     writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("old") } });
     ASSERT_TRUE(Writeinfo(db, QStringLiteral("202403091"), writer));
     EXPECT_EQ(RInfo(), QByteArray());
@@ -67,7 +67,7 @@ TEST_F(WriteinfoTest, AnEventWithoutRowsGivesAnEmptyFile)
 
 TEST_F(WriteinfoTest, AnApostropheInTheCodeCannotBreakTheStatement)
 {
-    AddRow("202403091", "9:00:00", "9:10:00", "x");
+    addRow("202403091", "9:00:00", "9:10:00", "x");
     testing_support::FakeMonitorFiles files;
     EXPECT_TRUE(Writeinfo(db, QStringLiteral("1' or '1'='1"), files));
     ASSERT_EQ(files.schedules.size(), 1u);

@@ -62,7 +62,7 @@ protected:
         dm.reset();
     }
 
-    console::ConsoleDevices Devices()
+    console::ConsoleDevices devices()
     {
         console::ConsoleDevices d;
         d.clock = &clock;
@@ -92,7 +92,7 @@ protected:
         list.eTName->setText(QStringLiteral("春季大会"));
         list.Btouroku->Click();
         OpenRaceConsole = [&](QWidget* owner) {
-            console::TFtaikai console(owner, Devices());
+            console::TFtaikai console(owner, devices());
             console.resize(997, 696);
             console.setWindowModality(Qt::ApplicationModal);
             console.show();
@@ -163,7 +163,7 @@ protected:
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
         userClick(f.Button2);
-        ASSERT_TRUE(waitUntil([&] { return f.Link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return f.link().State() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
 
@@ -215,14 +215,14 @@ protected:
 
     static QString monitorFile(const QString& name)
     {
-        QFile file(console::MonitorFileWriter().FilePath(name));
+        QFile file(console::MonitorFileWriter().filePath(name));
         return file.open(QIODevice::ReadOnly) ? platform::fromCp932(file.readAll())
                                               : QStringLiteral("<missing>");
     }
 
     // The lines of a golden file next to this source, found from the source folder as the build
     // names it (__FILE__ can be relative to a compiler cache's base folder).
-    static QStringList Golden(const QString& name)
+    static QStringList golden(const QString& name)
     {
         QFile file(
             QDir(QString::fromUtf8(QT_TESTCASE_SOURCEDIR)).filePath(QStringLiteral("e2e/golden/") + name));
@@ -272,7 +272,7 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
         runRaces(f, [&](int tenth) {
             const int inRun = tenth % Run;
             // The time file mid-phase in the first run, once its background writer has caught up.
-            if (tenth < Run && inRun % 300 == 150 && f.Devices().monitor->Flush())
+            if (tenth < Run && inRun % 300 == 150 && f.devices().monitor->flush())
                 dtime << monitorFile(console::DtimeFileName).trimmed();
             if (inRun > 300 && inRun < 900 && inRun % 100 == 50) // the server's time, every 10 s
                 Feed((900 - inRun) / 10);
@@ -289,9 +289,9 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
         printed = capturePreview([&] { userClick(f.CuteButton15); }, printToPdf(pdf));
     });
 
-    if (raceDay != Golden(QStringLiteral("race_day.txt")))
+    if (raceDay != golden(QStringLiteral("race_day.txt")))
         saveTranscript(raceDay, QStringLiteral("race_day.txt")); // for review against the golden one
-    EXPECT_EQ(Lines(raceDay), Lines(Golden(QStringLiteral("race_day.txt"))));
+    EXPECT_EQ(Lines(raceDay), Lines(golden(QStringLiteral("race_day.txt"))));
     // "×" leaves the board blank.
     const QStringList sent = transcript.entries.filter(QStringLiteral("board \""));
     EXPECT_TRUE(sent.last().endsWith(QStringLiteral("board \"                      \"")))

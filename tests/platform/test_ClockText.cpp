@@ -113,7 +113,7 @@ struct ReadCase {
 
 void PrintTo(const ReadCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
-QString Shown(const std::optional<QTime>& t)
+QString shown(const std::optional<QTime>& t)
 {
     return t ? t->toString(QStringLiteral("HH:mm:ss.zzz")) : QStringLiteral("-");
 }
@@ -123,9 +123,9 @@ class ParseClockTextTable : public ::testing::TestWithParam<ReadCase> { };
 TEST_P(ParseClockTextTable, EachReaderKeepsItsOwnRule)
 {
     const QString text = QString::fromUtf8(GetParam().text);
-    EXPECT_EQ(Shown(parseClockText(text, kStatement)), QLatin1String(GetParam().statement));
-    EXPECT_EQ(Shown(parseClockText(text, kReport)), QLatin1String(GetParam().report));
-    EXPECT_EQ(Shown(parseClockText(text, kStrict)), QLatin1String(GetParam().strict));
+    EXPECT_EQ(shown(parseClockText(text, kStatement)), QLatin1String(GetParam().statement));
+    EXPECT_EQ(shown(parseClockText(text, kReport)), QLatin1String(GetParam().report));
+    EXPECT_EQ(shown(parseClockText(text, kStrict)), QLatin1String(GetParam().strict));
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, ParseClockTextTable,

@@ -251,7 +251,7 @@ TEST_F(DataSetTest, NavigationBothWays)
     }
     EXPECT_EQ(forward, (QStringList { "A", "C", "B" }));
     EXPECT_EQ(backward, (QStringList { "B", "C", "A" }));
-    q.MoveTo(2);
+    q.moveTo(2);
     EXPECT_EQ(q.FieldByName("tname")->AsString(), "C");
     EXPECT_FALSE(q.Bof() || q.Eof());
 }
@@ -582,10 +582,10 @@ TEST_F(DataSetTest, WritersWaitForAnotherProgramsWriteInsteadOfFailing)
 
 TEST_F(DataSetTest, ParametersAreFoundInTheTextOutsideQuotesAndComments)
 {
-    EXPECT_EQ(platform::ParameterNames("select * from t where a=:A and b=':no' and c=:b_2 -- :not\n"
+    EXPECT_EQ(platform::parameterNames("select * from t where a=:A and b=':no' and c=:b_2 -- :not\n"
                                        "and d=:a /* :nor */ and e=\":neither\""),
         (QStringList { "A", "b_2" }));
-    EXPECT_EQ(platform::ParameterNames("select '12:30:00' from t"), QStringList());
+    EXPECT_EQ(platform::parameterNames("select '12:30:00' from t"), QStringList());
 }
 
 TEST_F(DataSetTest, ParametersBindByNameAndReopenWhenAValueChanges)

@@ -8,14 +8,14 @@
 
 namespace {
 
-QByteArray ReadBytes(const QString& path)
+QByteArray readBytes(const QString& path)
 {
     QFile f(path);
     EXPECT_TRUE(f.open(QIODevice::ReadOnly));
     return f.readAll();
 }
 
-void WriteBytes(const QString& path, const QByteArray& bytes)
+void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
@@ -39,7 +39,7 @@ TEST(IniFile, ReadsCp932FileWithCrLfCaseInsensitively)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    WriteBytes(path,
+    writeBytes(path,
         platform::toCp932(QStringLiteral("; 設定\r\n[Env]\r\nPcom2=7\r\nDtp1v = 0:05:00 \r\n"
                                          "[Print]\r\nTLstart=開始①\r\nTLdate=\"Print / \"\r\n")));
     platform::IniFile ini(path);
@@ -55,7 +55,7 @@ TEST(IniFile, ReadIntegerFallsBackOnTextThatIsNoNumber)
 {
     testing_support::TempHome home;
     const QString path = home.file("a.ini");
-    WriteBytes(path, "[Env]\r\nCont=abc\r\nDt=\r\nHex=$1F\r\nNeg=-3\r\n");
+    writeBytes(path, "[Env]\r\nCont=abc\r\nDt=\r\nHex=$1F\r\nNeg=-3\r\n");
     platform::IniFile ini(path);
     EXPECT_EQ(ini.ReadInteger("Env", "Cont", 9), 9);
     EXPECT_EQ(ini.ReadInteger("Env", "Dt", 4), 4);
@@ -67,7 +67,7 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    WriteBytes(path,
+    writeBytes(path,
         platform::toCp932(QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=2\r\n"
                                          "Other=残す\r\n\r\n[D-Line]\r\nBrate=1\r\n")));
     {
@@ -79,7 +79,7 @@ TEST(IniFile, WriteUpdatesInPlaceAndKeepsCommentsAndUnknownKeys)
         platform::IniFile other(path);
         EXPECT_EQ(other.ReadInteger("Env", "Pcom2", 0), 6);
     }
-    EXPECT_EQ(platform::fromCp932(ReadBytes(path)),
+    EXPECT_EQ(platform::fromCp932(readBytes(path)),
         QStringLiteral("; 大会設定\r\n[Env]\r\nTcode=202403091\r\nPCOM2=6\r\nOther=残す\r\nDtp1v=0:10:00\r\n"
                        "\r\n[D-Line]\r\nBrate=1\r\n\r\n[TCP]\r\nTCPadd=192.168.1.10\r\n"));
 }
@@ -98,8 +98,8 @@ TEST(IniFile, WrittenValuesReadBackTheSame)
     platform::IniFile ini(path);
     for (int i = 0; i < values.size(); ++i)
         EXPECT_EQ(ini.ReadString("Print", QStringLiteral("K%1").arg(i), "x"), values[i]) << i;
-    EXPECT_TRUE(ReadBytes(path).contains("\r\n"));
-    EXPECT_FALSE(ReadBytes(path).replace("\r\n", "").contains('\n'));
+    EXPECT_TRUE(readBytes(path).contains("\r\n"));
+    EXPECT_FALSE(readBytes(path).replace("\r\n", "").contains('\n'));
 }
 
 TEST(IniFile, UnwritableFileRaisesInsteadOfLosingTheWriteSilently)
@@ -120,7 +120,7 @@ TEST(IniFile, KeyAddedAfterALastLineWithoutLineEndStartsOnALineOfItsOwn)
 {
     testing_support::TempHome home;
     const QString path = home.file("Tavo.ini");
-    WriteBytes(path, "[D-Line]\nBrate=1");
+    writeBytes(path, "[D-Line]\nBrate=1");
     platform::IniFile(path).WriteString("TCP", "Portnum", "5000");
-    EXPECT_EQ(ReadBytes(path), "[D-Line]\nBrate=1\r\n\r\n[TCP]\r\nPortnum=5000\r\n");
+    EXPECT_EQ(readBytes(path), "[D-Line]\nBrate=1\r\n\r\n[TCP]\r\nPortnum=5000\r\n");
 }

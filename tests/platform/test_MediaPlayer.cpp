@@ -95,7 +95,7 @@ TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
     EXPECT_EQ(player.FileName(), Path("tone.wav"));
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs)) << "the tone never reached its end";
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs));
     EXPECT_EQ(ended.size(), 2);
@@ -112,13 +112,13 @@ TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
     QSignalSpy ended(&player, &MediaPlayer::ended);
     ASSERT_TRUE(player.Open(Path("long.wav")));
     ASSERT_TRUE(player.Play());
-    EXPECT_TRUE(player.Playing());
+    EXPECT_TRUE(player.playing());
     player.Stop();
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     ASSERT_TRUE(player.Play());
-    EXPECT_TRUE(player.Playing());
+    EXPECT_TRUE(player.playing());
     player.Close();
-    EXPECT_FALSE(player.Playing());
+    EXPECT_FALSE(player.playing());
     EXPECT_EQ(ended.size(), 0);
 }
 
@@ -135,7 +135,7 @@ TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesAtEachPlayAndRecovers)
         ASSERT_TRUE(failed.wait(kEndTimeoutMs));
         QTest::qWait(100);
         EXPECT_EQ(failed.size(), play) << "one failure, one report";
-        EXPECT_FALSE(player.Playing());
+        EXPECT_FALSE(player.playing());
     }
     ASSERT_TRUE(player.Open(Path("tone.wav")));
     ASSERT_TRUE(player.Play());
@@ -148,15 +148,15 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
-        player = std::make_unique<MediaPlayer>(thread, sound.Factory(), clock);
+        player = std::make_unique<MediaPlayer>(thread, sound.factory(), clock);
         ASSERT_TRUE(player->Open(Path("tone.wav")));
     }
-    void TearDown() override { sound.Answer(); }
+    void TearDown() override { sound.answer(); }
     // Waits for the sound thread to have logged `n` entries.
     QStringList logOf(int n)
     {
-        EXPECT_TRUE(QTest::qWaitFor([&] { return sound.Log().size() >= n; }, kEndTimeoutMs));
-        return sound.Log();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return sound.log().size() >= n; }, kEndTimeoutMs));
+        return sound.log();
     }
 
     testing_support::FakeSoundSystem sound;
@@ -170,11 +170,11 @@ protected:
 TEST_F(FakeBackEndTest, NoCallWaitsOnABackEndThatHangs)
 {
     QSignalSpy notAnswering(player.get(), &MediaPlayer::notAnswering);
-    sound.Hang();
+    sound.hang();
     player->Play();
     logOf(1);
     player->Stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, kEndTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.hung(); }, kEndTimeoutMs));
     player->Play(); // waits behind the stop
     clock.advanceMs(MediaPlayer::NotAnsweringMs - 1);
     player->checkAnswer();
@@ -182,21 +182,21 @@ TEST_F(FakeBackEndTest, NoCallWaitsOnABackEndThatHangs)
     clock.advanceMs(1);
     player->checkAnswer();
     EXPECT_EQ(notAnswering.size(), 1);
-    EXPECT_TRUE(player->Playing()) << "a slow back end may still play it";
+    EXPECT_TRUE(player->playing()) << "a slow back end may still play it";
     clock.advanceMs(MediaPlayer::GiveUpMs - MediaPlayer::NotAnsweringMs);
     player->checkAnswer();
     player->checkAnswer();
     EXPECT_EQ(notAnswering.size(), 1) << "said once";
-    EXPECT_FALSE(player->Playing());
+    EXPECT_FALSE(player->playing());
 
-    sound.Answer();
+    sound.answer();
     EXPECT_EQ(logOf(3), QStringList({ "play tone.wav", "stop", "stop" })) << "the late play never sounds";
     player->Play();
     EXPECT_EQ(logOf(4).last(), "play tone.wav") << "answering again";
 
-    sound.Hang();
+    sound.hang();
     player->Stop();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.Hung(); }, kEndTimeoutMs));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.hung(); }, kEndTimeoutMs));
     player.reset(); // a player that goes does not wait for its back end either
 }
 
@@ -205,12 +205,12 @@ TEST_F(FakeBackEndTest, APlayThatFailedIsTriedAgainAtTheNextPlay)
 {
     QSignalSpy failed(player.get(), &MediaPlayer::failed);
     QSignalSpy started(player.get(), &MediaPlayer::started);
-    sound.Refuse(2);
+    sound.refuse(2);
     for (int play = 1; play <= 3; ++play) {
         ASSERT_TRUE(player->Play());
         ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() + started.size() == play; }, kEndTimeoutMs));
     }
-    EXPECT_EQ(sound.Log(), QStringList({ "fail tone.wav", "fail tone.wav", "play tone.wav" }));
+    EXPECT_EQ(sound.log(), QStringList({ "fail tone.wav", "fail tone.wav", "play tone.wav" }));
     EXPECT_EQ(failed.size(), 2);
     EXPECT_EQ(started.size(), 1);
 }

@@ -116,7 +116,7 @@ TEST(SocketConnector, AttemptsEndByTimeOutCancelOrDestructionWithoutTrace)
     std::vector<SocketConnector::Result> results;
     int found = 0;
     auto start = [&](SocketConnector& c, const QString& host, int timeoutMs) {
-        c.Start(
+        c.start(
             host, silent.port(), timeoutMs, [&] { ++found; },
             [&](const SocketConnector::Result& r) { results.push_back(r); });
     };

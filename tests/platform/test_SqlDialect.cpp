@@ -51,19 +51,19 @@ TEST(SqlDialect, AlterWithSeveralClausesBecomesOneStatementEach)
         { "alter table t rename to u", { "alter table t rename to u" } },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(sql::Rewrite(c.in), c.out) << c.in;
+        EXPECT_EQ(sql::rewrite(c.in), c.out) << c.in;
 }
 
 TEST(SqlDialect, CreateTableDeclaresCollationsOnDatesAndTimes)
 {
     EXPECT_EQ(
-        sql::Rewrite("create table rmenu (tcode integer, btime time, tdate date, tmem memo, x varchar(20))"),
+        sql::rewrite("create table rmenu (tcode integer, btime time, tdate date, tmem memo, x varchar(20))"),
         QStringList { "create table rmenu (tcode integer, btime time COLLATE TAVOTIME, tdate date COLLATE "
                       "TAVODATE, tmem text, x varchar(20))" });
     // Already declared, a table constraint, and create ... as select stay as written.
     for (const char* kept : { "create table t (a time collate binary, primary key (a))",
              "create table t as select * from u", "create temp table t (a int)" })
-        EXPECT_EQ(sql::Rewrite(kept), QStringList { kept });
+        EXPECT_EQ(sql::rewrite(kept), QStringList { kept });
 }
 
 TEST(SqlDialect, PlainSelectsNameTheirTable)
@@ -134,10 +134,10 @@ TEST(SqlDialect, DateAndTimeTexts)
 
 TEST(SqlDialect, ColumnTypesCarryTheCollations)
 {
-    EXPECT_EQ(sql::ColumnType("date"), "date COLLATE TAVODATE");
-    EXPECT_EQ(sql::ColumnType("TIME"), "TIME COLLATE TAVOTIME");
-    EXPECT_EQ(sql::ColumnType("timestamp"), "timestamp COLLATE TAVODATE");
-    EXPECT_EQ(sql::ColumnType("memo"), "text");
-    EXPECT_EQ(sql::ColumnType("varchar(8)"), "varchar(8)");
+    EXPECT_EQ(sql::columnType("date"), "date COLLATE TAVODATE");
+    EXPECT_EQ(sql::columnType("TIME"), "TIME COLLATE TAVOTIME");
+    EXPECT_EQ(sql::columnType("timestamp"), "timestamp COLLATE TAVODATE");
+    EXPECT_EQ(sql::columnType("memo"), "text");
+    EXPECT_EQ(sql::columnType("varchar(8)"), "varchar(8)");
     EXPECT_EQ(sql::plainTableName("DTime.DB"), "DTime");
 }

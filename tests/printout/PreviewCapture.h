@@ -46,14 +46,14 @@ inline PreviewShown capturePreview(
     QObject::connect(&poll, &QTimer::timeout, [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
             auto* form = qobject_cast<TBRStandardPreview*>(w);
-            TBRPrinter* store = form ? form->Printer() : nullptr;
-            if (!store || !store->Complete() || !form->isVisible())
+            TBRPrinter* store = form ? form->printer() : nullptr;
+            if (!store || !store->complete() || !form->isVisible())
                 continue;
             poll.stop();
             for (int n = 1; n <= store->PageCount(); ++n) {
                 const std::unique_ptr<QPicture> page = store->GetPage(n);
                 shown.texts << pageTexts(*page);
-                shown.pages << band_samples::Render(*page);
+                shown.pages << band_samples::render(*page);
             }
             if (inPreview)
                 inPreview(*form);

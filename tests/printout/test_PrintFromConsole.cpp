@@ -27,13 +27,13 @@ protected:
     // The console for the event, shown as the event list shows it: application-modal.
     std::unique_ptr<console::TFtaikai> openModal()
     {
-        auto f = std::make_unique<console::TFtaikai>(nullptr, Devices());
+        auto f = std::make_unique<console::TFtaikai>(nullptr, devices());
         f->resize(997, 696);
         f->setWindowModality(Qt::ApplicationModal);
         f->show();
         return f;
     }
-    static QString WarmDigits(const console::TFtaikai& f)
+    static QString warmDigits(const console::TFtaikai& f)
     {
         QString s;
         for (const components::TLED7Seg* seg : f.SegWarm)
@@ -72,8 +72,8 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
             userClickTab(f->PageControl1, f->TabSheet1);
             EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
             clock.advanceMs(2000);
-            EXPECT_TRUE(waitUntil([&] { return WarmDigits(*f) == "__4580"; }))
-                << WarmDigits(*f).toStdString();
+            EXPECT_TRUE(waitUntil([&] { return warmDigits(*f) == "__4580"; }))
+                << warmDigits(*f).toStdString();
 
             userClick(preview.ZoomToWidth);
             EXPECT_EQ(preview.BRPreview->zoomState(), TBRZoomState::brZoomToWidth);
@@ -83,7 +83,7 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
             {
                 WhenShown<TSearchDlg> search([](TSearchDlg& dialog) {
                     userClick(dialog.Edit1);
-                    UserType(dialog.Edit1, QStringLiteral("予選 50"));
+                    userType(dialog.Edit1, QStringLiteral("予選 50"));
                     userClick(dialog.SpeedButton2);
                 });
                 userClick(preview.FindButton);
@@ -120,7 +120,7 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
             userClick(preview.ExitButton);
             EXPECT_TRUE(!alive || !alive->isVisible());
         },
-        [](TBRStandardPreview& preview) { return preview.Printer() && preview.Printer()->Complete(); });
+        [](TBRStandardPreview& preview) { return preview.printer() && preview.printer()->complete(); });
     userClick(f->CuteButton15); // "印刷": returns once the preview has closed
     EXPECT_TRUE(previewSeen);
     EXPECT_EQ(QApplication::activeModalWidget(), f.get());

@@ -12,7 +12,7 @@ class Ubrmenu : public PrintoutFixture { };
 
 // The source folder as the build names it: __FILE__ can be a path relative to a compiler cache's
 // base folder, which does not lead anywhere from the folder the tests run in.
-QString Golden(const QString& name)
+QString golden(const QString& name)
 {
     return QDir(QString::fromUtf8(QT_TESTCASE_SOURCEDIR)).filePath(QStringLiteral("printout/golden/") + name);
 }
@@ -52,7 +52,7 @@ TEST_F(Ubrmenu, TwentyTwoRowsFillAPageAndEveryFooterCountsThePages)
         int rows, pages;
     } cases[] = { { 0, 1 }, { 22, 1 }, { 23, 2 }, { 44, 2 }, { 45, 3 } };
     for (const auto& c : cases) {
-        Exec("delete from rmenu");
+        exec("delete from rmenu");
         addRows(c.rows);
         const auto f = Open(); // the console reads the schedule as it opens
         const PreviewShown shown = Print(*f);
@@ -110,7 +110,7 @@ TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
     for (int n = 0; n < 2; ++n) {
         const QString name = QStringLiteral("Ubrmenu_page%1.png").arg(n + 1);
         band_samples::savePage(shown.pages[n], name.chopped(4));
-        EXPECT_LT(differingPixels(shown.pages[n], Golden(name)), 200) << name.toStdString();
+        EXPECT_LT(differingPixels(shown.pages[n], golden(name)), 200) << name.toStdString();
     }
     const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" });
     for (const char* expected : { "春季大会", "開始時刻", "終了時刻", "予選 1", "予選 23", "1/2", "2/2",

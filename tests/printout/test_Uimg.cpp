@@ -26,14 +26,14 @@ protected:
         TFimg::setPictureChooser(m_previous);
         PrintoutFixture::TearDown();
     }
-    std::unique_ptr<TFimg> Picker()
+    std::unique_ptr<TFimg> picker()
     {
         auto picker = std::make_unique<TFimg>(*dm, platform::currentAsker());
         picker->show();
         return picker;
     }
-    QString Stored(const char* column) { return Scalar(QStringLiteral("select %1 from taikai").arg(column)); }
-    static bool Shows(QLabel* image) { return !image->pixmap().isNull(); }
+    QString stored(const char* column) { return scalar(QStringLiteral("select %1 from taikai").arg(column)); }
+    static bool shows(QLabel* image) { return !image->pixmap().isNull(); }
 
     QString chosen; // the next file the open dialog gives; empty: cancelled
 
@@ -43,8 +43,8 @@ private:
 
 TEST_F(Uimg, ChoosingStoresThePathIntactInItsSlotOnly)
 {
-    const auto p = Picker(); // a new event: both slots empty
-    EXPECT_FALSE(Shows(p->Image1) || Shows(p->Image2));
+    const auto p = picker(); // a new event: both slots empty
+    EXPECT_FALSE(shows(p->Image1) || shows(p->Image2));
     // A path is stored as chosen, apostrophes and all; one crafted as SQL touches nothing else.
     const struct {
         components::TCuteButton* button;
@@ -56,15 +56,15 @@ TEST_F(Uimg, ChoosingStoresThePathIntactInItsSlotOnly)
         { p->CuteButton2, "x', img2='evil.jpg", "img1" },
     };
     for (const auto& c : cases) {
-        const QString other = Stored(c.column == std::string("img1") ? "img2" : "img1");
+        const QString other = stored(c.column == std::string("img1") ? "img2" : "img1");
         chosen = Picture(QString::fromUtf8(c.name), Qt::darkCyan);
         c.button->Click();
-        EXPECT_EQ(Stored(c.column), home.file(QString::fromUtf8(c.name)));
-        EXPECT_EQ(Stored(c.column == std::string("img1") ? "img2" : "img1"), other);
+        EXPECT_EQ(stored(c.column), home.file(QString::fromUtf8(c.name)));
+        EXPECT_EQ(stored(c.column == std::string("img1") ? "img2" : "img1"), other);
     }
-    EXPECT_TRUE(Shows(p->Image1) && Shows(p->Image2));
+    EXPECT_TRUE(shows(p->Image1) && shows(p->Image2));
     p->CuteButton3->Click(); // cancelled: nothing changes
-    EXPECT_EQ(Stored("img2"), home.file(QStringLiteral("O'Brien's footer.bmp")));
+    EXPECT_EQ(stored("img2"), home.file(QStringLiteral("O'Brien's footer.bmp")));
     testing_support::saveGrab(p.get(), QStringLiteral("Uimg_pictures"));
     EXPECT_TRUE(asker.errors().isEmpty());
 }
@@ -72,33 +72,33 @@ TEST_F(Uimg, ChoosingStoresThePathIntactInItsSlotOnly)
 TEST_F(Uimg, AFileThatIsNoPictureIsToldAndChangesNothing)
 {
     setPictures(Picture("header.png", Qt::darkBlue), QString());
-    const auto p = Picker();
+    const auto p = picker();
     chosen = home.file(QStringLiteral("notes.png"));
     QFile(chosen).open(QIODevice::WriteOnly);
     p->CuteButton2->Click();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors()[0].contains(QStringLiteral("画像ファイルを読み込めません")));
-    EXPECT_EQ(Stored("img1"), home.file(QStringLiteral("header.png")));
-    EXPECT_TRUE(Shows(p->Image1));
+    EXPECT_EQ(stored("img1"), home.file(QStringLiteral("header.png")));
+    EXPECT_TRUE(shows(p->Image1));
 }
 
 TEST_F(Uimg, AMissingPictureIsToldAndTheOtherShowsAndItsPathCanBeRemoved)
 {
     setPictures(home.file(QStringLiteral("gone.png")), Picture("footer.png", Qt::darkRed));
-    auto p = Picker();
+    auto p = picker();
     ASSERT_EQ(asker.errors().size(), 1);
     EXPECT_TRUE(asker.errors()[0].contains(home.file(QStringLiteral("gone.png"))));
-    EXPECT_TRUE(!Shows(p->Image1) && Shows(p->Image2));
+    EXPECT_TRUE(!shows(p->Image1) && shows(p->Image2));
     p->CuteButton4->Click();
-    EXPECT_EQ(Stored("img1"), QString());
-    EXPECT_EQ(Stored("img2"), home.file(QStringLiteral("footer.png")));
+    EXPECT_EQ(stored("img1"), QString());
+    EXPECT_EQ(stored("img2"), home.file(QStringLiteral("footer.png")));
     p->CuteButton1->Click();
     EXPECT_FALSE(p->isVisible());
-    p = Picker(); // reopened: told nothing more
+    p = picker(); // reopened: told nothing more
     EXPECT_EQ(asker.errors().size(), 1);
     p->CuteButton5->Click();
-    EXPECT_FALSE(Shows(p->Image2));
-    EXPECT_EQ(Stored("img2"), QString());
+    EXPECT_FALSE(shows(p->Image2));
+    EXPECT_EQ(stored("img2"), QString());
 }
 
 TEST_F(Uimg, TheConsoleButtonOpensThePickerForTheEvent)
@@ -108,7 +108,7 @@ TEST_F(Uimg, TheConsoleButtonOpensThePickerForTheEvent)
     bool shown = false;
     QTimer::singleShot(0, [&] {
         auto* picker = dynamic_cast<TFimg*>(QApplication::activeModalWidget());
-        shown = picker && Shows(picker->Image1) && !Shows(picker->Image2);
+        shown = picker && shows(picker->Image1) && !shows(picker->Image2);
         if (picker)
             picker->CuteButton1->Click();
     });
@@ -123,7 +123,7 @@ TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
     TFimg::setPictureChooser({}); // the program's own dialog; TearDown puts the test's back
     QDir(home.path()).mkdir(QStringLiteral("pictures"));
     const QString header = Picture(QStringLiteral("pictures/header.png"), Qt::darkCyan);
-    const auto p = Picker();
+    const auto p = picker();
     QStringList openedIn;
     for (const QString& pick : { header, QString() }) {
         testing_support::WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
@@ -141,5 +141,5 @@ TEST_F(Uimg, TheFileDialogOpensInTheDataFolderThenWhereTheLastPictureWasChosen)
         EXPECT_TRUE(dialog.done());
     }
     EXPECT_EQ(openedIn, QStringList({ platform::dataFolder(), QFileInfo(header).absolutePath() }));
-    EXPECT_EQ(Stored("img1"), header);
+    EXPECT_EQ(stored("img1"), header);
 }

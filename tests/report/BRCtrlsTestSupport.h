@@ -34,14 +34,14 @@ struct EntryForm {
         q1->setObjectName(QStringLiteral("Q1"));
         q1->SQL << QStringLiteral("select * from entry order by id");
         q1->Open();
-        report->SetDataSet(q1);
+        report->setDataSet(q1);
     }
     // The texts printed on each page.
     QList<QStringList> pageTexts()
     {
         QList<QStringList> pages;
         for (int n = 1; report->BRPrinter() && n <= report->BRPrinter()->PageCount(); ++n)
-            pages << band_samples::Texts(*report, n);
+            pages << band_samples::pageTexts(*report, n);
         return pages;
     }
 

@@ -31,7 +31,7 @@ inline QString describe(const EvResult& r)
 inline EvResult eval(const QString& text, TBREvEnvironment* env = nullptr)
 {
     TBREvaluator ev;
-    ev.SetEnvironment(env);
+    ev.setEnvironment(env);
     ev.Prepare(text);
     return ev.Value();
 }

@@ -37,7 +37,7 @@ inline QPicture recordPage(int number, int rows = 20)
     frame.setDrawBottom(true);
     frame.setDrawLeft(true);
     frame.setDrawRight(true);
-    frame.SetWidth(2);
+    frame.setWidth(2);
     const QRect title(
         std::lround(100 * f), std::lround(100 * f), std::lround(1900 * f), std::lround(150 * f));
     frame.PaintIt(p, title, f, f);
@@ -62,7 +62,7 @@ inline QPicture recordPage(int number, int rows = 20)
     return pic;
 }
 
-inline QByteArray PictureBytes(const QPicture& pic) { return QByteArray(pic.data(), pic.size()); }
+inline QByteArray pictureBytes(const QPicture& pic) { return QByteArray(pic.data(), pic.size()); }
 
 inline QByteArray ReadFile(const QString& name)
 {

@@ -107,7 +107,7 @@ public:
         TBRQueueJob job;
         QString copy; // the file as the queue got it
     };
-    static FakeQueue Hanging()
+    static FakeQueue hanging()
     {
         FakeQueue q;
         q.m_state->hang = true;
@@ -147,7 +147,7 @@ public:
         if (m_state->hang)
             m_state->release.set_value();
     }
-    QList<Job> Jobs() const
+    QList<Job> jobs() const
     {
         const std::lock_guard guard(m_state->lock);
         return m_state->jobs;

@@ -18,18 +18,18 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdS
 namespace band_samples {
 
 // A4 portrait, 10 mm margins, one column: 1900 x 2770 tenths of printable area.
-inline void A4(TBRReportBuilder& b) { b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 100); }
+inline void a4(TBRReportBuilder& b) { b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 100); }
 
 // Records every band print: "<band> p<page> y<top>-<bottom>" for a printed band (top and bottom
 // in tenths of a millimetre on the page), "<band> skipped" for one that did not print.
 class Transcript {
 public:
-    void Attach(TCustomBandReport& report)
+    void attach(TCustomBandReport& report)
     {
         for (TBRCustomBand* band : report.bandList())
-            Attach(report, band);
+            attach(report, band);
     }
-    void Attach(TCustomBandReport& report, TBRCustomBand* band)
+    void attach(TCustomBandReport& report, TBRCustomBand* band)
     {
         auto previous = band->AfterPrint;
         band->AfterPrint = [this, &report, previous](TBRCustomBand* b, bool printed) {
@@ -51,7 +51,7 @@ public:
     QStringList lines;
 };
 
-inline QImage Render(const QPicture& page)
+inline QImage render(const QPicture& page)
 {
     QImage img(page.boundingRect().size(), QImage::Format_RGB32);
     img.fill(Qt::white);
@@ -62,7 +62,7 @@ inline QImage Render(const QPicture& page)
 }
 
 // The report's stored pages, rendered.
-inline QList<QImage> Pages(TCustomBandReport& report)
+inline QList<QImage> pageImages(TCustomBandReport& report)
 {
     QList<QImage> pages;
     TBRPrinter* printer = report.BRPrinter();
@@ -70,13 +70,13 @@ inline QList<QImage> Pages(TCustomBandReport& report)
         return pages;
     for (int n = 1; n <= printer->PageCount(); ++n) {
         if (auto page = printer->GetPage(n))
-            pages << Render(*page);
+            pages << render(*page);
     }
     return pages;
 }
 
 // The texts drawn on stored page n, one per drawn line, in drawing order.
-inline QStringList Texts(TCustomBandReport& report, int n)
+inline QStringList pageTexts(TCustomBandReport& report, int n)
 {
     TBRPrinter* printer = report.BRPrinter();
     auto page = printer ? printer->GetPage(n) : nullptr;
@@ -119,6 +119,6 @@ inline QRect darkBounds(const QImage& img)
 }
 
 // Layout pixels of a length in tenths of a millimetre.
-inline int Px(double tenths) { return brRound(tenths * BRLayoutPixelsPerTenth); }
+inline int px(double tenths) { return brRound(tenths * BRLayoutPixelsPerTenth); }
 
 } // namespace band_samples

@@ -16,14 +16,14 @@ struct GraphicPage {
     GraphicPage()
         : b(report)
     {
-        A4(b);
-        band = b.Band(TBRBandType::rbDetail, 800);
+        a4(b);
+        band = b.band(TBRBandType::rbDetail, 800);
     }
     QImage Run()
     {
         b.Finish();
         report.Prepare();
-        return Pages(report).value(0);
+        return pageImages(report).value(0);
     }
     TBandReport report;
     TBRReportBuilder b;
@@ -31,7 +31,7 @@ struct GraphicPage {
 };
 
 // Page pixel of a position on the band, in tenths of a millimetre.
-QPoint At(double x, double y) { return QPoint(Px(100 + x), Px(100 + y)); }
+QPoint at(double x, double y) { return QPoint(px(100 + x), px(100 + y)); }
 
 bool isDark(const QImage& img, QPoint p) { return qGray(img.pixel(p)) < 128; }
 
@@ -39,8 +39,8 @@ bool isDark(const QImage& img, QPoint p) { return qGray(img.pixel(p)) < 128; }
 QList<int> darkRows(const QImage& img, double x, double fromY, double toY)
 {
     QList<int> rows;
-    for (int y = At(x, fromY).y(); y <= At(x, toY).y(); ++y)
-        if (isDark(img, QPoint(At(x, 0).x(), y)))
+    for (int y = at(x, fromY).y(); y <= at(x, toY).y(); ++y)
+        if (isDark(img, QPoint(at(x, 0).x(), y)))
             rows << y;
     return rows;
 }
@@ -63,24 +63,24 @@ TEST(BRShape, EachKindDrawsWhereItShould)
     const QImage img = p.Run();
     savePage(img, "BRShape_kinds");
 
-    EXPECT_TRUE(isDark(img, At(0, 0)));
-    EXPECT_FALSE(isDark(img, At(100, 100))); // filled with the white brush
-    EXPECT_FALSE(isDark(img, At(250, 0))); // a circle leaves the corners
-    EXPECT_TRUE(isDark(img, At(250, 100)));
-    EXPECT_EQ(darkRows(img, 600, -20, 220).size(), At(0, 200).y() - At(0, 0).y());
+    EXPECT_TRUE(isDark(img, at(0, 0)));
+    EXPECT_FALSE(isDark(img, at(100, 100))); // filled with the white brush
+    EXPECT_FALSE(isDark(img, at(250, 0))); // a circle leaves the corners
+    EXPECT_TRUE(isDark(img, at(250, 100)));
+    EXPECT_EQ(darkRows(img, 600, -20, 220).size(), at(0, 200).y() - at(0, 0).y());
     // A horizontal line runs through the middle of its box, as thick as its pen at any height.
     const QList<int> short_ = darkRows(img, 850, -20, 320);
     const QList<int> tall = darkRows(img, 1100, -20, 320);
     ASSERT_EQ(short_.size(), 2);
     ASSERT_EQ(tall.size(), 2);
-    EXPECT_NEAR(short_[0], At(0, 45).y(), 1);
-    EXPECT_NEAR(tall[0], At(0, 150).y(), 1);
+    EXPECT_NEAR(short_[0], at(0, 45).y(), 1);
+    EXPECT_NEAR(tall[0], at(0, 150).y(), 1);
     EXPECT_EQ(darkRows(img, 1350, -20, 220).size(), 4); // top and bottom
-    EXPECT_TRUE(isDark(img, At(1500, 100)));
-    EXPECT_FALSE(isDark(img, At(1600, 100)));
-    EXPECT_TRUE(isDark(img, At(0, 400))); // round factor 0: square corners
-    EXPECT_FALSE(isDark(img, At(250, 400)));
-    EXPECT_TRUE(isDark(img, At(350, 400)));
+    EXPECT_TRUE(isDark(img, at(1500, 100)));
+    EXPECT_FALSE(isDark(img, at(1600, 100)));
+    EXPECT_TRUE(isDark(img, at(0, 400))); // round factor 0: square corners
+    EXPECT_FALSE(isDark(img, at(250, 400)));
+    EXPECT_TRUE(isDark(img, at(350, 400)));
 }
 
 TEST(BRShape, PenWidthsAreReferencePixelsOnAPrinter)
@@ -102,7 +102,7 @@ TEST(BRShape, PenWidthsAreReferencePixelsOnAPrinter)
 }
 
 // A picture of 200 x 100 pixels in four coloured quarters inside a black border 6 pixels wide.
-QImage Quarters()
+QImage quarters()
 {
     QImage img(200, 100, QImage::Format_RGB32);
     QPainter painter(&img);
@@ -114,21 +114,21 @@ QImage Quarters()
     return img;
 }
 
-QRgb Colour(const QImage& img, double x, double y) { return img.pixel(At(x, y)) & 0xFFFFFF; }
+QRgb colour(const QImage& img, double x, double y) { return img.pixel(at(x, y)) & 0xFFFFFF; }
 
 TEST(BRImage, PicturesAreClippedCentredOrStretched)
 {
     GraphicPage p;
     // Boxes of 100 x 60 pixels: smaller than the picture.
     const double w = 100 / BRLayoutPixelsPerTenth, h = 60 / BRLayoutPixelsPerTenth;
-    TBRImage* natural = p.b.Image(p.band, QRectF(0, 0, w, h));
-    TBRImage* centred = p.b.Image(p.band, QRectF(500, 0, w, h));
-    TBRImage* stretched = p.b.Image(p.band, QRectF(1000, 0, w, h));
-    TBRImage* empty = p.b.Image(p.band, QRectF(0, 400, w, h));
+    TBRImage* natural = p.b.image(p.band, QRectF(0, 0, w, h));
+    TBRImage* centred = p.b.image(p.band, QRectF(500, 0, w, h));
+    TBRImage* stretched = p.b.image(p.band, QRectF(1000, 0, w, h));
+    TBRImage* empty = p.b.image(p.band, QRectF(0, 400, w, h));
     for (TBRImage* i : { natural, centred, stretched })
-        i->SetPicture(Quarters());
-    centred->SetCenter(true);
-    stretched->SetStretch(true);
+        i->setPicture(quarters());
+    centred->setCenter(true);
+    stretched->setStretch(true);
     empty->Frame().setDrawTop(true);
     empty->Frame().setDrawBottom(true);
     empty->Frame().setDrawLeft(true);
@@ -139,27 +139,27 @@ TEST(BRImage, PicturesAreClippedCentredOrStretched)
     const QRgb red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF, yellow = 0xFFFF00, white = 0xFFFFFF,
                black = 0;
     // At its natural size the picture is cut at the box's right and bottom.
-    EXPECT_EQ(Colour(img, 30, 30), red);
-    EXPECT_EQ(Colour(img, 30, h - 20), blue); // the lower half begins at the picture's 50th row
-    EXPECT_EQ(Colour(img, w - 30, 30), red); // the green half lies beyond the box
-    EXPECT_EQ(Colour(img, 2, h / 2), black);
-    EXPECT_EQ(Colour(img, w - 4, h / 2), red);
-    EXPECT_EQ(Colour(img, w + 20, 10), white);
+    EXPECT_EQ(colour(img, 30, 30), red);
+    EXPECT_EQ(colour(img, 30, h - 20), blue); // the lower half begins at the picture's 50th row
+    EXPECT_EQ(colour(img, w - 30, 30), red); // the green half lies beyond the box
+    EXPECT_EQ(colour(img, 2, h / 2), black);
+    EXPECT_EQ(colour(img, w - 4, h / 2), red);
+    EXPECT_EQ(colour(img, w + 20, 10), white);
     // Centred, its middle is shown and its border is cut off all round.
-    EXPECT_EQ(Colour(img, 500 + w / 2 - 30, h / 2 - 30), red);
-    EXPECT_EQ(Colour(img, 500 + w / 2 + 30, h / 2 + 30), yellow);
-    EXPECT_NE(Colour(img, 502, h / 2), black);
-    EXPECT_EQ(Colour(img, 500 - 10, 10), white);
+    EXPECT_EQ(colour(img, 500 + w / 2 - 30, h / 2 - 30), red);
+    EXPECT_EQ(colour(img, 500 + w / 2 + 30, h / 2 + 30), yellow);
+    EXPECT_NE(colour(img, 502, h / 2), black);
+    EXPECT_EQ(colour(img, 500 - 10, 10), white);
     // Stretched, the whole picture fills the box.
-    EXPECT_EQ(Colour(img, 1000 + 30, 30), red);
-    EXPECT_EQ(Colour(img, 1000 + w - 30, 30), green);
-    EXPECT_EQ(Colour(img, 1000 + 30, h - 30), blue);
-    EXPECT_EQ(Colour(img, 1000 + w - 30, h - 30), yellow);
-    EXPECT_EQ(Colour(img, 1002, h / 2), black);
-    EXPECT_EQ(Colour(img, 1000 + w - 4, h / 2), black);
+    EXPECT_EQ(colour(img, 1000 + 30, 30), red);
+    EXPECT_EQ(colour(img, 1000 + w - 30, 30), green);
+    EXPECT_EQ(colour(img, 1000 + 30, h - 30), blue);
+    EXPECT_EQ(colour(img, 1000 + w - 30, h - 30), yellow);
+    EXPECT_EQ(colour(img, 1002, h / 2), black);
+    EXPECT_EQ(colour(img, 1000 + w - 4, h / 2), black);
     // An empty picture prints its frame only.
-    EXPECT_EQ(darkPixels(img, QRect(At(10, 410), At(w - 10, 400 + h - 10))), 0);
-    EXPECT_GT(darkPixels(img, QRect(At(0, 400), At(w, 405))), 0);
+    EXPECT_EQ(darkPixels(img, QRect(at(10, 410), at(w - 10, 400 + h - 10))), 0);
+    EXPECT_GT(darkPixels(img, QRect(at(0, 400), at(w, 405))), 0);
 }
 
 TEST(BRImage, AutoSizeTakesThePicturesSize)
@@ -167,7 +167,7 @@ TEST(BRImage, AutoSizeTakesThePicturesSize)
     TBRImage image;
     EXPECT_EQ(image.Width(), 105);
     image.setAutoSize(true);
-    image.SetPicture(Quarters());
+    image.setPicture(quarters());
     EXPECT_EQ(QSize(image.Width(), image.Height()), QSize(200, 100));
 }
 
@@ -186,7 +186,7 @@ TEST(BRPicture, MetafilesAndUnreadableFilesAreRefused)
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    Quarters().save(&buffer, "PNG");
+    quarters().save(&buffer, "PNG");
     const std::pair<QString, const char*> cases[] = {
         { write("header.png", emf), "メタファイル" }, { write("picture.wmf", png), "メタファイル" },
         { write("placeable.bmp", QByteArray::fromHex("d7cdc69a0000")), "メタファイル" },
@@ -201,8 +201,8 @@ TEST(BRPicture, MetafilesAndUnreadableFilesAreRefused)
             EXPECT_EQ(message, nullptr) << file;
             EXPECT_EQ(picture.Width(), 200);
         } catch (const EBRError& e) {
-            EXPECT_TRUE(message && e.Message().contains(QString::fromUtf8(message))) << e.Message();
-            EXPECT_TRUE(e.Message().contains(file) && picture.IsEmpty());
+            EXPECT_TRUE(message && e.message().contains(QString::fromUtf8(message))) << e.message();
+            EXPECT_TRUE(e.message().contains(file) && picture.isEmpty());
         }
     }
 }
@@ -217,12 +217,12 @@ TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
     const auto t = [](double px) { return px / BRLayoutPixelsPerTenth; };
     TBRReportBuilder b(*f.report);
     b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 150);
-    TBRBand* header = b.Band(TBRBandType::rbPageHeader, t(200));
-    TBRImage* banner = b.Image(header, QRectF(t(4), t(4), t(673), t(119)));
-    b.Label(header, "第1戦 スケジュール",
+    TBRBand* header = b.band(TBRBandType::rbPageHeader, t(200));
+    TBRImage* banner = b.image(header, QRectF(t(4), t(4), t(673), t(119)));
+    b.label(header, "第1戦 スケジュール",
         { .top = t(129), .pointSize = 18, .alignment = TAlignment::taCenter, .alignToBand = true });
     b.Shape(header, TBRShapeType::brsHorLine, QRectF(t(8), t(150), t(660), t(14)), 2);
-    TBRBand* detail = b.Band(TBRBandType::rbDetail, t(30));
+    TBRBand* detail = b.band(TBRBandType::rbDetail, t(30));
     b.dbText(detail, f.q1, "at", { .left = t(24), .top = t(2), .pointSize = 12 });
     b.dbText(detail, f.q1, "day", { .left = t(140), .top = t(2), .pointSize = 12 }, "m/d(ddd)");
     b.dbText(detail, f.q1, "name", { .left = t(248), .top = t(2), .pointSize = 12 });
@@ -230,16 +230,16 @@ TEST(BRCtrls, ASchedulePagePrintsFieldsRulesAndPictures)
     b.Finish();
     QImage picture(673, 119, QImage::Format_RGB32);
     picture.fill(QColor(30, 80, 160));
-    banner->SetPicture(picture);
-    banner->SetStretch(true);
+    banner->setPicture(picture);
+    banner->setStretch(true);
 
     f.report->Prepare();
-    const QImage page = Pages(*f.report).value(0);
+    const QImage page = pageImages(*f.report).value(0);
     savePage(page, "BRCtrls_schedule_page");
-    const QStringList texts = Texts(*f.report, 1);
+    const QStringList texts = pageTexts(*f.report, 1);
     for (const char* text : { "9:05:00", "3/9(土)", "あいう", "23:59:59" })
         EXPECT_TRUE(texts.contains(QString::fromUtf8(text))) << text;
-    EXPECT_EQ(page.pixel(At(t(300) - 50, t(50) - 50)) & 0xFFFFFF, 0x1E50A0U);
+    EXPECT_EQ(page.pixel(at(t(300) - 50, t(50) - 50)) & 0xFFFFFF, 0x1E50A0U);
 }
 
 } // namespace

@@ -11,16 +11,16 @@ struct Surface {
     Surface()
     {
         TBRReportBuilder b(report);
-        A4(b);
-        band = b.Band(TBRBandType::rbDetail, 100);
+        a4(b);
+        band = b.band(TBRBandType::rbDetail, 100);
         b.Finish();
     }
-    TBRLabel* Label(const QString& caption, int widthPx = 0, bool autoSize = true, bool wordWrap = true)
+    TBRLabel* label(const QString& caption, int widthPx = 0, bool autoSize = true, bool wordWrap = true)
     {
         auto* label = new TBRLabel(band);
         label->AutoSize = autoSize;
         label->WordWrap = wordWrap;
-        label->SetWidth(widthPx);
+        label->setWidth(widthPx);
         label->setCaption(caption);
         return label;
     }
@@ -47,7 +47,7 @@ TEST(BRCtrlsLayout, LineBreaksFollowCarriageReturns)
     };
     Surface s;
     for (const Case& c : cases) {
-        TBRLabel* label = s.Label(QString::fromUtf16(c.caption));
+        TBRLabel* label = s.label(QString::fromUtf16(c.caption));
         EXPECT_EQ(label->FormattedLines(), c.lines) << QString::fromUtf16(c.caption).toStdString();
         // An AutoSize label is at least one line high, also when empty.
         EXPECT_GE(label->Height(), s.report.TextHeight(label->Font(), QStringLiteral("W")) + 1);
@@ -59,7 +59,7 @@ TEST(BRCtrlsLayout, AutoSizeNeverWrapsAndKeepsTheRightEdgeOrCentre)
     Surface s;
     const QString longText = QStringLiteral("予選 第1ラウンド ヒート1 から ヒート12 まで");
     for (TAlignment a : { TAlignment::taLeftJustify, TAlignment::taRightJustify, TAlignment::taCenter }) {
-        TBRLabel* label = s.Label(QStringLiteral("X"));
+        TBRLabel* label = s.label(QStringLiteral("X"));
         label->SetAlignment(a);
         label->SetBounds(400, 2, 100, label->Height());
         label->setCaption(longText);
@@ -83,7 +83,7 @@ TEST(BRCtrlsLayout, WordsBreakAfterBlanksAndHyphensWhichStayOnTheLine)
 {
     Surface s;
     TBRLabel* label
-        = s.Label(QStringLiteral("alpha beta-gamma delta"), s.Width(QStringLiteral("alpha beta-")), false);
+        = s.label(QStringLiteral("alpha beta-gamma delta"), s.Width(QStringLiteral("alpha beta-")), false);
     EXPECT_EQ(label->FormattedLines(), (QStringList { "alpha beta-", "gamma ", "delta" }));
     // Without word wrap the first word that does not fit ends the paragraph.
     label->WordWrap = false;
@@ -97,7 +97,7 @@ TEST(BRCtrlsLayout, LongJapaneseTextWrapsBetweenCharactersWithNothingLost)
     const QString text
         = QStringLiteral("本日の予選は第一ヒートから順に行い、決勝は午後三時𠮷田記念杯の後に始めます。");
     const int width = s.Width(QStringLiteral("本日の予選は"));
-    TBRLabel* label = s.Label(text, width, false);
+    TBRLabel* label = s.label(text, width, false);
     const QStringList lines = label->FormattedLines();
     ASSERT_GT(lines.size(), 4);
     EXPECT_EQ(lines.join(QString()), text);
@@ -122,7 +122,7 @@ TEST(BRCtrlsLayout, LongJapaneseTextWrapsBetweenCharactersWithNothingLost)
 TEST(BRCtrlsLayout, ALabelNarrowerThanOneCharacterTakesOneCharacterPerLine)
 {
     Surface s;
-    TBRLabel* label = s.Label(QStringLiteral("予選A"), 0, false);
+    TBRLabel* label = s.label(QStringLiteral("予選A"), 0, false);
     EXPECT_EQ(label->FormattedLines(), (QStringList { "予", "選", "A" }));
     label->WordWrap = false;
     label->FormatLines();
@@ -132,8 +132,8 @@ TEST(BRCtrlsLayout, ALabelNarrowerThanOneCharacterTakesOneCharacterPerLine)
 TEST(BRCtrlsLayout, AlignedPrintablesFollowAlignmentAndBandWidth)
 {
     Surface s;
-    s.band->Size().SetUnits(TBRUnit::Pixels);
-    s.band->Size().SetWidth(681);
+    s.band->Size().setUnits(TBRUnit::Pixels);
+    s.band->Size().setWidth(681);
     auto* p = new TBRPrintable(s.band);
     p->SetBounds(7, 2, 71, 20);
     p->SetAlignment(TAlignment::taRightJustify);
@@ -146,10 +146,10 @@ TEST(BRCtrlsLayout, AlignedPrintablesFollowAlignmentAndBandWidth)
     EXPECT_EQ(p->Left(), 0);
     // A wider band moves a right-aligned printable with it.
     p->SetAlignment(TAlignment::taRightJustify);
-    s.band->Size().SetWidth(700);
+    s.band->Size().setWidth(700);
     EXPECT_EQ(p->Left(), 629);
     // Pixels and tenths of a millimetre stay in step.
-    p->Size().SetUnits(TBRUnit::Native);
+    p->Size().setUnits(TBRUnit::Native);
     EXPECT_NEAR(p->Size().Left(), 629 / BRLayoutPixelsPerTenth, 1e-9);
 }
 
@@ -160,7 +160,7 @@ TEST(BRCtrlsLayout, PrintTestIsFalseOnlyForADisabledVisiblePrintable)
     for (bool enabled : { false, true })
         for (bool visible : { false, true }) {
             p->SetEnabled(enabled);
-            p->SetVisible(visible);
+            p->setVisible(visible);
             EXPECT_EQ(p->IsEnabled(), enabled || !visible);
         }
 }
@@ -168,10 +168,10 @@ TEST(BRCtrlsLayout, PrintTestIsFalseOnlyForADisabledVisiblePrintable)
 TEST(BRCtrlsLayout, PositionsInTenthsSurviveMovesWithinTheSamePixel)
 {
     Surface s;
-    TBRLabel* label = s.Label(QStringLiteral("開始時刻"));
-    label->Size().SetUnits(TBRUnit::Native);
-    label->Size().SetLeft(100);
-    label->Size().SetTop(5);
+    TBRLabel* label = s.label(QStringLiteral("開始時刻"));
+    label->Size().setUnits(TBRUnit::Native);
+    label->Size().setLeft(100);
+    label->Size().setTop(5);
     label->setCaption(QStringLiteral("終了時刻とその後"));
     EXPECT_DOUBLE_EQ(label->Size().Left(), 100);
     EXPECT_DOUBLE_EQ(label->Size().Top(), 5);

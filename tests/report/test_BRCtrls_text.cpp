@@ -70,10 +70,10 @@ protected:
     QString textOf(const QString& field, const QString& mask = QString(), int recNo = 1)
     {
         TBRReportBuilder b(*f.report);
-        auto* text = b.dbText(b.Band(TBRBandType::rbDetail, 50), f.q1, field, {}, mask);
+        auto* text = b.dbText(b.band(TBRBandType::rbDetail, 50), f.q1, field, {}, mask);
         b.Finish();
         text->Prepare();
-        f.q1->MoveTo(recNo);
+        f.q1->moveTo(recNo);
         QString out;
         text->GetFieldText(out);
         text->Unprepare();
@@ -104,7 +104,7 @@ TEST_F(DBTextCase, FieldsShowTheirDisplayTextOrTheMask)
 TEST_F(DBTextCase, MemoFieldsPrintTheirLines)
 {
     TBRReportBuilder b(*f.report);
-    TBRBand* detail = b.Band(TBRBandType::rbDetail, 40); // one line high
+    TBRBand* detail = b.band(TBRBandType::rbDetail, 40); // one line high
     TBRDBText* memo = b.dbText(detail, f.q1, "note", { .autoStretch = true });
     b.Finish();
     f.report->setPrintIfEmpty(false);
@@ -117,7 +117,7 @@ TEST_F(DBTextCase, MemoFieldsPrintTheirLines)
     EXPECT_FALSE(memo->CaptionBased());
     // The band needs the memo's two lines (and the gap below the label).
     EXPECT_NEAR(needed, 2 * f.report->TextHeight(memo->Font(), "W") / BRLayoutPixelsPerTenth, 10);
-    const QStringList texts = Texts(*f.report, 1);
+    const QStringList texts = pageTexts(*f.report, 1);
     EXPECT_EQ(texts, QStringList({ "first line", "second line" }));
 }
 
@@ -137,7 +137,7 @@ TEST(BRExpr, ValuesPrintByKindAndMask)
     };
     for (const Row& r : rows) {
         TBRExpr expr;
-        expr.SetMask(QString::fromUtf8(r.mask));
+        expr.setMask(QString::fromUtf8(r.mask));
         expr.setExpression(QString::fromUtf8(r.expression));
         expr.Evaluator().Prepare(expr.Expression());
         EXPECT_EQ(expr.valueText(expr.Evaluator().Value()), QString::fromUtf8(r.expected)) << r.expression;
@@ -152,14 +152,14 @@ struct GroupTotals {
     explicit GroupTotals(double detailHeight)
     {
         TBRReportBuilder b(*f.report);
-        A4(b);
-        TBRBand* footer = b.Band(TBRBandType::rbGroupFooter, 60);
-        b.Group("grp", 60, footer);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, detailHeight);
+        a4(b);
+        TBRBand* footer = b.band(TBRBandType::rbGroupFooter, 60);
+        b.group("grp", 60, footer);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, detailHeight);
         b.dbText(detail, f.q1, "name", {});
-        groupTotal = b.Expr(footer, "grp + ' 計 ' + STR(SUM(amount))", {});
+        groupTotal = b.expr(footer, "grp + ' 計 ' + STR(SUM(amount))", {});
         groupTotal->ResetAfterPrint = true;
-        b.Expr(b.Band(TBRBandType::rbSummary, 60), "SUM(amount)", {}, "総計 0");
+        b.expr(b.band(TBRBandType::rbSummary, 60), "SUM(amount)", {}, "総計 0");
         b.Finish();
     }
     EntryForm f;
@@ -175,7 +175,7 @@ TEST(BRExpr, GroupTotalsGoOnAcrossAPageBreak)
     ASSERT_EQ(pages.size(), 2);
     EXPECT_EQ(pages[0], QStringList({ "あいう", "Bee", "A 計 50", "Cee" }));
     EXPECT_EQ(pages[1], QStringList({ "Dee", "B 計 10", "Eee", "C 計 100", "総計 160" }));
-    savePage(Pages(*r.f.report)[0], "BRCtrls_group_totals_page1");
+    savePage(pageImages(*r.f.report)[0], "BRCtrls_group_totals_page1");
 }
 
 TEST(BRExpr, ContinuedLinesKeepThePrintedValueAfterTheReset)
@@ -185,12 +185,12 @@ TEST(BRExpr, ContinuedLinesKeepThePrintedValueAfterTheReset)
     GroupTotals r(100);
     r.groupTotal->AutoSize = false;
     r.groupTotal->AutoStretch = true;
-    r.groupTotal->SetWidth(24);
+    r.groupTotal->setWidth(24);
     r.f.q1->SQL.clear();
     r.f.q1->SQL << "select * from entry where grp = 'A' order by id";
     r.f.q1->Open();
-    r.f.report->Page().SetUnits(TBRUnit::Native);
-    r.f.report->Page().SetTopMargin(2770 - 230); // room for two details and one footer line
+    r.f.report->Page().setUnits(TBRUnit::Native);
+    r.f.report->Page().setTopMargin(2770 - 230); // room for two details and one footer line
     r.f.report->Prepare();
     const QList<QStringList> pages = r.f.pageTexts();
     ASSERT_EQ(pages.size(), 2);
@@ -202,9 +202,9 @@ TEST(BRExpr, AFreedMasterCountsAsNone)
 {
     EntryForm f;
     TBRReportBuilder b(*f.report);
-    TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+    TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
     TBRSubDetail* sub = b.subDetail(f.report, nullptr, 60);
-    TBRExpr* count = b.Expr(b.Band(TBRBandType::rbSummary, 60), "COUNT", {}, QString(), sub);
+    TBRExpr* count = b.expr(b.band(TBRBandType::rbSummary, 60), "COUNT", {}, QString(), sub);
     b.dbText(detail, f.q1, "id", {});
     b.Finish();
     delete sub;

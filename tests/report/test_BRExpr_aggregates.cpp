@@ -16,10 +16,10 @@ protected:
     {
         env.AddFunction(QStringLiteral("V"), QStringLiteral("0"));
         env.Prepare();
-        ev.SetEnvironment(&env);
+        ev.setEnvironment(&env);
     }
     // Accumulates each value as one record; returns the value after the last one.
-    QString Over(const QString& expression, const std::vector<EvResult>& values)
+    QString over(const QString& expression, const std::vector<EvResult>& values)
     {
         ev.Prepare(expression);
         for (const EvResult& v : values) {
@@ -28,10 +28,10 @@ protected:
         }
         return describe(ev.Value());
     }
-    static EvResult I(int v) { return EvResult::Integer(v); }
-    static EvResult F(double v) { return EvResult::Float(v); }
-    static EvResult S(const char* v) { return EvResult::String(QString::fromUtf8(v)); }
-    static EvResult B(bool v) { return EvResult::Boolean(v); }
+    static EvResult I(int v) { return EvResult::fromInteger(v); }
+    static EvResult F(double v) { return EvResult::fromFloat(v); }
+    static EvResult S(const char* v) { return EvResult::fromString(QString::fromUtf8(v)); }
+    static EvResult B(bool v) { return EvResult::fromBoolean(v); }
 
     TBREvEnvironment env;
     TBREvaluator ev;
@@ -57,38 +57,38 @@ TEST_F(Aggregates, SumRunsAndResets)
 
 TEST_F(Aggregates, SumCases)
 {
-    EXPECT_EQ(Over("SUM(V)", {}), "integer 0");
-    EXPECT_EQ(Over("SUM(V)", { F(1.5), F(2.5) }), "float 4");
-    EXPECT_EQ(Over("SUM(V)", { I(1), F(2.5) }), "float 3.5");
-    EXPECT_EQ(Over("SUM(V)", { F(2.5), I(1) }), "float 3.5");
-    EXPECT_EQ(Over("SUM(V)", { I(1), B(true), I(2) }), "integer 3");
-    EXPECT_EQ(Over("SUM(V)", { S("a") }), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V)", { I(1), S("a"), I(2) }), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V)", { I(2147483647), I(1) }), "float 2147483648");
-    EXPECT_EQ(Over("SUM(V, 1)", { I(1) }), "error Wrong arguments for SUM");
-    EXPECT_EQ(Over("SUM(V * 2) + SUM(V)", { I(1), I(2) }), "integer 9"); // two totals, not shared
+    EXPECT_EQ(over("SUM(V)", {}), "integer 0");
+    EXPECT_EQ(over("SUM(V)", { F(1.5), F(2.5) }), "float 4");
+    EXPECT_EQ(over("SUM(V)", { I(1), F(2.5) }), "float 3.5");
+    EXPECT_EQ(over("SUM(V)", { F(2.5), I(1) }), "float 3.5");
+    EXPECT_EQ(over("SUM(V)", { I(1), B(true), I(2) }), "integer 3");
+    EXPECT_EQ(over("SUM(V)", { S("a") }), "error Wrong arguments for SUM");
+    EXPECT_EQ(over("SUM(V)", { I(1), S("a"), I(2) }), "error Wrong arguments for SUM");
+    EXPECT_EQ(over("SUM(V)", { I(2147483647), I(1) }), "float 2147483648");
+    EXPECT_EQ(over("SUM(V, 1)", { I(1) }), "error Wrong arguments for SUM");
+    EXPECT_EQ(over("SUM(V * 2) + SUM(V)", { I(1), I(2) }), "integer 9"); // two totals, not shared
 }
 
 TEST_F(Aggregates, CountCases)
 {
-    EXPECT_EQ(Over("COUNT", {}), "integer 0");
-    EXPECT_EQ(Over("COUNT", { I(5), I(5), I(5) }), "integer 3");
-    EXPECT_EQ(Over("COUNT()", { I(5) }), "integer 1");
-    EXPECT_EQ(Over("COUNT(1)", { I(5) }), "error COUNT - Too many arguments");
+    EXPECT_EQ(over("COUNT", {}), "integer 0");
+    EXPECT_EQ(over("COUNT", { I(5), I(5), I(5) }), "integer 3");
+    EXPECT_EQ(over("COUNT()", { I(5) }), "integer 1");
+    EXPECT_EQ(over("COUNT(1)", { I(5) }), "error COUNT - Too many arguments");
     ev.Reset();
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("error COUNT - Too many arguments"));
-    EXPECT_EQ(Over("COUNT", { I(1), I(2) }), "integer 2");
+    EXPECT_EQ(over("COUNT", { I(1), I(2) }), "integer 2");
     ev.Reset();
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0"));
 }
 
 TEST_F(Aggregates, AverageCases)
 {
-    EXPECT_EQ(Over("AVERAGE(V)", {}), "float 0");
-    EXPECT_EQ(Over("AVERAGE(V)", { I(1), I(2) }), "float 1.5");
-    EXPECT_EQ(Over("AVERAGE(V)", { F(1.0), F(2.0), F(6.0) }), "float 3");
-    EXPECT_EQ(Over("AVERAGE(V)", { S("x") }), "error Wrong arguments for AVERAGE");
-    EXPECT_EQ(Over("AVERAGE(V)", { I(4), I(6) }), "float 5");
+    EXPECT_EQ(over("AVERAGE(V)", {}), "float 0");
+    EXPECT_EQ(over("AVERAGE(V)", { I(1), I(2) }), "float 1.5");
+    EXPECT_EQ(over("AVERAGE(V)", { F(1.0), F(2.0), F(6.0) }), "float 3");
+    EXPECT_EQ(over("AVERAGE(V)", { S("x") }), "error Wrong arguments for AVERAGE");
+    EXPECT_EQ(over("AVERAGE(V)", { I(4), I(6) }), "float 5");
     ev.Reset();
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("float 0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("V")), 8);
@@ -98,31 +98,31 @@ TEST_F(Aggregates, AverageCases)
 
 TEST_F(Aggregates, MaxMinCases)
 {
-    EXPECT_EQ(Over("MAX(V)", {}), "integer 0");
-    EXPECT_EQ(Over("MIN(V)", {}), "integer 0");
-    EXPECT_EQ(Over("MAX(V)", { I(3), I(7), I(5) }), "integer 7");
-    EXPECT_EQ(Over("MIN(V)", { I(3), I(7), I(5) }), "integer 3");
-    EXPECT_EQ(Over("MIN(V)", { B(true), B(false), B(true) }), "boolean false");
-    EXPECT_EQ(Over("MAX(V)", { B(true), B(false), B(true) }), "boolean true");
-    EXPECT_EQ(Over("MAX(V)", { S("b"), S("a"), S("c") }), "string c");
-    EXPECT_EQ(Over("MIN(V)", { S("b"), S("a"), S("c") }), "string a");
+    EXPECT_EQ(over("MAX(V)", {}), "integer 0");
+    EXPECT_EQ(over("MIN(V)", {}), "integer 0");
+    EXPECT_EQ(over("MAX(V)", { I(3), I(7), I(5) }), "integer 7");
+    EXPECT_EQ(over("MIN(V)", { I(3), I(7), I(5) }), "integer 3");
+    EXPECT_EQ(over("MIN(V)", { B(true), B(false), B(true) }), "boolean false");
+    EXPECT_EQ(over("MAX(V)", { B(true), B(false), B(true) }), "boolean true");
+    EXPECT_EQ(over("MAX(V)", { S("b"), S("a"), S("c") }), "string c");
+    EXPECT_EQ(over("MIN(V)", { S("b"), S("a"), S("c") }), "string a");
     // By code point: a character beyond the basic plane is greater than any within it.
-    EXPECT_EQ(Over("MAX(V)", { S("ＴＥＡＭ"), S("𠮷田"), S("ｱ") }), "string 𠮷田");
-    EXPECT_EQ(Over("MIN(V)", { S("𠮷田"), S("ＴＥＡＭ"), S("\xEE\x80\x80") }), "string \xEE\x80\x80");
-    EXPECT_EQ(Over("MAX(V)", { I(3), F(7.5), I(5) }), "float 7.5");
-    EXPECT_EQ(Over("MIN(V)", { F(2.5), I(1) }), "integer 1");
-    EXPECT_EQ(Over("MAX(V)", { I(3), S("zzz"), I(4) }), "integer 4"); // other kinds are passed over
-    EXPECT_EQ(Over("MAX(V)", { S("x"), I(5) }), "string x");
-    EXPECT_EQ(Over("MAX(V, 1)", { I(1) }), "error Wrong arguments for MAX");
-    EXPECT_EQ(Over("MIN(1 / 0)", { I(1), I(2) }), "error Cannot divide by 0"); // a stored error stays
+    EXPECT_EQ(over("MAX(V)", { S("ＴＥＡＭ"), S("𠮷田"), S("ｱ") }), "string 𠮷田");
+    EXPECT_EQ(over("MIN(V)", { S("𠮷田"), S("ＴＥＡＭ"), S("\xEE\x80\x80") }), "string \xEE\x80\x80");
+    EXPECT_EQ(over("MAX(V)", { I(3), F(7.5), I(5) }), "float 7.5");
+    EXPECT_EQ(over("MIN(V)", { F(2.5), I(1) }), "integer 1");
+    EXPECT_EQ(over("MAX(V)", { I(3), S("zzz"), I(4) }), "integer 4"); // other kinds are passed over
+    EXPECT_EQ(over("MAX(V)", { S("x"), I(5) }), "string x");
+    EXPECT_EQ(over("MAX(V, 1)", { I(1) }), "error Wrong arguments for MAX");
+    EXPECT_EQ(over("MIN(1 / 0)", { I(1), I(2) }), "error Cannot divide by 0"); // a stored error stays
     ev.Reset();
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 0"));
 }
 
 TEST_F(Aggregates, IfStillAccumulatesTheBranchNotChosen)
 {
-    EXPECT_EQ(Over("IF(FALSE, SUM(V), COUNT)", { I(2), I(3) }), "integer 2");
-    EXPECT_EQ(Over("IF(TRUE, SUM(V), COUNT)", { I(2), I(3) }), "integer 5");
+    EXPECT_EQ(over("IF(FALSE, SUM(V), COUNT)", { I(2), I(3) }), "integer 2");
+    EXPECT_EQ(over("IF(TRUE, SUM(V), COUNT)", { I(2), I(3) }), "integer 5");
 }
 
 TEST_F(Aggregates, HasAggregateAndPrepareDropsTotals)

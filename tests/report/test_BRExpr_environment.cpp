@@ -45,7 +45,7 @@ TEST(Environment, AddingAnExistingNameKeepsTheFirstExpression)
     TBREvEnvironment env;
     env.AddFunction(QStringLiteral("X"), QStringLiteral("1"));
     env.AddFunction(QStringLiteral("x"), QStringLiteral("2"));
-    EXPECT_EQ(env.Count(), 1);
+    EXPECT_EQ(env.count(), 1);
     env.Prepare();
     EXPECT_EQ(describe(env.Evaluate(QStringLiteral("X"))), QStringLiteral("integer 1"));
 }
@@ -56,8 +56,8 @@ TEST(Environment, AddingAnExistingNameToAPreparedListKeepsOtherTotals)
     env.AddFunction(QStringLiteral("V"), QStringLiteral("5"));
     env.AddFunction(QStringLiteral("T"), QStringLiteral("SUM(V)"));
     env.Prepare();
-    env.Function(1)->Evaluator().Accumulate();
-    env.Function(1)->Evaluator().Accumulate();
+    env.function(1)->Evaluator().Accumulate();
+    env.function(1)->Evaluator().Accumulate();
     EXPECT_EQ(describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
     env.AddFunction(QStringLiteral("V"), QStringLiteral("99"));
     EXPECT_EQ(describe(env.Evaluate(QStringLiteral("T"))), QStringLiteral("integer 10"));
@@ -93,7 +93,7 @@ TEST(Environment, ConstantsAreChangedInPlace)
     env.AddFunction(QStringLiteral("SUMMED"), QStringLiteral("1 + 2"));
     env.Prepare();
     TBREvaluator ev;
-    ev.SetEnvironment(&env);
+    ev.setEnvironment(&env);
     ev.Prepare(QStringLiteral("REPORTTITLE + ' p.' + STR(PAGENUMBER)"));
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("string  p.0"));
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("PAGENUMBER")), 3);
@@ -101,11 +101,11 @@ TEST(Environment, ConstantsAreChangedInPlace)
         env.ElementByName(QStringLiteral("reporttitle")), QStringLiteral("予定表"));
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("string 予定表 p.3"));
     TBREvEnvironment::SetResultConstant(
-        env.ElementByName(QStringLiteral("PAGENUMBER")), EvResult::Float(2.5));
+        env.ElementByName(QStringLiteral("PAGENUMBER")), EvResult::fromFloat(2.5));
     TBREvEnvironment::SetResultConstant(
-        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::String(QStringLiteral("T")));
+        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::fromString(QStringLiteral("T")));
     TBREvEnvironment::SetResultConstant(
-        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::Integer(9));
+        env.ElementByName(QStringLiteral("REPORTTITLE")), EvResult::fromInteger(9));
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("string T p.2.5"));
     // Setters pass over elements of another class.
     TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("SUMMED")), 99);
@@ -129,11 +129,11 @@ TEST(Environment, UnknownNamesAndDeletedVariables)
     EXPECT_NE(dynamic_cast<TBREvElementWrapper*>(env.GetFunction(QStringLiteral("x")).get()), nullptr);
 
     TBREvaluator ev;
-    ev.SetEnvironment(&env);
+    ev.setEnvironment(&env);
     ev.Prepare(QStringLiteral("X + 1"));
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("integer 8"));
     env.DeleteFunction(QStringLiteral("x"));
-    EXPECT_EQ(env.Count(), 0);
+    EXPECT_EQ(env.count(), 0);
     EXPECT_EQ(describe(ev.Value()), QStringLiteral("error Unknown function : X"));
 }
 
@@ -148,7 +148,7 @@ TEST(Environment, InUseFlagIsClearedWhenEvaluationRaises)
     TBREvEnvironment env;
     env.AddFunction(QStringLiteral("X"), QStringLiteral("2"));
     TBREvaluator ev;
-    ev.SetEnvironment(&env);
+    ev.setEnvironment(&env);
     ev.Prepare(QStringLiteral("X * 3"));
     EXPECT_THROW(ev.Value(), EBRExprError);
     env.Prepare();
@@ -195,7 +195,7 @@ TEST(Environment, StreamingRestoresNamesAndExpressionsInOrder)
         QDataStream in(&buf);
         back.Load(in);
     }
-    EXPECT_EQ(back.Names(), QStringList({ "ZETA", "ALPHA", "MID" }));
+    EXPECT_EQ(back.names(), QStringList({ "ZETA", "ALPHA", "MID" }));
     EXPECT_EQ(back.WriteData(), env.WriteData());
     back.Prepare();
     EXPECT_EQ(describe(back.Evaluate(QStringLiteral("mid"))), QStringLiteral("integer 20"));
@@ -208,7 +208,7 @@ TEST(Environment, StreamingRestoresNamesAndExpressionsInOrder)
 
     // Fewer expressions than names: the rest evaluate to the empty expression.
     TBREvEnvironment partial;
-    partial.Assign({ QStringLiteral("A"), QStringLiteral("B") }, { QStringLiteral("3") });
+    partial.assign({ QStringLiteral("A"), QStringLiteral("B") }, { QStringLiteral("3") });
     partial.Prepare();
     EXPECT_EQ(describe(partial.Evaluate(QStringLiteral("B"))), QStringLiteral("string  "));
 }

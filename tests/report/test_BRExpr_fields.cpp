@@ -27,10 +27,10 @@ protected:
         q.Open();
         ev.SetDataSets({ &q });
     }
-    QString At(int recNo, const char* text)
+    QString at(int recNo, const char* text)
     {
         ev.Prepare(QString::fromUtf8(text));
-        q.MoveTo(recNo);
+        q.moveTo(recNo);
         return describe(ev.Value());
     }
 
@@ -42,27 +42,27 @@ protected:
 
 TEST_F(Fields, ValuesByKind)
 {
-    EXPECT_EQ(At(1, "id"), "integer 1");
-    EXPECT_EQ(At(1, "NAME"), "string あいう");
-    EXPECT_EQ(At(1, "amount"), "float 1.5");
-    EXPECT_EQ(At(1, "flag"), "boolean true");
-    EXPECT_EQ(At(3, "flag"), "boolean false");
-    EXPECT_EQ(At(1, "day"), "string 2024/03/09");
-    EXPECT_EQ(At(1, "at"), "string 9:05:00");
-    EXPECT_EQ(At(1, "[note]"), "string memo text"); // unbracketed, "note" is a negation
-    EXPECT_EQ(At(1, "laps"), "integer 3");
-    EXPECT_EQ(At(1, "big"), "float 5000000000");
-    EXPECT_EQ(At(1, "pic"), "error Field pic is of unknown type");
+    EXPECT_EQ(at(1, "id"), "integer 1");
+    EXPECT_EQ(at(1, "NAME"), "string あいう");
+    EXPECT_EQ(at(1, "amount"), "float 1.5");
+    EXPECT_EQ(at(1, "flag"), "boolean true");
+    EXPECT_EQ(at(3, "flag"), "boolean false");
+    EXPECT_EQ(at(1, "day"), "string 2024/03/09");
+    EXPECT_EQ(at(1, "at"), "string 9:05:00");
+    EXPECT_EQ(at(1, "[note]"), "string memo text"); // unbracketed, "note" is a negation
+    EXPECT_EQ(at(1, "laps"), "integer 3");
+    EXPECT_EQ(at(1, "big"), "float 5000000000");
+    EXPECT_EQ(at(1, "pic"), "error Field pic is of unknown type");
 }
 
 TEST_F(Fields, NullReadsAsTheEmptyValueOfTheColumnsKind)
 {
-    EXPECT_EQ(At(2, "name"), "string ");
-    EXPECT_EQ(At(2, "amount"), "float 0");
-    EXPECT_EQ(At(2, "flag"), "boolean false");
-    EXPECT_EQ(At(2, "laps"), "integer 0");
-    EXPECT_EQ(At(2, "day"), "string ");
-    EXPECT_EQ(At(2, "'[' + name + ']'"), "string []");
+    EXPECT_EQ(at(2, "name"), "string ");
+    EXPECT_EQ(at(2, "amount"), "float 0");
+    EXPECT_EQ(at(2, "flag"), "boolean false");
+    EXPECT_EQ(at(2, "laps"), "integer 0");
+    EXPECT_EQ(at(2, "day"), "string ");
+    EXPECT_EQ(at(2, "'[' + name + ']'"), "string []");
 }
 
 TEST_F(Fields, ExpressionsFollowTheCursor)
@@ -76,10 +76,10 @@ TEST_F(Fields, ExpressionsFollowTheCursor)
 
 TEST_F(Fields, TablePartOfANameChoosesTheDataSet)
 {
-    EXPECT_EQ(At(1, "Q1.amount * 2"), "float 3");
-    EXPECT_EQ(At(1, "[q1.AMOUNT]"), "float 1.5");
-    EXPECT_EQ(At(1, "X9.amount"), "error Unknown function : X9.amount");
-    EXPECT_EQ(At(1, "nosuchfield"), "error Unknown function : nosuchfield");
+    EXPECT_EQ(at(1, "Q1.amount * 2"), "float 3");
+    EXPECT_EQ(at(1, "[q1.AMOUNT]"), "float 1.5");
+    EXPECT_EQ(at(1, "X9.amount"), "error Unknown function : X9.amount");
+    EXPECT_EQ(at(1, "nosuchfield"), "error Unknown function : nosuchfield");
 }
 
 TEST_F(Fields, FirstDataSetHoldingTheNameWinsAndFieldsComeBeforeVariables)
@@ -89,17 +89,17 @@ TEST_F(Fields, FirstDataSetHoldingTheNameWinsAndFieldsComeBeforeVariables)
     other.SQL << "select 'other' as name, 42 as extra";
     other.Open();
     ev.SetDataSets({ &other, &q });
-    EXPECT_EQ(At(1, "name"), "string other");
-    EXPECT_EQ(At(1, "Q1.name"), "string あいう");
-    EXPECT_EQ(At(1, "extra + id"), "integer 43");
+    EXPECT_EQ(at(1, "name"), "string other");
+    EXPECT_EQ(at(1, "Q1.name"), "string あいう");
+    EXPECT_EQ(at(1, "extra + id"), "integer 43");
 
     TBREvEnvironment env;
     env.AddFunction("ID", "'variable'");
     env.AddFunction("ONLYVAR", "'variable'");
     env.Prepare();
-    ev.SetEnvironment(&env);
-    EXPECT_EQ(At(1, "id"), "integer 1");
-    EXPECT_EQ(At(1, "onlyvar"), "string variable");
+    ev.setEnvironment(&env);
+    EXPECT_EQ(at(1, "id"), "integer 1");
+    EXPECT_EQ(at(1, "onlyvar"), "string variable");
 }
 
 TEST_F(Fields, AggregatesOverTheRecords)

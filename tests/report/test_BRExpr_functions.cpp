@@ -146,15 +146,15 @@ TEST(FunctionsLibrary, BuiltInsAreRegisteredInOrderWithTheirDescriptions)
         = { "IF", "STR", "UPPER", "LOWER", "PRETTY", "TIME", "DATE", "COPY", "SUM", "COUNT", "MAX", "MIN",
               "AVERAGE", "TRUE", "FALSE", "INT", "FRAC", "SQRT", "DIV", "TYPEOF", "FORMATNUMERIC" };
     const TBRLibrary& lib = TBRFunctionLibrary();
-    ASSERT_GE(lib.Count(), 21);
+    ASSERT_GE(lib.count(), 21);
     for (int i = 0; i < 21; ++i)
         EXPECT_EQ(lib.Entry(i).Name, expected[i]) << i;
     EXPECT_EQ(lib.Entry(0).Description,
         QStringLiteral("IF(<Exp>, <X>, <Y>)|Returns <X> or <Y> depending on the boolean expression <Exp>"));
     EXPECT_EQ(lib.Entry(0).ArgumentSpec, QStringLiteral("5BVV"));
-    EXPECT_EQ(lib.Find(QStringLiteral("div"))->Description,
+    EXPECT_EQ(lib.find(QStringLiteral("div"))->Description,
         QStringLiteral("DIV(<X>, <Y>) | Integer division of <X> by <Y>"));
-    EXPECT_EQ(lib.Find(QStringLiteral("nothing")), nullptr);
+    EXPECT_EQ(lib.find(QStringLiteral("nothing")), nullptr);
 }
 
 TEST(FunctionsLibrary, GetItemMakesANewElementOrAnError)
@@ -176,9 +176,9 @@ class TwiceFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || Argument(0).Kind != EvResultKind::Integer)
-            return EvResult::Error(QStringLiteral("twice"));
-        return EvResult::Integer(Argument(0).IntResult * 2);
+        if (ArgumentCount() != 1 || argument(0).Kind != EvResultKind::Integer)
+            return EvResult::fromError(QStringLiteral("twice"));
+        return EvResult::fromInteger(argument(0).IntResult * 2);
     }
 };
 

@@ -12,7 +12,7 @@ using namespace brexpr_test;
 namespace {
 
 // Runs f on a thread with a 1 MB stack, the least any thread of the program gets.
-template <typename F> void OnSmallStack(F f)
+template <typename F> void onSmallStack(F f)
 {
     std::unique_ptr<QThread> thread(QThread::create(f));
     thread->setStackSize(1024 * 1024);
@@ -20,9 +20,9 @@ template <typename F> void OnSmallStack(F f)
     thread->wait();
 }
 
-QString Repeated(const char* text, int n) { return QString::fromUtf8(text).repeated(n); }
+QString repeated(const char* text, int n) { return QString::fromUtf8(text).repeated(n); }
 
-QString Joined(const char* item, const char* separator, int n)
+QString joined(const char* item, const char* separator, int n)
 {
     QStringList items;
     for (int i = 0; i < n; ++i)
@@ -30,9 +30,9 @@ QString Joined(const char* item, const char* separator, int n)
     return items.join(QString::fromUtf8(separator));
 }
 
-QString nestedIf(int n) { return Repeated("IF(TRUE, ", n) + u'1' + Repeated(", 2)", n); }
+QString nestedIf(int n) { return repeated("IF(TRUE, ", n) + u'1' + repeated(", 2)", n); }
 
-QString Nested(int n) { return Repeated("(", n) + u'1' + Repeated(")", n); }
+QString nested(int n) { return repeated("(", n) + u'1' + repeated(")", n); }
 
 const QString TooDeep = QStringLiteral("error Expression nested too deeply");
 
@@ -40,38 +40,38 @@ const QString TooDeep = QStringLiteral("error Expression nested too deeply");
 
 TEST(ExpressionLimits, LongChainsAndRunsOfSignsEvaluate)
 {
-    OnSmallStack([] {
-        EXPECT_EQ(evalText(Joined("1", " + ", 5000)), QStringLiteral("integer 5000"));
-        EXPECT_EQ(evalText(Joined("1", " - ", 5000)), QStringLiteral("integer -4998"));
-        EXPECT_EQ(evalText(Joined("2 * 3", " - ", 3000) + QStringLiteral(" + 1")),
+    onSmallStack([] {
+        EXPECT_EQ(evalText(joined("1", " + ", 5000)), QStringLiteral("integer 5000"));
+        EXPECT_EQ(evalText(joined("1", " - ", 5000)), QStringLiteral("integer -4998"));
+        EXPECT_EQ(evalText(joined("2 * 3", " - ", 3000) + QStringLiteral(" + 1")),
             QStringLiteral("integer -17987"));
-        EXPECT_EQ(evalText(Joined("(1 = 1)", " and ", 5000)), QStringLiteral("boolean true"));
-        EXPECT_EQ(evalText(QStringLiteral("4 / 2 * ") + Joined("1", " / ", 2000)), QStringLiteral("float 2"));
-        EXPECT_EQ(evalText(Repeated("not ", 10000) + QStringLiteral("TRUE")), QStringLiteral("boolean true"));
-        EXPECT_EQ(evalText(Repeated("not ", 10001) + QStringLiteral("1")),
+        EXPECT_EQ(evalText(joined("(1 = 1)", " and ", 5000)), QStringLiteral("boolean true"));
+        EXPECT_EQ(evalText(QStringLiteral("4 / 2 * ") + joined("1", " / ", 2000)), QStringLiteral("float 2"));
+        EXPECT_EQ(evalText(repeated("not ", 10000) + QStringLiteral("TRUE")), QStringLiteral("boolean true"));
+        EXPECT_EQ(evalText(repeated("not ", 10001) + QStringLiteral("1")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(evalText(Repeated("-", 10001) + QStringLiteral("1")), QStringLiteral("integer -1"));
-        EXPECT_EQ(evalText(Repeated("+ ", 10000) + QStringLiteral("7")), QStringLiteral("integer 7"));
+        EXPECT_EQ(evalText(repeated("-", 10001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+        EXPECT_EQ(evalText(repeated("+ ", 10000) + QStringLiteral("7")), QStringLiteral("integer 7"));
     });
 }
 
 TEST(ExpressionLimits, NestingBeyondTheBoundIsOneErrorForTheWholeText)
 {
-    OnSmallStack([] {
-        EXPECT_EQ(evalText(Nested(BRMaxNesting)), QStringLiteral("integer 1"));
+    onSmallStack([] {
+        EXPECT_EQ(evalText(nested(BRMaxNesting)), QStringLiteral("integer 1"));
         EXPECT_EQ(evalText(nestedIf(BRMaxNesting)), QStringLiteral("integer 1"));
-        EXPECT_EQ(evalText(Nested(BRMaxNesting + 1)), TooDeep);
+        EXPECT_EQ(evalText(nested(BRMaxNesting + 1)), TooDeep);
         EXPECT_EQ(evalText(nestedIf(BRMaxNesting + 1)), TooDeep);
-        EXPECT_EQ(evalText(Nested(10000)), TooDeep);
+        EXPECT_EQ(evalText(nested(10000)), TooDeep);
         EXPECT_EQ(evalText(nestedIf(10000)), TooDeep);
         // Parentheses and calls count together; the bound holds in any branch, chosen or not.
-        EXPECT_EQ(evalText(nestedIf(BRMaxNesting / 2) + QStringLiteral(" + ") + Nested(BRMaxNesting)),
+        EXPECT_EQ(evalText(nestedIf(BRMaxNesting / 2) + QStringLiteral(" + ") + nested(BRMaxNesting)),
             QStringLiteral("integer 2"));
         const int half = BRMaxNesting / 2 + 1;
-        EXPECT_EQ(evalText(Repeated("IF(TRUE, 1, (", half) + u'1' + Repeated("))", half)), TooDeep);
+        EXPECT_EQ(evalText(repeated("IF(TRUE, 1, (", half) + u'1' + repeated("))", half)), TooDeep);
         // A damaged text of unbalanced parentheses is an ordinary error.
-        EXPECT_EQ(evalText(Repeated("(", 10000) + u'1'), QStringLiteral("error Missing )"));
-        EXPECT_TRUE(evalText(QStringLiteral("1 + ") + Repeated("(1)", 10000))
+        EXPECT_EQ(evalText(repeated("(", 10000) + u'1'), QStringLiteral("error Missing )"));
+        EXPECT_TRUE(evalText(QStringLiteral("1 + ") + repeated("(1)", 10000))
                         .startsWith(QStringLiteral("error Illegal character in numeric contant \"1)(1)(")));
     });
 }
@@ -79,7 +79,7 @@ TEST(ExpressionLimits, NestingBeyondTheBoundIsOneErrorForTheWholeText)
 TEST(ExpressionLimits, AnEvaluatorPreparedAfterATooDeepTextWorks)
 {
     TBREvaluator ev;
-    ev.Prepare(Nested(10000));
+    ev.Prepare(nested(10000));
     EXPECT_EQ(describe(ev.Value()), TooDeep);
     ev.Prepare(QStringLiteral("SUM(2)"));
     ev.Accumulate();
@@ -89,19 +89,19 @@ TEST(ExpressionLimits, AnEvaluatorPreparedAfterATooDeepTextWorks)
 
 TEST(ExpressionLimits, SignsAndNotAlternatingWithoutEndEvaluate)
 {
-    OnSmallStack([] {
+    onSmallStack([] {
         // Each pair nests a negation in a subtraction from zero; "not" of a number is the error.
-        EXPECT_EQ(evalText(Repeated("- not ", 3500) + QStringLiteral("TRUE")),
+        EXPECT_EQ(evalText(repeated("- not ", 3500) + QStringLiteral("TRUE")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(evalText(Repeated("not -", 3500) + QStringLiteral("1")),
+        EXPECT_EQ(evalText(repeated("not -", 3500) + QStringLiteral("1")),
             QStringLiteral("error Invalid use of NOT"));
-        EXPECT_EQ(evalText(Repeated("- + ", 5001) + QStringLiteral("1")), QStringLiteral("integer -1"));
+        EXPECT_EQ(evalText(repeated("- + ", 5001) + QStringLiteral("1")), QStringLiteral("integer -1"));
     });
 }
 
 TEST(ExpressionLimits, AVariableNestsAsItsTextWouldInParentheses)
 {
-    OnSmallStack([] {
+    onSmallStack([] {
         // A chain of variables each naming the next, far deeper than the bound.
         TBREvEnvironment chain;
         const int links = 3000;
@@ -117,8 +117,8 @@ TEST(ExpressionLimits, AVariableNestsAsItsTextWouldInParentheses)
 
         // Parentheses and calls around a use and inside the variable count together.
         TBREvEnvironment env;
-        env.AddFunction(QStringLiteral("Deep"), Nested(BRMaxNesting - 2));
-        env.AddFunction(QStringLiteral("Deeper"), Nested(BRMaxNesting - 1));
+        env.AddFunction(QStringLiteral("Deep"), nested(BRMaxNesting - 2));
+        env.AddFunction(QStringLiteral("Deeper"), nested(BRMaxNesting - 1));
         env.Prepare();
         EXPECT_EQ(evalText(QStringLiteral("(Deep)"), &env), QStringLiteral("integer 1"));
         EXPECT_EQ(evalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));

@@ -126,10 +126,10 @@ TEST(EvaluatorLifecycle, PrepareAgainRebuildsTheQueue)
 
 TEST(EvaluatorLifecycle, ErrorResultToTextRaises)
 {
-    EXPECT_EQ(EvResultToString(EvResult::Integer(-5)), QStringLiteral("-5"));
-    EXPECT_EQ(EvResultToString(EvResult::Boolean(false)), QStringLiteral("False"));
+    EXPECT_EQ(EvResultToString(EvResult::fromInteger(-5)), QStringLiteral("-5"));
+    EXPECT_EQ(EvResultToString(EvResult::fromBoolean(false)), QStringLiteral("False"));
     try {
-        EvResultToString(EvResult::Error(QStringLiteral("boom")));
+        EvResultToString(EvResult::fromError(QStringLiteral("boom")));
         FAIL() << "no exception";
     } catch (const EBRExprError& e) {
         EXPECT_EQ(e.message(), QStringLiteral("Error in expression : boom"));
@@ -140,7 +140,7 @@ TEST(EvaluatorQueue, QueueThatRunsShortGivesAnErrorResult)
 {
     TBRFiFo fifo;
     fifo.Append(std::make_unique<TBREvElementOperator>(EvOperator::Add));
-    fifo.Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(1)));
+    fifo.Append(std::make_unique<TBREvElementConstant>(EvResult::fromInteger(1)));
     fifo.Rewind();
     EXPECT_EQ(describe(fifo.Next()->Value(fifo)), QStringLiteral("error Missing operand"));
 
@@ -183,7 +183,7 @@ protected:
     void LookupField(const QString& name) override
     {
         if (name.compare(QStringLiteral("magic"), Qt::CaseInsensitive) == 0)
-            Append(std::make_unique<TBREvElementConstant>(EvResult::Integer(42)));
+            Append(std::make_unique<TBREvElementConstant>(EvResult::fromInteger(42)));
         else
             TBREvaluator::LookupField(name);
     }

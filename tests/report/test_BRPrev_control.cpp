@@ -32,7 +32,7 @@ TEST(BRPreview, ZoomTakesTwoToTwoThousandPercent)
         EXPECT_EQ(preview.Zoom(), c.expected) << c.set;
     }
     EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomOther);
-    EXPECT_EQ(preview.Image()->Zoom(), 150);
+    EXPECT_EQ(preview.image()->Zoom(), 150);
 }
 
 TEST(BRPreview, FitAndWidthFollowThePreviewSize)
@@ -49,7 +49,7 @@ TEST(BRPreview, FitAndWidthFollowThePreviewSize)
     EXPECT_EQ(preview.Zoom(), 35);
     EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomToFit);
     // 2117 / 100 * 35 tenths = 280 pixels, 2910 / 100 * 35 = 385, each with 4 for frame and shadow.
-    EXPECT_EQ(preview.Image()->size(), QSize(284, 389));
+    EXPECT_EQ(preview.image()->size(), QSize(284, 389));
 
     preview.ZoomToWidth();
     EXPECT_EQ(preview.Zoom(), 56); // 500 / 800 * 90
@@ -78,7 +78,7 @@ TEST(BRPreview, ASheetWithoutSizeIsLaidOutAsLetter)
         EXPECT_EQ(preview.Zoom(), 36); // 400 / 1056 * 95
         preview.ZoomToWidth();
         EXPECT_EQ(preview.Zoom(), printer ? 55 : 58); // 500 / 816 * 90, or * 95 without a printer
-        EXPECT_EQ(preview.Image()->width(), printer ? 453 : 477);
+        EXPECT_EQ(preview.image()->width(), printer ? 453 : 477);
     }
 }
 
@@ -88,15 +88,15 @@ TEST(BRPreview, PageNumberStaysWithinThePages)
     runTextPages(printer, numberedPages(3));
     TBRPreview preview;
     preview.setBRPrinter(&printer);
-    ASSERT_TRUE(preview.Image()->hasPage());
+    ASSERT_TRUE(preview.image()->hasPage());
     const struct {
         int set, expected;
     } cases[] = { { 0, 1 }, { 4, 1 }, { 3, 3 }, { -1, 3 }, { 2, 2 } };
     for (const auto& c : cases) {
         preview.SetPageNumber(c.set);
         EXPECT_EQ(preview.PageNumber(), c.expected) << c.set;
-        EXPECT_EQ(preview.Image()->PageNumber(), c.expected) << c.set;
-        EXPECT_TRUE(pageTexts(*preview.Image()->Page()).contains(QStringLiteral("Seite %1").arg(c.expected)));
+        EXPECT_EQ(preview.image()->PageNumber(), c.expected) << c.set;
+        EXPECT_TRUE(pageTexts(*preview.image()->Page()).contains(QStringLiteral("Seite %1").arg(c.expected)));
     }
 }
 
@@ -117,10 +117,10 @@ TEST(BRPreview, PagesAppearWhileTheRunProducesThem)
     printer.BeginDoc();
     printer.NewPage();
     pump();
-    EXPECT_FALSE(preview.Image()->hasPage()); // page 1 is still being drawn
+    EXPECT_FALSE(preview.image()->hasPage()); // page 1 is still being drawn
     printer.NewPage();
     pump();
-    EXPECT_TRUE(preview.Image()->hasPage());
+    EXPECT_TRUE(preview.image()->hasPage());
     EXPECT_EQ(preview.zoomState(), TBRZoomState::brZoomToWidth);
     EXPECT_EQ(announced, (QList<int> { 1 }));
     printer.NewPage();
@@ -166,10 +166,10 @@ TEST(BRPreview, UnbindingOrDestroyingCancelsARunningReport)
         TBRPrinter gone;
         runTextPages(gone, numberedPages(2));
         preview.setBRPrinter(&gone);
-        ASSERT_TRUE(preview.Image()->hasPage());
+        ASSERT_TRUE(preview.image()->hasPage());
     }
     EXPECT_EQ(preview.BRPrinter(), nullptr);
-    EXPECT_FALSE(preview.Image()->hasPage());
+    EXPECT_FALSE(preview.image()->hasPage());
     preview.SetPageNumber(2);
     preview.ZoomToFit();
 }
@@ -224,7 +224,7 @@ TEST(BRPreview, ShowsThePageWithFrameAndShadow)
     const QString png = testing_support::saveGrab(&preview, QStringLiteral("BRPreview_page"));
     const QImage shot(png);
     ASSERT_FALSE(shot.isNull());
-    const QRect r(preview.Image()->mapTo(&preview, QPoint(0, 0)), preview.Image()->size());
+    const QRect r(preview.image()->mapTo(&preview, QPoint(0, 0)), preview.image()->size());
     ASSERT_TRUE(shot.rect().contains(r));
     const auto gray = [&](int x, int y) { return qGray(shot.pixel(x, y)); };
     EXPECT_LT(gray(r.right(), r.top() + r.height() / 2), 60); // the shadow on the right

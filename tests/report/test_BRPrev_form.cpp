@@ -46,7 +46,7 @@ QList<QStringList> tenPages()
 QString pageLine(int n, int count) { return QStringLiteral("Page %1 of %2").arg(n).arg(count); }
 
 // Bytes of a file, and the file written back.
-QByteArray Bytes(const QString& name)
+QByteArray bytes(const QString& name)
 {
     QFile f(name);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -59,7 +59,7 @@ void Write(const QString& name, const QByteArray& bytes)
     f.write(bytes);
 }
 
-qint32 I32(const QByteArray& b, qsizetype at)
+qint32 i32(const QByteArray& b, qsizetype at)
 {
     qint32 v = 0;
     std::memcpy(&v, b.constData() + at, 4);
@@ -69,10 +69,10 @@ qint32 I32(const QByteArray& b, qsizetype at)
 // Spoils the picture of page n of an uncompressed stored file, leaving its record in place.
 void spoilPage(const QString& file, int n)
 {
-    QByteArray b = Bytes(file);
+    QByteArray b = bytes(file);
     qsizetype at = TBRPageList::HeaderSize;
     for (int i = 1; i < n; ++i)
-        at = I32(b, at + 4);
+        at = i32(b, at + 4);
     ASSERT_EQ(b.mid(at + 8, 4), QByteArray("QPIC"));
     b[at + 9] = 'X';
     Write(file, b);
@@ -106,10 +106,10 @@ protected:
         forms << f;
         return f;
     }
-    QString Shown() const { return form->StatusPanel1->text(); }
+    QString shown() const { return form->StatusPanel1->text(); }
     QStringList shownTexts() const
     {
-        const QPicture* page = form->BRPreview->Image()->Page();
+        const QPicture* page = form->BRPreview->image()->Page();
         return page ? pageTexts(*page) : QStringList();
     }
 
@@ -128,11 +128,11 @@ struct RowReport {
     {
         TBRReportBuilder b(report);
         b.Page(TBRPaperSize::A4, TPrinterOrientation::poPortrait, 100);
-        TBRBand* header = b.Band(TBRBandType::rbPageHeader, 200);
-        b.Label(header, QStringLiteral("レース スケジュール"),
+        TBRBand* header = b.band(TBRBandType::rbPageHeader, 200);
+        b.label(header, QStringLiteral("レース スケジュール"),
             { .top = 20, .pointSize = 14, .alignment = TAlignment::taCenter, .alignToBand = true });
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
-        TBRLabel* text = b.Label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
+        TBRLabel* text = b.label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
         b.Finish();
         report.ReportTitle = QStringLiteral("スケジュール");
         report.BeforePrint = [this](TCustomBandReport*, bool&) {
@@ -159,7 +159,7 @@ struct RowReport {
 TEST_F(PreviewForm, StatusShowsThePagePosition)
 {
     form->goToPage(3);
-    EXPECT_EQ(Shown(), QStringLiteral("Page 3 of 10"));
+    EXPECT_EQ(shown(), QStringLiteral("Page 3 of 10"));
     EXPECT_EQ(form->ThumbGrid->currentRow(), 2);
     EXPECT_EQ(form->ThumbGrid->rowCount(), 10);
     EXPECT_TRUE(form->Print->isEnabled());
@@ -181,7 +181,7 @@ TEST_F(PreviewForm, GoToPageTakesOnlyAPageThatExists)
         form->goToPage(c.from);
         dialogs.state().inputs.push_back(c.answer);
         form->GotoPageButtonClick();
-        EXPECT_EQ(Shown(), pageLine(c.expected, 10))
+        EXPECT_EQ(shown(), pageLine(c.expected, 10))
             << c.answer.value_or(QStringLiteral("(cancel)")).toStdString();
         EXPECT_EQ(form->ThumbGrid->currentRow(), c.expected - 1);
     }
@@ -213,7 +213,7 @@ TEST_F(PreviewForm, KeysTurnThePages)
     }
     form->goToPage(10);
     form->NextPageClick();
-    EXPECT_EQ(Shown(), pageLine(10, 10));
+    EXPECT_EQ(shown(), pageLine(10, 10));
 }
 
 TEST_F(PreviewForm, ArrowsScrollAndTurnThePageAtTheEnds)
@@ -262,7 +262,7 @@ TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
     pump();
     QListWidget* list = form->SearchResultBox;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
-    EXPECT_EQ(Shown(), pageLine(7, 10));
+    EXPECT_EQ(shown(), pageLine(7, 10));
     EXPECT_TRUE(shownTexts().contains(QStringLiteral("決勝 Aメイン")));
 
     form->FindButtonClick(); // without case: "a" finds "A"
@@ -274,7 +274,7 @@ TEST_F(PreviewForm, SearchListsThePagesThatHoldTheText)
     form->FindButtonClick(); // cancelled: the list stays
     EXPECT_EQ(form->SearchResultBox->item(0)->text(), QStringLiteral("No matching text"));
     form->SearchResultBoxClick(); // a line without a page goes to page 1
-    EXPECT_EQ(Shown(), pageLine(1, 10));
+    EXPECT_EQ(shown(), pageLine(1, 10));
 }
 
 TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
@@ -302,10 +302,10 @@ TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
     EXPECT_EQ(second->ThumbGrid->currentRow(), 0);
     EXPECT_TRUE(second->loadedFromFile());
     EXPECT_TRUE(second->Print->isEnabled());
-    ASSERT_TRUE(second->BRPreview->Image()->hasPage());
-    EXPECT_TRUE(pageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 1")));
+    ASSERT_TRUE(second->BRPreview->image()->hasPage());
+    EXPECT_TRUE(pageTexts(*second->BRPreview->image()->Page()).contains(QStringLiteral("Seite 1")));
     second->LastPageClick();
-    EXPECT_TRUE(pageTexts(*second->BRPreview->Image()->Page()).contains(QStringLiteral("Seite 10")));
+    EXPECT_TRUE(pageTexts(*second->BRPreview->image()->Page()).contains(QStringLiteral("Seite 10")));
     EXPECT_TRUE(asker.errors().isEmpty());
 }
 
@@ -313,7 +313,7 @@ TEST_F(PreviewForm, ADamagedFileIsRefusedAndThePagesStay)
 {
     const QString file = dir.filePath(QStringLiteral("damaged.BRP"));
     printer.Save(file);
-    Write(file, Bytes(file).left(2000));
+    Write(file, bytes(file).left(2000));
     form->goToPage(3);
     dialogs.state().files = { file };
     form->LoadClick();
@@ -321,7 +321,7 @@ TEST_F(PreviewForm, ADamagedFileIsRefusedAndThePagesStay)
     EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("壊れています")))
         << asker.errors().first().toStdString();
     EXPECT_EQ(printer.PageCount(), 10);
-    EXPECT_EQ(Shown(), pageLine(3, 10));
+    EXPECT_EQ(shown(), pageLine(3, 10));
     EXPECT_TRUE(shownTexts().contains(QStringLiteral("Seite 3")));
     EXPECT_FALSE(form->loadedFromFile());
     form->NextPageClick(); // still usable
@@ -361,8 +361,8 @@ TEST_F(PreviewForm, ADamagedPageIsReportedOnceAndSkipped)
     ASSERT_EQ(printer.PageCount(), 10);
 
     form->goToPage(2); // paging
-    EXPECT_EQ(Shown(), pageLine(2, 10));
-    EXPECT_FALSE(form->BRPreview->Image()->hasPage());
+    EXPECT_EQ(shown(), pageLine(2, 10));
+    EXPECT_FALSE(form->BRPreview->image()->hasPage());
     form->goToPage(3);
     EXPECT_TRUE(shownTexts().contains(QStringLiteral("Seite 3")));
     testing_support::saveGrab(form, QStringLiteral("BRStandardPreview_damaged")); // thumbnails
@@ -370,7 +370,7 @@ TEST_F(PreviewForm, ADamagedPageIsReportedOnceAndSkipped)
     form->FindButtonClick();
     EXPECT_EQ(form->SearchResultBox->count(), 9);
     const QString pdf = dir.filePath(QStringLiteral("spoilt.pdf"));
-    printer.SetOutputFileName(pdf);
+    printer.setOutputFileName(pdf);
     form->PrintClick();
     pump();
     EXPECT_EQ(printer_support::pdfSeiten(pdf), (QList<int> { 1, 3, 4, 5, 6, 7, 8, 9, 10 }));
@@ -531,7 +531,7 @@ TEST(PreviewFormReport, TheFormOutlivesItsStore)
     form->show();
     pump();
     r.report.Prepare(); // the next run frees the store the form shows
-    EXPECT_EQ(form->Printer(), nullptr);
+    EXPECT_EQ(form->printer(), nullptr);
     form->UpdateInfo();
     EXPECT_EQ(form->StatusPanel1->text(), pageLine(1, 0));
     form->NextPageClick();
@@ -563,7 +563,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
         auto* form = qobject_cast<TBRStandardPreview*>(r.report.BRPrinter()->PreviewForm());
         ASSERT_TRUE(form);
         duringRun << form->StatusPanel1->text();
-        duringRun << QString::number(form->BRPreview->Image()->hasPage());
+        duringRun << QString::number(form->BRPreview->image()->hasPage());
         duringRun << QString::number(form->Print->isEnabled());
     };
     QPointer<TBRStandardPreview> shown;
@@ -572,7 +572,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         TBRPrinter* store = r.report.BRPrinter();
-        if (!r.report.Available() || !store || !store->Complete())
+        if (!r.report.Available() || !store || !store->complete())
             return;
         shown = qobject_cast<TBRStandardPreview*>(store->PreviewForm());
         if (!shown)
@@ -673,7 +673,7 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
         std::optional<FakeQueue> queue;
         std::optional<HurriedQueueClock> clock;
         if (c.queue == Queue::Hangs) {
-            queue.emplace(FakeQueue::Hanging());
+            queue.emplace(FakeQueue::hanging());
             clock.emplace();
         } else if (c.queue == Queue::Answers) {
             queue.emplace(c.answer);
@@ -708,7 +708,7 @@ TEST(PreviewFormReport, ThePrintButtonSaysHowThePrintEnded)
         EXPECT_TRUE(form->Print->isEnabled()); // ready for the next try
         // The queue got the job (a queue that never answers may not have been reached yet).
         if (c.queue == Queue::Answers) {
-            EXPECT_EQ(queue->Jobs().size(), 1);
+            EXPECT_EQ(queue->jobs().size(), 1);
         }
         form->close();
         pump();
@@ -741,8 +741,8 @@ TEST(PreviewFormReport, ThePaperChosenInPrinterSetupIsThePaperPrintedOn)
     EXPECT_EQ(r.report.Page().PaperSize(), TBRPaperSize::Letter);
 
     clickThroughWindow(form->Print);
-    ASSERT_EQ(queue.Jobs().size(), 1);
-    const FakeQueue::Job job = queue.Jobs()[0];
+    ASSERT_EQ(queue.jobs().size(), 1);
+    const FakeQueue::Job job = queue.jobs()[0];
     EXPECT_EQ(job.job.media, QStringLiteral("Letter"));
     EXPECT_EQ(job.job.copies, 2);
     const QList<QSizeF> sizes = printer_support::pdfPageSizes(job.copy);
@@ -808,7 +808,7 @@ TEST(PreviewThumbnails, RowsFollowTheSheetAndNeverDivideByZero)
     for (const auto& c : cases) {
         TBRPrinter printer;
         printer.SetSettingsPaperSize(c.paper);
-        printer.SetOrientation(c.orientation);
+        printer.setOrientation(c.orientation);
         printer.setPaperWidth(c.width);
         printer.setPaperLength(c.length);
         QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, &printer);

@@ -5,7 +5,7 @@
 
 namespace {
 
-QByteArray Bytes(std::initializer_list<int> values)
+QByteArray bytes(std::initializer_list<int> values)
 {
     QByteArray b;
     for (int v : values)
@@ -24,8 +24,8 @@ QByteArray randomBytes(qsizetype n, unsigned seed)
 
 void expectRoundTrip(const QByteArray& data)
 {
-    const QByteArray code = TBRCompress::Compress(data);
-    const auto back = TBRCompress::Expand(code, data.size());
+    const QByteArray code = TBRCompress::compress(data);
+    const auto back = TBRCompress::expand(code, data.size());
     ASSERT_TRUE(back.has_value());
     EXPECT_EQ(*back, data);
 }
@@ -34,8 +34,8 @@ void expectRoundTrip(const QByteArray& data)
 
 TEST(BRPrntrCompress, EmptyInputWritesNoCodeByte)
 {
-    EXPECT_TRUE(TBRCompress::Compress({}).isEmpty());
-    const auto back = TBRCompress::Expand({}, 0);
+    EXPECT_TRUE(TBRCompress::compress({}).isEmpty());
+    const auto back = TBRCompress::expand({}, 0);
     ASSERT_TRUE(back.has_value());
     EXPECT_TRUE(back->isEmpty());
 }
@@ -43,26 +43,26 @@ TEST(BRPrntrCompress, EmptyInputWritesNoCodeByte)
 TEST(BRPrntrCompress, FirstByteCodesOfAFreshTree)
 {
     // Byte 0: path 0,0,0,0,0,0,0,1 from the root, first bit in bit 0 of the code byte.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({ 0 })), Bytes({ 0x80 }));
-    EXPECT_EQ(TBRCompress::Compress(Bytes({ 1 })), Bytes({ 0x40 }));
-    EXPECT_EQ(TBRCompress::Compress(Bytes({ 254 })), Bytes({ 0xFF }));
+    EXPECT_EQ(TBRCompress::compress(bytes({ 0 })), bytes({ 0x80 }));
+    EXPECT_EQ(TBRCompress::compress(bytes({ 1 })), bytes({ 0x40 }));
+    EXPECT_EQ(TBRCompress::compress(bytes({ 254 })), bytes({ 0xFF }));
     // Byte 255 lies one level deeper: nine 0 bits, so a second, partly filled byte.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({ 255 })), Bytes({ 0x00, 0x00 }));
+    EXPECT_EQ(TBRCompress::compress(bytes({ 255 })), bytes({ 0x00, 0x00 }));
     for (int b = 0; b < 255; ++b)
-        EXPECT_EQ(TBRCompress::Compress(Bytes({ b })).size(), 1) << b;
+        EXPECT_EQ(TBRCompress::compress(bytes({ b })).size(), 1) << b;
 }
 
 TEST(BRPrntrCompress, RepeatedByteGetsAShorterCode)
 {
     // After the first 0 the leaf sits four levels down, on the right each time.
-    EXPECT_EQ(TBRCompress::Compress(Bytes({ 0, 0 })), Bytes({ 0x80, 0x0F }));
-    expectRoundTrip(Bytes({ 0, 0 }));
+    EXPECT_EQ(TBRCompress::compress(bytes({ 0, 0 })), bytes({ 0x80, 0x0F }));
+    expectRoundTrip(bytes({ 0, 0 }));
 }
 
 TEST(BRPrntrCompress, LongRunsShrink)
 {
     const QByteArray run(100000, 'A');
-    const QByteArray code = TBRCompress::Compress(run);
+    const QByteArray code = TBRCompress::compress(run);
     EXPECT_LT(code.size(), run.size() / 6);
     expectRoundTrip(run);
     expectRoundTrip(QByteArray(100000, '\xFF'));
@@ -77,7 +77,7 @@ TEST(BRPrntrCompress, AllByteValuesRoundTrip)
             all.append(static_cast<char>(round % 2 ? 255 - b : b));
     expectRoundTrip(all);
     for (int b = 0; b < 256; ++b)
-        expectRoundTrip(Bytes({ b }));
+        expectRoundTrip(bytes({ b }));
 }
 
 TEST(BRPrntrCompress, RandomAndOneMegabyteInputsRoundTrip)
@@ -112,30 +112,30 @@ TEST(BRPrntrCompress, CodesLongerThanAWordRoundTrip)
     QByteArray data;
     for (int i = 0; i < 16 * 256; ++i)
         data.append(static_cast<char>(i / 256 % 2 == 0 ? i % 256 : 255 - i % 256));
-    data += Bytes({ 236, 236, 1, 2, 3 });
+    data += bytes({ 236, 236, 1, 2, 3 });
     expectRoundTrip(data);
-    const QByteArray code = TBRCompress::Compress(data);
-    EXPECT_EQ(TBRCompress::Expand(code, data.size() - 4), data.left(data.size() - 4));
+    const QByteArray code = TBRCompress::compress(data);
+    EXPECT_EQ(TBRCompress::expand(code, data.size() - 4), data.left(data.size() - 4));
 }
 
 TEST(BRPrntrCompress, DecoderReportsACodeThatEndsEarly)
 {
     const QByteArray data = randomBytes(5000, 7);
-    const QByteArray code = TBRCompress::Compress(data);
+    const QByteArray code = TBRCompress::compress(data);
     for (qsizetype cut : { qsizetype(0), qsizetype(1), code.size() / 2, code.size() - 1 })
-        EXPECT_FALSE(TBRCompress::Expand(code.left(cut), data.size()).has_value()) << cut;
+        EXPECT_FALSE(TBRCompress::expand(code.left(cut), data.size()).has_value()) << cut;
     // Asking for fewer bytes than were coded is fine: the rest of the bits is ignored.
-    const auto head = TBRCompress::Expand(code, 100);
+    const auto head = TBRCompress::expand(code, 100);
     ASSERT_TRUE(head.has_value());
     EXPECT_EQ(*head, data.left(100));
 }
 
 TEST(BRPrntrCompress, ImpossibleLengthsAreRefusedWithoutAllocating)
 {
-    const QByteArray code = TBRCompress::Compress(QByteArray(10, 'x'));
-    EXPECT_FALSE(TBRCompress::Expand(code, -1).has_value());
-    EXPECT_FALSE(TBRCompress::Expand(code, qsizetype(1) << 40).has_value());
-    EXPECT_FALSE(TBRCompress::Expand(code, code.size() * 8 + 8).has_value());
+    const QByteArray code = TBRCompress::compress(QByteArray(10, 'x'));
+    EXPECT_FALSE(TBRCompress::expand(code, -1).has_value());
+    EXPECT_FALSE(TBRCompress::expand(code, qsizetype(1) << 40).has_value());
+    EXPECT_FALSE(TBRCompress::expand(code, code.size() * 8 + 8).has_value());
 }
 
 TEST(BRPrntrCompress, StreamingCoderMatchesTheWholeBufferForm)
@@ -147,7 +147,7 @@ TEST(BRPrntrCompress, StreamingCoderMatchesTheWholeBufferForm)
         for (char c : data)
             coder.Encode(static_cast<std::uint8_t>(c));
     }
-    EXPECT_EQ(out, TBRCompress::Compress(data));
+    EXPECT_EQ(out, TBRCompress::compress(data));
     TBRCompress decoder(out);
     for (char c : data) {
         std::uint8_t b = 0;

@@ -13,7 +13,7 @@ namespace {
 
 void putI32(QByteArray& b, qsizetype at, qint32 v) { qToLittleEndian<qint32>(v, b.data() + at); }
 
-qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
+qint32 i32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
 // The bytes of a Windows metafile header record: type 1, size, bounds, then " EMF" at 40.
 QByteArray metafileBytes()
@@ -72,7 +72,7 @@ protected:
             for (int n = 1; n <= list.PageCount(); ++n)
                 list.GetPage(n);
         } catch (const EBRStoreError& e) {
-            EXPECT_FALSE(e.Message().isEmpty());
+            EXPECT_FALSE(e.message().isEmpty());
             return e.kind();
         }
         return std::nullopt;
@@ -99,8 +99,8 @@ TEST_P(Damage, EveryTruncationIsRejected)
 TEST_P(Damage, LoopingAndBackwardRecordsAreRejected)
 {
     QByteArray f = goodFile(3);
-    const qint32 second = I32(f, 128 + 4);
-    const qint32 third = I32(f, second + 4);
+    const qint32 second = i32(f, 128 + 4);
+    const qint32 third = i32(f, second + 4);
 
     QByteArray self = f;
     putI32(self, second + 4, second); // the second record points at itself
@@ -171,20 +171,20 @@ TEST(BRPrntrDamage, ShortCodeInsideASoundRecordIsReported)
     list.AddPage(recordPage(1, 3));
     list.Finish();
     // Claim more bytes than the code holds, within what the code could hold at best.
-    TBRStream& s = *list.Stream();
-    s.Seek(128 + 8);
+    TBRStream& s = *list.stream();
+    s.seek(128 + 8);
     char b[4];
     s.Read(b, 4);
     const qint32 length = qFromLittleEndian<qint32>(b) + 500;
     qToLittleEndian<qint32>(length, b);
-    s.Seek(128 + 8);
+    s.seek(128 + 8);
     s.Write(b, 4);
     try {
         list.GetPage(1);
         FAIL() << "no error";
     } catch (const EBRStoreError& e) {
         EXPECT_EQ(e.kind(), Kind::Damaged);
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("途中で切れています"))) << e.what();
+        EXPECT_TRUE(e.message().contains(QStringLiteral("途中で切れています"))) << e.what();
     }
     // The list stays usable.
     EXPECT_EQ(list.PageCount(), 1);
@@ -220,7 +220,7 @@ TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
         const QByteArray f = oldFile(size, 40000.5);
         auto s = TBRStream::CreateInMemory();
         s->Write(f.constData(), f.size());
-        s->Seek(17);
+        s->seek(17);
         EXPECT_EQ(ReportFileHeaderSize(*s), size);
         EXPECT_EQ(s->Position(), 17);
     }
@@ -229,7 +229,7 @@ TEST(BRPrntrOldHeaders, HeaderSizeIsToldByTheMetafileSignature)
         TBRPageList list;
         list.SetCompression(compressed);
         list.AddPage(recordPage(1));
-        EXPECT_EQ(ReportFileHeaderSize(*list.Stream()), 128);
+        EXPECT_EQ(ReportFileHeaderSize(*list.stream()), 128);
     }
     auto empty = TBRStream::CreateInMemory();
     EXPECT_EQ(ReportFileHeaderSize(*empty), 128);
@@ -271,7 +271,7 @@ TEST(BRPrntrOldHeaders, OlderHeadersAreReadAndTheirPagesRefused)
             FAIL() << "loaded";
         } catch (const EBRStoreError& e) {
             EXPECT_EQ(e.kind(), Kind::ForeignPages) << size;
-            EXPECT_TRUE(e.Message().contains(QStringLiteral("メタファイル")));
+            EXPECT_TRUE(e.message().contains(QStringLiteral("メタファイル")));
         }
     }
 }

@@ -13,7 +13,7 @@ using namespace page_samples;
 
 namespace {
 
-QImage Render(const QPicture& pic)
+QImage render(const QPicture& pic)
 {
     const QRect r = pic.boundingRect();
     QImage img(r.size(), QImage::Format_RGB32);
@@ -80,8 +80,8 @@ TEST(BRPrntrPage, RecordedPageSurvivesSaveAndLoad)
     ASSERT_TRUE(page);
     EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), a4Pixels()));
 
-    const QImage before = Render(original);
-    const QImage after = Render(*page);
+    const QImage before = render(original);
+    const QImage after = render(*page);
     ASSERT_EQ(after.size(), a4Pixels());
     EXPECT_LE(differentPixels(before, after, 8), after.width() * after.height() / 1000);
 
@@ -126,7 +126,7 @@ TEST(BRPrntrOutline, FillsTheTreeByLevelAndFindsEntries)
     EXPECT_EQ(outline.FindEntry(&stranger), 0);
     outline.Clear();
     EXPECT_EQ(view.topLevelItemCount(), 0);
-    EXPECT_TRUE(TBRPageList().Outline().Entries().isEmpty());
+    EXPECT_TRUE(TBRPageList().Outline().entries().isEmpty());
 }
 
 class Links : public ::testing::Test {

@@ -31,7 +31,7 @@ protected:
     void SetUp() override
     {
         pdf = dir.filePath(QStringLiteral("out.pdf"));
-        printer.SetOutputFileName(pdf);
+        printer.setOutputFileName(pdf);
         runPages(printer, 5);
     }
     QStringList folderFiles() const { return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden); }
@@ -88,11 +88,11 @@ TEST_F(StoredPages, CancelStopsAfterTheCurrentPageAndLeavesNoFile)
     QList<int> pagesAtProgress;
     // The progress of page 1 arrives while page 2 is being sent: page 2 is the last.
     QObject::connect(&printer, &TBRPrinter::progressUpdate, &printer, [&](int) {
-        pagesAtProgress << printer.CurrentPage();
+        pagesAtProgress << printer.currentPage();
         printer.Cancel();
     });
     EXPECT_EQ(printer.Print(), Outcome::Cancelled);
-    EXPECT_EQ(printer.CurrentPage(), 2);
+    EXPECT_EQ(printer.currentPage(), 2);
     EXPECT_TRUE(folderFiles().isEmpty());
     QObject::disconnect(&printer, &TBRPrinter::progressUpdate, nullptr, nullptr);
 
@@ -105,9 +105,9 @@ TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
 {
     const auto check = [&](TBRPaperSize paper, TPrinterOrientation o, QSizeF points) {
         TBRPrinter p;
-        p.SetOutputFileName(pdf);
+        p.setOutputFileName(pdf);
         ASSERT_TRUE(p.SetSettingsPaperSize(paper));
-        p.SetOrientation(o);
+        p.setOrientation(o);
         runPages(p, 2);
         ASSERT_EQ(p.Print(), Outcome::Printed);
         const QList<QSizeF> sizes = pdfPageSizes(pdf);
@@ -121,11 +121,11 @@ TEST_F(StoredPages, PrintedPagesKeepTheirSizeAndOrientation)
     check(TBRPaperSize::Letter, TPrinterOrientation::poPortrait, { 612, 792 });
     // A designer's landscape sheet is printed as it was laid out, not turned again.
     TBRPrinter custom;
-    custom.SetOutputFileName(pdf);
+    custom.setOutputFileName(pdf);
     custom.SetSettingsPaperSize(TBRPaperSize::Custom);
     custom.setPaperWidth(2540);
     custom.setPaperLength(1270);
-    custom.SetOrientation(TPrinterOrientation::poLandscape);
+    custom.setOrientation(TPrinterOrientation::poLandscape);
     runPages(custom, 1);
     ASSERT_EQ(custom.Print(), Outcome::Printed);
     ASSERT_EQ(pdfPageSizes(pdf).size(), 1);
@@ -221,10 +221,10 @@ TEST(BRProgressForm, UpdatesEveryFivePercentAndAlwaysAtTheEnd)
         TBRProgressForm form(nullptr);
         QList<int> shown;
         for (int p : c.reports) {
-            const int before = form.Shown();
+            const int before = form.shown();
             form.updateProgress(p);
-            if (form.Shown() != before)
-                shown << form.Shown();
+            if (form.shown() != before)
+                shown << form.shown();
         }
         EXPECT_EQ(shown, c.shown);
     }
@@ -261,11 +261,11 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     ASSERT_GE(index, 0) << "no such queue";
     TBRPrinter printer;
     printer.SetPrinterIndex(index);
-    EXPECT_EQ(printer.Target().queue, queue);
+    EXPECT_EQ(printer.target().queue, queue);
     EXPECT_TRUE(printer.Settings().Supported(TBRPaperSize::Custom));
-    printer.SetTitle(QStringLiteral("Tavo test page"));
+    printer.setTitle(QStringLiteral("Tavo test page"));
     runPages(printer, 1);
-    EXPECT_EQ(printer.Print(), Outcome::Printed) << printer.LastError().toStdString();
+    EXPECT_EQ(printer.Print(), Outcome::Printed) << printer.lastError().toStdString();
 }
 
 TEST(BRPrinter, PrintShowsTheProgressFormWhenTheReportAsks)
@@ -278,7 +278,7 @@ TEST(BRPrinter, PrintShowsTheProgressFormWhenTheReportAsks)
     } owner;
     QTemporaryDir dir;
     TBRPrinter printer(&owner);
-    printer.SetOutputFileName(dir.filePath(QStringLiteral("p.pdf")));
+    printer.setOutputFileName(dir.filePath(QStringLiteral("p.pdf")));
     runPages(printer, 3);
     QObject preview;
     printer.setMessageReceiver(&preview);

@@ -17,7 +17,7 @@ QString errorOf(const std::function<void()>& f)
     try {
         f();
     } catch (const EBRError& e) {
-        return e.Message();
+        return e.message();
     }
     return QString();
 }
@@ -50,7 +50,7 @@ TEST(BRPrinter, RunIntoTheStoreAnnouncesPagesAndKeepsThem)
     EXPECT_EQ(page->boundingRect(), QRect(0, 0, 794, 1123));
     EXPECT_EQ(printer.ToDeviceWidth(254), 96);
     EXPECT_EQ(pageTexts(*page), (QStringList { QStringLiteral("Seite 2"), QStringLiteral("予選ヒート 2") }));
-    EXPECT_TRUE(printer.pageList().Finished());
+    EXPECT_TRUE(printer.pageList().finished());
 }
 
 TEST(BRPrinter, BusyOrHeldPrinterRefusesANewDocumentAndKeepsItsState)
@@ -63,7 +63,7 @@ TEST(BRPrinter, BusyOrHeldPrinterRefusesANewDocumentAndKeepsItsState)
     EXPECT_EQ(errorOf([&] { printer.BeginDoc(); }), QString::fromUtf8(SBRPrinterNotReady));
     EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Busy);
     EXPECT_EQ(printer.PageCount(), 2);
-    EXPECT_EQ(printer.CurrentPage(), 2);
+    EXPECT_EQ(printer.currentPage(), 2);
     EXPECT_TRUE(printer.Cancelled());
     printer.FinishPage();
     EXPECT_EQ(printer.getStatus(), TBRPrinter::Status::Ready);
@@ -117,7 +117,7 @@ TEST(BRPrinter, PaperTurnsOnlyForTablePapers)
         ASSERT_TRUE(printer.SetSettingsPaperSize(c.paper));
         printer.setPaperWidth(3000);
         printer.setPaperLength(1000);
-        printer.SetOrientation(c.orientation);
+        printer.setOrientation(c.orientation);
         EXPECT_EQ(printer.PaperWidth(), c.width) << int(c.paper);
         EXPECT_EQ(printer.PaperLength(), c.length) << int(c.paper);
     }
@@ -136,8 +136,8 @@ TEST(BRPrinter, TheTemporaryPageFileGoesWithThePrinter)
         owner.s = settings;
         TBRPrinter printer(&owner);
         runPages(printer, 4);
-        ASSERT_FALSE(printer.pageList().Stream()->inMemory());
-        temp = printer.pageList().Stream()->FileName();
+        ASSERT_FALSE(printer.pageList().stream()->inMemory());
+        temp = printer.pageList().stream()->FileName();
         EXPECT_TRUE(QFile::exists(temp));
         EXPECT_EQ(printer.PageCount(), 4);
         EXPECT_TRUE(printer.GetPage(1));
@@ -167,7 +167,7 @@ TEST(BRPrinter, StraightToPdfPrintsOnlyTheRange)
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("direct.pdf"));
     TBRPrinter printer;
-    printer.SetOutputFileName(pdf);
+    printer.setOutputFileName(pdf);
     printer.SetDestination(TBRPrinter::Destination::Printer);
     printer.setFirstPage(3);
     printer.setLastPage(4);
@@ -175,7 +175,7 @@ TEST(BRPrinter, StraightToPdfPrintsOnlyTheRange)
     printer.OnAfterPrint = [&] { ++afterPrint; };
     runPages(printer, 6);
     EXPECT_EQ(afterPrint, 1);
-    EXPECT_TRUE(printer.LastError().isEmpty()) << printer.LastError().toStdString();
+    EXPECT_TRUE(printer.lastError().isEmpty()) << printer.lastError().toStdString();
     const QStringList texts = pdfPageTexts(pdf);
     ASSERT_EQ(texts.size(), 2);
     EXPECT_TRUE(texts[0].contains(QStringLiteral("Seite 3")));
@@ -189,7 +189,7 @@ TEST(BRPrinter, CancelledDirectRunLeavesNoFile)
     QTemporaryDir dir;
     const QString pdf = dir.filePath(QStringLiteral("cancelled.pdf"));
     TBRPrinter printer;
-    printer.SetOutputFileName(pdf);
+    printer.setOutputFileName(pdf);
     printer.SetDestination(TBRPrinter::Destination::Printer);
     printer.BeginDoc();
     printer.NewPage();
@@ -205,7 +205,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     const QString file = dir.filePath(QStringLiteral("landscape.BRP"));
     {
         TBRPrinter printer;
-        printer.SetOrientation(TPrinterOrientation::poLandscape);
+        printer.setOrientation(TPrinterOrientation::poLandscape);
         runPages(printer, 2);
         printer.Save(file);
     }
@@ -216,7 +216,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     loader.OnSetup = [] {};
     ASSERT_TRUE(loader.Load(file));
     EXPECT_FALSE(loader.OnSetup);
-    EXPECT_TRUE(loader.Complete());
+    EXPECT_TRUE(loader.complete());
     EXPECT_EQ(loader.getStatus(), TBRPrinter::Status::Ready);
     EXPECT_EQ(loader.PageCount(), 2);
     EXPECT_EQ(loader.Settings().PaperSize(), TBRPaperSize::A4);
@@ -226,7 +226,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
 
     // Printed on the guessed paper at the pages' own size.
     const QString pdf = dir.filePath(QStringLiteral("loaded.pdf"));
-    loader.SetOutputFileName(pdf);
+    loader.setOutputFileName(pdf);
     ASSERT_EQ(loader.Print(), TBRPrinter::PrintOutcome::Printed);
     const QList<QSizeF> sizes = pdfPageSizes(pdf);
     ASSERT_EQ(sizes.size(), 2);
@@ -244,7 +244,7 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
     struct Preview : TBRPreviewInterface {
         QWidget* form;
         TBRPrinter** seen;
-        QWidget* Show(TBRPrinter* p, Qt::WindowModality modality) override
+        QWidget* show(TBRPrinter* p, Qt::WindowModality modality) override
         {
             *seen = p;
             EXPECT_EQ(modality, Qt::ApplicationModal);

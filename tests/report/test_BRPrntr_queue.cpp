@@ -21,8 +21,8 @@ struct QueuePrint {
     {
         printer.Settings().setQueueName(QStringLiteral("office"));
         EXPECT_TRUE(printer.SetSettingsPaperSize(paper));
-        printer.SetOrientation(orientation);
-        printer.SetTitle(QStringLiteral("予定表"));
+        printer.setOrientation(orientation);
+        printer.setTitle(QStringLiteral("予定表"));
         runPages(printer, pages);
     }
     TBRPrinter printer;
@@ -57,10 +57,10 @@ TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
         t.printer.setCopies(c.copies);
         t.printer.setCollate(c.collate);
         t.printer.setExtendedDuplex(c.duplex);
-        t.printer.SetTitle(c.title);
-        ASSERT_EQ(t.printer.Print(), Outcome::Printed) << t.printer.LastError().toStdString();
-        ASSERT_EQ(queue.Jobs().size(), 1);
-        const TBRQueueJob job = queue.Jobs()[0].job;
+        t.printer.setTitle(c.title);
+        ASSERT_EQ(t.printer.Print(), Outcome::Printed) << t.printer.lastError().toStdString();
+        ASSERT_EQ(queue.jobs().size(), 1);
+        const TBRQueueJob job = queue.jobs()[0].job;
         EXPECT_EQ(job.queue, QStringLiteral("office"));
         EXPECT_EQ(job.title, c.title);
         EXPECT_EQ(job.media, c.media);
@@ -70,7 +70,7 @@ TEST(BRPrinterQueueJob, CarriesThePaperTheCopiesAndTheTitleAsItsDocument)
         EXPECT_EQ(job.duplexCode, c.duplex);
         EXPECT_EQ(QFileInfo(job.fileName).fileName(), c.document);
         // The queue makes the copies: its file holds the pages once.
-        EXPECT_EQ(pdfSeiten(queue.Jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
+        EXPECT_EQ(pdfSeiten(queue.jobs()[0].copy), (QList<int> { 1, 2 })) << c.media.toStdString();
         EXPECT_FALSE(QFileInfo::exists(job.fileName)); // gone once the queue had it
     }
 }
@@ -82,7 +82,7 @@ TEST(BRPrinterQueueJob, AVanishedQueueOrServerIsSaidAsUnreachable)
     QueuePrint t;
     t.printer.Settings().setQueueName(QStringLiteral("tavo-test-no-such-queue"));
     EXPECT_EQ(t.printer.Print(), Outcome::Failed);
-    const QString error = t.printer.LastError();
+    const QString error = t.printer.lastError();
     EXPECT_TRUE(error.contains(QStringLiteral("プリントサーバーに接続できません"))) << error.toStdString();
     EXPECT_FALSE(error.contains(QStringLiteral("No such file"))) << error.toStdString();
 }
@@ -108,7 +108,7 @@ TEST(BRPrinterPdfFile, CopiesAreWrittenIntoTheFileInCollateOrder)
             // Stored pages printed afterwards, and a run straight to the file.
             QFile::remove(pdf);
             TBRPrinter printer;
-            printer.SetOutputFileName(pdf);
+            printer.setOutputFileName(pdf);
             printer.setCopies(c.copies);
             printer.setCollate(c.collate);
             printer.SetDestination(d);
@@ -131,7 +131,7 @@ TEST(BRPrinterPdfFile, CopiesAreWrittenIntoTheFileInCollateOrder)
 namespace {
 
 // The file's mode bits (owner, group, others), without the flags Qt derives for the caller.
-QFileDevice::Permissions Mode(QFileDevice::Permissions p)
+QFileDevice::Permissions mode(QFileDevice::Permissions p)
 {
     return p & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
 }
@@ -149,24 +149,24 @@ TEST(BRPrinterPdfFile, GetsTheModeOfANewFileOrKeepsTheModeOfTheFileItReplaces)
 
     const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
     TBRPrinter printer;
-    printer.SetOutputFileName(pdf);
+    printer.setOutputFileName(pdf);
     runPages(printer, 2);
     ASSERT_EQ(printer.Print(), Outcome::Printed);
-    EXPECT_EQ(Mode(QFile::permissions(pdf)), Mode(fresh));
+    EXPECT_EQ(mode(QFile::permissions(pdf)), mode(fresh));
 
     ASSERT_TRUE(QFile::setPermissions(pdf, kept));
     ASSERT_EQ(printer.Print(), Outcome::Printed);
-    EXPECT_EQ(Mode(QFile::permissions(pdf)), kept);
+    EXPECT_EQ(mode(QFile::permissions(pdf)), kept);
     EXPECT_EQ(pdfSeiten(pdf), (QList<int> { 1, 2 }));
 }
 
 TEST(BRPrinterPdfFile, AFileThatCannotBeWrittenIsAFailureNamingIt)
 {
     TBRPrinter printer;
-    printer.SetOutputFileName(QStringLiteral("/nonexistent/folder/out.pdf"));
+    printer.setOutputFileName(QStringLiteral("/nonexistent/folder/out.pdf"));
     runPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Failed);
-    EXPECT_TRUE(printer.LastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
+    EXPECT_TRUE(printer.lastError().contains(QStringLiteral("/nonexistent/folder/out.pdf")));
 }
 
 // Every failure, of stored pages printed and of a run straight to the printer alike, says its
@@ -205,12 +205,12 @@ TEST(BRPrinterFailure, SaysItsStepAndTheSystemsCode)
             if (c.answer)
                 queue.emplace(*c.answer);
             if (!c.answer && !c.queue.isEmpty()) {
-                queue.emplace(FakeQueue::Hanging());
+                queue.emplace(FakeQueue::hanging());
                 clock.emplace();
             }
             TBRPrinter printer;
             printer.Settings().setQueueName(c.queue);
-            printer.SetOutputFileName(c.file);
+            printer.setOutputFileName(c.file);
             printer.SetDestination(d);
             runPages(printer, 2);
             if (d == TBRPrinter::Destination::Store)

@@ -60,7 +60,7 @@ TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
         TPrinterSettings s;
         s.SetPrinter(printer.get());
         ASSERT_TRUE(s.setPaperSize(c.paper));
-        s.SetOrientation(c.orientation);
+        s.setOrientation(c.orientation);
         s.setCopies(2);
         s.setCollate(1);
         s.ApplySettings();
@@ -88,15 +88,15 @@ TEST(BRPrinterSettings, CustomSheetIsNotTurnedTwice)
     s.setPaperSize(TBRPaperSize::Custom);
     s.setPaperWidth(3000);
     s.setPaperLength(1000);
-    s.SetOrientation(TPrinterOrientation::poLandscape);
+    s.setOrientation(TPrinterOrientation::poLandscape);
     s.ApplySettings();
     EXPECT_EQ(sheetMM(*printer), QSizeF(300, 100));
-    s.SetOrientation(TPrinterOrientation::poPortrait);
+    s.setOrientation(TPrinterOrientation::poPortrait);
     s.ApplySettings();
     EXPECT_EQ(sheetMM(*printer), QSizeF(300, 100));
     s.setPaperWidth(1000);
     s.setPaperLength(3000);
-    s.SetOrientation(TPrinterOrientation::poLandscape);
+    s.setOrientation(TPrinterOrientation::poLandscape);
     s.ApplySettings();
     EXPECT_EQ(sheetMM(*printer), QSizeF(100, 300));
 }
@@ -171,10 +171,10 @@ TEST(BRPrinterSettings, WithoutQueuesTheDefaultPrinterIsPdfOutput)
         GTEST_SKIP() << "this system has print queues: the PDF default applies only without one";
     TBRPrinter printer;
     printer.SetPrinterIndex(-1);
-    EXPECT_TRUE(printer.Target().isPdf());
-    EXPECT_TRUE(printer.Target().fileName.endsWith(QStringLiteral("report.pdf")));
-    printer.SetOutputFileName(QStringLiteral("/tmp/x.pdf"));
-    EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/x.pdf"));
+    EXPECT_TRUE(printer.target().isPdf());
+    EXPECT_TRUE(printer.target().fileName.endsWith(QStringLiteral("report.pdf")));
+    printer.setOutputFileName(QStringLiteral("/tmp/x.pdf"));
+    EXPECT_EQ(printer.target().fileName, QStringLiteral("/tmp/x.pdf"));
 }
 
 TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
@@ -198,7 +198,7 @@ TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
     EXPECT_EQ(printer.Settings().DuplexCode(), 2);
     EXPECT_EQ(printer.Settings().BinCode(), 2);
     EXPECT_TRUE(printer.Settings().PrintMetaFile());
-    EXPECT_EQ(printer.Target().fileName, QStringLiteral("/tmp/y.pdf"));
+    EXPECT_EQ(printer.target().fileName, QStringLiteral("/tmp/y.pdf"));
 }
 
 TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
@@ -206,7 +206,7 @@ TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
     const auto printer = PdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
-    s.SetDuplex(true);
+    s.setDuplex(true);
     s.setExtendedDuplex(2);
     s.ApplySettings();
     s.ReadSettings();

@@ -13,7 +13,7 @@ using namespace page_samples;
 
 namespace {
 
-qint32 I32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
+qint32 i32(const QByteArray& b, qsizetype at) { return qFromLittleEndian<qint32>(b.constData() + at); }
 
 QByteArray streamBytes(TBRStream& s)
 {
@@ -27,11 +27,11 @@ QByteArray streamBytes(TBRStream& s)
 std::vector<qint64> recordStarts(const QByteArray& file)
 {
     std::vector<qint64> starts;
-    const int count = I32(file, 8);
+    const int count = i32(file, 8);
     qint64 at = 128;
     for (int n = 1; n <= count; ++n) {
         starts.push_back(at);
-        at = I32(file, at + 4);
+        at = i32(file, at + 4);
     }
     return starts;
 }
@@ -63,15 +63,15 @@ TEST(BRPrntrStream, ReadWriteSeekInBothModes)
     for (qint32 limit : { 1 << 20, 10 }) {
         auto s = TBRStream::CreateInMemory(limit);
         s->Write("0123456789abcdef", 16);
-        EXPECT_EQ(s->Seek(4), 4);
+        EXPECT_EQ(s->seek(4), 4);
         char b[4];
         EXPECT_EQ(s->Read(b, 4), 4);
         EXPECT_EQ(QByteArray(b, 4), "4567");
-        EXPECT_EQ(s->Seek(-2, TBRStream::Origin::End), 14);
+        EXPECT_EQ(s->seek(-2, TBRStream::Origin::End), 14);
         EXPECT_EQ(s->Read(b, 4), 2);
         EXPECT_EQ(s->Read(b, 4), 0);
-        EXPECT_EQ(s->Seek(-1), -1);
-        s->Seek(2);
+        EXPECT_EQ(s->seek(-1), -1);
+        s->seek(2);
         s->Write("XY", 2);
         EXPECT_EQ(s->Position(), 4);
         EXPECT_EQ(streamBytes(*s), QByteArray("01XY456789abcdef"));
@@ -103,7 +103,7 @@ TEST(BRPrntrStream, FileStreamIsReadOnlyAndMissingFileIsAnError)
         FAIL() << "no error";
     } catch (const EBRStoreError& e) {
         EXPECT_EQ(e.kind(), EBRStoreError::Kind::OpenFailed);
-        EXPECT_TRUE(e.Message().contains(QStringLiteral("missing.BRP")));
+        EXPECT_TRUE(e.message().contains(QStringLiteral("missing.BRP")));
     }
 }
 
@@ -112,14 +112,14 @@ protected:
     bool compressed() const { return GetParam(); }
 
     // A finished store of `count` pages.
-    std::unique_ptr<TBRPageList> Store(int count, qint32 limit = 1 << 24)
+    std::unique_ptr<TBRPageList> store(int count, qint32 limit = 1 << 24)
     {
         auto list = std::make_unique<TBRPageList>();
         list->setClock(clock);
         list->setStream(TBRStream::CreateInMemory(limit));
         list->SetCompression(compressed());
         for (int n = 1; n <= count; ++n) {
-            pages.push_back(PictureBytes(recordPage(n, n % 5 * 4)));
+            pages.push_back(pictureBytes(recordPage(n, n % 5 * 4)));
             list->AddPage(recordPage(n, n % 5 * 4));
         }
         list->Finish();
@@ -133,19 +133,19 @@ protected:
 
 TEST_P(BRPrntrPageList, PagesComeBackAsTheyWent)
 {
-    auto list = Store(6);
+    auto list = store(6);
     EXPECT_EQ(list->PageCount(), 6);
     for (int n : { 1, 2, 3, 4, 5, 6, 3, 1 }) {
         const auto page = list->GetPage(n);
         ASSERT_TRUE(page);
-        EXPECT_EQ(PictureBytes(*page), pages[static_cast<std::size_t>(n - 1)]) << n;
+        EXPECT_EQ(pictureBytes(*page), pages[static_cast<std::size_t>(n - 1)]) << n;
         EXPECT_EQ(page->boundingRect(), QRect(QPoint(0, 0), a4Pixels()));
     }
 }
 
 TEST_P(BRPrntrPageList, NoPageOutsideTheRange)
 {
-    auto list = Store(2);
+    auto list = store(2);
     EXPECT_EQ(list->GetPage(0), nullptr);
     EXPECT_EQ(list->GetPage(-5), nullptr);
     EXPECT_EQ(list->GetPage(3), nullptr);
@@ -158,45 +158,45 @@ TEST_P(BRPrntrPageList, NoPageOutsideTheRange)
 
 TEST_P(BRPrntrPageList, PagesStayReadableAfterSpilling)
 {
-    auto list = Store(30, 20000);
-    EXPECT_FALSE(list->Stream()->inMemory());
-    const QString temp = list->Stream()->FileName();
+    auto list = store(30, 20000);
+    EXPECT_FALSE(list->stream()->inMemory());
+    const QString temp = list->stream()->FileName();
     EXPECT_TRUE(QFile::exists(temp));
     for (int n = 30; n >= 1; n -= 7)
-        EXPECT_EQ(PictureBytes(*list->GetPage(n)), pages[static_cast<std::size_t>(n - 1)]);
+        EXPECT_EQ(pictureBytes(*list->GetPage(n)), pages[static_cast<std::size_t>(n - 1)]);
     list.reset();
     EXPECT_FALSE(QFile::exists(temp));
 }
 
 TEST_P(BRPrntrPageList, SeeksForwardAndBackward)
 {
-    auto list = Store(8);
-    const std::vector<qint64> starts = recordStarts(streamBytes(*list->Stream()));
+    auto list = store(8);
+    const std::vector<qint64> starts = recordStarts(streamBytes(*list->stream()));
     ASSERT_EQ(starts.size(), 8u);
     EXPECT_EQ(starts[0], 128);
     for (int n : { 1, 5, 8, 2, 7, 1, 8, 3 }) {
         ASSERT_TRUE(list->SeekToPage(n));
-        EXPECT_EQ(list->Stream()->Position(), starts[static_cast<std::size_t>(n - 1)]) << n;
+        EXPECT_EQ(list->stream()->Position(), starts[static_cast<std::size_t>(n - 1)]) << n;
     }
     list->SeekToLastPage();
-    EXPECT_EQ(list->Stream()->Position(), starts[7]);
+    EXPECT_EQ(list->stream()->Position(), starts[7]);
     list->SeekToFirstPage();
-    EXPECT_EQ(list->Stream()->Position(), 128);
+    EXPECT_EQ(list->stream()->Position(), 128);
     // Getting a page leaves the stream at the next record.
     list->GetPage(4);
-    EXPECT_EQ(list->Stream()->Position(), starts[4]);
+    EXPECT_EQ(list->stream()->Position(), starts[4]);
     // The last four bytes are the last record's start.
-    const QByteArray bytes = streamBytes(*list->Stream());
-    EXPECT_EQ(I32(bytes, bytes.size() - 4), starts[7]);
+    const QByteArray bytes = streamBytes(*list->stream());
+    EXPECT_EQ(i32(bytes, bytes.size() - 4), starts[7]);
 }
 
 TEST_P(BRPrntrPageList, HeaderLayout)
 {
-    auto list = Store(3);
-    const QByteArray b = streamBytes(*list->Stream());
+    auto list = store(3);
+    const QByteArray b = streamBytes(*list->stream());
     EXPECT_EQ(qFromLittleEndian<quint16>(b.constData()), 3);
     EXPECT_EQ(qFromLittleEndian<quint16>(b.constData() + 2), 40);
-    EXPECT_EQ(I32(b, 8), 3);
+    EXPECT_EQ(i32(b, 8), 3);
     EXPECT_EQ(b[25], compressed() ? 1 : 0);
     // 9 March 2024 09:00 is day 45360 after 30 December 1899, plus 3/8 of a day.
     EXPECT_DOUBLE_EQ(qFromLittleEndian<double>(b.constData() + 16), 45360.375);
@@ -204,24 +204,24 @@ TEST_P(BRPrntrPageList, HeaderLayout)
     for (int i : { 4, 5, 6, 7, 12, 13, 14, 15, 24 })
         EXPECT_EQ(b[i], 0) << i;
     EXPECT_EQ(b.mid(26, 102), QByteArray(102, '\0'));
-    EXPECT_EQ(I32(b, 128), 1);
+    EXPECT_EQ(i32(b, 128), 1);
 }
 
 TEST_P(BRPrntrPageList, SaveAndLoadAreByteIdentical)
 {
-    auto list = Store(5);
+    auto list = store(5);
     const QString a = dir.filePath(QStringLiteral("a.BRP"));
     const QString b = dir.filePath(QStringLiteral("b.BRP"));
     list->SaveToFile(a);
-    EXPECT_EQ(ReadFile(a), streamBytes(*list->Stream()));
+    EXPECT_EQ(ReadFile(a), streamBytes(*list->stream()));
 
     TBRPageList loaded;
     loaded.LoadFromFile(a);
     EXPECT_EQ(loaded.PageCount(), 5);
     EXPECT_EQ(loaded.Compression(), compressed());
-    EXPECT_TRUE(loaded.Stream()->ReadOnly());
+    EXPECT_TRUE(loaded.stream()->ReadOnly());
     for (int n = 1; n <= 5; ++n)
-        EXPECT_EQ(PictureBytes(*loaded.GetPage(n)), pages[static_cast<std::size_t>(n - 1)]);
+        EXPECT_EQ(pictureBytes(*loaded.GetPage(n)), pages[static_cast<std::size_t>(n - 1)]);
     loaded.SaveToFile(b);
     EXPECT_EQ(ReadFile(a), ReadFile(b));
 }
@@ -233,11 +233,11 @@ TEST_P(BRPrntrPageList, CancelledStoreSavesExactlyItsPages)
     for (int n = 1; n <= 3; ++n)
         list->AddPage(recordPage(n, 2));
     // Never finished: the header in the stream still counts the first page only.
-    EXPECT_FALSE(list->Finished());
-    EXPECT_EQ(I32(streamBytes(*list->Stream()), 8), 1);
+    EXPECT_FALSE(list->finished());
+    EXPECT_EQ(i32(streamBytes(*list->stream()), 8), 1);
     const QString name = dir.filePath(QStringLiteral("cancelled.BRP"));
     list->SaveToFile(name);
-    EXPECT_EQ(I32(ReadFile(name), 8), 3);
+    EXPECT_EQ(i32(ReadFile(name), 8), 3);
     TBRPageList loaded;
     loaded.LoadFromFile(name);
     EXPECT_EQ(loaded.PageCount(), 3);
@@ -268,7 +268,7 @@ TEST_P(BRPrntrPageList, HeaderIsDatedWhenThePagesAreFinished)
     list.AddPage(recordPage(1));
     clock.setNow(afternoon);
     list.Finish();
-    EXPECT_DOUBLE_EQ(dateAt(streamBytes(*list.Stream())), 45360.625);
+    EXPECT_DOUBLE_EQ(dateAt(streamBytes(*list.stream())), 45360.625);
     EXPECT_EQ(brDateTimeFromDays(list.Header().dateTime), afternoon);
 
     // A store without pages is dated too, never 30 December 1899; so is one saved unfinished.
@@ -293,13 +293,13 @@ TEST_P(BRPrntrPageList, HeaderIsDatedWhenThePagesAreFinished)
 
 TEST_P(BRPrntrPageList, ClearStartsAfresh)
 {
-    auto list = Store(4);
+    auto list = store(4);
     list->Clear();
     EXPECT_EQ(list->PageCount(), 0);
     EXPECT_EQ(list->GetPage(1), nullptr);
     list->AddPage(recordPage(9));
     list->Finish();
-    EXPECT_EQ(PictureBytes(*list->GetPage(1)), PictureBytes(recordPage(9)));
+    EXPECT_EQ(pictureBytes(*list->GetPage(1)), pictureBytes(recordPage(9)));
     const QString name = dir.filePath(QStringLiteral("again.BRP"));
     list->SaveToFile(name);
     TBRPageList loaded;
@@ -309,18 +309,18 @@ TEST_P(BRPrntrPageList, ClearStartsAfresh)
 
 TEST_P(BRPrntrPageList, FailedLoadKeepsTheCurrentPages)
 {
-    auto list = Store(2);
+    auto list = store(2);
     const QString bad = dir.filePath(QStringLiteral("bad.BRP"));
     ASSERT_TRUE(WriteFile(bad, QByteArray(300, 'z')));
     EXPECT_THROW(list->LoadFromFile(bad), EBRStoreError);
     EXPECT_THROW(list->LoadFromFile(dir.filePath(QStringLiteral("none.BRP"))), EBRStoreError);
     EXPECT_EQ(list->PageCount(), 2);
-    EXPECT_EQ(PictureBytes(*list->GetPage(2)), pages[1]);
+    EXPECT_EQ(pictureBytes(*list->GetPage(2)), pages[1]);
 }
 
 TEST_P(BRPrntrPageList, SavingToAnUnwritablePlaceIsAnError)
 {
-    auto list = Store(1);
+    auto list = store(1);
     try {
         list->SaveToFile(dir.filePath(QStringLiteral("no/such/folder/x.BRP")));
         FAIL() << "no error";
@@ -333,7 +333,7 @@ TEST_P(BRPrntrPageList, SavingAStoredFileCutShortSinceLoadingIsAnError)
 {
     const QString original = dir.filePath(QStringLiteral("a.BRP"));
     const QString copy = dir.filePath(QStringLiteral("b.BRP"));
-    Store(3)->SaveToFile(original);
+    store(3)->SaveToFile(original);
     TBRPageList loaded;
     loaded.LoadFromFile(original);
     // Another program cuts the file while it is shown: saving must not write a shorter copy.

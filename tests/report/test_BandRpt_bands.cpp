@@ -16,7 +16,7 @@ struct Rows {
     QStringList Run()
     {
         if (!attached) {
-            transcript.Attach(report);
+            transcript.attach(report);
             attached = true;
         }
         row = 0;
@@ -24,7 +24,7 @@ struct Rows {
         report.Prepare();
         return transcript.lines;
     }
-    int Pages() const { return report.BRPrinter() ? report.BRPrinter()->PageCount() : 0; }
+    int pages() const { return report.BRPrinter() ? report.BRPrinter()->PageCount() : 0; }
     TBandReport report;
     Transcript transcript;
     int row = 0;
@@ -37,11 +37,11 @@ QStringList allTexts(TCustomBandReport& report)
 {
     QStringList all;
     for (int n = 1; n <= report.BRPrinter()->PageCount(); ++n)
-        all << Texts(report, n);
+        all << pageTexts(report, n);
     return all;
 }
 
-QString Numbered(int count, const QString& prefix = QStringLiteral("行"))
+QString numbered(int count, const QString& prefix = QStringLiteral("行"))
 {
     QStringList lines;
     for (int i = 1; i <= count; ++i)
@@ -58,10 +58,10 @@ TEST(BandRptBands, DisabledAndSuppressedBandsAndTheirChildren)
     TBRBand* detail;
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        title = b.Band(TBRBandType::rbTitle, 80);
-        detail = b.Band(TBRBandType::rbDetail, 100);
-        b.Child(detail, 50);
+        a4(b);
+        title = b.band(TBRBandType::rbTitle, 80);
+        detail = b.band(TBRBandType::rbDetail, 100);
+        b.child(detail, 50);
     }
     int titleAsked = 0;
     title->SetEnabled(false);
@@ -80,9 +80,9 @@ TEST(BandRptBands, BandsMoveOnWhenTheRestOfThePageIsTooShort)
     Rows r(3);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 1000);
-        b.Band(TBRBandType::rbPageFooter, 100);
+        a4(b);
+        b.band(TBRBandType::rbDetail, 1000);
+        b.band(TBRBandType::rbPageFooter, 100);
     }
     EXPECT_EQ(r.Run(),
         (QStringList { "DetailBand1 p1 y100-1100", "DetailBand1 p1 y1100-2100",
@@ -97,27 +97,27 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
     Rows r(3);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbTitle, 200);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 3000);
+        a4(b);
+        b.band(TBRBandType::rbTitle, 200);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 3000);
         detail->Color = Qt::yellow;
-        TBRLabel* record = b.Label(detail, QString(), { .top = 10, .transparent = true });
+        TBRLabel* record = b.label(detail, QString(), { .top = 10, .transparent = true });
         record->OnPrint = [&r](TBRCustomLabel*, QString& v) { v = QStringLiteral("記録%1").arg(r.row); };
-        b.Band(TBRBandType::rbPageFooter, 100);
+        b.band(TBRBandType::rbPageFooter, 100);
     }
     EXPECT_EQ(r.Run(),
         (QStringList { "TitleBand1 p1 y100-300", "DetailBand1 p1 y300-3300", "PageFooterBand1 p1 y2770-2870",
             "DetailBand1 p2 y100-3100", "PageFooterBand1 p2 y2770-2870", "DetailBand1 p3 y100-3100",
             "PageFooterBand1 p3 y2770-2870" }));
-    ASSERT_EQ(r.Pages(), 3);
+    ASSERT_EQ(r.pages(), 3);
     for (int n = 1; n <= 3; ++n)
-        EXPECT_EQ(Texts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
+        EXPECT_EQ(pageTexts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
     // The band fills the sheet below the top margin; the footer stands over it.
-    const QImage page2 = Pages(r.report)[1];
+    const QImage page2 = pageImages(r.report)[1];
     savePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
-    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2700)), QColor(Qt::yellow));
-    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2800)), QColor(Qt::white));
-    EXPECT_EQ(page2.pixelColor(Px(1000), Px(2950)), QColor(Qt::yellow));
+    EXPECT_EQ(page2.pixelColor(px(1000), px(2700)), QColor(Qt::yellow));
+    EXPECT_EQ(page2.pixelColor(px(1000), px(2800)), QColor(Qt::white));
+    EXPECT_EQ(page2.pixelColor(px(1000), px(2950)), QColor(Qt::yellow));
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
@@ -126,13 +126,13 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     TBRLabel* label;
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
-        label = b.Label(detail, Numbered(120), { .width = 1900, .autoSize = false, .autoStretch = true });
-        b.Band(TBRBandType::rbPageFooter, 100);
+        a4(b);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
+        label = b.label(detail, numbered(120), { .width = 1900, .autoSize = false, .autoStretch = true });
+        b.band(TBRBandType::rbPageFooter, 100);
     }
     r.Run();
-    ASSERT_EQ(r.Pages(), 2);
+    ASSERT_EQ(r.pages(), 2);
     QStringList expected;
     for (int i = 1; i <= 120; ++i)
         expected << QStringLiteral("行%1").arg(i);
@@ -140,14 +140,14 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     // Page 1 is full down to the footer: the band (60) grows a line at a time while it fits the
     // 2670 tenths above the footer; its first line needs no growth.
     const double lineHeight = r.report.TextHeight(label->Font(), "W") / BRLayoutPixelsPerTenth;
-    EXPECT_EQ(Texts(r.report, 1).size(), 1 + static_cast<int>((2670 - 60) / lineHeight));
-    const QList<QImage> pages = Pages(r.report);
+    EXPECT_EQ(pageTexts(r.report, 1).size(), 1 + static_cast<int>((2670 - 60) / lineHeight));
+    const QList<QImage> pages = pageImages(r.report);
     savePage(pages[0], QStringLiteral("BandRpt_stretch_page1"));
     savePage(pages[1], QStringLiteral("BandRpt_stretch_page2"));
     // Without AutoStretch the lines beyond the label's height are dropped.
     label->AutoStretch = false;
     r.Run();
-    EXPECT_EQ(r.Pages(), 1);
+    EXPECT_EQ(r.pages(), 1);
     EXPECT_EQ(allTexts(r.report), QStringList { "行1" });
 }
 
@@ -157,9 +157,9 @@ namespace {
 TBRChildBand* footerWithChild(Rows& r)
 {
     TBRReportBuilder b(r.report);
-    A4(b);
-    b.Band(TBRBandType::rbDetail, 100);
-    return b.Child(b.Band(TBRBandType::rbPageFooter, 80), 40);
+    a4(b);
+    b.band(TBRBandType::rbDetail, 100);
+    return b.child(b.band(TBRBandType::rbPageFooter, 80), 40);
 }
 
 } // namespace
@@ -174,7 +174,7 @@ TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
     EXPECT_TRUE(lines.contains("PageFooterBand1 p1 y2750-2830"));
     EXPECT_TRUE(lines.contains("ChildBand1 p1 y2830-2870"));
     EXPECT_TRUE(lines.contains("ChildBand1 p3 y2830-2870"));
-    EXPECT_EQ(r.Pages(), 3);
+    EXPECT_EQ(r.pages(), 3);
     EXPECT_EQ(child->BandType(), TBRBandType::rbChild);
 }
 
@@ -195,10 +195,10 @@ TEST(BandRptBands, ASummaryAtTheBottomGivesUpTheFooterReserveOnlyForItself)
     Rows r(26);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 100);
-        b.Band(TBRBandType::rbPageFooter, 100);
-        b.Band(TBRBandType::rbSummary, 500)->AlignToBottom = true;
+        a4(b);
+        b.band(TBRBandType::rbDetail, 100);
+        b.band(TBRBandType::rbPageFooter, 100);
+        b.band(TBRBandType::rbSummary, 500)->AlignToBottom = true;
     }
     r.report.Options = TBROption::FirstPageHeader;
     const QStringList lines = r.Run();
@@ -214,11 +214,11 @@ TEST(BandRptBands, ForcedPagesAfterTheHeaderAreSwallowedOnceOnly)
     TBRBand* summary;
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbPageHeader, 50)->ForceNewPage = true; // ignored
-        b.Band(TBRBandType::rbTitle, 80);
-        detail = b.Band(TBRBandType::rbDetail, 100);
-        summary = b.Band(TBRBandType::rbSummary, 100);
+        a4(b);
+        b.band(TBRBandType::rbPageHeader, 50)->ForceNewPage = true; // ignored
+        b.band(TBRBandType::rbTitle, 80);
+        detail = b.band(TBRBandType::rbDetail, 100);
+        summary = b.band(TBRBandType::rbSummary, 100);
     }
     detail->ForceNewPage = true;
     EXPECT_EQ(r.Run(),
@@ -240,10 +240,10 @@ TEST(BandRptBands, TheFirstRecordsForcedPageIsSwallowedAfterItsGroupHeader)
     Rows r(2);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        b.Band(TBRBandType::rbTitle, 80);
-        b.Group(QStringLiteral("'A'"), 60);
-        b.Band(TBRBandType::rbDetail, 100)->ForceNewPage = true;
+        a4(b);
+        b.band(TBRBandType::rbTitle, 80);
+        b.group(QStringLiteral("'A'"), 60);
+        b.band(TBRBandType::rbDetail, 100)->ForceNewPage = true;
     }
     EXPECT_EQ(r.Run(),
         (QStringList { "TitleBand1 p1 y100-180", "GroupHeaderBand1 p1 y180-240", "DetailBand1 p1 y240-340",
@@ -268,22 +268,22 @@ TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEve
     {
         TBRReportBuilder b(r.report);
         b.Page(TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 100);
-        r.report.Page().SetUnits(TBRUnit::Native);
-        r.report.Page().SetLength(400); // 200 tenths between the margins
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
+        r.report.Page().setUnits(TBRUnit::Native);
+        r.report.Page().setLength(400); // 200 tenths between the margins
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
         memo = new MemoText(detail);
         memo->AutoStretch = true;
         memo->AutoSize = false;
         memo->setFontSize(96); // one line is 128 pixels: 339 tenths
-        memo->Size().SetUnits(TBRUnit::Native);
-        memo->Size().SetWidth(1900);
-        memo->Size().SetHeight(20);
+        memo->Size().setUnits(TBRUnit::Native);
+        memo->Size().setWidth(1900);
+        memo->Size().setHeight(20);
     }
     memo->Lines = QStringList { "大", "大" };
     // Every break moves the run on: a record whose text does not fit goes to a fresh page once,
     // and what does not fit there either is dropped.
     EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
-    EXPECT_EQ(r.Pages(), 2);
+    EXPECT_EQ(r.pages(), 2);
     EXPECT_TRUE(allTexts(r.report).isEmpty());
 }
 
@@ -294,14 +294,14 @@ TEST(BandRptBands, ALabelNarrowerThanOneCharacterGoesOnACharacterALine)
     {
         TBRReportBuilder b(r.report);
         b.Page(TBRPaperSize::Custom, TPrinterOrientation::poPortrait, 100);
-        r.report.Page().SetUnits(TBRUnit::Native);
-        r.report.Page().SetLength(400);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 60);
-        b.Label(detail, text, { .width = 1, .autoSize = false, .autoStretch = true });
+        r.report.Page().setUnits(TBRUnit::Native);
+        r.report.Page().setLength(400);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
+        b.label(detail, text, { .width = 1, .autoSize = false, .autoStretch = true });
     }
     r.Run();
     EXPECT_EQ(allTexts(r.report), text.split(QString(), Qt::SkipEmptyParts));
-    EXPECT_EQ(r.Pages(), 2);
+    EXPECT_EQ(r.pages(), 2);
 }
 
 TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
@@ -309,19 +309,19 @@ TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
     Rows r(30);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        TBRBand* header = b.Band(TBRBandType::rbPageHeader, 60);
-        b.Label(header, Numbered(20, QStringLiteral("見出し")),
+        a4(b);
+        TBRBand* header = b.band(TBRBandType::rbPageHeader, 60);
+        b.label(header, numbered(20, QStringLiteral("見出し")),
             { .width = 1900, .autoSize = false, .autoStretch = true });
-        b.Band(TBRBandType::rbDetail, 200);
-        TBRBand* footer = b.Band(TBRBandType::rbPageFooter, 60);
-        b.Label(footer, Numbered(5, QStringLiteral("脚注")),
+        b.band(TBRBandType::rbDetail, 200);
+        TBRBand* footer = b.band(TBRBandType::rbPageFooter, 60);
+        b.label(footer, numbered(5, QStringLiteral("脚注")),
             { .width = 1900, .autoSize = false, .autoStretch = true });
     }
     r.Run();
-    ASSERT_GE(r.Pages(), 3);
-    for (int n = 1; n <= r.Pages(); ++n) {
-        const QStringList texts = Texts(r.report, n);
+    ASSERT_GE(r.pages(), 3);
+    for (int n = 1; n <= r.pages(); ++n) {
+        const QStringList texts = pageTexts(r.report, n);
         // The header grows as far as the page allows; the footer has no room to grow.
         EXPECT_EQ(texts.count("見出し1"), 1);
         EXPECT_TRUE(texts.contains("見出し20"));
@@ -335,23 +335,23 @@ TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
     Rows r(1);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 300);
-        b.Label(detail, QStringLiteral("■■■■■■■■"), { .left = 0, .top = 0, .pointSize = 14 });
+        a4(b);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 300);
+        b.label(detail, QStringLiteral("■■■■■■■■"), { .left = 0, .top = 0, .pointSize = 14 });
         // White on the white band, but over the squares: it still hides them.
-        b.Label(detail, QString(), { .left = 100, .top = 0, .width = 200, .height = 150, .autoSize = false });
-        b.Label(detail, QStringLiteral("黄"),
+        b.label(detail, QString(), { .left = 100, .top = 0, .width = 200, .height = 150, .autoSize = false });
+        b.label(detail, QStringLiteral("黄"),
              { .left = 1000, .top = 0, .width = 300, .height = 150, .autoSize = false })
-            ->SetColor(Qt::yellow);
+            ->setColor(Qt::yellow);
     }
     r.Run();
-    const QImage page = Pages(r.report).first();
+    const QImage page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_opaque_labels"));
     // Squares left of the white label, none under it, then squares again after it.
-    EXPECT_GT(darkPixels(page, QRect(Px(100), Px(100), Px(95), Px(60))), 50);
-    EXPECT_EQ(darkPixels(page, QRect(Px(205), Px(100), Px(190), Px(140))), 0);
-    EXPECT_GT(darkPixels(page, QRect(Px(305), Px(100), Px(300), Px(60))), 50);
-    EXPECT_EQ(page.pixelColor(Px(1250), Px(200)), QColor(Qt::yellow));
+    EXPECT_GT(darkPixels(page, QRect(px(100), px(100), px(95), px(60))), 50);
+    EXPECT_EQ(darkPixels(page, QRect(px(205), px(100), px(190), px(140))), 0);
+    EXPECT_GT(darkPixels(page, QRect(px(305), px(100), px(300), px(60))), 50);
+    EXPECT_EQ(page.pixelColor(px(1250), px(200)), QColor(Qt::yellow));
 }
 
 TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
@@ -362,26 +362,26 @@ TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
     Rows r(2);
     {
         TBRReportBuilder b(r.report);
-        A4(b);
-        TBRBand* detail = b.Band(TBRBandType::rbDetail, 100);
-        b.Label(detail, QStringLiteral("■■■■"), { .left = 0, .top = 60, .pointSize = 28 });
+        a4(b);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 100);
+        b.label(detail, QStringLiteral("■■■■"), { .left = 0, .top = 60, .pointSize = 28 });
     }
     r.Run();
-    QImage page = Pages(r.report).first();
+    QImage page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_white_bands"));
     // The first record's squares show above the second band, not inside it; the second
     // record's own squares begin 60 tenths down.
-    EXPECT_GT(darkPixels(page, QRect(Px(110), Px(170), Px(100), Px(20))), 50);
-    EXPECT_EQ(darkPixels(page, QRect(Px(110), Px(205), Px(100), Px(50))), 0);
-    EXPECT_GT(darkPixels(page, QRect(Px(110), Px(270), Px(100), Px(20))), 50);
+    EXPECT_GT(darkPixels(page, QRect(px(110), px(170), px(100), px(20))), 50);
+    EXPECT_EQ(darkPixels(page, QRect(px(110), px(205), px(100), px(50))), 0);
+    EXPECT_GT(darkPixels(page, QRect(px(110), px(270), px(100), px(20))), 50);
 
     r.report.OnStartPage = [](TCustomBandReport* report) {
         report->BRPrinter()->Canvas()->fillRect(QRect(0, 0, 10000, 10000), Qt::black);
     };
     r.Run();
-    page = Pages(r.report).first();
+    page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
     // White where the bands stand (but for their squares), black below them.
-    EXPECT_EQ(darkPixels(page, QRect(Px(110), Px(105), Px(1800), Px(50))), 0);
-    EXPECT_EQ(page.pixelColor(Px(1500), Px(1000)), QColor(Qt::black));
+    EXPECT_EQ(darkPixels(page, QRect(px(110), px(105), px(1800), px(50))), 0);
+    EXPECT_EQ(page.pixelColor(px(1500), px(1000)), QColor(Qt::black));
 }

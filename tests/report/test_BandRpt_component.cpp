@@ -11,7 +11,7 @@ TEST(BandRptComponent, ANewReportHasItsDefaults)
     EXPECT_EQ(report.PreviewWidth, 500);
     EXPECT_TRUE(report.PrintIfEmpty());
     EXPECT_TRUE(report.Available());
-    EXPECT_EQ(report.Functions().Names(), (QStringList { "PAGENUMBER", "COLUMNNUMBER", "REPORTTITLE" }));
+    EXPECT_EQ(report.Functions().names(), (QStringList { "PAGENUMBER", "COLUMNNUMBER", "REPORTTITLE" }));
     report.setZoom(0);
     report.setZoom(301);
     EXPECT_EQ(report.Zoom(), 100);
@@ -60,10 +60,10 @@ TEST(BandRptComponent, ChildChainsAndLinksStayFreeOfCycles)
     EXPECT_TRUE(band->setLinkBand(other));
     EXPECT_FALSE(other->setLinkBand(band));
     // A linked band counts once in the height a band needs.
-    band->Size().SetUnits(TBRUnit::Native);
-    other->Size().SetUnits(TBRUnit::Native);
-    band->Size().SetHeight(100);
-    other->Size().SetHeight(50);
+    band->Size().setUnits(TBRUnit::Native);
+    other->Size().setUnits(TBRUnit::Native);
+    band->Size().setHeight(100);
+    other->Size().setHeight(50);
     EXPECT_DOUBLE_EQ(band->BandHeight(true), 150);
     EXPECT_DOUBLE_EQ(band->BandHeight(false), 100);
 }
@@ -75,11 +75,11 @@ TEST(BandRptComponent, UnitsAreReexpressedEverywhereAndTheRunRestoresThem)
     TBRLabel* label;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        band = b.Band(TBRBandType::rbDetail, 60);
-        label = b.Label(band, QStringLiteral("開始"), { .left = 254, .top = 10 });
+        a4(b);
+        band = b.band(TBRBandType::rbDetail, 60);
+        label = b.label(band, QStringLiteral("開始"), { .left = 254, .top = 10 });
     }
-    report.SetUnits(TBRUnit::Inches);
+    report.setUnits(TBRUnit::Inches);
     EXPECT_DOUBLE_EQ(label->Size().Left(), 1.0);
     EXPECT_DOUBLE_EQ(band->Size().Height(), 60 / 254.0);
     EXPECT_DOUBLE_EQ(report.Page().Width(), 2100 / 254.0);
@@ -103,8 +103,8 @@ TEST(BandRptComponent, AChangedTextFromOnPrintIsPrintedOnce)
     TBRLabel* label;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        label = b.Label(b.Band(TBRBandType::rbDetail, 60), QStringLiteral("予選"), {});
+        a4(b);
+        label = b.label(b.band(TBRBandType::rbDetail, 60), QStringLiteral("予選"), {});
     }
     int rows = 0;
     report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 3; };
@@ -113,7 +113,7 @@ TEST(BandRptComponent, AChangedTextFromOnPrintIsPrintedOnce)
             v = QStringLiteral("決勝");
     };
     report.Prepare();
-    EXPECT_EQ(Texts(report, 1), (QStringList { "予選", "決勝", "予選" }));
+    EXPECT_EQ(pageTexts(report, 1), (QStringList { "予選", "決勝", "予選" }));
     EXPECT_EQ(label->PrintCaption, QStringLiteral("予選"));
 }
 
@@ -123,21 +123,21 @@ TEST(BandRptComponent, ATransparentBandDrawsItsFrameOnly)
     TBRBand* band;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        band = b.Band(TBRBandType::rbDetail, 200);
+        a4(b);
+        band = b.band(TBRBandType::rbDetail, 200);
     }
     band->Color = Qt::cyan;
     band->TransparentBand = true;
     band->Frame().setDrawTop(true);
-    band->Frame().SetWidth(2);
+    band->Frame().setWidth(2);
     int rows = 0;
     report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 1; };
     report.Prepare();
-    const QImage page = Pages(report).first();
-    EXPECT_EQ(page.pixelColor(Px(500), Px(100)), QColor(Qt::black));
-    EXPECT_EQ(page.pixelColor(Px(500), Px(200)), QColor(Qt::white));
+    const QImage page = pageImages(report).first();
+    EXPECT_EQ(page.pixelColor(px(500), px(100)), QColor(Qt::black));
+    EXPECT_EQ(page.pixelColor(px(500), px(200)), QColor(Qt::white));
     band->TransparentBand = false;
     rows = 0;
     report.Prepare();
-    EXPECT_EQ(Pages(report).first().pixelColor(Px(500), Px(200)), QColor(Qt::cyan));
+    EXPECT_EQ(pageImages(report).first().pixelColor(px(500), px(200)), QColor(Qt::cyan));
 }

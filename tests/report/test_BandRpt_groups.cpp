@@ -21,13 +21,13 @@ protected:
             db.execute(QStringLiteral("insert into races values (%1)").arg(QString::fromLatin1(row)));
         query.SQL << "select * from races order by cls, heat, name";
         query.Open();
-        report.SetDataSet(&query);
+        report.setDataSet(&query);
     }
     // Band names and pages, in print order.
     QStringList Run()
     {
         if (!attached) {
-            transcript.Attach(report);
+            transcript.attach(report);
             attached = true;
         }
         transcript.lines.clear();
@@ -55,13 +55,13 @@ TEST_F(GroupsTest, OuterAndInnerGroupsPrintTheirBandsWhenTheyChange)
     TBRBand* innerFooter;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        TBRBand* outerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
-        innerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
-        b.Group("cls", 50, outerFooter);
-        b.Group("heat", 40, innerFooter);
-        b.Band(TBRBandType::rbDetail, 60);
-        b.Band(TBRBandType::rbSummary, 60);
+        a4(b);
+        TBRBand* outerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        innerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        b.group("cls", 50, outerFooter);
+        b.group("heat", 40, innerFooter);
+        b.band(TBRBandType::rbDetail, 60);
+        b.band(TBRBandType::rbSummary, 60);
     }
     QStringList footerSees;
     innerFooter->BeforePrint = [&](TBRCustomBand*, bool&) { footerSees << Name(); };
@@ -90,10 +90,10 @@ TEST_F(GroupsTest, AGroupWhoseRecordsGoOnOnANewPageRepeatsItsHeaderThere)
     TBRGroup* group;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        b.Band(TBRBandType::rbPageHeader, 100);
-        group = b.Group("cls", 100);
-        b.Band(TBRBandType::rbDetail, 1200);
+        a4(b);
+        b.band(TBRBandType::rbPageHeader, 100);
+        group = b.group("cls", 100);
+        b.band(TBRBandType::rbDetail, 1200);
     }
     group->ReprintOnNewPage = true;
     EXPECT_EQ(Run(),
@@ -111,9 +111,9 @@ TEST_F(GroupsTest, AnErrorInTheExpressionNeverCountsAsAChange)
 {
     {
         TBRReportBuilder b(report);
-        A4(b);
-        b.Group("heat / 0", 50);
-        b.Band(TBRBandType::rbDetail, 60);
+        a4(b);
+        b.group("heat / 0", 50);
+        b.band(TBRBandType::rbDetail, 60);
     }
     EXPECT_EQ(Run().count("GroupHeaderBand1 p1"), 1);
 }
@@ -122,10 +122,10 @@ TEST_F(GroupsTest, AnEmptyDataSetPrintsTheEmptyReportOnlyWhenAsked)
 {
     {
         TBRReportBuilder b(report);
-        A4(b);
-        b.Band(TBRBandType::rbTitle, 50);
-        b.Band(TBRBandType::rbDetail, 60);
-        b.Band(TBRBandType::rbSummary, 60);
+        a4(b);
+        b.band(TBRBandType::rbTitle, 50);
+        b.band(TBRBandType::rbDetail, 60);
+        b.band(TBRBandType::rbSummary, 60);
     }
     query.SQL.clear();
     query.SQL << "select * from races where cls = 'none'";
@@ -135,7 +135,7 @@ TEST_F(GroupsTest, AnEmptyDataSetPrintsTheEmptyReportOnlyWhenAsked)
     EXPECT_EQ(Run(), QStringList());
     EXPECT_EQ(report.BRPrinter()->PageCount(), 0);
     // Without a data set the first call of OnNeedData decides, whatever PrintIfEmpty says.
-    report.SetDataSet(nullptr);
+    report.setDataSet(nullptr);
     report.setPrintIfEmpty(true);
     int calls = 0;
     report.OnNeedData = [&](QObject*, bool& more) {
@@ -152,22 +152,22 @@ TEST_F(GroupsTest, ADataSetFreedDuringTheRunEndsItAsCancelled)
     auto* freed = new platform::Query(&db);
     freed->SQL << "select * from races order by cls, heat, name";
     freed->Open();
-    report.SetDataSet(freed);
+    report.setDataSet(freed);
     TBRBand* detail;
     TBRExpr* name;
     {
         TBRReportBuilder b(report);
-        A4(b);
-        TBRBand* outerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
-        TBRBand* innerFooter = b.Band(TBRBandType::rbGroupFooter, 40);
-        b.Group("cls", 50, outerFooter);
-        b.Group("heat", 40, innerFooter);
-        name = b.Expr(innerFooter, QStringLiteral("[name] + '様'"), {});
-        detail = b.Band(TBRBandType::rbDetail, 60);
-        TBRBand* summary = b.Band(TBRBandType::rbSummary, 60);
+        a4(b);
+        TBRBand* outerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        TBRBand* innerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        b.group("cls", 50, outerFooter);
+        b.group("heat", 40, innerFooter);
+        name = b.expr(innerFooter, QStringLiteral("[name] + '様'"), {});
+        detail = b.band(TBRBandType::rbDetail, 60);
+        TBRBand* summary = b.band(TBRBandType::rbSummary, 60);
         b.dbText(summary, freed, QStringLiteral("name"), {});
-        b.Expr(summary, QStringLiteral("[name]"), {});
-        b.Band(TBRBandType::rbPageFooter, 60);
+        b.expr(summary, QStringLiteral("[name]"), {});
+        b.band(TBRBandType::rbPageFooter, 60);
     }
     QStringList footerSees;
     name->OnPrint = [&](TBRCustomLabel*, QString& v) { footerSees << v; };
@@ -185,7 +185,7 @@ TEST_F(GroupsTest, ADataSetFreedDuringTheRunEndsItAsCancelled)
     EXPECT_TRUE(report.Available());
     EXPECT_FALSE(report.DataSet());
     // The report runs again over another data set; the text bound to the freed one is empty.
-    report.SetDataSet(&query);
+    report.setDataSet(&query);
     EXPECT_TRUE(Run().contains(QStringLiteral("SummaryBand1 p1")));
     EXPECT_FALSE(report.Cancelled());
 }
@@ -194,8 +194,8 @@ TEST_F(GroupsTest, ProgressReachesOneHundredAtTheLastRecord)
 {
     {
         TBRReportBuilder b(report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 60);
+        a4(b);
+        b.band(TBRBandType::rbDetail, 60);
     }
     QList<int> progress;
     report.OnStartPage = [&](TCustomBandReport* r) {
@@ -209,8 +209,8 @@ TEST_F(GroupsTest, QueryParametersTakeTheReportsVariables)
 {
     {
         TBRReportBuilder b(report);
-        A4(b);
-        b.Band(TBRBandType::rbDetail, 60);
+        a4(b);
+        b.band(TBRBandType::rbDetail, 60);
     }
     query.SQL.clear();
     query.SQL << "select * from races where rdate >= :FromDate and heat = :Heat order by name";
@@ -243,9 +243,9 @@ TEST_F(GroupsTest, ControllersRefuseMastersThatLeadBackToThem)
     TBRBand* sub;
     {
         TBRReportBuilder builder(report);
-        A4(builder);
-        builder.Band(TBRBandType::rbDetail, 60);
-        sub = builder.Band(TBRBandType::rbSubDetail, 30);
+        a4(builder);
+        builder.band(TBRBandType::rbDetail, 60);
+        sub = builder.band(TBRBandType::rbSubDetail, 30);
     }
     b->setDetail(sub);
     a->setDetail(sub);

@@ -21,14 +21,14 @@ struct ListReport {
         : rowCount(rows)
     {
         TBRReportBuilder b(report);
-        A4(b);
-        header = b.Band(TBRBandType::rbPageHeader, 200);
-        b.Label(header, QStringLiteral("レース スケジュール"),
+        a4(b);
+        header = b.band(TBRBandType::rbPageHeader, 200);
+        b.label(header, QStringLiteral("レース スケジュール"),
             { .top = 20, .pointSize = 14, .alignment = TAlignment::taCenter, .alignToBand = true });
-        detail = b.Band(TBRBandType::rbDetail, detailHeight);
-        text = b.Label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
-        footer = b.Band(TBRBandType::rbPageFooter, 80);
-        pageLabel = b.Label(footer, QString(),
+        detail = b.band(TBRBandType::rbDetail, detailHeight);
+        text = b.label(detail, QString(), { .left = 0, .top = 5, .pointSize = 9 });
+        footer = b.band(TBRBandType::rbPageFooter, 80);
+        pageLabel = b.label(footer, QString(),
             { .left = 1900, .top = 10, .pointSize = 9, .alignment = TAlignment::taRightJustify });
         b.Finish();
         report.OnNeedData = [this](QObject*, bool& more) { more = ++row <= rowCount; };
@@ -68,12 +68,12 @@ TEST(BandRptRun, PrepareGivesThePageCountAndShowsNothing)
     EXPECT_FALSE(previewed);
     r.pages = r.report.BRPrinter()->PageCount();
     r.Run();
-    const QList<QImage> pages = Pages(r.report);
+    const QList<QImage> pages = pageImages(r.report);
     ASSERT_EQ(pages.size(), 3);
     for (int i = 0; i < pages.size(); ++i)
         savePage(pages[i], QStringLiteral("BandRpt_list_page%1").arg(i + 1));
-    EXPECT_TRUE(Texts(r.report, 3).contains(QStringLiteral("3/3")));
-    EXPECT_TRUE(Texts(r.report, 1).contains(QStringLiteral("行 1 予選ヒート")));
+    EXPECT_TRUE(pageTexts(r.report, 3).contains(QStringLiteral("3/3")));
+    EXPECT_TRUE(pageTexts(r.report, 1).contains(QStringLiteral("行 1 予選ヒート")));
 }
 
 TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
@@ -82,12 +82,12 @@ TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
     QStringList starts;
     {
         TBRReportBuilder b(report);
-        A4(b);
+        a4(b);
         b.Columns(3, 50);
-        TBRBand* title = b.Band(TBRBandType::rbTitle, 60);
-        b.Label(title, QStringList(400, QStringLiteral("行")).join(u'\r'),
+        TBRBand* title = b.band(TBRBandType::rbTitle, 60);
+        b.label(title, QStringList(400, QStringLiteral("行")).join(u'\r'),
             { .width = 500, .autoSize = false, .autoStretch = true });
-        b.Band(TBRBandType::rbColumnHeader, 40)->BeforePrint = [&](TBRCustomBand*, bool&) {
+        b.band(TBRBandType::rbColumnHeader, 40)->BeforePrint = [&](TBRCustomBand*, bool&) {
             starts << QStringLiteral("p%1 c%2 x%3")
                           .arg(report.PageNumber())
                           .arg(report.CurrentColumn())
@@ -103,22 +103,22 @@ TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
 
     // A detail band narrower than the page: columns step by its width and the column space.
     auto* detail = report.CreateBand(TBRBandType::rbDetail);
-    detail->Size().SetUnits(TBRUnit::Native);
-    detail->Size().SetWidth(500);
-    detail->Size().SetHeight(0);
+    detail->Size().setUnits(TBRUnit::Native);
+    detail->Size().setWidth(500);
+    detail->Size().setHeight(0);
     starts.clear();
     rows = 0;
     report.Prepare();
     EXPECT_EQ(starts.mid(0, 3), (QStringList { "p1 c2 x650", "p1 c3 x1200", "p2 c1 x100" }));
-    savePage(Pages(report).first(), QStringLiteral("BandRpt_columns"));
+    savePage(pageImages(report).first(), QStringLiteral("BandRpt_columns"));
 }
 
 TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
 {
     ListReport r(100);
     Transcript t;
-    t.Attach(r.report, r.header);
-    t.Attach(r.report, r.footer);
+    t.attach(r.report, r.header);
+    t.attach(r.report, r.footer);
     r.report.Options = {};
     r.Run();
     ASSERT_EQ(r.report.BRPrinter()->PageCount(), 3);
@@ -150,7 +150,7 @@ TEST(BandRptRun, AvailableSpaceIsZeroOutsideTheRunAndARunInsideARunDoesNothing)
 TEST(BandRptRun, AHandlerThatThrowsLeavesTheReportUsable)
 {
     ListReport r(100);
-    r.report.SetUnits(TBRUnit::MM);
+    r.report.setUnits(TBRUnit::MM);
     r.text->OnPrint = [&](TBRCustomLabel*, QString&) {
         if (r.row == 50)
             throw std::runtime_error("handler failed");
@@ -170,19 +170,19 @@ TEST(BandRptRun, BandsAndTheFooterGoByThePaperThePageStoreUses)
 {
     ListReport r(100);
     Transcript t;
-    t.Attach(r.report, r.footer);
+    t.attach(r.report, r.footer);
     // The page names a sheet of its own length, then leaves the paper to the printer: the
     // store records the printer's sheet, and the footer stands at its foot.
     TBRPage& page = r.report.Page();
-    page.SetUnits(TBRUnit::Native);
+    page.setUnits(TBRUnit::Native);
     page.setPaperSize(TBRPaperSize::Custom);
-    page.SetLength(1500);
+    page.setLength(1500);
     page.setPaperSize(TBRPaperSize::Default);
     r.Run();
     const int sheet = r.report.BRPrinter()->PaperLength();
     ASSERT_NE(sheet, 1500);
     EXPECT_EQ(t.lines.first(), QStringLiteral("PageFooterBand1 p1 y%1-%2").arg(sheet - 180).arg(sheet - 100));
-    EXPECT_EQ(Pages(r.report).first().height(), Px(sheet));
+    EXPECT_EQ(pageImages(r.report).first().height(), px(sheet));
 }
 
 TEST(BandRptRun, ThePreviousPageStoreIsFreedWhenANewRunReplacesIt)
@@ -195,14 +195,14 @@ TEST(BandRptRun, ThePreviousPageStoreIsFreedWhenANewRunReplacesIt)
         r.Run();
         first = r.report.BRPrinter();
         ASSERT_TRUE(first);
-        spilled = first->pageList().Stream()->FileName();
+        spilled = first->pageList().stream()->FileName();
         ASSERT_FALSE(spilled.isEmpty());
         EXPECT_TRUE(QFile::exists(spilled));
         r.Run();
         EXPECT_FALSE(first);
         EXPECT_FALSE(QFile::exists(spilled));
         first = r.report.BRPrinter();
-        spilled = first->pageList().Stream()->FileName();
+        spilled = first->pageList().stream()->FileName();
     }
     // And when the report goes.
     EXPECT_FALSE(first);
@@ -247,7 +247,7 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     EXPECT_GT(darkPixels(page, QRect(36, 110, 100, 20)), 20);
     r.row = 0;
     r.Run();
-    const QList<QImage> stored = Pages(r.report);
+    const QList<QImage> stored = pageImages(r.report);
     ASSERT_EQ(stored.size(), 5);
     const QRect want = darkBounds(stored[2]);
     const QRect got = darkBounds(page);
@@ -410,7 +410,7 @@ TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
     EXPECT_GE(yields, 100) << "at least once a row";
     QTemporaryDir dir;
     TBRPrinter printer;
-    printer.SetOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
+    printer.setOutputFileName(dir.filePath(QStringLiteral("out.pdf")));
     printer_support::runPages(printer, 3);
     yields = 0;
     EXPECT_EQ(printer.Print(), TBRPrinter::PrintOutcome::Printed);

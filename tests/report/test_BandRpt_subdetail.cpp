@@ -27,14 +27,14 @@ struct HeatReport {
         f.report->Functions().AddFunction("RACE", "[Q1.id]");
 
         TBRReportBuilder b(*f.report);
-        A4(b);
-        detail = b.Band(TBRBandType::rbDetail, 60);
+        a4(b);
+        detail = b.band(TBRBandType::rbDetail, 60);
         b.dbText(detail, f.q1, "name", {});
         a = b.subDetail(f.report, heats, 50);
         b.dbText(a, heats, "name", { .left = 100 });
         a->Bands().setHasHeader(true);
         a->Bands().setHasFooter(true);
-        count = b.Expr(a->FooterBand(), "COUNT", { .left = 100 }, "0 'heats'", a);
+        count = b.expr(a->FooterBand(), "COUNT", { .left = 100 }, "0 'heats'", a);
         count->ResetAfterPrint = true;
         a->setPrintIfEmpty(false);
         before = b.subDetail(f.report, nullptr, 40);
@@ -73,7 +73,7 @@ TEST(BRSubDetail, RunsBeforeAndAfterTheDetailOfEachMasterRecord)
             "SubDetailBand2", "DetailBand1", "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" }));
     EXPECT_EQ(r.f.pageTexts().value(0),
         QStringList({ "あいう", "H1a", "H1b", "2 heats", "Bee", "Cee", "H3a", "1 heats" }));
-    savePage(Pages(*r.f.report).value(0), "BRSubDetail_heats");
+    savePage(pageImages(*r.f.report).value(0), "BRSubDetail_heats");
 }
 
 TEST(BRSubDetail, AnEmptyChildPrintsOnceWithPrintIfEmpty)

@@ -35,9 +35,9 @@ private:
 double nativeOf(TBRPage& page, int index)
 {
     const TBRUnit u = page.Units();
-    page.SetUnits(TBRUnit::Native);
+    page.setUnits(TBRUnit::Native);
     const double v = page.Value(index);
-    page.SetUnits(u);
+    page.setUnits(u);
     return v;
 }
 
@@ -50,7 +50,7 @@ TEST(BandRptUnits, EveryUnitRoundTripsBothWays)
     size.setPixelsPerInch(96);
     for (TBRUnit u :
         { TBRUnit::MM, TBRUnit::Inches, TBRUnit::Pixels, TBRUnit::Characters, TBRUnit::Native }) {
-        size.SetUnits(u);
+        size.setUnits(u);
         for (double v : { 0.0, 1.0, 2100.0, 2970.5, -35.25, 123456.0 }) {
             for (bool horizontal : { true, false }) {
                 EXPECT_NEAR(size.SaveUnit(size.LoadUnit(v, horizontal), horizontal), v, 1e-9)
@@ -65,16 +65,16 @@ TEST(BandRptUnits, ConversionsGiveTheExpectedLengths)
     FakeReport report;
     TBRBandSize s(nullptr, &report);
     s.setPixelsPerInch(96);
-    s.SetUnits(TBRUnit::MM);
+    s.setUnits(TBRUnit::MM);
     EXPECT_DOUBLE_EQ(s.LoadUnit(2100, true), 210.0);
-    s.SetUnits(TBRUnit::Inches);
+    s.setUnits(TBRUnit::Inches);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 1.0);
-    s.SetUnits(TBRUnit::Pixels);
+    s.setUnits(TBRUnit::Pixels);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 96.0);
     s.setZoom(200);
     EXPECT_DOUBLE_EQ(s.LoadUnit(254, true), 192.0);
     EXPECT_DOUBLE_EQ(s.SaveUnit(192, true), 254.0);
-    s.SetUnits(TBRUnit::Characters);
+    s.setUnits(TBRUnit::Characters);
     EXPECT_DOUBLE_EQ(s.LoadUnit(100, true), 100 / BRCharsPerCmX(10) / 10);
     EXPECT_DOUBLE_EQ(s.LoadUnit(100, false), 100 / BRCharsPerCmY(10) / 10);
     EXPECT_DOUBLE_EQ(BRCharsPerCmX(10), 80.0 / 10 / 2.54);
@@ -85,7 +85,7 @@ TEST(BandRptUnits, NegativeFontSizeCountsAsItsSize)
 {
     FakeReport report;
     TBRBandSize s(nullptr, &report);
-    s.SetUnits(TBRUnit::Characters);
+    s.setUnits(TBRUnit::Characters);
     const double positive = s.LoadUnit(500, true);
     report.fontSize = -10;
     EXPECT_DOUBLE_EQ(s.LoadUnit(500, true), positive);
@@ -96,13 +96,13 @@ TEST(BandRptUnits, ZeroFontSizeAndZeroZoomStayFinite)
     FakeReport report;
     report.fontSize = 0;
     TBRBandSize s(nullptr, &report);
-    s.SetUnits(TBRUnit::Characters);
+    s.setUnits(TBRUnit::Characters);
     EXPECT_TRUE(std::isfinite(s.SaveUnit(3, true)));
     EXPECT_GT(s.LoadUnit(100, false), 0.0);
     EXPECT_NEAR(s.SaveUnit(s.LoadUnit(100, false), false), 100, 1e-9);
 
     TBRBandSize p;
-    p.SetUnits(TBRUnit::Pixels);
+    p.setUnits(TBRUnit::Pixels);
     p.setZoom(0);
     EXPECT_EQ(p.Zoom(), 100);
     EXPECT_TRUE(std::isfinite(p.SaveUnit(10, true)));
@@ -141,12 +141,12 @@ TEST(BandRptPage, A4LandscapeSwapsAndBack)
     FakeReport report;
     TBRPage page(&report);
     page.setPaperSize(TBRPaperSize::A4);
-    page.SetOrientation(TPrinterOrientation::poLandscape);
+    page.setOrientation(TPrinterOrientation::poLandscape);
     EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::WidthIndex), 2970);
     EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LengthIndex), 2100);
     EXPECT_EQ(page.PaperSize(), TBRPaperSize::A4);
     EXPECT_EQ(page.Units(), TBRUnit::MM);
-    page.SetOrientation(TPrinterOrientation::poPortrait);
+    page.setOrientation(TPrinterOrientation::poPortrait);
     EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::WidthIndex), 2100);
     EXPECT_DOUBLE_EQ(nativeOf(page, TBRPage::LengthIndex), 2970);
     EXPECT_GT(report.layouts, 0);
@@ -156,23 +156,23 @@ TEST(BandRptPage, WidthAndLengthAcceptWritesOnlyOnCustomPaper)
 {
     DefaultUnit mm(TBRUnit::MM);
     TBRPage page;
-    page.SetWidth(100);
-    page.SetLength(100);
+    page.setWidth(100);
+    page.setLength(100);
     EXPECT_DOUBLE_EQ(page.Width(), 210);
     EXPECT_DOUBLE_EQ(page.Length(), 297);
     page.setPaperSize(TBRPaperSize::Custom);
     EXPECT_DOUBLE_EQ(page.Width(), 210); // switching to Custom keeps the size
-    page.SetWidth(100);
-    page.SetLength(150);
+    page.setWidth(100);
+    page.setLength(150);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
     EXPECT_DOUBLE_EQ(page.Length(), 150);
     // Custom and Default are not swapped by orientation.
-    page.SetOrientation(TPrinterOrientation::poLandscape);
+    page.setOrientation(TPrinterOrientation::poLandscape);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
     page.setPaperSize(TBRPaperSize::Default);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
     EXPECT_DOUBLE_EQ(page.Length(), 150);
-    page.SetWidth(50);
+    page.setWidth(50);
     EXPECT_DOUBLE_EQ(page.Width(), 100);
 }
 
@@ -192,8 +192,8 @@ TEST(BandRptPage, ValuesAreNativeWhateverTheUnit)
     DefaultUnit inches(TBRUnit::Inches);
     TBRPage written;
     written.setPaperSize(TBRPaperSize::Custom);
-    written.SetWidth(8.0);
-    written.SetLeftMargin(1.0);
+    written.setWidth(8.0);
+    written.setLeftMargin(1.0);
     const QList<double> values = written.WriteValues();
     ASSERT_EQ(values.size(), 7);
     EXPECT_DOUBLE_EQ(values[TBRPage::WidthIndex], 8.0 * 254);
@@ -212,15 +212,15 @@ TEST(BandRptPage, NotifiesItsReport)
     FakeReport report;
     TBRPage page(&report);
     EXPECT_EQ(report.layouts, 0); // nothing is asked of a report still being built
-    page.SetTopMargin(15);
+    page.setTopMargin(15);
     EXPECT_EQ(report.layouts, 1);
     EXPECT_EQ(report.repaints, 1);
-    page.SetUnits(TBRUnit::Inches);
+    page.setUnits(TBRUnit::Inches);
     EXPECT_EQ(report.unitChanges, 1);
-    page.SetColumns(0);
-    page.SetColumns(1);
+    page.setColumns(0);
+    page.setColumns(1);
     EXPECT_EQ(report.columnChanges, 0);
-    page.SetColumns(2);
+    page.setColumns(2);
     EXPECT_EQ(page.Columns(), 2);
     EXPECT_EQ(report.columnChanges, 1);
 }
@@ -231,7 +231,7 @@ TEST(BandRptPage, SaveAndRestoreUnits)
     TBRPage page;
     page.SaveUnits();
     EXPECT_EQ(page.Units(), TBRUnit::Pixels);
-    page.SetUnits(TBRUnit::Native);
+    page.setUnits(TBRUnit::Native);
     EXPECT_DOUBLE_EQ(page.Width(), 2100);
     page.RestoreUnits();
     EXPECT_EQ(page.Units(), TBRUnit::MM);
@@ -243,9 +243,9 @@ TEST(BandRptBandSize, WritesResizeTheBandInScreenPixels)
     band.setGeometry(5, 7, 10, 10);
     TBRBandSize size(&band);
     size.setPixelsPerInch(96);
-    size.SetUnits(TBRUnit::Native);
-    size.SetHeight(254);
-    size.SetWidth(508);
+    size.setUnits(TBRUnit::Native);
+    size.setHeight(254);
+    size.setWidth(508);
     EXPECT_EQ(band.geometry(), QRect(5, 7, 192, 96));
     EXPECT_DOUBLE_EQ(size.Height(), 254);
     size.setZoom(50);
@@ -286,7 +286,7 @@ TEST(BandRptPaper, GuessTakesTheCommonCodeFirst)
 
 namespace {
 
-QImage Framed(const TBRFrame& frame, double factor)
+QImage framed(const TBRFrame& frame, double factor)
 {
     QImage img(60, 40, QImage::Format_RGB32);
     img.fill(Qt::white);
@@ -295,7 +295,7 @@ QImage Framed(const TBRFrame& frame, double factor)
     return img;
 }
 
-bool Black(const QImage& img, int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); }
+bool black(const QImage& img, int x, int y) { return img.pixel(x, y) == qRgb(0, 0, 0); }
 
 } // namespace
 
@@ -306,15 +306,15 @@ TEST(BandRptFrame, SidesAreStripsOfThePointWidth)
     frame.setDrawTop(true);
     frame.setDrawLeft(true);
     EXPECT_TRUE(frame.HasSides());
-    frame.SetWidth(3); // 3 pt at 96 dpi: 4 pixels
-    const QImage img = Framed(frame, 96 / 254.0);
-    EXPECT_TRUE(Black(img, 10, 5));
-    EXPECT_TRUE(Black(img, 49, 8)); // top strip runs to the right edge
-    EXPECT_FALSE(Black(img, 49, 9)); // and is 4 pixels high
-    EXPECT_TRUE(Black(img, 13, 34));
-    EXPECT_FALSE(Black(img, 14, 20));
-    EXPECT_FALSE(Black(img, 10, 35)); // bottom edge is exclusive
-    EXPECT_FALSE(Black(img, 49, 34)); // no right or bottom side
+    frame.setWidth(3); // 3 pt at 96 dpi: 4 pixels
+    const QImage img = framed(frame, 96 / 254.0);
+    EXPECT_TRUE(black(img, 10, 5));
+    EXPECT_TRUE(black(img, 49, 8)); // top strip runs to the right edge
+    EXPECT_FALSE(black(img, 49, 9)); // and is 4 pixels high
+    EXPECT_TRUE(black(img, 13, 34));
+    EXPECT_FALSE(black(img, 14, 20));
+    EXPECT_FALSE(black(img, 10, 35)); // bottom edge is exclusive
+    EXPECT_FALSE(black(img, 49, 34)); // no right or bottom side
 }
 
 TEST(BandRptFrame, OnePointIsAtLeastOnePixelAndZeroIsNothing)
@@ -322,28 +322,28 @@ TEST(BandRptFrame, OnePointIsAtLeastOnePixelAndZeroIsNothing)
     TBRFrame frame;
     frame.setDrawBottom(true);
     frame.setDrawRight(true);
-    frame.SetWidth(1);
-    QImage img = Framed(frame, 0.01);
-    EXPECT_TRUE(Black(img, 30, 34));
-    EXPECT_FALSE(Black(img, 30, 33));
-    EXPECT_TRUE(Black(img, 49, 20));
+    frame.setWidth(1);
+    QImage img = framed(frame, 0.01);
+    EXPECT_TRUE(black(img, 30, 34));
+    EXPECT_FALSE(black(img, 30, 33));
+    EXPECT_TRUE(black(img, 49, 20));
 
-    frame.SetWidth(-1);
-    img = Framed(frame, 5.0);
-    EXPECT_TRUE(Black(img, 30, 34));
-    EXPECT_FALSE(Black(img, 30, 33));
+    frame.setWidth(-1);
+    img = framed(frame, 5.0);
+    EXPECT_TRUE(black(img, 30, 34));
+    EXPECT_FALSE(black(img, 30, 33));
 
-    frame.SetWidth(0);
-    img = Framed(frame, 5.0);
-    EXPECT_FALSE(Black(img, 30, 34));
-    EXPECT_FALSE(Black(img, 49, 20));
+    frame.setWidth(0);
+    img = framed(frame, 5.0);
+    EXPECT_FALSE(black(img, 30, 34));
+    EXPECT_FALSE(black(img, 49, 20));
 }
 
 TEST(BandRptFrame, PenTakesStyleAndColour)
 {
     TBRFrame frame;
-    frame.SetStyle(Qt::DashLine);
-    frame.SetColor(Qt::red);
+    frame.setStyle(Qt::DashLine);
+    frame.setColor(Qt::red);
     QPen pen(Qt::blue, 5);
     frame.SetPen(pen);
     EXPECT_EQ(pen.width(), 1);

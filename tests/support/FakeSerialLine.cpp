@@ -6,7 +6,7 @@
 namespace platform {
 namespace {
 
-std::chrono::milliseconds Ms(int ms) { return std::chrono::milliseconds(ms < 0 ? 0 : ms); }
+std::chrono::milliseconds ms(int ms) { return std::chrono::milliseconds(ms < 0 ? 0 : ms); }
 
 QString lineName(unsigned line) { return line == kLineRts ? QStringLiteral("RTS") : QStringLiteral("DTR"); }
 
@@ -61,7 +61,7 @@ public:
         const unsigned generation = d.m_purgeGeneration;
         const bool ctsFlow = (d.m_settings.flowFlags & flow::kOutxCtsFlow)
             || flow::rtsControl(d.m_settings.flowFlags) == flow::kControlHandshake;
-        const bool sendable = d.m_changed.wait_for(lock, Ms(timeoutMs),
+        const bool sendable = d.m_changed.wait_for(lock, ms(timeoutMs),
             [&] { return !ctsFlow || (d.m_inputs & kLineCts) || d.m_purgeGeneration != generation; });
         if (!sendable || d.m_purgeGeneration != generation) {
             d.record(QStringLiteral("write timed out"));
@@ -80,7 +80,7 @@ public:
         FakeSerialDevice& d = *m_device;
         if (d.m_unplugged)
             return -1;
-        d.m_changed.wait_for(lock, Ms(timeoutMs), [&] { return !d.m_input.isEmpty(); });
+        d.m_changed.wait_for(lock, ms(timeoutMs), [&] { return !d.m_input.isEmpty(); });
         const qint64 n = std::min<qint64>(size, d.m_input.size());
         std::copy_n(d.m_input.constData(), n, data);
         d.m_input.remove(0, n);
@@ -139,7 +139,7 @@ public:
         FakeSerialDevice& d = *m_device;
         ++d.m_waitCount;
         d.m_changed.wait_for(
-            lock, Ms(timeoutMs), [&] { return d.m_cancelWait || (d.m_pendingEvents & mask); });
+            lock, ms(timeoutMs), [&] { return d.m_cancelWait || (d.m_pendingEvents & mask); });
         if (std::exchange(d.m_cancelWait, false))
             return 0;
         const unsigned events = d.m_pendingEvents & mask;
@@ -200,7 +200,7 @@ QByteArray FakeSerialDevice::sent() const
 bool FakeSerialDevice::waitForSent(qint64 size, int timeoutMs) const
 {
     std::unique_lock lock(m_mutex);
-    return m_changed.wait_for(lock, Ms(timeoutMs), [&] { return m_sent.size() >= size; });
+    return m_changed.wait_for(lock, ms(timeoutMs), [&] { return m_sent.size() >= size; });
 }
 
 void FakeSerialDevice::setInputLines(unsigned lines)

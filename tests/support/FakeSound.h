@@ -19,19 +19,19 @@ class FakeSoundSystem {
 public:
     // Outputs on this system: "play <file name>" for a play that starts, "fail <file name>" for
     // a refused one, "stop" for a stop once it has returned.
-    platform::SoundOutputFactory Factory()
+    platform::SoundOutputFactory factory()
     {
         return [this] { return std::make_unique<Output>(*this); };
     }
 
-    // From now on a stop blocks the sound thread until Answer() (at most HangLimit, so that a
+    // From now on a stop blocks the sound thread until answer() (at most HangLimit, so that a
     // broken test fails instead of hanging the suite).
-    void Hang()
+    void hang()
     {
         const std::lock_guard<std::mutex> g(m_lock);
         m_hanging = true;
     }
-    void Answer()
+    void answer()
     {
         {
             const std::lock_guard<std::mutex> g(m_lock);
@@ -40,11 +40,11 @@ public:
         m_answered.notify_all();
     }
     // The sound thread is inside a blocked stop.
-    bool Hung() const { return m_inHungStop.load(); }
+    bool hung() const { return m_inHungStop.load(); }
     // The next `n` plays fail.
-    void Refuse(int n) { m_refusals = n; }
+    void refuse(int n) { m_refusals = n; }
 
-    QStringList Log() const
+    QStringList log() const
     {
         const std::lock_guard<std::mutex> g(m_lock);
         return m_log;

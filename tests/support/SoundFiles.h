@@ -44,7 +44,7 @@ inline QByteArray wavBytes(int milliseconds, quint16 formatTag = 1)
     return data;
 }
 
-inline bool WriteBytes(const QString& path, const QByteArray& data)
+inline bool writeBytes(const QString& path, const QByteArray& data)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
@@ -53,11 +53,11 @@ inline bool WriteBytes(const QString& path, const QByteArray& data)
 // A mono 16-bit 8 kHz WAV file with a square tone of the given length.
 inline bool writeWav(const QString& path, int milliseconds)
 {
-    return WriteBytes(path, wavBytes(milliseconds));
+    return writeBytes(path, wavBytes(milliseconds));
 }
 
 // A whole WAV file in a format no decoder knows: it passes every look at the file and fails only
 // when played.
-inline bool writeBrokenWav(const QString& path) { return WriteBytes(path, wavBytes(200, 0x7777)); }
+inline bool writeBrokenWav(const QString& path) { return writeBytes(path, wavBytes(200, 0x7777)); }
 
 } // namespace testing_support

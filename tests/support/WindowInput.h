@@ -54,7 +54,7 @@ inline void userKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifier
 }
 
 // Text typed into the window of `widget`, one key per character.
-inline void UserType(QWidget* widget, const QString& text)
+inline void userType(QWidget* widget, const QString& text)
 {
     QWindow* window = exposedWindowOf(widget);
     ASSERT_TRUE(window) << "the widget's window is not shown";
@@ -75,13 +75,13 @@ public:
         , m_timeoutMs(timeoutMs)
     {
         m_elapsed.start();
-        QObject::connect(&m_poll, &QTimer::timeout, [this] { Poll(); });
+        QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
         m_poll.start(0);
     }
     bool done() const { return m_done; }
 
 private:
-    static T* Shown()
+    static T* shown()
     {
         if (auto* front = qobject_cast<T*>(QApplication::activeModalWidget()))
             return front;
@@ -90,9 +90,9 @@ private:
                 return t;
         return nullptr;
     }
-    void Poll()
+    void poll()
     {
-        T* window = Shown();
+        T* window = shown();
         if (window && window->isVisible() && window->windowHandle() && window->windowHandle()->isExposed()
             && (!m_ready || m_ready(*window))) {
             m_poll.stop();
