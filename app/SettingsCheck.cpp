@@ -64,12 +64,12 @@ bool decimalDigits(const QString& value)
 
 } // namespace
 
-bool ClockTextOrEmpty(const QString& value)
+bool clockTextOrEmpty(const QString& value)
 {
     return value.isEmpty() || platform::parseClockText(value).has_value();
 }
 
-bool TenthsOfADay(const QString& value)
+bool tenthsOfADay(const QString& value)
 {
     // The length bound keeps the conversion from overflowing on a long row of digits.
     return decimalDigits(value) && value.size() <= 7 && value.toLongLong() < kTenthsPerDay;
@@ -77,12 +77,12 @@ bool TenthsOfADay(const QString& value)
 
 bool flag(const QString& value) { return value == QLatin1String("0") || value == QLatin1String("1"); }
 
-bool TcpPort(const QString& value)
+bool tcpPort(const QString& value)
 {
     return decimalDigits(value) && value.size() <= 5 && value.toInt() >= 1 && value.toInt() <= 65535;
 }
 
-bool HostAddress(const QString& value)
+bool hostAddress(const QString& value)
 {
     return !value.isEmpty() && std::none_of(value.begin(), value.end(), [](QChar c) {
         return c.isSpace() || c.category() == QChar::Other_Control;

@@ -48,15 +48,15 @@ private:
 // The rules of the controls that show the settings.
 namespace setting_rule {
 // A preset picker's time: H:MM:SS (or HH:MM:SS) within one day; empty stands for 0:00:00.
-bool ClockTextOrEmpty(const QString& value);
+bool clockTextOrEmpty(const QString& value);
 // The blind-time picker: decimal tenths of a second within one day.
-bool TenthsOfADay(const QString& value);
+bool tenthsOfADay(const QString& value);
 // A check box: "0" or "1".
 bool flag(const QString& value);
 // The timing server's port box: a decimal port number from 1 to 65535.
-bool TcpPort(const QString& value);
+bool tcpPort(const QString& value);
 // The timing server's address box: a host name or address, without blanks or control characters.
-bool HostAddress(const QString& value);
+bool hostAddress(const QString& value);
 // An event code: decimal digits.
 bool eventCode(const QString& value);
 } // namespace setting_rule

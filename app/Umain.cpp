@@ -170,7 +170,7 @@ TFmain::TFmain(QWidget* parent)
 
     CuteButton1->OnClick = [this] { CuteButton1Click(); };
     CuteButton2->OnClick = [this] { CuteButton2Click(); };
-    OpenEventList = RunEventList;
+    OpenEventList = runEventList;
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame(QPoint(), size());

@@ -28,7 +28,7 @@ public:
     components::TCuteButton* CuteButton2; // "ＣＬＯＳＥ"
 
     // Opens the event list modally, owned by the start window: a fresh one on each press
-    // (RunEventList unless replaced).
+    // (runEventList unless replaced).
     std::function<void(QWidget* owner)> OpenEventList;
 
     void FormCreate();

@@ -80,14 +80,14 @@ std::vector<SettingProblem> loadSettings()
     SignalPortNo2 = r.integer(kEnv, QStringLiteral("Pcom3"), 3, 1, kHighestPortNo);
     SignalPortNo3 = r.integer(kEnv, QStringLiteral("Pcom4"), 4, 1, kHighestPortNo);
     BoardPortNo = r.integer(kEnv, QStringLiteral("Pcom5"), 5, 1, kHighestPortNo);
-    WarmUpTimePreset = r.text(kEnv, QStringLiteral("Dtp1v"), kZeroTime, ClockTextOrEmpty);
-    RaceTimePreset = r.text(kEnv, QStringLiteral("Dtp2v"), kZeroTime, ClockTextOrEmpty);
-    OverTimePreset = r.text(kEnv, QStringLiteral("Dtp3v"), kZeroTime, ClockTextOrEmpty);
-    BlankTimePreset = r.text(kEnv, QStringLiteral("Dtp4v"), kZeroTime, ClockTextOrEmpty);
-    AutoIntervalPreset = r.text(kEnv, QStringLiteral("Dtp5v"), kZeroTime, ClockTextOrEmpty);
+    WarmUpTimePreset = r.text(kEnv, QStringLiteral("Dtp1v"), kZeroTime, clockTextOrEmpty);
+    RaceTimePreset = r.text(kEnv, QStringLiteral("Dtp2v"), kZeroTime, clockTextOrEmpty);
+    OverTimePreset = r.text(kEnv, QStringLiteral("Dtp3v"), kZeroTime, clockTextOrEmpty);
+    BlankTimePreset = r.text(kEnv, QStringLiteral("Dtp4v"), kZeroTime, clockTextOrEmpty);
+    AutoIntervalPreset = r.text(kEnv, QStringLiteral("Dtp5v"), kZeroTime, clockTextOrEmpty);
     // The delay box takes any integer.
     DelaySetting = r.integer(kEnv, QStringLiteral("Dt"), 0, INT_MIN, INT_MAX);
-    BlindTimeTenths = r.text(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"), TenthsOfADay);
+    BlindTimeTenths = r.text(kEnv, QStringLiteral("Brindt"), QStringLiteral("3"), tenthsOfADay);
     HideClockPausedWarmUp = r.text(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"), flag);
     HideClockPausedRace = r.text(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"), flag);
     HideClockPausedOverTime = r.text(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"), flag);
@@ -97,8 +97,8 @@ std::vector<SettingProblem> loadSettings()
     ReportTitleSchedule = ini.ReadString(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
     ReportTitleNote = ini.ReadString(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
     ReportPrintDatePrefix = ini.ReadString(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
-    TimeServerAddress = r.text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, HostAddress);
-    TimeServerPort = r.text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), TcpPort);
+    TimeServerAddress = r.text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, hostAddress);
+    TimeServerPort = r.text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), tcpPort);
     BoardBitRateIndex = r.integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);
     loadSerialPortPaths(ini);
     g_settingsLoaded = true;

@@ -83,7 +83,7 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& caption, con
 }
 
 // A statement whose rows the maintenance panel shows rather than executes.
-bool ReturnsRows(const QString& statement)
+bool returnsRows(const QString& statement)
 {
     const QString word = statement.trimmed().section(QRegularExpression(QStringLiteral("\\s")), 0, 0);
     return word.compare(QLatin1String("select"), Qt::CaseInsensitive) == 0
@@ -657,10 +657,10 @@ void TFselecttaikai::runMaintenanceText(bool openLast)
     temp->Close();
     if (statements.isEmpty())
         return;
-    const bool showLast = openLast || ReturnsRows(statements.last());
+    const bool showLast = openLast || returnsRows(statements.last());
     // Reads alone take no write lock, so that looking at the tables never waits for the results
     // program; anything that writes begins as a writer and waits for it instead of failing.
-    const bool writes = !std::all_of(statements.begin(), statements.end(), ReturnsRows);
+    const bool writes = !std::all_of(statements.begin(), statements.end(), returnsRows);
     try {
         std::optional<platform::Transaction> all;
         if (writes)
@@ -682,7 +682,7 @@ void TFselecttaikai::runMaintenanceText(bool openLast)
     }
 }
 
-void RunEventList(QWidget* owner)
+void runEventList(QWidget* owner)
 {
     auto list = std::make_unique<TFselecttaikai>(owner);
     list->exec();

@@ -4,7 +4,7 @@
 // edits and deletes events, and opentaikai, which opens the chosen event in the race console.
 // A hidden maintenance panel ("Mente") runs statements a technician types.
 //
-// The start window makes a fresh list on each "大会実行" (RunEventList) and frees it when it
+// The start window makes a fresh list on each "大会実行" (runEventList) and frees it when it
 // closes. The console is reached through OpenRaceConsole, which the main block sets, so that
 // this library does not depend on the console's.
 
@@ -124,4 +124,4 @@ private:
 };
 
 // Makes a fresh event list owned by the given window, shows it modally and frees it.
-void RunEventList(QWidget* owner);
+void runEventList(QWidget* owner);

@@ -13,7 +13,7 @@ namespace bench_support {
 // App is the Qt application class the benchmarks need. A GUI application (fonts, painting,
 // printing, media) runs on the offscreen platform when there is no display. `afterStart` runs
 // once the application exists (font substitutions, say).
-template <class App> int RunBenchmarks(int argc, char** argv, const std::function<void()>& afterStart = {})
+template <class App> int runBenchmarks(int argc, char** argv, const std::function<void()>& afterStart = {})
 {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -98,5 +98,5 @@ BENCHMARK(BM_FetchPages)->ArgsProduct({ { 0, 1 }, { 0, 1 } })->Unit(benchmark::k
 
 int main(int argc, char** argv)
 {
-    return bench_support::RunBenchmarks<QGuiApplication>(argc, argv, platform::InstallFontSubstitutions);
+    return bench_support::runBenchmarks<QGuiApplication>(argc, argv, platform::installFontSubstitutions);
 }

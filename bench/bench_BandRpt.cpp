@@ -190,5 +190,5 @@ BENCHMARK(BM_BarePictures)->Unit(benchmark::kMillisecond)->Arg(1000)->Arg(MaxRow
 
 int main(int argc, char** argv)
 {
-    return bench_support::RunBenchmarks<QApplication>(argc, argv, platform::InstallFontSubstitutions);
+    return bench_support::runBenchmarks<QApplication>(argc, argv, platform::installFontSubstitutions);
 }

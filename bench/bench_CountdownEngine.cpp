@@ -91,7 +91,7 @@ public:
     }
     bool writeTime(const QString& clockText, QChar letter) override
     {
-        return console::ReplaceFile(m_path, console::dtimeFileBytes(clockText, letter));
+        return console::replaceFile(m_path, console::dtimeFileBytes(clockText, letter));
     }
     bool writeSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
     bool writeMemo(const QString&, bool) override { return true; }
@@ -357,4 +357,4 @@ BENCHMARK(BM_FortyRaceAutomaticDay)->Iterations(1)->Unit(benchmark::kSecond);
 
 } // namespace
 
-int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char** argv) { return bench_support::runBenchmarks<QCoreApplication>(argc, argv); }

@@ -230,5 +230,5 @@ BENCHMARK(consoleWithEveryPlayerLoaded)->Unit(benchmark::kMillisecond)->Iteratio
 
 int main(int argc, char** argv)
 {
-    return bench_support::RunBenchmarks<platform::TavoApplication>(argc, argv);
+    return bench_support::runBenchmarks<platform::TavoApplication>(argc, argv);
 }

@@ -62,4 +62,4 @@ BENCHMARK(compareTimeTexts);
 
 } // namespace
 
-int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char** argv) { return bench_support::runBenchmarks<QCoreApplication>(argc, argv); }

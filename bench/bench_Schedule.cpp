@@ -67,4 +67,4 @@ BENCHMARK(writeinfoOfTheDay)->Arg(500)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
-int main(int argc, char** argv) { return bench_support::RunBenchmarks<QCoreApplication>(argc, argv); }
+int main(int argc, char** argv) { return bench_support::runBenchmarks<QCoreApplication>(argc, argv); }

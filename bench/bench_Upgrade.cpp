@@ -79,4 +79,4 @@ BENCHMARK(upgradeLargeOldDatabase)->Unit(benchmark::kMillisecond)->Iterations(3)
 
 } // namespace
 
-int main(int argc, char** argv) { return bench_support::RunBenchmarks<QApplication>(argc, argv); }
+int main(int argc, char** argv) { return bench_support::runBenchmarks<QApplication>(argc, argv); }

@@ -11,7 +11,7 @@
 
 namespace console {
 
-bool ReplaceFile(const QString& path, const QByteArray& bytes)
+bool replaceFile(const QString& path, const QByteArray& bytes)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -45,7 +45,7 @@ struct BackgroundFileWriter::State {
         return true;
     }
 
-    static void Run(const std::shared_ptr<State>& s)
+    static void run(const std::shared_ptr<State>& s)
     {
         std::unique_lock lock(s->mutex);
         for (;;) {
@@ -107,7 +107,7 @@ bool BackgroundFileWriter::Write(const QString& path, const QByteArray& bytes)
     std::unique_lock lock(s.mutex);
     if (!s.worker.joinable()) {
         try {
-            s.worker = std::thread(&State::Run, m_state);
+            s.worker = std::thread(&State::run, m_state);
         } catch (const std::system_error&) {
             // No thread to be had: the write waits for the disk here.
             lock.unlock();

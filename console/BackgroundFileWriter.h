@@ -22,17 +22,17 @@ namespace console {
 // Replaces the file at `path` with `bytes` in one step (a temporary file renamed over it), so
 // that a reader sees the old content or the new, never a truncated file. False on failure; the
 // old content then stays.
-bool ReplaceFile(const QString& path, const QByteArray& bytes);
+bool replaceFile(const QString& path, const QByteArray& bytes);
 
 class BackgroundFileWriter {
 public:
-    // How a file is written; ReplaceFile unless a caller (a test) gives another.
+    // How a file is written; replaceFile unless a caller (a test) gives another.
     using WriteFunction = std::function<bool(const QString& path, const QByteArray& bytes)>;
 
     // How long the destructor waits for the writes still waiting, by default.
     static constexpr int DefaultWaitMs = 2000;
 
-    explicit BackgroundFileWriter(WriteFunction write = ReplaceFile, int endWaitMs = DefaultWaitMs);
+    explicit BackgroundFileWriter(WriteFunction write = replaceFile, int endWaitMs = DefaultWaitMs);
     ~BackgroundFileWriter();
     BackgroundFileWriter(const BackgroundFileWriter&) = delete;
     BackgroundFileWriter& operator=(const BackgroundFileWriter&) = delete;

@@ -16,7 +16,7 @@ BoardControl::BoardControl(BoardPort& port, Scheduler& scheduler, View view)
 {
 }
 
-void BoardControl::OpenFailed()
+void BoardControl::openFailed()
 {
     if (m_view.shownOff)
         m_view.shownOff();
@@ -32,7 +32,7 @@ bool BoardControl::switchOn()
     ++m_reopen;
     if (m_port.Open())
         return true;
-    OpenFailed();
+    openFailed();
     return false;
 }
 
@@ -65,7 +65,7 @@ void BoardControl::setBitRateIndex(int index, bool boardOn)
         if (!alive.lock() || reopen != m_reopen)
             return;
         if (!m_port.Open())
-            OpenFailed();
+            openFailed();
     });
 }
 
@@ -144,7 +144,7 @@ void BoardControl::sendFrame(const QByteArray& frame) { offer(frame, false); }
 
 bool BoardControl::brightness(int level)
 {
-    return m_brightness.Run(
+    return m_brightness.run(
         { { [this, level] { sendFrame(boardBrightnessFrame(level)); }, BrightnessPauseMs },
             { [this] { sendFrame(boardFrame(BoardTestFrame::AllSegments)); }, AllSegmentsPauseMs } });
 }

@@ -79,7 +79,7 @@ private:
     void handWaiting();
     void pollLater();
     void hand(const QByteArray& bytes);
-    void OpenFailed();
+    void openFailed();
 
     BoardPort& m_port;
     Scheduler& m_scheduler;

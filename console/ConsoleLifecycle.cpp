@@ -132,7 +132,7 @@ DeviceRelease::DeviceRelease(Steps steps)
 {
 }
 
-bool DeviceRelease::Run()
+bool DeviceRelease::run()
 {
     if (m_done)
         return false;

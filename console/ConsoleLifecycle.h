@@ -92,7 +92,7 @@ public:
     explicit DeviceRelease(Steps steps);
 
     // Runs the steps the first time; later calls do nothing. False when they had run already.
-    bool Run();
+    bool run();
     bool done() const { return m_done; }
 
     // The pause between the two blank lines, so that the board takes the second one.

@@ -88,32 +88,32 @@ void QtScheduler::after(int ms, std::function<void()> work)
     QTimer::singleShot(std::max(0, ms), &m_owner, std::move(work));
 }
 
-Trs232c* Rs232cSignalLines::Port(int port) const
+Trs232c* Rs232cSignalLines::portLine(int port) const
 {
     return port >= 1 && port <= 3 ? m_ports[static_cast<size_t>(port - 1)] : nullptr;
 }
 
 bool Rs232cSignalLines::Open(int port)
 {
-    Trs232c* p = Port(port);
+    Trs232c* p = portLine(port);
     return p && p->Open();
 }
 
 void Rs232cSignalLines::Close(int port)
 {
-    if (Trs232c* p = Port(port))
+    if (Trs232c* p = portLine(port))
         p->Close();
 }
 
 bool Rs232cSignalLines::setRts(int port, bool high)
 {
-    Trs232c* p = Port(port);
+    Trs232c* p = portLine(port);
     return p && p->SetRTS(high);
 }
 
 bool Rs232cSignalLines::setDtr(int port, bool high)
 {
-    Trs232c* p = Port(port);
+    Trs232c* p = portLine(port);
     return p && p->SetDTR(high);
 }
 

@@ -73,7 +73,7 @@ public:
     bool setDtr(int port, bool high) override;
 
 private:
-    Trs232c* Port(int port) const;
+    Trs232c* portLine(int port) const;
     std::array<Trs232c*, 3> m_ports;
 };
 

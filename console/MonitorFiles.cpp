@@ -75,12 +75,12 @@ bool MonitorFileWriter::writeTime(const QString& clockText, QChar letter)
 
 bool MonitorFileWriter::writeSchedule(const std::vector<ScheduleLine>& rows)
 {
-    return ReplaceFile(filePath(RInfoFileName), rInfoFileBytes(rows));
+    return replaceFile(filePath(RInfoFileName), rInfoFileBytes(rows));
 }
 
 bool MonitorFileWriter::writeMemo(const QString& memo, bool shown)
 {
-    return ReplaceFile(filePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
+    return replaceFile(filePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
 }
 
 bool MonitorFileWriter::flush() { return m_background.flush(FlushWaitMs); }

@@ -165,7 +165,7 @@ bool Schedule::zeroRefused(int duration) const
     return true;
 }
 
-template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
+template <class Body> ScheduleOutcome Schedule::run(Body&& body)
 {
     try {
         platform::Transaction tx(*m_dm.Database1);
@@ -180,7 +180,7 @@ template <class Body> ScheduleOutcome Schedule::Run(Body&& body)
     }
 }
 
-std::vector<ScheduleRow> Schedule::Rows()
+std::vector<ScheduleRow> Schedule::rows()
 {
     platform::Query& q = *m_dm.Qtemp;
     Open(q, { eventRows(m_code), QStringLiteral("order by btime") });
@@ -194,7 +194,7 @@ std::vector<ScheduleRow> Schedule::heats(const ScheduleRow& heat, const QString&
     return readAll(q);
 }
 
-std::optional<ScheduleRow> Schedule::Row(int uc)
+std::optional<ScheduleRow> Schedule::row(int uc)
 {
     platform::Query& q = *m_dm.Qtemp;
     Open(q, { eventRows(m_code), ucFilter(uc) });
@@ -210,7 +210,7 @@ std::optional<ScheduleRow> Schedule::askOnHeat(
 {
     if (!selected)
         return std::nullopt;
-    std::optional<ScheduleRow> row = Row(*selected);
+    std::optional<ScheduleRow> row = this->row(*selected);
     if (!row || !row->isRound() || !ask().askYesNo(schedule_text::Confirm, question(*row)))
         return std::nullopt;
     return row;
@@ -218,8 +218,8 @@ std::optional<ScheduleRow> Schedule::askOnHeat(
 
 template <class Body> ScheduleOutcome Schedule::runOnRow(std::optional<int> selected, Body&& body)
 {
-    return Run([&] {
-        const std::vector<ScheduleRow> rows = Rows();
+    return run([&] {
+        const std::vector<ScheduleRow> rows = this->rows();
         const std::optional<size_t> at = indexOf(rows, selected);
         return at ? body(rows, *at) : ScheduleOutcome {};
     });
@@ -232,7 +232,7 @@ ScheduleOutcome Schedule::runOnRound(std::optional<int> selected,
     const std::optional<ScheduleRow> heat = askOnHeat(selected, question);
     if (!heat)
         return {};
-    return Run([&] {
+    return run([&] {
         const std::vector<ScheduleRow> roundHeats = heats(*heat, order);
         return roundHeats.empty() ? ScheduleOutcome {} : body(*heat, roundHeats);
     });
@@ -301,9 +301,9 @@ ScheduleOutcome Schedule::Add(
     const int duration = seconds(editor.duration);
     if (zeroRefused(duration))
         return {};
-    return Run([&] {
+    return run([&] {
         const int uc = newUc();
-        const std::vector<ScheduleRow> rows = Rows();
+        const std::vector<ScheduleRow> rows = this->rows();
         if (rows.empty()) {
             // The first row starts the schedule, in round mode too.
             const int start = seconds(editor.start);
@@ -394,13 +394,13 @@ ScheduleOutcome Schedule::change(const ScheduleEditor& editor, std::optional<int
     const int duration = seconds(editor.duration);
     if (zeroRefused(duration))
         return {};
-    const std::optional<ScheduleRow> chosen = Row(*selected);
+    const std::optional<ScheduleRow> chosen = row(*selected);
     if (!chosen)
         return {};
     if (chosen->isRound()) {
         if (!ask().askYesNo(schedule_text::Confirm, schedule_text::ChangeRound))
             return {};
-        return Run([&] {
+        return run([&] {
             // Every heat of the round takes the new duration from its own start.
             const std::vector<ScheduleRow> roundHeats = heats(*chosen, QStringLiteral("btime"));
             for (const ScheduleRow& heat : roundHeats)
@@ -435,7 +435,7 @@ ScheduleOutcome Schedule::change(const ScheduleEditor& editor, std::optional<int
 
 ScheduleOutcome Schedule::remove(std::optional<int> selected)
 {
-    const std::vector<ScheduleRow> rows = Rows();
+    const std::vector<ScheduleRow> rows = this->rows();
     const std::optional<size_t> at = indexOf(rows, selected);
     if (!at)
         return {};
@@ -453,7 +453,7 @@ ScheduleOutcome Schedule::remove(std::optional<int> selected)
         follow = rows[*at + 1].uc;
     else if (*at > 0)
         follow = rows[*at - 1].uc;
-    return Run([&] {
+    return run([&] {
         ScheduleOutcome out = follow ? placed(ScheduleOutcome::Place::Row, *follow) : placed({});
         out.shownSql = exec(*m_dm.Qtemp,
             { QStringLiteral("delete from rmenu ") + eventWhere(m_code), ucFilter(row.uc).mid(1) });
@@ -462,7 +462,7 @@ ScheduleOutcome Schedule::remove(std::optional<int> selected)
     });
 }
 
-ScheduleOutcome Schedule::HeatOrder(std::optional<int> selected)
+ScheduleOutcome Schedule::heatOrder(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::HeatOrder; };
     return runOnRound(
@@ -510,7 +510,7 @@ ScheduleOutcome Schedule::deleteRound(std::optional<int> selected)
     });
 }
 
-ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
+ScheduleOutcome Schedule::addHeat(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::AddHeat; };
     return runOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),
@@ -544,7 +544,7 @@ ScheduleOutcome Schedule::AddHeat(std::optional<int> selected)
         });
 }
 
-ScheduleOutcome Schedule::DeleteHeat(std::optional<int> selected)
+ScheduleOutcome Schedule::deleteHeat(std::optional<int> selected)
 {
     const auto question = [](const ScheduleRow&) { return schedule_text::DeleteHeat; };
     return runOnRound(selected, question, HeatNumber + QStringLiteral(" desc"),

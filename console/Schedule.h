@@ -129,10 +129,10 @@ public:
     ScheduleOutcome remove(std::optional<int> selected);
 
     // The round commands of the grid's popup menu, on the round of the selected heat.
-    ScheduleOutcome HeatOrder(std::optional<int> selected); // the selected heat runs first
+    ScheduleOutcome heatOrder(std::optional<int> selected); // the selected heat runs first
     ScheduleOutcome deleteRound(std::optional<int> selected);
-    ScheduleOutcome AddHeat(std::optional<int> selected); // after the highest-numbered heat
-    ScheduleOutcome DeleteHeat(std::optional<int> selected); // the highest-numbered heat
+    ScheduleOutcome addHeat(std::optional<int> selected); // after the highest-numbered heat
+    ScheduleOutcome deleteHeat(std::optional<int> selected); // the highest-numbered heat
 
     // Lays the rows back to back in `order` ("rr,btime" or "btime"): the first keeps its times,
     // every next one keeps its duration and starts where the one before ends. With a start text
@@ -146,11 +146,11 @@ public:
     // The latest end of the schedule; 0:00:00 without rows.
     QTime latestEnd();
     // The event's rows by start time.
-    std::vector<ScheduleRow> Rows();
-    std::optional<ScheduleRow> Row(int uc);
+    std::vector<ScheduleRow> rows();
+    std::optional<ScheduleRow> row(int uc);
 
 private:
-    template <class Body> ScheduleOutcome Run(Body&& body);
+    template <class Body> ScheduleOutcome run(Body&& body);
     ScheduleOutcome addRound(const RoundEditor& round, int duration, const ScheduleRow& after, int uc);
     // The selected row when it is a heat and the operator answers the question with Yes.
     std::optional<ScheduleRow> askOnHeat(

@@ -53,10 +53,10 @@ ScheduleTemplates::ScheduleTemplates(TDM1& dm, QString eventCode, platform::Aske
 {
 }
 
-bool ScheduleTemplates::SaveSchedule() { return copy(template_text::SaveSchedule, true, m_code, Template); }
-bool ScheduleTemplates::LoadSchedule() { return copy(template_text::LoadSchedule, true, Template, m_code); }
-bool ScheduleTemplates::SaveCues() { return copy(template_text::SaveCues, false, m_code, Template); }
-bool ScheduleTemplates::LoadCues() { return copy(template_text::LoadCues, false, Template, m_code); }
+bool ScheduleTemplates::saveSchedule() { return copy(template_text::SaveSchedule, true, m_code, Template); }
+bool ScheduleTemplates::loadSchedule() { return copy(template_text::LoadSchedule, true, Template, m_code); }
+bool ScheduleTemplates::saveCues() { return copy(template_text::SaveCues, false, m_code, Template); }
+bool ScheduleTemplates::loadCues() { return copy(template_text::LoadCues, false, Template, m_code); }
 
 bool ScheduleTemplates::copy(const QString& question, bool schedule, const QString& from, const QString& to)
 {

@@ -32,10 +32,10 @@ public:
     // Each asks first and returns true when it copied. Copied schedule rows start at rest (rr 1)
     // with "-" between their times; every other column goes across as it is. Failing statements
     // raise platform::DatabaseError after the copy has been rolled back.
-    bool SaveSchedule(); // the event's schedule becomes the template
-    bool LoadSchedule(); // the template becomes the event's schedule
-    bool SaveCues(); // the event's cues of all four phases become the template
-    bool LoadCues(); // the template's cues become the event's
+    bool saveSchedule(); // the event's schedule becomes the template
+    bool loadSchedule(); // the template becomes the event's schedule
+    bool saveCues(); // the event's cues of all four phases become the template
+    bool loadCues(); // the template's cues become the event's
 
 private:
     bool copy(const QString& question, bool schedule, const QString& from, const QString& to);

@@ -123,7 +123,7 @@ bool SignalOutputs::sweep(std::function<bool()> countdownRuns)
         steps.push_back({ [this, output] { on(output); }, SweepPauseMs });
     for (int output = 0; output < SignalCount; ++output)
         steps.push_back({ [this, output] { off(output); }, SweepPauseMs });
-    return m_sweep.Run(std::move(steps), [countdownRuns] { return !countdownRuns || !countdownRuns(); });
+    return m_sweep.run(std::move(steps), [countdownRuns] { return !countdownRuns || !countdownRuns(); });
 }
 
 void SignalOutputs::closeAll()

@@ -12,7 +12,7 @@ StepSequence::StepSequence(Scheduler& scheduler)
 
 StepSequence::~StepSequence() { *m_alive = false; }
 
-bool StepSequence::Run(std::vector<Step> steps, std::function<bool()> keepGoing)
+bool StepSequence::run(std::vector<Step> steps, std::function<bool()> keepGoing)
 {
     if (m_running)
         return false;

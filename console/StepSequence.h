@@ -27,7 +27,7 @@ public:
     // Runs the first step now and the others after their pauses. `keepGoing`, when given, is
     // asked before every later step: false ends the run there. False (nothing done) while a
     // previous run is under way.
-    bool Run(std::vector<Step> steps, std::function<bool()> keepGoing = {});
+    bool run(std::vector<Step> steps, std::function<bool()> keepGoing = {});
     bool Running() const { return m_running; }
     // Ends the run; steps still pending do nothing.
     void Cancel();

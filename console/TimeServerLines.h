@@ -29,7 +29,7 @@ public:
     };
 
     Lines take(const QByteArray& block);
-    qsizetype Pending() const { return m_pending.size(); }
+    qsizetype pending() const { return m_pending.size(); }
     // The unfinished line the stream ended with (the connection is gone: its CR LF never comes),
     // without a CR that waited for its LF; empty when there is none or it was too long. The
     // buffer is empty afterwards.

@@ -21,7 +21,7 @@ namespace {
 
 QString withCode(const char* text, int code) { return QString::fromUtf8(text) + QString::number(code); }
 
-QString TimedOut(const char* text, int timeoutMs)
+QString timedOut(const char* text, int timeoutMs)
 {
     return QString::fromUtf8(text) + QStringLiteral("タイムアウトしました (%1秒)").arg(timeoutMs / 1000.0);
 }
@@ -117,7 +117,7 @@ void TimeServerLink::connected(const SocketConnector::Result& result)
         Status(withCode("接続のエラーです Error code ", result.error));
         break;
     case SocketConnector::Failure::TimedOut:
-        Status(TimedOut(
+        Status(timedOut(
             result.step == SocketConnector::Step::LookUp ? "サーバの検索エラーです " : "接続のエラーです ",
             m_connectTimeoutMs));
         break;

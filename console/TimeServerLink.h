@@ -43,7 +43,7 @@ public:
     static constexpr int DefaultConnectTimeoutMs = 5000;
 
     explicit TimeServerLink(
-        Handlers handlers, platform::SocketConnector::LookUpFunction lookUp = platform::LookUpHostIPv4);
+        Handlers handlers, platform::SocketConnector::LookUpFunction lookUp = platform::lookUpHostIPv4);
     ~TimeServerLink();
     TimeServerLink(const TimeServerLink&) = delete;
     TimeServerLink& operator=(const TimeServerLink&) = delete;
@@ -58,7 +58,7 @@ public:
     // ended, the flags cleared.
     void drop();
 
-    LinkState State() const { return m_state; }
+    LinkState state() const { return m_state; }
     bool TcpConnected() const { return m_state == LinkState::Connected; }
     // The connected socket; kInvalidSocket otherwise.
     platform::SocketHandle TimeServerSocket() const;

@@ -383,7 +383,7 @@ private:
     void connectHandlers();
     void pageChanged(int index);
     // The "×" steps and the close steps; runs once.
-    void Teardown();
+    void teardown();
     void dropTimeServer();
     void reportFailures(const QStringList& failures);
     ClosingState collectClosingState() const;
@@ -398,7 +398,7 @@ private:
     // Asks, then switches to automatic or manual operation.
     void changeOperatingMode(bool automatic);
     TDM1& dm() const;
-    platform::Asker& Asker() const;
+    platform::Asker& asker() const;
 
     ConsoleDevices m_dev;
     // Devices the form built for itself.

@@ -64,24 +64,24 @@ public:
     // while the console is open.
     bool askYesNo(const QString& caption, const QString& text) override
     {
-        return m_form.Asker().askYesNo(caption, text);
+        return m_form.asker().askYesNo(caption, text);
     }
     void inform(const QString& caption, const QString& text) override
     {
-        m_form.Asker().inform(caption, text);
+        m_form.asker().inform(caption, text);
     }
-    void error(const QString& text) override { m_form.Asker().error(text); }
+    void error(const QString& text) override { m_form.asker().error(text); }
 
     // ---- Host ----
     void showDigits(Phase row, const std::array<int, 6>& values) override
     {
-        const auto& segs = Row(row);
+        const auto& segs = digitsOf(row);
         for (size_t i = 0; i < segs.size(); ++i)
             segs[i]->SetValue(values[i]);
     }
     void setRowColor(Phase row, platform::TColor color) override
     {
-        for (components::TLED7Seg* seg : Row(row))
+        for (components::TLED7Seg* seg : digitsOf(row))
             seg->setSegColor(color);
     }
     void showCut(const QString& text) override { m_form.Edit1->setText(text); }
@@ -146,7 +146,7 @@ private:
         }
         return m_form.DTP1;
     }
-    const std::array<components::TLED7Seg*, 6>& Row(Phase row) const
+    const std::array<components::TLED7Seg*, 6>& digitsOf(Phase row) const
     {
         return row == Phase::Warm ? m_form.SegWarm : row == Phase::Race ? m_form.SegRace : m_form.SegOver;
     }

@@ -63,7 +63,7 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
 TFtaikai::~TFtaikai()
 {
     // A console destroyed without being closed (its owner went first) still lets go of everything.
-    Teardown();
+    teardown();
 }
 
 void TFtaikai::connectHandlers()
@@ -103,7 +103,7 @@ TDM1& TFtaikai::dm() const { return *m_dev.dm; }
 
 // The asker given, or else the program's current one, looked up at each use: the current asker
 // can be replaced while the console is open.
-platform::Asker& TFtaikai::Asker() const { return m_dev.asker ? *m_dev.asker : platform::currentAsker(); }
+platform::Asker& TFtaikai::asker() const { return m_dev.asker ? *m_dev.asker : platform::currentAsker(); }
 
 void TFtaikai::FormCreate()
 {
@@ -239,12 +239,12 @@ void TFtaikai::FormClose()
 void TFtaikai::reportFailures(const QStringList& failures)
 {
     if (!failures.isEmpty())
-        Asker().error(failures.join(QStringLiteral("\n\n")));
+        asker().error(failures.join(QStringLiteral("\n\n")));
 }
 
 void TFtaikai::CuteButton13Click()
 {
-    m_release->Run();
+    m_release->run();
     close();
 }
 
@@ -255,7 +255,7 @@ void TFtaikai::dropTimeServer()
     m_link->drop();
 }
 
-void TFtaikai::Teardown()
+void TFtaikai::teardown()
 {
     if (m_closeDone)
         return;
@@ -263,7 +263,7 @@ void TFtaikai::Teardown()
     for (QTimer* t : { &Tm1, &tmr2, &Tmr3, &Tms })
         t->stop();
     // The "×" steps run on every way out: the board is left blank and the link dropped.
-    m_release->Run();
+    m_release->run();
     FormClose();
     m_signals->closeAll();
     auto quiet = [](auto& bank) {
@@ -289,14 +289,14 @@ void TFtaikai::showEvent(QShowEvent* event)
     try {
         FormShow();
     } catch (const platform::DatabaseError& e) {
-        Asker().error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
+        asker().error(QStringLiteral("大会データを読み込めませんでした。\n") + e.message());
     }
     pageChanged(PageControl1->currentIndex());
 }
 
 void TFtaikai::closeEvent(QCloseEvent* event)
 {
-    Teardown();
+    teardown();
     QDialog::closeEvent(event);
 }
 
@@ -313,7 +313,7 @@ void TFtaikai::keyPressEvent(QKeyEvent* event)
 
 void TFtaikai::done(int result)
 {
-    Teardown();
+    teardown();
     QDialog::done(result);
 }
 

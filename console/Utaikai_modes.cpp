@@ -54,7 +54,7 @@ void TFtaikai::changeOperatingMode(bool automatic)
         return;
     const QString question = automatic ? QStringLiteral("オート運用モードに変更してよろしいですか？")
                                        : QStringLiteral("マニュアル運用モードに変更してよろしいですか？");
-    if (Asker().askYesNo(QStringLiteral("確認してください。"), question))
+    if (asker().askYesNo(QStringLiteral("確認してください。"), question))
         showOperatingMode(automatic);
 }
 
@@ -104,11 +104,11 @@ void TFtaikai::CuteButton14Click()
             Lbdp->show();
         }
     } catch (const platform::DatabaseError& e) {
-        Asker().error(e.message());
+        asker().error(e.message());
         return;
     }
     if (!m_dev.monitor->writeMemo(DBMemo1->toPlainText(), !Lbdp->isHidden()))
-        Asker().error(QStringLiteral("外部モニタのファイル（") + RInfomemFileName
+        asker().error(QStringLiteral("外部モニタのファイル（") + RInfomemFileName
             + QStringLiteral("）に書き込めませんでした。"));
 }
 

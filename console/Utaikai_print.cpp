@@ -22,13 +22,13 @@ void TFtaikai::connectPrintHandlers()
 void TFtaikai::CuteButton15Click()
 {
     if (m_dev.dm)
-        printout::printSchedule(dm(), *m_dev.clock, RGrang->ItemIndex() == 1, Asker());
+        printout::printSchedule(dm(), *m_dev.clock, RGrang->ItemIndex() == 1, asker());
 }
 
 void TFtaikai::CuteButton16Click()
 {
     if (m_dev.dm)
-        printout::runPicturePicker(this, dm(), Asker());
+        printout::runPicturePicker(this, dm(), asker());
 }
 
 } // namespace console

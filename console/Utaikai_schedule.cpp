@@ -87,7 +87,7 @@ void TFtaikai::guardSchedule(const std::function<void()>& step)
     try {
         step();
     } catch (const platform::DatabaseError& e) {
-        Asker().error(e.message());
+        asker().error(e.message());
     }
 }
 
@@ -145,9 +145,9 @@ void TFtaikai::CTBaddClick()
     // A round takes its titles; the first row of a schedule is a plain row, in round mode too.
     const bool round = CkBround->isChecked();
     const bool plain = !round || (m_dev.dm && dm().Qrmenu->RecordCount() == 0);
-    if ((plain && !acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if ((plain && !acceptEditorTexts(asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         || (round && !plain
-            && !acceptEditorTexts(Asker(),
+            && !acceptEditorTexts(asker(),
                 { { QStringLiteral("ラウンドの表記"), CBxround->currentText() },
                     { QStringLiteral("ヒートの表記"), CBxheat->currentText() } })))
         return;
@@ -172,7 +172,7 @@ void TFtaikai::CTBaddClick()
 
 void TFtaikai::CTBinsClick()
 {
-    if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if (!acceptEditorTexts(asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
     runScheduleCommand(
         [this](Schedule& s) { return s.insert(scheduleEditorInput(), selectedScheduleRow()); });
@@ -180,7 +180,7 @@ void TFtaikai::CTBinsClick()
 
 void TFtaikai::CTBediClick()
 {
-    if (!acceptEditorTexts(Asker(), { { QStringLiteral("内容"), Edit2->text() } }))
+    if (!acceptEditorTexts(asker(), { { QStringLiteral("内容"), Edit2->text() } }))
         return;
     runScheduleCommand(
         [this](Schedule& s) { return s.change(scheduleEditorInput(), selectedScheduleRow()); });
@@ -217,7 +217,7 @@ void TFtaikai::PopupMenu7Popup()
 
 void TFtaikai::N3Click()
 {
-    runScheduleCommand([this](Schedule& s) { return s.HeatOrder(selectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.heatOrder(selectedScheduleRow()); });
 }
 
 void TFtaikai::N4Click()
@@ -227,12 +227,12 @@ void TFtaikai::N4Click()
 
 void TFtaikai::N5Click()
 {
-    runScheduleCommand([this](Schedule& s) { return s.AddHeat(selectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.addHeat(selectedScheduleRow()); });
 }
 
 void TFtaikai::N6Click()
 {
-    runScheduleCommand([this](Schedule& s) { return s.DeleteHeat(selectedScheduleRow()); });
+    runScheduleCommand([this](Schedule& s) { return s.deleteHeat(selectedScheduleRow()); });
 }
 
 // ---- Grid -------------------------------------------------------------------------------------
@@ -283,13 +283,13 @@ void TFtaikai::loadInformationMemo()
 
 void TFtaikai::CuteButton17Click()
 {
-    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).SaveSchedule(); });
+    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).saveSchedule(); });
 }
 
 void TFtaikai::CuteButton18Click()
 {
     guardSchedule([this] {
-        if (!ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).LoadSchedule())
+        if (!ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).loadSchedule())
             return;
         checkctb();
         Writeinfo();
@@ -302,14 +302,14 @@ void TFtaikai::CuteButton18Click()
 void TFtaikai::CuteButton20Click()
 {
     guardSchedule([this] {
-        if (ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).LoadCues())
+        if (ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).loadCues())
             resetdbg();
     });
 }
 
 void TFtaikai::CuteButton21Click()
 {
-    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).SaveCues(); });
+    guardSchedule([this] { ScheduleTemplates(dm(), CurrentEventCode, m_dev.asker).saveCues(); });
 }
 
 // ---- Current and next item --------------------------------------------------------------------

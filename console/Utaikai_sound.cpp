@@ -33,7 +33,7 @@ std::vector<CuePlayer*> firstPlayers(const std::array<std::unique_ptr<CuePlayer>
     return players;
 }
 
-size_t Index(CuePhase phase) { return size_t(phaseIndex(phase)); }
+size_t index(CuePhase phase) { return size_t(phaseIndex(phase)); }
 
 // The cue phases are the count-down's phases, in the same order.
 static_assert(int(CuePhase::Warm) == int(Phase::Warm) && int(CuePhase::Race) == int(Phase::Race)
@@ -48,7 +48,7 @@ void TFtaikai::connectSoundHandlers()
         CueBank::Players { firstPlayers(MP, MP.size()), firstPlayers(MPt, MPt.size()),
             firstPlayers(MPo, size_t(phaseInfo(CuePhase::Over).slotCount)), firstPlayers(MPi, MPi.size()) });
     for (CuePhase phase : AllCuePhases)
-        m_countdown->setPlayers(static_cast<Phase>(phaseIndex(phase)), m_cueBank->allPlayers()[Index(phase)]);
+        m_countdown->setPlayers(static_cast<Phase>(phaseIndex(phase)), m_cueBank->allPlayers()[index(phase)]);
 
     // Every player in the order of the sound check page: MP1.., MPt1.., MPo1.., MPi1..
     std::vector<CuePlayer*> all;
@@ -78,7 +78,7 @@ void TFtaikai::connectSoundHandlers()
     }
 
     for (CuePhase phase : AllCuePhases) {
-        const size_t k = Index(phase);
+        const size_t k = index(phase);
         CueSetButtons[k]->OnClick = [this, phase] { registerCue(phase); };
         CueTestButtons[k]->OnClick = [this, phase] { testPlay(phase); };
         CueGrids[k]->OnDblClick = [this, phase] { takeGridRow(phase); };
@@ -114,7 +114,7 @@ platform::Query* TFtaikai::cueQuery(CuePhase phase) const
         return nullptr;
     const std::array<platform::Query*, CuePhaseCount> queries
         = { dm().Qwarm, dm().Qrace, dm().Qover, dm().Qint };
-    return queries[Index(phase)];
+    return queries[index(phase)];
 }
 
 void TFtaikai::reopenCueGrid(CuePhase phase)
@@ -190,15 +190,15 @@ void TFtaikai::registerCue(CuePhase phase)
 {
     if (!m_dev.dm)
         return;
-    const size_t k = Index(phase);
-    if (!platform::acceptTypedText(Asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
+    const size_t k = index(phase);
+    if (!platform::acceptTypedText(asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
         return;
     try {
-        CueTable table(*dm().Qtemp, Asker(), CurrentEventCode);
+        CueTable table(*dm().Qtemp, asker(), CurrentEventCode);
         if (table.registerCue(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
             reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
-        Asker().error(e.message());
+        asker().error(e.message());
     }
 }
 
@@ -207,7 +207,7 @@ void TFtaikai::takeGridRow(CuePhase phase)
     platform::Query* q = cueQuery(phase);
     if (!q || !q->Active() || q->RecordCount() == 0)
         return;
-    const size_t k = Index(phase);
+    const size_t k = index(phase);
     CueTimes[k]->setTime(pickerTimeOfText(q->FieldByName(QStringLiteral("tno"))->AsString()));
     CueFiles[k]->setText(q->FieldByName(QStringLiteral("mname"))->AsString());
 }
@@ -217,23 +217,23 @@ void TFtaikai::deleteGridRow(CuePhase phase)
     platform::Query* q = cueQuery(phase);
     if (!q || !q->Active() || q->RecordCount() == 0)
         return;
-    const size_t k = Index(phase);
+    const size_t k = index(phase);
     const QString tno = q->FieldByName(QStringLiteral("tno"))->AsString();
     if (tno == longTimeText(CueTimes[k]->time())) {
         CueTimes[k]->setTime(QTime(0, 0));
         CueFiles[k]->clear();
     }
     try {
-        CueTable(*dm().Qtemp, Asker(), CurrentEventCode).remove(phase, tno);
+        CueTable(*dm().Qtemp, asker(), CurrentEventCode).remove(phase, tno);
         reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
-        Asker().error(e.message());
+        asker().error(e.message());
     }
 }
 
 void TFtaikai::testPlay(CuePhase phase)
 {
-    const size_t k = Index(phase);
+    const size_t k = index(phase);
     CuePlayer* player = m_cueBank->player(phase, 0);
     if (m_testPlaying[k]) {
         m_testPlaying[k] = false;
@@ -251,7 +251,7 @@ void TFtaikai::testPlay(CuePhase phase)
         return;
     m_testPlaying[k] = true;
     if (!player->Open(q->FieldByName(QStringLiteral("mname"))->AsString()) || !player->Play())
-        Asker().inform(QString(), QStringLiteral("指定したファイルは既にロードされています。"));
+        asker().inform(QString(), QStringLiteral("指定したファイルは既にロードされています。"));
     refreshPlayerViews();
 }
 
@@ -268,7 +268,7 @@ void TFtaikai::pickCueFile(CuePhase phase)
     // Sound files are usually kept together: each pick starts where the last one was made.
     static platform::FileDialogFolder soundFolder;
     OD1->setDirectory(soundFolder.folder());
-    QLineEdit* box = CueFiles[Index(phase)];
+    QLineEdit* box = CueFiles[index(phase)];
     if (!box->text().isEmpty())
         OD1->selectFile(box->text());
     if (OD1->exec() == QDialog::Accepted && !OD1->selectedFiles().isEmpty()) {
@@ -303,7 +303,7 @@ void TFtaikai::CuteButton10Click()
     // Every sounding player stops, test plays included; a test button then plays again at once.
     m_cueBank->stopAll();
     for (CuePhase phase : AllCuePhases)
-        if (m_testPlaying[Index(phase)])
+        if (m_testPlaying[index(phase)])
             testPlay(phase);
 }
 

@@ -20,7 +20,7 @@ public:
     void error(const QString& text) override { qCritical().noquote() << text; }
 };
 
-std::unique_ptr<Asker>& Slot()
+std::unique_ptr<Asker>& slot()
 {
     static std::unique_ptr<Asker> asker = std::make_unique<LogAsker>();
     return asker;
@@ -28,13 +28,13 @@ std::unique_ptr<Asker>& Slot()
 
 } // namespace
 
-Asker& currentAsker() { return *Slot(); }
+Asker& currentAsker() { return *slot(); }
 
 std::unique_ptr<Asker> setAsker(std::unique_ptr<Asker> asker)
 {
     if (!asker)
         asker = std::make_unique<LogAsker>();
-    std::swap(asker, Slot());
+    std::swap(asker, slot());
     return asker;
 }
 

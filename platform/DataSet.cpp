@@ -1232,7 +1232,7 @@ int Param::AsInteger() const { return m_value.toInt(); }
 double Param::AsFloat() const { return m_value.toDouble(); }
 bool Param::AsBoolean() const { return m_value.toBool(); }
 
-QVariant Param::BoundValue() const
+QVariant Param::boundValue() const
 {
     if (m_value.isNull())
         return QVariant();
@@ -1328,7 +1328,7 @@ std::vector<DataSet::BoundValue> Query::parameterValues() const
     std::vector<BoundValue> values;
     values.reserve(m_params.size());
     for (const auto& p : m_params)
-        values.push_back({ u':' + p->m_name, p->BoundValue() });
+        values.push_back({ u':' + p->m_name, p->boundValue() });
     return values;
 }
 

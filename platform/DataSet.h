@@ -307,7 +307,7 @@ public:
     bool AsBoolean() const;
 
     // The value as the statement receives it.
-    QVariant BoundValue() const;
+    QVariant boundValue() const;
 
 private:
     friend class Query;

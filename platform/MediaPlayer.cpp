@@ -128,7 +128,7 @@ struct MediaPlayer::Core {
 };
 
 MediaPlayer::MediaPlayer(QObject* parent)
-    : MediaPlayer(SoundThread::shared(), MakeQtSoundOutput, defaultClock(), parent)
+    : MediaPlayer(SoundThread::shared(), makeQtSoundOutput, defaultClock(), parent)
 {
 }
 

@@ -29,7 +29,7 @@ struct SocketTable {
     std::set<SocketHandle> closing;
 };
 
-SocketTable& Table()
+SocketTable& table()
 {
     // Never destroyed: a cancelled connect's thread, detached because a look-up cannot be
     // interrupted, may close its socket while the program is already ending.
@@ -93,7 +93,7 @@ bool parseIPv4(const QString& text, quint32* address)
     return true;
 }
 
-LookUpError LookUpHostIPv4(const QString& name, quint32* address)
+LookUpError lookUpHostIPv4(const QString& name, quint32* address)
 {
     addrinfo hints {};
     hints.ai_family = AF_INET;
@@ -119,8 +119,8 @@ SocketHandle createStreamSocket(int* error)
         *error = errno;
         return kInvalidSocket;
     }
-    std::lock_guard lock(Table().mutex);
-    Table().open.insert(s);
+    std::lock_guard lock(table().mutex);
+    table().open.insert(s);
     return s;
 }
 
@@ -136,7 +136,7 @@ int connectSocket(SocketHandle socket, quint32 address, quint16 port)
 
 qint64 receiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
 {
-    SocketTable& t = Table();
+    SocketTable& t = table();
     {
         std::lock_guard lock(t.mutex);
         if (t.closing.count(socket))
@@ -172,7 +172,7 @@ qint64 receiveSocket(SocketHandle socket, char* buffer, qint64 size, int* error)
 
 void closeSocket(SocketHandle socket)
 {
-    SocketTable& t = Table();
+    SocketTable& t = table();
     std::lock_guard lock(t.mutex);
     if (!t.open.count(socket) || t.closing.count(socket))
         return;
@@ -252,7 +252,7 @@ struct SocketConnector::Attempt {
         [[maybe_unused]] auto n = ::write(cancelFd, &one, sizeof one);
     }
 
-    static void Run(const std::shared_ptr<Attempt>& self)
+    static void run(const std::shared_ptr<Attempt>& self)
     {
         Result r;
         quint32 address = 0;
@@ -321,7 +321,7 @@ void SocketConnector::start(const QString& host, quint16 port, int timeoutMs, st
     try {
         // Detached: a look-up cannot be interrupted, and nobody waits for one that hangs. The
         // thread keeps the attempt alive and only posts to the connector while it is wanted.
-        std::thread(&Attempt::Run, attempt).detach();
+        std::thread(&Attempt::run, attempt).detach();
     } catch (const std::system_error& e) {
         attempt->Finish(
             { Failure::Create, e.code().value(), Step::LookUp, kInvalidSocket, ErrorSource::System },

@@ -4,7 +4,7 @@
 //
 //   startSockets();                                   // once; ignores SIGPIPE
 //   quint32 address;                                  // network byte order
-//   if (!parseIPv4(text, &address)) lookUpError = LookUpHostIPv4(text, &address);
+//   if (!parseIPv4(text, &address)) lookUpError = lookUpHostIPv4(text, &address);
 //   SocketHandle s = createStreamSocket(&error);
 //   error = connectSocket(s, address, port);          // blocking
 //   // or, without blocking the caller: SocketConnector (below)
@@ -48,7 +48,7 @@ struct LookUpError {
 };
 
 // Looks a host name up; the first IPv4 address in network byte order.
-LookUpError LookUpHostIPv4(const QString& name, quint32* address);
+LookUpError lookUpHostIPv4(const QString& name, quint32* address);
 // The resolver's own description of one of its codes (gai_strerror).
 QString resolverErrorText(int code);
 
@@ -94,7 +94,7 @@ public:
     // Looks a host name up; the signature of LookUpHostIPv4, which is the default.
     using LookUpFunction = std::function<LookUpError(const QString& name, quint32* address)>;
 
-    explicit SocketConnector(LookUpFunction lookUp = LookUpHostIPv4);
+    explicit SocketConnector(LookUpFunction lookUp = lookUpHostIPv4);
     ~SocketConnector();
     SocketConnector(const SocketConnector&) = delete;
     SocketConnector& operator=(const SocketConnector&) = delete;

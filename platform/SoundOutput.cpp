@@ -106,7 +106,7 @@ private:
 
 SoundThread* g_shared = nullptr;
 
-void EndSharedThread()
+void endSharedThread()
 {
     delete g_shared;
     g_shared = nullptr;
@@ -135,7 +135,7 @@ QByteArray silentWav(int milliseconds)
 
 } // namespace
 
-std::unique_ptr<SoundOutput> MakeQtSoundOutput() { return std::make_unique<QtSoundOutput>(); }
+std::unique_ptr<SoundOutput> makeQtSoundOutput() { return std::make_unique<QtSoundOutput>(); }
 
 SoundThread::SoundThread()
     : m_thread(std::make_unique<QThread>())
@@ -167,7 +167,7 @@ SoundThread& SoundThread::shared()
 {
     if (!g_shared) {
         g_shared = new SoundThread;
-        qAddPostRoutine(EndSharedThread);
+        qAddPostRoutine(endSharedThread);
     }
     return *g_shared;
 }

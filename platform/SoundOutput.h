@@ -37,7 +37,7 @@ using SoundOutputFactory = std::function<std::unique_ptr<SoundOutput>()>;
 // Qt Multimedia with the GStreamer back end, always with an audio output, so that a machine
 // without a sound device plays every file to its end into a silent sink. The back end's pipeline
 // (about half a megabyte) lives only from Play to Stop.
-std::unique_ptr<SoundOutput> MakeQtSoundOutput();
+std::unique_ptr<SoundOutput> makeQtSoundOutput();
 
 // A thread with its own event loop that runs the work handed to it in order.
 class SoundThread {

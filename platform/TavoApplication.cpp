@@ -14,7 +14,7 @@ TavoApplication::TavoApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setAsker(std::make_unique<MessageBoxAsker>());
-    InstallFontSubstitutions();
+    installFontSubstitutions();
 }
 
 bool TavoApplication::notify(QObject* receiver, QEvent* event)
@@ -51,7 +51,7 @@ std::unique_ptr<QTranslator> installQtTranslations(const QString& folder)
     return translator;
 }
 
-void InstallFontSubstitutions()
+void installFontSubstitutions()
 {
     QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
     QFont::insertSubstitution(QStringLiteral("ＭＳ ゴシック"), QStringLiteral("IPAGothic"));

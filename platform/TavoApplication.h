@@ -25,7 +25,7 @@ std::unique_ptr<QTranslator> installQtTranslations();
 std::unique_ptr<QTranslator> installQtTranslations(const QString& folder);
 
 // "ＭＳ Ｐゴシック" and "ＭＳ ゴシック" are drawn with the IPA Gothic fonts.
-void InstallFontSubstitutions();
+void installFontSubstitutions();
 
 // The forms' font: "ＭＳ Ｐゴシック" at the given pixel height.
 QFont formFont(int pixels = 12, bool bold = false);

@@ -8,7 +8,7 @@ namespace platform {
 
 namespace {
 
-bool IsRefusedControl(QChar c)
+bool isRefusedControl(QChar c)
 {
     return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r');
 }
@@ -17,7 +17,7 @@ bool IsRefusedControl(QChar c)
 
 bool hasControlCharacters(const QString& text)
 {
-    return std::any_of(text.begin(), text.end(), IsRefusedControl);
+    return std::any_of(text.begin(), text.end(), isRefusedControl);
 }
 
 QString withoutControlCharacters(const QString& text)
@@ -27,7 +27,7 @@ QString withoutControlCharacters(const QString& text)
     QString kept;
     kept.reserve(text.size());
     for (const QChar c : text)
-        if (!IsRefusedControl(c))
+        if (!isRefusedControl(c))
             kept += c;
     return kept;
 }

@@ -21,7 +21,7 @@ struct EventPictures {
     QString title; // tname
     QString header; // img1
     QString footer; // img2
-    const QString& Path(PictureSlot slot) const { return slot == PictureSlot::Header ? header : footer; }
+    const QString& path(PictureSlot slot) const { return slot == PictureSlot::Header ? header : footer; }
 };
 
 // Opens the event's row on the query.

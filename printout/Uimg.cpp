@@ -154,7 +154,7 @@ void TFimg::FormShow()
         const EventPictures event = readEventPictures(*m_dm.Qimg, CurrentEventCode);
         QStringList failures;
         for (PictureSlot slot : { PictureSlot::Header, PictureSlot::Footer }) {
-            const QString failure = showPicture(slot, event.Path(slot));
+            const QString failure = showPicture(slot, event.path(slot));
             if (!failure.isEmpty())
                 failures << failure;
         }

@@ -460,7 +460,7 @@ void TBREvaluator::Reset()
     if (!m_queue)
         return;
     for (int i = 0; i < m_queue->count(); ++i)
-        m_queue->Item(i)->Reset();
+        m_queue->item(i)->Reset();
 }
 
 EvResult TBREvaluator::Evaluate()
@@ -493,14 +493,14 @@ bool TBREvaluator::HasAggregate() const
     if (!m_queue)
         return false;
     for (int i = 0; i < m_queue->count(); ++i)
-        if (m_queue->Item(i)->IsAggregate)
+        if (m_queue->item(i)->IsAggregate)
             return true;
     return false;
 }
 
 TBREvElement* TBREvaluator::firstElement() const
 {
-    return m_queue && m_queue->count() > 0 ? m_queue->Item(0) : nullptr;
+    return m_queue && m_queue->count() > 0 ? m_queue->item(0) : nullptr;
 }
 
 void TBREvaluator::Append(std::unique_ptr<TBREvElement> element) { m_queue->Append(std::move(element)); }

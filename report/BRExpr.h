@@ -294,7 +294,7 @@ protected:
     bool gatherArguments(TBRFiFo& fifo);
     // The result when the queue ran short of elements.
     static EvResult queueRanShort();
-    int ArgumentCount() const { return int(m_arguments.size()); }
+    int argumentCount() const { return int(m_arguments.size()); }
     const EvResult& argument(int i) const { return m_arguments[std::size_t(i)]; }
     std::vector<TBREvResultClass> m_arguments; // filled just before Calculate, emptied after
 };
@@ -308,7 +308,7 @@ public:
     // The element Next would return, left in the queue.
     TBREvElement* peek() const { return m_cursor < m_items.size() ? m_items[m_cursor].get() : nullptr; }
     int count() const { return int(m_items.size()); }
-    TBREvElement* Item(int i) const { return m_items[std::size_t(i)].get(); }
+    TBREvElement* item(int i) const { return m_items[std::size_t(i)].get(); }
     // Set while the evaluator accumulates: function elements then run their Aggregate step.
     bool AggregateFlag = false;
 
@@ -448,7 +448,7 @@ public:
     // The entry of that name (case-insensitive), or nullptr.
     const TBRLibraryEntry* find(const QString& name) const;
     int count() const { return int(m_entries.size()); }
-    const TBRLibraryEntry& Entry(int i) const { return m_entries[std::size_t(i)]; }
+    const TBRLibraryEntry& entry(int i) const { return m_entries[std::size_t(i)]; }
 
 private:
     std::vector<TBRLibraryEntry> m_entries;

@@ -56,7 +56,7 @@ class TBREvIfFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 3 || argument(0).Kind != EvResultKind::Boolean)
+        if (argumentCount() != 3 || argument(0).Kind != EvResultKind::Boolean)
             return wrongArguments("IF");
         return argument(0).BoolResult ? argument(1) : argument(2);
     }
@@ -66,7 +66,7 @@ class TBREvStrFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() == 1) {
+        if (argumentCount() == 1) {
             const EvResult& a = argument(0);
             if (a.Kind == EvResultKind::Integer || a.Kind == EvResultKind::Float
                 || a.Kind == EvResultKind::Boolean)
@@ -81,7 +81,7 @@ class TBREvTextFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1)
+        if (argumentCount() != 1)
             return EvResult::fromError(brErrorText(SBRMissingArgument, QString::fromUtf8(Name())));
         const EvResult& a = argument(0);
         if (a.isError())
@@ -123,7 +123,7 @@ class TBREvClockFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 0)
+        if (argumentCount() != 0)
             return text(SBRTooManyArguments);
         return EvResult::fromString(brExprClock().now().toString(QString::fromUtf8(Format())));
     }
@@ -144,7 +144,7 @@ class TBREvCopyFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 3 || argument(0).Kind != EvResultKind::String
+        if (argumentCount() != 3 || argument(0).Kind != EvResultKind::String
             || argument(1).Kind != EvResultKind::Integer || argument(2).Kind != EvResultKind::Integer)
             return wrongArguments("COPY");
         const QString& s = argument(0).StrResult;
@@ -162,7 +162,7 @@ class TBREvTrue : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        return ArgumentCount() == 0 ? EvResult::fromBoolean(true) : text(SBRTooManyArguments);
+        return argumentCount() == 0 ? EvResult::fromBoolean(true) : text(SBRTooManyArguments);
     }
 };
 
@@ -170,7 +170,7 @@ class TBREvFalse : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        return ArgumentCount() == 0 ? EvResult::fromBoolean(false) : text(SBRTooManyArguments);
+        return argumentCount() == 0 ? EvResult::fromBoolean(false) : text(SBRTooManyArguments);
     }
 };
 
@@ -178,7 +178,7 @@ class TBREvIntFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !argument(0).isNumeric())
+        if (argumentCount() != 1 || !argument(0).isNumeric())
             return wrongArguments("INT");
         if (argument(0).Kind == EvResultKind::Integer)
             return argument(0);
@@ -191,7 +191,7 @@ class TBREvFracFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !argument(0).isNumeric())
+        if (argumentCount() != 1 || !argument(0).isNumeric())
             return wrongArguments("FRAC");
         if (argument(0).Kind == EvResultKind::Integer)
             return EvResult::fromFloat(0.0);
@@ -204,7 +204,7 @@ class TBREvSQRTFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || !argument(0).isNumeric() || argument(0).asDouble() < 0)
+        if (argumentCount() != 1 || !argument(0).isNumeric() || argument(0).asDouble() < 0)
             return text(SBRInvalidSqrt);
         return EvResult::fromFloat(std::sqrt(argument(0).asDouble()));
     }
@@ -214,7 +214,7 @@ class TBREvDivFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || !argument(0).isNumeric() || !argument(1).isNumeric())
+        if (argumentCount() != 2 || !argument(0).isNumeric() || !argument(1).isNumeric())
             return wrongArguments("DIV");
         // Floats go to the nearest whole number first, halves to the even neighbour.
         const double x = whole(argument(0)), y = whole(argument(1));
@@ -240,7 +240,7 @@ class TBREvTypeOfFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1)
+        if (argumentCount() != 1)
             return wrongArguments("TypeOf");
         static const char* const names[] = { "INTEGER", "FLOAT", "STRING", "BOOLEAN", "ERROR" };
         return EvResult::fromString(QString::fromUtf8(names[int(argument(0).Kind)]));
@@ -251,7 +251,7 @@ class TBREvFormatNumericFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 2 || argument(0).Kind != EvResultKind::String || !argument(1).isNumeric())
+        if (argumentCount() != 2 || argument(0).Kind != EvResultKind::String || !argument(1).isNumeric())
             return wrongArguments("FORMATNUMERIC");
         QString out;
         if (!brFormatFloat(argument(0).StrResult, argument(1).asDouble(), out))
@@ -273,7 +273,7 @@ public:
     }
     void Aggregate() override
     {
-        if (ArgumentCount() != 1) {
+        if (argumentCount() != 1) {
             m_sum = wrongArguments(Name());
             m_hasValue = true;
             return;
@@ -339,7 +339,7 @@ public:
     }
     void Aggregate() override
     {
-        if (ArgumentCount() != 1) {
+        if (argumentCount() != 1) {
             m_value = wrongArguments(Name());
             m_hasValue = true;
             return;

@@ -30,7 +30,7 @@ struct ScanState {
     bool bracket = false;
     int depth = 0;
 
-    void Feed(QChar c)
+    void feed(QChar c)
     {
         if (c == u'\'') {
             if (!bracket)
@@ -159,7 +159,7 @@ struct TBREvaluator::ParseText {
             clean[std::size_t(i)] = s.clean();
             const bool opens = s.clean() && chars[i] == u'(';
             const bool closes = s.clean() && chars[i] == u')';
-            s.Feed(chars[i]);
+            s.feed(chars[i]);
             if (opens) {
                 open.push_back(i);
             } else if (closes && !open.empty()) {
@@ -191,7 +191,7 @@ struct TBREvaluator::ParseText {
             while (m_pos < m_end - 1) {
                 const int i = m_pos++;
                 if (!m_aligned) {
-                    m_state.Feed(m_t.chars[i]);
+                    m_state.feed(m_t.chars[i]);
                     if (m_state.topLevel())
                         return i;
                     continue;
@@ -230,7 +230,7 @@ struct TBREvaluator::ParseText {
             return clean[std::size_t(i) + 1] && depth[std::size_t(i) + 1] == depth[std::size_t(b)];
         ScanState s;
         for (int k = b; k <= i; ++k)
-            s.Feed(chars[k]);
+            s.feed(chars[k]);
         return s.topLevel();
     }
 
@@ -257,7 +257,7 @@ struct TBREvaluator::ParseText {
         return true;
     }
 
-    QStringView View(int b, int e) const { return QStringView(chars + b, e - b); }
+    QStringView view(int b, int e) const { return QStringView(chars + b, e - b); }
 
     QString text;
     QChar* chars;
@@ -346,7 +346,7 @@ int FindArgumentSeparator(const QString& text)
     ScanState s;
     const int n = int(text.size());
     for (int i = 0; i < n - 1; ++i) {
-        s.Feed(text[i]);
+        s.feed(text[i]);
         if (s.topLevel() && text[i] == BRArgumentSeparator)
             return i;
     }
@@ -359,7 +359,7 @@ QString SwapOperatorsOutsideQuotes(const QString& text, QChar a, QChar b)
     ScanState s;
     for (int i = 0; i < out.size(); ++i) {
         const QChar c = text[i];
-        s.Feed(c);
+        s.feed(c);
         if (!s.topLevel() || (c != a && c != b))
             continue;
         if ((c == u'+' || c == u'-') && isSignAt(text.constData(), 0, i))
@@ -542,12 +542,12 @@ void TBREvaluator::parseFactorAt(int b, int e)
         const QChar first = t.chars[b];
         const QChar last = t.chars[e - 1];
         const bool enclosed = e - b >= 2;
-        if (e - b >= 3 && t.View(b, b + 3).compare(u"not", Qt::CaseInsensitive) == 0) {
+        if (e - b >= 3 && t.view(b, b + 3).compare(u"not", Qt::CaseInsensitive) == 0) {
             Append(std::make_unique<TBREvElementNot>());
             b += 3;
         } else if (first == u'\'') {
             if (enclosed && last == u'\'')
-                ParseString(t.View(b + 1, e - 1));
+                ParseString(t.view(b + 1, e - 1));
             else
                 appendError(SBRMissing, u"'");
             return;
@@ -571,7 +571,7 @@ void TBREvaluator::parseFactorAt(int b, int e)
             ++b;
             t.exchangeLastSign(b, e);
         } else if (isAsciiDigit(first)) {
-            ParseNumber(t.View(b, e));
+            ParseNumber(t.view(b, e));
             return;
         } else if (isAsciiLetter(first)) {
             parseFunctionCallAt(b, e);
@@ -583,13 +583,13 @@ void TBREvaluator::parseFactorAt(int b, int e)
                 appendError(SBRMissing, u"]");
             return;
         } else {
-            appendError(SBRErrorInExpression, t.View(b, e));
+            appendError(SBRErrorInExpression, t.view(b, e));
             return;
         }
     }
 }
 
-void TBREvaluator::lookupFieldAt(int b, int e) { LookupField(m_text->View(b, e).toString()); }
+void TBREvaluator::lookupFieldAt(int b, int e) { LookupField(m_text->view(b, e).toString()); }
 
 void TBREvaluator::ParseNumber(QStringView text)
 {
@@ -632,12 +632,12 @@ void TBREvaluator::parseFunctionCallAt(int b, int e)
     // The name is the text before the first "(" as written, so "SUM (x)" names no function.
     // Without its closing ")" the call has no name at all and ends as an unknown name.
     const ParseText& t = *m_text;
-    const QStringView text = t.View(b, e);
+    const QStringView text = t.view(b, e);
     const int open = int(text.indexOf(u'('));
     if (open < 0)
         LookupFunction(text.toString(), QStringView());
     else if (text.endsWith(u')'))
-        LookupFunction(text.left(open).toString(), t.View(b + open + 1, e - 1));
+        LookupFunction(text.left(open).toString(), t.view(b + open + 1, e - 1));
     else
         LookupFunction(QString(), QStringView());
 }

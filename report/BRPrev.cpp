@@ -36,7 +36,7 @@ void drawStretched(QPainter& painter, const QRect& target, const QPicture& page,
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     QImage image(part.size() * ratio, QImage::Format_ARGB32_Premultiplied);
     image.setDevicePixelRatio(ratio);
-    const int dotsPerMeter = roundToInt(BRPageDotsPerInch / 0.0254);
+    const int dotsPerMeter = roundToInt(BRPageDotsPerInch / BRMetresPerInch);
     image.setDotsPerMeterX(dotsPerMeter);
     image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::white);

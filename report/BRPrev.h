@@ -314,7 +314,7 @@ private:
     void syncZoomButtons();
     void scrollStep(bool down);
     void reportDamagedPage(int page, const QString& message);
-    TCustomBandReport* Report() const;
+    TCustomBandReport* report() const;
 
     QPointer<TBRPrinter> m_printer;
     QButtonGroup* m_zoomGroup = nullptr;

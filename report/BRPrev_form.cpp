@@ -514,14 +514,14 @@ void TBRStandardPreview::buildStatusBar()
     StatusBar->addWidget(StatusPanel2, 1);
 }
 
-TCustomBandReport* TBRStandardPreview::Report() const
+TCustomBandReport* TBRStandardPreview::report() const
 {
-    return m_printer ? dynamic_cast<TCustomBandReport*>(m_printer->Owner()) : nullptr;
+    return m_printer ? dynamic_cast<TCustomBandReport*>(m_printer->owner()) : nullptr;
 }
 
 void TBRStandardPreview::applyReportChoices()
 {
-    TCustomBandReport* report = Report();
+    TCustomBandReport* report = this->report();
     if (!report) {
         setWindowState(Qt::WindowMaximized);
         m_showThumbs = m_showSearch = true;
@@ -580,7 +580,7 @@ void TBRStandardPreview::updateButtons()
     const TBRPrinter::Status status = m_printer ? m_printer->getStatus() : TBRPrinter::Status::Idle;
     const bool ready = status == TBRPrinter::Status::Ready;
     Print->setEnabled(ready);
-    PrintSetup->setEnabled(ready && Report());
+    PrintSetup->setEnabled(ready && report());
     SaveReport->setEnabled(ready);
     // Loading would take the pages from under a run or a print.
     LoadReport->setEnabled(m_printer && status != TBRPrinter::Status::Busy && !m_printer->printing());
@@ -778,14 +778,14 @@ void TBRStandardPreview::SearchResultBoxClick()
 
 void TBRStandardPreview::PrintSetupClick()
 {
-    TCustomBandReport* report = Report();
+    TCustomBandReport* report = this->report();
     if (!report || !m_printer)
         return;
     // A cancelled dialog changes nothing.
     if (!report->PrinterSetup() || !m_printer)
         return;
     // The stored pages keep the sheet they were drawn on, whatever the new printer's defaults.
-    TPrinterSettings& s = m_printer->Settings();
+    TPrinterSettings& s = m_printer->settings();
     const TBRPaperSize paper = s.PaperSize();
     const int width = s.PaperWidth();
     const int length = s.PaperLength();
@@ -815,7 +815,7 @@ void TBRStandardPreview::PrintClick()
         return;
     m_printing = true;
     updateButtons();
-    auto* bandReport = dynamic_cast<TBandReport*>(Report());
+    auto* bandReport = dynamic_cast<TBandReport*>(report());
     TBRPrinter::PrintResult result;
     if (!m_loadedFromFile && bandReport) {
         // The pages on screen were made for the screen: the report runs again for the printer.
@@ -876,7 +876,7 @@ void TBRStandardPreview::LoadClick()
     }
     m_title = *name;
     BRPreview->reloadPage(1);
-    m_orientation = m_printer->Settings().Orientation();
+    m_orientation = m_printer->settings().Orientation();
     BRPreview->setOrientation(m_orientation);
     BRPreview->UpdateZoom();
     ThumbGridResize();

@@ -172,7 +172,7 @@ public:
     bool copyRange(QIODevice& destination, qint64 from, qint64 to);
 
     bool inMemory() const;
-    bool ReadOnly() const { return m_readOnly; }
+    bool readOnly() const { return m_readOnly; }
     qint32 MemoryLimit() const { return m_memoryLimit; }
     // The temporary file's name after spilling, the opened file's name in file mode.
     QString FileName() const;
@@ -470,7 +470,7 @@ public:
     int CustomBinCode() const { return m_customBinCode; }
     void setCustomBinCode(int code) { m_customBinCode = code; }
     // The paper source ApplySettings would send (kept only: CUPS takes no bins through Qt).
-    int BinCode() const;
+    int binCode() const;
     bool UseCustomPaperCode() const { return m_useCustomPaperCode; }
     void setUseCustomPaperCode(bool on) { m_useCustomPaperCode = on; }
     int CustomPaperCode() const { return m_customPaperCode; }
@@ -489,7 +489,7 @@ public:
     void setUseStandardPrinter(bool on) { m_useStandardPrinter = on; }
     QString outputFileName() const { return m_outputFileName; }
     void setOutputFileName(const QString& name) { m_outputFileName = name; }
-    QString QueueName() const { return m_queueName; }
+    QString queueName() const { return m_queueName; }
     void setQueueName(const QString& name) { m_queueName = name; }
 
     TPrinterOrientation Orientation() const { return m_orientation; }
@@ -685,7 +685,7 @@ public:
     explicit TBRPrinter(TBRPrinterOwner* owner = nullptr, QObject* parent = nullptr);
     ~TBRPrinter() override;
 
-    TBRPrinterOwner* Owner() const { return m_owner; }
+    TBRPrinterOwner* owner() const { return m_owner; }
     Status getStatus() const { return m_status; }
     Destination getDestination() const { return m_destination; }
     void SetDestination(Destination d) { m_destination = d; }
@@ -754,7 +754,7 @@ public:
     // Shows the preview: the preview event when set, else the registered preview interface,
     // with the given modality.
     void StartPreview(Qt::WindowModality modality = Qt::NonModal);
-    QWidget* PreviewForm() const;
+    QWidget* previewForm() const;
 
     // The preview that shows this store tells when it starts (true) and stops (false) showing
     // it; stopping cancels a busy run and calls the preview-closed event.
@@ -771,8 +771,8 @@ public:
     void SetOutlineTarget(QTreeWidget* view);
 
     // Settings pass-through, each into the working settings.
-    TPrinterSettings& Settings() { return *m_settings; }
-    const TPrinterSettings& Settings() const { return *m_settings; }
+    TPrinterSettings& settings() { return *m_settings; }
+    const TPrinterSettings& settings() const { return *m_settings; }
     void setCopies(int n) { m_settings->setCopies(n); }
     void setOutputBin(TBRBin bin) { m_settings->setOutputBin(bin); }
     void setDuplex(bool on) { m_settings->setDuplex(on); }
@@ -795,7 +795,7 @@ public:
     void assignSettings(const TBRPrinterSettings& s);
     // Selects printer i (-1 the default queue) with its default settings, read afresh.
     void SetPrinterIndex(int i);
-    int PrinterIndex() const { return m_printerIndex; }
+    int printerIndex() const { return m_printerIndex; }
     void SetGetSettingsEvent(TBRPrinterEvent e) { m_settings->SetGetSettingsEvent(std::move(e)); }
     void SetApplySettingsEvent(TBRPrinterEvent e) { m_settings->SetApplySettingsEvent(std::move(e)); }
     // The printer object the settings are bound to (the print dialog works on it).

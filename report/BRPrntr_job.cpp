@@ -69,7 +69,7 @@ std::optional<QByteArray> queueState(QLibrary& cups, const QByteArray& queue)
     return state;
 }
 
-TBRQueueAnswer SubmitToCups(const TBRQueueJob& job)
+TBRQueueAnswer submitToCups(const TBRQueueJob& job)
 {
     using State = TBRQueueAnswer::State;
     QLibrary cups(QStringLiteral("cups"), 2);
@@ -414,7 +414,7 @@ Failure TBRPrintJob::submit()
     const TBRQueueSubmitter& replacement = submitterOverride();
     // The job's folder goes with the submission: the file stays until the queue has read it.
     const std::optional<TBRQueueAnswer> answer = awaitAnswer(
-        replacement ? replacement : TBRQueueSubmitter(SubmitToCups), m_queueJob, std::move(m_folder));
+        replacement ? replacement : TBRQueueSubmitter(submitToCups), m_queueJob, std::move(m_folder));
     m_fileName.clear();
     if (!answer)
         return { Step::Queue, 0,

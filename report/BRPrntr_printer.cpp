@@ -128,8 +128,8 @@ void TBRPrinter::assignSettings(const TBRPrinterSettings& s)
 TBRPrintTarget TBRPrinter::target() const
 {
     QString file = m_settings->outputFileName();
-    if (file.isEmpty() && !m_settings->QueueName().isEmpty())
-        return { m_settings->QueueName(), QString() };
+    if (file.isEmpty() && !m_settings->queueName().isEmpty())
+        return { m_settings->queueName(), QString() };
     if (file.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat
         && !m_printer->printerName().isEmpty())
         return { m_printer->printerName(), QString() };
@@ -468,7 +468,7 @@ void TBRPrinter::StartPreview(Qt::WindowModality modality)
     }
 }
 
-QWidget* TBRPrinter::PreviewForm() const { return m_previewForm; }
+QWidget* TBRPrinter::previewForm() const { return m_previewForm; }
 
 void TBRPrinter::CancelIfRequested(bool showing)
 {

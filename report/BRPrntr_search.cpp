@@ -1,4 +1,5 @@
 #include "report/BRPrntr.h"
+#include "report/BRUnits.h"
 
 #include <QPaintDevice>
 #include <QPaintEngine>
@@ -73,9 +74,9 @@ protected:
         case PdmHeight:
             return m_size.height();
         case PdmWidthMM:
-            return static_cast<int>(std::lround(m_size.width() * 25.4 / BRPageDotsPerInch));
+            return static_cast<int>(std::lround(m_size.width() * BRMillimetresPerInch / BRPageDotsPerInch));
         case PdmHeightMM:
-            return static_cast<int>(std::lround(m_size.height() * 25.4 / BRPageDotsPerInch));
+            return static_cast<int>(std::lround(m_size.height() * BRMillimetresPerInch / BRPageDotsPerInch));
         case PdmDpiX:
         case PdmDpiY:
         case PdmPhysicalDpiX:

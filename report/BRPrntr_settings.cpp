@@ -115,7 +115,7 @@ int TPrinterSettings::DuplexCode() const
     return m_duplex ? BRDuplexShortEdge : BRDuplexSimplex;
 }
 
-int TPrinterSettings::BinCode() const
+int TPrinterSettings::binCode() const
 {
     return m_useCustomBinCode ? m_customBinCode : brBinToDevMode(m_outputBin);
 }

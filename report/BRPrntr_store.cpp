@@ -38,13 +38,13 @@ QString Native(const QString& fileName) { return QDir::toNativeSeparators(fileNa
         Kind::Damaged, QStringLiteral("保存レポートのデータが壊れています（%1）。").arg(detail));
 }
 
-[[noreturn]] void WriteFailed()
+[[noreturn]] void writeFailed()
 {
     throw EBRStoreError(
         Kind::WriteFailed, QStringLiteral("ページを書き込めません。ディスクの空きを確認してください。"));
 }
 
-[[noreturn]] void ForeignPages()
+[[noreturn]] void foreignPages()
 {
     throw EBRStoreError(Kind::ForeignPages,
         QStringLiteral("この保存レポートのページは Windows のメタファイル形式のため、"
@@ -392,7 +392,7 @@ void TBRPageList::writeHeaderLocked()
     m_header = headerBytes();
     const qint64 keep = m_stream->Position();
     if (m_stream->seek(0) < 0 || !writeAll(*m_stream, m_header))
-        WriteFailed();
+        writeFailed();
     m_stream->seek(keep);
 }
 
@@ -453,7 +453,7 @@ void TBRPageList::addPageData(const QByteArray& pictureBytes)
     const qint64 start = m_records.empty() ? m_headerSize : m_records.back().end;
     const qint64 end = start + RecordOverhead + payload.size();
     if (end > std::numeric_limits<qint32>::max())
-        WriteFailed();
+        writeFailed();
     QByteArray record;
     record.reserve(payload.size() + RecordOverhead);
     record += i32Bytes(number);
@@ -462,7 +462,7 @@ void TBRPageList::addPageData(const QByteArray& pictureBytes)
     record += i32Bytes(static_cast<qint32>(start));
     if (m_stream->seek(start) < 0 || !writeAll(*m_stream, record)) {
         m_pageCount = number - 1;
-        WriteFailed();
+        writeFailed();
     }
     m_records.push_back({ start, end });
     m_pageCount = number;
@@ -531,7 +531,7 @@ std::unique_ptr<QPicture> TBRPageList::GetPage(int n)
     if (!bytes)
         return nullptr;
     if (isWindowsMetafile(*bytes))
-        ForeignPages();
+        foreignPages();
     auto picture = std::make_unique<QPicture>();
     if (bytes->isEmpty())
         return picture; // a page nobody drew on

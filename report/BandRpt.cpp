@@ -275,7 +275,7 @@ TBRPage::TBRPage(TBRUnitOwner* report)
 void TBRPage::setUnits(TBRUnit units)
 {
     TBRUnitBase::setUnits(units);
-    if (TBRUnitOwner* r = Report())
+    if (TBRUnitOwner* r = report())
         r->pageUnitsChanged();
 }
 
@@ -303,7 +303,7 @@ void TBRPage::SetValue(int index, double value)
 void TBRPage::storeMeasure(int index, double native)
 {
     m_values[static_cast<std::size_t>(index)] = native;
-    TBRUnitOwner* r = Report();
+    TBRUnitOwner* r = report();
     if (r)
         r->pageLayoutChanged();
     switch (index) {
@@ -324,7 +324,7 @@ void TBRPage::setColumns(int columns)
     if (columns <= 0 || columns == m_columns)
         return;
     m_columns = columns;
-    if (TBRUnitOwner* r = Report())
+    if (TBRUnitOwner* r = report())
         r->columnsChanged();
 }
 
@@ -347,7 +347,7 @@ void TBRPage::setPaperSize(TBRPaperSize paper)
         setWidth(portrait ? d.width : d.length);
         setLength(portrait ? d.length : d.width);
         setUnitsQuietly(units);
-        if (TBRUnitOwner* r = Report())
+        if (TBRUnitOwner* r = report())
             r->pageLayoutChanged();
     }
     m_paperSize = paper;
@@ -361,7 +361,7 @@ void TBRPage::ReadValues(const QList<double>& values)
         return;
     for (int i = 0; i < MeasureCount; ++i)
         m_values[static_cast<std::size_t>(i)] = values[i];
-    if (TBRUnitOwner* r = Report())
+    if (TBRUnitOwner* r = report())
         r->pageLayoutChanged();
 }
 

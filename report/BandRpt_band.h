@@ -57,7 +57,7 @@ public:
     void unpreparePrintables();
 
     // The report this panel belongs to (itself for a report).
-    virtual TCustomBandReport* Report() const = 0;
+    virtual TCustomBandReport* report() const = 0;
     virtual TBRUnit panelUnits() const = 0;
     // The panel's width in layout pixels.
     virtual int pixelWidth() const = 0;
@@ -88,7 +88,7 @@ public:
     // Changes the type; the report's band list is rebuilt.
     void setBandType(TBRBandType type);
 
-    TCustomBandReport* Report() const override { return m_report; }
+    TCustomBandReport* report() const override { return m_report; }
     TCustomBandReport* ParentReport() const { return m_report; }
     // Places the band on a report (nullptr takes it off): it joins the report's band list and
     // takes its units and zoom. A band placed on another band stands on that band's report.

@@ -26,7 +26,7 @@ const QImage& referenceDevice()
 {
     static const QImage device = [] {
         QImage img(1, 1, QImage::Format_RGB32);
-        const int dotsPerMeter = static_cast<int>(std::lround(BRLayoutDotsPerInch / 0.0254));
+        const int dotsPerMeter = static_cast<int>(std::lround(BRLayoutDotsPerInch / BRMetresPerInch));
         img.setDotsPerMeterX(dotsPerMeter);
         img.setDotsPerMeterY(dotsPerMeter);
         return img;

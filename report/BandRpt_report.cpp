@@ -82,7 +82,7 @@ TCustomBandReport::TCustomBandReport(QObject* owner)
     m_controller->setMasterIdentity(this);
     m_controller->setParentReport(this);
     // The paper of the default printer, when it has one the page knows.
-    const TBRPaperSize paper = TBRPrinter(this).Settings().PaperSize();
+    const TBRPaperSize paper = TBRPrinter(this).settings().PaperSize();
     if (paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom)
         m_page->setPaperSize(paper);
 }

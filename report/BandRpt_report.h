@@ -224,7 +224,7 @@ public:
     const TBRPrinterSettings& ownerPrinterSettings() const override { return PrinterSettings; }
     bool ownerShowProgress() const override { return ShowProgress; }
 
-    TCustomBandReport* Report() const override { return const_cast<TCustomBandReport*>(this); }
+    TCustomBandReport* report() const override { return const_cast<TCustomBandReport*>(this); }
     TBRUnit panelUnits() const override { return Units(); }
     int pixelWidth() const override;
 

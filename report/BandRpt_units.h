@@ -92,7 +92,7 @@ public:
     int PixelsPerInch() const { return m_pixelsPerInch; }
     void setPixelsPerInch(int ppi);
 
-    TBRUnitOwner* Report() const { return m_report; }
+    TBRUnitOwner* report() const { return m_report; }
     void setReport(TBRUnitOwner* report) { m_report = report; }
     bool updating() const { return m_updating; }
 

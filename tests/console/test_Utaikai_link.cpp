@@ -67,7 +67,7 @@ protected:
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
         f.Button2->click();
-        ASSERT_TRUE(waitUntil([&] { return f.link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return f.link().state() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
     QByteArray logBytes() const

@@ -195,7 +195,7 @@ public:
     void lookupResults() override { ++lookups; }
 
     // Digits of a row as text, blanks as "_": 0:05:00.0 with two digits blanked reads "__5000".
-    QString Row(Phase row) const
+    QString row(Phase row) const
     {
         QString s;
         for (int d : digits[static_cast<size_t>(row)])

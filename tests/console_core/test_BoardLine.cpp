@@ -8,7 +8,7 @@ using namespace console;
 
 namespace {
 
-BoardLineInput WarmUp(qint64 remaining, qint64 blind = 30, bool blindSettingOn = true, bool on = true)
+BoardLineInput warmUp(qint64 remaining, qint64 blind = 30, bool blindSettingOn = true, bool on = true)
 {
     BoardLineInput in;
     in.kind = BoardLineKind::WarmUp;
@@ -52,21 +52,21 @@ struct LineCase {
 // The lines are written out character by character: "8", seven blanks, the field, five blanks, CR.
 // clang-format off
 const LineCase Cases[] = {
-    { "warm-up 5:00 above the blind time", WarmUp(3000), QByteArray("8       " "    5:00" "     \r") },
-    { "warm-up within the blind time is blank", WarmUp(24), QByteArray("8       " "        " "     \r") },
-    { "warm-up at the blind time is blank", WarmUp(30), QByteArray("8       " "        " "     \r") },
-    { "warm-up just above the blind time", WarmUp(32), QByteArray("8       " "       3" "     \r") },
-    { "warm-up at zero with the blind setting on", WarmUp(0), QByteArray("8       " "        " "     \r") },
-    { "warm-up at zero with the blind setting off", WarmUp(0, 0, false), QByteArray("8       " "       0" "     \r") },
-    { "warm-up below one second, blind off", WarmUp(8, 0, false), QByteArray("8       " "       0" "     \r") },
-    { "warm-up past its end shows zero", WarmUp(-1, 0, false), QByteArray("8       " "       0" "     \r") },
-    { "warm-up odd tenths", WarmUp(3001), QByteArray() },
-    { "warm-up board OFF", WarmUp(3000, 30, true, false), QByteArray() },
-    { "warm-up odd tenths past an hour", WarmUp(61235), QByteArray() },
-    { "warm-up 1:42:03", WarmUp(61232), QByteArray("8       " " 1:42:03" "     \r") },
+    { "warm-up 5:00 above the blind time", warmUp(3000), QByteArray("8       " "    5:00" "     \r") },
+    { "warm-up within the blind time is blank", warmUp(24), QByteArray("8       " "        " "     \r") },
+    { "warm-up at the blind time is blank", warmUp(30), QByteArray("8       " "        " "     \r") },
+    { "warm-up just above the blind time", warmUp(32), QByteArray("8       " "       3" "     \r") },
+    { "warm-up at zero with the blind setting on", warmUp(0), QByteArray("8       " "        " "     \r") },
+    { "warm-up at zero with the blind setting off", warmUp(0, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up below one second, blind off", warmUp(8, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up past its end shows zero", warmUp(-1, 0, false), QByteArray("8       " "       0" "     \r") },
+    { "warm-up odd tenths", warmUp(3001), QByteArray() },
+    { "warm-up board OFF", warmUp(3000, 30, true, false), QByteArray() },
+    { "warm-up odd tenths past an hour", warmUp(61235), QByteArray() },
+    { "warm-up 1:42:03", warmUp(61232), QByteArray("8       " " 1:42:03" "     \r") },
     { "warm-up never carries the prefix",
         [] {
-            BoardLineInput in = WarmUp(3000);
+            BoardLineInput in = warmUp(3000);
             in.prefix = QStringLiteral("A");
             return in;
         }(), QByteArray("8       " "    5:00" "     \r") },
@@ -114,8 +114,8 @@ INSTANTIATE_TEST_SUITE_P(Lines, BoardLineTable, ::testing::ValuesIn(Cases));
 
 TEST(BoardLine, FieldsWithoutTheGates)
 {
-    EXPECT_EQ(boardField(WarmUp(25)), QStringLiteral("        "));
-    EXPECT_EQ(boardField(WarmUp(3000)), QStringLiteral("    5:00"));
+    EXPECT_EQ(boardField(warmUp(25)), QStringLiteral("        "));
+    EXPECT_EQ(boardField(warmUp(3000)), QStringLiteral("    5:00"));
     EXPECT_EQ(boardField(lettered(BoardLineKind::Race, 61234)), QStringLiteral("R1:42:03"));
     EXPECT_EQ(boardField(lettered(BoardLineKind::Race, 5)), QStringLiteral("       0"));
     EXPECT_EQ(boardField(lettered(BoardLineKind::OverTime, 101)), QStringLiteral("O     10"));

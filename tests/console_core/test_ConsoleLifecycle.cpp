@@ -114,13 +114,13 @@ TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)
     testing_support::FakeSleeper sleeper;
     QStringList order;
     DeviceRelease release({ &board, &sleeper, [&] { order << "link"; }, [&] { order << "log"; } });
-    EXPECT_TRUE(release.Run());
+    EXPECT_TRUE(release.run());
     EXPECT_EQ(board.calls, QStringList({ "send", "send", "close" }));
     EXPECT_EQ(board.sent, QByteArrayList({ boardBlankLine(), boardBlankLine() }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ DeviceRelease::BlankPauseMs }));
     EXPECT_EQ(order, QStringList({ "link", "log" }));
 
-    EXPECT_FALSE(release.Run());
+    EXPECT_FALSE(release.run());
     EXPECT_EQ(board.calls.size(), 3);
     EXPECT_EQ(order.size(), 2);
 }

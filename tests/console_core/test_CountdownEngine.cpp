@@ -80,17 +80,17 @@ TEST_F(CountdownEngine, AWholeRunAsOneTranscript)
 TEST_F(CountdownEngine, AFiveMinuteWarmUpShowsZeroForOneTickAndHandsOverAtMinusOne)
 {
     Reset();
-    EXPECT_EQ(panel.Row(Phase::Warm), "005000");
-    EXPECT_EQ(panel.Row(Phase::Race), "010000");
+    EXPECT_EQ(panel.row(Phase::Warm), "005000");
+    EXPECT_EQ(panel.row(Phase::Race), "010000");
     e().start();
     ticks(3000);
     EXPECT_EQ(e().StateWarm(), PhaseState::On);
-    EXPECT_EQ(panel.Row(Phase::Warm), "____00") << "remaining 0 shows 0.0";
+    EXPECT_EQ(panel.row(Phase::Warm), "____00") << "remaining 0 shows 0.0";
     ticks(1);
     EXPECT_EQ(e().StateWarm(), PhaseState::Ato);
     EXPECT_EQ(e().StateRace(), PhaseState::On);
     EXPECT_EQ(raceRemaining(), 5999);
-    EXPECT_EQ(panel.Row(Phase::Race), "__9599");
+    EXPECT_EQ(panel.row(Phase::Race), "__9599");
 }
 
 // The random start: the warm-up ends once its remaining time falls to the cut; the race and the
@@ -140,7 +140,7 @@ TEST_F(CountdownEngine, CutDisplayAndBlankingFollowTheirThresholds)
     Reset();
     e().start();
     ticks(1);
-    EXPECT_EQ(panel.Row(Phase::Warm), "_59599") << "35999 blanks the hour";
+    EXPECT_EQ(panel.row(Phase::Warm), "_59599") << "35999 blanks the hour";
 }
 
 TEST_F(CountdownEngine, APauseOfSixtySecondsMovesEveryEndBy600Tenths)
@@ -153,12 +153,12 @@ TEST_F(CountdownEngine, APauseOfSixtySecondsMovesEveryEndBy600Tenths)
     EXPECT_EQ(e().RestWarm(), 2700);
     stall(595);
     ticks(5);
-    EXPECT_EQ(panel.Row(Phase::Warm), "__4300") << "nothing counts while paused";
+    EXPECT_EQ(panel.row(Phase::Warm), "__4300") << "nothing counts while paused";
     e().start();
     EXPECT_EQ((std::array<qint32, 4> { e().EndWarm(), e().EndRace(), e().EndOver(), e().EndInterval() }),
         (std::array<qint32, 4> { before[0] + 600, before[1] + 600, before[2] + 600, before[3] + 600 }));
     ticks(1);
-    EXPECT_EQ(panel.Row(Phase::Warm), "__4299") << "the warm-up goes on where it stopped";
+    EXPECT_EQ(panel.row(Phase::Warm), "__4299") << "the warm-up goes on where it stopped";
 }
 
 // Each warm-up trigger fires once, at the first tick at which its time has come: at slot 0 at the

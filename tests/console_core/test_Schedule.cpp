@@ -182,7 +182,7 @@ TEST_F(ScheduleTest, RoundNumberZeroGivesPlainRowsWithoutTheNumber)
     addRound("受付", "予選", 0, 2);
     EXPECT_EQ(chain().mid(1),
         QStringList({ "10:00:00-10:05:00 予選 ヒート 1", "10:05:00-10:10:00 予選 ヒート 2" }));
-    EXPECT_FALSE(sched().Row(uc("予選 ヒート 1"))->isRound());
+    EXPECT_FALSE(sched().row(uc("予選 ヒート 1"))->isRound());
 }
 
 TEST_F(ScheduleTest, ARoundTakenOnceIsRefusedAndNoHeatsAddNothing)
@@ -222,7 +222,7 @@ TEST_F(ScheduleTest, HeatOrderPutsTheSelectedHeatFirstByNumber)
         addScheduleRow("9:00:00", "10:00:00", "受付", 1);
         addRound("受付", "予選", 1, c.heats);
         addScheduleRow("23:00:00", "23:10:00", "後", 99);
-        const ScheduleOutcome out = sched().HeatOrder(uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
+        const ScheduleOutcome out = sched().heatOrder(uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
         EXPECT_EQ(out.uc, uc(QStringLiteral("予選 1 ヒート %1").arg(c.selected)));
         EXPECT_EQ(
             scalar(
@@ -240,8 +240,8 @@ TEST_F(ScheduleTest, AddHeatBuildsItsTextFromTheTitlesAndFollowsTheHighestHeat)
     addScheduleRow("9:00:00", "10:00:00", "受付", 1);
     addRound("受付", "A Main", 1, 10, "0:03:00", "Heat");
     addScheduleRow("10:30:00", "11:00:00", "昼休み", 50);
-    const ScheduleOutcome out = sched().AddHeat(uc("A Main 1 Heat 2"));
-    EXPECT_EQ(sched().Row(out.uc)->rmenu, "A Main 1 Heat 11");
+    const ScheduleOutcome out = sched().addHeat(uc("A Main 1 Heat 2"));
+    EXPECT_EQ(sched().row(out.uc)->rmenu, "A Main 1 Heat 11");
     EXPECT_EQ(chain()[11], "10:30:00-10:33:00 A Main 1 Heat 11");
     EXPECT_EQ(chain()[12], "10:33:00-11:03:00 昼休み");
     EXPECT_EQ(scalar("select heat||'/'||roundtl||'/'||heattl from rmenu where uc=" + QString::number(out.uc)),
@@ -253,10 +253,10 @@ TEST_F(ScheduleTest, DeleteHeatRemovesTheHighestNumberedHeat)
     addScheduleRow("9:00:00", "10:00:00", "受付", 1);
     addRound("受付", "予選", 1, 10);
     addScheduleRow("10:50:00", "11:00:00", "後", 50);
-    EXPECT_EQ(sched().DeleteHeat(uc("予選 1 ヒート 1")).uc, uc("予選 1 ヒート 1"));
+    EXPECT_EQ(sched().deleteHeat(uc("予選 1 ヒート 1")).uc, uc("予選 1 ヒート 1"));
     EXPECT_EQ(scalar("select max(heat) from rmenu where round=1"), "9");
     EXPECT_EQ(chain().last(), "10:45:00-10:55:00 後");
-    EXPECT_EQ(sched().DeleteHeat(uc("予選 1 ヒート 9")).uc, uc("予選 1 ヒート 8"));
+    EXPECT_EQ(sched().deleteHeat(uc("予選 1 ヒート 9")).uc, uc("予選 1 ヒート 8"));
 }
 
 TEST_F(ScheduleTest, DeleteRoundAsksWithItsNumberAndRemovesOnlyThatRound)
@@ -288,10 +288,10 @@ TEST_F(ScheduleTest, RoundCommandsOnNoRowOrAPlainRowDoNothing)
     for (const std::optional<int> selected :
         { std::optional<int>(), std::optional<int>(1), std::optional<int>(77) }) {
         console::Schedule s = sched();
-        EXPECT_FALSE(s.HeatOrder(selected).done);
+        EXPECT_FALSE(s.heatOrder(selected).done);
         EXPECT_FALSE(s.deleteRound(selected).done);
-        EXPECT_FALSE(s.AddHeat(selected).done);
-        EXPECT_FALSE(s.DeleteHeat(selected).done);
+        EXPECT_FALSE(s.addHeat(selected).done);
+        EXPECT_FALSE(s.deleteHeat(selected).done);
     }
     EXPECT_TRUE(asker.questions().isEmpty());
     EXPECT_EQ(chain(), kAbc);

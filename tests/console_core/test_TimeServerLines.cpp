@@ -96,7 +96,7 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
             got << buffer.take(block).complete;
         EXPECT_EQ(got, c.lines) << c.blocks.front().toStdString();
         EXPECT_EQ(buffer.takeRest(), c.rest) << c.blocks.front().toStdString();
-        EXPECT_EQ(buffer.Pending(), 0);
+        EXPECT_EQ(buffer.pending(), 0);
     }
 }
 
@@ -106,11 +106,11 @@ TEST(TimeServerLines, AnOverLongLineIsDroppedToItsEndAndTheNextLineKept)
     const QByteArray chunk(4000, 'x');
     EXPECT_EQ(buffer.take(chunk).dropped, 0);
     EXPECT_EQ(buffer.take(chunk).dropped, 0);
-    EXPECT_EQ(buffer.Pending(), 8000);
+    EXPECT_EQ(buffer.pending(), 8000);
     const TimeServerLineBuffer::Lines over = buffer.take(chunk);
     EXPECT_EQ(over.dropped, 1);
     EXPECT_TRUE(over.complete.isEmpty());
-    EXPECT_EQ(buffer.Pending(), 0) << "nothing of it is kept";
+    EXPECT_EQ(buffer.pending(), 0) << "nothing of it is kept";
     EXPECT_EQ(buffer.take(chunk + "\r").dropped, 0) << "counted once";
     const TimeServerLineBuffer::Lines after = buffer.take("\n$F,1,\"00:00:09\"\r\n");
     EXPECT_EQ(after.complete, QByteArrayList({ "$F,1,\"00:00:09\"" })) << "its tail is no line";

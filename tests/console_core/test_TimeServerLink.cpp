@@ -47,7 +47,7 @@ protected:
     void connectTo(TimeServerLink& link, FeedServer& server)
     {
         link.Button2Click(kHost, server.portText());
-        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.state() == LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
 
@@ -118,7 +118,7 @@ TEST_F(TimeServerLinkTest, TheServerClosingOrResettingEndsTheLinkAndBothFlags)
         ASSERT_TRUE(waitUntil([&] { return lines.size() == 1; }));
         BoardFromNetwork = 1;
         reset ? server.reset() : server.close();
-        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.state() == LinkState::Disconnected; }));
         EXPECT_EQ(lines, QByteArrayList({ "$B,5,\"Heat 1\"", "$I,\"16:3" }));
         EXPECT_EQ(statuses.last(), "サーバから切断されました");
         EXPECT_EQ(TimeServerConnected, 0);
@@ -141,7 +141,7 @@ TEST_F(TimeServerLinkTest, FailedAttemptsSayWhyAndLeaveTheLinkDown)
     for (const auto& [host, text] : cases) {
         TimeServerLink link(recording());
         link.Button2Click(host, refusedPort);
-        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }, 10000));
+        ASSERT_TRUE(waitUntil([&] { return link.state() == LinkState::Disconnected; }, 10000));
         EXPECT_TRUE(statuses.last().startsWith(QString::fromUtf8(text))) << statuses.last().toStdString();
         EXPECT_EQ(states.back(), LinkState::Disconnected);
         EXPECT_EQ(TimeServerConnected, 0);
@@ -164,7 +164,7 @@ TEST_F(TimeServerLinkTest, ALookUpFailureSaysWhetherTheResolverOrTheSystemAnswer
     for (const auto& [failure, text] : cases) {
         TimeServerLink link(recording(), [failure](const QString&, quint32*) { return failure; });
         link.Button2Click(QStringLiteral("timing-server"), server.portText());
-        ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Disconnected; }));
+        ASSERT_TRUE(waitUntil([&] { return link.state() == LinkState::Disconnected; }));
         EXPECT_EQ(statuses.last(), text);
     }
 }
@@ -198,7 +198,7 @@ TEST_F(TimeServerLinkTest, GarbageOverLongLinesAndFailingHandlersDoNotEndTheLink
     EXPECT_EQ(problems,
         QStringList(
             { "受信した行が長すぎるため捨てました (8192バイト超)", "受信データの処理でエラーです: boom" }));
-    EXPECT_EQ(link.State(), LinkState::Connected);
+    EXPECT_EQ(link.state(), LinkState::Connected);
     EXPECT_EQ(statuses.last(), "接続しました");
 }
 
@@ -211,7 +211,7 @@ TEST_F(TimeServerLinkTest, AReconnectIsNotDisturbedByTheOldReceiveEnding)
     // Disconnect and connect again before the old receive's end is delivered.
     link.Button2Click(kHost, server.portText());
     link.Button2Click(kHost, server.portText());
-    ASSERT_TRUE(waitUntil([&] { return link.State() == LinkState::Connected; }));
+    ASSERT_TRUE(waitUntil([&] { return link.state() == LinkState::Connected; }));
     ASSERT_TRUE(server.takeClient());
     server.send("34BE\"\r\n$F,1,\"00:00:09\"\r\n");
     ASSERT_TRUE(waitUntil([&] { return lines.size() == 4; }));

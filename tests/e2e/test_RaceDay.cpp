@@ -163,13 +163,13 @@ protected:
         f.Edit9->setText(QStringLiteral("127.0.0.1"));
         f.Edit10->setText(server.portText());
         userClick(f.Button2);
-        ASSERT_TRUE(waitUntil([&] { return f.link().State() == console::LinkState::Connected; }));
+        ASSERT_TRUE(waitUntil([&] { return f.link().state() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
 
     // The timing server's time line with `toGo` seconds to go, once the console has read it and
     // the board has been sent its time.
-    void Feed(int toGo)
+    void feed(int toGo)
     {
         const qsizetype sent = board.sent.size();
         const QByteArray line = QStringLiteral("$F,14,\"00:00:%1\",\"13:34:23\",\"00:09:47\",\"Green \"\r\n")
@@ -275,7 +275,7 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
             if (tenth < Run && inRun % 300 == 150 && f.devices().monitor->flush())
                 dtime << monitorFile(console::DtimeFileName).trimmed();
             if (inRun > 300 && inRun < 900 && inRun % 100 == 50) // the server's time, every 10 s
-                Feed((900 - inRun) / 10);
+                feed((900 - inRun) / 10);
         });
         // While the preview is open the board's clock may show the time of day: what follows
         // is not pinned.
@@ -304,7 +304,7 @@ TEST_F(RaceDay, ThreeRacesRunInAutomaticOperationAndTheSchedulePrints)
     QFile log(home.file(QStringLiteral("TCPDATA.txt")));
     EXPECT_TRUE(log.open(QIODevice::ReadOnly) && log.readAll() == fed && fed.count('\n') == 18);
     ASSERT_EQ(printed.texts.size(), 1);
-    const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" }).simplified();
+    const QString text = printer_support::run("pdftotext", { "-layout", pdf, "-" }).simplified();
     for (const char* expected : { "春季大会", "開始時刻", "9:30:00 受付", "9:35:00 予選 1 ヒート 1",
              "9:45:00 予選 1 ヒート 3", "1/1", "印刷 2024年03月09日 9時55分" })
         EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected << "\n" << text.toStdString();

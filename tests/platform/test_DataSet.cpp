@@ -668,7 +668,7 @@ TEST_F(DataSetTest, ParameterTypesDecideWhatIsBound)
             p->SetAsBoolean(c.given.toBool());
         else
             p->SetAsString(c.given.toString());
-        EXPECT_EQ(p->BoundValue(), c.bound) << c.given.toString().toStdString();
+        EXPECT_EQ(p->boundValue(), c.bound) << c.given.toString().toStdString();
         q.Open();
         EXPECT_EQ(q.Fields(0)->Value(), c.bound) << c.given.toString().toStdString();
     }

@@ -24,10 +24,10 @@ constexpr int kEndTimeoutMs = 15000;
 
 class MediaPlayerTest : public ::testing::Test {
 protected:
-    QString Path(const char* name) const { return dir.filePath(QLatin1String(name)); }
+    QString path(const char* name) const { return dir.filePath(QLatin1String(name)); }
     void writeText(const char* name, const QByteArray& bytes)
     {
-        QFile f(Path(name));
+        QFile f(path(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
@@ -38,8 +38,8 @@ protected:
 
 TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
 {
-    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
-    ASSERT_TRUE(testing_support::writeWav(Path("tone-without-extension"), 200));
+    ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 200));
+    ASSERT_TRUE(testing_support::writeWav(path("tone-without-extension"), 200));
     writeText("text.wav", "not a sound\n");
     writeText("empty.wav", "");
     const QByteArray wav = testing_support::wavBytes(200);
@@ -66,20 +66,20 @@ TEST_F(MediaPlayerTest, JudgesAFileByItsContent)
         { "streamed.wav", "" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(soundFileProblem(Path(c.file)), QString::fromUtf8(c.problem)) << c.file;
+        EXPECT_EQ(soundFileProblem(path(c.file)), QString::fromUtf8(c.problem)) << c.file;
     EXPECT_EQ(soundFileProblem(QString()), "ファイル名がありません。");
 }
 
 TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
 {
-    ASSERT_TRUE(testing_support::writeWav(Path("locked.wav"), 200));
-    QFile::setPermissions(Path("locked.wav"), QFileDevice::WriteOwner);
-    QFile probe(Path("locked.wav"));
+    ASSERT_TRUE(testing_support::writeWav(path("locked.wav"), 200));
+    QFile::setPermissions(path("locked.wav"), QFileDevice::WriteOwner);
+    QFile probe(path("locked.wav"));
     if (probe.open(QIODevice::ReadOnly))
         GTEST_SKIP() << "running as root: this user reads a file whatever its permissions say";
     MediaPlayer player;
     QString problem;
-    EXPECT_FALSE(player.Open(Path("locked.wav"), &problem));
+    EXPECT_FALSE(player.Open(path("locked.wav"), &problem));
     EXPECT_EQ(problem, "ファイルを読み込めません。");
     EXPECT_TRUE(player.FileName().isEmpty());
     EXPECT_FALSE(player.Play());
@@ -87,12 +87,12 @@ TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
 
 TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
 {
-    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 300));
+    ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 300));
     MediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::ended);
     QSignalSpy failed(&player, &MediaPlayer::failed);
-    ASSERT_TRUE(player.Open(Path("tone.wav")));
-    EXPECT_EQ(player.FileName(), Path("tone.wav"));
+    ASSERT_TRUE(player.Open(path("tone.wav")));
+    EXPECT_EQ(player.FileName(), path("tone.wav"));
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs)) << "the tone never reached its end";
     EXPECT_FALSE(player.playing());
@@ -107,10 +107,10 @@ TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
 
 TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
 {
-    ASSERT_TRUE(testing_support::writeWav(Path("long.wav"), 5000));
+    ASSERT_TRUE(testing_support::writeWav(path("long.wav"), 5000));
     MediaPlayer player;
     QSignalSpy ended(&player, &MediaPlayer::ended);
-    ASSERT_TRUE(player.Open(Path("long.wav")));
+    ASSERT_TRUE(player.Open(path("long.wav")));
     ASSERT_TRUE(player.Play());
     EXPECT_TRUE(player.playing());
     player.Stop();
@@ -124,12 +124,12 @@ TEST_F(MediaPlayerTest, StopsAndRestartsWhilePlaying)
 
 TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesAtEachPlayAndRecovers)
 {
-    ASSERT_TRUE(testing_support::writeBrokenWav(Path("broken.wav")));
-    ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
+    ASSERT_TRUE(testing_support::writeBrokenWav(path("broken.wav")));
+    ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 200));
     MediaPlayer player;
     QSignalSpy failed(&player, &MediaPlayer::failed);
     QSignalSpy ended(&player, &MediaPlayer::ended);
-    ASSERT_TRUE(player.Open(Path("broken.wav"))) << "a whole WAV file";
+    ASSERT_TRUE(player.Open(path("broken.wav"))) << "a whole WAV file";
     for (int play = 1; play <= 2; ++play) {
         EXPECT_TRUE(player.Play()) << "tried again";
         ASSERT_TRUE(failed.wait(kEndTimeoutMs));
@@ -137,7 +137,7 @@ TEST_F(MediaPlayerTest, ReportsAFileTheBackEndRefusesAtEachPlayAndRecovers)
         EXPECT_EQ(failed.size(), play) << "one failure, one report";
         EXPECT_FALSE(player.playing());
     }
-    ASSERT_TRUE(player.Open(Path("tone.wav")));
+    ASSERT_TRUE(player.Open(path("tone.wav")));
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs));
     EXPECT_EQ(failed.size(), 2);
@@ -147,9 +147,9 @@ class FakeBackEndTest : public MediaPlayerTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(testing_support::writeWav(Path("tone.wav"), 200));
+        ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 200));
         player = std::make_unique<MediaPlayer>(thread, sound.factory(), clock);
-        ASSERT_TRUE(player->Open(Path("tone.wav")));
+        ASSERT_TRUE(player->Open(path("tone.wav")));
     }
     void TearDown() override { sound.answer(); }
     // Waits for the sound thread to have logged `n` entries.

@@ -24,10 +24,10 @@ TEST(Sockets, ReadsDottedAddressesAndLooksNamesUp)
     EXPECT_EQ(ntohl(address), 0xC0A8000Au);
     EXPECT_FALSE(parseIPv4(QStringLiteral("timing-server"), &address));
     EXPECT_FALSE(parseIPv4(QStringLiteral("192.168.0"), &address));
-    ASSERT_EQ(LookUpHostIPv4(QStringLiteral("localhost"), &address).code, 0);
+    ASSERT_EQ(lookUpHostIPv4(QStringLiteral("localhost"), &address).code, 0);
     EXPECT_EQ(ntohl(address) >> 24, 127u);
     // The resolver's answer keeps its own code, which errno values would overlap.
-    const LookUpError unknown = LookUpHostIPv4(QStringLiteral("no-such-host.invalid"), &address);
+    const LookUpError unknown = lookUpHostIPv4(QStringLiteral("no-such-host.invalid"), &address);
     EXPECT_NE(unknown.code, 0);
     EXPECT_EQ(unknown.source, ErrorSource::Resolver);
     EXPECT_FALSE(resolverErrorText(unknown.code).isEmpty());

@@ -112,13 +112,13 @@ TEST_F(Ubrmenu, ThePrintedPdfHasThePicturesTitlesAndTheJapaneseFont)
         band_samples::savePage(shown.pages[n], name.chopped(4));
         EXPECT_LT(differingPixels(shown.pages[n], golden(name)), 200) << name.toStdString();
     }
-    const QString text = printer_support::Run("pdftotext", { "-layout", pdf, "-" });
+    const QString text = printer_support::run("pdftotext", { "-layout", pdf, "-" });
     for (const char* expected : { "春季大会", "開始時刻", "終了時刻", "予選 1", "予選 23", "1/2", "2/2",
              "印刷  2024年03月09日  9時05分" })
         EXPECT_TRUE(text.simplified().contains(QString::fromUtf8(expected).simplified())) << expected;
-    EXPECT_TRUE(printer_support::Run("pdffonts", { pdf }).contains(QRegularExpression("IPAPGothic.*yes")));
+    EXPECT_TRUE(printer_support::run("pdffonts", { pdf }).contains(QRegularExpression("IPAPGothic.*yes")));
     // Header and footer picture on each of the two pages.
-    EXPECT_EQ(printer_support::Run("pdfimages", { "-list", pdf })
+    EXPECT_EQ(printer_support::run("pdfimages", { "-list", pdf })
                   .count(QRegularExpression("\\n +\\d+ +\\d+ image ")),
         4);
 }

@@ -56,7 +56,7 @@ inline void runPages(TBRPrinter& printer, int pages)
     printer.EndDoc();
 }
 
-inline QString Run(const QString& program, const QStringList& args)
+inline QString run(const QString& program, const QStringList& args)
 {
     QProcess p;
     p.start(program, args);
@@ -67,7 +67,7 @@ inline QString Run(const QString& program, const QStringList& args)
 // Page sizes in points, as pdfinfo reports them for every page.
 inline QList<QSizeF> pdfPageSizes(const QString& pdf)
 {
-    const QString info = Run(QStringLiteral("pdfinfo"),
+    const QString info = run(QStringLiteral("pdfinfo"),
         { QStringLiteral("-f"), QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("9999"), pdf });
     QList<QSizeF> sizes;
     static const QRegularExpression re(QStringLiteral("Page +\\d+ size: +([\\d.]+) x ([\\d.]+) pts"));
@@ -82,7 +82,7 @@ inline QList<QSizeF> pdfPageSizes(const QString& pdf)
 inline QStringList pdfPageTexts(const QString& pdf)
 {
     QStringList pages
-        = Run(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") })
+        = run(QStringLiteral("pdftotext"), { QStringLiteral("-layout"), pdf, QStringLiteral("-") })
               .split(u'\f');
     if (!pages.isEmpty() && pages.last().trimmed().isEmpty())
         pages.removeLast();

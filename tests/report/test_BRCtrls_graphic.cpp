@@ -19,7 +19,7 @@ struct GraphicPage {
         a4(b);
         band = b.band(TBRBandType::rbDetail, 800);
     }
-    QImage Run()
+    QImage run()
     {
         b.Finish();
         report.Prepare();
@@ -60,7 +60,7 @@ TEST(BRShape, EachKindDrawsWhereItShould)
     shape(TBRShapeType::brsRightAndLeft, 1500);
     shape(TBRShapeType::brsRoundRect, 0, 200, 400); // round factor 0: square
     shape(TBRShapeType::brsRoundRect, 250, 200, 400)->RoundFactor = 0.4F;
-    const QImage img = p.Run();
+    const QImage img = p.run();
     savePage(img, "BRShape_kinds");
 
     EXPECT_TRUE(isDark(img, at(0, 0)));
@@ -94,7 +94,7 @@ TEST(BRShape, PenWidthsAreReferencePixelsOnAPrinter)
     p.report.PrinterSettings.OutputFileName = pdf;
     p.report.Print(); // straight to a 1200-dpi PDF printer
     const QString png = dir.filePath("page");
-    printer_support::Run("pdftoppm", { "-png", "-r", "96", "-f", "1", "-l", "1", pdf, png });
+    printer_support::run("pdftoppm", { "-png", "-r", "96", "-f", "1", "-l", "1", pdf, png });
     const QImage page(png + "-1.png");
     ASSERT_FALSE(page.isNull());
     // Three pixels at 96 dpi, not three printer dots.
@@ -133,7 +133,7 @@ TEST(BRImage, PicturesAreClippedCentredOrStretched)
     empty->Frame().setDrawBottom(true);
     empty->Frame().setDrawLeft(true);
     empty->Frame().setDrawRight(true);
-    const QImage img = p.Run();
+    const QImage img = p.run();
     savePage(img, "BRImage_pictures");
 
     const QRgb red = 0xFF0000, green = 0x00FF00, blue = 0x0000FF, yellow = 0xFFFF00, white = 0xFFFFFF,

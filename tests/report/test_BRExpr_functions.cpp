@@ -148,10 +148,10 @@ TEST(FunctionsLibrary, BuiltInsAreRegisteredInOrderWithTheirDescriptions)
     const TBRLibrary& lib = TBRFunctionLibrary();
     ASSERT_GE(lib.count(), 21);
     for (int i = 0; i < 21; ++i)
-        EXPECT_EQ(lib.Entry(i).Name, expected[i]) << i;
-    EXPECT_EQ(lib.Entry(0).Description,
+        EXPECT_EQ(lib.entry(i).Name, expected[i]) << i;
+    EXPECT_EQ(lib.entry(0).Description,
         QStringLiteral("IF(<Exp>, <X>, <Y>)|Returns <X> or <Y> depending on the boolean expression <Exp>"));
-    EXPECT_EQ(lib.Entry(0).ArgumentSpec, QStringLiteral("5BVV"));
+    EXPECT_EQ(lib.entry(0).ArgumentSpec, QStringLiteral("5BVV"));
     EXPECT_EQ(lib.find(QStringLiteral("div"))->Description,
         QStringLiteral("DIV(<X>, <Y>) | Integer division of <X> by <Y>"));
     EXPECT_EQ(lib.find(QStringLiteral("nothing")), nullptr);
@@ -176,7 +176,7 @@ class TwiceFunction : public TBREvElementFunction {
 public:
     EvResult Calculate() override
     {
-        if (ArgumentCount() != 1 || argument(0).Kind != EvResultKind::Integer)
+        if (argumentCount() != 1 || argument(0).Kind != EvResultKind::Integer)
             return EvResult::fromError(QStringLiteral("twice"));
         return EvResult::fromInteger(argument(0).IntResult * 2);
     }

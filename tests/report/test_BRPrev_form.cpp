@@ -560,7 +560,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
     r.OnRow = [&](int row) {
         if (row != 60)
             return;
-        auto* form = qobject_cast<TBRStandardPreview*>(r.report.BRPrinter()->PreviewForm());
+        auto* form = qobject_cast<TBRStandardPreview*>(r.report.BRPrinter()->previewForm());
         ASSERT_TRUE(form);
         duringRun << form->StatusPanel1->text();
         duringRun << QString::number(form->BRPreview->image()->hasPage());
@@ -574,7 +574,7 @@ TEST(PreviewFormReport, PreviewModalShowsThePagesAsTheRunMakesThem)
         TBRPrinter* store = r.report.BRPrinter();
         if (!r.report.Available() || !store || !store->complete())
             return;
-        shown = qobject_cast<TBRStandardPreview*>(store->PreviewForm());
+        shown = qobject_cast<TBRStandardPreview*>(store->previewForm());
         if (!shown)
             return;
         poll.stop();
@@ -615,16 +615,16 @@ TEST(PreviewFormReport, PrinterSetupGoesToTheStoreAndTheReport)
     QPointer<TBRStandardPreview> form = new TBRStandardPreview(nullptr, store);
     const QSize sheet(store->PaperWidth(), store->PaperLength());
     form->PrintSetupClick(); // cancelled: nothing changes
-    EXPECT_EQ(store->Settings().Copies(), 1);
+    EXPECT_EQ(store->settings().Copies(), 1);
     EXPECT_EQ(r.report.PrinterSettings.Collate, 0);
     cancel = false;
     form->PrintSetupClick();
     TCustomBandReport::setPrintDialogRunner(previous);
-    EXPECT_EQ(store->Settings().Copies(), 3);
+    EXPECT_EQ(store->settings().Copies(), 3);
     EXPECT_EQ(store->FirstPage(), 2);
     EXPECT_EQ(store->LastPage(), 3);
-    EXPECT_EQ(store->Settings().Collate(), 1);
-    EXPECT_TRUE(store->Settings().Duplex());
+    EXPECT_EQ(store->settings().Collate(), 1);
+    EXPECT_TRUE(store->settings().Duplex());
     EXPECT_EQ(QSize(store->PaperWidth(), store->PaperLength()), sheet); // the pages keep their sheet
     EXPECT_EQ(r.report.PrinterSettings.Collate, 1);
     EXPECT_TRUE(r.report.PrinterSettings.Duplex);

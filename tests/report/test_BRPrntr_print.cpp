@@ -182,7 +182,7 @@ TEST_F(StoredPages, PrintedTextIsReadableAtItsSize)
     ASSERT_EQ(texts.size(), 5);
     EXPECT_TRUE(texts[4].contains(QStringLiteral("予選ヒート 5")));
     const QString png = dir.filePath(QStringLiteral("page"));
-    printer_support::Run(QStringLiteral("pdftoppm"),
+    printer_support::run(QStringLiteral("pdftoppm"),
         { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"),
             QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf, png });
     QImage page(png + QStringLiteral("-1.png"));
@@ -262,7 +262,7 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     TBRPrinter printer;
     printer.SetPrinterIndex(index);
     EXPECT_EQ(printer.target().queue, queue);
-    EXPECT_TRUE(printer.Settings().Supported(TBRPaperSize::Custom));
+    EXPECT_TRUE(printer.settings().Supported(TBRPaperSize::Custom));
     printer.setTitle(QStringLiteral("Tavo test page"));
     runPages(printer, 1);
     EXPECT_EQ(printer.Print(), Outcome::Printed) << printer.lastError().toStdString();

@@ -219,8 +219,8 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
     EXPECT_TRUE(loader.complete());
     EXPECT_EQ(loader.getStatus(), TBRPrinter::Status::Ready);
     EXPECT_EQ(loader.PageCount(), 2);
-    EXPECT_EQ(loader.Settings().PaperSize(), TBRPaperSize::A4);
-    EXPECT_EQ(loader.Settings().Orientation(), TPrinterOrientation::poLandscape);
+    EXPECT_EQ(loader.settings().PaperSize(), TBRPaperSize::A4);
+    EXPECT_EQ(loader.settings().Orientation(), TPrinterOrientation::poLandscape);
     EXPECT_EQ(loader.PaperWidth(), 2970);
     EXPECT_TRUE(SearchMetafileText(QStringLiteral("seite 2"), *loader.GetPage(2), false));
 
@@ -238,7 +238,7 @@ TEST(BRPrinter, LoadGuessesThePaperAndRefusesWhileARunIsBusy)
 TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
 {
     TBRPrinter printer;
-    EXPECT_EQ(printer.PreviewForm(), nullptr);
+    EXPECT_EQ(printer.previewForm(), nullptr);
     printer.StartPreview(); // nothing registered: nothing shown
 
     struct Preview : TBRPreviewInterface {
@@ -261,7 +261,7 @@ TEST(BRPrinter, PreviewStartsThroughTheEventOrTheRegisteredInterface)
     });
     printer.StartPreview(Qt::ApplicationModal);
     EXPECT_EQ(seen, &printer);
-    EXPECT_EQ(printer.PreviewForm(), &form);
+    EXPECT_EQ(printer.previewForm(), &form);
 
     int own = 0;
     printer.OnPreview = [&](TBRPrinter* p) { own += p == &printer; };

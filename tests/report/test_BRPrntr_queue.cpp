@@ -19,7 +19,7 @@ struct QueuePrint {
     explicit QueuePrint(TBRPaperSize paper = TBRPaperSize::A4,
         TPrinterOrientation orientation = TPrinterOrientation::poPortrait, int pages = 2)
     {
-        printer.Settings().setQueueName(QStringLiteral("office"));
+        printer.settings().setQueueName(QStringLiteral("office"));
         EXPECT_TRUE(printer.SetSettingsPaperSize(paper));
         printer.setOrientation(orientation);
         printer.setTitle(QStringLiteral("予定表"));
@@ -80,7 +80,7 @@ TEST(BRPrinterQueueJob, AVanishedQueueOrServerIsSaidAsUnreachable)
     // The system's CUPS client, asked for a queue no server has (or with no server running, or
     // no CUPS at all), must not answer with a bare system error.
     QueuePrint t;
-    t.printer.Settings().setQueueName(QStringLiteral("tavo-test-no-such-queue"));
+    t.printer.settings().setQueueName(QStringLiteral("tavo-test-no-such-queue"));
     EXPECT_EQ(t.printer.Print(), Outcome::Failed);
     const QString error = t.printer.lastError();
     EXPECT_TRUE(error.contains(QStringLiteral("プリントサーバーに接続できません"))) << error.toStdString();
@@ -209,7 +209,7 @@ TEST(BRPrinterFailure, SaysItsStepAndTheSystemsCode)
                 clock.emplace();
             }
             TBRPrinter printer;
-            printer.Settings().setQueueName(c.queue);
+            printer.settings().setQueueName(c.queue);
             printer.setOutputFileName(c.file);
             printer.SetDestination(d);
             runPages(printer, 2);

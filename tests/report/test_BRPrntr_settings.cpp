@@ -8,7 +8,7 @@
 
 namespace {
 
-std::unique_ptr<QPrinter> PdfPrinter()
+std::unique_ptr<QPrinter> pdfPrinter()
 {
     auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
     p->setOutputFormat(QPrinter::PdfFormat);
@@ -56,7 +56,7 @@ TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
         { TBRPaperSize::B5, L, { 257, 182 } },
     };
     for (const Case& c : cases) {
-        const auto printer = PdfPrinter();
+        const auto printer = pdfPrinter();
         TPrinterSettings s;
         s.SetPrinter(printer.get());
         ASSERT_TRUE(s.setPaperSize(c.paper));
@@ -82,7 +82,7 @@ TEST(BRPrinterSettings, WrittenIntoThePrinterAndReadBack)
 
 TEST(BRPrinterSettings, CustomSheetIsNotTurnedTwice)
 {
-    const auto printer = PdfPrinter();
+    const auto printer = pdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     s.setPaperSize(TBRPaperSize::Custom);
@@ -118,7 +118,7 @@ TEST(BRPrinterSettings, PapersTheQueueLacksAreRefused)
 
 TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
 {
-    const auto printer = PdfPrinter();
+    const auto printer = pdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     s.setOutputBin(TBRBin::Tractor);
@@ -130,7 +130,7 @@ TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
     s.ApplySettings();
     s.ReadSettings();
     EXPECT_EQ(s.OutputBin(), TBRBin::Tractor);
-    EXPECT_EQ(s.BinCode(), 261);
+    EXPECT_EQ(s.binCode(), 261);
     EXPECT_EQ(s.ExtendedDuplex(), 7);
     EXPECT_EQ(s.CustomPaperCode(), 300);
     // A custom code Qt knows is used: 11 is A5.
@@ -141,7 +141,7 @@ TEST(BRPrinterSettings, WhatQtCannotCarryIsKeptAsSet)
 
 TEST(BRPrinterSettings, EventsCanStopReadingAndWriting)
 {
-    const auto printer = PdfPrinter();
+    const auto printer = pdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     QObject sender;
@@ -189,21 +189,21 @@ TEST(BRPrinterSettings, ReportSettingsReachThePrinter)
     r.OutputFileName = QStringLiteral("/tmp/y.pdf");
     TBRPrinter printer;
     printer.assignSettings(r);
-    EXPECT_EQ(printer.Settings().Copies(), 3);
+    EXPECT_EQ(printer.settings().Copies(), 3);
     EXPECT_EQ(printer.FirstPage(), 2);
     EXPECT_EQ(printer.LastPage(), 5);
-    EXPECT_EQ(printer.Settings().DuplexCode(), 3);
+    EXPECT_EQ(printer.settings().DuplexCode(), 3);
     r.ExtendedDuplex = 2; // wins whatever Duplex says
     printer.assignSettings(r);
-    EXPECT_EQ(printer.Settings().DuplexCode(), 2);
-    EXPECT_EQ(printer.Settings().BinCode(), 2);
-    EXPECT_TRUE(printer.Settings().PrintMetaFile());
+    EXPECT_EQ(printer.settings().DuplexCode(), 2);
+    EXPECT_EQ(printer.settings().binCode(), 2);
+    EXPECT_TRUE(printer.settings().PrintMetaFile());
     EXPECT_EQ(printer.target().fileName, QStringLiteral("/tmp/y.pdf"));
 }
 
 TEST(BRPrinterSettings, PdfOutputKeepsTheDuplexChoice)
 {
-    const auto printer = PdfPrinter();
+    const auto printer = pdfPrinter();
     TPrinterSettings s;
     s.SetPrinter(printer.get());
     s.setDuplex(true);

@@ -94,7 +94,7 @@ TEST(BRPrntrStream, FileStreamIsReadOnlyAndMissingFileIsAnError)
     const QString name = dir.filePath(QStringLiteral("x.BRP"));
     ASSERT_TRUE(WriteFile(name, "hello"));
     auto s = TBRStream::CreateFromFile(name);
-    EXPECT_TRUE(s->ReadOnly());
+    EXPECT_TRUE(s->readOnly());
     EXPECT_EQ(s->MemoryLimit(), 0);
     EXPECT_EQ(s->Write("x", 1), -1);
     EXPECT_EQ(streamBytes(*s), "hello");
@@ -219,7 +219,7 @@ TEST_P(BRPrntrPageList, SaveAndLoadAreByteIdentical)
     loaded.LoadFromFile(a);
     EXPECT_EQ(loaded.PageCount(), 5);
     EXPECT_EQ(loaded.Compression(), compressed());
-    EXPECT_TRUE(loaded.stream()->ReadOnly());
+    EXPECT_TRUE(loaded.stream()->readOnly());
     for (int n = 1; n <= 5; ++n)
         EXPECT_EQ(pictureBytes(*loaded.GetPage(n)), pages[static_cast<std::size_t>(n - 1)]);
     loaded.SaveToFile(b);

@@ -13,7 +13,7 @@ struct Rows {
     {
         report.OnNeedData = [this](QObject*, bool& more) { more = ++row <= rows; };
     }
-    QStringList Run()
+    QStringList run()
     {
         if (!attached) {
             transcript.attach(report);
@@ -67,7 +67,7 @@ TEST(BandRptBands, DisabledAndSuppressedBandsAndTheirChildren)
     title->SetEnabled(false);
     title->BeforePrint = [&](TBRCustomBand*, bool&) { ++titleAsked; };
     detail->BeforePrint = [&](TBRCustomBand*, bool& print) { print = r.row != 2; };
-    EXPECT_EQ(r.Run(),
+    EXPECT_EQ(r.run(),
         (QStringList { "TitleBand1 skipped", "DetailBand1 p1 y100-200", "ChildBand1 p1 y200-250",
             // Suppressed: no space made, the position stays, the child still prints.
             "DetailBand1 skipped", "ChildBand1 p1 y250-300", "DetailBand1 p1 y300-400",
@@ -84,7 +84,7 @@ TEST(BandRptBands, BandsMoveOnWhenTheRestOfThePageIsTooShort)
         b.band(TBRBandType::rbDetail, 1000);
         b.band(TBRBandType::rbPageFooter, 100);
     }
-    EXPECT_EQ(r.Run(),
+    EXPECT_EQ(r.run(),
         (QStringList { "DetailBand1 p1 y100-1100", "DetailBand1 p1 y1100-2100",
             "PageFooterBand1 p1 y2770-2870", "DetailBand1 p2 y100-1100", "PageFooterBand1 p2 y2770-2870" }));
 }
@@ -105,7 +105,7 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
         record->OnPrint = [&r](TBRCustomLabel*, QString& v) { v = QStringLiteral("記録%1").arg(r.row); };
         b.band(TBRBandType::rbPageFooter, 100);
     }
-    EXPECT_EQ(r.Run(),
+    EXPECT_EQ(r.run(),
         (QStringList { "TitleBand1 p1 y100-300", "DetailBand1 p1 y300-3300", "PageFooterBand1 p1 y2770-2870",
             "DetailBand1 p2 y100-3100", "PageFooterBand1 p2 y2770-2870", "DetailBand1 p3 y100-3100",
             "PageFooterBand1 p3 y2770-2870" }));
@@ -131,7 +131,7 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
         label = b.label(detail, numbered(120), { .width = 1900, .autoSize = false, .autoStretch = true });
         b.band(TBRBandType::rbPageFooter, 100);
     }
-    r.Run();
+    r.run();
     ASSERT_EQ(r.pages(), 2);
     QStringList expected;
     for (int i = 1; i <= 120; ++i)
@@ -146,7 +146,7 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     savePage(pages[1], QStringLiteral("BandRpt_stretch_page2"));
     // Without AutoStretch the lines beyond the label's height are dropped.
     label->AutoStretch = false;
-    r.Run();
+    r.run();
     EXPECT_EQ(r.pages(), 1);
     EXPECT_EQ(allTexts(r.report), QStringList { "行1" });
 }
@@ -168,7 +168,7 @@ TEST(BandRptBands, APageFootersChildPrintsUnderItAndIsNeverPushedAway)
 {
     Rows r(60);
     TBRChildBand* child = footerWithChild(r);
-    const QStringList lines = r.Run();
+    const QStringList lines = r.run();
     // 2770 - 120 reserve: 26 rows a page.
     EXPECT_TRUE(lines.contains("DetailBand1 p1 y2600-2700"));
     EXPECT_TRUE(lines.contains("PageFooterBand1 p1 y2750-2830"));
@@ -182,12 +182,12 @@ TEST(BandRptBands, AFooterChildThatThrowsGivesItsBorrowedTypeBack)
 {
     Rows r(60);
     TBRChildBand* child = footerWithChild(r);
-    const QStringList clean = r.Run();
+    const QStringList clean = r.run();
     child->BeforePrint = [](TBRCustomBand*, bool&) { throw std::runtime_error("footer failed"); };
-    EXPECT_THROW(r.Run(), std::runtime_error);
+    EXPECT_THROW(r.run(), std::runtime_error);
     EXPECT_EQ(child->BandType(), TBRBandType::rbChild);
     child->BeforePrint = nullptr;
-    EXPECT_EQ(r.Run(), clean);
+    EXPECT_EQ(r.run(), clean);
 }
 
 TEST(BandRptBands, ASummaryAtTheBottomGivesUpTheFooterReserveOnlyForItself)
@@ -201,7 +201,7 @@ TEST(BandRptBands, ASummaryAtTheBottomGivesUpTheFooterReserveOnlyForItself)
         b.band(TBRBandType::rbSummary, 500)->AlignToBottom = true;
     }
     r.report.Options = TBROption::FirstPageHeader;
-    const QStringList lines = r.Run();
+    const QStringList lines = r.run();
     // The summary does not fit under the 26 rows: page 1 keeps its footer where footers go,
     // and the summary stands against the bottom margin of page 2, which has no footer.
     EXPECT_EQ(lines.mid(26), (QStringList { "PageFooterBand1 p1 y2770-2870", "SummaryBand1 p2 y2370-2870" }));
@@ -221,14 +221,14 @@ TEST(BandRptBands, ForcedPagesAfterTheHeaderAreSwallowedOnceOnly)
         summary = b.band(TBRBandType::rbSummary, 100);
     }
     detail->ForceNewPage = true;
-    EXPECT_EQ(r.Run(),
+    EXPECT_EQ(r.run(),
         (QStringList { "PageHeaderBand1 p1 y100-150", "TitleBand1 p1 y150-230", "DetailBand1 p1 y230-330",
             "PageHeaderBand1 p2 y100-150", "DetailBand1 p2 y150-250", "PageHeaderBand1 p3 y100-150",
             "DetailBand1 p3 y150-250", "SummaryBand1 p3 y250-350" }));
     // A forced page further on is not swallowed by the header printed long before.
     detail->ForceNewPage = false;
     summary->ForceNewPage = true;
-    EXPECT_EQ(r.Run().mid(4),
+    EXPECT_EQ(r.run().mid(4),
         (QStringList {
             "DetailBand1 p1 y430-530", "PageHeaderBand1 p2 y100-150", "SummaryBand1 p2 y150-250" }));
 }
@@ -245,7 +245,7 @@ TEST(BandRptBands, TheFirstRecordsForcedPageIsSwallowedAfterItsGroupHeader)
         b.group(QStringLiteral("'A'"), 60);
         b.band(TBRBandType::rbDetail, 100)->ForceNewPage = true;
     }
-    EXPECT_EQ(r.Run(),
+    EXPECT_EQ(r.run(),
         (QStringList { "TitleBand1 p1 y100-180", "GroupHeaderBand1 p1 y180-240", "DetailBand1 p1 y240-340",
             "DetailBand1 p2 y100-200" }));
 }
@@ -282,7 +282,7 @@ TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEve
     memo->Lines = QStringList { "大", "大" };
     // Every break moves the run on: a record whose text does not fit goes to a fresh page once,
     // and what does not fit there either is dropped.
-    EXPECT_EQ(r.Run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
+    EXPECT_EQ(r.run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
     EXPECT_EQ(r.pages(), 2);
     EXPECT_TRUE(allTexts(r.report).isEmpty());
 }
@@ -299,7 +299,7 @@ TEST(BandRptBands, ALabelNarrowerThanOneCharacterGoesOnACharacterALine)
         TBRBand* detail = b.band(TBRBandType::rbDetail, 60);
         b.label(detail, text, { .width = 1, .autoSize = false, .autoStretch = true });
     }
-    r.Run();
+    r.run();
     EXPECT_EQ(allTexts(r.report), text.split(QString(), Qt::SkipEmptyParts));
     EXPECT_EQ(r.pages(), 2);
 }
@@ -318,7 +318,7 @@ TEST(BandRptBands, PageHeadersAndFootersDropWhatDoesNotFitInsteadOfBreaking)
         b.label(footer, numbered(5, QStringLiteral("脚注")),
             { .width = 1900, .autoSize = false, .autoStretch = true });
     }
-    r.Run();
+    r.run();
     ASSERT_GE(r.pages(), 3);
     for (int n = 1; n <= r.pages(); ++n) {
         const QStringList texts = pageTexts(r.report, n);
@@ -344,7 +344,7 @@ TEST(BandRptBands, OpaqueLabelsCoverWhatWasPrintedBeforeThem)
              { .left = 1000, .top = 0, .width = 300, .height = 150, .autoSize = false })
             ->setColor(Qt::yellow);
     }
-    r.Run();
+    r.run();
     const QImage page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_opaque_labels"));
     // Squares left of the white label, none under it, then squares again after it.
@@ -366,7 +366,7 @@ TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
         TBRBand* detail = b.band(TBRBandType::rbDetail, 100);
         b.label(detail, QStringLiteral("■■■■"), { .left = 0, .top = 60, .pointSize = 28 });
     }
-    r.Run();
+    r.run();
     QImage page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_white_bands"));
     // The first record's squares show above the second band, not inside it; the second
@@ -378,7 +378,7 @@ TEST(BandRptBands, WhiteBandsStillCoverWhatWasDrawnBeneathThem)
     r.report.OnStartPage = [](TCustomBandReport* report) {
         report->BRPrinter()->Canvas()->fillRect(QRect(0, 0, 10000, 10000), Qt::black);
     };
-    r.Run();
+    r.run();
     page = pageImages(r.report).first();
     savePage(page, QStringLiteral("BandRpt_white_bands_on_black"));
     // White where the bands stand (but for their squares), black below them.

@@ -38,7 +38,7 @@ struct ListReport {
             v = QStringLiteral("%1/%2").arg(report.PageNumber()).arg(pages);
         };
     }
-    void Run()
+    void run()
     {
         row = 0;
         report.Prepare();
@@ -61,13 +61,13 @@ TEST(BandRptRun, PrepareGivesThePageCountAndShowsNothing)
     ListReport r(100);
     bool previewed = false;
     r.report.OnPreview = [&](TBRPrinter*) { previewed = true; };
-    r.Run();
+    r.run();
     ASSERT_TRUE(r.report.BRPrinter());
     // 2770 - 200 header - 80 footer = 2490 per page: 41 rows of 60.
     EXPECT_EQ(r.report.BRPrinter()->PageCount(), 3);
     EXPECT_FALSE(previewed);
     r.pages = r.report.BRPrinter()->PageCount();
-    r.Run();
+    r.run();
     const QList<QImage> pages = pageImages(r.report);
     ASSERT_EQ(pages.size(), 3);
     for (int i = 0; i < pages.size(); ++i)
@@ -120,7 +120,7 @@ TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
     t.attach(r.report, r.header);
     t.attach(r.report, r.footer);
     r.report.Options = {};
-    r.Run();
+    r.run();
     ASSERT_EQ(r.report.BRPrinter()->PageCount(), 3);
     EXPECT_EQ(t.lines,
         (QStringList { "PageFooterBand1 p1 y2790-2870", "PageHeaderBand1 p2 y100-300",
@@ -140,7 +140,7 @@ TEST(BandRptRun, AvailableSpaceIsZeroOutsideTheRunAndARunInsideARunDoesNothing)
         r.report.Print();
         EXPECT_EQ(r.report.BRPrinter(), store);
     };
-    r.Run();
+    r.run();
     // The header is printed once the page has begun: 2970 - 100 - 80 - 100.
     EXPECT_EQ(seen, QList<int> { 2690 });
     EXPECT_EQ(r.report.AvailableSpace(), 0);
@@ -155,14 +155,14 @@ TEST(BandRptRun, AHandlerThatThrowsLeavesTheReportUsable)
         if (r.row == 50)
             throw std::runtime_error("handler failed");
     };
-    EXPECT_THROW(r.Run(), std::runtime_error);
+    EXPECT_THROW(r.run(), std::runtime_error);
     EXPECT_TRUE(r.report.Available());
     EXPECT_EQ(r.report.Units(), TBRUnit::MM);
     EXPECT_FALSE(r.text->IsPrinting());
     // The pages made before the failure are kept; the next run starts afresh and completes.
     EXPECT_EQ(r.report.BRPrinter()->PageCount(), 2);
     r.text->OnPrint = nullptr;
-    r.Run();
+    r.run();
     EXPECT_EQ(r.report.BRPrinter()->PageCount(), 3);
 }
 
@@ -178,7 +178,7 @@ TEST(BandRptRun, BandsAndTheFooterGoByThePaperThePageStoreUses)
     page.setPaperSize(TBRPaperSize::Custom);
     page.setLength(1500);
     page.setPaperSize(TBRPaperSize::Default);
-    r.Run();
+    r.run();
     const int sheet = r.report.BRPrinter()->PaperLength();
     ASSERT_NE(sheet, 1500);
     EXPECT_EQ(t.lines.first(), QStringLiteral("PageFooterBand1 p1 y%1-%2").arg(sheet - 180).arg(sheet - 100));
@@ -192,13 +192,13 @@ TEST(BandRptRun, ThePreviousPageStoreIsFreedWhenANewRunReplacesIt)
     {
         ListReport r(300);
         r.report.PrinterSettings.MemoryLimit = 1000;
-        r.Run();
+        r.run();
         first = r.report.BRPrinter();
         ASSERT_TRUE(first);
         spilled = first->pageList().stream()->FileName();
         ASSERT_FALSE(spilled.isEmpty());
         EXPECT_TRUE(QFile::exists(spilled));
-        r.Run();
+        r.run();
         EXPECT_FALSE(first);
         EXPECT_FALSE(QFile::exists(spilled));
         first = r.report.BRPrinter();
@@ -234,7 +234,7 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     ASSERT_EQ(sizes.size(), 2);
     EXPECT_NEAR(sizes[0].width(), 595.3, 1); // A4 in points
     EXPECT_NEAR(sizes[0].height(), 841.9, 1);
-    printer_support::Run(QStringLiteral("pdftoppm"),
+    printer_support::run(QStringLiteral("pdftoppm"),
         { QStringLiteral("-png"), QStringLiteral("-r"), QStringLiteral("96"), QStringLiteral("-f"),
             QStringLiteral("1"), QStringLiteral("-l"), QStringLiteral("1"), pdf,
             dir.filePath(QStringLiteral("range")) });
@@ -246,7 +246,7 @@ TEST(BandRptRun, StraightToThePrinterOnlyTheRangeReachesThePdf)
     EXPECT_GT(darkPixels(page, QRect(300, 40, 200, 30)), 50);
     EXPECT_GT(darkPixels(page, QRect(36, 110, 100, 20)), 20);
     r.row = 0;
-    r.Run();
+    r.run();
     const QList<QImage> stored = pageImages(r.report);
     ASSERT_EQ(stored.size(), 5);
     const QRect want = darkBounds(stored[2]);
@@ -259,7 +259,7 @@ TEST(BandRptRun, PrintPutsThePreviousStoreBack)
 {
     QTemporaryDir dir;
     ListReport r(10);
-    r.Run();
+    r.run();
     TBRPrinter* store = r.report.BRPrinter();
     r.report.ShowProgress = true;
     r.report.PrinterSettings.OutputFileName = dir.filePath(QStringLiteral("again.pdf"));
@@ -349,7 +349,7 @@ TEST(BandRptRun, ClosingThePreviewDuringTheRunCancelsIt)
 TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
 {
     ListReport r(100);
-    r.Run();
+    r.run();
     TCustomBandReport::TBRSetupChoice offered;
     bool confirm = false;
     const auto previous
@@ -406,7 +406,7 @@ TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
     bool delivered = false;
     QTimer::singleShot(0, [&] { delivered = true; });
     ListReport r(100);
-    r.Run();
+    r.run();
     EXPECT_GE(yields, 100) << "at least once a row";
     QTemporaryDir dir;
     TBRPrinter printer;
