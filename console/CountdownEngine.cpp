@@ -131,6 +131,7 @@ void CountdownEngine::setCueList(const QStringList& list)
 
 void CountdownEngine::setPlayers(Phase phase, std::vector<CuePlayer*> players)
 {
+    Q_ASSERT(std::find(players.begin(), players.end(), nullptr) == players.end());
     m_players[static_cast<size_t>(phase)] = std::move(players);
 }
 
@@ -229,7 +230,7 @@ void CountdownEngine::stopWarmPlayers()
     const auto& warm = m_players[static_cast<size_t>(Phase::Warm)];
     for (size_t i = 0; i < std::min<size_t>(5, warm.size()); ++i) {
         CuePlayer* player = warm[i];
-        if (player && !player->FileName().isEmpty())
+        if (!player->FileName().isEmpty())
             player->Stop();
     }
 }
@@ -644,11 +645,11 @@ void CountdownEngine::playCue(Phase phase, int step)
             stops.push_back(m_sounding);
     }
     for (CuePlayer* player : stops)
-        if (player && !player->FileName().isEmpty())
+        if (!player->FileName().isEmpty())
             player->Stop();
     CuePlayer* player = players[static_cast<size_t>(step - 1)];
     // A slot the loader left empty has nothing to play.
-    if (!player || player->FileName().isEmpty())
+    if (player->FileName().isEmpty())
         return;
     m_sounding = player;
     m_startedAt[player] = m_lastTick;

@@ -163,7 +163,8 @@ public:
 
     // The cue list as the cue loader built it; also kept as the copy a fresh run starts from.
     void setCueList(const QStringList& list);
-    // The cue players of a phase, slot 1 first (warm-up 13, race 14, over-time 3, interval 3).
+    // The cue players of a phase, slot 1 first (warm-up 13, race 14, over-time 3, interval 3);
+    // none is null.
     void setPlayers(Phase phase, std::vector<CuePlayer*> players);
 
     // A count-down (phase or interval) is running.

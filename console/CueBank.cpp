@@ -2,11 +2,15 @@
 
 #include "console/ConsoleDevices.h"
 
+#include <algorithm>
+
 namespace console {
 
 CueBank::CueBank(Players players)
     : m_players(std::move(players))
 {
+    for (const auto& phase : m_players)
+        Q_ASSERT(std::find(phase.begin(), phase.end(), nullptr) == phase.end());
     for (int i = 0; i < CuePhaseCount; ++i)
         m_files[size_t(i)].resize(m_players[size_t(i)].size());
 }

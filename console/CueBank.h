@@ -17,7 +17,8 @@ class CuePlayer;
 class CueBank {
 public:
     using Players = std::array<std::vector<CuePlayer*>, CuePhaseCount>;
-    // The players stay their owner's; a phase has as many slots as players given.
+    // The players stay their owner's and are never null; a phase has as many slots as players
+    // given.
     explicit CueBank(Players players);
 
     struct Loaded {
