@@ -48,7 +48,7 @@ QString settingsFilePath();
 // Fills every settings global from Tavo.ini; a missing file or key gives the default, and so
 // does a value the control showing it would not take: those are returned, for the operator.
 // Raises std::runtime_error when an existing file cannot be read; the globals then stay as
-// they were and SaveSettings will not write.
+// they were and saveSettings will not write.
 std::vector<SettingProblem> loadSettings();
 
 // Writes the globals back (Tcode and Brate excepted); empty presets become "0:00:00" first.
@@ -57,7 +57,7 @@ std::vector<SettingProblem> loadSettings();
 // when the file cannot be written.
 bool saveSettings();
 
-// True once LoadSettings has completed.
+// True once loadSettings has completed.
 bool settingsLoaded();
 // Forgets that the settings were loaded (for tests that start the program again).
 void resetSettingsLoaded();

@@ -1,12 +1,12 @@
 // What the race console's cue players cost with the real media players.
 //
-// FirstCueOfTheDay (run first, in a process whose back end is not set up yet): how long setting
+// firstCueOfTheDay (run first, in a process whose back end is not set up yet): how long setting
 // the back end up takes on the sound thread (prepare_ms) and on the GUI thread (prepare_gui_us),
 // then how long a cue takes from Play to the back end playing it, the first one after the set-up
 // (first_cue_ms) and later ones (later_cue_median_ms, later_cue_max_ms), and the longest that a
 // Play or Stop call held the GUI thread (gui_call_max_us): the count-down's tick makes these calls.
 //
-// ConsoleWithEveryPlayerLoaded: the time a reset takes to load the event's cues (setmp), and the
+// consoleWithEveryPlayerLoaded: the time a reset takes to load the event's cues (setmp), and the
 // resident memory of the process (counters rss_MB_..., in megabytes) with the console open, with
 // every player holding a file, after a run that played each cue in turn, and with all 39 playing
 // at once.

@@ -3,7 +3,7 @@
 // TCommX: a serial port whose writes never block the caller on the line.
 //
 //   TCommX *CommX1 = new TCommX(form);          // defaults: port 1, 9600 bit/s, 8N1, RTS/CTS flow
-//   CommX1->setPortNo(BoardPortNo);             // port N is /dev/ttyS<N-1> unless mapped (SerialDevicePath)
+//   CommX1->setPortNo(BoardPortNo);             // port N is /dev/ttyS<N-1> unless mapped (serialDevicePath)
 //   CommX1->setBitRate(2400);                   // stored while closed, applied at once while open
 //   CommX1->Open();                             // throws ECommError with a Japanese message
 //   CommX1->SendString("8       R   1:23     \r"); // queued; false while closed

@@ -11,8 +11,8 @@
 //   Sender->Data       the bytes received; empty when the peer closed the connection, the socket
 //                      was closed meanwhile, or the receive failed
 //   Sender->ErrorCode  0, or the error number (errno) of a failed receive
-// The socket must come from platform::CreateStreamSocket (any other number gives ErrorCode EBADF).
-// Close it with platform::CloseSocket, also while a receive waits: that ends the receive (empty
+// The socket must come from platform::createStreamSocket (any other number gives ErrorCode EBADF).
+// Close it with platform::closeSocket, also while a receive waits: that ends the receive (empty
 // Data, ErrorCode 0) before the socket is released. Close it once: a handler that finds empty
 // Data after the program closed the socket itself must not close it again, since the number may
 // already belong to a new connection.

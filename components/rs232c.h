@@ -4,7 +4,7 @@
 // (signal lamps and relays) and, when handlers are assigned, to report port events.
 //
 //   Trs232c *rs232c1 = new Trs232c(form);
-//   rs232c1->portname = "COM2";                 // "COM<N>" is port N (platform::SerialDevicePath);
+//   rs232c1->portname = "COM2";                 // "COM<N>" is port N (platform::serialDevicePath);
 //                                               // anything else is a device path
 //   if (rs232c1->Open()) {                      // false on failure; a message box only when debug
 //       rs232c1->SetRTS(true);                  // false when closed or refused

@@ -202,7 +202,7 @@ void CountdownEngine::Stop()
     m_paused = 1;
     m_pauseTick = now();
     const qint32 now2 = now();
-    // The board clock takes over (TimersChanged lets it run).
+    // The board clock takes over (timersChanged lets it run).
     setTimers(false, false);
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
     if (m_stateWarm == PhaseState::On)

@@ -99,9 +99,9 @@ public:
     // The operator has confirmed a Reset: what the status line says belongs to the race before.
     // Called before the reset's own work, whose problems are then said.
     virtual void resetConfirmed() { }
-    // The count-down timers (Tm1On, Tmr2On) changed, or the board clock is to run again.
+    // The count-down timers (tm1On, tmr2On) changed, or the board clock is to run again.
     virtual void timersChanged() = 0;
-    // Loads the event's cues into the players and sets the cue list (SetCueList).
+    // Loads the event's cues into the players and sets the cue list (setCueList).
     virtual void reloadCues() = 0;
     // Start's lookup of the next heat's results in automatic operation (when enabled).
     virtual void lookupResults() = 0;

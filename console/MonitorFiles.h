@@ -44,7 +44,7 @@ class MonitorFiles {
 public:
     virtual ~MonitorFiles() = default;
     // The time file, written ten times a second at most: it may be written after the call
-    // returns, and a failure is then reported by a later call (or by Flush).
+    // returns, and a failure is then reported by a later call (or by flush).
     virtual bool writeTime(const QString& clockText, QChar letter) = 0;
     virtual bool writeSchedule(const std::vector<ScheduleLine>& rows) = 0;
     virtual bool writeMemo(const QString& memo, bool shown) = 0;

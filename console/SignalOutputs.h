@@ -85,7 +85,7 @@ private:
     static bool isRts(int output) { return output % 2 == 0; }
     // Opens the port unless it opened before; true when it is open.
     bool ensureOpen(int port);
-    // Switches the output's line. A failure on a port that opened is handled by LineFailed.
+    // Switches the output's line. A failure on a port that opened is handled by lineFailed.
     LineResult setLine(int output, bool high);
     void lineFailed(int port);
     void lamp(int output, platform::TColor color);

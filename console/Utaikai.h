@@ -1,7 +1,7 @@
 #pragma once
 
 // TFtaikai "大会コントロール": the race console for the open event (CurrentEventCode). The event
-// list opens it modally through RunRaceConsole. Its handlers keep the names the operators'
+// list opens it modally through runRaceConsole. Its handlers keep the names the operators'
 // documentation uses (FormShow, CuteButton13Click, Tm1Timer, ...) and stay thin: they read the
 // controls, call the console's plain classes, and show the result.
 //

@@ -50,7 +50,7 @@ struct ClockTextRule {
 // under the rule.
 std::optional<QTime> parseClockText(const QString& text, const ClockTextRule& rule = {});
 
-// The reader under ParseClockText, for texts kept as UTF-8 bytes (blanks are the caller's):
+// The reader under parseClockText, for texts kept as UTF-8 bytes (blanks are the caller's):
 // H:MM, H:MM:SS and H:MM:SS.fff at `p` as milliseconds (hours up to 99, so a key rather than a
 // time of day), or -1 when it is not one under the rule. `p` moves past what was read.
 qint64 scanClockText(const char*& p, const char* end, const ClockTextRule& rule);

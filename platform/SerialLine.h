@@ -11,10 +11,10 @@
 // (one writer, one event waiter, the main thread reading, purging and switching lines).
 //
 // Port numbers: port N is /dev/ttyS<N-1> unless the environment variable TAVO_COM<N> or the
-// overrides set with SetSerialPortOverrides (the settings file's "Ports" section, key "COM<N>")
+// overrides set with setSerialPortOverrides (the settings file's "Ports" section, key "COM<N>")
 // name another device, e.g. a USB adapter under /dev/serial/by-id/. The environment wins.
 //
-// Tests (and the console's tests) replace the device layer with SetSerialLineOpener, usually
+// Tests (and the console's tests) replace the device layer with setSerialLineOpener, usually
 // through FakeSerialPorts (tests/support/FakeSerialLine.h).
 
 #include <QString>

@@ -14,7 +14,7 @@
 // Error numbers are the system's errno values (ECONNREFUSED, ECONNRESET, ...). A failed name
 // look-up says besides whether its code is the resolver's own (EAI_*) or an errno value.
 //
-// CloseSocket is safe while another thread waits in ReceiveSocket on the same socket: Linux would
+// closeSocket is safe while another thread waits in receiveSocket on the same socket: Linux would
 // not wake that thread on close, and would hand the number to the next socket opened. So the
 // socket is shut down, which ends the receive (as a closed connection), and the number is released
 // only when that receive has returned.
@@ -73,7 +73,7 @@ void closeSocket(SocketHandle socket);
 // onFound and done run on the thread that made the connector, from its event loop. Cancel(), a new
 // start() or destroying the connector abandons the attempt at once and calls neither: a look-up
 // still running ends in the background, and a socket connected meanwhile is closed, never handed
-// out. A connected socket handed to done belongs to the receiver (close it with CloseSocket).
+// out. A connected socket handed to done belongs to the receiver (close it with closeSocket).
 class SocketConnector {
 public:
     enum class Failure {
@@ -91,7 +91,7 @@ public:
         SocketHandle socket = kInvalidSocket;
         ErrorSource source = ErrorSource::System; // whose code error is
     };
-    // Looks a host name up; the signature of LookUpHostIPv4, which is the default.
+    // Looks a host name up; the signature of lookUpHostIPv4, which is the default.
     using LookUpFunction = std::function<LookUpError(const QString& name, quint32* address)>;
 
     explicit SocketConnector(LookUpFunction lookUp = lookUpHostIPv4);

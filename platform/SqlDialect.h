@@ -62,7 +62,7 @@ std::optional<QDate> parseDate(const QString& text);
 std::optional<QTime> parseTime(const QString& text);
 std::optional<QDateTime> parseDateTime(const QString& text); // a date with an optional time
 QString storedDate(const QDate& d); // 'mm/dd/yyyy'
-// H:MM:SS (LongTimeText), the form times are stored and shown in alike; a null time gives "".
+// H:MM:SS (longTimeText), the form times are stored and shown in alike; a null time gives "".
 QString storedTime(const QTime& t);
 QString storedDateTime(const QDateTime& dt); // 'mm/dd/yyyy H:MM:SS'
 QString shownDate(const QDate& d); // yyyy/mm/dd, the program's short date format

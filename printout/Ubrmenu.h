@@ -1,7 +1,7 @@
 #pragma once
 
 // TFbrmenu "Print": the form that carries the schedule report of the open event, and the
-// console's print command that drives it (PrintSchedule).
+// console's print command that drives it (printSchedule).
 //
 // The report (BandReport1) runs over the console's schedule query DM1.Qrmenu: a page header
 // with the event's header picture, its title, the column titles between two rules; one line

@@ -1,7 +1,7 @@
 #pragma once
 
 // The report engine's own texts. Every message, caption and word that the engine shows or
-// writes is one of these; "%s" marks where a value goes (filled in order by BRFormat).
+// writes is one of these; "%s" marks where a value goes (filled in order by brFormat).
 
 #include <QString>
 

@@ -392,7 +392,7 @@ private:
     void parseFactorAt(int b, int e);
     void parseFunctionCallAt(int b, int e);
     void parseArgumentsAt(int b, int e);
-    Q_NEVER_INLINE void lookupFieldAt(int b, int e); // its text kept out of ParseFactorAt's frame
+    Q_NEVER_INLINE void lookupFieldAt(int b, int e); // its text kept out of parseFactorAt's frame
     // An error whose message is `text` with `argument` in place of its "%s" (built in a call of
     // its own, away from the parse levels' frames).
     void appendError(const char* text, QStringView argument);
@@ -492,7 +492,7 @@ private:
 //
 // A report keeps one: AddFunction("PAGENUMBER", "0"), Prepare() before the run, then
 // SetIntegerConstant(ElementByName("PAGENUMBER"), page) for each page; every expression whose
-// evaluator has this environment (SetEnvironment) sees the new number at its next evaluation.
+// evaluator has this environment (setEnvironment) sees the new number at its next evaluation.
 class TBREvEnvironment {
 public:
     TBREvEnvironment();

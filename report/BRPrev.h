@@ -350,5 +350,5 @@ public:
 };
 
 // Makes the report printer open its previews in TBRStandardPreview and lets the windows take
-// events while a report runs or prints (the BRYield hook); the program calls it once at start-up.
+// events while a report runs or prints (the brYield hook); the program calls it once at start-up.
 void brPrevStartUp();

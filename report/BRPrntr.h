@@ -233,7 +233,7 @@ public:
     // Forgets the pages (page count 0); the stream is left as it is and the next page starts
     // it afresh.
     void Clear();
-    // The list owns its stream; SetStream starts an empty list on it.
+    // The list owns its stream; setStream starts an empty list on it.
     void setStream(std::unique_ptr<TBRStream> stream);
     std::unique_ptr<TBRStream> takeStream();
     TBRStream* stream() const;
@@ -633,17 +633,17 @@ constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
 const platform::Clock* setQueueClock(const platform::Clock* clock);
 
 // Lets the windows breathe during a long run or print: the report run, its controllers and the
-// printer call BRYield between rows and pages, so that a cancel button is taken and the preview
+// printer call brYield between rows and pages, so that a cancel button is taken and the preview
 // shows new pages. The engine itself never runs the event loop: the program's preview start-up
-// (BRPrevStartUp) installs a hook that handles pending events; without one BRYield does nothing.
+// (brPrevStartUp) installs a hook that handles pending events; without one brYield does nothing.
 using TBRYieldHook = std::function<void()>;
-// Replaces the hook; returns the previous one. An empty hook makes BRYield do nothing.
+// Replaces the hook; returns the previous one. An empty hook makes brYield do nothing.
 TBRYieldHook setBRYieldHook(TBRYieldHook hook);
 void brYield();
 
 // The output side of a report run: pages into the page store (for preview, printing, saving)
 // or straight to a printer. Messages to the preview, the progress form and the owning report
-// are signals; PageAvailable, Progress and PrintRequested are always delivered later from the
+// are signals; pageAvailable, progressUpdate and printRequested are always delivered later from the
 // event loop, as posted messages were.
 class TBRPrinter : public QObject {
     Q_OBJECT
@@ -736,7 +736,7 @@ public:
     // Stored page n as a new picture; nothing unless busy or ready and 1 <= n <= PageCount.
     std::unique_ptr<QPicture> GetPage(int n);
     // Page n as GetPage gives it, or nothing when it cannot be read: a damaged page is announced
-    // once (PageDamaged) and skipped quietly from then on, so that paging, thumbnails, search
+    // once (pageDamaged) and skipped quietly from then on, so that paging, thumbnails, search
     // and printing go on with the other pages.
     std::unique_ptr<QPicture> readPage(int n);
     bool pageDamagedBefore(int n) const { return m_damagedPages.contains(n); }
@@ -760,9 +760,9 @@ public:
     // it; stopping cancels a busy run and calls the preview-closed event.
     void CancelIfRequested(bool showing);
     bool previewShowing() const { return m_previewShowing; }
-    // The preview window closed: tells the owning report (ClientClosed), after a running print.
+    // The preview window closed: tells the owning report (clientClosed), after a running print.
     void NotifyClientClosed();
-    // The owning report, which runs itself again for the printer on PrintRequested.
+    // The owning report, which runs itself again for the printer on printRequested.
     void setClient(QObject* client);
     QObject* client() const;
     // The preview or progress form that shows this printer's pages and progress.

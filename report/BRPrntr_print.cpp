@@ -70,7 +70,7 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
         m_receiver = previousReceiver;
     };
 
-    // A damaged page is reported once (PageDamaged) and gets no sheet.
+    // A damaged page is reported once (pageDamaged) and gets no sheet.
     bool sheetUsed = false;
     for (int i = from; i <= to; ++i) {
         brYield();

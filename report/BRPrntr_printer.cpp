@@ -302,7 +302,7 @@ bool TBRPrinter::StartPrinterPage()
             return false;
         auto job = std::make_unique<TBRPrintJob>();
         // On failure the run goes on into throw-away pages; the caller finds the reason in
-        // LastPrint.
+        // lastPrint.
         m_last.failure = job->begin(*m_printer, target(), queueOptions(), 0);
         if (m_last.failure.failed())
             return false;

@@ -194,7 +194,7 @@ public:
     TBRCustomController& Controller() { return *m_controller; }
 
     // While loading (a form being read, or a builder at work) the band list is not rebuilt;
-    // EndLoading rebuilds it and settles every band and printable.
+    // endLoading rebuilds it and settles every band and printable.
     void beginLoading() { ++m_loading; }
     void endLoading();
     bool loading() const { return m_loading > 0; }

@@ -39,7 +39,7 @@ double BRCharsPerCmX(double fontSize);
 double BRCharsPerCmY(double fontSize);
 
 // The display unit new pages start with: Inches where the system locale measures in U.S. units,
-// else MM. Decided once, at first use; BRSetDefaultUnit overrides it (tests, settings).
+// else MM. Decided once, at first use; brSetDefaultUnit overrides it (tests, settings).
 TBRUnit brDefaultUnit();
 void brSetDefaultUnit(TBRUnit unit);
 

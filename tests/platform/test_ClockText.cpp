@@ -95,7 +95,7 @@ TEST(ClockTexts, ANullTimeIsMidnightOnTheConsoleAndEmptyInATable)
     EXPECT_EQ(sql::storedTime(QTime(9, 5, 7, 999)), QStringLiteral("9:05:07"));
 }
 
-// The three readers of H:MM:SS texts, on the same inputs: values in statements (sql::ParseTime),
+// The three readers of H:MM:SS texts, on the same inputs: values in statements (sql::parseTime),
 // texts that reports bind to their queries, and the settings file's preset times.
 constexpr ClockTextRule kStatement {
     .secondsOptional = true, .fraction = true, .blanks = ClockTextRule::Blanks::SpacesAndTabs

@@ -20,7 +20,7 @@
 namespace testing_support {
 
 // A server on 127.0.0.1 that takes clients and sends the newest one what it is given. It runs on
-// the test's event loop (WaitUntil keeps that running).
+// the test's event loop (waitUntil keeps that running).
 class FeedServer {
 public:
     FeedServer() { m_server.listen(QHostAddress::LocalHost); }
