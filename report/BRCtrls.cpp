@@ -306,11 +306,13 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
             captionChanged = true;
         }
     }
-    // Taken after the handler, which may have changed the font or the size.
-    const QFont font = Font();
+    // Taken after the handler, which may have changed the font or the size. Formatting keeps
+    // the font and the alignment: they serve the drawing below as they are.
+    const FormatInputs inputs = currentFormatInputs();
+    const QFont& font = inputs.font;
     const double height = size.nativeValue(TBRPrintableSize::HeightIndex);
     const double lineHeight = linePixels(font) / BRLayoutPixelsPerTenth;
-    if (!m_formattedFrom || !(*m_formattedFrom == currentFormatInputs()))
+    if (!m_formattedFrom || !(*m_formattedFrom == inputs))
         FormatLines();
     const double width = size.nativeValue(TBRPrintableSize::WidthIndex);
 
@@ -365,7 +367,7 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         return true;
     };
 
-    const TAlignment alignment = effectiveAlignment();
+    const TAlignment alignment = inputs.alignment;
     const double toDeviceX = printer ? printer->horizontalFactor() / BRLayoutPixelsPerTenth : 1.0;
     const double toDeviceY = printer ? printer->verticalFactor() / BRLayoutPixelsPerTenth : 1.0;
     const double ascent = brTextAscent(font) * toDeviceY;
