@@ -141,7 +141,9 @@ void TBRDBText::produceText(QString& text)
             return;
         }
         if (m_isMemo) {
-            Lines = field->AsString().split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+            // Built once: a memo is split on every record.
+            static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+            Lines = field->AsString().split(lineBreak);
             if (!Lines.isEmpty() && Lines.last().isEmpty())
                 Lines.removeLast();
             return;
