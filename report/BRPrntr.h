@@ -831,6 +831,8 @@ private:
     bool StartPrinterPage();
     void EndPrinterPage();
     void abortJob();
+    // Ends the job; lastPrint keeps its failure, or its notice and whether the queue holds it.
+    PrintOutcome finishJob(TBRPrintJob& job);
     void setFactors(double dotsPerInchX, double dotsPerInchY);
     void guessPaper();
     TBRQueueJob queueOptions() const;

@@ -95,10 +95,5 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
         }
     }
     restoreReceiver();
-    m_last.failure = job.Finish();
-    if (m_last.failure.failed())
-        return PrintOutcome::Failed;
-    m_last.notice = job.notice();
-    m_last.held = job.held();
-    return PrintOutcome::Printed;
+    return finishJob(job);
 }

@@ -333,6 +333,16 @@ void TBRPrinter::abortJob()
         m_canvas = nullptr;
 }
 
+TBRPrinter::PrintOutcome TBRPrinter::finishJob(TBRPrintJob& job)
+{
+    m_last.failure = job.Finish();
+    if (m_last.failure.failed())
+        return PrintOutcome::Failed;
+    m_last.notice = job.notice();
+    m_last.held = job.held();
+    return PrintOutcome::Printed;
+}
+
 void TBRPrinter::NewPage()
 {
     if (m_status != Status::Busy)
@@ -365,12 +375,7 @@ void TBRPrinter::EndDoc()
         m_canvas = nullptr;
         // A run whose range held no page never began a job: it printed nothing.
         if (m_job) {
-            m_last.failure = m_job->Finish();
-            if (!m_last.failure.failed()) {
-                m_last.outcome = PrintOutcome::Printed;
-                m_last.notice = m_job->notice();
-                m_last.held = m_job->held();
-            }
+            m_last.outcome = finishJob(*m_job);
             m_job.reset();
         }
         if (m_last.failure.failed())
