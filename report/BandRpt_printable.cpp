@@ -82,28 +82,39 @@ struct MeasuredFont {
 MeasuredFont& measured(const QFont& font)
 {
     static std::vector<std::unique_ptr<MeasuredFont>> cache;
+    // A label asks several times in a row with its own font (line height, ascent, widths): the
+    // font last asked for is told first.
+    static QFont lastFont;
+    static MeasuredFont* last = nullptr;
+    if (last && lastFont.isCopyOf(font))
+        return *last;
+    const auto found = [&font](MeasuredFont& entry) -> MeasuredFont& {
+        lastFont = font;
+        last = &entry;
+        return entry;
+    };
     // Most fonts asked for are copies of one asked for before (a label's own font, the report's):
     // telling a copy costs a pointer comparison, telling an equal font a comparison of all its
     // attributes.
     for (const auto& entry : cache) {
         if (entry->font.isCopyOf(font))
-            return *entry;
+            return found(*entry);
         for (const QFont& copy : entry->copies) {
             if (copy.isCopyOf(font))
-                return *entry;
+                return found(*entry);
         }
     }
     for (const auto& entry : cache) {
         if (entry->font == font) {
             if (entry->copies.size() < 16)
                 entry->copies.push_back(font);
-            return *entry;
+            return found(*entry);
         }
     }
     if (cache.size() >= 32)
-        cache.erase(cache.begin());
+        cache.erase(cache.begin()); // the last found may go: the new one is the last found now
     cache.push_back(std::make_unique<MeasuredFont>(font, &referenceDevice()));
-    return *cache.back();
+    return found(*cache.back());
 }
 
 } // namespace
