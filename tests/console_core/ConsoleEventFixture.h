@@ -95,8 +95,7 @@ protected:
 
     static QByteArray fileBytes(const QString& name)
     {
-        QFile f(console::MonitorFileWriter().filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return readFileBytes(console::MonitorFileWriter().filePath(name));
     }
 
     TempHome home;
