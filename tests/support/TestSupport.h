@@ -10,6 +10,7 @@
 #include <memory>
 #include <thread>
 
+class QImage;
 class QWidget;
 
 namespace platform {
@@ -77,5 +78,7 @@ QByteArray readFileBytes(const QString& path);
 // (default: test-png under the current folder) and returns the file's path.
 // Part of the widget side of the test support (SaveGrab.cpp): tests without widgets do not link it.
 QString saveGrab(QWidget* widget, const QString& name);
+// The widget as it paints itself, in RGB32 for comparing pixels (widget side too).
+QImage grabImage(QWidget& widget);
 
 } // namespace testing_support
