@@ -8,7 +8,11 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <thread>
+
+// Test failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 class QImage;
 class QWidget;
