@@ -24,9 +24,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-// Readable texts in failure reports.
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-
 namespace {
 
 const QString kConnectionFailure

@@ -15,10 +15,9 @@
 using components::TCuteButton;
 using namespace components;
 using namespace platform;
+using testing_support::grabImage;
 
 namespace {
-
-QImage render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A drop-down menu for the button that closes itself as soon as it is up, and counts how often it came up.
 struct MenuWatch {
@@ -246,19 +245,19 @@ TEST_F(CuteButtonTest, MarginsBelowMinusOneClampAndShiftNothing)
     button->setCaption(QStringLiteral("Mente"));
     button->SetAlignment(taLeftJustify);
     button->setTextLayout(tlTop);
-    const QImage plain = render(*button);
+    const QImage plain = grabImage(*button);
 
     button->setMarginX(-5);
     button->setMarginY(-9);
     EXPECT_EQ(button->MarginX(), -1);
     EXPECT_EQ(button->MarginY(), -1);
-    EXPECT_EQ(render(*button), plain);
+    EXPECT_EQ(grabImage(*button), plain);
 
     button->setMarginX(0);
     EXPECT_EQ(button->MarginX(), 0);
     button->setMarginX(20);
     button->setMarginY(6);
-    const QImage moved = render(*button);
+    const QImage moved = grabImage(*button);
     EXPECT_EQ(moved.copy(22, 8, 90, 20), plain.copy(2, 2, 90, 20));
 }
 
@@ -307,7 +306,7 @@ TEST_F(CuteButtonTest, BevelFollowsMouseAndFocus)
 TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
 {
     button->setColor(clBlue);
-    QImage image = render(*button);
+    QImage image = grabImage(*button);
     const QColor highlight = colorFromRef(clBtnHighlight), shadow = colorFromRef(clBtnShadow);
     int r = button->width() - 1, b = button->height() - 1;
     EXPECT_EQ(image.pixelColor(0, 0), highlight);
@@ -317,7 +316,7 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
     button->setBevelOuter(bvLowered);
-    image = render(*button);
+    image = grabImage(*button);
     EXPECT_EQ(image.pixelColor(0, 0), shadow);
     EXPECT_EQ(image.pixelColor(1, 1), highlight);
     EXPECT_EQ(image.pixelColor(r, b), highlight);
@@ -330,7 +329,7 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     big.setBold(true);
     button->setFont(big);
     button->setEnabled(false);
-    image = render(*button);
+    image = grabImage(*button);
     r = button->width() - 1;
     b = button->height() - 1;
     // The caption is engraved: white below and right of a grey copy (its edges are smoothed, so
@@ -351,9 +350,9 @@ TEST_F(CuteButtonTest, PaintsBevelsAndTheDisabledLook)
     EXPECT_EQ(image.pixelColor(3, 3), colorFromRef(clBlue));
 
     button->setUseDisabledColor(true);
-    EXPECT_EQ(render(*button).pixelColor(3, 3), colorFromRef(clGray));
+    EXPECT_EQ(grabImage(*button).pixelColor(3, 3), colorFromRef(clGray));
     button->setEnabled(true);
-    EXPECT_EQ(render(*button).pixelColor(3, 3), colorFromRef(clBlue));
+    EXPECT_EQ(grabImage(*button).pixelColor(3, 3), colorFromRef(clBlue));
 }
 
 TEST_F(CuteButtonTest, AcceleratorPressesTheButton)

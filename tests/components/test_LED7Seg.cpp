@@ -9,10 +9,9 @@
 
 using components::TLED7Seg;
 using namespace platform;
+using testing_support::grabImage;
 
 namespace {
-
-QImage render(QWidget& w) { return w.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 // A point well inside the segment: the average of its corners.
 QPoint centre(const QPolygon& polygon)
@@ -72,7 +71,7 @@ TEST_F(LED7SegTest, ScalesTheDesignGridInWholePixels)
     digit.resize(84, 120);
     digit.setBdrColor(clBlue);
     digit.SetValue(8);
-    const QImage image = render(digit);
+    const QImage image = grabImage(digit);
     EXPECT_EQ(at(image, QPoint(24, 4)), colorFromRef(clBlue));
 }
 
@@ -82,7 +81,7 @@ TEST_F(LED7SegTest, EveryValueLightsItsSegments)
     for (int value = -2; value <= 16; ++value) {
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), value);
-        const QImage image = render(digit);
+        const QImage image = grabImage(digit);
         const char* lit = kLitSegments[value + 2];
         for (int s = 1; s <= 7; ++s) {
             const QColor expected = colorFromRef(lit[s - 1] == '1' ? clLime : clSilver);
@@ -98,7 +97,7 @@ TEST_F(LED7SegTest, ValuesOutsideTheTableShowBlank)
         digit.SetValue(8);
         digit.SetValue(value);
         EXPECT_EQ(digit.Value(), -2) << value;
-        const QImage image = render(digit);
+        const QImage image = grabImage(digit);
         for (int s = 1; s <= 9; ++s)
             EXPECT_EQ(at(image, centre(digit.segmentPolygon(s))), colorFromRef(clSilver))
                 << value << " " << s;
@@ -109,10 +108,10 @@ TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
 {
     digit.SetValue(3);
     digit.setSegColor(clYellow);
-    const QImage before = render(digit);
+    const QImage before = grabImage(digit);
 
     digit.setPeriod(true);
-    QImage after = render(digit);
+    QImage after = grabImage(digit);
     const QRect point = digit.segmentPolygon(8).boundingRect();
     for (int y = 0; y < after.height(); ++y) {
         for (int x = 0; x < after.width(); ++x) {
@@ -126,11 +125,11 @@ TEST_F(LED7SegTest, PeriodAndMillesRedrawOnlyTheirOwnSegment)
     EXPECT_EQ(at(after, centre(digit.segmentPolygon(1))), colorFromRef(clRed));
 
     digit.setMilles(true);
-    after = render(digit);
+    after = grabImage(digit);
     EXPECT_EQ(at(after, centre(digit.segmentPolygon(9))), colorFromRef(clYellow));
     digit.setMilles(false);
     digit.setPeriod(false);
-    after = render(digit);
+    after = grabImage(digit);
     EXPECT_EQ(at(after, centre(digit.segmentPolygon(8))), colorFromRef(clSilver));
     EXPECT_EQ(at(after, centre(digit.segmentPolygon(9))), colorFromRef(clSilver));
 }
@@ -141,7 +140,7 @@ TEST_F(LED7SegTest, ValueWriteCarriesPeriodAndMilles)
     digit.setMilles(true);
     digit.setSegColor(clAqua);
     digit.SetValue(1);
-    const QImage image = render(digit);
+    const QImage image = grabImage(digit);
     EXPECT_EQ(at(image, centre(digit.segmentPolygon(8))), colorFromRef(clAqua));
     EXPECT_EQ(at(image, centre(digit.segmentPolygon(9))), colorFromRef(clAqua));
 }
@@ -149,13 +148,13 @@ TEST_F(LED7SegTest, ValueWriteCarriesPeriodAndMilles)
 TEST_F(LED7SegTest, AColourChangeShowsOnlyWithTheNextValue)
 {
     digit.SetValue(8);
-    const QImage red = render(digit);
+    const QImage red = grabImage(digit);
     digit.setSegColor(clBlue);
     digit.setSegClear(clBlack);
     digit.setBdrColor(clWhite);
-    EXPECT_EQ(render(digit), red);
+    EXPECT_EQ(grabImage(digit), red);
     digit.SetValue(8);
-    EXPECT_EQ(at(render(digit), centre(digit.segmentPolygon(1))), colorFromRef(clBlue));
+    EXPECT_EQ(at(grabImage(digit), centre(digit.segmentPolygon(1))), colorFromRef(clBlue));
 }
 
 TEST_F(LED7SegTest, LoadedShowsEverySegmentUnlit)
@@ -163,7 +162,7 @@ TEST_F(LED7SegTest, LoadedShowsEverySegmentUnlit)
     digit.setPeriod(true);
     digit.SetValue(8);
     digit.Loaded();
-    const QImage image = render(digit);
+    const QImage image = grabImage(digit);
     for (int s = 1; s <= 9; ++s)
         EXPECT_EQ(at(image, centre(digit.segmentPolygon(s))), colorFromRef(clSilver)) << s;
     EXPECT_TRUE(digit.Period());
@@ -176,7 +175,7 @@ TEST_F(LED7SegTest, DrawsWithoutAntialiasing)
     digit.setPalette(palette);
     digit.resize(84, 120);
     digit.SetValue(4);
-    const QImage image = render(digit);
+    const QImage image = grabImage(digit);
     QSet<QRgb> colours;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x)
@@ -206,7 +205,7 @@ TEST_F(LED7SegTest, ShapeTableIsSharedAndChecksItsInput)
     digit.SetSegmentShape(7, 0, square);
     EXPECT_TRUE(other.segmentPolygon(7).isEmpty());
     other.SetValue(8);
-    const QImage image = render(other);
+    const QImage image = grabImage(other);
     // Where the middle bar was, the background shows.
     EXPECT_EQ(at(image, centre(QPolygon({ QPoint(58, 120), QPoint(112, 150) }))),
         other.palette().color(QPalette::Window));

@@ -17,6 +17,7 @@
 
 using testing_support::ConsoleFixture;
 using testing_support::FeedServer;
+using testing_support::readFileBytes;
 using testing_support::runEvents;
 using testing_support::waitUntil;
 
@@ -70,11 +71,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return f.link().state() == console::LinkState::Connected; }));
         ASSERT_TRUE(server.takeClient());
     }
-    QByteArray logBytes() const
-    {
-        QFile log(home.file(QStringLiteral("TCPDATA.txt")));
-        return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray("<missing>");
-    }
+    QByteArray logBytes() const { return readFileBytes(home.file(QStringLiteral("TCPDATA.txt"))); }
 
     FeedServer server;
 };

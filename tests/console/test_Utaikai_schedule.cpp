@@ -6,6 +6,7 @@
 #include "console/ConsoleWidgets.h"
 #include "console_core/ScheduleFixture.h"
 #include "platform/TextCodec.h"
+#include "support/TestSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -20,8 +21,6 @@
 
 using testing_support::ScheduleFixture;
 using testing_support::WithConsoleForm;
-
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 

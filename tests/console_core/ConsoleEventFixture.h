@@ -90,21 +90,12 @@ protected:
 
     console::ConsoleDevices devices()
     {
-        console::ConsoleDevices d;
-        d.clock = &clock;
-        d.board = &board;
-        d.signalLines = &lines;
-        d.sleeper = &sleeper;
-        d.scheduler = &scheduler;
-        d.random = &random;
-        d.dm = dm.get();
-        return d;
+        return fakeDevices(clock, board, lines, sleeper, scheduler, random, dm.get());
     }
 
     static QByteArray fileBytes(const QString& name)
     {
-        QFile f(console::MonitorFileWriter().filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+        return readFileBytes(console::MonitorFileWriter().filePath(name));
     }
 
     TempHome home;

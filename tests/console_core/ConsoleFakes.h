@@ -239,4 +239,21 @@ public:
     std::vector<int> asked;
 };
 
+// The devices of a console on the fakes above (any board and signal lines): the caller adds the
+// asker, monitor and cue players its test wants.
+inline console::ConsoleDevices fakeDevices(const platform::Clock& clock, console::BoardPort& board,
+    console::SignalLines& lines, FakeSleeper& sleeper, FakeScheduler& scheduler, FakeRandomSource& random,
+    TDM1* dm)
+{
+    console::ConsoleDevices d;
+    d.clock = &clock;
+    d.board = &board;
+    d.signalLines = &lines;
+    d.sleeper = &sleeper;
+    d.scheduler = &scheduler;
+    d.random = &random;
+    d.dm = dm;
+    return d;
+}
+
 } // namespace testing_support

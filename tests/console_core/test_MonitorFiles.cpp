@@ -14,16 +14,11 @@
 #include <mutex>
 
 using namespace console;
+using testing_support::readFileBytes;
 
 namespace {
 
 QByteArray cp932(const char* utf8) { return platform::toCp932(QString::fromUtf8(utf8)); }
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 TEST(MonitorFileBytes, TimeFileIsEightCharactersLetterAndCrLf)
 {
@@ -68,13 +63,13 @@ TEST_F(MonitorFileWriterTest, WritesIntoTheDataFolder)
     EXPECT_EQ(writer.filePath(DtimeFileName), platform::dataFilePath(QStringLiteral("Dtime.txt")));
     ASSERT_TRUE(writer.writeTime(TenthsToHMST(12340), QLatin1Char('B')));
     ASSERT_TRUE(writer.flush());
-    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:20:34B\r\n"));
     ASSERT_TRUE(writer.writeSchedule(
         { { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("練習走行") } }));
-    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfo.txt"))),
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("RInfo.txt"))),
         QByteArray("9:00:00,9:10:00,") + cp932("練習走行") + "\r\n");
     ASSERT_TRUE(writer.writeMemo(QStringLiteral("ピット閉鎖"), true));
-    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfomem.txt"))), cp932("ピット閉鎖") + "\r\n");
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("RInfomem.txt"))), cp932("ピット閉鎖") + "\r\n");
 }
 
 TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
@@ -86,9 +81,9 @@ TEST_F(MonitorFileWriterTest, ClosingLeavesTimeTAndEmptyScheduleAndMemo)
     writer.writeSchedule({ { QStringLiteral("9:00:00"), QStringLiteral("9:10:00"), QStringLiteral("x") } });
     writer.writeMemo(QStringLiteral("memo"), true);
     ASSERT_TRUE(writer.writeClosed());
-    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
-    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
-    EXPECT_EQ(readAll(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:00:00T\r\n"));
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("RInfo.txt"))), QByteArray());
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("RInfomem.txt"))), QByteArray());
 }
 
 // The monitor may have the file open while the console rewrites it: the content it is reading
@@ -104,7 +99,7 @@ TEST_F(MonitorFileWriterTest, RewriteReplacesTheFileInOneStep)
     ASSERT_TRUE(writer.writeTime(QStringLiteral("00:04:59.0"), QLatin1Char('R')));
     ASSERT_TRUE(writer.flush());
     EXPECT_EQ(reader.readAll(), QByteArray("00:05:00R\r\n"));
-    EXPECT_EQ(readAll(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
+    EXPECT_EQ(readFileBytes(home.file(QStringLiteral("Dtime.txt"))), QByteArray("00:04:59R\r\n"));
     // No temporary files are left beside the monitor files.
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList { QStringLiteral("Dtime.txt") });
 }

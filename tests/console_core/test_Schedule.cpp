@@ -2,12 +2,11 @@
 // and one transaction per command.
 
 #include "ScheduleFixture.h"
+#include "support/TestSupport.h"
 
 using console::ScheduleOutcome;
 using Place = console::ScheduleOutcome::Place;
 using testing_support::ScheduleFixture;
-
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 

@@ -34,22 +34,24 @@ protected:
 
 const ItemLabels kNone {};
 
+// A row of a table: the labels the page shows at a time of day.
+struct LabelsAt {
+    const char* now;
+    ItemLabels labels;
+};
+
 } // namespace
 
 TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
 {
     addAbc();
-    struct Case {
-        const char* now;
-        ItemLabels labels;
-    };
-    const Case cases[] = {
+    const LabelsAt cases[] = {
         { "8:50:00.000", { "", "A", "9:00:00-9:30:00" } },
         { "9:35:00.000", { "B", "C", "9:40:00-10:00:00" } },
         { "9:45:00.000", { "C", "", "" } },
         { "10:00:01.000", kNone },
     };
-    for (const Case& c : cases)
+    for (const LabelsAt& c : cases)
         EXPECT_EQ(shown->show(T(c.now)), c.labels) << c.now;
 }
 
@@ -58,18 +60,14 @@ TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
     addAbc();
     shown->show(T("9:35:00.000"));
     EXPECT_EQ(shown->NextItemStart(), QTime(9, 40));
-    struct Step {
-        const char* now;
-        ItemLabels labels;
-    };
-    const Step steps[] = {
+    const LabelsAt steps[] = {
         { "9:39:59.750", { "B", "C", "9:40:00-10:00:00" } },
         { "9:40:00.000", { "C", "", "" } },
         { "9:59:59.750", { "C", "", "" } },
         { "10:00:00.500", { "C", "", "" } },
         { "10:00:01.000", kNone },
     };
-    for (const Step& s : steps)
+    for (const LabelsAt& s : steps)
         EXPECT_EQ(shown->Tick(T(s.now), end), s.labels) << s.now;
 }
 

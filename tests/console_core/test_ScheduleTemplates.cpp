@@ -2,11 +2,10 @@
 
 #include "ScheduleFixture.h"
 #include "console/ScheduleTemplates.h"
+#include "support/TestSupport.h"
 
 using console::ScheduleTemplates;
 using testing_support::ScheduleFixture;
-
-static void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace {
 

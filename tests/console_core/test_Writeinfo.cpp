@@ -4,10 +4,10 @@
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
 
-#include <QFile>
 #include <gtest/gtest.h>
 
 using namespace console;
+using testing_support::readFileBytes;
 
 namespace {
 
@@ -30,11 +30,7 @@ protected:
                 .arg(QLatin1String(tcode), QLatin1String(btime), QLatin1String(etime),
                     QString::fromUtf8(text)));
     }
-    QByteArray RInfo() const
-    {
-        QFile f(home.file(RInfoFileName));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    QByteArray RInfo() const { return readFileBytes(home.file(RInfoFileName)); }
 
     testing_support::TempHome home;
     platform::Database db;

@@ -64,14 +64,7 @@ protected:
 
     console::ConsoleDevices devices()
     {
-        console::ConsoleDevices d;
-        d.clock = &clock;
-        d.board = &board;
-        d.signalLines = &lines;
-        d.sleeper = &sleeper;
-        d.scheduler = &scheduler;
-        d.random = &random;
-        d.dm = dm.get();
+        console::ConsoleDevices d = fakeDevices(clock, board, lines, sleeper, scheduler, random, dm.get());
         d.makeCuePlayer = [this](const QString& name) {
             return std::make_unique<TranscriptPlayer>(transcript, name, QString());
         };

@@ -5,15 +5,13 @@
 
 #include "report/BRCtrls.h"
 #include "report/BandRpt.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QImage>
 #include <QPainter>
 #include <QPicture>
 #include <gtest/gtest.h>
-
-// Test failures show texts as text.
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace band_samples {
 

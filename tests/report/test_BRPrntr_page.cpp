@@ -1,4 +1,5 @@
 #include "BRPageSamples.h"
+#include "BandRptTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <QLabel>
@@ -13,16 +14,8 @@ using namespace page_samples;
 
 namespace {
 
-QImage render(const QPicture& pic)
-{
-    const QRect r = pic.boundingRect();
-    QImage img(r.size(), QImage::Format_RGB32);
-    img.fill(Qt::white);
-    QPainter p(&img);
-    p.drawPicture(0, 0, pic);
-    p.end();
-    return img;
-}
+using band_samples::darkPixels;
+using band_samples::render;
 
 int differentPixels(const QImage& a, const QImage& b, int tolerance)
 {
@@ -35,16 +28,6 @@ int differentPixels(const QImage& a, const QImage& b, int tolerance)
                 ++differ;
         }
     return differ;
-}
-
-int darkPixels(const QImage& img, const QRect& area)
-{
-    int dark = 0;
-    for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-            if (qGray(img.pixel(x, y)) < 128)
-                ++dark;
-    return dark;
 }
 
 } // namespace

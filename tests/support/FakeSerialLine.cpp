@@ -191,11 +191,7 @@ void FakeSerialDevice::feed(const QByteArray& bytes)
     m_changed.notify_all();
 }
 
-QByteArray FakeSerialDevice::sent() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_sent;
-}
+QByteArray FakeSerialDevice::sent() const { return locked(m_sent); }
 
 bool FakeSerialDevice::waitForSent(qint64 size, int timeoutMs) const
 {
@@ -221,17 +217,9 @@ void FakeSerialDevice::raiseLineErrors(unsigned errors)
     m_changed.notify_all();
 }
 
-unsigned FakeSerialDevice::outputLines() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_outputs;
-}
+unsigned FakeSerialDevice::outputLines() const { return locked(m_outputs); }
 
-QStringList FakeSerialDevice::history() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_history;
-}
+QStringList FakeSerialDevice::history() const { return locked(m_history); }
 
 void FakeSerialDevice::clearHistory()
 {
@@ -239,29 +227,13 @@ void FakeSerialDevice::clearHistory()
     m_history.clear();
 }
 
-LineSettings FakeSerialDevice::settings() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_settings;
-}
+LineSettings FakeSerialDevice::settings() const { return locked(m_settings); }
 
-bool FakeSerialDevice::isOpen() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_open;
-}
+bool FakeSerialDevice::isOpen() const { return locked(m_open); }
 
-int FakeSerialDevice::openCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_openCount;
-}
+int FakeSerialDevice::openCount() const { return locked(m_openCount); }
 
-int FakeSerialDevice::waitCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_waitCount;
-}
+int FakeSerialDevice::waitCount() const { return locked(m_waitCount); }
 
 void FakeSerialDevice::setRefuseOpen(bool refuse)
 {

@@ -64,6 +64,12 @@ private:
     friend class FakeSerialLine;
     void record(const QString& entry);
     void setOutputLocked(unsigned line, bool on);
+    // A copy of a member, read under the lock.
+    template <typename T> T locked(const T& member) const
+    {
+        std::lock_guard lock(m_mutex);
+        return member;
+    }
 
     const QString m_path;
     mutable std::mutex m_mutex;

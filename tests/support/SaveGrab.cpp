@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QImage>
 #include <QPixmap>
 #include <QWidget>
 
@@ -17,5 +18,7 @@ QString saveGrab(QWidget* widget, const QString& name)
     widget->grab().save(path);
     return path;
 }
+
+QImage grabImage(QWidget& widget) { return widget.grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
 } // namespace testing_support

@@ -79,6 +79,12 @@ QString readCp932File(const QString& path)
     return platform::fromCp932(f.readAll());
 }
 
+QByteArray readFileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
 void writeCp932File(const QString& path, const QString& text)
 {
     QFile f(path);

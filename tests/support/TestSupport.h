@@ -8,8 +8,13 @@
 #include <chrono>
 #include <deque>
 #include <memory>
+#include <ostream>
 #include <thread>
 
+// Test failures show texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+class QImage;
 class QWidget;
 
 namespace platform {
@@ -70,9 +75,14 @@ private:
 QString readCp932File(const QString& path);
 void writeCp932File(const QString& path, const QString& text);
 
+// The bytes of a file, or "<missing>" when it cannot be read (an empty file stays empty).
+QByteArray readFileBytes(const QString& path);
+
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
 // Part of the widget side of the test support (SaveGrab.cpp): tests without widgets do not link it.
 QString saveGrab(QWidget* widget, const QString& name);
+// The widget as it paints itself, in RGB32 for comparing pixels (widget side too).
+QImage grabImage(QWidget& widget);
 
 } // namespace testing_support
