@@ -141,31 +141,25 @@ TFmain::TFmain(QWidget* parent)
     // Minimize and maximize only: "ＣＬＯＳＥ" is the way to end the program.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinMaxButtonsHint);
     setFont(platform::formFont());
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, Qt::white);
-    setPalette(pal);
+    components::setPaletteColor(this, QPalette::Window, platform::clWhite);
     setAutoFillBackground(true);
     // A fixed layout, like the event list: nothing grows with the window.
     setFixedSize(kClientWidth, kClientHeight);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(QRect(QPoint((kClientWidth - kPictureSize.width()) / 2, 16), kPictureSize));
+    Image1 = components::named(new QLabel(this), "Image1",
+        QRect(QPoint((kClientWidth - kPictureSize.width()) / 2, 16), kPictureSize));
     Image1->setPixmap(titlePicture());
 
-    Label1 = new QLabel(programVersionText(), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1 = components::named(new QLabel(programVersionText(), this), "Label1",
+        QRect(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16));
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    Label1->setGeometry(Image1->x(), Image1->geometry().bottom() + 6, kPictureSize.width(), 16);
 
     CuteButton1 = components::makeButton(this, "CuteButton1", QStringLiteral("大会実行"),
         QRect(kClientWidth / 2 - 145 - 16, 236, 145, 41), flatLook(this, 0x00FF0000));
     CuteButton2 = components::makeButton(this, "CuteButton2", QStringLiteral("ＣＬＯＳＥ"),
         QRect(kClientWidth / 2 + 16, 236, 145, 41), flatLook(this, platform::clBlack));
-    LabelUpgrade = new QLabel(this);
-    LabelUpgrade->setObjectName(QStringLiteral("LabelUpgrade"));
+    LabelUpgrade = components::named(new QLabel(this), "LabelUpgrade", QRect(0, 287, kClientWidth, 20));
     LabelUpgrade->setAlignment(Qt::AlignCenter);
-    LabelUpgrade->setGeometry(0, 287, kClientWidth, 20);
     LabelUpgrade->hide();
 
     CuteButton1->OnClick = [this] { CuteButton1Click(); };

@@ -1,5 +1,7 @@
 #include "platform/ClockText.h"
 
+#include "platform/ByteScan.h"
+
 #include <QByteArray>
 #include <QTime>
 
@@ -24,25 +26,6 @@ QString hmsText(qint64 seconds, int hourWidth)
         seconds = 0;
     return QStringLiteral("%1").arg(seconds / 3600, hourWidth, 10, QLatin1Char('0')) + QLatin1Char(':')
         + twoDigits(seconds / 60 % 60) + QLatin1Char(':') + twoDigits(seconds % 60);
-}
-
-// Up to `maxDigits` ASCII digits at p as a number; `count` says how many there were.
-int digits(const char*& p, const char* end, int maxDigits, int& count)
-{
-    int value = 0;
-    count = 0;
-    while (p < end && count < maxDigits && *p >= '0' && *p <= '9') {
-        value = value * 10 + (*p - '0');
-        ++p;
-        ++count;
-    }
-    return value;
-}
-
-void skipSpacesAndTabs(const char*& p, const char* end)
-{
-    while (p < end && (*p == ' ' || *p == '\t'))
-        ++p;
 }
 
 constexpr qint64 kMsPerDay = 24LL * 3600 * 1000;
@@ -78,24 +61,21 @@ QString longTimeTextOfSeconds(qint64 seconds) { return hmsText(seconds, 1); }
 
 qint64 scanClockText(const char*& p, const char* end, const ClockTextRule& rule)
 {
-    int n;
-    const int h = digits(p, end, 2, n);
-    if (n == 0 || p >= end || *p != ':')
+    int h, m, n;
+    if (!scanDigits(p, end, 2, h, n) || p >= end || *p != ':')
         return -1;
     ++p;
-    const int m = digits(p, end, 2, n);
-    if (n != 2 || m > 59)
+    if (!scanDigits(p, end, 2, m, n) || n != 2 || m > 59)
         return -1;
     int sec = 0, ms = 0;
     if (p < end && *p == ':') {
         ++p;
-        sec = digits(p, end, 2, n);
-        if (n != 2 || sec > 59)
+        if (!scanDigits(p, end, 2, sec, n) || n != 2 || sec > 59)
             return -1;
         if (rule.fraction && p < end && *p == '.') {
             ++p;
-            const int frac = digits(p, end, 3, n);
-            if (n == 0)
+            int frac;
+            if (!scanDigits(p, end, 3, frac, n))
                 return -1;
             ms = n == 1 ? frac * 100 : n == 2 ? frac * 10 : frac;
         }

@@ -248,8 +248,7 @@ public:
     {
         const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
-            int queued = 0;
-            if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued == 0)
+            if (outputQueued() == 0)
                 return true;
             if (remainingMs(deadline) == 0)
                 return false;

@@ -100,7 +100,8 @@ LookUpError lookUpHostIPv4(const QString& name, quint32* address)
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* result = nullptr;
     const int rc = ::getaddrinfo(name.trimmed().toUtf8().constData(), nullptr, &hints, &result);
-    if (rc == EAI_SYSTEM)
+    // A system error whose errno was left 0 would read as a name found, with no address.
+    if (rc == EAI_SYSTEM && errno != 0)
         return { errno, ErrorSource::System };
     if (rc != 0)
         return { rc, ErrorSource::Resolver };

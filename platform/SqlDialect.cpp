@@ -1,5 +1,6 @@
 #include "platform/SqlDialect.h"
 
+#include "platform/ByteScan.h"
 #include "platform/ClockText.h"
 
 #include <algorithm>
@@ -212,25 +213,6 @@ QString rewriteCreate(const QString& s, const std::vector<Token>& t)
 
 // ---- date and time texts --------------------------------------------------------------------
 
-// Reads 1..maxDigits digits; false when none.
-bool digits(const char*& p, const char* e, int maxDigits, int& value, int& count)
-{
-    value = 0;
-    count = 0;
-    while (p < e && count < maxDigits && *p >= '0' && *p <= '9') {
-        value = value * 10 + (*p - '0');
-        ++p;
-        ++count;
-    }
-    return count > 0;
-}
-
-void skipSpaces(const char*& p, const char* e)
-{
-    while (p < e && (*p == ' ' || *p == '\t'))
-        ++p;
-}
-
 // Times as statements write them: H:MM, H:MM:SS or H:MM:SS.fff.
 constexpr ClockTextRule kStatementTime {
     .secondsOptional = true, .fraction = true, .blanks = ClockTextRule::Blanks::SpacesAndTabs
@@ -240,13 +222,13 @@ constexpr ClockTextRule kStatementTime {
 qint64 dateKey(const char*& p, const char* e)
 {
     int a, b, c, na, nb, nc;
-    if (!digits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
+    if (!scanDigits(p, e, 4, a, na) || p >= e || (*p != '/' && *p != '-' && *p != '.'))
         return -1;
     const char sep = *p++;
-    if (!digits(p, e, 2, b, nb) || p >= e || *p != sep)
+    if (!scanDigits(p, e, 2, b, nb) || p >= e || *p != sep)
         return -1;
     ++p;
-    if (!digits(p, e, 4, c, nc))
+    if (!scanDigits(p, e, 4, c, nc))
         return -1;
     int y, m, d;
     if (na == 4 && nc <= 2) {
@@ -264,28 +246,28 @@ qint64 dateKey(const char*& p, const char* e)
 // Whole-text keys: -1 when the text is not of the form.
 qint64 wholeTimeKey(const char* p, const char* e)
 {
-    skipSpaces(p, e);
+    skipSpacesAndTabs(p, e);
     const qint64 k = scanClockText(p, e, kStatementTime);
-    skipSpaces(p, e);
+    skipSpacesAndTabs(p, e);
     return p == e ? k : -1;
 }
 
 qint64 wholeDateKey(const char* p, const char* e)
 {
-    skipSpaces(p, e);
+    skipSpacesAndTabs(p, e);
     const qint64 d = dateKey(p, e);
     if (d < 0)
         return -1;
     qint64 t = 0;
     const char* afterDate = p;
-    skipSpaces(p, e);
+    skipSpacesAndTabs(p, e);
     if (p < e && (*p == 'T' || p != afterDate)) {
         if (*p == 'T')
             ++p;
         t = scanClockText(p, e, kStatementTime);
         if (t < 0)
             return -1;
-        skipSpaces(p, e);
+        skipSpacesAndTabs(p, e);
     }
     return p == e ? d * 1000000000LL + t : -1;
 }
