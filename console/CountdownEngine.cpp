@@ -200,19 +200,19 @@ void CountdownEngine::beginRun(qint32 now)
 void CountdownEngine::Stop()
 {
     m_paused = 1;
-    m_pauseTick = now();
-    const qint32 now2 = now();
+    const qint32 current = now();
+    m_pauseTick = current;
     // The board clock takes over (timersChanged lets it run).
     setTimers(false, false);
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
     if (m_stateWarm == PhaseState::On)
-        m_restWarm = m_endWarm - now2;
+        m_restWarm = m_endWarm - current;
     else if (m_stateRace == PhaseState::On)
-        m_restRace = m_endRace - now2;
+        m_restRace = m_endRace - current;
     else if (m_stateOver == PhaseState::On)
-        m_restOver = m_endOver - now2;
+        m_restOver = m_endOver - current;
     else if (m_stateInterval == PhaseState::On)
-        m_restInterval = m_endInterval - now2;
+        m_restInterval = m_endInterval - current;
 }
 
 void CountdownEngine::clearRunState()
