@@ -28,7 +28,7 @@ CountdownEngine::CountdownEngine(const Parts& parts)
 
 // ---- Shared helpers ----
 
-QString CountdownEngine::cuePrefix(Phase phase)
+QLatin1String CountdownEngine::cuePrefix(Phase phase)
 {
     // The cue bank writes the list with the cue table's prefixes; the phases run in one order.
     static_assert(int(Phase::Warm) == int(CuePhase::Warm) && int(Phase::Race) == int(CuePhase::Race)
@@ -586,14 +586,14 @@ void CountdownEngine::removeCueHead()
 
 void CountdownEngine::dropCues(Phase phase)
 {
-    const QString prefix = cuePrefix(phase);
+    const QLatin1String prefix = cuePrefix(phase);
     while (!m_cueList.isEmpty() && m_cueList.first().startsWith(prefix))
         removeCueHead();
 }
 
 void CountdownEngine::stepCues(Phase phase, qint64 remaining, bool endsNow)
 {
-    const QString prefix = cuePrefix(phase);
+    const QLatin1String prefix = cuePrefix(phase);
     // The cues whose time has come: one at a normal tick, several after a late one. A cue sounds
     // in the second below its time; a phase ending at exactly 0 gives its cue at 0:00:00 that
     // tick too.

@@ -227,8 +227,8 @@ public:
     int CueStep() const { return m_cueStep; }
 
     // ---- Shared by the phase and interval ticks ----
-    // The prefix of a phase's cues.
-    static QString cuePrefix(Phase phase);
+    // The prefix of a phase's cues; no string is built, as the tick asks for it each time.
+    static QLatin1String cuePrefix(Phase phase);
     // The digit values of a clock text (HH:MM:SS.t, H:MM:SS.t or without tenths): hour units,
     // minute tens and units, second tens and units, tenths. Empty when a position holds no digit.
     static std::optional<std::array<int, 6>> rowDigits(const QString& clockText);
