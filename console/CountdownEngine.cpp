@@ -87,6 +87,13 @@ bool CountdownEngine::clockLineHidden(bool hideWarm, bool hideRace, bool hideOve
             || (m_stateOver == PhaseState::On && hideOver));
 }
 
+bool CountdownEngine::resumable() const
+{
+    const bool phaseOn = m_stateWarm == PhaseState::On || m_stateRace == PhaseState::On
+        || m_stateOver == PhaseState::On || m_stateInterval == PhaseState::On;
+    return m_paused == 1 && phaseOn && m_resetDone == 1;
+}
+
 void CountdownEngine::setTimers(bool tm1, bool tmr2)
 {
     m_tm1On = tm1;

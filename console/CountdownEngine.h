@@ -175,6 +175,9 @@ public:
 
     // While paused in a phase whose option says so, the board shows no time of day.
     bool clockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
+    // Stop paused a run part-way (a phase or the interval is on) after a confirmed Reset: Start
+    // resumes it, so it keeps its players and its reset.
+    bool resumable() const;
     // The current count-down tick.
     qint32 now() const { return m_ticks.Tick(); }
 
