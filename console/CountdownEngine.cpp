@@ -509,6 +509,7 @@ void CountdownEngine::overBlock(qint32 tick)
             m_endInterval -= 1;
         m_intervalTenths = static_cast<qint32>(
             TimeStrToTenths(m_controls.presetText(Preset::Interval) + QStringLiteral(".0")));
+        m_intervalLine = SecondsToHMS(m_intervalTenths / 10);
         m_stateInterval = PhaseState::On;
         interval = true;
     }
@@ -542,7 +543,7 @@ void CountdownEngine::intervalBlock(qint32 tick)
     line.boardOn = m_controls.boardOn();
     m_board.send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
-    m_monitor.writeTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
+    m_monitor.writeTime(m_intervalLine, QLatin1Char('W'));
 
     const bool ends = remaining <= 0;
     stepCues(Phase::Interval, remaining, ends);

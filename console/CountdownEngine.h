@@ -309,6 +309,8 @@ private:
     qint32 m_randomCut = 0;
     qint32 m_blankTenths = 0;
     qint32 m_intervalTenths = 0;
+    // The interval's length as the monitor's time line shows it, made once for all its ticks.
+    QString m_intervalLine = QStringLiteral("00:00:00");
     qint32 m_restWarm = 0, m_restRace = 0, m_restOver = 0, m_restInterval = 0;
     std::array<bool, 6> m_sigOnFired {};
     std::array<bool, 5> m_sigOffFired {};
