@@ -28,7 +28,7 @@ CountdownEngine::CountdownEngine(const Parts& parts)
 
 // ---- Shared helpers ----
 
-QString CountdownEngine::cuePrefix(Phase phase)
+QLatin1String CountdownEngine::cuePrefix(Phase phase)
 {
     // The cue bank writes the list with the cue table's prefixes; the phases run in one order.
     static_assert(int(Phase::Warm) == int(CuePhase::Warm) && int(Phase::Race) == int(CuePhase::Race)
@@ -85,6 +85,13 @@ bool CountdownEngine::clockLineHidden(bool hideWarm, bool hideRace, bool hideOve
     return m_paused
         && ((m_stateWarm == PhaseState::On && hideWarm) || (m_stateRace == PhaseState::On && hideRace)
             || (m_stateOver == PhaseState::On && hideOver));
+}
+
+bool CountdownEngine::resumable() const
+{
+    const bool phaseOn = m_stateWarm == PhaseState::On || m_stateRace == PhaseState::On
+        || m_stateOver == PhaseState::On || m_stateInterval == PhaseState::On;
+    return m_paused == 1 && phaseOn && m_resetDone == 1;
 }
 
 void CountdownEngine::setTimers(bool tm1, bool tmr2)
@@ -200,19 +207,19 @@ void CountdownEngine::beginRun(qint32 now)
 void CountdownEngine::Stop()
 {
     m_paused = 1;
-    m_pauseTick = now();
-    const qint32 now2 = now();
+    const qint32 current = now();
+    m_pauseTick = current;
     // The board clock takes over (timersChanged lets it run).
     setTimers(false, false);
     m_restWarm = m_restRace = m_restOver = m_restInterval = 0;
     if (m_stateWarm == PhaseState::On)
-        m_restWarm = m_endWarm - now2;
+        m_restWarm = m_endWarm - current;
     else if (m_stateRace == PhaseState::On)
-        m_restRace = m_endRace - now2;
+        m_restRace = m_endRace - current;
     else if (m_stateOver == PhaseState::On)
-        m_restOver = m_endOver - now2;
+        m_restOver = m_endOver - current;
     else if (m_stateInterval == PhaseState::On)
-        m_restInterval = m_endInterval - now2;
+        m_restInterval = m_endInterval - current;
 }
 
 void CountdownEngine::clearRunState()
@@ -502,6 +509,7 @@ void CountdownEngine::overBlock(qint32 tick)
             m_endInterval -= 1;
         m_intervalTenths = static_cast<qint32>(
             TimeStrToTenths(m_controls.presetText(Preset::Interval) + QStringLiteral(".0")));
+        m_intervalLine = SecondsToHMS(m_intervalTenths / 10);
         m_stateInterval = PhaseState::On;
         interval = true;
     }
@@ -535,7 +543,7 @@ void CountdownEngine::intervalBlock(qint32 tick)
     line.boardOn = m_controls.boardOn();
     m_board.send(line);
     // The monitor shows the interval's length, the same line for the whole interval.
-    m_monitor.writeTime(SecondsToHMS(m_intervalTenths / 10), QLatin1Char('W'));
+    m_monitor.writeTime(m_intervalLine, QLatin1Char('W'));
 
     const bool ends = remaining <= 0;
     stepCues(Phase::Interval, remaining, ends);
@@ -586,14 +594,14 @@ void CountdownEngine::removeCueHead()
 
 void CountdownEngine::dropCues(Phase phase)
 {
-    const QString prefix = cuePrefix(phase);
+    const QLatin1String prefix = cuePrefix(phase);
     while (!m_cueList.isEmpty() && m_cueList.first().startsWith(prefix))
         removeCueHead();
 }
 
 void CountdownEngine::stepCues(Phase phase, qint64 remaining, bool endsNow)
 {
-    const QString prefix = cuePrefix(phase);
+    const QLatin1String prefix = cuePrefix(phase);
     // The cues whose time has come: one at a normal tick, several after a late one. A cue sounds
     // in the second below its time; a phase ending at exactly 0 gives its cue at 0:00:00 that
     // tick too.

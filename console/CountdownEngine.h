@@ -175,6 +175,9 @@ public:
 
     // While paused in a phase whose option says so, the board shows no time of day.
     bool clockLineHidden(bool hideWarm, bool hideRace, bool hideOver) const;
+    // Stop paused a run part-way (a phase or the interval is on) after a confirmed Reset: Start
+    // resumes it, so it keeps its players and its reset.
+    bool resumable() const;
     // The current count-down tick.
     qint32 now() const { return m_ticks.Tick(); }
 
@@ -227,8 +230,8 @@ public:
     int CueStep() const { return m_cueStep; }
 
     // ---- Shared by the phase and interval ticks ----
-    // The prefix of a phase's cues.
-    static QString cuePrefix(Phase phase);
+    // The prefix of a phase's cues; no string is built, as the tick asks for it each time.
+    static QLatin1String cuePrefix(Phase phase);
     // The digit values of a clock text (HH:MM:SS.t, H:MM:SS.t or without tenths): hour units,
     // minute tens and units, second tens and units, tenths. Empty when a position holds no digit.
     static std::optional<std::array<int, 6>> rowDigits(const QString& clockText);
@@ -306,6 +309,8 @@ private:
     qint32 m_randomCut = 0;
     qint32 m_blankTenths = 0;
     qint32 m_intervalTenths = 0;
+    // The interval's length as the monitor's time line shows it, made once for all its ticks.
+    QString m_intervalLine = QStringLiteral("00:00:00");
     qint32 m_restWarm = 0, m_restRace = 0, m_restOver = 0, m_restInterval = 0;
     std::array<bool, 6> m_sigOnFired {};
     std::array<bool, 5> m_sigOffFired {};

@@ -55,12 +55,13 @@ bool MonitorFiles::writeClosed()
 }
 
 MonitorFileWriter::MonitorFileWriter()
-    : m_folder(platform::dataFolder())
+    : MonitorFileWriter(platform::dataFolder())
 {
 }
 
 MonitorFileWriter::MonitorFileWriter(QString folder)
     : m_folder(std::move(folder))
+    , m_timePath(filePath(DtimeFileName))
 {
 }
 
@@ -70,7 +71,7 @@ bool MonitorFileWriter::writeTime(const QString& clockText, QChar letter)
 {
     // Replacing a file waits for the disk to have it (tens of milliseconds on a busy machine):
     // never on the tick.
-    return m_background.Write(filePath(DtimeFileName), dtimeFileBytes(clockText, letter));
+    return m_background.Write(m_timePath, dtimeFileBytes(clockText, letter));
 }
 
 bool MonitorFileWriter::writeSchedule(const std::vector<ScheduleLine>& rows)

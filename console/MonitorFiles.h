@@ -78,6 +78,8 @@ public:
 
 private:
     QString m_folder;
+    // The time file's path, made once: the count-down writes the file at its ticks.
+    QString m_timePath;
     BackgroundFileWriter m_background;
 };
 

@@ -102,14 +102,14 @@ void TimeServerLink::connected(const SocketConnector::Result& result)
     switch (result.failure) {
     case SocketConnector::Failure::None:
         break;
-    case SocketConnector::Failure::LookUp:
+    case SocketConnector::Failure::LookUp: {
+        QString text = withCode("サーバの検索エラーです Error code ", result.error);
         // The resolver's codes overlap errno values: its own description tells them apart.
         if (result.source == platform::ErrorSource::Resolver)
-            Status(withCode("サーバの検索エラーです Error code ", result.error)
-                + QStringLiteral(" (%1)").arg(platform::resolverErrorText(result.error)));
-        else
-            Status(withCode("サーバの検索エラーです Error code ", result.error));
+            text += QStringLiteral(" (%1)").arg(platform::resolverErrorText(result.error));
+        Status(text);
         break;
+    }
     case SocketConnector::Failure::Create:
         Status(withCode("ソケット作成のエラーです Error code ", result.error));
         break;

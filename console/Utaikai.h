@@ -438,8 +438,6 @@ private:
     void pickCueFile(CuePhase phase);
     platform::Query* cueQuery(CuePhase phase) const;
     void reopenCueGrid(CuePhase phase);
-    // A run stopped part-way keeps its players and its reset until it is resumed.
-    bool runResumable() const;
     void refreshPlayerViews();
     std::unique_ptr<CueBank> m_cueBank;
     // Set while a phase's test button plays.

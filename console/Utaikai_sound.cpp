@@ -127,14 +127,6 @@ void TFtaikai::reopenCueGrid(CuePhase phase)
     q->Open();
 }
 
-bool TFtaikai::runResumable() const
-{
-    const CountdownEngine& run = *m_countdown;
-    const bool phaseOn = run.StateWarm() == PhaseState::On || run.StateRace() == PhaseState::On
-        || run.StateOver() == PhaseState::On || run.StateInterval() == PhaseState::On;
-    return run.Paused() == 1 && phaseOn && run.ResetDone() == 1;
-}
-
 void TFtaikai::TabSheet2Show()
 {
     const bool counting = m_countdown->countingDown();
@@ -145,7 +137,7 @@ void TFtaikai::TabSheet2Show()
             w->setEnabled(!counting);
     Panel14->setVisible(counting);
     Panel14->raise();
-    if (counting || runResumable())
+    if (counting || m_countdown->resumable())
         return;
     clearmp();
     m_countdown->forgetReset();
