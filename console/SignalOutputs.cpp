@@ -2,6 +2,8 @@
 
 #include "console/ConsoleDevices.h"
 
+#include <QStringList>
+
 namespace console {
 
 SignalOutputs::SignalOutputs(SignalLines& lines, Sleeper& sleeper, Scheduler& scheduler, View view)
@@ -25,14 +27,40 @@ bool SignalOutputs::ensureOpen(int port)
     // Only a port that opened counts as open, so that the next press tries again.
     if (m_lines.Open(port)) {
         m_opened[k] = true;
+        m_failure[k] = Failure::None;
         m_failureShown[k] = false;
         return true;
     }
-    if (!m_failureShown[k] && m_view.status) {
-        m_view.status(QStringLiteral("シグナル出力のポート（%1）を開けませんでした。").arg(m_portNames[k]));
+    m_failure[k] = Failure::CannotOpen;
+    if (!m_failureShown[k]) {
         m_failureShown[k] = true;
+        sayFailures();
     }
     return false;
+}
+
+void SignalOutputs::sayFailures()
+{
+    if (!m_view.status)
+        return;
+    // Several ports can fail at one step of the count-down: one line names them all.
+    QStringList cannotOpen, lineFailed;
+    for (size_t k = 0; k < m_failure.size(); ++k) {
+        if (m_failure[k] == Failure::CannotOpen)
+            cannotOpen << m_portNames[k];
+        else if (m_failure[k] == Failure::LineFailed)
+            lineFailed << m_portNames[k];
+    }
+    const QString separator = QStringLiteral("、");
+    QString text;
+    if (!cannotOpen.isEmpty())
+        text += QStringLiteral("シグナル出力のポート（%1）を開けませんでした。")
+                    .arg(cannotOpen.join(separator));
+    if (!lineFailed.isEmpty())
+        text += QStringLiteral(
+            "シグナル出力のポート（%1）で信号を切り替えられませんでした。ポートを閉じました。")
+                    .arg(lineFailed.join(separator));
+    m_view.status(text);
 }
 
 SignalOutputs::LineResult SignalOutputs::setLine(int output, bool high)
@@ -53,17 +81,25 @@ SignalOutputs::LineResult SignalOutputs::setLine(int output, bool high)
 void SignalOutputs::lineFailed(int port)
 {
     const auto k = static_cast<size_t>(port - 1);
-    if (!m_lineFailureShown[k] && m_view.status)
-        m_view.status(
-            QStringLiteral("シグナル出力のポート（%1）で信号を切り替えられませんでした。ポートを閉じました。")
-                .arg(m_portNames[k]));
-    m_lineFailureShown[k] = true;
     // Neither line of the port can be trusted any more; closing lets the next press open it anew.
     m_lines.Close(port);
     m_opened[k] = false;
+    m_failure[k] = Failure::LineFailed;
+    if (!m_lineFailureShown[k]) {
+        m_lineFailureShown[k] = true;
+        sayFailures();
+    }
     const int first = (port - 1) * 2;
     lamp(first, LampNoPort);
     lamp(first + 1, LampNoPort);
+}
+
+void SignalOutputs::lampOff(int output, LineResult result)
+{
+    if (result == LineResult::Switched
+        || (result == LineResult::NotOpen
+            && m_failure[static_cast<size_t>(portOf(output) - 1)] == Failure::None))
+        lamp(output, LampOff);
 }
 
 void SignalOutputs::lamp(int output, platform::TColor color)
@@ -85,8 +121,7 @@ void SignalOutputs::off(int output)
 {
     if (output < 0 || output >= SignalCount)
         return;
-    if (setLine(output, false) != LineResult::Failed)
-        lamp(output, LampOff);
+    lampOff(output, setLine(output, false));
 }
 
 void SignalOutputs::startPulse(int pulseMs)
@@ -103,11 +138,7 @@ void SignalOutputs::startPulse(int pulseMs)
     allOff();
 }
 
-void SignalOutputs::allOff()
-{
-    if (setLine(StartOutput, false) != LineResult::Failed)
-        lamp(StartOutput, LampOff);
-}
+void SignalOutputs::allOff() { lampOff(StartOutput, setLine(StartOutput, false)); }
 
 bool SignalOutputs::sweep(std::function<bool()> countdownRuns)
 {
@@ -132,6 +163,7 @@ void SignalOutputs::closeAll()
     for (int port = 1; port <= 3; ++port)
         m_lines.Close(port);
     m_opened = {};
+    m_failure = {};
     m_failureShown = {};
     m_lineFailureShown = {};
     for (int output = 0; output <= StartOutput; ++output)

@@ -60,8 +60,10 @@ public:
     // A line call that fails on an open port (its adapter pulled out) is said once on the status
     // line, shows both lamps of the port red and closes the port, so that the next press opens
     // it again; the message comes again only after a line call of the port has succeeded.
+    // A message names every port that has failed and not opened again since.
     void on(int output);
-    // OFF 1..5: drops the line. A port never opened stays closed.
+    // OFF 1..5: drops the line. A port never opened stays closed. The red lamps of a port closed
+    // by a failure stay red until the port opens again: nothing was switched.
     void off(int output);
     // START: raises DTR of port 3 for `pulseMs`, lamps blue meanwhile.
     void startPulse(int pulseMs);
@@ -80,6 +82,8 @@ public:
 
 private:
     enum class LineResult { Switched, NotOpen, Failed };
+    // How a port last failed, kept until it opens again.
+    enum class Failure { None, CannotOpen, LineFailed };
 
     static int portOf(int output) { return output / 2 + 1; }
     static bool isRts(int output) { return output % 2 == 0; }
@@ -88,12 +92,17 @@ private:
     // Switches the output's line. A failure on a port that opened is handled by lineFailed.
     LineResult setLine(int output, bool high);
     void lineFailed(int port);
+    // Says every failed port on the status line.
+    void sayFailures();
+    // After an OFF: grey, unless the port is closed by a failure and the lamp keeps its red.
+    void lampOff(int output, LineResult result);
     void lamp(int output, platform::TColor color);
 
     SignalLines& m_lines;
     Sleeper& m_sleeper;
     View m_view;
     std::array<bool, 3> m_opened {};
+    std::array<Failure, 3> m_failure {};
     // A port's failure to open is said once, until it opens.
     std::array<bool, 3> m_failureShown {};
     // A failing line call of a port is said once, until a line call of the port succeeds.

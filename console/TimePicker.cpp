@@ -4,6 +4,7 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QSignalBlocker>
 #include <algorithm>
 
 namespace console {
@@ -27,6 +28,30 @@ QString normalisedTyped(const QString& text)
             return {};
     }
     return out;
+}
+
+// Keys that only change what the next key types: Shift (':' is Shift and ';' on a US keyboard),
+// the locks, the level and mode switches, the input method's keys, dead keys and compose. They
+// leave an entry as it is.
+bool changesNextKeyOnly(int key)
+{
+    switch (key) {
+    case Qt::Key_Shift:
+    case Qt::Key_CapsLock:
+    case Qt::Key_NumLock:
+    case Qt::Key_AltGr:
+    case Qt::Key_Mode_switch:
+    case Qt::Key_Multi_key:
+    case Qt::Key_Henkan:
+    case Qt::Key_Muhenkan:
+    case Qt::Key_Hiragana_Katakana:
+    case Qt::Key_Kana_Lock:
+    case Qt::Key_Zenkaku_Hankaku:
+    case Qt::Key_Eisu_toggle:
+        return true;
+    default:
+        return key >= Qt::Key_Dead_Grave && key <= Qt::Key_Dead_Longsolidusoverlay;
+    }
 }
 
 } // namespace
@@ -94,6 +119,11 @@ void TimePicker::keyPressEvent(QKeyEvent* event)
             event->accept();
             return;
         default:
+            // Shift before ':' and the like: the entry goes on.
+            if (changesNextKeyOnly(event->key())) {
+                event->accept();
+                return;
+            }
             // Enter, the arrows and the rest end the entry and then do what they always do.
             Finish();
             break;
@@ -157,6 +187,11 @@ void TimePicker::type(const QString& text)
     }
     m_typed = QString(m_typed + text).left(MaxTyped);
     follow(parseTypedTime(m_typed).value_or(m_before));
+    // The new text moves the cursor to its end. Told of that move, the time edit reads the field
+    // as a time and, an unfinished entry being none, puts the old time back (after a click at the
+    // field's start the first character vanished). It is not told: the entry is judged when it
+    // ends.
+    const QSignalBlocker quiet(lineEdit());
     lineEdit()->setText(m_typed);
 }
 

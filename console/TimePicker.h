@@ -7,8 +7,10 @@
 // under the cursor as a plain QTimeEdit does.
 //
 // The time follows the entry while it is typed (a button that takes no focus, such as Start,
-// sees the typed time at once); Enter, Tab, a click elsewhere or any non-typing key ends the
-// entry, Escape drops it. The field shows the entry as typed until it ends.
+// sees the typed time at once); Enter, Tab, a click elsewhere or any other key that types nothing
+// ends the entry, Escape drops it. Keys that only change what the next key types (Shift, the
+// locks, the input method's keys) leave it as it is. The field shows the entry as typed, from its
+// first character, until it ends.
 
 #include <QTime>
 #include <QTimeEdit>

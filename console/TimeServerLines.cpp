@@ -44,7 +44,9 @@ TimeServerLineBuffer::Lines TimeServerLineBuffer::take(const QByteArray& block)
             lines.complete << m_pending.mid(from, end - from);
     }
     m_pending.remove(0, from);
-    if (m_skipping || m_pending.size() > MaxLineBytes) {
+    // A closing CR waits for its LF: it is part of the line's end, not of the line.
+    const qsizetype unfinished = m_pending.size() - (m_pending.endsWith('\r') ? 1 : 0);
+    if (m_skipping || unfinished > MaxLineBytes) {
         if (!m_skipping)
             ++lines.dropped;
         m_skipping = true;

@@ -19,7 +19,7 @@ namespace console {
 // unfinished end of a block waits for the next one.
 class TimeServerLineBuffer {
 public:
-    // The most an unfinished line may hold. A longer one is no line of the server's: it is
+    // The most a line may hold, without its CR LF. A longer one is no line of the server's: it is
     // dropped, and so is the rest of it up to its CR LF.
     static constexpr qsizetype MaxLineBytes = 8192;
 

@@ -249,14 +249,16 @@ void TFtaikai::testPlay(CuePhase phase)
 
 void TFtaikai::pickCueFile(CuePhase phase)
 {
-    // The file dialog is made when first asked for: a dialog sets up a whole file system view.
-    if (!OD1) {
-        OD1 = new QFileDialog(this, QString());
-        OD1->setObjectName(QStringLiteral("OD1"));
-        OD1->setFileMode(QFileDialog::ExistingFile);
-        OD1->setNameFilters(
-            { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
-    }
+    // The file dialog is made when asked for (a dialog sets up a whole file system view), anew
+    // for each pick: a dialog keeps the file last chosen in it, which for a column whose box is
+    // empty would be another column's file, one this column cannot register.
+    if (OD1)
+        OD1->deleteLater();
+    OD1 = new QFileDialog(this, QString());
+    OD1->setObjectName(QStringLiteral("OD1"));
+    OD1->setFileMode(QFileDialog::ExistingFile);
+    OD1->setNameFilters(
+        { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
     // Sound files are usually kept together: each pick starts where the last one was made.
     static platform::FileDialogFolder soundFolder;
     OD1->setDirectory(soundFolder.folder());

@@ -29,11 +29,19 @@ QPoint spotIn(const QTimeEdit* picker, Spot spot)
     return edit->mapTo(picker->window(), QPoint(x, y));
 }
 
-// Types the characters one key each, as a keyboard (or an input method) hands them over.
+// Types the characters one key each, as a US keyboard (or an input method) hands them over: ':'
+// is Shift and ';', so Shift's own press comes before it and its release after it (QTest sends
+// both for a key with the Shift modifier).
 void type(QWindow* window, const QString& text)
 {
-    for (const QChar c : text)
-        QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    for (const QChar c : text) {
+        if (c == u':')
+            QTest::sendKeyEvent(QTest::Click, window, Qt::Key_Colon, QString(c), Qt::ShiftModifier);
+        else if (c >= u'0' && c <= u'9')
+            QTest::sendKeyEvent(QTest::Click, window, Qt::Key(Qt::Key_0 + c.digitValue()), QString(c), {});
+        else
+            QTest::sendKeyEvent(QTest::Click, window, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
 }
 
 // Clicks into the picker and types `text` and then `end`, all through the picker's window.
@@ -153,6 +161,35 @@ TEST(TimePicker, TheEntryEndsWithEnterTabAClickElsewhereOrEscape)
     QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, Spot::Start));
     QTest::keyClick(window, Qt::Key_Up);
     EXPECT_EQ(w.picker->time(), QTime(2, 2, 3));
+}
+
+// Keys that only change what the next key types (Shift, the locks, the input method's keys) leave
+// the entry as it is, wherever they come in it; the field shows the entry from its first
+// character, wherever the click put the cursor.
+TEST(TimePicker, KeysThatOnlyChangeTheNextKeyLeaveTheEntry)
+{
+    PickerWindow w;
+    QWindow* window = w.top.windowHandle();
+    const Qt::Key keys[] = { Qt::Key_Shift, Qt::Key_CapsLock, Qt::Key_NumLock, Qt::Key_AltGr,
+        Qt::Key_Mode_switch, Qt::Key_Henkan, Qt::Key_Muhenkan, Qt::Key_Hiragana_Katakana, Qt::Key_Kana_Lock,
+        Qt::Key_Zenkaku_Hankaku, Qt::Key_Eisu_toggle, Qt::Key_Dead_Acute, Qt::Key_Multi_key };
+    for (const Spot spot : { Spot::Start, Spot::Middle, Spot::End }) {
+        for (const Qt::Key key : keys) {
+            SCOPED_TRACE(testing::Message() << "spot " << int(spot) << " key " << std::hex << key);
+            w.picker->setTime(kOld);
+            QTest::mouseClick(window, Qt::LeftButton, {}, spotIn(w.picker, spot));
+            QTest::sendKeyEvent(QTest::Click, window, key, QString(), {});
+            type(window, QStringLiteral("0"));
+            EXPECT_EQ(w.picker->text(), "0") << "the first character shows at once";
+            type(window, QStringLiteral(":01"));
+            QTest::sendKeyEvent(QTest::Click, window, key, QString(), {});
+            EXPECT_EQ(w.picker->text(), "0:01");
+            type(window, QStringLiteral(":30"));
+            QTest::keyClick(window, Qt::Key_Return);
+            EXPECT_EQ(w.picker->time(), QTime(0, 1, 30));
+            EXPECT_EQ(w.picker->text(), "0:01:30");
+        }
+    }
 }
 
 class TimePickerConsole : public ConsoleFixture { };

@@ -402,6 +402,17 @@ TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
     });
     f->N2Click();
     EXPECT_EQ(f->CueFiles[3]->text(), tone);
+
+    // The dialog is shared: for a column whose box is empty it offers no file, not the one just
+    // chosen for another column (which that column could not register).
+    QStringList offered { QStringLiteral("not asked") };
+    QTimer::singleShot(0, f.get(), [&] {
+        offered = f->OD1->selectedFiles();
+        static_cast<QDialog*>(f->OD1)->reject();
+    });
+    f->Open1Click();
+    EXPECT_EQ(offered, QStringList());
+    EXPECT_TRUE(f->CueFiles[0]->text().isEmpty());
     f->close();
 }
 

@@ -12,6 +12,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 namespace testing_support {
@@ -123,7 +124,7 @@ public:
         if (!valid(port))
             return false;
         ports[port].open = true;
-        return opens;
+        return opens && !refused.contains(port);
     }
     void Close(int port) override
     {
@@ -141,6 +142,7 @@ public:
     }
 
     bool opens = true; // what Open reports
+    std::set<int> refused; // ports that fail to open and, while open, fail every line call
     QStringList calls;
     std::map<int, Port> ports;
 
@@ -149,7 +151,7 @@ private:
     bool setLine(int port, bool high, const QString& name, bool Port::*line)
     {
         calls << QStringLiteral("%1 %2 %3").arg(name).arg(port).arg(high ? "on" : "off");
-        if (!valid(port) || !ports[port].open)
+        if (!valid(port) || !ports[port].open || refused.contains(port))
             return false;
         ports[port].*line = high;
         return true;

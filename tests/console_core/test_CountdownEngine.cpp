@@ -266,6 +266,41 @@ TEST_F(CountdownEngine, SignalPortsOpenOnlyForAnOnAndAFailedPortIsMarkedAndTried
     EXPECT_EQ(lamp[2], console::SignalOutputs::LampOn);
 }
 
+// Ports 2 and 3 do not open and port 1 fails at the end of the warm-up: one status line names all
+// three, and the warm-up's closing OFF presses and the start pulse leave every red lamp red until
+// its port opens again.
+TEST_F(CountdownEngine, FailedSignalPortsAreAllNamedAndTheirLampsStayRedThroughOffPresses)
+{
+    using console::SignalOutputs;
+    panel.presets[Preset::Warm] = "0:00:03";
+    for (int slot = console::SlotOn1; slot <= console::SlotOn5; ++slot)
+        panel.triggers[static_cast<size_t>(slot)] = 20;
+    lines.fake.refused = { 2, 3 };
+    Reset();
+    e().start();
+    ticks(15);
+    EXPECT_EQ(lamps[0], SignalOutputs::LampOn);
+    EXPECT_EQ(panel.statuses.last(), "シグナル出力のポート（COM2、COM3）を開けませんでした。");
+    lines.fake.refused.insert(1);
+    ticks(20); // OFF 1-4 and OFF 5 at the end of the warm-up, then the start pulse
+    EXPECT_EQ(e().StateRace(), PhaseState::On);
+    EXPECT_EQ(panel.statuses.last(),
+        "シグナル出力のポート（COM2、COM3）を開けませんでした。"
+        "シグナル出力のポート（COM1）で信号を切り替えられませんでした。ポートを閉じました。");
+    const platform::TColor red = SignalOutputs::LampNoPort;
+    EXPECT_EQ(lamps, (std::array { red, red, red, red, red, red }));
+    Reset();
+    EXPECT_EQ(lamps[2], SignalOutputs::LampNoPort) << "the reset's OFF presses switch nothing either";
+
+    lines.fake.refused.clear();
+    outputs->on(2);
+    outputs->off(2);
+    outputs->off(3);
+    EXPECT_EQ(lamps[2], SignalOutputs::LampOff) << "port 2 opened again";
+    EXPECT_EQ(lamps[3], SignalOutputs::LampOff);
+    EXPECT_EQ(lamps[0], SignalOutputs::LampNoPort) << "port 1 has not opened yet";
+}
+
 TEST_F(CountdownEngine, TheSweepPressesTenButtonsHalfASecondApartWithoutBlocking)
 {
     bool counting = false;

@@ -79,6 +79,7 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
         QByteArray rest;
     };
     const QByteArray line = "$F,14,\"00:12:45\",\"13:34:23\",\"00:09:47\",\"Green \"";
+    const QByteArray atLimit(TimeServerLineBuffer::MaxLineBytes, 'z');
     const Case cases[] = {
         { { line + "\r\n" }, { line }, {} }, { { line.left(10), line.mid(10) + "\r\n" }, { line }, {} },
         { { line.left(9), line.mid(9, 3), line.mid(12) + "\r\n" }, { line }, {} }, // inside the quoted time
@@ -88,14 +89,19 @@ TEST(TimeServerLines, BlocksAreJoinedIntoLinesWhereverTheStreamSplitsThem)
         { { "half a line" }, {}, "half a line" },
         { { "a\rb\nc\r\n" }, { "a\rb\nc" }, {} }, // only CR LF ends a line
         { { "$I,\"16:3", "6\r" }, {}, "$I,\"16:36" }, // a CR whose LF never came
+        // The limit counts the line without its CR LF, however the bytes are split.
+        { { atLimit + "\r", "\n" }, { atLimit }, {} },
+        { { atLimit.left(5000), atLimit.mid(5000) + "\r", "\n$B\r\n" }, { atLimit, "$B" }, {} },
+        { { atLimit + "\r" }, {}, atLimit }, { { atLimit + "x\r", "\n$B\r\n" }, { "$B" }, {} },
+        { { atLimit + "\r", "x\r\n$B\r\n" }, { "$B" }, {} }, // a CR inside the line counts
     };
     for (const Case& c : cases) {
         TimeServerLineBuffer buffer;
         QByteArrayList got;
         for (const QByteArray& block : c.blocks)
             got << buffer.take(block).complete;
-        EXPECT_EQ(got, c.lines) << c.blocks.front().toStdString();
-        EXPECT_EQ(buffer.takeRest(), c.rest) << c.blocks.front().toStdString();
+        EXPECT_EQ(got, c.lines) << c.blocks.front().left(60).toStdString();
+        EXPECT_EQ(buffer.takeRest(), c.rest) << c.blocks.front().left(60).toStdString();
         EXPECT_EQ(buffer.pending(), 0);
     }
 }
