@@ -343,27 +343,45 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     if (PrintFinished())
         LineIndex = 0;
     const int firstLine = LineIndex;
-    double bottom = textTop + height + 1.0;
+    const TBRPrintContext& context = printContext();
+    // A stretching label in a band that goes on to a new column, or that reaches past the end
+    // of its column, fills the band down to the column's end before it goes on again: the
+    // band's own height is no limit there, only the column's end is. Nothing is printed below
+    // that end (it would be cut away), so no line is lost.
+    const bool fillsBand
+        = AutoStretch && context.mayBreak && (context.continued || context.bandBottom > context.columnBottom);
+    const double ownBottom = std::max(textTop + height + 1.0, fillsBand ? context.bandBottom : 0.0);
+    double bottom = ownBottom;
     double expanded = 0.0;
     bool expansionDone = false;
     double y = textTop;
+    double coloured = top + height; // how far down the label's colour reaches
     const qsizetype count = m_formattedLines.size();
+    const auto colourDownTo = [&](double to) {
+        if (canvas && !Transparent() && to > coloured)
+            canvas->fillRect(deviceRect(x, coloured, x + width, to), Color());
+        coloured = std::max(coloured, to);
+    };
 
     // Room for the next line: inside the label, or by growing the band when the label may
-    // stretch and the band can grow on this column.
+    // stretch and the band can grow on this column; never below the column's end.
     const auto room = [&]() {
-        if (y + lineHeight <= bottom)
+        const double lineBottom = y + lineHeight;
+        if (AutoStretch && lineBottom > context.columnBottom + 1.0)
+            return false;
+        if (lineBottom <= bottom) {
+            if (fillsBand)
+                colourDownTo(std::min(lineBottom, context.columnBottom));
             return true;
+        }
         if (!AutoStretch)
             return false;
         TBRCustomBand* band = ParentBand();
         if (!band || !band->CanExpand(lineHeight))
             return false;
-        const double previousBottom = bottom;
         band->ExpandBand(lineHeight, expanded, expansionDone);
-        bottom = textTop + height + 1.0 + expanded;
-        if (canvas && !Transparent())
-            canvas->fillRect(deviceRect(x, previousBottom, x + width, bottom), Color());
+        bottom = ownBottom + expanded;
+        colourDownTo(bottom);
         return true;
     };
 
@@ -421,7 +439,7 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     if (captionChanged)
         PrintCaption = ownCaption;
     if (canvas && frame.HasSides()) {
-        frame.PaintIt(*canvas, deviceRect(x, top, x + width, top + height + expanded),
+        frame.PaintIt(*canvas, deviceRect(x, top, x + width, std::max(top + height + expanded, coloured)),
             printer->horizontalFactor(), printer->verticalFactor());
     }
 }

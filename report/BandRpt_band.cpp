@@ -282,44 +282,53 @@ double TBRCustomBand::StretchHeight()
     return StretchedHeight;
 }
 
-namespace {
-
-// Clips what a band draws to the sheet while it lives, when the band reaches past the sheet's
-// edge (a band taller than a page, printed from the top of its column). A page closed meanwhile
-// (the band went on in a new column) took its painter and the clip with it.
-class SheetClip {
+// Clips what a band draws while it reaches past where it may show (a band taller than the room
+// between the page header and the footer, printed from the top of its column): a page footer
+// to the sheet, every other band to the top of the footer's space, so that the footer stays
+// readable. The clip is given back before the band moves on to a new column or page, whose
+// painter may be another one, and taken again there: every save has its restore.
+class TBRBandClip {
 public:
-    SheetClip(TCustomBandReport& r, double bandHeight)
+    TBRBandClip(TCustomBandReport& r, double bandHeight, double limit)
         : m_report(r)
-        , m_page(r.PageNumber())
+        , m_bandHeight(bandHeight)
+        , m_limit(limit)
     {
-        TBRPrinter* printer = r.BRPrinter();
+        begin();
+    }
+    ~TBRBandClip() { end(); }
+    TBRBandClip(const TBRBandClip&) = delete;
+    TBRBandClip& operator=(const TBRBandClip&) = delete;
+
+    // Clips at the band's current place, when the band reaches past its limit there.
+    void begin()
+    {
+        TBRPrinter* printer = m_report.BRPrinter();
         QPainter* canvas = printer ? printer->Canvas() : nullptr;
-        if (!canvas || r.CurrentY() + bandHeight <= r.PageLength())
+        if (m_canvas || !canvas || m_report.CurrentY() + m_bandHeight <= m_limit)
             return;
         m_canvas = canvas;
         canvas->save();
-        canvas->setClipRect(
-            QRect(printer->ToDeviceX(0), printer->ToDeviceY(0), printer->ToDeviceWidth(printer->PaperWidth()),
-                printer->ToDeviceHeight(r.PageLength())),
+        const int top = printer->ToDeviceY(0);
+        canvas->setClipRect(QRect(printer->ToDeviceX(0), top, printer->ToDeviceWidth(printer->PaperWidth()),
+                                std::max(0, printer->ToDeviceY(m_limit) - top)),
             Qt::IntersectClip);
     }
-    ~SheetClip()
+    // Gives the painter's state back.
+    void end()
     {
+        QPainter* canvas = std::exchange(m_canvas, nullptr);
         const TBRPrinter* printer = m_report.BRPrinter();
-        if (m_canvas && m_report.PageNumber() == m_page && printer && printer->Canvas() == m_canvas)
-            m_canvas->restore();
+        if (canvas && printer && printer->Canvas() == canvas)
+            canvas->restore();
     }
-    SheetClip(const SheetClip&) = delete;
-    SheetClip& operator=(const SheetClip&) = delete;
 
 private:
     TCustomBandReport& m_report;
-    int m_page;
+    double m_bandHeight;
+    double m_limit;
     QPainter* m_canvas = nullptr;
 };
-
-} // namespace
 
 bool TBRCustomBand::mayBreakHere() const
 {
@@ -359,7 +368,8 @@ void TBRCustomBand::Print()
             m_controller->NotifyClients(true);
         if (KeepOnOnePage && !r->inPageEdge() && StretchHeight() > r->AvailableSpace())
             r->NewColumn();
-        const SheetClip clip(*r, m_size.nativeHeight());
+        TBRBandClip clip(*r, m_size.nativeHeight(),
+            m_bandType == TBRBandType::rbPageFooter ? r->PageLength() : r->columnBottom());
         TBRPrinter* printer = r->BRPrinter();
         QPainter* canvas = printer ? printer->Canvas() : nullptr;
         TBRPrintContext background;
@@ -380,7 +390,7 @@ void TBRCustomBand::Print()
             }
         }
         if (m_pixelHeight != 0)
-            printPrintables(background);
+            printPrintables(background, clip);
     }
     if (AfterPrint)
         AfterPrint(this, printBand);
@@ -396,7 +406,7 @@ void TBRCustomBand::Print()
     r->m_breakInProgress = false;
 }
 
-void TBRCustomBand::printPrintables(const TBRPrintContext& background)
+void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandClip& clip)
 {
     TCustomBandReport* r = m_report;
     TBRPrinter* printer = r->BRPrinter();
@@ -417,6 +427,14 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
         TBRPrintContext context = firstPass ? background : TBRPrintContext();
         context.mayBreak = !r->inPageEdge();
         context.freshColumn = !firstPass || r->atColumnTop();
+        context.continued = !firstPass;
+        if (context.mayBreak)
+            context.columnBottom = r->columnBottom();
+        context.bandBottom = r->CurrentY() + m_size.nativeHeight();
+        // Stretching text may fill a band that goes on, or reaches past the column, down to
+        // the column's end.
+        const double fillBottom
+            = context.continued || context.bandBottom > context.columnBottom ? context.columnBottom : 0.0;
         context.paintedSince = &painted;
         painted.clear();
         for (TBRPrintable* p : items) {
@@ -427,10 +445,11 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
                 p->Print(r->CurrentX(), r->CurrentY());
                 // What the printable may have covered, stretching included.
                 const TBRPrintableSize& size = p->Size();
-                painted.append(QRectF(r->CurrentX() + size.nativeValue(TBRPrintableSize::LeftIndex),
-                    r->CurrentY() + size.nativeValue(TBRPrintableSize::TopIndex),
-                    size.nativeValue(TBRPrintableSize::WidthIndex),
-                    size.nativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0));
+                const double top = r->CurrentY() + size.nativeValue(TBRPrintableSize::TopIndex);
+                const double bottom = std::max(
+                    top + size.nativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0, fillBottom);
+                painted.append(QRectF(r->CurrentX() + size.nativeValue(TBRPrintableSize::LeftIndex), top,
+                    size.nativeValue(TBRPrintableSize::WidthIndex), bottom - top));
             }
             allDone = allDone && p->PrintFinished();
         }
@@ -452,7 +471,9 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background)
         if (allDone)
             break;
         r->m_breakInProgress = true;
+        clip.end();
         r->NewColumn();
+        clip.begin();
         r->m_breakInProgress = false;
         restoreHeight();
         ExpandedHeight = 0.0;
@@ -470,16 +491,14 @@ void TBRCustomBand::MakeSpace()
     if (r->inPageEdge())
         return;
     const int needed = brRound(BandHeight(true));
-    const TBRPage& page = r->Page();
-    const double emptyPage = r->PageLength()
-        - (page.nativeValue(TBRPage::TopMarginIndex) + page.nativeValue(TBRPage::BottomMarginIndex));
     const bool isDetail = m_bandType == TBRBandType::rbDetail;
-    // A band taller than an empty page starts a column of its own too, and prints from its top
-    // as far as the sheet goes: printed where it stood, each record would lie below the last,
-    // off the sheet. At the top of a column already, a break would only leave a column empty.
-    const bool fitsEmptyPage = needed <= emptyPage;
+    // A band taller than an empty column (between the page header and the footer) starts a
+    // column of its own too, and prints from its top as far as the footer's space: printed
+    // where it stood, each record would lie below the last, off the sheet. At the top of a
+    // column already, a break would only leave a column empty.
+    const bool fitsEmptyColumn = needed <= r->nextColumnSpace();
     if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace()
-        && (fitsEmptyPage || (r->PageNumber() > 0 && !r->atColumnTop()))) {
+        && (fitsEmptyColumn || (r->PageNumber() > 0 && !r->atColumnTop()))) {
         r->m_breakInProgress = isDetail;
         r->NewColumn();
         return;

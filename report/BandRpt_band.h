@@ -72,6 +72,7 @@ private:
 };
 
 class TBRChildBand;
+class TBRBandClip;
 
 using TBRBandBeforePrintEvent = std::function<void(TBRCustomBand* sender, bool& printBand)>;
 using TBRBandAfterPrintEvent = std::function<void(TBRCustomBand* sender, bool bandPrinted)>;
@@ -172,7 +173,7 @@ protected:
     void detachFromReport() { m_report = nullptr; }
 
 private:
-    void printPrintables(const TBRPrintContext& background);
+    void printPrintables(const TBRPrintContext& background, TBRBandClip& clip);
     bool mayBreakHere() const;
 
     TCustomBandReport* m_report = nullptr;

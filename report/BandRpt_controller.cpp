@@ -333,16 +333,20 @@ void TBRController::Execute()
     DetailNumber = 0;
     if (m_detail)
         m_detail->setController(this);
-    // The run lets events through (a previewed run once per record), and the program may free
-    // the data set meanwhile. Then the run ends as cancelled, at once: nothing is read through
-    // the data set again, not even to close its groups or print the footer.
-    const auto dataSetGone = [&] {
+    // The run lets events through (a previewed run once per record) and calls the program's
+    // handlers, and the program may free the data set in any of them. Then the run ends as
+    // cancelled, at once: nothing is read through the data set again, not even to close its
+    // groups or print the footer. The same holds once the run is cancelled otherwise (a
+    // sub-detail's data set freed, the preview closed): nothing more is printed.
+    const auto ended = [&] {
+        if (r->Cancelled())
+            return true;
         if (!active || m_dataSet)
             return false;
         r->cancelRun();
         return true;
     };
-    if (!moreData || !keepGoing() || dataSetGone())
+    if (!moreData || !keepGoing() || ended())
         return;
 
     const bool mainController = &r->Controller() == this;
@@ -358,21 +362,27 @@ void TBRController::Execute()
             r->setHeaderJustPrinted();
         }
     }
+    if (ended())
+        return;
     CheckGroups();
     const bool reportsProgress = bandReport && bandReport->DataSet() == m_dataSet.data() && recordCount != 0;
     while (moreData) {
-        if (!keepGoing() || dataSetGone())
+        if (!keepGoing() || ended())
             return;
         ++DetailNumber;
         PrintGroupHeaders();
+        if (ended())
+            return;
         ExecuteBefore();
-        if (dataSetGone())
+        if (ended())
             return;
         r->PrintBand(m_detail);
         if (mainController)
             r->setHeaderJustPrinted(false);
+        if (ended())
+            return;
         ExecuteAfter();
-        if (dataSetGone())
+        if (ended())
             return;
         if (active) {
             m_dataSet->Next();
@@ -380,29 +390,34 @@ void TBRController::Execute()
         } else {
             moreData = false;
             OnNeedData(masterIdentity(), moreData);
+            if (ended())
+                return;
         }
         if (CheckGroups()) {
             // Footers see the last record of the group that ends.
             if (active) {
+                if (ended())
+                    return;
                 m_dataSet->Prior();
-                PrintGroupFooters();
-                m_dataSet->Next();
-            } else {
-                PrintGroupFooters();
             }
+            PrintGroupFooters();
+            if (ended())
+                return;
+            if (active)
+                m_dataSet->Next();
         }
         if (reportsProgress && r->BRPrinter())
             r->BRPrinter()->NotifyProgress(DetailNumber * 100 / recordCount);
     }
     ToggleGroupFlags();
     PrintGroupFooters();
-    if (m_footer) {
-        if (r->PageNumber() == 0)
-            r->NewColumn();
-        if (m_footer->Size().nativeHeight() > r->AvailableSpace())
-            r->NewColumn();
-        r->PrintBand(m_footer);
-    }
+    if (!m_footer || ended())
+        return;
+    if (r->PageNumber() == 0)
+        r->NewColumn();
+    if (m_footer->Size().nativeHeight() > r->AvailableSpace())
+        r->NewColumn();
+    r->PrintBand(m_footer);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -20,6 +20,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 
 class QPainter;
 
@@ -118,6 +119,13 @@ struct TBRPrintContext {
     bool mayBreak = true;
     // The band stands at the top of a column: a break would give no more room.
     bool freshColumn = false;
+    // The band goes on in a new column or page with what did not fit before.
+    bool continued = false;
+    // Where the column ends (tenths of a millimetre): nothing the band draws below it shows.
+    // Infinite while the band cannot move on.
+    double columnBottom = std::numeric_limits<double>::infinity();
+    // Where the band ends on this pass before it grows (tenths of a millimetre).
+    double bandBottom = 0.0;
     // The band's background colour where it has just been painted (invalid otherwise), the
     // area painted (tenths of a millimetre), and the areas the band's printables painted since.
     QColor background;

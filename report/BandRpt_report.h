@@ -258,6 +258,15 @@ private:
     // Records that the page has been drawn on down to y (0.1 mm).
     void markInk(double y) { m_inkBottom = std::max(m_inkBottom, y); }
     double FooterReserve() const { return m_footerReserve; }
+    // Where the columns of the page end (tenths): the top of the page footer's space. Bands
+    // other than the page footer never show below it.
+    double columnBottom() const;
+    // Where the next column would start across the page, whether it starts on this page (not
+    // past the last column, nor at or past the right margin), and the height it offers a band
+    // between its top and the footer reserve (a new page's: below the margin and page header).
+    int nextColumnX() const;
+    bool nextColumnOnThisPage() const;
+    int nextColumnSpace() const;
     // True while a column or page break that a band's placement or a stretching band caused
     // is carried out; cleared at the end of every band's print and when a run starts.
     bool m_breakInProgress = false;

@@ -196,28 +196,67 @@ int TCustomBandReport::AvailableSpace() const
 {
     if (m_available || m_currentY == -1)
         return 0;
-    return brRound(m_pageLength - Native(*m_page, TBRPage::BottomMarginIndex) - m_footerReserve - m_currentY);
+    return brRound(columnBottom() - m_currentY);
+}
+
+double TCustomBandReport::columnBottom() const
+{
+    return m_pageLength - Native(*m_page, TBRPage::BottomMarginIndex) - m_footerReserve;
+}
+
+int TCustomBandReport::nextColumnX() const
+{
+    const TBRPage& page = *m_page;
+    int width;
+    if (TBRCustomBand* detail = m_bands->BandOfType(TBRBandType::rbDetail)) {
+        width = brRound(detail->Size().nativeWidth());
+    } else {
+        const int columns = page.Columns();
+        width = (brRound(Native(page, TBRPage::WidthIndex)
+                     - (Native(page, TBRPage::LeftMarginIndex) + Native(page, TBRPage::RightMarginIndex)))
+                    - (columns - 1) * brRound(Native(page, TBRPage::ColumnSpaceIndex)))
+            / columns;
+    }
+    return m_currentX + width + brRound(Native(page, TBRPage::ColumnSpaceIndex));
+}
+
+bool TCustomBandReport::nextColumnOnThisPage() const
+{
+    // A column that would start at or past the right margin (a detail band wider than the page
+    // allows for the columns) would lie off the sheet: the next page takes it instead.
+    const TBRPage& page = *m_page;
+    return m_currentColumn < page.Columns()
+        && nextColumnX() < Native(page, TBRPage::WidthIndex) - Native(page, TBRPage::RightMarginIndex);
+}
+
+int TCustomBandReport::nextColumnSpace() const
+{
+    const TBRPage& page = *m_page;
+    const double footerTop = columnBottom();
+    if (m_pageNumber > 0 && nextColumnOnThisPage())
+        return brRound(footerTop - m_columnTopY);
+    // A new page: below its top margin and the page header it begins with.
+    double top = Native(page, TBRPage::TopMarginIndex);
+    if (m_pageNumber > 0 || Options.testFlag(TBROption::FirstPageHeader)) {
+        TBRCustomBand* header = m_bands->BandOfType(TBRBandType::rbPageHeader);
+        if (header && header->Enabled()) {
+            top += header->Size().nativeHeight();
+            for (TBRChildBand* c = header->GetChildBand(); c; c = c->GetChildBand())
+                top += c->Enabled() ? c->Size().nativeHeight() : 0.0;
+        }
+    }
+    return brRound(footerTop - top);
 }
 
 void TCustomBandReport::NewColumn()
 {
     const TBRPage& page = *m_page;
-    if (m_currentColumn >= page.Columns()) {
+    if (!nextColumnOnThisPage()) {
         m_currentColumn = 1;
         m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
         NewPage();
     } else {
-        int width;
-        if (TBRCustomBand* detail = m_bands->BandOfType(TBRBandType::rbDetail)) {
-            width = brRound(detail->Size().nativeWidth());
-        } else {
-            const int columns = page.Columns();
-            width = (brRound(Native(page, TBRPage::WidthIndex)
-                         - (Native(page, TBRPage::LeftMarginIndex) + Native(page, TBRPage::RightMarginIndex)))
-                        - (columns - 1) * brRound(Native(page, TBRPage::ColumnSpaceIndex)))
-                / columns;
-        }
-        m_currentX += width + brRound(Native(page, TBRPage::ColumnSpaceIndex));
+        m_currentX = nextColumnX();
         m_currentY = m_columnTopY;
         ++m_currentColumn;
     }

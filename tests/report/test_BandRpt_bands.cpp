@@ -1,5 +1,6 @@
 #include "BandRptTestSupport.h"
 
+#include <numeric>
 #include <stdexcept>
 
 using namespace band_samples;
@@ -93,7 +94,7 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
 {
     // Three records of a 300-mm band on A4 (277 mm between the margins): the first stands at
     // the top of its column already (below the title), each later one starts a page and prints
-    // from its top, cut by the sheet's edge; the page footer keeps its place.
+    // from its top, cut at the top of the footer's space; the page footer keeps its place.
     Rows r(3);
     {
         TBRReportBuilder b(r.report);
@@ -112,12 +113,49 @@ TEST(BandRptBands, ABandTallerThanAnEmptyPageStartsAColumnOfItsOwn)
     ASSERT_EQ(r.pages(), 3);
     for (int n = 1; n <= 3; ++n)
         EXPECT_EQ(pageTexts(r.report, n), QStringList { QStringLiteral("記録%1").arg(n) });
-    // The band fills the sheet below the top margin; the footer stands over it.
+    // The band fills the page below the top margin down to the footer.
     const QImage page2 = pageImages(r.report)[1];
     savePage(page2, QStringLiteral("BandRpt_tall_band_page2"));
     EXPECT_EQ(page2.pixelColor(px(1000), px(2700)), QColor(Qt::yellow));
     EXPECT_EQ(page2.pixelColor(px(1000), px(2800)), QColor(Qt::white));
-    EXPECT_EQ(page2.pixelColor(px(1000), px(2950)), QColor(Qt::yellow));
+    EXPECT_EQ(page2.pixelColor(px(1000), px(2950)), QColor(Qt::white));
+}
+
+TEST(BandRptBands, ABandTallerThanTheRoomAboveTheFooterEndsAtTheFootersTop)
+{
+    // A4 between 10-mm margins, a page header of 100 and a footer of 70 leave 2600 for a band
+    // of 2700, which is shorter than the page: each record takes a page of its own, none is
+    // left empty, and the band is cut where the footer's space begins. The footer is
+    // transparent: anything the band drew there would show through.
+    Rows r(3);
+    {
+        TBRReportBuilder b(r.report);
+        a4(b);
+        b.band(TBRBandType::rbPageHeader, 100);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 2700);
+        detail->Color = Qt::yellow;
+        b.label(detail, QStringLiteral("本文の終わり"), { .left = 300, .top = 2550, .pointSize = 20 });
+        TBRBand* footer = b.band(TBRBandType::rbPageFooter, 70);
+        footer->TransparentBand = true;
+        b.label(footer, QStringLiteral("フッター"), { .top = 5, .transparent = true });
+    }
+    EXPECT_EQ(r.run(),
+        (QStringList { "PageHeaderBand1 p1 y100-200", "DetailBand1 p1 y200-2900",
+            "PageFooterBand1 p1 y2800-2870", "PageHeaderBand1 p2 y100-200", "DetailBand1 p2 y200-2900",
+            "PageFooterBand1 p2 y2800-2870", "PageHeaderBand1 p3 y100-200", "DetailBand1 p3 y200-2900",
+            "PageFooterBand1 p3 y2800-2870" }));
+    const QImage page = pageImages(r.report)[1];
+    savePage(page, QStringLiteral("BandRpt_tall_band_over_footer"));
+    EXPECT_EQ(page.pixelColor(px(1000), px(2790)), QColor(Qt::yellow));
+    // Below the footer's top only the footer's text shows: no yellow, nothing below the footer.
+    int yellow = 0;
+    for (int y = px(2800); y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            yellow += page.pixelColor(x, y) == QColor(Qt::yellow);
+    EXPECT_EQ(yellow, 0);
+    EXPECT_GT(darkPixels(page, QRect(px(100), px(2800), px(400), px(70))), 20);
+    EXPECT_EQ(darkBounds(page.copy(0, px(2870), page.width(), page.height() - px(2870))), QRect());
+    EXPECT_TRUE(pageTexts(r.report, 2).contains(QStringLiteral("フッター")));
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
@@ -149,6 +187,51 @@ TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
     r.run();
     EXPECT_EQ(r.pages(), 1);
     EXPECT_EQ(allTexts(r.report), QStringList { "行1" });
+}
+
+TEST(BandRptBands, ALongLabelInABandTallerThanThePageFillsEveryPageItGoesOnTo)
+{
+    // Two records of 150 words, one or two words a line, in a band taller than the page: the
+    // text fills each page down to the footer and goes on; only each record's last page holds
+    // less.
+    Rows r(2);
+    TBRLabel* label;
+    {
+        TBRReportBuilder b(r.report);
+        a4(b);
+        b.band(TBRBandType::rbPageHeader, 100);
+        TBRBand* detail = b.band(TBRBandType::rbDetail, 3000);
+        label
+            = b.label(detail, QString(), { .top = 10, .width = 150, .autoSize = false, .autoStretch = true });
+        b.band(TBRBandType::rbPageFooter, 70);
+    }
+    QStringList words;
+    for (int i = 1; i <= 150; ++i)
+        words << QStringLiteral("w%1").arg(i);
+    label->OnPrint
+        = [&](TBRCustomLabel*, QString& v) { v = QStringLiteral("r%1 ").arg(r.row) + words.join(u' '); };
+    r.run();
+    QStringList printed;
+    QList<qsizetype> lines;
+    for (int n = 1; n <= r.pages(); ++n) {
+        const QStringList texts = pageTexts(r.report, n);
+        lines << texts.size();
+        printed << texts.join(QString()).split(u' ', Qt::SkipEmptyParts);
+    }
+    EXPECT_EQ(printed, QStringList { "r1" } + words + QStringList { "r2" } + words);
+    // The text begins at 210 below the header; lines end by the footer's top at 2800.
+    const double lineHeight = r.report.TextHeight(label->Font(), "W") / BRLayoutPixelsPerTenth;
+    const qsizetype full = static_cast<qsizetype>((2800 + 1 - 210) / lineHeight);
+    const qsizetype perRecord = std::accumulate(lines.begin(), lines.end(), qsizetype(0)) / 2;
+    const qsizetype pagesPerRecord = (perRecord + full - 1) / full;
+    ASSERT_GE(pagesPerRecord, 2);
+    ASSERT_EQ(r.pages(), 2 * pagesPerRecord);
+    for (qsizetype n = 0; n < r.pages(); ++n) {
+        if (n % pagesPerRecord != pagesPerRecord - 1) {
+            EXPECT_EQ(lines[n], full) << "page " << n + 1;
+        }
+    }
+    savePage(pageImages(r.report).first(), QStringLiteral("BandRpt_long_label_tall_band"));
 }
 
 namespace {

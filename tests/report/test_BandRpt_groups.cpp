@@ -190,6 +190,53 @@ TEST_F(GroupsTest, ADataSetFreedDuringTheRunEndsItAsCancelled)
     EXPECT_FALSE(report.Cancelled());
 }
 
+TEST_F(GroupsTest, ADataSetFreedInAHandlerEndsTheRunRightThere)
+{
+    // The program frees the data set in a band's BeforePrint: the band prints, and the run
+    // stops there, whether a group footer (the record stepped back to), a group header, a
+    // detail or the last footers called it.
+    TBRBand* detail;
+    TBRBand* outerFooter;
+    TBRBand* innerFooter;
+    TBRGroup* innerHeader;
+    {
+        TBRReportBuilder b(report);
+        a4(b);
+        outerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        innerFooter = b.band(TBRBandType::rbGroupFooter, 40);
+        b.group("cls", 50, outerFooter);
+        innerHeader = b.group("heat", 40, innerFooter);
+        b.expr(innerFooter, QStringLiteral("[name]"), {});
+        detail = b.band(TBRBandType::rbDetail, 60);
+        b.band(TBRBandType::rbSummary, 60);
+    }
+    const QStringList whole = Run();
+    struct Case {
+        TBRCustomBand* band;
+        int call; // the band's print that frees the data set
+        qsizetype printed; // the bands printed, the freeing one the last
+    };
+    for (const Case& c : { Case { innerFooter, 1, 5 }, Case { outerFooter, 1, 9 }, Case { innerHeader, 2, 6 },
+             Case { detail, 3, 7 }, Case { outerFooter, 2, 15 } }) {
+        SCOPED_TRACE(c.band->objectName().toStdString() + " " + std::to_string(c.call));
+        auto* freed = new platform::Query(&db);
+        freed->SQL << "select * from races order by cls, heat, name";
+        freed->Open();
+        report.setDataSet(freed);
+        int calls = 0;
+        c.band->BeforePrint = [&](TBRCustomBand*, bool&) {
+            if (++calls == c.call)
+                delete freed;
+        };
+        EXPECT_EQ(Run(), whole.mid(0, c.printed));
+        EXPECT_TRUE(report.Cancelled());
+        EXPECT_TRUE(report.Available());
+        c.band->BeforePrint = nullptr;
+    }
+    report.setDataSet(&query);
+    EXPECT_EQ(Run(), whole);
+}
+
 TEST_F(GroupsTest, ProgressReachesOneHundredAtTheLastRecord)
 {
     {

@@ -113,6 +113,40 @@ TEST(BandRptRun, ColumnsStepByTheirWidthOrTheDetailBands)
     savePage(pageImages(report).first(), QStringLiteral("BandRpt_columns"));
 }
 
+TEST(BandRptRun, AColumnThatWouldStartOffTheSheetStartsOnTheNextPage)
+{
+    // Three columns of 50 apart on A4 (right margin at 2000), one record of 1500 a column.
+    struct Case {
+        double width;
+        QStringList places;
+    };
+    for (const Case& c : { // As wide as the page: column 2 would start at 2050; every record has a page.
+             Case { 1900, { "p1 x100", "p2 x100", "p3 x100", "p4 x100", "p5 x100" } },
+             // Column 3 would start right at the margin, 2000.
+             Case { 900, { "p1 x100", "p1 x1050", "p2 x100", "p2 x1050", "p3 x100" } },
+             Case { 600, { "p1 x100", "p1 x750", "p1 x1400", "p2 x100", "p2 x750" } } }) {
+        TBandReport report;
+        TBRBand* detail;
+        {
+            TBRReportBuilder b(report);
+            a4(b);
+            b.Columns(3, 50);
+            detail = b.band(TBRBandType::rbDetail, 1500);
+        }
+        detail->Size().setUnits(TBRUnit::Native);
+        detail->Size().setWidth(c.width);
+        QStringList places;
+        detail->AfterPrint = [&](TBRCustomBand*, bool) {
+            places << QStringLiteral("p%1 x%2").arg(report.PageNumber()).arg(report.CurrentX());
+            EXPECT_LE(report.CurrentX() + c.width, 2100);
+        };
+        int rows = 0;
+        report.OnNeedData = [&](QObject*, bool& more) { more = ++rows <= 5; };
+        report.Prepare();
+        EXPECT_EQ(places, c.places) << c.width;
+    }
+}
+
 TEST(BandRptRun, WithoutOptionsNoHeaderOnPageOneAndNoFooterOnTheLast)
 {
     ListReport r(100);

@@ -4,6 +4,22 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// A painter that ends with a state saved and never restored has left its clip on the page (or
+// on the printer's next page): the test that made it fails.
+void failOnUnbalancedPainter(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (message.startsWith(QLatin1String("QPainter::end: Painter ended with")))
+        ADD_FAILURE() << message.toStdString();
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
 int main(int argc, char** argv)
 {
     // Test discovery runs this binary outside ctest's environment: never try to reach a display.
@@ -13,6 +29,7 @@ int main(int argc, char** argv)
     QTemporaryDir home;
     qputenv("TAVO_HOME", home.path().toUtf8());
     ::testing::InitGoogleTest(&argc, argv);
+    previousHandler = qInstallMessageHandler(failOnUnbalancedPainter);
     platform::TavoApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }
