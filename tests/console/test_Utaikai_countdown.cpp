@@ -61,16 +61,6 @@ protected:
         TCommX comm;
         console::CommXBoardPort port { comm };
     };
-    // A console whose board goes through `port`, switched ON (the show closed the port to set
-    // its rate).
-    std::unique_ptr<console::TFtaikai> openWithBoard(console::BoardPort& port)
-    {
-        auto d = devices();
-        d.board = &port;
-        auto f = show(d);
-        f->RGgaz->Button(0)->click();
-        return f;
-    }
     QString digits(const std::array<components::TLED7Seg*, 6>& row)
     {
         QString s;
@@ -426,18 +416,22 @@ TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
 // A board that reads more slowly than its bit rate behind a device that keeps its output queue
 // out of sight (a pseudo-terminal read at 40 bytes/s, 5 clock lines a second): switched OFF or
 // with the console closed it goes blank at once. Ahead of the blank line, which follows a CR,
-// comes only what the far end held already.
+// comes only what the far end held already. The console's own port (with its settle delay)
+// closes as the console goes.
 TEST_F(UtaikaiCountdown, ASlowBoardGoesBlankAtOnceWhenSwitchedOffOrClosed)
 {
     const qsizetype held = testing_support::PseudoTerminal::farEndHolds();
     const QByteArray blank = console::boardBlankLine();
     const struct {
         const char* name;
-        std::function<void(console::TFtaikai&)> end;
+        bool ownPort;
+        std::function<void(std::unique_ptr<console::TFtaikai>&)> end;
         QByteArray last;
     } cases[] = {
-        { "board OFF", [](console::TFtaikai& f) { f.RGgaz->Button(1)->click(); }, '\r' + blank },
-        { "console closed", [](console::TFtaikai& f) { f.close(); }, '\r' + blank + blank },
+        { "board OFF", false, [](auto& f) { f->RGgaz->Button(1)->click(); }, '\r' + blank },
+        { "console closed", false, [](auto& f) { f->close(); }, '\r' + blank + blank },
+        { "console on its own port closed", true, [](auto& f) { f->close(), f.reset(); },
+            '\r' + blank + blank },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -445,8 +439,11 @@ TEST_F(UtaikaiCountdown, ASlowBoardGoesBlankAtOnceWhenSwitchedOffOrClosed)
         ASSERT_TRUE(pty.ok());
         platform::setSerialPortOverrides({ { 5, pty.path() } });
         BoardOnCom5 board5;
-        TCommX& comm = board5.comm;
-        auto f = openWithBoard(board5.port);
+        auto d = devices();
+        d.board = c.ownPort ? nullptr : &board5.port;
+        auto f = show(d);
+        f->RGgaz->Button(0)->click(); // the show closed the port to set its rate
+        TCommX& comm = c.ownPort ? *f->CommX1 : board5.comm;
         qint64 read = 0;
         for (int tenth = 0; tenth < 900; ++tenth) {
             clock.advanceMs(100);
@@ -459,8 +456,9 @@ TEST_F(UtaikaiCountdown, ASlowBoardGoesBlankAtOnceWhenSwitchedOffOrClosed)
         }
         ASSERT_GT(comm.bytesSent() - read, held) << "the board lags by more than the far end holds";
 
-        c.end(*f);
-        EXPECT_TRUE(testing_support::waitUntil([&] { return comm.Handle() < 0; }));
+        c.end(f);
+        EXPECT_TRUE(testing_support::waitUntil([&] { return !f || f->CommX1->Handle() < 0; }));
+        EXPECT_TRUE(testing_support::waitUntil([&] { return board5.comm.Handle() < 0; }));
         const QByteArray rest = pty.receive(1 << 20, 300);
         EXPECT_TRUE(rest.endsWith(c.last));
         EXPECT_LE(rest.size() - c.last.size(), held);
