@@ -179,7 +179,8 @@ struct Rig {
                                            : &nullMonitor;
         signalOutputs = std::make_unique<console::SignalOutputs>(
             lines, sleeper, scheduler, console::SignalOutputs::View {});
-        board = std::make_unique<console::BoardControl>(port, scheduler, console::BoardControl::View {});
+        board
+            = std::make_unique<console::BoardControl>(port, scheduler, clock, console::BoardControl::View {});
         engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
             .clock = clock,
             .asker = asker,

@@ -91,6 +91,8 @@ struct TCustomCommX::Session {
                         beginSend();
                     wrote = true;
                     const qint64 n = line->write(chunk.constData(), chunk.size(), timeOutTrans);
+                    if (n > 0)
+                        accepted += n;
                     if (n != chunk.size())
                         reportLineErrors(false);
                 }
@@ -238,7 +240,9 @@ struct TCustomCommX::Session {
         return pendingBytes;
     }
 
-    void stop()
+    // Ends both threads. abortWrite ends a write in progress at once, discarding what the driver
+    // holds; without it the driver keeps what it took.
+    void stop(bool abortWrite)
     {
         {
             std::lock_guard lock(queueMutex);
@@ -246,7 +250,8 @@ struct TCustomCommX::Session {
         }
         queueWake.notify_all();
         line->cancelWait();
-        line->purge(true, false);
+        if (abortWrite)
+            line->purge(true, false);
         if (sender.joinable())
             sender.join();
         if (receiver.joinable())
@@ -260,6 +265,8 @@ struct TCustomCommX::Session {
     std::atomic<bool> purging { false };
     std::atomic<int> timeOutTrans { 0 };
     std::atomic<int> flowCtrl { cfcNone };
+    // Bytes the line has taken since the port opened.
+    std::atomic<qint64> accepted { 0 };
 
     std::mutex queueMutex;
     std::condition_variable queueWake;
@@ -335,7 +342,24 @@ void TCustomCommX::Close()
     settle();
     // The threads end before the port goes: Linux hands a closed number to the next port at once.
     std::unique_ptr<Session> session = std::move(m_session);
-    session->stop();
+    session->stop(true);
+    session.reset();
+    settle();
+}
+
+void TCustomCommX::CloseAfterSent()
+{
+    if (!m_session)
+        return;
+    // The settle delay is the time the last bytes get to leave.
+    settle();
+    if (!allSent())
+        PurgeTrans();
+    SetDTR(false);
+    SetRTS(false);
+    PurgeReceive();
+    std::unique_ptr<Session> session = std::move(m_session);
+    session->stop(false);
     session.reset();
     settle();
 }
@@ -420,6 +444,8 @@ void TCustomCommX::PurgeTrans()
         s.queueWake.notify_one();
         sleepMs(1);
     } while (s.queuedBytes() > 0);
+    // A chunk whose write began just before the purge may have reached the driver since.
+    s.line->purge(true, false);
     s.purging = false;
 }
 
@@ -433,6 +459,11 @@ bool TCustomCommX::allSent() const
 qint64 TCustomCommX::outputQueued() const
 {
     return m_session ? m_session->queuedBytes() + m_session->line->outputQueued() : 0;
+}
+
+qint64 TCustomCommX::bytesSent() const
+{
+    return m_session ? std::max<qint64>(0, m_session->accepted - m_session->line->outputQueued()) : 0;
 }
 
 void TCustomCommX::PurgeReceive()

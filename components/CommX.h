@@ -63,6 +63,10 @@ public:
     void Open();
     // Lowers DTR and RTS, discards what is queued, ends and joins both threads, releases the port.
     void Close();
+    // Closes once the last lines are out: when all has been sent after the settle delay, the
+    // driver keeps what it already took and hands it on to the device (a pseudo-terminal whose far
+    // end reads slowly still gets it), else what waits is discarded as by Close.
+    void CloseAfterSent();
 
     // Queues Count bytes for sending. True when every chunk was queued (not sent); false when the
     // port is closed, or was closed (or a chunk could not be queued) before all were.
@@ -75,7 +79,8 @@ public:
     bool SendString(const QString& S);
     bool SendString(const char* S);
 
-    // Drops what waits to be sent (the send thread reports each dropped chunk through OnTrans).
+    // Drops what waits to be sent, in the send thread's queue and in the driver's output queue
+    // (the send thread reports each dropped chunk through OnTrans).
     void PurgeTrans();
     // Chunks handed to Write that the send thread has not finished with; 0 while closed. Write
     // waits while MaxQueuedChunks of them are queued, so a caller that must not wait checks first.
@@ -87,6 +92,10 @@ public:
     // Bytes handed to Write that have not left yet: those the send thread still holds plus
     // those in the driver's output queue, where the device tells (TIOCOUTQ). 0 while closed.
     qint64 outputQueued() const;
+    // Bytes that have left the port since it opened: those the line took, less those still in the
+    // driver's output queue where the device tells. Grows only while the device takes data; 0
+    // while closed.
+    qint64 bytesSent() const;
     // Drops what was received and not read.
     void PurgeReceive();
     // Bytes waiting to be read; 0 when closed.

@@ -2,13 +2,21 @@
 
 // Everything the console sends to the display board goes through here: the ON/OFF switch, the
 // bit rate, the count-down and clock lines, the brightness command and the test frames. Nothing
-// waits on the board: a board that takes no data only costs the lines it cannot take, and the
-// status line says so once.
+// waits on the board: a board that takes no data only costs the lines it cannot take.
 //
 // A board that takes bytes slowly (or a port with a deep buffer) must not show every line late:
 // while the port still has bytes to send, what comes next waits here instead of in the port. A
-// newer time line replaces a time line that waits; frames (brightness, test frames, the blank
-// line) wait in their order and are never dropped. The waiting lines go out as the port empties.
+// newer time line replaces a time line that waits; frames (brightness, test frames) wait in their
+// order. The waiting lines go out as the port empties.
+//
+// The status line says once that the board takes nothing (no byte has left the port for
+// StallMs while lines wait), and once that it is behind (it takes bytes, but a waiting time line
+// had to give way to a newer one); each is said again only when its cause has gone away between:
+// bytes left the port again, or no line had to wait for KeepUpMs.
+//
+// Switching the board OFF or closing the console drops what waits, in the console and in the
+// port (a waiting brightness command still goes): the board goes blank at once. A CR goes first,
+// as the drop may have cut a line, so that the blank line reaches the board as a line of its own.
 
 #include "console/StepSequence.h"
 
@@ -18,10 +26,15 @@
 #include <functional>
 #include <memory>
 
+namespace platform {
+class Clock;
+}
+
 namespace console {
 
 class BoardPort;
 class Scheduler;
+class Sleeper;
 struct BoardLineInput;
 
 class BoardControl {
@@ -40,13 +53,21 @@ public:
     static constexpr int ReopenPauseMs = 300;
     // How often the lines that wait look whether the port has emptied.
     static constexpr int WaitPollMs = 20;
+    // No byte left the port for this long while lines wait: the board takes nothing.
+    static constexpr int StallMs = 2000;
+    // No line had to wait for this long: the board keeps up again.
+    static constexpr int KeepUpMs = 10000;
 
-    BoardControl(BoardPort& port, Scheduler& scheduler, View view);
+    BoardControl(BoardPort& port, Scheduler& scheduler, const platform::Clock& clock, View view);
 
     // The switch (RGgaz). ON opens the port; when it does not open, the switch goes back to OFF
-    // and the status line says why. OFF sends the blank line and closes the port once it is out.
+    // and the status line says why. OFF blanks the board at once and closes the port once the
+    // blank line is out.
     bool switchOn();
     void switchOff();
+    // The console closes: the board is blanked at once, then once more `pauseMs` later so that
+    // the board surely takes it, and the port closes once that is out.
+    void release(Sleeper& sleeper, int pauseMs);
 
     // The bit rate (RGbrate index 0 = 2400, 1 = 9600): the port closes and takes the rate; while
     // the board is ON it opens again a moment later (unless the switch has moved meanwhile).
@@ -68,27 +89,44 @@ public:
     bool brightnessRunning() const { return m_brightness.Running(); }
 
 private:
+    enum class Kind { TimeLine, Frame, Brightness };
     struct Pending {
         QByteArray bytes;
-        bool timeLine;
+        Kind kind;
     };
     // Hands the bytes over now when nothing waits and the port has sent all it was given; else
     // they wait.
-    void offer(const QByteArray& bytes, bool timeLine);
+    void offer(const QByteArray& bytes, Kind kind);
     // Hands over what waits while the port is empty; looks again later while anything waits.
     void handWaiting();
     void pollLater();
     void hand(const QByteArray& bytes);
+    // Drops what waits (but a brightness command) and what the port has not sent, and hands
+    // over CR, the brightness commands and the blank line.
+    void blankAtOnce();
+    // Looks whether bytes left the port, and says a board that takes nothing.
+    void watch();
+    // Starts watching a port just opened or closed.
+    void restartWatch();
+    void say(const QString& text);
     void openFailed();
 
     BoardPort& m_port;
     Scheduler& m_scheduler;
+    const platform::Clock& m_clock;
     View m_view;
-    // The status line has said that the board takes no data; said again only after it took some.
-    bool m_congestionShown = false;
     std::deque<Pending> m_waiting;
     bool m_polling = false;
-    // The status line has said that the board is behind; said again after it has caught up.
+    // What the watch saw: the port's count of bytes sent, when it last grew (also while lines
+    // waited), when lines began to wait and when a line was last seen waiting (ms, monotonic).
+    qint64 m_sentSeen = 0;
+    qint64 m_movedAt = 0;
+    qint64 m_movedWhileWaitingAt = 0;
+    bool m_movedWhileWaiting = false;
+    qint64 m_waitingSince = 0;
+    qint64 m_waitedAt = 0;
+    // Said on the status line, until the cause has gone away.
+    bool m_stallShown = false;
     bool m_behindShown = false;
     StepSequence m_brightness;
     // Tells a pending reopen of an earlier bit-rate change from the current one.

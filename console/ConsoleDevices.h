@@ -44,6 +44,11 @@ public:
     // Bytes handed over that have not left the port yet: its own send queue plus the driver's
     // output queue where the device tells. 0 while closed.
     virtual qint64 bytesQueued() const { return 0; }
+    // Bytes that have left the port since it opened; grows only while the board takes data.
+    virtual qint64 bytesSent() const { return 0; }
+    // Drops what was handed over and has not left yet, the driver's output queue included. A line
+    // may be cut in the middle.
+    virtual void purge() { }
     // Closes once what was handed over has gone out (bounded by the send time-out), without
     // waiting for it: the blank line that switches the board off must reach it.
     virtual void closeWhenSent() { Close(); }

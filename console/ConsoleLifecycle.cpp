@@ -2,8 +2,7 @@
 
 #include "app/Udm1.h"
 #include "app/uComm.h"
-#include "console/BoardLine.h"
-#include "console/ConsoleDevices.h"
+#include "console/BoardControl.h"
 #include "console/ScheduleSql.h"
 #include "console/Utaikai_time.h"
 #include "platform/DataSet.h"
@@ -137,13 +136,8 @@ bool DeviceRelease::run()
     if (m_done)
         return false;
     m_done = true;
-    if (m_steps.board) {
-        m_steps.board->SendString(boardBlankLine());
-        if (m_steps.sleeper)
-            m_steps.sleeper->sleep(BlankPauseMs);
-        m_steps.board->SendString(boardBlankLine());
-        m_steps.board->Close();
-    }
+    if (m_steps.board && m_steps.sleeper)
+        m_steps.board->release(*m_steps.sleeper, BlankPauseMs);
     if (m_steps.dropTimeServer)
         m_steps.dropTimeServer();
     if (m_steps.closeLog)

@@ -16,7 +16,7 @@ class TDM1;
 
 namespace console {
 
-class BoardPort;
+class BoardControl;
 class Sleeper;
 
 // The signal trigger slots, in the order the console keeps them: ON 1-5, ON start, OFF 1-5.
@@ -79,12 +79,12 @@ QStringList storeClosingState(TDM1& dm, const QString& eventCode, const std::opt
 QString reopenEventList(TDM1& dm, const QString& eventCode);
 
 // The steps that release the console's devices, run once however the console is closed:
-// the board is blanked (blank line, a pause, the blank line again) and its port closed, the
-// timing-server link dropped and its log closed.
+// the board is blanked at once (what waits for it dropped, the blank line, a pause, the blank
+// line again) and its port closed, the timing-server link dropped and its log closed.
 class DeviceRelease {
 public:
     struct Steps {
-        BoardPort* board = nullptr;
+        BoardControl* board = nullptr;
         Sleeper* sleeper = nullptr;
         std::function<void()> dropTimeServer; // closes the link when it is connected
         std::function<void()> closeLog;

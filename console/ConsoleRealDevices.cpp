@@ -30,7 +30,19 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
     m_port.SendString(bytes);
 }
 
+CommXBoardPort::~CommXBoardPort()
+{
+    if (m_drainTimer.isActive()) {
+        m_drainTimer.stop();
+        m_port.CloseAfterSent();
+    }
+}
+
 qint64 CommXBoardPort::bytesQueued() const { return m_port.outputQueued(); }
+
+qint64 CommXBoardPort::bytesSent() const { return m_port.bytesSent(); }
+
+void CommXBoardPort::purge() { m_port.PurgeTrans(); }
 
 void CommXBoardPort::Close()
 {
@@ -66,7 +78,8 @@ void CommXBoardPort::setBitRate(int bitRate)
 
 void CommXBoardPort::closeWhenSent()
 {
-    if (m_port.Handle() < 0)
+    // A close already under way keeps its time limit.
+    if (m_port.Handle() < 0 || m_drainTimer.isActive())
         return;
     m_drainSince.start();
     m_drainTimer.start();
@@ -77,8 +90,14 @@ void CommXBoardPort::pollDrain()
 {
     if (!m_drainTimer.isActive())
         return;
-    if (m_port.allSent() || m_drainSince.elapsed() >= m_port.TimeOutTrans())
+    // Where the device keeps its output queue out of sight (a pseudo-terminal), "all sent" means
+    // handed to the driver: closing then must not discard what the driver holds.
+    if (m_port.allSent()) {
+        stopDraining();
+        m_port.CloseAfterSent();
+    } else if (m_drainSince.elapsed() >= m_port.TimeOutTrans()) {
         Close();
+    }
 }
 
 void CommXBoardPort::stopDraining() { m_drainTimer.stop(); }

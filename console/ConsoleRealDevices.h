@@ -23,6 +23,8 @@ namespace console {
 class CommXBoardPort final : public BoardPort {
 public:
     explicit CommXBoardPort(TCustomCommX& port);
+    // A close still waiting for its last line ends now, keeping what the driver already took.
+    ~CommXBoardPort() override;
     void SendString(const QByteArray& bytes) override;
     void Close() override;
     bool Open() override;
@@ -30,6 +32,8 @@ public:
     void setBitRate(int bitRate) override;
     int droppedLines() const override { return m_dropped; }
     qint64 bytesQueued() const override;
+    qint64 bytesSent() const override;
+    void purge() override;
     void closeWhenSent() override;
 
     // How often a pending close looks whether everything went out.

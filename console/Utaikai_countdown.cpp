@@ -172,7 +172,7 @@ void TFtaikai::buildCountdown()
     BoardControl::View boardView;
     boardView.status = [this](const QString& text) { showStatus(text); };
     boardView.shownOff = [this] { RGgaz->setItemIndex(1); };
-    m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, boardView);
+    m_boardControl = std::make_unique<BoardControl>(*m_dev.board, *m_dev.scheduler, *m_dev.clock, boardView);
 
     auto face = std::make_unique<CountdownFace>(*this);
     m_countdown = std::make_unique<CountdownEngine>(CountdownEngine::Parts {

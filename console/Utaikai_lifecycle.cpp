@@ -56,7 +56,7 @@ TFtaikai::TFtaikai(QWidget* owner, ConsoleDevices devices)
     buildDevices();
     connectHandlers();
     m_release = std::make_unique<DeviceRelease>(DeviceRelease::Steps {
-        m_dev.board, m_dev.sleeper, [this] { dropTimeServer(); }, [this] { TcpLogFile.close(); } });
+        m_boardControl.get(), m_dev.sleeper, [this] { dropTimeServer(); }, [this] { TcpLogFile.close(); } });
     FormCreate();
 }
 
@@ -220,7 +220,8 @@ void TFtaikai::FormClose()
             // Closing a data set that cannot close leaves nothing to store.
         }
     }
-    m_dev.board->Close();
+    // The blank line of the release steps is on its way: the port closes once it is out.
+    m_dev.board->closeWhenSent();
     // The next console starts with the board's race line its own.
     BoardFromNetwork = 0;
     if (m_dev.dm)

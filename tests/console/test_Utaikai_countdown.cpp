@@ -23,6 +23,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <functional>
 
 using console::PhaseState;
 using testing_support::ConsoleFixture;
@@ -48,6 +49,18 @@ protected:
             f.Tm1Timer();
         }
     }
+    // The board's port under the test's hand: TCommX as COM5 without settle delays, and the
+    // console's board line over it.
+    struct BoardOnCom5 {
+        explicit BoardOnCom5(int timeOutTrans = 3000)
+        {
+            comm.setSettleDelay(0);
+            comm.setPortNo(5);
+            comm.setTimeOutTrans(timeOutTrans);
+        }
+        TCommX comm;
+        console::CommXBoardPort port { comm };
+    };
     QString digits(const std::array<components::TLED7Seg*, 6>& row)
     {
         QString s;
@@ -157,8 +170,8 @@ TEST_F(UtaikaiCountdown, TheBoardSwitchOpensClosesAndSaysWhenItCannotOpen)
     f->RGgaz->Button(0)->click();
     EXPECT_EQ(board.calls, QStringList({ "open" })) << "switching ON sends nothing";
     f->RGgaz->Button(1)->click();
-    EXPECT_EQ(board.calls, QStringList({ "open", "send", "close when sent" }));
-    EXPECT_EQ(board.sent.last(), console::boardBlankLine());
+    EXPECT_EQ(board.calls, QStringList({ "open", "purge", "send", "close when sent" }));
+    EXPECT_EQ(board.sent.last(), '\r' + console::boardBlankLine());
 
     // A rate change while OFF only stores the rate; ON then opens at it.
     board.calls.clear();
@@ -252,17 +265,16 @@ TEST_F(UtaikaiCountdown, OpeningAndClosingGiveTheBoardBackFromTheNetwork)
 }
 
 // A board that holds CTS low: the port keeps one line, newer lines wait in the console and give
-// way to the newest, the count-down keeps its time and the status line says the board is behind.
+// way to the newest, the count-down keeps its time and the status line says the board takes
+// nothing.
 TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
 {
     platform::FakeSerialPorts ports;
     auto device = ports.add(platform::serialDevicePath(5));
     device->setInputLines(0);
-    TCommX comm;
-    comm.setSettleDelay(0);
-    comm.setPortNo(5);
-    comm.setTimeOutTrans(3000);
-    console::CommXBoardPort port(comm);
+    BoardOnCom5 board5;
+    TCommX& comm = board5.comm;
+    console::CommXBoardPort& port = board5.port;
 
     auto d = devices();
     d.board = &port;
@@ -287,7 +299,7 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     EXPECT_LE(comm.queuedChunks(), 1) << "the port holds one line";
     EXPECT_EQ(f.board().waiting(), 1) << "the newest time line waits";
     EXPECT_EQ(port.droppedLines(), 0);
-    EXPECT_TRUE(f.StatusLine->text().contains("表示ボードへの送信が遅れています。"));
+    EXPECT_EQ(f.StatusLine->text(), "表示ボードがデータを受け付けていません。");
 
     // Once the board takes data again the waiting line goes out and lines flow at once.
     device->setInputLines(platform::kLineCts);
@@ -310,19 +322,17 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
 
 // A board that reads slowly behind a full buffer (a pseudo-terminal whose far end reads late):
 // the time lines that come meanwhile give way to the newest, the frames keep their order and
-// none is dropped, and the status line says once that the board is behind.
+// none is dropped. Having taken nothing yet, the board is not said to be behind.
 TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
 {
     testing_support::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
     platform::setSerialPortOverrides({ { 5, pty.path() } });
-    TCommX comm;
-    comm.setSettleDelay(0);
-    comm.setPortNo(5);
-    comm.setTimeOutTrans(60000); // the board is slow, not gone: the port waits for it
-    console::CommXBoardPort port(comm);
+    BoardOnCom5 board5(60000); // the board is slow, not gone: the port waits for it
+    TCommX& comm = board5.comm;
+    console::CommXBoardPort& port = board5.port;
     QStringList said;
-    console::BoardControl control(port, scheduler, { [&](const QString& text) { said << text; }, {} });
+    console::BoardControl control(port, scheduler, clock, { [&](const QString& text) { said << text; }, {} });
     ASSERT_TRUE(control.switchOn());
     const QByteArray backlog = pty.fillDeviceBuffer();
     ASSERT_FALSE(backlog.isEmpty());
@@ -346,7 +356,6 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
     scheduler.advance(console::BoardControl::BrightnessPauseMs);
     control.sendTimeLine(clock(5));
     EXPECT_EQ(control.waiting(), 4);
-    EXPECT_EQ(said, QStringList({ "表示ボードへの送信が遅れています。最新の時刻だけを送ります。" }));
 
     QByteArray got;
     EXPECT_TRUE(testing_support::waitUntil(
@@ -359,25 +368,30 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
     EXPECT_EQ(got.mid(backlog.size()),
         clock(1) + console::boardFrame(console::BoardTestFrame::All8) + console::boardBrightnessFrame(9)
             + console::boardFrame(console::BoardTestFrame::AllSegments) + clock(5));
-    EXPECT_EQ(said.size(), 1);
+    EXPECT_TRUE(said.isEmpty());
     comm.Close();
     platform::setSerialPortOverrides({});
 }
 
-// Switching OFF a board that is behind: the frames that wait still go, before the blank line;
-// the waiting time line does not.
-TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindSendsTheWaitingFramesThenTheBlankLine)
+// Switching OFF a board that is behind: what the port has not sent is dropped, and so are the
+// waiting time line and test frame; a waiting brightness command still goes, after a CR and
+// before the blank line.
+TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindDropsAllButABrightnessCommand)
 {
-    console::BoardControl control(board, scheduler, {});
+    console::BoardControl control(board, scheduler, clock, {});
     board.queued = 23;
     control.sendTimeLine("8       R   1:00     \r");
     control.sendFrame(console::boardFrame(console::BoardTestFrame::All8));
+    control.brightness(9);
     control.sendTimeLine("8       R   0:59     \r");
     EXPECT_TRUE(board.sent.isEmpty());
     control.switchOff();
-    EXPECT_EQ(board.sent,
-        QByteArrayList({ console::boardFrame(console::BoardTestFrame::All8), console::boardBlankLine() }));
+    EXPECT_EQ(board.calls, QStringList({ "purge", "send", "close when sent" }));
+    EXPECT_EQ(
+        board.sent, QByteArrayList({ "\r" + console::boardBrightnessFrame(9) + console::boardBlankLine() }));
     EXPECT_EQ(control.waiting(), 0);
+    scheduler.advance(console::BoardControl::BrightnessPauseMs + console::BoardControl::AllSegmentsPauseMs);
+    EXPECT_EQ(board.sent.size(), 1) << "the brightness sequence ended with the switch";
 }
 
 // Switching the board OFF lets the blank line reach the board before the port closes.
@@ -386,18 +400,129 @@ TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
     platform::FakeSerialPorts ports;
     auto device = ports.add(platform::serialDevicePath(5));
     device->setInputLines(0); // the board is busy for a moment
-    TCommX comm;
-    comm.setSettleDelay(0);
-    comm.setPortNo(5);
-    console::CommXBoardPort port(comm);
-    console::BoardControl control(port, scheduler, {});
+    BoardOnCom5 board5;
+    TCommX& comm = board5.comm;
+    console::CommXBoardPort& port = board5.port;
+    console::BoardControl control(port, scheduler, clock, {});
     ASSERT_TRUE(control.switchOn());
     control.switchOff();
     EXPECT_GE(comm.Handle(), 0) << "not closed while the line waits";
     port.SendString("dropped while closing\r");
     device->setInputLines(platform::kLineCts);
     EXPECT_TRUE(testing_support::waitUntil([&] { return comm.Handle() < 0; }, 3000));
-    EXPECT_EQ(device->sent(), console::boardBlankLine());
+    EXPECT_EQ(device->sent(), '\r' + console::boardBlankLine());
+}
+
+// A board that reads more slowly than its bit rate behind a device that keeps its output queue
+// out of sight (a pseudo-terminal read at 40 bytes/s, 5 clock lines a second): switched OFF or
+// with the console closed it goes blank at once. Ahead of the blank line, which follows a CR,
+// comes only what the far end held already. The console's own port (with its settle delay)
+// closes as the console goes.
+TEST_F(UtaikaiCountdown, ASlowBoardGoesBlankAtOnceWhenSwitchedOffOrClosed)
+{
+    const qsizetype held = testing_support::PseudoTerminal::farEndHolds();
+    const QByteArray blank = console::boardBlankLine();
+    const struct {
+        const char* name;
+        bool ownPort;
+        std::function<void(std::unique_ptr<console::TFtaikai>&)> end;
+        QByteArray last;
+    } cases[] = {
+        { "board OFF", false, [](auto& f) { f->RGgaz->Button(1)->click(); }, '\r' + blank },
+        { "console closed", false, [](auto& f) { f->close(); }, '\r' + blank + blank },
+        { "console on its own port closed", true, [](auto& f) { f->close(), f.reset(); },
+            '\r' + blank + blank },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        testing_support::PseudoTerminal pty;
+        ASSERT_TRUE(pty.ok());
+        platform::setSerialPortOverrides({ { 5, pty.path() } });
+        BoardOnCom5 board5;
+        auto d = devices();
+        d.board = c.ownPort ? nullptr : &board5.port;
+        auto f = show(d);
+        f->RGgaz->Button(0)->click(); // the show closed the port to set its rate
+        TCommX& comm = c.ownPort ? *f->CommX1 : board5.comm;
+        qint64 read = 0;
+        for (int tenth = 0; tenth < 900; ++tenth) {
+            clock.advanceMs(100);
+            if (tenth % 2 == 0)
+                f->TmsTimer();
+            // The device takes each line at once (its buffer has room): the console sees no lag.
+            ASSERT_TRUE(testing_support::waitUntil([&] { return comm.allSent(); }));
+            scheduler.advance(100);
+            read += pty.receiveUpTo(4).size();
+        }
+        ASSERT_GT(comm.bytesSent() - read, held) << "the board lags by more than the far end holds";
+
+        c.end(f);
+        EXPECT_TRUE(testing_support::waitUntil([&] { return !f || f->CommX1->Handle() < 0; }));
+        EXPECT_TRUE(testing_support::waitUntil([&] { return board5.comm.Handle() < 0; }));
+        const QByteArray rest = pty.receive(1 << 20, 300);
+        EXPECT_TRUE(rest.endsWith(c.last));
+        EXPECT_LE(rest.size() - c.last.size(), held);
+        platform::setSerialPortOverrides({});
+    }
+}
+
+// What the status line says of a board that takes nothing (CTS held low) and of one that takes
+// bytes more slowly than the lines come (CTS open for one line every half second, 44 bytes/s
+// against 110), over the fake line driver in simulated time: the first once, 2 s after lines
+// began to wait; the second once while the board stays slow, again only after it has kept up
+// for 10 s, not after 8.
+TEST_F(UtaikaiCountdown, AStalledBoardIsSaidToTakeNothingASlowOneBehindOncePerSpellOfKeepingUp)
+{
+    platform::FakeSerialPorts ports;
+    auto device = ports.add(platform::serialDevicePath(5));
+    BoardOnCom5 board5(600000); // only CTS holds the board back
+    TCommX& comm = board5.comm;
+    console::CommXBoardPort& port = board5.port;
+    int tenth = 0;
+    QStringList transcript;
+    console::BoardControl control(port, scheduler, clock,
+        { [&](const QString& text) { transcript << QString::number(tenth) + QLatin1Char(' ') + text; }, {} });
+    enum Cts { Low, OneLinePerHalfSecond, High };
+    const char* const ctsNames[] = { "CTS low", "CTS open for one line every 0.5 s", "CTS high" };
+    const std::pair<int, Cts> script[] = { { 0, Low }, { 200, OneLinePerHalfSecond }, { 400, High },
+        { 480, OneLinePerHalfSecond }, { 600, High }, { 720, OneLinePerHalfSecond } };
+    device->setInputLines(0);
+    ASSERT_TRUE(control.switchOn());
+    Cts cts = Low;
+    for (; tenth < 900; ++tenth) {
+        for (const auto& [from, state] : script)
+            if (from == tenth) {
+                cts = state;
+                transcript << QString::number(tenth) + QLatin1Char(' ') + QLatin1String(ctsNames[cts]);
+                device->setInputLines(cts == High ? platform::kLineCts : 0);
+            }
+        if (cts == OneLinePerHalfSecond && tenth % 5 == 0) {
+            device->setInputLines(platform::kLineCts);
+            ASSERT_TRUE(testing_support::waitUntil([&] { return comm.allSent(); }));
+            device->setInputLines(0);
+        }
+        clock.advanceMs(100);
+        if (tenth % 2 == 0) {
+            console::BoardLineInput in;
+            in.kind = console::BoardLineKind::Clock;
+            in.tenths = 9 * 36000 + tenth;
+            in.boardOn = true;
+            control.send(in);
+        }
+        for (int step = 0; step < 100; step += console::BoardControl::WaitPollMs) {
+            if (cts == High) {
+                ASSERT_TRUE(testing_support::waitUntil([&] { return comm.allSent(); }));
+            }
+            scheduler.advance(console::BoardControl::WaitPollMs);
+        }
+    }
+    const QString behind = QStringLiteral("表示ボードへの送信が遅れています。最新の時刻だけを送ります。");
+    EXPECT_EQ(transcript,
+        QStringList({ "0 CTS low", "22 表示ボードがデータを受け付けていません。",
+            "200 CTS open for one line every 0.5 s", "200 " + behind, "400 CTS high",
+            "480 CTS open for one line every 0.5 s", "600 CTS high", "720 CTS open for one line every 0.5 s",
+            "728 " + behind }));
+    comm.Close();
 }
 
 } // namespace

@@ -53,6 +53,12 @@ public:
     }
     int droppedLines() const override { return dropped; }
     qint64 bytesQueued() const override { return queued; }
+    qint64 bytesSent() const override { return sentBytes; }
+    void purge() override
+    {
+        queued = 0;
+        calls << QStringLiteral("purge");
+    }
     void closeWhenSent() override
     {
         ++closes;
@@ -61,13 +67,14 @@ public:
     }
     QByteArrayList sent;
     int closes = 0;
-    QStringList calls; // "send", "close", "open", "bitrate 9600", "drop", "close when sent" in order
+    QStringList calls; // "send", "close", "open", "bitrate 9600", "drop", "purge", "close when sent"
     bool opens = true; // what Open reports
     bool full = false; // the send queue is full: sends are dropped
     bool open = false;
     int dropped = 0;
     int bitRate = 0;
     qint64 queued = 0; // what the port still has to send
+    qint64 sentBytes = 0; // what has left the port
 };
 
 // Holds the work given to it until the test lets time pass.

@@ -235,7 +235,7 @@ struct CountdownRig {
         outputs = std::make_unique<console::SignalOutputs>(lines, sleeper, scheduler, view);
         console::BoardControl::View boardView;
         boardView.status = view.status;
-        boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, boardView);
+        boardControl = std::make_unique<console::BoardControl>(*boardPort, scheduler, clock, boardView);
         // The scripted asker is the current one while the rig lives.
         engine = std::make_unique<console::CountdownEngine>(console::CountdownEngine::Parts {
             .clock = clock,

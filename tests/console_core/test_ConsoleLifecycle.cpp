@@ -1,6 +1,7 @@
 // What the console loads and stores for its event, and the release of its devices, without a window.
 
 #include "ConsoleEventFixture.h"
+#include "console/BoardControl.h"
 #include "console/BoardLine.h"
 #include "console/ConsoleLifecycle.h"
 
@@ -112,15 +113,18 @@ TEST(ConsoleDeviceRelease, BlanksTheBoardTwiceThenClosesItAndRunsOnce)
 {
     testing_support::FakeBoardPort board;
     testing_support::FakeSleeper sleeper;
+    testing_support::FakeScheduler scheduler;
+    platform::ManualClock clock;
+    BoardControl control(board, scheduler, clock, {});
     QStringList order;
-    DeviceRelease release({ &board, &sleeper, [&] { order << "link"; }, [&] { order << "log"; } });
+    DeviceRelease release({ &control, &sleeper, [&] { order << "link"; }, [&] { order << "log"; } });
     EXPECT_TRUE(release.run());
-    EXPECT_EQ(board.calls, QStringList({ "send", "send", "close" }));
-    EXPECT_EQ(board.sent, QByteArrayList({ boardBlankLine(), boardBlankLine() }));
+    EXPECT_EQ(board.calls, QStringList({ "purge", "send", "send", "close when sent" }));
+    EXPECT_EQ(board.sent, QByteArrayList({ "\r" + boardBlankLine(), boardBlankLine() }));
     EXPECT_EQ(sleeper.waits, std::vector<int>({ DeviceRelease::BlankPauseMs }));
     EXPECT_EQ(order, QStringList({ "link", "log" }));
 
     EXPECT_FALSE(release.run());
-    EXPECT_EQ(board.calls.size(), 3);
+    EXPECT_EQ(board.calls.size(), 4);
     EXPECT_EQ(order.size(), 2);
 }

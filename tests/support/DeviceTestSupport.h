@@ -88,6 +88,15 @@ public:
         return got;
     }
 
+    // Reads at most size bytes of what has arrived, without waiting: a far end that reads slowly.
+    QByteArray receiveUpTo(qsizetype size)
+    {
+        QByteArray got(size, '\0');
+        const ssize_t n = ::read(m_master, got.data(), size_t(size));
+        got.resize(n > 0 ? n : 0);
+        return got;
+    }
+
     // Fills the buffer between the device side and the far end, as a device whose far end has
     // not read for a while leaves it: from now on the port's bytes leave only as the far end
     // reads. Returns the bytes written, which the far end reads first.
@@ -106,6 +115,18 @@ public:
             }
         }
         return written;
+    }
+
+    // How much of what the device side wrote the far end already holds, out of reach of a flush
+    // of the device side: a full pseudo-terminal flushed, what is still there to read.
+    static qsizetype farEndHolds()
+    {
+        PseudoTerminal probe;
+        probe.fillDeviceBuffer();
+        // The kernel passes the bytes on to the far end a moment after they were written.
+        QThread::msleep(100);
+        ::tcflush(probe.m_slave, TCOFLUSH);
+        return probe.receive(1 << 20, 200).size();
     }
 
     termios deviceSettings() const
