@@ -223,7 +223,7 @@ TEST_F(StartWindow, AFullDiskAtCloseKeepsTheSettingsFileAndSaysSo)
     start();
     showAndWait();
     SignalPortNo1 = 9;
-    const QString said = testing_support::inChildWithFileSizeLimit(original.size() / 2, [&] {
+    const QString said = testing_support::inChildWithFileSizeLimit(original.size() / 2, [&]() -> QString {
         asker.answer(false);
         window->CuteButton2->Click();
         return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
