@@ -2,6 +2,7 @@
 
 #include "platform/ClockText.h"
 #include "platform/IniFile.h"
+#include "platform/TypedText.h"
 
 #include <QRegularExpression>
 #include <algorithm>
@@ -38,6 +39,18 @@ int CheckedSettingsReader::integer(
     return defaultValue;
 }
 
+QString CheckedSettingsReader::title(const QString& section, const QString& key, const QString& defaultValue)
+{
+    if (!m_ini.ValueExists(section, key))
+        return defaultValue;
+    // As the file gives it: a title may begin or end with a blank the file quotes.
+    const QString value = m_ini.ReadString(section, key, defaultValue);
+    if (setting_rule::printTitle(value))
+        return value;
+    refuse(section, key, value, defaultValue);
+    return defaultValue;
+}
+
 QString CheckedSettingsReader::text(
     const QString& section, const QString& key, const QString& defaultValue, bool (*accepts)(const QString&))
 {
@@ -49,6 +62,12 @@ QString CheckedSettingsReader::text(
     refuse(section, key, value, defaultValue);
     return defaultValue;
 }
+
+namespace {
+
+bool sameKey(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+
+} // namespace
 
 namespace setting_rule {
 
@@ -91,7 +110,25 @@ bool hostAddress(const QString& value)
 
 bool eventCode(const QString& value) { return decimalDigits(value); }
 
+bool printTitle(const QString& value) { return !platform::hasControlCharacters(value); }
+
 } // namespace setting_rule
+
+QString shownSettingValue(const QString& value)
+{
+    if (value.size() <= kShownValueLength)
+        return value;
+    // Never half of a character that takes two UTF-16 units.
+    const qsizetype cut
+        = value.at(kShownValueLength - 1).isHighSurrogate() ? kShownValueLength - 1 : kShownValueLength;
+    return value.left(cut) + QStringLiteral("…");
+}
+
+bool neverSavedSetting(const QString& section, const QString& key)
+{
+    return (sameKey(section, QStringLiteral("Env")) && sameKey(key, QStringLiteral("Tcode")))
+        || (sameKey(section, QStringLiteral("D-Line")) && sameKey(key, QStringLiteral("Brate")));
+}
 
 QString settingsProblemText(const std::vector<SettingProblem>& problems)
 {
@@ -99,8 +136,12 @@ QString settingsProblemText(const std::vector<SettingProblem>& problems)
         return QString();
     QString text = QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
                                   "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。");
-    for (const SettingProblem& p : problems)
+    for (const SettingProblem& p : problems) {
         text += QStringLiteral("\n[%1] %2 の値「%3」→ 既定値「%4」")
-                    .arg(p.section, p.key, p.value, p.defaultValue);
+                    .arg(p.section, p.key, shownSettingValue(p.value), p.defaultValue);
+        // The program never writes these keys: the value stays wrong until it is mended.
+        if (neverSavedSetting(p.section, p.key))
+            text += QStringLiteral("（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）");
+    }
     return text;
 }

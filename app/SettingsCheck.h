@@ -34,6 +34,9 @@ public:
     QString text(const QString& section, const QString& key, const QString& defaultValue,
         bool (*accepts)(const QString&));
 
+    // A printed title: any text that setting_rule::printTitle takes, kept as the file gives it.
+    QString title(const QString& section, const QString& key, const QString& defaultValue);
+
     const std::vector<SettingProblem>& problems() const { return m_problems; }
 
 private:
@@ -59,8 +62,20 @@ bool tcpPort(const QString& value);
 bool hostAddress(const QString& value);
 // An event code: decimal digits.
 bool eventCode(const QString& value);
+// A printed column title or date prefix: one line without control characters (TAB allowed),
+// as the operator's typed texts are checked.
+bool printTitle(const QString& value);
 } // namespace setting_rule
 
-// The one message for the operator at start that names each refused key, its value and the
-// default used; empty when there is none.
+// How many characters of a refused value the start message shows; a longer value is cut there
+// and ends in "…", so that the message fits the screen whatever the file holds.
+constexpr qsizetype kShownValueLength = 40;
+QString shownSettingValue(const QString& value);
+
+// True for the keys read at start and never written back (Env/Tcode, D-Line/Brate).
+bool neverSavedSetting(const QString& section, const QString& key);
+
+// The one message for the operator at start that names each refused key, its value (cut to
+// kShownValueLength) and the default used, and asks for the keys that are never written back
+// to be mended in the file; empty when there is none.
 QString settingsProblemText(const std::vector<SettingProblem>& problems);

@@ -91,12 +91,12 @@ std::vector<SettingProblem> loadSettings()
     HideClockPausedWarmUp = r.text(kEnv, QStringLiteral("Dpwup"), QStringLiteral("0"), flag);
     HideClockPausedRace = r.text(kEnv, QStringLiteral("Dprace"), QStringLiteral("1"), flag);
     HideClockPausedOverTime = r.text(kEnv, QStringLiteral("Dpover"), QStringLiteral("1"), flag);
-    // The printout's column titles take any text.
-    ReportTitleStart = ini.ReadString(kPrint, QStringLiteral("TLstart"), QStringLiteral("Start"));
-    ReportTitleEnd = ini.ReadString(kPrint, QStringLiteral("TLend"), QStringLiteral("End"));
-    ReportTitleSchedule = ini.ReadString(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
-    ReportTitleNote = ini.ReadString(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
-    ReportPrintDatePrefix = ini.ReadString(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
+    // The printout's column titles take any text the operator could type.
+    ReportTitleStart = r.title(kPrint, QStringLiteral("TLstart"), QStringLiteral("Start"));
+    ReportTitleEnd = r.title(kPrint, QStringLiteral("TLend"), QStringLiteral("End"));
+    ReportTitleSchedule = r.title(kPrint, QStringLiteral("TLschedule"), QStringLiteral("Schedule"));
+    ReportTitleNote = r.title(kPrint, QStringLiteral("TLnote"), QStringLiteral("Note"));
+    ReportPrintDatePrefix = r.title(kPrint, QStringLiteral("TLdate"), QStringLiteral("Print /"));
     TimeServerAddress = r.text(kTcp, QStringLiteral("TCPadd"), kDefaultTimeServerAddress, hostAddress);
     TimeServerPort = r.text(kTcp, QStringLiteral("Portnum"), QStringLiteral("5000"), tcpPort);
     BoardBitRateIndex = r.integer(kDLine, QStringLiteral("Brate"), 0, 0, 1);

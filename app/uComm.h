@@ -53,8 +53,8 @@ std::vector<SettingProblem> loadSettings();
 
 // Writes the globals back (Tcode and Brate excepted); empty presets become "0:00:00" first.
 // Does nothing and returns false when the settings were never loaded in this process, so that
-// values nobody read are never written over the operator's file. Raises std::runtime_error
-// when the file cannot be written.
+// values nobody read are never written over the operator's file. Raises std::runtime_error,
+// with a text naming the file, when the file cannot be written; it then keeps what it had.
 bool saveSettings();
 
 // True once loadSettings has completed.

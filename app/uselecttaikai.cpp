@@ -650,7 +650,9 @@ void TFselecttaikai::CuteButton4Click() { runMaintenanceText(false); }
 // asked to ("開く") or when it is a select; the others are executed.
 void TFselecttaikai::runMaintenanceText(bool openLast)
 {
-    if (!platform::acceptTypedText(platform::currentAsker(), QStringLiteral("SQL文"), Memo1->toPlainText()))
+    // Statements span lines: only the SQL text keeps its line breaks.
+    if (!platform::acceptTypedText(platform::currentAsker(), QStringLiteral("SQL文"), Memo1->toPlainText(),
+            platform::TextLines::Many))
         return;
     const QStringList statements = platform::sql::splitStatements(Memo1->toPlainText());
     platform::Query* temp = DM1->Qtemp;

@@ -91,7 +91,7 @@ public:
     }
     bool writeTime(const QString& clockText, QChar letter) override
     {
-        return console::replaceFile(m_path, console::dtimeFileBytes(clockText, letter));
+        return !console::replaceFile(m_path, console::dtimeFileBytes(clockText, letter));
     }
     bool writeSchedule(const std::vector<console::ScheduleLine>&) override { return true; }
     bool writeMemo(const QString&, bool) override { return true; }

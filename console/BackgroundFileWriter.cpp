@@ -1,6 +1,5 @@
 #include "console/BackgroundFileWriter.h"
 
-#include <QSaveFile>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -8,16 +7,21 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <utility>
 
 namespace console {
 
-bool replaceFile(const QString& path, const QByteArray& bytes)
+std::optional<platform::FileWriteFailure> replaceFile(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Left uncommitted, the temporary file is removed and the old content stays.
-    return file.write(bytes) == bytes.size() && file.commit();
+    return platform::writeWholeFile(path, bytes);
+}
+
+bool FailureNews::note(const QString& path, bool succeeded)
+{
+    bool& failing = m_failing[path];
+    const bool news = !succeeded && !failing;
+    failing = !succeeded;
+    return news;
 }
 
 struct BackgroundFileWriter::State {
@@ -30,6 +34,8 @@ struct BackgroundFileWriter::State {
     std::deque<QString> order; // the files waiting, in the order they were handed over
     std::map<QString, QByteArray> waiting; // the newest content of each waiting file
     std::map<QString, bool> succeeded; // whether each file's last finished write succeeded
+    FailureNews news;
+    std::vector<platform::FileWriteFailure> newFailures; // news not yet taken
     bool writing = false;
     bool stop = false;
     bool ended = false;
@@ -45,6 +51,24 @@ struct BackgroundFileWriter::State {
         return true;
     }
 
+    std::optional<platform::FileWriteFailure> attempt(const QString& path, const QByteArray& bytes) const
+    {
+        try {
+            return write(path, bytes);
+        } catch (...) {
+            // A writer that throws has not written the file.
+            return platform::FileWriteFailure { path, QStringLiteral("書き込めません") };
+        }
+    }
+
+    // Under the lock.
+    void noteResult(const QString& path, const std::optional<platform::FileWriteFailure>& failure)
+    {
+        succeeded[path] = !failure;
+        if (news.note(path, !failure))
+            newFailures.push_back(*failure);
+    }
+
     static void run(const std::shared_ptr<State>& s)
     {
         std::unique_lock lock(s->mutex);
@@ -57,15 +81,10 @@ struct BackgroundFileWriter::State {
             const QByteArray bytes = s->waiting.extract(path).mapped();
             s->writing = true;
             lock.unlock();
-            bool ok = false;
-            try {
-                ok = s->write(path, bytes);
-            } catch (...) {
-                // A writer that throws has not written the file.
-            }
+            const std::optional<platform::FileWriteFailure> failure = s->attempt(path, bytes);
             lock.lock();
             s->writing = false;
-            s->succeeded[path] = ok;
+            s->noteResult(path, failure);
             if (s->caughtUp())
                 s->idle.notify_all();
         }
@@ -111,10 +130,10 @@ bool BackgroundFileWriter::Write(const QString& path, const QByteArray& bytes)
         } catch (const std::system_error&) {
             // No thread to be had: the write waits for the disk here.
             lock.unlock();
-            const bool ok = s.write(path, bytes);
+            const std::optional<platform::FileWriteFailure> failure = s.attempt(path, bytes);
             lock.lock();
-            s.succeeded[path] = ok;
-            return ok;
+            s.noteResult(path, failure);
+            return !failure;
         }
     }
     if (s.waiting.insert_or_assign(path, bytes).second)
@@ -131,6 +150,13 @@ bool BackgroundFileWriter::flush(int timeoutMs)
     if (!s.idle.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return s.caughtUp(); }))
         return false;
     return s.allSucceeded();
+}
+
+std::vector<platform::FileWriteFailure> BackgroundFileWriter::takeNewFailures()
+{
+    State& s = *m_state;
+    std::lock_guard lock(s.mutex);
+    return std::exchange(s.newFailures, {});
 }
 
 } // namespace console

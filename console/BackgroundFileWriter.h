@@ -12,22 +12,40 @@
 // to older content. A file's writes reach it in the order they were handed over. The worker
 // starts with the first write; destroying the writer waits (bounded) for what is still waiting.
 
+#include "platform/WholeFile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
+#include <vector>
 
 namespace console {
 
 // Replaces the file at `path` with `bytes` in one step (a temporary file renamed over it), so
-// that a reader sees the old content or the new, never a truncated file. False on failure; the
-// old content then stays.
-bool replaceFile(const QString& path, const QByteArray& bytes);
+// that a reader sees the old content or the new, never a truncated file. The failure on
+// failure; the old content then stays.
+std::optional<platform::FileWriteFailure> replaceFile(const QString& path, const QByteArray& bytes);
+
+// Which failed writes of a file are news for the operator: the first, and then the first after
+// a write of that file succeeded. A file that fails at every write is said once, not at every
+// write.
+class FailureNews {
+public:
+    // Notes how a write of `path` ended; true when it failed and that is news.
+    bool note(const QString& path, bool succeeded);
+
+private:
+    std::map<QString, bool> m_failing;
+};
 
 class BackgroundFileWriter {
 public:
     // How a file is written; replaceFile unless a caller (a test) gives another.
-    using WriteFunction = std::function<bool(const QString& path, const QByteArray& bytes)>;
+    using WriteFunction = std::function<std::optional<platform::FileWriteFailure>(
+        const QString& path, const QByteArray& bytes)>;
 
     // How long the destructor waits for the writes still waiting, by default.
     static constexpr int DefaultWaitMs = 2000;
@@ -44,6 +62,8 @@ public:
     // ran in time and the last write of each file succeeded; false otherwise (a disk that hangs
     // leaves the writes waiting, and they still run when it wakes).
     bool flush(int timeoutMs);
+    // The failures that are news (FailureNews) since the last call, in the order they happened.
+    std::vector<platform::FileWriteFailure> takeNewFailures();
 
 private:
     struct State;

@@ -6,6 +6,7 @@
 #include "platform/TypedText.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace console {
 namespace {
@@ -21,6 +22,15 @@ QString withCrLf(QString text)
     return text;
 }
 
+// Each CR LF, lone CR and lone LF of `text` as one blank.
+QString lineBreaksAsBlanks(QString text)
+{
+    text.replace(LineEnd, QStringLiteral(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return text;
+}
+
 } // namespace
 
 QByteArray dtimeFileBytes(const QString& clockText, QChar letter)
@@ -30,19 +40,35 @@ QByteArray dtimeFileBytes(const QString& clockText, QChar letter)
 
 QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows)
 {
+    // A row stored before its text was checked must not put control bytes before the monitor,
+    // nor split its line in two: each of its line breaks is one blank.
     QString text;
     for (const ScheduleLine& row : rows)
-        text += row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu + LineEnd;
-    // A row stored before its text was checked must not put control bytes before the monitor.
-    return platform::toCp932(platform::withoutControlCharacters(text));
+        text += platform::withoutControlCharacters(lineBreaksAsBlanks(
+                    row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu))
+            + LineEnd;
+    return platform::toCp932(text);
 }
 
 QByteArray rInfomemFileBytes(const QString& memo, bool shown)
 {
     // The memo is stored as typed (its field is bound); the monitor gets it without NUL and the
     // other control bytes.
-    return shown ? platform::toCp932(withCrLf(platform::withoutControlCharacters(memo)) + LineEnd)
+    return shown ? platform::toCp932(
+               withCrLf(platform::withoutControlCharacters(memo, platform::TextLines::Many)) + LineEnd)
                  : QByteArray();
+}
+
+QString monitorFileFailureText(const platform::FileWriteFailure& failure)
+{
+    return QStringLiteral("外部モニタのファイル %1 を保存できませんでした（%2）")
+        .arg(QFileInfo(failure.path).fileName(), failure.reason);
+}
+
+void MonitorFiles::tellFailure(const platform::FileWriteFailure& failure) const
+{
+    if (m_reporter)
+        m_reporter(monitorFileFailureText(failure));
 }
 
 bool MonitorFiles::writeClosed()
@@ -70,20 +96,42 @@ QString MonitorFileWriter::filePath(const QString& name) const { return QDir(m_f
 bool MonitorFileWriter::writeTime(const QString& clockText, QChar letter)
 {
     // Replacing a file waits for the disk to have it (tens of milliseconds on a busy machine):
-    // never on the tick.
-    return m_background.Write(m_timePath, dtimeFileBytes(clockText, letter));
+    // never on the tick. Its failures are known when the worker has tried.
+    const bool ok = m_background.Write(m_timePath, dtimeFileBytes(clockText, letter));
+    tellTimeFailures();
+    return ok;
 }
 
 bool MonitorFileWriter::writeSchedule(const std::vector<ScheduleLine>& rows)
 {
-    return replaceFile(filePath(RInfoFileName), rInfoFileBytes(rows));
+    return replaceNow(RInfoFileName, rInfoFileBytes(rows));
 }
 
 bool MonitorFileWriter::writeMemo(const QString& memo, bool shown)
 {
-    return replaceFile(filePath(RInfomemFileName), rInfomemFileBytes(memo, shown));
+    return replaceNow(RInfomemFileName, rInfomemFileBytes(memo, shown));
 }
 
-bool MonitorFileWriter::flush() { return m_background.flush(FlushWaitMs); }
+bool MonitorFileWriter::flush()
+{
+    const bool ok = m_background.flush(FlushWaitMs);
+    tellTimeFailures();
+    return ok;
+}
+
+bool MonitorFileWriter::replaceNow(const QString& name, const QByteArray& bytes)
+{
+    const QString path = filePath(name);
+    const std::optional<platform::FileWriteFailure> failure = replaceFile(path, bytes);
+    if (m_news.note(path, !failure))
+        tellFailure(*failure);
+    return !failure;
+}
+
+void MonitorFileWriter::tellTimeFailures()
+{
+    for (const platform::FileWriteFailure& failure : m_background.takeNewFailures())
+        tellFailure(failure);
+}
 
 } // namespace console

@@ -10,6 +10,7 @@
 #include <QByteArray>
 #include <QChar>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace platform {
@@ -38,11 +39,20 @@ QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows);
 // "RInfomem.txt": the memo text and one line end while the information is shown; else empty.
 QByteArray rInfomemFileBytes(const QString& memo, bool shown);
 
+// The console's line for a monitor file that could not be written: names the file.
+QString monitorFileFailureText(const platform::FileWriteFailure& failure);
+
 // Where the console writes the monitor files. Writes report false on failure; the console goes
-// on either way and the monitor keeps the old content.
+// on either way and the monitor keeps the old content. A failure is also told to the problem
+// reporter, on the thread that calls the writes: once per file, and again only after a write of
+// that file succeeded in between.
 class MonitorFiles {
 public:
+    using ProblemReporter = std::function<void(const QString& text)>;
+
     virtual ~MonitorFiles() = default;
+    void setProblemReporter(ProblemReporter reporter) { m_reporter = std::move(reporter); }
+
     // The time file, written ten times a second at most: it may be written after the call
     // returns, and a failure is then reported by a later call (or by flush).
     virtual bool writeTime(const QString& clockText, QChar letter) = 0;
@@ -56,6 +66,12 @@ public:
     // no information text, on disk when it returns, so that no earlier time write can follow
     // it. True when all three were written.
     bool writeClosed();
+
+protected:
+    void tellFailure(const platform::FileWriteFailure& failure) const;
+
+private:
+    ProblemReporter m_reporter;
 };
 
 // Writes the files into a folder (by default the data folder). The time file is replaced on a
@@ -77,10 +93,14 @@ public:
     bool flush() override;
 
 private:
+    bool replaceNow(const QString& name, const QByteArray& bytes);
+    void tellTimeFailures();
+
     QString m_folder;
     // The time file's path, made once: the count-down writes the file at its ticks.
     QString m_timePath;
     BackgroundFileWriter m_background;
+    FailureNews m_news; // of the files replaced at once
 };
 
 // The open event's schedule rows from table rmenu, by start time.

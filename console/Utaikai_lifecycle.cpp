@@ -81,6 +81,8 @@ void TFtaikai::connectHandlers()
     connectScheduleHandlers();
     connectPrintHandlers();
     connectModeHandlers();
+    // A monitor file that cannot be written is said where the console says its device failures.
+    m_dev.monitor->setProblemReporter([this](const QString& text) { showStatus(text); });
 }
 
 void TFtaikai::showStatus(const QString& text)
@@ -227,8 +229,12 @@ void TFtaikai::FormClose()
     if (m_dev.dm)
         failures << storeClosingState(
             dm(), CurrentEventCode, m_eventLoaded ? std::optional(collectClosingState()) : std::nullopt);
-    // The monitor is told that no event runs; a file it holds open keeps its old content.
+    // The monitor is told that no event runs; a file that cannot be replaced keeps its old
+    // content, and is said with the other failures of the close: the status line goes with
+    // the console.
+    m_dev.monitor->setProblemReporter([&failures](const QString& text) { failures << text; });
     m_dev.monitor->writeClosed();
+    m_dev.monitor->setProblemReporter({});
     if (m_dev.dm) {
         const QString reopen = reopenEventList(dm(), CurrentEventCode);
         if (!reopen.isEmpty())

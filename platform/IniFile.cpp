@@ -1,10 +1,10 @@
 #include "platform/IniFile.h"
 
 #include "platform/TextCodec.h"
+#include "platform/WholeFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <stdexcept>
 #include <vector>
 
@@ -163,11 +163,9 @@ struct IniFile::Impl {
         QByteArray bytes;
         for (size_t i = 0; i < lines.size(); ++i)
             bytes += lines[i].stored(i + 1 == lines.size());
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) < 0 || !file.commit())
-            throw std::runtime_error(QStringLiteral("設定ファイル %1 に書き込めません。(%2)")
-                                         .arg(path, file.errorString())
-                                         .toStdString());
+        // A file that cannot be written whole keeps the content it had.
+        if (const auto failure = writeWholeFile(path, bytes))
+            throw std::runtime_error(failure->text().toStdString());
     }
 
     void write(const QString& section, const QString& key, const QString& value)

@@ -9,7 +9,8 @@ namespace platform {
 // The settings file in the original's INI format, stored as CP932 text with CR LF line ends.
 // Sections and keys are case-insensitive. A write changes the key's line in place (or appends
 // it to its section) and reaches the file at once; every other line, and a line whose value
-// is already the one written, keeps its bytes exactly.
+// is already the one written, keeps its bytes exactly. A write that cannot replace the file
+// whole raises std::runtime_error naming the file, and the file keeps what it had.
 class IniFile {
 public:
     explicit IniFile(const QString& path);

@@ -8,26 +8,28 @@ namespace platform {
 
 namespace {
 
-bool isRefusedControl(QChar c)
+bool isRefusedControl(QChar c, TextLines lines)
 {
-    return c.unicode() < 0x20 && c != QLatin1Char('\t') && c != QLatin1Char('\n') && c != QLatin1Char('\r');
+    if (c.unicode() >= 0x20 || c == QLatin1Char('\t'))
+        return false;
+    return lines == TextLines::One || (c != QLatin1Char('\n') && c != QLatin1Char('\r'));
 }
 
 } // namespace
 
-bool hasControlCharacters(const QString& text)
+bool hasControlCharacters(const QString& text, TextLines lines)
 {
-    return std::any_of(text.begin(), text.end(), isRefusedControl);
+    return std::any_of(text.begin(), text.end(), [lines](QChar c) { return isRefusedControl(c, lines); });
 }
 
-QString withoutControlCharacters(const QString& text)
+QString withoutControlCharacters(const QString& text, TextLines lines)
 {
-    if (!hasControlCharacters(text))
+    if (!hasControlCharacters(text, lines))
         return text;
     QString kept;
     kept.reserve(text.size());
     for (const QChar c : text)
-        if (!isRefusedControl(c))
+        if (!isRefusedControl(c, lines))
             kept += c;
     return kept;
 }
@@ -39,9 +41,9 @@ QString controlCharacterRefusal(const QString& field)
         .arg(field);
 }
 
-bool acceptTypedText(Asker& asker, const QString& field, const QString& text)
+bool acceptTypedText(Asker& asker, const QString& field, const QString& text, TextLines lines)
 {
-    if (!hasControlCharacters(text))
+    if (!hasControlCharacters(text, lines))
         return true;
     asker.inform(QString(), controlCharacterRefusal(field));
     return false;

@@ -1,10 +1,10 @@
+#include "platform/WholeFile.h"
 #include "report/BRPrntr.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QPicture>
-#include <QSaveFile>
 #include <QTemporaryFile>
 #include <QtEndian>
 #include <algorithm>
@@ -648,26 +648,21 @@ void TBRPageList::SaveToFile(const QString& fileName)
     // not the run that made them was finished; pages not finished are dated as they are saved.
     if (m_finishedCount != m_pageCount)
         stampHeaderDate();
-    QSaveFile file(fileName);
-    bool ok = file.open(QIODevice::WriteOnly);
-    if (ok) {
+    // A file that cannot be written whole keeps the content it had.
+    const auto failure = platform::writeWholeFile(fileName, [this](QIODevice& file) {
         const qint64 end = m_records.empty() ? 0 : m_records.back().end;
-        if (m_stream && end > 0) {
-            QByteArray head = headerBytes().left(m_headerSize);
-            if (m_headerSize != HeaderSize) {
-                // Keep an older header as it was, with the count in its unchanged place.
-                head = readAt(*m_stream, 0, m_headerSize).value_or(QByteArray());
-                if (head.size() == m_headerSize)
-                    putI32(head, PageCountOffset, m_pageCount);
-            }
-            ok = head.size() == m_headerSize && file.write(head) == head.size()
-                && m_stream->copyRange(file, m_headerSize, end);
-        } else {
-            ok = file.write(headerBytes()) == HeaderSize;
+        if (!m_stream || end <= 0)
+            return file.write(headerBytes()) == HeaderSize;
+        QByteArray head = headerBytes().left(m_headerSize);
+        if (m_headerSize != HeaderSize) {
+            // Keep an older header as it was, with the count in its unchanged place.
+            head = readAt(*m_stream, 0, m_headerSize).value_or(QByteArray());
+            if (head.size() == m_headerSize)
+                putI32(head, PageCountOffset, m_pageCount);
         }
-    }
-    if (!ok || !file.commit()) {
-        throw EBRStoreError(Kind::WriteFailed,
-            QStringLiteral("ファイル %1 に保存できません。%2").arg(Native(fileName), file.errorString()));
-    }
+        return head.size() == m_headerSize && file.write(head) == head.size()
+            && m_stream->copyRange(file, m_headerSize, end);
+    });
+    if (failure)
+        throw EBRStoreError(Kind::WriteFailed, failure->text());
 }

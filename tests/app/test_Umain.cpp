@@ -210,6 +210,34 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
     EXPECT_FALSE(window->isVisible());
 }
 
+// A disk that fills before "ＣＬＯＳＥ": the settings file keeps every byte it had, and the
+// operator is told which file was not saved before the program may end.
+TEST_F(StartWindow, AFullDiskAtCloseKeepsTheSettingsFileAndSaysSo)
+{
+    const QByteArray original = "[Env]\r\nPcom2=7\r\nDtp1v=0:03:00\r\n[Print]\r\nTLstart=Start\r\n";
+    {
+        QFile f(home.file("Tavo.ini"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(original);
+    }
+    start();
+    showAndWait();
+    SignalPortNo1 = 9;
+    const QString said = testing_support::inChildWithFileSizeLimit(original.size() / 2, [&]() -> QString {
+        asker.answer(false);
+        window->CuteButton2->Click();
+        return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
+    });
+    EXPECT_TRUE(said.startsWith(QStringLiteral("設定ファイルに保存できませんでした。\nファイル ")
+        + QDir::toNativeSeparators(home.file("Tavo.ini")) + QStringLiteral(" は保存されていません。")))
+        << said.toStdString();
+    EXPECT_TRUE(said.endsWith(QStringLiteral("\n保存せずに終了しますか？|shown"))) << said.toStdString();
+    EXPECT_EQ(testing_support::readFileBytes(home.file("Tavo.ini")), original);
+    EXPECT_EQ(QDir(home.path()).entryList({ "Tavo.ini*" }, QDir::AllEntries | QDir::Hidden),
+        QStringList { "Tavo.ini" })
+        << "no temporary file is left";
+}
+
 TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
 {
     makeVersion1Database();
@@ -232,7 +260,8 @@ TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
     start();
     ASSERT_EQ(asker.messages().size(), 1);
     EXPECT_TRUE(asker.messages().first().endsWith(
-        QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」")));
+        QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」"
+                       "（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）")));
     EXPECT_EQ(SignalPortNo1, 2);
     EXPECT_EQ(BoardBitRateIndex, 0);
 }

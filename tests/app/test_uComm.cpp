@@ -34,6 +34,8 @@ const QHash<QString, std::function<QString()>> kGlobalOf {
     { "Dprace", [] { return HideClockPausedRace; } },
     { "Dpover", [] { return HideClockPausedOverTime; } },
     { "TLstart", [] { return ReportTitleStart; } },
+    { "TLnote", [] { return ReportTitleNote; } },
+    { "TLdate", [] { return ReportPrintDatePrefix; } },
     { "TCPadd", [] { return TimeServerAddress; } },
     { "Portnum", [] { return TimeServerPort; } },
     { "Brate", [] { return QString::number(BoardBitRateIndex); } },
@@ -49,29 +51,52 @@ struct Case {
 
 // One row per example of a rule: what the control showing the value takes, and what it does not.
 const Case kCases[] = {
-    { "Env", "Pcom2", "7", "7", false }, { "Env", "Pcom2", "$0A", "10", false },
-    { "Env", "Pcom3", "99", "99", false }, { "Env", "Pcom2", "-1", "2", true },
-    { "Env", "Pcom3", "0", "3", true }, { "Env", "Pcom4", "2147483647", "4", true },
-    { "Env", "Pcom5", "99999999999", "5", true }, { "Env", "Pcom5", "COM5", "5", true },
-    { "Env", "Pcom5", "", "5", true }, { "Env", "Cont", "1", "1", false }, { "Env", "Cont", "2", "0", true },
-    { "D-Line", "Brate", "1", "1", false }, { "D-Line", "Brate", "2", "0", true },
-    { "D-Line", "Brate", "-1", "0", true }, { "Env", "Dtp1v", "0:03:00", "0:03:00", false },
+    { "Env", "Pcom2", "7", "7", false },
+    { "Env", "Pcom2", "$0A", "10", false },
+    { "Env", "Pcom3", "99", "99", false },
+    { "Env", "Pcom2", "-1", "2", true },
+    { "Env", "Pcom3", "0", "3", true },
+    { "Env", "Pcom4", "2147483647", "4", true },
+    { "Env", "Pcom5", "99999999999", "5", true },
+    { "Env", "Pcom5", "COM5", "5", true },
+    { "Env", "Pcom5", "", "5", true },
+    { "Env", "Cont", "1", "1", false },
+    { "Env", "Cont", "2", "0", true },
+    { "D-Line", "Brate", "1", "1", false },
+    { "D-Line", "Brate", "2", "0", true },
+    { "D-Line", "Brate", "-1", "0", true },
+    { "Env", "Dtp1v", "0:03:00", "0:03:00", false },
     { "Env", "Dtp2v", "23:59:59", "23:59:59", false },
     { "Env", "Dtp3v", "", "", false }, // an empty preset is 0:00:00, written so at close
-    { "Env", "Dtp1v", "abc", "0:00:00", true }, { "Env", "Dtp2v", "25:99:99", "0:00:00", true },
-    { "Env", "Dtp3v", "24:00:00", "0:00:00", true }, { "Env", "Dtp4v", "0:60:00", "0:00:00", true },
-    { "Env", "Dtp5v", "5:00", "0:00:00", true }, { "Env", "Dt", "-3", "-3", false },
-    { "Env", "Dt", "x", "0", true }, { "Env", "Brindt", "30", "30", false },
-    { "Env", "Brindt", "863999", "863999", false }, { "Env", "Brindt", "864000", "3", true },
-    { "Env", "Brindt", "-1", "3", true }, { "Env", "Brindt", "bright", "3", true },
-    { "Env", "Brindt", "99999999999999999999", "3", true }, { "Env", "Dpwup", "1", "1", false },
-    { "Env", "Dpwup", "yes", "0", true }, { "Env", "Dprace", "2", "1", true },
-    { "Env", "Dpover", "", "1", true }, { "TCP", "Portnum", "65535", "65535", false },
-    { "TCP", "Portnum", "0", "5000", true }, { "TCP", "Portnum", "65536", "5000", true },
-    { "TCP", "Portnum", "http", "5000", true }, { "TCP", "TCPadd", "timing.local", "timing.local", false },
+    { "Env", "Dtp1v", "abc", "0:00:00", true },
+    { "Env", "Dtp2v", "25:99:99", "0:00:00", true },
+    { "Env", "Dtp3v", "24:00:00", "0:00:00", true },
+    { "Env", "Dtp4v", "0:60:00", "0:00:00", true },
+    { "Env", "Dtp5v", "5:00", "0:00:00", true },
+    { "Env", "Dt", "-3", "-3", false },
+    { "Env", "Dt", "x", "0", true },
+    { "Env", "Brindt", "30", "30", false },
+    { "Env", "Brindt", "863999", "863999", false },
+    { "Env", "Brindt", "864000", "3", true },
+    { "Env", "Brindt", "-1", "3", true },
+    { "Env", "Brindt", "bright", "3", true },
+    { "Env", "Brindt", "99999999999999999999", "3", true },
+    { "Env", "Dpwup", "1", "1", false },
+    { "Env", "Dpwup", "yes", "0", true },
+    { "Env", "Dprace", "2", "1", true },
+    { "Env", "Dpover", "", "1", true },
+    { "TCP", "Portnum", "65535", "65535", false },
+    { "TCP", "Portnum", "0", "5000", true },
+    { "TCP", "Portnum", "65536", "5000", true },
+    { "TCP", "Portnum", "http", "5000", true },
+    { "TCP", "TCPadd", "timing.local", "timing.local", false },
     { "TCP", "TCPadd", "10.0.0 .5", "192.168.0.10", true },
-    { "Env", "Tcode", "202403092", "202403092", false }, { "Env", "Tcode", "abc", "1", true },
-    { "Print", "TLstart", "25:99:99", "25:99:99", false }, // titles take any text
+    { "Env", "Tcode", "202403092", "202403092", false },
+    { "Env", "Tcode", "abc", "1", true },
+    { "Print", "TLstart", "25:99:99", "25:99:99", false }, // titles take any text typed
+    { "Print", "TLnote", "a\tb", "a\tb", false },
+    { "Print", "TLnote", "a\x01", "Note", true },
+    { "Print", "TLdate", "\x1b[2J", "Print /", true },
 };
 
 class Settings : public ::testing::Test {
@@ -283,22 +308,41 @@ TEST_F(Settings, EachValueIsTakenOnlyWhenItsControlAcceptsIt)
     }
 }
 
+// Values of any length give one message that fits the screen: each shows its first 40
+// characters; the keys "ＣＬＯＳＥ" never writes are to be mended in the file.
 TEST_F(Settings, OneMessageNamesEachKeyItsValueAndTheDefaultAndCloseWritesTheDefaults)
 {
+    const QString huge(1 << 20, QLatin1Char('x'));
+    const QString title = QStringLiteral("予選") + QString(38, QLatin1Char('-')) + QChar(0x07)
+        + QString(160, QLatin1Char('='));
     testing_support::writeCp932File(home.file("Tavo.ini"),
-        QStringLiteral("[Env]\r\nPcom2=-1\r\nDtp2v=25:99:99\r\nDt=7\r\n[D-Line]\r\nBrate=5\r\n"));
+        QStringLiteral("[Env]\r\nTcode=%1\r\nPcom2=-1\r\nDtp2v=25:99:99\r\nDt=7\r\n"
+                       "[Print]\r\nTLend=%2\r\n[D-Line]\r\nBrate=5\r\n")
+            .arg(huge, title));
     const QString message = settingsProblemText(loadSettings());
+    const QString mend
+        = QStringLiteral("（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）");
     EXPECT_EQ(message,
         QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
                        "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。\n"
-                       "[Env] Pcom2 の値「-1」→ 既定値「2」\n"
-                       "[Env] Dtp2v の値「25:99:99」→ 既定値「0:00:00」\n"
-                       "[D-Line] Brate の値「5」→ 既定値「0」"));
+                       "[Env] Tcode の値「")
+            + QString(40, QLatin1Char('x')) + QStringLiteral("…」→ 既定値「1」") + mend
+            + QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n"
+                             "[Env] Dtp2v の値「25:99:99」→ 既定値「0:00:00」\n"
+                             "[Print] TLend の値「予選")
+            + QString(38, QLatin1Char('-'))
+            + QStringLiteral("…」→ 既定値「End」\n[D-Line] Brate の値「5」→ 既定値「0」") + mend);
+    EXPECT_EQ(ReportTitleEnd, "End");
     ASSERT_TRUE(saveSettings());
     const QString text = testing_support::readCp932File(home.file("Tavo.ini"));
     EXPECT_TRUE(text.contains("Pcom2=2\r\n"));
     EXPECT_TRUE(text.contains("Dtp2v=0:00:00\r\n"));
     EXPECT_TRUE(text.contains("Dt=7\r\n"));
+    EXPECT_TRUE(text.contains("TLend=End\r\n"));
     EXPECT_TRUE(text.contains("Brate=5\r\n")); // never written by the program
+    EXPECT_TRUE(text.contains(QStringLiteral("Tcode=") + huge + QStringLiteral("\r\n")));
     EXPECT_TRUE(settingsProblemText({}).isEmpty());
+    // A character of two UTF-16 units is shown whole or not at all.
+    EXPECT_EQ(shownSettingValue(QString(39, QLatin1Char('a')) + QStringLiteral("𠮷b")),
+        QString(39, QLatin1Char('a')) + QStringLiteral("…"));
 }

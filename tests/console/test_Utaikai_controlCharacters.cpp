@@ -38,7 +38,9 @@ const QString kRefusal = QStringLiteral("「内容」に使えない制御文字
 
 } // namespace
 
-TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythingIsWritten)
+// A NUL or a line break pasted into the one-line schedule text (a line break would split the
+// item's line of RInfo.txt in two) is refused; a TAB stays allowed.
+TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulOrLineBreakIsRefusedBeforeAnythingIsWritten)
 {
     addAbc();
     auto f = Open();
@@ -47,29 +49,36 @@ TEST_F(UtaikaiControlCharacters, ScheduleTextWithAPastedNulIsRefusedBeforeAnythi
     const QByteArray before = fileBytes(console::RInfoFileName);
 
     f->DTPe->setTime(QTime(0, 10));
-    f->Edit2->setFocus();
-    QGuiApplication::clipboard()->setText(QStringLiteral("ab") + QChar(0) + QStringLiteral("c"));
-    QTest::keyClick(f->windowHandle(), Qt::Key_V, Qt::ControlModifier);
-    ASSERT_EQ(f->Edit2->text().size(), 4) << "the paste reached the box";
-    clickOn(f->CTBadd);
+    const QString pasted[] = { QStringLiteral("ab") + QChar(0) + QStringLiteral("c"),
+        QStringLiteral("a\tb\r\nc"), QStringLiteral("a\nb"), QStringLiteral("a\rb") };
+    const qsizetype refused = std::ssize(pasted);
+    for (const QString& text : pasted) {
+        f->Edit2->clear();
+        f->Edit2->setFocus();
+        QGuiApplication::clipboard()->setText(text);
+        QTest::keyClick(f->windowHandle(), Qt::Key_V, Qt::ControlModifier);
+        ASSERT_EQ(f->Edit2->text(), text) << "the paste reached the box";
+        clickOn(f->CTBadd);
+    }
 
-    EXPECT_EQ(asker.messages(), QStringList { kRefusal });
+    EXPECT_EQ(asker.messages(), QStringList(refused, kRefusal));
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join('\n').toStdString();
     EXPECT_EQ(chain(), QStringList({ "9:00:00-9:30:00 A", "9:30:00-9:40:00 B", "9:40:00-10:00:00 C" }));
     EXPECT_EQ(marks(), "1");
     EXPECT_EQ(fileBytes(console::RInfoFileName), before);
 
-    // Without the NUL the same text goes in.
-    f->Edit2->setText(QStringLiteral("abc"));
+    // Without them the text goes in, its TAB kept.
+    f->Edit2->setText(QStringLiteral("a\tb"));
     clickOn(f->CTBadd);
-    EXPECT_EQ(asker.messages().size(), 1);
-    EXPECT_EQ(chain().last(), "10:00:00-10:10:00 abc");
+    EXPECT_EQ(asker.messages().size(), refused);
+    EXPECT_EQ(chain().last(), "10:00:00-10:10:00 a\tb");
+    EXPECT_TRUE(fileBytes(console::RInfoFileName).endsWith("\r\n10:00:00,10:10:00,a\tb\r\n"));
 
     // A round takes its titles, and they are checked instead.
     f->CkBround->setChecked(true);
     f->CBxround->setCurrentText(QStringLiteral("予選") + QChar(0x01));
     clickOn(f->CTBadd);
-    ASSERT_EQ(asker.messages().size(), 2);
+    ASSERT_EQ(asker.messages().size(), refused + 1);
     EXPECT_TRUE(asker.messages().last().startsWith(QStringLiteral("「ラウンドの表記」に使えない制御文字")));
     EXPECT_EQ(chain().size(), 4);
     f->close();

@@ -4,6 +4,8 @@
 #include "CueTestSupport.h"
 #include "components/CuteBtn.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QTest>
 #include <QTimeEdit>
@@ -61,6 +63,34 @@ TEST_F(UtaikaiStatus, EachMessageCarriesItsTimeAndAConfirmedResetClearsTheLine)
     }
     EXPECT_FALSE(testing_support::saveGrab(f.get(), QStringLiteral("console-status-line")).isEmpty());
     f->close();
+}
+
+// A monitor file that cannot be replaced (a folder stands in its place) is said on the line
+// once; a later write that succeeds lets its next failure be said again; the close says what
+// the line can no longer show.
+TEST_F(UtaikaiStatus, AMonitorFileThatCannotBeWrittenIsSaidOnceUntilAWriteSucceeds)
+{
+    const QString rinfo = home.file(console::RInfoFileName);
+    ASSERT_TRUE(QDir().mkdir(rinfo));
+    auto f = openWithPlayers();
+    const QString said = QStringLiteral("9:35:00|外部モニタのファイル RInfo.txt を保存できませんでした（");
+    EXPECT_TRUE(Status(*f).startsWith(said)) << Status(*f).toStdString();
+    f->clearStatus();
+    f->Writeinfo();
+    EXPECT_EQ(Status(*f), QStringLiteral("|")) << "said once";
+    ASSERT_TRUE(QDir().rmdir(rinfo));
+    f->Writeinfo();
+    EXPECT_EQ(Status(*f), QStringLiteral("|"));
+    ASSERT_TRUE(QFile::remove(rinfo) && QDir().mkdir(rinfo));
+    f->Writeinfo();
+    EXPECT_TRUE(Status(*f).startsWith(said)) << "again after a write that succeeded";
+    ASSERT_TRUE(QDir().rmdir(rinfo));
+    ASSERT_TRUE(QDir().mkdir(home.file(console::RInfomemFileName)));
+    f->close();
+    ASSERT_EQ(asker.errors().size(), 1);
+    EXPECT_TRUE(asker.errors().first().startsWith(
+        QStringLiteral("外部モニタのファイル RInfomem.txt を保存できませんでした（")))
+        << asker.errors().first().toStdString();
 }
 
 } // namespace

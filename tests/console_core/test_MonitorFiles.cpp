@@ -41,6 +41,9 @@ TEST(MonitorFileBytes, ScheduleLinesInCp932)
     EXPECT_TRUE(expected.contains(QByteArray("\x87\x40")));
     EXPECT_TRUE(expected.contains(QByteArray("\x81\x60")));
     EXPECT_EQ(rInfoFileBytes({}), QByteArray());
+    // Text stored before line breaks were refused keeps its item on one line.
+    EXPECT_EQ(rInfoFileBytes({ { "9:00:00", "9:10:00", "a\tb\r\nc\rd\ne\n\nf" } }),
+        QByteArray("9:00:00,9:10:00,a\tb c d e  f\r\n"));
 }
 
 TEST(MonitorFileBytes, MemoEndsEveryLineWithCrLf)
@@ -120,22 +123,67 @@ TEST_F(MonitorFileWriterTest, AFailedWriteIsReportedAndLeavesNothingBehind)
     EXPECT_EQ(QDir(home.path()).entryList(QDir::Files), QStringList());
 }
 
+// A disk that fills during a race: each monitor file keeps the content it had, and a failure
+// is told once, then again only after a write of that file succeeded in between.
+TEST_F(MonitorFileWriterTest, AFullDiskKeepsEachFileAndTellsItsFailureOnceUntilAWriteSucceeds)
+{
+    std::vector<ScheduleLine> day;
+    for (int hour = 9; hour < 17; ++hour)
+        day.push_back({ QStringLiteral("%1:00:00").arg(hour), QStringLiteral("%1:30:00").arg(hour),
+            QStringLiteral("予選 %1 ヒート 1").arg(hour) });
+    ASSERT_TRUE(writer.writeSchedule(day));
+    ASSERT_TRUE(writer.writeTime(QStringLiteral("00:05:00"), QLatin1Char('B')));
+    ASSERT_TRUE(writer.flush());
+    const QByteArray schedule = readFileBytes(home.file(RInfoFileName));
+    const QByteArray time = readFileBytes(home.file(DtimeFileName));
+
+    const QString transcript = testing_support::inChildWithFileSizeLimit(4, [&] {
+        QStringList lines;
+        MonitorFileWriter files;
+        // Without the system's reason, which follows the machine's language.
+        files.setProblemReporter([&](const QString& text) { lines << text.section(u'（', 0, 0); });
+        auto step
+            = [&](const char* what, bool ok) { lines << QLatin1String(what) + (ok ? " ok" : " failed"); };
+        step("schedule", files.writeSchedule(day));
+        step("schedule", files.writeSchedule(day));
+        files.writeTime(QStringLiteral("00:04:59"), QLatin1Char('B'));
+        step("time", files.flush());
+        files.writeTime(QStringLiteral("00:04:58"), QLatin1Char('B'));
+        step("time", files.flush());
+        lines << (readFileBytes(home.file(RInfoFileName)) == schedule ? "schedule kept" : "schedule lost");
+        step("no schedule", files.writeSchedule({}));
+        step("schedule", files.writeSchedule(day));
+        return lines.join(u'\n');
+    });
+    EXPECT_EQ(transcript,
+        QStringLiteral("外部モニタのファイル RInfo.txt を保存できませんでした\n"
+                       "schedule failed\nschedule failed\n"
+                       "外部モニタのファイル Dtime.txt を保存できませんでした\n"
+                       "time failed\ntime failed\nschedule kept\nno schedule ok\n"
+                       "外部モニタのファイル RInfo.txt を保存できませんでした\n"
+                       "schedule failed"));
+    EXPECT_EQ(readFileBytes(home.file(DtimeFileName)), time);
+    EXPECT_EQ(readFileBytes(home.file(RInfoFileName)), QByteArray()) << "the empty schedule fits";
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::Files | QDir::Hidden),
+        QStringList({ DtimeFileName, RInfoFileName }));
+}
+
 // The disk behind a background writer: it keeps each write as "path=bytes", and can hang (a write
 // waits until the disk is let go) or refuse (a write fails). Shared with the writer's worker,
 // which may outlive the writer.
 class FakeDisk {
 public:
-    bool Write(const QString& path, const QByteArray& bytes)
+    std::optional<platform::FileWriteFailure> Write(const QString& path, const QByteArray& bytes)
     {
         std::unique_lock lock(m_mutex);
         ++m_begun;
         m_changed.notify_all();
         m_changed.wait(lock, [&] { return !m_hanging; });
         if (m_refusing)
-            return false;
+            return platform::FileWriteFailure { path, QStringLiteral("refused") };
         m_written << path + QLatin1Char('=') + QString::fromLatin1(bytes);
         m_changed.notify_all();
-        return true;
+        return std::nullopt;
     }
     void set(bool hanging, bool refusing)
     {

@@ -309,6 +309,29 @@ TEST_F(PreviewForm, SaveAndLoadThroughTheForm)
     EXPECT_TRUE(asker.errors().isEmpty());
 }
 
+// A disk that fills while a report is saved over an older one: the older file keeps every
+// byte, and the error box names the file that was not saved.
+TEST_F(PreviewForm, AFullDiskKeepsTheStoredFileAndTheBoxNamesIt)
+{
+    const QString file = dir.filePath(QStringLiteral("schedule.BRP"));
+    const QByteArray before(300, 'o');
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    dialogs.state().files = { file };
+    const QString said = testing_support::inChildWithFileSizeLimit(before.size(), [&] {
+        form->SaveClick();
+        return asker.errors().join(u'|');
+    });
+    EXPECT_TRUE(said.startsWith(QStringLiteral("ファイル ") + QDir::toNativeSeparators(file)
+        + QStringLiteral(" は保存されていません。元の内容のままです（")))
+        << said.toStdString();
+    EXPECT_EQ(testing_support::readFileBytes(file), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { "schedule.BRP" });
+}
+
 TEST_F(PreviewForm, ADamagedFileIsRefusedAndThePagesStay)
 {
     const QString file = dir.filePath(QStringLiteral("damaged.BRP"));

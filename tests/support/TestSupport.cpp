@@ -4,7 +4,11 @@
 #include "platform/TextCodec.h"
 
 #include <QFile>
+#include <csignal>
 #include <stdexcept>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace testing_support {
 
@@ -91,6 +95,50 @@ void writeCp932File(const QString& path, const QString& text)
     if (!f.open(QIODevice::WriteOnly))
         throw std::runtime_error("cannot write " + path.toStdString());
     f.write(platform::toCp932(text));
+}
+
+QString inChildWithFileSizeLimit(qint64 limitBytes, const std::function<QString()>& body)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return QStringLiteral("<no pipe>");
+    const pid_t child = fork();
+    if (child < 0)
+        return QStringLiteral("<no fork>");
+    if (child == 0) {
+        close(fds[0]);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit { static_cast<rlim_t>(limitBytes), static_cast<rlim_t>(limitBytes) };
+        QByteArray said;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+            said = "<no limit>";
+        } else {
+            try {
+                said = body().toUtf8();
+            } catch (const std::exception& e) {
+                said = QByteArray("<exception> ") + e.what();
+            }
+        }
+        for (qsizetype at = 0; at < said.size();) {
+            const ssize_t n = write(fds[1], said.constData() + at, static_cast<size_t>(said.size() - at));
+            if (n <= 0)
+                break;
+            at += n;
+        }
+        // No destructors or exit handlers of the parent's objects run in the child.
+        _exit(0);
+    }
+    close(fds[1]);
+    QByteArray said;
+    char chunk[4096];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;)
+        said.append(chunk, n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return QStringLiteral("<child ended with status %1> ").arg(status) + QString::fromUtf8(said);
+    return QString::fromUtf8(said);
 }
 
 } // namespace testing_support

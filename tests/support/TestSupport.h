@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <thread>
@@ -77,6 +78,11 @@ void writeCp932File(const QString& path, const QString& text);
 
 // The bytes of a file, or "<missing>" when it cannot be read (an empty file stays empty).
 QByteArray readFileBytes(const QString& path);
+
+// Runs `body` in a forked child process whose files may grow to `limitBytes` at most, as on a
+// disk that fills: a write past the limit fails with EFBIG (the child ignores SIGXFSZ). Gives
+// the text `body` returned, or how the child ended when it did not return normally.
+QString inChildWithFileSizeLimit(qint64 limitBytes, const std::function<QString()>& body);
 
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
