@@ -707,8 +707,9 @@ void CountdownEngine::readyNextCues(qint32 tick)
 
     if (!running) {
         // Between runs: the first cue of a fresh run, which starts from the list as loaded.
+        const QString first = m_cueListCopy.value(0);
         for (Phase phase : { Phase::Warm, Phase::Race, Phase::Over, Phase::Interval })
-            if (!m_cueListCopy.isEmpty() && m_cueListCopy.first().startsWith(cuePrefix(phase)))
+            if (first.startsWith(cuePrefix(phase)))
                 want(phase, 1);
     } else {
         if (!m_cueList.isEmpty() && m_cueList.first().startsWith(cuePrefix(*running)))
