@@ -85,7 +85,7 @@ TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
     EXPECT_FALSE(player.Play());
 }
 
-TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
+TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAgainAndReadiedAhead)
 {
     ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 300));
     MediaPlayer player;
@@ -98,7 +98,14 @@ TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
     EXPECT_FALSE(player.playing());
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs));
-    EXPECT_EQ(ended.size(), 2);
+    // Readied ahead, paused at its start: the play only starts it, and it plays whole.
+    player.Prepare();
+    EXPECT_TRUE(player.prepared());
+    QTest::qWait(200);
+    ASSERT_TRUE(player.Play());
+    EXPECT_FALSE(player.prepared());
+    ASSERT_TRUE(ended.wait(kEndTimeoutMs));
+    EXPECT_EQ(ended.size(), 3);
     EXPECT_EQ(failed.size(), 0);
     player.Close();
     EXPECT_TRUE(player.FileName().isEmpty());
