@@ -80,6 +80,11 @@ public:
     virtual void Close() = 0;
     // The file opened last; empty when the player holds no cue.
     virtual QString FileName() const = 0;
+    // Readies the opened file so that the next Play only starts it (the sound system holds a
+    // little for each prepared player); nothing while it plays or is prepared already. Unprepare
+    // lets go of a preparation no play has used.
+    virtual void Prepare() { }
+    virtual void Unprepare() { }
     // Called when a cue has played to its end.
     std::function<void()> OnEnded;
     // Called when playing fails after it started (the message says what failed).

@@ -170,4 +170,8 @@ void MediaCuePlayer::Close() { m_player->Close(); }
 
 QString MediaCuePlayer::FileName() const { return m_player->FileName(); }
 
+void MediaCuePlayer::Prepare() { m_player->Prepare(); }
+
+void MediaCuePlayer::Unprepare() { m_player->Unprepare(); }
+
 } // namespace console

@@ -95,6 +95,8 @@ public:
     void Stop() override;
     void Close() override;
     QString FileName() const override;
+    void Prepare() override;
+    void Unprepare() override;
 
 private:
     std::unique_ptr<platform::MediaPlayer> m_player;

@@ -65,6 +65,19 @@ QString wavProblem(QFile& file)
     }
 }
 
+// Why the end of a play means it was not heard; empty when it played. The back end's end comes
+// also when its sink never took the sound (a sound server that dropped the stream).
+QString unheardEnd(const SoundOutput::Reached& reached)
+{
+    if (reached.durationMs > 0 && reached.durationMs < MediaPlayer::ShortFileMs)
+        return QString();
+    if (reached.positionMs <= 0)
+        return QStringLiteral("再生が始まらないまま終わりました");
+    if (reached.durationMs > 0 && reached.positionMs < reached.durationMs / 2)
+        return QStringLiteral("再生が途中で終わりました");
+    return QString();
+}
+
 } // namespace
 
 QString soundFileProblem(const QString& path)
@@ -111,19 +124,37 @@ struct MediaPlayer::Core {
             Qt::QueuedConnection);
     }
 
+    SoundOutput& Output()
+    {
+        if (!output) {
+            output = makeOutput();
+            output->onStarted = [this] { tell(Heard::Started); };
+            output->onEnded = [this](SoundOutput::Reached reached) {
+                const QString unheard = unheardEnd(reached);
+                if (unheard.isEmpty())
+                    tell(Heard::Ended);
+                else
+                    tell(Heard::Failed, unheard);
+            };
+            output->onFailed = [this](const QString& message) { tell(Heard::Failed, message); };
+        }
+        return *output;
+    }
+
     void Play(const QString& file, quint64 generation)
     {
         // A later command has taken this one's place (a stop, another play, a play given up).
         if (wanted.load() != generation)
             return;
-        if (!output) {
-            output = makeOutput();
-            output->onStarted = [this] { tell(Heard::Started); };
-            output->onEnded = [this] { tell(Heard::Ended); };
-            output->onFailed = [this](const QString& message) { tell(Heard::Failed, message); };
-        }
+        SoundOutput& out = Output();
         playing = generation;
-        output->Play(file);
+        out.Play(file);
+    }
+
+    void Prepare(const QString& file, quint64 generation)
+    {
+        if (wanted.load() == generation)
+            Output().Prepare(file);
     }
 };
 
@@ -235,6 +266,7 @@ bool MediaPlayer::Play()
         return false;
     checkAnswer();
     m_playing = true;
+    m_prepared = false;
     send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
              Core& core) { core.Play(file, generation); });
     return true;
@@ -243,7 +275,7 @@ bool MediaPlayer::Play()
 void MediaPlayer::Stop()
 {
     checkAnswer();
-    m_playing = false;
+    m_playing = m_prepared = false;
     supersede();
     send([](Core& core) {
         if (core.output)
@@ -254,10 +286,26 @@ void MediaPlayer::Stop()
 void MediaPlayer::Close()
 {
     checkAnswer();
-    m_playing = false;
+    m_playing = m_prepared = false;
     m_fileName.clear();
     supersede();
     send([](Core& core) { core.output.reset(); });
+}
+
+void MediaPlayer::Prepare()
+{
+    if (m_fileName.isEmpty() || m_playing || m_prepared)
+        return;
+    checkAnswer();
+    m_prepared = true;
+    send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
+             Core& core) { core.Prepare(file, generation); });
+}
+
+void MediaPlayer::Unprepare()
+{
+    if (m_prepared)
+        Stop();
 }
 
 } // namespace platform

@@ -8,7 +8,13 @@
 // Whether a file can be opened is decided at once from the file itself (it exists, can be read,
 // holds sound or video by its content, and a WAV file's header and sound data are whole). A
 // failure that the back end finds when playing comes as `failed`, once for each play; the next
-// play tries again. When the back end has not answered a command for NotAnsweringMs the player
+// play tries again. A play that the back end ends before it got anywhere (its position never
+// moved, or stopped short of half the file) was not heard and is a failure too; a file shorter
+// than ShortFileMs ends before its position can be told and always counts as played.
+//
+// Building the back end's pipeline takes a good part of a cue's start; Prepare does it ahead, so
+// that the next Play only starts the file. A prepared player holds its pipeline until it plays,
+// stops or closes. When the back end has not answered a command for NotAnsweringMs the player
 // says so once (`notAnswering`); a play still waiting after GiveUpMs is given up, as it would
 // sound late, if ever. A back end that is only slow (a loaded machine setting up its first
 // pipeline) is said but still plays.
@@ -48,10 +54,17 @@ public:
     void Stop();
     // Lets go of the file (and of everything the back end holds for it).
     void Close();
+    // Has the back end ready the opened file, paused at its beginning. Nothing while nothing is
+    // open or a play is under way, or when it is prepared already.
+    void Prepare();
+    // Lets go of a preparation that no play has used; a play under way goes on.
+    void Unprepare();
 
     QString FileName() const { return m_fileName; }
     // Asked to play, and neither ended, failed nor stopped since.
     bool playing() const { return m_playing; }
+    // Asked to prepare, and neither played, stopped nor closed since.
+    bool prepared() const { return m_prepared; }
 
     // Says once that the back end has not answered and gives a late play up (see above). Runs
     // by itself every AnswerPollMs while a command waits, and at each command.
@@ -61,6 +74,7 @@ public:
     // As long as a cue brought due by a late tick may still sound.
     static constexpr int GiveUpMs = 3000;
     static constexpr int AnswerPollMs = 100;
+    static constexpr int ShortFileMs = 200;
 
 signals:
     // The back end has begun to play the file.
@@ -86,6 +100,7 @@ private:
     std::shared_ptr<Core> m_core;
     QString m_fileName;
     bool m_playing = false;
+    bool m_prepared = false;
     quint64 m_generation = 0; // of the last play or stop asked for
     quint64 m_sent = 0; // commands handed to the sound thread
     std::int64_t m_waitingSince = 0; // when the oldest unanswered command was sent

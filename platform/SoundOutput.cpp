@@ -7,8 +7,10 @@
 #include <QMediaPlayer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <QUrl>
 #include <QtEndian>
+#include <algorithm>
 #include <cstring>
 
 namespace platform {
@@ -40,13 +42,43 @@ public:
     explicit QtSoundOutput(bool muted = false)
         : m_muted(muted)
     {
+        QObject::connect(&m_poll, &QTimer::timeout, &m_poll, [this] { pollPosition(); });
     }
     ~QtSoundOutput() override { release(); }
 
+    void Prepare(const QString& file) override
+    {
+        if (ready(file))
+            return;
+        build(file);
+        // Paused at its beginning, the pipeline is built, the file read and the sink set up.
+        m_player->pause();
+    }
+
     void Play(const QString& file) override
+    {
+        if (!ready(file))
+            build(file);
+        m_playing = true;
+        m_poll.start(StartPollMs);
+        m_player->play();
+    }
+
+    void Stop() override { release(); }
+
+    // How often the position is read until it moves, and after that.
+    static constexpr int StartPollMs = 5;
+    static constexpr int FollowPollMs = 50;
+
+private:
+    // Prepared for this file, and neither played nor broken since.
+    bool ready(const QString& file) const { return m_player && m_file == file && !m_playing && !m_broken; }
+
+    void build(const QString& file)
     {
         release();
         chooseBackEnd();
+        m_file = file;
         m_player = std::make_unique<QMediaPlayer>();
         m_output = std::make_unique<QAudioOutput>();
         m_output->setMuted(m_muted);
@@ -54,54 +86,84 @@ public:
         QMediaPlayer* player = m_player.get();
         QObject::connect(
             player, &QMediaPlayer::mediaStatusChanged, player, [this](QMediaPlayer::MediaStatus s) {
-                if (s == QMediaPlayer::BufferedMedia && !m_started) {
-                    m_started = true;
-                    if (onStarted)
-                        onStarted();
-                } else if (s == QMediaPlayer::EndOfMedia) {
-                    Finish([this] {
-                        if (onEnded)
-                            onEnded();
-                    });
+                if (s != QMediaPlayer::EndOfMedia)
+                    return;
+                if (!m_playing) {
+                    m_broken = true;
+                    return;
                 }
+                // The back end sets the position to the file's end as it ends, whether the file
+                // played or not: only what was read while playing counts.
+                const Reached reached { m_reached, m_player->duration() };
+                Finish([this, reached] {
+                    if (onEnded)
+                        onEnded(reached);
+                });
             });
         QObject::connect(player, &QMediaPlayer::errorOccurred, player,
             [this](QMediaPlayer::Error error, const QString& message) {
+                if (error == QMediaPlayer::NoError)
+                    return;
+                // A prepared file that fails is said by the play that needs it, which starts anew.
+                if (!m_playing) {
+                    m_broken = true;
+                    return;
+                }
                 // The back end reports one failure in several steps; the first says most.
-                if (error != QMediaPlayer::NoError)
-                    Finish([this, message] {
-                        if (onFailed)
-                            onFailed(message);
-                    });
+                Finish([this, message] {
+                    if (onFailed)
+                        onFailed(message);
+                });
             });
         m_player->setSource(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
-        m_player->play();
     }
 
-    void Stop() override { release(); }
+    // The position says whether the file plays: the sink consumes it. Read often until it moves,
+    // so that a start is told promptly, then now and then to know how far the play got.
+    void pollPosition()
+    {
+        if (!m_player || m_finished)
+            return;
+        const qint64 at = m_player->position();
+        m_reached = std::max(m_reached, at);
+        if (at <= 0 || m_started)
+            return;
+        m_started = true;
+        m_poll.start(FollowPollMs);
+        if (onStarted)
+            onStarted();
+    }
 
-private:
     // Destroying the back end is quick in every state, whereas stopping one that has failed
     // blocks for a second.
     void release()
     {
+        m_poll.stop();
         m_player.reset();
         m_output.reset();
-        m_started = m_finished = false;
+        m_file.clear();
+        m_playing = m_started = m_finished = m_broken = false;
+        m_reached = 0;
     }
     template <typename Say> void Finish(Say say)
     {
         if (m_finished)
             return;
         m_finished = true;
+        m_poll.stop();
         say();
     }
 
     bool m_muted;
     std::unique_ptr<QMediaPlayer> m_player;
     std::unique_ptr<QAudioOutput> m_output;
+    QTimer m_poll;
+    QString m_file; // the file the player holds
+    bool m_playing = false; // asked to play (else prepared)
     bool m_started = false;
     bool m_finished = false; // ended or failed has been said for this play
+    bool m_broken = false; // failed or ended while prepared: the next play builds anew
+    qint64 m_reached = 0; // the furthest position read while playing
 };
 
 SoundThread* g_shared = nullptr;
@@ -192,7 +254,8 @@ void prepareSound()
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.
         auto done = [&thread, silence] { thread.post([silence] { silence->output.reset(); }); };
-        silence->output->onEnded = done;
+        // Too short to be judged by how far it got; whatever happened, the set-up is done.
+        silence->output->onEnded = [done](SoundOutput::Reached) { done(); };
         silence->output->onFailed = [done](const QString&) { done(); };
         silence->output->Play(file);
     });

@@ -21,14 +21,25 @@ namespace platform {
 class SoundOutput {
 public:
     virtual ~SoundOutput() = default;
-    // Plays the file from its beginning, ending whatever this output played before.
+    // Plays the file from its beginning, ending whatever this output played before. When the
+    // output is prepared for this file, it only starts it.
     virtual void Play(const QString& file) = 0;
     // Ends playing and lets go of what the back end holds for it.
     virtual void Stop() = 0;
+    // Readies the file so that the next Play only starts it: the back end opens it and stands
+    // paused at its beginning. Says nothing, also when the back end fails: Play then starts anew.
+    virtual void Prepare(const QString& file) { (void)file; }
+
+    // How far a play got when the back end ended it, in milliseconds: the furthest position
+    // seen while playing, and the file's length (0 or below when the back end does not know it).
+    struct Reached {
+        qint64 positionMs = 0;
+        qint64 durationMs = 0;
+    };
 
     // Called on the sound thread, at most one of ended and failed for each Play.
-    std::function<void()> onStarted; // the back end has begun to play the file
-    std::function<void()> onEnded; // the file has played to its end
+    std::function<void()> onStarted; // the file's position has begun to move
+    std::function<void(Reached)> onEnded; // the back end has reached the end of the media
     std::function<void(const QString& message)> onFailed; // the back end could not play it
 };
 

@@ -23,6 +23,8 @@
 #include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
+#include <atomic>
+#include <memory>
 
 using console::CuePhase;
 
@@ -84,6 +86,13 @@ protected:
         f->resize(997, 696);
         f->show();
         return f;
+    }
+    // Waits until the sound thread has run what was handed to it so far.
+    static bool drain(platform::SoundThread& thread)
+    {
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        thread.post([done] { *done = true; });
+        return QTest::qWaitFor([&] { return done->load(); }, 5000);
     }
     static QStringList playerOrder()
     {
@@ -194,9 +203,12 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
     auto f = openWithSound(sound, thread, { { 'w', "0:00:03" }, { 'w', "0:00:01" }, { 'r', "0:00:02" } });
     f->DTP2->setTime(QTime(0, 0, 5));
     Reset(*f);
+    ASSERT_TRUE(drain(thread));
     f->CuteButton1->Click();
     Tick(*f, 21);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log() == QStringList { "play w3.wav" }; }, 5000));
+    // The next cue and, this near the warm-up's end, the race's first stand ready.
+    const QStringList beforeHang { "prepare w3.wav", "prepare r2.wav", "play w3.wav", "prepare w1.wav" };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log() == beforeHang; }, 5000));
     sound.hang();
     Tick(*f, 20); // stops w3 and asks for w1
     ASSERT_TRUE(QTest::qWaitFor([&] { return sound.hung(); }, 5000)) << "the tick handed the stop over";
@@ -211,32 +223,102 @@ TEST_F(UtaikaiSound, ASoundSystemThatHangsNeverHoldsTheCountDown)
 
     sound.answer();
     Tick(*f, 10);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 4; }, 5000));
-    EXPECT_EQ(sound.log(), QStringList({ "play w3.wav", "stop", "stop", "play r2.wav" }))
+    // The hung stop of w3, w1's given up (its output holds the preparation), and both again as the
+    // race's first cue silences the warm-up.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 9; }, 5000));
+    EXPECT_EQ(sound.log(), beforeHang + QStringList({ "stop", "stop", "stop", "stop", "play r2.wav" }))
         << "w1, asked for while the sound hung, is given up rather than sounded late";
     f->close();
 }
 
-// A cue that failed to play (the sound server was down) sounds in the next run, without a reset.
+// A cue that failed to play sounds in the next run, without a reset: one the sound server
+// refused, and one it ended without having started it (it dropped the stream), which the player
+// had taken for played.
 TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
 {
     testing_support::FakeSoundSystem sound;
     platform::SoundThread thread;
-    sound.refuse(1);
     auto f = openWithSound(sound, thread, { { 'w', "0:00:03" } });
     f->DTP2->setTime(QTime(0, 0, 5));
     f->DTP3->setTime(QTime(0, 0, 2));
     Reset(*f);
-    for (int run = 1; run <= 2; ++run) {
+    const struct {
+        std::function<void()> fault;
+        const char* said; // how the status line ends
+    } runs[] = {
+        { [&] { sound.refuse(1); }, "w3.wav（refused）" },
+        { [&] { sound.endUnheard(1); }, "w3.wav（再生が始まらないまま終わりました）" },
+        { [] {}, "" },
+    };
+    for (const auto& run : runs) {
+        ASSERT_TRUE(drain(thread)) << "the cue stands ready";
+        run.fault();
+        f->StatusLine->clear();
         f->CuteButton1->Click();
         Tick(*f, 130);
-        ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == run; }, 5000));
-        if (run == 1) {
+        if (*run.said) {
             EXPECT_TRUE(QTest::qWaitFor(
-                [&] { return f->StatusLine->text().endsWith(QStringLiteral("w3.wav（refused）")); }, 5000));
+                [&] { return f->StatusLine->text().endsWith(QString::fromUtf8(run.said)); }, 5000))
+                << run.said;
         }
     }
-    EXPECT_EQ(sound.log(), QStringList({ "fail w3.wav", "play w3.wav" }));
+    // Between runs the cue is readied again for the next.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 6; }, 5000));
+    EXPECT_EQ(sound.log(),
+        QStringList({ "prepare w3.wav", "fail w3.wav", "prepare w3.wav", "end w3.wav", "prepare w3.wav",
+            "play w3.wav" }));
+    QTest::qWait(50);
+    EXPECT_EQ(f->StatusLine->text(), "") << "the third run sounded it";
+    f->close();
+}
+
+// The player of the next cue that can come due stands ready (its file opened, paused at its
+// start) before the cue's tick, so that the tick only starts it: the running phase's next cue and,
+// in the last five seconds of a phase, the next phase's first; never more than two at once.
+TEST_F(UtaikaiSound, TheNextCueStandsReadyBeforeItsTick)
+{
+    testing_support::FakeSoundSystem sound;
+    platform::SoundThread thread;
+    // Warm-up 5 s, race 5 s, over-time 2 s; the race's and the over-time's first cue sound at
+    // their phase's first tick, the warm-up's last at its end.
+    auto f = openWithSound(sound, thread,
+        { { 'w', "0:00:04" }, { 'w', "0:00:03" }, { 'w', "0:00:00" }, { 'r', "0:00:05" }, { 'r', "0:00:01" },
+            { 'o', "0:00:02" }, { 'o', "0:00:01" } });
+    f->DTP2->setTime(QTime(0, 0, 5));
+    f->DTP3->setTime(QTime(0, 0, 2));
+    Reset(*f);
+    QStringList transcript; // what the back end did, a line for each tenth of the run
+    qsizetype seen = 0;
+    int mostReady = 0;
+    auto take = [&](int tenth) {
+        ASSERT_TRUE(drain(thread));
+        const QStringList log = sound.log();
+        if (log.size() > seen)
+            transcript << QStringLiteral("%1: ").arg(tenth) + log.mid(seen).join(QStringLiteral(", "));
+        seen = log.size();
+        mostReady = std::max(mostReady, sound.readyNow());
+    };
+    take(0);
+    f->CuteButton1->Click();
+    for (int tenth = 1; tenth <= 125; ++tenth) {
+        Tick(*f, 1);
+        take(tenth);
+    }
+    // 1: the warm-up is within five seconds of its end from its start, so the race's first cue
+    // stands ready too. 51: the warm-up's last cue sounds as it ends and the race's first in the
+    // same tick, stopping w4 and w3 (w0 has only just begun). 120: ready for the next run.
+    EXPECT_EQ(transcript.join('\n').toStdString() + '\n', R"(0: prepare w4.wav
+1: prepare r5.wav
+11: play w4.wav, prepare w3.wav
+21: stop, play w3.wav, prepare w0.wav
+51: stop, play w0.wav, stop, stop, play r5.wav, prepare r1.wav, prepare o2.wav
+91: stop, play r1.wav
+101: stop, stop, play o2.wav, prepare o1.wav
+111: stop, play o1.wav
+120: prepare w4.wav
+)");
+    EXPECT_EQ(sound.coldPlays(), 0) << "every cue was ready before its tick";
+    EXPECT_EQ(mostReady, 2);
     f->close();
 }
 

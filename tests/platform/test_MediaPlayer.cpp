@@ -85,7 +85,7 @@ TEST_F(MediaPlayerTest, RefusesAnUnreadableFile)
     EXPECT_FALSE(player.Play());
 }
 
-TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
+TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAgainAndReadiedAhead)
 {
     ASSERT_TRUE(testing_support::writeWav(path("tone.wav"), 300));
     MediaPlayer player;
@@ -98,7 +98,14 @@ TEST_F(MediaPlayerTest, PlaysAGeneratedWavToItsEndAndAgainFromTheStart)
     EXPECT_FALSE(player.playing());
     ASSERT_TRUE(player.Play());
     ASSERT_TRUE(ended.wait(kEndTimeoutMs));
-    EXPECT_EQ(ended.size(), 2);
+    // Readied ahead, paused at its start: the play only starts it, and it plays whole.
+    player.Prepare();
+    EXPECT_TRUE(player.prepared());
+    QTest::qWait(200);
+    ASSERT_TRUE(player.Play());
+    EXPECT_FALSE(player.prepared());
+    ASSERT_TRUE(ended.wait(kEndTimeoutMs));
+    EXPECT_EQ(ended.size(), 3);
     EXPECT_EQ(failed.size(), 0);
     player.Close();
     EXPECT_TRUE(player.FileName().isEmpty());
@@ -213,4 +220,38 @@ TEST_F(FakeBackEndTest, APlayThatFailedIsTriedAgainAtTheNextPlay)
     EXPECT_EQ(sound.log(), QStringList({ "fail tone.wav", "fail tone.wav", "play tone.wav" }));
     EXPECT_EQ(failed.size(), 2);
     EXPECT_EQ(started.size(), 1);
+}
+
+// The back end's end of media does not say that the file was heard: a play that ended before its
+// position moved, or far short of the file's length, failed, and the next play tries again. A
+// file too short for its position to be told counts as played.
+TEST_F(FakeBackEndTest, APlayThatEndsWithoutHavingStartedFails)
+{
+    QSignalSpy failed(player.get(), &MediaPlayer::failed);
+    QSignalSpy ended(player.get(), &MediaPlayer::ended);
+    const struct {
+        qint64 positionMs, durationMs;
+        const char* failure; // empty: ended
+    } cases[] = {
+        { 0, 3000, "再生が始まらないまま終わりました" },
+        { 0, 0, "再生が始まらないまま終わりました" }, // a length the back end does not know
+        { 1400, 3000, "再生が途中で終わりました" },
+        { 1500, 3000, "" },
+        { 0, MediaPlayer::ShortFileMs - 1, "" },
+        { 0, MediaPlayer::ShortFileMs, "再生が始まらないまま終わりました" },
+    };
+    for (const auto& c : cases) {
+        failed.clear();
+        ended.clear();
+        sound.endUnheard(1, { c.positionMs, c.durationMs });
+        ASSERT_TRUE(player->Play());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return failed.size() + ended.size() == 1; }, kEndTimeoutMs));
+        EXPECT_EQ(failed.isEmpty() ? QString() : failed[0][0].toString(), QString::fromUtf8(c.failure))
+            << c.positionMs << " of " << c.durationMs;
+        EXPECT_FALSE(player->playing());
+    }
+    QSignalSpy started(player.get(), &MediaPlayer::started);
+    ASSERT_TRUE(player->Play());
+    ASSERT_TRUE(started.wait(kEndTimeoutMs));
+    EXPECT_EQ(sound.log().last(), "play tone.wav");
 }
