@@ -7,7 +7,6 @@
 
 #include <QVarLengthArray>
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <iterator>
 #include <limits>
@@ -521,44 +520,20 @@ void TBREvaluator::Reset()
         m_queue->item(i)->Reset();
 }
 
-namespace {
-
-// The evaluation in progress: its number is drawn at its first use of a variable, so that an
-// evaluation without variables costs nothing more.
-thread_local bool t_evaluationStarted = false;
-thread_local std::uint64_t t_evaluation = 0;
-std::atomic<std::uint64_t> g_evaluations { 0 };
-
-} // namespace
-
-void brStartEvaluation() { t_evaluationStarted = true; }
-
-std::uint64_t brEvaluationNumber()
-{
-    if (t_evaluationStarted) {
-        t_evaluationStarted = false;
-        t_evaluation = g_evaluations.fetch_add(1, std::memory_order_relaxed) + 1;
-    }
-    return t_evaluation;
-}
-
-EvResult TBREvaluator::Evaluate(int descent)
+EvResult TBREvaluator::Evaluate(int descent, std::uint64_t evaluation)
 {
     if (!m_prepared)
         throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
     m_queue->Rewind();
     m_queue->descent = descent;
+    m_queue->evaluation = evaluation;
     TBREvElement* first = m_queue->Next();
     if (!first)
         return EvResult();
     return first->Value(*m_queue);
 }
 
-EvResult TBREvaluator::Value()
-{
-    t_evaluationStarted = true;
-    return Evaluate(0);
-}
+EvResult TBREvaluator::Value() { return Evaluate(0, 0); }
 
 void TBREvaluator::Accumulate()
 {
@@ -569,8 +544,7 @@ void TBREvaluator::Accumulate()
         ~FlagGuard() { q.AggregateFlag = false; }
     } guard { *m_queue };
     m_queue->AggregateFlag = true;
-    t_evaluationStarted = true;
-    Evaluate(0);
+    Evaluate(0, 0);
 }
 
 bool TBREvaluator::HasAggregate() const

@@ -316,6 +316,9 @@ public:
     // variables; at MaxDescent the rest is taken in a loop, so that they cost little stack.
     int descent = 0;
     static constexpr int MaxDescent = 32;
+    // The evaluation from outside that this one is a part of, numbered at its first use of a
+    // variable (0 until then) and handed on to the variables it uses.
+    std::uint64_t evaluation = 0;
 
 private:
     std::vector<std::unique_ptr<TBREvElement>> m_items;
@@ -391,8 +394,9 @@ private:
     friend class TBREvEmbeddedFunction;
     struct ParseText;
     class ParseScope;
-    // Evaluates the queue, its operators and negations having `descent` of TBRFiFo::MaxDescent used.
-    EvResult Evaluate(int descent);
+    // Evaluates the queue as a part of `evaluation` (0: one of its own), its operators and
+    // negations having `descent` of TBRFiFo::MaxDescent used.
+    EvResult Evaluate(int descent, std::uint64_t evaluation);
     // The parse levels on the part [b, e) of the text being parsed.
     void parseExpressionAt(int b, int e);
     void parseSimpleExpressionAt(int b, int e, bool exchanged);
@@ -471,13 +475,6 @@ void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, 
 // ---------------------------------------------------------------------------------------------
 // Variables
 
-// Marks the start of an evaluation from outside (TBREvaluator::Value and Accumulate, a variable's
-// Value): the variables it uses are worked out afresh, since data and constants may have changed.
-void brStartEvaluation();
-// The number of the evaluation in progress, taken from a count shared by all threads at its first
-// use of a variable.
-std::uint64_t brEvaluationNumber();
-
 // One variable: a named expression with its own evaluator.
 //
 // Within one evaluation from outside, a variable is worked out at its first use and its value taken
@@ -491,12 +488,13 @@ public:
     ~TBREvEmbeddedFunction() override;
     // The expression's value, as an evaluation of its own; "Recursive calls not allowed" when it
     // is already being evaluated.
-    EvResult Value(TBRFiFo& fifo) override { return valueAt(0, fifo.descent); }
+    EvResult Value(TBRFiFo& fifo) override;
     EvResult Value();
     // The value for a use standing inside `nesting` parentheses and calls of the expression
-    // being evaluated, whose operators have taken `descent` (TBRFiFo); "Expression nested too
-    // deeply" when the variable's own nesting would take the whole past BRMaxNesting.
-    EvResult valueAt(int nesting, int descent = 0);
+    // being evaluated, as a part of its evaluation `fifo` (TBRFiFo::descent, TBRFiFo::evaluation);
+    // "Expression nested too deeply" when the variable's own nesting would take the whole past
+    // BRMaxNesting.
+    EvResult valueAt(int nesting, TBRFiFo& fifo);
     void Reset() override;
     // How often the value has been worked out (uses that took it again not counted).
     std::uint64_t evaluations() const { return m_evaluations; }
@@ -519,6 +517,7 @@ private:
     // again after any variable's queue has changed.
     TBREvEmbeddedFunction* cycle();
     static void findCycles(TBREvEmbeddedFunction* start, std::uint64_t version);
+    EvResult valueAt(int nesting, int descent, std::uint64_t evaluation);
 
     QString m_expression;
     std::unique_ptr<TBREvaluator> m_evaluator;

@@ -24,6 +24,10 @@ namespace {
 
 // Changes of the variables' queues, so that cycles are found again after one.
 std::atomic<std::uint64_t> g_variablesVersion { 1 };
+// Numbers the evaluations from outside that use variables.
+std::atomic<std::uint64_t> g_evaluations { 0 };
+
+std::uint64_t newEvaluation() { return g_evaluations.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 // The variables being worked out on this thread.
 struct InProgress {
@@ -42,10 +46,15 @@ thread_local InProgress t_progress;
 
 void brVariablesChanged() { g_variablesVersion.fetch_add(1, std::memory_order_relaxed); }
 
-EvResult TBREvEmbeddedFunction::Value()
+EvResult TBREvEmbeddedFunction::Value() { return valueAt(0, 0, newEvaluation()); }
+
+EvResult TBREvEmbeddedFunction::Value(TBRFiFo& fifo) { return valueAt(0, fifo); }
+
+EvResult TBREvEmbeddedFunction::valueAt(int nesting, TBRFiFo& fifo)
 {
-    brStartEvaluation();
-    return valueAt(0);
+    if (fifo.evaluation == 0)
+        fifo.evaluation = newEvaluation();
+    return valueAt(nesting, fifo.descent, fifo.evaluation);
 }
 
 TBREvEmbeddedFunction* TBREvEmbeddedFunction::cycle()
@@ -118,7 +127,7 @@ void TBREvEmbeddedFunction::findCycles(TBREvEmbeddedFunction* start, std::uint64
     }
 }
 
-EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent)
+EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t evaluation)
 {
     if (m_inUse)
         return EvResult::fromError(QString::fromUtf8(SBRRecursiveCall));
@@ -129,7 +138,6 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent)
         progress.deepest = std::max(progress.deepest, reach);
         return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
     }
-    const std::uint64_t evaluation = brEvaluationNumber();
     if (m_memoEvaluation != evaluation) {
         m_memos.clear();
         m_memoEvaluation = evaluation;
@@ -181,7 +189,7 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent)
         InUse(const InUse&) = delete;
         InUse& operator=(const InUse&) = delete;
     } inUse(*this, progress, cycleHead, base, reach);
-    EvResult r = m_evaluator->Evaluate(descent);
+    EvResult r = m_evaluator->Evaluate(descent, evaluation);
     ++m_evaluations;
     m_memos.push_back({ context, base, progress.deepest, r });
     return r;
@@ -192,7 +200,7 @@ void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
 EvResult TBREvElementWrapper::Value(TBRFiFo& fifo)
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
-        return f->valueAt(Nesting, fifo.descent);
+        return f->valueAt(Nesting, fifo);
     return EvResult::fromError(brErrorText(SBRUnknownFunction, Name));
 }
 
