@@ -420,7 +420,7 @@ private:
     ParseText* m_text = nullptr; // while parsing
     int m_nesting = 0; // parentheses and function calls open while parsing
     int m_deepest = 0; // the most of them open at once
-    bool m_ofVariable = false; // the evaluator of a variable: its queue's uses of variables matter to others
+    bool m_ofVariable = false; // a variable's: the variables its queue uses matter to others
 };
 
 // How deep parentheses and function calls may nest in an expression. A deeper one (only a damaged
@@ -477,11 +477,12 @@ void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, 
 
 // One variable: a named expression with its own evaluator.
 //
-// Within one evaluation from outside, a variable is worked out at its first use and its value taken
-// again at later ones, so that variables each using the next twice cost one evaluation each, not
-// two to the power of their depth. The value is taken again only where working it out anew would
-// give the same: a variable on a cycle of uses (one whose inner use of itself is refused) sees
-// which of the cycle's variables are in use, and one used more deeply nested sees the nesting bound.
+// Within one evaluation from outside, a variable is worked out at its first use and its value
+// taken again at later ones, so that variables each using the next twice cost one evaluation each,
+// not two to the power of their depth. The value is taken again only where working it out anew
+// would give the same: a variable on a cycle of uses (one whose inner use of itself is refused)
+// sees which of the cycle's variables are in use, and one used nested more deeply sees the
+// nesting bound.
 class TBREvEmbeddedFunction : public TBREvElement {
 public:
     explicit TBREvEmbeddedFunction(const QString& expression);
