@@ -1,8 +1,11 @@
-// The expression language on a typical group and total: a field comparison, a running SUM, and a
-// text joined with a function call. Parse-and-evaluate (a Prepare per use) against evaluate-only
-// (prepared once, as a report run does: Value alone) and per record (Accumulate, Value and the
-// step to the next record, as a detail band does). Then parsing hostile texts of growing length:
-// a flat sum, nested parentheses and nested IF (both beyond the nesting bound), each linear.
+// The expression language on a typical group and total: a field comparison, a comparison of two
+// numbers, a running SUM, and a text joined with a function call. Parse-and-evaluate (a Prepare
+// per use) against evaluate-only (prepared once, as a report run does: Value alone) and per record
+// (Accumulate, Value and the step to the next record, as a detail band does). Then parsing hostile
+// texts of growing length: a flat sum, nested parentheses and nested IF (both beyond the nesting
+// bound), each linear. Last, evaluation shapes that once cost far more than they should: a run of
+// a million "not", a diamond of variables each using the next twice, and setting up an environment
+// of many variables.
 
 #include "platform/DataSet.h"
 #include "report/BRExpr.h"
@@ -14,6 +17,7 @@ namespace {
 
 const char* const Expressions[] = {
     "[laps] >= 3",
+    "7 > 5",
     "SUM(amount)",
     "UPPER(name) + ' - ' + STR(id) + ' ' + FORMATNUMERIC('#,##0.00', amount)",
 };
@@ -122,11 +126,77 @@ void parseHostile(benchmark::State& state)
     state.SetLabel(shapes[shape]);
 }
 
+// "not not ... TRUE" with a million "not": evaluated only (0) or parsed and evaluated (1).
+void notChain(benchmark::State& state)
+{
+    const QString text = QStringLiteral("not ").repeated(1000000) + QStringLiteral("TRUE");
+    TBREvaluator prepared;
+    if (state.range(0) == 0)
+        prepared.Prepare(text);
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            benchmark::DoNotOptimize(prepared.Value());
+        } else {
+            TBREvaluator ev;
+            ev.Prepare(text);
+            benchmark::DoNotOptimize(ev.Value());
+        }
+    }
+    state.SetLabel(state.range(0) == 0 ? "evaluate" : "parse and evaluate");
+    state.SetItemsProcessed(state.iterations());
+}
+
+// V0 = V1 + V1, V1 = V2 + V2, ... V19 = [laps]: 20 variables, one top-level evaluation per record.
+void variableDiamond(benchmark::State& state)
+{
+    Fixture& f = Data();
+    const int levels = 20;
+    TBREvEnvironment env;
+    env.SetDataSets({ &f.q });
+    for (int i = 0; i < levels - 1; ++i)
+        env.AddFunction(QStringLiteral("V%1").arg(i), QStringLiteral("V%1 + V%1").arg(i + 1));
+    env.AddFunction(QStringLiteral("V%1").arg(levels - 1), QStringLiteral("[laps]"));
+    env.Prepare();
+    TBREvaluator ev;
+    ev.SetDataSets({ &f.q });
+    ev.setEnvironment(&env);
+    ev.Prepare(QStringLiteral("V0"));
+    f.q.First();
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ev.Value());
+        f.q.Next();
+        if (f.q.Eof())
+            f.q.First();
+    }
+    env.Unprepare();
+    state.SetItemsProcessed(state.iterations());
+}
+
+// AddFunction of n new names, then one look-up of each.
+void environmentSetup(benchmark::State& state)
+{
+    const int n = int(state.range(0));
+    QStringList names;
+    for (int i = 0; i < n; ++i)
+        names << QStringLiteral("Var%1").arg(i);
+    for (auto _ : state) {
+        TBREvEnvironment env;
+        for (const QString& name : std::as_const(names))
+            env.AddFunction(name, QStringLiteral("1"));
+        for (const QString& name : std::as_const(names))
+            benchmark::DoNotOptimize(env.findFunction(name.toLower()));
+    }
+    state.SetItemsProcessed(state.iterations() * n);
+}
+
 } // namespace
 
-BENCHMARK(parseAndEvaluate)->DenseRange(0, 2);
-BENCHMARK(evaluateOnly)->DenseRange(0, 2);
-BENCHMARK(perRecord)->DenseRange(0, 2);
+BENCHMARK(parseAndEvaluate)->DenseRange(0, 3);
+BENCHMARK(evaluateOnly)->DenseRange(0, 3);
+BENCHMARK(perRecord)->DenseRange(0, 3);
 BENCHMARK(parseHostile)->ArgsProduct({ { 0, 1, 2 }, { 1000, 10000, 100000 } })->Unit(benchmark::kMicrosecond);
+BENCHMARK(notChain)->DenseRange(0, 1)->Unit(benchmark::kMillisecond);
+BENCHMARK(variableDiamond)->Unit(benchmark::kMicrosecond);
+BENCHMARK(environmentSetup)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -159,7 +159,11 @@ EvResult missingOperand() { return EvResult::fromError(brFormat(SBRMissing, QStr
 
 EvResult TBREvElement::Value(TBRFiFo&) { return EvResult(); }
 
-EvResult evaluateNext(TBRFiFo& fifo) { return evaluateFrom(fifo.Next(), fifo); }
+EvResult evaluateNext(TBRFiFo& fifo)
+{
+    TBREvElement* e = fifo.Next();
+    return e ? e->Value(fifo) : missingOperand();
+}
 
 EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
 {
@@ -167,35 +171,84 @@ EvResult TBREvElementArgumentEnd::Value(TBRFiFo&)
     return missingOperand();
 }
 
-EvResult TBREvElementNot::Value(TBRFiFo& fifo) { return evaluateFrom(this, fifo); }
+namespace {
 
-EvResult TBREvElementOperator::Value(TBRFiFo& fifo) { return evaluateFrom(this, fifo); }
+// A run of negations "not not ... x": a boolean is negated once for an odd count; any other value
+// makes the innermost negation an error, and every one around it too.
+EvResult negated(const EvResult& r, bool odd)
+{
+    if (r.Kind != EvResultKind::Boolean)
+        return EvResult::fromError(QString::fromUtf8(SBRInvalidNot));
+    return EvResult::fromBoolean(r.BoolResult != odd);
+}
+
+// Takes the negations that follow one already taken; true when their count, with it, is odd.
+bool takeNegations(TBRFiFo& fifo)
+{
+    bool odd = true;
+    for (TBREvElement* next = fifo.peek(); next && next->elementRole() == TBREvElement::Role::Not;
+         next = fifo.peek()) {
+        fifo.Next();
+        odd = !odd;
+    }
+    return odd;
+}
+
+// Counts the operators and negations being evaluated by calling down; see TBRFiFo::Descent.
+struct Descent {
+    explicit Descent(TBRFiFo& fifo)
+        : m_fifo(fifo)
+    {
+        ++m_fifo.descent;
+    }
+    ~Descent() { --m_fifo.descent; }
+    Descent(const Descent&) = delete;
+    Descent& operator=(const Descent&) = delete;
+
+private:
+    TBRFiFo& m_fifo;
+};
+
+} // namespace
+
+// An operator or a negation takes its operands by calling down while the queue's descent allows,
+// which costs the least; deeper, the rest of the tree is taken by evaluateFrom's loop.
+EvResult TBREvElementNot::Value(TBRFiFo& fifo)
+{
+    if (fifo.descent >= TBRFiFo::MaxDescent)
+        return evaluateFrom(this, fifo);
+    const Descent descent(fifo);
+    const bool odd = takeNegations(fifo);
+    return negated(evaluateNext(fifo), odd);
+}
+
+EvResult TBREvElementOperator::Value(TBRFiFo& fifo)
+{
+    if (fifo.descent >= TBRFiFo::MaxDescent)
+        return evaluateFrom(this, fifo);
+    const Descent descent(fifo);
+    EvResult left = evaluateNext(fifo);
+    return brApplyOperator(Operator, std::move(left), evaluateNext(fifo));
+}
 
 namespace {
 
-// An operator or a negation whose operands are being evaluated.
+// An operator or a run of negations whose operands are being evaluated.
 struct Pending {
     enum class Step : std::uint8_t { Left, Right, Not };
     Step step;
     EvOperator op;
+    bool odd; // Not: an odd count of negations
     EvResult left;
 };
 
-// A value that is not a boolean makes a negation an error, and so every negation around it.
-EvResult negated(const EvResult& r)
-{
-    if (r.Kind != EvResultKind::Boolean)
-        return EvResult::fromError(QString::fromUtf8(SBRInvalidNot));
-    return EvResult::fromBoolean(!r.BoolResult);
-}
-
 } // namespace
 
-// Operators and negations nest without bound in a text (a - b - c ..., - not - not ... x): they
-// are taken in a loop with a stack of their own, so that no nesting of them costs the machine's
-// stack. The operands are evaluated in queue order, as the prefix order lays them out, and each
-// operator applied as soon as its right operand is known. Only functions and variables evaluate
-// their parts by calling back here, and their nesting is bounded.
+// Operators and negations nest without bound in a text (a - b - c ..., - not - not ... x): beyond
+// the descent that calls down, they are taken in a loop with a stack of their own, so that no
+// nesting of them costs the machine's stack. The operands are evaluated in queue order, as the
+// prefix order lays them out, and each operator applied as soon as its right operand is known.
+// Only functions and variables evaluate their parts by calling back, and their nesting is bounded.
 EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo)
 {
     QVarLengthArray<Pending, 8> pending;
@@ -203,10 +256,10 @@ EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo)
         for (; element; element = fifo.Next()) {
             const TBREvElement::Role role = element->elementRole();
             if (role == TBREvElement::Role::Operator)
-                pending.append(
-                    { Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator, {} });
+                pending.append({ Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator,
+                    false, {} });
             else if (role == TBREvElement::Role::Not)
-                pending.append({ Pending::Step::Not, {}, {} });
+                pending.append({ Pending::Step::Not, {}, takeNegations(fifo), {} });
             else
                 break;
         }
@@ -221,7 +274,7 @@ EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo)
                 break;
             }
             r = p.step == Pending::Step::Right ? brApplyOperator(p.op, std::move(p.left), std::move(r))
-                                               : negated(r);
+                                               : negated(r, p.odd);
             pending.removeLast();
         }
         element = fifo.Next();
@@ -439,6 +492,8 @@ void TBREvaluator::Prepare(const QString& text)
 {
     if (m_prepared)
         Unprepare();
+    if (m_ofVariable)
+        brVariablesChanged();
     // The global variables are parsed once, by the first evaluator prepared, and stay prepared.
     TBREvEnvironment& global = brGlobalEnvironment();
     if (!global.Prepared())
@@ -451,6 +506,8 @@ void TBREvaluator::Prepare(const QString& text)
 
 void TBREvaluator::Unprepare()
 {
+    if (m_ofVariable && m_queue)
+        brVariablesChanged();
     m_queue.reset();
     m_prepared = false;
 }
@@ -463,18 +520,20 @@ void TBREvaluator::Reset()
         m_queue->item(i)->Reset();
 }
 
-EvResult TBREvaluator::Evaluate()
+EvResult TBREvaluator::Evaluate(int descent, std::uint64_t evaluation)
 {
     if (!m_prepared)
         throw EBRExprError(QString::fromUtf8(SBREvaluatorNotPrepared));
     m_queue->Rewind();
+    m_queue->descent = descent;
+    m_queue->evaluation = evaluation;
     TBREvElement* first = m_queue->Next();
     if (!first)
         return EvResult();
     return first->Value(*m_queue);
 }
 
-EvResult TBREvaluator::Value() { return Evaluate(); }
+EvResult TBREvaluator::Value() { return Evaluate(0, 0); }
 
 void TBREvaluator::Accumulate()
 {
@@ -485,7 +544,7 @@ void TBREvaluator::Accumulate()
         ~FlagGuard() { q.AggregateFlag = false; }
     } guard { *m_queue };
     m_queue->AggregateFlag = true;
-    Evaluate();
+    Evaluate(0, 0);
 }
 
 bool TBREvaluator::HasAggregate() const

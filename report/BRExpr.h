@@ -12,6 +12,7 @@
 // Texts are Unicode: lengths, substrings and the 255-character limit count characters, and a
 // character made of a UTF-16 surrogate pair is never split.
 
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -152,7 +153,7 @@ private:
 // Evaluates the next element of the queue; an error result when the queue has run short.
 EvResult evaluateNext(TBRFiFo& fifo);
 // Evaluates the operand that begins with `element`, already taken from the queue (nullptr: the
-// queue has run short).
+// queue has run short), taking its operators and negations in a loop rather than by calling down.
 EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo);
 
 // The two-operand operators, as the parser finds them and the evaluator applies them.
@@ -311,6 +312,13 @@ public:
     TBREvElement* item(int i) const { return m_items[std::size_t(i)].get(); }
     // Set while the evaluator accumulates: function elements then run their Aggregate step.
     bool AggregateFlag = false;
+    // Operators and negations being evaluated by calling down, counted on along the uses of
+    // variables; at MaxDescent the rest is taken in a loop, so that they cost little stack.
+    int descent = 0;
+    static constexpr int MaxDescent = 32;
+    // The evaluation from outside that this one is a part of, numbered at its first use of a
+    // variable (0 until then) and handed on to the variables it uses.
+    std::uint64_t evaluation = 0;
 
 private:
     std::vector<std::unique_ptr<TBREvElement>> m_items;
@@ -352,7 +360,8 @@ public:
     bool Prepared() const { return m_prepared; }
     // Resets every element: aggregates start again from nothing.
     void Reset();
-    // The value of the prepared expression; raises EBRExprError when not prepared.
+    // The value of the prepared expression; raises EBRExprError when not prepared. Each call is
+    // an evaluation of its own: the variables it uses are worked out afresh, once each.
     EvResult Value();
     // Lets every aggregate take the current record.
     void Accumulate();
@@ -382,9 +391,12 @@ protected:
     void appendError(const QString& message);
 
 private:
+    friend class TBREvEmbeddedFunction;
     struct ParseText;
     class ParseScope;
-    EvResult Evaluate();
+    // Evaluates the queue as a part of `evaluation` (0: one of its own), its operators and
+    // negations having `descent` of TBRFiFo::MaxDescent used.
+    EvResult Evaluate(int descent, std::uint64_t evaluation);
     // The parse levels on the part [b, e) of the text being parsed.
     void parseExpressionAt(int b, int e);
     void parseSimpleExpressionAt(int b, int e, bool exchanged);
@@ -408,6 +420,7 @@ private:
     ParseText* m_text = nullptr; // while parsing
     int m_nesting = 0; // parentheses and function calls open while parsing
     int m_deepest = 0; // the most of them open at once
+    bool m_ofVariable = false; // a variable's: the variables its queue uses matter to others
 };
 
 // How deep parentheses and function calls may nest in an expression. A deeper one (only a damaged
@@ -463,18 +476,29 @@ void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, 
 // Variables
 
 // One variable: a named expression with its own evaluator.
+//
+// Within one evaluation from outside, a variable is worked out at its first use and its value
+// taken again at later ones, so that variables each using the next twice cost one evaluation each,
+// not two to the power of their depth. The value is taken again only where working it out anew
+// would give the same: a variable on a cycle of uses (one whose inner use of itself is refused)
+// sees which of the cycle's variables are in use, and one used nested more deeply sees the
+// nesting bound.
 class TBREvEmbeddedFunction : public TBREvElement {
 public:
     explicit TBREvEmbeddedFunction(const QString& expression);
     ~TBREvEmbeddedFunction() override;
-    // The expression's value; "Recursive calls not allowed" when it is already being evaluated.
-    EvResult Value(TBRFiFo&) override { return Value(); }
-    EvResult Value() { return valueAt(0); }
+    // The expression's value, as an evaluation of its own; "Recursive calls not allowed" when it
+    // is already being evaluated.
+    EvResult Value(TBRFiFo& fifo) override;
+    EvResult Value();
     // The value for a use standing inside `nesting` parentheses and calls of the expression
-    // being evaluated; "Expression nested too deeply" when the variable's own nesting would
-    // take the whole past BRMaxNesting.
-    EvResult valueAt(int nesting);
+    // being evaluated, as a part of its evaluation `fifo` (TBRFiFo::descent, TBRFiFo::evaluation);
+    // "Expression nested too deeply" when the variable's own nesting would take the whole past
+    // BRMaxNesting.
+    EvResult valueAt(int nesting, TBRFiFo& fifo);
     void Reset() override;
+    // How often the value has been worked out (uses that took it again not counted).
+    std::uint64_t evaluations() const { return m_evaluations; }
     QString Expression() const { return m_expression; }
     // Changes the expression; the caller prepares the evaluator again.
     void setExpression(const QString& expression) { m_expression = expression; }
@@ -483,10 +507,38 @@ public:
     TBREvElement* firstElement() const { return m_evaluator->firstElement(); }
 
 private:
+    // A value worked out in the evaluation m_memoEvaluation.
+    struct Memo {
+        std::uint64_t context; // the innermost variable of its cycle in use then (its serial), or 0
+        int base; // the nesting of the use
+        int deepest; // the deepest nesting reached working it out
+        EvResult value;
+    };
+    // The first variable of this one's cycle of uses, or nullptr when it is on none; worked out
+    // again after any variable's queue has changed.
+    TBREvEmbeddedFunction* cycle();
+    static void findCycles(TBREvEmbeddedFunction* start, std::uint64_t version);
+    EvResult valueAt(int nesting, int descent, std::uint64_t evaluation);
+
     QString m_expression;
     std::unique_ptr<TBREvaluator> m_evaluator;
     bool m_inUse = false;
+    std::uint64_t m_evaluations = 0;
+    std::uint64_t m_memoEvaluation = 0;
+    std::vector<Memo> m_memos;
+    // Cycles of uses (strongly connected components, found as Tarjan does).
+    std::uint64_t m_cycleVersion = 0; // the variables' version that m_cycle belongs to
+    TBREvEmbeddedFunction* m_cycle = nullptr;
+    std::uint64_t m_cycleInUse = 0; // on a cycle's first variable: the innermost member in use
+    int m_visitIndex = 0;
+    int m_visitLow = 0;
+    bool m_visiting = false;
+    bool m_usesItself = false;
 };
+
+// Called whenever a variable's queue is built, freed or the variable itself goes: which variables
+// lie on cycles of uses is worked out again.
+void brVariablesChanged();
 
 // A list of variables by upper-case name, in insertion order.
 //
@@ -543,9 +595,11 @@ private:
         std::shared_ptr<TBREvEmbeddedFunction> Function;
     };
     int indexOf(const QString& name) const;
+    void append(const QString& upperName, const QString& expression);
     void prepareEntry(Entry& entry);
 
     std::vector<Entry> m_entries;
+    QHash<QString, int> m_index; // upper-case name -> its first entry
     int m_prepareCount = 0;
     TBRDataSetList m_dataSets;
 };

@@ -36,8 +36,62 @@ TEST(Environment, VariablesUseOtherVariables)
     env.Prepare();
     EXPECT_EQ(evalText(QStringLiteral("total"), &env), QStringLiteral("float 110"));
     EXPECT_EQ(evalText(QStringLiteral("[TOTAL] * 2"), &env), QStringLiteral("float 220"));
-    // Used twice in one expression: each use evaluates the variable anew.
+    // Used twice in one expression: worked out once, the same at both uses.
     EXPECT_EQ(evalText(QStringLiteral("Net + Net"), &env), QStringLiteral("integer 200"));
+}
+
+TEST(Environment, AVariableIsWorkedOutOncePerEvaluationAndFoundByAnyCase)
+{
+    // A diamond: each level uses the next twice, 2^40 uses of the last in all.
+    TBREvEnvironment env;
+    const int levels = 40;
+    for (int i = 0; i < levels; ++i)
+        env.AddFunction(QStringLiteral("Level%1").arg(i), QStringLiteral("LEVEL%1 + level%1").arg(i + 1));
+    env.AddFunction(QStringLiteral("Level%1").arg(levels), QStringLiteral("1"));
+    // The same on a cycle: the last level's use of the first is refused in each of its uses.
+    for (int i = 0; i < levels; ++i)
+        env.AddFunction(QStringLiteral("Ring%1").arg(i), QStringLiteral("Ring%1 + Ring%1").arg(i + 1));
+    env.AddFunction(QStringLiteral("Ring%1").arg(levels), QStringLiteral("TYPEOF(Ring0)"));
+    // A value taken again only where working it out anew gives the same: inside D, C's use of D
+    // is refused; nested one pair deeper, Outer's use of Deep passes the bound.
+    env.AddFunction(QStringLiteral("C"), QStringLiteral("D"));
+    env.AddFunction(QStringLiteral("D"), QStringLiteral("TYPEOF(C)"));
+    env.AddFunction(
+        QStringLiteral("Deep"), QString(BRMaxNesting - 2, u'(') + u'1' + QString(BRMaxNesting - 2, u')'));
+    env.AddFunction(QStringLiteral("Outer"), QStringLiteral("Deep"));
+    env.Prepare();
+    const auto evaluations = [&](const char* prefix) {
+        std::uint64_t n = 0;
+        for (int i = 0; i < env.count(); ++i)
+            n += env.Name(i).startsWith(QString::fromUtf8(prefix)) ? env.function(i)->evaluations() : 0;
+        return n;
+    };
+
+    TBREvaluator ev;
+    ev.setEnvironment(&env);
+    ev.Prepare(QStringLiteral("level0"));
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("float 1099511627776"));
+    EXPECT_EQ(evaluations("LEVEL"), std::uint64_t(levels + 1));
+    // Worked out afresh at the next evaluation: constants (and records) change between them.
+    TBREvEnvironment::SetIntegerConstant(env.ElementByName(QStringLiteral("lEVEL40")), 3);
+    EXPECT_EQ(describe(ev.Value()), QStringLiteral("float 3298534883328"));
+    EXPECT_EQ(evaluations("LEVEL"), std::uint64_t(2 * (levels + 1)));
+
+    EXPECT_EQ(evalText(QStringLiteral("Ring0"), &env),
+        QStringLiteral("string ") + QStringLiteral("ERROR").repeated(51));
+    EXPECT_EQ(evaluations("RING"), std::uint64_t(levels + 1));
+    EXPECT_EQ(evalText(QStringLiteral("C + D"), &env), QStringLiteral("string ERRORERROR"));
+    EXPECT_EQ(evalText(QStringLiteral("Outer + Outer"), &env), QStringLiteral("integer 2"));
+    EXPECT_EQ(evalText(QStringLiteral("Outer + (Outer)"), &env),
+        QStringLiteral("error Expression nested too deeply"));
+
+    // Names are found through the hash in any case, also after a deletion moved the later ones.
+    env.DeleteFunction(QStringLiteral("level20"));
+    EXPECT_EQ(env.findFunction(QStringLiteral("Level20")), nullptr);
+    EXPECT_EQ(env.findFunction(QStringLiteral("rInG40")).get(), env.function(env.count() - 5));
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("level21"))), QStringLiteral("integer 1572864"));
+    env.assign({ QStringLiteral("x"), QStringLiteral("X") }, { QStringLiteral("1"), QStringLiteral("2") });
+    EXPECT_EQ(describe(env.Evaluate(QStringLiteral("x"))), QStringLiteral("integer 1"));
 }
 
 TEST(Environment, AddingAnExistingNameKeepsTheFirstExpression)

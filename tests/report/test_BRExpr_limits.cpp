@@ -127,5 +127,15 @@ TEST(ExpressionLimits, AVariableNestsAsItsTextWouldInParentheses)
         EXPECT_EQ(evalText(QStringLiteral("((Deep))"), &env), TooDeep);
         // The evaluation in progress is put back: the next one starts from nothing.
         EXPECT_EQ(evalText(QStringLiteral("Deeper"), &env), QStringLiteral("integer 1"));
+
+        // A chain of operators around each use: they call down only so far along all the uses.
+        TBREvEnvironment sums;
+        const int uses = BRMaxNesting - 2;
+        for (int i = 0; i < uses; ++i)
+            sums.AddFunction(
+                QStringLiteral("S%1").arg(i), repeated("1 + ", 40) + QStringLiteral("S%1").arg(i + 1));
+        sums.AddFunction(QStringLiteral("S%1").arg(uses), QStringLiteral("0"));
+        sums.Prepare();
+        EXPECT_EQ(evalText(QStringLiteral("S0"), &sums), QStringLiteral("integer %1").arg(40 * uses));
     });
 }
