@@ -9,6 +9,7 @@
 #include <QtEndian>
 #include <atomic>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -227,6 +228,10 @@ void MediaPlayer::hear(quint64 generation, Heard what, const QString& message)
         emit failed(message);
         break;
     }
+    // The end of a play can come after the count-down asked for the file to stand ready again
+    // (a slow sound thread, the run's last cue): ready it now rather than let the next play wait.
+    if (what != Heard::Started && std::exchange(m_prepareAfterPlay, false))
+        Prepare();
 }
 
 void MediaPlayer::checkAnswer()
@@ -266,7 +271,7 @@ bool MediaPlayer::Play()
         return false;
     checkAnswer();
     m_playing = true;
-    m_prepared = false;
+    m_prepared = m_prepareAfterPlay = false;
     send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
              Core& core) { core.Play(file, generation); });
     return true;
@@ -275,7 +280,7 @@ bool MediaPlayer::Play()
 void MediaPlayer::Stop()
 {
     checkAnswer();
-    m_playing = m_prepared = false;
+    m_playing = m_prepared = m_prepareAfterPlay = false;
     supersede();
     send([](Core& core) {
         if (core.output)
@@ -286,7 +291,7 @@ void MediaPlayer::Stop()
 void MediaPlayer::Close()
 {
     checkAnswer();
-    m_playing = m_prepared = false;
+    m_playing = m_prepared = m_prepareAfterPlay = false;
     m_fileName.clear();
     supersede();
     send([](Core& core) { core.output.reset(); });
@@ -294,6 +299,8 @@ void MediaPlayer::Close()
 
 void MediaPlayer::Prepare()
 {
+    if (m_playing)
+        m_prepareAfterPlay = !m_fileName.isEmpty();
     if (m_fileName.isEmpty() || m_playing || m_prepared)
         return;
     checkAnswer();
@@ -304,6 +311,7 @@ void MediaPlayer::Prepare()
 
 void MediaPlayer::Unprepare()
 {
+    m_prepareAfterPlay = false;
     if (m_prepared)
         Stop();
 }

@@ -55,7 +55,8 @@ public:
     // Lets go of the file (and of everything the back end holds for it).
     void Close();
     // Has the back end ready the opened file, paused at its beginning. Nothing while nothing is
-    // open or a play is under way, or when it is prepared already.
+    // open or when it is prepared already; asked while a play is under way, it readies the file
+    // once that play has ended or failed.
     void Prepare();
     // Lets go of a preparation that no play has used; a play under way goes on.
     void Unprepare();
@@ -101,6 +102,7 @@ private:
     QString m_fileName;
     bool m_playing = false;
     bool m_prepared = false;
+    bool m_prepareAfterPlay = false; // asked to prepare while a play was under way
     quint64 m_generation = 0; // of the last play or stop asked for
     quint64 m_sent = 0; // commands handed to the sound thread
     std::int64_t m_waitingSince = 0; // when the oldest unanswered command was sent

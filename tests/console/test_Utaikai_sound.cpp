@@ -263,7 +263,8 @@ TEST_F(UtaikaiSound, ACueThatFailedPlaysInTheNextRunWithoutAReset)
         }
     }
     // Between runs the cue is readied again for the next.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 6; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sound.log().size() == 6; }, 5000))
+        << sound.log().join(QStringLiteral(" | ")).toStdString();
     EXPECT_EQ(sound.log(),
         QStringList({ "prepare w3.wav", "fail w3.wav", "prepare w3.wav", "end w3.wav", "prepare w3.wav",
             "play w3.wav" }));
