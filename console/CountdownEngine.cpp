@@ -435,10 +435,11 @@ void CountdownEngine::warmBlock(qint32 tick)
         m_endOver -= static_cast<qint32>(cut);
     }
     showRow(Phase::Warm, text, remaining);
-    warmSignals(remaining);
-
+    // The cue goes to the sound thread before the signals: the start pulse holds this thread for
+    // its length, and a horn due in the same tick must not wait behind it.
     const bool ends = remaining < 0;
     stepCues(Phase::Warm, remaining, ends);
+    warmSignals(remaining);
     if (!ends)
         return;
     dropCues(Phase::Warm);

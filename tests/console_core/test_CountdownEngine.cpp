@@ -456,6 +456,20 @@ TEST_F(CountdownEngine, ALateTickOverTheWarmUpEndSoundsTheLastCueThatCameDue)
     }
 }
 
+// The start pulse holds the thread for its length: a cue due in the same tick is handed to the
+// sound thread before it, at the trigger and at the end of the warm-up alike.
+TEST_F(CountdownEngine, ACueDueWithTheStartPulseSoundsBeforeThePulse)
+{
+    panel.presets[Preset::Warm] = "0:00:05";
+    panel.triggers[console::SlotOnStart] = 29; // the tick at which 0:00:03 comes due
+    cues = { "R-0:00:03", "R-0:00:00", "-" };
+    Reset();
+    e().start();
+    ticks(60);
+    EXPECT_EQ(Lines(transcript.entries.filter(QRegularExpression(" (play MP|dtr 3 on)"))),
+        "21 play MP1\n21 dtr 3 on\n51 play MP2\n51 dtr 3 on");
+}
+
 TEST_F(CountdownEngine, APhaseDropsItsLeftoverCuesWhenItEnds)
 {
     panel.presets[Preset::Warm] = "0:00:05";
