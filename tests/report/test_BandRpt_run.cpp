@@ -387,11 +387,14 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     EXPECT_TRUE(r.report.setupResult().Duplex);
     TCustomBandReport::setPrintDialogRunner(previous);
 
-    // The standard dialog: the operator cancels it.
-    QTimer::singleShot(0, [] {
+    // The standard dialog, opened once the print server has listed its queues: the operator
+    // cancels it.
+    QTimer operatorCancels;
+    QObject::connect(&operatorCancels, &QTimer::timeout, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();
     });
+    operatorCancels.start(10);
     EXPECT_FALSE(r.report.PrinterSetup());
     EXPECT_EQ(r.report.Tag, 1);
     EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
