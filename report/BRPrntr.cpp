@@ -154,6 +154,8 @@ void brTellPrintResult(
 {
     if (result.outcome == TBRPrinter::PrintOutcome::Refused) {
         platform::showMessage(brEarlierPrintRunningText());
+    } else if (result.outcome == TBRPrinter::PrintOutcome::NothingToPrint) {
+        platform::showMessage(QStringLiteral("印刷範囲にページがないため、何も印刷しませんでした。"));
     } else if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
         platform::showError(result.failure.message);
     } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {

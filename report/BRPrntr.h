@@ -952,8 +952,8 @@ QString brEarlierPrintRunningText();
 
 // Tells the operator how a print ended: a failure as an error, a job held by a stopped queue as
 // a message, where a PDF file went through `status` (a message when there is none), a print
-// refused because an earlier one still runs as a message. Cancelled prints and prints with
-// nothing to print say nothing.
+// refused because an earlier one still runs, or one whose range held no page, as a message.
+// Only a print the operator cancelled says nothing.
 void brTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status = {});
 

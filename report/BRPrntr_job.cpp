@@ -128,8 +128,9 @@ struct PendingFolders {
 
 PendingFolders& pendingFolders()
 {
-    static PendingFolders pending;
-    return pending;
+    // Never destroyed: a hand-over that never returned may still end after the program's end.
+    static auto* pending = new PendingFolders;
+    return *pending;
 }
 
 void registerPendingFolder(const QString& path)

@@ -163,8 +163,9 @@ struct Queues {
 
 Queues& queues()
 {
-    static Queues q;
-    return q;
+    // Never destroyed: a listing that never returned may still end after the program's end.
+    static auto* q = new Queues;
+    return *q;
 }
 
 void remember(int generation, const TBRQueueList& list)
