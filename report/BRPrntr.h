@@ -417,7 +417,7 @@ struct TBRPrinterSettings {
     bool Duplex = false;
     int FirstPage = 0; // 0: from the first page
     int LastPage = 0; // 0: to the last page
-    bool UseStandardprinter = false; // share the program's printer object
+    bool UseStandardprinter = false; // kept for stored forms: every report prints the same way
     bool UseCustomBinCode = false;
     int CustomBinCode = 0;
     int ExtendedDuplex = 0; // a duplex code that, when not 0, wins over Duplex
