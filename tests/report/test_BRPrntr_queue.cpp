@@ -1,10 +1,12 @@
 #include "BRPrinterTestSupport.h"
+#include "report/BRPrgres.h"
 #include "report/BRPrntr_job.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cerrno>
@@ -279,6 +281,26 @@ TEST(BRPrinterQueueWait, AServerThatNeverAnswersIsGivenUpOnWhileTheWindowsRunOn)
             EXPECT_EQ(lister->calls(), 1);
         }
     }
+
+    // With the whole minute to wait, the progress form's Cancel ends the wait: nothing is said.
+    const QueueAnswerLimit minute(BRQueueAnswerLimitMs);
+    FakeLister server = FakeLister::hanging();
+    struct Owner : TBRPrinterOwner {
+        TBandReportPrinterSettings s;
+        const TBRPrinterSettings& ownerPrinterSettings() const override { return s; }
+    } owner;
+    TBRPrinter printer(&owner);
+    runPages(printer, 1);
+    QTimer::singleShot(200, [&] {
+        auto* form = qobject_cast<TBRProgressForm*>(printer.messageReceiver());
+        ASSERT_TRUE(form && form->isVisible());
+        form->CancelButton->click();
+    });
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(printer.Print(), Outcome::Cancelled);
+    EXPECT_LT(waited.elapsed(), 5000);
+    EXPECT_TRUE(printer.lastError().isEmpty());
 }
 
 // The default queue is gone (a print server stopped, or its queues removed) after this run of
