@@ -8,6 +8,11 @@
 // record; an 8-mm page footer with "n/N".
 //   BM_BandReport     the report, built with the builder, run into its page store (Prepare).
 //   BM_BarePictures   the same texts at the same places, painted straight onto QPicture pages.
+//   BM_PrepareWithQueues  making the report and running 1,000 records into its page store, on a
+//                     print system without queues (0), with three queues whose listing takes
+//                     50 ms (1), and as the machine has it (2). A run into the page store asks
+//                     the print server nothing, so the three should cost the same ("listings"
+//                     counts the listings made during the runs: 0).
 // The report is meant to cost at most 1.3 times the bare painting, at either number of records:
 // the cost of a record must not grow with the number of records.
 
@@ -21,8 +26,11 @@
 #include <QPainter>
 #include <QPicture>
 #include <QTemporaryDir>
+#include <atomic>
 #include <benchmark/benchmark.h>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -131,6 +139,34 @@ void BM_BandReport(benchmark::State& state)
     state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * rows);
 }
 BENCHMARK(BM_BandReport)->Unit(benchmark::kMillisecond)->Arg(1000)->Arg(MaxRows);
+
+void BM_PrepareWithQueues(benchmark::State& state)
+{
+    std::atomic<int> listings = 0;
+    TBRQueueLister previous;
+    if (state.range(0) < 2) {
+        const bool queues = state.range(0) == 1;
+        previous = setQueueLister([&listings, queues] {
+            ++listings;
+            TBRQueueList list;
+            if (!queues)
+                return list;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            for (const char* name : { "office", "track", "pit" })
+                list.append({ QString::fromLatin1(name), list.isEmpty(), TBRPaperSize::A4, { 9 } });
+            return list;
+        });
+    }
+    for (auto _ : state) {
+        Report r(1000);
+        r.report.Prepare();
+        benchmark::DoNotOptimize(r.report.BRPrinter()->PageCount());
+    }
+    state.counters["listings"] = listings.load();
+    if (state.range(0) < 2)
+        setQueueLister(previous);
+}
+BENCHMARK(BM_PrepareWithQueues)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Arg(2);
 
 // The same texts painted at the same places, page after page, with nothing in between.
 void BM_BarePictures(benchmark::State& state)

@@ -191,13 +191,22 @@ void TCuteButton::Click()
             handler();
         return;
     }
-    // Clicks queued while the handler runs find no handler and are lost. The handler is
-    // re-attached however the handler ends, so an exception cannot disarm the button for good.
+    if (m_clickRunning) {
+        // A click while the handler runs finds no handler: only OnBusyClick hears of it.
+        if (TNotifyEvent busy = OnBusyClick)
+            busy();
+        return;
+    }
+    // The handler is re-attached however the handler ends, so an exception cannot disarm the
+    // button for good.
     TNotifyEvent handler = std::exchange(OnClick, nullptr);
     QPointer<TCuteButton> self(this);
+    m_clickRunning = true;
     ScopeExit reattach([&] {
-        if (self)
+        if (self) {
             self->OnClick = handler;
+            self->m_clickRunning = false;
+        }
     });
     if (handler)
         handler();

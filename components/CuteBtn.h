@@ -20,8 +20,9 @@
 // instead when a delay is set. setPopupMenu(QMenu *) is the right-click menu. The button does not
 // own either menu and forgets a menu that is destroyed.
 //
-// EgnoreContClick: clicks that arrive while OnClick runs are swallowed (the handler is detached
-// for that time and always re-attached, also when it throws).
+// EgnoreContClick: clicks that arrive while OnClick runs do not run it again (the handler is
+// detached for that time and always re-attached, also when it throws); OnBusyClick, when set,
+// is told of each, so that the operator can be told why nothing happened.
 //
 // Inherited panel properties keep Qt's own calls: setEnabled, setVisible, setFont, setToolTip
 // (Hint), setGeometry, setCursor. Colours are platform::TColor numbers (platform/ColorRef.h).
@@ -107,6 +108,7 @@ public:
     void setTag(int tag) { m_tag = tag; }
 
     TNotifyEvent OnClick;
+    TNotifyEvent OnBusyClick; // a click that EgnoreContClick kept from running OnClick again
     TMouseMoveEvent OnMouseEnter;
     TMouseMoveEvent OnMouseLeave;
 
@@ -167,6 +169,7 @@ private:
     QPointer<QMenu> m_dropDownMenu;
     QPointer<QMenu> m_popupMenu;
     bool m_egnoreContClick = false;
+    bool m_clickRunning = false; // OnClick runs, with EgnoreContClick
     bool m_showFocusRect = false;
     bool m_tabFocusUp = true;
     int m_tag = 0;

@@ -4,8 +4,10 @@
 #include "components/CuteBtn.h"
 #include "console/ConsoleWidgets.h"
 #include "console/Utaikai.h"
+#include "platform/Asker.h"
 #include "printout/Ubrmenu.h"
 #include "printout/Uimg.h"
+#include "report/BRPrntr.h"
 
 namespace console {
 
@@ -16,6 +18,9 @@ void TFtaikai::connectPrintHandlers()
     CuteButton15->SetEgnoreContClick(true);
     CuteButton16->SetEgnoreContClick(true);
     CuteButton15->OnClick = [this] { CuteButton15Click(); };
+    // A press while the last print still runs or waits for the print server is answered, not
+    // dropped; once that print is over, the next press prints.
+    CuteButton15->OnBusyClick = [this] { asker().inform(QString(), brEarlierPrintRunningText()); };
     CuteButton16->OnClick = [this] { CuteButton16Click(); };
 }
 

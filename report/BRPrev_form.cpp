@@ -811,8 +811,12 @@ void TBRStandardPreview::PrintSetupClick()
 
 void TBRStandardPreview::PrintClick()
 {
-    if (!m_printer || m_printing)
+    if (!m_printer)
         return;
+    if (m_printing) {
+        platform::showMessage(brEarlierPrintRunningText());
+        return;
+    }
     m_printing = true;
     updateButtons();
     auto* bandReport = dynamic_cast<TBandReport*>(report());
@@ -1007,6 +1011,9 @@ QWidget* TBRStandardPreviewInterface::ShowModal(TBRPrinter* printer)
 void brPrevStartUp()
 {
     setPreviewInterfaceClass([] { return std::make_unique<TBRStandardPreviewInterface>(); });
+    // The default queue's paper, for the reports made from now on, is asked for now and off the
+    // GUI thread.
+    brRefreshQueues();
     setBRYieldHook([] {
         if (QCoreApplication::instance())
             QCoreApplication::processEvents();

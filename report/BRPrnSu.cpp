@@ -7,7 +7,6 @@
 #include <QPageLayout>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QScreen>
 #include <QWidget>
 
@@ -146,13 +145,7 @@ bool TBRPrintDialog::Execute(QWidget* parent)
 
     PrintToFile = p.outputFormat() == QPrinter::PdfFormat;
     FileName = PrintToFile ? p.outputFileName() : QString();
-    PrinterIndex = -1;
-    if (!PrintToFile) {
-        const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-        for (qsizetype i = 0; i < printers.size(); ++i)
-            if (printers[i].printerName() == p.printerName())
-                PrinterIndex = static_cast<int>(i);
-    }
+    PrinterIndex = PrintToFile ? -1 : static_cast<int>(QueueNames.indexOf(p.printerName()));
     switch (dialog.printRange()) {
     case QAbstractPrintDialog::Selection:
         PrintRange = TBRPrintRange::prSelection;

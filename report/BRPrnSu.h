@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QPrinter;
@@ -69,8 +70,10 @@ public:
     int Orientation = 0; // 1 portrait, 2 landscape
     int DuplexCode = 0; // 1 simplex, 2 long edge, 3 short edge
     bool Duplex = false;
-    // The queue chosen, numbered as QPrinterInfo::availablePrinters() lists them; -1 for PDF
-    // output or a queue no longer listed.
+    // The print server's queues, in its order, as the caller listed them (the dialog asks the
+    // server nothing more for it).
+    QStringList QueueNames;
+    // The queue chosen, as its place in QueueNames; -1 for PDF output or a queue not listed.
     int PrinterIndex = -1;
     QString FileName; // the PDF file chosen with PrintToFile
 

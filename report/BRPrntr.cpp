@@ -144,10 +144,19 @@ void brHandleHyperlink(const QString& link, QObject* preview)
 // Telling how a print ended
 // ---------------------------------------------------------------------------------------------
 
+QString brEarlierPrintRunningText()
+{
+    return QStringLiteral("前の印刷がまだ終わっていません。終わってから、もう一度押してください。");
+}
+
 void brTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status)
 {
-    if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
+    if (result.outcome == TBRPrinter::PrintOutcome::Refused) {
+        platform::showMessage(brEarlierPrintRunningText());
+    } else if (result.outcome == TBRPrinter::PrintOutcome::NothingToPrint) {
+        platform::showMessage(QStringLiteral("印刷範囲にページがないため、何も印刷しませんでした。"));
+    } else if (result.outcome == TBRPrinter::PrintOutcome::Failed) {
         platform::showError(result.failure.message);
     } else if (result.outcome == TBRPrinter::PrintOutcome::Printed && !result.notice.isEmpty()) {
         if (result.held || !status)

@@ -24,6 +24,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QObject>
+#include <QPageLayout>
 #include <QPointer>
 #include <QRect>
 #include <QSet>
@@ -396,6 +397,15 @@ constexpr int BRDuplexShortEdge = 3;
 // The duplex code of what a printer is set to (automatic counts as long edge).
 int brPrinterDuplexCode(const QPrinter& printer);
 
+// A print queue as the print server last listed it.
+struct TBRQueueInfo {
+    QString name;
+    bool isDefault = false;
+    TBRPaperSize paper = static_cast<TBRPaperSize>(9); // its default paper; A4 when unknown
+    QList<int> paperCodes; // the papers it offers, numbered as Windows drivers did; empty: unknown
+};
+using TBRQueueList = QList<TBRQueueInfo>;
+
 // What a report's designer chose for printing; the print dialog reads and writes it too.
 struct TBRPrinterSettings {
     static constexpr int DefaultMemoryLimit = 250000;
@@ -407,7 +417,7 @@ struct TBRPrinterSettings {
     bool Duplex = false;
     int FirstPage = 0; // 0: from the first page
     int LastPage = 0; // 0: to the last page
-    bool UseStandardprinter = false; // share the program's printer object
+    bool UseStandardprinter = false; // kept for stored forms: every report prints the same way
     bool UseCustomBinCode = false;
     int CustomBinCode = 0;
     int ExtendedDuplex = 0; // a duplex code that, when not 0, wins over Duplex
@@ -418,8 +428,7 @@ struct TBRPrinterSettings {
     int PrintQuality = 0;
     int Collate = 0; // 1: collate copies
     int ColorOption = 0; // 1 monochrome, 2 colour; read from the printer, never written
-    // Printers are numbered as QPrinterInfo::availablePrinters() lists them; -1 is the default
-    // queue.
+    // Printers are numbered as the print server lists its queues; -1 is the default queue.
     int PrinterIndex = -1;
     // PDF output: a file name makes every print a PDF file of that name. Without one, printing
     // goes to the chosen queue, or to a PDF file in the data folder when the system has none.
@@ -435,24 +444,38 @@ struct TBRPrinterSettings {
 struct TBandReportPrinterSettings : TBRPrinterSettings { };
 
 class TPrinterSettings;
-// Sender, Cancel (enters false), the printer whose settings are read or written.
-using TBRPrinterEvent = std::function<void(QObject* sender, bool& cancel, QPrinter* printer)>;
+// Sender, Cancel (enters false), the settings being read or applied.
+using TBRPrinterEvent = std::function<void(QObject* sender, bool& cancel, TPrinterSettings* settings)>;
 
-// The working printer settings of a report printer: read from the bound printer object and
-// written into it before a document starts. Lengths are tenths of a millimetre.
+// What a print job is opened with: the sheet (full page, no margins), copies, collation and
+// duplex.
+struct TBRJobSettings {
+    QPageLayout layout;
+    int copies = 1;
+    bool collate = false;
+    int duplexCode = BRDuplexSimplex;
+};
+
+// Print jobs are drawn at this resolution.
+constexpr int BRJobDotsPerInch = 1200;
+
+// The working printer settings of a report printer: plain values, so that a run into the page
+// store never asks the print server anything. A queue's papers come from the print server's
+// last answer; the job takes the values when it opens. Lengths are tenths of a millimetre.
 //
-// Qt Print Support carries copies, collation, duplex (simplex, long edge, short edge), paper
-// and orientation to CUPS and PDF output. Bins, custom bin codes, print quality, custom paper
-// codes Qt does not know and duplex codes other than 1..3 are kept here and read back as set.
+// Copies, collation, duplex (simplex, long edge, short edge), paper and orientation reach CUPS
+// and PDF output. Bins, custom bin codes, print quality, custom paper codes Qt does not know and
+// duplex codes other than 1..3 are kept here as set.
 class TPrinterSettings {
 public:
     TPrinterSettings();
 
-    // Binds the printer object (not owned) and reads its settings.
-    void SetPrinter(QPrinter* printer);
-    QPrinter* printer() const { return m_printer; }
-    void ReadSettings();
-    void ApplySettings();
+    // Takes the papers of `queue` (nullptr: a queue not listed, or PDF output, which takes any
+    // paper). The get-settings event may skip it.
+    void ReadSettings(const TBRQueueInfo* queue);
+    // What a job opens with; the apply-settings event sees the settings first, and Cancel
+    // gives the job the default paper upright, one copy, simplex.
+    TBRJobSettings ApplySettings();
 
     // Values as Windows printer drivers numbered them (kept for the stored forms).
     int Copies() const { return m_copies; }
@@ -503,7 +526,8 @@ public:
     void setSupportedPapers(const QList<int>& windowsPaperCodes);
 
     // The paper's width and length in the settings' own terms: from the paper table for table
-    // papers (portrait), the printer's or the designer's sheet for Default and Custom.
+    // papers (portrait), the sheet set for Default (at first the default queue's paper) and
+    // Custom.
     int PaperWidth() const;
     int PaperLength() const;
     void setPaperWidth(int tenths) { m_paperWidth = tenths; }
@@ -523,7 +547,6 @@ public:
     void assign(const TBRPrinterSettings& s);
 
 private:
-    QPrinter* m_printer = nullptr;
     QObject* m_sender = nullptr;
     int m_copies = 1;
     bool m_duplex = false;
@@ -548,8 +571,8 @@ private:
     std::array<bool, 70> m_supported {};
     int m_paperWidth = 2100;
     int m_paperLength = 2970;
-    int m_xResolution = BRPageDotsPerInch;
-    int m_yResolution = BRPageDotsPerInch;
+    int m_xResolution = BRJobDotsPerInch;
+    int m_yResolution = BRJobDotsPerInch;
     int m_topOffset = 0;
     int m_leftOffset = 0;
 };
@@ -563,8 +586,8 @@ class QWidget;
 class TBRPrinter;
 class TBRPrintJob;
 
-// The program's shared printer object (used by reports whose settings ask for it, and by the
-// print dialog until it is given another).
+// The program's shared printer object, for the print dialog. Made on first use, which asks the
+// print server for its default queue: only once the server has answered a listing.
 QPrinter& brStandardPrinter();
 
 // What a report printer needs from the report that owns it.
@@ -631,6 +654,49 @@ TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter);
 constexpr std::int64_t BRQueueAnswerLimitMs = 60000;
 // The clock that times that wait (tests); nullptr restores the system's. Returns the previous.
 const platform::Clock* setQueueClock(const platform::Clock* clock);
+// Replaces that limit (tests), in milliseconds of the queue clock; returns the previous one.
+std::int64_t setQueueAnswerLimit(std::int64_t ms);
+std::int64_t brQueueAnswerLimitMs();
+
+// Every call into the print server (libcups, Qt's print plug-in) runs on a thread of its own:
+// a server that takes connections and never answers holds a call for minutes. The GUI thread
+// waits for one by turning the event loop, so the windows paint, timers run and a Cancel is
+// taken, and gives up after the answer limit.
+class TBROffThreadCall {
+public:
+    // Starts `call` on a thread of its own.
+    static std::shared_ptr<TBROffThreadCall> start(std::function<void()> call);
+    // Waits until the call has returned (true), or until the answer limit has passed on the
+    // queue clock or `cancelled` says so (false; the call goes on alone).
+    bool await(const std::function<bool()>& cancelled = {});
+    bool done() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+};
+
+// Lists the print server's queues. It may take long, or never return: the program calls it on a
+// thread of its own.
+using TBRQueueLister = std::function<TBRQueueList()>;
+// Replaces how queues are listed (tests); returns the previous lister. An empty one restores the
+// system's (Qt's print plug-in).
+TBRQueueLister setQueueLister(TBRQueueLister lister);
+// Asks for the queues and waits as TBROffThreadCall::await does; nothing when no answer came.
+// A listing still under way is waited for rather than asked again.
+std::optional<TBRQueueList> brListQueues(const std::function<bool()>& cancelled = {});
+// Starts a listing that nobody waits for; its answer is remembered as every answer is.
+void brRefreshQueues();
+// The queues of the last answer (empty until one has come).
+TBRQueueList brKnownQueues();
+// The default queue's paper in the last answer: A4 until one has come, or when it has none.
+TBRPaperSize brDefaultQueuePaper();
+// True once an answer in this run of the program has named a default queue.
+bool brDefaultQueueSeen();
+// Forgets every answer (tests).
+void brForgetQueues();
+// Removes the files of jobs still being handed to their queues (done when the program ends).
+void brRemovePendingJobFiles();
 
 // Lets the windows breathe during a long run or print: the report run, its controllers and the
 // printer call brYield between rows and pages, so that a cancel button is taken and the preview
@@ -793,15 +859,21 @@ public:
     void setOutputFileName(const QString& name) { m_settings->setOutputFileName(name); }
     // Copies every designer's choice of a report's settings, the page range included.
     void assignSettings(const TBRPrinterSettings& s);
-    // Selects printer i (-1 the default queue) with its default settings, read afresh.
+    // Selects printer i (-1 the default queue) as the print server last listed it, with its
+    // papers; asks the server nothing.
     void SetPrinterIndex(int i);
     int printerIndex() const { return m_printerIndex; }
     void SetGetSettingsEvent(TBRPrinterEvent e) { m_settings->SetGetSettingsEvent(std::move(e)); }
     void SetApplySettingsEvent(TBRPrinterEvent e) { m_settings->SetApplySettingsEvent(std::move(e)); }
-    // The printer object the settings are bound to (the print dialog works on it).
-    QPrinter* printerObject() const { return m_printer; }
-    // The queue or file a print goes to now.
+    // The queue or file a print goes to, as far as it is known without asking the print server:
+    // the default queue of the last answer, or the PDF file when none has named one.
     TBRPrintTarget target() const;
+    // Decides where the print goes. Only the default queue needs the print server, asked off
+    // the GUI thread (see brListQueues): a failure when it does not answer, or when it has no
+    // default queue although the print was meant for one (a queue named by index, or a default
+    // queue seen earlier in this run of the program). Without any queue the print goes to the
+    // PDF file.
+    PrintFailure resolveTarget();
 
     // Events, installed by the owning report; each is called only when set.
     std::function<void(TBRPrinter*)> OnPreview;
@@ -839,9 +911,9 @@ private:
     PrintOutcome printPages(int from, int to);
 
     TBRPrinterOwner* m_owner;
-    QPrinter* m_printer = nullptr;
-    std::unique_ptr<QPrinter> m_ownPrinter;
     int m_printerIndex = -1;
+    QString m_indexQueue; // the queue printer m_printerIndex was in the last answer
+    std::optional<TBRPrintTarget> m_resolved; // where the job being run or printed goes
     Status m_status = Status::Idle;
     Destination m_destination = Destination::Store;
     int m_pageCount = 0;
@@ -874,9 +946,14 @@ private:
     std::unique_ptr<TPrinterSettings> m_settings;
 };
 
+// What the operator is told when a print or preview is asked for while an earlier one still
+// runs or waits for the print server.
+QString brEarlierPrintRunningText();
+
 // Tells the operator how a print ended: a failure as an error, a job held by a stopped queue as
-// a message, where a PDF file went through `status` (a message when there is none). Cancelled
-// prints and prints with nothing to print say nothing.
+// a message, where a PDF file went through `status` (a message when there is none), a print
+// refused because an earlier one still runs, or one whose range held no page, as a message.
+// Only a print the operator cancelled says nothing.
 void brTellPrintResult(
     const TBRPrinter::PrintResult& result, const std::function<void(const QString&)>& status = {});
 

@@ -3,21 +3,19 @@
 #include "platform/Clock.h"
 #include "platform/DataFolder.h"
 
-#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QPageLayout>
 #include <QPainter>
-#include <QPrinter>
+#include <QPdfWriter>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <filesystem>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 // ---------------------------------------------------------------------------------------------
 // Handing a finished PDF to CUPS
@@ -121,60 +119,71 @@ TBRQueueSubmitter& submitterOverride()
     return submitter;
 }
 
-const platform::Clock*& queueClockOverride()
-{
-    static const platform::Clock* clock = nullptr;
-    return clock;
-}
-
-// What the waiting print and the submitting thread share.
-struct Submission {
+// The folders of jobs handed to their queues whose hand-over has not returned: a queue that
+// never answers would keep them for good, so they go when the program ends.
+struct PendingFolders {
     std::mutex lock;
-    bool done = false;
-    bool waiting = true; // the print still waits (and its event loop can be woken)
-    TBRQueueAnswer answer;
-    QAbstractEventDispatcher* waker = nullptr;
+    QSet<QString> paths;
 };
 
-// Hands the job to its queue on a thread of its own while the event loop keeps turning, until
-// the queue answers or the queue clock says the wait is over (nothing then). The job's folder
-// goes with the thread and is removed once the queue has the file.
-std::optional<TBRQueueAnswer> awaitAnswer(
-    TBRQueueSubmitter submit, const TBRQueueJob& job, std::unique_ptr<QTemporaryDir> folder)
+PendingFolders& pendingFolders()
 {
-    if (!QCoreApplication::instance())
-        return submit(job);
-    auto shared = std::make_shared<Submission>();
-    shared->waker = QAbstractEventDispatcher::instance();
-    std::thread([shared, submit = std::move(submit), job, folder = std::move(folder)]() mutable {
-        TBRQueueAnswer answer = submit(job);
-        folder.reset();
-        const std::lock_guard guard(shared->lock);
-        shared->answer = std::move(answer);
-        shared->done = true;
-        if (shared->waiting && shared->waker)
-            shared->waker->wakeUp();
-    }).detach();
-
-    const platform::Clock& clock = queueClockOverride() ? *queueClockOverride() : platform::defaultClock();
-    const std::int64_t start = clock.monotonicMs();
-    QTimer look; // wakes the loop now and then to look at the clock
-    look.start(100);
-    for (;;) {
-        {
-            const std::lock_guard guard(shared->lock);
-            if (shared->done) {
-                shared->waiting = false;
-                return shared->answer;
-            }
-            if (clock.monotonicMs() - start >= BRQueueAnswerLimitMs) {
-                shared->waiting = false;
-                return std::nullopt;
-            }
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+    // Never destroyed: a hand-over that never returned may still end after the program's end.
+    static auto* pending = new PendingFolders;
+    return *pending;
 }
+
+void registerPendingFolder(const QString& path)
+{
+    static std::once_flag atExit;
+    std::call_once(atExit, [] { qAddPostRoutine(brRemovePendingJobFiles); });
+    PendingFolders& p = pendingFolders();
+    const std::lock_guard guard(p.lock);
+    p.paths.insert(path);
+}
+
+void unregisterPendingFolder(const QString& path)
+{
+    PendingFolders& p = pendingFolders();
+    const std::lock_guard guard(p.lock);
+    p.paths.remove(path);
+}
+
+// Hands the job to its queue on a thread of its own while the event loop keeps turning, until
+// the queue answers, the answer limit passes or `cancelled` says so (nothing then). The job's
+// folder goes with the thread and is removed once the queue has the file.
+std::optional<TBRQueueAnswer> awaitAnswer(TBRQueueSubmitter submit, const TBRQueueJob& job,
+    std::unique_ptr<QTemporaryDir> folder, const std::function<bool()>& cancelled)
+{
+    const QString path = folder ? folder->path() : QString();
+    if (!path.isEmpty())
+        registerPendingFolder(path);
+    auto answer = std::make_shared<TBRQueueAnswer>();
+    const std::shared_ptr<TBROffThreadCall> call = TBROffThreadCall::start(
+        [answer, submit = std::move(submit), job, folder = std::shared_ptr<QTemporaryDir>(std::move(folder)),
+            path]() mutable {
+            *answer = submit(job);
+            folder.reset();
+            if (!path.isEmpty())
+                unregisterPendingFolder(path);
+        });
+    if (!call->await(cancelled))
+        return std::nullopt;
+    return *answer;
+}
+
+} // namespace
+
+void brRemovePendingJobFiles()
+{
+    PendingFolders& p = pendingFolders();
+    const std::lock_guard guard(p.lock);
+    for (const QString& path : std::as_const(p.paths))
+        QDir(path).removeRecursively();
+    p.paths.clear();
+}
+
+namespace {
 
 QString Native(const QString& name) { return QDir::toNativeSeparators(name); }
 
@@ -236,11 +245,6 @@ TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter)
     return std::exchange(submitterOverride(), std::move(submitter));
 }
 
-const platform::Clock* setQueueClock(const platform::Clock* clock)
-{
-    return std::exchange(queueClockOverride(), clock);
-}
-
 QString brDefaultPdfFileName(const QString& title)
 {
     return platform::dataFilePath(safeFileName(title) + QStringLiteral(".pdf"));
@@ -255,11 +259,14 @@ TBRPrintJob::TBRPrintJob() = default;
 TBRPrintJob::~TBRPrintJob() { abort(); }
 
 Failure TBRPrintJob::begin(
-    const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
+    const TBRJobSettings& settings, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution)
 {
     m_target = target;
     m_queueJob = options;
     m_queueJob.queue = target.queue;
+    m_queueJob.copies = settings.copies;
+    m_queueJob.collate = settings.collate;
+    m_queueJob.duplexCode = settings.duplexCode;
     if (target.isPdf()) {
         // Written next to its final place, so that moving it there replaces the old file in one
         // step. Only a file gets the copies written into it; a queue makes its own.
@@ -269,8 +276,8 @@ Failure TBRPrintJob::begin(
         m_fileName = newFileBeside(target.fileName, &failure);
         if (m_fileName.isEmpty())
             return failure;
-        m_copies = std::max(1, options.copies);
-        m_collate = options.collate;
+        m_copies = std::max(1, settings.copies);
+        m_collate = settings.collate;
     } else {
         m_folder = std::make_unique<QTemporaryDir>(
             QDir(QDir::tempPath()).filePath(QStringLiteral("tavo-print-XXXXXX")));
@@ -284,23 +291,30 @@ Failure TBRPrintJob::begin(
     }
     m_queueJob.fileName = m_fileName;
 
-    m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    QPrinter& p = *m_printer;
-    p.setOutputFormat(QPrinter::PdfFormat);
-    p.setOutputFileName(m_fileName);
+    const QString shownName = target.isPdf() ? target.fileName : m_fileName;
+    m_file = std::make_unique<QFile>(m_fileName);
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QString message = cannotWrite(shownName, m_file->errorString());
+        abort();
+        return { Step::OpenJob, 0, message };
+    }
+    m_writer = std::make_unique<QPdfWriter>(m_file.get());
+    QPdfWriter& w = *m_writer;
     // Recorded sheets are pictures at the stored pages' resolution, replayed as they are.
-    p.setResolution(recording() ? BRPageDotsPerInch : resolution > 0 ? resolution : model.resolution());
-    p.setPageLayout(model.pageLayout());
-    p.setFullPage(true); // after the layout, which brings its own mode
-    p.setDocName(options.title);
-    p.setCreator(QStringLiteral("Tavo"));
-    p.setColorMode(model.colorMode());
-    const QPageLayout layout = p.pageLayout();
+    m_resolution = recording() ? BRPageDotsPerInch : resolution > 0 ? resolution : BRJobDotsPerInch;
+    w.setResolution(m_resolution);
+    // The whole sheet is drawn on, from its corner.
+    QPageLayout layout = settings.layout;
+    layout.setMinimumMargins(QMarginsF());
+    layout.setMargins(QMarginsF());
+    w.setPageLayout(layout);
+    w.setTitle(options.title);
+    w.setCreator(QStringLiteral("Tavo"));
     m_queueJob.media = layout.pageSize().key();
     m_queueJob.landscape = layout.orientation() == QPageLayout::Landscape;
     m_painter = std::make_unique<QPainter>();
-    if (!m_painter->begin(&p)) {
-        const QString message = cannotWrite(target.isPdf() ? target.fileName : m_fileName);
+    if (!m_painter->begin(&w)) {
+        const QString message = cannotWrite(shownName);
         abort();
         return { Step::OpenJob, 0, message };
     }
@@ -328,16 +342,16 @@ void TBRPrintJob::drawPage(const QPicture& page)
     }
 }
 
-int TBRPrintJob::resolution() const { return m_printer ? m_printer->resolution() : 0; }
+int TBRPrintJob::resolution() const { return m_writer ? m_resolution : 0; }
 
 bool TBRPrintJob::active() const { return m_painter && m_painter->isActive(); }
 
 bool TBRPrintJob::NewPage()
 {
-    if (!m_printer)
+    if (!m_writer)
         return false;
     if (!recording())
-        return m_printer->newPage();
+        return m_writer->newPage();
     // The painter works on the last sheet: it ends before the list grows.
     m_sheetPainter.reset();
     m_sheets.append(QPicture());
@@ -351,7 +365,7 @@ bool TBRPrintJob::writeSheets()
     // Collated: 1..n, 1..n, ...; otherwise each sheet's copies together: 1, 1, 2, 2, ...
     for (int i = 0; i < sheets * m_copies; ++i) {
         const int sheet = m_collate ? i % sheets : i / m_copies;
-        if (i > 0 && !m_printer->newPage())
+        if (i > 0 && !m_writer->newPage())
             return false;
         m_painter->drawPicture(0, 0, m_sheets[sheet]);
     }
@@ -374,26 +388,33 @@ void TBRPrintJob::abort()
     if (m_painter && m_painter->isActive())
         m_painter->end();
     m_painter.reset();
-    m_printer.reset();
+    m_writer.reset();
+    m_file.reset();
     removeFile();
 }
 
-Failure TBRPrintJob::Finish()
+Failure TBRPrintJob::Finish(const std::function<bool()>& cancelled)
 {
     if (!m_painter)
         return { Step::WriteJob, 0, QString() };
     bool written = !recording() || writeSheets();
-    written = m_painter->end() && written && m_printer->printerState() != QPrinter::Error;
+    written = m_painter->end() && written;
     m_sheets.clear();
     m_painter.reset();
-    m_printer.reset();
+    m_writer.reset();
+    // The writer says nothing of a write that failed (a full disk): the file does.
+    written = written && m_file->flush() && m_file->error() == QFileDevice::NoError;
+    const QString why = m_file->errorString();
+    m_file->close();
+    written = written && m_file->error() == QFileDevice::NoError;
+    m_file.reset();
     if (!written) {
-        const QString message = cannotWrite(m_target.isPdf() ? m_target.fileName : m_fileName);
+        const QString message = cannotWrite(m_target.isPdf() ? m_target.fileName : m_fileName, why);
         removeFile();
         return { Step::WriteJob, 0, message };
     }
     if (!m_target.isPdf())
-        return submit();
+        return submit(cancelled);
     std::error_code ec;
     std::filesystem::rename(
         QFile::encodeName(m_fileName).toStdString(), QFile::encodeName(m_target.fileName).toStdString(), ec);
@@ -407,15 +428,21 @@ Failure TBRPrintJob::Finish()
     return {};
 }
 
-Failure TBRPrintJob::submit()
+Failure TBRPrintJob::submit(const std::function<bool()>& cancelled)
 {
     using State = TBRQueueAnswer::State;
     const QString& queue = m_queueJob.queue;
     const TBRQueueSubmitter& replacement = submitterOverride();
     // The job's folder goes with the submission: the file stays until the queue has read it.
-    const std::optional<TBRQueueAnswer> answer = awaitAnswer(
-        replacement ? replacement : TBRQueueSubmitter(submitToCups), m_queueJob, std::move(m_folder));
+    const std::optional<TBRQueueAnswer> answer
+        = awaitAnswer(replacement ? replacement : TBRQueueSubmitter(submitToCups), m_queueJob,
+            std::move(m_folder), cancelled);
     m_fileName.clear();
+    if (!answer && cancelled && cancelled())
+        return { Step::Queue, 0,
+            QStringLiteral("プリンタ %1 の応答を待つのをやめました。印刷されるかどうかは、"
+                           "プリンタのキューで確かめてください。")
+                .arg(queue) };
     if (!answer)
         return { Step::Queue, 0,
             QStringLiteral(

@@ -11,8 +11,9 @@
 #include <QString>
 #include <memory>
 
+class QFile;
 class QPainter;
-class QPrinter;
+class QPdfWriter;
 class QTemporaryDir;
 
 // The PDF file printing goes to when no file name was given and the system has no queue:
@@ -26,12 +27,13 @@ public:
     TBRPrintJob(const TBRPrintJob&) = delete;
     TBRPrintJob& operator=(const TBRPrintJob&) = delete;
 
-    // Opens the job on the paper and orientation of `model`; `resolution` 0 takes the model's.
-    // A queue gets the job's title, copies, collation and duplex from `options`, and the paper
-    // and orientation of the model; a PDF file gets every copy written into it, collated as
-    // `options` says. A failure (step OpenJob) when no file can be made.
-    TBRPrinter::PrintFailure begin(
-        const QPrinter& model, const TBRPrintTarget& target, const TBRQueueJob& options, int resolution);
+    // Opens the job on the sheet of `settings`, at `resolution` dots per inch (0: BRJobDotsPerInch).
+    // A queue gets the job's title from `options` and the copies, collation, duplex, paper and
+    // orientation of `settings`; a PDF file gets every copy written into it, collated as
+    // `settings` says. The PDF is written by QPdfWriter, which asks the print server nothing.
+    // A failure (step OpenJob) when no file can be made.
+    TBRPrinter::PrintFailure begin(const TBRJobSettings& settings, const TBRPrintTarget& target,
+        const TBRQueueJob& options, int resolution);
     // The current sheet's painter.
     QPainter* painter();
     // Puts a whole stored page (recorded at BRPageDotsPerInch) on the current sheet.
@@ -43,20 +45,23 @@ public:
     bool NewPage();
     // Ends the job and removes what it wrote.
     void abort();
-    // Ends the job: the PDF replaces the target file, or goes to the queue. A failure (step
-    // WriteJob or Queue) when that fails (nothing is then left behind). Otherwise Notice may say
-    // where the PDF went or, with Held, that the queue is stopped and keeps the job.
-    TBRPrinter::PrintFailure Finish();
+    // Ends the job: the PDF replaces the target file only when every byte of it was written,
+    // or goes to the queue. A failure (step WriteJob or Queue) when that fails (nothing is then
+    // left behind, and a file it was to replace stays as it was). Otherwise Notice may say where
+    // the PDF went or, with Held, that the queue is stopped and keeps the job. The wait for the
+    // queue ends early when `cancelled` says so (a failure too: the queue may still print it).
+    TBRPrinter::PrintFailure Finish(const std::function<bool()>& cancelled = {});
     QString notice() const { return m_notice; }
     bool held() const { return m_held; }
 
 private:
     bool recording() const { return m_copies > 1; }
     bool writeSheets();
-    TBRPrinter::PrintFailure submit();
+    TBRPrinter::PrintFailure submit(const std::function<bool()>& cancelled);
     void removeFile();
 
-    std::unique_ptr<QPrinter> m_printer;
+    std::unique_ptr<QFile> m_file;
+    std::unique_ptr<QPdfWriter> m_writer;
     std::unique_ptr<QPainter> m_painter;
     QString m_fileName; // the PDF being written
     std::unique_ptr<QTemporaryDir> m_folder; // a queue job's file lives in a folder of its own
@@ -67,6 +72,7 @@ private:
     bool m_collate = false;
     QList<QPicture> m_sheets;
     std::unique_ptr<QPainter> m_sheetPainter;
+    int m_resolution = BRJobDotsPerInch;
     QString m_notice;
     bool m_held = false;
 };

@@ -4,7 +4,6 @@
 
 #include <QPainter>
 #include <QPicture>
-#include <QPrinter>
 #include <cmath>
 
 // Printing the stored pages: each page was recorded at 96 dpi as a whole sheet, so the job runs
@@ -53,22 +52,34 @@ TBRPrinter::PrintOutcome TBRPrinter::Print()
 
 TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
 {
-    m_settings->ApplySettings();
-    TBRPrintJob job;
-    m_last.failure = job.begin(*m_printer, target(), queueOptions(), BRPageDotsPerInch);
-    if (m_last.failure.failed())
-        return PrintOutcome::Failed;
     const QPointer<QObject> previousReceiver = m_receiver;
     std::unique_ptr<TBRProgressForm> progress;
     if (m_owner && m_owner->ownerShowProgress()) {
+        // Shown while the print server is asked as well, so that its Cancel ends the wait.
         progress = std::make_unique<TBRProgressForm>(this);
         progress->show();
         m_receiver = progress.get();
     }
-    const auto restoreReceiver = [&] {
-        progress.reset();
-        m_receiver = previousReceiver;
-    };
+    struct RestoreReceiver {
+        TBRPrinter& p;
+        std::unique_ptr<TBRProgressForm>& progress;
+        const QPointer<QObject>& previous;
+        ~RestoreReceiver()
+        {
+            progress.reset();
+            p.m_receiver = previous;
+        }
+    } restoreReceiver { *this, progress, previousReceiver };
+
+    m_last.failure = resolveTarget();
+    if (m_last.failure.failed())
+        return PrintOutcome::Failed;
+    if (m_cancel || !m_resolved)
+        return PrintOutcome::Cancelled;
+    TBRPrintJob job;
+    m_last.failure = job.begin(m_settings->ApplySettings(), *m_resolved, queueOptions(), BRPageDotsPerInch);
+    if (m_last.failure.failed())
+        return PrintOutcome::Failed;
 
     // A damaged page is reported once (pageDamaged) and gets no sheet.
     bool sheetUsed = false;
@@ -76,13 +87,8 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
         brYield();
         NotifyProgress(static_cast<int>(std::lround((i - from + 1) * 100.0 / (to - from + 1))));
         m_currentPage = i;
-        std::unique_ptr<QPicture> page;
-        try {
-            page = readPage(i);
-        } catch (...) {
-            restoreReceiver();
-            throw; // the job goes with its temporary file
-        }
+        // A page that cannot be read throws: the job goes with its temporary file.
+        const std::unique_ptr<QPicture> page = readPage(i);
         if (page) {
             if (std::exchange(sheetUsed, true))
                 job.NewPage();
@@ -90,10 +96,8 @@ TBRPrinter::PrintOutcome TBRPrinter::printPages(int from, int to)
         }
         if (m_cancel) {
             job.abort();
-            restoreReceiver();
             return PrintOutcome::Cancelled;
         }
     }
-    restoreReceiver();
     return finishJob(job);
 }

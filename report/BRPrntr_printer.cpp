@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPicture>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QWidget>
 #include <cmath>
 
@@ -23,33 +22,13 @@ TBRPreviewInterfaceFactory& previewFactory()
     return factory;
 }
 
-// The queue of printer `index` in the system's list; the default queue for -1 or an index the
-// list does not have; null when the system has no queue.
-QPrinterInfo queueOf(int index)
-{
-    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
-    if (index >= 0 && index < printers.size())
-        return printers[index];
-    return QPrinterInfo::defaultPrinter();
-}
-
-std::unique_ptr<QPrinter> newPrinter(int index)
-{
-    const QPrinterInfo queue = queueOf(index);
-    if (queue.isNull()) {
-        auto p = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        p->setOutputFormat(QPrinter::PdfFormat);
-        return p;
-    }
-    return std::make_unique<QPrinter>(queue, QPrinter::HighResolution);
-}
-
 int roundToInt(double v) { return static_cast<int>(std::lround(v)); }
 
 } // namespace
 
 QPrinter& brStandardPrinter()
 {
+    // Made on first use, on the GUI thread: QPrinter's constructor asks for the default queue.
     // Never destroyed: it may outlive the application object, which a printer must not.
     static auto* printer = new QPrinter(QPrinter::HighResolution);
     return *printer;
@@ -92,13 +71,6 @@ TBRPrinter::TBRPrinter(TBRPrinterOwner* owner, QObject* parent)
         m_settings->setUseStandardPrinter(s.UseStandardprinter);
         m_settings->setMemoryLimit(s.MemoryLimit);
     }
-    if (m_settings->useStandardPrinter()) {
-        m_printer = &brStandardPrinter();
-    } else {
-        m_ownPrinter = newPrinter(-1);
-        m_printer = m_ownPrinter.get();
-    }
-    m_settings->SetPrinter(m_printer);
 }
 
 TBRPrinter::~TBRPrinter()
@@ -110,12 +82,15 @@ TBRPrinter::~TBRPrinter()
 void TBRPrinter::SetPrinterIndex(int i)
 {
     m_printerIndex = i;
-    if (!m_ownPrinter)
-        return;
-    // A printer object made afresh carries the queue's own defaults.
-    m_ownPrinter = newPrinter(i);
-    m_printer = m_ownPrinter.get();
-    m_settings->SetPrinter(m_printer);
+    m_indexQueue.clear();
+    const TBRQueueList queues = brKnownQueues();
+    const TBRQueueInfo* chosen = nullptr;
+    for (qsizetype n = 0; n < queues.size(); ++n)
+        if (n == i || (i < 0 && queues[n].isDefault))
+            chosen = &queues[n];
+    if (chosen && i >= 0)
+        m_indexQueue = chosen->name;
+    m_settings->ReadSettings(chosen);
 }
 
 void TBRPrinter::assignSettings(const TBRPrinterSettings& s)
@@ -125,19 +100,62 @@ void TBRPrinter::assignSettings(const TBRPrinterSettings& s)
     m_lastPage = s.LastPage;
 }
 
+namespace {
+
+QString defaultQueueOf(const TBRQueueList& queues)
+{
+    for (const TBRQueueInfo& q : queues)
+        if (q.isDefault)
+            return q.name;
+    return QString();
+}
+
+} // namespace
+
 TBRPrintTarget TBRPrinter::target() const
 {
-    QString file = m_settings->outputFileName();
-    if (file.isEmpty() && !m_settings->queueName().isEmpty())
+    const QString file = m_settings->outputFileName();
+    if (!file.isEmpty())
+        return { QString(), file };
+    if (!m_settings->queueName().isEmpty())
         return { m_settings->queueName(), QString() };
-    if (file.isEmpty() && m_printer->outputFormat() == QPrinter::NativeFormat
-        && !m_printer->printerName().isEmpty())
-        return { m_printer->printerName(), QString() };
-    if (file.isEmpty())
-        file = m_printer->outputFileName();
-    if (file.isEmpty())
-        file = brDefaultPdfFileName(m_title);
-    return { QString(), file };
+    if (!m_indexQueue.isEmpty())
+        return { m_indexQueue, QString() };
+    const QString queue = defaultQueueOf(brKnownQueues());
+    if (!queue.isEmpty())
+        return { queue, QString() };
+    return { QString(), brDefaultPdfFileName(m_title) };
+}
+
+TBRPrinter::PrintFailure TBRPrinter::resolveTarget()
+{
+    m_resolved.reset();
+    // A file or a queue by name needs no answer from the print server.
+    if (!m_settings->outputFileName().isEmpty() || !m_settings->queueName().isEmpty()
+        || !m_indexQueue.isEmpty()) {
+        m_resolved = target();
+        return {};
+    }
+    const bool seenBefore = brDefaultQueueSeen();
+    const std::optional<TBRQueueList> queues = brListQueues([this] { return m_cancel; });
+    if (!queues && m_cancel)
+        return {};
+    if (!queues)
+        return { PrintStep::Queue, 0,
+            QStringLiteral("プリントサーバーが応答しません。印刷できませんでした。印刷サービス (CUPS) "
+                           "とプリンタを確かめてから、もう一度印刷してください。") };
+    const QString queue = defaultQueueOf(*queues);
+    if (!queue.isEmpty()) {
+        m_resolved = TBRPrintTarget { queue, QString() };
+        return {};
+    }
+    // The print was meant for a queue that is no longer there: not quietly into a file.
+    if (m_printerIndex >= 0 || seenBefore)
+        return { PrintStep::Queue, 0,
+            QStringLiteral("プリンタまたはプリントサーバーに接続できません。プリンタが削除されていないか、"
+                           "印刷サービス (CUPS) が動いているかを確かめてください。") };
+    m_resolved = TBRPrintTarget { QString(), brDefaultPdfFileName(m_title) };
+    return {};
 }
 
 TBRQueueJob TBRPrinter::queueOptions() const
@@ -237,8 +255,7 @@ void TBRPrinter::BeginDoc()
     m_progress = 0;
     m_cancel = false;
     m_last = {};
-    if (m_destination == Destination::Printer)
-        m_settings->ApplySettings();
+    m_resolved.reset();
     // Every job draws in full-page mode from the sheet's corner, as the stored pages do, so the
     // printer's unprintable margins must not shift the page.
     m_leftOffset = 0;
@@ -300,10 +317,18 @@ bool TBRPrinter::StartPrinterPage()
         // A job that could not begin is not tried again for every later page.
         if (m_last.failure.failed())
             return false;
+        // Where the job goes is decided by its first page; a print server that does not answer
+        // (or the operator's Cancel meanwhile) ends the run.
+        if (!m_resolved)
+            m_last.failure = resolveTarget();
+        if (m_last.failure.failed() || !m_resolved) {
+            m_cancel = true;
+            return false;
+        }
         auto job = std::make_unique<TBRPrintJob>();
         // On failure the run goes on into throw-away pages; the caller finds the reason in
         // lastPrint.
-        m_last.failure = job->begin(*m_printer, target(), queueOptions(), 0);
+        m_last.failure = job->begin(m_settings->ApplySettings(), *m_resolved, queueOptions(), 0);
         if (m_last.failure.failed())
             return false;
         m_job = std::move(job);
@@ -335,7 +360,7 @@ void TBRPrinter::abortJob()
 
 TBRPrinter::PrintOutcome TBRPrinter::finishJob(TBRPrintJob& job)
 {
-    m_last.failure = job.Finish();
+    m_last.failure = job.Finish([this] { return m_cancel; });
     if (m_last.failure.failed())
         return PrintOutcome::Failed;
     m_last.notice = job.notice();

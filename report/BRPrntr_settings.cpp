@@ -4,7 +4,6 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <cmath>
 
 // ---------------------------------------------------------------------------------------------
@@ -22,18 +21,6 @@ bool isTablePaper(TBRPaperSize paper)
     return paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom;
 }
 
-// The paper code Windows drivers used for a Qt page size; Custom for a size of its own.
-TBRPaperSize paperOfPageSize(const QPageSize& size)
-{
-    if (!size.isValid() || size.id() == QPageSize::Custom)
-        return TBRPaperSize::Custom;
-    const int code = size.windowsId();
-    for (int c = 1; c < BRPaperSizeCount - 1; ++c)
-        if (brPaperToDevMode(static_cast<TBRPaperSize>(c)) == code)
-            return static_cast<TBRPaperSize>(c);
-    return TBRPaperSize::Default;
-}
-
 // A table paper as Qt knows it, else its table size (Qt lacks a few of the old codes).
 QPageSize pageSizeOfPaper(TBRPaperSize paper)
 {
@@ -43,20 +30,6 @@ QPageSize pageSizeOfPaper(TBRPaperSize paper)
     const TBRPaperDimensions d = *brPaperDimensions(paper);
     return QPageSize(QSizeF(d.width, d.length), QPageSize::Millimeter, QString(), QPageSize::ExactMatch);
 }
-
-QPrinter::DuplexMode duplexModeOf(int code)
-{
-    switch (code) {
-    case BRDuplexLongEdge:
-        return QPrinter::DuplexLongSide;
-    case BRDuplexShortEdge:
-        return QPrinter::DuplexShortSide;
-    default:
-        return QPrinter::DuplexNone;
-    }
-}
-
-bool expressible(int duplexCode) { return duplexCode >= 0 && duplexCode <= BRDuplexShortEdge; }
 
 } // namespace
 
@@ -93,13 +66,10 @@ TPrinterSettings::TPrinterSettings()
 {
     // PDF output takes any paper; a queue's own list replaces this when it is read.
     m_supported.fill(true);
-}
-
-void TPrinterSettings::SetPrinter(QPrinter* printer)
-{
-    m_printer = printer;
-    if (printer)
-        ReadSettings();
+    // A Default sheet is the default queue's paper, as the print server last named it.
+    const TBRPaperDimensions sheet = *brPaperDimensions(brDefaultQueuePaper());
+    m_paperWidth = tenths(sheet.width);
+    m_paperLength = tenths(sheet.length);
 }
 
 void TPrinterSettings::setCopies(int copies)
@@ -182,67 +152,27 @@ void TPrinterSettings::assign(const TBRPrinterSettings& s)
     m_queueName = s.QueueName;
 }
 
-void TPrinterSettings::ReadSettings()
+void TPrinterSettings::ReadSettings(const TBRQueueInfo* queue)
 {
-    if (!m_printer)
-        return;
     bool cancel = false;
     if (m_onGetSettings)
-        m_onGetSettings(m_sender, cancel, m_printer);
+        m_onGetSettings(m_sender, cancel, this);
     if (cancel)
         return;
-    QPrinter& p = *m_printer;
-    m_xResolution = m_yResolution = p.resolution();
-    m_copies = std::max(1, p.copyCount());
-
-    // Bins never reach the printer through Qt: OutputBin stays as set. PDF output has no
-    // duplex: the designer's choice stays too.
-    if (p.outputFormat() == QPrinter::NativeFormat) {
-        const int duplex = brPrinterDuplexCode(p);
-        m_duplex = duplex != BRDuplexSimplex;
-        // A code the printer cannot take stays as the designer set it.
-        if (expressible(m_extendedDuplex))
-            m_extendedDuplex = duplex;
-    }
-
-    const QPageLayout layout = p.pageLayout();
-    const QRectF sheet = layout.fullRect(QPageLayout::Millimeter);
-    const QRectF paint = p.fullPage() ? sheet : layout.paintRect(QPageLayout::Millimeter);
-    m_topOffset = tenths(paint.top() - sheet.top());
-    m_leftOffset = tenths(paint.left() - sheet.left());
-
-    m_paperSize = paperOfPageSize(layout.pageSize());
-    m_orientation = layout.orientation() == QPageLayout::Landscape ? TPrinterOrientation::poLandscape
-                                                                   : TPrinterOrientation::poPortrait;
-    m_paperWidth = tenths(sheet.width());
-    m_paperLength = tenths(sheet.height());
-
-    const QPrinterInfo info = QPrinterInfo::printerInfo(p.printerName());
-    if (p.outputFormat() == QPrinter::PdfFormat || info.isNull()) {
-        m_supported.fill(true);
-    } else {
-        QList<int> codes;
-        for (const QPageSize& s : info.supportedPageSizes())
-            codes << s.windowsId();
-        setSupportedPapers(codes);
-    }
-    m_printQuality = p.resolution();
-    m_collate = p.collateCopies() ? 1 : 0;
-    m_colorOption = p.colorMode() == QPrinter::Color ? 2 : 1;
+    if (!queue || queue->paperCodes.isEmpty())
+        m_supported.fill(true); // PDF output, and a queue not known, take any paper
+    else
+        setSupportedPapers(queue->paperCodes);
 }
 
-void TPrinterSettings::ApplySettings()
+TBRJobSettings TPrinterSettings::ApplySettings()
 {
-    if (!m_printer)
-        return;
-    QPrinter& p = *m_printer;
-    const QPageLayout oldLayout = p.pageLayout();
-    const int oldCopies = p.copyCount();
-    const QPrinter::DuplexMode oldDuplex = p.duplex();
-    const bool oldCollate = p.collateCopies();
-    const bool oldFullPage = p.fullPage();
-
-    QPageSize size = oldLayout.pageSize();
+    bool cancel = false;
+    if (m_onApplySettings)
+        m_onApplySettings(m_sender, cancel, this);
+    if (cancel)
+        return { QPageLayout(pageSizeOfPaper(brDefaultQueuePaper()), QPageLayout::Portrait, QMarginsF()) };
+    QPageSize size = pageSizeOfPaper(brDefaultQueuePaper());
     auto orientation
         = m_orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait;
     const QPageSize::PageSizeId customId
@@ -263,24 +193,7 @@ void TPrinterSettings::ApplySettings()
     } else if (m_paperSize != TBRPaperSize::Default) {
         size = pageSizeOfPaper(m_paperSize);
     }
-    // Size and orientation one by one: a queue refuses a whole layout whose margins lie inside
-    // its unprintable edge. The drawing origin is the sheet's corner (full-page mode).
-    p.setPageSize(size);
-    p.setPageOrientation(orientation);
-    p.setPageMargins(QMarginsF());
-    p.setFullPage(true);
-    p.setCopyCount(std::max(1, m_copies));
-    p.setDuplex(duplexModeOf(DuplexCode()));
-    p.setCollateCopies(m_collate != 0);
-
-    bool cancel = false;
-    if (m_onApplySettings)
-        m_onApplySettings(m_sender, cancel, m_printer);
-    if (cancel) {
-        p.setPageLayout(oldLayout);
-        p.setCopyCount(oldCopies);
-        p.setDuplex(oldDuplex);
-        p.setCollateCopies(oldCollate);
-        p.setFullPage(oldFullPage);
-    }
+    // The drawing origin is the sheet's corner (full page, no margins).
+    return { QPageLayout(size, orientation, QMarginsF()), std::max(1, m_copies), m_collate != 0,
+        DuplexCode() };
 }

@@ -1,3 +1,4 @@
+#include "platform/Asker.h"
 #include "report/BRPrgres.h"
 #include "report/BRPrnSu.h"
 #include "report/BRPrntr_job.h"
@@ -6,7 +7,6 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QVariant>
 
 // ---------------------------------------------------------------------------------------------
@@ -89,18 +89,30 @@ void TCustomBandReport::Prepare()
 void TCustomBandReport::PreviewModal()
 {
     brYield();
-    if (!startStoreRun())
+    if (!startStoreRun()) {
+        // A run of this report is still going (its preview or print waits): said, not dropped.
+        platform::showMessage(brEarlierPrintRunningText());
         return;
+    }
     SetPrinterValues();
     // The caller waits for the preview below, often from a modal window (the race console): a
     // preview that is not application-modal would take no input above it.
     m_printer->StartPreview(Qt::ApplicationModal);
     CreateReport();
-    if (!m_printer)
+    if (!m_printer) {
+        // Only a closed preview lets the store go during the run: the operator's own doing.
         return;
+    }
     m_printer->setComplete(true);
     if (m_cancelled) {
+        // The preview was closed while the pages were being made.
         m_printer.reset();
+        return;
+    }
+    if (!m_printer->OnPreview && !m_printer->previewForm() && !m_printer->previewShowing()
+        && !QCoreApplication::closingDown()) {
+        // Nothing showed the pages: no preview form is registered, or it could not be opened.
+        platform::showError(QStringLiteral("プレビューを表示できませんでした。"));
         return;
     }
     while (m_printer && m_printer->previewShowing() && !QCoreApplication::closingDown())
@@ -184,18 +196,28 @@ std::optional<QPageSize> dialogPageSize(const TCustomBandReport::TBRSetupChoice&
 // orientation, copies and page range.
 bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 {
+    // Qt's dialog asks the print server on this thread: it opens only once the server has
+    // listed its queues within the answer limit.
+    const std::optional<TBRQueueList> queues = brListQueues();
+    if (!queues) {
+        platform::showError(
+            QStringLiteral("プリントサーバーが応答しません。プリンタの設定を開けません。印刷サービス "
+                           "(CUPS) を確かめてから、もう一度お試しください。"));
+        return false;
+    }
     TBRPrintDialog dialog;
+    for (const TBRQueueInfo& q : *queues)
+        dialog.QueueNames << q.name;
     QPrinter& printer = *dialog.printer();
-    const QList<QPrinterInfo> queues = QPrinterInfo::availablePrinters();
     if (!c.QueueName.isEmpty())
         printer.setPrinterName(c.QueueName);
-    else if (c.PrinterIndex >= 0 && c.PrinterIndex < queues.size())
-        printer.setPrinterName(queues[c.PrinterIndex].printerName());
+    else if (c.PrinterIndex >= 0 && c.PrinterIndex < queues->size())
+        printer.setPrinterName(queues->at(c.PrinterIndex).name);
     if (const std::optional<QPageSize> size = dialogPageSize(c))
         printer.setPageSize(*size);
     printer.setPageOrientation(
         c.Orientation == TPrinterOrientation::poLandscape ? QPageLayout::Landscape : QPageLayout::Portrait);
-    if (queues.isEmpty()) {
+    if (queues->isEmpty()) {
         // Without a queue the only place to print to is a PDF file: offer it, preset with the
         // file the print would go to.
         dialog.Options |= poPrintToFile;

@@ -81,10 +81,9 @@ TCustomBandReport::TCustomBandReport(QObject* owner)
     m_controller->setParent(nullptr);
     m_controller->setMasterIdentity(this);
     m_controller->setParentReport(this);
-    // The paper of the default printer, when it has one the page knows.
-    const TBRPaperSize paper = TBRPrinter(this).settings().PaperSize();
-    if (paper != TBRPaperSize::Default && paper != TBRPaperSize::Custom)
-        m_page->setPaperSize(paper);
+    // The paper of the default printer as the print server last named it (A4 until it has):
+    // making a report asks the server nothing.
+    m_page->setPaperSize(brDefaultQueuePaper());
 }
 
 TCustomBandReport::~TCustomBandReport()

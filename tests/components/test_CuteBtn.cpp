@@ -119,6 +119,8 @@ TEST_F(CuteButtonTest, ClickByCodeRunsTheHandler)
 TEST_F(CuteButtonTest, ClicksQueuedDuringASlowHandlerAreSwallowed)
 {
     button->SetEgnoreContClick(true);
+    int busy = 0;
+    button->OnBusyClick = [&] { ++busy; }; // told of each, to tell the operator
     button->OnClick = [this] {
         ++clicks;
         // The operator keeps clicking while the handler is busy.
@@ -128,12 +130,17 @@ TEST_F(CuteButtonTest, ClicksQueuedDuringASlowHandlerAreSwallowed)
     QTest::mouseClick(button, Qt::LeftButton, {}, inside);
     QApplication::processEvents();
     EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(busy, 3);
     ASSERT_TRUE(button->OnClick);
+    button->Click(); // once the handler is done, a click runs it again
+    QApplication::processEvents();
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(busy, 6);
 
     button->SetEgnoreContClick(false);
     button->Click();
     QApplication::processEvents();
-    EXPECT_EQ(clicks, 5) << "without the switch every queued click runs the handler";
+    EXPECT_EQ(clicks, 6) << "without the switch every queued click runs the handler";
 }
 
 TEST_F(CuteButtonTest, AThrowingHandlerStaysAttached)

@@ -132,4 +132,58 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
     EXPECT_TRUE(asker.errors().isEmpty()) << asker.errors().join(u'\n').toStdString();
 }
 
+// A print server that takes connections and never answers: printing from the preview and its
+// printer setup wait for it off the GUI thread, the count-down runs on, the operator hears of it
+// within the answer limit, and a press of "印刷" meanwhile is answered. Once the wait is over,
+// the next press prints.
+TEST_F(PrintFromConsole, APrintServerThatNeverAnswersStopsNothingAndIsSaid)
+{
+    addRows(3);
+    printer_support::FakeLister server = printer_support::FakeLister::hanging();
+    const printer_support::QueueAnswerLimit limit(1500);
+    const auto f = openModal();
+    userClick(f->CuteButton5); // reset (confirmed) and start a five-minute warm-up
+    userClick(f->CuteButton1);
+    userClickTab(f->PageControl1, f->TabSheet4);
+
+    const auto complete = [](TBRStandardPreview& p) { return p.printer() && p.printer()->complete(); };
+    WhenShown<TBRStandardPreview> inPreview(
+        [&](TBRStandardPreview& preview) {
+            {
+                // The print waits for the queue list behind its progress form.
+                WhenShown<TBRProgressForm> waiting([&](TBRProgressForm&) {
+                    clock.advanceMs(2000);
+                    EXPECT_TRUE(waitUntil([&] { return warmDigits(*f) == "__4580"; }))
+                        << warmDigits(*f).toStdString();
+                });
+                userClick(preview.Print);
+                EXPECT_TRUE(waiting.done());
+            }
+            ASSERT_EQ(asker.errors().size(), 1);
+            EXPECT_TRUE(asker.errors()[0].contains(QStringLiteral("プリントサーバーが応答しません")));
+
+            // Printer setup waits for the list too; meanwhile the operator leaves the preview
+            // with Esc and presses "印刷" on the console again.
+            QTimer::singleShot(100, [&] { userKey(&preview, Qt::Key_Escape); });
+            QTimer::singleShot(400, [&] {
+                clock.advanceMs(1000);
+                EXPECT_TRUE(waitUntil([&] { return warmDigits(*f) == "__4570"; }))
+                    << warmDigits(*f).toStdString();
+                userClick(f->CuteButton15);
+            });
+            userClick(preview.PrintSetup);
+        },
+        complete);
+    userClick(f->CuteButton15);
+    EXPECT_TRUE(inPreview.done());
+    ASSERT_EQ(asker.errors().size(), 2);
+    EXPECT_TRUE(asker.errors()[1].contains(QStringLiteral("プリンタの設定を開けません")));
+    EXPECT_EQ(asker.messages(), QStringList { brEarlierPrintRunningText() });
+
+    WhenShown<TBRStandardPreview> again([](TBRStandardPreview& preview) { preview.close(); }, complete);
+    userClick(f->CuteButton15);
+    EXPECT_TRUE(again.done());
+    EXPECT_TRUE(f->Tm1.isActive());
+}
+
 } // namespace

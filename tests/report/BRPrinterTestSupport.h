@@ -99,14 +99,77 @@ inline QList<int> pdfSeiten(const QString& pdf)
     return pages;
 }
 
-// A CUPS queue for the life of the object: answers every job as told, or never answers until
-// the object goes (Hang). It keeps a copy of each job's file, as the queue would have it.
-class FakeQueue {
+// What a print-system fake shares with the report printer's threads that call it: a lock, and
+// whether a call hangs until the fake goes.
+struct FakeGate {
+    std::mutex lock;
+    bool hang = false;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    // Called with the lock held: a hanging fake lets go of it and waits until it goes.
+    void holdIfHanging(std::unique_lock<std::mutex>& guard)
+    {
+        if (!hang)
+            return;
+        guard.unlock();
+        released.wait();
+        guard.lock();
+    }
+};
+
+// Installs a fake's hook for the life of the object and puts the previous one back; calls still
+// hanging then return. The hook runs on threads of its own and may outlive the test: it holds
+// only the shared state.
+template <typename State, typename Hook> class InstalledFake {
 public:
+    InstalledFake(InstalledFake&& other) noexcept
+        : m_state(std::move(other.m_state))
+        , m_install(other.m_install)
+        , m_previous(std::move(other.m_previous))
+        , m_installed(std::exchange(other.m_installed, false))
+    {
+    }
+    ~InstalledFake()
+    {
+        if (!m_installed)
+            return;
+        m_install(std::move(m_previous));
+        if (m_state->hang)
+            m_state->release.set_value();
+    }
+
+protected:
+    using Install = Hook (*)(Hook);
+    InstalledFake(Install install, const std::function<Hook(std::shared_ptr<State>)>& hookOf)
+        : m_state(std::make_shared<State>())
+        , m_install(install)
+        , m_previous(install(hookOf(m_state)))
+    {
+    }
+    bool installed() const { return m_installed; }
+    std::shared_ptr<State> m_state;
+
+private:
+    Install m_install;
+    Hook m_previous;
+    bool m_installed = true;
+};
+
+struct FakeQueueState : FakeGate {
     struct Job {
         TBRQueueJob job;
         QString copy; // the file as the queue got it
     };
+    TBRQueueAnswer answer;
+    QTemporaryDir dir;
+    QList<Job> jobs;
+};
+
+// A CUPS queue for the life of the object: answers every job as told, or never answers until
+// the object goes (Hang). It keeps a copy of each job's file, as the queue would have it.
+class FakeQueue : public InstalledFake<FakeQueueState, TBRQueueSubmitter> {
+public:
+    using Job = FakeQueueState::Job;
     static FakeQueue hanging()
     {
         FakeQueue q;
@@ -114,58 +177,97 @@ public:
         return q;
     }
     explicit FakeQueue(TBRQueueAnswer answer = {})
-        : m_state(std::make_shared<State>())
+        : InstalledFake(setQueueSubmitter, [](std::shared_ptr<FakeQueueState> state) {
+            return [state](const TBRQueueJob& job) {
+                std::unique_lock guard(state->lock);
+                const QString copy = state->dir.filePath(QStringLiteral("%1.pdf").arg(state->jobs.size()));
+                QFile::copy(job.fileName, copy);
+                state->jobs.append({ job, copy });
+                state->holdIfHanging(guard);
+                return state->answer;
+            };
+        })
     {
+        const std::lock_guard guard(m_state->lock);
         m_state->answer = std::move(answer);
-        // The submitter runs on a thread of its own and may outlive the test: it holds only the
-        // shared state.
-        m_state->released = m_state->release.get_future().share();
-        m_previous = setQueueSubmitter([state = m_state](const TBRQueueJob& job) {
-            std::unique_lock guard(state->lock);
-            const QString copy = state->dir.filePath(QStringLiteral("%1.pdf").arg(state->jobs.size()));
-            QFile::copy(job.fileName, copy);
-            state->jobs.append({ job, copy });
-            if (state->hang) {
-                guard.unlock();
-                state->released.wait();
-                guard.lock();
-            }
-            return state->answer;
-        });
-    }
-    FakeQueue(FakeQueue&& other) noexcept
-        : m_state(std::move(other.m_state))
-        , m_previous(std::move(other.m_previous))
-        , m_installed(std::exchange(other.m_installed, false))
-    {
-    }
-    ~FakeQueue()
-    {
-        if (!m_installed)
-            return;
-        setQueueSubmitter(std::move(m_previous));
-        if (m_state->hang)
-            m_state->release.set_value();
     }
     QList<Job> jobs() const
     {
         const std::lock_guard guard(m_state->lock);
         return m_state->jobs;
     }
+};
+
+struct FakeListerState : FakeGate {
+    TBRQueueList queues;
+    int calls = 0;
+};
+
+// The print server's list of queues for the life of the object: `queues` (none: a machine
+// without queues, or whose server refuses), or no answer until the object goes (Hang). It
+// counts the times it was asked. What earlier listings told is forgotten at both ends.
+class FakeLister : public InstalledFake<FakeListerState, TBRQueueLister> {
+public:
+    static FakeLister hanging()
+    {
+        FakeLister l;
+        l.m_state->hang = true;
+        return l;
+    }
+    explicit FakeLister(TBRQueueList queues = {})
+        : InstalledFake(setQueueLister, [](std::shared_ptr<FakeListerState> state) {
+            return [state] {
+                std::unique_lock guard(state->lock);
+                ++state->calls;
+                state->holdIfHanging(guard);
+                return state->queues;
+            };
+        })
+    {
+        answer(std::move(queues));
+        brForgetQueues();
+    }
+    FakeLister(FakeLister&&) noexcept = default;
+    ~FakeLister()
+    {
+        if (installed())
+            brForgetQueues();
+    }
+    // The next listings answer with these queues.
+    void answer(TBRQueueList queues)
+    {
+        const std::lock_guard guard(m_state->lock);
+        m_state->queues = std::move(queues);
+    }
+    int calls() const
+    {
+        const std::lock_guard guard(m_state->lock);
+        return m_state->calls;
+    }
+    // A default queue "office" whose paper is `paper`.
+    static TBRQueueList office(TBRPaperSize paper = TBRPaperSize::A4)
+    {
+        TBRQueueInfo q;
+        q.name = QStringLiteral("office");
+        q.isDefault = true;
+        q.paper = paper;
+        return { q };
+    }
+};
+
+// A shorter wait for the print server, for the life of the object.
+class QueueAnswerLimit {
+public:
+    explicit QueueAnswerLimit(std::int64_t ms)
+        : m_previous(setQueueAnswerLimit(ms))
+    {
+    }
+    ~QueueAnswerLimit() { setQueueAnswerLimit(m_previous); }
+    QueueAnswerLimit(const QueueAnswerLimit&) = delete;
+    QueueAnswerLimit& operator=(const QueueAnswerLimit&) = delete;
 
 private:
-    struct State {
-        std::mutex lock;
-        TBRQueueAnswer answer;
-        bool hang = false;
-        std::promise<void> release;
-        std::shared_future<void> released;
-        QTemporaryDir dir;
-        QList<Job> jobs;
-    };
-    std::shared_ptr<State> m_state;
-    TBRQueueSubmitter m_previous;
-    bool m_installed = true;
+    std::int64_t m_previous;
 };
 
 // A queue clock on which half the answer limit passes at every look: a queue that has not

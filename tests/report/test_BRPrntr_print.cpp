@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QLabel>
 #include <QPrinter>
-#include <QPrinterInfo>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -253,10 +252,11 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     const QString queue = qEnvironmentVariable("TAVO_TEST_PRINTER");
     if (queue.isEmpty())
         GTEST_SKIP() << "no print queue: set TAVO_TEST_PRINTER to a CUPS queue to run";
-    const QList<QPrinterInfo> printers = QPrinterInfo::availablePrinters();
+    const std::optional<TBRQueueList> printers = brListQueues();
+    ASSERT_TRUE(printers) << "the print server does not answer";
     int index = -1;
-    for (int i = 0; i < printers.size(); ++i)
-        if (printers[i].printerName() == queue)
+    for (int i = 0; i < printers->size(); ++i)
+        if (printers->at(i).name == queue)
             index = i;
     ASSERT_GE(index, 0) << "no such queue";
     TBRPrinter printer;

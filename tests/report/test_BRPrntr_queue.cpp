@@ -1,13 +1,21 @@
 #include "BRPrinterTestSupport.h"
+#include "report/BRPrgres.h"
 #include "report/BRPrntr_job.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cerrno>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <optional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace printer_support;
 using Outcome = TBRPrinter::PrintOutcome;
@@ -224,4 +232,133 @@ TEST(BRPrinterFailure, SaysItsStepAndTheSystemsCode)
                 << at << " / " << r.failure.message.toStdString();
         }
     }
+}
+
+// A print server that takes connections and never answers, asked for its queues (a print to the
+// default queue) or handed the job: the wait ends within the answer limit with the reason said,
+// and the event loop turned all along. The job's file, still held by the hand-over, goes when
+// the program ends.
+TEST(BRPrinterQueueWait, AServerThatNeverAnswersIsGivenUpOnWhileTheWindowsRunOn)
+{
+    const QueueAnswerLimit limit(300);
+    struct Case {
+        QString queue; // empty: the default queue, which needs the queue list
+        QString says;
+    };
+    const Case cases[] = {
+        { QString(), QStringLiteral("プリントサーバーが応答しません") },
+        { QStringLiteral("office"), QStringLiteral("プリンタ office が応答しません") },
+    };
+    for (const Case& c : cases) {
+        std::optional<FakeLister> lister;
+        std::optional<FakeQueue> queue;
+        if (c.queue.isEmpty()) {
+            lister.emplace(FakeLister::hanging());
+        } else {
+            lister.emplace(FakeLister::office());
+            queue.emplace(FakeQueue::hanging());
+        }
+        TBRPrinter printer;
+        printer.settings().setQueueName(c.queue);
+        runPages(printer, 2);
+        int ticks = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] { ++ticks; });
+        tick.start(20);
+        QElapsedTimer waited;
+        waited.start();
+        EXPECT_EQ(printer.Print(), Outcome::Failed);
+        EXPECT_LT(waited.elapsed(), 5000);
+        EXPECT_GE(ticks, 5) << "the GUI thread kept its events going";
+        EXPECT_TRUE(printer.lastError().contains(c.says)) << printer.lastError().toStdString();
+        if (queue) {
+            ASSERT_EQ(queue->jobs().size(), 1);
+            const QString folder = QFileInfo(queue->jobs()[0].job.fileName).absolutePath();
+            EXPECT_TRUE(QFileInfo::exists(folder));
+            brRemovePendingJobFiles();
+            EXPECT_FALSE(QFileInfo::exists(folder));
+        } else {
+            EXPECT_EQ(lister->calls(), 1);
+        }
+    }
+
+    // With the whole minute to wait, the progress form's Cancel ends the wait: nothing is said.
+    const QueueAnswerLimit minute(BRQueueAnswerLimitMs);
+    FakeLister server = FakeLister::hanging();
+    struct Owner : TBRPrinterOwner {
+        TBandReportPrinterSettings s;
+        const TBRPrinterSettings& ownerPrinterSettings() const override { return s; }
+    } owner;
+    TBRPrinter printer(&owner);
+    runPages(printer, 1);
+    QTimer::singleShot(200, [&] {
+        auto* form = qobject_cast<TBRProgressForm*>(printer.messageReceiver());
+        ASSERT_TRUE(form && form->isVisible());
+        form->CancelButton->click();
+    });
+    QElapsedTimer waited;
+    waited.start();
+    EXPECT_EQ(printer.Print(), Outcome::Cancelled);
+    EXPECT_LT(waited.elapsed(), 5000);
+    EXPECT_TRUE(printer.lastError().isEmpty());
+}
+
+// The default queue is gone (a print server stopped, or its queues removed) after this run of
+// the program saw one: said, not quietly printed into a file. Never having seen a queue, the
+// print goes to the PDF file in the data folder.
+TEST(BRPrinterQueueWait, AVanishedDefaultQueueIsSaid)
+{
+    FakeLister lister(FakeLister::office());
+    FakeQueue queue;
+    TBRPrinter printer;
+    printer.setTitle(QStringLiteral("予定表"));
+    runPages(printer, 1);
+    ASSERT_EQ(printer.Print(), Outcome::Printed) << printer.lastError().toStdString();
+    ASSERT_EQ(queue.jobs().size(), 1);
+    EXPECT_EQ(queue.jobs()[0].job.queue, QStringLiteral("office"));
+
+    const QString pdf = brDefaultPdfFileName(QStringLiteral("予定表"));
+    lister.answer({});
+    EXPECT_EQ(printer.Print(), Outcome::Failed);
+    EXPECT_TRUE(
+        printer.lastError().contains(QStringLiteral("プリンタまたはプリントサーバーに接続できません")))
+        << printer.lastError().toStdString();
+    EXPECT_FALSE(QFile::exists(pdf));
+
+    brForgetQueues(); // a run of the program that never saw a queue
+    EXPECT_EQ(printer.Print(), Outcome::Printed);
+    EXPECT_TRUE(printer.lastPrint().notice.contains(QDir::toNativeSeparators(pdf)));
+    EXPECT_TRUE(QFile::remove(pdf));
+}
+
+// A disk that fills up while the PDF is written (a file size limit in a child process): the print
+// fails naming the file, and the file it was to replace stays as it was, with nothing beside it.
+TEST(BRPrinterPdfFile, AFullDiskKeepsTheFileItWasToReplace)
+{
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath(QStringLiteral("out.pdf"));
+    TBRPrinter printer;
+    printer.setOutputFileName(pdf);
+    runPages(printer, 3);
+    ASSERT_EQ(printer.Print(), Outcome::Printed);
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray good = file.readAll();
+    file.close();
+
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit { static_cast<rlim_t>(good.size() / 2), static_cast<rlim_t>(good.size() / 2) };
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const bool said = printer.Print() == Outcome::Failed && printer.lastError().contains(pdf);
+        _exit(said ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), good);
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList { QStringLiteral("out.pdf") });
 }

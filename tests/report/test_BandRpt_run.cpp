@@ -421,11 +421,14 @@ TEST(BandRptRun, PrinterSetupTakesTheDialogsChoicesOrNothing)
     EXPECT_TRUE(r.report.setupResult().Duplex);
     TCustomBandReport::setPrintDialogRunner(previous);
 
-    // The standard dialog: the operator cancels it.
-    QTimer::singleShot(0, [] {
+    // The standard dialog, opened once the print server has listed its queues: the operator
+    // cancels it.
+    QTimer operatorCancels;
+    QObject::connect(&operatorCancels, &QTimer::timeout, [] {
         if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             dialog->reject();
     });
+    operatorCancels.start(10);
     EXPECT_FALSE(r.report.PrinterSetup());
     EXPECT_EQ(r.report.Tag, 1);
     EXPECT_EQ(r.report.PrinterSettings.Copies, 3);
@@ -453,4 +456,32 @@ TEST(BandRptRun, TheRunAndThePrintTakeEventsOnlyThroughTheYieldHook)
     setBRYieldHook(previous);
     QCoreApplication::processEvents();
     EXPECT_TRUE(delivered);
+}
+
+// Making a report, running it into the page store and printing it to a PDF file ask the print
+// server nothing, even one that would never answer; the paper of a new report is the default
+// queue's as the server last named it, A4 before.
+TEST(BandRptRun, NeitherARunNorAPdfPrintAsksThePrintServer)
+{
+    QTemporaryDir dir;
+    {
+        printer_support::FakeLister lister = printer_support::FakeLister::hanging();
+        ListReport r(100);
+        r.run();
+        EXPECT_EQ(r.report.BRPrinter()->PageCount(), 3);
+        r.report.PrinterSettings.OutputFileName = dir.filePath(QStringLiteral("run.pdf"));
+        r.row = 0;
+        EXPECT_EQ(r.report.Print().outcome, TBRPrinter::PrintOutcome::Printed);
+        r.report.BRPrinter()->setOutputFileName(dir.filePath(QStringLiteral("stored.pdf")));
+        EXPECT_EQ(r.report.BRPrinter()->Print(), TBRPrinter::PrintOutcome::Printed);
+        EXPECT_EQ(printer_support::pdfSeiten(dir.filePath(QStringLiteral("stored.pdf"))).size(), 3);
+        EXPECT_EQ(TBandReport().Page().PaperSize(), TBRPaperSize::A4);
+        EXPECT_EQ(lister.calls(), 0);
+    }
+    printer_support::FakeLister letter(printer_support::FakeLister::office(TBRPaperSize::Letter));
+    ASSERT_TRUE(brListQueues());
+    EXPECT_EQ(TBandReport().Page().PaperSize(), TBRPaperSize::Letter);
+    TPrinterSettings s;
+    s.setPaperSize(TBRPaperSize::Default);
+    EXPECT_EQ(s.PaperWidth(), 2159);
 }
