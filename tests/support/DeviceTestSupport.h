@@ -104,14 +104,19 @@ public:
     {
         ::fcntl(m_slave, F_SETFL, ::fcntl(m_slave, F_GETFL) | O_NONBLOCK);
         QByteArray written;
-        for (const qsizetype chunk : { qsizetype(1024), qsizetype(1) }) {
-            const QByteArray filler(chunk, 'f');
-            for (;;) {
-                const ssize_t n = ::write(m_slave, filler.constData(), size_t(chunk));
-                if (n > 0)
-                    written.append(filler.constData(), n);
-                if (n < chunk)
-                    break;
+        // The kernel passes written bytes on to the far end's side a moment later, which makes
+        // room again: full means a pass after a pause that takes nothing more.
+        for (qsizetype before = -1; before != written.size(); QThread::msleep(20)) {
+            before = written.size();
+            for (const qsizetype chunk : { qsizetype(1024), qsizetype(1) }) {
+                const QByteArray filler(chunk, 'f');
+                for (;;) {
+                    const ssize_t n = ::write(m_slave, filler.constData(), size_t(chunk));
+                    if (n > 0)
+                        written.append(filler.constData(), n);
+                    if (n < chunk)
+                        break;
+                }
             }
         }
         return written;
