@@ -25,23 +25,25 @@ void BoardControl::say(const QString& text)
         m_view.status(text);
 }
 
-void BoardControl::openFailed()
+bool BoardControl::openPort()
 {
+    const bool open = m_port.Open();
+    // A port opened afresh has sent nothing yet: its watch starts over.
+    restartWatch();
+    if (open)
+        return true;
     if (m_view.shownOff)
         m_view.shownOff();
     const QString why = m_port.openError();
     say(QStringLiteral("表示ボードのポートを開けませんでした。")
         + (why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）")));
+    return false;
 }
 
 bool BoardControl::switchOn()
 {
     ++m_reopen;
-    const bool open = m_port.Open();
-    restartWatch();
-    if (!open)
-        openFailed();
-    return open;
+    return openPort();
 }
 
 void BoardControl::switchOff()
@@ -90,10 +92,7 @@ void BoardControl::setBitRateIndex(int index, bool boardOn)
         // A later switch or rate change has taken over meanwhile.
         if (!alive.lock() || reopen != m_reopen)
             return;
-        const bool open = m_port.Open();
-        restartWatch();
-        if (!open)
-            openFailed();
+        openPort();
     });
 }
 

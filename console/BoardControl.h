@@ -109,7 +109,8 @@ private:
     // Starts watching a port just opened or closed.
     void restartWatch();
     void say(const QString& text);
-    void openFailed();
+    // Opens the port; on failure shows the board off and says why. True when it opened.
+    bool openPort();
 
     BoardPort& m_port;
     Scheduler& m_scheduler;
