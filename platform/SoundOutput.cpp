@@ -168,8 +168,25 @@ private:
 
 SoundThread* g_shared = nullptr;
 
+// The silence played at start-up; touched on the sound thread only, and never destroyed by the
+// process's exit, which may come while a sound thread that does not answer still holds it.
+struct Silence {
+    QTemporaryDir dir;
+    std::unique_ptr<SoundOutput> output = std::make_unique<QtSoundOutput>(true);
+};
+Silence* g_silence = nullptr;
+
+void releaseSilence()
+{
+    delete g_silence;
+    g_silence = nullptr;
+}
+
 void endSharedThread()
 {
+    // A silence still being set up holds a pipeline whose threads load plug-ins: it is let go on
+    // the sound thread before that ends, so that no such thread runs on while the process exits.
+    g_shared->post(releaseSilence);
     delete g_shared;
     g_shared = nullptr;
 }
@@ -242,22 +259,20 @@ void prepareSound()
     asked = true;
     SoundThread& thread = SoundThread::shared();
     thread.post([&thread] {
-        struct Silence {
-            QTemporaryDir dir;
-            std::unique_ptr<SoundOutput> output = std::make_unique<QtSoundOutput>(true);
-        };
-        auto silence = std::make_shared<Silence>();
-        const QString file = silence->dir.filePath(QStringLiteral("silence.wav"));
+        g_silence = new Silence;
+        const QString file = g_silence->dir.filePath(QStringLiteral("silence.wav"));
         QFile f(file);
-        if (!f.open(QIODevice::WriteOnly) || f.write(silentWav(50)) < 0)
+        if (!f.open(QIODevice::WriteOnly) || f.write(silentWav(50)) < 0) {
+            releaseSilence();
             return;
+        }
         f.close();
         // Let go once it has played, from the event loop: the output is still inside its own call.
-        auto done = [&thread, silence] { thread.post([silence] { silence->output.reset(); }); };
+        auto done = [&thread] { thread.post(releaseSilence); };
         // Too short to be judged by how far it got; whatever happened, the set-up is done.
-        silence->output->onEnded = [done](SoundOutput::Reached) { done(); };
-        silence->output->onFailed = [done](const QString&) { done(); };
-        silence->output->Play(file);
+        g_silence->output->onEnded = [done](SoundOutput::Reached) { done(); };
+        g_silence->output->onFailed = [done](const QString&) { done(); };
+        g_silence->output->Play(file);
     });
 }
 
