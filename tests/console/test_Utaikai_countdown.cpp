@@ -528,8 +528,8 @@ TEST_F(UtaikaiCountdown, AStalledBoardIsSaidToTakeNothingASlowOneBehindOncePerSp
 } // namespace
 
 // A signal adapter pulled out mid-race: the failing line call is said once, the port's lamps go
-// red, the port closes and the next press opens it again. The message comes back only after a
-// line call of the port has worked in between.
+// red, the port closes and the next press opens it again, when both lamps show its lines. The
+// message comes back only after a line call of the port has worked in between.
 TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNextPress)
 {
     platform::FakeSerialPorts ports;
@@ -563,8 +563,9 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
              adapter->setRefuseModemLines(true);
          },
             0, {}, false, red, platform::kLineRts },
+        // Open again: both lamps show the lines, RTS low as the port opened.
         { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true,
-            { SignalOutputs::LampNoPort, SignalOutputs::LampOn }, platform::kLineDtr },
+            { SignalOutputs::LampOff, SignalOutputs::LampOn }, platform::kLineDtr },
         { [&] { adapter->setUnplugged(true); }, 0, failed, false, red, platform::kLineDtr },
     };
     int row = 0;
