@@ -295,6 +295,10 @@ void TCustomCommX::Open()
 {
     if (m_session)
         fail(kAlreadyOpen);
+    if (m_settlingSince.isValid()) {
+        sleepMs(int(m_settleDelayMs - m_settlingSince.elapsed()));
+        m_settlingSince.invalidate();
+    }
     std::unique_ptr<platform::SerialLine> line
         = platform::openSerialLine(platform::serialDevicePath(m_portNo));
     if (!line)
@@ -351,8 +355,6 @@ void TCustomCommX::CloseAfterSent()
 {
     if (!m_session)
         return;
-    // The settle delay is the time the last bytes get to leave.
-    settle();
     if (!allSent())
         PurgeTrans();
     SetDTR(false);
@@ -361,7 +363,8 @@ void TCustomCommX::CloseAfterSent()
     std::unique_ptr<Session> session = std::move(m_session);
     session->stop(false);
     session.reset();
-    settle();
+    // The lines settle before the port opens again, not here: the caller goes on at once.
+    m_settlingSince.start();
 }
 
 bool TCustomCommX::Write(const void* Buffer, int Count)

@@ -29,6 +29,7 @@
 #include "platform/SerialLine.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -63,9 +64,11 @@ public:
     void Open();
     // Lowers DTR and RTS, discards what is queued, ends and joins both threads, releases the port.
     void Close();
-    // Closes once the last lines are out: when all has been sent after the settle delay, the
-    // driver keeps what it already took and hands it on to the device (a pseudo-terminal whose far
-    // end reads slowly still gets it), else what waits is discarded as by Close.
+    // Closes without waiting, keeping what has gone out: when all has been sent, the driver keeps
+    // what it already took and hands it on to the device (a pseudo-terminal whose far end reads
+    // slowly still gets it), else what waits is discarded as by Close. The caller lets the last
+    // bytes leave first: it calls this settleDelay() after allSent() became true. A next Open
+    // waits what is left of the settle delay, so that the device sees the lines settle.
     void CloseAfterSent();
 
     // Queues Count bytes for sending. True when every chunk was queued (not sent); false when the
@@ -140,6 +143,7 @@ public:
     // How long Open waits after starting the threads and Close before releasing the port, so
     // that a device on the line sees the lines settle (100 ms; tests set 0).
     void setSettleDelay(int ms) { m_settleDelayMs = ms; }
+    int settleDelay() const { return m_settleDelayMs; }
 
 protected:
     void DoTrans(int Size);
@@ -169,6 +173,8 @@ private:
     int m_bufLenTrans = 2048;
     int m_bufLenReceive = 2048;
     int m_settleDelayMs = 100;
+    // Running from a CloseAfterSent to the next Open.
+    QElapsedTimer m_settlingSince;
     platform::LineSettings m_portState; // read from the port at open, changed by the setters
     std::unique_ptr<Session> m_session;
     quint64 m_lastSessionId = 0;

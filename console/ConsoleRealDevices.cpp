@@ -4,12 +4,14 @@
 #include "components/rs232c.h"
 #include "platform/MediaPlayer.h"
 
+#include <QThread>
 #include <algorithm>
 
 namespace console {
 
-CommXBoardPort::CommXBoardPort(TCustomCommX& port)
+CommXBoardPort::CommXBoardPort(TCustomCommX& port, Scheduler& scheduler)
     : m_port(port)
+    , m_scheduler(scheduler)
 {
     m_drainTimer.setInterval(DrainPollMs);
     QObject::connect(&m_drainTimer, &QTimer::timeout, &m_drainTimer, [this] { pollDrain(); });
@@ -17,7 +19,7 @@ CommXBoardPort::CommXBoardPort(TCustomCommX& port)
 
 void CommXBoardPort::SendString(const QByteArray& bytes)
 {
-    if (bytes.isEmpty() || m_port.Handle() < 0 || m_drainTimer.isActive())
+    if (bytes.isEmpty() || m_port.Handle() < 0 || closing())
         return;
     // Write waits (running the event loop) while the queue is full; the board is never worth
     // that wait. Lines still queued are not a reason to drop: only a full queue is.
@@ -32,10 +34,14 @@ void CommXBoardPort::SendString(const QByteArray& bytes)
 
 CommXBoardPort::~CommXBoardPort()
 {
-    if (m_drainTimer.isActive()) {
-        m_drainTimer.stop();
-        m_port.CloseAfterSent();
-    }
+    if (!closing())
+        return;
+    stopDraining();
+    QElapsedTimer waited;
+    waited.start();
+    while (!m_port.allSent() && waited.elapsed() < m_port.settleDelay())
+        QThread::msleep(1);
+    m_port.CloseAfterSent();
 }
 
 qint64 CommXBoardPort::bytesQueued() const { return m_port.outputQueued(); }
@@ -79,7 +85,7 @@ void CommXBoardPort::setBitRate(int bitRate)
 void CommXBoardPort::closeWhenSent()
 {
     // A close already under way keeps its time limit.
-    if (m_port.Handle() < 0 || m_drainTimer.isActive())
+    if (m_port.Handle() < 0 || closing())
         return;
     m_drainSince.start();
     m_drainTimer.start();
@@ -93,14 +99,39 @@ void CommXBoardPort::pollDrain()
     // Where the device keeps its output queue out of sight (a pseudo-terminal), "all sent" means
     // handed to the driver: closing then must not discard what the driver holds.
     if (m_port.allSent()) {
+        m_drainTimer.stop();
+        settle();
+    } else if (m_drainSince.elapsed() >= m_port.TimeOutTrans()) {
+        // The board takes nothing: what waits is dropped and the port closes, without the
+        // settle waits of a plain close.
         stopDraining();
         m_port.CloseAfterSent();
-    } else if (m_drainSince.elapsed() >= m_port.TimeOutTrans()) {
-        Close();
     }
 }
 
-void CommXBoardPort::stopDraining() { m_drainTimer.stop(); }
+void CommXBoardPort::settle()
+{
+    if (m_port.settleDelay() <= 0) {
+        m_port.CloseAfterSent();
+        return;
+    }
+    m_settling = true;
+    const unsigned run = ++m_settleRun;
+    std::weak_ptr<bool> alive = m_alive;
+    m_scheduler.after(m_port.settleDelay(), [this, alive, run] {
+        if (!alive.lock() || run != m_settleRun)
+            return;
+        m_settling = false;
+        m_port.CloseAfterSent();
+    });
+}
+
+void CommXBoardPort::stopDraining()
+{
+    m_drainTimer.stop();
+    m_settling = false;
+    ++m_settleRun;
+}
 
 void QtScheduler::after(int ms, std::function<void()> work)
 {

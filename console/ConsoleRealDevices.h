@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 #include <array>
+#include <memory>
 
 class TCustomCommX;
 class Trs232c;
@@ -19,11 +20,14 @@ class MediaPlayer;
 namespace console {
 
 // The board line over CommX1. Sends while the port is closed are dropped; so are sends that
-// would have to wait for room in the port's send queue.
+// would have to wait for room in the port's send queue. A close once sent waits on the
+// scheduler, never on the console's thread: for the last line to go out, then for the port's
+// settle delay, so that the board takes its last byte before the lines drop.
 class CommXBoardPort final : public BoardPort {
 public:
-    explicit CommXBoardPort(TCustomCommX& port);
-    // A close still waiting for its last line ends now, keeping what the driver already took.
+    CommXBoardPort(TCustomCommX& port, Scheduler& scheduler);
+    // A close still waiting for its last line ends now, keeping what the driver already took;
+    // a line the port has not handed to the driver gets the settle delay to go, no more.
     ~CommXBoardPort() override;
     void SendString(const QByteArray& bytes) override;
     void Close() override;
@@ -41,14 +45,23 @@ public:
 
 private:
     void pollDrain();
+    // All went out: the port closes once the settle delay has passed.
+    void settle();
     void stopDraining();
+    // A close waits for the last line or for the settle delay; sends meanwhile are dropped.
+    bool closing() const { return m_drainTimer.isActive() || m_settling; }
 
     TCustomCommX& m_port;
+    Scheduler& m_scheduler;
     QString m_openError;
     int m_dropped = 0;
-    // Set while a close waits for the last line to go out; sends meanwhile are dropped.
+    // Set while a close waits for the last line to go out.
     QTimer m_drainTimer;
     QElapsedTimer m_drainSince;
+    bool m_settling = false;
+    // Tells the pending settle from one called off since.
+    unsigned m_settleRun = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // Work for later on the owner's thread; what is pending when the owner goes is dropped.

@@ -6,6 +6,9 @@
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <utility>
 
 namespace console {
@@ -55,6 +58,17 @@ int CueTable::count(const QStringList& lines)
     const int n = m_q.RecordCount();
     m_q.Close();
     return n;
+}
+
+QString cueFileProblem(const QString& path)
+{
+    const QString name = QDir::toNativeSeparators(path);
+    if (!QFileInfo::exists(path))
+        return QStringLiteral("音声ファイル %1 が見つかりません。").arg(name);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("音声ファイル %1 を読み込めません（%2）。").arg(name, file.errorString());
+    return QString();
 }
 
 CueRegistration CueTable::registerCue(CuePhase phase, const QTime& time, const QString& file)

@@ -43,6 +43,10 @@ enum class CueRegistration {
     Registered,
 };
 
+// What keeps the sound file from being read, for the operator and naming the file: that it is not
+// there ("音声ファイル … が見つかりません。"), or the system's reason; empty when it can be read.
+QString cueFileProblem(const QString& path);
+
 // Registers and deletes the cue rows of one event.
 class CueTable {
 public:

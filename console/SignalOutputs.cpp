@@ -27,6 +27,10 @@ bool SignalOutputs::ensureOpen(int port)
     // Only a port that opened counts as open, so that the next press tries again.
     if (m_lines.Open(port)) {
         m_opened[k] = true;
+        // A port that opens leaves both its lines low: lamps kept red by its failure go grey,
+        // also the one of the line this press does not switch.
+        if (m_failure[k] != Failure::None)
+            portLamps(port, LampOff);
         m_failure[k] = Failure::None;
         m_failureShown[k] = false;
         return true;
@@ -89,9 +93,7 @@ void SignalOutputs::lineFailed(int port)
         m_lineFailureShown[k] = true;
         sayFailures();
     }
-    const int first = (port - 1) * 2;
-    lamp(first, LampNoPort);
-    lamp(first + 1, LampNoPort);
+    portLamps(port, LampNoPort);
 }
 
 void SignalOutputs::lampOff(int output, LineResult result)
@@ -106,6 +108,12 @@ void SignalOutputs::lamp(int output, platform::TColor color)
 {
     if (m_view.lamp)
         m_view.lamp(output, color);
+}
+
+void SignalOutputs::portLamps(int port, platform::TColor color)
+{
+    lamp((port - 1) * 2, color);
+    lamp((port - 1) * 2 + 1, color);
 }
 
 void SignalOutputs::on(int output)

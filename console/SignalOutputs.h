@@ -63,7 +63,8 @@ public:
     // A message names every port that has failed and not opened again since.
     void on(int output);
     // OFF 1..5: drops the line. A port never opened stays closed. The red lamps of a port closed
-    // by a failure stay red until the port opens again: nothing was switched.
+    // by a failure stay red until the port opens again (nothing was switched); then both show
+    // its lines.
     void off(int output);
     // START: raises DTR of port 3 for `pulseMs`, lamps blue meanwhile.
     void startPulse(int pulseMs);
@@ -97,6 +98,8 @@ private:
     // After an OFF: grey, unless the port is closed by a failure and the lamp keeps its red.
     void lampOff(int output, LineResult result);
     void lamp(int output, platform::TColor color);
+    // Both lamps of the port's two outputs.
+    void portLamps(int port, platform::TColor color);
 
     SignalLines& m_lines;
     Sleeper& m_sleeper;

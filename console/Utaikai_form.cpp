@@ -646,10 +646,6 @@ void TFtaikai::buildDevices()
     rs232c2 = ports[1];
     rs232c3 = ports[2];
 
-    if (!m_dev.board) {
-        m_ownBoard = std::make_unique<CommXBoardPort>(*CommX1);
-        m_dev.board = m_ownBoard.get();
-    }
     if (!m_dev.signalLines) {
         m_ownSignals = std::make_unique<Rs232cSignalLines>(ports);
         m_dev.signalLines = m_ownSignals.get();
@@ -669,6 +665,10 @@ void TFtaikai::buildDevices()
     if (!m_dev.scheduler) {
         m_ownScheduler = std::make_unique<QtScheduler>(*this);
         m_dev.scheduler = m_ownScheduler.get();
+    }
+    if (!m_dev.board) {
+        m_ownBoard = std::make_unique<CommXBoardPort>(*CommX1, *m_dev.scheduler);
+        m_dev.board = m_ownBoard.get();
     }
     if (!m_dev.makeCuePlayer) {
         m_dev.makeCuePlayer = [](const QString&) { return std::make_unique<MediaCuePlayer>(); };

@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimeEdit>
 
@@ -183,11 +184,19 @@ void TFtaikai::registerCue(CuePhase phase)
     if (!m_dev.dm)
         return;
     const size_t k = index(phase);
-    if (!platform::acceptTypedText(asker(), QStringLiteral("音声ファイル"), CueFiles[k]->text()))
+    const QString file = CueFiles[k]->text();
+    if (!platform::acceptTypedText(asker(), QStringLiteral("音声ファイル"), file))
+        return;
+    // A file that is not there (a template's path may name one not copied yet) or cannot be read
+    // is registered only when the operator says so.
+    const QString problem = file.isEmpty() ? QString() : cueFileProblem(file);
+    if (!problem.isEmpty()
+        && !asker().askYesNo(
+            QStringLiteral("確認してください。"), problem + QStringLiteral("\nこのまま登録しますか？")))
         return;
     try {
         CueTable table(*dm().Qtemp, asker(), CurrentEventCode);
-        if (table.registerCue(phase, CueTimes[k]->time(), CueFiles[k]->text()) == CueRegistration::Registered)
+        if (table.registerCue(phase, CueTimes[k]->time(), file) == CueRegistration::Registered)
             reopenCueGrid(phase);
     } catch (const platform::DatabaseError& e) {
         asker().error(e.message());
@@ -249,26 +258,34 @@ void TFtaikai::testPlay(CuePhase phase)
 
 void TFtaikai::pickCueFile(CuePhase phase)
 {
-    // The file dialog is made when asked for (a dialog sets up a whole file system view), anew
-    // for each pick: a dialog keeps the file last chosen in it, which for a column whose box is
-    // empty would be another column's file, one this column cannot register.
-    if (OD1)
-        OD1->deleteLater();
-    OD1 = new QFileDialog(this, QString());
-    OD1->setObjectName(QStringLiteral("OD1"));
-    OD1->setFileMode(QFileDialog::ExistingFile);
-    OD1->setNameFilters(
-        { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
-    // Sound files are usually kept together: each pick starts where the last one was made.
+    // A dialog of its own for each pick (a dialog keeps the file last chosen in it, which for a
+    // column whose box is empty would be another column's file, one this column cannot
+    // register), destroyed as soon as the pick ends, and with it every window it made: the name
+    // box's completion list, a window of its own (its completer deletes it), would otherwise come
+    // up over the console once the folder has been read, take the next click and pass the keys
+    // after it to the cue's box.
     static platform::FileDialogFolder soundFolder;
-    OD1->setDirectory(soundFolder.folder());
-    QLineEdit* box = CueFiles[index(phase)];
-    if (!box->text().isEmpty())
-        OD1->selectFile(box->text());
-    if (OD1->exec() == QDialog::Accepted && !OD1->selectedFiles().isEmpty()) {
-        box->setText(OD1->selectedFiles().constFirst());
-        soundFolder.remember(box->text());
+    QString picked;
+    {
+        QFileDialog dialog(this, QString());
+        OD1 = &dialog;
+        const auto forget = qScopeGuard([this] { OD1 = nullptr; });
+        dialog.setObjectName(QStringLiteral("OD1"));
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        dialog.setNameFilters(
+            { QStringLiteral("wavファイル (*.wav *.wma)"), QStringLiteral("すべてのファイル (*)") });
+        // Sound files are usually kept together: each pick starts where the last one was made.
+        dialog.setDirectory(soundFolder.folder());
+        const QString current = CueFiles[index(phase)]->text();
+        if (!current.isEmpty())
+            dialog.selectFile(current);
+        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+            picked = dialog.selectedFiles().constFirst();
     }
+    if (picked.isEmpty())
+        return;
+    CueFiles[index(phase)]->setText(picked);
+    soundFolder.remember(picked);
 }
 
 void TFtaikai::CuteButton3Click() { registerCue(CuePhase::Warm); }

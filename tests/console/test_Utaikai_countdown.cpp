@@ -50,16 +50,17 @@ protected:
         }
     }
     // The board's port under the test's hand: TCommX as COM5 without settle delays, and the
-    // console's board line over it.
+    // console's board line over it, waiting on `scheduler`.
     struct BoardOnCom5 {
-        explicit BoardOnCom5(int timeOutTrans = 3000)
+        explicit BoardOnCom5(console::Scheduler& scheduler, int timeOutTrans = 3000)
+            : port(comm, scheduler)
         {
             comm.setSettleDelay(0);
             comm.setPortNo(5);
             comm.setTimeOutTrans(timeOutTrans);
         }
         TCommX comm;
-        console::CommXBoardPort port { comm };
+        console::CommXBoardPort port;
     };
     QString digits(const std::array<components::TLED7Seg*, 6>& row)
     {
@@ -272,7 +273,7 @@ TEST_F(UtaikaiCountdown, ABoardHoldingCtsLowNeverStallsTheCountDown)
     platform::FakeSerialPorts ports;
     auto device = ports.add(platform::serialDevicePath(5));
     device->setInputLines(0);
-    BoardOnCom5 board5;
+    BoardOnCom5 board5(scheduler);
     TCommX& comm = board5.comm;
     console::CommXBoardPort& port = board5.port;
 
@@ -328,7 +329,7 @@ TEST_F(UtaikaiCountdown, ASlowBoardGetsTheNewestTimeAndEveryFrameInOrder)
     testing_support::PseudoTerminal pty;
     ASSERT_TRUE(pty.ok());
     platform::setSerialPortOverrides({ { 5, pty.path() } });
-    BoardOnCom5 board5(60000); // the board is slow, not gone: the port waits for it
+    BoardOnCom5 board5(scheduler, 60000); // the board is slow, not gone: the port waits for it
     TCommX& comm = board5.comm;
     console::CommXBoardPort& port = board5.port;
     QStringList said;
@@ -394,23 +395,54 @@ TEST_F(UtaikaiCountdown, SwitchingOffABoardBehindDropsAllButABrightnessCommand)
     EXPECT_EQ(board.sent.size(), 1) << "the brightness sequence ended with the switch";
 }
 
-// Switching the board OFF lets the blank line reach the board before the port closes.
-TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortCloses)
+// Switching the board OFF during a count-down lets the blank line reach the board before the
+// port closes, and the port's settle delay then passes in the scheduler's time: no tick or timer
+// of the console waits for it.
+TEST_F(UtaikaiCountdown, TheBlankLineGoesOutBeforeTheBoardPortClosesAndNoTickWaitsForIt)
 {
     platform::FakeSerialPorts ports;
     auto device = ports.add(platform::serialDevicePath(5));
-    device->setInputLines(0); // the board is busy for a moment
-    BoardOnCom5 board5;
+    BoardOnCom5 board5(scheduler);
     TCommX& comm = board5.comm;
-    console::CommXBoardPort& port = board5.port;
-    console::BoardControl control(port, scheduler, clock, {});
-    ASSERT_TRUE(control.switchOn());
-    control.switchOff();
+    auto d = devices();
+    d.board = &board5.port;
+    auto f = show(d);
+    f->RGgaz->Button(0)->click(); // the show closed the port to set its rate
+    constexpr int settleMs = 1000;
+    comm.setSettleDelay(settleMs);
+    f->DTP1->setTime(QTime(0, 5, 0));
+    f->DTP4->setTime(QTime(0, 0, 0));
+    asker.answer(true);
+    f->CuteButton5->Click();
+    f->CuteButton1->Click();
+    ticks(*f, 10);
+
+    device->setInputLines(0); // the board is busy for a moment
+    f->RGgaz->Button(1)->click();
     EXPECT_GE(comm.Handle(), 0) << "not closed while the line waits";
-    port.SendString("dropped while closing\r");
+    board5.port.SendString("dropped while closing\r");
     device->setInputLines(platform::kLineCts);
-    EXPECT_TRUE(testing_support::waitUntil([&] { return comm.Handle() < 0; }, 3000));
-    EXPECT_EQ(device->sent(), '\r' + console::boardBlankLine());
+    const QByteArray blank = QByteArray("\r").append(console::boardBlankLine());
+    qint64 slowest = 0, blankAt = -1, closedAt = -1;
+    for (int i = 0; i < 100 && closedAt < 0; ++i) {
+        QElapsedTimer wall;
+        wall.start();
+        testing_support::runEvents(20); // the port's drain and its timers run meanwhile
+        if (blankAt < 0 && device->sent().endsWith(blank))
+            blankAt = scheduler.now;
+        ticks(*f, 1);
+        scheduler.advance(100);
+        slowest = std::max(slowest, wall.elapsed());
+        if (comm.Handle() < 0)
+            closedAt = scheduler.now;
+    }
+    EXPECT_LT(slowest, settleMs / 2) << "a tick waited for the settle delay";
+    ASSERT_GE(blankAt, 0);
+    EXPECT_GE(closedAt - blankAt, settleMs) << "the port closes a settle delay after the blank line";
+    EXPECT_FALSE(device->sent().contains("dropped"));
+
+    EXPECT_EQ(f->engine().StateWarm(), PhaseState::On) << "the count-down went on";
+    f->close();
 }
 
 // A board that reads more slowly than its bit rate behind a device that keeps its output queue
@@ -438,7 +470,7 @@ TEST_F(UtaikaiCountdown, ASlowBoardGoesBlankAtOnceWhenSwitchedOffOrClosed)
         testing_support::PseudoTerminal pty;
         ASSERT_TRUE(pty.ok());
         platform::setSerialPortOverrides({ { 5, pty.path() } });
-        BoardOnCom5 board5;
+        BoardOnCom5 board5(scheduler);
         auto d = devices();
         d.board = c.ownPort ? nullptr : &board5.port;
         auto f = show(d);
@@ -475,7 +507,7 @@ TEST_F(UtaikaiCountdown, AStalledBoardIsSaidToTakeNothingASlowOneBehindOncePerSp
 {
     platform::FakeSerialPorts ports;
     auto device = ports.add(platform::serialDevicePath(5));
-    BoardOnCom5 board5(600000); // only CTS holds the board back
+    BoardOnCom5 board5(scheduler, 600000); // only CTS holds the board back
     TCommX& comm = board5.comm;
     console::CommXBoardPort& port = board5.port;
     int tenth = 0;
@@ -528,8 +560,8 @@ TEST_F(UtaikaiCountdown, AStalledBoardIsSaidToTakeNothingASlowOneBehindOncePerSp
 } // namespace
 
 // A signal adapter pulled out mid-race: the failing line call is said once, the port's lamps go
-// red, the port closes and the next press opens it again. The message comes back only after a
-// line call of the port has worked in between.
+// red, the port closes and the next press opens it again, when both lamps show its lines. The
+// message comes back only after a line call of the port has worked in between.
 TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNextPress)
 {
     platform::FakeSerialPorts ports;
@@ -563,8 +595,9 @@ TEST_F(UtaikaiCountdown, APulledSignalAdapterIsSaidShownRedAndOpenedAgainByTheNe
              adapter->setRefuseModemLines(true);
          },
             0, {}, false, red, platform::kLineRts },
+        // Open again: both lamps show the lines, RTS low as the port opened.
         { [&] { adapter->setRefuseModemLines(false); }, 1, {}, true,
-            { SignalOutputs::LampNoPort, SignalOutputs::LampOn }, platform::kLineDtr },
+            { SignalOutputs::LampOff, SignalOutputs::LampOn }, platform::kLineDtr },
         { [&] { adapter->setUnplugged(true); }, 0, failed, false, red, platform::kLineDtr },
     };
     int row = 0;

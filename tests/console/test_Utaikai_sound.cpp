@@ -10,10 +10,14 @@
 #include "console/ConsoleWidgets.h"
 #include "console/CuePlayerView.h"
 #include "platform/MediaPlayer.h"
+#include "support/DeviceTestSupport.h"
 #include "support/FakeSound.h"
 #include "support/SoundFiles.h"
+#include "support/WindowInput.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -496,6 +500,52 @@ TEST_F(UtaikaiSound, OpenPutsTheChosenFileIntoThePhasesBox)
     f->Open1Click();
     EXPECT_EQ(offered, QStringList());
     EXPECT_TRUE(f->CueFiles[0]->text().isEmpty());
+    f->close();
+}
+
+// The operator types the file's path into the dialog's name box and presses Enter while the box
+// offers the name it completes to: once the pick ends no window of the dialog is left, so the
+// next click and keys go to the console. セット asks about a file that is not there, naming it,
+// and registers it only when told to.
+TEST_F(UtaikaiSound, APathTypedIntoTheDialogLeavesNoWindowAndAMissingFileIsAskedAbout)
+{
+    const QString beep = home.file("beep.wav");
+    ASSERT_TRUE(testing_support::writeWav(beep, 100));
+    auto f = openWithPlayers();
+    f->PageControl1->setCurrentWidget(f->TabSheet2);
+    bool offered = false;
+    testing_support::WhenShown<QFileDialog> dialog([&](QFileDialog& d) {
+        testing_support::userType(&d, beep);
+        const QCompleter* completer = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->completer();
+        offered = testing_support::waitUntil([&] { return completer->popup()->isVisible(); });
+        testing_support::userKey(&d, Qt::Key_Return);
+    });
+    f->Open1Click();
+    EXPECT_TRUE(dialog.done());
+    EXPECT_TRUE(offered) << "the name box offered the name it completes to";
+    EXPECT_EQ(f->CueFiles[0]->text(), beep);
+    testing_support::runEvents(300);
+    QStringList left;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != f.get() && (w->isVisible() || qobject_cast<QFileDialog*>(w)))
+            left << QString::fromLatin1(w->metaObject()->className()) + ' ' + w->objectName();
+    EXPECT_EQ(left, QStringList());
+    EXPECT_EQ(f->findChildren<QFileDialog*>().size(), 0);
+
+    const QString horn = home.file("horn.wav");
+    f->CueFiles[1]->setText(horn);
+    asker.answer(false);
+    testing_support::userClick(f->CueSetButtons[1]);
+    EXPECT_TRUE(
+        asker.questions().value(0).startsWith(QStringLiteral("音声ファイル %1 が見つかりません").arg(horn)))
+        << asker.questions().value(0).toStdString();
+    EXPECT_EQ(gridRows(f->CueGrids[1]), QStringList());
+    asker.answer(true);
+    testing_support::userClick(f->CueSetButtons[1]);
+    EXPECT_EQ(gridRows(f->CueGrids[1]), QStringList { "0:00:00 " + horn });
+    testing_support::userClick(f->CueSetButtons[0]); // the file picked above
+    EXPECT_EQ(asker.questions().size(), 2) << "a file that is there is not asked about";
+    EXPECT_EQ(gridRows(f->CueGrids[0]), QStringList { "0:00:00 " + beep });
     f->close();
 }
 
