@@ -119,11 +119,19 @@ bool MonitorFileWriter::flush()
     return ok;
 }
 
+std::vector<platform::FileWriteFailure> MonitorFileWriter::failingFiles() const
+{
+    std::vector<platform::FileWriteFailure> all = m_background.failures();
+    for (const platform::FileWriteFailure& failure : m_news.failures())
+        all.push_back(failure);
+    return all;
+}
+
 bool MonitorFileWriter::replaceNow(const QString& name, const QByteArray& bytes)
 {
     const QString path = filePath(name);
     const std::optional<platform::FileWriteFailure> failure = replaceFile(path, bytes);
-    if (m_news.note(path, !failure))
+    if (m_news.note(path, failure))
         tellFailure(*failure);
     return !failure;
 }
