@@ -22,15 +22,6 @@ QString withCrLf(QString text)
     return text;
 }
 
-// Each CR LF, lone CR and lone LF of `text` as one blank.
-QString lineBreaksAsBlanks(QString text)
-{
-    text.replace(LineEnd, QStringLiteral(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-
 } // namespace
 
 QByteArray dtimeFileBytes(const QString& clockText, QChar letter)
@@ -44,8 +35,7 @@ QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows)
     // nor split its line in two: each of its line breaks is one blank.
     QString text;
     for (const ScheduleLine& row : rows)
-        text += platform::withoutControlCharacters(lineBreaksAsBlanks(
-                    row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu))
+        text += platform::oneLineText(row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu)
             + LineEnd;
     return platform::toCp932(text);
 }
