@@ -16,12 +16,21 @@ std::optional<platform::FileWriteFailure> replaceFile(const QString& path, const
     return platform::writeWholeFile(path, bytes);
 }
 
-bool FailureNews::note(const QString& path, bool succeeded)
+bool FailureNews::note(const QString& path, const std::optional<platform::FileWriteFailure>& failure)
 {
-    bool& failing = m_failing[path];
-    const bool news = !succeeded && !failing;
-    failing = !succeeded;
-    return news;
+    if (!failure) {
+        m_failing.erase(path);
+        return false;
+    }
+    return m_failing.insert_or_assign(path, *failure).second;
+}
+
+std::vector<platform::FileWriteFailure> FailureNews::failures() const
+{
+    std::vector<platform::FileWriteFailure> all;
+    for (const auto& [path, failure] : m_failing)
+        all.push_back(failure);
+    return all;
 }
 
 struct BackgroundFileWriter::State {
@@ -33,8 +42,7 @@ struct BackgroundFileWriter::State {
     std::condition_variable idle; // Flush and the destructor: the worker has caught up or ended
     std::deque<QString> order; // the files waiting, in the order they were handed over
     std::map<QString, QByteArray> waiting; // the newest content of each waiting file
-    std::map<QString, bool> succeeded; // whether each file's last finished write succeeded
-    FailureNews news;
+    FailureNews news; // and which files' last finished write failed
     std::vector<platform::FileWriteFailure> newFailures; // news not yet taken
     bool writing = false;
     bool stop = false;
@@ -42,14 +50,6 @@ struct BackgroundFileWriter::State {
     std::thread worker;
 
     bool caughtUp() const { return order.empty() && !writing; }
-
-    bool allSucceeded() const
-    {
-        for (const auto& [path, ok] : succeeded)
-            if (!ok)
-                return false;
-        return true;
-    }
 
     std::optional<platform::FileWriteFailure> attempt(const QString& path, const QByteArray& bytes) const
     {
@@ -64,8 +64,7 @@ struct BackgroundFileWriter::State {
     // Under the lock.
     void noteResult(const QString& path, const std::optional<platform::FileWriteFailure>& failure)
     {
-        succeeded[path] = !failure;
-        if (news.note(path, !failure))
+        if (news.note(path, failure))
             newFailures.push_back(*failure);
     }
 
@@ -139,8 +138,7 @@ bool BackgroundFileWriter::Write(const QString& path, const QByteArray& bytes)
     if (s.waiting.insert_or_assign(path, bytes).second)
         s.order.push_back(path);
     s.wake.notify_one();
-    const auto last = s.succeeded.find(path);
-    return last == s.succeeded.end() || last->second;
+    return !s.news.failing(path);
 }
 
 bool BackgroundFileWriter::flush(int timeoutMs)
@@ -149,7 +147,7 @@ bool BackgroundFileWriter::flush(int timeoutMs)
     std::unique_lock lock(s.mutex);
     if (!s.idle.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return s.caughtUp(); }))
         return false;
-    return s.allSucceeded();
+    return s.news.failures().empty();
 }
 
 std::vector<platform::FileWriteFailure> BackgroundFileWriter::takeNewFailures()
@@ -157,6 +155,13 @@ std::vector<platform::FileWriteFailure> BackgroundFileWriter::takeNewFailures()
     State& s = *m_state;
     std::lock_guard lock(s.mutex);
     return std::exchange(s.newFailures, {});
+}
+
+std::vector<platform::FileWriteFailure> BackgroundFileWriter::failures() const
+{
+    State& s = *m_state;
+    std::lock_guard lock(s.mutex);
+    return s.news.failures();
 }
 
 } // namespace console

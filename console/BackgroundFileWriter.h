@@ -31,14 +31,19 @@ std::optional<platform::FileWriteFailure> replaceFile(const QString& path, const
 
 // Which failed writes of a file are news for the operator: the first, and then the first after
 // a write of that file succeeded. A file that fails at every write is said once, not at every
-// write.
+// write. Also keeps which files were left by their last write with their old content.
 class FailureNews {
 public:
-    // Notes how a write of `path` ended; true when it failed and that is news.
-    bool note(const QString& path, bool succeeded);
+    // Notes how a write of `path` ended (its failure, or none); true when it failed and that is
+    // news.
+    bool note(const QString& path, const std::optional<platform::FileWriteFailure>& failure);
+    // Whether the last write of `path` failed.
+    bool failing(const QString& path) const { return m_failing.contains(path); }
+    // The failure of each file whose last write failed, by path: news or not.
+    std::vector<platform::FileWriteFailure> failures() const;
 
 private:
-    std::map<QString, bool> m_failing;
+    std::map<QString, platform::FileWriteFailure> m_failing;
 };
 
 class BackgroundFileWriter {
@@ -64,6 +69,8 @@ public:
     bool flush(int timeoutMs);
     // The failures that are news (FailureNews) since the last call, in the order they happened.
     std::vector<platform::FileWriteFailure> takeNewFailures();
+    // The failure of each file whose last finished write failed, by path.
+    std::vector<platform::FileWriteFailure> failures() const;
 
 private:
     struct State;

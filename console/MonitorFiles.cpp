@@ -22,15 +22,6 @@ QString withCrLf(QString text)
     return text;
 }
 
-// Each CR LF, lone CR and lone LF of `text` as one blank.
-QString lineBreaksAsBlanks(QString text)
-{
-    text.replace(LineEnd, QStringLiteral(" "));
-    text.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    text.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return text;
-}
-
 } // namespace
 
 QByteArray dtimeFileBytes(const QString& clockText, QChar letter)
@@ -44,8 +35,7 @@ QByteArray rInfoFileBytes(const std::vector<ScheduleLine>& rows)
     // nor split its line in two: each of its line breaks is one blank.
     QString text;
     for (const ScheduleLine& row : rows)
-        text += platform::withoutControlCharacters(lineBreaksAsBlanks(
-                    row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu))
+        text += platform::oneLineText(row.btime + QLatin1Char(',') + row.etime + QLatin1Char(',') + row.rmenu)
             + LineEnd;
     return platform::toCp932(text);
 }
@@ -119,11 +109,19 @@ bool MonitorFileWriter::flush()
     return ok;
 }
 
+std::vector<platform::FileWriteFailure> MonitorFileWriter::failingFiles() const
+{
+    std::vector<platform::FileWriteFailure> all = m_background.failures();
+    for (const platform::FileWriteFailure& failure : m_news.failures())
+        all.push_back(failure);
+    return all;
+}
+
 bool MonitorFileWriter::replaceNow(const QString& name, const QByteArray& bytes)
 {
     const QString path = filePath(name);
     const std::optional<platform::FileWriteFailure> failure = replaceFile(path, bytes);
-    if (m_news.note(path, !failure))
+    if (m_news.note(path, failure))
         tellFailure(*failure);
     return !failure;
 }

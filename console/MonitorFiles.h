@@ -66,6 +66,9 @@ public:
     // no information text, on disk when it returns, so that no earlier time write can follow
     // it. True when all three were written.
     bool writeClosed();
+    // The failure of each file whose last finished write failed (it holds older content than
+    // the monitor was last given), whether or not the reporter was told of it.
+    virtual std::vector<platform::FileWriteFailure> failingFiles() const { return {}; }
 
 protected:
     void tellFailure(const platform::FileWriteFailure& failure) const;
@@ -91,6 +94,7 @@ public:
     bool writeSchedule(const std::vector<ScheduleLine>& rows) override;
     bool writeMemo(const QString& memo, bool shown) override;
     bool flush() override;
+    std::vector<platform::FileWriteFailure> failingFiles() const override;
 
 private:
     bool replaceNow(const QString& name, const QByteArray& bytes);

@@ -5,6 +5,7 @@
 #include "console/ScheduleSql.h"
 #include "platform/ClockText.h"
 #include "platform/DataSet.h"
+#include "platform/TypedText.h"
 
 namespace console {
 
@@ -20,7 +21,7 @@ ScheduleItems::ScheduleItems(TDM1& dm, QString eventCode)
 void ScheduleItems::setNext(int start, int end, const QString& text, int now)
 {
     m_nextStart = QTime::fromMSecsSinceStartOfDay(start * 1000);
-    m_labels.next = text;
+    m_labels.next = platform::oneLineText(text);
     m_labels.nextTimes = longTimeTextOfSeconds(start) + QLatin1Char('-') + longTimeTextOfSeconds(end);
     // A next item that should have started already (rows that overlap) is not watched: the
     // ticker would otherwise work the items out afresh at every tick.
@@ -42,7 +43,7 @@ const ItemLabels& ScheduleItems::show(const QTime& now)
         return m_labels;
     ScheduleRow row = readScheduleRow(q);
     if (now.msecsSinceStartOfDay() > row.btime * 1000) {
-        m_labels.current = row.rmenu;
+        m_labels.current = platform::oneLineText(row.rmenu);
         q.Next();
         if (q.Eof())
             return m_labels;
@@ -64,7 +65,7 @@ const ItemLabels& ScheduleItems::Tick(const QTime& now, const QTime& scheduleEnd
                 QStringLiteral("order by btime") });
         q.First();
         if (!q.Eof() && readScheduleRow(q).btime == second) {
-            m_labels.current = readScheduleRow(q).rmenu;
+            m_labels.current = platform::oneLineText(readScheduleRow(q).rmenu);
             q.Next();
             if (q.Eof()) {
                 m_labels.next.clear();

@@ -10,7 +10,8 @@ class TDM1;
 
 namespace console {
 
-// The texts of the three item labels of the control page.
+// The texts of the three item labels of the control page; a content stored with line breaks
+// shows on one line, as on the monitor.
 struct ItemLabels {
     QString current; // Label33: content of the running item
     QString next; // Label14: content of the next item

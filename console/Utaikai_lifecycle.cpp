@@ -230,11 +230,12 @@ void TFtaikai::FormClose()
         failures << storeClosingState(
             dm(), CurrentEventCode, m_eventLoaded ? std::optional(collectClosingState()) : std::nullopt);
     // The monitor is told that no event runs; a file that cannot be replaced keeps its old
-    // content, and is said with the other failures of the close: the status line goes with
-    // the console.
-    m_dev.monitor->setProblemReporter([&failures](const QString& text) { failures << text; });
-    m_dev.monitor->writeClosed();
+    // content. Every such file is said with the other failures of the close, also one the
+    // status line said earlier: the status line goes with the console.
     m_dev.monitor->setProblemReporter({});
+    m_dev.monitor->writeClosed();
+    for (const platform::FileWriteFailure& failure : m_dev.monitor->failingFiles())
+        failures << monitorFileFailureText(failure);
     if (m_dev.dm) {
         const QString reopen = reopenEventList(dm(), CurrentEventCode);
         if (!reopen.isEmpty())

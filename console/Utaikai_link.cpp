@@ -8,6 +8,7 @@
 #include "console/TimeServerLink.h"
 #include "console/Utaikai.h"
 #include "platform/TextCodec.h"
+#include "platform/WholeFile.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -60,8 +61,8 @@ void TFtaikai::timeServerLineReceived(const QByteArray& line)
     // Flushed line by line, so that the log is complete whenever someone reads it.
     if (!TcpLogFile.isOpen())
         showStatus(QStringLiteral("TCPDATA.txt に書き込めません"));
-    else if (TcpLogFile.write(line + "\r\n") != line.size() + 2 || !TcpLogFile.flush())
-        showStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + TcpLogFile.errorString());
+    else if (const std::optional<QString> reason = platform::writeFlushed(TcpLogFile, line + "\r\n"))
+        showStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + *reason);
     if (BoardFromNetwork != 1)
         return;
     // While the warm-up runs, a time within the blind seconds of Edit5 shows blank; an Edit5 that

@@ -34,6 +34,15 @@ QString withoutControlCharacters(const QString& text, TextLines lines)
     return kept;
 }
 
+QString oneLineText(const QString& text)
+{
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(QLatin1Char('\r'), QLatin1Char(' '));
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return withoutControlCharacters(line);
+}
+
 QString controlCharacterRefusal(const QString& field)
 {
     return QStringLiteral("「%1」に使えない制御文字 (NUL など) が含まれています。"

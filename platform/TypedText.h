@@ -23,6 +23,11 @@ bool hasControlCharacters(const QString& text, TextLines lines = TextLines::One)
 // The text without those characters.
 QString withoutControlCharacters(const QString& text, TextLines lines = TextLines::One);
 
+// A stored text shown or printed on one line (a schedule item on the monitor, on the page, on
+// the console): each CR LF, lone CR and lone LF one blank, the other refused characters left
+// out. A text stored with line breaks (by an older program) keeps every word.
+QString oneLineText(const QString& text);
+
 // The operator's message refusing text of the field named (as its label shows it).
 QString controlCharacterRefusal(const QString& field);
 

@@ -10,8 +10,10 @@ namespace platform {
 
 namespace {
 
-// The system's word on the failure, when it has a useful one; `step` otherwise.
-QString reasonOf(const QSaveFile& file, int error, const QString& step)
+// The system's word on the failure, when it has a useful one; `step` otherwise. Qt says
+// "Unknown error" where a write went part of the way (the system refused only the rest): the
+// number the system gave then is errno's.
+QString reasonOf(const QFileDevice& file, int error, const QString& step)
 {
     // A device without an error says "Unknown error" (translated where Qt's texts are).
     const QString said = file.errorString();
@@ -60,6 +62,14 @@ std::optional<FileWriteFailure> writeWholeFile(
 std::optional<FileWriteFailure> writeWholeFile(const QString& path, const QByteArray& bytes)
 {
     return writeWholeFile(path, [&bytes](QIODevice& file) { return file.write(bytes) == bytes.size(); });
+}
+
+std::optional<QString> writeFlushed(QFileDevice& file, const QByteArray& bytes)
+{
+    errno = 0;
+    if (file.write(bytes) == bytes.size() && file.flush())
+        return std::nullopt;
+    return reasonOf(file, errno, QStringLiteral("書き込めません"));
 }
 
 } // namespace platform

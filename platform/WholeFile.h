@@ -15,6 +15,7 @@
 #include <functional>
 #include <optional>
 
+class QFileDevice;
 class QIODevice;
 
 namespace platform {
@@ -36,5 +37,10 @@ struct FileWriteFailure {
 std::optional<FileWriteFailure> writeWholeFile(
     const QString& path, const std::function<bool(QIODevice&)>& fill);
 std::optional<FileWriteFailure> writeWholeFile(const QString& path, const QByteArray& bytes);
+
+// Writes `bytes` to a file open for writing (a log kept line by line, not replaced whole) and
+// flushes them to the system. Nothing when they all went; else the reason, found as for a
+// FileWriteFailure.
+std::optional<QString> writeFlushed(QFileDevice& file, const QByteArray& bytes);
 
 } // namespace platform

@@ -6,6 +6,7 @@
 #include "platform/Asker.h"
 #include "platform/Clock.h"
 #include "platform/DataSet.h"
+#include "platform/TypedText.h"
 #include "printout/EventPictures.h"
 #include "report/BRCtrls.h"
 
@@ -113,6 +114,9 @@ void TFbrmenu::build()
         = named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("etime"), at(140, 2, 12)), "BRDBText2");
     BRDBText3
         = named(b.dbText(DetailBand1, m_dm.Qrmenu, QStringLiteral("rmenu"), at(248, 2, 12)), "BRDBText3");
+    // A content stored with line breaks (by an older program) prints whole on its one line, as
+    // the monitor shows it, not cut at its first break.
+    BRDBText3->OnPrint = [](TBRCustomLabel*, QString& value) { value = platform::oneLineText(value); };
     BRShape1 = named(b.Shape(DetailBand1, TBRShapeType::brsHorLine, ruleAt(8, 19), 2), "BRShape1");
 
     PageFooterBand1 = named(b.band(TBRBandType::rbPageFooter, tenths(FooterHeight)), "PageFooterBand1");

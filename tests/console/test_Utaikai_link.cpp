@@ -13,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <cerrno>
+#include <cstring>
 #include <random>
 
 using testing_support::ConsoleFixture;
@@ -136,6 +138,21 @@ TEST_F(UtaikaiLink, FailuresWhileHandlingLinesShowInTheStatusLineAndTheLinkGoesO
     ASSERT_TRUE(waitUntil([&] { return f->Memo2->blockCount() == 1 && !f->StatusLine->text().isEmpty(); }));
     EXPECT_EQ(f->StatusLine->text(), "サーバの時刻を読めません: Green");
     EXPECT_TRUE(board.sent.isEmpty());
+
+    // A disk that fills: the first line that does not fit, of which a part went, gives the
+    // system's reason as the next one does, not Qt's "Unknown error".
+    const QString said = testing_support::inChildWithFileSizeLimit(logBytes().size() + 8, [&] {
+        BoardFromNetwork = 0;
+        QStringList lines;
+        for (int i = 0; i < 2; ++i) {
+            f->timeServerLineReceived("$F,1,\"00:00:09\",\"13:34:23\"");
+            lines << f->StatusLine->text();
+        }
+        return lines.join(u'\n');
+    });
+    const QString tooLarge
+        = QStringLiteral("TCPDATA.txt に書き込めません: ") + QString::fromLocal8Bit(std::strerror(EFBIG));
+    EXPECT_EQ(said, tooLarge + u'\n' + tooLarge);
 
     f->TcpLogFile.close(); // as a disk that fails
     server.send("$F,1,\"00:00:09\",\"13:34:23\"\r\n");

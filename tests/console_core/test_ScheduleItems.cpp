@@ -45,10 +45,13 @@ struct LabelsAt {
 TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
 {
     addAbc();
+    // Contents an older program stored with line breaks show on one line, as on the monitor.
+    exec("update rmenu set rmenu='B'||char(13)||char(10)||'b' where rmenu='B'");
+    exec("update rmenu set rmenu='C'||char(13)||'c'||char(10)||'d' where rmenu='C'");
     const LabelsAt cases[] = {
         { "8:50:00.000", { "", "A", "9:00:00-9:30:00" } },
-        { "9:35:00.000", { "B", "C", "9:40:00-10:00:00" } },
-        { "9:45:00.000", { "C", "", "" } },
+        { "9:35:00.000", { "B b", "C c d", "9:40:00-10:00:00" } },
+        { "9:45:00.000", { "C c d", "", "" } },
         { "10:00:01.000", kNone },
     };
     for (const LabelsAt& c : cases)
@@ -58,13 +61,14 @@ TEST_F(ScheduleItemsTest, PageShowFindsTheRunningAndTheNextItem)
 TEST_F(ScheduleItemsTest, TheTickerAdvancesAtTheNextStartAndEmptiesAfterTheEnd)
 {
     addAbc();
+    exec("update rmenu set rmenu='C'||char(10)||'c' where rmenu='C'");
     shown->show(T("9:35:00.000"));
     EXPECT_EQ(shown->NextItemStart(), QTime(9, 40));
     const LabelsAt steps[] = {
-        { "9:39:59.750", { "B", "C", "9:40:00-10:00:00" } },
-        { "9:40:00.000", { "C", "", "" } },
-        { "9:59:59.750", { "C", "", "" } },
-        { "10:00:00.500", { "C", "", "" } },
+        { "9:39:59.750", { "B", "C c", "9:40:00-10:00:00" } },
+        { "9:40:00.000", { "C c", "", "" } },
+        { "9:59:59.750", { "C c", "", "" } },
+        { "10:00:00.500", { "C c", "", "" } },
         { "10:00:01.000", kNone },
     };
     for (const LabelsAt& s : steps)

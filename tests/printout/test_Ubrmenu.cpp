@@ -72,6 +72,7 @@ TEST_F(Ubrmenu, TwentyTwoRowsFillAPageAndEveryFooterCountsThePages)
     EXPECT_TRUE(asker.errors().isEmpty()); // an event without pictures prints without them
 }
 
+// Also: contents an older program stored with line breaks print whole on their line.
 TEST_F(Ubrmenu, TheFooterLineAndColumnTitlesFollowTheLanguageChoice)
 {
     const struct {
@@ -87,6 +88,8 @@ TEST_F(Ubrmenu, TheFooterLineAndColumnTitlesFollowTheLanguageChoice)
         { 1, QTime(23, 59), "Print /  23:59  2024/03/09", "Start", "Note" },
     };
     addRows(3);
+    exec("update rmenu set rmenu='前半'||char(13)||char(10)||'後半' where rmenu='予選 2'");
+    exec("update rmenu set rmenu='a'||char(13)||'b'||char(10)||'c' where rmenu='予選 3'");
     const auto f = Open();
     for (const auto& c : cases) {
         clock.setNow(QDateTime(QDate(2024, 3, 9), c.at));
@@ -94,6 +97,8 @@ TEST_F(Ubrmenu, TheFooterLineAndColumnTitlesFollowTheLanguageChoice)
         const QStringList texts = Print(*f).texts.value(0);
         EXPECT_TRUE(texts.contains(QString::fromUtf8(c.line))) << texts.join(u'|').toStdString();
         EXPECT_TRUE(texts.contains(QString::fromUtf8(c.start)) && texts.contains(QString::fromUtf8(c.note)));
+        EXPECT_TRUE(texts.contains(QStringLiteral("前半 後半")) && texts.contains(QStringLiteral("a b c")))
+            << texts.join(u'|').toStdString();
     }
 }
 
