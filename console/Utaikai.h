@@ -356,6 +356,8 @@ public:
     std::array<qint64, SignalSlotCount> SignalSlots {};
     int ScheduleAdded = 0;
     QFile TcpLogFile;
+    // Why the log could not be opened when the console opened; said with every line then.
+    QString TcpLogOpenFailure;
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -121,8 +121,10 @@ void TFtaikai::FormCreate()
     // The timing server's log starts empty with every console. It lives in the data folder with
     // the other files, not in whatever folder the program happened to be started from.
     TcpLogFile.setFileName(QDir(platform::dataFolder()).filePath(kTcpLogName));
-    if (!TcpLogFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!TcpLogFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        TcpLogOpenFailure = TcpLogFile.errorString();
         TcpLogFile.setFileName(QString());
+    }
     Tmr3.start();
     Tms.start();
 }

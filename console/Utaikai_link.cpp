@@ -60,7 +60,8 @@ void TFtaikai::timeServerLineReceived(const QByteArray& line)
     Memo2->appendPlainText(platform::fromCp932(line));
     // Flushed line by line, so that the log is complete whenever someone reads it.
     if (!TcpLogFile.isOpen())
-        showStatus(QStringLiteral("TCPDATA.txt に書き込めません"));
+        showStatus(QStringLiteral("TCPDATA.txt に書き込めません")
+            + (TcpLogOpenFailure.isEmpty() ? QString() : QStringLiteral(": ") + TcpLogOpenFailure));
     else if (const std::optional<QString> reason = platform::writeFlushed(TcpLogFile, line + "\r\n"))
         showStatus(QStringLiteral("TCPDATA.txt に書き込めません: ") + *reason);
     if (BoardFromNetwork != 1)

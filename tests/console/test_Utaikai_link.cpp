@@ -162,6 +162,15 @@ TEST_F(UtaikaiLink, FailuresWhileHandlingLinesShowInTheStatusLineAndTheLinkGoesO
     EXPECT_EQ(f->Memo2->blockCount(), 2);
     EXPECT_EQ(f->Panel17->Caption(), "接続しました");
     f->close();
+
+    // A log that cannot even be opened (a folder in its place) gives the system's reason too.
+    QFile::remove(home.file(QStringLiteral("TCPDATA.txt")));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("TCPDATA.txt")));
+    auto g = Open();
+    g->timeServerLineReceived("$F,1,\"00:00:09\",\"13:34:23\"");
+    EXPECT_EQ(g->StatusLine->text(),
+        QStringLiteral("TCPDATA.txt に書き込めません: ") + QString::fromLocal8Bit(std::strerror(EISDIR)));
+    g->close();
 }
 
 TEST_F(UtaikaiLink, ConnectingLeavesTheCountDownRunningAndCanBeCancelledOrTimeOut)
