@@ -210,32 +210,54 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
     EXPECT_FALSE(window->isVisible());
 }
 
-// A disk that fills before "ＣＬＯＳＥ": the settings file keeps every byte it had, and the
-// operator is told which file was not saved before the program may end.
+// A disk that fills before "ＣＬＯＳＥ", after K bytes of the new file: the settings file keeps
+// every byte it had, never some of the keys, and the operator is told which file was not saved
+// before the program may end; with room for the whole file it holds every key and nothing is said.
 TEST_F(StartWindow, AFullDiskAtCloseKeepsTheSettingsFileAndSaysSo)
 {
-    const QByteArray original = "[Env]\r\nPcom2=7\r\nDtp1v=0:03:00\r\n[Print]\r\nTLstart=Start\r\n";
-    {
-        QFile f(home.file("Tavo.ini"));
+    const QByteArray original
+        = "; ours\r\n[Env]\r\nTcode=202403092\r\nPcom2=7\r\nDtp1v=0:03:00\r\n[Print]\r\nTLstart=Start\r\n";
+    const QString path = home.file("Tavo.ini");
+    auto restore = [&] {
+        QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(original);
-    }
+    };
+    restore();
     start();
     showAndWait();
     SignalPortNo1 = 9;
-    const QString said = testing_support::inChildWithFileSizeLimit(original.size() / 2, [&]() -> QString {
-        asker.answer(false);
-        window->CuteButton2->Click();
-        return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
-    });
-    EXPECT_TRUE(said.startsWith(QStringLiteral("設定ファイルに保存できませんでした。\nファイル ")
-        + QDir::toNativeSeparators(home.file("Tavo.ini")) + QStringLiteral(" は保存されていません。")))
-        << said.toStdString();
-    EXPECT_TRUE(said.endsWith(QStringLiteral("\n保存せずに終了しますか？|shown"))) << said.toStdString();
-    EXPECT_EQ(testing_support::readFileBytes(home.file("Tavo.ini")), original);
-    EXPECT_EQ(QDir(home.path()).entryList({ "Tavo.ini*" }, QDir::AllEntries | QDir::Hidden),
-        QStringList { "Tavo.ini" })
-        << "no temporary file is left";
+    auto closeWithRoomFor = [&](qint64 bytes) {
+        return testing_support::inChildWithFileSizeLimit(bytes, [&]() -> QString {
+            asker.answer(false);
+            window->CuteButton2->Click();
+            return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
+        });
+    };
+
+    EXPECT_EQ(closeWithRoomFor(1 << 20), "|ended");
+    const QByteArray saved = testing_support::readFileBytes(path);
+    EXPECT_TRUE(
+        saved.startsWith("; ours\r\n[Env]\r\nTcode=202403092\r\nPcom2=9\r\nDtp1v=0:03:00\r\nCont=0\r\n"))
+        << saved.toStdString();
+    EXPECT_TRUE(saved.contains("\r\n[Print]\r\nTLstart=Start\r\nTLend=End\r\n"));
+    EXPECT_TRUE(saved.endsWith("\r\n[TCP]\r\nTCPadd=192.168.0.10\r\nPortnum=5000\r\n"));
+    EXPECT_EQ(saved.count('='), 23);
+
+    // Room for none of it, for the first changed key only, for all but the last byte.
+    for (const qint64 room : { original.size() / 2, original.size() + 10, saved.size() - 1 }) {
+        restore();
+        const QString said = closeWithRoomFor(room);
+        EXPECT_TRUE(said.startsWith(QStringLiteral("設定ファイルに保存できませんでした。\nファイル ")
+            + QDir::toNativeSeparators(path) + QStringLiteral(" は保存されていません。元の内容のままです（")))
+            << room << ": " << said.toStdString();
+        EXPECT_TRUE(said.endsWith(QStringLiteral("）。\n保存せずに終了しますか？|shown")))
+            << said.toStdString();
+        EXPECT_EQ(testing_support::readFileBytes(path), original) << room;
+        EXPECT_EQ(QDir(home.path()).entryList({ "Tavo.ini*" }, QDir::AllEntries | QDir::Hidden),
+            QStringList { "Tavo.ini" })
+            << "no temporary file is left";
+    }
 }
 
 TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
