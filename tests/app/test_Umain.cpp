@@ -3,13 +3,17 @@
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
 #include "platform/DataSet.h"
+#include "platform/MessageBoxAsker.h"
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
+#include "support/WindowInput.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -282,10 +286,61 @@ TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
     start();
     ASSERT_EQ(asker.messages().size(), 1);
     EXPECT_TRUE(asker.messages().first().endsWith(
-        QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」"
-                       "（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）")));
+        QStringLiteral("\n[D-Line] Brate の値「3」→ 既定値「0」"
+                       "（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）"
+                       "\n[Env] Pcom2 の値「-1」→ 既定値「2」")));
     EXPECT_EQ(SignalPortNo1, 2);
     EXPECT_EQ(BoardBitRateIndex, 0);
+}
+
+// Every key of the file refused, each with a long value of wide characters: the message box
+// still fits a 1024 x 768 screen, OK button and all; it names the first keys, those to be
+// mended in the file among them, and counts the rest.
+TEST_F(StartWindow, AMessageWithEveryKeyRefusedFitsTheScreen)
+{
+    const QString wide(60, QChar(0x4E88)); // 予
+    const QString bell(1, QChar(0x07));
+    QString file;
+    const std::pair<const char*, QStringList> sections[] = {
+        { "Env",
+            { "Tcode", "Cont", "Pcom2", "Pcom3", "Pcom4", "Pcom5", "Dtp1v", "Dtp2v", "Dtp3v", "Dtp4v",
+                "Dtp5v", "Dt", "Brindt", "Dpwup", "Dprace", "Dpover" } },
+        { "Print", { "TLstart", "TLend", "TLschedule", "TLnote", "TLdate" } },
+        { "TCP", { "TCPadd", "Portnum" } },
+        { "D-Line", { "Brate" } },
+    };
+    for (const auto& [section, keys] : sections) {
+        file += QStringLiteral("[%1]\r\n").arg(QLatin1String(section));
+        for (const QString& key : keys)
+            file += key + QLatin1Char('=') + (key == "TCPadd" ? QStringLiteral("予 ") : QString()) + wide
+                + (key.startsWith("TL") ? bell : QString()) + QStringLiteral("\r\n");
+    }
+    writeCp932File(home.file("Tavo.ini"), file);
+
+    QString text;
+    QSize box;
+    // Real message boxes for this start; the fixture's scripted answers again afterwards.
+    std::unique_ptr<platform::Asker> scripted
+        = platform::setAsker(std::make_unique<platform::MessageBoxAsker>());
+    testing_support::WhenShown<QMessageBox> shown([&](QMessageBox& b) {
+        text = b.text();
+        box = b.frameGeometry().size();
+        testing_support::saveGrab(&b, "start_message_every_key_refused");
+        testing_support::userClick(b.button(QMessageBox::Ok));
+    });
+    start();
+    platform::setAsker(std::move(scripted));
+    ASSERT_TRUE(shown.done());
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 11) << text.toStdString();
+    EXPECT_TRUE(
+        lines[1].startsWith(QStringLiteral("[Env] Tcode の値「") + QString(40, QChar(0x4E88)) + "…」"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("[D-Line] Brate の値「")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("[Env] Cont の値「")));
+    EXPECT_EQ(lines[10], QStringLiteral("ほか 15 項目"));
+    EXPECT_LE(box.width(), 1024);
+    // Room for the window manager's title bar above it.
+    EXPECT_LE(box.height(), 768 - 40) << box.width() << "x" << box.height();
 }
 
 TEST_F(StartWindow, TheUpgradeFollowsTheFirstPaintShowsItsStepsAndRefusesInput)
