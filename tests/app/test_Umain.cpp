@@ -160,7 +160,11 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
     start();
     showAndWait();
     ASSERT_EQ(asker.errors().size(), 1);
-    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("データベースに接続できません。")));
+    // The file and the cause, in Japanese; no database server to look for.
+    EXPECT_TRUE(asker.errors().first().startsWith(
+        QStringLiteral("データベースに接続できません。\nデータベースファイル ") + home.file("tavo.db")
+        + QStringLiteral(" を開けません（")))
+        << asker.errors().first().toStdString();
     EXPECT_EQ(SignalPortNo1, 11);
     EXPECT_EQ(WarmUpTimePreset, "0:04:00");
     EXPECT_EQ(ReportTitleStart, QStringLiteral("開始"));
