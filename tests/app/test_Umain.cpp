@@ -252,7 +252,7 @@ TEST_F(StartWindow, AFullDiskAtCloseKeepsTheSettingsFileAndSaysSo)
     EXPECT_TRUE(saved.endsWith("\r\n[TCP]\r\nTCPadd=192.168.0.10\r\nPortnum=5000\r\n"));
     EXPECT_EQ(saved.count('='), 23);
 
-    // Room for none of it, for the first changed key only, for all but the last byte.
+    // Room for none of the new file, for its first keys only, for all but its last byte.
     for (const qint64 room : { original.size() / 2, original.size() + 10, saved.size() - 1 }) {
         restore();
         const QString said = closeWithRoomFor(room);
