@@ -134,14 +134,22 @@ QString settingsProblemText(const std::vector<SettingProblem>& problems)
 {
     if (problems.empty())
         return QString();
+    // The keys to be mended in the file come first, so that they are among the lines shown.
+    std::vector<SettingProblem> ordered = problems;
+    std::stable_partition(ordered.begin(), ordered.end(),
+        [](const SettingProblem& p) { return neverSavedSetting(p.section, p.key); });
     QString text = QStringLiteral("設定ファイル Tavo.ini に使えない値があったため、次の項目は既定値を使います"
                                   "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。");
-    for (const SettingProblem& p : problems) {
+    const size_t shown = ordered.size() > kShownProblems ? kShownProblems - 1 : ordered.size();
+    for (size_t i = 0; i < shown; ++i) {
+        const SettingProblem& p = ordered[i];
         text += QStringLiteral("\n[%1] %2 の値「%3」→ 既定値「%4」")
                     .arg(p.section, p.key, shownSettingValue(p.value), p.defaultValue);
         // The program never writes these keys: the value stays wrong until it is mended.
         if (neverSavedSetting(p.section, p.key))
             text += QStringLiteral("（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）");
     }
+    if (shown < ordered.size())
+        text += QStringLiteral("\nほか %1 項目").arg(ordered.size() - shown);
     return text;
 }

@@ -75,7 +75,11 @@ QString shownSettingValue(const QString& value);
 // True for the keys read at start and never written back (Env/Tcode, D-Line/Brate).
 bool neverSavedSetting(const QString& section, const QString& key);
 
+// How many lines of refused keys the start message holds at most: past that, the last line
+// only counts the rest ("ほか N 項目"), so that the box fits a 1024 x 768 screen.
+constexpr size_t kShownProblems = 10;
+
 // The one message for the operator at start that names each refused key, its value (cut to
 // kShownValueLength) and the default used, and asks for the keys that are never written back
-// to be mended in the file; empty when there is none.
+// to be mended in the file (those first); empty when there is none.
 QString settingsProblemText(const std::vector<SettingProblem>& problems);

@@ -114,29 +114,31 @@ bool saveSettings()
         if (preset->isEmpty())
             *preset = kZeroTime;
 
-    platform::IniFile ini(settingsFilePath());
-    ini.WriteInteger(kEnv, QStringLiteral("Cont"), OffControlMode);
-    ini.WriteInteger(kEnv, QStringLiteral("Pcom2"), SignalPortNo1);
-    ini.WriteInteger(kEnv, QStringLiteral("Pcom3"), SignalPortNo2);
-    ini.WriteInteger(kEnv, QStringLiteral("Pcom4"), SignalPortNo3);
-    ini.WriteInteger(kEnv, QStringLiteral("Pcom5"), BoardPortNo);
-    ini.WriteString(kEnv, QStringLiteral("Dtp1v"), WarmUpTimePreset);
-    ini.WriteString(kEnv, QStringLiteral("Dtp2v"), RaceTimePreset);
-    ini.WriteString(kEnv, QStringLiteral("Dtp3v"), OverTimePreset);
-    ini.WriteString(kEnv, QStringLiteral("Dtp4v"), BlankTimePreset);
-    ini.WriteString(kEnv, QStringLiteral("Dtp5v"), AutoIntervalPreset);
-    ini.WriteInteger(kEnv, QStringLiteral("Dt"), DelaySetting);
-    ini.WriteString(kEnv, QStringLiteral("Brindt"), BlindTimeTenths);
-    ini.WriteString(kEnv, QStringLiteral("Dpwup"), HideClockPausedWarmUp);
-    ini.WriteString(kEnv, QStringLiteral("Dprace"), HideClockPausedRace);
-    ini.WriteString(kEnv, QStringLiteral("Dpover"), HideClockPausedOverTime);
-    ini.WriteString(kPrint, QStringLiteral("TLstart"), ReportTitleStart);
-    ini.WriteString(kPrint, QStringLiteral("TLend"), ReportTitleEnd);
-    ini.WriteString(kPrint, QStringLiteral("TLschedule"), ReportTitleSchedule);
-    ini.WriteString(kPrint, QStringLiteral("TLnote"), ReportTitleNote);
-    ini.WriteString(kPrint, QStringLiteral("TLdate"), ReportPrintDatePrefix);
-    ini.WriteString(kTcp, QStringLiteral("TCPadd"), TimeServerAddress);
-    ini.WriteString(kTcp, QStringLiteral("Portnum"), TimeServerPort);
+    const auto number = [](int value) { return QString::number(value); };
+    // One write for all: the file is either as it was or holds every key of this close.
+    platform::IniFile(settingsFilePath())
+        .WriteAll({ { kEnv, QStringLiteral("Cont"), number(OffControlMode) },
+            { kEnv, QStringLiteral("Pcom2"), number(SignalPortNo1) },
+            { kEnv, QStringLiteral("Pcom3"), number(SignalPortNo2) },
+            { kEnv, QStringLiteral("Pcom4"), number(SignalPortNo3) },
+            { kEnv, QStringLiteral("Pcom5"), number(BoardPortNo) },
+            { kEnv, QStringLiteral("Dtp1v"), WarmUpTimePreset },
+            { kEnv, QStringLiteral("Dtp2v"), RaceTimePreset },
+            { kEnv, QStringLiteral("Dtp3v"), OverTimePreset },
+            { kEnv, QStringLiteral("Dtp4v"), BlankTimePreset },
+            { kEnv, QStringLiteral("Dtp5v"), AutoIntervalPreset },
+            { kEnv, QStringLiteral("Dt"), number(DelaySetting) },
+            { kEnv, QStringLiteral("Brindt"), BlindTimeTenths },
+            { kEnv, QStringLiteral("Dpwup"), HideClockPausedWarmUp },
+            { kEnv, QStringLiteral("Dprace"), HideClockPausedRace },
+            { kEnv, QStringLiteral("Dpover"), HideClockPausedOverTime },
+            { kPrint, QStringLiteral("TLstart"), ReportTitleStart },
+            { kPrint, QStringLiteral("TLend"), ReportTitleEnd },
+            { kPrint, QStringLiteral("TLschedule"), ReportTitleSchedule },
+            { kPrint, QStringLiteral("TLnote"), ReportTitleNote },
+            { kPrint, QStringLiteral("TLdate"), ReportPrintDatePrefix },
+            { kTcp, QStringLiteral("TCPadd"), TimeServerAddress },
+            { kTcp, QStringLiteral("Portnum"), TimeServerPort } });
     return true;
 }
 

@@ -53,8 +53,9 @@ std::vector<SettingProblem> loadSettings();
 
 // Writes the globals back (Tcode and Brate excepted); empty presets become "0:00:00" first.
 // Does nothing and returns false when the settings were never loaded in this process, so that
-// values nobody read are never written over the operator's file. Raises std::runtime_error,
-// with a text naming the file, when the file cannot be written; it then keeps what it had.
+// values nobody read are never written over the operator's file. Every key goes into the file
+// in one whole-file write: raises std::runtime_error, with a text naming the file, when that
+// write fails, and the file then keeps every byte it had.
 bool saveSettings();
 
 // True once loadSettings has completed.

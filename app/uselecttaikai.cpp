@@ -37,8 +37,8 @@ const QString kEdit = QStringLiteral("TIKIEDIT");
 const QString kDel = QStringLiteral("TIKIDEL");
 const QString kZeroTime = QStringLiteral("0:00:00");
 
-const QString kConnectionFailure
-    = QStringLiteral("データベースに接続できません。データベースが立ち上がっているか確認してください。");
+// There is no database server to look for: the cause, with the file, follows on the next line.
+const QString kConnectionFailure = QStringLiteral("データベースに接続できません。");
 const QString kDuplicateCode = QStringLiteral("大会コードが重複しています。");
 const QString kDateFull = QStringLiteral(
     "この開催日の大会は既に9件登録されています。\n一つの開催日に登録できる大会は9件までです。");
@@ -584,8 +584,9 @@ void TFselecttaikai::opentaikai()
             resu->ExecSQL();
         }
         mark.Commit();
-    } catch (const platform::DatabaseError&) {
-        platform::showMessage(kTnowMissing);
+    } catch (const platform::DatabaseError& e) {
+        // A full disk is no missing table: the cause follows.
+        platform::showMessage(kTnowMissing + QLatin1Char('\n') + e.message());
     }
 
     if (OpenRaceConsole) {
@@ -599,8 +600,7 @@ void TFselecttaikai::CuteButton1Click()
     try {
         opentaikai();
     } catch (const platform::DatabaseError& e) {
-        // The usual advice, and under it what the database said, so that a missing column or
-        // table is not taken for a database that is down.
+        // What the database said, so that a full disk or a missing table is told as such.
         platform::showMessage(kConnectionFailure + QLatin1Char('\n') + e.message());
         close();
     } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 #include "platform/DataSet.h"
 
 #include "platform/DataFolder.h"
+#include "platform/DatabaseFailure.h"
 #include "platform/SqlDialect.h"
 
 #include <algorithm>
@@ -29,8 +30,9 @@ public:
         if (sql.contains(QChar(0)))
             fail(QStringLiteral("SQL文に NUL 文字が含まれているため実行できません。"));
         const QByteArray text = sql.toUtf8();
-        if (sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr) != SQLITE_OK)
-            fail(QString::fromUtf8(sqlite3_errmsg(db)));
+        const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr);
+        if (rc != SQLITE_OK)
+            fail(databaseFailureText(db, rc));
     }
     ~Statement() { sqlite3_finalize(m_stmt); }
     Statement(const Statement&) = delete;
@@ -44,7 +46,7 @@ public:
             return true;
         if (rc == SQLITE_DONE)
             return false;
-        fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        fail(databaseFailureText(m_db, rc));
     }
     void bind(int index, const QVariant& v)
     {
@@ -82,7 +84,7 @@ public:
         }
         }
         if (rc != SQLITE_OK)
-            fail(QString::fromUtf8(sqlite3_errmsg(m_db)));
+            fail(databaseFailureText(m_db, rc));
     }
     QVariant column(int i) const
     {
@@ -291,11 +293,10 @@ struct Database::Impl {
         const int rc = sqlite3_open_v2(
             file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
         if (rc != SQLITE_OK) {
-            const QString message
-                = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+            const QString message = databaseFailureText(db, rc, file);
             sqlite3_close(db);
             db = nullptr;
-            fail(message + QStringLiteral(": ") + file);
+            fail(message);
         }
         // Other programs use the file at the same time: wait for their locks instead of failing.
         sqlite3_busy_timeout(db, 5000);

@@ -16,8 +16,9 @@
 
 namespace platform {
 
-// Raised for every failure of the database: the text is SQLite's own message, prefixed
-// where useful with what was being done.
+// Raised for every failure of the database. A failure SQLite reports is said in Japanese,
+// naming the database file and the cause, with SQLite's own message as a detail under it
+// (platform/DatabaseFailure.h); the layer's own refusals are said in Japanese as they are.
 class DatabaseError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

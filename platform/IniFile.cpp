@@ -168,14 +168,15 @@ struct IniFile::Impl {
             throw std::runtime_error(failure->text().toStdString());
     }
 
-    void write(const QString& section, const QString& key, const QString& value)
+    // Puts the value into the lines; false when the key's line already reads as the value.
+    bool set(const QString& section, const QString& key, const QString& value)
     {
         QString current;
         const int at = findKey(section, key, &current);
         if (at >= 0) {
             // A line that already reads as the value keeps its bytes.
             if (current == value)
-                return;
+                return false;
             // Keep the key as the file spells it.
             IniLine& line = lines[static_cast<size_t>(at)];
             const QString spelled = line.text.left(line.text.indexOf(QLatin1Char('='))).trimmed();
@@ -197,7 +198,24 @@ struct IniFile::Impl {
                 lines.push_back(writtenLine(entry));
             }
         }
-        save();
+        return true;
+    }
+
+    void writeAll(const std::vector<IniFile::Entry>& entries)
+    {
+        std::vector<IniLine> before = lines;
+        bool changed = false;
+        for (const IniFile::Entry& e : entries)
+            changed = set(e.section, e.key, e.value) || changed;
+        if (!changed)
+            return;
+        try {
+            save();
+        } catch (...) {
+            // What is read afterwards is what the file holds.
+            lines = std::move(before);
+            throw;
+        }
     }
 };
 
@@ -238,13 +256,15 @@ std::optional<int> IniFile::integerOf(const QString& value)
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    m_impl->write(section, key, value);
+    m_impl->writeAll({ { section, key, value } });
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)
 {
-    m_impl->write(section, key, QString::number(value));
+    m_impl->writeAll({ { section, key, QString::number(value) } });
 }
+
+void IniFile::WriteAll(const std::vector<Entry>& entries) { m_impl->writeAll(entries); }
 
 bool IniFile::ValueExists(const QString& section, const QString& key) const
 {

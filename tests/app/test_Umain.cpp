@@ -3,13 +3,17 @@
 #include "app/uComm.h"
 #include "components/CuteBtn.h"
 #include "platform/DataSet.h"
+#include "platform/MessageBoxAsker.h"
 #include "platform/TextCodec.h"
 #include "support/TestSupport.h"
+#include "support/WindowInput.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -156,7 +160,11 @@ TEST_F(StartWindow, DatabaseFailureStillLoadsTheSettingsAndCloseKeepsThem)
     start();
     showAndWait();
     ASSERT_EQ(asker.errors().size(), 1);
-    EXPECT_TRUE(asker.errors().first().contains(QStringLiteral("データベースに接続できません。")));
+    // The file and the cause, in Japanese; no database server to look for.
+    EXPECT_TRUE(asker.errors().first().startsWith(
+        QStringLiteral("データベースに接続できません。\nデータベースファイル ") + home.file("tavo.db")
+        + QStringLiteral(" を開けません（")))
+        << asker.errors().first().toStdString();
     EXPECT_EQ(SignalPortNo1, 11);
     EXPECT_EQ(WarmUpTimePreset, "0:04:00");
     EXPECT_EQ(ReportTitleStart, QStringLiteral("開始"));
@@ -210,32 +218,54 @@ TEST_F(StartWindow, FailedSaveAsksBeforeEndingWithoutTheSettings)
     EXPECT_FALSE(window->isVisible());
 }
 
-// A disk that fills before "ＣＬＯＳＥ": the settings file keeps every byte it had, and the
-// operator is told which file was not saved before the program may end.
+// A disk that fills before "ＣＬＯＳＥ", after K bytes of the new file: the settings file keeps
+// every byte it had, never some of the keys, and the operator is told which file was not saved
+// before the program may end; with room for the whole file it holds every key and nothing is said.
 TEST_F(StartWindow, AFullDiskAtCloseKeepsTheSettingsFileAndSaysSo)
 {
-    const QByteArray original = "[Env]\r\nPcom2=7\r\nDtp1v=0:03:00\r\n[Print]\r\nTLstart=Start\r\n";
-    {
-        QFile f(home.file("Tavo.ini"));
+    const QByteArray original
+        = "; ours\r\n[Env]\r\nTcode=202403092\r\nPcom2=7\r\nDtp1v=0:03:00\r\n[Print]\r\nTLstart=Start\r\n";
+    const QString path = home.file("Tavo.ini");
+    auto restore = [&] {
+        QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(original);
-    }
+    };
+    restore();
     start();
     showAndWait();
     SignalPortNo1 = 9;
-    const QString said = testing_support::inChildWithFileSizeLimit(original.size() / 2, [&]() -> QString {
-        asker.answer(false);
-        window->CuteButton2->Click();
-        return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
-    });
-    EXPECT_TRUE(said.startsWith(QStringLiteral("設定ファイルに保存できませんでした。\nファイル ")
-        + QDir::toNativeSeparators(home.file("Tavo.ini")) + QStringLiteral(" は保存されていません。")))
-        << said.toStdString();
-    EXPECT_TRUE(said.endsWith(QStringLiteral("\n保存せずに終了しますか？|shown"))) << said.toStdString();
-    EXPECT_EQ(testing_support::readFileBytes(home.file("Tavo.ini")), original);
-    EXPECT_EQ(QDir(home.path()).entryList({ "Tavo.ini*" }, QDir::AllEntries | QDir::Hidden),
-        QStringList { "Tavo.ini" })
-        << "no temporary file is left";
+    auto closeWithRoomFor = [&](qint64 bytes) {
+        return testing_support::inChildWithFileSizeLimit(bytes, [&]() -> QString {
+            asker.answer(false);
+            window->CuteButton2->Click();
+            return asker.questions().join('|') + (window->isVisible() ? "|shown" : "|ended");
+        });
+    };
+
+    EXPECT_EQ(closeWithRoomFor(1 << 20), "|ended");
+    const QByteArray saved = testing_support::readFileBytes(path);
+    EXPECT_TRUE(
+        saved.startsWith("; ours\r\n[Env]\r\nTcode=202403092\r\nPcom2=9\r\nDtp1v=0:03:00\r\nCont=0\r\n"))
+        << saved.toStdString();
+    EXPECT_TRUE(saved.contains("\r\n[Print]\r\nTLstart=Start\r\nTLend=End\r\n"));
+    EXPECT_TRUE(saved.endsWith("\r\n[TCP]\r\nTCPadd=192.168.0.10\r\nPortnum=5000\r\n"));
+    EXPECT_EQ(saved.count('='), 23);
+
+    // Room for none of the new file, for its first keys only, for all but its last byte.
+    for (const qint64 room : { original.size() / 2, original.size() + 10, saved.size() - 1 }) {
+        restore();
+        const QString said = closeWithRoomFor(room);
+        EXPECT_TRUE(said.startsWith(QStringLiteral("設定ファイルに保存できませんでした。\nファイル ")
+            + QDir::toNativeSeparators(path) + QStringLiteral(" は保存されていません。元の内容のままです（")))
+            << room << ": " << said.toStdString();
+        EXPECT_TRUE(said.endsWith(QStringLiteral("）。\n保存せずに終了しますか？|shown")))
+            << said.toStdString();
+        EXPECT_EQ(testing_support::readFileBytes(path), original) << room;
+        EXPECT_EQ(QDir(home.path()).entryList({ "Tavo.ini*" }, QDir::AllEntries | QDir::Hidden),
+            QStringList { "Tavo.ini" })
+            << "no temporary file is left";
+    }
 }
 
 TEST_F(StartWindow, StartOnAnOldDatabaseUpgradesItInsteadOfTakingItForNew)
@@ -260,10 +290,61 @@ TEST_F(StartWindow, ValuesNoControlTakesAreNamedInOneMessageAtStart)
     start();
     ASSERT_EQ(asker.messages().size(), 1);
     EXPECT_TRUE(asker.messages().first().endsWith(
-        QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n[D-Line] Brate の値「3」→ 既定値「0」"
-                       "（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）")));
+        QStringLiteral("\n[D-Line] Brate の値「3」→ 既定値「0」"
+                       "（「ＣＬＯＳＥ」では書き込まれないため、Tavo.ini で直してください）"
+                       "\n[Env] Pcom2 の値「-1」→ 既定値「2」")));
     EXPECT_EQ(SignalPortNo1, 2);
     EXPECT_EQ(BoardBitRateIndex, 0);
+}
+
+// Every key of the file refused, each with a long value of wide characters: the message box
+// still fits a 1024 x 768 screen, OK button and all; it names the first keys, those to be
+// mended in the file among them, and counts the rest.
+TEST_F(StartWindow, AMessageWithEveryKeyRefusedFitsTheScreen)
+{
+    const QString wide(60, QChar(0x4E88)); // 予
+    const QString bell(1, QChar(0x07));
+    QString file;
+    const std::pair<const char*, QStringList> sections[] = {
+        { "Env",
+            { "Tcode", "Cont", "Pcom2", "Pcom3", "Pcom4", "Pcom5", "Dtp1v", "Dtp2v", "Dtp3v", "Dtp4v",
+                "Dtp5v", "Dt", "Brindt", "Dpwup", "Dprace", "Dpover" } },
+        { "Print", { "TLstart", "TLend", "TLschedule", "TLnote", "TLdate" } },
+        { "TCP", { "TCPadd", "Portnum" } },
+        { "D-Line", { "Brate" } },
+    };
+    for (const auto& [section, keys] : sections) {
+        file += QStringLiteral("[%1]\r\n").arg(QLatin1String(section));
+        for (const QString& key : keys)
+            file += key + QLatin1Char('=') + (key == "TCPadd" ? QStringLiteral("予 ") : QString()) + wide
+                + (key.startsWith("TL") ? bell : QString()) + QStringLiteral("\r\n");
+    }
+    writeCp932File(home.file("Tavo.ini"), file);
+
+    QString text;
+    QSize box;
+    // Real message boxes for this start; the fixture's scripted answers again afterwards.
+    std::unique_ptr<platform::Asker> scripted
+        = platform::setAsker(std::make_unique<platform::MessageBoxAsker>());
+    testing_support::WhenShown<QMessageBox> shown([&](QMessageBox& b) {
+        text = b.text();
+        box = b.frameGeometry().size();
+        testing_support::saveGrab(&b, "start_message_every_key_refused");
+        testing_support::userClick(b.button(QMessageBox::Ok));
+    });
+    start();
+    platform::setAsker(std::move(scripted));
+    ASSERT_TRUE(shown.done());
+    const QStringList lines = text.split('\n');
+    ASSERT_EQ(lines.size(), 11) << text.toStdString();
+    EXPECT_TRUE(
+        lines[1].startsWith(QStringLiteral("[Env] Tcode の値「") + QString(40, QChar(0x4E88)) + "…」"));
+    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("[D-Line] Brate の値「")));
+    EXPECT_TRUE(lines[3].startsWith(QStringLiteral("[Env] Cont の値「")));
+    EXPECT_EQ(lines[10], QStringLiteral("ほか 15 項目"));
+    EXPECT_LE(box.width(), 1024);
+    // Room for the window manager's title bar above it.
+    EXPECT_LE(box.height(), 768 - 40) << box.width() << "x" << box.height();
 }
 
 TEST_F(StartWindow, TheUpgradeFollowsTheFirstPaintShowsItsStepsAndRefusesInput)

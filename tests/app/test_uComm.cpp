@@ -309,7 +309,7 @@ TEST_F(Settings, EachValueIsTakenOnlyWhenItsControlAcceptsIt)
 }
 
 // Values of any length give one message that fits the screen: each shows its first 40
-// characters; the keys "ＣＬＯＳＥ" never writes are to be mended in the file.
+// characters; the keys "ＣＬＯＳＥ" never writes are to be mended in the file, and come first.
 TEST_F(Settings, OneMessageNamesEachKeyItsValueAndTheDefaultAndCloseWritesTheDefaults)
 {
     const QString huge(1 << 20, QLatin1Char('x'));
@@ -327,11 +327,11 @@ TEST_F(Settings, OneMessageNamesEachKeyItsValueAndTheDefaultAndCloseWritesTheDef
                        "(「ＣＬＯＳＥ」で保存する項目には既定値が書き込まれます)。\n"
                        "[Env] Tcode の値「")
             + QString(40, QLatin1Char('x')) + QStringLiteral("…」→ 既定値「1」") + mend
+            + QStringLiteral("\n[D-Line] Brate の値「5」→ 既定値「0」") + mend
             + QStringLiteral("\n[Env] Pcom2 の値「-1」→ 既定値「2」\n"
                              "[Env] Dtp2v の値「25:99:99」→ 既定値「0:00:00」\n"
                              "[Print] TLend の値「予選")
-            + QString(38, QLatin1Char('-'))
-            + QStringLiteral("…」→ 既定値「End」\n[D-Line] Brate の値「5」→ 既定値「0」") + mend);
+            + QString(38, QLatin1Char('-')) + QStringLiteral("…」→ 既定値「End」"));
     EXPECT_EQ(ReportTitleEnd, "End");
     ASSERT_TRUE(saveSettings());
     const QString text = testing_support::readCp932File(home.file("Tavo.ini"));

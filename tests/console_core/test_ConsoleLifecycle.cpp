@@ -90,10 +90,26 @@ TEST_F(ConsoleLifecycle, StoresTheStateAndSetsTnowBack)
 
 TEST_F(ConsoleLifecycle, EachFailingStatementIsReportedAndTheOtherStillRuns)
 {
+    // A disk that takes no more: each failure names the database file and the cause.
+    const QString cause
+        = QStringLiteral("データベースファイル %1 に書き込めません（ディスクの書き込みエラー）。\n"
+                         "詳細: disk I/O error")
+              .arg(dm->Database1->path());
+    EXPECT_EQ(testing_support::inChildWithFileSizeLimit(
+                  0, [&] { return storeClosingState(*dm, kCode, sampleClosing()).join('|'); })
+                  .toStdString(),
+        QString(QStringLiteral("大会の終了を記録できませんでした（tnow）。\n") + cause
+            + QStringLiteral("|大会の設定（シグナル時刻・プリセット）を保存できませんでした。\n") + cause)
+            .toStdString());
+
     exec("drop table tnow");
     const QStringList failures = storeClosingState(*dm, kCode, sampleClosing());
     ASSERT_EQ(failures.size(), 1);
-    EXPECT_TRUE(failures[0].contains(QStringLiteral("tnow"))) << failures[0].toStdString();
+    EXPECT_EQ(failures[0],
+        QStringLiteral("大会の終了を記録できませんでした（tnow）。\nデータベースファイル %1 で SQL "
+                       "文を実行できません。\n"
+                       "詳細: no such table: tnow")
+            .arg(dm->Database1->path()));
     EXPECT_EQ(scalar("select sq1 from taikai"), "0:05:00");
 
     exec("drop table taikai");

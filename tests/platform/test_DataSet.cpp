@@ -1,8 +1,12 @@
 #include "platform/DataSet.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <functional>
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -143,16 +147,96 @@ TEST_F(DataSetTest, UpdateMatchingNoRowSucceedsWithZeroRows)
     EXPECT_EQ(q.ExecSQL(), 3);
 }
 
-TEST_F(DataSetTest, BadSqlRaisesSqlitesMessage)
+// What SQLite refuses is said in Japanese, naming the database file and the cause, with SQLite's
+// own words kept under it as a detail; each row makes SQLite fail for real.
+TEST_F(DataSetTest, FailuresAreSaidInJapaneseNamingTheFileAndTheCause)
 {
+    auto said = [](const std::function<void()>& act) -> QString {
+        try {
+            act();
+        } catch (const DatabaseError& e) {
+            return e.message();
+        }
+        return QStringLiteral("<no failure>");
+    };
+    auto connection = [](const QString& path) {
+        auto d = std::make_unique<platform::Database>();
+        d->setPath(path);
+        return d;
+    };
+    // A database with a table of a few pages.
+    auto fresh = [&](const QString& path) {
+        auto d = connection(path);
+        d->execute("create table t (n integer, b blob)");
+        d->execute("insert into t values (1, zeroblob(20000))");
+        return d;
+    };
+    const QString big = QStringLiteral("insert into t values (2, zeroblob(300000))");
+    auto systemSays = [](int e) { return QString::fromLocal8Bit(std::strerror(e)); };
+    struct Row {
+        QString file; // in the data folder
+        std::function<QString(const QString& path)> fail;
+        QString text; // %1: the file
+    };
+    const std::vector<Row> rows {
+        { "full.db", // the page limit refuses the write as a full disk does (SQLITE_FULL)
+            [&](const QString& path) {
+                auto d = fresh(path);
+                d->execute("PRAGMA max_page_count=20");
+                return said([&] { d->execute(big); });
+            },
+            "ディスクがいっぱいのため、データベースファイル %1 に書き込めません。\n"
+            "詳細: database or disk is full" },
+        { "write.db", // writes refused past 64 KB (RLIMIT_FSIZE: EFBIG)
+            [&](const QString& path) {
+                fresh(path);
+                return testing_support::inChildWithFileSizeLimit(
+                    64 * 1024, [&] { return said([&] { connection(path)->execute(big); }); });
+            },
+            "データベースファイル %1 に書き込めません（ディスクの書き込みエラー）。\n"
+            "詳細: disk I/O error" },
+        { "readonly.db", // a read-only connection (file modes do not stop a test run as root)
+            [&](const QString& path) {
+                auto d = fresh(path);
+                d->execute("PRAGMA query_only=1");
+                return said([&] { d->execute("delete from t"); });
+            },
+            "データベースファイル %1 は読み取り専用のため、書き込めません。\n"
+            "詳細: attempt to write a readonly database" },
+        { "no-such-folder/cantopen.db",
+            [&](const QString& path) { return said([&] { connection(path)->setConnected(true); }); },
+            "データベースファイル %1 を開けません（フォルダがないか、ファイルでないか、"
+            "アクセスが許可されていません）。\n詳細: unable to open database file ("
+                + systemSays(ENOENT) + ")" },
+        { "notadb.db",
+            [&](const QString& path) {
+                testing_support::writeCp932File(path, QString(200, QLatin1Char('x')));
+                return said([&] { connection(path)->setConnected(true); });
+            },
+            "ファイル %1 はデータベースではありません。\n詳細: file is not a database" },
+        { "busy.db", // another program's write, and no time to wait for it
+            [&](const QString& path) {
+                auto d = fresh(path);
+                d->execute("PRAGMA busy_timeout=0");
+                const testing_support::OtherWriter results(path, "insert into t values (3, null)", 200ms);
+                return said([&] { d->execute("insert into t values (4, null)"); });
+            },
+            "データベースファイル %1 はほかのプログラムが使用中です。\n詳細: database is locked" },
+        { "statement.db",
+            [&](const QString& path) {
+                return said([&] { fresh(path)->execute("select * from nosuchtable"); });
+            },
+            "データベースファイル %1 で SQL 文を実行できません。\n詳細: no such table: nosuchtable" },
+    };
+    for (const Row& row : rows) {
+        const QString path = home.file(row.file);
+        EXPECT_EQ(row.fail(path).toStdString(), row.text.arg(QDir::toNativeSeparators(path)).toStdString());
+    }
+
+    // A statement that fails leaves the query closed.
     Query q(&db);
     q.SQL << "select * from nosuchtable";
-    try {
-        q.Open();
-        FAIL() << "no error";
-    } catch (const DatabaseError& e) {
-        EXPECT_TRUE(e.message().contains("no such table: nosuchtable")) << e.message().toStdString();
-    }
+    EXPECT_THROW(q.Open(), DatabaseError);
     EXPECT_FALSE(q.Active());
     q.SQL.clear();
     q.SQL << "selec 1";
