@@ -7,6 +7,7 @@
 #include "components/FormParts.h"
 #include "platform/Asker.h"
 #include "platform/DataSet.h"
+#include "platform/EndOnSignals.h"
 #include "platform/TavoApplication.h"
 
 #include <QCloseEvent>
@@ -234,22 +235,30 @@ void TFmain::CuteButton2Click()
 
 bool TFmain::saveBeforeEnd()
 {
+    // A program told to end by a signal (a desktop logging out) has nobody to answer: it ends
+    // without saving where the operator would have been asked.
+    const auto endWithoutSaving = [](const QString& text) {
+        if (platform::endRequested()) {
+            qWarning("%s", qUtf8Printable(text));
+            return true;
+        }
+        return platform::askYesNo(
+            QStringLiteral("確認してください。"), text + QStringLiteral("保存せずに終了しますか？"));
+    };
     // Settings never read are never written over the operator's file; say so, since the
     // changes made in this session are lost with the program.
     if (!settingsLoaded()) {
         QString text = QStringLiteral("起動時に設定ファイルを読み込めなかったため、設定は保存されません。\n");
         if (!m_settingsFailure.isEmpty())
             text += m_settingsFailure + QLatin1Char('\n');
-        return platform::askYesNo(
-            QStringLiteral("確認してください。"), text + QStringLiteral("保存せずに終了しますか？"));
+        return endWithoutSaving(text);
     }
     try {
         saveSettings();
         return true;
     } catch (const std::exception& e) {
-        return platform::askYesNo(QStringLiteral("確認してください。"),
-            QStringLiteral("設定ファイルに保存できませんでした。\n%1\n保存せずに終了しますか？")
-                .arg(QString::fromUtf8(e.what())));
+        return endWithoutSaving(
+            QStringLiteral("設定ファイルに保存できませんでした。\n%1\n").arg(QString::fromUtf8(e.what())));
     }
 }
 

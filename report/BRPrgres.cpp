@@ -12,7 +12,13 @@
 
 namespace {
 constexpr int Step = 5; // percent between two updates of the form
+
+// Two blanks between the percent sign and the word: " Completed" brings its own.
+QString progressText(int percent)
+{
+    return QString::number(percent) + QStringLiteral("% ") + QString::fromUtf8(SBRCompleted);
 }
+} // namespace
 
 TBRProgressForm::TBRProgressForm(TBRPrinter* printer, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::WindowTitleHint)
@@ -38,9 +44,13 @@ TBRProgressForm::TBRProgressForm(TBRPrinter* printer, QWidget* parent)
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     connect(CancelButton, &QPushButton::clicked, this, &TBRProgressForm::CancelButtonClick);
-    if (printer)
+    if (printer) {
         connect(printer, &TBRPrinter::progressUpdate, this, &TBRProgressForm::updateProgress);
+        connect(printer, &TBRPrinter::serverWaiting, this, &TBRProgressForm::showServerWait);
+    }
 }
+
+QString brServerWaitText() { return QStringLiteral("プリントサーバーの応答を待っています…"); }
 
 void TBRProgressForm::updateProgress(int percent)
 {
@@ -50,13 +60,29 @@ void TBRProgressForm::updateProgress(int percent)
         return;
     m_shown = percent;
     Gauge->setValue(percent);
-    Info->setText(QString::number(percent) + QStringLiteral("% ") + QString::fromUtf8(SBRCompleted));
+    // The report of the last page arrives while the job waits for its queue: the wait is said.
+    if (!m_serverWait)
+        Info->setText(progressText(percent));
     Gauge->repaint();
     Info->repaint();
 }
 
+void TBRProgressForm::showServerWait(bool waiting)
+{
+    m_serverWait = waiting;
+    if (waiting)
+        Info->setText(brServerWaitText());
+    else if (m_shown >= 0)
+        Info->setText(progressText(m_shown));
+    else
+        Info->clear();
+}
+
 void TBRProgressForm::CancelButtonClick()
 {
+    m_cancelRequested = true;
     if (m_printer)
         m_printer->Cancel();
 }
+
+void TBRProgressForm::reject() { CancelButtonClick(); }

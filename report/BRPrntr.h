@@ -885,6 +885,9 @@ public:
 signals:
     // Percent done of a run or print.
     void progressUpdate(int percent);
+    // A print starts (true) or ends (false) waiting for the print server: for its queue list or
+    // for its queue to take the job (delivered at once).
+    void serverWaiting(bool waiting);
     // A new page is in the store (or the count at the end of a run).
     void pageAvailable(int pageCount);
     // Asks the owning report to print by running itself again.

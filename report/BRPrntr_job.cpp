@@ -135,8 +135,14 @@ PendingFolders& pendingFolders()
 
 void registerPendingFolder(const QString& path)
 {
+    // The program ends when its event loop does (also when a signal ended it), or at the
+    // latest when the application object goes.
     static std::once_flag atExit;
-    std::call_once(atExit, [] { qAddPostRoutine(brRemovePendingJobFiles); });
+    std::call_once(atExit, [] {
+        qAddPostRoutine(brRemovePendingJobFiles);
+        if (QCoreApplication* app = QCoreApplication::instance())
+            QObject::connect(app, &QCoreApplication::aboutToQuit, &brRemovePendingJobFiles);
+    });
     PendingFolders& p = pendingFolders();
     const std::lock_guard guard(p.lock);
     p.paths.insert(path);
@@ -243,6 +249,13 @@ QString newFileBeside(const QString& target, Failure* failure)
 TBRQueueSubmitter setQueueSubmitter(TBRQueueSubmitter submitter)
 {
     return std::exchange(submitterOverride(), std::move(submitter));
+}
+
+QString brQueueUnreachableText(const QString& queue)
+{
+    return QStringLiteral("%1またはプリントサーバーに接続できません。プリンタが削除されていないか、"
+                          "印刷サービス (CUPS) が動いているかを確かめてください。")
+        .arg(queue.isEmpty() ? QStringLiteral("プリンタ") : QStringLiteral("プリンタ %1 ").arg(queue));
 }
 
 QString brDefaultPdfFileName(const QString& title)
@@ -461,11 +474,7 @@ Failure TBRPrintJob::submit(const std::function<bool()>& cancelled)
         return { Step::Queue, answer->status,
             QStringLiteral("プリンタ %1 が印刷を受け付けませんでした。%2").arg(queue, answer->reason) };
     case State::Unreachable:
-        return { Step::Queue, answer->status,
-            QStringLiteral(
-                "プリンタ %1 またはプリントサーバーに接続できません。プリンタが削除されていないか、"
-                "印刷サービス (CUPS) が動いているかを確かめてください。%2")
-                .arg(queue, answer->reason) };
+        return { Step::Queue, answer->status, brQueueUnreachableText(queue) + answer->reason };
     }
     return { Step::Queue, answer->status, QString() };
 }

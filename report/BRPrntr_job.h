@@ -20,6 +20,9 @@ class QTemporaryDir;
 // the title (or "report") with ".pdf", in the data folder.
 QString brDefaultPdfFileName(const QString& title);
 
+// A queue, or its print server, that cannot be reached, naming the queue when it is known.
+QString brQueueUnreachableText(const QString& queue);
+
 class TBRPrintJob {
 public:
     TBRPrintJob();

@@ -137,13 +137,19 @@ TBRPrinter::PrintFailure TBRPrinter::resolveTarget()
         return {};
     }
     const bool seenBefore = brDefaultQueueSeen();
+    // The queue the print is meant for, as far as an earlier listing knows it: the operator is
+    // told which printer did not print.
+    const QString known = defaultQueueOf(brKnownQueues());
+    emit serverWaiting(true);
     const std::optional<TBRQueueList> queues = brListQueues([this] { return m_cancel; });
+    emit serverWaiting(false);
     if (!queues && m_cancel)
         return {};
     if (!queues)
         return { PrintStep::Queue, 0,
-            QStringLiteral("プリントサーバーが応答しません。印刷できませんでした。印刷サービス (CUPS) "
-                           "とプリンタを確かめてから、もう一度印刷してください。") };
+            QStringLiteral("プリントサーバーが応答しません。%1印刷できませんでした。印刷サービス (CUPS) "
+                           "とプリンタを確かめてから、もう一度印刷してください。")
+                .arg(known.isEmpty() ? QString() : QStringLiteral("プリンタ %1 に").arg(known)) };
     const QString queue = defaultQueueOf(*queues);
     if (!queue.isEmpty()) {
         m_resolved = TBRPrintTarget { queue, QString() };
@@ -151,9 +157,7 @@ TBRPrinter::PrintFailure TBRPrinter::resolveTarget()
     }
     // The print was meant for a queue that is no longer there: not quietly into a file.
     if (m_printerIndex >= 0 || seenBefore)
-        return { PrintStep::Queue, 0,
-            QStringLiteral("プリンタまたはプリントサーバーに接続できません。プリンタが削除されていないか、"
-                           "印刷サービス (CUPS) が動いているかを確かめてください。") };
+        return { PrintStep::Queue, 0, brQueueUnreachableText(known) };
     m_resolved = TBRPrintTarget { QString(), brDefaultPdfFileName(m_title) };
     return {};
 }
@@ -360,7 +364,13 @@ void TBRPrinter::abortJob()
 
 TBRPrinter::PrintOutcome TBRPrinter::finishJob(TBRPrintJob& job)
 {
+    // Only a queue's hand-over waits for the print server.
+    const bool toQueue = m_resolved && !m_resolved->isPdf();
+    if (toQueue)
+        emit serverWaiting(true);
     m_last.failure = job.Finish([this] { return m_cancel; });
+    if (toQueue)
+        emit serverWaiting(false);
     if (m_last.failure.failed())
         return PrintOutcome::Failed;
     m_last.notice = job.notice();

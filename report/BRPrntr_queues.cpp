@@ -1,4 +1,5 @@
 #include "platform/Clock.h"
+#include "platform/EndOnSignals.h"
 #include "report/BRPrntr.h"
 #include "report/BandRpt.h"
 
@@ -109,8 +110,9 @@ bool TBROffThreadCall::await(const std::function<bool()>& cancelled)
                 break;
             }
         }
+        // A program asked to end stops waiting: its windows are closing under the wait.
         if (clock.monotonicMs() - start >= answerLimit() || (cancelled && cancelled())
-            || QCoreApplication::closingDown())
+            || QCoreApplication::closingDown() || platform::endRequested())
             break;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }

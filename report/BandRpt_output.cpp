@@ -197,8 +197,17 @@ std::optional<QPageSize> dialogPageSize(const TCustomBandReport::TBRSetupChoice&
 bool runPrintDialog(TCustomBandReport::TBRSetupChoice& c)
 {
     // Qt's dialog asks the print server on this thread: it opens only once the server has
-    // listed its queues within the answer limit.
-    const std::optional<TBRQueueList> queues = brListQueues();
+    // listed its queues within the answer limit. The progress form says what is waited for,
+    // and its Cancel ends the wait.
+    std::optional<TBRQueueList> queues;
+    {
+        TBRProgressForm waiting(nullptr);
+        waiting.showServerWait(true);
+        waiting.show();
+        queues = brListQueues([&waiting] { return waiting.cancelRequested(); });
+        if (waiting.cancelRequested())
+            return false;
+    }
     if (!queues) {
         platform::showError(
             QStringLiteral("プリントサーバーが応答しません。プリンタの設定を開けません。印刷サービス "

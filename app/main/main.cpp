@@ -2,6 +2,7 @@
 #include "app/Umain.h"
 #include "app/uselecttaikai.h"
 #include "console/Utaikai.h"
+#include "platform/EndOnSignals.h"
 #include "platform/Sockets.h"
 #include "platform/TavoApplication.h"
 #include "report/BRExpr.h"
@@ -18,6 +19,9 @@ int main(int argc, char** argv)
     // Qt's own dialogs speak Japanese with the rest of the program, when the translations are
     // installed; without them they stay English.
     const auto qtTexts = platform::installQtTranslations();
+    // A desktop logging out or a closed terminal closes the windows as the operator would, so
+    // that the console's close steps run and the program ends through the end of its loop.
+    const platform::EndOnSignals endOnSignals;
     brExprStartUp();
     brPrevStartUp();
 

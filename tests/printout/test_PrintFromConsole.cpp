@@ -4,19 +4,27 @@
 // takes none, and the count-down runs on meanwhile.
 
 #include "components/LED7Seg.h"
+#include "platform/EndOnSignals.h"
 #include "printout/PrintoutFixture.h"
 #include "report/BRPrgres.h"
 #include "report/BRSearchDlg.h"
 #include "support/DeviceTestSupport.h"
 #include "support/WindowInput.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPrintDialog>
+#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QToolButton>
+#include <csignal>
+#include <cstdio>
 
 namespace {
 
@@ -133,9 +141,9 @@ TEST_F(PrintFromConsole, ThePreviewItsDialogsAndTheProgressFormTakeInputAboveThe
 }
 
 // A print server that takes connections and never answers: printing from the preview and its
-// printer setup wait for it off the GUI thread, the count-down runs on, the operator hears of it
-// within the answer limit, and a press of "印刷" meanwhile is answered. Once the wait is over,
-// the next press prints.
+// printer setup wait for it off the GUI thread behind the progress form, the count-down runs on,
+// and the operator hears of it within the answer limit. Once the wait is over, the next press
+// prints.
 TEST_F(PrintFromConsole, APrintServerThatNeverAnswersStopsNothingAndIsSaid)
 {
     addRows(3);
@@ -162,28 +170,106 @@ TEST_F(PrintFromConsole, APrintServerThatNeverAnswersStopsNothingAndIsSaid)
             ASSERT_EQ(asker.errors().size(), 1);
             EXPECT_TRUE(asker.errors()[0].contains(QStringLiteral("プリントサーバーが応答しません")));
 
-            // Printer setup waits for the list too; meanwhile the operator leaves the preview
-            // with Esc and presses "印刷" on the console again.
-            QTimer::singleShot(100, [&] { userKey(&preview, Qt::Key_Escape); });
-            QTimer::singleShot(400, [&] {
-                clock.advanceMs(1000);
-                EXPECT_TRUE(waitUntil([&] { return warmDigits(*f) == "__4570"; }))
-                    << warmDigits(*f).toStdString();
-                userClick(f->CuteButton15);
-            });
-            userClick(preview.PrintSetup);
+            // Printer setup waits for the list too, behind the progress form that says so: the
+            // count-down runs on, the console takes no click meanwhile, and the operator is told
+            // once the limit has passed.
+            {
+                WhenShown<TBRProgressForm> waiting([&](TBRProgressForm& form) {
+                    EXPECT_EQ(form.Info->text(), brServerWaitText());
+                    clock.advanceMs(1000);
+                    EXPECT_TRUE(waitUntil([&] { return warmDigits(*f) == "__4570"; }))
+                        << warmDigits(*f).toStdString();
+                    userClickTab(f->PageControl1, f->TabSheet1);
+                    EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet4);
+                });
+                userClick(preview.PrintSetup);
+                EXPECT_TRUE(waiting.done());
+            }
+            ASSERT_EQ(asker.errors().size(), 2);
+            EXPECT_TRUE(asker.errors()[1].contains(QStringLiteral("プリンタの設定を開けません")));
+            userKey(&preview, Qt::Key_Escape);
         },
         complete);
     userClick(f->CuteButton15);
     EXPECT_TRUE(inPreview.done());
-    ASSERT_EQ(asker.errors().size(), 2);
-    EXPECT_TRUE(asker.errors()[1].contains(QStringLiteral("プリンタの設定を開けません")));
-    EXPECT_EQ(asker.messages(), QStringList { brEarlierPrintRunningText() });
+    EXPECT_TRUE(asker.messages().isEmpty());
 
     WhenShown<TBRStandardPreview> again([](TBRStandardPreview& preview) { preview.close(); }, complete);
     userClick(f->CuteButton15);
     EXPECT_TRUE(again.done());
     EXPECT_TRUE(f->Tm1.isActive());
+}
+
+// SIGTERM (a desktop logging out) while a print's job waits for a queue that never answers: the
+// windows close from the top down as the operator would close them (the progress form cancels
+// the wait), the console's close steps run, the event loop ends, and the job's folder goes with
+// it. The program is this test run again in a process of its own (TAVO_TEST_SIGNALLED), with a
+// fresh folder for temporary files; it says when the job has been handed over.
+TEST_F(PrintFromConsole, ASignalDuringAHandOverClosesTheWindowsAndLeavesNoJob)
+{
+    addRows(3);
+    const printer_support::FakeLister server(printer_support::FakeLister::office());
+    if (qEnvironmentVariableIsSet("TAVO_TEST_SIGNALLED")) {
+        const printer_support::FakeQueue queue = printer_support::FakeQueue::hanging();
+        const platform::EndOnSignals endOnSignals;
+        QTimer handedOver;
+        QObject::connect(&handedOver, &QTimer::timeout, [&] {
+            if (queue.jobs().size() == 1) {
+                handedOver.stop();
+                std::printf("handed over\n");
+                std::fflush(stdout);
+            }
+        });
+        WhenShown<TBRStandardPreview> inPreview(
+            [&](TBRStandardPreview& preview) {
+                handedOver.start(20);
+                userClick(preview.Print);
+            },
+            [](TBRStandardPreview& p) { return p.printer() && p.printer()->complete(); });
+        QTimer::singleShot(0, [&] {
+            // Players of the test's own: no sound system is asked.
+            console::ConsoleDevices d = devices();
+            d.makeCuePlayer = [](const QString&) { return std::make_unique<FakeCuePlayer>(); };
+            console::TFtaikai f(nullptr, d);
+            f.resize(997, 696);
+            QTimer::singleShot(0, [&] {
+                userClickTab(f.PageControl1, f.TabSheet4);
+                userClick(f.CuteButton15);
+            });
+            f.exec();
+        });
+        QCoreApplication::exec();
+        EXPECT_TRUE(inPreview.done());
+        EXPECT_EQ(scalar(QStringLiteral("select tcode from tnow")), QStringLiteral("0"));
+        EXPECT_EQ(QDir(QDir::tempPath()).entryList({ QStringLiteral("tavo-print-*") }, QDir::AllEntries),
+            QStringList());
+        return;
+    }
+
+    const QTemporaryDir temp;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TAVO_TEST_SIGNALLED"), QStringLiteral("1"));
+    env.insert(QStringLiteral("TMPDIR"), temp.path());
+    program.setProcessEnvironment(env);
+    program.start(QCoreApplication::applicationFilePath(),
+        { QStringLiteral(
+            "--gtest_filter=PrintFromConsole.ASignalDuringAHandOverClosesTheWindowsAndLeavesNoJob") });
+    QByteArray said;
+    QElapsedTimer waited;
+    waited.start();
+    while (!said.contains("handed over") && waited.elapsed() < 30000 && program.waitForReadyRead(1000))
+        said += program.readAllStandardOutput();
+    ASSERT_TRUE(said.contains("handed over"))
+        << said.toStdString() << program.readAllStandardError().toStdString();
+    ::kill(static_cast<pid_t>(program.processId()), SIGTERM);
+    if (!program.waitForFinished(30000))
+        program.kill();
+    said += program.readAllStandardOutput();
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0) << said.toStdString();
+    EXPECT_EQ(
+        QDir(temp.path()).entryList({ QStringLiteral("tavo-print-*") }, QDir::AllEntries), QStringList());
 }
 
 } // namespace

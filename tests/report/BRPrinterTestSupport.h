@@ -138,6 +138,13 @@ public:
             m_state->release.set_value();
     }
 
+    // Calls from now on never answer until the fake goes (a server stopped after it answered).
+    void hangFromNow()
+    {
+        const std::lock_guard guard(m_state->lock);
+        m_state->hang = true;
+    }
+
 protected:
     using Install = Hook (*)(Hook);
     InstalledFake(Install install, const std::function<Hook(std::shared_ptr<State>)>& hookOf)

@@ -252,6 +252,7 @@ TEST(BRPrinterQueue, PrintsToARealQueue)
     const QString queue = qEnvironmentVariable("TAVO_TEST_PRINTER");
     if (queue.isEmpty())
         GTEST_SKIP() << "no print queue: set TAVO_TEST_PRINTER to a CUPS queue to run";
+    const testing_support::MachinePrintServer machine;
     const std::optional<TBRQueueList> printers = brListQueues();
     ASSERT_TRUE(printers) << "the print server does not answer";
     int index = -1;

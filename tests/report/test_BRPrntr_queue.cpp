@@ -2,10 +2,13 @@
 #include "report/BRPrgres.h"
 #include "report/BRPrntr_job.h"
 #include "support/TestSupport.h"
+#include "support/WindowInput.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -282,50 +285,119 @@ TEST(BRPrinterQueueWait, AServerThatNeverAnswersIsGivenUpOnWhileTheWindowsRunOn)
         }
     }
 
-    // With the whole minute to wait, the progress form's Cancel ends the wait: nothing is said.
+    // With the whole minute to wait, each wait shows the progress form saying what it waits for,
+    // and its Cancel ends the wait: the queue list of a print to the default queue and of printer
+    // setup (nothing is said), and the hand-over of a job (which may yet print: said).
     const QueueAnswerLimit minute(BRQueueAnswerLimitMs);
-    FakeLister server = FakeLister::hanging();
+    enum class Wait { PrintsQueueList, SetupsQueueList, HandOver };
+    struct Waiting {
+        Wait wait;
+        QString says;
+    };
+    const Waiting waits[] = {
+        { Wait::PrintsQueueList, QString() },
+        { Wait::SetupsQueueList, QString() },
+        { Wait::HandOver, QStringLiteral("プリンタ office の応答を待つのをやめました") },
+    };
     struct Owner : TBRPrinterOwner {
         TBandReportPrinterSettings s;
         const TBRPrinterSettings& ownerPrinterSettings() const override { return s; }
     } owner;
-    TBRPrinter printer(&owner);
-    runPages(printer, 1);
-    QTimer::singleShot(200, [&] {
-        auto* form = qobject_cast<TBRProgressForm*>(printer.messageReceiver());
-        ASSERT_TRUE(form && form->isVisible());
-        form->CancelButton->click();
-    });
-    QElapsedTimer waited;
-    waited.start();
-    EXPECT_EQ(printer.Print(), Outcome::Cancelled);
-    EXPECT_LT(waited.elapsed(), 5000);
-    EXPECT_TRUE(printer.lastError().isEmpty());
+    for (const Waiting& w : waits) {
+        const testing_support::ScriptedAsker asker;
+        std::optional<FakeLister> server;
+        std::optional<FakeQueue> queue;
+        if (w.wait == Wait::HandOver) {
+            server.emplace(FakeLister::office());
+            queue.emplace(FakeQueue::hanging());
+        } else {
+            server.emplace(FakeLister::hanging());
+        }
+        QString shown;
+        QTimer::singleShot(200, [&] {
+            auto* form = qobject_cast<TBRProgressForm*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(form && form->isVisible());
+            shown = form->Info->text();
+            if (w.wait == Wait::HandOver)
+                testing_support::saveGrab(form, QStringLiteral("BRPrgres_server_wait"));
+            testing_support::userClick(form->CancelButton);
+        });
+        QElapsedTimer waited;
+        waited.start();
+        if (w.wait == Wait::SetupsQueueList) {
+            TBandReport report;
+            EXPECT_FALSE(report.PrinterSetup());
+        } else {
+            TBRPrinter printer(&owner);
+            runPages(printer, 1);
+            EXPECT_EQ(printer.Print(), w.says.isEmpty() ? Outcome::Cancelled : Outcome::Failed);
+            EXPECT_TRUE(printer.lastError().contains(w.says)) << printer.lastError().toStdString();
+        }
+        EXPECT_LT(waited.elapsed(), 5000);
+        EXPECT_EQ(shown, QStringLiteral("プリントサーバーの応答を待っています…"));
+        EXPECT_TRUE(asker.errors().isEmpty() && asker.messages().isEmpty());
+        brRemovePendingJobFiles();
+    }
 }
 
-// The default queue is gone (a print server stopped, or its queues removed) after this run of
-// the program saw one: said, not quietly printed into a file. Never having seen a queue, the
-// print goes to the PDF file in the data folder.
+// The default queue, seen in this run of the program, fails: its print server stops answering or
+// is gone (its queue list hangs or comes back empty), or the queue itself hangs or cannot be
+// reached. Each failure names the queue the last listing named, and nothing is quietly printed
+// into a file. Never having seen a queue, the print goes to the PDF file in the data folder.
 TEST(BRPrinterQueueWait, AVanishedDefaultQueueIsSaid)
 {
-    FakeLister lister(FakeLister::office());
-    FakeQueue queue;
+    enum class Fails { ListHangs, ListIsEmpty, JobHangs, JobUnreachable };
+    struct Case {
+        Fails fails;
+        QString says;
+    };
+    const Case cases[] = {
+        { Fails::ListHangs,
+            QStringLiteral("プリントサーバーが応答しません。プリンタ office に印刷できませんでした") },
+        { Fails::ListIsEmpty, QStringLiteral("プリンタ office またはプリントサーバーに接続できません") },
+        { Fails::JobHangs, QStringLiteral("プリンタ office が応答しません") },
+        { Fails::JobUnreachable, QStringLiteral("プリンタ office またはプリントサーバーに接続できません") },
+    };
+    const QString pdf = brDefaultPdfFileName(QStringLiteral("予定表"));
+    for (const Case& c : cases) {
+        FakeLister lister(FakeLister::office());
+        std::optional<FakeQueue> queue(std::in_place);
+        TBRPrinter printer;
+        printer.setTitle(QStringLiteral("予定表"));
+        runPages(printer, 1);
+        ASSERT_EQ(printer.Print(), Outcome::Printed) << printer.lastError().toStdString();
+        ASSERT_EQ(queue->jobs().size(), 1);
+        EXPECT_EQ(queue->jobs()[0].job.queue, QStringLiteral("office"));
+
+        std::optional<HurriedQueueClock> clock;
+        switch (c.fails) {
+        case Fails::ListHangs:
+            lister.hangFromNow();
+            clock.emplace();
+            break;
+        case Fails::ListIsEmpty:
+            lister.answer({});
+            break;
+        case Fails::JobHangs:
+            queue.reset();
+            queue.emplace(FakeQueue::hanging());
+            clock.emplace();
+            break;
+        case Fails::JobUnreachable:
+            queue.reset();
+            queue.emplace(TBRQueueAnswer { TBRQueueAnswer::State::Unreachable, {}, 0x0406 });
+            break;
+        }
+        EXPECT_EQ(printer.Print(), Outcome::Failed);
+        EXPECT_TRUE(printer.lastError().contains(c.says)) << printer.lastError().toStdString();
+        EXPECT_FALSE(QFile::exists(pdf));
+        brRemovePendingJobFiles();
+    }
+
+    const FakeLister none; // a run of the program that never saw a queue
     TBRPrinter printer;
     printer.setTitle(QStringLiteral("予定表"));
     runPages(printer, 1);
-    ASSERT_EQ(printer.Print(), Outcome::Printed) << printer.lastError().toStdString();
-    ASSERT_EQ(queue.jobs().size(), 1);
-    EXPECT_EQ(queue.jobs()[0].job.queue, QStringLiteral("office"));
-
-    const QString pdf = brDefaultPdfFileName(QStringLiteral("予定表"));
-    lister.answer({});
-    EXPECT_EQ(printer.Print(), Outcome::Failed);
-    EXPECT_TRUE(
-        printer.lastError().contains(QStringLiteral("プリンタまたはプリントサーバーに接続できません")))
-        << printer.lastError().toStdString();
-    EXPECT_FALSE(QFile::exists(pdf));
-
-    brForgetQueues(); // a run of the program that never saw a queue
     EXPECT_EQ(printer.Print(), Outcome::Printed);
     EXPECT_TRUE(printer.lastPrint().notice.contains(QDir::toNativeSeparators(pdf)));
     EXPECT_TRUE(QFile::remove(pdf));

@@ -5,6 +5,8 @@
 
 #include <QFile>
 #include <csignal>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -140,5 +142,45 @@ QString inChildWithFileSizeLimit(qint64 limitBytes, const std::function<QString(
         return QStringLiteral("<child ended with status %1> ").arg(status) + QString::fromUtf8(said);
     return QString::fromUtf8(said);
 }
+
+namespace {
+
+// What libcups and the print tools read to find the print server and the default queue.
+constexpr const char* PrintServerVariables[] = { "CUPS_SERVER", "PRINTER", "LPDEST" };
+
+std::map<QByteArray, std::optional<QByteArray>>& machinePrintServer()
+{
+    static std::map<QByteArray, std::optional<QByteArray>> values;
+    return values;
+}
+
+void pointAtAbsentPrintServer()
+{
+    qputenv("CUPS_SERVER", "/nonexistent/tavo-test-cups.sock");
+    qunsetenv("PRINTER");
+    qunsetenv("LPDEST");
+}
+
+} // namespace
+
+void hideMachinePrintServer()
+{
+    for (const char* name : PrintServerVariables)
+        machinePrintServer()[name]
+            = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
+    pointAtAbsentPrintServer();
+}
+
+MachinePrintServer::MachinePrintServer()
+{
+    for (const auto& [name, value] : machinePrintServer()) {
+        if (value)
+            qputenv(name.constData(), *value);
+        else
+            qunsetenv(name.constData());
+    }
+}
+
+MachinePrintServer::~MachinePrintServer() { pointAtAbsentPrintServer(); }
 
 } // namespace testing_support

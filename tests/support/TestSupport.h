@@ -84,6 +84,19 @@ QByteArray readFileBytes(const QString& path);
 // the text `body` returned, or how the child ended when it did not return normally.
 QString inChildWithFileSizeLimit(qint64 limitBytes, const std::function<QString()>& body);
 
+// No test sees the machine's print server: the test main points libcups at a server that is not
+// there (hideMachinePrintServer, before anything asks it). The one test that prints to a real
+// queue gets the machine's server back for the life of a MachinePrintServer: libcups reads it
+// afresh on every new thread, and every print-server call runs on one.
+void hideMachinePrintServer();
+class MachinePrintServer {
+public:
+    MachinePrintServer();
+    ~MachinePrintServer();
+    MachinePrintServer(const MachinePrintServer&) = delete;
+    MachinePrintServer& operator=(const MachinePrintServer&) = delete;
+};
+
 // Saves a picture of the widget as PNG into the folder named by TAVO_TEST_PNG_DIR
 // (default: test-png under the current folder) and returns the file's path.
 // Part of the widget side of the test support (SaveGrab.cpp): tests without widgets do not link it.

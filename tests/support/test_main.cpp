@@ -1,4 +1,5 @@
 #include "platform/TavoApplication.h"
+#include "support/TestSupport.h"
 
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -26,13 +27,9 @@ int main(int argc, char** argv)
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM") && !qEnvironmentVariableIsSet("DISPLAY"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     // No test sees the machine's print queues: libcups is pointed at a server that is not
-    // there (a queue lister of its own where a test wants queues). TAVO_TEST_PRINTER opts in to
-    // the one test that prints to a real queue.
-    if (!qEnvironmentVariableIsSet("TAVO_TEST_PRINTER")) {
-        qputenv("CUPS_SERVER", "/nonexistent/tavo-test-cups.sock");
-        qunsetenv("PRINTER");
-        qunsetenv("LPDEST");
-    }
+    // there (a queue lister of its own where a test wants queues). Only the test that prints to
+    // a real queue (TAVO_TEST_PRINTER) gets the machine's server back, for itself.
+    testing_support::hideMachinePrintServer();
     // Every test process gets its own data folder; no test touches the operator's.
     QTemporaryDir home;
     qputenv("TAVO_HOME", home.path().toUtf8());
