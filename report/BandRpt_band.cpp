@@ -225,6 +225,14 @@ TBRCustomController* TBRCustomBand::Controller() const { return m_controller; }
 
 void TBRCustomBand::setController(TBRCustomController* controller) { m_controller = controller; }
 
+bool TBRCustomBand::printsRecord() const
+{
+    const TBRCustomBand* band = this;
+    while (const auto* child = dynamic_cast<const TBRChildBand*>(band))
+        band = child->ParentBand();
+    return band && band->m_controller;
+}
+
 void TBRCustomBand::addToBandList(QList<TBRCustomBand*>& list)
 {
     if (list.contains(this))
@@ -368,7 +376,7 @@ void TBRCustomBand::Print()
             m_controller->NotifyClients(true);
         if (KeepOnOnePage && !r->inPageEdge() && r->bandMovesOn(brRound(StretchHeight())))
             r->NewColumn();
-        if (m_controller)
+        if (printsRecord())
             r->m_columnHoldsRecord = true;
         TBRBandClip clip(*r, m_size.nativeHeight(),
             m_bandType == TBRBandType::rbPageFooter ? r->PageLength() : r->columnBottom());
@@ -483,7 +491,7 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandCl
         r->m_breakInProgress = true;
         clip.end();
         r->NewColumn();
-        if (m_controller)
+        if (printsRecord())
             r->m_columnHoldsRecord = true;
         clip.begin();
         r->m_breakInProgress = false;

@@ -253,8 +253,9 @@ private:
     // Whether a band that needs `needed` (0.1 mm) starts a new column before it prints: the one
     // rule for "this column's room is not enough, and moving on is worth it".
     bool bandMovesOn(int needed) const;
-    // A record's band (a controller's detail, a sub-detail, or what goes on of one) has been
-    // placed in the current column. Set by the bands, cleared when a column begins.
+    // A record's band (a controller's detail, a sub-detail, a child band of one, or what goes
+    // on of one) has been placed in the current column. Set by the bands, cleared when a
+    // column begins.
     bool m_columnHoldsRecord = false;
     // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
     // there, and a white background would change nothing.

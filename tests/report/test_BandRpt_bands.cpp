@@ -180,6 +180,8 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
         Text text;
         int records;
         QStringList pages;
+        double child = 0; // a child band of the detail
+        double sub = 0; // a sub-detail of one row under each record
     };
     const Layout layouts[] = {
         { "details taller than a column", 1, 2600, 0, false, Text::Short, 4,
@@ -203,6 +205,12 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
         // The line cut by the footer's top goes on whole; the next record does not fit after it.
         { "a line at the band's foot", 1, 2600, 0, false, Text::Foot, 2,
             { "PH CH D1", "PH CH D1", "PH CH D2", "PH CH D2" } },
+        // A child band and a sub-detail belong to their record: the next record's band, which
+        // fits in no column, does not join them.
+        { "child bands", 1, 2600, 0, false, Text::Short, 2, { "PH CH D1", "PH CH C", "PH CH D2", "PH CH C" },
+            100 },
+        { "sub-details taller than a column", 1, 100, 0, false, Text::Short, 2,
+            { "PH CH D1", "PH CH SD", "PH CH D2", "PH CH SD" }, 0, 2600 },
     };
     const double footerTop = 2800;
     const QString footerText = QStringLiteral("フッター");
@@ -228,6 +236,12 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
                     detail, QString(), { .top = 10, .width = 500, .autoSize = false, .autoStretch = true });
             else
                 label = b.label(detail, QString(), { .top = l.detail - 60, .width = 500, .autoSize = false });
+            if (l.child > 0)
+                b.child(detail, l.child);
+            if (l.sub > 0) {
+                TBRSubDetail* sub = b.subDetail(&r.report, nullptr, l.sub);
+                sub->setOnNeedData([given = false](QObject*, bool& more) mutable { more = given = !given; });
+            }
             if (l.summary)
                 b.band(TBRBandType::rbSummary, 100);
             b.label(b.band(TBRBandType::rbPageFooter, 70), footerText, { .top = 5 });
@@ -251,7 +265,8 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
         };
         const std::map<TBRBandType, QString> codes { { TBRBandType::rbPageHeader, "PH" },
             { TBRBandType::rbColumnHeader, "CH" }, { TBRBandType::rbGroupHeader, "GH" },
-            { TBRBandType::rbGroupFooter, "GF" }, { TBRBandType::rbSummary, "S" } };
+            { TBRBandType::rbGroupFooter, "GF" }, { TBRBandType::rbSummary, "S" },
+            { TBRBandType::rbChild, "C" }, { TBRBandType::rbSubDetail, "SD" } };
         for (TBRCustomBand* band : r.report.bandList()) {
             if (codes.contains(band->BandType()))
                 band->AfterPrint
