@@ -254,14 +254,17 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
                     r.report.Functions().ElementByName(QStringLiteral("GRP")), (r.row - 1) / l.perGroup);
         };
         // Where each band stands: page by page, column by column.
-        QList<QList<QStringList>> pages;
+        QStringList shown;
+        int lastPage = 0, lastColumn = 0;
         const auto place = [&](const QString& band) {
-            while (pages.size() < r.report.PageNumber())
-                pages.append(QList<QStringList>());
-            QList<QStringList>& columns = pages[r.report.PageNumber() - 1];
-            while (columns.size() < r.report.CurrentColumn())
-                columns.append(QStringList());
-            columns[r.report.CurrentColumn() - 1] << band;
+            if (r.report.PageNumber() != lastPage)
+                shown << band;
+            else
+                shown.last()
+                    += (r.report.CurrentColumn() != lastColumn ? QStringLiteral(" | ") : QStringLiteral(" "))
+                    + band;
+            lastPage = r.report.PageNumber();
+            lastColumn = r.report.CurrentColumn();
         };
         const std::map<TBRBandType, QString> codes { { TBRBandType::rbPageHeader, "PH" },
             { TBRBandType::rbColumnHeader, "CH" }, { TBRBandType::rbGroupHeader, "GH" },
@@ -296,13 +299,6 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
         r.row = 0;
         r.report.Prepare();
 
-        QStringList shown;
-        for (const QList<QStringList>& columns : std::as_const(pages)) {
-            QStringList texts;
-            for (const QStringList& column : columns)
-                texts << column.join(u' ');
-            shown << texts.join(QStringLiteral(" | "));
-        }
         EXPECT_EQ(shown, l.pages);
         // Every line once, in order, and each drawn whole above the footer's top.
         QStringList texts = allTexts(r.report);
@@ -316,14 +312,9 @@ TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
                 }
             }
         }
-        if (l.text != Text::Short) {
-            const QList<QImage> images = pageImages(r.report);
-            for (int n = 0; n < std::min<qsizetype>(2, images.size()); ++n)
-                savePage(images[n],
-                    QStringLiteral("BandRpt_layout_%1_p%2")
-                        .arg(QString::fromLatin1(l.name).replace(u' ', u'_'))
-                        .arg(n + 1));
-        }
+        if (l.text != Text::Short)
+            savePage(pageImages(r.report).first(),
+                QStringLiteral("BandRpt_layout_") + QString::fromLatin1(l.name).replace(u' ', u'_'));
     }
 }
 
