@@ -293,7 +293,9 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     QPainter* canvas = printer ? printer->Canvas() : nullptr;
     const TBRPrintableSize& size = Size();
     const double left = ofsX + size.nativeValue(TBRPrintableSize::LeftIndex);
-    const double top = ofsY + size.nativeValue(TBRPrintableSize::TopIndex);
+    // What goes on in a new column starts at the column's top: where the label stood in its
+    // band has been left behind on the column before.
+    const double top = ofsY + (printContext().continued ? 0.0 : size.nativeValue(TBRPrintableSize::TopIndex));
     const double entryWidth = size.nativeValue(TBRPrintableSize::WidthIndex);
 
     const QString ownCaption = PrintCaption;
@@ -310,10 +312,17 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     // the font and the alignment: they serve the drawing below as they are.
     const FormatInputs inputs = currentFormatInputs();
     const QFont& font = inputs.font;
-    const double height = size.nativeValue(TBRPrintableSize::HeightIndex);
     const double lineHeight = linePixels(font) / BRLayoutPixelsPerTenth;
     if (!m_formattedFrom || !(*m_formattedFrom == inputs))
         FormatLines();
+    if (PrintFinished())
+        LineIndex = 0;
+    const qsizetype count = m_formattedLines.size();
+    // Going on, the label is only as high as the lines it still has to print.
+    const double height = printContext().continued
+        ? std::min(size.nativeValue(TBRPrintableSize::HeightIndex),
+            double(std::max<qsizetype>(0, (AutoStretch ? count : m_lineLimit) - LineIndex)) * lineHeight)
+        : size.nativeValue(TBRPrintableSize::HeightIndex);
     const double width = size.nativeValue(TBRPrintableSize::WidthIndex);
 
     // With AutoSize a label that grew keeps its right edge or centre where it was designed.
@@ -340,23 +349,29 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
             textLeft += inset;
     }
 
-    if (PrintFinished())
-        LineIndex = 0;
-    const int firstLine = LineIndex;
+    const bool freshStart = PrintFinished();
+    const qsizetype firstLine = LineIndex;
     const TBRPrintContext& context = printContext();
-    // A stretching label in a band that goes on to a new column, or that reaches past the end
-    // of its column, fills the band down to the column's end before it goes on again: the
-    // band's own height is no limit there, only the column's end is. Nothing is printed below
-    // that end (it would be cut away), so no line is lost.
-    const bool fillsBand
-        = AutoStretch && context.mayBreak && (context.continued || context.bandBottom > context.columnBottom);
+    // A stretching label in a band that goes on to a new column, that reaches past the end of
+    // its column, or whose text needs more than the band, fills the band down to the column's
+    // end before it goes on again: the band's own height is no limit there, only the column's
+    // end is. Nothing is printed below that end (it would be cut away), so no line is lost.
+    const bool fillsBand = AutoStretch && context.mayBreak
+        && (context.continued || context.bandBottom > context.columnBottom
+            || textTop + double(count - LineIndex) * lineHeight > context.bandBottom + 1.0);
     const double ownBottom = std::max(textTop + height + 1.0, fillsBand ? context.bandBottom : 0.0);
     double bottom = ownBottom;
     double expanded = 0.0;
     bool expansionDone = false;
     double y = textTop;
     double coloured = top + height; // how far down the label's colour reaches
-    const qsizetype count = m_formattedLines.size();
+    if (freshStart) {
+        // The lines a label that does not stretch shows: those within its own height, wherever
+        // the column's end makes them go on.
+        m_lineLimit = 0;
+        for (double at = textTop + lineHeight; m_lineLimit < count && at <= ownBottom; at += lineHeight)
+            ++m_lineLimit;
+    }
     const auto colourDownTo = [&](double to) {
         if (canvas && !Transparent() && to > coloured)
             canvas->fillRect(deviceRect(x, coloured, x + width, to), Color());
@@ -364,18 +379,19 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
     };
 
     // Room for the next line: inside the label, or by growing the band when the label may
-    // stretch and the band can grow on this column; never below the column's end.
+    // stretch and the band can grow on this column; never below the column's end, where the
+    // line would be cut: it goes on whole in the next column instead.
     const auto room = [&]() {
         const double lineBottom = y + lineHeight;
-        if (AutoStretch && lineBottom > context.columnBottom + 1.0)
+        if (lineBottom > context.columnBottom + 1.0)
             return false;
+        if (!AutoStretch)
+            return LineIndex < m_lineLimit;
         if (lineBottom <= bottom) {
             if (fillsBand)
                 colourDownTo(std::min(lineBottom, context.columnBottom));
             return true;
         }
-        if (!AutoStretch)
-            return false;
         TBRCustomBand* band = ParentBand();
         if (!band || !band->CanExpand(lineHeight))
             return false;
@@ -423,18 +439,21 @@ void TBRCustomLabel::Print(int ofsX, int ofsY)
         ++LineIndex;
     }
 
-    const bool linesLeft = LineIndex < count;
-    if (!linesLeft || !AutoStretch) {
+    // A label that does not stretch drops what its own height does not show.
+    const bool linesLeft = LineIndex < (AutoStretch ? count : m_lineLimit);
+    if (!linesLeft) {
         setPrintFinished(true);
-    } else if (!printContext().mayBreak) {
+    } else if (!context.mayBreak) {
         // A page header or footer cannot move on: what does not fit is dropped.
         setPrintFinished(true);
-    } else if (printContext().freshColumn && LineIndex == firstLine) {
-        // Nothing fits even at the top of a column: another break would not help.
+    } else if (LineIndex == firstLine && textTop - top + lineHeight > context.nextColumnRoom + 1.0) {
+        // Nothing fits, nor would at the top of the next column: another break would not help.
         setPrintFinished(true);
     } else {
         setPrintFinished(false);
     }
+    if (context.contentBottom)
+        *context.contentBottom = std::max({ *context.contentBottom, y, top + height, coloured });
 
     if (captionChanged)
         PrintCaption = ownCaption;

@@ -118,6 +118,9 @@ private:
 
     QString m_caption;
     QStringList m_formattedLines;
+    // How many lines a label that does not stretch shows (those within its height), kept while
+    // the lines go on in a new column.
+    qsizetype m_lineLimit = 0;
     std::optional<FormatInputs> m_formattedFrom;
     QPen m_textPen { QColor(Qt::black) }; // the pen of FontColor, made once for every print
     QFont m_font;

@@ -965,3 +965,9 @@ void brTellPrintResult(
 bool SearchMetafileText(const QString& text, const QPicture& page, bool caseSensitive);
 // The texts drawn on a page, one per drawn line, in drawing order.
 QStringList pageTexts(const QPicture& page);
+// A line drawn on a page and its text cell (ascent to descent) in page pixels.
+struct BRDrawnLine {
+    QString text;
+    QRectF cell;
+};
+QList<BRDrawnLine> pageLines(const QPicture& page);

@@ -17,6 +17,7 @@ namespace {
 struct Run {
     QPointF at; // baseline start, in page pixels
     double width;
+    double ascent;
     double height;
     QString text;
 };
@@ -38,8 +39,8 @@ public:
         const QTransform t = painter()->combinedTransform();
         const QString text = item.text();
         if (!text.isEmpty())
-            runs.push_back(
-                { t.map(p), item.width() * t.m11(), (item.ascent() + item.descent()) * t.m22(), text });
+            runs.push_back({ t.map(p), item.width() * t.m11(), item.ascent() * t.m22(),
+                (item.ascent() + item.descent()) * t.m22(), text });
     }
     // Everything but text is ignored.
     void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
@@ -109,7 +110,7 @@ bool continues(const Run& last, const Run& next)
 
 } // namespace
 
-QStringList pageTexts(const QPicture& page)
+QList<BRDrawnLine> pageLines(const QPicture& page)
 {
     const QRect bounds = page.boundingRect();
     TextDevice device(bounds.size().expandedTo(QSize(1, 1)));
@@ -117,15 +118,26 @@ QStringList pageTexts(const QPicture& page)
         QPainter painter(&device);
         painter.drawPicture(0, 0, page);
     }
-    QStringList texts;
+    QList<BRDrawnLine> lines;
     const Run* last = nullptr;
     for (const Run& run : device.engine().runs) {
-        if (last && continues(*last, run))
-            texts.last() += run.text;
-        else
-            texts << run.text;
+        const QRectF cell(run.at.x(), run.at.y() - run.ascent, run.width, run.height);
+        if (last && continues(*last, run)) {
+            lines.last().text += run.text;
+            lines.last().cell |= cell;
+        } else {
+            lines.append({ run.text, cell });
+        }
         last = &run;
     }
+    return lines;
+}
+
+QStringList pageTexts(const QPicture& page)
+{
+    QStringList texts;
+    for (const BRDrawnLine& line : pageLines(page))
+        texts << line.text;
     return texts;
 }
 

@@ -225,6 +225,14 @@ TBRCustomController* TBRCustomBand::Controller() const { return m_controller; }
 
 void TBRCustomBand::setController(TBRCustomController* controller) { m_controller = controller; }
 
+bool TBRCustomBand::printsRecord() const
+{
+    const TBRCustomBand* band = this;
+    while (const auto* child = dynamic_cast<const TBRChildBand*>(band))
+        band = child->ParentBand();
+    return band && band->m_controller;
+}
+
 void TBRCustomBand::addToBandList(QList<TBRCustomBand*>& list)
 {
     if (list.contains(this))
@@ -366,8 +374,10 @@ void TBRCustomBand::Print()
         }
         if (m_controller)
             m_controller->NotifyClients(true);
-        if (KeepOnOnePage && !r->inPageEdge() && StretchHeight() > r->AvailableSpace())
+        if (KeepOnOnePage && !r->inPageEdge() && r->bandMovesOn(brRound(StretchHeight())))
             r->NewColumn();
+        if (printsRecord())
+            r->m_columnHoldsRecord = true;
         TBRBandClip clip(*r, m_size.nativeHeight(),
             m_bandType == TBRBandType::rbPageFooter ? r->PageLength() : r->columnBottom());
         TBRPrinter* printer = r->BRPrinter();
@@ -420,17 +430,21 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandCl
     };
     bool firstPass = true;
     QList<QRectF> painted;
+    double height = 0.0;
     for (;;) {
         bool allDone = true;
         // The background is fresh only in the band's first pass; a continuation in a new column
         // has none.
         TBRPrintContext context = firstPass ? background : TBRPrintContext();
         context.mayBreak = !r->inPageEdge();
-        context.freshColumn = !firstPass || r->atColumnTop();
         context.continued = !firstPass;
-        if (context.mayBreak)
+        if (context.mayBreak) {
             context.columnBottom = r->columnBottom();
+            context.nextColumnRoom = r->nextColumnSpace();
+        }
         context.bandBottom = r->CurrentY() + m_size.nativeHeight();
+        double contentBottom = r->CurrentY();
+        context.contentBottom = &contentBottom;
         // Stretching text may fill a band that goes on, or reaches past the column, down to
         // the column's end.
         const double fillBottom
@@ -443,9 +457,11 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandCl
             if (firstPass || !p->PrintFinished()) {
                 p->setPrintContext(context);
                 p->Print(r->CurrentX(), r->CurrentY());
-                // What the printable may have covered, stretching included.
+                // What the printable may have covered, stretching included; what goes on in a
+                // new column starts at its top.
                 const TBRPrintableSize& size = p->Size();
-                const double top = r->CurrentY() + size.nativeValue(TBRPrintableSize::TopIndex);
+                const double top
+                    = r->CurrentY() + (firstPass ? size.nativeValue(TBRPrintableSize::TopIndex) : 0.0);
                 const double bottom = std::max(
                     top + size.nativeValue(TBRPrintableSize::HeightIndex) + ExpandedHeight + 1.0, fillBottom);
                 painted.append(QRectF(r->CurrentX() + size.nativeValue(TBRPrintableSize::LeftIndex), top,
@@ -453,18 +469,20 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandCl
             }
             allDone = allDone && p->PrintFinished();
         }
+        // A band that goes on in a new column takes there only the room its content used, so
+        // that the bands after it follow on the same page.
+        height = firstPass ? m_size.nativeHeight() + ExpandedHeight : contentBottom - r->CurrentY();
         if (printer) {
             const int x = r->CurrentX(), y = r->CurrentY();
             const int left = printer->ToDeviceX(x), top = printer->ToDeviceY(y);
             BandRect = QRect(left, top, printer->ToDeviceX(x + m_size.nativeWidth()) - left,
-                printer->ToDeviceY(y + m_size.nativeHeight() + ExpandedHeight + 1.0) - top);
+                printer->ToDeviceY(y + height + 1.0) - top);
             if (canvas && Frame().HasSides())
                 Frame().PaintIt(*canvas, BandRect, printer->horizontalFactor(), printer->verticalFactor());
         }
         // What this pass drew reaches down to the band's end (its frame one below) or to the
         // lowest printable.
-        double inkBottom
-            = r->CurrentY() + m_size.nativeHeight() + ExpandedHeight + (Frame().HasSides() ? 1.0 : 0.0);
+        double inkBottom = r->CurrentY() + height + (Frame().HasSides() ? 1.0 : 0.0);
         for (const QRectF& area : std::as_const(painted))
             inkBottom = std::max(inkBottom, area.bottom());
         r->markInk(inkBottom);
@@ -473,13 +491,17 @@ void TBRCustomBand::printPrintables(const TBRPrintContext& background, TBRBandCl
         r->m_breakInProgress = true;
         clip.end();
         r->NewColumn();
+        if (printsRecord())
+            r->m_columnHoldsRecord = true;
         clip.begin();
         r->m_breakInProgress = false;
         restoreHeight();
         ExpandedHeight = 0.0;
         firstPass = false;
     }
-    r->setCurrentY(r->CurrentY() + brRound(m_size.nativeHeight() + ExpandedHeight));
+    // Whoever looks after the print (AfterPrint) finds the height the band took on this page.
+    ExpandedHeight = height - m_size.nativeHeight();
+    r->setCurrentY(r->CurrentY() + brRound(height));
     restoreHeight();
 }
 
@@ -490,20 +512,9 @@ void TBRCustomBand::MakeSpace()
     // begin or close a page again, without end.
     if (r->inPageEdge())
         return;
-    const int needed = brRound(BandHeight(true));
     const bool isDetail = m_bandType == TBRBandType::rbDetail;
-    // A band taller than an empty column (between the page header and the footer) starts a
-    // column of its own too, and prints from its top as far as the footer's space: printed
-    // where it stood, each record would lie below the last, off the sheet. At the top of a
-    // column already, a break would only leave a column empty.
-    const bool fitsEmptyColumn = needed <= r->nextColumnSpace();
-    if (m_bandType != TBRBandType::rbPageFooter && needed > r->AvailableSpace()
-        && (fitsEmptyColumn || (r->PageNumber() > 0 && !r->atColumnTop()))) {
-        r->m_breakInProgress = isDetail;
-        r->NewColumn();
-        return;
-    }
-    if (r->PageNumber() == 0) {
+    if (r->PageNumber() == 0
+        || (m_bandType != TBRBandType::rbPageFooter && r->bandMovesOn(brRound(BandHeight(true))))) {
         r->m_breakInProgress = isDetail;
         r->NewColumn();
     } else if (isDetail) {

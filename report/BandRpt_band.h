@@ -137,6 +137,8 @@ public:
     // The controller that prints this band as its detail, or nullptr.
     TBRCustomController* Controller() const;
     void setController(TBRCustomController* controller);
+    // The band prints a record: a controller's detail or sub-detail, or a child band of one.
+    bool printsRecord() const;
     // A band that owns a controller (a sub-detail) hands it to the controller tree.
     virtual TBRCustomController* ownedController() const { return nullptr; }
     // Appends the bands this band brings into the report's band list (the band and its

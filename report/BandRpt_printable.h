@@ -117,13 +117,15 @@ struct TBRPrintContext {
     // The band may continue on a new column or page (false for page headers and footers and
     // what they print, which are printed while a page is begun or closed).
     bool mayBreak = true;
-    // The band stands at the top of a column: a break would give no more room.
-    bool freshColumn = false;
-    // The band goes on in a new column or page with what did not fit before.
+    // The band goes on in a new column or page with what did not fit before: what goes on
+    // starts at the column's top, and a break from there would give no more room.
     bool continued = false;
     // Where the column ends (tenths of a millimetre): nothing the band draws below it shows.
     // Infinite while the band cannot move on.
     double columnBottom = std::numeric_limits<double>::infinity();
+    // The room the next column offers below the headers it begins with (tenths of a
+    // millimetre): what goes on there starts at its top. Infinite while the band cannot move on.
+    double nextColumnRoom = std::numeric_limits<double>::infinity();
     // Where the band ends on this pass before it grows (tenths of a millimetre).
     double bandBottom = 0.0;
     // The band's background colour where it has just been painted (invalid otherwise), the
@@ -131,6 +133,9 @@ struct TBRPrintContext {
     QColor background;
     QRectF backgroundRect;
     const QList<QRectF>* paintedSince = nullptr;
+    // The lowest point (tenths of a millimetre) the band's printables drew down to on this
+    // pass; each printable lowers it to its own.
+    double* contentBottom = nullptr;
 
     // True when an area of the colour would show nothing new: it lies in the fresh background
     // and nothing has been painted over that since.

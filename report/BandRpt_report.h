@@ -250,8 +250,13 @@ private:
     // only by the bands and the controllers that print.
     void setCurrentY(int y) { m_currentY = y; }
     int ColumnTopY() const { return m_columnTopY; }
-    // Nothing has been placed in the current column yet: a break cannot give a band more room.
-    bool atColumnTop() const { return m_currentY == m_columnTopY; }
+    // Whether a band that needs `needed` (0.1 mm) starts a new column before it prints: the one
+    // rule for "this column's room is not enough, and moving on is worth it".
+    bool bandMovesOn(int needed) const;
+    // A record's band (a controller's detail, a sub-detail, a child band of one, or what goes
+    // on of one) has been placed in the current column. Set by the bands, cleared when a
+    // column begins.
+    bool m_columnHoldsRecord = false;
     // Whether nothing has been drawn on the page at or below y (0.1 mm): the white paper shows
     // there, and a white background would change nothing.
     bool blankFrom(double y) const { return y >= m_inkBottom; }

@@ -73,6 +73,7 @@ void TCustomBandReport::CreateReport()
     m_headerJustPrinted = false;
     m_firstForcedColumn = false;
     m_breakInProgress = false;
+    m_columnHoldsRecord = false;
     m_pageEdge = 0;
     struct RunEnd {
         TCustomBandReport& r;
@@ -229,28 +230,67 @@ bool TCustomBandReport::nextColumnOnThisPage() const
         && nextColumnX() < Native(page, TBRPage::WidthIndex) - Native(page, TBRPage::RightMarginIndex);
 }
 
+namespace {
+
+// A band's height with the bands of its child chain that print with it.
+double withChildren(const TBRCustomBand* band)
+{
+    double height = band->Size().nativeHeight();
+    for (TBRChildBand* c = band->GetChildBand(); c; c = c->GetChildBand())
+        height += c->Enabled() ? c->Size().nativeHeight() : 0.0;
+    return height;
+}
+
+} // namespace
+
 int TCustomBandReport::nextColumnSpace() const
 {
     const TBRPage& page = *m_page;
-    const double footerTop = columnBottom();
-    if (m_pageNumber > 0 && nextColumnOnThisPage())
-        return brRound(footerTop - m_columnTopY);
-    // A new page: below its top margin and the page header it begins with.
-    double top = Native(page, TBRPage::TopMarginIndex);
-    if (m_pageNumber > 0 || Options.testFlag(TBROption::FirstPageHeader)) {
-        TBRCustomBand* header = m_bands->BandOfType(TBRBandType::rbPageHeader);
-        if (header && header->Enabled()) {
-            top += header->Size().nativeHeight();
-            for (TBRChildBand* c = header->GetChildBand(); c; c = c->GetChildBand())
-                top += c->Enabled() ? c->Size().nativeHeight() : 0.0;
+    double top;
+    if (m_pageNumber > 0 && nextColumnOnThisPage()) {
+        top = m_columnTopY;
+    } else {
+        // A new page: below its top margin, the page header and the group headers it reprints.
+        top = Native(page, TBRPage::TopMarginIndex);
+        if (m_pageNumber > 0 || Options.testFlag(TBROption::FirstPageHeader)) {
+            TBRCustomBand* header = m_bands->BandOfType(TBRBandType::rbPageHeader);
+            if (header && header->Enabled())
+                top += withChildren(header);
+        }
+        if (m_pageNumber > 0) {
+            for (const TBRGroup* g : m_controller->groups()) {
+                if (g->ReprintOnNewPage && g->isOpen() && g->Enabled())
+                    top += withChildren(g);
+            }
         }
     }
-    return brRound(footerTop - top);
+    // Every column but the first of page 1 begins with the column header.
+    if (m_pageNumber > 0) {
+        TBRCustomBand* columnHeader = m_bands->BandOfType(TBRBandType::rbColumnHeader);
+        if (columnHeader && columnHeader->Enabled())
+            top += withChildren(columnHeader);
+    }
+    return brRound(columnBottom() - top);
+}
+
+// Relied on by every band that may break (TBRCustomBand::MakeSpace: details, sub-details, group
+// headers and footers, child bands, the summary; and KeepOnOnePage's stretched height). A band
+// that fits this column's room stays. One that fits the next column's room moves on. One that
+// fits in no column (taller than the room below the headers a column begins with) gains nothing
+// by moving on: it prints where it stands, drawn as far as the footer's top, unless the column
+// already holds a record's band; otherwise a column or page would hold only headers, or only
+// group footers and the summary, while the record moved on from it.
+bool TCustomBandReport::bandMovesOn(int needed) const
+{
+    if (needed <= AvailableSpace())
+        return false;
+    return needed <= nextColumnSpace() || m_columnHoldsRecord;
 }
 
 void TCustomBandReport::NewColumn()
 {
     const TBRPage& page = *m_page;
+    m_columnHoldsRecord = false;
     if (!nextColumnOnThisPage()) {
         m_currentColumn = 1;
         m_currentX = brRound(Native(page, TBRPage::LeftMarginIndex));
@@ -319,7 +359,6 @@ void TCustomBandReport::PaintPageFrame()
 {
     TBRPrintContext context;
     context.mayBreak = false;
-    context.freshColumn = true;
     for (TBRPrintable* p : printables()) {
         if (p == m_backImage.data())
             continue;

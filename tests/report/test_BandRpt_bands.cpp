@@ -1,5 +1,7 @@
 #include "BandRptTestSupport.h"
 
+#include <array>
+#include <map>
 #include <numeric>
 #include <stdexcept>
 
@@ -134,7 +136,7 @@ TEST(BandRptBands, ABandTallerThanTheRoomAboveTheFooterEndsAtTheFootersTop)
         b.band(TBRBandType::rbPageHeader, 100);
         TBRBand* detail = b.band(TBRBandType::rbDetail, 2700);
         detail->Color = Qt::yellow;
-        b.label(detail, QStringLiteral("本文の終わり"), { .left = 300, .top = 2550, .pointSize = 20 });
+        b.label(detail, QStringLiteral("本文の終わり"), { .left = 300, .top = 2400, .pointSize = 20 });
         TBRBand* footer = b.band(TBRBandType::rbPageFooter, 70);
         footer->TransparentBand = true;
         b.label(footer, QStringLiteral("フッター"), { .top = 5, .transparent = true });
@@ -156,6 +158,164 @@ TEST(BandRptBands, ABandTallerThanTheRoomAboveTheFooterEndsAtTheFootersTop)
     EXPECT_GT(darkPixels(page, QRect(px(100), px(2800), px(400), px(70))), 20);
     EXPECT_EQ(darkBounds(page.copy(0, px(2870), page.width(), page.height() - px(2870))), QRect());
     EXPECT_TRUE(pageTexts(r.report, 2).contains(QStringLiteral("フッター")));
+}
+
+TEST(BandRptBands, EveryPageAndColumnHoldsARecordAndNoLineIsCut)
+{
+    // A4 between 10-mm margins under a page header of 100 and a column header of 50, over a
+    // footer of 70: a column offers 2550 from 250 to the footer's top at 2800. Each layout
+    // lists the bands standing in each column of each page ("|" between columns; D<n> wherever
+    // record n's band prints, also where it goes on); the page footer stands on every page.
+    enum class Text : std::uint8_t {
+        Short, // "r<n>" at the band's top
+        Long, // a stretching label whose text needs about one and a half columns
+        Foot, // "end<n>" 60 above the band's foot, whose line the footer's top would cut
+    };
+    struct Layout {
+        const char* name;
+        int columns;
+        double detail;
+        int perGroup; // records per group (group header and footer of 50); 0: no group
+        bool summary; // a summary of 100
+        Text text;
+        int records;
+        QStringList pages;
+        double child = 0; // a child band of the detail
+        double sub = 0; // a sub-detail of one row under each record
+    };
+    const Layout layouts[] = {
+        { "details taller than a column", 1, 2600, 0, false, Text::Short, 4,
+            { "PH CH D1", "PH CH D2", "PH CH D3", "PH CH D4" } },
+        { "details taller than the page", 1, 3000, 0, false, Text::Short, 4,
+            { "PH CH D1", "PH CH D2", "PH CH D3", "PH CH D4" } },
+        { "a group in two columns", 2, 2600, 9, true, Text::Short, 4,
+            { "PH CH GH D1 | CH D2", "PH CH D3 | CH D4", "PH CH GF S" } },
+        { "a group in three columns", 3, 2800, 9, false, Text::Short, 4,
+            { "PH CH GH D1 | CH D2 | CH D3", "PH CH D4 | CH GF" } },
+        // What a long label left of a column the group footer, the next header and the
+        // summary take up, rather than pages of their own.
+        { "long labels in groups", 1, 2600, 1, true, Text::Long, 2,
+            { "PH CH GH D1", "PH CH D1 GF GH", "PH CH D2", "PH CH D2 GF S" } },
+        { "long labels in groups in two columns", 2, 2600, 1, true, Text::Long, 2,
+            { "PH CH GH D1 | CH D1 GF GH", "PH CH D2 | CH D2 GF S" } },
+        // A band that fits the page: the label fills its first page to the footer's top.
+        { "long labels in bands that fit", 1, 2000, 0, false, Text::Long, 4,
+            { "PH CH D1", "PH CH D1", "PH CH D2", "PH CH D2", "PH CH D3", "PH CH D3", "PH CH D4",
+                "PH CH D4" } },
+        // The line cut by the footer's top goes on whole; the next record does not fit after it.
+        { "a line at the band's foot", 1, 2600, 0, false, Text::Foot, 2,
+            { "PH CH D1", "PH CH D1", "PH CH D2", "PH CH D2" } },
+        // A child band and a sub-detail belong to their record: the next record's band, which
+        // fits in no column, does not join them.
+        { "child bands", 1, 2600, 0, false, Text::Short, 2, { "PH CH D1", "PH CH C", "PH CH D2", "PH CH C" },
+            100 },
+        { "sub-details taller than a column", 1, 100, 0, false, Text::Short, 2,
+            { "PH CH D1", "PH CH SD", "PH CH D2", "PH CH SD" }, 0, 2600 },
+    };
+    const double footerTop = 2800;
+    const QString footerText = QStringLiteral("フッター");
+    for (const Layout& l : layouts) {
+        SCOPED_TRACE(l.name);
+        Rows r(l.records);
+        TBRLabel* label;
+        {
+            TBRReportBuilder b(r.report);
+            a4(b);
+            b.Columns(l.columns, 50);
+            b.band(TBRBandType::rbPageHeader, 100);
+            b.band(TBRBandType::rbColumnHeader, 50);
+            if (l.perGroup > 0)
+                b.group(QStringLiteral("GRP"), 50, b.band(TBRBandType::rbGroupFooter, 50));
+            TBRBand* detail = b.band(TBRBandType::rbDetail, l.detail);
+            detail->Size().setUnits(TBRUnit::Native);
+            detail->Size().setWidth(std::array { 1900, 900, 600 }[l.columns - 1]);
+            if (l.text == Text::Short)
+                label = b.label(detail, QStringLiteral("r"), { .top = 10 });
+            else if (l.text == Text::Long)
+                label = b.label(
+                    detail, QString(), { .top = 10, .width = 500, .autoSize = false, .autoStretch = true });
+            else
+                label = b.label(detail, QString(), { .top = l.detail - 60, .width = 500, .autoSize = false });
+            if (l.child > 0)
+                b.child(detail, l.child);
+            if (l.sub > 0) {
+                TBRSubDetail* sub = b.subDetail(&r.report, nullptr, l.sub);
+                sub->setOnNeedData([given = false](QObject*, bool& more) mutable { more = given = !given; });
+            }
+            if (l.summary)
+                b.band(TBRBandType::rbSummary, 100);
+            b.label(b.band(TBRBandType::rbPageFooter, 70), footerText, { .top = 5 });
+        }
+        r.report.Functions().AddFunction(QStringLiteral("GRP"), QStringLiteral("0"));
+        r.report.OnNeedData = [&](QObject*, bool& more) {
+            more = ++r.row <= r.rows;
+            if (l.perGroup > 0)
+                TBREvEnvironment::SetIntegerConstant(
+                    r.report.Functions().ElementByName(QStringLiteral("GRP")), (r.row - 1) / l.perGroup);
+        };
+        // Where each band stands: page by page, column by column.
+        QStringList shown;
+        int lastPage = 0, lastColumn = 0;
+        const auto place = [&](const QString& band) {
+            if (r.report.PageNumber() != lastPage)
+                shown << band;
+            else
+                shown.last()
+                    += (r.report.CurrentColumn() != lastColumn ? QStringLiteral(" | ") : QStringLiteral(" "))
+                    + band;
+            lastPage = r.report.PageNumber();
+            lastColumn = r.report.CurrentColumn();
+        };
+        const std::map<TBRBandType, QString> codes { { TBRBandType::rbPageHeader, "PH" },
+            { TBRBandType::rbColumnHeader, "CH" }, { TBRBandType::rbGroupHeader, "GH" },
+            { TBRBandType::rbGroupFooter, "GF" }, { TBRBandType::rbSummary, "S" },
+            { TBRBandType::rbChild, "C" }, { TBRBandType::rbSubDetail, "SD" } };
+        for (TBRCustomBand* band : r.report.bandList()) {
+            if (codes.contains(band->BandType()))
+                band->AfterPrint
+                    = [&, code = codes.at(band->BandType())](TBRCustomBand*, bool) { place(code); };
+        }
+        // The long text: lines enough for one and a half columns.
+        const double lineHeight = r.report.TextHeight(label->Font(), "W") / BRLayoutPixelsPerTenth;
+        const int longLines = int(1.5 * (footerTop - 260) / lineHeight);
+        QStringList expectedTexts;
+        const auto textOf = [&](int row) {
+            QStringList lines;
+            if (l.text == Text::Short)
+                lines << QStringLiteral("r%1").arg(row);
+            else if (l.text == Text::Foot)
+                lines << QStringLiteral("end%1").arg(row);
+            else
+                for (int i = 1; i <= longLines; ++i)
+                    lines << QStringLiteral("%1-%2").arg(row).arg(i);
+            return lines;
+        };
+        for (int row = 1; row <= l.records; ++row)
+            expectedTexts << textOf(row);
+        label->OnPrint = [&](TBRCustomLabel*, QString& v) {
+            v = textOf(r.row).join(u'\r');
+            place(QStringLiteral("D%1").arg(r.row));
+        };
+        r.row = 0;
+        r.report.Prepare();
+
+        EXPECT_EQ(shown, l.pages);
+        // Every line once, in order, and each drawn whole above the footer's top.
+        QStringList texts = allTexts(r.report);
+        EXPECT_EQ(texts.removeAll(footerText), r.pages());
+        EXPECT_EQ(texts, expectedTexts);
+        for (int n = 1; n <= r.pages(); ++n) {
+            for (const BRDrawnLine& line : pageLines(*r.report.BRPrinter()->GetPage(n))) {
+                if (line.text != footerText) {
+                    EXPECT_LE(line.cell.bottom(), px(footerTop) + 1.0)
+                        << "page " << n << " " << line.text.toStdString();
+                }
+            }
+        }
+        if (l.text != Text::Short)
+            savePage(pageImages(r.report).first(),
+                QStringLiteral("BandRpt_layout_") + QString::fromLatin1(l.name).replace(u' ', u'_'));
+    }
 }
 
 TEST(BandRptBands, AStretchingLabelContinuesOnTheNextPage)
@@ -363,10 +523,10 @@ TEST(BandRptBands, ALineTallerThanAnEmptyPageIsDroppedInsteadOfMakingPagesForEve
         memo->Size().setHeight(20);
     }
     memo->Lines = QStringList { "大", "大" };
-    // Every break moves the run on: a record whose text does not fit goes to a fresh page once,
-    // and what does not fit there either is dropped.
-    EXPECT_EQ(r.run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p2 y100-160" }));
-    EXPECT_EQ(r.pages(), 2);
+    // A line that would not fit at the top of the next column either is dropped where it
+    // stands: no break would give it room.
+    EXPECT_EQ(r.run(), (QStringList { "DetailBand1 p1 y100-160", "DetailBand1 p1 y160-220" }));
+    EXPECT_EQ(r.pages(), 1);
     EXPECT_TRUE(allTexts(r.report).isEmpty());
 }
 
