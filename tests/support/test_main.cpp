@@ -33,6 +33,9 @@ int main(int argc, char** argv)
         qunsetenv("PRINTER");
         qunsetenv("LPDEST");
     }
+    // Nor the machine's sound server: players find none (and start none), except in the tests
+    // that start a server of their own.
+    qputenv("PULSE_SERVER", "unix:/nonexistent/tavo-test-pulse");
     // Every test process gets its own data folder; no test touches the operator's.
     QTemporaryDir home;
     qputenv("TAVO_HOME", home.path().toUtf8());
