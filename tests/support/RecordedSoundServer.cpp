@@ -104,10 +104,10 @@ void RecordedSoundServer::kill()
     m_server.waitForFinished();
 }
 
-QList<RecordedSoundServer::Sound> RecordedSoundServer::sounds() const
+QList<RecordedSoundServer::Sound> RecordedSoundServer::sounds(int channel) const
 {
     const std::lock_guard<std::mutex> guard(m_lock);
-    return m_sounds;
+    return m_sounds[channel];
 }
 
 double RecordedSoundServer::nowMs()
@@ -121,20 +121,20 @@ double RecordedSoundServer::nowMs()
 void RecordedSoundServer::record()
 {
     const QByteArray server = socketAddress(m_dir);
-    const pa_sample_spec spec { PA_SAMPLE_S16LE, Rate, 1 };
+    const pa_sample_spec spec { PA_SAMPLE_S16LE, Rate, 2 };
     pa_buffer_attr attr {};
     attr.maxlength = attr.tlength = attr.prebuf = attr.minreq = uint32_t(-1);
-    attr.fragsize = Chunk * 2;
+    attr.fragsize = Chunk * 4;
     pa_simple* stream = nullptr;
-    qint16 samples[Chunk];
-    bool inSound = false;
-    Sound sound;
-    auto endSound = [&] {
-        if (!inSound)
+    qint16 samples[Chunk * 2];
+    bool inSound[2] = { false, false };
+    Sound sound[2];
+    auto endSound = [&](int channel) {
+        if (!inSound[channel])
             return;
-        inSound = false;
+        inSound[channel] = false;
         const std::lock_guard<std::mutex> guard(m_lock);
-        m_sounds << sound;
+        m_sounds[channel] << sound[channel];
     };
     while (!m_stop) {
         if (!stream) {
@@ -152,24 +152,28 @@ void RecordedSoundServer::record()
             pa_simple_free(stream);
             stream = nullptr;
             m_connected = false;
-            endSound();
+            endSound(0);
+            endSound(1);
             continue;
         }
         const double readAt = nowMs();
         for (int i = 0; i < Chunk; ++i) {
             const double at = readAt - (Chunk - 1 - i) * 1000.0 / Rate;
-            if (std::abs(int(samples[i])) > Threshold) {
-                if (!inSound) {
-                    inSound = true;
-                    sound.beginMs = at;
+            for (int channel = 0; channel < 2; ++channel) {
+                if (std::abs(int(samples[2 * i + channel])) > Threshold) {
+                    if (!inSound[channel]) {
+                        inSound[channel] = true;
+                        sound[channel].beginMs = at;
+                    }
+                    sound[channel].endMs = at;
+                } else if (inSound[channel] && at - sound[channel].endMs > QuietMs) {
+                    endSound(channel);
                 }
-                sound.endMs = at;
-            } else if (inSound && at - sound.endMs > QuietMs) {
-                endSound();
             }
         }
     }
-    endSound();
+    endSound(0);
+    endSound(1);
     if (stream)
         pa_simple_free(stream);
 }

@@ -39,8 +39,8 @@ public:
         double beginMs = 0;
         double endMs = 0;
     };
-    // The sounds that have ended so far, in order.
-    QList<Sound> sounds() const;
+    // The sounds on a channel (0 left, 1 right) that have ended so far, in order.
+    QList<Sound> sounds(int channel = 0) const;
     // Now on the clock the sounds are given in.
     static double nowMs();
 
@@ -59,7 +59,7 @@ private:
     std::atomic<bool> m_stop { false };
     std::atomic<bool> m_connected { false };
     mutable std::mutex m_lock;
-    QList<Sound> m_sounds;
+    QList<Sound> m_sounds[2];
 };
 
 } // namespace testing_support
