@@ -80,15 +80,15 @@ public:
     virtual void Close() = 0;
     // The file opened last; empty when the player holds no cue.
     virtual QString FileName() const = 0;
-    // Readies the opened file so that the next Play only starts it (the sound system holds a
-    // little for each prepared player); nothing while it plays or is prepared already. Unprepare
-    // lets go of a preparation no play has used.
-    virtual void Prepare() { }
-    virtual void Unprepare() { }
+    // Called when a cue's sound has reached the sound output.
+    std::function<void()> OnStarted;
     // Called when a cue has played to its end.
     std::function<void()> OnEnded;
     // Called when playing fails after it started (the message says what failed).
     std::function<void(const QString&)> OnError;
+    // Called instead of OnError when there is no sound output to play into (no sound server or
+    // device, or it went away); the message says what the sound system found.
+    std::function<void(const QString&)> OnNoOutput;
     // Called once when the sound system has stopped answering the player; the cue it was asked
     // to play is given up.
     std::function<void()> OnNotAnswering;

@@ -175,6 +175,10 @@ MediaCuePlayer::MediaCuePlayer()
 MediaCuePlayer::MediaCuePlayer(std::unique_ptr<platform::MediaPlayer> player)
     : m_player(std::move(player))
 {
+    QObject::connect(m_player.get(), &platform::MediaPlayer::started, [this] {
+        if (OnStarted)
+            OnStarted();
+    });
     QObject::connect(m_player.get(), &platform::MediaPlayer::ended, [this] {
         if (OnEnded)
             OnEnded();
@@ -182,6 +186,10 @@ MediaCuePlayer::MediaCuePlayer(std::unique_ptr<platform::MediaPlayer> player)
     QObject::connect(m_player.get(), &platform::MediaPlayer::failed, [this](const QString& message) {
         if (OnError)
             OnError(message);
+    });
+    QObject::connect(m_player.get(), &platform::MediaPlayer::noOutput, [this](const QString& message) {
+        if (OnNoOutput)
+            OnNoOutput(message);
     });
     QObject::connect(m_player.get(), &platform::MediaPlayer::notAnswering, [this] {
         if (OnNotAnswering)
@@ -200,9 +208,5 @@ void MediaCuePlayer::Stop() { m_player->Stop(); }
 void MediaCuePlayer::Close() { m_player->Close(); }
 
 QString MediaCuePlayer::FileName() const { return m_player->FileName(); }
-
-void MediaCuePlayer::Prepare() { m_player->Prepare(); }
-
-void MediaCuePlayer::Unprepare() { m_player->Unprepare(); }
 
 } // namespace console

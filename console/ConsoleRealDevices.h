@@ -94,10 +94,9 @@ private:
     std::array<Trs232c*, 3> m_ports;
 };
 
-// A cue player over the platform's media player: plays through the sound device, or silently
-// where there is none. A file that cannot be played is refused at Open; a failure found later
-// while loading or playing comes through OnError, a sound system that does not answer through
-// OnNotAnswering.
+// A cue player over the platform's media player. A file that cannot be played is refused at
+// Open; a failure found later while loading or playing comes through OnError, a machine without
+// sound output through OnNoOutput, a sound system that does not answer through OnNotAnswering.
 class MediaCuePlayer final : public CuePlayer {
 public:
     MediaCuePlayer();
@@ -108,8 +107,6 @@ public:
     void Stop() override;
     void Close() override;
     QString FileName() const override;
-    void Prepare() override;
-    void Unprepare() override;
 
 private:
     std::unique_ptr<platform::MediaPlayer> m_player;

@@ -134,7 +134,6 @@ void CountdownEngine::setCueList(const QStringList& list)
     m_cueList = list;
     m_cueListCopy = list;
     m_host.cueListChanged(m_cueList);
-    readyNextCues(now());
 }
 
 void CountdownEngine::setPlayers(Phase phase, std::vector<CuePlayer*> players)
@@ -178,7 +177,6 @@ void CountdownEngine::start()
         }
     }
     setTimers(true, false);
-    readyNextCues(current);
     m_host.lookupResults();
 }
 
@@ -347,7 +345,6 @@ void CountdownEngine::phaseTick()
             raceBlock(tick);
         if (m_stateOver == PhaseState::On)
             overBlock(tick);
-        readyNextCues(tick);
     });
 }
 
@@ -531,10 +528,7 @@ void CountdownEngine::intervalTick()
     qint32 tick = 0;
     if (!takeTick(&tick))
         return;
-    guarded([this, tick] {
-        intervalBlock(tick);
-        readyNextCues(tick);
-    });
+    guarded([this, tick] { intervalBlock(tick); });
 }
 
 void CountdownEngine::intervalBlock(qint32 tick)
@@ -670,69 +664,6 @@ void CountdownEngine::playCue(Phase phase, int step)
     m_startedAt[player] = m_lastTick;
     if (!player->Play())
         m_host.showStatus(QStringLiteral("音声キューを再生できませんでした: ") + player->FileName());
-}
-
-void CountdownEngine::readyNextCues(qint32 tick)
-{
-    std::vector<CuePlayer*> wanted;
-    auto want = [this, &wanted](Phase phase, int step) {
-        const auto& players = m_players[static_cast<size_t>(phase)];
-        if (step < 1 || step > static_cast<int>(players.size()) || wanted.size() == MaxReadyCues)
-            return;
-        CuePlayer* player = players[static_cast<size_t>(step - 1)];
-        if (!player->FileName().isEmpty())
-            wanted.push_back(player);
-    };
-    auto hasCues = [](const QStringList& list, Phase phase) {
-        const QLatin1String prefix = cuePrefix(phase);
-        return std::any_of(
-            list.begin(), list.end(), [prefix](const QString& e) { return e.startsWith(prefix); });
-    };
-
-    // The running phase and how long until it ends (the warm-up's random cut ends it early).
-    std::optional<Phase> running;
-    qint64 left = 0;
-    if (m_stateWarm == PhaseState::On) {
-        running = Phase::Warm;
-        left = qint64(m_endWarm) - tick - m_randomCut;
-    } else if (m_stateRace == PhaseState::On) {
-        running = Phase::Race;
-        left = qint64(m_endRace) - tick;
-    } else if (m_stateOver == PhaseState::On) {
-        running = Phase::Over;
-        left = qint64(m_endOver) - tick;
-    } else if (m_stateInterval == PhaseState::On) {
-        running = Phase::Interval;
-        left = qint64(m_endInterval) - tick;
-    }
-
-    if (!running) {
-        // Between runs: the first cue of a fresh run, which starts from the list as loaded.
-        const QString first = m_cueListCopy.value(0);
-        for (Phase phase : { Phase::Warm, Phase::Race, Phase::Over, Phase::Interval })
-            if (first.startsWith(cuePrefix(phase)))
-                want(phase, 1);
-    } else {
-        if (!m_cueList.isEmpty() && m_cueList.first().startsWith(cuePrefix(*running)))
-            want(*running, m_cueStep);
-        // Near the phase's end, the first cue of the phase after it: in automatic operation the
-        // over-time goes on to the interval, and the interval to the next run's warm-up.
-        std::optional<Phase> next;
-        if (*running == Phase::Warm || *running == Phase::Race)
-            next = static_cast<Phase>(static_cast<int>(*running) + 1);
-        else if (m_controls.automatic())
-            next = *running == Phase::Over ? Phase::Interval : Phase::Warm;
-        if (next && left <= ReadyLeadTenths
-            && hasCues(*next == Phase::Warm ? m_cueListCopy : m_cueList, *next))
-            want(*next, 1);
-    }
-
-    for (CuePlayer* player : m_ready)
-        if (std::find(wanted.begin(), wanted.end(), player) == wanted.end())
-            player->Unprepare();
-    for (CuePlayer* player : wanted)
-        player->Prepare();
-    m_ready = std::move(wanted);
 }
 
 } // namespace console

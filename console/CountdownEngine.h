@@ -247,10 +247,6 @@ public:
     static constexpr qint64 LateCueTenths = 30;
     // A cue younger than this is not stopped by the next phase's first cue.
     static constexpr qint32 FreshCueTenths = 10;
-    // How near its end a phase readies the next phase's first cue.
-    static constexpr qint64 ReadyLeadTenths = 50;
-    // How many cue players stand ready at most.
-    static constexpr size_t MaxReadyCues = 2;
 
 private:
     // Takes the tick; false when it equals the last handled one.
@@ -280,9 +276,6 @@ private:
     // Drops what is left of a phase's cues when it ends.
     void dropCues(Phase phase);
     void stopWarmPlayers();
-    // Readies the players of the cues that can come due next, so that their Play only starts
-    // them, and lets go of those no longer next.
-    void readyNextCues(qint32 tick);
 
     // A fresh run from the pickers.
     void beginRun(qint32 now);
@@ -332,8 +325,6 @@ private:
     // The player the cue step started last, and the tick at which it started each player.
     CuePlayer* m_sounding = nullptr;
     std::map<CuePlayer*, qint32> m_startedAt;
-    // The players readyNextCues readied last.
-    std::vector<CuePlayer*> m_ready;
     // A tick is being handled: a tick arriving meanwhile (an event loop run inside it) does nothing.
     bool m_inTick = false;
 };

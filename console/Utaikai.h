@@ -444,6 +444,8 @@ private:
     std::unique_ptr<CueBank> m_cueBank;
     // Set while a phase's test button plays.
     std::array<bool, CuePhaseCount> m_testPlaying {};
+    // The status line has said that there is no sound output, and no cue has sounded since.
+    bool m_saidNoSoundOutput = false;
 
     // ---- Timing-server link state ----
     std::unique_ptr<TimeServerLink> m_link;

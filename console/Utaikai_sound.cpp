@@ -21,6 +21,7 @@
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QTimeEdit>
+#include <utility>
 
 namespace console {
 namespace {
@@ -74,8 +75,17 @@ void TFtaikai::connectSoundHandlers()
                 + QStringLiteral("（") + message + QStringLiteral("）"));
         };
         player->OnNotAnswering = [this, player] {
-            showStatus(QStringLiteral("音声の出力が応答しません: ") + player->FileName());
+            const QString file = player->FileName();
+            showStatus(QStringLiteral("音声の出力が応答しません")
+                + (file.isEmpty() ? QStringLiteral("。") : QStringLiteral(": ") + file));
         };
+        // No sound output at all fails every cue alike: said once, until a cue sounds again.
+        player->OnNoOutput = [this](const QString& message) {
+            if (std::exchange(m_saidNoSoundOutput, true))
+                return;
+            showStatus(QStringLiteral("音声キューは鳴りません: ") + message);
+        };
+        player->OnStarted = [this] { m_saidNoSoundOutput = false; };
     }
 
     for (CuePhase phase : AllCuePhases) {

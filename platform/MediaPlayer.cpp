@@ -66,19 +66,6 @@ QString wavProblem(QFile& file)
     }
 }
 
-// Why the end of a play means it was not heard; empty when it played. The back end's end comes
-// also when its sink never took the sound (a sound server that dropped the stream).
-QString unheardEnd(const SoundOutput::Reached& reached)
-{
-    if (reached.durationMs > 0 && reached.durationMs < MediaPlayer::ShortFileMs)
-        return QString();
-    if (reached.positionMs <= 0)
-        return QStringLiteral("再生が始まらないまま終わりました");
-    if (reached.durationMs > 0 && reached.positionMs < reached.durationMs / 2)
-        return QStringLiteral("再生が途中で終わりました");
-    return QString();
-}
-
 } // namespace
 
 QString soundFileProblem(const QString& path)
@@ -106,6 +93,7 @@ struct MediaPlayer::Core {
     SoundOutputFactory makeOutput;
     std::unique_ptr<SoundOutput> output;
     quint64 playing = 0; // the generation the output plays (sound thread only)
+    bool started = false; // that play has reached the sound output (sound thread only)
     std::atomic<quint64> wanted { 0 }; // the generation of the last command asked for
     std::atomic<quint64> answered { 0 }; // the last command the sound thread has run
     std::mutex ownerLock;
@@ -129,15 +117,20 @@ struct MediaPlayer::Core {
     {
         if (!output) {
             output = makeOutput();
-            output->onStarted = [this] { tell(Heard::Started); };
-            output->onEnded = [this](SoundOutput::Reached reached) {
-                const QString unheard = unheardEnd(reached);
-                if (unheard.isEmpty())
+            output->onStarted = [this] {
+                started = true;
+                tell(Heard::Started);
+            };
+            // The back end's end does not say that the file was heard.
+            output->onEnded = [this] {
+                if (started)
                     tell(Heard::Ended);
                 else
-                    tell(Heard::Failed, unheard);
+                    tell(Heard::Failed, QStringLiteral("再生が始まらないまま終わりました"));
             };
-            output->onFailed = [this](const QString& message) { tell(Heard::Failed, message); };
+            output->onFailed = [this](SoundOutput::Failure failure, const QString& message) {
+                tell(failure == SoundOutput::Failure::Output ? Heard::NoOutput : Heard::Failed, message);
+            };
         }
         return *output;
     }
@@ -149,18 +142,14 @@ struct MediaPlayer::Core {
             return;
         SoundOutput& out = Output();
         playing = generation;
+        started = false;
         out.Play(file);
-    }
-
-    void Prepare(const QString& file, quint64 generation)
-    {
-        if (wanted.load() == generation)
-            Output().Prepare(file);
     }
 };
 
 MediaPlayer::MediaPlayer(QObject* parent)
-    : MediaPlayer(SoundThread::shared(), makeQtSoundOutput, defaultClock(), parent)
+    : MediaPlayer(
+        SoundThread::shared(), [] { return makeGstSoundOutput(); }, defaultClock(), parent)
 {
 }
 
@@ -227,11 +216,11 @@ void MediaPlayer::hear(quint64 generation, Heard what, const QString& message)
         m_playing = false;
         emit failed(message);
         break;
+    case Heard::NoOutput:
+        m_playing = false;
+        emit noOutput(message);
+        break;
     }
-    // The end of a play can come after the count-down asked for the file to stand ready again
-    // (a slow sound thread, the run's last cue): ready it now rather than let the next play wait.
-    if (what != Heard::Started && std::exchange(m_prepareAfterPlay, false))
-        Prepare();
 }
 
 void MediaPlayer::checkAnswer()
@@ -271,7 +260,6 @@ bool MediaPlayer::Play()
         return false;
     checkAnswer();
     m_playing = true;
-    m_prepared = m_prepareAfterPlay = false;
     send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
              Core& core) { core.Play(file, generation); });
     return true;
@@ -280,7 +268,7 @@ bool MediaPlayer::Play()
 void MediaPlayer::Stop()
 {
     checkAnswer();
-    m_playing = m_prepared = m_prepareAfterPlay = false;
+    m_playing = false;
     supersede();
     send([](Core& core) {
         if (core.output)
@@ -291,29 +279,10 @@ void MediaPlayer::Stop()
 void MediaPlayer::Close()
 {
     checkAnswer();
-    m_playing = m_prepared = m_prepareAfterPlay = false;
+    m_playing = false;
     m_fileName.clear();
     supersede();
     send([](Core& core) { core.output.reset(); });
-}
-
-void MediaPlayer::Prepare()
-{
-    if (m_playing)
-        m_prepareAfterPlay = !m_fileName.isEmpty();
-    if (m_fileName.isEmpty() || m_playing || m_prepared)
-        return;
-    checkAnswer();
-    m_prepared = true;
-    send([file = QFileInfo(m_fileName).absoluteFilePath(), generation = supersede()](
-             Core& core) { core.Prepare(file, generation); });
-}
-
-void MediaPlayer::Unprepare()
-{
-    m_prepareAfterPlay = false;
-    if (m_prepared)
-        Stop();
 }
 
 } // namespace platform

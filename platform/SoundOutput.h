@@ -21,34 +21,33 @@ namespace platform {
 class SoundOutput {
 public:
     virtual ~SoundOutput() = default;
-    // Plays the file from its beginning, ending whatever this output played before. When the
-    // output is prepared for this file, it only starts it.
+    // Plays the file from its beginning, ending whatever this output played before.
     virtual void Play(const QString& file) = 0;
     // Ends playing and lets go of what the back end holds for it.
     virtual void Stop() = 0;
-    // Readies the file so that the next Play only starts it: the back end opens it and stands
-    // paused at its beginning. Says nothing, also when the back end fails: Play then starts anew.
-    virtual void Prepare(const QString& file) { (void)file; }
 
-    // How far a play got when the back end ended it, in milliseconds: the furthest position
-    // seen while playing, and the file's length (0 or below when the back end does not know it).
-    struct Reached {
-        qint64 positionMs = 0;
-        qint64 durationMs = 0;
-    };
+    // What a failed play failed on: the file (missing, not sound, nothing decodes it), or the
+    // sound output (no sound server or device, or it went away while playing).
+    enum class Failure { File, Output };
 
     // Called on the sound thread, at most one of ended and failed for each Play.
-    std::function<void()> onStarted; // the file's position has begun to move
-    std::function<void(Reached)> onEnded; // the back end has reached the end of the media
-    std::function<void(const QString& message)> onFailed; // the back end could not play it
+    std::function<void()> onStarted; // the sound has reached the sound output
+    std::function<void()> onEnded; // the file has played to its end
+    std::function<void(Failure, const QString& message)> onFailed;
 };
 
 using SoundOutputFactory = std::function<std::unique_ptr<SoundOutput>()>;
 
-// Qt Multimedia with the GStreamer back end, always with an audio output, so that a machine
-// without a sound device plays every file to its end into a silent sink. The back end's pipeline
-// (about half a megabyte) lives only from Play to Stop.
-std::unique_ptr<SoundOutput> makeQtSoundOutput();
+// A GStreamer pipeline of its own for each play (file, decoder, conversion, the PulseAudio sink),
+// built when the play is asked for and let go when it ends, fails or is stopped: a pipeline that
+// stood paused ahead would sound as late as it stood paused. `muted`: plays into the sink at no
+// volume (the start-up's warm-up).
+std::unique_ptr<SoundOutput> makeGstSoundOutput(bool muted = false);
+
+// Sets every pipeline still held by an output of the calling thread to NULL and lets go of it:
+// the thread that made them runs this before it ends, so that none of their streaming threads
+// (which may still be loading a plug-in) runs on while the process exits.
+void releaseThreadPipelines();
 
 // A thread with its own event loop that runs the work handed to it in order.
 class SoundThread {
@@ -74,8 +73,9 @@ private:
     QObject* m_context; // lives on the thread; the work runs in its name
 };
 
-// Sets the shared thread's back end up (the media framework, its plug-ins, the connection to the
-// sound server) by playing a short silence muted, without waiting for it: the first cue then
+// Sets the shared thread's back end up without waiting for it: GStreamer, the plug-ins a WAV and
+// an MP3 file need (loading the MP3 decoder alone takes most of a second) and the connection to
+// the sound server, by playing a short silence of each kind muted. The first cue of the day then
 // starts as promptly as the later ones. Only the first call does anything.
 void prepareSound();
 

@@ -2,9 +2,10 @@
 # Installs the Debian packages the program and its tests need; installs nothing when all are there.
 set -euo pipefail
 pkgs=(build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-      qt6-base-dev qt6-multimedia-dev qt6-translations-l10n libsqlite3-dev
+      qt6-base-dev qt6-translations-l10n libsqlite3-dev
       fonts-ipafont-gothic xvfb xauth
-      gstreamer1.0-plugins-base gstreamer1.0-plugins-good poppler-utils clang-format)
+      libgstreamer1.0-dev gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+      pulseaudio libpulse-dev poppler-utils clang-format)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

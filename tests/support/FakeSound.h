@@ -13,15 +13,14 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <optional>
 
 namespace testing_support {
 
 class FakeSoundSystem {
 public:
     // Outputs on this system: "play <file name>" for a play that starts, "fail <file name>" for
-    // a refused one, "end <file name>" for one ended unheard, "prepare <file name>" for a file
-    // readied, "stop" for a stop once it has returned.
+    // a refused one, "end <file name>" for one ended unheard, "stop" for a stop once it has
+    // returned.
     platform::SoundOutputFactory factory()
     {
         return [this] { return std::make_unique<Output>(*this); };
@@ -42,20 +41,12 @@ public:
         }
         m_answered.notify_all();
     }
-    // Outputs standing prepared now, and plays of a file its output had not prepared.
-    int readyNow() const { return m_ready.load(); }
-    int coldPlays() const { return m_coldPlays.load(); }
     // The sound thread is inside a blocked stop.
     bool hung() const { return m_inHungStop.load(); }
     // The next `n` plays fail.
     void refuse(int n) { m_refusals = n; }
-    // The next `n` plays end at once without starting, having got as far as `reached` says.
-    void endUnheard(int n, platform::SoundOutput::Reached reached = { 0, 1000 })
-    {
-        const std::lock_guard<std::mutex> g(m_lock);
-        m_unheard = n;
-        m_reached = reached;
-    }
+    // The next `n` plays end at once without having started.
+    void endUnheard(int n) { m_unheard = n; }
 
     QStringList log() const
     {
@@ -72,42 +63,29 @@ private:
             : m_system(system)
         {
         }
-        ~Output() override { Unready(); }
         void Play(const QString& file) override
         {
             const QString name = QFileInfo(file).fileName();
-            if (m_prepared != file)
-                ++m_system.m_coldPlays;
-            Unready();
             if (m_system.m_refusals.fetch_sub(1) > 0) {
                 m_system.Add(QStringLiteral("fail ") + name);
                 if (onFailed)
-                    onFailed(QStringLiteral("refused"));
+                    onFailed(Failure::File, QStringLiteral("refused"));
                 return;
             }
             m_system.m_refusals = 0;
-            if (const auto reached = m_system.takeUnheard()) {
+            if (m_system.m_unheard.fetch_sub(1) > 0) {
                 m_system.Add(QStringLiteral("end ") + name);
                 if (onEnded)
-                    onEnded(*reached);
+                    onEnded();
                 return;
             }
+            m_system.m_unheard = 0;
             m_system.Add(QStringLiteral("play ") + name);
             if (onStarted)
                 onStarted();
         }
-        void Prepare(const QString& file) override
-        {
-            if (m_prepared == file)
-                return;
-            Unready();
-            m_prepared = file;
-            ++m_system.m_ready;
-            m_system.Add(QStringLiteral("prepare ") + QFileInfo(file).fileName());
-        }
         void Stop() override
         {
-            Unready();
             std::unique_lock<std::mutex> g(m_system.m_lock);
             m_system.m_inHungStop = m_system.m_hanging;
             m_system.m_answered.wait_for(g, HangLimit, [this] { return !m_system.m_hanging; });
@@ -116,24 +94,9 @@ private:
         }
 
     private:
-        void Unready()
-        {
-            if (!m_prepared.isEmpty())
-                --m_system.m_ready;
-            m_prepared.clear();
-        }
         FakeSoundSystem& m_system;
-        QString m_prepared;
     };
 
-    std::optional<platform::SoundOutput::Reached> takeUnheard()
-    {
-        const std::lock_guard<std::mutex> g(m_lock);
-        if (m_unheard <= 0)
-            return std::nullopt;
-        --m_unheard;
-        return m_reached;
-    }
     void Add(const QString& entry)
     {
         const std::lock_guard<std::mutex> g(m_lock);
@@ -145,9 +108,7 @@ private:
     bool m_hanging = false;
     std::atomic<bool> m_inHungStop { false };
     std::atomic<int> m_refusals { 0 };
-    std::atomic<int> m_ready { 0 }, m_coldPlays { 0 };
-    int m_unheard = 0;
-    platform::SoundOutput::Reached m_reached;
+    std::atomic<int> m_unheard { 0 };
     QStringList m_log;
 };
 

@@ -30,6 +30,9 @@ int main(int argc, char** argv)
     // there (a queue lister of its own where a test wants queues). Only the test that prints to
     // a real queue (TAVO_TEST_PRINTER) gets the machine's server back, for itself.
     testing_support::hideMachinePrintServer();
+    // Nor the machine's sound server: players find none (and start none), except in the tests
+    // that start a server of their own.
+    qputenv("PULSE_SERVER", "unix:/nonexistent/tavo-test-pulse");
     // Every test process gets its own data folder; no test touches the operator's.
     QTemporaryDir home;
     qputenv("TAVO_HOME", home.path().toUtf8());
