@@ -249,12 +249,10 @@ std::unique_ptr<TBREvElementDataField> brFindDataField(const TBRDataSetList& dat
 // has since been deleted yields "Unknown function : <name>").
 class TBREvElementWrapper : public TBREvElement {
 public:
-    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name, int nesting = 0)
-        : Function(std::move(function))
-        , Name(name)
-        , Nesting(nesting)
-    {
-    }
+    TBREvElementWrapper(std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name, int nesting = 0);
+    ~TBREvElementWrapper() override;
+    TBREvElementWrapper(const TBREvElementWrapper&) = delete;
+    TBREvElementWrapper& operator=(const TBREvElementWrapper&) = delete;
     EvResult Value(TBRFiFo&) override;
     std::weak_ptr<TBREvEmbeddedFunction> Function;
     QString Name;
@@ -480,9 +478,10 @@ void RegisterLibraryFunction(TBRFunctionFactory itemClass, const QString& name, 
 // Within one evaluation from outside, a variable is worked out at its first use and its value
 // taken again at later ones, so that variables each using the next twice cost one evaluation each,
 // not two to the power of their depth. The value is taken again only where working it out anew
-// would give the same: a variable on a cycle of uses (one whose inner use of itself is refused)
-// sees which of the cycle's variables are in use, and one used nested more deeply sees the
-// nesting bound.
+// would give the same: for a variable on a cycle of uses (one whose inner use of itself is
+// refused), each of the cycle's variables that working it out tried to use is as much in use as
+// it was then; one used nested more deeply sees the nesting bound. A change of any variable (one
+// prepared, unprepared or deleted) during the evaluation makes it work every value out anew.
 class TBREvEmbeddedFunction : public TBREvElement {
 public:
     explicit TBREvEmbeddedFunction(const QString& expression);
@@ -491,6 +490,8 @@ public:
     // is already being evaluated.
     EvResult Value(TBRFiFo& fifo) override;
     EvResult Value();
+    // A variable being worked out (kept by the environment's code, per thread).
+    struct Frame;
     // The value for a use standing inside `nesting` parentheses and calls of the expression
     // being evaluated, as a part of its evaluation `fifo` (TBRFiFo::descent, TBRFiFo::evaluation);
     // "Expression nested too deeply" when the variable's own nesting would take the whole past
@@ -507,29 +508,72 @@ public:
     TBREvElement* firstElement() const { return m_evaluator->firstElement(); }
 
 private:
+    // Depths of the variables being worked out (below BRMaxNesting: each nests a pair deeper).
+    class Depths {
+    public:
+        void set(int depth) { m_bits[depth / 64] |= std::uint64_t(1) << (depth % 64); }
+        void add(const Depths& other)
+        {
+            m_bits[0] |= other.m_bits[0];
+            m_bits[1] |= other.m_bits[1];
+        }
+        void keepBelow(int depth);
+        int highest() const; // -1 when none
+    private:
+        std::uint64_t m_bits[2] = {};
+    };
+    static_assert(BRMaxNesting <= 128);
+    // Frames opened from `first` to `last` (serials, see Frame).
+    struct Span {
+        std::uint64_t first;
+        std::uint64_t last;
+    };
     // A value worked out in the evaluation m_memoEvaluation.
     struct Memo {
-        std::uint64_t context; // the innermost variable of its cycle in use then (its serial), or 0
+        std::uint64_t version; // the variables' version when it began to be worked out
+        // On a cycle: the frames opened while it was worked out, its own first; those of the
+        // values taken again meanwhile that were worked out before it; and the variables in use
+        // below it whose use was refused, by depth.
+        Span own;
+        std::vector<Span> taken;
+        Depths refused;
         int base; // the nesting of the use
         int deepest; // the deepest nesting reached working it out
         EvResult value;
     };
-    // The first variable of this one's cycle of uses, or nullptr when it is on none; worked out
-    // again after any variable's queue has changed.
-    TBREvEmbeddedFunction* cycle();
+    // The number of this variable's cycle of uses, or 0 when it is on none; worked out again after
+    // any variable's queue has changed.
+    std::uint64_t cycle();
     static void findCycles(TBREvEmbeddedFunction* start, std::uint64_t version);
     EvResult valueAt(int nesting, int descent, std::uint64_t evaluation);
+    // Whether the saved value holds for the variables in use now; Ended for one that never will
+    // again (the variables it saw in use have finished, or a variable has changed).
+    enum class Fit : std::uint8_t { Holds, Differs, Ended };
+    Fit fits(const Memo& memo, std::uint64_t version) const;
+    bool openedWithin(const Span& span) const;
+    // Tells the variable being worked out that its use of this one was refused.
+    void refused();
+    // Tells the variable being worked out that it depends on what a value it used depended on
+    // (one taken again, or just worked out).
+    static void dependOn(Frame& user, const Span& own, const std::vector<Span>& taken, const Depths& refused);
+    // Closes the frame it was worked out in (the last), saving the value when `save`.
+    void finish(bool save, int base, int deepest, const EvResult& value);
+
+    friend class TBREvElementWrapper;
 
     QString m_expression;
     std::unique_ptr<TBREvaluator> m_evaluator;
+    // The uses of it in queues: a value used in one place only is worked out once per evaluation
+    // of that place, so it is not worth saving.
+    int m_uses = 0;
     bool m_inUse = false;
     std::uint64_t m_evaluations = 0;
     std::uint64_t m_memoEvaluation = 0;
     std::vector<Memo> m_memos;
+    std::vector<std::uint64_t> m_opened; // on a cycle: its frames' serials in m_memoEvaluation
     // Cycles of uses (strongly connected components, found as Tarjan does).
     std::uint64_t m_cycleVersion = 0; // the variables' version that m_cycle belongs to
-    TBREvEmbeddedFunction* m_cycle = nullptr;
-    std::uint64_t m_cycleInUse = 0; // on a cycle's first variable: the innermost member in use
+    std::uint64_t m_cycle = 0;
     int m_visitIndex = 0;
     int m_visitLow = 0;
     bool m_visiting = false;

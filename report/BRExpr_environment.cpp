@@ -9,7 +9,51 @@
 #include <QDateTime>
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <utility>
+
+namespace {
+
+// Changes of the variables' queues, so that cycles are found again after one.
+std::atomic<std::uint64_t> g_variablesVersion { 1 };
+// Numbers the evaluations from outside that use variables.
+std::atomic<std::uint64_t> g_evaluations { 0 };
+// Numbers the cycles of uses found.
+std::atomic<std::uint64_t> g_cycleIds { 0 };
+
+std::uint64_t variablesVersion() { return g_variablesVersion.load(std::memory_order_relaxed); }
+
+} // namespace
+
+// A variable of a cycle being worked out, and what its value depends on so far of the variables in
+// use below it.
+struct TBREvEmbeddedFunction::Frame {
+    TBREvEmbeddedFunction* function; // in use, so kept alive by whoever asked for its value
+    std::uint64_t cycle;
+    std::uint64_t serial; // numbers the frames as they open: a later frame has a larger one
+    std::uint64_t version; // the variables' version when it opened
+    Depths refused;
+    std::vector<Span> taken;
+};
+
+namespace {
+
+// The variables being worked out on this thread.
+struct InProgress {
+    // The parentheses and calls around the variable whose expression is being evaluated, its own
+    // pair included, counted from the outermost expression: a chain of variables each naming the
+    // next nests as deep as the same texts written inside one another.
+    int nesting = 0;
+    // The deepest nesting that the variable being worked out has reached or tried to reach.
+    int deepest = 0;
+    // The last serial given to a frame (or to a use given up as nested too deeply).
+    std::uint64_t serial = 0;
+    // One per variable of a cycle being worked out, the outermost first; the index is its depth.
+    std::vector<TBREvEmbeddedFunction::Frame> frames;
+};
+thread_local InProgress t_progress;
+
+} // namespace
 
 TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
     : m_expression(expression)
@@ -20,31 +64,37 @@ TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
 
 TBREvEmbeddedFunction::~TBREvEmbeddedFunction() { brVariablesChanged(); }
 
+void brVariablesChanged() { g_variablesVersion.fetch_add(1, std::memory_order_relaxed); }
+
+void TBREvEmbeddedFunction::Depths::keepBelow(int depth)
+{
+    for (int w = 0; w < 2; ++w) {
+        const int below = std::clamp(depth - 64 * w, 0, 64);
+        m_bits[w] &= below == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << below) - 1;
+    }
+}
+
+int TBREvEmbeddedFunction::Depths::highest() const
+{
+    for (int w = 1; w >= 0; --w) {
+        if (m_bits[w])
+            return 64 * w + 63 - std::countl_zero(m_bits[w]);
+    }
+    return -1;
+}
+
 namespace {
 
-// Changes of the variables' queues, so that cycles are found again after one.
-std::atomic<std::uint64_t> g_variablesVersion { 1 };
-// Numbers the evaluations from outside that use variables.
-std::atomic<std::uint64_t> g_evaluations { 0 };
-
-std::uint64_t newEvaluation() { return g_evaluations.fetch_add(1, std::memory_order_relaxed) + 1; }
-
-// The variables being worked out on this thread.
-struct InProgress {
-    // The parentheses and calls around the variable whose expression is being evaluated, its own
-    // pair included, counted from the outermost expression: a chain of variables each naming the
-    // next nests as deep as the same texts written inside one another.
-    int nesting = 0;
-    // The deepest nesting that the variable being worked out has reached or tried to reach.
-    int deepest = 0;
-    // Numbers the variables as they are worked out.
-    std::uint64_t serial = 0;
-};
-thread_local InProgress t_progress;
+std::uint64_t newEvaluation()
+{
+    // One begun while variables are being worked out (by a registered function) starts their
+    // record of frames afresh: nothing saved before it is taken again.
+    if (t_progress.nesting > 0)
+        brVariablesChanged();
+    return g_evaluations.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 } // namespace
-
-void brVariablesChanged() { g_variablesVersion.fetch_add(1, std::memory_order_relaxed); }
 
 EvResult TBREvEmbeddedFunction::Value() { return valueAt(0, 0, newEvaluation()); }
 
@@ -57,9 +107,9 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, TBRFiFo& fifo)
     return valueAt(nesting, fifo.descent, fifo.evaluation);
 }
 
-TBREvEmbeddedFunction* TBREvEmbeddedFunction::cycle()
+std::uint64_t TBREvEmbeddedFunction::cycle()
 {
-    const std::uint64_t version = g_variablesVersion.load(std::memory_order_relaxed);
+    const std::uint64_t version = variablesVersion();
     if (m_cycleVersion != version)
         findCycles(this, version);
     return m_cycle;
@@ -116,86 +166,212 @@ void TBREvEmbeddedFunction::findCycles(TBREvEmbeddedFunction* start, std::uint64
             continue;
         // f is the first of a component: the variables above it on the open list.
         const bool onCycle = f->m_usesItself || open.back() != f;
+        const std::uint64_t id = onCycle ? g_cycleIds.fetch_add(1, std::memory_order_relaxed) + 1 : 0;
         TBREvEmbeddedFunction* member = nullptr;
         do {
             member = open.back();
             open.pop_back();
             member->m_visiting = false;
-            member->m_cycle = onCycle ? f : nullptr;
+            member->m_cycle = id;
         } while (member != f);
-        f->m_cycleInUse = 0;
     }
+}
+
+// A value saved while other variables of its cycle were being worked out holds where working it
+// out anew would go the same way: each of them that it tried to use is in use now exactly when it
+// was then. Frames opened before it and still open were open all the while it was worked out, at
+// the same depths; of those opened since, it must have tried none (none opened while it was
+// worked out, nor while the values it took again were).
+TBREvEmbeddedFunction::Fit TBREvEmbeddedFunction::fits(const Memo& memo, std::uint64_t version) const
+{
+    if (memo.version != version)
+        return Fit::Ended;
+    if (m_cycle == 0)
+        return Fit::Holds; // no variable in use can reach it
+    const std::vector<Frame>& frames = t_progress.frames;
+    const int deepest = memo.refused.highest();
+    if (deepest >= 0
+        && (deepest >= int(frames.size()) || frames[std::size_t(deepest)].serial > memo.own.first))
+        return Fit::Ended;
+    for (std::size_t k = frames.size(); k-- > 0 && frames[k].serial > memo.own.first;) {
+        const TBREvEmbeddedFunction* other = frames[k].function;
+        if (frames[k].cycle != m_cycle)
+            continue;
+        if (other->openedWithin(memo.own))
+            return Fit::Differs;
+        for (const Span& span : memo.taken) {
+            if (other->openedWithin(span))
+                return Fit::Differs;
+        }
+    }
+    return Fit::Holds;
+}
+
+bool TBREvEmbeddedFunction::openedWithin(const Span& span) const
+{
+    const auto it = std::lower_bound(m_opened.begin(), m_opened.end(), span.first);
+    return it != m_opened.end() && *it <= span.last;
+}
+
+void TBREvEmbeddedFunction::refused()
+{
+    std::vector<Frame>& frames = t_progress.frames;
+    std::size_t k = frames.size();
+    while (k-- > 0 && frames[k].function != this) { }
+    if (k < frames.size())
+        frames.back().refused.set(int(k));
+    else
+        brVariablesChanged(); // in use without a frame: its cycle was found since; save nothing
+}
+
+void TBREvEmbeddedFunction::dependOn(
+    Frame& user, const Span& own, const std::vector<Span>& taken, const Depths& refused)
+{
+    user.refused.add(refused);
+    // Spans opened after the user's frame lie within it: its own span covers them. A value taken
+    // again many times is kept once.
+    const auto take = [&user](const Span& span) {
+        if (span.first == 0 || span.first > user.serial)
+            return;
+        const auto recent = user.taken.end() - std::min<std::ptrdiff_t>(std::ssize(user.taken), 8);
+        if (std::none_of(recent, user.taken.end(), [&](const Span& s) { return s.first == span.first; }))
+            user.taken.push_back(span);
+    };
+    take(own);
+    for (const Span& span : taken)
+        take(span);
+}
+
+void TBREvEmbeddedFunction::finish(bool save, int base, int deepest, const EvResult& value)
+{
+    std::vector<Frame>& frames = t_progress.frames;
+    Frame& frame = frames.back();
+    const std::size_t depth = frames.size() - 1;
+    // The variables refused inside it were its own affair.
+    frame.refused.keepBelow(int(depth));
+    const Span own { frame.serial, t_progress.serial };
+    // Its user depends on whatever it depended on.
+    if (depth > 0)
+        dependOn(frames[depth - 1], own, frame.taken, frame.refused);
+    if (save)
+        m_memos.push_back(
+            { frame.version, own, std::move(frame.taken), frame.refused, base, deepest, value });
+    frames.pop_back();
 }
 
 EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t evaluation)
 {
-    if (m_inUse)
+    if (m_inUse) {
+        refused();
         return EvResult::fromError(QString::fromUtf8(SBRRecursiveCall));
+    }
     InProgress& progress = t_progress;
+    if (m_memoEvaluation != evaluation) {
+        m_memos.clear();
+        m_opened.clear();
+        m_memoEvaluation = evaluation;
+    }
+    const std::uint64_t cycleNumber = cycle();
     const int base = progress.nesting + nesting + 1;
     const int reach = base + m_evaluator->nesting();
     if (reach > BRMaxNesting) {
         progress.deepest = std::max(progress.deepest, reach);
+        // Tried as much as worked out: refused had it been in use.
+        if (cycleNumber != 0)
+            m_opened.push_back(++progress.serial);
         return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
     }
-    if (m_memoEvaluation != evaluation) {
-        m_memos.clear();
-        m_memoEvaluation = evaluation;
-    }
-    // Only the variables of its own cycle in use can change what a variable gives: any other in
-    // use uses it without being used by it.
-    TBREvEmbeddedFunction* const cycleHead = cycle();
-    const std::uint64_t context = cycleHead ? cycleHead->m_cycleInUse : 0;
-    for (const Memo& memo : m_memos) {
-        if (memo.context != context)
+    const std::uint64_t version = variablesVersion();
+    const bool saved = m_uses > 1;
+    for (std::size_t i = 0; saved && i < m_memos.size();) {
+        const Memo& memo = m_memos[i];
+        const Fit fit = fits(memo, version);
+        if (fit == Fit::Ended) {
+            // Saved values that can never hold again are dropped, so that none pile up.
+            m_memos[i] = std::move(m_memos.back());
+            m_memos.pop_back();
             continue;
+        }
         // Nested differently, it is the same value while it stays within the bound as it did.
         const int deepest = memo.deepest - memo.base + base;
-        if (memo.base == base || (memo.deepest <= BRMaxNesting && deepest <= BRMaxNesting)) {
+        if (fit == Fit::Holds
+            && (memo.base == base || (memo.deepest <= BRMaxNesting && deepest <= BRMaxNesting))) {
             progress.deepest = std::max(progress.deepest, deepest);
+            if (cycleNumber != 0 && !progress.frames.empty())
+                dependOn(progress.frames.back(), memo.own, memo.taken, memo.refused);
             return memo.value;
         }
+        ++i;
     }
     // Everything is put back however the evaluation ends, so that a failure does not leave the
     // variable reporting a recursion for ever after.
     struct InUse {
         TBREvEmbeddedFunction& function;
         InProgress& progress;
-        TBREvEmbeddedFunction* cycleHead;
-        InProgress outer;
-        std::uint64_t outerCycleInUse;
-        InUse(TBREvEmbeddedFunction& f, InProgress& p, TBREvEmbeddedFunction* head, int base, int reach)
+        int outerNesting;
+        int outerDeepest;
+        std::size_t depth;
+        bool framed;
+        bool finished = false;
+        InUse(TBREvEmbeddedFunction& f, InProgress& p, std::uint64_t cycle, std::uint64_t version, int base,
+            int reach)
             : function(f)
             , progress(p)
-            , cycleHead(head)
-            , outer(p)
-            , outerCycleInUse(head ? head->m_cycleInUse : 0)
+            , outerNesting(p.nesting)
+            , outerDeepest(p.deepest)
+            , depth(p.frames.size())
+            , framed(cycle != 0)
         {
             function.m_inUse = true;
             progress.nesting = base;
             progress.deepest = reach;
-            ++progress.serial;
-            if (cycleHead)
-                cycleHead->m_cycleInUse = progress.serial;
+            if (framed) {
+                progress.frames.push_back({ &f, cycle, ++progress.serial, version, {}, {} });
+                function.m_opened.push_back(progress.serial);
+            }
         }
         ~InUse()
         {
             function.m_inUse = false;
-            if (cycleHead)
-                cycleHead->m_cycleInUse = outerCycleInUse;
-            progress.nesting = outer.nesting;
-            progress.deepest = std::max(outer.deepest, progress.deepest);
+            // Raised out of: what the frames below depend on is not known.
+            if (framed && !finished) {
+                progress.frames.resize(depth);
+                brVariablesChanged();
+            }
+            progress.nesting = outerNesting;
+            progress.deepest = std::max(outerDeepest, progress.deepest);
         }
         InUse(const InUse&) = delete;
         InUse& operator=(const InUse&) = delete;
-    } inUse(*this, progress, cycleHead, base, reach);
+    } inUse(*this, progress, cycleNumber, version, base, reach);
     EvResult r = m_evaluator->Evaluate(descent, evaluation);
     ++m_evaluations;
-    m_memos.push_back({ context, base, progress.deepest, r });
+    if (cycleNumber != 0) {
+        finish(saved, base, progress.deepest, r);
+        inUse.finished = true;
+    } else if (saved) {
+        m_memos.push_back({ version, {}, {}, {}, base, progress.deepest, r });
+    }
     return r;
 }
 
 void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
+
+TBREvElementWrapper::TBREvElementWrapper(
+    std::weak_ptr<TBREvEmbeddedFunction> function, const QString& name, int nesting)
+    : Function(std::move(function))
+    , Name(name)
+    , Nesting(nesting)
+{
+    if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
+        ++f->m_uses;
+}
+
+TBREvElementWrapper::~TBREvElementWrapper()
+{
+    if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
+        --f->m_uses;
+}
 
 EvResult TBREvElementWrapper::Value(TBRFiFo& fifo)
 {
@@ -250,6 +426,7 @@ void TBREvEnvironment::DeleteFunction(const QString& name)
     if (i < 0)
         return;
     m_entries.erase(m_entries.begin() + i);
+    brVariablesChanged();
     m_index.clear();
     for (std::size_t k = m_entries.size(); k-- > 0;)
         m_index.insert(m_entries[k].Name, int(k)); // from the last, so that the first stays

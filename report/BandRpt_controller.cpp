@@ -165,6 +165,32 @@ bool TBRCustomController::keepGoing() const
     return !m_report->Cancelled() && !(printer && printer->Cancelled());
 }
 
+bool TBRCustomController::treeDataSetGone() const
+{
+    if (dataSetGone())
+        return true;
+    for (const QList<TBRCustomController*>* list : { &m_before, &m_after }) {
+        for (const TBRCustomController* c : *list) {
+            if (c->treeDataSetGone())
+                return true;
+        }
+    }
+    return false;
+}
+
+bool TBRCustomController::runEnded() const
+{
+    if (!m_report || m_report->Cancelled())
+        return true;
+    // Whichever level's data set went, the records of every level depend on it: a master's
+    // record without its sub-records, or sub-records under no record, would be a report with
+    // rows missing that looks whole.
+    if (!m_report->Controller().treeDataSetGone())
+        return false;
+    m_report->cancelRun();
+    return true;
+}
+
 void TBRCustomController::markLaterGroupsChanged(int from)
 {
     for (int j = from; j < m_groups.size(); ++j)
@@ -238,6 +264,7 @@ bool TBRController::dataSetActive() const { return m_dataSet && m_dataSet->Activ
 void TBRController::Prepare()
 {
     TBRCustomController::Prepare();
+    m_dataSetInRun = dataSetActive();
     m_paramsBound = false;
     const auto* query = dynamic_cast<const platform::Query*>(m_dataSet.data());
     if (!query || !ParentReport())
@@ -298,9 +325,17 @@ void TBRController::PrintEmptyController()
         }
     } undriven(m_detail);
     r->PrintBand(m_header);
+    if (runEnded())
+        return;
     ExecuteBefore();
+    if (runEnded())
+        return;
     r->PrintBand(m_detail);
+    if (runEnded())
+        return;
     ExecuteAfter();
+    if (runEnded())
+        return;
     r->PrintBand(m_footer);
 }
 
@@ -311,6 +346,10 @@ void TBRController::Execute()
         g->clearValue();
     TCustomBandReport* r = ParentReport();
     const bool active = dataSetActive();
+    m_dataSetInRun = m_dataSetInRun || active;
+    // A data set gone since the last master record (freed in a footer, say) is no empty child.
+    if (r && runEnded())
+        return;
     if ((!active && !OnNeedData) || !r) {
         if (PrintIfEmpty)
             PrintEmptyController();
@@ -338,15 +377,8 @@ void TBRController::Execute()
     // cancelled, at once: nothing is read through the data set again, not even to close its
     // groups or print the footer. The same holds once the run is cancelled otherwise (a
     // sub-detail's data set freed, the preview closed): nothing more is printed.
-    const auto ended = [&] {
-        if (r->Cancelled())
-            return true;
-        if (!active || m_dataSet)
-            return false;
-        r->cancelRun();
-        return true;
-    };
-    if (!moreData || !keepGoing() || ended())
+    const auto ended = [this] { return runEnded(); };
+    if (ended() || !moreData || !keepGoing() || ended())
         return;
 
     const bool mainController = &r->Controller() == this;
@@ -411,13 +443,15 @@ void TBRController::Execute()
     }
     ToggleGroupFlags();
     PrintGroupFooters();
-    if (!m_footer || ended())
+    if (ended() || !m_footer)
         return;
     if (r->PageNumber() == 0)
         r->NewColumn();
     if (m_footer->Size().nativeHeight() > r->AvailableSpace())
         r->NewColumn();
     r->PrintBand(m_footer);
+    // The master goes on with its next record only while every data set is still there.
+    ended();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -73,6 +73,14 @@ public:
 protected:
     // Lets the application handle what is pending; false when the run was cancelled.
     bool keepGoing() const;
+    // True when the run is over: cancelled, or a data set that a controller of the run walks
+    // has gone (freed by the program in a handler), which cancels it now. Checked after every
+    // call that may run the program's code, so that nothing is read or printed afterwards.
+    bool runEnded() const;
+    // A data set this controller walked in the run, or was given to walk, has gone.
+    virtual bool dataSetGone() const { return false; }
+    // The same for this controller or any below it.
+    bool treeDataSetGone() const;
     void markLaterGroupsChanged(int from);
 
     QList<TBRGroup*> m_groups;
@@ -112,10 +120,14 @@ public:
     void RegisterBands(QList<TBRCustomBand*>& list) override;
     void RegisterDataSets(TBRDataSetList& list) override;
 
+protected:
+    bool dataSetGone() const override { return m_dataSetInRun && !m_dataSet; }
+
 private:
     bool dataSetActive() const;
 
     QPointer<platform::DataSet> m_dataSet;
+    bool m_dataSetInRun = false; // active when the run was prepared or at a start of its loop
     QPointer<TBRCustomBand> m_detail;
     QPointer<TBRCustomBand> m_header;
     QPointer<TBRCustomBand> m_footer;

@@ -48,6 +48,15 @@ TEST(Environment, AVariableIsWorkedOutOncePerEvaluationAndFoundByAnyCase)
     for (int i = 0; i < levels; ++i)
         env.AddFunction(QStringLiteral("Level%1").arg(i), QStringLiteral("LEVEL%1 + level%1").arg(i + 1));
     env.AddFunction(QStringLiteral("Level%1").arg(levels), QStringLiteral("1"));
+    // A ladder closing on itself: each step uses the next directly and through a side variable.
+    // Inside the side, the next step's value worked out inside the step holds: the side is in
+    // use now, but that value never tried to use it.
+    const int steps = 12;
+    for (int i = 0; i < steps; ++i) {
+        env.AddFunction(
+            QStringLiteral("Step%1").arg(i), QStringLiteral("Step%1 + Side%2").arg((i + 1) % steps).arg(i));
+        env.AddFunction(QStringLiteral("Side%1").arg(i), QStringLiteral("Step%1").arg((i + 1) % steps));
+    }
     // The same on a cycle: the last level's use of the first is refused in each of its uses.
     for (int i = 0; i < levels; ++i)
         env.AddFunction(QStringLiteral("Ring%1").arg(i), QStringLiteral("Ring%1 + Ring%1").arg(i + 1));
@@ -80,6 +89,8 @@ TEST(Environment, AVariableIsWorkedOutOncePerEvaluationAndFoundByAnyCase)
     EXPECT_EQ(evalText(QStringLiteral("Ring0"), &env),
         QStringLiteral("string ") + QStringLiteral("ERROR").repeated(51));
     EXPECT_EQ(evaluations("RING"), std::uint64_t(levels + 1));
+    EXPECT_EQ(evalText(QStringLiteral("Step0"), &env), QStringLiteral("error Recursive calls not allowed"));
+    EXPECT_EQ(evaluations("STEP") + evaluations("SIDE"), std::uint64_t(2 * steps));
     EXPECT_EQ(evalText(QStringLiteral("C + D"), &env), QStringLiteral("string ERRORERROR"));
     EXPECT_EQ(evalText(QStringLiteral("Outer + Outer"), &env), QStringLiteral("integer 2"));
     EXPECT_EQ(evalText(QStringLiteral("Outer + (Outer)"), &env),
@@ -92,6 +103,63 @@ TEST(Environment, AVariableIsWorkedOutOncePerEvaluationAndFoundByAnyCase)
     EXPECT_EQ(describe(env.Evaluate(QStringLiteral("level21"))), QStringLiteral("integer 1572864"));
     env.assign({ QStringLiteral("x"), QStringLiteral("X") }, { QStringLiteral("1"), QStringLiteral("2") });
     EXPECT_EQ(describe(env.Evaluate(QStringLiteral("x"))), QStringLiteral("integer 1"));
+}
+
+// A registered function that changes the environment whenever it is called.
+class ChangeFunction : public TBREvElementFunction {
+public:
+    static inline std::function<void()> change;
+    EvResult Calculate() override
+    {
+        if (change)
+            change();
+        return EvResult::fromInteger(0);
+    }
+};
+
+TEST(Environment, AChangeDuringAnEvaluationLeavesNoStaleValue)
+{
+    RegisterLibraryFunction([] { return std::make_unique<ChangeFunction>(); }, QStringLiteral("Change"),
+        QStringLiteral("CHANGE()|Changes the variables"), QStringLiteral("2"), QStringLiteral("Test"));
+    // A inside B is 1 (B in use), on its own 2; B inside A is 10, on its own 100 + A inside it.
+    const QStringList cycle { QStringLiteral("A=IF(TYPEOF(B)='ERROR',1,2)"),
+        QStringLiteral("B=CHANGE() + IF(TYPEOF(A)='ERROR',10,A*100)") };
+    struct Case {
+        const char* what;
+        QStringList definitions; // name=expression
+        const char* before; // evaluated before CHANGE does anything
+        std::function<void(TBREvEnvironment&, int call)> change;
+        const char* text;
+        const char* expected;
+    };
+    const Case cases[] = {
+        { "a variable added", cycle, "",
+            [](TBREvEnvironment& env, int call) { env.AddFunction(QStringLiteral("New%1").arg(call), "1"); },
+            "A + B", "integer 102" },
+        { "a variable deleted", cycle + QStringList { "T1=1", "T2=2", "T3=3" }, "",
+            [](TBREvEnvironment& env, int call) { env.DeleteFunction(QStringLiteral("T%1").arg(call)); },
+            "A + B", "integer 102" },
+        { "a variable prepared again", { "X=1" }, "",
+            [](TBREvEnvironment& env, int) { env.ReadData({ QStringLiteral("10") }); }, "X + CHANGE() + X",
+            "integer 11" },
+        // C heads the cycle (found from it first); deleted while D is worked out, it is gone.
+        { "a cycle's first variable deleted", { "C=D", "D=CHANGE() + IF(TYPEOF(C)='ERROR',10,20)" }, "C",
+            [](TBREvEnvironment& env, int) { env.DeleteFunction(QStringLiteral("C")); }, "D + D",
+            "integer 20" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TBREvEnvironment env;
+        for (const QString& d : c.definitions)
+            env.AddFunction(d.section(u'=', 0, 0), d.section(u'=', 1));
+        env.Prepare();
+        if (*c.before)
+            env.Evaluate(QString::fromUtf8(c.before));
+        int calls = 0;
+        ChangeFunction::change = [&] { c.change(env, ++calls); };
+        EXPECT_EQ(evalText(QString::fromUtf8(c.text), &env), QString::fromUtf8(c.expected));
+        ChangeFunction::change = nullptr;
+    }
 }
 
 TEST(Environment, AddingAnExistingNameKeepsTheFirstExpression)

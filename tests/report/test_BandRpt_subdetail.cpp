@@ -113,6 +113,68 @@ TEST(BRSubDetail, MasterLinks)
     EXPECT_EQ(inner->Master(), nullptr);
 }
 
+TEST(BRSubDetail, ADataSetFreedInASubDetailsHandlerEndsTheRunThere)
+{
+    // The whole run: 0 SubDetailBand2, 1 DetailBand1, 2 GroupHeaderBand1, 3-4 SubDetailBand1,
+    // 5 GroupFooterBand1, 6 SubDetailBand2, 7 DetailBand1, 8 SubDetailBand2, 9 DetailBand1,
+    // 10 GroupHeaderBand1, 11 SubDetailBand1, 12 GroupFooterBand1. The band whose handler frees
+    // a data set prints, and nothing after it: no master record without its sub-records.
+    enum Band { Header, Detail, Footer, NeedData };
+    struct Case {
+        Band band;
+        int call; // the handler's call that frees the data set
+        bool master; // the master's data set goes, else the sub-detail's
+        bool printIfEmpty;
+        qsizetype printed;
+    };
+    const QStringList whole = [] {
+        HeatReport r;
+        r.f.report->Prepare();
+        return r.bands;
+    }();
+    ASSERT_EQ(whole.size(), 13);
+    for (const Case& c : { Case { Header, 1, false, false, 3 }, Case { Detail, 1, false, false, 4 },
+             Case { Detail, 2, false, false, 5 }, Case { Footer, 1, false, false, 6 },
+             Case { Header, 2, false, false, 11 }, Case { Footer, 2, false, false, 13 },
+             Case { Header, 2, false, true, 9 }, Case { Footer, 2, false, true, 11 },
+             Case { Detail, 1, true, false, 4 }, Case { NeedData, 3, true, false, 6 },
+             Case { NeedData, 3, false, false, 6 } }) {
+        static const char* const bandNames[] = { "header", "detail", "footer", "OnNeedData" };
+        SCOPED_TRACE(std::string(bandNames[c.band]) + " " + std::to_string(c.call)
+            + (c.master ? " master" : "") + (c.printIfEmpty ? " empty" : ""));
+        HeatReport r;
+        r.a->setPrintIfEmpty(c.printIfEmpty);
+        QPointer<platform::DataSet> freed = c.master ? static_cast<platform::DataSet*>(r.f.q1) : r.heats;
+        int calls = 0;
+        const auto count = [&] {
+            if (++calls == c.call)
+                delete freed.data();
+        };
+        if (c.band == NeedData) {
+            r.before->setOnNeedData([&](QObject*, bool& more) {
+                more = !r.given;
+                r.given = !r.given;
+                count();
+            });
+        } else {
+            TBRCustomBand* band = c.band == Header ? r.a->HeaderBand()
+                : c.band == Detail                 ? static_cast<TBRCustomBand*>(r.a)
+                                                   : r.a->FooterBand();
+            band->BeforePrint = [&](TBRCustomBand*, bool&) { count(); };
+        }
+        r.f.report->Prepare();
+        EXPECT_TRUE(freed.isNull());
+        EXPECT_TRUE(r.f.report->Cancelled());
+        EXPECT_TRUE(r.f.report->Available());
+        QStringList expected = whole.mid(0, c.printed);
+        if (c.printIfEmpty && c.printed > 8)
+            expected
+                = (whole.mid(0, 8) + QStringList { "GroupHeaderBand1", "SubDetailBand1", "GroupFooterBand1" })
+                      .mid(0, c.printed);
+        EXPECT_EQ(r.bands, expected);
+    }
+}
+
 TEST(BRSubDetail, AFreedSubDetailIsNoLongerRun)
 {
     HeatReport r;
