@@ -254,9 +254,15 @@ public:
     TBREvElementWrapper(const TBREvElementWrapper&) = delete;
     TBREvElementWrapper& operator=(const TBREvElementWrapper&) = delete;
     EvResult Value(TBRFiFo&) override;
-    std::weak_ptr<TBREvEmbeddedFunction> Function;
+    const std::weak_ptr<TBREvEmbeddedFunction> Function;
     QString Name;
     int Nesting; // parentheses and function calls around the variable in its text
+
+private:
+    // The variable while Function holds: one removed from its environment while it is in use
+    // lives on until the evaluation ends (TBREvEmbeddedFunction::keepWhileInUse), so that a use
+    // need not take a share of it.
+    TBREvEmbeddedFunction* const m_function;
 };
 
 // Ends the argument list of a function in the queue.
@@ -503,6 +509,9 @@ public:
     // BRMaxNesting.
     EvResult valueAt(int nesting, TBRFiFo& fifo);
     void Reset() override;
+    // Called by the owner that lets a variable go: one being worked out on this thread is kept
+    // until no variable is, since the uses under way hold only a plain pointer to it.
+    static void keepWhileInUse(std::shared_ptr<TBREvEmbeddedFunction>&& function);
     // How often the value has been worked out (uses that took it again not counted).
     std::uint64_t evaluations() const { return m_evaluations; }
     QString Expression() const { return m_expression; }
@@ -524,11 +533,11 @@ private:
         }
         void keepBelow(int depth)
         {
-            if (depth >= 64) {
-                m_bits[1] &= depth >= 128 ? ~std::uint64_t(0) : (std::uint64_t(1) << (depth - 64)) - 1;
-            } else {
-                m_bits[0] &= (std::uint64_t(1) << depth) - 1;
+            if (depth < 64) {
+                m_bits[0] &= ~(~std::uint64_t(0) << depth);
                 m_bits[1] = 0;
+            } else if (depth < 128) {
+                m_bits[1] &= ~(~std::uint64_t(0) << (depth - 64));
             }
         }
         int highest() const; // -1 when none

@@ -58,12 +58,18 @@ struct InProgress {
     TBREvEmbeddedFunction::Frame frames[MaxFrames] = {};
     // How many spans t_taken holds.
     std::size_t takenCount = 0;
+    // Whether t_retired holds variables.
+    bool retired = false;
 
     TBREvEmbeddedFunction::Frame& lastFrame() { return frames[frameCount - 1]; }
 };
-constinit thread_local InProgress t_progress;
+// Reached on every use of a variable: the model that needs no call to find it, which code built
+// position-independent would otherwise make.
+constinit thread_local InProgress t_progress [[gnu::tls_model("initial-exec")]];
 // The open frames' spans, each frame's after those of the frame below it.
 thread_local std::vector<TBREvEmbeddedFunction::Span> t_taken;
+// Variables let go of while they were being worked out, kept until no variable is.
+thread_local std::vector<std::shared_ptr<TBREvEmbeddedFunction>> t_retired;
 
 } // namespace
 
@@ -308,11 +314,17 @@ public:
         m_progress.nesting = base;
         m_progress.deepest = reach;
         if (m_depth >= 0) {
-            m_progress.frames[m_depth] = { function, cycle, ++m_progress.serial, {}, m_progress.takenCount };
+            TBREvEmbeddedFunction::Frame& frame = m_progress.frames[m_depth];
+            frame.function = function;
+            frame.cycle = cycle;
+            frame.serial = ++m_progress.serial;
+            frame.refused = {};
+            frame.takenFrom = m_progress.takenCount;
             m_progress.frameCount = m_depth + 1;
             opened.push_back(m_progress.serial);
         }
     }
+    // May free the variable, as the last thing its evaluation does.
     [[gnu::always_inline]] ~Working()
     {
         if (m_depth >= 0)
@@ -320,6 +332,8 @@ public:
         m_inUse = false;
         m_progress.nesting = m_outerNesting;
         m_progress.deepest = std::max(m_outerDeepest, m_progress.deepest);
+        if (m_outerNesting == 0 && m_progress.retired)
+            releaseRetired();
     }
     Working(const Working&) = delete;
     Working& operator=(const Working&) = delete;
@@ -328,6 +342,12 @@ public:
     int depth() const { return m_depth; }
 
 private:
+    [[gnu::noinline]] static void releaseRetired()
+    {
+        t_progress.retired = false;
+        std::vector<std::shared_ptr<TBREvEmbeddedFunction>> retired;
+        retired.swap(t_retired);
+    }
     // Its user depends on whatever it depended on.
     [[gnu::always_inline]] void closeFrame()
     {
@@ -431,6 +451,14 @@ EvResult TBREvEmbeddedFunction::workOutAndSave(
     return r;
 }
 
+void TBREvEmbeddedFunction::keepWhileInUse(std::shared_ptr<TBREvEmbeddedFunction>&& function)
+{
+    if (function && function->m_inUse && t_progress.nesting > 0) {
+        t_retired.push_back(std::move(function));
+        t_progress.retired = true;
+    }
+}
+
 void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
 
 TBREvElementWrapper::TBREvElementWrapper(
@@ -438,6 +466,7 @@ TBREvElementWrapper::TBREvElementWrapper(
     : Function(std::move(function))
     , Name(name)
     , Nesting(nesting)
+    , m_function(Function.lock().get())
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
         ++f->m_uses;
@@ -451,10 +480,10 @@ TBREvElementWrapper::~TBREvElementWrapper()
 
 EvResult TBREvElementWrapper::Value(TBRFiFo& fifo)
 {
-    if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock()) {
+    if (!Function.expired()) {
         if (fifo.evaluation == 0)
             fifo.evaluation = newEvaluation();
-        return f->valueAt(Nesting, fifo.descent, fifo.evaluation);
+        return m_function->valueAt(Nesting, fifo.descent, fifo.evaluation);
     }
     return EvResult::fromError(brErrorText(SBRUnknownFunction, Name));
 }
@@ -468,8 +497,10 @@ TBREvEnvironment::~TBREvEnvironment() { Clear(); }
 void TBREvEnvironment::Clear()
 {
     m_index.clear();
-    while (!m_entries.empty())
+    while (!m_entries.empty()) {
+        TBREvEmbeddedFunction::keepWhileInUse(std::move(m_entries.back().Function));
         m_entries.pop_back();
+    }
 }
 
 int TBREvEnvironment::indexOf(const QString& name) const { return m_index.value(name.toUpper(), -1); }
@@ -504,6 +535,7 @@ void TBREvEnvironment::DeleteFunction(const QString& name)
     const int i = indexOf(name);
     if (i < 0)
         return;
+    TBREvEmbeddedFunction::keepWhileInUse(std::move(m_entries[std::size_t(i)].Function));
     m_entries.erase(m_entries.begin() + i);
     brVariablesChanged();
     m_index.clear();
