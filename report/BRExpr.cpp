@@ -447,12 +447,12 @@ EvResult applyBoolean(EvOperator op, bool l, bool r)
 
 } // namespace
 
-EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
+EvResult brApplyOperator(EvOperator op, EvResult&& left, EvResult&& right)
 {
     if (left.isError())
-        return left;
+        return std::move(left);
     if (right.isError())
-        return right;
+        return std::move(right);
     if (left.Kind != right.Kind) {
         if (left.isNumeric() && right.isNumeric()) {
             left = EvResult::fromFloat(left.asDouble());
@@ -474,7 +474,7 @@ EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
     case EvResultKind::Error:
         break;
     }
-    return left;
+    return std::move(left);
 }
 
 bool TBREvElementFunction::gatherArguments(TBRFiFo& fifo)

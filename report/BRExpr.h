@@ -185,7 +185,8 @@ public:
 };
 
 // Applies an operator to two values (kinds unified, the first error passing through).
-EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right);
+// The operands are taken (a value passing through is moved, not copied).
+EvResult brApplyOperator(EvOperator op, EvResult&& left, EvResult&& right);
 
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {
