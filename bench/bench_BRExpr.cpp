@@ -9,12 +9,13 @@
 // variables.
 //
 // Against the evaluator that worked every use of a variable out anew (before values were taken
-// again within an evaluation), medians on one shared machine: the ladder K = 16: 7.9 ms then,
-// 5 us now; K = 18: 35 ms then, 6 us now; K = 20: 162 ms then, 7 us now (seconds and more
-// with the first way of taking values again, which kept every value of a cycle's variable). The
-// diamond: 84 ms then, 3 us now. The chain: 10 us then, 9 us now; the ring: 9.5 us then, 15 us now
-// (each of its variables, used once, is worked out once either way; keeping track of those in use
-// costs the difference).
+// again within an evaluation), medians of three runs on one shared machine, then and now: the
+// ladder K = 16: 7.2-9.6 ms, 3 us; K = 18: 28-37 ms, 3-4 us; K = 20: 109-151 ms, 4-5 us (seconds and
+// more with the first way of taking values again, which kept every value of a cycle's variable).
+// The diamond: 56-92 ms, 2.4-3.4 us. The chain: 7.5-10 us, 6-7.5 us; the ring: 7.1-10 us, 6.3-8.3 us
+// (each of its variables, used once, is worked out once either way). The machine's noise is wider
+// than the difference there: counted by callgrind, an evaluation of the ring takes 37,600
+// instructions then and 33,100 now, of the chain 39,100 and 27,200.
 
 #include "platform/DataSet.h"
 #include "report/BRExpr.h"

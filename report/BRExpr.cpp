@@ -244,6 +244,50 @@ struct Pending {
 
 } // namespace
 
+namespace {
+
+using PendingStack = QVarLengthArray<Pending, 8>;
+
+// The next element when it is an operand on its own (a value, a variable or a function call), taken
+// from the queue; nullptr, leaving it there, when an operator or a negation begins the operand.
+TBREvElement* takeOwnOperand(TBRFiFo& fifo)
+{
+    TBREvElement* next = fifo.peek();
+    if (!next || next->elementRole() != TBREvElement::Role::Plain)
+        return nullptr;
+    return fifo.Next();
+}
+
+// Evaluates operators and negations from `element` on until one value is known: the first operand
+// on its own, or an operator applied to two such. The operators and negations still waiting for
+// it are left on `pending`.
+EvResult firstValueFrom(TBREvElement* element, TBRFiFo& fifo, PendingStack& pending)
+{
+    for (; element; element = fifo.Next()) {
+        const TBREvElement::Role role = element->elementRole();
+        if (role == TBREvElement::Role::Operator) {
+            const EvOperator op = static_cast<TBREvElementOperator*>(element)->Operator;
+            // The commonest case, an operator between two operands on their own, needs no stack.
+            TBREvElement* leftOperand = takeOwnOperand(fifo);
+            if (!leftOperand) {
+                pending.append({ Pending::Step::Left, op, false, {} });
+                continue;
+            }
+            EvResult left = leftOperand->Value(fifo);
+            if (TBREvElement* rightOperand = takeOwnOperand(fifo))
+                return brApplyOperator(op, std::move(left), rightOperand->Value(fifo));
+            pending.append({ Pending::Step::Right, op, false, std::move(left) });
+        } else if (role == TBREvElement::Role::Not) {
+            pending.append({ Pending::Step::Not, {}, takeNegations(fifo), {} });
+        } else {
+            break;
+        }
+    }
+    return element ? element->Value(fifo) : missingOperand();
+}
+
+} // namespace
+
 // Operators and negations nest without bound in a text (a - b - c ..., - not - not ... x): beyond
 // the descent that calls down, they are taken in a loop with a stack of their own, so that no
 // nesting of them costs the machine's stack. The operands are evaluated in queue order, as the
@@ -251,19 +295,9 @@ struct Pending {
 // Only functions and variables evaluate their parts by calling back, and their nesting is bounded.
 EvResult evaluateFrom(TBREvElement* element, TBRFiFo& fifo)
 {
-    QVarLengthArray<Pending, 8> pending;
+    PendingStack pending;
     for (;;) {
-        for (; element; element = fifo.Next()) {
-            const TBREvElement::Role role = element->elementRole();
-            if (role == TBREvElement::Role::Operator)
-                pending.append({ Pending::Step::Left, static_cast<TBREvElementOperator*>(element)->Operator,
-                    false, {} });
-            else if (role == TBREvElement::Role::Not)
-                pending.append({ Pending::Step::Not, {}, takeNegations(fifo), {} });
-            else
-                break;
-        }
-        EvResult r = element ? element->Value(fifo) : missingOperand();
+        EvResult r = firstValueFrom(element, fifo, pending);
         for (;;) {
             if (pending.isEmpty())
                 return r;
@@ -413,12 +447,12 @@ EvResult applyBoolean(EvOperator op, bool l, bool r)
 
 } // namespace
 
-EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
+EvResult brApplyOperator(EvOperator op, EvResult&& left, EvResult&& right)
 {
     if (left.isError())
-        return left;
+        return std::move(left);
     if (right.isError())
-        return right;
+        return std::move(right);
     if (left.Kind != right.Kind) {
         if (left.isNumeric() && right.isNumeric()) {
             left = EvResult::fromFloat(left.asDouble());
@@ -440,7 +474,7 @@ EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right)
     case EvResultKind::Error:
         break;
     }
-    return left;
+    return std::move(left);
 }
 
 bool TBREvElementFunction::gatherArguments(TBRFiFo& fifo)

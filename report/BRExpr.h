@@ -185,7 +185,8 @@ public:
 };
 
 // Applies an operator to two values (kinds unified, the first error passing through).
-EvResult brApplyOperator(EvOperator op, EvResult left, EvResult right);
+// The operands are taken (a value passing through is moved, not copied).
+EvResult brApplyOperator(EvOperator op, EvResult&& left, EvResult&& right);
 
 // The negation "not <operand>".
 class TBREvElementNot : public TBREvElement {
@@ -254,9 +255,15 @@ public:
     TBREvElementWrapper(const TBREvElementWrapper&) = delete;
     TBREvElementWrapper& operator=(const TBREvElementWrapper&) = delete;
     EvResult Value(TBRFiFo&) override;
-    std::weak_ptr<TBREvEmbeddedFunction> Function;
+    const std::weak_ptr<TBREvEmbeddedFunction> Function;
     QString Name;
     int Nesting; // parentheses and function calls around the variable in its text
+
+private:
+    // The variable while Function holds: one removed from its environment while it is in use
+    // lives on until the evaluation ends (TBREvEmbeddedFunction::keepWhileInUse), so that a use
+    // need not take a share of it.
+    TBREvEmbeddedFunction* const m_function;
 };
 
 // Ends the argument list of a function in the queue.
@@ -492,12 +499,20 @@ public:
     EvResult Value();
     // A variable being worked out (kept by the environment's code, per thread).
     struct Frame;
+    // Frames opened from `first` to `last` (serials, see Frame).
+    struct Span {
+        std::uint64_t first;
+        std::uint64_t last;
+    };
     // The value for a use standing inside `nesting` parentheses and calls of the expression
     // being evaluated, as a part of its evaluation `fifo` (TBRFiFo::descent, TBRFiFo::evaluation);
     // "Expression nested too deeply" when the variable's own nesting would take the whole past
     // BRMaxNesting.
     EvResult valueAt(int nesting, TBRFiFo& fifo);
     void Reset() override;
+    // Called by the owner that lets a variable go: one being worked out on this thread is kept
+    // until no variable is, since the uses under way hold only a plain pointer to it.
+    static void keepWhileInUse(std::shared_ptr<TBREvEmbeddedFunction>&& function);
     // How often the value has been worked out (uses that took it again not counted).
     std::uint64_t evaluations() const { return m_evaluations; }
     QString Expression() const { return m_expression; }
@@ -517,17 +532,20 @@ private:
             m_bits[0] |= other.m_bits[0];
             m_bits[1] |= other.m_bits[1];
         }
-        void keepBelow(int depth);
+        void keepBelow(int depth)
+        {
+            if (depth < 64) {
+                m_bits[0] &= ~(~std::uint64_t(0) << depth);
+                m_bits[1] = 0;
+            } else if (depth < 128) {
+                m_bits[1] &= ~(~std::uint64_t(0) << (depth - 64));
+            }
+        }
         int highest() const; // -1 when none
     private:
         std::uint64_t m_bits[2] = {};
     };
     static_assert(BRMaxNesting <= 128);
-    // Frames opened from `first` to `last` (serials, see Frame).
-    struct Span {
-        std::uint64_t first;
-        std::uint64_t last;
-    };
     // A value worked out in the evaluation m_memoEvaluation.
     struct Memo {
         std::uint64_t version; // the variables' version when it began to be worked out
@@ -541,23 +559,34 @@ private:
         int deepest; // the deepest nesting reached working it out
         EvResult value;
     };
-    // The number of this variable's cycle of uses, or 0 when it is on none; worked out again after
-    // any variable's queue has changed.
-    std::uint64_t cycle();
-    static void findCycles(TBREvEmbeddedFunction* start, std::uint64_t version);
+    // Works the value out for a use standing `nesting` deep in the evaluation `evaluation`, or
+    // takes it again. A variable on a cycle of uses keeps a frame while it is worked out that says
+    // what its value depends on; one used in more than one place saves its value.
     EvResult valueAt(int nesting, int descent, std::uint64_t evaluation);
+    // Which variables lie on cycles of uses (m_cycle), worked out for the variables' `version`.
+    static void findCycles(TBREvEmbeddedFunction* start, std::uint64_t version);
+    // The value of a variable used in more than one place: a saved value that holds, or one
+    // worked out and saved.
+    EvResult savedOrWorkedOut(
+        int descent, std::uint64_t evaluation, std::uint64_t version, int base, int reach);
+    EvResult workOutAndSave(
+        int descent, std::uint64_t evaluation, std::uint64_t version, int base, int reach);
+    // Drops what was recorded for an earlier evaluation.
+    void startRecord(std::uint64_t evaluation);
+    // A saved value that holds for a use at nesting `base`, or nullptr.
+    const EvResult* savedValue(int base, std::uint64_t version);
     // Whether the saved value holds for the variables in use now; Ended for one that never will
     // again (the variables it saw in use have finished, or a variable has changed).
     enum class Fit : std::uint8_t { Holds, Differs, Ended };
     Fit fits(const Memo& memo, std::uint64_t version) const;
     bool openedWithin(const Span& span) const;
-    // Tells the variable being worked out that its use of this one was refused.
-    void refused();
-    // Tells the variable being worked out that it depends on what a value it used depended on
-    // (one taken again, or just worked out).
-    static void dependOn(Frame& user, const Span& own, const std::vector<Span>& taken, const Depths& refused);
-    // Closes the frame it was worked out in (the last), saving the value when `save`.
-    void finish(bool save, int base, int deepest, const EvResult& value);
+    // A use while it is in use: tells the variable being worked out that its use of this one was
+    // refused.
+    EvResult refused();
+    EvResult nestedTooDeeply(int reach, std::uint64_t evaluation);
+    // Tells the variable being worked out (the last frame) that it depends on what a saved value
+    // it took again depended on.
+    void dependOn(const Memo& memo);
 
     friend class TBREvElementWrapper;
 
@@ -571,6 +600,7 @@ private:
     std::uint64_t m_memoEvaluation = 0;
     std::vector<Memo> m_memos;
     std::vector<std::uint64_t> m_opened; // on a cycle: its frames' serials in m_memoEvaluation
+    int m_frameDepth = -1; // while in use: the depth of its frame, -1 when it has none
     // Cycles of uses (strongly connected components, found as Tarjan does).
     std::uint64_t m_cycleVersion = 0; // the variables' version that m_cycle belongs to
     std::uint64_t m_cycle = 0;

@@ -31,14 +31,19 @@ struct TBREvEmbeddedFunction::Frame {
     TBREvEmbeddedFunction* function; // in use, so kept alive by whoever asked for its value
     std::uint64_t cycle;
     std::uint64_t serial; // numbers the frames as they open: a later frame has a larger one
-    std::uint64_t version; // the variables' version when it opened
     Depths refused;
-    std::vector<Span> taken;
+    // Where its spans begin on t_taken: the spans of the values taken again that were worked out
+    // before it opened, each of which it depends on.
+    std::size_t takenFrom;
 };
 
 namespace {
 
-// The variables being worked out on this thread.
+// Each variable in use nests at least one pair deeper than the one using it, so no more than this
+// many are worked out at once on a thread, evaluations begun by registered functions included.
+constexpr int MaxFrames = BRMaxNesting;
+
+// The variables being worked out on this thread. Plain data, so that reaching it costs nothing.
 struct InProgress {
     // The parentheses and calls around the variable whose expression is being evaluated, its own
     // pair included, counted from the outermost expression: a chain of variables each naming the
@@ -49,9 +54,22 @@ struct InProgress {
     // The last serial given to a frame (or to a use given up as nested too deeply).
     std::uint64_t serial = 0;
     // One per variable of a cycle being worked out, the outermost first; the index is its depth.
-    std::vector<TBREvEmbeddedFunction::Frame> frames;
+    int frameCount = 0;
+    TBREvEmbeddedFunction::Frame frames[MaxFrames] = {};
+    // How many spans t_taken holds.
+    std::size_t takenCount = 0;
+    // Whether t_retired holds variables.
+    bool retired = false;
+
+    TBREvEmbeddedFunction::Frame& lastFrame() { return frames[frameCount - 1]; }
 };
-thread_local InProgress t_progress;
+// Reached on every use of a variable: the model that needs no call to find it, which code built
+// position-independent would otherwise make.
+constinit thread_local InProgress t_progress [[gnu::tls_model("initial-exec")]];
+// The open frames' spans, each frame's after those of the frame below it.
+thread_local std::vector<TBREvEmbeddedFunction::Span> t_taken;
+// Variables let go of while they were being worked out, kept until no variable is.
+thread_local std::vector<std::shared_ptr<TBREvEmbeddedFunction>> t_retired;
 
 } // namespace
 
@@ -65,14 +83,6 @@ TBREvEmbeddedFunction::TBREvEmbeddedFunction(const QString& expression)
 TBREvEmbeddedFunction::~TBREvEmbeddedFunction() { brVariablesChanged(); }
 
 void brVariablesChanged() { g_variablesVersion.fetch_add(1, std::memory_order_relaxed); }
-
-void TBREvEmbeddedFunction::Depths::keepBelow(int depth)
-{
-    for (int w = 0; w < 2; ++w) {
-        const int below = std::clamp(depth - 64 * w, 0, 64);
-        m_bits[w] &= below == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << below) - 1;
-    }
-}
 
 int TBREvEmbeddedFunction::Depths::highest() const
 {
@@ -105,14 +115,6 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, TBRFiFo& fifo)
     if (fifo.evaluation == 0)
         fifo.evaluation = newEvaluation();
     return valueAt(nesting, fifo.descent, fifo.evaluation);
-}
-
-std::uint64_t TBREvEmbeddedFunction::cycle()
-{
-    const std::uint64_t version = variablesVersion();
-    if (m_cycleVersion != version)
-        findCycles(this, version);
-    return m_cycle;
 }
 
 // Tarjan's strongly connected components over the uses of variables, in a loop rather than by
@@ -188,12 +190,12 @@ TBREvEmbeddedFunction::Fit TBREvEmbeddedFunction::fits(const Memo& memo, std::ui
         return Fit::Ended;
     if (m_cycle == 0)
         return Fit::Holds; // no variable in use can reach it
-    const std::vector<Frame>& frames = t_progress.frames;
+    const Frame* frames = t_progress.frames;
+    const int frameCount = t_progress.frameCount;
     const int deepest = memo.refused.highest();
-    if (deepest >= 0
-        && (deepest >= int(frames.size()) || frames[std::size_t(deepest)].serial > memo.own.first))
+    if (deepest >= 0 && (deepest >= frameCount || frames[deepest].serial > memo.own.first))
         return Fit::Ended;
-    for (std::size_t k = frames.size(); k-- > 0 && frames[k].serial > memo.own.first;) {
+    for (int k = frameCount; k-- > 0 && frames[k].serial > memo.own.first;) {
         const TBREvEmbeddedFunction* other = frames[k].function;
         if (frames[k].cycle != m_cycle)
             continue;
@@ -213,77 +215,41 @@ bool TBREvEmbeddedFunction::openedWithin(const Span& span) const
     return it != m_opened.end() && *it <= span.last;
 }
 
-void TBREvEmbeddedFunction::refused()
+EvResult TBREvEmbeddedFunction::refused()
 {
-    std::vector<Frame>& frames = t_progress.frames;
-    std::size_t k = frames.size();
-    while (k-- > 0 && frames[k].function != this) { }
-    if (k < frames.size())
-        frames.back().refused.set(int(k));
+    InProgress& progress = t_progress;
+    if (m_frameDepth >= 0 && m_frameDepth < progress.frameCount
+        && progress.frames[m_frameDepth].function == this)
+        progress.lastFrame().refused.set(m_frameDepth);
     else
         brVariablesChanged(); // in use without a frame: its cycle was found since; save nothing
+    return EvResult::fromError(QString::fromUtf8(SBRRecursiveCall));
 }
 
-void TBREvEmbeddedFunction::dependOn(
-    Frame& user, const Span& own, const std::vector<Span>& taken, const Depths& refused)
+EvResult TBREvEmbeddedFunction::nestedTooDeeply(int reach, std::uint64_t evaluation)
 {
-    user.refused.add(refused);
-    // Spans opened after the user's frame lie within it: its own span covers them. A value taken
-    // again many times is kept once.
-    const auto take = [&user](const Span& span) {
-        if (span.first == 0 || span.first > user.serial)
-            return;
-        const auto recent = user.taken.end() - std::min<std::ptrdiff_t>(std::ssize(user.taken), 8);
-        if (std::none_of(recent, user.taken.end(), [&](const Span& s) { return s.first == span.first; }))
-            user.taken.push_back(span);
-    };
-    take(own);
-    for (const Span& span : taken)
-        take(span);
-}
-
-void TBREvEmbeddedFunction::finish(bool save, int base, int deepest, const EvResult& value)
-{
-    std::vector<Frame>& frames = t_progress.frames;
-    Frame& frame = frames.back();
-    const std::size_t depth = frames.size() - 1;
-    // The variables refused inside it were its own affair.
-    frame.refused.keepBelow(int(depth));
-    const Span own { frame.serial, t_progress.serial };
-    // Its user depends on whatever it depended on.
-    if (depth > 0)
-        dependOn(frames[depth - 1], own, frame.taken, frame.refused);
-    if (save)
-        m_memos.push_back(
-            { frame.version, own, std::move(frame.taken), frame.refused, base, deepest, value });
-    frames.pop_back();
-}
-
-EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t evaluation)
-{
-    if (m_inUse) {
-        refused();
-        return EvResult::fromError(QString::fromUtf8(SBRRecursiveCall));
-    }
     InProgress& progress = t_progress;
-    if (m_memoEvaluation != evaluation) {
-        m_memos.clear();
-        m_opened.clear();
-        m_memoEvaluation = evaluation;
+    progress.deepest = std::max(progress.deepest, reach);
+    // Tried as much as worked out: refused had it been in use.
+    if (m_cycle != 0) {
+        if (m_memoEvaluation != evaluation)
+            startRecord(evaluation);
+        m_opened.push_back(++progress.serial);
     }
-    const std::uint64_t cycleNumber = cycle();
-    const int base = progress.nesting + nesting + 1;
-    const int reach = base + m_evaluator->nesting();
-    if (reach > BRMaxNesting) {
-        progress.deepest = std::max(progress.deepest, reach);
-        // Tried as much as worked out: refused had it been in use.
-        if (cycleNumber != 0)
-            m_opened.push_back(++progress.serial);
-        return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
-    }
-    const std::uint64_t version = variablesVersion();
-    const bool saved = m_uses > 1;
-    for (std::size_t i = 0; saved && i < m_memos.size();) {
+    return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
+}
+
+void TBREvEmbeddedFunction::startRecord(std::uint64_t evaluation)
+{
+    m_memos.clear();
+    m_opened.clear();
+    m_memoEvaluation = evaluation;
+}
+
+const EvResult* TBREvEmbeddedFunction::savedValue(int base, std::uint64_t version)
+{
+    InProgress& progress = t_progress;
+    for (std::size_t i = 0; i < m_memos.size();) {
         const Memo& memo = m_memos[i];
         const Fit fit = fits(memo, version);
         if (fit == Fit::Ended) {
@@ -297,62 +263,200 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t 
         if (fit == Fit::Holds
             && (memo.base == base || (memo.deepest <= BRMaxNesting && deepest <= BRMaxNesting))) {
             progress.deepest = std::max(progress.deepest, deepest);
-            if (cycleNumber != 0 && !progress.frames.empty())
-                dependOn(progress.frames.back(), memo.own, memo.taken, memo.refused);
-            return memo.value;
+            if (m_cycle != 0 && progress.frameCount > 0)
+                dependOn(memo);
+            return &memo.value;
         }
         ++i;
     }
-    // Everything is put back however the evaluation ends, so that a failure does not leave the
-    // variable reporting a recursion for ever after.
-    struct InUse {
-        TBREvEmbeddedFunction& function;
-        InProgress& progress;
-        int outerNesting;
-        int outerDeepest;
-        std::size_t depth;
-        bool framed;
-        bool finished = false;
-        InUse(TBREvEmbeddedFunction& f, InProgress& p, std::uint64_t cycle, std::uint64_t version, int base,
-            int reach)
-            : function(f)
-            , progress(p)
-            , outerNesting(p.nesting)
-            , outerDeepest(p.deepest)
-            , depth(p.frames.size())
-            , framed(cycle != 0)
-        {
-            function.m_inUse = true;
-            progress.nesting = base;
-            progress.deepest = reach;
-            if (framed) {
-                progress.frames.push_back({ &f, cycle, ++progress.serial, version, {}, {} });
-                function.m_opened.push_back(progress.serial);
-            }
+    return nullptr;
+}
+
+void TBREvEmbeddedFunction::dependOn(const Memo& memo)
+{
+    InProgress& progress = t_progress;
+    std::vector<Span>& taken = t_taken;
+    Frame& user = progress.lastFrame();
+    user.refused.add(memo.refused);
+    // Spans opened after the user's frame lie within it: its own span covers them. A value taken
+    // again many times is kept once.
+    const auto take = [&](const Span& span) {
+        if (span.first == 0 || span.first > user.serial)
+            return;
+        const auto from = taken.begin() + std::ptrdiff_t(user.takenFrom);
+        const auto recent = taken.end() - std::min(taken.end() - from, std::ptrdiff_t(8));
+        if (std::none_of(recent, taken.end(), [&](const Span& s) { return s.first == span.first; }))
+            taken.push_back(span);
+    };
+    take(memo.own);
+    for (const Span& span : memo.taken)
+        take(span);
+    progress.takenCount = taken.size();
+}
+
+namespace {
+
+// A variable being worked out: in use, at its nesting, on a cycle in a frame of its own. All is
+// put back however the evaluation ends, so that a failure does not leave the variable reporting a
+// recursion for ever after. Every use of a variable passes here, so what it does stays inline.
+class Working {
+public:
+    [[gnu::always_inline]] Working(bool& inUse, int& frameDepth, std::vector<std::uint64_t>& opened,
+        TBREvEmbeddedFunction* function, std::uint64_t cycle, int base, int reach)
+        : m_inUse(inUse)
+        , m_progress(t_progress)
+        , m_outerNesting(m_progress.nesting)
+        , m_outerDeepest(m_progress.deepest)
+        , m_depth(cycle != 0 ? m_progress.frameCount : -1)
+    {
+        m_inUse = true;
+        frameDepth = m_depth;
+        m_progress.nesting = base;
+        m_progress.deepest = reach;
+        if (m_depth >= 0) {
+            TBREvEmbeddedFunction::Frame& frame = m_progress.frames[m_depth];
+            frame.function = function;
+            frame.cycle = cycle;
+            frame.serial = ++m_progress.serial;
+            frame.refused = {};
+            frame.takenFrom = m_progress.takenCount;
+            m_progress.frameCount = m_depth + 1;
+            opened.push_back(m_progress.serial);
         }
-        ~InUse()
-        {
-            function.m_inUse = false;
-            // Raised out of: what the frames below depend on is not known.
-            if (framed && !finished) {
-                progress.frames.resize(depth);
-                brVariablesChanged();
-            }
-            progress.nesting = outerNesting;
-            progress.deepest = std::max(outerDeepest, progress.deepest);
-        }
-        InUse(const InUse&) = delete;
-        InUse& operator=(const InUse&) = delete;
-    } inUse(*this, progress, cycleNumber, version, base, reach);
-    EvResult r = m_evaluator->Evaluate(descent, evaluation);
-    ++m_evaluations;
-    if (cycleNumber != 0) {
-        finish(saved, base, progress.deepest, r);
-        inUse.finished = true;
-    } else if (saved) {
-        m_memos.push_back({ version, {}, {}, {}, base, progress.deepest, r });
     }
+    // May free the variable, as the last thing its evaluation does.
+    [[gnu::always_inline]] ~Working()
+    {
+        if (m_depth >= 0)
+            closeFrame();
+        m_inUse = false;
+        m_progress.nesting = m_outerNesting;
+        m_progress.deepest = std::max(m_outerDeepest, m_progress.deepest);
+        if (m_outerNesting == 0 && m_progress.retired)
+            releaseRetired();
+    }
+    Working(const Working&) = delete;
+    Working& operator=(const Working&) = delete;
+
+    InProgress& progress() const { return m_progress; }
+    int depth() const { return m_depth; }
+
+private:
+    [[gnu::noinline]] static void releaseRetired()
+    {
+        t_progress.retired = false;
+        std::vector<std::shared_ptr<TBREvEmbeddedFunction>> retired;
+        retired.swap(t_retired);
+    }
+    // Its user depends on whatever it depended on.
+    [[gnu::always_inline]] void closeFrame()
+    {
+        TBREvEmbeddedFunction::Frame& frame = m_progress.frames[m_depth];
+        // The variables refused inside it were its own affair.
+        frame.refused.keepBelow(m_depth);
+        if (m_depth > 0)
+            m_progress.frames[m_depth - 1].refused.add(frame.refused);
+        if (m_progress.takenCount != frame.takenFrom)
+            passSpans(m_progress, m_depth);
+        m_progress.frameCount = m_depth;
+    }
+    // Its own span, opened after the user's frame, lies within the user's; the user's spans end
+    // where this frame's begin, so those kept move down in place.
+    [[gnu::noinline]] static void passSpans(InProgress& progress, int depth)
+    {
+        std::vector<TBREvEmbeddedFunction::Span>& taken = t_taken;
+        const TBREvEmbeddedFunction::Frame& frame = progress.frames[depth];
+        auto kept = taken.begin() + std::ptrdiff_t(frame.takenFrom);
+        if (depth > 0) {
+            const TBREvEmbeddedFunction::Frame& user = progress.frames[depth - 1];
+            const auto from = taken.begin() + std::ptrdiff_t(user.takenFrom);
+            for (auto it = kept; it != taken.end(); ++it) {
+                if (it->first > user.serial)
+                    continue;
+                const auto recent = kept - std::min(kept - from, std::ptrdiff_t(8));
+                if (std::none_of(recent, kept,
+                        [&](const TBREvEmbeddedFunction::Span& s) { return s.first == it->first; }))
+                    *kept++ = *it;
+            }
+        }
+        taken.erase(kept, taken.end());
+        progress.takenCount = taken.size();
+    }
+
+    bool& m_inUse;
+    InProgress& m_progress;
+    int m_outerNesting;
+    int m_outerDeepest;
+    int m_depth; // of its frame; -1 without one
+};
+
+} // namespace
+
+// Uses of variables come here from every evaluation, so that a variable used in one place costs
+// little more than evaluating its expression, on a cycle or not; what saved values need lies in
+// functions of their own.
+EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t evaluation)
+{
+    if (m_inUse)
+        return refused();
+    const std::uint64_t version = variablesVersion();
+    if (m_cycleVersion != version)
+        findCycles(this, version);
+    const int base = t_progress.nesting + nesting + 1;
+    const int reach = base + m_evaluator->nesting();
+    if (reach > BRMaxNesting || t_progress.frameCount == MaxFrames)
+        return nestedTooDeeply(std::max(reach, BRMaxNesting + 1), evaluation);
+    if (m_uses > 1)
+        return savedOrWorkedOut(descent, evaluation, version, base, reach);
+    if (m_cycle != 0 && m_memoEvaluation != evaluation) {
+        if (!m_memos.empty())
+            startRecord(evaluation);
+        m_opened.clear();
+        m_memoEvaluation = evaluation;
+    }
+    const Working working(m_inUse, m_frameDepth, m_opened, this, m_cycle, base, reach);
+    ++m_evaluations;
+    return m_evaluator->Evaluate(descent, evaluation);
+}
+
+EvResult TBREvEmbeddedFunction::savedOrWorkedOut(
+    int descent, std::uint64_t evaluation, std::uint64_t version, int base, int reach)
+{
+    if (m_memoEvaluation != evaluation)
+        startRecord(evaluation);
+    else if (const EvResult* value = savedValue(base, version))
+        return *value;
+    return workOutAndSave(descent, evaluation, version, base, reach);
+}
+
+EvResult TBREvEmbeddedFunction::workOutAndSave(
+    int descent, std::uint64_t evaluation, std::uint64_t version, int base, int reach)
+{
+    // Read before the evaluation, which may change it.
+    const bool onCycle = m_cycle != 0;
+    const Working working(m_inUse, m_frameDepth, m_opened, this, m_cycle, base, reach);
+    ++m_evaluations;
+    EvResult r = m_evaluator->Evaluate(descent, evaluation);
+    const InProgress& progress = working.progress();
+    if (!onCycle) {
+        m_memos.push_back({ version, {}, {}, {}, base, progress.deepest, r });
+        return r;
+    }
+    const Frame& frame = progress.frames[working.depth()];
+    Depths refused = frame.refused;
+    refused.keepBelow(working.depth());
+    const auto spans = t_taken.begin() + std::ptrdiff_t(frame.takenFrom);
+    m_memos.push_back({ version, { frame.serial, progress.serial }, std::vector<Span>(spans, t_taken.end()),
+        refused, base, progress.deepest, r });
     return r;
+}
+
+void TBREvEmbeddedFunction::keepWhileInUse(std::shared_ptr<TBREvEmbeddedFunction>&& function)
+{
+    if (function && function->m_inUse && t_progress.nesting > 0) {
+        t_retired.push_back(std::move(function));
+        t_progress.retired = true;
+    }
 }
 
 void TBREvEmbeddedFunction::Reset() { m_evaluator->Reset(); }
@@ -362,6 +466,7 @@ TBREvElementWrapper::TBREvElementWrapper(
     : Function(std::move(function))
     , Name(name)
     , Nesting(nesting)
+    , m_function(Function.lock().get())
 {
     if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
         ++f->m_uses;
@@ -375,8 +480,11 @@ TBREvElementWrapper::~TBREvElementWrapper()
 
 EvResult TBREvElementWrapper::Value(TBRFiFo& fifo)
 {
-    if (std::shared_ptr<TBREvEmbeddedFunction> f = Function.lock())
-        return f->valueAt(Nesting, fifo);
+    if (!Function.expired()) {
+        if (fifo.evaluation == 0)
+            fifo.evaluation = newEvaluation();
+        return m_function->valueAt(Nesting, fifo.descent, fifo.evaluation);
+    }
     return EvResult::fromError(brErrorText(SBRUnknownFunction, Name));
 }
 
@@ -389,8 +497,10 @@ TBREvEnvironment::~TBREvEnvironment() { Clear(); }
 void TBREvEnvironment::Clear()
 {
     m_index.clear();
-    while (!m_entries.empty())
+    while (!m_entries.empty()) {
+        TBREvEmbeddedFunction::keepWhileInUse(std::move(m_entries.back().Function));
         m_entries.pop_back();
+    }
 }
 
 int TBREvEnvironment::indexOf(const QString& name) const { return m_index.value(name.toUpper(), -1); }
@@ -425,6 +535,7 @@ void TBREvEnvironment::DeleteFunction(const QString& name)
     const int i = indexOf(name);
     if (i < 0)
         return;
+    TBREvEmbeddedFunction::keepWhileInUse(std::move(m_entries[std::size_t(i)].Function));
     m_entries.erase(m_entries.begin() + i);
     brVariablesChanged();
     m_index.clear();

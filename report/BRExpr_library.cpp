@@ -286,7 +286,7 @@ public:
             return;
         } else if (v.isNumeric()) {
             // Integer totals that leave the 32-bit range, and mixed totals, continue as floats.
-            m_sum = brApplyOperator(EvOperator::Add, m_sum, v);
+            m_sum = brApplyOperator(EvOperator::Add, std::move(m_sum), EvResult(v));
         } else if (v.Kind == EvResultKind::String) {
             m_sum = wrongArguments(Name());
         }

@@ -146,6 +146,16 @@ TEST(Environment, AChangeDuringAnEvaluationLeavesNoStaleValue)
         { "a cycle's first variable deleted", { "C=D", "D=CHANGE() + IF(TYPEOF(C)='ERROR',10,20)" }, "C",
             [](TBREvEnvironment& env, int) { env.DeleteFunction(QStringLiteral("C")); }, "D + D",
             "integer 20" },
+        // Let go of while in use, a variable lives on until the evaluation that uses it ends.
+        { "a variable deleted while in use", { "E=CHANGE() + 1" }, "",
+            [](TBREvEnvironment& env, int) { env.DeleteFunction(QStringLiteral("E")); }, "E + 1 + E",
+            "error Unknown function : E" },
+        { "a cycle's first variable deleted while in use",
+            { "F=G", "G=CHANGE() + IF(TYPEOF(F)='ERROR',10,20)" }, "",
+            [](TBREvEnvironment& env, int) { env.DeleteFunction(QStringLiteral("F")); }, "F * 2",
+            "integer 20" },
+        { "the list cleared while in use", cycle, "", [](TBREvEnvironment& env, int) { env.Clear(); },
+            "B * 2", "integer 20" },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
