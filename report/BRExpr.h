@@ -572,7 +572,13 @@ private:
     EvResult workOutAndSave(
         int descent, std::uint64_t evaluation, std::uint64_t version, int base, int reach);
     // Drops what was recorded for an earlier evaluation.
-    void startRecord(std::uint64_t evaluation);
+    void startRecord(std::uint64_t evaluation)
+    {
+        if (!m_memos.empty())
+            m_memos.clear();
+        m_opened.clear();
+        m_memoEvaluation = evaluation;
+    }
     // A saved value that holds for a use at nesting `base`, or nullptr.
     const EvResult* savedValue(int base, std::uint64_t version);
     // Whether the saved value holds for the variables in use now; Ended for one that never will

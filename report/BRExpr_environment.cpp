@@ -95,6 +95,15 @@ int TBREvEmbeddedFunction::Depths::highest() const
 
 namespace {
 
+// Whether one of the last spans from `from` to `end` (a frame's) begins where `span` does: a value
+// taken again many times is kept once.
+bool takenLately(const TBREvEmbeddedFunction::Span* from, const TBREvEmbeddedFunction::Span* end,
+    const TBREvEmbeddedFunction::Span& span)
+{
+    return std::any_of(end - std::min<std::ptrdiff_t>(end - from, 8), end,
+        [&](const TBREvEmbeddedFunction::Span& s) { return s.first == span.first; });
+}
+
 std::uint64_t newEvaluation()
 {
     // One begun while variables are being worked out (by a registered function) starts their
@@ -239,13 +248,6 @@ EvResult TBREvEmbeddedFunction::nestedTooDeeply(int reach, std::uint64_t evaluat
     return EvResult::fromError(QString::fromUtf8(SBRNestedTooDeeply));
 }
 
-void TBREvEmbeddedFunction::startRecord(std::uint64_t evaluation)
-{
-    m_memos.clear();
-    m_opened.clear();
-    m_memoEvaluation = evaluation;
-}
-
 const EvResult* TBREvEmbeddedFunction::savedValue(int base, std::uint64_t version)
 {
     InProgress& progress = t_progress;
@@ -278,14 +280,10 @@ void TBREvEmbeddedFunction::dependOn(const Memo& memo)
     std::vector<Span>& taken = t_taken;
     Frame& user = progress.lastFrame();
     user.refused.add(memo.refused);
-    // Spans opened after the user's frame lie within it: its own span covers them. A value taken
-    // again many times is kept once.
+    // Spans opened after the user's frame lie within it: its own span covers them.
     const auto take = [&](const Span& span) {
-        if (span.first == 0 || span.first > user.serial)
-            return;
-        const auto from = taken.begin() + std::ptrdiff_t(user.takenFrom);
-        const auto recent = taken.end() - std::min(taken.end() - from, std::ptrdiff_t(8));
-        if (std::none_of(recent, taken.end(), [&](const Span& s) { return s.first == span.first; }))
+        if (span.first != 0 && span.first <= user.serial
+            && !takenLately(taken.data() + user.takenFrom, taken.data() + taken.size(), span))
             taken.push_back(span);
     };
     take(memo.own);
@@ -369,13 +367,10 @@ private:
         auto kept = taken.begin() + std::ptrdiff_t(frame.takenFrom);
         if (depth > 0) {
             const TBREvEmbeddedFunction::Frame& user = progress.frames[depth - 1];
-            const auto from = taken.begin() + std::ptrdiff_t(user.takenFrom);
+            const TBREvEmbeddedFunction::Span* from = taken.data() + user.takenFrom;
             for (auto it = kept; it != taken.end(); ++it) {
-                if (it->first > user.serial)
-                    continue;
-                const auto recent = kept - std::min(kept - from, std::ptrdiff_t(8));
-                if (std::none_of(recent, kept,
-                        [&](const TBREvEmbeddedFunction::Span& s) { return s.first == it->first; }))
+                if (it->first <= user.serial
+                    && !takenLately(from, taken.data() + (kept - taken.begin()), *it))
                     *kept++ = *it;
             }
         }
@@ -408,12 +403,8 @@ EvResult TBREvEmbeddedFunction::valueAt(int nesting, int descent, std::uint64_t 
         return nestedTooDeeply(std::max(reach, BRMaxNesting + 1), evaluation);
     if (m_uses > 1)
         return savedOrWorkedOut(descent, evaluation, version, base, reach);
-    if (m_cycle != 0 && m_memoEvaluation != evaluation) {
-        if (!m_memos.empty())
-            startRecord(evaluation);
-        m_opened.clear();
-        m_memoEvaluation = evaluation;
-    }
+    if (m_cycle != 0 && m_memoEvaluation != evaluation)
+        startRecord(evaluation);
     const Working working(m_inUse, m_frameDepth, m_opened, this, m_cycle, base, reach);
     ++m_evaluations;
     return m_evaluator->Evaluate(descent, evaluation);
